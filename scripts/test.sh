@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Installs any missing build package, builds everything with AddressSanitizer and
+# UndefinedBehaviorSanitizer, and runs every test (the GUI smoke tests under Xvfb).
+# Exits non-zero on any failure. CI runs exactly this.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source scripts/packages.sh
+qav_install_packages
+
+build=${QAV_BUILD_DIR:-build}
+jobs=$(nproc)
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQAV_SANITIZE=ON
+cmake --build "$build" -j "$jobs"
+
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1:strict_string_checks=1}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-halt_on_error=1:print_stacktrace=1}
+# Tests use the headless window backend; the few GUI smoke tests open real windows on this display.
+xvfb-run -a -s "-screen 0 1280x1024x24" \
+  ctest --test-dir "$build" --output-on-failure --timeout 600 -j "$jobs"
