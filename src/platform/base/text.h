@@ -22,6 +22,9 @@ std::string Utf16ToCp1252(std::u16string_view text);
 size_t Cp1252ToUtf16(const char* text, size_t n, char16_t* out);
 size_t Utf16ToCp1252(const char16_t* text, size_t n, char* out);
 
+// True when `text` is well-formed UTF-8.
+bool IsValidUtf8(std::string_view text);
+
 // Windows-1252 <-> UTF-8. Malformed UTF-8 and characters the code page lacks become '?'.
 std::string Cp1252ToUtf8(std::string_view text);
 std::string Utf8ToCp1252(std::string_view text);

@@ -1,0 +1,381 @@
+#include "platform/kernel/files.h"
+
+#include "platform/base/errors.h"
+#include "platform/kernel/paths.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <mutex>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
+
+namespace {
+
+// Sharing between the opens of one file in this process, keyed by device and inode.
+struct ShareRecord {
+  uint64_t dev, ino;
+  DWORD access, share;
+  const FileHandle* owner;
+};
+
+std::mutex& ShareMutex() {
+  static std::mutex* m = new std::mutex;
+  return *m;
+}
+
+std::vector<ShareRecord>& ShareTable() {
+  static auto* t = new std::vector<ShareRecord>;
+  return *t;
+}
+
+bool Conflicts(DWORD accessA, DWORD shareA, DWORD accessB, DWORD shareB) {
+  if ((accessA & GENERIC_READ) && !(shareB & FILE_SHARE_READ)) return true;
+  if ((accessA & GENERIC_WRITE) && !(shareB & FILE_SHARE_WRITE)) return true;
+  if ((accessB & GENERIC_READ) && !(shareA & FILE_SHARE_READ)) return true;
+  if ((accessB & GENERIC_WRITE) && !(shareA & FILE_SHARE_WRITE)) return true;
+  return false;
+}
+
+DWORD Fail(DWORD error) {
+  SetLastError(error);
+  return error;
+}
+
+BOOL FailBool(DWORD error) {
+  SetLastError(error);
+  return FALSE;
+}
+
+// The error number of the errno left by a call on `native`.
+DWORD ErrnoError(const std::string& native) { return ErrnoToWinError(errno, native.c_str()); }
+
+DWORD CopyFileContents(const std::string& from, const std::string& to) {
+  const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+  if (in < 0) return ErrnoError(from);
+  struct stat st {};
+  ::fstat(in, &st);
+  const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, st.st_mode & 07777);
+  if (out < 0) {
+    const DWORD e = ErrnoError(to);
+    ::close(in);
+    return e;
+  }
+  char buf[65536];
+  DWORD error = 0;
+  for (;;) {
+    const ssize_t n = ::read(in, buf, sizeof buf);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) { error = ErrnoError(from); break; }
+    if (n == 0) break;
+    ssize_t done = 0;
+    while (done < n) {
+      const ssize_t w = ::write(out, buf + done, static_cast<size_t>(n - done));
+      if (w < 0 && errno == EINTR) continue;
+      if (w < 0) { error = ErrnoError(to); break; }
+      done += w;
+    }
+    if (error) break;
+  }
+  if (!error && ::fsync(out) != 0) error = ErrnoError(to);
+  ::close(out);
+  ::close(in);
+  if (error) ::unlink(to.c_str());
+  return error;
+}
+
+}  // namespace
+
+// ----- FileHandle -----
+
+FileHandle::~FileHandle() { Close(); }
+
+FileHandle::FileHandle(FileHandle&& other) noexcept { *this = std::move(other); }
+
+FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
+  if (this != &other) {
+    Close();
+    std::lock_guard<std::mutex> lock(ShareMutex());
+    m_fd = std::exchange(other.m_fd, -1);
+    m_path = std::move(other.m_path);
+    m_shareKey[0] = other.m_shareKey[0];
+    m_shareKey[1] = other.m_shareKey[1];
+    m_access = other.m_access;
+    m_share = other.m_share;
+    for (auto& r : ShareTable()) {
+      if (r.owner == &other) r.owner = this;
+    }
+  }
+  return *this;
+}
+
+DWORD FileHandle::Open(const char* path, DWORD access, DWORD share, DWORD disposition, DWORD attributes) {
+  Close();
+  if (path == nullptr || *path == '\0') return Fail(ERROR_PATH_NOT_FOUND);
+  int flags = O_CLOEXEC;
+  const bool read = access & GENERIC_READ;
+  const bool write = access & GENERIC_WRITE;
+  flags |= read && write ? O_RDWR : write ? O_WRONLY : O_RDONLY;
+  bool truncate = false;
+  switch (disposition) {
+    case CREATE_NEW: flags |= O_CREAT | O_EXCL; break;
+    case CREATE_ALWAYS: flags |= O_CREAT; truncate = true; break;
+    case OPEN_EXISTING: break;
+    case OPEN_ALWAYS: flags |= O_CREAT; break;
+    case TRUNCATE_EXISTING: truncate = true; break;
+    default: return Fail(ERROR_INVALID_PARAMETER);
+  }
+  if (truncate && !write) return Fail(ERROR_INVALID_PARAMETER);
+  const mode_t mode = (attributes & FILE_ATTRIBUTE_READONLY) ? 0444 : 0666;
+  const std::string native = ToNativePath(path);
+  int fd;
+  do {
+    fd = ::open(native.c_str(), flags, mode);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) return Fail(ErrnoError(native));
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) {
+    const DWORD e = ErrnoError(native);
+    ::close(fd);
+    return Fail(e);
+  }
+  if (S_ISDIR(st.st_mode)) {
+    ::close(fd);
+    return Fail(ERROR_ACCESS_DENIED);
+  }
+  {
+    std::lock_guard<std::mutex> lock(ShareMutex());
+    for (const auto& r : ShareTable()) {
+      if (r.dev == st.st_dev && r.ino == st.st_ino && Conflicts(access, share, r.access, r.share)) {
+        ::close(fd);
+        return Fail(ERROR_SHARING_VIOLATION);
+      }
+    }
+    ShareTable().push_back({static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino), access, share, this});
+  }
+  m_fd = fd;
+  m_path = native;
+  m_shareKey[0] = st.st_dev;
+  m_shareKey[1] = st.st_ino;
+  m_access = access;
+  m_share = share;
+  if (truncate && st.st_size != 0 && ::ftruncate(fd, 0) != 0) {
+    const DWORD e = ErrnoError(native);
+    Close();
+    return Fail(e);
+  }
+  return 0;
+}
+
+void FileHandle::Close() {
+  if (m_fd < 0) return;
+  {
+    std::lock_guard<std::mutex> lock(ShareMutex());
+    auto& t = ShareTable();
+    t.erase(std::remove_if(t.begin(), t.end(), [this](const ShareRecord& r) { return r.owner == this; }), t.end());
+  }
+  ::close(m_fd);
+  m_fd = -1;
+  m_path.clear();
+}
+
+DWORD FileHandle::ReadAt(uint64_t offset, void* buffer, size_t length, size_t& read) {
+  read = 0;
+  if (m_fd < 0) return Fail(ERROR_INVALID_HANDLE);
+  auto* p = static_cast<char*>(buffer);
+  while (read < length) {
+    const ssize_t n = ::pread(m_fd, p + read, length - read, static_cast<off_t>(offset + read));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return Fail(ErrnoToWinError(errno));
+    }
+    if (n == 0) break;
+    read += static_cast<size_t>(n);
+  }
+  if (length > 0 && read == 0) return Fail(ERROR_HANDLE_EOF);
+  return 0;
+}
+
+DWORD FileHandle::WriteAt(uint64_t offset, const void* buffer, size_t length) {
+  if (m_fd < 0) return Fail(ERROR_INVALID_HANDLE);
+  const auto* p = static_cast<const char*>(buffer);
+  size_t done = 0;
+  while (done < length) {
+    const ssize_t n = ::pwrite(m_fd, p + done, length - done, static_cast<off_t>(offset + done));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return Fail(ErrnoToWinError(errno));
+    }
+    if (n == 0) return Fail(ERROR_DISK_FULL);
+    done += static_cast<size_t>(n);
+  }
+  return 0;
+}
+
+DWORD FileHandle::GetSize(uint64_t& size) const {
+  size = 0;
+  if (m_fd < 0) return Fail(ERROR_INVALID_HANDLE);
+  struct stat st {};
+  if (::fstat(m_fd, &st) != 0) return Fail(ErrnoToWinError(errno));
+  size = static_cast<uint64_t>(st.st_size);
+  return 0;
+}
+
+DWORD FileHandle::SetSize(uint64_t size) {
+  if (m_fd < 0) return Fail(ERROR_INVALID_HANDLE);
+  int rc;
+  do {
+    rc = ::ftruncate(m_fd, static_cast<off_t>(size));
+  } while (rc != 0 && errno == EINTR);
+  if (rc != 0) return Fail(ErrnoToWinError(errno));
+  return 0;
+}
+
+DWORD FileHandle::Flush() {
+  if (m_fd < 0) return Fail(ERROR_INVALID_HANDLE);
+  if (::fsync(m_fd) != 0 && errno != EINVAL) return Fail(ErrnoToWinError(errno));
+  return 0;
+}
+
+// ----- Folders and paths -----
+
+DWORD ListFolder(const char* folder, std::vector<FolderEntry>& entries) {
+  entries.clear();
+  if (folder == nullptr || *folder == '\0') return Fail(ERROR_PATH_NOT_FOUND);
+  const std::string native = ToNativePath(folder);
+  DIR* dir = ::opendir(native.c_str());
+  if (dir == nullptr) {
+    if (errno == ENOTDIR) return Fail(ERROR_DIRECTORY);
+    if (errno == ENOENT) return Fail(ERROR_PATH_NOT_FOUND);
+    return Fail(ErrnoError(native));
+  }
+  while (dirent* e = ::readdir(dir)) {
+    const std::string name(e->d_name);
+    if (name == "." || name == "..") continue;
+    FolderEntry entry;
+    entry.name = NativeNameToProgram(name);
+    struct stat st {};
+    const std::string full = native.back() == '/' ? native + name : native + "/" + name;
+    if (::stat(full.c_str(), &st) == 0) {
+      if (S_ISDIR(st.st_mode)) {
+        entry.attributes = FILE_ATTRIBUTE_DIRECTORY;
+      } else {
+        entry.size = static_cast<uint64_t>(st.st_size);
+      }
+      if ((st.st_mode & 0222) == 0) entry.attributes |= FILE_ATTRIBUTE_READONLY;
+    }
+    if (entry.attributes == 0) entry.attributes = FILE_ATTRIBUTE_NORMAL;
+    entries.push_back(std::move(entry));
+  }
+  ::closedir(dir);
+  std::sort(entries.begin(), entries.end(), [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
+  return 0;
+}
+
+BOOL CreateDirectoryA(const char* path, void*) {
+  if (path == nullptr || *path == '\0') return FailBool(ERROR_PATH_NOT_FOUND);
+  const std::string native = ToNativePath(path);
+  if (::mkdir(native.c_str(), 0777) == 0) return TRUE;
+  if (errno == EEXIST) return FailBool(ERROR_ALREADY_EXISTS);
+  if (errno == ENOENT) return FailBool(ERROR_PATH_NOT_FOUND);
+  return FailBool(ErrnoError(native));
+}
+
+BOOL RemoveDirectoryA(const char* path) {
+  if (path == nullptr || *path == '\0') return FailBool(ERROR_PATH_NOT_FOUND);
+  const std::string native = ToNativePath(path);
+  if (::rmdir(native.c_str()) == 0) return TRUE;
+  if (errno == ENOTDIR) return FailBool(ERROR_DIRECTORY);
+  return FailBool(ErrnoError(native));
+}
+
+BOOL DeleteFileA(const char* path) {
+  if (path == nullptr || *path == '\0') return FailBool(ERROR_PATH_NOT_FOUND);
+  const std::string native = ToNativePath(path);
+  struct stat st {};
+  if (::lstat(native.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return FailBool(ERROR_ACCESS_DENIED);
+  if (::unlink(native.c_str()) == 0) return TRUE;
+  return FailBool(ErrnoError(native));
+}
+
+BOOL MoveFileExA(const char* from, const char* to, DWORD flags) {
+  if (from == nullptr || to == nullptr || *from == '\0' || *to == '\0') return FailBool(ERROR_PATH_NOT_FOUND);
+  const std::string src = ToNativePath(from);
+  const std::string dst = ToNativePath(to);
+  struct stat st {};
+  if (::lstat(src.c_str(), &st) != 0) return FailBool(ErrnoError(src));
+  const bool replace = flags & MOVEFILE_REPLACE_EXISTING;
+  struct stat dstStat {};
+  if (::lstat(dst.c_str(), &dstStat) == 0) {
+    const bool same = dstStat.st_dev == st.st_dev && dstStat.st_ino == st.st_ino;
+    if (!replace && !same) return FailBool(ERROR_ALREADY_EXISTS);
+    if (S_ISDIR(dstStat.st_mode) && !same) return FailBool(ERROR_ACCESS_DENIED);
+  }
+  if (::rename(src.c_str(), dst.c_str()) == 0) return TRUE;
+  if (errno != EXDEV) return FailBool(ErrnoError(errno == ENOENT ? dst : src));
+  if (!(flags & MOVEFILE_COPY_ALLOWED) || S_ISDIR(st.st_mode)) return FailBool(ERROR_NOT_SAME_DEVICE);
+  // Another file system: copy beside the target, then rename over it and drop the source.
+  const std::string temp = NativeParent(dst) + "/.qav-move-" + std::to_string(::getpid()) + "-" +
+                           std::to_string(reinterpret_cast<uintptr_t>(&st));
+  if (const DWORD e = CopyFileContents(src, temp)) return FailBool(e);
+  if (::rename(temp.c_str(), dst.c_str()) != 0) {
+    const DWORD e = ErrnoError(dst);
+    ::unlink(temp.c_str());
+    return FailBool(e);
+  }
+  ::unlink(src.c_str());
+  return TRUE;
+}
+
+DWORD GetFileAttributesA(const char* path) {
+  if (path == nullptr || *path == '\0') {
+    SetLastError(ERROR_PATH_NOT_FOUND);
+    return INVALID_FILE_ATTRIBUTES;
+  }
+  const std::string native = ToNativePath(path);
+  struct stat st {};
+  if (::stat(native.c_str(), &st) != 0) {
+    SetLastError(ErrnoError(native));
+    return INVALID_FILE_ATTRIBUTES;
+  }
+  DWORD a = 0;
+  if (S_ISDIR(st.st_mode)) a |= FILE_ATTRIBUTE_DIRECTORY;
+  if ((st.st_mode & 0222) == 0) a |= FILE_ATTRIBUTE_READONLY;
+  return a == 0 ? FILE_ATTRIBUTE_NORMAL : a;
+}
+
+BOOL SetFileAttributesA(const char* path, DWORD attributes) {
+  if (path == nullptr || *path == '\0') return FailBool(ERROR_PATH_NOT_FOUND);
+  const std::string native = ToNativePath(path);
+  struct stat st {};
+  if (::stat(native.c_str(), &st) != 0) return FailBool(ErrnoError(native));
+  mode_t mode = st.st_mode & 07777;
+  mode = (attributes & FILE_ATTRIBUTE_READONLY) ? (mode & ~0222) : (mode | S_IWUSR);
+  if (::chmod(native.c_str(), mode) != 0) return FailBool(ErrnoError(native));
+  return TRUE;
+}
+
+std::string GetTempFolder() {
+  const char* env = std::getenv("TMPDIR");
+  std::string t = env != nullptr && *env != '\0' ? env : "/tmp/";
+  if (t.back() != '/') t += '/';
+  return t;
+}
+
+DWORD GetTempPathA(DWORD size, char* buffer) {
+  const std::string t = GetTempFolder();
+  if (t.size() + 1 > size || buffer == nullptr) return static_cast<DWORD>(t.size() + 1);
+  std::memcpy(buffer, t.c_str(), t.size() + 1);
+  return static_cast<DWORD>(t.size());
+}
+
+bool FileExists(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
+
+bool FolderExists(const char* path) {
+  const DWORD a = GetFileAttributesA(path);
+  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}

@@ -1,0 +1,124 @@
+// Files and folders. Paths are program paths (see paths.h): `\` or `/`, resolved without regard
+// to case where the exact name is missing. Errors are Windows error numbers (errors.h); a file
+// that is missing is 2 when its folder exists and 3 when it does not.
+//
+// FileHandle is an open file with positioned reads and writes, which is what the program's
+// overlapped file I/O amounts to when each request runs on a worker thread.
+#pragma once
+
+#include "platform/base/types.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+constexpr DWORD MAX_PATH = 260;
+
+// Access.
+constexpr DWORD GENERIC_READ = 0x80000000;
+constexpr DWORD GENERIC_WRITE = 0x40000000;
+
+// Sharing: what other opens of the same file may do meanwhile.
+constexpr DWORD FILE_SHARE_READ = 0x00000001;
+constexpr DWORD FILE_SHARE_WRITE = 0x00000002;
+constexpr DWORD FILE_SHARE_DELETE = 0x00000004;
+
+// Dispositions.
+constexpr DWORD CREATE_NEW = 1;         // fails with 80 when the file exists
+constexpr DWORD CREATE_ALWAYS = 2;      // creates or empties
+constexpr DWORD OPEN_EXISTING = 3;
+constexpr DWORD OPEN_ALWAYS = 4;        // opens or creates
+constexpr DWORD TRUNCATE_EXISTING = 5;  // opens and empties
+
+// Attributes.
+constexpr DWORD FILE_ATTRIBUTE_READONLY = 0x00000001;
+constexpr DWORD FILE_ATTRIBUTE_HIDDEN = 0x00000002;
+constexpr DWORD FILE_ATTRIBUTE_SYSTEM = 0x00000004;
+constexpr DWORD FILE_ATTRIBUTE_DIRECTORY = 0x00000010;
+constexpr DWORD FILE_ATTRIBUTE_ARCHIVE = 0x00000020;
+constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x00000080;
+constexpr DWORD FILE_ATTRIBUTE_TEMPORARY = 0x00000100;
+constexpr DWORD INVALID_FILE_ATTRIBUTES = 0xFFFFFFFF;
+constexpr DWORD FILE_FLAG_OVERLAPPED = 0x40000000;
+
+// MoveFileEx flags.
+constexpr DWORD MOVEFILE_REPLACE_EXISTING = 0x00000001;
+constexpr DWORD MOVEFILE_COPY_ALLOWED = 0x00000002;
+constexpr DWORD MOVEFILE_WRITE_THROUGH = 0x00000008;
+
+class FileHandle {
+public:
+  FileHandle() = default;
+  ~FileHandle();  // closes
+  FileHandle(FileHandle&& other) noexcept;
+  FileHandle& operator=(FileHandle&& other) noexcept;
+  FileHandle(const FileHandle&) = delete;
+  FileHandle& operator=(const FileHandle&) = delete;
+
+  // Opens (closing any file held first). `access` is GENERIC_READ and/or GENERIC_WRITE; `share`
+  // FILE_SHARE_* (checked against the other opens of the same file in this process: a conflict
+  // gives 32); `disposition` CREATE_NEW ... TRUNCATE_EXISTING (another value gives 87);
+  // `attributes` only FILE_ATTRIBUTE_READONLY matters: a file created with it is read-only on
+  // disc while this handle may still write. A folder cannot be opened (5). Returns 0 or the error.
+  DWORD Open(const char* path, DWORD access, DWORD share, DWORD disposition, DWORD attributes = 0);
+  void Close();
+  bool IsOpen() const { return m_fd >= 0; }
+
+  // Reads up to `length` bytes at `offset`, looping over short reads and interruptions; `read`
+  // receives the count. Stops early only at the end of the file. A read that gets no bytes at all
+  // (length > 0 at or past the end) fails with 38.
+  DWORD ReadAt(uint64_t offset, void* buffer, size_t length, size_t& read);
+
+  // Writes all `length` bytes at `offset` (a file grows as needed). Returns 0 or the error.
+  DWORD WriteAt(uint64_t offset, const void* buffer, size_t length);
+
+  DWORD GetSize(uint64_t& size) const;
+  DWORD SetSize(uint64_t size);  // truncates or extends with zero bytes
+  DWORD Flush();
+
+  const std::string& NativePath() const { return m_path; }  // the path actually opened
+  int Descriptor() const { return m_fd; }
+
+private:
+  int m_fd = -1;
+  std::string m_path;
+  uint64_t m_shareKey[2] = {0, 0};
+  DWORD m_access = 0;
+  DWORD m_share = 0;
+};
+
+// Folder listing entry.
+struct FolderEntry {
+  std::string name;   // program text (Windows-1252)
+  DWORD attributes = 0;  // FILE_ATTRIBUTE_DIRECTORY, FILE_ATTRIBUTE_READONLY, or FILE_ATTRIBUTE_NORMAL
+  uint64_t size = 0;
+};
+
+// The entries of a folder given by its full path, in name order, without "." and "..". Returns 0
+// or the error (a missing folder gives 3; a file gives 267).
+DWORD ListFolder(const char* folder, std::vector<FolderEntry>& entries);
+
+// The following keep the Windows calling form: TRUE on success, FALSE with GetLastError() set.
+
+// Creates one folder level (the parent must exist: else 3). An existing one gives 183.
+BOOL CreateDirectoryA(const char* path, void* securityAttributes = nullptr);
+BOOL RemoveDirectoryA(const char* path);
+BOOL DeleteFileA(const char* path);
+// Renames; with MOVEFILE_REPLACE_EXISTING an existing target is replaced (else 183), with
+// MOVEFILE_COPY_ALLOWED a move to another file system copies (through a temporary file in the
+// target folder) and deletes the source (else 17).
+BOOL MoveFileExA(const char* from, const char* to, DWORD flags);
+// FILE_ATTRIBUTE_DIRECTORY / FILE_ATTRIBUTE_READONLY / FILE_ATTRIBUTE_NORMAL, or
+// INVALID_FILE_ATTRIBUTES.
+DWORD GetFileAttributesA(const char* path);
+// Only FILE_ATTRIBUTE_READONLY is honoured: set, it takes every write permission away; clear, it
+// gives the owner write permission.
+BOOL SetFileAttributesA(const char* path, DWORD attributes);
+// The temporary folder ($TMPDIR, else /tmp/) with a trailing separator, into `buffer` of `size`
+// characters. Returns the length, the size needed (with the NUL) when the buffer is too small, or 0.
+DWORD GetTempPathA(DWORD size, char* buffer);
+
+// Convenience forms.
+std::string GetTempFolder();  // as GetTempPathA
+bool FileExists(const char* path);    // a file or a folder
+bool FolderExists(const char* path);

@@ -1,0 +1,200 @@
+#include "platform/base/errors.h"
+#include "platform/kernel/files.h"
+#include "platform/kernel/paths.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class TempFolder {
+public:
+  TempFolder() {
+    std::string tmpl = (fs::temp_directory_path() / "qav-files-XXXXXX").string();
+    path_ = ::mkdtemp(tmpl.data());
+  }
+  ~TempFolder() {
+    std::error_code ec;
+    for (auto& e : fs::recursive_directory_iterator(path_, ec)) fs::permissions(e.path(), fs::perms::owner_all, fs::perm_options::add, ec);
+    fs::remove_all(path_, ec);
+  }
+  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+  const std::string& path() const { return path_; }
+
+private:
+  std::string path_;
+};
+
+void WriteText(const std::string& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+}  // namespace
+
+TEST(Paths, ResolvesComponentsWithoutRegardToCase) {
+  TempFolder dir;
+  fs::create_directories(dir / "data1995");
+  WriteText(dir / "data1995/19950101.dat", "x");
+  struct Case { std::string asked; std::string expected; };
+  const Case cases[] = {
+      {dir.path() + "\\DATA1995\\19950101.DAT", dir / "data1995/19950101.dat"},
+      {dir.path() + "/Data1995/19950101.Dat", dir / "data1995/19950101.dat"},
+      {dir.path() + "\\DATA1995\\", dir / "data1995/"},
+      {dir.path() + "\\DATA1995\\MISSING\\X.DAT", dir / "data1995/MISSING/X.DAT"},
+      {dir.path() + "/data1995/19950101.dat", dir / "data1995/19950101.dat"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ToNativePath(c.asked), c.expected) << c.asked;
+}
+
+TEST(Paths, NonAsciiNamesAreStoredAsUtf8) {
+  TempFolder dir;
+  WriteText(dir / "caf\xC3\xA9.txt", "x");
+  EXPECT_EQ(ToNativePath(dir.path() + "\\CAF\xC9.TXT"), dir / "caf\xC3\xA9.txt");
+  std::vector<FolderEntry> entries;
+  ASSERT_EQ(ListFolder(dir.path().c_str(), entries), 0u);
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_EQ(entries[0].name, "caf\xE9.txt");
+}
+
+TEST(Files, OpenErrors) {
+  TempFolder dir;
+  fs::create_directories(dir / "sub");
+  WriteText(dir / "exists.dat", "abc");
+  FileHandle f;
+  struct Case { std::string path; DWORD access, disposition, expected; };
+  const Case cases[] = {
+      {dir / "missing.dat", GENERIC_READ, OPEN_EXISTING, 2},
+      {dir / "nofolder/missing.dat", GENERIC_READ, OPEN_EXISTING, 3},
+      {dir / "sub", GENERIC_READ, OPEN_EXISTING, 5},
+      {dir / "sub", GENERIC_READ | GENERIC_WRITE, OPEN_EXISTING, 5},
+      {dir / "exists.dat", GENERIC_READ | GENERIC_WRITE, CREATE_NEW, 80},
+      {dir / "exists.dat", GENERIC_READ, 9, 87},
+      {dir / "exists.dat", GENERIC_READ, OPEN_EXISTING, 0},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(f.Open(c.path.c_str(), c.access, FILE_SHARE_READ, c.disposition), c.expected) << c.path;
+    if (c.expected != 0) {
+      EXPECT_EQ(GetLastError(), c.expected);
+    }
+  }
+}
+
+TEST(Files, PositionedReadWriteSizeAndEndOfFile) {
+  TempFolder dir;
+  FileHandle f;
+  ASSERT_EQ(f.Open((dir / "a.bin").c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, CREATE_ALWAYS), 0u);
+  ASSERT_EQ(f.WriteAt(0, "hello", 5), 0u);
+  ASSERT_EQ(f.WriteAt(10, "world", 5), 0u);  // past the end: the gap reads as zeros
+  uint64_t size = 0;
+  ASSERT_EQ(f.GetSize(size), 0u);
+  EXPECT_EQ(size, 15u);
+  char buf[32] = {};
+  size_t got = 0;
+  EXPECT_EQ(f.ReadAt(3, buf, 32, got), 0u);  // a short read at the end is a success
+  EXPECT_EQ(got, 12u);
+  EXPECT_EQ(std::string(buf, 2), "lo");
+  EXPECT_EQ(buf[2], '\0');
+  EXPECT_EQ(f.ReadAt(15, buf, 4, got), ERROR_HANDLE_EOF);
+  EXPECT_EQ(got, 0u);
+  EXPECT_EQ(f.ReadAt(100, buf, 4, got), ERROR_HANDLE_EOF);
+  EXPECT_EQ(f.ReadAt(0, buf, 0, got), 0u);
+  ASSERT_EQ(f.SetSize(4), 0u);
+  f.GetSize(size);
+  EXPECT_EQ(size, 4u);
+  ASSERT_EQ(f.SetSize(8), 0u);
+  EXPECT_EQ(f.ReadAt(0, buf, 8, got), 0u);
+  EXPECT_EQ(got, 8u);
+  EXPECT_EQ(std::string(buf, 8), std::string("hell\0\0\0\0", 8));
+  // A handle opened for reading only cannot write.
+  FileHandle r;
+  ASSERT_EQ(r.Open((dir / "a.bin").c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING), 0u);
+  EXPECT_EQ(r.WriteAt(0, "x", 1), ERROR_INVALID_HANDLE);
+}
+
+TEST(Files, SharingConflictsGive32) {
+  TempFolder dir;
+  const std::string p = dir / "s.dat";
+  FileHandle a, b, c;
+  ASSERT_EQ(a.Open(p.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, CREATE_ALWAYS), 0u);
+  EXPECT_EQ(b.Open(p.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING), 32u);
+  EXPECT_EQ(b.Open(p.c_str(), GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING), 32u);  // b denies the writer a has
+  EXPECT_EQ(b.Open(p.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING), 0u);
+  a.Close();
+  EXPECT_EQ(c.Open(p.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING), 0u);
+}
+
+TEST(Files, ReadOnlyCreationAttributesAndMoves) {
+  TempFolder dir;
+  const std::string ro = dir / "ro.dat";
+  {
+    FileHandle f;
+    ASSERT_EQ(f.Open(ro.c_str(), GENERIC_READ | GENERIC_WRITE, 0, CREATE_ALWAYS, FILE_ATTRIBUTE_READONLY), 0u);
+    EXPECT_EQ(f.WriteAt(0, "still writable", 14), 0u);  // the creating handle may write
+  }
+  EXPECT_EQ(GetFileAttributesA(ro.c_str()), FILE_ATTRIBUTE_READONLY);
+  if (::geteuid() != 0) {
+    FileHandle w;
+    EXPECT_EQ(w.Open(ro.c_str(), GENERIC_WRITE, 0, OPEN_EXISTING), 5u);
+  }
+  ASSERT_TRUE(SetFileAttributesA(ro.c_str(), FILE_ATTRIBUTE_NORMAL));
+  EXPECT_EQ(GetFileAttributesA(ro.c_str()), FILE_ATTRIBUTE_NORMAL);
+  EXPECT_EQ(GetFileAttributesA(dir.path().c_str()), FILE_ATTRIBUTE_DIRECTORY);
+  EXPECT_EQ(GetFileAttributesA((dir / "none").c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(GetLastError(), 2u);
+
+  WriteText(dir / "b.dat", "b");
+  EXPECT_FALSE(MoveFileExA(ro.c_str(), (dir / "b.dat").c_str(), 0));
+  EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
+  EXPECT_TRUE(MoveFileExA(ro.c_str(), (dir / "B.DAT").c_str(), MOVEFILE_REPLACE_EXISTING));  // replaces b.dat
+  EXPECT_FALSE(FileExists(ro.c_str()));
+  std::ifstream in(dir / "b.dat");
+  std::string text;
+  std::getline(in, text);
+  EXPECT_EQ(text, "still writable");
+  EXPECT_FALSE(MoveFileExA((dir / "gone").c_str(), (dir / "x").c_str(), 0));
+  EXPECT_EQ(GetLastError(), 2u);
+  EXPECT_TRUE(DeleteFileA((dir / "B.dat").c_str()));
+  EXPECT_FALSE(DeleteFileA((dir / "b.dat").c_str()));
+  EXPECT_EQ(GetLastError(), 2u);
+}
+
+TEST(Files, FoldersAndTheTemporaryFolder) {
+  TempFolder dir;
+  EXPECT_TRUE(CreateDirectoryA((dir / "one").c_str()));
+  EXPECT_FALSE(CreateDirectoryA((dir / "ONE").c_str()));
+  EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
+  EXPECT_FALSE(CreateDirectoryA((dir / "two/three").c_str()));
+  EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
+  WriteText(dir / "b.txt", "12345");
+  WriteText(dir / "a.txt", "1");
+  std::vector<FolderEntry> entries;
+  ASSERT_EQ(ListFolder(dir.path().c_str(), entries), 0u);
+  ASSERT_EQ(entries.size(), 3u);
+  EXPECT_EQ(entries[0].name, "a.txt");
+  EXPECT_EQ(entries[1].name, "b.txt");
+  EXPECT_EQ(entries[1].size, 5u);
+  EXPECT_EQ(entries[2].name, "one");
+  EXPECT_EQ(entries[2].attributes, FILE_ATTRIBUTE_DIRECTORY);
+  EXPECT_EQ(ListFolder((dir / "none").c_str(), entries), ERROR_PATH_NOT_FOUND);
+  EXPECT_EQ(ListFolder((dir / "a.txt").c_str(), entries), ERROR_DIRECTORY);
+  EXPECT_TRUE(FolderExists((dir / "ONE").c_str()));
+  EXPECT_TRUE(RemoveDirectoryA((dir / "ONE").c_str()));
+
+  const char* old = std::getenv("TMPDIR");
+  const std::string saved = old ? old : "";
+  ::setenv("TMPDIR", "/var/tmp", 1);
+  char buf[MAX_PATH];
+  EXPECT_EQ(GetTempPathA(MAX_PATH, buf), 9u);
+  EXPECT_STREQ(buf, "/var/tmp/");
+  EXPECT_EQ(GetTempPathA(5, buf), 10u);
+  ::unsetenv("TMPDIR");
+  EXPECT_EQ(GetTempFolder(), "/tmp/");
+  if (old) ::setenv("TMPDIR", saved.c_str(), 1);
+}
