@@ -1,0 +1,74 @@
+#include "containers/mem_mgr.h"
+
+#include <cstddef>
+#include <new>
+
+#include "platform/kernel/heap.h"
+
+constinit CScalarMemMgr g_MemMgr(56);
+
+namespace {
+
+// Remaining successful allocations of this thread before the test hook makes them fail; negative
+// when the hook is off.
+thread_local long t_nFailAfter = -1;
+
+bool AllocationAllowed() noexcept {
+  if (t_nFailAfter < 0) return true;
+  if (t_nFailAfter == 0) return false;
+  --t_nFailAfter;
+  return true;
+}
+
+}  // namespace
+
+void CScalarMemMgr::SetFailAfter(long n) noexcept { t_nFailAfter = n < 0 ? -1 : n; }
+
+uint64_t CScalarMemMgr::BlockSize(uint64_t nBytes) const noexcept {
+  if (nBytes > static_cast<uint64_t>(PTRDIFF_MAX)) return 0;
+  uint64_t block = m_nMinBlock ? m_nMinBlock : 1;
+  // Below PTRDIFF_MAX the doubling cannot wrap before it passes nBytes.
+  while (block < nBytes) block = block * 2 + 8;
+  return block > static_cast<uint64_t>(PTRDIFF_MAX) ? 0 : block;
+}
+
+void* CScalarMemMgr::Alloc(uint64_t nBytes) noexcept {
+  uint64_t block = BlockSize(nBytes);
+  if (block == 0 || !AllocationAllowed()) return nullptr;
+  return g_Heap.Alloc(block);
+}
+
+void CScalarMemMgr::Free(void* p) noexcept { g_Heap.Free(p); }
+
+void* CScalarMemMgr::Realloc(void* p, uint64_t nBytes) noexcept {
+  if (!p) return Alloc(nBytes);
+  uint64_t block = BlockSize(nBytes);
+  if (block == 0 || !AllocationAllowed()) return nullptr;
+  // realloc extends in place when it can; otherwise it copies min(old, new) bytes into a new
+  // block and frees the old one. On failure it returns null and leaves p untouched.
+  return g_Heap.ReAlloc(p, block);
+}
+
+uint64_t CScalarMemMgr::Size(const void* p) noexcept { return g_Heap.Size(p); }
+
+// Global allocation entry points: every new-expression of the process lands in the block
+// allocator. The throwing forms still throw std::bad_alloc, as the standard library and the GUI
+// toolkit expect; the program's own code uses the nothrow forms and tests for null.
+void* operator new(std::size_t n) {
+  void* p = g_MemMgr.Alloc(n);
+  if (!p) throw std::bad_alloc();
+  return p;
+}
+void* operator new[](std::size_t n) {
+  void* p = g_MemMgr.Alloc(n);
+  if (!p) throw std::bad_alloc();
+  return p;
+}
+void* operator new(std::size_t n, const std::nothrow_t&) noexcept { return g_MemMgr.Alloc(n); }
+void* operator new[](std::size_t n, const std::nothrow_t&) noexcept { return g_MemMgr.Alloc(n); }
+void operator delete(void* p) noexcept { g_MemMgr.Free(p); }
+void operator delete[](void* p) noexcept { g_MemMgr.Free(p); }
+void operator delete(void* p, std::size_t) noexcept { g_MemMgr.Free(p); }
+void operator delete[](void* p, std::size_t) noexcept { g_MemMgr.Free(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { g_MemMgr.Free(p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept { g_MemMgr.Free(p); }
