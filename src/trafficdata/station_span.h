@@ -1,0 +1,112 @@
+// Values of a station's day: the period view, the summaries of the daily report and the span
+// values of the New view's rows under the nine aggregation methods.
+//
+// StationDayView reads the station day's arrays without owning them. Every index outside the
+// arrays reads as absent (no sample, values 0, bad), so short, empty or odd-sized days never read
+// past their arrays. A day of exactly 288 entries is the five-minute layout; any other count is
+// the 20-second layout, 15 intervals to a period.
+#pragma once
+
+#include <cstdint>
+
+#include "trafficdata/span_walk.h"
+
+namespace trafficdata {
+
+// The five speed-estimation parameters of a volume/occupancy element.
+struct SpeedParameters {
+    int assumedSpeed = 650;  // tenths of a mph
+    int occUpper = 100;      // tenths of a per cent
+    int occLower = 50;
+    int longestLength = 240;  // tenths of a foot
+    int shortestLength = 200;
+};
+
+// The validity criteria of one summary kind, as the station applies them.
+struct SummaryRules {
+    bool useSuspect = true, running = true, total = true;
+    int runStep = 12, runWidth = 12, runMinG = 11, runMaxS = 1, runMaxB = 1, runMaxD = 1;
+    int totMinG = 264, totMaxS = 24, totMaxB = 24, totMaxD = 24;
+};
+
+// One five-minute period of a station, folded from its 15 intervals in the finer layout.
+struct StationPeriod {
+    int cls = kClassBad;           // 0 bad, 1 good, 2 suspect (flag 3 reads as bad)
+    uint32_t volume = 0;
+    uint32_t occupancy = 0;        // tenths of a per cent
+    uint32_t occupancyWeight = 0;  // five-minute: occupancy x nPds; finer: raw count sum
+    uint32_t samples = 0;          // nPds, or present intervals
+};
+
+struct StationTotals {
+    uint32_t volume = 0, occupancy = 0;
+    int good = 0, suspect = 0, bad = 0;
+};
+
+struct StationSummary {
+    bool valid = false;
+    uint32_t volume = 0, occupancy = 0;
+    int good = 0, suspect = 0, bad = 0;
+    int start = 0;  // first period of the reported window
+};
+
+class StationDayView {
+public:
+    StationDayView(const uint8_t* flag, const uint8_t* nPds, const uint16_t* volume,
+                   const uint16_t* occupancy, const uint8_t* laneCount, int count)
+        : flag_(flag), nPds_(nPds), volume_(volume), occupancy_(occupancy), lanes_(laneCount),
+          count_(count < 0 ? 0 : count) {}
+
+    bool IsFiveMinute() const { return count_ == 288; }
+    int Count() const { return count_; }
+
+    // Raw entries, 0 outside the arrays.
+    int Flag(int i) const { return In(i) ? flag_[i] : 0; }
+    int NPds(int i) const { return In(i) ? nPds_[i] : 0; }
+    uint32_t Volume(int i) const { return In(i) ? volume_[i] : 0; }
+    uint32_t Occupancy(int i) const { return In(i) ? occupancy_[i] : 0; }
+    uint32_t Lanes(int i) const { return In(i) ? lanes_[i] : 0; }
+
+    // Period p (0-287) in either layout.
+    StationPeriod GetPeriod(int p) const;
+
+    // Summaries of a window of periods [start, end).
+    void CountClasses(int start, int end, int& good, int& suspect, int& bad) const;
+    StationTotals GetSummaryTotals(int start, int end, bool useSuspect) const;
+    bool CheckRunning(int start, int end, int step, int width, int minGood, int maxSuspect,
+                      int maxBad) const;
+    StationSummary ComputeSummary(int kind, const SummaryRules& rules) const;
+
+    // Span values; start and length in 20-second units, method 0-8.
+    uint32_t GetSpanVolume(int start, int length, int method) const;
+    uint32_t GetSpanOccupancy(int start, int length, int method) const;
+    uint32_t GetSpanOccupancySum(int start, int length, int method) const;
+    uint32_t GetSpanPeriods(int start, int length, int method) const;
+    uint32_t GetSpanValidity(int start, int length, int method) const;
+    int GetSpanFlag(int start, int length, int method) const;
+    // The estimated length over the whole day for a request of this length and method.
+    int EstimateLength(int length, int method, const SpeedParameters& sp) const;
+    // The span speed for a known estimated length.
+    uint32_t SpanSpeed(int start, int length, int method, int estimatedLength,
+                       const SpeedParameters& sp) const;
+
+private:
+    bool In(int i) const { return i >= 0 && i < count_; }
+    bool Present(int i) const { return NPds(i) != 0; }
+    bool Good(int p) const { return Present(p) && Flag(p) == 1; }
+    bool Suspect(int p) const { return Present(p) && Flag(p) == 2; }
+    bool Usable(int i) const { return Present(i) && Flag(i) == 1; }
+    // Five-minute occupancy-sum term of a period taking s samples.
+    uint32_t OccTerm(int p, int64_t s) const;
+    // Span bounds: periods (five-minute) or intervals (finer), end exclusive; false when empty.
+    bool Bounds(int start, int length, int& b, int& e) const;
+
+    const uint8_t* flag_;
+    const uint8_t* nPds_;
+    const uint16_t* volume_;
+    const uint16_t* occupancy_;
+    const uint8_t* lanes_;
+    int count_;
+};
+
+}  // namespace trafficdata
