@@ -1,0 +1,149 @@
+#include "support/thread.h"
+
+#include <cstdio>
+
+#include "platform/base/errors.h"
+#include "platform/base/msgbox.h"
+#include "platform/kernel/threads.h"
+
+namespace {
+
+void ReportToStandardError(const char* text, const char* caption, UINT /*style*/) {
+  std::fprintf(stderr, "%s: %s\n", caption, text);
+}
+
+}  // namespace
+
+CThread::PFNREPORTFAILURE CThread::s_pfnReportFailure = &ReportToStandardError;
+std::atomic<int> CThread::s_nFailNextCreates{0};
+
+CThread::CThread(AFX_THREADPROC pfnThreadProc, DWORD nStopTimeout, int nPriority, bool bStartSuspended,
+                 UINT nStackSize, void* pSecurityAttributes)
+    : m_pfnThreadProc(pfnThreadProc),
+      m_nPriority(nPriority),
+      m_nStopTimeout(nStopTimeout),
+      m_bStartSuspended(bStartSuspended),
+      m_nStackSize(nStackSize),
+      m_pSecurityAttributes(pSecurityAttributes),
+      m_pThread(nullptr),
+      m_pWorker(nullptr),
+      m_bAutoDelete(true),
+      m_bRunning(false),
+      m_bSuspended(false) {}
+
+CThread::~CThread() {
+  if (m_bRunning) {
+    m_bRunning = false;
+    m_bSuspended = false;
+  }
+  // The thread is detached: it finishes on its own (a suspended one that is never resumed stays
+  // parked until the process ends).
+  delete m_pThread;
+}
+
+bool CThread::Create(void* pParam) {
+  if (m_bRunning) {
+    m_bRunning = false;
+    m_bSuspended = false;
+  }
+  DWORD err = ERROR_NOT_ENOUGH_MEMORY;
+  Thread* thread = nullptr;
+  if (s_nFailNextCreates.load() > 0 && s_nFailNextCreates.fetch_sub(1) > 0) {
+    err = ERROR_NOT_ENOUGH_MEMORY;
+  } else if (m_pfnThreadProc == nullptr) {
+    err = ERROR_INVALID_PARAMETER;
+  } else if ((thread = new (std::nothrow) Thread) != nullptr) {
+    const AFX_THREADPROC proc = m_pfnThreadProc;
+    err = thread->Create([proc, pParam]() -> DWORD { return proc(pParam); }, true, m_nStackSize);
+  }
+  if (err != 0) {
+    delete thread;
+    if (s_pfnReportFailure != nullptr) s_pfnReportFailure("Could not create Thread!", "CThread::Create()", MB_ICONHAND);
+    return false;
+  }
+  // The thread waits at its start gate: store it and set running before it may touch this object.
+  // It is detached first, as the thread may delete this object (and the Thread) once it runs.
+  thread->Detach();
+  delete m_pThread;
+  m_pThread = thread;
+  m_bRunning = true;
+  if (m_bStartSuspended) {
+    m_bSuspended = true;
+  } else {
+    thread->Resume();
+  }
+  return true;
+}
+
+void CThread::Resume() {
+  if (!m_bSuspended) return;
+  m_bSuspended = false;
+  if (m_pThread != nullptr) m_pThread->Resume();
+}
+
+DWORD CThread::Wait(DWORD nTimeoutMs) {
+  if (m_pThread == nullptr) return WAIT_OBJECT_0;
+  return m_pThread->Wait(nTimeoutMs);
+}
+
+void CThread::Stop() {
+  if (!m_bRunning) return;
+  m_bRunning = false;
+  Resume();
+  Wait(m_nStopTimeout);
+}
+
+bool CThread::GetExitCode(DWORD& nExitCode) const {
+  if (m_pThread == nullptr) return false;
+  DWORD code = 0;
+  if (!m_pThread->GetExitCode(code) || code == STILL_ACTIVE) return false;
+  nExitCode = code;
+  return true;
+}
+
+bool CThread::SetUpAndCreate(AFX_THREADPROC pfn, int nPriority, bool bStartSuspended, UINT nStackSize,
+                             void* pSecurityAttributes) {
+  m_pfnThreadProc = pfn;
+  m_nPriority = nPriority;
+  m_bStartSuspended = bStartSuspended;
+  m_nStackSize = nStackSize;
+  m_pSecurityAttributes = pSecurityAttributes;
+  return Create(this);
+}
+
+CThread* CThread::BeginThread(CFunctorBase* pWorker, int nPriority, bool bStartSuspended, UINT nStackSize,
+                              void* pSecurityAttributes) {
+  CThread* p = new (std::nothrow) CThread;
+  if (p == nullptr) {
+    delete pWorker;
+    return nullptr;
+  }
+  p->m_pWorker = pWorker;
+  if (!p->SetUpAndCreate(&CThread::FunctorThreadProc, nPriority, bStartSuspended, nStackSize,
+                         pSecurityAttributes)) {
+    // Nothing runs: free the functor and the object rather than leave them behind.
+    delete p->m_pWorker;
+    p->m_pWorker = nullptr;
+    delete p;
+    return nullptr;
+  }
+  return p;
+}
+
+UINT CThread::FunctorThreadProc(void* pParam) {
+  CThread* p = static_cast<CThread*>(pParam);
+  const UINT result = p->m_pWorker != nullptr ? p->m_pWorker->Invoke() : 0;
+  delete p->m_pWorker;
+  p->m_pWorker = nullptr;
+  if (p->m_bAutoDelete) delete p;
+  return result;
+}
+
+UINT CThread::ObjectThreadProc(void* pParam) {
+  CThread* p = static_cast<CThread*>(pParam);
+  if (!p->InitInstance()) return 0;
+  const UINT result = p->Run();
+  p->ExitInstance();
+  if (p->m_bAutoDelete) delete p;
+  return result;
+}

@@ -1,0 +1,146 @@
+#include "support/thread.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <string>
+#include <thread>
+
+#include "platform/kernel/threads.h"
+
+namespace {
+
+struct Worker {
+  std::atomic<int> calls{0};
+  UINT result = 7;
+  UINT Work() {
+    ++calls;
+    return result;
+  }
+};
+
+bool WaitUntil(const std::function<bool()>& done) {
+  for (int i = 0; i < 2000 && !done(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  return done();
+}
+
+// Counts its destruction, to show that the thread frees the functor.
+struct CountingFunctor : CFunctorBase {
+  std::atomic<int>* destroyed;
+  explicit CountingFunctor(std::atomic<int>* d) : destroyed(d) {}
+  UINT Invoke() override { return 3; }
+  ~CountingFunctor() override { ++*destroyed; }
+};
+
+TEST(Thread, FunctorRunsAtOnceAndFreesEverything) {
+  Worker w;
+  CThread* t = StartFunctorThread(&w, &Worker::Work);
+  ASSERT_NE(t, nullptr);
+  EXPECT_TRUE(WaitUntil([&] { return w.calls == 1; }));
+  // The CThread and the functor free themselves; the leak checker sees anything left behind.
+
+  std::atomic<int> destroyed{0};
+  ASSERT_NE(CThread::BeginThread(new CountingFunctor(&destroyed)), nullptr);
+  EXPECT_TRUE(WaitUntil([&] { return destroyed == 1; }));
+}
+
+TEST(Thread, StartSuspendedWaitsForResumeAndGivesTheExitCode) {
+  Worker w;
+  CThread* t = StartFunctorThread(&w, &Worker::Work, 0, true);
+  ASSERT_NE(t, nullptr);
+  EXPECT_TRUE(t->m_bRunning);
+  EXPECT_TRUE(t->m_bSuspended);
+  t->m_bAutoDelete = false;  // keep the object to read the exit code
+  std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  EXPECT_EQ(w.calls, 0);
+  DWORD code = 0;
+  EXPECT_FALSE(t->GetExitCode(code));
+  EXPECT_EQ(t->Wait(10), 258u);
+  t->Resume();
+  EXPECT_EQ(t->Wait(5000), 0u);
+  EXPECT_EQ(w.calls, 1);
+  ASSERT_TRUE(t->GetExitCode(code));
+  EXPECT_EQ(code, 7u);
+  EXPECT_EQ(t->m_pWorker, nullptr);
+  delete t;
+}
+
+std::string g_reported;
+int g_reports = 0;
+void CaptureFailure(const char* text, const char* caption, UINT style) {
+  g_reported = std::string(caption) + "|" + text + "|" + std::to_string(style);
+  ++g_reports;
+}
+
+TEST(Thread, CreationFailureReportsOnceAndReturnsNull) {
+  CThread::PFNREPORTFAILURE old = CThread::s_pfnReportFailure;
+  CThread::s_pfnReportFailure = &CaptureFailure;
+  g_reports = 0;
+  CThread::s_nFailNextCreates = 1;
+  std::atomic<int> destroyed{0};
+  EXPECT_EQ(CThread::BeginThread(new CountingFunctor(&destroyed)), nullptr);
+  EXPECT_EQ(destroyed, 1);  // the functor is freed, nothing runs
+  EXPECT_EQ(g_reports, 1);
+  EXPECT_EQ(g_reported, "CThread::Create()|Could not create Thread!|16");
+
+  // Create on an object of one's own leaves running clear.
+  CThread::s_nFailNextCreates = 1;
+  CThread own(&CThread::FunctorThreadProc);
+  EXPECT_FALSE(own.Create(&own));
+  EXPECT_FALSE(own.m_bRunning);
+  EXPECT_EQ(g_reports, 2);
+  CThread::s_pfnReportFailure = old;
+}
+
+struct ObjectThread : CThread {
+  static std::atomic<int> inits, runs, exits;
+  static std::atomic<bool> initResult;
+  BOOL InitInstance() override {
+    ++inits;
+    return initResult ? 1 : 0;
+  }
+  UINT Run() override {
+    ++runs;
+    return 9;
+  }
+  void ExitInstance() override { ++exits; }
+};
+std::atomic<int> ObjectThread::inits{0}, ObjectThread::runs{0}, ObjectThread::exits{0};
+std::atomic<bool> ObjectThread::initResult{true};
+
+TEST(Thread, ObjectThreadRunsInitRunExit) {
+  ObjectThread::initResult = true;
+  ASSERT_NE(CThread::BeginThread<ObjectThread>(), nullptr);
+  EXPECT_TRUE(WaitUntil([] { return ObjectThread::exits == 1; }));
+  EXPECT_EQ(ObjectThread::runs, 1);
+
+  // InitInstance failing ends the thread at once: no Run, no ExitInstance, no deletion.
+  ObjectThread::initResult = false;
+  ObjectThread* t = CThread::BeginThread<ObjectThread>(0, true);
+  ASSERT_NE(t, nullptr);
+  t->Resume();
+  EXPECT_EQ(t->Wait(5000), 0u);
+  DWORD code = 1;
+  ASSERT_TRUE(t->GetExitCode(code));
+  EXPECT_EQ(code, 0u);
+  EXPECT_EQ(ObjectThread::inits, 2);
+  EXPECT_EQ(ObjectThread::runs, 1);
+  EXPECT_EQ(ObjectThread::exits, 1);
+  delete t;
+}
+
+TEST(Thread, StopResumesAndWaits) {
+  Worker w;
+  CThread* t = StartFunctorThread(&w, &Worker::Work, 0, true);
+  ASSERT_NE(t, nullptr);
+  t->m_bAutoDelete = false;
+  t->m_nStopTimeout = 5000;
+  t->Stop();
+  EXPECT_FALSE(t->m_bRunning);
+  EXPECT_EQ(w.calls, 1);
+  t->Stop();  // a second stop does nothing
+  delete t;
+}
+
+}  // namespace
