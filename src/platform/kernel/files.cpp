@@ -132,6 +132,10 @@ DWORD FileHandle::Open(const char* path, DWORD access, DWORD share, DWORD dispos
   if (truncate && !write) return Fail(ERROR_INVALID_PARAMETER);
   const mode_t mode = (attributes & FILE_ATTRIBUTE_READONLY) ? 0444 : 0666;
   const std::string native = ToNativePath(path);
+  struct stat before {};
+  if (::stat(native.c_str(), &before) == 0 && (S_ISFIFO(before.st_mode) || S_ISSOCK(before.st_mode))) {
+    return Fail(ERROR_ACCESS_DENIED);  // not a file: opening a pipe would block
+  }
   int fd;
   do {
     fd = ::open(native.c_str(), flags, mode);

@@ -1,0 +1,67 @@
+#include "platform/kernel/process.h"
+
+#include "platform/base/errors.h"
+
+#include <climits>
+#include <cstring>
+#include <mutex>
+#include <unistd.h>
+
+namespace {
+
+std::mutex& OverrideMutex() {
+  static auto* m = new std::mutex;
+  return *m;
+}
+
+std::string& Override() {
+  static auto* s = new std::string;
+  return *s;
+}
+
+}  // namespace
+
+std::string GetProgramPath() {
+  {
+    std::lock_guard<std::mutex> lock(OverrideMutex());
+    if (!Override().empty()) return Override();
+  }
+  char buf[PATH_MAX];
+  const ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
+  if (n <= 0) return std::string();
+  return std::string(buf, static_cast<size_t>(n));
+}
+
+std::string GetProgramName() {
+  std::string p = GetProgramPath();
+  const auto slash = p.find_last_of('/');
+  if (slash != std::string::npos) p.erase(0, slash + 1);
+  const auto dot = p.find_last_of('.');
+  if (dot != std::string::npos && dot > 0) p.erase(dot);
+  return p;
+}
+
+void SetProgramPathForTesting(const std::string& path) {
+  std::lock_guard<std::mutex> lock(OverrideMutex());
+  Override() = path;
+}
+
+DWORD GetModuleFileNameA(HMODULE module, char* buffer, DWORD size) {
+  if (module != nullptr || buffer == nullptr || size == 0) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  const std::string p = GetProgramPath();
+  if (p.empty()) {
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return 0;
+  }
+  if (p.size() >= size) {
+    std::memcpy(buffer, p.data(), size - 1);
+    buffer[size - 1] = '\0';
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return size;
+  }
+  std::memcpy(buffer, p.c_str(), p.size() + 1);
+  return static_cast<DWORD>(p.size());
+}

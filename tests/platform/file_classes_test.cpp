@@ -1,0 +1,127 @@
+#include "platform/app/file.h"
+#include "platform/base/errors.h"
+
+#include "platform/test_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+TEST(StdioFile, WritesCrLfAndReadsBothLineEnds) {
+  TestFolder dir;
+  const std::string path = dir / "report.txt";
+  CStdioFile out;
+  ASSERT_TRUE(out.Open(path.c_str(), CFile::modeCreate | CFile::modeWrite | CFile::typeText));
+  EXPECT_TRUE(out.WriteString("one\ntwo\n\nthree"));
+  EXPECT_EQ(out.GetPosition(), 17u);
+  EXPECT_TRUE(out.Close());
+  EXPECT_EQ(TestFolder::Read(path), "one\r\ntwo\r\n\r\nthree");
+
+  TestFolder::Write(path, "crlf\r\nlf\nlone\rcr\r\n\r\nlast");
+  CStdioFile in;
+  ASSERT_TRUE(in.Open(path.c_str(), CFile::modeRead | CFile::shareDenyNone | CFile::typeText));
+  std::string line;
+  const char* expected[] = {"crlf", "lf", "lone\rcr", "", "last"};
+  for (const char* e : expected) {
+    ASSERT_TRUE(in.ReadString(line));
+    EXPECT_EQ(line, e);
+  }
+  EXPECT_FALSE(in.ReadString(line));
+  EXPECT_EQ(in.GetLength(), 24u);
+}
+
+TEST(StdioFile, BufferFormKeepsTheLineEndAndSplitsLongLines) {
+  TestFolder dir;
+  const std::string path = dir / "lines.txt";
+  TestFolder::Write(path, "abcdef\r\nxy\n");
+  CStdioFile in;
+  ASSERT_TRUE(in.Open(path.c_str(), CFile::modeRead));
+  char buf[5];
+  ASSERT_NE(in.ReadString(buf, 5), nullptr);
+  EXPECT_STREQ(buf, "abcd");
+  ASSERT_NE(in.ReadString(buf, 5), nullptr);
+  EXPECT_STREQ(buf, "ef\n");
+  ASSERT_NE(in.ReadString(buf, 5), nullptr);
+  EXPECT_STREQ(buf, "xy\n");
+  EXPECT_EQ(in.ReadString(buf, 5), nullptr);
+}
+
+TEST(StdioFile, BinaryModeLeavesBytesAlone) {
+  TestFolder dir;
+  const std::string path = dir / "bin.txt";
+  CStdioFile out;
+  ASSERT_TRUE(out.Open(path.c_str(), CFile::modeCreate | CFile::modeReadWrite | CFile::typeBinary));
+  out.WriteString("a\r\nb\n");
+  out.SeekToBegin();
+  std::string line;
+  ASSERT_TRUE(out.ReadString(line));
+  EXPECT_EQ(line, "a\r");
+  out.Close();
+  EXPECT_EQ(TestFolder::Read(path), "a\r\nb\n");
+}
+
+TEST(File, OpenFailureFillsTheRecord) {
+  TestFolder dir;
+  TestFolder::Write(dir / "Day.DAT", "0123456789");
+  struct Case { std::string path; UINT flags; int cause; LONG os; std::string name; };
+  const Case cases[] = {
+      {dir / "none.dat", CFile::modeRead, CFileException::fileNotFound, 2, dir / "none.dat"},
+      {dir / "nofolder/none.dat", CFile::modeRead, CFileException::badPath, 3, dir / "nofolder/none.dat"},
+      {dir.path(), CFile::modeRead, CFileException::accessDenied, 5, dir.path()},
+  };
+  for (const auto& c : cases) {
+    CFile f;
+    CFileException e;
+    EXPECT_EQ(e.m_lOsError, -1);
+    EXPECT_FALSE(f.Open(c.path.c_str(), c.flags, &e));
+    EXPECT_EQ(e.m_cause, c.cause) << c.path;
+    EXPECT_EQ(e.m_lOsError, c.os) << c.path;
+    EXPECT_EQ(e.m_strFileName, c.name);
+  }
+  // The name is found without regard to case, and Read stops at the end.
+  CFile f;
+  ASSERT_TRUE(f.Open((dir.path() + "\\DAY.dat").c_str(), CFile::modeRead | CFile::shareDenyNone));
+  EXPECT_EQ(f.GetFileName(), "DAY.dat");
+  EXPECT_EQ(f.GetLength(), 10u);
+  char buf[16];
+  EXPECT_EQ(f.Read(buf, 4), 4u);
+  EXPECT_EQ(f.Seek(-2, CFile::end), 8u);
+  EXPECT_EQ(f.Read(buf, 16), 2u);
+  EXPECT_EQ(f.Read(buf, 16), 0u);
+  EXPECT_EQ(f.GetError(), 0u);
+  EXPECT_EQ(f.Seek(-20, CFile::current), 10u);
+  EXPECT_EQ(f.GetError(), ERROR_NEGATIVE_SEEK);
+  EXPECT_FALSE(f.Write("x", 1));
+}
+
+TEST(MemFile, GrowsAttachesAndDetaches) {
+  CMemFile m(16);
+  EXPECT_TRUE(m.Write("hello world, this is long", 25));
+  EXPECT_EQ(m.GetLength(), 25u);
+  m.SeekToBegin();
+  char buf[8] = {};
+  EXPECT_EQ(m.Read(buf, 5), 5u);
+  EXPECT_EQ(std::string(buf, 5), "hello");
+  m.Seek(30, CFile::begin);
+  EXPECT_TRUE(m.Write("!", 1));  // the gap is zero-filled
+  EXPECT_EQ(m.GetLength(), 31u);
+
+  BYTE fixed[4] = {'a', 'b', 'c', 'd'};
+  CMemFile a(fixed, 4);
+  EXPECT_EQ(a.GetLength(), 4u);
+  EXPECT_EQ(a.Read(buf, 8), 4u);
+  EXPECT_FALSE(a.Write("e", 1));  // cannot grow
+  EXPECT_EQ(a.GetError(), ERROR_NOT_ENOUGH_MEMORY);
+
+  BYTE small[2];
+  CMemFile g(small, 2, 8);
+  EXPECT_EQ(g.GetLength(), 0u);
+  EXPECT_TRUE(g.Write("0123456789", 10));  // moves to a block of its own
+  BYTE* block = g.Detach();
+  ASSERT_NE(block, nullptr);
+  EXPECT_NE(block, small);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(block), 10), "0123456789");
+  std::free(block);
+  EXPECT_EQ(g.GetLength(), 0u);
+  g.SetFilePath(nullptr);  // ignored
+}

@@ -1,0 +1,128 @@
+#include "platform/base/errors.h"
+#include "platform/kernel/files.h"
+#include "platform/kernel/optical.h"
+#include "platform/kernel/process.h"
+#include "platform/shell/shell.h"
+
+#include "platform/test_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
+
+TEST(Shell, StartProgramResults) {
+  TestFolder dir;
+  TestFolder::Write(dir / "plain.txt", "not a program");
+  struct Case { std::string program; DWORD expected; };
+  const Case cases[] = {
+      {"/bin/true", 0},
+      {"true", 0},
+      {dir / "missing-program", 2},
+      {dir / "nofolder/missing-program", 3},
+      {dir / "plain.txt", 5},
+      {"qav-no-such-program-anywhere", 2},
+  };
+  for (const auto& c : cases) EXPECT_EQ(StartProgram(c.program, {"a file with blanks.txt"}), c.expected) << c.program;
+}
+
+TEST(Shell, StartedProgramGetsItsArgumentIntact) {
+  TestFolder dir;
+  const std::string out = dir / "out.txt";
+  ASSERT_EQ(StartProgram("/bin/sh", {"-c", "printf '%s' \"$0\" > \"$1\"", "it's \"quoted\" & spaced", out}), 0u);
+  for (int i = 0; i < 200 && TestFolder::Read(out).empty(); ++i) ::usleep(10000);
+  EXPECT_EQ(TestFolder::Read(out), "it's \"quoted\" & spaced");
+}
+
+TEST(Shell, AssociationUsesTheLookupAndKeepsTheBufferOnFailure) {
+  TestFolder dir;
+  std::string asked;
+  SetAssociationLookupForTesting([&](const std::string& mime, std::string& program) {
+    asked = mime;
+    if (mime != "text/plain") return false;
+    program = "/usr/bin/viewer";
+    return true;
+  });
+  char result[MAX_PATH] = "untouched";
+  EXPECT_EQ(FindExecutableForExtension(".TXT", result), SE_FOUND);
+  EXPECT_EQ(asked, "text/plain");
+  EXPECT_STREQ(result, "/usr/bin/viewer");
+  std::strcpy(result, "untouched");
+  EXPECT_EQ(FindExecutableForExtension(".qavunknown", result), SE_ERR_NOASSOC);
+  EXPECT_STREQ(result, "untouched");
+  EXPECT_EQ(FindExecutableA((dir / "missing.txt").c_str(), nullptr, result), SE_ERR_FNF);
+  EXPECT_EQ(FindExecutableA((dir / "nofolder/missing.txt").c_str(), nullptr, result), SE_ERR_PNF);
+  TestFolder::Write(dir / "there.txt", "x");
+  EXPECT_EQ(FindExecutableA("there.txt", dir.path().c_str(), result), SE_FOUND);
+  SetAssociationLookupForTesting(nullptr);
+}
+
+TEST(Shell, DesktopDefaultsComeFromMimeappsList) {
+  TestFolder dir;
+  std::filesystem::create_directories(dir / "data/applications");
+  std::filesystem::create_directories(dir / "bin");
+  TestFolder::Write(dir / "bin/myviewer", "#!/bin/sh\n");
+  ::chmod((dir / "bin/myviewer").c_str(), 0755);
+  TestFolder::Write(dir / "mimeapps.list", "[Default Applications]\napplication/vnd.ms-excel=sheet.desktop;\n");
+  TestFolder::Write(dir / "data/applications/sheet.desktop",
+                    "[Desktop Entry]\nName=Sheet\nExec=env A=1 " + (dir / "bin/myviewer") + " %U\n");
+  const char* vars[] = {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_DATA_DIRS", "XDG_CONFIG_DIRS"};
+  std::string saved[4];
+  bool had[4];
+  for (int i = 0; i < 4; ++i) {
+    const char* v = std::getenv(vars[i]);
+    had[i] = v != nullptr;
+    saved[i] = v ? v : "";
+  }
+  ::setenv("XDG_CONFIG_HOME", dir.path().c_str(), 1);
+  ::setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
+  ::setenv("XDG_DATA_DIRS", (dir / "nothing").c_str(), 1);
+  ::setenv("XDG_CONFIG_DIRS", (dir / "nothing").c_str(), 1);
+  char result[MAX_PATH] = "";
+  EXPECT_EQ(FindExecutableForExtension(".XLS", result), SE_FOUND);
+  EXPECT_EQ(std::string(result), dir / "bin/myviewer");
+  for (int i = 0; i < 4; ++i) {
+    if (had[i]) {
+      ::setenv(vars[i], saved[i].c_str(), 1);
+    } else {
+      ::unsetenv(vars[i]);
+    }
+  }
+}
+
+TEST(Shell, HelpFileIsBesideTheProgram) {
+  TestFolder dir;
+  SetProgramPathForTesting(dir / "qav");
+  EXPECT_EQ(GetProgramName(), "qav");
+  EXPECT_EQ(GetHelpFilePath(), dir / "qav.chm");
+  EXPECT_EQ(OpenHelpFile(), ERROR_FILE_NOT_FOUND);
+  TestFolder::Write(dir / "qav.chm", "help");
+  SetAssociationLookupForTesting([](const std::string& mime, std::string& program) {
+    program = "/bin/true";
+    return mime == "application/vnd.ms-htmlhelp";
+  });
+  EXPECT_EQ(OpenHelpFile(), 0u);
+  SetAssociationLookupForTesting(nullptr);
+  char buf[MAX_PATH];
+  EXPECT_EQ(GetModuleFileNameA(nullptr, buf, MAX_PATH), (dir / "qav").size());
+  EXPECT_EQ(std::string(buf), dir / "qav");
+  SetProgramPathForTesting("");
+  EXPECT_FALSE(GetProgramPath().empty());
+}
+
+TEST(OpticalDrives, MountPointsOfDiscFileSystems) {
+  TestFolder dir;
+  TestFolder::Write(dir / "mounts",
+                    "/dev/sda1 / ext4 rw 0 0\n"
+                    "/dev/sr0 /media/user/QAV\\0401995 iso9660 ro 0 0\n"
+                    "/dev/sr1 /mnt/dvd udf ro 0 0\n"
+                    "proc /proc proc rw 0 0\n"
+                    "garbage\n");
+  const auto roots = GetOpticalDriveRoots((dir / "mounts").c_str());
+  ASSERT_EQ(roots.size(), 2u);
+  EXPECT_EQ(roots[0], "/media/user/QAV 1995/");
+  EXPECT_EQ(roots[1], "/mnt/dvd/");
+  EXPECT_TRUE(GetOpticalDriveRoots((dir / "none").c_str()).empty());
+}
