@@ -125,3 +125,17 @@ TEST(MemFile, GrowsAttachesAndDetaches) {
   EXPECT_EQ(g.GetLength(), 0u);
   g.SetFilePath(nullptr);  // ignored
 }
+
+TEST(StdioFile, ExclusiveCreationNeverOverwrites) {
+  TestFolder dir;
+  const std::string path = dir / "123Out.txt";
+  CStdioFile a;
+  ASSERT_TRUE(a.Open(path.c_str(), CFile::modeCreateExclusive | CFile::modeWrite | CFile::typeText));
+  a.WriteString("first\n");
+  a.Close();
+  CStdioFile b;
+  CFileException e;
+  EXPECT_FALSE(b.Open(path.c_str(), CFile::modeCreateExclusive | CFile::modeWrite | CFile::typeText, &e));
+  EXPECT_EQ(e.m_lOsError, 80);
+  EXPECT_EQ(TestFolder::Read(path), "first\r\n");
+}

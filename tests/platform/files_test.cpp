@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -197,4 +198,24 @@ TEST(Files, FoldersAndTheTemporaryFolder) {
   ::unsetenv("TMPDIR");
   EXPECT_EQ(GetTempFolder(), "/tmp/");
   if (old) ::setenv("TMPDIR", saved.c_str(), 1);
+}
+
+TEST(Files, MoveAcrossFileSystemsCopiesOnlyWhenAllowed) {
+  struct stat tmp {}, shm {};
+  TempFolder dir;
+  if (::stat(dir.path().c_str(), &tmp) != 0 || ::stat("/dev/shm", &shm) != 0 || tmp.st_dev == shm.st_dev ||
+      ::access("/dev/shm", W_OK) != 0) {
+    GTEST_SKIP() << "no second file system to move to";
+  }
+  WriteText(dir / "src.dat", "payload");
+  const std::string target = "/dev/shm/qav-move-test-" + std::to_string(::getpid());
+  EXPECT_FALSE(MoveFileExA((dir / "src.dat").c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING));
+  EXPECT_EQ(GetLastError(), ERROR_NOT_SAME_DEVICE);
+  ASSERT_TRUE(MoveFileExA((dir / "src.dat").c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED));
+  EXPECT_FALSE(FileExists((dir / "src.dat").c_str()));
+  std::ifstream in(target);
+  std::string text;
+  std::getline(in, text);
+  EXPECT_EQ(text, "payload");
+  ::unlink(target.c_str());
 }

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <sys/stat.h>
@@ -125,4 +126,28 @@ TEST(OpticalDrives, MountPointsOfDiscFileSystems) {
   EXPECT_EQ(roots[0], "/media/user/QAV 1995/");
   EXPECT_EQ(roots[1], "/mnt/dvd/");
   EXPECT_TRUE(GetOpticalDriveRoots((dir / "none").c_str()).empty());
+}
+
+TEST(Shell, OpenDocumentOrUrlGoesThroughTheDesktopOpener) {
+  TestFolder dir;
+  std::filesystem::create_directories(dir / "bin");
+  const std::string log = dir / "opened.txt";
+  TestFolder::Write(dir / "bin/xdg-open", "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" + log + "'\n");
+  ::chmod((dir / "bin/xdg-open").c_str(), 0755);
+  TestFolder::Write(dir / "Report.TXT", "r");
+  const char* old = std::getenv("PATH");
+  const std::string saved = old ? old : "";
+  ::setenv("PATH", (dir / "bin").c_str(), 1);
+  EXPECT_EQ(OpenDocumentOrUrl("https://example.com/a?b=c d"), 0u);
+  for (int i = 0; i < 200 && TestFolder::Read(log).empty(); ++i) ::usleep(10000);
+  EXPECT_EQ(OpenDocumentOrUrl((dir.path() + "\\report.txt").c_str()), 0u);
+  for (int i = 0; i < 200; ++i) {
+    const std::string seen = TestFolder::Read(log);
+    if (std::count(seen.begin(), seen.end(), '\n') >= 2) break;
+    ::usleep(10000);
+  }
+  ::setenv("PATH", (dir / "empty").c_str(), 1);
+  EXPECT_EQ(OpenDocumentOrUrl("https://example.com"), ERROR_NO_ASSOCIATION);
+  ::setenv("PATH", saved.c_str(), 1);
+  EXPECT_EQ(TestFolder::Read(log), "https://example.com/a?b=c d\n" + (dir / "Report.TXT") + "\n");
 }

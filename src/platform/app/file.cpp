@@ -77,6 +77,7 @@ BOOL CFile::Open(const char* fileName, UINT openFlags, CFileException* error) {
   }
   DWORD disposition = OPEN_EXISTING;
   if (openFlags & modeCreate) disposition = (openFlags & modeNoTruncate) ? OPEN_ALWAYS : CREATE_ALWAYS;
+  if (openFlags & modeCreateExclusive) disposition = CREATE_NEW;
   const DWORD e = m_file.Open(fileName, access, share, disposition, 0);
   if (e != 0) {
     if (error != nullptr) {
@@ -197,7 +198,7 @@ constexpr size_t kReadChunk = 65536;
 BOOL CStdioFile::Open(const char* fileName, UINT openFlags, CFileException* error) {
   DropReadBuffer();
   m_text = !(openFlags & typeBinary);
-  return CFile::Open(fileName, openFlags & ~(typeText | typeBinary), error);
+  return CFile::Open(fileName, openFlags & ~static_cast<UINT>(typeText | typeBinary), error);
 }
 
 void CStdioFile::DropReadBuffer() {

@@ -59,6 +59,9 @@ public:
     modeNoTruncate = 0x2000,
     typeText = 0x4000,
     typeBinary = 0x8000,
+    // Creates a new file and fails (80) when one exists already: for files whose names are
+    // chosen by the program in shared folders, so that no other file is overwritten.
+    modeCreateExclusive = 0x10000,
   };
   enum SeekPosition : UINT { begin = 0, current = 1, end = 2 };
 
