@@ -357,3 +357,55 @@ TEST_F(ObjArray, StringElements) {
   names.Copy(copy);
   EXPECT_STREQ(names.m_pData[0]->m_pData, "delta");
 }
+
+namespace {
+
+// Records the calls that reach the overridable operations, as a derived owning array (a list box
+// kept in step with its elements) sees them.
+class Recorder : public CObjArray<Item> {
+ public:
+  std::string calls;
+  using CObjArray<Item>::Add;
+  using CObjArray<Item>::InsertAt;
+  int Add(Item& x) override { calls += "Add "; return CObjArray::Add(x); }
+  int InsertAt(int i, Item& x) override { calls += "InsertAt "; return CObjArray::InsertAt(i, x); }
+  void RemoveAt(int i, int n) override { calls += "RemoveAt "; CObjArray::RemoveAt(i, n); }
+  void RemoveAll() override { calls += "RemoveAll "; CObjArray::RemoveAll(); }
+  int Truncate(int n) override { calls += "Truncate "; return CObjArray::Truncate(n); }
+  void AppendEmpty(int n) override { calls += "AppendEmpty "; CObjArray::AppendEmpty(n); }
+  CAdrArray<Item>& Append(const CAdrArray<Item>& s) override { calls += "Append "; return CObjArray::Append(s); }
+  void AppendRange(const CAdrArray<Item>& s, int j, int n) override { calls += "AppendRange "; CObjArray::AppendRange(s, j, n); }
+  int InsertArrayAt(int i, const CAdrArray<Item>& s) override { calls += "InsertArrayAt "; return CObjArray::InsertArrayAt(i, s); }
+};
+
+}  // namespace
+
+TEST_F(ObjArray, InheritedOperationsReachDerivedOverrides) {
+  struct Case {
+    const char* name;
+    void (*op)(Recorder&);
+    const char* calls;
+  } cases[] = {
+      {"AddUnique", [](Recorder& a) { Item x(9); a.AddUnique(x); }, "Add "},
+      {"InsertSorted", [](Recorder& a) { Item x(2); a.InsertSorted(x, true); }, "InsertAt "},
+      {"AddSortedUnique", [](Recorder& a) { Item x(4); a.AddSortedUnique(x, true); }, "InsertAt "},
+      {"Extract", [](Recorder& a) { Item d[2]; a.Extract(d, 0, 2); }, "RemoveAt "},
+      {"RemoveHead", [](Recorder& a) { Item d; a.RemoveHead(d); }, "RemoveAt "},
+      {"Empty", [](Recorder& a) { a.Empty(); }, "RemoveAll "},
+      {"ClearAndReserve", [](Recorder& a) { a.ClearAndReserve(1); }, "RemoveAll "},
+      {"CopyRange of itself", [](Recorder& a) { a.CopyRange(a, 1, 1); }, "RemoveAt RemoveAt "},
+      {"Resize down", [](Recorder& a) { a.Resize(1); }, "Truncate "},
+      {"Resize up", [](Recorder& a) { a.Resize(5); }, "AppendEmpty "},
+      {"InsertArrayAt past end", [](Recorder& a) { a.InsertArrayAt(7, a); }, "InsertArrayAt Append AppendRange "},
+      {"InsertArrayAt of itself", [](Recorder& a) { a.InsertArrayAt(1, a); }, "InsertArrayAt InsertArrayAt "},
+      {"InsertRangeAt of itself", [](Recorder& a) { a.InsertRangeAt(1, a, 0, 2); }, "InsertArrayAt "},
+      {"InsertRangeAt past end", [](Recorder& a) { a.InsertRangeAt(3, a, 0, 2); }, "AppendRange "},
+  };
+  for (const Case& c : cases) {
+    Recorder a;
+    Fill(a, {1, 3, 5});
+    a.calls.clear();
+    c.op(a);
+    EXPECT_EQ(a.calls, c.calls) << c.name;
+  }
+}
