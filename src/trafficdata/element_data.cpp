@@ -1,0 +1,254 @@
+#include "trafficdata/element_data.h"
+
+#include <new>
+
+#include "trafficdata/date_time_ex.h"
+#include "trafficdata/db_element.h"
+
+namespace {
+
+const char* const kAverageTitles[AK_COUNT] = {"(ASWT) Average Standard Weekday Traffic\n\n",
+                                              "(AWDT) Average WeekDay Traffic\n\n",
+                                              "(AADT) Average Annual Daily Traffic\n\n"};
+
+// Writes one text; a failed write ends the driver with Failed.
+bool Emit(ReportSink& sink, const CText& text) {
+  if (text.m_nSize < 2) return true;
+  return sink.write(std::string_view(text.m_pData, static_cast<size_t>(text.m_nSize - 1)));
+}
+
+EReportResult Cancelled(ReportSink& sink) {
+  sink.notifyCancelled();
+  return EReportResult::Cancelled;
+}
+
+}  // namespace
+
+const char* AverageKindTitle(int kind) { return (kind >= 0 && kind < AK_COUNT) ? kAverageTitles[kind] : ""; }
+
+void AverageKindDays(int kind, int& first, int& last) {
+  switch (kind) {
+    case AK_ASWT: first = 3, last = 5; break;
+    case AK_AWDT: first = 2, last = 6; break;
+    case AK_AADT: first = 1, last = 7; break;
+    default: first = 1, last = 0; break;
+  }
+}
+
+CElementData::CElementData(int dayCount, CDBElementEx* elem, int ord) : element(elem), ordinal(ord) {
+  if (dayCount < 0) dayCount = 0;
+  days.ResetSize(dayCount);
+  nDays = days.m_nSize;
+}
+
+CElementData::CElementData(const CElementData& other)
+    : nDays(0), element(other.element), ordinal(other.ordinal) {
+  CopyDays(other);
+}
+
+CElementData& CElementData::operator=(const CElementData& other) {
+  if (this == &other) return *this;
+  FreeDays();
+  element = other.element;
+  ordinal = other.ordinal;
+  CopyDays(other);
+  return *this;
+}
+
+CElementData::~CElementData() { FreeDays(); }
+
+void CElementData::FreeDays() {
+  for (int d = days.m_nSize - 1; d >= 0; --d) delete days.m_pData[d];
+  days.RemoveAll();
+  nDays = 0;
+}
+
+void CElementData::CopyDays(const CElementData& other) {
+  days.ResetSize(other.days.m_nSize);
+  for (int d = 0; d < days.m_nSize; ++d) {
+    CElementDay* copy = nullptr;
+    if (other.days.m_pData[d]) other.days.m_pData[d]->Clone(&copy);
+    days.m_pData[d] = copy;
+  }
+  nDays = days.m_nSize;
+}
+
+void CElementData::Clone(CElementData** out) const {
+  if (out) *out = new (std::nothrow) CElementData(*this);
+}
+
+bool CElementData::BuildPeriodRecords(CDBRecordset&, const NewSettings&, RunControl&) { return true; }
+bool CElementData::BuildPeakRecords(CDBRecordset&, const NewSettings&, RunControl&) { return true; }
+void CElementData::WriteMultiDayTitle(CText&, int) const {}
+void CElementData::WriteMultiDayHeader(CText&, int) const {}
+void CElementData::WriteMonthlyLine(CText&, int, int, int, const ClassicSettings&) const {}
+void CElementData::WriteYearlyLine(CText&, int, int, const ClassicSettings&) const {}
+void CElementData::WriteAverageLine(CText&, int, int, const ClassicSettings&) const {}
+
+void CElementData::WriteElementHeading(CText& text) const {
+  const char* cab = "";
+  const char* name = "";
+  const char* road = "";
+  const char* loc = "";
+  int mp = 0;
+  if (element) {
+    cab = element->CabinetId();
+    name = element->name;
+    road = element->RoadwayName();
+    loc = element->CabinetLocation();
+    mp = element->Milepost();
+  }
+  text.AppendFormat("%s:%s  %s  %s  %3i.%02i\n", cab, name, road, loc, mp / 100, mp % 100);
+}
+
+void WriteDateLine(CText& text, const CDateTimeEx* date) {
+  if (date && date->GetStatus() == COleDateTime::valid) {
+    std::string s = date->Format("%m/%d/%Y (%a)");
+    text += s.c_str();
+  } else if (date && date->GetStatus() == COleDateTime::invalid) {
+    text += "Invalid DateTime";
+  }
+  text += "\n\n";
+}
+
+void FormatPeakHour(CText& text, int format, int period) { FormatPeriodRange(text, format, period); }
+
+const char* MonthAbbreviation(int month) {
+  static const char* const kMonths[12] = {"JAN", "FEB", "MAR", "APR", "MAY", "JUN",
+                                          "JUL", "AUG", "SEP", "OCT", "NOV", "DEC"};
+  return (month >= 1 && month <= 12) ? kMonths[month - 1] : "XXX";
+}
+
+EReportResult CElementData::WriteRawDataReport(const ClassicSettings& s, const std::vector<const CDateTimeEx*>& dates,
+                                               ReportSink& sink, RunControl& run) const {
+  CText heading("");
+  WriteElementHeading(heading);
+  for (int d = 0; d < days.m_nSize; ++d) {
+    CText text(heading);
+    WriteDateLine(text, d < static_cast<int>(dates.size()) ? dates[d] : nullptr);
+    if (const CElementDay* day = Day(d))
+      day->WriteRawListing(text, s.rawFormat);
+    else
+      text += DATA_UNAVAILABLE_TEXT;
+    if (!Emit(sink, text)) return EReportResult::Failed;
+    run.addProgress(288);
+    if (!run.keepGoing()) return Cancelled(sink);
+  }
+  return EReportResult::Done;
+}
+
+EReportResult CElementData::WriteSingleDayReport(const ClassicSettings& s, ReportSink& sink, RunControl& run) const {
+  CText heading("");
+  WriteElementHeading(heading);
+  for (int d = 0; d < days.m_nSize; ++d) {
+    CText base(heading);
+    WriteDateLine(base, d < static_cast<int>(s.singleDates.size()) ? s.singleDates[d] : nullptr);
+    const CElementDay* day = Day(d);
+    if (s.with15Min) {
+      CText text(base);
+      if (day)
+        day->Write15MinReport(text, s.singleFormat, s.withCounts, s.withOccupancy);
+      else
+        text += DATA_UNAVAILABLE_TEXT;
+      if (!Emit(sink, text)) return EReportResult::Failed;
+      run.addProgress(12);
+    }
+    if (s.withDaily) {
+      CText text(base);
+      if (day)
+        day->WriteDailyReport(text, s.singleFormat, s.criteria);
+      else
+        text += DATA_UNAVAILABLE_TEXT;
+      if (!Emit(sink, text)) return EReportResult::Failed;
+      run.addProgress(5);
+    }
+    if (!run.keepGoing()) return Cancelled(sink);
+  }
+  return EReportResult::Done;
+}
+
+EReportResult CElementData::WriteMultiDayReport(const ClassicSettings& s, ReportSink& sink, RunControl& run) const {
+  // The titles are dated from the first multi-day date; without one there is nothing to write.
+  if (s.multiDates.empty() || !s.multiDates[0] || s.multiDates[0]->GetStatus() != COleDateTime::valid)
+    return EReportResult::Done;
+  CText heading("");
+  WriteElementHeading(heading);
+  for (int month0 : s.months) {
+    if (month0 < 0 || month0 > 11) continue;
+    for (int wd : s.monthlyWeekdays) {
+      if (wd < 0 || wd > 6) continue;  // an entry outside Sunday..Saturday names no weekday
+      CText text(heading);
+      WriteMonthlyTable(month0 + 1, wd + 1, text, s, run);
+      if (!Emit(sink, text)) return EReportResult::Failed;
+      if (!run.keepGoing()) return Cancelled(sink);
+    }
+  }
+  for (int wd : s.yearlyWeekdays) {
+    if (wd < 0 || wd > 6) continue;
+    CText text(heading);
+    WriteYearlyTable(wd + 1, text, s, run);
+    if (!Emit(sink, text)) return EReportResult::Failed;
+    if (!run.keepGoing()) return Cancelled(sink);
+  }
+  if (s.averages) {
+    for (int k = 0; k < AK_COUNT; ++k) {
+      CText text(heading);
+      WriteAverageTable(k, text, s, run);
+      if (!Emit(sink, text)) return EReportResult::Failed;
+    }
+  }
+  if (!run.keepGoing()) return Cancelled(sink);
+  return EReportResult::Done;
+}
+
+namespace {
+
+// The first date of the month (or of January) in the given year that falls on the weekday.
+CDateTimeEx FirstWeekday(int year, int month, int weekday) {
+  CDateTimeEx date(year, month, 1, 0, 0, 0);
+  for (int i = 0; i < 7 && date.GetStatus() == COleDateTime::valid && date.GetDayOfWeek() != weekday; ++i)
+    date += COleDateTimeSpan(1.0);
+  return date;
+}
+
+int FirstYear(const ClassicSettings& s) {
+  return (!s.multiDates.empty() && s.multiDates[0]) ? s.multiDates[0]->GetYear() : 0;
+}
+
+}  // namespace
+
+void CElementData::WriteMonthlyTable(int month, int weekday, CText& text, const ClassicSettings& s,
+                                     RunControl& run) const {
+  CDateTimeEx date = FirstWeekday(FirstYear(s), month, weekday);
+  text += date.Format("Monthly Avg for %Y %b (%a)\n\n").c_str();
+  WriteMultiDayTitle(text, s.multiFormat);
+  WriteMultiDayHeader(text, s.multiFormat);
+  for (int k = 0; k < SK_COUNT; ++k) {
+    WriteMonthlyLine(text, k, month, weekday, s);
+    run.addProgress(1);
+  }
+  text += "\n\n\n";
+}
+
+void CElementData::WriteYearlyTable(int weekday, CText& text, const ClassicSettings& s, RunControl& run) const {
+  CDateTimeEx date = FirstWeekday(FirstYear(s), 1, weekday);
+  text += date.Format("Yearly Avg for %Y (%a)\n\n").c_str();
+  WriteMultiDayTitle(text, s.multiFormat);
+  WriteMultiDayHeader(text, s.multiFormat);
+  for (int k = 0; k < SK_COUNT; ++k) {
+    WriteYearlyLine(text, k, weekday, s);
+    run.addProgress(1);
+  }
+  text += "\n\n\n";
+}
+
+void CElementData::WriteAverageTable(int averageKind, CText& text, const ClassicSettings& s, RunControl& run) const {
+  text += AverageKindTitle(averageKind);
+  WriteMultiDayTitle(text, s.multiFormat);
+  WriteMultiDayHeader(text, s.multiFormat);
+  for (int k = 0; k < SK_COUNT; ++k) {
+    WriteAverageLine(text, averageKind, k, s);
+    run.addProgress(1);
+  }
+  text += "\n\n\n";
+}

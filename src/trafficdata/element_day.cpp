@@ -1,0 +1,91 @@
+#include "trafficdata/element_day.h"
+
+#include <new>
+
+const char* const DATA_UNAVAILABLE_TEXT = "     ***DATA UNAVAILABLE***\n\n\n\n";
+
+CElementDay::CElementDay(const CElementDay& other)
+    : flag(other.flag), nPds(other.nPds), dataAvailable(other.dataAvailable) {}
+
+CElementDay& CElementDay::operator=(const CElementDay& other) {
+  if (this == &other) return *this;
+  dataAvailable = other.dataAvailable;
+  flag = other.flag;
+  nPds = other.nPds;
+  return *this;
+}
+
+CElementDay::~CElementDay() = default;
+
+void CElementDay::Clone(CElementDay** out) const {
+  if (out) *out = new (std::nothrow) CElementDay(*this);
+}
+
+void CElementDay::Load(const unsigned char*, int, int) {}
+
+void CElementDay::Clear() {
+  dataAvailable = 0;
+  flag.RemoveAll();
+  nPds.RemoveAll();
+}
+
+void CElementDay::WriteRawTitle(CText&, int) const {}
+void CElementDay::WriteRawHeader(CText&, int) const {}
+void CElementDay::WriteRawLine(CText&, int, int) const {}
+void CElementDay::Write15MinTitle(CText&, int) const {}
+void CElementDay::Write15MinHeader(CText&, int, bool) const {}
+void CElementDay::Write15MinLine(CText&, int, int, bool, bool) const {}
+void CElementDay::WriteDailyTitle(CText&, int) const {}
+void CElementDay::WriteDailyHeader(CText&, int) const {}
+void CElementDay::WriteDailyLine(CText&, int, int, const ValidityTables&) const {}
+
+bool CElementDay::FillPeriodTable(CPeriodTable&) const { return false; }
+
+SSummary CElementDay::ComputeSummary(int summaryKind, const ValidityTables& criteria) const {
+  if (summaryKind < 0 || summaryKind >= SK_COUNT) return SSummary{};
+  CPeriodTable table;
+  if (!FillPeriodTable(table)) return SSummary{};
+  return table.ComputeSummary(summaryKind, criteria[summaryKind]);
+}
+
+void CElementDay::WriteRawListing(CText& out, int format) const {
+  if (!dataAvailable) {
+    out += DATA_UNAVAILABLE_TEXT;
+    return;
+  }
+  WriteRawTitle(out, format);
+  WriteRawHeader(out, format);
+  for (int p = 0; p < PERIODS_PER_DAY; ++p) WriteRawLine(out, p, format);
+  out += "\n\n\n";
+}
+
+void CElementDay::Write15MinReport(CText& out, int format, bool withCounts, bool withOccupancy) const {
+  if (!dataAvailable) {
+    out += DATA_UNAVAILABLE_TEXT;
+    return;
+  }
+  Write15MinTitle(out, format);
+  Write15MinHeader(out, format, withCounts);
+  for (int r = 0; r < 12; ++r) Write15MinLine(out, r, format, withCounts, withOccupancy);
+  out += "\n\n\n";
+}
+
+void CElementDay::WriteDailyReport(CText& out, int format, const ValidityTables& criteria) const {
+  if (!dataAvailable) {
+    out += DATA_UNAVAILABLE_TEXT;
+    return;
+  }
+  WriteDailyTitle(out, format);
+  WriteDailyHeader(out, format);
+  for (int k = 0; k < SK_COUNT; ++k) WriteDailyLine(out, k, format, criteria);
+  out += "\n\n\n";
+}
+
+void FormatPeriodRange(CText& out, int format, int period) {
+  int h = period / 12;
+  int m = (period % 12) * 5;
+  if (format == 1)
+    out.AppendFormat("\t%02d:%02d\t%02d:%02d", h, m, h + 1, m);
+  else
+    out.AppendFormat(" (%02d:%02d--%02d:%02d)", h, m, h + 1, m);
+}

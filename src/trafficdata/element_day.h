@@ -1,0 +1,71 @@
+// CElementDay: one day of one detector element's data, the common base of every day class, and
+// the three Classic day drivers (raw listing, 15-minute summary, daily summary).
+#pragma once
+
+#include "containers/scalar_array.h"
+#include "containers/str.h"
+#include "trafficdata/summary.h"
+
+using CText = CStr<char, wchar_t>;
+
+// Text written for a day without data, in place of its listing or summary.
+extern const char* const DATA_UNAVAILABLE_TEXT;  // "     ***DATA UNAVAILABLE***\n\n\n\n"
+
+class CElementDay {
+ public:
+  // One validity value per period or interval; its meaning depends on the layout and the kind.
+  CScalarArray<unsigned char> flag;
+  // Per period: 20-second samples the archive had (0-15); per interval: 1 when present.
+  CScalarArray<unsigned char> nPds;
+  // 1 once the day was loaded or set, 0 for an empty day.
+  unsigned char dataAvailable = 0;
+
+  CElementDay() = default;
+  CElementDay(const CElementDay& other);
+  CElementDay& operator=(const CElementDay& other);
+  virtual ~CElementDay();
+
+  // Stores a new copy of the whole object through out (null when the allocation fails).
+  virtual void Clone(CElementDay** out) const;
+  // Unpacks count packed records (byteLen bytes available) into the arrays and sets
+  // dataAvailable. The arrays are sized to count (a negative count is 0); only as many records
+  // as the buffer holds are decoded, the rest stay zero (absent).
+  virtual void Load(const unsigned char* packed, int byteLen, int count);
+  virtual void Clear();
+
+  virtual void WriteRawTitle(CText& out, int format) const;
+  virtual void WriteRawHeader(CText& out, int format) const;
+  virtual void WriteRawLine(CText& out, int period, int format) const;
+  virtual void Write15MinTitle(CText& out, int format) const;
+  virtual void Write15MinHeader(CText& out, int format, bool withCounts) const;
+  virtual void Write15MinLine(CText& out, int row, int format, bool withCounts, bool withOccupancy) const;
+  virtual void WriteDailyTitle(CText& out, int format) const;
+  virtual void WriteDailyHeader(CText& out, int format) const;
+  // The daily line of one summary kind, judged by the run's validity criteria.
+  virtual void WriteDailyLine(CText& out, int summaryKind, int format, const ValidityTables& criteria) const;
+
+  // Fills the 288 periods of the day for the summary rules (folding intervals in the finer
+  // layout); false when the kind has no periods of this form (the base).
+  virtual bool FillPeriodTable(CPeriodTable& table) const;
+  // Summary of one kind with the given criteria, from FillPeriodTable; an empty, invalid summary
+  // when there is no table.
+  virtual SSummary ComputeSummary(int summaryKind, const ValidityTables& criteria) const;
+
+  // Classic drivers: the unavailable text for a day without data, otherwise title, header, the
+  // lines and "\n\n\n".
+  void WriteRawListing(CText& out, int format) const;
+  void Write15MinReport(CText& out, int format, bool withCounts, bool withOccupancy) const;
+  void WriteDailyReport(CText& out, int format, const ValidityTables& criteria) const;
+
+  // Number of periods or intervals the day holds (the length of its arrays).
+  int Count() const { return flag.m_nSize; }
+  // The five-minute layout holds exactly 288 periods; any other count is the finer layout.
+  bool IsFine() const { return flag.m_nSize != PERIODS_PER_DAY; }
+  // Array reads that treat an index outside the arrays as an absent entry.
+  int FlagAt(int i) const { return (i >= 0 && i < flag.m_nSize) ? flag.m_pData[i] : 0; }
+  int NPdsAt(int i) const { return (i >= 0 && i < nPds.m_nSize) ? nPds.m_pData[i] : 0; }
+};
+
+// Appends the one-hour window that starts at a five-minute period: " (hh:mm--hh:mm)" or, for
+// format 1, "\thh:mm\thh:mm". A window starting at 23:00 or later ends at hour 24.
+void FormatPeriodRange(CText& out, int format, int period);

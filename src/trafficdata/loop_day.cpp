@@ -1,0 +1,579 @@
+#include "trafficdata/loop_day.h"
+
+#include <algorithm>
+#include <new>
+
+namespace {
+
+// Selection of the aggregation methods on the five-minute layout.
+struct SPeriodSel {
+  bool present, good, suspect;
+};
+
+// A period taken by a method: good (0, 3, 6 and the good part of 5, 8), good or suspect (1, 4,
+// 7), every period (2).
+bool Selected(int method, const SPeriodSel& s) {
+  switch (method) {
+    case 2: return true;
+    case 1:
+    case 4:
+    case 7: return s.good || s.suspect;
+    default: return s.good;
+  }
+}
+
+}  // namespace
+
+CLoopDay::~CLoopDay() = default;
+
+void CLoopDay::Clone(CElementDay** out) const {
+  if (out) *out = new (std::nothrow) CLoopDay(*this);
+}
+
+void CLoopDay::Load(const unsigned char* packed, int byteLen, int count) {
+  if (count < 0) count = 0;
+  ResetArrays(count);
+  estimatedLength = -1;
+  int n = (packed && byteLen > 0) ? std::min(count, byteLen / 3) : 0;
+  n = std::min(n, flag.m_nSize);  // an array that could not grow holds nothing
+  if (count == PERIODS_PER_DAY) {
+    for (int i = 0; i < n; ++i) {
+      const unsigned char* r = packed + 3 * i;
+      flag.m_pData[i] = r[0] >> 6;
+      nPds.m_pData[i] = (r[0] >> 2) & 15;
+      occupancy.m_pData[i] = static_cast<unsigned short>((r[0] & 3) * 256 + r[1]);
+      volume.m_pData[i] = r[2];
+    }
+  } else {
+    for (int i = 0; i < n; ++i) {
+      const unsigned char* r = packed + 3 * i;
+      volume.m_pData[i] = r[2] & 31;
+      flag.m_pData[i] = r[2] >> 5;
+      occupancy.m_pData[i] = static_cast<unsigned short>((r[0] & 7) * 256 + r[1]);
+      nPds.m_pData[i] = (r[0] & 56) ? 1 : 0;
+    }
+  }
+  dataAvailable = 1;
+}
+
+void CLoopDay::ResetPeriods() {
+  // Periods the loader never sets stay absent (zero), never undefined.
+  ResetArrays(PERIODS_PER_DAY);
+  estimatedLength = -1;
+}
+
+void CLoopDay::SetPeriod(int period, unsigned char vol, unsigned short rawOcc, const PeValidity& pe) {
+  if (period < 0 || period >= flag.m_nSize || flag.m_nSize != PERIODS_PER_DAY) return;
+  volume.m_pData[period] = vol;
+  occupancy.m_pData[period] = static_cast<unsigned short>(RoundHalfUp(rawOcc / 18.0));
+  flag.m_pData[period] = PC_GOOD;
+  nPds.m_pData[period] = 15;
+  dataAvailable = 1;
+  bool peak = (pe.peak1Start <= period && period < pe.peak1End) ||
+              (pe.peak2Start <= period && period < pe.peak2End);
+  if (peak ? (vol > pe.peakMax || vol < pe.peakMin) : (vol > pe.offMax || vol < pe.offMin))
+    flag.m_pData[period] = PC_SUSPECT;
+}
+
+SPeriodValue CLoopDay::PeriodAt(int p) const {
+  SPeriodValue v{PC_BAD, 0, 0, 0};
+  if (!IsFine()) {
+    if (p < 0 || p >= flag.m_nSize) return v;
+    int n = nPds.m_pData[p];
+    int f = flag.m_pData[p];
+    v.cls = static_cast<uint8_t>((n == 0 || f < PC_GOOD || f > PC_DISABLED) ? PC_BAD : f);
+    v.samples = static_cast<uint8_t>(n);
+    v.volume = volume.m_pData[p];
+    v.occWeighted = static_cast<uint32_t>(occupancy.m_pData[p]) * n;
+    return v;
+  }
+  // Finer layout: fold the period's 15 intervals. Volume and raw occupancy are summed over all
+  // 15 records as stored; the samples are the present intervals.
+  int running = -1;
+  int first = p * INTERVALS_PER_PERIOD;
+  for (int i = first; i < first + INTERVALS_PER_PERIOD; ++i) {
+    bool present = NPdsAt(i) != 0;
+    running = FoldClass(running, IntervalClass(present, FlagAt(i)));
+    if (present) ++v.samples;
+    v.volume += VolumeAt(i);
+    v.occWeighted += OccupancyAt(i);
+  }
+  v.cls = static_cast<uint8_t>(running < 0 ? PC_BAD : running);
+  return v;
+}
+
+bool CLoopDay::FillPeriodTable(CPeriodTable& table) const {
+  table.fine = IsFine();
+  for (int p = 0; p < PERIODS_PER_DAY; ++p) table.period[p] = PeriodAt(p);
+  return true;
+}
+
+SClassCounts CLoopDay::CountClasses(int start, int end) const {
+  SClassCounts k;
+  for (int p = std::max(start, 0); p < std::min(end, PERIODS_PER_DAY); ++p) k.Add(PeriodAt(p).cls);
+  return k;
+}
+
+SSummaryTotals CLoopDay::GetSummaryTotals(int start, int end, bool useSuspect) const {
+  CPeriodTable table;
+  FillPeriodTable(table);
+  return table.GetSummaryTotals(start, end, useSuspect);
+}
+
+int CLoopDay::OccTerm(int p) const {
+  return RoundHalfUp(OccupancyAt(p) * 1.2 * NPdsAt(p));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Span values. A five-minute day spans periods start / 15 to start / 15 + length / 15; the finer
+// layout spans intervals start to start + length. Entries outside the arrays read as absent.
+
+// Sum of a per-period value (volume or occupancy term) over a five-minute span by the method's
+// selection and treatment.
+template <class ValueFn>
+int64_t CLoopDay::SpanSum5(int p0, int p1, int length, int method, ValueFn value) const {
+  int nP = p1 - p0;
+  if (nP <= 0 || method < 0 || method >= METHOD_COUNT) return 0;
+  auto sel = [&](int p) {
+    int n = NPdsAt(p);
+    int f = FlagAt(p);
+    return SPeriodSel{n != 0, n != 0 && f == PC_GOOD, n != 0 && f == PC_SUSPECT};
+  };
+  int treatment = method / 3;
+  if (treatment == 0) {
+    int64_t sum = 0;
+    for (int p = p0; p < p1; ++p)
+      if (Selected(method, sel(p))) sum += value(p);
+    return sum;
+  }
+  if (treatment == 1) {
+    int64_t selSum = 0, selN = 0, suspSum = 0, suspN = 0;
+    for (int p = p0; p < p1; ++p) {
+      SPeriodSel s = sel(p);
+      if (Selected(method, s)) {
+        selSum += value(p);
+        selN += NPdsAt(p);
+      } else if (method == 5 && s.suspect) {
+        suspSum += value(p);
+        suspN += NPdsAt(p);
+      }
+    }
+    if (method == 5) {
+      int64_t sum = suspSum;
+      if (selN > 0) sum += RoundHalfUp64(static_cast<double>(selSum) * (15.0 * nP - suspN) / selN);
+      return sum;
+    }
+    if (selN == 0) return 0;
+    return RoundHalfUp64(nP * 15.0 * selSum / selN);
+  }
+  // Interpolated: each selected period's rate (value per sample) fills the missing samples.
+  int64_t sum = 0;
+  CGapWalk walk;
+  auto add = [&](int p, int slots) {
+    sum += RoundHalfUp64(static_cast<double>(value(p)) * slots / NPdsAt(p));
+  };
+  for (int p = p0; p < p1; ++p) {
+    SPeriodSel s = sel(p);
+    if (Selected(method, s)) {
+      walk.Selected(p, 15, add);
+    } else if (method == 8 && s.suspect) {
+      sum += value(p);
+      walk.Skip(15 - NPdsAt(p));
+    } else {
+      walk.Skip(15);
+    }
+  }
+  walk.Finish(add);
+  return sum;
+}
+
+// Sum of a per-interval value over a finer-layout span.
+template <class ValueFn>
+int64_t CLoopDay::SpanSumFine(int i0, int length, int method, ValueFn value) const {
+  if (length <= 0 || method < 0 || method >= METHOD_COUNT) return 0;
+  int i1 = i0 + length;
+  auto usable = [&](int i) { return IntervalUsable(NPdsAt(i) != 0, FlagAt(i)); };
+  if (method == 2) {
+    int64_t sum = 0;
+    for (int i = i0; i < i1; ++i) sum += value(i);
+    return sum;
+  }
+  if (method < 6) {
+    int64_t sum = 0, count = 0;
+    for (int i = i0; i < i1; ++i)
+      if (usable(i)) {
+        sum += value(i);
+        ++count;
+      }
+    if (method < 2) return sum;
+    if (count == 0) return 0;
+    return RoundHalfUp64(static_cast<double>(length) * sum / count);
+  }
+  int64_t sum = 0;
+  CGapWalk walk;
+  auto add = [&](int i, int slots) { sum += static_cast<int64_t>(value(i)) * slots; };
+  for (int i = i0; i < i1; ++i) {
+    if (usable(i))
+      walk.Selected(i, 1, add);
+    else
+      walk.Skip(1);
+  }
+  walk.Finish(add);
+  return sum;
+}
+
+int CLoopDay::GetSpanVolume(int start, int length, int method) const {
+  if (IsFine()) return static_cast<int>(SpanSumFine(start, length, method, [&](int i) { return VolumeAt(i); }));
+  int p0 = start / 15;
+  return static_cast<int>(SpanSum5(p0, p0 + length / 15, length, method, [&](int p) { return VolumeAt(p); }));
+}
+
+int CLoopDay::GetSpanOccupancySum(int start, int length, int method) const {
+  if (IsFine())
+    return static_cast<int>(SpanSumFine(start, length, method, [&](int i) { return OccupancyAt(i); }));
+  int p0 = start / 15;
+  return static_cast<int>(SpanSum5(p0, p0 + length / 15, length, method, [&](int p) { return OccTerm(p); }));
+}
+
+int CLoopDay::GetSpanOccupancy(int start, int length, int method) const {
+  if (method < 0 || method >= METHOD_COUNT || length <= 0) return 0;
+  if (IsFine()) {
+    int i1 = start + length;
+    double wsum = 0, weight = 0;
+    if (method < 6) {
+      for (int i = start; i < i1; ++i) {
+        if (method == 2 || IntervalUsable(NPdsAt(i) != 0, FlagAt(i))) {
+          wsum += OccupancyAt(i);
+          weight += 1;
+        }
+      }
+    } else {
+      CGapWalk walk;
+      auto add = [&](int i, int slots) {
+        wsum += static_cast<double>(OccupancyAt(i)) * slots;
+        weight += slots;
+      };
+      for (int i = start; i < i1; ++i) {
+        if (IntervalUsable(NPdsAt(i) != 0, FlagAt(i)))
+          walk.Selected(i, 1, add);
+        else
+          walk.Skip(1);
+      }
+      walk.Finish(add);
+    }
+    if (weight <= 0) return 0;
+    return RoundHalfUp(wsum / (weight * 1.2));
+  }
+  int p0 = start / 15;
+  int p1 = p0 + length / 15;
+  int nP = p1 - p0;
+  if (nP <= 0) return 0;
+  auto sel = [&](int p) {
+    int n = NPdsAt(p);
+    int f = FlagAt(p);
+    return SPeriodSel{n != 0, n != 0 && f == PC_GOOD, n != 0 && f == PC_SUSPECT};
+  };
+  if (method <= 4) {
+    // Methods 3 and 4 take the periods of 0 and 1 unscaled.
+    int m = method >= 3 ? method - 3 : method;
+    int64_t w = 0, n = 0;
+    for (int p = p0; p < p1; ++p)
+      if (Selected(m, sel(p))) {
+        w += static_cast<int64_t>(OccupancyAt(p)) * NPdsAt(p);
+        n += NPdsAt(p);
+      }
+    if (n == 0) return 0;
+    return RoundHalfUp(static_cast<double>(w) / n);
+  }
+  if (method == 5) {
+    int64_t goodW = 0, goodN = 0, suspW = 0, suspN = 0;
+    for (int p = p0; p < p1; ++p) {
+      SPeriodSel s = sel(p);
+      int64_t w = static_cast<int64_t>(OccupancyAt(p)) * NPdsAt(p);
+      if (s.good) {
+        goodW += w;
+        goodN += NPdsAt(p);
+      } else if (s.suspect) {
+        suspW += w;
+        suspN += NPdsAt(p);
+      }
+    }
+    double num = static_cast<double>(suspW);
+    double den = static_cast<double>(suspN);
+    if (goodN > 0) {
+      double r = 15.0 * nP - suspN;
+      num += RoundHalfUp64(goodW * r / goodN);
+      den += r;
+    }
+    if (den <= 0) return 0;
+    return RoundHalfUp(num / den);
+  }
+  // Interpolated: each selected period weighs 15 slots plus the missing slots it fills.
+  double wsum = 0, weight = 0;
+  CGapWalk walk;
+  auto add = [&](int p, int slots) {
+    wsum += static_cast<double>(OccupancyAt(p)) * slots;
+    weight += slots;
+  };
+  for (int p = p0; p < p1; ++p) {
+    SPeriodSel s = sel(p);
+    if (Selected(method, s)) {
+      walk.Selected(p, 15, add);
+    } else if (method == 8 && s.suspect) {
+      wsum += static_cast<double>(OccupancyAt(p)) * NPdsAt(p);
+      weight += NPdsAt(p);
+      walk.Skip(15 - NPdsAt(p));
+    } else {
+      walk.Skip(15);
+    }
+  }
+  walk.Finish(add);
+  if (weight <= 0) return 0;
+  return RoundHalfUp(wsum / weight);
+}
+
+int CLoopDay::GetSpanPeriods(int start, int length, int method) const {
+  if (method < 0 || method >= METHOD_COUNT || length <= 0) return 0;
+  if (IsFine()) {
+    int usable = 0, present = 0;
+    for (int i = start; i < start + length; ++i) {
+      bool pr = NPdsAt(i) != 0;
+      if (pr) ++present;
+      if (IntervalUsable(pr, FlagAt(i))) ++usable;
+    }
+    if (method <= 1) return usable;
+    if (method == 2) return present;
+    return usable > 0 ? length : 0;
+  }
+  int p0 = start / 15;
+  int p1 = p0 + length / 15;
+  int sum = 0, suspN = 0;
+  bool anySel = false, anyGood = false;
+  for (int p = p0; p < p1; ++p) {
+    int n = NPdsAt(p);
+    int f = FlagAt(p);
+    SPeriodSel s{n != 0, n != 0 && f == PC_GOOD, n != 0 && f == PC_SUSPECT};
+    if (Selected(method, s)) {
+      sum += n;
+      anySel = true;
+    }
+    if (s.good) anyGood = true;
+    if (s.suspect) suspN += n;
+  }
+  if (method <= 2) return sum;
+  if (method == 5 || method == 8) return anyGood ? length : suspN;
+  return anySel ? length : 0;
+}
+
+int CLoopDay::GetSpanValidity(int start, int length, int method) const {
+  if (method < 0 || method >= METHOD_COUNT || length <= 0) return 0;
+  if (IsFine()) {
+    int usable = 0;
+    for (int i = start; i < start + length; ++i)
+      if (IntervalUsable(NPdsAt(i) != 0, FlagAt(i))) ++usable;
+    return RoundHalfUp(1000.0 * usable / length);
+  }
+  int p0 = start / 15;
+  int nP = length / 15;
+  if (nP <= 0) return 0;  // a span shorter than one period covers nothing
+  bool goodOnly = method % 3 == 0;
+  int sum = 0;
+  for (int p = p0; p < p0 + nP; ++p) {
+    int n = NPdsAt(p);
+    int f = FlagAt(p);
+    if (n == 0) continue;
+    if (f == PC_GOOD) sum += 1000;
+    else if (f == PC_SUSPECT && !goodOnly) sum += 500;
+  }
+  return RoundHalfUp(static_cast<double>(sum) / nP);
+}
+
+int CLoopDay::GetSpanFlag(int start, int length, int method) const {
+  if (method < 0 || method >= METHOD_COUNT || length <= 0) return 4;
+  if (IsFine()) {
+    int usable = 0;
+    bool allDisabled = true;
+    for (int i = start; i < start + length; ++i) {
+      bool pr = NPdsAt(i) != 0;
+      int code = FlagAt(i);
+      if (IntervalUsable(pr, code))
+        ++usable;
+      else if (!pr || code != 6)
+        allDisabled = false;
+    }
+    if (method == 2) {
+      if (usable == length) return 1;
+      if (usable > 0) return 2;
+    } else if (usable > 0) {
+      return 1;
+    }
+    return allDisabled ? 3 : 0;
+  }
+  int p0 = start / 15;
+  int p1 = p0 + length / 15;
+  if (p1 <= p0) return 4;
+  bool anyGood = false, anySuspect = false, anyOther = false, allDisabled = true;
+  for (int p = p0; p < p1; ++p) {
+    int n = NPdsAt(p);
+    int f = FlagAt(p);
+    int cls = (n == 0 || f < PC_GOOD || f > PC_DISABLED) ? PC_BAD : f;
+    if (cls == PC_GOOD) anyGood = true;
+    else if (cls == PC_SUSPECT) anySuspect = true;
+    else anyOther = true;
+    if (cls != PC_DISABLED) allDisabled = false;
+  }
+  int sel = method % 3;
+  if (method == 2) {
+    if (anySuspect || (anyGood && anyOther)) return 2;
+    if (anyGood) return 1;
+  } else if (sel == 0) {
+    if (anyGood) return 1;
+  } else {
+    if (anySuspect) return 2;
+    if (anyGood) return 1;
+  }
+  return allDisabled ? 3 : 0;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Length estimate: occupancy sum (raw counts) and volume sum over the periods within the
+// occupancy bounds, then length = occSum x speed x 11 / (volSum x 450), clamped.
+
+void CLoopDay::EstimateLength5(int length, int method, const SSpeedParams& prm, double& occSum,
+                               double& volSum) const {
+  auto inBounds = [&](int p) {
+    int o = OccupancyAt(p);
+    return o >= prm.occLower && o <= prm.occUpper;
+  };
+  auto sel = [&](int p) {
+    int n = NPdsAt(p);
+    int f = FlagAt(p);
+    return SPeriodSel{n != 0, n != 0 && f == PC_GOOD, n != 0 && f == PC_SUSPECT};
+  };
+  if (method <= 2) {
+    for (int p = 0; p < PERIODS_PER_DAY; ++p)
+      if (Selected(method, sel(p)) && inBounds(p)) {
+        occSum += OccTerm(p);
+        volSum += VolumeAt(p);
+      }
+    return;
+  }
+  int n = std::max(length / 15, 1);
+  for (int s0 = 0; s0 < PERIODS_PER_DAY; s0 += n) {
+    int s1 = std::min(s0 + n, PERIODS_PER_DAY);
+    if (method <= 5) {
+      double spanOcc = 0, spanVol = 0;
+      int samples = 0, suspSamples = 0;
+      for (int p = s0; p < s1; ++p) {
+        SPeriodSel s = sel(p);
+        if (Selected(method, s)) {
+          samples += NPdsAt(p);
+          if (inBounds(p)) {
+            spanOcc += OccTerm(p);
+            spanVol += VolumeAt(p);
+          }
+        } else if (method == 5 && s.suspect) {
+          suspSamples += NPdsAt(p);
+          if (inBounds(p)) {
+            occSum += OccTerm(p);
+            volSum += VolumeAt(p);
+          }
+        }
+      }
+      if (samples > 0) {
+        double scale = method == 5 ? 15.0 * n - suspSamples : static_cast<double>(length);
+        occSum += RoundHalfUp64(spanOcc * scale / samples);
+        volSum += RoundHalfUp64(spanVol * scale / samples);
+      }
+      continue;
+    }
+    // Interpolated within the span. A selected period outside the bounds takes no share and
+    // never becomes the previous period (the same rule for methods 6, 7 and 8).
+    CGapWalk walk;
+    auto add = [&](int p, int slots) {
+      if (!inBounds(p)) return;
+      occSum += RoundHalfUp64(OccupancyAt(p) * 1.2 * slots);
+      volSum += RoundHalfUp64(static_cast<double>(VolumeAt(p)) * slots / NPdsAt(p));
+    };
+    for (int p = s0; p < s1; ++p) {
+      SPeriodSel s = sel(p);
+      if (Selected(method, s)) {
+        walk.Selected(p, 15, add, inBounds(p));
+      } else if (method == 8 && s.suspect) {
+        if (inBounds(p)) {
+          occSum += OccTerm(p);
+          volSum += VolumeAt(p);
+        }
+        walk.Skip(15 - NPdsAt(p));
+      } else {
+        walk.Skip(15);
+      }
+    }
+    walk.Finish(add);
+  }
+}
+
+void CLoopDay::EstimateLengthFine(int length, int method, const SSpeedParams& prm, double& occSum,
+                                  double& volSum) const {
+  int count = Count();
+  auto inBounds = [&](int i) {
+    int tenths = RoundHalfUp(OccupancyAt(i) / 1.2);
+    return tenths >= prm.occLower && tenths <= prm.occUpper;
+  };
+  auto usable = [&](int i) { return method == 2 || IntervalUsable(NPdsAt(i) != 0, FlagAt(i)); };
+  if (method <= 2) {
+    for (int i = 0; i < count; ++i)
+      if (usable(i) && inBounds(i)) {
+        occSum += OccupancyAt(i);
+        volSum += VolumeAt(i);
+      }
+    return;
+  }
+  int n = std::max(length, 1);
+  for (int s0 = 0; s0 < count; s0 += n) {
+    int s1 = std::min(s0 + n, count);
+    if (method <= 5) {
+      double spanOcc = 0, spanVol = 0;
+      int used = 0;
+      for (int i = s0; i < s1; ++i)
+        if (usable(i)) {
+          ++used;
+          if (inBounds(i)) {
+            spanOcc += OccupancyAt(i);
+            spanVol += VolumeAt(i);
+          }
+        }
+      if (used > 0) {
+        occSum += RoundHalfUp64(spanOcc * length / used);
+        volSum += RoundHalfUp64(spanVol * length / used);
+      }
+      continue;
+    }
+    CGapWalk walk;
+    auto add = [&](int i, int slots) {
+      if (!inBounds(i)) return;
+      occSum += static_cast<double>(OccupancyAt(i)) * slots;
+      volSum += static_cast<double>(VolumeAt(i)) * slots;
+    };
+    for (int i = s0; i < s1; ++i) {
+      if (usable(i))
+        walk.Selected(i, 1, add, inBounds(i));
+      else
+        walk.Skip(1);
+    }
+    walk.Finish(add);
+  }
+}
+
+void CLoopDay::EstimateLength(int length, int method, const SSpeedParams& params) {
+  if (method < 0 || method >= METHOD_COUNT) {
+    estimatedLength = params.MeanLength();
+    return;
+  }
+  double occSum = 0, volSum = 0;
+  if (IsFine())
+    EstimateLengthFine(length, method, params, occSum, volSum);
+  else
+    EstimateLength5(length, method, params, occSum, volSum);
+  estimatedLength = params.LengthFromSums(occSum, volSum);
+}
