@@ -1,0 +1,134 @@
+// Summary rules: substitution, running and total checks, peak-hour search, bad criteria.
+#include <gtest/gtest.h>
+
+#include "loop_test_util.h"
+
+using namespace looptest;
+
+namespace {
+
+SSummary Summary(const CLoopDay& day, int kind, const ValidityTables& t = builtInCriteria()) {
+  return day.ComputeSummary(kind, t);
+}
+
+TEST(LoopSummary, SubstitutionUsesTheLastUsablePeriod) {
+  struct Case {
+    const char* name;
+    std::vector<std::pair<int, Period>> set;
+    bool useSuspect;
+    uint32_t volume, occupancy;
+    int good, suspect, bad;
+  };
+  const Case cases[] = {
+      {"bad period 5", {{5, {0, 15, 500, 99}}}, true, 2880, 100, 287, 0, 1},
+      {"bad period 0", {{0, {0, 15, 500, 99}}}, true, 2880, 100, 287, 0, 1},
+      {"missing period counts bad", {{7, {1, 0, 0, 99}}}, true, 2880, 100, 287, 0, 1},
+      {"suspect, not used", {{6, {2, 15, 100, 50}}}, false, 2880, 100, 287, 1, 0},
+      {"suspect, used", {{6, {2, 15, 100, 50}}}, true, 2920, 100, 287, 1, 0},
+  };
+  for (const Case& c : cases) {
+    CLoopDay day;
+    Fill(day, {1, 15, 100, 10});
+    for (auto& [i, p] : c.set) Set(day, i, p);
+    SSummaryTotals t = day.GetSummaryTotals(0, 288, c.useSuspect);
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(t.volume, c.volume);
+    EXPECT_EQ(t.occupancy, c.occupancy);
+    EXPECT_EQ(t.counts.good, c.good);
+    EXPECT_EQ(t.counts.suspect, c.suspect);
+    EXPECT_EQ(t.counts.bad, c.bad);
+  }
+}
+
+TEST(LoopSummary, SubstituteAddsItsWeightedOccupancy) {
+  // Only period 9 is usable: every other period copies it, so the day's occupancy is its own.
+  CLoopDay day;
+  Fill(day, {0, 0, 0, 0});
+  Set(day, 9, {1, 15, 100, 3});
+  SSummaryTotals t = day.GetSummaryTotals(0, 288, true);
+  EXPECT_EQ(t.occupancy, 100u);
+  EXPECT_EQ(t.volume, 3u * 288);
+  EXPECT_EQ(t.counts.bad, 287);
+  // A window without any usable period has nothing to copy.
+  SSummaryTotals z = day.GetSummaryTotals(12, 24, true);
+  EXPECT_EQ(z.volume, 0u);
+  EXPECT_EQ(z.occupancy, 0u);
+}
+
+TEST(LoopSummary, RunningAndTotalChecks) {
+  ValidityTables noRunning = builtInCriteria();
+  noRunning[SK_DAILY].running = false;
+  struct Case {
+    const char* name;
+    std::vector<std::pair<int, Period>> set;
+    const ValidityTables* t;
+    bool valid;
+  };
+  std::vector<std::pair<int, Period>> perHourSuspect, s25, g263, g264;
+  for (int h = 0; h < 24; ++h) perHourSuspect.push_back({12 * h, {2, 15, 100, 10}});
+  for (int i = 0; i < 25; ++i) s25.push_back({i * 11, {2, 15, 100, 10}});
+  for (int i = 0; i < 25; ++i) g263.push_back({i, {i < 8 ? 2 : (i < 17 ? 0 : 3), 15, 100, 10}});
+  for (int i = 0; i < 24; ++i) g264.push_back({i, {i < 8 ? 2 : (i < 16 ? 0 : 3), 15, 100, 10}});
+  const ValidityTables built = builtInCriteria();
+  const Case cases[] = {
+      {"two bad in one hour", {{3, {0, 15, 0, 0}}, {7, {0, 15, 0, 0}}}, &built, false},
+      {"two bad in two hours", {{3, {0, 15, 0, 0}}, {15, {0, 15, 0, 0}}}, &built, true},
+      {"one suspect per hour", perHourSuspect, &built, true},
+      {"25 suspect without running", s25, &noRunning, false},
+      {"263 good without running", g263, &noRunning, false},
+      {"264 good without running", g264, &noRunning, true},
+  };
+  for (const Case& c : cases) {
+    CLoopDay day;
+    Fill(day, {1, 15, 100, 10});
+    for (auto& [i, p] : c.set) Set(day, i, p);
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(Summary(day, SK_DAILY, *c.t).valid, c.valid);
+  }
+}
+
+TEST(LoopSummary, PeakHourSearch) {
+  CLoopDay day;
+  Fill(day, {1, 15, 100, 10});
+  EXPECT_EQ(Summary(day, SK_AM_PEAK_HOUR).start, 132);  // equal volumes: the later window wins
+  EXPECT_EQ(Summary(day, SK_PM_PEAK_HOUR).start, 276);
+  for (int p = 84; p < 96; ++p) Set(day, p, {1, 15, 100, 20});
+  for (int p = 201; p < 213; ++p) Set(day, p, {1, 15, 100, 30});
+  SSummary am = Summary(day, SK_AM_PEAK_HOUR);
+  EXPECT_EQ(am.start, 84);
+  EXPECT_EQ(am.volume, 240u);
+  SSummary pm = Summary(day, SK_PM_PEAK_HOUR);
+  EXPECT_EQ(pm.start, 201);
+  CText out("");
+  day.WriteDailyLine(out, SK_AM_PEAK_HOUR, 0, builtInCriteria());
+  day.WriteDailyLine(out, SK_PM_PEAK_HOUR, 0, builtInCriteria());
+  EXPECT_EQ(Str(out),
+            "     AM Pk Hour VAL    240  10.0%   12   0   0   0 (07:00--08:00)\n"
+            "     PM Pk Hour VAL    360  10.0%   12   0   0   0 (16:45--17:45)\n");
+}
+
+TEST(LoopSummary, BadCriteriaNeitherHangNorReadOutside) {
+  CLoopDay day;
+  Fill(day, {1, 15, 100, 10});
+  Set(day, 0, {0, 15, 0, 0});
+  Set(day, 1, {0, 15, 0, 0});
+  ValidityTables t = builtInCriteria();
+  for (int k = 0; k < SK_COUNT; ++k) {
+    t[k].running = true;
+    t[k].runStep = 0;    // would never advance
+    t[k].runWidth = 300; // wider than any window
+    t[k].runMaxB = 2;
+    t[k].runMinG = 0;
+  }
+  for (int k = 0; k < SK_COUNT; ++k) EXPECT_TRUE(Summary(day, k, t).valid) << k;
+  t[SK_DAILY].runWidth = -4;
+  t[SK_DAILY].runStep = -1;
+  t[SK_DAILY].runMaxB = 0;
+  EXPECT_FALSE(Summary(day, SK_DAILY, t).valid);  // one-period windows find the bad ones
+  CPeriodTable table;
+  day.FillPeriodTable(table);
+  EXPECT_TRUE(table.CheckRunning(288, 288, 12, 12, 11, 0, 0, 0));  // an empty range passes
+  EXPECT_TRUE(table.CheckRunning(2, 288, 0, 300, 286, 0, 0, 0));   // clamped to the window's start
+}
+
+}  // namespace
