@@ -80,14 +80,17 @@ TEST(MemMgr, FailureHookCountsSuccessesThenFails) {
     EXPECT_EQ(new (std::nothrow) int(5), nullptr);
     bool threw = false;
     try {
-      int* p = new int(5);
-      delete p;
+      // Stored through a volatile so the optimiser cannot drop the allocation.
+      static void* volatile sink;
+      sink = ::operator new(16);
+      ::operator delete(sink);
     } catch (const std::bad_alloc&) {
       threw = true;
     }
-    EXPECT_TRUE(threw);
     g_MemMgr.Free(a);
     g_MemMgr.Free(b);
+    CScalarMemMgr::SetFailAfter(-1);  // before any failing check allocates a message
+    EXPECT_TRUE(threw);
   }
   int* p = new (std::nothrow) int(5);
   ASSERT_NE(p, nullptr);
