@@ -268,7 +268,7 @@ class CScalarArray {
   virtual int Peek(T* d, int i, int n) const {
     if (!d || i < 0 || i > m_nSize || n < 1) return 0;
     int k = n < m_nSize - i ? n : m_nSize - i;
-    if (k > 0) std::memcpy(d, m_pData + i, Bytes(k));
+    if (k > 0) std::memmove(d, m_pData + i, Bytes(k));  // d may lie in the block
     return k;
   }
 
@@ -282,7 +282,7 @@ class CScalarArray {
   // Takes the first element into *d; false (d untouched) when empty.
   virtual bool RemoveHead(T* d) {
     if (m_nSize < 1 || !d) return false;
-    std::memcpy(d, m_pData, sizeof(T));
+    std::memmove(d, m_pData, sizeof(T));
     RemoveAt(0, 1);
     return true;
   }
