@@ -110,6 +110,7 @@ std::atomic<int> ObjectThread::inits{0}, ObjectThread::runs{0}, ObjectThread::ex
 std::atomic<bool> ObjectThread::initResult{true};
 
 TEST(Thread, ObjectThreadRunsInitRunExit) {
+  ObjectThread::inits = ObjectThread::runs = ObjectThread::exits = 0;
   ObjectThread::initResult = true;
   ASSERT_NE(CThread::BeginThread<ObjectThread>(), nullptr);
   EXPECT_TRUE(WaitUntil([] { return ObjectThread::exits == 1; }));

@@ -1,0 +1,393 @@
+#include "support/io_object.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+
+#include "platform/base/errors.h"
+#include "platform/kernel/threads.h"
+
+std::atomic<int> CIOObject::s_nFailNextThreadStarts{0};
+
+namespace {
+
+bool IsAutoReset(CIOObject::ESignal e) {
+  return e == CIOObject::kReceiveStarted || e == CIOObject::kSendStarted;
+}
+
+}  // namespace
+
+CIOObject::CIOObject() = default;
+
+CIOObject::~CIOObject() {
+  // A derived class closes (and so stops) first; this is a last guard against running threads.
+  Stop();
+}
+
+// Signals ---------------------------------------------------------------------------------------
+
+void CIOObject::SetSignal(ESignal e) {
+  {
+    std::lock_guard<std::mutex> lock(m_SignalMutex);
+    if (!m_bSignalsExist) return;
+    m_Signals[e] = true;
+  }
+  m_SignalChanged.notify_all();
+}
+
+void CIOObject::ResetSignal(ESignal e) {
+  std::lock_guard<std::mutex> lock(m_SignalMutex);
+  m_Signals[e] = false;
+}
+
+bool CIOObject::IsSignalled(ESignal e) {
+  std::lock_guard<std::mutex> lock(m_SignalMutex);
+  return m_bSignalsExist && m_Signals[e];
+}
+
+bool CIOObject::SignalsExist() {
+  std::lock_guard<std::mutex> lock(m_SignalMutex);
+  return m_bSignalsExist;
+}
+
+DWORD CIOObject::WaitAny(std::initializer_list<ESignal> signals, DWORD nTimeoutMs) {
+  std::unique_lock<std::mutex> lock(m_SignalMutex);
+  DWORD chosen = IO_TIMEOUT;
+  auto ready = [&]() {
+    if (!m_bSignalsExist) {
+      chosen = IO_ABORTED;
+      return true;
+    }
+    DWORD i = 0;
+    for (ESignal e : signals) {
+      if (m_Signals[e]) {
+        if (IsAutoReset(e)) m_Signals[e] = false;
+        chosen = i;
+        return true;
+      }
+      ++i;
+    }
+    return false;
+  };
+  if (nTimeoutMs == IO_WAIT_FOREVER) {
+    m_SignalChanged.wait(lock, ready);
+  } else if (!m_SignalChanged.wait_for(lock, std::chrono::milliseconds(nTimeoutMs), ready)) {
+    chosen = IO_TIMEOUT;
+  }
+  return chosen;
+}
+
+uint64_t CIOObject::ReceiveGeneration() {
+  std::lock_guard<std::mutex> lock(m_SignalMutex);
+  return m_nReceiveGeneration;
+}
+
+void CIOObject::WaitForReceiveChange(uint64_t generation) {
+  std::unique_lock<std::mutex> lock(m_SignalMutex);
+  m_SignalChanged.wait(lock, [&] { return m_nReceiveGeneration != generation || !m_bSignalsExist; });
+}
+
+void CIOObject::NotifyReceiveChange() {
+  {
+    std::lock_guard<std::mutex> lock(m_SignalMutex);
+    ++m_nReceiveGeneration;
+  }
+  m_SignalChanged.notify_all();
+}
+
+void CIOObject::ResetAllSignals() {
+  std::lock_guard<std::mutex> lock(m_SignalMutex);
+  std::fill(std::begin(m_Signals), std::end(m_Signals), false);
+}
+
+// Start and stop --------------------------------------------------------------------------------
+
+DWORD CIOObject::StartThread(pthread_t& thread, std::atomic<bool>& started, void* (*proc)(void*)) {
+  int err = 0;
+  if (s_nFailNextThreadStarts.load() > 0 && s_nFailNextThreadStarts.fetch_sub(1) > 0) {
+    err = EAGAIN;
+  } else {
+    err = pthread_create(&thread, nullptr, proc, this);
+  }
+  if (err == 0) {
+    started = true;
+    return 0;
+  }
+  started = false;
+  return (err == EAGAIN || err == ENOMEM) ? ERROR_NOT_ENOUGH_MEMORY : ErrnoToWinError(err);
+}
+
+DWORD CIOObject::Start() {
+  // A restarted object must not report a previous run's errors as its own.
+  m_SendErrors.m_cs.Enter();
+  m_SendErrors.SafeEmpty();
+  m_SendErrors.m_cs.Leave();
+  m_ReceiveErrors.m_cs.Enter();
+  m_ReceiveErrors.SafeEmpty();
+  m_ReceiveErrors.m_cs.Leave();
+  {
+    std::lock_guard<std::mutex> lock(m_SignalMutex);
+    std::fill(std::begin(m_Signals), std::end(m_Signals), false);
+    m_Signals[kSendQueueEmpty] = true;
+    m_bSignalsExist = true;
+  }
+
+  m_bSendRunning = true;
+  DWORD err = StartThread(m_SendThread, m_bSendThreadStarted, &CIOObject::SendThreadProc);
+  if (err != 0) {
+    Stop();
+    return err;
+  }
+  m_bReceiveRunning = true;
+  err = StartThread(m_ReceiveThread, m_bReceiveThreadStarted, &CIOObject::ReceiveThreadProc);
+  if (err != 0) {
+    Stop();
+    return err;
+  }
+  WaitAny({kSendStarted}, IO_WAIT_FOREVER);
+  WaitAny({kReceiveStarted}, IO_WAIT_FOREVER);
+  return 0;
+}
+
+void CIOObject::Stop() {
+  SetSignal(kSendStop);
+  SetSignal(kReceiveStop);
+  NotifyReceiveChange();
+  if (m_bSendThreadStarted) {
+    pthread_join(m_SendThread, nullptr);
+    m_bSendThreadStarted = false;
+  }
+  if (m_bReceiveThreadStarted) {
+    pthread_join(m_ReceiveThread, nullptr);
+    m_bReceiveThreadStarted = false;
+  }
+  {
+    std::lock_guard<std::mutex> lock(m_SignalMutex);
+    std::fill(std::begin(m_Signals), std::end(m_Signals), false);
+    m_bSignalsExist = false;
+    ++m_nReceiveGeneration;
+  }
+  m_SignalChanged.notify_all();
+  m_bReceiveRunning = false;
+  m_bSendRunning = false;
+  m_SendQueue.SafeEmpty();
+  m_ReceiveQueue.SafeEmpty();
+  m_Incoming.Empty();
+}
+
+// Threads ---------------------------------------------------------------------------------------
+
+void* CIOObject::ReceiveThreadProc(void* arg) {
+  CIOObject* self = static_cast<CIOObject*>(arg);
+  SetThreadName(self->GetReceiveThreadName(), static_cast<DWORD>(-1));
+  self->SetSignal(kReceiveStarted);
+  while (self->m_bReceiveRunning && self->WaitForReceiveWork() && self->ReceiveOne()) {
+    if (self->m_Incoming.m_nSize > 0) {
+      self->m_ReceiveQueue.m_cs.Enter();
+      self->m_ReceiveQueue.SafeAdd(self->m_Incoming);
+      self->SetSignal(kReceivedData);
+      self->m_ReceiveQueue.m_cs.Leave();
+      self->NotifyReceiveChange();
+    }
+  }
+  self->SetSignal(kThreadExited);
+  self->NotifyReceiveChange();
+  return nullptr;
+}
+
+void* CIOObject::SendThreadProc(void* arg) {
+  CIOObject* self = static_cast<CIOObject*>(arg);
+  SetThreadName(self->GetSendThreadName(), static_cast<DWORD>(-1));
+  self->SetSignal(kSendStarted);
+  CObjMThreadArray<CStream>& queue = self->m_SendQueue;
+  while (self->m_bSendRunning && self->WaitForSendWork()) {
+    queue.m_cs.Enter();
+    CStream* taken = nullptr;
+    for (;;) {
+      taken = nullptr;
+      if (queue.m_nSize > 0) {
+        // Take ownership of the head: a null entry is skipped when the array deletes it.
+        taken = queue.m_pData[0];
+        queue.m_pData[0] = nullptr;
+        queue.SafeRemoveAt(0, 1);
+      }
+      if (taken == nullptr) break;
+      queue.m_cs.Leave();
+      const bool goOn = self->SendOne(*taken);
+      delete taken;
+      if (!goOn) {
+        self->SetSignal(kThreadExited);
+        self->NotifyReceiveChange();
+        return nullptr;
+      }
+      queue.m_cs.Enter();
+    }
+    self->ResetSignal(kDataQueued);
+    self->SetSignal(kSendQueueEmpty);
+    queue.m_cs.Leave();
+  }
+  self->SetSignal(kThreadExited);
+  self->NotifyReceiveChange();
+  return nullptr;
+}
+
+bool CIOObject::WaitForSendWork() {
+  return WaitAny({kSendStop, kDataQueued, kThreadExited}, IO_WAIT_FOREVER) == 1;
+}
+
+// Queues ----------------------------------------------------------------------------------------
+
+DWORD CIOObject::Send(const CStream& s) {
+  if (!IsOpen()) return IO_NOT_OPEN;
+  if (s.m_nSize <= 0) return IO_BYTE_COUNT_ZERO;
+  // Nothing would ever write it once the send thread has ended.
+  if (!m_bSendThreadStarted || IsSignalled(kThreadExited) || IsSignalled(kSendStop)) return IO_ABORTED;
+  m_SendQueue.m_cs.Enter();
+  m_SendQueue.SafeInsertSorted(s, true);
+  SetSignal(kDataQueued);
+  ResetSignal(kSendQueueEmpty);
+  m_SendQueue.m_cs.Leave();
+  return 0;
+}
+
+DWORD CIOObject::WaitUntilSent(DWORD nTimeoutMs) {
+  if (!IsOpen()) return IO_NOT_OPEN;
+  switch (WaitAny({kSendStop, kSendQueueEmpty, kThreadExited}, nTimeoutMs)) {
+    case 1:
+      return PopSendError();
+    case IO_TIMEOUT:
+      return IO_TIMEOUT;
+    default:
+      return IO_ABORTED;
+  }
+}
+
+DWORD CIOObject::WaitForQueuedWrites() {
+  return WaitAny({kSendStop, kSendQueueEmpty, kThreadExited}, IO_WAIT_FOREVER) == 1 ? 0 : IO_ABORTED;
+}
+
+DWORD CIOObject::Receive(CStream& s) {
+  m_ReceiveQueue.m_cs.Enter();
+  if (m_ReceiveQueue.m_nSize == 0) {
+    ResetSignal(kReceivedData);
+    m_ReceiveQueue.m_cs.Leave();
+    return IO_NOTHING_RECEIVED;
+  }
+  m_ReceiveQueue.SafeRemoveHead(s);
+  if (m_ReceiveQueue.m_nSize == 0) ResetSignal(kReceivedData);
+  m_ReceiveQueue.m_cs.Leave();
+  return 0;
+}
+
+DWORD CIOObject::WaitForEvent(DWORD nTimeoutMs) {
+  if (!IsOpen()) return IO_NOT_OPEN;
+  switch (WaitAny({kReceiveStop, kReceivedData, kReceiveError, kSendError}, nTimeoutMs)) {
+    case 1:
+      return 0;
+    case 2:
+      return PopReceiveError();
+    case 3:
+      return PopSendError();
+    case IO_TIMEOUT:
+      return IO_TIMEOUT;
+    default:
+      return IO_ABORTED;
+  }
+}
+
+DWORD CIOObject::PopReceiveError() {
+  m_ReceiveErrors.m_cs.Enter();
+  DWORD code = 0;
+  m_ReceiveErrors.SafeRemoveHead(code);
+  if (m_ReceiveErrors.m_nSize == 0) ResetSignal(kReceiveError);
+  m_ReceiveErrors.m_cs.Leave();
+  return code;
+}
+
+DWORD CIOObject::PopSendError() {
+  m_SendErrors.m_cs.Enter();
+  DWORD code = 0;
+  m_SendErrors.SafeRemoveHead(code);
+  if (m_SendErrors.m_nSize == 0) ResetSignal(kSendError);
+  m_SendErrors.m_cs.Leave();
+  return code;
+}
+
+void CIOObject::PushReceiveError(DWORD code) {
+  m_ReceiveErrors.m_cs.Enter();
+  m_ReceiveErrors.SafeAdd(code);
+  SetSignal(kReceiveError);
+  m_ReceiveErrors.m_cs.Leave();
+  NotifyReceiveChange();
+}
+
+void CIOObject::PushSendError(DWORD code) {
+  m_SendErrors.m_cs.Enter();
+  m_SendErrors.SafeAdd(code);
+  SetSignal(kSendError);
+  m_SendErrors.m_cs.Leave();
+}
+
+// Thread names and error texts --------------------------------------------------------------------
+
+void CIOObject::SetThreadName(const char* name, DWORD threadId) {
+  // The platform cuts the name to the 15 bytes the kernel keeps.
+  if (name != nullptr && threadId == static_cast<DWORD>(-1)) ::SetThreadName(name);
+}
+
+namespace {
+
+void AppendWin32NumberText(CStream& s, DWORD code) {
+  if (code < 0x10000) {
+    if (const char* text = GetSystemErrorText(code)) {
+      const size_t n = std::strlen(text);
+      s.AppendText(text, static_cast<int>(n >= 2 ? n - 2 : 0));
+      return;
+    }
+  } else if (const char* serial = GetSerialErrorText(code)) {
+    s.AppendString(serial);
+    return;
+  }
+  s.AppendFormat("Win32 Error Code %u", static_cast<unsigned>(code));
+}
+
+}  // namespace
+
+int CIOObject::GetErrorText(char* buf, int size, DWORD code, const char* text, const char* prefix) {
+  if (buf == nullptr || size < 2) {
+    if (buf != nullptr && size == 1) buf[0] = 0;
+    return 0;
+  }
+  CStream s;
+  if (prefix != nullptr) {
+    s.AppendString(prefix);
+    s.AppendString(": ");
+  }
+  if (text != nullptr) s.AppendString(text);
+  AppendWin32NumberText(s, code);
+  const int n = std::min(s.m_nSize, size - 1);
+  if (n > 0) std::memcpy(buf, s.m_pData, static_cast<size_t>(n));
+  buf[n] = 0;
+  return n;
+}
+
+int CIOObject::PrintErrorText(DWORD code, const char* text, const char* prefix) {
+  int count = 0;
+  if (prefix != nullptr) count += std::printf("%s: ", prefix);
+  if (text != nullptr) count += std::printf("%s", text);
+  if (code < 0x10000) {
+    if (const char* system = GetSystemErrorText(code)) {
+      count += std::printf("%s", system);
+    } else {
+      count += std::printf("Win32 Error Code %u\n", static_cast<unsigned>(code));
+    }
+  } else if (const char* serial = GetSerialErrorText(code)) {
+    count += std::printf("%s\n", serial);
+  } else {
+    count += std::printf("Win32 Error Code %u\n", static_cast<unsigned>(code));
+  }
+  std::fflush(stdout);
+  return count;
+}
