@@ -90,4 +90,7 @@ TEST(Profile, FailedSaveLeavesTheOldFileIntact) {
     ++files;
   }
   EXPECT_EQ(files, 1);
+  // The failure stays reported; the next save (now possible) writes the new contents.
+  EXPECT_FALSE(p.Flush());
+  EXPECT_NE(TestFolder::Read(path).find("LONGER_KEY"), std::string::npos);
 }

@@ -67,6 +67,23 @@ CProfile::CProfile() : CProfile(DefaultPath(GetProgramName())) {}
 
 CProfile::CProfile(std::string path) : m_path(std::move(path)) { Reload(); }
 
+CProfile::~CProfile() { Flush(); }
+
+BOOL CProfile::Flush() {
+  std::lock_guard<std::recursive_mutex> guard(m_lock);
+  if (m_unsynced) {
+    const DWORD error = Save(true);
+    if (error != 0) {
+      m_writeFailed = true;
+      m_lastSaveError = error;
+      SetLastError(error);
+    } else {
+      m_unsynced = false;
+    }
+  }
+  return m_writeFailed ? FALSE : TRUE;
+}
+
 std::string CProfile::DefaultPath(const std::string& programName) {
   const char* config = std::getenv("XDG_CONFIG_HOME");
   const std::string base = config != nullptr && *config == '/' ? config : HomeFolder() + "/.config";
@@ -211,7 +228,8 @@ BOOL CProfile::WriteProfileString(const char* section, const char* key, const ch
     }
     if (!found) s->entries.push_back({key, value});
   }
-  const DWORD error = Save();
+  m_unsynced = true;
+  const DWORD error = Save(false);
   if (error != 0) {
     m_writeFailed = true;
     m_lastSaveError = error;
@@ -221,7 +239,7 @@ BOOL CProfile::WriteProfileString(const char* section, const char* key, const ch
   return TRUE;
 }
 
-DWORD CProfile::Save() {
+DWORD CProfile::Save(bool durable) {
   std::string text;
   for (const auto& s : m_sections) {
     text += "[" + s.name + "]\r\n";
@@ -235,7 +253,7 @@ DWORD CProfile::Save() {
   if (fd < 0) return ErrnoToWinError(errno, temp.c_str());
   ::fchmod(fd, 0644);
   DWORD error = WriteAll(fd, text);
-  if (error == 0 && ::fsync(fd) != 0) error = ErrnoToWinError(errno);
+  if (error == 0 && durable && ::fsync(fd) != 0) error = ErrnoToWinError(errno);
   if (::close(fd) != 0 && error == 0) error = ErrnoToWinError(errno);
   if (error == 0 && ::rename(temp.c_str(), m_path.c_str()) != 0) error = ErrnoToWinError(errno, m_path.c_str());
   if (error != 0) ::unlink(temp.c_str());

@@ -3,8 +3,9 @@
 // of the Windows registry key KARVO\<program>. Section and key names compare without regard to
 // case. Values are Windows-1252 text; integers are stored as signed decimal text.
 //
-// Every write saves the whole file at once: a temporary file beside it is written and flushed,
-// then renamed over the old one, so a failed save leaves the previous file as it was.
+// Every write saves the whole file at once: a temporary file beside it is written, then renamed
+// over the old one, so a failed save leaves the previous file as it was. Flush (and the
+// destructor) saves once more and waits until the file is on the disc.
 #pragma once
 
 #include "platform/base/types.h"
@@ -18,6 +19,9 @@ class CProfile {
 public:
   CProfile();  // the program's own profile file, read at once
   explicit CProfile(std::string path);  // a given file, read at once
+  ~CProfile();  // Flush
+  CProfile(const CProfile&) = delete;
+  CProfile& operator=(const CProfile&) = delete;
 
   // The default file for a program name: $XDG_CONFIG_HOME/KARVO/<name>.ini.
   static std::string DefaultPath(const std::string& programName);
@@ -37,6 +41,10 @@ public:
   BOOL WriteProfileInt(const char* section, const char* key, int value);
   BOOL WriteProfileString(const char* section, const char* key, const char* value);
 
+  // Saves the profile durably when something was written since the last Flush. FALSE when that
+  // save failed or an earlier one did.
+  BOOL Flush();
+
   // True when some save since construction failed.
   bool HasWriteFailed() const;
   DWORD GetLastSaveError() const;
@@ -53,11 +61,12 @@ private:
   };
   Section* FindSection(const char* name);
   const Section* FindSection(const char* name) const;
-  DWORD Save();
+  DWORD Save(bool durable);
 
   std::string m_path;
   std::vector<Section> m_sections;
   mutable std::recursive_mutex m_lock;
   bool m_writeFailed = false;
+  bool m_unsynced = false;
   DWORD m_lastSaveError = 0;
 };

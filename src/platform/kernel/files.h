@@ -106,7 +106,8 @@ BOOL RemoveDirectoryA(const char* path);
 BOOL DeleteFileA(const char* path);
 // Renames; with MOVEFILE_REPLACE_EXISTING an existing target is replaced (else 183), with
 // MOVEFILE_COPY_ALLOWED a move to another file system copies (through a temporary file in the
-// target folder) and deletes the source (else 17).
+// target folder) and deletes the source (else 17). Unlike Windows, a read-only or open target is
+// replaced as well.
 BOOL MoveFileExA(const char* from, const char* to, DWORD flags);
 // FILE_ATTRIBUTE_DIRECTORY / FILE_ATTRIBUTE_READONLY / FILE_ATTRIBUTE_NORMAL, or
 // INVALID_FILE_ATTRIBUTES.
