@@ -112,3 +112,20 @@ TEST(OleDateTime, CurrentTimeComesFromTheSettableClock) {
   const SYSTEMTIME real = GetLocalTime();
   EXPECT_GE(real.wYear, 2024);
 }
+
+TEST(OleDateTime, ValuesOutsideTheCalendarRangeAreInvalid) {
+  const double day0100 = COleDateTime(100, 1, 1, 0, 0, 0).m_dt;
+  struct Case { double value; bool valid; };
+  const Case cases[] = {{day0100, true}, {day0100 - 0.5, true}, {day0100 - 1.0, false},
+                        {COleDateTime(9999, 12, 31, 23, 59, 59).m_dt, true}, {2958466.0, false},
+                        {std::nan(""), false}, {HUGE_VAL, false}};
+  for (const auto& c : cases) EXPECT_EQ(COleDateTime(c.value).GetStatus() == COleDateTime::valid, c.valid) << c.value;
+}
+
+// A date built by a static initialiser, as the program's globals are.
+static const COleDateTime g_cutover(1993, 6, 1, 0, 0, 0);
+
+TEST(OleDateTime, StaticInitialisersGetRightValues) {
+  EXPECT_EQ(g_cutover.GetStatus(), COleDateTime::valid);
+  EXPECT_DOUBLE_EQ(g_cutover.m_dt, 34121.0);
+}

@@ -14,7 +14,7 @@
 namespace {
 
 // Days between 1970-01-01 and the given civil date (proleptic Gregorian).
-int64_t DaysFromCivil(int64_t y, int m, int d) {
+constexpr int64_t DaysFromCivil(int64_t y, int m, int d) {
   y -= m <= 2;
   const int64_t era = (y >= 0 ? y : y - 399) / 400;
   const int64_t yoe = y - era * 400;
@@ -42,11 +42,12 @@ int DaysInMonth(int y, int m) {
   return m == 2 && IsLeap(y) ? 29 : kDays[m - 1];
 }
 
-const int64_t kEpochOffset = DaysFromCivil(1899, 12, 30);  // days from 1970-01-01 to day 0
+// Constant-initialised, so dates built by other files' static initialisers are right too.
+constexpr int64_t kEpochOffset = DaysFromCivil(1899, 12, 30);  // days from 1970-01-01 to day 0
 
 // The smallest and largest values the class accepts: 0100-01-01 and 9999-12-31 23:59:59.
-const double kMinDate = static_cast<double>(DaysFromCivil(100, 1, 1) - kEpochOffset);
-const double kMaxDate = static_cast<double>(DaysFromCivil(9999, 12, 31) - kEpochOffset) + 86399.0 / 86400.0;
+constexpr double kMinDate = static_cast<double>(DaysFromCivil(100, 1, 1) - kEpochOffset);
+constexpr double kMaxDate = static_cast<double>(DaysFromCivil(9999, 12, 31) - kEpochOffset) + 86399.0 / 86400.0;
 
 // The continuous day count of a stored value, and back.
 double ToLinear(double dt) {
@@ -169,7 +170,8 @@ COleDateTime COleDateTime::GetCurrentTime() {
 
 COleDateTime& COleDateTime::operator=(double date) {
   m_dt = date;
-  m_status = InRange(date) ? valid : invalid;
+  Parts p {};
+  m_status = Breakdown(date, p) ? valid : invalid;
   return *this;
 }
 
