@@ -47,7 +47,8 @@ TEST(Events, AutoResetReleasesExactlyOneWaiterPerSet) {
   ASSERT_EQ(t1.Create(body), 0u);
   ASSERT_EQ(t2.Create(body), 0u);
   go.Set();
-  Sleep(50);
+  for (int i = 0; i < 500 && woke.load() == 0; ++i) Sleep(10);
+  Sleep(50);  // a second release would show by now
   EXPECT_EQ(woke.load(), 1);
   EXPECT_FALSE(go.IsSet());
   go.Set();
