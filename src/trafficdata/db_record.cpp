@@ -1,0 +1,418 @@
+#include "trafficdata/db_record.h"
+
+#include <cstdio>
+#include <cstring>
+#include <initializer_list>
+
+#include "containers/merge_sort.h"
+#include "trafficdata/db_element.h"
+#include "trafficdata/meter_status.h"
+
+namespace {
+
+const char* const kContentNames[23] = {
+    "Volume",        "Occupancy",    "Speed",        "Length",      "Bin 1",       "Bin 2",
+    "Bin 3",         "Bin 4",        "# Periods",    "Validity",    "# Days in Avg", "Valid Flag",
+    "Calc Speed",    "Est Length",   "Meter Rate",   "Meter Status", "Red Violators", "Peak Time",
+    "TT (Cumul)",    "TT (Segment)", "Seg Start Tm", "Dist (Cumul)", "Dist (Seg)"};
+
+const char* const kKeyNames[GK_COUNT] = {"Data Content", "Time",         "Date",      "Day-of-Week", "Week",
+                                         "Month",        "Year",         "Element",   "Element Type", "Direction",
+                                         "Cabinet",      "Location",     "Milepost",  "Roadway"};
+
+const char* const kLoopFlags[8] = {"Good Data",    "Short Pulse", "Chatter",           "Vol/Occ Envelope",
+                                   "Reserved [4]", "Bad Average", "Operator Disabled", "Bad Loop"};
+const char* const kClassNames[4] = {"All Bad Data", "All Good Data", "Some Suspect Data", "Operator Disabled"};
+const char* const kStationFlags[2] = {"Data Not Usable", "Data Usable"};
+const char* const kTrapBits[8] = {"> Maximum Length", "< Minimum Length", "> Maximum Speed", "< Minimum Speed",
+                                  "Occ Ratio Bad",    "Lost Vehicle",     "2 Vehicles",      "Operator Disabled"};
+const char* const kTrapAbbrev[7][8] = {
+    {"> MaxLen", "< MinLen", "> MaxSpd", "< MinSpd", "OccRatio", "Lost Veh", "2Vehicls", "Disabled"},
+    {">MaxL", "<MinL", ">MaxS", "<MinS", "OcRat", "LsVeh", "2Vehs", "OpDis"},
+    {">Ln", "<Ln", ">Sp", "<Sp", "Rat", "LVh", "2Vh", "Dis"},
+    {">L", "<l", ">S", "<s", "Ra", "LV", "2V", "Ds"},
+    {">L", "<l", ">S", "<s", "Ra", "LV", "2V", "Ds"},
+    {"L", "l", "S", "s", "R", "V", "T", "D"},
+    {"L", "l", "S", "s", "R", "V", "T", "D"}};
+const int kTrapPad[7] = {0, 0, 2, 3, 0, 4, 2};  // blanks before the names for 2..8 bits
+
+const char* const kDayFull[8] = {"Error", "Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"};
+const char* const kDayShort[8] = {"Err", "Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+const char* const kMonthFull[13] = {"Error", "January", "February", "March",     "April",   "May",     "June",
+                                    "July",  "August",  "September", "October", "November", "December"};
+const char* const kMonthShort[13] = {"Err", "Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                     "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+
+template <size_t N>
+const char* Lookup(const char* const (&table)[N], int i, const char* fallback) {
+  return (i >= 0 && i < static_cast<int>(N)) ? table[i] : fallback;
+}
+
+// A text cell: "%17.17s" or "%s\t".
+void TextCell(char* buf, size_t size, int form, const char* text) {
+  std::snprintf(buf, size, form == CF_SHEET ? "%s\t" : "%17.17s", text);
+}
+
+// A code without a name: "UNKNOWN [0x..]" right-aligned in 17 characters, or TAB-ended.
+void UnknownCell(char* buf, size_t size, int form, int value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "UNKNOWN [0x%x]", static_cast<unsigned>(value));
+  TextCell(buf, size, form, text);
+}
+
+void NamedCell(char* buf, size_t size, int form, const char* name, int value) {
+  if (name)
+    TextCell(buf, size, form, name);
+  else
+    UnknownCell(buf, size, form, value);
+}
+
+void TrapFlagCell(char* buf, size_t size, int form, int value) {
+  if (value < 0 || value > 255) {
+    UnknownCell(buf, size, form, value);
+    return;
+  }
+  int n = 0;
+  for (int b = 0; b < 8; ++b)
+    if (value & (1 << b)) ++n;
+  if (n == 0) {
+    std::snprintf(buf, size, form == CF_SHEET ? "Good Data\t" : "        Good Data");
+    return;
+  }
+  if (n == 1) {
+    for (int b = 0; b < 8; ++b)
+      if (value & (1 << b)) TextCell(buf, size, form, kTrapBits[b]);
+    return;
+  }
+  char text[64] = "";
+  size_t len = 0;
+  if (form != CF_SHEET)
+    for (int i = 0; i < kTrapPad[n - 2]; ++i) text[len++] = ' ';
+  for (int b = 0; b < 8; ++b) {
+    if (!(value & (1 << b))) continue;
+    const char* name = kTrapAbbrev[n - 2][b];
+    size_t l = std::strlen(name);
+    std::memcpy(text + len, name, l);
+    len += l;
+    text[len++] = '|';
+  }
+  // The last bar ends the text, or becomes the cell's TAB.
+  text[len - 1] = form == CF_SHEET ? '\t' : '\0';
+  text[len] = '\0';
+  std::snprintf(buf, size, "%s", text);
+}
+
+const char* CabinetIdOf(const CDBElementEx* e) { return e ? e->CabinetId() : ""; }
+const char* ElementNameOf(const CDBElementEx* e) { return e ? e->name : ""; }
+
+int Sign(int64_t v) { return v < 0 ? -1 : (v > 0 ? 1 : 0); }
+int CompareInt(int a, int b) { return a < b ? -1 : (a > b ? 1 : 0); }
+
+thread_local const CRecordOrder* t_currentOrder = nullptr;
+
+}  // namespace
+
+const char* ContentName(int code) { return Lookup(kContentNames, code, nullptr); }
+const char* GroupKeyName(int key) { return Lookup(kKeyNames, key, nullptr); }
+
+// --- CGrpType --------------------------------------------------------------------------------
+
+void CGrpType::GetName(CStr<char, wchar_t>& text, CGrpType* key) {
+  const char* name = key ? GroupKeyName(key->key) : nullptr;
+  text = name ? name : "";
+}
+
+void CGrpType::GetText(CStr<char, wchar_t>& text, CGrpType* key) {
+  const char* name = key ? GroupKeyName(key->key) : nullptr;
+  text.Format(key && !key->ascending ? "%s  Z->A" : "%s  A->Z", name ? name : "");
+}
+
+int FindKey(const CGrpType* const* keys, int count, int key) {
+  for (int i = 0; i < count; ++i)
+    if (keys[i] && keys[i]->key == key) return i;
+  return -1;
+}
+
+void ToggleDirection(CGrpType& key) { key.ascending = !key.ascending; }
+
+// --- CDBRecord -------------------------------------------------------------------------------
+
+CDBRecord::CDBRecord() {
+  for (int& w : word) w = -1;
+}
+
+CDBRecord::CDBRecord(CDBElementEx* elem, int w0, int w1, int w2, int w3, int w4, int w5, int w6, int w7, int w8,
+                     int w9, int w10) {
+  Set(elem, w0, w1, w2, w3, w4, w5, w6, w7, w8, w9, w10);
+}
+
+CDBRecord::CDBRecord(const CDBRecord& other) : element(other.element), rawFlag(other.rawFlag) {
+  std::memcpy(word, other.word, sizeof word);
+}
+
+CDBRecord& CDBRecord::operator=(const CDBRecord& other) {
+  if (this == &other) return *this;
+  element = other.element;
+  std::memcpy(word, other.word, sizeof word);
+  rawFlag = other.rawFlag;
+  return *this;
+}
+
+CDBRecord::~CDBRecord() = default;
+
+void CDBRecord::Set(CDBElementEx* elem, int w0, int w1, int w2, int w3, int w4, int w5, int w6, int w7, int w8,
+                    int w9, int w10) {
+  element = elem;
+  const int w[RW_COUNT] = {w0, w1, w2, w3, w4, w5, w6, w7, w8, w9, w10};
+  std::memcpy(word, w, sizeof word);
+}
+
+int CDBRecord::CompareKey(const CDBRecord& o, int key) const {
+  switch (key) {
+    case GK_CONTENT: return CompareInt(word[RW_CONTENT], o.word[RW_CONTENT]);
+    case GK_TIME:
+      for (int w : {RW_HOUR, RW_MINUTE, RW_SECOND})
+        if (int c = CompareInt(word[w], o.word[w])) return c;
+      return 0;
+    case GK_DATE:
+      for (int w : {RW_YEAR, RW_MONTH, RW_DAY})
+        if (int c = CompareInt(word[w], o.word[w])) return c;
+      return 0;
+    case GK_DAY_OF_WEEK: return CompareInt(word[RW_DAY_OF_WEEK], o.word[RW_DAY_OF_WEEK]);
+    case GK_WEEK: return CompareInt(word[RW_WEEK], o.word[RW_WEEK]);
+    case GK_MONTH: return CompareInt(word[RW_MONTH], o.word[RW_MONTH]);
+    case GK_YEAR: return CompareInt(word[RW_YEAR], o.word[RW_YEAR]);
+    case GK_ELEMENT: {
+      if (int c = CompareText(CabinetIdOf(element), CabinetIdOf(o.element))) return c;
+      CDBElement a(ElementNameOf(element)), b(ElementNameOf(o.element));
+      return a.Compare(b);
+    }
+    case GK_ELEMENT_TYPE:
+      return CompareInt(element ? element->type : ET_NONE, o.element ? o.element->type : ET_NONE);
+    case GK_DIRECTION: {
+      unsigned char a = static_cast<unsigned char>(ElementNameOf(element)[0] ? element->name[2] : 0);
+      unsigned char b = static_cast<unsigned char>(ElementNameOf(o.element)[0] ? o.element->name[2] : 0);
+      return CompareInt(a, b);
+    }
+    case GK_CABINET: return CompareText(CabinetIdOf(element), CabinetIdOf(o.element));
+    case GK_LOCATION:
+      return CompareText(element ? element->CabinetLocation() : "", o.element ? o.element->CabinetLocation() : "");
+    case GK_MILEPOST: return CompareInt(element ? element->Milepost() : 0, o.element ? o.element->Milepost() : 0);
+    case GK_ROADWAY: {
+      if (int c = CompareInt(element ? element->RouteNumber() : 0, o.element ? o.element->RouteNumber() : 0)) return c;
+      return CompareTextNoCase(element ? element->RoadwayName() : "", o.element ? o.element->RoadwayName() : "");
+    }
+    default: return 0;
+  }
+}
+
+bool CDBRecord::IsEqualKey(const CDBRecord& o, int key) const { return CompareKey(o, key) == 0; }
+bool CDBRecord::IsGreaterKey(const CDBRecord& o, int key) const { return CompareKey(o, key) > 0; }
+bool CDBRecord::IsLessKey(const CDBRecord& o, int key) const { return CompareKey(o, key) < 0; }
+
+int CDBRecord::Compare(const CDBRecord& other) const {
+  return t_currentOrder ? t_currentOrder->Compare(*this, other) : 0;
+}
+
+bool CDBRecord::operator==(const CDBRecord& other) const {
+  return t_currentOrder ? t_currentOrder->Equal(*this, other) : true;
+}
+
+void CDBRecord::FormatValue(char* buf, size_t size, int form) const {
+  if (!buf || size == 0) return;
+  int code = word[RW_CONTENT];
+  int v = word[RW_VALUE];
+  bool sheet = form == CF_SHEET;
+  switch (code) {
+    case 0: case 4: case 5: case 6: case 7: case 8: case 10: case 16:
+      std::snprintf(buf, size, sheet ? "%i\t" : "%17i", v);
+      return;
+    case 1: case 9:
+      std::snprintf(buf, size, sheet ? "%3i.%1i%%\t" : "%14i.%1i%%", v / 10, v % 10);
+      return;
+    case 2: case 3: case 12: case 13: case 14: case 21: case 22:
+      std::snprintf(buf, size, sheet ? "%3i.%1i\t" : "%15i.%1i", v / 10, v % 10);
+      return;
+    case 17: case 18: case 19: case 20:
+      std::snprintf(buf, size, sheet ? "%02i:%02i:%02i\t" : "         %02i:%02i:%02i", v / 180, (v % 180) / 3,
+                    (v % 3) * 20);
+      return;
+    case 15: NamedCell(buf, size, form, trafficdata::MeterStatusName(v), v); return;
+    case 11:
+      if (!rawFlag) {
+        NamedCell(buf, size, form, Lookup(kClassNames, v, nullptr), v);
+        return;
+      }
+      switch (element ? element->type : ET_NONE) {
+        case ET_LOOP: NamedCell(buf, size, form, Lookup(kLoopFlags, v, nullptr), v); return;
+        case ET_SPEED_TRAP: TrapFlagCell(buf, size, form, v); return;
+        case ET_STATION: NamedCell(buf, size, form, Lookup(kStationFlags, v, nullptr), v); return;
+        case ET_RATE_STATUS: NamedCell(buf, size, form, Lookup(kClassNames, v, nullptr), v); return;
+        default: UnknownCell(buf, size, form, v); return;
+      }
+    default: return;
+  }
+}
+
+void CDBRecord::FormatGroupHeader(char* buf, size_t size, int key, int form) const {
+  if (!buf || size == 0) return;
+  bool sheet = form == CF_SHEET;
+  char unknown[32];
+  switch (key) {
+    case GK_CONTENT: {
+      const char* name = ContentName(word[RW_CONTENT]);
+      if (!name) {
+        std::snprintf(unknown, sizeof unknown, "UNKNOWN [0x%x]", static_cast<unsigned>(word[RW_CONTENT]));
+        name = unknown;
+      }
+      std::snprintf(buf, size, sheet ? "Data Content\t%s\n" : "Data Content:  %s\n", name);
+      return;
+    }
+    case GK_TIME:
+      std::snprintf(buf, size, sheet ? "Time\t%02i:%02i:%02i\n" : "Time:  %02i:%02i:%02i\n", word[RW_HOUR],
+                    word[RW_MINUTE], word[RW_SECOND]);
+      return;
+    case GK_DATE:
+      std::snprintf(buf, size, sheet ? "Date\t%02i/%02i/%04i\n" : "Date:  %02i/%02i/%04i\n", word[RW_MONTH],
+                    word[RW_DAY], word[RW_YEAR]);
+      return;
+    case GK_DAY_OF_WEEK:
+      std::snprintf(buf, size, sheet ? "Day-of-Week\t%s\n" : "Day-of-Week:  %s\n",
+                    Lookup(kDayFull, word[RW_DAY_OF_WEEK], "Error"));
+      return;
+    case GK_WEEK: std::snprintf(buf, size, sheet ? "Week\t%i\n" : "Week:  %i\n", word[RW_WEEK]); return;
+    case GK_MONTH:
+      std::snprintf(buf, size, sheet ? "Month\t%s\n" : "Month:  %s\n", Lookup(kMonthFull, word[RW_MONTH], "Error"));
+      return;
+    case GK_YEAR: std::snprintf(buf, size, sheet ? "Year\t%04i\n" : "Year:  %04i\n", word[RW_YEAR]); return;
+    case GK_ELEMENT:
+      std::snprintf(buf, size, sheet ? "Element\t%s:%s\n" : "Element:  %s:%s\n", CabinetIdOf(element),
+                    ElementNameOf(element));
+      return;
+    case GK_ELEMENT_TYPE: {
+      int type = element ? element->type : ET_NONE;
+      const char* name = ElementTypeName(type);
+      if (!name) {
+        std::snprintf(unknown, sizeof unknown, "UNKNOWN [0x%x]", static_cast<unsigned>(type));
+        name = unknown;
+      }
+      std::snprintf(buf, size, sheet ? "Element Type\t%s\n" : "Element Type:  %s\n", name);
+      return;
+    }
+    case GK_DIRECTION: {
+      char c = (element && element->name[0] && element->name[2]) ? element->name[2] : ' ';
+      std::snprintf(buf, size, sheet ? "Direction\t%c\n" : "Direction:  %c\n", c);
+      return;
+    }
+    case GK_CABINET: std::snprintf(buf, size, sheet ? "Cabinet\t%s\n" : "Cabinet:  %s\n", CabinetIdOf(element)); return;
+    case GK_LOCATION:
+      std::snprintf(buf, size, sheet ? "Location\t%s\n" : "Location:  %s\n", element ? element->CabinetLocation() : "");
+      return;
+    case GK_MILEPOST: {
+      int mp = element ? element->Milepost() : 0;
+      std::snprintf(buf, size, sheet ? "Milepost\t%3i.%02i\n" : "Milepost:  %3i.%02i\n", mp / 100, mp % 100);
+      return;
+    }
+    case GK_ROADWAY:
+      std::snprintf(buf, size, sheet ? "Roadway\t%s\n" : "Roadway:  %s\n", element ? element->RoadwayName() : "");
+      return;
+    default: return;
+  }
+}
+
+void CDBRecord::FormatKeyColumn(char* buf, size_t size, int key, int form) const {
+  if (!buf || size == 0) return;
+  bool sheet = form == CF_SHEET;
+  switch (key) {
+    case GK_CONTENT: NamedCell(buf, size, form, ContentName(word[RW_CONTENT]), word[RW_CONTENT]); return;
+    case GK_TIME:
+      std::snprintf(buf, size, sheet ? "%02i:%02i:%02i\t" : "         %02i:%02i:%02i", word[RW_HOUR], word[RW_MINUTE],
+                    word[RW_SECOND]);
+      return;
+    case GK_DATE:
+      std::snprintf(buf, size, sheet ? "%02i/%02i/%04i\t" : "       %02i/%02i/%04i", word[RW_MONTH], word[RW_DAY],
+                    word[RW_YEAR]);
+      return;
+    case GK_DAY_OF_WEEK:
+      std::snprintf(buf, size, sheet ? "%s\t" : "              %s", Lookup(kDayShort, word[RW_DAY_OF_WEEK], "Err"));
+      return;
+    case GK_WEEK: std::snprintf(buf, size, sheet ? "%i\t" : "               %i", word[RW_WEEK]); return;
+    case GK_MONTH:
+      std::snprintf(buf, size, sheet ? "%s\t" : "              %s", Lookup(kMonthShort, word[RW_MONTH], "Err"));
+      return;
+    case GK_YEAR: std::snprintf(buf, size, sheet ? "%04i\t" : "             %04i", word[RW_YEAR]); return;
+    case GK_ELEMENT:
+      std::snprintf(buf, size, sheet ? "%s:%s\t" : "  %7.7s:%7.7s", CabinetIdOf(element), ElementNameOf(element));
+      return;
+    case GK_ELEMENT_TYPE: {
+      int type = element ? element->type : ET_NONE;
+      NamedCell(buf, size, form, ElementTypeName(type), type);
+      return;
+    }
+    case GK_DIRECTION: {
+      char c = (element && element->name[0] && element->name[2]) ? element->name[2] : ' ';
+      std::snprintf(buf, size, sheet ? "%c\t" : "                %c", c);
+      return;
+    }
+    case GK_CABINET: TextCell(buf, size, form, CabinetIdOf(element)); return;
+    case GK_LOCATION: TextCell(buf, size, form, element ? element->CabinetLocation() : ""); return;
+    case GK_MILEPOST: {
+      int mp = element ? element->Milepost() : 0;
+      std::snprintf(buf, size, sheet ? "%3i.%02i\t" : "           %3i.%02i", mp / 100, mp % 100);
+      return;
+    }
+    case GK_ROADWAY: TextCell(buf, size, form, element ? element->RoadwayName() : ""); return;
+    default: return;
+  }
+}
+
+// --- CDBRecordset ----------------------------------------------------------------------------
+
+CDBRecordset::CDBRecordset(const CDBRecordset& other) : CObjArray<CDBRecord>(other) {}
+
+CDBRecordset& CDBRecordset::operator=(const CDBRecordset& other) {
+  if (this != &other) CObjArray<CDBRecord>::operator=(other);
+  return *this;
+}
+
+CDBRecordset::~CDBRecordset() = default;
+
+bool CDBRecordset::AddRecord(const CDBRecord& row) {
+  int before = m_nSize;
+  CDBRecord copy(row);
+  int i = Add(copy);
+  if (i < 0 || m_nSize != before + 1 || !m_pData[i]) {
+    // The copy could not be made: drop a null entry so the set holds whole rows only.
+    if (m_nSize == before + 1 && i >= 0 && !m_pData[i]) RemoveAt(i, 1);
+    return false;
+  }
+  return true;
+}
+
+// --- Order -----------------------------------------------------------------------------------
+
+int CRecordOrder::Compare(const CDBRecord& a, const CDBRecord& b) const {
+  for (int i = 0; i < m_count; ++i) {
+    const CGrpType* k = m_keys[i];
+    if (!k) continue;
+    int c = a.CompareKey(b, k->key);
+    if (c != 0) return k->ascending ? c : -Sign(c);
+  }
+  return 0;
+}
+
+bool CRecordOrder::Equal(const CDBRecord& a, const CDBRecord& b) const {
+  for (int i = 0; i < m_count; ++i)
+    if (m_keys[i] && !a.IsEqualKey(b, m_keys[i]->key)) return false;
+  return true;
+}
+
+CSortKeyScope::CSortKeyScope(const CRecordOrder& order) : m_previous(t_currentOrder) { t_currentOrder = &order; }
+CSortKeyScope::~CSortKeyScope() { t_currentOrder = m_previous; }
+
+void SortRecords(CDBRecordset& rows, const CRecordOrder& order) {
+  SortAscending(rows.m_pData, rows.m_nSize, [&order](const CDBRecord* a, const CDBRecord* b) {
+    if (!a || !b) return a && !b;  // rows that failed to allocate go last
+    return order.Less(*a, *b);
+  });
+}

@@ -1,0 +1,159 @@
+// Report rows of the New view (CDBRecord), the row set (CDBRecordset), the sort and grouping key
+// (CGrpType), the order of rows on a key list, and the text of every cell, group header and key
+// column in the fixed-width form (cells of 17 characters) and the spreadsheet form (TAB-ended).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "containers/obj_array.h"
+#include "containers/str.h"
+
+class CDBElementEx;
+
+// Words of a row, in field order.
+enum ERecordWord : int {
+  RW_ORDINAL = 0,
+  RW_YEAR,
+  RW_MONTH,
+  RW_DAY,
+  RW_HOUR,
+  RW_MINUTE,
+  RW_SECOND,
+  RW_WEEK,
+  RW_DAY_OF_WEEK,
+  RW_CONTENT,
+  RW_VALUE,
+  RW_COUNT
+};
+
+// Grouping keys.
+enum EGroupKey : int {
+  GK_NONE = -1,
+  GK_CONTENT = 0,
+  GK_TIME,
+  GK_DATE,
+  GK_DAY_OF_WEEK,
+  GK_WEEK,
+  GK_MONTH,
+  GK_YEAR,
+  GK_ELEMENT,
+  GK_ELEMENT_TYPE,
+  GK_DIRECTION,
+  GK_CABINET,
+  GK_LOCATION,
+  GK_MILEPOST,
+  GK_ROADWAY,
+  GK_COUNT
+};
+
+// Output forms of the formatters.
+enum ECellForm : int { CF_TEXT = 0, CF_SHEET = 1 };
+
+// Name of a content code ("Volume" ...), null outside 0-22.
+const char* ContentName(int code);
+// Name of a key id ("Data Content" ...), null outside 0-13.
+const char* GroupKeyName(int key);
+
+class CGrpType {
+ public:
+  int32_t key = GK_NONE;
+  int32_t word = -1;  // carried for the New view
+  bool ascending = true;
+
+  CGrpType() = default;
+  CGrpType(int keyId, bool asc = true, int second = -1) : key(keyId), word(second), ascending(asc) {}
+
+  // Container order: Compare by key id; operator< holds when this key's id is the greater.
+  int Compare(const CGrpType& other) const { return key < other.key ? -1 : (key > other.key ? 1 : 0); }
+  bool operator<(const CGrpType& other) const { return key > other.key; }
+  bool operator==(const CGrpType& other) const { return key == other.key; }
+
+  // List-box texts: the key's name; the name with "  A->Z" or "  Z->A".
+  static void GetName(CStr<char, wchar_t>& text, CGrpType* key);
+  static void GetText(CStr<char, wchar_t>& text, CGrpType* key);
+};
+
+// An ordered key list for sorting and grouping rows (most significant first).
+class CRecordOrder;
+
+class CDBRecord {
+ public:
+  CDBElementEx* element = nullptr;  // not owned
+  int32_t word[RW_COUNT];           // every word -1 while unset
+  // The Valid Flag value is the element's own flag rather than a summary class. Set by the
+  // builder that made the row; rows live only in memory.
+  bool rawFlag = false;
+
+  CDBRecord();
+  CDBRecord(CDBElementEx* elem, int w0, int w1 = -1, int w2 = -1, int w3 = -1, int w4 = -1, int w5 = -1,
+            int w6 = -1, int w7 = -1, int w8 = -1, int w9 = -1, int w10 = -1);
+  CDBRecord(const CDBRecord& other);
+  CDBRecord& operator=(const CDBRecord& other);
+  virtual ~CDBRecord();
+
+  void Set(CDBElementEx* elem, int w0, int w1 = -1, int w2 = -1, int w3 = -1, int w4 = -1, int w5 = -1,
+           int w6 = -1, int w7 = -1, int w8 = -1, int w9 = -1, int w10 = -1);
+
+  // One key: negative, zero or positive as this row is before, equal to or after other.
+  int CompareKey(const CDBRecord& other, int key) const;
+  bool IsEqualKey(const CDBRecord& other, int key) const;
+  bool IsGreaterKey(const CDBRecord& other, int key) const;
+  bool IsLessKey(const CDBRecord& other, int key) const;
+
+  // The current key list of this thread (see CSortKeyScope); an empty list makes rows equal.
+  int Compare(const CDBRecord& other) const;
+  bool operator<(const CDBRecord& other) const { return Compare(other) < 0; }
+  bool operator>(const CDBRecord& other) const { return Compare(other) > 0; }
+  bool operator==(const CDBRecord& other) const;
+
+  // Cell texts. The buffer is written only for content codes 0-22 and key ids 0-13.
+  void FormatValue(char* buf, size_t size, int form) const;
+  void FormatGroupHeader(char* buf, size_t size, int key, int form) const;
+  void FormatKeyColumn(char* buf, size_t size, int key, int form) const;
+};
+
+class CDBRecordset : public CObjArray<CDBRecord> {
+ public:
+  CDBRecordset() = default;
+  CDBRecordset(const CDBRecordset& other);
+  CDBRecordset& operator=(const CDBRecordset& other);
+  ~CDBRecordset() override;
+
+  // Appends a copy of row; false when it could not be stored.
+  bool AddRecord(const CDBRecord& row);
+};
+
+class CRecordOrder {
+ public:
+  CRecordOrder() = default;
+  CRecordOrder(const CGrpType* const* keys, int count) : m_keys(keys), m_count(count) {}
+
+  int Compare(const CDBRecord& a, const CDBRecord& b) const;
+  bool Less(const CDBRecord& a, const CDBRecord& b) const { return Compare(a, b) < 0; }
+  bool Equal(const CDBRecord& a, const CDBRecord& b) const;
+
+ private:
+  const CGrpType* const* m_keys = nullptr;
+  int m_count = 0;
+};
+
+// Makes an order the current key list of this thread for the rows' own comparisons, for the
+// scope's lifetime.
+class CSortKeyScope {
+ public:
+  explicit CSortKeyScope(const CRecordOrder& order);
+  ~CSortKeyScope();
+  CSortKeyScope(const CSortKeyScope&) = delete;
+  CSortKeyScope& operator=(const CSortKeyScope&) = delete;
+
+ private:
+  const CRecordOrder* m_previous;
+};
+
+// Stable sort of the rows by an order (rows equal on every key keep their order).
+void SortRecords(CDBRecordset& rows, const CRecordOrder& order);
+
+// Key-list operations of the New view's key list boxes.
+int FindKey(const CGrpType* const* keys, int count, int key);
+void ToggleDirection(CGrpType& key);
