@@ -142,7 +142,7 @@ DWORD CIOFile::GetReply(CStream& s, DWORD id) {
 }
 
 bool CIOFile::WaitForReceiveWork() {
-  return WaitAny({kReceiveStop, kReadRequest, kThreadExited}, IO_WAIT_FOREVER) == 1;
+  return WaitAny({kReceiveStop, kReadRequest, kThreadExited}, IO_WAIT_FOREVER, kReceiveWaiter) == 1;
 }
 
 void CIOFile::MoveReadPosition(int64_t offset, DWORD seekMode) {

@@ -17,6 +17,12 @@ bool IsAutoReset(CIOObject::ESignal e) {
   return e == CIOObject::kReceiveStarted || e == CIOObject::kSendStarted;
 }
 
+// Signals that change what a reply waiter may find.
+bool ChangesReceiveSide(CIOObject::ESignal e) {
+  return e == CIOObject::kReceivedData || e == CIOObject::kReceiveError || e == CIOObject::kReceiveStop ||
+         e == CIOObject::kThreadExited;
+}
+
 }  // namespace
 
 CIOObject::CIOObject() = default;
@@ -28,13 +34,26 @@ CIOObject::~CIOObject() {
 
 // Signals ---------------------------------------------------------------------------------------
 
+void CIOObject::Wake(ESignal e) {
+  if (e == kSendStop || e == kDataQueued || e == kThreadExited) m_SendWake.notify_all();
+  if (e == kReceiveStop || e == kReadRequest || e == kThreadExited) m_ReceiveWake.notify_all();
+  if (e != kDataQueued && e != kReadRequest) m_CallerWake.notify_all();
+}
+
+void CIOObject::WakeAll() {
+  m_SendWake.notify_all();
+  m_ReceiveWake.notify_all();
+  m_CallerWake.notify_all();
+}
+
 void CIOObject::SetSignal(ESignal e) {
   {
     std::lock_guard<std::mutex> lock(m_SignalMutex);
     if (!m_bSignalsExist) return;
     m_Signals[e] = true;
+    if (ChangesReceiveSide(e)) ++m_nReceiveGeneration;
   }
-  m_SignalChanged.notify_all();
+  Wake(e);
 }
 
 void CIOObject::ResetSignal(ESignal e) {
@@ -52,7 +71,9 @@ bool CIOObject::SignalsExist() {
   return m_bSignalsExist;
 }
 
-DWORD CIOObject::WaitAny(std::initializer_list<ESignal> signals, DWORD nTimeoutMs) {
+DWORD CIOObject::WaitAny(std::initializer_list<ESignal> signals, DWORD nTimeoutMs, EWaiter waiter) {
+  std::condition_variable& wake =
+      waiter == kSendWaiter ? m_SendWake : waiter == kReceiveWaiter ? m_ReceiveWake : m_CallerWake;
   std::unique_lock<std::mutex> lock(m_SignalMutex);
   DWORD chosen = IO_TIMEOUT;
   auto ready = [&]() {
@@ -72,8 +93,8 @@ DWORD CIOObject::WaitAny(std::initializer_list<ESignal> signals, DWORD nTimeoutM
     return false;
   };
   if (nTimeoutMs == IO_WAIT_FOREVER) {
-    m_SignalChanged.wait(lock, ready);
-  } else if (!m_SignalChanged.wait_for(lock, std::chrono::milliseconds(nTimeoutMs), ready)) {
+    wake.wait(lock, ready);
+  } else if (!wake.wait_for(lock, std::chrono::milliseconds(nTimeoutMs), ready)) {
     chosen = IO_TIMEOUT;
   }
   return chosen;
@@ -86,7 +107,7 @@ uint64_t CIOObject::ReceiveGeneration() {
 
 void CIOObject::WaitForReceiveChange(uint64_t generation) {
   std::unique_lock<std::mutex> lock(m_SignalMutex);
-  m_SignalChanged.wait(lock, [&] { return m_nReceiveGeneration != generation || !m_bSignalsExist; });
+  m_CallerWake.wait(lock, [&] { return m_nReceiveGeneration != generation || !m_bSignalsExist; });
 }
 
 void CIOObject::NotifyReceiveChange() {
@@ -94,7 +115,7 @@ void CIOObject::NotifyReceiveChange() {
     std::lock_guard<std::mutex> lock(m_SignalMutex);
     ++m_nReceiveGeneration;
   }
-  m_SignalChanged.notify_all();
+  m_CallerWake.notify_all();
 }
 
 void CIOObject::ResetAllSignals() {
@@ -169,7 +190,7 @@ void CIOObject::Stop() {
     m_bSignalsExist = false;
     ++m_nReceiveGeneration;
   }
-  m_SignalChanged.notify_all();
+  WakeAll();
   m_bReceiveRunning = false;
   m_bSendRunning = false;
   m_SendQueue.SafeEmpty();
@@ -189,11 +210,9 @@ void* CIOObject::ReceiveThreadProc(void* arg) {
       self->m_ReceiveQueue.SafeAdd(self->m_Incoming);
       self->SetSignal(kReceivedData);
       self->m_ReceiveQueue.m_cs.Leave();
-      self->NotifyReceiveChange();
     }
   }
   self->SetSignal(kThreadExited);
-  self->NotifyReceiveChange();
   return nullptr;
 }
 
@@ -219,7 +238,6 @@ void* CIOObject::SendThreadProc(void* arg) {
       delete taken;
       if (!goOn) {
         self->SetSignal(kThreadExited);
-        self->NotifyReceiveChange();
         return nullptr;
       }
       queue.m_cs.Enter();
@@ -229,12 +247,11 @@ void* CIOObject::SendThreadProc(void* arg) {
     queue.m_cs.Leave();
   }
   self->SetSignal(kThreadExited);
-  self->NotifyReceiveChange();
   return nullptr;
 }
 
 bool CIOObject::WaitForSendWork() {
-  return WaitAny({kSendStop, kDataQueued, kThreadExited}, IO_WAIT_FOREVER) == 1;
+  return WaitAny({kSendStop, kDataQueued, kThreadExited}, IO_WAIT_FOREVER, kSendWaiter) == 1;
 }
 
 // Queues ----------------------------------------------------------------------------------------
@@ -320,7 +337,6 @@ void CIOObject::PushReceiveError(DWORD code) {
   m_ReceiveErrors.SafeAdd(code);
   SetSignal(kReceiveError);
   m_ReceiveErrors.m_cs.Leave();
-  NotifyReceiveChange();
 }
 
 void CIOObject::PushSendError(DWORD code) {

@@ -109,7 +109,10 @@ class CIOObject {
   void ResetSignal(ESignal e);
   bool IsSignalled(ESignal e);
   bool SignalsExist();
-  DWORD WaitAny(std::initializer_list<ESignal> signals, DWORD nTimeoutMs);
+  // Who waits: the send thread, the receive thread, or any other (caller) thread. Each group has
+  // its own wake-up, so a signal wakes only the threads that may wait for it.
+  enum EWaiter { kCallerWaiter, kSendWaiter, kReceiveWaiter };
+  DWORD WaitAny(std::initializer_list<ESignal> signals, DWORD nTimeoutMs, EWaiter waiter = kCallerWaiter);
   // Waits until the send queue is drained without taking its errors; 0, or 995 when the send
   // thread is stopped or gone.
   DWORD WaitForQueuedWrites();
@@ -133,7 +136,11 @@ class CIOObject {
   void ResetAllSignals();
 
   std::mutex m_SignalMutex;
-  std::condition_variable m_SignalChanged;
+  std::condition_variable m_CallerWake;
+  std::condition_variable m_SendWake;
+  std::condition_variable m_ReceiveWake;
+  void Wake(ESignal e);
+  void WakeAll();
   bool m_Signals[kSignalCount] = {};
   bool m_bSignalsExist = false;
   uint64_t m_nReceiveGeneration = 0;
