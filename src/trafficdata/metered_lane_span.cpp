@@ -46,7 +46,7 @@ uint32_t MeteredLaneDayView::GetSpanRate(int start, int length, int method) cons
         InterpolationWalk(start, end, 1, [&](int i) { return Sampled(i) ? -1 : 1; },
                           [&](int i, int64_t u) { sum += uint64_t{Rate(i)} * u; n += u; });
     }
-    return n ? static_cast<uint32_t>(RoundHalfUp(static_cast<double>(sum) / static_cast<double>(n))) : 0;
+    return n ? static_cast<uint32_t>(RoundHalfUp64(static_cast<double>(sum) / static_cast<double>(n))) : 0;
 }
 
 uint32_t MeteredLaneDayView::GetSpanRedViolators(int start, int length, int method) const {
@@ -61,7 +61,7 @@ uint32_t MeteredLaneDayView::GetSpanRedViolators(int start, int length, int meth
     case 0: case 1: return static_cast<uint32_t>(sampledSum);
     case 2: return static_cast<uint32_t>(allSum);
     case 3: case 4: case 5:
-        return n ? static_cast<uint32_t>(RoundHalfUp(static_cast<double>(length) * sampledSum / n)) : 0;
+        return n ? static_cast<uint32_t>(RoundHalfUp64(static_cast<double>(length) * sampledSum / n)) : 0;
     }
     uint64_t sum = 0;
     InterpolationWalk(start, end, 1, [&](int i) { return Sampled(i) ? -1 : 1; },
@@ -74,7 +74,7 @@ uint32_t MeteredLaneDayView::GetSpanValidity(int start, int length, int /*method
     uint64_t sum = 0;
     for (int i = start; i < start + length; ++i)
         if (Sampled(i)) sum += 1000;
-    return static_cast<uint32_t>(RoundHalfUp(static_cast<double>(sum) / length));
+    return static_cast<uint32_t>(RoundHalfUp64(static_cast<double>(sum) / length));
 }
 
 int MeteredLaneDayView::GetSpanMeterStatus(int start, int length, int /*method*/) const {

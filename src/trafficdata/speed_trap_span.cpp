@@ -5,29 +5,24 @@ namespace trafficdata {
 namespace {
 
 constexpr int kPeriods = 288;
-// Fixed windows of the summary kinds, in periods, end exclusive. The peak hours are fixed at
-// 07:00-08:00 and 17:00-18:00; there is no search.
-constexpr int kWindowStart[5] = {0, 72, 180, 84, 204};
-constexpr int kWindowEnd[5] = {288, 108, 228, 96, 216};
-
 uint32_t Quotient(uint64_t num, uint64_t den) {
-    return den ? static_cast<uint32_t>(RoundHalfUp(static_cast<double>(num) / static_cast<double>(den))) : 0;
+    return den ? static_cast<uint32_t>(RoundHalfUp64(static_cast<double>(num) / static_cast<double>(den))) : 0;
 }
 
 }  // namespace
 
 int SpeedTrapDayView::IntervalClass(int i) const {
-    if (!Present(i)) return kClassBad;
-    if (Flag(i) & kTrapDisabledBit) return kClassDisabled;
-    if (Flag(i) & kTrapBadBits) return kClassBad;
-    return kClassGood;
+    if (!Present(i)) return PC_BAD;
+    if (Flag(i) & kTrapDisabledBit) return PC_DISABLED;
+    if (Flag(i) & kTrapBadBits) return PC_BAD;
+    return PC_GOOD;
 }
 
 SpeedTrapPeriod SpeedTrapDayView::GetPeriod(int p) const {
     SpeedTrapPeriod r;
     if (IsFiveMinute()) {
         int f = Flag(p);
-        r.cls = (!Present(p) || f > 3) ? kClassBad : f;
+        r.cls = (!Present(p) || f > 3) ? PC_BAD : f;
         for (int k = 0; k < 4; ++k) r.bins[k] = Bin(k, p);
         uint32_t n = r.Vehicles();
         r.speedWeight = uint64_t{Speed(p)} * n;
@@ -37,14 +32,14 @@ SpeedTrapPeriod SpeedTrapDayView::GetPeriod(int p) const {
     }
     int running = -1;
     for (int i = 15 * p; i < 15 * p + 15; ++i) {
-        running = FoldIntervalClass(running, IntervalClass(i));
+        running = FoldClass(running, IntervalClass(i));
         uint32_t n = Vehicles(i);
         for (int k = 0; k < 4; ++k) r.bins[k] += Bin(k, i);
         r.speedWeight += uint64_t{Speed(i)} * n;
         r.lengthWeight += uint64_t{Length(i)} * n;
         if (Present(i)) ++r.samples;
     }
-    r.cls = running < 0 ? kClassBad : running;
+    r.cls = running < 0 ? PC_BAD : running;
     return r;
 }
 
@@ -53,9 +48,9 @@ void SpeedTrapDayView::CountClasses(int start, int end, int& good, int& suspect,
     good = suspect = bad = disabled = 0;
     for (int p = start < 0 ? 0 : start; p < end && p < kPeriods; ++p) {
         switch (GetPeriod(p).cls) {
-        case kClassGood: ++good; break;
-        case kClassSuspect: ++suspect; break;
-        case kClassDisabled: ++disabled; break;
+        case PC_GOOD: ++good; break;
+        case PC_SUSPECT: ++suspect; break;
+        case PC_DISABLED: ++disabled; break;
         default: ++bad; break;
         }
     }
@@ -66,7 +61,7 @@ SpeedTrapTotals SpeedTrapDayView::GetSummaryTotals(int start, int end, bool useS
     if (start < 0) start = 0;
     if (end > kPeriods) end = kPeriods;
     auto usable = [&](const SpeedTrapPeriod& q) {
-        return q.cls == kClassGood || (useSuspect && q.cls == kClassSuspect);
+        return q.cls == PC_GOOD || (useSuspect && q.cls == PC_SUSPECT);
     };
     SpeedTrapPeriod sub;
     for (int p = start; p < end; ++p) {
@@ -81,9 +76,9 @@ SpeedTrapTotals SpeedTrapDayView::GetSummaryTotals(int start, int end, bool useS
         speedW += sub.speedWeight;
         lengthW += sub.lengthWeight;
         switch (q.cls) {
-        case kClassGood: ++t.good; break;
-        case kClassSuspect: ++t.suspect; break;
-        case kClassDisabled: ++t.disabled; break;
+        case PC_GOOD: ++t.good; break;
+        case PC_SUSPECT: ++t.suspect; break;
+        case PC_DISABLED: ++t.disabled; break;
         default: ++t.bad; break;
         }
     }
@@ -103,23 +98,18 @@ SpeedTrapTotals SpeedTrapDayView::GetSummaryTotals(int start, int end, bool useS
 
 bool SpeedTrapDayView::CheckRunning(int start, int end, int step, int width, int minGood,
                                     int maxSuspect, int maxBad, int maxDisabled) const {
-    if (step < 1) step = 1;
-    if (width < 1) width = 1;
-    for (int s = start; s < end; s += step) {
-        int ws = s;
-        if (ws + width > end) ws = end - width < start ? start : end - width;
-        int g, su, b, d;
-        CountClasses(ws, ws + width > end ? end : ws + width, g, su, b, d);
-        if (g < minGood || su > maxSuspect || b > maxBad || d > maxDisabled) return false;
-        if (ws + width >= end) break;
-    }
-    return true;
+    // The shared running check over the periods' classes.
+    CPeriodTable table;
+    for (int p = 0; p < kPeriods; ++p)
+        table.period[p] = SPeriodValue{static_cast<uint8_t>(GetPeriod(p).cls), 0, 0, 0};
+    return table.CheckRunning(start, end, step, width, minGood, maxSuspect, maxBad, maxDisabled);
 }
 
-SpeedTrapSummary SpeedTrapDayView::ComputeSummary(int kind, const SummaryRules& rules) const {
+SpeedTrapSummary SpeedTrapDayView::ComputeSummary(int kind, const ValidityCriteria& rules) const {
     SpeedTrapSummary r;
     if (kind < 0 || kind > 4) return r;
-    const int ws = kWindowStart[kind], we = kWindowEnd[kind];
+    const SPeriodWindow w = SummaryKindWindow(kind);
+    const int ws = w.start, we = w.end;
     r.valid = true;
     if (rules.running)
         r.valid = CheckRunning(ws, we, rules.runStep, rules.runWidth, rules.runMinG, rules.runMaxS,
@@ -169,8 +159,8 @@ uint32_t SpeedTrapDayView::WeightedMean(bool ofSpeed, int start, int length, int
             }
             if (goodN) {
                 double scale = static_cast<double>(15 * (e - b) - suspectN) / static_cast<double>(goodN);
-                num += RoundHalfUp(gNum * scale);
-                den += RoundHalfUp(gDen * scale);
+                num += RoundHalfUp64(gNum * scale);
+                den += RoundHalfUp64(gDen * scale);
             }
             return Quotient(num, den);
         }
@@ -186,8 +176,8 @@ uint32_t SpeedTrapDayView::WeightedMean(bool ofSpeed, int start, int length, int
             },
             [&](int p, int64_t u) {
                 double n = Vehicles(p), k = NPds(p);
-                num += RoundHalfUp(static_cast<double>(val(p)) * n * u / k);
-                den += RoundHalfUp(n * u / k);
+                num += RoundHalfUp64(static_cast<double>(val(p)) * n * u / k);
+                den += RoundHalfUp64(n * u / k);
             });
         return Quotient(num, den);
     }
@@ -234,14 +224,14 @@ uint32_t SpeedTrapDayView::GetSpanBin(int bin, int start, int length, int method
         case 0: return static_cast<uint32_t>(goodSum);
         case 1: return static_cast<uint32_t>(goodSum + suspectSum);
         case 2: return static_cast<uint32_t>(allSum);
-        case 3: return goodN ? static_cast<uint32_t>(RoundHalfUp(static_cast<double>(units) * goodSum / goodN)) : 0;
+        case 3: return goodN ? static_cast<uint32_t>(RoundHalfUp64(static_cast<double>(units) * goodSum / goodN)) : 0;
         case 4:
             return (goodN + suspectN)
-                       ? static_cast<uint32_t>(RoundHalfUp(static_cast<double>(units) * (goodSum + suspectSum) / (goodN + suspectN)))
+                       ? static_cast<uint32_t>(RoundHalfUp64(static_cast<double>(units) * (goodSum + suspectSum) / (goodN + suspectN)))
                        : 0;
         case 5:
             return static_cast<uint32_t>(
-                suspectSum + (goodN ? RoundHalfUp(static_cast<double>(goodSum) * (units - suspectN) / goodN) : 0));
+                suspectSum + (goodN ? RoundHalfUp64(static_cast<double>(goodSum) * (units - suspectN) / goodN) : 0));
         }
         uint64_t sum = 0;
         InterpolationWalk(b, e, 15,
@@ -251,7 +241,7 @@ uint32_t SpeedTrapDayView::GetSpanBin(int bin, int start, int length, int method
                 return 15;
             },
             [&](int p, int64_t u) {
-                sum += RoundHalfUp(static_cast<double>(Bin(k, p)) * u / NPds(p));
+                sum += RoundHalfUp64(static_cast<double>(Bin(k, p)) * u / NPds(p));
             });
         return static_cast<uint32_t>(sum);
     }
@@ -265,7 +255,7 @@ uint32_t SpeedTrapDayView::GetSpanBin(int bin, int start, int length, int method
     case 0: case 1: return static_cast<uint32_t>(usableSum);
     case 2: return static_cast<uint32_t>(allSum);
     case 3: case 4: case 5:
-        return usableN ? static_cast<uint32_t>(RoundHalfUp(static_cast<double>(length) * usableSum / usableN)) : 0;
+        return usableN ? static_cast<uint32_t>(RoundHalfUp64(static_cast<double>(length) * usableSum / usableN)) : 0;
     }
     uint64_t sum = 0;
     InterpolationWalk(b, e, 1, [&](int i) { return Usable(i) ? -1 : 1; },
@@ -314,11 +304,11 @@ uint32_t SpeedTrapDayView::GetSpanValidity(int start, int length, int method) co
             if (Good(p)) sum += 1000;
             else if (!goodOnly && Suspect(p)) sum += 500;
         }
-        return static_cast<uint32_t>(RoundHalfUp(static_cast<double>(sum) / (e - b)));
+        return static_cast<uint32_t>(RoundHalfUp64(static_cast<double>(sum) / (e - b)));
     }
     for (int i = b; i < e; ++i)
         if (Usable(i)) sum += 1000;
-    return static_cast<uint32_t>(RoundHalfUp(static_cast<double>(sum) / length));
+    return static_cast<uint32_t>(RoundHalfUp64(static_cast<double>(sum) / length));
 }
 
 int SpeedTrapDayView::GetSpanFlag(int start, int length, int method) const {

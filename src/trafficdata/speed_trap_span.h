@@ -10,7 +10,6 @@
 #include <cstdint>
 
 #include "trafficdata/span_walk.h"
-#include "trafficdata/station_span.h"  // SummaryRules
 
 namespace trafficdata {
 
@@ -19,7 +18,7 @@ constexpr int kTrapBadBits = 0x0F;       // > max length, < min length, > max sp
 constexpr int kTrapDisabledBit = 0x80;   // operator disabled
 
 struct SpeedTrapPeriod {
-    int cls = kClassBad;
+    int cls = PC_BAD;
     uint32_t bins[4] = {0, 0, 0, 0};
     uint64_t speedWeight = 0;   // sum of speed x vehicles
     uint64_t lengthWeight = 0;  // sum of length x vehicles
@@ -65,7 +64,7 @@ public:
     SpeedTrapTotals GetSummaryTotals(int start, int end, bool useSuspect) const;
     bool CheckRunning(int start, int end, int step, int width, int minGood, int maxSuspect,
                       int maxBad, int maxDisabled) const;
-    SpeedTrapSummary ComputeSummary(int kind, const SummaryRules& rules) const;
+    SpeedTrapSummary ComputeSummary(int kind, const ValidityCriteria& rules) const;
 
     // Span values; start and length in 20-second units, method 0-8. bin is 1-4.
     uint32_t GetSpanSpeed(int start, int length, int method) const;

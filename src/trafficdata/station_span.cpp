@@ -6,17 +6,13 @@ namespace {
 
 constexpr int kPeriods = 288;
 
-// Fixed windows of the summary kinds 0-2, in periods, end exclusive.
-constexpr int kWindowStart[3] = {0, 72, 180};
-constexpr int kWindowEnd[3] = {288, 108, 228};
-
 }  // namespace
 
 StationPeriod StationDayView::GetPeriod(int p) const {
     StationPeriod r;
     if (IsFiveMinute()) {
-        if (Good(p)) r.cls = kClassGood;
-        else if (Suspect(p)) r.cls = kClassSuspect;
+        if (Good(p)) r.cls = PC_GOOD;
+        else if (Suspect(p)) r.cls = PC_SUSPECT;
         r.volume = Volume(p);
         r.occupancy = Occupancy(p);
         r.samples = static_cast<uint32_t>(NPds(p));
@@ -25,113 +21,14 @@ StationPeriod StationDayView::GetPeriod(int p) const {
     }
     int running = -1;
     for (int i = 15 * p; i < 15 * p + 15; ++i) {
-        running = FoldIntervalClass(running, Usable(i) ? kClassGood : kClassBad);
+        running = FoldClass(running, Usable(i) ? PC_GOOD : PC_BAD);
         r.volume += Volume(i);
         r.occupancyWeight += Occupancy(i);
         if (Present(i)) ++r.samples;
     }
-    r.cls = running < 0 ? kClassBad : running;
+    r.cls = running < 0 ? PC_BAD : running;
     if (r.samples != 0)
-        r.occupancy = static_cast<uint32_t>(RoundHalfUp(r.occupancyWeight / (r.samples * 1.2)));
-    return r;
-}
-
-void StationDayView::CountClasses(int start, int end, int& good, int& suspect, int& bad) const {
-    good = suspect = bad = 0;
-    for (int p = start < 0 ? 0 : start; p < end && p < kPeriods; ++p) {
-        int c = GetPeriod(p).cls;
-        if (c == kClassGood) ++good;
-        else if (c == kClassSuspect) ++suspect;
-        else ++bad;
-    }
-}
-
-StationTotals StationDayView::GetSummaryTotals(int start, int end, bool useSuspect) const {
-    StationTotals t;
-    if (start < 0) start = 0;
-    if (end > kPeriods) end = kPeriods;
-    auto usable = [&](const StationPeriod& q) {
-        return q.cls == kClassGood || (useSuspect && q.cls == kClassSuspect);
-    };
-    StationPeriod sub;  // the substitute for periods that cannot be used; zeros when none
-    sub.volume = sub.occupancyWeight = sub.samples = 0;
-    for (int p = start; p < end; ++p) {
-        StationPeriod q = GetPeriod(p);
-        if (usable(q)) { sub = q; break; }
-    }
-    uint64_t volume = 0, weight = 0, samples = 0;
-    for (int p = start; p < end; ++p) {
-        StationPeriod q = GetPeriod(p);
-        if (usable(q)) sub = q;
-        // A substituted period adds exactly what the copied period added: its sample-weighted
-        // occupancy and its samples, so the daily mean is not diluted.
-        volume += sub.volume;
-        weight += sub.occupancyWeight;
-        samples += sub.samples;
-        if (q.cls == kClassGood) ++t.good;
-        else if (q.cls == kClassSuspect) ++t.suspect;
-        else ++t.bad;
-    }
-    t.volume = static_cast<uint32_t>(volume);
-    if (samples != 0) {
-        double mean = IsFiveMinute() ? static_cast<double>(weight) / static_cast<double>(samples)
-                                     : static_cast<double>(weight) / (static_cast<double>(samples) * 1.2);
-        t.occupancy = static_cast<uint32_t>(RoundHalfUp(mean));
-    }
-    return t;
-}
-
-bool StationDayView::CheckRunning(int start, int end, int step, int width, int minGood,
-                                  int maxSuspect, int maxBad) const {
-    // Criteria come from the profile: a step or width below 1 would never advance or give empty
-    // windows, and a window wider than the summary window must not start before it.
-    if (step < 1) step = 1;
-    if (width < 1) width = 1;
-    for (int s = start; s < end; s += step) {
-        int ws = s;
-        if (ws + width > end) ws = end - width < start ? start : end - width;
-        int good, suspect, bad;
-        CountClasses(ws, ws + width > end ? end : ws + width, good, suspect, bad);
-        if (good < minGood || suspect > maxSuspect || bad > maxBad) return false;
-        if (ws + width >= end) break;
-    }
-    return true;
-}
-
-StationSummary StationDayView::ComputeSummary(int kind, const SummaryRules& rules) const {
-    StationSummary r;
-    if (kind < 0 || kind > 4) return r;
-    StationTotals best;
-    int ws, we;
-    if (kind <= 2) {
-        ws = kWindowStart[kind];
-        we = kWindowEnd[kind];
-        best = GetSummaryTotals(ws, we, rules.useSuspect);
-    } else {
-        int first = 144 * (kind - 3), last = 132 + 144 * (kind - 3);
-        ws = first;
-        for (int s = first; s <= last; s += 3) {
-            StationTotals t = GetSummaryTotals(s, s + 12, rules.useSuspect);
-            if (s == first || t.volume >= best.volume) {  // on equal volume the later hour wins
-                best = t;
-                ws = s;
-            }
-        }
-        we = ws + 12;
-    }
-    r.volume = best.volume;
-    r.occupancy = best.occupancy;
-    r.good = best.good;
-    r.suspect = best.suspect;
-    r.bad = best.bad;
-    r.start = ws;
-    r.valid = true;
-    if (rules.running)
-        r.valid = CheckRunning(ws, we, rules.runStep, rules.runWidth, rules.runMinG, rules.runMaxS,
-                               rules.runMaxB);
-    if (rules.total && r.valid &&
-        (r.good < rules.totMinG || r.suspect > rules.totMaxS || r.bad > rules.totMaxB))
-        r.valid = false;
+        r.occupancy = static_cast<uint32_t>(RoundHalfUp64(r.occupancyWeight / (r.samples * 1.2)));
     return r;
 }
 
@@ -149,7 +46,7 @@ bool StationDayView::Bounds(int start, int length, int& b, int& e) const {
 
 uint32_t StationDayView::OccTerm(int p, int64_t s) const {
     return static_cast<uint32_t>(
-        RoundHalfUp(static_cast<double>(Occupancy(p)) * 1.2 * static_cast<double>(Lanes(p)) * s));
+        RoundHalfUp64(static_cast<double>(Occupancy(p)) * 1.2 * static_cast<double>(Lanes(p)) * s));
 }
 
 namespace {
@@ -176,14 +73,14 @@ uint64_t FiveMinuteSummed(const Day& d, int b, int e, int method, bool method2Pr
     case 1: return goodSum + suspectSum;
     case 2: return allSum;
     case 3:
-        return nGood ? RoundHalfUp(static_cast<double>(goodSum) * span / nGood) : 0;
+        return nGood ? RoundHalfUp64(static_cast<double>(goodSum) * span / nGood) : 0;
     case 4:
         return (nGood + nSuspect)
-                   ? RoundHalfUp(static_cast<double>(goodSum + suspectSum) * span / (nGood + nSuspect))
+                   ? RoundHalfUp64(static_cast<double>(goodSum + suspectSum) * span / (nGood + nSuspect))
                    : 0;
     case 5:
         return suspectSum +
-               (nGood ? RoundHalfUp(static_cast<double>(goodSum) * (nGood + nOther) / nGood) : 0);
+               (nGood ? RoundHalfUp64(static_cast<double>(goodSum) * (nGood + nOther) / nGood) : 0);
     }
     return 0;
 }
@@ -219,7 +116,7 @@ uint32_t StationDayView::GetSpanVolume(int start, int length, int method) const 
     case 0: case 1: return static_cast<uint32_t>(usableSum);
     case 2: return static_cast<uint32_t>(allSum);
     case 3: case 4: case 5:
-        return nUsable ? static_cast<uint32_t>(RoundHalfUp(static_cast<double>(length) * usableSum / nUsable)) : 0;
+        return nUsable ? static_cast<uint32_t>(RoundHalfUp64(static_cast<double>(length) * usableSum / nUsable)) : 0;
     }
     uint64_t sum = 0;
     InterpolationWalk(b, e, 1, [&](int i) { return Usable(i) ? -1 : 1; },
@@ -242,7 +139,7 @@ uint32_t StationDayView::GetSpanOccupancy(int start, int length, int method) con
             if (Present(p)) { presentSum += o; ++nPresent; }
         }
         auto mean = [](uint64_t s, int64_t n) -> uint32_t {
-            return n ? static_cast<uint32_t>(RoundHalfUp(static_cast<double>(s) / n)) : 0;
+            return n ? static_cast<uint32_t>(RoundHalfUp64(static_cast<double>(s) / n)) : 0;
         };
         switch (method) {
         case 0: case 3: return mean(goodSum, nGood);
@@ -250,7 +147,7 @@ uint32_t StationDayView::GetSpanOccupancy(int start, int length, int method) con
         case 2: return mean(presentSum, nPresent);
         case 5: {
             uint64_t goodTerm =
-                nGood ? RoundHalfUp(static_cast<double>(goodSum) * (nGood + nOther) / nGood) : 0;
+                nGood ? RoundHalfUp64(static_cast<double>(goodSum) * (nGood + nOther) / nGood) : 0;
             return mean(suspectSum + goodTerm, nSuspect + nGood + nOther);
         }
         }
@@ -272,7 +169,7 @@ uint32_t StationDayView::GetSpanOccupancy(int start, int length, int method) con
         if (Usable(i)) { usableSum += Occupancy(i); ++nUsable; }
     }
     auto raw = [](uint64_t s, int64_t n) -> uint32_t {
-        return n ? static_cast<uint32_t>(RoundHalfUp(static_cast<double>(s) / (n * 1.2))) : 0;
+        return n ? static_cast<uint32_t>(RoundHalfUp64(static_cast<double>(s) / (n * 1.2))) : 0;
     };
     if (method == 2) return raw(allSum, e - b);
     if (method <= 5) return raw(usableSum, nUsable);
@@ -313,7 +210,7 @@ uint32_t StationDayView::GetSpanOccupancySum(int start, int length, int method) 
     case 0: case 1: return static_cast<uint32_t>(usableSum);
     case 2: return static_cast<uint32_t>(allSum);
     case 3: case 4: case 5:
-        return nUsable ? static_cast<uint32_t>(RoundHalfUp(static_cast<double>(length) * usableSum / nUsable)) : 0;
+        return nUsable ? static_cast<uint32_t>(RoundHalfUp64(static_cast<double>(length) * usableSum / nUsable)) : 0;
     }
     uint64_t sum = 0;
     InterpolationWalk(b, e, 1, [&](int i) { return Usable(i) ? -1 : 1; },
@@ -362,11 +259,11 @@ uint32_t StationDayView::GetSpanValidity(int start, int length, int method) cons
             if (Good(p)) sum += 1000;
             else if (!goodOnly && Suspect(p)) sum += 500;
         }
-        return static_cast<uint32_t>(RoundHalfUp(static_cast<double>(sum) / (e - b)));
+        return static_cast<uint32_t>(RoundHalfUp64(static_cast<double>(sum) / (e - b)));
     }
     for (int i = b; i < e; ++i)
         if (Usable(i)) sum += 1000;
-    return static_cast<uint32_t>(RoundHalfUp(static_cast<double>(sum) / length));
+    return static_cast<uint32_t>(RoundHalfUp64(static_cast<double>(sum) / length));
 }
 
 int StationDayView::GetSpanFlag(int start, int length, int method) const {
@@ -398,8 +295,8 @@ int StationDayView::GetSpanFlag(int start, int length, int method) const {
     return usable ? 2 : 0;
 }
 
-int StationDayView::EstimateLength(int length, int method, const SpeedParameters& sp) const {
-    const int fallback = static_cast<int>(RoundHalfUp((sp.longestLength + sp.shortestLength) * 0.5));
+int StationDayView::EstimateLength(int length, int method, const SSpeedParams& sp) const {
+    const int fallback = sp.MeanLength();
     if (method < 0 || method > 8) return fallback;
     uint64_t occSum = 0, volSum = 0;
     if (IsFiveMinute()) {
@@ -436,12 +333,12 @@ int StationDayView::EstimateLength(int length, int method, const SpeedParameters
                         occSum += so;
                         volSum += sv;
                         if (nGood) {
-                            occSum += RoundHalfUp(static_cast<double>(o) * (nGood + nOther) / nGood);
-                            volSum += RoundHalfUp(static_cast<double>(v) * (nGood + nOther) / nGood);
+                            occSum += RoundHalfUp64(static_cast<double>(o) * (nGood + nOther) / nGood);
+                            volSum += RoundHalfUp64(static_cast<double>(v) * (nGood + nOther) / nGood);
                         }
                     } else if (nSel) {
-                        occSum += RoundHalfUp(static_cast<double>(o) * n / nSel);
-                        volSum += RoundHalfUp(static_cast<double>(v) * n / nSel);
+                        occSum += RoundHalfUp64(static_cast<double>(o) * n / nSel);
+                        volSum += RoundHalfUp64(static_cast<double>(v) * n / nSel);
                     }
                     continue;
                 }
@@ -454,13 +351,13 @@ int StationDayView::EstimateLength(int length, int method, const SpeedParameters
                     [&](int p, int64_t u) {
                         if (!inBounds(p)) return;
                         occSum += OccTerm(p, u);
-                        volSum += RoundHalfUp(static_cast<double>(Volume(p)) * u / 15.0);
+                        volSum += RoundHalfUp64(static_cast<double>(Volume(p)) * u / 15.0);
                     });
             }
         }
     } else {
         auto inBounds = [&](int i) {
-            int64_t o = RoundHalfUp(Occupancy(i) / 1.2);
+            int64_t o = RoundHalfUp64(Occupancy(i) / 1.2);
             return o >= sp.occLower && o <= sp.occUpper;
         };
         auto term = [&](int i) { return uint64_t{Occupancy(i)} * Lanes(i); };
@@ -480,8 +377,8 @@ int StationDayView::EstimateLength(int length, int method, const SpeedParameters
                         if (inBounds(i)) { o += term(i); v += Volume(i); }
                     }
                     if (nUsable) {
-                        occSum += RoundHalfUp(static_cast<double>(o) * n / nUsable);
-                        volSum += RoundHalfUp(static_cast<double>(v) * n / nUsable);
+                        occSum += RoundHalfUp64(static_cast<double>(o) * n / nUsable);
+                        volSum += RoundHalfUp64(static_cast<double>(v) * n / nUsable);
                     }
                     continue;
                 }
@@ -492,23 +389,7 @@ int StationDayView::EstimateLength(int length, int method, const SpeedParameters
             }
         }
     }
-    if (occSum == 0 || volSum == 0) return fallback;
-    int64_t len = RoundHalfUp(static_cast<double>(occSum) * sp.assumedSpeed * 11.0 /
-                              (static_cast<double>(volSum) * 450.0));
-    if (len > sp.longestLength) len = sp.longestLength;
-    if (len < sp.shortestLength) len = sp.shortestLength;
-    return static_cast<int>(len);
-}
-
-uint32_t StationDayView::SpanSpeed(int start, int length, int method, int estimatedLength,
-                                   const SpeedParameters& sp) const {
-    if (static_cast<int64_t>(GetSpanOccupancy(start, length, method)) <= sp.occUpper)
-        return static_cast<uint32_t>(sp.assumedSpeed);
-    uint32_t occSum = GetSpanOccupancySum(start, length, method);
-    if (occSum == 0) return 0;  // a present period without lanes has no occupancy sum
-    double v = static_cast<double>(GetSpanVolume(start, length, method)) * estimatedLength * 450.0 /
-               (static_cast<double>(occSum) * 11.0);
-    return static_cast<uint32_t>(RoundHalfUp(v));
+    return sp.LengthFromSums(static_cast<double>(occSum), static_cast<double>(volSum));
 }
 
 }  // namespace trafficdata

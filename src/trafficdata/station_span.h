@@ -1,4 +1,4 @@
-// Values of a station's day: the period view, the summaries of the daily report and the span
+// Values of a station's day: the period view behind its summaries and report lines, and the span
 // values of the New view's rows under the nine aggregation methods.
 //
 // StationDayView reads the station day's arrays without owning them. Every index outside the
@@ -10,44 +10,17 @@
 #include <cstdint>
 
 #include "trafficdata/span_walk.h"
+#include "trafficdata/vol_occ_day.h"
 
 namespace trafficdata {
 
-// The five speed-estimation parameters of a volume/occupancy element.
-struct SpeedParameters {
-    int assumedSpeed = 650;  // tenths of a mph
-    int occUpper = 100;      // tenths of a per cent
-    int occLower = 50;
-    int longestLength = 240;  // tenths of a foot
-    int shortestLength = 200;
-};
-
-// The validity criteria of one summary kind, as the station applies them.
-struct SummaryRules {
-    bool useSuspect = true, running = true, total = true;
-    int runStep = 12, runWidth = 12, runMinG = 11, runMaxS = 1, runMaxB = 1, runMaxD = 1;
-    int totMinG = 264, totMaxS = 24, totMaxB = 24, totMaxD = 24;
-};
-
 // One five-minute period of a station, folded from its 15 intervals in the finer layout.
 struct StationPeriod {
-    int cls = kClassBad;           // 0 bad, 1 good, 2 suspect (flag 3 reads as bad)
+    int cls = PC_BAD;              // 0 bad, 1 good, 2 suspect (flag 3 reads as bad)
     uint32_t volume = 0;
     uint32_t occupancy = 0;        // tenths of a per cent
     uint32_t occupancyWeight = 0;  // five-minute: occupancy x nPds; finer: raw count sum
     uint32_t samples = 0;          // nPds, or present intervals
-};
-
-struct StationTotals {
-    uint32_t volume = 0, occupancy = 0;
-    int good = 0, suspect = 0, bad = 0;
-};
-
-struct StationSummary {
-    bool valid = false;
-    uint32_t volume = 0, occupancy = 0;
-    int good = 0, suspect = 0, bad = 0;
-    int start = 0;  // first period of the reported window
 };
 
 class StationDayView {
@@ -70,13 +43,6 @@ public:
     // Period p (0-287) in either layout.
     StationPeriod GetPeriod(int p) const;
 
-    // Summaries of a window of periods [start, end).
-    void CountClasses(int start, int end, int& good, int& suspect, int& bad) const;
-    StationTotals GetSummaryTotals(int start, int end, bool useSuspect) const;
-    bool CheckRunning(int start, int end, int step, int width, int minGood, int maxSuspect,
-                      int maxBad) const;
-    StationSummary ComputeSummary(int kind, const SummaryRules& rules) const;
-
     // Span values; start and length in 20-second units, method 0-8.
     uint32_t GetSpanVolume(int start, int length, int method) const;
     uint32_t GetSpanOccupancy(int start, int length, int method) const;
@@ -85,10 +51,7 @@ public:
     uint32_t GetSpanValidity(int start, int length, int method) const;
     int GetSpanFlag(int start, int length, int method) const;
     // The estimated length over the whole day for a request of this length and method.
-    int EstimateLength(int length, int method, const SpeedParameters& sp) const;
-    // The span speed for a known estimated length.
-    uint32_t SpanSpeed(int start, int length, int method, int estimatedLength,
-                       const SpeedParameters& sp) const;
+    int EstimateLength(int length, int method, const SSpeedParams& sp) const;
 
 private:
     bool In(int i) const { return i >= 0 && i < count_; }

@@ -42,18 +42,18 @@ TEST(SpeedTrapSpan, IntervalClassPrecedence) {
                      {0x81, 1, 600, 200, 1, 0, 0, 0},   // bits 7 and 0: disabled wins
                      {0x00, 0, 600, 200, 1, 0, 0, 0}});  // absent: bad
     SpeedTrapDayView v = d.View();
-    EXPECT_EQ(kClassGood, v.IntervalClass(0));
+    EXPECT_EQ(PC_GOOD, v.IntervalClass(0));
     EXPECT_TRUE(v.Usable(0));
-    EXPECT_EQ(kClassBad, v.IntervalClass(1));
-    EXPECT_EQ(kClassDisabled, v.IntervalClass(2));
+    EXPECT_EQ(PC_BAD, v.IntervalClass(1));
+    EXPECT_EQ(PC_DISABLED, v.IntervalClass(2));
     EXPECT_FALSE(v.Usable(2));
-    EXPECT_EQ(kClassBad, v.IntervalClass(3));
-    EXPECT_EQ(kClassBad, v.IntervalClass(5000));
+    EXPECT_EQ(PC_BAD, v.IntervalClass(3));
+    EXPECT_EQ(PC_BAD, v.IntervalClass(5000));
     // A period of 15 disabled intervals flags 3 under every method but 2's mixtures.
     TrapDay dis(4320, {}, {0x80, 1, 600, 200, 1, 0, 0, 0});
     EXPECT_EQ(3, dis.View().GetSpanFlag(0, 15, 0));
     EXPECT_EQ(3, dis.View().GetSpanFlag(0, 15, 2));
-    EXPECT_EQ(kClassDisabled, dis.View().GetPeriod(0).cls);
+    EXPECT_EQ(PC_DISABLED, dis.View().GetPeriod(0).cls);
 }
 
 // Good, missing, good under method 6: the earlier period covers 15 + 7 units, the later 15 + 8.
@@ -106,7 +106,7 @@ TEST(SpeedTrapSummary, SubstitutionAndFixedWindows) {
     EXPECT_EQ(600u, t.speed);
     EXPECT_EQ(1, t.good);
     EXPECT_EQ(2, t.bad);
-    SummaryRules r;
+    ValidityCriteria r = builtInCriteria()[0];
     r.running = false;
     r.total = false;
     SpeedTrapSummary s = v.ComputeSummary(3, r);

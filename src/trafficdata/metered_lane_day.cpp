@@ -1,0 +1,52 @@
+#include "trafficdata/metered_lane_day.h"
+
+#include <algorithm>
+#include <new>
+
+#include "trafficdata/packed_records.h"
+
+CMeteredLaneDay::CMeteredLaneDay(const CMeteredLaneDay& other)
+    : CElementDay(other), rate(other.rate), redViolators(other.redViolators) {}
+
+CMeteredLaneDay& CMeteredLaneDay::operator=(const CMeteredLaneDay& other) {
+  if (this == &other) return *this;
+  CElementDay::operator=(other);
+  rate = other.rate;
+  redViolators = other.redViolators;
+  return *this;
+}
+
+CMeteredLaneDay::~CMeteredLaneDay() = default;
+
+void CMeteredLaneDay::Clone(CElementDay** out) const {
+  if (out) *out = new (std::nothrow) CMeteredLaneDay(*this);
+}
+
+void CMeteredLaneDay::Load(const unsigned char* packed, int byteLen, int count) {
+  if (count < 0) count = 0;
+  flag.ResetSize(count);
+  nPds.ResetSize(count);
+  rate.ResetSize(count);
+  redViolators.ResetSize(count);
+  int n = trafficdata::DecodableRecords(packed, byteLen, count, trafficdata::kMeteredLaneBytes);
+  n = std::min(n, View().Count());
+  for (int i = 0; i < n; ++i) {
+    trafficdata::MeteredLaneRecord r = trafficdata::UnpackMeteredLane(packed + trafficdata::kMeteredLaneBytes * i);
+    flag.m_pData[i] = r.status;
+    rate.m_pData[i] = r.rate;
+    redViolators.m_pData[i] = r.redViolators;
+    nPds.m_pData[i] = r.rate != 0 ? 1 : 0;
+  }
+  dataAvailable = 1;
+}
+
+void CMeteredLaneDay::Clear() {
+  CElementDay::Clear();
+  rate.RemoveAll();
+  redViolators.RemoveAll();
+}
+
+trafficdata::MeteredLaneDayView CMeteredLaneDay::View() const {
+  int count = std::min({flag.m_nSize, nPds.m_nSize, rate.m_nSize, redViolators.m_nSize});
+  return trafficdata::MeteredLaneDayView(flag.m_pData, rate.m_pData, redViolators.m_pData, count);
+}

@@ -1,0 +1,106 @@
+#include "trafficdata/station_day.h"
+
+#include <algorithm>
+#include <new>
+
+#include "trafficdata/packed_records.h"
+
+using trafficdata::StationDayView;
+
+CStationDay::CStationDay(const CStationDay& other) : CVolOccDay(other), laneCount(other.laneCount) {}
+
+CStationDay& CStationDay::operator=(const CStationDay& other) {
+  if (this == &other) return *this;
+  CVolOccDay::operator=(other);
+  laneCount = other.laneCount;
+  return *this;
+}
+
+CStationDay::~CStationDay() = default;
+
+void CStationDay::Clone(CElementDay** out) const {
+  if (out) *out = new (std::nothrow) CStationDay(*this);
+}
+
+void CStationDay::Load(const unsigned char* packed, int byteLen, int count) {
+  if (count < 0) count = 0;
+  ResetArrays(count);
+  laneCount.ResetSize(count);
+  estimatedLength = -1;
+  const bool fiveMinute = count == PERIODS_PER_DAY;
+  const int recordBytes = fiveMinute ? trafficdata::kStationPeriodBytes : trafficdata::kStationIntervalBytes;
+  int n = trafficdata::DecodableRecords(packed, byteLen, count, recordBytes);
+  n = std::min(n, View().Count());  // an array that could not grow holds nothing
+  for (int i = 0; i < n; ++i) {
+    const unsigned char* r = packed + recordBytes * i;
+    if (fiveMinute) {
+      trafficdata::StationPeriodRecord p = trafficdata::UnpackStationPeriod(r);
+      flag.m_pData[i] = p.flag;
+      nPds.m_pData[i] = p.nPds;
+      occupancy.m_pData[i] = p.occupancy;
+      volume.m_pData[i] = p.volume;
+      laneCount.m_pData[i] = p.laneCount;
+    } else {
+      trafficdata::StationIntervalRecord p = trafficdata::UnpackStationInterval(r);
+      flag.m_pData[i] = p.good;
+      nPds.m_pData[i] = p.laneCount != 0 ? 1 : 0;
+      occupancy.m_pData[i] = p.occupancy;
+      volume.m_pData[i] = p.volume;
+      laneCount.m_pData[i] = p.laneCount;
+    }
+  }
+  dataAvailable = 1;
+}
+
+void CStationDay::Clear() {
+  CVolOccDay::Clear();
+  laneCount.RemoveAll();
+}
+
+StationDayView CStationDay::View() const {
+  // The shortest array bounds every read; the layout still follows the day's count.
+  int count = std::min({flag.m_nSize, nPds.m_nSize, volume.m_nSize, occupancy.m_nSize, laneCount.m_nSize});
+  if (count != flag.m_nSize && flag.m_nSize == PERIODS_PER_DAY) count = 0;
+  return StationDayView(flag.m_pData, nPds.m_pData, volume.m_pData, occupancy.m_pData, laneCount.m_pData,
+                        count);
+}
+
+bool CStationDay::FillPeriodTable(CPeriodTable& table) const {
+  StationDayView v = View();
+  table.fine = IsFine();
+  for (int p = 0; p < PERIODS_PER_DAY; ++p) {
+    trafficdata::StationPeriod q = v.GetPeriod(p);
+    table.period[p] = SPeriodValue{static_cast<uint8_t>(q.cls), static_cast<uint8_t>(q.samples), q.volume,
+                                   q.occupancyWeight};
+  }
+  return true;
+}
+
+SSummary CStationDay::ComputeSummary(int summaryKind, const ValidityTables& criteria) const {
+  if (summaryKind < 0 || summaryKind >= SK_COUNT) return SSummary{};
+  CPeriodTable table;
+  FillPeriodTable(table);
+  return table.ComputeSummary(summaryKind, criteria[summaryKind], /*checkDisabled=*/false);
+}
+
+int CStationDay::GetSpanVolume(int start, int length, int method) const {
+  return static_cast<int>(View().GetSpanVolume(start, length, method));
+}
+int CStationDay::GetSpanOccupancy(int start, int length, int method) const {
+  return static_cast<int>(View().GetSpanOccupancy(start, length, method));
+}
+int CStationDay::GetSpanOccupancySum(int start, int length, int method) const {
+  return static_cast<int>(View().GetSpanOccupancySum(start, length, method));
+}
+int CStationDay::GetSpanPeriods(int start, int length, int method) const {
+  return static_cast<int>(View().GetSpanPeriods(start, length, method));
+}
+int CStationDay::GetSpanValidity(int start, int length, int method) const {
+  return static_cast<int>(View().GetSpanValidity(start, length, method));
+}
+int CStationDay::GetSpanFlag(int start, int length, int method) const {
+  return View().GetSpanFlag(start, length, method);
+}
+void CStationDay::EstimateLength(int length, int method, const SSpeedParams& params) {
+  estimatedLength = View().EstimateLength(length, method, params);
+}
