@@ -1,0 +1,158 @@
+#include "trafficdata/speed_trap_data.h"
+
+#include <new>
+
+#include "trafficdata/date_time_ex.h"
+
+namespace {
+
+// Vehicle-weighted sums of several summaries, combined into one.
+struct SWeightedSums {
+  uint64_t speedW = 0, lengthW = 0;
+  uint64_t bins[4] = {0, 0, 0, 0};
+  uint64_t Vehicles() const { return bins[0] + bins[1] + bins[2] + bins[3]; }
+  void Add(uint32_t speed, uint32_t length, const uint32_t (&b)[4]) {
+    uint64_t n = uint64_t{b[0]} + b[1] + b[2] + b[3];
+    for (int k = 0; k < 4; ++k) bins[k] += b[k];
+    speedW += uint64_t{speed} * n;
+    lengthW += uint64_t{length} * n;
+  }
+  // Fills the means when the summary is valid; zeros otherwise.
+  void Finish(SSpeedTrapMultiDay& m) const {
+    uint64_t n = Vehicles();
+    if (!m.valid || n == 0 || m.validCount == 0) {
+      m.valid = false;
+      m.speed = m.length = 0;
+      for (uint32_t& b : m.bins) b = 0;
+      return;
+    }
+    m.speed = static_cast<uint32_t>(RoundHalfUp64(static_cast<double>(speedW) / static_cast<double>(n)));
+    m.length = static_cast<uint32_t>(RoundHalfUp64(static_cast<double>(lengthW) / static_cast<double>(n)));
+    for (int k = 0; k < 4; ++k)
+      m.bins[k] = static_cast<uint32_t>(RoundHalfUp64(static_cast<double>(bins[k]) / m.validCount));
+  }
+};
+
+}  // namespace
+
+CSpeedTrapData::CSpeedTrapData(int dayCount, CDBElementEx* elem, int ord) : CElementData(dayCount, elem, ord) {
+  for (int d = 0; d < days.m_nSize; ++d) days.m_pData[d] = new (std::nothrow) CSpeedTrapDay;
+}
+
+CSpeedTrapData::~CSpeedTrapData() = default;
+
+void CSpeedTrapData::Clone(CElementData** out) const {
+  if (out) *out = new (std::nothrow) CSpeedTrapData(*this);
+}
+
+SSpeedTrapMultiDay CSpeedTrapData::MonthlySummary(int summaryKind, int month, int weekday,
+                                                  const ClassicSettings& s) const {
+  SSpeedTrapMultiDay m;
+  SWeightedSums sums;
+  for (int d = 0; d < nDays; ++d) {
+    const CDateTimeEx* date = d < static_cast<int>(s.multiDates.size()) ? s.multiDates[d] : nullptr;
+    if (!date || !date->IsValid() || date->GetMonth() != month || date->GetDayOfWeek() != weekday) continue;
+    const CSpeedTrapDay* day = TrapDay(d);
+    if (!day || !day->dataAvailable) {  // a day that could not be allocated has no data either
+      ++m.missingCount;
+      continue;
+    }
+    trafficdata::SpeedTrapSummary sum = day->ComputeTrapSummary(summaryKind, s.criteria);
+    m.counts.good += sum.good;
+    m.counts.suspect += sum.suspect;
+    m.counts.bad += sum.bad;
+    m.counts.disabled += sum.disabled;
+    if (!sum.valid) {
+      ++m.invalidCount;
+      continue;
+    }
+    sums.Add(sum.speed, sum.length, sum.bins);
+    ++m.validCount;
+  }
+  m.valid = m.invalidCount <= s.monthlyInvalid && m.missingCount <= s.monthlyMissing;
+  sums.Finish(m);
+  return m;
+}
+
+SSpeedTrapMultiDay CSpeedTrapData::YearlySummary(int summaryKind, int weekday, const ClassicSettings& s) const {
+  SSpeedTrapMultiDay y;
+  SWeightedSums sums;
+  for (int month = 1; month <= 12; ++month) {
+    SSpeedTrapMultiDay m = MonthlySummary(summaryKind, month, weekday, s);
+    y.counts.Add(m.counts);
+    if (!m.valid) {
+      ++y.invalidCount;
+      continue;
+    }
+    sums.Add(m.speed, m.length, m.bins);
+    ++y.validCount;
+  }
+  y.valid = y.invalidCount <= s.yearlyInvalid;
+  sums.Finish(y);
+  return y;
+}
+
+SSpeedTrapMultiDay CSpeedTrapData::AverageSummary(int averageKind, int summaryKind, const ClassicSettings& s) const {
+  SSpeedTrapMultiDay a;
+  if (averageKind < 0 || averageKind >= AK_COUNT) return a;
+  int first, last;
+  AverageKindDays(averageKind, first, last);
+  SWeightedSums sums;
+  for (int wd = first; wd <= last; ++wd) {
+    SSpeedTrapMultiDay y = YearlySummary(summaryKind, wd, s);
+    a.counts.Add(y.counts);
+    if (!y.valid) {
+      ++a.invalidCount;
+      continue;
+    }
+    sums.Add(y.speed, y.length, y.bins);
+    ++a.validCount;
+  }
+  a.valid = a.invalidCount <= s.avgInvalid[averageKind];
+  sums.Finish(a);
+  return a;
+}
+
+void CSpeedTrapData::WriteMultiDayTitle(CText& text, int format) const {
+  text += format == 1 ? "\t---Multi-Day Speed Trap Summary Report---\n\n"
+                      : "     ---Multi-Day Speed Trap Summary Report---\n\n";
+}
+
+void CSpeedTrapData::WriteMultiDayHeader(CText& text, int format) const {
+  text += format == 1
+              ? "\tSummary\tValid\tSpd\tLen\tBin1\tBin2\tBin3\tBin4\tG\tS\tB\tD\tVal\tInv\tMis\n"
+              : "     Summary   Valid   Spd   Len     Bin1   Bin2   Bin3   Bin4       G      S      B      D   Val Inv Mis\n"
+                "     ---------------------------------------------------------------------------------------------\n";
+}
+
+void CSpeedTrapData::WriteLine(CText& text, int format, int summaryKind, const SSpeedTrapMultiDay& m,
+                               bool withMissing) const {
+  const char* fmt;
+  if (format == 1)
+    fmt = m.valid ? "\t%s\tVAL\t%3u.%1u\t%3u.%1u\t%7u\t%6u\t%6u\t%6u\t%6i\t%6i\t%6i\t%6i\t%2u\t%2i\t%2i"
+                  : "\t%s\tINV\t%3u.%1u\t%3u.%1u\t%7u\t%6u\t%6u\t%6u\t%6i\t%6i\t%6i\t%6i\t%2u\t%2i\t%2i";
+  else
+    fmt = m.valid ? "     %s VAL  %3u.%1u %3u.%1u  %7u %6u %6u %6u  %6i %6i %6i %6i    %2u  %2i  %2i"
+                  : "     %s INV  %3u.%1u %3u.%1u  %7u %6u %6u %6u  %6i %6i %6i %6i    %2u  %2i  %2i";
+  text.AppendFormat(fmt, SummaryKindLabel(summaryKind), m.speed / 10, m.speed % 10, m.length / 10, m.length % 10,
+                    m.bins[0], m.bins[1], m.bins[2], m.bins[3], m.counts.good, m.counts.suspect, m.counts.bad,
+                    m.counts.disabled, static_cast<unsigned>(m.validCount), m.invalidCount,
+                    withMissing ? m.missingCount : 0);
+  // A speed trap's peak hours are the fixed windows 07:00-08:00 and 17:00-18:00.
+  if (summaryKind == SK_AM_PEAK_HOUR || summaryKind == SK_PM_PEAK_HOUR)
+    FormatPeakHour(text, format, SummaryKindWindow(summaryKind).start);
+  text += "\n";
+}
+
+void CSpeedTrapData::WriteMonthlyLine(CText& text, int summaryKind, int month, int weekday,
+                                      const ClassicSettings& s) const {
+  WriteLine(text, s.multiFormat, summaryKind, MonthlySummary(summaryKind, month, weekday, s), true);
+}
+
+void CSpeedTrapData::WriteYearlyLine(CText& text, int summaryKind, int weekday, const ClassicSettings& s) const {
+  WriteLine(text, s.multiFormat, summaryKind, YearlySummary(summaryKind, weekday, s), false);
+}
+
+void CSpeedTrapData::WriteAverageLine(CText& text, int averageKind, int summaryKind, const ClassicSettings& s) const {
+  WriteLine(text, s.multiFormat, summaryKind, AverageSummary(averageKind, summaryKind, s), false);
+}
