@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/base/errors.h"
+#include "platform/kernel/time.h"
 
 namespace {
 uint16_t LE16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/base/errors.h"
+#include "platform/kernel/time.h"
 
 namespace {
 

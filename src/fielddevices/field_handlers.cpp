@@ -113,42 +113,13 @@ bool ReaderFailed(const SHandlerInfo& info, uint32_t error, CFieldCommChannel& c
 const uint8_t* Bytes(const CStream& reply) { return reply.m_pData; }
 size_t Size(const CStream& reply) { return reply.m_nSize > 0 ? static_cast<size_t>(reply.m_nSize) : 0; }
 
-// Builds the request of an entry with the builder that serves it.
-uint32_t SendEntry(int entry, CFieldDeviceDB& rec, CFieldCommChannel& ch, uint8_t argument) {
-  switch (entry) {
-    case 23: case 24: case 25: case 26: case 27:
-    case 56: case 57: case 58: case 59: case 60:
-      return BuildSetClockRequest(entry, rec, ch);
-    case 34: case 35: case 67: case 68:
-      return BuildGateControlRequest(entry, rec, ch);
-    case 30: case 63: {
-      auto* cs = dynamic_cast<CFieldCSDB*>(&rec);
-      return cs != nullptr ? BuildClosureSignalRequest(entry, *cs, ch) : ERROR_INVALID_PARAMETER;
-    }
-    case 5: case 36: case 28: case 61: case 29: case 62: case 33: case 66: case 31: case 64: case 32: case 65: {
-      auto* r = dynamic_cast<CFieldRMDCDB*>(&rec);
-      if (r == nullptr) return ERROR_INVALID_PARAMETER;
-      switch (entry) {
-        case 5: case 36: return BuildDataRequest(entry, *r, ch);
-        case 28: case 61: return BuildExtendedDataRequest(entry, *r, ch);
-        case 29: case 62: return BuildMeterParamsRequest(entry, *r, ch);
-        case 33: case 66: return BuildMeterParamsRequestExt(entry, *r, ch);
-        case 31: case 64: return BuildTimeOfDayRequest(entry, *r, ch);
-        default: return BuildDataStationRequest(entry, *r, ch);
-      }
-    }
-    default:
-      return BuildCommandRequest(entry, rec, ch, argument);
-  }
-}
-
 // Announces the request (when a progress text is named) and sends it. When the channel accepts
 // it, `onSent` clears the flag it served and sets the next step; a refusal is reported with
 // kind 1 and leaves flags and step as they are, so the next reply tries again.
 template <class F>
 void Send(CFieldCommChannel& ch, CFieldDeviceDB& rec, int entry, uint8_t argument, int text, F onSent) {
   if (text >= 0) ch.FieldMessageCallback(FIELD_MSG_PROGRESS, 0, FieldProtocolTexts[text], &rec);
-  const uint32_t result = SendEntry(entry, rec, ch, argument);
+  const uint32_t result = BuildEntryRequest(entry, rec, ch, argument);
   if (result == 0) {
     onSent();
   } else {

@@ -220,3 +220,32 @@ uint32_t BuildDataStationRequest(int entry, CFieldRMDCDB& rec, CFieldCommChannel
   rec.WriteStationParams(data);
   return SendFrame({entry, TableReplyLength(entry), DataArgument(entry), data, sizeof(data), 0}, rec, ch);
 }
+
+uint32_t BuildEntryRequest(int entry, CFieldDeviceDB& rec, CFieldCommChannel& ch, uint8_t argument) {
+  switch (entry) {
+    case 23: case 24: case 25: case 26: case 27:
+    case 56: case 57: case 58: case 59: case 60:
+      return BuildSetClockRequest(entry, rec, ch);
+    case 34: case 35: case 67: case 68:
+      return BuildGateControlRequest(entry, rec, ch);
+    case 30: case 63: {
+      auto* cs = dynamic_cast<CFieldCSDB*>(&rec);
+      return cs != nullptr ? BuildClosureSignalRequest(entry, *cs, ch) : ERROR_INVALID_PARAMETER;
+    }
+    case 5: case 36: case 28: case 61: case 29: case 62: case 33: case 66: case 31: case 64: case 32: case 65: {
+      auto* r = dynamic_cast<CFieldRMDCDB*>(&rec);
+      if (r == nullptr) return ERROR_INVALID_PARAMETER;
+      switch (entry) {
+        case 5: case 36: return BuildDataRequest(entry, *r, ch);
+        case 28: case 61: return BuildExtendedDataRequest(entry, *r, ch);
+        case 29: case 62: return BuildMeterParamsRequest(entry, *r, ch);
+        case 33: case 66: return BuildMeterParamsRequestExt(entry, *r, ch);
+        case 31: case 64: return BuildTimeOfDayRequest(entry, *r, ch);
+        default: return BuildDataStationRequest(entry, *r, ch);
+      }
+    }
+    default:
+      return BuildCommandRequest(entry, rec, ch, argument);
+  }
+}
+

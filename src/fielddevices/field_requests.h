@@ -38,5 +38,9 @@ uint32_t BuildMeterParamsRequestExt(int entry, CFieldRMDCDB& record, CFieldCommC
 uint32_t BuildTimeOfDayRequest(int entry, CFieldRMDCDB& record, CFieldCommChannel& channel);
 uint32_t BuildDataStationRequest(int entry, CFieldRMDCDB& record, CFieldCommChannel& channel);
 
+// Builds the request of an entry with the builder that serves it (BuildCommandRequest with the
+// argument for the 8-byte requests); 87 when the record is not of the kind the builder needs.
+uint32_t BuildEntryRequest(int entry, CFieldDeviceDB& record, CFieldCommChannel& channel, uint8_t argument);
+
 // Expected reply length of the two data requests: 16 + 2L + 6M + (L + 1) / 2.
 uint32_t RmdcExpectedReplyLength(const CFieldRMDCDB& record);

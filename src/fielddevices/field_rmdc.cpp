@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/kernel/time.h"
+
 namespace {
 
 constexpr uint8_t kMeterBlockDefault[30] = {200, 50, 20, 10, 0, 0,   15, 30, 255, 3,  22, 193, 30,  222, 3,
