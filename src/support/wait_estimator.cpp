@@ -1,0 +1,67 @@
+#include "support/wait_estimator.h"
+
+#include <cstdio>
+
+#include "containers/merge_sort.h"
+
+namespace {
+// How many of n sorted samples enter the mean, and the first of them.
+void TrimmedRange(int n, int& start, int& count) {
+  count = 7 * n / 10 + 1;
+  if (count > n) count = n;
+  start = (n - count) / 2;
+}
+}  // namespace
+
+double CWaitEstimator::Average() const {
+  const int n = m_aSamples.m_nSize;
+  if (n < 1) return 0.0;
+  CScalarArray<double> sorted(m_aSamples);
+  if (sorted.m_nSize != n) return 0.0;  // no memory for the copy
+  SortDescending(sorted.m_pData, n);
+  int start = 0, count = 0;
+  TrimmedRange(n, start, count);
+  double sum = 0.0;
+  for (int i = start; i < start + count; ++i) sum += sorted.m_pData[i];
+  return sum / count;
+}
+
+bool CWaitEstimator::OnTick(DWORD now, int position, int upper) {
+  // The countdown runs down by the time since the last tick (tick counts wrap: unsigned
+  // difference), never below zero.
+  const DWORD passed = now - m_nLastTick;
+  m_nCountdown = passed >= m_nCountdown ? 0 : m_nCountdown - passed;
+  m_nLastTick = now;
+
+  if (position == m_nLastPosition) return false;
+
+  if (position > m_nLastPosition && m_nStepCount != 0) {
+    const double steps = static_cast<double>(static_cast<int64_t>(position) - m_nLastPosition);
+    const double sample = static_cast<double>(now - m_nLastPositionTime) / steps;
+    m_aSamples.Add(&sample);
+    if (m_aSamples.m_nSize > kMaxSamples) m_aSamples.RemoveAt(0, m_aSamples.m_nSize - kMaxSamples);
+
+    // The counter may run past the upper end (the callers' ranges are estimates): the steps left
+    // are then negative and the estimate is 0, never a negative value forced into 32 bits.
+    double estimate = static_cast<double>(static_cast<int64_t>(upper) - position) * Average() + 0.5;
+    if (!(estimate > 0.0)) estimate = 0.0;
+    if (estimate > 4294967295.0) estimate = 4294967295.0;
+    m_nEstimate = static_cast<DWORD>(estimate);
+
+    const int64_t e = m_nEstimate;
+    const int64_t margin = e * 25 / 100 + 1;
+    const int64_t c = m_nCountdown;
+    if (c < e - margin || c > e + margin) m_nCountdown = m_nEstimate;
+  }
+  // A sample or not (first change, or the position went down), the clock restarts here.
+  m_nLastPosition = position;
+  m_nLastPositionTime = now;
+  ++m_nStepCount;
+  return true;
+}
+
+void CWaitEstimator::FormatTime(DWORD ms, char* text, size_t size) {
+  if (text == nullptr || size == 0) return;
+  std::snprintf(text, size, "%02i:%02i:%02i", static_cast<int>(ms / 3600000), static_cast<int>((ms % 3600000) / 60000),
+                static_cast<int>((ms % 60000) / 1000));
+}

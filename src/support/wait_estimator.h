@@ -1,0 +1,44 @@
+// CWaitEstimator: the time-left estimate of the wait dialog, kept apart from the window so that it
+// can be fed positions and tick counts directly.
+//
+// Every timer tick (500 ms in the dialog) it runs the shown countdown down by the time that
+// passed. When the caller's position has grown since the last change it takes a sample of
+// milliseconds per step, keeps the last 101 samples, averages the middle 70 % of them (largest and
+// smallest dropped) and derives an estimate for the steps still to go. The countdown jumps to a
+// new estimate only when the two differ by more than 25 % plus 1 ms, so the display runs down
+// smoothly at a steady rate. The first change of the position only starts the clock.
+#pragma once
+
+#include "containers/scalar_array.h"
+#include "platform/base/types.h"
+
+class CWaitEstimator {
+ public:
+  static constexpr int kMaxSamples = 101;
+
+  CWaitEstimator() = default;
+
+  // One timer tick at tick count `now` with the caller's position and the upper end of the range.
+  // True when the position differs from the last one seen (the bar is to move).
+  bool OnTick(DWORD now, int position, int upper);
+
+  // The time left as shown, in milliseconds.
+  DWORD Countdown() const { return m_nCountdown; }
+  // The last estimate in milliseconds.
+  DWORD Estimate() const { return m_nEstimate; }
+  // The trimmed mean of the samples in milliseconds per step (0 without samples).
+  double Average() const;
+  int SampleCount() const { return m_aSamples.m_nSize; }
+  DWORD StepCount() const { return m_nStepCount; }
+
+  // "hh:mm:ss" of a millisecond count; hours keep growing past 99. `text` holds at least 16 bytes.
+  static void FormatTime(DWORD ms, char* text, size_t size);
+
+  int m_nLastPosition = 0;
+  DWORD m_nLastPositionTime = 0;
+  CScalarArray<double> m_aSamples;  // milliseconds per step, oldest first
+  DWORD m_nStepCount = 0;
+  DWORD m_nEstimate = 0;
+  DWORD m_nCountdown = 0;
+  DWORD m_nLastTick = 0;
+};

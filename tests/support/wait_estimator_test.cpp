@@ -1,0 +1,173 @@
+#include "support/wait_estimator.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+std::string Shown(DWORD ms) {
+  char t[32];
+  CWaitEstimator::FormatTime(ms, t, sizeof t);
+  return t;
+}
+
+}  // namespace
+
+TEST(WaitEstimator, FirstChangeOnlyStartsTheClock) {
+  CWaitEstimator e;
+  EXPECT_FALSE(e.OnTick(500, 0, 100));  // no change yet
+  EXPECT_TRUE(e.OnTick(1000, 5, 100));
+  EXPECT_EQ(e.SampleCount(), 0);
+  EXPECT_EQ(e.Countdown(), 0u);
+  EXPECT_EQ(Shown(e.Countdown()), "00:00:00");
+  // The second increase gives the first sample: 10 steps in 1000 ms, 85 steps to go.
+  EXPECT_TRUE(e.OnTick(2000, 15, 100));
+  EXPECT_EQ(e.SampleCount(), 1);
+  EXPECT_DOUBLE_EQ(e.Average(), 100.0);
+  EXPECT_EQ(e.Estimate(), 8500u);
+  EXPECT_EQ(e.Countdown(), 8500u);
+}
+
+TEST(WaitEstimator, TrimmedMeanKeepsTheMiddleSeventyPercent) {
+  struct Case {
+    int n;
+    double expected;  // samples 1..n ms per step: the mean of the kept ones
+  } cases[] = {
+      {3, 2.0},      // all three
+      {10, 5.5},     // the middle eight (2..9)
+      {101, 51.0},   // the middle 71 (16..86)
+  };
+  for (const Case& c : cases) {
+    CWaitEstimator e;
+    DWORD now = 0;
+    int pos = 0;
+    e.OnTick(now, ++pos, 1000000);  // starts the clock
+    for (int i = 1; i <= c.n; ++i) {
+      now += static_cast<DWORD>(i);  // one step taking i ms
+      e.OnTick(now, ++pos, 1000000);
+    }
+    EXPECT_EQ(e.SampleCount(), c.n);
+    EXPECT_DOUBLE_EQ(e.Average(), c.expected) << c.n;
+  }
+}
+
+TEST(WaitEstimator, KeepsTheNewest101Samples) {
+  CWaitEstimator e;
+  DWORD now = 0;
+  int pos = 0;
+  e.OnTick(now, ++pos, 1000);
+  for (int i = 0; i < 150; ++i) {
+    now += i < 49 ? 1000 : 10;  // the first 49 samples are slow, the newest 101 fast
+    e.OnTick(now, ++pos, 1000);
+  }
+  EXPECT_EQ(e.SampleCount(), 101);
+  EXPECT_DOUBLE_EQ(e.Average(), 10.0);
+}
+
+TEST(WaitEstimator, SteadyRateRunsDownSmoothlyAndHysteresisHolds) {
+  CWaitEstimator e;
+  // 1 step every 500 ms, 100 steps.
+  DWORD now = 0;
+  e.OnTick(now, 0, 100);
+  now += 500;
+  e.OnTick(now, 1, 100);  // starts the clock
+  now += 500;
+  e.OnTick(now, 2, 100);
+  EXPECT_EQ(e.Countdown(), 49000u);
+  for (int pos = 3; pos <= 50; ++pos) {
+    now += 500;
+    e.OnTick(now, pos, 100);
+    EXPECT_EQ(e.Countdown(), static_cast<DWORD>((100 - pos) * 500)) << pos;
+  }
+  // A slightly slower step (within 25 % + 1 ms of the countdown) leaves the countdown running.
+  now += 600;
+  e.OnTick(now, 51, 100);
+  const DWORD kept = 25000 - 600;  // the countdown ran down by 600 ms
+  EXPECT_EQ(e.Countdown(), kept);
+  EXPECT_NE(e.Estimate(), kept);
+  // A much slower rate resets it to the estimate.
+  for (int pos = 52; pos <= 80; ++pos) {
+    now += 5000;
+    e.OnTick(now, pos, 100);
+  }
+  const int64_t c = e.Countdown(), est = e.Estimate();
+  EXPECT_LE(std::llabs(c - est), est / 4 + 1);
+  EXPECT_GT(e.Countdown(), 20u * 1000u);
+}
+
+TEST(WaitEstimator, MarginBoundariesAreInclusive) {
+  // A countdown of 1000 ms meets one sample of e ms per step with one step left, so the estimate
+  // is e and the margin e * 25 / 100 + 1: it stays within [e - margin, e + margin], else resets.
+  struct Case {
+    DWORD estimate;
+    bool reset;
+  } cases[] = {{1000, false}, {1334, false}, {1335, true}, {800, false}, {799, true}};
+  for (const Case& c : cases) {
+    CWaitEstimator e;
+    e.m_nStepCount = 1;  // the clock started at tick 0, position 0
+    e.m_nLastTick = c.estimate;  // no time passes for the countdown
+    e.m_nCountdown = 1000;
+    e.OnTick(c.estimate, 1, 2);
+    EXPECT_EQ(e.Estimate(), c.estimate);
+    EXPECT_EQ(e.Countdown(), c.reset ? c.estimate : 1000u) << c.estimate;
+  }
+}
+
+TEST(WaitEstimator, FallingPositionTakesNoSample) {
+  CWaitEstimator e;
+  e.OnTick(0, 10, 100);
+  e.OnTick(1000, 20, 100);
+  ASSERT_EQ(e.SampleCount(), 1);
+  EXPECT_TRUE(e.OnTick(2000, 5, 100));  // the bar moves back
+  EXPECT_EQ(e.SampleCount(), 1);
+  EXPECT_EQ(e.m_nLastPosition, 5);
+  e.OnTick(2500, 10, 100);  // the clock restarted at 2000: 100 ms per step
+  ASSERT_EQ(e.SampleCount(), 2);
+  EXPECT_DOUBLE_EQ(e.m_aSamples.m_pData[1], 100.0);
+}
+
+TEST(WaitEstimator, NeverNegativeNorWrapped) {
+  // The counter runs past the upper end: the estimate is 0, not a wrapped huge value.
+  CWaitEstimator e;
+  e.OnTick(0, 1, 10);
+  e.OnTick(1000, 5, 10);
+  e.OnTick(2000, 50, 10);
+  EXPECT_EQ(e.Estimate(), 0u);
+  EXPECT_EQ(e.Countdown(), 0u);
+  EXPECT_EQ(Shown(e.Countdown()), "00:00:00");
+  // The countdown stops at zero however long the wait.
+  CWaitEstimator f;
+  f.OnTick(0, 0, 1000);
+  f.OnTick(100, 1, 1000);
+  f.OnTick(200, 2, 1000);  // 99.8 s left
+  f.OnTick(1000000, 2, 1000);
+  EXPECT_EQ(f.Countdown(), 0u);
+  // A very slow run: the estimate saturates instead of overflowing 32 bits, and the margin
+  // arithmetic does not overflow either.
+  CWaitEstimator g;
+  g.OnTick(0, 0, 2000000000);
+  g.OnTick(1, 1, 2000000000);
+  g.OnTick(4000001, 2, 2000000000);  // 4000 s a step, 2e9 steps to go
+  EXPECT_EQ(g.Estimate(), 0xFFFFFFFFu);
+  EXPECT_EQ(g.Countdown(), 0xFFFFFFFFu);
+  EXPECT_EQ(Shown(0xFFFFFFFFu), "1193:02:47");
+}
+
+TEST(WaitEstimator, TickCountWrapAround) {
+  CWaitEstimator e;
+  const DWORD t0 = 0xFFFFFF00u;
+  e.OnTick(t0, 0, 100);
+  e.OnTick(t0 + 100, 1, 100);  // starts the clock
+  e.OnTick(t0 + 600, 2, 100);  // wraps past zero: 500 ms per step
+  EXPECT_DOUBLE_EQ(e.Average(), 500.0);
+  EXPECT_EQ(e.Countdown(), 49000u);
+}
+
+TEST(WaitEstimator, TimeFormat) {
+  EXPECT_EQ(Shown(0), "00:00:00");
+  EXPECT_EQ(Shown(999), "00:00:00");
+  EXPECT_EQ(Shown(61000), "00:01:01");
+  EXPECT_EQ(Shown(3600000 + 59 * 60000 + 59999), "01:59:59");
+}
