@@ -3,6 +3,8 @@
 #include <new>
 
 #include "trafficdata/date_time_ex.h"
+#include "trafficdata/db_record.h"
+#include "trafficdata/row_builder.h"
 
 namespace {
 
@@ -33,10 +35,104 @@ struct SWeightedSums {
   }
 };
 
+class CSpeedTrapSlot : public CRowSlot {
+ public:
+  explicit CSpeedTrapSlot(const NewSettings& s) : m_s(s) {}
+
+  void Begin(int, int, int periodLen, int groupDays) override {
+    m_periodLen = periodLen;
+    m_groupDays = groupDays;
+    for (int64_t& x : m_sum) x = 0;
+    m_accepted = 0;
+    m_flag = 0;
+    m_flagRaw = false;
+  }
+
+  bool AddDay(CElementDay& element, int t, int L) override {
+    CSpeedTrapDay* day = dynamic_cast<CSpeedTrapDay*>(&element);
+    if (!day) return false;
+    const int m = m_s.method;
+    trafficdata::SpeedTrapDayView v = day->View();
+    const uint32_t validity = v.GetSpanValidity(t, L, m);
+    if (m_s.minValidityOn && static_cast<int64_t>(validity) < m_s.minValidity) return false;
+    const auto& c = m_s.content;
+    if (c[CC_SPEED]) m_sum[CC_SPEED] += v.GetSpanSpeed(t, L, m);
+    if (c[CC_LENGTH]) m_sum[CC_LENGTH] += v.GetSpanLength(t, L, m);
+    for (int b = 1; b <= 4; ++b) m_sum[CC_BIN1 + b - 1] += v.GetSpanBin(b, t, L, m);
+    if (c[CC_PERIODS]) m_sum[CC_PERIODS] += v.GetSpanPeriods(t, L, m);
+    m_sum[CC_VALIDITY] += validity;
+    // A single interval of a single finer-layout day shows its own flag bits.
+    int f;
+    bool raw = SingleInterval() && !v.IsFiveMinute() && t >= 0 && t < v.Count();
+    f = raw ? v.Flag(t) : v.GetSpanFlag(t, L, m);
+    if (m_accepted == 0) {
+      m_flag = f;
+      m_flagRaw = raw;
+    } else if (f != m_flag) {
+      m_flag = FoldSpeedTrapFlag(m_flag, f);
+    }
+    ++m_accepted;
+    return true;
+  }
+
+  int64_t PeakValue(CElementDay& element, int start, int length) override {
+    CSpeedTrapDay* day = dynamic_cast<CSpeedTrapDay*>(&element);
+    if (!day) return 0;
+    trafficdata::SpeedTrapDayView v = day->View();
+    int64_t n = 0;
+    for (int b = 1; b <= 4; ++b) n += v.GetSpanBin(b, start, length, m_s.method);
+    return n;
+  }
+
+  bool Emit(const CDBRecord& proto, CDBRecordset& out) override {
+    const int order[10] = {CC_SPEED, CC_LENGTH, CC_BIN1,     CC_BIN2,       CC_BIN3,
+                           CC_BIN4,  CC_PERIODS, CC_VALIDITY, CC_VALID_FLAG, CC_NDAYS};
+    for (int code : order) {
+      if (!m_s.content[code]) continue;
+      CDBRecord row(proto);
+      row.word[RW_CONTENT] = code;
+      int value;
+      if (code == CC_NDAYS) {
+        value = m_accepted;
+      } else if (code == CC_VALID_FLAG) {
+        if (m_accepted > 0) {
+          value = m_flag;
+          row.rawFlag = m_flagRaw;
+        } else {
+          // No data: every flag bit of a single interval, otherwise "All Bad Data".
+          value = SingleInterval() ? 15 : 0;
+          row.rawFlag = SingleInterval();
+        }
+      } else {
+        value = RowMean(m_sum[code], m_accepted);
+      }
+      row.word[RW_VALUE] = value;
+      if (!out.AddRecord(row)) return false;
+    }
+    return true;
+  }
+
+ private:
+  bool SingleInterval() const { return m_periodLen < 2 && m_groupDays < 2; }
+
+  const NewSettings& m_s;
+  int m_periodLen = 0, m_groupDays = 0;
+  int64_t m_sum[CC_COUNT] = {};
+  int m_accepted = 0;
+  int m_flag = 0;
+  bool m_flagRaw = false;
+};
+
 }  // namespace
 
+int FoldSpeedTrapFlag(int current, int f) {
+  if (f == current) return current;
+  return (current == 1 || current == 2 || f == 1 || f == 2) ? 2 : 3;
+}
+
 CSpeedTrapData::CSpeedTrapData(int dayCount, CDBElementEx* elem, int ord) : CElementData(dayCount, elem, ord) {
-  for (int d = 0; d < days.m_nSize; ++d) days.m_pData[d] = new (std::nothrow) CSpeedTrapDay;
+  for (int d = 0; d < days.m_nSize; ++d) days.m_pData[d] = new (std::nothrow) CSpeedTrapDay();
+  nDays = days.m_nSize;
 }
 
 CSpeedTrapData::~CSpeedTrapData() = default;
@@ -111,6 +207,16 @@ SSpeedTrapMultiDay CSpeedTrapData::AverageSummary(int averageKind, int summaryKi
   a.valid = a.invalidCount <= s.avgInvalid[averageKind];
   sums.Finish(a);
   return a;
+}
+
+bool CSpeedTrapData::BuildPeriodRecords(CDBRecordset& rs, const NewSettings& s, RunControl& run) {
+  CSpeedTrapSlot slot(s);
+  return BuildPeriodRows(*this, s, run, rs, slot);
+}
+
+bool CSpeedTrapData::BuildPeakRecords(CDBRecordset& rs, const NewSettings& s, RunControl& run) {
+  CSpeedTrapSlot slot(s);
+  return BuildPeakRows(*this, s, run, rs, slot);
 }
 
 void CSpeedTrapData::WriteMultiDayTitle(CText& text, int format) const {

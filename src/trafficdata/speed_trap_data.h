@@ -6,6 +6,10 @@
 #include "trafficdata/element_data.h"
 #include "trafficdata/speed_trap_day.h"
 
+// The speed trap's row flag after a later day's differing flag f: some suspect (2) when either is
+// good or suspect, otherwise disabled (3).
+int FoldSpeedTrapFlag(int current, int f);
+
 // A monthly, yearly or average summary of a speed trap.
 struct SSpeedTrapMultiDay {
   bool valid = false;
@@ -30,6 +34,10 @@ class CSpeedTrapData : public CElementData {
   SSpeedTrapMultiDay YearlySummary(int summaryKind, int weekday, const ClassicSettings& s) const;
   SSpeedTrapMultiDay AverageSummary(int averageKind, int summaryKind, const ClassicSettings& s) const;
 
+  // Rows in the content order 2-9, 11, 10 (then 17 for peaks); speeds, lengths and bins are plain
+  // means over the accepted days. The peak window is the one with the most vehicles.
+  bool BuildPeriodRecords(CDBRecordset& rs, const NewSettings& s, RunControl& run) override;
+  bool BuildPeakRecords(CDBRecordset& rs, const NewSettings& s, RunControl& run) override;
   void WriteMultiDayTitle(CText& text, int format) const override;
   void WriteMultiDayHeader(CText& text, int format) const override;
   void WriteMonthlyLine(CText& text, int summaryKind, int month, int weekday, const ClassicSettings& s) const override;
