@@ -1,0 +1,52 @@
+// The two backends behind the window system. A backend draws the windows whose state lives in
+// the registry and turns the user's input into the calls of input.h; it also does the blocking
+// wait of the user-interface thread, so messages from other threads wake it.
+#pragma once
+
+#include <string>
+
+#include "platform/ui/wnd_state.h"
+
+namespace qav::ui {
+
+// What changed in a list box or combo box, so a backend need not rebuild the whole list.
+enum class ListChange { Inserted, Deleted, Reset, Selection, Top };
+
+class Backend {
+ public:
+  virtual ~Backend() = default;
+  virtual const char* Name() const = 0;
+  // A window's state is complete (its children may follow); a top-level window appears when shown.
+  virtual void Created(WndState* s) {}
+  virtual void Destroyed(WndState* s) {}
+  // Text, style, geometry, check state, range or position changed.
+  virtual void Changed(WndState* s) {}
+  virtual void ListChanged(WndState* s, ListChange what, int index) {}
+  // Processes pending input without blocking.
+  virtual void Poll() {}
+  // Blocks until Wake() or input, at most the given time (negative: no limit).
+  virtual void Wait(double seconds) = 0;
+  // Any thread: ends a Wait.
+  virtual void Wake() = 0;
+  // The cursor of every window of the program.
+  virtual void CursorChanged(CursorShape shape) {}
+  // Average character width and height of a font (the dialog font when null).
+  virtual BaseUnits FontUnits(HFONT font) { return BaseUnits{}; }
+  // Height of one list-box line in pixels.
+  virtual int ListItemHeight(HFONT font) { return 13; }
+  // Screen size in pixels.
+  virtual SIZE ScreenSize() { return SIZE{1280, 1024}; }
+};
+
+// The backend in use (headless until another is chosen).
+Backend& CurrentBackend();
+// Chooses the backend: "headless" or "fltk". FLTK needs a display; returns false without one.
+bool SelectBackend(const std::string& name);
+// FLTK when a display is available, else headless (what the program does at start).
+void SelectBestBackend();
+bool DisplayAvailable();
+
+Backend* MakeHeadlessBackend();
+Backend* MakeFltkBackend();  // null when no display can be opened
+
+}  // namespace qav::ui

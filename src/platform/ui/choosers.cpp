@@ -1,0 +1,267 @@
+#include "platform/ui/choosers.h"
+
+#include <algorithm>
+#include <sys/stat.h>
+
+#include "platform/ui/backend.h"
+#include "platform/ui/loop_internal.h"
+#include "platform/ui/wnd_state.h"
+
+namespace qav::ui {
+
+bool FltkChooseFile(const FileChooserRequest& req, std::string& path);  // fltk_backend.cpp
+bool FltkChooseFolder(const std::string& title, const std::string& start, std::string& path);
+
+namespace {
+std::function<int(const MessageBoxRequest&)>& BoxHandler() {
+  static auto* h = new std::function<int(const MessageBoxRequest&)>;
+  return *h;
+}
+std::vector<MessageBoxRequest>& BoxLog() {
+  static auto* l = new std::vector<MessageBoxRequest>;
+  return *l;
+}
+std::function<bool(const FileChooserRequest&, std::string&)>& FileHandler() {
+  static auto* h = new std::function<bool(const FileChooserRequest&, std::string&)>;
+  return *h;
+}
+
+bool IsFltk() { return std::string(CurrentBackend().Name()) == "fltk"; }
+
+std::string Trim(const std::string& s) {
+  size_t a = s.find_first_not_of(" \t");
+  if (a == std::string::npos) return "";
+  size_t b = s.find_last_not_of(" \t");
+  return s.substr(a, b - a + 1);
+}
+
+// The message box as a dialog of our own: icon, text and the style's buttons.
+class MessageBoxDialog : public CDialog {
+ public:
+  MessageBoxDialog(const DialogTemplate* t, HWND owner, std::vector<BoxButton> buttons)
+      : m_buttons(std::move(buttons)) {
+    m_nIDTemplate = t->id;
+    m_owner = owner;
+  }
+  INT_PTR Run() {
+    m_pParentWnd = m_owner != nullptr ? CWnd::FromHandle(m_owner) : nullptr;
+    return DoModal();
+  }
+
+ protected:
+  BOOL OnCommand(WPARAM wParam, LPARAM) override {
+    int id = LOWORD(wParam);
+    if (id == IDHELP) return TRUE;  // Help never ends the box
+    bool known = std::any_of(m_buttons.begin(), m_buttons.end(), [&](const BoxButton& b) { return b.id == id; });
+    if (id == IDCANCEL && !known) {
+      // Escape or the close box: Cancel when shown, OK when OK is the only button.
+      if (m_buttons.size() == 1 && m_buttons[0].id == IDOK) id = IDOK;
+      else return TRUE;
+    }
+    if (known || id == IDOK) EndDialog(id);
+    return TRUE;
+  }
+
+ private:
+  std::vector<BoxButton> m_buttons;
+  HWND m_owner = nullptr;
+};
+
+int ShowBoxDialog(const MessageBoxRequest& req) {
+  static int depth = 0;
+  std::vector<BoxButton> buttons = MessageBoxButtons(req.type);
+  UINT icon = req.type & MB_ICONMASK;
+  bool hasIcon = icon == MB_ICONHAND || icon == MB_ICONQUESTION || icon == MB_ICONEXCLAMATION || icon == MB_ICONASTERISK;
+  // Text size in dialog units: about 4 units a character, lines of at most 60 characters.
+  int lines = 0, widest = 0;
+  size_t start = 0;
+  while (start <= req.text.size()) {
+    size_t end = req.text.find('\n', start);
+    if (end == std::string::npos) end = req.text.size();
+    int len = static_cast<int>(end - start);
+    lines += std::max(1, (len + 59) / 60);
+    widest = std::max(widest, std::min(len, 60));
+    start = end + 1;
+  }
+  int textX = hasIcon ? 7 + 21 + 10 : 7;
+  int textW = std::max(widest * 4 + 8, 60);
+  int textH = std::max(lines * 8, hasIcon ? 20 : 8);
+  int n = static_cast<int>(buttons.size());
+  int buttonsW = n * 50 + (n - 1) * 4;
+  int cx = std::max(textX + textW + 7, buttonsW + 14);
+  int by = 7 + textH + 10;
+  int cy = by + 14 + 7;
+  auto* t = new DialogTemplate{static_cast<UINT>(0x7F00 + depth), nullptr, cx, cy, {}};
+  t->caption = req.caption.c_str();
+  if (hasIcon) {
+    static const char* names[] = {"#32513", "#32514", "#32515", "#32516"};
+    t->controls.push_back({Ctl::Icon, 2039, names[(icon >> 4) - 1], 0, 7, 7, 21, 20});
+  }
+  t->controls.push_back({Ctl::Static, 0xFFFF, req.text.c_str(), SS_NOPREFIX, textX, 7, textW, textH});
+  int def = DefaultMessageBoxAnswer(req.type);
+  int x = (cx - buttonsW) / 2;
+  for (const BoxButton& b : buttons) {
+    t->controls.push_back({b.id == def ? Ctl::DefPushButton : Ctl::PushButton, b.id, b.text, 0, x, by, 50, 14});
+    x += 54;
+  }
+  RegisterDialogTemplate(t);
+  ++depth;
+  MessageBoxDialog dlg(t, req.owner, buttons);
+  INT_PTR r = dlg.Run();
+  --depth;
+  delete t;
+  return r < 0 ? IDCANCEL : static_cast<int>(r);
+}
+
+}  // namespace
+
+void SetMessageBoxHandler(std::function<int(const MessageBoxRequest&)> handler) { BoxHandler() = std::move(handler); }
+const std::vector<MessageBoxRequest>& MessageBoxLog() { return BoxLog(); }
+void ClearMessageBoxLog() { BoxLog().clear(); }
+
+std::vector<BoxButton> MessageBoxButtons(UINT type) {
+  std::vector<BoxButton> b;
+  switch (type & MB_TYPEMASK) {
+    case MB_OKCANCEL: b = {{IDOK, "OK"}, {IDCANCEL, "Cancel"}}; break;
+    case MB_ABORTRETRYIGNORE: b = {{IDABORT, "&Abort"}, {IDRETRY, "&Retry"}, {IDIGNORE, "&Ignore"}}; break;
+    case MB_YESNOCANCEL: b = {{IDYES, "&Yes"}, {IDNO, "&No"}, {IDCANCEL, "Cancel"}}; break;
+    case MB_YESNO: b = {{IDYES, "&Yes"}, {IDNO, "&No"}}; break;
+    case MB_RETRYCANCEL: b = {{IDRETRY, "&Retry"}, {IDCANCEL, "Cancel"}}; break;
+    case MB_CANCELTRYCONTINUE: b = {{IDCANCEL, "Cancel"}, {IDTRYAGAIN, "&Try Again"}, {IDCONTINUE, "&Continue"}}; break;
+    default: b = {{IDOK, "OK"}}; break;
+  }
+  if (type & MB_HELP) b.push_back({IDHELP, "Help"});
+  return b;
+}
+
+int DefaultMessageBoxAnswer(UINT type) {
+  std::vector<BoxButton> b = MessageBoxButtons(type);
+  if (type & MB_HELP) b.pop_back();  // Help is never the answer
+  size_t i = std::min<size_t>((type & MB_DEFMASK) >> 8, b.size() - 1);
+  return b[i].id;
+}
+
+void SetFileChooserHandler(std::function<bool(const FileChooserRequest&, std::string&)> handler) {
+  FileHandler() = std::move(handler);
+}
+
+std::vector<std::pair<std::string, std::vector<std::string>>> ParseFilter(const char* filter) {
+  std::vector<std::pair<std::string, std::vector<std::string>>> out;
+  if (filter == nullptr) return out;
+  std::vector<std::string> parts;
+  std::string f = filter;
+  size_t start = 0;
+  for (;;) {
+    size_t bar = f.find('|', start);
+    parts.push_back(f.substr(start, bar == std::string::npos ? std::string::npos : bar - start));
+    if (bar == std::string::npos) break;
+    start = bar + 1;
+  }
+  for (size_t i = 0; i + 1 < parts.size(); i += 2) {
+    std::string desc = Trim(parts[i]);
+    if (desc.empty() && Trim(parts[i + 1]).empty()) break;  // the closing "||"
+    std::vector<std::string> pats;
+    size_t s = 0;
+    const std::string& p = parts[i + 1];
+    for (;;) {
+      size_t semi = p.find(';', s);
+      std::string one = Trim(p.substr(s, semi == std::string::npos ? std::string::npos : semi - s));
+      if (!one.empty()) pats.push_back(one);
+      if (semi == std::string::npos) break;
+      s = semi + 1;
+    }
+    if (!pats.empty()) out.emplace_back(desc, pats);
+  }
+  return out;
+}
+
+bool BrowseForFolder(HWND owner, const char* title, const std::string& start, std::string& path) {
+  FileChooserRequest req;
+  req.open = true;
+  req.title = title != nullptr ? title : "";
+  req.initialPath = start;
+  req.flags = 0xFFFFFFFF;  // marks a folder request for the handler
+  if (FileHandler()) return FileHandler()(req, path);
+  if (!IsFltk()) return false;
+  if (owner != nullptr) ::EnableWindow(owner, FALSE);
+  bool ok = FltkChooseFolder(req.title, start, path);
+  if (owner != nullptr) ::EnableWindow(owner, TRUE);
+  return ok;
+}
+
+}  // namespace qav::ui
+
+using namespace qav::ui;
+
+int MessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
+  MessageBoxRequest req;
+  req.owner = owner != nullptr && IsWindow(owner) ? owner : nullptr;
+  req.text = text != nullptr ? text : "";
+  req.caption = caption != nullptr ? caption : "Error";
+  req.type = type;
+  BoxLog().push_back(req);
+  if (BoxHandler()) return BoxHandler()(req);
+  if (!IsFltk()) return DefaultMessageBoxAnswer(type);
+  return ShowBoxDialog(req);
+}
+
+// ---- CFileDialog ----
+CFileDialog::CFileDialog(BOOL open, LPCSTR defExt, LPCSTR fileName, DWORD flags, LPCSTR filter, CWnd* parent)
+    : m_open(open != FALSE), m_defExt(defExt ? defExt : ""), m_fileName(fileName ? fileName : ""),
+      m_filter(filter ? filter : ""), m_parent(parent) {
+  m_ofn.Flags = flags;
+  if (!m_defExt.empty() && m_defExt[0] == '.') m_defExt.erase(0, 1);
+}
+
+INT_PTR CFileDialog::DoModal() {
+  FileChooserRequest req;
+  req.open = m_open;
+  req.title = m_ofn.lpstrTitle != nullptr ? m_ofn.lpstrTitle : (m_open ? "Open" : "Save As");
+  req.initialPath = m_fileName;
+  if (m_ofn.lpstrInitialDir != nullptr && req.initialPath.find_first_of("/\\") == std::string::npos)
+    req.initialPath = std::string(m_ofn.lpstrInitialDir) + "/" + req.initialPath;
+  req.defaultExt = m_defExt;
+  req.filters = ParseFilter(m_filter.c_str());
+  req.flags = m_ofn.Flags;
+  std::string path;
+  bool ok = false;
+  HWND owner = m_parent != nullptr ? m_parent->m_hWnd : DefaultOwner();
+  if (FileHandler()) {
+    ok = FileHandler()(req, path);
+  } else if (IsFltk()) {
+    if (owner != nullptr) ::EnableWindow(owner, FALSE);
+    ok = FltkChooseFile(req, path);
+    if (owner != nullptr) ::EnableWindow(owner, TRUE);
+  }
+  if (!ok || path.empty()) return IDCANCEL;
+  // A name without an extension gets the default one.
+  size_t slash = path.find_last_of("/\\");
+  std::string name = path.substr(slash == std::string::npos ? 0 : slash + 1);
+  if (!m_defExt.empty() && name.find('.') == std::string::npos) path += "." + m_defExt;
+  if (!m_open && (m_ofn.Flags & OFN_OVERWRITEPROMPT)) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) == 0) {
+      std::string q = path + " already exists.\nDo you want to replace it?";
+      if (::MessageBox(owner, q.c_str(), req.title.c_str(), MB_YESNO | MB_ICONEXCLAMATION) != IDYES) return IDCANCEL;
+    }
+  }
+  m_path = path;
+  return IDOK;
+}
+
+std::string CFileDialog::GetFileName() const {
+  size_t slash = m_path.find_last_of("/\\");
+  return m_path.substr(slash == std::string::npos ? 0 : slash + 1);
+}
+
+std::string CFileDialog::GetFileExt() const {
+  std::string n = GetFileName();
+  size_t dot = n.rfind('.');
+  return dot == std::string::npos ? std::string() : n.substr(dot + 1);
+}
+
+std::string CFileDialog::GetFileTitle() const {
+  std::string n = GetFileName();
+  size_t dot = n.rfind('.');
+  return dot == std::string::npos ? n : n.substr(0, dot);
+}

@@ -1,0 +1,338 @@
+// The message queue of the user-interface thread: posted messages in order, messages sent from
+// other threads (answered while the sender waits), timers, quit, and the waits of the UI thread.
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+
+#include "platform/ui/backend.h"
+#include "platform/ui/loop_internal.h"
+#include "platform/ui/wnd_state.h"
+
+namespace qav::ui {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct Queued {
+  MSG msg;
+  std::function<void()> task;
+};
+
+struct SendRequest {
+  HWND hwnd;
+  UINT msg;
+  WPARAM wParam;
+  LPARAM lParam;
+  LRESULT result = 0;
+  bool done = false;
+};
+
+struct Timer {
+  HWND hwnd;
+  UINT_PTR id;
+  UINT ms;
+  Clock::time_point due;
+};
+
+struct Loop {
+  std::mutex lock;
+  std::condition_variable cv;  // sends answered, messages queued
+  std::deque<Queued> posted;
+  std::deque<SendRequest*> sent;
+  std::vector<Timer> timers;  // user-interface thread only
+  std::thread::id ui;
+  bool uiBound = false;
+  bool quit = false;  // a quit request is queued
+  int quitCode = 0;
+  bool woken = false;
+};
+
+Loop& L() {
+  static Loop* loop = new Loop;  // lives to the end of the process
+  return *loop;
+}
+
+void WakeUi() {
+  {
+    std::lock_guard<std::mutex> g(L().lock);
+    L().woken = true;
+  }
+  L().cv.notify_all();
+  CurrentBackend().Wake();
+}
+
+// Milliseconds to the next timer, or -1 when none runs.
+double SecondsToNextTimer() {
+  if (L().timers.empty()) return -1;
+  auto now = Clock::now();
+  auto next = L().timers.front().due;
+  for (const Timer& t : L().timers) next = std::min(next, t.due);
+  if (next <= now) return 0;
+  return std::chrono::duration<double>(next - now).count();
+}
+
+}  // namespace
+
+void BindUiThread() {
+  std::lock_guard<std::mutex> g(L().lock);
+  if (!L().uiBound) {
+    L().ui = std::this_thread::get_id();
+    L().uiBound = true;
+  }
+}
+
+bool IsUiThread() {
+  std::lock_guard<std::mutex> g(L().lock);
+  if (!L().uiBound) {  // the first thread to use windows owns them
+    L().ui = std::this_thread::get_id();
+    L().uiBound = true;
+  }
+  return L().ui == std::this_thread::get_id();
+}
+
+void PostTask(std::function<void()> task) {
+  {
+    std::lock_guard<std::mutex> g(L().lock);
+    Queued q;
+    q.task = std::move(task);
+    L().posted.push_back(std::move(q));
+  }
+  WakeUi();
+}
+
+LRESULT SendFromOtherThread(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (!IsWindow(hwnd)) return 0;
+  SendRequest req{hwnd, msg, wParam, lParam};
+  {
+    std::lock_guard<std::mutex> g(L().lock);
+    L().sent.push_back(&req);
+    L().woken = true;
+  }
+  L().cv.notify_all();
+  CurrentBackend().Wake();
+  std::unique_lock<std::mutex> g(L().lock);
+  L().cv.wait(g, [&] { return req.done; });
+  return req.result;
+}
+
+bool ServeSentMessages() {
+  bool any = false;
+  for (;; any = true) {
+    SendRequest* req = nullptr;
+    {
+      std::lock_guard<std::mutex> g(L().lock);
+      if (L().sent.empty()) return any;
+      req = L().sent.front();
+      L().sent.pop_front();
+    }
+    LRESULT r = Send(req->hwnd, req->msg, req->wParam, req->lParam);
+    {
+      std::lock_guard<std::mutex> g(L().lock);
+      req->result = r;
+      req->done = true;
+    }
+    L().cv.notify_all();
+  }
+}
+
+void KillTimersOf(HWND hwnd) {
+  auto& t = L().timers;
+  t.erase(std::remove_if(t.begin(), t.end(), [&](const Timer& x) { return x.hwnd == hwnd; }), t.end());
+}
+
+bool PreTranslateChain(MSG* msg) {
+  for (WndState* s = Find(msg->hwnd); s != nullptr; s = s->IsChild() ? Find(s->parent) : nullptr) {
+    if (s->object != nullptr && s->object->PreTranslateMessage(msg)) return true;
+    if (!s->IsChild()) break;
+  }
+  return false;
+}
+
+bool QuitRequested() {
+  std::lock_guard<std::mutex> g(L().lock);
+  return L().quit;
+}
+
+int QuitCode() {
+  std::lock_guard<std::mutex> g(L().lock);
+  return L().quitCode;
+}
+
+void ResetQuit() {
+  std::lock_guard<std::mutex> g(L().lock);
+  L().quit = false;
+  L().quitCode = 0;
+  auto& p = L().posted;
+  p.erase(std::remove_if(p.begin(), p.end(), [](const Queued& q) { return !q.task && q.msg.message == WM_QUIT; }),
+          p.end());
+}
+
+void ResetWindowSystem() {
+  ForgetWindows();
+  ServeSentMessages();
+  std::lock_guard<std::mutex> g(L().lock);
+  L().posted.clear();
+  L().timers.clear();
+  L().quit = false;
+  L().quitCode = 0;
+}
+
+bool PumpPending() {
+  MSG m;
+  while (PeekMessage(&m, nullptr, 0, 0, PM_REMOVE)) {
+    if (m.message == WM_QUIT) {
+      PostQuitMessage(static_cast<int>(m.wParam));
+      return false;
+    }
+    if (!PreTranslateChain(&m)) DispatchMessage(&m);
+  }
+  return true;
+}
+
+bool WaitAndDispatchOne() {
+  for (;;) {
+    MSG m;
+    if (PeekMessage(&m, nullptr, 0, 0, PM_REMOVE)) {
+      if (m.message == WM_QUIT) return false;
+      if (!PreTranslateChain(&m)) DispatchMessage(&m);
+      return true;
+    }
+    CurrentBackend().Wait(SecondsToNextTimer());
+  }
+}
+
+bool WaitServingSends(const std::function<bool()>& ready, DWORD timeoutMs) {
+  auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  for (;;) {
+    ServeSentMessages();
+    if (ready()) return true;
+    auto now = Clock::now();
+    if (timeoutMs != 0xFFFFFFFF && now >= deadline) return false;
+    auto slice = std::chrono::milliseconds(5);
+    if (timeoutMs != 0xFFFFFFFF) slice = std::min<std::chrono::milliseconds>(
+        slice, std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now) + std::chrono::milliseconds(1));
+    std::unique_lock<std::mutex> g(L().lock);
+    L().cv.wait_for(g, slice, [] { return !L().sent.empty(); });
+  }
+}
+
+// Used by the headless backend: wait for anything queued or a wake.
+void HeadlessWait(double seconds) {
+  std::unique_lock<std::mutex> g(L().lock);
+  auto pred = [] { return L().woken || !L().posted.empty() || !L().sent.empty(); };
+  if (seconds < 0) L().cv.wait(g, pred);
+  else L().cv.wait_for(g, std::chrono::duration<double>(seconds), pred);
+  L().woken = false;
+}
+
+void HeadlessWake() { L().cv.notify_all(); }
+
+}  // namespace qav::ui
+
+using namespace qav::ui;
+
+BOOL PostMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (!IsWindow(hwnd)) return FALSE;
+  {
+    std::lock_guard<std::mutex> g(L().lock);
+    Queued q;
+    q.msg.hwnd = hwnd;
+    q.msg.message = msg;
+    q.msg.wParam = wParam;
+    q.msg.lParam = lParam;
+    L().posted.push_back(std::move(q));
+  }
+  WakeUi();
+  return TRUE;
+}
+
+void PostQuitMessage(int exitCode) {
+  {
+    std::lock_guard<std::mutex> g(L().lock);
+    L().quit = true;
+    L().quitCode = exitCode;
+    Queued q;
+    q.msg.message = WM_QUIT;
+    q.msg.wParam = static_cast<WPARAM>(exitCode);
+    L().posted.push_back(std::move(q));
+  }
+  WakeUi();
+}
+
+BOOL PeekMessage(MSG* msg, HWND hwnd, UINT first, UINT last, UINT remove) {
+  CurrentBackend().Poll();
+  // Work done here (a sent message answered, a queued task run) counts as a message, so a
+  // modal loop looks at its end flag again.
+  *msg = MSG{};
+  if (ServeSentMessages()) return TRUE;
+  std::function<void()> task;
+  {
+    std::lock_guard<std::mutex> g(L().lock);
+    if (!L().posted.empty()) {
+      Queued& q = L().posted.front();
+      if (q.task) {
+        task = std::move(q.task);
+        L().posted.pop_front();
+      } else {
+        *msg = q.msg;
+        if (remove & PM_REMOVE) {
+          if (q.msg.message == WM_QUIT) L().quit = false;
+          L().posted.pop_front();
+        }
+        return TRUE;
+      }
+    }
+  }
+  if (task) {
+    task();
+    return TRUE;
+  }
+  // Timers come when nothing else waits.
+  auto now = Clock::now();
+  Timer* due = nullptr;
+  for (Timer& t : L().timers)
+    if (t.due <= now && (due == nullptr || t.due < due->due)) due = &t;
+  if (due == nullptr) return FALSE;
+  msg->hwnd = due->hwnd;
+  msg->message = WM_TIMER;
+  msg->wParam = due->id;
+  msg->lParam = 0;
+  if (remove & PM_REMOVE) due->due = now + std::chrono::milliseconds(due->ms);
+  return TRUE;
+}
+
+BOOL GetMessage(MSG* msg, HWND hwnd, UINT first, UINT last) {
+  while (!PeekMessage(msg, hwnd, first, last, PM_REMOVE)) CurrentBackend().Wait(SecondsToNextTimer());
+  return msg->message == WM_QUIT ? FALSE : TRUE;
+}
+
+BOOL TranslateMessage(const MSG*) { return FALSE; }
+
+LRESULT DispatchMessage(const MSG* msg) {
+  if (msg->hwnd == nullptr || !IsWindow(msg->hwnd)) return 0;  // the window went away meanwhile
+  return Send(msg->hwnd, msg->message, msg->wParam, msg->lParam);
+}
+
+UINT_PTR SetTimer(HWND hwnd, UINT_PTR id, UINT elapseMs, void*) {
+  if (!IsWindow(hwnd)) return 0;
+  auto due = Clock::now() + std::chrono::milliseconds(elapseMs);
+  for (Timer& t : L().timers) {
+    if (t.hwnd == hwnd && t.id == id) {
+      t.ms = elapseMs;
+      t.due = due;
+      return id;
+    }
+  }
+  L().timers.push_back(Timer{hwnd, id, elapseMs, due});
+  return id;
+}
+
+BOOL KillTimer(HWND hwnd, UINT_PTR id) {
+  auto& t = L().timers;
+  auto it = std::find_if(t.begin(), t.end(), [&](const Timer& x) { return x.hwnd == hwnd && x.id == id; });
+  if (it == t.end()) return FALSE;
+  t.erase(it);
+  return TRUE;
+}

@@ -1,0 +1,21 @@
+// Pieces of the message loop that the window code uses.
+#pragma once
+
+#include "platform/ui/wnd.h"
+
+namespace qav::ui {
+// SendMessage from a thread other than the user-interface thread: queued, answered there.
+LRESULT SendFromOtherThread(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+// Handles the messages that other threads sent and wait for.
+bool ServeSentMessages();  // true when one was handled
+void KillTimersOf(HWND hwnd);
+// Runs the pre-translation of a message from its window up to the top-level window.
+bool PreTranslateChain(MSG* msg);
+HWND FocusWindow();
+void MoveFocus(HWND to);
+void ForgetWindows();
+// The program's title, the caption of message boxes that give none.
+const char* AppTitle();
+// The window that owns new dialogs and message boxes when the caller names none.
+HWND DefaultOwner();
+}  // namespace qav::ui

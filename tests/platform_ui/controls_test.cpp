@@ -1,0 +1,274 @@
+// Control behaviour: list-box results and notices, combo boxes, spin veto, sliders, owner drawing.
+#include <string>
+#include <vector>
+
+#include "platform/ui/app.h"
+#include "platform/ui/input.h"
+#include "platform/ui/wnd_state.h"
+#include "ui_fixture.h"
+
+namespace {
+
+namespace input = qav::ui::input;
+
+enum : int { IDC_LIST = 2001, IDC_SORTED, IDC_MULTI, IDC_NOSEL, IDC_COMBO, IDC_SPIN, IDC_SLIDER, IDC_OWNER, IDC_EDIT };
+
+const DialogTemplate kControls{
+    9200, "Controls", 300, 200,
+    {
+        {Ctl::ListBox, IDC_LIST, "", 0, 7, 7, 80, 52},
+        {Ctl::ListBox, IDC_SORTED, "", LBS_SORT, 90, 7, 80, 52},
+        {Ctl::ListBox, IDC_MULTI, "", LBS_EXTENDEDSEL | LBS_MULTICOLUMN, 180, 7, 80, 52},
+        {Ctl::ListBox, IDC_NOSEL, "", LBS_NOSEL, 7, 70, 80, 52},
+        {Ctl::ComboBox, IDC_COMBO, "", 0, 90, 70, 80, 60},
+        {Ctl::Edit, IDC_EDIT, "", 0, 180, 70, 40, 14},
+        {Ctl::Spin, IDC_SPIN, "", 0, 220, 70, 10, 14},
+        {Ctl::Slider, IDC_SLIDER, "", 0, 7, 130, 100, 15},
+        {Ctl::PushButton, IDC_OWNER, "Paint", BS_OWNERDRAW, 120, 130, 50, 14},
+    }};
+
+class ColourButton : public CButton {
+ public:
+  void DrawItem(LPDRAWITEMSTRUCT dis) override {
+    CDC* dc = CDC::FromHandle(dis->hDC);
+    dc->FillSolidRect(&dis->rcItem, (dis->itemState & ODS_SELECTED) ? RGB(0, 0, 100) : RGB(200, 200, 200));
+    dc->SetTextColor(RGB(255, 255, 255));
+    RECT r = dis->rcItem;
+    dc->DrawText("Paint", &r, DT_CENTER | DT_SINGLELINE);
+  }
+};
+
+class ControlsDlg : public CDialog {
+ public:
+  ControlsDlg() : CDialog(9200) {}
+  std::vector<std::string> notices;
+  bool vetoSpin = false;
+  std::vector<int> spinDeltas;
+  std::vector<int> slides;
+  CListBox m_list, m_sorted, m_multi;
+  ColourButton m_owner;
+  void DoDataExchange(CDataExchange* dx) override {
+    DDX_Control(dx, IDC_LIST, m_list);
+    DDX_Control(dx, IDC_SORTED, m_sorted);
+    DDX_Control(dx, IDC_MULTI, m_multi);
+    DDX_Control(dx, IDC_OWNER, m_owner);
+  }
+  void OnListSel() { notices.push_back("sel"); }
+  void OnListDbl() { notices.push_back("dbl"); }
+  void OnComboSel() { notices.push_back("combo"); }
+  void OnEditChange() { notices.push_back("change"); }
+  void OnEditKill() { notices.push_back("kill"); }
+  void OnSpin(NMHDR* hdr, LRESULT* result) {
+    auto* ud = reinterpret_cast<NMUPDOWN*>(hdr);
+    spinDeltas.push_back(ud->iDelta);
+    if (vetoSpin) ud->iDelta = 0;
+    *result = 0;
+  }
+  void OnHScroll(UINT code, UINT pos, CScrollBar* bar) {
+    if (code == SB_THUMBPOSITION) slides.push_back(static_cast<int>(pos));
+  }
+  DECLARE_MESSAGE_MAP()
+};
+
+BEGIN_MESSAGE_MAP(ControlsDlg, CDialog)
+  ON_LBN_SELCHANGE(IDC_LIST, &ControlsDlg::OnListSel)
+  ON_LBN_DBLCLK(IDC_LIST, &ControlsDlg::OnListDbl)
+  ON_CBN_SELCHANGE(IDC_COMBO, &ControlsDlg::OnComboSel)
+  ON_EN_CHANGE(IDC_EDIT, &ControlsDlg::OnEditChange)
+  ON_EN_KILLFOCUS(IDC_EDIT, &ControlsDlg::OnEditKill)
+  ON_NOTIFY(UDN_DELTAPOS, IDC_SPIN, &ControlsDlg::OnSpin)
+  ON_WM_HSCROLL()
+END_MESSAGE_MAP()
+
+class ControlsTest : public UiTest {
+ protected:
+  void SetUp() override {
+    UiTest::SetUp();
+    RegisterDialogTemplate(&kControls);
+    ASSERT_TRUE(dlg.Create(9200));
+  }
+  void TearDown() override {
+    dlg.DestroyWindow();
+    UiTest::TearDown();
+  }
+  HWND Item(int id) { return ::GetDlgItem(dlg.m_hWnd, id); }
+  ControlsDlg dlg;
+};
+
+TEST_F(ControlsTest, ListBoxRequestsReturnTheWindowsResults) {
+  CListBox& l = dlg.m_list;
+  struct Step {
+    const char* what;
+    std::function<int()> op;
+    int expect;
+  };
+  const Step steps[] = {
+      {"add to empty", [&] { return l.AddString("b"); }, 0},
+      {"add appends", [&] { return l.AddString("a"); }, 1},
+      {"insert at 0", [&] { return l.InsertString(0, "first"); }, 0},
+      {"insert -1 appends", [&] { return l.InsertString(-1, "last"); }, 3},
+      {"insert past the end", [&] { return l.InsertString(9, "x"); }, LB_ERR},
+      {"count", [&] { return l.GetCount(); }, 4},
+      {"delete gives lines left", [&] { return l.DeleteString(1); }, 3},
+      {"delete out of range", [&] { return l.DeleteString(3); }, LB_ERR},
+      {"no selection yet", [&] { return l.GetCurSel(); }, LB_ERR},
+      {"select line 2", [&] { return l.SetCurSel(2); }, 2},
+      {"current", [&] { return l.GetCurSel(); }, 2},
+      {"select out of range clears", [&] { return l.SetCurSel(5); }, LB_ERR},
+      {"cleared", [&] { return l.GetCurSel(); }, LB_ERR},
+      {"find exact, case ignored", [&] { return l.FindStringExact(-1, "LAST"); }, 2},
+      {"find exact misses prefixes", [&] { return l.FindStringExact(-1, "las"); }, LB_ERR},
+      {"find prefix", [&] { return l.FindString(-1, "fi"); }, 0},
+      {"text length", [&] { return l.GetTextLen(2); }, 4},
+      {"text length out of range", [&] { return l.GetTextLen(7); }, LB_ERR},
+      {"negative top index clamps", [&] { return l.SetTopIndex(-6); }, 0},
+      {"top index", [&] { return l.GetTopIndex(); }, 0},
+      {"single box has no sel count", [&] { return l.GetSelCount(); }, LB_ERR},
+  };
+  for (const Step& s : steps) EXPECT_EQ(s.op(), s.expect) << s.what;
+  EXPECT_EQ(l.GetTextString(0), "first");
+  EXPECT_EQ(l.GetTextString(1), "a");
+  l.SetCurSel(1);
+  l.InsertString(0, "new");  // the selection moves with its line
+  EXPECT_EQ(l.GetCurSel(), 2);
+  l.DeleteString(2);  // a deleted line loses its selection
+  EXPECT_EQ(l.GetCurSel(), LB_ERR);
+  l.ResetContent();
+  EXPECT_EQ(l.GetCount(), 0);
+  EXPECT_TRUE(dlg.notices.empty());  // programmatic changes send no notices
+}
+
+TEST_F(ControlsTest, SortedBoxAddsByTextIgnoringCaseInsertDoesNotSort) {
+  CListBox& l = dlg.m_sorted;
+  EXPECT_EQ(l.AddString("1995"), 0);
+  EXPECT_EQ(l.AddString("1993"), 0);
+  EXPECT_EQ(l.AddString("beta"), 2);
+  EXPECT_EQ(l.AddString("Alpha"), 2);
+  EXPECT_EQ(l.InsertString(0, "zzz"), 0);
+  std::vector<std::string> lines;
+  for (int i = 0; i < l.GetCount(); ++i) lines.push_back(l.GetTextString(i));
+  EXPECT_EQ(lines, (std::vector<std::string>{"zzz", "1993", "1995", "Alpha", "beta"}));
+}
+
+TEST_F(ControlsTest, ExtendedSelectionByClicksAndByMessages) {
+  CListBox& l = dlg.m_multi;
+  for (const char* t : {"Jan", "Feb", "Mar", "Apr", "May"}) l.AddString(t);
+  EXPECT_EQ(l.SetCurSel(1), LB_ERR);  // not for multiple-selection boxes
+  input::SelectLine(l.m_hWnd, 1);
+  input::SelectLine(l.m_hWnd, 3, MK_SHIFT);
+  input::SelectLine(l.m_hWnd, 2, MK_CONTROL);
+  int items[8] = {};
+  ASSERT_EQ(l.GetSelItems(8, items), 2);
+  EXPECT_EQ(items[0], 1);
+  EXPECT_EQ(items[1], 3);
+  EXPECT_EQ(l.GetCaretIndex(), 2);  // the caret is where the user clicked last
+  EXPECT_EQ(l.SetSel(-1, TRUE), 0);
+  EXPECT_EQ(l.GetSelCount(), 5);
+  EXPECT_EQ(l.SetSel(9, FALSE), LB_ERR);
+  l.SetColumnWidth(32);
+  BOOL outside = TRUE;
+  EXPECT_EQ(l.ItemFromPoint(CPoint(2, 15), outside), 1u);  // first column, second row
+  EXPECT_FALSE(outside);
+  l.ItemFromPoint(CPoint(40, 2), outside);  // second column: all five lines fit in the first
+  EXPECT_TRUE(outside);
+}
+
+TEST_F(ControlsTest, UserSelectionNotifiesAndNoSelectionBoxStaysUnselected) {
+  dlg.m_list.AddString("a");
+  dlg.m_list.AddString("b");
+  input::SelectLine(Item(IDC_LIST), 1);
+  input::DoubleClickLine(Item(IDC_LIST), 0);
+  input::SelectLine(Item(IDC_LIST), 5);  // no such line: nothing
+  EXPECT_EQ(dlg.notices, (std::vector<std::string>{"sel", "sel", "dbl"}));
+  EXPECT_EQ(dlg.m_list.GetCurSel(), 0);
+  auto* nosel = CWnd::FromHandle(Item(IDC_NOSEL));
+  auto* box = static_cast<CListBox*>(nosel);
+  box->AddString("x");
+  input::SelectLine(Item(IDC_NOSEL), 0);
+  EXPECT_EQ(box->GetCurSel(), LB_ERR);
+}
+
+TEST_F(ControlsTest, ComboEditAndFocusNotices) {
+  auto* combo = static_cast<CComboBox*>(dlg.GetDlgItem(IDC_COMBO));
+  combo->AddString("Daily");
+  combo->AddString("Weekly");
+  EXPECT_EQ(combo->SetCurSel(3), CB_ERR);
+  EXPECT_EQ(combo->GetCurSel(), CB_ERR);
+  input::Type(Item(IDC_EDIT), "12");
+  input::SelectCombo(Item(IDC_COMBO), 1);  // the edit loses the focus first
+  input::SelectCombo(Item(IDC_COMBO), 1);  // no change: no notice
+  EXPECT_EQ(dlg.notices, (std::vector<std::string>{"change", "kill", "combo"}));
+  EXPECT_EQ(combo->GetCurSel(), 1);
+  EXPECT_EQ(dlg.GetDlgItem(IDC_COMBO)->GetWindowText(), "Weekly");
+  auto* edit = static_cast<CEdit*>(dlg.GetDlgItem(IDC_EDIT));
+  edit->SetReadOnly(TRUE);
+  input::Type(Item(IDC_EDIT), "99");  // refused while read-only
+  EXPECT_EQ(edit->GetWindowText(), "12");
+  edit->SetReadOnly(FALSE);
+  edit->LimitText(3);
+  input::Type(Item(IDC_EDIT), "12345");
+  EXPECT_EQ(edit->GetWindowText(), "123");
+}
+
+TEST_F(ControlsTest, SpinDeltaCanBeVetoed) {
+  auto* spin = static_cast<CSpinButtonCtrl*>(dlg.GetDlgItem(IDC_SPIN));
+  input::Spin(Item(IDC_SPIN), true);  // unset range 100..0: up means -1
+  spin->SetRange32(0, 10);
+  spin->SetPos(5);
+  input::Spin(Item(IDC_SPIN), true);
+  EXPECT_EQ(spin->GetPos(), 6);
+  dlg.vetoSpin = true;
+  input::Spin(Item(IDC_SPIN), false);
+  EXPECT_EQ(spin->GetPos(), 6);
+  EXPECT_EQ(dlg.spinDeltas, (std::vector<int>{-1, 1, -1}));
+}
+
+TEST_F(ControlsTest, SliderClampsAndReportsToItsParent) {
+  auto* slider = static_cast<CSliderCtrl*>(dlg.GetDlgItem(IDC_SLIDER));
+  slider->SetRange(0, 12);
+  slider->SetPos(20);
+  EXPECT_EQ(slider->GetPos(), 12);
+  input::Slide(Item(IDC_SLIDER), 4);
+  input::Slide(Item(IDC_SLIDER), -3);
+  EXPECT_EQ(dlg.slides, (std::vector<int>{4, 0}));
+}
+
+TEST_F(ControlsTest, OwnerDrawnButtonPaintsThroughItsDrawItem) {
+  qav::ui::RecordingPainter p;
+  qav::ui::PaintOwnerDrawn(Item(IDC_OWNER), p);
+  ASSERT_EQ(p.ops.size(), 2u);
+  EXPECT_EQ(p.ops[0].substr(0, 5), "fill ");
+  EXPECT_NE(p.ops[0].find("C8C8C8"), std::string::npos);
+  EXPECT_NE(p.ops[1].find("FFFFFF Paint"), std::string::npos);
+  dlg.m_owner.SetState(TRUE);
+  p.ops.clear();
+  qav::ui::PaintOwnerDrawn(Item(IDC_OWNER), p);
+  EXPECT_NE(p.ops[0].find("640000"), std::string::npos);  // dark blue while pressed
+}
+
+TEST_F(ControlsTest, RadioAndCheckBoxClicksFollowTheirStyles) {
+  const DialogTemplate t{9201, "R", 100, 60,
+                         {{Ctl::Radio, 1, "a", WS_GROUP, 7, 7, 40, 10},
+                          {Ctl::Radio, 2, "b", 0, 7, 20, 40, 10},
+                          {Ctl::Radio, 3, "c", WS_GROUP, 7, 33, 40, 10},
+                          {Ctl::CheckBox, 4, "p", BS_PUSHLIKE, 50, 7, 40, 14}}};
+  RegisterDialogTemplate(&t);
+  CDialog d;
+  ASSERT_TRUE(d.Create(9201));
+  input::Click(::GetDlgItem(d.m_hWnd, 3));
+  input::Click(::GetDlgItem(d.m_hWnd, 1));
+  input::Click(::GetDlgItem(d.m_hWnd, 2));
+  EXPECT_EQ(d.IsDlgButtonChecked(1), 0u);
+  EXPECT_EQ(d.IsDlgButtonChecked(2), 1u);
+  EXPECT_EQ(d.IsDlgButtonChecked(3), 1u);  // another group
+  input::Click(::GetDlgItem(d.m_hWnd, 4));
+  input::Click(::GetDlgItem(d.m_hWnd, 4));
+  input::Click(::GetDlgItem(d.m_hWnd, 4));
+  EXPECT_EQ(d.IsDlgButtonChecked(4), 1u);
+  d.GetDlgItem(4)->EnableWindow(FALSE);
+  input::Click(::GetDlgItem(d.m_hWnd, 4));  // disabled controls take no input
+  EXPECT_EQ(d.IsDlgButtonChecked(4), 1u);
+  d.DestroyWindow();
+}
+
+}  // namespace

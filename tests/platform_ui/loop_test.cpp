@@ -1,0 +1,152 @@
+// Messages between threads, their order, timers and quit.
+#include <atomic>
+#include <chrono>
+#include <thread>
+#include <vector>
+
+#include "platform/kernel/events.h"
+#include "platform/ui/app.h"
+#include "platform/ui/wnd_state.h"
+#include "ui_fixture.h"
+
+namespace {
+
+constexpr UINT WM_RECORD = WM_USER + 10;
+constexpr UINT WM_ASK = WM_USER + 11;
+
+class Recorder : public CWnd {
+ public:
+  std::vector<int> seen;
+  std::vector<UINT_PTR> timers;
+  int destroyed = 0;
+  BOOL Create() { return CreateEx(0, "Recorder", "r", WS_POPUP, RECT{0, 0, 10, 10}, nullptr, 0); }
+  LRESULT OnRecord(WPARAM w, LPARAM) {
+    seen.push_back(static_cast<int>(w));
+    return 0;
+  }
+  LRESULT OnAsk(WPARAM w, LPARAM) { return static_cast<LRESULT>(w * 2); }
+  void OnTimer(UINT_PTR id) { timers.push_back(id); }
+  DECLARE_MESSAGE_MAP()
+};
+
+BEGIN_MESSAGE_MAP(Recorder, CWnd)
+  ON_MESSAGE(WM_RECORD, &Recorder::OnRecord)
+  ON_MESSAGE(WM_ASK, &Recorder::OnAsk)
+  ON_WM_TIMER()
+END_MESSAGE_MAP()
+
+using LoopTest = UiTest;
+
+TEST_F(LoopTest, PostedMessagesKeepTheirOrderAcrossThreads) {
+  Recorder r;
+  ASSERT_TRUE(r.Create());
+  HWND h = r.m_hWnd;
+  std::thread worker([h] {
+    for (int i = 0; i < 100; ++i) PostMessage(h, WM_RECORD, static_cast<WPARAM>(i));
+  });
+  worker.join();
+  r.PostMessage(WM_RECORD, 100);
+  EXPECT_TRUE(qav::ui::PumpPending());
+  ASSERT_EQ(r.seen.size(), 101u);
+  for (int i = 0; i <= 100; ++i) EXPECT_EQ(r.seen[static_cast<size_t>(i)], i);
+}
+
+TEST_F(LoopTest, PostsToADestroyedWindowAreDropped) {
+  auto* a = new Recorder;
+  Recorder b;
+  ASSERT_TRUE(a->Create());
+  ASSERT_TRUE(b.Create());
+  HWND ha = a->m_hWnd;
+  EXPECT_TRUE(PostMessage(ha, WM_RECORD, 1));
+  EXPECT_TRUE(b.PostMessage(WM_RECORD, 2));
+  a->DestroyWindow();  // queued message for `a` must not reach the (deleted) object
+  delete a;
+  EXPECT_FALSE(IsWindow(ha));
+  EXPECT_FALSE(PostMessage(ha, WM_RECORD, 3));  // refused at once
+  EXPECT_TRUE(qav::ui::PumpPending());
+  EXPECT_EQ(b.seen, std::vector<int>{2});
+}
+
+TEST_F(LoopTest, WorkerSendIsAnsweredWhileTheUiThreadWaitsOnAnEvent) {
+  Recorder r;
+  ASSERT_TRUE(r.Create());
+  HWND h = r.m_hWnd;
+  Event done(true, false);
+  std::atomic<LRESULT> answer{0};
+  std::thread worker([&] {
+    answer = SendMessage(h, WM_ASK, 21);  // blocks until the UI thread has handled it
+    done.Set();
+  });
+  // The UI thread waits for the worker's event; the wait serves the worker's send.
+  bool ok = qav::ui::WaitServingSends([&] { return done.IsSet(); }, 5000);
+  worker.join();
+  EXPECT_TRUE(ok);
+  EXPECT_EQ(answer.load(), 42);
+}
+
+TEST_F(LoopTest, SendOnTheUiThreadCallsAtOnceAndToNoWindowGivesZero) {
+  Recorder r;
+  ASSERT_TRUE(r.Create());
+  EXPECT_EQ(r.SendMessage(WM_ASK, 5), 10);
+  EXPECT_EQ(SendMessage(nullptr, WM_ASK, 5), 0);
+}
+
+TEST_F(LoopTest, TimersFireRepeatedlyUntilKilledAndDieWithTheirWindow) {
+  Recorder r;
+  ASSERT_TRUE(r.Create());
+  r.SetTimer(7, 10);
+  auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (r.timers.size() < 3 && std::chrono::steady_clock::now() < until) qav::ui::WaitAndDispatchOne();
+  ASSERT_GE(r.timers.size(), 3u);
+  EXPECT_EQ(r.timers.front(), 7u);
+  EXPECT_TRUE(r.KillTimer(7));
+  EXPECT_FALSE(r.KillTimer(7));
+  r.timers.clear();
+  std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  qav::ui::PumpPending();
+  EXPECT_TRUE(r.timers.empty());
+  r.SetTimer(8, 1);
+  HWND h = r.m_hWnd;
+  r.DestroyWindow();
+  EXPECT_EQ(SetTimer(h, 9, 1), 0u);
+  std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  EXPECT_TRUE(qav::ui::PumpPending());
+}
+
+TEST_F(LoopTest, QuitEndsPumpingAndStaysForTheOuterLoop) {
+  Recorder r;
+  ASSERT_TRUE(r.Create());
+  PostQuitMessage(3);
+  r.PostMessage(WM_RECORD, 1);
+  EXPECT_FALSE(qav::ui::PumpPending());  // sees the quit and puts it back
+  EXPECT_TRUE(qav::ui::QuitRequested());
+  MSG m;
+  // The re-posted request comes after the message that was queued behind it.
+  ASSERT_TRUE(GetMessage(&m, nullptr, 0, 0));
+  EXPECT_EQ(m.message, WM_RECORD);
+  EXPECT_FALSE(GetMessage(&m, nullptr, 0, 0));
+  EXPECT_EQ(m.wParam, 3u);
+}
+
+TEST_F(LoopTest, DisablingATopLevelWindowNests) {
+  Recorder r;
+  ASSERT_TRUE(r.Create());
+  r.EnableWindow(FALSE);
+  r.EnableWindow(FALSE);
+  r.EnableWindow(TRUE);
+  EXPECT_FALSE(r.IsWindowEnabled());
+  r.EnableWindow(TRUE);
+  EXPECT_TRUE(r.IsWindowEnabled());
+  r.EnableWindow(TRUE);  // an extra enable does not bank a future disable
+  r.EnableWindow(FALSE);
+  EXPECT_FALSE(r.IsWindowEnabled());
+}
+
+TEST_F(LoopTest, HandlesAreNotMistakenForPayloads) {
+  Recorder r;
+  ASSERT_TRUE(r.Create());
+  for (LPARAM v : {LPARAM{0}, LPARAM{34408}, LPARAM{2}, LPARAM{0x7FFFFFFF}})
+    EXPECT_FALSE(IsWindow(reinterpret_cast<HWND>(v)));
+}
+
+}  // namespace
