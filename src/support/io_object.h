@@ -52,7 +52,7 @@ class CIOObject {
     kSignalCount
   };
 
-  intptr_t m_hHandle = -1;  // the endpoint's descriptor; -1 while closed
+  std::atomic<intptr_t> m_hHandle{-1};  // the endpoint's descriptor; -1 while closed
   CStream m_Incoming;       // the block into which the receive side reads
 
   CObjMThreadArray<CStream> m_SendQueue;           // owned copies, ascending by priority

@@ -1,6 +1,8 @@
 #include "support/thread.h"
 
+#include <condition_variable>
 #include <cstdio>
+#include <mutex>
 
 #include "platform/base/errors.h"
 #include "platform/base/msgbox.h"
@@ -13,6 +15,26 @@ void ReportToStandardError(const char* text, const char* caption, UINT /*style*/
 }
 
 }  // namespace
+
+// The gate a new thread waits at before it runs its procedure. The thread holds its own reference,
+// so opening the gate stays safe while the thread ends and deletes its CThread.
+struct CThread::SStartGate {
+  std::mutex mutex;
+  std::condition_variable opened;
+  bool open = false;
+
+  void Open() {
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      open = true;
+    }
+    opened.notify_all();
+  }
+  void WaitOpen() {
+    std::unique_lock<std::mutex> lock(mutex);
+    opened.wait(lock, [this] { return open; });
+  }
+};
 
 CThread::PFNREPORTFAILURE CThread::s_pfnReportFailure = &ReportToStandardError;
 std::atomic<int> CThread::s_nFailNextCreates{0};
@@ -48,13 +70,20 @@ bool CThread::Create(void* pParam) {
   }
   DWORD err = ERROR_NOT_ENOUGH_MEMORY;
   Thread* thread = nullptr;
+  std::shared_ptr<SStartGate> gate;
   if (s_nFailNextCreates.load() > 0 && s_nFailNextCreates.fetch_sub(1) > 0) {
     err = ERROR_NOT_ENOUGH_MEMORY;
   } else if (m_pfnThreadProc == nullptr) {
     err = ERROR_INVALID_PARAMETER;
-  } else if ((thread = new (std::nothrow) Thread) != nullptr) {
+  } else if ((thread = new (std::nothrow) Thread) != nullptr &&
+             (gate = std::make_shared<SStartGate>()) != nullptr) {
     const AFX_THREADPROC proc = m_pfnThreadProc;
-    err = thread->Create([proc, pParam]() -> DWORD { return proc(pParam); }, true, m_nStackSize);
+    err = thread->Create(
+        [proc, pParam, gate]() -> DWORD {
+          gate->WaitOpen();
+          return proc(pParam);
+        },
+        false, m_nStackSize);
   }
   if (err != 0) {
     delete thread;
@@ -66,11 +95,12 @@ bool CThread::Create(void* pParam) {
   thread->Detach();
   delete m_pThread;
   m_pThread = thread;
+  m_pStartGate = gate;
   m_bRunning = true;
   if (m_bStartSuspended) {
     m_bSuspended = true;
   } else {
-    thread->Resume();
+    gate->Open();  // `gate` is our own reference: this object may be gone once it opens
   }
   return true;
 }
@@ -78,7 +108,8 @@ bool CThread::Create(void* pParam) {
 void CThread::Resume() {
   if (!m_bSuspended) return;
   m_bSuspended = false;
-  if (m_pThread != nullptr) m_pThread->Resume();
+  std::shared_ptr<SStartGate> gate = m_pStartGate;
+  if (gate != nullptr) gate->Open();
 }
 
 DWORD CThread::Wait(DWORD nTimeoutMs) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <memory>
 #include <new>
 
 #include "platform/base/types.h"
@@ -39,6 +40,8 @@ class CThread {
   UINT m_nStackSize;           // 0 = default
   void* m_pSecurityAttributes; // recorded and ignored
   Thread* m_pThread;           // the created thread (detached), null before Create
+  struct SStartGate;
+  std::shared_ptr<SStartGate> m_pStartGate;  // the created thread waits here until resumed
   CFunctorBase* m_pWorker;     // owned until the thread frees it
   std::atomic<bool> m_bAutoDelete;
   std::atomic<bool> m_bRunning;

@@ -49,6 +49,14 @@ class IOFileTest : public testing::Test {
   std::vector<std::string> m_files;
 };
 
+template <class Queue>
+int LockedSize(Queue& q) {
+  q.m_cs.Enter();
+  const int n = q.m_nSize;
+  q.m_cs.Leave();
+  return n;
+}
+
 CStream Text(const char* text, int priority = 0, uint32_t mode = 1, int64_t position = 0) {
   CStream s(text);
   s.m_nPriority = priority;
@@ -95,7 +103,7 @@ TEST_F(IOFileTest, SendQueueKeepsPriorityOrder) {
   // Hold the writer at the lock while the queue fills.
   f.m_csWrite.Enter();
   ASSERT_EQ(f.Send(Text("[", -100)), 0u);
-  for (int i = 0; i < 1000 && f.m_SendQueue.m_nSize > 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  for (int i = 0; i < 1000 && LockedSize(f.m_SendQueue) > 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
   ASSERT_EQ(f.Send(Text("5a", 5)), 0u);
   ASSERT_EQ(f.Send(Text("1", 1)), 0u);
   ASSERT_EQ(f.Send(Text("5b", 5)), 0u);
@@ -233,7 +241,7 @@ TEST_F(IOFileTest, WriteErrorIsReportedExactlyOnce) {
 
   // The error of one open is not reported by the next.
   ASSERT_EQ(f.Send(Text("more")), 0u);
-  for (int i = 0; i < 2000 && !f.m_SendErrors.m_nSize; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  for (int i = 0; i < 2000 && LockedSize(f.m_SendErrors) == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
   ASSERT_EQ(f.Open(MakeFile("next.dat", "abc").c_str(), GENERIC_READ | GENERIC_WRITE, OPEN_EXISTING, 0, 0), 0u);
   EXPECT_EQ(f.WaitUntilSent(IO_WAIT_FOREVER), 0u);
   EXPECT_EQ(f.WaitForEvent(0), 258u);
