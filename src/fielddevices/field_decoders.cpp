@@ -99,7 +99,7 @@ const char* FieldDirectionName(int32_t route, int position) {
   static const char* const kEven[4] = {"EB", "EB HOV", "WB HOV", "WB"};
   static const char* const kOdd[4] = {"NB", "NB HOV", "SB HOV", "SB"};
   if (position < 0 || position > 3) return "";
-  return (route % 2 == 0) ? kEven[position] : kOdd[position];
+  return ((route & 1) == 0) ? kEven[position] : kOdd[position];
 }
 
 void HandlePowerOutage(const uint8_t* outage, CField170DB& rec, CFieldCommChannel& ch, bool silent) {
@@ -219,7 +219,7 @@ const char* ModeName(int32_t route, unsigned code) {
   static const char* const kEven[4] = {"Eastbound", "Westbound", "EB Detour", "WB Detour"};
   if (code == 1) return "Totally Closed";
   if (code == 2) return "Reversible Closed";
-  if (code >= 3 && code <= 6) return (route % 2 == 0) ? kEven[code - 3] : kOdd[code - 3];
+  if (code >= 3 && code <= 6) return ((route & 1) == 0) ? kEven[code - 3] : kOdd[code - 3];
   return nullptr;
 }
 }  // namespace
