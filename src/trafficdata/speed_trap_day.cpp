@@ -88,6 +88,12 @@ SpeedTrapDayView CSpeedTrapDay::View() const {
   return SpeedTrapDayView(flag.m_pData, nPds.m_pData, speed.m_pData, length.m_pData, bins, count);
 }
 
+SClassCounts CSpeedTrapDay::CountClasses(int start, int end) const {
+  SClassCounts k;
+  View().CountClasses(start, end, k.good, k.suspect, k.bad, k.disabled);
+  return k;
+}
+
 trafficdata::SpeedTrapSummary CSpeedTrapDay::ComputeTrapSummary(int summaryKind,
                                                                 const ValidityTables& criteria) const {
   if (summaryKind < 0 || summaryKind >= SK_COUNT) return trafficdata::SpeedTrapSummary{};

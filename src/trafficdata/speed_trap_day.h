@@ -28,6 +28,16 @@ class CSpeedTrapDay : public CElementDay {
 
   trafficdata::SpeedTrapDayView View() const;
 
+  // Summary rules over periods [start, end): class counts, totals with the substitution of
+  // unusable periods (bins summed, speed and length weighted by vehicles), the running check.
+  SClassCounts CountClasses(int start, int end) const;
+  trafficdata::SpeedTrapTotals GetSummaryTotals(int start, int end, bool useSuspect) const {
+    return View().GetSummaryTotals(start, end, useSuspect);
+  }
+  bool CheckRunning(int start, int end, int step, int width, int minGood, int maxSuspect, int maxBad,
+                    int maxDisabled) const {
+    return View().CheckRunning(start, end, step, width, minGood, maxSuspect, maxBad, maxDisabled);
+  }
   // Summary of one kind over its fixed window (the peak hours are 07:00-08:00 and 17:00-18:00).
   trafficdata::SpeedTrapSummary ComputeTrapSummary(int summaryKind, const ValidityTables& criteria) const;
 

@@ -76,6 +76,25 @@ bool CStationDay::FillPeriodTable(CPeriodTable& table) const {
   return true;
 }
 
+SClassCounts CStationDay::CountClasses(int start, int end) const {
+  CPeriodTable table;
+  FillPeriodTable(table);
+  return table.CountClasses(start, end);
+}
+
+SSummaryTotals CStationDay::GetSummaryTotals(int start, int end, bool useSuspect) const {
+  CPeriodTable table;
+  FillPeriodTable(table);
+  return table.GetSummaryTotals(start, end, useSuspect);
+}
+
+bool CStationDay::CheckRunning(int start, int end, int step, int width, int minGood, int maxSuspect,
+                               int maxBad) const {
+  CPeriodTable table;
+  FillPeriodTable(table);
+  return table.CheckRunning(start, end, step, width, minGood, maxSuspect, maxBad, 0, /*checkDisabled=*/false);
+}
+
 SSummary CStationDay::ComputeSummary(int summaryKind, const ValidityTables& criteria) const {
   if (summaryKind < 0 || summaryKind >= SK_COUNT) return SSummary{};
   CPeriodTable table;

@@ -31,6 +31,11 @@ class CStationDay : public CVolOccDay {
   trafficdata::StationDayView View() const;
 
   bool FillPeriodTable(CPeriodTable& table) const override;
+  // Summary rules over periods [start, end): good, suspect and bad counts; totals with the
+  // substitution of unusable periods; the running check without a disabled limit.
+  SClassCounts CountClasses(int start, int end) const;
+  SSummaryTotals GetSummaryTotals(int start, int end, bool useSuspect) const;
+  bool CheckRunning(int start, int end, int step, int width, int minGood, int maxSuspect, int maxBad) const;
   // The loop's summary rules with the station's classes; no disabled limits apply.
   SSummary ComputeSummary(int summaryKind, const ValidityTables& criteria) const override;
 

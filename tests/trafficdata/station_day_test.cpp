@@ -112,6 +112,11 @@ TEST(StationDay, DailySummaryTexts) {
   odd[SK_DAILY].runMinG = 0;
   odd[SK_DAILY].runMaxB = 300;
   EXPECT_TRUE(zero.ComputeSummary(SK_DAILY, odd).counts.bad == 288);
+  EXPECT_TRUE(zero.CheckRunning(72, 84, 0, 300, 0, 0, 12));
+  EXPECT_FALSE(zero.CheckRunning(72, 84, 0, 300, 0, 0, 11));
+  SClassCounts k = only9.CountClasses(0, 12);
+  EXPECT_EQ(1, k.good);
+  EXPECT_EQ(11, k.bad);
 }
 
 TEST(StationDay, RawAnd15MinuteLines) {
