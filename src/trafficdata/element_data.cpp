@@ -1,4 +1,5 @@
 #include "trafficdata/element_data.h"
+#include "trafficdata/report_text.h"
 
 #include <new>
 
@@ -98,7 +99,7 @@ void CElementData::WriteElementHeading(CText& text) const {
     loc = element->CabinetLocation();
     mp = element->Milepost();
   }
-  text.AppendFormat("%s:%s  %s  %s  %3i.%02i\n", cab, name, road, loc, mp / 100, mp % 100);
+  AppendReportText(text, "%s:%s  %s  %s  %3i.%02i\n", cab, name, road, loc, mp / 100, mp % 100);
 }
 
 void WriteDateLine(CText& text, const CDateTimeEx* date) {

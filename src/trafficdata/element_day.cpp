@@ -1,4 +1,5 @@
 #include "trafficdata/element_day.h"
+#include "trafficdata/report_text.h"
 
 #include <new>
 
@@ -85,7 +86,7 @@ void FormatPeriodRange(CText& out, int format, int period) {
   int h = period / 12;
   int m = (period % 12) * 5;
   if (format == 1)
-    out.AppendFormat("\t%02d:%02d\t%02d:%02d", h, m, h + 1, m);
+    AppendReportText(out, "\t%02d:%02d\t%02d:%02d", h, m, h + 1, m);
   else
-    out.AppendFormat(" (%02d:%02d--%02d:%02d)", h, m, h + 1, m);
+    AppendReportText(out, " (%02d:%02d--%02d:%02d)", h, m, h + 1, m);
 }

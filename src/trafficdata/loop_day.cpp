@@ -75,22 +75,28 @@ void CLoopDay::SetPeriod(int period, unsigned char vol, unsigned short rawOcc, c
     flag.m_pData[period] = PC_SUSPECT;
 }
 
-SPeriodValue CLoopDay::PeriodAt(int p) const {
+SPeriodValue CLoopDay::FoldedPeriodAt(int p) const {
   SPeriodValue v{PC_BAD, 0, 0, 0};
-  if (!IsFine()) {
-    if (p < 0 || p >= flag.m_nSize) return v;
-    int n = nPds.m_pData[p];
-    int f = flag.m_pData[p];
-    v.cls = static_cast<uint8_t>((n == 0 || f < PC_GOOD || f > PC_DISABLED) ? PC_BAD : f);
-    v.samples = static_cast<uint8_t>(n);
-    v.volume = volume.m_pData[p];
-    v.occWeighted = static_cast<uint32_t>(occupancy.m_pData[p]) * n;
-    return v;
-  }
   // Finer layout: fold the period's 15 intervals. Volume and raw occupancy are summed over all
   // 15 records as stored; the samples are the present intervals.
   int running = -1;
   int first = p * INTERVALS_PER_PERIOD;
+  if (p >= 0 && first + INTERVALS_PER_PERIOD <= Count()) {
+    // All 15 intervals inside the arrays: read them directly.
+    const unsigned char* f = flag.m_pData + first;
+    const unsigned char* n = nPds.m_pData + first;
+    const unsigned short* vol = volume.m_pData + first;
+    const unsigned short* occ = occupancy.m_pData + first;
+    for (int i = 0; i < INTERVALS_PER_PERIOD; ++i) {
+      bool present = n[i] != 0;
+      running = FoldClass(running, IntervalClass(present, f[i]));
+      v.samples = static_cast<uint8_t>(v.samples + (present ? 1 : 0));
+      v.volume += vol[i];
+      v.occWeighted += occ[i];
+    }
+    v.cls = static_cast<uint8_t>(running);
+    return v;
+  }
   for (int i = first; i < first + INTERVALS_PER_PERIOD; ++i) {
     bool present = NPdsAt(i) != 0;
     running = FoldClass(running, IntervalClass(present, FlagAt(i)));
@@ -104,7 +110,22 @@ SPeriodValue CLoopDay::PeriodAt(int p) const {
 
 bool CLoopDay::FillPeriodTable(CPeriodTable& table) const {
   table.fine = IsFine();
-  for (int p = 0; p < PERIODS_PER_DAY; ++p) table.period[p] = PeriodAt(p);
+  if (table.fine) {
+    for (int p = 0; p < PERIODS_PER_DAY; ++p) table.period[p] = PeriodAt(p);
+    return true;
+  }
+  // Five-minute layout: the arrays hold exactly 288 periods.
+  const unsigned char* f = flag.m_pData;
+  const unsigned char* n = nPds.m_pData;
+  const unsigned short* v = volume.m_pData;
+  const unsigned short* o = occupancy.m_pData;
+  for (int p = 0; p < PERIODS_PER_DAY; ++p) {
+    SPeriodValue& x = table.period[p];
+    x.cls = static_cast<uint8_t>((n[p] == 0 || f[p] < PC_GOOD || f[p] > PC_DISABLED) ? static_cast<int>(PC_BAD) : static_cast<int>(f[p]));
+    x.samples = n[p];
+    x.volume = v[p];
+    x.occWeighted = static_cast<uint32_t>(o[p]) * n[p];
+  }
   return true;
 }
 

@@ -22,7 +22,20 @@ class CLoopDay : public CVolOccDay {
   void SetPeriod(int period, unsigned char vol, unsigned short rawOcc, const PeValidity& pe);
 
   // One five-minute period as the reports see it (intervals folded in the finer layout).
-  SPeriodValue PeriodAt(int period) const;
+  SPeriodValue PeriodAt(int period) const {
+    if (IsFine()) return FoldedPeriodAt(period);
+    SPeriodValue v{PC_BAD, 0, 0, 0};
+    if (period < 0 || period >= flag.m_nSize) return v;
+    int n = nPds.m_pData[period];
+    int f = flag.m_pData[period];
+    v.cls = static_cast<uint8_t>((n == 0 || f < PC_GOOD || f > PC_DISABLED) ? static_cast<int>(PC_BAD) : f);
+    v.samples = static_cast<uint8_t>(n);
+    v.volume = volume.m_pData[period];
+    v.occWeighted = static_cast<uint32_t>(occupancy.m_pData[period]) * static_cast<uint32_t>(n);
+    return v;
+  }
+  // A period of the finer layout: its 15 intervals folded.
+  SPeriodValue FoldedPeriodAt(int period) const;
   bool FillPeriodTable(CPeriodTable& table) const override;
 
   // Summary operations over five-minute periods.

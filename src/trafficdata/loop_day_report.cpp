@@ -1,6 +1,7 @@
 // Report lines of the loop day: raw data listing, 15-minute summary and daily summary, each in
 // the tab-separated form (format 1) and the fixed-width form (any other format).
 #include "trafficdata/loop_day.h"
+#include "trafficdata/report_text.h"
 
 namespace {
 
@@ -34,9 +35,9 @@ void CLoopDay::WriteRawLine(CText& out, int p, int format) const {
   }
   int h = p / 12, m = (p % 12) * 5;
   if (Tabs(format))
-    out.AppendFormat("\t%02d:%02d\t%4u\t%3u.%1u%%\t%1u\t%2u\n", h, m, vol, occ / 10, occ % 10, cls, n);
+    AppendReportText(out, "\t%02d:%02d\t%4u\t%3u.%1u%%\t%1u\t%2u\n", h, m, vol, occ / 10, occ % 10, cls, n);
   else
-    out.AppendFormat("     %2d:%02d  %4u  %3u.%1u%%   %1u    %2u\n", h, m, vol, occ / 10, occ % 10, cls, n);
+    AppendReportText(out, "     %2d:%02d  %4u  %3u.%1u%%   %1u    %2u\n", h, m, vol, occ / 10, occ % 10, cls, n);
 }
 
 void CLoopDay::Write15MinTitle(CText& out, int format) const {
@@ -85,19 +86,19 @@ void CLoopDay::Write15MinLine(CText& out, int row, int format, bool withCounts, 
   const unsigned* b = vol[1];
   if (Tabs(format)) {
     if (withCounts)
-      out.AppendFormat("\t%02d:00\t%4u\t%4u\t%4u\t%4u\t%5u\t%02d:00\t%4u\t%4u\t%4u\t%4u\t%5u\t%2d\t%2d\t%2d\t%2d\n", h0,
+      AppendReportText(out, "\t%02d:00\t%4u\t%4u\t%4u\t%4u\t%5u\t%02d:00\t%4u\t%4u\t%4u\t%4u\t%5u\t%2d\t%2d\t%2d\t%2d\n", h0,
                        a[0], a[1], a[2], a[3], a[4], h1, b[0], b[1], b[2], b[3], b[4], counts.good, counts.suspect,
                        counts.bad, counts.disabled);
     else
-      out.AppendFormat("\t%02d:00\t%4u\t%4u\t%4u\t%4u\t%5u\t%02d:00\t%4u\t%4u\t%4u\t%4u\t%5u\n", h0, a[0], a[1], a[2],
+      AppendReportText(out, "\t%02d:00\t%4u\t%4u\t%4u\t%4u\t%5u\t%02d:00\t%4u\t%4u\t%4u\t%4u\t%5u\n", h0, a[0], a[1], a[2],
                        a[3], a[4], h1, b[0], b[1], b[2], b[3], b[4]);
   } else {
     if (withCounts)
-      out.AppendFormat("     %2d:00  %4u  %4u  %4u  %4u   %5u      %2d:00  %4u  %4u  %4u  %4u   %5u      %2d %2d %2d %2d\n",
+      AppendReportText(out, "     %2d:00  %4u  %4u  %4u  %4u   %5u      %2d:00  %4u  %4u  %4u  %4u   %5u      %2d %2d %2d %2d\n",
                        h0, a[0], a[1], a[2], a[3], a[4], h1, b[0], b[1], b[2], b[3], b[4], counts.good,
                        counts.suspect, counts.bad, counts.disabled);
     else
-      out.AppendFormat("     %2d:00  %4u  %4u  %4u  %4u   %5u      %2d:00  %4u  %4u  %4u  %4u   %5u\n", h0, a[0], a[1],
+      AppendReportText(out, "     %2d:00  %4u  %4u  %4u  %4u   %5u      %2d:00  %4u  %4u  %4u  %4u   %5u\n", h0, a[0], a[1],
                        a[2], a[3], a[4], h1, b[0], b[1], b[2], b[3], b[4]);
   }
   if (!withOccupancy) return;
@@ -108,7 +109,7 @@ void CLoopDay::Write15MinLine(CText& out, int row, int format, bool withCounts, 
                           "\t%2u.%1u%%\n\n"
                         : "           %3u.%1u%%%3u.%1u%%%3u.%1u%%%3u.%1u%%  %3u.%1u%%           %3u.%1u%%%3u.%1u%%%3u.%1u%%"
                           "%3u.%1u%%  %3u.%1u%%\n\n";
-  out.AppendFormat(fmt, x[0] / 10, x[0] % 10, x[1] / 10, x[1] % 10, x[2] / 10, x[2] % 10, x[3] / 10, x[3] % 10,
+  AppendReportText(out, fmt, x[0] / 10, x[0] % 10, x[1] / 10, x[1] % 10, x[2] / 10, x[2] % 10, x[3] / 10, x[3] % 10,
                    x[4] / 10, x[4] % 10, y[0] / 10, y[0] % 10, y[1] / 10, y[1] % 10, y[2] / 10, y[2] % 10, y[3] / 10,
                    y[3] % 10, y[4] / 10, y[4] % 10);
 }
@@ -130,7 +131,7 @@ void CLoopDay::WriteDailyLine(CText& out, int kind, int format, const ValidityTa
     fmt = s.valid ? "\t%s\tVAL\t%6u\t%3u.%1u%%\t%3d\t%3d\t%3d\t%3d" : "\t%s\tINV\t%6u\t%3u.%1u%%\t%3d\t%3d\t%3d\t%3d";
   else
     fmt = s.valid ? "     %s VAL %6u %3u.%1u%%  %3d %3d %3d %3d" : "     %s INV %6u %3u.%1u%%  %3d %3d %3d %3d";
-  out.AppendFormat(fmt, SummaryKindLabel(kind), s.volume, s.occupancy / 10, s.occupancy % 10, s.counts.good,
+  AppendReportText(out, fmt, SummaryKindLabel(kind), s.volume, s.occupancy / 10, s.occupancy % 10, s.counts.good,
                    s.counts.suspect, s.counts.bad, s.counts.disabled);
   if (kind == SK_AM_PEAK_HOUR || kind == SK_PM_PEAK_HOUR) FormatPeriodRange(out, format, s.start);
   out += "\n";

@@ -26,17 +26,6 @@ SPeriodWindow SummaryKindWindow(int kind) {
   return kKindWindows[kind];
 }
 
-int IntervalClass(bool present, int code) {
-  if (!present) return PC_BAD;
-  switch (code) {
-    case 0:
-    case 1:
-    case 3: return PC_GOOD;
-    case 6: return PC_DISABLED;
-    default: return PC_BAD;
-  }
-}
-
 ValidityTables builtInCriteria() {
   ValidityTables t{};
   //                 useS  run    total  rMinG rMaxS rMaxB rMaxD step width tMinG tMaxS tMaxB tMaxD
@@ -87,6 +76,32 @@ SSummaryTotals CPeriodTable::GetSummaryTotals(int start, int end, bool useSuspec
   return t;
 }
 
+uint32_t CPeriodTable::WindowVolume(int start, int end, bool useSuspect) const {
+  start = std::max(start, 0);
+  end = std::min(end, PERIODS_PER_DAY);
+  auto usable = [&](const SPeriodValue& v) {
+    return v.samples != 0 && (v.cls == PC_GOOD || (useSuspect && v.cls == PC_SUSPECT));
+  };
+  // As GetSummaryTotals: the periods before the first usable one take its volume.
+  uint32_t vol = 0, sub = 0;
+  int lead = 0;
+  bool found = false;
+  for (int p = start; p < end; ++p) {
+    const SPeriodValue& v = period[p];
+    if (usable(v)) {
+      sub = v.volume;
+      if (!found) vol += sub * static_cast<uint32_t>(lead);
+      found = true;
+      vol += sub;
+    } else if (!found) {
+      ++lead;
+    } else {
+      vol += sub;
+    }
+  }
+  return vol;
+}
+
 bool CPeriodTable::CheckRunning(int start, int end, int step, int width, int minG, int maxS, int maxB,
                                 int maxD, bool checkDisabled) const {
   // Profile values can be anything: a step below 1 would never advance and a width below 1 gives
@@ -131,7 +146,7 @@ SSummary CPeriodTable::ComputeSummary(int kind, const ValidityCriteria& c, bool 
     uint32_t bestVol = 0;
     bool first = true;
     for (int s = base; s <= base + 132; s += 3) {
-      uint32_t v = GetSummaryTotals(s, s + 12, c.useSuspect).volume;
+      uint32_t v = WindowVolume(s, s + 12, c.useSuspect);
       if (first || v >= bestVol) {
         best = s;
         bestVol = v;

@@ -45,7 +45,16 @@ SPeriodWindow SummaryKindWindow(int kind);
 
 // Class of one 20-second interval of the finer loop layout from its present bit and 3-bit code:
 // codes 0, 1 and 3 are good, 6 is disabled, every other code and an absent interval are bad.
-int IntervalClass(bool present, int code);
+inline int IntervalClass(bool present, int code) {
+  if (!present) return PC_BAD;
+  switch (code) {
+    case 0:
+    case 1:
+    case 3: return PC_GOOD;
+    case 6: return PC_DISABLED;
+    default: return PC_BAD;
+  }
+}
 // Usable: present with code 0, 1 or 3.
 inline bool IntervalUsable(bool present, int code) {
   return present && (code == 0 || code == 1 || code == 3);
@@ -137,6 +146,8 @@ class CPeriodTable {
   // Totals of [start, end): a period that is not usable adds the values of the last usable one
   // (the first usable one of the window for a leading run); each period counts by its own class.
   SSummaryTotals GetSummaryTotals(int start, int end, bool useSuspect) const;
+  // The volume of GetSummaryTotals alone (for the peak-hour search).
+  uint32_t WindowVolume(int start, int end, bool useSuspect) const;
   // Running check over [start, end); true when every window passes. Disabled periods are limited
   // only when checkDisabled is set (element kinds without a disabled class pass false).
   bool CheckRunning(int start, int end, int step, int width, int minG, int maxS, int maxB, int maxD,
