@@ -135,6 +135,21 @@ int FindKey(const CGrpType* const* keys, int count, int key) {
 
 void ToggleDirection(CGrpType& key) { key.ascending = !key.ascending; }
 
+int FindKey(const CAdrArray<CGrpType>& keys, int key) { return FindKey(keys.m_pData, keys.m_nSize, key); }
+
+bool RemoveKey(CAdrArray<CGrpType>& keys, int key) {
+  int i = FindKey(keys, key);
+  if (i < 0) return false;
+  keys.RemoveAt(i, 1);
+  return true;
+}
+
+bool ToggleDirection(CAdrArray<CGrpType>& keys, int index) {
+  if (index < 0 || index >= keys.m_nSize || !keys.m_pData[index]) return false;
+  ToggleDirection(*keys.m_pData[index]);
+  return true;
+}
+
 // --- CDBRecord -------------------------------------------------------------------------------
 
 CDBRecord::CDBRecord() {

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "containers/adr_array.h"
 #include "containers/obj_array.h"
 #include "containers/str.h"
 
@@ -154,6 +155,9 @@ class CSortKeyScope {
 // Stable sort of the rows by an order (rows equal on every key keep their order).
 void SortRecords(CDBRecordset& rows, const CRecordOrder& order);
 
-// Key-list operations of the New view's key list boxes.
+// Key-list operations of the New view's key list boxes (the list box shows one line per key).
 int FindKey(const CGrpType* const* keys, int count, int key);
+int FindKey(const CAdrArray<CGrpType>& keys, int key);        // first index with that id, -1
+bool RemoveKey(CAdrArray<CGrpType>& keys, int key);            // the first key with that id
 void ToggleDirection(CGrpType& key);
+bool ToggleDirection(CAdrArray<CGrpType>& keys, int index);    // false for an index outside

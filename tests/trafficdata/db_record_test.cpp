@@ -187,6 +187,20 @@ TEST(DBRecordKeys, KeyTexts) {
   EXPECT_EQ(FindKey(list, 3, GK_WEEK), -1);
   EXPECT_LT(a.Compare(b), 0);
   EXPECT_TRUE(b < a);  // the container order of keys runs the other way
+
+  CAdrArray<CGrpType> box;
+  box.Add(a);
+  box.Add(k);
+  box.Add(b);
+  EXPECT_FALSE(RemoveKey(box, GK_WEEK));
+  EXPECT_EQ(box.m_nSize, 3);
+  EXPECT_TRUE(ToggleDirection(box, 0));
+  EXPECT_FALSE(a.ascending);
+  EXPECT_FALSE(ToggleDirection(box, 3));
+  EXPECT_TRUE(RemoveKey(box, GK_MILEPOST));
+  EXPECT_EQ(box.m_nSize, 2);
+  EXPECT_EQ(FindKey(box, GK_ROADWAY), 1);
+  EXPECT_EQ(k.key, GK_MILEPOST);  // the key object itself is not the list's
 }
 
 }  // namespace
