@@ -87,6 +87,34 @@ TEST(LoopSummary, RunningAndTotalChecks) {
   }
 }
 
+TEST(LoopSummary, TotalLimitsPassWhenEqual) {
+  // Per kind with the running check off: the window holds exactly the allowed number of
+  // suspect, bad or disabled periods (valid), then one more (invalid).
+  ValidityTables t = builtInCriteria();
+  for (auto& c : t) c.running = false;
+  for (int kind : {SK_DAILY, SK_AM_PEAK, SK_PM_PEAK}) {
+    SPeriodWindow w = SummaryKindWindow(kind);
+    for (int cls : {PC_SUSPECT, PC_BAD, PC_DISABLED}) {
+      int limit = t[kind].totMaxS;  // the built-in limits are equal for S, B and D
+      for (int extra : {0, 1}) {
+        CLoopDay day;
+        Fill(day, {1, 15, 100, 10});
+        for (int i = 0; i < limit + extra; ++i) Set(day, w.start + i, {cls, 15, 100, 10});
+        SSummary s = Summary(day, kind, t);
+        EXPECT_EQ(s.valid, extra == 0) << kind << " " << cls << " " << extra;
+        EXPECT_EQ(s.counts.good, w.end - w.start - limit - extra);
+      }
+    }
+  }
+  // Peak hours: at most one period that is not good in the best hour.
+  CLoopDay day;
+  Fill(day, {1, 15, 100, 10});
+  Set(day, 132, {2, 15, 100, 10});
+  EXPECT_TRUE(Summary(day, SK_AM_PEAK_HOUR, t).valid);
+  Set(day, 133, {3, 15, 100, 10});
+  EXPECT_FALSE(Summary(day, SK_AM_PEAK_HOUR, t).valid);
+}
+
 TEST(LoopSummary, PeakHourSearch) {
   CLoopDay day;
   Fill(day, {1, 15, 100, 10});
