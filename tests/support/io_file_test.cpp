@@ -382,3 +382,27 @@ TEST(IOObject, ErrorTexts) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(IOFileTest, FailedReadIsSeenWhileOtherRepliesWait) {
+  // An uncollected reply keeps "received data" set; the waiter of a failed read must still get
+  // its error instead of searching for ever.
+  CIOFile f;
+  ASSERT_EQ(f.Open(MakeFile("f11.dat", Numbers(100)).c_str(), GENERIC_READ, OPEN_EXISTING, 0, 0), 0u);
+  SReadRequest good, past;
+  good.m_nSeekMode = 0;
+  good.m_nOffset = 10;
+  good.m_nLength = 5;
+  past.m_nSeekMode = 2;
+  past.m_nOffset = 1;
+  past.m_nLength = 5;
+  ASSERT_EQ(f.QueueRead(good), 0u);
+  ASSERT_EQ(f.QueueRead(past), 0u);
+  CStream s;
+  EXPECT_EQ(f.WaitForReply(s, past.m_nId), 38u);
+  ASSERT_EQ(f.WaitForReply(s, good.m_nId), 0u);
+  EXPECT_EQ(Bytes(s), Numbers(100).substr(10, 5));
+}
+
+}  // namespace
