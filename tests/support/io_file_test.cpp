@@ -238,6 +238,10 @@ TEST_F(IOFileTest, WriteErrorIsReportedExactlyOnce) {
   EXPECT_EQ(f.Read(s, 4), 1160u);
   EXPECT_EQ(f.WaitUntilSent(IO_WAIT_FOREVER), 112u);
   EXPECT_EQ(f.WaitUntilSent(IO_WAIT_FOREVER), 0u);
+  // The general wait reports a send error too, once.
+  ASSERT_EQ(f.Send(Text("again")), 0u);
+  EXPECT_EQ(f.WaitForEvent(IO_WAIT_FOREVER), 112u);
+  EXPECT_EQ(f.WaitUntilSent(IO_WAIT_FOREVER), 0u);
 
   // The error of one open is not reported by the next.
   ASSERT_EQ(f.Send(Text("more")), 0u);
