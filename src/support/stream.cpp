@@ -82,18 +82,18 @@ void WideVFormat(std::u16string& out, const char16_t* f, va_list args) {
       ++f;
       continue;
     }
-    std::string spec = "%";
+    std::string conversion = "%";
     bool leftAlign = false;
     while (*f == u'-' || *f == u'+' || *f == u' ' || *f == u'#' || *f == u'0') {
       if (*f == u'-') leftAlign = true;
-      spec.push_back(static_cast<char>(*f++));
+      conversion.push_back(static_cast<char>(*f++));
     }
     int width = -1;
     if (*f == u'*') {
       width = va_arg(args, int);
       if (width < 0) {
         leftAlign = true;
-        spec.push_back('-');
+        conversion.push_back('-');
         width = -width;
       }
       ++f;
@@ -101,7 +101,7 @@ void WideVFormat(std::u16string& out, const char16_t* f, va_list args) {
       width = 0;
       while (*f >= u'0' && *f <= u'9') width = width * 10 + (*f++ - u'0');
     }
-    if (width >= 0) spec += std::to_string(width);
+    if (width >= 0) conversion += std::to_string(width);
     int precision = -1;
     if (*f == u'.') {
       ++f;
@@ -112,7 +112,7 @@ void WideVFormat(std::u16string& out, const char16_t* f, va_list args) {
       } else {
         while (*f >= u'0' && *f <= u'9') precision = precision * 10 + (*f++ - u'0');
       }
-      if (precision >= 0) spec += "." + std::to_string(precision);
+      if (precision >= 0) conversion += "." + std::to_string(precision);
     }
     // Length: 0 none, 'h', 'H' (hh), 'l', 'L' (ll / I64 / long double), 'z' (size_t, j, t, I).
     char length = 0;
@@ -165,7 +165,7 @@ void WideVFormat(std::u16string& out, const char16_t* f, va_list args) {
       case u'X':
       case u'o': {
         const bool isSigned = conv == u'd' || conv == u'i';
-        std::string s = spec + "ll" + static_cast<char>(conv);
+        std::string s = conversion + "ll" + static_cast<char>(conv);
         long long sv = 0;
         unsigned long long uv = 0;
         if (length == 'L') {
@@ -201,10 +201,10 @@ void WideVFormat(std::u16string& out, const char16_t* f, va_list args) {
         int n;
         if (length == 'L') {
           const long double v = va_arg(args, long double);
-          n = std::snprintf(buf, sizeof buf, (spec + "L" + static_cast<char>(conv)).c_str(), v);
+          n = std::snprintf(buf, sizeof buf, (conversion + "L" + static_cast<char>(conv)).c_str(), v);
         } else {
           const double v = va_arg(args, double);
-          n = std::snprintf(buf, sizeof buf, (spec + static_cast<char>(conv)).c_str(), v);
+          n = std::snprintf(buf, sizeof buf, (conversion + static_cast<char>(conv)).c_str(), v);
         }
         if (n > 0) out += Cp1252ToUtf16(std::string_view(buf, std::min<size_t>(n, sizeof buf - 1)));
         break;
