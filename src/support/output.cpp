@@ -237,7 +237,9 @@ void COutput::FinishLine(CStream& line, DWORD kind) {
   if (m_pfnStream != nullptr) m_pfnStream(m_pStreamContext, line, kind);
   if (m_LogFile.IsOpen()) {
     const DWORD err = m_LogFile.Send(line);
-    if (err != 0) AddCode(err, OUTPUT_ERROR);
+    // A line the log file refuses is reported by a line of its own; that report is not reported
+    // again when the file refuses it too, or a broken log file would keep the drain going for ever.
+    if (err != 0 && kind != OUTPUT_ERROR) AddCode(err, OUTPUT_ERROR);
   }
 }
 

@@ -186,6 +186,20 @@ TEST_F(OutputTest, LogFile) {
   EXPECT_EQ(ss.str(), m_stamp + "one\r\n" + m_stamp + "two\r\n");
 }
 
+TEST_F(OutputTest, RefusedLogLinesAreReportedOnce) {
+  const std::string path = GetTempFolder() + "qav_output_refused_" + std::to_string(getpid()) + ".log";
+  ASSERT_EQ(m_log.m_LogFile.Open(path.c_str(), GENERIC_WRITE, CREATE_ALWAYS, 0, 0), 0u);
+  m_log.m_LogFile.Stop();  // the file stays open but takes no more lines (995)
+  m_log.AddText("one", 0);
+  m_log.ProcessItems();
+  m_log.m_LogFile.Close();
+  DeleteFileA(path.c_str());
+  ASSERT_EQ(m_out.lines.size(), 2u);
+  EXPECT_EQ(m_out.lines[0], m_stamp + "one");
+  EXPECT_EQ(m_out.lines[1], m_stamp + SystemText(995));
+  EXPECT_EQ(m_out.kinds[1], 10u);
+}
+
 TEST(OutputItem, CopyMovesTheBuffers) {
   COutput log;
   log.AddCodeWithPrefix(5, "prefix", 11);
