@@ -340,10 +340,10 @@ uint32_t DecodeDatPreemption(const uint8_t* reply, size_t size, CFieldRMDCDB& re
   const int loops = rec.m_nLoopCount;
   const int meters = rec.MeterCount();
   if (reply == nullptr || size < 6) return ERROR_INVALID_PARAMETER;
+  TakeErrorFlag(reply, rec);
   if (static_cast<uint16_t>(reply[5]) != RmdcDatLengthByte(loops, meters)) return ERROR_INVALID_PARAMETER;
   // The length byte may agree while the frame itself was cut short.
   if (size < RmdcDatReplyLength(loops, meters)) return ERROR_INVALID_PARAMETER;
-  TakeErrorFlag(reply, rec);
 
   bool preempted = false;
   for (int m = 0; m < RMDC_METERS; ++m) {
