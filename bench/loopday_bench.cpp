@@ -10,6 +10,9 @@
 #include <vector>
 
 #include "trafficdata/loop_day.h"
+#include "trafficdata/packed_records.h"
+#include "trafficdata/speed_trap_day.h"
+#include "trafficdata/station_day.h"
 
 namespace {
 
@@ -99,10 +102,130 @@ void BM_LoopDaySummariesOnly(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations());
 }
 
+// A station of 4 lanes and a speed trap, end to end like the loop day above: decode, classify,
+// the five summary kinds and the single-day summary text.
+std::vector<unsigned char> StationRecords(int count) {
+  std::mt19937 rng(520);
+  std::vector<unsigned char> b(static_cast<size_t>(count) * 4);
+  const bool five = count == 288;
+  for (int i = 0; i < count; ++i) {
+    if (five) {
+      trafficdata::StationPeriodRecord r;
+      r.flag = rng() % 20 == 0 ? 2 : 1;
+      r.nPds = rng() % 30 == 0 ? 12 : 15;
+      r.laneCount = rng() % 40 == 0 ? 3 : 4;
+      r.occupancy = static_cast<uint16_t>(40 + rng() % 200);
+      r.volume = static_cast<uint16_t>(4 * (5 + rng() % 120));
+      trafficdata::PackStationPeriod(r, b.data() + 4 * i);
+    } else {
+      trafficdata::StationIntervalRecord r;
+      r.laneCount = rng() % 50 == 0 ? 0 : 4;
+      r.good = rng() % 40 == 0 ? 0 : 1;
+      r.occupancy = static_cast<uint16_t>(rng() % 300);
+      r.volume = static_cast<uint8_t>(rng() % 40);
+      trafficdata::PackStationInterval(r, b.data() + 3 * i);
+    }
+  }
+  b.resize(static_cast<size_t>(count) * (five ? 4 : 3));
+  return b;
+}
+
+std::vector<unsigned char> SpeedTrapRecords(int count) {
+  std::mt19937 rng(405);
+  const bool five = count == 288;
+  const int rb = five ? trafficdata::kSpeedTrapPeriodBytes : trafficdata::kSpeedTrapIntervalBytes;
+  std::vector<unsigned char> b(static_cast<size_t>(count) * rb);
+  for (int i = 0; i < count; ++i) {
+    if (five) {
+      trafficdata::SpeedTrapPeriodRecord r;
+      r.flag = rng() % 20 == 0 ? 2 : 1;
+      r.nPds = 15;
+      r.speed = static_cast<uint16_t>(450 + rng() % 250);
+      r.length = static_cast<uint16_t>(150 + rng() % 400);
+      r.bin1 = static_cast<uint8_t>(rng() % 100);
+      r.bin2 = static_cast<uint8_t>(rng() % 20);
+      r.bin3 = static_cast<uint8_t>(rng() % 10);
+      r.bin4 = static_cast<uint8_t>(rng() % 5);
+      trafficdata::PackSpeedTrapPeriod(r, b.data() + rb * i);
+    } else {
+      trafficdata::SpeedTrapIntervalRecord r;
+      r.present = rng() % 50 == 0 ? 0 : 1;
+      r.flags = rng() % 40 == 0 ? 0x04 : 0;
+      r.speed = static_cast<uint16_t>(450 + rng() % 250);
+      r.length = static_cast<uint16_t>(150 + rng() % 400);
+      r.bin1 = static_cast<uint8_t>(rng() % 8);
+      r.bin2 = static_cast<uint8_t>(rng() % 3);
+      r.bin3 = static_cast<uint8_t>(rng() % 2);
+      r.bin4 = static_cast<uint8_t>(rng() % 2);
+      trafficdata::PackSpeedTrapInterval(r, b.data() + rb * i);
+    }
+  }
+  return b;
+}
+
+template <class Day>
+void RunOtherDay(benchmark::State& state, const std::vector<unsigned char>& records, int count) {
+  const ValidityTables criteria = builtInCriteria();
+  size_t textBytes = 0;
+  for (auto _ : state) {
+    Day day;
+    day.Load(records.data(), static_cast<int>(records.size()), count);
+    CText text("");
+    day.Write15MinReport(text, 0, true, true);
+    day.WriteDailyReport(text, 0, criteria);
+    benchmark::DoNotOptimize(text.m_pData);
+    textBytes = static_cast<size_t>(text.m_nSize);
+  }
+  state.SetItemsProcessed(state.iterations());
+  state.counters["text_bytes"] = static_cast<double>(textBytes);
+}
+
+void BM_StationDayFiveMinute(benchmark::State& state) {
+  static const std::vector<unsigned char> records = StationRecords(288);
+  RunOtherDay<CStationDay>(state, records, 288);
+}
+
+void BM_StationDayTwentySecond(benchmark::State& state) {
+  static const std::vector<unsigned char> records = StationRecords(4320);
+  RunOtherDay<CStationDay>(state, records, 4320);
+}
+
+void BM_SpeedTrapDayFiveMinute(benchmark::State& state) {
+  static const std::vector<unsigned char> records = SpeedTrapRecords(288);
+  RunOtherDay<CSpeedTrapDay>(state, records, 288);
+}
+
+void BM_SpeedTrapDayTwentySecond(benchmark::State& state) {
+  static const std::vector<unsigned char> records = SpeedTrapRecords(4320);
+  RunOtherDay<CSpeedTrapDay>(state, records, 4320);
+}
+
+// The New view's span values of a station day: one 15-minute row of every content under the
+// interpolated method, for the 96 slots of a day.
+void BM_StationDaySpansMethod6(benchmark::State& state) {
+  static const std::vector<unsigned char> records = StationRecords(288);
+  CStationDay day;
+  day.Load(records.data(), static_cast<int>(records.size()), 288);
+  const SSpeedParams sp;
+  for (auto _ : state) {
+    int64_t sum = 0;
+    for (int t = 0; t < 4320; t += 45)
+      sum += day.GetSpanVolume(t, 45, 6) + day.GetSpanOccupancy(t, 45, 6) + day.GetSpanSpeed(t, 45, 6, sp) +
+             day.GetSpanPeriods(t, 45, 6) + day.GetSpanValidity(t, 45, 6) + day.GetSpanFlag(t, 45, 6);
+    benchmark::DoNotOptimize(sum);
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+
 }  // namespace
 
 BENCHMARK(BM_LoopDayFiveMinute);
 BENCHMARK(BM_LoopDayTwentySecond);
 BENCHMARK(BM_LoopDayDecodeOnly);
 BENCHMARK(BM_LoopDaySummariesOnly);
+BENCHMARK(BM_StationDayFiveMinute);
+BENCHMARK(BM_StationDayTwentySecond);
+BENCHMARK(BM_SpeedTrapDayFiveMinute);
+BENCHMARK(BM_SpeedTrapDayTwentySecond);
+BENCHMARK(BM_StationDaySpansMethod6);
 BENCHMARK_MAIN();

@@ -1,4 +1,5 @@
 #include "trafficdata/speed_trap_data.h"
+#include "trafficdata/report_text.h"
 
 #include <new>
 
@@ -240,7 +241,7 @@ void CSpeedTrapData::WriteLine(CText& text, int format, int summaryKind, const S
   else
     fmt = m.valid ? "     %s VAL  %3u.%1u %3u.%1u  %7u %6u %6u %6u  %6i %6i %6i %6i    %2u  %2i  %2i"
                   : "     %s INV  %3u.%1u %3u.%1u  %7u %6u %6u %6u  %6i %6i %6i %6i    %2u  %2i  %2i";
-  text.AppendFormat(fmt, SummaryKindLabel(summaryKind), m.speed / 10, m.speed % 10, m.length / 10, m.length % 10,
+  AppendReportText(text, fmt, SummaryKindLabel(summaryKind), m.speed / 10, m.speed % 10, m.length / 10, m.length % 10,
                     m.bins[0], m.bins[1], m.bins[2], m.bins[3], m.counts.good, m.counts.suspect, m.counts.bad,
                     m.counts.disabled, static_cast<unsigned>(m.validCount), m.invalidCount,
                     withMissing ? m.missingCount : 0);

@@ -1,5 +1,6 @@
 // The nine Classic report slots of CSpeedTrapDay.
 #include "trafficdata/speed_trap_day.h"
+#include "trafficdata/report_text.h"
 
 using trafficdata::SpeedTrapDayView;
 using trafficdata::SpeedTrapPeriod;
@@ -34,7 +35,7 @@ void CSpeedTrapDay::WriteRawLine(CText& out, int p, int format) const {
     cls = static_cast<unsigned>(q.cls);
     n = q.samples;
   }
-  out.AppendFormat(format == 1 ? "\t%02d:%02d\t%3u.%1u\t%3u.%1u\t%3u\t%3u\t%3u\t%3u\t%1u\t%2u\n"
+  AppendReportText(out, format == 1 ? "\t%02d:%02d\t%3u.%1u\t%3u.%1u\t%3u\t%3u\t%3u\t%3u\t%1u\t%2u\n"
                                : "     %2d:%02d  %3u.%1u  %3u.%1u     %3u   %3u   %3u   %3u    %1u     %2u\n",
                    p / 12, (p % 12) * 5, spd / 10, spd % 10, len / 10, len % 10, bins[0], bins[1], bins[2], bins[3],
                    cls, n);
@@ -64,11 +65,11 @@ void AppendTenths(CText& out, const char* fmt, int h0, int h1, const int (&v)[2]
   const int* a = v[0];
   const int* b = v[1];
   if (withHours)
-    out.AppendFormat(fmt, h0, a[0] / 10, a[0] % 10, a[1] / 10, a[1] % 10, a[2] / 10, a[2] % 10, a[3] / 10, a[3] % 10,
+    AppendReportText(out, fmt, h0, a[0] / 10, a[0] % 10, a[1] / 10, a[1] % 10, a[2] / 10, a[2] % 10, a[3] / 10, a[3] % 10,
                      a[4] / 10, a[4] % 10, h1, b[0] / 10, b[0] % 10, b[1] / 10, b[1] % 10, b[2] / 10, b[2] % 10,
                      b[3] / 10, b[3] % 10, b[4] / 10, b[4] % 10);
   else
-    out.AppendFormat(fmt, a[0] / 10, a[0] % 10, a[1] / 10, a[1] % 10, a[2] / 10, a[2] % 10, a[3] / 10, a[3] % 10,
+    AppendReportText(out, fmt, a[0] / 10, a[0] % 10, a[1] / 10, a[1] % 10, a[2] / 10, a[2] % 10, a[3] / 10, a[3] % 10,
                      a[4] / 10, a[4] % 10, b[0] / 10, b[0] % 10, b[1] / 10, b[1] % 10, b[2] / 10, b[2] % 10,
                      b[3] / 10, b[3] % 10, b[4] / 10, b[4] % 10);
 }
@@ -108,7 +109,7 @@ void CSpeedTrapDay::Write15MinLine(CText& out, int row, int format, bool withCou
                            : "     %2d:00  %2d.%1d  %2d.%1d  %2d.%1d  %2d.%1d    %2d.%1d      %2d:00  %2d.%1d  %2d.%1d  %2d.%1d  %2d.%1d    %2d.%1d",
                2 * row, 2 * row + 1, spd, true);
   if (withCounts)
-    out.AppendFormat(format == 1 ? "\t%2d\t%2d\t%2d\t%2d" : "      %2d %2d %2d %2d", counts.good, counts.suspect,
+    AppendReportText(out, format == 1 ? "\t%2d\t%2d\t%2d\t%2d" : "      %2d %2d %2d %2d", counts.good, counts.suspect,
                      counts.bad, counts.disabled);
   out += "\n";
   if (!withLengths) return;
@@ -137,7 +138,7 @@ void CSpeedTrapDay::WriteDailyLine(CText& out, int summaryKind, int format, cons
   else
     fmt = s.valid ? "     %s VAL  %3u.%1u %3u.%1u  %5u %4u %4u %4u  %3d %3d %3d %3d"
                   : "     %s INV  %3u.%1u %3u.%1u  %5u %4u %4u %4u  %3d %3d %3d %3d";
-  out.AppendFormat(fmt, SummaryKindLabel(summaryKind), s.speed / 10, s.speed % 10, s.length / 10, s.length % 10,
+  AppendReportText(out, fmt, SummaryKindLabel(summaryKind), s.speed / 10, s.speed % 10, s.length / 10, s.length % 10,
                    s.bins[0], s.bins[1], s.bins[2], s.bins[3], s.good, s.suspect, s.bad, s.disabled);
   // The peak hours of a speed trap are the fixed 07:00-08:00 and 17:00-18:00.
   if (summaryKind == SK_AM_PEAK_HOUR || summaryKind == SK_PM_PEAK_HOUR) FormatPeriodRange(out, format, s.start);

@@ -63,14 +63,15 @@ SpeedTrapTotals SpeedTrapDayView::GetSummaryTotals(int start, int end, bool useS
     auto usable = [&](const SpeedTrapPeriod& q) {
         return q.cls == PC_GOOD || (useSuspect && q.cls == PC_SUSPECT);
     };
+    SpeedTrapPeriod window[kPeriods];
+    for (int p = start; p < end; ++p) window[p] = GetPeriod(p);
     SpeedTrapPeriod sub;
     for (int p = start; p < end; ++p) {
-        SpeedTrapPeriod q = GetPeriod(p);
-        if (usable(q)) { sub = q; break; }
+        if (usable(window[p])) { sub = window[p]; break; }
     }
     uint64_t bins[4] = {0, 0, 0, 0}, speedW = 0, lengthW = 0;
     for (int p = start; p < end; ++p) {
-        SpeedTrapPeriod q = GetPeriod(p);
+        const SpeedTrapPeriod& q = window[p];
         if (usable(q)) sub = q;
         for (int k = 0; k < 4; ++k) bins[k] += sub.bins[k];
         speedW += sub.speedWeight;
@@ -100,8 +101,10 @@ bool SpeedTrapDayView::CheckRunning(int start, int end, int step, int width, int
                                     int maxSuspect, int maxBad, int maxDisabled) const {
     // The shared running check over the periods' classes.
     CPeriodTable table;
-    for (int p = 0; p < kPeriods; ++p)
-        table.period[p] = SPeriodValue{static_cast<uint8_t>(GetPeriod(p).cls), 0, 0, 0};
+    for (int p = 0; p < kPeriods; ++p) {
+        const bool inWindow = p >= start && p < end;  // the check reads no period outside it
+        table.period[p] = SPeriodValue{static_cast<uint8_t>(inWindow ? GetPeriod(p).cls : PC_BAD), 0, 0, 0};
+    }
     return table.CheckRunning(start, end, step, width, minGood, maxSuspect, maxBad, maxDisabled);
 }
 

@@ -1,4 +1,5 @@
 #include "trafficdata/station_data.h"
+#include "trafficdata/report_text.h"
 
 #include <new>
 
@@ -68,7 +69,7 @@ void WriteStationMultiDayLine(CText& text, int format, int kind, const SMultiDay
   else
     fmt = m.valid ? "     %s VAL %8u %3u.%1u%%  %6i %6i %6i    %2u  %2i  %2i"
                   : "     %s INV %8u %3u.%1u%%  %6i %6i %6i    %2u  %2i  %2i";
-  text.AppendFormat(fmt, SummaryKindLabel(kind), m.volume, m.occupancy / 10, m.occupancy % 10, m.counts.good,
+  AppendReportText(text, fmt, SummaryKindLabel(kind), m.volume, m.occupancy / 10, m.occupancy % 10, m.counts.good,
                     m.counts.suspect, m.counts.bad, static_cast<unsigned>(val), inv, mis);
   if (kind == SK_AM_PEAK_HOUR || kind == SK_PM_PEAK_HOUR) FormatPeakHour(text, format, m.start);
   text += "\n";

@@ -1,5 +1,6 @@
 // The nine Classic report slots of CStationDay.
 #include "trafficdata/station_day.h"
+#include "trafficdata/report_text.h"
 
 using trafficdata::StationDayView;
 using trafficdata::StationPeriod;
@@ -29,7 +30,7 @@ void CStationDay::WriteRawLine(CText& out, int p, int format) const {
     cls = static_cast<unsigned>(q.cls);
     n = q.samples;
   }
-  out.AppendFormat(format == 1 ? "\t%02d:%02d\t%4u\t%3u.%1u%%\t%1u\t%2u\n"
+  AppendReportText(out, format == 1 ? "\t%02d:%02d\t%4u\t%3u.%1u%%\t%1u\t%2u\n"
                                : "     %2d:%02d  %4u  %3u.%1u%%   %1u    %2u\n",
                    p / 12, (p % 12) * 5, vol, occ / 10, occ % 10, cls, n);
 }
@@ -87,19 +88,19 @@ void CStationDay::Write15MinLine(CText& out, int row, int format, bool withCount
   const unsigned* a = vol[0];
   const unsigned* b = vol[1];
   if (format == 1) {
-    out.AppendFormat("\t%02d:00\t%4u\t%4u\t%4u\t%4u\t%5u\t%02d:00\t%4u\t%4u\t%4u\t%4u\t%5u", h0, a[0], a[1], a[2],
+    AppendReportText(out, "\t%02d:00\t%4u\t%4u\t%4u\t%4u\t%5u\t%02d:00\t%4u\t%4u\t%4u\t%4u\t%5u", h0, a[0], a[1], a[2],
                      a[3], a[4], h1, b[0], b[1], b[2], b[3], b[4]);
-    if (withCounts) out.AppendFormat("\t%2d\t%2d\t%2d", good, suspect, bad);
+    if (withCounts) AppendReportText(out, "\t%2d\t%2d\t%2d", good, suspect, bad);
   } else {
-    out.AppendFormat("     %2d:00  %4u  %4u  %4u  %4u   %5u      %2d:00  %4u  %4u  %4u  %4u   %5u", h0, a[0], a[1],
+    AppendReportText(out, "     %2d:00  %4u  %4u  %4u  %4u   %5u      %2d:00  %4u  %4u  %4u  %4u   %5u", h0, a[0], a[1],
                      a[2], a[3], a[4], h1, b[0], b[1], b[2], b[3], b[4]);
-    if (withCounts) out.AppendFormat("      %2d %2d %2d", good, suspect, bad);
+    if (withCounts) AppendReportText(out, "      %2d %2d %2d", good, suspect, bad);
   }
   out += "\n";
   if (!withOccupancy) return;
   const unsigned* o = occ[0];
   const unsigned* r = occ[1];
-  out.AppendFormat(
+  AppendReportText(out, 
       format == 1
           ? "\t\t%2u.%1u%%\t%2u.%1u%%\t%2u.%1u%%\t%2u.%1u%%\t%2u.%1u%%\t\t%2u.%1u%%\t%2u.%1u%%\t%2u.%1u%%\t%2u.%1u%%\t%2u.%1u%%\n\n"
           : "           %3u.%1u%%%3u.%1u%%%3u.%1u%%%3u.%1u%%  %3u.%1u%%           %3u.%1u%%%3u.%1u%%%3u.%1u%%%3u.%1u%%  %3u.%1u%%\n\n",
@@ -122,7 +123,7 @@ void FormatStationDailyValues(CText& out, int format, int summaryKind, const SSu
     fmt = s.valid ? "\t%s\tVAL\t%6u\t%3u.%1u%%\t%3d\t%3d\t%3d" : "\t%s\tINV\t%6u\t%3u.%1u%%\t%3d\t%3d\t%3d";
   else
     fmt = s.valid ? "     %s VAL %6u %3u.%1u%%  %3d %3d %3d" : "     %s INV %6u %3u.%1u%%  %3d %3d %3d";
-  out.AppendFormat(fmt, SummaryKindLabel(summaryKind), s.volume, s.occupancy / 10, s.occupancy % 10, s.counts.good,
+  AppendReportText(out, fmt, SummaryKindLabel(summaryKind), s.volume, s.occupancy / 10, s.occupancy % 10, s.counts.good,
                    s.counts.suspect, s.counts.bad);
 }
 
