@@ -199,7 +199,9 @@ int CDBRecord::CompareKey(const CDBRecord& o, int key) const {
     case GK_YEAR: return CompareInt(word[RW_YEAR], o.word[RW_YEAR]);
     case GK_ELEMENT: {
       if (int c = CompareText(CabinetIdOf(element), CabinetIdOf(o.element))) return c;
-      CDBElement a(ElementNameOf(element)), b(ElementNameOf(o.element));
+      static const CDBElement kNoElement;
+      const CDBElement& a = element ? static_cast<const CDBElement&>(*element) : kNoElement;
+      const CDBElement& b = o.element ? static_cast<const CDBElement&>(*o.element) : kNoElement;
       return a.Compare(b);
     }
     case GK_ELEMENT_TYPE:
