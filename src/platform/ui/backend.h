@@ -29,7 +29,7 @@ class Backend {
   // Any thread: ends a Wait.
   virtual void Wake() = 0;
   // The cursor of every window of the program.
-  virtual void CursorChanged(CursorShape shape) {}
+  virtual void CursorChanged(CursorKind shape) {}
   // Average character width and height of a font (the dialog font when null).
   virtual BaseUnits FontUnits(HFONT font) { return BaseUnits{}; }
   // Height of one list-box line in pixels.
@@ -45,6 +45,9 @@ bool SelectBackend(const std::string& name);
 // FLTK when a display is available, else headless (what the program does at start).
 void SelectBestBackend();
 bool DisplayAvailable();
+
+// Saves a PNG of a top-level window shown by the FLTK backend; false headless or on failure.
+bool SaveWindowPng(HWND hwnd, const std::string& file);
 
 Backend* MakeHeadlessBackend();
 Backend* MakeFltkBackend();  // null when no display can be opened

@@ -126,7 +126,7 @@ CFont* CFont::FromHandle(HFONT h) {
 
 // ---- Cursors and icons ----
 namespace {
-HCURSOR__ g_cursors[3] = {{CursorShape::Arrow}, {CursorShape::Wait}, {CursorShape::Hand}};
+HCURSOR__ g_cursors[3] = {{CursorKind::Arrow}, {CursorKind::Wait}, {CursorKind::Hand}};
 HCURSOR g_current = &g_cursors[0];
 }  // namespace
 

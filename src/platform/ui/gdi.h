@@ -102,9 +102,9 @@ class CFont {
 constexpr int kScreenDpi = 96;
 
 // ---- Cursors ----
-enum class CursorShape { Arrow, Wait, Hand };
+enum class CursorKind { Arrow, Wait, Hand };
 struct HCURSOR__ {
-  CursorShape shape;
+  CursorKind shape;
 };
 HCURSOR LoadCursor(void* instance, LPCSTR name);
 HCURSOR SetCursor(HCURSOR cursor);
