@@ -5,6 +5,22 @@
 
 const char* const DATA_UNAVAILABLE_TEXT = "     ***DATA UNAVAILABLE***\n\n\n\n";
 
+namespace {
+
+// While a day writes its daily summary, its period table is built once for the five kinds
+// instead of once per kind. The day does not change while it writes.
+struct SDailyTable {
+  SDailyTable(const CElementDay* d, SDailyTable* o) : day(d), outer(o) {}
+  const CElementDay* day;
+  SDailyTable* outer;
+  bool filled = false;
+  bool ok = false;
+  CPeriodTable table;
+};
+thread_local SDailyTable* t_dailyTable = nullptr;
+
+}  // namespace
+
 CElementDay::CElementDay(const CElementDay& other)
     : flag(other.flag), nPds(other.nPds), dataAvailable(other.dataAvailable) {}
 
@@ -44,6 +60,13 @@ bool CElementDay::FillPeriodTable(CPeriodTable&) const { return false; }
 
 SSummary CElementDay::ComputeSummary(int summaryKind, const ValidityTables& criteria) const {
   if (summaryKind < 0 || summaryKind >= SK_COUNT) return SSummary{};
+  if (SDailyTable* d = t_dailyTable; d && d->day == this) {
+    if (!d->filled) {
+      d->ok = FillPeriodTable(d->table);
+      d->filled = true;
+    }
+    return d->ok ? d->table.ComputeSummary(summaryKind, criteria[summaryKind]) : SSummary{};
+  }
   CPeriodTable table;
   if (!FillPeriodTable(table)) return SSummary{};
   return table.ComputeSummary(summaryKind, criteria[summaryKind]);
@@ -78,7 +101,10 @@ void CElementDay::WriteDailyReport(CText& out, int format, const ValidityTables&
   }
   WriteDailyTitle(out, format);
   WriteDailyHeader(out, format);
+  SDailyTable scope(this, t_dailyTable);
+  t_dailyTable = &scope;
   for (int k = 0; k < SK_COUNT; ++k) WriteDailyLine(out, k, format, criteria);
+  t_dailyTable = scope.outer;
   out += "\n\n\n";
 }
 
