@@ -5,6 +5,7 @@
 
 #include "loop_test_util.h"
 #include "run_test_util.h"
+#include "containers/mem_mgr.h"
 #include "trafficdata/date_time_ex.h"
 #include "trafficdata/db_element.h"
 #include "trafficdata/db_record.h"
@@ -191,6 +192,20 @@ TEST(LoopRows, CancelAfterSlot) {
   f.run.cancelAt = 3;
   ASSERT_TRUE(f.Build());
   EXPECT_EQ(f.rows.m_nSize, 3);
+}
+
+TEST(LoopRows, FailedRowAllocationIsReported) {
+  RowFixture f(1);
+  Fill(*f.data->LoopDay(0), {1, 15, 100, 10});
+  f.s.groups = {{0}};
+  f.On({0, 1});
+  bool ok;
+  {
+    CAllocFailureScope fail(20);
+    ok = f.Build();
+  }
+  EXPECT_FALSE(ok);
+  for (int i = 0; i < f.rows.m_nSize; ++i) EXPECT_NE(f.rows.m_pData[i], nullptr);  // whole rows only
 }
 
 TEST(LoopRows, PeakRows) {
