@@ -13,11 +13,11 @@ namespace trafficdata {
 // Station, five-minute layout, 4 bytes:
 //   b0 = flag<<6 | nPds<<2 | occ>>8   b1 = occ & 0xFF   b2 = lanes<<4 | vol>>8   b3 = vol & 0xFF
 struct StationPeriodRecord {
-    uint8_t flag = 0;        // class 0 bad, 1 good, 2 suspect, 3 (counted as bad)
-    uint8_t nPds = 0;        // 20-second samples, 0-15
-    uint16_t occupancy = 0;  // tenths of a per cent, 0-1023
-    uint16_t volume = 0;     // vehicles of all lanes, 0-4095
-    uint8_t laneCount = 0;   // 0-7
+  uint8_t flag = 0;        // class 0 bad, 1 good, 2 suspect, 3 (counted as bad)
+  uint8_t nPds = 0;        // 20-second samples, 0-15
+  uint16_t occupancy = 0;  // tenths of a per cent, 0-1023
+  uint16_t volume = 0;     // vehicles of all lanes, 0-4095
+  uint8_t laneCount = 0;   // 0-7
 };
 constexpr int kStationPeriodBytes = 4;
 StationPeriodRecord UnpackStationPeriod(const unsigned char* b);
@@ -27,10 +27,10 @@ void PackStationPeriod(const StationPeriodRecord& r, unsigned char* b);
 //   b0 = lanes<<3 | occ>>8   b1 = occ & 0xFF   b2 = good<<7 | vol
 // The interval is present when its lane count is not 0.
 struct StationIntervalRecord {
-    uint8_t good = 0;        // 1 good
-    uint16_t occupancy = 0;  // raw counts, 0-2047 (1.2 counts = 0.1 %)
-    uint8_t volume = 0;      // 0-127
-    uint8_t laneCount = 0;   // 0-7
+  uint8_t good = 0;        // 1 good
+  uint16_t occupancy = 0;  // raw counts, 0-2047 (1.2 counts = 0.1 %)
+  uint8_t volume = 0;      // 0-127
+  uint8_t laneCount = 0;   // 0-7
 };
 constexpr int kStationIntervalBytes = 3;
 StationIntervalRecord UnpackStationInterval(const unsigned char* b);
@@ -40,12 +40,12 @@ void PackStationInterval(const StationIntervalRecord& r, unsigned char* b);
 //   b0 = flag<<6 | nPds<<2 | spd>>8   b1 = spd & 0xFF   b2 = len & 0xFF   b3 = bin1   b4 = bin2
 //   b5 = len bit 9 <<7 | bin3         b6 = len bit 8 <<7 | bin4
 struct SpeedTrapPeriodRecord {
-    uint8_t flag = 0;     // class 0-3 (3 disabled)
-    uint8_t nPds = 0;     // 0-15
-    uint16_t speed = 0;   // tenths of a mph, 0-1023
-    uint16_t length = 0;  // tenths of a foot, 0-1023
-    uint8_t bin1 = 0, bin2 = 0;  // 0-255
-    uint8_t bin3 = 0, bin4 = 0;  // 0-127
+  uint8_t flag = 0;            // class 0-3 (3 disabled)
+  uint8_t nPds = 0;            // 0-15
+  uint16_t speed = 0;          // tenths of a mph, 0-1023
+  uint16_t length = 0;         // tenths of a foot, 0-1023
+  uint8_t bin1 = 0, bin2 = 0;  // 0-255
+  uint8_t bin3 = 0, bin4 = 0;  // 0-127
 };
 constexpr int kSpeedTrapPeriodBytes = 7;
 SpeedTrapPeriodRecord UnpackSpeedTrapPeriod(const unsigned char* b);
@@ -55,15 +55,15 @@ void PackSpeedTrapPeriod(const SpeedTrapPeriodRecord& r, unsigned char* b);
 //   b0 = flag bits   b1 = present<<7 | len>>8 <<2 | spd>>8   b2 = spd & 0xFF   b3 = len & 0xFF
 //   b4 = bin4<<5 | bin1   b5 = bin2<<4 | bin3
 struct SpeedTrapIntervalRecord {
-    uint8_t flags = 0;    // bit 0 >MaxLen, 1 <MinLen, 2 >MaxSpd, 3 <MinSpd, 4 OccRatio, 5 LostVeh,
-                          // 6 2Veh, 7 operator disabled
-    uint8_t present = 0;  // 0-1
-    uint16_t speed = 0;   // 0-1023
-    uint16_t length = 0;  // 0-1023
-    uint8_t bin1 = 0;     // 0-31
-    uint8_t bin2 = 0;     // 0-15
-    uint8_t bin3 = 0;     // 0-15
-    uint8_t bin4 = 0;     // 0-7
+  uint8_t flags = 0;    // bit 0 >MaxLen, 1 <MinLen, 2 >MaxSpd, 3 <MinSpd, 4 OccRatio, 5 LostVeh,
+                        // 6 2Veh, 7 operator disabled
+  uint8_t present = 0;  // 0-1
+  uint16_t speed = 0;   // 0-1023
+  uint16_t length = 0;  // 0-1023
+  uint8_t bin1 = 0;     // 0-31
+  uint8_t bin2 = 0;     // 0-15
+  uint8_t bin3 = 0;     // 0-15
+  uint8_t bin4 = 0;     // 0-7
 };
 constexpr int kSpeedTrapIntervalBytes = 6;
 SpeedTrapIntervalRecord UnpackSpeedTrapInterval(const unsigned char* b);
@@ -72,9 +72,9 @@ void PackSpeedTrapInterval(const SpeedTrapIntervalRecord& r, unsigned char* b);
 // Metered lane, one layout of 20-second intervals, 2 bytes:
 //   b0 = rate   b1 = red<<4 | status
 struct MeteredLaneRecord {
-    uint8_t rate = 0;          // 0 = no sample
-    uint8_t redViolators = 0;  // 0-15
-    uint8_t status = 0;        // meter status code 0-15
+  uint8_t rate = 0;          // 0 = no sample
+  uint8_t redViolators = 0;  // 0-15
+  uint8_t status = 0;        // meter status code 0-15
 };
 constexpr int kMeteredLaneBytes = 2;
 MeteredLaneRecord UnpackMeteredLane(const unsigned char* b);

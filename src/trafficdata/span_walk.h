@@ -15,17 +15,19 @@ namespace trafficdata {
 // share of a taken unit, never with 0 slots. Returns whether any unit was taken.
 template <class Classify, class Cover>
 bool InterpolationWalk(int begin, int end, int own, Classify classify, Cover cover) {
-    CGapWalk walk;
-    auto add = [&](int unit, int slots) {
-        if (slots > 0) cover(unit, static_cast<int64_t>(slots));
-    };
-    for (int i = begin; i < end; ++i) {
-        int skip = classify(i);
-        if (skip >= 0) walk.Skip(skip);
-        else walk.Selected(i, own, add);
-    }
-    walk.Finish(add);
-    return walk.HasPrevious();
+  CGapWalk walk;
+  auto add = [&](int unit, int slots) {
+    if (slots > 0) cover(unit, static_cast<int64_t>(slots));
+  };
+  for (int i = begin; i < end; ++i) {
+    int skip = classify(i);
+    if (skip >= 0)
+      walk.Skip(skip);
+    else
+      walk.Selected(i, own, add);
+  }
+  walk.Finish(add);
+  return walk.HasPrevious();
 }
 
 }  // namespace trafficdata

@@ -16,60 +16,64 @@ namespace trafficdata {
 
 // One five-minute period of a station, folded from its 15 intervals in the finer layout.
 struct StationPeriod {
-    int cls = PC_BAD;              // 0 bad, 1 good, 2 suspect (flag 3 reads as bad)
-    uint32_t volume = 0;
-    uint32_t occupancy = 0;        // tenths of a per cent
-    uint32_t occupancyWeight = 0;  // five-minute: occupancy x nPds; finer: raw count sum
-    uint32_t samples = 0;          // nPds, or present intervals
+  int cls = PC_BAD;  // 0 bad, 1 good, 2 suspect (flag 3 reads as bad)
+  uint32_t volume = 0;
+  uint32_t occupancy = 0;        // tenths of a per cent
+  uint32_t occupancyWeight = 0;  // five-minute: occupancy x nPds; finer: raw count sum
+  uint32_t samples = 0;          // nPds, or present intervals
 };
 
 class StationDayView {
-public:
-    StationDayView(const uint8_t* flag, const uint8_t* nPds, const uint16_t* volume,
-                   const uint16_t* occupancy, const uint8_t* laneCount, int count)
-        : flag_(flag), nPds_(nPds), volume_(volume), occupancy_(occupancy), lanes_(laneCount),
-          count_(count < 0 ? 0 : count) {}
+ public:
+  StationDayView(const uint8_t* flag, const uint8_t* nPds, const uint16_t* volume, const uint16_t* occupancy,
+                 const uint8_t* laneCount, int count)
+      : flag_(flag),
+        nPds_(nPds),
+        volume_(volume),
+        occupancy_(occupancy),
+        lanes_(laneCount),
+        count_(count < 0 ? 0 : count) {}
 
-    bool IsFiveMinute() const { return count_ == 288; }
-    int Count() const { return count_; }
+  bool IsFiveMinute() const { return count_ == 288; }
+  int Count() const { return count_; }
 
-    // Raw entries, 0 outside the arrays.
-    int Flag(int i) const { return In(i) ? flag_[i] : 0; }
-    int NPds(int i) const { return In(i) ? nPds_[i] : 0; }
-    uint32_t Volume(int i) const { return In(i) ? volume_[i] : 0; }
-    uint32_t Occupancy(int i) const { return In(i) ? occupancy_[i] : 0; }
-    uint32_t Lanes(int i) const { return In(i) ? lanes_[i] : 0; }
+  // Raw entries, 0 outside the arrays.
+  int Flag(int i) const { return In(i) ? flag_[i] : 0; }
+  int NPds(int i) const { return In(i) ? nPds_[i] : 0; }
+  uint32_t Volume(int i) const { return In(i) ? volume_[i] : 0; }
+  uint32_t Occupancy(int i) const { return In(i) ? occupancy_[i] : 0; }
+  uint32_t Lanes(int i) const { return In(i) ? lanes_[i] : 0; }
 
-    // Period p (0-287) in either layout.
-    StationPeriod GetPeriod(int p) const;
+  // Period p (0-287) in either layout.
+  StationPeriod GetPeriod(int p) const;
 
-    // Span values; start and length in 20-second units, method 0-8.
-    uint32_t GetSpanVolume(int start, int length, int method) const;
-    uint32_t GetSpanOccupancy(int start, int length, int method) const;
-    uint32_t GetSpanOccupancySum(int start, int length, int method) const;
-    uint32_t GetSpanPeriods(int start, int length, int method) const;
-    uint32_t GetSpanValidity(int start, int length, int method) const;
-    int GetSpanFlag(int start, int length, int method) const;
-    // The estimated length over the whole day for a request of this length and method.
-    int EstimateLength(int length, int method, const SSpeedParams& sp) const;
+  // Span values; start and length in 20-second units, method 0-8.
+  uint32_t GetSpanVolume(int start, int length, int method) const;
+  uint32_t GetSpanOccupancy(int start, int length, int method) const;
+  uint32_t GetSpanOccupancySum(int start, int length, int method) const;
+  uint32_t GetSpanPeriods(int start, int length, int method) const;
+  uint32_t GetSpanValidity(int start, int length, int method) const;
+  int GetSpanFlag(int start, int length, int method) const;
+  // The estimated length over the whole day for a request of this length and method.
+  int EstimateLength(int length, int method, const SSpeedParams& sp) const;
 
-private:
-    bool In(int i) const { return i >= 0 && i < count_; }
-    bool Present(int i) const { return NPds(i) != 0; }
-    bool Good(int p) const { return Present(p) && Flag(p) == 1; }
-    bool Suspect(int p) const { return Present(p) && Flag(p) == 2; }
-    bool Usable(int i) const { return Present(i) && Flag(i) == 1; }
-    // Five-minute occupancy-sum term of a period taking s samples.
-    uint32_t OccTerm(int p, int64_t s) const;
-    // Span bounds: periods (five-minute) or intervals (finer), end exclusive; false when empty.
-    bool Bounds(int start, int length, int& b, int& e) const;
+ private:
+  bool In(int i) const { return i >= 0 && i < count_; }
+  bool Present(int i) const { return NPds(i) != 0; }
+  bool Good(int p) const { return Present(p) && Flag(p) == 1; }
+  bool Suspect(int p) const { return Present(p) && Flag(p) == 2; }
+  bool Usable(int i) const { return Present(i) && Flag(i) == 1; }
+  // Five-minute occupancy-sum term of a period taking s samples.
+  uint32_t OccTerm(int p, int64_t s) const;
+  // Span bounds: periods (five-minute) or intervals (finer), end exclusive; false when empty.
+  bool Bounds(int start, int length, int& b, int& e) const;
 
-    const uint8_t* flag_;
-    const uint8_t* nPds_;
-    const uint16_t* volume_;
-    const uint16_t* occupancy_;
-    const uint8_t* lanes_;
-    int count_;
+  const uint8_t* flag_;
+  const uint8_t* nPds_;
+  const uint16_t* volume_;
+  const uint16_t* occupancy_;
+  const uint8_t* lanes_;
+  int count_;
 };
 
 }  // namespace trafficdata
