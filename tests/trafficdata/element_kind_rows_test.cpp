@@ -167,6 +167,11 @@ TEST(StationRows, MixedLayoutsWithSingleIntervals) {
   EXPECT_EQ(1, r.Value(2 * 4320));
   EXPECT_EQ(1, r.Value(2 * 4320 + 1));
   EXPECT_TRUE(r.Row(2 * 4320 + 1).rawFlag);
+  char cell[64];
+  r.Row(2 * 4320 + 1).FormatValue(cell, sizeof cell, CF_TEXT);
+  EXPECT_STREQ("      Data Usable", cell);
+  r.Row(1).FormatValue(cell, sizeof cell, CF_TEXT);
+  EXPECT_STREQ("     All Bad Data", cell);
 }
 
 TEST(SpeedTrapRows, ContentsFlagsAndPeaks) {
@@ -220,6 +225,11 @@ TEST(SpeedTrapRows, FlagsOfSingleIntervalsAndRejectedDays) {
     EXPECT_EQ(P == 1 ? 15 : 0, j.Value(last)) << P;
     EXPECT_EQ(P == 1, j.Row(last).rawFlag) << P;
     EXPECT_EQ(0, j.Value(last + 1));
+    if (P == 7) {
+      char cell[64];
+      j.Row(last).FormatValue(cell, sizeof cell, CF_SHEET);
+      EXPECT_STREQ("All Bad Data\t", cell);
+    }
   }
 }
 
