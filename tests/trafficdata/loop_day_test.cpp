@@ -35,6 +35,45 @@ TEST(LoopDayLoad, DecodesBothLayouts) {
   }
 }
 
+TEST(LoopDayLoad, RoundTripKeepsEveryField) {
+  // Random in-range fields, and each field alone at its maximum, so bits leaking between
+  // fields show.
+  unsigned seed = 7;
+  auto next = [&](int range) {
+    seed = seed * 1103515245u + 12345u;
+    return static_cast<int>((seed >> 8) % static_cast<unsigned>(range));
+  };
+  std::vector<Period> five, fine;
+  for (int i = 0; i < 288; ++i) five.push_back({next(4), next(16), next(1024), next(256)});
+  five[0] = {3, 0, 0, 0};
+  five[1] = {0, 15, 0, 0};
+  five[2] = {0, 0, 1023, 0};
+  five[3] = {0, 0, 0, 255};
+  for (int i = 0; i < 4320; ++i) fine.push_back({next(8), next(2), next(2048), next(32)});
+  fine[0] = {7, 0, 0, 0};
+  fine[1] = {0, 1, 0, 0};
+  fine[2] = {0, 0, 2047, 0};
+  fine[3] = {0, 0, 0, 31};
+  std::vector<unsigned char> b5, bf;
+  for (const Period& p : five) Pack5(b5, p.flag, p.n, p.occ, p.vol);
+  for (const Period& p : fine) PackFine(bf, p.n != 0, p.flag, p.occ, p.vol);
+  CLoopDay d5, df;
+  d5.Load(b5.data(), static_cast<int>(b5.size()), 288);
+  df.Load(bf.data(), static_cast<int>(bf.size()), 4320);
+  for (int i = 0; i < 288; ++i) {
+    ASSERT_EQ(d5.FlagAt(i), five[i].flag) << i;
+    ASSERT_EQ(d5.NPdsAt(i), five[i].n) << i;
+    ASSERT_EQ(d5.OccupancyAt(i), five[i].occ) << i;
+    ASSERT_EQ(d5.VolumeAt(i), five[i].vol) << i;
+  }
+  for (int i = 0; i < 4320; ++i) {
+    ASSERT_EQ(df.FlagAt(i), fine[i].flag) << i;
+    ASSERT_EQ(df.NPdsAt(i), fine[i].n) << i;
+    ASSERT_EQ(df.OccupancyAt(i), fine[i].occ) << i;
+    ASSERT_EQ(df.VolumeAt(i), fine[i].vol) << i;
+  }
+}
+
 TEST(LoopDayLoad, ShortOrEmptyInputReadsAsAbsent) {
   CLoopDay day;
   day.Load(nullptr, 0, 0);
@@ -180,6 +219,29 @@ TEST(LoopDayLines, FifteenMinuteRows) {
   none.Write15MinLine(n, 0, 0, true, false);
   EXPECT_EQ(Str(n),
             "      0:00     0     0     0     0       0       1:00     0     0     0     0       0       0  0 24  0\n");
+}
+
+TEST(LoopDayLines, TitlesAndHeadersInTabForm) {
+  CLoopDay day;
+  CText t("");
+  day.WriteRawTitle(t, 1);
+  day.WriteRawHeader(t, 1);
+  day.Write15MinTitle(t, 1);
+  day.Write15MinHeader(t, 1, true);
+  day.Write15MinHeader(t, 1, false);
+  day.WriteDailyTitle(t, 1);
+  day.WriteDailyHeader(t, 1);
+  EXPECT_EQ(Str(t),
+            "\t---Raw Loop Data Listing---\n\n\tTime\tVol\tOcc\tFlg\tnPds\n"
+            "\t---15 Minute Loop Summary Report---\n\n"
+            "\tTime\t:00\t:15\t:30\t:45\tHour\tTime\t:00\t:15\t:30\t:45\tHour\tG\tS\tB\tD\n"
+            "\tTime\t:00\t:15\t:30\t:45\tHour\tTime\t:00\t:15\t:30\t:45\tHour\n"
+            "\t---Daily Loop Summary Report---\n\n\tSummary\tValid\tVol\tOcc\tG\tS\tB\tD\n");
+  CText f("");
+  day.Write15MinHeader(f, 0, false);
+  EXPECT_EQ(Str(f),
+            "     Time    :00   :15   :30   :45    Hour      Time    :00   :15   :30   :45    Hour\n"
+            "     --------------------------------------------------------------------------------\n");
 }
 
 TEST(LoopDayLines, DayWithoutDataWritesOnlyTheUnavailableText) {
