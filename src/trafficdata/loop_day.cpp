@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <new>
+#include <vector>
 
 namespace {
 
@@ -247,6 +248,69 @@ int CLoopDay::GetSpanVolume(int start, int length, int method) const {
   if (IsFine()) return static_cast<int>(SpanSumFine(start, length, method, [&](int i) { return VolumeAt(i); }));
   int p0 = start / 15;
   return static_cast<int>(SpanSum5(p0, p0 + length / 15, length, method, [&](int p) { return VolumeAt(p); }));
+}
+
+void CLoopDay::GetSpanVolumes(int first, int last, int length, int method, int64_t* out) const {
+  if (last < first) return;
+  if (method < 0 || method > 5 || length <= 0 || first < 0) {
+    CVolOccDay::GetSpanVolumes(first, last, length, method, out);
+    return;
+  }
+  // Running sums over the units (intervals or periods) that the spans can reach; each value is
+  // then formed exactly as GetSpanVolume forms it.
+  const bool fine = IsFine();
+  const int units = fine ? last + length : (last / 15 + length / 15);
+  std::vector<int64_t> sum(static_cast<size_t>(units) + 1, 0), n(sum.size(), 0), suspSum(sum.size(), 0),
+      suspN(sum.size(), 0);
+  for (int u = 0; u < units; ++u) {
+    int64_t s = 0, c = 0, ss = 0, sc = 0;
+    if (fine) {
+      bool usable = IntervalUsable(NPdsAt(u) != 0, FlagAt(u));
+      if (method == 2 || usable) s = VolumeAt(u);
+      c = usable ? 1 : 0;
+    } else {
+      int np = NPdsAt(u);
+      int f = FlagAt(u);
+      SPeriodSel sel{np != 0, np != 0 && f == PC_GOOD, np != 0 && f == PC_SUSPECT};
+      if (Selected(method, sel)) {
+        s = VolumeAt(u);
+        c = np;
+      } else if (method == 5 && sel.suspect) {
+        ss = VolumeAt(u);
+        sc = np;
+      }
+    }
+    sum[u + 1] = sum[u] + s;
+    n[u + 1] = n[u] + c;
+    suspSum[u + 1] = suspSum[u] + ss;
+    suspN[u + 1] = suspN[u] + sc;
+  }
+  for (int st = first; st <= last; ++st) {
+    int a, b;
+    if (fine) {
+      a = st;
+      b = st + length;
+    } else {
+      a = st / 15;
+      b = a + length / 15;
+    }
+    int64_t selSum = sum[b] - sum[a], selN = n[b] - n[a];
+    int64_t v;
+    if (fine) {
+      if (method < 3) v = selSum;
+      else v = selN == 0 ? 0 : RoundHalfUp64(static_cast<double>(length) * selSum / selN);
+    } else {
+      int nP = b - a;
+      if (nP <= 0) v = 0;
+      else if (method < 3) v = selSum;
+      else if (method == 5)
+        v = (suspSum[b] - suspSum[a]) +
+            (selN > 0 ? RoundHalfUp64(static_cast<double>(selSum) * (15.0 * nP - (suspN[b] - suspN[a])) / selN) : 0);
+      else
+        v = selN == 0 ? 0 : RoundHalfUp64(nP * 15.0 * selSum / selN);
+    }
+    out[st - first] = static_cast<int>(v);
+  }
 }
 
 int CLoopDay::GetSpanOccupancySum(int start, int length, int method) const {

@@ -43,6 +43,8 @@ class CLoopDay : public CVolOccDay {
   SSummaryTotals GetSummaryTotals(int start, int end, bool useSuspect) const;
 
   int GetSpanVolume(int start, int length, int method) const override;
+  // Plain and scaled methods from running sums; the interpolated ones span by span.
+  void GetSpanVolumes(int first, int last, int length, int method, int64_t* out) const override;
   int GetSpanOccupancy(int start, int length, int method) const override;
   int GetSpanOccupancySum(int start, int length, int method) const override;
   int GetSpanPeriods(int start, int length, int method) const override;

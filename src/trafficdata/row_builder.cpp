@@ -1,6 +1,7 @@
 #include "trafficdata/row_builder.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "trafficdata/date_time_ex.h"
 #include "trafficdata/db_record.h"
@@ -58,6 +59,7 @@ bool BuildPeakRows(const CElementData& data, const NewSettings& s, RunControl& r
   const int P = std::min(s.periodLen, INTERVALS_PER_DAY / 2);
   const int first = s.reportType == 1 ? 0 : INTERVALS_PER_DAY / 2;
   const int last = first + INTERVALS_PER_DAY / 2 - P;
+  std::vector<int64_t> values(static_cast<size_t>(last - first + 1));
   for (const std::vector<int>& group : s.groups) {
     if (group.empty()) continue;
     SRowDate dw = RowDateWords(GroupDate(s, group));
@@ -69,11 +71,12 @@ bool BuildPeakRows(const CElementData& data, const NewSettings& s, RunControl& r
       run.addProgress(1);
       CElementDay* day = data.Day(d);
       if (!day || !day->dataAvailable) continue;
+      slot.PeakValues(*day, first, last, P, values.data());
       int64_t best = -1;
       int bestStart = first;
       for (int st = first; st <= last; ++st) {
-        int64_t v = slot.PeakValue(*day, st, P);
-        if (v > best) {
+        int64_t v = values[st - first];
+        if (v > best) {  // the earliest of equal windows wins
           best = v;
           bestStart = st;
         }

@@ -32,6 +32,11 @@ class CRowSlot {
   virtual bool AddDay(CElementDay& day, int start, int length) = 0;
   // The value a peak search maximises for the window [start, start + length) of a day.
   virtual int64_t PeakValue(CElementDay& day, int start, int length) { return 0; }
+  // PeakValue for every start first..last (out holds last - first + 1 values); a kind may compute
+  // them together.
+  virtual void PeakValues(CElementDay& day, int first, int last, int length, int64_t* out) {
+    for (int s = first; s <= last; ++s) out[s - first] = PeakValue(day, s, length);
+  }
   // Appends the row's content rows (proto carries the element, ordinal, date and time words);
   // false when a row could not be stored.
   virtual bool Emit(const CDBRecord& proto, CDBRecordset& out) = 0;

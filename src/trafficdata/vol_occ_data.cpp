@@ -133,6 +133,13 @@ int64_t CVolOccSlot::PeakValue(CElementDay& element, int start, int length) {
   return day ? day->GetSpanVolume(start, length, m_s.method) : 0;
 }
 
+void CVolOccSlot::PeakValues(CElementDay& element, int first, int last, int length, int64_t* out) {
+  if (CVolOccDay* day = dynamic_cast<CVolOccDay*>(&element))
+    day->GetSpanVolumes(first, last, length, m_s.method, out);
+  else
+    CRowSlot::PeakValues(element, first, last, length, out);
+}
+
 bool CVolOccSlot::Emit(const CDBRecord& proto, CDBRecordset& out) {
   const int order[8] = {CC_VOLUME, CC_OCCUPANCY, CC_CALC_SPEED, CC_EST_LENGTH,
                         CC_PERIODS, CC_VALIDITY, CC_VALID_FLAG, CC_NDAYS};

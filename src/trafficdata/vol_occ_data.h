@@ -45,6 +45,7 @@ class CVolOccSlot : public CRowSlot {
   void Begin(int start, int length, int periodLen, int groupDays) override;
   bool AddDay(CElementDay& day, int start, int length) override;
   int64_t PeakValue(CElementDay& day, int start, int length) override;
+  void PeakValues(CElementDay& day, int first, int last, int length, int64_t* out) override;
   bool Emit(const CDBRecord& proto, CDBRecordset& out) override;
 
  protected:

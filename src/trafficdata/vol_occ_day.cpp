@@ -46,6 +46,10 @@ void CVolOccDay::ResetArrays(int count) {
 
 int CVolOccDay::GetSpanVolume(int, int, int) const { return 0; }
 int CVolOccDay::GetSpanOccupancy(int, int, int) const { return 0; }
+
+void CVolOccDay::GetSpanVolumes(int first, int last, int length, int method, int64_t* out) const {
+  for (int s = first; s <= last; ++s) out[s - first] = GetSpanVolume(s, length, method);
+}
 int CVolOccDay::GetSpanOccupancySum(int, int, int) const { return 0; }
 int CVolOccDay::GetSpanPeriods(int, int, int) const { return 0; }
 int CVolOccDay::GetSpanValidity(int, int, int) const { return 0; }

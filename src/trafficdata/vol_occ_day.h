@@ -44,6 +44,8 @@ class CVolOccDay : public CElementDay {
   // Span values for report rows: start and length in 20-second units, aggregation method 0-8.
   // Each element kind gives its own rules; the base has none and gives 0 (flag 4, empty).
   virtual int GetSpanVolume(int start, int length, int method) const;
+  // GetSpanVolume for every start first..last (out holds last - first + 1 values).
+  virtual void GetSpanVolumes(int first, int last, int length, int method, int64_t* out) const;
   virtual int GetSpanOccupancy(int start, int length, int method) const;      // tenths of a %
   virtual int GetSpanOccupancySum(int start, int length, int method) const;   // raw counts
   virtual int GetSpanPeriods(int start, int length, int method) const;        // samples

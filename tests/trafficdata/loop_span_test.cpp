@@ -109,6 +109,30 @@ TEST(LoopSpan, FinerLayout) {
   EXPECT_EQ(day.GetSpanFlag(15, 15, 2), 0);
 }
 
+TEST(LoopSpan, WindowVolumesAgreeWithSingleSpans) {
+  unsigned seed = 11;
+  auto next = [&](int range) {
+    seed = seed * 1103515245u + 12345u;
+    return static_cast<int>((seed >> 8) % static_cast<unsigned>(range));
+  };
+  std::vector<unsigned char> b5, bf;
+  for (int i = 0; i < 288; ++i) Pack5(b5, next(4), next(3) == 0 ? 0 : 1 + next(15), next(600), next(200));
+  for (int i = 0; i < 4320; ++i) PackFine(bf, next(9) != 0, next(8), next(900), next(32));
+  CLoopDay five, fine, shortDay;
+  five.Load(b5.data(), static_cast<int>(b5.size()), 288);
+  fine.Load(bf.data(), static_cast<int>(bf.size()), 4320);
+  shortDay.Load(bf.data(), 300, 4320);  // only 100 intervals arrived
+  for (const CLoopDay* day : {&five, &fine, &shortDay})
+    for (int length : {1, 15, 45, 180, 2160})
+      for (int m = 0; m < 10; ++m) {
+        int first = m % 2 ? 0 : 2160, last = first + 2160 - length;
+        std::vector<int64_t> out(static_cast<size_t>(last - first + 1));
+        day->GetSpanVolumes(first, last, length, m, out.data());
+        for (int s = first; s <= last; ++s)
+          ASSERT_EQ(out[s - first], day->GetSpanVolume(s, length, m)) << length << " " << m << " " << s;
+      }
+}
+
 struct LengthDay {
   CLoopDay day;
   LengthDay() {
