@@ -859,15 +859,22 @@ BOOL CWnd::UpdateData(BOOL saveAndValidate) {
   return dx.m_bFailed ? FALSE : TRUE;
 }
 
+namespace {
+// The messages being handled, innermost last: Default() repeats the current one. Kept outside
+// the objects because a handler may delete its own window object.
+thread_local std::vector<MSG> t_current;
+}  // namespace
+
 LRESULT CWnd::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
-  MSG saved = m_current;
-  m_current.hwnd = m_hWnd;
-  m_current.message = msg;
-  m_current.wParam = wParam;
-  m_current.lParam = lParam;
+  MSG m;
+  m.hwnd = m_hWnd;
+  m.message = msg;
+  m.wParam = wParam;
+  m.lParam = lParam;
+  t_current.push_back(m);
   LRESULT r = 0;
   if (!OnWndMsg(msg, wParam, lParam, &r)) r = DefWindowProc(msg, wParam, lParam);
-  m_current = saved;
+  t_current.pop_back();  // `this` may be gone by now
   return r;
 }
 
@@ -897,7 +904,11 @@ LRESULT CWnd::DefWindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
   return s != nullptr ? s->DefProc(msg, wParam, lParam) : 0;
 }
 
-LRESULT CWnd::Default() { return DefWindowProc(m_current.message, m_current.wParam, m_current.lParam); }
+LRESULT CWnd::Default() {
+  if (t_current.empty()) return 0;
+  const MSG m = t_current.back();
+  return DefWindowProc(m.message, m.wParam, m.lParam);
+}
 
 BOOL CWnd::PreTranslateMessage(MSG* msg) { return FALSE; }
 

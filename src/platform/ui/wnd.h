@@ -332,8 +332,6 @@ class CWnd : public CCmdTarget {
 
  private:
   friend struct qav::ui::WndState;
-  friend LRESULT CallWindow(HWND, UINT, WPARAM, LPARAM);
-  MSG m_current;  // the message being handled, for Default()
 };
 class CScrollBar : public CWnd {};
 

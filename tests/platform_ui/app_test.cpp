@@ -1,0 +1,171 @@
+// The application, its frame and form view: start-up, command routing, worker messages, exit.
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/ui/app.h"
+#include "platform/ui/input.h"
+#include "platform/ui/wnd_state.h"
+#include "ui_fixture.h"
+
+namespace {
+
+namespace input = qav::ui::input;
+
+constexpr UINT ID_VIEW_CMD = 32836;
+constexpr UINT ID_WORKER = 503;
+constexpr UINT WM_ASK_USER = 0x1409;
+enum : int { IDC_STATUS = 1508 };
+
+std::vector<std::string> g_log;
+
+const DialogTemplate kViewForm{9600, nullptr, 200, 100, {{Ctl::ListBox, IDC_STATUS, "", 0, 7, 7, 186, 86}}};
+const FrameResource kFrameRes{
+    9600, "QAV",
+    {{"&File", 0, {{"&Read Config File", ID_VIEW_CMD, {}}, {nullptr, 0, {}}, {"E&xit", ID_APP_EXIT, {}}}},
+     {"&Help", 0, {{"&Help Topics", ID_HELP, {}}, {"&About QAV...", ID_APP_ABOUT, {}}}}}};
+
+class TestDoc : public CDocument {
+  DECLARE_DYNCREATE(TestDoc)
+};
+IMPLEMENT_DYNCREATE(TestDoc, CDocument)
+
+class TestFrame : public CFrameWnd {
+  DECLARE_DYNCREATE(TestFrame)
+ public:
+  void WinHelp(DWORD_PTR, UINT) override { g_log.push_back("frame help"); }
+  BOOL PreCreateWindow(CREATESTRUCT& cs) override {
+    cs.style &= ~FWS_ADDTOTITLE;
+    return CFrameWnd::PreCreateWindow(cs);
+  }
+  LRESULT OnAskUser(WPARAM w, LPARAM type) {
+    // Shown on the user-interface thread for a worker that waits for the answer.
+    return ::MessageBox(m_hWnd, reinterpret_cast<const char*>(w), "QAV", static_cast<UINT>(type));
+  }
+  DECLARE_MESSAGE_MAP()
+};
+IMPLEMENT_DYNCREATE(TestFrame, CFrameWnd)
+BEGIN_MESSAGE_MAP(TestFrame, CFrameWnd)
+  ON_MESSAGE(WM_ASK_USER, &TestFrame::OnAskUser)
+END_MESSAGE_MAP()
+
+class TestView : public CFormView {
+  DECLARE_DYNCREATE(TestView)
+ public:
+  TestView() : CFormView(9600) {}
+  ~TestView() override { g_log.push_back("view destroyed"); }
+  CListBox m_status;
+  bool mainWindowAtFirstUpdate = false;
+  void DoDataExchange(CDataExchange* dx) override { DDX_Control(dx, IDC_STATUS, m_status); }
+  void OnInitialUpdate() override {
+    mainWindowAtFirstUpdate = AfxGetMainWnd() != nullptr;
+    CFormView::OnInitialUpdate();
+    g_log.push_back(mainWindowAtFirstUpdate ? "first update with main window" : "first update without main window");
+  }
+  BOOL OnCommand(WPARAM wParam, LPARAM lParam) override {
+    if (LOWORD(wParam) == ID_WORKER) {
+      m_status.AddString(("payload " + std::to_string(lParam)).c_str());
+      return TRUE;
+    }
+    return CFormView::OnCommand(wParam, lParam);
+  }
+  void OnReadConfig() { g_log.push_back("view read config"); }
+  DECLARE_MESSAGE_MAP()
+};
+IMPLEMENT_DYNCREATE(TestView, CFormView)
+BEGIN_MESSAGE_MAP(TestView, CFormView)
+  ON_COMMAND(ID_VIEW_CMD, &TestView::OnReadConfig)
+END_MESSAGE_MAP()
+
+class TestApp : public CWinApp {
+ public:
+  TestApp() : CWinApp("QAV") {}
+  BOOL InitInstance() override {
+    RegisterDialogTemplate(&kViewForm);
+    RegisterFrameResource(&kFrameRes);
+    AddDocTemplate(new CSingleDocTemplate(9600, RUNTIME_CLASS(TestDoc), RUNTIME_CLASS(TestFrame), RUNTIME_CLASS(TestView)));
+    CCommandLineInfo info;
+    ParseCommandLine(info);
+    if (!ProcessShellCommand(info)) return FALSE;
+    m_pMainWnd->ShowWindow(SW_SHOWMAXIMIZED);
+    return TRUE;
+  }
+  int ExitInstance() override {
+    g_log.push_back("exit instance");
+    return CWinApp::ExitInstance();
+  }
+  void OnAppAbout() { g_log.push_back("app about"); }
+  DECLARE_MESSAGE_MAP()
+};
+BEGIN_MESSAGE_MAP(TestApp, CWinApp)
+  ON_COMMAND(ID_APP_ABOUT, &TestApp::OnAppAbout)
+END_MESSAGE_MAP()
+
+class AppTest : public UiTest {
+ protected:
+  void SetUp() override {
+    UiTest::SetUp();
+    g_log.clear();
+  }
+};
+
+TEST_F(AppTest, StartRouteWorkerMessagesAndExit) {
+  TestApp app;
+  ASSERT_TRUE(app.InitInstance());
+  auto* frame = static_cast<CFrameWnd*>(AfxGetMainWnd());
+  ASSERT_NE(frame, nullptr);
+  auto* view = static_cast<TestView*>(frame->GetActiveView());
+  ASSERT_NE(view, nullptr);
+  EXPECT_TRUE(view->mainWindowAtFirstUpdate);
+  EXPECT_EQ(frame->GetWindowText(), "QAV");  // the title alone, no document name
+  EXPECT_TRUE(frame->IsZoomed());
+
+  // Menu commands: the view first, then the frame, then the application.
+  input::Menu(frame->m_hWnd, ID_VIEW_CMD);
+  input::Menu(frame->m_hWnd, ID_HELP);
+  input::Menu(frame->m_hWnd, ID_APP_ABOUT);
+
+  // A worker posts status ids with payloads and asks the user through the frame.
+  HWND viewWnd = view->m_hWnd;
+  HWND frameWnd = frame->m_hWnd;
+  qav::ui::SetMessageBoxHandler([](const qav::ui::MessageBoxRequest& r) {
+    g_log.push_back("box: " + r.text);
+    return IDCANCEL;
+  });
+  std::atomic<LRESULT> answer{0};
+  std::thread worker([&] {
+    PostMessage(viewWnd, WM_COMMAND, ID_WORKER, 34408);
+    answer = SendMessage(frameWnd, WM_ASK_USER, reinterpret_cast<WPARAM>("Please insert CD with 3/15/1994 data"),
+                         MB_OKCANCEL);
+    PostMessage(viewWnd, WM_COMMAND, ID_WORKER, 2);
+    PostMessage(frameWnd, WM_COMMAND, ID_APP_EXIT, 0);
+  });
+  int code = app.Run();  // until the frame is closed
+  worker.join();
+  EXPECT_EQ(code, 0);
+  EXPECT_EQ(answer.load(), IDCANCEL);
+  EXPECT_EQ(AfxGetMainWnd(), nullptr);
+  EXPECT_EQ(g_log, (std::vector<std::string>{"first update with main window", "view read config", "frame help",
+                                             "app about", "box: Please insert CD with 3/15/1994 data", "view destroyed",
+                                             "exit instance"}));
+}
+
+TEST_F(AppTest, StatusLinesFromAWorkerArriveInPostingOrder) {
+  TestApp app;
+  ASSERT_TRUE(app.InitInstance());
+  auto* view = static_cast<TestView*>(static_cast<CFrameWnd*>(AfxGetMainWnd())->GetActiveView());
+  HWND viewWnd = view->m_hWnd;
+  std::thread worker([viewWnd] {
+    for (int i = 0; i < 20; ++i) PostMessage(viewWnd, WM_COMMAND, ID_WORKER, i);
+  });
+  worker.join();
+  qav::ui::PumpPending();
+  ASSERT_EQ(view->m_status.GetCount(), 20);
+  for (int i = 0; i < 20; ++i) EXPECT_EQ(view->m_status.GetTextString(i), "payload " + std::to_string(i));
+  AfxGetMainWnd()->DestroyWindow();
+  EXPECT_TRUE(qav::ui::QuitRequested());
+  qav::ui::ResetQuit();
+}
+
+}  // namespace
