@@ -1,0 +1,115 @@
+#include "support/wait_dialog.h"
+
+#include <atomic>
+
+#include "platform/kernel/time.h"
+#include "platform/ui/app.h"
+
+namespace {
+
+const DialogTemplate kWaitTemplate = {
+    IDD_WAIT_DIALOG,
+    "Working",
+    220,
+    59,
+    {
+        {Ctl::Static, IDC_WAIT_MESSAGE, "Click 'Cancel' to cancel the operation", SS_NOPREFIX, 7, 7, 206, 8},
+        {Ctl::Progress, IDC_WAIT_PROGRESS, "", 0, 7, 19, 206, 12},
+        {Ctl::Static, IDC_STATIC, "Time Remaining:", 0, 7, 41, 56, 8},
+        {Ctl::Static, IDC_WAIT_TIME_LEFT, "00:00:00", 0, 63, 41, 60, 8},
+        {Ctl::DefPushButton, IDCANCEL, "Cancel", 0, 163, 38, 50, 14},
+    },
+};
+
+void RegisterWaitTemplate() {
+  static const bool once = (RegisterDialogTemplate(&kWaitTemplate), true);
+  (void)once;
+}
+
+}  // namespace
+
+BEGIN_MESSAGE_MAP(CWaitDialog, CDialog)
+  ON_WM_TIMER()
+END_MESSAGE_MAP()
+
+CWaitDialog::CWaitDialog(int* position, bool* keepGoing, const char* caption, const char* message, CWnd* parent)
+    : CDialog(IDD_WAIT_DIALOG, parent), m_pPosition(position), m_pKeepGoing(keepGoing) {
+  RegisterWaitTemplate();
+  if (CWnd* main = AfxGetMainWnd(); main != nullptr && ::IsWindow(main->m_hWnd)) {
+    ::EnableWindow(main->m_hWnd, FALSE);
+    m_hDisabledMain = main->m_hWnd;
+  }
+  if (!Create(IDD_WAIT_DIALOG, parent)) return;
+  SetWindowText(caption != nullptr ? caption : "Working");
+  m_wndMessage.SetWindowText(message != nullptr ? message : "Click Cancel to cancel the operation");
+  ShowWindow(SW_SHOW);
+  SetTimer(1, 500);
+}
+
+CWaitDialog::~CWaitDialog() { Close(); }
+
+void CWaitDialog::DoDataExchange(CDataExchange* dx) {
+  CDialog::DoDataExchange(dx);
+  DDX_Control(dx, IDC_WAIT_PROGRESS, m_wndProgress);
+  DDX_Control(dx, IDC_WAIT_MESSAGE, m_wndMessage);
+  DDX_Text(dx, IDC_WAIT_TIME_LEFT, m_strTimeLeft);
+}
+
+void CWaitDialog::SetRange(int lower, int upper) {
+  if (m_pPosition != nullptr) {
+    std::atomic_ref<int> pos(*m_pPosition);
+    if (pos.load(std::memory_order_relaxed) < lower) pos.store(lower, std::memory_order_relaxed);
+    if (pos.load(std::memory_order_relaxed) > upper) pos.store(upper, std::memory_order_relaxed);
+  }
+  if (m_hWnd != nullptr) m_wndProgress.SetRange32(lower, upper);
+}
+
+void CWaitDialog::SetPercent(int percent) {
+  if (m_hWnd == nullptr || m_pPosition == nullptr) return;
+  if (percent < 0) percent = 0;
+  if (percent > 100) percent = 100;
+  int lower = 0, upper = 0;
+  m_wndProgress.GetRange(lower, upper);
+  const int64_t pos = lower + (static_cast<int64_t>(upper) - lower) * percent / 100;
+  std::atomic_ref<int>(*m_pPosition).store(static_cast<int>(pos), std::memory_order_relaxed);
+}
+
+void CWaitDialog::SetMessage(const char* text) {
+  if (m_hWnd != nullptr) m_wndMessage.SetWindowText(text);
+}
+
+void CWaitDialog::OnCancel() {
+  if (m_pKeepGoing != nullptr) std::atomic_ref<bool>(*m_pKeepGoing).store(false, std::memory_order_relaxed);
+  if (m_hWnd != nullptr) DestroyWindow();
+}
+
+void CWaitDialog::Close() {
+  if (m_hDisabledMain != nullptr) {
+    ::EnableWindow(m_hDisabledMain, TRUE);  // does nothing when the main window is gone
+    m_hDisabledMain = nullptr;
+  }
+  if (m_hWnd != nullptr) DestroyWindow();
+}
+
+BOOL CWaitDialog::PumpMessages() {
+  if (!qav::ui::PumpPending()) return 0;
+  if (CWinThread* thread = AfxGetThread()) {
+    for (LONG count = 0; thread->OnIdle(count); ++count) {
+    }
+  }
+  return 1;
+}
+
+void CWaitDialog::OnTimer(UINT_PTR id) {
+  if (id == 1 && m_hWnd != nullptr && m_pPosition != nullptr) {
+    const int position = std::atomic_ref<int>(*m_pPosition).load(std::memory_order_relaxed);
+    int lower = 0, upper = 0;
+    m_wndProgress.GetRange(lower, upper);
+    if (m_estimator.OnTick(GetTickCount(), position, upper)) m_wndProgress.SetPos(position);
+    char text[32];
+    CWaitEstimator::FormatTime(m_estimator.Countdown(), text, sizeof text);
+    m_strTimeLeft = text;
+    UpdateData(FALSE);
+  }
+  CDialog::OnTimer(id);
+}

@@ -1,0 +1,54 @@
+// CWaitDialog: the modeless progress window shown while a worker runs a report or a long load.
+// It reads the caller's progress counter every 500 ms, moves its bar, shows an estimate of the
+// time left (CWaitEstimator) and offers Cancel, which clears the caller's keep-going flag. The
+// main window is disabled while a run owns the dialog; the caller keeps the program responsive
+// by calling PumpMessages between its checks of the worker.
+#pragma once
+
+#include <string>
+
+#include "platform/ui/dialog.h"
+#include "support/wait_estimator.h"
+
+constexpr UINT IDD_WAIT_DIALOG = 139;
+constexpr int IDC_WAIT_PROGRESS = 2025;
+constexpr int IDC_WAIT_MESSAGE = 2029;
+constexpr int IDC_WAIT_TIME_LEFT = 2036;
+
+class CWaitDialog : public CDialog {
+ public:
+  // Disables the main window, creates and shows the dialog with the caption (null: "Working")
+  // and the message (null: "Click Cancel to cancel the operation"), and starts its timer.
+  CWaitDialog(int* position, bool* keepGoing, const char* caption = nullptr, const char* message = nullptr,
+              CWnd* parent = nullptr);
+  ~CWaitDialog() override;
+
+  // Clamps the caller's position into the range and sets the bar's range.
+  void SetRange(int lower, int upper);
+  // Sets the caller's position to the given per cent (0-100) of the range.
+  void SetPercent(int percent);
+  void SetMessage(const char* text);
+  // Enables the main window again (once) and destroys the dialog's window.
+  void Close();
+
+  // Dispatches the waiting messages and runs the idle work; 0 when the quit request was seen
+  // (it stays posted for the program's loop), else 1.
+  static BOOL PumpMessages();
+
+  void DoDataExchange(CDataExchange* dx) override;
+  // Clears the keep-going flag and closes the window at once; the main window stays disabled
+  // until the owner closes the dialog after its worker has ended.
+  void OnCancel() override;
+  void OnTimer(UINT_PTR id);
+
+  CProgressCtrl m_wndProgress;
+  CStatic m_wndMessage;
+  std::string m_strTimeLeft;
+  int* m_pPosition;
+  bool* m_pKeepGoing;
+  DWORD m_nReserved = 1;
+  CWaitEstimator m_estimator;  // last position, samples, step count, estimate, countdown, last tick
+  HWND m_hDisabledMain = nullptr;  // the main window while this dialog holds it disabled
+
+  DECLARE_MESSAGE_MAP()
+};
