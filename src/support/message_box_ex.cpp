@@ -236,7 +236,10 @@ void CMessageBoxEx::End(int answer) {
 
 void CMessageBoxEx::PostNcDestroy() {
   CMFCExDialog::PostNcDestroy();
-  if (MessageBoxExRegistry().Unregister(this)) delete this;
+  // The window usually goes from inside one of this object's own message handlers (a button, the
+  // close box), which still use the object after the window is gone: it is deleted once they have
+  // returned, at the next turn of the message loop.
+  if (MessageBoxExRegistry().Unregister(this)) qav::ui::PostTask([this] { delete this; });
 }
 
 void CMessageBoxEx::OnPaint() { CMFCExDialog::OnPaint(); }

@@ -43,7 +43,7 @@ class CWaitDialog : public CDialog {
 
   CProgressCtrl m_wndProgress;
   CStatic m_wndMessage;
-  std::string m_strTimeLeft;
+  std::string m_strTimeLeft = "00:00:00";
   int* m_pPosition;
   bool* m_pKeepGoing;
   DWORD m_nReserved = 1;

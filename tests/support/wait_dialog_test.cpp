@@ -1,0 +1,119 @@
+#include "support/wait_dialog.h"
+
+#include "platform/ui/app.h"
+#include "support_ui_fixture.h"
+
+namespace {
+
+namespace input = qav::ui::input;
+
+class CIdleApp : public CWinApp {
+ public:
+  BOOL OnIdle(LONG count) override {
+    ++idleCalls;
+    return count < 2;  // work for counts 0 and 1
+  }
+  int idleCalls = 0;
+};
+
+class WaitDialogTest : public SupportUiTest {
+ protected:
+  void SetUp() override {
+    SupportUiTest::SetUp();
+    ASSERT_TRUE(main.Create());
+    app.m_pMainWnd = &main;
+  }
+  void TearDown() override {
+    app.m_pMainWnd = nullptr;
+    main.DestroyWindow();
+    SupportUiTest::TearDown();
+  }
+  CIdleApp app;
+  CRecorderWnd main;
+  int position = 0;
+  bool keepGoing = true;
+};
+
+TEST_F(WaitDialogTest, ShowsCaptionMessageAndDisablesTheMainWindow) {
+  {
+    CWaitDialog dlg(&position, &keepGoing);
+    ASSERT_NE(dlg.m_hWnd, nullptr);
+    EXPECT_TRUE(dlg.IsWindowVisible());
+    EXPECT_EQ(dlg.GetWindowText(), "Working");
+    EXPECT_EQ(dlg.m_wndMessage.GetWindowText(), "Click Cancel to cancel the operation");
+    EXPECT_EQ(dlg.GetDlgItem(IDC_WAIT_TIME_LEFT)->GetWindowText(), "00:00:00");
+    EXPECT_FALSE(main.IsWindowEnabled());
+  }
+  EXPECT_TRUE(main.IsWindowEnabled());
+  CWaitDialog dlg(&position, &keepGoing, "Loading Input Data...", "Reading the archive", &main);
+  EXPECT_EQ(dlg.GetWindowText(), "Loading Input Data...");
+  EXPECT_EQ(dlg.m_wndMessage.GetWindowText(), "Reading the archive");
+  dlg.SetMessage("Writing the report");
+  EXPECT_EQ(dlg.m_wndMessage.GetWindowText(), "Writing the report");
+}
+
+TEST_F(WaitDialogTest, CancelClearsTheFlagAndKeepsTheMainWindowDisabledUntilClose) {
+  CWaitDialog dlg(&position, &keepGoing);
+  input::Click(dlg.GetDlgItem(IDCANCEL)->m_hWnd);
+  EXPECT_FALSE(keepGoing);
+  EXPECT_EQ(dlg.m_hWnd, nullptr);  // the window is gone at once
+  // The run owning the dialog is still winding down: the main window takes no input yet.
+  EXPECT_FALSE(main.IsWindowEnabled());
+  dlg.Close();
+  EXPECT_TRUE(main.IsWindowEnabled());
+  dlg.Close();  // released once only
+  EXPECT_TRUE(main.IsWindowEnabled());
+}
+
+TEST_F(WaitDialogTest, NestedDisablesAreReleasedEachOnce) {
+  auto* outer = new CWaitDialog(&position, &keepGoing);
+  {
+    int p2 = 0;
+    bool k2 = true;
+    CWaitDialog inner(&p2, &k2);
+    EXPECT_FALSE(main.IsWindowEnabled());
+  }
+  EXPECT_FALSE(main.IsWindowEnabled());  // the outer run still holds it
+  delete outer;
+  EXPECT_TRUE(main.IsWindowEnabled());
+}
+
+TEST_F(WaitDialogTest, RangeClampsPercentSetsAndTheTimerMovesTheBar) {
+  CWaitDialog dlg(&position, &keepGoing);
+  struct Case {
+    int before, lower, upper, after;
+  } cases[] = {{-5, 0, 100, 0}, {150, 0, 100, 100}, {50, 10, 20, 20}, {15, 10, 20, 15}};
+  for (const Case& c : cases) {
+    position = c.before;
+    dlg.SetRange(c.lower, c.upper);
+    EXPECT_EQ(position, c.after);
+  }
+  dlg.SetRange(0, 2000000000);
+  dlg.SetPercent(50);
+  EXPECT_EQ(position, 1000000000);  // no overflow in (upper - lower) * percent
+  dlg.SetPercent(250);
+  EXPECT_EQ(position, 2000000000);
+  dlg.SetPercent(-1);
+  EXPECT_EQ(position, 0);
+
+  dlg.SetRange(0, 100);
+  position = 30;
+  dlg.OnTimer(1);
+  EXPECT_EQ(dlg.m_wndProgress.GetPos(), 30);
+  EXPECT_EQ(dlg.m_strTimeLeft, "00:00:00");  // the first change only starts the clock
+  EXPECT_EQ(dlg.m_estimator.StepCount(), 1u);
+}
+
+TEST_F(WaitDialogTest, PumpMessagesRunsIdleWorkAndKeepsTheQuitRequest) {
+  bool ran = false;
+  qav::ui::PostTask([&] { ran = true; });
+  EXPECT_EQ(CWaitDialog::PumpMessages(), 1);
+  EXPECT_TRUE(ran);
+  EXPECT_EQ(app.idleCalls, 3);  // counts 0, 1 and the 2 that reported no more work
+  ::PostQuitMessage(0);
+  EXPECT_EQ(CWaitDialog::PumpMessages(), 0);
+  EXPECT_TRUE(qav::ui::QuitRequested());  // left for the program's own loop
+  qav::ui::ResetQuit();
+}
+
+}  // namespace
