@@ -3,7 +3,8 @@
 // The archive keeps one fixed-size record per five-minute period (288 a day) or per 20-second
 // interval (4320 a day). These decoders and encoders are the single place that knows the bit
 // positions; the day classes decode through them and the test-data generator encodes through them.
-// Bit 0 is the least significant bit of a byte.
+// Bit 0 is the least significant bit of a byte. The decoders are inline: Load calls them for
+// every record of a day.
 #pragma once
 
 #include <cstdint>
@@ -20,7 +21,15 @@ struct StationPeriodRecord {
   uint8_t laneCount = 0;   // 0-7
 };
 constexpr int kStationPeriodBytes = 4;
-StationPeriodRecord UnpackStationPeriod(const unsigned char* b);
+inline StationPeriodRecord UnpackStationPeriod(const unsigned char* b) {
+  StationPeriodRecord r;
+  r.flag = b[0] >> 6;
+  r.nPds = (b[0] >> 2) & 15;
+  r.occupancy = static_cast<uint16_t>((b[0] & 3) << 8 | b[1]);
+  r.laneCount = (b[2] >> 4) & 7;
+  r.volume = static_cast<uint16_t>((b[2] & 15) << 8 | b[3]);
+  return r;
+}
 void PackStationPeriod(const StationPeriodRecord& r, unsigned char* b);
 
 // Station, 20-second layout, 3 bytes:
@@ -33,7 +42,14 @@ struct StationIntervalRecord {
   uint8_t laneCount = 0;   // 0-7
 };
 constexpr int kStationIntervalBytes = 3;
-StationIntervalRecord UnpackStationInterval(const unsigned char* b);
+inline StationIntervalRecord UnpackStationInterval(const unsigned char* b) {
+  StationIntervalRecord r;
+  r.laneCount = (b[0] >> 3) & 7;
+  r.occupancy = static_cast<uint16_t>((b[0] & 7) << 8 | b[1]);
+  r.good = b[2] >> 7;
+  r.volume = b[2] & 0x7F;
+  return r;
+}
 void PackStationInterval(const StationIntervalRecord& r, unsigned char* b);
 
 // Speed trap, five-minute layout, 7 bytes:
@@ -48,7 +64,18 @@ struct SpeedTrapPeriodRecord {
   uint8_t bin3 = 0, bin4 = 0;  // 0-127
 };
 constexpr int kSpeedTrapPeriodBytes = 7;
-SpeedTrapPeriodRecord UnpackSpeedTrapPeriod(const unsigned char* b);
+inline SpeedTrapPeriodRecord UnpackSpeedTrapPeriod(const unsigned char* b) {
+  SpeedTrapPeriodRecord r;
+  r.flag = b[0] >> 6;
+  r.nPds = (b[0] >> 2) & 15;
+  r.speed = static_cast<uint16_t>((b[0] & 3) << 8 | b[1]);
+  r.length = static_cast<uint16_t>((b[5] >> 7) << 9 | (b[6] >> 7) << 8 | b[2]);
+  r.bin1 = b[3];
+  r.bin2 = b[4];
+  r.bin3 = b[5] & 0x7F;
+  r.bin4 = b[6] & 0x7F;
+  return r;
+}
 void PackSpeedTrapPeriod(const SpeedTrapPeriodRecord& r, unsigned char* b);
 
 // Speed trap, 20-second layout, 6 bytes:
@@ -66,7 +93,18 @@ struct SpeedTrapIntervalRecord {
   uint8_t bin4 = 0;     // 0-7
 };
 constexpr int kSpeedTrapIntervalBytes = 6;
-SpeedTrapIntervalRecord UnpackSpeedTrapInterval(const unsigned char* b);
+inline SpeedTrapIntervalRecord UnpackSpeedTrapInterval(const unsigned char* b) {
+  SpeedTrapIntervalRecord r;
+  r.flags = b[0];
+  r.present = b[1] >> 7;
+  r.length = static_cast<uint16_t>((b[1] >> 2 & 3) << 8 | b[3]);
+  r.speed = static_cast<uint16_t>((b[1] & 3) << 8 | b[2]);
+  r.bin4 = b[4] >> 5;
+  r.bin1 = b[4] & 31;
+  r.bin2 = b[5] >> 4;
+  r.bin3 = b[5] & 15;
+  return r;
+}
 void PackSpeedTrapInterval(const SpeedTrapIntervalRecord& r, unsigned char* b);
 
 // Metered lane, one layout of 20-second intervals, 2 bytes:
@@ -77,7 +115,13 @@ struct MeteredLaneRecord {
   uint8_t status = 0;        // meter status code 0-15
 };
 constexpr int kMeteredLaneBytes = 2;
-MeteredLaneRecord UnpackMeteredLane(const unsigned char* b);
+inline MeteredLaneRecord UnpackMeteredLane(const unsigned char* b) {
+  MeteredLaneRecord r;
+  r.rate = b[0];
+  r.redViolators = b[1] >> 4;
+  r.status = b[1] & 15;
+  return r;
+}
 void PackMeteredLane(const MeteredLaneRecord& r, unsigned char* b);
 
 // Number of records of recordBytes each that Load may decode: the count it was given, never more

@@ -31,13 +31,33 @@ SpeedTrapPeriod SpeedTrapDayView::GetPeriod(int p) const {
     return r;
   }
   int running = -1;
-  for (int i = 15 * p; i < 15 * p + 15; ++i) {
-    running = FoldClass(running, IntervalClass(i));
-    uint32_t n = Vehicles(i);
-    for (int k = 0; k < 4; ++k) r.bins[k] += Bin(k, i);
-    r.speedWeight += uint64_t{Speed(i)} * n;
-    r.lengthWeight += uint64_t{Length(i)} * n;
-    if (Present(i)) ++r.samples;
+  const int first = 15 * p;
+  if (first >= 0 && first + 15 <= count_) {
+    // The whole period lies within the arrays: read them directly.
+    for (int i = first; i < first + 15; ++i) {
+      const int f = flag_[i];
+      const bool present = nPds_[i] != 0;
+      const int cls = !present ? PC_BAD : (f & kTrapDisabledBit) ? PC_DISABLED : (f & kTrapBadBits) ? PC_BAD : PC_GOOD;
+      running = FoldClass(running, cls);
+      const uint32_t b0 = bins_[0][i], b1 = bins_[1][i], b2 = bins_[2][i], b3 = bins_[3][i];
+      const uint32_t n = b0 + b1 + b2 + b3;
+      r.bins[0] += b0;
+      r.bins[1] += b1;
+      r.bins[2] += b2;
+      r.bins[3] += b3;
+      r.speedWeight += uint64_t{speed_[i]} * n;
+      r.lengthWeight += uint64_t{length_[i]} * n;
+      r.samples += present;
+    }
+  } else {
+    for (int i = first; i < first + 15; ++i) {
+      running = FoldClass(running, IntervalClass(i));
+      uint32_t n = Vehicles(i);
+      for (int k = 0; k < 4; ++k) r.bins[k] += Bin(k, i);
+      r.speedWeight += uint64_t{Speed(i)} * n;
+      r.lengthWeight += uint64_t{Length(i)} * n;
+      if (Present(i)) ++r.samples;
+    }
   }
   r.cls = running < 0 ? PC_BAD : running;
   return r;

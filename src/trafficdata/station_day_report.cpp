@@ -26,7 +26,7 @@ void CStationDay::WriteRawLine(CText& out, int p, int format) const {
   } else {
     StationPeriod q = day.GetPeriod(p);
     vol = q.volume;
-    occ = q.occupancy;
+    occ = q.Occupancy(/*fine=*/true);
     cls = static_cast<unsigned>(q.cls);
     n = q.samples;
   }

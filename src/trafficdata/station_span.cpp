@@ -16,20 +16,30 @@ StationPeriod StationDayView::GetPeriod(int p) const {
     else if (Suspect(p))
       r.cls = PC_SUSPECT;
     r.volume = Volume(p);
-    r.occupancy = Occupancy(p);
     r.samples = static_cast<uint32_t>(NPds(p));
-    r.occupancyWeight = r.occupancy * r.samples;
+    r.occupancyWeight = Occupancy(p) * r.samples;
     return r;
   }
-  int running = -1;
-  for (int i = 15 * p; i < 15 * p + 15; ++i) {
-    running = FoldClass(running, Usable(i) ? PC_GOOD : PC_BAD);
-    r.volume += Volume(i);
-    r.occupancyWeight += Occupancy(i);
-    if (Present(i)) ++r.samples;
+  // With only good and bad intervals the fold is: all usable good, none bad, a mixture suspect.
+  int usable = 0;
+  const int first = 15 * p;
+  if (first >= 0 && first + 15 <= count_) {
+    for (int i = first; i < first + 15; ++i) {
+      const bool present = nPds_[i] != 0;
+      usable += present && flag_[i] == 1;
+      r.volume += volume_[i];
+      r.occupancyWeight += occupancy_[i];
+      r.samples += present;
+    }
+  } else {
+    for (int i = first; i < first + 15; ++i) {
+      usable += Usable(i);
+      r.volume += Volume(i);
+      r.occupancyWeight += Occupancy(i);
+      if (Present(i)) ++r.samples;
+    }
   }
-  r.cls = running < 0 ? PC_BAD : running;
-  if (r.samples != 0) r.occupancy = static_cast<uint32_t>(RoundHalfUp64(r.occupancyWeight / (r.samples * 1.2)));
+  r.cls = usable == 15 ? PC_GOOD : usable == 0 ? PC_BAD : PC_SUSPECT;
   return r;
 }
 

@@ -18,9 +18,10 @@ namespace trafficdata {
 struct StationPeriod {
   int cls = PC_BAD;  // 0 bad, 1 good, 2 suspect (flag 3 reads as bad)
   uint32_t volume = 0;
-  uint32_t occupancy = 0;        // tenths of a per cent
   uint32_t occupancyWeight = 0;  // five-minute: occupancy x nPds; finer: raw count sum
   uint32_t samples = 0;          // nPds, or present intervals
+  // Occupancy in tenths of a per cent (0 without samples); fine tells the layout.
+  uint32_t Occupancy(bool fine) const { return OccupancyFromSums(occupancyWeight, samples, fine); }
 };
 
 class StationDayView {

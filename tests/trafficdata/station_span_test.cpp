@@ -134,11 +134,11 @@ TEST(StationSpan, FinerLayout) {
   for (int i = 15; i < 29; ++i) g.Set(i, true, 120, 1, 1);
   StationDayView gv = g.View();
   EXPECT_EQ(PC_GOOD, gv.GetPeriod(0).cls);
-  EXPECT_EQ(100u, gv.GetPeriod(0).occupancy);
+  EXPECT_EQ(100u, gv.GetPeriod(0).Occupancy(true));
   EXPECT_EQ(PC_SUSPECT, gv.GetPeriod(1).cls);
   EXPECT_EQ(14u, gv.GetPeriod(1).samples);
   EXPECT_EQ(PC_BAD, gv.GetPeriod(2).cls);
-  EXPECT_EQ(0u, gv.GetPeriod(2).occupancy);
+  EXPECT_EQ(0u, gv.GetPeriod(2).Occupancy(true));
 }
 
 TEST(StationSpan, EstimateLengthAndSpeed) {
