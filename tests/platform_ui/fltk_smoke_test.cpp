@@ -4,6 +4,7 @@
 
 #include <FL/Fl.H>
 #include <FL/Fl_Browser.H>
+#include <FL/Fl_Menu_Bar.H>
 #include <FL/Fl_Window.H>
 #include <FL/fl_draw.H>
 
@@ -12,6 +13,7 @@
 
 #define QAV_DEMO_IMPL
 #include "demo_dialog.h"
+#include "platform/ui/app.h"
 #include "platform/ui/backend.h"
 #include "platform/ui/wnd_state.h"
 
@@ -84,6 +86,62 @@ TEST_F(FltkSmokeTest, EveryControlShowsAndRealClicksArriveAsNotices) {
     EXPECT_TRUE(qav::ui::SaveWindowPng(dlg.m_hWnd, std::string(dir) + "/every_control.png"));
   }
   dlg.DestroyWindow();
+}
+
+constexpr UINT ID_READ_CONFIG = 32836;
+const FrameResource kFrame{9310, "QAV", {{"&File", 0, {{"&Read Config File", ID_READ_CONFIG, {}}, {nullptr, 0, {}}, {"E&xit", ID_APP_EXIT, {}}}}}};
+
+class DemoView : public CFormView {
+ public:
+  DemoView() : CFormView(9300) {}
+  int reads = 0;
+  void OnReadConfig() { ++reads; }
+  void PostNcDestroy() override {}  // owned by the test
+  DECLARE_MESSAGE_MAP()
+};
+BEGIN_MESSAGE_MAP(DemoView, CFormView)
+  ON_COMMAND(ID_READ_CONFIG, &DemoView::OnReadConfig)
+END_MESSAGE_MAP()
+
+class DemoFrame : public CFrameWnd {
+ public:
+  void PostNcDestroy() override {}  // owned by the test
+};
+
+TEST_F(FltkSmokeTest, FrameWithMenuBarHostsAFormViewAndRoutesMenuPicks) {
+  RegisterDialogTemplate(&demo::kDemo);
+  RegisterFrameResource(&kFrame);
+  DemoFrame frame;
+  ASSERT_TRUE(frame.LoadFrame(9310, WS_OVERLAPPEDWINDOW));
+  DemoView view;
+  ASSERT_TRUE(view.Create(&frame, AFX_IDW_PANE_FIRST));
+  frame.SetActiveView(&view);
+  frame.InitialUpdateFrame(nullptr, FALSE);
+  frame.ShowWindow(SW_SHOWMAXIMIZED);
+  auto* win = static_cast<Fl_Window*>(frame.State()->native);
+  ASSERT_NE(win, nullptr);
+  auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (!win->visible() && std::chrono::steady_clock::now() < until) Fl::wait(0.05);
+  for (int i = 0; i < 5; ++i) Fl::wait(0.02);
+  RECT client{};
+  frame.GetClientRect(&client);
+  RECT vr{};
+  view.GetClientRect(&vr);
+  EXPECT_EQ(vr.right, client.right);  // the view fills the frame's client area
+  EXPECT_EQ(vr.bottom, client.bottom);
+  Fl_Menu_Bar* bar = nullptr;
+  for (int i = 0; i < win->children(); ++i)
+    if (auto* m = dynamic_cast<Fl_Menu_Bar*>(win->child(i))) bar = m;
+  ASSERT_NE(bar, nullptr);
+  const Fl_Menu_Item* item = bar->find_item("&File/&Read Config File");
+  ASSERT_NE(item, nullptr);
+  bar->picked(item);
+  EXPECT_EQ(view.reads, 1);
+  if (const char* dir = std::getenv("QAV_SCREENSHOT_DIR")) {
+    EXPECT_TRUE(qav::ui::SaveWindowPng(frame.m_hWnd, std::string(dir) + "/frame.png"));
+  }
+  frame.DestroyWindow();
+  qav::ui::ResetQuit();
 }
 
 }  // namespace

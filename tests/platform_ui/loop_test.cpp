@@ -78,9 +78,11 @@ TEST_F(LoopTest, WorkerSendIsAnsweredWhileTheUiThreadWaitsOnAnEvent) {
     done.Set();
   });
   // The UI thread waits for the worker's event; the wait serves the worker's send.
-  bool ok = qav::ui::WaitServingSends([&] { return done.IsSet(); }, 5000);
+  DWORD waited = qav::ui::WaitForEventServingSends(done, 5000);
   worker.join();
-  EXPECT_TRUE(ok);
+  EXPECT_EQ(waited, WAIT_OBJECT_0);
+  Event never(false, false);
+  EXPECT_EQ(qav::ui::WaitForEventServingSends(never, 10), WAIT_TIMEOUT);
   EXPECT_EQ(answer.load(), 42);
 }
 

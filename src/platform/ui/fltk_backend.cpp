@@ -672,6 +672,7 @@ class FltkBackend : public Backend {
     int size;
     Fl_Font font = FontOf(s->font, &size);
     if (!s->IsChild()) {
+      HWND hwnd = s->hwnd;
       auto* win = static_cast<Fl_Window*>(w);
       win->copy_label(U8(s->text).c_str());
       Colours c = AskColours(s);
@@ -683,7 +684,7 @@ class FltkBackend : public Backend {
           s->rect = RECT{x, y, x + sw, y + sh};
           win->resize(x, y, sw, sh);
           Send(s->hwnd, WM_SIZE, SIZE_MAXIMIZED, MAKELPARAM(sw, sh - s->clientTop));
-          return;
+          if ((s = Find(hwnd)) == nullptr || s->native != win) return;
         }
       } else if (win->x() != s->rect.left || win->y() != s->rect.top || win->w() != s->Width() || win->h() != s->Height()) {
         win->resize(s->rect.left, s->rect.top, std::max(s->Width(), 1), std::max(s->Height(), 1));

@@ -218,6 +218,11 @@ bool WaitServingSends(const std::function<bool()>& ready, DWORD timeoutMs) {
   }
 }
 
+DWORD WaitForEventServingSends(Event& event, DWORD timeoutMs) {
+  bool got = WaitServingSends([&] { return event.Wait(0) == WAIT_OBJECT_0; }, timeoutMs);
+  return got ? WAIT_OBJECT_0 : WAIT_TIMEOUT;
+}
+
 // Used by the headless backend: wait for anything queued or a wake.
 void HeadlessWait(double seconds) {
   std::unique_lock<std::mutex> g(L().lock);

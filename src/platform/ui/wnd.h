@@ -9,6 +9,7 @@
 #include <functional>
 #include <string>
 
+#include "platform/kernel/events.h"
 #include "platform/ui/gdi.h"
 #include "platform/ui/wintypes.h"
 
@@ -350,6 +351,9 @@ bool WaitAndDispatchOne();
 // Waits until ready() is true or the time-out (ms, 0xFFFFFFFF = none) passes, serving the
 // messages other threads send meanwhile. Returns ready()'s last answer.
 bool WaitServingSends(const std::function<bool()>& ready, DWORD timeoutMs);
+// The same for one event: WAIT_OBJECT_0 when it is signalled (an auto-reset event is consumed),
+// WAIT_TIMEOUT after the time-out.
+DWORD WaitForEventServingSends(Event& event, DWORD timeoutMs);
 // True once PostQuitMessage ran and the request was not taken yet.
 bool QuitRequested();
 int QuitCode();
