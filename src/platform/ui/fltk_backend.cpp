@@ -189,6 +189,20 @@ class QWindow : public Fl_Double_Window {
     if (e == FL_MOVE || e == FL_ENTER) input::MouseMove(HwndOf(this), Fl::event_x(), Fl::event_y());
     return Fl_Double_Window::handle(e);
   }
+  // The user moved or resized the window: the state follows, and WM_SIZE lets the window lay
+  // out its controls itself (FLTK does not stretch them: the resizable box sits in the corner).
+  void resize(int x, int y, int w, int h) override {
+    Fl_Double_Window::resize(x, y, w, h);
+    WndState* s = Find(HwndOf(this));
+    if (s == nullptr || s->native != this) return;
+    bool sized = s->Width() != w || s->Height() != h;
+    s->rect = RECT{x, y, x + w, y + h};
+    if (sized) {
+      HWND hwnd = s->hwnd;
+      Send(hwnd, WM_SIZE, SIZE_RESTORED, MAKELPARAM(w, h - s->clientTop));
+      if (WndState* again = Find(hwnd)) Changed(again);
+    }
+  }
 };
 
 class QGroupBox : public Fl_Widget {
@@ -427,7 +441,8 @@ class FltkBackend : public Backend {
     auto* l = static_cast<ListBoxState*>(s);
     switch (what) {
       case ListChange::Inserted:
-        b->insert(index + 1, U8(l->lines[static_cast<size_t>(index)].text).c_str());
+        if (index >= b->size()) b->add(U8(l->lines[static_cast<size_t>(index)].text).c_str());
+        else b->insert(index + 1, U8(l->lines[static_cast<size_t>(index)].text).c_str());
         break;
       case ListChange::Deleted: b->remove(index + 1); break;
       case ListChange::Reset: b->clear(); break;
@@ -505,8 +520,11 @@ class FltkBackend : public Backend {
       win->add(bar);
       m_menus[s->hwnd] = bar;
     }
-    if ((s->style & WS_THICKFRAME) || (s->object != nullptr && dynamic_cast<CFrameWnd*>(s->object) != nullptr))
-      win->resizable(win);
+    if ((s->style & WS_THICKFRAME) || (s->object != nullptr && dynamic_cast<CFrameWnd*>(s->object) != nullptr)) {
+      auto* corner = new Fl_Box(win->w() - 1, win->h() - 1, 1, 1);
+      win->add(corner);
+      win->resizable(corner);
+    }
     ForEachDescendant(s, [this](WndState* c) { Build(c); });
     Sync(s);
   }
