@@ -272,3 +272,21 @@ TEST_F(ControlsTest, RadioAndCheckBoxClicksFollowTheirStyles) {
 }
 
 }  // namespace
+
+namespace {
+TEST(GdiTest, BrushesAndFontsAreFreedOnceAndStockObjectsNever) {
+  HBRUSH b = CreateSolidBrush(RGB(0, 0, 100));
+  EXPECT_EQ(b->color, 0x640000u);  // red in the low byte
+  EXPECT_TRUE(DeleteObject(b));
+  EXPECT_FALSE(DeleteObject(GetStockObject(NULL_BRUSH)));
+  EXPECT_FALSE(DeleteObject(GetSysColorBrush(COLOR_3DFACE)));
+  CFont f;
+  EXPECT_TRUE(f.CreatePointFont(80, "Courier New"));
+  LOGFONT lf;
+  ASSERT_EQ(f.GetLogFont(&lf), static_cast<int>(sizeof(LOGFONT)));
+  EXPECT_EQ(lf.lfHeight, -11);  // 8 points at 96 pixels an inch
+  EXPECT_STREQ(lf.lfFaceName, "Courier New");
+  CFont* wrapper = CFont::FromHandle(f.m_hFont);
+  EXPECT_FALSE(wrapper->DeleteObject());  // a wrapper never frees the font it shows
+}
+}  // namespace

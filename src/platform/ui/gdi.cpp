@@ -22,7 +22,6 @@ COLORREF GetSysColor(int index) {
   }
 }
 
-HBRUSH CreateSolidBrush(COLORREF color) { return new HBRUSH__{color, false, false}; }
 
 HBRUSH GetSysColorBrush(int index) {
   static std::map<int, HBRUSH__>* brushes = new std::map<int, HBRUSH__>;
@@ -54,6 +53,12 @@ std::map<void*, bool>& Owned() {
 }
 }  // namespace
 
+HBRUSH CreateSolidBrush(COLORREF color) {
+  HBRUSH b = new HBRUSH__{color, false, false};
+  Owned()[b] = true;
+  return b;
+}
+
 BOOL DeleteObject(HGDIOBJ obj) {
   auto it = Owned().find(obj);
   if (it == Owned().end()) return FALSE;
@@ -66,7 +71,6 @@ BOOL DeleteObject(HGDIOBJ obj) {
 BOOL CBrush::CreateSolidBrush(COLORREF color) {
   DeleteObject();
   m_hBrush = ::CreateSolidBrush(color);
-  Owned()[m_hBrush] = true;
   return TRUE;
 }
 
