@@ -715,6 +715,9 @@ class FltkBackend : public Backend {
         if (WndState* o = Find(s->owner); o != nullptr && o->native != nullptr)
           win->set_non_modal();
         win->show();
+        // The control that has the focus in this window gets the toolkit's focus too.
+        WndState* f = Find(FocusWindow());
+        if (f != nullptr && f->native != nullptr && TopLevelOf(f) == s) static_cast<Fl_Widget*>(f->native)->take_focus();
       } else if (!s->Visible() && win->shown()) {
         win->hide();
       }
