@@ -1,0 +1,304 @@
+// CNTSODB: opening, the header and name-list checks, record reads and closing.
+#include "archive/ntsodb.h"
+
+#include <cstring>
+
+#include "archive/ntsodb_io.h"
+#include "containers/merge_sort.h"
+#include "platform/base/errors.h"
+#include "platform/kernel/files.h"
+#include "platform/kernel/time.h"
+
+namespace {
+
+struct NameLess {
+  bool operator()(const CNTSO* a, const CNTSO* b) const { return std::strcmp(a->GetName(), b->GetName()) < 0; }
+};
+
+// Access and sharing of the files per open mode: the read/write modes share read only.
+DWORD AccessFor(int mode) { return (mode == 1 || mode == 3) ? (GENERIC_READ | GENERIC_WRITE) : GENERIC_READ; }
+DWORD ShareFor(int mode) { return (mode == 1 || mode == 3) ? FILE_SHARE_READ : (FILE_SHARE_READ | FILE_SHARE_WRITE); }
+
+// The header numbers that the open checks.
+struct HeaderNumbers {
+  uint64_t names = 0, columns = 0, headerSize = 0, nameListSize = 0, dataSize = 0, fileSize = 0;
+};
+
+int ReadNumbers(const uint8_t* block, const int positions[14], HeaderNumbers& n) {
+  int r;
+  if ((r = NtsoReadNumber(block, positions[kFieldNames], INT32_MAX, n.names)) != 0) return r;
+  if ((r = NtsoReadNumber(block, positions[kFieldColumns], INT32_MAX, n.columns)) != 0) return r;
+  if ((r = NtsoReadNumber(block, positions[kFieldHeaderSize], INT32_MAX, n.headerSize)) != 0) return r;
+  if ((r = NtsoReadNumber(block, positions[kFieldNameListSize], UINT32_MAX, n.nameListSize)) != 0) return r;
+  if ((r = NtsoReadNumber(block, positions[kFieldDataSize], UINT32_MAX, n.dataSize)) != 0) return r;
+  if ((r = NtsoReadNumber(block, positions[kFieldFileSize], UINT64_MAX, n.fileSize)) != 0) return r;
+  return 0;
+}
+
+// Reads the 512-byte header block of a file; a file shorter than that is malformed.
+int ReadHeaderBlock(CIOFile& file, CStream& block, bool direct) {
+  int r = ntsoio::ReadAt(file, 0, kNtsoHeaderSize, block, direct);
+  if (r != 0) return r;
+  return block.m_nSize == kNtsoHeaderSize ? 0 : kNtsoErrMalformed;
+}
+
+}  // namespace
+
+CNTSODB::CNTSODB() = default;
+
+CNTSODB::~CNTSODB() { Close(); }
+
+int CNTSODB::Open(const char* name, int mode) {
+  if (mode < 0 || mode > 3) return kNtsoErrMode;
+  if (m_DatFile.IsOpen()) Close();
+  if (!name) name = "";
+  m_strBaseName.Copy(name, static_cast<int>(NtsoBaseNameLength(name)));
+  CStr<char, wchar_t> path(m_strBaseName);
+  path += ".DAT";
+  DWORD r = m_DatFile.Open(path.m_pData, AccessFor(mode), OPEN_EXISTING, ShareFor(mode), 0);
+  if (r != 0) {
+    Reset();
+    return static_cast<int>(r);
+  }
+  m_nMode = mode;
+  return ReadHeader();
+}
+
+int CNTSODB::ReadHeader() {
+  m_bDirectReads = (m_nMode == 0 || m_nMode == 2);
+  CStream block;
+  int r = ReadHeaderBlock(m_DatFile, block, m_bDirectReads);
+  NtsoHeaderInfo info;
+  if (r == 0) r = NtsoParseHeaderText(block.m_pData, info);
+  if (r != 0) {
+    Close();
+    return r;
+  }
+  m_nLayout = info.layout;
+  std::memcpy(m_nPositions, info.positions, sizeof m_nPositions);
+
+  // The opening mode must fit the form.
+  bool expand = false;
+  if (m_nLayout == 0) {
+    if (m_nMode == 2) m_nMode = 0;
+    if (m_nMode == 1 || m_nMode == 3) r = kNtsoErrMode;
+  } else {
+    int form = NtsoReadMode(block.m_pData, m_nPositions[kFieldDbMode]);
+    if (form == 0) {
+      if (m_nMode == 2) m_nMode = 0;
+      if (m_nMode == 3) r = kNtsoErrMode;
+    } else if (form == 1) {
+      expand = true;
+      if (m_nMode == 0) m_nMode = 2;
+      if (m_nMode == 1) r = kNtsoErrMode;
+    } else {
+      r = kNtsoErrMalformed;
+    }
+  }
+  m_bDirectReads = (m_nMode == 0 || m_nMode == 2);
+  // Values are written into the header in the writing modes: every slot must lie on its own line
+  // inside the text, or a write would land in the name list or the records.
+  if (r == 0 && (m_nMode == 1 || m_nMode == 3) && !NtsoSlotsSafe(info)) r = kNtsoErrMalformed;
+
+  HeaderNumbers n;
+  if (r == 0) r = ReadNumbers(block.m_pData, m_nPositions, n);
+  if (r == 0 && n.headerSize != kNtsoHeaderSize) r = kNtsoErrMalformed;
+  if (r == 0) {
+    uint64_t size = ntsoio::SizeOf(m_DatFile);
+    if (m_nLayout == 0 ? n.fileSize > size : n.fileSize != size) r = kNtsoErrMalformed;
+  }
+  if (r != 0) {
+    Close();
+    return r;
+  }
+  m_nColumns = static_cast<DWORD>(n.columns);
+
+  CIOFile* listFile = &m_DatFile;
+  if (expand) {
+    CStr<char, wchar_t> path(m_strBaseName);
+    path += ".NTS";
+    r = static_cast<int>(m_NtsFile.Open(path.m_pData, AccessFor(m_nMode), OPEN_EXISTING, ShareFor(m_nMode), 0));
+    CStream nts;
+    NtsoHeaderInfo ntsInfo;
+    HeaderNumbers nn;
+    if (r == 0) r = ReadHeaderBlock(m_NtsFile, nts, m_bDirectReads);
+    if (r == 0) r = NtsoParseHeaderText(nts.m_pData, ntsInfo);
+    if (r == 0) {
+      // The pair must agree: same layout (the key form follows it), and in mode 3 the same value
+      // positions, since field writes go to both files at one position.
+      if (ntsInfo.layout != m_nLayout) r = kNtsoErrMalformed;
+      else if (m_nMode == 3 && std::memcmp(ntsInfo.positions, info.positions, sizeof info.positions) != 0)
+        r = kNtsoErrMalformed;
+      else if (NtsoReadMode(nts.m_pData, ntsInfo.positions[kFieldDbMode]) != 1)
+        r = kNtsoErrMalformed;
+    }
+    if (r == 0 && ReadNumbers(nts.m_pData, ntsInfo.positions, nn) != 0) r = kNtsoErrMalformed;
+    if (r == 0 && (nn.names != n.names || nn.columns != n.columns || nn.nameListSize != n.nameListSize ||
+                   nn.dataSize != n.dataSize || nn.headerSize != kNtsoHeaderSize ||
+                   nn.fileSize != ntsoio::SizeOf(m_NtsFile)))
+      r = kNtsoErrMalformed;
+    if (r != 0) {
+      Close();
+      return r;
+    }
+    listFile = &m_NtsFile;
+  }
+
+  // Every number must be possible for the file before anything is sized by it.
+  uint64_t listFileSize = ntsoio::SizeOf(*listFile);
+  if (n.columns < 1 || kNtsoHeaderSize + n.nameListSize > listFileSize ||
+      (n.nameListSize > 0 && n.names > n.nameListSize / NtsoMinEntryLength(m_nLayout)) ||
+      (n.nameListSize == 0 && n.names != 0)) {
+    Close();
+    return kNtsoErrMalformed;
+  }
+
+  r = ReadListFile(*listFile, static_cast<DWORD>(n.nameListSize));
+  if (r == 0 && static_cast<uint64_t>(m_Entries.m_nSize) != n.names) r = kNtsoErrMalformed;
+  if (r != 0) {
+    Close();
+    return r;
+  }
+  return 0;
+}
+
+int CNTSODB::ReadListFile(CIOFile& file, DWORD nameListSize) {
+  if (nameListSize == 0) return static_cast<int>(IO_BYTE_COUNT_ZERO);
+  CStream list;
+  int r = ntsoio::ReadAt(file, kNtsoHeaderSize, nameListSize, list, m_bDirectReads);
+  if (r != 0) return r;
+  if (static_cast<DWORD>(list.m_nSize) != nameListSize) return kNtsoErrMalformed;
+  return ReadNameList(list);
+}
+
+int CNTSODB::ReadNameList(const CStream& list) {
+  m_Index.RemoveAll();
+  m_Entries.RemoveAll();
+  int r = NtsoParseNameList(list.m_pData, static_cast<size_t>(list.m_nSize), m_nLayout,
+                            [this](const NtsoRawEntry& e) {
+                              CNTSO entry;
+                              entry.m_strName.Copy(e.name, static_cast<int>(e.nameLength));
+                              entry.m_wType = e.type;
+                              entry.m_wRecordSize = e.recordSize;
+                              entry.m_dwOffset = e.offset;
+                              if (entry.m_strName.m_nSize != static_cast<int>(e.nameLength) + 1)
+                                return kNtsoErrNoMemory;
+                              return m_Entries.Add(entry) < 0 ? kNtsoErrNoMemory : 0;
+                            });
+  if (r != 0) {
+    m_Entries.RemoveAll();
+    return r;
+  }
+  SortIndex();
+  return m_Index.m_nSize == m_Entries.m_nSize ? 0 : kNtsoErrNoMemory;
+}
+
+void CNTSODB::SortIndex() {
+  m_Index.RemoveAll();
+  if (!m_Index.Reserve(m_Entries.m_nSize)) return;
+  for (int i = 0; i < m_Entries.m_nSize; ++i) m_Index.m_pData[i] = m_Entries.m_pData[i];
+  m_Index.m_nSize = m_Entries.m_nSize;
+  SortAscending(m_Index.m_pData, m_Index.m_nSize, NameLess());
+}
+
+void CNTSODB::InsertIntoIndex(CNTSO* entry) {
+  // After the last equal name, so that equal names keep their file order.
+  int lo = 0, hi = m_Index.m_nSize;
+  while (lo < hi) {
+    int mid = lo + (hi - lo) / 2;
+    if (std::strcmp(entry->GetName(), m_Index.m_pData[mid]->GetName()) < 0)
+      hi = mid;
+    else
+      lo = mid + 1;
+  }
+  m_Index.CScalarArray<CNTSO*>::InsertAt(lo, &entry);
+}
+
+CNTSO* CNTSODB::FindName(const char* name) const {
+  if (!name || m_Index.m_nSize <= 0) return nullptr;
+  int low = 0, high = m_Index.m_nSize - 1;
+  while (low <= high) {
+    int middle = low + (high - low) / 2;
+    int c = std::strcmp(name, m_Index.m_pData[middle]->GetName());
+    if (c == 0) return m_Index.m_pData[middle];
+    if (c < 0)
+      high = middle - 1;
+    else
+      low = middle + 1;
+  }
+  return nullptr;
+}
+
+int CNTSODB::ReadColumns(CStream& out, const char* name, int firstColumn, int count) {
+  if (!m_DatFile.IsOpen()) return static_cast<int>(IO_NOT_OPEN);
+  if (firstColumn < 0 || static_cast<DWORD>(firstColumn) >= m_nColumns) return kNtsoErrIndex;
+  if (count < 0 || static_cast<DWORD>(count) > m_nColumns - static_cast<DWORD>(firstColumn)) return kNtsoErrPastEnd;
+  CNTSO* entry = FindName(name);
+  if (!entry) return kNtsoErrNotFound;
+  if (entry->IsDeleted()) return kNtsoErrPastEnd;
+  uint64_t offset = entry->m_dwOffset + static_cast<uint64_t>(entry->m_wRecordSize) * static_cast<uint64_t>(firstColumn);
+  uint64_t length = static_cast<uint64_t>(entry->m_wRecordSize) * static_cast<uint64_t>(count);
+  out.m_nSeekMode = 0;
+  out.m_nPosition = static_cast<int64_t>(offset);
+  if (length == 0) return static_cast<int>(IO_BYTE_COUNT_ZERO);
+  // The whole range must lie inside the .DAT: a corrupt entry never yields a short or wrapped read.
+  uint64_t size = m_bDirectReads ? m_DatFile.m_nFileSize : ntsoio::SizeOf(m_DatFile);
+  if (offset > size || length > size - offset) return kNtsoErrNoCrLf;
+  if (length > static_cast<uint64_t>(INT32_MAX)) return kNtsoErrNoMemory;
+  return ntsoio::ReadAt(m_DatFile, offset, static_cast<size_t>(length), out, m_bDirectReads);
+}
+
+int CNTSODB::Close() {
+  if (!m_DatFile.IsOpen()) {
+    Reset();
+    return 0;
+  }
+  int result = 0;
+  if ((m_nMode == 1 || m_nMode == 3) && m_nLayout >= 0) {
+    if (m_nMode == 3) result = FlushExpand();
+    SYSTEMTIME now = GetLocalTime();
+    char text[32];
+    int r = NtsoFormatTime(text, m_nLayout, kFieldWriteTime, now);
+    if (r == 0 && m_nPositions[kFieldWriteTime] > 0) {
+      if (m_nMode == 3 && m_NtsFile.IsOpen()) {
+        r = ntsoio::SendAt(m_NtsFile, m_nPositions[kFieldWriteTime], text, 23);
+        int w = ntsoio::Flush(m_NtsFile);
+        if (r == 0) r = w;
+        if (result == 0) result = r;
+      }
+      r = ntsoio::SendAt(m_DatFile, m_nPositions[kFieldWriteTime], text, 23);
+      int w = ntsoio::Flush(m_DatFile);
+      if (r == 0) r = w;
+    }
+    if (result == 0) result = r;
+  }
+  CloseFiles();
+  Reset();
+  return result;
+}
+
+void CNTSODB::CloseFiles() {
+  m_DatFile.Close();
+  m_NtsFile.Close();
+}
+
+void CNTSODB::Reset() {
+  m_Index.RemoveAll();
+  m_Entries.RemoveAll();
+  m_nLayout = -1;
+  m_nMode = -1;
+  m_nColumns = 0;
+  std::memset(m_nPositions, 0, sizeof m_nPositions);
+  m_strBaseName.RemoveAll();
+  m_bDirectReads = false;
+}
+
+bool CNTSODB::IsContiguous(uint64_t firstOffset, uint64_t dataSize) const {
+  uint64_t next = firstOffset;
+  for (int i = 0; i < m_Entries.m_nSize; ++i) {
+    const CNTSO* e = m_Entries.m_pData[i];
+    if (e->m_dwOffset != next) return false;
+    next += static_cast<uint64_t>(e->m_wRecordSize) * m_nColumns;
+  }
+  return next - firstOffset == dataSize;
+}

@@ -1,0 +1,104 @@
+// CNTSODB: one open name/column database, the daily file format of the archive (ntso_format.h).
+// A database is a set of names, each with the same number of fixed-size records (one per column).
+// FIXED form keeps everything in <base>.DAT; EXPAND form keeps the name list in <base>.NTS so that
+// names can be added and renamed without moving records.
+//
+// Open modes: 0 read (FIXED; EXPAND turns it into 2), 1 read/write FIXED, 2 read (EXPAND; FIXED
+// turns it into 0), 3 read/write EXPAND. After a successful open the mode tells the form.
+// Every operation returns a Windows error number, 0 on success. One thread uses an object at a time.
+#pragma once
+
+#include <cstdint>
+
+#include "archive/ntso.h"
+#include "archive/ntso_format.h"
+#include "containers/adr_array.h"
+#include "containers/obj_array.h"
+#include "containers/str.h"
+#include "platform/base/types.h"
+#include "support/io_file.h"
+#include "support/stream.h"
+#include "support/thread_access.h"
+
+class CNTSODB : public CThreadAccessControl {
+ public:
+  int m_nLayout = -1;                 // 0 "Primary Copy", 1 "NG.1 Format", 2 "NG.2 Format"; -1 closed
+  int m_nMode = -1;                   // 0-3; -1 closed
+  CStr<char, wchar_t> m_strBaseName;  // path without extension
+  CIOFile m_NtsFile;                  // the .NTS (EXPAND form)
+  CIOFile m_DatFile;                  // the .DAT
+  int m_nPositions[14] = {};          // value position of each header field; 0 = absent
+  CObjArray<CNTSO> m_Entries;         // the name list in file order
+  CAdrArray<CNTSO> m_Index;           // the same entries sorted by name
+  DWORD m_nColumns = 0;               // Number of Columns
+
+  CNTSODB();
+  virtual ~CNTSODB();
+  CNTSODB(const CNTSODB&) = delete;
+  CNTSODB& operator=(const CNTSODB&) = delete;
+
+  // ---- reading ----
+  int Open(const char* name, int mode);
+  int ReadHeader();
+  int ReadNameList(const CStream& list);
+  CNTSO* FindName(const char* name) const;
+  int ReadColumns(CStream& out, const char* name, int firstColumn, int count);
+  // Closes the files (stamping File Write Time in modes 1 and 3, compacting first in mode 3).
+  // Returns the first error of the compaction or the stamp writes, else 0.
+  int Close();
+
+  // ---- writing ----
+  static int WriteHeader(char* buffer, const char* title, int positions[14], int layout);
+  int Create(const char* name, int mode, const CObjArray<CNTSO>& names, DWORD columns, const char* title,
+             int version, int layout, CAdrArray<CNTSO>* present);
+  int WriteNewDatabase(const CObjArray<CNTSO>& names, const char* title, int version, CAdrArray<CNTSO>* present);
+  int OpenOrCreate(const char* name, int mode, const CObjArray<CNTSO>& names, DWORD columns, const char* title,
+                   int version, int layout, CAdrArray<CNTSO>* present);
+  int AddNames(const CObjArray<CNTSO>& names, CAdrArray<CNTSO>* present);
+  int DeleteName(const char* name);
+  int DeleteName(int index);
+  int RenameName(const char* oldName, const char* newName);
+  int WriteColumns(const CStream& records, const char* name, int firstColumn, int count);
+  int WriteColumns(const CStream& records, int index, int firstColumn, int count);
+
+  int ReadHeaderField(CStream& out, int index);
+  int GetTimeField(SYSTEMTIME& t, int index);
+  int GetTimeFieldSeconds(SYSTEMTIME& t, int index);
+  int GetIntField(int& value, int index);
+  int GetU32Field(DWORD& value, int index);
+  int GetU64Field(uint64_t& value, int index);
+  int WriteHeaderField(const CStream& text, int index);
+  int SetTimeField(const SYSTEMTIME& t, int index);
+  int SetTimeFieldSeconds(const SYSTEMTIME& t, int index);
+  int SetIntField(int value, int index);
+  int SetU32Field(DWORD value, int index);
+  int SetU64Field(uint64_t value, int index);
+  int ReadTitle(CStream& out);
+  int GetTitle(CStr<char, wchar_t>& title);
+  int GetTitle(CStr<char16_t, char>& title);
+
+  // ---- compaction and conversion ----
+  int FlushExpand();
+  int Convert(int targetMode);
+  int ConvertAndReopen(int targetMode);
+  int ConvertToExpand(int targetMode, bool stayClosed);
+  int ConvertToFixed(int targetMode, bool stayClosed);
+  int SetReadOnly(int targetMode, bool stayClosed);
+  int SetReadWrite(int targetMode, bool stayClosed);
+  static int MoveDatabaseFiles(const char* oldName, const char* newName);
+
+ private:
+  int ReadListFile(CIOFile& file, DWORD nameListSize);
+  void CloseFiles();
+  void Reset();
+  void InsertIntoIndex(CNTSO* entry);
+  void SortIndex();
+  bool IsContiguous(uint64_t firstOffset, uint64_t dataSize) const;
+  int FormatNumberField(char* out, int index, uint64_t value) const;
+  int WriteFieldText(CIOFile& file, int index, const char* text);
+  int WriteFileSizeField(CIOFile& file);
+  int CheckNewDatabase(const CObjArray<CNTSO>& names, DWORD columns, const char* title, int version, int layout,
+                       int mode) const;
+  int ConvertCopyHeader(char* header, int positions[14], bool expand);
+  bool m_bDirectReads = false;  // read-only opens read straight from the descriptor
+};
