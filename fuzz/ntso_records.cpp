@@ -1,0 +1,70 @@
+// Fuzzes opening a database and reading every name's records. The input is split into a .DAT and
+// an optional .NTS (the first four bytes give the .DAT's length), written to a scratch folder and
+// opened read-only, as the archive reader does.
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "archive/ntsodb.h"
+#include "platform/kernel/files.h"
+
+namespace {
+
+std::string Scratch() {
+  static std::string folder;
+  if (folder.empty()) {
+    std::string t = GetTempFolder() + "qav-fuzz-XXXXXX";
+    char* made = mkdtemp(t.data());
+    if (!made) std::abort();
+    folder = std::string(made) + "/";
+  }
+  return folder;
+}
+
+void Put(const std::string& path, const uint8_t* data, size_t size) {
+  FileHandle f;
+  if (f.Open(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, CREATE_ALWAYS) != 0)
+    std::abort();
+  if (size > 0 && f.WriteAt(0, data, size) != 0) std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size < 4) return 0;
+  size_t datLength = (static_cast<size_t>(data[0]) | static_cast<size_t>(data[1]) << 8 |
+                      static_cast<size_t>(data[2]) << 16 | static_cast<size_t>(data[3]) << 24);
+  size_t rest = size - 4;
+  if (datLength > rest) datLength = rest;
+  std::string base = Scratch() + "db";
+  Put(base + ".DAT", data + 4, datLength);
+  if (rest > datLength)
+    Put(base + ".NTS", data + 4 + datLength, rest - datLength);
+  else
+    DeleteFileA((base + ".NTS").c_str());
+
+  CNTSODB db;
+  int r = db.Open(base.c_str(), 0);
+  if (r != 0) {
+    if (db.m_nMode != -1 || db.m_nLayout != -1 || db.m_Entries.m_nSize != 0) std::abort();
+    return 0;
+  }
+  if (db.m_Index.m_nSize != db.m_Entries.m_nSize || db.m_nColumns < 1) std::abort();
+  CStream out;
+  int cols = static_cast<int>(db.m_nColumns > 5000 ? 5000 : db.m_nColumns);
+  for (int i = 0; i < db.m_Entries.m_nSize && i < 64; ++i) {
+    const CNTSO* e = db.m_Entries.m_pData[i];
+    if (!db.FindName(e->GetName())) std::abort();
+    r = db.ReadColumns(out, e->GetName(), 0, cols);
+    if (r == 0 && static_cast<uint64_t>(out.m_nSize) != static_cast<uint64_t>(e->m_wRecordSize) * cols) std::abort();
+    r = db.ReadColumns(out, e->GetName(), cols - 1, 1);
+    if (r == 0 && out.m_nSize != e->m_wRecordSize) std::abort();
+  }
+  db.ReadColumns(out, "absent", 0, 1);
+  db.ReadColumns(out, "", -1, 1);
+  db.Close();
+  return 0;
+}

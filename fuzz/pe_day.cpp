@@ -1,0 +1,47 @@
+// Fuzzes the PE day reader on in-memory files: the input holds a device list (its length in the
+// first two bytes), then the .VOL bytes (the matrix of the older 1700-column layout, zero where
+// the input ends), then any .OCC bytes.
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "archive/input.h"
+#include "archive/input_desc.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size < 2) return 0;
+  size_t listLength = (static_cast<size_t>(data[0]) | static_cast<size_t>(data[1]) << 8) % (size - 1);
+  const uint8_t* p = data + 2;
+  size_t rest = size - 2;
+  if (listLength > rest) listLength = rest;
+  CPEInputDesc desc;
+  desc.Parse(reinterpret_cast<const char*>(p), listLength);
+  p += listLength;
+  rest -= listLength;
+
+  const DWORD columns = 1700;
+  static std::vector<uint8_t> volume(PeVolumeBytes(columns));
+  size_t volBytes = rest < volume.size() ? rest : volume.size();
+  std::memset(volume.data(), 0, volume.size());
+  std::memcpy(volume.data(), p, volBytes);
+  p += volBytes;
+  rest -= volBytes;
+
+  CDateTimeEx date;
+  CPEInput::ParseVolDate(date, volume.data());
+  CPEInput day;
+  if (day.Load(volume.data(), columns, desc, rest ? p : nullptr, rest) != 0) return 0;
+  if (day.m_Index.m_nSize != day.m_Names.m_nSize) std::abort();
+  if (day.m_pOccupancy && rest < PeOccupancyBytes(columns)) std::abort();
+  for (int i = 0; i < desc.m_Elements.m_nSize; ++i) {
+    const CPEDBElement* e = desc.m_Elements.m_pData[i];
+    DWORD c = day.FindColumn(e->name, e->cabinet ? e->cabinet->alias : "");
+    if (c != 0xFFFFFFFF && c >= columns) std::abort();
+  }
+  for (int i = 0; i < day.m_Names.m_nSize; ++i) {
+    const CPEInputName* n = day.m_Names.m_pData[i];
+    if (day.FindColumn(n->m_szName, n->m_szAlias) != n->m_dwColumn) std::abort();
+  }
+  return 0;
+}
