@@ -1,6 +1,6 @@
 // Fuzzes the PE day reader on in-memory files: the input holds a device list (its length in the
-// first two bytes), then the .VOL bytes (the matrix of the older 1700-column layout, zero where
-// the input ends), then any .OCC bytes.
+// first two bytes), the .VOL bytes (their length in the next four; the 1700-column matrix is zero
+// where they end), then the .OCC bytes (zero-filled to the full matrix when any are given).
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -22,18 +22,32 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   const DWORD columns = 1700;
   static std::vector<uint8_t> volume(PeVolumeBytes(columns));
-  size_t volBytes = rest < volume.size() ? rest : volume.size();
+  static std::vector<uint8_t> occupancy(PeOccupancyBytes(columns));
+  size_t volBytes = 0;
+  if (rest >= 4) {
+    volBytes = static_cast<size_t>(p[0]) | static_cast<size_t>(p[1]) << 8 | static_cast<size_t>(p[2]) << 16 |
+               static_cast<size_t>(p[3]) << 24;
+    p += 4;
+    rest -= 4;
+  }
+  if (volBytes > rest) volBytes = rest;
+  if (volBytes > volume.size()) volBytes = volume.size();
   std::memset(volume.data(), 0, volume.size());
   std::memcpy(volume.data(), p, volBytes);
   p += volBytes;
   rest -= volBytes;
+  if (rest > occupancy.size()) rest = occupancy.size();
+  std::memset(occupancy.data(), 0, occupancy.size());
+  std::memcpy(occupancy.data(), p, rest);
+  p = occupancy.data();
+  if (rest > 0) rest = occupancy.size();
 
   CDateTimeEx date;
   CPEInput::ParseVolDate(date, volume.data());
   CPEInput day;
   if (day.Load(volume.data(), columns, desc, rest ? p : nullptr, rest) != 0) return 0;
   if (day.m_Index.m_nSize != day.m_Names.m_nSize) std::abort();
-  if (day.m_pOccupancy && rest < PeOccupancyBytes(columns)) std::abort();
+  if ((day.m_pOccupancy != nullptr) != (rest > 0)) std::abort();
   for (int i = 0; i < desc.m_Elements.m_nSize; ++i) {
     const CPEDBElement* e = desc.m_Elements.m_pData[i];
     DWORD c = day.FindColumn(e->name, e->cabinet ? e->cabinet->alias : "");

@@ -35,13 +35,6 @@ int ReadNumbers(const uint8_t* block, const int positions[14], HeaderNumbers& n)
   return 0;
 }
 
-// Reads the 512-byte header block of a file; a file shorter than that is malformed.
-int ReadHeaderBlock(CIOFile& file, CStream& block, bool direct) {
-  int r = ntsoio::ReadAt(file, 0, kNtsoHeaderSize, block, direct);
-  if (r != 0) return r;
-  return block.m_nSize == kNtsoHeaderSize ? 0 : kNtsoErrMalformed;
-}
-
 }  // namespace
 
 CNTSODB::CNTSODB() = default;
@@ -67,7 +60,7 @@ int CNTSODB::Open(const char* name, int mode) {
 int CNTSODB::ReadHeader() {
   m_bDirectReads = (m_nMode == 0 || m_nMode == 2);
   CStream block;
-  int r = ReadHeaderBlock(m_DatFile, block, m_bDirectReads);
+  int r = ntsoio::ReadHeaderBlock(m_DatFile, block, m_bDirectReads);
   NtsoHeaderInfo info;
   if (r == 0) r = NtsoParseHeaderText(block.m_pData, info);
   if (r != 0) {
@@ -121,7 +114,7 @@ int CNTSODB::ReadHeader() {
     CStream nts;
     NtsoHeaderInfo ntsInfo;
     HeaderNumbers nn;
-    if (r == 0) r = ReadHeaderBlock(m_NtsFile, nts, m_bDirectReads);
+    if (r == 0) r = ntsoio::ReadHeaderBlock(m_NtsFile, nts, m_bDirectReads);
     if (r == 0) r = NtsoParseHeaderText(nts.m_pData, ntsInfo);
     if (r == 0) {
       // The pair must agree: same layout (the key form follows it), and in mode 3 the same value
@@ -242,7 +235,7 @@ int CNTSODB::ReadColumns(CStream& out, const char* name, int firstColumn, int co
   out.m_nPosition = static_cast<int64_t>(offset);
   if (length == 0) return static_cast<int>(IO_BYTE_COUNT_ZERO);
   // The whole range must lie inside the .DAT: a corrupt entry never yields a short or wrapped read.
-  uint64_t size = m_bDirectReads ? m_DatFile.m_nFileSize : ntsoio::SizeOf(m_DatFile);
+  uint64_t size = m_bDirectReads ? m_DatFile.m_nFileSize.load() : ntsoio::SizeOf(m_DatFile);
   if (offset > size || length > size - offset) return kNtsoErrNoCrLf;
   if (length > static_cast<uint64_t>(INT32_MAX)) return kNtsoErrNoMemory;
   return ntsoio::ReadAt(m_DatFile, offset, static_cast<size_t>(length), out, m_bDirectReads);

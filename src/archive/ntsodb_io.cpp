@@ -47,6 +47,12 @@ int ReadAt(CIOFile& file, uint64_t offset, size_t length, CStream& out, bool dir
   return static_cast<int>(r);
 }
 
+int ReadHeaderBlock(CIOFile& file, CStream& block, bool direct) {
+  int r = ReadAt(file, 0, 512, block, direct);
+  if (r != 0) return r;
+  return block.m_nSize == 512 ? 0 : 87;
+}
+
 int Flush(CIOFile& file) {
   if (!file.IsOpen()) return 0;
   return static_cast<int>(file.WaitUntilSent(0xFFFFFFFF));

@@ -19,6 +19,8 @@ int SendZeros(CIOFile& file, uint64_t offset, uint64_t length);
 // out holds fewer bytes with result 0; a read that finds no bytes gives 38. With `direct` the read
 // runs on the calling thread straight from the descriptor (only for files with no queued writes).
 int ReadAt(CIOFile& file, uint64_t offset, size_t length, CStream& out, bool direct);
+// Reads the 512-byte header block; a file shorter than that is malformed (87).
+int ReadHeaderBlock(CIOFile& file, CStream& block, bool direct);
 // Waits until every queued write is done; returns the first write error since the last wait.
 int Flush(CIOFile& file);
 // The file's size after its queued writes.

@@ -536,7 +536,7 @@ int CNTSODB::ReadTitle(CStream& out) {
   // The title is the text before the first CR LF (for headers written by this system that is
   // exactly what the first value position implies, and it also holds for other spacing).
   CStream block;
-  int r = ReadHeaderBlock(m_DatFile, block, m_bDirectReads);
+  int r = ntsoio::ReadHeaderBlock(m_DatFile, block, m_bDirectReads);
   if (r != 0) return r;
   int length = 0;
   while (length + 1 < kNtsoHeaderSize && !(block.m_pData[length] == '\r' && block.m_pData[length + 1] == '\n'))

@@ -73,7 +73,10 @@ Cabinet MakeCabinet(int c) {
   cab.route = routes[r];
   cab.milepost = 1000 + (c / 4) * 75 + r * 13;
   FormatCabinetId(cab.id, cab.route, cab.milepost);
-  std::snprintf(cab.alias, sizeof cab.alias, "ES-%04d", (c * 7 + 17) % 10000);
+  char alias[16];
+  std::snprintf(alias, sizeof alias, "ES-%04d", (c * 7 + 17) % 10000);
+  std::memcpy(cab.alias, alias, 7);
+  cab.alias[7] = 0;
   std::snprintf(cab.roadway, sizeof cab.roadway, "%s", roads[r]);
   std::snprintf(cab.location, sizeof cab.location, "%s", places[c % 8]);
   return cab;
@@ -169,7 +172,7 @@ std::string RmdcList(int year, int elements) {
 }
 
 std::string LpdataList(int loops) {
-  std::string text = "LOOP DETECTOR LIST (synthetic)\r\nNUMBER ROAD  LOCATION        MILEPOST ELEMENT ALIAS\r\n";
+  std::string text = "Loop detector list (synthetic)\r\nNUMBER ROAD  LOCATION        MILEPOST ELEMENT ALIAS\r\n";
   for (int i = 0; i < loops; ++i) {
     Cabinet cab = MakeCabinet(i / 2);
     char line[160];

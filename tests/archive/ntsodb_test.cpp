@@ -191,7 +191,9 @@ TEST_F(NtsoDb, ReadColumnsChecks) {
     CStream out;
     int r = db.ReadColumns(out, c.name, c.first, c.count);
     EXPECT_EQ(r, c.result) << c.name << " " << c.first << " " << c.count;
-    if (r == 0) EXPECT_EQ(out.m_nSize, c.bytes);
+    if (r == 0) {
+      EXPECT_EQ(out.m_nSize, c.bytes);
+    }
   }
   EXPECT_EQ(db.m_nMode, 2);  // still open after failures
 }
@@ -250,8 +252,11 @@ TEST_F(NtsoDb, ReadOnlyOpensLeaveFilesUnchanged) {
   int pos = 139;  // File Write Time of NG.2 with an empty title
   EXPECT_EQ(std::string(dat2.begin() + pos, dat2.begin() + pos + 23), " 12/31/1999 23:59:58.00");
   EXPECT_EQ(std::string(nts2.begin() + pos, nts2.begin() + pos + 23), " 12/31/1999 23:59:58.00");
-  for (size_t i = 0; i < dat.size(); ++i)
-    if (i < static_cast<size_t>(pos) || i >= static_cast<size_t>(pos + 23)) ASSERT_EQ(dat[i], dat2[i]) << i;
+  for (size_t i = 0; i < dat.size(); ++i) {
+    if (i < static_cast<size_t>(pos) || i >= static_cast<size_t>(pos + 23)) {
+      ASSERT_EQ(dat[i], dat2[i]) << i;
+    }
+  }
 }
 
 // ---- corrupt files ----
@@ -337,7 +342,9 @@ TEST_F(NtsoDb, CorruptEntriesFailAtTheRead) {
     ASSERT_EQ(db.Open((dir / "bad").c_str(), 0), 0) << c.what;
     CStream out;
     EXPECT_EQ(db.ReadColumns(out, "B", 0, 288), c.result) << c.what;
-    if (c.result == 0) EXPECT_EQ(out.m_nSize, 288);
+    if (c.result == 0) {
+      EXPECT_EQ(out.m_nSize, 288);
+    }
   }
 }
 

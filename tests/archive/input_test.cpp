@@ -1,0 +1,360 @@
+// The day readers and device-list readers against a generated archive, the PE file formats, and
+// the disc request.
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <cstring>
+#include <functional>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "archive/archive_globals.h"
+#include "archive/input.h"
+#include "archive/input_desc.h"
+#include "archive/sample_archive.h"
+#include "archive_test_util.h"
+#include "platform/base/msgbox.h"
+
+namespace {
+
+// Answers disc requests from a script and counts them; an action can run before each answer.
+struct PromptScript {
+  std::vector<int> answers;
+  int asked = 0;
+  std::string lastText;
+  std::function<void(int)> beforeAnswer;
+};
+PromptScript* g_script = nullptr;
+
+PromptScript Answers(std::vector<int> answers) {
+  PromptScript s;
+  s.answers = std::move(answers);
+  return s;
+}
+
+intptr_t ScriptedSend(uintptr_t window, UINT message, uintptr_t wParam, intptr_t lParam) {
+  EXPECT_EQ(window, 7u);
+  EXPECT_EQ(message, kShowMessageBoxMessage);
+  EXPECT_EQ(lParam, static_cast<intptr_t>(MB_OKCANCEL | MB_ICONINFORMATION));
+  PromptScript& s = *g_script;
+  s.lastText = reinterpret_cast<const char*>(wParam);
+  int n = s.asked++;
+  if (s.beforeAnswer) s.beforeAnswer(n);
+  return n < static_cast<int>(s.answers.size()) ? s.answers[static_cast<size_t>(n)] : IDCANCEL;
+}
+
+class Archive : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    s_dir = new ScratchFolder;
+    SampleArchiveOptions o;
+    o.root = s_dir->Path() + "arc";
+    o.years = {1985, 1994, 1995};
+    o.elements = 24;
+    o.days = 5;
+    ASSERT_EQ(WriteSampleArchive(o, nullptr, &s_days), 0);
+  }
+  static void TearDownTestSuite() {
+    delete s_dir;
+    s_dir = nullptr;
+  }
+  void SetUp() override {
+    g_DataRootPath.Set((s_dir->Path() + "arc\\").c_str());
+    g_hPromptWnd = 0;
+    SetDiscPromptSender(&ScriptedSend);
+    g_script = &script;
+  }
+  void TearDown() override {
+    g_hPromptWnd = 0;
+    SetDiscPromptSender(nullptr);
+    g_script = nullptr;
+    g_DataRootPath.Set("");
+  }
+  PromptScript script;
+  static ScratchFolder* s_dir;
+  static std::vector<SampleDayInfo> s_days;
+};
+ScratchFolder* Archive::s_dir = nullptr;
+std::vector<SampleDayInfo> Archive::s_days;
+
+TEST_F(Archive, DatabaseDaysReadBackTheGeneratedRecords) {
+  std::vector<SampleElement> elements = SampleElements(1994, 24);
+  int checked = 0;
+  for (const SampleDayInfo& day : s_days) {
+    if (day.year != 1994) continue;
+    CFMDBInput input;
+    CFileException error;
+    BOOL ok = input.Open(CDateTimeEx(day.year, day.month, day.day), &error);
+    ASSERT_EQ(ok != FALSE, day.written) << day.day;
+    if (!ok) {
+      EXPECT_EQ(error.m_lOsError, 2);
+      EXPECT_NE(error.m_strFileName.find("19940102.DAT"), std::string::npos);
+      continue;
+    }
+    CNTSODB& db = input.m_Database;
+    EXPECT_EQ(db.m_nColumns, static_cast<DWORD>(day.columns));
+    EXPECT_EQ(db.m_nMode, day.expand ? 2 : 0);
+    EXPECT_EQ(db.m_nLayout, day.layout);
+    for (size_t k = 0; k < elements.size(); ++k) {
+      const SampleElement& e = elements[k];
+      CStream out;
+      int r = db.ReadColumns(out, e.key.c_str(), 0, day.columns);
+      bool expected = (day.columns == 4320 || e.kind != 3) && !(day.day == 3 && k == 0);
+      if (!expected) {
+        EXPECT_EQ(r, kNtsoErrNotFound) << e.key;
+        continue;
+      }
+      ASSERT_EQ(r, 0) << e.key;
+      std::vector<uint8_t> want = SampleRecords(1, day.year, day.month, day.day, static_cast<int>(k), e.kind, day.columns);
+      ASSERT_EQ(std::vector<uint8_t>(out.m_pData, out.m_pData + out.m_nSize), want) << e.key;
+      ++checked;
+    }
+    db.Close();
+  }
+  EXPECT_GT(checked, 50);
+}
+
+TEST_F(Archive, DiscRequestOnlyForMissingFiles) {
+  CDateTimeEx missing(1994, 1, 2), otherYear(1996, 1, 1);
+  g_hPromptWnd = 7;
+  {
+    // Cancel at once: one request, the missing-file error.
+    CFMDBInput input;
+    CFileException error;
+    EXPECT_FALSE(input.Open(missing, &error));
+    EXPECT_EQ(script.asked, 1);
+    EXPECT_EQ(error.m_lOsError, 2);
+    EXPECT_EQ(script.lastText, "Please insert CD with 1/2/1994 data\nLoading Input Data...");
+  }
+  {
+    // OK twice, then Cancel: three requests.
+    script = Answers({IDOK, IDOK, IDCANCEL});
+    CFMDBInput input;
+    EXPECT_FALSE(input.Open(missing));
+    EXPECT_EQ(script.asked, 3);
+  }
+  {
+    // The disc turns up after the first OK.
+    script = Answers({IDOK, IDOK});
+    std::string folder = s_dir->Path() + "arc/DATA1994/";
+    script.beforeAnswer = [&](int n) {
+      if (n == 1) std::filesystem::copy_file(folder + "19940101.DAT", folder + "19940102.DAT");
+    };
+    CFMDBInput input;
+    EXPECT_TRUE(input.Open(missing));
+    EXPECT_EQ(script.asked, 2);
+    input.m_Database.Close();
+    std::filesystem::remove(folder + "19940102.DAT");
+  }
+  {
+    // A missing year folder is 3: no request.
+    script = Answers({IDOK});
+    CFMDBInput input;
+    CFileException error;
+    EXPECT_FALSE(input.Open(otherYear, &error));
+    EXPECT_EQ(error.m_lOsError, 3);
+    EXPECT_EQ(script.asked, 0);
+  }
+  {
+    // No prompt window: no request.
+    g_hPromptWnd = 0;
+    script = Answers({IDOK});
+    CFMDBInput input;
+    EXPECT_FALSE(input.Open(missing));
+    EXPECT_EQ(script.asked, 0);
+  }
+  {
+    // The PE reader asks on any failure to open the volume file, also for a missing folder.
+    g_hPromptWnd = 7;
+    script = Answers({IDCANCEL});
+    CPEInputDesc desc;
+    CPEInput pe;
+    CFileException error;
+    EXPECT_FALSE(pe.Read(CDateTimeEx(1984, 3, 1), desc, &error));
+    EXPECT_EQ(script.asked, 1);
+    EXPECT_EQ(error.m_lOsError, 3);
+    // Device lists never ask.
+    CFMDBInputDesc list;
+    EXPECT_FALSE(list.Read(CDateTimeEx(1996, 1, 1), &error));
+    EXPECT_EQ(script.asked, 1);
+  }
+}
+
+TEST_F(Archive, DeviceListsOfBothLayouts) {
+  for (int year : {1994, 1995}) {
+    CFMDBInputDesc desc;
+    CFileException error;
+    ASSERT_TRUE(desc.Read(CDateTimeEx(year, 3, 1), &error)) << year;
+    // 24 elements are 6 cabinets; the last is left out of the list.
+    ASSERT_EQ(desc.m_Cabinets.m_nSize, 5);
+    const CDBCabinet* c = desc.FindCabinetById("005es01000");
+    ASSERT_NE(c, nullptr);
+    EXPECT_STREQ(c->alias, "ES-0017");
+    EXPECT_STREQ(c->location, "Main St Overpass");
+    EXPECT_EQ(c->milepost, 1000);
+    ASSERT_NE(c->roadway, nullptr);
+    EXPECT_STREQ(c->roadway->name, "I-5");
+    EXPECT_EQ(desc.FindCabinetByAlias("ES-0024"), desc.FindCabinetById("405es01013"));
+    EXPECT_EQ(desc.FindCabinetById("005es99999"), nullptr);
+    EXPECT_EQ(desc.m_Roadways.m_nSize, 4);
+  }
+  CFMDBInputDesc empty;
+  EXPECT_EQ(empty.FindCabinetById("005es01000"), nullptr);
+  EXPECT_EQ(empty.FindCabinetByAlias("ES-0017"), nullptr);
+}
+
+TEST_F(Archive, PeDayFromGeneratedFiles) {
+  CPEInputDesc desc;
+  ASSERT_TRUE(desc.Read(CDateTimeEx(1985, 1, 1)));
+  ASSERT_EQ(desc.m_Elements.m_nSize, 25);  // 24 loops and the repeated one
+  EXPECT_EQ(desc.m_Elements.m_pData[0]->m_dwColumn, 9u);
+  // Two loops per cabinet: cabinets are shared.
+  EXPECT_EQ(desc.m_Cabinets.m_nSize, 12);
+  EXPECT_EQ(desc.m_Elements.m_pData[0]->cabinet, desc.m_Elements.m_pData[1]->cabinet);
+
+  CPEInput day;
+  ASSERT_TRUE(day.Read(CDateTimeEx(1985, 1, 1), desc));
+  EXPECT_EQ(day.m_nColumns, 1700u);
+  ASSERT_NE(day.m_pOccupancy, nullptr);
+  // The repeated (alias, element) pair keeps the larger column; the loop without volume is absent.
+  EXPECT_EQ(day.FindColumn("_MNR__1", "ES-0017"), 10u + 24 * 3);
+  EXPECT_EQ(day.FindColumn("_MNR__2", "ES-0017"), 0xFFFFFFFFu);
+  DWORD c = day.FindColumn("_MNR__3", "ES-0024");
+  ASSERT_EQ(c, 15u);
+  // Occupancy is big-endian on disc.
+  std::vector<uint8_t> occ = ReadAll(s_dir->Path() + "arc/PE1985/010185.OCC");
+  size_t at = 2 * (100 * 1700 + c);
+  EXPECT_EQ(day.m_pOccupancy[100 * 1700 + c], (occ[at] << 8) | occ[at + 1]);
+  EXPECT_GT(day.m_pVolume[101 * 1700 + c], 0);
+  // The second day has no occupancy file.
+  ASSERT_TRUE(day.Read(CDateTimeEx(1985, 1, 2), desc));
+  EXPECT_EQ(day.m_pOccupancy, nullptr);
+  day.Close();
+  EXPECT_EQ(day.m_pVolume, nullptr);
+  EXPECT_EQ(day.FindColumn("_MNR__3", "ES-0024"), 0xFFFFFFFFu);
+}
+
+TEST_F(Archive, PeFileSizesAndDates) {
+  std::string folder = s_dir->Path() + "arc/PE1985/";
+  CPEInputDesc desc;
+  ASSERT_TRUE(desc.Read(CDateTimeEx(1985, 1, 1)));
+  auto vol = [&](const char* name, size_t columns, const char* date, long delta) {
+    std::vector<uint8_t> v(289 * columns + static_cast<size_t>(delta < 0 ? 0 : delta), 0);
+    if (delta < 0) v.resize(v.size() + static_cast<size_t>(delta));
+    std::memcpy(v.data(), date, 8);
+    WriteAll(folder + name, v);
+  };
+  struct Case {
+    const char* what;
+    int month, day;
+    const char* file;
+    size_t columns;
+    const char* date;
+    long delta;
+    long error;  // 0 = read
+  };
+  const Case cases[] = {
+      {"1700 columns on 08/09", 8, 9, "080985.VOL", 1700, "08/09/85", 0, 0},
+      {"one byte short", 8, 9, "080985.VOL", 1700, "08/09/85", -1, 30},
+      {"longer is fine", 8, 9, "080985.VOL", 1700, "08/09/85", 5, 0},
+      {"2200 columns from 08/10", 8, 10, "081085.VOL", 2200, "08/10/85", 0, 0},
+      {"1700 columns on 08/10 are short", 8, 10, "081085.VOL", 1700, "08/10/85", 0, 30},
+      {"another day in the date row", 8, 10, "081085.VOL", 2200, "08/11/85", 0, 1392},
+      {"month 13", 8, 10, "081085.VOL", 2200, "13/10/85", 0, 1392},
+      {"letters", 8, 10, "081085.VOL", 2200, "ab/10/85", 0, 1392},
+      {"other separators", 8, 10, "081085.VOL", 2200, "08-10-85", 0, 0},
+      {"another century", 8, 10, "081085.VOL", 2200, "08/10/86", 0, 1392},
+  };
+  for (const Case& c : cases) {
+    vol(c.file, c.columns, c.date, c.delta);
+    CPEInput day;
+    CFileException error;
+    BOOL ok = day.Read(CDateTimeEx(1985, c.month, c.day), desc, &error);
+    EXPECT_EQ(ok != FALSE, c.error == 0) << c.what;
+    if (!ok) {
+      EXPECT_EQ(error.m_lOsError, c.error) << c.what;
+      EXPECT_NE(error.m_strFileName.find(c.file), std::string::npos);
+      EXPECT_EQ(day.m_pVolume, nullptr);
+    } else {
+      EXPECT_EQ(day.m_nColumns, c.columns) << c.what;
+    }
+  }
+}
+
+TEST_F(Archive, HugeDeviceListIsRefused) {
+  std::string path = s_dir->Path() + "arc/DATA1995/RMDC.LST";
+  std::vector<uint8_t> keep = ReadAll(path);
+  std::filesystem::resize_file(path, 20u * 1024 * 1024);
+  CFMDBInputDesc desc;
+  CFileException error;
+  EXPECT_FALSE(desc.Read(CDateTimeEx(1995, 1, 1), &error));
+  EXPECT_EQ(error.m_lOsError, 8);
+  WriteAll(path, keep);
+  std::string bad = s_dir->Path() + "arc/DATA1995/RMDC.LST";
+  WriteText(bad, "\n\nNot a device list\nES-0017             I-5      123.45  Main St Overpass\n");
+  EXPECT_FALSE(desc.Read(CDateTimeEx(1995, 1, 1), &error));
+  EXPECT_EQ(error.m_lOsError, 11);
+  EXPECT_EQ(desc.m_Cabinets.m_nSize, 0);
+  WriteAll(path, keep);
+}
+
+TEST_F(Archive, LowerCaseArchiveIsRead) {
+  // The whole tree in lower case, as a disc without extensions mounts: every reader still finds it.
+  namespace fs = std::filesystem;
+  std::string root = s_dir->Path() + "lower/";
+  fs::create_directories(root);
+  for (const char* year : {"DATA1994", "PE1985"}) {
+    std::string lowerYear(year);
+    for (char& ch : lowerYear) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    fs::create_directories(root + lowerYear);
+    for (auto& e : fs::directory_iterator(s_dir->Path() + "arc/" + year)) {
+      std::string name = e.path().filename().string();
+      for (char& ch : name) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+      fs::copy_file(e.path(), root + lowerYear + "/" + name);
+    }
+  }
+  g_DataRootPath.Set((root).c_str());
+  CFMDBInput input;
+  EXPECT_TRUE(input.Open(CDateTimeEx(1994, 1, 3)));  // an EXPAND pair
+  EXPECT_EQ(input.m_Database.m_nMode, 2);
+  CFMDBInputDesc list;
+  EXPECT_TRUE(list.Read(CDateTimeEx(1994, 1, 1)));
+  CPEInputDesc peList;
+  EXPECT_TRUE(peList.Read(CDateTimeEx(1985, 1, 1)));
+  CPEInput pe;
+  EXPECT_TRUE(pe.Read(CDateTimeEx(1985, 1, 1), peList));
+  EXPECT_NE(pe.m_pOccupancy, nullptr);
+  // A file literally named with a backslash is not an archive path.
+  WriteText(root + "DATA1994\\19940315.DAT", "x");
+  CFMDBInput other;
+  CFileException error;
+  EXPECT_FALSE(other.Open(CDateTimeEx(1994, 3, 15), &error));
+  EXPECT_EQ(error.m_lOsError, 2);
+}
+
+TEST(SampleArchive, SameSeedSameBytes) {
+  ScratchFolder a, b;
+  SampleArchiveOptions o;
+  o.years = {1993};
+  o.elements = 9;
+  o.days = 4;
+  o.root = a.Path();
+  ASSERT_EQ(WriteSampleArchive(o), 0);
+  o.root = b.Path();
+  ASSERT_EQ(WriteSampleArchive(o), 0);
+  int files = 0;
+  for (auto& e : std::filesystem::recursive_directory_iterator(a.Path())) {
+    if (!e.is_regular_file()) continue;
+    std::string rel = e.path().string().substr(a.Path().size());
+    EXPECT_EQ(ReadAll(e.path().string()), ReadAll(b.Path() + rel)) << rel;
+    ++files;
+  }
+  // 1993 has both folders: PE days from January, database days from June.
+  EXPECT_TRUE(std::filesystem::exists(a.Path() + "PE1993/LPDATA.PRN"));
+  EXPECT_TRUE(std::filesystem::exists(a.Path() + "PE1993/010193.VOL"));
+  EXPECT_TRUE(std::filesystem::exists(a.Path() + "DATA1993/19930601.DAT"));
+  EXPECT_GT(files, 10);
+}
+
+}  // namespace
