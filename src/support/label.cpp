@@ -22,6 +22,13 @@ CLabel::CLabel()
 
 CLabel::~CLabel() {
   if (m_blink.IsBlinking() && m_hWnd != nullptr) KillTimer(1);
+  // The window outlives this object's font by a moment: it must not keep the handle.
+  if (m_hWnd != nullptr && reinterpret_cast<HFONT>(SendMessage(WM_GETFONT)) == m_font.m_hFont) SendMessage(WM_SETFONT, 0, FALSE);
+}
+
+void CLabel::PreSubclassWindow() {
+  CStatic::PreSubclassWindow();
+  if (m_bFontChanged) CWnd::SetFont(&m_font, FALSE);
 }
 
 void CLabel::Redraw() {
@@ -31,6 +38,9 @@ void CLabel::Redraw() {
 void CLabel::RebuildFont() {
   m_font.DeleteObject();
   m_font.CreateFontIndirect(&m_lf);
+  // The window draws its text in this font from now on.
+  m_bFontChanged = true;
+  if (m_hWnd != nullptr) CWnd::SetFont(&m_font, FALSE);
 }
 
 CLabel& CLabel::SetTextColor(COLORREF color) {

@@ -30,6 +30,7 @@ class CLabel : public CStatic {
   CLabel& FlashText(bool on);
   CLabel& FlashBackground(bool on);
 
+  void PreSubclassWindow() override;
   HBRUSH CtlColor(CDC* dc, UINT ctlColor);
   void OnTimer(UINT_PTR id);
   void OnLButtonDown(UINT flags, CPoint point);
@@ -46,6 +47,7 @@ class CLabel : public CStatic {
   CLabelBlink m_blink;  // saved text, phase, blinking, mode
   int m_bLink = 1;
   HCURSOR m_hLinkCursor = nullptr;
+  bool m_bFontChanged = false;  // a setter changed the font: the window uses it
 
  private:
   void Redraw();

@@ -10,7 +10,9 @@
 
 namespace {
 
-const DialogTemplate kMessageBoxTemplate = {
+constexpr int kMaxTextChars = 60;  // widest line before the text wraps, in average characters
+
+DialogTemplate kMessageBoxTemplate = {
     IDD_MESSAGE_BOX_EX,
     "",
     186,
@@ -34,36 +36,74 @@ void RegisterMessageBoxTemplate() {
   (void)once;
 }
 
-constexpr int kMaxTextChars = 60;  // widest line before the text wraps, in average characters
+SIZE WrapExtent(const std::vector<SMarkupRun>& runs, int charW, int lineH, int maxWidth);
+std::vector<SMarkupRun> MessageRuns(const char* text, UINT style);
 
-// Lines and widest line (in characters) of the text wrapped at `maxChars`.
-void WrapExtent(const std::string& text, int maxChars, int& lines, int& widest) {
-  lines = 0;
-  widest = 0;
-  size_t start = 0;
+// The window is built for this box: the icon control names the style's icon ("#<resource>"),
+// and the text control has the size the text needs, so that it wraps at its final width from
+// the start. OnInitDialog sets the icon (or hides the control) and lays the box out as well.
+void PrepareTemplate(UINT style, const char* text) {
+  static char icon[16];
+  std::snprintf(icon, sizeof icon, "#%u", static_cast<unsigned>(MessageBoxExIcon(style)));
+  kMessageBoxTemplate.controls[0].text = icon;
+  const qav::ui::BaseUnits u = qav::ui::CurrentBackend().FontUnits(nullptr);
+  if (u.cx <= 0 || u.cy <= 0) return;
+  const SIZE extent = WrapExtent(MessageRuns(text, style), u.cx, u.cy, kMaxTextChars * u.cx);
+  ControlTemplate& t = kMessageBoxTemplate.controls[1];
+  t.cx = static_cast<int>((extent.cx + 2 * u.cx + 20) * 4 / u.cx + 1);
+  t.cy = static_cast<int>((extent.cy + 8) * 8 / u.cy + 1);
+}
+
+// The extent in pixels of text runs wrapped greedily at word boundaries to `maxWidth`: each
+// character as wide as `charW` scaled by its run's size, each line as tall as its largest
+// character. Average character widths (the font's whole alphabet) overstate ordinary text a
+// little, so the widths are taken at nine tenths; text lines need a third more than the
+// font's height.
+SIZE WrapExtent(const std::vector<SMarkupRun>& runs, int charW, int lineH, int maxWidth) {
+  struct Ch {
+    char c;
+    int w, h;
+  };
+  std::vector<Ch> chars;
+  for (const SMarkupRun& r : runs)
+    for (char c : r.text)
+      if (c != '\r') chars.push_back(Ch{c, std::max(1, charW * r.format.height * 9 / (8 * 10)), std::max(1, lineH * r.format.height * 4 / (8 * 3))});
+  SIZE total{0, 0};
+  const size_t n = chars.size();
+  size_t i = 0;
   for (;;) {
-    size_t end = text.find('\n', start);
-    std::string para = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
-    if (!para.empty() && para.back() == '\r') para.pop_back();
-    // Greedy word wrap of one paragraph.
-    int col = 0;
-    ++lines;
-    size_t i = 0;
-    while (i < para.size()) {
-      size_t w = para.find(' ', i);
-      const int word = static_cast<int>((w == std::string::npos ? para.size() : w) - i);
-      if (col > 0 && col + 1 + word > maxChars) {
-        widest = std::max(widest, col);
-        ++lines;
-        col = 0;
+    // One line: words while they fit (a single overlong word still takes the line).
+    int width = 0, height = lineH * 4 / 3;
+    size_t j = i;
+    while (j < n && chars[j].c != '\n') {
+      size_t k = j;
+      int w = 0, h = 0;
+      for (; k < n && chars[k].c != '\n' && chars[k].c != ' '; ++k) {
+        w += chars[k].w;
+        h = std::max(h, chars[k].h);
       }
-      col += (col > 0 ? 1 : 0) + std::min(word, maxChars);
-      i = w == std::string::npos ? para.size() : w + 1;
+      if (width > 0 && width + w > maxWidth) break;
+      width += w;
+      height = std::max(height, h);
+      j = k;
+      if (j < n && chars[j].c == ' ') width += chars[j++].w;
     }
-    widest = std::max(widest, col);
-    if (end == std::string::npos) break;
-    start = end + 1;
+    total.cx = std::max<LONG>(total.cx, width);
+    total.cy += height;
+    if (j >= n) break;
+    i = chars[j].c == '\n' ? j + 1 : j;
   }
+  return total;
+}
+
+// The runs of a message at the dialog font's 8 points.
+std::vector<SMarkupRun> MessageRuns(const char* text, UINT style) {
+  SMarkupFormat start;
+  start.height = 8;
+  if (style & MB_EX_MARKUP) return ParseMarkup(text, start);
+  std::vector<SMarkupRun> runs;
+  if (text != nullptr && *text != 0) runs.push_back(SMarkupRun{text, start});
+  return runs;
 }
 
 }  // namespace
@@ -90,6 +130,8 @@ CMessageBoxEx::~CMessageBoxEx() {
 
 BOOL CMessageBoxEx::OnInitDialog() {
   CMFCExDialog::OnInitDialog();
+  // The caller's text need not outlive a modeless box: the box keeps its own copy.
+  m_strText = m_pszText != nullptr ? m_pszText : "";
 
   // 1. The icon, or none: the text then takes its place.
   const WORD icon = MessageBoxExIcon(m_nStyle);
@@ -99,34 +141,6 @@ BOOL CMessageBoxEx::OnInitDialog() {
       static_cast<CStatic*>(iconWnd)->SetIcon(LoadIcon(nullptr, MAKEINTRESOURCE(icon)));
     else
       iconWnd->ShowWindow(SW_HIDE);
-  }
-
-  // 2. The message, with or without mark-up.
-  auto* rich = static_cast<CRichEditCtrl*>(GetDlgItem(IDC_MSGBOX_TEXT));
-  if (rich != nullptr) {
-    rich->SetBackgroundColor(FALSE, GetSysColor(COLOR_3DFACE));
-    const char* text = m_pszText != nullptr ? m_pszText : "";
-    if (m_nStyle & MB_EX_MARKUP) {
-      CHARFORMAT def;
-      rich->GetDefaultCharFormat(def);
-      SMarkupFormat start;
-      start.bold = (def.dwMask & CFM_BOLD) && (def.dwEffects & CFE_BOLD);
-      start.color = (def.dwMask & CFM_COLOR) && !(def.dwEffects & CFE_AUTOCOLOR) ? def.crTextColor : GetSysColor(COLOR_WINDOWTEXT);
-      start.height = (def.dwMask & CFM_SIZE) && def.yHeight > 0 ? static_cast<int>(def.yHeight / 20) : 8;
-      for (const SMarkupRun& run : ParseMarkup(text, start)) {
-        CHARFORMAT cf;
-        cf.dwMask = CFM_BOLD | CFM_COLOR | CFM_SIZE;
-        cf.dwEffects = run.format.bold ? CFE_BOLD : 0;
-        cf.crTextColor = run.format.color;
-        cf.yHeight = run.format.height * 20;
-        rich->SetSel(-1, -1);
-        rich->SetSelectionCharFormat(cf);
-        rich->ReplaceSel(run.text.c_str());
-      }
-    } else {
-      rich->SetSel(-1, -1);
-      rich->ReplaceSel(text);
-    }
   }
 
   // 4. The buttons of the set, left to right; the others are hidden and disabled.
@@ -151,12 +165,45 @@ BOOL CMessageBoxEx::OnInitDialog() {
     GotoDlgCtrl(b);
   }
 
-  // 3. Fit the box to the text and the buttons.
+  // 3. Fit the box to the text and the buttons (before the text goes in, so that it wraps at
+  // the final width).
   LayOut(count, icon != 0);
+
+  // 2. The message, with or without mark-up.
+  FillText();
 
   // 5. The caption.
   SetWindowText(m_pszCaption != nullptr ? m_pszCaption : "");
   return FALSE;  // the focus is on the default button
+}
+
+void CMessageBoxEx::FillText() {
+  auto* rich = static_cast<CRichEditCtrl*>(GetDlgItem(IDC_MSGBOX_TEXT));
+  if (rich != nullptr) {
+    rich->SetBackgroundColor(FALSE, GetSysColor(COLOR_3DFACE));
+    const char* text = m_strText.c_str();
+    if (m_nStyle & MB_EX_MARKUP) {
+      CHARFORMAT def;
+      rich->GetDefaultCharFormat(def);
+      SMarkupFormat start;
+      start.bold = (def.dwMask & CFM_BOLD) && (def.dwEffects & CFE_BOLD);
+      start.color = (def.dwMask & CFM_COLOR) && !(def.dwEffects & CFE_AUTOCOLOR) ? def.crTextColor : GetSysColor(COLOR_WINDOWTEXT);
+      start.height = (def.dwMask & CFM_SIZE) && def.yHeight > 0 ? static_cast<int>(def.yHeight / 20) : 8;
+      for (const SMarkupRun& run : ParseMarkup(text, start)) {
+        CHARFORMAT cf;
+        cf.dwMask = CFM_BOLD | CFM_COLOR | CFM_SIZE;
+        cf.dwEffects = run.format.bold ? CFE_BOLD : 0;
+        cf.crTextColor = run.format.color;
+        cf.yHeight = run.format.height * 20;
+        rich->SetSel(-1, -1);
+        rich->SetSelectionCharFormat(cf);
+        rich->ReplaceSel(run.text.c_str());
+      }
+    } else {
+      rich->SetSel(-1, -1);
+      rich->ReplaceSel(text);
+    }
+  }
 }
 
 void CMessageBoxEx::LayOut(int buttonCount, bool icon) {
@@ -164,26 +211,10 @@ void CMessageBoxEx::LayOut(int buttonCount, bool icon) {
   auto dx = [&](int dlu) { return dlu * u.cx / 4; };
   auto dy = [&](int dlu) { return dlu * u.cy / 8; };
 
-  // The text's extent: wrapped at kMaxTextChars average characters, lines as tall as the
-  // tallest mark-up size.
-  std::string plain;
-  int points = 8;
-  SMarkupFormat start;
-  start.height = 8;
-  if (m_nStyle & MB_EX_MARKUP) {
-    for (const SMarkupRun& r : ParseMarkup(m_pszText, start)) {
-      plain += r.text;
-      points = std::max(points, r.format.height);
-    }
-  } else if (m_pszText != nullptr) {
-    plain = m_pszText;
-  }
-  int lines = 1, widest = 0;
-  WrapExtent(plain, kMaxTextChars, lines, widest);
-  const int charW = u.cx * points / 8;
-  const int lineH = u.cy * points / 8;
-  const int textW = std::max(widest, 1) * charW + 2 * charW;  // a little room against the border
-  const int textH = lines * lineH + 6;
+  // The text's extent, wrapped at kMaxTextChars average characters of the dialog font.
+  const SIZE extent = WrapExtent(MessageRuns(m_strText.c_str(), m_nStyle), u.cx, u.cy, kMaxTextChars * u.cx);
+  const int textW = extent.cx + 2 * u.cx + 20;  // room against the border and for a scroll bar
+  const int textH = extent.cy + 8;
 
   const int margin = dx(7);
   const int iconSize = 32;
@@ -204,6 +235,16 @@ void CMessageBoxEx::LayOut(int buttonCount, bool icon) {
     if (CWnd* b = GetDlgItem(IDC_MSGBOX_BUTTON1 + i)) b->MoveWindow(x, buttonsTop, buttonW, buttonH);
   SetWindowPos(nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER);
   CenterWindow();
+}
+
+INT_PTR CMessageBoxEx::DoModal(CWnd* parent) {
+  PrepareTemplate(m_nStyle, m_pszText);
+  return CMFCExDialog::DoModal(parent);
+}
+
+BOOL CMessageBoxEx::DoModeless(CWnd* parent) {
+  PrepareTemplate(m_nStyle, m_pszText);
+  return CMFCExDialog::DoModeless(parent);
 }
 
 BOOL CMessageBoxEx::OnCommand(WPARAM wParam, LPARAM lParam) {

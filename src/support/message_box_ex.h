@@ -5,6 +5,8 @@
 // ShowErrorMessageBox shows an error number as text.
 #pragma once
 
+#include <string>
+
 #include "support/markup_text.h"
 #include "support/mfcex_dialog.h"
 #include "support/new_ptr_array.h"
@@ -24,6 +26,9 @@ class CMessageBoxEx : public CMFCExDialog {
   CMessageBoxEx(CWnd* parent, UINT templateId = IDD_MESSAGE_BOX_EX);
   ~CMessageBoxEx() override;
 
+  INT_PTR DoModal(CWnd* parent) override;
+  using CMFCExDialog::DoModal;
+  BOOL DoModeless(CWnd* parent) override;
   BOOL OnInitDialog() override;
   BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
   void PostNcDestroy() override;
@@ -35,9 +40,11 @@ class CMessageBoxEx : public CMFCExDialog {
   UINT m_nStyle = 0;
   LPARAM m_lUserValue = 0;
   int m_nAnswers[4] = {};  // the answer of each button 2041-2044
+  std::string m_strText;   // the message, copied when the box is set up
 
  private:
   void LayOut(int buttonCount, bool icon);
+  void FillText();
 
   DECLARE_MESSAGE_MAP()
 };

@@ -15,8 +15,8 @@ const DialogTemplate kWaitTemplate = {
     {
         {Ctl::Static, IDC_WAIT_MESSAGE, "Click 'Cancel' to cancel the operation", SS_NOPREFIX, 7, 7, 206, 8},
         {Ctl::Progress, IDC_WAIT_PROGRESS, "", 0, 7, 19, 206, 12},
-        {Ctl::Static, IDC_STATIC, "Time Remaining:", 0, 7, 41, 56, 8},
-        {Ctl::Static, IDC_WAIT_TIME_LEFT, "00:00:00", 0, 63, 41, 60, 8},
+        {Ctl::Static, IDC_STATIC, "Time Remaining:", 0, 7, 41, 70, 8},
+        {Ctl::Static, IDC_WAIT_TIME_LEFT, "00:00:00", 0, 81, 41, 60, 8},
         {Ctl::DefPushButton, IDCANCEL, "Cancel", 0, 163, 38, 50, 14},
     },
 };

@@ -195,6 +195,22 @@ TEST_F(SupportControlsTest, LabelBlinksAndStopsCleanly) {
   l.FlashBackground(false);
 }
 
+TEST_F(SupportControlsTest, LabelDrawsInItsOwnFont) {
+  CLabel& l = dlg.m_label;
+  l.SetFontName("Arial").SetFontSize(11).SetFontBold(true).SetFontUnderline(true);
+  LOGFONT lf;
+  ASSERT_NE(l.GetFont(), nullptr);
+  l.GetFont()->GetLogFont(&lf);
+  EXPECT_STREQ(lf.lfFaceName, "Arial");
+  EXPECT_EQ(lf.lfHeight, -11);
+  EXPECT_EQ(lf.lfWeight, FW_BOLD);
+  EXPECT_EQ(lf.lfUnderline, 1);
+  // A face name longer than a LOGFONT holds is cut to 31 characters.
+  l.SetFontName("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghij");
+  l.GetFont()->GetLogFont(&lf);
+  EXPECT_EQ(std::string(lf.lfFaceName), "ABCDEFGHIJKLMNOPQRSTUVWXYZabcde");
+}
+
 TEST_F(SupportControlsTest, LabelOpensItsTextOnlyAsALink) {
   CLabel& l = dlg.m_label;
   l.SetText("https://example.org/support");
