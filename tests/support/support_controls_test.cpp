@@ -133,6 +133,32 @@ TEST_F(SupportControlsTest, ButtonIsOwnerDrawnWithItsColourSlots) {
   EXPECT_EQ(g_opened, (std::vector<std::string>{"https://example.org/qav"}));
 }
 
+TEST_F(SupportControlsTest, BitmapDrawsThroughItsMaskAndPressedUsesTheGeneratedImage) {
+  CButtonST& b = dlg.m_btn;
+  const COLORREF magenta = RGB(255, 0, 255);
+  CButtonSTImage img(4, 1, RGB(200, 100, 40));
+  img.At(1, 0) = magenta;
+  EXPECT_EQ(b.SetBitmaps(CButtonSTImage(), magenta), BUTTONST_INVALID_RESOURCE);
+  EXPECT_EQ(b.SetBitmaps(img, magenta, BUTTONST_IMAGE_DARKER), BUTTONST_OK);
+  EXPECT_EQ(b.m_images[1].image.At(0, 0), RGB(150, 75, 30));
+  b.SetWindowText("");  // no caption: the image is centred
+  auto fills = [&](COLORREF c) {
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "%06X", static_cast<unsigned>(c));
+    int n = 0;
+    for (const std::string& o : Paint(b))
+      if (o.rfind("fill", 0) == 0 && o.find(hex) != std::string::npos) ++n;
+    return n;
+  };
+  ::SetFocus(nullptr);
+  EXPECT_EQ(fills(RGB(200, 100, 40)), 2);  // two runs around the transparent pixel
+  EXPECT_EQ(fills(magenta), 0);
+  b.SendMessage(BM_SETSTATE, TRUE);
+  EXPECT_EQ(fills(RGB(150, 75, 30)), 2);
+  EXPECT_EQ(fills(RGB(200, 100, 40)), 0);
+  b.SendMessage(BM_SETSTATE, FALSE);
+}
+
 TEST_F(SupportControlsTest, CheckBoxModeTogglesAndAnswersTheCheckMessages) {
   CButtonST& c = dlg.m_check;
   EXPECT_TRUE(c.m_bIsCheckBox);
