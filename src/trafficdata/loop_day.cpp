@@ -33,10 +33,12 @@ void CLoopDay::Clone(CElementDay** out) const {
 
 void CLoopDay::Load(const unsigned char* packed, int byteLen, int count) {
   if (count < 0) count = 0;
-  ResetArrays(count);
   estimatedLength = -1;
+  if (!ResetArrays(count)) {  // out of memory: the day is without data
+    dataAvailable = 0;
+    return;
+  }
   int n = (packed && byteLen > 0) ? std::min(count, byteLen / 3) : 0;
-  n = std::min(n, flag.m_nSize);  // an array that could not grow holds nothing
   if (count == PERIODS_PER_DAY) {
     for (int i = 0; i < n; ++i) {
       const unsigned char* r = packed + 3 * i;
@@ -59,7 +61,7 @@ void CLoopDay::Load(const unsigned char* packed, int byteLen, int count) {
 
 void CLoopDay::ResetPeriods() {
   // Periods the loader never sets stay absent (zero), never undefined.
-  ResetArrays(PERIODS_PER_DAY);
+  if (!ResetArrays(PERIODS_PER_DAY)) dataAvailable = 0;  // out of memory: no periods to set
   estimatedLength = -1;
 }
 

@@ -10,9 +10,28 @@ int SSpeedParams::LengthFromSums(double occSum, double volSum) const {
   return len;
 }
 
+namespace {
+
+// The four arrays always have one length. When one of them could not take its length (out of
+// memory) the day holds nothing and reads as a day without data, never as arrays of different
+// lengths that the readers would index past.
+bool KeepArraysInStep(CVolOccDay& d, int n) {
+  if (d.flag.m_nSize == n && d.nPds.m_nSize == n && d.volume.m_nSize == n && d.occupancy.m_nSize == n) return true;
+  d.flag.RemoveAll();
+  d.nPds.RemoveAll();
+  d.volume.RemoveAll();
+  d.occupancy.RemoveAll();
+  d.dataAvailable = 0;
+  return false;
+}
+
+}  // namespace
+
 CVolOccDay::CVolOccDay(const CVolOccDay& other)
     : CElementDay(other), volume(other.volume), occupancy(other.occupancy),
-      estimatedLength(other.estimatedLength) {}
+      estimatedLength(other.estimatedLength) {
+  KeepArraysInStep(*this, other.Count());
+}
 
 CVolOccDay& CVolOccDay::operator=(const CVolOccDay& other) {
   if (this == &other) return *this;
@@ -20,6 +39,7 @@ CVolOccDay& CVolOccDay::operator=(const CVolOccDay& other) {
   volume = other.volume;
   occupancy = other.occupancy;
   estimatedLength = other.estimatedLength;
+  KeepArraysInStep(*this, other.Count());
   return *this;
 }
 
@@ -36,12 +56,13 @@ void CVolOccDay::Clear() {
   estimatedLength = -1;
 }
 
-void CVolOccDay::ResetArrays(int count) {
+bool CVolOccDay::ResetArrays(int count) {
   if (count < 0) count = 0;
   flag.ResetSize(count);
   nPds.ResetSize(count);
   volume.ResetSize(count);
   occupancy.ResetSize(count);
+  return KeepArraysInStep(*this, count);
 }
 
 int CVolOccDay::GetSpanVolume(int, int, int) const { return 0; }

@@ -38,8 +38,9 @@ class CVolOccDay : public CElementDay {
   int VolumeAt(int i) const { return (i >= 0 && i < volume.m_nSize) ? volume.m_pData[i] : 0; }
   int OccupancyAt(int i) const { return (i >= 0 && i < occupancy.m_nSize) ? occupancy.m_pData[i] : 0; }
 
-  // Sizes the four arrays to count entries, all zero.
-  void ResetArrays(int count);
+  // Sizes the four arrays to count entries, all zero; false (and no entries, no data) when they
+  // could not be allocated.
+  bool ResetArrays(int count);
 
   // Span values for report rows: start and length in 20-second units, aggregation method 0-8.
   // Each element kind gives its own rules; the base has none and gives 0 (flag 4, empty).

@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 
 #include "loop_test_util.h"
+#include "containers/mem_mgr.h"
+
+#include <memory>
 
 using namespace looptest;
 
@@ -89,6 +92,44 @@ TEST(LoopDayLoad, ShortOrEmptyInputReadsAsAbsent) {
   EXPECT_EQ(day.nPds.m_pData[2], 0);
   day.Load(b.data(), static_cast<int>(b.size()), -5);
   EXPECT_EQ(day.Count(), 0);
+}
+
+TEST(LoopDayLoad, ArraysThatCannotBeAllocatedLeaveADayWithoutData) {
+  // The allocator fails after k blocks: the first k of the day's four arrays get their length,
+  // the others do not. The day must never hold arrays of different lengths.
+  std::vector<unsigned char> b;
+  for (int i = 0; i < 288; ++i) Pack5(b, 1, 15, 100, 10);
+  CLoopDay full;
+  full.Load(b.data(), static_cast<int>(b.size()), 288);
+  const std::string unavailable = "     ***DATA UNAVAILABLE***\n\n\n\n";
+  for (int k = 0; k < 4; ++k) {
+    SCOPED_TRACE(k);
+    CLoopDay loaded, older, assigned;
+    CElementDay* clone = nullptr;
+    {
+      CAllocFailureScope fail(k);
+      loaded.Load(b.data(), static_cast<int>(b.size()), 288);
+      older.ResetPeriods();
+      for (int p = 0; p < 288; ++p) older.SetPeriod(p, 10, 1800, PeValidity{});
+      full.Clone(&clone);
+      assigned = full;
+    }
+    std::unique_ptr<CElementDay> copied(clone);  // null when the object itself could not be made
+    for (const CElementDay* day : {static_cast<CElementDay*>(&loaded), static_cast<CElementDay*>(&older), copied.get(),
+                                    static_cast<CElementDay*>(&assigned)}) {
+      if (!day) continue;
+      const CLoopDay* loop = static_cast<const CLoopDay*>(day);
+      EXPECT_EQ(day->dataAvailable, 0);
+      EXPECT_EQ(day->Count(), 0);
+      EXPECT_EQ(loop->volume.m_nSize, 0);
+      EXPECT_EQ(loop->occupancy.m_nSize, 0);
+      CText raw(""), daily("");
+      day->WriteRawListing(raw, 0);
+      day->WriteDailyReport(daily, 0, builtInCriteria());
+      EXPECT_EQ(Str(raw), unavailable);
+      EXPECT_EQ(Str(daily), unavailable);
+    }
+  }
 }
 
 TEST(LoopDayLoad, EmptyDayWrites288ZeroLines) {
