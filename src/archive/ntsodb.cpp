@@ -43,12 +43,13 @@ CNTSODB::~CNTSODB() { Close(); }
 
 int CNTSODB::Open(const char* name, int mode) {
   if (mode < 0 || mode > 3) return kNtsoErrMode;
-  if (m_DatFile.IsOpen()) Close();
+  if (IsDatOpen()) Close();
   if (!name) name = "";
   m_strBaseName.Copy(name, static_cast<int>(NtsoBaseNameLength(name)));
   CStr<char, wchar_t> path(m_strBaseName);
   path += ".DAT";
-  DWORD r = m_DatFile.Open(path.m_pData, AccessFor(mode), OPEN_EXISTING, ShareFor(mode), 0);
+  DWORD r = (mode == 0 || mode == 2) ? m_DatDirect.Open(path.m_pData, AccessFor(mode), ShareFor(mode), OPEN_EXISTING)
+                                     : m_DatFile.Open(path.m_pData, AccessFor(mode), OPEN_EXISTING, ShareFor(mode), 0);
   if (r != 0) {
     Reset();
     return static_cast<int>(r);
@@ -58,9 +59,9 @@ int CNTSODB::Open(const char* name, int mode) {
 }
 
 int CNTSODB::ReadHeader() {
-  m_bDirectReads = (m_nMode == 0 || m_nMode == 2);
   CStream block;
-  int r = ntsoio::ReadHeaderBlock(m_DatFile, block, m_bDirectReads);
+  m_nDatSize = ntsoio::SizeOf(m_DatFile, DatDirect());
+  int r = ntsoio::ReadHeaderBlock(m_DatFile, DatDirect(), block);
   NtsoHeaderInfo info;
   if (r == 0) r = NtsoParseHeaderText(block.m_pData, info);
   if (r != 0) {
@@ -88,7 +89,6 @@ int CNTSODB::ReadHeader() {
       r = kNtsoErrMalformed;
     }
   }
-  m_bDirectReads = (m_nMode == 0 || m_nMode == 2);
   // Values are written into the header in the writing modes: every slot must lie on its own line
   // inside the text, or a write would land in the name list or the records.
   if (r == 0 && (m_nMode == 1 || m_nMode == 3) && !NtsoSlotsSafe(info)) r = kNtsoErrMalformed;
@@ -97,7 +97,7 @@ int CNTSODB::ReadHeader() {
   if (r == 0) r = ReadNumbers(block.m_pData, m_nPositions, n);
   if (r == 0 && n.headerSize != kNtsoHeaderSize) r = kNtsoErrMalformed;
   if (r == 0) {
-    uint64_t size = ntsoio::SizeOf(m_DatFile);
+    uint64_t size = ntsoio::SizeOf(m_DatFile, DatDirect());
     if (m_nLayout == 0 ? n.fileSize > size : n.fileSize != size) r = kNtsoErrMalformed;
   }
   if (r != 0) {
@@ -107,14 +107,18 @@ int CNTSODB::ReadHeader() {
   m_nColumns = static_cast<DWORD>(n.columns);
 
   CIOFile* listFile = &m_DatFile;
+  FileHandle* listDirect = DatDirect();
   if (expand) {
     CStr<char, wchar_t> path(m_strBaseName);
     path += ".NTS";
-    r = static_cast<int>(m_NtsFile.Open(path.m_pData, AccessFor(m_nMode), OPEN_EXISTING, ShareFor(m_nMode), 0));
+    if (m_DatDirect.IsOpen())
+      r = static_cast<int>(m_NtsDirect.Open(path.m_pData, AccessFor(m_nMode), ShareFor(m_nMode), OPEN_EXISTING));
+    else
+      r = static_cast<int>(m_NtsFile.Open(path.m_pData, AccessFor(m_nMode), OPEN_EXISTING, ShareFor(m_nMode), 0));
     CStream nts;
     NtsoHeaderInfo ntsInfo;
     HeaderNumbers nn;
-    if (r == 0) r = ntsoio::ReadHeaderBlock(m_NtsFile, nts, m_bDirectReads);
+    if (r == 0) r = ntsoio::ReadHeaderBlock(m_NtsFile, NtsDirect(), nts);
     if (r == 0) r = NtsoParseHeaderText(nts.m_pData, ntsInfo);
     if (r == 0) {
       // The pair must agree: same layout (the key form follows it), and in mode 3 the same value
@@ -128,17 +132,18 @@ int CNTSODB::ReadHeader() {
     if (r == 0 && ReadNumbers(nts.m_pData, ntsInfo.positions, nn) != 0) r = kNtsoErrMalformed;
     if (r == 0 && (nn.names != n.names || nn.columns != n.columns || nn.nameListSize != n.nameListSize ||
                    nn.dataSize != n.dataSize || nn.headerSize != kNtsoHeaderSize ||
-                   nn.fileSize != ntsoio::SizeOf(m_NtsFile)))
+                   nn.fileSize != ntsoio::SizeOf(m_NtsFile, NtsDirect())))
       r = kNtsoErrMalformed;
     if (r != 0) {
       Close();
       return r;
     }
     listFile = &m_NtsFile;
+    listDirect = NtsDirect();
   }
 
   // Every number must be possible for the file before anything is sized by it.
-  uint64_t listFileSize = ntsoio::SizeOf(*listFile);
+  uint64_t listFileSize = ntsoio::SizeOf(*listFile, listDirect);
   if (n.columns < 1 || kNtsoHeaderSize + n.nameListSize > listFileSize ||
       (n.nameListSize > 0 && n.names > n.nameListSize / NtsoMinEntryLength(m_nLayout)) ||
       (n.nameListSize == 0 && n.names != 0)) {
@@ -146,7 +151,7 @@ int CNTSODB::ReadHeader() {
     return kNtsoErrMalformed;
   }
 
-  r = ReadListFile(*listFile, static_cast<DWORD>(n.nameListSize));
+  r = ReadListFile(*listFile, listDirect, static_cast<DWORD>(n.nameListSize));
   if (r == 0 && static_cast<uint64_t>(m_Entries.m_nSize) != n.names) r = kNtsoErrMalformed;
   if (r != 0) {
     Close();
@@ -155,10 +160,10 @@ int CNTSODB::ReadHeader() {
   return 0;
 }
 
-int CNTSODB::ReadListFile(CIOFile& file, DWORD nameListSize) {
+int CNTSODB::ReadListFile(CIOFile& file, FileHandle* direct, DWORD nameListSize) {
   if (nameListSize == 0) return static_cast<int>(IO_BYTE_COUNT_ZERO);
   CStream list;
-  int r = ntsoio::ReadAt(file, kNtsoHeaderSize, nameListSize, list, m_bDirectReads);
+  int r = ntsoio::ReadAt(file, direct, kNtsoHeaderSize, nameListSize, list);
   if (r != 0) return r;
   if (static_cast<DWORD>(list.m_nSize) != nameListSize) return kNtsoErrMalformed;
   return ReadNameList(list);
@@ -167,16 +172,21 @@ int CNTSODB::ReadListFile(CIOFile& file, DWORD nameListSize) {
 int CNTSODB::ReadNameList(const CStream& list) {
   m_Index.RemoveAll();
   m_Entries.RemoveAll();
+  // Room for the largest number of entries the list can hold, so the array grows once.
+  size_t most = static_cast<size_t>(list.m_nSize) / NtsoMinEntryLength(m_nLayout) + 1;
+  if (most < 1u << 20) m_Entries.Reserve(static_cast<int>(most));
   int r = NtsoParseNameList(list.m_pData, static_cast<size_t>(list.m_nSize), m_nLayout,
                             [this](const NtsoRawEntry& e) {
-                              CNTSO entry;
-                              entry.m_strName.Copy(e.name, static_cast<int>(e.nameLength));
-                              entry.m_wType = e.type;
-                              entry.m_wRecordSize = e.recordSize;
-                              entry.m_dwOffset = e.offset;
-                              if (entry.m_strName.m_nSize != static_cast<int>(e.nameLength) + 1)
+                              int at = m_Entries.AddEmpty();
+                              CNTSO* entry = at >= 0 ? m_Entries.m_pData[at] : nullptr;
+                              if (!entry) return kNtsoErrNoMemory;
+                              entry->m_strName.Copy(e.name, static_cast<int>(e.nameLength));
+                              entry->m_wType = e.type;
+                              entry->m_wRecordSize = e.recordSize;
+                              entry->m_dwOffset = e.offset;
+                              if (entry->m_strName.m_nSize != static_cast<int>(e.nameLength) + 1)
                                 return kNtsoErrNoMemory;
-                              return m_Entries.Add(entry) < 0 ? kNtsoErrNoMemory : 0;
+                              return 0;
                             });
   if (r != 0) {
     m_Entries.RemoveAll();
@@ -223,7 +233,7 @@ CNTSO* CNTSODB::FindName(const char* name) const {
 }
 
 int CNTSODB::ReadColumns(CStream& out, const char* name, int firstColumn, int count) {
-  if (!m_DatFile.IsOpen()) return static_cast<int>(IO_NOT_OPEN);
+  if (!IsDatOpen()) return static_cast<int>(IO_NOT_OPEN);
   if (firstColumn < 0 || static_cast<DWORD>(firstColumn) >= m_nColumns) return kNtsoErrIndex;
   if (count < 0 || static_cast<DWORD>(count) > m_nColumns - static_cast<DWORD>(firstColumn)) return kNtsoErrPastEnd;
   CNTSO* entry = FindName(name);
@@ -235,14 +245,14 @@ int CNTSODB::ReadColumns(CStream& out, const char* name, int firstColumn, int co
   out.m_nPosition = static_cast<int64_t>(offset);
   if (length == 0) return static_cast<int>(IO_BYTE_COUNT_ZERO);
   // The whole range must lie inside the .DAT: a corrupt entry never yields a short or wrapped read.
-  uint64_t size = m_bDirectReads ? m_DatFile.m_nFileSize.load() : ntsoio::SizeOf(m_DatFile);
+  uint64_t size = m_DatDirect.IsOpen() ? m_nDatSize : ntsoio::SizeOf(m_DatFile);
   if (offset > size || length > size - offset) return kNtsoErrNoCrLf;
   if (length > static_cast<uint64_t>(INT32_MAX)) return kNtsoErrNoMemory;
-  return ntsoio::ReadAt(m_DatFile, offset, static_cast<size_t>(length), out, m_bDirectReads);
+  return ntsoio::ReadAt(m_DatFile, DatDirect(), offset, static_cast<size_t>(length), out);
 }
 
 int CNTSODB::Close() {
-  if (!m_DatFile.IsOpen()) {
+  if (!IsDatOpen()) {
     Reset();
     return 0;
   }
@@ -273,6 +283,8 @@ int CNTSODB::Close() {
 void CNTSODB::CloseFiles() {
   m_DatFile.Close();
   m_NtsFile.Close();
+  m_DatDirect.Close();
+  m_NtsDirect.Close();
 }
 
 void CNTSODB::Reset() {
@@ -283,7 +295,7 @@ void CNTSODB::Reset() {
   m_nColumns = 0;
   std::memset(m_nPositions, 0, sizeof m_nPositions);
   m_strBaseName.RemoveAll();
-  m_bDirectReads = false;
+  m_nDatSize = 0;
 }
 
 bool CNTSODB::IsContiguous(uint64_t firstOffset, uint64_t dataSize) const {

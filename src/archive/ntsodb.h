@@ -16,6 +16,7 @@
 #include "containers/obj_array.h"
 #include "containers/str.h"
 #include "platform/base/types.h"
+#include "platform/kernel/files.h"
 #include "support/io_file.h"
 #include "support/stream.h"
 #include "support/thread_access.h"
@@ -88,7 +89,10 @@ class CNTSODB : public CThreadAccessControl {
   static int MoveDatabaseFiles(const char* oldName, const char* newName);
 
  private:
-  int ReadListFile(CIOFile& file, DWORD nameListSize);
+  int ReadListFile(CIOFile& file, FileHandle* direct, DWORD nameListSize);
+  bool IsDatOpen() const { return m_DatFile.IsOpen() || m_DatDirect.IsOpen(); }
+  FileHandle* DatDirect() { return m_DatDirect.IsOpen() ? &m_DatDirect : nullptr; }
+  FileHandle* NtsDirect() { return m_NtsDirect.IsOpen() ? &m_NtsDirect : nullptr; }
   void CloseFiles();
   void Reset();
   void InsertIntoIndex(CNTSO* entry);
@@ -100,5 +104,9 @@ class CNTSODB : public CThreadAccessControl {
   int CheckNewDatabase(const CObjArray<CNTSO>& names, DWORD columns, const char* title, int version, int layout,
                        int mode) const;
   int ConvertCopyHeader(char* header, int positions[14], bool expand);
-  bool m_bDirectReads = false;  // read-only opens read straight from the descriptor
+  // A database opened only for reading (modes 0 and 2) never queues a write, so its files are
+  // opened as plain files and read on the calling thread: no I/O threads are started per day file.
+  FileHandle m_DatDirect;
+  FileHandle m_NtsDirect;
+  uint64_t m_nDatSize = 0;  // size of a directly read .DAT, taken at open
 };

@@ -21,11 +21,11 @@ std::string WithSuffix(const CStr<char, wchar_t>& base, const char* suffix) {
 
 // Copies length bytes from one file offset to another, in pieces of at most 32 KiB. The target
 // may lie below the source in the same file (compaction): each piece is read before it is written.
-int CopyBytes(CIOFile& from, uint64_t source, CIOFile& to, uint64_t target, uint64_t length) {
+int CopyBytes(CIOFile& from, FileHandle* fromDirect, uint64_t source, CIOFile& to, uint64_t target, uint64_t length) {
   CStream piece;
   while (length > 0) {
     size_t n = length < kPiece ? static_cast<size_t>(length) : kPiece;
-    int r = ntsoio::ReadAt(from, source, n, piece, false);
+    int r = ntsoio::ReadAt(from, fromDirect, source, n, piece);
     if (r != 0) return r;
     if (piece.m_nSize == 0) return static_cast<int>(IO_BYTE_COUNT_ZERO);
     r = ntsoio::SendAt(to, target, piece.m_pData, static_cast<size_t>(piece.m_nSize));
@@ -47,7 +47,7 @@ int CopyFile(const std::string& from, const std::string& to) {
   r = static_cast<int>(out.Open(to.c_str(), GENERIC_READ | GENERIC_WRITE, CREATE_ALWAYS, FILE_SHARE_READ, 0));
   if (r == 0) {
     uint64_t size = ntsoio::SizeOf(in);
-    if (size > 0) r = CopyBytes(in, 0, out, 0, size);
+    if (size > 0) r = CopyBytes(in, nullptr, 0, out, 0, size);
   }
   out.Close();
   in.Close();
@@ -92,7 +92,7 @@ int CNTSODB::FlushExpand() {
     CNTSO entry(*m_Entries.m_pData[i]);
     if (entry.IsDeleted()) continue;
     uint64_t length = BlockLength(entry, m_nColumns);
-    if (entry.m_dwOffset != newOffset) r = CopyBytes(m_DatFile, entry.m_dwOffset, m_DatFile, newOffset, length);
+    if (entry.m_dwOffset != newOffset) r = CopyBytes(m_DatFile, nullptr, entry.m_dwOffset, m_DatFile, newOffset, length);
     entry.m_dwOffset = static_cast<DWORD>(newOffset);
     size_t n = NtsoEntryLength(entry.GetNameLength());
     int at = list.m_nSize;
@@ -269,7 +269,7 @@ int CNTSODB::ConvertToExpand(int targetMode, bool stayClosed) {
   if (r == 0) r = put(kFieldFileSize, ntsoio::SizeOf(nts));
   if (r == 0) r = ntsoio::SendAt(nts, 0, header, kNtsoHeaderSize);
   if (r == 0 && next > kNtsoHeaderSize)
-    r = CopyBytes(m_DatFile, kNtsoHeaderSize + oldListSize, dat, kNtsoHeaderSize, next - kNtsoHeaderSize);
+    r = CopyBytes(m_DatFile, DatDirect(), kNtsoHeaderSize + oldListSize, dat, kNtsoHeaderSize, next - kNtsoHeaderSize);
   int w = ntsoio::Flush(dat);
   if (r == 0) r = w;
   w = ntsoio::Flush(nts);
@@ -339,7 +339,7 @@ int CNTSODB::ConvertToFixed(int targetMode, bool stayClosed) {
   if (r == 0) r = put(kFieldFileSize, ntsoio::SizeOf(dat));
   if (r == 0) r = ntsoio::SendAt(dat, 0, header, kNtsoHeaderSize);
   if (r == 0 && next > kNtsoHeaderSize + listSize)
-    r = CopyBytes(m_DatFile, kNtsoHeaderSize, dat, kNtsoHeaderSize + listSize, next - kNtsoHeaderSize - listSize);
+    r = CopyBytes(m_DatFile, DatDirect(), kNtsoHeaderSize, dat, kNtsoHeaderSize + listSize, next - kNtsoHeaderSize - listSize);
   int w = ntsoio::Flush(dat);
   if (r == 0) r = w;
   dat.Close();

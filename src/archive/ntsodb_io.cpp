@@ -29,26 +29,32 @@ int SendZeros(CIOFile& file, uint64_t offset, uint64_t length) {
   return 0;
 }
 
-int ReadAt(CIOFile& file, uint64_t offset, size_t length, CStream& out, bool direct) {
+int ReadAt(CIOFile& file, FileHandle* direct, uint64_t offset, size_t length, CStream& out) {
   out.m_nSeekMode = 0;
   out.m_nPosition = static_cast<int64_t>(offset);
   if (length > static_cast<size_t>(INT32_MAX)) return 8;
-  if (!direct) return static_cast<int>(file.Read(out, static_cast<DWORD>(length)));
-  // A file opened only for reading has nothing queued, so the positioned read can run on the
-  // calling thread; results are those of the queued read (1200, 1160, 1782, 38, short counts).
-  if (!file.IsOpen()) return 1200;
-  if (file.m_nFileSize.load() == 0) return 1160;
-  if (length == 0) return 1782;
+  if (!direct || !direct->IsOpen()) return static_cast<int>(file.Read(out, static_cast<DWORD>(length)));
+  // Nothing is ever queued for a file opened only for reading, so the positioned read runs on the
+  // calling thread, with the queued read's results (1160, 1782, 38, short counts).
+  if (length == 0) {
+    uint64_t size = 0;
+    if (direct->GetSize(size) == 0 && size == 0) return 1160;
+    return 1782;
+  }
   out.RemoveAll();
   if (!out.Reserve(static_cast<int>(length))) return 8;
   size_t got = 0;
-  DWORD r = file.m_File.ReadAt(offset, out.m_pData, length, got);
+  DWORD r = direct->ReadAt(offset, out.m_pData, length, got);
   out.m_nSize = static_cast<int>(got);
+  if (r == 38) {
+    uint64_t size = 0;
+    if (direct->GetSize(size) == 0 && size == 0) return 1160;
+  }
   return static_cast<int>(r);
 }
 
-int ReadHeaderBlock(CIOFile& file, CStream& block, bool direct) {
-  int r = ReadAt(file, 0, 512, block, direct);
+int ReadHeaderBlock(CIOFile& file, FileHandle* direct, CStream& block) {
+  int r = ReadAt(file, direct, 0, 512, block);
   if (r != 0) return r;
   return block.m_nSize == 512 ? 0 : 87;
 }
@@ -66,6 +72,12 @@ uint64_t SizeOf(CIOFile& file) {
     if (e != 0) file.PushSendError(e);
   }
   return file.m_nFileSize.load();
+}
+
+uint64_t SizeOf(CIOFile& file, FileHandle* direct) {
+  if (!direct || !direct->IsOpen()) return SizeOf(file);
+  uint64_t size = 0;
+  return direct->GetSize(size) == 0 ? size : 0;
 }
 
 }  // namespace ntsoio

@@ -103,7 +103,6 @@ int CNTSODB::WriteNewDatabase(const CObjArray<CNTSO>& names, const char* title, 
     Reset();
     return r;
   }
-  m_bDirectReads = false;
   m_Index.RemoveAll();
   m_Entries.RemoveAll();
   bool anyPresent = false;
@@ -389,12 +388,12 @@ int CNTSODB::ReadHeaderField(CStream& out, int index) {
   if (index < 1 || index > kNtsoFieldCount) return kNtsoErrIndex;
   if (m_nLayout < 0 || m_nPositions[index] == 0) return kNtsoErrFieldOrder;
   int width = NtsoFieldWidth(m_nLayout, index);
-  int r = ntsoio::ReadAt(m_DatFile, m_nPositions[index], width, out, m_bDirectReads);
+  int r = ntsoio::ReadAt(m_DatFile, DatDirect(), m_nPositions[index], width, out);
   if (r != 0) return r;
   if (out.m_nSize != width) return kNtsoErrShortRead;
   if (m_nMode == 2 || m_nMode == 3) {
     CStream other;
-    r = ntsoio::ReadAt(m_NtsFile, m_nPositions[index], width, other, m_bDirectReads);
+    r = ntsoio::ReadAt(m_NtsFile, NtsDirect(), m_nPositions[index], width, other);
     if (r != 0) return r;
     if (other.m_nSize != width || std::memcmp(other.m_pData, out.m_pData, width) != 0) return kNtsoErrCopiesDiffer;
   }
@@ -532,22 +531,22 @@ int CNTSODB::WriteFileSizeField(CIOFile& file) {
 }
 
 int CNTSODB::ReadTitle(CStream& out) {
-  if (!m_DatFile.IsOpen()) return static_cast<int>(IO_NOT_OPEN);
+  if (!IsDatOpen()) return static_cast<int>(IO_NOT_OPEN);
   // The title is the text before the first CR LF (for headers written by this system that is
   // exactly what the first value position implies, and it also holds for other spacing).
   CStream block;
-  int r = ntsoio::ReadHeaderBlock(m_DatFile, block, m_bDirectReads);
+  int r = ntsoio::ReadHeaderBlock(m_DatFile, DatDirect(), block);
   if (r != 0) return r;
   int length = 0;
   while (length + 1 < kNtsoHeaderSize && !(block.m_pData[length] == '\r' && block.m_pData[length + 1] == '\n'))
     ++length;
   if (length + 1 >= kNtsoHeaderSize) return kNtsoErrNoCrLf;
   if (length == 0) return static_cast<int>(IO_BYTE_COUNT_ZERO);
-  r = ntsoio::ReadAt(m_DatFile, 0, static_cast<size_t>(length), out, m_bDirectReads);
+  r = ntsoio::ReadAt(m_DatFile, DatDirect(), 0, static_cast<size_t>(length), out);
   if (r != 0) return r;
   if (m_nMode == 2 || m_nMode == 3) {
     CStream other;
-    r = ntsoio::ReadAt(m_NtsFile, 0, static_cast<size_t>(length), other, m_bDirectReads);
+    r = ntsoio::ReadAt(m_NtsFile, NtsDirect(), 0, static_cast<size_t>(length), other);
     if (r != 0) return r;
     if (other.m_nSize != out.m_nSize || std::memcmp(other.m_pData, out.m_pData, out.m_nSize) != 0)
       return kNtsoErrCopiesDiffer;

@@ -1,0 +1,140 @@
+// Reading a generated archive year: for every day, open the day's database file through the archive
+// reader, read every element's records, close. The floor reads exactly the same byte ranges with
+// plain open/pread/close on the calling thread. items_per_second is element-days per second of
+// wall-clock time.
+//
+// The year (500 elements, five-minute FIXED days) is generated once into the temporary folder;
+// QAV_BENCH_DAYS sets the number of days (default 365).
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "archive/archive_globals.h"
+#include "archive/input.h"
+#include "archive/sample_archive.h"
+#include "platform/kernel/files.h"
+#include "platform/kernel/paths.h"
+
+namespace {
+
+constexpr int kElements = 500;
+
+struct Range {
+  uint64_t offset;
+  size_t length;
+};
+
+struct Year {
+  std::string root;
+  std::vector<CDateTimeEx> days;
+  std::vector<std::string> keys;
+  std::vector<std::string> files;               // native paths of the .DAT files
+  std::vector<std::vector<Range>> ranges;       // per day, per element read
+  size_t elementDays = 0;
+};
+
+const Year& TheYear() {
+  static const Year year = [] {
+    Year y;
+    int days = 365;
+    if (const char* d = std::getenv("QAV_BENCH_DAYS")) days = std::atoi(d) > 0 ? std::atoi(d) : days;
+    y.root = GetTempFolder() + "qav_archive_bench_" + std::to_string(getpid()) + "/";
+    SampleArchiveOptions o;
+    o.root = y.root;
+    o.years = {1995};
+    o.elements = kElements;
+    o.days = days;
+    o.uniformDays = true;
+    std::vector<SampleDayInfo> info;
+    std::string message;
+    if (WriteSampleArchive(o, &message, &info) != 0) {
+      std::fprintf(stderr, "cannot write the archive: %s\n", message.c_str());
+      std::exit(1);
+    }
+    std::atexit([] {
+      std::error_code ec;
+      std::filesystem::remove_all(TheYear().root, ec);
+    });
+    for (const SampleElement& e : SampleElements(1995, kElements))
+      if (e.recordSize5 > 0) y.keys.push_back(e.key);
+    g_DataRootPath.Set(y.root.c_str());
+    for (const SampleDayInfo& d : info) {
+      CDateTimeEx day(d.year, d.month, d.day);
+      CFMDBInput input;
+      if (!input.Open(day)) continue;
+      std::vector<Range> ranges;
+      for (const std::string& key : y.keys) {
+        const CNTSO* e = input.m_Database.FindName(key.c_str());
+        if (e) ranges.push_back({e->m_dwOffset, static_cast<size_t>(e->m_wRecordSize) * 288});
+      }
+      y.days.push_back(day);
+      y.files.push_back(ToNativePath(y.root + day.Format("DATA%Y\\%Y%m%d.DAT")));
+      y.elementDays += ranges.size();
+      y.ranges.push_back(std::move(ranges));
+    }
+    return y;
+  }();
+  return year;
+}
+
+void BM_ArchiveReader(benchmark::State& state) {
+  const Year& y = TheYear();
+  g_DataRootPath.Set(y.root.c_str());
+  CStream out;
+  for (auto _ : state) {
+    for (const CDateTimeEx& day : y.days) {
+      CFMDBInput input;
+      if (!input.Open(day)) {
+        state.SkipWithError("open failed");
+        return;
+      }
+      DWORD columns = input.m_Database.m_nColumns;
+      for (const std::string& key : y.keys) {
+        if (input.m_Database.ReadColumns(out, key.c_str(), 0, static_cast<int>(columns)) != 0) {
+          state.SkipWithError("read failed");
+          return;
+        }
+        benchmark::DoNotOptimize(out.m_pData[0]);
+      }
+      input.m_Database.Close();
+    }
+  }
+  state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(y.elementDays));
+}
+
+void BM_PreadFloor(benchmark::State& state) {
+  const Year& y = TheYear();
+  std::vector<unsigned char> buffer(7 * 288);
+  for (auto _ : state) {
+    for (size_t d = 0; d < y.files.size(); ++d) {
+      int fd = ::open(y.files[d].c_str(), O_RDONLY | O_CLOEXEC);
+      if (fd < 0) {
+        state.SkipWithError("open failed");
+        return;
+      }
+      for (const Range& r : y.ranges[d]) {
+        if (::pread(fd, buffer.data(), r.length, static_cast<off_t>(r.offset)) != static_cast<ssize_t>(r.length)) {
+          state.SkipWithError("read failed");
+          ::close(fd);
+          return;
+        }
+        benchmark::DoNotOptimize(buffer[0]);
+      }
+      ::close(fd);
+    }
+  }
+  state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(y.elementDays));
+}
+
+BENCHMARK(BM_ArchiveReader)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_PreadFloor)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
+
+BENCHMARK_MAIN();
