@@ -6,10 +6,15 @@
 
 namespace {
 
-// Selection of the aggregation methods on the five-minute layout.
+// Selection of the aggregation methods on the five-minute layout: a present period that is good,
+// or one that is suspect.
 struct SPeriodSel {
-  bool present, good, suspect;
+  bool good, suspect;
 };
+
+SPeriodSel PeriodSel(int nPds, int flag) {
+  return SPeriodSel{nPds != 0 && flag == PC_GOOD, nPds != 0 && flag == PC_SUSPECT};
+}
 
 // A period taken by a method: good (0, 3, 6 and the good part of 5, 8), good or suspect (1, 4,
 // 7), every period (2).
@@ -158,11 +163,7 @@ template <class ValueFn>
 int64_t CLoopDay::SpanSum5(int p0, int p1, int length, int method, ValueFn value) const {
   int nP = p1 - p0;
   if (nP <= 0 || method < 0 || method >= METHOD_COUNT) return 0;
-  auto sel = [&](int p) {
-    int n = NPdsAt(p);
-    int f = FlagAt(p);
-    return SPeriodSel{n != 0, n != 0 && f == PC_GOOD, n != 0 && f == PC_SUSPECT};
-  };
+  auto sel = [&](int p) { return PeriodSel(NPdsAt(p), FlagAt(p)); };
   int treatment = method / 3;
   if (treatment == 0) {
     int64_t sum = 0;
@@ -273,7 +274,7 @@ void CLoopDay::GetSpanVolumes(int first, int last, int length, int method, int64
     } else {
       int np = NPdsAt(u);
       int f = FlagAt(u);
-      SPeriodSel sel{np != 0, np != 0 && f == PC_GOOD, np != 0 && f == PC_SUSPECT};
+      SPeriodSel sel = PeriodSel(np, f);
       if (Selected(method, sel)) {
         s = VolumeAt(u);
         c = np;
@@ -355,11 +356,7 @@ int CLoopDay::GetSpanOccupancy(int start, int length, int method) const {
   int p1 = p0 + length / 15;
   int nP = p1 - p0;
   if (nP <= 0) return 0;
-  auto sel = [&](int p) {
-    int n = NPdsAt(p);
-    int f = FlagAt(p);
-    return SPeriodSel{n != 0, n != 0 && f == PC_GOOD, n != 0 && f == PC_SUSPECT};
-  };
+  auto sel = [&](int p) { return PeriodSel(NPdsAt(p), FlagAt(p)); };
   if (method <= 4) {
     // Methods 3 and 4 take the periods of 0 and 1 unscaled.
     int m = method >= 3 ? method - 3 : method;
@@ -438,8 +435,7 @@ int CLoopDay::GetSpanPeriods(int start, int length, int method) const {
   bool anySel = false, anyGood = false;
   for (int p = p0; p < p1; ++p) {
     int n = NPdsAt(p);
-    int f = FlagAt(p);
-    SPeriodSel s{n != 0, n != 0 && f == PC_GOOD, n != 0 && f == PC_SUSPECT};
+    SPeriodSel s = PeriodSel(n, FlagAt(p));
     if (Selected(method, s)) {
       sum += n;
       anySel = true;
@@ -532,11 +528,7 @@ void CLoopDay::EstimateLength5(int length, int method, const SSpeedParams& prm, 
     int o = OccupancyAt(p);
     return o >= prm.occLower && o <= prm.occUpper;
   };
-  auto sel = [&](int p) {
-    int n = NPdsAt(p);
-    int f = FlagAt(p);
-    return SPeriodSel{n != 0, n != 0 && f == PC_GOOD, n != 0 && f == PC_SUSPECT};
-  };
+  auto sel = [&](int p) { return PeriodSel(NPdsAt(p), FlagAt(p)); };
   if (method <= 2) {
     for (int p = 0; p < PERIODS_PER_DAY; ++p)
       if (Selected(method, sel(p)) && inBounds(p)) {
