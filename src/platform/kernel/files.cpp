@@ -102,10 +102,6 @@ FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
     std::lock_guard<std::mutex> lock(ShareMutex());
     m_fd = std::exchange(other.m_fd, -1);
     m_path = std::move(other.m_path);
-    m_shareKey[0] = other.m_shareKey[0];
-    m_shareKey[1] = other.m_shareKey[1];
-    m_access = other.m_access;
-    m_share = other.m_share;
     for (auto& r : ShareTable()) {
       if (r.owner == &other) r.owner = this;
     }
@@ -163,10 +159,6 @@ DWORD FileHandle::Open(const char* path, DWORD access, DWORD share, DWORD dispos
   }
   m_fd = fd;
   m_path = native;
-  m_shareKey[0] = st.st_dev;
-  m_shareKey[1] = st.st_ino;
-  m_access = access;
-  m_share = share;
   if (truncate && st.st_size != 0 && ::ftruncate(fd, 0) != 0) {
     const DWORD e = ErrnoError(native);
     Close();

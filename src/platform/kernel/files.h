@@ -82,9 +82,6 @@ public:
 private:
   int m_fd = -1;
   std::string m_path;
-  uint64_t m_shareKey[2] = {0, 0};
-  DWORD m_access = 0;
-  DWORD m_share = 0;
 };
 
 // Folder listing entry.
