@@ -5,7 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdlib>
+
+// Let a request for more memory than can be had come back as null, as it does without the
+// address sanitizer, instead of stopping the process.
+extern "C" const char* __asan_default_options() { return "allocator_may_return_null=1"; }
 
 TEST(StdioFile, WritesCrLfAndReadsBothLineEnds) {
   TestFolder dir;
@@ -138,4 +143,38 @@ TEST(StdioFile, ExclusiveCreationNeverOverwrites) {
   EXPECT_FALSE(b.Open(path.c_str(), CFile::modeCreateExclusive | CFile::modeWrite | CFile::typeText, &e));
   EXPECT_EQ(e.m_lOsError, 80);
   EXPECT_EQ(TestFolder::Read(path), "first\r\n");
+}
+
+TEST(File, SeekTargetsBeyondTheLargestPositionFail) {
+  TestFolder dir;
+  const std::string path = dir / "seek.bin";
+  TestFolder::Write(path, "0123456789");
+  CFile f;
+  ASSERT_TRUE(f.Open(path.c_str(), CFile::modeRead));
+  CMemFile m;
+  ASSERT_TRUE(m.Write("0123456789", 10));
+  for (CFile* file : {&f, static_cast<CFile*>(&m)}) {
+    EXPECT_EQ(file->Seek(4, CFile::begin), 4u);
+    EXPECT_EQ(file->Seek(INT64_MAX, CFile::current), 4u);
+    EXPECT_EQ(file->GetError(), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(file->Seek(INT64_MAX, CFile::end), 4u);
+    EXPECT_EQ(file->Seek(INT64_MAX - 4, CFile::current), uint64_t(INT64_MAX));
+  }
+}
+
+TEST(MemFile, GrowingFarBeyondTheDataFailsAtOnce) {
+  // A position far out (from a corrupt offset, say) must not make growth count up to it in
+  // steps of the grow size.
+  CMemFile m(1024);
+  ASSERT_TRUE(m.Write("abc", 3));
+  EXPECT_EQ(m.Seek(int64_t(1) << 62, CFile::begin), uint64_t(1) << 62);
+  EXPECT_FALSE(m.Write("x", 1));
+  EXPECT_EQ(m.GetError(), ERROR_NOT_ENOUGH_MEMORY);
+  EXPECT_FALSE(m.SetLength(uint64_t(1) << 62));
+  EXPECT_FALSE(m.SetLength(UINT64_MAX));
+  EXPECT_EQ(m.GetLength(), 3u);
+  m.SeekToBegin();
+  char buf[4] = {};
+  EXPECT_EQ(m.Read(buf, 4), 3u);
+  EXPECT_EQ(std::string(buf, 3), "abc");
 }

@@ -4,6 +4,7 @@
 #include "platform/kernel/paths.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <sys/stat.h>
@@ -125,24 +126,31 @@ BOOL CFile::Write(const void* buffer, UINT count) {
   return TRUE;
 }
 
+BOOL CFile::SeekTarget(LONGLONG offset, UINT from, ULONGLONG current, ULONGLONG length, ULONGLONG& target) {
+  ULONGLONG base = 0;
+  switch (from) {
+    case begin: break;
+    case CFile::current: base = current; break;
+    case end: base = length; break;
+    default: return Fail(ERROR_INVALID_PARAMETER);
+  }
+  constexpr auto kLargest = static_cast<ULONGLONG>(INT64_MAX);
+  if (offset < 0 && static_cast<ULONGLONG>(-(offset + 1)) + 1 > base) return Fail(ERROR_NEGATIVE_SEEK);
+  if (offset > 0 && (base > kLargest || static_cast<ULONGLONG>(offset) > kLargest - base)) {
+    return Fail(ERROR_INVALID_PARAMETER);
+  }
+  target = base + static_cast<ULONGLONG>(offset);  // unsigned: a negative offset counts back
+  m_error = 0;
+  return TRUE;
+}
+
 ULONGLONG CFile::Seek(LONGLONG offset, UINT from) {
   if (!IsOpen()) {
     Fail(ERROR_INVALID_HANDLE);
     return m_position;
   }
-  LONGLONG base = 0;
-  switch (from) {
-    case begin: base = 0; break;
-    case current: base = static_cast<LONGLONG>(m_position); break;
-    case end: base = static_cast<LONGLONG>(GetLength()); break;
-    default: Fail(ERROR_INVALID_PARAMETER); return m_position;
-  }
-  if ((offset < 0 && base + offset < 0)) {
-    Fail(ERROR_NEGATIVE_SEEK);
-    return m_position;
-  }
-  m_position = static_cast<ULONGLONG>(base + offset);
-  m_error = 0;
+  ULONGLONG target = 0;
+  if (SeekTarget(offset, from, m_position, from == end ? GetLength() : 0, target)) m_position = target;
   return m_position;
 }
 
@@ -204,7 +212,6 @@ BOOL CStdioFile::Open(const char* fileName, UINT openFlags, CFileException* erro
 void CStdioFile::DropReadBuffer() {
   m_in.clear();
   m_inPos = 0;
-  m_inStart = m_position;
 }
 
 int CStdioFile::PeekByte() {
@@ -215,7 +222,6 @@ int CStdioFile::PeekByte() {
     const DWORD e = m_file.ReadAt(m_position, m_in.data(), kReadChunk, got);
     m_in.resize(got);
     m_inPos = 0;
-    m_inStart = m_position;
     if (e != 0 && e != ERROR_HANDLE_EOF) Fail(e);
     if (got == 0) return -1;
   }
@@ -301,9 +307,7 @@ ULONGLONG CStdioFile::Seek(LONGLONG offset, UINT from) {
 
 BOOL CStdioFile::SetLength(ULONGLONG length) {
   DropReadBuffer();
-  const BOOL ok = CFile::SetLength(length);
-  m_inStart = m_position;
-  return ok;
+  return CFile::SetLength(length);
 }
 
 BOOL CStdioFile::Close() {
@@ -351,12 +355,11 @@ BYTE* CMemFile::Detach() {
 BOOL CMemFile::GrowFile(size_t newSize) {
   if (newSize <= m_nBufferSize) return TRUE;
   if (m_nGrowBytes == 0) return Fail(ERROR_NOT_ENOUGH_MEMORY);
-  size_t size = m_nBufferSize;
-  while (size < newSize) {
-    const size_t next = size + m_nGrowBytes;
-    if (next < size) return Fail(ERROR_NOT_ENOUGH_MEMORY);
-    size = next;
-  }
+  // The buffer grows by whole grow steps, as many as it takes to hold newSize.
+  const size_t missing = newSize - m_nBufferSize;
+  const size_t steps = missing / m_nGrowBytes + (missing % m_nGrowBytes != 0 ? 1 : 0);
+  if (steps > (SIZE_MAX - m_nBufferSize) / m_nGrowBytes) return Fail(ERROR_NOT_ENOUGH_MEMORY);
+  const size_t size = m_nBufferSize + steps * m_nGrowBytes;
   BYTE* block = nullptr;
   if (m_bAutoDelete) {
     block = static_cast<BYTE*>(std::realloc(m_lpBuffer, size));
@@ -393,18 +396,8 @@ BOOL CMemFile::Write(const void* buffer, UINT count) {
 }
 
 ULONGLONG CMemFile::Seek(LONGLONG offset, UINT from) {
-  LONGLONG base = 0;
-  switch (from) {
-    case begin: base = 0; break;
-    case current: base = static_cast<LONGLONG>(m_nPosition); break;
-    case end: base = static_cast<LONGLONG>(m_nFileSize); break;
-    default: Fail(ERROR_INVALID_PARAMETER); return m_nPosition;
-  }
-  if (offset < 0 && base + offset < 0) {
-    Fail(ERROR_NEGATIVE_SEEK);
-    return m_nPosition;
-  }
-  m_nPosition = static_cast<size_t>(base + offset);
+  ULONGLONG target = 0;
+  if (SeekTarget(offset, from, m_nPosition, m_nFileSize, target)) m_nPosition = static_cast<size_t>(target);
   return m_nPosition;
 }
 

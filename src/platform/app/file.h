@@ -80,8 +80,8 @@ public:
   virtual UINT Read(void* buffer, UINT count);
   // Writes all bytes at the position and moves it.
   virtual BOOL Write(const void* buffer, UINT count);
-  // Moves the position; a target before the start fails (error 131) and keeps the position.
-  // Returns the new position.
+  // Moves the position; a target before the start (error 131) or beyond the largest position
+  // (87) fails and keeps the position. Returns the new position.
   virtual ULONGLONG Seek(LONGLONG offset, UINT from);
   void SeekToBegin() { Seek(0, begin); }
   ULONGLONG SeekToEnd() { return Seek(0, end); }
@@ -103,6 +103,10 @@ public:
 
 protected:
   BOOL Fail(DWORD error);
+  // The position that a seek by `offset` from `from` names, given the current position and the
+  // length. FALSE (the error kept) for an unknown origin (87), a target before the start (131)
+  // or one beyond the largest position (87).
+  BOOL SeekTarget(LONGLONG offset, UINT from, ULONGLONG current, ULONGLONG length, ULONGLONG& target);
 
   FileHandle m_file;
   ULONGLONG m_position = 0;
@@ -143,7 +147,6 @@ private:
   bool m_text = true;
   std::vector<char> m_in;
   size_t m_inPos = 0;
-  ULONGLONG m_inStart = 0;
 };
 
 class CMemFile : public CFile {
