@@ -188,8 +188,10 @@ class CStr : public CScalarArray<C> {
   int FormatV(const char* fmt, va_list args)
     requires std::is_same_v<C, char>
   {
-    Base text;
-    int n = FormatToBuffer(text, fmt, args);
+    char local[kLocalText];
+    Base buf;
+    const char* text = nullptr;
+    int n = FormatText(local, buf, fmt, args, text);
     if (n < 0) {
       // The runtime could not format (e.g. an unconvertible character): the contents still go.
       RemoveAll();
@@ -199,7 +201,7 @@ class CStr : public CScalarArray<C> {
       MakeConsistent();
       return m_nSize;
     }
-    std::memcpy(m_pData, text.m_pData, static_cast<size_t>(n));
+    std::memcpy(m_pData, text, static_cast<size_t>(n));
     m_pData[n] = 0;
     m_nSize = n + 1;
     return m_nSize;
@@ -214,10 +216,12 @@ class CStr : public CScalarArray<C> {
     if (m_nSize < 1) {
       FormatV(fmt, args);
     } else {
-      Base text;
-      int n = FormatToBuffer(text, fmt, args);
+      char local[kLocalText];
+      Base buf;
+      const char* text = nullptr;
+      int n = FormatText(local, buf, fmt, args, text);
       if (n > 0 && Base::FitsAfter(m_nSize, n) && this->Reserve(m_nSize + n)) {
-        std::memcpy(m_pData + m_nSize - 1, text.m_pData, static_cast<size_t>(n));
+        std::memcpy(m_pData + m_nSize - 1, text, static_cast<size_t>(n));
         m_nSize += n;
         m_pData[m_nSize - 1] = 0;
       }
@@ -257,26 +261,29 @@ class CStr : public CScalarArray<C> {
       m_nSize = 0;
   }
 
-  // Formats into buf (its block holds the text and a NUL); returns the text's length, -1 when the
-  // runtime reports an error or no room can be had. Arguments may point into this string: it is
-  // not touched here.
-  static int FormatToBuffer(Base& buf, const char* fmt, va_list args) {
-    char local[256];
+  // Room for short formatted texts on the stack, so that they cost no allocation of their own.
+  static constexpr int kLocalText = 256;
+
+  // Formats the arguments and points `text` at the result: in `local` when it fits there,
+  // otherwise in buf's block. Returns the text's length, -1 when the runtime reports an error or
+  // no room can be had. Arguments may point into this string: it is not touched here.
+  static int FormatText(char (&local)[kLocalText], Base& buf, const char* fmt, va_list args, const char*& text) {
     va_list a1;
     va_copy(a1, args);
     int n = std::vsnprintf(local, sizeof local, fmt, a1);
     va_end(a1);
     if (n < 0 || n >= INT32_MAX - 1) return -1;
-    if (!buf.Reserve(n + 1)) return -1;
-    if (n < static_cast<int>(sizeof local)) {
-      std::memcpy(buf.m_pData, local, static_cast<size_t>(n) + 1);
-    } else {
-      va_list a2;
-      va_copy(a2, args);
-      int m = std::vsnprintf(buf.m_pData, static_cast<size_t>(n) + 1, fmt, a2);
-      va_end(a2);
-      if (m != n) return -1;
+    if (n < kLocalText) {
+      text = local;
+      return n;
     }
+    if (!buf.Reserve(n + 1)) return -1;
+    va_list a2;
+    va_copy(a2, args);
+    int m = std::vsnprintf(buf.m_pData, static_cast<size_t>(n) + 1, fmt, a2);
+    va_end(a2);
+    if (m != n) return -1;
+    text = buf.m_pData;
     return n;
   }
 };

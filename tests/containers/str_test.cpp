@@ -124,6 +124,19 @@ TEST(Str, Formatting) {
   EXPECT_EQ(Text(n), "n=42" + std::string(300, 'z'));
 }
 
+TEST(Str, ShortResultsNeedNoAllocationBeyondTheStringsOwn) {
+  CStrA s;
+  int size = 0;
+  {
+    CAllocFailureScope fail(1);  // the string's first block, nothing else
+    size = s.Format("%d-%s", 7, "x");
+    s.AppendFormat("%s", "yz");
+    s.Format("%s", s.m_pData);
+  }
+  EXPECT_EQ(size, 4);
+  EXPECT_EQ(Text(s), "7-xyz");
+}
+
 TEST(Str, OwnTextAsSource) {
   CStrA s("abcdefghij");
   s += s.m_pData;
