@@ -177,56 +177,22 @@ class CAdrArray : public CScalarArray<T*> {
 
   // Bisection search by Compare in an array sorted in the given direction; -1 when absent.
   virtual int FindSorted(const T& obj, bool bAscending) const {
-    int lo = 0, hi = m_nSize - 1;
-    while (lo <= hi) {
-      int mid = lo + (hi - lo) / 2;
-      int c = CompareTo(obj, m_pData[mid]);
-      if (c == 0) return mid;
-      if ((c < 0) == bAscending)
-        hi = mid - 1;
-      else
-        lo = mid + 1;
-    }
-    return -1;
+    return sorted_search::Find(m_nSize, bAscending, [&](int mid) { return CompareTo(obj, m_pData[mid]); });
   }
 
   // Where obj goes to keep the order, by operator< only: behind equal objects when ascending,
   // before them when descending.
   virtual int FindInsertPos(const T& obj, bool bAscending) const {
-    int lo = 0, hi = m_nSize;
-    while (hi > lo) {
-      int mid = lo + (hi - lo) / 2;
-      bool keyLess = LessThan(obj, m_pData[mid]);
-      if (bAscending) {
-        if (keyLess)
-          hi = mid;
-        else
-          lo = mid + 1;
-      } else {
-        if (keyLess)
-          lo = mid + 1;
-        else
-          hi = mid;
-      }
-    }
-    return lo;
+    return sorted_search::InsertPos(m_nSize, bAscending, [&](int mid) { return LessThan(obj, m_pData[mid]); });
   }
 
   virtual int InsertSorted(T& obj, bool bAscending) { return InsertAt(FindInsertPos(obj, bAscending), obj); }
 
   // The index of an equal object, or the index where obj was inserted in order.
   virtual int AddSortedUnique(T& obj, bool bAscending) {
-    int lo = 0, hi = m_nSize;
-    while (hi > lo) {
-      int mid = lo + (hi - lo) / 2;
-      int c = CompareTo(obj, m_pData[mid]);
-      if (c == 0) return mid;
-      if ((c < 0) == bAscending)
-        hi = mid;
-      else
-        lo = mid + 1;
-    }
-    return InsertAt(lo, obj);
+    bool found = false;
+    int i = sorted_search::UniquePos(m_nSize, bAscending, [&](int mid) { return CompareTo(obj, m_pData[mid]); }, found);
+    return found ? i : InsertAt(i, obj);
   }
 
   // Assigns up to nCount objects from nIndex into pDest[0 ..]; the array is unchanged.

@@ -54,48 +54,56 @@ void InsertionSort(T* a, int n, bool bAscending, Less less) {
   }
 }
 
-}  // namespace merge_sort_detail
-
-template <class T, class Less = CDefaultLess<T>>
-void MergeSortAscending(T* a, T* s, int n, Less less = Less()) {
+// The top-down worker: sorts a[0..n) with scratch s (each level uses its front).
+template <class T, class TakeRight>
+void MergeSort(T* a, T* s, int n, TakeRight takeRight) {
   static_assert(std::is_trivially_copyable_v<T>);
   if (n < 2) return;
   int h = n / 2;
-  if (h > 1) MergeSortAscending(a, s, h, less);
-  if (n - h > 1) MergeSortAscending(a + h, s, n - h, less);
-  merge_sort_detail::Merge(a, s, n, h, [&](const T& l, const T& r) { return less(r, l); });
+  if (h > 1) MergeSort(a, s, h, takeRight);
+  if (n - h > 1) MergeSort(a + h, s, n - h, takeRight);
+  Merge(a, s, n, h, takeRight);
+}
+
+}  // namespace merge_sort_detail
+
+// The workers, given run a, scratch s of room for n elements, and the count n.
+template <class T, class Less = CDefaultLess<T>>
+void MergeSortAscending(T* a, T* s, int n, Less less = Less()) {
+  merge_sort_detail::MergeSort(a, s, n, [&](const T& l, const T& r) { return less(r, l); });
 }
 
 template <class T, class Less = CDefaultLess<T>>
 void MergeSortDescending(T* a, T* s, int n, Less less = Less()) {
-  static_assert(std::is_trivially_copyable_v<T>);
-  if (n < 2) return;
-  int h = n / 2;
-  if (h > 1) MergeSortDescending(a, s, h, less);
-  if (n - h > 1) MergeSortDescending(a + h, s, n - h, less);
-  merge_sort_detail::Merge(a, s, n, h, [&](const T& l, const T& r) { return less(l, r); });
+  merge_sort_detail::MergeSort(a, s, n, [&](const T& l, const T& r) { return less(l, r); });
 }
 
-template <class T, class Less = CDefaultLess<T>>
-void SortAscending(T* a, int n, Less less = Less()) {
+namespace merge_sort_detail {
+
+// One scratch block for the whole sort; without one, an in-place stable sort.
+template <class T, class Less>
+void Sort(T* a, int n, bool bAscending, Less less) {
   if (!a || n < 2) return;
   T* s = static_cast<T*>(g_MemMgr.Alloc(sizeof(T) * static_cast<uint64_t>(n)));
   if (!s) {
-    merge_sort_detail::InsertionSort(a, n, true, less);
+    InsertionSort(a, n, bAscending, less);
     return;
   }
-  MergeSortAscending(a, s, n, less);
+  if (bAscending)
+    MergeSortAscending(a, s, n, less);
+  else
+    MergeSortDescending(a, s, n, less);
   g_MemMgr.Free(s);
+}
+
+}  // namespace merge_sort_detail
+
+template <class T, class Less = CDefaultLess<T>>
+void SortAscending(T* a, int n, Less less = Less()) {
+  merge_sort_detail::Sort(a, n, true, less);
 }
 
 template <class T, class Less = CDefaultLess<T>>
 void SortDescending(T* a, int n, Less less = Less()) {
-  if (!a || n < 2) return;
-  T* s = static_cast<T*>(g_MemMgr.Alloc(sizeof(T) * static_cast<uint64_t>(n)));
-  if (!s) {
-    merge_sort_detail::InsertionSort(a, n, false, less);
-    return;
-  }
-  MergeSortDescending(a, s, n, less);
-  g_MemMgr.Free(s);
+  merge_sort_detail::Sort(a, n, false, less);
 }

@@ -197,40 +197,15 @@ class CScalarArray {
   // Bisection search of an array sorted in the given direction; -1 when absent.
   virtual int FindSorted(const T* p, bool bAscending) const {
     if (!p) return -1;
-    int lo = 0, hi = m_nSize - 1;
-    while (lo <= hi) {
-      int mid = lo + (hi - lo) / 2;
-      int c = Order(*p, m_pData[mid]);
-      if (c == 0) return mid;
-      if ((c < 0) == bAscending)
-        hi = mid - 1;
-      else
-        lo = mid + 1;
-    }
-    return -1;
+    return sorted_search::Find(m_nSize, bAscending, [&](int mid) { return Order(*p, m_pData[mid]); });
   }
 
   // Where *p goes to keep the order: behind its equals when ascending, before them when
   // descending. Uses only the less-than comparison.
   virtual int FindInsertPos(const T* p, bool bAscending) const {
     if (!p) return -1;
-    int lo = 0, hi = m_nSize;
-    while (hi > lo) {
-      int mid = lo + (hi - lo) / 2;
-      bool keyLess = CElementOrder<T>::Less(*p, m_pData[mid]);
-      if (bAscending) {
-        if (keyLess)
-          hi = mid;
-        else
-          lo = mid + 1;
-      } else {
-        if (keyLess)
-          lo = mid + 1;
-        else
-          hi = mid;
-      }
-    }
-    return lo;
+    return sorted_search::InsertPos(m_nSize, bAscending,
+                                    [&](int mid) { return CElementOrder<T>::Less(*p, m_pData[mid]); });
   }
 
   virtual int InsertSorted(const T* p, bool bAscending) {
@@ -242,17 +217,9 @@ class CScalarArray {
   // The index of an equal element, or the index where *p was inserted in order.
   virtual int AddSortedUnique(const T* p, bool bAscending) {
     if (!p) return -1;
-    int lo = 0, hi = m_nSize;
-    while (hi > lo) {
-      int mid = lo + (hi - lo) / 2;
-      int c = Order(*p, m_pData[mid]);
-      if (c == 0) return mid;
-      if ((c < 0) == bAscending)
-        hi = mid;
-      else
-        lo = mid + 1;
-    }
-    return InsertAt(lo, p);
+    bool found = false;
+    int i = sorted_search::UniquePos(m_nSize, bAscending, [&](int mid) { return Order(*p, m_pData[mid]); }, found);
+    return found ? i : InsertAt(i, p);
   }
 
   // Removes up to n elements from i (clamped at the end); the block stays.
