@@ -28,6 +28,30 @@ void AppendUtf8(std::string& out, char32_t cp) {
   }
 }
 
+// Decodes the UTF-8 sequence that starts at text[i] into cp and returns its length; 0 when it is
+// malformed (a stray continuation byte, a cut or overlong sequence, a value beyond U+10FFFF).
+// Surrogate values decode; the callers decide about them.
+size_t DecodeUtf8(std::string_view text, size_t i, char32_t& cp) {
+  const auto c = static_cast<unsigned char>(text[i]);
+  if (c < 0x80) {
+    cp = c;
+    return 1;
+  }
+  size_t len = 0;
+  char32_t min = 0;
+  if ((c & 0xE0) == 0xC0) { len = 2; cp = c & 0x1F; min = 0x80; }
+  else if ((c & 0xF0) == 0xE0) { len = 3; cp = c & 0x0F; min = 0x800; }
+  else if ((c & 0xF8) == 0xF0) { len = 4; cp = c & 0x07; min = 0x10000; }
+  else return 0;
+  if (i + len > text.size()) return 0;
+  for (size_t k = 1; k < len; ++k) {
+    const auto cc = static_cast<unsigned char>(text[i + k]);
+    if ((cc & 0xC0) != 0x80) return 0;
+    cp = (cp << 6) | (cc & 0x3F);
+  }
+  return cp < min || cp > 0x10FFFF ? 0 : len;
+}
+
 }  // namespace
 
 char16_t Cp1252ToUnicode(unsigned char c) {
@@ -75,25 +99,10 @@ std::string Cp1252ToUtf8(std::string_view text) {
 }
 
 bool IsValidUtf8(std::string_view text) {
-  size_t i = 0;
-  const size_t n = text.size();
-  while (i < n) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    int len = 0;
-    char32_t cp = 0;
-    char32_t min = 0;
-    if (c < 0x80) { ++i; continue; }
-    if ((c & 0xE0) == 0xC0) { len = 2; cp = c & 0x1F; min = 0x80; }
-    else if ((c & 0xF0) == 0xE0) { len = 3; cp = c & 0x0F; min = 0x800; }
-    else if ((c & 0xF8) == 0xF0) { len = 4; cp = c & 0x07; min = 0x10000; }
-    else return false;
-    if (i + len > n) return false;
-    for (int k = 1; k < len; ++k) {
-      const auto cc = static_cast<unsigned char>(text[i + k]);
-      if ((cc & 0xC0) != 0x80) return false;
-      cp = (cp << 6) | (cc & 0x3F);
-    }
-    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+  char32_t cp = 0;
+  for (size_t i = 0; i < text.size();) {
+    const size_t len = DecodeUtf8(text, i, cp);
+    if (len == 0 || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
     i += len;
   }
   return true;
@@ -102,34 +111,11 @@ bool IsValidUtf8(std::string_view text) {
 std::string Utf8ToCp1252(std::string_view text) {
   std::string out;
   out.reserve(text.size());
-  size_t i = 0;
-  const size_t n = text.size();
-  while (i < n) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-      ++i;
-      continue;
-    }
-    int len = 0;
-    char32_t cp = 0;
-    char32_t min = 0;
-    if ((c & 0xE0) == 0xC0) { len = 2; cp = c & 0x1F; min = 0x80; }
-    else if ((c & 0xF0) == 0xE0) { len = 3; cp = c & 0x0F; min = 0x800; }
-    else if ((c & 0xF8) == 0xF0) { len = 4; cp = c & 0x07; min = 0x10000; }
-    if (len == 0 || i + len > n) {
-      out += '?';
-      ++i;
-      continue;
-    }
-    bool ok = true;
-    for (int k = 1; k < len; ++k) {
-      const auto cc = static_cast<unsigned char>(text[i + k]);
-      if ((cc & 0xC0) != 0x80) { ok = false; break; }
-      cp = (cp << 6) | (cc & 0x3F);
-    }
-    if (!ok || cp < min || cp > 0x10FFFF) {
-      out += '?';
+  char32_t cp = 0;
+  for (size_t i = 0; i < text.size();) {
+    const size_t len = DecodeUtf8(text, i, cp);
+    if (len == 0) {
+      out += '?';  // a malformed byte stands for one unknown character
       ++i;
       continue;
     }
