@@ -2,6 +2,8 @@
 // forms, the open modes, record reads, corrupt files, and the writing operations.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstring>
 #include <functional>
@@ -583,6 +585,26 @@ TEST_F(NtsoDb, ConversionsKeepRecords) {
   EXPECT_FALSE(std::filesystem::exists(dir / "cv_TEMP.DAT"));
   EXPECT_EQ(CNTSODB::MoveDatabaseFiles((dir / "cv").c_str(), (dir / "moved").c_str()), 0);
   EXPECT_EQ(db.Open((dir / "moved").c_str(), 0), 0);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(NtsoDb, UnusualFilesGiveCleanErrors) {
+  std::filesystem::create_directory(dir / "folder.DAT");
+  ASSERT_EQ(mkfifo((dir / "fifo.DAT").c_str(), 0644), 0);
+  std::filesystem::create_symlink(dir / "nowhere.DAT", dir / "dangling.DAT");
+  std::filesystem::create_symlink(dir / "loop.DAT", dir / "loop.DAT");
+  const std::pair<const char*, int> cases[] = {{"folder", 5}, {"fifo", 5}, {"dangling", 2}};
+  for (auto [name, error] : cases)
+    for (int mode : {0, 1}) {
+      CNTSODB db;
+      EXPECT_EQ(db.Open((dir / name).c_str(), mode), error) << name << " " << mode;
+      EXPECT_EQ(db.m_nMode, -1);
+    }
+  CNTSODB db;
+  EXPECT_NE(db.Open((dir / "loop").c_str(), 0), 0);
 }
 
 }  // namespace
