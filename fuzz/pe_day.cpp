@@ -1,6 +1,7 @@
 // Fuzzes the PE day reader on in-memory files: the input holds a device list (its length in the
-// first two bytes), the .VOL bytes (their length in the next four; the 1700-column matrix is zero
-// where they end), then the .OCC bytes (zero-filled to the full matrix when any are given).
+// first two bytes), the matrix width (one byte: 1700 when 0, else 1-255 columns, which keeps the
+// runs fast), the .VOL bytes (their length in the next four; the matrix is zero where they end),
+// then the .OCC bytes (zero-filled to the full matrix when any are given).
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -20,9 +21,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   p += listLength;
   rest -= listLength;
 
-  const DWORD columns = 1700;
-  static std::vector<uint8_t> volume(PeVolumeBytes(columns));
-  static std::vector<uint8_t> occupancy(PeOccupancyBytes(columns));
+  DWORD columns = 1700;
+  if (rest > 0) {
+    if (p[0] != 0) columns = p[0];
+    ++p;
+    --rest;
+  }
+  std::vector<uint8_t> volume(PeVolumeBytes(columns));
+  std::vector<uint8_t> occupancy(PeOccupancyBytes(columns));
   size_t volBytes = 0;
   if (rest >= 4) {
     volBytes = static_cast<size_t>(p[0]) | static_cast<size_t>(p[1]) << 8 | static_cast<size_t>(p[2]) << 16 |
@@ -32,12 +38,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   if (volBytes > rest) volBytes = rest;
   if (volBytes > volume.size()) volBytes = volume.size();
-  std::memset(volume.data(), 0, volume.size());
   std::memcpy(volume.data(), p, volBytes);
   p += volBytes;
   rest -= volBytes;
   if (rest > occupancy.size()) rest = occupancy.size();
-  std::memset(occupancy.data(), 0, occupancy.size());
   std::memcpy(occupancy.data(), p, rest);
   p = occupancy.data();
   if (rest > 0) rest = occupancy.size();
