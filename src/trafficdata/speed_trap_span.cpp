@@ -204,9 +204,10 @@ uint32_t SpeedTrapDayView::WeightedMean(bool ofSpeed, int start, int length, int
         }
       }
       if (goodN) {
-        double scale = static_cast<double>(15 * (e - b) - suspectN) / static_cast<double>(goodN);
-        num += RoundHalfUp64(gNum * scale);
-        den += RoundHalfUp64(gDen * scale);
+        // Multiply before dividing: a quotient taken first can turn an exact half into x.4999.
+        const double units = static_cast<double>(15 * (e - b) - suspectN);
+        num += RoundHalfUp64(static_cast<double>(gNum) * units / static_cast<double>(goodN));
+        den += RoundHalfUp64(static_cast<double>(gDen) * units / static_cast<double>(goodN));
       }
       return Quotient(num, den);
     }

@@ -124,3 +124,16 @@ TEST(SpeedTrapSummary, SubstitutionAndFixedWindows) {
   r.runMaxS = r.runMaxB = r.runMaxD = 300;
   EXPECT_TRUE(v.ComputeSummary(0, r).valid);
 }
+
+// Method 5 scales the good periods' sums by (15 x span periods - suspect samples) / good samples,
+// multiplying before dividing: 51 vehicles x 29 / 6 is exactly 246.5, which rounds up to 247.
+TEST(SpeedTrapSpan, Method5ScalesExactHalvesUp) {
+  TrapDay d(288, {{1, 6, 600, 200, 51, 0, 0, 0}, {2, 1, 0, 0, 0, 0, 0, 0}});
+  SpeedTrapDayView v = d.View();
+  // numerator round(600 x 51 x 29 / 6) = 147900, denominator 247: 598.8
+  EXPECT_EQ(599u, v.GetSpanSpeed(0, 30, 5));
+  // numerator round(200 x 51 x 29 / 6) = 49300: 199.6
+  EXPECT_EQ(200u, v.GetSpanLength(0, 30, 5));
+  // the bins take the same scale: round(51 x 29 / 6) = 247
+  EXPECT_EQ(247u, v.GetSpanBin(1, 0, 30, 5));
+}
