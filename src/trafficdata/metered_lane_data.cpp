@@ -5,6 +5,7 @@
 #include "trafficdata/db_record.h"
 #include "trafficdata/meter_status.h"
 #include "trafficdata/row_builder.h"
+#include "trafficdata/station_data.h"
 
 namespace {
 
@@ -36,8 +37,7 @@ class CMeteredLaneSlot : public CRowSlot {
     }
     m_validity += validity;
     int f = v.GetSpanFlag(t, L, m);
-    if (m_accepted == 0) m_flag = f;
-    else if (f != m_flag) m_flag = 2;
+    m_flag = m_accepted == 0 ? f : FoldStationFlag(m_flag, f);
     ++m_accepted;
     return true;
   }

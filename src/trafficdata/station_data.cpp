@@ -12,7 +12,7 @@ class CStationSlot : public CVolOccSlot {
   using CVolOccSlot::CVolOccSlot;
 
  protected:
-  int FoldFlag(int current, int f) const override { return f == current ? current : 2; }
+  int FoldFlag(int current, int f) const override { return FoldStationFlag(current, f); }
 
   // The good bit of a finer-layout interval; a five-minute day has no single-interval flag.
   bool RawFlag(const CVolOccDay& day, int t, int& f) const override {
@@ -28,6 +28,11 @@ class CStationSlot : public CVolOccSlot {
 };
 
 }  // namespace
+
+int FoldStationFlag(int current, int f) {
+  if (f == current) return current;
+  return current == 4 ? f : 2;
+}
 
 CStationData::CStationData(int dayCount, CDBElementEx* elem, int ord) : CVolOccData(dayCount, elem, ord) {
   for (int d = 0; d < days.m_nSize; ++d) days.m_pData[d] = new (std::nothrow) CStationDay();

@@ -5,6 +5,10 @@
 #include "trafficdata/station_day.h"
 #include "trafficdata/vol_occ_data.h"
 
+// The row flag of a station or metered lane after a later day's differing flag f: it starts as 4
+// (no day yet, or an empty span), which the new flag replaces; any other difference gives 2.
+int FoldStationFlag(int current, int f);
+
 class CStationData : public CVolOccData {
  public:
   // Fills every day entry with a new empty CStationDay.

@@ -174,6 +174,29 @@ TEST(StationRows, MixedLayoutsWithSingleIntervals) {
   EXPECT_STREQ("     All Bad Data", cell);
 }
 
+// The station's row flag starts as 4: the first day's flag replaces it, and so does the next
+// day's after a day whose span was empty (4); any other difference gives 2.
+TEST(StationRows, FlagFoldAfterAnEmptySpan) {
+  EXPECT_EQ(1, FoldStationFlag(4, 1));
+  EXPECT_EQ(0, FoldStationFlag(4, 0));
+  EXPECT_EQ(2, FoldStationFlag(1, 4));
+  EXPECT_EQ(2, FoldStationFlag(0, 1));
+
+  // A five-minute day has no period in a 20-second span (flag 4 under method 1); the finer day
+  // after it is all good.
+  Rows<CStationData> r(2, ET_STATION);
+  fixtures::LoadStation5(*r.data->StationDay(0), fixtures::StationPeriods({1, 15, 60, 80, 1}));
+  fixtures::LoadStationFine(*r.data->StationDay(1), std::vector<fixtures::SI>(4320, {1, 72, 1, 1}));
+  r.On({CC_VALID_FLAG, CC_NDAYS});
+  r.s.periodLen = 1;
+  r.s.method = 1;
+  ASSERT_TRUE(r.Build());
+  ASSERT_EQ(2 * 4320, r.Count());
+  EXPECT_EQ(1, r.Value(0));
+  EXPECT_FALSE(r.Row(0).rawFlag);
+  EXPECT_EQ(2, r.Value(1));
+}
+
 TEST(SpeedTrapRows, ContentsFlagsAndPeaks) {
   EXPECT_EQ(2, FoldSpeedTrapFlag(1, 0));
   EXPECT_EQ(3, FoldSpeedTrapFlag(0, 3));
