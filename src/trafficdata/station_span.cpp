@@ -354,7 +354,9 @@ int StationDayView::GetSpanFlag(int start, int length, int method) const {
   int b, e;
   bool empty = !Bounds(start, length, b, e);
   bool goodOnly = method % 3 == 0;
-  if (empty) return goodOnly ? 0 : 4;  // the good-only methods never give 4
+  // An empty span gives 4 under method 2, and in the five-minute layout under every method that
+  // also takes suspect periods; the good-only methods never give 4.
+  if (empty) return (goodOnly || (!IsFiveMinute() && method != 2)) ? 0 : 4;
   if (IsFiveMinute()) {
     bool anyGood = false, anySuspect = false, anyOther = false;
     for (int p = b; p < e; ++p) {

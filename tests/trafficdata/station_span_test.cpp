@@ -128,6 +128,8 @@ TEST(StationSpan, FinerLayout) {
   EXPECT_EQ(1, v.GetSpanFlag(0, 15, 0));
   EXPECT_EQ(2, v.GetSpanFlag(0, 15, 2));
   EXPECT_EQ(0, v.GetSpanFlag(20, 15, 0));
+  // An empty span: 4 only under method 2; the other methods say "All Bad Data".
+  for (int m = 0; m < 9; ++m) EXPECT_EQ(m == 2 ? 4 : 0, v.GetSpanFlag(0, 0, m)) << m;
   // The period fold: all usable good, a mixture suspect, none usable bad; raw 120 x 15 / 18 = 100.
   StationDayFine g;
   for (int i = 0; i < 15; ++i) g.Set(i, true, 120, 1, 1);
