@@ -28,15 +28,14 @@ void CMeteredLaneDay::Load(const unsigned char* packed, int byteLen, int count) 
   nPds.ResetSize(count);
   rate.ResetSize(count);
   redViolators.ResetSize(count);
-  int n = trafficdata::DecodableRecords(packed, byteLen, count, trafficdata::kMeteredLaneBytes);
-  n = std::min(n, View().Count());
-  for (int i = 0; i < n; ++i) {
-    trafficdata::MeteredLaneRecord r = trafficdata::UnpackMeteredLane(packed + trafficdata::kMeteredLaneBytes * i);
-    flag.m_pData[i] = r.status;
-    rate.m_pData[i] = r.rate;
-    redViolators.m_pData[i] = r.redViolators;
-    nPds.m_pData[i] = r.rate != 0 ? 1 : 0;
-  }
+  trafficdata::DecodeRecords(packed, byteLen, count, trafficdata::kMeteredLaneBytes, View().Count(),
+                             [&](int i, const unsigned char* b) {
+                               const trafficdata::MeteredLaneRecord r = trafficdata::UnpackMeteredLane(b);
+                               flag.m_pData[i] = r.status;
+                               rate.m_pData[i] = r.rate;
+                               redViolators.m_pData[i] = r.redViolators;
+                               nPds.m_pData[i] = r.rate != 0 ? 1 : 0;
+                             });
   dataAvailable = 1;
 }
 

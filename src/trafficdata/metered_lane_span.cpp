@@ -58,31 +58,8 @@ uint32_t MeteredLaneDayView::GetSpanRate(int start, int length, int method) cons
 
 uint32_t MeteredLaneDayView::GetSpanRedViolators(int start, int length, int method) const {
   if (method < 0 || method > 8 || Empty(start, length)) return 0;
-  const int end = start + length;
-  uint64_t sampledSum = 0, allSum = 0, n = 0;
-  for (int i = start; i < end; ++i) {
-    allSum += Red(i);
-    if (Sampled(i)) {
-      sampledSum += Red(i);
-      ++n;
-    }
-  }
-  switch (method) {
-    case 0:
-    case 1:
-      return static_cast<uint32_t>(sampledSum);
-    case 2:
-      return static_cast<uint32_t>(allSum);
-    case 3:
-    case 4:
-    case 5:
-      return n ? static_cast<uint32_t>(RoundHalfUp64(static_cast<double>(length) * sampledSum / n)) : 0;
-  }
-  uint64_t sum = 0;
-  InterpolationWalk(
-      start, end, 1, [&](int i) { return Sampled(i) ? -1 : 1; },
-      [&](int i, int64_t u) { sum += uint64_t{Red(i)} * u; });
-  return static_cast<uint32_t>(sum);
+  return static_cast<uint32_t>(IntervalSpanSum(
+      start, start + length, method, [&](int i) { return Sampled(i); }, [&](int i) { return Red(i); }));
 }
 
 uint32_t MeteredLaneDayView::GetSpanValidity(int start, int length, int /*method*/) const {

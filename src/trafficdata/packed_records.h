@@ -128,4 +128,14 @@ void PackMeteredLane(const MeteredLaneRecord& r, unsigned char* b);
 // than the buffer holds, and 0 for a negative count or a missing buffer.
 int DecodableRecords(const unsigned char* packed, int byteLen, int count, int recordBytes);
 
+// Hands decode(i, bytes) each record that Load may decode: at most count, never more than the
+// buffer holds, and never more than capacity (the entries the day's arrays could take).
+template <class Decode>
+void DecodeRecords(const unsigned char* packed, int byteLen, int count, int recordBytes, int capacity,
+                   Decode decode) {
+  int n = DecodableRecords(packed, byteLen, count, recordBytes);
+  if (n > capacity) n = capacity;
+  for (int i = 0; i < n; ++i) decode(i, packed + recordBytes * i);
+}
+
 }  // namespace trafficdata

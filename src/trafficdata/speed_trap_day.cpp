@@ -39,33 +39,31 @@ void CSpeedTrapDay::Load(const unsigned char* packed, int byteLen, int count) {
   bin2.ResetSize(count);
   bin3.ResetSize(count);
   bin4.ResetSize(count);
-  const bool fiveMinute = count == PERIODS_PER_DAY;
-  const int recordBytes = fiveMinute ? trafficdata::kSpeedTrapPeriodBytes : trafficdata::kSpeedTrapIntervalBytes;
-  int n = trafficdata::DecodableRecords(packed, byteLen, count, recordBytes);
-  n = std::min(n, View().Count());  // an array that could not grow holds nothing
-  for (int i = 0; i < n; ++i) {
-    const unsigned char* r = packed + recordBytes * i;
-    if (fiveMinute) {
-      trafficdata::SpeedTrapPeriodRecord p = trafficdata::UnpackSpeedTrapPeriod(r);
-      flag.m_pData[i] = p.flag;
-      nPds.m_pData[i] = p.nPds;
-      speed.m_pData[i] = p.speed;
-      length.m_pData[i] = p.length;
-      bin1.m_pData[i] = p.bin1;
-      bin2.m_pData[i] = p.bin2;
-      bin3.m_pData[i] = p.bin3;
-      bin4.m_pData[i] = p.bin4;
-    } else {
-      trafficdata::SpeedTrapIntervalRecord p = trafficdata::UnpackSpeedTrapInterval(r);
-      flag.m_pData[i] = p.flags;
-      nPds.m_pData[i] = p.present;
-      speed.m_pData[i] = p.speed;
-      length.m_pData[i] = p.length;
-      bin1.m_pData[i] = p.bin1;
-      bin2.m_pData[i] = p.bin2;
-      bin3.m_pData[i] = p.bin3;
-      bin4.m_pData[i] = p.bin4;
-    }
+  // Both layouts carry speed, length and the four bins under the same names; the five-minute
+  // record has a class and a sample count, the 20-second one flag bits and a present bit.
+  auto store = [&](int i, uint8_t f, uint8_t n, const auto& r) {
+    flag.m_pData[i] = f;
+    nPds.m_pData[i] = n;
+    speed.m_pData[i] = r.speed;
+    length.m_pData[i] = r.length;
+    bin1.m_pData[i] = r.bin1;
+    bin2.m_pData[i] = r.bin2;
+    bin3.m_pData[i] = r.bin3;
+    bin4.m_pData[i] = r.bin4;
+  };
+  const int capacity = View().Count();  // an array that could not grow holds nothing
+  if (count == PERIODS_PER_DAY) {
+    trafficdata::DecodeRecords(packed, byteLen, count, trafficdata::kSpeedTrapPeriodBytes, capacity,
+                               [&](int i, const unsigned char* b) {
+                                 const trafficdata::SpeedTrapPeriodRecord r = trafficdata::UnpackSpeedTrapPeriod(b);
+                                 store(i, r.flag, r.nPds, r);
+                               });
+  } else {
+    trafficdata::DecodeRecords(packed, byteLen, count, trafficdata::kSpeedTrapIntervalBytes, capacity,
+                               [&](int i, const unsigned char* b) {
+                                 const trafficdata::SpeedTrapIntervalRecord r = trafficdata::UnpackSpeedTrapInterval(b);
+                                 store(i, r.flags, r.present, r);
+                               });
   }
   dataAvailable = 1;
 }

@@ -162,18 +162,6 @@ SpeedTrapSummary SpeedTrapDayView::ComputeSummary(int kind, const ValidityCriter
   return r;
 }
 
-bool SpeedTrapDayView::Bounds(int start, int length, int& b, int& e) const {
-  if (start < 0 || length <= 0) return false;
-  if (IsFiveMinute()) {
-    b = start / 15;
-    e = b + length / 15;
-  } else {
-    b = start;
-    e = start + length;
-  }
-  return e > b;
-}
-
 uint32_t SpeedTrapDayView::WeightedMean(bool ofSpeed, int start, int length, int method) const {
   int b, e;
   if (method < 0 || method > 8 || !Bounds(start, length, b, e)) return 0;
@@ -211,16 +199,13 @@ uint32_t SpeedTrapDayView::WeightedMean(bool ofSpeed, int start, int length, int
       }
       return Quotient(num, den);
     }
-    InterpolationWalk(
-        b, e, 15,
+    // A suspect period under method 8 leaves its missing samples to the gap.
+    auto missing = [&](int p) { return 15 - NPds(p); };
+    PeriodInterpolation(
+        *this, b, e, method, 15, missing,
         [&](int p) {
-          if (Good(p) || (method == 7 && Suspect(p))) return -1;
-          if (method == 8 && Suspect(p)) {
-            num += val(p) * Vehicles(p);
-            den += Vehicles(p);
-            return 15 - NPds(p);
-          }
-          return 15;
+          num += val(p) * Vehicles(p);
+          den += Vehicles(p);
         },
         [&](int p, int64_t u) {
           double n = Vehicles(p), k = NPds(p);
@@ -292,107 +277,27 @@ uint32_t SpeedTrapDayView::GetSpanBin(int bin, int start, int length, int method
             suspectSum + (goodN ? RoundHalfUp64(static_cast<double>(goodSum) * (units - suspectN) / goodN) : 0));
     }
     uint64_t sum = 0;
-    InterpolationWalk(
-        b, e, 15,
-        [&](int p) {
-          if (Good(p) || (method == 7 && Suspect(p))) return -1;
-          if (method == 8 && Suspect(p)) {
-            sum += Bin(k, p);
-            return 15 - NPds(p);
-          }
-          return 15;
-        },
+    // A suspect period under method 8 leaves its missing samples to the gap.
+    auto missing = [&](int p) { return 15 - NPds(p); };
+    PeriodInterpolation(
+        *this, b, e, method, 15, missing, [&](int p) { sum += Bin(k, p); },
         [&](int p, int64_t u) { sum += RoundHalfUp64(static_cast<double>(Bin(k, p)) * u / NPds(p)); });
     return static_cast<uint32_t>(sum);
   }
-  uint64_t usableSum = 0, allSum = 0;
-  int64_t usableN = 0;
-  for (int i = b; i < e; ++i) {
-    allSum += Bin(k, i);
-    if (Usable(i)) {
-      usableSum += Bin(k, i);
-      ++usableN;
-    }
-  }
-  switch (method) {
-    case 0:
-    case 1:
-      return static_cast<uint32_t>(usableSum);
-    case 2:
-      return static_cast<uint32_t>(allSum);
-    case 3:
-    case 4:
-    case 5:
-      return usableN ? static_cast<uint32_t>(RoundHalfUp64(static_cast<double>(length) * usableSum / usableN)) : 0;
-  }
-  uint64_t sum = 0;
-  InterpolationWalk(
-      b, e, 1, [&](int i) { return Usable(i) ? -1 : 1; },
-      [&](int i, int64_t u) { sum += uint64_t{Bin(k, i)} * static_cast<uint64_t>(u); });
-  return static_cast<uint32_t>(sum);
+  return static_cast<uint32_t>(IntervalSpanSum(
+      b, e, method, [&](int i) { return Usable(i); }, [&](int i) { return Bin(k, i); }));
 }
 
 uint32_t SpeedTrapDayView::GetSpanPeriods(int start, int length, int method) const {
   int b, e;
   if (method < 0 || method > 8 || !Bounds(start, length, b, e)) return 0;
-  const uint32_t len = static_cast<uint32_t>(length);
-  if (IsFiveMinute()) {
-    uint32_t goodN = 0, suspectN = 0, allN = 0;
-    bool anyGood = false, anySuspect = false;
-    for (int p = b; p < e; ++p) {
-      allN += NPds(p);
-      if (Good(p)) {
-        goodN += NPds(p);
-        anyGood = true;
-      } else if (Suspect(p)) {
-        suspectN += NPds(p);
-        anySuspect = true;
-      }
-    }
-    switch (method) {
-      case 0:
-        return goodN;
-      case 1:
-        return goodN + suspectN;
-      case 2:
-        return allN;
-      case 3:
-      case 6:
-        return anyGood ? len : 0;
-      case 4:
-      case 7:
-        return (anyGood || anySuspect) ? len : 0;
-      default:
-        return anyGood ? len : suspectN;
-    }
-  }
-  uint32_t usable = 0, present = 0;
-  for (int i = b; i < e; ++i) {
-    if (Present(i)) ++present;
-    if (Usable(i)) ++usable;
-  }
-  if (method <= 1) return usable;
-  if (method == 2) return present;
-  return usable ? len : 0;
+  return SpanPeriods(*this, b, e, length, method);
 }
 
 uint32_t SpeedTrapDayView::GetSpanValidity(int start, int length, int method) const {
   int b, e;
   if (method < 0 || method > 8 || !Bounds(start, length, b, e)) return 0;
-  uint64_t sum = 0;
-  if (IsFiveMinute()) {
-    bool goodOnly = method % 3 == 0;
-    for (int p = b; p < e; ++p) {
-      if (Good(p))
-        sum += 1000;
-      else if (!goodOnly && Suspect(p))
-        sum += 500;
-    }
-    return static_cast<uint32_t>(RoundHalfUp64(static_cast<double>(sum) / (e - b)));
-  }
-  for (int i = b; i < e; ++i)
-    if (Usable(i)) sum += 1000;
-  return static_cast<uint32_t>(RoundHalfUp64(static_cast<double>(sum) / length));
+  return SpanValidity(*this, b, e, method);
 }
 
 int SpeedTrapDayView::GetSpanFlag(int start, int length, int method) const {

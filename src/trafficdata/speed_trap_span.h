@@ -61,6 +61,10 @@ class SpeedTrapDayView {
   // Class of a 20-second interval: absent bad; bit 7 disabled; any of bits 0-3 bad; else good.
   int IntervalClass(int i) const;
   bool Usable(int i) const { return Present(i) && (Flag(i) & (kTrapBadBits | kTrapDisabledBit)) == 0; }
+  // Five-minute layout: a present period with flag 1 is good, with flag 2 suspect.
+  bool Present(int i) const { return NPds(i) != 0; }
+  bool Good(int p) const { return Present(p) && Flag(p) == 1; }
+  bool Suspect(int p) const { return Present(p) && Flag(p) == 2; }
 
   SpeedTrapPeriod GetPeriod(int p) const;
 
@@ -80,10 +84,7 @@ class SpeedTrapDayView {
 
  private:
   bool In(int i) const { return i >= 0 && i < count_; }
-  bool Present(int i) const { return NPds(i) != 0; }
-  bool Good(int p) const { return Present(p) && Flag(p) == 1; }
-  bool Suspect(int p) const { return Present(p) && Flag(p) == 2; }
-  bool Bounds(int start, int length, int& b, int& e) const;
+  bool Bounds(int start, int length, int& b, int& e) const { return SpanBounds(IsFiveMinute(), start, length, b, e); }
   uint32_t WeightedMean(bool ofSpeed, int start, int length, int method) const;
 
   const uint8_t* flag_;

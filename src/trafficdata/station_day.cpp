@@ -27,27 +27,29 @@ void CStationDay::Load(const unsigned char* packed, int byteLen, int count) {
   ResetArrays(count);
   laneCount.ResetSize(count);
   estimatedLength = -1;
-  const bool fiveMinute = count == PERIODS_PER_DAY;
-  const int recordBytes = fiveMinute ? trafficdata::kStationPeriodBytes : trafficdata::kStationIntervalBytes;
-  int n = trafficdata::DecodableRecords(packed, byteLen, count, recordBytes);
-  n = std::min(n, View().Count());  // an array that could not grow holds nothing
-  for (int i = 0; i < n; ++i) {
-    const unsigned char* r = packed + recordBytes * i;
-    if (fiveMinute) {
-      trafficdata::StationPeriodRecord p = trafficdata::UnpackStationPeriod(r);
-      flag.m_pData[i] = p.flag;
-      nPds.m_pData[i] = p.nPds;
-      occupancy.m_pData[i] = p.occupancy;
-      volume.m_pData[i] = p.volume;
-      laneCount.m_pData[i] = p.laneCount;
-    } else {
-      trafficdata::StationIntervalRecord p = trafficdata::UnpackStationInterval(r);
-      flag.m_pData[i] = p.good;
-      nPds.m_pData[i] = p.laneCount != 0 ? 1 : 0;
-      occupancy.m_pData[i] = p.occupancy;
-      volume.m_pData[i] = p.volume;
-      laneCount.m_pData[i] = p.laneCount;
-    }
+  // Both layouts carry occupancy, volume and lane count under the same names; the five-minute
+  // record has a class and a sample count, the 20-second one a good bit and is present when it
+  // has lanes.
+  auto store = [&](int i, uint8_t f, uint8_t n, const auto& r) {
+    flag.m_pData[i] = f;
+    nPds.m_pData[i] = n;
+    occupancy.m_pData[i] = r.occupancy;
+    volume.m_pData[i] = r.volume;
+    laneCount.m_pData[i] = r.laneCount;
+  };
+  const int capacity = View().Count();  // an array that could not grow holds nothing
+  if (count == PERIODS_PER_DAY) {
+    trafficdata::DecodeRecords(packed, byteLen, count, trafficdata::kStationPeriodBytes, capacity,
+                               [&](int i, const unsigned char* b) {
+                                 const trafficdata::StationPeriodRecord r = trafficdata::UnpackStationPeriod(b);
+                                 store(i, r.flag, r.nPds, r);
+                               });
+  } else {
+    trafficdata::DecodeRecords(packed, byteLen, count, trafficdata::kStationIntervalBytes, capacity,
+                               [&](int i, const unsigned char* b) {
+                                 const trafficdata::StationIntervalRecord r = trafficdata::UnpackStationInterval(b);
+                                 store(i, r.good, r.laneCount != 0 ? 1 : 0, r);
+                               });
   }
   dataAvailable = 1;
 }

@@ -5,6 +5,8 @@ namespace trafficdata {
 namespace {
 
 constexpr int kPeriods = 288;
+// A station's suspect period under method 8 is added as measured and leaves no gap.
+constexpr auto kNoGap = [](int) { return 0; };
 
 }  // namespace
 
@@ -43,18 +45,6 @@ StationPeriod StationDayView::GetPeriod(int p) const {
   return r;
 }
 
-bool StationDayView::Bounds(int start, int length, int& b, int& e) const {
-  if (start < 0 || length <= 0) return false;
-  if (IsFiveMinute()) {
-    b = start / 15;
-    e = b + length / 15;
-  } else {
-    b = start;
-    e = start + length;
-  }
-  return e > b;
-}
-
 uint32_t StationDayView::OccTerm(int p, int64_t s) const {
   return static_cast<uint32_t>(
       RoundHalfUp64(static_cast<double>(Occupancy(p)) * 1.2 * static_cast<double>(Lanes(p)) * s));
@@ -65,23 +55,21 @@ namespace {
 // Methods 0-5 of the five-minute layout for a summed value (volume or occupancy-sum term):
 // plain sums, scaled by span periods / selected periods, or method 5 (suspect as measured, good
 // scaled by (good + other) / good periods). method2Present limits method 2 to present periods.
-template <class Day, class Value>
-uint64_t FiveMinuteSummed(const Day& d, int b, int e, int method, bool method2Present, Value val,
-                          bool (Day::*good)(int) const, bool (Day::*suspect)(int) const,
-                          bool (Day::*present)(int) const) {
+template <class Value>
+uint64_t FiveMinuteSummed(const StationDayView& d, int b, int e, int method, bool method2Present, Value val) {
   uint64_t goodSum = 0, suspectSum = 0, allSum = 0;
   int64_t nGood = 0, nSuspect = 0, nOther = 0;
   for (int p = b; p < e; ++p) {
     uint64_t v = val(p);
-    if ((d.*good)(p)) {
+    if (d.Good(p)) {
       goodSum += v;
       ++nGood;
-    } else if ((d.*suspect)(p)) {
+    } else if (d.Suspect(p)) {
       suspectSum += v;
       ++nSuspect;
     } else
       ++nOther;
-    if (!method2Present || (d.*present)(p)) allSum += v;
+    if (!method2Present || d.Present(p)) allSum += v;
   }
   int64_t span = e - b;
   switch (method) {
@@ -110,47 +98,16 @@ uint32_t StationDayView::GetSpanVolume(int start, int length, int method) const 
   if (IsFiveMinute()) {
     if (method <= 5)
       return static_cast<uint32_t>(FiveMinuteSummed(
-          *this, b, e, method, false, [&](int p) { return uint64_t{Volume(p)}; }, &StationDayView::Good,
-          &StationDayView::Suspect, &StationDayView::Present));
+          *this, b, e, method, false, [&](int p) { return uint64_t{Volume(p)}; }));
     // Volume fills gaps by whole periods.
     uint64_t sum = 0;
-    InterpolationWalk(
-        b, e, 1,
-        [&](int p) {
-          if (Good(p) || (method == 7 && Suspect(p))) return -1;
-          if (method == 8 && Suspect(p)) {
-            sum += Volume(p);
-            return 0;
-          }
-          return 1;
-        },
+    PeriodInterpolation(
+        *this, b, e, method, 1, kNoGap, [&](int p) { sum += Volume(p); },
         [&](int p, int64_t u) { sum += uint64_t{Volume(p)} * u; });
     return static_cast<uint32_t>(sum);
   }
-  uint64_t usableSum = 0, allSum = 0;
-  int64_t nUsable = 0;
-  for (int i = b; i < e; ++i) {
-    allSum += Volume(i);
-    if (Usable(i)) {
-      usableSum += Volume(i);
-      ++nUsable;
-    }
-  }
-  switch (method) {
-    case 0:
-    case 1:
-      return static_cast<uint32_t>(usableSum);
-    case 2:
-      return static_cast<uint32_t>(allSum);
-    case 3:
-    case 4:
-    case 5:
-      return nUsable ? static_cast<uint32_t>(RoundHalfUp64(static_cast<double>(length) * usableSum / nUsable)) : 0;
-  }
-  uint64_t sum = 0;
-  InterpolationWalk(
-      b, e, 1, [&](int i) { return Usable(i) ? -1 : 1; }, [&](int i, int64_t u) { sum += uint64_t{Volume(i)} * u; });
-  return static_cast<uint32_t>(sum);
+  return static_cast<uint32_t>(IntervalSpanSum(
+      b, e, method, [&](int i) { return Usable(i); }, [&](int i) { return Volume(i); }));
 }
 
 uint32_t StationDayView::GetSpanOccupancy(int start, int length, int method) const {
@@ -194,16 +151,11 @@ uint32_t StationDayView::GetSpanOccupancy(int start, int length, int method) con
     }
     uint64_t sum = 0;
     int64_t filled = 0;
-    InterpolationWalk(
-        b, e, 1,
+    PeriodInterpolation(
+        *this, b, e, method, 1, kNoGap,
         [&](int p) {
-          if (Good(p) || (method == 7 && Suspect(p))) return -1;
-          if (method == 8 && Suspect(p)) {
-            sum += Occupancy(p);
-            ++filled;
-            return 0;
-          }
-          return 1;
+          sum += Occupancy(p);
+          ++filled;
         },
         [&](int p, int64_t u) {
           sum += uint64_t{Occupancy(p)} * u;
@@ -242,111 +194,29 @@ uint32_t StationDayView::GetSpanOccupancySum(int start, int length, int method) 
   if (IsFiveMinute()) {
     if (method <= 5)
       return static_cast<uint32_t>(FiveMinuteSummed(
-          *this, b, e, method, true, [&](int p) { return uint64_t{OccTerm(p, 15)}; }, &StationDayView::Good,
-          &StationDayView::Suspect, &StationDayView::Present));
+          *this, b, e, method, true, [&](int p) { return uint64_t{OccTerm(p, 15)}; }));
     // The occupancy sum fills gaps by samples: 15 for every period not taken.
     uint64_t sum = 0;
-    InterpolationWalk(
-        b, e, 15,
-        [&](int p) {
-          if (Good(p) || (method == 7 && Suspect(p))) return -1;
-          if (method == 8 && Suspect(p)) {
-            sum += OccTerm(p, 15);
-            return 0;
-          }
-          return 15;
-        },
+    PeriodInterpolation(
+        *this, b, e, method, 15, kNoGap, [&](int p) { sum += OccTerm(p, 15); },
         [&](int p, int64_t s) { sum += OccTerm(p, s); });
     return static_cast<uint32_t>(sum);
   }
-  auto term = [&](int i) { return uint64_t{Occupancy(i)} * Lanes(i); };
-  uint64_t usableSum = 0, allSum = 0;
-  int64_t nUsable = 0;
-  for (int i = b; i < e; ++i) {
-    allSum += term(i);
-    if (Usable(i)) {
-      usableSum += term(i);
-      ++nUsable;
-    }
-  }
-  switch (method) {
-    case 0:
-    case 1:
-      return static_cast<uint32_t>(usableSum);
-    case 2:
-      return static_cast<uint32_t>(allSum);
-    case 3:
-    case 4:
-    case 5:
-      return nUsable ? static_cast<uint32_t>(RoundHalfUp64(static_cast<double>(length) * usableSum / nUsable)) : 0;
-  }
-  uint64_t sum = 0;
-  InterpolationWalk(
-      b, e, 1, [&](int i) { return Usable(i) ? -1 : 1; }, [&](int i, int64_t u) { sum += term(i) * u; });
-  return static_cast<uint32_t>(sum);
+  // The 20-second layout fills its sum interval by interval, like the volume.
+  return static_cast<uint32_t>(IntervalSpanSum(
+      b, e, method, [&](int i) { return Usable(i); }, [&](int i) { return uint64_t{Occupancy(i)} * Lanes(i); }));
 }
 
 uint32_t StationDayView::GetSpanPeriods(int start, int length, int method) const {
   int b, e;
   if (method < 0 || method > 8 || !Bounds(start, length, b, e)) return 0;
-  uint32_t len = static_cast<uint32_t>(length);
-  if (IsFiveMinute()) {
-    uint32_t goodN = 0, suspectN = 0, allN = 0;
-    bool anyGood = false, anySuspect = false;
-    for (int p = b; p < e; ++p) {
-      allN += NPds(p);
-      if (Good(p)) {
-        goodN += NPds(p);
-        anyGood = true;
-      } else if (Suspect(p)) {
-        suspectN += NPds(p);
-        anySuspect = true;
-      }
-    }
-    switch (method) {
-      case 0:
-        return goodN;
-      case 1:
-        return goodN + suspectN;
-      case 2:
-        return allN;
-      case 3:
-      case 6:
-        return anyGood ? len : 0;
-      case 4:
-      case 7:
-        return (anyGood || anySuspect) ? len : 0;
-      default:
-        return anyGood ? len : suspectN;  // 5 and 8
-    }
-  }
-  uint32_t usable = 0, present = 0;
-  for (int i = b; i < e; ++i) {
-    if (Present(i)) ++present;
-    if (Usable(i)) ++usable;
-  }
-  if (method <= 1) return usable;
-  if (method == 2) return present;
-  return usable ? len : 0;
+  return SpanPeriods(*this, b, e, length, method);
 }
 
 uint32_t StationDayView::GetSpanValidity(int start, int length, int method) const {
   int b, e;
   if (method < 0 || method > 8 || !Bounds(start, length, b, e)) return 0;
-  uint64_t sum = 0;
-  if (IsFiveMinute()) {
-    bool goodOnly = method % 3 == 0;
-    for (int p = b; p < e; ++p) {
-      if (Good(p))
-        sum += 1000;
-      else if (!goodOnly && Suspect(p))
-        sum += 500;
-    }
-    return static_cast<uint32_t>(RoundHalfUp64(static_cast<double>(sum) / (e - b)));
-  }
-  for (int i = b; i < e; ++i)
-    if (Usable(i)) sum += 1000;
-  return static_cast<uint32_t>(RoundHalfUp64(static_cast<double>(sum) / length));
+  return SpanValidity(*this, b, e, method);
 }
 
 int StationDayView::GetSpanFlag(int start, int length, int method) const {
@@ -439,16 +309,8 @@ int StationDayView::EstimateLength(int length, int method, const SSpeedParams& s
           }
           continue;
         }
-        InterpolationWalk(
-            s, e, 15,
-            [&](int p) {
-              if (Good(p) || (method == 7 && Suspect(p))) return -1;
-              if (method == 8 && Suspect(p)) {
-                add(p);
-                return 0;
-              }
-              return 15;
-            },
+        PeriodInterpolation(
+            *this, s, e, method, 15, kNoGap, add,
             [&](int p, int64_t u) {
               if (!inBounds(p)) return;
               occSum += OccTerm(p, u);

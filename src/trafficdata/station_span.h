@@ -45,6 +45,13 @@ class StationDayView {
   uint32_t Occupancy(int i) const { return In(i) ? occupancy_[i] : 0; }
   uint32_t Lanes(int i) const { return In(i) ? lanes_[i] : 0; }
 
+  // A period or interval is present when it has samples; a present period is good with flag 1
+  // and suspect with flag 2 (flag 3 is bad); an interval is usable when present and good.
+  bool Present(int i) const { return NPds(i) != 0; }
+  bool Good(int p) const { return Present(p) && Flag(p) == 1; }
+  bool Suspect(int p) const { return Present(p) && Flag(p) == 2; }
+  bool Usable(int i) const { return Present(i) && Flag(i) == 1; }
+
   // Period p (0-287) in either layout.
   StationPeriod GetPeriod(int p) const;
 
@@ -60,14 +67,9 @@ class StationDayView {
 
  private:
   bool In(int i) const { return i >= 0 && i < count_; }
-  bool Present(int i) const { return NPds(i) != 0; }
-  bool Good(int p) const { return Present(p) && Flag(p) == 1; }
-  bool Suspect(int p) const { return Present(p) && Flag(p) == 2; }
-  bool Usable(int i) const { return Present(i) && Flag(i) == 1; }
   // Five-minute occupancy-sum term of a period taking s samples.
   uint32_t OccTerm(int p, int64_t s) const;
-  // Span bounds: periods (five-minute) or intervals (finer), end exclusive; false when empty.
-  bool Bounds(int start, int length, int& b, int& e) const;
+  bool Bounds(int start, int length, int& b, int& e) const { return SpanBounds(IsFiveMinute(), start, length, b, e); }
 
   const uint8_t* flag_;
   const uint8_t* nPds_;
