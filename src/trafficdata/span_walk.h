@@ -97,18 +97,20 @@ uint64_t IntervalSpanSum(int b, int e, int method, Usable usable, Value value) {
 }
 
 // Sample count (content 8) of the units [b, e) of a span of length 20-second units. Day gives
-// IsFiveMinute(), NPds(p), Good(p) and Suspect(p) (present with flag 1 or 2) of a period, and
-// Present(i) and Usable(i) of an interval. Five-minute layout: the samples of the selected periods
+// IsFiveMinute(), Count(), NPds(p), Good(p) and Suspect(p) (present with flag 1 or 2) of a
+// period, and Present(i) and Usable(i) of an interval. Five-minute layout: the samples of the selected periods
 // (methods 0 to 2), or the whole length once a period is selected; methods 5 and 8 fall back to
 // the suspect periods' samples. 20-second layout: usable (0, 1) or present (2) intervals, or the
 // whole length once an interval is usable.
 template <class Day>
 uint32_t SpanPeriods(const Day& d, int b, int e, int length, int method) {
   const uint32_t len = static_cast<uint32_t>(length);
+  // Units outside the day's arrays are absent and add nothing.
+  const int lo = b < 0 ? 0 : b;
   if (d.IsFiveMinute()) {
     uint32_t goodN = 0, suspectN = 0, allN = 0;
     bool anyGood = false, anySuspect = false;
-    for (int p = b; p < e; ++p) {
+    for (int p = lo; p < e && p < d.Count(); ++p) {
       allN += d.NPds(p);
       if (d.Good(p)) {
         goodN += d.NPds(p);
@@ -130,7 +132,7 @@ uint32_t SpanPeriods(const Day& d, int b, int e, int length, int method) {
     }
   }
   uint32_t usable = 0, present = 0;
-  for (int i = b; i < e; ++i) {
+  for (int i = lo; i < e && i < d.Count(); ++i) {
     if (d.Present(i)) ++present;
     if (d.Usable(i)) ++usable;
   }
@@ -146,16 +148,18 @@ uint32_t SpanPeriods(const Day& d, int b, int e, int length, int method) {
 template <class Day>
 uint32_t SpanValidity(const Day& d, int b, int e, int method) {
   uint64_t sum = 0;
+  // Units outside the day's arrays are absent and add nothing.
+  const int lo = b < 0 ? 0 : b;
   if (d.IsFiveMinute()) {
     const bool goodOnly = method % 3 == 0;
-    for (int p = b; p < e; ++p) {
+    for (int p = lo; p < e && p < d.Count(); ++p) {
       if (d.Good(p))
         sum += 1000;
       else if (!goodOnly && d.Suspect(p))
         sum += 500;
     }
   } else {
-    for (int i = b; i < e; ++i)
+    for (int i = lo; i < e && i < d.Count(); ++i)
       if (d.Usable(i)) sum += 1000;
   }
   return static_cast<uint32_t>(RoundHalfUp64(static_cast<double>(sum) / (e - b)));
