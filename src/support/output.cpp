@@ -135,7 +135,9 @@ int COutput::AddDataWithPrefix(const void* bytes, DWORD length, const char* pref
 }
 
 void COutput::ProcessItems() {
-  while (m_Queue.m_nSize > 0) {
+  // Each take is locked; the count is never read outside the lock, as other threads queue
+  // meanwhile.
+  for (;;) {
     COutputItem item;
     if (!m_Queue.SafeRemoveHead(item)) break;
     ProcessItem(item);

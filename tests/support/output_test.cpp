@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/base/errors.h"
@@ -198,6 +199,20 @@ TEST_F(OutputTest, RefusedLogLinesAreReportedOnce) {
   EXPECT_EQ(m_out.lines[0], m_stamp + "one");
   EXPECT_EQ(m_out.lines[1], m_stamp + SystemText(995));
   EXPECT_EQ(m_out.kinds[1], 10u);
+}
+
+TEST_F(OutputTest, DrainingWhileAnotherThreadQueues) {
+  // The drain and the queuing thread meet only under the queue's lock (a thread sanitizer build
+  // reports any unlocked look at the queue).
+  constexpr int kItems = 2000;
+  std::thread producer([&] {
+    for (int i = 0; i < kItems; ++i) m_log.AddText(std::to_string(i).c_str(), 0);
+  });
+  while (m_out.lines.size() < static_cast<size_t>(kItems) / 2) m_log.ProcessItems();
+  producer.join();
+  m_log.ProcessItems();
+  ASSERT_EQ(m_out.lines.size(), static_cast<size_t>(kItems));
+  for (int i = 0; i < kItems; i += 199) EXPECT_EQ(m_out.lines[i], m_stamp + std::to_string(i));
 }
 
 TEST(OutputItem, CopyMovesTheBuffers) {
