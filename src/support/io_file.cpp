@@ -81,9 +81,14 @@ void CIOFile::Close() {
 DWORD CIOFile::QueueRequest(SReadRequest& request) {
   m_ReadRequests.m_cs.Enter();
   request.m_nId = m_nNextRequestId.fetch_add(1);
-  m_ReadRequests.SafeAdd(request);
-  SetSignal(kReadRequest);
+  if (m_ReadRequests.SafeAdd(request) < 0) {
+    // Nothing would ever answer a request that is not queued.
+    m_ReadRequests.m_cs.Leave();
+    return ERROR_NOT_ENOUGH_MEMORY;
+  }
+  SetSignalQuietly(kReadRequest);
   m_ReadRequests.m_cs.Leave();
+  WakeWaiters(kReadRequest);
   return 0;
 }
 
@@ -98,7 +103,7 @@ DWORD CIOFile::Read(CStream& s, DWORD length) {
   request.m_nSeekMode = s.m_nSeekMode;
   request.m_nOffset = s.m_nPosition;
   request.m_nLength = length;
-  QueueRequest(request);
+  if (const DWORD err = QueueRequest(request)) return err;
   return WaitForReply(s, request.m_nId);
 }
 

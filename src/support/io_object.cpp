@@ -5,6 +5,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <new>
+#include <utility>
 
 #include "platform/base/errors.h"
 #include "platform/kernel/threads.h"
@@ -47,13 +49,15 @@ void CIOObject::WakeAll() {
 }
 
 void CIOObject::SetSignal(ESignal e) {
-  {
-    std::lock_guard<std::mutex> lock(m_SignalMutex);
-    if (!m_bSignalsExist) return;
-    m_Signals[e] = true;
-    if (ChangesReceiveSide(e)) ++m_nReceiveGeneration;
-  }
+  SetSignalQuietly(e);
   Wake(e);
+}
+
+void CIOObject::SetSignalQuietly(ESignal e) {
+  std::lock_guard<std::mutex> lock(m_SignalMutex);
+  if (!m_bSignalsExist) return;
+  m_Signals[e] = true;
+  if (ChangesReceiveSide(e)) ++m_nReceiveGeneration;
 }
 
 void CIOObject::ResetSignal(ESignal e) {
@@ -206,10 +210,33 @@ void* CIOObject::ReceiveThreadProc(void* arg) {
   self->SetSignal(kReceiveStarted);
   while (self->m_bReceiveRunning && self->WaitForReceiveWork() && self->ReceiveOne()) {
     if (self->m_Incoming.m_nSize > 0) {
+      // The queued stream takes over the incoming block and its four fields (no copy of the
+      // bytes); the incoming stream is left empty for the next read.
+      CStream* reply = new (std::nothrow) CStream;
+      if (reply == nullptr) {
+        self->m_Incoming.Empty();
+        self->PushReceiveError(ERROR_NOT_ENOUGH_MEMORY);
+        continue;
+      }
+      std::swap(reply->m_pData, self->m_Incoming.m_pData);
+      std::swap(reply->m_nSize, self->m_Incoming.m_nSize);
+      std::swap(reply->m_nAllocBytes, self->m_Incoming.m_nAllocBytes);
+      reply->m_nPriority = self->m_Incoming.m_nPriority;
+      reply->m_nId = self->m_Incoming.m_nId;
+      reply->m_nSeekMode = self->m_Incoming.m_nSeekMode;
+      reply->m_nPosition = self->m_Incoming.m_nPosition;
+      self->m_Incoming.Empty();
       self->m_ReceiveQueue.m_cs.Enter();
-      self->m_ReceiveQueue.SafeAdd(self->m_Incoming);
-      self->SetSignal(kReceivedData);
+      const bool queued = self->m_ReceiveQueue.Add(&reply) >= 0;
+      if (queued) self->SetSignalQuietly(kReceivedData);
       self->m_ReceiveQueue.m_cs.Leave();
+      if (queued) {
+        self->WakeWaiters(kReceivedData);
+      } else {
+        // A reply that cannot be queued would leave its reader waiting for ever.
+        delete reply;
+        self->PushReceiveError(ERROR_NOT_ENOUGH_MEMORY);
+      }
     }
   }
   self->SetSignal(kThreadExited);
@@ -224,15 +251,12 @@ void* CIOObject::SendThreadProc(void* arg) {
   while (self->m_bSendRunning && self->WaitForSendWork()) {
     queue.m_cs.Enter();
     CStream* taken = nullptr;
-    for (;;) {
-      taken = nullptr;
-      if (queue.m_nSize > 0) {
-        // Take ownership of the head: a null entry is skipped when the array deletes it.
-        taken = queue.m_pData[0];
-        queue.m_pData[0] = nullptr;
-        queue.SafeRemoveAt(0, 1);
-      }
-      if (taken == nullptr) break;
+    while (queue.m_nSize > 0) {
+      // Take ownership of the head: a null entry is skipped when the array deletes it.
+      taken = queue.m_pData[0];
+      queue.m_pData[0] = nullptr;
+      queue.SafeRemoveAt(0, 1);
+      if (taken == nullptr) continue;
       queue.m_cs.Leave();
       const bool goOn = self->SendOne(*taken);
       delete taken;
@@ -243,8 +267,9 @@ void* CIOObject::SendThreadProc(void* arg) {
       queue.m_cs.Enter();
     }
     self->ResetSignal(kDataQueued);
-    self->SetSignal(kSendQueueEmpty);
+    self->SetSignalQuietly(kSendQueueEmpty);
     queue.m_cs.Leave();
+    self->WakeWaiters(kSendQueueEmpty);
   }
   self->SetSignal(kThreadExited);
   return nullptr;
@@ -261,11 +286,26 @@ DWORD CIOObject::Send(const CStream& s) {
   if (s.m_nSize <= 0) return IO_BYTE_COUNT_ZERO;
   // Nothing would ever write it once the send thread has ended.
   if (!m_bSendThreadStarted || IsSignalled(kThreadExited) || IsSignalled(kSendStop)) return IO_ABORTED;
+  // The copy carries the bytes and all four fields; one that cannot be made in full is refused
+  // rather than written short or not at all.
+  CStream* copy = new (std::nothrow) CStream(s);
+  if (copy == nullptr || copy->m_nSize != s.m_nSize) {
+    delete copy;
+    return ERROR_NOT_ENOUGH_MEMORY;
+  }
   m_SendQueue.m_cs.Enter();
-  m_SendQueue.SafeInsertSorted(s, true);
-  SetSignal(kDataQueued);
+  // After every queued stream of equal or lower priority.
+  int at = m_SendQueue.m_nSize;
+  while (at > 0 && m_SendQueue.m_pData[at - 1]->m_nPriority > copy->m_nPriority) --at;
+  if (m_SendQueue.InsertAt(at, &copy) < 0) {
+    m_SendQueue.m_cs.Leave();
+    delete copy;
+    return ERROR_NOT_ENOUGH_MEMORY;
+  }
+  SetSignalQuietly(kDataQueued);
   ResetSignal(kSendQueueEmpty);
   m_SendQueue.m_cs.Leave();
+  WakeWaiters(kDataQueued);
   return 0;
 }
 

@@ -106,6 +106,11 @@ class CIOObject {
   // lowest-listed signalled one (consuming it if auto-reset), IO_TIMEOUT, or IO_ABORTED when the
   // signals do not exist (the object is stopped).
   void SetSignal(ESignal e);
+  // SetSignal in two steps, so that a signal can change together with a queue under the queue's
+  // lock while its waiters are woken only once that lock is left (a woken waiter's first step is
+  // to take the same lock).
+  void SetSignalQuietly(ESignal e);
+  void WakeWaiters(ESignal e) { Wake(e); }
   void ResetSignal(ESignal e);
   bool IsSignalled(ESignal e);
   bool SignalsExist();

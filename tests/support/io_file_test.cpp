@@ -7,10 +7,12 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <future>
 #include <sstream>
 #include <string>
 #include <thread>
 
+#include "containers/mem_mgr.h"
 #include "platform/kernel/files.h"
 
 namespace {
@@ -407,6 +409,47 @@ TEST_F(IOFileTest, FailedReadIsSeenWhileOtherRepliesWait) {
   EXPECT_EQ(f.WaitForReply(s, past.m_nId), 38u);
   ASSERT_EQ(f.WaitForReply(s, good.m_nId), 0u);
   EXPECT_EQ(Bytes(s), Numbers(100).substr(10, 5));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(IOFileTest, RequestsThatCannotBeQueuedAreRefused) {
+  // With no memory for the copy of a stream or for a read request, Send and Read say so instead
+  // of reporting a write that never happens or waiting for a reply that never comes.
+  const std::string path = MakeFile("oom.dat", "abcdef");
+  CIOFile f;
+  ASSERT_EQ(f.Open(path.c_str(), GENERIC_READ | GENERIC_WRITE, OPEN_EXISTING, 0, 0), 0u);
+  std::promise<DWORD> sent, read;
+  std::thread caller([&] {
+    CStream data("XY");
+    CStream s;
+    s.m_nSeekMode = 0;
+    DWORD sendResult, readResult;
+    {
+      CAllocFailureScope fail(0);
+      sendResult = f.Send(data);
+      readResult = f.Read(s, 3);
+    }
+    sent.set_value(sendResult);
+    read.set_value(readResult);
+  });
+  std::future<DWORD> readResult = read.get_future();
+  if (readResult.wait_for(std::chrono::seconds(20)) != std::future_status::ready) {
+    f.Stop();  // releases a reader that waits for ever
+    ADD_FAILURE() << "Read waited for a request that was never queued";
+  }
+  caller.join();
+  EXPECT_EQ(sent.get_future().get(), 8u);
+  EXPECT_EQ(readResult.get(), 8u);
+  EXPECT_EQ(f.WaitUntilSent(IO_WAIT_FOREVER), 0u);
+  CStream s;
+  s.m_nSeekMode = 0;
+  ASSERT_EQ(f.Read(s, 6), 0u);  // the file still works
+  EXPECT_EQ(Bytes(s), "abcdef");
+  f.Close();
+  EXPECT_EQ(Slurp(path), "abcdef");
 }
 
 }  // namespace
