@@ -6,13 +6,16 @@
 #include "trafficdata/packed_records.h"
 
 CMeteredLaneDay::CMeteredLaneDay(const CMeteredLaneDay& other)
-    : CElementDay(other), rate(other.rate), redViolators(other.redViolators) {}
+    : CElementDay(other), rate(other.rate), redViolators(other.redViolators) {
+  if (!trafficdata::DayArraysInStep(other.Count(), flag, nPds, rate, redViolators)) dataAvailable = 0;
+}
 
 CMeteredLaneDay& CMeteredLaneDay::operator=(const CMeteredLaneDay& other) {
   if (this == &other) return *this;
   CElementDay::operator=(other);
   rate = other.rate;
   redViolators = other.redViolators;
+  if (!trafficdata::DayArraysInStep(other.Count(), flag, nPds, rate, redViolators)) dataAvailable = 0;
   return *this;
 }
 
@@ -23,12 +26,11 @@ void CMeteredLaneDay::Clone(CElementDay** out) const {
 }
 
 void CMeteredLaneDay::Load(const unsigned char* packed, int byteLen, int count) {
-  if (count < 0) count = 0;
-  flag.ResetSize(count);
-  nPds.ResetSize(count);
-  rate.ResetSize(count);
-  redViolators.ResetSize(count);
-  trafficdata::DecodeRecords(packed, byteLen, count, trafficdata::kMeteredLaneBytes, View().Count(),
+  if (!trafficdata::ResetDayArrays(count, flag, nPds, rate, redViolators)) {
+    dataAvailable = 0;  // out of memory: the day is without data
+    return;
+  }
+  trafficdata::DecodeRecords(packed, byteLen, count, trafficdata::kMeteredLaneBytes,
                              [&](int i, const unsigned char* b) {
                                const trafficdata::MeteredLaneRecord r = trafficdata::UnpackMeteredLane(b);
                                flag.m_pData[i] = r.status;

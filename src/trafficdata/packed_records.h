@@ -128,13 +128,30 @@ void PackMeteredLane(const MeteredLaneRecord& r, unsigned char* b);
 // than the buffer holds, and 0 for a negative count or a missing buffer.
 int DecodableRecords(const unsigned char* packed, int byteLen, int count, int recordBytes);
 
-// Hands decode(i, bytes) each record that Load may decode: at most count, never more than the
-// buffer holds, and never more than capacity (the entries the day's arrays could take).
+// True when every array of a day holds count entries. Otherwise (an array could not take its
+// length: out of memory) every array is emptied, so that a day never holds arrays of different
+// lengths, and the day is to read as a day without data.
+template <class... Arrays>
+bool DayArraysInStep(int count, Arrays&... arrays) {
+  if (((arrays.m_nSize == count) && ...)) return true;
+  (arrays.RemoveAll(), ...);
+  return false;
+}
+
+// Sizes every array of a day to count zeroed entries (a negative count is 0); false, with every
+// array empty, when they could not all be allocated.
+template <class... Arrays>
+bool ResetDayArrays(int count, Arrays&... arrays) {
+  if (count < 0) count = 0;
+  (arrays.ResetSize(count), ...);
+  return DayArraysInStep(count, arrays...);
+}
+
+// Hands decode(i, bytes) each record that Load may decode: at most count (the entries of the
+// day's arrays), never more than the buffer holds.
 template <class Decode>
-void DecodeRecords(const unsigned char* packed, int byteLen, int count, int recordBytes, int capacity,
-                   Decode decode) {
-  int n = DecodableRecords(packed, byteLen, count, recordBytes);
-  if (n > capacity) n = capacity;
+void DecodeRecords(const unsigned char* packed, int byteLen, int count, int recordBytes, Decode decode) {
+  const int n = DecodableRecords(packed, byteLen, count, recordBytes);
   for (int i = 0; i < n; ++i) decode(i, packed + recordBytes * i);
 }
 

@@ -9,7 +9,13 @@ using trafficdata::SpeedTrapDayView;
 
 CSpeedTrapDay::CSpeedTrapDay(const CSpeedTrapDay& other)
     : CElementDay(other), speed(other.speed), length(other.length), bin1(other.bin1), bin2(other.bin2),
-      bin3(other.bin3), bin4(other.bin4) {}
+      bin3(other.bin3), bin4(other.bin4) {
+  if (!ArraysInStep(other.Count())) dataAvailable = 0;
+}
+
+bool CSpeedTrapDay::ArraysInStep(int count) {
+  return trafficdata::DayArraysInStep(count, flag, nPds, speed, length, bin1, bin2, bin3, bin4);
+}
 
 CSpeedTrapDay& CSpeedTrapDay::operator=(const CSpeedTrapDay& other) {
   if (this == &other) return *this;
@@ -20,6 +26,7 @@ CSpeedTrapDay& CSpeedTrapDay::operator=(const CSpeedTrapDay& other) {
   bin2 = other.bin2;
   bin3 = other.bin3;
   bin4 = other.bin4;
+  if (!ArraysInStep(other.Count())) dataAvailable = 0;
   return *this;
 }
 
@@ -30,15 +37,10 @@ void CSpeedTrapDay::Clone(CElementDay** out) const {
 }
 
 void CSpeedTrapDay::Load(const unsigned char* packed, int byteLen, int count) {
-  if (count < 0) count = 0;
-  flag.ResetSize(count);
-  nPds.ResetSize(count);
-  speed.ResetSize(count);
-  length.ResetSize(count);
-  bin1.ResetSize(count);
-  bin2.ResetSize(count);
-  bin3.ResetSize(count);
-  bin4.ResetSize(count);
+  if (!trafficdata::ResetDayArrays(count, flag, nPds, speed, length, bin1, bin2, bin3, bin4)) {
+    dataAvailable = 0;  // out of memory: the day is without data
+    return;
+  }
   // Both layouts carry speed, length and the four bins under the same names; the five-minute
   // record has a class and a sample count, the 20-second one flag bits and a present bit.
   auto store = [&](int i, uint8_t f, uint8_t n, const auto& r) {
@@ -51,15 +53,14 @@ void CSpeedTrapDay::Load(const unsigned char* packed, int byteLen, int count) {
     bin3.m_pData[i] = r.bin3;
     bin4.m_pData[i] = r.bin4;
   };
-  const int capacity = View().Count();  // an array that could not grow holds nothing
   if (count == PERIODS_PER_DAY) {
-    trafficdata::DecodeRecords(packed, byteLen, count, trafficdata::kSpeedTrapPeriodBytes, capacity,
+    trafficdata::DecodeRecords(packed, byteLen, count, trafficdata::kSpeedTrapPeriodBytes,
                                [&](int i, const unsigned char* b) {
                                  const trafficdata::SpeedTrapPeriodRecord r = trafficdata::UnpackSpeedTrapPeriod(b);
                                  store(i, r.flag, r.nPds, r);
                                });
   } else {
-    trafficdata::DecodeRecords(packed, byteLen, count, trafficdata::kSpeedTrapIntervalBytes, capacity,
+    trafficdata::DecodeRecords(packed, byteLen, count, trafficdata::kSpeedTrapIntervalBytes,
                                [&](int i, const unsigned char* b) {
                                  const trafficdata::SpeedTrapIntervalRecord r = trafficdata::UnpackSpeedTrapInterval(b);
                                  store(i, r.flags, r.present, r);

@@ -63,4 +63,8 @@ class CSpeedTrapDay : public CElementDay {
   void WriteDailyTitle(CText& out, int format) const override;
   void WriteDailyHeader(CText& out, int format) const override;
   void WriteDailyLine(CText& out, int summaryKind, int format, const ValidityTables& criteria) const override;
+
+ private:
+  // True when all eight arrays hold count entries; otherwise empties them all.
+  bool ArraysInStep(int count);
 };

@@ -7,12 +7,15 @@
 
 using trafficdata::StationDayView;
 
-CStationDay::CStationDay(const CStationDay& other) : CVolOccDay(other), laneCount(other.laneCount) {}
+CStationDay::CStationDay(const CStationDay& other) : CVolOccDay(other), laneCount(other.laneCount) {
+  if (!trafficdata::DayArraysInStep(other.Count(), flag, nPds, volume, occupancy, laneCount)) dataAvailable = 0;
+}
 
 CStationDay& CStationDay::operator=(const CStationDay& other) {
   if (this == &other) return *this;
   CVolOccDay::operator=(other);
   laneCount = other.laneCount;
+  if (!trafficdata::DayArraysInStep(other.Count(), flag, nPds, volume, occupancy, laneCount)) dataAvailable = 0;
   return *this;
 }
 
@@ -24,9 +27,11 @@ void CStationDay::Clone(CElementDay** out) const {
 
 void CStationDay::Load(const unsigned char* packed, int byteLen, int count) {
   if (count < 0) count = 0;
-  ResetArrays(count);
-  laneCount.ResetSize(count);
   estimatedLength = -1;
+  if (!trafficdata::ResetDayArrays(count, flag, nPds, volume, occupancy, laneCount)) {
+    dataAvailable = 0;  // out of memory: the day is without data
+    return;
+  }
   // Both layouts carry occupancy, volume and lane count under the same names; the five-minute
   // record has a class and a sample count, the 20-second one a good bit and is present when it
   // has lanes.
@@ -37,15 +42,14 @@ void CStationDay::Load(const unsigned char* packed, int byteLen, int count) {
     volume.m_pData[i] = r.volume;
     laneCount.m_pData[i] = r.laneCount;
   };
-  const int capacity = View().Count();  // an array that could not grow holds nothing
   if (count == PERIODS_PER_DAY) {
-    trafficdata::DecodeRecords(packed, byteLen, count, trafficdata::kStationPeriodBytes, capacity,
+    trafficdata::DecodeRecords(packed, byteLen, count, trafficdata::kStationPeriodBytes,
                                [&](int i, const unsigned char* b) {
                                  const trafficdata::StationPeriodRecord r = trafficdata::UnpackStationPeriod(b);
                                  store(i, r.flag, r.nPds, r);
                                });
   } else {
-    trafficdata::DecodeRecords(packed, byteLen, count, trafficdata::kStationIntervalBytes, capacity,
+    trafficdata::DecodeRecords(packed, byteLen, count, trafficdata::kStationIntervalBytes,
                                [&](int i, const unsigned char* b) {
                                  const trafficdata::StationIntervalRecord r = trafficdata::UnpackStationInterval(b);
                                  store(i, r.good, r.laneCount != 0 ? 1 : 0, r);

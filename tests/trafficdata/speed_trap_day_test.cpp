@@ -1,6 +1,11 @@
 // CSpeedTrapDay: loading and the Classic report lines.
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "containers/mem_mgr.h"
 #include "element_kind_fixtures.h"
 
 using fixtures::Text;
@@ -92,4 +97,46 @@ TEST(MeteredLaneDay, LoadAndSpans) {
   fixtures::LoadMetered(s, {{50, 1, 10}}, 288);
   EXPECT_EQ(1u, s.GetSpanPeriods(0, 4320, 0));
   EXPECT_EQ(50u, s.GetSpanRate(0, 4320, 6));
+}
+
+// The allocator fails after k blocks, so that only some of a day's arrays get their length: a
+// station, speed-trap or metered-lane day then holds none of them and reads as a day without
+// data, whether it was loaded, cloned or assigned.
+template <class Day>
+void ExpectWithoutDataWhenArraysFail(const Day& full, int count, int arrays) {
+  const std::string unavailable = "     ***DATA UNAVAILABLE***\n\n\n\n";
+  std::vector<unsigned char> buf(static_cast<size_t>(count) * 7, 0x41);
+  for (int k = 0; k < arrays; ++k) {
+    SCOPED_TRACE(k);
+    Day loaded, assigned;
+    CElementDay* clone = nullptr;
+    {
+      CAllocFailureScope fail(k);
+      loaded.Load(buf.data(), static_cast<int>(buf.size()), count);
+      full.Clone(&clone);
+      assigned = full;
+    }
+    std::unique_ptr<CElementDay> copied(clone);
+    for (const CElementDay* day : {static_cast<const CElementDay*>(&loaded), static_cast<const CElementDay*>(copied.get()),
+                                   static_cast<const CElementDay*>(&assigned)}) {
+      if (!day) continue;  // the object itself could not be made
+      EXPECT_EQ(0, day->dataAvailable);
+      EXPECT_EQ(0, day->Count());
+      CText raw;
+      day->WriteRawListing(raw, 0);
+      EXPECT_EQ(unavailable, Text(raw));
+    }
+  }
+}
+
+TEST(ElementKindDays, ArraysThatCannotBeAllocatedLeaveADayWithoutData) {
+  CStationDay station;
+  fixtures::LoadStation5(station, fixtures::StationPeriods({1, 15, 60, 80, 1}));
+  ExpectWithoutDataWhenArraysFail(station, 288, 5);
+  CSpeedTrapDay trap;
+  fixtures::LoadTrap(trap, std::vector<TP>(4320, TP{0, 1, 600, 200, 1, 0, 0, 0}), 4320);
+  ExpectWithoutDataWhenArraysFail(trap, 4320, 8);
+  CMeteredLaneDay lane;
+  fixtures::LoadMetered(lane, {{50, 1, 10}});
+  ExpectWithoutDataWhenArraysFail(lane, 4320, 4);
 }
