@@ -608,3 +608,25 @@ TEST_F(NtsoDb, UnusualFilesGiveCleanErrors) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(NtsoDb, WritingModesRefuseSlotsOffTheirLines) {
+  // A File Size line written by another program without the padded slot: readable, but a value
+  // written into an 11-character slot there would run past the line into the terminator.
+  Make(dir / "slot", 1, 2, 288, {{"005es12345:_MNR__1", 80, 3}});
+  std::vector<uint8_t> d = ReadAll(dir / "slot.DAT");
+  std::string line = "         File Size =       1536\r\n";
+  std::string h(d.begin(), d.begin() + 512);
+  size_t at = h.find(line);
+  ASSERT_NE(at, std::string::npos);
+  std::string shorter = "File Size =1536\r\n" + std::string(line.size() - 17, 'x');
+  std::memcpy(d.data() + at, shorter.data(), shorter.size());
+  WriteAll(dir / "slot.DAT", d);
+  CNTSODB db;
+  EXPECT_EQ(db.Open((dir / "slot").c_str(), 0), 0);
+  EXPECT_EQ(db.Open((dir / "slot").c_str(), 1), kNtsoErrMalformed);
+  EXPECT_EQ(ReadAll(dir / "slot.DAT"), d);
+}
+
+}  // namespace
