@@ -266,6 +266,9 @@ void CFieldDeviceDB::RecordGoodReplyKind5() {
 }
 
 void CFieldDeviceDB::RecordMissedReply() {
+  // The handlers call this with the lock held already; the lock is re-entrant, and taking it
+  // here keeps any other caller from changing the counters and state unguarded.
+  CFieldRecordLock lock(*this);
   ++m_nMissedReplies;
   AddToBucket(m_abMissWindow[0]);
   if (m_nCommState == FIELD_COMM_FAILED) return;

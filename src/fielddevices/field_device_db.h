@@ -103,7 +103,7 @@ class CFieldDeviceDB : public CFieldPos {
   void RecordError();
   void RecordGoodReply();
   void RecordGoodReplyKind5();
-  // The caller holds the record lock.
+  // Takes the record lock (re-entrant), like the other counting operations.
   void RecordMissedReply();
   void SetSetupStep(uint8_t step);
 

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <thread>
 
@@ -118,5 +119,46 @@ TEST(FieldThreads, DevicesStartConcurrently) {
     CFieldRecordLock lock(*r);
     EXPECT_EQ(255, r->m_nSetupStep);
     EXPECT_EQ(FIELD_COMM_ACTIVE, r->m_nCommState);
+  }
+}
+
+// Every operation that changes a record's counters, state or pending flags waits for the record
+// lock: while another thread holds it, none of them may get through.
+TEST(FieldThreads, CountersAndFlagsChangeOnlyUnderTheRecordLock) {
+  CFieldRMDCDB rmdc;
+  CFieldCSDB cs;
+  CFieldRGCDB rgc;
+  CFieldHARSDB hars;
+  struct SCase {
+    const char* name;
+    CFieldDeviceDB* record;
+    std::function<void()> change;
+  } cases[] = {
+      {"RecordMissedReply", &rmdc, [&] { rmdc.RecordMissedReply(); }},
+      {"RecordError", &rmdc, [&] { rmdc.RecordError(); }},
+      {"RecordGoodReply", &rmdc, [&] { rmdc.RecordGoodReply(); }},
+      {"RecordGoodReplyKind5", &rmdc, [&] { rmdc.RecordGoodReplyKind5(); }},
+      {"SetSetupStep", &rmdc, [&] { rmdc.SetSetupStep(3); }},
+      {"SetPendingClock", &rmdc, [&] { rmdc.SetPendingClock(1); }},
+      {"SetPendingReset", &rmdc, [&] { rmdc.SetPendingReset(5); }},
+      {"SetPendingMeterParams", &rmdc, [&] { rmdc.SetPendingMeterParams(1); }},
+      {"SetPendingCsA", &cs, [&] { cs.SetPendingCsA(1); }},
+      {"SetPendingA", &rgc, [&] { rgc.SetPendingA(1); }},
+      {"SetPendingSign", &hars, [&] { hars.SetPendingSign(1, 2); }},
+  };
+  for (const SCase& c : cases) {
+    std::atomic<bool> done{false};
+    std::thread worker;
+    {
+      CFieldRecordLock lock(*c.record);
+      worker = std::thread([&] {
+        c.change();
+        done = true;
+      });
+      std::this_thread::sleep_for(std::chrono::milliseconds(30));
+      EXPECT_FALSE(done.load()) << c.name << " changed the record without its lock";
+    }
+    worker.join();
+    EXPECT_TRUE(done.load()) << c.name;
   }
 }
