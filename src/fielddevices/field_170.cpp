@@ -14,13 +14,13 @@ uint32_t LE32(const uint8_t* p) {
          (static_cast<uint32_t>(p[3]) << 24);
 }
 uint64_t LE64(const uint8_t* p) { return static_cast<uint64_t>(LE32(p)) | (static_cast<uint64_t>(LE32(p + 4)) << 32); }
+}  // namespace
 
-CSysTime LocalNow() {
+CSysTime FieldLocalNow() {
   CSysTime t;
   t.FromSystemTime(GetLocalTime());
   return t;
 }
-}  // namespace
 
 // ---------------------------------------------------------------------------------------------
 // CField170DB
@@ -76,20 +76,11 @@ void CField170DB::CopyFields(const CField170DB& o) {
   m_bOutageHeld = o.m_bOutageHeld;
 }
 
-void CField170DB::ClearPendingReset() {
-  CFieldRecordLock lock(*this);
-  m_nPendingReset = 0;
-}
+void CField170DB::ClearPendingReset() { FieldSetLocked(*this, m_nPendingReset, uint8_t{0}); }
 
-void CField170DB::SetPendingReset(uint8_t code) {
-  CFieldRecordLock lock(*this);
-  m_nPendingReset = code;
-}
+void CField170DB::SetPendingReset(uint8_t code) { FieldSetLocked(*this, m_nPendingReset, code); }
 
-void CField170DB::SetPendingClock(uint8_t pending) {
-  CFieldRecordLock lock(*this);
-  m_bPendingClock = pending;
-}
+void CField170DB::SetPendingClock(uint8_t pending) { FieldSetLocked(*this, m_bPendingClock, pending); }
 
 // ---------------------------------------------------------------------------------------------
 // Kinds
@@ -124,15 +115,9 @@ CFieldGCDB& CFieldGCDB::operator=(const CFieldGCDB& other) {
   return *this;
 }
 
-void CFieldGCDB::SetPendingA(uint8_t pending) {
-  CFieldRecordLock lock(*this);
-  m_bPendingA = pending;
-}
+void CFieldGCDB::SetPendingA(uint8_t pending) { FieldSetLocked(*this, m_bPendingA, pending); }
 
-void CFieldGCDB::SetPendingB(uint8_t pending) {
-  CFieldRecordLock lock(*this);
-  m_bPendingB = pending;
-}
+void CFieldGCDB::SetPendingB(uint8_t pending) { FieldSetLocked(*this, m_bPendingB, pending); }
 
 CFieldSGCDB::CFieldSGCDB()
     : m_nSgcByte1(0), m_nSgcByte2(0), m_nSgcByte3(0), m_nSgcStatus(0), m_nSystemStatus(0), m_nGateStatus(0),
@@ -158,7 +143,7 @@ CFieldRGCDB::CFieldRGCDB()
       m_abRgcBytes{},
       m_nGateSelector(1),
       m_nRgcByte(0),
-      m_TimeA(LocalNow()),
+      m_TimeA(FieldLocalNow()),
       m_abGateState{},
       m_abGateBytes{},
       m_abGateStateB{},
@@ -300,18 +285,9 @@ CFieldCSDB& CFieldCSDB::operator=(const CFieldCSDB& o) {
   return *this;
 }
 
-void CFieldCSDB::SetPendingCsA(uint8_t pending) {
-  CFieldRecordLock lock(*this);
-  m_bPendingCsA = pending;
-}
-void CFieldCSDB::SetPendingCsB(uint8_t pending) {
-  CFieldRecordLock lock(*this);
-  m_bPendingCsB = pending;
-}
-void CFieldCSDB::SetPendingCsC(uint8_t pending) {
-  CFieldRecordLock lock(*this);
-  m_bPendingCsC = pending;
-}
+void CFieldCSDB::SetPendingCsA(uint8_t pending) { FieldSetLocked(*this, m_bPendingCsA, pending); }
+void CFieldCSDB::SetPendingCsB(uint8_t pending) { FieldSetLocked(*this, m_bPendingCsB, pending); }
+void CFieldCSDB::SetPendingCsC(uint8_t pending) { FieldSetLocked(*this, m_bPendingCsC, pending); }
 
 uint8_t PackLaneModes(const uint8_t m[4]) {
   uint8_t arg = 0;

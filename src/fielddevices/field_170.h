@@ -13,6 +13,9 @@
 class CStream;
 class CFieldDeviceGroup;
 
+// The local time as the records store it (time stamps of creation and of state changes).
+CSysTime FieldLocalNow();
+
 // Kinds returned by GetDeviceType.
 enum : int {
   FIELD_DEVICE_RMDC = 0,

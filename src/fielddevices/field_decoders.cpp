@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "platform/base/errors.h"
-#include "platform/kernel/time.h"
 
 namespace {
 
@@ -234,7 +233,7 @@ uint32_t DecodePlanTransition(const uint8_t* reply, size_t size, CFieldRGCDB& re
   const uint8_t flags = reply[12];
   if (flags != rec.m_nTransitionFlags) {
     rec.m_nTransitionFlags = flags;
-    rec.m_TimeTransition.FromSystemTime(GetLocalTime());
+    rec.m_TimeTransition = FieldLocalNow();
     if ((flags & 0x80) != 0) Text(ch, rec, FIELD_MSG_PROGRESS, "Transition Start: Plan = %u", reply[8]);
     if ((flags & 0x40) != 0) Text(ch, rec, FIELD_MSG_PROGRESS, "Transition Stop: Step = %u", reply[9]);
     if ((flags & 0x20) != 0) {

@@ -279,10 +279,7 @@ void CFieldDeviceDB::RecordMissedReply() {
   }
 }
 
-void CFieldDeviceDB::SetSetupStep(uint8_t step) {
-  CFieldRecordLock lock(*this);
-  m_nSetupStep = step;
-}
+void CFieldDeviceDB::SetSetupStep(uint8_t step) { FieldSetLocked(*this, m_nSetupStep, step); }
 
 CFieldRecordLock::CFieldRecordLock(const CFieldDeviceDB& record) : m_record(record) { m_record.m_cs.Enter(); }
 CFieldRecordLock::~CFieldRecordLock() { m_record.m_cs.Leave(); }

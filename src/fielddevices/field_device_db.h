@@ -130,5 +130,12 @@ class CFieldRecordLock {
   const CFieldDeviceDB& m_record;
 };
 
+// Stores one field of a record under the record's lock: the setters of the pending operations.
+template <class T>
+void FieldSetLocked(const CFieldDeviceDB& record, T& field, T value) {
+  CFieldRecordLock lock(record);
+  field = value;
+}
+
 // Copies a C string into a fixed character array, truncating and always ending with a NUL.
 void FieldCopyText(char* dst, size_t dstSize, const char* src);

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/kernel/time.h"
 
 namespace {
 
@@ -21,19 +20,13 @@ constexpr uint8_t kStationBlockBDefault[30] = {1, 0, 2,  5, 0, 7, 10, 2, 11, 16,
 constexpr uint8_t kStationTimesDefault[20] = {5, 100, 5, 100, 30, 0, 250, 5, 10, 0,
                                               104, 1, 5, 0, 250, 5, 10, 0, 250, 5};
 
-CSysTime LocalNow() {
-  CSysTime t;
-  t.FromSystemTime(GetLocalTime());
-  return t;
-}
-
 }  // namespace
 
 CFieldRMDCDB::CFieldRMDCDB()
     : m_nRmdcByte(0),
       m_abMeterState{},
       m_nMeterControl(0),
-      m_TimeCreated(LocalNow()),
+      m_TimeCreated(FieldLocalNow()),
       m_abMeterInputs{},
       m_abStationBlockA{},
       m_nMeterFlag(0),
@@ -334,19 +327,7 @@ void CFieldRMDCDB::ParseDayMask(uint8_t& mask, const char* text) {
   }
 }
 
-void CFieldRMDCDB::SetPendingMeterParams(uint8_t pending) {
-  CFieldRecordLock lock(*this);
-  m_bPendingMeterParams = pending;
-}
-void CFieldRMDCDB::SetPendingTimeOfDay(uint8_t pending) {
-  CFieldRecordLock lock(*this);
-  m_bPendingTimeOfDay = pending;
-}
-void CFieldRMDCDB::SetPendingStationParams(uint8_t pending) {
-  CFieldRecordLock lock(*this);
-  m_bPendingStationParams = pending;
-}
-void CFieldRMDCDB::SetPendingMeterControl(uint8_t pending) {
-  CFieldRecordLock lock(*this);
-  m_bPendingMeterControl = pending;
-}
+void CFieldRMDCDB::SetPendingMeterParams(uint8_t pending) { FieldSetLocked(*this, m_bPendingMeterParams, pending); }
+void CFieldRMDCDB::SetPendingTimeOfDay(uint8_t pending) { FieldSetLocked(*this, m_bPendingTimeOfDay, pending); }
+void CFieldRMDCDB::SetPendingStationParams(uint8_t pending) { FieldSetLocked(*this, m_bPendingStationParams, pending); }
+void CFieldRMDCDB::SetPendingMeterControl(uint8_t pending) { FieldSetLocked(*this, m_bPendingMeterControl, pending); }

@@ -39,10 +39,6 @@ void Start(CLoopbackChannel& ch, CFieldDeviceDB& rec, int kickEntry, const SimCo
   ch.RunUntilIdle(sim);
 }
 
-bool Contains(const std::vector<std::string>& texts, const std::string& t) {
-  return std::find(texts.begin(), texts.end(), t) != texts.end();
-}
-
 }  // namespace
 
 TEST(FieldHandlers, RmdcStartUp) {
