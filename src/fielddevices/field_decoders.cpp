@@ -34,6 +34,13 @@ void ReportBitChanges(CFieldCommChannel& ch, CFieldDeviceDB& rec, int kind, cons
   }
 }
 
+// Reports the changed bits of a stored byte as ReportBitChanges does, then stores the new byte.
+void ReportAndStore(CFieldCommChannel& ch, CFieldDeviceDB& rec, int kind, const char* prefix,
+                    const char* const names[8], uint8_t& stored, uint8_t now) {
+  ReportBitChanges(ch, rec, kind, prefix, names, stored, now);
+  stored = now;
+}
+
 void TakeErrorFlag(const uint8_t* reply, CField170DB& rec) { rec.m_bReplyFlag = (reply[3] & 0x80) != 0 ? 1 : 0; }
 
 const char* const kCommFlagNames[8] = {"Reserved 0", "Comm Error", "Timeout",    "Reserved 3",
@@ -82,14 +89,17 @@ const char* const kGateStatusNames[8] = {"Gate closed", "Gate open", "Lights fla
 const char* const kUpsNames[8] = {"LowVoltage",        "LowVoltage, OnBattery",        "",      "OnBattery",
                                   "Alarm, LowVoltage", "Alarm, LowVoltage, OnBattery", "Alarm", "Alarm, OnBattery"};
 
-// Masks six raw input bytes, reports their changes against the packed state and returns them.
+// Masks six raw input bytes, reports their changes against the packed state, then packs them
+// into that state.
 void ReportInputChanges(CFieldCommChannel& ch, CFieldDeviceDB& rec, const char* prefix, const uint8_t* raw,
-                        const uint8_t packed[2], uint8_t masked[6]) {
+                        uint8_t packed[2]) {
+  uint8_t masked[6];
   for (int k = 0; k < 6; ++k) {
     masked[k] = static_cast<uint8_t>(raw[k] & FieldGateInputMasks[k]);
     const uint8_t before = CFieldRGCDB::UnpackGateState(packed, k);
     if (masked[k] != before) ReportBitChanges(ch, rec, FIELD_MSG_PROGRESS, prefix, kInputNames[k], before, masked[k]);
   }
+  CFieldRGCDB::PackGateStates(packed, masked);
 }
 
 }  // namespace
@@ -163,10 +173,8 @@ uint32_t DecodeEventReport(const uint8_t* reply, size_t size, CFieldCSDB& rec, C
   TakeErrorFlag(reply, rec);
   HandlePowerOutage(reply + 8, rec, ch, false);
 
-  ReportBitChanges(ch, rec, FIELD_MSG_EVENT, "Comm Flag", kCommFlagNames, rec.m_nCommFlags, reply[17]);
-  rec.m_nCommFlags = reply[17];
-  ReportBitChanges(ch, rec, FIELD_MSG_EVENT, "170 Error", kControllerErrorNames, rec.m_nControllerErrors, reply[18]);
-  rec.m_nControllerErrors = reply[18];
+  ReportAndStore(ch, rec, FIELD_MSG_EVENT, "Comm Flag", kCommFlagNames, rec.m_nCommFlags, reply[17]);
+  ReportAndStore(ch, rec, FIELD_MSG_EVENT, "170 Error", kControllerErrorNames, rec.m_nControllerErrors, reply[18]);
   const char* commandNames[8] = {"Reserved 0",
                                  "Reserved 1",
                                  "Reserved 2",
@@ -175,8 +183,7 @@ uint32_t DecodeEventReport(const uint8_t* reply, size_t size, CFieldCSDB& rec, C
                                  FieldDirectionName(rec.m_nRoute, 1),
                                  FieldDirectionName(rec.m_nRoute, 2),
                                  FieldDirectionName(rec.m_nRoute, 3)};
-  ReportBitChanges(ch, rec, FIELD_MSG_EVENT, "Command Error", commandNames, rec.m_nCommandErrors, reply[19]);
-  rec.m_nCommandErrors = reply[19];
+  ReportAndStore(ch, rec, FIELD_MSG_EVENT, "Command Error", commandNames, rec.m_nCommandErrors, reply[19]);
 
   for (int i = 0; i < 9; ++i) {
     const uint8_t v = reply[20 + i];
@@ -252,9 +259,7 @@ uint32_t DecodePlanTransition(const uint8_t* reply, size_t size, CFieldRGCDB& re
     if ((flags & 0x10) != 0) Text(ch, rec, FIELD_MSG_PROGRESS, "Transition Override Error");
   }
 
-  uint8_t masked[6];
-  ReportInputChanges(ch, rec, "Raw Inputs", reply + 13, rec.m_abGateState, masked);
-  rec.SetGateStates(masked);
+  ReportInputChanges(ch, rec, "Raw Inputs", reply + 13, rec.m_abGateState);
   return 0;
 }
 
@@ -262,13 +267,9 @@ uint32_t DecodeGeneralErrors(const uint8_t* reply, size_t size, CFieldRGCDB& rec
   if (reply == nullptr || size < 169) return ERROR_INVALID_PARAMETER;
   TakeErrorFlag(reply, rec);
   HandlePowerOutage(reply + 152, rec, ch, false);
-  ReportBitChanges(ch, rec, FIELD_MSG_PROGRESS, "General Error", kGeneralErrorNames, rec.m_nGeneralErrors,
-                   reply[161]);
-  rec.m_nGeneralErrors = reply[161];
+  ReportAndStore(ch, rec, FIELD_MSG_PROGRESS, "General Error", kGeneralErrorNames, rec.m_nGeneralErrors, reply[161]);
 
-  uint8_t masked[6];
-  ReportInputChanges(ch, rec, "Input Errors", reply + 162, rec.m_abGateStateB, masked);
-  rec.SetGateStatesB(masked);
+  ReportInputChanges(ch, rec, "Input Errors", reply + 162, rec.m_abGateStateB);
 
   const uint8_t version = reply[168];
   if (version != 0) {
@@ -281,8 +282,7 @@ uint32_t DecodeGeneralErrors(const uint8_t* reply, size_t size, CFieldRGCDB& rec
 uint32_t DecodeGateStatus(const uint8_t* reply, size_t size, CFieldSGCDB& rec, CFieldCommChannel& ch) {
   if (reply == nullptr || size < 20) return ERROR_INVALID_PARAMETER;
   TakeErrorFlag(reply, rec);
-  ReportBitChanges(ch, rec, FIELD_MSG_PROGRESS, "System Status", kSystemStatusNames, rec.m_nSystemStatus, reply[8]);
-  rec.m_nSystemStatus = reply[8];
+  ReportAndStore(ch, rec, FIELD_MSG_PROGRESS, "System Status", kSystemStatusNames, rec.m_nSystemStatus, reply[8]);
 
   const uint8_t gate = reply[9];
   ReportBitChanges(ch, rec, FIELD_MSG_PROGRESS, "Gate Status", kGateStatusNames,
