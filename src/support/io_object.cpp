@@ -171,10 +171,8 @@ DWORD CIOObject::Start() {
     Stop();
     return err;
   }
-  // Both threads exist and will run: Start does not wait until each has been scheduled and has
-  // raised its started signal. Nothing depends on that moment (work queued before a thread runs
-  // waits in its queue, a stop is seen at the thread's first wait), and waiting for it cost two
-  // scheduling round trips on every Open.
+  WaitAny({kSendStarted}, IO_WAIT_FOREVER);
+  WaitAny({kReceiveStarted}, IO_WAIT_FOREVER);
   return 0;
 }
 

@@ -67,8 +67,7 @@ class CIOObject {
 
   virtual const char* GetReceiveThreadName() const { return "CIOObject::ReceiveThread"; }
   virtual const char* GetSendThreadName() const { return "CIOObject::SendThread"; }
-  // Creates the signals and starts the send thread, then the receive thread; 0 when both were
-  // started.
+  // Creates the signals and starts the send thread, then the receive thread; 0 when both run.
   virtual DWORD Start();
   // Stops and joins both threads (send first); queued data is discarded, the error queues keep
   // their numbers. Harmless when never started or called twice. Never call it from the I/O threads.
