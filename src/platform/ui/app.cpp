@@ -56,6 +56,7 @@ int AfxMessageBox(LPCSTR text, UINT type, UINT) { return ::MessageBox(DefaultOwn
 
 // ---- CFormView ----
 BOOL CFormView::Create(CWnd* parent, UINT id) {
+  ObjectInUse use(this);  // OnCreate may destroy the window
   const DialogTemplate* t = FindDialogTemplate(m_nIDTemplate);
   if (t == nullptr || parent == nullptr) return FALSE;
   RECT r{};

@@ -172,6 +172,7 @@ HWND FirstTabStop(WndState* s) {
 }  // namespace
 
 INT_PTR CDialog::DoModal() {
+  ObjectInUse use(this);  // the window may go from any handler; this function still reads the object
   const DialogTemplate* t = FindDialogTemplate(m_nIDTemplate);
   if (t == nullptr) return -1;
   HWND owner = nullptr;
@@ -208,6 +209,7 @@ INT_PTR CDialog::DoModal() {
 }
 
 BOOL CDialog::Create(UINT templateId, CWnd* parent) {
+  ObjectInUse use(this);  // OnInitDialog may destroy the window of a dialog that deletes itself
   m_nIDTemplate = templateId;
   if (parent != nullptr) m_pParentWnd = parent;
   const DialogTemplate* t = FindDialogTemplate(templateId);
@@ -406,6 +408,7 @@ bool CPropertySheet::Activate(int index) {
 }
 
 INT_PTR CPropertySheet::DoModal() {
+  ObjectInUse use(this);
   if (m_pages.empty()) return -1;
   // The page area holds the largest page.
   HFONT font = nullptr;

@@ -143,9 +143,16 @@ void KillTimersOf(HWND hwnd) {
 }
 
 bool PreTranslateChain(MSG* msg) {
-  for (WndState* s = Find(msg->hwnd); s != nullptr; s = s->IsChild() ? Find(s->parent) : nullptr) {
-    if (s->object != nullptr && s->object->PreTranslateMessage(msg)) return true;
-    if (!s->IsChild()) break;
+  // A window on the way may go while its object looks at the message: the next one is taken
+  // before, and the object is kept until it has answered.
+  for (HWND h = msg->hwnd; WndState* s = Find(h);) {
+    const bool child = s->IsChild();
+    h = s->parent;
+    if (CWnd* object = s->object) {
+      ObjectInUse use(object);
+      if (object->PreTranslateMessage(msg)) return true;
+    }
+    if (!child) break;
   }
   return false;
 }

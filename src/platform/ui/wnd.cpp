@@ -38,6 +38,25 @@ Registry& Reg() {
 int g_depth = 0;  // nesting of message handling on the user-interface thread
 HWND g_focus = nullptr;
 
+// Objects whose handlers are running. A window's object often deletes itself in PostNcDestroy
+// (frames, views, modeless dialogs), and its window is often destroyed from inside one of its
+// own handlers, which goes on using the object afterwards, as does the window system on its way
+// back. So PostNcDestroy waits until the object has left its last handler.
+struct InUse {
+  int count = 0;
+  bool pending = false;  // the window is gone; PostNcDestroy waits for the last handler
+  unsigned long long serial = 0;  // tells a later object at the same address from this one
+};
+struct InUseTable {
+  std::mutex lock;
+  std::unordered_map<const CWnd*, InUse> objects;
+  unsigned long long next = 1;
+};
+InUseTable& Busy() {
+  static InUseTable* t = new InUseTable;  // lives to the end of the process
+  return *t;
+}
+
 void FlushGraveyard() {
   if (g_depth > 0) return;
   std::vector<std::unique_ptr<WndState>> dead;
@@ -47,6 +66,49 @@ void FlushGraveyard() {
   }
 }
 
+}  // namespace
+
+ObjectInUse::ObjectInUse(CWnd* object) : m_object(object) {
+  if (object == nullptr) return;
+  std::lock_guard<std::mutex> g(Busy().lock);
+  InUse& u = Busy().objects[object];
+  if (u.count++ == 0) u.serial = Busy().next++;
+  m_serial = u.serial;
+}
+
+ObjectInUse::~ObjectInUse() {
+  if (m_object == nullptr) return;
+  {
+    std::lock_guard<std::mutex> g(Busy().lock);
+    auto it = Busy().objects.find(m_object);
+    // Gone already (deleted by other means) or another object at the same address.
+    if (it == Busy().objects.end() || it->second.serial != m_serial) return;
+    if (--it->second.count > 0) return;
+    bool pending = it->second.pending;
+    Busy().objects.erase(it);
+    if (!pending) return;
+  }
+  m_object->PostNcDestroy();  // may delete the object
+}
+
+namespace {
+// Runs PostNcDestroy now, or marks it to run when the object leaves its last handler.
+void PostNcDestroyWhenIdle(CWnd* object) {
+  {
+    std::lock_guard<std::mutex> g(Busy().lock);
+    auto it = Busy().objects.find(object);
+    if (it != Busy().objects.end()) {
+      it->second.pending = true;
+      return;
+    }
+  }
+  object->PostNcDestroy();  // may delete the object
+}
+
+void ForgetObject(const CWnd* object) {
+  std::lock_guard<std::mutex> g(Busy().lock);
+  Busy().objects.erase(object);
+}
 }  // namespace
 
 const char* KindName(Kind k) {
@@ -152,7 +214,13 @@ LRESULT Send(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   WndState* s = Find(hwnd);
   if (s == nullptr) return 0;
   ++g_depth;
-  LRESULT r = s->object != nullptr ? s->object->WindowProc(msg, wParam, lParam) : s->DefProc(msg, wParam, lParam);
+  LRESULT r = 0;
+  if (CWnd* object = s->object) {
+    ObjectInUse use(object);
+    r = object->WindowProc(msg, wParam, lParam);
+  } else {
+    r = s->DefProc(msg, wParam, lParam);
+  }
   --g_depth;
   FlushGraveyard();
   return r;
@@ -397,7 +465,7 @@ BOOL DestroyWindow(HWND hwnd) {
   if (s->wrapper) s->wrapper->m_hWnd = nullptr;
   if (obj != nullptr) {
     obj->m_hWnd = nullptr;
-    obj->PostNcDestroy();  // may delete the object
+    PostNcDestroyWhenIdle(obj);  // may delete the object
   }
   --g_depth;
   FlushGraveyard();
@@ -508,6 +576,8 @@ const MsgMap* CCmdTarget::GetThisMessageMap() {
 }
 
 bool CCmdTarget::DispatchToMap(UINT message, UINT code, UINT id, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+  // Commands reach views and controls outside their own window's messages, too.
+  ObjectInUse use(dynamic_cast<CWnd*>(this));
   LRESULT dummy = 0;
   if (result == nullptr) result = &dummy;
   bool isCommand = message == WM_COMMAND || message == WM_NOTIFY || message == WM_REFLECT_BASE + WM_COMMAND ||
@@ -542,6 +612,7 @@ CWnd::~CWnd() {
     if (s != nullptr && s->object == this) ::DestroyWindow(m_hWnd);
     m_hWnd = nullptr;
   }
+  ForgetObject(this);
 }
 
 WndState* CWnd::State() const { return Find(m_hWnd); }
@@ -568,6 +639,7 @@ CWnd* CWnd::GetDesktopWindow() {
 }
 
 BOOL CWnd::CreateEx(DWORD exStyle, LPCSTR className, LPCSTR title, DWORD style, const RECT& rect, CWnd* parent, UINT id) {
+  ObjectInUse use(this);  // OnCreate may destroy the window
   HWND ph = parent != nullptr ? parent->m_hWnd : nullptr;
   WndState* s = NewWindow(Kind::Generic, ph, static_cast<int>(id), title ? title : "", style, rect);
   s->exStyle = exStyle;

@@ -155,6 +155,20 @@ struct TabState : WndState {
   LRESULT DefProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
 };
 
+// Keeps a window object from PostNcDestroy while it is in use: a window destroyed meanwhile
+// has its object's PostNcDestroy run when the last of these for the object goes.
+class ObjectInUse {
+ public:
+  explicit ObjectInUse(CWnd* object);
+  ~ObjectInUse();
+  ObjectInUse(const ObjectInUse&) = delete;
+  ObjectInUse& operator=(const ObjectInUse&) = delete;
+
+ private:
+  CWnd* m_object;
+  unsigned long long m_serial = 0;
+};
+
 // ---- Registry ----
 // Creates the state record of a new window and registers it (user-interface thread).
 WndState* NewWindow(Kind kind, HWND parent, int id, const std::string& text, DWORD style, const RECT& rect);
