@@ -192,4 +192,24 @@ TEST_F(ListArrayTest, WorkerRequestsReachTheBoxThroughTheUiThread) {
   EXPECT_EQ(Lines(), (L{"line b", "line a"}));
 }
 
+// The worker tests the list's handle to see whether the box still has a window, as the line
+// requests do, while the UI thread destroys the window and clears the handle. A plain read is
+// a data race (ThreadSanitizer reports it); the handle is read and written atomically.
+TEST_F(ListArrayTest, WorkerAsksForTheWindowWhileTheUiThreadDestroysIt) {
+  CAdrList<Item> list(ItemText);
+  Attach(list);
+  std::atomic<long> spins{0};
+  std::atomic<bool> added{false};
+  std::thread worker([&] {
+    while (::IsWindow(list.m_hWnd)) ++spins;
+    added = list.Add(a) == 0;  // no window: array only
+  });
+  EXPECT_TRUE(qav::ui::WaitServingSends([&] { return spins.load() > 1000; }, 5000));
+  host.DestroyWindow();
+  worker.join();
+  EXPECT_EQ(list.m_hWnd, nullptr);
+  EXPECT_TRUE(added.load());
+  EXPECT_EQ(list.m_nSize, 1);
+}
+
 }  // namespace

@@ -139,9 +139,9 @@ TEST_F(MFCExDialogTest, ExcludedChildKeepsItsColours) {
   dlg.ExcludeFromColoring(b);
   CDC dcA, dcB;
   auto brushA = reinterpret_cast<HBRUSH>(dlg.SendMessage(WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dcA.GetSafeHdc()),
-                                                         reinterpret_cast<LPARAM>(a->m_hWnd)));
+                                                         reinterpret_cast<LPARAM>(a->GetSafeHwnd())));
   auto brushB = reinterpret_cast<HBRUSH>(dlg.SendMessage(WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dcB.GetSafeHdc()),
-                                                         reinterpret_cast<LPARAM>(b->m_hWnd)));
+                                                         reinterpret_cast<LPARAM>(b->GetSafeHwnd())));
   EXPECT_EQ(dcA.GetTextColor(), RGB(200, 0, 0));
   EXPECT_EQ(dcA.GetBkMode(), TRANSPARENT);
   ASSERT_NE(brushA, nullptr);
@@ -191,7 +191,7 @@ TEST_F(MFCExDialogTest, WaitCursorOnAndOff) {
   EXPECT_EQ(dlg.SendMessage(WM_SET_WAIT_CURSOR, 1), 1);
   EXPECT_EQ(::GetCursor(), wait);
   ::SetCursor(arrow);  // something else changed it meanwhile
-  dlg.SendMessage(WM_SETCURSOR, reinterpret_cast<WPARAM>(dlg.m_hWnd), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+  dlg.SendMessage(WM_SETCURSOR, reinterpret_cast<WPARAM>(dlg.GetSafeHwnd()), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
   EXPECT_EQ(::GetCursor(), wait);
   EXPECT_EQ(dlg.SendMessage(WM_SET_WAIT_CURSOR, 0), 1);
   EXPECT_EQ(::GetCursor(), arrow);

@@ -210,7 +210,7 @@ TEST_F(SupportControlsTest, LabelBlinksAndStopsCleanly) {
   CDC dc;
   auto brush = [&] {
     return reinterpret_cast<HBRUSH>(dlg.SendMessage(WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc.GetSafeHdc()),
-                                                    reinterpret_cast<LPARAM>(l.m_hWnd)));
+                                                    reinterpret_cast<LPARAM>(l.GetSafeHwnd())));
   };
   dlg.ExcludeFromColoring(&l);
   EXPECT_EQ(brush()->color, RGB(1, 1, 1));
@@ -250,7 +250,7 @@ TEST_F(SupportControlsTest, LabelOpensItsTextOnlyAsALink) {
   // The link cursor shows over it.
   l.SetLinkCursor(LoadCursor(nullptr, MAKEINTRESOURCE(133)));
   ::SetCursor(LoadCursor(nullptr, IDC_ARROW));
-  EXPECT_TRUE(l.SendMessage(WM_SETCURSOR, reinterpret_cast<WPARAM>(l.m_hWnd), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE)));
+  EXPECT_TRUE(l.SendMessage(WM_SETCURSOR, reinterpret_cast<WPARAM>(l.GetSafeHwnd()), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE)));
   EXPECT_EQ(::GetCursor(), LoadCursor(nullptr, IDC_HAND));
 }
 

@@ -6,6 +6,8 @@
 // sees every message first through its message map. One user-interface thread owns all windows.
 #pragma once
 
+#include <atomic>
+#include <cstddef>
 #include <functional>
 #include <string>
 
@@ -186,12 +188,33 @@ struct WndState;
 enum class Kind;
 }
 
+namespace qav::ui {
+// A window handle that other threads may read while the user-interface thread sets or clears it
+// (a worker asks whether a list box still has its window). Reads and writes are atomic; it
+// converts to and from HWND, so it is used like a plain handle.
+class AtomicHwnd {
+ public:
+  AtomicHwnd() = default;
+  AtomicHwnd(std::nullptr_t) {}
+  AtomicHwnd(const AtomicHwnd& other) : m_h(static_cast<HWND>(other)) {}
+  AtomicHwnd& operator=(const AtomicHwnd&) = delete;
+  AtomicHwnd& operator=(HWND h) {
+    m_h.store(h, std::memory_order_release);
+    return *this;
+  }
+  operator HWND() const { return m_h.load(std::memory_order_acquire); }
+
+ private:
+  std::atomic<HWND> m_h{nullptr};
+};
+}  // namespace qav::ui
+
 class CWnd : public CCmdTarget {
  public:
   CWnd() = default;
   ~CWnd() override;
 
-  HWND m_hWnd = nullptr;
+  qav::ui::AtomicHwnd m_hWnd;
   HWND GetSafeHwnd() const { return m_hWnd; }
   operator HWND() const { return GetSafeHwnd(); }
 
