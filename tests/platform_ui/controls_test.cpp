@@ -271,6 +271,25 @@ TEST_F(ControlsTest, RadioAndCheckBoxClicksFollowTheirStyles) {
   d.DestroyWindow();
 }
 
+TEST_F(ControlsTest, StaticIconChangesAfterCreationAndAnswersTheOldOne) {
+  const DialogTemplate t{9202, "I", 100, 60,
+                         {{Ctl::Icon, 1, "#32516", 0, 7, 7, 21, 20}, {Ctl::Static, 2, "text", 0, 40, 7, 40, 10}}};
+  RegisterDialogTemplate(&t);
+  CDialog d;
+  ASSERT_TRUE(d.Create(9202));
+  auto* icon = static_cast<CStatic*>(d.GetDlgItem(1));
+  HICON info = LoadIcon(nullptr, IDI_ASTERISK);
+  HICON hand = LoadIcon(nullptr, IDI_HAND);
+  EXPECT_EQ(icon->SetIcon(hand), info);
+  EXPECT_EQ(icon->State()->icon, hand);
+  EXPECT_EQ(icon->SetIcon(nullptr), hand);
+  EXPECT_EQ(icon->State()->icon, nullptr);
+  // Only statics take the message.
+  EXPECT_EQ(d.SendMessage(STM_SETICON, reinterpret_cast<WPARAM>(hand)), 0);
+  EXPECT_EQ(d.State()->icon, nullptr);
+  d.DestroyWindow();
+}
+
 }  // namespace
 
 namespace {

@@ -266,6 +266,79 @@ class QIcon : public Fl_Widget {
   }
 };
 
+// A static text. FLTK's fonts have no underline, so a label in an underlined font is broken into
+// lines (at spaces, as FLTK wraps labels) and drawn here with a line under each.
+class QStatic : public Q<Fl_Box> {
+ public:
+  QStatic(int x, int y, int w, int h) : Q<Fl_Box>(x, y, w, h) {}
+  bool underline = false;
+  void draw() override {
+    if (!underline || label() == nullptr || *label() == '\0') {
+      Fl_Box::draw();
+      return;
+    }
+    draw_box();
+    fl_push_clip(x(), y(), w(), h());
+    fl_font(labelfont(), labelsize());
+    fl_color(active_r() ? labelcolor() : fl_inactive(labelcolor()));
+    const int left = x() + Fl::box_dx(box()) + 1;
+    const int width = std::max(1, w() - Fl::box_dw(box()) - 2);
+    std::vector<std::string> lines = Lines(width);
+    const int lineH = fl_height();
+    int top = y() + Fl::box_dy(box());
+    if (!(align() & FL_ALIGN_TOP)) top = y() + (h() - lineH * static_cast<int>(lines.size())) / 2;
+    for (const std::string& line : lines) {
+      const int lw = static_cast<int>(fl_width(line.c_str()));
+      int lx = left;
+      if (align() & FL_ALIGN_RIGHT) lx = left + width - lw;
+      else if (!(align() & FL_ALIGN_LEFT)) lx = left + (width - lw) / 2;
+      const int base = top + lineH - fl_descent();
+      fl_draw(line.c_str(), static_cast<int>(line.size()), lx, base);
+      if (lw > 0) fl_xyline(lx, base + 1, lx + lw - 1);
+      top += lineH;
+    }
+    fl_pop_clip();
+  }
+
+ private:
+  // The label without its mnemonic marks ("&&" is an ampersand), broken into lines that fit.
+  std::vector<std::string> Lines(int width) const {
+    std::string text;
+    for (const char* p = label(); *p != '\0'; ++p) {
+      if (*p == '&') {
+        if (p[1] == '&') text += *++p;
+        continue;
+      }
+      text += *p;
+    }
+    std::vector<std::string> lines;
+    size_t start = 0;
+    for (;;) {
+      size_t end = text.find('\n', start);
+      std::string para = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+      std::string line;
+      size_t i = 0;
+      while (i <= para.size()) {
+        size_t sp = para.find(' ', i);
+        std::string word = para.substr(i, sp == std::string::npos ? std::string::npos : sp - i);
+        std::string longer = line.empty() ? word : line + " " + word;
+        if (!line.empty() && fl_width(longer.c_str()) > width) {
+          lines.push_back(line);
+          line = word;
+        } else {
+          line = longer;
+        }
+        if (sp == std::string::npos) break;
+        i = sp + 1;
+      }
+      lines.push_back(line);
+      if (end == std::string::npos) break;
+      start = end + 1;
+    }
+    return lines;
+  }
+};
+
 class QList : public Q<Fl_Browser> {
  public:
   QList(int x, int y, int w, int h) : Q<Fl_Browser>(x, y, w, h) { format_char(0); }
@@ -576,7 +649,7 @@ class FltkBackend : public Backend {
           i->id = s->icon != nullptr ? s->icon->id : 32516;
           widget = i;
         } else {
-          widget = new Q<Fl_Box>(x, y, w, h);
+          widget = new QStatic(x, y, w, h);
         }
         break;
       case Kind::GroupBox: widget = new QGroupBox(x, y, w, h); break;
@@ -759,7 +832,9 @@ class FltkBackend : public Backend {
         } else {
           w->box(framed ? FL_THIN_DOWN_FRAME : FL_NO_BOX);
         }
-        if (s->font != nullptr && s->font->lf.lfUnderline) w->labeltype(FL_NORMAL_LABEL);
+        if (auto* st = dynamic_cast<QStatic*>(w)) st->underline = s->font != nullptr && s->font->lf.lfUnderline != 0;
+        // The picture may change after the window is built (STM_SETICON).
+        if (auto* icon = dynamic_cast<QIcon*>(w)) icon->id = s->icon != nullptr ? s->icon->id : 32516;
         break;
       }
       case Kind::GroupBox:
@@ -859,8 +934,12 @@ class FltkBackend : public Backend {
   }
 
   void SyncRich(RichEditState* s, Fl_Text_Display* td) {
-    // One style per distinct (bold, colour, height) of the runs.
+    int baseSize;
+    const Fl_Font baseFont = FontOf(s->font, &baseSize);
+    // Style 'A' is the control's own font; one more per distinct (bold, colour, height) of the runs.
     std::vector<CHARFORMAT> formats;
+    std::vector<Fl_Text_Display::Style_Table_Entry> table;
+    table.push_back(Fl_Text_Display::Style_Table_Entry{FL_FOREGROUND_COLOR, baseFont, baseSize, 0});
     std::string text, styles;
     for (const RichRun& r : s->runs) {
       size_t k = 0;
@@ -868,26 +947,35 @@ class FltkBackend : public Backend {
         if (formats[k].dwEffects == r.format.dwEffects && formats[k].crTextColor == r.format.crTextColor &&
             formats[k].yHeight == r.format.yHeight)
           break;
-      if (k == formats.size()) formats.push_back(r.format);
+      if (k == formats.size() && k < 50) {
+        formats.push_back(r.format);
+        const CHARFORMAT& f = r.format;
+        Fl_Text_Display::Style_Table_Entry e;
+        e.color = (f.dwEffects & CFE_AUTOCOLOR) || !(f.dwMask & CFM_COLOR) ? FL_FOREGROUND_COLOR : Colour(f.crTextColor);
+        e.font = (f.dwEffects & CFE_BOLD) ? baseFont | FL_BOLD : baseFont;
+        e.size = f.yHeight > 0 ? std::max(6, static_cast<int>(f.yHeight * kScreenDpi / 1440)) : baseSize;
+        e.attr = 0;
+        table.push_back(e);
+      }
       std::string u = U8(r.text);
       text += u;
-      styles.append(u.size(), static_cast<char>('A' + std::min<size_t>(k, 50)));
+      styles.append(u.size(), static_cast<char>('A' + 1 + std::min<size_t>(k, formats.size() - 1)));
     }
-    m_styles[s->hwnd].clear();
-    for (const CHARFORMAT& f : formats) {
-      Fl_Text_Display::Style_Table_Entry e;
-      e.color = (f.dwEffects & CFE_AUTOCOLOR) || !(f.dwMask & CFM_COLOR) ? FL_FOREGROUND_COLOR : Colour(f.crTextColor);
-      e.font = (f.dwEffects & CFE_BOLD) ? FL_HELVETICA_BOLD : FL_HELVETICA;
-      e.size = f.yHeight > 0 ? std::max(6, static_cast<int>(f.yHeight * kScreenDpi / 1440)) : 11;
-      e.attr = 0;
-      m_styles[s->hwnd].push_back(e);
-    }
-    td->buffer()->text(text.c_str());
+    // The display measures (and wraps) its text with the styles in place whenever the text
+    // changes, and keeps a pointer to the table. So the old text goes while its own styles and
+    // table still stand; then the new table, the text size and the new styles are set, and the
+    // new text comes last.
     Fl_Text_Buffer*& sb = m_styleBuffers[s->hwnd];
     if (sb == nullptr) sb = new Fl_Text_Buffer;
+    td->buffer()->text("");
+    sb->text("");
+    auto& kept = m_styles[s->hwnd];
+    kept.swap(table);
+    td->highlight_data(sb, kept.data(), static_cast<int>(kept.size()), 'A', nullptr, nullptr);
+    td->textfont(baseFont);
+    td->textsize(baseSize);
     sb->text(styles.c_str());
-    auto& table = m_styles[s->hwnd];
-    if (!table.empty()) td->highlight_data(sb, table.data(), static_cast<int>(table.size()), 'A', nullptr, nullptr);
+    td->buffer()->text(text.c_str());
     td->color(Colour(s->background));
   }
 

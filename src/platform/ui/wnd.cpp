@@ -313,6 +313,13 @@ LRESULT WndState::DefProc(UINT msg, WPARAM wParam, LPARAM lParam) {
       Changed(this);
       return reinterpret_cast<LRESULT>(old);
     }
+    case STM_SETICON: {  // a static's picture; the answer is the one it had
+      if (kind != Kind::Static) return 0;
+      HICON old = icon;
+      icon = reinterpret_cast<HICON>(wParam);
+      Changed(this);
+      return reinterpret_cast<LRESULT>(old);
+    }
     case WM_CTLCOLORMSGBOX:
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORLISTBOX:
