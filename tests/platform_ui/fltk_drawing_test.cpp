@@ -6,6 +6,7 @@
 #include <FL/Fl_Text_Display.H>
 #include <FL/Fl_Window.H>
 #include <FL/fl_draw.H>
+#include <FL/x.H>
 
 #include <atomic>
 #include <chrono>
@@ -22,7 +23,7 @@
 
 namespace {
 
-enum : int { IDC_ICON = 1201, IDC_PLAIN, IDC_UNDERLINED, IDC_RICH };
+enum : int { IDC_ICON = 1201, IDC_PLAIN, IDC_UNDERLINED, IDC_RICH, IDC_NOPREFIX };
 
 const DialogTemplate kDrawn{9600, "Drawn", 220, 140,
                             {
@@ -30,6 +31,7 @@ const DialogTemplate kDrawn{9600, "Drawn", 220, 140,
                                 {Ctl::Static, IDC_PLAIN, "Underlined link text", 0, 40, 7, 170, 12},
                                 {Ctl::Static, IDC_UNDERLINED, "Underlined link text", 0, 40, 22, 170, 12},
                                 {Ctl::RichEdit, IDC_RICH, "", 0, 7, 40, 200, 90},
+                                {Ctl::Static, IDC_NOPREFIX, "Q&A", SS_NOPREFIX, 7, 130, 40, 8},
                             }};
 
 class FltkDrawingTest : public UiTest {
@@ -60,11 +62,18 @@ class FltkDrawingTest : public UiTest {
     Fl::flush();
   }
   Fl_Widget* Widget(int id) { return static_cast<Fl_Widget*>(qav::ui::Find(::GetDlgItem(dlg.m_hWnd, id))->native); }
-  // The window's pixels (RGB) over a widget's area.
+  // The pixels (RGB) a widget draws over its window's background, drawn off the screen: other
+  // tests' windows on the same display may cover this one.
   std::vector<unsigned char> Pixels(Fl_Widget* w) {
     Settle();
     win->make_current();
+    Fl_Offscreen off = fl_create_offscreen(win->w(), win->h());
+    fl_begin_offscreen(off);
+    fl_rectf(0, 0, win->w(), win->h(), win->color());
+    w->draw();
     unsigned char* p = fl_read_image(nullptr, w->x(), w->y(), w->w(), w->h());
+    fl_end_offscreen();
+    fl_delete_offscreen(off);
     std::vector<unsigned char> out(p, p + static_cast<size_t>(w->w()) * w->h() * 3);
     delete[] p;
     return out;
@@ -136,6 +145,10 @@ TEST_F(FltkDrawingTest, UnderlinedFontDrawsALineUnderTheText) {
     if (dark >= textW / 5) ++underlinedRows;
   }
   EXPECT_GE(underlinedRows, 2);
+  // Without mnemonics an ampersand is shown: FLTK gets it doubled, and the underlined drawing
+  // keeps it too.
+  EXPECT_STREQ(Widget(IDC_NOPREFIX)->label(), "Q&&A");
+  EXPECT_STREQ(Widget(IDC_PLAIN)->label(), "Underlined link text");
 }
 
 // The rich edit measures its text in the text's own sizes: lines that fit at 8 points neither

@@ -818,7 +818,11 @@ class FltkBackend : public Backend {
         w->color(c.brush && !c.hollow ? Colour(c.brushColour) : FL_BACKGROUND_COLOR);
         break;
       case Kind::Static: {
-        w->copy_label(LabelText(s->text).c_str());
+        std::string label = LabelText(s->text);
+        if (s->style & SS_NOPREFIX) {  // '&' is shown as it is: FLTK takes "&&" for one
+          for (size_t k = label.find('&'); k != std::string::npos; k = label.find('&', k + 2)) label.insert(k, 1, '&');
+        }
+        w->copy_label(label.c_str());
         Fl_Align a = FL_ALIGN_INSIDE | FL_ALIGN_WRAP | FL_ALIGN_TOP;
         DWORD t = s->style & SS_TYPEMASK;
         a |= t == SS_CENTER ? 0 : t == SS_RIGHT ? FL_ALIGN_RIGHT : FL_ALIGN_LEFT;
