@@ -39,13 +39,10 @@ void RegisterMessageBoxTemplate() {
 SIZE WrapExtent(const std::vector<SMarkupRun>& runs, int charW, int lineH, int maxWidth);
 std::vector<SMarkupRun> MessageRuns(const char* text, UINT style);
 
-// The window is built for this box: the icon control names the style's icon ("#<resource>"),
-// and the text control has the size the text needs, so that it wraps at its final width from
-// the start. OnInitDialog sets the icon (or hides the control) and lays the box out as well.
+// The window is built for this box: the text control has the size the text needs, so that it
+// wraps at its final width from the start. OnInitDialog sets the icon (or hides the control) and
+// lays the box out as well.
 void PrepareTemplate(UINT style, const char* text) {
-  static char icon[16];
-  std::snprintf(icon, sizeof icon, "#%u", static_cast<unsigned>(MessageBoxExIcon(style)));
-  kMessageBoxTemplate.controls[0].text = icon;
   const qav::ui::BaseUnits u = qav::ui::CurrentBackend().FontUnits(nullptr);
   if (u.cx <= 0 || u.cy <= 0) return;
   const SIZE extent = WrapExtent(MessageRuns(text, style), u.cx, u.cy, kMaxTextChars * u.cx);
@@ -277,10 +274,9 @@ void CMessageBoxEx::End(int answer) {
 
 void CMessageBoxEx::PostNcDestroy() {
   CMFCExDialog::PostNcDestroy();
-  // The window usually goes from inside one of this object's own message handlers (a button, the
-  // close box), which still use the object after the window is gone: it is deleted once they have
-  // returned, at the next turn of the message loop.
-  if (MessageBoxExRegistry().Unregister(this)) qav::ui::PostTask([this] { delete this; });
+  // A registered (modeless) box belongs to its window. The window system calls this only once
+  // the box's own handlers (a button, the close box) have returned.
+  if (MessageBoxExRegistry().Unregister(this)) delete this;
 }
 
 void CMessageBoxEx::OnPaint() { CMFCExDialog::OnPaint(); }
