@@ -36,11 +36,15 @@ void WriteFrameHeader(uint8_t* out, uint8_t dropAddress, uint8_t channelByte, ui
   PutLE16(out + 6, FieldSum16(out, 6));
 }
 
-void BuildFrameHeader(CStream& stream, uint8_t dropAddress, uint8_t channelByte, uint8_t code, uint8_t sequence,
+bool BuildFrameHeader(CStream& stream, uint8_t dropAddress, uint8_t channelByte, uint8_t code, uint8_t sequence,
                       uint8_t argument) {
+  // A stream that cannot grow to a whole header is left as it was: writing 8 bytes into a
+  // smaller block would run past it.
   if (stream.m_nSize < 8) stream.SetSize(8, true);
+  if (stream.m_nSize < 8) return false;
   stream.m_nSize = 8;
   WriteFrameHeader(stream.m_pData, dropAddress, channelByte, code, sequence, argument);
+  return true;
 }
 
 namespace {

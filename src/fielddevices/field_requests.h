@@ -18,7 +18,7 @@ class CFieldCSDB;
 uint32_t AllocSequenceNumber(CFieldCommChannel& channel, uint32_t step, bool* pExhausted = nullptr);
 
 // Sets the stream to the 8-byte request header.
-void BuildFrameHeader(CStream& stream, uint8_t dropAddress, uint8_t channelByte, uint8_t code, uint8_t sequence,
+bool BuildFrameHeader(CStream& stream, uint8_t dropAddress, uint8_t channelByte, uint8_t code, uint8_t sequence,
                       uint8_t argument);
 // Writes the 8-byte header into a buffer.
 void WriteFrameHeader(uint8_t* out, uint8_t dropAddress, uint8_t channelByte, uint8_t code, uint8_t sequence,

@@ -1,6 +1,8 @@
 // Request frames byte for byte, sequence numbers, request ids and timing records.
 #include <gtest/gtest.h>
 
+#include "containers/mem_mgr.h"
+
 #include "loopback.h"
 
 using namespace fdtest;
@@ -42,8 +44,16 @@ TEST(FieldFrames, PlainRequestHeaders) {
   }
 
   CStream s;
-  BuildFrameHeader(s, 0xFF, 0xFF, 0x4B, 0xFF, 92);
+  EXPECT_TRUE(BuildFrameHeader(s, 0xFF, 0xFF, 0x4B, 0xFF, 92));
   EXPECT_EQ("01 FF FF 4B FF 5C A5 03", HexOf(ToBytes(s)));
+
+  // A stream that cannot get a block for the header stays empty instead of being written past.
+  CStream empty;
+  {
+    CAllocFailureScope fail(0);
+    EXPECT_FALSE(BuildFrameHeader(empty, 0xFF, 0xFF, 0x4B, 0xFF, 92));
+  }
+  EXPECT_EQ(0, empty.m_nSize);
 }
 
 TEST(FieldFrames, DataRequestAndPolls) {
