@@ -63,6 +63,8 @@ class CNTSODB : public CThreadAccessControl {
   int WriteColumns(const CStream& records, int index, int firstColumn, int count);
 
   int ReadHeaderField(CStream& out, int index);
+  // The field's text, NUL-terminated and cut to size - 1 characters.
+  int ReadHeaderFieldText(char* text, size_t size, int index);
   int GetTimeField(SYSTEMTIME& t, int index);
   int GetTimeFieldSeconds(SYSTEMTIME& t, int index);
   int GetIntField(int& value, int index);

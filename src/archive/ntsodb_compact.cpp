@@ -13,6 +13,23 @@ constexpr size_t kPiece = 32768;
 
 uint64_t BlockLength(const CNTSO& e, DWORD columns) { return static_cast<uint64_t>(e.m_wRecordSize) * columns; }
 
+// Appends the name list to `list`, giving the names' record blocks one after another from `next`
+// on; `next` ends one past the last block. Offsets are stored in 32 bits, so a list whose blocks
+// would reach past them is refused rather than written with cut offsets.
+int SerializeNameList(const CObjArray<CNTSO>& entries, DWORD columns, CStream& list, uint64_t& next) {
+  for (int i = 0; i < entries.m_nSize; ++i) {
+    const CNTSO* e = entries.m_pData[i];
+    size_t n = NtsoEntryLength(e->GetNameLength());
+    int at = list.m_nSize;
+    if (!list.Reserve(at + static_cast<int>(n))) return kNtsoErrNoMemory;
+    NtsoSerializeEntry(list.m_pData + at, e->GetName(), e->GetNameLength(), e->m_wType, e->m_wRecordSize,
+                       static_cast<DWORD>(next));
+    list.m_nSize = at + static_cast<int>(n);
+    next += BlockLength(*e, columns);
+  }
+  return next > UINT32_MAX ? kNtsoErrMalformed : 0;
+}
+
 std::string WithSuffix(const CStr<char, wchar_t>& base, const char* suffix) {
   std::string s(base.m_nSize > 0 ? base.m_pData : "");
   s += suffix;
@@ -224,19 +241,7 @@ int CNTSODB::ConvertToExpand(int targetMode, bool stayClosed) {
 
   CStream list;
   uint64_t next = kNtsoHeaderSize;
-  for (int i = 0; r == 0 && i < m_Entries.m_nSize; ++i) {
-    const CNTSO* e = m_Entries.m_pData[i];
-    size_t n = NtsoEntryLength(e->GetNameLength());
-    int at = list.m_nSize;
-    if (!list.Reserve(at + static_cast<int>(n))) {
-      r = kNtsoErrNoMemory;
-      break;
-    }
-    NtsoSerializeEntry(list.m_pData + at, e->GetName(), e->GetNameLength(), e->m_wType, e->m_wRecordSize,
-                       static_cast<DWORD>(next));
-    list.m_nSize = at + static_cast<int>(n);
-    next += BlockLength(*e, m_nColumns);
-  }
+  if (r == 0) r = SerializeNameList(m_Entries, m_nColumns, list, next);
   uint64_t listSize = static_cast<uint64_t>(list.m_nSize);
   if (r == 0) {
     int at = list.m_nSize;
@@ -308,20 +313,7 @@ int CNTSODB::ConvertToFixed(int targetMode, bool stayClosed) {
   for (int i = 0; i < m_Entries.m_nSize; ++i) listSize += NtsoEntryLength(m_Entries.m_pData[i]->GetNameLength());
   CStream list;
   uint64_t next = kNtsoHeaderSize + listSize;
-  for (int i = 0; r == 0 && i < m_Entries.m_nSize; ++i) {
-    const CNTSO* e = m_Entries.m_pData[i];
-    size_t n = NtsoEntryLength(e->GetNameLength());
-    int at = list.m_nSize;
-    if (!list.Reserve(at + static_cast<int>(n))) {
-      r = kNtsoErrNoMemory;
-      break;
-    }
-    NtsoSerializeEntry(list.m_pData + at, e->GetName(), e->GetNameLength(), e->m_wType, e->m_wRecordSize,
-                       static_cast<DWORD>(next));
-    list.m_nSize = at + static_cast<int>(n);
-    next += BlockLength(*e, m_nColumns);
-  }
-  if (r == 0 && next > UINT32_MAX) r = kNtsoErrMalformed;
+  if (r == 0) r = SerializeNameList(m_Entries, m_nColumns, list, next);
   if (r == 0 && list.m_nSize > 0) r = ntsoio::SendAt(dat, kNtsoHeaderSize, list.m_pData, list.m_nSize);
   if (r == 0) r = ntsoio::SendZeros(dat, next, NtsoFillLength(next));
   char header[513];

@@ -411,6 +411,13 @@ void Terminated(const CStream& s, char* out, size_t size) {
 
 }  // namespace
 
+int CNTSODB::ReadHeaderFieldText(char* text, size_t size, int index) {
+  CStream s;
+  int r = ReadHeaderField(s, index);
+  if (r == 0) Terminated(s, text, size);
+  return r;
+}
+
 int CNTSODB::GetTimeField(SYSTEMTIME& t, int index) {
   CStream s;
   int r = ReadHeaderField(s, index);
@@ -428,31 +435,25 @@ int CNTSODB::GetTimeFieldSeconds(SYSTEMTIME& t, int index) {
 }
 
 int CNTSODB::GetIntField(int& value, int index) {
-  CStream s;
-  int r = ReadHeaderField(s, index);
-  if (r != 0) return r;
   char text[32];
-  Terminated(s, text, sizeof text);
+  int r = ReadHeaderFieldText(text, sizeof text, index);
+  if (r != 0) return r;
   value = static_cast<int>(std::strtol(text, nullptr, 10));
   return 0;
 }
 
 int CNTSODB::GetU32Field(DWORD& value, int index) {
-  CStream s;
-  int r = ReadHeaderField(s, index);
-  if (r != 0) return r;
   char text[32];
-  Terminated(s, text, sizeof text);
+  int r = ReadHeaderFieldText(text, sizeof text, index);
+  if (r != 0) return r;
   value = static_cast<DWORD>(std::strtoul(text, nullptr, 10));
   return 0;
 }
 
 int CNTSODB::GetU64Field(uint64_t& value, int index) {
-  CStream s;
-  int r = ReadHeaderField(s, index);
-  if (r != 0) return r;
   char text[32];
-  Terminated(s, text, sizeof text);
+  int r = ReadHeaderFieldText(text, sizeof text, index);
+  if (r != 0) return r;
   value = std::strtoull(text, nullptr, 10);
   return 0;
 }
