@@ -169,3 +169,82 @@ TEST_F(AppTest, StatusLinesFromAWorkerArriveInPostingOrder) {
 }
 
 }  // namespace
+
+// ---- Creation that fails part way ----
+
+namespace {
+
+std::atomic<int> g_refusingObjects{0};
+
+// A frame whose window refuses to be created: the window is made, then destroyed at once, and the
+// frame deletes itself in PostNcDestroy.
+class RefusingFrame : public CFrameWnd {
+  DECLARE_DYNCREATE(RefusingFrame)
+ public:
+  RefusingFrame() { ++g_refusingObjects; }
+  ~RefusingFrame() override { --g_refusingObjects; }
+  int OnCreate(LPCREATESTRUCT) { return -1; }
+  DECLARE_MESSAGE_MAP()
+};
+IMPLEMENT_DYNCREATE(RefusingFrame, CFrameWnd)
+BEGIN_MESSAGE_MAP(RefusingFrame, CFrameWnd)
+  ON_WM_CREATE()
+END_MESSAGE_MAP()
+
+// A frame that is refused before any window exists: nothing deletes it but its creator.
+class UnmadeFrame : public CFrameWnd {
+  DECLARE_DYNCREATE(UnmadeFrame)
+ public:
+  UnmadeFrame() { ++g_refusingObjects; }
+  ~UnmadeFrame() override { --g_refusingObjects; }
+  BOOL PreCreateWindow(CREATESTRUCT&) override { return FALSE; }
+};
+IMPLEMENT_DYNCREATE(UnmadeFrame, CFrameWnd)
+
+class RefusingView : public CView {
+  DECLARE_DYNCREATE(RefusingView)
+ public:
+  RefusingView() { ++g_refusingObjects; }
+  ~RefusingView() override { --g_refusingObjects; }
+  int OnCreate(LPCREATESTRUCT) { return -1; }
+  DECLARE_MESSAGE_MAP()
+};
+IMPLEMENT_DYNCREATE(RefusingView, CView)
+BEGIN_MESSAGE_MAP(RefusingView, CView)
+  ON_WM_CREATE()
+END_MESSAGE_MAP()
+
+class CountedFrame : public CFrameWnd {
+  DECLARE_DYNCREATE(CountedFrame)
+ public:
+  CountedFrame() { ++g_refusingObjects; }
+  ~CountedFrame() override { --g_refusingObjects; }
+};
+IMPLEMENT_DYNCREATE(CountedFrame, CFrameWnd)
+
+}  // namespace
+
+// Every object made for a document that could not be opened is deleted exactly once (ASan reports
+// a second deletion), and the application keeps no pointer to a frame that is gone.
+TEST_F(AppTest, FailedCreationDeletesEachObjectOnce) {
+  struct Case {
+    const char* what;
+    const CRuntimeClass* frame;
+    const CRuntimeClass* view;
+  };
+  const Case cases[] = {
+      {"frame window refused in creation", RUNTIME_CLASS(RefusingFrame), nullptr},
+      {"frame refused before its window", RUNTIME_CLASS(UnmadeFrame), nullptr},
+      {"view window refused in creation", RUNTIME_CLASS(CountedFrame), RUNTIME_CLASS(RefusingView)},
+  };
+  RegisterFrameResource(&kFrameRes);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    CWinApp app("QAV");
+    CSingleDocTemplate tmpl(9600, RUNTIME_CLASS(TestDoc), c.frame, c.view);
+    EXPECT_EQ(tmpl.OpenDocumentFile(nullptr), nullptr);
+    qav::ui::PumpPending();
+    EXPECT_EQ(g_refusingObjects.load(), 0);
+    EXPECT_EQ(app.m_pMainWnd, nullptr);
+  }
+}

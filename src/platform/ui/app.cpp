@@ -162,10 +162,19 @@ CDocument* CSingleDocTemplate::OpenDocumentFile(LPCSTR, BOOL makeVisible) {
     return nullptr;
   }
   auto* frame = m_pFrameClass != nullptr ? static_cast<CFrameWnd*>(m_pFrameClass->CreateObject()) : new CFrameWnd;
-  if (frame == nullptr || !frame->LoadFrame(m_nIDResource)) {
-    delete frame;
+  if (frame == nullptr) {
     delete doc;
     return nullptr;
+  }
+  {
+    // A frame whose window was made and then destroyed during creation deletes itself in
+    // PostNcDestroy when this guard goes; one that never got a window is deleted here.
+    qav::ui::ObjectInUse use(frame);
+    if (!frame->LoadFrame(m_nIDResource)) {
+      if (!use.DestroyPending()) delete frame;
+      delete doc;
+      return nullptr;
+    }
   }
   delete m_pDocument;
   m_pDocument = doc;
@@ -176,11 +185,15 @@ CDocument* CSingleDocTemplate::OpenDocumentFile(LPCSTR, BOOL makeVisible) {
   if (view != nullptr) {
     view->m_pDocument = doc;
     BOOL ok = FALSE;
-    if (auto* form = dynamic_cast<CFormView*>(view)) ok = form->Create(frame, AFX_IDW_PANE_FIRST);
-    else ok = view->CreateEx(0, "View", "", WS_CHILD | WS_VISIBLE, RECT{}, frame, AFX_IDW_PANE_FIRST);
+    {
+      qav::ui::ObjectInUse use(view);  // as for the frame above
+      if (auto* form = dynamic_cast<CFormView*>(view)) ok = form->Create(frame, AFX_IDW_PANE_FIRST);
+      else ok = view->CreateEx(0, "View", "", WS_CHILD | WS_VISIBLE, RECT{}, frame, AFX_IDW_PANE_FIRST);
+      if (!ok && !use.DestroyPending()) delete view;
+    }
     if (!ok) {
-      delete view;
-      frame->DestroyWindow();
+      if (app != nullptr && app->m_pMainWnd == frame) app->m_pMainWnd = nullptr;
+      frame->DestroyWindow();  // the frame deletes itself
       return nullptr;
     }
     frame->SetActiveView(view);

@@ -91,6 +91,13 @@ ObjectInUse::~ObjectInUse() {
   m_object->PostNcDestroy();  // may delete the object
 }
 
+bool ObjectInUse::DestroyPending() const {
+  if (m_object == nullptr) return false;
+  std::lock_guard<std::mutex> g(Busy().lock);
+  auto it = Busy().objects.find(m_object);
+  return it != Busy().objects.end() && it->second.serial == m_serial && it->second.pending;
+}
+
 namespace {
 // Runs PostNcDestroy now, or marks it to run when the object leaves its last handler.
 void PostNcDestroyWhenIdle(CWnd* object) {

@@ -163,6 +163,9 @@ class ObjectInUse {
   ~ObjectInUse();
   ObjectInUse(const ObjectInUse&) = delete;
   ObjectInUse& operator=(const ObjectInUse&) = delete;
+  // True when the object's window was destroyed meanwhile, so its PostNcDestroy runs when the
+  // last guard goes (an object that deletes itself there must not be deleted by anyone else).
+  bool DestroyPending() const;
 
  private:
   CWnd* m_object;
