@@ -54,6 +54,7 @@ void CInputDesc::Clear() {
   m_IdIndex.RemoveAll();
   m_Cabinets.RemoveAll();
   m_Roadways.RemoveAll();
+  m_RoadwayLookup.clear();
 }
 
 CDBCabinet* CInputDesc::FindCabinetByAlias(const char* alias) const {
@@ -96,10 +97,16 @@ bool CInputDesc::ReadListFile(const CDateTimeEx& day, const char* pattern, CFile
 
 CDBRoadway* CInputDesc::AddRoadway(const char* text) {
   CDBRoadway road(text);
-  for (int i = 0; i < m_Roadways.m_nSize; ++i)
-    if (*m_Roadways.m_pData[i] == road) return m_Roadways.m_pData[i];
+  // Equal roadways have the same route and the same name once A-Z are folded to lower case.
+  std::string key = std::to_string(road.route) + ':' + road.name;
+  for (char& c : key)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  auto found = m_RoadwayLookup.find(key);
+  if (found != m_RoadwayLookup.end()) return found->second;
   int at = m_Roadways.Add(road);
-  return at >= 0 ? m_Roadways.m_pData[at] : nullptr;
+  CDBRoadway* added = at >= 0 ? m_Roadways.m_pData[at] : nullptr;
+  if (added) m_RoadwayLookup.emplace(std::move(key), added);
+  return added;
 }
 
 bool CInputDesc::BuildIndexes() {
@@ -161,6 +168,7 @@ CPEInputDesc::~CPEInputDesc() { CPEInputDesc::Clear(); }
 
 void CPEInputDesc::Clear() {
   m_Elements.RemoveAll();
+  m_CabinetLookup.clear();
   CInputDesc::Clear();
 }
 
@@ -172,15 +180,13 @@ void CPEInputDesc::OnLine(void* self, const DeviceListLine& line) {
   FormatCabinetId(id, road->route, line.milepost);
   // Cabinets are unique by id: a later line with the same id uses the first line's cabinet.
   CDBCabinet* cabinet = nullptr;
-  for (int i = 0; i < desc->m_Cabinets.m_nSize; ++i)
-    if (std::strcmp(desc->m_Cabinets.m_pData[i]->id, id) == 0) {
-      cabinet = desc->m_Cabinets.m_pData[i];
-      break;
-    }
+  auto found = desc->m_CabinetLookup.find(id);
+  if (found != desc->m_CabinetLookup.end()) cabinet = found->second;
   if (!cabinet) {
     int at = desc->m_Cabinets.Add(CDBCabinet(id, line.alias, line.milepost, line.location, road));
     if (at < 0) return;
     cabinet = desc->m_Cabinets.m_pData[at];
+    desc->m_CabinetLookup.emplace(id, cabinet);
   }
   desc->m_Elements.Add(CPEDBElement(line.element, ET_LOOP, cabinet, line.column));
 }

@@ -3,6 +3,9 @@
 // Both build roadway and cabinet records and keep the cabinets sorted by id and by alias.
 #pragma once
 
+#include <string>
+#include <unordered_map>
+
 #include "containers/adr_array.h"
 #include "containers/obj_array.h"
 #include "platform/app/file.h"
@@ -55,6 +58,10 @@ class CInputDesc {
   CDBRoadway* AddRoadway(const char* text);
   // Fills both indexes from the cabinets.
   bool BuildIndexes();
+
+  // Roadways by route and case-folded name while a list is parsed, so that a long list is not
+  // searched from the start for every line.
+  std::unordered_map<std::string, CDBRoadway*> m_RoadwayLookup;
 };
 
 class CFMDBInputDesc : public CInputDesc {
@@ -79,4 +86,7 @@ class CPEInputDesc : public CInputDesc {
 
  private:
   static void OnLine(void* self, const DeviceListLine& line);
+
+  // Cabinets by id while the list is parsed (the first line of an id wins).
+  std::unordered_map<std::string, CDBCabinet*> m_CabinetLookup;
 };

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <filesystem>
@@ -358,3 +360,56 @@ TEST(SampleArchive, SameSeedSameBytes) {
 }
 
 }  // namespace
+
+// A long list of distinct roadways and cabinets is read in time linear in its length: each line's
+// roadway and cabinet are looked up, not searched for from the list's start.
+TEST(DeviceListSize, LongListsOfDistinctCabinetsReadQuickly) {
+  constexpr int kLines = 100000;
+  std::string lpdata, rmdc = "XEP Electronic Surveillance Device List\n";
+  char line[160];
+  for (int i = 0; i < kLines; ++i) {
+    std::snprintf(line, sizeof line, "LOOP%04d R%05d LOC             %03d.%02d   ELEMENT  ES-%04d\n", 1 + i % 2000, i,
+                  i % 100, i % 100, i % 10000);
+    lpdata += line;
+    std::snprintf(line, sizeof line, "%03des%05d ES-%04d              R%05d        %03d %02d  LOC\n", i % 1000, i,
+                  i % 10000, i, i % 100, i % 100);
+    rmdc += line;
+  }
+  // One more line of the first roadway, in another case: no new roadway.
+  lpdata += "LOOP0002 r00000 LOC             000.00   ELEMENT  ES-0000\n";
+  rmdc += "000es00000 ES-0000              r00000        000 00  LOC\n";
+  struct Case {
+    const char* name;
+    std::function<int(int&, int&)> parse;  // returns the cabinet count; sets roadways and lines
+  };
+  CPEInputDesc pe;
+  CFMDBInputDesc fm;
+  const Case cases[] = {
+      {"RMDC.LST",
+       [&](int& roads, int& items) {
+         EXPECT_EQ(0u, fm.Parse(rmdc.data(), rmdc.size()));
+         roads = fm.m_Roadways.m_nSize;
+         items = fm.m_Cabinets.m_nSize;
+         return fm.m_Cabinets.m_nSize;
+       }},
+      {"LPDATA.PRN",
+       [&](int& roads, int& items) {
+         pe.Parse(lpdata.data(), lpdata.size());
+         roads = pe.m_Roadways.m_nSize;
+         items = pe.m_Elements.m_nSize;
+         return pe.m_Cabinets.m_nSize;
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    int roads = 0, items = 0;
+    auto start = std::chrono::steady_clock::now();
+    int cabinets = c.parse(roads, items);
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_LT(seconds, 10.0);
+    EXPECT_EQ(kLines, roads);
+    EXPECT_EQ(kLines + 1, items);
+    // LPDATA.PRN keeps one cabinet per id; RMDC.LST holds every line's cabinet.
+    EXPECT_EQ(std::string(c.name) == "LPDATA.PRN" ? kLines : kLines + 1, cabinets);
+  }
+}
