@@ -434,28 +434,29 @@ int CNTSODB::GetTimeFieldSeconds(SYSTEMTIME& t, int index) {
   return 0;
 }
 
-int CNTSODB::GetIntField(int& value, int index) {
+namespace {
+
+// Reads a numeric header field into value with parse (a strtol-style conversion of the text).
+template <class T, class Parse>
+int ParseHeaderNumber(CNTSODB& db, T& value, int index, Parse parse) {
   char text[32];
-  int r = ReadHeaderFieldText(text, sizeof text, index);
-  if (r != 0) return r;
-  value = static_cast<int>(std::strtol(text, nullptr, 10));
-  return 0;
+  int r = db.ReadHeaderFieldText(text, sizeof text, index);
+  if (r == 0) value = static_cast<T>(parse(text));
+  return r;
+}
+
+}  // namespace
+
+int CNTSODB::GetIntField(int& value, int index) {
+  return ParseHeaderNumber(*this, value, index, [](const char* t) { return std::strtol(t, nullptr, 10); });
 }
 
 int CNTSODB::GetU32Field(DWORD& value, int index) {
-  char text[32];
-  int r = ReadHeaderFieldText(text, sizeof text, index);
-  if (r != 0) return r;
-  value = static_cast<DWORD>(std::strtoul(text, nullptr, 10));
-  return 0;
+  return ParseHeaderNumber(*this, value, index, [](const char* t) { return std::strtoul(t, nullptr, 10); });
 }
 
 int CNTSODB::GetU64Field(uint64_t& value, int index) {
-  char text[32];
-  int r = ReadHeaderFieldText(text, sizeof text, index);
-  if (r != 0) return r;
-  value = std::strtoull(text, nullptr, 10);
-  return 0;
+  return ParseHeaderNumber(*this, value, index, [](const char* t) { return std::strtoull(t, nullptr, 10); });
 }
 
 int CNTSODB::WriteFieldText(CIOFile& file, int index, const char* text) {
