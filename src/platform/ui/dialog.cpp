@@ -426,7 +426,7 @@ INT_PTR CPropertySheet::DoModal() {
   auto X = [&](int dlu) { return dlu * u.cx / 4; };
   auto Y = [&](int dlu) { return dlu * u.cy / 8; };
   int margin = X(7);
-  int tabH = Y(14);
+  int tabH = std::max(Y(14), CurrentBackend().TabBarHeight());
   RECT tabRect{margin, Y(7), margin + X(pcx) + 4, Y(7) + tabH + Y(pcy) + 4};
   m_pageRect = RECT{tabRect.left + 2, tabRect.top + tabH + 2, tabRect.right - 2, tabRect.bottom - 2};
   bool help = (m_psh.dwFlags & PSH_HASHELP) != 0;

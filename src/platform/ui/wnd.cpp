@@ -276,6 +276,51 @@ std::vector<WndState*> RadioGroupOf(WndState* s) {
   return group;
 }
 
+namespace {
+bool ShownAndEnabled(WndState* s) {
+  for (WndState* p = s; p != nullptr; p = p->IsChild() ? Find(p->parent) : nullptr) {
+    if (p->IsChild() && (!p->Visible() || !p->Enabled())) return false;
+    if (!p->IsChild()) break;
+  }
+  return true;
+}
+
+bool IsTabStop(WndState* c) {
+  if (!ShownAndEnabled(c)) return false;
+  if (c->kind == Kind::Radio) {
+    // The group's checked button, or its first usable one when none is checked.
+    WndState* first = nullptr;
+    for (WndState* r : RadioGroupOf(c)) {
+      if (!ShownAndEnabled(r)) continue;
+      if (static_cast<ButtonState*>(r)->check == BST_CHECKED) return r == c;
+      if (first == nullptr) first = r;
+    }
+    return first == c;
+  }
+  return (c->style & WS_TABSTOP) != 0;
+}
+}  // namespace
+
+HWND NextTabStop(HWND top, HWND from, bool back) {
+  WndState* t = Find(top);
+  if (t == nullptr) return nullptr;
+  std::vector<WndState*> order;
+  ForEachDescendant(t, [&](WndState* c) {
+    if (c->kind != Kind::Dialog && c->kind != Kind::Generic) order.push_back(c);
+  });
+  const int n = static_cast<int>(order.size());
+  if (n == 0) return nullptr;
+  int at = -1;
+  for (int i = 0; i < n; ++i)
+    if (order[static_cast<size_t>(i)]->hwnd == from) at = i;
+  if (at < 0) at = back ? 0 : n - 1;  // from outside: the first stop (the last going back)
+  for (int k = 1; k <= n; ++k) {
+    int i = back ? (at - k + 2 * n) % n : (at + k) % n;
+    if (IsTabStop(order[static_cast<size_t>(i)])) return order[static_cast<size_t>(i)]->hwnd;
+  }
+  return nullptr;
+}
+
 RECT DialogUnitsToPixels(const RECT& d, BaseUnits u) {
   RECT r;
   r.left = d.left * u.cx / 4;
@@ -728,17 +773,8 @@ CWnd* CWnd::GetDlgItem(int id) const { return FromHandle(::GetDlgItem(m_hWnd, id
 int CWnd::GetDlgCtrlID() const { return ::GetDlgCtrlID(m_hWnd); }
 
 CWnd* CWnd::GetNextDlgTabItem(CWnd* ctl, BOOL previous) const {
-  WndState* s = State();
-  if (s == nullptr) return nullptr;
-  std::vector<WndState*> stops;
-  for (HWND h : s->children)
-    if (WndState* c = Find(h); c && (c->style & WS_TABSTOP) && c->Visible() && c->Enabled()) stops.push_back(c);
-  if (stops.empty()) return nullptr;
-  WndState* cur = ctl != nullptr ? ctl->State() : nullptr;
-  auto it = std::find(stops.begin(), stops.end(), cur);
-  size_t i = it == stops.end() ? 0 : static_cast<size_t>(it - stops.begin());
-  if (it != stops.end()) i = previous ? (i + stops.size() - 1) % stops.size() : (i + 1) % stops.size();
-  return FromHandle(stops[i]->hwnd);
+  HWND next = NextTabStop(m_hWnd, ctl != nullptr ? ctl->GetSafeHwnd() : nullptr, previous != FALSE);
+  return next != nullptr ? FromHandle(next) : nullptr;
 }
 
 void CWnd::SetWindowText(LPCSTR text) { ::SetWindowText(m_hWnd, text); }

@@ -199,6 +199,12 @@ void ForEachDescendant(WndState* s, F f);
 // runs to the next one), in order.
 std::vector<WndState*> RadioGroupOf(WndState* s);
 
+// The control that Tab (back: Shift+Tab) moves the focus to from `from`, among the controls of
+// the window `top` and of its child panels in creation order: visible, enabled controls with
+// WS_TABSTOP; a group of radio buttons is one stop, reached at its checked button. Null when
+// there is none.
+HWND NextTabStop(HWND top, HWND from, bool back);
+
 // Dialog units to pixels with the dialog font's average character size.
 struct BaseUnits {
   int cx = 6;
