@@ -191,11 +191,25 @@ WndState* NewWindow(Kind kind, HWND parent, int id, const std::string& text, DWO
   return raw;
 }
 
+namespace {
+WndState* FindLocked(HWND hwnd) {
+  auto it = Reg().windows.find(reinterpret_cast<uintptr_t>(hwnd));
+  return it == Reg().windows.end() ? nullptr : it->second.get();
+}
+
+// Reads a window's state under the registry lock, so another thread never sees a record that the
+// user-interface thread is freeing meanwhile; `read` gets null for a window that does not exist.
+template <class F>
+auto ReadState(HWND hwnd, F read) {
+  std::lock_guard<std::mutex> g(Reg().lock);
+  return read(hwnd != nullptr ? FindLocked(hwnd) : nullptr);
+}
+}  // namespace
+
 WndState* Find(HWND hwnd) {
   if (hwnd == nullptr) return nullptr;
   std::lock_guard<std::mutex> g(Reg().lock);
-  auto it = Reg().windows.find(reinterpret_cast<uintptr_t>(hwnd));
-  return it == Reg().windows.end() ? nullptr : it->second.get();
+  return FindLocked(hwnd);
 }
 
 int WindowCount() {
@@ -560,8 +574,7 @@ BOOL EnableWindow(HWND hwnd, BOOL enable) {
 }
 
 BOOL IsWindowEnabled(HWND hwnd) {
-  WndState* s = Find(hwnd);
-  return s != nullptr && s->Enabled() ? TRUE : FALSE;
+  return ReadState(hwnd, [](WndState* s) { return s != nullptr && s->Enabled() ? TRUE : FALSE; });
 }
 
 BOOL ShowWindow(HWND hwnd, int cmd) {
@@ -582,15 +595,19 @@ BOOL ShowWindow(HWND hwnd, int cmd) {
 }
 
 BOOL IsWindowVisible(HWND hwnd) {
-  for (WndState* s = Find(hwnd); s != nullptr; s = s->IsChild() ? Find(s->parent) : nullptr)
-    if (!s->Visible()) return FALSE;
-  return Find(hwnd) != nullptr ? TRUE : FALSE;
+  return ReadState(hwnd, [](WndState* w) {
+    if (w == nullptr) return FALSE;
+    for (WndState* s = w; s != nullptr; s = s->IsChild() ? FindLocked(s->parent) : nullptr)
+      if (!s->Visible()) return FALSE;
+    return TRUE;
+  });
 }
 
 HWND GetParent(HWND hwnd) {
-  WndState* s = Find(hwnd);
-  if (s == nullptr) return nullptr;
-  return s->IsChild() ? s->parent : s->owner;
+  return ReadState(hwnd, [](WndState* s) -> HWND {
+    if (s == nullptr) return nullptr;
+    return s->IsChild() ? s->parent : s->owner;
+  });
 }
 
 HWND GetDlgItem(HWND dlg, int id) {
@@ -602,8 +619,7 @@ HWND GetDlgItem(HWND dlg, int id) {
 }
 
 int GetDlgCtrlID(HWND hwnd) {
-  WndState* s = Find(hwnd);
-  return s != nullptr ? s->id : 0;
+  return ReadState(hwnd, [](WndState* s) { return s != nullptr ? s->id : 0; });
 }
 
 HWND SetFocus(HWND hwnd) {
@@ -825,12 +841,10 @@ BOOL CWnd::IsWindowEnabled() const { return ::IsWindowEnabled(m_hWnd); }
 BOOL CWnd::ShowWindow(int cmd) { return ::ShowWindow(m_hWnd, cmd); }
 BOOL CWnd::IsWindowVisible() const { return ::IsWindowVisible(m_hWnd); }
 BOOL CWnd::IsIconic() const {
-  WndState* s = State();
-  return s != nullptr && s->minimized ? TRUE : FALSE;
+  return ReadState(m_hWnd, [](WndState* s) { return s != nullptr && s->minimized ? TRUE : FALSE; });
 }
 BOOL CWnd::IsZoomed() const {
-  WndState* s = State();
-  return s != nullptr && s->maximized ? TRUE : FALSE;
+  return ReadState(m_hWnd, [](WndState* s) { return s != nullptr && s->maximized ? TRUE : FALSE; });
 }
 CWnd* CWnd::SetFocus() { return FromHandle(::SetFocus(m_hWnd)); }
 void CWnd::SetFont(CFont* font, BOOL redraw) {
@@ -842,12 +856,10 @@ HICON CWnd::SetIcon(HICON icon, BOOL big) {
 }
 
 DWORD CWnd::GetStyle() const {
-  WndState* s = State();
-  return s != nullptr ? s->style : 0;
+  return ReadState(m_hWnd, [](WndState* s) -> DWORD { return s != nullptr ? static_cast<DWORD>(s->style) : 0; });
 }
 DWORD CWnd::GetExStyle() const {
-  WndState* s = State();
-  return s != nullptr ? s->exStyle : 0;
+  return ReadState(m_hWnd, [](WndState* s) -> DWORD { return s != nullptr ? static_cast<DWORD>(s->exStyle) : 0; });
 }
 BOOL CWnd::ModifyStyle(DWORD remove, DWORD add, UINT flags) {
   WndState* s = State();

@@ -3,6 +3,7 @@
 // messages, the backends read it to draw and change it through the input functions.
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
@@ -32,6 +33,31 @@ enum class Kind {
 
 const char* KindName(Kind k);
 
+// A style word that other threads may read (IsWindowEnabled from a worker) while the
+// user-interface thread changes it.
+class AtomicStyle {
+ public:
+  AtomicStyle() = default;
+  AtomicStyle(const AtomicStyle&) = delete;
+  AtomicStyle& operator=(const AtomicStyle&) = delete;
+  operator DWORD() const { return m_v.load(std::memory_order_acquire); }
+  AtomicStyle& operator=(DWORD v) {
+    m_v.store(v, std::memory_order_release);
+    return *this;
+  }
+  AtomicStyle& operator|=(DWORD v) {
+    m_v.fetch_or(v, std::memory_order_acq_rel);
+    return *this;
+  }
+  AtomicStyle& operator&=(DWORD v) {
+    m_v.fetch_and(v, std::memory_order_acq_rel);
+    return *this;
+  }
+
+ private:
+  std::atomic<DWORD> m_v{0};
+};
+
 struct WndState {
   WndState() = default;
   virtual ~WndState();
@@ -42,8 +68,8 @@ struct WndState {
   Kind kind = Kind::Generic;
   int id = 0;
   std::string text;  // Windows-1252
-  DWORD style = 0;
-  DWORD exStyle = 0;
+  AtomicStyle style;
+  AtomicStyle exStyle;
   RECT rect;  // pixels, relative to the parent's client area (screen for top-level windows)
   int clientTop = 0;  // height of a frame's menu bar above the client area
   std::string tooltip;
@@ -55,8 +81,8 @@ struct WndState {
   HFONT font = nullptr;
   HICON icon = nullptr;
   int disableCount = 0;  // top-level windows: disabling nests
-  bool minimized = false;
-  bool maximized = false;
+  std::atomic<bool> minimized{false};
+  std::atomic<bool> maximized{false};
   bool destroying = false;
   bool hasFocus = false;
   void* native = nullptr;  // the backend's object
