@@ -642,7 +642,8 @@ class QtBackend : public Backend, public QObject {
       case Qt::Key_Delete: return input::Key(h, VK_DELETE);
       case Qt::Key_F1: return input::Key(h, VK_F1);
       default:
-        if ((k->modifiers() & Qt::AltModifier) && !ctrl && !k->text().isEmpty()) return MnemonicKey(s, k->text());
+        if ((k->modifiers() & Qt::AltModifier) && !ctrl && k->key() >= Qt::Key_0 && k->key() <= Qt::Key_Z)
+          return MnemonicKey(s, QString(QChar(k->key())));
         return false;
       case Qt::Key_Up:
       case Qt::Key_Down:
