@@ -471,6 +471,12 @@ INT_PTR CPropertySheet::DoModal() {
   m_active = static_cast<int>(std::min<UINT>(m_psh.nStartPage, static_cast<UINT>(m_pages.size() - 1)));
   Activate(m_active);
   OnInitDialog();
+  // The focus starts on the first control of the page shown, or on the tabs.
+  if (m_hWnd != nullptr && TopLevelOf(Find(::GetFocus())) != State()) {
+    CPropertyPage* page = GetActivePage();
+    HWND first = page != nullptr && page->m_hWnd != nullptr ? NextTabStop(page->m_hWnd, nullptr, false) : nullptr;
+    MoveFocus(first != nullptr ? first : GetTabControl());
+  }
   if (!m_bEnded && m_hWnd != nullptr) {
     ShowWindow(SW_SHOW);
     if (!ModalLoop(this, m_bEnded)) m_nModalResult = IDCANCEL;

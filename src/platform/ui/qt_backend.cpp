@@ -947,6 +947,7 @@ class QtBackend : public Backend, public QObject {
         t->setUsesScrollButtons(true);
         t->setElideMode(Qt::ElideNone);
         t->tabBar()->setExpanding(false);
+        t->tabBar()->setFocusPolicy(Qt::StrongFocus);  // a click on a tab focuses the tabs
         QObject::connect(t, &QTabWidget::currentChanged, t, [this, h](int i) {
           if (g_syncing > 0) return;
           auto* ts = static_cast<TabState*>(Find(h));
