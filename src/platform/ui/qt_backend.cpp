@@ -346,10 +346,10 @@ class LineModel : public QAbstractListModel {
     auto* l = static_cast<ListBoxState*>(Find(m_hwnd));
     if (l == nullptr || l->kind != Kind::ListBox || !index.isValid() || index.row() >= static_cast<int>(l->lines.size()))
       return QVariant();
-    const ListLine& line = l->lines[static_cast<size_t>(index.row())];
-    bool selected = !l->NoSel() && (l->Multi() ? line.selected : index.row() == l->cur);
+    const size_t row = static_cast<size_t>(index.row());
+    bool selected = !l->NoSel() && (l->Multi() ? l->lines.Selected(row) : index.row() == l->cur);
     switch (role) {
-      case Qt::DisplayRole: return Q(line.text);
+      case Qt::DisplayRole: return QString::fromStdString(Cp1252ToUtf8(l->lines.Text(row)));
       case Qt::BackgroundRole:
         return selected ? QVariant(QApplication::palette().brush(QPalette::Highlight)) : QVariant();
       case Qt::ForegroundRole:

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/ui/line_store.h"
 #include "platform/ui/wnd.h"
 
 namespace qav::ui {
@@ -106,7 +107,7 @@ struct ListLine {
 };
 
 struct ListBoxState : WndState {
-  std::vector<ListLine> lines;
+  LineStore lines;
   int cur = -1;    // single selection
   int caret = -1;  // focus line
   int anchor = -1; // extended selection anchor
