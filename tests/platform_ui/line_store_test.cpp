@@ -15,7 +15,7 @@ TEST(LineStoreTest, BehavesAsAVectorOfLinesThroughSplitsAndErasures) {
   std::vector<std::string> ref;
   std::vector<bool> sel;
   std::mt19937 rng(12);
-  for (int step = 0; step < 30000; ++step) {
+  for (int step = 0; step < 12000; ++step) {
     unsigned op = rng() % 10;
     if (op < 6 || ref.empty()) {  // insert somewhere, appends most often
       size_t at = rng() % 3 == 0 ? rng() % (ref.size() + 1) : ref.size();
