@@ -1,6 +1,7 @@
 // Report rows: cells, group headers, key columns and the order of rows on a key list.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 #include "trafficdata/db_element.h"
@@ -101,10 +102,18 @@ TEST(DBRecordCells, KeyColumnsAndHeaders) {
   EXPECT_STREQ(buf, "              Err");
   bad.FormatGroupHeader(buf, sizeof buf, GK_MONTH, CF_SHEET);
   EXPECT_STREQ(buf, "Month\tError\n");
+  // An unnamed element type shows its whole code; an unknown content code writes nothing.
   bad.FormatKeyColumn(buf, sizeof buf, GK_ELEMENT_TYPE, CF_TEXT);
-  EXPECT_STREQ(buf, "UNKNOWN [0xffffff");
-  bad.FormatKeyColumn(buf, sizeof buf, GK_CONTENT, CF_SHEET);
-  EXPECT_STREQ(buf, "UNKNOWN [0x63]\t");
+  EXPECT_STREQ(buf, "UNKNOWN [0xffffffff]");
+  bad.FormatGroupHeader(buf, sizeof buf, GK_ELEMENT_TYPE, CF_TEXT);
+  EXPECT_STREQ(buf, "Element Type:  UNKNOWN [0xffffffff]\n");
+  for (int form : {CF_TEXT, CF_SHEET}) {
+    std::strcpy(buf, "kept");
+    bad.FormatKeyColumn(buf, sizeof buf, GK_CONTENT, form);
+    EXPECT_STREQ(buf, "kept");
+    bad.FormatGroupHeader(buf, sizeof buf, GK_CONTENT, form);
+    EXPECT_STREQ(buf, "kept");
+  }
   bad.FormatKeyColumn(buf, sizeof buf, GK_MILEPOST, CF_TEXT);
   EXPECT_STREQ(buf, "             0.00");
   CDBRecord none(nullptr, 0);
