@@ -1031,11 +1031,16 @@ class QtBackend : public Backend, public QObject {
     win->menuHeight = win->menu != nullptr ? s->clientTop : 0;
     win->setEnabled(s->Enabled());
     if (s->Visible()) {
-      if (!s->maximized && !s->minimized && win->geometry() != QRect(s->rect.left, s->rect.top, s->Width(), s->Height())) {
-        if (win->minimumSize() == win->maximumSize()) win->setFixedSize(std::max(s->Width(), 1), std::max(s->Height(), 1));
-        win->setGeometry(s->rect.left, s->rect.top, std::max(s->Width(), 1), std::max(s->Height(), 1));
-      }
       Qt::WindowStates want = s->minimized ? Qt::WindowMinimized : s->maximized ? Qt::WindowMaximized : Qt::WindowNoState;
+      QRect g(s->rect.left, s->rect.top, std::max(s->Width(), 1), std::max(s->Height(), 1));
+      // A maximised window covers the work area even where no window manager does it.
+      if (s->maximized && !(win->windowState() & Qt::WindowMaximized)) {
+        if (QScreen* sc = win->screen()) g = sc->availableGeometry();
+      }
+      if ((!s->minimized && (!s->maximized || !(win->windowState() & Qt::WindowMaximized))) && win->geometry() != g) {
+        if (win->minimumSize() == win->maximumSize()) win->setFixedSize(g.size());
+        win->setGeometry(g);
+      }
       if (!win->isVisible()) {
         win->setWindowState(want);
         win->Place();
