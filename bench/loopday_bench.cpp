@@ -263,7 +263,7 @@ struct PeakRun : RunControl {
 template <class Data>
 void RunPeakSearch(benchmark::State& state, const std::vector<unsigned char>& records, int type) {
   CDBRoadway road("SR 99");
-  CDBCabinet cab("099es00100", "", 100, "Mill Creek Br", &road);
+  CDBCabinet cab("099es00100", "", 100, "Cedar Creek Br", &road);
   CDBElementEx elem("_ME___1", type, &cab);
   CDateTimeEx date(2004, 1, 5);
   Data data(1, &elem, 1);
