@@ -98,6 +98,7 @@ BEGIN_MESSAGE_MAP(CElemsDlg, CMFCExDialog)
   ON_BN_CLICKED(IDC_SEL_FINISH, &CElemsDlg::OnFinish)
   ON_BN_CLICKED(IDC_SEL_MOVE_UP, &CElemsDlg::OnMoveUp)
   ON_BN_CLICKED(IDC_SEL_MOVE_DOWN, &CElemsDlg::OnMoveDown)
+  ON_BN_CLICKED(IDHELP, &CElemsDlg::OnHelp)
 END_MESSAGE_MAP()
 
 CElemsDlg::CElemsDlg(CWnd* parent, UINT templateId)
@@ -271,6 +272,11 @@ void CElemsDlg::OnBack() {
 
 void CElemsDlg::OnFinish() {
   if (UpdateData(TRUE)) End(IDC_SEL_FINISH);
+}
+
+// The program's help, which the main frame opens (and says so when it cannot).
+void CElemsDlg::OnHelp() {
+  if (CWnd* main = AfxGetMainWnd()) main->SendMessage(WM_COMMAND, ID_HELP);
 }
 
 void CElemsDlg::ShowCodes(const CAdrList<CDBElementEx>& list) {

@@ -46,6 +46,7 @@ class CElemsDlg : public CMFCExDialog, public CElementLoader {
   void OnMoveDown();
   void OnBack();
   void OnFinish();
+  void OnHelp();
 
   std::string m_strEndDate;    // "%m/%d/%Y (%a)" of the loaded end and start days
   std::string m_strStartDate;

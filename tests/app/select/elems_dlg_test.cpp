@@ -5,6 +5,7 @@
 #include "app/select/element_trees.h"
 #include "app/select/select_fixture.h"
 #include "app/select/select_ids.h"
+#include "app/select/select_lists.h"
 #include "app/shell/worker_ids.h"
 #include "archive/sample_archive.h"
 
@@ -217,6 +218,44 @@ TEST_F(ElemsDlgTest, WaitingForTheLoaderServesItsDiscRequest) {
   EXPECT_EQ(std::count(view->notices.begin(), view->notices.end(), "cursor off"), 1);
   EXPECT_EQ(view->notices.back(), "loaded");
   EXPECT_EQ(loading.m_EndDate.Format("%m/%d/%Y"), "01/05/1994");
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(ElemsDlgTest, TheWizardFormAppendsMovesLinesAndEndsWithBackOrFinish) {
+  struct Case {
+    int button;
+    INT_PTR result;
+  };
+  for (const Case& c : {Case{IDC_SEL_BACK, IDC_SEL_BACK}, Case{IDC_SEL_FINISH, IDC_SEL_FINISH}}) {
+    CElemsDlg wizard(view.get(), IDD_SELECT_ELEMENTS_WIZARD);
+    TreeBuilder trees{wizard.m_Roadways, wizard.m_Cabinets, wizard.m_Elements};
+    trees.AddRoadway("I-5", {{"005es00200", {"_MN___1", "_MS___1", "AMS___1"}}});
+    wizard.m_bLoadFailed = 0;
+    selection = ViewSelection();
+    selection.Add("I-5", "005es00200", "AMS___1");
+    qav::ui::PostTask([&] {
+      input::Click(Item(wizard, IDC_SEL_ADD_ALL));
+      EXPECT_EQ(Lines(wizard, IDC_SEL_SELECTED),
+                (Strings{"005es00200:AMS___1", "005es00200:_MN___1", "005es00200:_MS___1"}));
+      input::Click(Item(wizard, IDC_SEL_MOVE_UP));  // nothing highlighted
+      input::SelectLine(Item(wizard, IDC_SEL_SELECTED), 1);
+      input::SelectLine(Item(wizard, IDC_SEL_SELECTED), 2, MK_CONTROL);
+      input::Click(Item(wizard, IDC_SEL_MOVE_UP));
+      input::Click(Item(wizard, IDC_SEL_MOVE_UP));  // the topmost is first now: nothing moves
+      EXPECT_EQ(Lines(wizard, IDC_SEL_SELECTED),
+                (Strings{"005es00200:_MN___1", "005es00200:_MS___1", "005es00200:AMS___1"}));
+      EXPECT_EQ(HighlightedLines(wizard.m_lbSelected), (std::vector<int>{0, 1}));
+      input::Click(Item(wizard, IDC_SEL_MOVE_DOWN));
+      EXPECT_EQ(Lines(wizard, IDC_SEL_SELECTED),
+                (Strings{"005es00200:AMS___1", "005es00200:_MN___1", "005es00200:_MS___1"}));
+      input::Click(Item(wizard, c.button));
+    });
+    EXPECT_EQ(wizard.SelectElements(selection.roadways, selection.cabinets, selection.elements, nullptr), c.result);
+    EXPECT_EQ(selection.elements.m_nSize, 3);
+  }
 }
 
 }  // namespace
