@@ -58,14 +58,7 @@ class CMainClassic::CRunPort : public ClassicRunPort {
  public:
   explicit CRunPort(CMainClassic& view) : m_view(view) {}
   bool Load(int block, std::vector<std::unique_ptr<CElementData>>& out) override {
-    const CClassicSelection& sel = m_view.m_sel[block];
-    std::unique_ptr<CElementDataSet> set = LoadElementData(sel.elements, sel.dates, m_view.Poster(), m_view.m_flags);
-    if (!set) return false;
-    for (CElementData*& d : set->m_items) {
-      out.emplace_back(d);
-      d = nullptr;
-    }
-    return true;
+    return LoadClassicSelection(m_view.m_sel[block], m_view.Poster(), m_view.m_flags, out);
   }
   void Post(const ClassicPost& p) override {
     if (p.id == RID_OPEN_ERROR || p.id == RID_OUTPUT_TO)
