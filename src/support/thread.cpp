@@ -13,7 +13,6 @@
 #include "support/message_box_ex.h"
 #include "support/mfcex_dialog.h"
 
-
 // The gate a new thread waits at before it runs its procedure. The thread holds its own reference,
 // so opening the gate stays safe while the thread ends and deletes its CThread.
 struct CThread::SStartGate {

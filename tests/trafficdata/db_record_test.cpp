@@ -17,7 +17,7 @@ std::string Value(const CDBRecord& r, int form) {
 
 TEST(DBRecordCells, ValuesInBothForms) {
   CDBRoadway road("I-5");
-  CDBCabinet cab("005es16520", "", 1234, "Ship Canal", &road);
+  CDBCabinet cab("005es16520", "", 1234, "Willow Ave", &road);
   CDBElementEx loop("_MS___1", ET_LOOP, &cab), trap("_MS_PT1", ET_SPEED_TRAP, &cab);
   struct Case {
     CDBElementEx* e;
@@ -57,7 +57,7 @@ TEST(DBRecordCells, ValuesInBothForms) {
 
 TEST(DBRecordCells, KeyColumnsAndHeaders) {
   CDBRoadway road("I-5");
-  CDBCabinet cab("005es16520", "", 1234, "Ship Canal", &road);
+  CDBCabinet cab("005es16520", "", 1234, "Willow Ave", &road);
   CDBElementEx loop("_MS___1", ET_LOOP, &cab);
   CDBRecord r(&loop, 0, 1993, 6, 1, 7, 5, 20, 22, 3, 0, 12);
   struct Case {
@@ -76,7 +76,7 @@ TEST(DBRecordCells, KeyColumnsAndHeaders) {
       {GK_ELEMENT_TYPE, "             Loop", "Element Type:  Loop\n"},
       {GK_DIRECTION, "                S", "Direction:  S\n"},
       {GK_CABINET, "       005es16520", "Cabinet:  005es16520\n"},
-      {GK_LOCATION, "       Ship Canal", "Location:  Ship Canal\n"},
+      {GK_LOCATION, "       Willow Ave", "Location:  Willow Ave\n"},
       {GK_MILEPOST, "            12.34", "Milepost:   12.34\n"},
       {GK_ROADWAY, "              I-5", "Roadway:  I-5\n"},
   };

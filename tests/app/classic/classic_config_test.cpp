@@ -23,7 +23,7 @@ ClassicSetup SampleSetup() {
   ClassicSelection& s = c.sel[CB_RAW];
   s.dates = {37622.0, 37623.0};
   s.roadways = {"I-5", "SR 520"};
-  s.cabinets = {{"005es01234", "ES-101D", 1234, "NE 45th St", 0}, {"520es00100", "ES-200R", 100, "Montlake", 1}};
+  s.cabinets = {{"005es01234", "ES-101D", 1234, "Station Rd", 0}, {"520es00100", "ES-200R", 100, "Oak Hill", 1}};
   s.elements = {{"_MN___1", 0, 0}, {"_MS___2", 2, 1}, {"_MN___3", 1, 0}};
   c.sel[CB_MULTI].dates = {37257.0};
   c.sel[CB_MULTI].roadways = {"I-90"};

@@ -12,10 +12,10 @@ TEST(ClassicState, SelectionRecordsKeepTheLinksBetweenTheLists) {
   CDBRoadway r1("I5"), r2("sr520");
   s.roadways.Add(r1);
   s.roadways.Add(r2);
-  CDBCabinet c1("005es01234", "ES-101D", 1234, "NE 45th", s.roadways.m_pData[1]);
+  CDBCabinet c1("005es01234", "ES-101D", 1234, "Oak Ave", s.roadways.m_pData[1]);
   s.cabinets.Add(c1);
   CDBRoadway stray("US2");  // a roadway that is in no list
-  CDBCabinet c2("002es00100", "ES-2", 100, "Gold Bar", &stray);
+  CDBCabinet c2("002es00100", "ES-2", 100, "Oak Glen", &stray);
   CDBElementEx e1("_MN___1", 0, s.cabinets.m_pData[0]), e2("_MS___2", 2, &c2);
   s.elements.Add(e1);
   s.elements.Add(e2);

@@ -11,9 +11,9 @@ namespace {
 
 namespace input = qav::ui::input;
 
-const char* kTitleA = "ES-101D:_MN___1  I-5          NE 45th St         12.34";
-const char* kTitleB = "ES-101D:_MS___2  I-5          NE 45th St         12.34";
-const char* kTitleC = "ES-200R:_MN___1  SR 520       Montlake            1.00";
+const char* kTitleA = "ES-101D:_MN___1  I-5          Station Rd         12.34";
+const char* kTitleB = "ES-101D:_MS___2  I-5          Station Rd         12.34";
+const char* kTitleC = "ES-200R:_MN___1  SR 520       Oak Hill            1.00";
 
 std::string RawDay(const char* title, const char* date) {
   std::string s = std::string(title) + "\r\n" + date + "\r\n\r\n   Time   Vol  Occ\r\n";

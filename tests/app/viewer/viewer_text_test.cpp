@@ -8,9 +8,9 @@
 namespace {
 
 // "%s:%s  %s  %s  %3i.%02i" title lines as the report writers make them.
-const char* kTitleA = "ES-101D:_MN___1  I-5          NE 45th St         12.34";
-const char* kTitleB = "ES-101D:_MS___2  I-5          NE 45th St         12.34";
-const char* kTitleC = "ES-200R:_MN___1  SR 520       Montlake            1.00";
+const char* kTitleA = "ES-101D:_MN___1  I-5          Station Rd         12.34";
+const char* kTitleB = "ES-101D:_MS___2  I-5          Station Rd         12.34";
+const char* kTitleC = "ES-200R:_MN___1  SR 520       Oak Hill            1.00";
 
 std::string RawDay(const char* title, const char* date, bool withData, const char* dataPrefix = "00:00") {
   std::string s = std::string(title) + "\n" + date + "\n\n";
@@ -59,10 +59,10 @@ TEST(ViewerText, RawListingIndexSkipsDataLinesAndUnavailableDays) {
   ASSERT_EQ(s.size(), 4u);
   EXPECT_EQ(s[0].m_strCabinet, "ES-101D");
   EXPECT_EQ(s[0].m_strElement, "_MN___1");
-  EXPECT_EQ(s[0].m_strDescription, "I-5          NE 45th St ");
+  EXPECT_EQ(s[0].m_strDescription, "I-5          Station Rd ");
   EXPECT_EQ(s[1].m_strHeading, "01/06/2003 (Mon)");
   EXPECT_EQ(s[2].m_strElement, "_MS___2");
-  EXPECT_EQ(CabinetLines(s), (std::vector<std::string>{"ES-101D I-5          NE 45th St ", "ES-200R SR 520       Montlake   "}));
+  EXPECT_EQ(CabinetLines(s), (std::vector<std::string>{"ES-101D I-5          Station Rd ", "ES-200R SR 520       Oak Hill   "}));
   EXPECT_EQ(ElementsOfCabinet(s, "ES-101D"), (std::vector<std::string>{"_MN___1", "_MS___2"}));
   EXPECT_EQ(SectionLabels(s, "_MN___1", VFT_RAW), (std::vector<std::string>{"01/05/2003 (Sun)", "01/06/2003 (Mon)"}));
   // Find: the title line of the chosen day.
