@@ -21,6 +21,10 @@
 #include "platform/ui/choosers.h"
 #include "platform/ui/wnd_state.h"
 
+// The X11 plugin's keyboard library is checked with its own suppressions (scripts/asan.supp);
+// ASAN_OPTIONS from the environment still apply on top.
+extern "C" const char* __asan_default_options() { return "suppressions=" QAV_ASAN_SUPP; }
+
 namespace {
 
 using Clock = std::chrono::steady_clock;

@@ -962,14 +962,10 @@ class QtBackend : public Backend, public QObject {
     Tag(w, h);
     w->setMouseTracking(true);
     s->native = w;
-    // Tab order and focus are the window system's: only controls with a tab stop take the
-    // keyboard focus from Qt itself; a click still focuses a control that takes input.
-    if (s->kind == Kind::Static || s->kind == Kind::GroupBox || s->kind == Kind::Progress || s->kind == Kind::Dialog ||
-        s->kind == Kind::Generic) {
-      if (s->kind == Kind::Static || s->kind == Kind::GroupBox || s->kind == Kind::Progress) w->setFocusPolicy(Qt::NoFocus);
-    } else if (s->kind != Kind::RichEdit) {
-      w->setFocusPolicy(Qt::StrongFocus);
-    }
+    // Tab moves the focus in the window system's order (Key), so Qt's own focus policy only says
+    // which controls a click focuses: never labels, group boxes or progress bars.
+    if (s->kind == Kind::Static || s->kind == Kind::GroupBox || s->kind == Kind::Progress) w->setFocusPolicy(Qt::NoFocus);
+    else if (s->kind != Kind::Dialog && s->kind != Kind::Generic && s->kind != Kind::RichEdit) w->setFocusPolicy(Qt::StrongFocus);
     if (s->kind == Kind::Dialog || s->kind == Kind::Generic)
       for (HWND c : s->children)
         if (WndState* cs = Find(c)) Build(cs);
