@@ -18,6 +18,7 @@
 #include <QListView>
 #include <QMenuBar>
 #include <QPainter>
+#include <QPointer>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -472,7 +473,9 @@ class QtBackend : public Backend, public QObject {
     Forget(w);
     m_fit.erase(s->hwnd);
     w->hide();
-    w->deleteLater();  // the widget may be sending the signal that destroyed its window
+    // The widget may be sending the signal that destroyed its window: it goes when no handler
+    // and no wait of ours is left on the stack (Reap).
+    m_dead.emplace_back(w);
   }
 
   void Changed(WndState* s) override {
@@ -514,12 +517,20 @@ class QtBackend : public Backend, public QObject {
     }
   }
 
-  void Poll() override { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+  void Poll() override {
+    ++m_depth;
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    --m_depth;
+    Reap();
+  }
 
   void Wait(double seconds) override {
     if (seconds >= 0) m_waitTimer.start(static_cast<int>(std::ceil(seconds * 1000)));
+    ++m_depth;
     QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    --m_depth;
     m_waitTimer.stop();
+    Reap();
   }
 
   // Any thread: one queued event wakes the user-interface thread, however many requests came.
@@ -1236,7 +1247,19 @@ class QtBackend : public Backend, public QObject {
       });
   }
 
+  // Frees the widgets of destroyed windows once nothing that may still use them is running: no
+  // window handler and no event processing of ours further up the stack.
+  void Reap() {
+    if (m_depth > 0 || HandlerRunning() || m_dead.empty()) return;
+    std::vector<QPointer<QWidget>> dead;
+    dead.swap(m_dead);
+    for (QPointer<QWidget>& w : dead)
+      if (!w.isNull()) delete w.data();  // a window's children go with it
+  }
+
   QTimer m_waitTimer;
+  int m_depth = 0;  // our event processing in progress (Wait, Poll)
+  std::vector<QPointer<QWidget>> m_dead;
   std::atomic<bool> m_wakePending{false};
   std::set<HWND> m_fit;
   HWND m_focused = nullptr;  // the control whose widget last took the focus
