@@ -502,10 +502,11 @@ class QtBackend : public Backend, public QObject {
       case ListChange::Selection: {
         v->model->Flush();
         v->model->Repaint(l->Multi() ? index : -1);
-        if (!l->Multi() && l->cur >= 0) {
-          Syncing guard;
-          v->scrollTo(v->model->index(l->cur), QAbstractItemView::EnsureVisible);
-        }
+        Syncing guard;
+        // The focus frame is on the caret line, not on the first line.
+        if (l->caret >= 0 && l->caret < v->model->rows())
+          v->selectionModel()->setCurrentIndex(v->model->index(l->caret), QItemSelectionModel::NoUpdate);
+        if (!l->Multi() && l->cur >= 0) v->scrollTo(v->model->index(l->cur), QAbstractItemView::EnsureVisible);
         break;
       }
       case ListChange::Top: {
