@@ -236,6 +236,7 @@ class TopWindow : public QWidget {
   QWidget* canvas;
   QMenuBar* menu = nullptr;
   int menuHeight = 0;
+  QRect normal;  // the place before the window was maximised
 
   void Place() {
     if (menu != nullptr) menu->setGeometry(0, 0, width(), menuHeight);
@@ -1041,11 +1042,16 @@ class QtBackend : public Backend, public QObject {
     if (s->Visible()) {
       Qt::WindowStates want = s->minimized ? Qt::WindowMinimized : s->maximized ? Qt::WindowMaximized : Qt::WindowNoState;
       QRect g(s->rect.left, s->rect.top, std::max(s->Width(), 1), std::max(s->Height(), 1));
-      // A maximised window covers the work area even where no window manager does it.
-      if (s->maximized && !(win->windowState() & Qt::WindowMaximized)) {
+      // A maximised window covers the work area even where no window manager does it, and goes
+      // back to where it was when restored.
+      const bool isMax = (win->windowState() & Qt::WindowMaximized) != 0;
+      if (s->maximized && !isMax) {
+        win->normal = g;
         if (QScreen* sc = win->screen()) g = sc->availableGeometry();
+      } else if (!s->maximized && !s->minimized && isMax && win->normal.isValid()) {
+        g = win->normal;
       }
-      if ((!s->minimized && (!s->maximized || !(win->windowState() & Qt::WindowMaximized))) && win->geometry() != g) {
+      if ((!s->minimized && (!s->maximized || !isMax)) && win->geometry() != g) {
         if (win->minimumSize() == win->maximumSize()) win->setFixedSize(g.size());
         win->setGeometry(g);
       }
