@@ -417,6 +417,7 @@ class ListWidget : public QListView {
     connect(verticalScrollBar(), &QScrollBar::valueChanged, this, top);
     connect(horizontalScrollBar(), &QScrollBar::valueChanged, this, top);
   }
+  int lineHeight = 0;  // the line height the view was laid out with
   int TopRow() const {
     QModelIndex i = indexAt(QPoint(1, 1));
     return i.isValid() ? i.row() : 0;
@@ -1107,7 +1108,7 @@ class QtBackend : public Backend, public QObject {
       w->setGeometry(g);
       if (WndState* top = TopLevelOf(s)) ScheduleFit(top);
     }
-    w->setFont(FontOf(s->font));
+    if (QFont f = FontOf(s->font); w->font() != f) w->setFont(f);
     w->setVisible(s->Visible());
     w->setEnabled(s->Enabled());
     w->setToolTip(Q(s->tooltip));
@@ -1183,7 +1184,9 @@ class QtBackend : public Backend, public QObject {
           v->setGridSize(QSize());
         }
         v->setFrameShape((s->style & WS_BORDER) ? QFrame::StyledPanel : QFrame::NoFrame);
-        v->model->Changed(true);
+        // A new line height (a new font) is laid out afresh; otherwise only new lines are taken.
+        v->model->Changed(v->lineHeight == l->itemHeight);
+        v->lineHeight = l->itemHeight;
         v->viewport()->update();
         break;
       }
