@@ -11,29 +11,27 @@
 #include "app/select/select_ids.h"
 
 // Qt's headers last: its keyword macros would rewrite names in the program's headers.
-#include <QApplication>
 #include <QLineEdit>
 #include <QListView>
-#include <QTest>
 #include <QToolButton>
+
+#include "platform_ui/qt_fixture.h"
 
 namespace {
 
 using Strings = std::vector<std::string>;
 
-class QtSelectTest : public SelectDialogTest {
+// Qt on its offscreen platform, with an archive root of its own.
+class QtSelectTest : public QtUiTest {
  protected:
   void SetUp() override {
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    SelectDialogTest::SetUp();
-    ASSERT_TRUE(qav::ui::SelectBackend("qt"));
+    QtUiTest::SetUp();
+    g_DataRootPath.Set(archive.Root().c_str());
+    g_hPromptWnd = 0;
   }
   void TearDown() override {
-    qav::ui::ResetWindowSystem();
-    QCoreApplication::processEvents();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    qav::ui::SelectBackend("headless");
-    SelectDialogTest::TearDown();
+    g_DataRootPath.Set("");
+    QtUiTest::TearDown();
   }
   static QWidget* W(const CWnd& dlg, int id) { return static_cast<QWidget*>(qav::ui::NativeWidget(Item(dlg, id))); }
   // Runs `f` from the modal loop that is about to start, once Qt shows the dialog; a dialog `f`
@@ -47,10 +45,6 @@ class QtSelectTest : public SelectDialogTest {
     qav::ui::PostTask([&dlg] {
       if (dlg.m_hWnd != nullptr) dlg.EndDialog(IDCANCEL);
     });
-  }
-  // Lets Qt handle what is pending (queued list updates, layouts) before the next input.
-  static void Settle() {
-    for (int i = 0; i < 3; ++i) QCoreApplication::processEvents();
   }
   static QListView* List(const CWnd& dlg, int id) { return static_cast<QListView*>(W(dlg, id)); }
   static QPoint LinePoint(QListView* v, int line) { return v->visualRect(v->model()->index(line, 0)).center(); }
@@ -76,6 +70,8 @@ class QtSelectTest : public SelectDialogTest {
     for (QToolButton* b : W(dlg, id)->findChildren<QToolButton*>())
       if ((b->arrowType() == Qt::UpArrow) == up) QTest::mouseClick(b, Qt::LeftButton);
   }
+  ArchiveFolder archive;
+
   static Strings Fields(const CDatesDlg& d) {
     return {Text(d, IDC_SEL_START_MONTH), Text(d, IDC_SEL_START_DAY), Text(d, IDC_SEL_START_YEAR),
             Text(d, IDC_SEL_END_MONTH),   Text(d, IDC_SEL_END_DAY),   Text(d, IDC_SEL_END_YEAR)};
