@@ -155,3 +155,16 @@ TEST_F(QtDialogTest, WidgetsOfDestroyedWindowsAreFreed) {
 }
 
 }  // namespace
+
+namespace {
+
+// A message box builds a template of its own for the time it is shown; afterwards the registry
+// no longer names it (it was freed).
+TEST_F(QtDialogTest, MessageBoxLeavesNoTemplateBehind) {
+  const std::vector<UINT> before = RegisteredDialogTemplates();
+  Later([] { QTest::keyClick(W(GetFocus()), Qt::Key_Return); });
+  EXPECT_EQ(::MessageBox(nullptr, "Please insert CD with 3/15/1994 data", "QAV", MB_OKCANCEL), IDOK);
+  EXPECT_EQ(RegisteredDialogTemplates(), before);
+}
+
+}  // namespace
