@@ -301,7 +301,11 @@ BOOL CMainNew::PreTranslateMessage(MSG* msg) {
 
 // ---- Settings -----------------------------------------------------------------------------------
 
-void CMainNew::OnContentCheck(UINT) {
+void CMainNew::OnContentCheck(UINT id) {
+  // The id range also holds other controls of the form.
+  bool content = false;
+  for (const SContentItem& item : g_ContentItems) content = content || item.checkId == static_cast<int>(id);
+  if (!content) return;
   ReadControls();
   CountContentPerKind();
   RecomputeReportLayout();

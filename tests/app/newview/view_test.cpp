@@ -163,4 +163,23 @@ TEST_F(NewViewTest, ConfigurationFileDrivesARunThatWritesTheReport) {
   EXPECT_EQ(Text(IDC_NV_DATES), "2");
 }
 
+TEST_F(NewViewTest, ElementLoadEndingDuringARunWaitsAndAFailedSaveIsTold) {
+  Start();
+  view_->m_nPeriodLen = 22;
+  view_->m_bRunning.store(1);
+  ::SendMessage(view_->m_hWnd, WM_ELEMENTS_LOADED, 288, 0);
+  EXPECT_EQ(view_->m_nPeriodStep, 1);  // held while the worker reads the period
+  view_->m_bRunning.store(0);
+  ::SendMessage(view_->m_hWnd, WM_ELEMENTS_LOADED, 288, 0);
+  EXPECT_EQ(view_->m_nPeriodStep, 15);
+  EXPECT_EQ(Text(IDC_NV_PERIOD), "00:05:00");
+
+  ui::ClearMessageBoxLog();
+  EXPECT_FALSE(view_->SaveConfigFile(folder_ / "no/such/folder/x.nfg"));
+  ASSERT_EQ(ui::MessageBoxLog().size(), 1u);
+  EXPECT_NE(ui::MessageBoxLog()[0].text.find("x.nfg"), std::string::npos);
+  EXPECT_TRUE(view_->SaveConfigFile(folder_ / "x.nfg"));
+  EXPECT_TRUE(view_->ReadConfigFile(folder_ / "x.nfg"));
+}
+
 }  // namespace
