@@ -99,11 +99,7 @@ bool LoadLoops(CNewReportModel& m, RunControl& run, std::vector<std::unique_ptr<
   struct : IWorkerPoster {
     void Post(UINT, LPARAM) override {}
   } poster;
-  std::unique_ptr<CElementDataSet> set = LoadElementData(m.m_arrElements, m.m_arrDates, poster, run);
-  if (!set) return false;
-  for (CElementData* d : set->m_items) data.emplace_back(d);
-  set->m_items.clear();
-  return true;
+  return AdoptLoadedData(LoadElementData(m.m_arrElements, m.m_arrDates, poster, run), data);
 }
 
 class CNoStatus : public IReportFileStatus {

@@ -560,14 +560,9 @@ UINT CMainNew::RunNewReports() {
   host.post = [this](UINT id) { PostWorker(id); };
   host.waitCursor = [this](bool on) { SetWaitCursor(on); };
   host.load = [this](std::vector<std::unique_ptr<CElementData>>& data) {
-    std::unique_ptr<CElementDataSet> set = LoadInputData(m_arrElements, m_arrDates);
-    if (!set) {
-      m_Run.cancel();
-      return false;
-    }
-    for (CElementData* d : set->m_items) data.emplace_back(d);
-    set->m_items.clear();
-    return true;
+    if (AdoptLoadedData(LoadInputData(m_arrElements, m_arrDates), data)) return true;
+    m_Run.cancel();
+    return false;
   };
   CNewReportRun run(*this, host, m_ReportFile);
   run.Run();

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "app/shell/input_loader.h"
 #include "platform/base/errors.h"
 #include "trafficdata/db_record.h"
 #include "trafficdata/element_data.h"
@@ -56,6 +57,13 @@ void SortRecords(CDBRecord** rows, int first, int last, uint32_t* merges) {
   if (last - first + 1 < 2) return;
   std::vector<CDBRecord*> buffer(static_cast<size_t>(last - first + 1));
   SortRange(rows, buffer.data(), first, last, merges);
+}
+
+bool AdoptLoadedData(std::unique_ptr<CElementDataSet> set, std::vector<std::unique_ptr<CElementData>>& data) {
+  if (!set) return false;
+  for (CElementData* d : set->m_items) data.emplace_back(d);
+  set->m_items.clear();
+  return true;
 }
 
 const char* PreRunFailure(const CNewReportModel& m) {

@@ -17,6 +17,7 @@
 
 class CDBRecord;
 class CElementData;
+class CElementDataSet;
 class CGrpType;
 
 // Sorts positions first..last (inclusive) by a top-down merge sort that, on equal rows, takes
@@ -32,6 +33,10 @@ extern const char* const COLUMN_WARNING_SECOND_LINE;
 std::string ColumnWarningQuestion(int64_t colsHi);
 // Progress range of a run, brought into the wait dialog's int range.
 int RunProgressRange(const CNewReportModel& m);
+
+// The common loader's objects, one per element in list order, handed over to the run; false for
+// no set (the loader failed or was cancelled).
+bool AdoptLoadedData(std::unique_ptr<CElementDataSet> set, std::vector<std::unique_ptr<CElementData>>& data);
 
 struct SNewRunHost {
   CRunFlags* run = nullptr;

@@ -115,11 +115,7 @@ class EndToEndTest : public ::testing::Test {
     struct : IWorkerPoster {
       void Post(UINT, LPARAM) override {}
     } poster;
-    std::unique_ptr<CElementDataSet> set = LoadElementData(m.m_arrElements, m.m_arrDates, poster, run);
-    if (!set) return false;
-    for (CElementData* d : set->m_items) data.emplace_back(d);
-    set->m_items.clear();
-    return true;
+    return AdoptLoadedData(LoadElementData(m.m_arrElements, m.m_arrDates, poster, run), data);
   }
 
   std::vector<int> m_sampleIndex;
