@@ -2,7 +2,7 @@
 // (report type and data content) and where it goes, the second how the raw data becomes periods
 // and which dates and locations it covers, the third how the report is laid out (the source
 // keys, columns, rows and separate reports, with the resulting counts). In dialog units on the
-// common grid; 693 x 355 fits a 1280 x 800 screen with the usual dialog font, a smaller screen
+// common grid; 693 x 360 fits a 1280 x 800 screen with the usual dialog font, a smaller screen
 // scrolls the view.
 #include "app/newview/main_new_form.h"
 
@@ -39,7 +39,7 @@ std::vector<ControlTemplate> Controls() {
       // What: report type and content.
       {Ctl::Static, IDC_NV_REPORT_TYPE_LABEL, "Select the Report Type:", 0, A, 28, AW, 11},
       {Ctl::ComboBox, IDC_NV_REPORT_TYPE, "", CBS_DROPDOWNLIST | TAB, A, 41, 110, 80},
-      {Ctl::Static, IDC_NV_CONTENT_LABEL, "Select the Data Content of the Report(s):", 0, A, 60, AW, 22},
+      {Ctl::Static, IDC_NV_CONTENT_LABEL, "Select the Data Content of the Report(s):", 0, A, 60, AW, 24},
   };
   // Content check boxes: pairs in two columns, the four bins across the whole column.
   struct Place { int code, col, row; };
@@ -50,52 +50,52 @@ std::vector<ControlTemplate> Controls() {
     int x = p.col == 1 ? A + 96 : A;
     int w = p.col == 2 ? AW : (p.col == 1 ? AW - 96 : 92);
     c.push_back({Ctl::CheckBox, g_ContentItems[p.code].checkId, g_ContentItems[p.code].label, TAB | WS_DISABLED, x,
-                 84 + 12 * p.row, w, 10});
+                 86 + 12 * p.row, w, 10});
   }
   // The travel-time items exist but are never shown.
   for (int code = 18; code < CONTENT_ITEMS; ++code)
-    c.push_back({Ctl::CheckBox, g_ContentItems[code].checkId, g_ContentItems[code].label, WS_DISABLED, A, 84, 10, 10,
+    c.push_back({Ctl::CheckBox, g_ContentItems[code].checkId, g_ContentItems[code].label, WS_DISABLED, A, 86, 10, 10,
                  WS_VISIBLE});
   std::vector<ControlTemplate> rest = {
       {Ctl::Static, IDC_NV_BIN_NOTE,
        "* Length classification bin definitions shown are as of January 4, 2006 (see online help for more info)",
-       WS_DISABLED, A, 218, AW, 34},
+       WS_DISABLED, A, 220, AW, 36},
       // Where the report goes, and the run.
-      {Ctl::Static, IDC_NV_OUTPUT_LABEL, "Specify the Output Filename and Location:", 0, A, 256, AW, 22},
-      {Ctl::Edit, IDC_NV_OUTPUT_PATH, "", ES_AUTOHSCROLL | TAB, A, 279, AW - 54, 14},
-      {Ctl::PushButton, IDC_NV_BROWSE, "Browse", TAB, A + AW - 50, 279, 50, 14},
-      {Ctl::Static, IDC_NV_FORMAT_LABEL, "Select the Output Format:", 0, A, 299, AW, 11},
-      {Ctl::Radio, IDC_NV_TEXT_FORMAT, "Text Format", WS_GROUP | TAB, A, 312, 70, 10},
-      {Ctl::Radio, IDC_NV_SHEET_FORMAT, "Spreadsheet Format", 0, A + 74, 312, 100, 10},
-      {Ctl::PushButton, IDC_NV_PRODUCE, "Produce Report(s)", TAB, A, 328, AW, 20},
+      {Ctl::Static, IDC_NV_OUTPUT_LABEL, "Specify the Output Filename and Location:", 0, A, 260, AW, 24},
+      {Ctl::Edit, IDC_NV_OUTPUT_PATH, "", ES_AUTOHSCROLL | TAB, A, 285, AW - 54, 14},
+      {Ctl::PushButton, IDC_NV_BROWSE, "Browse", TAB, A + AW - 50, 285, 50, 14},
+      {Ctl::Static, IDC_NV_FORMAT_LABEL, "Select the Output Format:", 0, A, 304, AW, 11},
+      {Ctl::Radio, IDC_NV_TEXT_FORMAT, "Text Format", WS_GROUP | TAB, A, 318, 70, 10},
+      {Ctl::Radio, IDC_NV_SHEET_FORMAT, "Spreadsheet Format", 0, A + 74, 318, 100, 10},
+      {Ctl::PushButton, IDC_NV_PRODUCE, "Produce Report(s)", TAB, A, 333, AW, 20},
       // How: periods and methods.
-      {Ctl::Static, IDC_NV_PERIOD_LABEL, "Specify the Duration of the Basic Reporting Period:", 0, B, 28, BW, 22},
-      {Ctl::Edit, IDC_NV_PERIOD, "", TAB, B, 51, 50, 14},
-      {Ctl::Spin, IDC_NV_PERIOD_SPIN, "", 0, B + 50, 51, 10, 14},
+      {Ctl::Static, IDC_NV_PERIOD_LABEL, "Specify the Duration of the Basic Reporting Period:", 0, B, 28, BW, 24},
+      {Ctl::Edit, IDC_NV_PERIOD, "", TAB, B, 53, 50, 14},
+      {Ctl::Spin, IDC_NV_PERIOD_SPIN, "", 0, B + 50, 53, 10, 14},
       {Ctl::Static, IDC_NV_SUM_LABEL, "Select the Method for Summarizing the Raw Data into the Basic Reporting Periods:", 0, B,
-       70, BW, 22},
-      {Ctl::ComboBox, IDC_NV_SUM_METHOD, "", CBS_DROPDOWNLIST | TAB, B, 93, BW, 120},
-      {Ctl::Static, IDC_NV_AVG_LABEL, "Select the Method for Averaging Individual Dates Together:", 0, B, 112, BW, 22},
-      {Ctl::ComboBox, IDC_NV_AVG_METHOD, "", CBS_DROPDOWNLIST | TAB, B, 135, 120, 90},
-      {Ctl::Static, IDC_NV_MINVALID_LABEL, "Select the Minimum Validity Percentage for the Daily Average: ", WS_DISABLED, B, 154,
-       BW, 22},
-      {Ctl::Edit, IDC_NV_MINVALID, "", TAB | WS_DISABLED, B, 177, 50, 14},
-      {Ctl::Spin, IDC_NV_MINVALID_SPIN, "", WS_DISABLED, B + 50, 177, 10, 14},
+       72, BW, 24},
+      {Ctl::ComboBox, IDC_NV_SUM_METHOD, "", CBS_DROPDOWNLIST | TAB, B, 97, BW, 120},
+      {Ctl::Static, IDC_NV_AVG_LABEL, "Select the Method for Averaging Individual Dates Together:", 0, B, 116, BW, 24},
+      {Ctl::ComboBox, IDC_NV_AVG_METHOD, "", CBS_DROPDOWNLIST | TAB, B, 141, 120, 90},
+      {Ctl::Static, IDC_NV_MINVALID_LABEL, "Select the Minimum Validity Percentage for the Daily Average: ", WS_DISABLED, B, 160,
+       BW, 24},
+      {Ctl::Edit, IDC_NV_MINVALID, "", TAB | WS_DISABLED, B, 185, 50, 14},
+      {Ctl::Spin, IDC_NV_MINVALID_SPIN, "", WS_DISABLED, B + 50, 185, 10, 14},
       // When and where: dates and locations with their counts.
-      {Ctl::Static, IDC_NV_DATES_LABEL, "Select Dates to Report On:", 0, B, 200, BW, 11},
-      {Ctl::PushButton, IDC_NV_SELECT_DATES, "Select Dates", TAB, B, 213, 70, 14},
-      {Ctl::Edit, IDC_NV_DATES, "", RO, B + BW - 50, 213, 50, 14},
-      {Ctl::Static, IDC_NV_LOCATIONS_LABEL, "Select Locations and Data Elements to Report On:", 0, B, 233, BW, 22},
-      {Ctl::PushButton, IDC_NV_SELECT_LOCATIONS, "Select Locations", TAB, B, 256, 70, 14},
-      {Ctl::Edit, IDC_NV_ELEMENTS, "", RO, B + BW - 50, 256, 50, 14},
-      {Ctl::Static, IDC_NV_LOOPS_LABEL, "Loops:", 0, B + 20, 276, 120, 11},
-      {Ctl::Edit, IDC_NV_LOOPS, "", RO, B + BW - 50, 275, 50, 13},
-      {Ctl::Static, IDC_NV_TRAPS_LABEL, "Speed Traps:", 0, B + 20, 294, 120, 11},
-      {Ctl::Edit, IDC_NV_TRAPS, "", RO, B + BW - 50, 293, 50, 13},
-      {Ctl::Static, IDC_NV_STATIONS_LABEL, "Stations:", 0, B + 20, 312, 120, 11},
-      {Ctl::Edit, IDC_NV_STATIONS, "", RO, B + BW - 50, 311, 50, 13},
-      {Ctl::Static, IDC_NV_LANES_LABEL, "Metered Lanes:", 0, B + 20, 330, 120, 11},
-      {Ctl::Edit, IDC_NV_LANES, "", RO, B + BW - 50, 329, 50, 13},
+      {Ctl::Static, IDC_NV_DATES_LABEL, "Select Dates to Report On:", 0, B, 204, BW, 11},
+      {Ctl::PushButton, IDC_NV_SELECT_DATES, "Select Dates", TAB, B, 216, 70, 14},
+      {Ctl::Edit, IDC_NV_DATES, "", RO, B + BW - 50, 216, 50, 14},
+      {Ctl::Static, IDC_NV_LOCATIONS_LABEL, "Select Locations and Data Elements to Report On:", 0, B, 235, BW, 24},
+      {Ctl::PushButton, IDC_NV_SELECT_LOCATIONS, "Select Locations", TAB, B, 260, 70, 14},
+      {Ctl::Edit, IDC_NV_ELEMENTS, "", RO, B + BW - 50, 260, 50, 14},
+      {Ctl::Static, IDC_NV_LOOPS_LABEL, "Loops:", 0, B + 20, 280, 120, 11},
+      {Ctl::Edit, IDC_NV_LOOPS, "", RO, B + BW - 50, 279, 50, 13},
+      {Ctl::Static, IDC_NV_TRAPS_LABEL, "Speed Traps:", 0, B + 20, 297, 120, 11},
+      {Ctl::Edit, IDC_NV_TRAPS, "", RO, B + BW - 50, 296, 50, 13},
+      {Ctl::Static, IDC_NV_STATIONS_LABEL, "Stations:", 0, B + 20, 314, 120, 11},
+      {Ctl::Edit, IDC_NV_STATIONS, "", RO, B + BW - 50, 313, 50, 13},
+      {Ctl::Static, IDC_NV_LANES_LABEL, "Metered Lanes:", 0, B + 20, 331, 120, 11},
+      {Ctl::Edit, IDC_NV_LANES, "", RO, B + BW - 50, 330, 50, 13},
       // Layout: source keys, the three structure lists, the counts.
       {Ctl::Static, IDC_NV_STRUCTURE_LABEL,
        "Specify the Report Structure and Order (Right-Click on Lists to Change Ascending/Descending): ", 0, C, 28, CW, 34},
@@ -124,7 +124,7 @@ std::vector<ControlTemplate> Controls() {
   return c;
 }
 
-const DialogTemplate kForm{IDD_MAIN_NEW, "", C + CW + 7, 355, Controls()};
+const DialogTemplate kForm{IDD_MAIN_NEW, "", C + CW + 7, 360, Controls()};
 const DialogTemplate kStatusMsgs{IDD_STATUS_MSGS,
                                  "Status Messages",
                                  300,
