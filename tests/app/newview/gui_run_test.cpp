@@ -77,15 +77,18 @@ class GuiRunTest : public ::testing::Test {
 };
 
 TEST_F(GuiRunTest, DesignReadAndLaidOutByRealInputProducesTheReport) {
+  // With QAV_SHOTS set the run is long enough to show its wait dialog, and screenshots go there.
+  const char* shots = std::getenv("QAV_SHOTS");
+  const int days = shots != nullptr ? 240 : 2, loops = shots != nullptr ? 100 : 2;
   AppTempFolder folder;
   SampleArchiveOptions o;
   o.root = folder / "archive/";
   o.years = {1994};
-  o.elements = 8;
-  o.days = 3;
+  o.elements = 4 * loops;
+  o.days = days + 1;
   o.uniformDays = true;
   ASSERT_EQ(WriteSampleArchive(o), 0);
-  auto elements = SampleElements(1994, 8);
+  auto elements = SampleElements(1994, o.elements);
   {
     CProfile profile(folder / "config/KARVO/qav.ini");
     profile.WriteProfileInt("GENERAL", "CDROM_INDEX", 1);
@@ -93,13 +96,15 @@ TEST_F(GuiRunTest, DesignReadAndLaidOutByRealInputProducesTheReport) {
     profile.WriteProfileInt("OUTPUT", "AUTOOPEN", 0);
     ASSERT_TRUE(profile.Flush());
   }
-  // Two days, two loops, daily volume; no structure yet.
+  // The days from 1 January, the loops, daily volume; no structure yet.
   std::string report = folder / "report.txt";
   std::ofstream cfg(folder / "design.nfg", std::ios::binary);
-  cfg << "QAV Main Configuration File Version NG.2\r\n" << report << "\r\n1\r\n0\r\n2\r\n0\r\n34335.000000\r\n34336.000000\r\n1\r\nI-5\r\n2\r\n";
-  for (int e : {0, 4}) cfg << elements[e].key.substr(0, 10) << "\r\nA\r\n100\r\nHere\r\n0\r\n";
-  cfg << "2\r\n";
-  for (int i = 0; i < 2; ++i) cfg << elements[i * 4].key.substr(11) << "\r\n0\r\n" << i << "\r\n" << i << "\r\n";
+  cfg << "QAV Main Configuration File Version NG.2\r\n" << report << "\r\n1\r\n0\r\n" << days << "\r\n0\r\n";
+  for (int d = 0; d < days; ++d) cfg << 34335 + d << ".000000\r\n";
+  cfg << "1\r\nI-5\r\n" << loops << "\r\n";
+  for (int i = 0; i < loops; ++i) cfg << elements[static_cast<size_t>(4 * i)].key.substr(0, 10) << "\r\nA\r\n100\r\nHere\r\n0\r\n";
+  cfg << loops << "\r\n";
+  for (int i = 0; i < loops; ++i) cfg << elements[static_cast<size_t>(4 * i)].key.substr(11) << "\r\n0\r\n" << i << "\r\n" << i << "\r\n";
   cfg << "0\r\n0\r\n4320\r\n2\r\n1\r\n";
   for (int i = 1; i < 23; ++i) cfg << "0\r\n";
   cfg << "0\r\n0\r\n0\r\n";
@@ -122,17 +127,19 @@ TEST_F(GuiRunTest, DesignReadAndLaidOutByRealInputProducesTheReport) {
   ASSERT_TRUE(Shell("xdotool mousemove " + std::to_string(468 * 7 / 4 + 30) + " " +
                   std::to_string(f.top + 66 * f.cy / 8 + 9 + 2 * line) + " click 1 && sleep 0.4"));
   ASSERT_TRUE(click(468 + 100, 66 + 6));  // Cols >
-  ASSERT_TRUE(click(7 + 103, 333 + 10));  // Produce Report(s)
-  for (int i = 0; i < 100 && Slurp(report).find("\r\n") == std::string::npos; ++i)
+  if (shots != nullptr) Shell(std::string("import -window root ") + shots + "/form_designed.png");
+  ASSERT_TRUE(Shell("xdotool mousemove " + f.At(7 + 103, 333 + 10) + " click 1"));  // Produce Report(s)
+  if (shots != nullptr) Shell(std::string("sleep 0.5; import -window root ") + shots + "/wait_dialog.png");
+  for (int i = 0; i < 300 && Slurp(report).find("\r\n") == std::string::npos; ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
   std::this_thread::sleep_for(std::chrono::seconds(1));
   std::string text = Slurp(report);
   ASSERT_FALSE(text.empty()) << "no report written";
-  EXPECT_NE(text.find("\r\nTime\t00:00:00\r\nData Content\tVolume\r\n\r\n\t01/01/1994\t01/02/1994\t\r\n"),
-            std::string::npos)
+  EXPECT_NE(text.find("\r\nTime\t00:00:00\r\nData Content\tVolume\r\n\r\n\t01/01/1994\t01/02/1994\t"), std::string::npos)
       << text;
-  for (int e : {0, 4}) EXPECT_NE(text.find("\r\n" + elements[e].key + "\t"), std::string::npos) << text;
-  if (const char* shots = std::getenv("QAV_SHOTS")) Shell(std::string("import -window root ") + shots + "/after_run.png");
+  for (int i = 0; i < loops; ++i)
+    EXPECT_NE(text.find("\r\n" + elements[static_cast<size_t>(4 * i)].key + "\t"), std::string::npos) << i;
+  if (shots != nullptr) Shell(std::string("import -window root ") + shots + "/after_run.png");
 }
 
 }  // namespace
