@@ -20,7 +20,7 @@ bool NewViewTemplatesRegistered();
 
 namespace {
 
-NewElementDialogFactory g_elementDialogFactory = nullptr;
+NewElementDialogFactory g_elementDialogFactory = &MakeNewElementDialog;
 
 const bool kViewRegistered = (RegisterMainView(IDR_MAINFRAME, RUNTIME_CLASS(CMainNew)), true);
 
@@ -57,7 +57,9 @@ std::string ErrorText(DWORD error) {
 
 }  // namespace
 
-void SetNewElementDialogFactory(NewElementDialogFactory factory) { g_elementDialogFactory = factory; }
+void SetNewElementDialogFactory(NewElementDialogFactory factory) {
+  g_elementDialogFactory = factory != nullptr ? factory : &MakeNewElementDialog;
+}
 
 IMPLEMENT_DYNCREATE(CMainNew, CMainDlg)
 

@@ -28,9 +28,10 @@ class INewElementDialog {
                                  CObjArray<CDBElementEx>& elements) = 0;
   virtual void SetErrorHook(LoadErrorHook hook, void* context) = 0;
 };
-// Makes the element dialog of a view; installed by the element dialog's room (or a test).
+// Makes the element dialog of a view: the program's CElemsDlg unless a test installs another.
 using NewElementDialogFactory = std::unique_ptr<INewElementDialog> (*)(CWnd* view);
 void SetNewElementDialogFactory(NewElementDialogFactory factory);
+std::unique_ptr<INewElementDialog> MakeNewElementDialog(CWnd* view);
 
 class CMainNew : public CMainDlg, public CNewReportModel {
   DECLARE_DYNCREATE(CMainNew)
