@@ -126,6 +126,7 @@ void CNewReportRun::Run() {
   NewSettings s;
   m_model.FillNewSettings(s);
   bool peak = IsPeakType(m_model.m_nReportType);
+  bool told = false;  // the cancel was posted
   for (auto& d : data) {
     bool built = !d || (peak ? d->BuildPeakRecords(rows, s, run) : d->BuildPeriodRecords(rows, s, run));
     if (!built) {
@@ -135,13 +136,18 @@ void CNewReportRun::Run() {
     }
     if (!run.keepGoing()) {
       m_host.post(ID_CANCELED);
+      told = true;
       break;
     }
   }
   m_model.CompleteTime();
   data.clear();
   rowCount = rows.m_nSize;
-  if (!run.keepGoing()) return;
+  if (!run.keepGoing()) {
+    // A cancel after the last element's check still ends with its status line.
+    if (!told) m_host.post(ID_CANCELED);
+    return;
+  }
 
   m_host.post(ID_SUMMARIZED);
   m_host.post(ID_SORTING);
