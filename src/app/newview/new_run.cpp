@@ -4,22 +4,13 @@
 #include <cstdio>
 
 #include "app/shell/input_loader.h"
+#include "app/shell/worker_ids.h"
 #include "platform/base/errors.h"
 #include "trafficdata/db_record.h"
 #include "trafficdata/element_data.h"
 #include "trafficdata/view_settings.h"
 
 namespace {
-
-enum : UINT {
-  ID_SUMMARIZING = 507,
-  ID_SUMMARIZED = 508,
-  ID_CANCELED = 509,
-  ID_SORTING = 510,
-  ID_SORTED = 511,
-  ID_OUTPUTTING = 512,
-  ID_REPORTS_DONE = 515,
-};
 
 constexpr int64_t kMaxReserve = 1 << 24;  // rows reserved ahead at most
 
@@ -120,7 +111,7 @@ void CNewReportRun::Run() {
   if (!m_host.load(data)) return;  // the loader posted its own lines
 
   CDBRecordset rows;
-  m_host.post(ID_SUMMARIZING);
+  m_host.post(ID_WORKER_SUMMARIZING);
   int64_t expected = static_cast<int64_t>(m_model.m_nCombinations) * m_model.m_nPeriodsPerDay * m_model.m_arrDateGroups.m_nSize;
   rows.Reserve(static_cast<int>(std::min(expected, kMaxReserve)));
   NewSettings s;
@@ -135,7 +126,7 @@ void CNewReportRun::Run() {
       run.cancel();
     }
     if (!run.keepGoing()) {
-      m_host.post(ID_CANCELED);
+      m_host.post(ID_WORKER_CANCELED);
       told = true;
       break;
     }
@@ -145,12 +136,12 @@ void CNewReportRun::Run() {
   rowCount = rows.m_nSize;
   if (!run.keepGoing()) {
     // A cancel after the last element's check still ends with its status line.
-    if (!told) m_host.post(ID_CANCELED);
+    if (!told) m_host.post(ID_WORKER_CANCELED);
     return;
   }
 
-  m_host.post(ID_SUMMARIZED);
-  m_host.post(ID_SORTING);
+  m_host.post(ID_WORKER_SUMMARIZED);
+  m_host.post(ID_WORKER_SORTING);
   m_model.CompleteStructure(false);
   std::vector<const CGrpType*> keys;
   for (const CGrpTypeList* list : {&m_model.m_lstSeps, &m_model.m_lstRows, &m_model.m_lstCols})
@@ -161,16 +152,16 @@ void CNewReportRun::Run() {
     SortRecords(rows.m_pData, 0, rows.m_nSize - 1, &merges);
   }
   run.addProgress(merges);
-  m_host.post(ID_SORTED);
+  m_host.post(ID_WORKER_SORTED);
   if (!run.keepGoing()) {
-    m_host.post(ID_CANCELED);
+    m_host.post(ID_WORKER_CANCELED);
     return;
   }
   if (!WriteHeader()) {
     run.cancel();
     return;
   }
-  m_host.post(ID_OUTPUTTING);
+  m_host.post(ID_WORKER_OUTPUTTING);
   SPivotLayout layout{KeysOf(m_model.m_lstSeps), KeysOf(m_model.m_lstRows), KeysOf(m_model.m_lstCols),
                       m_model.m_nColsHiWide, m_model.m_nOutFormat};
   bool writeFailed = false;
@@ -182,7 +173,7 @@ void CNewReportRun::Run() {
         return false;
       },
       run);
-  if (walked == EWalkResult::Cancelled) m_host.post(ID_CANCELED);
+  if (walked == EWalkResult::Cancelled) m_host.post(ID_WORKER_CANCELED);
   if (m_host.waitCursor) m_host.waitCursor(true);
   bool closed = m_file.Close() != FALSE;
   if (writeFailed || !closed) {
@@ -190,7 +181,7 @@ void CNewReportRun::Run() {
     m_host.fileStatus->PostWin32Error(m_file.GetError());
     m_host.fileStatus->PostOutFileError(writtenName);
   } else {
-    m_host.post(ID_REPORTS_DONE);
+    m_host.post(ID_WORKER_REPORTS_DONE);
   }
   run.cancel();
 }
