@@ -2,6 +2,7 @@
 // whole run over element data that emits known rows.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -211,6 +212,38 @@ TEST(NewRunTest, CancelDuringSummarisingWritesNothing) {
   EXPECT_EQ(ids, (std::vector<UINT>{507, 509}));
   EXPECT_EQ(Keys(m.m_lstSeps), std::vector<int>{GK_TIME});  // Time is still added after a cancel
   EXPECT_FALSE(file.IsOpen());
+}
+
+TEST(NewRunTest, AReportThatCannotBeWrittenIsNotReportedAsDone) {
+  if (access("/dev/full", W_OK) != 0) GTEST_SKIP() << "no /dev/full";
+  CNewReportModel m;
+  SetDates(m, {{2003, 1, 6}});
+  AddElement(m, "005es00100", "LOOP01V", ET_LOOP);
+  m.m_bContent[CC_VOLUME] = 1;
+  m.m_nPeriodLen = 4320;
+  m.m_strOutputPath = "/dev/full";  // every write fails: the disk is full
+  m.GroupSelectedDates();
+  m.CountElementsPerKind();
+  m.CountContentPerKind();
+  m.PeriodsPerDay();
+  CRunFlags flags;
+  Recorder status;
+  std::vector<UINT> ids;
+  SNewRunHost host;
+  host.run = &flags;
+  host.fileStatus = &status;
+  host.post = [&](UINT id) { ids.push_back(id); };
+  host.load = [&](std::vector<std::unique_ptr<CElementData>>& data) {
+    data.push_back(std::make_unique<CFakeData>(m.m_arrElements.m_pData[0], 0, 1));
+    return true;
+  };
+  CStdioFile file;
+  CNewReportRun run(m, host, file);
+  run.Run();
+  EXPECT_EQ(std::count(ids.begin(), ids.end(), 515u), 0);
+  EXPECT_FALSE(status.lines.empty());
+  EXPECT_EQ(status.lines.front(), "502");
+  EXPECT_FALSE(flags.keepGoing());
 }
 
 }  // namespace
