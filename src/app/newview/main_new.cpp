@@ -561,6 +561,8 @@ UINT CMainNew::RunNewReports() {
   host.fileStatus = &status;
   host.post = [this](UINT id) { PostWorker(id); };
   host.waitCursor = [this](bool on) { SetWaitCursor(on); };
+  // Set before 515 is posted: automatic opening reads it on the user-interface thread.
+  host.written = &m_strWrittenName;
   host.load = [this](std::vector<std::unique_ptr<CElementData>>& data) {
     if (AdoptLoadedData(LoadInputData(m_arrElements, m_arrDates), data)) return true;
     m_Run.cancel();
@@ -568,7 +570,6 @@ UINT CMainNew::RunNewReports() {
   };
   CNewReportRun run(*this, host, m_ReportFile);
   run.Run();
-  m_strWrittenName = run.writtenName;
   m_bRunning.store(0);
   return 0;
 }

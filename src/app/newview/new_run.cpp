@@ -89,6 +89,7 @@ int RunProgressRange(const CNewReportModel& m) {
 
 bool CNewReportRun::WriteHeader() {
   if (!CreateReportFile(m_file, m_model.m_strOutputPath, writtenName, *m_host.fileStatus)) return false;
+  if (m_host.written != nullptr) *m_host.written = writtenName;
   SReportHeader h;
   h.fileName = FileNameOf(writtenName);
   h.created = m_host.now ? m_host.now() : COleDateTime::GetCurrentTime();

@@ -47,10 +47,12 @@ struct SNewRunHost {
   IReportFileStatus* fileStatus = nullptr;
   std::function<void(bool on)> waitCursor;
   std::function<COleDateTime()> now;  // the header's creation time
+  // Receives the name of the file written as soon as it is open, before any id that reads it.
+  std::string* written = nullptr;
 };
 
-// One run; the report goes to file and its name to writtenName. Rows of the last run stay
-// countable in rowCount for the caller's benchmarks and tests.
+// One run; the report goes to file and its name to writtenName (and the host's written). Rows of
+// the last run stay countable in rowCount for the caller's benchmarks and tests.
 class CNewReportRun {
  public:
   CNewReportRun(CNewReportModel& model, SNewRunHost& host, CStdioFile& file) : m_model(model), m_host(host), m_file(file) {}

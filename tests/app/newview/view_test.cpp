@@ -149,6 +149,7 @@ TEST_F(NewViewTest, ConfigurationFileDrivesARunThatWritesTheReport) {
   input::Click(Item(IDC_NV_PRODUCE));
   EXPECT_EQ(LastStatus(), "Reports Output...");
   EXPECT_EQ(view_->m_pWaitDialog, nullptr);
+  EXPECT_EQ(view_->m_strWrittenName, report);  // what automatic opening opens
   std::ifstream in(folder_ / "out/report.txt", std::ios::binary);
   std::stringstream s;
   s << in.rdbuf();
