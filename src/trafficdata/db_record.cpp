@@ -53,11 +53,12 @@ void TextCell(char* buf, size_t size, int form, const char* text) {
   std::snprintf(buf, size, form == CF_SHEET ? "%s\t" : "%17.17s", text);
 }
 
-// A code without a name: "UNKNOWN [0x..]" right-aligned in 17 characters, or TAB-ended.
+// A code without a name: "UNKNOWN [0x..]" right-aligned in 17 characters, or TAB-ended. The
+// text is never cut, so a code too long for the column still shows whole.
 void UnknownCell(char* buf, size_t size, int form, int value) {
   char text[32];
   std::snprintf(text, sizeof text, "UNKNOWN [0x%x]", static_cast<unsigned>(value));
-  TextCell(buf, size, form, text);
+  std::snprintf(buf, size, form == CF_SHEET ? "%s\t" : "%17s", text);
 }
 
 void NamedCell(char* buf, size_t size, int form, const char* name, int value) {
@@ -277,12 +278,9 @@ void CDBRecord::FormatGroupHeader(char* buf, size_t size, int key, int form) con
   char unknown[32];
   switch (key) {
     case GK_CONTENT: {
+      // A content code without a name writes nothing.
       const char* name = ContentName(word[RW_CONTENT]);
-      if (!name) {
-        std::snprintf(unknown, sizeof unknown, "UNKNOWN [0x%x]", static_cast<unsigned>(word[RW_CONTENT]));
-        name = unknown;
-      }
-      std::snprintf(buf, size, sheet ? "Data Content\t%s\n" : "Data Content:  %s\n", name);
+      if (name) std::snprintf(buf, size, sheet ? "Data Content\t%s\n" : "Data Content:  %s\n", name);
       return;
     }
     case GK_TIME:
@@ -341,7 +339,9 @@ void CDBRecord::FormatKeyColumn(char* buf, size_t size, int key, int form) const
   if (!buf || size == 0) return;
   bool sheet = form == CF_SHEET;
   switch (key) {
-    case GK_CONTENT: NamedCell(buf, size, form, ContentName(word[RW_CONTENT]), word[RW_CONTENT]); return;
+    case GK_CONTENT:
+      if (const char* name = ContentName(word[RW_CONTENT])) TextCell(buf, size, form, name);
+      return;
     case GK_TIME:
       std::snprintf(buf, size, sheet ? "%02i:%02i:%02i\t" : "         %02i:%02i:%02i", word[RW_HOUR], word[RW_MINUTE],
                     word[RW_SECOND]);
