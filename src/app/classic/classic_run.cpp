@@ -137,6 +137,7 @@ bool CClassicRun::CloseReport(int /*family*/) {
 void CClassicRun::OutputStep(int family, const std::vector<std::unique_ptr<CElementData>>& data, int dateBlock) {
   port_.Post({OutputtingId(family), 0, {}});
   if (!OpenReport(family)) return;
+  port_.ReportOpened(family, reportPath[family]);
   for (const auto& d : data) {
     if (!d) continue;
     if (WriteElement(family, *d, dateBlock) != EReportResult::Done) break;

@@ -61,6 +61,8 @@ class ClassicRunPort {
   virtual bool Load(int block, std::vector<std::unique_ptr<CElementData>>& out) = 0;
   virtual void Post(const ClassicPost& post) = 0;
   virtual void SetWaitCursor(bool on) = 0;
+  // A family's report file is open at `path` (before its done id is posted).
+  virtual void ReportOpened(int /*family*/, const std::string& /*path*/) {}
 };
 
 // Everything the worker reads, taken at GO.

@@ -90,6 +90,17 @@ bool CClassicSelection::FromRecords(const ClassicSelection& rec) {
   return ok;
 }
 
+bool LoadClassicSelection(const CClassicSelection& sel, IWorkerPoster& poster, RunControl& run,
+                          std::vector<std::unique_ptr<CElementData>>& out) {
+  std::unique_ptr<CElementDataSet> set = LoadElementData(sel.elements, sel.dates, poster, run);
+  if (!set) return false;
+  for (CElementData*& d : set->m_items) {
+    out.emplace_back(d);
+    d = nullptr;  // now owned by `out`
+  }
+  return true;
+}
+
 SMultiLists ComputeMultiLists(const bool monthHasData[13]) {
   SMultiLists m;
   bool any = false, all = true;

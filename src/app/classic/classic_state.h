@@ -4,10 +4,12 @@
 // of the multi-day lists (month names or "n/a", which reports can be chosen).
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "app/classic/classic_config.h"
+#include "app/shell/input_loader.h"
 #include "containers/obj_array.h"
 #include "trafficdata/date_time_ex.h"
 #include "trafficdata/db_element.h"
@@ -27,6 +29,11 @@ struct CClassicSelection {
   // are then empty).
   bool FromRecords(const ClassicSelection& rec);
 };
+
+// Loads every day of the selection for every element through the common loader (ids go to the
+// poster); false when the load failed or was cancelled. Entries are null for unknown types.
+bool LoadClassicSelection(const CClassicSelection& sel, IWorkerPoster& poster, RunControl& run,
+                          std::vector<std::unique_ptr<CElementData>>& out);
 
 // The multi-day lists as the month-has-data flags (index 1-12) make them.
 struct SMultiLists {

@@ -1,6 +1,6 @@
 #include "app/classic/validity_settings.h"
 
-#include "platform/app/profile.h"
+#include "app/shell/profile_store.h"
 
 namespace {
 
@@ -59,30 +59,30 @@ ValidityTables ToValidityTables(const SPeriodValidity (&records)[SK_COUNT]) {
 const char* MultiKey(int value) { return value >= 0 && value < MV_COUNT ? kMultiKeys[value] : ""; }
 int MultiMaximum(int value) { return value >= 0 && value < MV_COUNT ? kMultiMax[value] : 0; }
 
-SPeriodValidity ReadPeriodValidity(const CProfile& profile, int kind, const SPeriodValidity& defaults) {
+SPeriodValidity ReadPeriodValidity(IProfileStore& profile, int kind, const SPeriodValidity& defaults) {
   SPeriodValidity r;
   for (int i = 0; i < VV_COUNT; ++i) {
-    auto v = static_cast<int32_t>(profile.GetProfileInt(kSections[kind], kKeys[i], defaults.v[i]));
+    auto v = static_cast<int32_t>(profile.GetInt(kSections[kind], kKeys[i], defaults.v[i]));
     r.v[i] = i >= VV_RUNNING_MIN_G ? static_cast<int16_t>(v) : v;
   }
   return r;
 }
 
-SMultiValidity ReadMultiValidity(const CProfile& profile) {
+SMultiValidity ReadMultiValidity(IProfileStore& profile) {
   SMultiValidity m;
   for (int i = 0; i < MV_COUNT; ++i)
-    m.v[i] = static_cast<int32_t>(profile.GetProfileInt("MULTI", kMultiKeys[i], m.v[i]));
+    m.v[i] = static_cast<int32_t>(profile.GetInt("MULTI", kMultiKeys[i], m.v[i]));
   return m;
 }
 
-bool WritePeriodValidity(CProfile& profile, int kind, const SPeriodValidity& rec) {
+bool WritePeriodValidity(IProfileStore& profile, int kind, const SPeriodValidity& rec) {
   bool ok = true;
-  for (int i = 0; i < VV_COUNT; ++i) ok = profile.WriteProfileInt(kSections[kind], kKeys[i], rec.v[i]) && ok;
+  for (int i = 0; i < VV_COUNT; ++i) ok = profile.WriteInt(kSections[kind], kKeys[i], rec.v[i]) && ok;
   return ok;
 }
 
-bool WriteMultiValidity(CProfile& profile, const SMultiValidity& multi) {
+bool WriteMultiValidity(IProfileStore& profile, const SMultiValidity& multi) {
   bool ok = true;
-  for (int i = 0; i < MV_COUNT; ++i) ok = profile.WriteProfileInt("MULTI", kMultiKeys[i], multi.v[i]) && ok;
+  for (int i = 0; i < MV_COUNT; ++i) ok = profile.WriteInt("MULTI", kMultiKeys[i], multi.v[i]) && ok;
   return ok;
 }

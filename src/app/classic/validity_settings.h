@@ -7,7 +7,7 @@
 
 #include "trafficdata/summary.h"
 
-class CProfile;
+class IProfileStore;
 
 // Values of one period-validity record, in profile-key order.
 enum EValidityValue : int {
@@ -50,8 +50,8 @@ int MultiMaximum(int value);  // 3, 5, 7, 5, 5, 12 (the lowest is 0)
 
 // Reads one kind's section, each key defaulting to the record's current value; the 16-bit
 // values keep their low 16 bits, as the stored value is read into a 16-bit field.
-SPeriodValidity ReadPeriodValidity(const CProfile& profile, int kind, const SPeriodValidity& defaults);
-SMultiValidity ReadMultiValidity(const CProfile& profile);
+SPeriodValidity ReadPeriodValidity(IProfileStore& profile, int kind, const SPeriodValidity& defaults);
+SMultiValidity ReadMultiValidity(IProfileStore& profile);
 // Writes every key; false when any write failed (every write is still attempted).
-bool WritePeriodValidity(CProfile& profile, int kind, const SPeriodValidity& rec);
-bool WriteMultiValidity(CProfile& profile, const SMultiValidity& multi);
+bool WritePeriodValidity(IProfileStore& profile, int kind, const SPeriodValidity& rec);
+bool WriteMultiValidity(IProfileStore& profile, const SMultiValidity& multi);

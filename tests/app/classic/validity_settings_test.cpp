@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <fstream>
 
+#include "app/shell/profile_store.h"
 #include "platform/app/profile.h"
 
 namespace {
@@ -18,7 +19,8 @@ class ValidityProfile : public ::testing::Test {
 
 TEST_F(ValidityProfile, FreshProfileGivesDefaultsAndWritesEveryKey) {
   {
-    CProfile p(path);
+    CProfile file(path);
+    CFileProfileStore p(file);
     for (int k = 0; k < SK_COUNT; ++k) {
       SPeriodValidity r = ReadPeriodValidity(p, k, BuiltInPeriodValidity(k));
       for (int i = 0; i < VV_COUNT; ++i) EXPECT_EQ(r.v[i], BuiltInPeriodValidity(k).v[i]);
@@ -41,7 +43,8 @@ TEST_F(ValidityProfile, StoredValuesAreReadWith16BitFields) {
     std::ofstream out(path);
     out << "[AM_PEAK]\nRUNNING_STEP=65538\nTOTAL_MAX_S=-3\nRUNNING=7\n[MULTI]\nAADT_INVALID=6\n";
   }
-  CProfile p(path);
+  CProfile file(path);
+  CFileProfileStore p(file);
   SPeriodValidity r = ReadPeriodValidity(p, SK_AM_PEAK, BuiltInPeriodValidity(SK_AM_PEAK));
   EXPECT_EQ(r.v[VV_RUNNING_STEP], 2);
   EXPECT_EQ(r.v[VV_TOTAL_MAX_S], -3);
