@@ -3,19 +3,20 @@
 // plain open/pread/close on the calling thread. items_per_second is element-days per second of
 // wall-clock time.
 //
-// The year (500 elements, five-minute FIXED days) is generated once into the temporary folder;
-// QAV_BENCH_DAYS sets the number of days (default 365).
+// The year (500 elements, five-minute FIXED days) is generated once into the temporary folder and
+// removed at exit, also when the run is interrupted; QAV_BENCH_DAYS sets the number of days
+// (default 365).
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "archive/archive_globals.h"
+#include "bench_temp.h"
 #include "archive/input.h"
 #include "archive/sample_archive.h"
 #include "platform/kernel/files.h"
@@ -24,6 +25,8 @@
 namespace {
 
 constexpr int kElements = 500;
+
+const CBenchTempPath g_folder("qav_archive_bench");
 
 struct Range {
   uint64_t offset;
@@ -44,7 +47,7 @@ const Year& TheYear() {
     Year y;
     int days = 365;
     if (const char* d = std::getenv("QAV_BENCH_DAYS")) days = std::atoi(d) > 0 ? std::atoi(d) : days;
-    y.root = GetTempFolder() + "qav_archive_bench_" + std::to_string(getpid()) + "/";
+    y.root = g_folder.Path() + "/";
     SampleArchiveOptions o;
     o.root = y.root;
     o.years = {1995};
@@ -57,10 +60,6 @@ const Year& TheYear() {
       std::fprintf(stderr, "cannot write the archive: %s\n", message.c_str());
       std::exit(1);
     }
-    std::atexit([] {
-      std::error_code ec;
-      std::filesystem::remove_all(TheYear().root, ec);
-    });
     for (const SampleElement& e : SampleElements(1995, kElements))
       if (e.recordSize5 > 0) y.keys.push_back(e.key);
     g_DataRootPath.Set(y.root.c_str());
