@@ -1,6 +1,8 @@
 #include "trafficdata/element_data.h"
 #include "trafficdata/report_text.h"
 
+#include <algorithm>
+#include <cstring>
 #include <new>
 
 #include "trafficdata/date_time_ex.h"
@@ -172,6 +174,7 @@ EReportResult CElementData::WriteMultiDayReport(const ClassicSettings& s, Report
   // The titles are dated from the first multi-day date; without one there is nothing to write.
   if (s.multiDates.empty() || !s.multiDates[0] || s.multiDates[0]->GetStatus() != COleDateTime::valid)
     return EReportResult::Done;
+  CMultiDayRun days(*this, s);
   CText heading("");
   WriteElementHeading(heading);
   for (int month0 : s.months) {
@@ -200,6 +203,75 @@ EReportResult CElementData::WriteMultiDayReport(const ClassicSettings& s, Report
   }
   if (!run.keepGoing()) return Cancelled(sink);
   return EReportResult::Done;
+}
+
+// --- The multi-day run ----------------------------------------------------------------------
+
+namespace {
+thread_local CMultiDayRun* t_multiDayRun = nullptr;
+}  // namespace
+
+CMultiDayRun::CMultiDayRun(const CElementData& data, const ClassicSettings& s)
+    : m_data(&data), m_settings(&s), m_outer(t_multiDayRun) {
+  t_multiDayRun = this;
+  const int n = std::min(data.days.m_nSize, static_cast<int>(s.multiDates.size()));
+  if (n < 0) return;
+  // Group of each day (-1: no valid date), then a counting sort into the groups.
+  CScalarArray<int> group(n);
+  if (n > 0 && !group.Reserve(n)) return;
+  group.m_nSize = n;
+  int count[kGroups] = {};
+  for (int d = 0; d < n; ++d) {
+    const CDateTimeEx* date = s.multiDates[static_cast<size_t>(d)];
+    int g = -1;
+    if (date && date->GetStatus() == COleDateTime::valid) {
+      int month = date->GetMonth(), weekday = date->GetDayOfWeek();
+      if (month >= 1 && month <= 12 && weekday >= 1 && weekday <= 7) g = (month - 1) * 7 + (weekday - 1);
+    }
+    group.m_pData[d] = g;
+    if (g >= 0) ++count[g];
+  }
+  int total = 0;
+  for (int g = 0; g < kGroups; ++g) {
+    m_first[g] = total;
+    total += count[g];
+  }
+  m_first[kGroups] = total;
+  if (total > 0 && !m_order.Reserve(total)) return;
+  m_order.m_nSize = total;
+  int next[kGroups];
+  std::memcpy(next, m_first, sizeof next);
+  for (int d = 0; d < n; ++d)
+    if (group.m_pData[d] >= 0) m_order.m_pData[next[group.m_pData[d]]++] = d;
+  m_grouped = true;
+}
+
+CMultiDayRun::~CMultiDayRun() { t_multiDayRun = m_outer; }
+
+CMultiDayRun* CMultiDayRun::Current(const CElementData& data, const ClassicSettings& s) {
+  CMultiDayRun* run = t_multiDayRun;
+  return (run && run->m_data == &data && run->m_settings == &s && run->m_grouped) ? run : nullptr;
+}
+
+const int* CMultiDayRun::DaysOf(int month, int weekday, int& count) const {
+  count = 0;
+  if (month < 1 || month > 12 || weekday < 1 || weekday > 7) return nullptr;
+  int g = (month - 1) * 7 + (weekday - 1);
+  count = m_first[g + 1] - m_first[g];
+  return m_order.m_pData ? m_order.m_pData + m_first[g] : nullptr;
+}
+
+bool CMultiDayRun::Keep(int d, size_t size) {
+  const int n = m_data->days.m_nSize;
+  if (d < 0 || d >= n || size == 0) return false;
+  if (m_keptSize == 0) {
+    if (static_cast<uint64_t>(n) * size > static_cast<uint64_t>(INT32_MAX)) return false;
+    if (!m_kept.Reserve(static_cast<int>(n * size)) || !m_done.Reserve(n)) return false;
+    m_kept.m_nSize = static_cast<int>(n * size);
+    m_done.SetSize(n, true);
+    m_keptSize = size;
+  }
+  return m_keptSize == size && m_done.m_nSize == n;
 }
 
 namespace {

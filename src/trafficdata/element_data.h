@@ -3,6 +3,9 @@
 // multi-day summaries). The element kinds supply the multi-day lines and the New view's rows.
 #pragma once
 
+#include <cstring>
+#include <type_traits>
+
 #include "containers/scalar_array.h"
 #include "trafficdata/element_day.h"
 #include "trafficdata/run_control.h"
@@ -62,6 +65,62 @@ class CElementData {
  protected:
   void FreeDays();  // deletes every day and empties the list
   void CopyDays(const CElementData& other);  // clones the other's days into this list
+};
+
+// One element's multi-day report while it is written. The monthly, yearly and average tables
+// all come from the same days: here each day's date is converted once (the days are grouped by
+// month and weekday) and each day is summarised once, for all five kinds at a time, when a table
+// first needs it. WriteMultiDayReport makes one for its element; the element kinds' summaries
+// find it through Current and, without one, walk the dates themselves.
+class CMultiDayRun {
+ public:
+  // Becomes the thread's current run until destroyed.
+  CMultiDayRun(const CElementData& data, const ClassicSettings& s);
+  ~CMultiDayRun();
+  CMultiDayRun(const CMultiDayRun&) = delete;
+  CMultiDayRun& operator=(const CMultiDayRun&) = delete;
+
+  // The thread's run of this element with these settings; null when there is none or it could
+  // not allocate its grouping.
+  static CMultiDayRun* Current(const CElementData& data, const ClassicSettings& s);
+
+  // The days whose valid date falls in month 1-12 on weekday 1-7 (1 = Sunday), in day order.
+  const int* DaysOf(int month, int weekday, int& count) const;
+
+  // Day d's summaries in out: computed by fill(out) the first time, kept for later calls. T is
+  // the element kind's record of its five summaries (one type per run). When there is no room to
+  // keep them, fill runs every time.
+  template <class T, class Fill>
+  void DaySummaries(int d, T& out, Fill&& fill) {
+    static_assert(std::is_trivially_copyable_v<T>, "kept as bytes");
+    if (!Keep(d, sizeof(T))) {
+      fill(out);
+      return;
+    }
+    unsigned char* at = m_kept.m_pData + static_cast<size_t>(d) * sizeof(T);
+    if (m_done.m_pData[d]) {
+      std::memcpy(&out, at, sizeof(T));
+      return;
+    }
+    fill(out);
+    std::memcpy(at, &out, sizeof(T));
+    m_done.m_pData[d] = 1;
+  }
+
+ private:
+  static constexpr int kGroups = 12 * 7;
+  // Whether day d can be kept in records of `size` bytes (the block is made on the first call).
+  bool Keep(int d, size_t size);
+
+  const CElementData* m_data;
+  const ClassicSettings* m_settings;
+  CMultiDayRun* m_outer;
+  bool m_grouped = false;
+  CScalarArray<int> m_order;  // day indexes by month, then weekday, then day
+  int m_first[kGroups + 1] = {};  // m_order[m_first[g] .. m_first[g + 1]) is group g
+  CScalarArray<unsigned char> m_kept;  // one record per day
+  CScalarArray<unsigned char> m_done;  // 1 where the day's record is filled
+  size_t m_keptSize = 0;
 };
 
 // "%m/%d/%Y (%a)\n\n" of a date; a null date prints "", an invalid one "Invalid DateTime", both

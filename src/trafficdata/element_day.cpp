@@ -72,6 +72,13 @@ SSummary CElementDay::ComputeSummary(int summaryKind, const ValidityTables& crit
   return table.ComputeSummary(summaryKind, criteria[summaryKind]);
 }
 
+void CElementDay::ComputeSummaries(const ValidityTables& criteria, SSummary out[SK_COUNT]) const {
+  SDailyTable scope(this, t_dailyTable);
+  t_dailyTable = &scope;
+  for (int k = 0; k < SK_COUNT; ++k) out[k] = ComputeSummary(k, criteria);
+  t_dailyTable = scope.outer;
+}
+
 void CElementDay::WriteRawListing(CText& out, int format) const {
   if (!dataAvailable) {
     out += DATA_UNAVAILABLE_TEXT;

@@ -50,6 +50,9 @@ class CElementDay {
   // Summary of one kind with the given criteria, from FillPeriodTable; an empty, invalid summary
   // when there is no table.
   virtual SSummary ComputeSummary(int summaryKind, const ValidityTables& criteria) const;
+  // The summaries of the five kinds with the given criteria (the same as ComputeSummary of each),
+  // from one period table.
+  virtual void ComputeSummaries(const ValidityTables& criteria, SSummary out[SK_COUNT]) const;
 
   // Classic drivers: the unavailable text for a day without data, otherwise title, header, the
   // lines and "\n\n\n".

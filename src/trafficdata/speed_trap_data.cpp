@@ -142,29 +142,60 @@ void CSpeedTrapData::Clone(CElementData** out) const {
   if (out) *out = new (std::nothrow) CSpeedTrapData(*this);
 }
 
+namespace {
+
+// The five summaries of one speed-trap day, as a multi-day run keeps them.
+struct STrapDaySummaries {
+  trafficdata::SpeedTrapSummary kind[SK_COUNT];
+};
+
+// One day of a month's average: without data (or not allocated) it is missing; with data its
+// class counts are added, valid or not, and a valid summary adds its values.
+void AddTrapMonthDay(SSpeedTrapMultiDay& m, SWeightedSums& sums, const CSpeedTrapDay* day,
+                     const trafficdata::SpeedTrapSummary& sum) {
+  if (!day || !day->dataAvailable) {
+    ++m.missingCount;
+    return;
+  }
+  m.counts.good += sum.good;
+  m.counts.suspect += sum.suspect;
+  m.counts.bad += sum.bad;
+  m.counts.disabled += sum.disabled;
+  if (!sum.valid) {
+    ++m.invalidCount;
+    return;
+  }
+  sums.Add(sum.speed, sum.length, sum.bins);
+  ++m.validCount;
+}
+
+}  // namespace
+
 SSpeedTrapMultiDay CSpeedTrapData::MonthlySummary(int summaryKind, int month, int weekday,
                                                   const ClassicSettings& s) const {
   SSpeedTrapMultiDay m;
   SWeightedSums sums;
-  for (int d = 0; d < nDays; ++d) {
-    const CDateTimeEx* date = d < static_cast<int>(s.multiDates.size()) ? s.multiDates[d] : nullptr;
-    if (!date || !date->IsValid() || date->GetMonth() != month || date->GetDayOfWeek() != weekday) continue;
-    const CSpeedTrapDay* day = TrapDay(d);
-    if (!day || !day->dataAvailable) {  // a day that could not be allocated has no data either
-      ++m.missingCount;
-      continue;
+  if (CMultiDayRun* run = CMultiDayRun::Current(*this, s); run && summaryKind >= 0 && summaryKind < SK_COUNT) {
+    int n;
+    const int* days = run->DaysOf(month, weekday, n);
+    for (int i = 0; i < n; ++i) {
+      const CSpeedTrapDay* day = TrapDay(days[i]);
+      STrapDaySummaries all;
+      if (day && day->dataAvailable)
+        run->DaySummaries(days[i], all, [&](STrapDaySummaries& out) {
+          for (int k = 0; k < SK_COUNT; ++k) out.kind[k] = day->ComputeTrapSummary(k, s.criteria);
+        });
+      AddTrapMonthDay(m, sums, day, all.kind[summaryKind]);
     }
-    trafficdata::SpeedTrapSummary sum = day->ComputeTrapSummary(summaryKind, s.criteria);
-    m.counts.good += sum.good;
-    m.counts.suspect += sum.suspect;
-    m.counts.bad += sum.bad;
-    m.counts.disabled += sum.disabled;
-    if (!sum.valid) {
-      ++m.invalidCount;
-      continue;
+  } else {
+    for (int d = 0; d < nDays; ++d) {
+      const CDateTimeEx* date = d < static_cast<int>(s.multiDates.size()) ? s.multiDates[d] : nullptr;
+      if (!date || !date->IsValid() || date->GetMonth() != month || date->GetDayOfWeek() != weekday) continue;
+      const CSpeedTrapDay* day = TrapDay(d);
+      trafficdata::SpeedTrapSummary sum;
+      if (day && day->dataAvailable) sum = day->ComputeTrapSummary(summaryKind, s.criteria);
+      AddTrapMonthDay(m, sums, day, sum);
     }
-    sums.Add(sum.speed, sum.length, sum.bins);
-    ++m.validCount;
   }
   m.valid = m.invalidCount <= s.monthlyInvalid && m.missingCount <= s.monthlyMissing;
   sums.Finish(m);

@@ -25,29 +25,53 @@ struct SMeanSums {
   }
 };
 
+// The five summaries of one day, as a multi-day run keeps them.
+struct SDaySummaries {
+  SSummary kind[SK_COUNT];
+};
+
+// One day of a month's average: without data it is missing; with data its class counts are
+// added, valid or not, and a valid summary adds its values.
+void AddMonthDay(SMultiDaySummary& r, SMeanSums& sums, const CElementDay* day, const SSummary* sum) {
+  if (!day || !day->dataAvailable) {
+    ++r.nMissing;
+    return;
+  }
+  r.counts.Add(sum->counts);  // every day with data counts its classes, valid or not
+  if (!sum->valid) {
+    ++r.nInvalid;
+    return;
+  }
+  ++r.nValid;
+  sums.Add(sum->volume, sum->occupancy, static_cast<uint64_t>(sum->start));
+}
+
 }  // namespace
 
 SMultiDaySummary MonthlySummary(const CElementData& data, int summaryKind, int month, int weekday,
                                 const ClassicSettings& s) {
   SMultiDaySummary r;
   SMeanSums sums;
-  for (int d = 0; d < data.days.m_nSize && d < static_cast<int>(s.multiDates.size()); ++d) {
-    const CDateTimeEx* date = s.multiDates[d];
-    if (!date || date->GetStatus() != COleDateTime::valid) continue;
-    if (date->GetMonth() != month || date->GetDayOfWeek() != weekday) continue;
-    const CElementDay* day = data.Day(d);
-    if (!day || !day->dataAvailable) {
-      ++r.nMissing;
-      continue;
+  if (CMultiDayRun* run = CMultiDayRun::Current(data, s); run && summaryKind >= 0 && summaryKind < SK_COUNT) {
+    int n;
+    const int* days = run->DaysOf(month, weekday, n);
+    for (int i = 0; i < n; ++i) {
+      const CElementDay* day = data.Day(days[i]);
+      SDaySummaries all;
+      if (day && day->dataAvailable)
+        run->DaySummaries(days[i], all, [&](SDaySummaries& out) { day->ComputeSummaries(s.criteria, out.kind); });
+      AddMonthDay(r, sums, day, &all.kind[summaryKind]);
     }
-    SSummary sum = day->ComputeSummary(summaryKind, s.criteria);
-    r.counts.Add(sum.counts);  // every day with data counts its classes, valid or not
-    if (!sum.valid) {
-      ++r.nInvalid;
-      continue;
+  } else {
+    for (int d = 0; d < data.days.m_nSize && d < static_cast<int>(s.multiDates.size()); ++d) {
+      const CDateTimeEx* date = s.multiDates[d];
+      if (!date || date->GetStatus() != COleDateTime::valid) continue;
+      if (date->GetMonth() != month || date->GetDayOfWeek() != weekday) continue;
+      const CElementDay* day = data.Day(d);
+      SSummary sum;
+      if (day && day->dataAvailable) sum = day->ComputeSummary(summaryKind, s.criteria);
+      AddMonthDay(r, sums, day, &sum);
     }
-    ++r.nValid;
-    sums.Add(sum.volume, sum.occupancy, static_cast<uint64_t>(sum.start));
   }
   sums.Finish(r, r.nInvalid <= s.monthlyInvalid && r.nMissing <= s.monthlyMissing && r.nValid >= 1);
   return r;

@@ -284,6 +284,52 @@ TEST_P(ReportBytes, AreThoseOfTheOriginalWriters) {
   EXPECT_EQ(Fnv(RowTexts(sel)), c.rows);
 }
 
+// The multi-day report groups its days once and summarises each day once; its tables must equal
+// the same tables written one by one, where every summary walks the dates itself. Date lists with
+// null and invalid dates, repeated dates, and fewer or more dates than days.
+TEST(MultiDayReport, EqualsItsTablesWrittenOneByOne) {
+  for (int kind : {kLoop, kStation, kTrap})
+    for (int count : {288, 4320})
+      for (int shape = 0; shape < 3; ++shape) {
+        SCOPED_TRACE(testing::Message() << "kind " << kind << " count " << count << " shape " << shape);
+        Selection sel(kind, count, static_cast<uint32_t>(77 + kind + count + shape));
+        CDateTimeEx invalid(1995, 2, 30);
+        std::vector<const CDateTimeEx*> dates = sel.pointers;
+        for (size_t d = 3; d < dates.size(); d += 11) dates[d] = nullptr;
+        dates[5] = &invalid;
+        dates[7] = dates[8];
+        if (shape == 1) dates.resize(dates.size() / 2);
+        if (shape == 2) dates.insert(dates.end(), sel.pointers.begin(), sel.pointers.begin() + 20);
+        ClassicSettings s;
+        s.multiFormat = shape == 1 ? 1 : 0;
+        s.multiDates = dates;
+        s.months = {0, 5, 6, 3, 11};
+        s.monthlyWeekdays = {0, 2, 6, 4};
+        s.yearlyWeekdays = {1, 0, 5};
+        s.averages = true;
+        s.monthlyInvalid = 2, s.monthlyMissing = 2, s.yearlyInvalid = 6;
+        s.avgInvalid[2] = 3;
+        s.criteria = LooseCriteria();
+        TestRun run;
+        TestSink sink;
+        ASSERT_EQ(sel.data->WriteMultiDayReport(s, sink, run), EReportResult::Done);
+        std::string expected;
+        CText heading("");
+        sel.data->WriteElementHeading(heading);
+        auto table = [&](auto write) {
+          CText text(heading);
+          write(text);
+          expected += text.m_pData;
+        };
+        for (int m : s.months)
+          for (int w : s.monthlyWeekdays) table([&](CText& t) { sel.data->WriteMonthlyTable(m + 1, w + 1, t, s, run); });
+        for (int w : s.yearlyWeekdays) table([&](CText& t) { sel.data->WriteYearlyTable(w + 1, t, s, run); });
+        for (int k = 0; k < AK_COUNT; ++k) table([&](CText& t) { sel.data->WriteAverageTable(k, t, s, run); });
+        EXPECT_EQ(sink.text, expected);
+        EXPECT_NE(expected.find("VAL"), std::string::npos);
+      }
+}
+
 // The hashes of the texts the original writers produced.
 INSTANTIATE_TEST_SUITE_P(
     EveryKindAndLayout, ReportBytes,
