@@ -265,21 +265,29 @@ void CSpeedTrapData::WriteMultiDayHeader(CText& text, int format) const {
 
 void CSpeedTrapData::WriteLine(CText& text, int format, int summaryKind, const SSpeedTrapMultiDay& m,
                                bool withMissing) const {
-  const char* fmt;
-  if (format == 1)
-    fmt = m.valid ? "\t%s\tVAL\t%3u.%1u\t%3u.%1u\t%7u\t%6u\t%6u\t%6u\t%6i\t%6i\t%6i\t%6i\t%2u\t%2i\t%2i"
-                  : "\t%s\tINV\t%3u.%1u\t%3u.%1u\t%7u\t%6u\t%6u\t%6u\t%6i\t%6i\t%6i\t%6i\t%2u\t%2i\t%2i";
-  else
-    fmt = m.valid ? "     %s VAL  %3u.%1u %3u.%1u  %7u %6u %6u %6u  %6i %6i %6i %6i    %2u  %2i  %2i"
-                  : "     %s INV  %3u.%1u %3u.%1u  %7u %6u %6u %6u  %6i %6i %6i %6i    %2u  %2i  %2i";
-  AppendReportText(text, fmt, SummaryKindLabel(summaryKind), m.speed / 10, m.speed % 10, m.length / 10, m.length % 10,
-                    m.bins[0], m.bins[1], m.bins[2], m.bins[3], m.counts.good, m.counts.suspect, m.counts.bad,
-                    m.counts.disabled, static_cast<unsigned>(m.validCount), m.invalidCount,
-                    withMissing ? m.missingCount : 0);
+  const int mis = withMissing ? m.missingCount : 0;
+  CReportLine line(text);
+  if (format == 1) {
+    // "\t%s\tVAL\t%3u.%1u\t%3u.%1u\t%7u\t%6u\t%6u\t%6u\t%6i\t%6i\t%6i\t%6i\t%2u\t%2i\t%2i"
+    line.Lit("\t").Str(SummaryKindLabel(summaryKind)).Str(m.valid ? "\tVAL\t" : "\tINV\t").Tenths(m.speed, 3)
+        .Lit("\t").Tenths(m.length, 3).Lit("\t").U(m.bins[0], 7);
+    for (int k = 1; k < 4; ++k) line.Lit("\t").U(m.bins[k], 6);
+    line.Lit("\t").I(m.counts.good, 6).Lit("\t").I(m.counts.suspect, 6).Lit("\t").I(m.counts.bad, 6).Lit("\t")
+        .I(m.counts.disabled, 6).Lit("\t").U(static_cast<unsigned>(m.validCount), 2).Lit("\t").I(m.invalidCount, 2)
+        .Lit("\t").I(mis, 2);
+  } else {
+    // "     %s VAL  %3u.%1u %3u.%1u  %7u %6u %6u %6u  %6i %6i %6i %6i    %2u  %2i  %2i"
+    line.Lit("     ").Str(SummaryKindLabel(summaryKind)).Str(m.valid ? " VAL  " : " INV  ").Tenths(m.speed, 3)
+        .Lit(" ").Tenths(m.length, 3).Lit("  ").U(m.bins[0], 7);
+    for (int k = 1; k < 4; ++k) line.Lit(" ").U(m.bins[k], 6);
+    line.Lit("  ").I(m.counts.good, 6).Lit(" ").I(m.counts.suspect, 6).Lit(" ").I(m.counts.bad, 6).Lit(" ")
+        .I(m.counts.disabled, 6).Lit("    ").U(static_cast<unsigned>(m.validCount), 2).Lit("  ").I(m.invalidCount, 2)
+        .Lit("  ").I(mis, 2);
+  }
   // A speed trap's peak hours are the fixed windows 07:00-08:00 and 17:00-18:00.
   if (summaryKind == SK_AM_PEAK_HOUR || summaryKind == SK_PM_PEAK_HOUR)
-    FormatPeakHour(text, format, SummaryKindWindow(summaryKind).start);
-  text += "\n";
+    FormatPeriodRange(line, format, SummaryKindWindow(summaryKind).start);
+  line.Lit("\n").End();
 }
 
 void CSpeedTrapData::WriteMonthlyLine(CText& text, int summaryKind, int month, int weekday,

@@ -58,7 +58,3 @@ class CStationDay : public CVolOccDay {
   void WriteDailyHeader(CText& out, int format) const override;
   void WriteDailyLine(CText& out, int summaryKind, int format, const ValidityTables& criteria) const override;
 };
-
-// The values of a station's daily or multi-day line without its window and line end: label,
-// VAL or INV, volume, occupancy, good, suspect and bad.
-void FormatStationDailyValues(CText& out, int format, int summaryKind, const SSummary& s);

@@ -2,6 +2,7 @@
 
 #include "trafficdata/date_time_ex.h"
 #include "trafficdata/db_record.h"
+#include "trafficdata/report_text.h"
 
 CVolOccData::~CVolOccData() = default;
 
@@ -112,6 +113,25 @@ SMultiDaySummary AverageSummary(const CElementData& data, int averageKind, int s
   int limit = (averageKind >= 0 && averageKind < AK_COUNT) ? s.avgInvalid[averageKind] : 0;
   sums.Finish(r, r.nInvalid <= limit && r.nValid >= 1);
   return r;
+}
+
+void WriteVolOccMultiDayLine(CText& text, int format, int kind, const SMultiDaySummary& m, int val, int inv, int mis,
+                             bool withDisabled) {
+  CReportLine line(text);
+  const SClassCounts& c = m.counts;
+  if (format == 1) {  // "\t%s\tVAL\t%8u\t%3u.%1u%%\t%6i\t%6i\t%6i[\t%6i]\t%2u\t%2i\t%2i"
+    line.Lit("\t").Str(SummaryKindLabel(kind)).Str(m.valid ? "\tVAL\t" : "\tINV\t").U(m.volume, 8).Lit("\t")
+        .Tenths(m.occupancy, 3).Lit("%\t").I(c.good, 6).Lit("\t").I(c.suspect, 6).Lit("\t").I(c.bad, 6);
+    if (withDisabled) line.Lit("\t").I(c.disabled, 6);
+    line.Lit("\t").U(static_cast<unsigned>(val), 2).Lit("\t").I(inv, 2).Lit("\t").I(mis, 2);
+  } else {  // "     %s VAL %8u %3u.%1u%%  %6i %6i %6i[ %6i]    %2u  %2i  %2i"
+    line.Lit("     ").Str(SummaryKindLabel(kind)).Str(m.valid ? " VAL " : " INV ").U(m.volume, 8).Lit(" ")
+        .Tenths(m.occupancy, 3).Lit("%  ").I(c.good, 6).Lit(" ").I(c.suspect, 6).Lit(" ").I(c.bad, 6);
+    if (withDisabled) line.Lit(" ").I(c.disabled, 6);
+    line.Lit("    ").U(static_cast<unsigned>(val), 2).Lit("  ").I(inv, 2).Lit("  ").I(mis, 2);
+  }
+  if (kind == SK_AM_PEAK_HOUR || kind == SK_PM_PEAK_HOUR) FormatPeriodRange(line, format, m.start);
+  line.Lit("\n").End();
 }
 
 // --- Rows ------------------------------------------------------------------------------------
