@@ -5,9 +5,11 @@
 //
 // BM_MultiDayYear reads a five-minute archive year (2,000 elements, 1,500 names a day, 500 of them
 // loops) generated once into the temporary folder and removed at exit. BM_MultiDayYearTwentySecond
-// runs the same summary over 20-second loop days built from the generator's records in memory;
-// QAV_BENCH_LOOPS sets its number of loops (default 500). Run it on its own
-// (--benchmark_filter=TwentySecond) for its peak_rss_MB.
+// runs the same summary over 20-second loop days built from the generator's records in memory,
+// keeping every loaded day; ...SummariesOnly keeps only each day's summaries once it is loaded,
+// as a run that writes only the multi-day report may. QAV_BENCH_LOOPS sets their number of loops
+// (default 500). Run each on its own (--benchmark_filter=TwentySecond/ or =SummariesOnly) for its
+// peak_rss_MB.
 //
 // Counters: text_bytes and text_hash (FNV-1a, modulo 10^6) of the whole report, so that two
 // builds can be checked for the same bytes; held_MB = what the loaded days hold (objects and
@@ -147,7 +149,7 @@ void BM_MultiDayYear(benchmark::State& state) {
   state.counters["peak_rss_MB"] = PeakRssMB();
 }
 
-void BM_MultiDayYearTwentySecond(benchmark::State& state) {
+void TwentySecondYear(benchmark::State& state, bool summariesOnly) {
   int nLoops = 500;
   if (const char* n = std::getenv("QAV_BENCH_LOOPS")) nLoops = std::atoi(n) > 0 ? std::atoi(n) : nLoops;
   const std::vector<CDateTimeEx> dates = YearDates();
@@ -163,8 +165,11 @@ void BM_MultiDayYearTwentySecond(benchmark::State& state) {
     for (int d = 0; d < nDays; ++d) {
       for (int i = 0; i < nLoops; ++i) {
         const std::vector<uint8_t>& r = records[static_cast<size_t>((d % 7) * 8 + (i + d / 7) % 8)];
-        if (CElementDay* day = loops[static_cast<size_t>(i)]->Day(d))
+        CLoopData& loop = *loops[static_cast<size_t>(i)];
+        if (CElementDay* day = loop.Day(d)) {
           day->Load(r.data(), static_cast<int>(r.size()), 4320);
+          if (summariesOnly) loop.KeepOnlySummaries(d, s.criteria);
+        }
       }
     }
     Report(state, loops, s);
@@ -173,8 +178,12 @@ void BM_MultiDayYearTwentySecond(benchmark::State& state) {
   state.counters["peak_rss_MB"] = PeakRssMB();
 }
 
+void BM_MultiDayYearTwentySecond(benchmark::State& state) { TwentySecondYear(state, false); }
+void BM_MultiDayYearTwentySecondSummariesOnly(benchmark::State& state) { TwentySecondYear(state, true); }
+
 BENCHMARK(BM_MultiDayYear)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 BENCHMARK(BM_MultiDayYearTwentySecond)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+BENCHMARK(BM_MultiDayYearTwentySecondSummariesOnly)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 
 }  // namespace
 

@@ -202,7 +202,8 @@ int CNTSODB::ReadListFile(CIOFile& file, FileHandle* direct, DWORD nameListSize)
   const bool reading = IsReadingMode(m_nMode);
   CStream writable;
   CStream& list = reading ? m_ListBytes : writable;
-  if (reading && list.m_nAllocBytes == 0 && !t_lastListGone) SwapBlocks<CScalarArray<unsigned char>>(list, t_lastList.spare);
+  if (reading && list.m_nAllocBytes == 0 && !t_lastListGone)
+    SwapBlocks<CScalarArray<unsigned char>>(list, t_lastList.spare);
   int r = ntsoio::ReadAt(file, direct, kNtsoHeaderSize, nameListSize, list);
   if (r != 0) return r;
   if (static_cast<DWORD>(list.m_nSize) != nameListSize) return kNtsoErrMalformed;

@@ -45,7 +45,13 @@ CElementData::CElementData(int dayCount, CDBElementEx* elem, int ord) : element(
 }
 
 CElementData::CElementData(const CElementData& other)
-    : nDays(0), element(other.element), ordinal(other.ordinal) {
+    : nDays(0),
+      element(other.element),
+      ordinal(other.ordinal),
+      m_keptRecords(other.m_keptRecords),
+      m_keptFlags(other.m_keptFlags),
+      m_keptSize(other.m_keptSize),
+      m_keptCriteria(other.m_keptCriteria) {
   CopyDays(other);
 }
 
@@ -54,6 +60,10 @@ CElementData& CElementData::operator=(const CElementData& other) {
   FreeDays();
   element = other.element;
   ordinal = other.ordinal;
+  m_keptRecords = other.m_keptRecords;
+  m_keptFlags = other.m_keptFlags;
+  m_keptSize = other.m_keptSize;
+  m_keptCriteria = other.m_keptCriteria;
   CopyDays(other);
   return *this;
 }
@@ -74,6 +84,56 @@ void CElementData::CopyDays(const CElementData& other) {
     days.m_pData[d] = copy;
   }
   nDays = days.m_nSize;
+}
+
+namespace {
+
+// Field by field: the padding between the fields may hold anything.
+bool SameCriteria(const ValidityTables& a, const ValidityTables& b) {
+  for (int k = 0; k < SK_COUNT; ++k) {
+    const ValidityCriteria& x = a[k];
+    const ValidityCriteria& y = b[k];
+    if (x.useSuspect != y.useSuspect || x.running != y.running || x.total != y.total || x.runMinG != y.runMinG ||
+        x.runMaxS != y.runMaxS || x.runMaxB != y.runMaxB || x.runMaxD != y.runMaxD || x.runStep != y.runStep ||
+        x.runWidth != y.runWidth || x.totMinG != y.totMinG || x.totMaxS != y.totMaxS || x.totMaxB != y.totMaxB ||
+        x.totMaxD != y.totMaxD)
+      return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+size_t CElementData::DaySummarySize() const { return 0; }
+void CElementData::FillDaySummaries(const CElementDay&, const ValidityTables&, unsigned char*) const {}
+
+bool CElementData::KeepOnlySummaries(int d, const ValidityTables& criteria) {
+  const size_t size = DaySummarySize();
+  CElementDay* day = Day(d);
+  if (size == 0 || !day || !day->dataAvailable) return false;
+  const int n = days.m_nSize;
+  if (m_keptSize == 0) {
+    if (static_cast<uint64_t>(n) * size > static_cast<uint64_t>(INT32_MAX)) return false;
+    if (!m_keptRecords.Reserve(static_cast<int>(n * size)) || !m_keptFlags.Reserve(n)) return false;
+    m_keptRecords.m_nSize = static_cast<int>(n * size);
+    m_keptFlags.SetSize(n, true);
+    m_keptSize = size;
+    m_keptCriteria = criteria;
+  } else if (m_keptSize != size || m_keptFlags.m_nSize != n || !SameCriteria(m_keptCriteria, criteria)) {
+    return false;
+  }
+  FillDaySummaries(*day, criteria, m_keptRecords.m_pData + static_cast<size_t>(d) * size);
+  m_keptFlags.m_pData[d] = 1;
+  delete day;
+  days.m_pData[d] = nullptr;
+  return true;
+}
+
+const unsigned char* CElementData::KeptSummaries(int d, size_t size, const ValidityTables& criteria,
+                                                 bool& kept) const {
+  kept = d >= 0 && d < m_keptFlags.m_nSize && m_keptFlags.m_pData[d] != 0;
+  if (!kept || size != m_keptSize || !SameCriteria(m_keptCriteria, criteria)) return nullptr;
+  return m_keptRecords.m_pData + static_cast<size_t>(d) * size;
 }
 
 void CElementData::Clone(CElementData** out) const {

@@ -130,8 +130,8 @@ void FormatPeriodRange(CText& out, int format, int period) {
   line.End();
 }
 
-void Write15MinVolumes(CText& out, int format, int firstHour, const unsigned (&volume)[2][5], const SClassCounts* counts,
-                       bool withDisabled) {
+void Write15MinVolumes(CText& out, int format, int firstHour, const unsigned (&volume)[2][5],
+                       const SClassCounts* counts, bool withDisabled) {
   CReportLine line(out);
   const bool tabs = format == 1;
   for (int half = 0; half < 2; ++half) {

@@ -79,8 +79,8 @@ void FormatPeriodRange(CReportLine& line, int format, int period);
 // The volume line of a 15-minute summary (loops and stations): for the hours firstHour and
 // firstHour + 1 the time, the four quarters and the hour's total, then, when counts is given,
 // the good, suspect and bad counts and (withDisabled) the disabled count; and the line end.
-void Write15MinVolumes(CText& out, int format, int firstHour, const unsigned (&volume)[2][5], const SClassCounts* counts,
-                       bool withDisabled = true);
+void Write15MinVolumes(CText& out, int format, int firstHour, const unsigned (&volume)[2][5],
+                       const SClassCounts* counts, bool withDisabled = true);
 // The occupancy line under it (tenths of a per cent; quarters and hour of both hours), with a
 // blank line after it.
 void Write15MinOccupancies(CText& out, int format, const unsigned (&occupancy)[2][5]);

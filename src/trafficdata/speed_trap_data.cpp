@@ -1,6 +1,7 @@
 #include "trafficdata/speed_trap_data.h"
 #include "trafficdata/report_text.h"
 
+#include <cstring>
 #include <new>
 
 #include "trafficdata/date_time_ex.h"
@@ -149,52 +150,63 @@ struct STrapDaySummaries {
   trafficdata::SpeedTrapSummary kind[SK_COUNT];
 };
 
-// One day of a month's average: without data (or not allocated) it is missing; with data its
-// class counts are added, valid or not, and a valid summary adds its values.
-void AddTrapMonthDay(SSpeedTrapMultiDay& m, SWeightedSums& sums, const CSpeedTrapDay* day,
-                     const trafficdata::SpeedTrapSummary& sum) {
-  if (!day || !day->dataAvailable) {
+void SummariseTrapDay(const CElementDay& day, const ValidityTables& criteria, STrapDaySummaries& out) {
+  const CSpeedTrapDay& trap = static_cast<const CSpeedTrapDay&>(day);
+  for (int k = 0; k < SK_COUNT; ++k) out.kind[k] = trap.ComputeTrapSummary(k, criteria);
+}
+
+// One day of a month's average: without data (null; also a day that could not be allocated) it
+// is missing; with data its class counts are added, valid or not, and a valid summary adds its
+// values.
+void AddTrapMonthDay(SSpeedTrapMultiDay& m, SWeightedSums& sums, const trafficdata::SpeedTrapSummary* sum) {
+  if (!sum) {
     ++m.missingCount;
     return;
   }
-  m.counts.good += sum.good;
-  m.counts.suspect += sum.suspect;
-  m.counts.bad += sum.bad;
-  m.counts.disabled += sum.disabled;
-  if (!sum.valid) {
+  m.counts.good += sum->good;
+  m.counts.suspect += sum->suspect;
+  m.counts.bad += sum->bad;
+  m.counts.disabled += sum->disabled;
+  if (!sum->valid) {
     ++m.invalidCount;
     return;
   }
-  sums.Add(sum.speed, sum.length, sum.bins);
+  sums.Add(sum->speed, sum->length, sum->bins);
   ++m.validCount;
 }
 
 }  // namespace
 
+size_t CSpeedTrapData::DaySummarySize() const { return sizeof(STrapDaySummaries); }
+
+void CSpeedTrapData::FillDaySummaries(const CElementDay& day, const ValidityTables& criteria,
+                                      unsigned char* out) const {
+  STrapDaySummaries all;
+  SummariseTrapDay(day, criteria, all);
+  std::memcpy(out, &all, sizeof all);
+}
+
 SSpeedTrapMultiDay CSpeedTrapData::MonthlySummary(int summaryKind, int month, int weekday,
                                                   const ClassicSettings& s) const {
   SSpeedTrapMultiDay m;
   SWeightedSums sums;
-  if (CMultiDayRun* run = CMultiDayRun::Current(*this, s); run && summaryKind >= 0 && summaryKind < SK_COUNT) {
+  CMultiDayRun* run = CMultiDayRun::Current(*this, s);
+  auto fill = [&](const CElementDay& day, STrapDaySummaries& out) { SummariseTrapDay(day, s.criteria, out); };
+  auto add = [&](int d) {
+    STrapDaySummaries all;
+    bool has = run ? run->DaySummaries(d, all, fill) : DaySummaries(d, s.criteria, all, fill);
+    const trafficdata::SpeedTrapSummary none;  // a kind outside 0-4 has an empty, invalid summary
+    const bool known = summaryKind >= 0 && summaryKind < SK_COUNT;
+    AddTrapMonthDay(m, sums, !has ? nullptr : known ? &all.kind[summaryKind] : &none);
+  };
+  if (run) {
     int n;
     const int* days = run->DaysOf(month, weekday, n);
-    for (int i = 0; i < n; ++i) {
-      const CSpeedTrapDay* day = TrapDay(days[i]);
-      STrapDaySummaries all;
-      if (day && day->dataAvailable)
-        run->DaySummaries(days[i], all, [&](STrapDaySummaries& out) {
-          for (int k = 0; k < SK_COUNT; ++k) out.kind[k] = day->ComputeTrapSummary(k, s.criteria);
-        });
-      AddTrapMonthDay(m, sums, day, all.kind[summaryKind]);
-    }
+    for (int i = 0; i < n; ++i) add(days[i]);
   } else {
     for (int d = 0; d < nDays; ++d) {
       const CDateTimeEx* date = d < static_cast<int>(s.multiDates.size()) ? s.multiDates[d] : nullptr;
-      if (!date || !date->IsValid() || date->GetMonth() != month || date->GetDayOfWeek() != weekday) continue;
-      const CSpeedTrapDay* day = TrapDay(d);
-      trafficdata::SpeedTrapSummary sum;
-      if (day && day->dataAvailable) sum = day->ComputeTrapSummary(summaryKind, s.criteria);
-      AddTrapMonthDay(m, sums, day, sum);
+      if (date && date->IsValid() && date->GetMonth() == month && date->GetDayOfWeek() == weekday) add(d);
     }
   }
   m.valid = m.invalidCount <= s.monthlyInvalid && m.missingCount <= s.monthlyMissing;

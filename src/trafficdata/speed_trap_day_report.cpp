@@ -42,7 +42,8 @@ void CSpeedTrapDay::WriteRawLine(CText& out, int p, int format) const {
     for (unsigned b : bins) line.Lit("\t").U(b, 3);
     line.Lit("\t").U(cls, 1).Lit("\t").U(n, 2);
   } else {  // "     %2d:%02d  %3u.%1u  %3u.%1u     %3u   %3u   %3u   %3u    %1u     %2u\n"
-    line.Lit("     ").I(h, 2).Lit(":").Z(m, 2).Lit("  ").Tenths(spd, 3).Lit("  ").Tenths(len, 3).Lit("     ").U(bins[0], 3);
+    line.Lit("     ").I(h, 2).Lit(":").Z(m, 2).Lit("  ").Tenths(spd, 3).Lit("  ").Tenths(len, 3);
+    line.Lit("     ").U(bins[0], 3);
     for (int k = 1; k < 4; ++k) line.Lit("   ").U(bins[k], 3);
     line.Lit("    ").U(cls, 1).Lit("     ").U(n, 2);
   }

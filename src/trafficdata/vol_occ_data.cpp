@@ -1,5 +1,7 @@
 #include "trafficdata/vol_occ_data.h"
 
+#include <cstring>
+
 #include "trafficdata/date_time_ex.h"
 #include "trafficdata/db_record.h"
 #include "trafficdata/report_text.h"
@@ -31,10 +33,14 @@ struct SDaySummaries {
   SSummary kind[SK_COUNT];
 };
 
-// One day of a month's average: without data it is missing; with data its class counts are
-// added, valid or not, and a valid summary adds its values.
-void AddMonthDay(SMultiDaySummary& r, SMeanSums& sums, const CElementDay* day, const SSummary* sum) {
-  if (!day || !day->dataAvailable) {
+void SummariseDay(const CElementDay& day, const ValidityTables& criteria, SDaySummaries& out) {
+  day.ComputeSummaries(criteria, out.kind);
+}
+
+// One day of a month's average: without data (null) it is missing; with data its class counts
+// are added, valid or not, and a valid summary adds its values.
+void AddMonthDay(SMultiDaySummary& r, SMeanSums& sums, const SSummary* sum) {
+  if (!sum) {
     ++r.nMissing;
     return;
   }
@@ -49,29 +55,36 @@ void AddMonthDay(SMultiDaySummary& r, SMeanSums& sums, const CElementDay* day, c
 
 }  // namespace
 
+size_t CVolOccData::DaySummarySize() const { return sizeof(SDaySummaries); }
+
+void CVolOccData::FillDaySummaries(const CElementDay& day, const ValidityTables& criteria, unsigned char* out) const {
+  SDaySummaries all;
+  SummariseDay(day, criteria, all);
+  std::memcpy(out, &all, sizeof all);
+}
+
 SMultiDaySummary MonthlySummary(const CElementData& data, int summaryKind, int month, int weekday,
                                 const ClassicSettings& s) {
   SMultiDaySummary r;
   SMeanSums sums;
-  if (CMultiDayRun* run = CMultiDayRun::Current(data, s); run && summaryKind >= 0 && summaryKind < SK_COUNT) {
+  CMultiDayRun* run = CMultiDayRun::Current(data, s);
+  auto fill = [&](const CElementDay& day, SDaySummaries& out) { SummariseDay(day, s.criteria, out); };
+  auto add = [&](int d) {
+    SDaySummaries all;
+    bool has = run ? run->DaySummaries(d, all, fill) : data.DaySummaries(d, s.criteria, all, fill);
+    const SSummary none;  // a kind outside 0-4 has an empty, invalid summary
+    const bool known = summaryKind >= 0 && summaryKind < SK_COUNT;
+    AddMonthDay(r, sums, !has ? nullptr : known ? &all.kind[summaryKind] : &none);
+  };
+  if (run) {
     int n;
     const int* days = run->DaysOf(month, weekday, n);
-    for (int i = 0; i < n; ++i) {
-      const CElementDay* day = data.Day(days[i]);
-      SDaySummaries all;
-      if (day && day->dataAvailable)
-        run->DaySummaries(days[i], all, [&](SDaySummaries& out) { day->ComputeSummaries(s.criteria, out.kind); });
-      AddMonthDay(r, sums, day, &all.kind[summaryKind]);
-    }
+    for (int i = 0; i < n; ++i) add(days[i]);
   } else {
     for (int d = 0; d < data.days.m_nSize && d < static_cast<int>(s.multiDates.size()); ++d) {
       const CDateTimeEx* date = s.multiDates[d];
       if (!date || date->GetStatus() != COleDateTime::valid) continue;
-      if (date->GetMonth() != month || date->GetDayOfWeek() != weekday) continue;
-      const CElementDay* day = data.Day(d);
-      SSummary sum;
-      if (day && day->dataAvailable) sum = day->ComputeSummary(summaryKind, s.criteria);
-      AddMonthDay(r, sums, day, &sum);
+      if (date->GetMonth() == month && date->GetDayOfWeek() == weekday) add(d);
     }
   }
   sums.Finish(r, r.nInvalid <= s.monthlyInvalid && r.nMissing <= s.monthlyMissing && r.nValid >= 1);

@@ -15,6 +15,10 @@ class CVolOccData : public CElementData {
   CVolOccData(const CVolOccData& other) = default;
   CVolOccData& operator=(const CVolOccData& other) = default;
   ~CVolOccData() override;
+
+ protected:
+  size_t DaySummarySize() const override;
+  void FillDaySummaries(const CElementDay& day, const ValidityTables& criteria, unsigned char* out) const override;
 };
 
 // Multi-day averages of one summary kind (monthly over days, yearly over months, average-day over

@@ -96,9 +96,11 @@ void WriteVolOccRawLine(CText& out, int format, int p, unsigned vol, unsigned oc
   const int h = p / 12, m = (p % 12) * 5;
   CReportLine line(out);
   if (format == 1)  // "\t%02d:%02d\t%4u\t%3u.%1u%%\t%1u\t%2u\n"
-    line.Lit("\t").Z(h, 2).Lit(":").Z(m, 2).Lit("\t").U(vol, 4).Lit("\t").Tenths(occ, 3).Lit("%\t").U(cls, 1).Lit("\t").U(n, 2);
+    line.Lit("\t").Z(h, 2).Lit(":").Z(m, 2).Lit("\t").U(vol, 4).Lit("\t").Tenths(occ, 3).Lit("%\t").U(cls, 1)
+        .Lit("\t").U(n, 2);
   else  // "     %2d:%02d  %4u  %3u.%1u%%   %1u    %2u\n"
-    line.Lit("     ").I(h, 2).Lit(":").Z(m, 2).Lit("  ").U(vol, 4).Lit("  ").Tenths(occ, 3).Lit("%   ").U(cls, 1).Lit("    ").U(n, 2);
+    line.Lit("     ").I(h, 2).Lit(":").Z(m, 2).Lit("  ").U(vol, 4).Lit("  ").Tenths(occ, 3).Lit("%   ").U(cls, 1)
+        .Lit("    ").U(n, 2);
   line.Lit("\n").End();
 }
 

@@ -330,6 +330,62 @@ TEST(MultiDayReport, EqualsItsTablesWrittenOneByOne) {
       }
 }
 
+// A run that writes only the multi-day report may keep just each day's summaries: the report
+// stays the same, also for a copy of the element; kept days are missing under other criteria.
+TEST(MultiDayReport, IsTheSameFromKeptSummaries) {
+  for (int kind : {kLoop, kStation, kTrap})
+    for (int count : {288, 4320}) {
+      SCOPED_TRACE(testing::Message() << "kind " << kind << " count " << count);
+      Selection whole(kind, count, 5u + kind), kept(kind, count, 5u + kind);
+      ClassicSettings s;
+      s.multiDates = whole.pointers;
+      for (int m = 0; m < 12; ++m) s.months.push_back(m);
+      s.monthlyWeekdays = {0, 3, 5};
+      s.yearlyWeekdays = {1, 2, 3, 4, 5, 6, 0};
+      s.averages = true;
+      s.monthlyInvalid = 3, s.monthlyMissing = 3, s.yearlyInvalid = 7;
+      s.criteria = LooseCriteria();
+      int keptDays = 0;
+      for (int d = 0; d < kept.data->nDays; d += 1 + d % 3) {
+        const bool hasData = kept.data->Day(d) && kept.data->Day(d)->dataAvailable;
+        EXPECT_EQ(kept.data->KeepOnlySummaries(d, s.criteria), hasData);
+        EXPECT_EQ(kept.data->Day(d) == nullptr, hasData);
+        keptDays += hasData;
+      }
+      ASSERT_GT(keptDays, 20);
+      EXPECT_FALSE(kept.data->KeepOnlySummaries(1, builtInCriteria()));  // other criteria than before
+      TestRun run;
+      TestSink a, b, c;
+      ASSERT_EQ(whole.data->WriteMultiDayReport(s, a, run), EReportResult::Done);
+      ASSERT_EQ(kept.data->WriteMultiDayReport(s, b, run), EReportResult::Done);
+      EXPECT_EQ(b.text, a.text);
+      CElementData* copy = nullptr;
+      kept.data->Clone(&copy);
+      ASSERT_NE(copy, nullptr);
+      ASSERT_EQ(copy->WriteMultiDayReport(s, c, run), EReportResult::Done);
+      EXPECT_EQ(c.text, a.text);
+      delete copy;
+      // Summaries asked for one by one read the kept days too.
+      CText one(""), two("");
+      whole.data->WriteYearlyTable(3, one, s, run);
+      kept.data->WriteYearlyTable(3, two, s, run);
+      EXPECT_STREQ(two.m_pData, one.m_pData);
+      // Under other criteria a kept day is a missing day.
+      ClassicSettings strict = s;
+      strict.criteria = builtInCriteria();
+      TestSink d;
+      ASSERT_EQ(kept.data->WriteMultiDayReport(strict, d, run), EReportResult::Done);
+      EXPECT_NE(d.text.find("  0  "), std::string::npos);
+      EXPECT_NE(d.text, a.text);
+    }
+  CMeteredLaneData lane(2, nullptr, 0);
+  std::mt19937 rng(3);
+  std::vector<unsigned char> b = DayRecords(rng, kLane, 4320, 1);
+  lane.Day(0)->Load(b.data(), static_cast<int>(b.size()), 4320);
+  EXPECT_FALSE(lane.KeepOnlySummaries(0, builtInCriteria()));  // a kind without multi-day lines
+  EXPECT_NE(lane.Day(0), nullptr);
+}
+
 // The hashes of the texts the original writers produced.
 INSTANTIATE_TEST_SUITE_P(
     EveryKindAndLayout, ReportBytes,
