@@ -1,7 +1,9 @@
 // Reading a generated archive year: for every day, open the day's database file through the archive
 // reader, read every element's records (or, in the Loops pair, the 500 loops of a 1,500-name day),
 // close. The floor reads exactly the same byte ranges with plain open/pread/close on the calling
-// thread. items_per_second is element-days per second of wall-clock time.
+// thread. The application's common loader does what a report run does with the 500-element year:
+// one data object per element, every element-day read and decoded. items_per_second is
+// element-days per second of wall-clock time.
 //
 // Each year (500 or 2,000 elements, five-minute FIXED days) is generated once, when first used,
 // into the temporary folder and removed at exit, also when the run is interrupted; QAV_BENCH_DAYS
@@ -12,9 +14,11 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "app/shell/input_loader.h"
 #include "archive/archive_globals.h"
 #include "archive/input.h"
 #include "archive/sample_archive.h"
@@ -145,7 +149,45 @@ void BM_PreadFloor(benchmark::State& state) { PreadYear(state, TheYear()); }
 void BM_ArchiveReaderLoops(benchmark::State& state) { ReadYear(state, WideYear()); }
 void BM_PreadFloorLoops(benchmark::State& state) { PreadYear(state, WideYear()); }
 
+class NoPoster : public IWorkerPoster {
+ public:
+  void Post(UINT, LPARAM) override {}
+};
+
+void BM_CommonLoader(benchmark::State& state) {
+  const Year& y = TheYear();
+  g_DataRootPath.Set(y.root.c_str());
+  // The elements of the reader's keys, each with its cabinet, as a view's selection holds them.
+  std::vector<std::unique_ptr<CDBCabinet>> cabinets;
+  CObjArray<CDBElementEx> elements;
+  for (const SampleElement& e : SampleElements(1995, kElements)) {
+    if (e.recordSize5 == 0) continue;
+    const size_t colon = e.key.find(':');
+    static const int types[4] = {ET_LOOP, ET_STATION, ET_SPEED_TRAP, ET_RATE_STATUS};
+    cabinets.push_back(std::make_unique<CDBCabinet>(e.key.substr(0, colon).c_str(), "", 0, "", nullptr));
+    elements.Add(CDBElementEx(e.key.substr(colon + 1).c_str(), types[e.kind], cabinets.back().get()));
+  }
+  CObjArray<CDateTimeEx> days;
+  for (const CDateTimeEx& d : y.days) days.Add(d);
+  NoPoster poster;
+  for (auto _ : state) {
+    CRunFlags run;
+    std::unique_ptr<CElementDataSet> set = LoadElementData(elements, days, poster, run);
+    if (set == nullptr || run.progress.load() != 6u * 288 * y.elementDays) {
+      state.SkipWithError("load incomplete");
+      return;
+    }
+    benchmark::DoNotOptimize(set.get());
+    // The caller frees the data when its report is written, not as part of the load.
+    state.PauseTiming();
+    set.reset();
+    state.ResumeTiming();
+  }
+  state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(y.elementDays));
+}
+
 BENCHMARK(BM_ArchiveReader)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_CommonLoader)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_PreadFloor)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ArchiveReaderLoops)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_PreadFloorLoops)->Unit(benchmark::kMillisecond)->UseRealTime();

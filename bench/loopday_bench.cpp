@@ -229,3 +229,72 @@ BENCHMARK(BM_SpeedTrapDayFiveMinute);
 BENCHMARK(BM_SpeedTrapDayTwentySecond);
 BENCHMARK(BM_StationDaySpansMethod6);
 BENCHMARK_MAIN();
+
+// Peak search of the New view over 20-second days of a speed trap and a metered lane: the AM peak
+// of one day with a 15-minute and a one-hour period (2116 and 1981 windows), under
+// a plain method (3) and the interpolating one (6). One element-day per iteration.
+#include "trafficdata/date_time_ex.h"
+#include "trafficdata/db_element.h"
+#include "trafficdata/db_record.h"
+#include "trafficdata/metered_lane_data.h"
+#include "trafficdata/run_control.h"
+#include "trafficdata/speed_trap_data.h"
+
+namespace peaks {
+
+std::vector<unsigned char> MeteredLaneRecords() {
+  std::mt19937 rng(612);
+  std::vector<unsigned char> b(4320 * trafficdata::kMeteredLaneBytes);
+  for (int i = 0; i < 4320; ++i) {
+    trafficdata::MeteredLaneRecord r;
+    r.rate = rng() % 25 == 0 ? 0 : static_cast<uint8_t>(1 + rng() % 200);
+    r.redViolators = static_cast<uint8_t>(rng() % 3);
+    r.status = static_cast<uint8_t>(rng() % 16);
+    trafficdata::PackMeteredLane(r, b.data() + trafficdata::kMeteredLaneBytes * i);
+  }
+  return b;
+}
+
+struct PeakRun : RunControl {
+  bool keepGoing() const override { return true; }
+  void addProgress(uint32_t) override {}
+};
+
+template <class Data>
+void RunPeakSearch(benchmark::State& state, const std::vector<unsigned char>& records, int type) {
+  CDBRoadway road("SR 99");
+  CDBCabinet cab("099es00100", "", 100, "Cedar Creek Br", &road);
+  CDBElementEx elem("_ME___1", type, &cab);
+  CDateTimeEx date(2004, 1, 5);
+  Data data(1, &elem, 1);
+  data.Day(0)->Load(records.data(), static_cast<int>(records.size()), 4320);
+  NewSettings s;
+  s.method = static_cast<int>(state.range(1));
+  s.periodLen = static_cast<int>(state.range(0));
+  s.reportType = 1;
+  s.content[CC_PEAK_TIME] = true;
+  s.dates.push_back(&date);
+  s.groups.push_back({0});
+  PeakRun run;
+  for (auto _ : state) {
+    CDBRecordset rows;
+    data.BuildPeakRecords(rows, s, run);
+    benchmark::DoNotOptimize(rows.m_pData);
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+
+void BM_SpeedTrapPeakSearch(benchmark::State& state) {
+  static const std::vector<unsigned char> records = SpeedTrapRecords(4320);
+  RunPeakSearch<CSpeedTrapData>(state, records, ET_SPEED_TRAP);
+}
+
+void BM_MeteredLanePeakSearch(benchmark::State& state) {
+  static const std::vector<unsigned char> records = MeteredLaneRecords();
+  RunPeakSearch<CMeteredLaneData>(state, records, ET_RATE_STATUS);
+}
+
+}  // namespace peaks
+
+BENCHMARK(peaks::BM_SpeedTrapPeakSearch)->ArgsProduct({{45, 180}, {3, 6}})->Unit(benchmark::kMicrosecond);
+BENCHMARK(peaks::BM_MeteredLanePeakSearch)->ArgsProduct({{45, 180}, {3, 6}})->Unit(benchmark::kMicrosecond);

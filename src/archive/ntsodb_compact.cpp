@@ -56,12 +56,16 @@ int CopyBytes(CIOFile& from, FileHandle* fromDirect, uint64_t source, CIOFile& t
   return 0;
 }
 
-// A whole-file copy, for the safety copy taken before compaction moves records.
-int CopyFile(const std::string& from, const std::string& to) {
+// A whole-file copy, for the safety copy taken before compaction moves records. The target must
+// not exist yet (80 when it does): whatever lies under that name is left as it is. `made` tells
+// whether the target was created, so that a failed copy can remove its own file and nothing else.
+int CopyToNewFile(const std::string& from, const std::string& to, bool& made) {
+  made = false;
   CIOFile in, out;
   int r = static_cast<int>(in.Open(from.c_str(), GENERIC_READ, OPEN_EXISTING, FILE_SHARE_READ | FILE_SHARE_WRITE, 0));
   if (r != 0) return r;
-  r = static_cast<int>(out.Open(to.c_str(), GENERIC_READ | GENERIC_WRITE, CREATE_ALWAYS, FILE_SHARE_READ, 0));
+  r = static_cast<int>(out.Open(to.c_str(), GENERIC_READ | GENERIC_WRITE, CREATE_NEW, FILE_SHARE_READ, 0));
+  made = r == 0;
   if (r == 0) {
     uint64_t size = ntsoio::SizeOf(in);
     if (size > 0) r = CopyBytes(in, nullptr, 0, out, 0, size);
@@ -89,16 +93,21 @@ int CNTSODB::FlushExpand() {
     return kNtsoErrMalformed;
 
   // Keep a copy of both files until the compaction has finished, so a failure part way never leaves
-  // moved records under the old list as the only copy.
-  std::string datBackup = WithSuffix(m_strBaseName, "_BACKUP.DAT");
-  std::string ntsBackup = WithSuffix(m_strBaseName, "_BACKUP.NTS");
+  // moved records under the old list as the only copy. The copies have names of their own: the
+  // _BACKUP files belong to the conversions and hold data the user asked to keep. A copy already
+  // under one of these names is left from a compaction that failed and may be the only complete
+  // one, so it stops this compaction before anything changes.
+  std::string datCopy = WithSuffix(m_strBaseName, "_COMPACT.DAT");
+  std::string ntsCopy = WithSuffix(m_strBaseName, "_COMPACT.NTS");
+  bool datMade = false, ntsMade = false;
   r = ntsoio::Flush(m_DatFile);
   if (r == 0) r = ntsoio::Flush(m_NtsFile);
-  if (r == 0) r = CopyFile(WithSuffix(m_strBaseName, ".DAT"), datBackup);
-  if (r == 0) r = CopyFile(WithSuffix(m_strBaseName, ".NTS"), ntsBackup);
+  if (r == 0) r = CopyToNewFile(WithSuffix(m_strBaseName, ".DAT"), datCopy, datMade);
+  if (r == 0) r = CopyToNewFile(WithSuffix(m_strBaseName, ".NTS"), ntsCopy, ntsMade);
   if (r != 0) {
-    DeleteFileA(datBackup.c_str());
-    DeleteFileA(ntsBackup.c_str());
+    // Nothing has moved yet, so the database itself is the complete copy.
+    if (datMade) DeleteFileA(datCopy.c_str());
+    if (ntsMade) DeleteFileA(ntsCopy.c_str());
     return r;
   }
 
@@ -144,9 +153,10 @@ int CNTSODB::FlushExpand() {
   if (r == 0) r = w;
   w = ntsoio::Flush(m_DatFile);
   if (r == 0) r = w;
+  // After a failure the copies stay: they hold the database as it was before any record moved.
   if (r == 0) {
-    DeleteFileA(datBackup.c_str());
-    DeleteFileA(ntsBackup.c_str());
+    DeleteFileA(datCopy.c_str());
+    DeleteFileA(ntsCopy.c_str());
   }
   return r;
 }

@@ -66,8 +66,8 @@ struct Cabinet {
 Cabinet MakeCabinet(int c) {
   static const int routes[] = {5, 405, 90, 520};
   static const char* const roads[] = {"I-5", "I-405", "I-90", "SR 520"};
-  static const char* const places[] = {"Main St Overpass", "NE 45th St", "Mercer St", "Lake City Way",
-                                       "Ship Canal Br", "Yesler Way", "Olive Way", "Spokane St"};
+  static const char* const places[] = {"Main St Overpass", "Oak Ave",   "Depot Rd", "Elm St",
+                                       "Cedar Creek Br",   "Quarry Rd", "Birch Ln", "Orchard Way"};
   Cabinet cab;
   int r = c % 4;
   cab.route = routes[r];

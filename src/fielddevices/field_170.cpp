@@ -355,12 +355,23 @@ uint32_t ReadClock(const uint8_t* reply, size_t size, CField170DB& rec) {
   return 0;
 }
 
+namespace {
+
+// Both replies that carry the 32-byte plan table store it the same way: under the record's lock,
+// which the transition decoder takes to read it, and marked as received.
+void StorePlanTable(CFieldRGCDB& rec, const uint8_t* table) {
+  CFieldRecordLock lock(rec);
+  std::memcpy(rec.m_abPlanTable, table, 32);
+  rec.m_bHasPlanTable = 1;
+}
+
+}  // namespace
+
 uint32_t ReadPlanBlock(const uint8_t* reply, size_t size, CFieldRGCDB& rec) {
   if (size < 44) return ERROR_INVALID_PARAMETER;
   rec.m_bReplyFlag = ErrorBit(reply);
-  std::memcpy(rec.m_abPlanTable, reply + 8, 32);
+  StorePlanTable(rec, reply + 8);
   rec.m_nPlanValue = LE32(reply + 40);
-  rec.m_bHasPlanTable = 1;
   return 0;
 }
 
@@ -417,7 +428,7 @@ uint32_t ReadPlanStatus(const uint8_t* reply, size_t size, CFieldRGCDB& rec) {
   rec.m_nPlanStatus64 = LE64(reply + 44);
   rec.m_nPlanStatus32 = LE32(reply + 52);
   rec.m_nPlanStatus16 = LE16(reply + 56);
-  std::memcpy(rec.m_abPlanTable, reply + 58, 32);
+  StorePlanTable(rec, reply + 58);
   rec.m_nPlanValue = LE32(reply + 90);
   rec.m_nPlanByte = reply[94];
   return 0;

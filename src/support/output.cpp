@@ -47,14 +47,8 @@ void COutputItem::TakeFrom(const COutputItem& src) {
 }
 
 int COutputItem::Compare(const COutputItem& other) const {
-  const WORD a[] = {m_Time.wYear, m_Time.wMonth, m_Time.wDay, m_Time.wHour, m_Time.wMinute, m_Time.wSecond,
-                    m_Time.wMilliseconds};
-  const WORD b[] = {other.m_Time.wYear, other.m_Time.wMonth, other.m_Time.wDay, other.m_Time.wHour,
-                    other.m_Time.wMinute, other.m_Time.wSecond, other.m_Time.wMilliseconds};
-  for (size_t i = 0; i < sizeof a / sizeof a[0]; ++i) {
-    if (a[i] != b[i]) return a[i] < b[i] ? -1 : 1;
-  }
-  return 0;
+  const int32_t a = static_cast<int32_t>(m_nKind), b = static_cast<int32_t>(other.m_nKind);
+  return a < b ? -1 : (a > b ? 1 : 0);
 }
 
 // Queuing ---------------------------------------------------------------------------------------

@@ -49,9 +49,11 @@ class COutputItem {
   COutputItem& operator=(const COutputItem& src);
   ~COutputItem();
 
-  // Items order by their time stamps.
+  // Items are equal and order by their kinds, taken as signed numbers (an emptied item first). The
+  // log itself never sorts: it drains in the order queued.
   int Compare(const COutputItem& other) const;
   bool operator<(const COutputItem& other) const { return Compare(other) < 0; }
+  bool operator==(const COutputItem& other) const { return Compare(other) == 0; }
 
  private:
   void FreeBuffers();

@@ -42,8 +42,9 @@ class CStream : public CScalarArray<unsigned char> {
     return m_nPriority < other.m_nPriority ? -1 : (m_nPriority > other.m_nPriority ? 1 : 0);
   }
   bool operator<(const CStream& other) const { return m_nPriority < other.m_nPriority; }
-  // Equal when the bytes are equal.
-  bool operator==(const CStream& other) const { return Base::operator==(other); }
+  // Equal when the priorities are equal: the arrays that hold streams compare them by priority
+  // alone (unique adds, searches), whatever their bytes.
+  bool operator==(const CStream& other) const { return m_nPriority == other.m_nPriority; }
 
   // Copies the four fields in every case; the bytes only when the source is another stream.
   CStream& operator=(const CStream& other);

@@ -3,18 +3,15 @@
 #include <condition_variable>
 #include <cstdio>
 #include <mutex>
+#include <string>
 
 #include "platform/base/errors.h"
 #include "platform/base/msgbox.h"
 #include "platform/kernel/threads.h"
-
-namespace {
-
-void ReportToStandardError(const char* text, const char* caption, UINT /*style*/) {
-  std::fprintf(stderr, "%s: %s\n", caption, text);
-}
-
-}  // namespace
+#include "platform/ui/app.h"
+#include "platform/ui/wnd.h"
+#include "support/message_box_ex.h"
+#include "support/mfcex_dialog.h"
 
 // The gate a new thread waits at before it runs its procedure. The thread holds its own reference,
 // so opening the gate stays safe while the thread ends and deletes its CThread.
@@ -36,7 +33,22 @@ struct CThread::SStartGate {
   }
 };
 
-CThread::PFNREPORTFAILURE CThread::s_pfnReportFailure = &ReportToStandardError;
+CThread::PFNREPORTFAILURE CThread::s_pfnReportFailure = &CThread::ShowFailureMessageBox;
+
+void CThread::ShowFailureMessageBox(const char* text, const char* caption, UINT style) {
+  if (qav::ui::IsUiThread()) {
+    ShowMessageBoxEx(nullptr, text, caption, style);
+    return;
+  }
+  CWnd* main = AfxGetMainWnd();
+  HWND frame = main != nullptr ? main->m_hWnd : nullptr;
+  if (frame != nullptr && ::IsWindow(frame)) {
+    const std::string message = std::string(text) + "\n" + caption;
+    ::SendMessage(frame, WM_SHOW_MESSAGE_BOX, reinterpret_cast<WPARAM>(message.c_str()), static_cast<LPARAM>(style));
+    return;
+  }
+  std::fprintf(stderr, "%s: %s\n", caption, text);
+}
 std::atomic<int> CThread::s_nFailNextCreates{0};
 
 CThread::CThread(AFX_THREADPROC pfnThreadProc, DWORD nStopTimeout, int nPriority, bool bStartSuspended,

@@ -89,10 +89,16 @@ class CThread {
   static UINT FunctorThreadProc(void* pParam);
   static UINT ObjectThreadProc(void* pParam);
 
-  // Called with the failure text, caption and message-box style when a thread cannot be created.
-  // The application points it at its message box; by default the text goes to standard error.
+  // The hook that reports a thread that cannot be created: a plain function pointer, called with
+  // the text "Could not create Thread!", the caption "CThread::Create()" and the message-box style
+  // (MB_ICONHAND). It starts as ShowFailureMessageBox; the application or a test may point it at a
+  // function of its own (null reports nothing).
   using PFNREPORTFAILURE = void (*)(const char* text, const char* caption, UINT style);
   static PFNREPORTFAILURE s_pfnReportFailure;
+  // The default report: on the user-interface thread the support library's message box, without
+  // an owner. On another thread the main window shows it (WM_SHOW_MESSAGE_BOX, sent, so the
+  // calling thread waits for the answer); with no main window the text goes to standard error.
+  static void ShowFailureMessageBox(const char* text, const char* caption, UINT style);
   // Tests: the next n thread creations fail as if the system had no resources.
   static std::atomic<int> s_nFailNextCreates;
 

@@ -66,11 +66,12 @@ CReportLine& Clock(CReportLine& cell, int a, int b, int c) {
   return cell.Z(a, 2).Lit(":").Z(b, 2).Lit(":").Z(c, 2);
 }
 
-// A code without a name: "UNKNOWN [0x..]" right-aligned in 17 characters, or TAB-ended.
+// A code without a name: "UNKNOWN [0x..]" right-aligned in 17 characters, or TAB-ended. The
+// text is never cut, so a code too long for the column still shows whole.
 void UnknownCell(char* buf, size_t size, int form, int value) {
   char text[32];
   std::snprintf(text, sizeof text, "UNKNOWN [0x%x]", static_cast<unsigned>(value));
-  TextCell(buf, size, form, text);
+  std::snprintf(buf, size, form == CF_SHEET ? "%s\t" : "%17s", text);
 }
 
 void NamedCell(char* buf, size_t size, int form, const char* name, int value) {
@@ -306,12 +307,9 @@ void CDBRecord::FormatGroupHeader(char* buf, size_t size, int key, int form) con
   char unknown[32];
   switch (key) {
     case GK_CONTENT: {
+      // A content code without a name writes nothing.
       const char* name = ContentName(word[RW_CONTENT]);
-      if (!name) {
-        std::snprintf(unknown, sizeof unknown, "UNKNOWN [0x%x]", static_cast<unsigned>(word[RW_CONTENT]));
-        name = unknown;
-      }
-      std::snprintf(buf, size, sheet ? "Data Content\t%s\n" : "Data Content:  %s\n", name);
+      if (name) std::snprintf(buf, size, sheet ? "Data Content\t%s\n" : "Data Content:  %s\n", name);
       return;
     }
     case GK_TIME:
@@ -370,7 +368,9 @@ void CDBRecord::FormatKeyColumn(char* buf, size_t size, int key, int form) const
   if (!buf || size == 0) return;
   bool sheet = form == CF_SHEET;
   switch (key) {
-    case GK_CONTENT: NamedCell(buf, size, form, ContentName(word[RW_CONTENT]), word[RW_CONTENT]); return;
+    case GK_CONTENT:
+      if (const char* name = ContentName(word[RW_CONTENT])) TextCell(buf, size, form, name);
+      return;
     case GK_TIME: {
       // "%02i:%02i:%02i\t" or "         %02i:%02i:%02i"
       CReportLine cell;

@@ -108,7 +108,9 @@ class CDBRecord {
   bool operator>(const CDBRecord& other) const { return Compare(other) > 0; }
   bool operator==(const CDBRecord& other) const;
 
-  // Cell texts. The buffer is written only for content codes 0-22 and key ids 0-13.
+  // Cell texts. The buffer is written only for content codes 0-22 and key ids 0-13 (the content key
+  // of a row whose content code has no name writes nothing). A code without a name in a table
+  // (element type, valid flag, meter status) prints "UNKNOWN [0x..]" whole, right-aligned.
   void FormatValue(char* buf, size_t size, int form) const;
   void FormatGroupHeader(char* buf, size_t size, int key, int form) const;
   void FormatKeyColumn(char* buf, size_t size, int key, int form) const;

@@ -4,6 +4,7 @@
 
 #include "trafficdata/db_record.h"
 #include "trafficdata/meter_status.h"
+#include "trafficdata/peak_windows.h"
 #include "trafficdata/row_builder.h"
 #include "trafficdata/station_data.h"
 
@@ -45,6 +46,13 @@ class CMeteredLaneSlot : public CRowSlot {
   int64_t PeakValue(CElementDay& element, int start, int length) override {
     CMeteredLaneDay* day = dynamic_cast<CMeteredLaneDay*>(&element);
     return day ? day->View().GetSpanRate(start, length, m_s.method) : 0;
+  }
+
+  void PeakValues(CElementDay& element, int first, int last, int length, int64_t* out) override {
+    if (CMeteredLaneDay* day = dynamic_cast<CMeteredLaneDay*>(&element))
+      trafficdata::MeteredLanePeakRates(day->View(), first, last, length, m_s.method, out);
+    else
+      CRowSlot::PeakValues(element, first, last, length, out);
   }
 
   bool Emit(const CDBRecord& proto, CDBRecordset& out) override {

@@ -6,6 +6,7 @@
 
 #include "trafficdata/date_time_ex.h"
 #include "trafficdata/db_record.h"
+#include "trafficdata/peak_windows.h"
 #include "trafficdata/row_builder.h"
 
 namespace {
@@ -84,6 +85,13 @@ class CSpeedTrapSlot : public CRowSlot {
     int64_t n = 0;
     for (int b = 1; b <= 4; ++b) n += v.GetSpanBin(b, start, length, m_s.method);
     return n;
+  }
+
+  void PeakValues(CElementDay& element, int first, int last, int length, int64_t* out) override {
+    if (CSpeedTrapDay* day = dynamic_cast<CSpeedTrapDay*>(&element))
+      trafficdata::SpeedTrapPeakVehicles(day->View(), first, last, length, m_s.method, out);
+    else
+      CRowSlot::PeakValues(element, first, last, length, out);
   }
 
   bool Emit(const CDBRecord& proto, CDBRecordset& out) override {

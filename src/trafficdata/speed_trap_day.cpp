@@ -98,3 +98,26 @@ trafficdata::SpeedTrapSummary CSpeedTrapDay::ComputeTrapSummary(int summaryKind,
   if (summaryKind < 0 || summaryKind >= SK_COUNT) return trafficdata::SpeedTrapSummary{};
   return View().ComputeSummary(summaryKind, criteria[summaryKind]);
 }
+
+SSummary CSpeedTrapDay::ComputeSummary(int summaryKind, const ValidityTables& criteria) const {
+  const trafficdata::SpeedTrapSummary own = ComputeTrapSummary(summaryKind, criteria);
+  SSummary s;
+  s.valid = own.valid;
+  s.volume = own.bins[0] + own.bins[1] + own.bins[2] + own.bins[3];
+  s.counts.good = own.good;
+  s.counts.suspect = own.suspect;
+  s.counts.bad = own.bad;
+  s.counts.disabled = own.disabled;
+  s.start = own.start;
+  return s;
+}
+
+bool CSpeedTrapDay::FillPeriodTable(CPeriodTable& table) const {
+  const trafficdata::SpeedTrapDayView v = View();
+  table.fine = IsFine();
+  for (int p = 0; p < PERIODS_PER_DAY; ++p) {
+    const trafficdata::SpeedTrapPeriod q = v.GetPeriod(p);
+    table.period[p] = SPeriodValue{static_cast<uint8_t>(q.cls), static_cast<uint8_t>(q.samples), q.Vehicles(), 0};
+  }
+  return true;
+}

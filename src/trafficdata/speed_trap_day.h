@@ -40,6 +40,11 @@ class CSpeedTrapDay : public CElementDay {
   }
   // Summary of one kind over its fixed window (the peak hours are 07:00-08:00 and 17:00-18:00).
   trafficdata::SpeedTrapSummary ComputeTrapSummary(int summaryKind, const ValidityTables& criteria) const;
+  // The same summary through the shared day interface: validity, window start and class counts,
+  // with the vehicles (the four bins) as the volume and no occupancy. No peak-hour search.
+  SSummary ComputeSummary(int summaryKind, const ValidityTables& criteria) const override;
+  // The 288 periods with their class, samples and vehicles (as the volume).
+  bool FillPeriodTable(CPeriodTable& table) const override;
 
   // Span values, start and length in 20-second units, method 0-8; bin is 1-4.
   uint32_t GetSpanSpeed(int start, int len, int method) const { return View().GetSpanSpeed(start, len, method); }

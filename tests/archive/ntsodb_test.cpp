@@ -525,7 +525,7 @@ TEST_F(NtsoDb, AddDeleteRenameAndCompaction) {
   }
   std::vector<uint8_t> dat = ReadAll(dir / "x.DAT");
   for (size_t i = 512 + 3 * 576; i < 512 + 4 * 576; ++i) ASSERT_EQ(dat[i], 0) << i;
-  EXPECT_FALSE(std::filesystem::exists(dir / "x_BACKUP.DAT"));
+  EXPECT_FALSE(std::filesystem::exists(dir / "x_COMPACT.DAT"));
 
   // A longer name in EXPAND form rewrites the list tail; in FIXED form it is refused.
   db.Close();
@@ -585,6 +585,48 @@ TEST_F(NtsoDb, ConversionsKeepRecords) {
   EXPECT_FALSE(std::filesystem::exists(dir / "cv_TEMP.DAT"));
   EXPECT_EQ(CNTSODB::MoveDatabaseFiles((dir / "cv").c_str(), (dir / "moved").c_str()), 0);
   EXPECT_EQ(db.Open((dir / "moved").c_str(), 0), 0);
+}
+
+// Compaction at close must leave a conversion's backups alone: the backup of a FIXED database
+// converted to EXPAND survives deleting a name and closing, and so do both backups when the
+// compaction cannot make its own safety copy.
+TEST_F(NtsoDb, CompactionKeepsConversionBackups) {
+  Make(dir / "bk", 1, 2, 288, {{"A", 80, 2}, {"B", 80, 2}, {"C", 80, 2}});
+  const std::vector<uint8_t> fixed = ReadAll(dir / "bk.DAT");
+  {
+    CNTSODB db;
+    ASSERT_EQ(db.Open((dir / "bk").c_str(), 0), 0);
+    ASSERT_EQ(db.ConvertAndReopen(3), 0);
+    ASSERT_EQ(db.DeleteName("B"), 0);
+    EXPECT_EQ(db.Close(), 0);
+  }
+  EXPECT_TRUE(ReadAll(dir / "bk_BACKUP.DAT") == fixed);
+  EXPECT_FALSE(std::filesystem::exists(dir / "bk_COMPACT.DAT"));
+  EXPECT_FALSE(std::filesystem::exists(dir / "bk_COMPACT.NTS"));
+  CNTSODB db;
+  ASSERT_EQ(db.Open((dir / "bk").c_str(), 2), 0);
+  EXPECT_EQ(db.m_Entries.m_nSize, 2);
+  db.Close();
+
+  // Both backups present; the safety copy of the .NTS cannot be made (its name is taken).
+  Make(dir / "f", 3, 2, 288, {{"A", 80, 2}, {"B", 80, 2}, {"C", 80, 2}});
+  WriteText(dir / "f_BACKUP.DAT", "old dat");
+  WriteText(dir / "f_BACKUP.NTS", "old nts");
+  std::filesystem::create_directory(dir / "f_COMPACT.NTS");
+  const std::vector<uint8_t> dat = ReadAll(dir / "f.DAT"), nts = ReadAll(dir / "f.NTS");
+  ASSERT_EQ(db.Open((dir / "f").c_str(), 3), 0);
+  ASSERT_EQ(db.DeleteName("A"), 0);
+  EXPECT_NE(db.FlushExpand(), 0);
+  db.Close();
+  EXPECT_EQ(ReadAll(dir / "f_BACKUP.DAT"), std::vector<uint8_t>({'o', 'l', 'd', ' ', 'd', 'a', 't'}));
+  EXPECT_EQ(ReadAll(dir / "f_BACKUP.NTS"), std::vector<uint8_t>({'o', 'l', 'd', ' ', 'n', 't', 's'}));
+  EXPECT_FALSE(std::filesystem::exists(dir / "f_COMPACT.DAT"));  // its own partial copy is gone
+  // The records were never moved: the database still holds all three names with their bytes.
+  std::vector<uint8_t> after = ReadAll(dir / "f.DAT");
+  ASSERT_EQ(after.size(), dat.size());
+  EXPECT_EQ(std::memcmp(after.data() + 512, dat.data() + 512, dat.size() - 512), 0);
+  ASSERT_EQ(db.Open((dir / "f").c_str(), 2), 0);
+  EXPECT_EQ(db.m_Entries.m_nSize, 3);
 }
 
 }  // namespace

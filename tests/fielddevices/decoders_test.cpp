@@ -284,6 +284,19 @@ TEST(FieldDecoders, PlanTransition) {
   EXPECT_EQ((std::vector<std::string>{"Raw Inputs: Gate 2 Open cleared"}), ch.AllTexts());
 }
 
+// The plan table of a plan-status reply names the mode of a later transition, as the one of the
+// permissions reply does.
+TEST(FieldDecoders, PlanStatusTableNamesTheMode) {
+  CLoopbackChannel ch;
+  CFieldRGCDB g;
+  g.m_nRoute = 4;
+  Bytes status = Reply(95, 0x4E, {{58 + 2, 2}});
+  ASSERT_EQ(0u, ReadPlanStatus(status.data(), status.size(), g));
+  Bytes d = Reply(21, 0x4E, {{11, 2}, {12, 0x20}});
+  ASSERT_EQ(0u, DecodePlanTransition(d.data(), d.size(), g, ch));
+  EXPECT_EQ((std::vector<std::string>{"Transition Done: Mode now Reversible Closed"}), ch.AllTexts());
+}
+
 TEST(FieldDecoders, GeneralErrors) {
   CLoopbackChannel ch;
   struct Case {

@@ -215,6 +215,31 @@ TEST_F(OutputTest, DrainingWhileAnotherThreadQueues) {
   for (int i = 0; i < kItems; i += 199) EXPECT_EQ(m_out.lines[i], m_stamp + std::to_string(i));
 }
 
+// Items are equal and ordered by their kinds (signed, so an emptied item orders first), not by
+// their time stamps.
+TEST(OutputItem, ArraysCompareItemsByKind) {
+  auto item = [](DWORD kind, WORD second) {
+    COutputItem i;
+    i.m_nKind = kind;
+    i.m_Time.wSecond = second;
+    return i;
+  };
+  CObjMThreadArray<COutputItem> q;
+  q.SafeInsertSorted(item(11, 1), true);
+  q.SafeInsertSorted(item(0, 2), true);
+  q.SafeInsertSorted(item(OUTPUT_EMPTIED, 3), true);
+  ASSERT_EQ(q.m_nSize, 3);
+  EXPECT_EQ(q.m_pData[0]->m_nKind, OUTPUT_EMPTIED);
+  EXPECT_EQ(q.m_pData[1]->m_nKind, 0u);
+  EXPECT_EQ(q.m_pData[2]->m_nKind, 11u);
+  CObjMThreadArray<COutputItem> u;
+  u.SafeAddUnique(item(0, 1));
+  u.SafeAddUnique(item(0, 2));
+  u.SafeAddUnique(item(10, 2));
+  ASSERT_EQ(u.m_nSize, 2);
+  EXPECT_EQ(u.m_pData[0]->m_Time.wSecond, 1);
+}
+
 TEST(OutputItem, CopyMovesTheBuffers) {
   COutput log;
   log.AddCodeWithPrefix(5, "prefix", 11);

@@ -1,5 +1,7 @@
 #include "support/stream.h"
 
+#include "containers/mthread_array.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -35,6 +37,22 @@ TEST(Stream, DefaultsAndEmpty) {
   CStream sized(100);
   ExpectDefaults(sized);
   EXPECT_GE(sized.m_nAllocBytes, 100u);
+}
+
+// Streams in object arrays are equal and ordered by their priorities alone, whatever their bytes.
+TEST(Stream, ArraysCompareStreamsByPriority) {
+  const unsigned char a[] = {1, 2}, b[] = {9};
+  CObjMThreadArray<CStream> q;
+  q.SafeAddUnique(CStream(a, 2, 5));
+  q.SafeAddUnique(CStream(b, 1, 5));
+  ASSERT_EQ(q.m_nSize, 1);
+  EXPECT_EQ(Bytes(*q.m_pData[0]), std::string("\x01\x02", 2));
+  q.SafeInsertSorted(CStream(b, 1, 3), true);
+  q.SafeInsertSorted(CStream(a, 1, -2), true);
+  const int priorities[] = {-2, 3, 5};
+  ASSERT_EQ(q.m_nSize, 3);
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(q.m_pData[i]->m_nPriority, priorities[i]);
+  EXPECT_EQ(q.FindSorted(CStream(b, 1, 5), true), 2);
 }
 
 TEST(Stream, AppendTakesTheLargerPriority) {

@@ -8,6 +8,9 @@
 #include <thread>
 
 #include "platform/kernel/threads.h"
+#include "platform/ui/app.h"
+#include "support/mfcex_dialog.h"
+#include "support_ui_fixture.h"
 
 namespace {
 
@@ -142,6 +145,59 @@ TEST(Thread, StopResumesAndWaits) {
   EXPECT_EQ(w.calls, 1);
   t->Stop();  // a second stop does nothing
   delete t;
+}
+
+}  // namespace
+
+// The default report of a thread that cannot be created is a message box: shown directly on the
+// user-interface thread, and from a worker by the main window, which gets the text and caption in
+// its message-box message.
+
+namespace {
+
+class CBoxFrame : public CRecorderWnd {
+ public:
+  std::string text;
+  LPARAM style = 0;
+  LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override {
+    if (msg != WM_SHOW_MESSAGE_BOX) return CRecorderWnd::WindowProc(msg, wParam, lParam);
+    text = reinterpret_cast<const char*>(wParam);
+    style = lParam;
+    return IDOK;
+  }
+};
+
+using ThreadFailureBox = SupportUiTest;
+
+TEST_F(ThreadFailureBox, ShownOnTheUiThreadAndThroughTheMainWindowFromAWorker) {
+  std::atomic<int> destroyed{0};
+  CThread::s_nFailNextCreates = 1;
+  EXPECT_EQ(CThread::BeginThread(new CountingFunctor(&destroyed)), nullptr);
+  ASSERT_EQ(qav::ui::MessageBoxLog().size(), 1u);
+  const qav::ui::MessageBoxRequest& box = qav::ui::MessageBoxLog()[0];
+  EXPECT_EQ(box.owner, nullptr);
+  EXPECT_EQ(box.text, "Could not create Thread!");
+  EXPECT_EQ(box.caption, "CThread::Create()");
+  EXPECT_EQ(box.type, MB_ICONHAND);
+
+  CWinApp app("QAV");
+  CBoxFrame frame;
+  ASSERT_TRUE(frame.Create());
+  app.m_pMainWnd = &frame;
+  std::atomic<bool> done{false};
+  std::thread worker([&] {
+    CThread::s_nFailNextCreates = 1;
+    EXPECT_EQ(CThread::BeginThread(new CountingFunctor(&destroyed)), nullptr);
+    done = true;
+  });
+  EXPECT_TRUE(qav::ui::WaitServingSends([&] { return done.load(); }, 10000));
+  worker.join();
+  EXPECT_EQ(frame.text, "Could not create Thread!\nCThread::Create()");
+  EXPECT_EQ(frame.style, static_cast<LPARAM>(MB_ICONHAND));
+  EXPECT_EQ(qav::ui::MessageBoxLog().size(), 1u);
+  EXPECT_EQ(destroyed, 2);
+  app.m_pMainWnd = nullptr;
+  frame.DestroyWindow();
 }
 
 }  // namespace

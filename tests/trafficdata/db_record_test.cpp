@@ -1,6 +1,7 @@
 // Report rows: cells, group headers, key columns and the order of rows on a key list.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 #include "trafficdata/db_element.h"
@@ -16,7 +17,7 @@ std::string Value(const CDBRecord& r, int form) {
 
 TEST(DBRecordCells, ValuesInBothForms) {
   CDBRoadway road("I-5");
-  CDBCabinet cab("005es16520", "", 1234, "Ship Canal", &road);
+  CDBCabinet cab("005es16520", "", 1234, "Willow Ave", &road);
   CDBElementEx loop("_MS___1", ET_LOOP, &cab), trap("_MS_PT1", ET_SPEED_TRAP, &cab);
   struct Case {
     CDBElementEx* e;
@@ -56,7 +57,7 @@ TEST(DBRecordCells, ValuesInBothForms) {
 
 TEST(DBRecordCells, KeyColumnsAndHeaders) {
   CDBRoadway road("I-5");
-  CDBCabinet cab("005es16520", "", 1234, "Ship Canal", &road);
+  CDBCabinet cab("005es16520", "", 1234, "Willow Ave", &road);
   CDBElementEx loop("_MS___1", ET_LOOP, &cab);
   CDBRecord r(&loop, 0, 1993, 6, 1, 7, 5, 20, 22, 3, 0, 12);
   struct Case {
@@ -75,7 +76,7 @@ TEST(DBRecordCells, KeyColumnsAndHeaders) {
       {GK_ELEMENT_TYPE, "             Loop", "Element Type:  Loop\n"},
       {GK_DIRECTION, "                S", "Direction:  S\n"},
       {GK_CABINET, "       005es16520", "Cabinet:  005es16520\n"},
-      {GK_LOCATION, "       Ship Canal", "Location:  Ship Canal\n"},
+      {GK_LOCATION, "       Willow Ave", "Location:  Willow Ave\n"},
       {GK_MILEPOST, "            12.34", "Milepost:   12.34\n"},
       {GK_ROADWAY, "              I-5", "Roadway:  I-5\n"},
   };
@@ -101,10 +102,18 @@ TEST(DBRecordCells, KeyColumnsAndHeaders) {
   EXPECT_STREQ(buf, "              Err");
   bad.FormatGroupHeader(buf, sizeof buf, GK_MONTH, CF_SHEET);
   EXPECT_STREQ(buf, "Month\tError\n");
+  // An unnamed element type shows its whole code; an unknown content code writes nothing.
   bad.FormatKeyColumn(buf, sizeof buf, GK_ELEMENT_TYPE, CF_TEXT);
-  EXPECT_STREQ(buf, "UNKNOWN [0xffffff");
-  bad.FormatKeyColumn(buf, sizeof buf, GK_CONTENT, CF_SHEET);
-  EXPECT_STREQ(buf, "UNKNOWN [0x63]\t");
+  EXPECT_STREQ(buf, "UNKNOWN [0xffffffff]");
+  bad.FormatGroupHeader(buf, sizeof buf, GK_ELEMENT_TYPE, CF_TEXT);
+  EXPECT_STREQ(buf, "Element Type:  UNKNOWN [0xffffffff]\n");
+  for (int form : {CF_TEXT, CF_SHEET}) {
+    std::strcpy(buf, "kept");
+    bad.FormatKeyColumn(buf, sizeof buf, GK_CONTENT, form);
+    EXPECT_STREQ(buf, "kept");
+    bad.FormatGroupHeader(buf, sizeof buf, GK_CONTENT, form);
+    EXPECT_STREQ(buf, "kept");
+  }
   bad.FormatKeyColumn(buf, sizeof buf, GK_MILEPOST, CF_TEXT);
   EXPECT_STREQ(buf, "             0.00");
   CDBRecord none(nullptr, 0);

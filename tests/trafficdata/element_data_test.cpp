@@ -21,7 +21,7 @@ void LoadDailyVolume(CLoopDay& day, int total) {
 
 struct Fixture {
   CDBRoadway road{"I-5"};
-  CDBCabinet cab{"005es16520", "ALIAS", 1234, "NE 45th St", &road};
+  CDBCabinet cab{"005es16520", "ALIAS", 1234, "Station Rd", &road};
   CDBElementEx elem{"_MS___1", ET_LOOP, &cab};
   std::vector<std::unique_ptr<CDateTimeEx>> dates;
   std::vector<const CDateTimeEx*> ptrs;
@@ -36,11 +36,11 @@ TEST(ElementData, HeadingAndDateLine) {
   CLoopData data(0, &f.elem, 0);
   CText t("");
   data.WriteElementHeading(t);
-  EXPECT_EQ(Str(t), "005es16520:_MS___1  I-5  NE 45th St   12.34\n");
+  EXPECT_EQ(Str(t), "005es16520:_MS___1  I-5  Station Rd   12.34\n");
   f.cab.milepost = 5;
   CText u("");
   data.WriteElementHeading(u);
-  EXPECT_EQ(Str(u), "005es16520:_MS___1  I-5  NE 45th St    0.05\n");
+  EXPECT_EQ(Str(u), "005es16520:_MS___1  I-5  Station Rd    0.05\n");
   CDBElementEx orphan("_MN___1", ET_LOOP, nullptr);  // no cabinet: empty texts, no crash
   CLoopData lone(0, &orphan, 0);
   CText v("");
@@ -218,7 +218,7 @@ TEST(LoopMultiDay, ReportTablesAndCancellation) {
   EXPECT_EQ(data.WriteMultiDayReport(s, sink, run), EReportResult::Done);
   EXPECT_EQ(sink.writes, 4 + 1 + 3);
   EXPECT_EQ(run.progress, 8u * 5);
-  EXPECT_NE(sink.text.find("005es16520:_MS___1  I-5  NE 45th St   12.34\nMonthly Avg for 1993 Jun (Mon)\n\n"
+  EXPECT_NE(sink.text.find("005es16520:_MS___1  I-5  Station Rd   12.34\nMonthly Avg for 1993 Jun (Mon)\n\n"
                            "     ---Multi-Day Loop Summary Report---\n\n"
                            "     Summary   Valid     Vol   Occ        G      S      B      D   Val Inv Mis\n"),
             std::string::npos);

@@ -21,7 +21,7 @@ namespace {
 template <class Data>
 struct Rows {
   CDBRoadway road{"I-5"};
-  CDBCabinet cab{"005es16520", "", 1652, "NE 45th", &road};
+  CDBCabinet cab{"005es16520", "", 1652, "Station Rd", &road};
   CDBElementEx elem;
   std::vector<std::unique_ptr<CDateTimeEx>> dates;
   NewSettings s;

@@ -17,7 +17,7 @@ namespace {
 
 struct RowFixture {
   CDBRoadway road{"SR 520"};
-  CDBCabinet cab{"520es00100", "", 100, "Montlake", &road};
+  CDBCabinet cab{"520es00100", "", 100, "Oak Hill", &road};
   CDBElementEx elem{"_ME___1", ET_LOOP, &cab};
   std::vector<std::unique_ptr<CDateTimeEx>> dates;
   NewSettings s;

@@ -140,3 +140,34 @@ TEST(ElementKindDays, ArraysThatCannotBeAllocatedLeaveADayWithoutData) {
   fixtures::LoadMetered(lane, {{50, 1, 10}});
   ExpectWithoutDataWhenArraysFail(lane, 4320, 4);
 }
+
+// Through the shared day interface a speed trap gives its own summary: the fixed window of the
+// kind, its class counts and validity, and its vehicles as the volume.
+TEST(SpeedTrapDay, SummaryThroughTheDayInterface) {
+  CSpeedTrapDay d;
+  std::vector<TP> p(288, TP{1, 15, 600, 200, 3, 1, 1, 0});
+  p[90] = {0, 15, 0, 0, 0, 0, 0, 0};
+  p[200] = {2, 15, 600, 200, 50, 0, 0, 0};
+  fixtures::LoadTrap(d, p, 288);
+  const ValidityTables criteria = builtInCriteria();
+  const CElementDay& day = d;
+  for (int kind = 0; kind < SK_COUNT; ++kind) {
+    trafficdata::SpeedTrapSummary own = d.ComputeTrapSummary(kind, criteria);
+    SSummary s = day.ComputeSummary(kind, criteria);
+    EXPECT_EQ(own.valid, s.valid) << kind;
+    EXPECT_EQ(own.start, s.start) << kind;
+    EXPECT_EQ(own.bins[0] + own.bins[1] + own.bins[2] + own.bins[3], s.volume) << kind;
+    EXPECT_EQ(own.good, s.counts.good) << kind;
+    EXPECT_EQ(own.bad, s.counts.bad) << kind;
+    EXPECT_EQ(own.suspect, s.counts.suspect) << kind;
+  }
+  SSummary hour = day.ComputeSummary(SK_AM_PEAK_HOUR, criteria);
+  EXPECT_EQ(84, hour.start);
+  EXPECT_EQ(12 * 5u, hour.volume);  // 07:00-08:00; the bad period at 07:30 repeats the one before
+  EXPECT_EQ(1, hour.counts.bad);
+  CPeriodTable table;
+  ASSERT_TRUE(day.FillPeriodTable(table));
+  EXPECT_EQ(PC_BAD, table.period[90].cls);
+  EXPECT_EQ(PC_SUSPECT, table.period[200].cls);
+  EXPECT_EQ(50u, table.period[200].volume);
+}

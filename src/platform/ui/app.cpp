@@ -23,7 +23,6 @@ CProfile& Profile() {
   return *p;
 }
 
-constexpr int kHeadlessMenuHeight = 20;
 }  // namespace
 
 namespace qav::ui {
@@ -93,7 +92,7 @@ END_MESSAGE_MAP()
 
 int CFrameWnd::MenuHeight() const {
   if (m_menu == nullptr || m_menu->empty()) return 0;
-  return std::string(CurrentBackend().Name()) == "fltk" ? 25 : kHeadlessMenuHeight;
+  return CurrentBackend().MenuBarHeight();
 }
 
 BOOL CFrameWnd::LoadFrame(UINT resourceId, DWORD style, CWnd* parent) {

@@ -47,18 +47,17 @@ bool SelectBackend(const std::string& name) {
     Current() = Headless();
     return true;
   }
-  if (name == "fltk") {
-    static Backend* fltk = nullptr;
-    if (fltk == nullptr && DisplayAvailable()) fltk = MakeFltkBackend();
-    if (fltk == nullptr) return false;
-    Current() = fltk;
+  if (name == "qt") {
+    Backend* qt = MakeQtBackend();
+    if (qt == nullptr) return false;
+    Current() = qt;
     return true;
   }
   return false;
 }
 
 void SelectBestBackend() {
-  if (!SelectBackend("fltk")) SelectBackend("headless");
+  if (!SelectBackend("qt")) SelectBackend("headless");
 }
 
 }  // namespace qav::ui

@@ -36,20 +36,27 @@ class Backend {
   virtual int ListItemHeight(HFONT font) { return 13; }
   // Screen size in pixels.
   virtual SIZE ScreenSize() { return SIZE{1280, 1024}; }
+  // Height of a frame's menu bar and of the tabs of a property sheet, in pixels.
+  virtual int MenuBarHeight() { return 20; }
+  virtual int TabBarHeight() { return 0; }
 };
 
 // The backend in use (headless until another is chosen).
 Backend& CurrentBackend();
-// Chooses the backend: "headless" or "fltk". FLTK needs a display; returns false without one.
+// Chooses the backend: "headless" or "qt". Qt needs a display or Qt's offscreen platform
+// (QT_QPA_PLATFORM=offscreen); returns false without either.
 bool SelectBackend(const std::string& name);
-// FLTK when a display is available, else headless (what the program does at start).
+// Qt when it can show windows, else headless (what the program does at start).
 void SelectBestBackend();
 bool DisplayAvailable();
 
-// Saves a PNG of a top-level window shown by the FLTK backend; false headless or on failure.
+// Saves a PNG of a window shown by the Qt backend (offscreen too); false headless or on failure.
 bool SaveWindowPng(HWND hwnd, const std::string& file);
+// The Qt widget that shows a window (a QWidget*), for tests that drive it with Qt's test
+// events; null headless.
+void* NativeWidget(HWND hwnd);
 
 Backend* MakeHeadlessBackend();
-Backend* MakeFltkBackend();  // null when no display can be opened
+Backend* MakeQtBackend();  // null when Qt cannot start (no display)
 
 }  // namespace qav::ui

@@ -9,8 +9,8 @@
 
 namespace qav::ui {
 
-bool FltkChooseFile(const FileChooserRequest& req, std::string& path);  // fltk_backend.cpp
-bool FltkChooseFolder(const std::string& title, const std::string& start, std::string& path);
+bool QtChooseFile(const FileChooserRequest& req, std::string& path);  // qt_backend.cpp
+bool QtChooseFolder(const std::string& title, const std::string& start, std::string& path);
 
 namespace {
 std::function<int(const MessageBoxRequest&)>& BoxHandler() {
@@ -26,7 +26,7 @@ std::function<bool(const FileChooserRequest&, std::string&)>& FileHandler() {
   return *h;
 }
 
-bool IsFltk() { return std::string(CurrentBackend().Name()) == "fltk"; }
+bool IsQt() { return std::string(CurrentBackend().Name()) == "qt"; }
 
 std::string Trim(const std::string& s) {
   size_t a = s.find_first_not_of(" \t");
@@ -182,9 +182,9 @@ bool BrowseForFolder(HWND owner, const char* title, const std::string& start, st
   req.initialPath = start;
   req.flags = 0xFFFFFFFF;  // marks a folder request for the handler
   if (FileHandler()) return FileHandler()(req, path);
-  if (!IsFltk()) return false;
+  if (!IsQt()) return false;
   if (owner != nullptr) ::EnableWindow(owner, FALSE);
-  bool ok = FltkChooseFolder(req.title, start, path);
+  bool ok = QtChooseFolder(req.title, start, path);
   if (owner != nullptr) ::EnableWindow(owner, TRUE);
   return ok;
 }
@@ -201,7 +201,7 @@ int MessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
   req.type = type;
   BoxLog().push_back(req);
   if (BoxHandler()) return BoxHandler()(req);
-  if (!IsFltk()) return DefaultMessageBoxAnswer(type);
+  if (!IsQt()) return DefaultMessageBoxAnswer(type);
   return ShowBoxDialog(req);
 }
 
@@ -228,9 +228,9 @@ INT_PTR CFileDialog::DoModal() {
   HWND owner = m_parent != nullptr ? m_parent->m_hWnd : DefaultOwner();
   if (FileHandler()) {
     ok = FileHandler()(req, path);
-  } else if (IsFltk()) {
+  } else if (IsQt()) {
     if (owner != nullptr) ::EnableWindow(owner, FALSE);
-    ok = FltkChooseFile(req, path);
+    ok = QtChooseFile(req, path);
     if (owner != nullptr) ::EnableWindow(owner, TRUE);
   }
   if (!ok || path.empty()) return IDCANCEL;

@@ -1,4 +1,4 @@
-// Message boxes, file choosers and the folder chooser. With the FLTK backend they are real
+// Message boxes, file choosers and the folder chooser. With the Qt backend they are real
 // windows; headless (and in tests) a handler answers them, and every message box is logged.
 #pragma once
 
@@ -16,7 +16,7 @@ struct MessageBoxRequest {
   std::string caption;
   UINT type = 0;
 };
-// Answers message boxes instead of showing them (null: shown with FLTK, or headless the default
+// Answers message boxes instead of showing them (null: shown with Qt, or headless the default
 // button's answer).
 void SetMessageBoxHandler(std::function<int(const MessageBoxRequest&)> handler);
 const std::vector<MessageBoxRequest>& MessageBoxLog();

@@ -37,21 +37,17 @@ void ShiftOnDelete(int& idx, int at) {
 
 // ---- List box ----
 int ListBoxState::AddLine(const char* t) {
-  std::string text = t != nullptr ? t : "";
+  const char* text = t != nullptr ? t : "";
   int pos = static_cast<int>(lines.size());
-  if (style & LBS_SORT) {
-    auto it = std::upper_bound(lines.begin(), lines.end(), text,
-                               [](const std::string& v, const ListLine& l) { return CompareNoCase(v, l.text) < 0; });
-    pos = static_cast<int>(it - lines.begin());
-  }
-  return InsertLine(pos, text.c_str());
+  if (style & LBS_SORT) pos = static_cast<int>(lines.UpperBoundNoCase(text));  // after equal lines
+  return InsertLine(pos, text);
 }
 
 int ListBoxState::InsertLine(int index, const char* t) {
   int count = static_cast<int>(lines.size());
   if (index == -1) index = count;
   if (index < 0 || index > count) return LB_ERR;
-  lines.insert(lines.begin() + index, ListLine{t != nullptr ? t : "", false, 0});
+  lines.Insert(static_cast<size_t>(index), t != nullptr ? t : "");
   ShiftOnInsert(cur, index);
   ShiftOnInsert(caret, index);
   ShiftOnInsert(anchor, index);
@@ -61,7 +57,7 @@ int ListBoxState::InsertLine(int index, const char* t) {
 
 int ListBoxState::DeleteLine(int index) {
   if (index < 0 || index >= static_cast<int>(lines.size())) return LB_ERR;
-  lines.erase(lines.begin() + index);
+  lines.Erase(static_cast<size_t>(index));
   ShiftOnDelete(cur, index);
   int count = static_cast<int>(lines.size());
   if (caret > index) --caret;
@@ -73,7 +69,7 @@ int ListBoxState::DeleteLine(int index) {
 }
 
 void ListBoxState::Reset() {
-  lines.clear();
+  lines.Clear();
   cur = caret = anchor = -1;
   top = 0;
   ListNotice(this, ListChange::Reset, 0);
@@ -86,7 +82,7 @@ int ListBoxState::Find(int start, const char* t, bool exact) const {
   int first = (start < -1 || start >= count) ? 0 : start + 1;
   for (int k = 0; k < count; ++k) {
     int i = (first + k) % count;
-    const std::string& l = lines[static_cast<size_t>(i)].text;
+    const std::string l(lines.Text(static_cast<size_t>(i)));
     bool hit = exact ? CompareNoCase(l, text) == 0
                      : l.size() >= text.size() && strncasecmp(l.c_str(), text.c_str(), text.size()) == 0;
     if (hit) return i;
@@ -95,7 +91,7 @@ int ListBoxState::Find(int start, const char* t, bool exact) const {
 }
 
 int ListBoxState::SelCount() const {
-  return static_cast<int>(std::count_if(lines.begin(), lines.end(), [](const ListLine& l) { return l.selected; }));
+  return static_cast<int>(lines.SelectedCount());
 }
 
 namespace {
@@ -119,10 +115,10 @@ LRESULT ListBoxState::DefProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     case LB_GETCOUNT: return count;
     case LB_GETTEXT:
       if (i < 0 || i >= count) return LB_ERR;
-      return CopyText(lines[static_cast<size_t>(i)].text, lParam);
+      return CopyText(std::string(lines.Text(static_cast<size_t>(i))), lParam);
     case LB_GETTEXTLEN:
       if (i < 0 || i >= count) return LB_ERR;
-      return static_cast<LRESULT>(lines[static_cast<size_t>(i)].text.size());
+      return static_cast<LRESULT>(lines.Text(static_cast<size_t>(i)).size());
     case LB_SETCURSEL:
       if (Multi()) return LB_ERR;
       if (i < 0 || i >= count) {
@@ -141,10 +137,10 @@ LRESULT ListBoxState::DefProc(UINT msg, WPARAM wParam, LPARAM lParam) {
       if (!Multi()) return LB_ERR;
       int idx = static_cast<int>(lParam);
       if (idx == -1) {
-        for (auto& l : lines) l.selected = wParam != 0;
+        lines.SelectAll(wParam != 0);
       } else {
         if (idx < 0 || idx >= count) return LB_ERR;
-        lines[static_cast<size_t>(idx)].selected = wParam != 0;
+        lines.Select(static_cast<size_t>(idx), wParam != 0);
         caret = idx;
       }
       ListNotice(this, ListChange::Selection, idx);
@@ -155,13 +151,13 @@ LRESULT ListBoxState::DefProc(UINT msg, WPARAM wParam, LPARAM lParam) {
       int a = LOWORD(static_cast<DWORD_PTR>(lParam));
       int b = HIWORD(static_cast<DWORD_PTR>(lParam));
       if (a > b) std::swap(a, b);
-      for (int k = std::max(a, 0); k <= b && k < count; ++k) lines[static_cast<size_t>(k)].selected = wParam != 0;
+      for (int k = std::max(a, 0); k <= b && k < count; ++k) lines.Select(static_cast<size_t>(k), wParam != 0);
       ListNotice(this, ListChange::Selection, -1);
       return 0;
     }
     case LB_GETSEL:
       if (i < 0 || i >= count) return LB_ERR;
-      return Multi() ? (lines[static_cast<size_t>(i)].selected ? 1 : 0) : (i == cur ? 1 : 0);
+      return Multi() ? (lines.Selected(static_cast<size_t>(i)) ? 1 : 0) : (i == cur ? 1 : 0);
     case LB_GETSELCOUNT:
       return Multi() ? SelCount() : LB_ERR;
     case LB_GETSELITEMS: {
@@ -169,7 +165,7 @@ LRESULT ListBoxState::DefProc(UINT msg, WPARAM wParam, LPARAM lParam) {
       auto* out = reinterpret_cast<int*>(lParam);
       int n = 0;
       for (int k = 0; k < count && n < i; ++k)
-        if (lines[static_cast<size_t>(k)].selected) out[n++] = k;
+        if (lines.Selected(static_cast<size_t>(k))) out[n++] = k;
       return n;
     }
     case LB_GETTOPINDEX: return top;
@@ -195,10 +191,10 @@ LRESULT ListBoxState::DefProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     }
     case LB_GETITEMDATA:
       if (i < 0 || i >= count) return LB_ERR;
-      return static_cast<LRESULT>(lines[static_cast<size_t>(i)].data);
+      return static_cast<LRESULT>(lines.Data(static_cast<size_t>(i)));
     case LB_SETITEMDATA:
       if (i < 0 || i >= count) return LB_ERR;
-      lines[static_cast<size_t>(i)].data = static_cast<DWORD_PTR>(lParam);
+      lines.SetData(static_cast<size_t>(i), static_cast<DWORD_PTR>(lParam));
       return LB_OKAY;
     case LB_SETCOLUMNWIDTH:
       columnWidth = i;
@@ -703,18 +699,18 @@ void SelectLine(HWND list, int index, UINT keys) {
     if (keys & MK_SHIFT) {
       int a = l->anchor < 0 ? index : l->anchor;
       if (!(keys & MK_CONTROL))
-        for (auto& line : l->lines) line.selected = false;
-      for (int k = std::min(a, index); k <= std::max(a, index); ++k) l->lines[static_cast<size_t>(k)].selected = true;
+        l->lines.SelectAll(false);
+      for (int k = std::min(a, index); k <= std::max(a, index); ++k) l->lines.Select(static_cast<size_t>(k), true);
     } else if (keys & MK_CONTROL) {
-      l->lines[static_cast<size_t>(index)].selected = !l->lines[static_cast<size_t>(index)].selected;
+      l->lines.Select(static_cast<size_t>(index), !l->lines.Selected(static_cast<size_t>(index)));
       l->anchor = index;
     } else {
-      for (auto& line : l->lines) line.selected = false;
-      l->lines[static_cast<size_t>(index)].selected = true;
+      l->lines.SelectAll(false);
+      l->lines.Select(static_cast<size_t>(index), true);
       l->anchor = index;
     }
   } else if (l->style & LBS_MULTIPLESEL) {
-    l->lines[static_cast<size_t>(index)].selected = !l->lines[static_cast<size_t>(index)].selected;
+    l->lines.Select(static_cast<size_t>(index), !l->lines.Selected(static_cast<size_t>(index)));
   } else {
     l->cur = index;
   }

@@ -426,7 +426,7 @@ INT_PTR CPropertySheet::DoModal() {
   auto X = [&](int dlu) { return dlu * u.cx / 4; };
   auto Y = [&](int dlu) { return dlu * u.cy / 8; };
   int margin = X(7);
-  int tabH = Y(14);
+  int tabH = std::max(Y(14), CurrentBackend().TabBarHeight());
   RECT tabRect{margin, Y(7), margin + X(pcx) + 4, Y(7) + tabH + Y(pcy) + 4};
   m_pageRect = RECT{tabRect.left + 2, tabRect.top + tabH + 2, tabRect.right - 2, tabRect.bottom - 2};
   bool help = (m_psh.dwFlags & PSH_HASHELP) != 0;
@@ -471,6 +471,12 @@ INT_PTR CPropertySheet::DoModal() {
   m_active = static_cast<int>(std::min<UINT>(m_psh.nStartPage, static_cast<UINT>(m_pages.size() - 1)));
   Activate(m_active);
   OnInitDialog();
+  // The focus starts on the first control of the page shown, or on the tabs.
+  if (m_hWnd != nullptr && TopLevelOf(Find(::GetFocus())) != State()) {
+    CPropertyPage* page = GetActivePage();
+    HWND first = page != nullptr && page->m_hWnd != nullptr ? NextTabStop(page->m_hWnd, nullptr, false) : nullptr;
+    MoveFocus(first != nullptr ? first : GetTabControl());
+  }
   if (!m_bEnded && m_hWnd != nullptr) {
     ShowWindow(SW_SHOW);
     if (!ModalLoop(this, m_bEnded)) m_nModalResult = IDCANCEL;

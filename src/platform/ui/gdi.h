@@ -1,5 +1,5 @@
 // Points, rectangles, colours, brushes, fonts, cursors and the drawing context of owner-drawn
-// controls. A drawing context hands every operation to a painter: the FLTK backend paints, the
+// controls. A drawing context hands every operation to a painter: the Qt backend paints, the
 // headless backend records the operations so tests can check them.
 #pragma once
 

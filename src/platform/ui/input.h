@@ -1,4 +1,4 @@
-// The user's input. The FLTK backend turns clicks, keys and selections into these calls; the
+// The user's input. The Qt backend turns clicks, keys and selections into these calls; the
 // tests call them too (directly, or queued with qav::ui::PostTask so a modal dialog's loop runs
 // them). Each does what the user's action does: changes the control's state and sends the same
 // notifications, in the same order.

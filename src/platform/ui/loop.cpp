@@ -1,5 +1,6 @@
 // The message queue of the user-interface thread: posted messages in order, messages sent from
 // other threads (answered while the sender waits), timers, quit, and the waits of the UI thread.
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -41,7 +42,7 @@ struct Loop {
   std::condition_variable cv;  // sends answered, messages queued
   std::deque<Queued> posted;
   std::deque<SendRequest*> sent;
-  std::vector<Timer> timers;  // user-interface thread only
+  std::vector<Timer> timers;
   std::thread::id ui;
   bool uiBound = false;
   bool quit = false;  // a quit request is queued
@@ -63,8 +64,9 @@ void WakeUi() {
   CurrentBackend().Wake();
 }
 
-// Milliseconds to the next timer, or -1 when none runs.
+// Seconds to the next timer, or -1 when none runs.
 double SecondsToNextTimer() {
+  std::lock_guard<std::mutex> g(L().lock);
   if (L().timers.empty()) return -1;
   auto now = Clock::now();
   auto next = L().timers.front().due;
@@ -138,6 +140,7 @@ bool ServeSentMessages() {
 }
 
 void KillTimersOf(HWND hwnd) {
+  std::lock_guard<std::mutex> g(L().lock);
   auto& t = L().timers;
   t.erase(std::remove_if(t.begin(), t.end(), [&](const Timer& x) { return x.hwnd == hwnd; }), t.end());
 }
@@ -199,36 +202,66 @@ bool PumpPending() {
 }
 
 bool WaitAndDispatchOne() {
-  for (;;) {
-    MSG m;
-    if (PeekMessage(&m, nullptr, 0, 0, PM_REMOVE)) {
-      if (m.message == WM_QUIT) return false;
-      if (!PreTranslateChain(&m)) DispatchMessage(&m);
-      return true;
-    }
-    CurrentBackend().Wait(SecondsToNextTimer());
+  MSG m;
+  if (PeekQueued(&m, PM_REMOVE)) {
+    if (m.message == WM_QUIT) return false;
+    if (!PreTranslateChain(&m)) DispatchMessage(&m);
+    return true;
   }
+  // The backend handles the user's input while it waits; that input may have ended the loop
+  // that called here, so it looks at its end again before waiting once more.
+  CurrentBackend().Wait(SecondsToNextTimer());
+  return true;
 }
 
+namespace {
+// Waits until a send arrives, the loop is woken (WakeUiThread, a post) or the deadline passes.
+void WaitForSendOrWake(Clock::time_point deadline, bool forever, Clock::duration recheck) {
+  std::unique_lock<std::mutex> g(L().lock);
+  auto pred = [] { return !L().sent.empty() || L().woken; };
+  auto until = forever ? Clock::now() + recheck : std::min(deadline, Clock::now() + recheck);
+  L().cv.wait_until(g, until, pred);
+  L().woken = false;
+}
+}  // namespace
+
 bool WaitServingSends(const std::function<bool()>& ready, DWORD timeoutMs) {
+  const bool forever = timeoutMs == 0xFFFFFFFF;
   auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
   for (;;) {
     ServeSentMessages();
     if (ready()) return true;
-    auto now = Clock::now();
-    if (timeoutMs != 0xFFFFFFFF && now >= deadline) return false;
-    auto slice = std::chrono::milliseconds(5);
-    if (timeoutMs != 0xFFFFFFFF) slice = std::min<std::chrono::milliseconds>(
-        slice, std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now) + std::chrono::milliseconds(1));
-    std::unique_lock<std::mutex> g(L().lock);
-    L().cv.wait_for(g, slice, [] { return !L().sent.empty(); });
+    if (!forever && Clock::now() >= deadline) return false;
+    // Whoever makes ready() true should wake this thread (WakeUiThread); a condition that
+    // nobody signals is looked at again now and then.
+    WaitForSendOrWake(deadline, forever, std::chrono::milliseconds(50));
   }
 }
 
 DWORD WaitForEventServingSends(Event& event, DWORD timeoutMs) {
-  bool got = WaitServingSends([&] { return event.Wait(0) == WAIT_OBJECT_0; }, timeoutMs);
-  return got ? WAIT_OBJECT_0 : WAIT_TIMEOUT;
+  // A watcher waits for the event (consuming it, as a wait does) and wakes this thread, which
+  // meanwhile sleeps until a send arrives or the watcher is done: no polling.
+  Event stop(true, false);
+  std::atomic<DWORD> result{WAIT_TIMEOUT};
+  std::atomic<bool> done{false};
+  std::thread watcher([&] {
+    DWORD r = WaitAny({&event, &stop}, timeoutMs);
+    result = r == WAIT_OBJECT_0 ? WAIT_OBJECT_0 : WAIT_TIMEOUT;
+    done = true;
+    WakeUiThread();
+  });
+  for (;;) {
+    ServeSentMessages();
+    if (done) break;
+    std::unique_lock<std::mutex> g(L().lock);
+    L().cv.wait(g, [&] { return !L().sent.empty() || done.load(); });
+  }
+  stop.Set();
+  watcher.join();
+  return result;
 }
+
+void WakeUiThread() { WakeUi(); }
 
 // Used by the headless backend: wait for anything queued or a wake.
 void HeadlessWait(double seconds) {
@@ -275,6 +308,10 @@ void PostQuitMessage(int exitCode) {
 
 BOOL PeekMessage(MSG* msg, HWND hwnd, UINT first, UINT last, UINT remove) {
   CurrentBackend().Poll();
+  return qav::ui::PeekQueued(msg, remove) ? TRUE : FALSE;
+}
+
+bool qav::ui::PeekQueued(MSG* msg, UINT remove) {
   // Work done here (a sent message answered, a queued task run) counts as a message, so a
   // modal loop looks at its end flag again.
   *msg = MSG{};
@@ -302,21 +339,22 @@ BOOL PeekMessage(MSG* msg, HWND hwnd, UINT first, UINT last, UINT remove) {
     return TRUE;
   }
   // Timers come when nothing else waits.
+  std::lock_guard<std::mutex> g(L().lock);
   auto now = Clock::now();
   Timer* due = nullptr;
   for (Timer& t : L().timers)
     if (t.due <= now && (due == nullptr || t.due < due->due)) due = &t;
-  if (due == nullptr) return FALSE;
+  if (due == nullptr) return false;
   msg->hwnd = due->hwnd;
   msg->message = WM_TIMER;
   msg->wParam = due->id;
   msg->lParam = 0;
   if (remove & PM_REMOVE) due->due = now + std::chrono::milliseconds(due->ms);
-  return TRUE;
+  return true;
 }
 
 BOOL GetMessage(MSG* msg, HWND hwnd, UINT first, UINT last) {
-  while (!PeekMessage(msg, hwnd, first, last, PM_REMOVE)) CurrentBackend().Wait(SecondsToNextTimer());
+  while (!PeekQueued(msg, PM_REMOVE)) CurrentBackend().Wait(SecondsToNextTimer());
   return msg->message == WM_QUIT ? FALSE : TRUE;
 }
 
@@ -329,6 +367,7 @@ LRESULT DispatchMessage(const MSG* msg) {
 
 UINT_PTR SetTimer(HWND hwnd, UINT_PTR id, UINT elapseMs, void*) {
   if (!IsWindow(hwnd)) return 0;
+  std::lock_guard<std::mutex> g(L().lock);
   auto due = Clock::now() + std::chrono::milliseconds(elapseMs);
   for (Timer& t : L().timers) {
     if (t.hwnd == hwnd && t.id == id) {
@@ -342,6 +381,7 @@ UINT_PTR SetTimer(HWND hwnd, UINT_PTR id, UINT elapseMs, void*) {
 }
 
 BOOL KillTimer(HWND hwnd, UINT_PTR id) {
+  std::lock_guard<std::mutex> g(L().lock);
   auto& t = L().timers;
   auto it = std::find_if(t.begin(), t.end(), [&](const Timer& x) { return x.hwnd == hwnd && x.id == id; });
   if (it == t.end()) return FALSE;

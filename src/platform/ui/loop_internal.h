@@ -8,6 +8,9 @@ namespace qav::ui {
 LRESULT SendFromOtherThread(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 // Handles the messages that other threads sent and wait for.
 bool ServeSentMessages();  // true when one was handled
+// Takes the next queued message (sent, task, posted, due timer) without looking at the
+// backend's input; true when there was one (an empty message for work already done).
+bool PeekQueued(MSG* msg, UINT remove);
 void KillTimersOf(HWND hwnd);
 // Runs the pre-translation of a message from its window up to the top-level window.
 bool PreTranslateChain(MSG* msg);

@@ -191,11 +191,25 @@ WndState* NewWindow(Kind kind, HWND parent, int id, const std::string& text, DWO
   return raw;
 }
 
+namespace {
+WndState* FindLocked(HWND hwnd) {
+  auto it = Reg().windows.find(reinterpret_cast<uintptr_t>(hwnd));
+  return it == Reg().windows.end() ? nullptr : it->second.get();
+}
+
+// Reads a window's state under the registry lock, so another thread never sees a record that the
+// user-interface thread is freeing meanwhile; `read` gets null for a window that does not exist.
+template <class F>
+auto ReadState(HWND hwnd, F read) {
+  std::lock_guard<std::mutex> g(Reg().lock);
+  return read(hwnd != nullptr ? FindLocked(hwnd) : nullptr);
+}
+}  // namespace
+
 WndState* Find(HWND hwnd) {
   if (hwnd == nullptr) return nullptr;
   std::lock_guard<std::mutex> g(Reg().lock);
-  auto it = Reg().windows.find(reinterpret_cast<uintptr_t>(hwnd));
-  return it == Reg().windows.end() ? nullptr : it->second.get();
+  return FindLocked(hwnd);
 }
 
 int WindowCount() {
@@ -274,6 +288,51 @@ std::vector<WndState*> RadioGroupOf(WndState* s) {
     if ((*it)->kind == Kind::Radio) group.push_back(*it);
   }
   return group;
+}
+
+namespace {
+bool ShownAndEnabled(WndState* s) {
+  for (WndState* p = s; p != nullptr; p = p->IsChild() ? Find(p->parent) : nullptr) {
+    if (p->IsChild() && (!p->Visible() || !p->Enabled())) return false;
+    if (!p->IsChild()) break;
+  }
+  return true;
+}
+
+bool IsTabStop(WndState* c) {
+  if (!ShownAndEnabled(c)) return false;
+  if (c->kind == Kind::Radio) {
+    // The group's checked button, or its first usable one when none is checked.
+    WndState* first = nullptr;
+    for (WndState* r : RadioGroupOf(c)) {
+      if (!ShownAndEnabled(r)) continue;
+      if (static_cast<ButtonState*>(r)->check == BST_CHECKED) return r == c;
+      if (first == nullptr) first = r;
+    }
+    return first == c;
+  }
+  return (c->style & WS_TABSTOP) != 0;
+}
+}  // namespace
+
+HWND NextTabStop(HWND top, HWND from, bool back) {
+  WndState* t = Find(top);
+  if (t == nullptr) return nullptr;
+  std::vector<WndState*> order;
+  ForEachDescendant(t, [&](WndState* c) {
+    if (c->kind != Kind::Dialog && c->kind != Kind::Generic) order.push_back(c);
+  });
+  const int n = static_cast<int>(order.size());
+  if (n == 0) return nullptr;
+  int at = -1;
+  for (int i = 0; i < n; ++i)
+    if (order[static_cast<size_t>(i)]->hwnd == from) at = i;
+  if (at < 0) at = back ? 0 : n - 1;  // from outside: the first stop (the last going back)
+  for (int k = 1; k <= n; ++k) {
+    int i = back ? (at - k + 2 * n) % n : (at + k) % n;
+    if (IsTabStop(order[static_cast<size_t>(i)])) return order[static_cast<size_t>(i)]->hwnd;
+  }
+  return nullptr;
 }
 
 RECT DialogUnitsToPixels(const RECT& d, BaseUnits u) {
@@ -515,8 +574,7 @@ BOOL EnableWindow(HWND hwnd, BOOL enable) {
 }
 
 BOOL IsWindowEnabled(HWND hwnd) {
-  WndState* s = Find(hwnd);
-  return s != nullptr && s->Enabled() ? TRUE : FALSE;
+  return ReadState(hwnd, [](WndState* s) { return s != nullptr && s->Enabled() ? TRUE : FALSE; });
 }
 
 BOOL ShowWindow(HWND hwnd, int cmd) {
@@ -537,15 +595,19 @@ BOOL ShowWindow(HWND hwnd, int cmd) {
 }
 
 BOOL IsWindowVisible(HWND hwnd) {
-  for (WndState* s = Find(hwnd); s != nullptr; s = s->IsChild() ? Find(s->parent) : nullptr)
-    if (!s->Visible()) return FALSE;
-  return Find(hwnd) != nullptr ? TRUE : FALSE;
+  return ReadState(hwnd, [](WndState* w) {
+    if (w == nullptr) return FALSE;
+    for (WndState* s = w; s != nullptr; s = s->IsChild() ? FindLocked(s->parent) : nullptr)
+      if (!s->Visible()) return FALSE;
+    return TRUE;
+  });
 }
 
 HWND GetParent(HWND hwnd) {
-  WndState* s = Find(hwnd);
-  if (s == nullptr) return nullptr;
-  return s->IsChild() ? s->parent : s->owner;
+  return ReadState(hwnd, [](WndState* s) -> HWND {
+    if (s == nullptr) return nullptr;
+    return s->IsChild() ? s->parent : s->owner;
+  });
 }
 
 HWND GetDlgItem(HWND dlg, int id) {
@@ -557,8 +619,7 @@ HWND GetDlgItem(HWND dlg, int id) {
 }
 
 int GetDlgCtrlID(HWND hwnd) {
-  WndState* s = Find(hwnd);
-  return s != nullptr ? s->id : 0;
+  return ReadState(hwnd, [](WndState* s) { return s != nullptr ? s->id : 0; });
 }
 
 HWND SetFocus(HWND hwnd) {
@@ -728,17 +789,8 @@ CWnd* CWnd::GetDlgItem(int id) const { return FromHandle(::GetDlgItem(m_hWnd, id
 int CWnd::GetDlgCtrlID() const { return ::GetDlgCtrlID(m_hWnd); }
 
 CWnd* CWnd::GetNextDlgTabItem(CWnd* ctl, BOOL previous) const {
-  WndState* s = State();
-  if (s == nullptr) return nullptr;
-  std::vector<WndState*> stops;
-  for (HWND h : s->children)
-    if (WndState* c = Find(h); c && (c->style & WS_TABSTOP) && c->Visible() && c->Enabled()) stops.push_back(c);
-  if (stops.empty()) return nullptr;
-  WndState* cur = ctl != nullptr ? ctl->State() : nullptr;
-  auto it = std::find(stops.begin(), stops.end(), cur);
-  size_t i = it == stops.end() ? 0 : static_cast<size_t>(it - stops.begin());
-  if (it != stops.end()) i = previous ? (i + stops.size() - 1) % stops.size() : (i + 1) % stops.size();
-  return FromHandle(stops[i]->hwnd);
+  HWND next = NextTabStop(m_hWnd, ctl != nullptr ? ctl->GetSafeHwnd() : nullptr, previous != FALSE);
+  return next != nullptr ? FromHandle(next) : nullptr;
 }
 
 void CWnd::SetWindowText(LPCSTR text) { ::SetWindowText(m_hWnd, text); }
@@ -789,12 +841,10 @@ BOOL CWnd::IsWindowEnabled() const { return ::IsWindowEnabled(m_hWnd); }
 BOOL CWnd::ShowWindow(int cmd) { return ::ShowWindow(m_hWnd, cmd); }
 BOOL CWnd::IsWindowVisible() const { return ::IsWindowVisible(m_hWnd); }
 BOOL CWnd::IsIconic() const {
-  WndState* s = State();
-  return s != nullptr && s->minimized ? TRUE : FALSE;
+  return ReadState(m_hWnd, [](WndState* s) { return s != nullptr && s->minimized ? TRUE : FALSE; });
 }
 BOOL CWnd::IsZoomed() const {
-  WndState* s = State();
-  return s != nullptr && s->maximized ? TRUE : FALSE;
+  return ReadState(m_hWnd, [](WndState* s) { return s != nullptr && s->maximized ? TRUE : FALSE; });
 }
 CWnd* CWnd::SetFocus() { return FromHandle(::SetFocus(m_hWnd)); }
 void CWnd::SetFont(CFont* font, BOOL redraw) {
@@ -806,12 +856,10 @@ HICON CWnd::SetIcon(HICON icon, BOOL big) {
 }
 
 DWORD CWnd::GetStyle() const {
-  WndState* s = State();
-  return s != nullptr ? s->style : 0;
+  return ReadState(m_hWnd, [](WndState* s) -> DWORD { return s != nullptr ? static_cast<DWORD>(s->style) : 0; });
 }
 DWORD CWnd::GetExStyle() const {
-  WndState* s = State();
-  return s != nullptr ? s->exStyle : 0;
+  return ReadState(m_hWnd, [](WndState* s) -> DWORD { return s != nullptr ? static_cast<DWORD>(s->exStyle) : 0; });
 }
 BOOL CWnd::ModifyStyle(DWORD remove, DWORD add, UINT flags) {
   WndState* s = State();

@@ -377,6 +377,9 @@ bool WaitServingSends(const std::function<bool()>& ready, DWORD timeoutMs);
 // The same for one event: WAIT_OBJECT_0 when it is signalled (an auto-reset event is consumed),
 // WAIT_TIMEOUT after the time-out.
 DWORD WaitForEventServingSends(Event& event, DWORD timeoutMs);
+// Any thread: wakes the user-interface thread's waits, so a WaitServingSends looks at its
+// condition again at once.
+void WakeUiThread();
 // True once PostQuitMessage ran and the request was not taken yet.
 bool QuitRequested();
 int QuitCode();

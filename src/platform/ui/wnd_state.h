@@ -3,10 +3,12 @@
 // messages, the backends read it to draw and change it through the input functions.
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "platform/ui/line_store.h"
 #include "platform/ui/wnd.h"
 
 namespace qav::ui {
@@ -32,6 +34,31 @@ enum class Kind {
 
 const char* KindName(Kind k);
 
+// A style word that other threads may read (IsWindowEnabled from a worker) while the
+// user-interface thread changes it.
+class AtomicStyle {
+ public:
+  AtomicStyle() = default;
+  AtomicStyle(const AtomicStyle&) = delete;
+  AtomicStyle& operator=(const AtomicStyle&) = delete;
+  operator DWORD() const { return m_v.load(std::memory_order_acquire); }
+  AtomicStyle& operator=(DWORD v) {
+    m_v.store(v, std::memory_order_release);
+    return *this;
+  }
+  AtomicStyle& operator|=(DWORD v) {
+    m_v.fetch_or(v, std::memory_order_acq_rel);
+    return *this;
+  }
+  AtomicStyle& operator&=(DWORD v) {
+    m_v.fetch_and(v, std::memory_order_acq_rel);
+    return *this;
+  }
+
+ private:
+  std::atomic<DWORD> m_v{0};
+};
+
 struct WndState {
   WndState() = default;
   virtual ~WndState();
@@ -42,8 +69,8 @@ struct WndState {
   Kind kind = Kind::Generic;
   int id = 0;
   std::string text;  // Windows-1252
-  DWORD style = 0;
-  DWORD exStyle = 0;
+  AtomicStyle style;
+  AtomicStyle exStyle;
   RECT rect;  // pixels, relative to the parent's client area (screen for top-level windows)
   int clientTop = 0;  // height of a frame's menu bar above the client area
   std::string tooltip;
@@ -55,8 +82,8 @@ struct WndState {
   HFONT font = nullptr;
   HICON icon = nullptr;
   int disableCount = 0;  // top-level windows: disabling nests
-  bool minimized = false;
-  bool maximized = false;
+  std::atomic<bool> minimized{false};
+  std::atomic<bool> maximized{false};
   bool destroying = false;
   bool hasFocus = false;
   void* native = nullptr;  // the backend's object
@@ -80,7 +107,7 @@ struct ListLine {
 };
 
 struct ListBoxState : WndState {
-  std::vector<ListLine> lines;
+  LineStore lines;
   int cur = -1;    // single selection
   int caret = -1;  // focus line
   int anchor = -1; // extended selection anchor
@@ -198,6 +225,12 @@ void ForEachDescendant(WndState* s, F f);
 // Radio buttons of the group the button belongs to (the group starts at a WS_GROUP control and
 // runs to the next one), in order.
 std::vector<WndState*> RadioGroupOf(WndState* s);
+
+// The control that Tab (back: Shift+Tab) moves the focus to from `from`, among the controls of
+// the window `top` and of its child panels in creation order: visible, enabled controls with
+// WS_TABSTOP; a group of radio buttons is one stop, reached at its checked button. Null when
+// there is none.
+HWND NextTabStop(HWND top, HWND from, bool back);
 
 // Dialog units to pixels with the dialog font's average character size.
 struct BaseUnits {

@@ -1,6 +1,8 @@
-// The support library's dialogs as real windows (FLTK on the test script's Xvfb display): each
-// is built, shown, driven and closed without a hang or a sanitizer report.
+// The support library's dialogs as real Qt widgets (Qt's offscreen platform): each is built,
+// shown, driven and closed without a hang or a sanitizer report.
 #include "support_ui_fixture.h"
+
+#include <cstdlib>
 
 #include "platform/kernel/time.h"
 #include "platform/ui/wnd_state.h"
@@ -12,11 +14,12 @@ namespace {
 
 using qav::ui::PostTask;
 
-class FltkDialogsSmokeTest : public SupportUiTest {
+class QtDialogsSmokeTest : public SupportUiTest {
  protected:
   void SetUp() override {
     SupportUiTest::SetUp();
-    if (!qav::ui::DisplayAvailable() || !qav::ui::SelectBackend("fltk")) GTEST_SKIP() << "no display";
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    ASSERT_TRUE(qav::ui::SelectBackend("qt"));
     qav::ui::BindUiThread();
   }
   void TearDown() override {
@@ -26,7 +29,7 @@ class FltkDialogsSmokeTest : public SupportUiTest {
   }
 };
 
-TEST_F(FltkDialogsSmokeTest, WaitDialogRunsItsTimerAndCancels) {
+TEST_F(QtDialogsSmokeTest, WaitDialogRunsItsTimerAndCancels) {
   int position = 0;
   bool keepGoing = true;
   CWaitDialog dlg(&position, &keepGoing, "Loading Input Data...");
@@ -46,7 +49,7 @@ TEST_F(FltkDialogsSmokeTest, WaitDialogRunsItsTimerAndCancels) {
   dlg.Close();
 }
 
-TEST_F(FltkDialogsSmokeTest, AboutBoxAndMarkupBoxesShowAndEnd) {
+TEST_F(QtDialogsSmokeTest, AboutBoxAndMarkupBoxesShowAndEnd) {
   CAboutDlg about("Dec  7 2026", "05:00:00");
   bool aboutShown = false;
   PostTask([&] {

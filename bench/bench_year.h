@@ -1,0 +1,46 @@
+// A generated archive year for the benchmarks: written once per program into a temporary folder
+// that is removed at exit; and the process's peak resident size.
+#pragma once
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "archive/sample_archive.h"
+#include "platform/kernel/files.h"
+
+// Writes `elements` elements (every fourth kind a loop) for the days of `year` (QAV_BENCH_DAYS, by
+// default 365) under a new folder named after `prefix`; exits the program when that fails.
+inline std::string WriteBenchYear(const char* prefix, int year, int elements, std::vector<SampleDayInfo>& info) {
+  int days = 365;
+  if (const char* d = std::getenv("QAV_BENCH_DAYS")) days = std::atoi(d) > 0 ? std::atoi(d) : days;
+  static std::string root;
+  root = GetTempFolder() + prefix + std::to_string(getpid()) + "/";
+  SampleArchiveOptions o;
+  o.root = root;
+  o.years = {year};
+  o.elements = elements;
+  o.days = days;
+  o.uniformDays = true;
+  std::string message;
+  if (WriteSampleArchive(o, &message, &info) != 0) {
+    std::fprintf(stderr, "cannot write the archive: %s\n", message.c_str());
+    std::exit(1);
+  }
+  std::atexit([] {
+    std::error_code ec;
+    std::filesystem::remove_all(root, ec);
+  });
+  return root;
+}
+
+inline double PeakMegabytes() {
+  rusage u{};
+  getrusage(RUSAGE_SELF, &u);
+  return static_cast<double>(u.ru_maxrss) / 1024.0;
+}

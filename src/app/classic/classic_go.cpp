@@ -1,0 +1,73 @@
+#include "app/classic/classic_go.h"
+
+#include <climits>
+
+namespace {
+
+// The selected indexes that are real items (in range, not "n/a"), at most `max` of them.
+std::vector<int> UsableItems(const std::vector<int>& sel, const bool* na, int items, size_t max) {
+  std::vector<int> out;
+  for (size_t i = 0; i < sel.size() && i < max; ++i) {
+    int k = sel[i];
+    if (k >= 0 && k < items && !na[k]) out.push_back(k);
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string CheckGo(const GoInput& in, GoPlan& plan) {
+  plan = GoPlan();
+  int64_t est = 0;
+  if (!in.rawOn && !in.sdsOn && !in.mdsOn) return "No output files are turned on";
+  if (in.rawOn && in.rawSource == 0) {
+    if (in.raw.dates == 0) return "No dates selected for rawdata output";
+    if (in.raw.elements == 0) return "No elements selected for rawdata output";
+    est = in.raw.elements * in.raw.dates * 26208;
+  }
+  if (in.rawOn && in.rawSource == 1) {
+    if (in.sds.dates == 0) return "No dates selected for rawdata output";
+    if (in.sds.elements == 0) return "No elements selected for rawdata output";
+    est = in.sds.elements * in.sds.dates * (in.sdsOn ? 288 : 26208);
+  }
+  if (in.sdsOn) {
+    if (!in.min15 && !in.daily) return "No reports have been selected for single output";
+    if (in.sds.dates == 0) return "No dates have been selected for single output";
+    if (in.sds.elements == 0) return "No elements have been selected for single output";
+    int64_t ed = in.sds.elements * in.sds.dates;
+    est += ed * 25920;
+    if (in.min15) est += ed * 12;
+    if (in.daily) est += ed * 5;
+  }
+  if (in.mdsOn) {
+    if (!in.monthlyDow && !in.yearlyDow && !in.annual) return "No reports have been selected for multi output";
+    if (in.mdsYear == 0) return "No dates have been selected for multi output";
+    if (in.mds.dates == 0) return "No dates have been selected for multi output (check data directory)";
+    if (in.mds.elements == 0) return "No elements have been selected for multi output";
+    est += in.mds.elements * in.mds.dates * 25920;
+  }
+  const int64_t e = in.mds.elements;
+  if (in.monthlyDow) {
+    plan.months = UsableItems(in.monthSel, in.monthNa, 12, 12);
+    plan.monthlyDays = UsableItems(in.monthlyDowSel, in.monthlyDowNa, 7, 7);
+    if (plan.months.empty()) return "No months have been selected for Monthly Day-of-Week output";
+    if (plan.monthlyDays.empty()) return "No days have been selected for Monthly Day-of-Week output";
+    est += 5 * static_cast<int64_t>(plan.monthlyDays.size()) * e * static_cast<int64_t>(plan.months.size());
+  }
+  if (in.yearlyDow && in.yearlyDowEnabled) {
+    plan.yearlyDays = UsableItems(in.yearlyDowSel, in.yearlyDowNa, 7, 7);
+    if (plan.yearlyDays.empty()) return "No days have been selected for Yearly Day-of-Week output";
+    est += 5 * static_cast<int64_t>(plan.yearlyDays.size()) * e;
+  }
+  if (in.annual && in.annualEnabled) {
+    est += 15 * e;
+    plan.annual = true;
+  }
+  plan.estimate = est;
+  return {};
+}
+
+int64_t WaitScaleDivisor(int64_t estimate) {
+  if (estimate <= INT_MAX) return 1;
+  return estimate / INT_MAX + 1;
+}

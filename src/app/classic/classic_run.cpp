@@ -1,0 +1,167 @@
+#include "app/classic/classic_run.h"
+
+#include <cstdlib>
+#include <ctime>
+
+#include "app/classic/classic_config.h"
+#include "platform/base/errors.h"
+#include "platform/kernel/files.h"
+#include "trafficdata/element_data.h"
+
+int OutputtingId(int family) { return RID_RAW_OUTPUTTING + 2 * family; }
+int DoneId(int family) { return RID_RAW_DONE + 2 * family; }
+
+std::string FormatReportBanner(const std::string& fileName, const COleDateTime& now, int format) {
+  const std::string stars(35, '*');
+  std::string b = stars + "\n";
+  b += "Filename: " + fileName + "\n\n";
+  b += now.Format("Creation Date: %m/%d/%y (%a)\n");
+  b += now.Format("Creation Time: %H:%M:%S\n");
+  b += format == 1 ? "    File Type: SPREADSHEET\n" : "    File Type: TEXT\n";
+  b += stars + "\n\n\n";
+  return b;
+}
+
+namespace {
+
+constexpr UINT kCreateText = CFile::modeCreate | CFile::modeWrite | CFile::typeText;
+constexpr int kFallbackTries = 64;
+
+}  // namespace
+
+bool OpenReportFile(CStdioFile& file, const std::string& folder, const std::string& name, std::string& path,
+                    const std::function<void(const ClassicPost&)>& post, const std::function<int()>& draw) {
+  path = folder + name;
+  if (file.Open(path.c_str(), kCreateText)) return true;
+  CreateDirectoryA(folder.c_str(), nullptr);  // one level; a failure shows in the next open
+  CFileException fe;
+  if (file.Open(path.c_str(), kCreateText, &fe)) return true;
+  post({RID_ERROR, static_cast<uint32_t>(fe.m_lOsError), {}});
+  post({RID_OPEN_ERROR, 0, name});
+  char temp[260];
+  DWORD tempLen = GetTempPathA(sizeof temp, temp);
+  if (tempLen == 0 || tempLen >= sizeof temp) {
+    post({RID_ERROR, tempLen == 0 ? GetLastError() : ERROR_FILENAME_EXCED_RANGE, {}});
+    return false;
+  }
+  // The number makes the name; creating the file exclusively keeps an existing report (or a
+  // planted link) in the shared folder from being overwritten.
+  for (int i = 0; i < kFallbackTries; ++i) {
+    path = std::string(temp) + std::to_string(draw()) + name;
+    if (file.Open(path.c_str(), kCreateText | CFile::modeCreateExclusive, &fe)) {
+      post({RID_OUTPUT_TO, 0, path});
+      return true;
+    }
+    if (fe.m_lOsError != static_cast<LONG>(ERROR_FILE_EXISTS)) break;
+  }
+  post({RID_ERROR, static_cast<uint32_t>(fe.m_lOsError), {}});
+  return false;
+}
+
+// The report file as the drivers' sink: each "\n" is written as CR LF; cancellation posts 509.
+class CClassicRun::FileSink : public ReportSink {
+ public:
+  FileSink(CStdioFile& f, ClassicRunPort& port) : file_(f), port_(port) {}
+  bool write(std::string_view text) override {
+    buf_.clear();
+    buf_.reserve(text.size() + text.size() / 16 + 2);
+    for (char c : text) {
+      if (c == '\n') buf_ += '\r';
+      buf_ += c;
+    }
+    if (buf_.empty()) return true;
+    if (file_.Write(buf_.data(), static_cast<UINT>(buf_.size()))) return true;
+    if (error_ == 0) error_ = file_.GetError();
+    return false;
+  }
+  void notifyCancelled() override { port_.Post({RID_CANCELLED, 0, {}}); }
+  DWORD error_ = 0;
+
+ private:
+  CStdioFile& file_;
+  ClassicRunPort& port_;
+  std::string buf_;
+};
+
+CClassicRun::CClassicRun(const ClassicRunSnapshot& snap, ClassicRunPort& port, RunControl& run)
+    : snap_(snap), port_(port), run_(run), sink_(std::make_unique<FileSink>(file_, port)) {}
+
+CClassicRun::~CClassicRun() = default;
+
+COleDateTime CClassicRun::Now() const { return COleDateTime::GetCurrentTime(); }
+
+int CClassicRun::DrawNumber() {
+  if (!seeded_) {
+    std::srand(static_cast<unsigned>(std::time(nullptr)));
+    seeded_ = true;
+  }
+  return std::rand() % 32768;
+}
+
+bool CClassicRun::OpenReport(int family) {
+  auto post = [this](const ClassicPost& p) { port_.Post(p); };
+  if (!OpenReportFile(file_, snap_.folder[family], snap_.name[family], reportPath[family], post,
+                      [this] { return DrawNumber(); })) {
+    reportPath[family].clear();
+    return false;
+  }
+  sink_->error_ = 0;
+  std::string banner = FormatReportBanner(file_.GetFileName(), Now(), snap_.format[family]);
+  if (!sink_->write(banner)) {
+    port_.Post({RID_ERROR, sink_->error_, {}});
+    file_.Close();
+    return false;
+  }
+  return true;
+}
+
+EReportResult CClassicRun::WriteElement(int family, const CElementData& data, int dateBlock) {
+  switch (family) {
+    case CF_RAW:
+      return data.WriteRawDataReport(snap_.settings, dateBlock == CB_RAW ? snap_.rawDates : snap_.settings.singleDates,
+                                     *sink_, run_);
+    case CF_SDS:
+      return data.WriteSingleDayReport(snap_.settings, *sink_, run_);
+    default:
+      return data.WriteMultiDayReport(snap_.settings, *sink_, run_);
+  }
+}
+
+bool CClassicRun::CloseReport(int /*family*/) {
+  bool ok = file_.Close() != FALSE;
+  DWORD err = sink_->error_ ? sink_->error_ : (ok ? 0 : file_.GetError());
+  if (err) port_.Post({RID_ERROR, err, {}});
+  return err == 0;
+}
+
+void CClassicRun::OutputStep(int family, const std::vector<std::unique_ptr<CElementData>>& data, int dateBlock) {
+  port_.Post({OutputtingId(family), 0, {}});
+  if (!OpenReport(family)) return;
+  port_.ReportOpened(family, reportPath[family]);
+  for (const auto& d : data) {
+    if (!d) continue;
+    if (WriteElement(family, *d, dateBlock) != EReportResult::Done) break;
+  }
+  port_.SetWaitCursor(true);
+  // A report cut short by Cancel is still announced (and opened); one whose writing failed is not.
+  if (CloseReport(family)) port_.Post({DoneId(family), 0, {}});
+}
+
+void CClassicRun::Run() {
+  std::vector<std::unique_ptr<CElementData>> data;
+  if (snap_.rawOn && snap_.rawSource == 0) {
+    if (port_.Load(CB_RAW, data)) OutputStep(CF_RAW, data, CB_RAW);
+    data.clear();
+  }
+  if (run_.keepGoing() && (snap_.sdsOn || (snap_.rawOn && snap_.rawSource == 1))) {
+    if (port_.Load(CB_SINGLE, data)) {
+      if (snap_.rawOn && snap_.rawSource == 1) OutputStep(CF_RAW, data, CB_SINGLE);
+      if (run_.keepGoing() && snap_.sdsOn) OutputStep(CF_SDS, data, CB_SINGLE);
+    }
+    data.clear();
+  }
+  if (run_.keepGoing() && snap_.mdsOn) {
+    if (port_.Load(CB_MULTI, data)) OutputStep(CF_MDS, data, CB_MULTI);
+    data.clear();
+  }
+}

@@ -1,0 +1,685 @@
+#include "app/classic/main_classic.h"
+
+#include <algorithm>
+#include <climits>
+#include <new>
+
+#include "app/classic/text_lines.h"
+#include "app/shell/qav_app.h"
+#include "platform/ui/choosers.h"
+#include "support/launch.h"
+#include "support/thread.h"
+
+namespace {
+
+const bool kRegistered = (RegisterMainView(IDR_CLASSIC_FRAME, RUNTIME_CLASS(CMainClassic)), true);
+
+constexpr const char* kConfigFilter = "Configuration Files (*.cfg) | *.cfg; ||";
+constexpr const char* kOutputFilter =
+    "All Output Files (*.dat, *.sds, *.mds) | *.dat;*.sds;*.mds; |Raw Data Files (*.dat) | *.dat; |Single Day "
+    "Summary Files (*.sds) | *.sds; |Multiple Day Summary Files (*.mds) | *.mds; ||";
+constexpr const char* kProfileWriteError =
+    "CMainClassic::~CMainClassic: Error writing to profile. Please contact your software maintenance engineer.";
+
+// The controls that follow the raw source: enabled for the raw block's own selection.
+const int kRawOwnControls[] = {IDC_RAW_DATES,      IDC_RAW_ELEMS,      IDC_RAW_CHANGE_DATES, IDC_RAW_CHANGE_ELEMS,
+                               IDC_RAW_VIEW_DATES, IDC_RAW_VIEW_ELEMS, IDC_RAW_ELEMS_LABEL,  IDC_RAW_DATES_LABEL};
+
+// "View": a read-only list of a selection's item texts.
+class CViewDlg : public CDialog {
+ public:
+  CViewDlg(std::vector<std::string> items, CWnd* parent) : CDialog(IDD_VIEW_LIST, parent), m_items(std::move(items)) {}
+  void DoDataExchange(CDataExchange* dx) override { DDX_Control(dx, IDC_VIEW_LIST, m_list); }
+  BOOL OnInitDialog() override {
+    CDialog::OnInitDialog();
+    for (const std::string& s : m_items) m_list.AddString(s.c_str());
+    return TRUE;
+  }
+  CListBox m_list;
+  std::vector<std::string> m_items;
+};
+
+std::vector<int> SelectedItems(CListBox& list, int max) {
+  std::vector<int> out(static_cast<size_t>(max));
+  int n = list.m_hWnd ? list.GetSelItems(max, out.data()) : 0;
+  out.resize(static_cast<size_t>(std::clamp(n, 0, max)));
+  return out;
+}
+
+void SelectItems(CListBox& list, const std::vector<int>& items) {
+  list.SelItemRange(FALSE, 0, std::max(0, list.GetCount() - 1));
+  for (int i : items) list.SetSel(i, TRUE);
+}
+
+}  // namespace
+
+// The worker's view of the view: the loader, posted ids, the wait cursor, report paths.
+class CMainClassic::CRunPort : public ClassicRunPort {
+ public:
+  explicit CRunPort(CMainClassic& view) : m_view(view) {}
+  bool Load(int block, std::vector<std::unique_ptr<CElementData>>& out) override {
+    return LoadClassicSelection(m_view.m_sel[block], m_view.Poster(), m_view.m_flags, out);
+  }
+  void Post(const ClassicPost& p) override {
+    if (p.id == RID_OPEN_ERROR || p.id == RID_OUTPUT_TO)
+      m_view.PostWorkerPath(static_cast<UINT>(p.id), p.text.c_str());
+    else
+      m_view.PostWorker(static_cast<UINT>(p.id), static_cast<LPARAM>(p.number));
+  }
+  void SetWaitCursor(bool on) override { m_view.SetWaitCursor(on); }
+  void ReportOpened(int family, const std::string& path) override { m_view.m_strReportPath[family] = path; }
+
+ private:
+  CMainClassic& m_view;
+};
+
+IMPLEMENT_DYNCREATE(CMainClassic, CMainDlg)
+
+BEGIN_MESSAGE_MAP(CMainClassic, CMainDlg)
+  ON_BN_CLICKED(IDC_GO, &CMainClassic::OnGo)
+  ON_BN_CLICKED(IDC_RAW_OFF, &CMainClassic::OnRawdataOff)
+  ON_BN_CLICKED(IDC_RAW_ON, &CMainClassic::OnRawdataOn)
+  ON_BN_CLICKED(IDC_SDS_OFF, &CMainClassic::OnSingleOff)
+  ON_BN_CLICKED(IDC_SDS_ON, &CMainClassic::OnSingleOn)
+  ON_BN_CLICKED(IDC_MDS_OFF, &CMainClassic::OnMultiOff)
+  ON_BN_CLICKED(IDC_MDS_ON, &CMainClassic::OnMultiOn)
+  ON_BN_CLICKED(IDC_RAW_OWN, &CMainClassic::OnRawdataOwnParams)
+  ON_BN_CLICKED(IDC_RAW_USE_SDS, &CMainClassic::OnRawdataUseSdsParams)
+  ON_BN_CLICKED(IDC_RAW_CHANGE_DATES, &CMainClassic::OnRawdataChangeDates)
+  ON_BN_CLICKED(IDC_SDS_CHANGE_DATES, &CMainClassic::OnSingleChangeDates)
+  ON_BN_CLICKED(IDC_MDS_CHANGE_YEAR, &CMainClassic::OnMultiChangeYear)
+  ON_BN_CLICKED(IDC_RAW_CHANGE_ELEMS, &CMainClassic::OnRawdataChangeElems)
+  ON_BN_CLICKED(IDC_SDS_CHANGE_ELEMS, &CMainClassic::OnSingleChangeElems)
+  ON_BN_CLICKED(IDC_MDS_CHANGE_ELEMS, &CMainClassic::OnMultiChangeElems)
+  ON_BN_CLICKED(IDC_RAW_VIEW_DATES, &CMainClassic::OnRawdataViewDates)
+  ON_BN_CLICKED(IDC_SDS_VIEW_DATES, &CMainClassic::OnSingleViewDates)
+  ON_BN_CLICKED(IDC_RAW_VIEW_ELEMS, &CMainClassic::OnRawdataViewElems)
+  ON_BN_CLICKED(IDC_SDS_VIEW_ELEMS, &CMainClassic::OnSingleViewElems)
+  ON_BN_CLICKED(IDC_MDS_VIEW_ELEMS, &CMainClassic::OnMultiViewElems)
+  ON_BN_CLICKED(IDC_SDS_15MIN, &CMainClassic::OnSingle15Minute)
+  ON_BN_CLICKED(IDC_MDS_MONTHLY, &CMainClassic::OnMultiMonthlyDow)
+  ON_BN_CLICKED(IDC_MDS_YEARLY, &CMainClassic::OnMultiYearlyDow)
+END_MESSAGE_MAP()
+
+CMainClassic::CMainClassic() : CMainDlg(IDD_MAIN_CLASSIC) {
+  (void)kRegistered;
+  RegisterClassicTemplates();
+  m_pSelectors = MakeClassicSelectors();
+}
+
+CMainClassic::~CMainClassic() {
+  IProfileStore& profile = ActiveProfile();
+  bool ok = true;
+  for (int k = 0; k < SK_COUNT; ++k) ok = WritePeriodValidity(profile, k, g_PeriodValidity[k]) && ok;
+  ok = WriteMultiValidity(profile, m_ValidDays.m_values) && ok;
+  if (!ok) AfxMessageBox(kProfileWriteError, MB_OK | MB_ICONHAND);
+}
+
+// ---- First update and data exchange ----
+
+void CMainClassic::OnInitialUpdate() {
+  m_GeneralParams.Construct(IDD_GENERAL_PARAMS_CLASSIC);
+  m_OutputParams.Construct(IDD_OUTPUT_PARAMS_CLASSIC);
+  m_PEValidityFlags.Construct(IDD_PE_VALIDITY);
+  m_Sheet.AddPage(&m_GeneralParams);
+  m_Sheet.AddPage(&m_OutputParams);
+  m_Sheet.AddPage(&m_PEValidityFlags);
+  IProfileStore& profile = ActiveProfile();
+  for (int k = 0; k < SK_COUNT; ++k) {
+    m_Valid[k].Setup(k);
+    m_Sheet.AddPage(&m_Valid[k]);
+    g_PeriodValidity[k] = ReadPeriodValidity(profile, k, g_PeriodValidity[k]);
+    m_Valid[k].m_values = g_PeriodValidity[k];
+  }
+  m_ValidDays.Setup("Multi-Day");
+  m_Sheet.AddPage(&m_ValidDays);
+  m_ValidDays.m_values = ReadMultiValidity(profile);
+
+  CMainDlg::OnInitialUpdate();
+  OnRawdataOff();
+  OnSingleOff();
+  OnMultiOff();
+  OnRawdataOwnParams();
+  for (CListBox* l : {&m_lstMonths, &m_lstMonthlyDays, &m_lstYearlyDays}) l->SetColumnWidth(32);
+  for (int i = 0; i < 12; ++i) m_lstMonths.AddString("n/a");
+  for (int i = 0; i < 7; ++i) {
+    m_lstMonthlyDays.AddString("n/a");
+    m_lstYearlyDays.AddString("n/a");
+  }
+  std::fill(std::begin(m_bMonthHasData), std::end(m_bMonthHasData), false);
+  // The template's states are not relied on: the options of the 15-minute summary follow its box,
+  // and the multi-day choices wait for a year with data.
+  OnSingle15Minute();
+  for (int id : {IDC_MDS_MONTHLY, IDC_MDS_YEARLY, IDC_MDS_ANNUAL, IDC_MDS_MONTHS, IDC_MDS_MONTHLY_DAYS,
+                 IDC_MDS_YEARLY_DAYS})
+    if (CWnd* w = GetDlgItem(id)) w->EnableWindow(FALSE);
+  UpdateData(FALSE);
+  m_bFirstUpdateDone = true;
+}
+
+void CMainClassic::DoDataExchange(CDataExchange* dx) {
+  CMainDlg::DoDataExchange(dx);
+  DDX_Control(dx, IDC_MDS_MONTHLY, m_chkMonthly);
+  DDX_Control(dx, IDC_MDS_ANNUAL, m_chkAnnual);
+  DDX_Control(dx, IDC_MDS_YEARLY, m_chkYearly);
+  DDX_Control(dx, IDC_MDS_YEARLY_DAYS, m_lstYearlyDays);
+  DDX_Control(dx, IDC_MDS_MONTHLY_DAYS, m_lstMonthlyDays);
+  DDX_Control(dx, IDC_MDS_MONTHS, m_lstMonths);
+  DDX_Control(dx, IDC_STATUS_LIST, m_lbStatus);
+  DDX_Check(dx, IDC_SDS_DAILY, m_bDaily);
+  DDX_Check(dx, IDC_SDS_15MIN, m_b15Min);
+  DDX_Radio(dx, IDC_MDS_TEXT, m_nMdsFormat);
+  DDX_Radio(dx, IDC_RAW_TEXT, m_nRawFormat);
+  DDX_Radio(dx, IDC_SDS_TEXT, m_nSdsFormat);
+  DDX_Text(dx, IDC_SDS_NAME, m_strSdsName);
+  DDV_MaxChars(dx, m_strSdsName, 15);
+  DDX_Text(dx, IDC_MDS_NAME, m_strMdsName);
+  DDV_MaxChars(dx, m_strMdsName, 15);
+  DDX_Text(dx, IDC_RAW_NAME, m_strRawName);
+  DDV_MaxChars(dx, m_strRawName, 15);
+  DDX_Check(dx, IDC_MDS_ON, m_bMdsOn);
+  DDX_Check(dx, IDC_RAW_ON, m_bRawOn);
+  DDX_Check(dx, IDC_SDS_ON, m_bSdsOn);
+  DDX_Text(dx, IDC_MDS_YEAR, m_nMdsYear);
+  DDX_Radio(dx, IDC_RAW_OWN, m_nRawSource);
+  DDX_Check(dx, IDC_MDS_ANNUAL, m_bAnnual);
+  DDX_Check(dx, IDC_MDS_YEARLY, m_bYearly);
+  DDX_Check(dx, IDC_MDS_MONTHLY, m_bMonthly);
+  DDX_Check(dx, IDC_SDS_OCC, m_bOccLength);
+  DDX_Check(dx, IDC_SDS_FLAGS, m_bFlags);
+  DDX_Text(dx, IDC_RAW_DATES, m_nRawDates);
+  DDX_Text(dx, IDC_RAW_ELEMS, m_nRawElems);
+  DDX_Text(dx, IDC_SDS_DATES, m_nSdsDates);
+  DDX_Text(dx, IDC_SDS_ELEMS, m_nSdsElems);
+  DDX_Text(dx, IDC_MDS_ELEMS, m_nMdsElems);
+  DDX_Check(dx, IDC_MDS_OFF, m_bMdsOff);
+  DDX_Check(dx, IDC_RAW_OFF, m_bRawOff);
+  DDX_Check(dx, IDC_SDS_OFF, m_bSdsOff);
+}
+
+// ---- ON / OFF and enabling ----
+// A refused field (a file name that is too long) stops a handler before anything changes: the
+// values after it in the exchange would be stale.
+
+void CMainClassic::OnRawdataOff() {
+  if (IsRunning() || !UpdateData(TRUE)) return;
+  m_bRawOff = 1;
+  m_bRawOn = 0;
+  UpdateData(FALSE);
+}
+void CMainClassic::OnRawdataOn() {
+  if (IsRunning() || !UpdateData(TRUE)) return;
+  m_bRawOff = 0;
+  m_bRawOn = 1;
+  UpdateData(FALSE);
+}
+void CMainClassic::OnSingleOff() {
+  if (IsRunning() || !UpdateData(TRUE)) return;
+  m_bSdsOff = 1;
+  m_bSdsOn = 0;
+  UpdateData(FALSE);
+}
+void CMainClassic::OnSingleOn() {
+  if (IsRunning() || !UpdateData(TRUE)) return;
+  m_bSdsOff = 0;
+  m_bSdsOn = 1;
+  UpdateData(FALSE);
+}
+void CMainClassic::OnMultiOff() {
+  if (IsRunning() || !UpdateData(TRUE)) return;
+  m_bMdsOff = 1;
+  m_bMdsOn = 0;
+  UpdateData(FALSE);
+}
+void CMainClassic::OnMultiOn() {
+  if (IsRunning() || !UpdateData(TRUE)) return;
+  m_bMdsOff = 0;
+  m_bMdsOn = 1;
+  UpdateData(FALSE);
+}
+
+void CMainClassic::OnRawdataOwnParams() {
+  for (int id : kRawOwnControls)
+    if (CWnd* w = GetDlgItem(id)) w->EnableWindow(TRUE);
+  if (CWnd* w = GetDlgItem(IDC_RAW_USE_SDS_TEXT)) w->EnableWindow(FALSE);
+}
+
+void CMainClassic::OnRawdataUseSdsParams() {
+  for (int id : kRawOwnControls)
+    if (CWnd* w = GetDlgItem(id)) w->EnableWindow(FALSE);
+  if (CWnd* w = GetDlgItem(IDC_RAW_USE_SDS_TEXT)) w->EnableWindow(TRUE);
+}
+
+void CMainClassic::OnSingle15Minute() {
+  const BOOL on = IsDlgButtonChecked(IDC_SDS_15MIN) != 0;
+  for (int id : {IDC_SDS_OCC, IDC_SDS_FLAGS})
+    if (CWnd* w = GetDlgItem(id)) w->EnableWindow(on);
+}
+
+void CMainClassic::OnMultiMonthlyDow() {
+  if (!UpdateData(TRUE)) return;
+  m_lstMonthlyDays.EnableWindow(m_bMonthly != 0);
+  m_lstMonths.EnableWindow(m_bMonthly != 0);
+}
+
+void CMainClassic::OnMultiYearlyDow() {
+  if (!UpdateData(TRUE)) return;
+  m_lstYearlyDays.EnableWindow(m_bYearly != 0);
+}
+
+void CMainClassic::RefreshMultiLists() {
+  const std::vector<int> months = SelectedItems(m_lstMonths, 12);
+  const std::vector<int> monthly = SelectedItems(m_lstMonthlyDays, 7);
+  const std::vector<int> yearly = SelectedItems(m_lstYearlyDays, 7);
+  const SMultiLists lists = ComputeMultiLists(m_bMonthHasData);
+  m_lstMonths.ResetContent();
+  m_lstMonthlyDays.ResetContent();
+  m_lstYearlyDays.ResetContent();
+  for (const std::string& m : lists.months) m_lstMonths.AddString(m.c_str());
+  for (int d = 0; d < 7; ++d) {
+    m_lstMonthlyDays.AddString(lists.monthlyDays[d].c_str());
+    m_lstYearlyDays.AddString(lists.yearlyDays[d].c_str());
+  }
+  SelectItems(m_lstMonths, months);
+  SelectItems(m_lstMonthlyDays, monthly);
+  SelectItems(m_lstYearlyDays, yearly);
+  m_chkMonthly.EnableWindow(lists.monthlyEnabled);
+  m_chkYearly.EnableWindow(lists.yearlyEnabled);
+  m_chkAnnual.EnableWindow(lists.yearlyEnabled);
+}
+
+// ---- Selections ----
+
+void CMainClassic::ChangeDates(int block) {
+  if (IsRunning() || !m_pSelectors) return;
+  AddStatusLine("Searching for data files...");
+  if (!m_pSelectors->ChooseDates(*this, block)) return;
+  if (!UpdateData(TRUE)) return;
+  AddStatusLine("Forming element list...");
+  m_pSelectors->StartLoad(*this, block);
+  (block == CB_RAW ? m_nRawDates : m_nSdsDates) = m_sel[block].dates.m_nSize;
+  UpdateData(FALSE);
+}
+
+void CMainClassic::OnMultiChangeYear() {
+  if (IsRunning() || !m_pSelectors) return;
+  AddStatusLine("Searching for data files...");
+  if (!m_pSelectors->ChooseYear(*this)) return;
+  if (!UpdateData(TRUE)) return;
+  AddStatusLine("Forming element list...");
+  m_pSelectors->StartLoad(*this, CB_MULTI);
+  MonthFlagsOfDates(m_sel[CB_MULTI].dates, m_bMonthHasData);
+  m_nMdsYear = MultiYearOfDates(m_sel[CB_MULTI].dates);
+  RefreshMultiLists();
+  UpdateData(FALSE);
+}
+
+void CMainClassic::ChangeElements(int block) {
+  if (IsRunning() || !m_pSelectors) return;
+  if (m_sel[block].dates.m_nSize == 0) {
+    AddStatusLine("No dates selected...");
+    return;
+  }
+  if (!m_pSelectors->SelectElements(*this, block)) return;
+  if (!UpdateData(TRUE)) return;
+  const int n = m_sel[block].elements.m_nSize;
+  (block == CB_RAW ? m_nRawElems : block == CB_SINGLE ? m_nSdsElems : m_nMdsElems) = n;
+  UpdateData(FALSE);
+}
+
+namespace {
+
+std::vector<std::string> DateTexts(const CObjArray<CDateTimeEx>& dates) {
+  std::vector<std::string> out;
+  for (int i = 0; i < dates.m_nSize; ++i)
+    if (dates.m_pData[i]) out.push_back(dates.m_pData[i]->Format("%m/%d/%Y (%a)"));
+  return out;
+}
+
+std::vector<std::string> ElementTexts(const CObjArray<CDBElementEx>& elements) {
+  std::vector<std::string> out;
+  for (int i = 0; i < elements.m_nSize; ++i)
+    if (const CDBElementEx* e = elements.m_pData[i]) out.push_back(std::string(e->CabinetId()) + ":" + e->name);
+  return out;
+}
+
+}  // namespace
+
+void CMainClassic::ShowList(std::vector<std::string> items, const char* emptyLine) {
+  if (items.empty()) {
+    AddStatusLine(emptyLine);
+    return;
+  }
+  CViewDlg(std::move(items), this).DoModal();
+}
+
+void CMainClassic::OnRawdataViewDates() {
+  ShowList(DateTexts(m_sel[CB_RAW].dates), "CMainClassic::OnRawdataViewDates(): No RawData dates have been selected. ");
+}
+void CMainClassic::OnSingleViewDates() {
+  ShowList(DateTexts(m_sel[CB_SINGLE].dates), "CMainClassic::OnSingleViewDates(): No SDS dates have been selected. ");
+}
+void CMainClassic::OnRawdataViewElems() {
+  ShowList(ElementTexts(m_sel[CB_RAW].elements),
+           "CMainClassic::OnRawdataViewElems(): No RawData elements have been selected. ");
+}
+void CMainClassic::OnSingleViewElems() {
+  ShowList(ElementTexts(m_sel[CB_SINGLE].elements),
+           "CMainClassic::OnSingleViewElems(): No SDS elements have been selected. ");
+}
+void CMainClassic::OnMultiViewElems() {
+  ShowList(ElementTexts(m_sel[CB_MULTI].elements),
+           "CMainClassic::OnMultiViewElems(): No MDS elements have been selected. ");
+}
+
+// ---- Parameters ----
+
+void CMainClassic::OnParameters() {
+  if (IsRunning()) return;
+  if (m_Sheet.DoModal() != IDOK) return;
+  for (int k = 0; k < SK_COUNT; ++k) g_PeriodValidity[k] = m_Valid[k].m_values;
+}
+
+// ---- GO ----
+
+GoInput CMainClassic::TakeGoInput() {
+  GoInput in;
+  in.rawOn = m_bRawOn;
+  in.sdsOn = m_bSdsOn;
+  in.mdsOn = m_bMdsOn;
+  in.rawSource = m_nRawSource;
+  in.min15 = m_b15Min != 0;
+  in.daily = m_bDaily != 0;
+  in.monthlyDow = m_bMonthly != 0;
+  in.yearlyDow = m_bYearly != 0;
+  in.yearlyDowEnabled = m_chkYearly.IsWindowEnabled() != FALSE;
+  in.annual = m_bAnnual != 0;
+  in.annualEnabled = m_chkAnnual.IsWindowEnabled() != FALSE;
+  in.mdsYear = m_nMdsYear;
+  in.raw = {m_nRawDates, m_nRawElems};
+  in.sds = {m_nSdsDates, m_nSdsElems};
+  in.mds = {m_sel[CB_MULTI].dates.m_nSize, m_nMdsElems};
+  if (in.monthlyDow) {
+    in.monthSel = SelectedItems(m_lstMonths, 12);
+    in.monthlyDowSel = SelectedItems(m_lstMonthlyDays, 7);
+  }
+  if (in.yearlyDow && in.yearlyDowEnabled) in.yearlyDowSel = SelectedItems(m_lstYearlyDays, 7);
+  for (int i = 0; i < 12; ++i) in.monthNa[i] = m_lstMonths.GetTextString(i) == "n/a";
+  for (int i = 0; i < 7; ++i) {
+    in.monthlyDowNa[i] = m_lstMonthlyDays.GetTextString(i) == "n/a";
+    in.yearlyDowNa[i] = m_lstYearlyDays.GetTextString(i) == "n/a";
+  }
+  return in;
+}
+
+namespace {
+std::vector<const CDateTimeEx*> DatePointers(const CObjArray<CDateTimeEx>& dates) {
+  std::vector<const CDateTimeEx*> out;
+  for (int i = 0; i < dates.m_nSize; ++i) out.push_back(dates.m_pData[i]);
+  return out;
+}
+}  // namespace
+
+void CMainClassic::FillSnapshot() {
+  SOutputSettings out;
+  m_OutputParams.GetSettings(out);
+  ClassicRunSnapshot& s = m_snap;
+  s = ClassicRunSnapshot();
+  s.rawOn = m_bRawOn;
+  s.sdsOn = m_bSdsOn;
+  s.mdsOn = m_bMdsOn;
+  s.rawSource = m_nRawSource;
+  s.folder[CF_RAW] = out.rawPath;
+  s.folder[CF_SDS] = out.sdsPath;
+  s.folder[CF_MDS] = out.mdsPath;
+  s.name[CF_RAW] = m_strRawName;
+  s.name[CF_SDS] = m_strSdsName;
+  s.name[CF_MDS] = m_strMdsName;
+  s.format[CF_RAW] = m_nRawFormat;
+  s.format[CF_SDS] = m_nSdsFormat;
+  s.format[CF_MDS] = m_nMdsFormat;
+  ClassicSettings& c = s.settings;
+  c.rawFormat = m_nRawFormat;
+  c.singleFormat = m_nSdsFormat;
+  c.multiFormat = m_nMdsFormat;
+  c.with15Min = m_b15Min != 0;
+  c.withDaily = m_bDaily != 0;
+  c.withCounts = m_bFlags != 0;
+  c.withOccupancy = m_bOccLength != 0;
+  // The lists cannot change while the run holds the main window, so the worker reads them in place.
+  s.rawDates = DatePointers(m_sel[CB_RAW].dates);
+  c.singleDates = DatePointers(m_sel[CB_SINGLE].dates);
+  c.multiDates = DatePointers(m_sel[CB_MULTI].dates);
+  c.months = m_plan.months;
+  c.monthlyWeekdays = m_plan.monthlyDays;
+  c.yearlyWeekdays = m_plan.yearlyDays;
+  c.averages = m_plan.annual;
+  c.monthlyInvalid = m_ValidDays.m_values.v[MV_MONTHLY_INVALID];
+  c.monthlyMissing = m_ValidDays.m_values.v[MV_MONTHLY_MISSING];
+  c.yearlyInvalid = m_ValidDays.m_values.v[MV_YEARLY_INVALID];
+  c.avgInvalid[0] = m_ValidDays.m_values.v[MV_ASWT_INVALID];
+  c.avgInvalid[1] = m_ValidDays.m_values.v[MV_AWDT_INVALID];
+  c.avgInvalid[2] = m_ValidDays.m_values.v[MV_AADT_INVALID];
+  c.criteria = ToValidityTables(g_PeriodValidity);
+}
+
+void CMainClassic::SyncClassicWait(int64_t divisor) {
+  if (!m_bWaitKeepGoing) m_flags.keepGoingFlag.store(false);
+  const uint64_t progress = m_flags.progress.load(std::memory_order_relaxed);
+  m_nWaitPosition = static_cast<int>(std::min<uint64_t>(progress / static_cast<uint64_t>(divisor), INT_MAX));
+}
+
+void CMainClassic::OnGo() {
+  if (IsRunning()) return;
+  if (!UpdateData(TRUE)) return;
+  const std::string refusal = CheckGo(TakeGoInput(), m_plan);
+  if (!refusal.empty()) {
+    AddStatusLine(refusal.c_str());
+    return;
+  }
+  FillSnapshot();
+  m_flags.keepGoingFlag.store(true);
+  m_flags.progress.store(0);
+  m_bWaitKeepGoing = true;
+  m_nWaitPosition = 0;
+  m_pWaitDialog = new (std::nothrow) CWaitDialog(&m_nWaitPosition, &m_bWaitKeepGoing);
+  const int64_t divisor = WaitScaleDivisor(m_plan.estimate);
+  const int range = static_cast<int>(m_plan.estimate / divisor);
+  if (m_pWaitDialog) m_pWaitDialog->SetRange(0, range);
+  m_bRunning.store(1);
+  if (StartFunctorThread(this, &CMainClassic::RunClassicReports) == nullptr) m_bRunning.store(0);
+  while (m_bRunning.load() != 0) {
+    SyncClassicWait(divisor);
+    CWaitDialog::PumpMessages();
+    qav::ui::WaitServingSends([this] { return m_bRunning.load() == 0; }, 350);
+  }
+  SyncClassicWait(divisor);
+  m_nWaitPosition = range;
+  CWaitDialog::PumpMessages();
+  delete m_pWaitDialog;
+  m_pWaitDialog = nullptr;
+  SetWaitCursor(false);
+}
+
+UINT CMainClassic::RunClassicReports() {
+  {
+    CRunPort port(*this);
+    CClassicRun run(m_snap, port, m_flags);
+    run.Run();
+  }
+  m_flags.keepGoingFlag.store(false);
+  m_bRunning.store(0);
+  return 1;
+}
+
+BOOL CMainClassic::OnCommand(WPARAM wParam, LPARAM lParam) {
+  const UINT id = LOWORD(wParam);
+  if (HIWORD(wParam) == 0 && id >= RID_RAW_OUTPUTTING && id <= RID_MDS_DONE) {
+    static const char* const kTitles[CF_COUNT] = {"Outputting Raw Data...", "Outputting Single-Day Summaries...",
+                                                  "Outputting Multiple-Day Summaries..."};
+    static const char* const kDone[CF_COUNT] = {"Raw Data Reports Output...", "SDS Reports Output...",
+                                                "MDS Reports Output..."};
+    const int family = static_cast<int>(id - RID_RAW_OUTPUTTING) / 2;
+    if ((id - RID_RAW_OUTPUTTING) % 2 == 0) {
+      SetWaitTitle(kTitles[family]);
+    } else {
+      AddStatusLine(kDone[family]);
+      AutoOpen(family, m_snap.format[family]);
+    }
+    return TRUE;
+  }
+  return CMainDlg::OnCommand(wParam, lParam);
+}
+
+void CMainClassic::AutoOpen(int family, int format) {
+  SOutputSettings out;
+  m_OutputParams.GetSettings(out);
+  if (out.autoOpen == 0) return;
+  const std::string path = m_strReportPath[family];
+  if (format == 1)
+    LaunchProgram(path.c_str(), out.ssViewer.c_str());
+  else if (out.useCustomViewer == 0)
+    LaunchProgram(path.c_str(), out.textViewer.c_str());
+  else
+    m_Viewer.ViewReportFile(path.c_str(), true, CWnd::GetDesktopWindow());
+}
+
+void CMainClassic::OnOpenOutputFile() {
+  if (IsRunning()) return;
+  CFileDialog dlg(TRUE, nullptr, nullptr, OFN_HIDEREADONLY | OFN_LONGNAMES, kOutputFilter, this);
+  if (dlg.DoModal() != IDOK) return;
+  const std::string path = dlg.GetPathName();
+  CStdioFile file;
+  CFileException fe;
+  if (!file.Open(path.c_str(), CFile::modeRead | CFile::shareDenyNone | CFile::typeText, &fe)) {
+    AfxMessageBox(("Unable to open " + path + ":\n" + SystemErrorLine(static_cast<DWORD>(fe.m_lOsError))).c_str(),
+                  MB_OK | MB_ICONEXCLAMATION);
+    return;
+  }
+  std::string line;
+  int read = 0;
+  for (; read < 6 && file.ReadString(line); ++read) {
+  }
+  file.Close();
+  SOutputSettings out;
+  m_OutputParams.GetSettings(out);
+  const bool spreadsheet = read == 6 && line.size() >= 11 && line.compare(line.size() - 11, 11, "SPREADSHEET") == 0;
+  if (spreadsheet)
+    LaunchProgram(path.c_str(), out.ssViewer.c_str());
+  else if (out.useCustomViewer != 0)
+    m_Viewer.ViewReportFile(path.c_str(), false, CWnd::GetDesktopWindow());
+  else
+    LaunchProgram(path.c_str(), out.textViewer.c_str());
+}
+
+// ---- Configuration files ----
+
+ClassicSetup CMainClassic::CurrentSetup() {
+  ClassicSetup c;
+  c.rawOn = m_bRawOn;
+  c.sdsOn = m_bSdsOn;
+  c.mdsOn = m_bMdsOn;
+  c.rawName = m_strRawName;
+  c.sdsName = m_strSdsName;
+  c.mdsName = m_strMdsName;
+  c.rawFormat = m_nRawFormat;
+  c.sdsFormat = m_nSdsFormat;
+  c.mdsFormat = m_nMdsFormat;
+  c.rawSource = m_nRawSource;
+  c.min15 = m_b15Min;
+  c.occLength = m_bOccLength;
+  c.flags = m_bFlags;
+  c.daily = m_bDaily;
+  for (int b = 0; b < CB_COUNT; ++b) c.sel[b] = m_sel[b].ToRecords();
+  c.monthlyDow = m_bMonthly;
+  c.yearlyDow = m_bYearly;
+  c.annual = m_bAnnual;
+  // The list boxes' own selections at this moment, "n/a" items included.
+  c.months = SelectedItems(m_lstMonths, 12);
+  c.monthlyDays = SelectedItems(m_lstMonthlyDays, 7);
+  c.yearlyDays = SelectedItems(m_lstYearlyDays, 7);
+  return c;
+}
+
+void CMainClassic::ApplySetup(const ClassicSetup& c) {
+  m_bRawOn = c.rawOn;
+  m_bRawOff = !c.rawOn;
+  m_bSdsOn = c.sdsOn;
+  m_bSdsOff = !c.sdsOn;
+  m_bMdsOn = c.mdsOn;
+  m_bMdsOff = !c.mdsOn;
+  m_strRawName = c.rawName;
+  m_strSdsName = c.sdsName;
+  m_strMdsName = c.mdsName;
+  m_nRawFormat = c.rawFormat;
+  m_nSdsFormat = c.sdsFormat;
+  m_nMdsFormat = c.mdsFormat;
+  m_nRawSource = c.rawSource;
+  if (m_nRawSource == 1)
+    OnRawdataUseSdsParams();
+  else
+    OnRawdataOwnParams();
+  m_b15Min = c.min15;
+  CheckDlgButton(IDC_SDS_15MIN, m_b15Min ? BST_CHECKED : BST_UNCHECKED);
+  OnSingle15Minute();
+  m_bOccLength = c.occLength;
+  m_bFlags = c.flags;
+  m_bDaily = c.daily;
+  for (int b = 0; b < CB_COUNT; ++b) {
+    const ClassicSelection& rec = c.sel[b];
+    if (rec.dates.empty()) {
+      m_sel[b].dates.RemoveAll();
+      if (b == CB_RAW) m_nRawDates = m_nRawElems = 0;
+      if (b == CB_SINGLE) m_nSdsDates = m_nSdsElems = 0;
+      if (b == CB_MULTI) m_nMdsYear = m_nMdsElems = 0;
+      continue;
+    }
+    m_sel[b].FromRecords(rec);
+    const int dates = m_sel[b].dates.m_nSize, elems = m_sel[b].elements.m_nSize;
+    if (b == CB_RAW) m_nRawDates = dates, m_nRawElems = elems;
+    if (b == CB_SINGLE) m_nSdsDates = dates, m_nSdsElems = elems;
+    if (b == CB_MULTI) {
+      MonthFlagsOfDates(m_sel[b].dates, m_bMonthHasData);
+      m_nMdsYear = MultiYearOfDates(m_sel[b].dates);
+      RefreshMultiLists();
+      m_nMdsElems = elems;
+    }
+    if (m_pSelectors) m_pSelectors->StartLoad(*this, b);
+  }
+  m_bMonthly = c.monthlyDow;
+  m_lstMonths.EnableWindow(m_bMonthly != 0);
+  m_lstMonthlyDays.EnableWindow(m_bMonthly != 0);
+  m_bYearly = c.yearlyDow;
+  m_lstYearlyDays.EnableWindow(m_bYearly != 0);
+  m_bAnnual = c.annual;
+  SelectItems(m_lstMonths, c.months);
+  SelectItems(m_lstMonthlyDays, c.monthlyDays);
+  SelectItems(m_lstYearlyDays, c.yearlyDays);
+}
+
+void CMainClassic::OnSaveConfig() {
+  if (IsRunning()) return;
+  CFileDialog dlg(FALSE, ".cfg", "default.cfg", OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_LONGNAMES, kConfigFilter,
+                  this);
+  if (dlg.DoModal() != IDOK) return;
+  if (!UpdateData(TRUE)) return;
+  const std::string path = dlg.GetPathName();
+  std::string error;
+  if (!WriteClassicConfigFile(path.c_str(), CurrentSetup(), error))
+    AfxMessageBox(("The configuration could not be saved to " + path + ":\n" + error).c_str(), MB_OK | MB_ICONEXCLAMATION);
+}
+
+void CMainClassic::OnReadConfig() {
+  if (IsRunning()) return;
+  CFileDialog dlg(TRUE, ".cfg", nullptr, OFN_HIDEREADONLY | OFN_LONGNAMES, kConfigFilter, this);
+  if (dlg.DoModal() != IDOK) return;
+  const std::string path = dlg.GetPathName();
+  ClassicSetup setup;
+  std::string error;
+  if (!ReadClassicConfigFile(path.c_str(), setup, error)) {
+    AfxMessageBox(("The configuration file " + path + " was not read:\n" + error).c_str(), MB_OK | MB_ICONEXCLAMATION);
+    return;
+  }
+  ApplySetup(setup);
+  UpdateData(FALSE);
+}

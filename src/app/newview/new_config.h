@@ -1,0 +1,25 @@
+// Moving the New view's design between the model and its two stores: the MAINNEW section of
+// the profile and the configuration file record. Reads bring every value into range, place
+// each listed key at most once and derive every count from the arrays.
+#pragma once
+
+#include "app/newview/new_model.h"
+#include "app/newview/nfg_file.h"
+
+class CProfile;
+
+// The configuration record of the current design and selection.
+void SnapshotConfig(const CNewReportModel& m, SNewConfig& cfg);
+// Replaces design and selection by a record that was read completely, then regroups and
+// recounts. Returns the element-kind mask for restarting the element loader (7 for Travel
+// Time, 255 otherwise), or 0 when the record selects no date.
+int ApplyConfig(CNewReportModel& m, const SNewConfig& cfg, bool ng2);
+
+// Profile section MAINNEW: every setting but the structure (read when the view is built), the
+// structure (read at the first update, after the exclusions), and all keys (written when the
+// view goes). WriteProfile returns false when any write failed.
+void ReadProfileSettings(CNewReportModel& m, const CProfile& p);
+void ReadProfileStructure(CNewReportModel& m, const CProfile& p);
+bool WriteProfile(const CNewReportModel& m, CProfile& p);
+
+extern const char* const MAINNEW_SECTION;

@@ -1,0 +1,63 @@
+// The New view's report run on its worker thread: load the selected days, turn each element's
+// days into report rows, complete the structure, sort the rows by the structure's keys and
+// write the header and the pivot walk. The view supplies the loader, the status ids and the
+// wait cursor through SNewRunHost, so the whole run also works without a window.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/newview/new_model.h"
+#include "app/newview/report_file.h"
+#include "platform/app/file.h"
+#include "trafficdata/run_control.h"
+
+class CDBRecord;
+class CElementData;
+class CGrpType;
+
+// Sorts positions first..last (inclusive) by a top-down merge sort that, on equal rows, takes
+// the right half's row first; adds one to *merges per merge. Rows compare by their current key
+// list (CSortKeyScope).
+void SortRecords(CDBRecord** rows, int first, int last, uint32_t* merges);
+
+// Texts of the checks before a run, in order; null when all pass.
+const char* PreRunFailure(const CNewReportModel& m);
+// The two status lines of the column warning and the question of its message box.
+std::string ColumnWarningLine(int64_t colsHi);
+extern const char* const COLUMN_WARNING_SECOND_LINE;
+std::string ColumnWarningQuestion(int64_t colsHi);
+// Progress range of a run, brought into the wait dialog's int range.
+int RunProgressRange(const CNewReportModel& m);
+
+struct SNewRunHost {
+  CRunFlags* run = nullptr;
+  // Loads every selected day of every selected element, one object per element in list order
+  // (null for an element of no known type); false when the loader failed or was cancelled.
+  std::function<bool(std::vector<std::unique_ptr<CElementData>>& data)> load;
+  std::function<void(UINT id)> post;
+  IReportFileStatus* fileStatus = nullptr;
+  std::function<void(bool on)> waitCursor;
+  std::function<COleDateTime()> now;  // the header's creation time
+};
+
+// One run; the report goes to file and its name to writtenName. Rows of the last run stay
+// countable in rowCount for the caller's benchmarks and tests.
+class CNewReportRun {
+ public:
+  CNewReportRun(CNewReportModel& model, SNewRunHost& host, CStdioFile& file) : m_model(model), m_host(host), m_file(file) {}
+  void Run();
+
+  std::string writtenName;
+  int rowCount = 0;
+  uint32_t merges = 0;
+
+ private:
+  bool WriteHeader();
+  CNewReportModel& m_model;
+  SNewRunHost& m_host;
+  CStdioFile& m_file;
+};

@@ -1,0 +1,56 @@
+// The New view's configuration file (*.nfg): the design and the date and element selection as
+// one value a line. Only the NG.2 layout is written; NG.2, NG.1 and the older headerless layout
+// are read. A read fills a plain record and either succeeds completely or leaves nothing half
+// done: the caller commits the record to the view only after a successful read.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct SNfgCabinet {
+  std::string id, alias, location;
+  int milepost = 0;
+  int roadway = 0;  // index into the roadways
+};
+
+struct SNfgElement {
+  std::string name;
+  int type = 0;
+  int cabinet = 0;  // index into the cabinets
+};
+
+struct SNfgKey {
+  int key = 0;
+  bool ascending = true;
+};
+
+struct SNewConfig {
+  std::string outputPath;
+  int outFormat = 0;
+  int reportType = 0;
+  std::vector<double> dates;  // day numbers, ascending and without repeats after a read
+  std::vector<std::string> roadways;
+  std::vector<SNfgCabinet> cabinets;
+  std::vector<SNfgElement> elements;
+  int avgMethod = 0;
+  int minValidity = 0;
+  int periodLen = 0;  // 20-second units
+  int sumMethod = 0;
+  int content[23] = {};
+  std::vector<SNfgKey> lists[3];  // columns, rows, separate reports
+};
+
+enum { NFG_COLS = 0, NFG_ROWS = 1, NFG_SEPS = 2 };
+
+extern const char* const NFG_HEADER_NG2;
+extern const char* const NFG_HEADER_NG1;
+
+// The NG.2 text of a configuration, with CR LF line ends.
+std::string WriteNewConfig(const SNewConfig& cfg);
+
+// Reads any of the three layouts, chosen by the first line. False, with a reason, for a file
+// that ends inside a counted block, has a negative or absurd count, an index outside its block,
+// an element type outside 0-3 or a date that is no calendar day; key ids outside 0-13 and keys
+// listed twice are skipped. Values outside counted blocks that the file lacks read as 0 or "".
+bool ReadNewConfig(std::string_view text, SNewConfig& out, std::string* error);

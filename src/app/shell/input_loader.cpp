@@ -1,0 +1,200 @@
+#include "app/shell/input_loader.h"
+
+#include <cstring>
+#include <string>
+
+#include "app/shell/app_globals.h"
+#include "app/shell/decode_pool.h"
+#include "app/shell/element_data_factory.h"
+#include "app/shell/worker_ids.h"
+#include "archive/input.h"
+#include "archive/input_desc.h"
+#include "archive/ntso.h"
+#include "platform/base/errors.h"
+#include "support/stream.h"
+#include "trafficdata/loop_day.h"
+
+CElementDataSet::~CElementDataSet() {
+  for (CElementData* d : m_items) delete d;
+}
+
+namespace {
+constexpr DWORD kNameNotFound = 1168;
+
+class CLoad {
+ public:
+  CLoad(const CAdrArray<CDBElementEx>& elements, const CAdrArray<CDateTimeEx>& days, IWorkerPoster& poster,
+        RunControl& run)
+      : m_elements(elements), m_days(days), m_poster(poster), m_run(run), m_pe(g_PeValid.Get()) {}
+
+  std::unique_ptr<CElementDataSet> Run() {
+    m_poster.Post(ID_WORKER_LOADING_INPUT, 0);
+    auto set = std::make_unique<CElementDataSet>();
+    const int nDays = m_days.m_nSize;
+    set->m_items.reserve(static_cast<size_t>(m_elements.m_nSize));
+    for (int e = 0; e < m_elements.m_nSize; ++e) {
+      CDBElementEx* element = m_elements.m_pData[e];
+      set->m_items.push_back(element != nullptr ? CreateElementData(element->type, nDays, element, e) : nullptr);
+    }
+    m_set = set.get();
+    // The lookup keys of both layouts, made once.
+    for (int e = 0; e < m_elements.m_nSize; ++e) {
+      m_aliasKeys.emplace_back();
+      m_idKeys.emplace_back();
+      if (m_elements.m_pData[e] == nullptr) continue;
+      MakeKey(*m_elements.m_pData[e], true, m_aliasKeys.back());
+      MakeKey(*m_elements.m_pData[e], false, m_idKeys.back());
+    }
+    for (auto& buffers : m_buffers) buffers.resize(static_cast<size_t>(m_elements.m_nSize));
+
+    int k = 0;
+    while (k < nDays && m_days.m_pData[k] != nullptr && IsPeDay(*m_days.m_pData[k])) ++k;
+    if (!LoadPeDays(k)) return nullptr;
+    for (int i = k; i < nDays; ++i) {
+      LoadDatabaseDay(i);
+      if (Cancelled()) {
+        m_pool.Wait();  // no helper may still write into the objects about to go
+        return nullptr;
+      }
+    }
+    m_pool.Wait();
+    m_poster.Post(ID_WORKER_INPUT_LOADED, 0);
+    return set;
+  }
+
+ private:
+  bool Cancelled() {
+    if (m_run.keepGoing()) return false;
+    m_poster.Post(ID_WORKER_CANCELED, 0);
+    return true;
+  }
+
+  void PostFailure(UINT id, const CDateTimeEx& day, DWORD error) {
+    m_poster.Post(id, DayPayload(day));
+    m_poster.Post(ID_WORKER_WIN32_ERROR, static_cast<LPARAM>(error));
+  }
+
+  // Days 0 .. k-1 are PE days. Each year's device list is read once, for the last PE day of that
+  // year, and serves that year's days. False when the load was cancelled.
+  bool LoadPeDays(int k) {
+    int first = 0;
+    while (first < k) {
+      const int year = m_days.m_pData[first]->GetYear();
+      int last = first;
+      while (last + 1 < k && m_days.m_pData[last + 1]->GetYear() == year) ++last;
+      CFileException record(CFileException::none, -1);
+      CPEInputDesc desc;
+      if (!desc.Read(*m_days.m_pData[last], &record)) {
+        PostFailure(ID_WORKER_DESC_FILE_ERROR, *m_days.m_pData[last], static_cast<DWORD>(record.m_lOsError));
+      } else {
+        for (int i = first; i <= last; ++i) {
+          LoadPeDay(i, desc);
+          if (Cancelled()) return false;
+        }
+      }
+      first = last + 1;
+    }
+    return true;
+  }
+
+  void LoadPeDay(int i, const CPEInputDesc& desc) {
+    CFileException record(CFileException::none, -1);
+    CPEInput input;
+    if (!input.Read(*m_days.m_pData[i], desc, &record)) {
+      PostFailure(ID_WORKER_DATA_FILE_ERROR, *m_days.m_pData[i], static_cast<DWORD>(record.m_lOsError));
+      return;
+    }
+    const DWORD n = input.m_nColumns;
+    for (int e = 0; e < m_set->Count(); ++e) {
+      CElementData* data = m_set->At(e);
+      CDBElementEx* element = m_elements.m_pData[e];
+      if (data == nullptr || element->type != ET_LOOP) continue;
+      const char* alias = element->cabinet != nullptr ? element->cabinet->alias : "";
+      const DWORD column = input.FindColumn(element->name, alias);
+      if (column == 0xFFFFFFFF || column >= n) continue;
+      auto* day = static_cast<CLoopDay*>(data->Day(i));
+      if (day == nullptr) continue;
+      day->ResetPeriods();
+      for (int p = 0; p < 288; ++p) {
+        const BYTE vol = input.m_pVolume[static_cast<size_t>(p + 1) * n + column];
+        const WORD occ = input.m_pOccupancy != nullptr ? input.m_pOccupancy[static_cast<size_t>(p) * n + column] : 0;
+        day->SetPeriod(p, vol, occ, m_pe);
+      }
+    }
+    input.Close();
+  }
+
+  // Reads every element's records of the day on this thread; the pool decodes them while the next
+  // day is read.
+  void LoadDatabaseDay(int i) {
+    if (m_days.m_pData[i] == nullptr) return;
+    const CDateTimeEx& date = *m_days.m_pData[i];
+    CFileException record(CFileException::none, -1);
+    CFMDBInput input;
+    if (!input.Open(date, &record)) {
+      PostFailure(ID_WORKER_DATA_FILE_ERROR, date, static_cast<DWORD>(record.m_lOsError));
+      return;
+    }
+    CNTSODB& db = input.m_Database;
+    const int columns = static_cast<int>(db.m_nColumns);
+    const std::vector<std::string>& keys = db.m_nLayout == 0 ? m_aliasKeys : m_idKeys;
+    // Each element reads into its own buffer of this batch, which stays as it is until the batch
+    // has been decoded.
+    const int b = m_nextBatch;
+    m_nextBatch ^= 1;
+    CDecodePool::Batch& batch = m_batches[b];
+    std::vector<CStream>& buffers = m_buffers[b];
+    batch.clear();
+    for (int e = 0; e < m_set->Count(); ++e) {
+      CElementData* data = m_set->At(e);
+      if (data == nullptr) continue;
+      CStream& buffer = buffers[static_cast<size_t>(e)];
+      int result = db.ReadColumns(buffer, keys[static_cast<size_t>(e)].c_str(), 0, columns);
+      if (result == static_cast<int>(kNameNotFound)) continue;
+      // Records of another size than the element's type reads would be decoded as garbage: the
+      // element-day counts as a failed read.
+      if (result == 0 && buffer.m_nSize != columns * ExpectedRecordSize(data->element->type, columns))
+        result = static_cast<int>(ERROR_BAD_FORMAT);
+      if (result != 0) {
+        PostFailure(ID_WORKER_RETRIEVAL_ERROR, date, static_cast<DWORD>(result));
+        continue;
+      }
+      if (CElementDay* day = data->Day(i)) batch.push_back({day, buffer.m_pData, buffer.m_nSize, columns});
+      m_run.addProgress(static_cast<uint32_t>(6 * columns));
+    }
+    db.Close();
+    m_pool.Submit(batch);
+  }
+
+  static void MakeKey(const CDBElementEx& element, bool aliasLayout, std::string& key) {
+    key.clear();
+    if (element.cabinet != nullptr) {
+      const char* text = aliasLayout ? element.cabinet->alias : element.cabinet->id;
+      key.append(text, strnlen(text, aliasLayout ? 7 : 10));
+    }
+    key += ':';
+    key.append(element.name, strnlen(element.name, 7));
+  }
+
+  const CAdrArray<CDBElementEx>& m_elements;
+  const CAdrArray<CDateTimeEx>& m_days;
+  IWorkerPoster& m_poster;
+  RunControl& m_run;
+  const PeValidity m_pe;
+  CElementDataSet* m_set = nullptr;
+  std::vector<std::string> m_aliasKeys, m_idKeys;  // per element: "alias:name", "id:name"
+  // Two batches of records, one per element each: one is filled while the other is decoded. The
+  // buffers keep their size from day to day.
+  std::vector<CStream> m_buffers[2];
+  CDecodePool::Batch m_batches[2];
+  int m_nextBatch = 0;
+  CDecodePool m_pool{CDecodePool::DefaultThreads()};  // last: it ends before the buffers go
+};
+}  // namespace
+
+std::unique_ptr<CElementDataSet> LoadElementData(const CAdrArray<CDBElementEx>& elements,
+                                                 const CAdrArray<CDateTimeEx>& days, IWorkerPoster& poster,
+                                                 RunControl& run) {
+  CLoad load(elements, days, poster, run);
+  return load.Run();
+}

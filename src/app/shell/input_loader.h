@@ -1,0 +1,45 @@
+// The common input loader: one data object per selected element, filled with every selected day
+// from the archive (PE files before the cut-over date, daily databases from it on). It runs on a
+// report worker; it tells the view what happens through posted worker command ids and stops when
+// the keep-going flag is cleared.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "containers/adr_array.h"
+#include "platform/base/types.h"
+#include "trafficdata/date_time_ex.h"
+#include "trafficdata/db_element.h"
+#include "trafficdata/element_data.h"
+#include "trafficdata/run_control.h"
+
+// Where worker command ids go (the view's window; a recorder in tests).
+class IWorkerPoster {
+ public:
+  virtual ~IWorkerPoster() = default;
+  virtual void Post(UINT id, LPARAM payload) = 0;
+};
+
+// The loaded data: one entry per selected element in list order, each the element's data object
+// with one day per selected day, or null for an element of an unknown type. Owns the objects.
+class CElementDataSet {
+ public:
+  CElementDataSet() = default;
+  ~CElementDataSet();
+  CElementDataSet(const CElementDataSet&) = delete;
+  CElementDataSet& operator=(const CElementDataSet&) = delete;
+
+  int Count() const { return static_cast<int>(m_items.size()); }
+  CElementData* At(int i) const { return i >= 0 && i < Count() ? m_items[static_cast<size_t>(i)] : nullptr; }
+
+  std::vector<CElementData*> m_items;
+};
+
+// Loads every day of `days` (ascending) for every element of `elements`. Posts 500 at the start,
+// 503 at a normal end, 504/505/506 each followed by 502 with the error number, and 509 when the
+// keep-going flag was found cleared after a day; the result is null then. PE days add nothing to
+// the progress counter; each database element-day adds 6 x its column count.
+std::unique_ptr<CElementDataSet> LoadElementData(const CAdrArray<CDBElementEx>& elements,
+                                                 const CAdrArray<CDateTimeEx>& days, IWorkerPoster& poster,
+                                                 RunControl& run);

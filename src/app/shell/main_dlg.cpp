@@ -1,0 +1,249 @@
+#include "app/shell/main_dlg.h"
+
+#include <algorithm>
+#include <climits>
+#include <vector>
+
+#include "app/shell/app_globals.h"
+#include "app/shell/qav_app.h"
+#include "archive/archive_globals.h"
+#include "platform/kernel/time.h"
+
+namespace {
+// The base view's own form: the status list with OK and Cancel.
+const DialogTemplate kBaseForm{IDD_MAIN_BASE,
+                               "---Status Messages---",
+                               320,
+                               190,
+                               {
+                                   {Ctl::ListBox, IDC_STATUS_LIST, "", WS_VSCROLL | WS_TABSTOP, 7, 7, 306, 154},
+                                   {Ctl::DefPushButton, IDOK, "OK", WS_TABSTOP, 209, 169, 50, 14},
+                                   {Ctl::PushButton, IDCANCEL, "Cancel", WS_TABSTOP, 263, 169, 50, 14},
+                               }};
+const bool kBaseFormRegistered = (RegisterDialogTemplate(&kBaseForm), true);
+
+constexpr const char* kProfileWriteError =
+    "CMainDlg::~CMainDlg: Error writing to profile. Please contact your software maintenance engineer.";
+}  // namespace
+
+IMPLEMENT_DYNCREATE(CMainDlg, CFormView)
+
+BEGIN_MESSAGE_MAP(CMainDlg, CFormView)
+  ON_COMMAND(ID_READ_CONFIG, &CMainDlg::OnMenuReadConfig)
+  ON_COMMAND(ID_SAVE_CONFIG, &CMainDlg::OnMenuSaveConfig)
+  ON_COMMAND(ID_FILE_OPEN, &CMainDlg::OnMenuOpenOutputFile)
+  ON_COMMAND(ID_PARAMETERS, &CMainDlg::OnMenuParameters)
+  ON_WM_SETCURSOR()
+  ON_WM_TIMER()
+  ON_MESSAGE(WM_SET_WAIT_CURSOR, &CMainDlg::OnSetWaitCursor)
+END_MESSAGE_MAP()
+
+CMainDlg::CMainDlg() : CMainDlg(IDD_MAIN_BASE) {}
+
+CMainDlg::CMainDlg(UINT templateId) : CFormView(templateId) {
+  (void)kBaseFormRegistered;
+  m_Sheet.Construct("Parameter Settings");
+  m_Sheet.m_psh.dwFlags |= PSH_NOAPPLYNOW;
+}
+
+CMainDlg::~CMainDlg() {
+  // The log must not call into a list that is gone.
+  if (COutput* log = AppLog(); log != nullptr && m_logAttached) {
+    log->m_pfnLine = nullptr;
+    log->m_pLineContext = nullptr;
+  }
+  if (!WriteProfileSettings(ActiveProfile())) AfxMessageBox(kProfileWriteError, MB_OK | MB_ICONHAND);
+  if (m_pWaitDialog != nullptr) {
+    delete m_pWaitDialog;
+    m_pWaitDialog = nullptr;
+  }
+}
+
+void CMainDlg::OnInitialUpdate() {
+  m_Sheet.m_psh.dwFlags |= PSH_HASHELP;
+  // A view that added no pages of its own (the base view) shows the three common ones.
+  if (m_Sheet.GetPageCount() == 0) {
+    m_GeneralParams.Construct(IDD_GENERAL_PARAMS_NEW);
+    m_OutputParams.Construct(IDD_OUTPUT_PARAMS_NEW);
+    m_PEValidityFlags.Construct(IDD_PE_VALIDITY);
+    m_Sheet.AddPage(&m_GeneralParams);
+    m_Sheet.AddPage(&m_OutputParams);
+    m_Sheet.AddPage(&m_PEValidityFlags);
+  }
+  ReadProfileSettings(ActiveProfile(), SDefaultsEnvironment::Current());
+  if (CQAVApp* app = QAVApp()) m_GeneralParams.m_bUseClassic = static_cast<int>(app->m_nUseClassic);
+
+  CFormView::OnInitialUpdate();
+  if (m_lbStatus.m_hWnd == nullptr && GetDlgItem(IDC_STATUS_LIST) != nullptr)
+    m_lbStatus.SubclassDlgItem(IDC_STATUS_LIST, this);
+  if (auto* frame = dynamic_cast<CFrameWnd*>(GetParent())) frame->RecalcLayout();
+  {
+    std::lock_guard<std::recursive_mutex> lock(m_Lock);
+    m_hWaitCursor = ::LoadCursor(nullptr, IDC_WAIT);
+  }
+  if (COutput* log = AppLog(); log != nullptr && m_lbStatus.m_hWnd != nullptr) {
+    log->m_pLineContext = static_cast<HWND>(m_lbStatus.m_hWnd);
+    log->m_pfnLine = &CMainDlg::LogLineCallback;
+    m_logAttached = true;
+  }
+  // The log's queued lines ("Program Start", loader errors) reach the status list through this timer.
+  SetTimer(kLogTimerId, kLogTimerMs);
+}
+
+void CMainDlg::ReadProfileSettings(IProfileStore& profile, const SDefaultsEnvironment& env) {
+  SGeneralSettings general;
+  m_GeneralParams.GetSettings(general);
+  ReadGeneralSettings(profile, env, general);
+  m_GeneralParams.SetSettings(general);
+  if (general.cdromIndex != 0) {
+    g_DataRootPath.Set(WithTrailingSeparator(general.otherPath).c_str());
+  } else {
+    g_DataRootPath.Set(WithTrailingSeparator(general.cdromPath).c_str());
+    CWnd* main = AfxGetMainWnd();
+    g_hPromptWnd = reinterpret_cast<uintptr_t>(main != nullptr ? main->GetSafeHwnd() : nullptr);
+  }
+  SOutputSettings output;
+  ReadOutputSettings(profile, env, output);
+  m_OutputParams.SetSettings(output);
+}
+
+bool CMainDlg::WriteProfileSettings(IProfileStore& profile) {
+  SGeneralSettings general;
+  SOutputSettings output;
+  m_GeneralParams.GetSettings(general);
+  m_OutputParams.GetSettings(output);
+  return WriteViewSettings(profile, general, output, g_PeValid.Get());
+}
+
+void CMainDlg::OnParameters() { m_Sheet.DoModal(); }
+
+BOOL CMainDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
+  const UINT id = LOWORD(wParam);
+  if (id >= ID_WORKER_FIRST && id <= ID_WORKER_LAST && HIWORD(wParam) == 0 && HandleWorkerCommand(id, lParam))
+    return TRUE;
+  return CFormView::OnCommand(wParam, lParam);
+}
+
+bool CMainDlg::HandleWorkerCommand(UINT id, LPARAM payload) {
+  std::string path;
+  const bool withPath = id == ID_WORKER_OUTFILE_ERROR || id == ID_WORKER_OUTPUT_TO;
+  if (withPath) {
+    std::lock_guard<std::mutex> lock(m_pathLock);
+    auto it = m_pendingPaths.find(payload);
+    if (it != m_pendingPaths.end()) {
+      path = std::move(it->second);
+      m_pendingPaths.erase(it);
+    }
+  }
+  std::string text;
+  switch (WorkerCommandText(id, payload, path.c_str(), text)) {
+    case EWorkerAction::Title: SetWaitTitle(text.c_str()); return true;
+    case EWorkerAction::Line: AddStatusLine(text.c_str()); return true;
+    case EWorkerAction::UpdateData: UpdateData(payload != 0 ? TRUE : FALSE); return true;
+    case EWorkerAction::None: return false;
+  }
+  return false;
+}
+
+void CMainDlg::AddStatusLine(const char* text) {
+  if (m_lbStatus.m_hWnd == nullptr) return;
+  m_lbStatus.AddString(text);
+  m_lbStatus.SetTopIndex(std::max(0, m_lbStatus.GetCount() - 6));
+}
+
+void CMainDlg::AddStatusLines(HWND list, const char* text) {
+  if (!::IsWindow(list)) return;
+  std::vector<std::string> lines;
+  SplitStatusText(text, lines);
+  int count = static_cast<int>(::SendMessage(list, LB_GETCOUNT, 0, 0));
+  for (const std::string& line : lines) {
+    ::SendMessage(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
+    ++count;
+  }
+  while (count > kStatusListMaxLines) {
+    ::SendMessage(list, LB_DELETESTRING, 0, 0);
+    --count;
+  }
+  if (count > 0) ::SendMessage(list, LB_SETCURSEL, static_cast<WPARAM>(count - 1), 0);
+}
+
+void CMainDlg::LogLineCallback(void* context, const char* line, DWORD) {
+  AddStatusLines(static_cast<HWND>(context), line);
+}
+
+void CMainDlg::SetWaitCursor(bool on) {
+  std::lock_guard<std::recursive_mutex> lock(m_Lock);
+  m_bBusy = on;
+  if (!on) return;
+  if (qav::ui::IsUiThread()) ::SetCursor(m_hWaitCursor);
+  else PostMessage(WM_SET_WAIT_CURSOR, 1, 0);
+}
+
+LRESULT CMainDlg::OnSetWaitCursor(WPARAM wParam, LPARAM) {
+  SetWaitCursor(wParam != 0);
+  return 1;
+}
+
+BOOL CMainDlg::OnSetCursor(CWnd* wnd, UINT hitTest, UINT message) {
+  std::lock_guard<std::recursive_mutex> lock(m_Lock);
+  if (m_bBusy) {
+    ::SetCursor(m_hWaitCursor);
+    return TRUE;
+  }
+  return static_cast<BOOL>(Default());
+}
+
+void CMainDlg::OnTimer(UINT_PTR id) {
+  if (id == kLogTimerId) {
+    if (COutput* log = AppLog()) log->ProcessItems();
+  }
+  Default();
+}
+
+void CMainDlg::PostWorker(UINT id, LPARAM payload) {
+  ::PostMessage(m_hWnd, WM_COMMAND, MAKEWPARAM(static_cast<int>(id), 0), payload);
+}
+
+void CMainDlg::PostWorkerDay(UINT id, const CDateTimeEx& day) { PostWorker(id, DayPayload(day)); }
+
+void CMainDlg::PostWorkerError(UINT id, const CDateTimeEx& day, DWORD error) {
+  PostWorkerDay(id, day);
+  PostWorker(ID_WORKER_WIN32_ERROR, static_cast<LPARAM>(error));
+}
+
+void CMainDlg::PostWorkerPath(UINT id, const char* path) {
+  LPARAM key;
+  {
+    std::lock_guard<std::mutex> lock(m_pathLock);
+    key = m_nextPathKey++;
+    m_pendingPaths[key] = path != nullptr ? path : "";
+  }
+  if (!::PostMessage(m_hWnd, WM_COMMAND, MAKEWPARAM(static_cast<int>(id), 0), key)) {
+    std::lock_guard<std::mutex> lock(m_pathLock);
+    m_pendingPaths.erase(key);
+  }
+}
+
+std::unique_ptr<CElementDataSet> CMainDlg::LoadInputData(const CAdrArray<CDBElementEx>& elements,
+                                                         const CAdrArray<CDateTimeEx>& days) {
+  return LoadElementData(elements, days, m_poster, m_Run);
+}
+
+void CMainDlg::SyncWaitDialog() {
+  if (!m_bWaitKeepGoing) m_Run.cancel();
+  const uint32_t progress = m_Run.progress.load(std::memory_order_relaxed);
+  m_nWaitPosition = static_cast<int>(std::min<uint32_t>(progress, INT_MAX));
+}
+
+void CMainDlg::WaitWhileSet(const std::atomic<uint8_t>& flag) {
+  while (flag.load() != 0) {
+    SyncWaitDialog();
+    CWaitDialog::PumpMessages();
+    qav::ui::WaitServingSends([&flag] { return flag.load() == 0; }, 350);
+  }
+  SyncWaitDialog();
+}
+
+void CMainDlg::SetWaitTitle(const char* title) {
+  if (m_pWaitDialog != nullptr && ::IsWindow(m_pWaitDialog->GetSafeHwnd())) m_pWaitDialog->SetWindowText(title);
+}

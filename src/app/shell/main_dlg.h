@@ -1,0 +1,146 @@
+// CMainDlg: the base of the two main views (Classic and New). It owns what both share: the status
+// list, the "Parameter Settings" sheet with the General, Output and PE validity pages, the settings
+// of the profile sections GENERAL, OUTPUT and PE_VALID, the report context of a run (report file,
+// keep-going and running flags, progress counter, wait dialog), the wait cursor, the worker
+// command ids 500-530 and the routing of the menu commands to the view's virtual operations.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "app/pages/general_params.h"
+#include "app/pages/output_params.h"
+#include "app/pages/pe_validity_flags.h"
+#include "app/shell/input_loader.h"
+#include "app/shell/profile_store.h"
+#include "app/shell/settings.h"
+#include "app/shell/worker_ids.h"
+#include "platform/app/file.h"
+#include "platform/ui/app.h"
+#include "support/wait_dialog.h"
+#include "trafficdata/run_control.h"
+
+constexpr UINT IDD_MAIN_CLASSIC = 200;
+constexpr UINT IDD_MAIN_NEW = 202;
+constexpr UINT IDD_MAIN_BASE = 205;
+
+class CMainDlg : public CFormView {
+  DECLARE_DYNCREATE(CMainDlg)
+
+ public:
+  CMainDlg();                               // template 205
+  explicit CMainDlg(UINT templateId);       // the derived view's template (200, 202)
+  ~CMainDlg() override;
+
+  // 1-5: status list, pages and the sheet (in this order).
+  CListBox m_lbStatus;
+  CGeneralParams m_GeneralParams;
+  CPropertySheet m_Sheet;
+  COutputParams m_OutputParams;
+  CPEValidityFlags m_PEValidityFlags;
+  // 6: the report file of the run.
+  CStdioFile m_ReportFile;
+  // 7: the wait dialog of the running retrieval, or null; deleted with the view.
+  CWaitDialog* m_pWaitDialog = nullptr;
+  // 8-10: keep-going flag and progress counter (m_Run), running flag. The worker reads and writes
+  // them without a lock, so they are atomics.
+  CRunFlags m_Run;
+  std::atomic<uint8_t> m_bRunning{0};
+  // What the wait dialog reads and writes (it takes plain values); SyncWaitDialog moves them.
+  int m_nWaitPosition = 0;
+  bool m_bWaitKeepGoing = true;
+  // 11-13: wait cursor, its lock and the busy flag.
+  HCURSOR m_hWaitCursor = nullptr;
+  std::recursive_mutex m_Lock;
+  bool m_bBusy = false;
+
+  // ---- The view's own operations, reached from the menu ----
+  virtual void OnReadConfig() {}
+  virtual void OnSaveConfig() {}
+  virtual void OnOpenOutputFile() {}
+  virtual void OnParameters();  // shows the sheet modally
+  virtual void OnViewHook1() {}
+  virtual void OnViewHook2() {}
+
+  // ---- Framework operations ----
+  void OnInitialUpdate() override;
+  BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
+  void DoDataExchange(CDataExchange* dx) override {}
+
+  // ---- Profile ----
+  // Reads GENERAL (except USE_CLASSIC) and OUTPUT into the pages; sets the archive root and the
+  // disc-request window from them.
+  void ReadProfileSettings(IProfileStore& profile, const SDefaultsEnvironment& env);
+  // Writes GENERAL, OUTPUT and PE_VALID in order; every key is attempted. False when any failed.
+  bool WriteProfileSettings(IProfileStore& profile);
+
+  // ---- Status list ----
+  // The log's line callback: appends the text's lines to the list, keeps the last 50, selects the
+  // last line.
+  static void AddStatusLines(HWND list, const char* text);
+  // Adds one line as the worker ids do (top index count - 6, never below 0).
+  void AddStatusLine(const char* text);
+
+  // ---- Wait cursor ----
+  // Any thread: sets the busy flag under the lock; on shows the wait cursor at once, off takes
+  // effect at the next cursor update.
+  void SetWaitCursor(bool on);
+  LRESULT OnSetWaitCursor(WPARAM wParam, LPARAM lParam);
+  BOOL OnSetCursor(CWnd* wnd, UINT hitTest, UINT message);
+  void OnTimer(UINT_PTR id);
+
+  // ---- Worker side ----
+  // Any thread: posts a worker command id with its payload to the view's window.
+  void PostWorker(UINT id, LPARAM payload = 0);
+  void PostWorkerDay(UINT id, const CDateTimeEx& day);
+  // A failure with a day: the id, then 502 with the error number.
+  void PostWorkerError(UINT id, const CDateTimeEx& day, DWORD error);
+  // 513 or 514 with a path: the view keeps a copy until the id is handled.
+  void PostWorkerPath(UINT id, const char* path);
+  // The common input loader (on the worker thread): see LoadElementData.
+  std::unique_ptr<CElementDataSet> LoadInputData(const CAdrArray<CDBElementEx>& elements,
+                                                 const CAdrArray<CDateTimeEx>& days);
+
+  // ---- User-interface side of a run ----
+  // Clears the keep-going flag in the run when the wait dialog's Cancel cleared its own, and moves
+  // the progress counter into the position the wait dialog reads.
+  void SyncWaitDialog();
+  // Pumps messages and the wait dialog, sleeping 350 ms between checks, until `flag` is 0.
+  void WaitWhileSet(const std::atomic<uint8_t>& flag);
+  // Sets the wait dialog's title (nothing without a wait dialog).
+  void SetWaitTitle(const char* title);
+
+  // The view's window as the loader's poster.
+  IWorkerPoster& Poster() { return m_poster; }
+
+ protected:
+  void OnMenuReadConfig() { OnReadConfig(); }
+  void OnMenuSaveConfig() { OnSaveConfig(); }
+  void OnMenuOpenOutputFile() { OnOpenOutputFile(); }
+  void OnMenuParameters() { OnParameters(); }
+  // The base's handling of ids 500-530; false for ids it leaves to the framework.
+  bool HandleWorkerCommand(UINT id, LPARAM payload);
+  // The log callback (context: the status list's window).
+  static void LogLineCallback(void* context, const char* line, DWORD kind);
+
+  DECLARE_MESSAGE_MAP()
+
+ private:
+  class CViewPoster : public IWorkerPoster {
+   public:
+    explicit CViewPoster(CMainDlg* view) : m_view(view) {}
+    void Post(UINT id, LPARAM payload) override { m_view->PostWorker(id, payload); }
+
+   private:
+    CMainDlg* m_view;
+  };
+  CViewPoster m_poster{this};
+  std::mutex m_pathLock;
+  std::map<LPARAM, std::string> m_pendingPaths;  // path payloads of 513/514 not yet handled
+  LPARAM m_nextPathKey = 1;
+  bool m_logAttached = false;
+};

@@ -1,0 +1,128 @@
+#include "app/shell/settings.h"
+
+#include <cstdlib>
+
+#include "platform/kernel/files.h"
+#include "platform/kernel/optical.h"
+#include "platform/kernel/process.h"
+#include "support/launch.h"
+
+namespace {
+constexpr const char* kGeneral = "GENERAL";
+constexpr const char* kOutput = "OUTPUT";
+constexpr const char* kPeValid = "PE_VALID";
+
+bool EndsWithSeparator(const std::string& s) { return !s.empty() && (s.back() == '\\' || s.back() == '/'); }
+
+std::string AssociatedProgram(const char* extension) {
+  char program[MAX_PATH + 1] = {};
+  if (FindAssociatedProgram(extension, program, nullptr) <= 32) return std::string();
+  return program;
+}
+
+// True when `path` lies under the mount point `root` (which ends in a separator).
+bool IsUnder(const std::string& path, const std::string& root) {
+  return !root.empty() && path.size() >= root.size() && path.compare(0, root.size(), root) == 0;
+}
+}  // namespace
+
+UINT ReadUseClassic(IProfileStore& profile) { return profile.GetInt(kGeneral, "USE_CLASSIC", 0); }
+
+PeValidity ReadPeSettings(IProfileStore& profile) {
+  PeValidity pe;
+  pe.peak1Start = static_cast<int32_t>(profile.GetInt(kPeValid, "PEAK1_START", 72));
+  pe.peak1End = static_cast<int32_t>(profile.GetInt(kPeValid, "PEAK1_END", 108));
+  pe.peak2Start = static_cast<int32_t>(profile.GetInt(kPeValid, "PEAK2_START", 180));
+  pe.peak2End = static_cast<int32_t>(profile.GetInt(kPeValid, "PEAK2_END", 228));
+  pe.peakMin = static_cast<uint8_t>(profile.GetInt(kPeValid, "VOL_GOOD_PEAK_MIN", 0));
+  pe.peakMax = static_cast<uint8_t>(profile.GetInt(kPeValid, "VOL_GOOD_PEAK_MAX", 255));
+  pe.offMin = static_cast<uint8_t>(profile.GetInt(kPeValid, "VOL_GOOD_OFF_PEAK_MIN", 0));
+  pe.offMax = static_cast<uint8_t>(profile.GetInt(kPeValid, "VOL_GOOD_OFF_PEAK_MAX", 255));
+  return pe;
+}
+
+bool WritePeSettings(IProfileStore& profile, const PeValidity& pe) {
+  bool ok = true;
+  ok &= profile.WriteInt(kPeValid, "PEAK1_START", pe.peak1Start);
+  ok &= profile.WriteInt(kPeValid, "PEAK1_END", pe.peak1End);
+  ok &= profile.WriteInt(kPeValid, "PEAK2_START", pe.peak2Start);
+  ok &= profile.WriteInt(kPeValid, "PEAK2_END", pe.peak2End);
+  ok &= profile.WriteInt(kPeValid, "VOL_GOOD_OFF_PEAK_MAX", pe.offMax);
+  ok &= profile.WriteInt(kPeValid, "VOL_GOOD_OFF_PEAK_MIN", pe.offMin);
+  ok &= profile.WriteInt(kPeValid, "VOL_GOOD_PEAK_MAX", pe.peakMax);
+  ok &= profile.WriteInt(kPeValid, "VOL_GOOD_PEAK_MIN", pe.peakMin);
+  return ok;
+}
+
+SDefaultsEnvironment SDefaultsEnvironment::Current() {
+  SDefaultsEnvironment env;
+  env.programPath = GetProgramPath();
+  env.opticalRoots = GetOpticalDriveRoots();
+  const char* dataHome = std::getenv("XDG_DATA_HOME");
+  env.dataHome = dataHome != nullptr ? dataHome : "";
+  const char* home = std::getenv("HOME");
+  env.home = home != nullptr ? home : "";
+  env.tempFolder = GetTempFolder();
+  env.findAssociatedProgram = &AssociatedProgram;
+  return env;
+}
+
+std::string DefaultCdromPath(const SDefaultsEnvironment& env) {
+  for (const std::string& root : env.opticalRoots)
+    if (IsUnder(env.programPath, root)) return root;
+  if (!env.opticalRoots.empty()) return env.opticalRoots.front();
+  return "..\\..\\";
+}
+
+std::string DefaultOtherPath(const SDefaultsEnvironment& env) {
+  // A relative XDG_DATA_HOME is to be ignored, as the base-directory rules say.
+  std::string base = !env.dataHome.empty() && env.dataHome[0] == '/' ? env.dataHome : env.home + "/.local/share";
+  if (!EndsWithSeparator(base)) base += '/';
+  return base + "qav/archive/";
+}
+
+std::string DefaultReportFolder(const SDefaultsEnvironment& env) {
+  return env.tempFolder.empty() ? std::string("/tmp/") : WithTrailingSeparator(env.tempFolder);
+}
+
+void ReadGeneralSettings(IProfileStore& profile, const SDefaultsEnvironment& env, SGeneralSettings& out) {
+  out.cdromPath = profile.GetString(kGeneral, "CDROM_PATH", "");
+  if (out.cdromPath.empty()) out.cdromPath = DefaultCdromPath(env);
+  out.cdromIndex = static_cast<int>(profile.GetInt(kGeneral, "CDROM_INDEX", 1));
+  out.otherPath = profile.GetString(kGeneral, "OTHER_PATH", DefaultOtherPath(env).c_str());
+}
+
+void ReadOutputSettings(IProfileStore& profile, const SDefaultsEnvironment& env, SOutputSettings& out) {
+  out.textViewer = profile.GetString(kOutput, "TEXTVIEWER", "");
+  if (out.textViewer.empty() && env.findAssociatedProgram != nullptr) out.textViewer = env.findAssociatedProgram(".TXT");
+  out.ssViewer = profile.GetString(kOutput, "SSVIEWER", "");
+  if (out.ssViewer.empty() && env.findAssociatedProgram != nullptr) out.ssViewer = env.findAssociatedProgram(".XLS");
+  out.autoOpen = static_cast<int>(profile.GetInt(kOutput, "AUTOOPEN", 1));
+  out.useCustomViewer = static_cast<int>(profile.GetInt(kOutput, "USEQAVCUSTOMVIEWER", 1));
+  const std::string folder = DefaultReportFolder(env);
+  out.rawPath = profile.GetString(kOutput, "RAWDATA_PATH", folder.c_str());
+  out.sdsPath = profile.GetString(kOutput, "SDS_PATH", folder.c_str());
+  out.mdsPath = profile.GetString(kOutput, "MDS_PATH", folder.c_str());
+}
+
+bool WriteViewSettings(IProfileStore& profile, const SGeneralSettings& general, const SOutputSettings& output,
+                       const PeValidity& pe) {
+  bool ok = true;
+  ok &= profile.WriteInt(kGeneral, "CDROM_INDEX", general.cdromIndex);
+  ok &= profile.WriteString(kGeneral, "OTHER_PATH", general.otherPath.c_str());
+  ok &= profile.WriteString(kGeneral, "CDROM_PATH", general.cdromPath.c_str());
+  ok &= profile.WriteInt(kGeneral, "USE_CLASSIC", static_cast<int>(general.useClassic));
+  ok &= profile.WriteString(kOutput, "TEXTVIEWER", output.textViewer.c_str());
+  ok &= profile.WriteString(kOutput, "SSVIEWER", output.ssViewer.c_str());
+  ok &= profile.WriteInt(kOutput, "AUTOOPEN", output.autoOpen);
+  ok &= profile.WriteInt(kOutput, "USEQAVCUSTOMVIEWER", output.useCustomViewer);
+  ok &= profile.WriteString(kOutput, "RAWDATA_PATH", output.rawPath.c_str());
+  ok &= profile.WriteString(kOutput, "SDS_PATH", output.sdsPath.c_str());
+  ok &= profile.WriteString(kOutput, "MDS_PATH", output.mdsPath.c_str());
+  ok &= WritePeSettings(profile, pe);
+  return ok;
+}
+
+std::string WithTrailingSeparator(const std::string& path) {
+  return EndsWithSeparator(path) ? path : path + "\\";
+}

@@ -1,0 +1,88 @@
+#include "app/shell/worker_ids.h"
+
+#include <cmath>
+
+#include "platform/base/errors.h"
+#include "trafficdata/date_time_ex.h"
+
+namespace {
+constexpr size_t kMaxTextLength = 511;
+
+std::string DayText(LPARAM payload, const char* pattern) {
+  CDateTimeEx day(static_cast<double>(payload));
+  return day.Format(pattern);
+}
+
+// The few strings of the program's string table that a worker may name.
+std::string StringResource(UINT id) {
+  switch (id) {
+    case 100: return "QAV";
+    case 233: return "QAV Classic";
+    default: return std::string();
+  }
+}
+}  // namespace
+
+LPARAM DayPayload(const CDateTimeEx& day) {
+  const double d = std::trunc(day.m_dt);
+  if (!std::isfinite(d) || d < -1e9 || d > 1e9) return 0;
+  return static_cast<LPARAM>(d);
+}
+
+EWorkerAction WorkerCommandText(UINT id, LPARAM payload, const char* pathText, std::string& text) {
+  text.clear();
+  switch (id) {
+    case ID_WORKER_LOADING_INPUT:
+      text = "Loading Input Data...";
+      return EWorkerAction::Title;
+    case ID_WORKER_STRING_RESOURCE:
+      text = StringResource(static_cast<UINT>(payload)).substr(0, kMaxTextLength);
+      return EWorkerAction::Line;
+    case ID_WORKER_WIN32_ERROR: {
+      std::string message;
+      if (!FormatSystemMessage(static_cast<DWORD>(payload), message)) {
+        text = "Error in FormatMessage() call";
+      } else {
+        if (message.size() > kMaxTextLength) message.resize(kMaxTextLength);
+        text = message.size() >= 2 ? message.substr(0, message.size() - 2) : std::string();
+      }
+      return EWorkerAction::Line;
+    }
+    case ID_WORKER_INPUT_LOADED:
+      text = "Input Data Loaded...";
+      return EWorkerAction::Line;
+    case ID_WORKER_DATA_FILE_ERROR:
+      text = "Error opening data file for " + DayText(payload, "%m/%d/%Y");
+      return EWorkerAction::Line;
+    case ID_WORKER_DESC_FILE_ERROR:
+      text = "Error opening data description file for " + DayText(payload, "%Y");
+      return EWorkerAction::Line;
+    case ID_WORKER_RETRIEVAL_ERROR:
+      text = "Error in raw data retrieval for " + DayText(payload, "%m/%d/%Y");
+      return EWorkerAction::Line;
+    case ID_WORKER_CANCELED:
+      text = "Process canceled by the User";
+      return EWorkerAction::Line;
+    case ID_WORKER_OUTFILE_ERROR:
+      text = std::string("Out file open error: ") + (pathText != nullptr ? pathText : "");
+      return EWorkerAction::Line;
+    case ID_WORKER_OUTPUT_TO:
+      text = std::string("Reports output to: ") + (pathText != nullptr ? pathText : "");
+      return EWorkerAction::Line;
+    case ID_WORKER_UPDATEDATA:
+      return EWorkerAction::UpdateData;
+    default:
+      return EWorkerAction::None;
+  }
+}
+
+void SplitStatusText(const char* text, std::vector<std::string>& lines) {
+  if (text == nullptr) return;
+  const char* p = text;
+  while (*p != '\0') {
+    while (*p == '\r' || *p == '\n') ++p;
+    const char* start = p;
+    while (*p != '\0' && *p != '\r' && *p != '\n') ++p;
+    if (p > start) lines.emplace_back(start, static_cast<size_t>(p - start));
+  }
+}

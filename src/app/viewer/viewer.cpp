@@ -1,0 +1,257 @@
+#include "app/viewer/viewer.h"
+
+#include <new>
+
+#include "app/classic/classic_go.h"
+#include "platform/app/file.h"
+#include "platform/kernel/time.h"
+#include "platform/ui/app.h"
+#include "platform/ui/gdi.h"
+#include "support/wait_dialog.h"
+
+namespace {
+
+constexpr UINT kIconBig = 1, kIconSmall = 0;
+
+const DialogTemplate kViewerTemplate{
+    IDD_VIEWER,
+    "Text Viewer",
+    445,
+    307,
+    {
+        {Ctl::ListBox, IDC_VIEWER_CABINETS, "", LBS_NOTIFY | WS_BORDER | WS_VSCROLL | WS_TABSTOP, 7, 2, 133, 54},
+        {Ctl::ListBox, IDC_VIEWER_ELEMENTS, "", LBS_NOTIFY | WS_BORDER | WS_VSCROLL | WS_TABSTOP, 141, 2, 47, 54},
+        {Ctl::ListBox, IDC_VIEWER_SECTIONS, "", LBS_NOTIFY | WS_BORDER | WS_VSCROLL | WS_TABSTOP, 189, 2, 108, 54},
+        {Ctl::DefPushButton, IDOK, "OK", WS_TABSTOP, 300, 9, 20, 14},
+        {Ctl::PushButton, IDC_VIEWER_FIND, "Find", WS_TABSTOP, 300, 26, 20, 14},
+        {Ctl::GroupBox, IDC_STATIC, "File Path", 0, 322, 0, 116, 21},
+        {Ctl::Static, IDC_VIEWER_PATH, "", SS_CENTER, 326, 9, 108, 8},
+        {Ctl::GroupBox, IDC_STATIC, "Status", 0, 322, 23, 63, 23},
+        {Ctl::Static, IDC_VIEWER_STATUS, "", SS_CENTER, 325, 33, 55, 8},
+        {Ctl::GroupBox, IDC_STATIC, "Line Count", 0, 389, 23, 49, 23},
+        {Ctl::Edit, IDC_VIEWER_LINES, "", ES_READONLY | ES_CENTER, 394, 31, 40, 12},
+        {Ctl::ListBox, IDC_VIEWER_TEXT, "", LBS_NOSEL | LBS_NOTIFY | WS_BORDER | WS_VSCROLL, 7, 50, 431, 256},
+    },
+    "Courier New",
+    8,
+    WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX,
+};
+
+// Pumps the user-interface messages at most every 50 ms, so a long read stays cheap.
+class CThrottledPump {
+ public:
+  bool Due() {
+    DWORD now = GetTickCount();
+    if (now - last_ < 50) return false;
+    last_ = now;
+    return true;
+  }
+  void Pump() {
+    if (Due()) CWaitDialog::PumpMessages();
+  }
+
+ private:
+  DWORD last_ = GetTickCount();
+};
+
+std::string Upper(const char* s) {
+  std::string u = s ? s : "";
+  for (char& c : u)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return u;
+}
+
+}  // namespace
+
+bool CViewerTextList::Show(const CTextLines& lines, const std::function<bool()>& step) {
+  ResetContent();
+  std::string line;
+  for (int i = 0; i < lines.Count(); ++i) {
+    line.assign(lines.Line(i));
+    AddString(line.c_str());
+    if (step && !step()) return false;
+  }
+  return true;
+}
+
+BEGIN_MESSAGE_MAP(CViewer, CDialog)
+  ON_BN_CLICKED(IDC_VIEWER_FIND, &CViewer::OnFind)
+  ON_LBN_DBLCLK(IDC_VIEWER_CABINETS, &CViewer::OnFind)
+  ON_LBN_DBLCLK(IDC_VIEWER_ELEMENTS, &CViewer::OnFind)
+  ON_LBN_DBLCLK(IDC_VIEWER_SECTIONS, &CViewer::OnFind)
+  ON_LBN_SELCHANGE(IDC_VIEWER_CABINETS, &CViewer::OnSelchangeCabinetList)
+  ON_WM_SIZE()
+END_MESSAGE_MAP()
+
+CViewer::~CViewer() {
+  m_sections.clear();
+  m_pNextViewer.reset();
+  Close();
+}
+
+void CViewer::DoDataExchange(CDataExchange* dx) {
+  CDialog::DoDataExchange(dx);
+  DDX_Control(dx, IDC_VIEWER_ELEMENTS, m_lstElements);
+  DDX_Control(dx, IDC_VIEWER_SECTIONS, m_lstSections);
+  DDX_Control(dx, IDC_VIEWER_CABINETS, m_lstCabinets);
+  DDX_Control(dx, IDC_VIEWER_TEXT, m_lstText);
+  DDX_Text(dx, IDC_VIEWER_STATUS, m_strStatus);
+  DDX_Text(dx, IDC_VIEWER_PATH, m_strFilePath);
+  DDX_Text(dx, IDC_VIEWER_LINES, m_nLineCount);
+}
+
+void CViewer::HoldMain(bool hold) {
+  // Disabling the main window nests: the viewer takes one hold while it opens a report and gives
+  // it back when the opening ends, so a run's own hold (its wait dialog) is never released here.
+  if (hold == m_bHoldsMain) return;
+  CWnd* main = AfxGetMainWnd();
+  if (main != nullptr && ::IsWindow(main->m_hWnd)) ::EnableWindow(main->m_hWnd, hold ? FALSE : TRUE);
+  m_bHoldsMain = hold;
+}
+
+void CViewer::Close() {
+  HoldMain(false);
+  if (m_hWnd != nullptr) DestroyWindow();
+}
+
+void CViewer::OnOK() { Close(); }
+void CViewer::OnCancel() { Close(); }
+
+bool CViewer::ViewReportFile(const char* path, bool quiet, CWnd* parent) {
+  CViewer* v = this;
+  while (v->m_hWnd != nullptr) {
+    if (!v->m_pNextViewer) {
+      v->m_pNextViewer.reset(new (std::nothrow) CViewer());
+      if (!v->m_pNextViewer) return false;
+    }
+    v = v->m_pNextViewer.get();
+  }
+  return v->Open(path, quiet, parent);
+}
+
+bool CViewer::Open(const char* path, bool quiet, CWnd* parent) {
+  RegisterDialogTemplate(&kViewerTemplate);
+  int position = 0;
+  bool keepGoing = true;
+  auto wait = std::make_unique<CWaitDialog>(&position, &keepGoing);
+  if (quiet) wait->ShowWindow(SW_HIDE);
+  auto finish = [&](bool shown) {
+    wait->Close();
+    HoldMain(false);
+    return shown;
+  };
+
+  m_strFilePath = Upper(path);
+  m_nFileType = ViewerFileType(m_strFilePath);
+  if (m_nFileType == VFT_UNKNOWN) {
+    if (!quiet) ::MessageBox(nullptr, "Unknown file type...must have proper extension (*.dat, *.sds, *.mds)", nullptr, MB_OK);
+    return finish(false);
+  }
+  HoldMain(true);
+  if (!Create(IDD_VIEWER, parent == CWnd::GetDesktopWindow() ? nullptr : parent)) return finish(false);
+  HICON icon = ::LoadIcon(nullptr, MAKEINTRESOURCE(IDI_QAV));
+  SendMessage(WM_SETICON, kIconBig, reinterpret_cast<LPARAM>(icon));
+  SendMessage(WM_SETICON, kIconSmall, reinterpret_cast<LPARAM>(icon));
+  m_nLineCount = 0;
+  m_sections.clear();
+
+  // Reading: the bar runs over the file's bytes, then over one more hundredth for the indexing.
+  CThrottledPump pump;
+  uint64_t length = 0;
+  {
+    CFile probe;
+    if (probe.Open(path, CFile::modeRead | CFile::shareDenyNone)) length = probe.GetLength();
+  }
+  const uint64_t extra = length / 100;
+  const int64_t div = WaitScaleDivisor(static_cast<int64_t>(length + extra));
+  wait->SetRange(0, static_cast<int>((length + extra) / static_cast<uint64_t>(div)));
+  uint32_t err = m_lines.Load(path, [&](uint64_t bytes) {
+    position = static_cast<int>(bytes / static_cast<uint64_t>(div));
+    pump.Pump();
+    return keepGoing;
+  });
+  if (err != 0) {
+    m_lines.Clear();
+    if (keepGoing && !quiet) ::MessageBox(nullptr, "Unable to open input file", nullptr, MB_OK);
+    Close();
+    return finish(false);
+  }
+  SetWindowText(std::string(path).substr(std::string(path).find_last_of("\\/") + 1).c_str());
+  if (!m_lstText.Show(m_lines, [&] { pump.Pump(); return keepGoing; })) {
+    Close();
+    return finish(false);
+  }
+  m_nLineCount = m_lstText.LineCount();
+  m_strStatus = "Normal";
+
+  // Indexing and the cabinet list: one step per examined line and per section.
+  const uint64_t steps = static_cast<uint64_t>(m_nLineCount) + 1;
+  uint64_t done = 0;
+  auto step = [&] {
+    ++done;
+    position = static_cast<int>((length + extra * done / steps) / static_cast<uint64_t>(div));
+    pump.Pump();
+    return keepGoing;
+  };
+  if (!IndexSections(m_lines, m_nFileType, m_sections, step)) {
+    Close();
+    m_sections.clear();
+    return finish(false);
+  }
+  for (const std::string& line : CabinetLines(m_sections)) {
+    m_lstCabinets.AddString(line.c_str());
+    if (!step()) {
+      Close();
+      m_sections.clear();
+      return finish(false);
+    }
+  }
+  m_lstCabinets.SetCurSel(0);
+  UpdateData(FALSE);
+  OnSelchangeCabinetList();
+  FillSectionList();
+  finish(true);
+  ShowWindow(quiet ? SW_SHOWNORMAL : SW_SHOWMAXIMIZED);
+  return true;
+}
+
+void CViewer::OnSelchangeCabinetList() {
+  UpdateData(TRUE);
+  int sel = m_lstCabinets.GetCurSel();
+  std::string cabinet = sel >= 0 ? m_lstCabinets.GetTextString(sel).substr(0, 7) : std::string();
+  m_lstElements.ResetContent();
+  for (const std::string& e : ElementsOfCabinet(m_sections, cabinet)) m_lstElements.AddString(e.c_str());
+  m_lstElements.SetCurSel(0);
+}
+
+void CViewer::FillSectionList() {
+  UpdateData(TRUE);
+  int sel = m_lstElements.GetCurSel();
+  std::string element = sel >= 0 ? m_lstElements.GetTextString(sel) : std::string();
+  m_lstSections.ResetContent();
+  for (const std::string& l : SectionLabels(m_sections, element, m_nFileType)) m_lstSections.AddString(l.c_str());
+}
+
+void CViewer::OnFind() {
+  auto current = [](CListBox& list) {
+    int sel = list.GetCurSel();
+    return sel >= 0 ? list.GetTextString(sel) : std::string();
+  };
+  std::string cabinet = current(m_lstCabinets).substr(0, 7);
+  int line = FindSection(m_lines, m_nFileType, cabinet, current(m_lstElements), current(m_lstSections));
+  if (line >= 0) m_lstText.ScrollTo(line);
+}
+
+void CViewer::OnSize(UINT type, int cx, int cy) {
+  Default();
+  if (m_lstText.m_hWnd != nullptr) m_lstText.MoveWindow(12, 88, cx - 23, cy - 90);
+}
+
+BOOL CViewer::PreTranslateMessage(MSG* msg) {
+  if (msg->message == WM_KEYDOWN && msg->wParam == VK_RETURN &&
+      (msg->hwnd == m_lstCabinets.m_hWnd || msg->hwnd == m_lstElements.m_hWnd || msg->hwnd == m_lstSections.m_hWnd)) {
+    OnFind();
+    return TRUE;
+  }
+  return CDialog::PreTranslateMessage(msg);
+}

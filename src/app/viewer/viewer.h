@@ -1,0 +1,76 @@
+// CViewer: the program's own viewer of Classic reports (template 218, "Text Viewer"). It shows a
+// report line by line in a fixed-pitch font, indexes the report's sections and lets the user pick
+// a cabinet, one of its elements and a section and have the text scrolled to it. Viewers form a
+// chain: opening a report while this viewer shows one opens it in the next viewer without a window.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/viewer/viewer_text.h"
+#include "platform/ui/dialog.h"
+
+constexpr UINT IDD_VIEWER = 218;
+constexpr UINT IDI_QAV = 233;
+
+enum : int {
+  IDC_VIEWER_CABINETS = 1400,
+  IDC_VIEWER_ELEMENTS = 1403,
+  IDC_VIEWER_SECTIONS = 1217,
+  IDC_VIEWER_FIND = 1457,
+  IDC_VIEWER_PATH = 1228,
+  IDC_VIEWER_STATUS = 1215,
+  IDC_VIEWER_LINES = 1456,
+  IDC_VIEWER_TEXT = 1652,
+};
+
+// The viewer's text list: a list box that shows the lines of a CTextLines.
+class CViewerTextList : public CListBox {
+ public:
+  // Shows the lines; `step` is called after each line added (false stops: false returned).
+  bool Show(const CTextLines& lines, const std::function<bool()>& step);
+  int LineCount() const { return GetCount(); }
+  void ScrollTo(int line) { SetTopIndex(line); }
+};
+
+class CViewer : public CDialog {
+ public:
+  CViewer() = default;
+  ~CViewer() override;
+
+  // Opens the report in this viewer or, when this viewer has a window, in the first viewer of
+  // the chain without one. Quiet (automatic opening after a run): no message boxes and the wait
+  // dialog hidden. True when the report is shown.
+  bool ViewReportFile(const char* path, bool quiet, CWnd* parent);
+
+  void OnOK() override;
+  void OnCancel() override;
+  // Gives back the viewer's hold on the main window (if any) and destroys the viewer's window.
+  void Close();
+  void OnFind();
+  void OnSelchangeCabinetList();
+  void FillSectionList();
+  void OnSize(UINT type, int cx, int cy);
+  BOOL PreTranslateMessage(MSG* msg) override;
+  void DoDataExchange(CDataExchange* dx) override;
+
+  CListBox m_lstElements;
+  CListBox m_lstSections;
+  CListBox m_lstCabinets;
+  CViewerTextList m_lstText;
+  std::string m_strStatus;
+  std::string m_strFilePath;
+  int m_nLineCount = 0;
+  std::unique_ptr<CViewer> m_pNextViewer;
+  int m_nFileType = VFT_RAW;
+  std::vector<SViewerSection> m_sections;  // the indexed sections, in file order
+  CTextLines m_lines;
+
+ private:
+  bool Open(const char* path, bool quiet, CWnd* parent);
+  void HoldMain(bool hold);
+  bool m_bHoldsMain = false;
+  DECLARE_MESSAGE_MAP()
+};

@@ -1,0 +1,225 @@
+#include "app/viewer/viewer_text.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/app/file.h"
+#include "platform/base/errors.h"
+
+namespace {
+
+constexpr int kRawDataLines = 288;
+constexpr std::string_view kUnavailable = "     ***DATA UNAVAILABLE***";
+
+std::string_view Mid(std::string_view s, size_t from, size_t count) {
+  if (from >= s.size()) return {};
+  return s.substr(from, count);
+}
+std::string_view Left(std::string_view s, size_t n) { return s.substr(0, std::min(n, s.size())); }
+std::string_view Right(std::string_view s, size_t n) { return s.substr(s.size() - std::min(n, s.size())); }
+bool StartsWith(std::string_view s, std::string_view p) { return s.substr(0, p.size()) == p; }
+bool Contains(std::string_view s, std::string_view p) { return s.find(p) != std::string_view::npos; }
+
+template <class T>
+void AddUnique(std::vector<std::string>& v, T&& s) {
+  if (std::find(v.begin(), v.end(), s) == v.end()) v.emplace_back(std::forward<T>(s));
+}
+
+}  // namespace
+
+int ViewerFileType(const std::string& path) {
+  if (path.size() < 3) return VFT_UNKNOWN;
+  std::string ext = path.substr(path.size() - 3);
+  for (char& c : ext)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  if (ext == "DAT") return VFT_RAW;
+  if (ext == "SDS") return VFT_SDS;
+  if (ext == "MDS") return VFT_MDS;
+  return VFT_UNKNOWN;
+}
+
+uint32_t CTextLines::Load(const char* path, const std::function<bool(uint64_t)>& progress) {
+  Clear();
+  CFile f;
+  CFileException fe;
+  if (!f.Open(path, CFile::modeRead | CFile::shareDenyNone, &fe)) return static_cast<uint32_t>(fe.m_lOsError);
+  const ULONGLONG len = f.GetLength();
+  text_.reserve(static_cast<size_t>(len) + (1u << 20));
+  constexpr UINT kBlock = 1u << 20;
+  for (;;) {
+    size_t at = text_.size();
+    text_.resize(at + kBlock);
+    UINT got = f.Read(text_.data() + at, kBlock);
+    text_.resize(at + got);
+    if (got == 0) {
+      if (f.GetError() != 0) {
+        uint32_t err = f.GetError();
+        Clear();
+        return err;
+      }
+      break;
+    }
+    IndexFrom(at);
+    if (progress && !progress(text_.size())) {
+      Clear();
+      return ERROR_OPERATION_ABORTED;
+    }
+  }
+  return 0;
+}
+
+void CTextLines::Assign(std::string text) {
+  Clear();
+  text_ = std::move(text);
+  IndexFrom(0);
+}
+
+void CTextLines::Clear() {
+  std::string().swap(text_);
+  std::vector<uint64_t>().swap(starts_);
+}
+
+void CTextLines::IndexFrom(size_t from) {
+  // A line starts at 0 and after every LF that is not the last byte.
+  if (from == 0 && !text_.empty()) starts_.push_back(0);
+  if (from > 0 && text_[from - 1] == '\n' && from < text_.size()) starts_.push_back(from);
+  const char* base = text_.data();
+  const size_t n = text_.size();
+  for (size_t i = from; i < n;) {
+    const void* p = std::memchr(base + i, '\n', n - i);
+    if (!p) break;
+    size_t at = static_cast<size_t>(static_cast<const char*>(p) - base);
+    if (at + 1 < n) starts_.push_back(at + 1);
+    i = at + 1;
+  }
+}
+
+std::string_view CTextLines::Line(int i) const {
+  if (i < 0 || i >= Count()) return {};
+  size_t b = starts_[static_cast<size_t>(i)];
+  size_t e = static_cast<size_t>(i) + 1 < starts_.size() ? starts_[static_cast<size_t>(i) + 1] : text_.size();
+  std::string_view s(text_.data() + b, e - b);
+  if (!s.empty() && s.back() == '\n') s.remove_suffix(1);
+  if (!s.empty() && s.back() == '\r') s.remove_suffix(1);
+  return s;
+}
+
+bool IsTitleLine(std::string_view line) {
+  std::string_view p = Left(line, 3);
+  return p == "ES-" || p == "RD-" || p == "VD-";
+}
+
+int NextAfterSection(const CTextLines& lines, int i, int fileType) {
+  int next = i + 4;
+  if (fileType == VFT_RAW && !StartsWith(lines.Line(i + 3), kUnavailable)) next += kRawDataLines;
+  return next;
+}
+
+bool IndexSections(const CTextLines& lines, int fileType, std::vector<SViewerSection>& out,
+                   const std::function<bool()>& step) {
+  out.clear();
+  const int n = lines.Count();
+  for (int i = 0; i < n;) {
+    std::string_view line = lines.Line(i);
+    int next = i + 1;
+    if (IsTitleLine(line)) {
+      SViewerSection s;
+      s.m_strCabinet = Left(line, 7);
+      s.m_strElement = Mid(line, 8, 7);
+      if (Contains(line, "***"))
+        s.m_strDescription = "**Unavailable**";
+      else
+        s.m_strDescription = Mid(line, Mid(line, 15, 1) == " " ? 17 : 21, 24);
+      s.m_strHeading = lines.Line(i + 1);
+      s.m_strSubtitle = lines.Line(i + 3);
+      out.push_back(std::move(s));
+      next = NextAfterSection(lines, i, fileType);
+    }
+    i = next;
+    if (step && !step()) {
+      out.clear();
+      return false;
+    }
+  }
+  return true;
+}
+
+std::vector<std::string> CabinetLines(const std::vector<SViewerSection>& sections) {
+  std::vector<std::string> cabinets, out;
+  for (const SViewerSection& s : sections) {
+    if (std::find(cabinets.begin(), cabinets.end(), s.m_strCabinet) != cabinets.end()) continue;
+    cabinets.push_back(s.m_strCabinet);
+    out.push_back(s.m_strCabinet + " " + s.m_strDescription);
+  }
+  return out;
+}
+
+std::vector<std::string> ElementsOfCabinet(const std::vector<SViewerSection>& sections, std::string_view cabinet) {
+  std::vector<std::string> out;
+  for (const SViewerSection& s : sections)
+    if (s.m_strCabinet == cabinet) AddUnique(out, s.m_strElement);
+  return out;
+}
+
+std::vector<std::string> SectionLabels(const std::vector<SViewerSection>& sections, std::string_view element,
+                                       int fileType) {
+  std::vector<std::string> out;
+  for (const SViewerSection& s : sections) {
+    if (s.m_strElement != element) continue;
+    std::string label;
+    const std::string& h = s.m_strHeading;
+    if (fileType == VFT_RAW) {
+      label = h;
+    } else if (fileType == VFT_SDS) {
+      label = h;
+      std::string_view sub = Left(s.m_strSubtitle, 10);
+      if (sub == "     ---Da") label += "  Daily";
+      else if (sub == "     ---15") label += "  15Min";
+    } else if (StartsWith(h, "Monthl")) {
+      label = "Monthly: " + std::string(Right(h, 14));
+    } else if (StartsWith(h, "Yearly")) {
+      label = "Yearly:  " + std::string(Right(h, 10));
+    } else if (StartsWith(h, "(ASWT)")) {
+      label = "Annual:  ASWT";
+    } else if (StartsWith(h, "(AWDT)")) {
+      label = "Annual:  AWDT";
+    } else if (StartsWith(h, "(AADT)")) {
+      label = "Annual:  AADT";
+    } else {
+      continue;
+    }
+    AddUnique(out, std::move(label));
+  }
+  return out;
+}
+
+int FindSection(const CTextLines& lines, int fileType, std::string_view cabinet, std::string_view element,
+                std::string_view label) {
+  int found = -1;
+  const int n = lines.Count();
+  for (int i = 0; i < n;) {
+    std::string_view line = lines.Line(i);
+    if (!IsTitleLine(line)) {
+      ++i;
+      continue;
+    }
+    if (Left(line, 7) == cabinet && Mid(line, 8, 7) == element) {
+      std::string_view next = lines.Line(i + 1);
+      bool match = false;
+      if (fileType == VFT_RAW) {
+        match = next == label;
+      } else if (fileType == VFT_SDS) {
+        match = next == Left(label, 16) && Contains(lines.Line(i + 3), Right(label, 3));
+      } else if (StartsWith(label, "Monthly:")) {
+        match = Contains(next, Right(label, 14));
+      } else if (StartsWith(label, "Yearly: ")) {
+        match = Contains(next, Right(label, 10));
+      } else if (label == "Annual:  ASWT" || label == "Annual:  AWDT" || label == "Annual:  AADT") {
+        match = Contains(next, Right(label, 4));
+      }
+      if (match) found = i;
+    }
+    i = NextAfterSection(lines, i, fileType);
+  }
+  return found;
+}

@@ -1,0 +1,70 @@
+// What the text viewer knows of a Classic report without any window: the file's lines (kept as
+// the file's bytes and the offsets of the lines, so a report of millions of lines costs little
+// more than its size), the report family from the path, the index of the report's sections, the
+// labels of the cabinet / element / section cascade, and the search for a chosen section.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Report families by the path's (upper-cased) last three characters.
+enum EViewerFileType : int { VFT_UNKNOWN = -1, VFT_RAW = 0, VFT_SDS = 1, VFT_MDS = 2 };
+int ViewerFileType(const std::string& path);
+
+// The lines of one file. A CR before a line's LF is not part of the line; a final line without a
+// line end counts; an empty file has no lines.
+class CTextLines {
+ public:
+  // Reads the file in blocks; `progress` gets the bytes read so far after each block and returns
+  // false to stop (the lines are then dropped). 0, or the system error number of the failure.
+  uint32_t Load(const char* path, const std::function<bool(uint64_t)>& progress);
+  // Takes a text already in memory.
+  void Assign(std::string text);
+  void Clear();
+
+  int Count() const { return static_cast<int>(starts_.size()); }
+  // Line i; "" outside 0 .. Count() - 1.
+  std::string_view Line(int i) const;
+  uint64_t ByteCount() const { return text_.size(); }
+
+ private:
+  void IndexFrom(size_t from);
+  std::string text_;
+  std::vector<uint64_t> starts_;
+};
+
+struct SViewerSection {
+  std::string m_strCabinet;     // columns 0-6 of the title line
+  std::string m_strElement;     // columns 8-14
+  std::string m_strDescription; // 24 characters of roadway and location, or "**Unavailable**"
+  std::string m_strHeading;     // the line after the title line
+  std::string m_strSubtitle;    // the third line after the title line
+};
+
+// A section's title line: it begins with "ES-", "RD-" or "VD-".
+bool IsTitleLine(std::string_view line);
+
+// The index of the line after the section whose title line is at `i`: after line i + 3, and in
+// a raw data listing after its 288 data lines too, unless the day had no data (a line
+// "     ***DATA UNAVAILABLE***" at i + 3 and nothing after it).
+int NextAfterSection(const CTextLines& lines, int i, int fileType);
+
+// Indexes the sections in file order. `step` is called after every examined line (false stops:
+// the result is then false and `out` empty).
+bool IndexSections(const CTextLines& lines, int fileType, std::vector<SViewerSection>& out,
+                   const std::function<bool()>& step);
+
+// Cascade: one line per cabinet ("alias description"), first appearance first; the elements of a
+// cabinet, each once; the labels of an element's sections, each once (the cabinet is not
+// compared, as the element name holds it).
+std::vector<std::string> CabinetLines(const std::vector<SViewerSection>& sections);
+std::vector<std::string> ElementsOfCabinet(const std::vector<SViewerSection>& sections, std::string_view cabinet);
+std::vector<std::string> SectionLabels(const std::vector<SViewerSection>& sections, std::string_view element,
+                                       int fileType);
+
+// The title line of the last section of cabinet and element whose label matches, or -1.
+int FindSection(const CTextLines& lines, int fileType, std::string_view cabinet, std::string_view element,
+                std::string_view label);

@@ -1,0 +1,210 @@
+#include "app/classic/classic_config.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+ClassicSetup SampleSetup() {
+  ClassicSetup c;
+  c.rawOn = 1;
+  c.sdsOn = 1;
+  c.mdsOn = 0;
+  c.rawName = "RAW1.DAT";
+  c.sdsName = "X.SDS";
+  c.rawFormat = 1;
+  c.rawSource = 0;
+  c.min15 = 1;
+  c.flags = 1;
+  c.daily = 1;
+  ClassicSelection& s = c.sel[CB_RAW];
+  s.dates = {37622.0, 37623.0};
+  s.roadways = {"I-5", "SR 520"};
+  s.cabinets = {{"005es01234", "ES-101D", 1234, "Station Rd", 0}, {"520es00100", "ES-200R", 100, "Oak Hill", 1}};
+  s.elements = {{"_MN___1", 0, 0}, {"_MS___2", 2, 1}, {"_MN___3", 1, 0}};
+  c.sel[CB_MULTI].dates = {37257.0};
+  c.sel[CB_MULTI].roadways = {"I-90"};
+  c.sel[CB_MULTI].cabinets = {{"090es00300", "ES-300", 300, "Pass", 0}};
+  c.sel[CB_MULTI].elements = {{"_ME___1", 0, 0}};
+  c.monthlyDow = 1;
+  c.months = {0, 5, 11};
+  c.monthlyDays = {1, 2};
+  c.yearlyDays = {6};
+  return c;
+}
+
+// Lines of a text, for building malformed files from a good one.
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> out;
+  std::istringstream in(text);
+  for (std::string l; std::getline(in, l);) out.push_back(l);
+  return out;
+}
+std::string Join(const std::vector<std::string>& lines, const char* eol = "\n") {
+  std::string out;
+  for (const auto& l : lines) out += l + eol;
+  return out;
+}
+
+TEST(ClassicConfig, Ng1RoundTripWithCrLf) {
+  ClassicSetup c = SampleSetup();
+  std::string text = FormatClassicConfig(c);
+  EXPECT_EQ(text.rfind(CLASSIC_CONFIG_HEADER, 0), 0u);
+  EXPECT_NE(text.find("\n37622.000000\n"), std::string::npos);
+  ClassicSetup back;
+  std::string err;
+  ECfgLayout layout{};
+  ASSERT_TRUE(ParseClassicConfig(Join(Lines(text), "\r\n"), back, err, &layout)) << err;
+  EXPECT_EQ(layout, ECfgLayout::NG1);
+  EXPECT_EQ(back, c);
+}
+
+TEST(ClassicConfig, BlockWithoutDatesIsItsCountAlone) {
+  ClassicSetup c;
+  std::vector<std::string> l = Lines(FormatClassicConfig(c));
+  // header + 14 options, then the three blocks as "0", then 3 flags and 3 empty lists.
+  ASSERT_EQ(l.size(), 15u + 3 + 3 + 3);
+  EXPECT_EQ(l[15], "0");
+  EXPECT_EQ(l[16], "0");
+  EXPECT_EQ(l[17], "0");
+}
+
+TEST(ClassicConfig, OlderLayoutBuildsCabinetIds) {
+  // No header: raw ON first, and cabinets of four lines (alias, milepost, location, roadway).
+  std::string text = Join({"1", "0", "0", "A.DAT", "B.SDS", "C.MDS", "0", "0", "0", "0", "0", "0", "0", "1",
+                           "2", "0", "37623.0", "37622.0", "1", "SR5", "1", "ES-101D", "1234", "Here", "0",
+                           "1", "_MN___1", "0", "0", "0", "0", "0", "0", "0", "0", "2", "3", "4", "0", "0"});
+  ClassicSetup c;
+  std::string err;
+  ECfgLayout layout{};
+  ASSERT_TRUE(ParseClassicConfig(text, c, err, &layout)) << err;
+  EXPECT_EQ(layout, ECfgLayout::Older);
+  EXPECT_EQ(c.rawOn, 1);
+  EXPECT_EQ(c.daily, 1);
+  ASSERT_EQ(c.sel[CB_RAW].cabinets.size(), 1u);
+  EXPECT_EQ(c.sel[CB_RAW].cabinets[0].id, "005es01234");
+  EXPECT_EQ(c.sel[CB_RAW].cabinets[0].alias, "ES-101D");
+  // Dates come back ascending.
+  EXPECT_EQ(c.sel[CB_RAW].dates, (std::vector<double>{37622.0, 37623.0}));
+  EXPECT_EQ(c.months, (std::vector<int>{3, 4}));
+}
+
+TEST(ClassicConfig, OtherHeaderIsReadAsOlderLayout) {
+  ClassicSetup c;
+  std::string err;
+  ECfgLayout layout{};
+  EXPECT_TRUE(ParseClassicConfig("QAV Classic Configuration File Version NG.2\n", c, err, &layout)) << err;
+  EXPECT_EQ(layout, ECfgLayout::Older);
+  EXPECT_EQ(c.rawOn, 0);
+}
+
+TEST(ClassicConfig, DuplicateDatesAreDropped) {
+  ClassicSetup c = SampleSetup();
+  c.sel[CB_RAW].dates = {37623.0, 37622.0, 37623.0};
+  ClassicSetup back;
+  std::string err;
+  ASSERT_TRUE(ParseClassicConfig(FormatClassicConfig(c), back, err)) << err;
+  EXPECT_EQ(back.sel[CB_RAW].dates, (std::vector<double>{37622.0, 37623.0}));
+}
+
+TEST(ClassicConfig, MissingLinesAfterTheBlocksReadAsZero) {
+  ClassicSetup c = SampleSetup();
+  std::vector<std::string> l = Lines(FormatClassicConfig(c));
+  // Cut right after the three selection blocks: the flags and lists read as 0.
+  size_t cut = l.size() - (3 + 4 + 3 + 2);
+  l.resize(cut);
+  ClassicSetup back;
+  std::string err;
+  ASSERT_TRUE(ParseClassicConfig(Join(l), back, err)) << err;
+  EXPECT_EQ(back.monthlyDow, 0);
+  EXPECT_TRUE(back.months.empty());
+  EXPECT_EQ(back.sel[CB_MULTI], c.sel[CB_MULTI]);
+}
+
+struct BadCase {
+  const char* name;
+  // Line index (of the sample's NG.1 text) to replace, and its new text; or a cut.
+  int line;
+  const char* text;
+  bool cut;
+};
+
+class ClassicConfigBad : public ::testing::TestWithParam<BadCase> {};
+
+TEST_P(ClassicConfigBad, IsRefused) {
+  const BadCase& b = GetParam();
+  std::vector<std::string> l = Lines(FormatClassicConfig(SampleSetup()));
+  // Sample raw block: line 15 dates count, 16 "0", 17-18 dates, 19 roadway count, 20-21,
+  // 22 cabinet count, 23-32 cabinets, 33 element count, 34-45 elements.
+  if (b.cut)
+    l.resize(static_cast<size_t>(b.line));
+  else
+    l[static_cast<size_t>(b.line)] = b.text;
+  ClassicSetup out;
+  std::string err;
+  EXPECT_FALSE(ParseClassicConfig(Join(l), out, err)) << b.name;
+  EXPECT_FALSE(err.empty()) << b.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Malformed, ClassicConfigBad,
+    ::testing::Values(BadCase{"negative date count", 15, "-3", false},
+                      BadCase{"huge date count", 15, "2000000000", false},
+                      BadCase{"date count beyond the file", 15, "90", false},
+                      BadCase{"negative roadway count", 19, "-1", false},
+                      BadCase{"cabinet roadway index out of range", 27, "2", false},
+                      BadCase{"cabinet roadway index -1", 27, "-1", false},
+                      BadCase{"element cabinet index out of range", 36, "2", false},
+                      BadCase{"element type out of range", 35, "4", false},
+                      BadCase{"date that is no date", 17, "1e300", false},
+                      BadCase{"date that is not a number", 17, "nan", false},
+                      BadCase{"format out of range", 7, "2", false},
+                      BadCase{"end inside the cabinets", 25, nullptr, true},
+                      BadCase{"end inside the elements", 40, nullptr, true},
+                      BadCase{"end right after a date count", 16, nullptr, true}));
+
+TEST(ClassicConfig, ListSelectionOutOfRangeIsRefused) {
+  ClassicSetup c = SampleSetup();
+  std::vector<std::string> l = Lines(FormatClassicConfig(c));
+  // The last lines: months (3: 0 5 11), monthly days (2: 1 2), yearly days (1: 6).
+  ClassicSetup out;
+  std::string err;
+  auto bad = l;
+  bad[bad.size() - 1] = "7";
+  EXPECT_FALSE(ParseClassicConfig(Join(bad), out, err));
+  bad = l;
+  bad[bad.size() - 10] = "13";  // the month count
+  EXPECT_FALSE(ParseClassicConfig(Join(bad), out, err));
+  bad = l;
+  bad.pop_back();  // ends inside the yearly list
+  EXPECT_FALSE(ParseClassicConfig(Join(bad), out, err));
+}
+
+TEST(ClassicConfig, EmptyFileIsRefused) {
+  ClassicSetup out;
+  std::string err;
+  EXPECT_FALSE(ParseClassicConfig("", out, err));
+}
+
+TEST(ClassicConfig, FileWriteAndReadBack) {
+  std::string path = ::testing::TempDir() + "cfg_rt.cfg";
+  ClassicSetup c = SampleSetup();
+  std::string err;
+  ASSERT_TRUE(WriteClassicConfigFile(path.c_str(), c, err)) << err;
+  std::ifstream in(path, std::ios::binary);
+  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(bytes.substr(0, 45), std::string(CLASSIC_CONFIG_HEADER) + "\r\n");
+  ClassicSetup back;
+  ASSERT_TRUE(ReadClassicConfigFile(path.c_str(), back, err)) << err;
+  EXPECT_EQ(back, c);
+  std::remove(path.c_str());
+  EXPECT_FALSE(ReadClassicConfigFile(path.c_str(), back, err));
+  EXPECT_NE(err.find("cannot find"), std::string::npos) << err;
+  EXPECT_FALSE(WriteClassicConfigFile("/nonexistent-dir/x.cfg", c, err));
+  EXPECT_FALSE(err.empty());
+}
+
+}  // namespace

@@ -1,0 +1,170 @@
+// A whole Classic run without a display: a generated archive, the three selections, GO for each
+// block in text and spreadsheet form, and the report files compared byte for byte (after the
+// banner) with what the library's drivers write for the same selection.
+#include <filesystem>
+#include <fstream>
+
+#include "archive/archive_globals.h"
+#include "archive/sample_archive.h"
+#include "classic_view_env.h"
+#include "trafficdata/element_data.h"
+
+namespace {
+
+class NullPoster : public IWorkerPoster {
+ public:
+  void Post(UINT, LPARAM) override {}
+};
+
+class StringSink : public ReportSink {
+ public:
+  bool write(std::string_view t) override {
+    for (char c : t) {
+      if (c == '\n') text += '\r';
+      text += c;
+    }
+    return true;
+  }
+  void notifyCancelled() override {}
+  std::string text;
+};
+
+std::string ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// The report after its nine banner lines.
+std::string AfterBanner(const std::string& report) {
+  size_t pos = 0;
+  for (int i = 0; i < 9 && pos != std::string::npos; ++i) {
+    pos = report.find("\r\n", pos);
+    if (pos != std::string::npos) pos += 2;
+  }
+  return pos == std::string::npos ? std::string() : report.substr(pos);
+}
+
+class ClassicEndToEnd : public ClassicViewTest {
+ protected:
+  static void SetUpTestSuite() {
+    archive_ = new AppTempFolder();
+    SampleArchiveOptions o;
+    o.root = archive_->path() + "/";
+    o.years = {1994};
+    o.elements = 8;
+    o.days = 5;
+    std::string message;
+    ASSERT_EQ(WriteSampleArchive(o, &message, &days_), 0) << message;
+  }
+  static void TearDownTestSuite() {
+    delete archive_;
+    archive_ = nullptr;
+  }
+  void SetUp() override {
+    ClassicViewTest::SetUp();
+    g_DataRootPath.Set((archive_->path() + "/").c_str());
+    SOutputSettings out;
+    view_->m_OutputParams.GetSettings(out);
+    out.rawPath = out.sdsPath = out.mdsPath = folder_ / "reports/";
+    out.autoOpen = 0;
+    view_->m_OutputParams.SetSettings(out);
+    for (int b = 0; b < CB_COUNT; ++b) FillSelection(view_->m_sel[b]);
+    const int dates = view_->m_sel[CB_RAW].dates.m_nSize, elems = view_->m_sel[CB_RAW].elements.m_nSize;
+    view_->m_nRawDates = view_->m_nSdsDates = dates;
+    view_->m_nRawElems = view_->m_nSdsElems = view_->m_nMdsElems = elems;
+    MonthFlagsOfDates(view_->m_sel[CB_MULTI].dates, view_->m_bMonthHasData);
+    view_->m_nMdsYear = MultiYearOfDates(view_->m_sel[CB_MULTI].dates);
+    view_->RefreshMultiLists();
+  }
+  // The year's written days and its loops, stations and speed traps, each on a cabinet of its own.
+  static void FillSelection(CClassicSelection& s) {
+    for (const SampleDayInfo& d : days_)
+      if (d.written) s.dates.Add(CDateTimeEx(d.year, d.month, d.day));
+    static const int types[4] = {ET_LOOP, ET_STATION, ET_SPEED_TRAP, ET_RATE_STATUS};
+    for (const SampleElement& e : SampleElements(1994, 8)) {
+      if (e.kind == 3) continue;  // the Classic view loads no metered lanes
+      const size_t colon = e.key.find(':');
+      const std::string alias = e.aliasKey.substr(0, e.aliasKey.find(':'));
+      int k = s.cabinets.Add(CDBCabinet(e.key.substr(0, colon).c_str(), alias.c_str(), 0, "", nullptr));
+      s.elements.Add(CDBElementEx(e.key.substr(colon + 1).c_str(), types[e.kind], s.cabinets.m_pData[k]));
+    }
+  }
+  // What the drivers write for a family over a selection, with the run's own settings.
+  std::string Expected(int family, int block) {
+    NullPoster poster;
+    CRunFlags flags;
+    const CClassicSelection& sel = view_->m_sel[block];
+    std::unique_ptr<CElementDataSet> set = LoadElementData(sel.elements, sel.dates, poster, flags);
+    EXPECT_NE(set, nullptr);
+    if (!set) return {};
+    StringSink sink;
+    std::vector<const CDateTimeEx*> dates;
+    for (int i = 0; i < sel.dates.m_nSize; ++i) dates.push_back(sel.dates.m_pData[i]);
+    for (CElementData* d : set->m_items) {
+      if (!d) continue;
+      if (family == CF_RAW) d->WriteRawDataReport(view_->m_snap.settings, dates, sink, flags);
+      if (family == CF_SDS) d->WriteSingleDayReport(view_->m_snap.settings, sink, flags);
+      if (family == CF_MDS) d->WriteMultiDayReport(view_->m_snap.settings, sink, flags);
+    }
+    return sink.text;
+  }
+  std::string Report(const char* name) { return ReadBytes(folder_ / (std::string("reports/") + name)); }
+  void Go() {
+    view_->UpdateData(FALSE);
+    Click(IDC_GO);
+  }
+
+  static AppTempFolder* archive_;
+  static std::vector<SampleDayInfo> days_;
+};
+
+AppTempFolder* ClassicEndToEnd::archive_ = nullptr;
+std::vector<SampleDayInfo> ClassicEndToEnd::days_;
+
+TEST_F(ClassicEndToEnd, RawAndSingleDayReportsMatchTheDrivers) {
+  for (int format : {0, 1}) {
+    for (int source : {0, 1}) {
+      view_->m_bRawOn = view_->m_bSdsOn = 1;
+      view_->m_bRawOff = view_->m_bSdsOff = 0;
+      view_->m_nRawSource = source;
+      view_->m_nRawFormat = view_->m_nSdsFormat = format;
+      view_->m_bDaily = view_->m_b15Min = view_->m_bFlags = view_->m_bOccLength = 1;
+      Go();
+      ASSERT_FALSE(view_->IsRunning());
+      const std::string raw = Report("DEFAULT.DAT"), sds = Report("DEFAULT.SDS");
+      EXPECT_NE(raw.find(format ? "File Type: SPREADSHEET" : "File Type: TEXT"), std::string::npos);
+      const std::string expectRaw = Expected(CF_RAW, source == 0 ? CB_RAW : CB_SINGLE);
+      EXPECT_GT(expectRaw.size(), 1000u);
+      EXPECT_TRUE(AfterBanner(raw) == expectRaw) << "raw, format " << format << ", source " << source;
+      EXPECT_TRUE(AfterBanner(sds) == Expected(CF_SDS, CB_SINGLE)) << "sds, format " << format;
+      EXPECT_EQ(view_->m_strReportPath[CF_SDS], folder_ / "reports/DEFAULT.SDS");
+    }
+  }
+  const std::vector<std::string> lines = StatusLines();
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "SDS Reports Output..."), lines.end());
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "Raw Data Reports Output..."), lines.end());
+}
+
+TEST_F(ClassicEndToEnd, MultiDayReportMatchesTheDrivers) {
+  ASSERT_TRUE(::IsWindowEnabled(Item(IDC_MDS_MONTHLY)));
+  for (int format : {0, 1}) {
+    view_->m_bMdsOn = 1;
+    view_->m_bMdsOff = 0;
+    view_->m_nMdsFormat = format;
+    view_->m_bMonthly = 1;
+    view_->UpdateData(FALSE);
+    view_->m_lstMonths.SetSel(0, TRUE);
+    view_->m_lstMonths.SetSel(3, TRUE);  // "n/a": dropped by GO
+    view_->m_lstMonthlyDays.SetSel(1, TRUE);
+    view_->m_lstMonthlyDays.SetSel(4, TRUE);
+    Go();
+    EXPECT_EQ(view_->m_snap.settings.months, (std::vector<int>{0}));
+    EXPECT_EQ(view_->m_snap.settings.monthlyWeekdays, (std::vector<int>{1, 4}));
+    const std::string expect = Expected(CF_MDS, CB_MULTI);
+    EXPECT_GT(expect.size(), 100u);
+    EXPECT_TRUE(AfterBanner(Report("DEFAULT.MDS")) == expect) << "format " << format;
+  }
+  EXPECT_EQ(LastStatus(), "MDS Reports Output...");
+}
+
+}  // namespace

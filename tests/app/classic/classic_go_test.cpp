@@ -1,0 +1,118 @@
+#include "app/classic/classic_go.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <functional>
+
+namespace {
+
+// A set-up that passes every check: all three blocks on, every multi-day report.
+GoInput AllOn() {
+  GoInput in;
+  in.rawOn = in.sdsOn = in.mdsOn = 1;
+  in.min15 = in.daily = true;
+  in.monthlyDow = in.yearlyDow = in.yearlyDowEnabled = in.annual = in.annualEnabled = true;
+  in.mdsYear = 2003;
+  in.raw = {3, 2};
+  in.sds = {4, 5};
+  in.mds = {365, 7};
+  in.monthSel = {0, 1};
+  in.monthlyDowSel = {1};
+  in.yearlyDowSel = {2, 3};
+  return in;
+}
+
+struct CheckCase {
+  const char* text;
+  std::function<void(GoInput&)> change;
+};
+
+TEST(ClassicGo, ChecksInOrderWithTheirTexts) {
+  const CheckCase cases[] = {
+      {"No output files are turned on", [](GoInput& i) { i.rawOn = i.sdsOn = i.mdsOn = 0; }},
+      {"No dates selected for rawdata output", [](GoInput& i) { i.raw.dates = 0; i.sds.dates = 0; }},
+      {"No elements selected for rawdata output", [](GoInput& i) { i.raw.elements = 0; }},
+      {"No dates selected for rawdata output", [](GoInput& i) { i.rawSource = 1; i.sds.dates = 0; }},
+      {"No elements selected for rawdata output", [](GoInput& i) { i.rawSource = 1; i.sds.elements = 0; }},
+      {"No reports have been selected for single output", [](GoInput& i) { i.min15 = i.daily = false; i.mds.dates = 0; }},
+      {"No dates have been selected for single output", [](GoInput& i) { i.sds.dates = 0; }},
+      {"No elements have been selected for single output", [](GoInput& i) { i.sds.elements = 0; }},
+      {"No reports have been selected for multi output",
+       [](GoInput& i) { i.monthlyDow = i.yearlyDow = i.annual = false; }},
+      {"No dates have been selected for multi output", [](GoInput& i) { i.mdsYear = 0; i.mds.dates = 0; }},
+      {"No dates have been selected for multi output (check data directory)", [](GoInput& i) { i.mds.dates = 0; }},
+      {"No elements have been selected for multi output", [](GoInput& i) { i.mds.elements = 0; }},
+      {"No months have been selected for Monthly Day-of-Week output",
+       [](GoInput& i) { i.monthNa[0] = i.monthNa[1] = true; i.monthlyDowSel.clear(); }},
+      {"No days have been selected for Monthly Day-of-Week output", [](GoInput& i) { i.monthlyDowNa[1] = true; }},
+      {"No days have been selected for Yearly Day-of-Week output", [](GoInput& i) { i.yearlyDowSel.clear(); }},
+      {"", [](GoInput& i) { i.yearlyDowSel.clear(); i.yearlyDowEnabled = false; }},
+      {"", [](GoInput& i) { i.rawSource = 2; i.raw = {0, 0}; }},
+  };
+  for (const CheckCase& c : cases) {
+    GoInput in = AllOn();
+    c.change(in);
+    GoPlan plan;
+    EXPECT_EQ(CheckGo(in, plan), c.text);
+  }
+}
+
+TEST(ClassicGo, EstimateSumsTheBlocks) {
+  GoInput in = AllOn();
+  GoPlan plan;
+  ASSERT_EQ(CheckGo(in, plan), "");
+  int64_t raw = 3 * 2 * 26208;
+  int64_t sds = 5 * 4 * (25920 + 12 + 5);
+  int64_t mds = 7 * 365 * 25920;
+  int64_t monthly = 5 * 1 * 7 * 2, yearly = 5 * 2 * 7, annual = 15 * 7;
+  EXPECT_EQ(plan.estimate, raw + sds + mds + monthly + yearly + annual);
+  EXPECT_TRUE(plan.annual);
+  EXPECT_EQ(plan.months, (std::vector<int>{0, 1}));
+  EXPECT_EQ(plan.yearlyDays, (std::vector<int>{2, 3}));
+}
+
+TEST(ClassicGo, RawFromTheSingleDaySelectionCountsOneLoad) {
+  GoInput in;
+  in.rawOn = 1;
+  in.rawSource = 1;
+  in.sds = {10, 3};
+  GoPlan plan;
+  ASSERT_EQ(CheckGo(in, plan), "");
+  EXPECT_EQ(plan.estimate, 3 * 10 * 26208);  // SDS off: the full raw estimate
+  in.sdsOn = 1;
+  in.daily = true;
+  ASSERT_EQ(CheckGo(in, plan), "");
+  EXPECT_EQ(plan.estimate, 3 * 10 * 288 + 3 * 10 * (25920 + 5));
+}
+
+TEST(ClassicGo, NaItemsAreDroppedAndDisabledChoicesIgnored) {
+  GoInput in = AllOn();
+  in.monthSel = {0, 4, 7};
+  in.monthNa[4] = true;
+  in.annualEnabled = false;
+  in.yearlyDowEnabled = false;
+  GoPlan plan;
+  ASSERT_EQ(CheckGo(in, plan), "");
+  EXPECT_EQ(plan.months, (std::vector<int>{0, 7}));
+  EXPECT_TRUE(plan.yearlyDays.empty());
+  EXPECT_FALSE(plan.annual);
+}
+
+TEST(ClassicGo, LargeSelectionDoesNotOverflow) {
+  GoInput in;
+  in.rawOn = 1;
+  in.sdsOn = 1;
+  in.daily = true;
+  in.raw = {365, 200};
+  in.sds = {365, 200};
+  GoPlan plan;
+  ASSERT_EQ(CheckGo(in, plan), "");
+  EXPECT_EQ(plan.estimate, int64_t{200} * 365 * (26208 + 25920 + 5));
+  EXPECT_GT(plan.estimate, int64_t{INT_MAX});
+  int64_t div = WaitScaleDivisor(plan.estimate);
+  EXPECT_LE(plan.estimate / div, INT_MAX);
+  EXPECT_EQ(WaitScaleDivisor(1000), 1);
+}
+
+}  // namespace

@@ -1,0 +1,206 @@
+#include "app/classic/classic_run.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "app/classic/classic_config.h"
+#include "trafficdata/element_data.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// Records what the worker does with the view.
+class FakePort : public ClassicRunPort {
+ public:
+  bool loadOk[CB_COUNT] = {true, true, true};
+  bool noData = false;
+  std::string log;
+  bool Load(int block, std::vector<std::unique_ptr<CElementData>>& out) override {
+    log += "load" + std::to_string(block) + " ";
+    if (!loadOk[block]) return false;
+    if (noData) return true;
+    out.push_back(std::make_unique<CElementData>(0, nullptr, 0));
+    out.push_back(nullptr);  // an element of no known type
+    out.push_back(std::make_unique<CElementData>(0, nullptr, 1));
+    return true;
+  }
+  void Post(const ClassicPost& p) override {
+    log += std::to_string(p.id) + (p.text.empty() ? "" : "(" + p.text + ")") + " ";
+    posts.push_back(p);
+  }
+  void SetWaitCursor(bool) override {}
+  std::vector<ClassicPost> posts;
+};
+
+// The block plan without report data: opening, writing and closing are recorded.
+class PlanRun : public CClassicRun {
+ public:
+  using CClassicRun::CClassicRun;
+  bool bannerOk[CF_COUNT] = {true, true, true};
+  int cancelAtFamily = -1;  // the first write of this family finds Cancel pressed
+  CClassicRunFlags* flags = nullptr;
+  FakePort* fake = nullptr;
+
+ protected:
+  bool OpenReport(int f) override {
+    fake->log += "open" + std::to_string(f) + " ";
+    return bannerOk[f];
+  }
+  EReportResult WriteElement(int f, const CElementData& d, int dateBlock) override {
+    fake->log += "w" + std::to_string(f) + "." + std::to_string(d.ordinal) + "/" + std::to_string(dateBlock) + " ";
+    if (f == cancelAtFamily) {
+      flags->keepGoingFlag = false;
+      return EReportResult::Cancelled;
+    }
+    return EReportResult::Done;
+  }
+  bool CloseReport(int f) override {
+    fake->log += "close" + std::to_string(f) + " ";
+    return true;
+  }
+};
+
+struct PlanCase {
+  const char* name;
+  int rawOn, sdsOn, mdsOn, rawSource;
+  int cancelAt;
+  int bannerFails;  // family whose banner fails, or -1
+  int loadFails;    // block whose load fails, or -1
+  const char* expected;
+};
+
+TEST(ClassicRun, BlockPlan) {
+  const PlanCase cases[] = {
+      {"raw own + sds: two loads", 1, 1, 0, 0, -1, -1, -1,
+       "load0 516 open0 w0.0/0 w0.1/0 close0 517 load1 518 open1 w1.0/1 w1.1/1 close1 519 "},
+      {"raw from sds selection, sds off: one load, raw only", 1, 0, 0, 1, -1, -1, -1,
+       "load1 516 open0 w0.0/1 w0.1/1 close0 517 "},
+      {"raw from sds selection shares the load with sds", 1, 1, 0, 1, -1, -1, -1,
+       "load1 516 open0 w0.0/1 w0.1/1 close0 517 518 open1 w1.0/1 w1.1/1 close1 519 "},
+      {"cancel in raw: done still posted, sds and mds skipped", 1, 1, 1, 1, CF_RAW, -1, -1,
+       "load1 516 open0 w0.0/1 close0 517 "},
+      {"banner fails: no writers, no done id, later blocks run", 1, 0, 1, 0, -1, CF_RAW, -1,
+       "load0 516 open0 load2 520 open2 w2.0/2 w2.1/2 close2 521 "},
+      {"failed load: nothing posted for the block", 1, 0, 1, 0, -1, -1, CB_RAW, "load0 load2 520 open2 w2.0/2 w2.1/2 close2 521 "},
+      {"mds only", 0, 0, 1, 0, -1, -1, -1, "load2 520 open2 w2.0/2 w2.1/2 close2 521 "},
+  };
+  for (const PlanCase& c : cases) {
+    ClassicRunSnapshot snap;
+    snap.rawOn = c.rawOn;
+    snap.sdsOn = c.sdsOn;
+    snap.mdsOn = c.mdsOn;
+    snap.rawSource = c.rawSource;
+    FakePort port;
+    if (c.loadFails >= 0) port.loadOk[c.loadFails] = false;
+    CClassicRunFlags flags;
+    PlanRun run(snap, port, flags);
+    run.flags = &flags;
+    run.fake = &port;
+    run.cancelAtFamily = c.cancelAt;
+    if (c.bannerFails >= 0) run.bannerOk[c.bannerFails] = false;
+    run.Run();
+    EXPECT_EQ(port.log, c.expected) << c.name;
+  }
+}
+
+TEST(ClassicRun, BannerBytes) {
+  COleDateTime t(2003, 1, 5, 14, 3, 9);
+  EXPECT_EQ(FormatReportBanner("R.DAT", t, 1),
+            "***********************************\nFilename: R.DAT\n\nCreation Date: 01/05/03 (Sun)\n"
+            "Creation Time: 14:03:09\n    File Type: SPREADSHEET\n***********************************\n\n\n");
+  EXPECT_NE(FormatReportBanner("R.DAT", t, 0).find("    File Type: TEXT\n"), std::string::npos);
+}
+
+class FixedTimeRun : public CClassicRun {
+ public:
+  using CClassicRun::CClassicRun;
+  int draws[3] = {7, 7, 8};
+  int next = 0;
+
+ protected:
+  COleDateTime Now() const override { return COleDateTime(2003, 1, 5, 14, 3, 9); }
+  int DrawNumber() override { return draws[next++ % 3]; }
+};
+
+class ClassicRunFiles : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir = fs::path(::testing::TempDir()) / ("classic_run_" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir / "tmp");
+    const char* old = std::getenv("TMPDIR");
+    oldTmp = old ? old : "";
+    setenv("TMPDIR", (dir / "tmp").c_str(), 1);
+  }
+  void TearDown() override {
+    if (oldTmp.empty()) unsetenv("TMPDIR"); else setenv("TMPDIR", oldTmp.c_str(), 1);
+    fs::remove_all(dir);
+  }
+  fs::path dir;
+  std::string oldTmp;
+};
+
+TEST_F(ClassicRunFiles, MissingFolderIsCreatedAndBannerHasCrLf) {
+  ClassicRunSnapshot snap;
+  snap.mdsOn = 1;
+  snap.folder[CF_MDS] = (dir / "new").string() + "/";
+  snap.name[CF_MDS] = "M.MDS";
+  FakePort port;
+  port.noData = true;
+  CClassicRunFlags flags;
+  // A run whose data objects hold no days writes the banner only.
+  FixedTimeRun run(snap, port, flags);
+  run.Run();
+  std::string bytes = ReadBytes((dir / "new" / "M.MDS").string());
+  EXPECT_EQ(bytes.substr(0, 37), "***********************************\r\n");
+  EXPECT_NE(bytes.find("Filename: M.MDS\r\n\r\nCreation Date: 01/05/03 (Sun)\r\n"), std::string::npos);
+  EXPECT_EQ(run.reportPath[CF_MDS], snap.folder[CF_MDS] + "M.MDS");
+  EXPECT_EQ(port.log.find("513"), std::string::npos);
+  EXPECT_NE(port.log.find("521"), std::string::npos);
+}
+
+TEST_F(ClassicRunFiles, UncreatableFolderFallsBackWithoutOverwriting) {
+  std::ofstream(dir / "plain") << "x";
+  std::ofstream(dir / "tmp" / "7R.DAT") << "keep";
+  ClassicRunSnapshot snap;
+  snap.rawOn = 1;
+  snap.folder[CF_RAW] = (dir / "plain" / "sub").string() + "/";
+  snap.name[CF_RAW] = "R.DAT";
+  FakePort port;
+  port.noData = true;
+  CClassicRunFlags flags;
+  FixedTimeRun run(snap, port, flags);
+  run.Run();
+  std::string fallback = (dir / "tmp").string() + "/8R.DAT";
+  EXPECT_EQ(run.reportPath[CF_RAW], fallback);
+  EXPECT_EQ(ReadBytes((dir / "tmp" / "7R.DAT").string()), "keep");
+  EXPECT_NE(ReadBytes(fallback).find("Filename: 8R.DAT\r\n"), std::string::npos);
+  EXPECT_EQ(port.log, "load0 516 502 513(R.DAT) 514(" + fallback + ") 517 ");
+}
+
+TEST_F(ClassicRunFiles, NoTemporaryFolderMeansNoReport) {
+  ClassicRunSnapshot snap;
+  snap.rawOn = 1;
+  std::ofstream(dir / "plain") << "x";
+  snap.folder[CF_RAW] = (dir / "plain" / "sub").string() + "/";
+  snap.name[CF_RAW] = "R.DAT";
+  setenv("TMPDIR", (dir / "plain" / "nothere").c_str(), 1);
+  FakePort port;
+  port.noData = true;
+  CClassicRunFlags flags;
+  FixedTimeRun run(snap, port, flags);
+  run.Run();
+  EXPECT_EQ(port.log.find("517"), std::string::npos) << port.log;
+  EXPECT_TRUE(run.reportPath[CF_RAW].empty());
+}
+
+}  // namespace

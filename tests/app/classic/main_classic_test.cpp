@@ -1,0 +1,151 @@
+#include <fstream>
+
+#include "classic_view_env.h"
+#include "platform/ui/choosers.h"
+
+namespace {
+
+namespace input = qav::ui::input;
+
+TEST_F(ClassicViewTest, FirstUpdateSetsTheStartingStates) {
+  std::vector<std::string> titles;
+  for (int i = 0; i < view_->m_Sheet.GetPageCount(); ++i) titles.push_back(view_->m_Sheet.GetPage(i)->Title());
+  ASSERT_EQ(titles.size(), 9u);
+  EXPECT_EQ(std::vector<std::string>(titles.begin() + 3, titles.end()),
+            (std::vector<std::string>{"Daily", "AM Peak", "PM Peak", "AM Peak Hour", "PM Peak Hour", "Multi-Day"}));
+  EXPECT_EQ(view_->m_Valid[SK_PM_PEAK].m_values.v[VV_TOTAL_MIN_G], 44);
+  EXPECT_EQ(view_->m_ValidDays.m_values.v[MV_YEARLY_INVALID], 1);
+  EXPECT_EQ(::SendMessage(Item(IDC_RAW_OFF), BM_GETCHECK, 0, 0), BST_CHECKED);
+  EXPECT_EQ(::SendMessage(Item(IDC_MDS_ON), BM_GETCHECK, 0, 0), BST_UNCHECKED);
+  EXPECT_FALSE(::IsWindowEnabled(Item(IDC_SDS_OCC)));
+  EXPECT_FALSE(::IsWindowEnabled(Item(IDC_MDS_MONTHLY)));
+  EXPECT_FALSE(::IsWindowEnabled(Item(IDC_MDS_MONTHS)));
+  EXPECT_FALSE(::IsWindowEnabled(Item(IDC_RAW_USE_SDS_TEXT)));
+  EXPECT_TRUE(::IsWindowEnabled(Item(IDC_RAW_CHANGE_DATES)));
+  EXPECT_EQ(view_->m_lstMonths.GetCount(), 12);
+  EXPECT_EQ(view_->m_lstMonths.GetTextString(11), "n/a");
+  // Ticking "15 Minute Summary" enables its options; the raw source follows its radio.
+  Click(IDC_SDS_15MIN);
+  EXPECT_TRUE(::IsWindowEnabled(Item(IDC_SDS_FLAGS)));
+  Click(IDC_RAW_USE_SDS);
+  EXPECT_FALSE(::IsWindowEnabled(Item(IDC_RAW_CHANGE_DATES)));
+  EXPECT_TRUE(::IsWindowEnabled(Item(IDC_RAW_USE_SDS_TEXT)));
+}
+
+TEST_F(ClassicViewTest, GoChecksAddTheirStatusLine) {
+  Click(IDC_GO);
+  EXPECT_EQ(LastStatus(), "No output files are turned on");
+  Click(IDC_MDS_ON);
+  Click(IDC_MDS_MONTHLY);  // disabled: no effect
+  Click(IDC_GO);
+  EXPECT_EQ(LastStatus(), "No reports have been selected for multi output");
+  EXPECT_EQ(view_->m_pWaitDialog, nullptr);
+}
+
+TEST_F(ClassicViewTest, RefusedFileNameStopsTheHandler) {
+  // Typing is held to 15 characters; a longer name comes from a configuration file.
+  view_->m_strRawName = "A_VERY_LONG_NAME.DAT";
+  view_->UpdateData(FALSE);
+  Click(IDC_RAW_ON);
+  EXPECT_EQ(view_->m_bRawOn, 0);
+  EXPECT_EQ(::SendMessage(Item(IDC_RAW_OFF), BM_GETCHECK, 0, 0), BST_CHECKED);
+  ASSERT_FALSE(qav::ui::MessageBoxLog().empty());
+  input::Type(Item(IDC_RAW_NAME), "R.DAT");
+  Click(IDC_RAW_ON);
+  EXPECT_EQ(view_->m_bRawOn, 1);
+  EXPECT_EQ(view_->m_bRawOff, 0);
+}
+
+TEST_F(ClassicViewTest, ViewButtonsAndElementsWithoutDates) {
+  Click(IDC_RAW_VIEW_DATES);
+  EXPECT_EQ(LastStatus(), "CMainClassic::OnRawdataViewDates(): No RawData dates have been selected. ");
+  Click(IDC_MDS_VIEW_ELEMS);
+  EXPECT_EQ(LastStatus(), "CMainClassic::OnMultiViewElems(): No MDS elements have been selected. ");
+  Click(IDC_SDS_CHANGE_ELEMS);
+  EXPECT_EQ(LastStatus(), "No dates selected...");
+}
+
+TEST_F(ClassicViewTest, ChangeYearFillsTheMultiLists) {
+  selectors_->year = [](CMainClassic& v) {
+    for (int d : {5, 6}) v.m_sel[CB_MULTI].dates.Add(CDateTimeEx(2003, 1, d));
+    v.m_sel[CB_MULTI].dates.Add(CDateTimeEx(2003, 6, 2));
+    return true;
+  };
+  view_->m_lstMonths.SetSel(5, TRUE);  // kept across the refresh
+  Click(IDC_MDS_CHANGE_YEAR);
+  EXPECT_EQ(view_->m_nMdsYear, 2003);
+  EXPECT_EQ(Text(Item(IDC_MDS_YEAR)), "2003");
+  EXPECT_EQ(selectors_->loads[CB_MULTI], 1);
+  EXPECT_EQ(view_->m_lstMonths.GetTextString(0), "JAN");
+  EXPECT_EQ(view_->m_lstMonths.GetTextString(1), "n/a");
+  EXPECT_EQ(view_->m_lstMonths.GetSel(5), 1);
+  EXPECT_EQ(view_->m_lstMonthlyDays.GetTextString(0), "SUN");
+  EXPECT_EQ(view_->m_lstYearlyDays.GetTextString(0), "n/a");
+  EXPECT_TRUE(::IsWindowEnabled(Item(IDC_MDS_MONTHLY)));
+  EXPECT_FALSE(::IsWindowEnabled(Item(IDC_MDS_ANNUAL)));
+  EXPECT_EQ(StatusLines(), (std::vector<std::string>{"Searching for data files...", "Forming element list..."}));
+}
+
+TEST_F(ClassicViewTest, ConfigurationRoundTripAndRefusal) {
+  const std::string path = folder_ / "setup.cfg";
+  // A set-up: raw on with a selection, SDS daily, a year with January.
+  view_->m_bRawOn = 1;
+  view_->m_bRawOff = 0;
+  view_->m_strRawName = "R1.DAT";
+  view_->m_bDaily = 1;
+  CClassicSelection& raw = view_->m_sel[CB_RAW];
+  raw.dates.Add(CDateTimeEx(2003, 1, 5));
+  raw.roadways.Add(CDBRoadway("I5"));
+  raw.cabinets.Add(CDBCabinet("005es01234", "ES-101D", 1234, "NE 45th", raw.roadways.m_pData[0]));
+  raw.elements.Add(CDBElementEx("_MN___1", 0, raw.cabinets.m_pData[0]));
+  view_->m_nRawDates = view_->m_nRawElems = 1;
+  view_->UpdateData(FALSE);
+  qav::ui::SetFileChooserHandler([&](const qav::ui::FileChooserRequest& r, std::string& p) {
+    p = path;
+    return true;
+  });
+  view_->OnSaveConfig();
+  const ClassicSetup saved = view_->CurrentSetup();
+  // Change everything, then read the file back.
+  view_->m_bRawOn = 0;
+  view_->m_strRawName = "OTHER.DAT";
+  view_->m_sel[CB_RAW].elements.RemoveAll();
+  view_->UpdateData(FALSE);
+  view_->OnReadConfig();
+  EXPECT_EQ(view_->CurrentSetup(), saved);
+  EXPECT_EQ(Text(Item(IDC_RAW_NAME)), "R1.DAT");
+  EXPECT_EQ(Text(Item(IDC_RAW_ELEMS)), "1");
+  EXPECT_EQ(selectors_->loads[CB_RAW], 1);
+  // A malformed file: a box naming the file, and the view as it was.
+  std::ofstream(folder_ / "bad.cfg") << "QAV Classic Configuration File Version NG.1\n1\n0\n0\nA\nB\nC\n0\n0\n0\n0\n0\n0\n0\n0\n"
+                                        "1\n0\n37622\n1\nI5\n1\nid\nal\n1\nloc\n3\n";
+  qav::ui::ClearMessageBoxLog();
+  qav::ui::SetFileChooserHandler([&](const qav::ui::FileChooserRequest&, std::string& p) {
+    p = folder_ / "bad.cfg";
+    return true;
+  });
+  view_->OnReadConfig();
+  ASSERT_EQ(qav::ui::MessageBoxLog().size(), 1u);
+  EXPECT_NE(qav::ui::MessageBoxLog()[0].text.find("bad.cfg"), std::string::npos);
+  EXPECT_EQ(view_->CurrentSetup(), saved);
+  // Saving where no file can be made also gets its box.
+  qav::ui::SetFileChooserHandler([&](const qav::ui::FileChooserRequest&, std::string& p) {
+    p = folder_ / "no-such-folder/x.cfg";
+    return true;
+  });
+  view_->OnSaveConfig();
+  EXPECT_EQ(qav::ui::MessageBoxLog().size(), 2u);
+}
+
+TEST_F(ClassicViewTest, ValidityProfileWrittenAtTheEnd) {
+  view_->m_ValidDays.m_values.v[MV_AADT_INVALID] = 5;
+  g_PeriodValidity[SK_DAILY].v[VV_TOTAL_MAX_D] = 30;
+  frame_->DestroyWindow();
+  frame_ = nullptr;
+  EXPECT_EQ(store_->GetInt("MULTI", "AADT_INVALID", 0), 5u);
+  EXPECT_EQ(store_->GetInt("DAILY", "TOTAL_MAX_D", 0), 30u);
+  EXPECT_EQ(store_->GetInt("PM_PEAK_HOUR", "TOTAL_MIN_G", 0), 11u);
+  g_PeriodValidity[SK_DAILY] = BuiltInPeriodValidity(SK_DAILY);
+}
+
+}  // namespace

@@ -1,0 +1,110 @@
+#include "app/classic/valid_pages.h"
+
+#include "headless_fixture.h"
+#include "platform/ui/input.h"
+
+namespace {
+
+using qav::ui::PostTask;
+namespace input = qav::ui::input;
+
+class ValidPagesTest : public HeadlessTest {};
+
+HWND Item(CWnd& w, int id) { return ::GetDlgItem(w.m_hWnd, id); }
+
+TEST_F(ValidPagesTest, PeakHourPageRangesTicksAndLabels) {
+  CPropertySheet sheet("Parameter Settings");
+  CValid page;
+  page.Setup(SK_AM_PEAK_HOUR);
+  page.m_values = BuiltInPeriodValidity(SK_AM_PEAK_HOUR);
+  sheet.AddPage(&page);
+  std::string title, maxLabel, totalMax;
+  int stepLo = -1, stepHi = -1, goodLo = -1, tic = -1;
+  bool runningEnabled = true;
+  PostTask([&] {
+    title = page.Title();
+    maxLabel = Text(Item(page, 1337));
+    totalMax = Text(Item(page, 1322));
+    stepLo = Range(Item(page, 1293))->lower;
+    stepHi = Range(Item(page, 1293))->upper;
+    goodLo = Range(Item(page, 1299))->lower;
+    tic = Range(Item(page, 1300))->ticFreq;
+    runningEnabled = ::IsWindowEnabled(Item(page, 1293)) != FALSE;  // RUNNING is 0 for peak hours
+    input::Click(Item(sheet, IDCANCEL));
+  });
+  EXPECT_EQ(sheet.DoModal(), IDCANCEL);
+  EXPECT_EQ(title, "AM Peak Hour");
+  EXPECT_EQ(maxLabel, "12");
+  EXPECT_EQ(totalMax, "12");
+  EXPECT_EQ(stepLo, 1);
+  EXPECT_EQ(stepHi, 12);
+  EXPECT_EQ(goodLo, 0);
+  EXPECT_EQ(tic, 1);
+  EXPECT_FALSE(runningEnabled);
+}
+
+TEST_F(ValidPagesTest, DailyPageKeepsSliderAndEditInStepAndRefusesTooLarge) {
+  CPropertySheet sheet("Parameter Settings");
+  CValid page;
+  page.Setup(SK_DAILY);
+  page.m_values = BuiltInPeriodValidity(SK_DAILY);
+  sheet.AddPage(&page);
+  int tic = 0, posAfterType = -1, posAfterBlur = -1;
+  std::string editAfterSlide;
+  bool groupEnabled = true, editEnabled = true, checkEnabled = false;
+  PostTask([&] {
+    tic = Range(Item(page, 1299))->ticFreq;
+    input::Slide(Item(page, 1294), 30);  // width
+    editAfterSlide = Text(Item(page, 1344));
+    input::Type(Item(page, 1355), "300");  // total minimum 'good'
+    posAfterType = Range(Item(page, 1299))->pos;
+    input::Focus(Item(page, 1356));
+    posAfterBlur = Range(Item(page, 1299))->pos;
+    input::Click(Item(page, 1291));  // untick the running check
+    groupEnabled = ::IsWindowEnabled(Item(page, 1323)) != FALSE;
+    editEnabled = ::IsWindowEnabled(Item(page, 1343)) != FALSE;
+    checkEnabled = ::IsWindowEnabled(Item(page, 1291)) != FALSE;
+    input::Click(Item(sheet, IDOK));  // refused: 300 is above 288
+  });
+  PostTask([&] {
+    input::Type(Item(page, 1355), "250");
+    input::Click(Item(sheet, IDOK));
+  });
+  EXPECT_EQ(sheet.DoModal(), IDOK);
+  EXPECT_EQ(tic, 12);
+  EXPECT_EQ(editAfterSlide, "30");
+  EXPECT_EQ(posAfterType, 264);
+  EXPECT_EQ(posAfterBlur, 288);  // the slider clamps 300 into its range
+  EXPECT_FALSE(groupEnabled);
+  EXPECT_FALSE(editEnabled);
+  EXPECT_TRUE(checkEnabled);
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(page.m_values.v[VV_TOTAL_MIN_G], 250);
+  EXPECT_EQ(page.m_values.v[VV_RUNNING_WIDTH], 30);
+  EXPECT_EQ(page.m_values.v[VV_RUNNING], 0);
+  EXPECT_EQ(page.m_values.v[VV_RUNNING_STEP], 12);  // values of a greyed group are kept
+}
+
+TEST_F(ValidPagesTest, MultiDayPageRanges) {
+  CPropertySheet sheet("Parameter Settings");
+  CValidDays page;
+  page.Setup("Multi-Day");
+  sheet.AddPage(&page);
+  int yearlyHi = 0;
+  PostTask([&] {
+    yearlyHi = Range(Item(page, 1396))->upper;
+    input::Type(Item(page, 1362), "8");  // AADT above 7
+    input::Click(Item(sheet, IDOK));
+  });
+  PostTask([&] {
+    input::Slide(Item(page, 1305), 6);
+    input::Click(Item(sheet, IDOK));
+  });
+  EXPECT_EQ(sheet.DoModal(), IDOK);
+  EXPECT_EQ(yearlyHi, 12);
+  EXPECT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(page.m_values.v[MV_AADT_INVALID], 6);
+  EXPECT_EQ(page.Title(), "Multi-Day");
+}
+
+}  // namespace

@@ -1,0 +1,144 @@
+#include "app/shell/input_loader.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "app/shell/archive_fixture.h"
+#include "app/shell/worker_ids.h"
+#include "archive/input_desc.h"
+#include "trafficdata/element_day.h"
+
+namespace {
+CObjArray<CDateTimeEx> Days(std::initializer_list<CDateTimeEx> list) {
+  CObjArray<CDateTimeEx> days;
+  for (const CDateTimeEx& d : list) days.Add(d);
+  return days;
+}
+
+std::pair<UINT, LPARAM> Post(UINT id, const CDateTimeEx& day) { return {id, DayPayload(day)}; }
+std::pair<UINT, LPARAM> Post(UINT id, LPARAM payload = 0) { return {id, payload}; }
+
+// Keep-going until the n-th question.
+class StopAfter : public RunControl {
+ public:
+  explicit StopAfter(int answersYes) : m_yes(answersYes) {}
+  bool keepGoing() const override { return m_asked++ < m_yes; }
+  void addProgress(uint32_t n) override { progress += n; }
+  uint32_t progress = 0;
+
+ private:
+  int m_yes;
+  mutable int m_asked = 0;
+};
+
+bool Available(const CElementDataSet& set, int element, int day) {
+  const CElementData* data = set.At(element);
+  return data != nullptr && data->Day(day) != nullptr && data->Day(day)->dataAvailable != 0;
+}
+
+using LoaderTest = ArchiveFixture;
+
+TEST_F(LoaderTest, DaysOnBothSidesOfTheCutoverGoToTheirReaders) {
+  CPEInputDesc peList;
+  ASSERT_TRUE(peList.Read(CDateTimeEx(1993, 1, 1)));
+  Selection s;
+  s.elements.Add(*peList.m_Elements.m_pData[0]);  // a loop of the PE list, by alias
+  AddSampleElements(s, 1993, 8);                  // loop, station, speed trap, metered lane, twice
+  const CDateTimeEx d0101(1993, 1, 1), d0102(1993, 1, 2), d0530(1993, 5, 30), d0601(1993, 6, 1), d0602(1993, 6, 2),
+      d0603(1993, 6, 3), d0604(1993, 6, 4);
+  CObjArray<CDateTimeEx> days = Days({d0101, d0102, d0530, d0601, d0602, d0603, d0604});
+  RecordingPoster poster;
+  StopAfter run(1000);
+  auto set = LoadElementData(s.elements, days, poster, run);
+  ASSERT_NE(set, nullptr);
+  EXPECT_EQ(poster.posts, (std::vector<std::pair<UINT, LPARAM>>{Post(500), Post(504, d0530), Post(502, 2),
+                                                                 Post(504, d0602), Post(502, 2), Post(503)}));
+  ASSERT_EQ(set->Count(), 9);
+  // The PE loop has both PE days (the second without an occupancy file); nothing else has PE days.
+  EXPECT_TRUE(Available(*set, 0, 0));
+  EXPECT_TRUE(Available(*set, 0, 1));
+  for (int e : {2, 3, 4, 6, 7, 8}) EXPECT_FALSE(Available(*set, e, 0)) << e;
+  // Database days: the first sample loop on 06-01, missing (silently) on 06-03, there on 06-04
+  // (20-second records of the older database layout).
+  EXPECT_TRUE(Available(*set, 1, 3));
+  EXPECT_FALSE(Available(*set, 1, 5));
+  EXPECT_TRUE(Available(*set, 1, 6));
+  EXPECT_TRUE(Available(*set, 4, 6));  // a metered lane exists only in 20-second days
+  EXPECT_FALSE(Available(*set, 4, 3));
+  // The PE loop is also the first sample loop (same cabinet and name). Seven element-days of 288 on
+  // 06-01, five on 06-03, nine of 4320 on 06-04; PE days add nothing.
+  EXPECT_EQ(run.progress, 6u * 288 * 7 + 6u * 288 * 5 + 6u * 4320 * 9);
+}
+
+TEST_F(LoaderTest, EachPeYearReadsItsOwnDeviceList) {
+  CPEInputDesc peList;
+  ASSERT_TRUE(peList.Read(CDateTimeEx(1990, 1, 1)));
+  Selection s;
+  s.elements.Add(*peList.m_Elements.m_pData[0]);
+  const CDateTimeEx d1990(1990, 1, 1), d1991(1991, 1, 1), d1991b(1991, 1, 2);
+  CObjArray<CDateTimeEx> days = Days({d1990, d1991, d1991b});
+  RecordingPoster poster;
+  StopAfter run(1000);
+  auto set = LoadElementData(s.elements, days, poster, run);
+  ASSERT_NE(set, nullptr);
+  // 1991 has no PE folder: one notice for its last day; 1990 still loads with its own list.
+  EXPECT_EQ(poster.posts, (std::vector<std::pair<UINT, LPARAM>>{Post(500), Post(505, d1991b), Post(502, 3), Post(503)}));
+  EXPECT_TRUE(Available(*set, 0, 0));
+  EXPECT_FALSE(Available(*set, 0, 1));
+}
+
+TEST_F(LoaderTest, AliasLayoutKeysAndUnreadableNames) {
+  // A day of the "Primary Copy" layout: names are keyed by the cabinet's alias.
+  AppTempFolder root;
+  ASSERT_EQ(::mkdir((root / "DATA1995").c_str(), 0700), 0);
+  WritePrimaryCopyDay(root / "DATA1995/19950101.DAT",
+                      {{"ALIAS01:_MN_1_1", 92, 3}, {"ALIAS01:_MN_2_1", 92, 4}, {"ALIAS01:_MN_3_1", 92, 3}}, 288);
+  g_DataRootPath.Set((root.path() + "/").c_str());
+  CDBCabinet withAlias("005es00100", "ALIAS01", 100, "", nullptr);
+  CDBCabinet withoutAlias("005es00100", "", 100, "", nullptr);
+  CObjArray<CDBElementEx> elements;
+  elements.Add(CDBElementEx("_MN_1_1", ET_LOOP, &withAlias));
+  elements.Add(CDBElementEx("_MN_1_1", ET_LOOP, &withoutAlias));  // ":_MN_1_1" is not there
+  elements.Add(CDBElementEx("_MN_2_1", ET_LOOP, &withAlias));
+  elements.Add(CDBElementEx("_MN_1_1", 9, &withAlias));  // no data object for an unknown type
+  const CDateTimeEx day(1995, 1, 1);
+  CObjArray<CDateTimeEx> days = Days({day});
+  RecordingPoster poster;
+  StopAfter run(1000);
+  auto set = LoadElementData(elements, days, poster, run);
+  ASSERT_NE(set, nullptr);
+  EXPECT_EQ(poster.posts,
+            (std::vector<std::pair<UINT, LPARAM>>{Post(500), Post(506, day), Post(502, 11), Post(503)}));
+  EXPECT_TRUE(Available(*set, 0, 0));
+  EXPECT_FALSE(Available(*set, 1, 0));
+  EXPECT_FALSE(Available(*set, 2, 0));
+  EXPECT_EQ(set->At(3), nullptr);
+  EXPECT_EQ(run.progress, 6u * 288);
+}
+
+TEST_F(LoaderTest, ACancelIsSeenAfterEveryDayLoadedOrNot) {
+  Selection s;
+  AddSampleElements(s, 1994, 4);
+  const struct {
+    std::vector<CDateTimeEx> days;
+    int yes;
+    std::vector<std::pair<UINT, LPARAM>> posts;
+  } cases[] = {
+      // The missing second day of 1994 fails, then the cancel is seen.
+      {{CDateTimeEx(1994, 1, 2), CDateTimeEx(1994, 1, 3)}, 0,
+       {Post(500), Post(504, CDateTimeEx(1994, 1, 2)), Post(502, 2), Post(509)}},
+      // After the first of two PE days.
+      {{CDateTimeEx(1990, 1, 1), CDateTimeEx(1990, 1, 2)}, 0, {Post(500), Post(509)}},
+      // After the second database day.
+      {{CDateTimeEx(1994, 1, 1), CDateTimeEx(1994, 1, 3), CDateTimeEx(1994, 1, 4)}, 1, {Post(500), Post(509)}},
+  };
+  for (const auto& c : cases) {
+    CObjArray<CDateTimeEx> days;
+    for (const CDateTimeEx& d : c.days) days.Add(d);
+    RecordingPoster poster;
+    StopAfter run(c.yes);
+    EXPECT_EQ(LoadElementData(s.elements, days, poster, run), nullptr);
+    EXPECT_EQ(poster.posts, c.posts);
+  }
+}
+}  // namespace

@@ -1,0 +1,60 @@
+#include <gtest/gtest.h>
+
+#include "app/shell/app_globals.h"
+#include "app/shell/main_dlg.h"
+#include "app/shell/main_frame.h"
+#include "app/shell/qav_app.h"
+#include "app/shell/settings.h"
+#include "archive/archive_globals.h"
+#include "platform/ui/input.h"
+#include "app/shell/app_test_env.h"
+
+namespace {
+class StartupTest : public AppUiTest {
+ protected:
+  void TearDown() override {
+    g_PeValid.Set(PeValidity{});
+    AppUiTest::TearDown();
+  }
+  // Starts the application over the test's profile; the frame is the main window.
+  void Start(CQAVApp& app) {
+    ASSERT_TRUE(app.InitInstance());
+    frame_ = dynamic_cast<CMainFrame*>(app.m_pMainWnd);
+    ASSERT_NE(frame_, nullptr);
+    view_ = dynamic_cast<CMainDlg*>(frame_->GetActiveView());
+    ASSERT_NE(view_, nullptr);
+  }
+  CMainFrame* frame_ = nullptr;
+  CMainDlg* view_ = nullptr;
+};
+
+TEST_F(StartupTest, WithoutProfileTheNewViewStartsWithDefaultPeSettings) {
+  CQAVApp app;
+  Start(app);
+  EXPECT_EQ(app.m_nUseClassic, 0u);
+  EXPECT_EQ(app.TemplateId(), IDR_MAINFRAME);
+  EXPECT_EQ(frame_->GetWindowText(), "QAV");
+  const PeValidity pe = g_PeValid.Get();
+  EXPECT_EQ(std::vector<int>({pe.peak1Start, pe.peak1End, pe.peak2Start, pe.peak2End, pe.peakMin, pe.peakMax,
+                              pe.offMin, pe.offMax}),
+            std::vector<int>({72, 108, 180, 228, 0, 255, 0, 255}));
+  EXPECT_TRUE(frame_->IsZoomed());
+  frame_->DestroyWindow();
+}
+
+TEST_F(StartupTest, StoredValuesChooseTheClassicViewAndWrapTheEightBitSettings) {
+  store_->WriteInt("GENERAL", "USE_CLASSIC", 7);
+  store_->WriteInt("PE_VALID", "VOL_GOOD_PEAK_MAX", 300);
+  store_->WriteInt("PE_VALID", "PEAK2_END", 200);
+  CQAVApp app;
+  Start(app);
+  EXPECT_EQ(app.TemplateId(), IDR_CLASSIC_FRAME);
+  EXPECT_EQ(frame_->GetWindowText(), "QAV Classic");
+  EXPECT_EQ(g_PeValid.Get().peakMax, 44);
+  EXPECT_EQ(g_PeValid.Get().peak2End, 200);
+  frame_->DestroyWindow();
+  // The view's end wrote every section back.
+  EXPECT_EQ(store_->GetInt("GENERAL", "USE_CLASSIC", 0), 7u);
+  EXPECT_EQ(store_->GetInt("PE_VALID", "VOL_GOOD_PEAK_MAX", 0), 44u);
+}
+}  // namespace

@@ -1,0 +1,57 @@
+#include "app/shell/worker_ids.h"
+
+#include <gtest/gtest.h>
+
+#include "trafficdata/date_time_ex.h"
+
+namespace {
+struct WorkerCase {
+  UINT id;
+  LPARAM payload;
+  const char* path;
+  EWorkerAction action;
+  const char* text;
+};
+
+TEST(WorkerIds, TextsOfTheBaseIds) {
+  const LPARAM march15 = DayPayload(CDateTimeEx(1994, 3, 15));
+  const WorkerCase cases[] = {
+      {500, 0, nullptr, EWorkerAction::Title, "Loading Input Data..."},
+      {502, 2, nullptr, EWorkerAction::Line, "The system cannot find the file specified."},
+      {502, 99999, nullptr, EWorkerAction::Line, "Error in FormatMessage() call"},
+      {503, 0, nullptr, EWorkerAction::Line, "Input Data Loaded..."},
+      {504, march15, nullptr, EWorkerAction::Line, "Error opening data file for 03/15/1994"},
+      {505, march15, nullptr, EWorkerAction::Line, "Error opening data description file for 1994"},
+      {506, march15, nullptr, EWorkerAction::Line, "Error in raw data retrieval for 03/15/1994"},
+      {509, 0, nullptr, EWorkerAction::Line, "Process canceled by the User"},
+      {513, 7, "DEFAULT.DAT", EWorkerAction::Line, "Out file open error: DEFAULT.DAT"},
+      {514, 7, "/tmp/123DEFAULT.DAT", EWorkerAction::Line, "Reports output to: /tmp/123DEFAULT.DAT"},
+      {530, 1, nullptr, EWorkerAction::UpdateData, ""},
+      {507, 0, nullptr, EWorkerAction::None, ""},
+      {517, 0, nullptr, EWorkerAction::None, ""},
+      {531, 0, nullptr, EWorkerAction::None, ""},
+  };
+  for (const WorkerCase& c : cases) {
+    std::string text;
+    EXPECT_EQ(WorkerCommandText(c.id, c.payload, c.path, text), c.action) << c.id;
+    EXPECT_EQ(text, c.text) << c.id;
+  }
+}
+
+TEST(WorkerIds, StatusTextSplitsAtRunsOfLineEnds) {
+  const struct {
+    const char* text;
+    std::vector<std::string> lines;
+  } cases[] = {
+      {"one", {"one"}},
+      {"one\r\ntwo\n\n\rthree\r", {"one", "two", "three"}},
+      {"\r\n\r\n", {}},
+      {"", {}},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> lines;
+    SplitStatusText(c.text, lines);
+    EXPECT_EQ(lines, c.lines) << c.text;
+  }
+}
+}  // namespace

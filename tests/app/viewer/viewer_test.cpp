@@ -1,0 +1,129 @@
+#include "app/viewer/viewer.h"
+
+#include <cstdio>
+#include <fstream>
+
+#include "../classic/headless_fixture.h"
+#include "platform/ui/app.h"
+#include "platform/ui/input.h"
+
+namespace {
+
+namespace input = qav::ui::input;
+
+const char* kTitleA = "ES-101D:_MN___1  I-5          Station Rd         12.34";
+const char* kTitleB = "ES-101D:_MS___2  I-5          Station Rd         12.34";
+const char* kTitleC = "ES-200R:_MN___1  SR 520       Oak Hill            1.00";
+
+std::string RawDay(const char* title, const char* date) {
+  std::string s = std::string(title) + "\r\n" + date + "\r\n\r\n   Time   Vol  Occ\r\n";
+  for (int i = 0; i < 288; ++i) s += "ES-00  12  3.4\r\n";
+  return s;
+}
+
+class ViewerTest : public HeadlessTest {
+ protected:
+  std::string Write(const char* name, const std::string& text) {
+    std::string path = ::testing::TempDir() + name;
+    std::ofstream(path, std::ios::binary) << text;
+    paths.push_back(path);
+    return path;
+  }
+  void TearDown() override {
+    for (const auto& p : paths) std::remove(p.c_str());
+    HeadlessTest::TearDown();
+  }
+  static int Top(CListBox& l) { return l.GetTopIndex(); }
+  std::vector<std::string> paths;
+};
+
+std::vector<std::string> Lines(CListBox& l) {
+  std::vector<std::string> out;
+  for (int i = 0; i < l.GetCount(); ++i) out.push_back(l.GetTextString(i));
+  return out;
+}
+
+TEST_F(ViewerTest, OpensARawListingAndFindsTheChosenDay) {
+  std::string path = Write("viewer_raw.dat", RawDay(kTitleA, "01/05/2003 (Sun)") + RawDay(kTitleB, "01/05/2003 (Sun)") +
+                                                  RawDay(kTitleA, "01/06/2003 (Mon)") + RawDay(kTitleC, "01/05/2003 (Sun)"));
+  {
+    CViewer viewer;
+    ASSERT_TRUE(viewer.ViewReportFile(path.c_str(), false, CWnd::GetDesktopWindow()));
+    EXPECT_EQ(viewer.m_nFileType, VFT_RAW);
+    EXPECT_EQ(viewer.m_nLineCount, 4 * 292);
+    EXPECT_EQ(viewer.m_strStatus, "Normal");
+    EXPECT_EQ(Text(::GetDlgItem(viewer.m_hWnd, IDC_VIEWER_PATH)), viewer.m_strFilePath);
+    EXPECT_EQ(viewer.GetWindowText(), "viewer_raw.dat");
+    EXPECT_EQ(Lines(viewer.m_lstCabinets).size(), 2u);
+    EXPECT_EQ(Lines(viewer.m_lstElements), (std::vector<std::string>{"_MN___1", "_MS___2"}));
+    EXPECT_EQ(Lines(viewer.m_lstSections), (std::vector<std::string>{"01/05/2003 (Sun)", "01/06/2003 (Mon)"}));
+    // Enter in the section list runs the search and is consumed.
+    input::SelectLine(viewer.m_lstSections.m_hWnd, 1);
+    EXPECT_TRUE(input::Key(viewer.m_lstSections.m_hWnd, VK_RETURN));
+    EXPECT_EQ(Top(viewer.m_lstText), 2 * 292);
+    EXPECT_TRUE(::IsWindow(viewer.m_hWnd));
+    // A double-click on the second cabinet shows its element and searches for it.
+    input::SelectLine(viewer.m_lstCabinets.m_hWnd, 1);
+    EXPECT_EQ(Lines(viewer.m_lstElements), (std::vector<std::string>{"_MN___1"}));
+    input::SelectLine(viewer.m_lstSections.m_hWnd, 0);
+    input::DoubleClickLine(viewer.m_lstCabinets.m_hWnd, 1);
+    EXPECT_EQ(Top(viewer.m_lstText), 3 * 292);
+    // A second report opens in a second viewer; the first stays as it was.
+    std::string sds = Write("viewer_two.SDS", std::string(kTitleC) + "\n01/05/2003 (Sun)\n\n     ---Daily\n");
+    ASSERT_TRUE(viewer.ViewReportFile(sds.c_str(), true, nullptr));
+    ASSERT_TRUE(viewer.m_pNextViewer);
+    EXPECT_EQ(viewer.m_pNextViewer->m_nFileType, VFT_SDS);
+    EXPECT_EQ(Lines(viewer.m_pNextViewer->m_lstSections), (std::vector<std::string>{"01/05/2003 (Sun)  Daily"}));
+    EXPECT_EQ(viewer.m_nLineCount, 4 * 292);
+    viewer.OnOK();
+    EXPECT_FALSE(::IsWindow(viewer.m_hWnd));
+  }
+  EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(ViewerTest, UnknownEndingAndMissingFileGiveTheirBoxes) {
+  CViewer viewer;
+  EXPECT_FALSE(viewer.ViewReportFile("/tmp/report.txt", false, nullptr));
+  EXPECT_FALSE(viewer.ViewReportFile("/tmp/report.txt", true, nullptr));
+  std::string missing = ::testing::TempDir() + "no_such_report.mds";
+  EXPECT_FALSE(viewer.ViewReportFile(missing.c_str(), false, nullptr));
+  EXPECT_FALSE(::IsWindow(viewer.m_hWnd));
+  EXPECT_EQ(boxes, (std::vector<std::string>{"Unknown file type...must have proper extension (*.dat, *.sds, *.mds)",
+                                             "Unable to open input file"}));
+}
+
+TEST_F(ViewerTest, EmptyFileOpensEmpty) {
+  std::string path = Write("viewer_empty.mds", "");
+  CViewer viewer;
+  ASSERT_TRUE(viewer.ViewReportFile(path.c_str(), true, nullptr));
+  EXPECT_EQ(viewer.m_nLineCount, 0);
+  EXPECT_EQ(viewer.m_lstCabinets.GetCount(), 0);
+  viewer.OnFind();
+  viewer.Close();
+}
+
+const DialogTemplate kMainTemplate{9301, "Main", 100, 50, {}};
+
+TEST_F(ViewerTest, ARunKeepsTheMainWindowDisabled) {
+  RegisterDialogTemplate(&kMainTemplate);
+  CWinApp app("viewer test");
+  CDialog main;
+  ASSERT_TRUE(main.Create(9301));
+  app.m_pMainWnd = &main;
+  std::string path = Write("viewer_run.dat", RawDay(kTitleA, "01/05/2003 (Sun)"));
+  {
+    CViewer viewer;
+    ::EnableWindow(main.m_hWnd, FALSE);  // the run's wait dialog holds it
+    ASSERT_TRUE(viewer.ViewReportFile(path.c_str(), true, nullptr));
+    EXPECT_FALSE(::IsWindowEnabled(main.m_hWnd));
+    viewer.OnOK();
+    EXPECT_FALSE(::IsWindowEnabled(main.m_hWnd));
+    ::EnableWindow(main.m_hWnd, TRUE);  // the run ends
+    ASSERT_TRUE(viewer.ViewReportFile(path.c_str(), true, nullptr));
+    EXPECT_TRUE(::IsWindowEnabled(main.m_hWnd));  // an open viewer leaves the main window usable
+  }
+  app.m_pMainWnd = nullptr;
+  main.DestroyWindow();
+}
+
+}  // namespace

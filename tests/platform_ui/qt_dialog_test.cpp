@@ -1,0 +1,134 @@
+// Modal dialogs, message boxes and property sheets under real Qt key and mouse events.
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabBar>
+#include <QTabWidget>
+
+#include <chrono>
+#include <string>
+
+#include "platform/ui/dialog.h"
+#include "qt_fixture.h"
+
+namespace {
+
+enum : int { IDC_NAME = 9601, IDC_COUNT, IDC_R1, IDC_R2, IDC_R3, IDC_CHECK };
+
+const DialogTemplate kAsk{
+    9600, "Ask", 180, 80,
+    {
+        {Ctl::Static, IDC_STATIC, "&Name:", 0, 7, 9, 40, 8},
+        {Ctl::Edit, IDC_NAME, "", 0, 50, 7, 80, 14},
+        {Ctl::Static, IDC_STATIC, "Co&unt:", 0, 7, 27, 40, 8},
+        {Ctl::Edit, IDC_COUNT, "", ES_RIGHT, 50, 25, 40, 14},
+        {Ctl::Radio, IDC_R1, "One", WS_GROUP, 7, 43, 40, 10},
+        {Ctl::Radio, IDC_R2, "Two", 0, 50, 43, 40, 10},
+        {Ctl::Radio, IDC_R3, "Three", 0, 93, 43, 40, 10},
+        {Ctl::CheckBox, IDC_CHECK, "Check", WS_GROUP, 136, 43, 40, 10},
+        {Ctl::DefPushButton, IDOK, "OK", 0, 69, 59, 50, 14},
+        {Ctl::PushButton, IDCANCEL, "Cancel", 0, 123, 59, 50, 14},
+    }};
+
+class AskDlg : public CDialog {
+ public:
+  AskDlg() : CDialog(9600) {}
+  std::string m_name = "Station 12";
+  int m_radio = 1;
+  std::function<void(AskDlg&)> onShow;
+  void DoDataExchange(CDataExchange* dx) override {
+    DDX_Text(dx, IDC_NAME, m_name);
+    DDX_Radio(dx, IDC_R1, m_radio);
+  }
+};
+
+class QtDialogTest : public QtUiTest {
+ protected:
+  void SetUp() override {
+    QtUiTest::SetUp();
+    RegisterDialogTemplate(&kAsk);
+  }
+};
+
+using Clock = std::chrono::steady_clock;
+
+struct CloseCase {
+  const char* what;
+  std::function<void(HWND dlg)> act;
+  INT_PTR result;
+};
+
+// The dialog ends right after the input that ended it, not when some later message arrives.
+TEST_F(QtDialogTest, ModalDialogClosesAtOnceOnEnterEscapeAndClicks) {
+  const CloseCase cases[] = {
+      {"Enter", [](HWND d) { QTest::keyClick(W(GetDlgItem(d, IDC_NAME)), Qt::Key_Return); }, IDOK},
+      {"Escape", [](HWND d) { QTest::keyClick(W(GetDlgItem(d, IDC_NAME)), Qt::Key_Escape); }, IDCANCEL},
+      {"click OK", [](HWND d) { QTest::mouseClick(W(GetDlgItem(d, IDOK)), Qt::LeftButton); }, IDOK},
+      {"click Cancel", [](HWND d) { QTest::mouseClick(W(GetDlgItem(d, IDCANCEL)), Qt::LeftButton); }, IDCANCEL},
+      {"Space on OK", [](HWND d) { QTest::keyClick(W(GetDlgItem(d, IDOK)), Qt::Key_Space); }, IDOK},
+  };
+  for (const CloseCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    AskDlg dlg;
+    Clock::time_point sent{};
+    Later([&] {
+      sent = Clock::now();
+      c.act(dlg.m_hWnd);
+    }, 20);
+    EXPECT_EQ(dlg.DoModal(), c.result);
+    auto took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - sent).count();
+    EXPECT_LT(took, 100);
+  }
+}
+
+// Typing goes into the state; the initial edit has its text selected, so typing replaces it.
+TEST_F(QtDialogTest, TypingReplacesTheSelectedInitialTextAndTabFollowsTheTemplate) {
+  AskDlg dlg;
+  std::vector<int> focusOrder;
+  Later([&] {
+    HWND d = dlg.m_hWnd;
+    auto* name = qobject_cast<QLineEdit*>(W(GetDlgItem(d, IDC_NAME)));
+    ASSERT_NE(name, nullptr);
+    EXPECT_TRUE(name->hasSelectedText());
+    QTest::keyClicks(name, "Depot");
+    for (int i = 0; i < 6; ++i) {
+      QTest::keyClick(W(GetFocus()), Qt::Key_Tab);
+      focusOrder.push_back(GetDlgCtrlID(GetFocus()));
+    }
+    QTest::keyClick(W(GetFocus()), Qt::Key_Backtab);
+    focusOrder.push_back(GetDlgCtrlID(GetFocus()));
+    QTest::keyClick(W(GetFocus()), Qt::Key_Escape);
+  });
+  dlg.m_name = "Old";
+  EXPECT_EQ(dlg.DoModal(), IDCANCEL);
+  // One stop for the radio group (its checked button), none for the labels.
+  std::vector<int> want{IDC_COUNT, IDC_R2, IDC_CHECK, IDOK, IDCANCEL, IDC_NAME, IDCANCEL};
+  EXPECT_EQ(focusOrder, want);
+  (void)dlg;
+}
+
+TEST_F(QtDialogTest, ArrowsMoveInsideARadioGroupAndMnemonicsFocusTheLabelledControl) {
+  AskDlg dlg;
+  int radio = -1;
+  std::string labelText;
+  Later([&] {
+    HWND d = dlg.m_hWnd;
+    auto* label = qobject_cast<QLabel*>(W(GetDlgItem(d, IDC_STATIC)));
+    QWidget* r2 = W(GetDlgItem(d, IDC_R2));
+    QTest::mouseClick(r2, Qt::LeftButton);
+    QTest::keyClick(W(GetFocus()), Qt::Key_Right);
+    QTest::keyClick(W(GetFocus()), Qt::Key_Right);  // wraps to the first
+    radio = GetDlgCtrlID(GetFocus());
+    QTest::keyClick(W(GetFocus()), Qt::Key_U, Qt::AltModifier);
+    EXPECT_EQ(GetDlgCtrlID(GetFocus()), IDC_COUNT);
+    if (label != nullptr) labelText = label->text().toStdString();
+    QTest::keyClick(W(GetFocus()), Qt::Key_Return);
+  });
+  EXPECT_EQ(dlg.DoModal(), IDOK);
+  EXPECT_EQ(radio, IDC_R1);
+  EXPECT_EQ(dlg.m_radio, 0);
+}
+
+}  // namespace
