@@ -1,13 +1,13 @@
 // A file or folder in the temporary folder that a benchmark creates and must not leave behind.
 //
-// The path is chosen and the guard set up while the program is still single-threaded (a static
-// guard object, built before main). Removal happens twice over:
-// - at normal exit, from an exit handler that owns its own copy of the path, so it never reads an
-//   object that exit has already destroyed;
+// Removal happens twice over:
+// - at normal exit, from one exit handler that owns its own copies of the paths, so it never reads
+//   an object that exit has already destroyed;
 // - when the program is interrupted or killed (Ctrl-C, SIGTERM, SIGKILL, a crash), by a small
-//   watcher process forked at start: it ignores the terminal's signals, waits until the
-//   benchmark's end of a pipe closes (which the kernel does however the benchmark ends) and then
-//   removes the path.
+//   watcher process forked when the path is chosen: it ignores the terminal's signals, waits until
+//   the benchmark's end of a pipe closes (which the kernel does however the benchmark ends) and
+//   then runs "rm -rf" on the path. It allocates nothing after the fork, so it may be forked while
+//   other threads run.
 #pragma once
 
 #include <fcntl.h>
@@ -18,18 +18,19 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "platform/kernel/files.h"
 
 class CBenchTempPath {
  public:
-  // name: a file or folder name inside the temporary folder; the process id is appended.
-  explicit CBenchTempPath(const std::string& name)
-      : m_path(GetTempFolder() + name + "_" + std::to_string(getpid())) {
-    Remove(m_path);  // a leftover of a killed run that reused this process id
+  // The path is the temporary folder, name, "_", the process id and suffix.
+  explicit CBenchTempPath(const std::string& name, const std::string& suffix = "")
+      : m_path(GetTempFolder() + name + "_" + std::to_string(getpid()) + suffix) {
+    Remove(m_path);  // a leftover of a killed run that had this process id
     StartWatcher();
-    ExitPath() = new std::string(m_path);  // kept for the exit handler; never freed
-    std::atexit([] { Remove(*ExitPath()); });
+    if (ExitPaths().empty()) std::atexit(RemoveAtExit);
+    ExitPaths().push_back(m_path);
   }
   CBenchTempPath(const CBenchTempPath&) = delete;
   CBenchTempPath& operator=(const CBenchTempPath&) = delete;
@@ -37,9 +38,14 @@ class CBenchTempPath {
   const std::string& Path() const { return m_path; }
 
  private:
-  static std::string*& ExitPath() {
-    static std::string* path = nullptr;
-    return path;
+  // The paths for the exit handler; never destroyed, so the handler can run after every static.
+  static std::vector<std::string>& ExitPaths() {
+    static std::vector<std::string>* paths = new std::vector<std::string>;
+    return *paths;
+  }
+
+  static void RemoveAtExit() {
+    for (const std::string& p : ExitPaths()) Remove(p);
   }
 
   static void Remove(const std::string& path) {
@@ -50,10 +56,11 @@ class CBenchTempPath {
   void StartWatcher() {
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0) return;
+    const char* path = m_path.c_str();
     const pid_t child = ::fork();
     if (child == 0) {
-      // The watcher: the terminal's signals reach the whole process group, so ignore them and
-      // leave only once the benchmark's end of the pipe is closed.
+      // The terminal's signals reach the whole process group: ignore them, leave only once the
+      // benchmark's end of the pipe is closed.
       ::signal(SIGINT, SIG_IGN);
       ::signal(SIGTERM, SIG_IGN);
       ::signal(SIGHUP, SIG_IGN);
@@ -62,12 +69,12 @@ class CBenchTempPath {
       char byte;
       while (::read(fds[0], &byte, 1) < 0 && errno == EINTR) {
       }
-      Remove(m_path);
-      ::_exit(0);
+      ::execlp("rm", "rm", "-rf", "--", path, static_cast<char*>(nullptr));
+      ::_exit(1);
     }
     ::close(fds[0]);
-    // The write end stays open in the benchmark for its whole life (failure to fork leaves only
-    // the exit handler).
+    // The write end stays open in the benchmark for its whole life (without a watcher only the
+    // exit handler removes the path).
     if (child < 0) ::close(fds[1]);
   }
 
