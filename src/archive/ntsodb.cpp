@@ -217,7 +217,11 @@ int CNTSODB::ReadListFile(CIOFile& file, FileHandle* direct, DWORD nameListSize)
 bool CNTSODB::TakeLastList() {
   if (t_lastListGone) return false;
   SLastNameList& last = t_lastList;
-  if (last.layout != m_nLayout || last.entries.m_nSize == 0 || !(last.bytes == m_ListBytes)) return false;
+  // The bytes themselves (a stream's own == compares priorities).
+  const int n = m_ListBytes.m_nSize;
+  if (last.layout != m_nLayout || last.entries.m_nSize == 0 || last.bytes.m_nSize != n ||
+      (n > 0 && std::memcmp(last.bytes.m_pData, m_ListBytes.m_pData, static_cast<size_t>(n)) != 0))
+    return false;
   m_Index.RemoveAll();
   m_Entries.RemoveAll();
   m_HashTable.RemoveAll();
