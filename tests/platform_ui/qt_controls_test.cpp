@@ -121,6 +121,9 @@ TEST_F(QtControlsTest, DrawnLikeTheirStateRightAlignedDefaultAndOwnerDrawn) {
   EXPECT_TRUE(static_cast<QPushButton*>(Item(IDOK))->isDefault());
   QImage colour = Item(IDC_COLOUR)->grab().toImage();
   EXPECT_EQ(colour.pixelColor(colour.width() / 4, colour.height() / 4), QColor(0, 0, 100));
+  EXPECT_TRUE(W(dlg)->windowIcon().isNull());
+  dlg.SetIcon(LoadIcon(nullptr, MAKEINTRESOURCE(233)), TRUE);
+  EXPECT_FALSE(W(dlg)->windowIcon().isNull());
 }
 
 class Notices : public CDialog {
@@ -179,6 +182,10 @@ TEST_F(QtControlsTest, RightClickAfterScrollingFindsTheLineUnderThePointer) {
   ASSERT_TRUE(list.SubclassWindow(h));
   list.ResetContent();
   for (int i = 0; i < 300; ++i) list.AddString(("line " + std::to_string(i)).c_str());
+  Settle();
+  CFont big;  // the view's lines take the new font's height, as item-from-point does
+  big.CreatePointFont(140, "Courier New");
+  list.SetFont(&big);
   Settle();
   auto* v = static_cast<QListView*>(W(h));
   v->verticalScrollBar()->setValue(120);  // as a drag of the scroll bar does

@@ -117,7 +117,11 @@ TEST_F(MainViewTest, TheLogReachesTheStatusListThroughTheTimer) {
 }
 
 TEST_F(MainViewTest, AFailingProfileWriteGivesOneBoxAfterEveryKeyWasTried) {
+  // The base view alone: a registered view would add its own sections to the writes.
+  const CRuntimeClass* registered = FindMainView(IDR_MAINFRAME);
+  RegisterMainView(IDR_MAINFRAME, RUNTIME_CLASS(CMainDlg));
   Start();
+  RegisterMainView(IDR_MAINFRAME, registered);
   FailingStore failing;
   SetActiveProfile(&failing);
   frame_->DestroyWindow();
