@@ -107,21 +107,25 @@ bool SameCriteria(const ValidityTables& a, const ValidityTables& b) {
 size_t CElementData::DaySummarySize() const { return 0; }
 void CElementData::FillDaySummaries(const CElementDay&, const ValidityTables&, unsigned char*) const {}
 
+bool CElementData::ReserveKeptSummaries(const ValidityTables& criteria) {
+  const size_t size = DaySummarySize();
+  const int n = days.m_nSize;
+  if (size == 0) return false;
+  if (m_keptSize != 0) return m_keptSize == size && m_keptFlags.m_nSize == n && SameCriteria(m_keptCriteria, criteria);
+  if (static_cast<uint64_t>(n) * size > static_cast<uint64_t>(INT32_MAX)) return false;
+  if (!m_keptRecords.Reserve(static_cast<int>(n * size)) || !m_keptFlags.Reserve(n)) return false;
+  m_keptRecords.m_nSize = static_cast<int>(n * size);
+  m_keptFlags.SetSize(n, true);
+  m_keptSize = size;
+  m_keptCriteria = criteria;
+  return true;
+}
+
 bool CElementData::KeepOnlySummaries(int d, const ValidityTables& criteria) {
   const size_t size = DaySummarySize();
   CElementDay* day = Day(d);
   if (size == 0 || !day || !day->dataAvailable) return false;
-  const int n = days.m_nSize;
-  if (m_keptSize == 0) {
-    if (static_cast<uint64_t>(n) * size > static_cast<uint64_t>(INT32_MAX)) return false;
-    if (!m_keptRecords.Reserve(static_cast<int>(n * size)) || !m_keptFlags.Reserve(n)) return false;
-    m_keptRecords.m_nSize = static_cast<int>(n * size);
-    m_keptFlags.SetSize(n, true);
-    m_keptSize = size;
-    m_keptCriteria = criteria;
-  } else if (m_keptSize != size || m_keptFlags.m_nSize != n || !SameCriteria(m_keptCriteria, criteria)) {
-    return false;
-  }
+  if (!ReserveKeptSummaries(criteria)) return false;
   FillDaySummaries(*day, criteria, m_keptRecords.m_pData + static_cast<size_t>(d) * size);
   m_keptFlags.m_pData[d] = 1;
   delete day;

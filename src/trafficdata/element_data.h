@@ -55,6 +55,12 @@ class CElementData {
   // was, when it has no data, the kind keeps no summaries, the criteria differ from those of days
   // kept before, or memory runs out.
   bool KeepOnlySummaries(int d, const ValidityTables& criteria);
+  // Makes room for every day's kept summaries under the criteria, as KeepOnlySummaries does at
+  // its first call; false when the kind keeps none, memory runs out or summaries under other
+  // criteria are kept. Once it succeeded, KeepOnlySummaries of different days only touch their
+  // own day and record, so they may run on different threads at once.
+  bool ReserveKeptSummaries(const ValidityTables& criteria);
+  bool HasKeptSummaryRoom() const { return m_keptSize != 0; }
   // The kept summaries of day d (a record of `size` bytes) when they were kept under these
   // criteria, else null; `kept` tells whether the day was replaced by summaries at all.
   const unsigned char* KeptSummaries(int d, size_t size, const ValidityTables& criteria, bool& kept) const;

@@ -2,10 +2,11 @@
 
 #include <algorithm>
 #include <thread>
+#include <cstdlib>
 
 #include "app/shell/element_data_factory.h"
 
-CDecodePool::CDecodePool(int threads) {
+CDecodePool::CDecodePool(int threads, const ValidityTables* summariesOnly) : m_summariesOnly(summariesOnly) {
   for (int i = 0; i < threads; ++i) {
     auto t = std::make_unique<Thread>();
     if (t->Create([this]() -> DWORD {
@@ -33,50 +34,71 @@ int CDecodePool::DefaultThreads() {
 }
 
 void CDecodePool::Submit(const Batch& batch) {
-  Wait();
+  if (batch.empty()) return;
   {
     std::lock_guard<std::mutex> lock(m_lock);
-    m_batch = batch.empty() ? nullptr : &batch;
-    m_next = 0;
-    m_remaining = batch.size();
+    m_queue.push_back({&batch, 0, batch.size()});
     ++m_generation;
   }
   m_work.notify_all();
 }
 
-bool CDecodePool::DecodeSome() {
-  // Items are taken in small runs under the lock; a run stays counted as remaining until it is
-  // decoded, so the batch cannot be replaced while anyone still works on it.
+void CDecodePool::Decode(const Item& item) const {
+  if (item.slot != nullptr) {
+    *item.slot = CreateElementData(item.element->type, item.columns, item.element, item.ordinal);
+    // Made before any day is decoded, so that helpers decoding different days of the element
+    // never make it at the same time.
+    if (*item.slot != nullptr && m_summariesOnly != nullptr) (*item.slot)->ReserveKeptSummaries(*m_summariesOnly);
+  } else if (CElementDay* day = item.data->Day(item.day)) {
+    day->Load(item.bytes, item.length, item.columns);
+    // Without the room made beforehand (out of memory) the day stays whole.
+    if (m_summariesOnly != nullptr && item.data->HasKeptSummaryRoom())
+      item.data->KeepOnlySummaries(item.day, *m_summariesOnly);
+  }
+}
+
+void CDecodePool::DecodeSome(const Batch* until) {
+  // Items are taken in small runs under the lock, oldest batch first; a run stays counted as
+  // remaining until it is decoded, so its batch stays in hand while anyone still works on it.
   constexpr size_t kRun = 16;
-  bool finished = false;
   std::unique_lock<std::mutex> lock(m_lock);
-  while (m_batch != nullptr && m_next < m_batch->size()) {
-    const Batch* batch = m_batch;
-    const size_t begin = m_next;
-    const size_t end = std::min(begin + kRun, batch->size());
-    m_next = end;
+  for (;;) {
+    if (until != nullptr && !InHand(until)) return;
+    auto it = m_queue.begin();
+    while (it != m_queue.end() && it->next == it->batch->size()) ++it;
+    if (it == m_queue.end()) return;
+    const Batch& batch = *it->batch;
+    const size_t begin = it->next;
+    const size_t end = std::min(begin + kRun, batch.size());
+    it->next = end;
     lock.unlock();
-    for (size_t i = begin; i < end; ++i) {
-      const Item& item = (*batch)[i];
-      if (item.slot != nullptr) *item.slot = CreateElementData(item.element->type, item.columns, item.element, item.ordinal);
-      else item.day->Load(item.bytes, item.length, item.columns);
-    }
+    for (size_t i = begin; i < end; ++i) Decode(batch[i]);
     lock.lock();
-    m_remaining -= end - begin;
-    if (m_remaining == 0) {
-      m_batch = nullptr;
-      finished = true;
+    it->remaining -= end - begin;  // list entries stay put while others come and go
+    if (it->remaining == 0) {
+      m_queue.erase(it);
       m_done.notify_all();
     }
   }
-  return finished;
+}
+
+bool CDecodePool::InHand(const Batch* batch) const {
+  if (batch == nullptr) return !m_queue.empty();
+  for (const Pending& p : m_queue)
+    if (p.batch == batch) return true;
+  return false;
+}
+
+void CDecodePool::WaitFor(const Batch& batch) {
+  DecodeSome(&batch);
+  std::unique_lock<std::mutex> lock(m_lock);
+  m_done.wait(lock, [&] { return !InHand(&batch); });
 }
 
 void CDecodePool::Wait() {
-  DecodeSome();
+  DecodeSome(nullptr);
   std::unique_lock<std::mutex> lock(m_lock);
-  m_done.wait(lock, [this] { return m_remaining == 0; });
-  m_batch = nullptr;
+  m_done.wait(lock, [this] { return !InHand(nullptr); });
 }
 
 void CDecodePool::Run() {
@@ -89,6 +111,6 @@ void CDecodePool::Run() {
       if (m_stop) return;
       seen = m_generation;
     }
-    DecodeSome();
+    DecodeSome(nullptr);
   }
 }

@@ -1,10 +1,12 @@
 // Decoding of element-days (and making the data objects) on helper threads. The common loader reads one day's records for every
 // element on its own thread, hands the batch to the pool and reads the next day meanwhile; the
 // pool's threads (and the loader itself while it waits) unpack the batch into the day objects.
+// Batches queue up, so a helper that is late to start never holds up the reading.
 // Each item names a different day object, so items never share state.
 #pragma once
 
 #include <condition_variable>
+#include <list>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -16,10 +18,11 @@
 
 class CDecodePool {
  public:
-  // Either one day to decode (day, bytes, length, columns) or, with a slot, one data object to
-  // make for `element` with `columns` days.
+  // Either one day to decode (day `day` of `data`, bytes, length, columns) or, with a slot, one
+  // data object to make for `element` with `columns` days.
   struct Item {
-    CElementDay* day;
+    CElementData* data;
+    int day;
     const unsigned char* bytes;  // owned by the caller, unchanged until the batch is decoded
     int length;
     int columns;
@@ -30,32 +33,44 @@ class CDecodePool {
   using Batch = std::vector<Item>;
 
   // Up to `threads` helpers; with none (or none that could be started) Wait decodes everything.
-  explicit CDecodePool(int threads);
+  // With `summariesOnly`, each decoded day is replaced by its summaries under those criteria
+  // (CElementData::KeepOnlySummaries); the criteria must outlive the pool.
+  explicit CDecodePool(int threads, const ValidityTables* summariesOnly = nullptr);
   ~CDecodePool();  // waits for the batch in hand, then ends the helpers
   CDecodePool(const CDecodePool&) = delete;
   CDecodePool& operator=(const CDecodePool&) = delete;
 
-  // Starts decoding the batch; it must stay unchanged until Wait returns. One batch at a time:
-  // a batch in hand is waited for first.
+  // Queues the batch for decoding behind those in hand; it must stay unchanged until it is
+  // decoded (WaitFor or Wait).
   void Submit(const Batch& batch);
-  // Helps with the batch in hand and returns when every item is decoded.
+  // Helps with the batches in hand and returns when `batch` is decoded.
+  void WaitFor(const Batch& batch);
+  // Helps with the batches in hand and returns when every item is decoded.
   void Wait();
 
   // The helper count that suits this machine for the loader.
   static int DefaultThreads();
 
  private:
+  // A queued batch: the next item to take and the items not yet decoded.
+  struct Pending {
+    const Batch* batch;
+    size_t next;
+    size_t remaining;
+  };
+
   void Run();
-  // Decodes items until none is left to take; true when this call finished the last one.
-  bool DecodeSome();
+  // Decodes items until none is left to take or `until` (when given) is decoded.
+  void DecodeSome(const Batch* until);
+  void Decode(const Item& item) const;
+  bool InHand(const Batch* batch) const;  // under the lock; null: any batch
 
   std::mutex m_lock;
   std::condition_variable m_work;
   std::condition_variable m_done;
-  const Batch* m_batch = nullptr;
-  size_t m_next = 0;
-  size_t m_remaining = 0;
+  std::list<Pending> m_queue;  // oldest first; a batch leaves it when its last item is decoded
   unsigned m_generation = 0;
   bool m_stop = false;
+  const ValidityTables* m_summariesOnly;
   std::vector<std::unique_ptr<Thread>> m_threads;
 };

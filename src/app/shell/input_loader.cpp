@@ -1,5 +1,6 @@
 #include "app/shell/input_loader.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -24,8 +25,9 @@ constexpr DWORD kNameNotFound = 1168;
 class CLoad {
  public:
   CLoad(const CAdrArray<CDBElementEx>& elements, const CAdrArray<CDateTimeEx>& days, IWorkerPoster& poster,
-        RunControl& run)
-      : m_elements(elements), m_days(days), m_poster(poster), m_run(run), m_pe(g_PeValid.Get()) {}
+        RunControl& run, const ValidityTables* summariesOnly)
+      : m_elements(elements), m_days(days), m_poster(poster), m_run(run), m_pe(g_PeValid.Get()),
+        m_summariesOnly(summariesOnly), m_pool(CDecodePool::DefaultThreads(), summariesOnly) {}
 
   std::unique_ptr<CElementDataSet> Run() {
     m_poster.Post(ID_WORKER_LOADING_INPUT, 0);
@@ -36,20 +38,27 @@ class CLoad {
     CDecodePool::Batch& make = m_batches[0];
     for (int e = 0; e < m_elements.m_nSize; ++e) {
       CDBElementEx* element = m_elements.m_pData[e];
-      if (element != nullptr) make.push_back({nullptr, nullptr, 0, nDays, &set->m_items[static_cast<size_t>(e)], element, e});
+      if (element != nullptr) make.push_back({nullptr, 0, nullptr, 0, nDays, &set->m_items[static_cast<size_t>(e)], element, e});
     }
     m_pool.Submit(make);
     m_pool.Wait();
+    make.clear();
     m_set = set.get();
-    // The lookup keys of both layouts, made once.
+    // The lookup keys of both layouts and the element types, taken once.
     for (int e = 0; e < m_elements.m_nSize; ++e) {
       m_aliasKeys.emplace_back();
       m_idKeys.emplace_back();
+      m_types.push_back(-1);
       if (m_elements.m_pData[e] == nullptr) continue;
       MakeKey(*m_elements.m_pData[e], true, m_aliasKeys.back());
       MakeKey(*m_elements.m_pData[e], false, m_idKeys.back());
+      m_types.back() = m_elements.m_pData[e]->type;
     }
-    for (auto& buffers : m_buffers) buffers.resize(static_cast<size_t>(m_elements.m_nSize));
+    // A batch holds at most m_batchDays days (fewer when its records reach kBatchBytes); every
+    // element-day of it has a buffer of its own. The buffers never move while a batch is decoded.
+    const size_t count = static_cast<size_t>(m_set->Count());
+    m_batchDays = count == 0 ? 1 : std::max<size_t>(1, (kBatchItems + count - 1) / count);
+    for (auto& buffers : m_buffers) buffers.resize(m_batchDays * count);
 
     int k = 0;
     while (k < nDays && m_days.m_pData[k] != nullptr && IsPeDay(*m_days.m_pData[k])) ++k;
@@ -61,6 +70,7 @@ class CLoad {
         return nullptr;
       }
     }
+    SubmitBatch();
     m_pool.Wait();
     m_poster.Post(ID_WORKER_INPUT_LOADED, 0);
     return set;
@@ -124,6 +134,7 @@ class CLoad {
         const WORD occ = input.m_pOccupancy != nullptr ? input.m_pOccupancy[static_cast<size_t>(p) * n + column] : 0;
         day->SetPeriod(p, vol, occ, m_pe);
       }
+      if (m_summariesOnly != nullptr) data->KeepOnlySummaries(i, *m_summariesOnly);
     }
     input.Close();
   }
@@ -142,34 +153,49 @@ class CLoad {
     CNTSODB& db = input.m_Database;
     const int columns = static_cast<int>(db.m_nColumns);
     const std::vector<std::string>& keys = db.m_nLayout == 0 ? m_aliasKeys : m_idKeys;
-    // Each element reads into its own buffer of this batch, which stays as it is until the batch
-    // has been decoded.
+    // Each element-day reads into its own buffer of the batch being filled, which stays as it is
+    // until the batch has been decoded.
     const int b = m_nextBatch;
-    m_nextBatch ^= 1;
     CDecodePool::Batch& batch = m_batches[b];
     std::vector<CStream>& buffers = m_buffers[b];
-    batch.clear();
+    CStream* dayBuffers = buffers.data() + m_daysInBatch * static_cast<size_t>(m_set->Count());
     uint32_t progress = 0;
     for (int e = 0; e < m_set->Count(); ++e) {
       CElementData* data = m_set->At(e);
       if (data == nullptr) continue;
-      CStream& buffer = buffers[static_cast<size_t>(e)];
+      CStream& buffer = dayBuffers[e];
       int result = db.ReadColumns(buffer, keys[static_cast<size_t>(e)].c_str(), 0, columns);
       if (result == static_cast<int>(kNameNotFound)) continue;
       // Records of another size than the element's type reads would be decoded as garbage: the
       // element-day counts as a failed read.
-      if (result == 0 && buffer.m_nSize != columns * ExpectedRecordSize(data->element->type, columns))
+      if (result == 0 && buffer.m_nSize != columns * ExpectedRecordSize(m_types[static_cast<size_t>(e)], columns))
         result = static_cast<int>(ERROR_BAD_FORMAT);
       if (result != 0) {
         PostFailure(ID_WORKER_RETRIEVAL_ERROR, date, static_cast<DWORD>(result));
         continue;
       }
-      if (CElementDay* day = data->Day(i)) batch.push_back({day, buffer.m_pData, buffer.m_nSize, columns});
+      // The day object is looked up by the helper that decodes it.
+      batch.push_back({data, i, buffer.m_pData, buffer.m_nSize, columns});
+      m_batchBytes += static_cast<size_t>(buffer.m_nSize);
       progress += static_cast<uint32_t>(6 * columns);
     }
     m_run.addProgress(progress);  // once a day: the counter is shared with the wait dialog
     db.Close();
-    m_pool.Submit(batch);
+    // A batch gathers whole days until it is large enough that handing it over costs little
+    // beside its decoding.
+    ++m_daysInBatch;
+    if (m_daysInBatch == m_batchDays || m_batchBytes >= kBatchBytes) SubmitBatch();
+  }
+
+  // Hands the batch being filled to the pool and starts filling the next slot once the pool is
+  // done with the batch that slot held.
+  void SubmitBatch() {
+    m_pool.Submit(m_batches[m_nextBatch]);
+    m_nextBatch = (m_nextBatch + 1) % kSlots;
+    m_pool.WaitFor(m_batches[m_nextBatch]);
+    m_batches[m_nextBatch].clear();
+    m_daysInBatch = 0;
+    m_batchBytes = 0;
   }
 
   static void MakeKey(const CDBElementEx& element, bool aliasLayout, std::string& key) {
@@ -187,20 +213,28 @@ class CLoad {
   IWorkerPoster& m_poster;
   RunControl& m_run;
   const PeValidity m_pe;
+  const ValidityTables* m_summariesOnly;
   CElementDataSet* m_set = nullptr;
   std::vector<std::string> m_aliasKeys, m_idKeys;  // per element: "alias:name", "id:name"
-  // Two batches of records, one per element each: one is filled while the other is decoded. The
-  // buffers keep their size from day to day.
-  std::vector<CStream> m_buffers[2];
-  CDecodePool::Batch m_batches[2];
+  std::vector<int> m_types;                         // per element: its type, -1 for none
+  // Batches of records, one buffer per element-day each: one is filled while the pool decodes
+  // the others. The buffers keep their size from batch to batch.
+  static constexpr int kSlots = 3;
+  static constexpr size_t kBatchItems = 1024;
+  static constexpr size_t kBatchBytes = size_t{2} << 20;
+  std::vector<CStream> m_buffers[kSlots];
+  CDecodePool::Batch m_batches[kSlots];
   int m_nextBatch = 0;
-  CDecodePool m_pool{CDecodePool::DefaultThreads()};  // last: it ends before the buffers go
+  size_t m_batchDays = 1;
+  size_t m_daysInBatch = 0;
+  size_t m_batchBytes = 0;
+  CDecodePool m_pool;  // last: it ends before the buffers go
 };
 }  // namespace
 
 std::unique_ptr<CElementDataSet> LoadElementData(const CAdrArray<CDBElementEx>& elements,
                                                  const CAdrArray<CDateTimeEx>& days, IWorkerPoster& poster,
-                                                 RunControl& run) {
-  CLoad load(elements, days, poster, run);
+                                                 RunControl& run, const ValidityTables* summariesOnly) {
+  CLoad load(elements, days, poster, run, summariesOnly);
   return load.Run();
 }

@@ -40,6 +40,9 @@ class CElementDataSet {
 // 503 at a normal end, 504/505/506 each followed by 502 with the error number, and 509 when the
 // keep-going flag was found cleared after a day; the result is null then. PE days add nothing to
 // the progress counter; each database element-day adds 6 x its column count.
+// With `summariesOnly` (for a report that reads nothing but the multi-day summaries), each
+// element-day keeps only its summaries under those criteria as soon as it is decoded
+// (CElementData::KeepOnlySummaries), so that a long run of 20-second days fits in memory.
 std::unique_ptr<CElementDataSet> LoadElementData(const CAdrArray<CDBElementEx>& elements,
                                                  const CAdrArray<CDateTimeEx>& days, IWorkerPoster& poster,
-                                                 RunControl& run);
+                                                 RunControl& run, const ValidityTables* summariesOnly = nullptr);

@@ -19,30 +19,46 @@ class CountingDay : public CElementDay {
   int columns = 0;
 };
 
+// An element whose days are CountingDays (owned by the test).
+class CountingData : public CElementData {
+ public:
+  explicit CountingData(std::vector<CountingDay>& d) : CElementData(static_cast<int>(d.size()), nullptr, 0) {
+    for (size_t i = 0; i < d.size(); ++i) days.m_pData[i] = &d[i];
+  }
+  ~CountingData() override {
+    for (int i = 0; i < days.m_nSize; ++i) days.m_pData[i] = nullptr;
+  }
+};
+
 TEST(DecodePool, EveryItemIsDecodedOnceWhateverTheHelperCount) {
   for (int threads : {0, 1, 3}) {
     CDecodePool pool(threads);
-    std::vector<CountingDay> days(200);
-    std::vector<unsigned char> bytes[2] = {std::vector<unsigned char>(200), std::vector<unsigned char>(200)};
-    CDecodePool::Batch batches[2];
-    // Three rounds over two alternating batches, as the loader uses them.
-    for (int round = 0; round < 3; ++round) {
-      CDecodePool::Batch& batch = batches[round % 2];
-      batch.clear();
-      for (size_t i = 0; i < days.size(); ++i) {
-        bytes[round % 2][i] = static_cast<unsigned char>(round * 10 + i % 7);
-        batch.push_back({&days[i], &bytes[round % 2][i], 1, round + 1});
-      }
-      pool.Submit(batch);
+    // Three slots, as the loader uses them: each round queues a batch over days of its own
+    // without waiting for the others, and a slot is refilled only after WaitFor.
+    constexpr int kRounds = 7, kSlots = 3, kPerRound = 100;
+    std::vector<CountingDay> days(kRounds * kPerRound);
+    CountingData data(days);
+    std::vector<unsigned char> bytes[kSlots];
+    CDecodePool::Batch batches[kSlots];
+    for (int round = 0; round < kRounds; ++round) {
+      const int slot = round % kSlots;
+      pool.WaitFor(batches[slot]);
+      batches[slot].clear();
+      bytes[slot].assign(kPerRound, static_cast<unsigned char>(round));
+      for (int i = 0; i < kPerRound; ++i)
+        batches[slot].push_back({&data, round * kPerRound + i, &bytes[slot][static_cast<size_t>(i)], 1, round + 1});
+      pool.Submit(batches[slot]);
     }
     pool.Wait();
     for (size_t i = 0; i < days.size(); ++i) {
-      EXPECT_EQ(days[i].loads.load(), 3) << threads;
-      EXPECT_EQ(days[i].first, static_cast<int>(20 + i % 7)) << threads;
-      EXPECT_EQ(days[i].columns, 3) << threads;
+      const int round = static_cast<int>(i) / kPerRound;
+      EXPECT_EQ(days[i].loads.load(), 1) << threads;
+      EXPECT_EQ(days[i].first, round) << threads;
+      EXPECT_EQ(days[i].columns, round + 1) << threads;
     }
     CDecodePool::Batch empty;
     pool.Submit(empty);
+    pool.WaitFor(empty);
     pool.Wait();
   }
 }

@@ -7,6 +7,8 @@
 #include "app/shell/worker_ids.h"
 #include "archive/input_desc.h"
 #include "trafficdata/element_day.h"
+#include "trafficdata/run_control.h"
+#include "trafficdata/view_settings.h"
 
 namespace {
 CObjArray<CDateTimeEx> Days(std::initializer_list<CDateTimeEx> list) {
@@ -139,6 +141,83 @@ TEST_F(LoaderTest, ACancelIsSeenAfterEveryDayLoadedOrNot) {
     StopAfter run(c.yes);
     EXPECT_EQ(LoadElementData(s.elements, days, poster, run), nullptr);
     EXPECT_EQ(poster.posts, c.posts);
+  }
+}
+}  // namespace
+
+namespace {
+class TextSink : public ReportSink {
+ public:
+  bool write(std::string_view t) override {
+    text.append(t);
+    return true;
+  }
+  void notifyCancelled() override {}
+  std::string text;
+};
+
+// The bytes of a day's first arrays, enough to tell two loads of it apart.
+std::string DayBytes(const CElementDay* d) {
+  if (d == nullptr) return "null";
+  return std::to_string(d->dataAvailable) + ":" + std::string(reinterpret_cast<const char*>(d->flag.m_pData), d->flag.m_nSize) +
+         std::string(reinterpret_cast<const char*>(d->nPds.m_pData), d->nPds.m_nSize);
+}
+
+TEST_F(LoaderTest, ManyDaysSpreadOverSeveralBatchesLoadAsEachDayAlone) {
+  Selection s;
+  AddSampleElements(s, 1994, 8);
+  const std::vector<CDateTimeEx> distinct = {CDateTimeEx(1994, 1, 1), CDateTimeEx(1994, 1, 2), CDateTimeEx(1994, 1, 3),
+                                             CDateTimeEx(1994, 1, 4), CDateTimeEx(1994, 1, 5)};
+  constexpr int kRepeats = 130;  // a few hundred element-days each time: several batches
+  CObjArray<CDateTimeEx> one, many;
+  for (const CDateTimeEx& d : distinct) {
+    one.Add(d);
+    for (int r = 0; r < kRepeats; ++r) many.Add(d);
+  }
+  RecordingPoster p1, p2;
+  StopAfter r1(1 << 30), r2(1 << 30);
+  auto alone = LoadElementData(s.elements, one, p1, r1);
+  auto all = LoadElementData(s.elements, many, p2, r2);
+  ASSERT_NE(alone, nullptr);
+  ASSERT_NE(all, nullptr);
+  EXPECT_EQ(r2.progress, r1.progress * kRepeats);
+  for (int e = 0; e < alone->Count(); ++e)
+    for (int i = 0; i < many.m_nSize; ++i)
+      ASSERT_EQ(DayBytes(all->At(e)->Day(i)), DayBytes(alone->At(e)->Day(i / kRepeats))) << e << " " << i;
+}
+
+TEST_F(LoaderTest, KeepingOnlySummariesLeavesTheMultiDayReportByteForByte) {
+  Selection s;
+  AddSampleElements(s, 1994, 8);
+  CObjArray<CDateTimeEx> days;
+  for (int d = 1; d <= 5; ++d) days.Add(CDateTimeEx(1994, 1, d));
+  ClassicSettings settings;
+  for (int i = 0; i < days.m_nSize; ++i) settings.multiDates.push_back(days.m_pData[i]);
+  settings.months = {0};
+  settings.monthlyWeekdays = settings.yearlyWeekdays = {0, 1, 2, 3, 4, 5, 6};
+  settings.averages = true;
+  settings.monthlyMissing = 5;
+  settings.criteria[SK_DAILY].totMinG = 50;  // the run's own criteria, not the built-in ones
+  for (int format : {0, 1}) {
+    settings.multiFormat = format;
+    std::string text[2];
+    int dropped = 0;
+    for (int only : {0, 1}) {
+      RecordingPoster poster;
+      StopAfter run(1 << 30);
+      auto set = LoadElementData(s.elements, days, poster, run, only ? &settings.criteria : nullptr);
+      ASSERT_NE(set, nullptr);
+      TextSink sink;
+      for (CElementData* d : set->m_items) {
+        if (d == nullptr) continue;
+        for (int i = 0; i < days.m_nSize; ++i) dropped += only && d->Day(i) == nullptr;
+        EXPECT_EQ(d->WriteMultiDayReport(settings, sink, run), EReportResult::Done);
+      }
+      text[only] = sink.text;
+    }
+    EXPECT_GT(dropped, 10) << "the days with data are replaced by their summaries";
+    EXPECT_GT(text[0].size(), 1000u);
+    EXPECT_TRUE(text[0] == text[1]) << "format " << format;
   }
 }
 }  // namespace
