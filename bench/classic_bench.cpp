@@ -88,8 +88,8 @@ void BM_ArchiveReaderLoops(benchmark::State& state) {
 class CBenchPort : public ClassicRunPort, public IWorkerPoster {
  public:
   CBenchPort(const CClassicSelection& sel, RunControl& run) : sel_(sel), run_(run) {}
-  bool Load(int, std::vector<std::unique_ptr<CElementData>>& out) override {
-    return LoadClassicSelection(sel_, *this, run_, out);
+  bool Load(int, const ValidityTables* summariesOnly, std::vector<std::unique_ptr<CElementData>>& out) override {
+    return LoadClassicSelection(sel_, *this, run_, out, summariesOnly);
   }
   void Post(const ClassicPost& p) override {
     if (p.id == RID_ERROR || p.id == RID_OPEN_ERROR) failed = true;

@@ -150,18 +150,20 @@ void CClassicRun::OutputStep(int family, const std::vector<std::unique_ptr<CElem
 void CClassicRun::Run() {
   std::vector<std::unique_ptr<CElementData>> data;
   if (snap_.rawOn && snap_.rawSource == 0) {
-    if (port_.Load(CB_RAW, data)) OutputStep(CF_RAW, data, CB_RAW);
+    if (port_.Load(CB_RAW, nullptr, data)) OutputStep(CF_RAW, data, CB_RAW);
     data.clear();
   }
   if (run_.keepGoing() && (snap_.sdsOn || (snap_.rawOn && snap_.rawSource == 1))) {
-    if (port_.Load(CB_SINGLE, data)) {
+    if (port_.Load(CB_SINGLE, nullptr, data)) {
       if (snap_.rawOn && snap_.rawSource == 1) OutputStep(CF_RAW, data, CB_SINGLE);
       if (run_.keepGoing() && snap_.sdsOn) OutputStep(CF_SDS, data, CB_SINGLE);
     }
     data.clear();
   }
   if (run_.keepGoing() && snap_.mdsOn) {
-    if (port_.Load(CB_MULTI, data)) OutputStep(CF_MDS, data, CB_MULTI);
+    // The multi-day report reads nothing but each day's summaries under the run's criteria: the
+    // days need not stay whole (a year of 20-second days would not fit in memory otherwise).
+    if (port_.Load(CB_MULTI, &snap_.settings.criteria, data)) OutputStep(CF_MDS, data, CB_MULTI);
     data.clear();
   }
 }

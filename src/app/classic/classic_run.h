@@ -57,8 +57,10 @@ class ClassicRunPort {
  public:
   virtual ~ClassicRunPort() = default;
   // Loads the days of one selection (EClassicBlock); false when the load failed or was cancelled
-  // (the loader has posted its own ids). Entries may be null for elements of no known type.
-  virtual bool Load(int block, std::vector<std::unique_ptr<CElementData>>& out) = 0;
+  // (the loader has posted its own ids). Entries may be null for elements of no known type. With
+  // `summariesOnly` each day keeps only its summaries under those criteria (a block that reads
+  // nothing else).
+  virtual bool Load(int block, const ValidityTables* summariesOnly, std::vector<std::unique_ptr<CElementData>>& out) = 0;
   virtual void Post(const ClassicPost& post) = 0;
   virtual void SetWaitCursor(bool on) = 0;
   // A family's report file is open at `path` (before its done id is posted).

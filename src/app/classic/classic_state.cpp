@@ -91,8 +91,8 @@ bool CClassicSelection::FromRecords(const ClassicSelection& rec) {
 }
 
 bool LoadClassicSelection(const CClassicSelection& sel, IWorkerPoster& poster, RunControl& run,
-                          std::vector<std::unique_ptr<CElementData>>& out) {
-  std::unique_ptr<CElementDataSet> set = LoadElementData(sel.elements, sel.dates, poster, run);
+                          std::vector<std::unique_ptr<CElementData>>& out, const ValidityTables* summariesOnly) {
+  std::unique_ptr<CElementDataSet> set = LoadElementData(sel.elements, sel.dates, poster, run, summariesOnly);
   if (!set) return false;
   for (CElementData*& d : set->m_items) {
     out.emplace_back(d);

@@ -57,8 +57,8 @@ void SelectItems(CListBox& list, const std::vector<int>& items) {
 class CMainClassic::CRunPort : public ClassicRunPort {
  public:
   explicit CRunPort(CMainClassic& view) : m_view(view) {}
-  bool Load(int block, std::vector<std::unique_ptr<CElementData>>& out) override {
-    return LoadClassicSelection(m_view.m_sel[block], m_view.Poster(), m_view.m_flags, out);
+  bool Load(int block, const ValidityTables* summariesOnly, std::vector<std::unique_ptr<CElementData>>& out) override {
+    return LoadClassicSelection(m_view.m_sel[block], m_view.Poster(), m_view.m_flags, out, summariesOnly);
   }
   void Post(const ClassicPost& p) override {
     if (p.id == RID_OPEN_ERROR || p.id == RID_OUTPUT_TO)

@@ -24,8 +24,8 @@ class FakePort : public ClassicRunPort {
   bool loadOk[CB_COUNT] = {true, true, true};
   bool noData = false;
   std::string log;
-  bool Load(int block, std::vector<std::unique_ptr<CElementData>>& out) override {
-    log += "load" + std::to_string(block) + " ";
+  bool Load(int block, const ValidityTables* summariesOnly, std::vector<std::unique_ptr<CElementData>>& out) override {
+    log += "load" + std::to_string(block) + (summariesOnly ? "s" : "") + " ";
     if (!loadOk[block]) return false;
     if (noData) return true;
     out.push_back(std::make_unique<CElementData>(0, nullptr, 0));
@@ -89,9 +89,9 @@ TEST(ClassicRun, BlockPlan) {
       {"cancel in raw: done still posted, sds and mds skipped", 1, 1, 1, 1, CF_RAW, -1, -1,
        "load1 516 open0 w0.0/1 close0 517 "},
       {"banner fails: no writers, no done id, later blocks run", 1, 0, 1, 0, -1, CF_RAW, -1,
-       "load0 516 open0 load2 520 open2 w2.0/2 w2.1/2 close2 521 "},
-      {"failed load: nothing posted for the block", 1, 0, 1, 0, -1, -1, CB_RAW, "load0 load2 520 open2 w2.0/2 w2.1/2 close2 521 "},
-      {"mds only", 0, 0, 1, 0, -1, -1, -1, "load2 520 open2 w2.0/2 w2.1/2 close2 521 "},
+       "load0 516 open0 load2s 520 open2 w2.0/2 w2.1/2 close2 521 "},
+      {"failed load: nothing posted for the block", 1, 0, 1, 0, -1, -1, CB_RAW, "load0 load2s 520 open2 w2.0/2 w2.1/2 close2 521 "},
+      {"mds only", 0, 0, 1, 0, -1, -1, -1, "load2s 520 open2 w2.0/2 w2.1/2 close2 521 "},
   };
   for (const PlanCase& c : cases) {
     ClassicRunSnapshot snap;
