@@ -1,5 +1,7 @@
 #include "trafficdata/loop_day.h"
 
+#include "trafficdata/packed_records.h"
+
 #include <algorithm>
 #include <new>
 #include <vector>
@@ -39,11 +41,12 @@ void CLoopDay::Clone(CElementDay** out) const {
 void CLoopDay::Load(const unsigned char* packed, int byteLen, int count) {
   if (count < 0) count = 0;
   estimatedLength = -1;
-  if (!ResetArrays(count)) {  // out of memory: the day is without data
+  const int n = (packed && byteLen > 0) ? std::min(count, byteLen / 3) : 0;
+  // The first n entries are decoded below; only the rest are zeroed.
+  if (!trafficdata::SizeDayArrays(count, n, flag, nPds, volume, occupancy)) {  // out of memory
     dataAvailable = 0;
     return;
   }
-  int n = (packed && byteLen > 0) ? std::min(count, byteLen / 3) : 0;
   if (count == PERIODS_PER_DAY) {
     for (int i = 0; i < n; ++i) {
       const unsigned char* r = packed + 3 * i;

@@ -26,7 +26,9 @@ void CMeteredLaneDay::Clone(CElementDay** out) const {
 }
 
 void CMeteredLaneDay::Load(const unsigned char* packed, int byteLen, int count) {
-  if (!trafficdata::ResetDayArrays(count, flag, nPds, rate, redViolators)) {
+  // The decodable records are written below; only the entries after them are zeroed.
+  const int decoded = trafficdata::DecodableRecords(packed, byteLen, count, trafficdata::kMeteredLaneBytes);
+  if (!trafficdata::SizeDayArrays(count, decoded, flag, nPds, rate, redViolators)) {
     dataAvailable = 0;  // out of memory: the day is without data
     return;
   }

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
 namespace trafficdata {
 
@@ -144,6 +145,23 @@ template <class... Arrays>
 bool ResetDayArrays(int count, Arrays&... arrays) {
   if (count < 0) count = 0;
   (arrays.ResetSize(count), ...);
+  return DayArraysInStep(count, arrays...);
+}
+
+// Sizes every array of a day to count entries for a load that writes entries 0 .. written - 1
+// itself (written is clamped to 0 .. count): only the entries from `written` on are zeroed, so a
+// day's bytes are written once. False, with every array empty, when they could not all be
+// allocated.
+template <class... Arrays>
+bool SizeDayArrays(int count, int written, Arrays&... arrays) {
+  if (count < 0) count = 0;
+  written = written < 0 ? 0 : written > count ? count : written;
+  auto size = [&](auto& a) {
+    if (!a.ClearAndReserve(count) || count == 0) return;
+    a.SetSize(count, false);
+    std::memset(static_cast<void*>(a.m_pData + written), 0, sizeof(*a.m_pData) * static_cast<size_t>(count - written));
+  };
+  (size(arrays), ...);
   return DayArraysInStep(count, arrays...);
 }
 

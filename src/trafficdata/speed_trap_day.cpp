@@ -37,7 +37,11 @@ void CSpeedTrapDay::Clone(CElementDay** out) const {
 }
 
 void CSpeedTrapDay::Load(const unsigned char* packed, int byteLen, int count) {
-  if (!trafficdata::ResetDayArrays(count, flag, nPds, speed, length, bin1, bin2, bin3, bin4)) {
+  // The decodable records are written below; only the entries after them are zeroed.
+  const int decoded = trafficdata::DecodableRecords(
+      packed, byteLen, count,
+      count == PERIODS_PER_DAY ? trafficdata::kSpeedTrapPeriodBytes : trafficdata::kSpeedTrapIntervalBytes);
+  if (!trafficdata::SizeDayArrays(count, decoded, flag, nPds, speed, length, bin1, bin2, bin3, bin4)) {
     dataAvailable = 0;  // out of memory: the day is without data
     return;
   }

@@ -28,7 +28,11 @@ void CStationDay::Clone(CElementDay** out) const {
 void CStationDay::Load(const unsigned char* packed, int byteLen, int count) {
   if (count < 0) count = 0;
   estimatedLength = -1;
-  if (!trafficdata::ResetDayArrays(count, flag, nPds, volume, occupancy, laneCount)) {
+  // The decodable records are written below; only the entries after them are zeroed.
+  const int decoded = trafficdata::DecodableRecords(
+      packed, byteLen, count,
+      count == PERIODS_PER_DAY ? trafficdata::kStationPeriodBytes : trafficdata::kStationIntervalBytes);
+  if (!trafficdata::SizeDayArrays(count, decoded, flag, nPds, volume, occupancy, laneCount)) {
     dataAvailable = 0;  // out of memory: the day is without data
     return;
   }
