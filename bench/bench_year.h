@@ -16,7 +16,8 @@
 #include "platform/kernel/files.h"
 
 // Writes `elements` elements (every fourth kind a loop) for the days of `year` (QAV_BENCH_DAYS, by
-// default 365) under a new folder named after `prefix`; exits the program when that fails.
+// default 365) under a new folder named after `prefix`; exits the program when that fails. With
+// QAV_BENCH_FINE=1 every day is in the 20-second layout.
 inline std::string WriteBenchYear(const char* prefix, int year, int elements, std::vector<SampleDayInfo>& info) {
   int days = 365;
   if (const char* d = std::getenv("QAV_BENCH_DAYS")) days = std::atoi(d) > 0 ? std::atoi(d) : days;
@@ -28,6 +29,7 @@ inline std::string WriteBenchYear(const char* prefix, int year, int elements, st
   o.elements = elements;
   o.days = days;
   o.uniformDays = true;
+  o.fineDays = std::getenv("QAV_BENCH_FINE") != nullptr && std::atoi(std::getenv("QAV_BENCH_FINE")) == 1;
   std::string message;
   if (WriteSampleArchive(o, &message, &info) != 0) {
     std::fprintf(stderr, "cannot write the archive: %s\n", message.c_str());

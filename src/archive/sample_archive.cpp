@@ -388,7 +388,7 @@ int WriteSampleArchive(const SampleArchiveOptions& o, std::string* message, std:
       info.year = y, info.month = m, info.day = d;
       bool uniform = o.uniformDays;
       info.written = uniform || o.days < 3 || i != 1;  // the second day is missing
-      info.columns = uniform || i % 2 == 0 ? 288 : 4320;
+      info.columns = uniform ? (o.fineDays ? 4320 : 288) : i % 2 == 0 ? 288 : 4320;
       info.expand = !uniform && i % 3 == 2;
       info.layout = !uniform && i % 4 == 3 ? 1 : 2;
       if (daysWritten) daysWritten->push_back(info);

@@ -16,6 +16,7 @@ struct SampleArchiveOptions {
   int elements = 40;                    // detector elements per database year (all four kinds)
   int days = 5;                         // days written per year (from 1 January, or 1 June 1993)
   bool uniformDays = false;             // every database day five-minute, FIXED, all elements
+  bool fineDays = false;                // with uniformDays: every day in the 20-second layout
 };
 
 // What a written database year holds, for tests and benchmarks.
