@@ -38,6 +38,11 @@ void* CScalarMemMgr::Alloc(uint64_t nBytes) noexcept {
   return g_Heap.Alloc(block);
 }
 
+void* CScalarMemMgr::AllocExact(uint64_t nBytes) noexcept {
+  if (nBytes == 0 || nBytes > static_cast<uint64_t>(PTRDIFF_MAX) || !AllocationAllowed()) return nullptr;
+  return g_Heap.Alloc(nBytes);
+}
+
 void CScalarMemMgr::Free(void* p) noexcept { g_Heap.Free(p); }
 
 void* CScalarMemMgr::Realloc(void* p, uint64_t nBytes) noexcept {

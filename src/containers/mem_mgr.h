@@ -20,6 +20,10 @@ class CScalarMemMgr {
 
   // A block of at least nBytes (rounded up as above), not cleared; null when none can be had.
   void* Alloc(uint64_t nBytes) noexcept;
+  // A block of nBytes without the rounding, for an array whose length is fixed once it is set (a
+  // day's arrays): the series would leave up to half of such a block unused. Growing it later
+  // goes through Realloc and the series again.
+  void* AllocExact(uint64_t nBytes) noexcept;
   // Nothing for null.
   void Free(void* p) noexcept;
   // p null: as Alloc. Otherwise the block is resized to the rounded size, in place when possible,

@@ -9,6 +9,9 @@
 
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
+
+#include "containers/mem_mgr.h"
 
 namespace trafficdata {
 
@@ -150,14 +153,25 @@ bool ResetDayArrays(int count, Arrays&... arrays) {
 
 // Sizes every array of a day to count entries for a load that writes entries 0 .. written - 1
 // itself (written is clamped to 0 .. count): only the entries from `written` on are zeroed, so a
-// day's bytes are written once. False, with every array empty, when they could not all be
-// allocated.
+// day's bytes are written once. An array without room gets a block of exactly its length (a
+// day's arrays never grow; the allocator's series would waste up to half of each). False, with
+// every array empty, when they could not all be allocated.
 template <class... Arrays>
 bool SizeDayArrays(int count, int written, Arrays&... arrays) {
   if (count < 0) count = 0;
   written = written < 0 ? 0 : written > count ? count : written;
   auto size = [&](auto& a) {
-    if (!a.ClearAndReserve(count) || count == 0) return;
+    using T = std::remove_reference_t<decltype(*a.m_pData)>;
+    const uint64_t bytes = sizeof(T) * static_cast<uint64_t>(count);
+    a.RemoveAll();
+    if (count == 0) return;
+    if (bytes > a.m_nAllocBytes) {
+      void* p = g_MemMgr.AllocExact(bytes);
+      if (p == nullptr) return;  // the old block stays; the day is emptied below
+      g_MemMgr.Free(a.m_pData);
+      a.m_pData = static_cast<T*>(p);
+      a.m_nAllocBytes = CScalarMemMgr::Size(p);
+    }
     a.SetSize(count, false);
     std::memset(static_cast<void*>(a.m_pData + written), 0, sizeof(*a.m_pData) * static_cast<size_t>(count - written));
   };
