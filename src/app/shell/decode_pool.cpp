@@ -43,13 +43,13 @@ void CDecodePool::Submit(const Batch& batch) {
   m_work.notify_all();
 }
 
-void CDecodePool::Decode(const Item& item) const {
+void CDecodePool::Decode(const Item& item, CElementDay* day) const {
   if (item.slot != nullptr) {
     *item.slot = CreateElementData(item.element->type, item.columns, item.element, item.ordinal);
     // Made before any day is decoded, so that helpers decoding different days of the element
     // never make it at the same time.
     if (*item.slot != nullptr && m_summariesOnly != nullptr) (*item.slot)->ReserveKeptSummaries(*m_summariesOnly);
-  } else if (CElementDay* day = item.data->Day(item.day)) {
+  } else if (day != nullptr) {
     day->Load(item.bytes, item.length, item.columns);
     // Without the room made beforehand (out of memory) the day stays whole.
     if (m_summariesOnly != nullptr && item.data->HasKeptSummaryRoom())
@@ -72,7 +72,14 @@ void CDecodePool::DecodeSome(const Batch* until) {
     const size_t end = std::min(begin + kRun, batch.size());
     it->next = end;
     lock.unlock();
-    for (size_t i = begin; i < end; ++i) Decode(batch[i]);
+    // The run's day objects are looked up first: the lookups of different elements miss the
+    // cache independently and overlap, instead of each waiting in turn before its decoding.
+    CElementDay* days[kRun];
+    for (size_t i = begin; i < end; ++i) {
+      const Item& item = batch[i];
+      days[i - begin] = item.slot != nullptr ? nullptr : item.data->Day(item.day);
+    }
+    for (size_t i = begin; i < end; ++i) Decode(batch[i], days[i - begin]);
     lock.lock();
     it->remaining -= end - begin;  // list entries stay put while others come and go
     if (it->remaining == 0) {

@@ -62,7 +62,7 @@ class CDecodePool {
   void Run();
   // Decodes items until none is left to take or `until` (when given) is decoded.
   void DecodeSome(const Batch* until);
-  void Decode(const Item& item) const;
+  void Decode(const Item& item, CElementDay* day) const;  // day: item.data's day item.day
   bool InHand(const Batch* batch) const;  // under the lock; null: any batch
 
   std::mutex m_lock;
