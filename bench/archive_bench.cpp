@@ -1,7 +1,8 @@
 // Reading a generated archive year: for every day, open the day's database file through the archive
 // reader, read every element's records, close. The floor reads exactly the same byte ranges with
-// plain open/pread/close on the calling thread. items_per_second is element-days per second of
-// wall-clock time.
+// plain open/pread/close on the calling thread. The application's common loader does what a report
+// run does with the same year: one data object per element, every element-day read and decoded.
+// items_per_second is element-days per second of wall-clock time.
 //
 // The year (500 elements, five-minute FIXED days) is generated once into the temporary folder;
 // QAV_BENCH_DAYS sets the number of days (default 365).
@@ -12,9 +13,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "app/shell/input_loader.h"
 #include "archive/archive_globals.h"
 #include "archive/input.h"
 #include "archive/sample_archive.h"
@@ -132,7 +135,45 @@ void BM_PreadFloor(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(y.elementDays));
 }
 
+class NoPoster : public IWorkerPoster {
+ public:
+  void Post(UINT, LPARAM) override {}
+};
+
+void BM_CommonLoader(benchmark::State& state) {
+  const Year& y = TheYear();
+  g_DataRootPath.Set(y.root.c_str());
+  // The elements of the reader's keys, each with its cabinet, as a view's selection holds them.
+  std::vector<std::unique_ptr<CDBCabinet>> cabinets;
+  CObjArray<CDBElementEx> elements;
+  for (const SampleElement& e : SampleElements(1995, kElements)) {
+    if (e.recordSize5 == 0) continue;
+    const size_t colon = e.key.find(':');
+    static const int types[4] = {ET_LOOP, ET_STATION, ET_SPEED_TRAP, ET_RATE_STATUS};
+    cabinets.push_back(std::make_unique<CDBCabinet>(e.key.substr(0, colon).c_str(), "", 0, "", nullptr));
+    elements.Add(CDBElementEx(e.key.substr(colon + 1).c_str(), types[e.kind], cabinets.back().get()));
+  }
+  CObjArray<CDateTimeEx> days;
+  for (const CDateTimeEx& d : y.days) days.Add(d);
+  NoPoster poster;
+  for (auto _ : state) {
+    CRunFlags run;
+    std::unique_ptr<CElementDataSet> set = LoadElementData(elements, days, poster, run);
+    if (set == nullptr || run.progress.load() != 6u * 288 * y.elementDays) {
+      state.SkipWithError("load incomplete");
+      return;
+    }
+    benchmark::DoNotOptimize(set.get());
+    // The caller frees the data when its report is written, not as part of the load.
+    state.PauseTiming();
+    set.reset();
+    state.ResumeTiming();
+  }
+  state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(y.elementDays));
+}
+
 BENCHMARK(BM_ArchiveReader)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_CommonLoader)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_PreadFloor)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace

@@ -1,5 +1,7 @@
 // The selection dialogs' archive scans: the year folders of an archive root and the days of a
-// leap year with a day file for every day (366 database files and some unrelated files).
+// leap year with a day file for every day (366 database files and some unrelated files). The
+// element trees the element dialog shows: built from one day of 2,000 elements, and loaded for a
+// whole year's dates (the first and the last day that load, the days between missing).
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
@@ -8,6 +10,9 @@
 #include <string>
 
 #include "app/select/archive_scan.h"
+#include "app/shell/element_loader.h"
+#include "archive/archive_globals.h"
+#include "archive/sample_archive.h"
 
 namespace {
 
@@ -62,6 +67,77 @@ void BM_ScanYearDays(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_ScanYearDays)->Unit(benchmark::kMicrosecond);
+
+// An archive year with day files for its first three days only: five-minute days of 2,000
+// elements (the generator's metered lanes, one in four, have no five-minute records).
+class TreeArchive {
+ public:
+  TreeArchive() {
+    std::string tmpl = (std::filesystem::temp_directory_path() / "qav-tree-bench-XXXXXX").string();
+    path_ = ::mkdtemp(tmpl.data());
+    SampleArchiveOptions options;
+    options.root = path_ + "/";
+    options.years = {1996};
+    options.elements = 2666;
+    options.days = 3;
+    options.uniformDays = true;
+    ok_ = WriteSampleArchive(options) == 0;
+    g_DataRootPath.Set(options.root.c_str());
+  }
+  ~TreeArchive() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+  }
+  bool ok() const { return ok_; }
+
+ private:
+  std::string path_;
+  bool ok_ = false;
+};
+
+const TreeArchive& Trees() {
+  static const TreeArchive archive;
+  return archive;
+}
+
+int CountElements(const CElementTree& E) {
+  int n = 0;
+  for (int i = 0; i < E.m_nSize; ++i)
+    for (int j = 0; j < E.m_pData[i]->m_nSize; ++j) n += E.m_pData[i]->m_pData[j]->m_nSize;
+  return n;
+}
+
+void BM_BuildElementTree(benchmark::State& state) {
+  if (!Trees().ok()) return state.SkipWithError("no archive");
+  const CDateTimeEx day(1996, 1, 1);
+  CFMDBInputDesc list;
+  CFMDBInput input;
+  if (!list.Read(day, nullptr) || !input.Open(day, nullptr)) return state.SkipWithError("day does not open");
+  for (auto _ : state) {
+    CRoadwayTree R;
+    CCabinetTree K;
+    CElementTree E;
+    CElementLoader::BuildFmdbTree(input, list, R, K, E, kMaskAll);
+    state.counters["elements"] = CountElements(E);
+  }
+}
+BENCHMARK(BM_BuildElementTree)->Unit(benchmark::kMillisecond);
+
+void BM_LoadElementTreesOverAYear(benchmark::State& state) {
+  if (!Trees().ok()) return state.SkipWithError("no archive");
+  CObjArray<CDateTimeEx> dates;
+  for (int day = 0; day < 366; ++day) dates.Add(CDateTimeEx(1996, 1, 1) + COleDateTimeSpan(static_cast<double>(day)));
+  for (auto _ : state) {
+    CElementLoader loader;
+    loader.SetErrorHook([](const char*, DWORD, void*) {}, nullptr);
+    loader.StartLoad(dates, kMaskAll);
+    loader.WaitDone();
+    loader.StopLoad();
+    if (loader.m_bLoadFailed) state.SkipWithError("load failed");
+    state.counters["elements"] = CountElements(loader.m_Elements);
+  }
+}
+BENCHMARK(BM_LoadElementTreesOverAYear)->Unit(benchmark::kMillisecond)->UseRealTime();  // the load runs on its own thread
 
 }  // namespace
 

@@ -58,11 +58,11 @@ int TimeToPeriod(int hour, int minute) { return hour * 12 + minute / 5; }
 bool SnapPeakTime(int previousHour, int previousMinute, int& hour, int& minute) {
   const int before = previousHour * 60 + previousMinute;
   const int now = hour * 60 + minute;
+  // The picker may wrap at midnight, so the step is taken around the clock.
+  const int step = ((now - before) % 1440 + 1440) % 1440;
   int direction = 0;
-  if (now == before + 1) direction = 1;
-  else if (now == before - 1) direction = -1;
-  else if (hour == previousHour && previousMinute == 0 && minute == 59) direction = -1;  // the field wrapped down
-  else if (hour == previousHour && previousMinute == 59 && minute == 0) direction = 1;   // the field wrapped up
+  if (step == 1) direction = 1;
+  else if (step == 1439) direction = -1;
   if (direction == 0 || minute % 5 == 0) return false;
   int target;
   if (direction > 0) target = (before / 5 + 1) * 5;

@@ -61,7 +61,6 @@ class CPEValidityFlags : public CPropertyPage {
 void PeriodToTime(int period, int& hour, int& minute);
 int TimeToPeriod(int hour, int minute);
 // The picker's new time after a change from the previous time. A one-minute step (the picker's
-// arrows; also the wrap of the minute field from 00 to 59 or 59 to 00 within the hour) snaps to the
-// next five-minute mark in its direction, carrying into the hour; the ends of the day hold at 00:00
-// and 23:55. A typed time stays as typed. True when the time was changed.
+// arrows) snaps to the next five-minute mark in its direction, carrying into the hour; the ends of
+// the day hold at 00:00 and 23:55. A typed time stays as typed. True when the time was changed.
 bool SnapPeakTime(int previousHour, int previousMinute, int& hour, int& minute);

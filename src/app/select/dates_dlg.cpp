@@ -72,9 +72,6 @@ const DialogTemplate kDatesTemplate = {
     },
 };
 
-const char* const kMonthNames[12] = {"January", "February", "March",     "April",   "May",      "June",
-                                     "July",    "August",   "September", "October", "November", "December"};
-const char* const kDayNames[7] = {"Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"};
 
 const int kRangeControls[] = {IDC_SEL_START_FRAME, IDC_SEL_START_MONTH, IDC_SEL_START_SLASH1, IDC_SEL_START_DAY,
                               IDC_SEL_START_SLASH2, IDC_SEL_START_YEAR,  IDC_SEL_START_SPIN,   IDC_SEL_END_FRAME,
@@ -88,12 +85,6 @@ void RegisterDatesTemplate() {
   (void)once;
 }
 
-// The highlighted lines of an extended-selection list, ascending.
-std::vector<int> HighlightedLines(const CListBox& list) {
-  std::vector<int> lines(static_cast<size_t>(std::max(list.GetSelCount(), 0)));
-  if (!lines.empty()) lines.resize(static_cast<size_t>(std::max(list.GetSelItems(static_cast<int>(lines.size()), lines.data()), 0)));
-  return lines;
-}
 
 // The number at the start of an edit's text; 0 when there is none.
 int FieldValue(const CWnd* edit) {
@@ -206,8 +197,8 @@ void CDatesDlg::OnYearSelChange() {
                            DiscPromptFor(this, "Date Selection"));
   for (int i = 0; i < m_days.dates.m_nSize; ++i) m_lbAvailable.Add(*m_days.dates.m_pData[i]);
   m_nAvailable = m_lbAvailable.m_nSize;
-  for (int m = 1; m <= 12; ++m) m_lbMonths.AddString(m_days.month[m] ? kMonthNames[m - 1] : "N/A");
-  for (int d = 1; d <= 7; ++d) m_lbWeekdays.AddString(m_days.weekday[d] ? kDayNames[d - 1] : "N/A");
+  for (int m = 1; m <= 12; ++m) m_lbMonths.AddString(m_days.month[m] ? kSelectMonthNames[m - 1] : "N/A");
+  for (int d = 1; d <= 7; ++d) m_lbWeekdays.AddString(m_days.weekday[d] ? kSelectDayNames[d - 1] : "N/A");
   if (m_nAvailable > 0) {
     m_lbAvailable.SetTopIndex(m_nAvailable - 1);
     m_start.Set(*m_lbAvailable.m_pData[0]);
@@ -282,8 +273,7 @@ void CDatesDlg::OnAddSelected() {
 }
 
 void CDatesDlg::OnRemoveSelected() {
-  std::vector<int> lines = HighlightedLines(m_lbSelected);
-  for (auto it = lines.rbegin(); it != lines.rend(); ++it) m_lbSelected.RemoveAt(*it, 1);
+  RemoveHighlightedLines(m_lbSelected);
   ShowSelectedCount();
 }
 
@@ -358,15 +348,15 @@ void CDatesDlg::OnEndSpin(NMHDR* nm, LRESULT* result) {
 }
 
 BOOL CDatesDlg::PreTranslateMessage(MSG* msg) {
-  if (msg->message == WM_KEYDOWN) {
-    if (msg->wParam == VK_RETURN && msg->hwnd == m_lbAvailable.m_hWnd) {
+  switch (ListKeyOf(msg, m_lbAvailable.m_hWnd, m_lbSelected.m_hWnd)) {
+    case EListKey::Add:
       OnAddSelected();
       return TRUE;
-    }
-    if (msg->wParam == VK_DELETE && msg->hwnd == m_lbSelected.m_hWnd) {
+    case EListKey::Remove:
       OnRemoveSelected();
       return TRUE;
-    }
+    case EListKey::None:
+      break;
   }
   return CMFCExDialog::PreTranslateMessage(msg);
 }

@@ -58,4 +58,5 @@ enum : int {
   IDC_SEL_END_FRAME = 2121,      // "End Date"
   IDC_SEL_END_SLASH2 = 2122,
   IDC_SEL_END_SLASH1 = 2123,
+  IDC_SEL_CABINET_HEADING = 2124,  // the cabinet list's column heading, in the list's fixed-pitch font
 };

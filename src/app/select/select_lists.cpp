@@ -1,8 +1,28 @@
 #include "app/select/select_lists.h"
 
+#include <algorithm>
+
 #include "archive/archive_globals.h"
 #include "platform/base/msgbox.h"
 #include "platform/ui/wnd.h"
+
+const char* const kSelectMonthNames[12] = {"January", "February", "March",     "April",   "May",      "June",
+                                     "July",    "August",   "September", "October", "November", "December"};
+const char* const kSelectDayNames[7] = {"Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"};
+
+std::vector<int> HighlightedLines(const CListBox& list) {
+  std::vector<int> lines(static_cast<size_t>(std::max(list.GetSelCount(), 0)));
+  if (!lines.empty())
+    lines.resize(static_cast<size_t>(std::max(list.GetSelItems(static_cast<int>(lines.size()), lines.data()), 0)));
+  return lines;
+}
+
+EListKey ListKeyOf(const MSG* msg, HWND addFrom, HWND removeFrom) {
+  if (msg->message != WM_KEYDOWN) return EListKey::None;
+  if (msg->wParam == VK_RETURN && msg->hwnd == addFrom) return EListKey::Add;
+  if (msg->wParam == VK_DELETE && msg->hwnd == removeFrom) return EListKey::Remove;
+  return EListKey::None;
+}
 
 void GetDateLineText(CStrA& text, CDateTimeEx* date) { text = date->Format("%m/%d/%Y (%a)").c_str(); }
 

@@ -2,10 +2,31 @@
 // archive, and the disc question asked on the user-interface thread.
 #pragma once
 
+#include <vector>
+
 #include "app/select/archive_scan.h"
 #include "containers/list_array.h"
 
 class CWnd;
+
+// "January" .. "December" (index 0 .. 11) and "Sunday" .. "Saturday" (index 0 .. 6).
+extern const char* const kSelectMonthNames[12];
+extern const char* const kSelectDayNames[7];
+
+// The highlighted lines of an extended-selection list, ascending.
+std::vector<int> HighlightedLines(const CListBox& list);
+
+// Removes the highlighted lines of a list (and their elements), from the last to the first.
+template <class List>
+void RemoveHighlightedLines(List& list) {
+  const std::vector<int> lines = HighlightedLines(list);
+  for (auto it = lines.rbegin(); it != lines.rend(); ++it) list.RemoveAt(*it, 1);
+}
+
+// The keys the selection lists take: Enter in the list to add from, Delete in the list to remove
+// from.
+enum class EListKey { None, Add, Remove };
+EListKey ListKeyOf(const MSG* msg, HWND addFrom, HWND removeFrom);
 
 // "%m/%d/%Y (%a)" of a date.
 void GetDateLineText(CStrA& text, CDateTimeEx* date);

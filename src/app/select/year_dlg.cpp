@@ -46,8 +46,6 @@ const DialogTemplate kMonthTemplate = {
     },
 };
 
-const char* const kMonthNames[12] = {"January", "February", "March",     "April",   "May",      "June",
-                                     "July",    "August",   "September", "October", "November", "December"};
 
 void RegisterTemplates() {
   static const bool once = (RegisterDialogTemplate(&kYearTemplate), RegisterDialogTemplate(&kMonthTemplate), true);
@@ -194,7 +192,7 @@ void CMonthDlg::OnYearSelChange() {
   m_lbMonths.ResetContent();
   m_nYear = YearOfLine(*m_lbYears.m_pData[line]);
   ScanYearDays(m_nYear);
-  for (int m = 1; m <= 12; ++m) m_lbMonths.AddString(m_days.month[m] ? kMonthNames[m - 1] : "N/A");
+  for (int m = 1; m <= 12; ++m) m_lbMonths.AddString(m_days.month[m] ? kSelectMonthNames[m - 1] : "N/A");
   m_lbMonths.SetCurSel(m_nMonth >= 1 && m_nMonth <= 12 ? m_nMonth - 1 : 0);
   OnMonthSelChange();
 }

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/shell/app_globals.h"
+#include "app/shell/decode_pool.h"
 #include "app/shell/element_data_factory.h"
 #include "app/shell/worker_ids.h"
 #include "archive/input.h"
@@ -36,14 +37,27 @@ class CLoad {
       set->m_items.push_back(element != nullptr ? CreateElementData(element->type, nDays, element, e) : nullptr);
     }
     m_set = set.get();
+    // The lookup keys of both layouts, made once.
+    for (int e = 0; e < m_elements.m_nSize; ++e) {
+      m_aliasKeys.emplace_back();
+      m_idKeys.emplace_back();
+      if (m_elements.m_pData[e] == nullptr) continue;
+      MakeKey(*m_elements.m_pData[e], true, m_aliasKeys.back());
+      MakeKey(*m_elements.m_pData[e], false, m_idKeys.back());
+    }
+    for (auto& buffers : m_buffers) buffers.resize(static_cast<size_t>(m_elements.m_nSize));
 
     int k = 0;
     while (k < nDays && m_days.m_pData[k] != nullptr && IsPeDay(*m_days.m_pData[k])) ++k;
     if (!LoadPeDays(k)) return nullptr;
     for (int i = k; i < nDays; ++i) {
       LoadDatabaseDay(i);
-      if (Cancelled()) return nullptr;
+      if (Cancelled()) {
+        m_pool.Wait();  // no helper may still write into the objects about to go
+        return nullptr;
+      }
     }
+    m_pool.Wait();
     m_poster.Post(ID_WORKER_INPUT_LOADED, 0);
     return set;
   }
@@ -110,6 +124,8 @@ class CLoad {
     input.Close();
   }
 
+  // Reads every element's records of the day on this thread; the pool decodes them while the next
+  // day is read.
   void LoadDatabaseDay(int i) {
     if (m_days.m_pData[i] == nullptr) return;
     const CDateTimeEx& date = *m_days.m_pData[i];
@@ -121,32 +137,33 @@ class CLoad {
     }
     CNTSODB& db = input.m_Database;
     const int columns = static_cast<int>(db.m_nColumns);
-    std::string key;
+    const std::vector<std::string>& keys = db.m_nLayout == 0 ? m_aliasKeys : m_idKeys;
+    // Each element reads into its own buffer of this batch, which stays as it is until the batch
+    // has been decoded.
+    const int b = m_nextBatch;
+    m_nextBatch ^= 1;
+    CDecodePool::Batch& batch = m_batches[b];
+    std::vector<CStream>& buffers = m_buffers[b];
+    batch.clear();
     for (int e = 0; e < m_set->Count(); ++e) {
       CElementData* data = m_set->At(e);
       if (data == nullptr) continue;
-      const CDBElementEx* element = m_elements.m_pData[e];
-      MakeKey(*element, db.m_nLayout == 0, key);
-      int result = db.ReadColumns(m_buffer, key.c_str(), 0, columns);
+      CStream& buffer = buffers[static_cast<size_t>(e)];
+      int result = db.ReadColumns(buffer, keys[static_cast<size_t>(e)].c_str(), 0, columns);
       if (result == static_cast<int>(kNameNotFound)) continue;
-      if (result == 0) result = CheckRecordSize(db, key, element->type, columns);
+      // Records of another size than the element's type reads would be decoded as garbage: the
+      // element-day counts as a failed read.
+      if (result == 0 && buffer.m_nSize != columns * ExpectedRecordSize(data->element->type, columns))
+        result = static_cast<int>(ERROR_BAD_FORMAT);
       if (result != 0) {
         PostFailure(ID_WORKER_RETRIEVAL_ERROR, date, static_cast<DWORD>(result));
         continue;
       }
-      CElementDay* day = data->Day(i);
-      if (day != nullptr) day->Load(m_buffer.m_pData, m_buffer.m_nSize, columns);
+      if (CElementDay* day = data->Day(i)) batch.push_back({day, buffer.m_pData, buffer.m_nSize, columns});
       m_run.addProgress(static_cast<uint32_t>(6 * columns));
     }
     db.Close();
-  }
-
-  // A name whose records are not of the size the element's type reads would be decoded as
-  // garbage (or read past its data): it counts as a failed read of that element-day.
-  static int CheckRecordSize(CNTSODB& db, const std::string& key, int type, int columns) {
-    const CNTSO* entry = db.FindName(key.c_str());
-    if (entry == nullptr) return 0;
-    return entry->m_wRecordSize == ExpectedRecordSize(type, columns) ? 0 : static_cast<int>(ERROR_BAD_FORMAT);
+    m_pool.Submit(batch);
   }
 
   static void MakeKey(const CDBElementEx& element, bool aliasLayout, std::string& key) {
@@ -165,7 +182,13 @@ class CLoad {
   RunControl& m_run;
   const PeValidity m_pe;
   CElementDataSet* m_set = nullptr;
-  CStream m_buffer;  // one buffer for every element-day
+  std::vector<std::string> m_aliasKeys, m_idKeys;  // per element: "alias:name", "id:name"
+  // Two batches of records, one per element each: one is filled while the other is decoded. The
+  // buffers keep their size from day to day.
+  std::vector<CStream> m_buffers[2];
+  CDecodePool::Batch m_batches[2];
+  int m_nextBatch = 0;
+  CDecodePool m_pool{CDecodePool::DefaultThreads()};  // last: it ends before the buffers go
 };
 }  // namespace
 

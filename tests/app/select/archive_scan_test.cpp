@@ -88,12 +88,4 @@ TEST(ArchiveScan, RepeatedDiscPassesListEachDayOnceAndAskWithTheMonthsFound) {
   EXPECT_EQ(DateTexts(days.dates), (std::vector<std::string>{"01/05/1996", "07/04/1996", "12/31/1996"}));
 }
 
-TEST(ArchiveScan, WithoutAPromptOnePass) {
-  ArchiveFolder archive;
-  archive.MakeFiles("DATA1996", {"19960105.DAT"});
-  CYearDays days;
-  ScanYearDaysWithPrompt(archive.Root(), 1996, days, nullptr);
-  EXPECT_EQ(days.Count(), 1);
-}
-
 }  // namespace

@@ -90,35 +90,6 @@ TEST_F(ElementChoiceTest, CopyBackKeepsListOrderWithEachRoadwayAndCabinetOnce) {
   EXPECT_EQ(cabinets.m_pData[0]->roadway, roadways.m_pData[0]);
 }
 
-TEST_F(ElementChoiceTest, AddedElementsGoToTheirSortedPlaceOnceOrAtTheEnd) {
-  struct Case {
-    bool sorted;
-    Strings expected;
-  };
-  const Case cases[] = {
-      {true, {"005es00100:_MN___2", "005es00200:_MN___1", "005es00200:_MS___1", "520es00300:_ME___1"}},
-      {false, {"520es00300:_ME___1", "005es00200:_MS___1", "005es00100:_MN___2", "005es00200:_MN___1"}},
-  };
-  for (const Case& c : cases) {
-    CAdrArray<CDBElementEx> list;
-    for (CDBElementEx* e : {trees.Element(1, 0, 0), trees.Element(0, 1, 1), trees.Element(0, 0, 0),
-                            trees.Element(0, 1, 0)})
-      EXPECT_TRUE(AddSelectedElement(list, *e, c.sorted));
-    CDBElementEx same("_MN___1", 0, trees.Cabinet(0, 1));
-    EXPECT_FALSE(AddSelectedElement(list, same, c.sorted));
-    EXPECT_EQ(ElementLines(list), c.expected) << c.sorted;
-  }
-}
-
-TEST_F(ElementChoiceTest, AuxiliaryLanesSortAfterTheOthersOfTheirCabinet) {
-  CDBElementEx aux("AMN___1", 0, trees.Cabinet(0, 0));
-  CDBElementEx gp("_MS___1", 0, trees.Cabinet(0, 0));
-  CAdrArray<CDBElementEx> list;
-  AddSelectedElement(list, aux, true);
-  AddSelectedElement(list, gp, true);
-  EXPECT_EQ(ElementLines(list), (Strings{"005es00100:_MS___1", "005es00100:AMN___1"}));
-}
-
 TEST(ElementNameWordsTest, EachLetterByItsPosition) {
   struct Case {
     const char* name;

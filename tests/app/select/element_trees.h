@@ -7,10 +7,11 @@
 
 #include "app/select/element_choice.h"
 
-struct TestTrees {
-  CRoadwayList R;
-  CCabinetLists K;
-  CElementLists E;
+// Builds into trees kept elsewhere (a loader's).
+struct TreeBuilder {
+  CRoadwayList& R;
+  CCabinetLists& K;
+  CElementLists& E;
 
   // Adds a roadway ("I-5"), its cabinets and their elements: {cabinet id, {names}}.
   void AddRoadway(const char* name, const std::vector<std::pair<std::string, std::vector<std::string>>>& cabinets) {
@@ -30,6 +31,17 @@ struct TestTrees {
   }
   CDBElementEx* Element(int i, int j, int k) const { return E.m_pData[i]->m_pData[j]->m_pData[k]; }
   CDBCabinet* Cabinet(int i, int j) const { return K.m_pData[i]->m_pData[j]; }
+};
+
+struct OwnedTrees {
+  CRoadwayList roadways;
+  CCabinetLists cabinets;
+  CElementLists elements;
+};
+
+// Trees of its own.
+struct TestTrees : OwnedTrees, TreeBuilder {
+  TestTrees() : TreeBuilder{roadways, cabinets, elements} {}
 };
 
 // A view's selection: elements with their own cabinets and roadways.

@@ -78,7 +78,9 @@ class SelectDialogTest : public ::testing::Test {
     qav::ui::PostTask([&dlg] {
       if (dlg.m_hWnd != nullptr) dlg.EndDialog(IDCANCEL);
     });
-    return dlg.DoModal();
+    const INT_PTR result = dlg.DoModal();
+    qav::ui::PumpPending();  // the closing task of a dialog that ended by itself
+    return result;
   }
 
   static HWND Item(const CWnd& dlg, int id) { return ::GetDlgItem(dlg.m_hWnd, id); }

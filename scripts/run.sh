@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Installs any missing build package, builds the program in Release, writes a sample archive into
+# the program's default archive folder when that folder does not exist yet, and starts qav.
+#   scripts/run.sh [-- arguments for qav]
+# An archive folder chosen in the program (Options > Parameters > General) is never touched.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+args=()
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --) shift; args=("$@"); break ;;
+    -h|--help) sed -n '2,5p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    *) echo "scripts/run.sh: unknown argument '$1' (arguments for qav go after --)" >&2; exit 2 ;;
+  esac
+done
+
+source scripts/packages.sh
+qav_install_packages
+
+# The same Release folder and options as scripts/bench.sh, so the two share one build.
+build=${QAV_BENCH_DIR:-build-release}
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQAV_TESTS=OFF -DQAV_BENCH=ON >/dev/null
+cmake --build "$build" -j "$(nproc)" --target qav mkarchive
+
+# The program's default archive folder ($XDG_DATA_HOME/qav/archive/, ~/.local/share/qav/archive/).
+data_home=${XDG_DATA_HOME:-}
+case "$data_home" in /*) ;; *) data_home="$HOME/.local/share" ;; esac
+archive="$data_home/qav/archive"
+if [ ! -e "$archive" ]; then
+  echo "Writing a sample archive to $archive"
+  mkdir -p "$data_home/qav"
+  # Written beside it first, so an interrupted run leaves no half archive in its place.
+  tmp=$(mktemp -d "$data_home/qav/.archive.XXXXXX")
+  trap 'rm -rf "$tmp"' EXIT
+  "$build/tools/mkarchive/mkarchive" "$tmp/" --years 1993,1994 --days 10 --elements 40
+  mv "$tmp" "$archive"
+  trap - EXIT
+fi
+
+exec "$build/src/app/qav" "${args[@]}"

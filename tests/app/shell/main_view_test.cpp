@@ -1,0 +1,252 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <fstream>
+#include <thread>
+
+#include "app/shell/app_globals.h"
+#include "app/shell/app_test_env.h"
+#include "app/shell/main_dlg.h"
+#include "app/shell/main_frame.h"
+#include "app/shell/qav_app.h"
+#include "archive/archive_globals.h"
+#include "platform/kernel/optical.h"
+#include "platform/kernel/process.h"
+#include "platform/ui/input.h"
+#include "support/thread.h"
+#include "trafficdata/date_time_ex.h"
+
+namespace {
+class MainViewTest : public AppUiTest {
+ protected:
+  void SetUp() override {
+    AppUiTest::SetUp();
+    qav::ui::SetMessageBoxHandler([this](const qav::ui::MessageBoxRequest& r) {
+      boxes_.push_back(r);
+      return answer_;
+    });
+  }
+  void TearDown() override {
+    if (::IsWindow(frameWnd_)) ::DestroyWindow(frameWnd_);
+    g_PeValid.Set(PeValidity{});
+    g_hPromptWnd = 0;
+    AppUiTest::TearDown();
+  }
+  void Start() {
+    ASSERT_TRUE(app_.InitInstance());
+    frame_ = dynamic_cast<CMainFrame*>(app_.m_pMainWnd);
+    ASSERT_NE(frame_, nullptr);
+    frameWnd_ = frame_->GetSafeHwnd();
+    view_ = dynamic_cast<CMainDlg*>(frame_->GetActiveView());
+    ASSERT_NE(view_, nullptr);
+  }
+  std::vector<std::string> StatusLines() const {
+    std::vector<std::string> lines;
+    for (int i = 0; i < view_->m_lbStatus.GetCount(); ++i) lines.push_back(view_->m_lbStatus.GetTextString(i));
+    return lines;
+  }
+
+  CQAVApp app_;
+  CMainFrame* frame_ = nullptr;
+  HWND frameWnd_ = nullptr;
+  CMainDlg* view_ = nullptr;
+  std::vector<qav::ui::MessageBoxRequest> boxes_;
+  int answer_ = IDOK;
+};
+
+// A profile whose writes all fail, counting them.
+class FailingStore : public IProfileStore {
+ public:
+  UINT GetInt(const char*, const char*, int d) override { return static_cast<UINT>(d); }
+  std::string GetString(const char*, const char*, const char* d) override { return d != nullptr ? d : ""; }
+  bool WriteInt(const char*, const char* key, int) override { return Write(key); }
+  bool WriteString(const char*, const char* key, const char*) override { return Write(key); }
+  bool Write(const char* key) {
+    keys.push_back(key);
+    return false;
+  }
+  std::vector<std::string> keys;
+};
+
+TEST_F(MainViewTest, StatusListKeepsTheLastFiftyLogLinesWithTheNewestSelected) {
+  Start();
+  std::string text;
+  for (int i = 1; i <= 60; ++i) text += "line " + std::to_string(i) + (i % 2 != 0 ? "\r\n" : "\n\r\n");
+  CMainDlg::AddStatusLines(view_->m_lbStatus.GetSafeHwnd(), text.c_str());
+  const std::vector<std::string> lines = StatusLines();
+  ASSERT_EQ(lines.size(), 50u);
+  EXPECT_EQ(lines.front(), "line 11");
+  EXPECT_EQ(lines.back(), "line 60");
+  EXPECT_EQ(view_->m_lbStatus.GetCurSel(), 49);
+  // Lines of the worker ids are not trimmed until the log adds lines again.
+  for (int i = 0; i < 3; ++i) view_->SendMessage(WM_COMMAND, MAKEWPARAM(ID_WORKER_CANCELED, 0), 0);
+  EXPECT_EQ(view_->m_lbStatus.GetCount(), 53);
+  CMainDlg::AddStatusLines(view_->m_lbStatus.GetSafeHwnd(), "last");
+  EXPECT_EQ(view_->m_lbStatus.GetCount(), 50);
+}
+
+TEST_F(MainViewTest, WorkerLinesScrollSixFromTheEndButNeverAboveTheTop) {
+  Start();
+  view_->m_lbStatus.ResetContent();
+  view_->PostWorker(ID_WORKER_INPUT_LOADED);
+  view_->PostWorkerError(ID_WORKER_DATA_FILE_ERROR, CDateTimeEx(1994, 3, 15), 2);
+  view_->PostWorkerPath(ID_WORKER_OUTPUT_TO, "/tmp/123DEFAULT.DAT");
+  qav::ui::PumpPending();
+  EXPECT_EQ(StatusLines(), (std::vector<std::string>{"Input Data Loaded...", "Error opening data file for 03/15/1994",
+                                                     "The system cannot find the file specified.",
+                                                     "Reports output to: /tmp/123DEFAULT.DAT"}));
+  EXPECT_EQ(view_->m_lbStatus.GetTopIndex(), 0);
+  for (int i = 0; i < 6; ++i) view_->PostWorker(ID_WORKER_CANCELED);
+  qav::ui::PumpPending();
+  EXPECT_EQ(view_->m_lbStatus.GetTopIndex(), 10 - 6);
+}
+
+TEST_F(MainViewTest, TheLogReachesTheStatusListThroughTheTimer) {
+  Start();
+  // "Program Start" was queued at start-up; the view's timer drains the log.
+  ASSERT_TRUE(qav::ui::WaitServingSends([this] {
+    qav::ui::PumpPending();
+    return view_->m_lbStatus.GetCount() > 0;
+  }, 3000));
+  EXPECT_NE(StatusLines().front().find("Program Start"), std::string::npos);
+  // After the view is gone the log's lines go nowhere (no call into a destroyed list).
+  frame_->DestroyWindow();
+  app_.m_Output.AddText("after the view", OUTPUT_TEXT);
+  app_.m_Output.ProcessItems();
+  EXPECT_EQ(app_.m_Output.m_pfnLine, nullptr);
+}
+
+TEST_F(MainViewTest, AFailingProfileWriteGivesOneBoxAfterEveryKeyWasTried) {
+  Start();
+  FailingStore failing;
+  SetActiveProfile(&failing);
+  frame_->DestroyWindow();
+  EXPECT_EQ(failing.keys,
+            (std::vector<std::string>{"CDROM_INDEX", "OTHER_PATH", "CDROM_PATH", "USE_CLASSIC", "TEXTVIEWER", "SSVIEWER",
+                                      "AUTOOPEN", "USEQAVCUSTOMVIEWER", "RAWDATA_PATH", "SDS_PATH", "MDS_PATH",
+                                      "PEAK1_START", "PEAK1_END", "PEAK2_START", "PEAK2_END", "VOL_GOOD_OFF_PEAK_MAX",
+                                      "VOL_GOOD_OFF_PEAK_MIN", "VOL_GOOD_PEAK_MAX", "VOL_GOOD_PEAK_MIN"}));
+  ASSERT_EQ(boxes_.size(), 1u);
+  EXPECT_EQ(boxes_[0].text,
+            "CMainDlg::~CMainDlg: Error writing to profile. Please contact your software maintenance engineer.");
+  SetActiveProfile(store_.get());
+}
+
+TEST_F(MainViewTest, TheProgramsOwnProfileIsNamedAfterIt) {
+  SetActiveProfile(nullptr);
+  Start();
+  frame_->DestroyWindow();
+  const std::string path = CProfile::DefaultPath(GetProgramName());
+  EXPECT_NE(path.find("/KARVO/" + GetProgramName() + ".ini"), std::string::npos);
+  std::ifstream in(path);
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_NE(text.find("[GENERAL]"), std::string::npos);
+  EXPECT_NE(text.find("[PE_VALID]"), std::string::npos);
+}
+
+TEST_F(MainViewTest, TheArchiveSourceSetsTheRootAndTheDiscWindow) {
+  store_->WriteInt("GENERAL", "CDROM_INDEX", 0);
+  store_->WriteString("GENERAL", "CDROM_PATH", "/media/cdrom");
+  store_->WriteString("GENERAL", "OTHER_PATH", "/srv/archive/");
+  Start();
+  EXPECT_EQ(g_DataRootPath.Get(), "/media/cdrom\\");
+  EXPECT_EQ(g_hPromptWnd.load(), reinterpret_cast<uintptr_t>(frame_->GetSafeHwnd()));
+  frame_->DestroyWindow();
+  store_->WriteInt("GENERAL", "CDROM_INDEX", 1);
+  g_hPromptWnd = 0;
+  CQAVApp second;
+  ASSERT_TRUE(second.InitInstance());
+  EXPECT_EQ(g_DataRootPath.Get(), "/srv/archive/");
+  EXPECT_EQ(g_hPromptWnd.load(), 0u);
+  second.m_pMainWnd->DestroyWindow();
+}
+
+TEST_F(MainViewTest, AWorkersDiscRequestIsAnsweredOnTheUserInterfaceThread) {
+  Start();
+  g_hPromptWnd = reinterpret_cast<uintptr_t>(frame_->GetSafeHwnd());
+  for (int answer : {IDCANCEL, IDOK}) {
+    answer_ = answer;
+    boxes_.clear();
+    std::atomic<int> result{-1};
+    std::thread worker([&] { result = RequestDisc(3, 15, 1994) ? 1 : 0; });
+    ASSERT_TRUE(qav::ui::WaitServingSends([&] { return result.load() >= 0; }, 5000));
+    worker.join();
+    EXPECT_EQ(result.load(), answer == IDOK ? 1 : 0);
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_EQ(boxes_[0].text, "Please insert CD with 3/15/1994 data");
+    EXPECT_EQ(boxes_[0].caption, "Loading Input Data...");
+  }
+}
+
+TEST_F(MainViewTest, LibraryWarningsBecomeMessageBoxes) {
+  Start();
+  ResetOlderVersionWarning();
+  ctTextDateToCOleDateTime("03/15/94");
+  CThread::s_nFailNextCreates = 1;
+  struct Work {
+    UINT Run() { return 0; }
+  } work;
+  EXPECT_EQ(StartFunctorThread(&work, &Work::Run), nullptr);
+  ASSERT_EQ(boxes_.size(), 2u);
+  EXPECT_EQ(boxes_[0].text, OLDER_VERSION_WARNING);
+  EXPECT_EQ(boxes_[1].text, "Could not create Thread!");
+  EXPECT_EQ(boxes_[1].caption, "CThread::Create()");
+}
+
+TEST(MessageBoxText, SplitsAtTheFirstLineFeed) {
+  const struct {
+    const char* text;
+    const char* message;
+    const char* caption;
+  } cases[] = {
+      {"Insert the disc\nDisc", "Insert the disc", "Disc"},
+      {"No caption here", "No caption here", "QAV"},
+      {"Trailing\n", "Trailing", "QAV"},
+      {"\n\nLeading\nCap\nextra", "Leading", "Cap"},
+      {"", "", "QAV"},
+  };
+  for (const auto& c : cases) {
+    std::string message, caption;
+    SplitMessageBoxText(c.text, message, caption);
+    EXPECT_EQ(message, c.message) << c.text;
+    EXPECT_EQ(caption, c.caption) << c.text;
+  }
+}
+
+TEST(Defaults, CdromRootFromTheMountTable) {
+  AppTempFolder folder;
+  const std::string table = folder / "mounts";
+  std::ofstream(table) << "/dev/sda1 / ext4 rw 0 0\n"
+                          "/dev/sr0 /media/disc1 iso9660 ro 0 0\n"
+                          "/dev/sr1 /media/disc2 udf ro 0 0\n";
+  const std::string none = folder / "none";
+  std::ofstream(none) << "/dev/sda1 / ext4 rw 0 0\n";
+  const struct {
+    const std::string* table;
+    const char* program;
+    const char* expected;
+  } cases[] = {
+      {&table, "/usr/bin/qav", "/media/disc1/"},
+      {&table, "/media/disc2/bin/qav", "/media/disc2/"},
+      {&none, "/usr/bin/qav", "..\\..\\"},
+  };
+  for (const auto& c : cases) {
+    SDefaultsEnvironment env;
+    env.programPath = c.program;
+    env.opticalRoots = GetOpticalDriveRoots(c.table->c_str());
+    EXPECT_EQ(DefaultCdromPath(env), c.expected) << c.program;
+  }
+}
+
+TEST(Defaults, ArchiveAndReportFolders) {
+  SDefaultsEnvironment env;
+  env.home = "/home/u";
+  EXPECT_EQ(DefaultOtherPath(env), "/home/u/.local/share/qav/archive/");
+  env.dataHome = "/data/";
+  EXPECT_EQ(DefaultOtherPath(env), "/data/qav/archive/");
+  env.dataHome = "relative";
+  EXPECT_EQ(DefaultOtherPath(env), "/home/u/.local/share/qav/archive/");
+  env.tempFolder = "/var/tmp";
+  EXPECT_EQ(DefaultReportFolder(env), "/var/tmp\\");
+}
+}  // namespace
