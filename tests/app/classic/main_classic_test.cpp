@@ -148,4 +148,41 @@ TEST_F(ClassicViewTest, ValidityProfileWrittenAtTheEnd) {
   g_PeriodValidity[SK_DAILY] = BuiltInPeriodValidity(SK_DAILY);
 }
 
+TEST_F(ClassicViewTest, OpenOutputFileTellsSpreadsheetsByTheirSixthLine) {
+  SOutputSettings out;
+  view_->m_OutputParams.GetSettings(out);
+  out.ssViewer = "/bin/true";
+  out.textViewer = "/bin/true";
+  out.useCustomViewer = 1;
+  view_->m_OutputParams.SetSettings(out);
+  const std::string sheet = folder_ / "s.dat", text = folder_ / "t.dat", shortFile = folder_ / "short.sds";
+  std::ofstream(sheet) << "***\r\nFilename: s.dat\r\n\r\nCreation Date: x\r\nCreation Time: y\r\n"
+                          "    File Type: SPREADSHEET\r\n***\r\nES-101D:_MN___1  I-5\r\n";
+  std::ofstream(text) << "***\r\nFilename: t.dat\r\n\r\nCreation Date: x\r\nCreation Time: y\r\n"
+                         "    File Type: TEXT\r\n***\r\n";
+  std::ofstream(shortFile) << "SPREADSHEET\r\n";
+  std::string chosen;
+  qav::ui::SetFileChooserHandler([&](const qav::ui::FileChooserRequest& r, std::string& p) {
+    EXPECT_EQ(r.filters.size(), 4u);
+    p = chosen;
+    return true;
+  });
+  chosen = sheet;
+  view_->OnOpenOutputFile();
+  EXPECT_FALSE(::IsWindow(view_->m_Viewer.m_hWnd));  // launched with the spreadsheet program
+  chosen = text;
+  view_->OnOpenOutputFile();
+  EXPECT_TRUE(::IsWindow(view_->m_Viewer.m_hWnd));
+  EXPECT_EQ(view_->m_Viewer.m_nFileType, VFT_RAW);
+  view_->m_Viewer.Close();
+  chosen = shortFile;  // fewer than six lines: text
+  view_->OnOpenOutputFile();
+  EXPECT_TRUE(::IsWindow(view_->m_Viewer.m_hWnd));
+  view_->m_Viewer.Close();
+  chosen = folder_ / "missing.mds";
+  view_->OnOpenOutputFile();
+  ASSERT_EQ(qav::ui::MessageBoxLog().size(), 1u);
+  EXPECT_NE(qav::ui::MessageBoxLog()[0].text.find("missing.mds"), std::string::npos);
+}
+
 }  // namespace

@@ -1,6 +1,7 @@
 #include "app/viewer/viewer_text.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
@@ -125,7 +126,7 @@ TEST(ViewerText, MultiDayLabelsAndFindTheLastMatch) {
 }
 
 TEST(ViewerText, LoadFromFileWithProgressAndCancel) {
-  std::string path = ::testing::TempDir() + "viewer_load.dat";
+  std::string path = ::testing::TempDir() + "viewer_load_" + std::to_string(::getpid()) + ".dat";
   {
     std::ofstream out(path, std::ios::binary);
     for (int i = 0; i < 100000; ++i) out << "line " << i << "\r\n";
