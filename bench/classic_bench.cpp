@@ -63,24 +63,15 @@ Year& TheYear() {
 void BM_ArchiveReaderLoops(benchmark::State& state) {
   const Year& y = TheYear();
   g_DataRootPath.Set(y.root.c_str());
+  std::vector<CDateTimeEx> days;
+  for (int d = 0; d < y.sel.dates.m_nSize; ++d) days.push_back(*y.sel.dates.m_pData[d]);
   CStream out;
   for (auto _ : state) {
-    for (int d = 0; d < y.sel.dates.m_nSize; ++d) {
-      CFMDBInput input;
-      if (!input.Open(*y.sel.dates.m_pData[d])) {
-        state.SkipWithError("open failed");
-        return;
-      }
-      const int columns = static_cast<int>(input.m_Database.m_nColumns);
-      for (const std::string& key : y.keys) {
-        if (input.m_Database.ReadColumns(out, key.c_str(), 0, columns) != 0) {
-          state.SkipWithError("read failed");
-          return;
-        }
-        benchmark::DoNotOptimize(out.m_pData[0]);
-      }
-      input.m_Database.Close();
+    if (!ReadYearColumns(days, y.keys, out)) {
+      state.SkipWithError("read failed");
+      return;
     }
+    benchmark::DoNotOptimize(out.m_pData);
   }
   state.counters["peak_MB"] = PeakMegabytes();
 }
