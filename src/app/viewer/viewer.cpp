@@ -201,7 +201,10 @@ bool CViewer::Open(const char* path, bool quiet, CWnd* parent) {
   OnSelchangeCabinetList();
   FillSectionList();
   finish(true);
-  ShowWindow(quiet ? SW_SHOWNORMAL : SW_SHOWMAXIMIZED);
+  // Shown normally first, so that the window keeps its template's size where the desktop does not
+  // maximise it.
+  ShowWindow(SW_SHOWNORMAL);
+  if (!quiet) ShowWindow(SW_SHOWMAXIMIZED);
   return true;
 }
 
