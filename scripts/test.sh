@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs any missing build package, builds everything with AddressSanitizer and
-# UndefinedBehaviorSanitizer, and runs every test (the GUI smoke tests under Xvfb).
+# UndefinedBehaviorSanitizer, and runs every test (the real-input window tests under Xvfb).
 # Exits non-zero on any failure. CI runs exactly this.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -15,6 +15,7 @@ cmake --build "$build" -j "$jobs"
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1:strict_string_checks=1}
 export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$PWD/scripts/lsan.supp:print_suppressions=0}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-halt_on_error=1:print_stacktrace=1}
-# Tests use the headless window backend; the few GUI smoke tests open real windows on this display.
+# Window tests use the headless backend or Qt's offscreen platform; the real-input tests start a
+# display of their own. The whole run still has one, for anything that opens a window by default.
 xvfb-run -a -s "-screen 0 1280x1024x24" \
   ctest --test-dir "$build" --output-on-failure --timeout 600 -j "$jobs"

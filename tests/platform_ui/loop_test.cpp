@@ -1,6 +1,7 @@
 // Messages between threads, their order, timers and quit.
 #include <atomic>
 #include <chrono>
+#include <ctime>
 #include <thread>
 #include <vector>
 
@@ -149,6 +150,60 @@ TEST_F(LoopTest, HandlesAreNotMistakenForPayloads) {
   ASSERT_TRUE(r.Create());
   for (LPARAM v : {LPARAM{0}, LPARAM{34408}, LPARAM{2}, LPARAM{0x7FFFFFFF}})
     EXPECT_FALSE(IsWindow(reinterpret_cast<HWND>(v)));
+}
+
+}  // namespace
+
+namespace {
+
+// A worker asks about a window (enabled? shown? zoomed? its style?) while the user-interface
+// thread changes it and finally destroys it: every answer is one of the states it had.
+TEST_F(LoopTest, WorkersReadWindowStateWhileTheUiThreadChangesIt) {
+  Recorder r;
+  ASSERT_TRUE(r.Create());
+  HWND h = r.m_hWnd;
+  std::atomic<bool> stop{false};
+  std::atomic<int> reads{0};
+  std::thread worker([&] {
+    while (!stop) {
+      BOOL enabled = IsWindowEnabled(h);
+      BOOL visible = IsWindowVisible(h);
+      EXPECT_TRUE(enabled == TRUE || enabled == FALSE);
+      EXPECT_TRUE(visible == TRUE || visible == FALSE);
+      (void)GetParent(h);
+      ++reads;
+    }
+  });
+  for (int i = 0; i < 2000; ++i) {
+    EnableWindow(h, i % 2 == 0 ? FALSE : TRUE);
+    ShowWindow(h, i % 3 == 0 ? SW_HIDE : SW_SHOWMAXIMIZED);
+    r.ModifyStyle(i % 2 == 0 ? WS_BORDER : 0, i % 2 == 0 ? 0 : WS_BORDER);
+  }
+  r.DestroyWindow();
+  while (reads < 100) std::this_thread::yield();
+  stop = true;
+  worker.join();
+  EXPECT_FALSE(IsWindowEnabled(h));
+}
+
+// The UI thread waiting for a worker's event sleeps: no time is spent polling meanwhile.
+TEST_F(LoopTest, WaitingForAnEventServesSendsWithoutPolling) {
+  Recorder r;
+  ASSERT_TRUE(r.Create());
+  HWND h = r.m_hWnd;
+  Event done(false, false);
+  std::atomic<LRESULT> answer{0};
+  std::thread worker([&] {
+    answer = SendMessage(h, WM_ASK, 21, 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    done.Set();
+  });
+  std::clock_t cpu = std::clock();
+  EXPECT_EQ(qav::ui::WaitForEventServingSends(done, 5000), WAIT_OBJECT_0);
+  double used = static_cast<double>(std::clock() - cpu) / CLOCKS_PER_SEC;
+  worker.join();
+  EXPECT_EQ(answer.load(), 42);
+  EXPECT_LT(used, 0.05);  // 300 ms of waiting, almost none of it on the processor
 }
 
 }  // namespace

@@ -121,6 +121,9 @@ TEST_F(QtControlsTest, DrawnLikeTheirStateRightAlignedDefaultAndOwnerDrawn) {
   EXPECT_TRUE(static_cast<QPushButton*>(Item(IDOK))->isDefault());
   QImage colour = Item(IDC_COLOUR)->grab().toImage();
   EXPECT_EQ(colour.pixelColor(colour.width() / 4, colour.height() / 4), QColor(0, 0, 100));
+  EXPECT_TRUE(W(dlg)->windowIcon().isNull());
+  dlg.SetIcon(LoadIcon(nullptr, MAKEINTRESOURCE(233)), TRUE);
+  EXPECT_FALSE(W(dlg)->windowIcon().isNull());
 }
 
 class Notices : public CDialog {

@@ -41,6 +41,12 @@ void RegisterFrameResource(const FrameResource* r) {
   if (r != nullptr) Frames()[r->id] = r;
 }
 
+std::vector<UINT> RegisteredFrameResources() {
+  std::vector<UINT> ids;
+  for (const auto& [id, r] : Frames()) ids.push_back(id);
+  return ids;
+}
+
 const FrameResource* FindFrameResource(UINT id) {
   auto it = Frames().find(id);
   return it == Frames().end() ? nullptr : it->second;

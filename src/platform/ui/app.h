@@ -45,6 +45,7 @@ struct FrameResource {
 };
 void RegisterFrameResource(const FrameResource* r);
 const FrameResource* FindFrameResource(UINT id);
+std::vector<UINT> RegisteredFrameResources();
 
 class CDocument;
 class CView;

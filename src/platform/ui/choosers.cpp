@@ -109,6 +109,7 @@ int ShowBoxDialog(const MessageBoxRequest& req) {
   MessageBoxDialog dlg(t, req.owner, buttons);
   INT_PTR r = dlg.Run();
   --depth;
+  UnregisterDialogTemplate(t);  // the registry must not keep a table that is gone
   delete t;
   return r < 0 ? IDCANCEL : static_cast<int>(r);
 }

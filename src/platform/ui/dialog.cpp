@@ -73,6 +73,18 @@ void RegisterDialogTemplate(const DialogTemplate* t) {
   if (t != nullptr) Templates()[t->id] = t;
 }
 
+void UnregisterDialogTemplate(const DialogTemplate* t) {
+  if (t == nullptr) return;
+  auto it = Templates().find(t->id);
+  if (it != Templates().end() && it->second == t) Templates().erase(it);
+}
+
+std::vector<UINT> RegisteredDialogTemplates() {
+  std::vector<UINT> ids;
+  for (const auto& [id, t] : Templates()) ids.push_back(id);
+  return ids;
+}
+
 const DialogTemplate* FindDialogTemplate(UINT id) {
   auto it = Templates().find(id);
   return it == Templates().end() ? nullptr : it->second;

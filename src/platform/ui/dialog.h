@@ -54,6 +54,11 @@ struct DialogTemplate {
 // Registers a template under its id (replacing an earlier one). The table must outlive its use.
 void RegisterDialogTemplate(const DialogTemplate* t);
 const DialogTemplate* FindDialogTemplate(UINT id);
+// Takes a template out of the registry (only if it is the one registered under its id), before
+// a table that does not live for the whole program goes.
+void UnregisterDialogTemplate(const DialogTemplate* t);
+// The ids of every registered template, ascending (the screenshot tool shows each).
+std::vector<UINT> RegisteredDialogTemplates();
 
 namespace qav::ui {
 // Builds the controls of a template inside a window whose state exists. Returns the base units.

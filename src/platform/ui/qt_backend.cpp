@@ -962,14 +962,10 @@ class QtBackend : public Backend, public QObject {
     Tag(w, h);
     w->setMouseTracking(true);
     s->native = w;
-    // Tab order and focus are the window system's: only controls with a tab stop take the
-    // keyboard focus from Qt itself; a click still focuses a control that takes input.
-    if (s->kind == Kind::Static || s->kind == Kind::GroupBox || s->kind == Kind::Progress || s->kind == Kind::Dialog ||
-        s->kind == Kind::Generic) {
-      if (s->kind == Kind::Static || s->kind == Kind::GroupBox || s->kind == Kind::Progress) w->setFocusPolicy(Qt::NoFocus);
-    } else if (s->kind != Kind::RichEdit) {
-      w->setFocusPolicy(Qt::StrongFocus);
-    }
+    // Tab moves the focus in the window system's order (Key), so Qt's own focus policy only says
+    // which controls a click focuses: never labels, group boxes or progress bars.
+    if (s->kind == Kind::Static || s->kind == Kind::GroupBox || s->kind == Kind::Progress) w->setFocusPolicy(Qt::NoFocus);
+    else if (s->kind != Kind::Dialog && s->kind != Kind::Generic && s->kind != Kind::RichEdit) w->setFocusPolicy(Qt::StrongFocus);
     if (s->kind == Kind::Dialog || s->kind == Kind::Generic)
       for (HWND c : s->children)
         if (WndState* cs = Find(c)) Build(cs);
@@ -1031,11 +1027,16 @@ class QtBackend : public Backend, public QObject {
     win->menuHeight = win->menu != nullptr ? s->clientTop : 0;
     win->setEnabled(s->Enabled());
     if (s->Visible()) {
-      if (!s->maximized && !s->minimized && win->geometry() != QRect(s->rect.left, s->rect.top, s->Width(), s->Height())) {
-        if (win->minimumSize() == win->maximumSize()) win->setFixedSize(std::max(s->Width(), 1), std::max(s->Height(), 1));
-        win->setGeometry(s->rect.left, s->rect.top, std::max(s->Width(), 1), std::max(s->Height(), 1));
-      }
       Qt::WindowStates want = s->minimized ? Qt::WindowMinimized : s->maximized ? Qt::WindowMaximized : Qt::WindowNoState;
+      QRect g(s->rect.left, s->rect.top, std::max(s->Width(), 1), std::max(s->Height(), 1));
+      // A maximised window covers the work area even where no window manager does it.
+      if (s->maximized && !(win->windowState() & Qt::WindowMaximized)) {
+        if (QScreen* sc = win->screen()) g = sc->availableGeometry();
+      }
+      if ((!s->minimized && (!s->maximized || !(win->windowState() & Qt::WindowMaximized))) && win->geometry() != g) {
+        if (win->minimumSize() == win->maximumSize()) win->setFixedSize(g.size());
+        win->setGeometry(g);
+      }
       if (!win->isVisible()) {
         win->setWindowState(want);
         win->Place();

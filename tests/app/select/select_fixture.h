@@ -45,6 +45,17 @@ std::vector<std::string> DateTexts(const Dates& dates) {
 #include "platform/ui/input.h"
 #include "platform/ui/wnd.h"
 
+// A dialog's control, its state and its text as the window system holds them.
+inline HWND Item(const CWnd& dlg, int id) { return ::GetDlgItem(dlg.m_hWnd, id); }
+inline bool Enabled(const CWnd& dlg, int id) { return ::IsWindowEnabled(Item(dlg, id)) != FALSE; }
+inline std::string Text(const CWnd& dlg, int id) { return CWnd::FromHandle(Item(dlg, id))->GetWindowText(); }
+inline std::vector<std::string> Lines(const CWnd& dlg, int id) {
+  auto* list = static_cast<CListBox*>(CWnd::FromHandle(Item(dlg, id)));
+  std::vector<std::string> out;
+  for (int i = 0; i < list->GetCount(); ++i) out.push_back(list->GetTextString(i));
+  return out;
+}
+
 // The headless window system with an archive root of its own; message boxes are logged and
 // answered by `answer` (default: the default button), and the disc question is off.
 class SelectDialogTest : public ::testing::Test {
@@ -81,16 +92,6 @@ class SelectDialogTest : public ::testing::Test {
     const INT_PTR result = dlg.DoModal();
     qav::ui::PumpPending();  // the closing task of a dialog that ended by itself
     return result;
-  }
-
-  static HWND Item(const CWnd& dlg, int id) { return ::GetDlgItem(dlg.m_hWnd, id); }
-  static bool Enabled(const CWnd& dlg, int id) { return ::IsWindowEnabled(Item(dlg, id)) != FALSE; }
-  static std::string Text(const CWnd& dlg, int id) { return CWnd::FromHandle(Item(dlg, id))->GetWindowText(); }
-  static std::vector<std::string> Lines(const CWnd& dlg, int id) {
-    auto* list = static_cast<CListBox*>(CWnd::FromHandle(Item(dlg, id)));
-    std::vector<std::string> out;
-    for (int i = 0; i < list->GetCount(); ++i) out.push_back(list->GetTextString(i));
-    return out;
   }
 
   ArchiveFolder archive;

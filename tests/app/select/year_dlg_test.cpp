@@ -113,6 +113,16 @@ TEST_F(YearDlgTest, MonthDialogOpensOnTheGivenMonthAndHandsBackItsDays) {
   EXPECT_EQ(DateTexts(dates), (Strings{"02/06/1995", "02/07/1995"}));
 }
 
+TEST_F(YearDlgTest, MonthDialogWithAnEmptyListOpensOnTheNewestYearsFirstMonth) {
+  MakeArchive();
+  archive.MakeFiles("DATA1997", {"19970102.DAT", "19970203.DAT"});
+  CMonthDlg dlg(nullptr);
+  CObjArray<CDateTimeEx> dates;
+  qav::ui::PostTask([&] { input::Click(Item(dlg, IDOK)); });
+  EXPECT_EQ(dlg.Run(dates), 1);
+  EXPECT_EQ(DateTexts(dates), Strings{"01/02/1997"});
+}
+
 TEST_F(YearDlgTest, MonthDialogOnAYearWithoutFolderSelectsNothingAndWantsAMonth) {
   MakeArchive();
   CMonthDlg dlg(nullptr);

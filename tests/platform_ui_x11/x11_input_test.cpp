@@ -1,0 +1,189 @@
+// Real X input under Xvfb, for what only a real server shows: a modal dialog closed by a real
+// Enter key, the main frame maximised and then resized by the X server, a menu driven from the
+// keyboard. xdotool types and clicks; every wait has a time-out, so nothing hangs.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QWidget>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/kernel/time.h"
+#include "platform/ui/app.h"
+#include "platform/ui/backend.h"
+#include "platform/ui/choosers.h"
+#include "platform/ui/wnd_state.h"
+
+// The X11 plugin's keyboard library is checked with its own suppressions (scripts/asan.supp);
+// ASAN_OPTIONS from the environment still apply on top.
+extern "C" const char* __asan_default_options() { return "suppressions=" QAV_ASAN_SUPP; }
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Runs a shell command with a time-out; its standard output.
+std::string Shell(const std::string& cmd) {
+  std::string out;
+  FILE* p = ::popen(("timeout 10 " + cmd + " 2>/dev/null").c_str(), "r");
+  if (p == nullptr) return out;
+  char buf[256];
+  while (std::fgets(buf, sizeof buf, p) != nullptr) out += buf;
+  ::pclose(p);
+  while (!out.empty() && (out.back() == '\n' || out.back() == ' ')) out.pop_back();
+  return out;
+}
+
+// The X window of a shown window of ours, as xdotool sees it (waits for it to be mapped).
+std::string XWindow(const char* title) { return Shell(std::string("xdotool search --sync --onlyvisible --name '^") + title + "$'"); }
+
+// Keys typed into the X window that has the input focus, from another thread after the window
+// appeared; the user-interface thread meanwhile runs its loop.
+std::thread TypeInto(const char* title, std::vector<std::string> keys) {
+  return std::thread([title, keys] {
+    std::string w = XWindow(title);
+    if (w.empty()) return;
+    w = w.substr(0, w.find('\n'));
+    Shell("xdotool windowfocus --sync " + w);
+    Sleep(100);
+    for (const std::string& k : keys) {
+      Shell("xdotool key --clearmodifiers " + k);
+      Sleep(80);
+    }
+  });
+}
+
+// Handles the user-interface thread's messages and input until `done` or the time-out.
+bool PumpUntil(const std::function<bool()>& done, int ms) {
+  auto end = Clock::now() + std::chrono::milliseconds(ms);
+  while (!done() && Clock::now() < end) {
+    qav::ui::PumpPending();
+    Sleep(10);
+  }
+  return done();
+}
+
+class X11Test : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(qav::ui::DisplayAvailable()) << "runs under xvfb-run";
+    ::setenv("QT_QPA_PLATFORM", "xcb", 1);
+    ASSERT_TRUE(qav::ui::SelectBackend("qt"));
+    qav::ui::BindUiThread();
+    qav::ui::ResetWindowSystem();
+  }
+  void TearDown() override {
+    qav::ui::ResetWindowSystem();
+    PumpUntil([] { return false; }, 50);
+  }
+};
+
+enum : int { IDC_NAME = 9801 };
+const DialogTemplate kAsk{9800, "Ask Me", 160, 60,
+                          {{Ctl::Static, IDC_STATIC, "&Name:", 0, 7, 9, 40, 8},
+                           {Ctl::Edit, IDC_NAME, "", 0, 50, 7, 100, 14},
+                           {Ctl::DefPushButton, IDOK, "OK", 0, 49, 39, 50, 14},
+                           {Ctl::PushButton, IDCANCEL, "Cancel", 0, 103, 39, 50, 14}}};
+
+TEST_F(X11Test, ModalDialogClosesOnARealEnterWithTheTypedText) {
+  RegisterDialogTemplate(&kAsk);
+  struct Ask : CDialog {
+    Ask() : CDialog(9800) {}
+    std::string name;
+    void DoDataExchange(CDataExchange* dx) override { DDX_Text(dx, IDC_NAME, name); }
+  } dlg;
+  std::thread typist = TypeInto("Ask Me", {"D", "e", "p", "o", "t", "Return"});
+  // A safety net: the dialog ends after ten seconds whatever happens.
+  qav::ui::PostTask([&] { ::SetTimer(dlg.m_hWnd, 1, 10000); });
+  INT_PTR r = dlg.DoModal();
+  typist.join();
+  EXPECT_EQ(r, IDOK);
+  EXPECT_EQ(dlg.name, "Depot");
+}
+
+constexpr UINT ID_READ = 32836;
+const FrameResource kRes{9810, "QAV Frame", {{"&File", 0, {{"&Read Config File", ID_READ, {}}, {"E&xit", 57665, {}}}}}};
+const DialogTemplate kForm{9810, nullptr, 300, 200, {{Ctl::Edit, IDC_NAME, "", 0, 7, 7, 130, 24}}};
+
+struct Frame : CFrameWnd {
+  std::vector<UINT> commands;
+  std::vector<int> widths;
+  BOOL PreCreateWindow(CREATESTRUCT& cs) override {
+    cs.style &= ~FWS_ADDTOTITLE;
+    return TRUE;
+  }
+  BOOL OnCmdMsg(UINT id, int code, UINT kind, WPARAM w, LPARAM l, LRESULT* r) override {
+    if (kind == WM_COMMAND && id == ID_READ) {
+      commands.push_back(id);
+      return TRUE;
+    }
+    return CFrameWnd::OnCmdMsg(id, code, kind, w, l, r);
+  }
+  LRESULT WindowProc(UINT msg, WPARAM w, LPARAM l) override {
+    if (msg == WM_SIZE) widths.push_back(LOWORD(l));
+    return CFrameWnd::WindowProc(msg, w, l);
+  }
+  void PostNcDestroy() override {}  // the test owns it
+};
+
+class FrameTest : public X11Test {
+ protected:
+  void SetUp() override {
+    X11Test::SetUp();
+    RegisterFrameResource(&kRes);
+    RegisterDialogTemplate(&kForm);
+    ASSERT_TRUE(frame.LoadFrame(9810));
+    view = new CFormView(9810);
+    ASSERT_TRUE(view->Create(&frame, AFX_IDW_PANE_FIRST));
+    frame.SetActiveView(view);
+    frame.InitialUpdateFrame(nullptr, FALSE);
+  }
+  void TearDown() override {
+    frame.DestroyWindow();
+    X11Test::TearDown();
+  }
+  QSize EditSize() {
+    auto* w = static_cast<QWidget*>(qav::ui::NativeWidget(::GetDlgItem(view->m_hWnd, IDC_NAME)));
+    return w != nullptr ? w->size() : QSize();
+  }
+  Frame frame;
+  CFormView* view = nullptr;
+};
+
+TEST_F(FrameTest, MaximisedAndResizedByTheServerTheControlsKeepTheirSize) {
+  frame.ShowWindow(SW_SHOWMAXIMIZED);
+  ASSERT_FALSE(XWindow("QAV Frame").empty());
+  PumpUntil([&] { return !frame.widths.empty(); }, 3000);
+  const QSize edit = EditSize();
+  ASSERT_TRUE(edit.isValid());
+  RECT r;
+  frame.GetWindowRect(&r);
+  EXPECT_GE(r.right - r.left, 1000);  // the screen is 1280 wide
+
+  // The X server resizes the window (as a user's drag does): the state and WM_SIZE follow.
+  std::string w = XWindow("QAV Frame");
+  frame.widths.clear();
+  Shell("xdotool windowsize " + w.substr(0, w.find('\n')) + " 420 300");
+  EXPECT_TRUE(PumpUntil([&] { return !frame.widths.empty() && frame.widths.back() == 420; }, 5000));
+  frame.GetWindowRect(&r);
+  EXPECT_EQ(r.right - r.left, 420);
+  EXPECT_EQ(EditSize(), edit);
+}
+
+TEST_F(FrameTest, MenuDrivenFromTheKeyboard) {
+  frame.ShowWindow(SW_SHOW);
+  std::thread typist = TypeInto("QAV Frame", {"alt+f", "Down", "Up", "Return"});
+  bool chosen = PumpUntil([&] { return !frame.commands.empty(); }, 8000);
+  typist.join();
+  EXPECT_TRUE(chosen);
+  EXPECT_EQ(frame.commands, std::vector<UINT>{ID_READ});
+}
+
+}  // namespace
