@@ -38,12 +38,11 @@ std::string Shell(const std::string& command) {
 
 // The first window whose name matches, waiting up to `seconds`; "" when none appears.
 std::string WaitWindow(const std::string& name, int seconds) {
-  for (int i = 0; i < seconds * 5; ++i) {
+  for (int i = 0;; ++i) {
     std::string id = Shell("xdotool search --onlyvisible --name '" + name + "' 2>/dev/null | head -1");
-    if (!id.empty()) return id;
+    if (!id.empty() || i >= seconds * 5) return id;
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
   }
-  return {};
 }
 
 void Shot(const char* name) {
@@ -51,12 +50,11 @@ void Shot(const char* name) {
   if (dir && *dir) Shell(std::string("import -window root '") + dir + "/" + name + ".png' 2>/dev/null");
 }
 
-// Places under Xvfb with the Qt backend's fonts, the main window at the screen's top left (no
-// window manager): "---GO!---" (pixels from the window's top), the sheet's "Daily" tab and its
-// Cancel button (screen pixels).
+// Places under Xvfb with the Qt backend's fonts, in pixels from their window's top left:
+// "---GO!---" in the main window, the sheet's "Daily" tab and its Cancel button.
 constexpr int kGoY = 334;
-constexpr int kDailyTab[2] = {533, 63};
-constexpr int kSheetCancel[2] = {631, 537};
+constexpr int kDailyTab[2] = {516, 23};
+constexpr int kSheetCancel[2] = {612, 499};
 
 // A click on the status list, so that the main window has the keyboard.
 void Focus(const std::string& window) {
@@ -158,11 +156,14 @@ TEST_F(XvfbClassic, RunOverAnArchiveOpensTheReportInTheViewer) {
   const std::string sheet = WaitWindow("Parameter Settings", 10);
   ASSERT_FALSE(sheet.empty());
   Settle(800);
-  Shell("xdotool mousemove " + std::to_string(kDailyTab[0]) + " " + std::to_string(kDailyTab[1]) + " click 1");
+  Shell("xdotool mousemove --window " + sheet + " " + std::to_string(kDailyTab[0]) + " " + std::to_string(kDailyTab[1]) +
+        " click 1");
   Settle(800);
   Shot("validity_daily");
-  Shell("xdotool mousemove " + std::to_string(kSheetCancel[0]) + " " + std::to_string(kSheetCancel[1]) + " click 1");
+  Shell("xdotool mousemove --window " + sheet + " " + std::to_string(kSheetCancel[0]) + " " +
+        std::to_string(kSheetCancel[1]) + " click 1");
   Settle(800);
+  ASSERT_TRUE(WaitWindow("Parameter Settings", 0).empty()) << "the sheet did not close";
 
   // GO spans the form under the three blocks: a click in its middle, kGoY pixels below the
   // top of the main window's client area.
