@@ -59,10 +59,10 @@ constexpr int kSheetCancel[2] = {612, 499};
 // A click on the status list, so that the main window has the keyboard.
 void Focus(const std::string& window) {
   Shell("xdotool mousemove --window " + window + " 200 430 click 1");
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  std::this_thread::sleep_for(std::chrono::milliseconds(700));
 }
 
-void Settle(int ms = 600) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+void Settle(int ms = 1000) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
 class XvfbClassic : public ::testing::Test {
  protected:
