@@ -2,6 +2,7 @@
 
 #include "classic_view_env.h"
 #include "platform/ui/choosers.h"
+#include "platform/ui/wnd_state.h"
 
 namespace {
 
@@ -63,6 +64,33 @@ TEST_F(ClassicViewTest, ViewButtonsAndElementsWithoutDates) {
   EXPECT_EQ(LastStatus(), "CMainClassic::OnMultiViewElems(): No MDS elements have been selected. ");
   Click(IDC_SDS_CHANGE_ELEMS);
   EXPECT_EQ(LastStatus(), "No dates selected...");
+}
+
+TEST_F(ClassicViewTest, ViewShowsACopyOfTheList) {
+  view_->m_sel[CB_RAW].dates.Add(CDateTimeEx(2003, 1, 5));
+  view_->m_sel[CB_RAW].dates.Add(CDateTimeEx(2003, 1, 6));
+  CClassicSelection& s = view_->m_sel[CB_MULTI];
+  s.cabinets.Add(CDBCabinet("005es01234", "ES-101D", 1234, "NE 45th", nullptr));
+  s.elements.Add(CDBElementEx("_MN___1", 0, s.cabinets.m_pData[0]));
+  std::vector<std::vector<std::string>> shown;
+  auto read = [&] {
+    HWND list = ::GetDlgItem(qav::ui::TopLevelOf(qav::ui::Find(::GetFocus()))->hwnd, IDC_VIEW_LIST);
+    std::vector<std::string> lines;
+    for (int i = 0; i < static_cast<int>(::SendMessage(list, LB_GETCOUNT, 0, 0)); ++i) {
+      char buf[64] = {};
+      ::SendMessage(list, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(buf));
+      lines.push_back(buf);
+    }
+    shown.push_back(lines);
+    input::Click(::GetDlgItem(::GetParent(list), IDOK));
+  };
+  qav::ui::PostTask(read);
+  Click(IDC_RAW_VIEW_DATES);
+  qav::ui::PostTask(read);
+  Click(IDC_MDS_VIEW_ELEMS);
+  ASSERT_EQ(shown.size(), 2u);
+  EXPECT_EQ(shown[0], (std::vector<std::string>{"01/05/2003 (Sun)", "01/06/2003 (Mon)"}));
+  EXPECT_EQ(shown[1], (std::vector<std::string>{"005es01234:_MN___1"}));
 }
 
 TEST_F(ClassicViewTest, ChangeYearFillsTheMultiLists) {
