@@ -1,5 +1,5 @@
-// The New view's report run end to end over a generated year of 500 loops: every day's database
-// file read for every loop, daily volume rows built, the structure completed, the rows sorted and
+// The New view's report run end to end over a generated year of 500 loops: the common loader
+// reads every day's database file for every loop, daily volume rows built, the structure completed, the rows sorted and
 // the pivot report (elements by dates) written. Beside it, the archive reader alone over the same
 // element-days, and the sort alone over the run's rows. The peak resident size of the process is
 // reported as a counter (MB).
@@ -17,13 +17,14 @@
 #include <vector>
 
 #include "app/newview/new_run.h"
+#include "app/shell/input_loader.h"
 #include "archive/archive_globals.h"
 #include "archive/input.h"
 #include "archive/sample_archive.h"
+#include "bench_temp.h"
 #include "platform/kernel/files.h"
 #include "support/stream.h"
 #include "trafficdata/db_record.h"
-#include "trafficdata/loop_data.h"
 
 namespace {
 
@@ -41,7 +42,8 @@ const Year& TheYear() {
     Year y;
     int days = 365;
     if (const char* d = std::getenv("QAV_BENCH_DAYS")) days = std::atoi(d) > 0 ? std::atoi(d) : days;
-    y.root = GetTempFolder() + "qav_newview_bench_" + std::to_string(getpid()) + "/";
+    static const CBenchTempPath folder("qav_newview_bench");
+    y.root = folder.Path() + "/";
     SampleArchiveOptions o;
     o.root = y.root;
     o.years = {kYear};
@@ -54,10 +56,6 @@ const Year& TheYear() {
       std::fprintf(stderr, "cannot write the archive: %s\n", message.c_str());
       std::exit(1);
     }
-    std::atexit([] {
-      std::error_code ec;
-      std::filesystem::remove_all(TheYear().root, ec);
-    });
     for (const SampleElement& e : SampleElements(kYear, kElements))
       if (e.kind == 0) y.keys.push_back(e.key);
     for (const SampleDayInfo& d : info) y.days.emplace_back(d.year, d.month, d.day);
@@ -95,24 +93,11 @@ void MakeDesign(CNewReportModel& m, const Year& y, const std::string& out) {
   m.RecomputeReportLayout();
 }
 
-bool LoadLoops(CNewReportModel& m, std::vector<std::unique_ptr<CElementData>>& data) {
-  for (int e = 0; e < m.m_arrElements.m_nSize; ++e)
-    data.push_back(std::make_unique<CLoopData>(m.m_arrDates.m_nSize, m.m_arrElements.m_pData[e], e));
-  CStream buffer;
-  std::string key;
-  for (int d = 0; d < m.m_arrDates.m_nSize; ++d) {
-    CFMDBInput input;
-    if (!input.Open(*m.m_arrDates.m_pData[d])) return false;
-    int columns = static_cast<int>(input.m_Database.m_nColumns);
-    for (int e = 0; e < m.m_arrElements.m_nSize; ++e) {
-      const CDBElementEx& el = *m.m_arrElements.m_pData[e];
-      key.assign(el.cabinet->id).append(":").append(el.name);
-      if (input.m_Database.ReadColumns(buffer, key.c_str(), 0, columns) != 0) return false;
-      data[static_cast<size_t>(e)]->days.m_pData[d]->Load(buffer.m_pData, buffer.m_nSize, columns);
-    }
-    input.m_Database.Close();
-  }
-  return true;
+bool LoadLoops(CNewReportModel& m, RunControl& run, std::vector<std::unique_ptr<CElementData>>& data) {
+  struct : IWorkerPoster {
+    void Post(UINT, LPARAM) override {}
+  } poster;
+  return AdoptLoadedData(LoadElementData(m.m_arrElements, m.m_arrDates, poster, run), data);
 }
 
 class CNoStatus : public IReportFileStatus {
@@ -163,7 +148,7 @@ void BM_NewViewReport(benchmark::State& state) {
     host.run = &flags;
     host.fileStatus = &status;
     host.post = [](UINT) {};
-    host.load = [&](std::vector<std::unique_ptr<CElementData>>& data) { return LoadLoops(m, data); };
+    host.load = [&](std::vector<std::unique_ptr<CElementData>>& data) { return LoadLoops(m, flags, data); };
     CStdioFile file;
     CNewReportRun run(m, host, file);
     run.Run();

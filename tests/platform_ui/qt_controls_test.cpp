@@ -183,6 +183,10 @@ TEST_F(QtControlsTest, RightClickAfterScrollingFindsTheLineUnderThePointer) {
   list.ResetContent();
   for (int i = 0; i < 300; ++i) list.AddString(("line " + std::to_string(i)).c_str());
   Settle();
+  CFont big;  // the view's lines take the new font's height, as item-from-point does
+  big.CreatePointFont(140, "Courier New");
+  list.SetFont(&big);
+  Settle();
   auto* v = static_cast<QListView*>(W(h));
   v->verticalScrollBar()->setValue(120);  // as a drag of the scroll bar does
   Settle();

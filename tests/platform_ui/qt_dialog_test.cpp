@@ -1,4 +1,5 @@
 // Modal dialogs, message boxes and property sheets under real Qt key and mouse events.
+#include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -129,6 +130,41 @@ TEST_F(QtDialogTest, ArrowsMoveInsideARadioGroupAndMnemonicsFocusTheLabelledCont
   EXPECT_EQ(dlg.DoModal(), IDOK);
   EXPECT_EQ(radio, IDC_R1);
   EXPECT_EQ(dlg.m_radio, 0);
+}
+
+}  // namespace
+
+namespace {
+
+// The widgets of destroyed windows are freed once the program's loop runs again, whether the
+// window was modal or modeless: a long session does not collect dead widgets.
+TEST_F(QtDialogTest, WidgetsOfDestroyedWindowsAreFreed) {
+  qav::ui::PumpPending();
+  const qsizetype before = QApplication::allWidgets().size();
+  for (int i = 0; i < 20; ++i) {
+    AskDlg modal;
+    Later([&] { QTest::keyClick(W(GetDlgItem(modal.m_hWnd, IDC_NAME)), Qt::Key_Escape); });
+    modal.DoModal();
+    CDialog modeless(9600);
+    ASSERT_TRUE(modeless.Create(9600));
+    modeless.ShowWindow(SW_SHOW);
+    modeless.DestroyWindow();
+    qav::ui::PumpPending();
+  }
+  EXPECT_LE(QApplication::allWidgets().size(), before + 5);
+}
+
+}  // namespace
+
+namespace {
+
+// A message box builds a template of its own for the time it is shown; afterwards the registry
+// no longer names it (it was freed).
+TEST_F(QtDialogTest, MessageBoxLeavesNoTemplateBehind) {
+  const std::vector<UINT> before = RegisteredDialogTemplates();
+  Later([] { QTest::keyClick(W(GetFocus()), Qt::Key_Return); });
+  EXPECT_EQ(::MessageBox(nullptr, "Please insert CD with 3/15/1994 data", "QAV", MB_OKCANCEL), IDOK);
+  EXPECT_EQ(RegisteredDialogTemplates(), before);
 }
 
 }  // namespace

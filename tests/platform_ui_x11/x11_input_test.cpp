@@ -157,7 +157,8 @@ class FrameTest : public X11Test {
   CFormView* view = nullptr;
 };
 
-TEST_F(FrameTest, MaximisedAndResizedByTheServerTheControlsKeepTheirSize) {
+TEST_F(FrameTest, MaximisedRestoredAndResizedByTheServerTheControlsKeepTheirSize) {
+  frame.MoveWindow(20, 20, 640, 480);
   frame.ShowWindow(SW_SHOWMAXIMIZED);
   ASSERT_FALSE(XWindow("QAV Frame").empty());
   PumpUntil([&] { return !frame.widths.empty(); }, 3000);
@@ -166,6 +167,11 @@ TEST_F(FrameTest, MaximisedAndResizedByTheServerTheControlsKeepTheirSize) {
   RECT r;
   frame.GetWindowRect(&r);
   EXPECT_GE(r.right - r.left, 1000);  // the screen is 1280 wide
+
+  frame.ShowWindow(SW_RESTORE);
+  EXPECT_TRUE(PumpUntil([&] { return !frame.widths.empty() && frame.widths.back() == 640; }, 5000));
+  EXPECT_FALSE(frame.IsZoomed());
+  EXPECT_EQ(EditSize(), edit);
 
   // The X server resizes the window (as a user's drag does): the state and WM_SIZE follow.
   std::string w = XWindow("QAV Frame");

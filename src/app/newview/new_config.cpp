@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "platform/app/profile.h"
+#include "app/shell/profile_store.h"
 
 const char* const MAINNEW_SECTION = "MAINNEW";
 
@@ -41,8 +41,8 @@ const char* const kListKeys[3][3] = {
     {"REP_NSEPS", "REP_SEP%i_TYPE", "REP_SEP%i_ASCEND"},
 };
 
-int GetInt(const CProfile& p, const char* key, int def) {
-  return static_cast<int>(p.GetProfileInt(MAINNEW_SECTION, key, def));
+int GetInt(IProfileStore& p, const char* key, int def) {
+  return static_cast<int>(p.GetInt(MAINNEW_SECTION, key, def));
 }
 
 }  // namespace
@@ -109,8 +109,8 @@ int ApplyConfig(CNewReportModel& m, const SNewConfig& c, bool ng2) {
   return (ng2 && m.m_nReportType == RT_TRAVEL_TIME) ? 7 : 255;
 }
 
-void ReadProfileSettings(CNewReportModel& m, const CProfile& p) {
-  m.m_strOutputPath = p.GetProfileString(MAINNEW_SECTION, "FILEPATH", "default.txt");
+void ReadProfileSettings(CNewReportModel& m, IProfileStore& p) {
+  m.m_strOutputPath = p.GetString(MAINNEW_SECTION, "FILEPATH", "default.txt");
   m.m_nOutFormat = GetInt(p, "OUTFORMAT", 1);
   m.m_nAvgMethod = GetInt(p, "DAVG_OPT", 0);
   m.m_nMinValidity = GetInt(p, "DAVG_MINVALID", 0);
@@ -122,7 +122,7 @@ void ReadProfileSettings(CNewReportModel& m, const CProfile& p) {
   m.ClampSettings();
 }
 
-void ReadProfileStructure(CNewReportModel& m, const CProfile& p) {
+void ReadProfileStructure(CNewReportModel& m, IProfileStore& p) {
   char key[40];
   for (int l = 0; l < 3; ++l) {
     int n = GetInt(p, kListKeys[l][0], 0);
@@ -136,10 +136,10 @@ void ReadProfileStructure(CNewReportModel& m, const CProfile& p) {
   }
 }
 
-bool WriteProfile(const CNewReportModel& m, CProfile& p) {
+bool WriteProfile(const CNewReportModel& m, IProfileStore& p) {
   bool ok = true;
-  auto wi = [&](const char* key, int v) { ok = p.WriteProfileInt(MAINNEW_SECTION, key, v) && ok; };
-  ok = p.WriteProfileString(MAINNEW_SECTION, "FILEPATH", m.m_strOutputPath.c_str()) && ok;
+  auto wi = [&](const char* key, int v) { ok = p.WriteInt(MAINNEW_SECTION, key, v) && ok; };
+  ok = p.WriteString(MAINNEW_SECTION, "FILEPATH", m.m_strOutputPath.c_str()) && ok;
   wi("OUTFORMAT", m.m_nOutFormat);
   wi("DAVG_OPT", m.m_nAvgMethod);
   wi("DAVG_MINVALID", m.m_nMinValidity);

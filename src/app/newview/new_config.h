@@ -6,7 +6,7 @@
 #include "app/newview/new_model.h"
 #include "app/newview/nfg_file.h"
 
-class CProfile;
+class IProfileStore;
 
 // The configuration record of the current design and selection.
 void SnapshotConfig(const CNewReportModel& m, SNewConfig& cfg);
@@ -18,8 +18,8 @@ int ApplyConfig(CNewReportModel& m, const SNewConfig& cfg, bool ng2);
 // Profile section MAINNEW: every setting but the structure (read when the view is built), the
 // structure (read at the first update, after the exclusions), and all keys (written when the
 // view goes). WriteProfile returns false when any write failed.
-void ReadProfileSettings(CNewReportModel& m, const CProfile& p);
-void ReadProfileStructure(CNewReportModel& m, const CProfile& p);
-bool WriteProfile(const CNewReportModel& m, CProfile& p);
+void ReadProfileSettings(CNewReportModel& m, IProfileStore& p);
+void ReadProfileStructure(CNewReportModel& m, IProfileStore& p);
+bool WriteProfile(const CNewReportModel& m, IProfileStore& p);
 
 extern const char* const MAINNEW_SECTION;

@@ -3,22 +3,14 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "app/shell/input_loader.h"
+#include "app/shell/worker_ids.h"
 #include "platform/base/errors.h"
 #include "trafficdata/db_record.h"
 #include "trafficdata/element_data.h"
 #include "trafficdata/view_settings.h"
 
 namespace {
-
-enum : UINT {
-  ID_SUMMARIZING = 507,
-  ID_SUMMARIZED = 508,
-  ID_CANCELED = 509,
-  ID_SORTING = 510,
-  ID_SORTED = 511,
-  ID_OUTPUTTING = 512,
-  ID_REPORTS_DONE = 515,
-};
 
 constexpr int64_t kMaxReserve = 1 << 24;  // rows reserved ahead at most
 
@@ -58,6 +50,13 @@ void SortRecords(CDBRecord** rows, int first, int last, uint32_t* merges) {
   SortRange(rows, buffer.data(), first, last, merges);
 }
 
+bool AdoptLoadedData(std::unique_ptr<CElementDataSet> set, std::vector<std::unique_ptr<CElementData>>& data) {
+  if (!set) return false;
+  for (CElementData* d : set->m_items) data.emplace_back(d);
+  set->m_items.clear();
+  return true;
+}
+
 const char* PreRunFailure(const CNewReportModel& m) {
   if (m.m_arrDates.m_nSize == 0) return "No dates selected for output";
   if (m.m_arrElements.m_nSize == 0) return "No elements selected for output";
@@ -90,6 +89,7 @@ int RunProgressRange(const CNewReportModel& m) {
 
 bool CNewReportRun::WriteHeader() {
   if (!CreateReportFile(m_file, m_model.m_strOutputPath, writtenName, *m_host.fileStatus)) return false;
+  if (m_host.written != nullptr) *m_host.written = writtenName;
   SReportHeader h;
   h.fileName = FileNameOf(writtenName);
   h.created = m_host.now ? m_host.now() : COleDateTime::GetCurrentTime();
@@ -112,12 +112,13 @@ void CNewReportRun::Run() {
   if (!m_host.load(data)) return;  // the loader posted its own lines
 
   CDBRecordset rows;
-  m_host.post(ID_SUMMARIZING);
+  m_host.post(ID_WORKER_SUMMARIZING);
   int64_t expected = static_cast<int64_t>(m_model.m_nCombinations) * m_model.m_nPeriodsPerDay * m_model.m_arrDateGroups.m_nSize;
   rows.Reserve(static_cast<int>(std::min(expected, kMaxReserve)));
   NewSettings s;
   m_model.FillNewSettings(s);
   bool peak = IsPeakType(m_model.m_nReportType);
+  bool told = false;  // the cancel was posted
   for (auto& d : data) {
     bool built = !d || (peak ? d->BuildPeakRecords(rows, s, run) : d->BuildPeriodRecords(rows, s, run));
     if (!built) {
@@ -126,17 +127,22 @@ void CNewReportRun::Run() {
       run.cancel();
     }
     if (!run.keepGoing()) {
-      m_host.post(ID_CANCELED);
+      m_host.post(ID_WORKER_CANCELED);
+      told = true;
       break;
     }
   }
   m_model.CompleteTime();
   data.clear();
   rowCount = rows.m_nSize;
-  if (!run.keepGoing()) return;
+  if (!run.keepGoing()) {
+    // A cancel after the last element's check still ends with its status line.
+    if (!told) m_host.post(ID_WORKER_CANCELED);
+    return;
+  }
 
-  m_host.post(ID_SUMMARIZED);
-  m_host.post(ID_SORTING);
+  m_host.post(ID_WORKER_SUMMARIZED);
+  m_host.post(ID_WORKER_SORTING);
   m_model.CompleteStructure(false);
   std::vector<const CGrpType*> keys;
   for (const CGrpTypeList* list : {&m_model.m_lstSeps, &m_model.m_lstRows, &m_model.m_lstCols})
@@ -147,16 +153,16 @@ void CNewReportRun::Run() {
     SortRecords(rows.m_pData, 0, rows.m_nSize - 1, &merges);
   }
   run.addProgress(merges);
-  m_host.post(ID_SORTED);
+  m_host.post(ID_WORKER_SORTED);
   if (!run.keepGoing()) {
-    m_host.post(ID_CANCELED);
+    m_host.post(ID_WORKER_CANCELED);
     return;
   }
   if (!WriteHeader()) {
     run.cancel();
     return;
   }
-  m_host.post(ID_OUTPUTTING);
+  m_host.post(ID_WORKER_OUTPUTTING);
   SPivotLayout layout{KeysOf(m_model.m_lstSeps), KeysOf(m_model.m_lstRows), KeysOf(m_model.m_lstCols),
                       m_model.m_nColsHiWide, m_model.m_nOutFormat};
   bool writeFailed = false;
@@ -168,7 +174,7 @@ void CNewReportRun::Run() {
         return false;
       },
       run);
-  if (walked == EWalkResult::Cancelled) m_host.post(ID_CANCELED);
+  if (walked == EWalkResult::Cancelled) m_host.post(ID_WORKER_CANCELED);
   if (m_host.waitCursor) m_host.waitCursor(true);
   bool closed = m_file.Close() != FALSE;
   if (writeFailed || !closed) {
@@ -176,7 +182,7 @@ void CNewReportRun::Run() {
     m_host.fileStatus->PostWin32Error(m_file.GetError());
     m_host.fileStatus->PostOutFileError(writtenName);
   } else {
-    m_host.post(ID_REPORTS_DONE);
+    m_host.post(ID_WORKER_REPORTS_DONE);
   }
   run.cancel();
 }

@@ -17,6 +17,7 @@
 
 class CDBRecord;
 class CElementData;
+class CElementDataSet;
 class CGrpType;
 
 // Sorts positions first..last (inclusive) by a top-down merge sort that, on equal rows, takes
@@ -33,6 +34,10 @@ std::string ColumnWarningQuestion(int64_t colsHi);
 // Progress range of a run, brought into the wait dialog's int range.
 int RunProgressRange(const CNewReportModel& m);
 
+// The common loader's objects, one per element in list order, handed over to the run; false for
+// no set (the loader failed or was cancelled).
+bool AdoptLoadedData(std::unique_ptr<CElementDataSet> set, std::vector<std::unique_ptr<CElementData>>& data);
+
 struct SNewRunHost {
   CRunFlags* run = nullptr;
   // Loads every selected day of every selected element, one object per element in list order
@@ -42,10 +47,12 @@ struct SNewRunHost {
   IReportFileStatus* fileStatus = nullptr;
   std::function<void(bool on)> waitCursor;
   std::function<COleDateTime()> now;  // the header's creation time
+  // Receives the name of the file written as soon as it is open, before any id that reads it.
+  std::string* written = nullptr;
 };
 
-// One run; the report goes to file and its name to writtenName. Rows of the last run stay
-// countable in rowCount for the caller's benchmarks and tests.
+// One run; the report goes to file and its name to writtenName (and the host's written). Rows of
+// the last run stay countable in rowCount for the caller's benchmarks and tests.
 class CNewReportRun {
  public:
   CNewReportRun(CNewReportModel& model, SNewRunHost& host, CStdioFile& file) : m_model(model), m_host(host), m_file(file) {}

@@ -12,6 +12,8 @@ bool ServeSentMessages();  // true when one was handled
 // backend's input; true when there was one (an empty message for work already done).
 bool PeekQueued(MSG* msg, UINT remove);
 void KillTimersOf(HWND hwnd);
+// True while a window's handler runs (a message is being handled somewhere up the stack).
+bool HandlerRunning();
 // Runs the pre-translation of a message from its window up to the top-level window.
 bool PreTranslateChain(MSG* msg);
 HWND FocusWindow();

@@ -18,6 +18,7 @@
 #include <QListView>
 #include <QMenuBar>
 #include <QPainter>
+#include <QPointer>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -235,6 +236,7 @@ class TopWindow : public QWidget {
   QWidget* canvas;
   QMenuBar* menu = nullptr;
   int menuHeight = 0;
+  QRect normal;  // the place before the window was maximised
 
   void Place() {
     if (menu != nullptr) menu->setGeometry(0, 0, width(), menuHeight);
@@ -415,6 +417,7 @@ class ListWidget : public QListView {
     connect(verticalScrollBar(), &QScrollBar::valueChanged, this, top);
     connect(horizontalScrollBar(), &QScrollBar::valueChanged, this, top);
   }
+  int lineHeight = 0;  // the line height the view was laid out with
   int TopRow() const {
     QModelIndex i = indexAt(QPoint(1, 1));
     return i.isValid() ? i.row() : 0;
@@ -472,7 +475,9 @@ class QtBackend : public Backend, public QObject {
     Forget(w);
     m_fit.erase(s->hwnd);
     w->hide();
-    w->deleteLater();  // the widget may be sending the signal that destroyed its window
+    // The widget may be sending the signal that destroyed its window: it goes when no handler
+    // and no wait of ours is left on the stack (Reap).
+    m_dead.emplace_back(w);
   }
 
   void Changed(WndState* s) override {
@@ -499,10 +504,11 @@ class QtBackend : public Backend, public QObject {
       case ListChange::Selection: {
         v->model->Flush();
         v->model->Repaint(l->Multi() ? index : -1);
-        if (!l->Multi() && l->cur >= 0) {
-          Syncing guard;
-          v->scrollTo(v->model->index(l->cur), QAbstractItemView::EnsureVisible);
-        }
+        Syncing guard;
+        // The focus frame is on the caret line, not on the first line.
+        if (l->caret >= 0 && l->caret < v->model->rows())
+          v->selectionModel()->setCurrentIndex(v->model->index(l->caret), QItemSelectionModel::NoUpdate);
+        if (!l->Multi() && l->cur >= 0) v->scrollTo(v->model->index(l->cur), QAbstractItemView::EnsureVisible);
         break;
       }
       case ListChange::Top: {
@@ -514,12 +520,20 @@ class QtBackend : public Backend, public QObject {
     }
   }
 
-  void Poll() override { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+  void Poll() override {
+    ++m_depth;
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    --m_depth;
+    Reap();
+  }
 
   void Wait(double seconds) override {
     if (seconds >= 0) m_waitTimer.start(static_cast<int>(std::ceil(seconds * 1000)));
+    ++m_depth;
     QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    --m_depth;
     m_waitTimer.stop();
+    Reap();
   }
 
   // Any thread: one queued event wakes the user-interface thread, however many requests came.
@@ -1029,11 +1043,16 @@ class QtBackend : public Backend, public QObject {
     if (s->Visible()) {
       Qt::WindowStates want = s->minimized ? Qt::WindowMinimized : s->maximized ? Qt::WindowMaximized : Qt::WindowNoState;
       QRect g(s->rect.left, s->rect.top, std::max(s->Width(), 1), std::max(s->Height(), 1));
-      // A maximised window covers the work area even where no window manager does it.
-      if (s->maximized && !(win->windowState() & Qt::WindowMaximized)) {
+      // A maximised window covers the work area even where no window manager does it, and goes
+      // back to where it was when restored.
+      const bool isMax = (win->windowState() & Qt::WindowMaximized) != 0;
+      if (s->maximized && !isMax) {
+        win->normal = g;
         if (QScreen* sc = win->screen()) g = sc->availableGeometry();
+      } else if (!s->maximized && !s->minimized && isMax && win->normal.isValid()) {
+        g = win->normal;
       }
-      if ((!s->minimized && (!s->maximized || !(win->windowState() & Qt::WindowMaximized))) && win->geometry() != g) {
+      if ((!s->minimized && (!s->maximized || !isMax)) && win->geometry() != g) {
         if (win->minimumSize() == win->maximumSize()) win->setFixedSize(g.size());
         win->setGeometry(g);
       }
@@ -1089,7 +1108,7 @@ class QtBackend : public Backend, public QObject {
       w->setGeometry(g);
       if (WndState* top = TopLevelOf(s)) ScheduleFit(top);
     }
-    w->setFont(FontOf(s->font));
+    if (QFont f = FontOf(s->font); w->font() != f) w->setFont(f);
     w->setVisible(s->Visible());
     w->setEnabled(s->Enabled());
     w->setToolTip(Q(s->tooltip));
@@ -1165,7 +1184,9 @@ class QtBackend : public Backend, public QObject {
           v->setGridSize(QSize());
         }
         v->setFrameShape((s->style & WS_BORDER) ? QFrame::StyledPanel : QFrame::NoFrame);
-        v->model->Changed(true);
+        // A new line height (a new font) is laid out afresh; otherwise only new lines are taken.
+        v->model->Changed(v->lineHeight == l->itemHeight);
+        v->lineHeight = l->itemHeight;
         v->viewport()->update();
         break;
       }
@@ -1236,7 +1257,19 @@ class QtBackend : public Backend, public QObject {
       });
   }
 
+  // Frees the widgets of destroyed windows once nothing that may still use them is running: no
+  // window handler and no event processing of ours further up the stack.
+  void Reap() {
+    if (m_depth > 0 || HandlerRunning() || m_dead.empty()) return;
+    std::vector<QPointer<QWidget>> dead;
+    dead.swap(m_dead);
+    for (QPointer<QWidget>& w : dead)
+      if (!w.isNull()) delete w.data();  // a window's children go with it
+  }
+
   QTimer m_waitTimer;
+  int m_depth = 0;  // our event processing in progress (Wait, Poll)
+  std::vector<QPointer<QWidget>> m_dead;
   std::atomic<bool> m_wakePending{false};
   std::set<HWND> m_fit;
   HWND m_focused = nullptr;  // the control whose widget last took the focus

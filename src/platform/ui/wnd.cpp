@@ -212,6 +212,8 @@ WndState* Find(HWND hwnd) {
   return FindLocked(hwnd);
 }
 
+bool HandlerRunning() { return g_depth > 0; }
+
 int WindowCount() {
   std::lock_guard<std::mutex> g(Reg().lock);
   return static_cast<int>(Reg().windows.size());

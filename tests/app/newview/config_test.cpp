@@ -8,6 +8,7 @@
 
 #include "app/newview/new_config.h"
 #include "app/newview/newview_fixture.h"
+#include "app/shell/profile_store.h"
 #include "platform/app/profile.h"
 
 namespace {
@@ -157,7 +158,8 @@ TEST(NewProfileTest, DefaultsAndRoundTrip) {
   ASSERT_GE(fd, 0);
   close(fd);
   {
-    CProfile p{std::string(path)};
+    CProfile file{std::string(path)};
+    CFileProfileStore p(file);
     CNewReportModel m;
     ReadProfileSettings(m, p);
     EXPECT_EQ(m.m_nOutFormat, 1);
@@ -169,11 +171,12 @@ TEST(NewProfileTest, DefaultsAndRoundTrip) {
 
     MakeDesign(m);
     ASSERT_TRUE(WriteProfile(m, p));
-    ASSERT_TRUE(p.Flush());
+    ASSERT_TRUE(file.Flush());
   }
-  CProfile p{std::string(path)};
-  p.WriteProfileInt("MAINNEW", "PSUM_LEN", 0);  // damaged values are brought into range
-  p.WriteProfileInt("MAINNEW", "PSUM_RES", 0);
+  CProfile file{std::string(path)};
+  CFileProfileStore p(file);
+  p.WriteInt("MAINNEW", "PSUM_LEN", 0);  // damaged values are brought into range
+  p.WriteInt("MAINNEW", "PSUM_RES", 0);
   CNewReportModel m;
   ReadProfileSettings(m, p);
   m.ExcludeTypes();

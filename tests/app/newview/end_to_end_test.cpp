@@ -14,10 +14,8 @@
 #include "app/newview/new_run.h"
 #include "app/newview/newview_fixture.h"
 #include "archive/archive_globals.h"
-#include "archive/input.h"
+#include "app/shell/input_loader.h"
 #include "archive/sample_archive.h"
-#include "support/stream.h"
-#include "trafficdata/loop_data.h"
 #include "trafficdata/view_settings.h"
 
 namespace {
@@ -99,7 +97,7 @@ class EndToEndTest : public ::testing::Test {
     host.run = &flags;
     host.fileStatus = &status;
     host.post = [&](UINT id) { ids.push_back(id); };
-    host.load = [&](std::vector<std::unique_ptr<CElementData>>& data) { return Load(m, data); };
+    host.load = [&](std::vector<std::unique_ptr<CElementData>>& data) { return Load(m, flags, data); };
     CStdioFile file;
     CNewReportRun run(m, host, file);
     run.Run();
@@ -112,25 +110,12 @@ class EndToEndTest : public ::testing::Test {
     return text;
   }
 
-  // The loader of the run: each selected day's database file, read by cabinet and element.
-  static bool Load(CNewReportModel& m, std::vector<std::unique_ptr<CElementData>>& data) {
-    for (int e = 0; e < m.m_arrElements.m_nSize; ++e)
-      data.push_back(std::make_unique<CLoopData>(m.m_nDates, m.m_arrElements.m_pData[e], e));
-    CStream buffer;
-    for (int d = 0; d < m.m_nDates; ++d) {
-      CFMDBInput input;
-      CFileException error;
-      if (!input.Open(*m.m_arrDates.m_pData[d], &error)) continue;
-      int columns = static_cast<int>(input.m_Database.m_nColumns);
-      for (int e = 0; e < m.m_arrElements.m_nSize; ++e) {
-        const CDBElementEx& el = *m.m_arrElements.m_pData[e];
-        std::string key = std::string(el.cabinet->id) + ":" + el.name;
-        if (input.m_Database.ReadColumns(buffer, key.c_str(), 0, columns) != 0) continue;
-        data[static_cast<size_t>(e)]->days.m_pData[d]->Load(buffer.m_pData, buffer.m_nSize, columns);
-      }
-      input.m_Database.Close();
-    }
-    return true;
+  // The program's own loader: each selected day's database file, read by cabinet and element.
+  static bool Load(CNewReportModel& m, RunControl& run, std::vector<std::unique_ptr<CElementData>>& data) {
+    struct : IWorkerPoster {
+      void Post(UINT, LPARAM) override {}
+    } poster;
+    return AdoptLoadedData(LoadElementData(m.m_arrElements, m.m_arrDates, poster, run), data);
   }
 
   std::vector<int> m_sampleIndex;

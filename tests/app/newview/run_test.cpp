@@ -2,6 +2,7 @@
 // whole run over element data that emits known rows.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -118,6 +119,29 @@ class Recorder : public IReportFileStatus {
   void PostOutputTo(const std::string&) override { lines.push_back("514"); }
 };
 
+// One run of the model over fake element data, with what it posted.
+struct SFakeRun {
+  CRunFlags flags;
+  Recorder status;
+  std::vector<UINT> ids;
+  CStdioFile file;
+  void Run(CNewReportModel& m, bool cancelWhileLoading = false) {
+    SNewRunHost host;
+    host.run = &flags;
+    host.fileStatus = &status;
+    host.post = [&](UINT id) { ids.push_back(id); };
+    host.now = [] { return COleDateTime(2004, 1, 2, 3, 4, 5); };
+    host.load = [&](std::vector<std::unique_ptr<CElementData>>& data) {
+      for (int i = 0; i < m.m_arrElements.m_nSize; ++i)
+        data.push_back(std::make_unique<CFakeData>(m.m_arrElements.m_pData[i], i, m.m_arrDates.m_nSize));
+      if (cancelWhileLoading) flags.cancel();
+      return true;
+    };
+    CNewReportRun run(m, host, file);
+    run.Run();
+  }
+};
+
 std::string Slurp(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::stringstream s;
@@ -145,22 +169,11 @@ TEST(NewRunTest, RunCompletesSortsAndWritesThePivot) {
   m.m_lstRows.ToggleDirection(0);  // elements Z->A
   m.RecomputeReportLayout();
 
-  CRunFlags flags;
-  Recorder status;
-  std::vector<UINT> ids;
-  SNewRunHost host;
-  host.run = &flags;
-  host.fileStatus = &status;
-  host.post = [&](UINT id) { ids.push_back(id); };
-  host.now = [] { return COleDateTime(2004, 1, 2, 3, 4, 5); };
-  host.load = [&](std::vector<std::unique_ptr<CElementData>>& data) {
-    for (int i = 0; i < m.m_arrElements.m_nSize; ++i)
-      data.push_back(std::make_unique<CFakeData>(m.m_arrElements.m_pData[i], i, m.m_nDates));
-    return true;
-  };
-  CStdioFile file;
-  CNewReportRun run(m, host, file);
-  run.Run();
+  SFakeRun r;
+  r.Run(m);
+  auto& ids = r.ids;
+  auto& status = r.status;
+  auto& flags = r.flags;
 
   EXPECT_EQ(ids, (std::vector<UINT>{507, 508, 510, 511, 512, 515}));
   EXPECT_TRUE(status.lines.empty());
@@ -193,24 +206,31 @@ TEST(NewRunTest, CancelDuringSummarisingWritesNothing) {
   m.GroupSelectedDates();
   m.CountElementsPerKind();
   m.CountContentPerKind();
-  CRunFlags flags;
-  Recorder status;
-  std::vector<UINT> ids;
-  SNewRunHost host;
-  host.run = &flags;
-  host.fileStatus = &status;
-  host.post = [&](UINT id) { ids.push_back(id); };
-  host.load = [&](std::vector<std::unique_ptr<CElementData>>& data) {
-    data.push_back(std::make_unique<CFakeData>(m.m_arrElements.m_pData[0], 0, 1));
-    flags.cancel();
-    return true;
-  };
-  CStdioFile file;
-  CNewReportRun run(m, host, file);
-  run.Run();
-  EXPECT_EQ(ids, (std::vector<UINT>{507, 509}));
+  SFakeRun r;
+  r.Run(m, true);
+  EXPECT_EQ(r.ids, (std::vector<UINT>{507, 509}));
   EXPECT_EQ(Keys(m.m_lstSeps), std::vector<int>{GK_TIME});  // Time is still added after a cancel
-  EXPECT_FALSE(file.IsOpen());
+  EXPECT_FALSE(r.file.IsOpen());
+}
+
+TEST(NewRunTest, AReportThatCannotBeWrittenIsNotReportedAsDone) {
+  if (access("/dev/full", W_OK) != 0) GTEST_SKIP() << "no /dev/full";
+  CNewReportModel m;
+  SetDates(m, {{2003, 1, 6}});
+  AddElement(m, "005es00100", "LOOP01V", ET_LOOP);
+  m.m_bContent[CC_VOLUME] = 1;
+  m.m_nPeriodLen = 4320;
+  m.m_strOutputPath = "/dev/full";  // every write fails: the disk is full
+  m.GroupSelectedDates();
+  m.CountElementsPerKind();
+  m.CountContentPerKind();
+  m.PeriodsPerDay();
+  SFakeRun r;
+  r.Run(m);
+  EXPECT_EQ(std::count(r.ids.begin(), r.ids.end(), 515u), 0);
+  ASSERT_FALSE(r.status.lines.empty());
+  EXPECT_EQ(r.status.lines.front(), "502");
+  EXPECT_FALSE(r.flags.keepGoing());
 }
 
 }  // namespace

@@ -1,0 +1,145 @@
+// The real program under X with real input: the New view reads a configuration through its File
+// menu and the file chooser, the user places the structure keys with the mouse and produces the
+// report, which is then checked. Runs only on a display with xdotool (scripts/test.sh gives one).
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <vector>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+
+#include "app/shell/app_test_env.h"
+#include "archive/sample_archive.h"
+#include "platform/app/profile.h"
+
+extern char** environ;
+
+namespace {
+
+bool Shell(const std::string& command) { return std::system(command.c_str()) == 0; }
+
+std::string Slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// Pixels of a point given in the form's dialog units, with the dialog font's base units and the
+// view's origin below the menu bar as the program shows them on this display.
+struct SForm {
+  int cx = 7, cy = 13, top = 19;
+  std::string At(int x, int y) const { return std::to_string(x * cx / 4) + " " + std::to_string(top + y * cy / 8); }
+};
+
+class GuiRunTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (std::getenv("DISPLAY") == nullptr || !Shell("command -v xdotool >/dev/null 2>&1"))
+      GTEST_SKIP() << "needs a display and xdotool";
+    exe_ = std::filesystem::canonical("/proc/self/exe").parent_path().parent_path().parent_path() / "src/app/qav";
+    if (!std::filesystem::exists(exe_)) GTEST_SKIP() << "qav not built";
+  }
+  void TearDown() override {
+    if (pid_ > 0) {
+      kill(pid_, SIGTERM);
+      waitpid(pid_, nullptr, 0);
+    }
+  }
+  bool Start(const std::string& configHome) {
+    // The test's environment with a profile folder of its own.
+    std::vector<std::string> vars = {"XDG_CONFIG_HOME=" + configHome, "ASAN_OPTIONS=detect_leaks=0"};
+    for (char** e = environ; *e != nullptr; ++e)
+      if (std::strncmp(*e, "XDG_CONFIG_HOME=", 16) != 0 && std::strncmp(*e, "ASAN_OPTIONS=", 13) != 0) vars.emplace_back(*e);
+    std::vector<char*> envp;
+    for (auto& v : vars) envp.push_back(v.data());
+    envp.push_back(nullptr);
+    std::string path = exe_.string();
+    char* argv[] = {path.data(), nullptr};
+    if (posix_spawn(&pid_, path.c_str(), nullptr, nullptr, argv, envp.data()) != 0) return false;
+    for (int i = 0; i < 100; ++i) {
+      if (Shell("xdotool search --onlyvisible --name '^QAV$' >/dev/null 2>&1")) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+    return false;
+  }
+  std::filesystem::path exe_;
+  pid_t pid_ = 0;
+};
+
+TEST_F(GuiRunTest, DesignReadAndLaidOutByRealInputProducesTheReport) {
+  // With QAV_SHOTS set the run is long enough to show its wait dialog, and screenshots go there.
+  const char* shots = std::getenv("QAV_SHOTS");
+  const int days = shots != nullptr ? 240 : 2, loops = shots != nullptr ? 100 : 2;
+  AppTempFolder folder;
+  SampleArchiveOptions o;
+  o.root = folder / "archive/";
+  o.years = {1994};
+  o.elements = 4 * loops;
+  o.days = days + 1;
+  o.uniformDays = true;
+  ASSERT_EQ(WriteSampleArchive(o), 0);
+  auto elements = SampleElements(1994, o.elements);
+  {
+    CProfile profile(folder / "config/KARVO/qav.ini");
+    profile.WriteProfileInt("GENERAL", "CDROM_INDEX", 1);
+    profile.WriteProfileString("GENERAL", "OTHER_PATH", o.root.c_str());
+    profile.WriteProfileInt("OUTPUT", "AUTOOPEN", 0);
+    ASSERT_TRUE(profile.Flush());
+  }
+  // The days from 1 January, the loops, daily volume; no structure yet.
+  std::string report = folder / "report.txt";
+  std::ofstream cfg(folder / "design.nfg", std::ios::binary);
+  cfg << "QAV Main Configuration File Version NG.2\r\n" << report << "\r\n1\r\n0\r\n" << days << "\r\n0\r\n";
+  for (int d = 0; d < days; ++d) cfg << 34335 + d << ".000000\r\n";
+  cfg << "1\r\nI-5\r\n" << loops << "\r\n";
+  for (int i = 0; i < loops; ++i) cfg << elements[static_cast<size_t>(4 * i)].key.substr(0, 10) << "\r\nA\r\n100\r\nHere\r\n0\r\n";
+  cfg << loops << "\r\n";
+  for (int i = 0; i < loops; ++i) cfg << elements[static_cast<size_t>(4 * i)].key.substr(11) << "\r\n0\r\n" << i << "\r\n" << i << "\r\n";
+  cfg << "0\r\n0\r\n4320\r\n2\r\n1\r\n";
+  for (int i = 1; i < 23; ++i) cfg << "0\r\n";
+  cfg << "0\r\n0\r\n0\r\n";
+  cfg.close();
+
+  ASSERT_TRUE(Start(folder / "config"));
+  const std::string win = "$(xdotool search --onlyvisible --name '^QAV$' | head -1)";
+  ASSERT_TRUE(Shell("xdotool windowmove " + win + " 0 0 windowsize " + win + " 1280 800 && sleep 1"));
+  // File > Read Config File, then the chooser: the path and Enter.
+  ASSERT_TRUE(Shell("xdotool windowactivate --sync " + win + " 2>/dev/null; xdotool key --window " + win +
+                  " alt+f && sleep 0.5 && xdotool key r && sleep 1.5"));
+  ASSERT_TRUE(Shell("xdotool type --delay 20 '" + (folder / "design.nfg") + "' && xdotool key Return && sleep 1.5"));
+  // Element (line 7 of the source list) into the rows, then Date (line 2) into the columns.
+  SForm f;
+  auto click = [&](int x, int y) { return Shell("xdotool mousemove " + f.At(x, y) + " click 1 && sleep 0.4"); };
+  int line = 15;  // pixels per source-list line
+  ASSERT_TRUE(Shell("xdotool mousemove " + std::to_string(468 * 7 / 4 + 30) + " " +
+                  std::to_string(f.top + 66 * f.cy / 8 + 9 + 7 * line) + " click 1 && sleep 0.4"));
+  ASSERT_TRUE(click(468 + 100, 66 + 55));  // Rows >
+  ASSERT_TRUE(Shell("xdotool mousemove " + std::to_string(468 * 7 / 4 + 30) + " " +
+                  std::to_string(f.top + 66 * f.cy / 8 + 9 + 2 * line) + " click 1 && sleep 0.4"));
+  ASSERT_TRUE(click(468 + 100, 66 + 6));  // Cols >
+  if (shots != nullptr) Shell(std::string("import -window root ") + shots + "/form_designed.png");
+  ASSERT_TRUE(Shell("xdotool mousemove " + f.At(7 + 103, 333 + 10) + " click 1"));  // Produce Report(s)
+  if (shots != nullptr) Shell(std::string("sleep 0.5; import -window root ") + shots + "/wait_dialog.png");
+  for (int i = 0; i < 300 && Slurp(report).find("\r\n") == std::string::npos; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  std::this_thread::sleep_for(std::chrono::seconds(1));
+  std::string text = Slurp(report);
+  ASSERT_FALSE(text.empty()) << "no report written";
+  EXPECT_NE(text.find("\r\nTime\t00:00:00\r\nData Content\tVolume\r\n\r\n\t01/01/1994\t01/02/1994\t"), std::string::npos)
+      << text;
+  for (int i = 0; i < loops; ++i)
+    EXPECT_NE(text.find("\r\n" + elements[static_cast<size_t>(4 * i)].key + "\t"), std::string::npos) << i;
+  if (shots != nullptr) Shell(std::string("import -window root ") + shots + "/after_run.png");
+}
+
+}  // namespace

@@ -1,0 +1,186 @@
+// The New view on the headless window system: its controls change the design, the checks
+// before a run report in the status window, and a run started from the form writes the report.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "app/newview/main_new.h"
+#include "app/newview/main_new_form.h"
+#include "app/shell/app_test_env.h"
+#include "app/shell/main_frame.h"
+#include "app/shell/qav_app.h"
+#include "archive/archive_globals.h"
+#include "archive/sample_archive.h"
+#include "platform/ui/input.h"
+
+namespace {
+
+namespace ui = qav::ui;
+namespace input = qav::ui::input;
+
+class NewViewTest : public AppUiTest {
+ protected:
+  void Start() {
+    ASSERT_TRUE(app_.InitInstance());
+    frame_ = dynamic_cast<CMainFrame*>(app_.m_pMainWnd);
+    ASSERT_NE(frame_, nullptr);
+    view_ = dynamic_cast<CMainNew*>(frame_->GetActiveView());
+    ASSERT_NE(view_, nullptr);
+  }
+  void TearDown() override {
+    if (frame_ != nullptr && ::IsWindow(frame_->m_hWnd)) frame_->DestroyWindow();
+    AppUiTest::TearDown();
+  }
+  HWND Item(int id) { return view_->GetDlgItem(id)->GetSafeHwnd(); }
+  std::string Text(int id) { return view_->GetDlgItem(id)->GetWindowText(); }
+  std::string Line(int id, int line) {
+    CListBox* list = static_cast<CListBox*>(view_->GetDlgItem(id));
+    return list->GetTextString(line);
+  }
+  int Lines(int id) { return static_cast<int>(::SendMessage(Item(id), LB_GETCOUNT)); }
+  std::string LastStatus() {
+    int n = view_->m_lbStatus.GetCount();
+    return n > 0 ? view_->m_lbStatus.GetTextString(n - 1) : "";
+  }
+  // Selects a source line by its text and clicks a move button.
+  void Move(const char* name, int button) {
+    int line = static_cast<int>(::SendMessage(Item(IDC_NV_SOURCE), LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                              reinterpret_cast<LPARAM>(name)));
+    ASSERT_GE(line, 0) << name;
+    input::SelectLine(Item(IDC_NV_SOURCE), line);
+    input::Click(Item(button));
+  }
+
+  CQAVApp app_;
+  CMainFrame* frame_ = nullptr;
+  CMainNew* view_ = nullptr;
+};
+
+TEST_F(NewViewTest, FormStartsFromTheProfileDefaults) {
+  Start();
+  EXPECT_EQ(Lines(IDC_NV_SOURCE), 14);
+  EXPECT_EQ(Line(IDC_NV_SOURCE, 0), "Data Content");
+  EXPECT_EQ(Text(IDC_NV_PERIOD), "00:00:20");
+  EXPECT_EQ(Text(IDC_NV_OUTPUT_PATH), "default.txt");
+  EXPECT_EQ(::SendMessage(Item(IDC_NV_SUM_METHOD), CB_GETCURSEL), 7);
+  EXPECT_EQ(::SendMessage(Item(IDC_NV_SHEET_FORMAT), BM_GETCHECK), BST_CHECKED);
+  EXPECT_FALSE(::IsWindowEnabled(Item(IDC_NV_MINVALID)));
+  EXPECT_FALSE(::IsWindowEnabled(Item(g_ContentItems[CC_VOLUME].checkId)));
+  EXPECT_FALSE(::IsWindowVisible(Item(g_ContentItems[CC_TT_CUMUL].checkId)));
+  EXPECT_TRUE(::IsWindow(view_->m_wndStatusMsgs.m_hWnd));
+}
+
+TEST_F(NewViewTest, MovesRemovalsKeysAndTheSplitRefusal) {
+  Start();
+  Move("Year", IDC_NV_ROWS_BUTTON);
+  EXPECT_EQ(Line(IDC_NV_ROWS, 0), "Year  A->Z");
+  Move("Date", IDC_NV_COLS_BUTTON);  // refused: Year is in the rows
+  ASSERT_EQ(ui::MessageBoxLog().size(), 1u);
+  EXPECT_EQ(ui::MessageBoxLog()[0].text,
+            "The \"Date\" and \"Year\" types can't be split between columns and rows. They do not share an exclusively "
+            "\"many-to-many\" relationship.");
+  EXPECT_EQ(Lines(IDC_NV_COLS), 0);
+  Move("Cabinet", IDC_NV_SEPS_BUTTON);
+  EXPECT_EQ(Line(IDC_NV_SEPS, 0), "Cabinet  A->Z");
+  input::RightClick(Item(IDC_NV_ROWS), 5, 3);  // on the first line
+  EXPECT_EQ(Line(IDC_NV_ROWS, 0), "Year  Z->A");
+  input::SelectLine(Item(IDC_NV_SEPS), 0);
+  EXPECT_TRUE(input::Key(Item(IDC_NV_SEPS), VK_RETURN));
+  EXPECT_EQ(Line(IDC_NV_SEPS, 0), "Cabinet  Z->A");
+  input::Key(Item(IDC_NV_SEPS), VK_DELETE);
+  EXPECT_EQ(Lines(IDC_NV_SEPS), 0);
+  EXPECT_EQ(Lines(IDC_NV_SOURCE), 13);
+  input::DoubleClickLine(Item(IDC_NV_ROWS), 0);
+  EXPECT_EQ(Lines(IDC_NV_SOURCE), 14);
+}
+
+TEST_F(NewViewTest, EditsSpinsAndSettingChanges) {
+  Start();
+  input::Type(Item(IDC_NV_PERIOD), "1:30:00");
+  input::Focus(Item(IDC_NV_OUTPUT_PATH));
+  EXPECT_EQ(Text(IDC_NV_PERIOD), "01:30:00");
+  input::Spin(Item(IDC_NV_PERIOD_SPIN), true);
+  EXPECT_EQ(Text(IDC_NV_PERIOD), "01:30:20");
+  input::SelectCombo(Item(IDC_NV_AVG_METHOD), AVG_WEEKLY);
+  EXPECT_TRUE(::IsWindowEnabled(Item(IDC_NV_MINVALID)));
+  EXPECT_EQ(::SendMessage(Item(IDC_NV_SOURCE), LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>("Date")), LB_ERR);
+  input::Type(Item(IDC_NV_MINVALID), "0.125");
+  input::Focus(Item(IDC_NV_OUTPUT_PATH));
+  EXPECT_EQ(Text(IDC_NV_MINVALID), "12.5 %");
+  input::SelectCombo(Item(IDC_NV_REPORT_TYPE), RT_PM_PEAK);
+  EXPECT_EQ(::SendMessage(Item(IDC_NV_SOURCE), LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>("Time")), LB_ERR);
+  EXPECT_EQ(Text(IDC_NV_PERIOD), "01:30:20");
+}
+
+TEST_F(NewViewTest, ChecksStopTheRunAndShowTheStatusWindow) {
+  Start();
+  view_->m_wndStatusMsgs.ShowWindow(SW_MINIMIZE);
+  input::Click(Item(IDC_NV_PRODUCE));
+  EXPECT_EQ(LastStatus(), "No dates selected for output");
+  EXPECT_FALSE(view_->m_wndStatusMsgs.IsIconic());
+  input::Close(view_->m_wndStatusMsgs.m_hWnd);
+  EXPECT_TRUE(::IsWindow(view_->m_wndStatusMsgs.m_hWnd));
+  EXPECT_TRUE(view_->m_wndStatusMsgs.IsIconic());
+}
+
+TEST_F(NewViewTest, ConfigurationFileDrivesARunThatWritesTheReport) {
+  SampleArchiveOptions o;
+  o.root = folder_ / "archive/";
+  o.years = {1994};
+  o.elements = 8;
+  o.days = 3;
+  o.uniformDays = true;
+  ASSERT_EQ(WriteSampleArchive(o), 0);
+  Start();
+  g_DataRootPath.Set(o.root.c_str());
+  auto elements = SampleElements(1994, 8);
+  std::string cab = elements[0].key.substr(0, 10), name = elements[0].key.substr(11);
+  std::string report = folder_ / "out\\report.txt";
+  std::ofstream(folder_ / "design.nfg")
+      << "QAV Main Configuration File Version NG.2\r\n" << report << "\r\n1\r\n0\r\n2\r\n0\r\n34335.000000\r\n34336.000000\r\n"
+      << "1\r\nI-5\r\n1\r\n" << cab << "\r\nA1\r\n100\r\nHere\r\n0\r\n1\r\n" << name << "\r\n0\r\n0\r\n0\r\n"
+      << "0\r\n0\r\n4320\r\n2\r\n1\r\n" << std::string(22 * 3, '0').replace(0, 66, "0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n")
+      << "1\r\n2\r\n1\r\n1\r\n7\r\n1\r\n0\r\n";
+  ASSERT_TRUE(view_->ReadConfigFile(folder_ / "design.nfg"));
+  EXPECT_EQ(Text(IDC_NV_DATES), "2");
+  EXPECT_EQ(Text(IDC_NV_ELEMENTS), "1");
+  EXPECT_EQ(Line(IDC_NV_COLS, 0), "Date  A->Z");
+  input::Click(Item(IDC_NV_PRODUCE));
+  EXPECT_EQ(LastStatus(), "Reports Output...");
+  EXPECT_EQ(view_->m_pWaitDialog, nullptr);
+  EXPECT_EQ(view_->m_strWrittenName, report);  // what automatic opening opens
+  std::ifstream in(folder_ / "out/report.txt", std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  EXPECT_NE(s.str().find("\r\n\t01/01/1994\t01/02/1994\t\r\n" + cab + ":" + name + "\t"), std::string::npos) << s.str();
+  EXPECT_EQ(Line(IDC_NV_SEPS, 0), "Time  A->Z");  // completed by the run, kept afterwards
+
+  // A damaged file leaves everything as it was.
+  std::ofstream(folder_ / "bad.nfg") << "QAV Main Configuration File Version NG.2\r\nx\r\n0\r\n0\r\n5\r\n0\r\n";
+  ui::ClearMessageBoxLog();
+  EXPECT_FALSE(view_->ReadConfigFile(folder_ / "bad.nfg"));
+  EXPECT_EQ(ui::MessageBoxLog().size(), 1u);
+  EXPECT_EQ(Text(IDC_NV_DATES), "2");
+}
+
+TEST_F(NewViewTest, ElementLoadEndingDuringARunWaitsAndAFailedSaveIsTold) {
+  Start();
+  view_->m_nPeriodLen = 22;
+  view_->m_bRunning.store(1);
+  ::SendMessage(view_->m_hWnd, WM_ELEMENTS_LOADED, 288, 0);
+  EXPECT_EQ(view_->m_nPeriodStep, 1);  // held while the worker reads the period
+  view_->m_bRunning.store(0);
+  ::SendMessage(view_->m_hWnd, WM_ELEMENTS_LOADED, 288, 0);
+  EXPECT_EQ(view_->m_nPeriodStep, 15);
+  EXPECT_EQ(Text(IDC_NV_PERIOD), "00:05:00");
+
+  ui::ClearMessageBoxLog();
+  EXPECT_FALSE(view_->SaveConfigFile(folder_ / "no/such/folder/x.nfg"));
+  ASSERT_EQ(ui::MessageBoxLog().size(), 1u);
+  EXPECT_NE(ui::MessageBoxLog()[0].text.find("x.nfg"), std::string::npos);
+  EXPECT_TRUE(view_->SaveConfigFile(folder_ / "x.nfg"));
+  EXPECT_TRUE(view_->ReadConfigFile(folder_ / "x.nfg"));
+}
+
+}  // namespace
