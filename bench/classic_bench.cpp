@@ -57,7 +57,7 @@ Year& TheYear() {
   static Year year = [] {
     Year y;
     std::vector<SampleDayInfo> info;
-    y.root = WriteBenchYear("qav_classic_bench_", kYear, kElements, info);
+    y.root = WriteBenchYear("qav_classic_bench", kYear, kElements, info);
     y.sel.roadways.Add(CDBRoadway("I-5"));
     for (const SampleElement& e : SampleElements(kYear, kElements)) {
       if (e.kind != 0) continue;
