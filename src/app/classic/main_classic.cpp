@@ -154,7 +154,6 @@ void CMainClassic::OnInitialUpdate() {
                  IDC_MDS_YEARLY_DAYS})
     if (CWnd* w = GetDlgItem(id)) w->EnableWindow(FALSE);
   UpdateData(FALSE);
-  m_bFirstUpdateDone = true;
 }
 
 void CMainClassic::DoDataExchange(CDataExchange* dx) {

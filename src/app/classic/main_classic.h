@@ -150,5 +150,4 @@ class CMainClassic : public CMainDlg {
 
  private:
   class CRunPort;
-  bool m_bFirstUpdateDone = false;
 };
