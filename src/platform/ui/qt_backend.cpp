@@ -129,19 +129,27 @@ Colours AskColours(WndState* s) {
   if (Find(self) == nullptr) return c;
   c.text = dc.TextColorSet();
   c.textColour = dc.GetTextColor();
-  if (brush != nullptr && !brush->stock && !brush->hollow && dc.GetBkMode() != TRANSPARENT) {
+  // The brush answered fills the control's (or the dialog's) background whatever the background
+  // mode: a transparent mode only leaves the text without a box of its own. A hollow brush fills
+  // nothing, so the control shows what is behind it; a stock brush is the system's own colour,
+  // which the widget has already.
+  if (brush != nullptr && !brush->stock && !brush->hollow) {
     c.brush = true;
     c.brushColour = brush->color;
   }
   return c;
 }
 
+// Sets only the roles the answer names; every other role follows the parent widget, so a
+// control without colours of its own shows its parent's even after the parent's change.
 void ApplyColours(QWidget* w, const Colours& c, QPalette::ColorRole background) {
-  QPalette p = w->parentWidget() != nullptr ? w->parentWidget()->palette() : QApplication::palette();
+  QPalette p;
+  p.setResolveMask(0);
   if (c.text) {
-    p.setColor(QPalette::WindowText, Colour(c.textColour));
-    p.setColor(QPalette::Text, Colour(c.textColour));
-    p.setColor(QPalette::ButtonText, Colour(c.textColour));
+    // Disabled text keeps the style's grey, as a disabled control does whatever its colours.
+    for (QPalette::ColorGroup g : {QPalette::Active, QPalette::Inactive})
+      for (QPalette::ColorRole r : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        p.setColor(g, r, Colour(c.textColour));
   }
   if (c.brush) p.setColor(background, Colour(c.brushColour));
   w->setPalette(p);
@@ -486,6 +494,13 @@ class QtBackend : public Backend, public QObject {
       return;
     }
     Sync(s);
+  }
+
+  void Raise(WndState* s) override {
+    auto* win = dynamic_cast<TopWindow*>(static_cast<QWidget*>(s->native));
+    if (win == nullptr || !win->isVisible()) return;
+    if (QGuiApplication::platformName() != "offscreen") win->raise();
+    win->activateWindow();
   }
 
   void ListChanged(WndState* s, ListChange what, int index) override {
@@ -1038,6 +1053,8 @@ class QtBackend : public Backend, public QObject {
     Colours c = AskColours(s);
     if ((s = Find(hwnd)) == nullptr) return;
     ApplyColours(win, c, QPalette::Window);
+    ResyncChildColours(s);
+    if ((s = Find(hwnd)) == nullptr) return;
     win->menuHeight = win->menu != nullptr ? s->clientTop : 0;
     win->setEnabled(s->Enabled());
     if (s->Visible()) {
@@ -1088,6 +1105,44 @@ class QtBackend : public Backend, public QObject {
     if (auto* e = qobject_cast<QLineEdit*>(w)) e->selectAll();
   }
 
+  // Asks a child window's parent (a dialog itself) for its colours and shows them. A dialog or
+  // panel then asks again for each of its controls: their answers often follow the dialog's own
+  // colours (a new background brush), and nothing else would repaint them.
+  void SyncColours(WndState* s) {
+    auto* w = static_cast<QWidget*>(s->native);
+    HWND hwnd = s->hwnd;
+    Colours c = AskColours(s);
+    if ((s = Find(hwnd)) == nullptr || s->native != w) return;
+    switch (s->kind) {
+      case Kind::Dialog:
+      case Kind::Generic:
+      case Kind::Static:
+      case Kind::CheckBox:
+      case Kind::Radio: ApplyColours(w, c, QPalette::Window); break;
+      case Kind::GroupBox:
+        ApplyColours(w, c, QPalette::Window);
+        w->setAutoFillBackground(false);
+        break;
+      case Kind::Edit:
+        ApplyColours(w, c, QPalette::Base);
+        if ((s->style & ES_READONLY) && !c.brush) {
+          // A read-only edit shows the face of its dialog, as a static would.
+          QPalette p = w->palette();
+          p.setColor(QPalette::Base, p.color(QPalette::Window));
+          w->setPalette(p);
+        }
+        break;
+      case Kind::ListBox: ApplyColours(w, c, QPalette::Base); break;
+      default: break;
+    }
+    if (s->kind == Kind::Dialog || s->kind == Kind::Generic) ResyncChildColours(s);
+  }
+
+  void ResyncChildColours(WndState* s) {
+    for (HWND h : std::vector<HWND>(s->children))
+      if (WndState* c = Find(h); c != nullptr && c->native != nullptr) SyncColours(c);
+  }
+
   void Sync(WndState* s) {
     auto* w = static_cast<QWidget*>(s->native);
     if (w == nullptr) return;
@@ -1112,20 +1167,13 @@ class QtBackend : public Backend, public QObject {
     w->setVisible(s->Visible());
     w->setEnabled(s->Enabled());
     w->setToolTip(Q(s->tooltip));
-    Colours c = AskColours(s);
+    SyncColours(s);
     if ((s = Find(hwnd)) == nullptr || s->native != w) return;
     switch (s->kind) {
       case Kind::Dialog:
-      case Kind::Generic: ApplyColours(w, c, QPalette::Window); break;
-      case Kind::Static:
-        ApplyColours(w, c, QPalette::Window);
-        SyncStatic(s, static_cast<QLabel*>(w));
-        break;
-      case Kind::GroupBox:
-        ApplyColours(w, c, QPalette::Window);
-        w->setAutoFillBackground(false);
-        static_cast<QGroupBox*>(w)->setTitle(Q(s->text));
-        break;
+      case Kind::Generic: break;
+      case Kind::Static: SyncStatic(s, static_cast<QLabel*>(w)); break;
+      case Kind::GroupBox: static_cast<QGroupBox*>(w)->setTitle(Q(s->text)); break;
       case Kind::Button: {
         auto* b = static_cast<QPushButton*>(w);
         auto* bs = static_cast<ButtonState*>(s);
@@ -1139,13 +1187,11 @@ class QtBackend : public Backend, public QObject {
       case Kind::CheckBox:
       case Kind::Radio: {
         auto* b = static_cast<QAbstractButton*>(w);
-        ApplyColours(w, c, QPalette::Window);
         b->setText(Q(s->text));
         b->setChecked(static_cast<ButtonState*>(s)->check == BST_CHECKED);
         break;
       }
       case Kind::Edit: {
-        ApplyColours(w, c, QPalette::Base);
         Qt::Alignment a = (s->style & ES_RIGHT) ? Qt::AlignRight : (s->style & ES_CENTER) ? Qt::AlignHCenter : Qt::AlignLeft;
         bool ro = (s->style & ES_READONLY) != 0;
         if (auto* e = qobject_cast<QLineEdit*>(w)) {
@@ -1160,17 +1206,11 @@ class QtBackend : public Backend, public QObject {
           m->setReadOnly(ro);
           m->setFrameShape((s->style & WS_BORDER) ? QFrame::StyledPanel : QFrame::NoFrame);
         }
-        if (ro && !c.brush) {
-          QPalette p = w->palette();
-          p.setColor(QPalette::Base, p.color(QPalette::Window));
-          w->setPalette(p);
-        }
         break;
       }
       case Kind::ListBox: {
         auto* v = static_cast<ListWidget*>(w);
         auto* l = static_cast<ListBoxState*>(s);
-        ApplyColours(w, c, QPalette::Base);
         bool columns = (s->style & LBS_MULTICOLUMN) != 0;
         if (columns) {
           v->setFlow(QListView::TopToBottom);
