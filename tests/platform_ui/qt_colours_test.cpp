@@ -12,14 +12,16 @@
 
 namespace {
 
-enum : int { IDC_TITLE = 9701, IDC_PLAIN, IDC_HOLLOW, IDC_OFF };
+enum : int { IDC_TITLE = 9701, IDC_PLAIN, IDC_HOLLOW, IDC_OFF, IDC_CHECK, IDC_RADIO };
 
-const DialogTemplate kColoured{9700, "Colours", 160, 60,
+const DialogTemplate kColoured{9700, "Colours", 160, 70,
                                {
                                    {Ctl::Static, IDC_TITLE, "", 0, 0, 0, 160, 14},
                                    {Ctl::Static, IDC_PLAIN, "", 0, 7, 20, 60, 10},
                                    {Ctl::Static, IDC_HOLLOW, "", 0, 7, 34, 60, 10},
                                    {Ctl::Static, IDC_OFF, "Off", WS_DISABLED, 80, 34, 60, 10},
+                                   {Ctl::CheckBox, IDC_CHECK, "Check", 0, 7, 46, 60, 10},
+                                   {Ctl::Radio, IDC_RADIO, "Radio", WS_GROUP, 80, 46, 60, 10},
                                }};
 
 const COLORREF kBlue = RGB(0, 0, 128);
@@ -76,10 +78,10 @@ class QtColoursTest : public QtUiTest {
     Settle();
   }
   QWidget* Item(int id) { return W(::GetDlgItem(dlg.m_hWnd, id)); }
-  // The colour a control shows near its top left corner (where no text is).
+  // The colour a control shows near its top right corner (where no text or check mark is).
   std::string Back(int id) {
     QImage shot = W(dlg)->grab().toImage();
-    QPoint at = Item(id)->mapTo(W(dlg), QPoint(1, 1));
+    QPoint at = Item(id)->mapTo(W(dlg), QPoint(Item(id)->width() - 2, 1));
     return Hex(shot.pixelColor(at));
   }
   static std::string Hex(const QColor& c) { return c.name().toStdString(); }
@@ -94,13 +96,16 @@ TEST_F(QtColoursTest, BrushesFillUnderTransparentTextAndAHollowLabelShowsItsDial
   };
   for (const Case& c : {Case{"the dialog's brush behind a label", IDC_PLAIN, "#ffffff"},
                         Case{"a label's own brush", IDC_TITLE, "#000080"},
-                        Case{"a hollow label shows its dialog", IDC_HOLLOW, "#ffffff"}}) {
+                        Case{"a hollow label shows its dialog", IDC_HOLLOW, "#ffffff"},
+                        Case{"a check box on the dialog's brush", IDC_CHECK, "#ffffff"},
+                        Case{"a radio button on the dialog's brush", IDC_RADIO, "#ffffff"}}) {
     SCOPED_TRACE(c.what);
     EXPECT_EQ(Back(c.id), c.back);
   }
   QImage whole = W(dlg)->grab().toImage();
   EXPECT_EQ(Hex(whole.pixelColor(whole.width() - 3, whole.height() - 3)), "#ffffff") << "the dialog's own brush";
   EXPECT_EQ(Hex(Item(IDC_PLAIN)->palette().color(QPalette::Active, QPalette::WindowText)), "#00008b");
+  EXPECT_EQ(Hex(Item(IDC_RADIO)->palette().color(QPalette::Active, QPalette::WindowText)), "#00008b");
   EXPECT_EQ(Hex(Item(IDC_TITLE)->palette().color(QPalette::Active, QPalette::WindowText)), "#ffffff");
   EXPECT_NE(Hex(Item(IDC_OFF)->palette().color(QPalette::Disabled, QPalette::WindowText)), "#00008b")
       << "a disabled label keeps the style's grey";

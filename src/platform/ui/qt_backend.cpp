@@ -153,7 +153,7 @@ void ApplyColours(QWidget* w, const Colours& c, QPalette::ColorRole background) 
   }
   if (c.brush) p.setColor(background, Colour(c.brushColour));
   w->setPalette(p);
-  w->setAutoFillBackground(c.brush && background == QPalette::Window);
+  w->setAutoFillBackground(c.brush && background == w->backgroundRole());
 }
 
 // ---- Painter on Qt ----
@@ -1118,7 +1118,11 @@ class QtBackend : public Backend, public QObject {
       case Kind::Generic:
       case Kind::Static:
       case Kind::CheckBox:
-      case Kind::Radio: ApplyColours(w, c, QPalette::Window); break;
+      case Kind::Radio:
+        // A button fills with its own role; a push-like check box keeps the style's button face.
+        if (qobject_cast<QPushButton*>(w) != nullptr) c.brush = false;
+        ApplyColours(w, c, w->backgroundRole());
+        break;
       case Kind::GroupBox:
         ApplyColours(w, c, QPalette::Window);
         w->setAutoFillBackground(false);
