@@ -12,9 +12,9 @@
 
 namespace {
 
-enum : int { IDC_TITLE = 9701, IDC_PLAIN, IDC_HOLLOW, IDC_OFF, IDC_CHECK, IDC_RADIO };
+enum : int { IDC_TITLE = 9701, IDC_PLAIN, IDC_HOLLOW, IDC_OFF, IDC_CHECK, IDC_RADIO, IDC_GROUP, IDC_OVER };
 
-const DialogTemplate kColoured{9700, "Colours", 160, 70,
+const DialogTemplate kColoured{9700, "Colours", 160, 95,
                                {
                                    {Ctl::Static, IDC_TITLE, "", 0, 0, 0, 160, 14},
                                    {Ctl::Static, IDC_PLAIN, "", 0, 7, 20, 60, 10},
@@ -22,6 +22,8 @@ const DialogTemplate kColoured{9700, "Colours", 160, 70,
                                    {Ctl::Static, IDC_OFF, "Off", WS_DISABLED, 80, 34, 60, 10},
                                    {Ctl::CheckBox, IDC_CHECK, "Check", 0, 7, 46, 60, 10},
                                    {Ctl::Radio, IDC_RADIO, "Radio", WS_GROUP, 80, 46, 60, 10},
+                                   {Ctl::GroupBox, IDC_GROUP, "Hidden title", 0, 7, 58, 100, 30},
+                                   {Ctl::CheckBox, IDC_OVER, "", 0, 9, 58, 80, 9},
                                }};
 
 const COLORREF kBlue = RGB(0, 0, 128);
@@ -103,6 +105,11 @@ TEST_F(QtColoursTest, BrushesFillUnderTransparentTextAndAHollowLabelShowsItsDial
     EXPECT_EQ(Back(c.id), c.back);
   }
   QImage whole = W(dlg)->grab().toImage();
+  QPoint inside = Item(IDC_GROUP)->geometry().center();
+  EXPECT_EQ(Hex(whole.pixelColor(inside)), "#ffffff") << "a group box's inside is not filled";
+  QRect title = Item(IDC_OVER)->geometry();
+  for (int x = title.left() + 20; x < title.right(); ++x)
+    ASSERT_EQ(Hex(whole.pixelColor(x, title.center().y())), "#ffffff") << "a check box placed over a title hides it";
   EXPECT_EQ(Hex(whole.pixelColor(whole.width() - 3, whole.height() - 3)), "#ffffff") << "the dialog's own brush";
   EXPECT_EQ(Hex(Item(IDC_PLAIN)->palette().color(QPalette::Active, QPalette::WindowText)), "#00008b");
   EXPECT_EQ(Hex(Item(IDC_RADIO)->palette().color(QPalette::Active, QPalette::WindowText)), "#00008b");

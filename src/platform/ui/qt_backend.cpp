@@ -11,7 +11,6 @@
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QFontDatabase>
-#include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -107,6 +106,7 @@ struct Colours {
   COLORREF textColour = 0;
   bool brush = false;  // a background of its own
   COLORREF brushColour = 0;
+  bool hollow = false;  // no background at all: what is behind shows through
 };
 
 Colours AskColours(WndState* s) {
@@ -133,6 +133,7 @@ Colours AskColours(WndState* s) {
   // mode: a transparent mode only leaves the text without a box of its own. A hollow brush fills
   // nothing, so the control shows what is behind it; a stock brush is the system's own colour,
   // which the widget has already.
+  c.hollow = brush != nullptr && brush->hollow;
   if (brush != nullptr && !brush->stock && !brush->hollow) {
     c.brush = true;
     c.brushColour = brush->color;
@@ -302,6 +303,44 @@ class TopWindow : public QWidget {
 class Panel : public QWidget {
  public:
   using QWidget::QWidget;
+};
+
+// A group box as the dialogs are laid out for: the frame's top line runs through the middle of
+// the title, which is drawn over it at the left, and the inside is not filled, so the controls
+// placed inside the template's rectangle sit inside the frame and a check box placed over the
+// title covers it.
+class GroupFrame : public QWidget {
+ public:
+  using QWidget::QWidget;
+  void SetTitle(const QString& title) {
+    if (title == m_title) return;
+    m_title = title;
+    update();
+  }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter p(this);
+    const QFontMetrics fm(font());
+    const int top = fm.height() / 2;
+    const QRect r = rect().adjusted(0, top, -1, -1);
+    // An etched line: dark, then light one pixel inside.
+    p.setPen(palette().color(QPalette::Mid));
+    p.drawRect(r.adjusted(0, 0, -1, -1));
+    p.setPen(palette().color(QPalette::Light));
+    p.drawRect(r.adjusted(1, 1, 0, 0));
+    if (m_title.isEmpty()) return;
+    const int x = fm.averageCharWidth() + 2;
+    QRect text = fm.boundingRect(QRect(x, 0, std::max(0, width() - 2 * x), fm.height()),
+                                 Qt::AlignLeft | Qt::TextShowMnemonic | Qt::TextSingleLine, m_title);
+    text.setHeight(fm.height());
+    p.fillRect(text.adjusted(-2, 0, 2, 0), palette().brush(QPalette::Window));
+    style()->drawItemText(&p, text, Qt::AlignLeft | Qt::TextShowMnemonic | Qt::TextSingleLine, palette(), isEnabled(),
+                          m_title, QPalette::WindowText);
+  }
+
+ private:
+  QString m_title;
 };
 
 class OwnerButton : public QPushButton {
@@ -882,7 +921,7 @@ class QtBackend : public Backend, public QObject {
           w = l;
         }
         break;
-      case Kind::GroupBox: w = new QGroupBox(host); w->setFocusPolicy(Qt::NoFocus); break;
+      case Kind::GroupBox: w = new GroupFrame(host); break;
       case Kind::Button: {
         QPushButton* b = (s->style & BS_TYPEMASK) == BS_OWNERDRAW ? new OwnerButton(host) : new QPushButton(host);
         b->setAutoDefault(false);
@@ -1119,9 +1158,16 @@ class QtBackend : public Backend, public QObject {
       case Kind::Static:
       case Kind::CheckBox:
       case Kind::Radio:
-        // A button fills with its own role; a push-like check box keeps the style's button face.
-        if (qobject_cast<QPushButton*>(w) != nullptr) c.brush = false;
-        ApplyColours(w, c, w->backgroundRole());
+        if (qobject_cast<QPushButton*>(w) != nullptr) {
+          c.brush = false;  // a push-like check box keeps the style's button face
+          ApplyColours(w, c, QPalette::Button);
+          break;
+        }
+        // A check box or radio button paints its whole rectangle (so one placed over a group
+        // box's title hides it), in its parent's colour unless the brush is hollow.
+        w->setBackgroundRole(QPalette::Window);
+        ApplyColours(w, c, QPalette::Window);
+        w->setAutoFillBackground(!c.hollow);
         break;
       case Kind::GroupBox:
         ApplyColours(w, c, QPalette::Window);
@@ -1177,7 +1223,7 @@ class QtBackend : public Backend, public QObject {
       case Kind::Dialog:
       case Kind::Generic: break;
       case Kind::Static: SyncStatic(s, static_cast<QLabel*>(w)); break;
-      case Kind::GroupBox: static_cast<QGroupBox*>(w)->setTitle(Q(s->text)); break;
+      case Kind::GroupBox: static_cast<GroupFrame*>(w)->SetTitle(Q(s->text)); break;
       case Kind::Button: {
         auto* b = static_cast<QPushButton*>(w);
         auto* bs = static_cast<ButtonState*>(s);
