@@ -35,6 +35,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QWindow>
+#include <QtGui/qguiapplication_platform.h>
 #include <xcb/xcb.h>
 
 #include <algorithm>
@@ -540,6 +541,31 @@ class QtBackend : public Backend, public QObject {
     if (win == nullptr || !win->isVisible()) return;
     if (QGuiApplication::platformName() != "offscreen") win->raise();
     win->activateWindow();
+    if (QGuiApplication::platformName() == "xcb") FocusWithoutWindowManager(win);
+  }
+
+  // Qt asks the X server for the focus with the time of the last event it saw; with no window
+  // manager to pass the request on, the server ignores it once another client moved the focus
+  // later. The request at the server's current time always holds.
+  static void FocusWithoutWindowManager(QWidget* win) {
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t* c = x11 != nullptr ? x11->connection() : nullptr;
+    if (c == nullptr) return;
+    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+    if (screen == nullptr) return;
+    static const char kCheck[] = "_NET_SUPPORTING_WM_CHECK";
+    xcb_intern_atom_reply_t* atom = xcb_intern_atom_reply(c, xcb_intern_atom(c, 1, sizeof kCheck - 1, kCheck), nullptr);
+    bool managed = false;
+    if (atom != nullptr && atom->atom != XCB_ATOM_NONE) {
+      xcb_get_property_reply_t* p =
+          xcb_get_property_reply(c, xcb_get_property(c, 0, screen->root, atom->atom, XCB_ATOM_WINDOW, 0, 1), nullptr);
+      managed = p != nullptr && xcb_get_property_value_length(p) > 0;
+      std::free(p);
+    }
+    std::free(atom);
+    if (managed) return;
+    xcb_set_input_focus(c, XCB_INPUT_FOCUS_PARENT, static_cast<xcb_window_t>(win->winId()), XCB_CURRENT_TIME);
+    xcb_flush(c);
   }
 
   void ListChanged(WndState* s, ListChange what, int index) override {
