@@ -26,10 +26,13 @@
 #include "app/select/elems_dlg.h"
 #include "app/select/select_ids.h"
 #include "app/select/year_dlg.h"
+#include "app/shell/element_loader.h"
 #include "app/shell/main_frame.h"
 #include "app/shell/profile_store.h"
 #include "app/shell/qav_app.h"
 #include "app/viewer/viewer.h"
+#include "archive/archive_globals.h"
+#include "archive/sample_archive.h"
 #include "demo_dialog.h"
 #include "platform/app/profile.h"
 #include "platform/kernel/time.h"
@@ -149,14 +152,35 @@ void MessageBoxes() {
   }
 }
 
-// The selection dialogs, the viewer, the about box and the wait dialog, each initialised as the
-// program opens it, with no archive behind them.
+// The selection dialogs on a small generated archive, the viewer on a small report, the about
+// box and the wait dialog, each initialised as the program opens it.
 void OwnDialogs(const std::string& folder) {
+  SampleArchiveOptions options;
+  options.root = folder + "/archive/";
+  options.years = {1994};
+  options.elements = 24;
+  options.days = 12;
+  std::string message;
+  if (WriteSampleArchive(options, &message) != 0) {
+    std::fprintf(stderr, "screenshot: no sample archive: %s\n", message.c_str());
+    ++g_failures;
+    return;
+  }
+  g_DataRootPath.Set((folder + "/archive\\").c_str());
+  CObjArray<CDateTimeEx> dates;
+  for (int d = 3; d <= 7; ++d) dates.Add(CDateTimeEx(1994, 1, d));
   { CYearDlg d(nullptr); SaveModalLater("dialog_year"); d.DoModal(); }
-  { CMonthDlg d(nullptr); SaveModalLater("dialog_month"); d.DoModal(); }
-  { CObjArray<CDateTimeEx> dates; CDatesDlg d(&dates, nullptr); SaveModalLater("dialog_dates"); d.DoModal(); }
+  {
+    CMonthDlg d(nullptr);
+    SaveModalLater("dialog_month");
+    int year = 1994, month = 1;
+    d.RunYearMonth(year, month);
+  }
+  { CDatesDlg d(&dates, nullptr); SaveModalLater("dialog_dates"); d.DoModal(); }
   for (UINT id : {IDD_SELECT_ELEMENTS, IDD_SELECT_ELEMENTS_WIZARD}) {
     CElemsDlg d(nullptr, id);
+    d.SetErrorHook([](const char*, DWORD, void*) {}, nullptr);
+    if (d.StartLoad(dates, kMaskClassic) == 0) d.WaitDone();
     SaveModalLater(id == IDD_SELECT_ELEMENTS ? "dialog_elements" : "dialog_elements_wizard");
     d.DoModal();
   }
