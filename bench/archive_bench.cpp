@@ -1,18 +1,19 @@
 // Reading a generated archive year: for every day, open the day's database file through the archive
-// reader, read every element's records, close. The floor reads exactly the same byte ranges with
-// plain open/pread/close on the calling thread. The application's common loader does what a report
-// run does with the same year: one data object per element, every element-day read and decoded.
-// items_per_second is element-days per second of wall-clock time.
+// reader, read every element's records (or, in the Loops pair, the 500 loops of a 1,500-name day),
+// close. The floor reads exactly the same byte ranges with plain open/pread/close on the calling
+// thread. The application's common loader does what a report run does with the 500-element year:
+// one data object per element, every element-day read and decoded. items_per_second is
+// element-days per second of wall-clock time.
 //
-// The year (500 elements, five-minute FIXED days) is generated once into the temporary folder;
-// QAV_BENCH_DAYS sets the number of days (default 365).
+// Each year (500 or 2,000 elements, five-minute FIXED days) is generated once, when first used,
+// into the temporary folder and removed at exit, also when the run is interrupted; QAV_BENCH_DAYS
+// sets the number of days (default 365).
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -21,12 +22,15 @@
 #include "archive/archive_globals.h"
 #include "archive/input.h"
 #include "archive/sample_archive.h"
+#include "bench_temp.h"
 #include "platform/kernel/files.h"
 #include "platform/kernel/paths.h"
 
 namespace {
 
 constexpr int kElements = 500;
+
+const CBenchTempPath g_folder("qav_archive_bench");
 
 struct Range {
   uint64_t offset;
@@ -42,52 +46,58 @@ struct Year {
   size_t elementDays = 0;
 };
 
+// Writes a year of `elements` elements into `folder` and lists the byte ranges that reading the
+// keys (every element with five-minute records, or only the loops) takes on each day.
+Year MakeYear(const std::string& folder, int elements, bool loopsOnly) {
+  Year y;
+  int days = 365;
+  if (const char* d = std::getenv("QAV_BENCH_DAYS")) days = std::atoi(d) > 0 ? std::atoi(d) : days;
+  y.root = folder;
+  SampleArchiveOptions o;
+  o.root = y.root;
+  o.years = {1995};
+  o.elements = elements;
+  o.days = days;
+  o.uniformDays = true;
+  std::vector<SampleDayInfo> info;
+  std::string message;
+  if (WriteSampleArchive(o, &message, &info) != 0) {
+    std::fprintf(stderr, "cannot write the archive: %s\n", message.c_str());
+    std::exit(1);
+  }
+  for (const SampleElement& e : SampleElements(1995, elements))
+    if (e.recordSize5 > 0 && (!loopsOnly || e.kind == 0)) y.keys.push_back(e.key);
+  g_DataRootPath.Set(y.root.c_str());
+  for (const SampleDayInfo& d : info) {
+    CDateTimeEx day(d.year, d.month, d.day);
+    CFMDBInput input;
+    if (!input.Open(day)) continue;
+    std::vector<Range> ranges;
+    for (const std::string& key : y.keys) {
+      const CNTSO* e = input.m_Database.FindName(key.c_str());
+      if (e) ranges.push_back({e->m_dwOffset, static_cast<size_t>(e->m_wRecordSize) * 288});
+    }
+    y.days.push_back(day);
+    y.files.push_back(ToNativePath(y.root + day.Format("DATA%Y\\%Y%m%d.DAT")));
+    y.elementDays += ranges.size();
+    y.ranges.push_back(std::move(ranges));
+  }
+  return y;
+}
+
+// 500 elements: 375 names a day, all of them read.
 const Year& TheYear() {
-  static const Year year = [] {
-    Year y;
-    int days = 365;
-    if (const char* d = std::getenv("QAV_BENCH_DAYS")) days = std::atoi(d) > 0 ? std::atoi(d) : days;
-    y.root = GetTempFolder() + "qav_archive_bench_" + std::to_string(getpid()) + "/";
-    SampleArchiveOptions o;
-    o.root = y.root;
-    o.years = {1995};
-    o.elements = kElements;
-    o.days = days;
-    o.uniformDays = true;
-    std::vector<SampleDayInfo> info;
-    std::string message;
-    if (WriteSampleArchive(o, &message, &info) != 0) {
-      std::fprintf(stderr, "cannot write the archive: %s\n", message.c_str());
-      std::exit(1);
-    }
-    std::atexit([] {
-      std::error_code ec;
-      std::filesystem::remove_all(TheYear().root, ec);
-    });
-    for (const SampleElement& e : SampleElements(1995, kElements))
-      if (e.recordSize5 > 0) y.keys.push_back(e.key);
-    g_DataRootPath.Set(y.root.c_str());
-    for (const SampleDayInfo& d : info) {
-      CDateTimeEx day(d.year, d.month, d.day);
-      CFMDBInput input;
-      if (!input.Open(day)) continue;
-      std::vector<Range> ranges;
-      for (const std::string& key : y.keys) {
-        const CNTSO* e = input.m_Database.FindName(key.c_str());
-        if (e) ranges.push_back({e->m_dwOffset, static_cast<size_t>(e->m_wRecordSize) * 288});
-      }
-      y.days.push_back(day);
-      y.files.push_back(ToNativePath(y.root + day.Format("DATA%Y\\%Y%m%d.DAT")));
-      y.elementDays += ranges.size();
-      y.ranges.push_back(std::move(ranges));
-    }
-    return y;
-  }();
+  static const Year year = MakeYear(g_folder.Path() + "/whole/", kElements, false);
   return year;
 }
 
-void BM_ArchiveReader(benchmark::State& state) {
-  const Year& y = TheYear();
+// 2000 elements: 1500 names a day, of which the 500 loops are read.
+const Year& WideYear() {
+  static const Year year = MakeYear(g_folder.Path() + "/wide/", 4 * kElements, true);
+  return year;
+}
+
+void ReadYear(benchmark::State& state, const Year& y) {
   g_DataRootPath.Set(y.root.c_str());
   CStream out;
   for (auto _ : state) {
@@ -111,8 +121,7 @@ void BM_ArchiveReader(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(y.elementDays));
 }
 
-void BM_PreadFloor(benchmark::State& state) {
-  const Year& y = TheYear();
+void PreadYear(benchmark::State& state, const Year& y) {
   std::vector<unsigned char> buffer(7 * 288);
   for (auto _ : state) {
     for (size_t d = 0; d < y.files.size(); ++d) {
@@ -134,6 +143,11 @@ void BM_PreadFloor(benchmark::State& state) {
   }
   state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(y.elementDays));
 }
+
+void BM_ArchiveReader(benchmark::State& state) { ReadYear(state, TheYear()); }
+void BM_PreadFloor(benchmark::State& state) { PreadYear(state, TheYear()); }
+void BM_ArchiveReaderLoops(benchmark::State& state) { ReadYear(state, WideYear()); }
+void BM_PreadFloorLoops(benchmark::State& state) { PreadYear(state, WideYear()); }
 
 class NoPoster : public IWorkerPoster {
  public:
@@ -175,6 +189,8 @@ void BM_CommonLoader(benchmark::State& state) {
 BENCHMARK(BM_ArchiveReader)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_CommonLoader)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_PreadFloor)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ArchiveReaderLoops)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_PreadFloorLoops)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 

@@ -1,5 +1,5 @@
 // A generated archive year for the benchmarks: written once per program into a temporary folder
-// that is removed at exit; and the process's peak resident size.
+// that is removed at exit, also when the run is interrupted; and the process's peak resident size.
 #pragma once
 
 #include <sys/resource.h>
@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "archive/sample_archive.h"
+#include "bench_temp.h"
 #include "platform/kernel/files.h"
 
 // Writes `elements` elements (every fourth kind a loop) for the days of `year` (QAV_BENCH_DAYS, by
@@ -19,8 +20,8 @@
 inline std::string WriteBenchYear(const char* prefix, int year, int elements, std::vector<SampleDayInfo>& info) {
   int days = 365;
   if (const char* d = std::getenv("QAV_BENCH_DAYS")) days = std::atoi(d) > 0 ? std::atoi(d) : days;
-  static std::string root;
-  root = GetTempFolder() + prefix + std::to_string(getpid()) + "/";
+  static const CBenchTempPath folder(prefix);
+  const std::string root = folder.Path() + "/";
   SampleArchiveOptions o;
   o.root = root;
   o.years = {year};
@@ -32,10 +33,6 @@ inline std::string WriteBenchYear(const char* prefix, int year, int elements, st
     std::fprintf(stderr, "cannot write the archive: %s\n", message.c_str());
     std::exit(1);
   }
-  std::atexit([] {
-    std::error_code ec;
-    std::filesystem::remove_all(root, ec);
-  });
   return root;
 }
 

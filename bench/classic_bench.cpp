@@ -136,7 +136,8 @@ void BM_ClassicMultiDayRun(benchmark::State& state) {
 // A raw listing of a million lines: title lines each followed by a date, a header and 288 periods.
 const std::string& Listing() {
   static const std::string path = [] {
-    std::string p = GetTempFolder() + "qav_classic_bench_" + std::to_string(getpid()) + ".dat";
+    static const CBenchTempPath file("qav_classic_bench", ".dat");
+    std::string p = file.Path();
     std::ofstream out(p, std::ios::binary);
     int lines = 0;
     for (int s = 0; lines < kViewerLines; ++s) {
@@ -152,7 +153,6 @@ const std::string& Listing() {
         out << line;
       }
     }
-    std::atexit([] { std::remove(Listing().c_str()); });
     return p;
   }();
   return path;

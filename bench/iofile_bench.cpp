@@ -1,16 +1,19 @@
 // Reads of 864-byte records at scattered offsets of a 3 MB file: through CIOFile (open, N reads
 // each waiting for its reply from the receive thread, close) and, for comparison, with plain
 // open/pread/close in the calling thread. items_per_second is reads per second. BM_IOFilePhases
-// times one open, one read and one close apart.
+// times one open, one read and one close apart. The file is removed at exit, also when the run is
+// interrupted.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "bench_temp.h"
 #include "platform/kernel/files.h"
 #include "support/io_file.h"
 
@@ -20,15 +23,18 @@ constexpr int kRecord = 864;
 constexpr int kFileSize = 3 * 1024 * 1024;
 constexpr int kRecords = kFileSize / kRecord;
 
+const CBenchTempPath g_file("qav_iofile_bench");
+
 const std::string& TestFile() {
   static const std::string path = [] {
-    std::string p = GetTempFolder() + "qav_iofile_bench_" + std::to_string(getpid()) + ".dat";
+    std::string p = g_file.Path();
     std::vector<char> data(kFileSize);
     for (int i = 0; i < kFileSize; ++i) data[i] = static_cast<char>(i * 31 + 7);
     FILE* f = std::fopen(p.c_str(), "wb");
-    std::fwrite(data.data(), 1, data.size(), f);
-    std::fclose(f);
-    std::atexit([] { DeleteFileA(TestFile().c_str()); });
+    if (!f || std::fwrite(data.data(), 1, data.size(), f) != data.size() || std::fclose(f) != 0) {
+      std::fprintf(stderr, "cannot write %s\n", p.c_str());
+      std::exit(1);
+    }
     return p;
   }();
   return path;

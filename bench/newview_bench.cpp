@@ -21,6 +21,7 @@
 #include "archive/archive_globals.h"
 #include "archive/input.h"
 #include "archive/sample_archive.h"
+#include "bench_temp.h"
 #include "platform/kernel/files.h"
 #include "support/stream.h"
 #include "trafficdata/db_record.h"
@@ -41,7 +42,8 @@ const Year& TheYear() {
     Year y;
     int days = 365;
     if (const char* d = std::getenv("QAV_BENCH_DAYS")) days = std::atoi(d) > 0 ? std::atoi(d) : days;
-    y.root = GetTempFolder() + "qav_newview_bench_" + std::to_string(getpid()) + "/";
+    static const CBenchTempPath folder("qav_newview_bench");
+    y.root = folder.Path() + "/";
     SampleArchiveOptions o;
     o.root = y.root;
     o.years = {kYear};
@@ -54,10 +56,6 @@ const Year& TheYear() {
       std::fprintf(stderr, "cannot write the archive: %s\n", message.c_str());
       std::exit(1);
     }
-    std::atexit([] {
-      std::error_code ec;
-      std::filesystem::remove_all(TheYear().root, ec);
-    });
     for (const SampleElement& e : SampleElements(kYear, kElements))
       if (e.kind == 0) y.keys.push_back(e.key);
     for (const SampleDayInfo& d : info) y.days.emplace_back(d.year, d.month, d.day);

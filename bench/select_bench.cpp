@@ -13,14 +13,16 @@
 #include "app/shell/element_loader.h"
 #include "archive/archive_globals.h"
 #include "archive/sample_archive.h"
+#include "bench_temp.h"
 
 namespace {
 
 class BenchArchive {
  public:
   BenchArchive() {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "qav-select-bench-XXXXXX").string();
-    path_ = ::mkdtemp(tmpl.data());
+    static const CBenchTempPath temp("qav_select_bench");
+    path_ = temp.Path();
+    std::filesystem::create_directories(path_);
     for (int year = 1990; year <= 2010; ++year)
       std::filesystem::create_directories(path_ + (year < 1994 ? "/PE" : "/DATA") + std::to_string(year));
     const std::string folder = path_ + "/DATA1996/";
@@ -73,8 +75,9 @@ BENCHMARK(BM_ScanYearDays)->Unit(benchmark::kMicrosecond);
 class TreeArchive {
  public:
   TreeArchive() {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "qav-tree-bench-XXXXXX").string();
-    path_ = ::mkdtemp(tmpl.data());
+    static const CBenchTempPath temp("qav_tree_bench");
+    path_ = temp.Path();
+    std::filesystem::create_directories(path_);
     SampleArchiveOptions options;
     options.root = path_ + "/";
     options.years = {1996};

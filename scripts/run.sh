@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs any missing build package, builds the program in Release, writes a sample archive into
 # the program's default archive folder when that folder does not exist yet, and starts qav.
-#   scripts/run.sh [-- arguments for qav]
+#   scripts/run.sh [-- arguments for qav]      (QAV_JOBS limits the build jobs)
 # An archive folder chosen in the program (Options > Parameters > General) is never touched.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -21,7 +21,7 @@ qav_install_packages
 # The same Release folder and options as scripts/bench.sh, so the two share one build.
 build=${QAV_BENCH_DIR:-build-release}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQAV_TESTS=OFF -DQAV_BENCH=ON >/dev/null
-cmake --build "$build" -j "$(nproc)" --target qav mkarchive
+cmake --build "$build" -j "${QAV_JOBS:-$(nproc)}" --target qav mkarchive
 
 # The program's default archive folder ($XDG_DATA_HOME/qav/archive/, ~/.local/share/qav/archive/).
 data_home=${XDG_DATA_HOME:-}

@@ -2,6 +2,7 @@
 #include "archive/ntsodb.h"
 
 #include <cstring>
+#include <utility>
 
 #include "archive/ntsodb_io.h"
 #include "containers/merge_sort.h"
@@ -33,6 +34,42 @@ int ReadNumbers(const uint8_t* block, const int positions[14], HeaderNumbers& n)
   if ((r = NtsoReadNumber(block, positions[kFieldDataSize], UINT32_MAX, n.dataSize)) != 0) return r;
   if ((r = NtsoReadNumber(block, positions[kFieldFileSize], UINT64_MAX, n.fileSize)) != 0) return r;
   return 0;
+}
+
+// Consecutive days of an archive almost always carry the same name list. The parsed list of the
+// last database read and closed on a thread is kept here with its bytes and its layout, and the
+// next reading open whose list bytes are equal takes the entries and the sorted index over
+// instead of allocating, parsing and sorting them again. `spare` is a byte buffer for the next
+// open to read its list into.
+struct SLastNameList {
+  ~SLastNameList();
+  int layout = -1;
+  CStream bytes;
+  CObjArray<CNTSO> entries;
+  CAdrArray<CNTSO> index;
+  CScalarArray<int32_t> hashTable;
+  CStream spare;
+};
+thread_local SLastNameList t_lastList;
+// Set once the thread's list is destroyed: a database closed later (a static one at exit) keeps
+// nothing. Trivially destructible, so it can still be read then.
+thread_local bool t_lastListGone = false;
+SLastNameList::~SLastNameList() { t_lastListGone = true; }
+
+// Exchanges the blocks of two arrays of one type (their public fields are all their state).
+template <class A>
+void SwapBlocks(A& a, A& b) {
+  std::swap(a.m_pData, b.m_pData);
+  std::swap(a.m_nSize, b.m_nSize);
+  std::swap(a.m_nAllocBytes, b.m_nAllocBytes);
+}
+
+bool IsReadingMode(int mode) { return mode == 0 || mode == 2; }
+
+uint32_t NameHash(const char* name) {
+  uint32_t h = 2166136261u;
+  for (const unsigned char* p = reinterpret_cast<const unsigned char*>(name); *p; ++p) h = (h ^ *p) * 16777619u;
+  return h;
 }
 
 }  // namespace
@@ -162,11 +199,57 @@ int CNTSODB::ReadHeader() {
 
 int CNTSODB::ReadListFile(CIOFile& file, FileHandle* direct, DWORD nameListSize) {
   if (nameListSize == 0) return static_cast<int>(IO_BYTE_COUNT_ZERO);
-  CStream list;
+  const bool reading = IsReadingMode(m_nMode);
+  CStream writable;
+  CStream& list = reading ? m_ListBytes : writable;
+  if (reading && list.m_nAllocBytes == 0 && !t_lastListGone)
+    SwapBlocks<CScalarArray<unsigned char>>(list, t_lastList.spare);
   int r = ntsoio::ReadAt(file, direct, kNtsoHeaderSize, nameListSize, list);
   if (r != 0) return r;
   if (static_cast<DWORD>(list.m_nSize) != nameListSize) return kNtsoErrMalformed;
-  return ReadNameList(list);
+  if (reading && TakeLastList()) return 0;
+  r = ReadNameList(list);
+  m_bListFromBytes = reading && r == 0;
+  if (m_bListFromBytes) BuildHashTable();
+  return r;
+}
+
+bool CNTSODB::TakeLastList() {
+  if (t_lastListGone) return false;
+  SLastNameList& last = t_lastList;
+  // The bytes themselves (a stream's own == compares priorities).
+  const int n = m_ListBytes.m_nSize;
+  if (last.layout != m_nLayout || last.entries.m_nSize == 0 || last.bytes.m_nSize != n ||
+      (n > 0 && std::memcmp(last.bytes.m_pData, m_ListBytes.m_pData, static_cast<size_t>(n)) != 0))
+    return false;
+  m_Index.RemoveAll();
+  m_Entries.RemoveAll();
+  m_HashTable.RemoveAll();
+  SwapBlocks<CScalarArray<CNTSO*>>(m_Entries, last.entries);
+  SwapBlocks<CScalarArray<CNTSO*>>(m_Index, last.index);
+  SwapBlocks(m_HashTable, last.hashTable);
+  last.layout = -1;
+  m_bListFromBytes = true;
+  return true;
+}
+
+void CNTSODB::KeepListForNextOpen() {
+  if (!m_bListFromBytes) return;
+  m_bListFromBytes = false;
+  // A list changed by its user no longer matches its bytes.
+  if (t_lastListGone || !IsReadingMode(m_nMode) || m_Entries.m_nSize == 0 || m_Index.m_nSize != m_Entries.m_nSize)
+    return;
+  SLastNameList& last = t_lastList;
+  last.index.RemoveAll();
+  last.entries.RemoveAll();
+  last.hashTable.RemoveAll();
+  SwapBlocks<CScalarArray<CNTSO*>>(m_Entries, last.entries);
+  SwapBlocks<CScalarArray<CNTSO*>>(m_Index, last.index);
+  SwapBlocks(m_HashTable, last.hashTable);
+  // The old bytes become the spare buffer of the next open.
+  SwapBlocks<CScalarArray<unsigned char>>(m_ListBytes, last.bytes);
+  SwapBlocks<CScalarArray<unsigned char>>(m_ListBytes, last.spare);
+  last.layout = m_nLayout;
 }
 
 int CNTSODB::ReadNameList(const CStream& list) {
@@ -197,6 +280,7 @@ int CNTSODB::ReadNameList(const CStream& list) {
 }
 
 void CNTSODB::SortIndex() {
+  m_HashTable.RemoveAll();
   m_Index.RemoveAll();
   if (!m_Index.Reserve(m_Entries.m_nSize)) return;
   for (int i = 0; i < m_Entries.m_nSize; ++i) m_Index.m_pData[i] = m_Entries.m_pData[i];
@@ -204,7 +288,37 @@ void CNTSODB::SortIndex() {
   SortAscending(m_Index.m_pData, m_Index.m_nSize, NameLess());
 }
 
+void CNTSODB::BuildHashTable() {
+  m_HashTable.RemoveAll();
+  const int n = m_Index.m_nSize;
+  if (n <= 0 || n > (1 << 28)) return;
+  int slots = 16;
+  while (slots < 2 * n) slots *= 2;
+  m_HashTable.SetSize(slots, true);
+  if (m_HashTable.m_nSize != slots) {
+    m_HashTable.RemoveAll();
+    return;
+  }
+  const uint32_t mask = static_cast<uint32_t>(slots - 1);
+  CNTSO* const* index = m_Index.m_pData;
+  for (int i = 0; i < n; ++i) {
+    const char* name = index[i]->GetName();
+    // Equal names lie together in the index; the table holds the one the bisection finds.
+    bool sameAsPrevious = i > 0 && std::strcmp(name, index[i - 1]->GetName()) == 0;
+    if (sameAsPrevious) continue;
+    int at = i;
+    if (i + 1 < n && std::strcmp(name, index[i + 1]->GetName()) == 0) {
+      CNTSO* found = FindInIndex(name);
+      while (index[at] != found) ++at;
+    }
+    uint32_t slot = NameHash(name) & mask;
+    while (m_HashTable.m_pData[slot] != 0) slot = (slot + 1) & mask;
+    m_HashTable.m_pData[slot] = at + 1;
+  }
+}
+
 void CNTSODB::InsertIntoIndex(CNTSO* entry) {
+  m_HashTable.RemoveAll();
   // After the last equal name, so that equal names keep their file order.
   int lo = 0, hi = m_Index.m_nSize;
   while (lo < hi) {
@@ -218,6 +332,20 @@ void CNTSODB::InsertIntoIndex(CNTSO* entry) {
 }
 
 CNTSO* CNTSODB::FindName(const char* name) const {
+  if (!name || m_Index.m_nSize <= 0) return nullptr;
+  if (m_HashTable.m_nSize > 0) {
+    const uint32_t mask = static_cast<uint32_t>(m_HashTable.m_nSize - 1);
+    for (uint32_t slot = NameHash(name) & mask;; slot = (slot + 1) & mask) {
+      int32_t at = m_HashTable.m_pData[slot];
+      if (at == 0) return nullptr;
+      CNTSO* e = m_Index.m_pData[at - 1];
+      if (std::strcmp(name, e->GetName()) == 0) return e;
+    }
+  }
+  return FindInIndex(name);
+}
+
+CNTSO* CNTSODB::FindInIndex(const char* name) const {
   if (!name || m_Index.m_nSize <= 0) return nullptr;
   int low = 0, high = m_Index.m_nSize - 1;
   while (low <= high) {
@@ -288,6 +416,9 @@ void CNTSODB::CloseFiles() {
 }
 
 void CNTSODB::Reset() {
+  KeepListForNextOpen();
+  m_ListBytes.RemoveAll();
+  m_HashTable.RemoveAll();
   m_Index.RemoveAll();
   m_Entries.RemoveAll();
   m_nLayout = -1;

@@ -29,8 +29,11 @@ class CNTSODB : public CThreadAccessControl {
   CIOFile m_NtsFile;                  // the .NTS (EXPAND form)
   CIOFile m_DatFile;                  // the .DAT
   int m_nPositions[14] = {};          // value position of each header field; 0 = absent
-  CObjArray<CNTSO> m_Entries;         // the name list in file order
-  CAdrArray<CNTSO> m_Index;           // the same entries sorted by name
+  // The name list in file order and the same entries sorted by name. In the reading modes (0 and 2)
+  // both are handed on at close to the next reading open on this thread whose name list has the
+  // same bytes, so they must be left as read.
+  CObjArray<CNTSO> m_Entries;
+  CAdrArray<CNTSO> m_Index;
   DWORD m_nColumns = 0;               // Number of Columns
 
   CNTSODB();
@@ -92,6 +95,10 @@ class CNTSODB : public CThreadAccessControl {
 
  private:
   int ReadListFile(CIOFile& file, FileHandle* direct, DWORD nameListSize);
+  // The name list of the last reading database closed on this thread: taken over when the bytes
+  // just read (m_ListBytes) are the same, handed back at close.
+  bool TakeLastList();
+  void KeepListForNextOpen();
   bool IsDatOpen() const { return m_DatFile.IsOpen() || m_DatDirect.IsOpen(); }
   FileHandle* DatDirect() { return m_DatDirect.IsOpen() ? &m_DatDirect : nullptr; }
   FileHandle* NtsDirect() { return m_NtsDirect.IsOpen() ? &m_NtsDirect : nullptr; }
@@ -99,6 +106,10 @@ class CNTSODB : public CThreadAccessControl {
   void Reset();
   void InsertIntoIndex(CNTSO* entry);
   void SortIndex();
+  // The bisection of m_Index; FindName's answer when there is no hash table.
+  CNTSO* FindInIndex(const char* name) const;
+  // Reading modes: a hash table over m_Index, so that a lookup compares one or two names.
+  void BuildHashTable();
   bool IsContiguous(uint64_t firstOffset, uint64_t dataSize) const;
   int FormatNumberField(char* out, int index, uint64_t value) const;
   int WriteFieldText(CIOFile& file, int index, const char* text);
@@ -111,4 +122,9 @@ class CNTSODB : public CThreadAccessControl {
   FileHandle m_DatDirect;
   FileHandle m_NtsDirect;
   uint64_t m_nDatSize = 0;  // size of a directly read .DAT, taken at open
+  CStream m_ListBytes;      // reading modes: the bytes m_Entries and m_Index were parsed from
+  bool m_bListFromBytes = false;  // m_Entries and m_Index are exactly the parse of m_ListBytes
+  // Open addressing, a power of two of slots, each 0 or 1 + a position in m_Index; empty when
+  // there is no table (writing modes, or it could not be allocated).
+  CScalarArray<int32_t> m_HashTable;
 };

@@ -1,4 +1,5 @@
 #include "trafficdata/db_record.h"
+#include "trafficdata/report_text.h"
 
 #include <cstdio>
 #include <cstring>
@@ -50,7 +51,19 @@ const char* Lookup(const char* const (&table)[N], int i, const char* fallback) {
 
 // A text cell: "%17.17s" or "%s\t".
 void TextCell(char* buf, size_t size, int form, const char* text) {
-  std::snprintf(buf, size, form == CF_SHEET ? "%s\t" : "%17.17s", text);
+  CReportLine cell;
+  if (form == CF_SHEET) {
+    cell.Str(text).Lit("\t");
+  } else {
+    size_t n = strnlen(text, 17);
+    cell.Pad(' ', 17 - static_cast<int>(n)).Put(text, n);
+  }
+  cell.CopyTo(buf, size);
+}
+
+// "%02i:%02i:%02i" of three numbers.
+CReportLine& Clock(CReportLine& cell, int a, int b, int c) {
+  return cell.Z(a, 2).Lit(":").Z(b, 2).Lit(":").Z(c, 2);
 }
 
 // A code without a name: "UNKNOWN [0x..]" right-aligned in 17 characters, or TAB-ended. The
@@ -241,19 +254,35 @@ void CDBRecord::FormatValue(char* buf, size_t size, int form) const {
   int code = word[RW_CONTENT];
   int v = word[RW_VALUE];
   bool sheet = form == CF_SHEET;
+  CReportLine cell;
   switch (code) {
     case 0: case 4: case 5: case 6: case 7: case 8: case 10: case 16:
-      std::snprintf(buf, size, sheet ? "%i\t" : "%17i", v);
+      if (sheet)  // "%i\t"
+        cell.I(v, 0).Lit("\t");
+      else  // "%17i"
+        cell.I(v, 17);
+      cell.CopyTo(buf, size);
       return;
     case 1: case 9:
-      std::snprintf(buf, size, sheet ? "%3i.%1i%%\t" : "%14i.%1i%%", v / 10, v % 10);
+      if (sheet)  // "%3i.%1i%%\t"
+        cell.I(v / 10, 3).Lit(".").I(v % 10, 1).Lit("%\t");
+      else  // "%14i.%1i%%"
+        cell.I(v / 10, 14).Lit(".").I(v % 10, 1).Lit("%");
+      cell.CopyTo(buf, size);
       return;
     case 2: case 3: case 12: case 13: case 14: case 21: case 22:
-      std::snprintf(buf, size, sheet ? "%3i.%1i\t" : "%15i.%1i", v / 10, v % 10);
+      if (sheet)  // "%3i.%1i\t"
+        cell.I(v / 10, 3).Lit(".").I(v % 10, 1).Lit("\t");
+      else  // "%15i.%1i"
+        cell.I(v / 10, 15).Lit(".").I(v % 10, 1);
+      cell.CopyTo(buf, size);
       return;
     case 17: case 18: case 19: case 20:
-      std::snprintf(buf, size, sheet ? "%02i:%02i:%02i\t" : "         %02i:%02i:%02i", v / 180, (v % 180) / 3,
-                    (v % 3) * 20);
+      // "%02i:%02i:%02i\t" or "         %02i:%02i:%02i" of the 20-second units as a time of day
+      if (!sheet) cell.Lit("         ");
+      Clock(cell, v / 180, (v % 180) / 3, (v % 3) * 20);
+      if (sheet) cell.Lit("\t");
+      cell.CopyTo(buf, size);
       return;
     case 15: NamedCell(buf, size, form, trafficdata::MeterStatusName(v), v); return;
     case 11:
@@ -342,14 +371,24 @@ void CDBRecord::FormatKeyColumn(char* buf, size_t size, int key, int form) const
     case GK_CONTENT:
       if (const char* name = ContentName(word[RW_CONTENT])) TextCell(buf, size, form, name);
       return;
-    case GK_TIME:
-      std::snprintf(buf, size, sheet ? "%02i:%02i:%02i\t" : "         %02i:%02i:%02i", word[RW_HOUR], word[RW_MINUTE],
-                    word[RW_SECOND]);
+    case GK_TIME: {
+      // "%02i:%02i:%02i\t" or "         %02i:%02i:%02i"
+      CReportLine cell;
+      if (!sheet) cell.Lit("         ");
+      Clock(cell, word[RW_HOUR], word[RW_MINUTE], word[RW_SECOND]);
+      if (sheet) cell.Lit("\t");
+      cell.CopyTo(buf, size);
       return;
-    case GK_DATE:
-      std::snprintf(buf, size, sheet ? "%02i/%02i/%04i\t" : "       %02i/%02i/%04i", word[RW_MONTH], word[RW_DAY],
-                    word[RW_YEAR]);
+    }
+    case GK_DATE: {
+      // "%02i/%02i/%04i\t" or "       %02i/%02i/%04i"
+      CReportLine cell;
+      if (!sheet) cell.Lit("       ");
+      cell.Z(word[RW_MONTH], 2).Lit("/").Z(word[RW_DAY], 2).Lit("/").Z(word[RW_YEAR], 4);
+      if (sheet) cell.Lit("\t");
+      cell.CopyTo(buf, size);
       return;
+    }
     case GK_DAY_OF_WEEK:
       std::snprintf(buf, size, sheet ? "%s\t" : "              %s", Lookup(kDayShort, word[RW_DAY_OF_WEEK], "Err"));
       return;

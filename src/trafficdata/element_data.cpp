@@ -1,6 +1,8 @@
 #include "trafficdata/element_data.h"
 #include "trafficdata/report_text.h"
 
+#include <algorithm>
+#include <cstring>
 #include <new>
 
 #include "trafficdata/date_time_ex.h"
@@ -43,7 +45,13 @@ CElementData::CElementData(int dayCount, CDBElementEx* elem, int ord) : element(
 }
 
 CElementData::CElementData(const CElementData& other)
-    : nDays(0), element(other.element), ordinal(other.ordinal) {
+    : nDays(0),
+      element(other.element),
+      ordinal(other.ordinal),
+      m_keptRecords(other.m_keptRecords),
+      m_keptFlags(other.m_keptFlags),
+      m_keptSize(other.m_keptSize),
+      m_keptCriteria(other.m_keptCriteria) {
   CopyDays(other);
 }
 
@@ -52,6 +60,10 @@ CElementData& CElementData::operator=(const CElementData& other) {
   FreeDays();
   element = other.element;
   ordinal = other.ordinal;
+  m_keptRecords = other.m_keptRecords;
+  m_keptFlags = other.m_keptFlags;
+  m_keptSize = other.m_keptSize;
+  m_keptCriteria = other.m_keptCriteria;
   CopyDays(other);
   return *this;
 }
@@ -72,6 +84,56 @@ void CElementData::CopyDays(const CElementData& other) {
     days.m_pData[d] = copy;
   }
   nDays = days.m_nSize;
+}
+
+namespace {
+
+// Field by field: the padding between the fields may hold anything.
+bool SameCriteria(const ValidityTables& a, const ValidityTables& b) {
+  for (int k = 0; k < SK_COUNT; ++k) {
+    const ValidityCriteria& x = a[k];
+    const ValidityCriteria& y = b[k];
+    if (x.useSuspect != y.useSuspect || x.running != y.running || x.total != y.total || x.runMinG != y.runMinG ||
+        x.runMaxS != y.runMaxS || x.runMaxB != y.runMaxB || x.runMaxD != y.runMaxD || x.runStep != y.runStep ||
+        x.runWidth != y.runWidth || x.totMinG != y.totMinG || x.totMaxS != y.totMaxS || x.totMaxB != y.totMaxB ||
+        x.totMaxD != y.totMaxD)
+      return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+size_t CElementData::DaySummarySize() const { return 0; }
+void CElementData::FillDaySummaries(const CElementDay&, const ValidityTables&, unsigned char*) const {}
+
+bool CElementData::KeepOnlySummaries(int d, const ValidityTables& criteria) {
+  const size_t size = DaySummarySize();
+  CElementDay* day = Day(d);
+  if (size == 0 || !day || !day->dataAvailable) return false;
+  const int n = days.m_nSize;
+  if (m_keptSize == 0) {
+    if (static_cast<uint64_t>(n) * size > static_cast<uint64_t>(INT32_MAX)) return false;
+    if (!m_keptRecords.Reserve(static_cast<int>(n * size)) || !m_keptFlags.Reserve(n)) return false;
+    m_keptRecords.m_nSize = static_cast<int>(n * size);
+    m_keptFlags.SetSize(n, true);
+    m_keptSize = size;
+    m_keptCriteria = criteria;
+  } else if (m_keptSize != size || m_keptFlags.m_nSize != n || !SameCriteria(m_keptCriteria, criteria)) {
+    return false;
+  }
+  FillDaySummaries(*day, criteria, m_keptRecords.m_pData + static_cast<size_t>(d) * size);
+  m_keptFlags.m_pData[d] = 1;
+  delete day;
+  days.m_pData[d] = nullptr;
+  return true;
+}
+
+const unsigned char* CElementData::KeptSummaries(int d, size_t size, const ValidityTables& criteria,
+                                                 bool& kept) const {
+  kept = d >= 0 && d < m_keptFlags.m_nSize && m_keptFlags.m_pData[d] != 0;
+  if (!kept || size != m_keptSize || !SameCriteria(m_keptCriteria, criteria)) return nullptr;
+  return m_keptRecords.m_pData + static_cast<size_t>(d) * size;
 }
 
 void CElementData::Clone(CElementData** out) const {
@@ -172,6 +234,7 @@ EReportResult CElementData::WriteMultiDayReport(const ClassicSettings& s, Report
   // The titles are dated from the first multi-day date; without one there is nothing to write.
   if (s.multiDates.empty() || !s.multiDates[0] || s.multiDates[0]->GetStatus() != COleDateTime::valid)
     return EReportResult::Done;
+  CMultiDayRun days(*this, s);
   CText heading("");
   WriteElementHeading(heading);
   for (int month0 : s.months) {
@@ -200,6 +263,75 @@ EReportResult CElementData::WriteMultiDayReport(const ClassicSettings& s, Report
   }
   if (!run.keepGoing()) return Cancelled(sink);
   return EReportResult::Done;
+}
+
+// --- The multi-day run ----------------------------------------------------------------------
+
+namespace {
+thread_local CMultiDayRun* t_multiDayRun = nullptr;
+}  // namespace
+
+CMultiDayRun::CMultiDayRun(const CElementData& data, const ClassicSettings& s)
+    : m_data(&data), m_settings(&s), m_outer(t_multiDayRun) {
+  t_multiDayRun = this;
+  const int n = std::min(data.days.m_nSize, static_cast<int>(s.multiDates.size()));
+  if (n < 0) return;
+  // Group of each day (-1: no valid date), then a counting sort into the groups.
+  CScalarArray<int> group(n);
+  if (n > 0 && !group.Reserve(n)) return;
+  group.m_nSize = n;
+  int count[kGroups] = {};
+  for (int d = 0; d < n; ++d) {
+    const CDateTimeEx* date = s.multiDates[static_cast<size_t>(d)];
+    int g = -1;
+    if (date && date->GetStatus() == COleDateTime::valid) {
+      int month = date->GetMonth(), weekday = date->GetDayOfWeek();
+      if (month >= 1 && month <= 12 && weekday >= 1 && weekday <= 7) g = (month - 1) * 7 + (weekday - 1);
+    }
+    group.m_pData[d] = g;
+    if (g >= 0) ++count[g];
+  }
+  int total = 0;
+  for (int g = 0; g < kGroups; ++g) {
+    m_first[g] = total;
+    total += count[g];
+  }
+  m_first[kGroups] = total;
+  if (total > 0 && !m_order.Reserve(total)) return;
+  m_order.m_nSize = total;
+  int next[kGroups];
+  std::memcpy(next, m_first, sizeof next);
+  for (int d = 0; d < n; ++d)
+    if (group.m_pData[d] >= 0) m_order.m_pData[next[group.m_pData[d]]++] = d;
+  m_grouped = true;
+}
+
+CMultiDayRun::~CMultiDayRun() { t_multiDayRun = m_outer; }
+
+CMultiDayRun* CMultiDayRun::Current(const CElementData& data, const ClassicSettings& s) {
+  CMultiDayRun* run = t_multiDayRun;
+  return (run && run->m_data == &data && run->m_settings == &s && run->m_grouped) ? run : nullptr;
+}
+
+const int* CMultiDayRun::DaysOf(int month, int weekday, int& count) const {
+  count = 0;
+  if (month < 1 || month > 12 || weekday < 1 || weekday > 7) return nullptr;
+  int g = (month - 1) * 7 + (weekday - 1);
+  count = m_first[g + 1] - m_first[g];
+  return m_order.m_pData ? m_order.m_pData + m_first[g] : nullptr;
+}
+
+bool CMultiDayRun::Keep(int d, size_t size) {
+  const int n = m_data->days.m_nSize;
+  if (d < 0 || d >= n || size == 0) return false;
+  if (m_keptSize == 0) {
+    if (static_cast<uint64_t>(n) * size > static_cast<uint64_t>(INT32_MAX)) return false;
+    if (!m_kept.Reserve(static_cast<int>(n * size)) || !m_done.Reserve(n)) return false;
+    m_kept.m_nSize = static_cast<int>(n * size);
+    m_done.SetSize(n, true);
+    m_keptSize = size;
+  }
+  return m_keptSize == size && m_done.m_nSize == n;
 }
 
 namespace {

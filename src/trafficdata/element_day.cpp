@@ -72,6 +72,13 @@ SSummary CElementDay::ComputeSummary(int summaryKind, const ValidityTables& crit
   return table.ComputeSummary(summaryKind, criteria[summaryKind]);
 }
 
+void CElementDay::ComputeSummaries(const ValidityTables& criteria, SSummary out[SK_COUNT]) const {
+  SDailyTable scope(this, t_dailyTable);
+  t_dailyTable = &scope;
+  for (int k = 0; k < SK_COUNT; ++k) out[k] = ComputeSummary(k, criteria);
+  t_dailyTable = scope.outer;
+}
+
 void CElementDay::WriteRawListing(CText& out, int format) const {
   if (!dataAvailable) {
     out += DATA_UNAVAILABLE_TEXT;
@@ -108,11 +115,67 @@ void CElementDay::WriteDailyReport(CText& out, int format, const ValidityTables&
   out += "\n\n\n";
 }
 
-void FormatPeriodRange(CText& out, int format, int period) {
+void FormatPeriodRange(CReportLine& line, int format, int period) {
   int h = period / 12;
   int m = (period % 12) * 5;
-  if (format == 1)
-    AppendReportText(out, "\t%02d:%02d\t%02d:%02d", h, m, h + 1, m);
-  else
-    AppendReportText(out, " (%02d:%02d--%02d:%02d)", h, m, h + 1, m);
+  if (format == 1)  // "\t%02d:%02d\t%02d:%02d"
+    line.Lit("\t").Z(h, 2).Lit(":").Z(m, 2).Lit("\t").Z(h + 1, 2).Lit(":").Z(m, 2);
+  else  // " (%02d:%02d--%02d:%02d)"
+    line.Lit(" (").Z(h, 2).Lit(":").Z(m, 2).Lit("--").Z(h + 1, 2).Lit(":").Z(m, 2).Lit(")");
+}
+
+void FormatPeriodRange(CText& out, int format, int period) {
+  CReportLine line(out);
+  FormatPeriodRange(line, format, period);
+  line.End();
+}
+
+void Write15MinVolumes(CText& out, int format, int firstHour, const unsigned (&volume)[2][5],
+                       const SClassCounts* counts, bool withDisabled) {
+  CReportLine line(out);
+  const bool tabs = format == 1;
+  for (int half = 0; half < 2; ++half) {
+    const unsigned* v = volume[half];
+    // "\t%02d:00\t%4u\t%4u\t%4u\t%4u\t%5u" or "     %2d:00  %4u  %4u  %4u  %4u   %5u" (the
+    // second hour after one more blank)
+    if (tabs) {
+      line.Lit("\t").Z(firstHour + half, 2).Lit(":00");
+      for (int q = 0; q < 4; ++q) line.Lit("\t").U(v[q], 4);
+      line.Lit("\t").U(v[4], 5);
+    } else {
+      if (half == 1) line.Lit(" ");
+      line.Lit("     ").I(firstHour + half, 2).Lit(":00");
+      for (int q = 0; q < 4; ++q) line.Lit("  ").U(v[q], 4);
+      line.Lit("   ").U(v[4], 5);
+    }
+  }
+  if (counts) {
+    // "\t%2d\t%2d\t%2d[\t%2d]" or "      %2d %2d %2d[ %2d]"
+    if (tabs) {
+      line.Lit("\t").I(counts->good, 2).Lit("\t").I(counts->suspect, 2).Lit("\t").I(counts->bad, 2);
+      if (withDisabled) line.Lit("\t").I(counts->disabled, 2);
+    } else {
+      line.Lit("      ").I(counts->good, 2).Lit(" ").I(counts->suspect, 2).Lit(" ").I(counts->bad, 2);
+      if (withDisabled) line.Lit(" ").I(counts->disabled, 2);
+    }
+  }
+  line.Lit("\n").End();
+}
+
+void Write15MinOccupancies(CText& out, int format, const unsigned (&occupancy)[2][5]) {
+  // "\t\t%2u.%1u%%\t%2u.%1u%%\t%2u.%1u%%\t%2u.%1u%%\t%2u.%1u%%" or
+  // "           %3u.%1u%%%3u.%1u%%%3u.%1u%%%3u.%1u%%  %3u.%1u%%" for each hour, then "\n\n"
+  CReportLine line(out);
+  for (int half = 0; half < 2; ++half) {
+    const unsigned* o = occupancy[half];
+    if (format == 1) {
+      line.Lit("\t");
+      for (int q = 0; q < 5; ++q) line.Lit("\t").Tenths(o[q], 2).Lit("%");
+    } else {
+      line.Lit("           ");
+      for (int q = 0; q < 4; ++q) line.Tenths(o[q], 3).Lit("%");
+      line.Lit("  ").Tenths(o[4], 3).Lit("%");
+    }
+  }
+  line.Lit("\n\n").End();
 }

@@ -50,6 +50,9 @@ class CElementDay {
   // Summary of one kind with the given criteria, from FillPeriodTable; an empty, invalid summary
   // when there is no table.
   virtual SSummary ComputeSummary(int summaryKind, const ValidityTables& criteria) const;
+  // The summaries of the five kinds with the given criteria (the same as ComputeSummary of each),
+  // from one period table.
+  virtual void ComputeSummaries(const ValidityTables& criteria, SSummary out[SK_COUNT]) const;
 
   // Classic drivers: the unavailable text for a day without data, otherwise title, header, the
   // lines and "\n\n\n".
@@ -66,6 +69,18 @@ class CElementDay {
   int NPdsAt(int i) const { return (i >= 0 && i < nPds.m_nSize) ? nPds.m_pData[i] : 0; }
 };
 
+class CReportLine;
+
 // Appends the one-hour window that starts at a five-minute period: " (hh:mm--hh:mm)" or, for
 // format 1, "\thh:mm\thh:mm". A window starting at 23:00 or later ends at hour 24.
 void FormatPeriodRange(CText& out, int format, int period);
+void FormatPeriodRange(CReportLine& line, int format, int period);
+
+// The volume line of a 15-minute summary (loops and stations): for the hours firstHour and
+// firstHour + 1 the time, the four quarters and the hour's total, then, when counts is given,
+// the good, suspect and bad counts and (withDisabled) the disabled count; and the line end.
+void Write15MinVolumes(CText& out, int format, int firstHour, const unsigned (&volume)[2][5],
+                       const SClassCounts* counts, bool withDisabled = true);
+// The occupancy line under it (tenths of a per cent; quarters and hour of both hours), with a
+// blank line after it.
+void Write15MinOccupancies(CText& out, int format, const unsigned (&occupancy)[2][5]);

@@ -33,11 +33,7 @@ void CLoopDay::WriteRawLine(CText& out, int p, int format) const {
     cls = v.cls;
     n = v.samples;
   }
-  int h = p / 12, m = (p % 12) * 5;
-  if (Tabs(format))
-    AppendReportText(out, "\t%02d:%02d\t%4u\t%3u.%1u%%\t%1u\t%2u\n", h, m, vol, occ / 10, occ % 10, cls, n);
-  else
-    AppendReportText(out, "     %2d:%02d  %4u  %3u.%1u%%   %1u    %2u\n", h, m, vol, occ / 10, occ % 10, cls, n);
+  WriteVolOccRawLine(out, format, p, vol, occ, cls, n);
 }
 
 void CLoopDay::Write15MinTitle(CText& out, int format) const {
@@ -81,37 +77,8 @@ void CLoopDay::Write15MinLine(CText& out, int row, int format, bool withCounts, 
     }
     occ[half][4] = OccupancyFromSums(hourW, hourN, fine);
   }
-  int h0 = 2 * row, h1 = 2 * row + 1;
-  const unsigned* a = vol[0];
-  const unsigned* b = vol[1];
-  if (Tabs(format)) {
-    if (withCounts)
-      AppendReportText(out, "\t%02d:00\t%4u\t%4u\t%4u\t%4u\t%5u\t%02d:00\t%4u\t%4u\t%4u\t%4u\t%5u\t%2d\t%2d\t%2d\t%2d\n", h0,
-                       a[0], a[1], a[2], a[3], a[4], h1, b[0], b[1], b[2], b[3], b[4], counts.good, counts.suspect,
-                       counts.bad, counts.disabled);
-    else
-      AppendReportText(out, "\t%02d:00\t%4u\t%4u\t%4u\t%4u\t%5u\t%02d:00\t%4u\t%4u\t%4u\t%4u\t%5u\n", h0, a[0], a[1], a[2],
-                       a[3], a[4], h1, b[0], b[1], b[2], b[3], b[4]);
-  } else {
-    if (withCounts)
-      AppendReportText(out, "     %2d:00  %4u  %4u  %4u  %4u   %5u      %2d:00  %4u  %4u  %4u  %4u   %5u      %2d %2d %2d %2d\n",
-                       h0, a[0], a[1], a[2], a[3], a[4], h1, b[0], b[1], b[2], b[3], b[4], counts.good,
-                       counts.suspect, counts.bad, counts.disabled);
-    else
-      AppendReportText(out, "     %2d:00  %4u  %4u  %4u  %4u   %5u      %2d:00  %4u  %4u  %4u  %4u   %5u\n", h0, a[0], a[1],
-                       a[2], a[3], a[4], h1, b[0], b[1], b[2], b[3], b[4]);
-  }
-  if (!withOccupancy) return;
-  const unsigned* x = occ[0];
-  const unsigned* y = occ[1];
-  const char* fmt = Tabs(format)
-                        ? "\t\t%2u.%1u%%\t%2u.%1u%%\t%2u.%1u%%\t%2u.%1u%%\t%2u.%1u%%\t\t%2u.%1u%%\t%2u.%1u%%\t%2u.%1u%%\t%2u.%1u%%"
-                          "\t%2u.%1u%%\n\n"
-                        : "           %3u.%1u%%%3u.%1u%%%3u.%1u%%%3u.%1u%%  %3u.%1u%%           %3u.%1u%%%3u.%1u%%%3u.%1u%%"
-                          "%3u.%1u%%  %3u.%1u%%\n\n";
-  AppendReportText(out, fmt, x[0] / 10, x[0] % 10, x[1] / 10, x[1] % 10, x[2] / 10, x[2] % 10, x[3] / 10, x[3] % 10,
-                   x[4] / 10, x[4] % 10, y[0] / 10, y[0] % 10, y[1] / 10, y[1] % 10, y[2] / 10, y[2] % 10, y[3] / 10,
-                   y[3] % 10, y[4] / 10, y[4] % 10);
+  Write15MinVolumes(out, format, 2 * row, vol, withCounts ? &counts : nullptr);
+  if (withOccupancy) Write15MinOccupancies(out, format, occ);
 }
 
 void CLoopDay::WriteDailyTitle(CText& out, int format) const {
@@ -125,14 +92,5 @@ void CLoopDay::WriteDailyHeader(CText& out, int format) const {
 }
 
 void CLoopDay::WriteDailyLine(CText& out, int kind, int format, const ValidityTables& criteria) const {
-  SSummary s = ComputeSummary(kind, criteria);
-  const char* fmt;
-  if (Tabs(format))
-    fmt = s.valid ? "\t%s\tVAL\t%6u\t%3u.%1u%%\t%3d\t%3d\t%3d\t%3d" : "\t%s\tINV\t%6u\t%3u.%1u%%\t%3d\t%3d\t%3d\t%3d";
-  else
-    fmt = s.valid ? "     %s VAL %6u %3u.%1u%%  %3d %3d %3d %3d" : "     %s INV %6u %3u.%1u%%  %3d %3d %3d %3d";
-  AppendReportText(out, fmt, SummaryKindLabel(kind), s.volume, s.occupancy / 10, s.occupancy % 10, s.counts.good,
-                   s.counts.suspect, s.counts.bad, s.counts.disabled);
-  if (kind == SK_AM_PEAK_HOUR || kind == SK_PM_PEAK_HOUR) FormatPeriodRange(out, format, s.start);
-  out += "\n";
+  WriteVolOccDailyLine(out, format, kind, ComputeSummary(kind, criteria), /*withDisabled=*/true);
 }

@@ -167,3 +167,26 @@ void AppendReportText(CStr<char, wchar_t>& out, const char* fmt, ...) {
   }
   out.m_nSize = base + n + 1;
 }
+
+CReportLine::CReportLine(CStr<char, wchar_t>& out) : m_p(m_own) {
+  if (out.m_nSize < 1) out = "";
+  if (out.m_nSize < 1) return;
+  const int base = out.m_nSize - 1;
+  if (!out.Reserve(base + static_cast<int>(kRoom) + 1)) return;  // written aside, then dropped
+  m_p = out.m_pData + base;
+  m_text = &out;
+}
+
+void CReportLine::End() {
+  if (!m_text) return;
+  m_text->m_nSize += static_cast<int>(m_n);
+  m_text->m_pData[m_text->m_nSize - 1] = '\0';
+  m_text = nullptr;
+}
+
+void CReportLine::CopyTo(char* buf, size_t size) const {
+  if (!buf || size == 0) return;
+  size_t n = m_n < size - 1 ? m_n : size - 1;
+  std::memcpy(buf, m_p, n);
+  buf[n] = '\0';
+}

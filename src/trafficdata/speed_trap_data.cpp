@@ -1,6 +1,7 @@
 #include "trafficdata/speed_trap_data.h"
 #include "trafficdata/report_text.h"
 
+#include <cstring>
 #include <new>
 
 #include "trafficdata/date_time_ex.h"
@@ -150,29 +151,71 @@ void CSpeedTrapData::Clone(CElementData** out) const {
   if (out) *out = new (std::nothrow) CSpeedTrapData(*this);
 }
 
+namespace {
+
+// The five summaries of one speed-trap day, as a multi-day run keeps them.
+struct STrapDaySummaries {
+  trafficdata::SpeedTrapSummary kind[SK_COUNT];
+};
+
+void SummariseTrapDay(const CElementDay& day, const ValidityTables& criteria, STrapDaySummaries& out) {
+  const CSpeedTrapDay& trap = static_cast<const CSpeedTrapDay&>(day);
+  for (int k = 0; k < SK_COUNT; ++k) out.kind[k] = trap.ComputeTrapSummary(k, criteria);
+}
+
+// One day of a month's average: without data (null; also a day that could not be allocated) it
+// is missing; with data its class counts are added, valid or not, and a valid summary adds its
+// values.
+void AddTrapMonthDay(SSpeedTrapMultiDay& m, SWeightedSums& sums, const trafficdata::SpeedTrapSummary* sum) {
+  if (!sum) {
+    ++m.missingCount;
+    return;
+  }
+  m.counts.good += sum->good;
+  m.counts.suspect += sum->suspect;
+  m.counts.bad += sum->bad;
+  m.counts.disabled += sum->disabled;
+  if (!sum->valid) {
+    ++m.invalidCount;
+    return;
+  }
+  sums.Add(sum->speed, sum->length, sum->bins);
+  ++m.validCount;
+}
+
+}  // namespace
+
+size_t CSpeedTrapData::DaySummarySize() const { return sizeof(STrapDaySummaries); }
+
+void CSpeedTrapData::FillDaySummaries(const CElementDay& day, const ValidityTables& criteria,
+                                      unsigned char* out) const {
+  STrapDaySummaries all;
+  SummariseTrapDay(day, criteria, all);
+  std::memcpy(out, &all, sizeof all);
+}
+
 SSpeedTrapMultiDay CSpeedTrapData::MonthlySummary(int summaryKind, int month, int weekday,
                                                   const ClassicSettings& s) const {
   SSpeedTrapMultiDay m;
   SWeightedSums sums;
-  for (int d = 0; d < nDays; ++d) {
-    const CDateTimeEx* date = d < static_cast<int>(s.multiDates.size()) ? s.multiDates[d] : nullptr;
-    if (!date || !date->IsValid() || date->GetMonth() != month || date->GetDayOfWeek() != weekday) continue;
-    const CSpeedTrapDay* day = TrapDay(d);
-    if (!day || !day->dataAvailable) {  // a day that could not be allocated has no data either
-      ++m.missingCount;
-      continue;
+  CMultiDayRun* run = CMultiDayRun::Current(*this, s);
+  auto fill = [&](const CElementDay& day, STrapDaySummaries& out) { SummariseTrapDay(day, s.criteria, out); };
+  auto add = [&](int d) {
+    STrapDaySummaries all;
+    bool has = run ? run->DaySummaries(d, all, fill) : DaySummaries(d, s.criteria, all, fill);
+    const trafficdata::SpeedTrapSummary none;  // a kind outside 0-4 has an empty, invalid summary
+    const bool known = summaryKind >= 0 && summaryKind < SK_COUNT;
+    AddTrapMonthDay(m, sums, !has ? nullptr : known ? &all.kind[summaryKind] : &none);
+  };
+  if (run) {
+    int n;
+    const int* days = run->DaysOf(month, weekday, n);
+    for (int i = 0; i < n; ++i) add(days[i]);
+  } else {
+    for (int d = 0; d < nDays; ++d) {
+      const CDateTimeEx* date = d < static_cast<int>(s.multiDates.size()) ? s.multiDates[d] : nullptr;
+      if (date && date->IsValid() && date->GetMonth() == month && date->GetDayOfWeek() == weekday) add(d);
     }
-    trafficdata::SpeedTrapSummary sum = day->ComputeTrapSummary(summaryKind, s.criteria);
-    m.counts.good += sum.good;
-    m.counts.suspect += sum.suspect;
-    m.counts.bad += sum.bad;
-    m.counts.disabled += sum.disabled;
-    if (!sum.valid) {
-      ++m.invalidCount;
-      continue;
-    }
-    sums.Add(sum.speed, sum.length, sum.bins);
-    ++m.validCount;
   }
   m.valid = m.invalidCount <= s.monthlyInvalid && m.missingCount <= s.monthlyMissing;
   sums.Finish(m);
@@ -242,21 +285,29 @@ void CSpeedTrapData::WriteMultiDayHeader(CText& text, int format) const {
 
 void CSpeedTrapData::WriteLine(CText& text, int format, int summaryKind, const SSpeedTrapMultiDay& m,
                                bool withMissing) const {
-  const char* fmt;
-  if (format == 1)
-    fmt = m.valid ? "\t%s\tVAL\t%3u.%1u\t%3u.%1u\t%7u\t%6u\t%6u\t%6u\t%6i\t%6i\t%6i\t%6i\t%2u\t%2i\t%2i"
-                  : "\t%s\tINV\t%3u.%1u\t%3u.%1u\t%7u\t%6u\t%6u\t%6u\t%6i\t%6i\t%6i\t%6i\t%2u\t%2i\t%2i";
-  else
-    fmt = m.valid ? "     %s VAL  %3u.%1u %3u.%1u  %7u %6u %6u %6u  %6i %6i %6i %6i    %2u  %2i  %2i"
-                  : "     %s INV  %3u.%1u %3u.%1u  %7u %6u %6u %6u  %6i %6i %6i %6i    %2u  %2i  %2i";
-  AppendReportText(text, fmt, SummaryKindLabel(summaryKind), m.speed / 10, m.speed % 10, m.length / 10, m.length % 10,
-                    m.bins[0], m.bins[1], m.bins[2], m.bins[3], m.counts.good, m.counts.suspect, m.counts.bad,
-                    m.counts.disabled, static_cast<unsigned>(m.validCount), m.invalidCount,
-                    withMissing ? m.missingCount : 0);
+  const int mis = withMissing ? m.missingCount : 0;
+  CReportLine line(text);
+  if (format == 1) {
+    // "\t%s\tVAL\t%3u.%1u\t%3u.%1u\t%7u\t%6u\t%6u\t%6u\t%6i\t%6i\t%6i\t%6i\t%2u\t%2i\t%2i"
+    line.Lit("\t").Str(SummaryKindLabel(summaryKind)).Str(m.valid ? "\tVAL\t" : "\tINV\t").Tenths(m.speed, 3)
+        .Lit("\t").Tenths(m.length, 3).Lit("\t").U(m.bins[0], 7);
+    for (int k = 1; k < 4; ++k) line.Lit("\t").U(m.bins[k], 6);
+    line.Lit("\t").I(m.counts.good, 6).Lit("\t").I(m.counts.suspect, 6).Lit("\t").I(m.counts.bad, 6).Lit("\t")
+        .I(m.counts.disabled, 6).Lit("\t").U(static_cast<unsigned>(m.validCount), 2).Lit("\t").I(m.invalidCount, 2)
+        .Lit("\t").I(mis, 2);
+  } else {
+    // "     %s VAL  %3u.%1u %3u.%1u  %7u %6u %6u %6u  %6i %6i %6i %6i    %2u  %2i  %2i"
+    line.Lit("     ").Str(SummaryKindLabel(summaryKind)).Str(m.valid ? " VAL  " : " INV  ").Tenths(m.speed, 3)
+        .Lit(" ").Tenths(m.length, 3).Lit("  ").U(m.bins[0], 7);
+    for (int k = 1; k < 4; ++k) line.Lit(" ").U(m.bins[k], 6);
+    line.Lit("  ").I(m.counts.good, 6).Lit(" ").I(m.counts.suspect, 6).Lit(" ").I(m.counts.bad, 6).Lit(" ")
+        .I(m.counts.disabled, 6).Lit("    ").U(static_cast<unsigned>(m.validCount), 2).Lit("  ").I(m.invalidCount, 2)
+        .Lit("  ").I(mis, 2);
+  }
   // A speed trap's peak hours are the fixed windows 07:00-08:00 and 17:00-18:00.
   if (summaryKind == SK_AM_PEAK_HOUR || summaryKind == SK_PM_PEAK_HOUR)
-    FormatPeakHour(text, format, SummaryKindWindow(summaryKind).start);
-  text += "\n";
+    FormatPeriodRange(line, format, SummaryKindWindow(summaryKind).start);
+  line.Lit("\n").End();
 }
 
 void CSpeedTrapData::WriteMonthlyLine(CText& text, int summaryKind, int month, int weekday,

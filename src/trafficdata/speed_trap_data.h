@@ -44,6 +44,10 @@ class CSpeedTrapData : public CElementData {
   void WriteYearlyLine(CText& text, int summaryKind, int weekday, const ClassicSettings& s) const override;
   void WriteAverageLine(CText& text, int averageKind, int summaryKind, const ClassicSettings& s) const override;
 
+ protected:
+  size_t DaySummarySize() const override;
+  void FillDaySummaries(const CElementDay& day, const ValidityTables& criteria, unsigned char* out) const override;
+
  private:
   void WriteLine(CText& text, int format, int summaryKind, const SSpeedTrapMultiDay& m, bool withMissing) const;
 };

@@ -35,10 +35,19 @@ void CSpeedTrapDay::WriteRawLine(CText& out, int p, int format) const {
     cls = static_cast<unsigned>(q.cls);
     n = q.samples;
   }
-  AppendReportText(out, format == 1 ? "\t%02d:%02d\t%3u.%1u\t%3u.%1u\t%3u\t%3u\t%3u\t%3u\t%1u\t%2u\n"
-                               : "     %2d:%02d  %3u.%1u  %3u.%1u     %3u   %3u   %3u   %3u    %1u     %2u\n",
-                   p / 12, (p % 12) * 5, spd / 10, spd % 10, len / 10, len % 10, bins[0], bins[1], bins[2], bins[3],
-                   cls, n);
+  const int h = p / 12, m = (p % 12) * 5;
+  CReportLine line(out);
+  if (format == 1) {  // "\t%02d:%02d\t%3u.%1u\t%3u.%1u\t%3u\t%3u\t%3u\t%3u\t%1u\t%2u\n"
+    line.Lit("\t").Z(h, 2).Lit(":").Z(m, 2).Lit("\t").Tenths(spd, 3).Lit("\t").Tenths(len, 3);
+    for (unsigned b : bins) line.Lit("\t").U(b, 3);
+    line.Lit("\t").U(cls, 1).Lit("\t").U(n, 2);
+  } else {  // "     %2d:%02d  %3u.%1u  %3u.%1u     %3u   %3u   %3u   %3u    %1u     %2u\n"
+    line.Lit("     ").I(h, 2).Lit(":").Z(m, 2).Lit("  ").Tenths(spd, 3).Lit("  ").Tenths(len, 3);
+    line.Lit("     ").U(bins[0], 3);
+    for (int k = 1; k < 4; ++k) line.Lit("   ").U(bins[k], 3);
+    line.Lit("    ").U(cls, 1).Lit("     ").U(n, 2);
+  }
+  line.Lit("\n").End();
 }
 
 void CSpeedTrapDay::Write15MinTitle(CText& out, int format) const {
@@ -61,17 +70,9 @@ void CSpeedTrapDay::Write15MinHeader(CText& out, int format, bool withCounts) co
 
 namespace {
 
-void AppendTenths(CText& out, const char* fmt, int h0, int h1, const int (&v)[2][5], bool withHours) {
-  const int* a = v[0];
-  const int* b = v[1];
-  if (withHours)
-    AppendReportText(out, fmt, h0, a[0] / 10, a[0] % 10, a[1] / 10, a[1] % 10, a[2] / 10, a[2] % 10, a[3] / 10, a[3] % 10,
-                     a[4] / 10, a[4] % 10, h1, b[0] / 10, b[0] % 10, b[1] / 10, b[1] % 10, b[2] / 10, b[2] % 10,
-                     b[3] / 10, b[3] % 10, b[4] / 10, b[4] % 10);
-  else
-    AppendReportText(out, fmt, a[0] / 10, a[0] % 10, a[1] / 10, a[1] % 10, a[2] / 10, a[2] % 10, a[3] / 10, a[3] % 10,
-                     a[4] / 10, a[4] % 10, b[0] / 10, b[0] % 10, b[1] / 10, b[1] % 10, b[2] / 10, b[2] % 10,
-                     b[3] / 10, b[3] % 10, b[4] / 10, b[4] % 10);
+// "%<width>d.%1d" of value / 10 and value % 10.
+CReportLine& SignedTenths(CReportLine& line, int value, int width) {
+  return line.I(value / 10, width).Lit(".").I(value % 10, 1);
 }
 
 }  // namespace
@@ -104,19 +105,51 @@ void CSpeedTrapDay::Write15MinLine(CText& out, int row, int format, bool withCou
     spd[half][4] = mean(hs, hn);
     len[half][4] = mean(hl, hn);
   }
-  AppendTenths(out,
-               format == 1 ? "\t%02d:00\t%2d.%1d\t%2d.%1d\t%2d.%1d\t%2d.%1d\t%2d.%1d\t%02d:00\t%2d.%1d\t%2d.%1d\t%2d.%1d\t%2d.%1d\t%2d.%1d"
-                           : "     %2d:00  %2d.%1d  %2d.%1d  %2d.%1d  %2d.%1d    %2d.%1d      %2d:00  %2d.%1d  %2d.%1d  %2d.%1d  %2d.%1d    %2d.%1d",
-               2 * row, 2 * row + 1, spd, true);
-  if (withCounts)
-    AppendReportText(out, format == 1 ? "\t%2d\t%2d\t%2d\t%2d" : "      %2d %2d %2d %2d", counts.good, counts.suspect,
-                     counts.bad, counts.disabled);
-  out += "\n";
+  {
+    // "\t%02d:00\t%2d.%1d\t%2d.%1d\t%2d.%1d\t%2d.%1d\t%2d.%1d" or
+    // "     %2d:00  %2d.%1d  %2d.%1d  %2d.%1d  %2d.%1d    %2d.%1d" for each hour (the second after one
+    // more blank), then the counts "\t%2d\t%2d\t%2d\t%2d" or "      %2d %2d %2d %2d"
+    CReportLine line(out);
+    for (int half = 0; half < 2; ++half) {
+      const int* v = spd[half];
+      if (format == 1) {
+        line.Lit("\t").Z(2 * row + half, 2).Lit(":00");
+        for (int q = 0; q < 5; ++q) SignedTenths(line.Lit("\t"), v[q], 2);
+      } else {
+        if (half == 1) line.Lit(" ");
+        line.Lit("     ").I(2 * row + half, 2).Lit(":00");
+        for (int q = 0; q < 4; ++q) SignedTenths(line.Lit("  "), v[q], 2);
+        SignedTenths(line.Lit("    "), v[4], 2);
+      }
+    }
+    if (withCounts) {
+      if (format == 1)
+        line.Lit("\t").I(counts.good, 2).Lit("\t").I(counts.suspect, 2).Lit("\t").I(counts.bad, 2).Lit("\t")
+            .I(counts.disabled, 2);
+      else
+        line.Lit("      ").I(counts.good, 2).Lit(" ").I(counts.suspect, 2).Lit(" ").I(counts.bad, 2).Lit(" ")
+            .I(counts.disabled, 2);
+    }
+    line.Lit("\n").End();
+  }
   if (!withLengths) return;
-  AppendTenths(out,
-               format == 1 ? "\t\t%2d.%1d\t%2d.%1d\t%2d.%1d\t%2d.%1d\t%2d.%1d\t\t%2d.%1d\t%2d.%1d\t%2d.%1d\t%2d.%1d\t%2d.%1d\n\n"
-                           : "            %2d.%1d  %2d.%1d  %2d.%1d  %2d.%1d    %2d.%1d             %2d.%1d  %2d.%1d  %2d.%1d  %2d.%1d    %2d.%1d\n\n",
-               0, 0, len, false);
+  // "\t\t%2d.%1d\t%2d.%1d\t%2d.%1d\t%2d.%1d\t%2d.%1d" or
+  // "            %2d.%1d  %2d.%1d  %2d.%1d  %2d.%1d    %2d.%1d" for each hour (the second after one
+  // more blank), then "\n\n"
+  CReportLine line(out);
+  for (int half = 0; half < 2; ++half) {
+    const int* v = len[half];
+    if (format == 1) {
+      line.Lit("\t");
+      for (int q = 0; q < 5; ++q) SignedTenths(line.Lit("\t"), v[q], 2);
+    } else {
+      if (half == 1) line.Lit(" ");
+      SignedTenths(line.Lit("            "), v[0], 2);
+      for (int q = 1; q < 4; ++q) SignedTenths(line.Lit("  "), v[q], 2);
+      SignedTenths(line.Lit("    "), v[4], 2);
+    }
+  }
+  line.Lit("\n\n").End();
 }
 
 void CSpeedTrapDay::WriteDailyTitle(CText& out, int format) const {
@@ -131,16 +164,19 @@ void CSpeedTrapDay::WriteDailyHeader(CText& out, int format) const {
 
 void CSpeedTrapDay::WriteDailyLine(CText& out, int summaryKind, int format, const ValidityTables& criteria) const {
   trafficdata::SpeedTrapSummary s = ComputeTrapSummary(summaryKind, criteria);
-  const char* fmt;
-  if (format == 1)
-    fmt = s.valid ? "\t%s\tVAL\t%3u.%1u\t%3u.%1u\t%5u\t%4u\t%4u\t%4u\t%3d\t%3d\t%3d\t%3d"
-                  : "\t%s\tINV\t%3u.%1u\t%3u.%1u\t%5u\t%4u\t%4u\t%4u\t%3d\t%3d\t%3d\t%3d";
-  else
-    fmt = s.valid ? "     %s VAL  %3u.%1u %3u.%1u  %5u %4u %4u %4u  %3d %3d %3d %3d"
-                  : "     %s INV  %3u.%1u %3u.%1u  %5u %4u %4u %4u  %3d %3d %3d %3d";
-  AppendReportText(out, fmt, SummaryKindLabel(summaryKind), s.speed / 10, s.speed % 10, s.length / 10, s.length % 10,
-                   s.bins[0], s.bins[1], s.bins[2], s.bins[3], s.good, s.suspect, s.bad, s.disabled);
+  CReportLine line(out);
+  if (format == 1) {  // "\t%s\tVAL\t%3u.%1u\t%3u.%1u\t%5u\t%4u\t%4u\t%4u\t%3d\t%3d\t%3d\t%3d"
+    line.Lit("\t").Str(SummaryKindLabel(summaryKind)).Str(s.valid ? "\tVAL\t" : "\tINV\t").Tenths(s.speed, 3)
+        .Lit("\t").Tenths(s.length, 3).Lit("\t").U(s.bins[0], 5);
+    for (int k = 1; k < 4; ++k) line.Lit("\t").U(s.bins[k], 4);
+    line.Lit("\t").I(s.good, 3).Lit("\t").I(s.suspect, 3).Lit("\t").I(s.bad, 3).Lit("\t").I(s.disabled, 3);
+  } else {  // "     %s VAL  %3u.%1u %3u.%1u  %5u %4u %4u %4u  %3d %3d %3d %3d"
+    line.Lit("     ").Str(SummaryKindLabel(summaryKind)).Str(s.valid ? " VAL  " : " INV  ").Tenths(s.speed, 3)
+        .Lit(" ").Tenths(s.length, 3).Lit("  ").U(s.bins[0], 5);
+    for (int k = 1; k < 4; ++k) line.Lit(" ").U(s.bins[k], 4);
+    line.Lit("  ").I(s.good, 3).Lit(" ").I(s.suspect, 3).Lit(" ").I(s.bad, 3).Lit(" ").I(s.disabled, 3);
+  }
   // The peak hours of a speed trap are the fixed 07:00-08:00 and 17:00-18:00.
-  if (summaryKind == SK_AM_PEAK_HOUR || summaryKind == SK_PM_PEAK_HOUR) FormatPeriodRange(out, format, s.start);
-  out += "\n";
+  if (summaryKind == SK_AM_PEAK_HOUR || summaryKind == SK_PM_PEAK_HOUR) FormatPeriodRange(line, format, s.start);
+  line.Lit("\n").End();
 }

@@ -67,17 +67,7 @@ void CStationData::WriteMultiDayHeader(CText& text, int format) const {
 
 void WriteStationMultiDayLine(CText& text, int format, int kind, const SMultiDaySummary& m, int val, int inv,
                               int mis) {
-  const char* fmt;
-  if (format == 1)
-    fmt = m.valid ? "\t%s\tVAL\t%8u\t%3u.%1u%%\t%6i\t%6i\t%6i\t%2u\t%2i\t%2i"
-                  : "\t%s\tINV\t%8u\t%3u.%1u%%\t%6i\t%6i\t%6i\t%2u\t%2i\t%2i";
-  else
-    fmt = m.valid ? "     %s VAL %8u %3u.%1u%%  %6i %6i %6i    %2u  %2i  %2i"
-                  : "     %s INV %8u %3u.%1u%%  %6i %6i %6i    %2u  %2i  %2i";
-  AppendReportText(text, fmt, SummaryKindLabel(kind), m.volume, m.occupancy / 10, m.occupancy % 10, m.counts.good,
-                    m.counts.suspect, m.counts.bad, static_cast<unsigned>(val), inv, mis);
-  if (kind == SK_AM_PEAK_HOUR || kind == SK_PM_PEAK_HOUR) FormatPeakHour(text, format, m.start);
-  text += "\n";
+  WriteVolOccMultiDayLine(text, format, kind, m, val, inv, mis, /*withDisabled=*/false);
 }
 
 void CStationData::WriteMonthlyLine(CText& text, int kind, int month, int weekday, const ClassicSettings& s) const {

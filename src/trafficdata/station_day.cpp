@@ -118,6 +118,12 @@ SSummary CStationDay::ComputeSummary(int summaryKind, const ValidityTables& crit
   return table.ComputeSummary(summaryKind, criteria[summaryKind], /*checkDisabled=*/false);
 }
 
+void CStationDay::ComputeSummaries(const ValidityTables& criteria, SSummary out[SK_COUNT]) const {
+  CPeriodTable table;
+  FillPeriodTable(table);
+  for (int k = 0; k < SK_COUNT; ++k) out[k] = table.ComputeSummary(k, criteria[k], /*checkDisabled=*/false);
+}
+
 int CStationDay::GetSpanVolume(int start, int length, int method) const {
   return static_cast<int>(View().GetSpanVolume(start, length, method));
 }

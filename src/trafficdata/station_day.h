@@ -38,6 +38,7 @@ class CStationDay : public CVolOccDay {
   bool CheckRunning(int start, int end, int step, int width, int minGood, int maxSuspect, int maxBad) const;
   // The loop's summary rules with the station's classes; no disabled limits apply.
   SSummary ComputeSummary(int summaryKind, const ValidityTables& criteria) const override;
+  void ComputeSummaries(const ValidityTables& criteria, SSummary out[SK_COUNT]) const override;
 
   int GetSpanVolume(int start, int length, int method) const override;
   int GetSpanOccupancy(int start, int length, int method) const override;
@@ -57,7 +58,3 @@ class CStationDay : public CVolOccDay {
   void WriteDailyHeader(CText& out, int format) const override;
   void WriteDailyLine(CText& out, int summaryKind, int format, const ValidityTables& criteria) const override;
 };
-
-// The values of a station's daily or multi-day line without its window and line end: label,
-// VAL or INV, volume, occupancy, good, suspect and bad.
-void FormatStationDailyValues(CText& out, int format, int summaryKind, const SSummary& s);

@@ -30,9 +30,7 @@ void CStationDay::WriteRawLine(CText& out, int p, int format) const {
     cls = static_cast<unsigned>(q.cls);
     n = q.samples;
   }
-  AppendReportText(out, format == 1 ? "\t%02d:%02d\t%4u\t%3u.%1u%%\t%1u\t%2u\n"
-                               : "     %2d:%02d  %4u  %3u.%1u%%   %1u    %2u\n",
-                   p / 12, (p % 12) * 5, vol, occ / 10, occ % 10, cls, n);
+  WriteVolOccRawLine(out, format, p, vol, occ, cls, n);
 }
 
 void CStationDay::Write15MinTitle(CText& out, int format) const {
@@ -84,28 +82,10 @@ void CStationDay::Write15MinLine(CText& out, int row, int format, bool withCount
     vol[half][4] = static_cast<unsigned>(hourVol);
     occ[half][4] = OccupancyFromSums(hourWeight, hourSamples, !day.IsFiveMinute());
   }
-  const int h0 = 2 * row, h1 = 2 * row + 1;
-  const unsigned* a = vol[0];
-  const unsigned* b = vol[1];
-  if (format == 1) {
-    AppendReportText(out, "\t%02d:00\t%4u\t%4u\t%4u\t%4u\t%5u\t%02d:00\t%4u\t%4u\t%4u\t%4u\t%5u", h0, a[0], a[1], a[2],
-                     a[3], a[4], h1, b[0], b[1], b[2], b[3], b[4]);
-    if (withCounts) AppendReportText(out, "\t%2d\t%2d\t%2d", good, suspect, bad);
-  } else {
-    AppendReportText(out, "     %2d:00  %4u  %4u  %4u  %4u   %5u      %2d:00  %4u  %4u  %4u  %4u   %5u", h0, a[0], a[1],
-                     a[2], a[3], a[4], h1, b[0], b[1], b[2], b[3], b[4]);
-    if (withCounts) AppendReportText(out, "      %2d %2d %2d", good, suspect, bad);
-  }
-  out += "\n";
-  if (!withOccupancy) return;
-  const unsigned* o = occ[0];
-  const unsigned* r = occ[1];
-  AppendReportText(out, 
-      format == 1
-          ? "\t\t%2u.%1u%%\t%2u.%1u%%\t%2u.%1u%%\t%2u.%1u%%\t%2u.%1u%%\t\t%2u.%1u%%\t%2u.%1u%%\t%2u.%1u%%\t%2u.%1u%%\t%2u.%1u%%\n\n"
-          : "           %3u.%1u%%%3u.%1u%%%3u.%1u%%%3u.%1u%%  %3u.%1u%%           %3u.%1u%%%3u.%1u%%%3u.%1u%%%3u.%1u%%  %3u.%1u%%\n\n",
-      o[0] / 10, o[0] % 10, o[1] / 10, o[1] % 10, o[2] / 10, o[2] % 10, o[3] / 10, o[3] % 10, o[4] / 10, o[4] % 10,
-      r[0] / 10, r[0] % 10, r[1] / 10, r[1] % 10, r[2] / 10, r[2] % 10, r[3] / 10, r[3] % 10, r[4] / 10, r[4] % 10);
+  SClassCounts counts;
+  counts.good = good, counts.suspect = suspect, counts.bad = bad;
+  Write15MinVolumes(out, format, 2 * row, vol, withCounts ? &counts : nullptr, /*withDisabled=*/false);
+  if (withOccupancy) Write15MinOccupancies(out, format, occ);
 }
 
 void CStationDay::WriteDailyTitle(CText& out, int format) const {
@@ -117,19 +97,6 @@ void CStationDay::WriteDailyHeader(CText& out, int format) const {
                      : "     Summary   Valid   Vol   Occ     G   S   B\n     -----------------------------------------\n";
 }
 
-void FormatStationDailyValues(CText& out, int format, int summaryKind, const SSummary& s) {
-  const char* fmt;
-  if (format == 1)
-    fmt = s.valid ? "\t%s\tVAL\t%6u\t%3u.%1u%%\t%3d\t%3d\t%3d" : "\t%s\tINV\t%6u\t%3u.%1u%%\t%3d\t%3d\t%3d";
-  else
-    fmt = s.valid ? "     %s VAL %6u %3u.%1u%%  %3d %3d %3d" : "     %s INV %6u %3u.%1u%%  %3d %3d %3d";
-  AppendReportText(out, fmt, SummaryKindLabel(summaryKind), s.volume, s.occupancy / 10, s.occupancy % 10, s.counts.good,
-                   s.counts.suspect, s.counts.bad);
-}
-
 void CStationDay::WriteDailyLine(CText& out, int summaryKind, int format, const ValidityTables& criteria) const {
-  SSummary s = ComputeSummary(summaryKind, criteria);
-  FormatStationDailyValues(out, format, summaryKind, s);
-  if (summaryKind == SK_AM_PEAK_HOUR || summaryKind == SK_PM_PEAK_HOUR) FormatPeriodRange(out, format, s.start);
-  out += "\n";
+  WriteVolOccDailyLine(out, format, summaryKind, ComputeSummary(summaryKind, criteria), /*withDisabled=*/false);
 }

@@ -1,7 +1,10 @@
 #include "trafficdata/vol_occ_data.h"
 
+#include <cstring>
+
 #include "trafficdata/date_time_ex.h"
 #include "trafficdata/db_record.h"
+#include "trafficdata/report_text.h"
 
 CVolOccData::~CVolOccData() = default;
 
@@ -25,29 +28,64 @@ struct SMeanSums {
   }
 };
 
+// The five summaries of one day, as a multi-day run keeps them.
+struct SDaySummaries {
+  SSummary kind[SK_COUNT];
+};
+
+void SummariseDay(const CElementDay& day, const ValidityTables& criteria, SDaySummaries& out) {
+  day.ComputeSummaries(criteria, out.kind);
+}
+
+// One day of a month's average: without data (null) it is missing; with data its class counts
+// are added, valid or not, and a valid summary adds its values.
+void AddMonthDay(SMultiDaySummary& r, SMeanSums& sums, const SSummary* sum) {
+  if (!sum) {
+    ++r.nMissing;
+    return;
+  }
+  r.counts.Add(sum->counts);  // every day with data counts its classes, valid or not
+  if (!sum->valid) {
+    ++r.nInvalid;
+    return;
+  }
+  ++r.nValid;
+  sums.Add(sum->volume, sum->occupancy, static_cast<uint64_t>(sum->start));
+}
+
 }  // namespace
+
+size_t CVolOccData::DaySummarySize() const { return sizeof(SDaySummaries); }
+
+void CVolOccData::FillDaySummaries(const CElementDay& day, const ValidityTables& criteria, unsigned char* out) const {
+  SDaySummaries all;
+  SummariseDay(day, criteria, all);
+  std::memcpy(out, &all, sizeof all);
+}
 
 SMultiDaySummary MonthlySummary(const CElementData& data, int summaryKind, int month, int weekday,
                                 const ClassicSettings& s) {
   SMultiDaySummary r;
   SMeanSums sums;
-  for (int d = 0; d < data.days.m_nSize && d < static_cast<int>(s.multiDates.size()); ++d) {
-    const CDateTimeEx* date = s.multiDates[d];
-    if (!date || date->GetStatus() != COleDateTime::valid) continue;
-    if (date->GetMonth() != month || date->GetDayOfWeek() != weekday) continue;
-    const CElementDay* day = data.Day(d);
-    if (!day || !day->dataAvailable) {
-      ++r.nMissing;
-      continue;
+  CMultiDayRun* run = CMultiDayRun::Current(data, s);
+  auto fill = [&](const CElementDay& day, SDaySummaries& out) { SummariseDay(day, s.criteria, out); };
+  auto add = [&](int d) {
+    SDaySummaries all;
+    bool has = run ? run->DaySummaries(d, all, fill) : data.DaySummaries(d, s.criteria, all, fill);
+    const SSummary none;  // a kind outside 0-4 has an empty, invalid summary
+    const bool known = summaryKind >= 0 && summaryKind < SK_COUNT;
+    AddMonthDay(r, sums, !has ? nullptr : known ? &all.kind[summaryKind] : &none);
+  };
+  if (run) {
+    int n;
+    const int* days = run->DaysOf(month, weekday, n);
+    for (int i = 0; i < n; ++i) add(days[i]);
+  } else {
+    for (int d = 0; d < data.days.m_nSize && d < static_cast<int>(s.multiDates.size()); ++d) {
+      const CDateTimeEx* date = s.multiDates[d];
+      if (!date || date->GetStatus() != COleDateTime::valid) continue;
+      if (date->GetMonth() == month && date->GetDayOfWeek() == weekday) add(d);
     }
-    SSummary sum = day->ComputeSummary(summaryKind, s.criteria);
-    r.counts.Add(sum.counts);  // every day with data counts its classes, valid or not
-    if (!sum.valid) {
-      ++r.nInvalid;
-      continue;
-    }
-    ++r.nValid;
-    sums.Add(sum.volume, sum.occupancy, static_cast<uint64_t>(sum.start));
   }
   sums.Finish(r, r.nInvalid <= s.monthlyInvalid && r.nMissing <= s.monthlyMissing && r.nValid >= 1);
   return r;
@@ -88,6 +126,25 @@ SMultiDaySummary AverageSummary(const CElementData& data, int averageKind, int s
   int limit = (averageKind >= 0 && averageKind < AK_COUNT) ? s.avgInvalid[averageKind] : 0;
   sums.Finish(r, r.nInvalid <= limit && r.nValid >= 1);
   return r;
+}
+
+void WriteVolOccMultiDayLine(CText& text, int format, int kind, const SMultiDaySummary& m, int val, int inv, int mis,
+                             bool withDisabled) {
+  CReportLine line(text);
+  const SClassCounts& c = m.counts;
+  if (format == 1) {  // "\t%s\tVAL\t%8u\t%3u.%1u%%\t%6i\t%6i\t%6i[\t%6i]\t%2u\t%2i\t%2i"
+    line.Lit("\t").Str(SummaryKindLabel(kind)).Str(m.valid ? "\tVAL\t" : "\tINV\t").U(m.volume, 8).Lit("\t")
+        .Tenths(m.occupancy, 3).Lit("%\t").I(c.good, 6).Lit("\t").I(c.suspect, 6).Lit("\t").I(c.bad, 6);
+    if (withDisabled) line.Lit("\t").I(c.disabled, 6);
+    line.Lit("\t").U(static_cast<unsigned>(val), 2).Lit("\t").I(inv, 2).Lit("\t").I(mis, 2);
+  } else {  // "     %s VAL %8u %3u.%1u%%  %6i %6i %6i[ %6i]    %2u  %2i  %2i"
+    line.Lit("     ").Str(SummaryKindLabel(kind)).Str(m.valid ? " VAL " : " INV ").U(m.volume, 8).Lit(" ")
+        .Tenths(m.occupancy, 3).Lit("%  ").I(c.good, 6).Lit(" ").I(c.suspect, 6).Lit(" ").I(c.bad, 6);
+    if (withDisabled) line.Lit(" ").I(c.disabled, 6);
+    line.Lit("    ").U(static_cast<unsigned>(val), 2).Lit("  ").I(inv, 2).Lit("  ").I(mis, 2);
+  }
+  if (kind == SK_AM_PEAK_HOUR || kind == SK_PM_PEAK_HOUR) FormatPeriodRange(line, format, m.start);
+  line.Lit("\n").End();
 }
 
 // --- Rows ------------------------------------------------------------------------------------

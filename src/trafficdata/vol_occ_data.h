@@ -15,6 +15,10 @@ class CVolOccData : public CElementData {
   CVolOccData(const CVolOccData& other) = default;
   CVolOccData& operator=(const CVolOccData& other) = default;
   ~CVolOccData() override;
+
+ protected:
+  size_t DaySummarySize() const override;
+  void FillDaySummaries(const CElementDay& day, const ValidityTables& criteria, unsigned char* out) const override;
 };
 
 // Multi-day averages of one summary kind (monthly over days, yearly over months, average-day over
@@ -35,6 +39,12 @@ SMultiDaySummary MonthlySummary(const CElementData& data, int summaryKind, int m
                                 const ClassicSettings& s);
 SMultiDaySummary YearlySummary(const CElementData& data, int summaryKind, int weekday, const ClassicSettings& s);
 SMultiDaySummary AverageSummary(const CElementData& data, int averageKind, int summaryKind, const ClassicSettings& s);
+
+// One multi-day line of a loop or station, with its line end: label, VAL or INV, volume,
+// occupancy, the class counts (the disabled count only withDisabled), Val Inv Mis, then for the
+// peak-hour kinds the averaged hour.
+void WriteVolOccMultiDayLine(CText& text, int format, int summaryKind, const SMultiDaySummary& m, int val, int inv,
+                             int mis, bool withDisabled);
 
 // Row of a volume/occupancy element for the New view. The element kinds differ in how a day's
 // flag enters the row (FoldFlag, RawFlag) and what a row without days shows (NoDayFlag).

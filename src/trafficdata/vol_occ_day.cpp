@@ -1,4 +1,5 @@
 #include "trafficdata/vol_occ_day.h"
+#include "trafficdata/report_text.h"
 
 #include <new>
 
@@ -89,4 +90,33 @@ int CVolOccDay::GetSpanSpeed(int start, int length, int method, const SSpeedPara
 
 void CVolOccDay::EstimateLength(int, int, const SSpeedParams& params) {
   estimatedLength = params.MeanLength();
+}
+
+void WriteVolOccRawLine(CText& out, int format, int p, unsigned vol, unsigned occ, unsigned cls, unsigned n) {
+  const int h = p / 12, m = (p % 12) * 5;
+  CReportLine line(out);
+  if (format == 1)  // "\t%02d:%02d\t%4u\t%3u.%1u%%\t%1u\t%2u\n"
+    line.Lit("\t").Z(h, 2).Lit(":").Z(m, 2).Lit("\t").U(vol, 4).Lit("\t").Tenths(occ, 3).Lit("%\t").U(cls, 1)
+        .Lit("\t").U(n, 2);
+  else  // "     %2d:%02d  %4u  %3u.%1u%%   %1u    %2u\n"
+    line.Lit("     ").I(h, 2).Lit(":").Z(m, 2).Lit("  ").U(vol, 4).Lit("  ").Tenths(occ, 3).Lit("%   ").U(cls, 1)
+        .Lit("    ").U(n, 2);
+  line.Lit("\n").End();
+}
+
+void WriteVolOccDailyLine(CText& out, int format, int kind, const SSummary& s, bool withDisabled) {
+  CReportLine line(out);
+  if (format == 1) {  // "\t%s\tVAL\t%6u\t%3u.%1u%%\t%3d\t%3d\t%3d[\t%3d]"
+    line.Lit("\t").Str(SummaryKindLabel(kind)).Str(s.valid ? "\tVAL\t" : "\tINV\t").U(s.volume, 6).Lit("\t")
+        .Tenths(s.occupancy, 3).Lit("%\t").I(s.counts.good, 3).Lit("\t").I(s.counts.suspect, 3).Lit("\t")
+        .I(s.counts.bad, 3);
+    if (withDisabled) line.Lit("\t").I(s.counts.disabled, 3);
+  } else {  // "     %s VAL %6u %3u.%1u%%  %3d %3d %3d[ %3d]"
+    line.Lit("     ").Str(SummaryKindLabel(kind)).Str(s.valid ? " VAL " : " INV ").U(s.volume, 6).Lit(" ")
+        .Tenths(s.occupancy, 3).Lit("%  ").I(s.counts.good, 3).Lit(" ").I(s.counts.suspect, 3).Lit(" ")
+        .I(s.counts.bad, 3);
+    if (withDisabled) line.Lit(" ").I(s.counts.disabled, 3);
+  }
+  if (kind == SK_AM_PEAK_HOUR || kind == SK_PM_PEAK_HOUR) FormatPeriodRange(line, format, s.start);
+  line.Lit("\n").End();
 }

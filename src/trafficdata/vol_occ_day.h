@@ -57,3 +57,11 @@ class CVolOccDay : public CElementDay {
   virtual int GetSpanSpeed(int start, int length, int method, const SSpeedParams& params);
   virtual void EstimateLength(int length, int method, const SSpeedParams& params);
 };
+
+// Report lines shared by loops and stations. The raw listing's line of period p (time, volume,
+// occupancy in tenths, class, samples); the daily line of a summary kind (label, VAL or INV,
+// volume, occupancy, the class counts with or without the disabled count, the hour of a
+// peak-hour kind) with its line end.
+void WriteVolOccRawLine(CText& out, int format, int p, unsigned volume, unsigned occupancy, unsigned cls,
+                        unsigned samples);
+void WriteVolOccDailyLine(CText& out, int format, int summaryKind, const SSummary& s, bool withDisabled);

@@ -23,7 +23,7 @@ struct Name {
   WORD size;
 };
 
-CObjArray<CNTSO> Names(std::initializer_list<Name> list) {
+CObjArray<CNTSO> Names(const std::vector<Name>& list) {
   CObjArray<CNTSO> a;
   for (const Name& n : list) a.Add(CNTSO(n.name, n.type, n.size));
   return a;
@@ -45,7 +45,7 @@ class NtsoDb : public ::testing::Test {
   void TearDown() override { SetLocalTimeSource(nullptr); }
 
   // Writes a database with the given names, each filled with its pattern, and closes it.
-  void Make(const std::string& base, int mode, int layout, DWORD columns, std::initializer_list<Name> list,
+  void Make(const std::string& base, int mode, int layout, DWORD columns, const std::vector<Name>& list,
             const char* title = "") {
     CObjArray<CNTSO> names = Names(list);
     CNTSODB db;
@@ -669,6 +669,103 @@ TEST_F(NtsoDb, WritingModesRefuseSlotsOffTheirLines) {
   EXPECT_EQ(db.Open((dir / "slot").c_str(), 0), 0);
   EXPECT_EQ(db.Open((dir / "slot").c_str(), 1), kNtsoErrMalformed);
   EXPECT_EQ(ReadAll(dir / "slot.DAT"), d);
+}
+
+}  // namespace
+
+namespace {
+
+// What a database shows of its name list: every entry in file order, and for each probe the file
+// position of the entry FindName gives (-1 for none).
+struct ListView {
+  std::vector<std::string> entries;
+  std::vector<int> found;
+  bool operator==(const ListView&) const = default;
+};
+
+ListView ViewOf(const CNTSODB& db, const std::vector<std::string>& probes) {
+  ListView v;
+  for (int i = 0; i < db.m_Entries.m_nSize; ++i) {
+    const CNTSO* e = db.m_Entries.m_pData[i];
+    v.entries.push_back(std::string(e->GetName()) + "/" + std::to_string(e->m_wType) + "/" +
+                        std::to_string(e->m_wRecordSize) + "/" + std::to_string(e->m_dwOffset));
+  }
+  for (const std::string& p : probes) {
+    const CNTSO* e = db.FindName(p.c_str());
+    int at = -1;
+    for (int i = 0; i < db.m_Entries.m_nSize; ++i)
+      if (db.m_Entries.m_pData[i] == e) at = i;
+    v.found.push_back(at);
+  }
+  return v;
+}
+
+// Renames every `from` of a file's name list to `to` (same length), which a writing database
+// refuses to do: lists with repeated names come only from damaged or foreign files.
+void RepeatName(const std::string& path, const std::string& from, const std::string& to) {
+  std::vector<uint8_t> d = ReadAll(path);
+  std::string text(d.begin(), d.end());
+  for (size_t at = text.find(from + '\0'); at != std::string::npos; at = text.find(from + '\0', at + 1))
+    std::memcpy(d.data() + at, to.data(), to.size());
+  WriteAll(path, d);
+}
+
+TEST_F(NtsoDb, ReadingOpensAgreeWithTheirOwnListWhateverWasOpenBefore) {
+  // Same lists, a list with the same names but other offsets, lists with repeated names, both
+  // forms and both layouts.
+  struct File {
+    const char* base;
+    int mode, layout;
+    std::vector<Name> names;
+    int repeats;  // NAME_B, NAME_C, ... up to this many become NAME_A
+  };
+  const std::vector<File> files = {
+      {"d1", 1, 2, {{"005es1:_MNR__1", 80, 3}, {"005es1:_MN__tn", 84, 4}, {"005es2:_MNR__1", 80, 3}}, 0},
+      {"d2", 1, 2, {{"005es1:_MNR__1", 80, 3}, {"005es1:_MN__tn", 84, 4}, {"005es2:_MNR__1", 80, 3}}, 0},
+      {"d3", 1, 2, {{"005es1:_MNR__1", 80, 3}, {"005es1:_MN__tn", 84, 7}, {"005es2:_MNR__1", 80, 3}}, 0},
+      {"d4", 1, 2,
+       {{"NAME_E", 80, 3}, {"NAME_A", 80, 3}, {"NAME_B", 84, 4}, {"NAME_C", 88, 7}, {"NAME_D", 80, 1},
+        {"NAME_F", 80, 3}}, 3},
+      {"d5", 3, 2, {{"NAME_A", 80, 3}, {"NAME_B", 84, 4}, {"NAME_G", 80, 3}}, 1},
+      {"d6", 1, 1, {{"005es1:_MNR__1", 80, 3}, {"005es1:_MN__tn", 84, 4}, {"005es2:_MNR__1", 80, 3}}, 0},
+      {"d7", 3, 1, {{"NAME_A", 80, 3}, {"NAME_B", 84, 4}}, 1},
+      {"d8", 1, 2, {{"NAME_A", 80, 3}, {"NAME_B", 84, 4}}, 1},
+  };
+  const std::vector<std::string> probes = {"005es1:_MNR__1", "005es1:_MN__tn", "005es2:_MNR__1", "NAME_A", "NAME_B",
+                                           "NAME_E", "NAME_F", "NAME_G", "", "005es1", "NAME_"};
+  std::vector<ListView> reference;
+  for (const File& f : files) {
+    Make(dir / f.base, f.mode, f.layout, 288, f.names);
+    const std::string list = dir / (std::string(f.base) + (f.mode == 3 ? ".NTS" : ".DAT"));
+    for (int r = 0; r < f.repeats; ++r) RepeatName(list, std::string("NAME_") + static_cast<char>('B' + r), "NAME_A");
+    // A writing open of a copy sorts its own index and searches it by bisection.
+    for (const char* ext : {".DAT", ".NTS"})
+      if (std::filesystem::exists(dir / (std::string(f.base) + ext)))
+        std::filesystem::copy_file(dir / (std::string(f.base) + ext), dir / (std::string("ref") + f.base + ext));
+    CNTSODB db;
+    ASSERT_EQ(db.Open((dir / (std::string("ref") + f.base)).c_str(), f.mode), 0) << f.base;
+    reference.push_back(ViewOf(db, probes));
+  }
+  for (int f : {0, 1, 2, 0, 3, 3, 4, 0, 5, 0, 6, 4, 1, 1, 7, 6, 7}) {
+    SCOPED_TRACE(files[f].base);
+    CNTSODB db;
+    ASSERT_EQ(db.Open((dir / files[f].base).c_str(), 0), 0);
+    EXPECT_EQ(ViewOf(db, probes), reference[f]);
+    CStream out;
+    ASSERT_EQ(db.ReadColumns(out, db.m_Entries.m_pData[1]->GetName(), 0, 288), 0);
+  }
+  // Reading databases open at once on one thread, each with its own list.
+  CNTSODB a, b, c;
+  ASSERT_EQ(a.Open((dir / "d1").c_str(), 0), 0);
+  ASSERT_EQ(b.Open((dir / "d2").c_str(), 0), 0);
+  ASSERT_EQ(c.Open((dir / "d3").c_str(), 0), 0);
+  EXPECT_EQ(ViewOf(a, probes), reference[0]);
+  EXPECT_EQ(ViewOf(b, probes), reference[1]);
+  EXPECT_EQ(ViewOf(c, probes), reference[2]);
+  a.Close();
+  ASSERT_EQ(a.Open((dir / "d4").c_str(), 0), 0);
+  EXPECT_EQ(ViewOf(a, probes), reference[3]);
+  EXPECT_EQ(ViewOf(b, probes), reference[1]);
 }
 
 }  // namespace

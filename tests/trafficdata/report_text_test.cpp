@@ -3,6 +3,7 @@
 
 #include <climits>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "trafficdata/report_text.h"
@@ -38,6 +39,58 @@ TEST(ReportText, AppendsLongText) {
   std::string longText(900, 'a');
   AppendReportText(out, "%s|%4u", longText.c_str(), 12u);
   EXPECT_EQ(std::string(out.m_pData), "x" + longText + "|  12");
+}
+
+// The field writer of the fixed line layouts against the C library.
+TEST(ReportLine, FieldsMatchTheCLibrary) {
+  for (int v : {0, 5, -5, 7, 12, 99, 100, 1023, 65535, -1, -10, -1000, INT_MAX, INT_MIN})
+    for (int w : {0, 1, 2, 3, 4, 6, 8, 14, 17}) {
+      char fmt[48], libc[160], ours[160];
+      std::snprintf(fmt, sizeof fmt, "%%%dd|%%0%dd|%%%du|%%%du.%%1u|%%%dd.%%1d", w, w, w, w, w);
+      std::snprintf(libc, sizeof libc, fmt, v, v, unsigned(v), unsigned(v) / 10, unsigned(v) % 10, v / 10, v % 10);
+      CReportLine line;
+      line.I(v, w).Lit("|").Z(v, w).Lit("|").U(unsigned(v), w).Lit("|").Tenths(unsigned(v), w).Lit("|");
+      line.I(v / 10, w).Lit(".").I(v % 10, 1);
+      line.CopyTo(ours, sizeof ours);
+      EXPECT_STREQ(ours, libc) << fmt << " " << v;
+    }
+  // Stored as snprintf stores: cut to the buffer, NUL-terminated; nothing at all into no room.
+  CReportLine line;
+  line.Str("Daily     ").Lit(" VAL ").U(2880, 6);
+  for (size_t size : {1u, 2u, 5u, 21u, 22u, 40u}) {
+    char libc[40], ours[40];
+    std::memset(ours, '#', sizeof ours);
+    std::snprintf(libc, size, "%s VAL %6u", "Daily     ", 2880u);
+    line.CopyTo(ours, size);
+    EXPECT_STREQ(ours, libc) << size;
+  }
+  char untouched = '#';
+  line.CopyTo(&untouched, 0);
+  EXPECT_EQ(untouched, '#');
+  // A line never runs past its room.
+  CReportLine full;
+  full.Pad(' ', 1000).Lit("tail").U(12345, 30);
+  EXPECT_EQ(full.Size(), CReportLine::kRoom);
+}
+
+TEST(ReportLine, WritesBehindATextUntilEnd) {
+  CStr<char, wchar_t> out("head|");
+  {
+    CReportLine line(out);
+    line.Lit("\t").Z(7, 2).Lit(":00");
+    line.End();
+    line.End();  // once only
+  }
+  CReportLine second(out);
+  second.Str("x").I(-3, 3);
+  EXPECT_EQ(out.m_nSize, 12);  // not yet part of the text
+  second.End();
+  EXPECT_STREQ(out.m_pData, "head|\t07:00x -3");
+  EXPECT_EQ(out.m_nSize, static_cast<int>(std::strlen(out.m_pData)) + 1);
+  CStr<char, wchar_t> never;  // a text never assigned starts empty
+  CReportLine third(never);
+  third.Lit("ab").End();
+  EXPECT_STREQ(never.m_pData, "ab");
 }
 
 }  // namespace

@@ -9,20 +9,20 @@ constexpr int kMaxPath = 260;
 // Templates 229 (New view) and 226 (Classic view) hold the same controls.
 std::vector<ControlTemplate> GeneralControls() {
   return {
-      {Ctl::GroupBox, -1, "Data Files Location", 0, 7, 7, 236, 89},
-      {Ctl::GroupBox, -1, "CD-ROM", 0, 14, 18, 222, 32},
+      {Ctl::GroupBox, -1, "Data Files Location", 0, 7, 7, 286, 89},
+      {Ctl::GroupBox, -1, "CD-ROM", 0, 14, 18, 272, 32},
       {Ctl::Radio, IDC_SOURCE_CDROM, "", WS_GROUP | WS_TABSTOP, 21, 31, 10, 10},
-      {Ctl::Edit, IDC_CDROM_PATH, "", ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP | WS_DISABLED, 35, 29, 140, 14},
-      {Ctl::PushButton, IDC_BROWSE_CDROM, "Browse", WS_TABSTOP | WS_DISABLED, 179, 29, 50, 14},
-      {Ctl::GroupBox, -1, "Other", 0, 14, 57, 222, 32},
+      {Ctl::Edit, IDC_CDROM_PATH, "", ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP | WS_DISABLED, 35, 29, 190, 14},
+      {Ctl::PushButton, IDC_BROWSE_CDROM, "Browse", WS_TABSTOP | WS_DISABLED, 229, 29, 50, 14},
+      {Ctl::GroupBox, -1, "Other", 0, 14, 57, 272, 32},
       {Ctl::Radio, IDC_SOURCE_OTHER, "", WS_TABSTOP, 21, 70, 10, 10},
-      {Ctl::Edit, IDC_OTHER_PATH, "", ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP | WS_DISABLED, 35, 68, 140, 14},
-      {Ctl::PushButton, IDC_BROWSE_OTHER, "Browse", WS_TABSTOP | WS_DISABLED, 179, 68, 50, 14},
-      {Ctl::CheckBox, IDC_USE_CLASSIC, "Use Classic Interface and Reports", WS_GROUP | WS_TABSTOP, 7, 103, 236, 10},
+      {Ctl::Edit, IDC_OTHER_PATH, "", ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP | WS_DISABLED, 35, 68, 190, 14},
+      {Ctl::PushButton, IDC_BROWSE_OTHER, "Browse", WS_TABSTOP | WS_DISABLED, 229, 68, 50, 14},
+      {Ctl::CheckBox, IDC_USE_CLASSIC, "Use Classic Interface and Reports", WS_GROUP | WS_TABSTOP, 7, 103, 286, 10},
   };
 }
-const DialogTemplate kGeneralNew{IDD_GENERAL_PARAMS_NEW, "General Parameters", 250, 120, GeneralControls()};
-const DialogTemplate kGeneralClassic{IDD_GENERAL_PARAMS_CLASSIC, "General Parameters", 250, 120, GeneralControls()};
+const DialogTemplate kGeneralNew{IDD_GENERAL_PARAMS_NEW, "General Parameters", 300, 120, GeneralControls()};
+const DialogTemplate kGeneralClassic{IDD_GENERAL_PARAMS_CLASSIC, "General Parameters", 300, 120, GeneralControls()};
 const bool kRegistered = (RegisterDialogTemplate(&kGeneralNew), RegisterDialogTemplate(&kGeneralClassic), true);
 
 int BrowseFolder(HWND owner, const char* title, std::string& path) {

@@ -9,13 +9,13 @@ constexpr int kMaxPath = 260;
 
 // The viewer groups of both templates.
 void AddViewerControls(std::vector<ControlTemplate>& c, DWORD textViewerState) {
-  c.push_back({Ctl::GroupBox, -1, "Output Viewers", 0, 7, 7, 236, 89});
-  c.push_back({Ctl::GroupBox, IDC_TEXT_VIEWER_GROUP, "Text Viewer", textViewerState, 14, 18, 222, 32});
-  c.push_back({Ctl::Edit, IDC_TEXT_VIEWER, "", ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP | textViewerState, 21, 29, 154, 14});
-  c.push_back({Ctl::PushButton, IDC_BROWSE_TEXT_VIEWER, "Browse", WS_TABSTOP | textViewerState, 179, 29, 50, 14});
-  c.push_back({Ctl::GroupBox, -1, "Spreadsheet Viewer", 0, 14, 57, 222, 32});
-  c.push_back({Ctl::Edit, IDC_SS_VIEWER, "", ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, 21, 68, 154, 14});
-  c.push_back({Ctl::PushButton, IDC_BROWSE_SS_VIEWER, "Browse", WS_TABSTOP, 179, 68, 50, 14});
+  c.push_back({Ctl::GroupBox, -1, "Output Viewers", 0, 7, 7, 286, 89});
+  c.push_back({Ctl::GroupBox, IDC_TEXT_VIEWER_GROUP, "Text Viewer", textViewerState, 14, 18, 272, 32});
+  c.push_back({Ctl::Edit, IDC_TEXT_VIEWER, "", ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP | textViewerState, 21, 29, 204, 14});
+  c.push_back({Ctl::PushButton, IDC_BROWSE_TEXT_VIEWER, "Browse", WS_TABSTOP | textViewerState, 229, 29, 50, 14});
+  c.push_back({Ctl::GroupBox, -1, "Spreadsheet Viewer", 0, 14, 57, 272, 32});
+  c.push_back({Ctl::Edit, IDC_SS_VIEWER, "", ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, 21, 68, 204, 14});
+  c.push_back({Ctl::PushButton, IDC_BROWSE_SS_VIEWER, "Browse", WS_TABSTOP, 229, 68, 50, 14});
 }
 
 // The three report folders; `hidden` takes them off the New view's page (their values still pass
@@ -23,7 +23,7 @@ void AddViewerControls(std::vector<ControlTemplate>& c, DWORD textViewerState) {
 void AddLocationControls(std::vector<ControlTemplate>& c, bool hidden) {
   const DWORD add = hidden ? WS_DISABLED : 0;
   const DWORD remove = hidden ? WS_VISIBLE : 0;
-  c.push_back({Ctl::GroupBox, -1, "Output Locations", add, 7, 103, 236, 128, remove});
+  c.push_back({Ctl::GroupBox, -1, "Output Locations", add, 7, 103, 286, 128, remove});
   const struct {
     const char* title;
     int edit, browse;
@@ -32,9 +32,9 @@ void AddLocationControls(std::vector<ControlTemplate>& c, bool hidden) {
               {"Multiple-Day Summaries", IDC_MDS_PATH, IDC_BROWSE_MDS_PATH}};
   int y = 114;
   for (const auto& r : rows) {
-    c.push_back({Ctl::GroupBox, -1, r.title, add, 14, y, 222, 32, remove});
-    c.push_back({Ctl::Edit, r.edit, "", ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP | add, 21, y + 11, 154, 14, remove});
-    c.push_back({Ctl::PushButton, r.browse, "Browse", WS_TABSTOP | add, 179, y + 11, 50, 14, remove});
+    c.push_back({Ctl::GroupBox, -1, r.title, add, 14, y, 272, 32, remove});
+    c.push_back({Ctl::Edit, r.edit, "", ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP | add, 21, y + 11, 204, 14, remove});
+    c.push_back({Ctl::PushButton, r.browse, "Browse", WS_TABSTOP | add, 229, y + 11, 50, 14, remove});
     y += 39;
   }
 }
@@ -43,8 +43,8 @@ std::vector<ControlTemplate> ClassicControls() {
   std::vector<ControlTemplate> c;
   AddViewerControls(c, WS_DISABLED);
   AddLocationControls(c, false);
-  c.push_back({Ctl::CheckBox, IDC_USE_CUSTOM_VIEWER, "Use QAV Custom Viewer", WS_GROUP | WS_TABSTOP, 7, 238, 236, 10});
-  c.push_back({Ctl::CheckBox, IDC_AUTO_OPEN, "Auto-Open Output Files on Production", WS_TABSTOP, 7, 252, 236, 10});
+  c.push_back({Ctl::CheckBox, IDC_USE_CUSTOM_VIEWER, "Use QAV Custom Viewer", WS_GROUP | WS_TABSTOP, 7, 238, 286, 10});
+  c.push_back({Ctl::CheckBox, IDC_AUTO_OPEN, "Auto-Open Output Files on Production", WS_TABSTOP, 7, 252, 286, 10});
   return c;
 }
 
@@ -52,13 +52,13 @@ std::vector<ControlTemplate> NewControls() {
   std::vector<ControlTemplate> c;
   AddViewerControls(c, 0);
   AddLocationControls(c, true);
-  c.push_back({Ctl::CheckBox, IDC_USE_CUSTOM_VIEWER, "Use QAV Custom Viewer", WS_DISABLED, 7, 238, 236, 10, WS_VISIBLE});
-  c.push_back({Ctl::CheckBox, IDC_AUTO_OPEN, "Auto-Open Output Files on Production", WS_GROUP | WS_TABSTOP, 7, 103, 236, 10});
+  c.push_back({Ctl::CheckBox, IDC_USE_CUSTOM_VIEWER, "Use QAV Custom Viewer", WS_DISABLED, 7, 238, 286, 10, WS_VISIBLE});
+  c.push_back({Ctl::CheckBox, IDC_AUTO_OPEN, "Auto-Open Output Files on Production", WS_GROUP | WS_TABSTOP, 7, 103, 286, 10});
   return c;
 }
 
-const DialogTemplate kOutputClassic{IDD_OUTPUT_PARAMS_CLASSIC, "Output Parameters", 250, 269, ClassicControls()};
-const DialogTemplate kOutputNew{IDD_OUTPUT_PARAMS_NEW, "Output Parameters", 250, 120, NewControls()};
+const DialogTemplate kOutputClassic{IDD_OUTPUT_PARAMS_CLASSIC, "Output Parameters", 300, 269, ClassicControls()};
+const DialogTemplate kOutputNew{IDD_OUTPUT_PARAMS_NEW, "Output Parameters", 300, 120, NewControls()};
 const bool kRegistered = (RegisterDialogTemplate(&kOutputClassic), RegisterDialogTemplate(&kOutputNew), true);
 }  // namespace
 

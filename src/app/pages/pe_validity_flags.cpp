@@ -11,10 +11,10 @@ constexpr DWORD kLimitEdit = ES_RIGHT | ES_READONLY | WS_TABSTOP;
 const DialogTemplate kPeValidity{
     IDD_PE_VALIDITY,
     "Perkin-Elmer Validity Flags Criteria",
-    250,
+    300,
     192,
     {
-        {Ctl::GroupBox, -1, "\"Good\" Volume Range (5-Minute Period)", 0, 7, 7, 236, 86},
+        {Ctl::GroupBox, -1, "\"Good\" Volume Range (5-Minute Period)", 0, 7, 7, 286, 86},
         {Ctl::Static, -1, "Peak", 0, 14, 21, 40, 8},
         {Ctl::Static, -1, "Min", 0, 58, 21, 20, 8},
         {Ctl::Edit, IDC_PE_PEAK_MIN, "", kLimitEdit, 82, 18, 30, 14},
@@ -32,8 +32,8 @@ const DialogTemplate kPeValidity{
         {Ctl::Static, -1, "Note:", 0, 7, 100, 24, 8},
         {Ctl::Static, -1,
          "Values greater than the maximum or less than the minimum \"Good\" value are considered \"Suspect\"", 0, 35,
-         100, 208, 16},
-        {Ctl::GroupBox, -1, "Peak", 0, 7, 123, 236, 62},
+         100, 258, 16},
+        {Ctl::GroupBox, -1, "Peak", 0, 7, 123, 286, 62},
         {Ctl::Static, -1, "Start", SS_CENTER, 60, 134, 50, 8},
         {Ctl::Static, -1, "End", SS_CENTER, 114, 134, 50, 8},
         {Ctl::Static, -1, "Peak Pd 1", 0, 14, 149, 44, 8},

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <thread>
 
+#include "app/shell/element_data_factory.h"
+
 CDecodePool::CDecodePool(int threads) {
   for (int i = 0; i < threads; ++i) {
     auto t = std::make_unique<Thread>();
@@ -56,7 +58,8 @@ bool CDecodePool::DecodeSome() {
     lock.unlock();
     for (size_t i = begin; i < end; ++i) {
       const Item& item = (*batch)[i];
-      item.day->Load(item.bytes, item.length, item.columns);
+      if (item.slot != nullptr) *item.slot = CreateElementData(item.element->type, item.columns, item.element, item.ordinal);
+      else item.day->Load(item.bytes, item.length, item.columns);
     }
     lock.lock();
     m_remaining -= end - begin;
@@ -77,6 +80,7 @@ void CDecodePool::Wait() {
 }
 
 void CDecodePool::Run() {
+  SetThreadName("QAV decoder");
   unsigned seen = 0;
   for (;;) {
     {

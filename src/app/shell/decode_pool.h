@@ -1,4 +1,4 @@
-// Decoding of element-days on helper threads. The common loader reads one day's records for every
+// Decoding of element-days (and making the data objects) on helper threads. The common loader reads one day's records for every
 // element on its own thread, hands the batch to the pool and reads the next day meanwhile; the
 // pool's threads (and the loader itself while it waits) unpack the batch into the day objects.
 // Each item names a different day object, so items never share state.
@@ -10,15 +10,22 @@
 #include <vector>
 
 #include "platform/kernel/threads.h"
+#include "trafficdata/db_element.h"
+#include "trafficdata/element_data.h"
 #include "trafficdata/element_day.h"
 
 class CDecodePool {
  public:
+  // Either one day to decode (day, bytes, length, columns) or, with a slot, one data object to
+  // make for `element` with `columns` days.
   struct Item {
     CElementDay* day;
     const unsigned char* bytes;  // owned by the caller, unchanged until the batch is decoded
     int length;
     int columns;
+    CElementData** slot = nullptr;
+    CDBElementEx* element = nullptr;
+    int ordinal = 0;
   };
   using Batch = std::vector<Item>;
 

@@ -5,7 +5,9 @@
 // notice window with the periods per day it found (kLoadStopped when stopped or nothing loaded).
 //
 // The element dialog derives from it (or holds one); the trees and dates are read on the
-// user-interface thread only after the done event (IsDone / WaitDone).
+// user-interface thread only after the done event (IsDone / WaitDone). A class that overrides
+// OnLoadReset calls StopLoad first thing in its own destructor, so the thread never calls into a
+// half-destroyed object.
 #pragma once
 
 #include <cstdint>

@@ -31,11 +31,15 @@ class CLoad {
     m_poster.Post(ID_WORKER_LOADING_INPUT, 0);
     auto set = std::make_unique<CElementDataSet>();
     const int nDays = m_days.m_nSize;
-    set->m_items.reserve(static_cast<size_t>(m_elements.m_nSize));
+    // The data objects are made on the helpers too: each makes its days.
+    set->m_items.assign(static_cast<size_t>(m_elements.m_nSize), nullptr);
+    CDecodePool::Batch& make = m_batches[0];
     for (int e = 0; e < m_elements.m_nSize; ++e) {
       CDBElementEx* element = m_elements.m_pData[e];
-      set->m_items.push_back(element != nullptr ? CreateElementData(element->type, nDays, element, e) : nullptr);
+      if (element != nullptr) make.push_back({nullptr, nullptr, 0, nDays, &set->m_items[static_cast<size_t>(e)], element, e});
     }
+    m_pool.Submit(make);
+    m_pool.Wait();
     m_set = set.get();
     // The lookup keys of both layouts, made once.
     for (int e = 0; e < m_elements.m_nSize; ++e) {
@@ -145,6 +149,7 @@ class CLoad {
     CDecodePool::Batch& batch = m_batches[b];
     std::vector<CStream>& buffers = m_buffers[b];
     batch.clear();
+    uint32_t progress = 0;
     for (int e = 0; e < m_set->Count(); ++e) {
       CElementData* data = m_set->At(e);
       if (data == nullptr) continue;
@@ -160,8 +165,9 @@ class CLoad {
         continue;
       }
       if (CElementDay* day = data->Day(i)) batch.push_back({day, buffer.m_pData, buffer.m_nSize, columns});
-      m_run.addProgress(static_cast<uint32_t>(6 * columns));
+      progress += static_cast<uint32_t>(6 * columns);
     }
+    m_run.addProgress(progress);  // once a day: the counter is shared with the wait dialog
     db.Close();
     m_pool.Submit(batch);
   }

@@ -54,7 +54,9 @@ END_MESSAGE_MAP()
 CQAVApp::CQAVApp() : CWinApp("QAV") { g_qavApp = this; }
 
 CQAVApp::~CQAVApp() {
-  if (g_qavApp == this) g_qavApp = nullptr;
+  if (g_qavApp != this) return;
+  g_qavApp = nullptr;
+  RemoveApplicationHooks();
 }
 
 CQAVApp* QAVApp() { return g_qavApp; }
@@ -67,11 +69,26 @@ const CRuntimeClass* FindMainView(UINT templateId) {
   return it != MainViews().end() ? it->second : nullptr;
 }
 
+namespace {
+CThread::PFNREPORTFAILURE g_previousThreadReport = nullptr;
+bool g_hooksInstalled = false;
+}  // namespace
+
 void InstallApplicationHooks() {
   RegisterFrameResources();
   SetDiscPromptSender(&SendDiscPrompt);
   SetOlderVersionWarningHandler([](const char* text) { ShowBoxFromAnyThread(text, nullptr, MB_OK | MB_ICONINFORMATION); });
+  if (!g_hooksInstalled) g_previousThreadReport = CThread::s_pfnReportFailure;
   CThread::s_pfnReportFailure = &ReportThreadFailure;
+  g_hooksInstalled = true;
+}
+
+void RemoveApplicationHooks() {
+  if (!g_hooksInstalled) return;
+  SetDiscPromptSender(nullptr);
+  SetOlderVersionWarningHandler(nullptr);
+  CThread::s_pfnReportFailure = g_previousThreadReport;
+  g_hooksInstalled = false;
 }
 
 BOOL CQAVApp::InitInstance() {

@@ -50,3 +50,5 @@ const CRuntimeClass* FindMainView(UINT templateId);
 // archive readers, the date class's older-version warning, the thread-failure report and the
 // frame resources. InitInstance calls it; tests may too.
 void InstallApplicationHooks();
+// Puts the libraries' own behaviour back (the application object's end does it).
+void RemoveApplicationHooks();

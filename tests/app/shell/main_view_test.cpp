@@ -13,6 +13,8 @@
 #include "platform/kernel/optical.h"
 #include "platform/kernel/process.h"
 #include "platform/ui/input.h"
+
+namespace input = qav::ui::input;
 #include "support/thread.h"
 #include "trafficdata/date_time_ex.h"
 
@@ -252,5 +254,52 @@ TEST(Defaults, ArchiveAndReportFolders) {
   EXPECT_EQ(DefaultOtherPath(env), "/home/u/.local/share/qav/archive/");
   env.tempFolder = "/var/tmp";
   EXPECT_EQ(DefaultReportFolder(env), "/var/tmp\\");
+}
+}  // namespace
+
+namespace {
+// A view that counts what the menu reaches.
+class CountingView : public CMainDlg {
+  DECLARE_DYNCREATE(CountingView)
+
+ public:
+  void OnReadConfig() override { ++reads; }
+  void OnSaveConfig() override { ++saves; }
+  void OnOpenOutputFile() override { ++opens; }
+  int reads = 0, saves = 0, opens = 0;
+};
+IMPLEMENT_DYNCREATE(CountingView, CMainDlg)
+
+TEST_F(MainViewTest, TheMenuReachesTheViewsOperations) {
+  RegisterMainView(IDR_MAINFRAME, RUNTIME_CLASS(CountingView));
+  Start();
+  RegisterMainView(IDR_MAINFRAME, nullptr);
+  auto* view = dynamic_cast<CountingView*>(view_);
+  ASSERT_NE(view, nullptr);
+  input::Menu(frameWnd_, ID_READ_CONFIG);
+  input::Menu(frameWnd_, ID_SAVE_CONFIG);
+  input::Menu(frameWnd_, ID_SAVE_CONFIG);
+  input::Menu(frameWnd_, ID_FILE_OPEN);
+  EXPECT_EQ(std::vector<int>({view->reads, view->saves, view->opens}), std::vector<int>({1, 2, 1}));
+  // Parameters shows the sheet modally.
+  std::string caption;
+  qav::ui::PostTask([&] {
+    caption = view->m_Sheet.GetWindowText();
+    input::Click(::GetDlgItem(view->m_Sheet.m_hWnd, IDCANCEL));
+  });
+  input::Menu(frameWnd_, ID_PARAMETERS);
+  EXPECT_EQ(caption, "Parameter Settings");
+  EXPECT_EQ(view->m_Sheet.GetPageCount(), 3);
+}
+
+TEST_F(MainViewTest, AWorkersWaitCursorReachesTheUserInterfaceThread) {
+  Start();
+  std::thread worker([this] { view_->SetWaitCursor(true); });
+  worker.join();
+  qav::ui::PumpPending();
+  EXPECT_EQ(::GetCursor(), view_->m_hWaitCursor);
+  EXPECT_EQ(view_->SendMessage(WM_SETCURSOR, reinterpret_cast<WPARAM>(view_->GetSafeHwnd()), 0), TRUE);
+  EXPECT_EQ(view_->SendMessage(WM_SET_WAIT_CURSOR, 0, 0), 1);
+  EXPECT_FALSE(view_->m_bBusy);
 }
 }  // namespace
