@@ -112,6 +112,19 @@ TEST_F(QtFrameTest, ControlsKeepTheirSizeWhenTheFrameIsMaximisedOrSmall) {
   EXPECT_GT(area->horizontalScrollBar()->maximum(), 0);
 }
 
+// The program maximises its main window and may restore and place it before its loop runs: the
+// window system's late news of the maximising does not undo that.
+TEST_F(QtFrameTest, RestoredAndMovedRightAfterMaximisingStaysThere) {
+  CFrameWnd* frame = FrameWnd();
+  ASSERT_NE(frame, nullptr);
+  frame->ShowWindow(SW_SHOWMAXIMIZED);
+  frame->ShowWindow(SW_SHOWNORMAL);
+  frame->MoveWindow(10, 10, 300, 200);
+  Settle();
+  EXPECT_FALSE(frame->IsZoomed());
+  EXPECT_EQ(W(*frame)->size(), QSize(300, 200));
+}
+
 // Alt+F opens the File menu; arrows and Enter choose; Escape closes it again. A worker's send is
 // answered while the menu is open.
 TEST_F(QtFrameTest, MenuChosenAndClosedFromTheKeyboardWhileAWorkerIsServed) {

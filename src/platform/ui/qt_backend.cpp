@@ -1134,6 +1134,10 @@ class QtBackend : public Backend, public QObject {
       } else if (!s->maximized && !s->minimized && isMax && win->normal.isValid()) {
         g = win->normal;
       }
+      // A maximised window leaves that state before it takes its new place: resizing it first
+      // would only drop Qt's record of the state, and the platform's late report of it would
+      // maximise the window again.
+      if (isMax && !s->maximized && win->isVisible()) win->setWindowState(want);
       if ((!s->minimized && (!s->maximized || !isMax)) && win->geometry() != g) {
         if (win->minimumSize() == win->maximumSize()) win->setFixedSize(g.size());
         win->setGeometry(g);
