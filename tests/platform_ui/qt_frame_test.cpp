@@ -112,6 +112,20 @@ TEST_F(QtFrameTest, ControlsKeepTheirSizeWhenTheFrameIsMaximisedOrSmall) {
   EXPECT_GT(area->horizontalScrollBar()->maximum(), 0);
 }
 
+// A frame narrower than its form but tall enough scrolls sideways only: the form view that fills
+// the frame does not count as content below the horizontal scroll bar.
+TEST_F(QtFrameTest, AFormWiderThanItsFrameScrollsOnlySideways) {
+  CFrameWnd* frame = FrameWnd();
+  ASSERT_NE(frame, nullptr);
+  frame->ShowWindow(SW_SHOWNORMAL);
+  frame->MoveWindow(10, 10, 300, 760);
+  Settle();
+  auto* area = W(*frame)->findChild<QScrollArea*>();
+  ASSERT_NE(area, nullptr);
+  EXPECT_GT(area->horizontalScrollBar()->maximum(), 0);
+  EXPECT_EQ(area->verticalScrollBar()->maximum(), 0);
+}
+
 // The program maximises its main window and may restore and place it before its loop runs: the
 // window system's late news of the maximising does not undo that.
 TEST_F(QtFrameTest, RestoredAndMovedRightAfterMaximisingStaysThere) {

@@ -228,6 +228,12 @@ QIcon IconOf(HICON icon) {
 }
 
 // ---- The widgets ----
+// A dialog or form view inside another window (a form view in a frame, a page in a sheet).
+class Panel : public QWidget {
+ public:
+  using QWidget::QWidget;
+};
+
 // A top-level window: a menu bar for frames, and a scrolling client area, so a form larger than
 // its frame can be scrolled instead of squeezed.
 class TopWindow : public QWidget {
@@ -253,11 +259,28 @@ class TopWindow : public QWidget {
     area->setGeometry(0, menuHeight, width(), std::max(0, height() - menuHeight));
     Fit();
   }
-  // The canvas holds every child at its own place and fills the client area.
+  // The canvas holds every child at its own place and fills what the scroll bars leave of the
+  // client area. A panel (a form view, which the frame sizes to its client area) counts with its
+  // controls only, so a form wider than the frame scrolls sideways without a vertical bar too.
   void Fit() {
-    QRect kids = canvas->childrenRect();
-    QSize client = area->size();
-    canvas->resize(std::max(kids.right() + 1, client.width()), std::max(kids.bottom() + 1, client.height()));
+    QRect kids;
+    for (QObject* o : canvas->children()) {
+      auto* w = qobject_cast<QWidget*>(o);
+      if (w == nullptr || w->isHidden()) continue;
+      QRect r = w->geometry();
+      if (dynamic_cast<Panel*>(w) != nullptr) {
+        QRect inner = w->childrenRect();
+        r = QRect(w->pos(), QSize(std::max(inner.right() + 1, 0), std::max(inner.bottom() + 1, 0)));
+      }
+      kids |= r;
+    }
+    const QSize client = area->size();
+    const int bar = area->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, area);
+    const int needW = kids.right() + 1, needH = kids.bottom() + 1;
+    bool across = needW > client.width();
+    const bool down = needH > client.height() - (across ? bar : 0);
+    across = needW > client.width() - (down ? bar : 0);
+    canvas->resize(std::max(needW, client.width() - (down ? bar : 0)), std::max(needH, client.height() - (across ? bar : 0)));
   }
 
  protected:
@@ -301,11 +324,6 @@ class TopWindow : public QWidget {
 };
 
 // A child window that holds controls (a form view, a property page, a generic child).
-class Panel : public QWidget {
- public:
-  using QWidget::QWidget;
-};
-
 // A group box as the dialogs are laid out for: the frame's top line runs through the middle of
 // the title, which is drawn over it at the left, and the inside is not filled, so the controls
 // placed inside the template's rectangle sit inside the frame and a check box placed over the
