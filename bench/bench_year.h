@@ -11,9 +11,12 @@
 #include <string>
 #include <vector>
 
+#include "archive/input.h"
 #include "archive/sample_archive.h"
 #include "bench_temp.h"
 #include "platform/kernel/files.h"
+#include "support/stream.h"
+#include "trafficdata/date_time_ex.h"
 
 // Writes `elements` elements (every fourth kind a loop) for the days of `year` (QAV_BENCH_DAYS, by
 // default 365) under a new folder named after `prefix`; exits the program when that fails. With
@@ -42,4 +45,19 @@ inline double PeakMegabytes() {
   rusage u{};
   getrusage(RUSAGE_SELF, &u);
   return static_cast<double>(u.ru_maxrss) / 1024.0;
+}
+
+// Reads every key's columns of every day with the archive's database reader; false when a day or
+// a key cannot be read.
+template <class Days, class Keys>
+bool ReadYearColumns(const Days& days, const Keys& keys, CStream& out) {
+  for (const CDateTimeEx& day : days) {
+    CFMDBInput input;
+    if (!input.Open(day)) return false;
+    const int columns = static_cast<int>(input.m_Database.m_nColumns);
+    for (const std::string& key : keys)
+      if (input.m_Database.ReadColumns(out, key.c_str(), 0, columns) != 0) return false;
+    input.m_Database.Close();
+  }
+  return true;
 }

@@ -168,3 +168,23 @@ TEST_F(QtDialogTest, MessageBoxLeavesNoTemplateBehind) {
 }
 
 }  // namespace
+
+// The status window of a view is shown again whenever a new message arrives: it comes back in
+// front of the window the user was in.
+TEST_F(QtDialogTest, ShowingAVisibleModelessWindowAgainActivatesIt) {
+  AskDlg status, other;
+  ASSERT_TRUE(status.Create(9600));
+  ASSERT_TRUE(other.Create(9600));
+  status.ShowWindow(SW_SHOW);
+  other.ShowWindow(SW_SHOW);
+  Settle();
+  for (int cmd : {SW_SHOWNORMAL, SW_SHOW, SW_RESTORE}) {
+    SCOPED_TRACE(cmd);
+    W(other)->activateWindow();
+    Settle();
+    ASSERT_EQ(QApplication::activeWindow(), W(other));
+    status.ShowWindow(cmd);
+    Settle();
+    EXPECT_EQ(QApplication::activeWindow(), W(status));
+  }
+}

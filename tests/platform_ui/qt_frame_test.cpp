@@ -104,11 +104,39 @@ TEST_F(QtFrameTest, ControlsKeepTheirSizeWhenTheFrameIsMaximisedOrSmall) {
     Settle();
     EXPECT_EQ(W(edit)->size(), size);
     EXPECT_EQ(frame->IsZoomed() != FALSE, c.cmd == SW_SHOWMAXIMIZED);
+    if (c.w > 0) EXPECT_EQ(W(*frame)->size(), QSize(c.w, c.h)) << "restored, then moved";
   }
   auto* area = W(*frame)->findChild<QScrollArea*>();
   ASSERT_NE(area, nullptr);
   EXPECT_GT(area->verticalScrollBar()->maximum(), 0);
   EXPECT_GT(area->horizontalScrollBar()->maximum(), 0);
+}
+
+// A frame narrower than its form but tall enough scrolls sideways only: the form view that fills
+// the frame does not count as content below the horizontal scroll bar.
+TEST_F(QtFrameTest, AFormWiderThanItsFrameScrollsOnlySideways) {
+  CFrameWnd* frame = FrameWnd();
+  ASSERT_NE(frame, nullptr);
+  frame->ShowWindow(SW_SHOWNORMAL);
+  frame->MoveWindow(10, 10, 300, 760);
+  Settle();
+  auto* area = W(*frame)->findChild<QScrollArea*>();
+  ASSERT_NE(area, nullptr);
+  EXPECT_GT(area->horizontalScrollBar()->maximum(), 0);
+  EXPECT_EQ(area->verticalScrollBar()->maximum(), 0);
+}
+
+// The program maximises its main window and may restore and place it before its loop runs: the
+// window system's late news of the maximising does not undo that.
+TEST_F(QtFrameTest, RestoredAndMovedRightAfterMaximisingStaysThere) {
+  CFrameWnd* frame = FrameWnd();
+  ASSERT_NE(frame, nullptr);
+  frame->ShowWindow(SW_SHOWMAXIMIZED);
+  frame->ShowWindow(SW_SHOWNORMAL);
+  frame->MoveWindow(10, 10, 300, 200);
+  Settle();
+  EXPECT_FALSE(frame->IsZoomed());
+  EXPECT_EQ(W(*frame)->size(), QSize(300, 200));
 }
 
 // Alt+F opens the File menu; arrows and Enter choose; Escape closes it again. A worker's send is

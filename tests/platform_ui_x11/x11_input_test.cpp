@@ -108,6 +108,31 @@ TEST_F(X11Test, ModalDialogClosesOnARealEnterWithTheTypedText) {
   EXPECT_EQ(dlg.name, "Depot");
 }
 
+// Without a window manager, showing a window that is already up (a view's status window, shown
+// again for each new message) still gives it the input focus.
+TEST_F(X11Test, ShowingAVisibleWindowAgainFocusesIt) {
+  RegisterDialogTemplate(&kAsk);
+  CDialog status(9800), other(9800);
+  ASSERT_TRUE(status.Create(9800));
+  ASSERT_TRUE(other.Create(9800));
+  status.SetWindowText("Status Window");
+  other.SetWindowText("Other Window");
+  status.ShowWindow(SW_SHOW);
+  other.ShowWindow(SW_SHOW);
+  PumpUntil([] { return false; }, 200);
+  auto first = [](std::string w) { return w.substr(0, w.find('\n')); };
+  const std::string sw = first(XWindow("Status Window")), ow = first(XWindow("Other Window"));
+  ASSERT_FALSE(sw.empty());
+  ASSERT_FALSE(ow.empty());
+  auto focused = [] { return Shell("xdotool getwindowfocus -f"); };
+  Shell("xdotool windowfocus --sync " + ow);
+  ASSERT_TRUE(PumpUntil([&] { return focused() == ow; }, 3000));
+  status.ShowWindow(SW_SHOWNORMAL);
+  EXPECT_TRUE(PumpUntil([&] { return focused() == sw; }, 3000)) << "focus stays on " << focused();
+  status.DestroyWindow();
+  other.DestroyWindow();
+}
+
 constexpr UINT ID_READ = 32836;
 const FrameResource kRes{9810, "QAV Frame", {{"&File", 0, {{"&Read Config File", ID_READ, {}}, {"E&xit", 57665, {}}}}}};
 const DialogTemplate kForm{9810, nullptr, 300, 200, {{Ctl::Edit, IDC_NAME, "", 0, 7, 7, 130, 24}}};

@@ -154,7 +154,6 @@ void CMainClassic::OnInitialUpdate() {
                  IDC_MDS_YEARLY_DAYS})
     if (CWnd* w = GetDlgItem(id)) w->EnableWindow(FALSE);
   UpdateData(FALSE);
-  m_bFirstUpdateDone = true;
 }
 
 void CMainClassic::DoDataExchange(CDataExchange* dx) {
@@ -201,42 +200,19 @@ void CMainClassic::DoDataExchange(CDataExchange* dx) {
 // A refused field (a file name that is too long) stops a handler before anything changes: the
 // values after it in the exchange would be stale.
 
-void CMainClassic::OnRawdataOff() {
+void CMainClassic::SwitchBlock(int& on, int& off, bool turnOn) {
   if (IsRunning() || !UpdateData(TRUE)) return;
-  m_bRawOff = 1;
-  m_bRawOn = 0;
+  on = turnOn ? 1 : 0;
+  off = turnOn ? 0 : 1;
   UpdateData(FALSE);
 }
-void CMainClassic::OnRawdataOn() {
-  if (IsRunning() || !UpdateData(TRUE)) return;
-  m_bRawOff = 0;
-  m_bRawOn = 1;
-  UpdateData(FALSE);
-}
-void CMainClassic::OnSingleOff() {
-  if (IsRunning() || !UpdateData(TRUE)) return;
-  m_bSdsOff = 1;
-  m_bSdsOn = 0;
-  UpdateData(FALSE);
-}
-void CMainClassic::OnSingleOn() {
-  if (IsRunning() || !UpdateData(TRUE)) return;
-  m_bSdsOff = 0;
-  m_bSdsOn = 1;
-  UpdateData(FALSE);
-}
-void CMainClassic::OnMultiOff() {
-  if (IsRunning() || !UpdateData(TRUE)) return;
-  m_bMdsOff = 1;
-  m_bMdsOn = 0;
-  UpdateData(FALSE);
-}
-void CMainClassic::OnMultiOn() {
-  if (IsRunning() || !UpdateData(TRUE)) return;
-  m_bMdsOff = 0;
-  m_bMdsOn = 1;
-  UpdateData(FALSE);
-}
+
+void CMainClassic::OnRawdataOff() { SwitchBlock(m_bRawOn, m_bRawOff, false); }
+void CMainClassic::OnRawdataOn() { SwitchBlock(m_bRawOn, m_bRawOff, true); }
+void CMainClassic::OnSingleOff() { SwitchBlock(m_bSdsOn, m_bSdsOff, false); }
+void CMainClassic::OnSingleOn() { SwitchBlock(m_bSdsOn, m_bSdsOff, true); }
+void CMainClassic::OnMultiOff() { SwitchBlock(m_bMdsOn, m_bMdsOff, false); }
+void CMainClassic::OnMultiOn() { SwitchBlock(m_bMdsOn, m_bMdsOff, true); }
 
 void CMainClassic::OnRawdataOwnParams() {
   for (int id : kRawOwnControls)

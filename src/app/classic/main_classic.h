@@ -136,6 +136,8 @@ class CMainClassic : public CMainDlg {
   CClassicRunFlags m_flags;
 
  protected:
+  // ON or OFF of a block: exchange in, the pair set, exchange out.
+  void SwitchBlock(int& on, int& off, bool turnOn);
   void ChangeDates(int block);
   void ChangeElements(int block);
   void AutoOpen(int family, int format);
@@ -148,5 +150,4 @@ class CMainClassic : public CMainDlg {
 
  private:
   class CRunPort;
-  bool m_bFirstUpdateDone = false;
 };

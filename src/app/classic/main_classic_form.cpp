@@ -50,13 +50,14 @@ DialogTemplate MakeClassicForm() {
   AddBlockHead(c, 324, IDC_MDS_OFF, IDC_MDS_ON, IDC_MDS_NAME, IDC_MDS_TEXT, IDC_MDS_SHEET);
   AddSelectionRow(c, 324, 52, IDC_STATIC, "Year:", IDC_MDS_YEAR, IDC_MDS_CHANGE_YEAR, 0);
   AddSelectionRow(c, 324, 70, IDC_STATIC, "Elements:", IDC_MDS_ELEMS, IDC_MDS_CHANGE_ELEMS, IDC_MDS_VIEW_ELEMS);
-  c.push_back({Ctl::CheckBox, IDC_MDS_MONTHLY, "Monthly Day-of-Week", WS_TABSTOP | WS_GROUP, 324, 88, 100, 10});
-  c.push_back({Ctl::CheckBox, IDC_MDS_YEARLY, "Yearly Day-of-Week", WS_TABSTOP, 324, 100, 100, 10});
-  c.push_back({Ctl::CheckBox, IDC_MDS_ANNUAL, "Annual Values", WS_TABSTOP, 324, 112, 100, 10});
+  c.push_back({Ctl::CheckBox, IDC_MDS_MONTHLY, "Monthly Day-of-Week", WS_TABSTOP | WS_GROUP, 324, 87, 100, 10});
+  c.push_back({Ctl::CheckBox, IDC_MDS_YEARLY, "Yearly Day-of-Week", WS_TABSTOP, 324, 98, 100, 10});
+  c.push_back({Ctl::CheckBox, IDC_MDS_ANNUAL, "Annual Values", WS_TABSTOP, 324, 109, 100, 10});
   const DWORD multi = LBS_MULTICOLUMN | LBS_EXTENDEDSEL | LBS_NOINTEGRALHEIGHT | WS_BORDER | WS_TABSTOP;
-  c.push_back({Ctl::ListBox, IDC_MDS_MONTHS, "", multi, 324, 126, 136, 22});
-  c.push_back({Ctl::ListBox, IDC_MDS_MONTHLY_DAYS, "", multi, 324, 152, 66, 22});
-  c.push_back({Ctl::ListBox, IDC_MDS_YEARLY_DAYS, "", multi, 394, 152, 66, 22});
+  // Three rows each, so the twelve months and the seven days show without scrolling.
+  c.push_back({Ctl::ListBox, IDC_MDS_MONTHS, "", multi, 324, 121, 136, 28});
+  c.push_back({Ctl::ListBox, IDC_MDS_MONTHLY_DAYS, "", multi, 324, 152, 66, 27});
+  c.push_back({Ctl::ListBox, IDC_MDS_YEARLY_DAYS, "", multi, 394, 152, 66, 27});
   // GO and the status list.
   c.push_back({Ctl::PushButton, IDC_GO, "---GO!---", WS_TABSTOP, 7, 187, 460, 16});
   c.push_back({Ctl::ListBox, IDC_STATUS_LIST, "", WS_VSCROLL | WS_BORDER | LBS_NOINTEGRALHEIGHT, 7, 208, 460, 88});

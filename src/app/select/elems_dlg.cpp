@@ -65,7 +65,7 @@ DialogTemplate MakeWizardTemplate() {
   DialogTemplate t{IDD_SELECT_ELEMENTS_WIZARD, "Select Locations and Data Elements", 403, 276, ElementControls()};
   t.controls.push_back({Ctl::PushButton, IDC_SEL_MOVE_UP, "^", 0, 141, 227, 24, 14});
   t.controls.push_back({Ctl::PushButton, IDC_SEL_MOVE_DOWN, "v", 0, 169, 227, 24, 14});
-  t.controls.push_back({Ctl::Static, IDC_STATIC, "What standard-site lanes do you want to select?", 0, 7, 230, 130, 8});
+  t.controls.push_back({Ctl::Static, IDC_STATIC, "What standard-site lanes do you want to select?", 0, 7, 226, 130, 16});
   t.controls.push_back({Ctl::PushButton, IDC_SEL_BACK, "< &Back", 0, 184, 255, 50, 14});
   t.controls.push_back({Ctl::DefPushButton, IDOK, "&Next >", 0, 238, 255, 50, 14});
   t.controls.push_back({Ctl::PushButton, IDC_SEL_FINISH, "&Finish", 0, 292, 255, 50, 14});

@@ -63,17 +63,6 @@ std::string Upper(const char* s) {
 
 }  // namespace
 
-bool CViewerTextList::Show(const CTextLines& lines, const std::function<bool()>& step) {
-  ResetContent();
-  std::string line;
-  for (int i = 0; i < lines.Count(); ++i) {
-    line.assign(lines.Line(i));
-    AddString(line.c_str());
-    if (step && !step()) return false;
-  }
-  return true;
-}
-
 BEGIN_MESSAGE_MAP(CViewer, CDialog)
   ON_BN_CLICKED(IDC_VIEWER_FIND, &CViewer::OnFind)
   ON_LBN_DBLCLK(IDC_VIEWER_CABINETS, &CViewer::OnFind)
@@ -155,7 +144,8 @@ bool CViewer::Open(const char* path, bool quiet, CWnd* parent) {
   m_nLineCount = 0;
   m_sections.clear();
 
-  // Reading: the bar runs over the file's bytes, then over one more hundredth for the indexing.
+  // Reading: the bar runs over the file's bytes, then over one more hundredth for the cabinet
+  // list. Each line goes to the text list and to the section index as it is read.
   CThrottledPump pump;
   uint64_t length = 0;
   {
@@ -165,27 +155,32 @@ bool CViewer::Open(const char* path, bool quiet, CWnd* parent) {
   const uint64_t extra = length / 100;
   const int64_t div = WaitScaleDivisor(static_cast<int64_t>(length + extra));
   wait->SetRange(0, static_cast<int>((length + extra) / static_cast<uint64_t>(div)));
-  uint32_t err = m_lines.Load(path, [&](uint64_t bytes) {
-    position = static_cast<int>(bytes / static_cast<uint64_t>(div));
-    pump.Pump();
-    return keepGoing;
-  });
+  m_lstText.ResetContent();
+  CSectionIndexer indexer(m_nFileType);
+  const uint32_t err = ReadTextLines(
+      path,
+      [&](uint64_t bytes) {
+        position = static_cast<int>(bytes / static_cast<uint64_t>(div));
+        pump.Pump();
+        return keepGoing;
+      },
+      [&](std::string_view line) {
+        m_lstText.Append(line);
+        indexer.Feed(line);
+      });
   if (err != 0) {
-    m_lines.Clear();
     if (keepGoing && !quiet) ::MessageBox(nullptr, "Unable to open input file", nullptr, MB_OK);
     Close();
     return finish(false);
   }
   SetWindowText(std::string(path).substr(std::string(path).find_last_of("\\/") + 1).c_str());
-  if (!m_lstText.Show(m_lines, [&] { pump.Pump(); return keepGoing; })) {
-    Close();
-    return finish(false);
-  }
+  indexer.Finish();
+  m_sections = std::move(indexer.sections);
   m_nLineCount = m_lstText.LineCount();
   m_strStatus = "Normal";
 
-  // Indexing and the cabinet list: one step per examined line and per section.
-  const uint64_t steps = static_cast<uint64_t>(m_nLineCount) + 1;
+  // The cabinet list: one step per section.
+  const uint64_t steps = m_sections.size() + 1;
   uint64_t done = 0;
   auto step = [&] {
     ++done;
@@ -193,11 +188,6 @@ bool CViewer::Open(const char* path, bool quiet, CWnd* parent) {
     pump.Pump();
     return keepGoing;
   };
-  if (!IndexSections(m_lines, m_nFileType, m_sections, step)) {
-    Close();
-    m_sections.clear();
-    return finish(false);
-  }
   for (const std::string& line : CabinetLines(m_sections)) {
     m_lstCabinets.AddString(line.c_str());
     if (!step()) {
@@ -211,7 +201,10 @@ bool CViewer::Open(const char* path, bool quiet, CWnd* parent) {
   OnSelchangeCabinetList();
   FillSectionList();
   finish(true);
-  ShowWindow(quiet ? SW_SHOWNORMAL : SW_SHOWMAXIMIZED);
+  // Shown normally first, so that the window keeps its template's size where the desktop does not
+  // maximise it.
+  ShowWindow(SW_SHOWNORMAL);
+  if (!quiet) ShowWindow(SW_SHOWMAXIMIZED);
   return true;
 }
 
@@ -238,7 +231,7 @@ void CViewer::OnFind() {
     return sel >= 0 ? list.GetTextString(sel) : std::string();
   };
   std::string cabinet = current(m_lstCabinets).substr(0, 7);
-  int line = FindSection(m_lines, m_nFileType, cabinet, current(m_lstElements), current(m_lstSections));
+  int line = FindSection(m_sections, m_nFileType, cabinet, current(m_lstElements), current(m_lstSections));
   if (line >= 0) m_lstText.ScrollTo(line);
 }
 

@@ -26,13 +26,19 @@ enum : int {
   IDC_VIEWER_TEXT = 1652,
 };
 
-// The viewer's text list: a list box that shows the lines of a CTextLines.
+// The viewer's text list: the report's lines, appended as they are read (the list box keeps them
+// compactly, so its lines are the viewer's only copy of the text).
 class CViewerTextList : public CListBox {
  public:
-  // Shows the lines; `step` is called after each line added (false stops: false returned).
-  bool Show(const CTextLines& lines, const std::function<bool()>& step);
+  void Append(std::string_view line) {
+    m_buffer.assign(line);
+    AddString(m_buffer.c_str());
+  }
   int LineCount() const { return GetCount(); }
   void ScrollTo(int line) { SetTopIndex(line); }
+
+ private:
+  std::string m_buffer;
 };
 
 class CViewer : public CDialog {
@@ -66,7 +72,6 @@ class CViewer : public CDialog {
   std::unique_ptr<CViewer> m_pNextViewer;
   int m_nFileType = VFT_RAW;
   std::vector<SViewerSection> m_sections;  // the indexed sections, in file order
-  CTextLines m_lines;
 
  private:
   bool Open(const char* path, bool quiet, CWnd* parent);

@@ -38,34 +38,47 @@ int ViewerFileType(const std::string& path) {
   return VFT_UNKNOWN;
 }
 
-uint32_t CTextLines::Load(const char* path, const std::function<bool(uint64_t)>& progress) {
-  Clear();
+uint32_t ReadTextLines(const char* path, const std::function<bool(uint64_t)>& progress,
+                       const std::function<void(std::string_view)>& line) {
   CFile f;
   CFileException fe;
   if (!f.Open(path, CFile::modeRead | CFile::shareDenyNone, &fe)) return static_cast<uint32_t>(fe.m_lOsError);
-  const ULONGLONG len = f.GetLength();
-  text_.reserve(static_cast<size_t>(len) + (1u << 20));
   constexpr UINT kBlock = 1u << 20;
+  std::string buf;  // a partial line from the previous block, then the new block
+  uint64_t total = 0;
+  auto emit = [&](std::string_view l) {
+    if (!l.empty() && l.back() == '\r') l.remove_suffix(1);
+    line(l);
+  };
   for (;;) {
-    size_t at = text_.size();
-    text_.resize(at + kBlock);
-    UINT got = f.Read(text_.data() + at, kBlock);
-    text_.resize(at + got);
+    const size_t keep = buf.size();
+    buf.resize(keep + kBlock);
+    const UINT got = f.Read(buf.data() + keep, kBlock);
+    buf.resize(keep + got);
     if (got == 0) {
-      if (f.GetError() != 0) {
-        uint32_t err = f.GetError();
-        Clear();
-        return err;
-      }
+      if (f.GetError() != 0) return f.GetError();
       break;
     }
-    IndexFrom(at);
-    if (progress && !progress(text_.size())) {
-      Clear();
-      return ERROR_OPERATION_ABORTED;
-    }
+    total += got;
+    size_t start = 0;
+    for (size_t at; (at = buf.find('\n', start)) != std::string::npos; start = at + 1)
+      emit(std::string_view(buf).substr(start, at - start));
+    buf.erase(0, start);
+    if (progress && !progress(total)) return ERROR_OPERATION_ABORTED;
   }
+  if (!buf.empty()) emit(buf);
   return 0;
+}
+
+uint32_t CTextLines::Load(const char* path, const std::function<bool(uint64_t)>& progress) {
+  Clear();
+  const uint32_t err = ReadTextLines(path, progress, [this](std::string_view l) {
+    starts_.push_back(text_.size());
+    text_.append(l);
+    text_ += '\n';
+  });
+  if (err != 0) Clear();
+  return err;
 }
 
 void CTextLines::Assign(std::string text) {
@@ -109,38 +122,58 @@ bool IsTitleLine(std::string_view line) {
   return p == "ES-" || p == "RD-" || p == "VD-";
 }
 
-int NextAfterSection(const CTextLines& lines, int i, int fileType) {
+int NextAfterSection(int i, std::string_view line3, int fileType) {
   int next = i + 4;
-  if (fileType == VFT_RAW && !StartsWith(lines.Line(i + 3), kUnavailable)) next += kRawDataLines;
+  if (fileType == VFT_RAW && !StartsWith(line3, kUnavailable)) next += kRawDataLines;
   return next;
+}
+
+void CSectionIndexer::Feed(std::string_view line) {
+  const int k = m_line++;
+  if (m_open) {
+    SViewerSection& s = sections.back();
+    if (k == s.m_nLine + 1) s.m_strHeading = line;
+    if (k == s.m_nLine + 3) {
+      s.m_strSubtitle = line;
+      Complete();
+    }
+    return;
+  }
+  if (k < m_next || !IsTitleLine(line)) return;
+  SViewerSection s;
+  s.m_nLine = k;
+  s.m_strCabinet = Left(line, 7);
+  s.m_strElement = Mid(line, 8, 7);
+  if (Contains(line, "***"))
+    s.m_strDescription = "**Unavailable**";
+  else
+    s.m_strDescription = Mid(line, Mid(line, 15, 1) == " " ? 17 : 21, 24);
+  sections.push_back(std::move(s));
+  m_open = true;
+}
+
+void CSectionIndexer::Complete() {
+  const SViewerSection& s = sections.back();
+  m_next = NextAfterSection(s.m_nLine, s.m_strSubtitle, m_type);
+  m_open = false;
+}
+
+void CSectionIndexer::Finish() {
+  if (m_open) Complete();
 }
 
 bool IndexSections(const CTextLines& lines, int fileType, std::vector<SViewerSection>& out,
                    const std::function<bool()>& step) {
-  out.clear();
-  const int n = lines.Count();
-  for (int i = 0; i < n;) {
-    std::string_view line = lines.Line(i);
-    int next = i + 1;
-    if (IsTitleLine(line)) {
-      SViewerSection s;
-      s.m_strCabinet = Left(line, 7);
-      s.m_strElement = Mid(line, 8, 7);
-      if (Contains(line, "***"))
-        s.m_strDescription = "**Unavailable**";
-      else
-        s.m_strDescription = Mid(line, Mid(line, 15, 1) == " " ? 17 : 21, 24);
-      s.m_strHeading = lines.Line(i + 1);
-      s.m_strSubtitle = lines.Line(i + 3);
-      out.push_back(std::move(s));
-      next = NextAfterSection(lines, i, fileType);
-    }
-    i = next;
+  CSectionIndexer indexer(fileType);
+  for (int i = 0; i < lines.Count(); ++i) {
+    indexer.Feed(lines.Line(i));
     if (step && !step()) {
       out.clear();
       return false;
     }
   }
+  indexer.Finish();
+  out = std::move(indexer.sections);
   return true;
 }
 
@@ -193,33 +226,25 @@ std::vector<std::string> SectionLabels(const std::vector<SViewerSection>& sectio
   return out;
 }
 
-int FindSection(const CTextLines& lines, int fileType, std::string_view cabinet, std::string_view element,
-                std::string_view label) {
+int FindSection(const std::vector<SViewerSection>& sections, int fileType, std::string_view cabinet,
+                std::string_view element, std::string_view label) {
   int found = -1;
-  const int n = lines.Count();
-  for (int i = 0; i < n;) {
-    std::string_view line = lines.Line(i);
-    if (!IsTitleLine(line)) {
-      ++i;
-      continue;
+  for (const SViewerSection& s : sections) {
+    if (s.m_strCabinet != cabinet || s.m_strElement != element) continue;
+    const std::string& next = s.m_strHeading;
+    bool match = false;
+    if (fileType == VFT_RAW) {
+      match = next == label;
+    } else if (fileType == VFT_SDS) {
+      match = next == Left(label, 16) && Contains(s.m_strSubtitle, Right(label, 3));
+    } else if (StartsWith(label, "Monthly:")) {
+      match = Contains(next, Right(label, 14));
+    } else if (StartsWith(label, "Yearly: ")) {
+      match = Contains(next, Right(label, 10));
+    } else if (label == "Annual:  ASWT" || label == "Annual:  AWDT" || label == "Annual:  AADT") {
+      match = Contains(next, Right(label, 4));
     }
-    if (Left(line, 7) == cabinet && Mid(line, 8, 7) == element) {
-      std::string_view next = lines.Line(i + 1);
-      bool match = false;
-      if (fileType == VFT_RAW) {
-        match = next == label;
-      } else if (fileType == VFT_SDS) {
-        match = next == Left(label, 16) && Contains(lines.Line(i + 3), Right(label, 3));
-      } else if (StartsWith(label, "Monthly:")) {
-        match = Contains(next, Right(label, 14));
-      } else if (StartsWith(label, "Yearly: ")) {
-        match = Contains(next, Right(label, 10));
-      } else if (label == "Annual:  ASWT" || label == "Annual:  AWDT" || label == "Annual:  AADT") {
-        match = Contains(next, Right(label, 4));
-      }
-      if (match) found = i;
-    }
-    i = NextAfterSection(lines, i, fileType);
+    if (match) found = s.m_nLine;
   }
   return found;
 }

@@ -14,8 +14,14 @@
 enum EViewerFileType : int { VFT_UNKNOWN = -1, VFT_RAW = 0, VFT_SDS = 1, VFT_MDS = 2 };
 int ViewerFileType(const std::string& path);
 
-// The lines of one file. A CR before a line's LF is not part of the line; a final line without a
-// line end counts; an empty file has no lines.
+// Reads a file in blocks and hands over its lines in order, without their line ends (a CR before
+// the LF is dropped; a final line without a line end counts; an empty file has no lines).
+// `progress` gets the bytes read so far after each block and returns false to stop. 0, or the
+// system error number (ERROR_OPERATION_ABORTED when stopped).
+uint32_t ReadTextLines(const char* path, const std::function<bool(uint64_t)>& progress,
+                       const std::function<void(std::string_view)>& line);
+
+// The lines of one file, kept as the file's bytes and the lines' offsets.
 class CTextLines {
  public:
   // Reads the file in blocks; `progress` gets the bytes read so far after each block and returns
@@ -37,6 +43,7 @@ class CTextLines {
 };
 
 struct SViewerSection {
+  int m_nLine = 0;              // the title line's index
   std::string m_strCabinet;     // columns 0-6 of the title line
   std::string m_strElement;     // columns 8-14
   std::string m_strDescription; // 24 characters of roadway and location, or "**Unavailable**"
@@ -47,13 +54,32 @@ struct SViewerSection {
 // A section's title line: it begins with "ES-", "RD-" or "VD-".
 bool IsTitleLine(std::string_view line);
 
-// The index of the line after the section whose title line is at `i`: after line i + 3, and in
-// a raw data listing after its 288 data lines too, unless the day had no data (a line
-// "     ***DATA UNAVAILABLE***" at i + 3 and nothing after it).
-int NextAfterSection(const CTextLines& lines, int i, int fileType);
+// The index of the line after the section whose title line is at `i`, given its line i + 3: after
+// line i + 3, and in a raw data listing after its 288 data lines too, unless the day had no data
+// (a line "     ***DATA UNAVAILABLE***" at i + 3 and nothing after it).
+int NextAfterSection(int i, std::string_view line3, int fileType);
 
-// Indexes the sections in file order. `step` is called after every examined line (false stops:
-// the result is then false and `out` empty).
+// Indexes the sections of a report fed line by line, in file order: a title line is examined
+// only where the previous section's lines end (see NextAfterSection); lines past the end of the
+// file read as empty.
+class CSectionIndexer {
+ public:
+  explicit CSectionIndexer(int fileType) : m_type(fileType) {}
+  void Feed(std::string_view line);
+  // Completes a section whose following lines the file did not have.
+  void Finish();
+  std::vector<SViewerSection> sections;
+
+ private:
+  void Complete();
+  int m_type;
+  int m_line = 0;      // index of the line fed next
+  int m_next = 0;      // the first line that may be a title line
+  bool m_open = false; // the last section still waits for its heading or subtitle
+};
+
+// Indexes the sections of a whole text. `step` is called after every line (false stops: the
+// result is then false and `out` empty).
 bool IndexSections(const CTextLines& lines, int fileType, std::vector<SViewerSection>& out,
                    const std::function<bool()>& step);
 
@@ -65,6 +91,7 @@ std::vector<std::string> ElementsOfCabinet(const std::vector<SViewerSection>& se
 std::vector<std::string> SectionLabels(const std::vector<SViewerSection>& sections, std::string_view element,
                                        int fileType);
 
-// The title line of the last section of cabinet and element whose label matches, or -1.
-int FindSection(const CTextLines& lines, int fileType, std::string_view cabinet, std::string_view element,
-                std::string_view label);
+// The title line of the last section of cabinet and element whose label matches, or -1. The
+// sections are the title lines that a walk over the text examines, so the index answers the search.
+int FindSection(const std::vector<SViewerSection>& sections, int fileType, std::string_view cabinet,
+                std::string_view element, std::string_view label);

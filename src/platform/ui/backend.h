@@ -22,6 +22,9 @@ class Backend {
   // Text, style, geometry, check state, range or position changed.
   virtual void Changed(WndState* s) {}
   virtual void ListChanged(WndState* s, ListChange what, int index) {}
+  // A top-level window that was already shown is shown again: it comes to the front and becomes
+  // the active window (a window shown for the first time does so anyway).
+  virtual void Raise(WndState* s) {}
   // Processes pending input without blocking.
   virtual void Poll() {}
   // Blocks until Wake() or input, at most the given time (negative: no limit).

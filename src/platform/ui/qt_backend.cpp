@@ -11,7 +11,6 @@
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QFontDatabase>
-#include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -36,6 +35,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QWindow>
+#include <QtGui/qguiapplication_platform.h>
 #include <xcb/xcb.h>
 
 #include <algorithm>
@@ -107,6 +107,7 @@ struct Colours {
   COLORREF textColour = 0;
   bool brush = false;  // a background of its own
   COLORREF brushColour = 0;
+  bool hollow = false;  // no background at all: what is behind shows through
 };
 
 Colours AskColours(WndState* s) {
@@ -129,23 +130,32 @@ Colours AskColours(WndState* s) {
   if (Find(self) == nullptr) return c;
   c.text = dc.TextColorSet();
   c.textColour = dc.GetTextColor();
-  if (brush != nullptr && !brush->stock && !brush->hollow && dc.GetBkMode() != TRANSPARENT) {
+  // The brush answered fills the control's (or the dialog's) background whatever the background
+  // mode: a transparent mode only leaves the text without a box of its own. A hollow brush fills
+  // nothing, so the control shows what is behind it; a stock brush is the system's own colour,
+  // which the widget has already.
+  c.hollow = brush != nullptr && brush->hollow;
+  if (brush != nullptr && !brush->stock && !brush->hollow) {
     c.brush = true;
     c.brushColour = brush->color;
   }
   return c;
 }
 
+// Sets only the roles the answer names; every other role follows the parent widget, so a
+// control without colours of its own shows its parent's even after the parent's change.
 void ApplyColours(QWidget* w, const Colours& c, QPalette::ColorRole background) {
-  QPalette p = w->parentWidget() != nullptr ? w->parentWidget()->palette() : QApplication::palette();
+  QPalette p;
+  p.setResolveMask(0);
   if (c.text) {
-    p.setColor(QPalette::WindowText, Colour(c.textColour));
-    p.setColor(QPalette::Text, Colour(c.textColour));
-    p.setColor(QPalette::ButtonText, Colour(c.textColour));
+    // Disabled text keeps the style's grey, as a disabled control does whatever its colours.
+    for (QPalette::ColorGroup g : {QPalette::Active, QPalette::Inactive})
+      for (QPalette::ColorRole r : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        p.setColor(g, r, Colour(c.textColour));
   }
   if (c.brush) p.setColor(background, Colour(c.brushColour));
   w->setPalette(p);
-  w->setAutoFillBackground(c.brush && background == QPalette::Window);
+  w->setAutoFillBackground(c.brush && background == w->backgroundRole());
 }
 
 // ---- Painter on Qt ----
@@ -218,6 +228,12 @@ QIcon IconOf(HICON icon) {
 }
 
 // ---- The widgets ----
+// A dialog or form view inside another window (a form view in a frame, a page in a sheet).
+class Panel : public QWidget {
+ public:
+  using QWidget::QWidget;
+};
+
 // A top-level window: a menu bar for frames, and a scrolling client area, so a form larger than
 // its frame can be scrolled instead of squeezed.
 class TopWindow : public QWidget {
@@ -243,11 +259,28 @@ class TopWindow : public QWidget {
     area->setGeometry(0, menuHeight, width(), std::max(0, height() - menuHeight));
     Fit();
   }
-  // The canvas holds every child at its own place and fills the client area.
+  // The canvas holds every child at its own place and fills what the scroll bars leave of the
+  // client area. A panel (a form view, which the frame sizes to its client area) counts with its
+  // controls only, so a form wider than the frame scrolls sideways without a vertical bar too.
   void Fit() {
-    QRect kids = canvas->childrenRect();
-    QSize client = area->size();
-    canvas->resize(std::max(kids.right() + 1, client.width()), std::max(kids.bottom() + 1, client.height()));
+    QRect kids;
+    for (QObject* o : canvas->children()) {
+      auto* w = qobject_cast<QWidget*>(o);
+      if (w == nullptr || w->isHidden()) continue;
+      QRect r = w->geometry();
+      if (dynamic_cast<Panel*>(w) != nullptr) {
+        QRect inner = w->childrenRect();
+        r = QRect(w->pos(), QSize(std::max(inner.right() + 1, 0), std::max(inner.bottom() + 1, 0)));
+      }
+      kids |= r;
+    }
+    const QSize client = area->size();
+    const int bar = area->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, area);
+    const int needW = kids.right() + 1, needH = kids.bottom() + 1;
+    bool across = needW > client.width();
+    const bool down = needH > client.height() - (across ? bar : 0);
+    across = needW > client.width() - (down ? bar : 0);
+    canvas->resize(std::max(needW, client.width() - (down ? bar : 0)), std::max(needH, client.height() - (across ? bar : 0)));
   }
 
  protected:
@@ -291,9 +324,42 @@ class TopWindow : public QWidget {
 };
 
 // A child window that holds controls (a form view, a property page, a generic child).
-class Panel : public QWidget {
+// A group box as the dialogs are laid out for: the frame's top line runs through the middle of
+// the title, which is drawn over it at the left, and the inside is not filled, so the controls
+// placed inside the template's rectangle sit inside the frame and a check box placed over the
+// title covers it.
+class GroupFrame : public QWidget {
  public:
   using QWidget::QWidget;
+  void SetTitle(const QString& title) {
+    if (title == m_title) return;
+    m_title = title;
+    update();
+  }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter p(this);
+    const QFontMetrics fm(font());
+    const int top = fm.height() / 2;
+    const QRect r = rect().adjusted(0, top, -1, -1);
+    // An etched line: dark, then light one pixel inside.
+    p.setPen(palette().color(QPalette::Mid));
+    p.drawRect(r.adjusted(0, 0, -1, -1));
+    p.setPen(palette().color(QPalette::Light));
+    p.drawRect(r.adjusted(1, 1, 0, 0));
+    if (m_title.isEmpty()) return;
+    const int x = fm.averageCharWidth() + 2;
+    QRect text = fm.boundingRect(QRect(x, 0, std::max(0, width() - 2 * x), fm.height()),
+                                 Qt::AlignLeft | Qt::TextShowMnemonic | Qt::TextSingleLine, m_title);
+    text.setHeight(fm.height());
+    p.fillRect(text.adjusted(-2, 0, 2, 0), palette().brush(QPalette::Window));
+    style()->drawItemText(&p, text, Qt::AlignLeft | Qt::TextShowMnemonic | Qt::TextSingleLine, palette(), isEnabled(),
+                          m_title, QPalette::WindowText);
+  }
+
+ private:
+  QString m_title;
 };
 
 class OwnerButton : public QPushButton {
@@ -486,6 +552,38 @@ class QtBackend : public Backend, public QObject {
       return;
     }
     Sync(s);
+  }
+
+  void Raise(WndState* s) override {
+    auto* win = dynamic_cast<TopWindow*>(static_cast<QWidget*>(s->native));
+    if (win == nullptr || !win->isVisible()) return;
+    if (QGuiApplication::platformName() != "offscreen") win->raise();
+    win->activateWindow();
+    if (QGuiApplication::platformName() == "xcb") FocusWithoutWindowManager(win);
+  }
+
+  // Qt asks the X server for the focus with the time of the last event it saw; with no window
+  // manager to pass the request on, the server ignores it once another client moved the focus
+  // later. The request at the server's current time always holds.
+  static void FocusWithoutWindowManager(QWidget* win) {
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t* c = x11 != nullptr ? x11->connection() : nullptr;
+    if (c == nullptr) return;
+    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+    if (screen == nullptr) return;
+    static const char kCheck[] = "_NET_SUPPORTING_WM_CHECK";
+    xcb_intern_atom_reply_t* atom = xcb_intern_atom_reply(c, xcb_intern_atom(c, 1, sizeof kCheck - 1, kCheck), nullptr);
+    bool managed = false;
+    if (atom != nullptr && atom->atom != XCB_ATOM_NONE) {
+      xcb_get_property_reply_t* p =
+          xcb_get_property_reply(c, xcb_get_property(c, 0, screen->root, atom->atom, XCB_ATOM_WINDOW, 0, 1), nullptr);
+      managed = p != nullptr && xcb_get_property_value_length(p) > 0;
+      std::free(p);
+    }
+    std::free(atom);
+    if (managed) return;
+    xcb_set_input_focus(c, XCB_INPUT_FOCUS_PARENT, static_cast<xcb_window_t>(win->winId()), XCB_CURRENT_TIME);
+    xcb_flush(c);
   }
 
   void ListChanged(WndState* s, ListChange what, int index) override {
@@ -867,7 +965,7 @@ class QtBackend : public Backend, public QObject {
           w = l;
         }
         break;
-      case Kind::GroupBox: w = new QGroupBox(host); w->setFocusPolicy(Qt::NoFocus); break;
+      case Kind::GroupBox: w = new GroupFrame(host); break;
       case Kind::Button: {
         QPushButton* b = (s->style & BS_TYPEMASK) == BS_OWNERDRAW ? new OwnerButton(host) : new QPushButton(host);
         b->setAutoDefault(false);
@@ -1038,6 +1136,8 @@ class QtBackend : public Backend, public QObject {
     Colours c = AskColours(s);
     if ((s = Find(hwnd)) == nullptr) return;
     ApplyColours(win, c, QPalette::Window);
+    ResyncChildColours(s);
+    if ((s = Find(hwnd)) == nullptr) return;
     win->menuHeight = win->menu != nullptr ? s->clientTop : 0;
     win->setEnabled(s->Enabled());
     if (s->Visible()) {
@@ -1052,6 +1152,10 @@ class QtBackend : public Backend, public QObject {
       } else if (!s->maximized && !s->minimized && isMax && win->normal.isValid()) {
         g = win->normal;
       }
+      // A maximised window leaves that state before it takes its new place: resizing it first
+      // would only drop Qt's record of the state, and the platform's late report of it would
+      // maximise the window again.
+      if (isMax && !s->maximized && win->isVisible()) win->setWindowState(want);
       if ((!s->minimized && (!s->maximized || !isMax)) && win->geometry() != g) {
         if (win->minimumSize() == win->maximumSize()) win->setFixedSize(g.size());
         win->setGeometry(g);
@@ -1088,6 +1192,55 @@ class QtBackend : public Backend, public QObject {
     if (auto* e = qobject_cast<QLineEdit*>(w)) e->selectAll();
   }
 
+  // Asks a child window's parent (a dialog itself) for its colours and shows them. A dialog or
+  // panel then asks again for each of its controls: their answers often follow the dialog's own
+  // colours (a new background brush), and nothing else would repaint them.
+  void SyncColours(WndState* s) {
+    auto* w = static_cast<QWidget*>(s->native);
+    HWND hwnd = s->hwnd;
+    Colours c = AskColours(s);
+    if ((s = Find(hwnd)) == nullptr || s->native != w) return;
+    switch (s->kind) {
+      case Kind::Dialog:
+      case Kind::Generic:
+      case Kind::Static:
+      case Kind::CheckBox:
+      case Kind::Radio:
+        if (qobject_cast<QPushButton*>(w) != nullptr) {
+          c.brush = false;  // a push-like check box keeps the style's button face
+          ApplyColours(w, c, QPalette::Button);
+          break;
+        }
+        // A check box or radio button paints its whole rectangle (so one placed over a group
+        // box's title hides it), in its parent's colour unless the brush is hollow.
+        w->setBackgroundRole(QPalette::Window);
+        ApplyColours(w, c, QPalette::Window);
+        w->setAutoFillBackground(!c.hollow);
+        break;
+      case Kind::GroupBox:
+        ApplyColours(w, c, QPalette::Window);
+        w->setAutoFillBackground(false);
+        break;
+      case Kind::Edit:
+        ApplyColours(w, c, QPalette::Base);
+        if ((s->style & ES_READONLY) && !c.brush) {
+          // A read-only edit shows the face of its dialog, as a static would.
+          QPalette p = w->palette();
+          p.setColor(QPalette::Base, p.color(QPalette::Window));
+          w->setPalette(p);
+        }
+        break;
+      case Kind::ListBox: ApplyColours(w, c, QPalette::Base); break;
+      default: break;
+    }
+    if (s->kind == Kind::Dialog || s->kind == Kind::Generic) ResyncChildColours(s);
+  }
+
+  void ResyncChildColours(WndState* s) {
+    for (HWND h : std::vector<HWND>(s->children))
+      if (WndState* c = Find(h); c != nullptr && c->native != nullptr) SyncColours(c);
+  }
+
   void Sync(WndState* s) {
     auto* w = static_cast<QWidget*>(s->native);
     if (w == nullptr) return;
@@ -1112,20 +1265,13 @@ class QtBackend : public Backend, public QObject {
     w->setVisible(s->Visible());
     w->setEnabled(s->Enabled());
     w->setToolTip(Q(s->tooltip));
-    Colours c = AskColours(s);
+    SyncColours(s);
     if ((s = Find(hwnd)) == nullptr || s->native != w) return;
     switch (s->kind) {
       case Kind::Dialog:
-      case Kind::Generic: ApplyColours(w, c, QPalette::Window); break;
-      case Kind::Static:
-        ApplyColours(w, c, QPalette::Window);
-        SyncStatic(s, static_cast<QLabel*>(w));
-        break;
-      case Kind::GroupBox:
-        ApplyColours(w, c, QPalette::Window);
-        w->setAutoFillBackground(false);
-        static_cast<QGroupBox*>(w)->setTitle(Q(s->text));
-        break;
+      case Kind::Generic: break;
+      case Kind::Static: SyncStatic(s, static_cast<QLabel*>(w)); break;
+      case Kind::GroupBox: static_cast<GroupFrame*>(w)->SetTitle(Q(s->text)); break;
       case Kind::Button: {
         auto* b = static_cast<QPushButton*>(w);
         auto* bs = static_cast<ButtonState*>(s);
@@ -1139,13 +1285,11 @@ class QtBackend : public Backend, public QObject {
       case Kind::CheckBox:
       case Kind::Radio: {
         auto* b = static_cast<QAbstractButton*>(w);
-        ApplyColours(w, c, QPalette::Window);
         b->setText(Q(s->text));
         b->setChecked(static_cast<ButtonState*>(s)->check == BST_CHECKED);
         break;
       }
       case Kind::Edit: {
-        ApplyColours(w, c, QPalette::Base);
         Qt::Alignment a = (s->style & ES_RIGHT) ? Qt::AlignRight : (s->style & ES_CENTER) ? Qt::AlignHCenter : Qt::AlignLeft;
         bool ro = (s->style & ES_READONLY) != 0;
         if (auto* e = qobject_cast<QLineEdit*>(w)) {
@@ -1160,17 +1304,11 @@ class QtBackend : public Backend, public QObject {
           m->setReadOnly(ro);
           m->setFrameShape((s->style & WS_BORDER) ? QFrame::StyledPanel : QFrame::NoFrame);
         }
-        if (ro && !c.brush) {
-          QPalette p = w->palette();
-          p.setColor(QPalette::Base, p.color(QPalette::Window));
-          w->setPalette(p);
-        }
         break;
       }
       case Kind::ListBox: {
         auto* v = static_cast<ListWidget*>(w);
         auto* l = static_cast<ListBoxState*>(s);
-        ApplyColours(w, c, QPalette::Base);
         bool columns = (s->style & LBS_MULTICOLUMN) != 0;
         if (columns) {
           v->setFlow(QListView::TopToBottom);

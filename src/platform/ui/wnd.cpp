@@ -593,6 +593,9 @@ BOOL ShowWindow(HWND hwnd, int cmd) {
     default: s->style |= WS_VISIBLE; s->minimized = false; break;
   }
   Changed(s);
+  // Showing a window that is already up brings it to the user, as the window manager does.
+  if (was && cmd != SW_HIDE && cmd != SW_MINIMIZE && cmd != SW_SHOWMINIMIZED && !s->IsChild() && Find(hwnd) == s)
+    CurrentBackend().Raise(s);
   return was;
 }
 

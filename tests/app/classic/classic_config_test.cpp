@@ -1,6 +1,7 @@
 #include "app/classic/classic_config.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
@@ -190,7 +191,7 @@ TEST(ClassicConfig, EmptyFileIsRefused) {
 }
 
 TEST(ClassicConfig, FileWriteAndReadBack) {
-  std::string path = ::testing::TempDir() + "cfg_rt.cfg";
+  std::string path = ::testing::TempDir() + "cfg_rt_" + std::to_string(::getpid()) + ".cfg";
   ClassicSetup c = SampleSetup();
   std::string err;
   ASSERT_TRUE(WriteClassicConfigFile(path.c_str(), c, err)) << err;

@@ -1,11 +1,14 @@
 // A whole Classic run without a display: a generated archive, the three selections, GO for each
 // block in text and spreadsheet form, and the report files compared byte for byte (after the
 // banner) with what the library's drivers write for the same selection.
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "archive/archive_globals.h"
 #include "archive/sample_archive.h"
+#include "app/select/select_ids.h"
 #include "classic_view_env.h"
 #include "trafficdata/element_data.h"
 
@@ -114,9 +117,28 @@ class ClassicEndToEnd : public ClassicViewTest {
     Click(IDC_GO);
   }
 
+  static int WrittenDays() {
+    int n = 0;
+    for (const SampleDayInfo& d : days_) n += d.written ? 1 : 0;
+    return n;
+  }
   static AppTempFolder* archive_;
   static std::vector<SampleDayInfo> days_;
 };
+
+// Runs `act` on the modal dialog with this caption once it has the focus (the task waits for it
+// by posting itself again: the element dialog first waits for its loader).
+void WhenDialog(const std::string& caption, std::function<void(HWND)> act, int tries = 400) {
+  qav::ui::PostTask([caption, act, tries] {
+    qav::ui::WndState* top = qav::ui::TopLevelOf(qav::ui::Find(::GetFocus()));
+    if (top != nullptr && top->text == caption) {
+      act(top->hwnd);
+    } else if (tries > 0) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      WhenDialog(caption, act, tries - 1);
+    }
+  });
+}
 
 AppTempFolder* ClassicEndToEnd::archive_ = nullptr;
 std::vector<SampleDayInfo> ClassicEndToEnd::days_;
@@ -165,6 +187,80 @@ TEST_F(ClassicEndToEnd, MultiDayReportMatchesTheDrivers) {
     EXPECT_TRUE(AfterBanner(Report("DEFAULT.MDS")) == expect) << "format " << format;
   }
   EXPECT_EQ(LastStatus(), "MDS Reports Output...");
+}
+
+TEST_F(ClassicEndToEnd, SelectionsThroughTheDialogsGiveTheDriversReport) {
+  view_->m_pSelectors = MakeClassicSelectors();
+  CClassicSelection& sel = view_->m_sel[CB_SINGLE];
+  sel.dates.RemoveAll();
+  sel.elements.RemoveAll();
+  namespace input = qav::ui::input;
+  auto item = [](HWND dlg, int id) { return ::GetDlgItem(dlg, id); };
+  // Dates: every day of the archive's year, one by one.
+  WhenDialog("Select Dates", [&](HWND d) {
+    input::Click(item(d, IDC_SEL_MODE_DATES));
+    input::Click(item(d, IDC_SEL_ADD_ALL));
+    input::Click(item(d, IDOK));
+  });
+  Click(IDC_SDS_CHANGE_DATES);
+  ASSERT_EQ(sel.dates.m_nSize, ClassicEndToEnd::WrittenDays());
+  EXPECT_EQ(Text(Item(IDC_SDS_DATES)), std::to_string(sel.dates.m_nSize));
+  // Elements: every element of every cabinet of every roadway.
+  WhenDialog("Select Locations and Data Elements", [&](HWND d) {
+    const int roads = static_cast<int>(::SendMessage(item(d, IDC_SEL_ROADWAYS), LB_GETCOUNT, 0, 0));
+    for (int r = 0; r < roads; ++r) {
+      input::SelectLine(item(d, IDC_SEL_ROADWAYS), r);
+      const int cabs = static_cast<int>(::SendMessage(item(d, IDC_SEL_CABINETS), LB_GETCOUNT, 0, 0));
+      for (int c = 0; c < cabs; ++c) {
+        input::SelectLine(item(d, IDC_SEL_CABINETS), c);
+        input::Click(item(d, IDC_SEL_ADD_ALL));
+      }
+    }
+    input::Click(item(d, IDOK));
+  });
+  Click(IDC_SDS_CHANGE_ELEMS);
+  ASSERT_GT(sel.elements.m_nSize, 0);
+  EXPECT_EQ(view_->m_nSdsElems, sel.elements.m_nSize);
+  // GO over the chosen selection.
+  view_->m_bSdsOn = 1;
+  view_->m_bSdsOff = 0;
+  view_->m_bDaily = 1;
+  Go();
+  const std::string expect = Expected(CF_SDS, CB_SINGLE);
+  EXPECT_GT(expect.size(), 1000u);
+  EXPECT_TRUE(AfterBanner(Report("DEFAULT.SDS")) == expect);
+}
+
+TEST_F(ClassicEndToEnd, FinishedReportsOpenInTheViewerAndTheWindowIsGivenBack) {
+  SOutputSettings out;
+  view_->m_OutputParams.GetSettings(out);
+  out.autoOpen = 1;
+  out.useCustomViewer = 1;
+  view_->m_OutputParams.SetSettings(out);
+  view_->m_bRawOn = view_->m_bSdsOn = 1;
+  view_->m_bRawOff = view_->m_bSdsOff = 0;
+  view_->m_bDaily = 1;
+  bool enabledWhileRunning = true, sawViewerWhileRunning = false;
+  // While the run lasts (its wait dialog holds the main window), the raw report opens and the
+  // main window stays disabled.
+  std::function<void()> watch = [&] {
+    if (!view_->IsRunning() && view_->m_pWaitDialog == nullptr) return;
+    if (view_->m_Viewer.m_hWnd != nullptr && view_->m_pWaitDialog != nullptr) {
+      sawViewerWhileRunning = true;
+      enabledWhileRunning = ::IsWindowEnabled(frame_->m_hWnd) != FALSE;
+      return;
+    }
+    qav::ui::PostTask(watch);
+  };
+  qav::ui::PostTask(watch);
+  Go();
+  ASSERT_TRUE(::IsWindow(view_->m_Viewer.m_hWnd));
+  ASSERT_TRUE(view_->m_Viewer.m_pNextViewer);  // the second report in the next viewer
+  EXPECT_EQ(view_->m_Viewer.m_nFileType, VFT_RAW);
+  EXPECT_EQ(view_->m_Viewer.m_pNextViewer->m_nFileType, VFT_SDS);
+  // (Whether the viewer opened before the run's last pump depends on the worker's speed.)
+  if (sawViewerWhileRunning) EXPECT_FALSE(enabledWhileRunning);
+  EXPECT_TRUE(::IsWindowEnabled(frame_->m_hWnd));  // given back once the run's wait dialog closed
 }
 
 }  // namespace

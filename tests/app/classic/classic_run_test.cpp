@@ -203,4 +203,21 @@ TEST_F(ClassicRunFiles, NoTemporaryFolderMeansNoReport) {
   EXPECT_TRUE(run.reportPath[CF_RAW].empty());
 }
 
+TEST_F(ClassicRunFiles, AReportThatCannotBeWrittenIsNotAnnounced) {
+  if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+  ClassicRunSnapshot snap;
+  snap.sdsOn = 1;
+  snap.folder[CF_SDS] = "/dev/";
+  snap.name[CF_SDS] = "full";  // every write fails: the disk is full
+  FakePort port;
+  port.noData = true;
+  CClassicRunFlags flags;
+  FixedTimeRun run(snap, port, flags);
+  run.Run();
+  EXPECT_EQ(port.log.find("519"), std::string::npos) << port.log;
+  ASSERT_FALSE(port.posts.empty());
+  EXPECT_EQ(port.posts.back().id, RID_ERROR);
+  EXPECT_NE(port.posts.back().number, 0u);
+}
+
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include "classic_view_env.h"
 #include "platform/ui/choosers.h"
+#include "platform/ui/wnd_state.h"
 
 namespace {
 
@@ -63,6 +64,33 @@ TEST_F(ClassicViewTest, ViewButtonsAndElementsWithoutDates) {
   EXPECT_EQ(LastStatus(), "CMainClassic::OnMultiViewElems(): No MDS elements have been selected. ");
   Click(IDC_SDS_CHANGE_ELEMS);
   EXPECT_EQ(LastStatus(), "No dates selected...");
+}
+
+TEST_F(ClassicViewTest, ViewShowsACopyOfTheList) {
+  view_->m_sel[CB_RAW].dates.Add(CDateTimeEx(2003, 1, 5));
+  view_->m_sel[CB_RAW].dates.Add(CDateTimeEx(2003, 1, 6));
+  CClassicSelection& s = view_->m_sel[CB_MULTI];
+  s.cabinets.Add(CDBCabinet("005es01234", "ES-101D", 1234, "NE 45th", nullptr));
+  s.elements.Add(CDBElementEx("_MN___1", 0, s.cabinets.m_pData[0]));
+  std::vector<std::vector<std::string>> shown;
+  auto read = [&] {
+    HWND list = ::GetDlgItem(qav::ui::TopLevelOf(qav::ui::Find(::GetFocus()))->hwnd, IDC_VIEW_LIST);
+    std::vector<std::string> lines;
+    for (int i = 0; i < static_cast<int>(::SendMessage(list, LB_GETCOUNT, 0, 0)); ++i) {
+      char buf[64] = {};
+      ::SendMessage(list, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(buf));
+      lines.push_back(buf);
+    }
+    shown.push_back(lines);
+    input::Click(::GetDlgItem(::GetParent(list), IDOK));
+  };
+  qav::ui::PostTask(read);
+  Click(IDC_RAW_VIEW_DATES);
+  qav::ui::PostTask(read);
+  Click(IDC_MDS_VIEW_ELEMS);
+  ASSERT_EQ(shown.size(), 2u);
+  EXPECT_EQ(shown[0], (std::vector<std::string>{"01/05/2003 (Sun)", "01/06/2003 (Mon)"}));
+  EXPECT_EQ(shown[1], (std::vector<std::string>{"005es01234:_MN___1"}));
 }
 
 TEST_F(ClassicViewTest, ChangeYearFillsTheMultiLists) {
@@ -146,6 +174,43 @@ TEST_F(ClassicViewTest, ValidityProfileWrittenAtTheEnd) {
   EXPECT_EQ(store_->GetInt("DAILY", "TOTAL_MAX_D", 0), 30u);
   EXPECT_EQ(store_->GetInt("PM_PEAK_HOUR", "TOTAL_MIN_G", 0), 11u);
   g_PeriodValidity[SK_DAILY] = BuiltInPeriodValidity(SK_DAILY);
+}
+
+TEST_F(ClassicViewTest, OpenOutputFileTellsSpreadsheetsByTheirSixthLine) {
+  SOutputSettings out;
+  view_->m_OutputParams.GetSettings(out);
+  out.ssViewer = "/bin/true";
+  out.textViewer = "/bin/true";
+  out.useCustomViewer = 1;
+  view_->m_OutputParams.SetSettings(out);
+  const std::string sheet = folder_ / "s.dat", text = folder_ / "t.dat", shortFile = folder_ / "short.sds";
+  std::ofstream(sheet) << "***\r\nFilename: s.dat\r\n\r\nCreation Date: x\r\nCreation Time: y\r\n"
+                          "    File Type: SPREADSHEET\r\n***\r\nES-101D:_MN___1  I-5\r\n";
+  std::ofstream(text) << "***\r\nFilename: t.dat\r\n\r\nCreation Date: x\r\nCreation Time: y\r\n"
+                         "    File Type: TEXT\r\n***\r\n";
+  std::ofstream(shortFile) << "SPREADSHEET\r\n";
+  std::string chosen;
+  qav::ui::SetFileChooserHandler([&](const qav::ui::FileChooserRequest& r, std::string& p) {
+    EXPECT_EQ(r.filters.size(), 4u);
+    p = chosen;
+    return true;
+  });
+  chosen = sheet;
+  view_->OnOpenOutputFile();
+  EXPECT_FALSE(::IsWindow(view_->m_Viewer.m_hWnd));  // launched with the spreadsheet program
+  chosen = text;
+  view_->OnOpenOutputFile();
+  EXPECT_TRUE(::IsWindow(view_->m_Viewer.m_hWnd));
+  EXPECT_EQ(view_->m_Viewer.m_nFileType, VFT_RAW);
+  view_->m_Viewer.Close();
+  chosen = shortFile;  // fewer than six lines: text
+  view_->OnOpenOutputFile();
+  EXPECT_TRUE(::IsWindow(view_->m_Viewer.m_hWnd));
+  view_->m_Viewer.Close();
+  chosen = folder_ / "missing.mds";
+  view_->OnOpenOutputFile();
+  ASSERT_EQ(qav::ui::MessageBoxLog().size(), 1u);
+  EXPECT_NE(qav::ui::MessageBoxLog()[0].text.find("missing.mds"), std::string::npos);
 }
 
 }  // namespace

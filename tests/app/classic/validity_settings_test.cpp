@@ -4,6 +4,9 @@
 
 #include <cstdio>
 #include <fstream>
+#include <string>
+
+#include <unistd.h>
 
 #include "app/shell/profile_store.h"
 #include "platform/app/profile.h"
@@ -12,7 +15,12 @@ namespace {
 
 class ValidityProfile : public ::testing::Test {
  protected:
-  void SetUp() override { path = ::testing::TempDir() + "validity_profile.ini"; std::remove(path.c_str()); }
+  void SetUp() override {
+    // Tests run in parallel processes: a file of each test's own.
+    path = ::testing::TempDir() + "validity_profile_" + ::testing::UnitTest::GetInstance()->current_test_info()->name() +
+           "_" + std::to_string(::getpid()) + ".ini";
+    std::remove(path.c_str());
+  }
   void TearDown() override { std::remove(path.c_str()); }
   std::string path;
 };

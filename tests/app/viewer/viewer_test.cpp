@@ -1,6 +1,7 @@
 #include "app/viewer/viewer.h"
 
 #include <cstdio>
+#include <unistd.h>
 #include <fstream>
 
 #include "../classic/headless_fixture.h"
@@ -24,7 +25,7 @@ std::string RawDay(const char* title, const char* date) {
 class ViewerTest : public HeadlessTest {
  protected:
   std::string Write(const char* name, const std::string& text) {
-    std::string path = ::testing::TempDir() + name;
+    std::string path = ::testing::TempDir() + std::to_string(::getpid()) + "_" + name;
     std::ofstream(path, std::ios::binary) << text;
     paths.push_back(path);
     return path;
@@ -53,7 +54,7 @@ TEST_F(ViewerTest, OpensARawListingAndFindsTheChosenDay) {
     EXPECT_EQ(viewer.m_nLineCount, 4 * 292);
     EXPECT_EQ(viewer.m_strStatus, "Normal");
     EXPECT_EQ(Text(::GetDlgItem(viewer.m_hWnd, IDC_VIEWER_PATH)), viewer.m_strFilePath);
-    EXPECT_EQ(viewer.GetWindowText(), "viewer_raw.dat");
+    EXPECT_EQ(viewer.GetWindowText(), std::to_string(::getpid()) + "_viewer_raw.dat");
     EXPECT_EQ(Lines(viewer.m_lstCabinets).size(), 2u);
     EXPECT_EQ(Lines(viewer.m_lstElements), (std::vector<std::string>{"_MN___1", "_MS___2"}));
     EXPECT_EQ(Lines(viewer.m_lstSections), (std::vector<std::string>{"01/05/2003 (Sun)", "01/06/2003 (Mon)"}));
@@ -85,7 +86,7 @@ TEST_F(ViewerTest, UnknownEndingAndMissingFileGiveTheirBoxes) {
   CViewer viewer;
   EXPECT_FALSE(viewer.ViewReportFile("/tmp/report.txt", false, nullptr));
   EXPECT_FALSE(viewer.ViewReportFile("/tmp/report.txt", true, nullptr));
-  std::string missing = ::testing::TempDir() + "no_such_report.mds";
+  std::string missing = ::testing::TempDir() + std::to_string(::getpid()) + "_no_such_report.mds";
   EXPECT_FALSE(viewer.ViewReportFile(missing.c_str(), false, nullptr));
   EXPECT_FALSE(::IsWindow(viewer.m_hWnd));
   EXPECT_EQ(boxes, (std::vector<std::string>{"Unknown file type...must have proper extension (*.dat, *.sds, *.mds)",

@@ -1,8 +1,10 @@
 #include "app/viewer/viewer_text.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 
 namespace {
@@ -44,7 +46,7 @@ TEST(ViewerText, LinesOfCrLfTextAndEmptyText) {
   EXPECT_TRUE(IndexSections(t, VFT_RAW, s, {}));
   EXPECT_TRUE(s.empty());
   EXPECT_TRUE(CabinetLines(s).empty());
-  EXPECT_EQ(FindSection(t, VFT_RAW, "ES-101D", "_MN___1", "x"), -1);
+  EXPECT_EQ(FindSection(s, VFT_RAW, "ES-101D", "_MN___1", "x"), -1);
 }
 
 TEST(ViewerText, RawListingIndexSkipsDataLinesAndUnavailableDays) {
@@ -67,10 +69,10 @@ TEST(ViewerText, RawListingIndexSkipsDataLinesAndUnavailableDays) {
   EXPECT_EQ(SectionLabels(s, "_MN___1", VFT_RAW), (std::vector<std::string>{"01/05/2003 (Sun)", "01/06/2003 (Mon)"}));
   // Find: the title line of the chosen day.
   int second = 4 + 288;
-  EXPECT_EQ(FindSection(t, VFT_RAW, "ES-101D", "_MN___1", "01/06/2003 (Mon)"), second);
-  EXPECT_EQ(FindSection(t, VFT_RAW, "ES-101D", "_MN___1", "01/05/2003 (Sun)"), 0);
-  EXPECT_EQ(FindSection(t, VFT_RAW, "ES-200R", "_MN___1", "01/05/2003 (Sun)"), second + 5 + 292);
-  EXPECT_EQ(FindSection(t, VFT_RAW, "ES-200R", "_MN___1", "01/09/2003 (Thu)"), -1);
+  EXPECT_EQ(FindSection(s, VFT_RAW, "ES-101D", "_MN___1", "01/06/2003 (Mon)"), second);
+  EXPECT_EQ(FindSection(s, VFT_RAW, "ES-101D", "_MN___1", "01/05/2003 (Sun)"), 0);
+  EXPECT_EQ(FindSection(s, VFT_RAW, "ES-200R", "_MN___1", "01/05/2003 (Sun)"), second + 5 + 292);
+  EXPECT_EQ(FindSection(s, VFT_RAW, "ES-200R", "_MN___1", "01/09/2003 (Thu)"), -1);
   // Cancel during indexing drops what was indexed.
   EXPECT_FALSE(IndexSections(t, VFT_RAW, s, [] { return false; }));
   EXPECT_TRUE(s.empty());
@@ -99,9 +101,9 @@ TEST(ViewerText, SingleDayLabelsAndFind) {
   std::vector<std::string> labels = SectionLabels(s, "_MN___1", VFT_SDS);
   EXPECT_EQ(labels, (std::vector<std::string>{"01/05/2003 (Sun)  Daily", "01/05/2003 (Sun)  15Min",
                                               "01/06/2003 (Mon)  Daily"}));
-  EXPECT_EQ(FindSection(t, VFT_SDS, "ES-101D", "_MN___1", labels[0]), 0);
-  EXPECT_EQ(FindSection(t, VFT_SDS, "ES-101D", "_MN___1", labels[1]), 6);
-  EXPECT_EQ(FindSection(t, VFT_SDS, "ES-101D", "_MN___1", labels[2]), 12);
+  EXPECT_EQ(FindSection(s, VFT_SDS, "ES-101D", "_MN___1", labels[0]), 0);
+  EXPECT_EQ(FindSection(s, VFT_SDS, "ES-101D", "_MN___1", labels[1]), 6);
+  EXPECT_EQ(FindSection(s, VFT_SDS, "ES-101D", "_MN___1", labels[2]), 12);
 }
 
 TEST(ViewerText, MultiDayLabelsAndFindTheLastMatch) {
@@ -118,14 +120,14 @@ TEST(ViewerText, MultiDayLabelsAndFindTheLastMatch) {
   std::vector<std::string> labels = SectionLabels(s, "_MN___1", VFT_MDS);
   EXPECT_EQ(labels, (std::vector<std::string>{"Monthly: 2003 Jan (Sun)", "Yearly:  2003 (Mon)", "Annual:  ASWT",
                                               "Annual:  AADT"}));
-  EXPECT_EQ(FindSection(t, VFT_MDS, "ES-200R", "_MN___1", labels[0]), 20);
-  EXPECT_EQ(FindSection(t, VFT_MDS, "ES-200R", "_MN___1", labels[1]), 4);
-  EXPECT_EQ(FindSection(t, VFT_MDS, "ES-200R", "_MN___1", labels[3]), 12);
-  EXPECT_EQ(FindSection(t, VFT_MDS, "ES-200R", "_MN___1", "Annual:  AWDT"), -1);
+  EXPECT_EQ(FindSection(s, VFT_MDS, "ES-200R", "_MN___1", labels[0]), 20);
+  EXPECT_EQ(FindSection(s, VFT_MDS, "ES-200R", "_MN___1", labels[1]), 4);
+  EXPECT_EQ(FindSection(s, VFT_MDS, "ES-200R", "_MN___1", labels[3]), 12);
+  EXPECT_EQ(FindSection(s, VFT_MDS, "ES-200R", "_MN___1", "Annual:  AWDT"), -1);
 }
 
 TEST(ViewerText, LoadFromFileWithProgressAndCancel) {
-  std::string path = ::testing::TempDir() + "viewer_load.dat";
+  std::string path = ::testing::TempDir() + "viewer_load_" + std::to_string(::getpid()) + ".dat";
   {
     std::ofstream out(path, std::ios::binary);
     for (int i = 0; i < 100000; ++i) out << "line " << i << "\r\n";
@@ -135,7 +137,7 @@ TEST(ViewerText, LoadFromFileWithProgressAndCancel) {
   ASSERT_EQ(t.Load(path.c_str(), [&](uint64_t n) { last = n; return true; }), 0u);
   EXPECT_EQ(t.Count(), 100000);
   EXPECT_EQ(t.Line(99999), "line 99999");
-  EXPECT_EQ(last, t.ByteCount());
+  EXPECT_EQ(last, std::filesystem::file_size(path));
   EXPECT_NE(t.Load(path.c_str(), [](uint64_t) { return false; }), 0u);
   EXPECT_EQ(t.Count(), 0);
   std::remove(path.c_str());
