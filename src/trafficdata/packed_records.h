@@ -142,15 +142,6 @@ bool DayArraysInStep(int count, Arrays&... arrays) {
   return false;
 }
 
-// Sizes every array of a day to count zeroed entries (a negative count is 0); false, with every
-// array empty, when they could not all be allocated.
-template <class... Arrays>
-bool ResetDayArrays(int count, Arrays&... arrays) {
-  if (count < 0) count = 0;
-  (arrays.ResetSize(count), ...);
-  return DayArraysInStep(count, arrays...);
-}
-
 // Sizes every array of a day to count entries for a load that writes entries 0 .. written - 1
 // itself (written is clamped to 0 .. count): only the entries from `written` on are zeroed, so a
 // day's bytes are written once. An array without room gets a block of exactly its length (a
