@@ -164,6 +164,12 @@ class CLoad {
       CElementData* data = m_set->At(e);
       if (data == nullptr) continue;
       CStream& buffer = dayBuffers[e];
+      // The next element's buffer was last touched a batch ago (by a helper): fetch it while this
+      // one is read.
+      if (e + 1 < m_set->Count()) {
+        __builtin_prefetch(&dayBuffers[e + 1], 1);
+        __builtin_prefetch(dayBuffers[e + 1].m_pData, 1);
+      }
       int result = db.ReadColumns(buffer, keys[static_cast<size_t>(e)].c_str(), 0, columns);
       if (result == static_cast<int>(kNameNotFound)) continue;
       // Records of another size than the element's type reads would be decoded as garbage: the
