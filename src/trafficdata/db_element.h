@@ -58,6 +58,7 @@ class CDBElementEx : public CDBElement {
 
   // Texts of the element's cabinet and roadway, "" (and milepost 0) where there is none.
   const char* CabinetId() const;
+  const char* CabinetAlias() const;
   const char* CabinetLocation() const;
   int Milepost() const;
   const char* RoadwayName() const;

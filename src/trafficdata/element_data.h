@@ -80,7 +80,8 @@ class CElementData {
     return true;
   }
 
-  // "%s:%s  %s  %s  %3i.%02i\n": cabinet id, element name, roadway, location, milepost.
+  // "%s:%s  %s  %s  %3i.%02i\n": cabinet alias, element name, roadway, location, milepost. The
+  // alias ("ES-0017") comes first because the viewer finds sections by it at columns 0-6.
   void WriteElementHeading(CText& text) const;
 
   // Classic drivers. Each text goes to the sink as soon as it is complete; keep-going is polled

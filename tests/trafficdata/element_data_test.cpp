@@ -21,7 +21,7 @@ void LoadDailyVolume(CLoopDay& day, int total) {
 
 struct Fixture {
   CDBRoadway road{"I-5"};
-  CDBCabinet cab{"005es16520", "ALIAS", 1234, "Station Rd", &road};
+  CDBCabinet cab{"005es16520", "ES-0165", 1234, "Station Rd", &road};
   CDBElementEx elem{"_MS___1", ET_LOOP, &cab};
   std::vector<std::unique_ptr<CDateTimeEx>> dates;
   std::vector<const CDateTimeEx*> ptrs;
@@ -36,11 +36,12 @@ TEST(ElementData, HeadingAndDateLine) {
   CLoopData data(0, &f.elem, 0);
   CText t("");
   data.WriteElementHeading(t);
-  EXPECT_EQ(Str(t), "005es16520:_MS___1  I-5  Station Rd   12.34\n");
+  // The heading starts with the cabinet alias, where the viewer looks for a section.
+  EXPECT_EQ(Str(t), "ES-0165:_MS___1  I-5  Station Rd   12.34\n");
   f.cab.milepost = 5;
   CText u("");
   data.WriteElementHeading(u);
-  EXPECT_EQ(Str(u), "005es16520:_MS___1  I-5  Station Rd    0.05\n");
+  EXPECT_EQ(Str(u), "ES-0165:_MS___1  I-5  Station Rd    0.05\n");
   CDBElementEx orphan("_MN___1", ET_LOOP, nullptr);  // no cabinet: empty texts, no crash
   CLoopData lone(0, &orphan, 0);
   CText v("");
@@ -78,8 +79,8 @@ TEST(ElementData, RawAndSingleDayDrivers) {
   EXPECT_EQ(data.WriteSingleDayReport(s, sink2, run2), EReportResult::Done);
   EXPECT_EQ(run2.progress, 2u * 17);
   EXPECT_EQ(sink2.writes, 4);  // 15-minute and daily text per day, each with its own heading
-  size_t first = sink2.text.find("005es16520:_MS___1");
-  EXPECT_NE(sink2.text.find("005es16520:_MS___1", first + 1), std::string::npos);
+  size_t first = sink2.text.find("ES-0165:_MS___1");
+  EXPECT_NE(sink2.text.find("ES-0165:_MS___1", first + 1), std::string::npos);
 
   s.with15Min = s.withDaily = false;
   TestRun run3;
@@ -218,7 +219,7 @@ TEST(LoopMultiDay, ReportTablesAndCancellation) {
   EXPECT_EQ(data.WriteMultiDayReport(s, sink, run), EReportResult::Done);
   EXPECT_EQ(sink.writes, 4 + 1 + 3);
   EXPECT_EQ(run.progress, 8u * 5);
-  EXPECT_NE(sink.text.find("005es16520:_MS___1  I-5  Station Rd   12.34\nMonthly Avg for 1993 Jun (Mon)\n\n"
+  EXPECT_NE(sink.text.find("ES-0165:_MS___1  I-5  Station Rd   12.34\nMonthly Avg for 1993 Jun (Mon)\n\n"
                            "     ---Multi-Day Loop Summary Report---\n\n"
                            "     Summary   Valid     Vol   Occ        G      S      B      D   Val Inv Mis\n"),
             std::string::npos);

@@ -14,13 +14,14 @@ void AddBlockHead(std::vector<ControlTemplate>& c, int x, int off, int on, int n
   c.push_back({Ctl::Radio, sheet, "Spreadsheet", 0, x + 40, 38, 60, 10});
 }
 
-// A selection row: label, read-only count, Change and (when given) View.
+// A selection row: label, read-only count, Change and (when given) View, 4 units apart and
+// filling the block's 136 units; the label column is wide enough for "Elements:".
 void AddSelectionRow(std::vector<ControlTemplate>& c, int x, int y, int label, const char* text, int count,
                      int change, int view) {
-  c.push_back({Ctl::Static, label, text, 0, x, y + 3, 30, 8});
-  c.push_back({Ctl::Edit, count, "", ES_READONLY | ES_RIGHT, x + 32, y, 26, 14});
-  c.push_back({Ctl::PushButton, change, "Change", WS_TABSTOP, x + 61, y, 36, 14});
-  if (view) c.push_back({Ctl::PushButton, view, "View", WS_TABSTOP, x + 100, y, 36, 14});
+  c.push_back({Ctl::Static, label, text, 0, x, y + 3, 36, 8});
+  c.push_back({Ctl::Edit, count, "", ES_READONLY | ES_RIGHT, x + 40, y, 22, 14});
+  c.push_back({Ctl::PushButton, change, "Change", WS_TABSTOP, x + 66, y, 33, 14});
+  if (view) c.push_back({Ctl::PushButton, view, "View", WS_TABSTOP, x + 103, y, 33, 14});
 }
 
 DialogTemplate MakeClassicForm() {

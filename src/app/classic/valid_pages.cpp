@@ -24,18 +24,20 @@ void AddRow(std::vector<ControlTemplate>& c, const Row& r, int y) {
 DialogTemplate MakeValidTemplate() {
   DialogTemplate t{IDD_VALID, "Validity Flag Settings", 420, 241, {}};
   auto& c = t.controls;
-  c.push_back({Ctl::GroupBox, 1323, "Perform Running Flag Check", 0, 7, 7, 279, 128});
+  // Each group's check box, just inside the frame's top, names the group; the frames carry no
+  // caption of their own so the text does not stand twice.
+  c.push_back({Ctl::GroupBox, 1323, "", 0, 7, 7, 279, 128});
   c.push_back({Ctl::CheckBox, 1291, "Perform Running Flag Check", WS_TABSTOP, 14, 19, 150, 10});
   const Row running[] = {{1324, 1293, 1343, 1330, 1337, "Step Size"},      {1325, 1294, 1344, 1331, 1338, "Width"},
                          {1326, 1295, 1347, 1332, 1339, "Minimum 'good'"},  {1327, 1296, 1348, 1333, 1340, "Maximum 'suspect'"},
                          {1328, 1297, 1349, 1334, 1341, "Maximum 'bad'"},   {1329, 1298, 1350, 1335, 1342, "Maximum 'disabled'"}};
   for (int i = 0; i < 6; ++i) AddRow(c, running[i], 33 + 16 * i);
-  c.push_back({Ctl::GroupBox, 1310, "Perform Total Flag Check", 0, 7, 142, 279, 92});
+  c.push_back({Ctl::GroupBox, 1310, "", 0, 7, 142, 279, 92});
   c.push_back({Ctl::CheckBox, 1292, "Perform Total Flag Check", WS_TABSTOP, 14, 154, 150, 10});
   const Row total[] = {{1311, 1299, 1355, 1315, 1319, "Minimum 'good'"}, {1312, 1300, 1356, 1316, 1320, "Maximum 'suspect'"},
                        {1313, 1304, 1360, 1317, 1321, "Maximum 'bad'"},  {1314, 1306, 1363, 1318, 1322, "Maximum 'disabled'"}};
   for (int i = 0; i < 4; ++i) AddRow(c, total[i], 168 + 16 * i);
-  c.push_back({Ctl::GroupBox, 1308, "Use Suspect Data", 0, 293, 7, 120, 128});
+  c.push_back({Ctl::GroupBox, 1308, "", 0, 293, 7, 120, 128});
   c.push_back({Ctl::CheckBox, 1290, "Use Suspect Data", WS_TABSTOP, 300, 19, 100, 10});
   c.push_back({Ctl::Static, 1309,
                "Check this item if you want 'suspect' data to be aggregated as if it were good data.  "
@@ -49,6 +51,8 @@ const int kDaysEdits[MV_COUNT] = {1365, 1359, 1362, 1393, 1405, 1399};
 const int kDaysSliders[MV_COUNT] = {1307, 1303, 1305, 1390, 1401, 1396};
 
 DialogTemplate MakeValidDaysTemplate() {
+  // The two opening lines read as one paragraph; groups and texts 4 units apart, so the last group
+  // ends 8 units above the page's bottom.
   DialogTemplate t{IDD_VALID_DAYS, "Multi-Day", 420, 241, {}};
   auto& c = t.controls;
   auto row = [&](int slider, int edit, const char* label, const char* of, int y) {
@@ -64,24 +68,24 @@ DialogTemplate MakeValidDaysTemplate() {
                0, 7, 7, 406, 16});
   c.push_back({Ctl::Static, IDC_STATIC,
                "For each month, QAV first aggregates the month's daily data into 7 day-of-the-week values.", 0, 7,
-               28, 406, 8});
-  c.push_back({Ctl::GroupBox, IDC_STATIC, "Days to Monthly Day-Of-Week", 0, 7, 40, 406, 50});
-  row(1390, 1393, "Maximum 'invalid' days", "5", 51);
-  row(1401, 1405, "Maximum 'missing' days", "5", 69);
+               23, 406, 8});
+  c.push_back({Ctl::GroupBox, IDC_STATIC, "Days to Monthly Day-Of-Week", 0, 7, 35, 406, 50});
+  row(1390, 1393, "Maximum 'invalid' days", "5", 46);
+  row(1401, 1405, "Maximum 'missing' days", "5", 64);
   c.push_back({Ctl::Static, IDC_STATIC,
                "Then for each day-of-the-week, QAV aggregates all 12 day-of-the-week values into a yearly "
                "day-of-the-week value.",
-               0, 7, 96, 406, 16});
-  c.push_back({Ctl::GroupBox, IDC_STATIC, "Monthly Day-Of-Week to Yearly Day-Of-Week", 0, 7, 116, 406, 32});
-  row(1396, 1399, "Maximum 'invalid' days", "12", 127);
+               0, 7, 89, 406, 16});
+  c.push_back({Ctl::GroupBox, IDC_STATIC, "Monthly Day-Of-Week to Yearly Day-Of-Week", 0, 7, 109, 406, 32});
+  row(1396, 1399, "Maximum 'invalid' days", "12", 120);
   c.push_back({Ctl::Static, IDC_STATIC,
                "Finally, QAV aggregates the 7 yearly day-of-the-week values into ASWT (Average Standard Weekday "
                "Traffic, T-Th), AWDT (Average WeekDay Traffic), and AADT (Average Annual Daily Traffic) values.",
-               0, 7, 154, 406, 16});
-  c.push_back({Ctl::GroupBox, IDC_STATIC, "Yearly Day-Of-Week to Annual Average Values", 0, 7, 174, 406, 64});
-  row(1303, 1359, "Max 'invalid' (AWDT)", "5", 185);
-  row(1305, 1362, "Max 'invalid' (AADT)", "7", 203);
-  row(1307, 1365, "Max 'invalid' (ASWT)", "3", 221);
+               0, 7, 145, 406, 16});
+  c.push_back({Ctl::GroupBox, IDC_STATIC, "Yearly Day-Of-Week to Annual Average Values", 0, 7, 165, 406, 68});
+  row(1303, 1359, "Max 'invalid' (AWDT)", "5", 176);
+  row(1305, 1362, "Max 'invalid' (AADT)", "7", 194);
+  row(1307, 1365, "Max 'invalid' (ASWT)", "3", 212);
   return t;
 }
 

@@ -12,6 +12,7 @@
 namespace {
 
 constexpr UINT kIconBig = 1, kIconSmall = 0;
+constexpr size_t kPathFieldChars = 27;
 
 const DialogTemplate kViewerTemplate{
     IDD_VIEWER,
@@ -85,7 +86,12 @@ void CViewer::DoDataExchange(CDataExchange* dx) {
   DDX_Control(dx, IDC_VIEWER_CABINETS, m_lstCabinets);
   DDX_Control(dx, IDC_VIEWER_TEXT, m_lstText);
   DDX_Text(dx, IDC_VIEWER_STATUS, m_strStatus);
-  DDX_Text(dx, IDC_VIEWER_PATH, m_strFilePath);
+  // The path field is 108 units wide, 27 characters of the viewer's fixed-pitch font: a longer
+  // path shows its end. The field is never read back, so m_strFilePath keeps the whole path.
+  if (!dx->m_bSaveAndValidate) {
+    std::string shown = PathEnd(m_strFilePath, kPathFieldChars);
+    DDX_Text(dx, IDC_VIEWER_PATH, shown);
+  }
   DDX_Text(dx, IDC_VIEWER_LINES, m_nLineCount);
 }
 

@@ -38,6 +38,13 @@ int ViewerFileType(const std::string& path) {
   return VFT_UNKNOWN;
 }
 
+std::string PathEnd(const std::string& path, size_t width) {
+  constexpr size_t kDots = 3;
+  if (path.size() <= width) return path;
+  if (width <= kDots) return path.substr(path.size() - width);
+  return "..." + path.substr(path.size() - (width - kDots));
+}
+
 uint32_t ReadTextLines(const char* path, const std::function<bool(uint64_t)>& progress,
                        const std::function<void(std::string_view)>& line) {
   CFile f;

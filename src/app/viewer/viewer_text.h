@@ -13,6 +13,9 @@
 // Report families by the path's (upper-cased) last three characters.
 enum EViewerFileType : int { VFT_UNKNOWN = -1, VFT_RAW = 0, VFT_SDS = 1, VFT_MDS = 2 };
 int ViewerFileType(const std::string& path);
+// The path as a field of `width` characters shows it: whole when it fits, otherwise "..." and its
+// end, so the file's name stays in view.
+std::string PathEnd(const std::string& path, size_t width);
 
 // Reads a file in blocks and hands over its lines in order, without their line ends (a CR before
 // the LF is dropped; a final line without a line end counts; an empty file has no lines).

@@ -52,10 +52,15 @@ void LineStore::Insert(size_t i, std::string_view text) {
     m_blocks.emplace_back();
     m_starts.push_back(0);
   }
-  // An append goes to the last block; otherwise the block that holds line i.
+  // An append goes to the last block, or to a new one when that is full; otherwise the block that
+  // holds line i.
   size_t b = 0, k = 0;
   if (i >= m_count) {
     b = m_blocks.size() - 1;
+    if (m_blocks[b].entries.size() >= kBlockLines) {
+      StartBlock();
+      ++b;
+    }
     k = m_blocks[b].entries.size();
   } else {
     std::tie(b, k) = Locate(i);
@@ -67,6 +72,22 @@ void LineStore::Insert(size_t i, std::string_view text) {
   ++m_count;
   for (size_t j = b + 1; j < m_starts.size(); ++j) ++m_starts[j];
   if (block.entries.size() > kBlockLines) Split(b);
+}
+
+void LineStore::StartBlock() {
+  // Appending fills blocks to the brim. The full block gives back what its buffers grew beyond its
+  // lines, and the new block reserves its entries at once and about as much text, so that a long
+  // list costs its text plus its entries and not the doubling slack of every block.
+  Block& full = m_blocks.back();
+  full.text.shrink_to_fit();
+  full.entries.shrink_to_fit();
+  const size_t text = full.text.size();
+  const size_t start = m_starts.back() + full.entries.size();
+  Block next;
+  next.entries.reserve(kBlockLines);
+  next.text.reserve(text);
+  m_blocks.push_back(std::move(next));
+  m_starts.push_back(start);
 }
 
 void LineStore::Erase(size_t i) {
@@ -117,6 +138,7 @@ void LineStore::Split(size_t b) {
     second.entries.push_back(e);
   }
   full.entries.resize(half);
+  full.entries.shrink_to_fit();
   Compact(full);
   const size_t start = m_starts[b] + half;
   m_blocks.insert(m_blocks.begin() + static_cast<std::ptrdiff_t>(b) + 1, std::move(second));

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <thread>
 
 #include "archive/archive_globals.h"
@@ -261,6 +262,35 @@ TEST_F(ClassicEndToEnd, FinishedReportsOpenInTheViewerAndTheWindowIsGivenBack) {
   // (Whether the viewer opened before the run's last pump depends on the worker's speed.)
   if (sawViewerWhileRunning) EXPECT_FALSE(enabledWhileRunning);
   EXPECT_TRUE(::IsWindowEnabled(frame_->m_hWnd));  // given back once the run's wait dialog closed
+
+  // The reports' title lines carry the cabinets' aliases, so both viewers list every cabinet of the
+  // selection, and Find puts the chosen section's title line at the top of the text.
+  std::set<std::string> aliases;
+  const CClassicSelection& sel = view_->m_sel[CB_RAW];
+  for (int i = 0; i < sel.elements.m_nSize; ++i) aliases.insert(sel.elements.m_pData[i]->cabinet->alias);
+  ASSERT_GT(aliases.size(), 1u);
+  for (CViewer* v : {&view_->m_Viewer, view_->m_Viewer.m_pNextViewer.get()}) {
+    SCOPED_TRACE(v->m_strFilePath);
+    std::set<std::string> listed;
+    for (int i = 0; i < v->m_lstCabinets.GetCount(); ++i) listed.insert(v->m_lstCabinets.GetTextString(i).substr(0, 7));
+    EXPECT_EQ(listed, aliases);
+    const int cabinets = v->m_lstCabinets.GetCount();
+    v->m_lstCabinets.SetCurSel(cabinets - 1);
+    v->OnSelchangeCabinetList();
+    v->m_lstElements.SetCurSel(v->m_lstElements.GetCount() - 1);
+    v->FillSectionList();
+    const int sections = v->m_lstSections.GetCount();
+    ASSERT_GT(sections, 0);
+    v->m_lstSections.SetCurSel(sections - 1);
+    const std::string cabinet = v->m_lstCabinets.GetTextString(cabinets - 1).substr(0, 7);
+    const std::string element = v->m_lstElements.GetTextString(v->m_lstElements.GetCount() - 1);
+    const std::string label = v->m_lstSections.GetTextString(sections - 1);
+    v->OnFind();
+    const int top = v->m_lstText.GetTopIndex();
+    ASSERT_GT(top, 0);
+    EXPECT_EQ(v->m_lstText.GetTextString(top).substr(0, 15), cabinet + ":" + element);
+    EXPECT_EQ(v->m_lstText.GetTextString(top + 1), label.substr(0, 16));
+  }
 }
 
 }  // namespace

@@ -157,7 +157,7 @@ TEST_F(XvfbClassic, RunOverAnArchiveOpensTheReportInTheViewer) {
   ASSERT_EQ(::posix_spawn(&pid_, qav_.c_str(), nullptr, nullptr, argv, environ), 0);
   ::unsetenv("XDG_CONFIG_HOME");
 
-  const std::string main = WaitWindow("QAV Classic", 20);
+  const std::string main = WaitWindow("QAV Classic", 60);
   ASSERT_FALSE(main.empty()) << "the main window did not appear";
   Shell("xdotool windowactivate --sync " + main + " 2>/dev/null");
   Settle(1500);

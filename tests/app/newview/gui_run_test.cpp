@@ -66,7 +66,8 @@ class GuiRunTest : public ::testing::Test {
     std::string path = exe_.string();
     char* argv[] = {path.data(), nullptr};
     if (posix_spawn(&pid_, path.c_str(), nullptr, nullptr, argv, envp.data()) != 0) return false;
-    for (int i = 0; i < 100; ++i) {
+    // Up to a minute: a loaded machine starts the sanitizer build slowly.
+    for (int i = 0; i < 300; ++i) {
       if (Shell("xdotool search --onlyvisible --name '^QAV$' >/dev/null 2>&1")) return true;
       std::this_thread::sleep_for(std::chrono::milliseconds(200));
     }

@@ -55,9 +55,10 @@ std::string ChildAsanOptions(const std::string& options) {
 
 bool Have(const char* tool) { return !Shell(std::string("command -v ") + tool).empty(); }
 
-// The first window with exactly this title, waiting up to 20 s; empty when none appears.
+// The first window with exactly this title, waiting up to 60 s (a loaded machine starts the
+// sanitizer build slowly); empty when none appears.
 std::string FindWindow(const std::string& title) {
-  return Shell("timeout 20 xdotool search --sync --onlyvisible --name '^" + title + "$' 2>/dev/null | head -n 1");
+  return Shell("timeout 60 xdotool search --sync --onlyvisible --name '^" + title + "$' 2>/dev/null | head -n 1");
 }
 
 class ProgramUnderX : public ::testing::Test {

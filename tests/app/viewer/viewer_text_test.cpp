@@ -30,6 +30,14 @@ TEST(ViewerText, FileTypeFromUpperCasedEnding) {
   EXPECT_EQ(ViewerFileType("ds"), VFT_UNKNOWN);
 }
 
+TEST(ViewerText, PathEndKeepsTheFileName) {
+  struct Case { const char* path; size_t width; const char* shown; };
+  for (const Case& c : {Case{"C:\\R\\A.DAT", 27, "C:\\R\\A.DAT"}, Case{"/TMP/REPORTS/1995/YEAR.MDS", 12, ".../YEAR.MDS"},
+                        Case{"ABCDEF", 6, "ABCDEF"}, Case{"ABCDEFG", 6, "...EFG"}, Case{"ABCDEFG", 2, "FG"},
+                        Case{"", 5, ""}})
+    EXPECT_EQ(PathEnd(c.path, c.width), c.shown) << c.path << " " << c.width;
+}
+
 TEST(ViewerText, LinesOfCrLfTextAndEmptyText) {
   CTextLines t;
   t.Assign("a\r\nbc\n\nlast");
