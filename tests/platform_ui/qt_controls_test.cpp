@@ -10,6 +10,7 @@
 #include <QTimeEdit>
 #include <QToolButton>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -218,6 +219,90 @@ TEST_F(QtControlsTest, MultiColumnListFlowsIntoColumns) {
   EXPECT_EQ(first.width(), 32);
   EXPECT_GE(last.left(), 64);  // three lines a column or so: the twelfth is columns away
   d.DestroyWindow();
+}
+
+}  // namespace
+
+namespace {
+
+// Keys in each kind of list: the focus line, the selection and the selection-change notices
+// follow the keys as they follow clicks.
+enum : int { IDC_SINGLE = 9321, IDC_EXTENDED, IDC_MULTIPLE, IDC_ROW };
+const DialogTemplate kLists{9320, "Lists", 300, 110,
+                            {{Ctl::ListBox, IDC_SINGLE, "", WS_BORDER, 7, 7, 60, 50},
+                             {Ctl::ListBox, IDC_EXTENDED, "", LBS_EXTENDEDSEL | WS_BORDER, 74, 7, 60, 50},
+                             {Ctl::ListBox, IDC_MULTIPLE, "", LBS_MULTIPLESEL | WS_BORDER, 141, 7, 60, 50},
+                             {Ctl::ListBox, IDC_ROW, "", LBS_MULTICOLUMN | LBS_EXTENDEDSEL | WS_BORDER, 7, 70, 100, 12}}};
+
+struct ListsDlg : CDialog {
+  ListsDlg() : CDialog(9320) {}
+  std::map<int, int> selChanges;
+  BOOL OnCommand(WPARAM wParam, LPARAM lParam) override {
+    if (HIWORD(wParam) == LBN_SELCHANGE) ++selChanges[LOWORD(wParam)];
+    return CDialog::OnCommand(wParam, lParam);
+  }
+};
+
+struct KeyStroke {
+  Qt::Key key;
+  Qt::KeyboardModifiers mods = Qt::NoModifier;
+};
+
+struct ListKeyCase {
+  const char* what;
+  int list;
+  int clicked;  // the line clicked first, -1 for none
+  std::vector<KeyStroke> keys;
+  std::vector<int> selected;
+  int caret;
+  int notices;  // selection changes sent by the keys
+};
+
+using QtListKeysTest = QtUiTest;
+
+TEST_F(QtListKeysTest, KeysMoveTheFocusLineAndSelectionOfEachListKind) {
+  const Qt::KeyboardModifiers shift = Qt::ShiftModifier, ctrl = Qt::ControlModifier;
+  const ListKeyCase cases[] = {
+      {"single: End selects the last line", IDC_SINGLE, 2, {{Qt::Key_End}}, {11}, 11, 1},
+      {"single: Home and arrows", IDC_SINGLE, -1, {{Qt::Key_Home}, {Qt::Key_Down}, {Qt::Key_Down}, {Qt::Key_Up}}, {1}, 1, 4},
+      {"single: Page Down, Up past the top", IDC_SINGLE, 0, {{Qt::Key_PageDown}, {Qt::Key_Up}, {Qt::Key_Home}, {Qt::Key_Up}}, {0}, 0, 3},
+      {"single: a first letter, twice", IDC_SINGLE, 0, {{Qt::Key_M}, {Qt::Key_M}}, {4}, 4, 2},
+      {"extended: arrows select, Shift extends", IDC_EXTENDED, 1, {{Qt::Key_Down}, {Qt::Key_Down, shift}, {Qt::Key_Down, shift}}, {2, 3, 4}, 4, 3},
+      {"extended: Shift+End, Shift+Home", IDC_EXTENDED, 5, {{Qt::Key_End, shift}, {Qt::Key_Home, shift}}, {0, 1, 2, 3, 4, 5}, 0, 2},
+      {"extended: Ctrl moves the focus only, Space toggles", IDC_EXTENDED, 1, {{Qt::Key_Down, ctrl}, {Qt::Key_Down, ctrl}, {Qt::Key_Space}}, {1, 3}, 3, 1},
+      {"extended: Ctrl+A", IDC_EXTENDED, 4, {{Qt::Key_A, ctrl}, {Qt::Key_A, ctrl}}, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}, 4, 1},
+      {"multiple: arrows move the focus, Space toggles", IDC_MULTIPLE, -1, {{Qt::Key_Down}, {Qt::Key_Down}, {Qt::Key_Space}, {Qt::Key_Down}, {Qt::Key_Space}, {Qt::Key_Down}}, {1, 2}, 3, 2},
+      {"multiple: Space, then Shift+End", IDC_MULTIPLE, -1, {{Qt::Key_Space}, {Qt::Key_End, shift}}, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}, 11, 2},
+      {"multiple: Space untoggles a clicked line", IDC_MULTIPLE, 6, {{Qt::Key_Space}}, {}, 6, 1},
+      {"one-row columns: Right, then Shift+End", IDC_ROW, 0, {{Qt::Key_Right}, {Qt::Key_End, shift}}, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}, 11, 2},
+  };
+  RegisterDialogTemplate(&kLists);
+  for (const ListKeyCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    ListsDlg d;
+    ASSERT_TRUE(d.Create(9320));
+    d.ShowWindow(SW_SHOW);
+    auto* list = static_cast<CListBox*>(d.GetDlgItem(c.list));
+    list->SendMessage(LB_SETCOLUMNWIDTH, 40);
+    for (const char* m : {"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"}) list->AddString(m);
+    Settle();
+    auto* v = static_cast<QListView*>(W(list->m_hWnd));
+    v->setFocus();
+    if (c.clicked >= 0) QTest::mouseClick(v->viewport(), Qt::LeftButton, {}, v->visualRect(v->model()->index(c.clicked, 0)).center());
+    d.selChanges.clear();
+    for (const KeyStroke& k : c.keys) QTest::keyClick(v, k.key, k.mods);
+    Settle();
+    std::vector<int> selected;
+    for (int i = 0; i < list->GetCount(); ++i)
+      if (list->GetSel(i) > 0) selected.push_back(i);
+    EXPECT_EQ(selected, c.selected);
+    EXPECT_EQ(list->GetCaretIndex(), c.caret);
+    EXPECT_EQ(d.selChanges[c.list], c.notices);
+    // The focus frame is on the focus line, and that line is in view.
+    EXPECT_EQ(v->currentIndex().row(), c.caret);
+    EXPECT_TRUE(v->viewport()->rect().intersects(v->visualRect(v->model()->index(c.caret, 0))));
+    d.DestroyWindow();
+  }
 }
 
 }  // namespace

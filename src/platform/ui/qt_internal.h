@@ -251,6 +251,7 @@ class QtBackend : public Backend, public QObject {
   void SyncList(ListBoxState* l, ListWidget* v);
   void SyncCombo(ComboBoxState* s, QComboBox* c);
   bool ListMouse(HWND h, ListWidget* v, QMouseEvent* m);
+  bool ListKey(HWND h, const ListBoxState* l, QKeyEvent* k);
 
   // qt_menus.cpp: menu bars and the tabs of sheets.
   void BuildMenu(QMenuBar* bar, const std::vector<MenuItem>& items, HWND frame);

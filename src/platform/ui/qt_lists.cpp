@@ -4,6 +4,7 @@
 // Also the combo box's lines and the clicks on a list's lines.
 #include <QApplication>
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScrollBar>
 
@@ -108,6 +109,7 @@ void QtBackend::ListChanged(WndState* s, ListChange what, int index) {
       if (l->caret >= 0 && l->caret < v->model->rows())
         v->selectionModel()->setCurrentIndex(v->model->index(l->caret), QItemSelectionModel::NoUpdate);
       if (!l->Multi() && l->cur >= 0) v->scrollTo(v->model->index(l->cur), QAbstractItemView::EnsureVisible);
+      l->top = v->TopRow();  // the view scrolled to show the line
       break;
     }
     case ListChange::Top: {
@@ -148,6 +150,37 @@ void QtBackend::SyncCombo(ComboBoxState* s, QComboBox* c) {
     for (const ListLine& line : s->lines) c->addItem(Q(line.text));
   }
   c->setCurrentIndex(s->cur);
+}
+
+// The keys that move a list's focus line or selection (arrows, Home, End, Page Up/Down, Space,
+// Ctrl+A, a line's first letter) go to the list's own behaviour with the modifiers held, so the
+// selection and the notices follow as for a click; the view's own handling would move only its
+// focus frame. A list without selection scrolls as Qt does; Ctrl+Page Up/Down stay a sheet's.
+bool QtBackend::ListKey(HWND h, const ListBoxState* l, QKeyEvent* k) {
+  const Qt::KeyboardModifiers mods = k->modifiers();
+  const bool ctrl = (mods & Qt::ControlModifier) != 0;
+  if (l->NoSel() || (mods & Qt::AltModifier)) return false;
+  UINT vk = 0;
+  switch (k->key()) {
+    case Qt::Key_Up: vk = VK_UP; break;
+    case Qt::Key_Down: vk = VK_DOWN; break;
+    case Qt::Key_Left: vk = VK_LEFT; break;
+    case Qt::Key_Right: vk = VK_RIGHT; break;
+    case Qt::Key_Home: vk = VK_HOME; break;
+    case Qt::Key_End: vk = VK_END; break;
+    case Qt::Key_PageUp: vk = ctrl ? 0 : VK_PRIOR; break;
+    case Qt::Key_PageDown: vk = ctrl ? 0 : VK_NEXT; break;
+    case Qt::Key_Space: vk = VK_SPACE; break;
+    default: {
+      const int key = k->key();
+      const bool letter = (key >= Qt::Key_A && key <= Qt::Key_Z) || (key >= Qt::Key_0 && key <= Qt::Key_9);
+      if (letter && (!ctrl || key == Qt::Key_A)) vk = static_cast<UINT>(key);
+      break;
+    }
+  }
+  if (vk == 0) return false;
+  input::Key(h, vk, ((mods & Qt::ShiftModifier) ? MK_SHIFT : 0) | (ctrl ? MK_CONTROL : 0));
+  return true;
 }
 
 // A click on a list's lines: the list's own selection rules (input::SelectLine) with the
