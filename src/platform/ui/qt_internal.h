@@ -204,6 +204,7 @@ class QtBackend : public Backend, public QObject {
   void Destroyed(WndState* s) override;
   void Changed(WndState* s) override;
   void Raise(WndState* s) override;
+  void Activate(WndState* s) override;
   void ListChanged(WndState* s, ListChange what, int index) override;
   void Poll() override;
   void Wait(double seconds) override;

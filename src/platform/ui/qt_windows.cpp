@@ -141,6 +141,13 @@ void QtBackend::Raise(WndState* s) {
   if (QGuiApplication::platformName() == "xcb") FocusWithoutWindowManager(win);
 }
 
+void QtBackend::Activate(WndState* s) {
+  auto* win = dynamic_cast<TopWindow*>(static_cast<QWidget*>(s->native));
+  if (win == nullptr || !win->isVisible()) return;
+  win->activateWindow();
+  if (QGuiApplication::platformName() == "xcb") FocusWithoutWindowManager(win);
+}
+
 // Qt asks the X server for the focus with the time of the last event it saw; with no window
 // manager to pass the request on, the server ignores it once another client moved the focus
 // later. The request at the server's current time always holds.

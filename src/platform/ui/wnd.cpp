@@ -475,6 +475,14 @@ void MoveFocus(HWND to) {
   }
 }
 
+void ReturnFromModal(HWND owner, HWND focus) {
+  WndState* o = Find(owner);
+  if (o == nullptr || !o->Visible() || !o->Enabled()) return;
+  CurrentBackend().Activate(o);
+  WndState* f = Find(focus);
+  if (f != nullptr && TopLevelOf(f) == o && IsWindowVisible(focus) && IsWindowEnabled(focus)) MoveFocus(focus);
+}
+
 void ForgetWindows() {
   std::vector<HWND> tops;
   {

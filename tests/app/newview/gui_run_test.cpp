@@ -144,3 +144,44 @@ TEST_F(GuiRunTest, DesignReadAndLaidOutByRealInputProducesTheReport) {
 }
 
 }  // namespace
+
+namespace {
+
+// Dates chosen in the date dialog with the keyboard alone, on a display without a window manager:
+// the year by Home, the first three days by Home and Shift+Down, moved by Enter, the dialog ended
+// by Enter from the year list. The focus is back on Select Dates then, so Tab Tab Space opens
+// Select Locations, which starts at the first chosen day and ends at the last.
+TEST_F(GuiRunTest, DatesChosenByKeyboardAloneAndTheFocusComesBackAfterTheDialog) {
+  AppTempFolder folder;
+  SampleArchiveOptions o;
+  o.root = folder / "archive/";
+  o.years = {1994};
+  o.elements = 8;
+  o.days = 5;
+  o.uniformDays = true;
+  ASSERT_EQ(WriteSampleArchive(o), 0);
+  {
+    CProfile profile(folder / "config/KARVO/qav.ini");
+    profile.WriteProfileInt("GENERAL", "CDROM_INDEX", 1);
+    profile.WriteProfileString("GENERAL", "OTHER_PATH", o.root.c_str());
+    ASSERT_TRUE(profile.Flush());
+  }
+  ASSERT_TRUE(Start(folder / "config"));
+  const std::string win = "$(xdotool search --onlyvisible --name '^QAV$' | head -1)";
+  ASSERT_TRUE(Shell("xdotool windowmove " + win + " 0 0 windowsize " + win + " 1280 800 && sleep 1"));
+  SForm f;
+  ASSERT_TRUE(Shell("xdotool mousemove " + f.At(222 + 35, 216 + 7) + " click 1"));  // Select Dates
+  ASSERT_TRUE(Shell("timeout 30 xdotool search --sync --onlyvisible --name '^Select Dates$' >/dev/null && sleep 1"));
+  auto keys = [](const std::string& k) { return Shell("xdotool key --delay 250 " + k + " && sleep 0.7"); };
+  ASSERT_TRUE(keys("Home Tab Home shift+Down shift+Down Return shift+Tab Return"));
+  EXPECT_FALSE(Shell("xdotool search --onlyvisible --name '^Select Dates$' >/dev/null 2>&1")) << "the dialog is still open";
+  ASSERT_TRUE(keys("Tab Tab space"));
+  const char* elements = "^Select Locations and Data Elements$";
+  EXPECT_TRUE(Shell(std::string("timeout 20 xdotool search --sync --onlyvisible --name '") + elements + "' >/dev/null"))
+      << "Select Locations did not open from the keyboard";
+  const char* shots = std::getenv("QAV_SHOTS");
+  if (shots != nullptr) Shell(std::string("import -window root ") + shots + "/locations_after_keyboard_dates.png");
+  ASSERT_TRUE(keys("Escape"));
+}
+
+}  // namespace
