@@ -236,6 +236,8 @@ class QtBackend : public Backend, public QObject {
   void Realize(WndState* s);
   void SyncTop(WndState* s, TopWindow* win);
   void FocusWidget(WndState* s);
+  void RaiseOwned(WndState* s);
+  void SetOwner(WndState* s, TopWindow* win);
   void ScheduleFit(WndState* top);
   void Forget(QWidget* w);
   void Reap();

@@ -17,6 +17,10 @@
 #include <string>
 #include <thread>
 
+#include <xcb/xcb.h>
+
+#include <algorithm>
+
 #include "app/shell/app_test_env.h"
 #include "archive/sample_archive.h"
 #include "platform/app/profile.h"
@@ -182,6 +186,63 @@ TEST_F(GuiRunTest, DatesChosenByKeyboardAloneAndTheFocusComesBackAfterTheDialog)
   const char* shots = std::getenv("QAV_SHOTS");
   if (shots != nullptr) Shell(std::string("import -window root ") + shots + "/locations_after_keyboard_dates.png");
   ASSERT_TRUE(keys("Escape"));
+}
+
+}  // namespace
+
+namespace {
+
+std::string Output(const std::string& command) {
+  std::string out;
+  if (FILE* p = ::popen(command.c_str(), "r")) {
+    char buf[256];
+    while (std::fgets(buf, sizeof buf, p) != nullptr) out += buf;
+    ::pclose(p);
+  }
+  while (!out.empty() && (out.back() == '\n' || out.back() == ' ')) out.pop_back();
+  return out;
+}
+
+// Where a top-level X window lies among the others, counted from the bottom; -1 when not found.
+int StackPlace(const std::string& window) {
+  int place = -1;
+  xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+  if (xcb_connection_has_error(c) == 0) {
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+    if (xcb_query_tree_reply_t* tree = xcb_query_tree_reply(c, xcb_query_tree(c, root), nullptr)) {
+      const xcb_window_t* kids = xcb_query_tree_children(tree);
+      const int n = xcb_query_tree_children_length(tree);
+      const auto want = static_cast<xcb_window_t>(std::strtoul(window.c_str(), nullptr, 10));
+      for (int i = 0; i < n; ++i)
+        if (kids[i] == want) place = i;
+      std::free(tree);
+    }
+  }
+  xcb_disconnect(c);
+  return place;
+}
+
+// The New view's status window lies above the maximised main window from the start, without a
+// window manager too, and comes forward again when a pre-run check fails while the main window
+// is in front.
+TEST_F(GuiRunTest, StatusWindowStaysAboveTheMainWindowAndComesForwardOnAFailedCheck) {
+  AppTempFolder folder;
+  ASSERT_TRUE(Start(folder / "config"));
+  const std::string main = Output("xdotool search --onlyvisible --name '^QAV$' | head -1");
+  const std::string status = Output("timeout 30 xdotool search --sync --onlyvisible --name '^Status Messages$' | head -1");
+  ASSERT_FALSE(status.empty()) << "no status window";
+  std::this_thread::sleep_for(std::chrono::seconds(2));
+  const char* shots = std::getenv("QAV_SHOTS");
+  if (shots != nullptr) Shell(std::string("import -window root ") + shots + "/status_over_main.png");
+  EXPECT_GT(StackPlace(status), StackPlace(main)) << "the status window is under the main window";
+  // The main window in front (as a click on it does under a window manager), then Produce
+  // Report(s) with no dates: the check's message brings the status window forward.
+  ASSERT_TRUE(Shell("xdotool windowraise " + main + " && sleep 0.5"));
+  ASSERT_LT(StackPlace(status), StackPlace(main));
+  SForm f;
+  ASSERT_TRUE(Shell("xdotool mousemove --window " + main + " " + f.At(7 + 103, 333 + 10) + " click 1 && sleep 1.5"));
+  EXPECT_GT(StackPlace(status), StackPlace(main)) << "the failed check did not bring the status window forward";
+  if (shots != nullptr) Shell(std::string("import -window root ") + shots + "/status_after_failed_check.png");
 }
 
 }  // namespace
