@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSlider>
 #include <QTimeEdit>
@@ -303,6 +304,65 @@ TEST_F(QtListKeysTest, KeysMoveTheFocusLineAndSelectionOfEachListKind) {
     EXPECT_TRUE(v->viewport()->rect().intersects(v->visualRect(v->model()->index(c.caret, 0))));
     d.DestroyWindow();
   }
+}
+
+}  // namespace
+
+namespace {
+
+// A one-row list of days in columns narrower than its lines (as the Classic form asks for):
+// each column still shows its whole line, and after a range is selected by clicks and the list
+// scrolled, the screen shows exactly the lines selected.
+TEST_F(QtListKeysTest, MultiColumnLinesShowWholeAndKeepTheirHighlightAfterScrolling) {
+  static const DialogTemplate days{9330, "Days", 120, 40, {{Ctl::ListBox, 9331, "", LBS_MULTICOLUMN | LBS_EXTENDEDSEL | WS_BORDER, 7, 7, 60, 12}}};
+  RegisterDialogTemplate(&days);
+  CDialog d(9330);
+  ASSERT_TRUE(d.Create(9330));
+  d.ShowWindow(SW_SHOW);
+  auto* list = static_cast<CListBox*>(d.GetDlgItem(9331));
+  list->SendMessage(LB_SETCOLUMNWIDTH, 12);
+  const char* names[] = {"SUN", "MON", "TUE", "WED", "THU", "FRI", "SAT"};
+  for (const char* n : names) list->AddString(n);
+  Settle();
+  auto* v = static_cast<QListView*>(W(list->m_hWnd));
+  const QFontMetrics fm(v->font());
+  for (int i = 0; i < 7; ++i)
+    EXPECT_GT(v->visualRect(v->model()->index(i, 0)).width(), fm.horizontalAdvance(names[i]) + 4) << names[i];
+  auto click = [&](int line, Qt::KeyboardModifiers mods) {
+    v->scrollTo(v->model()->index(line, 0));
+    Settle();
+    QTest::mouseClick(v->viewport(), Qt::LeftButton, mods, v->visualRect(v->model()->index(line, 0)).center());
+    Settle();
+  };
+  const QColor highlight = QApplication::palette().color(QPalette::Highlight);
+  // What is on the screen, not a fresh drawing: a line not drawn again keeps its old look.
+  auto check = [&](int i) {
+    SCOPED_TRACE(names[i]);
+    const bool selected = i >= 4;
+    EXPECT_EQ(list->GetSel(i) > 0, selected);
+    const QRect r = v->visualRect(v->model()->index(i, 0));
+    const QPoint at = v->viewport()->mapTo(v->window(), r.topLeft() + QPoint(2, 2));
+    const QColor c = v->screen()->grabWindow(v->window()->winId(), at.x(), at.y(), 1, 1).toImage().pixelColor(0, 0);
+    // The highlight, perhaps tinted where the pointer rests or the focus frame runs.
+    const bool lit = std::abs(c.red() - highlight.red()) + std::abs(c.green() - highlight.green()) +
+                         std::abs(c.blue() - highlight.blue()) < 90;
+    EXPECT_EQ(lit, selected) << c.name().toStdString();
+  };
+  click(3, {});                 // WED
+  click(4, {});                 // THU alone
+  click(6, Qt::ShiftModifier);  // THU to SAT
+  for (int i = 0; i < 7; ++i)
+    if (v->viewport()->rect().contains(v->visualRect(v->model()->index(i, 0)).topLeft() + QPoint(2, 2))) check(i);
+  for (int value : {0, v->horizontalScrollBar()->maximum() / 2, v->horizontalScrollBar()->maximum(), 0}) {
+    v->horizontalScrollBar()->setValue(value);  // as a drag of the scroll bar does
+    Settle();
+  }
+  for (int i = 0; i < 7; ++i) {
+    v->scrollTo(v->model()->index(i, 0));
+    Settle();
+    check(i);
+  }
+  d.DestroyWindow();
 }
 
 }  // namespace

@@ -300,7 +300,8 @@ LRESULT ListBoxState::DefProc(UINT msg, WPARAM wParam, LPARAM lParam) {
       int x = GET_X_LPARAM(lParam);
       int y = GET_Y_LPARAM(lParam);
       int rows = VisibleLines(this);
-      int col = (style & LBS_MULTICOLUMN) && columnWidth > 0 ? x / columnWidth : 0;
+      const int column = std::max(columnWidth, columnExtent);
+      int col = (style & LBS_MULTICOLUMN) && column > 0 ? x / column : 0;
       int row = y / std::max(1, itemHeight);
       bool outside = x < 0 || y < 0 || x >= Width() || y >= Height();
       int idx = top + col * rows + std::clamp(row, 0, rows - 1);

@@ -166,7 +166,8 @@ class LineModel : public QAbstractListModel {
   void Changed(bool append);
   // Brings the rows in step with the state; true when they changed.
   bool Flush();
-  void Repaint(int row);
+  // Every line is drawn again (the selection changed).
+  void Repaint();
   int rows() const { return m_rows; }
 
  private:
@@ -180,7 +181,11 @@ class ListWidget : public QListView {
  public:
   ListWidget(HWND h, QWidget* parent);
   int lineHeight = 0;  // the line height the view was laid out with
+  int widestLine = 0;  // pixels of the widest line of a multi-column list
   int TopRow() const;
+  // A multi-column list's columns: as wide as the program asks, and at least as wide as the
+  // widest line (`line`: only that one is new; -1: measure them all).
+  void FitColumns(ListBoxState* l, int line);
   LineModel* model;
 
  private:

@@ -7,6 +7,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScrollBar>
+#include <QStyle>
 
 #include <algorithm>
 
@@ -58,9 +59,8 @@ bool LineModel::Flush() {
   return true;
 }
 
-void LineModel::Repaint(int row) {
-  if (row >= 0 && row < m_rows) Q_EMIT dataChanged(index(row), index(row));
-  else if (m_rows > 0) Q_EMIT dataChanged(index(0), index(m_rows - 1));
+void LineModel::Repaint() {
+  if (m_rows > 0) Q_EMIT dataChanged(index(0), index(m_rows - 1));
 }
 
 ListWidget::ListWidget(HWND h, QWidget* parent) : QListView(parent), model(new LineModel(h, this)), m_hwnd(h) {
@@ -86,6 +86,23 @@ int ListWidget::TopRow() const {
   return i.isValid() ? i.row() : 0;
 }
 
+void ListWidget::FitColumns(ListBoxState* l, int line) {
+  if (!(l->style & LBS_MULTICOLUMN)) return;
+  const QFontMetrics fm(font());
+  auto width = [&](size_t i) { return fm.horizontalAdvance(Q(std::string(l->lines.Text(i)))); };
+  if (line < 0) {
+    widestLine = 0;
+    for (size_t i = 0; i < l->lines.size(); ++i) widestLine = std::max(widestLine, width(i));
+  } else if (static_cast<size_t>(line) < l->lines.size()) {
+    widestLine = std::max(widestLine, width(static_cast<size_t>(line)));
+  }
+  // The margins the view draws on either side of a line's text.
+  const int margins = 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1) + 2;
+  const int column = std::max(l->columnWidth > 0 ? l->columnWidth : 64, widestLine + margins);
+  l->columnExtent = column;
+  if (gridSize() != QSize(column, l->itemHeight)) setGridSize(QSize(column, l->itemHeight));
+}
+
 int QtBackend::ListItemHeight(HFONT font) { return QFontMetrics(FontOf(font)).height() + 2; }
 
 void QtBackend::ListChanged(WndState* s, ListChange what, int index) {
@@ -98,12 +115,20 @@ void QtBackend::ListChanged(WndState* s, ListChange what, int index) {
   auto* v = static_cast<ListWidget*>(w);
   auto* l = static_cast<ListBoxState*>(s);
   switch (what) {
-    case ListChange::Inserted: v->model->Changed(index == static_cast<int>(l->lines.size()) - 1); break;
+    case ListChange::Inserted:
+      v->model->Changed(index == static_cast<int>(l->lines.size()) - 1);
+      v->FitColumns(l, index);
+      break;
     case ListChange::Deleted:
-    case ListChange::Reset: v->model->Changed(false); break;
+    case ListChange::Reset:
+      v->model->Changed(false);
+      v->FitColumns(l, -1);
+      break;
     case ListChange::Selection: {
       v->model->Flush();
-      v->model->Repaint(l->Multi() ? index : -1);
+      // Every line is drawn again: a click or key may change many lines (a range, or all the
+      // others cleared), and a line left as it was drawn would show a selection it no longer has.
+      v->model->Repaint();
       Syncing guard;
       // The focus frame is on the caret line, not on the first line.
       if (l->caret >= 0 && l->caret < v->model->rows())
@@ -127,7 +152,7 @@ void QtBackend::SyncList(ListBoxState* l, ListWidget* v) {
     v->setFlow(QListView::TopToBottom);
     v->setWrapping(true);
     v->setResizeMode(QListView::Adjust);
-    v->setGridSize(QSize(l->columnWidth > 0 ? l->columnWidth : 64, l->itemHeight));
+    v->FitColumns(l, -1);
     v->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   } else {
     v->setFlow(QListView::TopToBottom);
