@@ -314,7 +314,7 @@ namespace {
 // each column still shows its whole line, and after a range is selected by clicks and the list
 // scrolled, the screen shows exactly the lines selected.
 TEST_F(QtListKeysTest, MultiColumnLinesShowWholeAndKeepTheirHighlightAfterScrolling) {
-  static const DialogTemplate days{9330, "Days", 120, 40, {{Ctl::ListBox, 9331, "", LBS_MULTICOLUMN | LBS_EXTENDEDSEL | WS_BORDER, 7, 7, 60, 12}}};
+  static const DialogTemplate days{9330, "Days", 120, 40, {{Ctl::ListBox, 9331, "", LBS_MULTICOLUMN | LBS_EXTENDEDSEL | WS_BORDER, 7, 7, 60, 24}}};
   RegisterDialogTemplate(&days);
   CDialog d(9330);
   ASSERT_TRUE(d.Create(9330));
