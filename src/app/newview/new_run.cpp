@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
+#include <new>
 
 #include "app/shell/input_loader.h"
 #include "app/shell/worker_ids.h"
@@ -14,21 +16,88 @@ namespace {
 
 constexpr int64_t kMaxReserve = 1 << 24;  // rows reserved ahead at most
 
-void Merge(CDBRecord** rows, CDBRecord** buffer, int first, int mid, int last) {
-  int i = first, j = mid + 1, k = 0;
-  while (i <= mid && j <= last) buffer[k++] = (*rows[i] < *rows[j]) ? rows[i++] : rows[j++];
-  while (i <= mid) buffer[k++] = rows[i++];
-  while (j <= last) buffer[k++] = rows[j++];
-  std::copy(buffer, buffer + k, rows + first);
-}
+constexpr int kCheckEvery = 1 << 16;  // items merged between looks at the keep-going flag
 
-void SortRange(CDBRecord** rows, CDBRecord** buffer, int first, int last, uint32_t* merges) {
-  if (last - first + 1 < 2) return;
-  int mid = first + (last - first - 1) / 2;  // (first + last - 1) / 2 without overflow
-  SortRange(rows, buffer, first, mid, merges);
-  SortRange(rows, buffer, mid + 1, last, merges);
-  Merge(rows, buffer, first, mid, last);
-  if (merges != nullptr) ++*merges;
+// The top-down merge sort of the run: the range first..last splits at mid = (first + last - 1)
+// / 2, both halves are sorted, then merged taking the left item only when it strictly precedes
+// the right one (equal items: the right half's first). Sorting any copies of the same rows with
+// the same comparison outcomes gives the same order, so the rows can be sorted as compact
+// items with packed keys. Ping-pong form: on entry src and dst hold the same items in the range;
+// on return dst holds them sorted.
+template <class T, class Less>
+class CMergeSort {
+ public:
+  CMergeSort(Less less, uint32_t* merges, const RunControl* run) : m_less(less), m_merges(merges), m_run(run) {}
+
+  // Sorts a[0..n) with b (n items) as scratch; false when cancelled (a's order is then unspecified).
+  bool Sort(T* a, T* b, int n) {
+    if (n < 2) return true;
+    std::copy(a, a + n, b);
+    return SplitMerge(b, a, 0, n - 1);
+  }
+
+ private:
+  bool SplitMerge(T* src, T* dst, int first, int last) {
+    if (last - first + 1 < 2) return true;
+    int mid = first + (last - first - 1) / 2;
+    if (!SplitMerge(dst, src, first, mid) || !SplitMerge(dst, src, mid + 1, last)) return false;
+    if (!Merge(src, dst, first, mid, last)) return false;
+    if (m_merges != nullptr) ++*m_merges;
+    return true;
+  }
+
+  bool Merge(const T* src, T* dst, int first, int mid, int last) {
+    int i = first, j = mid + 1, k = first;
+    // A long merge looks at the flag every kCheckEvery items, so it too stops within moments.
+    const bool look = m_run != nullptr && last - first + 1 >= kCheckEvery;
+    int stop = look ? first + kCheckEvery : last + 1;
+    for (;;) {
+      while (k < stop && i <= mid && j <= last) dst[k++] = m_less(src[i], src[j]) ? src[i++] : src[j++];
+      if (i > mid || j > last) break;
+      if (!m_run->keepGoing()) return false;
+      stop = std::min(last + 1, k + kCheckEvery);
+    }
+    while (i <= mid) dst[k++] = src[i++];
+    while (j <= last) dst[k++] = src[j++];
+    return true;
+  }
+
+  Less m_less;
+  uint32_t* m_merges;
+  const RunControl* m_run;
+};
+
+// A row's packed key and its position before the sort.
+template <int W>
+struct SKeyed {
+  uint64_t key[W];
+  uint32_t row;
+};
+
+template <int W>
+struct SKeyLess {
+  bool operator()(const SKeyed<W>& a, const SKeyed<W>& b) const {
+    for (int w = 0; w < W; ++w)
+      if (a.key[w] != b.key[w]) return a.key[w] < b.key[w];
+    return false;
+  }
+};
+
+template <int W>
+int SortPacked(CDBRecord** rows, int n, const CPackedSortKeys& keys, uint32_t* merges, const RunControl* run) {
+  std::unique_ptr<SKeyed<W>[]> a(new (std::nothrow) SKeyed<W>[static_cast<size_t>(n)]);
+  std::unique_ptr<SKeyed<W>[]> b(new (std::nothrow) SKeyed<W>[static_cast<size_t>(n)]);
+  std::unique_ptr<CDBRecord*[]> before(new (std::nothrow) CDBRecord*[static_cast<size_t>(n)]);
+  if (!a || !b || !before) return -1;
+  for (int i = 0; i < n; ++i) {
+    keys.Pack(i, a[i].key);
+    a[i].row = static_cast<uint32_t>(i);
+  }
+  CMergeSort<SKeyed<W>, SKeyLess<W>> sorter(SKeyLess<W>(), merges, run);
+  if (!sorter.Sort(a.get(), b.get(), n)) return 0;
+  std::copy(rows, rows + n, before.get());
+  for (int i = 0; i < n; ++i) rows[i] = before[a[i].row];
+  return 1;
 }
 
 std::vector<int> KeysOf(const CGrpTypeList& list) {
@@ -44,10 +113,31 @@ std::string FileNameOf(const std::string& path) {
 
 }  // namespace
 
-void SortRecords(CDBRecord** rows, int first, int last, uint32_t* merges) {
-  if (last - first + 1 < 2) return;
-  std::vector<CDBRecord*> buffer(static_cast<size_t>(last - first + 1));
-  SortRange(rows, buffer.data(), first, last, merges);
+ESortResult SortRecords(CDBRecord** rows, int first, int last, uint32_t* merges, const RunControl* run) {
+  int n = last - first + 1;
+  if (n < 2) return ESortResult::Sorted;
+  static const CRecordOrder kNoKeys;
+  const CRecordOrder* order = CRecordOrder::Current();
+  CPackedSortKeys keys;
+  if (!keys.Build(rows + first, n, order ? *order : kNoKeys, run))
+    return keys.Cancelled() ? ESortResult::Cancelled : ESortResult::NoMemory;
+  int done = -1;
+  switch (keys.Words()) {
+    case 1: done = SortPacked<1>(rows + first, n, keys, merges, run); break;
+    case 2: done = SortPacked<2>(rows + first, n, keys, merges, run); break;
+    case 3: done = SortPacked<3>(rows + first, n, keys, merges, run); break;
+    default: {
+      // Keys this wide do not occur in practice: sort the row pointers by the rows' comparison.
+      std::unique_ptr<CDBRecord*[]> buffer(new (std::nothrow) CDBRecord*[static_cast<size_t>(n)]);
+      if (!buffer) break;
+      auto less = [](const CDBRecord* a, const CDBRecord* b) { return *a < *b; };
+      CMergeSort<CDBRecord*, decltype(less)> sorter(less, merges, run);
+      done = sorter.Sort(rows + first, buffer.get(), n) ? 1 : 0;
+      break;
+    }
+  }
+  if (done < 0) return ESortResult::NoMemory;
+  return done > 0 ? ESortResult::Sorted : ESortResult::Cancelled;
 }
 
 bool AdoptLoadedData(std::unique_ptr<CElementDataSet> set, std::vector<std::unique_ptr<CElementData>>& data) {
@@ -148,11 +238,17 @@ void CNewReportRun::Run() {
   for (const CGrpTypeList* list : {&m_model.m_lstSeps, &m_model.m_lstRows, &m_model.m_lstCols})
     for (int i = 0; i < list->Count(); ++i) keys.push_back(list->At(i));
   CRecordOrder order(keys.data(), static_cast<int>(keys.size()));
+  ESortResult sorted;
   {
     CSortKeyScope scope(order);
-    SortRecords(rows.m_pData, 0, rows.m_nSize - 1, &merges);
+    sorted = SortRecords(rows.m_pData, 0, rows.m_nSize - 1, &merges, &run);
   }
   run.addProgress(merges);
+  if (sorted == ESortResult::NoMemory) {
+    m_host.fileStatus->PostWin32Error(ERROR_NOT_ENOUGH_MEMORY);
+    run.cancel();
+    return;
+  }
   m_host.post(ID_WORKER_SORTED);
   if (!run.keepGoing()) {
     m_host.post(ID_WORKER_CANCELED);

@@ -50,6 +50,116 @@ TEST(NewSortTest, EqualRowsTakeTheRightHalfFirst) {
   EXPECT_EQ(values, (std::vector<int>{2, 1, 1, 0, 0}));
 }
 
+// The sort as rows compared by their own operator<, the reference for the packed-key sort.
+void ReferenceMerge(CDBRecord** rows, int first, int last, uint32_t* merges) {
+  if (last - first + 1 < 2) return;
+  int mid = (first + last - 1) / 2;
+  ReferenceMerge(rows, first, mid, merges);
+  ReferenceMerge(rows, mid + 1, last, merges);
+  std::vector<CDBRecord*> out;
+  int i = first, j = mid + 1;
+  while (i <= mid && j <= last) out.push_back(*rows[i] < *rows[j] ? rows[i++] : rows[j++]);
+  while (i <= mid) out.push_back(rows[i++]);
+  while (j <= last) out.push_back(rows[j++]);
+  std::copy(out.begin(), out.end(), rows + first);
+  ++*merges;
+}
+
+TEST(NewSortTest, PackedKeysGiveTheOrderOfTheRowComparison) {
+  // Few distinct values per word and elements that share cabinets, locations, mileposts and
+  // roadways make many rows equal under the keys, so the tie order is what is tested.
+  CDBRoadway roads[2] = {CDBRoadway("I-5"), CDBRoadway("SR 520")};
+  CDBCabinet cabs[3] = {CDBCabinet("005es00100", "", 1250, "Northgate", &roads[0]),
+                        CDBCabinet("005es00200", "", 1250, "northgate", &roads[1]),
+                        CDBCabinet("520es00300", "", 310, "Montlake", &roads[1])};
+  CDBElementEx elems[5] = {CDBElementEx("LOOP01V", ET_LOOP, &cabs[0]), CDBElementEx("LOOP02V", ET_LOOP, &cabs[0]),
+                           CDBElementEx("TRAP01", ET_SPEED_TRAP, &cabs[1]),
+                           CDBElementEx("STN01", ET_STATION, &cabs[2]), CDBElementEx("LOOP01V", ET_LOOP, &cabs[2])};
+  struct Case {
+    std::vector<int> keys;  // key ids; negative: ~id descending
+    int rows;
+  };
+  const Case cases[] = {
+      {{GK_CONTENT}, 2},
+      {{GK_CONTENT}, 17},
+      {{~GK_TIME, GK_CONTENT}, 40},
+      {{GK_TIME, GK_CONTENT, GK_ELEMENT, GK_DATE}, 97},
+      {{GK_LOCATION, ~GK_MILEPOST}, 64},
+      {{~GK_LOCATION, GK_ROADWAY, GK_DIRECTION}, 75},
+      {{GK_ELEMENT_TYPE, ~GK_CABINET, GK_WEEK, GK_DAY_OF_WEEK}, 120},
+      {{~GK_YEAR, GK_MONTH, ~GK_ELEMENT}, 33},
+      {{}, 9},
+      {{GK_CONTENT, GK_TIME, GK_DATE, GK_DAY_OF_WEEK, GK_WEEK, GK_MONTH, GK_YEAR, GK_ELEMENT, GK_ELEMENT_TYPE,
+        GK_DIRECTION, GK_CABINET, GK_LOCATION, GK_MILEPOST, GK_ROADWAY},
+       150},
+  };
+  unsigned seed = 12345;
+  auto next = [&seed](int n) {
+    seed = seed * 1103515245u + 12345u;
+    return static_cast<int>((seed >> 16) % static_cast<unsigned>(n));
+  };
+  for (const Case& c : cases) {
+    std::vector<CGrpType> keys;
+    for (int k : c.keys) keys.emplace_back(k < 0 ? ~k : k, k >= 0);
+    std::vector<const CGrpType*> list;
+    for (auto& k : keys) list.push_back(&k);
+    CRecordOrder order(list.data(), static_cast<int>(list.size()));
+    CSortKeyScope scope(order);
+    std::vector<CDBRecord> rows;
+    for (int i = 0; i < c.rows; ++i) {
+      // Words spread over negatives and large numbers in one case in five.
+      int wide = next(5) == 0 ? 1000000 : 1;
+      rows.emplace_back(next(6) == 0 ? nullptr : &elems[next(5)], i, 2003 + next(2), 1 + next(2), 1 + next(3), next(2),
+                        next(2) * 5, 0, next(3) * wide - wide, 1 + next(2), next(3), i);
+    }
+    std::vector<CDBRecord*> expected, actual;
+    for (auto& r : rows) expected.push_back(&r);
+    actual = expected;
+    uint32_t wantMerges = 0, merges = 0;
+    ReferenceMerge(expected.data(), 0, c.rows - 1, &wantMerges);
+    EXPECT_EQ(SortRecords(actual.data(), 0, c.rows - 1, &merges), ESortResult::Sorted);
+    EXPECT_EQ(actual, expected) << "keys " << c.keys.size() << ", rows " << c.rows;
+    EXPECT_EQ(merges, wantMerges);
+  }
+}
+
+TEST(NewSortTest, ClearedKeepGoingStopsTheSort) {
+  // The flag clears at the n-th look; the sort returns at once with most merges undone.
+  class CClearsAt : public RunControl {
+   public:
+    explicit CClearsAt(int n) : m_left(n) {}
+    bool keepGoing() const override { return --m_left > 0; }
+    void addProgress(uint32_t) override {}
+    mutable int m_left;
+  };
+  CDBElementEx e("LOOP01V", ET_LOOP, nullptr);
+  const int n = 300000;
+  std::vector<CDBRecord> rows;
+  rows.reserve(n);
+  for (int i = 0; i < n; ++i) rows.emplace_back(&e, 0, 2003, 1, 1, 0, 0, 0, 1, 4, static_cast<int>((i * 7919LL) % 1000), i);
+  CGrpType key(GK_CONTENT);
+  const CGrpType* keys[] = {&key};
+  CRecordOrder order(keys, 1);
+  CSortKeyScope scope(order);
+  for (int at : {1, 2, 5, 9}) {
+    std::vector<CDBRecord*> p;
+    for (auto& r : rows) p.push_back(&r);
+    CClearsAt run(at);
+    uint32_t merges = 0;
+    EXPECT_EQ(SortRecords(p.data(), 0, n - 1, &merges, &run), ESortResult::Cancelled) << at;
+    EXPECT_LT(merges, static_cast<uint32_t>(n - 1)) << at;
+    EXPECT_EQ(run.m_left, 0) << "looked again after the flag cleared, at " << at;
+  }
+  // A flag that stays set sorts all.
+  std::vector<CDBRecord*> p;
+  for (auto& r : rows) p.push_back(&r);
+  CClearsAt never(1 << 30);
+  uint32_t merges = 0;
+  EXPECT_EQ(SortRecords(p.data(), 0, n - 1, &merges, &never), ESortResult::Sorted);
+  EXPECT_EQ(merges, static_cast<uint32_t>(n - 1));
+  EXPECT_TRUE(std::is_sorted(p.begin(), p.end(), [](auto* a, auto* b) { return *a < *b; }));
+}
+
 TEST(NewRunChecksTest, ChecksComeInOrderAndTheWarningAbove256) {
   CNewReportModel m;
   EXPECT_STREQ(PreRunFailure(m), "No dates selected for output");
