@@ -4,11 +4,15 @@
 // element-days, and the sort alone over the run's rows. The peak resident size of the process is
 // reported as a counter (MB).
 //
+// The all-kinds design reads every element of the year (all four kinds) at a daily period; the
+// runs report their peak resident size above the size at their start, also per element-day.
 // The five-minute design reads the first 118 days of 128 loops at a five-minute period (about
 // 4.4 million rows) and reports how long its sort took.
 //
-// QAV_BENCH_DAYS sets the number of days (default 365).
+// QAV_BENCH_DAYS sets the number of days (default 365); QAV_BENCH_KEEP_DAYS=1 keeps every day
+// loaded until the rows are made (the way before rows were made while loading).
 #include <benchmark/benchmark.h>
+#include <malloc.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -16,6 +20,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -41,7 +46,31 @@ struct Year {
   std::string root;
   std::vector<CDateTimeEx> days;
   std::vector<std::string> keys;  // the loops
+  std::vector<SampleElement> all;  // every element
 };
+
+// A field of /proc/self/status in kB ("VmRSS:", "VmHWM:"); 0 when unreadable.
+double StatusKb(const char* field) {
+  FILE* f = std::fopen("/proc/self/status", "r");
+  if (!f) return 0;
+  char line[256];
+  double kb = 0;
+  size_t n = std::strlen(field);
+  while (std::fgets(line, sizeof line, f))
+    if (std::strncmp(line, field, n) == 0) kb = std::atof(line + n);
+  std::fclose(f);
+  return kb;
+}
+
+// Starts a new peak: the heap gives its free memory back and the kernel sets the peak resident
+// size to the present one.
+void ResetPeak() {
+  malloc_trim(0);
+  if (FILE* f = std::fopen("/proc/self/clear_refs", "w")) {
+    std::fputs("5", f);
+    std::fclose(f);
+  }
+}
 
 const Year& TheYear() {
   static const Year year = [] {
@@ -62,7 +91,8 @@ const Year& TheYear() {
       std::fprintf(stderr, "cannot write the archive: %s\n", message.c_str());
       std::exit(1);
     }
-    for (const SampleElement& e : SampleElements(kYear, kElements))
+    y.all = SampleElements(kYear, kElements);
+    for (const SampleElement& e : y.all)
       if (e.kind == 0) y.keys.push_back(e.key);
     for (const SampleDayInfo& d : info) y.days.emplace_back(d.year, d.month, d.day);
     return y;
@@ -104,11 +134,16 @@ void MakeDesign(CNewReportModel& m, const Year& y, const std::string& out, size_
   m.RecomputeReportLayout();
 }
 
-bool LoadLoops(CNewReportModel& m, RunControl& run, std::vector<std::unique_ptr<CElementData>>& data) {
+bool LoadLoops(CNewReportModel& m, RunControl& run, std::vector<std::unique_ptr<CElementData>>& data,
+               SRowsWhileLoading* rows) {
   struct : IWorkerPoster {
     void Post(UINT, LPARAM) override {}
   } poster;
-  return AdoptLoadedData(LoadElementData(m.m_arrElements, m.m_arrDates, poster, run), data);
+  // QAV_BENCH_KEEP_DAYS=1: every day stays loaded until the rows are made, as before rows were
+  // made while loading.
+  static const bool keepDays = std::getenv("QAV_BENCH_KEEP_DAYS") != nullptr;
+  return AdoptLoadedData(LoadElementData(m.m_arrElements, m.m_arrDates, poster, run, nullptr, keepDays ? nullptr : rows),
+                         data);
 }
 
 class CNoStatus : public IReportFileStatus {
@@ -145,16 +180,47 @@ void BM_ArchiveReaderLoops(benchmark::State& state) {
   state.counters["peak_MB"] = PeakMegabytes();
 }
 
+// Daily volume of every element of all four kinds, elements in rows, dates in columns.
+void MakeAllKindsDesign(CNewReportModel& m, const Year& y, const std::string& out) {
+  static const int kTypeOfKind[4] = {ET_LOOP, ET_STATION, ET_SPEED_TRAP, ET_RATE_STATUS};
+  m.m_arrRoadways.Add(CDBRoadway("I-5"));
+  for (const SampleElement& e : y.all) {
+    std::string cab = e.key.substr(0, e.key.find(':')), name = e.key.substr(e.key.find(':') + 1);
+    std::string alias = e.aliasKey.substr(0, e.aliasKey.find(':'));
+    int c = m.m_arrCabinets.Add(CDBCabinet(cab.c_str(), alias.c_str(), 0, "Here", m.m_arrRoadways.m_pData[0]));
+    m.m_arrElements.Add(CDBElementEx(name.c_str(), kTypeOfKind[e.kind & 3], m.m_arrCabinets.m_pData[c]));
+  }
+  for (const CDateTimeEx& d : y.days) m.m_arrDates.Add(d);
+  m.m_bContent[CC_VOLUME] = 1;
+  m.m_nPeriodLen = 4320;
+  m.m_nSumMethod = 2;
+  m.m_nOutFormat = 1;
+  m.m_strOutputPath = out;
+  m.GroupSelectedDates();
+  m.CountElementsPerKind();
+  m.PeriodsPerDay();
+  m.CountContentPerKind();
+  m.MoveToList(GK_ELEMENT, m.m_lstRows, m.m_lstCols, nullptr);
+  m.MoveToList(GK_DATE, m.m_lstCols, m.m_lstRows, nullptr);
+  m.RecomputeReportLayout();
+}
+
 // One run of a design; `loops` and `days` 0 take them all.
-void RunDesign(benchmark::State& state, size_t loops, size_t days, int periodLen) {
+void RunDesign(benchmark::State& state, size_t loops, size_t days, int periodLen, bool allKinds = false) {
   const Year& y = TheYear();
   g_DataRootPath.Set(y.root.c_str());
   std::string out = y.root + "report.txt";
   int rows = 0;
-  double sortSeconds = 0;
+  double sortSeconds = 0, aboveStartMB = 0, elementDays = 0;
   for (auto _ : state) {
+    ResetPeak();
+    const double startKb = StatusKb("VmRSS:");
     CNewReportModel m;
-    MakeDesign(m, y, out, loops, days, periodLen);
+    if (allKinds)
+      MakeAllKindsDesign(m, y, out);
+    else
+      MakeDesign(m, y, out, loops, days, periodLen);
+    elementDays = static_cast<double>(m.m_arrElements.m_nSize) * m.m_arrDates.m_nSize;
     CRunFlags flags;
     CNoStatus status;
     SNewRunHost host;
@@ -166,7 +232,9 @@ void RunDesign(benchmark::State& state, size_t loops, size_t days, int periodLen
       if (id == ID_WORKER_SORTED)
         sortSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - sortStart).count();
     };
-    host.load = [&](std::vector<std::unique_ptr<CElementData>>& data) { return LoadLoops(m, flags, data); };
+    host.load = [&](std::vector<std::unique_ptr<CElementData>>& data, SRowsWhileLoading* rows) {
+      return LoadLoops(m, flags, data, rows);
+    };
     CStdioFile file;
     CNewReportRun run(m, host, file);
     run.Run();
@@ -175,14 +243,20 @@ void RunDesign(benchmark::State& state, size_t loops, size_t days, int periodLen
       return;
     }
     rows = run.rowCount;
+    aboveStartMB = (StatusKb("VmHWM:") - startKb) / 1024.0;
   }
   state.counters["rows"] = rows;
   state.counters["peak_MB"] = PeakMegabytes();
   state.counters["report_MB"] = static_cast<double>(std::filesystem::file_size(y.root + "report.txt")) / 1e6;
   state.counters["sort_s"] = sortSeconds;
+  state.counters["above_start_MB"] = aboveStartMB;
+  state.counters["B_per_elem_day"] = elementDays > 0 ? aboveStartMB * 1048576.0 / elementDays : 0;
 }
 
 void BM_NewViewReport(benchmark::State& state) { RunDesign(state, 0, 0, 4320); }
+
+// Every element of the year, all four kinds, daily volume.
+void BM_NewViewAllKinds(benchmark::State& state) { RunDesign(state, 0, 0, 4320, true); }
 
 // 118 days x 128 loops at five minutes: about 4.4 million rows.
 void BM_NewViewFiveMinutes(benchmark::State& state) { RunDesign(state, 128, 118, 15); }
@@ -259,6 +333,7 @@ void BM_SortFiveMinuteRowsByComparison(benchmark::State& state) { SortRows(state
 
 BENCHMARK(BM_ArchiveReaderLoops)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(3);
 BENCHMARK(BM_NewViewReport)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(3);
+BENCHMARK(BM_NewViewAllKinds)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(3);
 BENCHMARK(BM_NewViewFiveMinutes)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(3);
 BENCHMARK(BM_SortRunRows)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(3);
 BENCHMARK(BM_SortFiveMinuteRows)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(3);

@@ -450,6 +450,15 @@ bool CDBRecordset::AddRecord(const CDBRecord& row) {
   return true;
 }
 
+bool CDBRecordset::TakeAll(CDBRecordset& from) {
+  if (from.m_nSize == 0 || &from == this) return true;
+  if (!FitsAfter(m_nSize, from.m_nSize) || !Reserve(m_nSize + from.m_nSize)) return false;
+  std::memcpy(m_pData + m_nSize, from.m_pData, sizeof(CDBRecord*) * static_cast<size_t>(from.m_nSize));
+  m_nSize += from.m_nSize;
+  from.m_nSize = 0;  // the rows belong to this set now
+  return true;
+}
+
 // --- Order -----------------------------------------------------------------------------------
 
 int CRecordOrder::Compare(const CDBRecord& a, const CDBRecord& b) const {

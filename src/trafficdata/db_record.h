@@ -126,6 +126,9 @@ class CDBRecordset : public CObjArray<CDBRecord> {
 
   // Appends a copy of row; false when it could not be stored.
   bool AddRecord(const CDBRecord& row);
+  // Moves every row of from to the end of this set (from is left empty); false, both sets
+  // unchanged, when there is no room.
+  bool TakeAll(CDBRecordset& from);
 };
 
 class CRecordOrder {

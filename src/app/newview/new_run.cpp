@@ -198,19 +198,29 @@ bool CNewReportRun::WriteHeader() {
 
 void CNewReportRun::Run() {
   CRunFlags& run = *m_host.run;
+  NewSettings s;
+  m_model.FillNewSettings(s);
+  bool peak = IsPeakType(m_model.m_nReportType);
+  // The loader makes the rows as the days come in where it can, and drops the days.
+  SRowsWhileLoading made;
+  made.settings = &s;
+  made.peak = peak;
   std::vector<std::unique_ptr<CElementData>> data;
-  if (!m_host.load(data)) return;  // the loader posted its own lines
+  if (!m_host.load(data, &made)) return;  // the loader posted its own lines
 
   CDBRecordset rows;
   m_host.post(ID_WORKER_SUMMARIZING);
   int64_t expected = static_cast<int64_t>(m_model.m_nCombinations) * m_model.m_nPeriodsPerDay * m_model.m_arrDateGroups.m_nSize;
   rows.Reserve(static_cast<int>(std::min(expected, kMaxReserve)));
-  NewSettings s;
-  m_model.FillNewSettings(s);
-  bool peak = IsPeakType(m_model.m_nReportType);
   bool told = false;  // the cancel was posted
-  for (auto& d : data) {
-    bool built = !d || (peak ? d->BuildPeakRecords(rows, s, run) : d->BuildPeriodRecords(rows, s, run));
+  for (size_t e = 0; e < data.size(); ++e) {
+    const std::unique_ptr<CElementData>& d = data[e];
+    bool built;
+    if (!made.made)
+      built = !d || (peak ? d->BuildPeakRecords(rows, s, run) : d->BuildPeriodRecords(rows, s, run));
+    else
+      built = e >= made.rows.size() || !made.rows[e] || (!made.failed[e] && rows.TakeAll(*made.rows[e]));
+    if (made.made && e < made.rows.size()) made.rows[e].reset();
     if (!built) {
       // Rows that could not be stored would make an incomplete report look whole.
       m_host.fileStatus->PostWin32Error(ERROR_NOT_ENOUGH_MEMORY);
@@ -224,6 +234,7 @@ void CNewReportRun::Run() {
   }
   m_model.CompleteTime();
   data.clear();
+  made.rows.clear();
   rowCount = rows.m_nSize;
   if (!run.keepGoing()) {
     // A cancel after the last element's check still ends with its status line.

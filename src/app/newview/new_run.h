@@ -19,6 +19,7 @@ class CDBRecord;
 class CElementData;
 class CElementDataSet;
 class CGrpType;
+struct SRowsWhileLoading;
 
 enum class ESortResult { Sorted, Cancelled, NoMemory };
 
@@ -44,8 +45,10 @@ bool AdoptLoadedData(std::unique_ptr<CElementDataSet> set, std::vector<std::uniq
 struct SNewRunHost {
   CRunFlags* run = nullptr;
   // Loads every selected day of every selected element, one object per element in list order
-  // (null for an element of no known type); false when the loader failed or was cancelled.
-  std::function<bool(std::vector<std::unique_ptr<CElementData>>& data)> load;
+  // (null for an element of no known type); false when the loader failed or was cancelled. A
+  // loader that can make the rows while it reads (LoadElementData) gets `rows`; one that cannot
+  // leaves it alone and the run makes the rows afterwards.
+  std::function<bool(std::vector<std::unique_ptr<CElementData>>& data, SRowsWhileLoading* rows)> load;
   std::function<void(UINT id)> post;
   IReportFileStatus* fileStatus = nullptr;
   std::function<void(bool on)> waitCursor;

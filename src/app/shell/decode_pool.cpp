@@ -6,7 +6,8 @@
 
 #include "app/shell/element_data_factory.h"
 
-CDecodePool::CDecodePool(int threads, const ValidityTables* summariesOnly) : m_summariesOnly(summariesOnly) {
+CDecodePool::CDecodePool(int threads, const ValidityTables* summariesOnly, IRowMaker* rowMaker)
+    : m_summariesOnly(summariesOnly), m_rowMaker(rowMaker) {
   for (int i = 0; i < threads; ++i) {
     auto t = std::make_unique<Thread>();
     if (t->Create([this]() -> DWORD {
@@ -44,12 +45,17 @@ void CDecodePool::Submit(const Batch& batch) {
 }
 
 void CDecodePool::Decode(const Item& item, CElementDay* day) const {
-  if (item.slot != nullptr) {
+  if (item.rows) {
+    if (m_rowMaker != nullptr && item.data != nullptr) m_rowMaker->MakeRows(*item.data, item.ordinal);
+  } else if (item.slot != nullptr) {
     *item.slot = CreateElementData(item.element->type, item.columns, item.element, item.ordinal);
     // Made before any day is decoded, so that helpers decoding different days of the element
     // never make it at the same time.
     if (*item.slot != nullptr && m_summariesOnly != nullptr) (*item.slot)->ReserveKeptSummaries(*m_summariesOnly);
-  } else if (day != nullptr) {
+    if (*item.slot != nullptr && m_daysOnDemand) (*item.slot)->DropAllDays();
+  } else {
+    if (day == nullptr && m_daysOnDemand) day = item.data->EnsureDay(item.day);
+    if (day == nullptr) return;
     day->Load(item.bytes, item.length, item.columns);
     // Without the room made beforehand (out of memory) the day stays whole.
     if (m_summariesOnly != nullptr && item.data->HasKeptSummaryRoom())
@@ -77,7 +83,7 @@ void CDecodePool::DecodeSome(const Batch* until) {
     CElementDay* days[kRun];
     for (size_t i = begin; i < end; ++i) {
       const Item& item = batch[i];
-      days[i - begin] = item.slot != nullptr ? nullptr : item.data->Day(item.day);
+      days[i - begin] = item.slot != nullptr || item.rows ? nullptr : item.data->Day(item.day);
     }
     for (size_t i = begin; i < end; ++i) Decode(batch[i], days[i - begin]);
     lock.lock();

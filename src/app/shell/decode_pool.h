@@ -29,13 +29,20 @@ class CDecodePool {
     CElementData** slot = nullptr;
     CDBElementEx* element = nullptr;
     int ordinal = 0;
+    bool rows = false;  // instead: make rows of `data` (element `ordinal`) through the row maker
+  };
+  // Makes rows from days already decoded; items of one element never run at the same time.
+  class IRowMaker {
+   public:
+    virtual ~IRowMaker() = default;
+    virtual void MakeRows(CElementData& data, int element) = 0;
   };
   using Batch = std::vector<Item>;
 
   // Up to `threads` helpers; with none (or none that could be started) Wait decodes everything.
   // With `summariesOnly`, each decoded day is replaced by its summaries under those criteria
   // (CElementData::KeepOnlySummaries); the criteria must outlive the pool.
-  explicit CDecodePool(int threads, const ValidityTables* summariesOnly = nullptr);
+  explicit CDecodePool(int threads, const ValidityTables* summariesOnly = nullptr, IRowMaker* rowMaker = nullptr);
   ~CDecodePool();  // waits for the batch in hand, then ends the helpers
   CDecodePool(const CDecodePool&) = delete;
   CDecodePool& operator=(const CDecodePool&) = delete;
@@ -47,6 +54,10 @@ class CDecodePool {
   void WaitFor(const Batch& batch);
   // Helps with the batches in hand and returns when every item is decoded.
   void Wait();
+
+  // Data objects made from now on start without days, and each day is made when its records
+  // are decoded (for a loader that drops days once their rows are made).
+  void SetDaysOnDemand(bool on) { m_daysOnDemand = on; }
 
   // The helper count that suits this machine for the loader.
   static int DefaultThreads();
@@ -72,5 +83,7 @@ class CDecodePool {
   unsigned m_generation = 0;
   bool m_stop = false;
   const ValidityTables* m_summariesOnly;
+  IRowMaker* m_rowMaker;
+  bool m_daysOnDemand = false;
   std::vector<std::unique_ptr<Thread>> m_threads;
 };

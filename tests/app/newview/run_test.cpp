@@ -241,7 +241,7 @@ struct SFakeRun {
     host.fileStatus = &status;
     host.post = [&](UINT id) { ids.push_back(id); };
     host.now = [] { return COleDateTime(2004, 1, 2, 3, 4, 5); };
-    host.load = [&](std::vector<std::unique_ptr<CElementData>>& data) {
+    host.load = [&](std::vector<std::unique_ptr<CElementData>>& data, SRowsWhileLoading*) {
       for (int i = 0; i < m.m_arrElements.m_nSize; ++i)
         data.push_back(std::make_unique<CFakeData>(m.m_arrElements.m_pData[i], i, m.m_arrDates.m_nSize));
       if (cancelWhileLoading) flags.cancel();
