@@ -6,6 +6,8 @@
 #pragma once
 
 #include <condition_variable>
+#include <cstddef>
+#include <cstdint>
 #include <list>
 #include <memory>
 #include <mutex>
@@ -59,8 +61,15 @@ class CDecodePool {
   // are decoded (for a loader that drops days once their rows are made).
   void SetDaysOnDemand(bool on) { m_daysOnDemand = on; }
 
-  // The helper count that suits this machine for the loader.
-  static int DefaultThreads();
+  // Items a helper takes at a time.
+  static constexpr size_t kItemsPerRun = 16;
+  // The helper count that suits this machine for `runs` runs of items: the usable cores less the
+  // reader's, at least one, at most `runs` (and at most a limit set by LimitThreads).
+  static int DefaultThreads(size_t runs = SIZE_MAX);
+  // The cores this process may use.
+  static int UsableCores();
+  // Caps DefaultThreads for the whole process (benchmarks compare helper counts); 0 removes it.
+  static void LimitThreads(int n);
 
  private:
   // A queued batch: the next item to take and the items not yet decoded.

@@ -23,12 +23,18 @@ CElementDataSet::~CElementDataSet() {
 namespace {
 constexpr DWORD kNameNotFound = 1168;
 
+// Runs of items that the helpers can take: one item per element-day.
+size_t RunsOfWork(const CAdrArray<CDBElementEx>& elements, const CAdrArray<CDateTimeEx>& days) {
+  const size_t items = static_cast<size_t>(std::max(0, elements.m_nSize)) * static_cast<size_t>(std::max(0, days.m_nSize));
+  return (items + CDecodePool::kItemsPerRun - 1) / CDecodePool::kItemsPerRun;
+}
+
 class CLoad : public CDecodePool::IRowMaker {
  public:
   CLoad(const CAdrArray<CDBElementEx>& elements, const CAdrArray<CDateTimeEx>& days, IWorkerPoster& poster,
         RunControl& run, const ValidityTables* summariesOnly, SRowsWhileLoading* rows)
       : m_elements(elements), m_days(days), m_poster(poster), m_run(run), m_pe(g_PeValid.Get()),
-        m_summariesOnly(summariesOnly), m_rows(rows), m_pool(CDecodePool::DefaultThreads(), summariesOnly, this) {}
+        m_summariesOnly(summariesOnly), m_rows(rows), m_pool(CDecodePool::DefaultThreads(RunsOfWork(elements, days)), summariesOnly, this) {}
 
   // On a helper: the element's rows of the groups whose days are all in, then the days that no
   // later group needs go.
@@ -251,6 +257,8 @@ class CLoad : public CDecodePool::IRowMaker {
     CDecodePool::Batch& batch = m_batches[b];
     std::vector<CStream>& buffers = m_buffers[b];
     CStream* dayBuffers = buffers.data() + m_daysInBatch * static_cast<size_t>(m_set->Count());
+    // One read per run of nearby records instead of one per element.
+    db.ReadAhead(keys.data(), keys.size(), 0, columns);
     uint32_t progress = 0;
     for (int e = 0; e < m_set->Count(); ++e) {
       CElementData* data = m_set->At(e);
