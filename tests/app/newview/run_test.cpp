@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <thread>
+#include <chrono>
+#include <atomic>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -158,6 +161,48 @@ TEST(NewSortTest, ClearedKeepGoingStopsTheSort) {
   EXPECT_EQ(SortRecords(p.data(), 0, n - 1, &merges, &never), ESortResult::Sorted);
   EXPECT_EQ(merges, static_cast<uint32_t>(n - 1));
   EXPECT_TRUE(std::is_sorted(p.begin(), p.end(), [](auto* a, auto* b) { return *a < *b; }));
+}
+
+TEST(NewSortTest, CancelFromAnotherThreadStopsTheSortWithinASecond) {
+  // The wait dialog's Cancel clears the flag on the user-interface thread while the worker sorts.
+  class CWatched : public RunControl {
+   public:
+    bool keepGoing() const override {
+      looks.fetch_add(1);
+      return flags.keepGoing();
+    }
+    void addProgress(uint32_t) override {}
+    CRunFlags flags;
+    mutable std::atomic<int> looks{0};
+  };
+  const int n = 1 << 20;
+  std::vector<CDBElementEx> elems;
+  for (int i = 0; i < 64; ++i) elems.emplace_back(("LOOP" + std::to_string(i)).c_str(), ET_LOOP, nullptr);
+  std::vector<CDBRecord> rows;
+  rows.reserve(n);
+  for (int i = 0; i < n; ++i)
+    rows.emplace_back(&elems[static_cast<size_t>(i % 64)], 0, 2003, 1 + i % 12, 1 + i % 28, i % 24, 0, 0, 1, 4, 0, i);
+  std::vector<CDBRecord*> p;
+  for (auto& r : rows) p.push_back(&r);
+  CGrpType keys[3] = {CGrpType(GK_TIME), CGrpType(GK_ELEMENT), CGrpType(GK_DATE, false)};
+  const CGrpType* list[] = {&keys[0], &keys[1], &keys[2]};
+  CRecordOrder order(list, 3);
+  CSortKeyScope scope(order);
+  CWatched run;
+  std::chrono::steady_clock::time_point cancelled;
+  std::thread ui([&] {
+    // Past the keys' looks (about 33 for these rows), among the merges'.
+    while (run.looks.load() < 60) std::this_thread::yield();
+    cancelled = std::chrono::steady_clock::now();
+    run.flags.cancel();
+  });
+  uint32_t merges = 0;
+  ESortResult result = SortRecords(p.data(), 0, n - 1, &merges, &run);
+  auto returned = std::chrono::steady_clock::now();
+  ui.join();
+  EXPECT_EQ(result, ESortResult::Cancelled);
+  EXPECT_LT(merges, static_cast<uint32_t>(n - 1));
+  EXPECT_LT(std::chrono::duration<double>(returned - cancelled).count(), 1.0);
 }
 
 TEST(NewRunChecksTest, ChecksComeInOrderAndTheWarningAbove256) {
