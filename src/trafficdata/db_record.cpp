@@ -614,6 +614,7 @@ bool CPackedSortKeys::Build(const CDBRecord* const* rows, int count, const CReco
     used += bits;
   }
   m_words = slot + 1;
+  m_lastWordBits = used;
   return !stopped();
 }
 

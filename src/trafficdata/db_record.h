@@ -184,6 +184,8 @@ class CPackedSortKeys {
   bool Cancelled() const { return m_cancelled; }
   // 64-bit words per row (at least 1).
   int Words() const { return m_words; }
+  // Bits of the last word that keys use, its highest: the lowest 64 - LastWordBits() are zero.
+  int LastWordBits() const { return m_lastWordBits; }
   // Writes row i's Words() words to out.
   void Pack(int i, uint64_t* out) const;
 
@@ -193,6 +195,7 @@ class CPackedSortKeys {
 
   const CDBRecord* const* m_rows = nullptr;
   int m_words = 1;
+  int m_lastWordBits = 0;
   int m_parts = 0;
   std::unique_ptr<SPart[]> m_part;
   std::unique_ptr<uint32_t[]> m_elementOf;  // per row, its element's index in the rank tables

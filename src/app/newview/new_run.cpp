@@ -83,6 +83,32 @@ struct SKeyLess {
   }
 };
 
+// One 64-bit item per row when its key leaves room below it for the row's position: the key in
+// the high bits decides the order, the position rides along in the low bits.
+struct SShiftedLess {
+  int shift;
+  bool operator()(uint64_t a, uint64_t b) const { return (a >> shift) < (b >> shift); }
+};
+
+int SortPackedOneWord(CDBRecord** rows, int n, const CPackedSortKeys& keys, int positionBits, uint32_t* merges,
+                      const RunControl* run) {
+  std::unique_ptr<uint64_t[]> a(new (std::nothrow) uint64_t[static_cast<size_t>(n)]);
+  std::unique_ptr<uint64_t[]> b(new (std::nothrow) uint64_t[static_cast<size_t>(n)]);
+  std::unique_ptr<CDBRecord*[]> before(new (std::nothrow) CDBRecord*[static_cast<size_t>(n)]);
+  if (!a || !b || !before) return -1;
+  for (int i = 0; i < n; ++i) {
+    uint64_t key = 0;
+    keys.Pack(i, &key);
+    a[i] = key | static_cast<uint64_t>(i);
+  }
+  CMergeSort<uint64_t, SShiftedLess> sorter(SShiftedLess{positionBits}, merges, run);
+  if (!sorter.Sort(a.get(), b.get(), n)) return 0;
+  std::copy(rows, rows + n, before.get());
+  const uint64_t mask = (uint64_t{1} << positionBits) - 1;
+  for (int i = 0; i < n; ++i) rows[i] = before[a[i] & mask];
+  return 1;
+}
+
 template <int W>
 int SortPacked(CDBRecord** rows, int n, const CPackedSortKeys& keys, uint32_t* merges, const RunControl* run) {
   std::unique_ptr<SKeyed<W>[]> a(new (std::nothrow) SKeyed<W>[static_cast<size_t>(n)]);
@@ -122,7 +148,11 @@ ESortResult SortRecords(CDBRecord** rows, int first, int last, uint32_t* merges,
   if (!keys.Build(rows + first, n, order ? *order : kNoKeys, run))
     return keys.Cancelled() ? ESortResult::Cancelled : ESortResult::NoMemory;
   int done = -1;
-  switch (keys.Words()) {
+  int positionBits = 1;
+  while (positionBits < 31 && (int64_t{1} << positionBits) < n) ++positionBits;
+  if (keys.Words() == 1 && keys.LastWordBits() + positionBits <= 64)
+    done = SortPackedOneWord(rows + first, n, keys, positionBits, merges, run);
+  else switch (keys.Words()) {
     case 1: done = SortPacked<1>(rows + first, n, keys, merges, run); break;
     case 2: done = SortPacked<2>(rows + first, n, keys, merges, run); break;
     case 3: done = SortPacked<3>(rows + first, n, keys, merges, run); break;

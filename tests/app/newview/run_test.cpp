@@ -81,6 +81,7 @@ TEST(NewSortTest, PackedKeysGiveTheOrderOfTheRowComparison) {
   struct Case {
     std::vector<int> keys;  // key ids; negative: ~id descending
     int rows;
+    bool wide = false;  // every word spread over millions: keys of two, three and more words
   };
   const Case cases[] = {
       {{GK_CONTENT}, 2},
@@ -95,6 +96,9 @@ TEST(NewSortTest, PackedKeysGiveTheOrderOfTheRowComparison) {
       {{GK_CONTENT, GK_TIME, GK_DATE, GK_DAY_OF_WEEK, GK_WEEK, GK_MONTH, GK_YEAR, GK_ELEMENT, GK_ELEMENT_TYPE,
         GK_DIRECTION, GK_CABINET, GK_LOCATION, GK_MILEPOST, GK_ROADWAY},
        150},
+      {{~GK_TIME, GK_CONTENT}, 80, true},
+      {{GK_TIME, ~GK_DATE}, 80, true},
+      {{GK_CONTENT, GK_TIME, GK_DATE, GK_DAY_OF_WEEK, GK_WEEK, GK_ELEMENT, GK_LOCATION}, 120, true},
   };
   unsigned seed = 12345;
   auto next = [&seed](int n) {
@@ -112,8 +116,9 @@ TEST(NewSortTest, PackedKeysGiveTheOrderOfTheRowComparison) {
     for (int i = 0; i < c.rows; ++i) {
       // Words spread over negatives and large numbers in one case in five.
       int wide = next(5) == 0 ? 1000000 : 1;
-      rows.emplace_back(next(6) == 0 ? nullptr : &elems[next(5)], i, 2003 + next(2), 1 + next(2), 1 + next(3), next(2),
-                        next(2) * 5, 0, next(3) * wide - wide, 1 + next(2), next(3), i);
+      auto w = [&](int base, int n) { return c.wide ? next(3) * 1000003 - 1000003 : base + next(n); };
+      rows.emplace_back(next(6) == 0 ? nullptr : &elems[next(5)], i, w(2003, 2), w(1, 2), w(1, 3), w(0, 2), w(0, 2) * 5,
+                        w(0, 1), next(3) * wide - wide, w(1, 2), w(0, 3), i);
     }
     std::vector<CDBRecord*> expected, actual;
     for (auto& r : rows) expected.push_back(&r);
