@@ -29,7 +29,8 @@ class CMergeSort {
  public:
   CMergeSort(Less less, uint32_t* merges, const RunControl* run) : m_less(less), m_merges(merges), m_run(run) {}
 
-  // Sorts a[0..n) with b (n items) as scratch; false when cancelled (a's order is then unspecified).
+  // Sorts a[0..n) with b (n items) as scratch; false when cancelled, a then holding some items
+  // twice and others not at all.
   bool Sort(T* a, T* b, int n) {
     if (n < 2) return true;
     std::copy(a, a + n, b);
@@ -158,11 +159,16 @@ ESortResult SortRecords(CDBRecord** rows, int first, int last, uint32_t* merges,
     case 3: done = SortPacked<3>(rows + first, n, keys, merges, run); break;
     default: {
       // Keys this wide do not occur in practice: sort the row pointers by the rows' comparison.
-      std::unique_ptr<CDBRecord*[]> buffer(new (std::nothrow) CDBRecord*[static_cast<size_t>(n)]);
-      if (!buffer) break;
+      // A copy is sorted, so that a cancelled sort never leaves the owning set half merged
+      // (some rows twice, others not at all).
+      std::unique_ptr<CDBRecord*[]> work(new (std::nothrow) CDBRecord*[static_cast<size_t>(n)]);
+      std::unique_ptr<CDBRecord*[]> scratch(new (std::nothrow) CDBRecord*[static_cast<size_t>(n)]);
+      if (!work || !scratch) break;
+      std::copy(rows + first, rows + first + n, work.get());
       auto less = [](const CDBRecord* a, const CDBRecord* b) { return *a < *b; };
       CMergeSort<CDBRecord*, decltype(less)> sorter(less, merges, run);
-      done = sorter.Sort(rows + first, buffer.get(), n) ? 1 : 0;
+      done = sorter.Sort(work.get(), scratch.get(), n) ? 1 : 0;
+      if (done > 0) std::copy(work.get(), work.get() + n, rows + first);
       break;
     }
   }

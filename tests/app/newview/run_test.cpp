@@ -144,20 +144,33 @@ TEST(NewSortTest, ClearedKeepGoingStopsTheSort) {
   const int n = 300000;
   std::vector<CDBRecord> rows;
   rows.reserve(n);
-  for (int i = 0; i < n; ++i) rows.emplace_back(&e, 0, 2003, 1, 1, 0, 0, 0, 1, 4, static_cast<int>((i * 7919LL) % 1000), i);
+  for (int i = 0; i < n; ++i) {
+    int spread = static_cast<int>((i * 7919LL) % 1000);
+    int big = spread * 1000003;  // 30 bits of spread a word
+    rows.emplace_back(&e, 0, big, big + 1, big + 2, big + 3, big + 4, big + 5, big + 6, 4, spread, i);
+  }
   CGrpType key(GK_CONTENT);
   const CGrpType* keys[] = {&key};
   CRecordOrder order(keys, 1);
-  CSortKeyScope scope(order);
-  for (int at : {1, 2, 5, 9}) {
-    std::vector<CDBRecord*> p;
-    for (auto& r : rows) p.push_back(&r);
-    CClearsAt run(at);
-    uint32_t merges = 0;
-    EXPECT_EQ(SortRecords(p.data(), 0, n - 1, &merges, &run), ESortResult::Cancelled) << at;
-    EXPECT_LT(merges, static_cast<uint32_t>(n - 1)) << at;
-    EXPECT_EQ(run.m_left, 0) << "looked again after the flag cleared, at " << at;
+  // Seven words of 30 bits make keys of four words: the rows' own comparison sorts them.
+  CGrpType wideKeys[4] = {CGrpType(GK_DATE), CGrpType(GK_TIME), CGrpType(GK_WEEK), CGrpType(GK_CONTENT)};
+  const CGrpType* wideList[] = {&wideKeys[0], &wideKeys[1], &wideKeys[2], &wideKeys[3]};
+  CRecordOrder wide(wideList, 4);
+  for (const CRecordOrder* o : {&order, &wide}) {
+    CSortKeyScope scope(*o);
+    for (int at : {1, 2, 5, 9}) {
+      std::vector<CDBRecord*> p;
+      for (auto& r : rows) p.push_back(&r);
+      const std::vector<CDBRecord*> before = p;
+      CClearsAt run(at);
+      uint32_t merges = 0;
+      EXPECT_EQ(SortRecords(p.data(), 0, n - 1, &merges, &run), ESortResult::Cancelled) << at;
+      EXPECT_LT(merges, static_cast<uint32_t>(n - 1)) << at;
+      EXPECT_EQ(run.m_left, 0) << "looked again after the flag cleared, at " << at;
+      EXPECT_TRUE(p == before) << "a cancelled sort leaves the rows as they were, at " << at;
+    }
   }
+  CSortKeyScope scope(order);
   // A flag that stays set sorts all.
   std::vector<CDBRecord*> p;
   for (auto& r : rows) p.push_back(&r);
