@@ -59,6 +59,18 @@ TEST_F(QtControlsTest, EachControlKindTakesTheUsersInput) {
          QTest::keyClicks(e, "Depot 7");
        },
        [](QtControlsTest& t) { EXPECT_EQ(t.dlg.GetDlgItem(IDC_NAME)->GetWindowText(), "Depot 7"); }},
+      {"typing past an edit's text limit",
+       [](QtControlsTest& t) {
+         static_cast<CEdit*>(t.dlg.GetDlgItem(IDC_NAME))->LimitText(5);
+         QWidget* e = t.Item(IDC_NAME);
+         QTest::mouseClick(e, Qt::LeftButton);
+         static_cast<QLineEdit*>(e)->selectAll();
+         QTest::keyClicks(e, "Depot 7");
+       },
+       [](QtControlsTest& t) {
+         EXPECT_EQ(t.dlg.GetDlgItem(IDC_NAME)->GetWindowText(), "Depot");
+         EXPECT_EQ(static_cast<QLineEdit*>(t.Item(IDC_NAME))->text(), "Depot");  // what the user sees
+       }},
       {"a check box clicked",
        [](QtControlsTest& t) { QTest::mouseClick(t.Item(IDC_AUTO), Qt::LeftButton, {}, QPoint(5, 5)); },
        [](QtControlsTest& t) { EXPECT_EQ(t.dlg.IsDlgButtonChecked(IDC_AUTO), static_cast<UINT>(BST_UNCHECKED)); }},
