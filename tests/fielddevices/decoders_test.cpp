@@ -297,6 +297,25 @@ TEST(FieldDecoders, PlanStatusTableNamesTheMode) {
   EXPECT_EQ((std::vector<std::string>{"Transition Done: Mode now Reversible Closed"}), ch.AllTexts());
 }
 
+// Each value of the plan-status reply comes from its own bytes: a reply whose byte i is i shows
+// every offset.
+TEST(FieldDecoders, PlanStatusFieldsAtTheirOffsets) {
+  Bytes reply(95);
+  for (size_t i = 0; i < reply.size(); ++i) reply[i] = static_cast<uint8_t>(i);
+  CFieldRGCDB g;
+  EXPECT_EQ(87u, ReadPlanStatus(reply.data(), 94, g));
+  ASSERT_EQ(0u, ReadPlanStatus(reply.data(), reply.size(), g));
+  EXPECT_EQ(20, g.m_bReplyFlag);
+  EXPECT_EQ(0, std::memcmp(g.m_abPlanStatus, reply.data() + 28, 16));
+  EXPECT_EQ(0x333231302F2E2D2Cull, g.m_nPlanStatus64);
+  EXPECT_EQ(0x37363534u, g.m_nPlanStatus32);
+  EXPECT_EQ(0x3938, g.m_nPlanStatus16);
+  EXPECT_EQ(0, std::memcmp(g.m_abPlanTable, reply.data() + 58, 32));
+  EXPECT_EQ(1, g.m_bHasPlanTable);
+  EXPECT_EQ(0x5D5C5B5Au, g.m_nPlanValue);
+  EXPECT_EQ(94, g.m_nPlanByte);
+}
+
 TEST(FieldDecoders, GeneralErrors) {
   CLoopbackChannel ch;
   struct Case {
