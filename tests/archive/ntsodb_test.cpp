@@ -218,6 +218,7 @@ TEST_F(NtsoDb, OpenModesAgainstForms) {
     if (c.result != 0) {
       EXPECT_EQ(db.m_nLayout, -1);
       EXPECT_EQ(db.m_Entries.m_nSize, 0);
+      EXPECT_EQ(db.m_nPositions[kFieldFileSize], 0);
     }
   }
   // An extension given by the caller is cut; a dotted folder is not.
@@ -766,6 +767,53 @@ TEST_F(NtsoDb, ReadingOpensAgreeWithTheirOwnListWhateverWasOpenBefore) {
   ASSERT_EQ(a.Open((dir / "d4").c_str(), 0), 0);
   EXPECT_EQ(ViewOf(a, probes), reference[3]);
   EXPECT_EQ(ViewOf(b, probes), reference[1]);
+}
+
+}  // namespace
+
+namespace {
+
+// Failures of the files themselves reach the caller: a full disk while writing a new database, a
+// list file that cannot be created, and files cut short behind an open database.
+TEST_F(NtsoDb, FileFailuresAreReported) {
+  CObjArray<CNTSO> names = Names({{"A", 80, 3}});
+  CNTSODB db;
+  if (std::filesystem::exists("/dev/full")) {
+    std::filesystem::create_symlink("/dev/full", dir / "full.DAT");
+    EXPECT_EQ(db.Create((dir / "full").c_str(), 1, names, 288, "", 1, 2, nullptr), 112);
+    EXPECT_EQ(db.m_nMode, -1);
+  }
+  std::filesystem::create_directory(dir / "nts.NTS");
+  EXPECT_NE(db.Create((dir / "nts").c_str(), 3, names, 288, "", 1, 2, nullptr), 0);
+  EXPECT_EQ(db.m_nMode, -1);
+  EXPECT_EQ(db.m_Entries.m_nSize, 0);
+
+  Make(dir / "cut", 3, 2, 288, {{"A", 80, 3}}, "Title");
+  struct Case {
+    const char* file;
+    int keep;  // bytes left; Version's slot is 11 characters at 40 (a five-character title)
+    int field, title;
+  };
+  const Case cases[] = {
+      {"cut.DAT", 45, kNtsoErrShortRead, kNtsoErrMalformed},
+      {"cut.DAT", 20, 38, kNtsoErrMalformed},
+      {"cut.NTS", 45, kNtsoErrCopiesDiffer, 0},
+      {"cut.NTS", 3, 38, kNtsoErrCopiesDiffer},
+  };
+  const std::vector<uint8_t> dat = ReadAll(dir / "cut.DAT"), nts = ReadAll(dir / "cut.NTS");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.file << " " << c.keep);
+    WriteAll(dir / "cut.DAT", dat);
+    WriteAll(dir / "cut.NTS", nts);
+    ASSERT_EQ(db.Open((dir / "cut").c_str(), 2), 0);
+    std::filesystem::resize_file(dir / c.file, c.keep);
+    int version = -1;
+    EXPECT_EQ(db.GetIntField(version, kFieldVersion), c.field);
+    EXPECT_EQ(version, -1);
+    CStream title;
+    EXPECT_EQ(db.ReadTitle(title), c.title);
+    db.Close();
+  }
 }
 
 }  // namespace
