@@ -116,6 +116,9 @@ TEST(NtsoFormat, FieldsOutsideTheTablesAreAbsent) {
   EXPECT_EQ(NtsoFieldWidth(2, kFieldVersion), 11);
   EXPECT_EQ(NtsoFieldName(1, kFieldFileName), nullptr);
   EXPECT_EQ(NtsoFieldWidth(0, kFieldDbMode), 0);
+  // Only the four time fields take a time, whatever their slot's width.
+  for (int index : {kFieldFileName, kFieldVersion, kFieldNames, kFieldFileSize})
+    EXPECT_EQ(NtsoFormatTime(v, index == kFieldFileName ? 0 : 2, index, t), kNtsoErrFieldOrder) << index;
 }
 
 TEST(NtsoFormat, BuiltHeadersParseBackWithTheirPositions) {

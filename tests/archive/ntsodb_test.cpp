@@ -810,10 +810,100 @@ TEST_F(NtsoDb, FileFailuresAreReported) {
     int version = -1;
     EXPECT_EQ(db.GetIntField(version, kFieldVersion), c.field);
     EXPECT_EQ(version, -1);
+    SYSTEMTIME t{};
+    EXPECT_NE(db.GetTimeField(t, kFieldCreationTime), 0);
+    EXPECT_NE(db.GetTimeFieldSeconds(t, kFieldCreationTime), 0);
+    EXPECT_EQ(t.wYear, 0);
     CStream title;
     EXPECT_EQ(db.ReadTitle(title), c.title);
     db.Close();
   }
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(NtsoDb, HeaderFieldsWriteAndReadBack) {
+  Make(dir / "hf", 3, 2, 288, {{"A", 80, 3}});
+  CNTSODB db;
+  ASSERT_EQ(db.Open((dir / "hf").c_str(), 2), 0);
+  EXPECT_EQ(db.SetIntField(7, kFieldVersion), kNtsoErrMode);
+  ASSERT_EQ(db.Open((dir / "hf").c_str(), 3), 0);
+  const SYSTEMTIME when{2001, 7, 0, 8, 9, 10, 11, 560};
+  EXPECT_EQ(db.SetIntField(-7, kFieldVersion), 0);
+  int i = 0;
+  EXPECT_EQ(db.GetIntField(i, kFieldVersion), 0);
+  EXPECT_EQ(i, -7);
+  EXPECT_EQ(db.SetU32Field(4000000000u, kFieldVersion), 0);
+  DWORD u = 0;
+  EXPECT_EQ(db.GetU32Field(u, kFieldVersion), 0);
+  EXPECT_EQ(u, 4000000000u);
+  EXPECT_EQ(db.SetU64Field(12345678901ull, kFieldVersion), 0);
+  uint64_t w = 0;
+  EXPECT_EQ(db.GetU64Field(w, kFieldVersion), 0);
+  EXPECT_EQ(w, 12345678901ull);
+  char text[6];
+  EXPECT_EQ(db.ReadHeaderFieldText(text, sizeof text, kFieldVersion), 0);
+  EXPECT_STREQ(text, "12345");
+  EXPECT_EQ(db.SetTimeFieldSeconds(when, kFieldCreationTime), 0);
+  EXPECT_EQ(db.SetTimeField(when, kFieldDataStart), 0);
+  SYSTEMTIME t{};
+  EXPECT_EQ(db.GetTimeFieldSeconds(t, kFieldCreationTime), 0);
+  EXPECT_EQ(std::vector<int>({t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds}),
+            std::vector<int>({2001, 7, 8, 9, 10, 11, 0}));
+  EXPECT_EQ(db.GetTimeField(t, kFieldDataStart), 0);
+  EXPECT_EQ(std::vector<int>({t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds}),
+            std::vector<int>({2001, 7, 8, 9, 10, 11, 560}));
+  // Refusals: indexes outside 1..13, values too wide for their slot, times in number slots.
+  for (int bad : {0, 14}) {
+    EXPECT_EQ(db.SetIntField(1, bad), kNtsoErrIndex);
+    EXPECT_EQ(db.SetU32Field(1, bad), kNtsoErrIndex);
+    EXPECT_EQ(db.SetU64Field(1, bad), kNtsoErrIndex);
+    EXPECT_EQ(db.SetTimeField(when, bad), kNtsoErrIndex);
+    EXPECT_EQ(db.SetTimeFieldSeconds(when, bad), kNtsoErrIndex);
+    EXPECT_EQ(db.WriteHeaderField(CStream("1"), bad), kNtsoErrIndex);
+    EXPECT_EQ(db.GetIntField(i, bad), kNtsoErrIndex);
+  }
+  EXPECT_EQ(db.SetU64Field(123456789012ull, kFieldVersion), kNtsoErrHeaderText);
+  EXPECT_EQ(db.SetU64Field(uint64_t(INT64_MAX) + 1, kFieldVersion), kNtsoErrHeaderText);
+  EXPECT_EQ(db.WriteHeaderField(CStream("123456789012"), kFieldVersion), kNtsoErrHeaderText);
+  EXPECT_EQ(db.SetTimeFieldSeconds(when, kFieldVersion), kNtsoErrHeaderText);
+  EXPECT_EQ(db.SetTimeField(when, kFieldVersion), kNtsoErrFieldOrder);
+  EXPECT_EQ(db.Close(), 0);
+  // Both files took every write: the pair still agrees.
+  ASSERT_EQ(db.Open((dir / "hf").c_str(), 2), 0);
+  EXPECT_EQ(db.GetU64Field(w, kFieldVersion), 0);
+  EXPECT_EQ(w, 12345678901ull);
+  EXPECT_EQ(db.GetTimeFieldSeconds(t, kFieldCreationTime), 0);
+  EXPECT_EQ(t.wSecond, 11);
+}
+
+TEST_F(NtsoDb, OpenOrCreateMakesTheDatabaseOnce) {
+  CObjArray<CNTSO> names = Names({{"A", 80, 3}, {"B", 80, 3}});
+  CNTSODB db;
+  EXPECT_EQ(db.OpenOrCreate((dir / "oc").c_str(), 4, names, 288, "T", 1, 2, nullptr), kNtsoErrMode);
+  EXPECT_EQ(db.OpenOrCreate((dir / "nofolder/oc").c_str(), 3, names, 288, "T", 1, 2, nullptr), 3);
+  EXPECT_EQ(db.m_nMode, -1);
+  EXPECT_EQ(db.OpenOrCreate((dir / "oc").c_str(), 3, names, 288, "T", 1, 0, nullptr), kNtsoErrLayout);
+  EXPECT_EQ(db.m_nMode, -1);
+  ASSERT_EQ(db.OpenOrCreate((dir / "oc").c_str(), 3, names, 288, "T", 1, 2, nullptr), 0);
+  EXPECT_EQ(db.m_Entries.m_nSize, 2);
+  CStream s = Stream(Pattern(4, 864));
+  ASSERT_EQ(db.WriteColumns(s, "B", 0, 288), 0);
+  ASSERT_EQ(db.Close(), 0);
+  // The second call opens what is there: other names, columns and layout are not used.
+  CObjArray<CNTSO> other = Names({{"C", 80, 3}});
+  ASSERT_EQ(db.OpenOrCreate((dir / "oc").c_str(), 3, other, 144, "U", 1, 1, nullptr), 0);
+  EXPECT_EQ(db.m_nLayout, 2);
+  EXPECT_EQ(db.m_nColumns, 288u);
+  EXPECT_EQ(db.FindName("C"), nullptr);
+  CStream out;
+  ASSERT_EQ(db.ReadColumns(out, "B", 0, 288), 0);
+  EXPECT_EQ(std::vector<uint8_t>(out.m_pData, out.m_pData + out.m_nSize), Pattern(4, 864));
+  ASSERT_EQ(db.Close(), 0);
+  EXPECT_EQ(db.OpenOrCreate((dir / "oc").c_str(), 0, other, 144, "U", 1, 1, nullptr), 0);
+  EXPECT_EQ(db.m_nMode, 2);
 }
 
 }  // namespace
