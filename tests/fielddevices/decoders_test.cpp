@@ -1,6 +1,8 @@
 // Reply decoders: what each reports for a change of state, and what it stores.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "loopback.h"
 
 using namespace fdtest;
@@ -314,6 +316,47 @@ TEST(FieldDecoders, PlanStatusFieldsAtTheirOffsets) {
   EXPECT_EQ(1, g.m_bHasPlanTable);
   EXPECT_EQ(0x5D5C5B5Au, g.m_nPlanValue);
   EXPECT_EQ(94, g.m_nPlanByte);
+}
+
+// Every reader takes a reply exactly as long as the last byte it reads and refuses one a byte
+// shorter (87), so that no reader runs off the end of a cut frame.
+TEST(FieldDecoders, ReadersNeedTheirLastByte) {
+  CLoopbackChannel ch;
+  CFieldRMDCDB rmdc;
+  CFieldHARSDB hars;
+  CFieldCSDB cs;
+  CFieldRGCDB rgc;
+  CFieldSGCDB sgc;
+  using Reader = std::function<uint32_t(const uint8_t*, size_t)>;
+  const std::pair<size_t, Reader> readers[] = {
+      {4, [&](const uint8_t* r, size_t n) { return ReadShortStatus(r, n, rgc); }},
+      {6, [&](const uint8_t* r, size_t n) { return ReadVersion(r, n, cs, FieldVersionKind::CS); }},
+      {6, [&](const uint8_t* r, size_t n) { return ReadHarsStatus(r, n, hars); }},
+      {18, [&](const uint8_t* r, size_t n) { return ReadClock(r, n, hars); }},
+      {44, [&](const uint8_t* r, size_t n) { return ReadPlanBlock(r, n, rgc); }},
+      {21, [&](const uint8_t* r, size_t n) { return ReadLongStatus(r, n, cs); }},
+      {49, [&](const uint8_t* r, size_t n) { return ReadLongInformation(r, n, cs); }},
+      {39, [&](const uint8_t* r, size_t n) { return ReadLongClock(r, n, cs); }},
+      {26, [&](const uint8_t* r, size_t n) { return ReadLongWord(r, n, cs); }},
+      {70, [&](const uint8_t* r, size_t n) { return ReadLongIdentity(r, n, cs); }},
+      {38, [&](const uint8_t* r, size_t n) { return ReadShortIdentity(r, n, cs); }},
+      {95, [&](const uint8_t* r, size_t n) { return ReadPlanStatus(r, n, rgc); }},
+      {21, [&](const uint8_t* r, size_t n) { return DecodeClosureSignalStatus(r, n, cs, ch); }},
+      {34, [&](const uint8_t* r, size_t n) { return DecodeEventReport(r, n, cs, ch); }},
+      {19, [&](const uint8_t* r, size_t n) { return DecodePlanTransition(r, n, rgc, ch); }},
+      {169, [&](const uint8_t* r, size_t n) { return DecodeGeneralErrors(r, n, rgc, ch); }},
+      {20, [&](const uint8_t* r, size_t n) { return DecodeGateStatus(r, n, sgc, ch); }},
+      {61, [&](const uint8_t* r, size_t n) { return DecodeErdPreemption(r, n, rmdc, ch); }},
+  };
+  for (const auto& [needed, read] : readers) {
+    SCOPED_TRACE(needed);
+    Bytes exact(needed, 0), shorter(needed - 1, 0);
+    EXPECT_EQ(0u, read(exact.data(), exact.size()));
+    EXPECT_EQ(87u, read(shorter.data(), shorter.size()));
+  }
+  EXPECT_EQ(87u, DecodeClosureSignalStatus(nullptr, 100, cs, ch));
+  EXPECT_EQ(87u, DecodeGateStatus(nullptr, 100, sgc, ch));
+  EXPECT_EQ(87u, DecodeDatPreemption(nullptr, 100, rmdc, ch));
 }
 
 TEST(FieldDecoders, GeneralErrors) {
