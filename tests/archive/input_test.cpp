@@ -183,6 +183,20 @@ TEST_F(Archive, DiscRequestOnlyForMissingFiles) {
   }
 }
 
+TEST_F(Archive, OpenFileReportsWhyItFailed) {
+  CFMDBInput input;
+  CFileException error;
+  const std::string missing = s_dir->Path() + "arc/DATA1994/NOSUCHDAY.DAT";
+  EXPECT_FALSE(input.OpenFile(missing.c_str(), &error));
+  EXPECT_EQ(error.m_lOsError, 2);
+  EXPECT_EQ(error.m_cause, CFileException::fileNotFound);
+  EXPECT_EQ(error.m_strFileName, missing);
+  EXPECT_FALSE(input.OpenFile(missing.c_str()));
+  const std::string day = s_dir->Path() + "arc/DATA1994/19940101.DAT";
+  EXPECT_TRUE(input.OpenFile(day.c_str(), &error));
+  EXPECT_GE(input.m_Database.m_nMode, 0);
+}
+
 TEST_F(Archive, DeviceListsOfBothLayouts) {
   for (int year : {1994, 1995}) {
     CFMDBInputDesc desc;
