@@ -197,6 +197,20 @@ TEST_F(Archive, OpenFileReportsWhyItFailed) {
   EXPECT_GE(input.m_Database.m_nMode, 0);
 }
 
+TEST(SampleArchive, DaysRunThroughTheLeapDay) {
+  ScratchFolder dir;
+  SampleArchiveOptions o;
+  o.root = dir.Path() + "arc";
+  o.years = {1996};
+  o.elements = 4;
+  o.days = 61;
+  std::vector<SampleDayInfo> days;
+  ASSERT_EQ(WriteSampleArchive(o, nullptr, &days), 0);
+  ASSERT_EQ(days.size(), 61u);
+  EXPECT_EQ(std::vector<int>({days[59].month, days[59].day, days[60].month, days[60].day}),
+            std::vector<int>({2, 29, 3, 1}));
+}
+
 TEST_F(Archive, DeviceListsOfBothLayouts) {
   for (int year : {1994, 1995}) {
     CFMDBInputDesc desc;
