@@ -153,6 +153,7 @@ TEST_F(SupportControlsTest, BitmapDrawsThroughItsMaskAndPressedUsesTheGeneratedI
   ::SetFocus(nullptr);
   EXPECT_EQ(fills(RGB(200, 100, 40)), 2);  // two runs around the transparent pixel
   EXPECT_EQ(fills(magenta), 0);
+  EXPECT_EQ(fills(RGB(0, 0, 0)), 0);  // the transparent pixel is not drawn in any colour
   b.SendMessage(BM_SETSTATE, TRUE);
   EXPECT_EQ(fills(RGB(150, 75, 30)), 2);
   EXPECT_EQ(fills(RGB(200, 100, 40)), 0);
