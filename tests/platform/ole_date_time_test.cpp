@@ -69,6 +69,12 @@ TEST(OleDateTime, NegativeValuesCountDaysBackAndAddTheTime) {
   EXPECT_EQ(later.GetHour(), 2);
   EXPECT_TRUE(COleDateTime(-1.25) > COleDateTime(-1.0));  // 06:00 on the 29th is after its midnight
   EXPECT_NEAR((COleDateTime(0.0) - dt).GetTotalHours(), 18.0, 1e-9);
+  // The compound forms step the same way, across day 0 and back.
+  COleDateTime stepped = dt;
+  stepped += COleDateTimeSpan(0, 20, 0, 0);
+  EXPECT_TRUE(stepped == later);
+  stepped -= COleDateTimeSpan(0, 20, 0, 0);
+  EXPECT_DOUBLE_EQ(stepped.m_dt, -1.25);
 }
 
 TEST(OleDateTime, ComparisonsAndEquality) {
