@@ -357,6 +357,13 @@ TEST(FieldDecoders, ReadersNeedTheirLastByte) {
   EXPECT_EQ(87u, DecodeClosureSignalStatus(nullptr, 100, cs, ch));
   EXPECT_EQ(87u, DecodeGateStatus(nullptr, 100, sgc, ch));
   EXPECT_EQ(87u, DecodeDatPreemption(nullptr, 100, rmdc, ch));
+  // The general-error flag is the top bit of byte 3 alone.
+  for (uint8_t b3 : {0x80, 0x7F, 0xFF, 0x00}) {
+    Bytes r(44, 0);
+    r[3] = b3;
+    ASSERT_EQ(0u, ReadPlanBlock(r.data(), r.size(), rgc));
+    EXPECT_EQ(b3 >> 7, rgc.m_bReplyFlag) << int(b3);
+  }
 }
 
 TEST(FieldDecoders, GeneralErrors) {
