@@ -885,6 +885,7 @@ TEST_F(NtsoDb, OpenOrCreateMakesTheDatabaseOnce) {
   EXPECT_EQ(db.OpenOrCreate((dir / "oc").c_str(), 4, names, 288, "T", 1, 2, nullptr), kNtsoErrMode);
   EXPECT_EQ(db.OpenOrCreate((dir / "nofolder/oc").c_str(), 3, names, 288, "T", 1, 2, nullptr), 3);
   EXPECT_EQ(db.m_nMode, -1);
+  EXPECT_LE(db.m_strBaseName.m_nSize, 1);  // no name kept: closed, as after a failed Open
   EXPECT_EQ(db.OpenOrCreate((dir / "oc").c_str(), 3, names, 288, "T", 1, 0, nullptr), kNtsoErrLayout);
   EXPECT_EQ(db.m_nMode, -1);
   ASSERT_EQ(db.OpenOrCreate((dir / "oc").c_str(), 3, names, 288, "T", 1, 2, nullptr), 0);
