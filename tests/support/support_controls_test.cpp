@@ -236,6 +236,9 @@ TEST_F(SupportControlsTest, LabelDrawsInItsOwnFont) {
   l.SetFontName("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghij");
   l.GetFont()->GetLogFont(&lf);
   EXPECT_EQ(std::string(lf.lfFaceName), "ABCDEFGHIJKLMNOPQRSTUVWXYZabcde");
+  l.SetFontName(nullptr);  // no face name at all
+  l.GetFont()->GetLogFont(&lf);
+  EXPECT_STREQ(lf.lfFaceName, "");
 }
 
 TEST_F(SupportControlsTest, LabelOpensItsTextOnlyAsALink) {
