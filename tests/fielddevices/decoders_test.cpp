@@ -299,9 +299,9 @@ TEST(FieldDecoders, PlanStatusTableNamesTheMode) {
   EXPECT_EQ((std::vector<std::string>{"Transition Done: Mode now Reversible Closed"}), ch.AllTexts());
 }
 
-// Each value of the plan-status reply comes from its own bytes: a reply whose byte i is i shows
-// every offset.
-TEST(FieldDecoders, PlanStatusFieldsAtTheirOffsets) {
+// Each value of the plan-status and other long replies comes from its own bytes: a reply whose
+// byte i is i shows every offset.
+TEST(FieldDecoders, LongReplyFieldsAtTheirOffsets) {
   Bytes reply(95);
   for (size_t i = 0; i < reply.size(); ++i) reply[i] = static_cast<uint8_t>(i);
   CFieldRGCDB g;
@@ -316,6 +316,28 @@ TEST(FieldDecoders, PlanStatusFieldsAtTheirOffsets) {
   EXPECT_EQ(1, g.m_bHasPlanTable);
   EXPECT_EQ(0x5D5C5B5Au, g.m_nPlanValue);
   EXPECT_EQ(94, g.m_nPlanByte);
+
+  // The long replies: flag in byte 20, values from byte 24 on.
+  auto flagged = [&](uint32_t r) {
+    EXPECT_EQ(0u, r);
+    EXPECT_EQ(20, g.m_bReplyFlag);
+    g.m_bReplyFlag = 0;
+  };
+  flagged(ReadLongStatus(reply.data(), reply.size(), g));
+  flagged(ReadLongInformation(reply.data(), reply.size(), g));
+  EXPECT_EQ(0, std::memcmp(g.m_abControllerInfo, reply.data() + 29, 16));
+  EXPECT_EQ(0x302F2E2Du, g.m_nControllerInfo2);
+  flagged(ReadLongClock(reply.data(), reply.size(), g));
+  EXPECT_EQ(0x1D1C, g.m_ControllerClock.m_nYear);
+  EXPECT_EQ(0, std::memcmp(g.m_ControllerClock.m_abBytes, reply.data() + 30, 8));
+  EXPECT_EQ(38, g.m_ControllerClock.m_bValid);
+  flagged(ReadLongWord(reply.data(), reply.size(), g));
+  EXPECT_EQ(0x1918, g.m_nReplyWord);
+  flagged(ReadLongIdentity(reply.data(), reply.size(), g));
+  EXPECT_EQ(0, std::memcmp(g.m_abIdentity, reply.data() + 28, FIELD_IDENTITY_SIZE));
+  flagged(ReadShortIdentity(reply.data(), reply.size(), g));
+  EXPECT_EQ(0, std::memcmp(g.m_abIdentity, reply.data() + 28, 10));
+  EXPECT_EQ(0, g.m_abIdentity[10] | g.m_abIdentity[11]);
 }
 
 // Every reader takes a reply exactly as long as the last byte it reads and refuses one a byte

@@ -249,6 +249,12 @@ TEST(FieldRecords, CopiesCarryEveryField) {
 
 TEST(FieldRecords, StationsPollsAndParsers) {
   CFieldRMDCDB r;
+  for (int meter : {-1, RMDC_STATION_ENTRIES, 1000}) {
+    uint8_t a = 0, b = 0;
+    r.MeterLoops(meter, a, b);
+    EXPECT_EQ(0xFF, a) << meter;
+    EXPECT_EQ(0xFF, b) << meter;
+  }
   r.m_nLoopCount = 4;
   EXPECT_EQ(0, r.AddStation(3, 7));
   EXPECT_EQ(504u, r.GetPollTime());
@@ -377,6 +383,14 @@ TEST(FieldRecords, GateStatesAndGroups) {
     EXPECT_EQ(1, CFieldDeviceGroup::FindEntryByKey(sorted.data(), 3, 2, 0));
     EXPECT_EQ(-1, CFieldDeviceGroup::FindEntryByKey(sorted.data(), 3, 2, 1));
     EXPECT_EQ(-1, CFieldDeviceGroup::FindEntryByKey(sorted.data(), 0, 2, 0));
+    CFieldDeviceGroup other;
+    CFieldRGCDB d;
+    d.m_pGroup = &other;
+    group.RemoveFromGroup(&d);  // not this group's record: its own group stays
+    EXPECT_EQ(&other, d.m_pGroup);
+    group.RemoveFromGroup(nullptr);
+    EXPECT_EQ(2u, group.m_arrRecords.size());
+    d.m_pGroup = nullptr;
   }
   EXPECT_EQ(nullptr, a.m_pGroup);  // the group is gone
 }
