@@ -75,6 +75,11 @@ TEST(OleDateTime, NegativeValuesCountDaysBackAndAddTheTime) {
   EXPECT_TRUE(stepped == later);
   stepped -= COleDateTimeSpan(0, 20, 0, 0);
   EXPECT_DOUBLE_EQ(stepped.m_dt, -1.25);
+  // An invalid side makes an invalid sum.
+  COleDateTimeSpan bad(1.0);
+  bad.m_status = COleDateTimeSpan::invalid;
+  EXPECT_EQ((dt + bad).GetStatus(), COleDateTime::invalid);
+  EXPECT_EQ((COleDateTime(1993, 2, 30, 0, 0, 0) + COleDateTimeSpan(1.0)).GetStatus(), COleDateTime::invalid);
 }
 
 TEST(OleDateTime, ComparisonsAndEquality) {
