@@ -157,6 +157,7 @@ TEST_F(SupportControlsTest, BitmapDrawsThroughItsMaskAndPressedUsesTheGeneratedI
   b.SendMessage(BM_SETSTATE, TRUE);
   EXPECT_EQ(fills(RGB(150, 75, 30)), 2);
   EXPECT_EQ(fills(RGB(200, 100, 40)), 0);
+  EXPECT_EQ(fills(magenta), 0);  // the generated image keeps its own mask
   b.SendMessage(BM_SETSTATE, FALSE);
 }
 
