@@ -908,3 +908,35 @@ TEST_F(NtsoDb, OpenOrCreateMakesTheDatabaseOnce) {
 }
 
 }  // namespace
+
+namespace {
+
+bool Writable(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && (st.st_mode & S_IWUSR) != 0;
+}
+
+// The reading modes mark the files read-only and the writing modes take the mark away again, for
+// every file of the form.
+TEST_F(NtsoDb, ReadOnlyModesMarkTheFiles) {
+  Make(dir / "ro1", 1, 2, 288, {{"A", 80, 3}});
+  Make(dir / "ro3", 3, 2, 288, {{"A", 80, 3}});
+  struct Case {
+    const char* base;
+    int from, reading, writing;
+    std::vector<const char*> files;
+  };
+  const Case cases[] = {{"ro1", 1, 0, 1, {".DAT"}}, {"ro3", 3, 2, 3, {".DAT", ".NTS"}}};
+  for (const Case& c : cases) {
+    CNTSODB db;
+    ASSERT_EQ(db.Open((dir / c.base).c_str(), c.from), 0);
+    ASSERT_EQ(db.ConvertAndReopen(c.reading), 0);
+    EXPECT_EQ(db.m_nMode, c.reading);
+    for (const char* ext : c.files) EXPECT_FALSE(Writable(dir / (std::string(c.base) + ext))) << c.base << ext;
+    ASSERT_EQ(db.ConvertAndReopen(c.writing), 0);
+    EXPECT_EQ(db.m_nMode, c.writing);
+    for (const char* ext : c.files) EXPECT_TRUE(Writable(dir / (std::string(c.base) + ext))) << c.base << ext;
+  }
+}
+
+}  // namespace
