@@ -940,3 +940,35 @@ TEST_F(NtsoDb, ReadOnlyModesMarkTheFiles) {
 }
 
 }  // namespace
+
+namespace {
+
+// A database opened for writing can change its list (added names here), so it hands nothing on
+// to the next reading open, even of a file whose list has the bytes it started from.
+TEST_F(NtsoDb, WritingOpensHandOnNoList) {
+  for (int mode : {3, 1}) {
+    SCOPED_TRACE(mode);
+    Make(dir / "w", mode, 2, 288, {{"A", 80, 3}, {"B", 80, 3}});
+    for (const char* ext : {".DAT", ".NTS"})
+      if (std::filesystem::exists(dir / (std::string("w") + ext)))
+        std::filesystem::copy_file(dir / (std::string("w") + ext), dir / (std::string("copy") + ext),
+                                   std::filesystem::copy_options::overwrite_existing);
+    {
+      CNTSODB db;
+      ASSERT_EQ(db.Open((dir / "w").c_str(), mode), 0);
+      if (mode == 3) {
+        ASSERT_EQ(db.AddNames(Names({{"C", 80, 3}}), nullptr), 0);
+      } else {
+        ASSERT_EQ(db.RenameName("B", "Z"), 0);
+      }
+    }
+    CNTSODB db;
+    ASSERT_EQ(db.Open((dir / "copy").c_str(), 0), 0);
+    EXPECT_EQ(db.m_Entries.m_nSize, 2);
+    EXPECT_NE(db.FindName("B"), nullptr);
+    EXPECT_EQ(db.FindName("C"), nullptr);
+    EXPECT_EQ(db.FindName("Z"), nullptr);
+  }
+}
+
+}  // namespace

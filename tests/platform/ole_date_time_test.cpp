@@ -52,7 +52,8 @@ TEST(OleDateTime, CalendarCheckAndRange) {
   const Case cases[] = {{1993, 2, 30, 0, 0, 0, false}, {1993, 6, 1, 0, 0, 0, true}, {2000, 2, 29, 0, 0, 0, true},
                         {1900, 2, 29, 0, 0, 0, false}, {99, 12, 31, 0, 0, 0, false}, {100, 1, 1, 0, 0, 0, true},
                         {9999, 12, 31, 23, 59, 59, true}, {10000, 1, 1, 0, 0, 0, false},
-                        {2001, 13, 1, 0, 0, 0, false}, {2001, 1, 1, 24, 0, 0, false}, {2001, 1, 1, 0, 60, 0, false}};
+                        {2001, 13, 1, 0, 0, 0, false}, {2001, 1, 0, 0, 0, 0, false}, {2001, 0, 1, 0, 0, 0, false},
+                        {2001, 1, 1, 24, 0, 0, false}, {2001, 1, 1, 0, 60, 0, false}};
   for (const auto& c : cases) {
     COleDateTime dt(c.y, c.m, c.d, c.h, c.mi, c.s);
     EXPECT_EQ(dt.GetStatus() == COleDateTime::valid, c.valid) << c.y << "-" << c.m << "-" << c.d;

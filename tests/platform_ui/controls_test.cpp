@@ -169,6 +169,8 @@ TEST_F(ControlsTest, ExtendedSelectionByClicksAndByMessages) {
   BOOL outside = TRUE;
   EXPECT_EQ(l.ItemFromPoint(CPoint(2, 15), outside), 1u);  // first column, second row
   EXPECT_FALSE(outside);
+  EXPECT_EQ(l.ItemFromPoint(CPoint(0, 0), outside), 0u);  // the corner pixel is inside
+  EXPECT_FALSE(outside);
   l.ItemFromPoint(CPoint(40, 2), outside);  // second column: all five lines fit in the first
   EXPECT_TRUE(outside);
 }
