@@ -265,17 +265,22 @@ TEST_F(SupportControlsTest, AboutBoxShowsVersionValuesAndBuildText) {
     CAboutDlg about("Dec  7 2026", "05:00:00");
     std::string built, description, version, copyright, trademarks;
     COLORREF linkColour = 0;
+    int peakBars = 0;
     PostTask([&] {
       built = about.GetDlgItem(IDC_ABOUT_BUILT)->GetWindowText();
       description = about.GetDlgItem(2026)->GetWindowText();
       version = about.GetDlgItem(IDC_ABOUT_FILE_VERSION)->GetWindowText();
       copyright = about.GetDlgItem(2028)->GetWindowText();
       linkColour = about.m_wndLink1.m_crText;
+      qav::ui::RecordingPainter chart;
+      qav::ui::PaintOwnerDrawn(about.GetDlgItem(IDC_ABOUT_PICTURE_CHART)->m_hWnd, chart);
+      for (const std::string& op : chart.ops) peakBars += op.find("2850D2") != std::string::npos;
       about.End(IDOK);
     });
     EXPECT_EQ(about.DoModal(), IDOK);
     EXPECT_EQ(built, "Built  Dec  7 2026  05:00:00");
     EXPECT_EQ(linkColour, RGB(0, 0, 255));
+    EXPECT_EQ(peakBars, 6);  // the chart marks 6-9 and 16-19 o'clock
     if (fail) {
       EXPECT_EQ(description, "FileDescription");
       EXPECT_EQ(version, "File Version 0.0.0.0");
