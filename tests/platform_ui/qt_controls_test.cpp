@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSlider>
+#include <QTextEdit>
 #include <QTimeEdit>
 #include <QToolButton>
 
@@ -124,6 +125,12 @@ TEST_F(QtControlsTest, DrawnLikeTheirStateRightAlignedDefaultAndOwnerDrawn) {
   EXPECT_TRUE(W(dlg)->windowIcon().isNull());
   dlg.SetIcon(LoadIcon(nullptr, MAKEINTRESOURCE(233)), TRUE);
   EXPECT_FALSE(W(dlg)->windowIcon().isNull());
+  // A rich edit shows its latest text only.
+  for (const char* text : {"first", "second"}) {
+    dlg.SetDlgItemText(IDC_RICH, text);
+    Settle();
+  }
+  EXPECT_EQ(static_cast<QTextEdit*>(Item(IDC_RICH))->toPlainText().toStdString(), "second");
 }
 
 class Notices : public CDialog {
