@@ -96,7 +96,16 @@ TEST(OleDateTime, ComparisonsAndEquality) {
   EXPECT_FALSE(invalid == invalid);
   EXPECT_FALSE(invalid < a);
   EXPECT_FALSE(a < invalid);
+  EXPECT_FALSE(invalid <= a);
+  EXPECT_FALSE(a <= invalid);
+  EXPECT_FALSE(a >= invalid);
+  EXPECT_TRUE(a <= a);
   EXPECT_TRUE(a < COleDateTime(2000, 1, 2, 0, 0, 0));
+  COleDateTimeSpan badSpan(1.0);
+  badSpan.SetStatus(COleDateTimeSpan::invalid);
+  EXPECT_FALSE(badSpan < COleDateTimeSpan(2.0));
+  EXPECT_FALSE(COleDateTimeSpan(0.5) < badSpan);
+  EXPECT_TRUE(COleDateTimeSpan(0.5) < COleDateTimeSpan(2.0));
 }
 
 TEST(OleDateTime, FormatsInEnglish) {
