@@ -6,6 +6,7 @@
 #include <QListView>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QSlider>
 #include <QTextEdit>
 #include <QTimeEdit>
@@ -206,6 +207,21 @@ TEST_F(QtControlsTest, RightClickAfterScrollingFindsTheLineUnderThePointer) {
   Settle();
   EXPECT_EQ(v->indexAt(QPoint(1, 1)).row(), 7);
   list.UnsubclassWindow();
+}
+
+// A line changed in place (as many lines as before) still makes the view fetch its lines again.
+TEST_F(QtControlsTest, ListChangedInPlaceRefreshesItsView) {
+  dlg.m_list.ResetContent();
+  dlg.m_list.AddString("a");
+  dlg.m_list.AddString("b");
+  Settle();
+  auto* v = static_cast<QListView*>(Item(IDC_LIST));
+  QSignalSpy reset(v->model(), &QAbstractItemModel::modelReset);
+  dlg.m_list.DeleteString(0);
+  dlg.m_list.InsertString(0, "z");
+  Settle();
+  EXPECT_EQ(reset.count(), 1);
+  EXPECT_EQ(v->model()->data(v->model()->index(0, 0)).toString().toStdString(), "z");
 }
 
 // Lines beyond what fits are shown in further columns, each as wide as the program asks.
