@@ -192,6 +192,20 @@ TEST_F(DialogTest, MissingTemplateFailsWithMinusOne) {
   EXPECT_EQ(dlg.DoModal(), -1);
 }
 
+// A modeless dialog shows itself when its template says so, and waits to be shown otherwise.
+TEST_F(DialogTest, ModelessDialogIsShownByItsTemplatesStyle) {
+  for (DWORD style : {DWORD{WS_VISIBLE}, DWORD{0}}) {
+    const DialogTemplate t{9401, "Shown", 80, 40, {{Ctl::PushButton, IDOK, "OK", 0, 7, 7, 50, 14}}, "MS Shell Dlg",
+                           8, style};
+    RegisterDialogTemplate(&t);
+    CDialog d;
+    ASSERT_TRUE(d.Create(9401));
+    EXPECT_EQ(d.IsWindowVisible() != FALSE, style == WS_VISIBLE);
+    d.DestroyWindow();
+    UnregisterDialogTemplate(&t);
+  }
+}
+
 // ---- Property sheets ----
 const DialogTemplate kPage1{9101, "First", 150, 60, {{Ctl::Edit, IDC_BYTE, "", 0, 7, 7, 40, 14}}};
 const DialogTemplate kPage2{9102, "Second", 120, 80, {{Ctl::CheckBox, IDC_CHECK, "Flag", 0, 7, 7, 60, 10}}};
