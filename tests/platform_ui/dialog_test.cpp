@@ -1,4 +1,5 @@
 // Modal dialogs driven by queued user input, data exchange, property sheets.
+#include <climits>
 #include <string>
 #include <vector>
 
@@ -185,6 +186,25 @@ TEST_F(DialogTest, ModalDialogDisablesItsOwnerUntilItEnds) {
   dlg.DoModal();
   EXPECT_TRUE(disabledDuring);
   EXPECT_TRUE(owner.IsWindowEnabled());
+}
+
+// The numbers a field accepts: blanks around one optionally signed run of digits that fits.
+TEST(ExchangeNumbers, WholeFieldMustBeTheNumber) {
+  const std::pair<const char*, long long> good[] = {
+      {"42", 42}, {" 42 ", 42}, {"\t-7\t", -7}, {"+5", 5}, {"9223372036854775807", LLONG_MAX}};
+  for (const auto& [text, want] : good) {
+    long long v = 0;
+    EXPECT_TRUE(qav::ui::ParseInteger(text, &v)) << text;
+    EXPECT_EQ(v, want) << text;
+  }
+  for (const char* text : {"7x", "x7", "", " ", "-", "4 2", "9223372036854775808", "99999999999999999999"}) {
+    long long v = 0;
+    EXPECT_FALSE(qav::ui::ParseInteger(text, &v)) << text;
+  }
+  double d = 0;
+  EXPECT_TRUE(qav::ui::ParseDouble("2.5 ", &d));
+  EXPECT_EQ(d, 2.5);
+  for (const char* text : {"2.5x", "", "1e999"}) EXPECT_FALSE(qav::ui::ParseDouble(text, &d)) << text;
 }
 
 TEST_F(DialogTest, MissingTemplateFailsWithMinusOne) {
