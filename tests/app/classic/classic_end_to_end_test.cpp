@@ -293,4 +293,38 @@ TEST_F(ClassicEndToEnd, FinishedReportsOpenInTheViewerAndTheWindowIsGivenBack) {
   }
 }
 
+TEST_F(ClassicEndToEnd, CancelInTheWaitDialogStopsTheRunAndSkipsTheLaterBlocks) {
+  // The raw block's last day has no file: its disc request holds the worker while Cancel is
+  // clicked, and is repeated until the cancellation has reached the worker's flag.
+  view_->m_sel[CB_RAW].dates.Add(CDateTimeEx(1994, 12, 31));
+  view_->m_nRawDates = view_->m_sel[CB_RAW].dates.m_nSize;
+  view_->m_bRawOn = view_->m_bSdsOn = 1;
+  view_->m_bRawOff = view_->m_bSdsOff = 0;
+  view_->m_nRawSource = 0;
+  view_->m_bDaily = 1;
+  g_hPromptWnd = reinterpret_cast<uintptr_t>(frame_->GetSafeHwnd());
+  struct Reset {
+    ~Reset() { g_hPromptWnd = 0; }
+  } reset;
+  int requests = 0;
+  qav::ui::SetMessageBoxHandler([&](const qav::ui::MessageBoxRequest& r) {
+    if (r.text.rfind("Please insert CD", 0) != 0) return IDOK;
+    ++requests;
+    if (!view_->m_flags.keepGoing()) return IDCANCEL;
+    if (view_->m_pWaitDialog != nullptr && view_->m_bWaitKeepGoing)
+      qav::ui::input::Click(::GetDlgItem(view_->m_pWaitDialog->m_hWnd, IDCANCEL));
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    return IDOK;
+  });
+  Go();
+  ASSERT_FALSE(view_->IsRunning());
+  EXPECT_GT(requests, 0);
+  const std::vector<std::string> lines = StatusLines();
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "Process canceled by the User"), lines.end());
+  for (const char* done : {"Raw Data Reports Output...", "SDS Reports Output..."})
+    EXPECT_EQ(std::find(lines.begin(), lines.end(), done), lines.end()) << done;
+  EXPECT_FALSE(std::filesystem::exists(folder_ / "reports/DEFAULT.DAT"));
+  EXPECT_FALSE(std::filesystem::exists(folder_ / "reports/DEFAULT.SDS"));
+}
+
 }  // namespace

@@ -174,6 +174,31 @@ TEST_F(ElementLoaderTest, MasksChooseTheElementKinds) {
   EXPECT_EQ(loader_.m_bLoadFailed, 0);
 }
 
+TEST(ElementTypeWordTest, EachLayoutTakesOnlyItsOwnWords) {
+  const struct {
+    int word;
+    int type;
+    uint8_t bit;
+    bool id, alias;
+  } cases[] = {
+      {80, ET_LOOP, kMaskLoops, true, false},          {92, ET_LOOP, kMaskLoops, true, true},
+      {84, ET_STATION, kMaskStations, true, false},    {96, ET_STATION, kMaskStations, true, true},
+      {88, ET_SPEED_TRAP, kMaskSpeedTraps, true, false}, {100, ET_SPEED_TRAP, kMaskSpeedTraps, true, true},
+      {261, ET_RATE_STATUS, kMaskMeteredLanes, true, false}, {93, ET_NONE, 0, false, false},
+  };
+  for (const auto& c : cases) {
+    for (bool alias : {false, true}) {
+      int type = ET_NONE;
+      uint8_t bit = 0;
+      EXPECT_EQ(CElementLoader::ElementTypeOfWord(c.word, alias, type, bit), alias ? c.alias : c.id) << c.word << alias;
+      if (c.id) {
+        EXPECT_EQ(type, c.type) << c.word;
+        EXPECT_EQ(bit, c.bit) << c.word;
+      }
+    }
+  }
+}
+
 TEST_F(ElementLoaderTest, AliasLayoutWithoutDeviceListGoesUnderNoId) {
   AppTempFolder root;
   ASSERT_EQ(::mkdir((root / "DATA1996").c_str(), 0700), 0);
@@ -181,7 +206,9 @@ TEST_F(ElementLoaderTest, AliasLayoutWithoutDeviceListGoesUnderNoId) {
                       {{"ES-0029:_MS_1_1", 92, 3},
                        {"ES-0017:_MN_2_1", 96, 4},
                        {"ES-0017:_MN_1_1", 92, 3},
-                       {"ES-0017:_MN_3_1", 80, 3},   // id-layout word: skipped
+                       {"ES-0017:_MN_3_1", 80, 3},   // id-layout words: skipped
+                       {"ES-0017:_MN_5_1", 84, 4},
+                       {"ES-0017:_MN_6_1", 88, 7},
                        {"ES-0017:_MN_4_1", 100, 7}},
                       288);
   g_DataRootPath.Set((root.path() + "/").c_str());

@@ -57,4 +57,26 @@ TEST_F(StartupTest, StoredValuesChooseTheClassicViewAndWrapTheEightBitSettings) 
   EXPECT_EQ(store_->GetInt("GENERAL", "USE_CLASSIC", 0), 7u);
   EXPECT_EQ(store_->GetInt("PE_VALID", "VOL_GOOD_PEAK_MAX", 0), 44u);
 }
+
+TEST_F(StartupTest, StoredOutputSettingsReachTheOutputPage) {
+  store_->WriteString("OUTPUT", "TEXTVIEWER", "/usr/bin/less");
+  store_->WriteString("OUTPUT", "SSVIEWER", "/usr/bin/sheet");
+  store_->WriteInt("OUTPUT", "AUTOOPEN", 0);
+  store_->WriteInt("OUTPUT", "USEQAVCUSTOMVIEWER", 0);
+  store_->WriteString("OUTPUT", "RAWDATA_PATH", "/srv/raw/");
+  store_->WriteString("OUTPUT", "SDS_PATH", "/srv/sds/");
+  store_->WriteString("OUTPUT", "MDS_PATH", "/srv/mds/");
+  CQAVApp app;
+  Start(app);
+  SOutputSettings out;
+  view_->m_OutputParams.GetSettings(out);
+  EXPECT_EQ(out.textViewer, "/usr/bin/less");
+  EXPECT_EQ(out.ssViewer, "/usr/bin/sheet");
+  EXPECT_EQ(out.autoOpen, 0);
+  EXPECT_EQ(out.useCustomViewer, 0);
+  EXPECT_EQ(out.rawPath, "/srv/raw/");
+  EXPECT_EQ(out.sdsPath, "/srv/sds/");
+  EXPECT_EQ(out.mdsPath, "/srv/mds/");
+  frame_->DestroyWindow();
+}
 }  // namespace

@@ -1,0 +1,162 @@
+// The New view's design rules at their edges: content of another report type, kinds with no
+// selected element, keys placed while the averaging method changes, the spins' limits, the date
+// key values and the low/high counts of the estimate.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/newview/new_model.h"
+#include "app/newview/new_run.h"
+#include "app/newview/newview_fixture.h"
+#include "trafficdata/view_settings.h"
+
+namespace {
+
+using newview_test::AddElement;
+using newview_test::Keys;
+using newview_test::SetDates;
+
+TEST(DesignRulesTest, ContentOfAnotherReportTypeCountsNowhere) {
+  CNewReportModel m;
+  SetDates(m, {{2003, 1, 6}});
+  AddElement(m, "ES-0001", "LOOP01V", ET_LOOP);
+  m.m_bContent[CC_VOLUME] = m.m_bContent[CC_PEAK_TIME] = m.m_bContent[CC_TT_SEGMENT] = 1;
+  m.GroupSelectedDates();
+  m.CountElementsPerKind();
+  m.CountContentPerKind();
+  EXPECT_EQ(m.m_nContentPerKind[ET_LOOP], 1);
+  NewSettings s;
+  m.FillNewSettings(s);
+  EXPECT_TRUE(s.content[CC_VOLUME]);
+  EXPECT_FALSE(s.content[CC_PEAK_TIME]);
+  // Content in the rows, Time in the columns: one row per content item that applies.
+  ASSERT_TRUE(m.MoveToList(GK_CONTENT, m.m_lstRows, m.m_lstCols, nullptr));
+  ASSERT_TRUE(m.MoveToList(GK_TIME, m.m_lstCols, m.m_lstRows, nullptr));
+  m.RecomputeReportLayout();
+  EXPECT_EQ(m.m_nRowsHi, 1);
+
+  m.ChangeReportType(RT_AM_PEAK);  // Peak Time applies now; Time leaves the columns
+  EXPECT_EQ(m.m_nContentPerKind[ET_LOOP], 2);
+  EXPECT_EQ(m.m_nRowsHi, 2);
+  m.FillNewSettings(s);
+  EXPECT_TRUE(s.content[CC_PEAK_TIME]);
+}
+
+TEST(DesignRulesTest, SplitRuleLooksOnlyAtSelectedKindsAndApplicableContent) {
+  struct {
+    const char* name;
+    std::vector<int> kinds;
+    std::vector<int> content;
+    int reportType;
+    ESplitRule expected;
+  } cases[] = {
+      {"loops only: Volume applies to every selected kind", {ET_LOOP}, {CC_VOLUME}, RT_NORMAL, ESplitRule::Satisfied},
+      {"travel time content under Normal is no content", {ET_RATE_STATUS}, {CC_METER_RATE, CC_TT_SEGMENT}, RT_NORMAL,
+       ESplitRule::Satisfied},
+      {"travel time content under Travel Time", {ET_RATE_STATUS}, {CC_METER_RATE, CC_TT_SEGMENT}, RT_TRAVEL_TIME,
+       ESplitRule::ElementTypeAdded},
+      {"loop and metered lane", {ET_LOOP, ET_RATE_STATUS}, {CC_VOLUME}, RT_NORMAL, ESplitRule::ElementTypeAdded},
+  };
+  for (const auto& c : cases) {
+    CNewReportModel m;
+    int n = 0;
+    for (int kind : c.kinds) AddElement(m, "ES-0001", ("ELEM0" + std::to_string(++n)).c_str(), kind);
+    for (int code : c.content) m.m_bContent[code] = 1;
+    m.m_nReportType = c.reportType;
+    m.CountElementsPerKind();
+    m.CountContentPerKind();
+    ASSERT_TRUE(m.MoveToList(GK_CONTENT, m.m_lstCols, m.m_lstRows, nullptr));
+    ASSERT_TRUE(m.MoveToList(GK_ELEMENT, m.m_lstRows, m.m_lstCols, nullptr));
+    EXPECT_EQ(m.CheckSplitRule(), c.expected) << c.name;
+    EXPECT_EQ(m.m_lstSeps.HasKey(GK_ELEMENT_TYPE), c.expected == ESplitRule::ElementTypeAdded) << c.name;
+  }
+}
+
+TEST(DesignRulesTest, AveragingChangeLeavesAPlacedKeyInItsList) {
+  CNewReportModel m;
+  m.m_nAvgMethod = AVG_WEEKLY;  // as a configuration sets it, with Date already in the rows
+  ASSERT_TRUE(m.MoveToList(GK_DATE, m.m_lstRows, m.m_lstCols, nullptr));
+  m.ChangeAveraging(AVG_NONE);
+  EXPECT_FALSE(m.m_lstSource.IsListed(GK_DATE));
+  EXPECT_EQ(Keys(m.m_lstRows), std::vector<int>{GK_DATE});
+}
+
+TEST(DesignRulesTest, SpinsStopAtTheStepAndTheLimits) {
+  struct { int step, max, len, delta, after; bool changed; } period[] = {
+      {15, 4320, 15, +1, 15, false}, {15, 4320, 30, +1, 15, true},    {1, 4320, 1, +1, 1, false},
+      {1, 4320, 2, +1, 1, true},     {1, 4320, 4320, -1, 4320, false}, {15, 4320, 4310, -1, 4320, true},
+      {1, 2160, 2159, -1, 2160, true},
+  };
+  for (auto c : period) {
+    CNewReportModel m;
+    m.m_nPeriodStep = c.step;
+    m.m_nPeriodMax = c.max;
+    m.m_nPeriodLen = c.len;
+    EXPECT_EQ(m.StepPeriod(c.delta), c.changed) << c.step << " " << c.len << " " << c.delta;
+    EXPECT_EQ(m.m_nPeriodLen, c.after) << c.step << " " << c.len << " " << c.delta;
+    if (c.changed) EXPECT_EQ(m.m_strPeriod, FormatPeriod(c.after));
+  }
+  struct { int before, delta, after; bool changed; } validity[] = {
+      {0, +1, 0, false}, {1, +1, 0, true}, {1000, -1, 1000, false}, {999, -1, 1000, true},
+  };
+  for (auto c : validity) {
+    CNewReportModel m;
+    m.m_nMinValidity = c.before;
+    EXPECT_EQ(m.StepMinValidity(c.delta), c.changed) << c.before;
+    EXPECT_EQ(m.m_nMinValidity, c.after) << c.before;
+    if (c.changed) EXPECT_EQ(m.m_strMinValidity, FormatMinValidity(c.after));
+  }
+}
+
+TEST(DesignRulesTest, DateKeyValues) {
+  CNewReportModel m;
+  // Wednesday 1 January 2003, the Saturday and Sunday after it, 31 December 2003, Sunday
+  // 4 January 2004 (the year began on a Thursday), and a day that does not exist.
+  SetDates(m, {{2003, 1, 1}, {2003, 1, 4}, {2003, 1, 5}, {2003, 12, 31}, {2004, 1, 4}, {2003, 2, 30}});
+  struct { int date; int64_t dayOfWeek, week, month, year; } cases[] = {
+      {0, 4, 0, 1, 2003}, {1, 7, 0, 1, 2003},    {2, 1, 1, 1, 2003},
+      {3, 4, 52, 12, 2003}, {4, 1, 1, 1, 2004}, {5, -1, 1, -1, -1},
+  };
+  for (auto c : cases) {
+    EXPECT_EQ(m.DateKeyValue(c.date, GK_DATE), c.date);
+    EXPECT_EQ(m.DateKeyValue(c.date, GK_DAY_OF_WEEK), c.dayOfWeek) << c.date;
+    EXPECT_EQ(m.DateKeyValue(c.date, GK_WEEK), c.week) << c.date;
+    EXPECT_EQ(m.DateKeyValue(c.date, GK_MONTH), c.month) << c.date;
+    EXPECT_EQ(m.DateKeyValue(c.date, GK_YEAR), c.year) << c.date;
+  }
+}
+
+TEST(DesignRulesTest, EstimateKeepsLowAndHighCountsApart) {
+  // Months in the separate reports: January holds two dates, February one.
+  for (bool datesInRows : {true, false}) {
+    CNewReportModel m;
+    SetDates(m, {{2003, 1, 6}, {2003, 1, 7}, {2003, 2, 3}});
+    AddElement(m, "ES-0001", "LOOP01V", ET_LOOP);
+    m.m_bContent[CC_VOLUME] = 1;
+    m.m_nPeriodLen = 15;
+    m.GroupSelectedDates();
+    m.CountElementsPerKind();
+    m.CountContentPerKind();
+    m.PeriodsPerDay();
+    CGrpTypeList& dateList = datesInRows ? m.m_lstRows : m.m_lstCols;
+    CGrpTypeList& timeList = datesInRows ? m.m_lstCols : m.m_lstRows;
+    ASSERT_TRUE(m.MoveToList(GK_DATE, dateList, timeList, nullptr));
+    ASSERT_TRUE(m.MoveToList(GK_TIME, timeList, dateList, nullptr));
+    m.MoveToSeps(GK_MONTH);
+    m.RecomputeReportLayout();
+    EXPECT_EQ(m.m_nReports, 2);
+    EXPECT_EQ(datesInRows ? m.m_nRowsLo : m.m_nColsLo, 1) << datesInRows;
+    EXPECT_EQ(datesInRows ? m.m_nRowsHi : m.m_nColsHi, 2) << datesInRows;
+    EXPECT_EQ(datesInRows ? m.m_nColsLo : m.m_nRowsLo, 288) << datesInRows;
+    EXPECT_EQ(datesInRows ? m.m_nColsHi : m.m_nRowsHi, 288) << datesInRows;
+  }
+}
+
+TEST(DesignRulesTest, ColumnWarningOnlyAbove256) {
+  EXPECT_FALSE(ColumnWarningDue(1));
+  EXPECT_FALSE(ColumnWarningDue(256));
+  EXPECT_TRUE(ColumnWarningDue(257));
+}
+
+}  // namespace
