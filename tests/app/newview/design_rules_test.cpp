@@ -153,6 +153,42 @@ TEST(DesignRulesTest, EstimateKeepsLowAndHighCountsApart) {
   }
 }
 
+TEST(DesignRulesTest, ClampKeepsTheEdgesAndResetsWhatLiesOutside) {
+  using M = CNewReportModel;
+  struct { int M::*field; int value, expected, reportType, step; } cases[] = {
+      {&M::m_nOutFormat, 0, 0, RT_NORMAL, 1},      {&M::m_nOutFormat, 2, 1, RT_NORMAL, 1},
+      {&M::m_nOutFormat, -1, 1, RT_NORMAL, 1},     {&M::m_nAvgMethod, AVG_YEARLY, AVG_YEARLY, RT_NORMAL, 1},
+      {&M::m_nAvgMethod, AVG_METHODS, AVG_NONE, RT_NORMAL, 1}, {&M::m_nAvgMethod, -1, AVG_NONE, RT_NORMAL, 1},
+      {&M::m_nSumMethod, 0, 0, RT_NORMAL, 1},      {&M::m_nSumMethod, SUM_METHODS - 1, SUM_METHODS - 1, RT_NORMAL, 1},
+      {&M::m_nSumMethod, SUM_METHODS, DEFAULT_SUM_METHOD, RT_NORMAL, 1}, {&M::m_nSumMethod, -1, DEFAULT_SUM_METHOD, RT_NORMAL, 1},
+      {&M::m_nReportType, RT_TRAVEL_TIME, RT_TRAVEL_TIME, RT_TRAVEL_TIME, 1},
+      {&M::m_nReportType, REPORT_TYPES, RT_NORMAL, REPORT_TYPES, 1}, {&M::m_nReportType, -1, RT_NORMAL, -1, 1},
+      {&M::m_nPeriodStep, 15, 15, RT_NORMAL, 15},  {&M::m_nPeriodStep, 2, 1, RT_NORMAL, 2},
+      {&M::m_nMinValidity, -1, 0, RT_NORMAL, 1},   {&M::m_nMinValidity, 1000, 1000, RT_NORMAL, 1},
+      {&M::m_nMinValidity, 1001, 1000, RT_NORMAL, 1},
+      {&M::m_nPeriodLen, 14, 15, RT_NORMAL, 15},   {&M::m_nPeriodLen, 0, 1, RT_NORMAL, 1},
+      {&M::m_nPeriodLen, 4320, 4320, RT_NORMAL, 1}, {&M::m_nPeriodLen, 4321, 4320, RT_NORMAL, 1},
+      {&M::m_nPeriodLen, 2161, 2160, RT_PM_PEAK, 1},
+  };
+  for (auto c : cases) {
+    CNewReportModel m;
+    m.m_nReportType = c.reportType;
+    m.m_nPeriodStep = c.step;
+    m.*c.field = c.value;
+    m.ClampSettings();
+    EXPECT_EQ(m.*c.field, c.expected) << c.value;
+  }
+  CNewReportModel m;
+  m.m_bContent[CC_SPEED] = 5;
+  m.m_nPeriodLen = 270;
+  m.m_nMinValidity = 125;
+  m.ClampSettings();
+  EXPECT_EQ(m.m_bContent[CC_SPEED], 1);
+  EXPECT_EQ(m.m_bContent[CC_VOLUME], 0);
+  EXPECT_EQ(m.m_strPeriod, "01:30:00");
+  EXPECT_EQ(m.m_strMinValidity, "12.5 %");
+}
+
 TEST(DesignRulesTest, ColumnWarningOnlyAbove256) {
   EXPECT_FALSE(ColumnWarningDue(1));
   EXPECT_FALSE(ColumnWarningDue(256));
