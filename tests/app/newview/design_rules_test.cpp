@@ -3,12 +3,17 @@
 // key values and the low/high counts of the estimate.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
+#include "app/newview/new_config.h"
 #include "app/newview/new_model.h"
 #include "app/newview/new_run.h"
 #include "app/newview/newview_fixture.h"
+#include "app/shell/profile_store.h"
+#include "platform/app/profile.h"
 #include "trafficdata/view_settings.h"
 
 namespace {
@@ -187,6 +192,41 @@ TEST(DesignRulesTest, ClampKeepsTheEdgesAndResetsWhatLiesOutside) {
   EXPECT_EQ(m.m_bContent[CC_VOLUME], 0);
   EXPECT_EQ(m.m_strPeriod, "01:30:00");
   EXPECT_EQ(m.m_strMinValidity, "12.5 %");
+}
+
+TEST(DesignRulesTest, AppliedConfigurationNamesTheKindsToLoad) {
+  struct { bool withDates, ng2; int reportType, mask; } cases[] = {
+      {false, true, RT_NORMAL, 0},          {true, true, RT_NORMAL, 255},
+      {true, true, RT_TRAVEL_TIME, 7},      {true, false, RT_TRAVEL_TIME, 255},
+  };
+  for (auto c : cases) {
+    SNewConfig cfg;
+    if (c.withDates) cfg.dates = {37627};
+    cfg.reportType = c.reportType;
+    cfg.periodLen = 15;
+    CNewReportModel m;
+    EXPECT_EQ(ApplyConfig(m, cfg, c.ng2), c.mask) << c.withDates << c.ng2 << c.reportType;
+  }
+}
+
+TEST(DesignRulesTest, StoredStructureSkipsKeysOutOfRange) {
+  char path[] = "/tmp/qav_structure_XXXXXX";
+  int fd = mkstemp(path);
+  ASSERT_GE(fd, 0);
+  close(fd);
+  {
+    CProfile file{std::string(path)};
+    CFileProfileStore p(file);
+    p.WriteInt(MAINNEW_SECTION, "REP_NCOLS", 4);
+    p.WriteInt(MAINNEW_SECTION, "REP_COL0_TYPE", GROUP_TYPES);
+    p.WriteInt(MAINNEW_SECTION, "REP_COL1_TYPE", -1);
+    p.WriteInt(MAINNEW_SECTION, "REP_COL2_TYPE", GK_ROADWAY);
+    p.WriteInt(MAINNEW_SECTION, "REP_COL3_TYPE", GK_CONTENT);
+    CNewReportModel m;
+    ReadProfileStructure(m, p);
+    EXPECT_EQ(Keys(m.m_lstCols), (std::vector<int>{GK_ROADWAY, GK_CONTENT}));
+  }
+  std::remove(path);
 }
 
 TEST(DesignRulesTest, ColumnWarningOnlyAbove256) {
