@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <unistd.h>
+#include <sys/stat.h>
+#include <filesystem>
 #include <sstream>
 
 #include "app/newview/main_new.h"
@@ -181,6 +184,35 @@ TEST_F(NewViewTest, ElementLoadEndingDuringARunWaitsAndAFailedSaveIsTold) {
   EXPECT_NE(ui::MessageBoxLog()[0].text.find("x.nfg"), std::string::npos);
   EXPECT_TRUE(view_->SaveConfigFile(folder_ / "x.nfg"));
   EXPECT_TRUE(view_->ReadConfigFile(folder_ / "x.nfg"));
+}
+
+TEST_F(NewViewTest, OpenOutputFileTellsSpreadsheetsByTheirThirdLine) {
+  Start();
+  // Each viewer leaves a note of what it was given.
+  for (const char* kind : {"sheet", "text"}) {
+    const std::string script = folder_ / (std::string(kind) + ".sh");
+    std::ofstream(script) << "#!/bin/sh\necho " << kind << " > '" << (folder_ / kind) << ".note'\n";
+    ::chmod(script.c_str(), 0700);
+  }
+  SOutputSettings out;
+  view_->m_OutputParams.GetSettings(out);
+  out.ssViewer = folder_ / "sheet.sh";
+  out.textViewer = folder_ / "text.sh";
+  view_->m_OutputParams.SetSettings(out);
+  // The spreadsheet header's third line is its format; a text header has a fourth line that says
+  // SPREADSHEET here, which must not count.
+  std::ofstream(folder_ / "s.txt") << "Filename\ts.txt\r\nCreated\tx\r\nFormat\tSPREADSHEET\r\nDaily Average\tx\r\n";
+  std::ofstream(folder_ / "t.txt") << "****\r\nFilename:  t.txt\r\nCreated:  x\r\nFormat:  SPREADSHEET\r\n";
+  for (const char* name : {"s.txt", "t.txt"}) {
+    qav::ui::SetFileChooserHandler([&](const qav::ui::FileChooserRequest&, std::string& p) {
+      p = folder_ / name;
+      return true;
+    });
+    view_->OnOpenOutputFile();
+    const std::string note = folder_ / (name[0] == 's' ? "sheet.note" : "text.note");
+    for (int i = 0; i < 500 && !std::filesystem::exists(note); ++i) ::usleep(10000);
+    EXPECT_TRUE(std::filesystem::exists(note)) << name;
+  }
 }
 
 }  // namespace
