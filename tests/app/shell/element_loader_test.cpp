@@ -199,6 +199,22 @@ TEST(ElementTypeWordTest, EachLayoutTakesOnlyItsOwnWords) {
   }
 }
 
+TEST(UnknownCabinetRoadwayTest, RouteFromTheIdsFirstThreeDigits) {
+  const struct {
+    const char* id;
+    const char* name;
+    int route;
+  } cases[] = {{"005es00100", "I-5", 5},     {"405es00100", "I-405", 405}, {"002es00100", "US 2", 2},
+               {"830es00100", "US 830", 830}, {"520es00100", "SR 520", 520}, {"", "SR 0", 0}, {nullptr, "SR 0", 0}};
+  for (const auto& c : cases) {
+    CDBRoadway r;
+    r.route = -1;
+    CElementLoader::UnknownCabinetRoadway(c.id, r);
+    EXPECT_STREQ(r.name, c.name) << c.name;
+    EXPECT_EQ(r.route, c.route) << c.name;
+  }
+}
+
 TEST_F(ElementLoaderTest, AliasLayoutWithoutDeviceListGoesUnderNoId) {
   AppTempFolder root;
   ASSERT_EQ(::mkdir((root / "DATA1996").c_str(), 0700), 0);
