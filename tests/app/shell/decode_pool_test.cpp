@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -61,5 +63,24 @@ TEST(DecodePool, EveryItemIsDecodedOnceWhateverTheHelperCount) {
     pool.WaitFor(empty);
     pool.Wait();
   }
+}
+
+TEST(DecodePool, HelpersDecodeWhileTheCallerGoesOnReading) {
+  CDecodePool pool(2);
+  std::vector<CountingDay> days(50);
+  CountingData data(days);
+  std::vector<unsigned char> bytes(days.size(), 7);
+  CDecodePool::Batch batch;
+  for (int i = 0; i < static_cast<int>(days.size()); ++i) batch.push_back({&data, i, &bytes[static_cast<size_t>(i)], 1, 1});
+  pool.Submit(batch);
+  // No wait: the helpers alone decode the batch.
+  auto decoded = [&] {
+    for (const CountingDay& d : days)
+      if (d.loads.load() == 0) return false;
+    return true;
+  };
+  for (int i = 0; i < 500 && !decoded(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_TRUE(decoded());
+  pool.Wait();
 }
 }  // namespace
