@@ -194,7 +194,7 @@ TEST(DesignRulesTest, ClampKeepsTheEdgesAndResetsWhatLiesOutside) {
   EXPECT_EQ(m.m_strMinValidity, "12.5 %");
 }
 
-TEST(DesignRulesTest, AppliedConfigurationNamesTheKindsToLoad) {
+TEST(DesignRulesTest, AppliedConfigurationNamesTheKindsToLoadAndDerivesTheCounts) {
   struct { bool withDates, ng2; int reportType, mask; } cases[] = {
       {false, true, RT_NORMAL, 0},          {true, true, RT_NORMAL, 255},
       {true, true, RT_TRAVEL_TIME, 7},      {true, false, RT_TRAVEL_TIME, 255},
@@ -207,6 +207,27 @@ TEST(DesignRulesTest, AppliedConfigurationNamesTheKindsToLoad) {
     CNewReportModel m;
     EXPECT_EQ(ApplyConfig(m, cfg, c.ng2), c.mask) << c.withDates << c.ng2 << c.reportType;
   }
+  // Every count is derived from the record.
+  SNewConfig cfg;
+  cfg.dates = {37627, 37628};
+  cfg.roadways = {"I-5"};
+  cfg.cabinets = {{"005es00100", "ES-0001", "Place", 100, 0}};
+  cfg.elements = {{"LOOP01V", ET_LOOP, 0}, {"LOOP02V", ET_LOOP, 0}, {"RATE01M", ET_RATE_STATUS, 0}};
+  cfg.periodLen = 1440;
+  cfg.content[CC_VOLUME] = cfg.content[CC_OCCUPANCY] = 1;
+  cfg.lists[NFG_COLS] = {{GK_TIME, true}};
+  cfg.lists[NFG_ROWS] = {{GK_ELEMENT, true}};
+  CNewReportModel m;
+  ApplyConfig(m, cfg, true);
+  EXPECT_EQ(m.m_nDates, 2);
+  EXPECT_EQ(m.m_arrDateGroups.m_nSize, 2);
+  EXPECT_EQ(m.m_nElemsPerKind[ET_LOOP], 2);
+  EXPECT_EQ(m.m_nElemsPerKind[ET_RATE_STATUS], 1);
+  EXPECT_EQ(m.m_nContentPerKind[ET_LOOP], 2);
+  EXPECT_EQ(m.m_nCombinations, 4);
+  EXPECT_EQ(m.m_nPeriodsPerDay, 3);
+  EXPECT_EQ(m.m_nColsHi, 3);
+  EXPECT_EQ(m.m_strPeriod, "08:00:00");
 }
 
 TEST(DesignRulesTest, StoredStructureSkipsKeysOutOfRange) {
