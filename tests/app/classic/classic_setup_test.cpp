@@ -61,4 +61,22 @@ TEST_F(ClassicViewTest, SetupWithMultiDayDatesRestoresYearListsAndSelections) {
   EXPECT_EQ(selectors_->loads[CB_MULTI], 1);
 }
 
+TEST_F(ClassicViewTest, DayOfWeekTicksEnableTheirLists) {
+  selectors_->year = [](CMainClassic& v) {
+    for (int m = 1; m <= 12; ++m) v.m_sel[CB_MULTI].dates.Add(CDateTimeEx(2003, m, 6));  // every month: both tables
+    return true;
+  };
+  Click(IDC_MDS_ON);
+  Click(IDC_MDS_CHANGE_YEAR);
+  ASSERT_TRUE(::IsWindowEnabled(Item(IDC_MDS_MONTHLY)));
+  ASSERT_TRUE(::IsWindowEnabled(Item(IDC_MDS_YEARLY)));
+  for (bool on : {true, false}) {
+    Click(IDC_MDS_MONTHLY);
+    EXPECT_EQ(::IsWindowEnabled(Item(IDC_MDS_MONTHS)) != FALSE, on);
+    EXPECT_EQ(::IsWindowEnabled(Item(IDC_MDS_MONTHLY_DAYS)) != FALSE, on);
+    Click(IDC_MDS_YEARLY);
+    EXPECT_EQ(::IsWindowEnabled(Item(IDC_MDS_YEARLY_DAYS)) != FALSE, on);
+  }
+}
+
 }  // namespace
