@@ -55,6 +55,7 @@ TEST(DesignRulesTest, SplitRuleLooksOnlyAtSelectedKindsAndApplicableContent) {
     std::vector<int> content;
     int reportType;
     ESplitRule expected;
+    int firstColumn = -1;  // a key placed in the columns before Data Content
   } cases[] = {
       {"loops only: Volume applies to every selected kind", {ET_LOOP}, {CC_VOLUME}, RT_NORMAL, ESplitRule::Satisfied},
       {"travel time content under Normal is no content", {ET_RATE_STATUS}, {CC_METER_RATE, CC_TT_SEGMENT}, RT_NORMAL,
@@ -62,6 +63,7 @@ TEST(DesignRulesTest, SplitRuleLooksOnlyAtSelectedKindsAndApplicableContent) {
       {"travel time content under Travel Time", {ET_RATE_STATUS}, {CC_METER_RATE, CC_TT_SEGMENT}, RT_TRAVEL_TIME,
        ESplitRule::ElementTypeAdded},
       {"loop and metered lane", {ET_LOOP, ET_RATE_STATUS}, {CC_VOLUME}, RT_NORMAL, ESplitRule::ElementTypeAdded},
+      {"another column key first", {ET_LOOP, ET_RATE_STATUS}, {CC_VOLUME}, RT_NORMAL, ESplitRule::ElementTypeAdded, GK_DATE},
   };
   for (const auto& c : cases) {
     CNewReportModel m;
@@ -71,6 +73,7 @@ TEST(DesignRulesTest, SplitRuleLooksOnlyAtSelectedKindsAndApplicableContent) {
     m.m_nReportType = c.reportType;
     m.CountElementsPerKind();
     m.CountContentPerKind();
+    if (c.firstColumn >= 0) ASSERT_TRUE(m.MoveToList(c.firstColumn, m.m_lstCols, m.m_lstRows, nullptr));
     ASSERT_TRUE(m.MoveToList(GK_CONTENT, m.m_lstCols, m.m_lstRows, nullptr));
     ASSERT_TRUE(m.MoveToList(GK_ELEMENT, m.m_lstRows, m.m_lstCols, nullptr));
     EXPECT_EQ(m.CheckSplitRule(), c.expected) << c.name;
@@ -248,6 +251,41 @@ TEST(DesignRulesTest, StoredStructureSkipsKeysOutOfRange) {
     EXPECT_EQ(Keys(m.m_lstCols), (std::vector<int>{GK_ROADWAY, GK_CONTENT}));
   }
   std::remove(path);
+}
+
+TEST(DesignRulesTest, VocabularyTablesAtTheirEdges) {
+  const int groups[] = {-1, EX_CONTENT, EX_TIME, EX_DATES, EX_DATES, EX_DATES, EX_DATES, EX_DATES, EX_ELEMENTS,
+                        EX_ELEMENTS, EX_ELEMENTS, EX_ELEMENTS, EX_ELEMENTS, EX_ELEMENTS, EX_ELEMENTS, -1};
+  for (int key = -1; key <= GROUP_TYPES; ++key) EXPECT_EQ(GroupTypeExclusivity(key), groups[key + 1]) << key;
+  auto bits = [](std::initializer_list<int> keys) {
+    uint16_t m = 0;
+    for (int k : keys) m = static_cast<uint16_t>(m | (1u << k));
+    return m;
+  };
+  const uint16_t excluded[] = {0,
+                               bits({GK_DAY_OF_WEEK, GK_DATE}),
+                               bits({GK_WEEK, GK_DATE}),
+                               bits({GK_WEEK, GK_DAY_OF_WEEK, GK_DATE}),
+                               bits({GK_MONTH, GK_WEEK, GK_DATE}),
+                               bits({GK_MONTH, GK_WEEK, GK_DAY_OF_WEEK, GK_DATE}),
+                               0};
+  for (int avg = 0; avg <= AVG_METHODS; ++avg) EXPECT_EQ(AvgExcludedTypes(avg), excluded[avg]) << avg;
+  int out[3] = {-1, -1, -1};
+  EXPECT_EQ(AvgCompletionTypes(AVG_METHODS, out), 0);
+  EXPECT_EQ(AvgCompletionTypes(AVG_YEARLY, out), 1);
+  EXPECT_EQ(out[0], GK_YEAR);
+  struct { int code, arg; bool type, kind; } content[] = {
+      {CC_VOLUME, -1, false, false},          {CC_VOLUME, 8, false, false},     {CC_VOLUME, ET_LOOP, true, true},
+      {CC_VOLUME, ET_SPEED_TRAP, true, false}, {CC_METER_RATE, ET_RATE_STATUS, true, true},
+      {CC_PEAK_TIME, RT_AM_PEAK, true, true},  {CC_PEAK_TIME, RT_NORMAL, false, true},
+      {-1, 0, false, false},                  {CONTENT_ITEMS, 0, false, false},
+  };
+  for (auto c : content) {
+    EXPECT_EQ(ContentApplies(c.code, c.arg), c.type) << c.code << " " << c.arg;
+    EXPECT_EQ(ContentAppliesToKind(c.code, c.arg), c.kind) << c.code << " " << c.arg;
+  }
+  EXPECT_STREQ(CellSeparator(1), "\t");
+  EXPECT_STREQ(CellSeparator(0), "                 ");
 }
 
 TEST(DesignRulesTest, ColumnWarningOnlyAbove256) {

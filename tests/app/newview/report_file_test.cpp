@@ -169,6 +169,13 @@ TEST_F(PivotTest, ColumnScanStopsWhereTheSeparateReportChanges) {
             "[Element\t005es00100:LOOP02V\n\n01/07/2003\t\n2\t]");
 }
 
+TEST_F(PivotTest, OneRowIsAWholeReport) {
+  Make({{0, 6, 0, 7}});
+  SPivotLayout l{{}, {GK_ELEMENT}, {GK_DATE}, 1, 1};
+  CRunFlags run;
+  EXPECT_EQ(Walk(l, run), "[\n\t01/06/2003\t\n005es00100:LOOP01V\t7\t]");
+}
+
 TEST_F(PivotTest, NoRowsWritesNothing) {
   SPivotLayout l{{}, {GK_ELEMENT}, {GK_DATE}, 2, 0};
   CRunFlags run;

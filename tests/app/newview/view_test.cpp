@@ -203,7 +203,9 @@ TEST_F(NewViewTest, OpenOutputFileTellsSpreadsheetsByTheirThirdLine) {
   // SPREADSHEET here, which must not count.
   std::ofstream(folder_ / "s.txt") << "Filename\ts.txt\r\nCreated\tx\r\nFormat\tSPREADSHEET\r\nDaily Average\tx\r\n";
   std::ofstream(folder_ / "t.txt") << "****\r\nFilename:  t.txt\r\nCreated:  x\r\nFormat:  SPREADSHEET\r\n";
-  for (const char* name : {"s.txt", "t.txt"}) {
+  std::ofstream(folder_ / "short.txt") << "a\r\nb\r\nSPREADSHEET\r\n";
+  for (const char* name : {"t.txt", "s.txt", "short.txt"}) {
+    std::filesystem::remove(folder_ / "sheet.note");
     qav::ui::SetFileChooserHandler([&](const qav::ui::FileChooserRequest&, std::string& p) {
       p = folder_ / name;
       return true;

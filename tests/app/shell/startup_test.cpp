@@ -79,4 +79,16 @@ TEST_F(StartupTest, StoredOutputSettingsReachTheOutputPage) {
   EXPECT_EQ(out.mdsPath, "/srv/mds/");
   frame_->DestroyWindow();
 }
+
+TEST(PeValidSettingsTest, EveryFieldIsKept) {
+  PeValidity v;
+  v.peak1Start = 1, v.peak1End = 2, v.peak2Start = 3, v.peak2End = 4;
+  v.peakMin = 5, v.peakMax = 6, v.offMin = 7, v.offMax = 8;
+  g_PeValid.Set(v);
+  const PeValidity got = g_PeValid.Get();
+  g_PeValid.Set(PeValidity{});
+  EXPECT_EQ(std::vector<int>({got.peak1Start, got.peak1End, got.peak2Start, got.peak2End, got.peakMin, got.peakMax,
+                              got.offMin, got.offMax}),
+            std::vector<int>({1, 2, 3, 4, 5, 6, 7, 8}));
+}
 }  // namespace
