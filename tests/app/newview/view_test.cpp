@@ -217,4 +217,32 @@ TEST_F(NewViewTest, OpenOutputFileTellsSpreadsheetsByTheirThirdLine) {
   }
 }
 
+// Counts the loads a view starts.
+class CountingElements : public INewElementDialog {
+ public:
+  explicit CountingElements(std::vector<int>& masks) : masks_(masks) {}
+  DWORD StartLoad(const CObjArray<CDateTimeEx>&, uint8_t mask) override {
+    masks_.push_back(mask);
+    return 0;
+  }
+  INT_PTR SelectElements(CObjArray<CDBRoadway>&, CObjArray<CDBCabinet>&, CObjArray<CDBElementEx>&) override { return 0; }
+  void SetErrorHook(LoadErrorHook, void*) override {}
+
+ private:
+  std::vector<int>& masks_;
+};
+
+TEST_F(NewViewTest, AConfigurationWithoutDatesStartsNoLoad) {
+  Start();
+  ASSERT_TRUE(view_->SaveConfigFile(folder_ / "empty.nfg"));  // a fresh design selects no date
+  std::vector<int> masks;
+  view_->m_pElements = std::make_unique<CountingElements>(masks);
+  ASSERT_TRUE(view_->ReadConfigFile(folder_ / "empty.nfg"));
+  EXPECT_TRUE(masks.empty());
+  view_->m_arrDates.Add(CDateTimeEx(1994, 1, 1));
+  ASSERT_TRUE(view_->SaveConfigFile(folder_ / "one.nfg"));
+  ASSERT_TRUE(view_->ReadConfigFile(folder_ / "one.nfg"));
+  EXPECT_EQ(masks, std::vector<int>{255});
+}
+
 }  // namespace
