@@ -75,7 +75,9 @@ TEST_F(ElementChoiceTest, CopyBackKeepsListOrderWithEachRoadwayAndCabinetOnce) {
   CObjArray<CDBElementEx> elements;
   ViewSelection old;
   old.Add("I-90", "090es00100", "_MN___1");
-  roadways.Copy(old.roadways);
+  roadways.Copy(old.roadways);  // the view's earlier choice is replaced, not added to
+  cabinets.Copy(old.cabinets);
+  elements.Copy(old.elements);
   CopyBackSelection(selected, roadways, cabinets, elements);
   EXPECT_EQ(ElementLines(elements),
             (Strings{"520es00300:_ME___1", "005es00200:_MS___1", "005es00100:_MN___2", "005es00200:_MN___1"}));
