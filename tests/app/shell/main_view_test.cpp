@@ -87,6 +87,21 @@ TEST_F(MainViewTest, StatusListKeepsTheLastFiftyLogLinesWithTheNewestSelected) {
   EXPECT_EQ(view_->m_lbStatus.GetCount(), 50);
 }
 
+TEST_F(MainViewTest, WithoutARegisteredViewTheBaseViewKeepsItsStatusList) {
+  struct Restore {
+    const CRuntimeClass* view = FindMainView(IDR_MAINFRAME);
+    ~Restore() { RegisterMainView(IDR_MAINFRAME, view); }
+  } restore;
+  RegisterMainView(IDR_MAINFRAME, nullptr);
+  Start();
+  EXPECT_EQ(view_->GetRuntimeClass(), RUNTIME_CLASS(CMainDlg));
+  ASSERT_TRUE(::IsWindow(view_->m_lbStatus.m_hWnd));
+  view_->PostWorker(ID_WORKER_INPUT_LOADED);
+  qav::ui::PumpPending();
+  const std::vector<std::string> lines = StatusLines();
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "Input Data Loaded..."), lines.end());
+}
+
 TEST_F(MainViewTest, WorkerLinesScrollSixFromTheEndButNeverAboveTheTop) {
   Start();
   view_->m_lbStatus.ResetContent();
