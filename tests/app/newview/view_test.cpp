@@ -217,6 +217,19 @@ TEST_F(NewViewTest, OpenOutputFileTellsSpreadsheetsByTheirThirdLine) {
   }
 }
 
+TEST_F(NewViewTest, ASpinCommitsTypedTextAndAPeakTypeShowsTheCutPeriod) {
+  Start();
+  input::SelectCombo(Item(IDC_NV_AVG_METHOD), AVG_WEEKLY);
+  input::Type(Item(IDC_NV_MINVALID), "50%");  // typed, not yet left
+  input::Spin(Item(IDC_NV_MINVALID_SPIN), true);
+  EXPECT_EQ(::GetFocus(), Item(IDC_NV_MINVALID_SPIN));
+  EXPECT_EQ(Text(IDC_NV_MINVALID), "50.1 %");
+  input::Type(Item(IDC_NV_PERIOD), "20:00:00");
+  input::Focus(Item(IDC_NV_OUTPUT_PATH));
+  input::SelectCombo(Item(IDC_NV_REPORT_TYPE), RT_AM_PEAK);
+  EXPECT_EQ(Text(IDC_NV_PERIOD), "12:00:00");
+}
+
 // Counts the loads a view starts.
 class CountingElements : public INewElementDialog {
  public:
