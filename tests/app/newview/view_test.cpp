@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
 #include <unistd.h>
 #include <sys/stat.h>
 #include <filesystem>
@@ -228,6 +229,38 @@ TEST_F(NewViewTest, ASpinCommitsTypedTextAndAPeakTypeShowsTheCutPeriod) {
   input::Focus(Item(IDC_NV_OUTPUT_PATH));
   input::SelectCombo(Item(IDC_NV_REPORT_TYPE), RT_AM_PEAK);
   EXPECT_EQ(Text(IDC_NV_PERIOD), "12:00:00");
+}
+
+TEST_F(NewViewTest, ARunHoldsTheRunningFlagAndShowsTheCompletedEstimateAfterwards) {
+  SampleArchiveOptions o;
+  o.root = folder_ / "archive/";
+  o.years = {1994};
+  o.elements = 8;
+  o.days = 3;
+  o.uniformDays = true;
+  ASSERT_EQ(WriteSampleArchive(o), 0);
+  Start();
+  g_DataRootPath.Set(o.root.c_str());
+  auto elements = SampleElements(1994, 8);
+  std::string cab = elements[0].key.substr(0, 10), name = elements[0].key.substr(11);
+  // Dates in the columns, the element in the rows, volume; the run adds Time to the separate reports.
+  std::ofstream(folder_ / "run.nfg")
+      << "QAV Main Configuration File Version NG.2\r\n" << (folder_ / "r.txt") << "\r\n1\r\n0\r\n2\r\n0\r\n"
+      << "34335.000000\r\n34336.000000\r\n1\r\nI-5\r\n1\r\n" << cab << "\r\nA1\r\n100\r\nHere\r\n0\r\n1\r\n" << name
+      << "\r\n0\r\n0\r\n0\r\n0\r\n0\r\n1440\r\n2\r\n1\r\n";
+  for (int i = 1; i < 23; ++i) std::ofstream(folder_ / "run.nfg", std::ios::app) << "0\r\n";
+  std::ofstream(folder_ / "run.nfg", std::ios::app) << "1\r\n2\r\n1\r\n1\r\n7\r\n1\r\n0\r\n";
+  ASSERT_TRUE(view_->ReadConfigFile(folder_ / "run.nfg"));
+  int runningSeen = -1;
+  std::function<void()> watch = [&] {
+    if (view_->m_pWaitDialog != nullptr && runningSeen < 0) runningSeen = view_->m_bRunning.load();
+    if (runningSeen < 0) qav::ui::PostTask(watch);
+  };
+  qav::ui::PostTask(watch);
+  input::Click(Item(IDC_NV_PRODUCE));
+  ASSERT_EQ(LastStatus(), "Reports Output...");
+  EXPECT_EQ(runningSeen, 1);
+  EXPECT_EQ(Text(IDC_NV_REPORTS), std::to_string(view_->m_nReports));
 }
 
 // Counts the loads a view starts.
