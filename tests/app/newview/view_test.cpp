@@ -220,7 +220,9 @@ TEST_F(NewViewTest, OpenOutputFileTellsSpreadsheetsByTheirThirdLine) {
 
 TEST_F(NewViewTest, ASpinCommitsTypedTextAndAPeakTypeShowsTheCutPeriod) {
   Start();
+  input::Type(Item(IDC_NV_OUTPUT_PATH), "typed.txt");  // not yet left: the change of method keeps it
   input::SelectCombo(Item(IDC_NV_AVG_METHOD), AVG_WEEKLY);
+  EXPECT_EQ(Text(IDC_NV_OUTPUT_PATH), "typed.txt");
   input::Type(Item(IDC_NV_MINVALID), "50%");  // typed, not yet left
   input::Spin(Item(IDC_NV_MINVALID_SPIN), true);
   EXPECT_EQ(::GetFocus(), Item(IDC_NV_MINVALID_SPIN));
