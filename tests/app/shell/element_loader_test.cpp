@@ -249,10 +249,14 @@ TEST_F(ElementLoaderTest, NothingLoadsOrNoDates) {
   EXPECT_EQ(Load({CDateTimeEx(2001, 1, 1), CDateTimeEx(2001, 1, 2)}), std::vector<uint32_t>{kLoadStopped});
   EXPECT_EQ(loader_.m_bLoadFailed, 1);
   EXPECT_EQ(errors_.texts.size(), 4u);  // description file and day file, for each day
-  // A PE day of a year without its device list loads nothing either.
+  // A PE day of a year without its device list loads nothing either: the walk goes on to a day
+  // that loads.
   window_->notices.clear();
   EXPECT_EQ(Load({CDateTimeEx(1991, 1, 1)}), std::vector<uint32_t>{kLoadStopped});
   EXPECT_EQ(loader_.m_bLoadFailed, 1);
+  window_->notices.clear();
+  Load({CDateTimeEx(1992, 12, 30), CDateTimeEx(1993, 1, 1)});
+  EXPECT_EQ(loader_.m_StartDate.Format("%Y-%m-%d"), "1993-01-01");
   // An empty date list (a year folder without day files) ends at once the same way.
   window_->notices.clear();
   Load({CDateTimeEx(1994, 1, 1)});
