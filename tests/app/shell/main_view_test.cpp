@@ -214,6 +214,17 @@ TEST_F(MainViewTest, LibraryWarningsBecomeMessageBoxes) {
   EXPECT_EQ(boxes_[1].caption, "CThread::Create()");
 }
 
+TEST_F(MainViewTest, OnceTheApplicationIsGoneTheLibraryWarningIsNoLongerABox) {
+  {
+    CQAVApp app;
+    ASSERT_TRUE(app.InitInstance());
+    app.m_pMainWnd->DestroyWindow();
+  }
+  ResetOlderVersionWarning();
+  ctTextDateToCOleDateTime("03/15/94");
+  EXPECT_TRUE(boxes_.empty());
+}
+
 TEST(MessageBoxText, SplitsAtTheFirstLineFeed) {
   const struct {
     const char* text;
