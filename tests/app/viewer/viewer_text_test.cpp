@@ -28,6 +28,7 @@ TEST(ViewerText, FileTypeFromUpperCasedEnding) {
   EXPECT_EQ(ViewerFileType("m.MDS"), VFT_MDS);
   EXPECT_EQ(ViewerFileType("m.txt"), VFT_UNKNOWN);
   EXPECT_EQ(ViewerFileType("ds"), VFT_UNKNOWN);
+  EXPECT_EQ(ViewerFileType("dat"), VFT_RAW);  // the last three characters, however short the path
 }
 
 TEST(ViewerText, PathEndKeepsTheFileName) {
