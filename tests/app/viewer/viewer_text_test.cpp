@@ -149,6 +149,10 @@ TEST(ViewerText, LoadFromFileWithProgressAndCancel) {
   EXPECT_EQ(last, std::filesystem::file_size(path));
   EXPECT_NE(t.Load(path.c_str(), [](uint64_t) { return false; }), 0u);
   EXPECT_EQ(t.Count(), 0);
+  std::ofstream(path, std::ios::binary) << "one\r\nlast";  // no line end after the last line
+  ASSERT_EQ(t.Load(path.c_str(), {}), 0u);
+  ASSERT_EQ(t.Count(), 2);
+  EXPECT_EQ(t.Line(1), "last");
   std::remove(path.c_str());
   EXPECT_EQ(t.Load(path.c_str(), {}), 2u);
 }
