@@ -102,6 +102,13 @@ TEST_F(MainViewTest, WithoutARegisteredViewTheBaseViewKeepsItsStatusList) {
   EXPECT_NE(std::find(lines.begin(), lines.end(), "Input Data Loaded..."), lines.end());
 }
 
+TEST_F(MainViewTest, AViewThatNeverShowedLeavesTheLogToTheViewThatDid) {
+  Start();
+  ASSERT_NE(app_.m_Output.m_pfnLine, nullptr);
+  { CMainDlg unshown; }
+  EXPECT_NE(app_.m_Output.m_pfnLine, nullptr);
+}
+
 TEST_F(MainViewTest, WorkerLinesScrollSixFromTheEndButNeverAboveTheTop) {
   Start();
   view_->m_lbStatus.ResetContent();
