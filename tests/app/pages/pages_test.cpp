@@ -143,6 +143,25 @@ TEST_F(PagesTest, OutputPageFoldersGainASeparatorAndTheViewerGroupFollowsTheChec
   EXPECT_EQ(page.m_strSsViewer, "/usr/bin/localc");
 }
 
+TEST_F(PagesTest, ClassicOutputPageWithoutTheCustomViewerOffersTheTextViewerAndTakesAutoOpen) {
+  CQAVApp app;
+  app.m_nUseClassic = 1;
+  COutputParams page;
+  page.Construct(IDD_OUTPUT_PARAMS_CLASSIC);
+  page.m_bUseCustomViewer = 0;
+  page.m_bAutoOpen = 1;
+  sheet_.AddPage(&page);
+  bool viewerEnabled = false;
+  PostTask([&] {
+    viewerEnabled = ::IsWindowEnabled(Item(page, IDC_TEXT_VIEWER));
+    input::Click(Item(page, IDC_AUTO_OPEN));
+    ClickOk();
+  });
+  ASSERT_EQ(sheet_.DoModal(), IDOK);
+  EXPECT_TRUE(viewerEnabled);
+  EXPECT_EQ(page.m_bAutoOpen, 0);
+}
+
 TEST_F(PagesTest, NewViewOutputPageShowsOnlyTheViewersAndAutoOpen) {
   COutputParams page;
   page.Construct(IDD_OUTPUT_PARAMS_NEW);
