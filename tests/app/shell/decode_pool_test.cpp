@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <string>
 #include <chrono>
 #include <thread>
 #include <vector>
@@ -82,5 +85,21 @@ TEST(DecodePool, HelpersDecodeWhileTheCallerGoesOnReading) {
   for (int i = 0; i < 500 && !decoded(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
   EXPECT_TRUE(decoded());
   pool.Wait();
+}
+
+TEST(DecodePool, HelpersCarryTheirNameForDebuggersAndTop) {
+  CDecodePool pool(2);
+  auto named = [] {
+    int n = 0;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+      std::ifstream in(task.path() / "comm");
+      std::string name;
+      std::getline(in, name);
+      n += name == "QAV decoder" ? 1 : 0;
+    }
+    return n;
+  };
+  for (int i = 0; i < 200 && named() < 2; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_EQ(named(), 2);
 }
 }  // namespace
