@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <pthread.h>
+
 #include <atomic>
 #include <string>
 #include <vector>
@@ -30,10 +32,14 @@ END_MESSAGE_MAP()
 
 struct Errors {
   std::vector<std::string> texts;
+  std::string thread;  // the name of the thread that reported
   int delayMs = 0;
   static void Hook(const char* text, DWORD, void* context) {
     auto* self = static_cast<Errors*>(context);
     self->texts.push_back(text);
+    char name[16] = "";
+    pthread_getname_np(pthread_self(), name, sizeof name);
+    self->thread = name;
     if (self->delayMs > 0) Sleep(static_cast<DWORD>(self->delayMs));
   }
 };
@@ -249,6 +255,7 @@ TEST_F(ElementLoaderTest, NothingLoadsOrNoDates) {
   EXPECT_EQ(Load({CDateTimeEx(2001, 1, 1), CDateTimeEx(2001, 1, 2)}), std::vector<uint32_t>{kLoadStopped});
   EXPECT_EQ(loader_.m_bLoadFailed, 1);
   EXPECT_EQ(errors_.texts.size(), 4u);  // description file and day file, for each day
+  EXPECT_EQ(errors_.thread, "CElemsDlg::Load");  // the loader's own thread, named (cut to 15 characters)
   // A PE day of a year without its device list loads nothing either: the walk goes on to a day
   // that loads.
   window_->notices.clear();
