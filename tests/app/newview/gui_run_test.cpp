@@ -143,4 +143,67 @@ TEST_F(GuiRunTest, DesignReadAndLaidOutByRealInputProducesTheReport) {
   if (shots != nullptr) Shell(std::string("import -window root ") + shots + "/after_run.png");
 }
 
+TEST_F(GuiRunTest, AReportThatCannotGoWhereAskedIsToldInAMessageBox) {
+  const char* shots = std::getenv("QAV_SHOTS");
+  AppTempFolder folder;
+  SampleArchiveOptions o;
+  o.root = folder / "archive/";
+  o.years = {1994};
+  o.elements = 4;
+  o.days = 3;
+  o.uniformDays = true;
+  ASSERT_EQ(WriteSampleArchive(o), 0);
+  auto elements = SampleElements(1994, o.elements);
+  {
+    CProfile profile(folder / "config/KARVO/qav.ini");
+    profile.WriteProfileInt("GENERAL", "CDROM_INDEX", 1);
+    profile.WriteProfileString("GENERAL", "OTHER_PATH", o.root.c_str());
+    profile.WriteProfileInt("OUTPUT", "AUTOOPEN", 0);
+    ASSERT_TRUE(profile.Flush());
+  }
+  // Two days of one loop, Date in the columns and Element in the rows; the report's folder is two
+  // levels below one that exists, so it cannot be made.
+  const std::string report = folder / "two/levels/r.txt";
+  std::ofstream cfg(folder / "design.nfg", std::ios::binary);
+  cfg << "QAV Main Configuration File Version NG.2\r\n" << report << "\r\n1\r\n0\r\n2\r\n0\r\n34335.000000\r\n"
+      << "34336.000000\r\n1\r\nI-5\r\n1\r\n" << elements[0].key.substr(0, 10) << "\r\nA\r\n100\r\nHere\r\n0\r\n1\r\n"
+      << elements[0].key.substr(11) << "\r\n0\r\n0\r\n0\r\n0\r\n0\r\n4320\r\n2\r\n1\r\n";
+  for (int i = 1; i < 23; ++i) cfg << "0\r\n";
+  cfg << "1\r\n2\r\n1\r\n1\r\n7\r\n1\r\n0\r\n";
+  cfg.close();
+  const std::string temp = folder / "tmp/";
+  std::filesystem::create_directories(temp);
+  const char* oldTemp = std::getenv("TMPDIR");
+  const std::string keptTemp = oldTemp != nullptr ? oldTemp : "";
+  ::setenv("TMPDIR", temp.c_str(), 1);  // the program's temporary folder
+  const bool started = Start(folder / "config");
+  if (oldTemp != nullptr) ::setenv("TMPDIR", keptTemp.c_str(), 1);
+  else ::unsetenv("TMPDIR");
+  ASSERT_TRUE(started);
+  const std::string win = "$(xdotool search --onlyvisible --name '^QAV$' | head -1)";
+  ASSERT_TRUE(Shell("xdotool windowmove " + win + " 0 0 windowsize " + win + " 1280 800 && sleep 1"));
+  ASSERT_TRUE(Shell("xdotool windowactivate --sync " + win + " 2>/dev/null; xdotool key --window " + win +
+                  " alt+f && sleep 0.5 && xdotool key r && sleep 1.5"));
+  ASSERT_TRUE(Shell("xdotool type --delay 20 '" + (folder / "design.nfg") + "' && xdotool key Return && sleep 1.5"));
+  SForm f;
+  ASSERT_TRUE(Shell("xdotool mousemove " + f.At(7 + 103, 333 + 10) + " click 1"));  // Produce Report(s)
+  // The box names the file written in the temporary folder.
+  bool box = false;
+  for (int i = 0; i < 300 && !box; ++i) {
+    box = Shell("xdotool search --onlyvisible --name '^Produce Report' >/dev/null 2>&1");
+    if (!box) std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  }
+  ASSERT_TRUE(box) << "no message box about the temporary file";
+  std::this_thread::sleep_for(std::chrono::seconds(1));
+  if (shots != nullptr) Shell(std::string("import -window root ") + shots + "/fallback_box.png");
+  std::vector<std::string> written;
+  for (const auto& e : std::filesystem::directory_iterator(temp))
+    if (e.path().filename().string().ends_with("Out.txt")) written.push_back(e.path().string());
+  ASSERT_EQ(written.size(), 1u);
+  EXPECT_NE(Slurp(written[0]).find("\r\n" + elements[0].key + "\t"), std::string::npos) << Slurp(written[0]);
+  EXPECT_FALSE(std::filesystem::exists(report));
+  ASSERT_TRUE(Shell("xdotool key Return && sleep 1"));
+  EXPECT_FALSE(Shell("xdotool search --onlyvisible --name '^Produce Report' >/dev/null 2>&1"));
+}
+
 }  // namespace
