@@ -106,6 +106,34 @@ class XvfbClassic : public ::testing::Test {
       ::waitpid(pid_, &status, 0);
     }
   }
+  // Starts the program with the profile text; the main window, "" when it did not appear.
+  std::string StartProgram(const std::string& ini) {
+    fs::create_directories(folder_ / "config/KARVO");
+    std::ofstream(folder_ / "config/KARVO/qav.ini") << ini;
+    ::setenv("XDG_CONFIG_HOME", (folder_ / "config").c_str(), 1);
+    // The X keyboard library reads past a string's end where strict string checks look; the
+    // program is ended by a signal, so its leaks are not checked either.
+    ::setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
+    char* argv[] = {const_cast<char*>(qav_.c_str()), nullptr};
+    const int spawned = ::posix_spawn(&pid_, qav_.c_str(), nullptr, nullptr, argv, environ);
+    ::unsetenv("XDG_CONFIG_HOME");
+    if (spawned != 0) return {};
+    const std::string main = WaitWindow("QAV Classic", 60);
+    if (main.empty()) return {};
+    Shell("xdotool windowactivate --sync " + main + " 2>/dev/null");
+    Settle(1500);
+    return main;
+  }
+  // File > Read Config File, the path typed into the file chooser; false when it did not close.
+  static bool ReadConfig(const std::string& main, const std::string& cfg) {
+    const std::string chooser = MenuCommand(main, "f", "r", "^Open$");
+    if (chooser.empty()) return false;
+    Shell("xdotool type --window " + chooser + " --delay 20 '" + cfg + "'");
+    Shell("xdotool key --window " + chooser + " Return");
+    if (!WaitGone("^Open$", 20)) return false;
+    Settle(1500);
+    return true;
+  }
   std::string qav_;
   pid_t pid_ = -1;
   AppTempFolder folder_;
@@ -150,31 +178,12 @@ TEST_F(XvfbClassic, RunOverAnArchiveOpensTheReportInTheViewer) {
   std::string error;
   ASSERT_TRUE(WriteClassicConfigFile(cfg.c_str(), setup, error)) << error;
   // The program's profile: the Classic view, this archive, reports opened in the own viewer.
-  fs::create_directories(folder_ / "config/KARVO");
-  std::ofstream(folder_ / "config/KARVO/qav.ini") << "[GENERAL]\nUSE_CLASSIC=1\nCDROM_INDEX=1\nOTHER_PATH=" << root
-                                                   << "\n[OUTPUT]\nAUTOOPEN=1\nUSEQAVCUSTOMVIEWER=1\nRAWDATA_PATH="
-                                                   << out << "\nSDS_PATH=" << out << "\nMDS_PATH=" << out << "\n";
-  ::setenv("XDG_CONFIG_HOME", (folder_ / "config").c_str(), 1);
-  // The X keyboard library reads past a string's end where strict string checks look; the
-  // program is ended by a signal, so its leaks are not checked either.
-  ::setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
-  char* argv[] = {const_cast<char*>(qav_.c_str()), nullptr};
-  ASSERT_EQ(::posix_spawn(&pid_, qav_.c_str(), nullptr, nullptr, argv, environ), 0);
-  ::unsetenv("XDG_CONFIG_HOME");
-
-  const std::string main = WaitWindow("QAV Classic", 60);
+  const std::string main = StartProgram("[GENERAL]\nUSE_CLASSIC=1\nCDROM_INDEX=1\nOTHER_PATH=" + root +
+                                        "\n[OUTPUT]\nAUTOOPEN=1\nUSEQAVCUSTOMVIEWER=1\nRAWDATA_PATH=" + out +
+                                        "\nSDS_PATH=" + out + "\nMDS_PATH=" + out + "\n");
   ASSERT_FALSE(main.empty()) << "the main window did not appear";
-  Shell("xdotool windowactivate --sync " + main + " 2>/dev/null");
-  Settle(1500);
   Shot("form200");
-
-  // File > Read Config File, the path typed into the file chooser.
-  const std::string chooser = MenuCommand(main, "f", "r", "^Open$");
-  ASSERT_FALSE(chooser.empty()) << "the file chooser did not open";
-  Shell("xdotool type --window " + chooser + " --delay 20 '" + cfg + "'");
-  Shell("xdotool key --window " + chooser + " Return");
-  ASSERT_TRUE(WaitGone("^Open$", 20)) << "the file chooser did not close";
-  Settle(1500);
+  ASSERT_TRUE(ReadConfig(main, cfg)) << "the configuration was not read";
   Shot("form200_configured");
 
   // Options > Parameters, then the Daily validity page's tab; Cancel.
@@ -244,32 +253,16 @@ TEST_F(XvfbClassic, RefusedNameStopsChangeAndTheViewerFollowsItsSize) {
   fs::create_directories(out);
   std::ofstream(out + "view.sds", std::ios::binary)
       << "ES-101D:_MN___1  I-5          Station Rd         12.34\r\n01/05/2003 (Sun)\r\n\r\n     ---Daily\r\n";
-  fs::create_directories(folder_ / "config/KARVO");
-  std::ofstream(folder_ / "config/KARVO/qav.ini") << "[GENERAL]\nUSE_CLASSIC=1\nCDROM_INDEX=1\nOTHER_PATH=" << root
-                                                   << "\n[OUTPUT]\nAUTOOPEN=0\nUSEQAVCUSTOMVIEWER=1\n";
-  ::setenv("XDG_CONFIG_HOME", (folder_ / "config").c_str(), 1);
-  ::setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
-  char* argv[] = {const_cast<char*>(qav_.c_str()), nullptr};
-  ASSERT_EQ(::posix_spawn(&pid_, qav_.c_str(), nullptr, nullptr, argv, environ), 0);
-  ::unsetenv("XDG_CONFIG_HOME");
-  const std::string main = WaitWindow("QAV Classic", 60);
+  const std::string main =
+      StartProgram("[GENERAL]\nUSE_CLASSIC=1\nCDROM_INDEX=1\nOTHER_PATH=" + root + "\n[OUTPUT]\nAUTOOPEN=0\nUSEQAVCUSTOMVIEWER=1\n");
   ASSERT_FALSE(main.empty()) << "the main window did not appear";
-  Shell("xdotool windowactivate --sync " + main + " 2>/dev/null");
-  Settle(1500);
-  const std::string chooser = MenuCommand(main, "f", "r", "^Open$");
-  ASSERT_FALSE(chooser.empty()) << "the file chooser did not open";
-  Shell("xdotool type --window " + chooser + " --delay 20 '" + cfg + "'");
-  Shell("xdotool key --window " + chooser + " Return");
-  ASSERT_TRUE(WaitGone("^Open$", 20)) << "the file chooser did not close";
-  Settle(1500);
-
+  ASSERT_TRUE(ReadConfig(main, cfg)) << "the configuration was not read";
   Shot("long_name_read");
   // The raw block's dates "Change": the refused name is told and the date dialog stays closed.
   const std::string clickChange = "xdotool mousemove --window " + main + " " + std::to_string(kRawChangeDates[0]) +
                                   " " + std::to_string(kRawChangeDates[1]) + " sleep 0.5 click 1";
   std::string box;
   for (int attempt = 0; attempt < 4 && box.empty(); ++attempt) {  // a click may be lost on a busy machine
-    Focus(main);
     Shell(clickChange);
     box = WaitWindow("^QAV$", 10);
   }
@@ -295,7 +288,7 @@ TEST_F(XvfbClassic, RefusedNameStopsChangeAndTheViewerFollowsItsSize) {
   Shot("viewer_first_size");
   // Near the bottom right corner of the larger window: the text list's white, where the dialog's
   // grey would show if the list kept its first size.
-  Shell("xdotool windowsize --sync " + viewer + " 1200 900");
+  Shell("xdotool windowsize " + viewer + " 1200 900");
   Settle(1500);
   Shot("viewer_resized");
   const std::string corner = PixelOf(viewer, 1200 - 30, 900 - 30);

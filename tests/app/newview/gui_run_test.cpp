@@ -41,6 +41,15 @@ struct SForm {
   std::string At(int x, int y) const { return std::to_string(x * cx / 4) + " " + std::to_string(top + y * cy / 8); }
 };
 
+// The program's profile: the archive at `root`, no automatic opening.
+bool WriteProfile(const AppTempFolder& folder, const std::string& root) {
+  CProfile profile(folder / "config/KARVO/qav.ini");
+  profile.WriteProfileInt("GENERAL", "CDROM_INDEX", 1);
+  profile.WriteProfileString("GENERAL", "OTHER_PATH", root.c_str());
+  profile.WriteProfileInt("OUTPUT", "AUTOOPEN", 0);
+  return profile.Flush();
+}
+
 class GuiRunTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -73,6 +82,14 @@ class GuiRunTest : public ::testing::Test {
     }
     return false;
   }
+  // Places the main window, then File > Read Config File: the design's path typed into the chooser.
+  static bool ReadDesign(const std::string& path) {
+    const std::string win = "$(xdotool search --onlyvisible --name '^QAV$' | head -1)";
+    return Shell("xdotool windowmove " + win + " 0 0 windowsize " + win + " 1280 800 && sleep 1") &&
+           Shell("xdotool windowactivate --sync " + win + " 2>/dev/null; xdotool key --window " + win +
+                 " alt+f && sleep 0.5 && xdotool key r && sleep 1.5") &&
+           Shell("xdotool type --delay 20 '" + path + "' && xdotool key Return && sleep 1.5");
+  }
   std::filesystem::path exe_;
   pid_t pid_ = 0;
 };
@@ -90,13 +107,7 @@ TEST_F(GuiRunTest, DesignReadAndLaidOutByRealInputProducesTheReport) {
   o.uniformDays = true;
   ASSERT_EQ(WriteSampleArchive(o), 0);
   auto elements = SampleElements(1994, o.elements);
-  {
-    CProfile profile(folder / "config/KARVO/qav.ini");
-    profile.WriteProfileInt("GENERAL", "CDROM_INDEX", 1);
-    profile.WriteProfileString("GENERAL", "OTHER_PATH", o.root.c_str());
-    profile.WriteProfileInt("OUTPUT", "AUTOOPEN", 0);
-    ASSERT_TRUE(profile.Flush());
-  }
+  ASSERT_TRUE(WriteProfile(folder, o.root));
   // The days from 1 January, the loops, daily volume; no structure yet.
   std::string report = folder / "report.txt";
   std::ofstream cfg(folder / "design.nfg", std::ios::binary);
@@ -112,12 +123,7 @@ TEST_F(GuiRunTest, DesignReadAndLaidOutByRealInputProducesTheReport) {
   cfg.close();
 
   ASSERT_TRUE(Start(folder / "config"));
-  const std::string win = "$(xdotool search --onlyvisible --name '^QAV$' | head -1)";
-  ASSERT_TRUE(Shell("xdotool windowmove " + win + " 0 0 windowsize " + win + " 1280 800 && sleep 1"));
-  // File > Read Config File, then the chooser: the path and Enter.
-  ASSERT_TRUE(Shell("xdotool windowactivate --sync " + win + " 2>/dev/null; xdotool key --window " + win +
-                  " alt+f && sleep 0.5 && xdotool key r && sleep 1.5"));
-  ASSERT_TRUE(Shell("xdotool type --delay 20 '" + (folder / "design.nfg") + "' && xdotool key Return && sleep 1.5"));
+  ASSERT_TRUE(ReadDesign(folder / "design.nfg"));
   // Element (line 7 of the source list) into the rows, then Date (line 2) into the columns.
   SForm f;
   auto click = [&](int x, int y) { return Shell("xdotool mousemove " + f.At(x, y) + " click 1 && sleep 0.4"); };
@@ -154,13 +160,7 @@ TEST_F(GuiRunTest, AReportThatCannotGoWhereAskedIsToldInAMessageBox) {
   o.uniformDays = true;
   ASSERT_EQ(WriteSampleArchive(o), 0);
   auto elements = SampleElements(1994, o.elements);
-  {
-    CProfile profile(folder / "config/KARVO/qav.ini");
-    profile.WriteProfileInt("GENERAL", "CDROM_INDEX", 1);
-    profile.WriteProfileString("GENERAL", "OTHER_PATH", o.root.c_str());
-    profile.WriteProfileInt("OUTPUT", "AUTOOPEN", 0);
-    ASSERT_TRUE(profile.Flush());
-  }
+  ASSERT_TRUE(WriteProfile(folder, o.root));
   // Two days of one loop, Date in the columns and Element in the rows; the report's folder is two
   // levels below one that exists, so it cannot be made.
   const std::string report = folder / "two/levels/r.txt";
@@ -180,11 +180,7 @@ TEST_F(GuiRunTest, AReportThatCannotGoWhereAskedIsToldInAMessageBox) {
   if (oldTemp != nullptr) ::setenv("TMPDIR", keptTemp.c_str(), 1);
   else ::unsetenv("TMPDIR");
   ASSERT_TRUE(started);
-  const std::string win = "$(xdotool search --onlyvisible --name '^QAV$' | head -1)";
-  ASSERT_TRUE(Shell("xdotool windowmove " + win + " 0 0 windowsize " + win + " 1280 800 && sleep 1"));
-  ASSERT_TRUE(Shell("xdotool windowactivate --sync " + win + " 2>/dev/null; xdotool key --window " + win +
-                  " alt+f && sleep 0.5 && xdotool key r && sleep 1.5"));
-  ASSERT_TRUE(Shell("xdotool type --delay 20 '" + (folder / "design.nfg") + "' && xdotool key Return && sleep 1.5"));
+  ASSERT_TRUE(ReadDesign(folder / "design.nfg"));
   SForm f;
   ASSERT_TRUE(Shell("xdotool mousemove " + f.At(7 + 103, 333 + 10) + " click 1"));  // Produce Report(s)
   // The box names the file written in the temporary folder.
