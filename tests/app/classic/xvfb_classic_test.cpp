@@ -126,13 +126,19 @@ class XvfbClassic : public ::testing::Test {
   }
   // File > Read Config File, the path typed into the file chooser; false when it did not close.
   static bool ReadConfig(const std::string& main, const std::string& cfg) {
-    const std::string chooser = MenuCommand(main, "f", "r", "^Open$");
-    if (chooser.empty()) return false;
-    Shell("xdotool type --window " + chooser + " --delay 20 '" + cfg + "'");
-    Shell("xdotool key --window " + chooser + " Return");
-    if (!WaitGone("^Open$", 20)) return false;
+    if (!ChooseFile(MenuCommand(main, "f", "r", "^Open$"), cfg)) return false;
     Settle(1500);
     return true;
+  }
+  // Types the path into the file chooser and presses Enter, again when the first Enter only took
+  // the chooser's completion; false when the chooser did not close.
+  static bool ChooseFile(const std::string& chooser, const std::string& path) {
+    if (chooser.empty()) return false;
+    Shell("xdotool type --window " + chooser + " --delay 20 '" + path + "'");
+    Shell("xdotool key --window " + chooser + " Return");
+    if (WaitGone("^Open$", 3)) return true;
+    Shell("xdotool key --window " + chooser + " Return");
+    return WaitGone("^Open$", 20);
   }
   std::string qav_;
   pid_t pid_ = -1;
@@ -277,11 +283,7 @@ TEST_F(XvfbClassic, RefusedNameStopsChangeAndTheViewerFollowsItsSize) {
   EXPECT_TRUE(WaitWindow("Select Dates", 1).empty());
 
   // File > Open Output File: the report in the viewer, then the viewer made larger.
-  const std::string open = MenuCommand(main, "f", "o", "^Open$");
-  ASSERT_FALSE(open.empty()) << "the file chooser did not open";
-  Shell("xdotool type --window " + open + " --delay 20 '" + out + "view.sds'");
-  Shell("xdotool key --window " + open + " Return");
-  if (!WaitGone("^Open$", 3)) Shell("xdotool key --window " + open + " Return");  // the first took a completion
+  ASSERT_TRUE(ChooseFile(MenuCommand(main, "f", "o", "^Open$"), out + "view.sds")) << "no report chosen";
   const std::string viewer = WaitWindow("view.sds", 30);
   ASSERT_FALSE(viewer.empty()) << "the report was not opened in the viewer";
   Settle(1500);
