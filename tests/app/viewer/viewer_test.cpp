@@ -103,6 +103,11 @@ TEST_F(ViewerTest, FindsTheSectionsOfACabinetNamedByItsId) {
   input::SelectLine(viewer.m_lstSections.m_hWnd, 1);
   EXPECT_TRUE(input::Key(viewer.m_lstSections.m_hWnd, VK_RETURN));
   EXPECT_EQ(Top(viewer.m_lstText), 8);
+  // Back to the first cabinet: its section is the file's first line.
+  input::SelectLine(viewer.m_lstCabinets.m_hWnd, 0);
+  input::SelectLine(viewer.m_lstSections.m_hWnd, 0);
+  EXPECT_TRUE(input::Key(viewer.m_lstCabinets.m_hWnd, VK_RETURN));
+  EXPECT_EQ(Top(viewer.m_lstText), 0);
   viewer.Close();
 }
 
