@@ -88,7 +88,10 @@ class GuiRunTest : public ::testing::Test {
     return Shell("xdotool windowmove " + win + " 0 0 windowsize " + win + " 1280 800 && sleep 1") &&
            Shell("xdotool windowactivate --sync " + win + " 2>/dev/null; xdotool key --window " + win +
                  " alt+f && sleep 0.5 && xdotool key r && sleep 1.5") &&
-           Shell("xdotool type --delay 20 '" + path + "' && xdotool key Return && sleep 1.5");
+           Shell("xdotool type --delay 20 '" + path + "' && xdotool key Return && sleep 1.5") &&
+           // A second Enter when the first only took the chooser's completion.
+           (!Shell("xdotool search --onlyvisible --name '^Open$' >/dev/null 2>&1") ||
+            Shell("xdotool key Return && sleep 1.5"));
   }
   std::filesystem::path exe_;
   pid_t pid_ = 0;
@@ -182,12 +185,15 @@ TEST_F(GuiRunTest, AReportThatCannotGoWhereAskedIsToldInAMessageBox) {
   ASSERT_TRUE(started);
   ASSERT_TRUE(ReadDesign(folder / "design.nfg"));
   SForm f;
-  ASSERT_TRUE(Shell("xdotool mousemove " + f.At(7 + 103, 333 + 10) + " click 1"));  // Produce Report(s)
-  // The box names the file written in the temporary folder.
+  // Produce Report(s), clicked again when a busy machine lost the click; the box names the file
+  // written in the temporary folder.
   bool box = false;
-  for (int i = 0; i < 300 && !box; ++i) {
-    box = Shell("xdotool search --onlyvisible --name '^Produce Report' >/dev/null 2>&1");
-    if (!box) std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  for (int attempt = 0; attempt < 2 && !box; ++attempt) {
+    ASSERT_TRUE(Shell("xdotool mousemove " + f.At(7 + 103, 333 + 10) + " sleep 0.5 click 1"));
+    for (int i = 0; i < 150 && !box; ++i) {
+      box = Shell("xdotool search --onlyvisible --name '^Produce Report' >/dev/null 2>&1");
+      if (!box) std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
   }
   ASSERT_TRUE(box) << "no message box about the temporary file";
   std::this_thread::sleep_for(std::chrono::seconds(1));
