@@ -1,5 +1,7 @@
 #include "app/pages/pe_validity_flags.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 
 #include "app/shell/app_globals.h"
@@ -58,17 +60,23 @@ int TimeToPeriod(int hour, int minute) { return hour * 12 + minute / 5; }
 bool SnapPeakTime(int previousHour, int previousMinute, int& hour, int& minute) {
   const int before = previousHour * 60 + previousMinute;
   const int now = hour * 60 + minute;
-  // The picker may wrap at midnight, so the step is taken around the clock.
-  const int step = ((now - before) % 1440 + 1440) % 1440;
   int direction = 0;
-  if (step == 1) direction = 1;
-  else if (step == 1439) direction = -1;
-  if (direction == 0 || minute % 5 == 0) return false;
-  int target;
-  if (direction > 0) target = (before / 5 + 1) * 5;
-  else target = ((before + 4) / 5 - 1) * 5;
-  if (target < 0) target = 0;
-  if (target > 23 * 60 + 55) target = 23 * 60 + 55;
+  if (hour == previousHour) {
+    // An arrow on the minute: pickers that wrap the minute within its hour (59 after 00, 00 after
+    // 59) step by one all the same.
+    const int step = ((minute - previousMinute) % 60 + 60) % 60;
+    if (step == 1) direction = 1;
+    else if (step == 59) direction = -1;
+  } else {
+    // A picker that carries into the hour may also wrap at midnight: the step goes around the clock.
+    const int step = ((now - before) % 1440 + 1440) % 1440;
+    if (step == 1) direction = 1;
+    else if (step == 1439) direction = -1;
+  }
+  if (direction == 0) return false;
+  int target = direction > 0 ? (before / 5 + 1) * 5 : ((before + 4) / 5 - 1) * 5;
+  target = std::clamp(target, 0, 23 * 60 + 55);
+  if (target == now) return false;
   hour = target / 60;
   minute = target % 60;
   return true;
@@ -106,6 +114,20 @@ void CPEValidityFlags::DoDataExchange(CDataExchange* dx) {
   DDV_MinMaxByte(dx, m_nPeakMin, 0, 255);
   DDX_Text(dx, IDC_PE_PEAK_MAX, m_nPeakMax);
   DDV_MinMaxByte(dx, m_nPeakMax, 0, 255);
+  if (!dx->m_bSaveAndValidate) return;
+  CheckLimits(dx, IDC_PE_PEAK_MIN, "Peak", m_nPeakMin, m_nPeakMax);
+  CheckLimits(dx, IDC_PE_OFF_PEAK_MIN, "Off-peak", m_nOffPeakMin, m_nOffPeakMax);
+}
+
+void CPEValidityFlags::CheckLimits(CDataExchange* dx, int minEditId, const char* range, BYTE min, BYTE max) {
+  if (dx->m_bFailed || min <= max) return;
+  char text[160];
+  std::snprintf(text, sizeof text, "%s Min (%u) must not be greater than %s Max (%u).", range, min, range, max);
+  qav::ui::ShowExchangeMessage(dx, text);
+  // The minimum is opened for editing, as its "Change" button does, and takes the focus.
+  OpenLimitEdit(minEditId);
+  dx->PrepareEditCtrl(minEditId);
+  dx->Fail();
 }
 
 CDateTimeCtrl* CPEValidityFlags::Picker(UINT id) {
@@ -176,11 +198,15 @@ void CPEValidityFlags::OnChangeLimit(UINT buttonId) {
     case IDC_PE_CHANGE_PEAK_MIN: edit = IDC_PE_PEAK_MIN; break;
     default: return;
   }
-  auto* e = static_cast<CEdit*>(GetDlgItem(edit));
-  if (e == nullptr) return;
+  if (CEdit* e = OpenLimitEdit(edit)) e->SetFocus();
+}
+
+CEdit* CPEValidityFlags::OpenLimitEdit(int editId) {
+  auto* e = static_cast<CEdit*>(GetDlgItem(editId));
+  if (e == nullptr) return nullptr;
   e->SetReadOnly(FALSE);
   e->ModifyStyle(0, WS_BORDER, SWP_FRAMECHANGED);
-  e->SetFocus();
+  return e;
 }
 
 void CPEValidityFlags::OnLimitKillFocus(UINT editId) {
