@@ -8,6 +8,7 @@
 #include "platform/app/ole_date_time.h"
 
 namespace {
+// The limits start read-only and without the border an edit usually has (removed per control).
 constexpr DWORD kLimitEdit = ES_RIGHT | ES_READONLY | WS_TABSTOP;
 
 const DialogTemplate kPeValidity{
@@ -19,17 +20,17 @@ const DialogTemplate kPeValidity{
         {Ctl::GroupBox, -1, "\"Good\" Volume Range (5-Minute Period)", 0, 7, 7, 286, 86},
         {Ctl::Static, -1, "Peak", 0, 14, 21, 40, 8},
         {Ctl::Static, -1, "Min", 0, 58, 21, 20, 8},
-        {Ctl::Edit, IDC_PE_PEAK_MIN, "", kLimitEdit, 82, 18, 30, 14},
+        {Ctl::Edit, IDC_PE_PEAK_MIN, "", kLimitEdit, 82, 18, 30, 14, WS_BORDER},
         {Ctl::PushButton, IDC_PE_CHANGE_PEAK_MIN, "Change", WS_TABSTOP, 116, 18, 50, 14},
         {Ctl::Static, -1, "Max", 0, 58, 39, 20, 8},
-        {Ctl::Edit, IDC_PE_PEAK_MAX, "", kLimitEdit, 82, 36, 30, 14},
+        {Ctl::Edit, IDC_PE_PEAK_MAX, "", kLimitEdit, 82, 36, 30, 14, WS_BORDER},
         {Ctl::PushButton, IDC_PE_CHANGE_PEAK_MAX, "Change", WS_TABSTOP, 116, 36, 50, 14},
         {Ctl::Static, -1, "Off-peak", 0, 14, 57, 40, 8},
         {Ctl::Static, -1, "Min", 0, 58, 57, 20, 8},
-        {Ctl::Edit, IDC_PE_OFF_PEAK_MIN, "", kLimitEdit, 82, 54, 30, 14},
+        {Ctl::Edit, IDC_PE_OFF_PEAK_MIN, "", kLimitEdit, 82, 54, 30, 14, WS_BORDER},
         {Ctl::PushButton, IDC_PE_CHANGE_OFF_PEAK_MIN, "Change", WS_TABSTOP, 116, 54, 50, 14},
         {Ctl::Static, -1, "Max", 0, 58, 75, 20, 8},
-        {Ctl::Edit, IDC_PE_OFF_PEAK_MAX, "", kLimitEdit, 82, 72, 30, 14},
+        {Ctl::Edit, IDC_PE_OFF_PEAK_MAX, "", kLimitEdit, 82, 72, 30, 14, WS_BORDER},
         {Ctl::PushButton, IDC_PE_CHANGE_OFF_PEAK_MAX, "Change", WS_TABSTOP, 116, 72, 50, 14},
         {Ctl::Static, -1, "Note:", 0, 7, 100, 24, 8},
         {Ctl::Static, -1,

@@ -406,14 +406,15 @@ TEST_F(PagesTest, PeValidityPageShowsEditsAndStoresTheSettings) {
   page.Construct();
   sheet_.AddPage(&page);
   std::vector<std::string> shown;
-  bool readOnlyAtStart = false, writableAfterChange = false, readOnlyAfterLeaving = false;
+  bool readOnlyAtStart = true, writableAfterChange = false, readOnlyAfterLeaving = false;
   int activeAfterRefusal = -1;
   PostTask([&] {
     for (int id : {IDC_PE_PEAK1_START, IDC_PE_PEAK1_END, IDC_PE_PEAK2_START, IDC_PE_PEAK2_END})
       shown.push_back(Shown(Item(page, id)));
     for (int id : {IDC_PE_PEAK_MIN, IDC_PE_PEAK_MAX, IDC_PE_OFF_PEAK_MIN, IDC_PE_OFF_PEAK_MAX})
       shown.push_back(CWnd::FromHandle(Item(page, id))->GetWindowText());
-    readOnlyAtStart = (CWnd::FromHandle(Item(page, IDC_PE_PEAK_MAX))->GetStyle() & ES_READONLY) != 0;
+    for (int id : {IDC_PE_PEAK_MIN, IDC_PE_PEAK_MAX, IDC_PE_OFF_PEAK_MIN, IDC_PE_OFF_PEAK_MAX})
+      readOnlyAtStart &= (CWnd::FromHandle(Item(page, id))->GetStyle() & (ES_READONLY | WS_BORDER)) == ES_READONLY;
   });
   PostTask([&] {
     input::Click(Item(page, IDC_PE_CHANGE_PEAK_MAX));
