@@ -343,6 +343,31 @@ TEST_F(PagesTest, OutputPageFoldersGainASeparatorAndTheViewerGroupFollowsTheChec
   EXPECT_EQ(page.m_strSsViewer, "/usr/bin/localc");
 }
 
+TEST_F(PagesTest, ClassicOutputPageOpensWithTheTextViewerOnlyWhenTheOwnViewerIsOff) {
+  const struct {
+    UINT useClassic;
+    int useCustomViewer;
+    bool enabled;
+  } cases[] = {{1, 0, true}, {1, 1, false}, {0, 0, false}};
+  for (const auto& c : cases) {
+    CQAVApp app;
+    app.m_nUseClassic = c.useClassic;
+    COutputParams page;
+    page.Construct(IDD_OUTPUT_PARAMS_CLASSIC);
+    page.m_bUseCustomViewer = c.useCustomViewer;
+    CPropertySheet sheet("Parameter Settings");
+    sheet.AddPage(&page);
+    std::vector<bool> enabled;
+    PostTask([&] {
+      for (int id : {IDC_TEXT_VIEWER_GROUP, IDC_TEXT_VIEWER, IDC_BROWSE_TEXT_VIEWER})
+        enabled.push_back(::IsWindowEnabled(Item(page, id)));
+      input::Click(::GetDlgItem(sheet.m_hWnd, IDCANCEL));
+    });
+    sheet.DoModal();
+    EXPECT_EQ(enabled, std::vector<bool>(3, c.enabled)) << c.useClassic << c.useCustomViewer;
+  }
+}
+
 TEST_F(PagesTest, NewViewOutputPageShowsOnlyTheViewersAndAutoOpen) {
   COutputParams page;
   page.Construct(IDD_OUTPUT_PARAMS_NEW);
