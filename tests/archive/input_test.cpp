@@ -434,7 +434,9 @@ TEST(DeviceListSize, LongListsOfDistinctCabinetsReadQuickly) {
     auto start = std::chrono::steady_clock::now();
     int cabinets = c.parse(roads, items);
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    EXPECT_LT(seconds, 10.0);
+    // A search from the list's start would take minutes here; the bound leaves room for a loaded
+    // machine running the sanitizer build.
+    EXPECT_LT(seconds, 30.0);
     EXPECT_EQ(kLines, roads);
     EXPECT_EQ(kLines + 1, items);
     // LPDATA.PRN keeps one cabinet per id; RMDC.LST holds every line's cabinet.
