@@ -37,40 +37,70 @@ ValidityTables builtInCriteria() {
   return t;
 }
 
+namespace {
+
+// Class counts kept as an array indexed by class (any value above 3 counts as bad), turned into
+// SClassCounts at the end: cheaper than the switch of SClassCounts::Add per period.
+struct SClassTally {
+  int n[4] = {0, 0, 0, 0};
+  void Add(uint8_t cls) { ++n[cls <= PC_DISABLED ? cls : 0]; }  // 0 is the bad class
+  SClassCounts Counts() const {
+    SClassCounts k;
+    k.good = n[PC_GOOD];
+    k.suspect = n[PC_SUSPECT];
+    k.bad = n[PC_BAD];
+    k.disabled = n[PC_DISABLED];
+    return k;
+  }
+};
+
+// A period the totals take as it is: with samples, good, or suspect when suspect ones count.
+inline bool Usable(const SPeriodValue& v, bool useSuspect) {
+  return (v.samples != 0) & ((v.cls == PC_GOOD) | (useSuspect & (v.cls == PC_SUSPECT)));
+}
+
+}  // namespace
+
 SClassCounts CPeriodTable::CountClasses(int start, int end) const {
-  SClassCounts k;
+  SClassTally k;
   start = std::max(start, 0);
   end = std::min(end, PERIODS_PER_DAY);
   for (int p = start; p < end; ++p) k.Add(period[p].cls);
-  return k;
+  return k.Counts();
 }
 
 SSummaryTotals CPeriodTable::GetSummaryTotals(int start, int end, bool useSuspect) const {
   SSummaryTotals t;
   start = std::max(start, 0);
   end = std::min(end, PERIODS_PER_DAY);
-  auto usable = [&](const SPeriodValue& v) {
-    return v.samples != 0 && (v.cls == PC_GOOD || (useSuspect && v.cls == PC_SUSPECT));
-  };
-  // The substitute starts as the first usable period of the window (zeros when there is none).
-  SPeriodValue sub{PC_BAD, 0, 0, 0};
-  for (int p = start; p < end; ++p) {
-    if (usable(period[p])) {
-      sub = period[p];
-      break;
+  // A period that is not usable adds exactly what its substitute added: its volume, its weighted
+  // occupancy and its samples. The substitute is the last usable period before it, or for the
+  // leading run the first usable period of the window (nothing when there is none).
+  SClassTally tally;
+  int first = start;
+  for (; first < end && !Usable(period[first], useSuspect); ++first) tally.Add(period[first].cls);
+  uint64_t vol = 0, occW = 0, samples = 0;
+  if (first < end) {
+    const SPeriodValue& f = period[first];
+    const uint64_t lead = static_cast<uint64_t>(first - start);
+    vol = f.volume * lead;
+    occW = f.occWeighted * lead;
+    samples = f.samples * lead;
+    uint32_t subVol = 0, subOcc = 0, subN = 0;
+    for (int p = first; p < end; ++p) {
+      const SPeriodValue& v = period[p];
+      tally.Add(v.cls);
+      if (Usable(v, useSuspect)) {
+        subVol = v.volume;
+        subOcc = v.occWeighted;
+        subN = v.samples;
+      }
+      vol += subVol;
+      occW += subOcc;
+      samples += subN;
     }
   }
-  uint64_t vol = 0, occW = 0, samples = 0;
-  for (int p = start; p < end; ++p) {
-    const SPeriodValue& v = period[p];
-    if (usable(v)) sub = v;
-    // A period that is not usable adds exactly what its substitute added: its volume, its
-    // weighted occupancy and its samples.
-    vol += sub.volume;
-    occW += sub.occWeighted;
-    samples += sub.samples;
-    t.counts.Add(v.cls);
-  }
+  t.counts = tally.Counts();
   t.volume = static_cast<uint32_t>(vol);
   t.occupancy = OccupancyFromSums(occW, samples, fine);
   return t;
@@ -141,16 +171,32 @@ SSummary CPeriodTable::ComputeWindowSummary(int start, int end, const ValidityCr
 SSummary CPeriodTable::ComputeSummary(int kind, const ValidityCriteria& c, bool checkDisabled) const {
   if (kind == SK_AM_PEAK_HOUR || kind == SK_PM_PEAK_HOUR) {
     // Best hour: starts every 15 minutes over the half day; on equal volume the later one wins.
-    int base = 144 * (kind - SK_AM_PEAK_HOUR);
+    // The window volumes (as WindowVolume forms them) come from running sums over the half day:
+    // from the window's first usable period on, every period adds the volume of the last usable
+    // period at or before it; the periods before that add the first usable one's volume.
+    const int base = 144 * (kind - SK_AM_PEAK_HOUR);
+    constexpr int kHalf = 144;
+    uint32_t carried[kHalf + 1];  // carried[i]: sum over base .. base + i - 1 (modulo 2^32, as the sums)
+    bool usable[kHalf];
+    carried[0] = 0;
+    uint32_t last = 0;
+    for (int i = 0; i < kHalf; ++i) {
+      const SPeriodValue& v = period[base + i];
+      usable[i] = Usable(v, c.useSuspect);
+      if (usable[i]) last = v.volume;
+      carried[i + 1] = carried[i] + last;
+    }
     int best = base;
     uint32_t bestVol = 0;
-    bool first = true;
-    for (int s = base; s <= base + 132; s += 3) {
-      uint32_t v = WindowVolume(s, s + 12, c.useSuspect);
-      if (first || v >= bestVol) {
-        best = s;
+    for (int i = 0; i <= kHalf - 12; i += 3) {
+      int f = i;
+      while (f < i + 12 && !usable[f]) ++f;
+      uint32_t v = 0;
+      if (f < i + 12)
+        v = period[base + f].volume * static_cast<uint32_t>(f - i) + (carried[i + 12] - carried[f]);
+      if (i == 0 || v >= bestVol) {
+        best = base + i;
         bestVol = v;
-        first = false;
       }
     }
     return ComputeWindowSummary(best, best + 12, c, checkDisabled);

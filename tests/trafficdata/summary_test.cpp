@@ -1,6 +1,8 @@
 // Summary rules: substitution, running and total checks, peak-hour search, bad criteria.
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "loop_test_util.h"
 
 using namespace looptest;
@@ -157,6 +159,63 @@ TEST(LoopSummary, BadCriteriaNeitherHangNorReadOutside) {
   day.FillPeriodTable(table);
   EXPECT_TRUE(table.CheckRunning(288, 288, 12, 12, 11, 0, 0, 0));  // an empty range passes
   EXPECT_TRUE(table.CheckRunning(2, 288, 0, 300, 286, 0, 0, 0));   // clamped to the window's start
+}
+
+// The peak-hour search and the window totals against the rules spelled out period by period, on
+// tables with every class, periods without samples and long unusable runs.
+TEST(LoopSummary, SearchAndTotalsAgreeWithThePlainRules) {
+  std::mt19937 rng(77);
+  for (int round = 0; round < 60; ++round) {
+    CPeriodTable table;
+    const int badShare = round % 4;  // 0: all usable .. 3: mostly unusable
+    for (int p = 0; p < PERIODS_PER_DAY; ++p) {
+      const bool usable = static_cast<int>(rng() % 4) >= badShare;
+      const uint8_t cls = usable ? static_cast<uint8_t>(1 + rng() % 2) : static_cast<uint8_t>(rng() % 4);
+      const uint8_t samples = rng() % 8 == 0 ? 0 : static_cast<uint8_t>(1 + rng() % 15);
+      table.period[p] = SPeriodValue{cls, samples, static_cast<uint32_t>(rng() % 300),
+                                     static_cast<uint32_t>(rng() % 5000)};
+    }
+    for (bool useSuspect : {false, true}) {
+      auto usable = [&](const SPeriodValue& v) {
+        return v.samples != 0 && (v.cls == PC_GOOD || (useSuspect && v.cls == PC_SUSPECT));
+      };
+      for (SPeriodWindow w : {SPeriodWindow{0, 288}, SPeriodWindow{72, 108}, SPeriodWindow{140, 152}}) {
+        SPeriodValue sub{PC_BAD, 0, 0, 0};
+        for (int p = w.start; p < w.end; ++p)
+          if (usable(table.period[p])) {
+            sub = table.period[p];
+            break;
+          }
+        uint64_t vol = 0, occW = 0, n = 0;
+        for (int p = w.start; p < w.end; ++p) {
+          if (usable(table.period[p])) sub = table.period[p];
+          vol += sub.volume;
+          occW += sub.occWeighted;
+          n += sub.samples;
+        }
+        SSummaryTotals t = table.GetSummaryTotals(w.start, w.end, useSuspect);
+        EXPECT_EQ(t.volume, static_cast<uint32_t>(vol)) << round;
+        EXPECT_EQ(t.occupancy, OccupancyFromSums(occW, n, false)) << round;
+      }
+      ValidityCriteria c = builtInCriteria()[SK_AM_PEAK_HOUR];
+      c.useSuspect = useSuspect;
+      for (int kind : {SK_AM_PEAK_HOUR, SK_PM_PEAK_HOUR}) {
+        const int base = kind == SK_AM_PEAK_HOUR ? 0 : 144;
+        int best = base;
+        uint32_t bestVol = 0;
+        for (int s = base; s <= base + 132; s += 3) {
+          uint32_t v = table.WindowVolume(s, s + 12, useSuspect);
+          if (s == base || v >= bestVol) {
+            best = s;
+            bestVol = v;
+          }
+        }
+        SSummary r = table.ComputeSummary(kind, c);
+        EXPECT_EQ(r.start, best) << round << " " << kind;
+        EXPECT_EQ(r.volume, bestVol) << round << " " << kind;
+      }
+    }
+  }
 }
 
 }  // namespace
