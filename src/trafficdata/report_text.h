@@ -84,10 +84,18 @@ class CReportLine {
       char* d = m_p + m_n;
       std::memcpy(d, pad == ' ' ? "        " : "00000000", 8);
       char* e = d + width;
-      do {
-        *--e = static_cast<char>('0' + magnitude % 10);
-        magnitude /= 10;
-      } while (magnitude);
+      while (magnitude >= 100) {  // two digits a step
+        const unsigned pair = magnitude % 100;
+        magnitude /= 100;
+        e -= 2;
+        std::memcpy(e, kDigitPairs + 2 * pair, 2);
+      }
+      if (magnitude >= 10) {
+        e -= 2;
+        std::memcpy(e, kDigitPairs + 2 * magnitude, 2);
+      } else {
+        *--e = static_cast<char>('0' + magnitude);
+      }
       m_n += static_cast<size_t>(width);
       return *this;
     }
@@ -130,6 +138,10 @@ class CReportLine {
     return Put(q, static_cast<size_t>(end - q));
   }
 
+  static constexpr char kDigitPairs[] =
+      "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+      "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+      "8081828384858687888990919293949596979899";
   static constexpr unsigned kPowersOfTen[10] = {1u,      10u,      100u,      1000u,      10000u,
                                                 100000u, 1000000u, 10000000u, 100000000u, 1000000000u};
 
