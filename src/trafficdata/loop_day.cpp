@@ -30,8 +30,19 @@ bool Selected(int method, const SPeriodSel& s) {
   }
 }
 
-// Class of a present interval by its 3-bit code (IntervalClass).
-constexpr unsigned char kIntervalClassOfCode[8] = {PC_GOOD, PC_GOOD, PC_BAD, PC_GOOD, PC_BAD, PC_BAD, PC_DISABLED, PC_BAD};
+// 1 << class of a present interval by its flag value (IntervalClass: codes 0, 1 and 3 good, 6
+// disabled, any other value bad).
+struct SClassBits {
+  unsigned char bit[256];
+  constexpr SClassBits() : bit() {
+    for (int code = 0; code < 256; ++code) {
+      const int cls = (code == 0 || code == 1 || code == 3) ? PC_GOOD : code == 6 ? PC_DISABLED : PC_BAD;
+      bit[code] = static_cast<unsigned char>(1u << cls);
+    }
+  }
+  unsigned operator[](unsigned code) const { return bit[code]; }
+};
+constexpr SClassBits kClassBitOfCode;
 
 // The class of a set of interval classes holding exactly one.
 int FoldedAlone(unsigned seen) {
@@ -118,10 +129,10 @@ SPeriodValue CLoopDay::FoldedPeriodAt(int p) const {
     unsigned seen = 0, samples = 0, volumeSum = 0, occSum = 0;
     for (int i = 0; i < INTERVALS_PER_PERIOD; ++i) {
       const unsigned present = n[i] != 0;
-      const unsigned code = f[i];
-      const unsigned cls = present && code < 8 ? kIntervalClassOfCode[code] : static_cast<unsigned>(PC_BAD);
-      seen |= 1u << cls;
+      seen |= present ? kClassBitOfCode[f[i]] : 1u << PC_BAD;
       samples += present;
+    }
+    for (int i = 0; i < INTERVALS_PER_PERIOD; ++i) {
       volumeSum += vol[i];
       occSum += occ[i];
     }
