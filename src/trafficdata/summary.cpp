@@ -1,6 +1,7 @@
 #include "trafficdata/summary.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -203,4 +204,151 @@ SSummary CPeriodTable::ComputeSummary(int kind, const ValidityCriteria& c, bool 
   }
   SPeriodWindow w = SummaryKindWindow(kind);
   return ComputeWindowSummary(w.start, w.end, c, checkDisabled);
+}
+
+namespace {
+
+// Running sums of a period table for the summary rules, in one pass. counts[i][c]: periods of class
+// c (any value above 3 counting as bad) before period i. For each suspect setting: next[i] is the
+// first usable period at or after i (288 when none), and volume, occupancy and samples hold the
+// sums before period i of what each period adds once a usable period came before it: the values
+// of the last usable period at or before it.
+struct SRunningSums {
+  uint16_t counts[PERIODS_PER_DAY + 1][4];
+  struct SCarried {
+    bool made = false;
+    int16_t next[PERIODS_PER_DAY + 1];
+    uint64_t volume[PERIODS_PER_DAY + 1], occupancy[PERIODS_PER_DAY + 1], samples[PERIODS_PER_DAY + 1];
+  } carried[2];
+
+  explicit SRunningSums(const CPeriodTable& t) {
+    uint16_t k[4] = {0, 0, 0, 0};
+    for (int p = 0; p < PERIODS_PER_DAY; ++p) {
+      std::memcpy(counts[p], k, sizeof k);
+      const uint8_t cls = t.period[p].cls;
+      ++k[cls <= PC_DISABLED ? cls : 0];  // 0 is the bad class
+    }
+    std::memcpy(counts[PERIODS_PER_DAY], k, sizeof k);
+  }
+
+  void MakeCarried(const CPeriodTable& t, bool useSuspect) {
+    SCarried& c = carried[useSuspect];
+    if (c.made) return;
+    c.made = true;
+    uint64_t vol = 0, occ = 0, n = 0;
+    uint32_t lastVol = 0, lastOcc = 0, lastN = 0;
+    c.volume[0] = c.occupancy[0] = c.samples[0] = 0;
+    for (int p = 0; p < PERIODS_PER_DAY; ++p) {
+      const SPeriodValue& v = t.period[p];
+      if (Usable(v, useSuspect)) {
+        lastVol = v.volume;
+        lastOcc = v.occWeighted;
+        lastN = v.samples;
+      }
+      c.volume[p + 1] = vol += lastVol;
+      c.occupancy[p + 1] = occ += lastOcc;
+      c.samples[p + 1] = n += lastN;
+    }
+    c.next[PERIODS_PER_DAY] = PERIODS_PER_DAY;
+    for (int p = PERIODS_PER_DAY - 1; p >= 0; --p)
+      c.next[p] = static_cast<int16_t>(Usable(t.period[p], useSuspect) ? p : c.next[p + 1]);
+  }
+
+  SClassCounts Counts(int start, int end) const {
+    start = std::max(start, 0);
+    end = std::min(end, PERIODS_PER_DAY);
+    SClassCounts k;
+    if (start >= end) return k;
+    k.good = counts[end][PC_GOOD] - counts[start][PC_GOOD];
+    k.suspect = counts[end][PC_SUSPECT] - counts[start][PC_SUSPECT];
+    k.bad = counts[end][PC_BAD] - counts[start][PC_BAD];
+    k.disabled = counts[end][PC_DISABLED] - counts[start][PC_DISABLED];
+    return k;
+  }
+
+  // GetSummaryTotals of the table (MakeCarried done for the setting).
+  SSummaryTotals Totals(const CPeriodTable& t, int start, int end, bool useSuspect) const {
+    SSummaryTotals r;
+    start = std::max(start, 0);
+    end = std::min(end, PERIODS_PER_DAY);
+    if (start >= end) return r;
+    r.counts = Counts(start, end);
+    const SCarried& c = carried[useSuspect];
+    const int f = c.next[start];
+    if (f >= end) return r;  // nothing usable: zeros
+    const SPeriodValue& first = t.period[f];
+    const uint64_t lead = static_cast<uint64_t>(f - start);
+    r.volume = static_cast<uint32_t>(first.volume * lead + (c.volume[end] - c.volume[f]));
+    r.occupancy = OccupancyFromSums(first.occWeighted * lead + (c.occupancy[end] - c.occupancy[f]),
+                                    first.samples * lead + (c.samples[end] - c.samples[f]), t.fine);
+    return r;
+  }
+
+  // The volume of Totals alone.
+  uint32_t Volume(const CPeriodTable& t, int start, int end, bool useSuspect) const {
+    const SCarried& c = carried[useSuspect];
+    const int f = c.next[start];
+    if (f >= end) return 0;
+    return static_cast<uint32_t>(t.period[f].volume * static_cast<uint64_t>(f - start) + (c.volume[end] - c.volume[f]));
+  }
+
+  // CheckRunning of the table.
+  bool Running(int start, int end, int step, int width, int minG, int maxS, int maxB, int maxD,
+               bool checkDisabled) const {
+    if (step < 1) step = 1;
+    if (width < 1) width = 1;
+    for (int s = start; s < end; s += step) {
+      int e = s + width;
+      int ws = s;
+      if (e > end) {
+        e = end;
+        ws = std::max(end - width, start);
+      }
+      if (!CountsPass(Counts(ws, e), minG, maxS, maxB, maxD, checkDisabled)) return false;
+      if (e >= end) break;
+    }
+    return true;
+  }
+
+  SSummary Window(const CPeriodTable& t, int start, int end, const ValidityCriteria& c, bool checkDisabled) const {
+    SSummary r;
+    SSummaryTotals tot = Totals(t, start, end, c.useSuspect);
+    r.volume = tot.volume;
+    r.occupancy = tot.occupancy;
+    r.counts = tot.counts;
+    r.start = start;
+    r.valid = true;
+    if (c.running)
+      r.valid = Running(start, end, c.runStep, c.runWidth, c.runMinG, c.runMaxS, c.runMaxB, c.runMaxD, checkDisabled);
+    if (c.total && r.valid) r.valid = CountsPass(r.counts, c.totMinG, c.totMaxS, c.totMaxB, c.totMaxD, checkDisabled);
+    return r;
+  }
+};
+
+}  // namespace
+
+void CPeriodTable::ComputeSummaries(const std::array<ValidityCriteria, SK_COUNT>& criteria, SSummary out[SK_COUNT],
+                                    bool checkDisabled) const {
+  SRunningSums sums(*this);
+  for (int kind = 0; kind < SK_COUNT; ++kind) {
+    const ValidityCriteria& c = criteria[kind];
+    sums.MakeCarried(*this, c.useSuspect);
+    if (kind == SK_AM_PEAK_HOUR || kind == SK_PM_PEAK_HOUR) {
+      // The best hour as ComputeSummary finds it; the window volumes from the running sums.
+      const int base = 144 * (kind - SK_AM_PEAK_HOUR);
+      int best = base;
+      uint32_t bestVol = 0;
+      for (int s = base; s <= base + 132; s += 3) {
+        const uint32_t v = sums.Volume(*this, s, s + 12, c.useSuspect);
+        if (s == base || v >= bestVol) {
+          best = s;
+          bestVol = v;
+        }
+      }
+      out[kind] = sums.Window(*this, best, best + 12, c, checkDisabled);
+    } else {
+      SPeriodWindow w = SummaryKindWindow(kind);
+      out[kind] = sums.Window(*this, w.start, w.end, c, checkDisabled);
+    }
+  }
 }
