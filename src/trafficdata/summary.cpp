@@ -1,7 +1,6 @@
 #include "trafficdata/summary.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace {
 
@@ -222,13 +221,24 @@ struct SRunningSums {
   } carried[2];
 
   explicit SRunningSums(const CPeriodTable& t) {
-    uint16_t k[4] = {0, 0, 0, 0};
+    // Four running counts kept in registers (an array indexed by class would be stored to and
+    // read back wider at once, which the processor cannot forward).
+    uint16_t bad = 0, good = 0, suspect = 0, disabled = 0;
     for (int p = 0; p < PERIODS_PER_DAY; ++p) {
-      std::memcpy(counts[p], k, sizeof k);
+      counts[p][PC_BAD] = bad;
+      counts[p][PC_GOOD] = good;
+      counts[p][PC_SUSPECT] = suspect;
+      counts[p][PC_DISABLED] = disabled;
       const uint8_t cls = t.period[p].cls;
-      ++k[cls <= PC_DISABLED ? cls : 0];  // 0 is the bad class
+      good = static_cast<uint16_t>(good + (cls == PC_GOOD));
+      suspect = static_cast<uint16_t>(suspect + (cls == PC_SUSPECT));
+      disabled = static_cast<uint16_t>(disabled + (cls == PC_DISABLED));
+      bad = static_cast<uint16_t>(bad + (cls == PC_BAD || cls > PC_DISABLED));  // any other value is bad
     }
-    std::memcpy(counts[PERIODS_PER_DAY], k, sizeof k);
+    counts[PERIODS_PER_DAY][PC_BAD] = bad;
+    counts[PERIODS_PER_DAY][PC_GOOD] = good;
+    counts[PERIODS_PER_DAY][PC_SUSPECT] = suspect;
+    counts[PERIODS_PER_DAY][PC_DISABLED] = disabled;
   }
 
   void MakeCarried(const CPeriodTable& t, bool useSuspect) {
