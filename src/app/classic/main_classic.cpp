@@ -353,7 +353,15 @@ void CMainClassic::OnMultiViewElems() {
 
 void CMainClassic::OnParameters() {
   if (IsRunning()) return;
-  if (m_Sheet.DoModal() != IDOK) return;
+  // Cancel leaves the validity pages as they were, as it does the common pages.
+  SPeriodValidity valid[SK_COUNT];
+  for (int k = 0; k < SK_COUNT; ++k) valid[k] = m_Valid[k].m_values;
+  const SMultiValidity multi = m_ValidDays.m_values;
+  if (RunParameterSheet() != IDOK) {
+    for (int k = 0; k < SK_COUNT; ++k) m_Valid[k].m_values = valid[k];
+    m_ValidDays.m_values = multi;
+    return;
+  }
   for (int k = 0; k < SK_COUNT; ++k) g_PeriodValidity[k] = m_Valid[k].m_values;
 }
 

@@ -212,6 +212,26 @@ TEST_F(ClassicViewTest, ConfigurationRoundTripAndRefusal) {
   EXPECT_EQ(qav::ui::MessageBoxLog().size(), 2u);
 }
 
+TEST_F(ClassicViewTest, ParametersOkTakesTheValidityPagesAndCancelLeavesThemAsTheyWere) {
+  CPropertySheet& sheet = view_->m_Sheet;
+  for (int button : {IDCANCEL, IDOK}) {
+    qav::ui::PostTask([&] {
+      input::SelectTab(sheet.GetTabControl(), 3);  // Daily
+      input::Slide(::GetDlgItem(view_->m_Valid[SK_DAILY].m_hWnd, 1294), 30);  // width
+      input::SelectTab(sheet.GetTabControl(), 8);  // Multi-Day: Daily takes its values
+      input::Slide(::GetDlgItem(view_->m_ValidDays.m_hWnd, 1305), 6);  // AADT
+      input::SelectTab(sheet.GetTabControl(), 0);
+      input::Click(::GetDlgItem(sheet.m_hWnd, button));
+    });
+    input::Menu(frame_->GetSafeHwnd(), ID_PARAMETERS);
+    const bool ok = button == IDOK;
+    EXPECT_EQ(view_->m_Valid[SK_DAILY].m_values.v[VV_RUNNING_WIDTH], ok ? 30 : 12) << button;
+    EXPECT_EQ(g_PeriodValidity[SK_DAILY].v[VV_RUNNING_WIDTH], ok ? 30 : 12) << button;
+    EXPECT_EQ(view_->m_ValidDays.m_values.v[MV_AADT_INVALID], ok ? 6 : 0) << button;
+  }
+  g_PeriodValidity[SK_DAILY] = BuiltInPeriodValidity(SK_DAILY);
+}
+
 TEST_F(ClassicViewTest, ValidityProfileWrittenAtTheEnd) {
   view_->m_ValidDays.m_values.v[MV_AADT_INVALID] = 5;
   g_PeriodValidity[SK_DAILY].v[VV_TOTAL_MAX_D] = 30;
