@@ -656,7 +656,8 @@ void CMainClassic::OnSaveConfig() {
   const std::string path = dlg.GetPathName();
   std::string error;
   if (!WriteClassicConfigFile(path.c_str(), CurrentSetup(), error))
-    AfxMessageBox(("The configuration could not be saved to " + path + ":\n" + error).c_str(), MB_OK | MB_ICONEXCLAMATION);
+    MessageBox(("The configuration could not be saved to " + path + ":\n" + error + "\nThe file is unchanged.").c_str(),
+               "Save Configuration", MB_OK | MB_ICONEXCLAMATION);
 }
 
 void CMainClassic::OnReadConfig() {
@@ -667,7 +668,8 @@ void CMainClassic::OnReadConfig() {
   ClassicSetup setup;
   std::string error;
   if (!ReadClassicConfigFile(path.c_str(), setup, error)) {
-    AfxMessageBox(("The configuration file " + path + " was not read:\n" + error).c_str(), MB_OK | MB_ICONEXCLAMATION);
+    MessageBox(("The configuration file " + path + " was not read:\n" + error + "\nThe set-up is unchanged.").c_str(),
+               "Read Config File", MB_OK | MB_ICONEXCLAMATION);
     return;
   }
   ApplySetup(setup);

@@ -481,7 +481,7 @@ bool CMainNew::ReadConfigFile(const std::string& path) {
   SNewConfig cfg;
   if (ok) ok = ReadNewConfig(text, cfg, &why);
   if (!ok) {
-    std::string message = "The configuration " + path + " was not read (" + why + "); the design is unchanged.";
+    std::string message = "The configuration file " + path + " was not read:\n" + why + "\nThe design is unchanged.";
     MessageBox(message.c_str(), "Read Config File", MB_OK | MB_ICONEXCLAMATION);
     return false;
   }

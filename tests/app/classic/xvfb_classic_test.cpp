@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <thread>
 
@@ -90,6 +91,24 @@ void Focus(const std::string& window) {
 
 void Settle(int ms = 1000) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
+std::string Slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// A File menu command whose file chooser (window `title`) gets `path` typed over its name field.
+void ChooseFile(const std::string& main, const char* item, const char* title, const std::string& path) {
+  const std::string chooser = MenuCommand(main, "f", item, title);
+  ASSERT_FALSE(chooser.empty()) << title << " did not open";
+  Shell("xdotool key --window " + chooser + " ctrl+a");
+  Shell("xdotool type --window " + chooser + " --delay 20 '" + path + "'");
+  Shell("xdotool key --window " + chooser + " Return");
+  // The name field's completion list, when it opened, takes the first Enter.
+  if (!WaitGone(title, 3)) Shell("xdotool key --window " + chooser + " Return");
+  ASSERT_TRUE(WaitGone(title, 20)) << title << " did not close";
+  Settle(800);
+}
+
 class XvfbClassic : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -162,6 +181,26 @@ TEST_F(XvfbClassic, RunOverAnArchiveOpensTheReportInTheViewer) {
   Shell("xdotool windowactivate --sync " + main + " 2>/dev/null");
   Settle(1500);
   Shot("form200");
+
+  // File > Read Config File on 2,000 random bytes: a box names the file and the line, and the
+  // set-up stays as it was (saved through File > Save Configuration before and after).
+  const std::string junk = folder_ / "junk.cfg";
+  {
+    std::ofstream f(junk, std::ios::binary);
+    for (int i = 0; i < 2000; ++i) f.put(static_cast<char>(i * 131 + 7));
+  }
+  ChooseFile(main, "s", "^Save As$", folder_ / "before.cfg");
+  ChooseFile(main, "r", "^Open$", junk);
+  const std::string refused = WaitWindow("^Read Config File$", 20);
+  ASSERT_FALSE(refused.empty()) << "no box told that the file was refused";
+  Settle(800);
+  Shot("config_refused");
+  Shell("xdotool key --window " + refused + " Return");
+  ASSERT_TRUE(WaitGone("^Read Config File$", 20)) << "the box did not close";
+  Settle(800);
+  ChooseFile(main, "s", "^Save As$", folder_ / "after.cfg");
+  EXPECT_EQ(Slurp(folder_ / "after.cfg"), Slurp(folder_ / "before.cfg"));
+  EXPECT_NE(Slurp(folder_ / "before.cfg").find("DEFAULT.DAT"), std::string::npos);
 
   // File > Read Config File, the path typed into the file chooser.
   const std::string chooser = MenuCommand(main, "f", "r", "^Open$");
