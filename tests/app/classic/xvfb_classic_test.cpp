@@ -112,8 +112,7 @@ void ChooseFile(const std::string& main, const char* item, const char* title, co
 class XvfbClassic : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (Shell("command -v xdotool").empty() || Shell("command -v xvfb-run").empty())
-      GTEST_SKIP() << "no xdotool or xvfb-run";
+    if (Shell("command -v xdotool").empty() || Shell("command -v Xvfb").empty()) GTEST_SKIP() << "no xdotool or Xvfb";
     qav_ = (fs::canonical("/proc/self/exe").parent_path() / "../../src/app/qav").lexically_normal().string();
     if (!fs::exists(qav_)) GTEST_SKIP() << "no qav program at " << qav_;
   }
@@ -134,7 +133,7 @@ TEST_F(XvfbClassic, RunOverAnArchiveOpensTheReportInTheViewer) {
   // other test's windows can be in the way.
   if (!std::getenv("QAV_XVFB_INNER")) {
     const std::string self = fs::canonical("/proc/self/exe").string();
-    const std::string out = Shell("QAV_XVFB_INNER=1 xvfb-run -a -s '-screen 0 1280x1024x24' '" + self +
+    const std::string out = Shell("QAV_XVFB_INNER=1 '" QAV_XVFB_SCRIPT "' '" + self +
                                   "' --gtest_filter='XvfbClassic.*' 2>&1; echo \"exit=$?\"");
     EXPECT_NE(out.find("[  PASSED  ] 1 test"), std::string::npos) << out;
     EXPECT_NE(out.find("exit=0"), std::string::npos) << out;
