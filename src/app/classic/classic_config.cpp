@@ -82,9 +82,7 @@ bool ReadSelection(CSetupLines& r, ECfgLayout layout, ClassicSelection& sel, int
         !r.Int(c.milepost, 0, 99999, BlockText("cabinet mileposts", b)) ||
         !r.Text(c.location, kLocationChars, BlockText("cabinet locations", b)))
       return false;
-    if (roads == 0) return r.Fail("the file ends at line " + std::to_string(r.LineNo()) + ": a cabinet of the " +
-                                  kBlockNames[b] + " names a roadway, but the block has none", false);
-    if (!r.Int(c.roadway, 0, roads - 1, BlockText("roadway index of a cabinet", b))) return false;
+    if (!r.Index(c.roadway, roads, BlockText("roadway index of a cabinet", b))) return false;
     if (layout == ECfgLayout::Older) {
       CDBRoadway road(sel.roadways[static_cast<size_t>(c.roadway)].c_str());
       c.id = OlderCabinetId(road.route, c.milepost);
@@ -101,8 +99,7 @@ bool ReadSelection(CSetupLines& r, ECfgLayout layout, ClassicSelection& sel, int
     if (!r.Text(e.name, kElementChars, BlockText("element names", b)) ||
         !r.Int(e.type, 0, 3, BlockText("element types", b)))
       return false;
-    if (cabs == 0) return r.Fail("an element of the " + std::string(kBlockNames[b]) + " names a cabinet, but the block has none");
-    if (!r.Int(e.cabinet, 0, cabs - 1, BlockText("cabinet index of an element", b)) ||
+    if (!r.Index(e.cabinet, cabs, BlockText("cabinet index of an element", b)) ||
         !r.Int(own, INT_MIN, INT_MAX, BlockText("element numbers", b)))
       return false;
     sel.elements.push_back(std::move(e));

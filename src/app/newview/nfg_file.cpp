@@ -60,8 +60,7 @@ bool ReadSelection(CSetupLines& in, SNewConfig& c, bool oldCabinets) {
     if (!in.Text(cab.alias, kAliasChars, "cabinet aliases") || !in.Int(cab.milepost, 0, 99999, "cabinet mileposts") ||
         !in.Text(cab.location, kLocationChars, "cabinet locations"))
       return false;
-    if (r == 0) return in.Fail("(a cabinet) names a roadway, but the file lists none");
-    if (!in.Int(cab.roadway, 0, r - 1, "roadway index of a cabinet")) return false;
+    if (!in.Index(cab.roadway, r, "roadway index of a cabinet")) return false;
     if (oldCabinets) {
       CDBRoadway way(c.roadways[static_cast<size_t>(cab.roadway)].c_str());
       char id[32];
@@ -76,8 +75,7 @@ bool ReadSelection(CSetupLines& in, SNewConfig& c, bool oldCabinets) {
     SNfgElement e;
     int own = 0;
     if (!in.Text(e.name, kElementChars, "element names") || !in.Int(e.type, 0, 3, "element types")) return false;
-    if (nc == 0) return in.Fail("(an element) names a cabinet, but the file lists none");
-    if (!in.Int(e.cabinet, 0, nc - 1, "cabinet index of an element") ||
+    if (!in.Index(e.cabinet, nc, "cabinet index of an element") ||
         !in.Int(own, INT_MIN, INT_MAX, "element numbers"))
       return false;
     c.elements.push_back(std::move(e));

@@ -1,6 +1,7 @@
 #include "app/shell/setup_lines.h"
 
 #include <charconv>
+#include <climits>
 #include <cmath>
 
 #include "platform/app/ole_date_time.h"
@@ -68,6 +69,12 @@ bool CSetupLines::Int(int& v, int lo, int hi, const char* what) {
                 std::to_string(hi));
   v = static_cast<int>(value);
   return true;
+}
+
+bool CSetupLines::Index(int& v, int count, const char* what) {
+  if (count > 0) return Int(v, 0, count - 1, what);
+  if (!Int(v, INT_MIN, INT_MAX, what)) return false;
+  return Fail("is " + std::to_string(v) + Describe(what) + ", but the list it points into is empty");
 }
 
 bool CSetupLines::Text(std::string& out, size_t limit, const char* what) {

@@ -23,6 +23,8 @@ class CSetupLines {
   bool Next(std::string_view& line, const char* what);
   // A number line within [lo, hi].
   bool Int(int& v, int lo, int hi, const char* what);
+  // An index into a list of `count` entries read before it.
+  bool Index(int& v, int count, const char* what);
   // A flag or choice: the same for 0 .. maxValue.
   bool Choice(int& v, int maxValue, const char* what) { return Int(v, 0, maxValue, what); }
   // A text line of printable characters, at most `limit` of them.

@@ -61,6 +61,9 @@ TEST(SetupLines, EachLineMustBeWhatItsFieldHolds) {
   EXPECT_EQ(more.Error(), "line 2 follows the end of the set-up");
   EXPECT_FALSE(more.Int(v, 0, 1, "flag"));
   EXPECT_EQ(more.Error(), "line 2 follows the end of the set-up");  // the first reason stays
+  CSetupLines empty("0\n");
+  EXPECT_FALSE(empty.Index(v, 0, "cabinet index"));
+  EXPECT_EQ(empty.Error(), "line 1 is 0 (cabinet index), but the list it points into is empty");
   CSetupLines shortFile("1\n");
   EXPECT_FALSE(shortFile.Int(v, 0, 1, "a") && shortFile.Int(v, 0, 1, "b"));
   EXPECT_EQ(shortFile.Error(), "the file ends at line 1, before the b");
