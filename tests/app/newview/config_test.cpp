@@ -8,6 +8,7 @@
 
 #include "app/newview/new_config.h"
 #include "app/newview/newview_fixture.h"
+#include "app/shell/app_test_env.h"
 #include "app/shell/profile_store.h"
 #include "platform/app/profile.h"
 
@@ -192,11 +193,8 @@ TEST(NfgConfigTest, DatesAreSortedAndThePeriodKeptBelowTheStep) {
 }
 
 TEST(NewProfileTest, StructureSplittingATypeGroupIsNotUsed) {
-  char path[] = "/tmp/qav_mainnew_split_XXXXXX";
-  int fd = mkstemp(path);
-  ASSERT_GE(fd, 0);
-  close(fd);
-  CProfile file{std::string(path)};
+  AppTempFolder dir;
+  CProfile file{dir / "qav.ini"};
   CFileProfileStore p(file);
   for (auto [key, value] : {std::pair{"REP_NCOLS", 1}, {"REP_COL0_TYPE", GK_DATE}, {"REP_NROWS", 2},
                             {"REP_ROW0_TYPE", GK_YEAR}, {"REP_ROW1_TYPE", GK_ELEMENT}})
@@ -207,7 +205,6 @@ TEST(NewProfileTest, StructureSplittingATypeGroupIsNotUsed) {
   EXPECT_EQ(reason, "the columns hold \"Date\" and the rows \"Year\": the two types can't be split between columns and rows");
   EXPECT_EQ(m.m_lstCols.Count() + m.m_lstRows.Count() + m.m_lstSeps.Count(), 0);
   EXPECT_EQ(m.m_lstSource.ListedCount(), 14);
-  std::remove(path);
 }
 
 TEST(NewProfileTest, DefaultsAndRoundTrip) {
