@@ -220,7 +220,7 @@ bool ParseClassicConfig(std::string_view text, ClassicSetup& out, std::string& e
        r.Choice(out.annual, 1, "Annual Values") && ReadListSelection(r, out.months, 12, "month selection") &&
        ReadListSelection(r, out.monthlyDays, 7, "monthly day-of-week selection") &&
        ReadListSelection(r, out.yearlyDays, 7, "yearly day-of-week selection") && r.End();
-  if (!ok) {
+  if (!ok || !r.Error().empty()) {
     error = r.Error();
     return false;
   }

@@ -197,7 +197,8 @@ bool ReadNewConfig(std::string_view text, SNewConfig& out, std::string* error) {
     for (int code : kCodes)
       if (!in.Choice(c.content[code], 1, "content check states")) return fail();
   }
-  if (!ReadStructure(in, c) || !in.End()) return fail();
+  // Any fault recorded on the way refuses the file, even where a step went on after it.
+  if (!ReadStructure(in, c) || !in.End() || !in.Error().empty()) return fail();
   out = std::move(c);
   return true;
 }

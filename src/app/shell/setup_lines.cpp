@@ -98,7 +98,7 @@ bool CSetupLines::Date(double& v, const char* what) {
     else if (s[i] == '.' && dots == 0) ++dots;
     else return Fail("is not a date" + Describe(what));
   }
-  if (digits == 0 || s.size() > 40) return Fail("is not a date" + Describe(what));
+  if (digits == 0) return Fail("is not a date" + Describe(what));
   // The file holds six decimals; rounding to them makes a date read the same after it is written.
   // Both conversions ignore the process's locale.
   const bool neg = s[0] == '-';
