@@ -156,6 +156,7 @@ TEST(NfgConfigTest, RefusalsSayWhy) {
       {std::string("\x01\x02junk\n"), "line 1 holds a character that is not text (output path)"},
       {Ng2("4\n0\n0\n0\n15\n", "0\n0\n0\n"), "line 4 is 4 (report type), not a value from 0 to 3"},
       {Ng2("0\n0\n0\n0\n4321\n", "0\n0\n0\n"), "line 8 is 4321 (period length)"},
+      {"QAV Main Configuration File Version NG.1\no\n1\n0\n0\n0\n289\n", "line 7 is 289 (period length), not a value from 1 to 288"},
       {Ng2(ok, "1\n14\n1\n0\n0\n"), "line 34 is 14 (column keys), not a value from 0 to 13"},
       {Ng2(ok, "1\n7\n1\n1\n7\n1\n0\n"), "line 37 places \"Element\" a second time"},
       {Ng2(ok, "1\n2\n1\n2\n6\n1\n7\n1\n0\n"),
