@@ -578,8 +578,8 @@ UINT CMainNew::RunNewReports() {
   host.waitCursor = [this](bool on) { SetWaitCursor(on); };
   // Set before 515 is posted: automatic opening reads it on the user-interface thread.
   host.written = &m_strWrittenName;
-  host.load = [this](std::vector<std::unique_ptr<CElementData>>& data) {
-    if (AdoptLoadedData(LoadInputData(m_arrElements, m_arrDates), data)) return true;
+  host.load = [this](std::vector<std::unique_ptr<CElementData>>& data, SRowsWhileLoading* rows) {
+    if (AdoptLoadedData(LoadInputData(m_arrElements, m_arrDates, rows), data)) return true;
     m_Run.cancel();
     return false;
   };
