@@ -56,6 +56,9 @@ void Shot(const char* name) {
 constexpr int kGoY = 334;
 constexpr int kDailyTab[2] = {516, 23};
 constexpr int kSheetCancel[2] = {612, 499};
+// The raw block's dates "Change" button in the main window.
+constexpr int kRawChangeDates[2] = {168, 174};
+constexpr int kRawName[2] = {195, 59};  // the raw block's file-name edit
 
 // True once no visible window's name matches, waiting up to `seconds`.
 bool WaitGone(const std::string& name, int seconds) {
@@ -98,7 +101,7 @@ std::string Slurp(const std::string& path) {
 
 // A File menu command whose file chooser (window `title`) gets `path` typed over its name field.
 // `next` names the window the command shows after the chooser, when it shows one.
-void ChooseFile(const std::string& main, const char* item, const char* title, const std::string& path,
+void FileCommand(const std::string& main, const char* item, const char* title, const std::string& path,
                 const char* next = nullptr) {
   const std::string chooser = MenuCommand(main, "f", item, title);
   ASSERT_FALSE(chooser.empty()) << title << " did not open";
@@ -128,22 +131,60 @@ class XvfbClassic : public ::testing::Test {
       ::waitpid(pid_, &status, 0);
     }
   }
+  // Starts the program with the profile text; the main window, "" when it did not appear.
+  std::string StartProgram(const std::string& ini) {
+    fs::create_directories(folder_ / "config/KARVO");
+    std::ofstream(folder_ / "config/KARVO/qav.ini") << ini;
+    ::setenv("XDG_CONFIG_HOME", (folder_ / "config").c_str(), 1);
+    // The X keyboard library reads past a string's end where strict string checks look; the
+    // program is ended by a signal, so its leaks are not checked either.
+    ::setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
+    char* argv[] = {const_cast<char*>(qav_.c_str()), nullptr};
+    const int spawned = ::posix_spawn(&pid_, qav_.c_str(), nullptr, nullptr, argv, environ);
+    ::unsetenv("XDG_CONFIG_HOME");
+    if (spawned != 0) return {};
+    const std::string main = WaitWindow("QAV Classic", 60);
+    if (main.empty()) return {};
+    Shell("xdotool windowactivate --sync " + main + " 2>/dev/null");
+    Settle(1500);
+    return main;
+  }
+  // File > Read Config File, the path typed into the file chooser; false when it did not close.
+  static bool ReadConfig(const std::string& main, const std::string& cfg) {
+    if (!ChooseFile(MenuCommand(main, "f", "r", "^Open$"), cfg)) return false;
+    Settle(1500);
+    return true;
+  }
+  // Types the path into the file chooser and presses Enter, again when the first Enter only took
+  // the chooser's completion; false when the chooser did not close.
+  static bool ChooseFile(const std::string& chooser, const std::string& path) {
+    if (chooser.empty()) return false;
+    Shell("xdotool type --window " + chooser + " --delay 20 '" + path + "'");
+    Shell("xdotool key --window " + chooser + " Return");
+    if (WaitGone("^Open$", 3)) return true;
+    Shell("xdotool key --window " + chooser + " Return");
+    return WaitGone("^Open$", 20);
+  }
   std::string qav_;
   pid_t pid_ = -1;
   AppTempFolder folder_;
 };
 
+// The clicks go to screen places, so each test runs again on an X server of its own where no other
+// test's windows can be in the way. True in that inner run; the outer run checks its result.
+bool InnerRun() {
+  if (std::getenv("QAV_XVFB_INNER")) return true;
+  const std::string self = fs::canonical("/proc/self/exe").string();
+  const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+  const std::string out = Shell("QAV_XVFB_INNER=1 '" QAV_XVFB_SCRIPT "' '" + self +
+                                "' --gtest_filter='XvfbClassic." + name + "' 2>&1; echo \"exit=$?\"");
+  EXPECT_NE(out.find("[  PASSED  ] 1 test"), std::string::npos) << out;
+  EXPECT_NE(out.find("exit=0"), std::string::npos) << out;
+  return false;
+}
+
 TEST_F(XvfbClassic, RunOverAnArchiveOpensTheReportInTheViewer) {
-  // The clicks go to screen places, so the test runs again on an X server of its own where no
-  // other test's windows can be in the way.
-  if (!std::getenv("QAV_XVFB_INNER")) {
-    const std::string self = fs::canonical("/proc/self/exe").string();
-    const std::string out = Shell("QAV_XVFB_INNER=1 '" QAV_XVFB_SCRIPT "' '" + self +
-                                  "' --gtest_filter='XvfbClassic.*' 2>&1; echo \"exit=$?\"");
-    EXPECT_NE(out.find("[  PASSED  ] 1 test"), std::string::npos) << out;
-    EXPECT_NE(out.find("exit=0"), std::string::npos) << out;
-    return;
-  }
+  if (!InnerRun()) return;
   const std::string root = folder_ / "archive/", out = folder_ / "out/", cfg = folder_ / "run.cfg";
   SampleArchiveOptions o;
   o.root = root;
@@ -168,22 +209,10 @@ TEST_F(XvfbClassic, RunOverAnArchiveOpensTheReportInTheViewer) {
   std::string error;
   ASSERT_TRUE(WriteClassicConfigFile(cfg.c_str(), setup, error)) << error;
   // The program's profile: the Classic view, this archive, reports opened in the own viewer.
-  fs::create_directories(folder_ / "config/KARVO");
-  std::ofstream(folder_ / "config/KARVO/qav.ini") << "[GENERAL]\nUSE_CLASSIC=1\nCDROM_INDEX=1\nOTHER_PATH=" << root
-                                                   << "\n[OUTPUT]\nAUTOOPEN=1\nUSEQAVCUSTOMVIEWER=1\nRAWDATA_PATH="
-                                                   << out << "\nSDS_PATH=" << out << "\nMDS_PATH=" << out << "\n";
-  ::setenv("XDG_CONFIG_HOME", (folder_ / "config").c_str(), 1);
-  // The X keyboard library reads past a string's end where strict string checks look; the
-  // program is ended by a signal, so its leaks are not checked either.
-  ::setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
-  char* argv[] = {const_cast<char*>(qav_.c_str()), nullptr};
-  ASSERT_EQ(::posix_spawn(&pid_, qav_.c_str(), nullptr, nullptr, argv, environ), 0);
-  ::unsetenv("XDG_CONFIG_HOME");
-
-  const std::string main = WaitWindow("QAV Classic", 60);
+  const std::string main = StartProgram("[GENERAL]\nUSE_CLASSIC=1\nCDROM_INDEX=1\nOTHER_PATH=" + root +
+                                        "\n[OUTPUT]\nAUTOOPEN=1\nUSEQAVCUSTOMVIEWER=1\nRAWDATA_PATH=" + out +
+                                        "\nSDS_PATH=" + out + "\nMDS_PATH=" + out + "\n");
   ASSERT_FALSE(main.empty()) << "the main window did not appear";
-  Shell("xdotool windowactivate --sync " + main + " 2>/dev/null");
-  Settle(1500);
   Shot("form200");
 
   // File > Read Config File on 2,000 random bytes: a box names the file and the line, and the
@@ -193,8 +222,8 @@ TEST_F(XvfbClassic, RunOverAnArchiveOpensTheReportInTheViewer) {
     std::ofstream f(junk, std::ios::binary);
     for (int i = 0; i < 2000; ++i) f.put(static_cast<char>(i * 131 + 7));
   }
-  ChooseFile(main, "s", "^Save As$", folder_ / "before.cfg");
-  ChooseFile(main, "r", "^Open$", junk, "^Read Config File$");
+  FileCommand(main, "s", "^Save As$", folder_ / "before.cfg");
+  FileCommand(main, "r", "^Open$", junk, "^Read Config File$");
   const std::string refused = WaitWindow("^Read Config File$", 20);
   ASSERT_FALSE(refused.empty()) << "no box told that the file was refused";
   Settle(800);
@@ -202,13 +231,11 @@ TEST_F(XvfbClassic, RunOverAnArchiveOpensTheReportInTheViewer) {
   Shell("xdotool key --window " + refused + " Return");
   ASSERT_TRUE(WaitGone("^Read Config File$", 20)) << "the box did not close";
   Settle(800);
-  ChooseFile(main, "s", "^Save As$", folder_ / "after.cfg");
+  FileCommand(main, "s", "^Save As$", folder_ / "after.cfg");
   EXPECT_EQ(Slurp(folder_ / "after.cfg"), Slurp(folder_ / "before.cfg"));
   EXPECT_NE(Slurp(folder_ / "before.cfg").find("DEFAULT.DAT"), std::string::npos);
 
-  // File > Read Config File, the path typed into the file chooser.
-  ChooseFile(main, "r", "^Open$", cfg);
-  Settle(700);
+  ASSERT_TRUE(ReadConfig(main, cfg)) << "the configuration was not read";
   Shot("form200_configured");
 
   // Options > Parameters, then the Daily validity page's tab; Cancel.
@@ -243,6 +270,80 @@ TEST_F(XvfbClassic, RunOverAnArchiveOpensTheReportInTheViewer) {
   Settle(1500);
   Shot("viewer");
   EXPECT_TRUE(fs::exists(out + "DEFAULT.DAT"));
+}
+
+// The colour of a pixel of a window's own picture ("white", "srgb(239,239,239)", ...).
+std::string PixelOf(const std::string& window, int x, int y) {
+  const std::string shot = "/tmp/qav_xvfb_pixel_" + std::to_string(::getpid()) + ".png";
+  Shell("import -window " + window + " " + shot + " 2>/dev/null");
+  const std::string colour = Shell("convert " + shot + " -format '%[pixel:p{" + std::to_string(x) + "," +
+                                   std::to_string(y) + "}]' info: 2>/dev/null");
+  std::remove(shot.c_str());
+  return colour;
+}
+
+TEST_F(XvfbClassic, RefusedNameStopsChangeAndTheViewerFollowsItsSize) {
+  if (!InnerRun()) return;
+  if (Shell("command -v convert").empty()) GTEST_SKIP() << "no ImageMagick";
+  const std::string root = folder_ / "archive/", out = folder_ / "out/", cfg = folder_ / "long.cfg";
+  SampleArchiveOptions o;
+  o.root = root;
+  o.years = {1994};
+  o.elements = 8;
+  o.days = 3;
+  std::vector<SampleDayInfo> days;
+  ASSERT_EQ(WriteSampleArchive(o, nullptr, &days), 0);
+  // A configuration whose raw report name is longer than the form takes.
+  ClassicSetup setup;
+  setup.rawOn = 1;
+  for (const SampleDayInfo& d : days)
+    if (d.written) setup.sel[CB_RAW].dates.push_back(COleDateTime(d.year, d.month, d.day, 0, 0, 0));
+  std::string error;
+  ASSERT_TRUE(WriteClassicConfigFile(cfg.c_str(), setup, error)) << error;
+  // A report for the viewer.
+  fs::create_directories(out);
+  std::ofstream(out + "view.sds", std::ios::binary)
+      << "ES-101D:_MN___1  I-5          Station Rd         12.34\r\n01/05/2003 (Sun)\r\n\r\n     ---Daily\r\n";
+  const std::string main =
+      StartProgram("[GENERAL]\nUSE_CLASSIC=1\nCDROM_INDEX=1\nOTHER_PATH=" + root + "\n[OUTPUT]\nAUTOOPEN=0\nUSEQAVCUSTOMVIEWER=1\n");
+  ASSERT_FALSE(main.empty()) << "the main window did not appear";
+  ASSERT_TRUE(ReadConfig(main, cfg)) << "the configuration was not read";
+  // A set-up file cannot bring a name the field refuses; a typed name with a folder part is one.
+  Shell("xdotool mousemove --window " + main + " " + std::to_string(kRawName[0]) + " " + std::to_string(kRawName[1]) +
+        " click 1 sleep 0.3 key ctrl+a sleep 0.2 type --delay 20 '../R.DAT'");
+  Settle(500);
+  Shot("long_name_read");
+  // The raw block's dates "Change": the refused name is told and the date dialog stays closed.
+  const std::string clickChange = "xdotool mousemove --window " + main + " " + std::to_string(kRawChangeDates[0]) +
+                                  " " + std::to_string(kRawChangeDates[1]) + " sleep 0.5 click 1";
+  std::string box;
+  for (int attempt = 0; attempt < 4 && box.empty(); ++attempt) {  // a click may be lost on a busy machine
+    Shell(clickChange);
+    box = WaitWindow("^QAV$", 10);
+  }
+  if (box.empty()) Shot("refused_name_missing");
+  ASSERT_FALSE(box.empty()) << "no message about the refused name";
+  Settle(800);
+  Shot("refused_name");
+  EXPECT_TRUE(WaitWindow("Select Dates", 1).empty()) << "the date dialog opened over a refused name";
+  Shell("xdotool key --window " + box + " Return");
+  EXPECT_TRUE(WaitGone("^QAV$", 10));
+  Settle(800);
+  EXPECT_TRUE(WaitWindow("Select Dates", 1).empty());
+
+  // File > Open Output File: the report in the viewer, then the viewer made larger.
+  ASSERT_TRUE(ChooseFile(MenuCommand(main, "f", "o", "^Open$"), out + "view.sds")) << "no report chosen";
+  const std::string viewer = WaitWindow("view.sds", 30);
+  ASSERT_FALSE(viewer.empty()) << "the report was not opened in the viewer";
+  Settle(1500);
+  Shot("viewer_first_size");
+  // Near the bottom right corner of the larger window: the text list's white, where the dialog's
+  // grey would show if the list kept its first size.
+  Shell("xdotool windowsize " + viewer + " 1200 900");
+  Settle(1500);
+  Shot("viewer_resized");
+  const std::string corner = PixelOf(viewer, 1200 - 30, 900 - 30);
+  EXPECT_TRUE(corner == "white" || corner == "srgb(255,255,255)") << corner;
 }
 
 }  // namespace
