@@ -1,6 +1,7 @@
 // The Classic view's configuration reader takes any bytes from a file the user picks: whatever
-// they are, parsing must end without touching memory it does not own, a set-up it accepts must
-// have every index inside its list, and the NG.1 text written from it must be read again.
+// they are, parsing must end without touching memory it does not own, a refusal must say why, a
+// set-up it accepts must have every index inside its list, and the NG.1 text written from it
+// must read as the same set-up.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -31,7 +32,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (d < 0 || d > 6) std::abort();
   for (int d : setup.yearlyDays)
     if (d < 0 || d > 6) std::abort();
+  // What was taken writes back to a file that reads as the same set-up.
   ClassicSetup again;
-  (void)ParseClassicConfig(FormatClassicConfig(setup), again, error);
+  if (!ParseClassicConfig(FormatClassicConfig(setup), again, error) || !(again == setup)) std::abort();
   return 0;
 }

@@ -1,6 +1,6 @@
 // Configuration files of the New view come from users: any bytes must read without harm, a
-// successful read must hold only indices inside their blocks, and what was read must write
-// and read back unchanged.
+// refusal must say why, a successful read must hold only indices inside their blocks, and what
+// was read must write and read back unchanged.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -12,7 +12,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string_view text(reinterpret_cast<const char*>(data), size);
   SNewConfig cfg;
   std::string error;
-  if (!ReadNewConfig(text, cfg, &error)) return 0;
+  if (!ReadNewConfig(text, cfg, &error)) {
+    if (error.empty()) std::abort();  // a refusal always says why
+    return 0;
+  }
   for (const auto& c : cfg.cabinets)
     if (c.roadway < 0 || static_cast<size_t>(c.roadway) >= cfg.roadways.size()) std::abort();
   for (const auto& e : cfg.elements)
@@ -22,7 +25,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (const auto& list : cfg.lists)
     for (const auto& k : list)
       if (k.key < 0 || k.key > 13) std::abort();
-  // Texts with line ends cannot be written one a line; the round trip holds for the rest.
   std::string written = WriteNewConfig(cfg);
   SNewConfig again;
   if (!ReadNewConfig(written, again, &error)) std::abort();

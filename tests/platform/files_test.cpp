@@ -1,6 +1,7 @@
 #include "platform/base/errors.h"
 #include "platform/kernel/files.h"
 #include "platform/kernel/paths.h"
+#include "platform/file_size_limit.h"
 
 #include <gtest/gtest.h>
 
@@ -218,4 +219,36 @@ TEST(Files, MoveAcrossFileSystemsCopiesOnlyWhenAllowed) {
   std::getline(in, text);
   EXPECT_EQ(text, "payload");
   ::unlink(target.c_str());
+}
+
+namespace {
+
+std::string ReadText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+}  // namespace
+
+TEST(Files, ReplacingContentsThatFailsHalfWayKeepsTheOldFile) {
+  TempFolder dir;
+  const std::string file = dir / "set.cfg";
+  const std::string old(300, 'o');
+  WriteText(file, old);
+  ::chmod(file.c_str(), 0600);
+  {
+    ScopedFileSizeLimit limit(100);  // the disc is full after 100 bytes
+    EXPECT_EQ(ReplaceFileContents(file, std::string(5000, 'n')), ERROR_FILE_TOO_LARGE);
+  }
+  EXPECT_EQ(ReadText(file), old);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);  // no temporary left
+
+  // A symbolic link keeps pointing at the file, which gets the new text and keeps its mode.
+  fs::create_symlink(file, dir / "link.cfg");
+  EXPECT_EQ(ReplaceFileContents(dir / "link.cfg", "new\r\n"), 0u);
+  EXPECT_TRUE(fs::is_symlink(dir / "link.cfg"));
+  EXPECT_EQ(ReadText(file), "new\r\n");
+  EXPECT_EQ(fs::status(file).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+  EXPECT_EQ(ReplaceFileContents(dir / "none/x.cfg", "x"), ERROR_PATH_NOT_FOUND);
+  EXPECT_EQ(ReplaceFileContents(dir.path(), "x"), ERROR_ACCESS_DENIED);
 }

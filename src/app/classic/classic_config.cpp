@@ -2,13 +2,17 @@
 
 #include <algorithm>
 #include <charconv>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 
 #include "app/classic/text_lines.h"
+#include "app/shell/setup_lines.h"
 #include "platform/app/file.h"
 #include "platform/app/ole_date_time.h"
 #include "platform/base/errors.h"
+#include "platform/kernel/files.h"
+#include "platform/kernel/paths.h"
 #include "trafficdata/db_element.h"
 
 namespace {
@@ -31,138 +35,94 @@ class CfgWriter {
   std::string out_;
 };
 
-// Reader of the lines: a missing line reads as empty; inside a counted list it is an error.
-class CfgReader {
- public:
-  explicit CfgReader(std::string_view text) : lines_(text) {}
-
-  // The next line, or "" past the end.
-  std::string_view Line() {
-    std::string_view s;
-    if (!lines_.Next(s)) s = {};
-    return s;
-  }
-  bool AtEnd() const { return lines_.AtEnd(); }
-
-  int Int() { return ParseLeadingInt(Line()); }
-  // A flag or a choice that must be one of 0 .. maxValue.
-  bool Choice(int& v, int maxValue, const char* what) {
-    v = Int();
-    if (v >= 0 && v <= maxValue) return true;
-    return Fail(std::string(what) + " is " + std::to_string(v));
-  }
-  // A count that the lines after it must hold.
-  bool Count(int& n, int maxValue, const char* what) {
-    n = Int();
-    if (n < 0 || n > maxValue) return Fail(std::string("the count of ") + what + " is " + std::to_string(n));
-    return true;
-  }
-  // A line inside a counted list.
-  bool Need(std::string_view& s, const char* what) {
-    if (AtEnd()) return Fail(std::string("the file ends inside the ") + what);
-    s = Line();
-    return true;
-  }
-  bool NeedInt(int& v, const char* what) {
-    std::string_view s;
-    if (!Need(s, what)) return false;
-    v = ParseLeadingInt(s);
-    return true;
-  }
-  bool Fail(std::string why) {
-    if (error_.empty()) error_ = std::move(why);
-    return false;
-  }
-  const std::string& Error() const { return error_; }
-
- private:
-  CLineSplitter lines_;
-  std::string error_;
-};
-
 const char* const kBlockNames[CB_COUNT] = {"raw data selection", "single-day selection", "multi-day selection"};
 
-bool ReadSelection(CfgReader& r, ECfgLayout layout, ClassicSelection& sel, int block) {
-  const char* what = kBlockNames[block];
-  int n = r.Int();
-  if (n < 1) {
-    // A block without dates ends at its count. A negative count is no count at all.
-    if (n < 0) return r.Fail(std::string("the date count of the ") + what + " is negative");
-    return true;
-  }
-  if (n > MAX_CFG_COUNT) return r.Fail(std::string("the date count of the ") + what + " is too large");
-  std::string_view s;
-  if (!r.Need(s, what)) return false;  // the line holding 0
+// Field lengths of the element, cabinet and roadway records the view builds.
+constexpr size_t kRoadwayChars = sizeof(CDBRoadway::name) - 1;
+constexpr size_t kCabinetIdChars = sizeof(CDBCabinet::id) - 1;
+constexpr size_t kAliasChars = sizeof(CDBCabinet::alias) - 1;
+constexpr size_t kLocationChars = sizeof(CDBCabinet::location) - 1;
+constexpr size_t kElementChars = sizeof(CDBElement::name) - 1;
+
+// "<what> of the <block>" for the reasons.
+struct BlockText {
+  std::string text;
+  BlockText(const char* what, int block) : text(std::string(what) + " of the " + kBlockNames[block]) {}
+  operator const char*() const { return text.c_str(); }  // NOLINT: passed straight to the reader
+};
+
+bool ReadSelection(CSetupLines& r, ECfgLayout layout, ClassicSelection& sel, int b) {
+  int n = 0;
+  if (!r.Int(n, 0, MAX_CFG_COUNT, BlockText("date count", b))) return false;
+  if (n == 0) return true;  // a block without dates ends at its count
+  int unused = 0;
+  if (!r.Int(unused, INT_MIN, INT_MAX, BlockText("line after the date count", b))) return false;
   sel.dates.reserve(static_cast<size_t>(n));
   for (int i = 0; i < n; ++i) {
-    if (!r.Need(s, what)) return false;
-    double d = ParseLeadingDouble(s);
-    COleDateTime date(d);
-    if (!std::isfinite(d) || date.GetStatus() != COleDateTime::valid)
-      return r.Fail(std::string("a date of the ") + what + " is no date");
+    double d = 0;
+    if (!r.Date(d, BlockText("dates", b))) return false;
     sel.dates.push_back(d);
   }
   std::sort(sel.dates.begin(), sel.dates.end());
   sel.dates.erase(std::unique(sel.dates.begin(), sel.dates.end()), sel.dates.end());
 
   int count = 0;
-  if (!r.NeedInt(count, what)) return false;
-  if (count < 0 || count > MAX_CFG_COUNT) return r.Fail(std::string("the roadway count of the ") + what + " is out of range");
+  if (!r.Int(count, 0, MAX_CFG_COUNT, BlockText("roadway count", b))) return false;
   for (int i = 0; i < count; ++i) {
-    if (!r.Need(s, what)) return false;
-    sel.roadways.emplace_back(s);
+    std::string road;
+    if (!r.Text(road, kRoadwayChars, BlockText("roadways", b))) return false;
+    sel.roadways.push_back(std::move(road));
   }
-  if (!r.NeedInt(count, what)) return false;
-  if (count < 0 || count > MAX_CFG_COUNT) return r.Fail(std::string("the cabinet count of the ") + what + " is out of range");
+  if (!r.Int(count, 0, MAX_CFG_COUNT, BlockText("cabinet count", b))) return false;
+  const int roads = static_cast<int>(sel.roadways.size());
   for (int i = 0; i < count; ++i) {
     ClassicCabinetRec c;
-    if (layout == ECfgLayout::NG1) {
-      if (!r.Need(s, what)) return false;
-      c.id = s;
-    }
-    if (!r.Need(s, what)) return false;
-    c.alias = s;
-    if (!r.NeedInt(c.milepost, what)) return false;
-    if (!r.Need(s, what)) return false;
-    c.location = s;
-    if (!r.NeedInt(c.roadway, what)) return false;
-    if (c.roadway < 0 || c.roadway >= static_cast<int>(sel.roadways.size()))
-      return r.Fail(std::string("a cabinet of the ") + what + " names roadway " + std::to_string(c.roadway) +
-                    " of " + std::to_string(sel.roadways.size()));
+    if (layout == ECfgLayout::NG1 && !r.Text(c.id, kCabinetIdChars, BlockText("cabinet ids", b))) return false;
+    if (!r.Text(c.alias, kAliasChars, BlockText("cabinet aliases", b)) ||
+        !r.Int(c.milepost, 0, 99999, BlockText("cabinet mileposts", b)) ||
+        !r.Text(c.location, kLocationChars, BlockText("cabinet locations", b)))
+      return false;
+    if (!r.Index(c.roadway, roads, BlockText("roadway index of a cabinet", b))) return false;
     if (layout == ECfgLayout::Older) {
       CDBRoadway road(sel.roadways[static_cast<size_t>(c.roadway)].c_str());
       c.id = OlderCabinetId(road.route, c.milepost);
+      if (c.id.size() > kCabinetIdChars) return r.Fail("gives a cabinet a route number above 999" + std::string(" (") +
+                                                      BlockText("cabinets", b).text + ")");
     }
     sel.cabinets.push_back(std::move(c));
   }
-  if (!r.NeedInt(count, what)) return false;
-  if (count < 0 || count > MAX_CFG_COUNT) return r.Fail(std::string("the element count of the ") + what + " is out of range");
+  if (!r.Int(count, 0, MAX_CFG_COUNT, BlockText("element count", b))) return false;
+  const int cabs = static_cast<int>(sel.cabinets.size());
   for (int i = 0; i < count; ++i) {
     ClassicElementRec e;
-    if (!r.Need(s, what)) return false;
-    e.name = s;
-    if (!r.NeedInt(e.type, what)) return false;
-    if (e.type < 0 || e.type > 3) return r.Fail(std::string("an element of the ") + what + " has type " + std::to_string(e.type));
-    if (!r.NeedInt(e.cabinet, what)) return false;
-    if (e.cabinet < 0 || e.cabinet >= static_cast<int>(sel.cabinets.size()))
-      return r.Fail(std::string("an element of the ") + what + " names cabinet " + std::to_string(e.cabinet) +
-                    " of " + std::to_string(sel.cabinets.size()));
-    if (!r.Need(s, what)) return false;  // the element's own index, not used
+    int own = 0;
+    if (!r.Text(e.name, kElementChars, BlockText("element names", b)) ||
+        !r.Int(e.type, 0, 3, BlockText("element types", b)))
+      return false;
+    if (!r.Index(e.cabinet, cabs, BlockText("cabinet index of an element", b)) ||
+        !r.Int(own, INT_MIN, INT_MAX, BlockText("element numbers", b)))
+      return false;
     sel.elements.push_back(std::move(e));
   }
   return true;
 }
 
-bool ReadListSelection(CfgReader& r, std::vector<int>& out, int items, const char* what) {
+bool ReadListSelection(CSetupLines& r, std::vector<int>& out, int items, const char* what) {
   int n = 0;
-  if (!r.Count(n, items, what)) return false;
+  const std::string count = std::string("count of the ") + what;
+  if (!r.Int(n, 0, items, count.c_str())) return false;
   for (int i = 0; i < n; ++i) {
     int v = 0;
-    if (!r.NeedInt(v, what)) return false;
-    if (v < 0 || v >= items) return r.Fail(std::string("an index of the ") + what + " is " + std::to_string(v));
+    if (!r.Int(v, 0, items - 1, what)) return false;
     out.push_back(v);
   }
   return true;
+}
+
+bool ReadName(CSetupLines& r, std::string& name, const char* what) {
+  if (!r.Text(name, MAX_REPORT_NAME_CHARS, what)) return false;
+  return ReportFileNameFault(name).empty() ||
+         r.Fail("(" + std::string(what) + ") is \"" + name + "\", not the name of a file inside the output folder");
 }
 
 }  // namespace
@@ -224,36 +184,43 @@ std::string FormatClassicConfig(const ClassicSetup& c) {
 
 bool ParseClassicConfig(std::string_view text, ClassicSetup& out, std::string& error, ECfgLayout* layout) {
   out = ClassicSetup();
-  if (text.empty()) {
+  if (IsBlankText(text)) {
     error = "the file is empty";
     return false;
   }
-  CfgReader r(text);
-  std::string_view first = r.Line();
-  ECfgLayout lay = first == CLASSIC_CONFIG_HEADER ? ECfgLayout::NG1 : ECfgLayout::Older;
+  CSetupLines r(text);
+  std::string_view first;
+  r.Next(first, "header");
+  ECfgLayout lay = ECfgLayout::NG1;
   bool ok = true;
-  if (lay == ECfgLayout::NG1) {
+  if (first == CLASSIC_CONFIG_HEADER) {
+    ok = r.Choice(out.rawOn, 1, "Raw data ON");
+  } else if (first.starts_with(CLASSIC_CONFIG_HEADER_START)) {
+    ok = r.Fail("names a version of the Classic configuration file that this program does not read (" +
+                std::string(first.substr(std::string_view(CLASSIC_CONFIG_HEADER_START).size())) + ")");
+  } else if (first.starts_with("QAV ")) {
+    ok = r.Fail("is not the header of a Classic configuration file");
+  } else if (!first.empty() && (first[0] == '-' || first[0] == '+' || (first[0] >= '0' && first[0] <= '9'))) {
+    // The older layout has no header: its first line is raw ON.
+    lay = ECfgLayout::Older;
+    r = CSetupLines(text);
     ok = r.Choice(out.rawOn, 1, "Raw data ON");
   } else {
-    out.rawOn = ParseLeadingInt(first);
-    ok = out.rawOn == 0 || out.rawOn == 1 || r.Fail("the first line is neither the header nor a Raw data ON value");
+    ok = r.Fail("is neither the header of a Classic configuration file nor a number");
   }
-  ok = ok && r.Choice(out.sdsOn, 1, "Single-day ON") && r.Choice(out.mdsOn, 1, "Multi-day ON");
-  if (ok) {
-    out.rawName = r.Line();
-    out.sdsName = r.Line();
-    out.mdsName = r.Line();
-  }
-  ok = ok && r.Choice(out.rawFormat, 1, "the raw data format") && r.Choice(out.sdsFormat, 1, "the single-day format") &&
-       r.Choice(out.mdsFormat, 1, "the multi-day format") && r.Choice(out.rawSource, 1, "the raw data source") &&
+  ok = ok && r.Choice(out.sdsOn, 1, "Single-day ON") && r.Choice(out.mdsOn, 1, "Multi-day ON") &&
+       ReadName(r, out.rawName, "raw data file name") && ReadName(r, out.sdsName, "single-day file name") &&
+       ReadName(r, out.mdsName, "multi-day file name");
+  ok = ok && r.Choice(out.rawFormat, 1, "raw data format") && r.Choice(out.sdsFormat, 1, "single-day format") &&
+       r.Choice(out.mdsFormat, 1, "multi-day format") && r.Choice(out.rawSource, 1, "raw data source") &&
        r.Choice(out.min15, 1, "15 Minute Summary") && r.Choice(out.occLength, 1, "Occ / Length") &&
        r.Choice(out.flags, 1, "Flags") && r.Choice(out.daily, 1, "Daily Summary");
   for (int b = 0; ok && b < CB_COUNT; ++b) ok = ReadSelection(r, lay, out.sel[b], b);
   ok = ok && r.Choice(out.monthlyDow, 1, "Monthly Day-of-Week") && r.Choice(out.yearlyDow, 1, "Yearly Day-of-Week") &&
        r.Choice(out.annual, 1, "Annual Values") && ReadListSelection(r, out.months, 12, "month selection") &&
        ReadListSelection(r, out.monthlyDays, 7, "monthly day-of-week selection") &&
-       ReadListSelection(r, out.yearlyDays, 7, "yearly day-of-week selection");
-  if (!ok) {
+       ReadListSelection(r, out.yearlyDays, 7, "yearly day-of-week selection") && r.End();
+  if (!ok || !r.Error().empty()) {
     error = r.Error();
     return false;
   }
@@ -284,16 +251,21 @@ bool ReadClassicConfigFile(const char* path, ClassicSetup& out, std::string& err
 }
 
 bool WriteClassicConfigFile(const char* path, const ClassicSetup& setup, std::string& error) {
-  CStdioFile f;
-  CFileException fe;
-  if (!f.Open(path, CFile::modeCreate | CFile::modeWrite | CFile::typeText, &fe)) {
-    error = SystemErrorLine(static_cast<DWORD>(fe.m_lOsError));
-    return false;
+  std::string text;
+  for (char c : FormatClassicConfig(setup)) {
+    if (c == '\n') text += '\r';
+    text += c;
   }
-  std::string text = FormatClassicConfig(setup);
-  if (!f.WriteString(text.c_str()) || !f.Close()) {
-    error = SystemErrorLine(f.GetError());
+  if (const DWORD e = ReplaceFileContents(ToNativePath(path), text)) {
+    error = SystemErrorLine(e);
     return false;
   }
   return true;
+}
+
+std::string ReportFileNameFault(const std::string& name) {
+  if (name.find_first_of("\\/") != std::string::npos)
+    return "A report file name cannot contain \"\\\" or \"/\": the report is written into the output folder.";
+  if (name == "." || name == "..") return "A report file name cannot be \".\" or \"..\".";
+  return {};
 }

@@ -12,6 +12,14 @@
 #include <vector>
 
 inline constexpr const char* CLASSIC_CONFIG_HEADER = "QAV Classic Configuration File Version NG.1";
+// The start of every version's header.
+inline constexpr const char* CLASSIC_CONFIG_HEADER_START = "QAV Classic Configuration File Version ";
+
+// Longest report file name of a block.
+inline constexpr size_t MAX_REPORT_NAME_CHARS = 15;
+// Why a report file name cannot be used, or "" when it can: the name is a file inside the
+// output folder, so it may hold no folder separator ("\\" or "/") and may not be "." or "..".
+std::string ReportFileNameFault(const std::string& name);
 
 // The three selections, in file order.
 enum EClassicBlock : int { CB_RAW = 0, CB_SINGLE = 1, CB_MULTI = 2, CB_COUNT = 3 };
@@ -66,17 +74,18 @@ inline constexpr size_t MAX_CFG_BYTES = 64u << 20;
 std::string FormatClassicConfig(const ClassicSetup& setup);
 
 // Parses a whole file's bytes (lines ended by LF or CR LF). On success fills `out` and, when
-// given, `layout`. On failure returns false with a one-line reason in `error`; `out` is then
-// unspecified. Missing lines outside a counted list read as 0 or as an empty text; a file that
-// ends inside a counted list, a negative or too large count, an index outside its list, an
-// option outside its values or a date that is no date is refused.
+// given, `layout`. On failure returns false with a one-line reason in `error` naming the line;
+// `out` is then unspecified. Every line must be what the layout puts there: a flag 0 or 1, a
+// count or index within its list, a printable name within its field (report names without
+// folder parts), a date that is a calendar day. A file that ends early, has more than blank
+// lines after its end, or a header of another version is refused.
 bool ParseClassicConfig(std::string_view text, ClassicSetup& out, std::string& error,
                         ECfgLayout* layout = nullptr);
 
 // Reads and parses a file; false with a reason (file errors named by their system text).
 bool ReadClassicConfigFile(const char* path, ClassicSetup& out, std::string& error);
-// Writes a set-up to a file (created or emptied); false with a reason. A failed write removes
-// nothing of what was written, but the caller is told.
+// Writes a set-up to a file (lines ended by CR LF) through a temporary file in the same folder
+// that replaces the old file only when complete; false with a reason, the old file unchanged.
 bool WriteClassicConfigFile(const char* path, const ClassicSetup& setup, std::string& error);
 
 // The older layout's cabinet id: "%03ies%05i" of the roadway's route number and the milepost.

@@ -15,6 +15,17 @@ namespace {
 const bool kRegistered = (RegisterMainView(IDR_CLASSIC_FRAME, RUNTIME_CLASS(CMainClassic)), true);
 
 constexpr const char* kConfigFilter = "Configuration Files (*.cfg) | *.cfg; ||";
+
+// A report name is a file inside the output folder: a name with folder parts is refused with a
+// message, as a name that is too long is.
+void DDV_ReportName(CDataExchange* dx, const std::string& name) {
+  if (dx->m_bFailed || !dx->m_bSaveAndValidate) return;
+  const std::string why = ReportFileNameFault(name);
+  if (why.empty()) return;
+  qav::ui::ShowExchangeMessage(why);
+  dx->Fail();
+}
+
 constexpr const char* kOutputFilter =
     "All Output Files (*.dat, *.sds, *.mds) | *.dat;*.sds;*.mds; |Raw Data Files (*.dat) | *.dat; |Single Day "
     "Summary Files (*.sds) | *.sds; |Multiple Day Summary Files (*.mds) | *.mds; ||";
@@ -172,10 +183,13 @@ void CMainClassic::DoDataExchange(CDataExchange* dx) {
   DDX_Radio(dx, IDC_SDS_TEXT, m_nSdsFormat);
   DDX_Text(dx, IDC_SDS_NAME, m_strSdsName);
   DDV_MaxChars(dx, m_strSdsName, 15);
+  DDV_ReportName(dx, m_strSdsName);
   DDX_Text(dx, IDC_MDS_NAME, m_strMdsName);
   DDV_MaxChars(dx, m_strMdsName, 15);
+  DDV_ReportName(dx, m_strMdsName);
   DDX_Text(dx, IDC_RAW_NAME, m_strRawName);
   DDV_MaxChars(dx, m_strRawName, 15);
+  DDV_ReportName(dx, m_strRawName);
   DDX_Check(dx, IDC_MDS_ON, m_bMdsOn);
   DDX_Check(dx, IDC_RAW_ON, m_bRawOn);
   DDX_Check(dx, IDC_SDS_ON, m_bSdsOn);
@@ -651,7 +665,8 @@ void CMainClassic::OnSaveConfig() {
   const std::string path = dlg.GetPathName();
   std::string error;
   if (!WriteClassicConfigFile(path.c_str(), CurrentSetup(), error))
-    AfxMessageBox(("The configuration could not be saved to " + path + ":\n" + error).c_str(), MB_OK | MB_ICONEXCLAMATION);
+    MessageBox(("The configuration could not be saved to " + path + ":\n" + error + "\nThe file is unchanged.").c_str(),
+               "Save Configuration", MB_OK | MB_ICONEXCLAMATION);
 }
 
 void CMainClassic::OnReadConfig() {
@@ -662,7 +677,8 @@ void CMainClassic::OnReadConfig() {
   ClassicSetup setup;
   std::string error;
   if (!ReadClassicConfigFile(path.c_str(), setup, error)) {
-    AfxMessageBox(("The configuration file " + path + " was not read:\n" + error).c_str(), MB_OK | MB_ICONEXCLAMATION);
+    MessageBox(("The configuration file " + path + " was not read:\n" + error + "\nThe set-up is unchanged.").c_str(),
+               "Read Config File", MB_OK | MB_ICONEXCLAMATION);
     return;
   }
   ApplySetup(setup);

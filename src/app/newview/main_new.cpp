@@ -1,6 +1,7 @@
 #include "app/newview/main_new.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 #include "app/newview/main_new_form.h"
@@ -10,6 +11,8 @@
 #include "app/select/dates_dlg.h"
 #include "app/shell/qav_app.h"
 #include "platform/base/errors.h"
+#include "platform/kernel/files.h"
+#include "platform/kernel/paths.h"
 #include "platform/ui/choosers.h"
 #include "platform/ui/ddx.h"
 #include "support/launch.h"
@@ -30,6 +33,16 @@ constexpr COLORREF kGrey = 0xC8C8C8;
 constexpr COLORREF kWhite = 0xFFFFFF;
 constexpr const char* kConfigFilter = "Configuration Files (*.nfg) | *.nfg; ||";
 constexpr size_t kMaxConfigBytes = 64u << 20;
+
+// The message of a move, or a run, that would split one type group between columns and rows.
+std::string SplitTypesMessage(int key, int other) {
+  char text[400];
+  std::snprintf(text, sizeof text,
+                "The \"%s\" and \"%s\" types can't be split between columns and rows. They do not share an "
+                "exclusively \"many-to-many\" relationship.",
+                GroupKeyName(key), GroupKeyName(other));
+  return text;
+}
 
 // Loader errors go to the message log, whose lines reach the status list.
 void QueueLoadError(const char* text, DWORD error, void*) {
@@ -186,7 +199,11 @@ void CMainNew::OnInitialUpdate() {
 
   ExcludeTypes();
   EnableMinValidity();
-  ReadProfileStructure(*this, ActiveProfile());
+  std::string refused;
+  if (!ReadProfileStructure(*this, ActiveProfile(), &refused))
+    MessageBox(("The report structure kept from the last session was not used: " + refused +
+                ". Place the types again.").c_str(),
+               "Report Structure and Order", MB_OK | MB_ICONEXCLAMATION);
   PeriodsPerDay();
   CountContentPerKind();
   RecomputeReportLayout();
@@ -247,12 +264,7 @@ void CMainNew::MoveStructureType(CGrpTypeList& target, CGrpTypeList& other) {
   int conflict = -1;
   if (!MoveToList(key, target, other, &conflict)) {
     if (conflict >= 0) {
-      char text[400];
-      std::snprintf(text, sizeof text,
-                    "The \"%s\" and \"%s\" types can't be split between columns and rows. They do not share an "
-                    "exclusively \"many-to-many\" relationship.",
-                    GroupKeyName(key), GroupKeyName(conflict));
-      MessageBox(text, "Report Structure and Order", MB_OK);
+      MessageBox(SplitTypesMessage(key, conflict).c_str(), "Report Structure and Order", MB_OK);
     }
     return;
   }
@@ -436,13 +448,11 @@ bool CMainNew::SaveConfigFile(const std::string& path) {
   SNewConfig cfg;
   SnapshotConfig(*this, cfg);
   std::string text = WriteNewConfig(cfg);
-  CFile file;
-  CFileException error;
-  bool ok = file.Open(path.c_str(), CFile::modeCreate | CFile::modeWrite | CFile::typeBinary, &error) &&
-            file.Write(text.data(), static_cast<UINT>(text.size())) && file.Close();
-  if (ok) return true;
-  DWORD code = file.GetError() != 0 ? file.GetError() : static_cast<DWORD>(error.m_lOsError);
-  std::string message = "The configuration could not be saved to " + path + ": " + ErrorText(code);
+  // A temporary file replaces the old one only when complete, so a failed save keeps the old file.
+  const DWORD code = ReplaceFileContents(ToNativePath(path), text);
+  if (code == 0) return true;
+  std::string message = "The configuration could not be saved to " + path + ": " + ErrorText(code) +
+                        " The file is unchanged.";
   MessageBox(message.c_str(), "Save Configuration", MB_OK | MB_ICONEXCLAMATION);
   return false;
 }
@@ -471,7 +481,7 @@ bool CMainNew::ReadConfigFile(const std::string& path) {
   SNewConfig cfg;
   if (ok) ok = ReadNewConfig(text, cfg, &why);
   if (!ok) {
-    std::string message = "The configuration " + path + " was not read (" + why + "); the design is unchanged.";
+    std::string message = "The configuration file " + path + " was not read:\n" + why + "\nThe design is unchanged.";
     MessageBox(message.c_str(), "Read Config File", MB_OK | MB_ICONEXCLAMATION);
     return false;
   }
@@ -513,6 +523,11 @@ void CMainNew::OnProduceReports() {
     StatusLine(COLUMN_WARNING_SECOND_LINE, true);
     if (MessageBox(ColumnWarningQuestion(m_nColsHiWide).c_str(), "WARNING:  Produce Report(s)", MB_YESNO | MB_ICONQUESTION) != IDYES)
       return;
+  }
+  int colKey = -1, rowKey = -1;
+  if (SplitGroup(&colKey, &rowKey)) {
+    MessageBox(SplitTypesMessage(colKey, rowKey).c_str(), "Report Structure and Order", MB_OK);
+    return;
   }
   if (CheckSplitRule() == ESplitRule::Refused) {
     MessageBox("The \"Data Content\" and \"Element\" report structure types can't be split between columns and rows "

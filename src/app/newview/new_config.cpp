@@ -94,7 +94,7 @@ int ApplyConfig(CNewReportModel& m, const SNewConfig& c, bool ng2) {
   m.m_nPeriodLen = c.periodLen;
   m.m_nSumMethod = c.sumMethod;
   for (int i = 0; i < CONTENT_ITEMS; ++i) m.m_bContent[i] = c.content[i];
-  m.ClampSettings();
+  m.ClampSettings(false);
   ResetStructure(m);
   for (int l = 0; l < 3; ++l) {
     for (const auto& k : c.lists[l]) PlaceKey(m, ListOf(m, l), k.key, k.ascending);
@@ -122,7 +122,7 @@ void ReadProfileSettings(CNewReportModel& m, IProfileStore& p) {
   m.ClampSettings();
 }
 
-void ReadProfileStructure(CNewReportModel& m, IProfileStore& p) {
+bool ReadProfileStructure(CNewReportModel& m, IProfileStore& p, std::string* reason) {
   char key[40];
   for (int l = 0; l < 3; ++l) {
     int n = GetInt(p, kListKeys[l][0], 0);
@@ -132,8 +132,15 @@ void ReadProfileStructure(CNewReportModel& m, IProfileStore& p) {
       std::snprintf(key, sizeof key, kListKeys[l][2], i);
       PlaceKey(m, ListOf(m, l), type, GetInt(p, key, 1) != 0);
     }
-    ListOf(m, l).Refill();
   }
+  int colKey = -1, rowKey = -1;
+  const bool split = m.SplitGroup(&colKey, &rowKey);
+  if (split) {
+    if (reason != nullptr) *reason = SplitStructureReason(colKey, rowKey);
+    ResetStructure(m);
+  }
+  for (int l = 0; l < 3; ++l) ListOf(m, l).Refill();
+  return !split;
 }
 
 bool WriteProfile(const CNewReportModel& m, IProfileStore& p) {

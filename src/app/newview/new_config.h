@@ -3,6 +3,8 @@
 // each listed key at most once and derive every count from the arrays.
 #pragma once
 
+#include <string>
+
 #include "app/newview/new_model.h"
 #include "app/newview/nfg_file.h"
 
@@ -19,7 +21,9 @@ int ApplyConfig(CNewReportModel& m, const SNewConfig& cfg, bool ng2);
 // structure (read at the first update, after the exclusions), and all keys (written when the
 // view goes). WriteProfile returns false when any write failed.
 void ReadProfileSettings(CNewReportModel& m, IProfileStore& p);
-void ReadProfileStructure(CNewReportModel& m, IProfileStore& p);
+// A structure that splits a type group between columns and rows is not used: the lists stay
+// empty and the reason is returned (false).
+bool ReadProfileStructure(CNewReportModel& m, IProfileStore& p, std::string* reason);
 bool WriteProfile(const CNewReportModel& m, IProfileStore& p);
 
 extern const char* const MAINNEW_SECTION;

@@ -190,7 +190,7 @@ void CNewReportModel::ApplyPeriodMax() {
   FormatPeriodText();
 }
 
-void CNewReportModel::ClampSettings() {
+void CNewReportModel::ClampSettings(bool withStep) {
   if (m_nOutFormat != 0 && m_nOutFormat != 1) m_nOutFormat = 1;
   if (m_nAvgMethod < 0 || m_nAvgMethod >= AVG_METHODS) m_nAvgMethod = AVG_NONE;
   if (m_nSumMethod < 0 || m_nSumMethod >= SUM_METHODS) m_nSumMethod = DEFAULT_SUM_METHOD;
@@ -198,7 +198,7 @@ void CNewReportModel::ClampSettings() {
   if (m_nPeriodStep != 1 && m_nPeriodStep != FIVE_MINUTES) m_nPeriodStep = 1;
   m_nMinValidity = std::clamp(m_nMinValidity, 0, 1000);
   m_nPeriodMax = IsPeakType(m_nReportType) ? PERIOD_PEAK_MAX : PERIOD_DAY;
-  m_nPeriodLen = std::clamp(m_nPeriodLen, m_nPeriodStep, m_nPeriodMax);
+  m_nPeriodLen = std::clamp(m_nPeriodLen, withStep ? m_nPeriodStep : 1, m_nPeriodMax);
   for (int& c : m_bContent) c = c != 0 ? 1 : 0;
   FormatPeriodText();
   FormatMinValidityText();
@@ -247,15 +247,12 @@ bool CNewReportModel::ElementsLoaded(int periodsPerDay) {
     m_nPeriodStep = 1;
     return false;
   }
-  if (m_nPeriodStep == FIVE_MINUTES) return false;
+  // Five-minute data: whole five-minute periods. A period read from a file while the step
+  // already was 15 is rounded here too.
   m_nPeriodStep = FIVE_MINUTES;
-  if (m_nPeriodLen >= FIVE_MINUTES) {
-    int rounded = m_nPeriodLen / FIVE_MINUTES * FIVE_MINUTES;
-    if (rounded == m_nPeriodLen) return false;
-    m_nPeriodLen = rounded;
-  } else {
-    m_nPeriodLen = FIVE_MINUTES;
-  }
+  const int rounded = m_nPeriodLen >= FIVE_MINUTES ? m_nPeriodLen / FIVE_MINUTES * FIVE_MINUTES : FIVE_MINUTES;
+  if (rounded == m_nPeriodLen) return false;
+  m_nPeriodLen = rounded;
   FormatPeriodText();
   return true;
 }
@@ -344,6 +341,13 @@ int CNewReportModel::FirstPartialContent() const {
       if (m_nElemsPerKind[k] > 0 && !ContentAppliesToKind(c, k)) return c;
   }
   return -1;
+}
+
+bool CNewReportModel::SplitGroup(int* colKey, int* rowKey) const {
+  std::vector<int> cols, rows;
+  for (int i = 0; i < m_lstCols.Count(); ++i) cols.push_back(m_lstCols.At(i)->key);
+  for (int i = 0; i < m_lstRows.Count(); ++i) rows.push_back(m_lstRows.At(i)->key);
+  return SplitKeyPair(cols, rows, colKey, rowKey);
 }
 
 ESplitRule CNewReportModel::CheckSplitRule() {

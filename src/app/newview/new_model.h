@@ -102,6 +102,9 @@ class CNewReportModel {
   // source list or whichever structure list holds them.
   void ExcludeTypes();
 
+  // A column key and a row key of one exclusivity group, which the moves never allow; false
+  // when the structure splits no group.
+  bool SplitGroup(int* colKey, int* rowKey) const;
   // The split rule of the run; may move Element Type into the separate reports.
   ESplitRule CheckSplitRule();
   // Appends every unplaced completion key to the separate reports: Time (when withTime),
@@ -117,8 +120,10 @@ class CNewReportModel {
   void FillNewSettings(NewSettings& s) const;
 
   // Settings read from outside are brought into range: enumerations to their defaults, step
-  // to 1 or 15, length into [step, max], minimum validity into [0, 1000].
-  void ClampSettings();
+  // to 1 or 15, length into [step, max] (into [1, max] without `withStep`: a design read from
+  // a file keeps its period until the user changes it or five-minute data loads), minimum
+  // validity into [0, 1000].
+  void ClampSettings(bool withStep = true);
 
  protected:
   // Some checked applicable content item does not apply to a kind with selected elements.

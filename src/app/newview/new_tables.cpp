@@ -97,3 +97,19 @@ int AvgCompletionTypes(int avgMethod, int out[3]) {
 }
 
 const char* CellSeparator(int outFormat) { return outFormat == 1 ? "\t" : "                 "; }
+
+bool SplitKeyPair(const std::vector<int>& cols, const std::vector<int>& rows, int* colKey, int* rowKey) {
+  for (int c : cols)
+    for (int r : rows)
+      if (GroupTypeExclusivity(c) == GroupTypeExclusivity(r)) {
+        *colKey = c;
+        *rowKey = r;
+        return true;
+      }
+  return false;
+}
+
+std::string SplitStructureReason(int colKey, int rowKey) {
+  return std::string("the columns hold \"") + GroupKeyName(colKey) + "\" and the rows \"" + GroupKeyName(rowKey) +
+         "\": the two types can't be split between columns and rows";
+}

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 // Element-kind mask bits (bit k = element type k) and report-type mask bits (bit t = type t).
 constexpr uint8_t KIND_ALL = 255;
@@ -46,6 +48,11 @@ bool ContentAppliesToKind(int code, int kind);
 
 // Exclusivity group of a key id 0-13 (-1 outside).
 int GroupTypeExclusivity(int key);
+// A column key and a row key of one exclusivity group (types that may not be split between
+// columns and rows): true with the first such pair, false when the two lists split no group.
+bool SplitKeyPair(const std::vector<int>& cols, const std::vector<int>& rows, int* colKey, int* rowKey);
+// The reason a structure with that pair is refused.
+std::string SplitStructureReason(int colKey, int rowKey);
 // The date keys an averaging method excludes, as a mask with bit k for key id k (0 outside 0-5).
 uint16_t AvgExcludedTypes(int avgMethod);
 // The date keys that complete the structure for an averaging method, in order; returns the count.

@@ -1,13 +1,14 @@
 #include "app/newview/nfg_file.h"
 
 #include <algorithm>
-#include <cerrno>
+#include <climits>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 
-#include "trafficdata/date_time_ex.h"
+#include "app/newview/new_tables.h"
+#include "app/shell/setup_lines.h"
 #include "trafficdata/db_element.h"
+#include "trafficdata/db_record.h"
 
 const char* const NFG_HEADER_NG2 = "QAV Main Configuration File Version NG.2";
 const char* const NFG_HEADER_NG1 = "QAV Main Configuration File Version NG.1";
@@ -15,124 +16,68 @@ const char* const NFG_HEADER_NG1 = "QAV Main Configuration File Version NG.1";
 namespace {
 
 // Limits well beyond any real selection; larger counts mark a damaged file.
-constexpr long kMaxDates = 200000;
-constexpr long kMaxRecords = 1000000;
-constexpr long kMaxKeys = 14;
+constexpr int kMaxDates = 200000;
+constexpr int kMaxRecords = 1000000;
+constexpr int kMaxKeys = 14;
+// Longest output path.
+constexpr size_t kMaxPathChars = 4095;
+// Field lengths of the element, cabinet and roadway records the view builds.
+constexpr size_t kRoadwayChars = sizeof(CDBRoadway::name) - 1;
+constexpr size_t kCabinetIdChars = sizeof(CDBCabinet::id) - 1;
+constexpr size_t kAliasChars = sizeof(CDBCabinet::alias) - 1;
+constexpr size_t kLocationChars = sizeof(CDBCabinet::location) - 1;
+constexpr size_t kElementChars = sizeof(CDBElement::name) - 1;
+
+const char* const kHeaderStart = "QAV Main Configuration File Version ";
+const char* const kListNames[3] = {"column keys", "row keys", "separate-report keys"};
 
 std::string Line(const std::string& s) { return s + "\r\n"; }
 std::string Int(long long v) { return Line(std::to_string(v)); }
 
-class CLineReader {
- public:
-  explicit CLineReader(std::string_view text) : m_text(text) {}
-
-  bool AtEnd() const { return m_pos >= m_text.size(); }
-
-  // The next line without its line end; "" past the end.
-  std::string Text() {
-    if (AtEnd()) return {};
-    size_t end = m_text.find('\n', m_pos);
-    if (end == std::string_view::npos) end = m_text.size();
-    std::string line(m_text.substr(m_pos, end - m_pos));
-    m_pos = end + 1;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    return line;
-  }
-
-  // A decimal integer as the C library reads it, saturated; 0 for text without one.
-  long long Int() { return ToInt(Text()); }
-
-  static long long ToInt(const std::string& s) {
-    errno = 0;
-    long long v = std::strtoll(s.c_str(), nullptr, 10);
-    return v;  // strtoll saturates on overflow
-  }
-
- private:
-  std::string_view m_text;
-  size_t m_pos = 0;
-};
-
-int Narrow(long long v) {
-  return static_cast<int>(std::clamp<long long>(v, -2147483647LL - 1, 2147483647LL));
-}
-
-struct SReadState {
-  CLineReader in;
-  std::string* error;
-  bool Fail(const char* why) {
-    if (error != nullptr) *error = why;
-    return false;
-  }
-  // A count line of a block; false for a missing, negative or absurd count.
-  bool Count(long max, long& n, const char* what) {
-    if (in.AtEnd()) return Fail(what);
-    long long v = in.Int();
-    if (v < 0 || v > max) return Fail(what);
-    n = static_cast<long>(v);
-    return true;
-  }
-  // The next line of a counted block.
-  bool Need(const char* what) { return in.AtEnd() ? Fail(what) : true; }
-};
-
-bool ReadSelection(SReadState& st, SNewConfig& c, bool oldCabinets) {
-  long n = 0;
-  if (!st.Count(kMaxDates, n, "bad number of dates")) return false;
+bool ReadSelection(CSetupLines& in, SNewConfig& c, bool oldCabinets) {
+  int n = 0;
+  if (!in.Int(n, 0, kMaxDates, "number of dates")) return false;
   if (n == 0) return true;
-  if (!st.Need("file ends in the dates")) return false;
-  st.in.Text();  // an unused line
-  for (long i = 0; i < n; ++i) {
-    if (!st.Need("file ends in the dates")) return false;
-    std::string t = st.in.Text();
-    char* end = nullptr;
-    double v = std::strtod(t.c_str(), &end);
-    if (end == t.c_str() || !std::isfinite(v)) return st.Fail("a date is not a number");
-    CDateTimeEx d{COleDateTime(v)};
-    if (!d.IsValid()) return st.Fail("a date is not a calendar day");
-    c.dates.push_back(v);
+  int unused = 0;
+  if (!in.Int(unused, INT_MIN, INT_MAX, "line after the number of dates")) return false;
+  for (int i = 0; i < n; ++i) {
+    double d = 0;
+    if (!in.Date(d, "dates")) return false;
+    c.dates.push_back(d);
   }
-  long r = 0;
-  if (!st.Count(kMaxRecords, r, "bad number of roadways")) return false;
-  for (long i = 0; i < r; ++i) {
-    if (!st.Need("file ends in the roadways")) return false;
-    c.roadways.push_back(st.in.Text());
+  int r = 0;
+  if (!in.Int(r, 0, kMaxRecords, "number of roadways")) return false;
+  for (int i = 0; i < r; ++i) {
+    std::string road;
+    if (!in.Text(road, kRoadwayChars, "roadways")) return false;
+    c.roadways.push_back(std::move(road));
   }
-  long nc = 0;
-  if (!st.Count(kMaxRecords, nc, "bad number of cabinets")) return false;
-  for (long i = 0; i < nc; ++i) {
+  int nc = 0;
+  if (!in.Int(nc, 0, kMaxRecords, "number of cabinets")) return false;
+  for (int i = 0; i < nc; ++i) {
     SNfgCabinet cab;
-    if (!st.Need("file ends in the cabinets")) return false;
-    if (!oldCabinets) cab.id = st.in.Text();
-    cab.alias = st.in.Text();
-    cab.milepost = Narrow(st.in.Int());
-    cab.location = st.in.Text();
-    if (!st.Need("file ends in the cabinets")) return false;
-    long long road = st.in.Int();
-    if (road < 0 || road >= r) return st.Fail("a cabinet's roadway index is outside the roadways");
-    cab.roadway = static_cast<int>(road);
+    if (!oldCabinets && !in.Text(cab.id, kCabinetIdChars, "cabinet ids")) return false;
+    if (!in.Text(cab.alias, kAliasChars, "cabinet aliases") || !in.Int(cab.milepost, 0, 99999, "cabinet mileposts") ||
+        !in.Text(cab.location, kLocationChars, "cabinet locations"))
+      return false;
+    if (!in.Index(cab.roadway, r, "roadway index of a cabinet")) return false;
     if (oldCabinets) {
-      CDBRoadway way(c.roadways[static_cast<size_t>(road)].c_str());
+      CDBRoadway way(c.roadways[static_cast<size_t>(cab.roadway)].c_str());
       char id[32];
-      std::snprintf(id, sizeof id, "%03ies%05i", way.route % 1000, cab.milepost % 100000);
+      std::snprintf(id, sizeof id, "%03ies%05i", way.route % 1000, cab.milepost);
       cab.id = id;
     }
     c.cabinets.push_back(std::move(cab));
   }
-  long ne = 0;
-  if (!st.Count(kMaxRecords, ne, "bad number of elements")) return false;
-  for (long i = 0; i < ne; ++i) {
+  int ne = 0;
+  if (!in.Int(ne, 0, kMaxRecords, "number of elements")) return false;
+  for (int i = 0; i < ne; ++i) {
     SNfgElement e;
-    if (!st.Need("file ends in the elements")) return false;
-    e.name = st.in.Text();
-    long long type = st.in.Int();
-    long long cab = st.in.Int();
-    if (!st.Need("file ends in the elements")) return false;
-    st.in.Text();  // the element's own index
-    if (type < 0 || type > 3) return st.Fail("an element type is outside 0-3");
-    if (cab < 0 || cab >= nc) return st.Fail("an element's cabinet index is outside the cabinets");
-    e.type = static_cast<int>(type);
-    e.cabinet = static_cast<int>(cab);
+    int own = 0;
+    if (!in.Text(e.name, kElementChars, "element names") || !in.Int(e.type, 0, 3, "element types")) return false;
+    if (!in.Index(e.cabinet, nc, "cabinet index of an element") ||
+        !in.Int(own, INT_MIN, INT_MAX, "element numbers"))
+      return false;
     c.elements.push_back(std::move(e));
   }
   std::sort(c.dates.begin(), c.dates.end());
@@ -142,22 +87,27 @@ bool ReadSelection(SReadState& st, SNewConfig& c, bool oldCabinets) {
   return true;
 }
 
-bool ReadStructure(SReadState& st, SNewConfig& c) {
-  bool seen[14] = {};
-  for (auto& list : c.lists) {
-    long n = 0;
-    if (st.in.AtEnd()) continue;  // a missing list reads as empty
-    if (!st.Count(kMaxKeys, n, "bad number of structure keys")) return false;
-    for (long i = 0; i < n; ++i) {
-      if (!st.Need("file ends in the structure")) return false;
-      long long key = st.in.Int();
-      if (!st.Need("file ends in the structure")) return false;
-      bool asc = st.in.Int() != 0;
-      if (key < 0 || key > 13 || seen[key]) continue;
+bool ReadStructure(CSetupLines& in, SNewConfig& c) {
+  bool seen[GROUP_TYPES] = {};
+  for (int l = 0; l < 3; ++l) {
+    const std::string what = std::string("number of ") + kListNames[l];
+    int n = 0;
+    if (!in.Int(n, 0, kMaxKeys, what.c_str())) return false;
+    for (int i = 0; i < n; ++i) {
+      int key = 0, asc = 0;
+      if (!in.Int(key, 0, GROUP_TYPES - 1, kListNames[l])) return false;
+      if (seen[key]) return in.Fail("places \"" + std::string(GroupKeyName(key)) + "\" a second time");
+      if (!in.Int(asc, 0, 1, "key directions")) return false;
       seen[key] = true;
-      list.push_back({static_cast<int>(key), asc});
+      c.lists[l].push_back({key, asc != 0});
     }
   }
+  int colKey = -1, rowKey = -1;
+  std::vector<int> cols, rows;
+  for (const auto& k : c.lists[NFG_COLS]) cols.push_back(k.key);
+  for (const auto& k : c.lists[NFG_ROWS]) rows.push_back(k.key);
+  if (SplitKeyPair(cols, rows, &colKey, &rowKey))
+    return in.Fail(SplitStructureReason(colKey, rowKey), false);
   return true;
 }
 
@@ -198,33 +148,57 @@ std::string WriteNewConfig(const SNewConfig& c) {
 }
 
 bool ReadNewConfig(std::string_view text, SNewConfig& out, std::string* error) {
-  SReadState st{CLineReader(text), error};
   SNewConfig c;
-  std::string first = st.in.Text();
-  bool ng2 = first == NFG_HEADER_NG2, ng1 = first == NFG_HEADER_NG1;
-  c.outputPath = (ng2 || ng1) ? st.in.Text() : first;
-  c.outFormat = Narrow(st.in.Int());
-  if (ng2) c.reportType = Narrow(st.in.Int());
-  if (!ReadSelection(st, c, !ng2 && !ng1)) return false;
-  c.avgMethod = Narrow(st.in.Int());
-  c.minValidity = Narrow(st.in.Int());
-  long long period = st.in.Int();
-  if (ng2) {
-    c.periodLen = Narrow(period);
-  } else {
-    c.periodLen = Narrow(std::clamp<long long>(period, -1000000, 1000000) * 15);
-    bool peak = st.in.Int() != 0;
-    bool pm = st.in.Int() != 0;
-    c.reportType = !peak ? 0 : (pm ? 2 : 1);
+  CSetupLines in(text);
+  auto fail = [&]() {
+    if (error != nullptr) *error = in.Error();
+    return false;
+  };
+  if (IsBlankText(text)) {
+    in.Fail("the file is empty", false);
+    return fail();
   }
-  c.sumMethod = Narrow(st.in.Int());
+  std::string_view first;
+  in.Next(first, "header");
+  const bool ng2 = first == NFG_HEADER_NG2, ng1 = first == NFG_HEADER_NG1;
+  if (!ng2 && !ng1) {
+    if (first.starts_with(kHeaderStart)) {
+      in.Fail("names a version of the configuration file that this program does not read (" +
+              std::string(first.substr(std::string_view(kHeaderStart).size())) + ")");
+      return fail();
+    }
+    if (first.starts_with("QAV ")) {
+      in.Fail("is not the header of a New view configuration file");
+      return fail();
+    }
+    in = CSetupLines(text);  // the older layout begins with the output path
+  }
+  if (!in.Text(c.outputPath, kMaxPathChars, "output path") || !in.Choice(c.outFormat, 1, "output format") ||
+      (ng2 && !in.Choice(c.reportType, REPORT_TYPES - 1, "report type")) || !ReadSelection(in, c, !ng2 && !ng1) ||
+      !in.Choice(c.avgMethod, AVG_METHODS - 1, "averaging method") ||
+      !in.Int(c.minValidity, 0, 1000, "minimum validity"))
+    return fail();
   if (ng2) {
-    for (int& v : c.content) v = st.in.Int() != 0 ? 1 : 0;
+    if (!in.Int(c.periodLen, 1, PERIOD_DAY, "period length")) return fail();
+  } else {
+    int periods = 0, peak = 0, pm = 0;
+    if (!in.Int(periods, 1, PERIOD_DAY / FIVE_MINUTES, "period length") || !in.Choice(peak, 1, "peak flag") ||
+        !in.Choice(pm, 1, "PM flag"))
+      return fail();
+    c.periodLen = periods * FIVE_MINUTES;
+    c.reportType = !peak ? RT_NORMAL : (pm ? RT_PM_PEAK : RT_AM_PEAK);
+  }
+  if (!in.Choice(c.sumMethod, SUM_METHODS - 1, "summarising method")) return fail();
+  if (ng2) {
+    for (int& v : c.content)
+      if (!in.Choice(v, 1, "content check states")) return fail();
   } else {
     static const int kCodes[12] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 17};
-    for (int code : kCodes) c.content[code] = st.in.Int() != 0 ? 1 : 0;
+    for (int code : kCodes)
+      if (!in.Choice(c.content[code], 1, "content check states")) return fail();
   }
-  if (!ReadStructure(st, c)) return false;
+  // Any fault recorded on the way refuses the file, even where a step went on after it.
+  if (!ReadStructure(in, c) || !in.End() || !in.Error().empty()) return fail();
   out = std::move(c);
   return true;
 }

@@ -49,8 +49,10 @@ extern const char* const NFG_HEADER_NG1;
 // The NG.2 text of a configuration, with CR LF line ends.
 std::string WriteNewConfig(const SNewConfig& cfg);
 
-// Reads any of the three layouts, chosen by the first line. False, with a reason, for a file
-// that ends inside a counted block, has a negative or absurd count, an index outside its block,
-// an element type outside 0-3 or a date that is no calendar day; key ids outside 0-13 and keys
-// listed twice are skipped. Values outside counted blocks that the file lacks read as 0 or "".
+// Reads any of the three layouts, chosen by the first line. False, with a reason naming the
+// line, unless every line is what the layout puts there: numbers within their ranges (counts,
+// indices inside their blocks, element types 0-3, settings within their choices, key ids 0-13
+// each placed once), printable texts within their fields, dates that are calendar days, and
+// nothing but blank lines after the last list. An empty file, a header of another version and a
+// structure that splits a type group between columns and rows are refused with their reasons.
 bool ReadNewConfig(std::string_view text, SNewConfig& out, std::string* error);

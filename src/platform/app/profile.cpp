@@ -1,6 +1,7 @@
 #include "platform/app/profile.h"
 
 #include "platform/base/errors.h"
+#include "platform/kernel/files.h"
 #include "platform/kernel/paths.h"
 #include "platform/kernel/process.h"
 
@@ -46,18 +47,6 @@ DWORD MakeFolders(const std::string& path) {
   }
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return ERROR_PATH_NOT_FOUND;
-  return 0;
-}
-
-DWORD WriteAll(int fd, const std::string& data) {
-  size_t done = 0;
-  while (done < data.size()) {
-    const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return ErrnoToWinError(errno);
-    if (n == 0) return ERROR_DISK_FULL;
-    done += static_cast<size_t>(n);
-  }
   return 0;
 }
 
@@ -248,16 +237,7 @@ DWORD CProfile::Save(bool durable) {
   }
   const std::string folder = NativeParent(m_path);
   if (const DWORD e = MakeFolders(folder)) return e;
-  std::string temp = m_path + ".XXXXXX";
-  const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-  if (fd < 0) return ErrnoToWinError(errno, temp.c_str());
-  ::fchmod(fd, 0644);
-  DWORD error = WriteAll(fd, text);
-  if (error == 0 && durable && ::fsync(fd) != 0) error = ErrnoToWinError(errno);
-  if (::close(fd) != 0 && error == 0) error = ErrnoToWinError(errno);
-  if (error == 0 && ::rename(temp.c_str(), m_path.c_str()) != 0) error = ErrnoToWinError(errno, m_path.c_str());
-  if (error != 0) ::unlink(temp.c_str());
-  return error;
+  return ReplaceFileContents(m_path, text, durable);
 }
 
 bool CProfile::HasWriteFailed() const {

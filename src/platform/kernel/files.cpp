@@ -362,6 +362,42 @@ std::string GetTempFolder() {
   return t;
 }
 
+DWORD ReplaceFileContents(const std::string& nativePath, std::string_view data, bool sync) {
+  if (nativePath.empty()) return Fail(ERROR_PATH_NOT_FOUND);
+  std::string target = nativePath;
+  struct stat st {};
+  bool exists = ::lstat(target.c_str(), &st) == 0;
+  if (exists && S_ISLNK(st.st_mode)) {
+    char* real = ::realpath(target.c_str(), nullptr);
+    if (real != nullptr) {
+      target = real;
+      std::free(real);
+    }
+    exists = ::stat(target.c_str(), &st) == 0;
+  }
+  if (exists && S_ISDIR(st.st_mode)) return Fail(ERROR_ACCESS_DENIED);
+  std::string temp = target + ".XXXXXX";
+  const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+  if (fd < 0) return Fail(ErrnoError(target));
+  ::fchmod(fd, exists ? (st.st_mode & 07777) : 0644);
+  DWORD error = 0;
+  for (size_t done = 0; done < data.size() && error == 0;) {
+    const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) error = ErrnoError(target);
+    else if (n == 0) error = ERROR_DISK_FULL;
+    else done += static_cast<size_t>(n);
+  }
+  if (error == 0 && sync && ::fsync(fd) != 0) error = ErrnoError(target);
+  if (::close(fd) != 0 && error == 0) error = ErrnoError(target);
+  if (error == 0 && ::rename(temp.c_str(), target.c_str()) != 0) error = ErrnoError(target);
+  if (error != 0) {
+    ::unlink(temp.c_str());
+    return Fail(error);
+  }
+  return 0;
+}
+
 DWORD GetTempPathA(DWORD size, char* buffer) {
   const std::string t = GetTempFolder();
   if (t.size() + 1 > size || buffer == nullptr) return static_cast<DWORD>(t.size() + 1);

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 constexpr DWORD MAX_PATH = 260;
@@ -118,5 +119,13 @@ DWORD GetTempPathA(DWORD size, char* buffer);
 
 // Convenience forms.
 std::string GetTempFolder();  // as GetTempPathA
+
+// Replaces a file's whole contents so that a failure never leaves it half written: the data go
+// to a new temporary file in the same folder, which is flushed to the disc when `sync` is set,
+// then renamed over the file (a symbolic link is followed, so the file it names is replaced). On
+// failure the old file stays as it was and no temporary file is left. `nativePath` is in the
+// system's form (ToNativePath). An existing file keeps its permissions; a new one gets 0644.
+// Returns 0 or the error number.
+DWORD ReplaceFileContents(const std::string& nativePath, std::string_view data, bool sync = true);
 bool FileExists(const char* path);    // a file or a folder
 bool FolderExists(const char* path);

@@ -1,4 +1,5 @@
 #include "app/classic/classic_config.h"
+#include "platform/file_size_limit.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -93,13 +94,42 @@ TEST(ClassicConfig, OlderLayoutBuildsCabinetIds) {
   EXPECT_EQ(c.months, (std::vector<int>{3, 4}));
 }
 
-TEST(ClassicConfig, OtherHeaderIsReadAsOlderLayout) {
-  ClassicSetup c;
-  std::string err;
-  ECfgLayout layout{};
-  EXPECT_TRUE(ParseClassicConfig("QAV Classic Configuration File Version NG.2\n", c, err, &layout)) << err;
-  EXPECT_EQ(layout, ECfgLayout::Older);
-  EXPECT_EQ(c.rawOn, 0);
+TEST(ClassicConfig, RefusalsNameTheLineAndTheReason) {
+  std::vector<std::string> good = Lines(FormatClassicConfig(SampleSetup()));
+  auto with = [&](size_t line, const char* text) {
+    std::vector<std::string> l = good;
+    l[line] = text;
+    return Join(l);
+  };
+  const struct {
+    std::string text;
+    std::string reason;
+  } cases[] = {
+      {"", "the file is empty"},
+      {" \r\n\r\n", "the file is empty"},
+      {"QAV Classic Configuration File Version NG.2\n1\n", "line 1 names a version of the Classic configuration file "
+                                                            "that this program does not read (NG.2)"},
+      {"QAV Main Configuration File Version NG.2\n", "line 1 is not the header of a Classic configuration file"},
+      {"Dear reader,\nthis is plain text\nof three lines\n", "line 1 is neither the header"},
+      {"1\n0\n0\nplain\n", "the file ends at line 4, before the single-day file name"},
+      {with(7, "x"), "line 8 is not a number (raw data format)"},
+      {with(4, "../x.dat"), "line 5 (raw data file name) is \"../x.dat\", not the name of a file inside the output folder"},
+      {with(5, "sub\\x.sds"), "line 6 (single-day file name)"},
+      {with(6, ".."), "line 7 (multi-day file name)"},
+      {with(4, "SIXTEEN_CHARS.DA"), "line 5 is longer than 15 characters"},
+      {with(20, "I-5\x01"), "line 21 holds a character that is not text (roadways of the raw data selection)"},
+      {with(20, "I-5 LONGNAME"), "line 21 is longer than 11 characters (roadways of the raw data selection)"},
+      {"-1\n", "line 1 is -1 (Raw data ON), not a value from 0 to 1"},
+      {Join(good) + "1\n", "line " + std::to_string(good.size() + 1) + " follows the end of the set-up"},
+  };
+  for (const auto& c : cases) {
+    ClassicSetup out;
+    std::string err;
+    EXPECT_FALSE(ParseClassicConfig(c.text, out, err)) << c.reason;
+    EXPECT_EQ(err.rfind(c.reason, 0), 0u) << err;
+  }
+  EXPECT_EQ(ReportFileNameFault("REPORT.DAT"), "");
+  EXPECT_NE(ReportFileNameFault("a/b"), "");
 }
 
 TEST(ClassicConfig, DuplicateDatesAreDropped) {
@@ -109,20 +139,6 @@ TEST(ClassicConfig, DuplicateDatesAreDropped) {
   std::string err;
   ASSERT_TRUE(ParseClassicConfig(FormatClassicConfig(c), back, err)) << err;
   EXPECT_EQ(back.sel[CB_RAW].dates, (std::vector<double>{37622.0, 37623.0}));
-}
-
-TEST(ClassicConfig, MissingLinesAfterTheBlocksReadAsZero) {
-  ClassicSetup c = SampleSetup();
-  std::vector<std::string> l = Lines(FormatClassicConfig(c));
-  // Cut right after the three selection blocks: the flags and lists read as 0.
-  size_t cut = l.size() - (3 + 4 + 3 + 2);
-  l.resize(cut);
-  ClassicSetup back;
-  std::string err;
-  ASSERT_TRUE(ParseClassicConfig(Join(l), back, err)) << err;
-  EXPECT_EQ(back.monthlyDow, 0);
-  EXPECT_TRUE(back.months.empty());
-  EXPECT_EQ(back.sel[CB_MULTI], c.sel[CB_MULTI]);
 }
 
 struct BadCase {
@@ -165,7 +181,8 @@ INSTANTIATE_TEST_SUITE_P(
                       BadCase{"format out of range", 7, "2", false},
                       BadCase{"end inside the cabinets", 25, nullptr, true},
                       BadCase{"end inside the elements", 40, nullptr, true},
-                      BadCase{"end right after a date count", 16, nullptr, true}));
+                      BadCase{"end right after a date count", 16, nullptr, true},
+                      BadCase{"end after the three blocks", 63, nullptr, true}));
 
 TEST(ClassicConfig, ListSelectionOutOfRangeIsRefused) {
   ClassicSetup c = SampleSetup();
@@ -206,6 +223,24 @@ TEST(ClassicConfig, FileWriteAndReadBack) {
   EXPECT_NE(err.find("cannot find"), std::string::npos) << err;
   EXPECT_FALSE(WriteClassicConfigFile("/nonexistent-dir/x.cfg", c, err));
   EXPECT_FALSE(err.empty());
+}
+
+TEST(ClassicConfig, SaveThatFailsHalfWayKeepsTheOldFile) {
+  std::string path = ::testing::TempDir() + "cfg_full_" + std::to_string(::getpid()) + ".cfg";
+  ClassicSetup c = SampleSetup();
+  std::string err;
+  ASSERT_TRUE(WriteClassicConfigFile(path.c_str(), c, err)) << err;
+  c.sel[CB_RAW].dates.resize(400);
+  for (size_t i = 0; i < 400; ++i) c.sel[CB_RAW].dates[i] = 37622.0 + static_cast<double>(i);
+  {
+    ScopedFileSizeLimit full(600);  // the old file is smaller, the new one larger
+    EXPECT_FALSE(WriteClassicConfigFile(path.c_str(), c, err));
+  }
+  EXPECT_NE(err.find("exceeds the limit"), std::string::npos) << err;
+  ClassicSetup back;
+  ASSERT_TRUE(ReadClassicConfigFile(path.c_str(), back, err)) << err;
+  EXPECT_EQ(back, SampleSetup());
+  std::remove(path.c_str());
 }
 
 }  // namespace

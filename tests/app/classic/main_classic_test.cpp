@@ -51,6 +51,15 @@ TEST_F(ClassicViewTest, RefusedFileNameStopsTheHandler) {
   EXPECT_EQ(view_->m_bRawOn, 0);
   EXPECT_EQ(::SendMessage(Item(IDC_RAW_OFF), BM_GETCHECK, 0, 0), BST_CHECKED);
   ASSERT_FALSE(qav::ui::MessageBoxLog().empty());
+  // A name with folder parts would write outside the output folder.
+  for (const char* name : {"../R.DAT", "sub\\R.DAT"}) {
+    qav::ui::ClearMessageBoxLog();
+    input::Type(Item(IDC_RAW_NAME), name);
+    Click(IDC_RAW_ON);
+    EXPECT_EQ(view_->m_bRawOn, 0) << name;
+    ASSERT_EQ(qav::ui::MessageBoxLog().size(), 1u) << name;
+    EXPECT_NE(qav::ui::MessageBoxLog()[0].text.find("cannot contain"), std::string::npos);
+  }
   input::Type(Item(IDC_RAW_NAME), "R.DAT");
   Click(IDC_RAW_ON);
   EXPECT_EQ(view_->m_bRawOn, 1);
@@ -203,13 +212,25 @@ TEST_F(ClassicViewTest, ConfigurationRoundTripAndRefusal) {
   ASSERT_EQ(qav::ui::MessageBoxLog().size(), 1u);
   EXPECT_NE(qav::ui::MessageBoxLog()[0].text.find("bad.cfg"), std::string::npos);
   EXPECT_EQ(view_->CurrentSetup(), saved);
+  // Random bytes and plain text are no set-up files either.
+  std::string bytes(2000, '\0');
+  for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 131 + 7);
+  std::ofstream(folder_ / "bad.cfg", std::ios::binary) << bytes;
+  view_->OnReadConfig();
+  std::ofstream(folder_ / "bad.cfg", std::ios::binary) << "Dear reader,\nthis is plain text\nof three lines\n";
+  view_->OnReadConfig();
+  ASSERT_EQ(qav::ui::MessageBoxLog().size(), 3u);
+  EXPECT_NE(qav::ui::MessageBoxLog()[1].text.find("line 1 "), std::string::npos) << qav::ui::MessageBoxLog()[1].text;
+  EXPECT_NE(qav::ui::MessageBoxLog()[2].text.find("line 1 is neither the header"), std::string::npos);
+  EXPECT_EQ(view_->CurrentSetup(), saved);
+  qav::ui::ClearMessageBoxLog();
   // Saving where no file can be made also gets its box.
   qav::ui::SetFileChooserHandler([&](const qav::ui::FileChooserRequest&, std::string& p) {
     p = folder_ / "no-such-folder/x.cfg";
     return true;
   });
   view_->OnSaveConfig();
-  EXPECT_EQ(qav::ui::MessageBoxLog().size(), 2u);
+  EXPECT_EQ(qav::ui::MessageBoxLog().size(), 1u);
 }
 
 TEST_F(ClassicViewTest, ParametersOkTakesTheValidityPagesAndCancelLeavesThemAsTheyWere) {

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <thread>
 
@@ -57,6 +58,7 @@ constexpr int kDailyTab[2] = {516, 23};
 constexpr int kSheetCancel[2] = {612, 499};
 // The raw block's dates "Change" button in the main window.
 constexpr int kRawChangeDates[2] = {168, 174};
+constexpr int kRawName[2] = {195, 59};  // the raw block's file-name edit
 
 // True once no visible window's name matches, waiting up to `seconds`.
 bool WaitGone(const std::string& name, int seconds) {
@@ -91,6 +93,29 @@ void Focus(const std::string& window) {
 }
 
 void Settle(int ms = 1000) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+std::string Slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// A File menu command whose file chooser (window `title`) gets `path` typed over its name field.
+// `next` names the window the command shows after the chooser, when it shows one.
+void FileCommand(const std::string& main, const char* item, const char* title, const std::string& path,
+                const char* next = nullptr) {
+  const std::string chooser = MenuCommand(main, "f", item, title);
+  ASSERT_FALSE(chooser.empty()) << title << " did not open";
+  Shell("xdotool key --window " + chooser + " ctrl+a");
+  Shell("xdotool type --window " + chooser + " --delay 20 '" + path + "'");
+  Shell("xdotool key --window " + chooser + " Return");
+  // The name field's completion list, when it opened, takes the first Enter; a second one is
+  // typed only while the chooser stays and nothing it leads to has appeared.
+  bool done = WaitGone(title, 5);
+  if (!done && next != nullptr) done = !WaitWindow(next, 1).empty();
+  if (!done) Shell("xdotool key --window " + chooser + " Return");
+  ASSERT_TRUE(WaitGone(title, 20)) << title << " did not close";
+  Settle(800);
+}
 
 class XvfbClassic : public ::testing::Test {
  protected:
@@ -189,6 +214,27 @@ TEST_F(XvfbClassic, RunOverAnArchiveOpensTheReportInTheViewer) {
                                         "\nSDS_PATH=" + out + "\nMDS_PATH=" + out + "\n");
   ASSERT_FALSE(main.empty()) << "the main window did not appear";
   Shot("form200");
+
+  // File > Read Config File on 2,000 random bytes: a box names the file and the line, and the
+  // set-up stays as it was (saved through File > Save Configuration before and after).
+  const std::string junk = folder_ / "junk.cfg";
+  {
+    std::ofstream f(junk, std::ios::binary);
+    for (int i = 0; i < 2000; ++i) f.put(static_cast<char>(i * 131 + 7));
+  }
+  FileCommand(main, "s", "^Save As$", folder_ / "before.cfg");
+  FileCommand(main, "r", "^Open$", junk, "^Read Config File$");
+  const std::string refused = WaitWindow("^Read Config File$", 20);
+  ASSERT_FALSE(refused.empty()) << "no box told that the file was refused";
+  Settle(800);
+  Shot("config_refused");
+  Shell("xdotool key --window " + refused + " Return");
+  ASSERT_TRUE(WaitGone("^Read Config File$", 20)) << "the box did not close";
+  Settle(800);
+  FileCommand(main, "s", "^Save As$", folder_ / "after.cfg");
+  EXPECT_EQ(Slurp(folder_ / "after.cfg"), Slurp(folder_ / "before.cfg"));
+  EXPECT_NE(Slurp(folder_ / "before.cfg").find("DEFAULT.DAT"), std::string::npos);
+
   ASSERT_TRUE(ReadConfig(main, cfg)) << "the configuration was not read";
   Shot("form200_configured");
 
@@ -250,7 +296,6 @@ TEST_F(XvfbClassic, RefusedNameStopsChangeAndTheViewerFollowsItsSize) {
   // A configuration whose raw report name is longer than the form takes.
   ClassicSetup setup;
   setup.rawOn = 1;
-  setup.rawName = "A_VERY_LONG_NAME.DAT";
   for (const SampleDayInfo& d : days)
     if (d.written) setup.sel[CB_RAW].dates.push_back(COleDateTime(d.year, d.month, d.day, 0, 0, 0));
   std::string error;
@@ -263,6 +308,10 @@ TEST_F(XvfbClassic, RefusedNameStopsChangeAndTheViewerFollowsItsSize) {
       StartProgram("[GENERAL]\nUSE_CLASSIC=1\nCDROM_INDEX=1\nOTHER_PATH=" + root + "\n[OUTPUT]\nAUTOOPEN=0\nUSEQAVCUSTOMVIEWER=1\n");
   ASSERT_FALSE(main.empty()) << "the main window did not appear";
   ASSERT_TRUE(ReadConfig(main, cfg)) << "the configuration was not read";
+  // A set-up file cannot bring a name the field refuses; a typed name with a folder part is one.
+  Shell("xdotool mousemove --window " + main + " " + std::to_string(kRawName[0]) + " " + std::to_string(kRawName[1]) +
+        " click 1 sleep 0.3 key ctrl+a sleep 0.2 type --delay 20 '../R.DAT'");
+  Settle(500);
   Shot("long_name_read");
   // The raw block's dates "Change": the refused name is told and the date dialog stays closed.
   const std::string clickChange = "xdotool mousemove --window " + main + " " + std::to_string(kRawChangeDates[0]) +

@@ -8,6 +8,7 @@
 
 #include "app/newview/new_config.h"
 #include "app/newview/newview_fixture.h"
+#include "app/shell/app_test_env.h"
 #include "app/shell/profile_store.h"
 #include "platform/app/profile.h"
 
@@ -101,7 +102,8 @@ TEST(NfgConfigTest, Ng1AndOlderLayoutsAreRead) {
 
   // Older: no header, 4-line cabinets; id from route number and milepost.
   std::string old = Lines({"C:\\r.txt", "1", "1", "0", "37627.0", "1", "SR 5", "1", "A1", "12345", "Here", "0", "1",
-                           "LOOP01V", "0", "0", "0", "0", "0", "1", "0", "0", "7"});
+                           "LOOP01V", "0", "0", "0", "0", "0", "1", "0", "0", "7", "0", "0", "0", "0", "0", "0",
+                           "0", "0", "0", "0", "0", "0", "0", "0", "0"});
   ASSERT_TRUE(ReadNewConfig(old, c, &error)) << error;
   EXPECT_EQ(c.outputPath, "C:\\r.txt");
   ASSERT_EQ(c.cabinets.size(), 1u);
@@ -131,25 +133,79 @@ TEST(NfgConfigTest, DamagedFilesAreRefusedAndLeaveTheDesign) {
   }
 }
 
-TEST(NfgConfigTest, DatesAreSortedKeysCheckedAndValuesClamped) {
-  std::string text = Lines({"QAV Main Configuration File Version NG.2", "o", "7", "9", "3", "0", "37630", "37627", "37630",
-                            "0", "0", "0", "12", "5000", "0", "99", "1", "0", "0", "0", "0", "0", "0", "0", "0", "0",
-                            "0", "0", "0", "0", "0", "0", "0", "0", "0", "0", "0", "0", "0", "3", "7", "1", "99", "1",
-                            "7", "0", "1", "7", "1", "0"});
+// An NG.2 file: header, output path, format 1, the given lines from the report type to the
+// period, summarising method 7, no content, and the given structure lines.
+std::string Ng2(const char* settings, const char* structure) {
+  std::string content;
+  for (int i = 0; i < CONTENT_ITEMS; ++i) content += "0\n";
+  return std::string("QAV Main Configuration File Version NG.2\no\n1\n") + settings + "7\n" + content + structure;
+}
+
+TEST(NfgConfigTest, RefusalsSayWhy) {
+  const char* ok = "0\n0\n0\n0\n15\n";
+  const struct {
+    std::string text;
+    const char* reason;
+  } cases[] = {
+      {"", "the file is empty"},
+      {"\r\n", "the file is empty"},
+      {"QAV Main Configuration File Version NG.3\nout.txt\n", "line 1 names a version of the configuration file that "
+                                                             "this program does not read (NG.3)"},
+      {"QAV Classic Configuration File Version NG.1\n1\n", "line 1 is not the header of a New view"},
+      {"out.txt\nplain text\nmore\n", "line 2 is not a number (output format)"},
+      {std::string("\x01\x02junk\n"), "line 1 holds a character that is not text (output path)"},
+      {Ng2("4\n0\n0\n0\n15\n", "0\n0\n0\n"), "line 4 is 4 (report type), not a value from 0 to 3"},
+      {Ng2("0\n0\n0\n0\n4321\n", "0\n0\n0\n"), "line 8 is 4321 (period length)"},
+      {"QAV Main Configuration File Version NG.1\no\n1\n0\n0\n0\n289\n", "line 7 is 289 (period length), not a value from 1 to 288"},
+      {Ng2(ok, "1\n14\n1\n0\n0\n"), "line 34 is 14 (column keys), not a value from 0 to 13"},
+      {Ng2(ok, "1\n7\n1\n1\n7\n1\n0\n"), "line 37 places \"Element\" a second time"},
+      {Ng2(ok, "1\n2\n1\n2\n6\n1\n7\n1\n0\n"),
+       "the columns hold \"Date\" and the rows \"Year\": the two types can't be split between columns and rows"},
+      {Ng2(ok, "0\n0\n"), "the file ends at line 34, before the number of separate-report keys"},
+      {Ng2(ok, "0\n0\n0\n9\n"), "line 36 follows the end of the set-up"},
+  };
+  for (const auto& c : cases) {
+    SNewConfig cfg;
+    cfg.outputPath = "untouched";
+    std::string error;
+    EXPECT_FALSE(ReadNewConfig(c.text, cfg, &error)) << c.reason;
+    EXPECT_EQ(error.rfind(c.reason, 0), 0u) << error;
+    EXPECT_EQ(cfg.outputPath, "untouched");
+  }
+}
+
+TEST(NfgConfigTest, DatesAreSortedAndThePeriodKeptBelowTheStep) {
+  // Three dates (one twice), no roadways, cabinets or elements, period 4 units.
+  std::string text = Ng2("0\n3\n0\n37630\n37627\n37630\n0\n0\n0\n0\n0\n4\n", "0\n0\n0\n");
   SNewConfig c;
   std::string error;
   ASSERT_TRUE(ReadNewConfig(text, c, &error)) << error;
   EXPECT_EQ(c.dates, (std::vector<double>{37627, 37630}));
+  // Five-minute data had set the step to 15: the design still reads back with its 4 units.
   CNewReportModel m;
+  m.m_nPeriodStep = FIVE_MINUTES;
   ApplyConfig(m, c, true);
-  EXPECT_EQ(m.m_nOutFormat, 1);
-  EXPECT_EQ(m.m_nReportType, RT_NORMAL);
-  EXPECT_EQ(m.m_nAvgMethod, AVG_NONE);
-  EXPECT_EQ(m.m_nMinValidity, 1000);
-  EXPECT_EQ(m.m_nPeriodLen, 1);
-  EXPECT_EQ(m.m_nSumMethod, DEFAULT_SUM_METHOD);
-  EXPECT_EQ(Keys(m.m_lstCols), std::vector<int>{GK_ELEMENT});  // 99 and the repeated 7 skipped
-  EXPECT_TRUE(m.m_lstRows.Count() == 0 && m.m_lstSeps.Count() == 0);
+  EXPECT_EQ(m.m_nPeriodLen, 4);
+  EXPECT_EQ(m.m_strPeriod, "00:01:20");
+  EXPECT_FALSE(m.ElementsLoaded(4320));  // 20-second data: the period stays
+  EXPECT_EQ(m.m_nPeriodLen, 4);
+  EXPECT_TRUE(m.ElementsLoaded(288));  // five-minute data cannot give less than five minutes
+  EXPECT_EQ(m.m_nPeriodLen, FIVE_MINUTES);
+}
+
+TEST(NewProfileTest, StructureSplittingATypeGroupIsNotUsed) {
+  AppTempFolder dir;
+  CProfile file{dir / "qav.ini"};
+  CFileProfileStore p(file);
+  for (auto [key, value] : {std::pair{"REP_NCOLS", 1}, {"REP_COL0_TYPE", GK_DATE}, {"REP_NROWS", 2},
+                            {"REP_ROW0_TYPE", GK_YEAR}, {"REP_ROW1_TYPE", GK_ELEMENT}})
+    p.WriteInt("MAINNEW", key, value);
+  CNewReportModel m;
+  std::string reason;
+  EXPECT_FALSE(ReadProfileStructure(m, p, &reason));
+  EXPECT_EQ(reason, "the columns hold \"Date\" and the rows \"Year\": the two types can't be split between columns and rows");
+  EXPECT_EQ(m.m_lstCols.Count() + m.m_lstRows.Count() + m.m_lstSeps.Count(), 0);
+  EXPECT_EQ(m.m_lstSource.ListedCount(), 14);
 }
 
 TEST(NewProfileTest, DefaultsAndRoundTrip) {
@@ -166,7 +222,7 @@ TEST(NewProfileTest, DefaultsAndRoundTrip) {
     EXPECT_EQ(m.m_strOutputPath, "default.txt");
     EXPECT_EQ(m.m_strPeriod, "00:00:20");
     EXPECT_EQ(m.m_nSumMethod, 7);
-    ReadProfileStructure(m, p);
+    EXPECT_TRUE(ReadProfileStructure(m, p, nullptr));
     EXPECT_EQ(m.m_lstSource.ListedCount(), 14);
 
     MakeDesign(m);
@@ -180,7 +236,7 @@ TEST(NewProfileTest, DefaultsAndRoundTrip) {
   CNewReportModel m;
   ReadProfileSettings(m, p);
   m.ExcludeTypes();
-  ReadProfileStructure(m, p);
+  EXPECT_TRUE(ReadProfileStructure(m, p, nullptr));
   EXPECT_EQ(m.m_nPeriodStep, 1);
   EXPECT_EQ(m.m_nPeriodLen, 1);
   EXPECT_EQ(m.m_nAvgMethod, AVG_MONTHLY);

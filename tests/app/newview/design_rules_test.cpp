@@ -247,7 +247,7 @@ TEST(DesignRulesTest, StoredStructureSkipsKeysOutOfRange) {
     p.WriteInt(MAINNEW_SECTION, "REP_COL2_TYPE", GK_ROADWAY);
     p.WriteInt(MAINNEW_SECTION, "REP_COL3_TYPE", GK_CONTENT);
     CNewReportModel m;
-    ReadProfileStructure(m, p);
+    EXPECT_TRUE(ReadProfileStructure(m, p, nullptr));
     EXPECT_EQ(Keys(m.m_lstCols), (std::vector<int>{GK_ROADWAY, GK_CONTENT}));
   }
   std::remove(path);

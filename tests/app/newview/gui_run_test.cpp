@@ -134,7 +134,46 @@ TEST_F(GuiRunTest, DesignReadAndLaidOutByRealInputProducesTheReport) {
   cfg.close();
 
   ASSERT_TRUE(Start(folder / "config"));
-  ASSERT_TRUE(ReadDesign(folder / "design.nfg"));
+  const std::string win = "$(xdotool search --onlyvisible --name '^QAV$' | head -1)";
+  ASSERT_TRUE(Shell("xdotool windowmove " + win + " 0 0 windowsize " + win + " 1280 800 && sleep 1"));
+  // File > Read Config File on 3,000 random bytes: a box says why, and the design stays as it was
+  // (saved through File > Save Configuration before and after, the chooser's name field typed over).
+  {
+    std::ofstream junk(folder / "junk.nfg", std::ios::binary);
+    for (int i = 0; i < 3000; ++i) junk.put(static_cast<char>(i * 167 + 3));
+  }
+  auto visible = [](const char* name) {
+    return Shell(std::string("xdotool search --onlyvisible --name '") + name + "' >/dev/null 2>&1");
+  };
+  auto menuFile = [&](const char* item, const std::string& path) {
+    // A click on an empty place of the form gives it the keyboard back after a chooser closed.
+    if (!Shell("xdotool mousemove 900 700 click 1 && sleep 0.5 && xdotool key --window " + win + " alt+f && sleep 0.5 && xdotool key " +
+               item + " && sleep 1.5 && xdotool key ctrl+a && xdotool type --delay 20 '" + path + "' && xdotool key Return"))
+      return false;
+    // The name field's completion list, when it opened, takes the first Enter; a second one is
+    // typed only while the chooser stays and the refusal box has not appeared.
+    for (int i = 0; i < 25 && visible("^(Open|Save As)$"); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    if (visible("^(Open|Save As)$") && !visible("^Read Config File$")) Shell("xdotool key Return");
+    return Shell("sleep 1");
+  };
+
+  ASSERT_TRUE(menuFile("s", folder / "before.nfg"));
+  ASSERT_TRUE(menuFile("r", folder / "junk.nfg"));
+  bool boxShown = false;
+  for (int i = 0; i < 100 && !boxShown; ++i) {
+    boxShown = Shell("xdotool search --onlyvisible --name '^Read Config File$' >/dev/null 2>&1");
+    if (!boxShown) std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  }
+  ASSERT_TRUE(boxShown) << "no box told that the file was refused";
+  if (shots != nullptr) Shell(std::string("import -window root ") + shots + "/config_refused.png");
+  ASSERT_TRUE(Shell("xdotool key Return && sleep 1"));
+  EXPECT_FALSE(Shell("xdotool search --onlyvisible --name '^Read Config File$' >/dev/null 2>&1"));
+  ASSERT_TRUE(menuFile("s", folder / "after.nfg"));
+  EXPECT_EQ(Slurp(folder / "after.nfg"), Slurp(folder / "before.nfg"));
+  EXPECT_NE(Slurp(folder / "before.nfg").find("default.txt"), std::string::npos);
+
+  // File > Read Config File, then the chooser: the path and Enter.
+  ASSERT_TRUE(menuFile("r", folder / "design.nfg"));
   // Element (line 7 of the source list) into the rows, then Date (line 2) into the columns.
   SForm f;
   auto click = [&](int x, int y) { return Shell("xdotool mousemove " + f.At(x, y) + " click 1 && sleep 0.4"); };

@@ -11,11 +11,13 @@
 
 #include "app/newview/main_new.h"
 #include "app/newview/main_new_form.h"
+#include "app/newview/newview_fixture.h"
 #include "app/shell/app_test_env.h"
 #include "app/shell/main_frame.h"
 #include "app/shell/qav_app.h"
 #include "archive/archive_globals.h"
 #include "archive/sample_archive.h"
+#include "platform/file_size_limit.h"
 #include "platform/ui/input.h"
 
 namespace {
@@ -208,6 +210,50 @@ TEST_F(NewViewTest, ElementLoadEndingDuringARunWaitsAndAFailedSaveIsTold) {
   EXPECT_NE(ui::MessageBoxLog()[0].text.find("x.nfg"), std::string::npos);
   EXPECT_TRUE(view_->SaveConfigFile(folder_ / "x.nfg"));
   EXPECT_TRUE(view_->ReadConfigFile(folder_ / "x.nfg"));
+
+  // A save that fails half way (a full disc) leaves the old file as it was, and says so.
+  std::ifstream old(folder_ / "x.nfg", std::ios::binary);
+  const std::string before((std::istreambuf_iterator<char>(old)), std::istreambuf_iterator<char>());
+  std::vector<CDateTimeEx> many;
+  for (int d = 1; d <= 28; ++d)
+    for (int month = 1; month <= 6; ++month) many.emplace_back(2003, month, d);
+  newview_test::SetDates(*view_, many);
+  ui::ClearMessageBoxLog();
+  {
+    ScopedFileSizeLimit full(1000);
+    EXPECT_FALSE(view_->SaveConfigFile(folder_ / "x.nfg"));
+  }
+  ASSERT_EQ(ui::MessageBoxLog().size(), 1u);
+  EXPECT_NE(ui::MessageBoxLog()[0].text.find("The file is unchanged."), std::string::npos);
+  std::ifstream after(folder_ / "x.nfg", std::ios::binary);
+  EXPECT_EQ(std::string((std::istreambuf_iterator<char>(after)), std::istreambuf_iterator<char>()), before);
+}
+
+TEST_F(NewViewTest, AStructureSplittingATypeGroupIsRefusedFromTheProfileAndBeforeARun) {
+  for (auto [key, value] : {std::pair{"REP_NCOLS", 1}, {"REP_COL0_TYPE", 2}, {"REP_NROWS", 2}, {"REP_ROW0_TYPE", 6},
+                            {"REP_ROW1_TYPE", 7}})
+    profile_->WriteProfileInt("MAINNEW", key, value);
+  Start();
+  ASSERT_EQ(ui::MessageBoxLog().size(), 1u);
+  EXPECT_NE(ui::MessageBoxLog()[0].text.find("the columns hold \"Date\" and the rows \"Year\""), std::string::npos);
+  EXPECT_EQ(Lines(IDC_NV_COLS) + Lines(IDC_NV_ROWS), 0);
+  // A split that reached the lists some other way stops the run before it starts.
+  newview_test::SetDates(*view_, {{2003, 1, 6}});
+  newview_test::AddElement(*view_, "005es00100", "LOOP01V", ET_LOOP, "North", 100);
+  view_->m_bContent[CC_VOLUME] = 1;
+  view_->CountElementsPerKind();
+  view_->CountContentPerKind();
+  view_->RecomputeReportLayout();
+  view_->m_lstCols.Add(*view_->m_lstSource.TakeType(2));
+  view_->m_lstRows.Add(*view_->m_lstSource.TakeType(6));
+  view_->m_lstRows.Add(*view_->m_lstSource.TakeType(7));
+  ui::ClearMessageBoxLog();
+  input::Click(Item(IDC_NV_PRODUCE));
+  ASSERT_EQ(ui::MessageBoxLog().size(), 1u);
+  EXPECT_EQ(ui::MessageBoxLog()[0].text,
+            "The \"Date\" and \"Year\" types can't be split between columns and rows. They do not share an "
+            "exclusively \"many-to-many\" relationship.");
+  EXPECT_EQ(view_->m_pWaitDialog, nullptr);
 }
 
 TEST_F(NewViewTest, OpenOutputFileTellsSpreadsheetsByTheirThirdLine) {
