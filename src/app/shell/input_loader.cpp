@@ -44,6 +44,7 @@ class CLoad {
     m_pool.Wait();
     make.clear();
     m_set = set.get();
+    for (CElementData* d : set->m_items) set->m_count.elementDays += d != nullptr ? nDays : 0;
     // The lookup keys of both layouts and the element types, taken once.
     for (int e = 0; e < m_elements.m_nSize; ++e) {
       m_aliasKeys.emplace_back();
@@ -134,6 +135,7 @@ class CLoad {
         const WORD occ = input.m_pOccupancy != nullptr ? input.m_pOccupancy[static_cast<size_t>(p) * n + column] : 0;
         day->SetPeriod(p, vol, occ, m_pe);
       }
+      ++m_set->m_count.withData;
       if (m_summariesOnly != nullptr) data->KeepOnlySummaries(i, *m_summariesOnly);
     }
     input.Close();
@@ -182,6 +184,7 @@ class CLoad {
       }
       // The day object is looked up by the helper that decodes it.
       batch.push_back({data, i, buffer.m_pData, buffer.m_nSize, columns});
+      ++m_set->m_count.withData;
       m_batchBytes += static_cast<size_t>(buffer.m_nSize);
       progress += static_cast<uint32_t>(6 * columns);
     }

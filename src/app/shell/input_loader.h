@@ -4,6 +4,7 @@
 // the keep-going flag is cleared.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -21,6 +22,20 @@ class IWorkerPoster {
   virtual void Post(UINT id, LPARAM payload) = 0;
 };
 
+// How many element-days a load was asked for (elements of a known type times days), and how many
+// of them it could read. The others (a day file missing or unreadable, an element the day's file
+// does not hold) are empty days, which the reports show as unavailable or as zero.
+struct SLoadCount {
+  int64_t elementDays = 0;
+  int64_t withData = 0;
+  int64_t WithoutData() const { return elementDays - withData; }
+  SLoadCount& operator+=(const SLoadCount& o) {
+    elementDays += o.elementDays;
+    withData += o.withData;
+    return *this;
+  }
+};
+
 // The loaded data: one entry per selected element in list order, each the element's data object
 // with one day per selected day, or null for an element of an unknown type. Owns the objects.
 class CElementDataSet {
@@ -34,6 +49,7 @@ class CElementDataSet {
   CElementData* At(int i) const { return i >= 0 && i < Count() ? m_items[static_cast<size_t>(i)] : nullptr; }
 
   std::vector<CElementData*> m_items;
+  SLoadCount m_count;
 };
 
 // Loads every day of `days` (ascending) for every element of `elements`. Posts 500 at the start,
