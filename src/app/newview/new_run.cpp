@@ -22,13 +22,14 @@ void Merge(CDBRecord** rows, CDBRecord** buffer, int first, int mid, int last) {
   std::copy(buffer, buffer + k, rows + first);
 }
 
-void SortRange(CDBRecord** rows, CDBRecord** buffer, int first, int last, uint32_t* merges) {
+void SortRange(CDBRecord** rows, CDBRecord** buffer, int first, int last, uint32_t* merges, RunControl* progress) {
   if (last - first + 1 < 2) return;
   int mid = first + (last - first - 1) / 2;  // (first + last - 1) / 2 without overflow
-  SortRange(rows, buffer, first, mid, merges);
-  SortRange(rows, buffer, mid + 1, last, merges);
+  SortRange(rows, buffer, first, mid, merges, progress);
+  SortRange(rows, buffer, mid + 1, last, merges, progress);
   Merge(rows, buffer, first, mid, last);
   if (merges != nullptr) ++*merges;
+  if (progress != nullptr) progress->addProgress(kProgressSortMerge);
 }
 
 std::vector<int> KeysOf(const CGrpTypeList& list) {
@@ -44,10 +45,10 @@ std::string FileNameOf(const std::string& path) {
 
 }  // namespace
 
-void SortRecords(CDBRecord** rows, int first, int last, uint32_t* merges) {
+void SortRecords(CDBRecord** rows, int first, int last, uint32_t* merges, RunControl* progress) {
   if (last - first + 1 < 2) return;
   std::vector<CDBRecord*> buffer(static_cast<size_t>(last - first + 1));
-  SortRange(rows, buffer.data(), first, last, merges);
+  SortRange(rows, buffer.data(), first, last, merges, progress);
 }
 
 bool AdoptLoadedData(std::unique_ptr<CElementDataSet> set, std::vector<std::unique_ptr<CElementData>>& data) {
@@ -81,9 +82,12 @@ std::string ColumnWarningQuestion(int64_t colsHi) {
 }
 
 int RunProgressRange(const CNewReportModel& m) {
+  // The units the loader, the row builders, the sort and the walk add (see kProgressLoadDay).
   int64_t e = m.m_arrElements.m_nSize, d = m.m_arrDates.m_nSize, ppd = m.m_nPeriodsPerDay;
   int64_t groups = m.m_arrDateGroups.m_nSize, grouped = m.TotalGroupedDates(), comb = m.m_nCombinations;
-  int64_t range = e * d * 25920 + ppd * e * grouped + 2 * ppd * groups * comb - 1;
+  int64_t rows = ppd * groups * comb;
+  int64_t range = e * d * kProgressLoadDay + e * grouped * (kProgressRowDay + kProgressRowSlot * ppd) +
+                  (rows - 1) * (kProgressSortMerge + kProgressWalkRow);
   return static_cast<int>(std::clamp<int64_t>(range, 0, 0x7FFFFFFF));
 }
 
@@ -150,9 +154,8 @@ void CNewReportRun::Run() {
   CRecordOrder order(keys.data(), static_cast<int>(keys.size()));
   {
     CSortKeyScope scope(order);
-    SortRecords(rows.m_pData, 0, rows.m_nSize - 1, &merges);
+    SortRecords(rows.m_pData, 0, rows.m_nSize - 1, &merges, &run);
   }
-  run.addProgress(merges);
   m_host.post(ID_WORKER_SORTED);
   if (!run.keepGoing()) {
     m_host.post(ID_WORKER_CANCELED);

@@ -21,9 +21,9 @@ class CElementDataSet;
 class CGrpType;
 
 // Sorts positions first..last (inclusive) by a top-down merge sort that, on equal rows, takes
-// the right half's row first; adds one to *merges per merge. Rows compare by their current key
-// list (CSortKeyScope).
-void SortRecords(CDBRecord** rows, int first, int last, uint32_t* merges);
+// the right half's row first; adds one to *merges per merge, and kProgressSortMerge to the run's
+// progress (when given) as it goes. Rows compare by their current key list (CSortKeyScope).
+void SortRecords(CDBRecord** rows, int first, int last, uint32_t* merges, RunControl* progress = nullptr);
 
 // Texts of the checks before a run, in order; null when all pass.
 const char* PreRunFailure(const CNewReportModel& m);

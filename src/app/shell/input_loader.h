@@ -54,8 +54,9 @@ class CElementDataSet {
 
 // Loads every day of `days` (ascending) for every element of `elements`. Posts 500 at the start,
 // 503 at a normal end, 504/505/506 each followed by 502 with the error number, and 509 when the
-// keep-going flag was found cleared after a day; the result is null then. PE days add nothing to
-// the progress counter; each database element-day adds 6 x its column count.
+// keep-going flag was found cleared after a day; the result is null then. Every element-day, read
+// or not, adds kProgressLoadDay to the progress counter (and kProgressSummaryDay with
+// `summariesOnly`) once its day is done.
 // With `summariesOnly` (for a report that reads nothing but the multi-day summaries), each
 // element-day keeps only its summaries under those criteria as soon as it is decoded
 // (CElementData::KeepOnlySummaries), so that a long run of 20-second days fits in memory.
