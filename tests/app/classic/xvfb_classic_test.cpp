@@ -105,70 +105,110 @@ class XvfbClassic : public ::testing::Test {
       ::waitpid(pid_, &status, 0);
     }
   }
+  // Writes an archive of 1994 and a configuration with the raw data listing of its loops on the
+  // archive's days (`format` 0 text, 1 spreadsheet), starts the program on it with `output` as
+  // the profile's OUTPUT keys besides the report folders, and reads the configuration through
+  // File > Read Config File. The main window's id, or "" after a failure.
+  std::string StartConfigured(int elements, int days, int format, const std::string& output) {
+    const std::string root = folder_ / "archive/", out = folder_ / "out/", cfg = folder_ / "run.cfg";
+    SampleArchiveOptions o;
+    o.root = root;
+    o.years = {1994};
+    o.elements = elements;
+    o.days = days;
+    std::vector<SampleDayInfo> written;
+    EXPECT_EQ(WriteSampleArchive(o, nullptr, &written), 0);
+    ClassicSetup setup;
+    setup.rawOn = 1;
+    setup.rawFormat = format;
+    ClassicSelection& sel = setup.sel[CB_RAW];
+    for (const SampleDayInfo& d : written)
+      if (d.written) sel.dates.push_back(COleDateTime(d.year, d.month, d.day, 0, 0, 0));
+    sel.roadways = {"I-5"};
+    for (const SampleElement& e : SampleElements(1994, elements)) {
+      if (e.kind != 0) continue;
+      const std::string id = e.key.substr(0, e.key.find(':'));
+      sel.cabinets.push_back({id, e.aliasKey.substr(0, e.aliasKey.find(':')), 0, "Here", 0});
+      sel.elements.push_back({e.key.substr(e.key.find(':') + 1), 0, static_cast<int>(sel.cabinets.size()) - 1});
+    }
+    std::string error;
+    EXPECT_TRUE(WriteClassicConfigFile(cfg.c_str(), setup, error)) << error;
+    // The program's profile: the Classic view, this archive, the report folders.
+    fs::create_directories(folder_ / "config/KARVO");
+    std::ofstream(folder_ / "config/KARVO/qav.ini") << "[GENERAL]\nUSE_CLASSIC=1\nCDROM_INDEX=1\nOTHER_PATH=" << root
+                                                     << "\n[OUTPUT]\n" << output << "RAWDATA_PATH=" << out
+                                                     << "\nSDS_PATH=" << out << "\nMDS_PATH=" << out << "\n";
+    ::setenv("XDG_CONFIG_HOME", (folder_ / "config").c_str(), 1);
+    // The X keyboard library reads past a string's end where strict string checks look; the
+    // program is ended by a signal, so its leaks are not checked either.
+    ::setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
+    char* argv[] = {const_cast<char*>(qav_.c_str()), nullptr};
+    EXPECT_EQ(::posix_spawn(&pid_, qav_.c_str(), nullptr, nullptr, argv, environ), 0);
+    ::unsetenv("XDG_CONFIG_HOME");
+
+    const std::string main = WaitWindow("QAV Classic", 60);
+    if (main.empty()) {
+      ADD_FAILURE() << "the main window did not appear";
+      return {};
+    }
+    Shell("xdotool windowactivate --sync " + main + " 2>/dev/null");
+    Settle(1500);
+    Shot(format == 0 ? "form200" : "form200_spreadsheet");
+
+    // File > Read Config File, the path typed into the file chooser.
+    const std::string chooser = MenuCommand(main, "f", "r", "^Open$");
+    if (chooser.empty()) {
+      ADD_FAILURE() << "the file chooser did not open";
+      return {};
+    }
+    Shell("xdotool type --window " + chooser + " --delay 20 '" + cfg + "'");
+    Shell("xdotool key --window " + chooser + " Return");
+    if (!WaitGone("^Open$", 20)) {
+      ADD_FAILURE() << "the file chooser did not close";
+      return {};
+    }
+    return main;
+  }
+
+  // GO spans the form under the three blocks: a click in its middle, kGoY pixels below the top of
+  // the main window's client area. The wait dialog's id, or "" when none was seen.
+  std::string ClickGo(const std::string& main, const std::string& running) {
+    const std::string clickGo = "bash -c 'eval $(xdotool getwindowgeometry --shell " + main +
+                                "); xdotool mousemove --window " + main + " $((WIDTH/2)) " + std::to_string(kGoY) +
+                                " click 1'";
+    Shell(clickGo);
+    std::string wait = WaitWindow(running, 15);
+    if (wait.empty()) {  // a click lost on a busy machine
+      Shell(clickGo);
+      wait = WaitWindow(running, 15);
+    }
+    return wait;
+  }
+
   std::string qav_;
   pid_t pid_ = -1;
   AppTempFolder folder_;
 };
 
+// The clicks go to screen places, so each test runs again on an X server of its own where no other
+// test's windows can be in the way. True in the outer run, which has then checked the inner one.
+bool RanOnOwnXServer() {
+  if (std::getenv("QAV_XVFB_INNER")) return false;
+  const std::string self = fs::canonical("/proc/self/exe").string();
+  const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+  const std::string out = Shell("QAV_XVFB_INNER=1 xvfb-run -a -s '-screen 0 1280x1024x24' '" + self +
+                                "' --gtest_filter='XvfbClassic." + name + "' 2>&1; echo \"exit=$?\"");
+  EXPECT_NE(out.find("[  PASSED  ] 1 test"), std::string::npos) << out;
+  EXPECT_NE(out.find("exit=0"), std::string::npos) << out;
+  return true;
+}
+
 TEST_F(XvfbClassic, RunOverAnArchiveOpensTheReportInTheViewer) {
-  // The clicks go to screen places, so the test runs again on an X server of its own where no
-  // other test's windows can be in the way.
-  if (!std::getenv("QAV_XVFB_INNER")) {
-    const std::string self = fs::canonical("/proc/self/exe").string();
-    const std::string out = Shell("QAV_XVFB_INNER=1 xvfb-run -a -s '-screen 0 1280x1024x24' '" + self +
-                                  "' --gtest_filter='XvfbClassic.*' 2>&1; echo \"exit=$?\"");
-    EXPECT_NE(out.find("[  PASSED  ] 1 test"), std::string::npos) << out;
-    EXPECT_NE(out.find("exit=0"), std::string::npos) << out;
-    return;
-  }
-  const std::string root = folder_ / "archive/", out = folder_ / "out/", cfg = folder_ / "run.cfg";
-  SampleArchiveOptions o;
-  o.root = root;
-  o.years = {1994};
-  o.elements = 400;  // enough for the wait dialog to be seen
-  o.days = 3;
-  std::vector<SampleDayInfo> days;
-  ASSERT_EQ(WriteSampleArchive(o, nullptr, &days), 0);
-  // The configuration: raw data on, its own selection of the archive's days and loops.
-  ClassicSetup setup;
-  setup.rawOn = 1;
-  ClassicSelection& sel = setup.sel[CB_RAW];
-  for (const SampleDayInfo& d : days)
-    if (d.written) sel.dates.push_back(COleDateTime(d.year, d.month, d.day, 0, 0, 0));
-  sel.roadways = {"I-5"};
-  for (const SampleElement& e : SampleElements(1994, 400)) {
-    if (e.kind != 0) continue;
-    const std::string id = e.key.substr(0, e.key.find(':'));
-    sel.cabinets.push_back({id, e.aliasKey.substr(0, e.aliasKey.find(':')), 0, "Here", 0});
-    sel.elements.push_back({e.key.substr(e.key.find(':') + 1), 0, static_cast<int>(sel.cabinets.size()) - 1});
-  }
-  std::string error;
-  ASSERT_TRUE(WriteClassicConfigFile(cfg.c_str(), setup, error)) << error;
-  // The program's profile: the Classic view, this archive, reports opened in the own viewer.
-  fs::create_directories(folder_ / "config/KARVO");
-  std::ofstream(folder_ / "config/KARVO/qav.ini") << "[GENERAL]\nUSE_CLASSIC=1\nCDROM_INDEX=1\nOTHER_PATH=" << root
-                                                   << "\n[OUTPUT]\nAUTOOPEN=1\nUSEQAVCUSTOMVIEWER=1\nRAWDATA_PATH="
-                                                   << out << "\nSDS_PATH=" << out << "\nMDS_PATH=" << out << "\n";
-  ::setenv("XDG_CONFIG_HOME", (folder_ / "config").c_str(), 1);
-  // The X keyboard library reads past a string's end where strict string checks look; the
-  // program is ended by a signal, so its leaks are not checked either.
-  ::setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
-  char* argv[] = {const_cast<char*>(qav_.c_str()), nullptr};
-  ASSERT_EQ(::posix_spawn(&pid_, qav_.c_str(), nullptr, nullptr, argv, environ), 0);
-  ::unsetenv("XDG_CONFIG_HOME");
-
-  const std::string main = WaitWindow("QAV Classic", 60);
-  ASSERT_FALSE(main.empty()) << "the main window did not appear";
-  Shell("xdotool windowactivate --sync " + main + " 2>/dev/null");
-  Settle(1500);
-  Shot("form200");
-
-  // File > Read Config File, the path typed into the file chooser.
-  const std::string chooser = MenuCommand(main, "f", "r", "^Open$");
-  ASSERT_FALSE(chooser.empty()) << "the file chooser did not open";
-  Shell("xdotool type --window " + chooser + " --delay 20 '" + cfg + "'");
-  Shell("xdotool key --window " + chooser + " Return");
-  ASSERT_TRUE(WaitGone("^Open$", 20)) << "the file chooser did not close";
+  if (RanOnOwnXServer()) return;
+  const std::string out = folder_ / "out/";
+  // Enough loops for the wait dialog to be seen; reports open in the own viewer.
+  const std::string main = StartConfigured(400, 3, 0, "AUTOOPEN=1\nUSEQAVCUSTOMVIEWER=1\n");
+  ASSERT_FALSE(main.empty());
   Settle(1500);
   Shot("form200_configured");
 
@@ -185,25 +225,51 @@ TEST_F(XvfbClassic, RunOverAnArchiveOpensTheReportInTheViewer) {
   ASSERT_TRUE(WaitGone("Parameter Settings", 20)) << "the sheet did not close";
   Settle(800);
 
-  // GO spans the form under the three blocks: a click in its middle, kGoY pixels below the
-  // top of the main window's client area.
-  const std::string clickGo = "bash -c 'eval $(xdotool getwindowgeometry --shell " + main +
-                              "); xdotool mousemove --window " + main + " $((WIDTH/2)) " + std::to_string(kGoY) +
-                              " click 1'";
-  const char* running = "Loading Input Data|Outputting Raw Data|Working|DEFAULT.DAT";
-  Shell(clickGo);
-  std::string wait = WaitWindow(running, 15);
-  if (wait.empty()) {  // a click lost on a busy machine
-    Shell(clickGo);
-    wait = WaitWindow(running, 15);
-  }
-  if (!wait.empty()) Shot("wait_dialog");
+  if (!ClickGo(main, "Loading Input Data|Outputting Raw Data|Working|DEFAULT.DAT").empty()) Shot("wait_dialog");
 
   const std::string viewer = WaitWindow("DEFAULT.DAT", 60);
   ASSERT_FALSE(viewer.empty()) << "the report was not opened in the viewer";
   Settle(1500);
   Shot("viewer");
   EXPECT_TRUE(fs::exists(out + "DEFAULT.DAT"));
+}
+
+TEST_F(XvfbClassic, SpreadsheetReportGoesToTheDesktopOpenerAndItsFailureIsShown) {
+  if (RanOnOwnXServer()) return;
+  // The desktop's opener is a stand-in on PATH that notes the file it was given and fails, as
+  // xdg-open does when no application takes the file's type. No spreadsheet program is set, so
+  // the program takes the opener.
+  const std::string bin = folder_ / "bin", log = folder_ / "opened.log";
+  fs::create_directories(bin);
+  std::ofstream(bin + "/xdg-open") << "#!/bin/sh\necho \"$1\" >> '" << log << "'\nexit 4\n";
+  fs::permissions(bin + "/xdg-open", fs::perms::owner_all);
+  const std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
+  ::setenv("PATH", (bin + ":" + path).c_str(), 1);
+  // A run of some seconds: the wait dialog is taken twice while it lasts.
+  const std::string main = StartConfigured(400, 80, 1, "AUTOOPEN=1\nSSVIEWER=\n");
+  ::setenv("PATH", path.c_str(), 1);
+  ASSERT_FALSE(main.empty());
+  Settle(1000);
+  const std::string wait = ClickGo(main, "Loading Input Data|Outputting Raw Data|Working");
+  ASSERT_FALSE(wait.empty()) << "no wait dialog";
+  Settle(3000);
+  Shot("wait_dialog_early");
+  Settle(3000);
+  Shot("wait_dialog_later");
+
+  // The run ends; the opener gets the report and fails; a message box names the report.
+  const std::string box = WaitWindow("^QAV$", 120);
+  ASSERT_FALSE(box.empty()) << "no message box about the report";
+  const std::string report = folder_ / "out/DEFAULT.DAT";
+  std::ifstream in(log);
+  std::string opened;
+  std::getline(in, opened);
+  EXPECT_EQ(opened, report);
+  Settle(800);
+  Shot("report_not_opened");
+  Shell("xdotool windowactivate --sync " + box + " 2>/dev/null");
+  Shell("xdotool key --window " + box + " Return");
+  EXPECT_TRUE(WaitGone("^QAV$", 20)) << "the message box did not close with Return";
 }
 
 }  // namespace
