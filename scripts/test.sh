@@ -16,6 +16,6 @@ export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1:strict_strin
 export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$PWD/scripts/lsan.supp:print_suppressions=0}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-halt_on_error=1:print_stacktrace=1}
 # Window tests use the headless backend or Qt's offscreen platform; the real-input tests start a
-# display of their own. The whole run still has one, for anything that opens a window by default.
-xvfb-run -a -s "-screen 0 1280x1024x24" \
+# display of their own or take turns on the run's (scripts/xvfb.sh: the server picks a free number).
+scripts/xvfb.sh \
   ctest --test-dir "$build" --output-on-failure --timeout 600 -j "$jobs"

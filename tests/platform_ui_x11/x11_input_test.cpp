@@ -73,7 +73,7 @@ bool PumpUntil(const std::function<bool()>& done, int ms) {
 class X11Test : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(qav::ui::DisplayAvailable()) << "runs under xvfb-run";
+    ASSERT_TRUE(qav::ui::DisplayAvailable()) << "runs under scripts/xvfb.sh";
     ::setenv("QT_QPA_PLATFORM", "xcb", 1);
     ASSERT_TRUE(qav::ui::SelectBackend("qt"));
     qav::ui::BindUiThread();

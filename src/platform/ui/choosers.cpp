@@ -9,7 +9,7 @@
 
 namespace qav::ui {
 
-bool QtChooseFile(const FileChooserRequest& req, std::string& path);  // qt_backend.cpp
+bool QtChooseFile(const FileChooserRequest& req, std::string& path);  // qt_windows.cpp
 bool QtChooseFolder(const std::string& title, const std::string& start, std::string& path);
 
 namespace {

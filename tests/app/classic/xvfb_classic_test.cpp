@@ -93,8 +93,7 @@ void Settle(int ms = 1000) { std::this_thread::sleep_for(std::chrono::millisecon
 class XvfbClassic : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (Shell("command -v xdotool").empty() || Shell("command -v xvfb-run").empty())
-      GTEST_SKIP() << "no xdotool or xvfb-run";
+    if (Shell("command -v xdotool").empty() || Shell("command -v Xvfb").empty()) GTEST_SKIP() << "no xdotool or Xvfb";
     qav_ = (fs::canonical("/proc/self/exe").parent_path() / "../../src/app/qav").lexically_normal().string();
     if (!fs::exists(qav_)) GTEST_SKIP() << "no qav program at " << qav_;
   }
@@ -196,8 +195,8 @@ bool RanOnOwnXServer() {
   if (std::getenv("QAV_XVFB_INNER")) return false;
   const std::string self = fs::canonical("/proc/self/exe").string();
   const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-  const std::string out = Shell("QAV_XVFB_INNER=1 xvfb-run -a -s '-screen 0 1280x1024x24' '" + self +
-                                "' --gtest_filter='XvfbClassic." + name + "' 2>&1; echo \"exit=$?\"");
+  const std::string out = Shell("QAV_XVFB_INNER=1 '" QAV_XVFB_SCRIPT "' '" + self + "' --gtest_filter='XvfbClassic." +
+                                name + "' 2>&1; echo \"exit=$?\"");
   EXPECT_NE(out.find("[  PASSED  ] 1 test"), std::string::npos) << out;
   EXPECT_NE(out.find("exit=0"), std::string::npos) << out;
   return true;

@@ -1,0 +1,174 @@
+// Lists in the Qt backend: a list box is a QListView over LineModel, which reads the lines and
+// the selection from the list's state when the view paints (the state holds both, so the view
+// keeps no selection of its own); changes reach the view in one step when the loop next runs.
+// Also the combo box's lines and the clicks on a list's lines.
+#include <QApplication>
+#include <QComboBox>
+#include <QMouseEvent>
+#include <QScrollBar>
+
+#include <algorithm>
+
+#include "platform/base/text.h"
+#include "platform/ui/input.h"
+#include "platform/ui/qt_internal.h"
+
+namespace qav::ui::qt {
+
+QVariant LineModel::data(const QModelIndex& index, int role) const {
+  auto* l = static_cast<ListBoxState*>(Find(m_hwnd));
+  if (l == nullptr || l->kind != Kind::ListBox || !index.isValid() || index.row() >= static_cast<int>(l->lines.size()))
+    return QVariant();
+  const size_t row = static_cast<size_t>(index.row());
+  bool selected = !l->NoSel() && (l->Multi() ? l->lines.Selected(row) : index.row() == l->cur);
+  switch (role) {
+    case Qt::DisplayRole: return QString::fromStdString(Cp1252ToUtf8(l->lines.Text(row)));
+    case Qt::BackgroundRole:
+      return selected ? QVariant(QApplication::palette().brush(QPalette::Highlight)) : QVariant();
+    case Qt::ForegroundRole:
+      return selected ? QVariant(QApplication::palette().brush(QPalette::HighlightedText)) : QVariant();
+    case Qt::SizeHintRole: return QSize(std::max(l->columnWidth, 8), std::max(l->itemHeight, 1));
+    default: return QVariant();
+  }
+}
+
+void LineModel::Changed(bool append) {
+  if (!append) m_onlyAppends = false;
+  if (m_dirty) return;
+  m_dirty = true;
+  QTimer::singleShot(0, this, [this] { Flush(); });
+}
+
+bool LineModel::Flush() {
+  if (!m_dirty) return false;
+  m_dirty = false;
+  auto* l = static_cast<ListBoxState*>(Find(m_hwnd));
+  int n = l != nullptr ? static_cast<int>(l->lines.size()) : 0;
+  if (m_onlyAppends && n > m_rows) {
+    beginInsertRows(QModelIndex(), m_rows, n - 1);
+    m_rows = n;
+    endInsertRows();
+  } else if (!m_onlyAppends || n != m_rows) {
+    beginResetModel();
+    m_rows = n;
+    endResetModel();
+  }
+  m_onlyAppends = true;
+  return true;
+}
+
+void LineModel::Repaint(int row) {
+  if (row >= 0 && row < m_rows) Q_EMIT dataChanged(index(row), index(row));
+  else if (m_rows > 0) Q_EMIT dataChanged(index(0), index(m_rows - 1));
+}
+
+ListWidget::ListWidget(HWND h, QWidget* parent) : QListView(parent), model(new LineModel(h, this)), m_hwnd(h) {
+  setModel(model);
+  setUniformItemSizes(true);
+  setSelectionMode(QAbstractItemView::NoSelection);  // the state holds the selection
+  setEditTriggers(QAbstractItemView::NoEditTriggers);
+  setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
+  setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+  setLayoutMode(QListView::Batched);
+  setBatchSize(2000);
+  // The first line shown follows the user's scrolling, so item-from-point finds the right line.
+  auto top = [this] {
+    if (g_syncing > 0) return;
+    if (auto* l = static_cast<ListBoxState*>(Find(m_hwnd))) l->top = TopRow();
+  };
+  connect(verticalScrollBar(), &QScrollBar::valueChanged, this, top);
+  connect(horizontalScrollBar(), &QScrollBar::valueChanged, this, top);
+}
+
+int ListWidget::TopRow() const {
+  QModelIndex i = indexAt(QPoint(1, 1));
+  return i.isValid() ? i.row() : 0;
+}
+
+int QtBackend::ListItemHeight(HFONT font) { return QFontMetrics(FontOf(font)).height() + 2; }
+
+void QtBackend::ListChanged(WndState* s, ListChange what, int index) {
+  auto* w = static_cast<QWidget*>(s->native);
+  if (w == nullptr) return;
+  if (s->kind == Kind::ComboBox) {
+    SyncCombo(static_cast<ComboBoxState*>(s), static_cast<QComboBox*>(w));
+    return;
+  }
+  auto* v = static_cast<ListWidget*>(w);
+  auto* l = static_cast<ListBoxState*>(s);
+  switch (what) {
+    case ListChange::Inserted: v->model->Changed(index == static_cast<int>(l->lines.size()) - 1); break;
+    case ListChange::Deleted:
+    case ListChange::Reset: v->model->Changed(false); break;
+    case ListChange::Selection: {
+      v->model->Flush();
+      v->model->Repaint(l->Multi() ? index : -1);
+      Syncing guard;
+      // The focus frame is on the caret line, not on the first line.
+      if (l->caret >= 0 && l->caret < v->model->rows())
+        v->selectionModel()->setCurrentIndex(v->model->index(l->caret), QItemSelectionModel::NoUpdate);
+      if (!l->Multi() && l->cur >= 0) v->scrollTo(v->model->index(l->cur), QAbstractItemView::EnsureVisible);
+      break;
+    }
+    case ListChange::Top: {
+      v->model->Flush();
+      Syncing guard;
+      if (l->top < v->model->rows()) v->scrollTo(v->model->index(l->top), QAbstractItemView::PositionAtTop);
+      break;
+    }
+  }
+}
+
+void QtBackend::SyncList(ListBoxState* l, ListWidget* v) {
+  bool columns = (l->style & LBS_MULTICOLUMN) != 0;
+  if (columns) {
+    v->setFlow(QListView::TopToBottom);
+    v->setWrapping(true);
+    v->setResizeMode(QListView::Adjust);
+    v->setGridSize(QSize(l->columnWidth > 0 ? l->columnWidth : 64, l->itemHeight));
+    v->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  } else {
+    v->setFlow(QListView::TopToBottom);
+    v->setWrapping(false);
+    v->setGridSize(QSize());
+  }
+  v->setFrameShape((l->style & WS_BORDER) ? QFrame::StyledPanel : QFrame::NoFrame);
+  // A new line height (a new font) is laid out afresh; otherwise only new lines are taken.
+  v->model->Changed(v->lineHeight == l->itemHeight);
+  v->lineHeight = l->itemHeight;
+  v->viewport()->update();
+}
+
+void QtBackend::SyncCombo(ComboBoxState* s, QComboBox* c) {
+  Syncing guard;
+  bool same = c->count() == static_cast<int>(s->lines.size());
+  for (int i = 0; same && i < c->count(); ++i) same = c->itemText(i) == Q(s->lines[static_cast<size_t>(i)].text);
+  if (!same) {
+    c->clear();
+    for (const ListLine& line : s->lines) c->addItem(Q(line.text));
+  }
+  c->setCurrentIndex(s->cur);
+}
+
+// A click on a list's lines: the list's own selection rules (input::SelectLine) with the
+// modifiers held; a right click and a double click have notices of their own.
+bool QtBackend::ListMouse(HWND h, ListWidget* v, QMouseEvent* m) {
+  v->model->Flush();
+  QPoint p = m->position().toPoint();
+  if (m->button() == Qt::RightButton) {
+    input::RightClick(h, p.x(), p.y());
+    return true;
+  }
+  if (m->button() != Qt::LeftButton) return true;
+  QModelIndex i = v->indexAt(p);
+  if (!i.isValid()) {
+    input::Focus(h);
+    return true;
+  }
+  UINT keys = ((m->modifiers() & Qt::ShiftModifier) ? MK_SHIFT : 0) | ((m->modifiers() & Qt::ControlModifier) ? MK_CONTROL : 0);
+  if (m->type() == QEvent::MouseButtonDblClick) input::DoubleClickLine(h, i.row());
+  else input::SelectLine(h, i.row(), keys);
+  return true;
+}
+
+}  // namespace qav::ui::qt

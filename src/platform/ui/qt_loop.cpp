@@ -1,0 +1,135 @@
+// The Qt backend's glue between Qt's event loop and ours: starting Qt (only when the X server
+// answers or another Qt platform is named), the program's style and palette, the waits of our
+// loops (processEvents with a timer for the next due SetTimer), the one queued event by which
+// other threads wake the user-interface thread to serve their sends, the cursor, and the tag
+// that ties a widget to the window it shows.
+#include <QApplication>
+#include <QStyleFactory>
+#include <xcb/xcb.h>
+
+#include <cmath>
+#include <cstdlib>
+
+#include "platform/ui/loop_internal.h"
+#include "platform/ui/qt_internal.h"
+
+namespace qav::ui::qt {
+
+int g_syncing = 0;
+QtBackend* g_qt = nullptr;
+
+void Tag(QWidget* w, HWND h) { w->setProperty(kHwndProperty, QVariant::fromValue(reinterpret_cast<quintptr>(h))); }
+
+HWND OwnHwnd(const QObject* o) {
+  QVariant v = o != nullptr ? o->property(kHwndProperty) : QVariant();
+  return v.isValid() ? reinterpret_cast<HWND>(v.value<quintptr>()) : nullptr;
+}
+
+HWND HwndOf(const QObject* o) {
+  for (; o != nullptr; o = o->parent())
+    if (HWND h = OwnHwnd(o)) return h;
+  return nullptr;
+}
+
+QtBackend::QtBackend() {
+  m_waitTimer.setSingleShot(true);
+  m_waitTimer.setTimerType(Qt::PreciseTimer);
+  qApp->installEventFilter(this);
+}
+
+void QtBackend::Poll() {
+  ++m_depth;
+  QCoreApplication::processEvents(QEventLoop::AllEvents);
+  --m_depth;
+  Reap();
+}
+
+void QtBackend::Wait(double seconds) {
+  if (seconds >= 0) m_waitTimer.start(static_cast<int>(std::ceil(seconds * 1000)));
+  ++m_depth;
+  QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+  --m_depth;
+  m_waitTimer.stop();
+  Reap();
+}
+
+// Any thread: one queued event wakes the user-interface thread, however many requests came.
+void QtBackend::Wake() {
+  if (m_wakePending.exchange(true)) return;
+  QCoreApplication::postEvent(this, new QEvent(kWakeEvent));
+}
+
+bool QtBackend::event(QEvent* e) {
+  if (e->type() != kWakeEvent) return QObject::event(e);
+  m_wakePending = false;
+  ServeSentMessages();
+  return true;
+}
+
+void QtBackend::CursorChanged(CursorKind shape) {
+  while (QApplication::overrideCursor() != nullptr) QApplication::restoreOverrideCursor();
+  if (shape == CursorKind::Wait) QApplication::setOverrideCursor(Qt::WaitCursor);
+  else if (shape == CursorKind::Hand) QApplication::setOverrideCursor(Qt::PointingHandCursor);
+}
+
+namespace {
+
+// Qt cannot start without a display: the X server is asked first, so a missing or refused one
+// means no Qt backend instead of an aborted program.
+bool QtCanStart() {
+  const char* platform = std::getenv("QT_QPA_PLATFORM");
+  if (platform != nullptr && std::string(platform) == "offscreen") return true;
+  if (platform != nullptr && *platform != '\0' && std::string(platform) != "xcb") return true;
+  if (!DisplayAvailable()) return false;
+  xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+  bool ok = c != nullptr && xcb_connection_has_error(c) == 0;
+  if (c != nullptr) xcb_disconnect(c);
+  return ok;
+}
+
+QPalette AppPalette() {
+  // The program's palette: light, neutral faces with a calm blue for selections and focus.
+  QPalette p;
+  QColor face(240, 240, 240);
+  p.setColor(QPalette::Window, face);
+  p.setColor(QPalette::WindowText, QColor(20, 20, 20));
+  p.setColor(QPalette::Base, Qt::white);
+  p.setColor(QPalette::AlternateBase, QColor(246, 246, 246));
+  p.setColor(QPalette::Button, face);
+  p.setColor(QPalette::ButtonText, QColor(20, 20, 20));
+  p.setColor(QPalette::Text, QColor(20, 20, 20));
+  p.setColor(QPalette::Highlight, QColor(0, 120, 215));
+  p.setColor(QPalette::HighlightedText, Qt::white);
+  p.setColor(QPalette::ToolTipBase, QColor(255, 255, 225));
+  p.setColor(QPalette::ToolTipText, Qt::black);
+  p.setColor(QPalette::Disabled, QPalette::WindowText, QColor(150, 150, 150));
+  p.setColor(QPalette::Disabled, QPalette::Text, QColor(150, 150, 150));
+  p.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(150, 150, 150));
+  p.setColor(QPalette::Disabled, QPalette::Base, face);
+  return p;
+}
+
+}  // namespace
+}  // namespace qav::ui::qt
+
+namespace qav::ui {
+
+Backend* MakeQtBackend() {
+  if (qt::g_qt != nullptr) return qt::g_qt;
+  if (QCoreApplication::instance() == nullptr) {
+    if (!qt::QtCanStart()) return nullptr;
+    static int argc = 1;
+    static char name[] = "qav";
+    static char* argv[] = {name, nullptr};
+    new QApplication(argc, argv);  // lives to the end of the process
+    QApplication::setStyle(QStyleFactory::create("Fusion"));
+    QApplication::setPalette(qt::AppPalette());
+    QApplication::setQuitOnLastWindowClosed(false);
+    QApplication::setEffectEnabled(Qt::UI_AnimateMenu, false);
+    QApplication::setEffectEnabled(Qt::UI_AnimateCombo, false);
+  }
+  qt::g_qt = new qt::QtBackend;
+  return qt::g_qt;
+}
+
+}  // namespace qav::ui

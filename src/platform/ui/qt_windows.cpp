@@ -1,0 +1,350 @@
+// Top-level windows in the Qt backend: frames and dialogs as TopWindow (a menu bar for frames, a
+// scrolling client area), their creation when first shown, their place, state and order, the
+// focus given to them (with and without a window manager), the file and folder choosers, and the
+// PNG of a window.
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QScreen>
+#include <QScrollArea>
+#include <QStyle>
+#include <QWindow>
+#include <QtGui/qguiapplication_platform.h>
+#include <xcb/xcb.h>
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "platform/ui/app.h"
+#include "platform/ui/choosers.h"
+#include "platform/ui/input.h"
+#include "platform/ui/loop_internal.h"
+#include "platform/ui/qt_internal.h"
+
+namespace qav::ui::qt {
+
+TopWindow::TopWindow(HWND h, bool dialog) : QWidget(nullptr, dialog ? Qt::Dialog : Qt::Window), m_hwnd(h) {
+  Tag(this, h);
+  area = new QScrollArea(this);
+  area->setFrameShape(QFrame::NoFrame);
+  area->setWidgetResizable(false);
+  canvas = new QWidget;
+  canvas->setAutoFillBackground(false);
+  area->setWidget(canvas);
+  area->viewport()->setAutoFillBackground(false);
+}
+
+void TopWindow::Place() {
+  if (menu != nullptr) menu->setGeometry(0, 0, width(), menuHeight);
+  area->setGeometry(0, menuHeight, width(), std::max(0, height() - menuHeight));
+  Fit();
+}
+
+// The canvas holds every child at its own place and fills what the scroll bars leave of the
+// client area. A panel (a form view, which the frame sizes to its client area) counts with its
+// controls only, so a form wider than the frame scrolls sideways without a vertical bar too.
+void TopWindow::Fit() {
+  QRect kids;
+  for (QObject* o : canvas->children()) {
+    auto* w = qobject_cast<QWidget*>(o);
+    if (w == nullptr || w->isHidden()) continue;
+    QRect r = w->geometry();
+    if (dynamic_cast<Panel*>(w) != nullptr) {
+      QRect inner = w->childrenRect();
+      r = QRect(w->pos(), QSize(std::max(inner.right() + 1, 0), std::max(inner.bottom() + 1, 0)));
+    }
+    kids |= r;
+  }
+  const QSize client = area->size();
+  const int bar = area->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, area);
+  const int needW = kids.right() + 1, needH = kids.bottom() + 1;
+  bool across = needW > client.width();
+  const bool down = needH > client.height() - (across ? bar : 0);
+  across = needW > client.width() - (down ? bar : 0);
+  canvas->resize(std::max(needW, client.width() - (down ? bar : 0)), std::max(needH, client.height() - (across ? bar : 0)));
+}
+
+void TopWindow::closeEvent(QCloseEvent* e) {
+  e->ignore();  // the window decides in its WM_CLOSE handler
+  input::Close(m_hwnd);
+}
+
+void TopWindow::resizeEvent(QResizeEvent* e) {
+  QWidget::resizeEvent(e);
+  Place();
+  Moved(true);
+}
+
+void TopWindow::moveEvent(QMoveEvent* e) {
+  QWidget::moveEvent(e);
+  Moved(false);
+}
+
+void TopWindow::changeEvent(QEvent* e) {
+  QWidget::changeEvent(e);
+  if (e->type() != QEvent::WindowStateChange) return;
+  WndState* s = Find(m_hwnd);
+  if (s == nullptr || g_syncing > 0) return;
+  s->maximized = isMaximized();
+  s->minimized = isMinimized();
+}
+
+// The user (or the window manager) moved or resized the window: the state follows, and WM_SIZE
+// lets the window lay out its children itself.
+void TopWindow::Moved(bool resized) {
+  WndState* s = Find(m_hwnd);
+  if (s == nullptr || s->native != this) return;
+  QRect g = geometry();
+  bool sized = s->Width() != g.width() || s->Height() != g.height();
+  s->rect = RECT{g.x(), g.y(), g.x() + g.width(), g.y() + g.height()};
+  if (resized && sized) {
+    UINT how = isMaximized() ? SIZE_MAXIMIZED : isMinimized() ? SIZE_MINIMIZED : SIZE_RESTORED;
+    Send(m_hwnd, WM_SIZE, how, MAKELPARAM(g.width(), g.height() - s->clientTop));
+  }
+}
+
+void QtBackend::Created(WndState* s) {
+  if (s->native != nullptr || !s->IsChild()) return;  // top-level windows are built when first shown
+  WndState* top = TopLevelOf(s);
+  if (top == nullptr || top->native == nullptr) return;
+  Build(s);
+  ScheduleFit(top);
+}
+
+void QtBackend::Destroyed(WndState* s) {
+  auto* w = static_cast<QWidget*>(s->native);
+  if (w == nullptr) return;
+  s->native = nullptr;
+  Forget(w);
+  m_fit.erase(s->hwnd);
+  w->hide();
+  // The widget may be sending the signal that destroyed its window: it goes when no handler and
+  // no wait of ours is left on the stack (Reap).
+  m_dead.emplace_back(w);
+}
+
+void QtBackend::Changed(WndState* s) {
+  if (s->native == nullptr) {
+    if (!s->IsChild() && s->Visible()) Realize(s);
+    return;
+  }
+  Sync(s);
+}
+
+void QtBackend::Raise(WndState* s) {
+  auto* win = dynamic_cast<TopWindow*>(static_cast<QWidget*>(s->native));
+  if (win == nullptr || !win->isVisible()) return;
+  if (QGuiApplication::platformName() != "offscreen") win->raise();
+  win->activateWindow();
+  if (QGuiApplication::platformName() == "xcb") FocusWithoutWindowManager(win);
+}
+
+// Qt asks the X server for the focus with the time of the last event it saw; with no window
+// manager to pass the request on, the server ignores it once another client moved the focus
+// later. The request at the server's current time always holds.
+void QtBackend::FocusWithoutWindowManager(QWidget* win) {
+  auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+  xcb_connection_t* c = x11 != nullptr ? x11->connection() : nullptr;
+  if (c == nullptr) return;
+  const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+  if (screen == nullptr) return;
+  static const char kCheck[] = "_NET_SUPPORTING_WM_CHECK";
+  xcb_intern_atom_reply_t* atom = xcb_intern_atom_reply(c, xcb_intern_atom(c, 1, sizeof kCheck - 1, kCheck), nullptr);
+  bool managed = false;
+  if (atom != nullptr && atom->atom != XCB_ATOM_NONE) {
+    xcb_get_property_reply_t* p =
+        xcb_get_property_reply(c, xcb_get_property(c, 0, screen->root, atom->atom, XCB_ATOM_WINDOW, 0, 1), nullptr);
+    managed = p != nullptr && xcb_get_property_value_length(p) > 0;
+    std::free(p);
+  }
+  std::free(atom);
+  if (managed) return;
+  xcb_set_input_focus(c, XCB_INPUT_FOCUS_PARENT, static_cast<xcb_window_t>(win->winId()), XCB_CURRENT_TIME);
+  xcb_flush(c);
+}
+
+SIZE QtBackend::ScreenSize() {
+  QScreen* sc = QGuiApplication::primaryScreen();
+  QRect r = sc != nullptr ? sc->availableGeometry() : QRect(0, 0, 1280, 1024);
+  return SIZE{r.width(), r.height()};
+}
+
+// The widget children of a window go into: a top-level window's canvas, or the panel itself.
+QWidget* QtBackend::HostOf(WndState* s) {
+  auto* w = static_cast<QWidget*>(s->native);
+  if (auto* top = dynamic_cast<TopWindow*>(w)) return top->canvas;
+  return w;
+}
+
+void QtBackend::Realize(WndState* s) {
+  bool dialog = s->owner != nullptr || s->kind == Kind::Dialog;
+  auto* win = new TopWindow(s->hwnd, dialog);
+  s->native = win;
+  if (auto* frame = dynamic_cast<CFrameWnd*>(s->object); frame != nullptr && frame->Menu() != nullptr) {
+    win->menu = new QMenuBar(win);
+    BuildMenu(win->menu, *frame->Menu(), s->hwnd);
+    win->menuHeight = s->clientTop;
+  }
+  if (!(s->style & WS_THICKFRAME) && dynamic_cast<CFrameWnd*>(s->object) == nullptr)
+    win->setFixedSize(std::max(s->Width(), 1), std::max(s->Height(), 1));
+  ForEachDescendant(s, [this](WndState* c) { Build(c); });
+  Sync(s);
+}
+
+void QtBackend::SyncTop(WndState* s, TopWindow* win) {
+  HWND hwnd = s->hwnd;
+  win->setWindowTitle(Q(s->text));
+  if (s->icon != nullptr) win->setWindowIcon(IconOf(s->icon));
+  Colours c = AskColours(s);
+  if ((s = Find(hwnd)) == nullptr) return;
+  ApplyColours(win, c, QPalette::Window);
+  ResyncChildColours(s);
+  if ((s = Find(hwnd)) == nullptr) return;
+  win->menuHeight = win->menu != nullptr ? s->clientTop : 0;
+  win->setEnabled(s->Enabled());
+  if (s->Visible()) {
+    Qt::WindowStates want = s->minimized ? Qt::WindowMinimized : s->maximized ? Qt::WindowMaximized : Qt::WindowNoState;
+    QRect g(s->rect.left, s->rect.top, std::max(s->Width(), 1), std::max(s->Height(), 1));
+    // A maximised window covers the work area even where no window manager does it, and goes
+    // back to where it was when restored.
+    const bool isMax = (win->windowState() & Qt::WindowMaximized) != 0;
+    if (s->maximized && !isMax) {
+      win->normal = g;
+      if (QScreen* sc = win->screen()) g = sc->availableGeometry();
+    } else if (!s->maximized && !s->minimized && isMax && win->normal.isValid()) {
+      g = win->normal;
+    }
+    // A maximised window leaves that state before it takes its new place: resizing it first
+    // would only drop Qt's record of the state, and the platform's late report of it would
+    // maximise the window again.
+    if (isMax && !s->maximized && win->isVisible()) win->setWindowState(want);
+    if ((!s->minimized && (!s->maximized || !isMax)) && win->geometry() != g) {
+      if (win->minimumSize() == win->maximumSize()) win->setFixedSize(g.size());
+      win->setGeometry(g);
+    }
+    if (!win->isVisible()) {
+      win->setWindowState(want);
+      win->Place();
+      if (WndState* o = Find(s->owner); o != nullptr && o->native != nullptr) {
+        win->winId();
+        win->windowHandle()->setTransientParent(static_cast<QWidget*>(o->native)->windowHandle());
+      }
+      win->show();
+      if (QGuiApplication::platformName() != "offscreen") win->raise();
+      win->activateWindow();
+      // The control that has the focus in this window gets Qt's focus too.
+      WndState* f = Find(FocusWindow());
+      if (f != nullptr && f->native != nullptr && TopLevelOf(f) == s) FocusWidget(f);
+    } else if ((win->windowState() & (Qt::WindowMinimized | Qt::WindowMaximized)) != want) {
+      win->setWindowState(want);
+    }
+  } else if (win->isVisible()) {
+    win->hide();
+  }
+}
+
+void QtBackend::FocusWidget(WndState* s) {
+  auto* w = static_cast<QWidget*>(s->native);
+  if (w == nullptr || !w->isVisibleTo(w->window())) return;
+  if (!w->hasFocus()) w->setFocus(Qt::TabFocusReason);
+  if (m_focused == s->hwnd) return;
+  // The focus came here from the keyboard or the program: as the dialog manager does, an edit
+  // has its text selected, so typing replaces it.
+  m_focused = s->hwnd;
+  if (auto* e = qobject_cast<QLineEdit*>(w)) e->selectAll();
+}
+
+// The canvas of a top-level window is fitted to its children once the loop runs again.
+void QtBackend::ScheduleFit(WndState* top) {
+  if (top == nullptr || top->native == nullptr || !m_fit.insert(top->hwnd).second) return;
+  if (m_fit.size() == 1)
+    QTimer::singleShot(0, this, [this] {
+      std::set<HWND> tops;
+      tops.swap(m_fit);
+      for (HWND h : tops)
+        if (WndState* s = Find(h); s != nullptr && s->native != nullptr) static_cast<TopWindow*>(s->native)->Fit();
+    });
+}
+
+void QtBackend::Forget(QWidget* w) {
+  // Signals of a widget on its way out are no longer the user's input.
+  w->setProperty(kHwndProperty, QVariant());
+  for (QObject* c : w->findChildren<QObject*>()) c->setProperty(kHwndProperty, QVariant());
+}
+
+// Frees the widgets of destroyed windows once nothing that may still use them is running: no
+// window handler and no event processing of ours further up the stack.
+void QtBackend::Reap() {
+  if (m_depth > 0 || HandlerRunning() || m_dead.empty()) return;
+  std::vector<QPointer<QWidget>> dead;
+  dead.swap(m_dead);
+  for (QPointer<QWidget>& w : dead)
+    if (!w.isNull()) delete w.data();  // a window's children go with it
+}
+
+}  // namespace qav::ui::qt
+
+namespace qav::ui {
+using qt::Cp;
+using qt::Q;
+
+bool QtChooseFile(const FileChooserRequest& req, std::string& path) {
+  QFileDialog fd(nullptr, Q(req.title));
+  fd.setOption(QFileDialog::DontUseNativeDialog);
+  fd.setAcceptMode(req.open ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
+  fd.setFileMode(req.open ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+  fd.setOption(QFileDialog::DontConfirmOverwrite);  // the caller asks itself
+  QStringList filters;
+  for (const auto& [desc, pats] : req.filters) {
+    QStringList p;
+    for (const std::string& one : pats) p << ((one == "*.*" || one == "*.exe") ? QString("*") : Q(one));
+    filters << Q(desc) + " (" + p.join(' ') + ")";
+  }
+  if (!filters.isEmpty()) fd.setNameFilters(filters);
+  std::string initial = req.initialPath;
+  std::replace(initial.begin(), initial.end(), '\\', '/');
+  size_t slash = initial.find_last_of('/');
+  if (slash != std::string::npos) {
+    fd.setDirectory(Q(initial.substr(0, slash)));
+    fd.selectFile(Q(initial.substr(slash + 1)));
+  } else if (!initial.empty()) {
+    fd.selectFile(Q(initial));
+  }
+  if (!req.defaultExt.empty()) fd.setDefaultSuffix(Q(req.defaultExt));
+  if (fd.exec() != QDialog::Accepted || fd.selectedFiles().isEmpty()) return false;
+  path = Cp(fd.selectedFiles().front());
+  return true;
+}
+
+bool QtChooseFolder(const std::string& title, const std::string& start, std::string& path) {
+  QFileDialog fd(nullptr, Q(title));
+  fd.setOption(QFileDialog::DontUseNativeDialog);
+  fd.setFileMode(QFileDialog::Directory);
+  fd.setOption(QFileDialog::ShowDirsOnly);
+  std::string dir = start;
+  std::replace(dir.begin(), dir.end(), '\\', '/');
+  if (!dir.empty()) fd.setDirectory(Q(dir));
+  if (fd.exec() != QDialog::Accepted || fd.selectedFiles().isEmpty()) return false;
+  path = Cp(fd.selectedFiles().front());
+  return true;
+}
+
+bool SaveWindowPng(HWND hwnd, const std::string& file) {
+  WndState* s = Find(hwnd);
+  if (qt::g_qt == nullptr || s == nullptr || s->native == nullptr) return false;
+  auto* w = static_cast<QWidget*>(s->native);
+  QCoreApplication::processEvents();
+  return w->grab().save(QString::fromStdString(file), "PNG");
+}
+
+void* NativeWidget(HWND hwnd) {
+  WndState* s = Find(hwnd);
+  if (qt::g_qt == nullptr || s == nullptr) return nullptr;
+  QWidget* w = static_cast<QWidget*>(s->native);
+  if (auto* top = dynamic_cast<qt::TopWindow*>(w)) return top;
+  return w;
+}
+
+}  // namespace qav::ui
