@@ -192,6 +192,19 @@ TEST_F(NewViewTest, ARunWithElementDaysWithoutDataSaysHowMany) {
   EXPECT_TRUE(view_->m_wndStatusMsgs.IsWindowVisible());
 }
 
+TEST_F(NewViewTest, OpenOutputFileOnAFileThatCannotBeReadSaysSo) {
+  Start();
+  const std::string missing = folder_ / "gone.txt";
+  ui::SetFileChooserHandler([&](const ui::FileChooserRequest&, std::string& path) {
+    path = missing;
+    return true;
+  });
+  ui::ClearMessageBoxLog();
+  input::Menu(frame_->m_hWnd, ID_FILE_OPEN);
+  ASSERT_EQ(ui::MessageBoxLog().size(), 1u);
+  EXPECT_NE(ui::MessageBoxLog()[0].text.find(missing), std::string::npos);
+}
+
 TEST_F(NewViewTest, ElementLoadEndingDuringARunWaitsAndAFailedSaveIsTold) {
   Start();
   view_->m_nPeriodLen = 22;
