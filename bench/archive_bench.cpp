@@ -3,7 +3,8 @@
 // close. The floor reads exactly the same byte ranges with plain open/pread/close on the calling
 // thread. The application's common loader does what a report run does with the 500-element year:
 // one data object per element, every element-day read and decoded. items_per_second is
-// element-days per second of wall-clock time.
+// element-days per second of wall-clock time. The Ahead variants read each day's records in runs
+// of nearby records first (CNTSODB::ReadAhead), as the loader does.
 //
 // Each year (500 or 2,000 elements, five-minute FIXED days) is generated once, when first used,
 // into the temporary folder and removed at exit, also when the run is interrupted; QAV_BENCH_DAYS
@@ -18,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "app/shell/decode_pool.h"
 #include "app/shell/input_loader.h"
 #include "archive/archive_globals.h"
 #include "archive/input.h"
@@ -97,7 +99,8 @@ const Year& WideYear() {
   return year;
 }
 
-void ReadYear(benchmark::State& state, const Year& y) {
+// With `ahead`, each day's records are read ahead in runs (CNTSODB::ReadAhead) as the loader does.
+void ReadYear(benchmark::State& state, const Year& y, bool ahead = false) {
   g_DataRootPath.Set(y.root.c_str());
   CStream out;
   for (auto _ : state) {
@@ -108,6 +111,7 @@ void ReadYear(benchmark::State& state, const Year& y) {
         return;
       }
       DWORD columns = input.m_Database.m_nColumns;
+      if (ahead) input.m_Database.ReadAhead(y.keys.data(), y.keys.size(), 0, static_cast<int>(columns));
       for (const std::string& key : y.keys) {
         if (input.m_Database.ReadColumns(out, key.c_str(), 0, static_cast<int>(columns)) != 0) {
           state.SkipWithError("read failed");
@@ -148,6 +152,8 @@ void BM_ArchiveReader(benchmark::State& state) { ReadYear(state, TheYear()); }
 void BM_PreadFloor(benchmark::State& state) { PreadYear(state, TheYear()); }
 void BM_ArchiveReaderLoops(benchmark::State& state) { ReadYear(state, WideYear()); }
 void BM_PreadFloorLoops(benchmark::State& state) { PreadYear(state, WideYear()); }
+void BM_ArchiveReaderLoopsAhead(benchmark::State& state) { ReadYear(state, WideYear(), true); }
+void BM_ArchiveReaderAhead(benchmark::State& state) { ReadYear(state, TheYear(), true); }
 
 class NoPoster : public IWorkerPoster {
  public:
@@ -186,11 +192,47 @@ void BM_CommonLoader(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(y.elementDays));
 }
 
+// The common loader over the 500 loops of the wide year with at most state.range(0) helpers.
+void BM_CommonLoaderLoops(benchmark::State& state) {
+  const Year& y = WideYear();
+  g_DataRootPath.Set(y.root.c_str());
+  std::vector<std::unique_ptr<CDBCabinet>> cabinets;
+  CObjArray<CDBElementEx> elements;
+  for (const std::string& key : y.keys) {
+    const size_t colon = key.find(':');
+    cabinets.push_back(std::make_unique<CDBCabinet>(key.substr(0, colon).c_str(), "", 0, "", nullptr));
+    elements.Add(CDBElementEx(key.substr(colon + 1).c_str(), ET_LOOP, cabinets.back().get()));
+  }
+  CObjArray<CDateTimeEx> days;
+  for (const CDateTimeEx& d : y.days) days.Add(d);
+  NoPoster poster;
+  CDecodePool::LimitThreads(static_cast<int>(state.range(0)));
+  for (auto _ : state) {
+    CRunFlags run;
+    std::unique_ptr<CElementDataSet> set = LoadElementData(elements, days, poster, run);
+    if (set == nullptr || run.progress.load() != 6u * 288 * y.elementDays) {
+      state.SkipWithError("load incomplete");
+      break;
+    }
+    benchmark::DoNotOptimize(set.get());
+    state.PauseTiming();
+    set.reset();
+    state.ResumeTiming();
+  }
+  CDecodePool::LimitThreads(0);
+  state.counters["helpers"] = CDecodePool::DefaultThreads() < state.range(0) ? CDecodePool::DefaultThreads()
+                                                                               : static_cast<double>(state.range(0));
+  state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(y.elementDays));
+}
+
 BENCHMARK(BM_ArchiveReader)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_CommonLoader)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_CommonLoaderLoops)->Unit(benchmark::kMillisecond)->UseRealTime()->Arg(1)->Arg(2)->Arg(4)->Arg(64)->Repetitions(3);
 BENCHMARK(BM_PreadFloor)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ArchiveReaderLoops)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_PreadFloorLoops)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ArchiveReaderLoopsAhead)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ArchiveReaderAhead)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 

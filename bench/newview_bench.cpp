@@ -4,13 +4,23 @@
 // element-days, and the sort alone over the run's rows. The peak resident size of the process is
 // reported as a counter (MB).
 //
-// QAV_BENCH_DAYS sets the number of days (default 365).
+// The all-kinds design reads every element of the year (all four kinds) at a daily period; the
+// runs report their peak resident size above the size at their start, also per element-day.
+// The five-minute design reads the first 118 days of 128 loops at a five-minute period (about
+// 4.4 million rows) and reports how long its sort took.
+//
+// QAV_BENCH_DAYS sets the number of days (default 365); QAV_BENCH_KEEP_DAYS=1 keeps every day
+// loaded until the rows are made (the way before rows were made while loading).
 #include <benchmark/benchmark.h>
+#include <malloc.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -18,6 +28,7 @@
 
 #include "app/newview/new_run.h"
 #include "app/shell/input_loader.h"
+#include "app/shell/worker_ids.h"
 #include "archive/archive_globals.h"
 #include "archive/input.h"
 #include "archive/sample_archive.h"
@@ -35,7 +46,31 @@ struct Year {
   std::string root;
   std::vector<CDateTimeEx> days;
   std::vector<std::string> keys;  // the loops
+  std::vector<SampleElement> all;  // every element
 };
+
+// A field of /proc/self/status in kB ("VmRSS:", "VmHWM:"); 0 when unreadable.
+double StatusKb(const char* field) {
+  FILE* f = std::fopen("/proc/self/status", "r");
+  if (!f) return 0;
+  char line[256];
+  double kb = 0;
+  size_t n = std::strlen(field);
+  while (std::fgets(line, sizeof line, f))
+    if (std::strncmp(line, field, n) == 0) kb = std::atof(line + n);
+  std::fclose(f);
+  return kb;
+}
+
+// Starts a new peak: the heap gives its free memory back and the kernel sets the peak resident
+// size to the present one.
+void ResetPeak() {
+  malloc_trim(0);
+  if (FILE* f = std::fopen("/proc/self/clear_refs", "w")) {
+    std::fputs("5", f);
+    std::fclose(f);
+  }
+}
 
 const Year& TheYear() {
   static const Year year = [] {
@@ -56,7 +91,8 @@ const Year& TheYear() {
       std::fprintf(stderr, "cannot write the archive: %s\n", message.c_str());
       std::exit(1);
     }
-    for (const SampleElement& e : SampleElements(kYear, kElements))
+    y.all = SampleElements(kYear, kElements);
+    for (const SampleElement& e : y.all)
       if (e.kind == 0) y.keys.push_back(e.key);
     for (const SampleDayInfo& d : info) y.days.emplace_back(d.year, d.month, d.day);
     return y;
@@ -70,17 +106,22 @@ double PeakMegabytes() {
   return static_cast<double>(u.ru_maxrss) / 1024.0;
 }
 
-// The design: daily volume, elements in rows, dates in columns.
-void MakeDesign(CNewReportModel& m, const Year& y, const std::string& out) {
+// The design: daily volume, elements in rows, dates in columns; the first `loops` loops and
+// `days` days (all when 0), at a period of `periodLen` 20-second units.
+void MakeDesign(CNewReportModel& m, const Year& y, const std::string& out, size_t loops = 0, size_t days = 0,
+                int periodLen = 4320) {
+  if (loops == 0 || loops > y.keys.size()) loops = y.keys.size();
+  if (days == 0 || days > y.days.size()) days = y.days.size();
   m.m_arrRoadways.Add(CDBRoadway("I-5"));
-  for (const std::string& key : y.keys) {
+  for (size_t i = 0; i < loops; ++i) {
+    const std::string& key = y.keys[i];
     std::string cab = key.substr(0, key.find(':')), name = key.substr(key.find(':') + 1);
     int c = m.m_arrCabinets.Add(CDBCabinet(cab.c_str(), "", 0, "Here", m.m_arrRoadways.m_pData[0]));
     m.m_arrElements.Add(CDBElementEx(name.c_str(), ET_LOOP, m.m_arrCabinets.m_pData[c]));
   }
-  for (const CDateTimeEx& d : y.days) m.m_arrDates.Add(d);
+  for (size_t i = 0; i < days; ++i) m.m_arrDates.Add(y.days[i]);
   m.m_bContent[CC_VOLUME] = 1;
-  m.m_nPeriodLen = 4320;
+  m.m_nPeriodLen = periodLen;
   m.m_nSumMethod = 2;
   m.m_nOutFormat = 1;
   m.m_strOutputPath = out;
@@ -93,11 +134,16 @@ void MakeDesign(CNewReportModel& m, const Year& y, const std::string& out) {
   m.RecomputeReportLayout();
 }
 
-bool LoadLoops(CNewReportModel& m, RunControl& run, std::vector<std::unique_ptr<CElementData>>& data) {
+bool LoadLoops(CNewReportModel& m, RunControl& run, std::vector<std::unique_ptr<CElementData>>& data,
+               SRowsWhileLoading* rows) {
   struct : IWorkerPoster {
     void Post(UINT, LPARAM) override {}
   } poster;
-  return AdoptLoadedData(LoadElementData(m.m_arrElements, m.m_arrDates, poster, run), data);
+  // QAV_BENCH_KEEP_DAYS=1: every day stays loaded until the rows are made, as before rows were
+  // made while loading.
+  static const bool keepDays = std::getenv("QAV_BENCH_KEEP_DAYS") != nullptr;
+  return AdoptLoadedData(LoadElementData(m.m_arrElements, m.m_arrDates, poster, run, nullptr, keepDays ? nullptr : rows),
+                         data);
 }
 
 class CNoStatus : public IReportFileStatus {
@@ -134,21 +180,61 @@ void BM_ArchiveReaderLoops(benchmark::State& state) {
   state.counters["peak_MB"] = PeakMegabytes();
 }
 
-void BM_NewViewReport(benchmark::State& state) {
+// Daily volume of every element of all four kinds, elements in rows, dates in columns.
+void MakeAllKindsDesign(CNewReportModel& m, const Year& y, const std::string& out) {
+  static const int kTypeOfKind[4] = {ET_LOOP, ET_STATION, ET_SPEED_TRAP, ET_RATE_STATUS};
+  m.m_arrRoadways.Add(CDBRoadway("I-5"));
+  for (const SampleElement& e : y.all) {
+    std::string cab = e.key.substr(0, e.key.find(':')), name = e.key.substr(e.key.find(':') + 1);
+    std::string alias = e.aliasKey.substr(0, e.aliasKey.find(':'));
+    int c = m.m_arrCabinets.Add(CDBCabinet(cab.c_str(), alias.c_str(), 0, "Here", m.m_arrRoadways.m_pData[0]));
+    m.m_arrElements.Add(CDBElementEx(name.c_str(), kTypeOfKind[e.kind & 3], m.m_arrCabinets.m_pData[c]));
+  }
+  for (const CDateTimeEx& d : y.days) m.m_arrDates.Add(d);
+  m.m_bContent[CC_VOLUME] = 1;
+  m.m_nPeriodLen = 4320;
+  m.m_nSumMethod = 2;
+  m.m_nOutFormat = 1;
+  m.m_strOutputPath = out;
+  m.GroupSelectedDates();
+  m.CountElementsPerKind();
+  m.PeriodsPerDay();
+  m.CountContentPerKind();
+  m.MoveToList(GK_ELEMENT, m.m_lstRows, m.m_lstCols, nullptr);
+  m.MoveToList(GK_DATE, m.m_lstCols, m.m_lstRows, nullptr);
+  m.RecomputeReportLayout();
+}
+
+// One run of a design; `loops` and `days` 0 take them all.
+void RunDesign(benchmark::State& state, size_t loops, size_t days, int periodLen, bool allKinds = false) {
   const Year& y = TheYear();
   g_DataRootPath.Set(y.root.c_str());
   std::string out = y.root + "report.txt";
   int rows = 0;
+  double sortSeconds = 0, aboveStartMB = 0, elementDays = 0;
   for (auto _ : state) {
+    ResetPeak();
+    const double startKb = StatusKb("VmRSS:");
     CNewReportModel m;
-    MakeDesign(m, y, out);
+    if (allKinds)
+      MakeAllKindsDesign(m, y, out);
+    else
+      MakeDesign(m, y, out, loops, days, periodLen);
+    elementDays = static_cast<double>(m.m_arrElements.m_nSize) * m.m_arrDates.m_nSize;
     CRunFlags flags;
     CNoStatus status;
     SNewRunHost host;
     host.run = &flags;
     host.fileStatus = &status;
-    host.post = [](UINT) {};
-    host.load = [&](std::vector<std::unique_ptr<CElementData>>& data) { return LoadLoops(m, flags, data); };
+    std::chrono::steady_clock::time_point sortStart;
+    host.post = [&](UINT id) {
+      if (id == ID_WORKER_SORTING) sortStart = std::chrono::steady_clock::now();
+      if (id == ID_WORKER_SORTED)
+        sortSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - sortStart).count();
+    };
+    host.load = [&](std::vector<std::unique_ptr<CElementData>>& data, SRowsWhileLoading* rows) {
+      return LoadLoops(m, flags, data, rows);
+    };
     CStdioFile file;
     CNewReportRun run(m, host, file);
     run.Run();
@@ -157,51 +243,101 @@ void BM_NewViewReport(benchmark::State& state) {
       return;
     }
     rows = run.rowCount;
+    aboveStartMB = (StatusKb("VmHWM:") - startKb) / 1024.0;
   }
   state.counters["rows"] = rows;
   state.counters["peak_MB"] = PeakMegabytes();
   state.counters["report_MB"] = static_cast<double>(std::filesystem::file_size(y.root + "report.txt")) / 1e6;
+  state.counters["sort_s"] = sortSeconds;
+  state.counters["above_start_MB"] = aboveStartMB;
+  state.counters["B_per_elem_day"] = elementDays > 0 ? aboveStartMB * 1048576.0 / elementDays : 0;
+}
+
+void BM_NewViewReport(benchmark::State& state) { RunDesign(state, 0, 0, 4320); }
+
+// Every element of the year, all four kinds, daily volume.
+void BM_NewViewAllKinds(benchmark::State& state) { RunDesign(state, 0, 0, 4320, true); }
+
+// 118 days x 128 loops at five minutes: about 4.4 million rows.
+void BM_NewViewFiveMinutes(benchmark::State& state) { RunDesign(state, 128, 118, 15); }
+
+// The sort as it was before the keys were packed: the rows' own comparison on every step.
+void ComparisonMerge(CDBRecord** rows, CDBRecord** buffer, int first, int last, uint32_t* merges) {
+  if (last - first + 1 < 2) return;
+  int mid = first + (last - first - 1) / 2;
+  ComparisonMerge(rows, buffer, first, mid, merges);
+  ComparisonMerge(rows, buffer, mid + 1, last, merges);
+  int i = first, j = mid + 1, k = 0;
+  while (i <= mid && j <= last) buffer[k++] = (*rows[i] < *rows[j]) ? rows[i++] : rows[j++];
+  while (i <= mid) buffer[k++] = rows[i++];
+  while (j <= last) buffer[k++] = rows[j++];
+  std::copy(buffer, buffer + k, rows + first);
+  ++*merges;
 }
 
 // The sort of the run's rows alone: the rows as the builders leave them (element by element,
-// each in date order), sorted by Time, Data Content, Element, Date as the run sorts them.
-void BM_SortRunRows(benchmark::State& state) {
+// each in date order, each day in time order), sorted by Time, Data Content, Element, Date as the
+// run sorts them. `periods` rows per element-day.
+void SortRows(benchmark::State& state, size_t loops, size_t days, int periods, bool packed = true) {
   const Year& y = TheYear();
+  loops = std::min(loops, y.keys.size());
+  days = std::min(days, y.days.size());
   CDBRoadway road("I-5");
   std::vector<CDBCabinet> cabs;
   std::vector<CDBElementEx> elems;
-  cabs.reserve(y.keys.size());
-  elems.reserve(y.keys.size());
-  for (const std::string& key : y.keys) {
+  cabs.reserve(loops);
+  elems.reserve(loops);
+  for (size_t i = 0; i < loops; ++i) {
+    const std::string& key = y.keys[i];
     cabs.emplace_back(key.substr(0, key.find(':')).c_str(), "", 0, "Here", &road);
     elems.emplace_back(key.substr(key.find(':') + 1).c_str(), ET_LOOP, &cabs.back());
   }
   std::vector<CDBRecord> rows;
-  rows.reserve(elems.size() * y.days.size());
+  rows.reserve(elems.size() * days * static_cast<size_t>(periods));
   for (size_t e = 0; e < elems.size(); ++e)
-    for (const CDateTimeEx& d : y.days)
-      rows.emplace_back(&elems[e], static_cast<int>(e), d.GetYear(), d.GetMonth(), d.GetDay(), 0, 0, 0, 1, d.GetDayOfWeek(), 0,
-                        static_cast<int>(e));
+    for (size_t di = 0; di < days; ++di) {
+      const CDateTimeEx& d = y.days[di];
+      for (int p = 0; p < periods; ++p) {
+        int s = p * (86400 / periods);
+        rows.emplace_back(&elems[e], static_cast<int>(e), d.GetYear(), d.GetMonth(), d.GetDay(), s / 3600, s / 60 % 60,
+                          s % 60, 1, d.GetDayOfWeek(), 0, static_cast<int>(e));
+      }
+    }
   CGrpType keys[4] = {CGrpType(GK_TIME), CGrpType(GK_CONTENT), CGrpType(GK_ELEMENT), CGrpType(GK_DATE)};
   const CGrpType* list[4] = {&keys[0], &keys[1], &keys[2], &keys[3]};
   CRecordOrder order(list, 4);
   CSortKeyScope scope(order);
   std::vector<CDBRecord*> ptrs;
+  CRunFlags flags;
   for (auto _ : state) {
     state.PauseTiming();
     ptrs.clear();
     for (auto& r : rows) ptrs.push_back(&r);
     state.ResumeTiming();
     uint32_t merges = 0;
-    SortRecords(ptrs.data(), 0, static_cast<int>(ptrs.size()) - 1, &merges);
+    if (packed) {
+      SortRecords(ptrs.data(), 0, static_cast<int>(ptrs.size()) - 1, &merges, &flags);
+    } else {
+      std::vector<CDBRecord*> buffer(ptrs.size());
+      ComparisonMerge(ptrs.data(), buffer.data(), 0, static_cast<int>(ptrs.size()) - 1, &merges);
+    }
     benchmark::DoNotOptimize(merges);
   }
   state.counters["rows"] = static_cast<double>(rows.size());
 }
 
+void BM_SortRunRows(benchmark::State& state) { SortRows(state, 500, 365, 1); }
+// The five-minute design's 4.4 million rows.
+void BM_SortFiveMinuteRows(benchmark::State& state) { SortRows(state, 128, 118, 288); }
+void BM_SortFiveMinuteRowsByComparison(benchmark::State& state) { SortRows(state, 128, 118, 288, false); }
+
 BENCHMARK(BM_ArchiveReaderLoops)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(3);
 BENCHMARK(BM_NewViewReport)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(3);
+BENCHMARK(BM_NewViewAllKinds)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(3);
+BENCHMARK(BM_NewViewFiveMinutes)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(3);
 BENCHMARK(BM_SortRunRows)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(3);
+BENCHMARK(BM_SortFiveMinuteRows)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(3);
+BENCHMARK(BM_SortFiveMinuteRowsByComparison)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(3);
 
 }  // namespace
 

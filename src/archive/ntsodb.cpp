@@ -1,7 +1,9 @@
 // CNTSODB: opening, the header and name-list checks, record reads and closing.
 #include "archive/ntsodb.h"
 
+#include <algorithm>
 #include <cstring>
+#include <new>
 #include <utility>
 
 #include "archive/ntsodb_io.h"
@@ -376,7 +378,73 @@ int CNTSODB::ReadColumns(CStream& out, const char* name, int firstColumn, int co
   uint64_t size = m_DatDirect.IsOpen() ? m_nDatSize : ntsoio::SizeOf(m_DatFile);
   if (offset > size || length > size - offset) return kNtsoErrNoCrLf;
   if (length > static_cast<uint64_t>(INT32_MAX)) return kNtsoErrNoMemory;
+  if (const SRun* run = RunHolding(offset, length)) {
+    out.RemoveAll();
+    if (!out.Reserve(static_cast<int>(length))) return kNtsoErrNoMemory;
+    std::memcpy(out.m_pData, run->bytes.get() + (offset - run->offset), static_cast<size_t>(length));
+    out.m_nSize = static_cast<int>(length);
+    return 0;
+  }
   return ntsoio::ReadAt(m_DatFile, DatDirect(), offset, static_cast<size_t>(length), out);
+}
+
+const CNTSODB::SRun* CNTSODB::RunHolding(uint64_t offset, uint64_t length) const {
+  // The last run that starts at or before offset.
+  auto it = std::upper_bound(m_Runs.begin(), m_Runs.end(), offset,
+                             [](uint64_t o, const SRun& r) { return o < r.offset; });
+  if (it == m_Runs.begin()) return nullptr;
+  --it;
+  return offset - it->offset <= it->length && length <= it->length - (offset - it->offset) ? &*it : nullptr;
+}
+
+int CNTSODB::ReadAhead(const std::string* names, size_t n, int firstColumn, int count) {
+  // Records closer than kGap are read in one run: a read request costs about as much as copying
+  // a few kilobytes. kMaxAhead bounds the memory of one day file's runs.
+  constexpr uint64_t kGap = 4 * 1024;
+  constexpr uint64_t kMaxRun = 8u << 20;
+  constexpr uint64_t kMaxAhead = 64u << 20;
+  m_Runs.clear();
+  FileHandle* direct = DatDirect();
+  if (direct == nullptr || firstColumn < 0 || count <= 0 || static_cast<DWORD>(firstColumn) >= m_nColumns ||
+      static_cast<DWORD>(count) > m_nColumns - static_cast<DWORD>(firstColumn))
+    return 0;
+  struct SRange {
+    uint64_t offset, length;
+  };
+  std::vector<SRange> ranges;
+  ranges.reserve(n);
+  for (size_t i = 0; i < n; ++i) {
+    const CNTSO* entry = FindName(names[i].c_str());
+    if (!entry || entry->IsDeleted()) continue;
+    uint64_t offset = entry->m_dwOffset + static_cast<uint64_t>(entry->m_wRecordSize) * static_cast<uint64_t>(firstColumn);
+    uint64_t length = static_cast<uint64_t>(entry->m_wRecordSize) * static_cast<uint64_t>(count);
+    // Ranges that single reads would refuse or cut short are left to them.
+    if (length == 0 || offset > m_nDatSize || length > m_nDatSize - offset || length > kMaxRun) continue;
+    ranges.push_back({offset, length});
+  }
+  std::sort(ranges.begin(), ranges.end(), [](const SRange& a, const SRange& b) { return a.offset < b.offset; });
+  uint64_t total = 0;
+  size_t i = 0;
+  while (i < ranges.size()) {
+    uint64_t start = ranges[i].offset, end = start + ranges[i].length;
+    size_t j = i + 1;
+    while (j < ranges.size() && ranges[j].offset <= end + kGap && std::max(end, ranges[j].offset + ranges[j].length) - start <= kMaxRun) {
+      end = std::max(end, ranges[j].offset + ranges[j].length);
+      ++j;
+    }
+    i = j;
+    if (total + (end - start) > kMaxAhead) break;
+    SRun run;
+    run.offset = start;
+    run.bytes.reset(new (std::nothrow) unsigned char[static_cast<size_t>(end - start)]);
+    if (!run.bytes) break;
+    size_t got = 0;
+    if (direct->ReadAt(start, run.bytes.get(), static_cast<size_t>(end - start), got) != 0) continue;
+    run.length = got;  // a file cut short since it was opened keeps only what was there
+    total += end - start;
+    m_Runs.push_back(std::move(run));
+  }
+  return static_cast<int>(m_Runs.size());
 }
 
 int CNTSODB::Close() {
@@ -416,6 +484,7 @@ void CNTSODB::CloseFiles() {
 }
 
 void CNTSODB::Reset() {
+  m_Runs.clear();
   KeepListForNextOpen();
   m_ListBytes.RemoveAll();
   m_HashTable.RemoveAll();

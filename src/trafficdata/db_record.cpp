@@ -1,13 +1,18 @@
 #include "trafficdata/db_record.h"
 #include "trafficdata/report_text.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <initializer_list>
+#include <new>
+#include <unordered_map>
+#include <vector>
 
 #include "containers/merge_sort.h"
 #include "trafficdata/db_element.h"
 #include "trafficdata/meter_status.h"
+#include "trafficdata/run_control.h"
 
 namespace {
 
@@ -445,6 +450,15 @@ bool CDBRecordset::AddRecord(const CDBRecord& row) {
   return true;
 }
 
+bool CDBRecordset::TakeAll(CDBRecordset& from) {
+  if (from.m_nSize == 0 || &from == this) return true;
+  if (!FitsAfter(m_nSize, from.m_nSize) || !Reserve(m_nSize + from.m_nSize)) return false;
+  std::memcpy(m_pData + m_nSize, from.m_pData, sizeof(CDBRecord*) * static_cast<size_t>(from.m_nSize));
+  m_nSize += from.m_nSize;
+  from.m_nSize = 0;  // the rows belong to this set now
+  return true;
+}
+
 // --- Order -----------------------------------------------------------------------------------
 
 int CRecordOrder::Compare(const CDBRecord& a, const CDBRecord& b) const {
@@ -461,6 +475,157 @@ bool CRecordOrder::Equal(const CDBRecord& a, const CDBRecord& b) const {
   for (int i = 0; i < m_count; ++i)
     if (m_keys[i] && !a.IsEqualKey(b, m_keys[i]->key)) return false;
   return true;
+}
+
+const CRecordOrder* CRecordOrder::Current() { return t_currentOrder; }
+
+// --- Packed sort keys ------------------------------------------------------------------------
+
+// One compared quantity of a key: a row word, or the rank of the row's element under an element
+// key. Descending parts store the value's complement, which reverses the order without overflow.
+struct CPackedSortKeys::SPart {
+  int word = -1;  // row word, or -1 for an element rank
+  int rankTable = -1;
+  bool descending = false;
+  int64_t low = 0, high = 0;
+  int slot = 0, shift = 0;
+  uint64_t mask = 0;
+};
+
+CPackedSortKeys::CPackedSortKeys() = default;
+CPackedSortKeys::~CPackedSortKeys() = default;
+
+int32_t CPackedSortKeys::Value(const SPart& part, int i) const {
+  int32_t v = part.word >= 0 ? m_rows[i]->word[part.word]
+                             : m_ranks[static_cast<size_t>(part.rankTable) * m_elements + m_elementOf[i]];
+  return part.descending ? ~v : v;
+}
+
+bool CPackedSortKeys::Build(const CDBRecord* const* rows, int count, const CRecordOrder& order, const RunControl* run) {
+  constexpr int kCheckEvery = 1 << 16;  // rows between looks at the keep-going flag
+  m_rows = rows;
+  m_cancelled = false;
+  auto stopped = [&] { return run && !run->keepGoing() && (m_cancelled = true); };
+  m_words = 1;
+  m_parts = 0;
+  m_elements = 0;
+  std::vector<SPart> parts;
+  std::vector<int> elementKeys;
+  for (int k = 0; k < order.Count(); ++k) {
+    const CGrpType* key = order.Key(k);
+    if (!key) continue;
+    SPart p;
+    p.descending = !key->ascending;
+    auto words = [&](std::initializer_list<int> list) {
+      for (int w : list) {
+        p.word = w;
+        parts.push_back(p);
+      }
+    };
+    switch (key->key) {
+      case GK_CONTENT: words({RW_CONTENT}); break;
+      case GK_TIME: words({RW_HOUR, RW_MINUTE, RW_SECOND}); break;
+      case GK_DATE: words({RW_YEAR, RW_MONTH, RW_DAY}); break;
+      case GK_DAY_OF_WEEK: words({RW_DAY_OF_WEEK}); break;
+      case GK_WEEK: words({RW_WEEK}); break;
+      case GK_MONTH: words({RW_MONTH}); break;
+      case GK_YEAR: words({RW_YEAR}); break;
+      case GK_ELEMENT: case GK_ELEMENT_TYPE: case GK_DIRECTION: case GK_CABINET:
+      case GK_LOCATION: case GK_MILEPOST: case GK_ROADWAY:
+        p.word = -1;
+        p.rankTable = static_cast<int>(elementKeys.size());
+        elementKeys.push_back(key->key);
+        parts.push_back(p);
+        break;
+      default: break;  // other ids make no difference between rows
+    }
+  }
+
+  // The rows' distinct elements; rows of one element mostly follow each other.
+  std::vector<CDBElementEx*> elements;
+  if (!elementKeys.empty()) {
+    m_elementOf.reset(new (std::nothrow) uint32_t[static_cast<size_t>(count)]);
+    if (!m_elementOf) return false;
+    std::unordered_map<CDBElementEx*, uint32_t> index;
+    CDBElementEx* last = nullptr;
+    uint32_t lastIndex = 0;
+    for (int i = 0; i < count; ++i) {
+      if (i % kCheckEvery == 0 && stopped()) return false;
+      CDBElementEx* e = rows[i]->element;
+      if (i == 0 || e != last) {
+        auto [it, added] = index.try_emplace(e, static_cast<uint32_t>(elements.size()));
+        if (added) elements.push_back(e);
+        last = e;
+        lastIndex = it->second;
+      }
+      m_elementOf[i] = lastIndex;
+    }
+    // Rank of every element under every element key: equal elements share a rank.
+    m_elements = static_cast<int>(elements.size());
+    m_ranks.reset(new (std::nothrow) int32_t[elementKeys.size() * elements.size()]);
+    if (!m_ranks) return false;
+    std::vector<CDBRecord> probe;
+    probe.reserve(elements.size());
+    for (CDBElementEx* e : elements) probe.emplace_back(e, -1);
+    std::vector<int> byKey(elements.size());
+    for (size_t t = 0; t < elementKeys.size(); ++t) {
+      int key = elementKeys[t];
+      for (size_t e = 0; e < byKey.size(); ++e) byKey[e] = static_cast<int>(e);
+      std::stable_sort(byKey.begin(), byKey.end(),
+                       [&](int a, int b) { return probe[a].CompareKey(probe[b], key) < 0; });
+      int32_t rank = 0;
+      for (size_t r = 0; r < byKey.size(); ++r) {
+        if (r > 0 && probe[byKey[r - 1]].CompareKey(probe[byKey[r]], key) != 0) ++rank;
+        m_ranks[t * elements.size() + byKey[r]] = rank;
+      }
+    }
+  }
+
+  // Value range of every part, then the parts laid into words, most significant first.
+  m_part.reset(new (std::nothrow) SPart[parts.empty() ? 1 : parts.size()]);
+  if (!m_part) return false;
+  m_parts = static_cast<int>(parts.size());
+  for (int p = 0; p < m_parts; ++p) m_part[p] = parts[p];
+  if (count > 0)
+    for (int p = 0; p < m_parts; ++p) m_part[p].low = m_part[p].high = Value(m_part[p], 0);
+  for (int i = 1; i < count; ++i) {
+    if (i % kCheckEvery == 0 && stopped()) return false;
+    for (int p = 0; p < m_parts; ++p) {
+      SPart& part = m_part[p];
+      int64_t v = Value(part, i);
+      part.low = std::min(part.low, v);
+      part.high = std::max(part.high, v);
+    }
+  }
+  int slot = 0, used = 0;
+  for (int p = 0; p < m_parts; ++p) {
+    SPart& part = m_part[p];
+    uint64_t span = static_cast<uint64_t>(part.high - part.low);
+    int bits = 0;
+    while (bits < 64 && (span >> bits) != 0) ++bits;
+    if (bits == 0) continue;  // the same in every row
+    if (used + bits > 64) {
+      ++slot;
+      used = 0;
+    }
+    part.slot = slot;
+    part.shift = 64 - used - bits;
+    part.mask = bits == 64 ? ~uint64_t{0} : ((uint64_t{1} << bits) - 1);
+    used += bits;
+  }
+  m_words = slot + 1;
+  m_lastWordBits = used;
+  return !stopped();
+}
+
+void CPackedSortKeys::Pack(int i, uint64_t* out) const {
+  for (int w = 0; w < m_words; ++w) out[w] = 0;
+  for (int p = 0; p < m_parts; ++p) {
+    const SPart& part = m_part[p];
+    if (part.mask == 0) continue;
+    uint64_t v = static_cast<uint64_t>(static_cast<int64_t>(Value(part, i)) - part.low);
+    out[part.slot] |= v << part.shift;
+  }
 }
 
 CSortKeyScope::CSortKeyScope(const CRecordOrder& order) : m_previous(t_currentOrder) { t_currentOrder = &order; }

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 #include "containers/adr_array.h"
 #include "containers/obj_array.h"
@@ -125,12 +126,20 @@ class CDBRecordset : public CObjArray<CDBRecord> {
 
   // Appends a copy of row; false when it could not be stored.
   bool AddRecord(const CDBRecord& row);
+  // Moves every row of from to the end of this set (from is left empty); false, both sets
+  // unchanged, when there is no room.
+  bool TakeAll(CDBRecordset& from);
 };
 
 class CRecordOrder {
  public:
   CRecordOrder() = default;
   CRecordOrder(const CGrpType* const* keys, int count) : m_keys(keys), m_count(count) {}
+
+  // The current key list of this thread (CSortKeyScope); null when none is set.
+  static const CRecordOrder* Current();
+  int Count() const { return m_count; }
+  const CGrpType* Key(int i) const { return m_keys[i]; }
 
   int Compare(const CDBRecord& a, const CDBRecord& b) const;
   bool Less(const CDBRecord& a, const CDBRecord& b) const { return Compare(a, b) < 0; }
@@ -152,6 +161,47 @@ class CSortKeyScope {
 
  private:
   const CRecordOrder* m_previous;
+};
+
+class RunControl;
+
+// The rows' sort keys under an order, packed into 64-bit words: comparing two rows' words as
+// unsigned numbers, first word first, gives the order's comparison of the two rows. Element keys
+// (cabinet, location, milepost ...) become the element's rank under that key among the rows'
+// elements, so a sort compares numbers instead of following row and element pointers and
+// comparing texts. Keys whose value is the same in every row take no bits.
+class CPackedSortKeys {
+ public:
+  CPackedSortKeys();
+  ~CPackedSortKeys();
+  CPackedSortKeys(const CPackedSortKeys&) = delete;
+  CPackedSortKeys& operator=(const CPackedSortKeys&) = delete;
+
+  // Lays out the keys of rows[0..count) (no null rows); false when memory ran short or run's
+  // keep-going flag was cleared meanwhile (run may be null).
+  bool Build(const CDBRecord* const* rows, int count, const CRecordOrder& order, const RunControl* run);
+  // Build stopped because keep-going was cleared.
+  bool Cancelled() const { return m_cancelled; }
+  // 64-bit words per row (at least 1).
+  int Words() const { return m_words; }
+  // Bits of the last word that keys use, its highest: the lowest 64 - LastWordBits() are zero.
+  int LastWordBits() const { return m_lastWordBits; }
+  // Writes row i's Words() words to out.
+  void Pack(int i, uint64_t* out) const;
+
+ private:
+  struct SPart;
+  int32_t Value(const SPart& part, int i) const;
+
+  const CDBRecord* const* m_rows = nullptr;
+  int m_words = 1;
+  int m_lastWordBits = 0;
+  int m_parts = 0;
+  std::unique_ptr<SPart[]> m_part;
+  std::unique_ptr<uint32_t[]> m_elementOf;  // per row, its element's index in the rank tables
+  std::unique_ptr<int32_t[]> m_ranks;      // per element key part, per element, the rank
+  int m_elements = 0;
+  bool m_cancelled = false;
 };
 
 // Stable sort of the rows by an order (rows equal on every key keep their order).

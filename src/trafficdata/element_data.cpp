@@ -133,6 +133,24 @@ bool CElementData::KeepOnlySummaries(int d, const ValidityTables& criteria) {
   return true;
 }
 
+void CElementData::DropDay(int d) {
+  if (d < 0 || d >= days.m_nSize) return;
+  delete days.m_pData[d];
+  days.m_pData[d] = nullptr;
+}
+
+CElementDay* CElementData::EnsureDay(int d) {
+  if (d < 0 || d >= days.m_nSize) return nullptr;
+  if (days.m_pData[d] == nullptr) days.m_pData[d] = NewDay();
+  return days.m_pData[d];
+}
+
+void CElementData::DropAllDays() {
+  for (int d = 0; d < days.m_nSize; ++d) DropDay(d);
+}
+
+CElementDay* CElementData::NewDay() const { return nullptr; }
+
 const unsigned char* CElementData::KeptSummaries(int d, size_t size, const ValidityTables& criteria,
                                                  bool& kept) const {
   kept = d >= 0 && d < m_keptFlags.m_nSize && m_keptFlags.m_pData[d] != 0;

@@ -35,6 +35,8 @@ class CElementData {
   virtual ~CElementData();
 
   virtual void Clone(CElementData** out) const;
+  // A new empty day of this element's kind (null for none or without memory).
+  virtual CElementDay* NewDay() const;
   // Append the New view's rows to rs; false when a row could not be allocated (the report is
   // then incomplete and must not be written as if it were whole).
   virtual bool BuildPeriodRecords(CDBRecordset& rs, const NewSettings& s, RunControl& run);
@@ -61,6 +63,15 @@ class CElementData {
   // own day and record, so they may run on different threads at once.
   bool ReserveKeptSummaries(const ValidityTables& criteria);
   bool HasKeptSummaryRoom() const { return m_keptSize != 0; }
+  // Deletes day d once everything a run derives from it has been made (the New view's rows);
+  // later it counts as a day without data. Touches only day d's entry, so different days may
+  // be dropped on different threads.
+  void DropDay(int d);
+  // Day d, made empty first when it is not there (a loader that makes days as their records come
+  // in); null without memory or outside the days.
+  CElementDay* EnsureDay(int d);
+  // Deletes every day, for a loader that makes them on demand.
+  void DropAllDays();
   // The kept summaries of day d (a record of `size` bytes) when they were kept under these
   // criteria, else null; `kept` tells whether the day was replaced by summaries at all.
   const unsigned char* KeptSummaries(int d, size_t size, const ValidityTables& criteria, bool& kept) const;

@@ -43,6 +43,8 @@ CLoopData::CLoopData(int dayCount, CDBElementEx* elem, int ord) : CVolOccData(da
 
 CLoopData::~CLoopData() = default;
 
+CElementDay* CLoopData::NewDay() const { return new (std::nothrow) CLoopDay(); }
+
 void CLoopData::Clone(CElementData** out) const {
   if (out) *out = new (std::nothrow) CLoopData(*this);
 }

@@ -14,6 +14,7 @@ class CLoopData : public CVolOccData {
   ~CLoopData() override;
 
   void Clone(CElementData** out) const override;
+  CElementDay* NewDay() const override;
   CLoopDay* LoopDay(int d) const { return static_cast<CLoopDay*>(Day(d)); }
 
   bool BuildPeriodRecords(CDBRecordset& rs, const NewSettings& s, RunControl& run) override;

@@ -96,6 +96,8 @@ CMeteredLaneData::CMeteredLaneData(int dayCount, CDBElementEx* elem, int ord) : 
 
 CMeteredLaneData::~CMeteredLaneData() = default;
 
+CElementDay* CMeteredLaneData::NewDay() const { return new (std::nothrow) CMeteredLaneDay(); }
+
 void CMeteredLaneData::Clone(CElementData** out) const {
   if (out) *out = new (std::nothrow) CMeteredLaneData(*this);
 }

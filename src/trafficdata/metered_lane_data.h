@@ -14,6 +14,7 @@ class CMeteredLaneData : public CElementData {
   ~CMeteredLaneData() override;
 
   void Clone(CElementData** out) const override;
+  CElementDay* NewDay() const override;
   CMeteredLaneDay* LaneDay(int d) const { return static_cast<CMeteredLaneDay*>(Day(d)); }
 
   // Rows in the content order 14, 16, 8, 15, 9, 11, 10 (then 17 for peaks). The statuses of the

@@ -20,6 +20,19 @@ SRowDate RowDateWords(const CDateTimeEx* date) {
 
 namespace {
 
+// The groups that the settings ask for.
+struct SGroupRange {
+  const std::vector<int>* first;
+  const std::vector<int>* last;
+  const std::vector<int>* begin() const { return first; }
+  const std::vector<int>* end() const { return last; }
+};
+SGroupRange GroupsOf(const NewSettings& s) {
+  size_t end = std::min(s.groupEnd, s.groups.size());
+  size_t first = std::min(s.groupFirst, end);
+  return {s.groups.data() + first, s.groups.data() + end};
+}
+
 const CDateTimeEx* GroupDate(const NewSettings& s, const std::vector<int>& group) {
   int i = group.front();
   return (i >= 0 && i < static_cast<int>(s.dates.size())) ? s.dates[i] : nullptr;
@@ -31,7 +44,7 @@ bool BuildPeriodRows(const CElementData& data, const NewSettings& s, RunControl&
                      CRowSlot& slot) {
   const int P = s.periodLen;
   if (P < 1) return true;  // a slot length below 1 would never advance
-  for (const std::vector<int>& group : s.groups) {
+  for (const std::vector<int>& group : GroupsOf(s)) {
     if (group.empty()) continue;
     SRowDate dw = RowDateWords(GroupDate(s, group));
     int groupDays = static_cast<int>(group.size());
@@ -62,7 +75,7 @@ bool BuildPeakRows(const CElementData& data, const NewSettings& s, RunControl& r
   const int first = s.reportType == 1 ? 0 : INTERVALS_PER_DAY / 2;
   const int last = first + INTERVALS_PER_DAY / 2 - P;
   std::vector<int64_t> values(static_cast<size_t>(last - first + 1));
-  for (const std::vector<int>& group : s.groups) {
+  for (const std::vector<int>& group : GroupsOf(s)) {
     if (group.empty()) continue;
     SRowDate dw = RowDateWords(GroupDate(s, group));
     int groupDays = static_cast<int>(group.size());

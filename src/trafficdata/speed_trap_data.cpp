@@ -147,6 +147,8 @@ CSpeedTrapData::CSpeedTrapData(int dayCount, CDBElementEx* elem, int ord) : CEle
 
 CSpeedTrapData::~CSpeedTrapData() = default;
 
+CElementDay* CSpeedTrapData::NewDay() const { return new (std::nothrow) CSpeedTrapDay(); }
+
 void CSpeedTrapData::Clone(CElementData** out) const {
   if (out) *out = new (std::nothrow) CSpeedTrapData(*this);
 }

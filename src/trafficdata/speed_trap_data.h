@@ -27,6 +27,7 @@ class CSpeedTrapData : public CElementData {
   ~CSpeedTrapData() override;
 
   void Clone(CElementData** out) const override;
+  CElementDay* NewDay() const override;
 
   CSpeedTrapDay* TrapDay(int d) const { return static_cast<CSpeedTrapDay*>(Day(d)); }
 

@@ -41,6 +41,8 @@ CStationData::CStationData(int dayCount, CDBElementEx* elem, int ord) : CVolOccD
 
 CStationData::~CStationData() = default;
 
+CElementDay* CStationData::NewDay() const { return new (std::nothrow) CStationDay(); }
+
 void CStationData::Clone(CElementData** out) const {
   if (out) *out = new (std::nothrow) CStationData(*this);
 }

@@ -18,6 +18,7 @@ class CStationData : public CVolOccData {
   ~CStationData() override;
 
   void Clone(CElementData** out) const override;
+  CElementDay* NewDay() const override;
   CStationDay* StationDay(int d) const { return static_cast<CStationDay*>(Day(d)); }
 
   // Rows in the content order 0, 1, 12, 13, 8, 9, 11, 10 (then 17 for peaks). The row's flag

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -77,4 +78,8 @@ struct NewSettings {
   int reportType = 0;          // 1 = AM peak, any other value PM peak (peak builder)
   std::vector<const CDateTimeEx*> dates;
   std::vector<std::vector<int>> groups;  // indexes into dates; one row per group
+  // The builders make the rows of groups groupFirst .. groupEnd - 1 only (a loader that makes
+  // rows while it reads makes each group's rows once its days are in).
+  std::size_t groupFirst = 0;
+  std::size_t groupEnd = SIZE_MAX;
 };

@@ -174,8 +174,14 @@ TEST_F(NtsoDb, ReadColumnsChecks) {
     // The object is not closed here by a deletion; compacting happens at close. Leave it so.
     db.m_Entries.m_pData[1]->m_wType = 80;
   }
+  for (bool ahead : {false, true}) {
+  SCOPED_TRACE(ahead ? "read ahead" : "single reads");
   CNTSODB db;
   ASSERT_EQ(db.Open((dir / "rc").c_str(), 0), 0);
+  if (ahead) {
+    const std::string names[] = {"A", "B", "b", "C"};
+    EXPECT_EQ(db.ReadAhead(names, 4, 0, 288), 1);  // B is deleted, b has no records, C is absent
+  }
   struct Case {
     const char* name;
     int first, count, result;
@@ -198,6 +204,51 @@ TEST_F(NtsoDb, ReadColumnsChecks) {
     }
   }
   EXPECT_EQ(db.m_nMode, 2);  // still open after failures
+  }
+}
+
+TEST_F(NtsoDb, ReadAheadGivesTheBytesOfSingleReads) {
+  // Names of several record sizes, some far apart (a run each) and some close (one run).
+  std::vector<Name> list;
+  for (int i = 0; i < 40; ++i) list.push_back({nullptr, 80, static_cast<WORD>(i % 7 == 3 ? 60 : 1 + i % 5)});
+  std::vector<std::string> names;
+  for (int i = 0; i < 40; ++i) names.push_back("N" + std::to_string(100 + i));
+  for (int i = 0; i < 40; ++i) list[static_cast<size_t>(i)].name = names[static_cast<size_t>(i)].c_str();
+  for (int form : {1, 3}) {
+    Make(dir / "ra", form, 2, 288, list);
+    struct Case {
+      std::vector<int> wanted;  // indexes into names; -1: a name that is absent
+      int first, count;
+    };
+    const Case cases[] = {{{0, 1, 2, 3, 4, 5, 6, 7, 8, 9}, 0, 288},
+                          {{39, 0, 20, 5, 5, -1}, 0, 288},
+                          {{3, 10, 17, 24, 31, 38}, 100, 50},
+                          {{12}, 287, 1},
+                          {{}, 0, 288}};
+    for (const Case& c : cases) {
+      CNTSODB single, ahead;
+      ASSERT_EQ(single.Open((dir / "ra").c_str(), 0), 0);
+      ASSERT_EQ(ahead.Open((dir / "ra").c_str(), 0), 0);
+      std::vector<std::string> wanted;
+      for (int w : c.wanted) wanted.push_back(w < 0 ? "ABSENT" : names[static_cast<size_t>(w)]);
+      int runs = ahead.ReadAhead(wanted.data(), wanted.size(), c.first, c.count);
+      EXPECT_LE(runs, static_cast<int>(wanted.size()));
+      // Every name is read, wanted or not; the wanted from the runs.
+      for (const std::string& n : names) {
+        CStream a, b;
+        ASSERT_EQ(ahead.ReadColumns(a, n.c_str(), c.first, c.count), single.ReadColumns(b, n.c_str(), c.first, c.count));
+        ASSERT_EQ(a.m_nSize, b.m_nSize) << n;
+        EXPECT_EQ(a.m_nPosition, b.m_nPosition) << n;
+        EXPECT_EQ(a.m_nSeekMode, b.m_nSeekMode) << n;
+        EXPECT_EQ(std::memcmp(a.m_pData, b.m_pData, static_cast<size_t>(a.m_nSize)), 0) << n;
+      }
+      // The runs go at close.
+      ahead.Close();
+      ASSERT_EQ(ahead.Open((dir / "ra").c_str(), 0), 0);
+      CStream a;
+      EXPECT_EQ(ahead.ReadColumns(a, names[0].c_str(), 0, 288), 0);
+    }
+  }
 }
 
 TEST_F(NtsoDb, OpenModesAgainstForms) {
@@ -340,12 +391,16 @@ TEST_F(NtsoDb, CorruptEntriesFailAtTheRead) {
     f[2] = static_cast<uint8_t>(c.recordSize), f[3] = static_cast<uint8_t>(c.recordSize >> 8);
     for (int i = 0; i < 4; ++i) f[4 + i] = static_cast<uint8_t>(c.offset >> (8 * i));
     WriteAll(dir / "bad.DAT", d);
-    CNTSODB db;
-    ASSERT_EQ(db.Open((dir / "bad").c_str(), 0), 0) << c.what;
-    CStream out;
-    EXPECT_EQ(db.ReadColumns(out, "B", 0, 288), c.result) << c.what;
-    if (c.result == 0) {
-      EXPECT_EQ(out.m_nSize, 288);
+    for (bool ahead : {false, true}) {
+      CNTSODB db;
+      ASSERT_EQ(db.Open((dir / "bad").c_str(), 0), 0) << c.what;
+      const std::string names[] = {"A", "B"};
+      if (ahead) db.ReadAhead(names, 2, 0, 288);
+      CStream out;
+      EXPECT_EQ(db.ReadColumns(out, "B", 0, 288), c.result) << c.what << (ahead ? ", read ahead" : "");
+      if (c.result == 0) {
+        EXPECT_EQ(out.m_nSize, 288);
+      }
     }
   }
 }

@@ -583,8 +583,8 @@ UINT CMainNew::RunNewReports() {
   host.waitCursor = [this](bool on) { SetWaitCursor(on); };
   // Set before 515 is posted: automatic opening reads it on the user-interface thread.
   host.written = &m_strWrittenName;
-  host.load = [this](std::vector<std::unique_ptr<CElementData>>& data) {
-    std::unique_ptr<CElementDataSet> set = LoadInputData(m_arrElements, m_arrDates);
+  host.load = [this](std::vector<std::unique_ptr<CElementData>>& data, SRowsWhileLoading* rows) {
+    std::unique_ptr<CElementDataSet> set = LoadInputData(m_arrElements, m_arrDates, rows);
     if (set) m_loadCount = set->m_count;
     if (AdoptLoadedData(std::move(set), data)) return true;
     m_Run.cancel();

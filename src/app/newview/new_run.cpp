@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
+#include <new>
 
 #include "app/shell/input_loader.h"
 #include "app/shell/worker_ids.h"
@@ -14,22 +16,115 @@ namespace {
 
 constexpr int64_t kMaxReserve = 1 << 24;  // rows reserved ahead at most
 
-void Merge(CDBRecord** rows, CDBRecord** buffer, int first, int mid, int last) {
-  int i = first, j = mid + 1, k = 0;
-  while (i <= mid && j <= last) buffer[k++] = (*rows[i] < *rows[j]) ? rows[i++] : rows[j++];
-  while (i <= mid) buffer[k++] = rows[i++];
-  while (j <= last) buffer[k++] = rows[j++];
-  std::copy(buffer, buffer + k, rows + first);
+constexpr int kCheckEvery = 1 << 16;  // items merged between looks at the keep-going flag
+
+// The top-down merge sort of the run: the range first..last splits at mid = (first + last - 1)
+// / 2, both halves are sorted, then merged taking the left item only when it strictly precedes
+// the right one (equal items: the right half's first). Sorting any copies of the same rows with
+// the same comparison outcomes gives the same order, so the rows can be sorted as compact
+// items with packed keys. Ping-pong form: on entry src and dst hold the same items in the range;
+// on return dst holds them sorted.
+template <class T, class Less>
+class CMergeSort {
+ public:
+  CMergeSort(Less less, uint32_t* merges, const RunControl* run) : m_less(less), m_merges(merges), m_run(run) {}
+
+  // Sorts a[0..n) with b (n items) as scratch; false when cancelled, a then holding some items
+  // twice and others not at all.
+  bool Sort(T* a, T* b, int n) {
+    if (n < 2) return true;
+    std::copy(a, a + n, b);
+    return SplitMerge(b, a, 0, n - 1);
+  }
+
+ private:
+  bool SplitMerge(T* src, T* dst, int first, int last) {
+    if (last - first + 1 < 2) return true;
+    int mid = first + (last - first - 1) / 2;
+    if (!SplitMerge(dst, src, first, mid) || !SplitMerge(dst, src, mid + 1, last)) return false;
+    if (!Merge(src, dst, first, mid, last)) return false;
+    if (m_merges != nullptr) ++*m_merges;
+    return true;
+  }
+
+  bool Merge(const T* src, T* dst, int first, int mid, int last) {
+    int i = first, j = mid + 1, k = first;
+    // A long merge looks at the flag every kCheckEvery items, so it too stops within moments.
+    const bool look = m_run != nullptr && last - first + 1 >= kCheckEvery;
+    int stop = look ? first + kCheckEvery : last + 1;
+    for (;;) {
+      while (k < stop && i <= mid && j <= last) dst[k++] = m_less(src[i], src[j]) ? src[i++] : src[j++];
+      if (i > mid || j > last) break;
+      if (!m_run->keepGoing()) return false;
+      stop = std::min(last + 1, k + kCheckEvery);
+    }
+    while (i <= mid) dst[k++] = src[i++];
+    while (j <= last) dst[k++] = src[j++];
+    return true;
+  }
+
+  Less m_less;
+  uint32_t* m_merges;
+  const RunControl* m_run;
+};
+
+// A row's packed key and its position before the sort.
+template <int W>
+struct SKeyed {
+  uint64_t key[W];
+  uint32_t row;
+};
+
+template <int W>
+struct SKeyLess {
+  bool operator()(const SKeyed<W>& a, const SKeyed<W>& b) const {
+    for (int w = 0; w < W; ++w)
+      if (a.key[w] != b.key[w]) return a.key[w] < b.key[w];
+    return false;
+  }
+};
+
+// One 64-bit item per row when its key leaves room below it for the row's position: the key in
+// the high bits decides the order, the position rides along in the low bits.
+struct SShiftedLess {
+  int shift;
+  bool operator()(uint64_t a, uint64_t b) const { return (a >> shift) < (b >> shift); }
+};
+
+int SortPackedOneWord(CDBRecord** rows, int n, const CPackedSortKeys& keys, int positionBits, uint32_t* merges,
+                      const RunControl* run) {
+  std::unique_ptr<uint64_t[]> a(new (std::nothrow) uint64_t[static_cast<size_t>(n)]);
+  std::unique_ptr<uint64_t[]> b(new (std::nothrow) uint64_t[static_cast<size_t>(n)]);
+  std::unique_ptr<CDBRecord*[]> before(new (std::nothrow) CDBRecord*[static_cast<size_t>(n)]);
+  if (!a || !b || !before) return -1;
+  for (int i = 0; i < n; ++i) {
+    uint64_t key = 0;
+    keys.Pack(i, &key);
+    a[i] = key | static_cast<uint64_t>(i);
+  }
+  CMergeSort<uint64_t, SShiftedLess> sorter(SShiftedLess{positionBits}, merges, run);
+  if (!sorter.Sort(a.get(), b.get(), n)) return 0;
+  std::copy(rows, rows + n, before.get());
+  const uint64_t mask = (uint64_t{1} << positionBits) - 1;
+  for (int i = 0; i < n; ++i) rows[i] = before[a[i] & mask];
+  return 1;
 }
 
-void SortRange(CDBRecord** rows, CDBRecord** buffer, int first, int last, uint32_t* merges, RunControl* progress) {
-  if (last - first + 1 < 2) return;
-  int mid = first + (last - first - 1) / 2;  // (first + last - 1) / 2 without overflow
-  SortRange(rows, buffer, first, mid, merges, progress);
-  SortRange(rows, buffer, mid + 1, last, merges, progress);
-  Merge(rows, buffer, first, mid, last);
-  if (merges != nullptr) ++*merges;
-  if (progress != nullptr) progress->addProgress(kProgressSortMerge);
+template <int W>
+int SortPacked(CDBRecord** rows, int n, const CPackedSortKeys& keys, uint32_t* merges, const RunControl* run) {
+  std::unique_ptr<SKeyed<W>[]> a(new (std::nothrow) SKeyed<W>[static_cast<size_t>(n)]);
+  std::unique_ptr<SKeyed<W>[]> b(new (std::nothrow) SKeyed<W>[static_cast<size_t>(n)]);
+  std::unique_ptr<CDBRecord*[]> before(new (std::nothrow) CDBRecord*[static_cast<size_t>(n)]);
+  if (!a || !b || !before) return -1;
+  for (int i = 0; i < n; ++i) {
+    keys.Pack(i, a[i].key);
+    a[i].row = static_cast<uint32_t>(i);
+  }
+  CMergeSort<SKeyed<W>, SKeyLess<W>> sorter(SKeyLess<W>(), merges, run);
+  if (!sorter.Sort(a.get(), b.get(), n)) return 0;
+  std::copy(rows, rows + n, before.get());
+  for (int i = 0; i < n; ++i) rows[i] = before[a[i].row];
+  return 1;
 }
 
 std::vector<int> KeysOf(const CGrpTypeList& list) {
@@ -45,10 +140,40 @@ std::string FileNameOf(const std::string& path) {
 
 }  // namespace
 
-void SortRecords(CDBRecord** rows, int first, int last, uint32_t* merges, RunControl* progress) {
-  if (last - first + 1 < 2) return;
-  std::vector<CDBRecord*> buffer(static_cast<size_t>(last - first + 1));
-  SortRange(rows, buffer.data(), first, last, merges, progress);
+ESortResult SortRecords(CDBRecord** rows, int first, int last, uint32_t* merges, const RunControl* run) {
+  int n = last - first + 1;
+  if (n < 2) return ESortResult::Sorted;
+  static const CRecordOrder kNoKeys;
+  const CRecordOrder* order = CRecordOrder::Current();
+  CPackedSortKeys keys;
+  if (!keys.Build(rows + first, n, order ? *order : kNoKeys, run))
+    return keys.Cancelled() ? ESortResult::Cancelled : ESortResult::NoMemory;
+  int done = -1;
+  int positionBits = 1;
+  while (positionBits < 31 && (int64_t{1} << positionBits) < n) ++positionBits;
+  if (keys.Words() == 1 && keys.LastWordBits() + positionBits <= 64)
+    done = SortPackedOneWord(rows + first, n, keys, positionBits, merges, run);
+  else switch (keys.Words()) {
+    case 1: done = SortPacked<1>(rows + first, n, keys, merges, run); break;
+    case 2: done = SortPacked<2>(rows + first, n, keys, merges, run); break;
+    case 3: done = SortPacked<3>(rows + first, n, keys, merges, run); break;
+    default: {
+      // Keys this wide do not occur in practice: sort the row pointers by the rows' comparison.
+      // A copy is sorted, so that a cancelled sort never leaves the owning set half merged
+      // (some rows twice, others not at all).
+      std::unique_ptr<CDBRecord*[]> work(new (std::nothrow) CDBRecord*[static_cast<size_t>(n)]);
+      std::unique_ptr<CDBRecord*[]> scratch(new (std::nothrow) CDBRecord*[static_cast<size_t>(n)]);
+      if (!work || !scratch) break;
+      std::copy(rows + first, rows + first + n, work.get());
+      auto less = [](const CDBRecord* a, const CDBRecord* b) { return *a < *b; };
+      CMergeSort<CDBRecord*, decltype(less)> sorter(less, merges, run);
+      done = sorter.Sort(work.get(), scratch.get(), n) ? 1 : 0;
+      if (done > 0) std::copy(work.get(), work.get() + n, rows + first);
+      break;
+    }
+  }
+  if (done < 0) return ESortResult::NoMemory;
+  return done > 0 ? ESortResult::Sorted : ESortResult::Cancelled;
 }
 
 bool AdoptLoadedData(std::unique_ptr<CElementDataSet> set, std::vector<std::unique_ptr<CElementData>>& data) {
@@ -112,19 +237,29 @@ bool CNewReportRun::WriteHeader() {
 
 void CNewReportRun::Run() {
   CRunFlags& run = *m_host.run;
+  NewSettings s;
+  m_model.FillNewSettings(s);
+  bool peak = IsPeakType(m_model.m_nReportType);
+  // The loader makes the rows as the days come in where it can, and drops the days.
+  SRowsWhileLoading made;
+  made.settings = &s;
+  made.peak = peak;
   std::vector<std::unique_ptr<CElementData>> data;
-  if (!m_host.load(data)) return;  // the loader posted its own lines
+  if (!m_host.load(data, &made)) return;  // the loader posted its own lines
 
   CDBRecordset rows;
   m_host.post(ID_WORKER_SUMMARIZING);
   int64_t expected = static_cast<int64_t>(m_model.m_nCombinations) * m_model.m_nPeriodsPerDay * m_model.m_arrDateGroups.m_nSize;
   rows.Reserve(static_cast<int>(std::min(expected, kMaxReserve)));
-  NewSettings s;
-  m_model.FillNewSettings(s);
-  bool peak = IsPeakType(m_model.m_nReportType);
   bool told = false;  // the cancel was posted
-  for (auto& d : data) {
-    bool built = !d || (peak ? d->BuildPeakRecords(rows, s, run) : d->BuildPeriodRecords(rows, s, run));
+  for (size_t e = 0; e < data.size(); ++e) {
+    const std::unique_ptr<CElementData>& d = data[e];
+    bool built;
+    if (!made.made)
+      built = !d || (peak ? d->BuildPeakRecords(rows, s, run) : d->BuildPeriodRecords(rows, s, run));
+    else
+      built = e >= made.rows.size() || !made.rows[e] || (!made.failed[e] && rows.TakeAll(*made.rows[e]));
+    if (made.made && e < made.rows.size()) made.rows[e].reset();
     if (!built) {
       // Rows that could not be stored would make an incomplete report look whole.
       m_host.fileStatus->PostWin32Error(ERROR_NOT_ENOUGH_MEMORY);
@@ -138,6 +273,7 @@ void CNewReportRun::Run() {
   }
   m_model.CompleteTime();
   data.clear();
+  made.rows.clear();
   rowCount = rows.m_nSize;
   if (!run.keepGoing()) {
     // A cancel after the last element's check still ends with its status line.
@@ -152,9 +288,16 @@ void CNewReportRun::Run() {
   for (const CGrpTypeList* list : {&m_model.m_lstSeps, &m_model.m_lstRows, &m_model.m_lstCols})
     for (int i = 0; i < list->Count(); ++i) keys.push_back(list->At(i));
   CRecordOrder order(keys.data(), static_cast<int>(keys.size()));
+  ESortResult sorted;
   {
     CSortKeyScope scope(order);
-    SortRecords(rows.m_pData, 0, rows.m_nSize - 1, &merges, &run);
+    sorted = SortRecords(rows.m_pData, 0, rows.m_nSize - 1, &merges, &run);
+  }
+  run.addProgress(merges * kProgressSortMerge);  // the sort is quick: counted when it ends
+  if (sorted == ESortResult::NoMemory) {
+    m_host.fileStatus->PostWin32Error(ERROR_NOT_ENOUGH_MEMORY);
+    run.cancel();
+    return;
   }
   m_host.post(ID_WORKER_SORTED);
   if (!run.keepGoing()) {

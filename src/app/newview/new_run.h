@@ -19,11 +19,15 @@ class CDBRecord;
 class CElementData;
 class CElementDataSet;
 class CGrpType;
+struct SRowsWhileLoading;
+
+enum class ESortResult { Sorted, Cancelled, NoMemory };
 
 // Sorts positions first..last (inclusive) by a top-down merge sort that, on equal rows, takes
-// the right half's row first; adds one to *merges per merge, and kProgressSortMerge to the run's
-// progress (when given) as it goes. Rows compare by their current key list (CSortKeyScope).
-void SortRecords(CDBRecord** rows, int first, int last, uint32_t* merges, RunControl* progress = nullptr);
+// the right half's row first; adds one to *merges per merge. Rows compare by their current key
+// list (CSortKeyScope), through keys packed once per row. Stops soon after run's keep-going
+// flag is cleared (run may be null), leaving the rows as they were.
+ESortResult SortRecords(CDBRecord** rows, int first, int last, uint32_t* merges, const RunControl* run = nullptr);
 
 // Texts of the checks before a run, in order; null when all pass.
 const char* PreRunFailure(const CNewReportModel& m);
@@ -41,8 +45,10 @@ bool AdoptLoadedData(std::unique_ptr<CElementDataSet> set, std::vector<std::uniq
 struct SNewRunHost {
   CRunFlags* run = nullptr;
   // Loads every selected day of every selected element, one object per element in list order
-  // (null for an element of no known type); false when the loader failed or was cancelled.
-  std::function<bool(std::vector<std::unique_ptr<CElementData>>& data)> load;
+  // (null for an element of no known type); false when the loader failed or was cancelled. A
+  // loader that can make the rows while it reads (LoadElementData) gets `rows`; one that cannot
+  // leaves it alone and the run makes the rows afterwards.
+  std::function<bool(std::vector<std::unique_ptr<CElementData>>& data, SRowsWhileLoading* rows)> load;
   std::function<void(UINT id)> post;
   IReportFileStatus* fileStatus = nullptr;
   std::function<void(bool on)> waitCursor;

@@ -6,6 +6,8 @@
 #pragma once
 
 #include <condition_variable>
+#include <cstddef>
+#include <cstdint>
 #include <list>
 #include <memory>
 #include <mutex>
@@ -29,13 +31,20 @@ class CDecodePool {
     CElementData** slot = nullptr;
     CDBElementEx* element = nullptr;
     int ordinal = 0;
+    bool rows = false;  // instead: make rows of `data` (element `ordinal`) through the row maker
+  };
+  // Makes rows from days already decoded; items of one element never run at the same time.
+  class IRowMaker {
+   public:
+    virtual ~IRowMaker() = default;
+    virtual void MakeRows(CElementData& data, int element) = 0;
   };
   using Batch = std::vector<Item>;
 
   // Up to `threads` helpers; with none (or none that could be started) Wait decodes everything.
   // With `summariesOnly`, each decoded day is replaced by its summaries under those criteria
   // (CElementData::KeepOnlySummaries); the criteria must outlive the pool.
-  explicit CDecodePool(int threads, const ValidityTables* summariesOnly = nullptr);
+  explicit CDecodePool(int threads, const ValidityTables* summariesOnly = nullptr, IRowMaker* rowMaker = nullptr);
   ~CDecodePool();  // waits for the batch in hand, then ends the helpers
   CDecodePool(const CDecodePool&) = delete;
   CDecodePool& operator=(const CDecodePool&) = delete;
@@ -48,8 +57,19 @@ class CDecodePool {
   // Helps with the batches in hand and returns when every item is decoded.
   void Wait();
 
-  // The helper count that suits this machine for the loader.
-  static int DefaultThreads();
+  // Data objects made from now on start without days, and each day is made when its records
+  // are decoded (for a loader that drops days once their rows are made).
+  void SetDaysOnDemand(bool on) { m_daysOnDemand = on; }
+
+  // Items a helper takes at a time.
+  static constexpr size_t kItemsPerRun = 16;
+  // The helper count that suits this machine for `runs` runs of items: the usable cores less the
+  // reader's, at least one, at most `runs` (and at most a limit set by LimitThreads).
+  static int DefaultThreads(size_t runs = SIZE_MAX);
+  // The cores this process may use.
+  static int UsableCores();
+  // Caps DefaultThreads for the whole process (benchmarks compare helper counts); 0 removes it.
+  static void LimitThreads(int n);
 
  private:
   // A queued batch: the next item to take and the items not yet decoded.
@@ -72,5 +92,7 @@ class CDecodePool {
   unsigned m_generation = 0;
   bool m_stop = false;
   const ValidityTables* m_summariesOnly;
+  IRowMaker* m_rowMaker;
+  bool m_daysOnDemand = false;
   std::vector<std::unique_ptr<Thread>> m_threads;
 };

@@ -13,6 +13,7 @@
 #include "archive/ntso.h"
 #include "platform/base/errors.h"
 #include "support/stream.h"
+#include "trafficdata/db_record.h"
 #include "trafficdata/loop_day.h"
 
 CElementDataSet::~CElementDataSet() {
@@ -22,12 +23,27 @@ CElementDataSet::~CElementDataSet() {
 namespace {
 constexpr DWORD kNameNotFound = 1168;
 
-class CLoad {
+// Runs of items that the helpers can take: one item per element-day.
+size_t RunsOfWork(const CAdrArray<CDBElementEx>& elements, const CAdrArray<CDateTimeEx>& days) {
+  const size_t items = static_cast<size_t>(std::max(0, elements.m_nSize)) * static_cast<size_t>(std::max(0, days.m_nSize));
+  return (items + CDecodePool::kItemsPerRun - 1) / CDecodePool::kItemsPerRun;
+}
+
+class CLoad : public CDecodePool::IRowMaker {
  public:
   CLoad(const CAdrArray<CDBElementEx>& elements, const CAdrArray<CDateTimeEx>& days, IWorkerPoster& poster,
-        RunControl& run, const ValidityTables* summariesOnly)
+        RunControl& run, const ValidityTables* summariesOnly, SRowsWhileLoading* rows)
       : m_elements(elements), m_days(days), m_poster(poster), m_run(run), m_pe(g_PeValid.Get()),
-        m_summariesOnly(summariesOnly), m_pool(CDecodePool::DefaultThreads(), summariesOnly) {}
+        m_summariesOnly(summariesOnly), m_rows(rows), m_pool(CDecodePool::DefaultThreads(RunsOfWork(elements, days)), summariesOnly, this) {}
+
+  // On a helper: the element's rows of the groups whose days are all in, then the days that no
+  // later group needs go.
+  void MakeRows(CElementData& data, int e) override {
+    CDBRecordset& out = *m_rows->rows[static_cast<size_t>(e)];
+    bool built = m_rows->peak ? data.BuildPeakRecords(out, m_build, m_run) : data.BuildPeriodRecords(out, m_build, m_run);
+    if (!built) m_rows->failed[static_cast<size_t>(e)] = 1;
+    for (int d : m_dropDays) data.DropDay(d);
+  }
 
   std::unique_ptr<CElementDataSet> Run() {
     m_poster.Post(ID_WORKER_LOADING_INPUT, 0);
@@ -35,6 +51,7 @@ class CLoad {
     const int nDays = m_days.m_nSize;
     // The data objects are made on the helpers too: each makes its days.
     set->m_items.assign(static_cast<size_t>(m_elements.m_nSize), nullptr);
+    PlanRows(nDays);
     CDecodePool::Batch& make = m_batches[0];
     for (int e = 0; e < m_elements.m_nSize; ++e) {
       CDBElementEx* element = m_elements.m_pData[e];
@@ -65,10 +82,15 @@ class CLoad {
     const size_t count = static_cast<size_t>(m_set->Count());
     m_batchDays = count == 0 ? 1 : std::max<size_t>(1, (kBatchItems + count - 1) / count);
     for (auto& buffers : m_buffers) buffers.resize(m_batchDays * count);
+    PrepareRows();
 
     int k = 0;
     while (k < nDays && m_days.m_pData[k] != nullptr && IsPeDay(*m_days.m_pData[k])) ++k;
-    if (!LoadPeDays(k)) return nullptr;
+    if (!LoadPeDays(k)) {
+      m_pool.Wait();
+      return nullptr;
+    }
+    MakeRowsUpTo(k - 1);
     for (int i = k; i < nDays; ++i) {
       LoadDatabaseDay(i);
       m_run.addProgress(m_dayUnits);
@@ -79,11 +101,86 @@ class CLoad {
     }
     SubmitBatch();
     m_pool.Wait();
+    MakeRowsUpTo(nDays - 1);
+    m_pool.Wait();
+    if (m_rows != nullptr && m_streaming) m_rows->made = true;
     m_poster.Post(ID_WORKER_INPUT_LOADED, 0);
     return set;
   }
 
  private:
+  // Rows while loading: each group's last day and each day's last group; streaming only when the
+  // groups end in their own order.
+  void PlanRows(int nDays) {
+    if (m_rows == nullptr || m_rows->settings == nullptr) return;
+    const std::vector<std::vector<int>>& groups = m_rows->settings->groups;
+    m_dayLastGroup.assign(static_cast<size_t>(nDays), -1);
+    m_streaming = true;
+    int previousEnd = -1;
+    for (size_t g = 0; g < groups.size(); ++g) {
+      int last = previousEnd;
+      for (int d : groups[g]) {
+        if (d < 0 || d >= nDays) {
+          m_streaming = false;
+          return;
+        }
+        last = std::max(last, d);
+      }
+      if (last < previousEnd) {
+        m_streaming = false;
+        return;
+      }
+      m_groupLastDay.push_back(last);
+      previousEnd = last;
+    }
+    // A day in several groups is needed until the last of them has its rows.
+    for (size_t g = 0; g < groups.size(); ++g)
+      for (int d : groups[g]) {
+        int& lastGroup = m_dayLastGroup[static_cast<size_t>(d)];
+        lastGroup = std::max(lastGroup, static_cast<int>(g));
+      }
+    m_build = *m_rows->settings;
+    // The days are made as their records come in: a day that is never there takes no memory.
+    m_pool.SetDaysOnDemand(true);
+  }
+
+  void PrepareRows() {
+    if (!m_streaming) return;
+    m_rows->rows.clear();
+    m_rows->rows.resize(static_cast<size_t>(m_set->Count()));
+    m_rows->failed.assign(static_cast<size_t>(m_set->Count()), 0);
+    for (int e = 0; e < m_set->Count(); ++e)
+      if (m_set->At(e) != nullptr) m_rows->rows[static_cast<size_t>(e)] = std::make_unique<CDBRecordset>();
+  }
+
+  // Every day up to `lastDay` is decoded: the helpers make the rows of the groups that are now
+  // complete and drop the days that no later group needs.
+  void MakeRowsUpTo(int lastDay) {
+    if (!m_streaming) return;
+    size_t ready = m_groupsReady;
+    while (ready < m_groupLastDay.size() && m_groupLastDay[ready] <= lastDay) ++ready;
+    if (ready == m_groupsReady) return;
+    m_pool.WaitFor(m_rowBatch);  // the previous groups' rows are made: one maker per element
+    m_rowBatch.clear();
+    m_build.groupFirst = m_groupsReady;
+    m_build.groupEnd = ready;
+    m_dropDays.clear();
+    for (size_t d = 0; d < m_dayLastGroup.size(); ++d) {
+      int g = m_dayLastGroup[d];
+      if (g >= static_cast<int>(m_groupsReady) && g < static_cast<int>(ready)) m_dropDays.push_back(static_cast<int>(d));
+    }
+    for (int e = 0; e < m_set->Count(); ++e) {
+      CElementData* data = m_set->At(e);
+      if (data == nullptr) continue;
+      CDecodePool::Item item{data, -1, nullptr, 0, 0};
+      item.ordinal = e;
+      item.rows = true;
+      m_rowBatch.push_back(item);
+    }
+    m_groupsReady = ready;
+    m_pool.Submit(m_rowBatch);
+  }
+
   bool Cancelled() {
     if (m_run.keepGoing()) return false;
     m_poster.Post(ID_WORKER_CANCELED, 0);
@@ -135,7 +232,7 @@ class CLoad {
       const char* alias = element->cabinet != nullptr ? element->cabinet->alias : "";
       const DWORD column = input.FindColumn(element->name, alias);
       if (column == 0xFFFFFFFF || column >= n) continue;
-      auto* day = static_cast<CLoopDay*>(data->Day(i));
+      auto* day = static_cast<CLoopDay*>(m_streaming ? data->EnsureDay(i) : data->Day(i));
       if (day == nullptr) continue;
       day->ResetPeriods();
       for (int p = 0; p < 288; ++p) {
@@ -152,6 +249,7 @@ class CLoad {
   // Reads every element's records of the day on this thread; the pool decodes them while the next
   // day is read.
   void LoadDatabaseDay(int i) {
+    m_batchLastDay[m_nextBatch] = i;  // this day's records go into the batch being filled
     if (m_days.m_pData[i] == nullptr) return;
     const CDateTimeEx& date = *m_days.m_pData[i];
     CFileException record(CFileException::none, -1);
@@ -169,6 +267,8 @@ class CLoad {
     CDecodePool::Batch& batch = m_batches[b];
     std::vector<CStream>& buffers = m_buffers[b];
     CStream* dayBuffers = buffers.data() + m_daysInBatch * static_cast<size_t>(m_set->Count());
+    // One read per run of nearby records instead of one per element.
+    db.ReadAhead(keys.data(), keys.size(), 0, columns);
     for (int e = 0; e < m_set->Count(); ++e) {
       CElementData* data = m_set->At(e);
       if (data == nullptr) continue;
@@ -207,6 +307,9 @@ class CLoad {
     m_pool.Submit(m_batches[m_nextBatch]);
     m_nextBatch = (m_nextBatch + 1) % kSlots;
     m_pool.WaitFor(m_batches[m_nextBatch]);
+    // That batch is the oldest: every day up to its last is decoded now.
+    if (m_batchLastDay[m_nextBatch] >= 0) MakeRowsUpTo(m_batchLastDay[m_nextBatch]);
+    m_batchLastDay[m_nextBatch] = -1;
     m_batches[m_nextBatch].clear();
     m_daysInBatch = 0;
     m_batchBytes = 0;
@@ -243,13 +346,24 @@ class CLoad {
   size_t m_batchDays = 1;
   size_t m_daysInBatch = 0;
   size_t m_batchBytes = 0;
+  int m_batchLastDay[kSlots] = {-1, -1, -1};  // the last day with records in each batch
+  // Rows while loading.
+  SRowsWhileLoading* m_rows;
+  bool m_streaming = false;
+  NewSettings m_build;               // the run's settings with the groups of the batch of rows
+  std::vector<int> m_groupLastDay;   // per group, its last day
+  std::vector<int> m_dayLastGroup;   // per day, the last group that holds it (-1: none)
+  std::vector<int> m_dropDays;       // the days the batch of rows drops afterwards
+  size_t m_groupsReady = 0;          // groups whose rows are made or being made
+  CDecodePool::Batch m_rowBatch;     // one row item per element
   CDecodePool m_pool;  // last: it ends before the buffers go
 };
 }  // namespace
 
 std::unique_ptr<CElementDataSet> LoadElementData(const CAdrArray<CDBElementEx>& elements,
                                                  const CAdrArray<CDateTimeEx>& days, IWorkerPoster& poster,
-                                                 RunControl& run, const ValidityTables* summariesOnly) {
-  CLoad load(elements, days, poster, run, summariesOnly);
+                                                 RunControl& run, const ValidityTables* summariesOnly,
+                                                 SRowsWhileLoading* rows) {
+  CLoad load(elements, days, poster, run, summariesOnly, rows);
   return load.Run();
 }

@@ -52,6 +52,23 @@ class CElementDataSet {
   SLoadCount m_count;
 };
 
+class CDBRecordset;
+
+// The New view's rows made while loading. When the date groups end in the order of the groups
+// (each group's last day no earlier than the previous group's), every element's rows of a group
+// are made as soon as all of its days are decoded, and a day is deleted as soon as every group
+// that holds it has its rows: memory then follows the rows, not the days. Otherwise `made`
+// stays false and the caller makes the rows after loading as usual.
+struct SRowsWhileLoading {
+  const NewSettings* settings = nullptr;  // the run's settings (all groups)
+  bool peak = false;                      // peak rows instead of period rows
+  // Filled by the loader: per element in list order, its rows (null where there is no data
+  // object) and whether one of its rows could not be stored.
+  std::vector<std::unique_ptr<CDBRecordset>> rows;
+  std::vector<uint8_t> failed;
+  bool made = false;
+};
+
 // Loads every day of `days` (ascending) for every element of `elements`. Posts 500 at the start,
 // 503 at a normal end, 504/505/506 each followed by 502 with the error number, and 509 when the
 // keep-going flag was found cleared after a day; the result is null then. Every element-day, read
@@ -62,4 +79,5 @@ class CElementDataSet {
 // (CElementData::KeepOnlySummaries), so that a long run of 20-second days fits in memory.
 std::unique_ptr<CElementDataSet> LoadElementData(const CAdrArray<CDBElementEx>& elements,
                                                  const CAdrArray<CDateTimeEx>& days, IWorkerPoster& poster,
-                                                 RunControl& run, const ValidityTables* summariesOnly = nullptr);
+                                                 RunControl& run, const ValidityTables* summariesOnly = nullptr,
+                                                 SRowsWhileLoading* rows = nullptr);

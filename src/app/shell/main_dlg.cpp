@@ -227,8 +227,9 @@ void CMainDlg::PostWorkerPath(UINT id, const char* path) {
 }
 
 std::unique_ptr<CElementDataSet> CMainDlg::LoadInputData(const CAdrArray<CDBElementEx>& elements,
-                                                         const CAdrArray<CDateTimeEx>& days) {
-  return LoadElementData(elements, days, m_poster, m_Run);
+                                                         const CAdrArray<CDateTimeEx>& days,
+                                                         SRowsWhileLoading* rows) {
+  return LoadElementData(elements, days, m_poster, m_Run, nullptr, rows);
 }
 
 void CMainDlg::SyncWaitDialog() {

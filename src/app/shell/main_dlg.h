@@ -106,8 +106,9 @@ class CMainDlg : public CFormView {
   // 513 or 514 with a path: the view keeps a copy until the id is handled.
   void PostWorkerPath(UINT id, const char* path);
   // The common input loader (on the worker thread): see LoadElementData.
+  // With rows, the loader makes the New view's rows while it reads (SRowsWhileLoading).
   std::unique_ptr<CElementDataSet> LoadInputData(const CAdrArray<CDBElementEx>& elements,
-                                                 const CAdrArray<CDateTimeEx>& days);
+                                                 const CAdrArray<CDateTimeEx>& days, SRowsWhileLoading* rows = nullptr);
 
   // ---- User-interface side of a run ----
   // Clears the keep-going flag in the run when the wait dialog's Cancel cleared its own, and moves

@@ -97,7 +97,9 @@ class EndToEndTest : public ::testing::Test {
     host.run = &flags;
     host.fileStatus = &status;
     host.post = [&](UINT id) { ids.push_back(id); };
-    host.load = [&](std::vector<std::unique_ptr<CElementData>>& data) { return Load(m, flags, data); };
+    host.load = [&](std::vector<std::unique_ptr<CElementData>>& data, SRowsWhileLoading* rows) {
+      return Load(m, flags, data, rows);
+    };
     CStdioFile file;
     CNewReportRun run(m, host, file);
     run.Run();
@@ -111,11 +113,12 @@ class EndToEndTest : public ::testing::Test {
   }
 
   // The program's own loader: each selected day's database file, read by cabinet and element.
-  static bool Load(CNewReportModel& m, RunControl& run, std::vector<std::unique_ptr<CElementData>>& data) {
+  static bool Load(CNewReportModel& m, RunControl& run, std::vector<std::unique_ptr<CElementData>>& data,
+                   SRowsWhileLoading* rows) {
     struct : IWorkerPoster {
       void Post(UINT, LPARAM) override {}
     } poster;
-    return AdoptLoadedData(LoadElementData(m.m_arrElements, m.m_arrDates, poster, run), data);
+    return AdoptLoadedData(LoadElementData(m.m_arrElements, m.m_arrDates, poster, run, nullptr, rows), data);
   }
 
   std::vector<int> m_sampleIndex;

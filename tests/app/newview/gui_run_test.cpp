@@ -143,4 +143,80 @@ TEST_F(GuiRunTest, DesignReadAndLaidOutByRealInputProducesTheReport) {
   if (shots != nullptr) Shell(std::string("import -window root ") + shots + "/after_run.png");
 }
 
+// A long sort through the real program: 118 days of 128 loops at five minutes (4.4 million rows).
+// Cancel pressed in the wait dialog while it says "Sorting data..." ends the run within a second
+// and writes no report. Slow (the loading takes a while in a sanitizer build): it runs only with
+// QAV_GUI_LONG=1.
+TEST_F(GuiRunTest, CancelWhileSortingEndsTheRunWithinASecond) {
+  if (std::getenv("QAV_GUI_LONG") == nullptr) GTEST_SKIP() << "set QAV_GUI_LONG=1";
+  const int days = 118, loops = 128;
+  AppTempFolder folder;
+  SampleArchiveOptions o;
+  o.root = folder / "archive/";
+  o.years = {1994};
+  o.elements = 4 * loops;
+  o.days = days + 1;
+  o.uniformDays = true;
+  ASSERT_EQ(WriteSampleArchive(o), 0);
+  auto elements = SampleElements(1994, o.elements);
+  {
+    CProfile profile(folder / "config/KARVO/qav.ini");
+    profile.WriteProfileInt("GENERAL", "CDROM_INDEX", 1);
+    profile.WriteProfileString("GENERAL", "OTHER_PATH", o.root.c_str());
+    profile.WriteProfileInt("OUTPUT", "AUTOOPEN", 0);
+    ASSERT_TRUE(profile.Flush());
+  }
+  std::string report = folder / "report.txt";
+  std::ofstream cfg(folder / "design.nfg", std::ios::binary);
+  cfg << "QAV Main Configuration File Version NG.2\r\n" << report << "\r\n1\r\n0\r\n" << days << "\r\n0\r\n";
+  for (int d = 0; d < days; ++d) cfg << 34335 + d << ".000000\r\n";
+  cfg << "1\r\nI-5\r\n" << loops << "\r\n";
+  for (int i = 0; i < loops; ++i) cfg << elements[static_cast<size_t>(4 * i)].key.substr(0, 10) << "\r\nA\r\n100\r\nHere\r\n0\r\n";
+  cfg << loops << "\r\n";
+  for (int i = 0; i < loops; ++i) cfg << elements[static_cast<size_t>(4 * i)].key.substr(11) << "\r\n0\r\n" << i << "\r\n" << i << "\r\n";
+  cfg << "0\r\n0\r\n15\r\n2\r\n1\r\n";
+  for (int i = 1; i < 23; ++i) cfg << "0\r\n";
+  cfg << "0\r\n0\r\n0\r\n";
+  cfg.close();
+
+  ASSERT_TRUE(Start(folder / "config"));
+  const std::string win = "$(xdotool search --onlyvisible --name '^QAV$' | head -1)";
+  ASSERT_TRUE(Shell("xdotool windowmove " + win + " 0 0 windowsize " + win + " 1280 800 && sleep 1"));
+  ASSERT_TRUE(Shell("xdotool windowactivate --sync " + win + " 2>/dev/null; xdotool key --window " + win +
+                  " alt+f && sleep 0.5 && xdotool key r && sleep 1.5"));
+  ASSERT_TRUE(Shell("xdotool type --delay 20 '" + (folder / "design.nfg") + "' && xdotool key Return && sleep 1.5"));
+  SForm f;
+  auto click = [&](int x, int y) { return Shell("xdotool mousemove " + f.At(x, y) + " click 1 && sleep 0.4"); };
+  int line = 15;
+  ASSERT_TRUE(Shell("xdotool mousemove " + std::to_string(468 * 7 / 4 + 30) + " " +
+                  std::to_string(f.top + 66 * f.cy / 8 + 9 + 7 * line) + " click 1 && sleep 0.4"));
+  ASSERT_TRUE(click(468 + 100, 66 + 55));  // Element into the rows
+  ASSERT_TRUE(Shell("xdotool mousemove " + std::to_string(468 * 7 / 4 + 30) + " " +
+                  std::to_string(f.top + 66 * f.cy / 8 + 9 + 2 * line) + " click 1 && sleep 0.4"));
+  ASSERT_TRUE(click(468 + 100, 66 + 6));  // Date into the columns
+  ASSERT_TRUE(Shell("xdotool mousemove " + f.At(7 + 103, 333 + 10) + " click 1"));  // Produce Report(s)
+  const std::string sorting = "xdotool search --onlyvisible --name '^Sorting data' >/dev/null 2>&1";
+  bool seen = false;
+  for (int i = 0; i < 6000 && !seen; ++i) {  // up to ten minutes of loading
+    seen = Shell(sorting);
+    if (!seen) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  ASSERT_TRUE(seen) << "the sort was never shown";
+  auto pressed = std::chrono::steady_clock::now();
+  ASSERT_TRUE(Shell("w=$(xdotool search --onlyvisible --name '^Sorting data' | head -1); "
+                    "xdotool windowactivate --sync $w 2>/dev/null; xdotool key --window $w Return"));
+  // The dialog goes once the worker has stopped.
+  bool gone = false;
+  for (int i = 0; i < 100 && !gone; ++i) {
+    gone = !Shell("xdotool search --onlyvisible --name '^(Sorting data|Shutting Down)' >/dev/null 2>&1");
+    if (!gone) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - pressed).count();
+  EXPECT_TRUE(gone);
+  EXPECT_LT(seconds, 1.0);
+  std::printf("Cancel to the end of the run: %.2f s\n", seconds);
+  EXPECT_FALSE(std::filesystem::exists(report)) << "a cancelled sort writes no report";
+}
+
 }  // namespace
+

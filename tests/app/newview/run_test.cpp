@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <thread>
+#include <chrono>
+#include <atomic>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -48,6 +51,176 @@ TEST(NewSortTest, EqualRowsTakeTheRightHalfFirst) {
   values.clear();
   for (auto* r : p) values.push_back(r->word[RW_CONTENT]);
   EXPECT_EQ(values, (std::vector<int>{2, 1, 1, 0, 0}));
+}
+
+// The sort as rows compared by their own operator<, the reference for the packed-key sort.
+void ReferenceMerge(CDBRecord** rows, int first, int last, uint32_t* merges) {
+  if (last - first + 1 < 2) return;
+  int mid = (first + last - 1) / 2;
+  ReferenceMerge(rows, first, mid, merges);
+  ReferenceMerge(rows, mid + 1, last, merges);
+  std::vector<CDBRecord*> out;
+  int i = first, j = mid + 1;
+  while (i <= mid && j <= last) out.push_back(*rows[i] < *rows[j] ? rows[i++] : rows[j++]);
+  while (i <= mid) out.push_back(rows[i++]);
+  while (j <= last) out.push_back(rows[j++]);
+  std::copy(out.begin(), out.end(), rows + first);
+  ++*merges;
+}
+
+TEST(NewSortTest, PackedKeysGiveTheOrderOfTheRowComparison) {
+  // Few distinct values per word and elements that share cabinets, locations, mileposts and
+  // roadways make many rows equal under the keys, so the tie order is what is tested.
+  CDBRoadway roads[2] = {CDBRoadway("I-5"), CDBRoadway("SR 520")};
+  CDBCabinet cabs[3] = {CDBCabinet("005es00100", "", 1250, "Northgate", &roads[0]),
+                        CDBCabinet("005es00200", "", 1250, "northgate", &roads[1]),
+                        CDBCabinet("520es00300", "", 310, "Montlake", &roads[1])};
+  CDBElementEx elems[5] = {CDBElementEx("LOOP01V", ET_LOOP, &cabs[0]), CDBElementEx("LOOP02V", ET_LOOP, &cabs[0]),
+                           CDBElementEx("TRAP01", ET_SPEED_TRAP, &cabs[1]),
+                           CDBElementEx("STN01", ET_STATION, &cabs[2]), CDBElementEx("LOOP01V", ET_LOOP, &cabs[2])};
+  struct Case {
+    std::vector<int> keys;  // key ids; negative: ~id descending
+    int rows;
+    bool wide = false;  // every word spread over millions: keys of two, three and more words
+  };
+  const Case cases[] = {
+      {{GK_CONTENT}, 2},
+      {{GK_CONTENT}, 17},
+      {{~GK_TIME, GK_CONTENT}, 40},
+      {{GK_TIME, GK_CONTENT, GK_ELEMENT, GK_DATE}, 97},
+      {{GK_LOCATION, ~GK_MILEPOST}, 64},
+      {{~GK_LOCATION, GK_ROADWAY, GK_DIRECTION}, 75},
+      {{GK_ELEMENT_TYPE, ~GK_CABINET, GK_WEEK, GK_DAY_OF_WEEK}, 120},
+      {{~GK_YEAR, GK_MONTH, ~GK_ELEMENT}, 33},
+      {{}, 9},
+      {{GK_CONTENT, GK_TIME, GK_DATE, GK_DAY_OF_WEEK, GK_WEEK, GK_MONTH, GK_YEAR, GK_ELEMENT, GK_ELEMENT_TYPE,
+        GK_DIRECTION, GK_CABINET, GK_LOCATION, GK_MILEPOST, GK_ROADWAY},
+       150},
+      {{~GK_TIME, GK_CONTENT}, 80, true},
+      {{GK_TIME, ~GK_DATE}, 80, true},
+      {{GK_CONTENT, GK_TIME, GK_DATE, GK_DAY_OF_WEEK, GK_WEEK, GK_ELEMENT, GK_LOCATION}, 120, true},
+  };
+  unsigned seed = 12345;
+  auto next = [&seed](int n) {
+    seed = seed * 1103515245u + 12345u;
+    return static_cast<int>((seed >> 16) % static_cast<unsigned>(n));
+  };
+  for (const Case& c : cases) {
+    std::vector<CGrpType> keys;
+    for (int k : c.keys) keys.emplace_back(k < 0 ? ~k : k, k >= 0);
+    std::vector<const CGrpType*> list;
+    for (auto& k : keys) list.push_back(&k);
+    CRecordOrder order(list.data(), static_cast<int>(list.size()));
+    CSortKeyScope scope(order);
+    std::vector<CDBRecord> rows;
+    for (int i = 0; i < c.rows; ++i) {
+      // Words spread over negatives and large numbers in one case in five.
+      int wide = next(5) == 0 ? 1000000 : 1;
+      auto w = [&](int base, int n) { return c.wide ? next(3) * 1000003 - 1000003 : base + next(n); };
+      rows.emplace_back(next(6) == 0 ? nullptr : &elems[next(5)], i, w(2003, 2), w(1, 2), w(1, 3), w(0, 2), w(0, 2) * 5,
+                        w(0, 1), next(3) * wide - wide, w(1, 2), w(0, 3), i);
+    }
+    std::vector<CDBRecord*> expected, actual;
+    for (auto& r : rows) expected.push_back(&r);
+    actual = expected;
+    uint32_t wantMerges = 0, merges = 0;
+    ReferenceMerge(expected.data(), 0, c.rows - 1, &wantMerges);
+    EXPECT_EQ(SortRecords(actual.data(), 0, c.rows - 1, &merges), ESortResult::Sorted);
+    EXPECT_EQ(actual, expected) << "keys " << c.keys.size() << ", rows " << c.rows;
+    EXPECT_EQ(merges, wantMerges);
+  }
+}
+
+TEST(NewSortTest, ClearedKeepGoingStopsTheSort) {
+  // The flag clears at the n-th look; the sort returns at once with most merges undone.
+  class CClearsAt : public RunControl {
+   public:
+    explicit CClearsAt(int n) : m_left(n) {}
+    bool keepGoing() const override { return --m_left > 0; }
+    void addProgress(uint32_t) override {}
+    mutable int m_left;
+  };
+  CDBElementEx e("LOOP01V", ET_LOOP, nullptr);
+  const int n = 300000;
+  std::vector<CDBRecord> rows;
+  rows.reserve(n);
+  for (int i = 0; i < n; ++i) {
+    int spread = static_cast<int>((i * 7919LL) % 1000);
+    int big = spread * 1000003;  // 30 bits of spread a word
+    rows.emplace_back(&e, 0, big, big + 1, big + 2, big + 3, big + 4, big + 5, big + 6, 4, spread, i);
+  }
+  CGrpType key(GK_CONTENT);
+  const CGrpType* keys[] = {&key};
+  CRecordOrder order(keys, 1);
+  // Seven words of 30 bits make keys of four words: the rows' own comparison sorts them.
+  CGrpType wideKeys[4] = {CGrpType(GK_DATE), CGrpType(GK_TIME), CGrpType(GK_WEEK), CGrpType(GK_CONTENT)};
+  const CGrpType* wideList[] = {&wideKeys[0], &wideKeys[1], &wideKeys[2], &wideKeys[3]};
+  CRecordOrder wide(wideList, 4);
+  for (const CRecordOrder* o : {&order, &wide}) {
+    CSortKeyScope scope(*o);
+    for (int at : {1, 2, 5, 9}) {
+      std::vector<CDBRecord*> p;
+      for (auto& r : rows) p.push_back(&r);
+      const std::vector<CDBRecord*> before = p;
+      CClearsAt run(at);
+      uint32_t merges = 0;
+      EXPECT_EQ(SortRecords(p.data(), 0, n - 1, &merges, &run), ESortResult::Cancelled) << at;
+      EXPECT_LT(merges, static_cast<uint32_t>(n - 1)) << at;
+      EXPECT_EQ(run.m_left, 0) << "looked again after the flag cleared, at " << at;
+      EXPECT_TRUE(p == before) << "a cancelled sort leaves the rows as they were, at " << at;
+    }
+  }
+  CSortKeyScope scope(order);
+  // A flag that stays set sorts all.
+  std::vector<CDBRecord*> p;
+  for (auto& r : rows) p.push_back(&r);
+  CClearsAt never(1 << 30);
+  uint32_t merges = 0;
+  EXPECT_EQ(SortRecords(p.data(), 0, n - 1, &merges, &never), ESortResult::Sorted);
+  EXPECT_EQ(merges, static_cast<uint32_t>(n - 1));
+  EXPECT_TRUE(std::is_sorted(p.begin(), p.end(), [](auto* a, auto* b) { return *a < *b; }));
+}
+
+TEST(NewSortTest, CancelFromAnotherThreadStopsTheSortWithinASecond) {
+  // The wait dialog's Cancel clears the flag on the user-interface thread while the worker sorts.
+  class CWatched : public RunControl {
+   public:
+    bool keepGoing() const override {
+      looks.fetch_add(1);
+      return flags.keepGoing();
+    }
+    void addProgress(uint32_t) override {}
+    CRunFlags flags;
+    mutable std::atomic<int> looks{0};
+  };
+  const int n = 1 << 20;
+  std::vector<CDBElementEx> elems;
+  for (int i = 0; i < 64; ++i) elems.emplace_back(("LOOP" + std::to_string(i)).c_str(), ET_LOOP, nullptr);
+  std::vector<CDBRecord> rows;
+  rows.reserve(n);
+  for (int i = 0; i < n; ++i)
+    rows.emplace_back(&elems[static_cast<size_t>(i % 64)], 0, 2003, 1 + i % 12, 1 + i % 28, i % 24, 0, 0, 1, 4, 0, i);
+  std::vector<CDBRecord*> p;
+  for (auto& r : rows) p.push_back(&r);
+  CGrpType keys[3] = {CGrpType(GK_TIME), CGrpType(GK_ELEMENT), CGrpType(GK_DATE, false)};
+  const CGrpType* list[] = {&keys[0], &keys[1], &keys[2]};
+  CRecordOrder order(list, 3);
+  CSortKeyScope scope(order);
+  CWatched run;
+  std::chrono::steady_clock::time_point cancelled;
+  std::thread ui([&] {
+    // Past the keys' looks (about 33 for these rows), among the merges'.
+    while (run.looks.load() < 60) std::this_thread::yield();
+    cancelled = std::chrono::steady_clock::now();
+    run.flags.cancel();
+  });
+  uint32_t merges = 0;
+  ESortResult result = SortRecords(p.data(), 0, n - 1, &merges, &run);
+  auto returned = std::chrono::steady_clock::now();
+  ui.join();
+  EXPECT_EQ(result, ESortResult::Cancelled);
+  EXPECT_LT(merges, static_cast<uint32_t>(n - 1));
+  EXPECT_LT(std::chrono::duration<double>(returned - cancelled).count(), 1.0);
 }
 
 TEST(NewRunChecksTest, ChecksComeInOrderAndTheWarningAbove256) {
@@ -132,7 +305,7 @@ struct SFakeRun {
     host.fileStatus = &status;
     host.post = [&](UINT id) { ids.push_back(id); };
     host.now = [] { return COleDateTime(2004, 1, 2, 3, 4, 5); };
-    host.load = [&](std::vector<std::unique_ptr<CElementData>>& data) {
+    host.load = [&](std::vector<std::unique_ptr<CElementData>>& data, SRowsWhileLoading*) {
       for (int i = 0; i < m.m_arrElements.m_nSize; ++i)
         data.push_back(std::make_unique<CFakeData>(m.m_arrElements.m_pData[i], i, m.m_arrDates.m_nSize));
       if (cancelWhileLoading) flags.cancel();

@@ -3,9 +3,13 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+
+#include "app/newview/new_model.h"
 #include "app/shell/archive_fixture.h"
 #include "app/shell/worker_ids.h"
 #include "archive/input_desc.h"
+#include "trafficdata/db_record.h"
 #include "trafficdata/element_day.h"
 #include "trafficdata/run_control.h"
 #include "trafficdata/view_settings.h"
@@ -223,6 +227,68 @@ TEST_F(LoaderTest, KeepingOnlySummariesLeavesTheMultiDayReportByteForByte) {
     EXPECT_GT(dropped, 10) << "the days with data are replaced by their summaries";
     EXPECT_GT(text[0].size(), 1000u);
     EXPECT_TRUE(text[0] == text[1]) << "format " << format;
+  }
+}
+TEST_F(LoaderTest, RowsMadeWhileLoadingAreTheRowsMadeAfterwards) {
+  // Every element kind over the PE and database days of three years, every averaging method,
+  // normal and peak rows: the rows made while the days come in, element by element, equal those
+  // made from the whole loaded days, and the days are gone where the groups allowed it.
+  Selection s;
+  AddSampleElements(s, 1994, 8);
+  std::vector<CDateTimeEx> sorted;
+  for (const SampleDayInfo& d : days_) sorted.emplace_back(d.year, d.month, d.day);
+  std::sort(sorted.begin(), sorted.end(), [](const CDateTimeEx& a, const CDateTimeEx& b) { return a < b; });
+  for (int avg = AVG_NONE; avg <= AVG_YEARLY; ++avg) {
+    for (int type : {RT_NORMAL, RT_AM_PEAK}) {
+      CNewReportModel m;
+      for (const CDateTimeEx& d : sorted) m.m_arrDates.Add(d);
+      m.m_nAvgMethod = avg;
+      m.m_nReportType = type;
+      m.m_nPeriodLen = type == RT_NORMAL ? 1080 : 180;
+      for (int c = 0; c < CONTENT_ITEMS; ++c) m.m_bContent[c] = 1;
+      m.GroupSelectedDates();
+      NewSettings ns;
+      m.FillNewSettings(ns);
+      const bool peak = type != RT_NORMAL;
+      SCOPED_TRACE(testing::Message() << "averaging " << avg << ", type " << type);
+
+      CDBRecordset after;
+      RecordingPoster p1;
+      StopAfter r1(1 << 30);
+      auto whole = LoadElementData(s.elements, m.m_arrDates, p1, r1);
+      ASSERT_NE(whole, nullptr);
+      for (CElementData* d : whole->m_items)
+        if (d != nullptr) ASSERT_TRUE(peak ? d->BuildPeakRecords(after, ns, r1) : d->BuildPeriodRecords(after, ns, r1));
+
+      SRowsWhileLoading made;
+      made.settings = &ns;
+      made.peak = peak;
+      RecordingPoster p2;
+      StopAfter r2(1 << 30);
+      auto streamed = LoadElementData(s.elements, m.m_arrDates, p2, r2, nullptr, &made);
+      ASSERT_NE(streamed, nullptr);
+      EXPECT_EQ(p2.posts, p1.posts);
+      EXPECT_EQ(r2.progress, r1.progress);
+      // Groups in date order (none, weekly, monthly, yearly) always end in their own order.
+      if (avg == AVG_NONE || avg == AVG_WEEKLY || avg == AVG_MONTHLY || avg == AVG_YEARLY) EXPECT_TRUE(made.made);
+      if (!made.made) continue;
+      CDBRecordset during;
+      for (size_t e = 0; e < made.rows.size(); ++e) {
+        EXPECT_EQ(made.failed[e], 0);
+        if (made.rows[e]) ASSERT_TRUE(during.TakeAll(*made.rows[e]));
+      }
+      ASSERT_GT(after.m_nSize, 0);
+      ASSERT_EQ(during.m_nSize, after.m_nSize);
+      for (int i = 0; i < after.m_nSize; ++i) {
+        const CDBRecord& a = *after.m_pData[i];
+        const CDBRecord& b = *during.m_pData[i];
+        ASSERT_EQ(a.element, b.element) << i;
+        ASSERT_EQ(a.rawFlag, b.rawFlag) << i;
+        ASSERT_TRUE(std::equal(a.word, a.word + RW_COUNT, b.word)) << i;
+      }
+      for (CElementData* d : streamed->m_items)
+        for (int i = 0; d != nullptr && i < m.m_arrDates.m_nSize; ++i) EXPECT_EQ(d->Day(i), nullptr) << i;
+    }
   }
 }
 }  // namespace

@@ -216,8 +216,9 @@ TEST_F(RunProgressTest, NewViewFifteenMinuteVolumeAndOccupancyRun) {
   host.run = &flags;
   host.fileStatus = &status;
   host.post = [](UINT) {};
-  host.load = [&](std::vector<std::unique_ptr<CElementData>>& data) {
-    return AdoptLoadedData(LoadElementData(m.m_arrElements, m.m_arrDates, poster, flags), data);
+  // Rows made while loading, as the view's run does.
+  host.load = [&](std::vector<std::unique_ptr<CElementData>>& data, SRowsWhileLoading* rows) {
+    return AdoptLoadedData(LoadElementData(m.m_arrElements, m.m_arrDates, poster, flags, nullptr, rows), data);
   };
   CStdioFile file;
   double total = 0;
