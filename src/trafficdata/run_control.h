@@ -26,7 +26,7 @@ constexpr uint32_t kProgressDailyDay = 75;     // an element-day's daily summary
 constexpr uint32_t kProgressMultiDayLine = 3;  // a line of a multi-day table
 constexpr uint32_t kProgressRowDay = 70;       // an element-day summed into report rows
 constexpr uint32_t kProgressRowSlot = 3;       // each report period of that element-day
-constexpr uint32_t kProgressSortMerge = 3;     // a merge of the report rows' sort
+constexpr uint32_t kProgressSortMerge = 1;     // a merge of the report rows' sort
 constexpr uint32_t kProgressWalkRow = 1;       // a row written by the pivot walk
 
 // The usual RunControl: a flag and a counter, both relaxed atomics.
