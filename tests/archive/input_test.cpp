@@ -183,6 +183,34 @@ TEST_F(Archive, DiscRequestOnlyForMissingFiles) {
   }
 }
 
+TEST_F(Archive, OpenFileReportsWhyItFailed) {
+  CFMDBInput input;
+  CFileException error;
+  const std::string missing = s_dir->Path() + "arc/DATA1994/NOSUCHDAY.DAT";
+  EXPECT_FALSE(input.OpenFile(missing.c_str(), &error));
+  EXPECT_EQ(error.m_lOsError, 2);
+  EXPECT_EQ(error.m_cause, CFileException::fileNotFound);
+  EXPECT_EQ(error.m_strFileName, missing);
+  EXPECT_FALSE(input.OpenFile(missing.c_str()));
+  const std::string day = s_dir->Path() + "arc/DATA1994/19940101.DAT";
+  EXPECT_TRUE(input.OpenFile(day.c_str(), &error));
+  EXPECT_GE(input.m_Database.m_nMode, 0);
+}
+
+TEST(SampleArchive, DaysRunThroughTheLeapDay) {
+  ScratchFolder dir;
+  SampleArchiveOptions o;
+  o.root = dir.Path() + "arc";
+  o.years = {1996};
+  o.elements = 4;
+  o.days = 61;
+  std::vector<SampleDayInfo> days;
+  ASSERT_EQ(WriteSampleArchive(o, nullptr, &days), 0);
+  ASSERT_EQ(days.size(), 61u);
+  EXPECT_EQ(std::vector<int>({days[59].month, days[59].day, days[60].month, days[60].day}),
+            std::vector<int>({2, 29, 3, 1}));
+}
+
 TEST_F(Archive, DeviceListsOfBothLayouts) {
   for (int year : {1994, 1995}) {
     CFMDBInputDesc desc;
@@ -406,7 +434,9 @@ TEST(DeviceListSize, LongListsOfDistinctCabinetsReadQuickly) {
     auto start = std::chrono::steady_clock::now();
     int cabinets = c.parse(roads, items);
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    EXPECT_LT(seconds, 10.0);
+    // A search from the list's start would take minutes here; the bound leaves room for a loaded
+    // machine running the sanitizer build.
+    EXPECT_LT(seconds, 30.0);
     EXPECT_EQ(kLines, roads);
     EXPECT_EQ(kLines + 1, items);
     // LPDATA.PRN keeps one cabinet per id; RMDC.LST holds every line's cabinet.

@@ -94,6 +94,33 @@ TEST(NtsoFormat, ValuePositionsAndTerminatorPerLayout) {
   }
 }
 
+TEST(NtsoFormat, FieldsOutsideTheTablesAreAbsent) {
+  char v[32];
+  SYSTEMTIME t{1994, 3, 2, 15, 10, 11, 12, 130};
+  for (int layout : {-1, 0, 1, 2, 3})
+    for (int index : {-1, 0, 14, 15}) {
+      EXPECT_EQ(NtsoFieldName(layout, index), nullptr) << layout << " " << index;
+      EXPECT_EQ(NtsoFieldWidth(layout, index), 0) << layout << " " << index;
+      EXPECT_EQ(NtsoFormatInt(v, layout, index, 1), kNtsoErrFieldOrder) << layout << " " << index;
+      EXPECT_EQ(NtsoFormatTime(v, layout, index, t), kNtsoErrFieldOrder) << layout << " " << index;
+    }
+  for (int layout : {-1, 3}) {
+    EXPECT_EQ(NtsoLayoutName(layout), nullptr);
+    EXPECT_EQ(NtsoFieldName(layout, kFieldNames), nullptr);
+    EXPECT_EQ(NtsoFieldOrder(layout)[0], 0);
+    EXPECT_EQ(NtsoFormatMode(v, layout, false), kNtsoErrFieldOrder);
+  }
+  EXPECT_STREQ(NtsoFieldName(0, kFieldFileName), "File Name");
+  EXPECT_STREQ(NtsoFieldName(2, kFieldFileSize), "File Size");
+  EXPECT_EQ(NtsoFieldWidth(1, kFieldFileSize), 8);
+  EXPECT_EQ(NtsoFieldWidth(2, kFieldVersion), 11);
+  EXPECT_EQ(NtsoFieldName(1, kFieldFileName), nullptr);
+  EXPECT_EQ(NtsoFieldWidth(0, kFieldDbMode), 0);
+  // Only the four time fields take a time, whatever their slot's width.
+  for (int index : {kFieldFileName, kFieldVersion, kFieldNames, kFieldFileSize})
+    EXPECT_EQ(NtsoFormatTime(v, index == kFieldFileName ? 0 : 2, index, t), kNtsoErrFieldOrder) << index;
+}
+
 TEST(NtsoFormat, BuiltHeadersParseBackWithTheirPositions) {
   for (int layout = 0; layout <= 2; ++layout)
     for (int titleLength : {0, 15, 16, 36, 58}) {

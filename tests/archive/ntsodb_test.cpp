@@ -269,6 +269,7 @@ TEST_F(NtsoDb, OpenModesAgainstForms) {
     if (c.result != 0) {
       EXPECT_EQ(db.m_nLayout, -1);
       EXPECT_EQ(db.m_Entries.m_nSize, 0);
+      EXPECT_EQ(db.m_nPositions[kFieldFileSize], 0);
     }
   }
   // An extension given by the caller is cut; a dotted folder is not.
@@ -821,6 +822,208 @@ TEST_F(NtsoDb, ReadingOpensAgreeWithTheirOwnListWhateverWasOpenBefore) {
   ASSERT_EQ(a.Open((dir / "d4").c_str(), 0), 0);
   EXPECT_EQ(ViewOf(a, probes), reference[3]);
   EXPECT_EQ(ViewOf(b, probes), reference[1]);
+}
+
+}  // namespace
+
+namespace {
+
+// Failures of the files themselves reach the caller: a full disk while writing a new database, a
+// list file that cannot be created, and files cut short behind an open database.
+TEST_F(NtsoDb, FileFailuresAreReported) {
+  CObjArray<CNTSO> names = Names({{"A", 80, 3}});
+  CNTSODB db;
+  if (std::filesystem::exists("/dev/full")) {
+    std::filesystem::create_symlink("/dev/full", dir / "full.DAT");
+    EXPECT_EQ(db.Create((dir / "full").c_str(), 1, names, 288, "", 1, 2, nullptr), 112);
+    EXPECT_EQ(db.m_nMode, -1);
+  }
+  std::filesystem::create_directory(dir / "nts.NTS");
+  EXPECT_NE(db.Create((dir / "nts").c_str(), 3, names, 288, "", 1, 2, nullptr), 0);
+  EXPECT_EQ(db.m_nMode, -1);
+  EXPECT_EQ(db.m_Entries.m_nSize, 0);
+
+  Make(dir / "cut", 3, 2, 288, {{"A", 80, 3}}, "Title");
+  struct Case {
+    const char* file;
+    int keep;  // bytes left; Version's slot is 11 characters at 40 (a five-character title)
+    int field, title;
+  };
+  const Case cases[] = {
+      {"cut.DAT", 45, kNtsoErrShortRead, kNtsoErrMalformed},
+      {"cut.DAT", 20, 38, kNtsoErrMalformed},
+      {"cut.NTS", 45, kNtsoErrCopiesDiffer, 0},
+      {"cut.NTS", 3, 38, kNtsoErrCopiesDiffer},
+  };
+  const std::vector<uint8_t> dat = ReadAll(dir / "cut.DAT"), nts = ReadAll(dir / "cut.NTS");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.file << " " << c.keep);
+    WriteAll(dir / "cut.DAT", dat);
+    WriteAll(dir / "cut.NTS", nts);
+    ASSERT_EQ(db.Open((dir / "cut").c_str(), 2), 0);
+    std::filesystem::resize_file(dir / c.file, c.keep);
+    int version = -1;
+    EXPECT_EQ(db.GetIntField(version, kFieldVersion), c.field);
+    EXPECT_EQ(version, -1);
+    SYSTEMTIME t{};
+    EXPECT_NE(db.GetTimeField(t, kFieldCreationTime), 0);
+    EXPECT_NE(db.GetTimeFieldSeconds(t, kFieldCreationTime), 0);
+    EXPECT_EQ(t.wYear, 0);
+    CStream title;
+    EXPECT_EQ(db.ReadTitle(title), c.title);
+    db.Close();
+  }
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(NtsoDb, HeaderFieldsWriteAndReadBack) {
+  Make(dir / "hf", 3, 2, 288, {{"A", 80, 3}});
+  CNTSODB db;
+  ASSERT_EQ(db.Open((dir / "hf").c_str(), 2), 0);
+  EXPECT_EQ(db.SetIntField(7, kFieldVersion), kNtsoErrMode);
+  ASSERT_EQ(db.Open((dir / "hf").c_str(), 3), 0);
+  const SYSTEMTIME when{2001, 7, 0, 8, 9, 10, 11, 560};
+  EXPECT_EQ(db.SetIntField(-7, kFieldVersion), 0);
+  int i = 0;
+  EXPECT_EQ(db.GetIntField(i, kFieldVersion), 0);
+  EXPECT_EQ(i, -7);
+  EXPECT_EQ(db.SetU32Field(4000000000u, kFieldVersion), 0);
+  DWORD u = 0;
+  EXPECT_EQ(db.GetU32Field(u, kFieldVersion), 0);
+  EXPECT_EQ(u, 4000000000u);
+  EXPECT_EQ(db.SetU64Field(12345678901ull, kFieldVersion), 0);
+  uint64_t w = 0;
+  EXPECT_EQ(db.GetU64Field(w, kFieldVersion), 0);
+  EXPECT_EQ(w, 12345678901ull);
+  char text[6];
+  EXPECT_EQ(db.ReadHeaderFieldText(text, sizeof text, kFieldVersion), 0);
+  EXPECT_STREQ(text, "12345");
+  EXPECT_EQ(db.SetTimeFieldSeconds(when, kFieldCreationTime), 0);
+  EXPECT_EQ(db.SetTimeField(when, kFieldDataStart), 0);
+  SYSTEMTIME t{};
+  EXPECT_EQ(db.GetTimeFieldSeconds(t, kFieldCreationTime), 0);
+  EXPECT_EQ(std::vector<int>({t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds}),
+            std::vector<int>({2001, 7, 8, 9, 10, 11, 0}));
+  EXPECT_EQ(db.GetTimeField(t, kFieldDataStart), 0);
+  EXPECT_EQ(std::vector<int>({t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds}),
+            std::vector<int>({2001, 7, 8, 9, 10, 11, 560}));
+  // Refusals: indexes outside 1..13, values too wide for their slot, times in number slots.
+  for (int bad : {0, 14}) {
+    EXPECT_EQ(db.SetIntField(1, bad), kNtsoErrIndex);
+    EXPECT_EQ(db.SetU32Field(1, bad), kNtsoErrIndex);
+    EXPECT_EQ(db.SetU64Field(1, bad), kNtsoErrIndex);
+    EXPECT_EQ(db.SetTimeField(when, bad), kNtsoErrIndex);
+    EXPECT_EQ(db.SetTimeFieldSeconds(when, bad), kNtsoErrIndex);
+    EXPECT_EQ(db.WriteHeaderField(CStream("1"), bad), kNtsoErrIndex);
+    EXPECT_EQ(db.GetIntField(i, bad), kNtsoErrIndex);
+  }
+  EXPECT_EQ(db.SetU64Field(123456789012ull, kFieldVersion), kNtsoErrHeaderText);
+  EXPECT_EQ(db.SetU64Field(uint64_t(INT64_MAX) + 1, kFieldVersion), kNtsoErrHeaderText);
+  EXPECT_EQ(db.WriteHeaderField(CStream("123456789012"), kFieldVersion), kNtsoErrHeaderText);
+  EXPECT_EQ(db.SetTimeFieldSeconds(when, kFieldVersion), kNtsoErrHeaderText);
+  EXPECT_EQ(db.SetTimeField(when, kFieldVersion), kNtsoErrFieldOrder);
+  EXPECT_EQ(db.Close(), 0);
+  // Both files took every write: the pair still agrees.
+  ASSERT_EQ(db.Open((dir / "hf").c_str(), 2), 0);
+  EXPECT_EQ(db.GetU64Field(w, kFieldVersion), 0);
+  EXPECT_EQ(w, 12345678901ull);
+  EXPECT_EQ(db.GetTimeFieldSeconds(t, kFieldCreationTime), 0);
+  EXPECT_EQ(t.wSecond, 11);
+}
+
+TEST_F(NtsoDb, OpenOrCreateMakesTheDatabaseOnce) {
+  CObjArray<CNTSO> names = Names({{"A", 80, 3}, {"B", 80, 3}});
+  CNTSODB db;
+  EXPECT_EQ(db.OpenOrCreate((dir / "oc").c_str(), 4, names, 288, "T", 1, 2, nullptr), kNtsoErrMode);
+  EXPECT_EQ(db.OpenOrCreate((dir / "nofolder/oc").c_str(), 3, names, 288, "T", 1, 2, nullptr), 3);
+  EXPECT_EQ(db.m_nMode, -1);
+  EXPECT_LE(db.m_strBaseName.m_nSize, 1);  // no name kept: closed, as after a failed Open
+  EXPECT_EQ(db.OpenOrCreate((dir / "oc").c_str(), 3, names, 288, "T", 1, 0, nullptr), kNtsoErrLayout);
+  EXPECT_EQ(db.m_nMode, -1);
+  ASSERT_EQ(db.OpenOrCreate((dir / "oc").c_str(), 3, names, 288, "T", 1, 2, nullptr), 0);
+  EXPECT_EQ(db.m_Entries.m_nSize, 2);
+  CStream s = Stream(Pattern(4, 864));
+  ASSERT_EQ(db.WriteColumns(s, "B", 0, 288), 0);
+  ASSERT_EQ(db.Close(), 0);
+  // The second call opens what is there: other names, columns and layout are not used.
+  CObjArray<CNTSO> other = Names({{"C", 80, 3}});
+  ASSERT_EQ(db.OpenOrCreate((dir / "oc").c_str(), 3, other, 144, "U", 1, 1, nullptr), 0);
+  EXPECT_EQ(db.m_nLayout, 2);
+  EXPECT_EQ(db.m_nColumns, 288u);
+  EXPECT_EQ(db.FindName("C"), nullptr);
+  CStream out;
+  ASSERT_EQ(db.ReadColumns(out, "B", 0, 288), 0);
+  EXPECT_EQ(std::vector<uint8_t>(out.m_pData, out.m_pData + out.m_nSize), Pattern(4, 864));
+  ASSERT_EQ(db.Close(), 0);
+  EXPECT_EQ(db.OpenOrCreate((dir / "oc").c_str(), 0, other, 144, "U", 1, 1, nullptr), 0);
+  EXPECT_EQ(db.m_nMode, 2);
+}
+
+}  // namespace
+
+namespace {
+
+bool Writable(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && (st.st_mode & S_IWUSR) != 0;
+}
+
+// The reading modes mark the files read-only and the writing modes take the mark away again, for
+// every file of the form.
+TEST_F(NtsoDb, ReadOnlyModesMarkTheFiles) {
+  Make(dir / "ro1", 1, 2, 288, {{"A", 80, 3}});
+  Make(dir / "ro3", 3, 2, 288, {{"A", 80, 3}});
+  struct Case {
+    const char* base;
+    int from, reading, writing;
+    std::vector<const char*> files;
+  };
+  const Case cases[] = {{"ro1", 1, 0, 1, {".DAT"}}, {"ro3", 3, 2, 3, {".DAT", ".NTS"}}};
+  for (const Case& c : cases) {
+    CNTSODB db;
+    ASSERT_EQ(db.Open((dir / c.base).c_str(), c.from), 0);
+    ASSERT_EQ(db.ConvertAndReopen(c.reading), 0);
+    EXPECT_EQ(db.m_nMode, c.reading);
+    for (const char* ext : c.files) EXPECT_FALSE(Writable(dir / (std::string(c.base) + ext))) << c.base << ext;
+    ASSERT_EQ(db.ConvertAndReopen(c.writing), 0);
+    EXPECT_EQ(db.m_nMode, c.writing);
+    for (const char* ext : c.files) EXPECT_TRUE(Writable(dir / (std::string(c.base) + ext))) << c.base << ext;
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// A database opened for writing can change its list (added names here), so it hands nothing on
+// to the next reading open, even of a file whose list has the bytes it started from.
+TEST_F(NtsoDb, WritingOpensHandOnNoList) {
+  for (int mode : {3, 1}) {
+    SCOPED_TRACE(mode);
+    Make(dir / "w", mode, 2, 288, {{"A", 80, 3}, {"B", 80, 3}});
+    for (const char* ext : {".DAT", ".NTS"})
+      if (std::filesystem::exists(dir / (std::string("w") + ext)))
+        std::filesystem::copy_file(dir / (std::string("w") + ext), dir / (std::string("copy") + ext),
+                                   std::filesystem::copy_options::overwrite_existing);
+    {
+      CNTSODB db;
+      ASSERT_EQ(db.Open((dir / "w").c_str(), mode), 0);
+      if (mode == 3) {
+        ASSERT_EQ(db.AddNames(Names({{"C", 80, 3}}), nullptr), 0);
+      } else {
+        ASSERT_EQ(db.RenameName("B", "Z"), 0);
+      }
+    }
+    CNTSODB db;
+    ASSERT_EQ(db.Open((dir / "copy").c_str(), 0), 0);
+    EXPECT_EQ(db.m_Entries.m_nSize, 2);
+    EXPECT_NE(db.FindName("B"), nullptr);
+    EXPECT_EQ(db.FindName("C"), nullptr);
+    EXPECT_EQ(db.FindName("Z"), nullptr);
+  }
 }
 
 }  // namespace

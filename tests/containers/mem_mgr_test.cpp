@@ -97,6 +97,40 @@ TEST(MemMgr, FailureHookCountsSuccessesThenFails) {
   delete p;
 }
 
+TEST(MemMgr, AllocExactRefusesOnlyNothingTooMuchOrAFailure) {
+  void* p = g_MemMgr.AllocExact(100);
+  ASSERT_NE(p, nullptr);
+  EXPECT_GE(CScalarMemMgr::Size(p), 100u);
+  g_MemMgr.Free(p);
+  EXPECT_EQ(g_MemMgr.AllocExact(0), nullptr);
+  EXPECT_EQ(g_MemMgr.AllocExact(uint64_t(PTRDIFF_MAX) + 1), nullptr);
+  CAllocFailureScope fail(0);
+  EXPECT_EQ(g_MemMgr.AllocExact(100), nullptr);
+}
+
+TEST(MemMgr, ArrayFormsUseTheBlockAllocator) {
+  static void* volatile sink;
+  sink = ::operator new[](10);
+  ASSERT_NE(sink, nullptr);
+  EXPECT_EQ(CScalarMemMgr::Size(sink), 56u);  // a block of the series, not the plain heap's size
+  ::operator delete[](sink);
+  sink = ::operator new[](10, std::nothrow);
+  EXPECT_EQ(CScalarMemMgr::Size(sink), 56u);
+  ::operator delete[](sink, std::nothrow);
+  bool threw = false;
+  {
+    CAllocFailureScope fail(0);
+    EXPECT_EQ(::operator new[](10, std::nothrow), nullptr);
+    try {
+      sink = ::operator new[](10);
+      ::operator delete[](sink);
+    } catch (const std::bad_alloc&) {
+      threw = true;
+    }
+  }
+  EXPECT_TRUE(threw);
+}
+
 TEST(Heap, SizeOfNullIsZero) {
   EXPECT_EQ(g_Heap.Size(nullptr), 0u);
   g_Heap.Free(nullptr);

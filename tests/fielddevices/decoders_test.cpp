@@ -1,6 +1,8 @@
 // Reply decoders: what each reports for a change of state, and what it stores.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "loopback.h"
 
 using namespace fdtest;
@@ -295,6 +297,95 @@ TEST(FieldDecoders, PlanStatusTableNamesTheMode) {
   Bytes d = Reply(21, 0x4E, {{11, 2}, {12, 0x20}});
   ASSERT_EQ(0u, DecodePlanTransition(d.data(), d.size(), g, ch));
   EXPECT_EQ((std::vector<std::string>{"Transition Done: Mode now Reversible Closed"}), ch.AllTexts());
+}
+
+// Each value of the plan-status and other long replies comes from its own bytes: a reply whose
+// byte i is i shows every offset.
+TEST(FieldDecoders, LongReplyFieldsAtTheirOffsets) {
+  Bytes reply(95);
+  for (size_t i = 0; i < reply.size(); ++i) reply[i] = static_cast<uint8_t>(i);
+  CFieldRGCDB g;
+  EXPECT_EQ(87u, ReadPlanStatus(reply.data(), 94, g));
+  ASSERT_EQ(0u, ReadPlanStatus(reply.data(), reply.size(), g));
+  EXPECT_EQ(20, g.m_bReplyFlag);
+  EXPECT_EQ(0, std::memcmp(g.m_abPlanStatus, reply.data() + 28, 16));
+  EXPECT_EQ(0x333231302F2E2D2Cull, g.m_nPlanStatus64);
+  EXPECT_EQ(0x37363534u, g.m_nPlanStatus32);
+  EXPECT_EQ(0x3938, g.m_nPlanStatus16);
+  EXPECT_EQ(0, std::memcmp(g.m_abPlanTable, reply.data() + 58, 32));
+  EXPECT_EQ(1, g.m_bHasPlanTable);
+  EXPECT_EQ(0x5D5C5B5Au, g.m_nPlanValue);
+  EXPECT_EQ(94, g.m_nPlanByte);
+
+  // The long replies: flag in byte 20, values from byte 24 on.
+  auto flagged = [&](uint32_t r) {
+    EXPECT_EQ(0u, r);
+    EXPECT_EQ(20, g.m_bReplyFlag);
+    g.m_bReplyFlag = 0;
+  };
+  flagged(ReadLongStatus(reply.data(), reply.size(), g));
+  flagged(ReadLongInformation(reply.data(), reply.size(), g));
+  EXPECT_EQ(0, std::memcmp(g.m_abControllerInfo, reply.data() + 29, 16));
+  EXPECT_EQ(0x302F2E2Du, g.m_nControllerInfo2);
+  flagged(ReadLongClock(reply.data(), reply.size(), g));
+  EXPECT_EQ(0x1D1C, g.m_ControllerClock.m_nYear);
+  EXPECT_EQ(0, std::memcmp(g.m_ControllerClock.m_abBytes, reply.data() + 30, 8));
+  EXPECT_EQ(38, g.m_ControllerClock.m_bValid);
+  flagged(ReadLongWord(reply.data(), reply.size(), g));
+  EXPECT_EQ(0x1918, g.m_nReplyWord);
+  flagged(ReadLongIdentity(reply.data(), reply.size(), g));
+  EXPECT_EQ(0, std::memcmp(g.m_abIdentity, reply.data() + 28, FIELD_IDENTITY_SIZE));
+  flagged(ReadShortIdentity(reply.data(), reply.size(), g));
+  EXPECT_EQ(0, std::memcmp(g.m_abIdentity, reply.data() + 28, 10));
+  EXPECT_EQ(0, g.m_abIdentity[10] | g.m_abIdentity[11]);
+}
+
+// Every reader takes a reply exactly as long as the last byte it reads and refuses one a byte
+// shorter (87), so that no reader runs off the end of a cut frame.
+TEST(FieldDecoders, ReadersNeedTheirLastByte) {
+  CLoopbackChannel ch;
+  CFieldRMDCDB rmdc;
+  CFieldHARSDB hars;
+  CFieldCSDB cs;
+  CFieldRGCDB rgc;
+  CFieldSGCDB sgc;
+  using Reader = std::function<uint32_t(const uint8_t*, size_t)>;
+  const std::pair<size_t, Reader> readers[] = {
+      {4, [&](const uint8_t* r, size_t n) { return ReadShortStatus(r, n, rgc); }},
+      {6, [&](const uint8_t* r, size_t n) { return ReadVersion(r, n, cs, FieldVersionKind::CS); }},
+      {6, [&](const uint8_t* r, size_t n) { return ReadHarsStatus(r, n, hars); }},
+      {18, [&](const uint8_t* r, size_t n) { return ReadClock(r, n, hars); }},
+      {44, [&](const uint8_t* r, size_t n) { return ReadPlanBlock(r, n, rgc); }},
+      {21, [&](const uint8_t* r, size_t n) { return ReadLongStatus(r, n, cs); }},
+      {49, [&](const uint8_t* r, size_t n) { return ReadLongInformation(r, n, cs); }},
+      {39, [&](const uint8_t* r, size_t n) { return ReadLongClock(r, n, cs); }},
+      {26, [&](const uint8_t* r, size_t n) { return ReadLongWord(r, n, cs); }},
+      {70, [&](const uint8_t* r, size_t n) { return ReadLongIdentity(r, n, cs); }},
+      {38, [&](const uint8_t* r, size_t n) { return ReadShortIdentity(r, n, cs); }},
+      {95, [&](const uint8_t* r, size_t n) { return ReadPlanStatus(r, n, rgc); }},
+      {21, [&](const uint8_t* r, size_t n) { return DecodeClosureSignalStatus(r, n, cs, ch); }},
+      {34, [&](const uint8_t* r, size_t n) { return DecodeEventReport(r, n, cs, ch); }},
+      {19, [&](const uint8_t* r, size_t n) { return DecodePlanTransition(r, n, rgc, ch); }},
+      {169, [&](const uint8_t* r, size_t n) { return DecodeGeneralErrors(r, n, rgc, ch); }},
+      {20, [&](const uint8_t* r, size_t n) { return DecodeGateStatus(r, n, sgc, ch); }},
+      {61, [&](const uint8_t* r, size_t n) { return DecodeErdPreemption(r, n, rmdc, ch); }},
+  };
+  for (const auto& [needed, read] : readers) {
+    SCOPED_TRACE(needed);
+    Bytes exact(needed, 0), shorter(needed - 1, 0);
+    EXPECT_EQ(0u, read(exact.data(), exact.size()));
+    EXPECT_EQ(87u, read(shorter.data(), shorter.size()));
+  }
+  EXPECT_EQ(87u, DecodeClosureSignalStatus(nullptr, 100, cs, ch));
+  EXPECT_EQ(87u, DecodeGateStatus(nullptr, 100, sgc, ch));
+  EXPECT_EQ(87u, DecodeDatPreemption(nullptr, 100, rmdc, ch));
+  // The general-error flag is the top bit of byte 3 alone.
+  for (uint8_t b3 : {0x80, 0x7F, 0xFF, 0x00}) {
+    Bytes r(44, 0);
+    r[3] = b3;
+    ASSERT_EQ(0u, ReadPlanBlock(r.data(), r.size(), rgc));
+    EXPECT_EQ(b3 >> 7, rgc.m_bReplyFlag) << int(b3);
+  }
 }
 
 TEST(FieldDecoders, GeneralErrors) {

@@ -186,6 +186,20 @@ TEST(FieldHandlers, RmdcSteadyState) {
   EXPECT_EQ(0, r.m_nPendingReset);
   EXPECT_EQ(0, r.m_bPendingTimeOfDay);
 
+  // Meter control goes out with its control byte, and only in meter-control mode.
+  for (uint8_t flag : {1, 0}) {
+    CLoopbackChannel chm;
+    CFieldRMDCDB m;
+    m.m_nSetupStep = 255;
+    m.m_nMeterFlag = flag;
+    m.m_nMeterControl = 3;
+    m.m_bPendingMeterControl = 1;
+    Start(chm, m, 0, sim);
+    const std::vector<Req> expected = flag == 1 ? std::vector<Req>{{0x24, 3, 8}} : std::vector<Req>{};
+    EXPECT_EQ(expected, Requests(chm)) << int(flag);
+    EXPECT_EQ(flag == 1 ? 0 : 1, m.m_bPendingMeterControl);
+  }
+
   // A data reply with the general-error bit asks for the error report first, without text, and
   // leaves the pending clock for later.
   CLoopbackChannel ch2;

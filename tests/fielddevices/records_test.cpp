@@ -141,8 +141,120 @@ TEST(FieldRecords, DefaultsAndCopies) {
   (void)b;
 }
 
+// Every plain field a copy or an assignment must carry, as raw bytes.
+struct FieldBytes {
+  const char* name;
+  void* at;
+  size_t size;
+};
+#define FB(r, m) FieldBytes{#m, &(r).m, sizeof((r).m)}
+
+std::vector<FieldBytes> CommonFields(CField170DB& r) {
+  return {FB(r, m_szShortName), FB(r, m_szRoad), FB(r, m_szMilepost), FB(r, m_szCoordinate1),
+          FB(r, m_szCoordinate2), FB(r, m_chDirection), FB(r, m_nRoute), FB(r, m_nNumber), FB(r, m_szPort),
+          FB(r, m_szPhone), FB(r, m_szModemInit), FB(r, m_szAddress), FB(r, m_szExtraText), FB(r, m_nOption),
+          FB(r, m_nDropAddress), FB(r, m_nSetupStep), FB(r, m_abOptionBytes), FB(r, m_nLinkType),
+          FB(r, m_nBaudRate), FB(r, m_nDataBits), FB(r, m_nParity), FB(r, m_nStopBits), FB(r, m_nNetAddress),
+          FB(r, m_nNetPort), FB(r, m_nLinkWord), FB(r, m_nErrorLimit), FB(r, m_nMissLimit), FB(r, m_nByteTime),
+          FB(r, m_nReplyTimeout), FB(r, m_abIdentity), FB(r, m_nRepliesShort), FB(r, m_anReplyCounters),
+          FB(r, m_nRepliesTail), FB(r, m_abErrorWindow), FB(r, m_abSecondWindow), FB(r, m_abMissWindow),
+          FB(r, m_nRepliesTotal), FB(r, m_nErrorReplies), FB(r, m_nKind5Replies), FB(r, m_nMissedReplies),
+          FB(r, m_nCommState), FB(r, m_anSpeedParams), FB(r, m_nPollsSent), FB(r, m_nPollsTotal),
+          FB(r, m_nSetupWord), FB(r, m_nControllerByte), FB(r, m_nPendingReset), FB(r, m_bReplyFlag),
+          FB(r, m_nReplyWord), FB(r, m_ControllerClock), FB(r, m_abControllerInfo), FB(r, m_nControllerInfo2),
+          FB(r, m_nControllerFlag), FB(r, m_bPendingClock), FB(r, m_abOutage), FB(r, m_bOutageHeld)};
+}
+
+std::vector<FieldBytes> KindFields(CFieldRMDCDB& r) {
+  return {FB(r, m_nRmdcByte), FB(r, m_abMeterState), FB(r, m_nMeterControl), FB(r, m_TimeCreated),
+          FB(r, m_aMeterBlock), FB(r, m_abMeterParams), FB(r, m_abMeterInputs), FB(r, m_aTimeOfDay),
+          FB(r, m_abStationParams), FB(r, m_abStationBlockA), FB(r, m_aStations), FB(r, m_abStationBlockB),
+          FB(r, m_nMeterFlag), FB(r, m_nLoopCount), FB(r, m_nStationCount), FB(r, m_abStationTimes),
+          FB(r, m_apStations), FB(r, m_abStationBlockC), FB(r, m_abPendingData), FB(r, m_abDataBlockA),
+          FB(r, m_nDataBlockValue), FB(r, m_nRmdcFlagA), FB(r, m_szRmdcText), FB(r, m_bPendingMeterParams),
+          FB(r, m_bPendingTimeOfDay), FB(r, m_bPendingStationParams), FB(r, m_bPendingMeterControl),
+          FB(r, m_abMeterLimits), FB(r, m_szMeterCodes), FB(r, m_anRmdcValues), FB(r, m_szRmdcName),
+          FB(r, m_nRmdcWordA), FB(r, m_nRmdcWordB), FB(r, m_TimeChanged), FB(r, m_nRmdcByteB), FB(r, m_aLoops),
+          FB(r, m_abDatValue), FB(r, m_abDatState), FB(r, m_abDatSecond), FB(r, m_bPreempted),
+          FB(r, m_nPreemptFlags), FB(r, m_abErdValue), FB(r, m_abErdBlock), FB(r, m_dErdValue)};
+}
+
+std::vector<FieldBytes> KindFields(CFieldRGCDB& r) {
+  return {FB(r, m_chGateCode), FB(r, m_bPendingA), FB(r, m_bPendingB), FB(r, m_pGroup), FB(r, m_abRgcBytes),
+          FB(r, m_nGateSelector), FB(r, m_nRgcByte), FB(r, m_TimeA), FB(r, m_abGateState), FB(r, m_abGateBytes),
+          FB(r, m_abGateStateB), FB(r, m_nGateByte), FB(r, m_abPlanStatus), FB(r, m_nPlanStatus64),
+          FB(r, m_nPlanStatus32), FB(r, m_nPlanStatus16), FB(r, m_abPlanTable), FB(r, m_nPlanValue),
+          FB(r, m_nPlanByte), FB(r, m_nPlanByteB), FB(r, m_TimeB), FB(r, m_bHasPlanTable),
+          FB(r, m_nTransitionFlags), FB(r, m_TimeTransition), FB(r, m_nPlan), FB(r, m_nStep), FB(r, m_nMode),
+          FB(r, m_nGeneralErrors)};
+}
+
+std::vector<FieldBytes> KindFields(CFieldCSDB& r) {
+  return {FB(r, m_nCsValueA), FB(r, m_nCsValueB), FB(r, m_abLaneMode), FB(r, m_nCsByteA), FB(r, m_bPendingCsA),
+          FB(r, m_abCsBytes), FB(r, m_abCsOptions), FB(r, m_abCsParams), FB(r, m_abCsReserved),
+          FB(r, m_nCsShortA), FB(r, m_nCsShortB), FB(r, m_nCsByte), FB(r, m_bPendingCsB), FB(r, m_bPendingCsC),
+          FB(r, m_abModes), FB(r, m_bWatchdog), FB(r, m_bTestFlag), FB(r, m_nCommFlags),
+          FB(r, m_nControllerErrors), FB(r, m_nCommandErrors), FB(r, m_abInterrupts), FB(r, m_nIllegalAddress),
+          FB(r, m_nIllegalOpcodeWord), FB(r, m_nIllegalOpcodeByte)};
+}
+
+std::vector<FieldBytes> KindFields(CFieldSGCDB& r) {
+  return {FB(r, m_chGateCode), FB(r, m_bPendingA), FB(r, m_bPendingB), FB(r, m_nSgcByte1), FB(r, m_nSgcByte2),
+          FB(r, m_nSgcByte3), FB(r, m_nSgcStatus), FB(r, m_nSystemStatus), FB(r, m_nGateStatus),
+          FB(r, m_nEarthquake)};
+}
+
+std::vector<FieldBytes> KindFields(CFieldHARSDB& r) {
+  return {FB(r, m_nSgcStatus), FB(r, m_bPendingSign), FB(r, m_nSignByte)};
+}
+#undef FB
+
+template <class T>
+std::vector<FieldBytes> AllFields(T& r) {
+  std::vector<FieldBytes> f = CommonFields(r), k = KindFields(r);
+  f.insert(f.end(), k.begin(), k.end());
+  return f;
+}
+
+// Fills every field of a record with bytes no constructor sets (0x80 and up for the first byte;
+// texts filled to their last character), then checks that a copy and an assignment carry each.
+template <class T>
+void ExpectCopiesCarryEveryField() {
+  T source;
+  std::vector<FieldBytes> from = AllFields(source);
+  for (size_t i = 0; i < from.size(); ++i) {
+    uint8_t* b = static_cast<uint8_t*>(from[i].at);
+    bool text = std::strncmp(from[i].name, "m_sz", 4) == 0;
+    for (size_t k = 0; k < from[i].size; ++k) b[k] = text ? uint8_t('A' + (i + k) % 26) : uint8_t(0x80 + i + 3 * k);
+    if (text) b[from[i].size - 1] = 0;
+  }
+  T copy(source);
+  T assigned;
+  assigned = source;
+  for (T* t : {&copy, &assigned}) {
+    std::vector<FieldBytes> to = AllFields(*t);
+    for (size_t i = 0; i < from.size(); ++i)
+      EXPECT_EQ(0, std::memcmp(to[i].at, from[i].at, from[i].size))
+          << from[i].name << (t == &copy ? " (copy)" : " (assignment)");
+  }
+}
+
+TEST(FieldRecords, CopiesCarryEveryField) {
+  ExpectCopiesCarryEveryField<CFieldRMDCDB>();
+  ExpectCopiesCarryEveryField<CFieldRGCDB>();
+  ExpectCopiesCarryEveryField<CFieldCSDB>();
+  ExpectCopiesCarryEveryField<CFieldSGCDB>();
+  ExpectCopiesCarryEveryField<CFieldHARSDB>();
+}
+
 TEST(FieldRecords, StationsPollsAndParsers) {
   CFieldRMDCDB r;
+  for (int meter : {-1, RMDC_STATION_ENTRIES, 1000}) {
+    uint8_t a = 0, b = 0;
+    r.MeterLoops(meter, a, b);
+    EXPECT_EQ(0xFF, a) << meter;
+    EXPECT_EQ(0xFF, b) << meter;
+  }
   r.m_nLoopCount = 4;
   EXPECT_EQ(0, r.AddStation(3, 7));
   EXPECT_EQ(504u, r.GetPollTime());
@@ -271,6 +383,14 @@ TEST(FieldRecords, GateStatesAndGroups) {
     EXPECT_EQ(1, CFieldDeviceGroup::FindEntryByKey(sorted.data(), 3, 2, 0));
     EXPECT_EQ(-1, CFieldDeviceGroup::FindEntryByKey(sorted.data(), 3, 2, 1));
     EXPECT_EQ(-1, CFieldDeviceGroup::FindEntryByKey(sorted.data(), 0, 2, 0));
+    CFieldDeviceGroup other;
+    CFieldRGCDB d;
+    d.m_pGroup = &other;
+    group.RemoveFromGroup(&d);  // not this group's record: its own group stays
+    EXPECT_EQ(&other, d.m_pGroup);
+    group.RemoveFromGroup(nullptr);
+    EXPECT_EQ(2u, group.m_arrRecords.size());
+    d.m_pGroup = nullptr;
   }
   EXPECT_EQ(nullptr, a.m_pGroup);  // the group is gone
 }

@@ -65,6 +65,22 @@ TEST(StdioFile, BinaryModeLeavesBytesAlone) {
   EXPECT_EQ(TestFolder::Read(path), "a\r\nb\n");
 }
 
+TEST(StdioFile, WriteAfterReadLandsAtThePositionRead) {
+  TestFolder dir;
+  const std::string path = dir / "mixed.bin";
+  TestFolder::Write(path, "abcdefgh");
+  CStdioFile f;
+  ASSERT_TRUE(f.Open(path.c_str(), CFile::modeReadWrite | CFile::typeBinary));
+  char buf[3] = {};
+  ASSERT_EQ(f.Read(buf, 2), 2u);
+  EXPECT_TRUE(f.Write("XY", 2));
+  EXPECT_EQ(f.GetPosition(), 4u);
+  ASSERT_EQ(f.Read(buf, 2), 2u);
+  EXPECT_STREQ(buf, "ef");
+  EXPECT_TRUE(f.Close());
+  EXPECT_EQ(TestFolder::Read(path), "abXYefgh");
+}
+
 TEST(File, OpenFailureFillsTheRecord) {
   TestFolder dir;
   TestFolder::Write(dir / "Day.DAT", "0123456789");

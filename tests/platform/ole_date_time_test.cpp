@@ -52,7 +52,8 @@ TEST(OleDateTime, CalendarCheckAndRange) {
   const Case cases[] = {{1993, 2, 30, 0, 0, 0, false}, {1993, 6, 1, 0, 0, 0, true}, {2000, 2, 29, 0, 0, 0, true},
                         {1900, 2, 29, 0, 0, 0, false}, {99, 12, 31, 0, 0, 0, false}, {100, 1, 1, 0, 0, 0, true},
                         {9999, 12, 31, 23, 59, 59, true}, {10000, 1, 1, 0, 0, 0, false},
-                        {2001, 13, 1, 0, 0, 0, false}, {2001, 1, 1, 24, 0, 0, false}, {2001, 1, 1, 0, 60, 0, false}};
+                        {2001, 13, 1, 0, 0, 0, false}, {2001, 1, 0, 0, 0, 0, false}, {2001, 0, 1, 0, 0, 0, false},
+                        {2001, 1, 1, 24, 0, 0, false}, {2001, 1, 1, 0, 60, 0, false}};
   for (const auto& c : cases) {
     COleDateTime dt(c.y, c.m, c.d, c.h, c.mi, c.s);
     EXPECT_EQ(dt.GetStatus() == COleDateTime::valid, c.valid) << c.y << "-" << c.m << "-" << c.d;
@@ -69,6 +70,17 @@ TEST(OleDateTime, NegativeValuesCountDaysBackAndAddTheTime) {
   EXPECT_EQ(later.GetHour(), 2);
   EXPECT_TRUE(COleDateTime(-1.25) > COleDateTime(-1.0));  // 06:00 on the 29th is after its midnight
   EXPECT_NEAR((COleDateTime(0.0) - dt).GetTotalHours(), 18.0, 1e-9);
+  // The compound forms step the same way, across day 0 and back.
+  COleDateTime stepped = dt;
+  stepped += COleDateTimeSpan(0, 20, 0, 0);
+  EXPECT_TRUE(stepped == later);
+  stepped -= COleDateTimeSpan(0, 20, 0, 0);
+  EXPECT_DOUBLE_EQ(stepped.m_dt, -1.25);
+  // An invalid side makes an invalid sum.
+  COleDateTimeSpan bad(1.0);
+  bad.m_status = COleDateTimeSpan::invalid;
+  EXPECT_EQ((dt + bad).GetStatus(), COleDateTime::invalid);
+  EXPECT_EQ((COleDateTime(1993, 2, 30, 0, 0, 0) + COleDateTimeSpan(1.0)).GetStatus(), COleDateTime::invalid);
 }
 
 TEST(OleDateTime, ComparisonsAndEquality) {
@@ -84,7 +96,16 @@ TEST(OleDateTime, ComparisonsAndEquality) {
   EXPECT_FALSE(invalid == invalid);
   EXPECT_FALSE(invalid < a);
   EXPECT_FALSE(a < invalid);
+  EXPECT_FALSE(invalid <= a);
+  EXPECT_FALSE(a <= invalid);
+  EXPECT_FALSE(a >= invalid);
+  EXPECT_TRUE(a <= a);
   EXPECT_TRUE(a < COleDateTime(2000, 1, 2, 0, 0, 0));
+  COleDateTimeSpan badSpan(1.0);
+  badSpan.SetStatus(COleDateTimeSpan::invalid);
+  EXPECT_FALSE(badSpan < COleDateTimeSpan(2.0));
+  EXPECT_FALSE(COleDateTimeSpan(0.5) < badSpan);
+  EXPECT_TRUE(COleDateTimeSpan(0.5) < COleDateTimeSpan(2.0));
 }
 
 TEST(OleDateTime, FormatsInEnglish) {

@@ -120,6 +120,12 @@ TEST_F(AppTest, StartRouteWorkerMessagesAndExit) {
   EXPECT_TRUE(view->mainWindowAtFirstUpdate);
   EXPECT_EQ(frame->GetWindowText(), "QAV");  // the title alone, no document name
   EXPECT_TRUE(frame->IsZoomed());
+  // The form takes Tab on its key-down only.
+  MSG tab;
+  tab.hwnd = view->m_status.m_hWnd, tab.message = WM_KEYDOWN, tab.wParam = VK_TAB;
+  EXPECT_TRUE(view->PreTranslateMessage(&tab));
+  tab.message = WM_KEYUP;
+  EXPECT_FALSE(view->PreTranslateMessage(&tab));
 
   // Menu commands: the view first, then the frame, then the application.
   input::Menu(frame->m_hWnd, ID_VIEW_CMD);

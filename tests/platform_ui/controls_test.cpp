@@ -169,6 +169,8 @@ TEST_F(ControlsTest, ExtendedSelectionByClicksAndByMessages) {
   BOOL outside = TRUE;
   EXPECT_EQ(l.ItemFromPoint(CPoint(2, 15), outside), 1u);  // first column, second row
   EXPECT_FALSE(outside);
+  EXPECT_EQ(l.ItemFromPoint(CPoint(0, 0), outside), 0u);  // the corner pixel is inside
+  EXPECT_FALSE(outside);
   l.ItemFromPoint(CPoint(40, 2), outside);  // second column: all five lines fit in the first
   EXPECT_TRUE(outside);
 }
@@ -237,8 +239,7 @@ TEST_F(ControlsTest, OwnerDrawnButtonPaintsThroughItsDrawItem) {
   qav::ui::RecordingPainter p;
   qav::ui::PaintOwnerDrawn(Item(IDC_OWNER), p);
   ASSERT_EQ(p.ops.size(), 2u);
-  EXPECT_EQ(p.ops[0].substr(0, 5), "fill ");
-  EXPECT_NE(p.ops[0].find("C8C8C8"), std::string::npos);
+  EXPECT_EQ(p.ops[0], "fill 0,0,75,23 C8C8C8");  // the whole 50 x 14 unit button
   EXPECT_NE(p.ops[1].find("FFFFFF Paint"), std::string::npos);
   dlg.m_owner.SetState(TRUE);
   p.ops.clear();

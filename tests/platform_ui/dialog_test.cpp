@@ -1,4 +1,5 @@
 // Modal dialogs driven by queued user input, data exchange, property sheets.
+#include <climits>
 #include <string>
 #include <vector>
 
@@ -187,9 +188,42 @@ TEST_F(DialogTest, ModalDialogDisablesItsOwnerUntilItEnds) {
   EXPECT_TRUE(owner.IsWindowEnabled());
 }
 
+// The numbers a field accepts: blanks around one optionally signed run of digits that fits.
+TEST(ExchangeNumbers, WholeFieldMustBeTheNumber) {
+  const std::pair<const char*, long long> good[] = {
+      {"42", 42}, {" 42 ", 42}, {"\t-7\t", -7}, {"+5", 5}, {"9223372036854775807", LLONG_MAX}};
+  for (const auto& [text, want] : good) {
+    long long v = 0;
+    EXPECT_TRUE(qav::ui::ParseInteger(text, &v)) << text;
+    EXPECT_EQ(v, want) << text;
+  }
+  for (const char* text : {"7x", "x7", "", " ", "-", "4 2", "9223372036854775808", "99999999999999999999"}) {
+    long long v = 0;
+    EXPECT_FALSE(qav::ui::ParseInteger(text, &v)) << text;
+  }
+  double d = 0;
+  EXPECT_TRUE(qav::ui::ParseDouble("2.5 ", &d));
+  EXPECT_EQ(d, 2.5);
+  for (const char* text : {"2.5x", "", "1e999"}) EXPECT_FALSE(qav::ui::ParseDouble(text, &d)) << text;
+}
+
 TEST_F(DialogTest, MissingTemplateFailsWithMinusOne) {
   CDialog dlg(4242);
   EXPECT_EQ(dlg.DoModal(), -1);
+}
+
+// A modeless dialog shows itself when its template says so, and waits to be shown otherwise.
+TEST_F(DialogTest, ModelessDialogIsShownByItsTemplatesStyle) {
+  for (DWORD style : {DWORD{WS_VISIBLE}, DWORD{0}}) {
+    const DialogTemplate t{9401, "Shown", 80, 40, {{Ctl::PushButton, IDOK, "OK", 0, 7, 7, 50, 14}}, "MS Shell Dlg",
+                           8, style};
+    RegisterDialogTemplate(&t);
+    CDialog d;
+    ASSERT_TRUE(d.Create(9401));
+    EXPECT_EQ(d.IsWindowVisible() != FALSE, style == WS_VISIBLE);
+    d.DestroyWindow();
+    UnregisterDialogTemplate(&t);
+  }
 }
 
 // ---- Property sheets ----

@@ -6,7 +6,9 @@
 #include <QListView>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QSlider>
+#include <QTextEdit>
 #include <QTimeEdit>
 #include <QToolButton>
 
@@ -124,6 +126,12 @@ TEST_F(QtControlsTest, DrawnLikeTheirStateRightAlignedDefaultAndOwnerDrawn) {
   EXPECT_TRUE(W(dlg)->windowIcon().isNull());
   dlg.SetIcon(LoadIcon(nullptr, MAKEINTRESOURCE(233)), TRUE);
   EXPECT_FALSE(W(dlg)->windowIcon().isNull());
+  // A rich edit shows its latest text only.
+  for (const char* text : {"first", "second"}) {
+    dlg.SetDlgItemText(IDC_RICH, text);
+    Settle();
+  }
+  EXPECT_EQ(static_cast<QTextEdit*>(Item(IDC_RICH))->toPlainText().toStdString(), "second");
 }
 
 class Notices : public CDialog {
@@ -199,6 +207,21 @@ TEST_F(QtControlsTest, RightClickAfterScrollingFindsTheLineUnderThePointer) {
   Settle();
   EXPECT_EQ(v->indexAt(QPoint(1, 1)).row(), 7);
   list.UnsubclassWindow();
+}
+
+// A line changed in place (as many lines as before) still makes the view fetch its lines again.
+TEST_F(QtControlsTest, ListChangedInPlaceRefreshesItsView) {
+  dlg.m_list.ResetContent();
+  dlg.m_list.AddString("a");
+  dlg.m_list.AddString("b");
+  Settle();
+  auto* v = static_cast<QListView*>(Item(IDC_LIST));
+  QSignalSpy reset(v->model(), &QAbstractItemModel::modelReset);
+  dlg.m_list.DeleteString(0);
+  dlg.m_list.InsertString(0, "z");
+  Settle();
+  EXPECT_EQ(reset.count(), 1);
+  EXPECT_EQ(v->model()->data(v->model()->index(0, 0)).toString().toStdString(), "z");
 }
 
 // Lines beyond what fits are shown in further columns, each as wide as the program asks.

@@ -162,8 +162,15 @@ namespace {
 // no longer names it (it was freed).
 TEST_F(QtDialogTest, MessageBoxLeavesNoTemplateBehind) {
   const std::vector<UINT> before = RegisteredDialogTemplates();
-  Later([] { QTest::keyClick(W(GetFocus()), Qt::Key_Return); });
+  std::string shown;
+  Later([&shown] {
+    char text[64] = {};
+    ::GetWindowText(::GetDlgItem(::GetParent(GetFocus()), 0xFFFF), text, sizeof text);
+    shown = text;
+    QTest::keyClick(W(GetFocus()), Qt::Key_Return);
+  });
   EXPECT_EQ(::MessageBox(nullptr, "Please insert CD with 3/15/1994 data", "QAV", MB_OKCANCEL), IDOK);
+  EXPECT_EQ(shown, "Please insert CD with 3/15/1994 data");
   EXPECT_EQ(RegisteredDialogTemplates(), before);
 }
 

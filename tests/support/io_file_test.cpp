@@ -287,6 +287,28 @@ TEST_F(IOFileTest, QueuedReadsAreMatchedByIdInAnyOrder) {
   EXPECT_EQ(f.GetReadPosition(), 210u);
 }
 
+TEST_F(IOFileTest, ReceiveTakesEachReplyOnce) {
+  CIOFile f;
+  ASSERT_EQ(f.Open(MakeFile("r.dat", "abcdefghij").c_str(), GENERIC_READ, OPEN_EXISTING, 0, 0), 0u);
+  SReadRequest r[2];
+  for (int i = 0; i < 2; ++i) {
+    r[i].m_nSeekMode = 0;
+    r[i].m_nOffset = 5 * i;
+    r[i].m_nLength = 3;
+    ASSERT_EQ(f.QueueRead(r[i]), 0u);
+  }
+  std::vector<std::string> got;
+  CStream s;
+  for (int tries = 0; got.size() < 2 && tries < 200; ++tries) {
+    if (f.Receive(s) == 0)
+      got.push_back(Bytes(s));
+    else
+      f.WaitForEvent(50);
+  }
+  EXPECT_EQ(got, (std::vector<std::string>{"abc", "fgh"}));
+  EXPECT_EQ(f.Receive(s), 259u);
+}
+
 TEST_F(IOFileTest, StopEndsWaitsAndThreadsNameThemselves) {
   CIOFile f;
   ASSERT_EQ(f.Open(MakeFile("n.dat", "abc").c_str(), GENERIC_READ, OPEN_EXISTING, 0, 0), 0u);

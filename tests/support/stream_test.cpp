@@ -185,9 +185,9 @@ TEST(Stream, BytesFillAndCopyConstruction) {
   CStream copy(r);
   EXPECT_EQ(copy.m_nPriority, -7);
   EXPECT_EQ(std::memcmp(copy.m_pData, raw, 3), 0);
-  CStream w;
+  CStream w(u"x");
   w.Fill(2, u'\x20AC');
-  EXPECT_EQ(Units(w), u"\x20AC\x20AC");
+  EXPECT_EQ(Units(w), u"x\x20AC\x20AC");
 }
 
 TEST(Stream, WideText) {
@@ -200,6 +200,8 @@ TEST(Stream, WideText) {
   EXPECT_EQ(Units(f), u"wide|narrow\x00E9|-12| 2.50|Z   |ff");
   f.AppendFormat(u"%%%3s", u"a");
   EXPECT_EQ(Units(f).substr(Units(f).size() - 4), u"%  a");
+  f.Format(u"[%.0s|%.2s|%.0hs]", u"wide", u"wide", "narrow");
+  EXPECT_EQ(Units(f), u"[|wi|]");
 }
 
 TEST(Stream, TimeFormatting) {

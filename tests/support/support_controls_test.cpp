@@ -153,9 +153,11 @@ TEST_F(SupportControlsTest, BitmapDrawsThroughItsMaskAndPressedUsesTheGeneratedI
   ::SetFocus(nullptr);
   EXPECT_EQ(fills(RGB(200, 100, 40)), 2);  // two runs around the transparent pixel
   EXPECT_EQ(fills(magenta), 0);
+  EXPECT_EQ(fills(RGB(0, 0, 0)), 0);  // the transparent pixel is not drawn in any colour
   b.SendMessage(BM_SETSTATE, TRUE);
   EXPECT_EQ(fills(RGB(150, 75, 30)), 2);
   EXPECT_EQ(fills(RGB(200, 100, 40)), 0);
+  EXPECT_EQ(fills(magenta), 0);  // the generated image keeps its own mask
   b.SendMessage(BM_SETSTATE, FALSE);
 }
 
@@ -235,6 +237,9 @@ TEST_F(SupportControlsTest, LabelDrawsInItsOwnFont) {
   l.SetFontName("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghij");
   l.GetFont()->GetLogFont(&lf);
   EXPECT_EQ(std::string(lf.lfFaceName), "ABCDEFGHIJKLMNOPQRSTUVWXYZabcde");
+  l.SetFontName(nullptr);  // no face name at all
+  l.GetFont()->GetLogFont(&lf);
+  EXPECT_STREQ(lf.lfFaceName, "");
 }
 
 TEST_F(SupportControlsTest, LabelOpensItsTextOnlyAsALink) {
@@ -260,17 +265,22 @@ TEST_F(SupportControlsTest, AboutBoxShowsVersionValuesAndBuildText) {
     CAboutDlg about("Dec  7 2026", "05:00:00");
     std::string built, description, version, copyright, trademarks;
     COLORREF linkColour = 0;
+    int peakBars = 0;
     PostTask([&] {
       built = about.GetDlgItem(IDC_ABOUT_BUILT)->GetWindowText();
       description = about.GetDlgItem(2026)->GetWindowText();
       version = about.GetDlgItem(IDC_ABOUT_FILE_VERSION)->GetWindowText();
       copyright = about.GetDlgItem(2028)->GetWindowText();
       linkColour = about.m_wndLink1.m_crText;
+      qav::ui::RecordingPainter chart;
+      qav::ui::PaintOwnerDrawn(about.GetDlgItem(IDC_ABOUT_PICTURE_CHART)->m_hWnd, chart);
+      for (const std::string& op : chart.ops) peakBars += op.find("2850D2") != std::string::npos;
       about.End(IDOK);
     });
     EXPECT_EQ(about.DoModal(), IDOK);
     EXPECT_EQ(built, "Built  Dec  7 2026  05:00:00");
     EXPECT_EQ(linkColour, RGB(0, 0, 255));
+    EXPECT_EQ(peakBars, 6);  // the chart marks 6-9 and 16-19 o'clock
     if (fail) {
       EXPECT_EQ(description, "FileDescription");
       EXPECT_EQ(version, "File Version 0.0.0.0");

@@ -70,6 +70,10 @@ TEST(DBElement, CabinetAndElementRecords) {
   EXPECT_STREQ(f.RoadwayName(), "");
   e.Clear();
   EXPECT_FALSE(e.IsValid());
+  // Each part is needed: name, cabinet and kind.
+  EXPECT_FALSE(CDBElementEx("", ET_LOOP, &cab).IsValid());
+  EXPECT_FALSE(CDBElementEx("_MS___1", ET_LOOP, nullptr).IsValid());
+  EXPECT_FALSE(CDBElementEx("_MS___1", ET_NONE, &cab).IsValid());
   EXPECT_STREQ(ElementCodeMeaning(2, 'S'), "Southbound");
   EXPECT_STREQ(ElementCodeMeaning(5, 't'), "Station");
   EXPECT_STREQ(ElementCodeMeaning(3, 'Q'), "");
@@ -102,7 +106,7 @@ TEST(DateTimeEx, ValuesAndTexts) {
   const Case cases[] = {
       {"06/01/1993", true, 1993, 6, 1}, {"06/01/93", true, 1993, 6, 1}, {"06/01/80", true, 2080, 6, 1},
       {"06/01/81", true, 1981, 6, 1},   {"6/1", false, 0, 0, 0},          {"06/x1/1993", false, 0, 0, 0},
-      {"02/30/1993", false, 0, 0, 0},   {"", false, 0, 0, 0},
+      {"02/30/1993", false, 0, 0, 0},   {"", false, 0, 0, 0},            {"06/01/0100", true, 100, 6, 1},
   };
   for (const Case& c : cases) {
     CDateTimeEx d = ctTextDateToCOleDateTime(c.text);

@@ -167,6 +167,15 @@ TEST(LoopDayOlderFormat, OccupancyRoundingAndVolumeTest) {
     EXPECT_EQ(day.flag.m_pData[c.period], c.flag) << c.period;
     EXPECT_EQ(day.nPds.m_pData[c.period], 15);
   }
+  // Each limit is itself a good volume, in and out of the peak windows.
+  pe.peakMin = 10, pe.offMin = 20, pe.offMax = 200;
+  const struct {
+    int period, vol, flag;
+  } limits[] = {{72, 10, 1}, {72, 9, 2}, {72, 100, 1}, {0, 20, 1}, {0, 19, 2}, {0, 200, 1}, {0, 201, 2}};
+  for (auto c : limits) {
+    day.SetPeriod(c.period, static_cast<unsigned char>(c.vol), 0, pe);
+    EXPECT_EQ(day.flag.m_pData[c.period], c.flag) << c.period << " " << c.vol;
+  }
   // Periods never set stay absent.
   EXPECT_EQ(day.nPds.m_pData[5], 0);
   day.SetPeriod(288, 1, 1, pe);  // ignored, no write past the day

@@ -20,7 +20,7 @@ void Same(const char* fmt, A... args) {
 }
 
 TEST(ReportText, MatchesTheCLibrary) {
-  for (int v : {0, 5, -5, 7, 12, 99, 100, 1023, 65535, -1, INT_MAX, INT_MIN}) {
+  for (int v : {0, 5, -5, 7, 10, 12, 99, 100, 1023, 65535, 0xABCDEF, -1, INT_MAX, INT_MIN}) {
     Same("%d|%2d|%02d|%4d|%-4d|%04d|%i|%17i|%14i.%1i%%", v, v, v, v, v, v, v, v, v / 10, v % 10);
     Same("%u|%4u|%5u|%8u|%2u.%1u%%|%3u.%1u%%|%x", unsigned(v), unsigned(v), unsigned(v), unsigned(v),
          unsigned(v) / 10, unsigned(v) % 10, unsigned(v) / 10, unsigned(v) % 10, unsigned(v));

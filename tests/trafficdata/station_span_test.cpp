@@ -162,6 +162,11 @@ TEST(StationSpan, EstimateLengthAndSpeed) {
     StationDay5 d({}, c.all);
     EXPECT_EQ(c.expected, d.View().EstimateLength(15, c.method, sp)) << c.method;
   }
+  EXPECT_EQ(222, sp.LengthFromSums(14, 1));  // 14 x 650 x 11 / 450 = 222.4: one vehicle is enough
+  EXPECT_EQ(220, sp.LengthFromSums(14, 0));
+  // Groups of three periods, all selected, give the same sums as the periods one by one.
+  for (int method : {3, 4})
+    EXPECT_EQ(215, StationDay5({}, {1, 15, 60, 80, 1}).View().EstimateLength(45, method, sp)) << method;
 }
 
 TEST(StationSpan, ShortDaysReadNothingPastTheirArrays) {

@@ -517,7 +517,7 @@ void CMainNew::OnProduceReports() {
     StatusLine(failure, true);
     return;
   }
-  if (m_nColsHiWide > 256) {
+  if (ColumnWarningDue(m_nColsHiWide)) {
     StatusLine(ColumnWarningLine(m_nColsHiWide).c_str(), false);
     StatusLine(COLUMN_WARNING_SECOND_LINE, true);
     if (MessageBox(ColumnWarningQuestion(m_nColsHiWide).c_str(), "WARNING:  Produce Report(s)", MB_YESNO | MB_ICONQUESTION) != IDYES)

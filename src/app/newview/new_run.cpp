@@ -193,6 +193,8 @@ const char* PreRunFailure(const CNewReportModel& m) {
   return nullptr;
 }
 
+bool ColumnWarningDue(int64_t colsHiWide) { return colsHiWide > 256; }
+
 const char* const COLUMN_WARNING_SECOND_LINE = "See Cols (Hi) in Report Structure";
 
 std::string ColumnWarningLine(int64_t colsHi) {

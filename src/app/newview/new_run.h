@@ -31,6 +31,8 @@ ESortResult SortRecords(CDBRecord** rows, int first, int last, uint32_t* merges,
 
 // Texts of the checks before a run, in order; null when all pass.
 const char* PreRunFailure(const CNewReportModel& m);
+// More columns than a report should have (the estimate's unsaturated Cols (Hi) above 256).
+bool ColumnWarningDue(int64_t colsHiWide);
 // The two status lines of the column warning and the question of its message box.
 std::string ColumnWarningLine(int64_t colsHi);
 extern const char* const COLUMN_WARNING_SECOND_LINE;

@@ -325,16 +325,15 @@ void CDatesDlg::OnRangeFieldLeave(UINT id) {
   WriteFields(IsStartField(id), fields);
 }
 
-bool CDatesDlg::OnSpin(NMHDR* nm, bool start) {
+void CDatesDlg::OnSpin(NMHDR* nm, bool start) {
   auto* ud = reinterpret_cast<NMUPDOWN*>(nm);
   SDateFields moved = ReadFields(start);
   if (m_lbAvailable.m_nSize == 0 ||
       !MoveByDays(moved, ud->iDelta, *m_lbAvailable.m_pData[0], *m_lbAvailable.m_pData[m_lbAvailable.m_nSize - 1])) {
     ud->iDelta = 0;
-    return false;
+    return;
   }
   WriteFields(start, moved);
-  return true;
 }
 
 void CDatesDlg::OnStartSpin(NMHDR* nm, LRESULT* result) {

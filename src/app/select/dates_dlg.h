@@ -64,7 +64,7 @@ class CDatesDlg : public CMFCExDialog {
   void AddDate(const CDateTimeEx& date) { AddDateOnce(m_lbSelected, date); }
   void ShowSelectedCount();
   // A spin step of one side; a refused step is vetoed by setting its change to 0.
-  bool OnSpin(NMHDR* nm, bool start);
+  void OnSpin(NMHDR* nm, bool start);
   // Reads a side's three fields from its edits (text that is no number counts as 0).
   SDateFields ReadFields(bool start) const;
   void WriteFields(bool start, const SDateFields& fields);

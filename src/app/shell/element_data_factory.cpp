@@ -1,5 +1,6 @@
 #include "app/shell/element_data_factory.h"
 
+#include <atomic>
 #include <new>
 
 #include "trafficdata/db_element.h"
@@ -9,7 +10,14 @@
 #include "trafficdata/speed_trap_data.h"
 #include "trafficdata/station_data.h"
 
+namespace {
+std::atomic<int> g_failedOrdinal{-1};
+}
+
+void FailElementDataAllocation(int ordinal) { g_failedOrdinal.store(ordinal); }
+
 CElementData* CreateElementData(int elementType, int dayCount, CDBElementEx* element, int ordinal) {
+  if (ordinal == g_failedOrdinal.load()) return nullptr;
   switch (elementType) {
     case ET_LOOP: return new (std::nothrow) CLoopData(dayCount, element, ordinal);
     case ET_SPEED_TRAP: return new (std::nothrow) CSpeedTrapData(dayCount, element, ordinal);

@@ -74,10 +74,11 @@ void AddToTrees(int i, CDBCabinet& working, const std::string& elementName, int 
   InsertElement(*elements.m_pData[j], element);
 }
 
+// The route is set first: a copy that ran past the name would show in it.
 void SetRoadway(CDBRoadway& roadway, const char* name, int route) {
+  roadway.route = route;
   std::memset(roadway.name, 0, sizeof roadway.name);
   std::strncpy(roadway.name, name, sizeof roadway.name - 1);
-  roadway.route = route;
 }
 
 bool IsOneOf(int value, std::initializer_list<int> list) {

@@ -192,6 +192,15 @@ class CLoad : public CDecodePool::IRowMaker {
     m_poster.Post(ID_WORKER_WIN32_ERROR, static_cast<LPARAM>(error));
   }
 
+  // An element of a known type whose data object (or its day i) could not be made: the
+  // element-day is a failed read, told like one, instead of an element that silently has no data.
+  // Days made while loading come into being only when they are filled.
+  bool OutOfMemory(CElementData* data, int i) {
+    if (data != nullptr && (m_streaming || data->Day(i) != nullptr)) return false;
+    PostFailure(ID_WORKER_RETRIEVAL_ERROR, *m_days.m_pData[i], ERROR_NOT_ENOUGH_MEMORY);
+    return true;
+  }
+
   // Days 0 .. k-1 are PE days. Each year's device list is read once, for the last PE day of that
   // year, and serves that year's days. False when the load was cancelled.
   bool LoadPeDays(int k) {
@@ -228,7 +237,8 @@ class CLoad : public CDecodePool::IRowMaker {
     for (int e = 0; e < m_set->Count(); ++e) {
       CElementData* data = m_set->At(e);
       CDBElementEx* element = m_elements.m_pData[e];
-      if (data == nullptr || element->type != ET_LOOP) continue;
+      if (element == nullptr || element->type != ET_LOOP) continue;
+      if (OutOfMemory(data, i)) continue;
       const char* alias = element->cabinet != nullptr ? element->cabinet->alias : "";
       const DWORD column = input.FindColumn(element->name, alias);
       if (column == 0xFFFFFFFF || column >= n) continue;
@@ -271,7 +281,8 @@ class CLoad : public CDecodePool::IRowMaker {
     db.ReadAhead(keys.data(), keys.size(), 0, columns);
     for (int e = 0; e < m_set->Count(); ++e) {
       CElementData* data = m_set->At(e);
-      if (data == nullptr) continue;
+      const int type = m_types[static_cast<size_t>(e)];
+      if (ExpectedRecordSize(type, columns) == 0 || OutOfMemory(data, i)) continue;  // no type: no object
       CStream& buffer = dayBuffers[e];
       // The next element's buffer was last touched a batch ago (by a helper): fetch it while this
       // one is read.
@@ -283,7 +294,7 @@ class CLoad : public CDecodePool::IRowMaker {
       if (result == static_cast<int>(kNameNotFound)) continue;
       // Records of another size than the element's type reads would be decoded as garbage: the
       // element-day counts as a failed read.
-      if (result == 0 && buffer.m_nSize != columns * ExpectedRecordSize(m_types[static_cast<size_t>(e)], columns))
+      if (result == 0 && buffer.m_nSize != columns * ExpectedRecordSize(type, columns))
         result = static_cast<int>(ERROR_BAD_FORMAT);
       if (result != 0) {
         PostFailure(ID_WORKER_RETRIEVAL_ERROR, date, static_cast<DWORD>(result));

@@ -154,6 +154,11 @@ TEST_F(ClassicEndToEnd, RawAndSingleDayReportsMatchTheDrivers) {
       view_->m_bDaily = view_->m_b15Min = view_->m_bFlags = view_->m_bOccLength = 1;
       Go();
       ASSERT_FALSE(view_->IsRunning());
+      // The drivers below read the run's own settings, so the view's choices are checked there.
+      const ClassicSettings& c = view_->m_snap.settings;
+      EXPECT_TRUE(c.with15Min && c.withDaily && c.withCounts && c.withOccupancy);
+      EXPECT_EQ(c.rawFormat, format);
+      EXPECT_EQ(c.singleFormat, format);
       const std::string raw = Report("DEFAULT.DAT"), sds = Report("DEFAULT.SDS");
       EXPECT_NE(raw.find(format ? "File Type: SPREADSHEET" : "File Type: TEXT"), std::string::npos);
       const std::string expectRaw = Expected(CF_RAW, source == 0 ? CB_RAW : CB_SINGLE);
@@ -200,7 +205,15 @@ TEST_F(ClassicEndToEnd, MultiDayReportMatchesTheDrivers) {
     view_->m_lstMonths.SetSel(3, TRUE);  // "n/a": dropped by GO
     view_->m_lstMonthlyDays.SetSel(1, TRUE);
     view_->m_lstMonthlyDays.SetSel(4, TRUE);
+    const int limits[] = {MV_MONTHLY_INVALID, MV_MONTHLY_MISSING, MV_YEARLY_INVALID, MV_ASWT_INVALID,
+                          MV_AWDT_INVALID, MV_AADT_INVALID};
+    for (int i = 0; i < 6; ++i) view_->m_ValidDays.m_values.v[limits[i]] = i + 2;
     Go();
+    const ClassicSettings& c = view_->m_snap.settings;
+    EXPECT_EQ(std::vector<int>({c.monthlyInvalid, c.monthlyMissing, c.yearlyInvalid, c.avgInvalid[0], c.avgInvalid[1],
+                                c.avgInvalid[2]}),
+              std::vector<int>({2, 3, 4, 5, 6, 7}));
+    EXPECT_EQ(c.multiFormat, format);
     EXPECT_EQ(view_->m_snap.settings.months, (std::vector<int>{0}));
     EXPECT_EQ(view_->m_snap.settings.monthlyWeekdays, (std::vector<int>{1, 4}));
     const std::string expect = Expected(CF_MDS, CB_MULTI);
@@ -311,6 +324,39 @@ TEST_F(ClassicEndToEnd, FinishedReportsOpenInTheViewerAndTheWindowIsGivenBack) {
     EXPECT_EQ(v->m_lstText.GetTextString(top).substr(0, 15), cabinet + ":" + element);
     EXPECT_EQ(v->m_lstText.GetTextString(top + 1), label.substr(0, 16));
   }
+}
+
+TEST_F(ClassicEndToEnd, CancelInTheWaitDialogStopsTheRunAndSkipsTheLaterBlocks) {
+  // The raw block's last day has no file: its disc request holds the worker while Cancel is
+  // clicked, and is repeated until the cancellation has reached the worker's flag.
+  view_->m_sel[CB_RAW].dates.Add(CDateTimeEx(1994, 12, 31));
+  view_->m_nRawDates = view_->m_sel[CB_RAW].dates.m_nSize;
+  view_->m_bRawOn = view_->m_bSdsOn = 1;
+  view_->m_bRawOff = view_->m_bSdsOff = 0;
+  view_->m_nRawSource = 0;
+  view_->m_bDaily = 1;
+  g_hPromptWnd = reinterpret_cast<uintptr_t>(frame_->GetSafeHwnd());
+  struct Reset {
+    ~Reset() { g_hPromptWnd = 0; }
+  } reset;
+  int requests = 0;
+  qav::ui::SetMessageBoxHandler([&](const qav::ui::MessageBoxRequest& r) {
+    if (r.text.rfind("Please insert CD", 0) != 0) return IDOK;
+    if (!view_->m_flags.keepGoing() || ++requests > 400) return IDCANCEL;  // a cancel that never arrives fails below
+    if (view_->m_pWaitDialog != nullptr && view_->m_bWaitKeepGoing)
+      qav::ui::input::Click(::GetDlgItem(view_->m_pWaitDialog->m_hWnd, IDCANCEL));
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    return IDOK;
+  });
+  Go();
+  ASSERT_FALSE(view_->IsRunning());
+  EXPECT_GT(requests, 0);
+  const std::vector<std::string> lines = StatusLines();
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "Process canceled by the User"), lines.end());
+  for (const char* done : {"Raw Data Reports Output...", "SDS Reports Output..."})
+    EXPECT_EQ(std::find(lines.begin(), lines.end(), done), lines.end()) << done;
+  EXPECT_FALSE(std::filesystem::exists(folder_ / "reports/DEFAULT.DAT"));
+  EXPECT_FALSE(std::filesystem::exists(folder_ / "reports/DEFAULT.SDS"));
 }
 
 }  // namespace

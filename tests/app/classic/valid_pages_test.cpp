@@ -1,5 +1,7 @@
 #include "app/classic/valid_pages.h"
 
+#include <set>
+
 #include "headless_fixture.h"
 #include "platform/ui/input.h"
 
@@ -105,6 +107,21 @@ TEST_F(ValidPagesTest, MultiDayPageRanges) {
   EXPECT_EQ(boxes.size(), 1u);
   EXPECT_EQ(page.m_values.v[MV_AADT_INVALID], 6);
   EXPECT_EQ(page.Title(), "Multi-Day");
+}
+
+TEST(ValidPagesSliders, EachValueInRangeHasItsOwnSlider) {
+  std::set<int> days;
+  for (int v = 0; v < MV_COUNT; ++v) days.insert(CValidDays::SliderId(v));
+  EXPECT_EQ(days.size(), static_cast<size_t>(MV_COUNT));
+  EXPECT_EQ(days.count(0), 0u);
+  EXPECT_EQ(CValidDays::SliderId(-1), 0);
+  EXPECT_EQ(CValidDays::SliderId(MV_COUNT), 0);
+  std::set<int> counts;
+  for (int v = VV_RUNNING_MIN_G; v < VV_COUNT; ++v) counts.insert(CValid::SliderId(v));
+  EXPECT_EQ(counts.size(), static_cast<size_t>(VV_COUNT - VV_RUNNING_MIN_G));
+  EXPECT_EQ(counts.count(0), 0u);
+  EXPECT_EQ(CValid::SliderId(VV_RUNNING_MIN_G - 1), 0);
+  EXPECT_EQ(CValid::SliderId(VV_COUNT), 0);
 }
 
 }  // namespace

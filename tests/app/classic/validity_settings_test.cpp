@@ -71,6 +71,10 @@ TEST(ValidityRanges, ByKind) {
   ValidityRange(SK_DAILY, VV_TOTAL_MAX_D, lo, hi);
   EXPECT_EQ(lo, 0);
   EXPECT_EQ(hi, 288);
+  ValidityRange(SK_DAILY, VV_RUNNING_MIN_G, lo, hi);  // the first count after the three flags
+  EXPECT_EQ(hi, 288);
+  ValidityRange(SK_DAILY, VV_RUNNING_MIN_G - 1, lo, hi);
+  EXPECT_EQ(hi, 1);
 }
 
 }  // namespace

@@ -48,6 +48,7 @@ TEST(NewModelTest, DateGroupsFollowEachAveragingMethod) {
        {{2001, 1, 2}, {2001, 1, 3}, {2001, 2, 6}, {2001, 2, 7}},
        {{0}, {1}, {2}, {3}}},
       {"yearly dow across a month", AVG_YEARLY_DOW, {{2001, 1, 2}, {2001, 2, 6}, {2002, 1, 1}}, {{0, 1}, {2}}},
+      {"dow groups from Sunday to Saturday", AVG_MONTHLY_DOW, {{2001, 1, 6}, {2001, 1, 7}, {2001, 1, 8}}, {{1}, {2}, {0}}},
   };
   for (const auto& c : cases) {
     CNewReportModel m;

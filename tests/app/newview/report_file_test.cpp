@@ -62,6 +62,8 @@ TEST(DatesSelectedTest, SummaryTexts) {
        "|March {1, 3}, 2001|December 30, 2002 through January 2, 2003"},
       {"single no-gap month in a gapped year", Join(Range(2003, 1, 5, 3), Range(2003, 3, 1, 2)),
        "|January 5-7, 2003|March 1 through March 2, 2003"},
+      {"gap days before a month's first day belong to that month",
+       Join(Range(2003, 1, 1, 31), Days({{2003, 2, 3}})), "|January 1 through January 31, 2003|February 3, 2003"},
   };
   for (const auto& c : cases) {
     std::string out;
@@ -155,6 +157,23 @@ TEST_F(PivotTest, ColumnScanStopsAtColsHiAndCancelStopsTheWalk) {
   CRunFlags cancelled;
   cancelled.cancel();
   EXPECT_EQ(Walk(l, cancelled), "[\n\t01/06/2003\t01/07/2003\t\n005es00100:LOOP01V\t1\t2\t]");
+}
+
+TEST_F(PivotTest, ColumnScanStopsWhereTheSeparateReportChanges) {
+  // The scan bound reaches into the next element's report, whose date must not head a column here.
+  Make({{0, 6, 0, 1}, {1, 7, 0, 2}});
+  SPivotLayout l{{GK_ELEMENT}, {}, {GK_DATE}, 4, 1};
+  CRunFlags run;
+  EXPECT_EQ(Walk(l, run),
+            "[Element\t005es00100:LOOP01V\n\n01/06/2003\t\n1\t\n\n]"
+            "[Element\t005es00100:LOOP02V\n\n01/07/2003\t\n2\t]");
+}
+
+TEST_F(PivotTest, OneRowIsAWholeReport) {
+  Make({{0, 6, 0, 7}});
+  SPivotLayout l{{}, {GK_ELEMENT}, {GK_DATE}, 1, 1};
+  CRunFlags run;
+  EXPECT_EQ(Walk(l, run), "[\n\t01/06/2003\t\n005es00100:LOOP01V\t7\t]");
 }
 
 TEST_F(PivotTest, NoRowsWritesNothing) {

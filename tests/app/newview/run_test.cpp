@@ -265,8 +265,9 @@ TEST(NewRunChecksTest, ProgressRangeDoesNotWrap) {
 // value that names the element, group and period.
 class CFakeData : public CElementData {
  public:
-  CFakeData(CDBElementEx* e, int ordinal, int days) : CElementData(days, e, ordinal) {}
+  CFakeData(CDBElementEx* e, int ordinal, int days, bool full = false) : CElementData(days, e, ordinal), full_(full) {}
   bool BuildPeriodRecords(CDBRecordset& rs, const NewSettings& s, RunControl& run) override {
+    if (full_) return false;  // as when no row can be stored
     int ppd = (4320 + s.periodLen - 1) / s.periodLen;
     for (size_t g = 0; g < s.groups.size(); ++g) {
       const CDateTimeEx& d = *s.dates[static_cast<size_t>(s.groups[g][0])];
@@ -283,6 +284,9 @@ class CFakeData : public CElementData {
     }
     return true;
   }
+
+ private:
+  bool full_;
 };
 
 class Recorder : public IReportFileStatus {
@@ -299,7 +303,7 @@ struct SFakeRun {
   Recorder status;
   std::vector<UINT> ids;
   CStdioFile file;
-  void Run(CNewReportModel& m, bool cancelWhileLoading = false) {
+  void Run(CNewReportModel& m, bool cancelWhileLoading = false, bool rowsDoNotFit = false) {
     SNewRunHost host;
     host.run = &flags;
     host.fileStatus = &status;
@@ -307,7 +311,7 @@ struct SFakeRun {
     host.now = [] { return COleDateTime(2004, 1, 2, 3, 4, 5); };
     host.load = [&](std::vector<std::unique_ptr<CElementData>>& data, SRowsWhileLoading*) {
       for (int i = 0; i < m.m_arrElements.m_nSize; ++i)
-        data.push_back(std::make_unique<CFakeData>(m.m_arrElements.m_pData[i], i, m.m_arrDates.m_nSize));
+        data.push_back(std::make_unique<CFakeData>(m.m_arrElements.m_pData[i], i, m.m_arrDates.m_nSize, rowsDoNotFit));
       if (cancelWhileLoading) flags.cancel();
       return true;
     };
@@ -371,20 +375,23 @@ TEST(NewRunTest, RunCompletesSortsAndWritesThePivot) {
   rmdir(dir);
 }
 
-TEST(NewRunTest, CancelDuringSummarisingWritesNothing) {
-  CNewReportModel m;
-  SetDates(m, {{2003, 1, 6}});
-  AddElement(m, "005es00100", "LOOP01V", ET_LOOP);
-  m.m_bContent[CC_VOLUME] = 1;
-  m.m_strOutputPath = "/nonexistent/never.txt";
-  m.GroupSelectedDates();
-  m.CountElementsPerKind();
-  m.CountContentPerKind();
-  SFakeRun r;
-  r.Run(m, true);
-  EXPECT_EQ(r.ids, (std::vector<UINT>{507, 509}));
-  EXPECT_EQ(Keys(m.m_lstSeps), std::vector<int>{GK_TIME});  // Time is still added after a cancel
-  EXPECT_FALSE(r.file.IsOpen());
+TEST(NewRunTest, CancelOrRowsThatDoNotFitWhileSummarisingWriteNothing) {
+  for (bool rowsDoNotFit : {false, true}) {
+    CNewReportModel m;
+    SetDates(m, {{2003, 1, 6}});
+    AddElement(m, "005es00100", "LOOP01V", ET_LOOP);
+    m.m_bContent[CC_VOLUME] = 1;
+    m.m_strOutputPath = "/nonexistent/never.txt";
+    m.GroupSelectedDates();
+    m.CountElementsPerKind();
+    m.CountContentPerKind();
+    SFakeRun r;
+    r.Run(m, !rowsDoNotFit, rowsDoNotFit);
+    EXPECT_EQ(r.ids, (std::vector<UINT>{507, 509})) << rowsDoNotFit;
+    EXPECT_EQ(r.status.lines, rowsDoNotFit ? std::vector<std::string>{"502"} : std::vector<std::string>{});
+    EXPECT_EQ(Keys(m.m_lstSeps), std::vector<int>{GK_TIME});  // Time is still added after a cancel
+    EXPECT_FALSE(r.file.IsOpen());
+  }
 }
 
 TEST(NewRunTest, AReportThatCannotBeWrittenIsNotReportedAsDone) {

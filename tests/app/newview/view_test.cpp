@@ -3,6 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
+#include <unistd.h>
+#include <sys/stat.h>
+#include <filesystem>
 #include <sstream>
 
 #include "app/newview/main_new.h"
@@ -222,6 +226,112 @@ TEST_F(NewViewTest, ElementLoadEndingDuringARunWaitsAndAFailedSaveIsTold) {
   EXPECT_NE(ui::MessageBoxLog()[0].text.find("x.nfg"), std::string::npos);
   EXPECT_TRUE(view_->SaveConfigFile(folder_ / "x.nfg"));
   EXPECT_TRUE(view_->ReadConfigFile(folder_ / "x.nfg"));
+}
+
+TEST_F(NewViewTest, OpenOutputFileTellsSpreadsheetsByTheirThirdLine) {
+  Start();
+  // Each viewer leaves a note of what it was given.
+  for (const char* kind : {"sheet", "text"}) {
+    const std::string script = folder_ / (std::string(kind) + ".sh");
+    std::ofstream(script) << "#!/bin/sh\necho " << kind << " > '" << (folder_ / kind) << ".note'\n";
+    ::chmod(script.c_str(), 0700);
+  }
+  SOutputSettings out;
+  view_->m_OutputParams.GetSettings(out);
+  out.ssViewer = folder_ / "sheet.sh";
+  out.textViewer = folder_ / "text.sh";
+  view_->m_OutputParams.SetSettings(out);
+  // The spreadsheet header's third line is its format; a text header has a fourth line that says
+  // SPREADSHEET here, which must not count.
+  std::ofstream(folder_ / "s.txt") << "Filename\ts.txt\r\nCreated\tx\r\nFormat\tSPREADSHEET\r\nDaily Average\tx\r\n";
+  std::ofstream(folder_ / "t.txt") << "****\r\nFilename:  t.txt\r\nCreated:  x\r\nFormat:  SPREADSHEET\r\n";
+  std::ofstream(folder_ / "short.txt") << "a\r\nb\r\nSPREADSHEET\r\n";
+  for (const char* name : {"t.txt", "s.txt", "short.txt"}) {
+    std::filesystem::remove(folder_ / "sheet.note");
+    qav::ui::SetFileChooserHandler([&](const qav::ui::FileChooserRequest&, std::string& p) {
+      p = folder_ / name;
+      return true;
+    });
+    view_->OnOpenOutputFile();
+    const std::string note = folder_ / (name[0] == 's' ? "sheet.note" : "text.note");
+    for (int i = 0; i < 500 && !std::filesystem::exists(note); ++i) ::usleep(10000);
+    EXPECT_TRUE(std::filesystem::exists(note)) << name;
+  }
+}
+
+TEST_F(NewViewTest, ASpinCommitsTypedTextAndAPeakTypeShowsTheCutPeriod) {
+  Start();
+  input::Type(Item(IDC_NV_OUTPUT_PATH), "typed.txt");  // not yet left: the change of method keeps it
+  input::SelectCombo(Item(IDC_NV_AVG_METHOD), AVG_WEEKLY);
+  EXPECT_EQ(Text(IDC_NV_OUTPUT_PATH), "typed.txt");
+  input::Type(Item(IDC_NV_MINVALID), "50%");  // typed, not yet left
+  input::Spin(Item(IDC_NV_MINVALID_SPIN), true);
+  EXPECT_EQ(::GetFocus(), Item(IDC_NV_MINVALID_SPIN));
+  EXPECT_EQ(Text(IDC_NV_MINVALID), "50.1 %");
+  input::Type(Item(IDC_NV_PERIOD), "20:00:00");
+  input::Focus(Item(IDC_NV_OUTPUT_PATH));
+  input::SelectCombo(Item(IDC_NV_REPORT_TYPE), RT_AM_PEAK);
+  EXPECT_EQ(Text(IDC_NV_PERIOD), "12:00:00");
+}
+
+TEST_F(NewViewTest, ARunHoldsTheRunningFlagAndShowsTheCompletedEstimateAfterwards) {
+  SampleArchiveOptions o;
+  o.root = folder_ / "archive/";
+  o.years = {1994};
+  o.elements = 8;
+  o.days = 3;
+  o.uniformDays = true;
+  ASSERT_EQ(WriteSampleArchive(o), 0);
+  Start();
+  g_DataRootPath.Set(o.root.c_str());
+  auto elements = SampleElements(1994, 8);
+  std::string cab = elements[0].key.substr(0, 10), name = elements[0].key.substr(11);
+  // Dates in the columns, the element in the rows, volume; the run adds Time to the separate reports.
+  std::ofstream(folder_ / "run.nfg")
+      << "QAV Main Configuration File Version NG.2\r\n" << (folder_ / "r.txt") << "\r\n1\r\n0\r\n2\r\n0\r\n"
+      << "34335.000000\r\n34336.000000\r\n1\r\nI-5\r\n1\r\n" << cab << "\r\nA1\r\n100\r\nHere\r\n0\r\n1\r\n" << name
+      << "\r\n0\r\n0\r\n0\r\n0\r\n0\r\n1440\r\n2\r\n1\r\n";
+  for (int i = 1; i < 23; ++i) std::ofstream(folder_ / "run.nfg", std::ios::app) << "0\r\n";
+  std::ofstream(folder_ / "run.nfg", std::ios::app) << "1\r\n2\r\n1\r\n1\r\n7\r\n1\r\n0\r\n";
+  ASSERT_TRUE(view_->ReadConfigFile(folder_ / "run.nfg"));
+  int runningSeen = -1;
+  std::function<void()> watch = [&] {
+    if (view_->m_pWaitDialog != nullptr && runningSeen < 0) runningSeen = view_->m_bRunning.load();
+    if (runningSeen < 0) qav::ui::PostTask(watch);
+  };
+  qav::ui::PostTask(watch);
+  input::Click(Item(IDC_NV_PRODUCE));
+  ASSERT_EQ(LastStatus(), "Reports Output...");
+  EXPECT_EQ(runningSeen, 1);
+  EXPECT_EQ(Text(IDC_NV_REPORTS), std::to_string(view_->m_nReports));
+}
+
+// Counts the loads a view starts.
+class CountingElements : public INewElementDialog {
+ public:
+  explicit CountingElements(std::vector<int>& masks) : masks_(masks) {}
+  DWORD StartLoad(const CObjArray<CDateTimeEx>&, uint8_t mask) override {
+    masks_.push_back(mask);
+    return 0;
+  }
+  INT_PTR SelectElements(CObjArray<CDBRoadway>&, CObjArray<CDBCabinet>&, CObjArray<CDBElementEx>&) override { return 0; }
+  void SetErrorHook(LoadErrorHook, void*) override {}
+
+ private:
+  std::vector<int>& masks_;
+};
+
+TEST_F(NewViewTest, AConfigurationWithoutDatesStartsNoLoad) {
+  Start();
+  ASSERT_TRUE(view_->SaveConfigFile(folder_ / "empty.nfg"));  // a fresh design selects no date
+  std::vector<int> masks;
+  view_->m_pElements = std::make_unique<CountingElements>(masks);
+  ASSERT_TRUE(view_->ReadConfigFile(folder_ / "empty.nfg"));
+  EXPECT_TRUE(masks.empty());
+  view_->m_arrDates.Add(CDateTimeEx(1994, 1, 1));
+  ASSERT_TRUE(view_->SaveConfigFile(folder_ / "one.nfg"));
+  ASSERT_TRUE(view_->ReadConfigFile(folder_ / "one.nfg"));
+  EXPECT_EQ(masks, std::vector<int>{255});
 }
 
 }  // namespace

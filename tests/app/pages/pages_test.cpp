@@ -104,12 +104,15 @@ TEST_F(PagesTest, GeneralPageSwitchesTheSourceAndWarnsOfTheRestart) {
     enabled.push_back(::IsWindowEnabled(Item(page, IDC_BROWSE_CDROM)));
     enabled.push_back(::IsWindowEnabled(Item(page, IDC_OTHER_PATH)));
     enabled.push_back(::IsWindowEnabled(Item(page, IDC_BROWSE_OTHER)));
+    input::Click(Item(page, IDC_SOURCE_OTHER));
+    for (int id : {IDC_CDROM_PATH, IDC_BROWSE_CDROM, IDC_OTHER_PATH, IDC_BROWSE_OTHER})
+      enabled.push_back(::IsWindowEnabled(Item(page, id)));
     input::Click(Item(page, IDC_USE_CLASSIC));
     input::Click(Item(page, IDC_USE_CLASSIC));
     input::Click(::GetDlgItem(sheet_.m_hWnd, IDCANCEL));
   });
   EXPECT_EQ(sheet_.DoModal(), IDCANCEL);
-  EXPECT_EQ(enabled, (std::vector<bool>{true, true, false, false}));
+  EXPECT_EQ(enabled, (std::vector<bool>{true, true, false, false, false, false, true, true}));
   EXPECT_EQ(boxes_, (std::vector<std::string>(2, "This change will take effect when you restart QAV|QAV General Params")));
 }
 
@@ -124,6 +127,7 @@ TEST_F(PagesTest, OutputPageFoldersGainASeparatorAndTheViewerGroupFollowsTheChec
     input::Click(Item(page, IDC_USE_CUSTOM_VIEWER));
     viewerEnabled.push_back(::IsWindowEnabled(Item(page, IDC_TEXT_VIEWER)));
     viewerEnabled.push_back(::IsWindowEnabled(Item(page, IDC_BROWSE_TEXT_VIEWER)));
+    viewerEnabled.push_back(::IsWindowEnabled(Item(page, IDC_TEXT_VIEWER_GROUP)));
     input::Click(Item(page, IDC_USE_CUSTOM_VIEWER));
     viewerEnabled.push_back(::IsWindowEnabled(Item(page, IDC_TEXT_VIEWER_GROUP)));
     input::Type(Item(page, IDC_RAW_PATH), "C:\\TEMP");
@@ -132,11 +136,30 @@ TEST_F(PagesTest, OutputPageFoldersGainASeparatorAndTheViewerGroupFollowsTheChec
     ClickOk();
   });
   ASSERT_EQ(sheet_.DoModal(), IDOK);
-  EXPECT_EQ(viewerEnabled, (std::vector<bool>{false, true, true, false}));
+  EXPECT_EQ(viewerEnabled, (std::vector<bool>{false, true, true, true, false}));
   EXPECT_EQ(page.m_strRawPath, "C:\\TEMP\\");
   EXPECT_EQ(page.m_strSdsPath, "/var/reports/");
   EXPECT_EQ(page.m_strMdsPath, "\\");
   EXPECT_EQ(page.m_strSsViewer, "/usr/bin/localc");
+}
+
+TEST_F(PagesTest, ClassicOutputPageWithoutTheCustomViewerOffersTheTextViewerAndTakesAutoOpen) {
+  CQAVApp app;
+  app.m_nUseClassic = 1;
+  COutputParams page;
+  page.Construct(IDD_OUTPUT_PARAMS_CLASSIC);
+  page.m_bUseCustomViewer = 0;
+  page.m_bAutoOpen = 1;
+  sheet_.AddPage(&page);
+  bool viewerEnabled = false;
+  PostTask([&] {
+    viewerEnabled = ::IsWindowEnabled(Item(page, IDC_TEXT_VIEWER));
+    input::Click(Item(page, IDC_AUTO_OPEN));
+    ClickOk();
+  });
+  ASSERT_EQ(sheet_.DoModal(), IDOK);
+  EXPECT_TRUE(viewerEnabled);
+  EXPECT_EQ(page.m_bAutoOpen, 0);
 }
 
 TEST_F(PagesTest, NewViewOutputPageShowsOnlyTheViewersAndAutoOpen) {
@@ -223,6 +246,8 @@ TEST_F(PagesTest, PeValidityPageShowsEditsAndStoresTheSettings) {
     input::Type(Item(page, IDC_PE_PEAK_MAX), "255");
     input::Click(Item(page, IDC_PE_CHANGE_OFF_PEAK_MIN));
     input::Type(Item(page, IDC_PE_OFF_PEAK_MIN), "3");
+    input::Click(Item(page, IDC_PE_CHANGE_OFF_PEAK_MAX));
+    input::Type(Item(page, IDC_PE_OFF_PEAK_MAX), "200");
     ClickOk();
   });
   ASSERT_EQ(sheet_.DoModal(), IDOK);
@@ -237,6 +262,7 @@ TEST_F(PagesTest, PeValidityPageShowsEditsAndStoresTheSettings) {
   EXPECT_EQ(pe.peak2End, 18 * 12 + 11);
   EXPECT_EQ(pe.peakMax, 255);
   EXPECT_EQ(pe.offMin, 3);
+  EXPECT_EQ(pe.offMax, 200);
   EXPECT_TRUE(readOnlyAtStart);
 }
 }  // namespace

@@ -174,7 +174,10 @@ TEST_F(DatesDlgTest, SpinsMoveByADayAndAreRefusedPastTheAvailableDays) {
       {true, false, {"1", "2", "1995"}},  // before the first day: refused
       {true, true, {"1", "3", "1995"}},
       {true, true, {"1", "4", "1995"}},   // a day without a file is passed over, not refused
+      {true, false, {"1", "3", "1995"}},
+      {true, false, {"1", "2", "1995"}},  // back to the first day
       {false, true, {"12", "29", "1995"}},
+      {false, true, {"12", "29", "1995"}},  // past the last day: refused
       {false, false, {"12", "28", "1995"}},
   };
   CDatesDlg dlg(&dates, nullptr);

@@ -28,6 +28,7 @@ TEST_F(ElementChoiceTest, MergeUsesTreeElementsAndMakesEachMissingPieceOnce) {
   view.Add("I-5", "005es00900", "_MN___2");  // the same missing cabinet again
   view.Add("SR 167", "167es00100", "_MN___1");  // roadway missing
   view.Add("i-5", "005es00100", "_MN___9");  // the same missing element again (name case aside)
+  view.elements.Add(CDBElementEx("_MN___4", ET_LOOP, nullptr));  // no cabinet: passed over
   view.Add("SR 520", "520es00300", "_ME___1");  // in the trees: the last one found
   MergeSelection(view.elements, trees.R, trees.K, trees.E, selected, temps, road, cab);
 
@@ -68,6 +69,8 @@ TEST_F(ElementChoiceTest, AnEmptySelectionOpensOnTheFirstLines) {
 TEST_F(ElementChoiceTest, CopyBackKeepsListOrderWithEachRoadwayAndCabinetOnce) {
   selected.Add(*trees.Element(1, 0, 0));
   selected.Add(*trees.Element(0, 1, 1));
+  CDBElementEx orphan("_MN___4", ET_LOOP, nullptr);  // no cabinet: passed over, the rest still copied
+  selected.Add(orphan);
   selected.Add(*trees.Element(0, 0, 0));
   selected.Add(*trees.Element(0, 1, 0));
   CObjArray<CDBRoadway> roadways;
@@ -75,7 +78,9 @@ TEST_F(ElementChoiceTest, CopyBackKeepsListOrderWithEachRoadwayAndCabinetOnce) {
   CObjArray<CDBElementEx> elements;
   ViewSelection old;
   old.Add("I-90", "090es00100", "_MN___1");
-  roadways.Copy(old.roadways);
+  roadways.Copy(old.roadways);  // the view's earlier choice is replaced, not added to
+  cabinets.Copy(old.cabinets);
+  elements.Copy(old.elements);
   CopyBackSelection(selected, roadways, cabinets, elements);
   EXPECT_EQ(ElementLines(elements),
             (Strings{"520es00300:_ME___1", "005es00200:_MS___1", "005es00100:_MN___2", "005es00200:_MN___1"}));

@@ -185,6 +185,16 @@ TEST_F(ElemsDlgTest, AFailedLoadIsToldAndChangesNothing) {
   EXPECT_EQ(ElementLines(selection.elements), Strings{"090es00100:_ME___1"});
 }
 
+TEST_F(ElemsDlgTest, ANewLoadEmptiesEveryList) {
+  CDBElementEx element("_MN___1", ET_LOOP, nullptr);
+  dlg->m_lbSelected.Add(element);
+  dlg->m_lbAvailable.Add(element);
+  EXPECT_EQ(dlg->StartLoad(CObjArray<CDateTimeEx>(), kMaskAll), 0u);  // no dates: the load ends at once
+  EXPECT_EQ(dlg->m_lbSelected.m_nSize, 0);
+  EXPECT_EQ(dlg->m_lbAvailable.m_nSize, 0);
+  EXPECT_EQ(dlg->m_lbRoadways.m_nSize, 0);
+}
+
 // The loader still waits for the answer to its disc request when the user asks for the dialog:
 // the wait shows the wait cursor, lets the request through, and the dialog opens on the trees.
 TEST_F(ElemsDlgTest, WaitingForTheLoaderServesItsDiscRequest) {

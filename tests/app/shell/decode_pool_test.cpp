@@ -3,6 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <chrono>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -61,5 +66,40 @@ TEST(DecodePool, EveryItemIsDecodedOnceWhateverTheHelperCount) {
     pool.WaitFor(empty);
     pool.Wait();
   }
+}
+
+TEST(DecodePool, HelpersDecodeWhileTheCallerGoesOnReading) {
+  CDecodePool pool(2);
+  std::vector<CountingDay> days(50);
+  CountingData data(days);
+  std::vector<unsigned char> bytes(days.size(), 7);
+  CDecodePool::Batch batch;
+  for (int i = 0; i < static_cast<int>(days.size()); ++i) batch.push_back({&data, i, &bytes[static_cast<size_t>(i)], 1, 1});
+  pool.Submit(batch);
+  // No wait: the helpers alone decode the batch.
+  auto decoded = [&] {
+    for (const CountingDay& d : days)
+      if (d.loads.load() == 0) return false;
+    return true;
+  };
+  for (int i = 0; i < 500 && !decoded(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_TRUE(decoded());
+  pool.Wait();
+}
+
+TEST(DecodePool, HelpersCarryTheirNameForDebuggersAndTop) {
+  CDecodePool pool(2);
+  auto named = [] {
+    int n = 0;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+      std::ifstream in(task.path() / "comm");
+      std::string name;
+      std::getline(in, name);
+      n += name == "QAV decoder" ? 1 : 0;
+    }
+    return n;
+  };
+  for (int i = 0; i < 200 && named() < 2; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_EQ(named(), 2);
 }
 }  // namespace

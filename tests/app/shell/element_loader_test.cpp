@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <pthread.h>
+
 #include <atomic>
 #include <string>
 #include <vector>
@@ -30,10 +32,14 @@ END_MESSAGE_MAP()
 
 struct Errors {
   std::vector<std::string> texts;
+  std::string thread;  // the name of the thread that reported
   int delayMs = 0;
   static void Hook(const char* text, DWORD, void* context) {
     auto* self = static_cast<Errors*>(context);
     self->texts.push_back(text);
+    char name[16] = "";
+    pthread_getname_np(pthread_self(), name, sizeof name);
+    self->thread = name;
     if (self->delayMs > 0) Sleep(static_cast<DWORD>(self->delayMs));
   }
 };
@@ -174,6 +180,47 @@ TEST_F(ElementLoaderTest, MasksChooseTheElementKinds) {
   EXPECT_EQ(loader_.m_bLoadFailed, 0);
 }
 
+TEST(ElementTypeWordTest, EachLayoutTakesOnlyItsOwnWords) {
+  const struct {
+    int word;
+    int type;
+    uint8_t bit;
+    bool id, alias;
+  } cases[] = {
+      {80, ET_LOOP, kMaskLoops, true, false},          {92, ET_LOOP, kMaskLoops, true, true},
+      {84, ET_STATION, kMaskStations, true, false},    {96, ET_STATION, kMaskStations, true, true},
+      {88, ET_SPEED_TRAP, kMaskSpeedTraps, true, false}, {100, ET_SPEED_TRAP, kMaskSpeedTraps, true, true},
+      {261, ET_RATE_STATUS, kMaskMeteredLanes, true, false}, {93, ET_NONE, 0, false, false},
+  };
+  for (const auto& c : cases) {
+    for (bool alias : {false, true}) {
+      int type = ET_NONE;
+      uint8_t bit = 0;
+      EXPECT_EQ(CElementLoader::ElementTypeOfWord(c.word, alias, type, bit), alias ? c.alias : c.id) << c.word << alias;
+      if (c.id) {
+        EXPECT_EQ(type, c.type) << c.word;
+        EXPECT_EQ(bit, c.bit) << c.word;
+      }
+    }
+  }
+}
+
+TEST(UnknownCabinetRoadwayTest, RouteFromTheIdsFirstThreeDigits) {
+  const struct {
+    const char* id;
+    const char* name;
+    int route;
+  } cases[] = {{"005es00100", "I-5", 5},     {"405es00100", "I-405", 405}, {"002es00100", "US 2", 2},
+               {"830es00100", "US 830", 830}, {"520es00100", "SR 520", 520}, {"", "SR 0", 0}, {nullptr, "SR 0", 0}};
+  for (const auto& c : cases) {
+    CDBRoadway r;
+    r.route = -1;
+    CElementLoader::UnknownCabinetRoadway(c.id, r);
+    EXPECT_STREQ(r.name, c.name) << c.name;
+    EXPECT_EQ(r.route, c.route) << c.name;
+  }
+}
+
 TEST_F(ElementLoaderTest, AliasLayoutWithoutDeviceListGoesUnderNoId) {
   AppTempFolder root;
   ASSERT_EQ(::mkdir((root / "DATA1996").c_str(), 0700), 0);
@@ -181,7 +228,9 @@ TEST_F(ElementLoaderTest, AliasLayoutWithoutDeviceListGoesUnderNoId) {
                       {{"ES-0029:_MS_1_1", 92, 3},
                        {"ES-0017:_MN_2_1", 96, 4},
                        {"ES-0017:_MN_1_1", 92, 3},
-                       {"ES-0017:_MN_3_1", 80, 3},   // id-layout word: skipped
+                       {"ES-0017:_MN_3_1", 80, 3},   // id-layout words: skipped
+                       {"ES-0017:_MN_5_1", 84, 4},
+                       {"ES-0017:_MN_6_1", 88, 7},
                        {"ES-0017:_MN_4_1", 100, 7}},
                       288);
   g_DataRootPath.Set((root.path() + "/").c_str());
@@ -206,6 +255,15 @@ TEST_F(ElementLoaderTest, NothingLoadsOrNoDates) {
   EXPECT_EQ(Load({CDateTimeEx(2001, 1, 1), CDateTimeEx(2001, 1, 2)}), std::vector<uint32_t>{kLoadStopped});
   EXPECT_EQ(loader_.m_bLoadFailed, 1);
   EXPECT_EQ(errors_.texts.size(), 4u);  // description file and day file, for each day
+  EXPECT_EQ(errors_.thread, "CElemsDlg::Load");  // the loader's own thread, named (cut to 15 characters)
+  // A PE day of a year without its device list loads nothing either: the walk goes on to a day
+  // that loads.
+  window_->notices.clear();
+  EXPECT_EQ(Load({CDateTimeEx(1991, 1, 1)}), std::vector<uint32_t>{kLoadStopped});
+  EXPECT_EQ(loader_.m_bLoadFailed, 1);
+  window_->notices.clear();
+  Load({CDateTimeEx(1992, 12, 30), CDateTimeEx(1993, 1, 1)});
+  EXPECT_EQ(loader_.m_StartDate.Format("%Y-%m-%d"), "1993-01-01");
   // An empty date list (a year folder without day files) ends at once the same way.
   window_->notices.clear();
   Load({CDateTimeEx(1994, 1, 1)});

@@ -7,6 +7,7 @@
 
 #include "app/newview/new_model.h"
 #include "app/shell/archive_fixture.h"
+#include "app/shell/element_data_factory.h"
 #include "app/shell/worker_ids.h"
 #include "archive/input_desc.h"
 #include "trafficdata/db_record.h"
@@ -229,6 +230,29 @@ TEST_F(LoaderTest, KeepingOnlySummariesLeavesTheMultiDayReportByteForByte) {
     EXPECT_TRUE(text[0] == text[1]) << "format " << format;
   }
 }
+
+TEST_F(LoaderTest, ADataObjectThatCannotBeMadeIsAFailedReadOfEachDay) {
+  CPEInputDesc peList;
+  ASSERT_TRUE(peList.Read(CDateTimeEx(1993, 1, 1)));
+  Selection s;
+  s.elements.Add(*peList.m_Elements.m_pData[0]);  // the PE loop, also the first sample loop
+  AddSampleElements(s, 1993, 2);
+  const CDateTimeEx pe(1993, 1, 1), db(1993, 6, 1);
+  CObjArray<CDateTimeEx> days = Days({pe, db});
+  RecordingPoster poster;
+  StopAfter run(1000);
+  struct Reset {
+    ~Reset() { FailElementDataAllocation(-1); }
+  } reset;
+  FailElementDataAllocation(0);
+  auto set = LoadElementData(s.elements, days, poster, run);
+  ASSERT_NE(set, nullptr);
+  EXPECT_EQ(poster.posts, (std::vector<std::pair<UINT, LPARAM>>{Post(500), Post(506, pe), Post(502, 8), Post(506, db),
+                                                                 Post(502, 8), Post(503)}));
+  EXPECT_EQ(set->At(0), nullptr);
+  EXPECT_TRUE(Available(*set, 1, 1));  // the other elements load as before
+}
+
 TEST_F(LoaderTest, RowsMadeWhileLoadingAreTheRowsMadeAfterwards) {
   // Every element kind over the PE and database days of three years, every averaging method,
   // normal and peak rows: the rows made while the days come in, element by element, equal those

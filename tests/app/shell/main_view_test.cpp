@@ -87,6 +87,28 @@ TEST_F(MainViewTest, StatusListKeepsTheLastFiftyLogLinesWithTheNewestSelected) {
   EXPECT_EQ(view_->m_lbStatus.GetCount(), 50);
 }
 
+TEST_F(MainViewTest, WithoutARegisteredViewTheBaseViewKeepsItsStatusList) {
+  struct Restore {
+    const CRuntimeClass* view = FindMainView(IDR_MAINFRAME);
+    ~Restore() { RegisterMainView(IDR_MAINFRAME, view); }
+  } restore;
+  RegisterMainView(IDR_MAINFRAME, nullptr);
+  Start();
+  EXPECT_EQ(view_->GetRuntimeClass(), RUNTIME_CLASS(CMainDlg));
+  ASSERT_TRUE(::IsWindow(view_->m_lbStatus.m_hWnd));
+  view_->PostWorker(ID_WORKER_INPUT_LOADED);
+  qav::ui::PumpPending();
+  const std::vector<std::string> lines = StatusLines();
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "Input Data Loaded..."), lines.end());
+}
+
+TEST_F(MainViewTest, AViewThatNeverShowedLeavesTheLogToTheViewThatDid) {
+  Start();
+  ASSERT_NE(app_.m_Output.m_pfnLine, nullptr);
+  { CMainDlg unshown; }
+  EXPECT_NE(app_.m_Output.m_pfnLine, nullptr);
+}
+
 TEST_F(MainViewTest, WorkerLinesScrollSixFromTheEndButNeverAboveTheTop) {
   Start();
   view_->m_lbStatus.ResetContent();
@@ -197,6 +219,17 @@ TEST_F(MainViewTest, LibraryWarningsBecomeMessageBoxes) {
   EXPECT_EQ(boxes_[0].text, OLDER_VERSION_WARNING);
   EXPECT_EQ(boxes_[1].text, "Could not create Thread!");
   EXPECT_EQ(boxes_[1].caption, "CThread::Create()");
+}
+
+TEST_F(MainViewTest, OnceTheApplicationIsGoneTheLibraryWarningIsNoLongerABox) {
+  {
+    CQAVApp app;
+    ASSERT_TRUE(app.InitInstance());
+    app.m_pMainWnd->DestroyWindow();
+  }
+  ResetOlderVersionWarning();
+  ctTextDateToCOleDateTime("03/15/94");
+  EXPECT_TRUE(boxes_.empty());
 }
 
 TEST(MessageBoxText, SplitsAtTheFirstLineFeed) {

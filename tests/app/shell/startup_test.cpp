@@ -57,4 +57,38 @@ TEST_F(StartupTest, StoredValuesChooseTheClassicViewAndWrapTheEightBitSettings) 
   EXPECT_EQ(store_->GetInt("GENERAL", "USE_CLASSIC", 0), 7u);
   EXPECT_EQ(store_->GetInt("PE_VALID", "VOL_GOOD_PEAK_MAX", 0), 44u);
 }
+
+TEST_F(StartupTest, StoredOutputSettingsReachTheOutputPage) {
+  store_->WriteString("OUTPUT", "TEXTVIEWER", "/usr/bin/less");
+  store_->WriteString("OUTPUT", "SSVIEWER", "/usr/bin/sheet");
+  store_->WriteInt("OUTPUT", "AUTOOPEN", 0);
+  store_->WriteInt("OUTPUT", "USEQAVCUSTOMVIEWER", 0);
+  store_->WriteString("OUTPUT", "RAWDATA_PATH", "/srv/raw/");
+  store_->WriteString("OUTPUT", "SDS_PATH", "/srv/sds/");
+  store_->WriteString("OUTPUT", "MDS_PATH", "/srv/mds/");
+  CQAVApp app;
+  Start(app);
+  SOutputSettings out;
+  view_->m_OutputParams.GetSettings(out);
+  EXPECT_EQ(out.textViewer, "/usr/bin/less");
+  EXPECT_EQ(out.ssViewer, "/usr/bin/sheet");
+  EXPECT_EQ(out.autoOpen, 0);
+  EXPECT_EQ(out.useCustomViewer, 0);
+  EXPECT_EQ(out.rawPath, "/srv/raw/");
+  EXPECT_EQ(out.sdsPath, "/srv/sds/");
+  EXPECT_EQ(out.mdsPath, "/srv/mds/");
+  frame_->DestroyWindow();
+}
+
+TEST(PeValidSettingsTest, EveryFieldIsKept) {
+  PeValidity v;
+  v.peak1Start = 1, v.peak1End = 2, v.peak2Start = 3, v.peak2End = 4;
+  v.peakMin = 5, v.peakMax = 6, v.offMin = 7, v.offMax = 8;
+  g_PeValid.Set(v);
+  const PeValidity got = g_PeValid.Get();
+  g_PeValid.Set(PeValidity{});
+  EXPECT_EQ(std::vector<int>({got.peak1Start, got.peak1End, got.peak2Start, got.peak2End, got.peakMin, got.peakMax,
+                              got.offMin, got.offMax}),
+            std::vector<int>({1, 2, 3, 4, 5, 6, 7, 8}));
+}
 }  // namespace

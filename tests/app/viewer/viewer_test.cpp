@@ -53,6 +53,7 @@ TEST_F(ViewerTest, OpensARawListingAndFindsTheChosenDay) {
     EXPECT_EQ(viewer.m_nFileType, VFT_RAW);
     EXPECT_EQ(viewer.m_nLineCount, 4 * 292);
     EXPECT_EQ(viewer.m_strStatus, "Normal");
+    EXPECT_TRUE(viewer.IsZoomed());  // opened by the user: maximised
     // The path field shows the path's end, so the file's name stays readable; the field keeps the
     // whole path.
     const std::string shown = Text(::GetDlgItem(viewer.m_hWnd, IDC_VIEWER_PATH));
@@ -121,6 +122,8 @@ TEST_F(ViewerTest, ARunKeepsTheMainWindowDisabled) {
     CViewer viewer;
     ::EnableWindow(main.m_hWnd, FALSE);  // the run's wait dialog holds it
     ASSERT_TRUE(viewer.ViewReportFile(path.c_str(), true, nullptr));
+    EXPECT_TRUE(::IsWindowVisible(viewer.m_hWnd));  // opened by a run: shown, at its own size
+    EXPECT_FALSE(viewer.IsZoomed());
     EXPECT_FALSE(::IsWindowEnabled(main.m_hWnd));
     viewer.OnOK();
     EXPECT_FALSE(::IsWindowEnabled(main.m_hWnd));

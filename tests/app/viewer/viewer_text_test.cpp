@@ -28,6 +28,7 @@ TEST(ViewerText, FileTypeFromUpperCasedEnding) {
   EXPECT_EQ(ViewerFileType("m.MDS"), VFT_MDS);
   EXPECT_EQ(ViewerFileType("m.txt"), VFT_UNKNOWN);
   EXPECT_EQ(ViewerFileType("ds"), VFT_UNKNOWN);
+  EXPECT_EQ(ViewerFileType("dat"), VFT_RAW);  // the last three characters, however short the path
 }
 
 TEST(ViewerText, PathEndKeepsTheFileName) {
@@ -117,8 +118,8 @@ TEST(ViewerText, SingleDayLabelsAndFind) {
 TEST(ViewerText, MultiDayLabelsAndFindTheLastMatch) {
   std::string mds;
   const char* headings[] = {"Monthly Avg for 2003 Jan (Sun)", "Yearly Avg for 2003 (Mon)",
-                            "(ASWT) Average Standard Weekday Traffic", "(AADT) Average Annual Daily Traffic",
-                            "Other heading"};
+                            "(ASWT) Average Standard Weekday Traffic", "(AWDT) Average Weekday Daily Traffic",
+                            "(AADT) Average Annual Daily Traffic", "Other heading"};
   for (const char* h : headings) mds += std::string(kTitleC) + "\n" + h + "\n\n\n";
   mds += std::string(kTitleC) + "\n" + headings[0] + "\n\n\n";  // the same section again
   CTextLines t;
@@ -127,11 +128,11 @@ TEST(ViewerText, MultiDayLabelsAndFindTheLastMatch) {
   ASSERT_TRUE(IndexSections(t, VFT_MDS, s, {}));
   std::vector<std::string> labels = SectionLabels(s, "_MN___1", VFT_MDS);
   EXPECT_EQ(labels, (std::vector<std::string>{"Monthly: 2003 Jan (Sun)", "Yearly:  2003 (Mon)", "Annual:  ASWT",
-                                              "Annual:  AADT"}));
-  EXPECT_EQ(FindSection(s, VFT_MDS, "ES-200R", "_MN___1", labels[0]), 20);
-  EXPECT_EQ(FindSection(s, VFT_MDS, "ES-200R", "_MN___1", labels[1]), 4);
-  EXPECT_EQ(FindSection(s, VFT_MDS, "ES-200R", "_MN___1", labels[3]), 12);
-  EXPECT_EQ(FindSection(s, VFT_MDS, "ES-200R", "_MN___1", "Annual:  AWDT"), -1);
+                                              "Annual:  AWDT", "Annual:  AADT"}));
+  const int lines[] = {24, 4, 8, 12, 16};
+  for (size_t i = 0; i < labels.size(); ++i)
+    EXPECT_EQ(FindSection(s, VFT_MDS, "ES-200R", "_MN___1", labels[i]), lines[i]) << labels[i];
+  EXPECT_EQ(FindSection(s, VFT_MDS, "ES-200R", "_MN___1", "Yearly:  2004 (Mon)"), -1);
 }
 
 TEST(ViewerText, LoadFromFileWithProgressAndCancel) {
@@ -148,6 +149,10 @@ TEST(ViewerText, LoadFromFileWithProgressAndCancel) {
   EXPECT_EQ(last, std::filesystem::file_size(path));
   EXPECT_NE(t.Load(path.c_str(), [](uint64_t) { return false; }), 0u);
   EXPECT_EQ(t.Count(), 0);
+  std::ofstream(path, std::ios::binary) << "one\r\nlast";  // no line end after the last line
+  ASSERT_EQ(t.Load(path.c_str(), {}), 0u);
+  ASSERT_EQ(t.Count(), 2);
+  EXPECT_EQ(t.Line(1), "last");
   std::remove(path.c_str());
   EXPECT_EQ(t.Load(path.c_str(), {}), 2u);
 }
