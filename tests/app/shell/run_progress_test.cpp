@@ -19,6 +19,7 @@
 #include "app/classic/validity_settings.h"
 #include "app/newview/new_run.h"
 #include "app/shell/app_test_env.h"
+#include "app/shell/decode_pool.h"
 #include "archive/archive_globals.h"
 #include "archive/sample_archive.h"
 #include "support/wait_estimator.h"
@@ -108,7 +109,13 @@ class RunProgressTest : public ::testing::Test {
     delete folder_;
     folder_ = nullptr;
   }
-  void SetUp() override { g_DataRootPath.Set((folder_->path() + "/").c_str()); }
+  // One decoding helper, as on a machine whose other cores are busy: how much of the loading and
+  // row making runs beside the reader then does not depend on the cores free at the moment.
+  void SetUp() override {
+    g_DataRootPath.Set((folder_->path() + "/").c_str());
+    CDecodePool::LimitThreads(1);
+  }
+  void TearDown() override { CDecodePool::LimitThreads(0); }
 
   // The year's days and its loops, stations and speed traps (the kinds both views load).
   template <class Selection>
