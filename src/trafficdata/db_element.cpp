@@ -145,6 +145,12 @@ int CDBElementEx::Compare(const CDBElementEx& other) const {
 
 const char* CDBElementEx::CabinetId() const { return cabinet ? cabinet->id : ""; }
 const char* CDBElementEx::CabinetAlias() const { return cabinet ? cabinet->alias : ""; }
+const char* CDBElementEx::CabinetLabel() const {
+  if (!cabinet) return "";
+  for (const char* a = cabinet->alias; *a; ++a)
+    if (*a != ' ') return cabinet->alias;
+  return cabinet->id;
+}
 const char* CDBElementEx::CabinetLocation() const { return cabinet ? cabinet->location : ""; }
 int CDBElementEx::Milepost() const { return cabinet ? cabinet->milepost : 0; }
 const char* CDBElementEx::RoadwayName() const {

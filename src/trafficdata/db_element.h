@@ -59,6 +59,9 @@ class CDBElementEx : public CDBElement {
   // Texts of the element's cabinet and roadway, "" (and milepost 0) where there is none.
   const char* CabinetId() const;
   const char* CabinetAlias() const;
+  // The cabinet as reports name it: its alias, or its id where the alias is blank (a cabinet that
+  // no device list knows, or a blank alias column), so every cabinet is named.
+  const char* CabinetLabel() const;
   const char* CabinetLocation() const;
   int Milepost() const;
   const char* RoadwayName() const;

@@ -124,6 +124,21 @@ void TrapFlagCell(char* buf, size_t size, int form, int value) {
 const char* CabinetIdOf(const CDBElementEx* e) { return e ? e->CabinetId() : ""; }
 const char* ElementNameOf(const CDBElementEx* e) { return e ? e->name : ""; }
 
+// The element key cell. A spreadsheet cell names the cabinet by its full id. A text cell has 17
+// characters, room for a label of up to 9 characters, the colon and the 7-character element name:
+// the cabinet's alias, or its id where the alias is blank (the rule of the Classic element
+// heading), so two detectors never share a label. A ten-character id fills the cell with the
+// element name and leaves out the colon, as cutting either would make labels collide.
+void ElementCell(char* buf, size_t size, bool sheet, const CDBElementEx* e) {
+  const char* name = ElementNameOf(e);
+  if (sheet) {
+    std::snprintf(buf, size, "%s:%s\t", CabinetIdOf(e), name);
+    return;
+  }
+  const char* label = e ? e->CabinetLabel() : "";
+  std::snprintf(buf, size, std::strlen(label) <= 9 ? "%9s:%7.7s" : "%10.10s%7.7s", label, name);
+}
+
 int Sign(int64_t v) { return v < 0 ? -1 : (v > 0 ? 1 : 0); }
 int CompareInt(int a, int b) { return a < b ? -1 : (a > b ? 1 : 0); }
 
@@ -403,7 +418,7 @@ void CDBRecord::FormatKeyColumn(char* buf, size_t size, int key, int form) const
       return;
     case GK_YEAR: std::snprintf(buf, size, sheet ? "%04i\t" : "             %04i", word[RW_YEAR]); return;
     case GK_ELEMENT:
-      std::snprintf(buf, size, sheet ? "%s:%s\t" : "  %7.7s:%7.7s", CabinetIdOf(element), ElementNameOf(element));
+      ElementCell(buf, size, sheet, element);
       return;
     case GK_ELEMENT_TYPE: {
       int type = element ? element->type : ET_NONE;

@@ -177,7 +177,7 @@ void CElementData::WriteElementHeading(CText& text) const {
   const char* loc = "";
   int mp = 0;
   if (element) {
-    cab = element->CabinetAlias();
+    cab = element->CabinetLabel();
     name = element->name;
     road = element->RoadwayName();
     loc = element->CabinetLocation();

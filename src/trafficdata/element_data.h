@@ -91,8 +91,9 @@ class CElementData {
     return true;
   }
 
-  // "%s:%s  %s  %s  %3i.%02i\n": cabinet alias, element name, roadway, location, milepost. The
-  // alias ("ES-0017") comes first because the viewer finds sections by it at columns 0-6.
+  // "%s:%s  %s  %s  %3i.%02i\n": cabinet label (the alias, or the id where the alias is blank),
+  // element name, roadway, location, milepost. The viewer finds sections by the label before the
+  // colon ("ES-0017" at columns 0-6, a ten-character id at columns 0-9).
   void WriteElementHeading(CText& text) const;
 
   // Classic drivers. Each text goes to the sink as soon as it is complete; keep-going is polled

@@ -55,6 +55,32 @@ TEST(DBRecordCells, ValuesInBothForms) {
   EXPECT_EQ(Value(unknown, CF_TEXT), "untouched");  // a code outside the table writes nothing
 }
 
+TEST(DBRecordCells, ElementKeyCellNamesEveryCabinetApart) {
+  // Text cells keep their 17 characters: the alias before the colon, or the whole id (which leaves
+  // no room for the colon) where the alias is blank; spreadsheet cells name the cabinet by its id.
+  CDBRoadway road("I-5");
+  struct Case {
+    const char *id, *alias, *text, *sheet;
+  };
+  const Case cases[] = {
+      {"005es01000", "ES-0017", "  ES-0017:_MNR__1", "005es01000:_MNR__1\t"},
+      {"005es01075", "ES-300", "   ES-300:_MNR__1", "005es01075:_MNR__1\t"},
+      {"005es01000", "", "005es01000_MNR__1", "005es01000:_MNR__1\t"},
+      {"005es01075", "   ", "005es01075_MNR__1", "005es01075:_MNR__1\t"},
+      {"X9", "", "       X9:_MNR__1", "X9:_MNR__1\t"},
+  };
+  for (const Case& c : cases) {
+    CDBCabinet cab(c.id, c.alias, 1000, "Here", &road);
+    CDBElementEx e("_MNR__1", ET_LOOP, &cab);
+    CDBRecord r(&e, 0, 1993, 6, 1, 7, 5, 20, 22, 3, 0, 12);
+    char text[64], sheet[64];
+    r.FormatKeyColumn(text, sizeof text, GK_ELEMENT, CF_TEXT);
+    r.FormatKeyColumn(sheet, sizeof sheet, GK_ELEMENT, CF_SHEET);
+    EXPECT_STREQ(text, c.text) << c.id << " " << c.alias;
+    EXPECT_STREQ(sheet, c.sheet) << c.id << " " << c.alias;
+  }
+}
+
 TEST(DBRecordCells, KeyColumnsAndHeaders) {
   CDBRoadway road("I-5");
   CDBCabinet cab("005es16520", "", 1234, "Willow Ave", &road);
@@ -72,7 +98,7 @@ TEST(DBRecordCells, KeyColumnsAndHeaders) {
       {GK_WEEK, "               22", "Week:  22\n"},
       {GK_MONTH, "              Jun", "Month:  June\n"},
       {GK_YEAR, "             1993", "Year:  1993\n"},
-      {GK_ELEMENT, "  005es16:_MS___1", "Element:  005es16520:_MS___1\n"},
+      {GK_ELEMENT, "005es16520_MS___1", "Element:  005es16520:_MS___1\n"},
       {GK_ELEMENT_TYPE, "             Loop", "Element Type:  Loop\n"},
       {GK_DIRECTION, "                S", "Direction:  S\n"},
       {GK_CABINET, "       005es16520", "Cabinet:  005es16520\n"},

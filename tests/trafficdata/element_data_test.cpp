@@ -1,6 +1,7 @@
 // Classic report drivers of the per-element data and the loop's multi-day tables.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <memory>
 
 #include "loop_test_util.h"
@@ -42,6 +43,11 @@ TEST(ElementData, HeadingAndDateLine) {
   CText u("");
   data.WriteElementHeading(u);
   EXPECT_EQ(Str(u), "ES-0165:_MS___1  I-5  Station Rd    0.05\n");
+  // A cabinet without an alias is named by its id.
+  std::memset(f.cab.alias, 0, sizeof f.cab.alias);
+  CText w("");
+  data.WriteElementHeading(w);
+  EXPECT_EQ(Str(w), "005es16520:_MS___1  I-5  Station Rd    0.05\n");
   CDBElementEx orphan("_MN___1", ET_LOOP, nullptr);  // no cabinet: empty texts, no crash
   CLoopData lone(0, &orphan, 0);
   CText v("");

@@ -267,11 +267,14 @@ void CMainClassic::RefreshMultiLists() {
 
 // ---- Selections ----
 
+// The Change handlers take the form's values before their dialog opens: a field the exchange
+// refuses then stops the handler before the dialog changes a list, so the list, its count, the
+// multi-day year and lists and the element loader always agree.
+
 void CMainClassic::ChangeDates(int block) {
-  if (IsRunning() || !m_pSelectors) return;
+  if (IsRunning() || !m_pSelectors || !UpdateData(TRUE)) return;
   AddStatusLine("Searching for data files...");
   if (!m_pSelectors->ChooseDates(*this, block)) return;
-  if (!UpdateData(TRUE)) return;
   AddStatusLine("Forming element list...");
   m_pSelectors->StartLoad(*this, block);
   (block == CB_RAW ? m_nRawDates : m_nSdsDates) = m_sel[block].dates.m_nSize;
@@ -279,10 +282,9 @@ void CMainClassic::ChangeDates(int block) {
 }
 
 void CMainClassic::OnMultiChangeYear() {
-  if (IsRunning() || !m_pSelectors) return;
+  if (IsRunning() || !m_pSelectors || !UpdateData(TRUE)) return;
   AddStatusLine("Searching for data files...");
   if (!m_pSelectors->ChooseYear(*this)) return;
-  if (!UpdateData(TRUE)) return;
   AddStatusLine("Forming element list...");
   m_pSelectors->StartLoad(*this, CB_MULTI);
   MonthFlagsOfDates(m_sel[CB_MULTI].dates, m_bMonthHasData);
@@ -297,8 +299,7 @@ void CMainClassic::ChangeElements(int block) {
     AddStatusLine("No dates selected...");
     return;
   }
-  if (!m_pSelectors->SelectElements(*this, block)) return;
-  if (!UpdateData(TRUE)) return;
+  if (!UpdateData(TRUE) || !m_pSelectors->SelectElements(*this, block)) return;
   const int n = m_sel[block].elements.m_nSize;
   (block == CB_RAW ? m_nRawElems : block == CB_SINGLE ? m_nSdsElems : m_nMdsElems) = n;
   UpdateData(FALSE);
@@ -353,7 +354,15 @@ void CMainClassic::OnMultiViewElems() {
 
 void CMainClassic::OnParameters() {
   if (IsRunning()) return;
-  if (m_Sheet.DoModal() != IDOK) return;
+  // Cancel leaves the validity pages as they were, as it does the common pages.
+  SPeriodValidity valid[SK_COUNT];
+  for (int k = 0; k < SK_COUNT; ++k) valid[k] = m_Valid[k].m_values;
+  const SMultiValidity multi = m_ValidDays.m_values;
+  if (RunParameterSheet() != IDOK) {
+    for (int k = 0; k < SK_COUNT; ++k) m_Valid[k].m_values = valid[k];
+    m_ValidDays.m_values = multi;
+    return;
+  }
   for (int k = 0; k < SK_COUNT; ++k) g_PeriodValidity[k] = m_Valid[k].m_values;
 }
 

@@ -369,7 +369,7 @@ void CMainNew::OnSelChangeReportType() {
 void CMainNew::OnBrowse() {
   ReadControls();
   std::string initial = m_strOutputPath;
-  if (!initial.empty() && initial.back() == '\\') initial += "default.txt";
+  if (!initial.empty() && (initial.back() == '\\' || initial.back() == '/')) initial += "default.txt";
   CFileDialog dlg(FALSE, nullptr, initial.c_str(), OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT,
                   "Text Files (*.txt)|*.txt|All Files (*.*)|*.*||", this);
   if (dlg.DoModal() != IDOK) return;
@@ -535,6 +535,7 @@ void CMainNew::OnProduceReports() {
   m_Run.keepGoingFlag.store(1);
   m_Run.progress.store(0);
   m_loadCount = SLoadCount();
+  m_strWrittenName.clear();
   m_bWaitKeepGoing = true;
   m_nWaitPosition = 0;
   m_pWaitDialog = new CWaitDialog(&m_nWaitPosition, &m_bWaitKeepGoing);
@@ -566,12 +567,22 @@ void CMainNew::OnProduceReports() {
       TellUser(line);
     }
   }
+  TellFallbackFile();
   ShowHeldMessages();
   if (m_nHeldPeriods >= 0) {
     int held = m_nHeldPeriods;
     m_nHeldPeriods = -1;
     ApplyElementsLoaded(held);
   }
+}
+
+// A report that went to the temporary folder instead of the chosen path: the user is told where
+// it is, as the status lines alone are easily missed.
+void CMainNew::TellFallbackFile() {
+  if (m_strWrittenName.empty() || m_strWrittenName == m_strOutputPath) return;
+  const std::string text = "The report could not be written to\n" + m_strOutputPath +
+                           "\n\nIt was written to\n" + m_strWrittenName;
+  MessageBox(text.c_str(), "Produce Report(s)", MB_OK | MB_ICONWARNING);
 }
 
 UINT CMainNew::RunNewReports() {

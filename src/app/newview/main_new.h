@@ -83,6 +83,8 @@ class CMainNew : public CMainDlg, public CNewReportModel {
 
   // The worker procedure of a run.
   UINT RunNewReports();
+  // After a run: a message box names the file written when the report went to the temporary folder.
+  void TellFallbackFile();
 
   // The file the last run wrote (the chosen path or the temporary fall-back).
   std::string m_strWrittenName;

@@ -368,7 +368,7 @@ bool CreateReportFile(CStdioFile& file, const std::string& chosen, std::string& 
   written = chosen;
   CFileException error;
   if (file.Open(chosen.c_str(), kCreate, &error)) return true;
-  size_t slash = chosen.find_last_of('\\');
+  const size_t slash = chosen.find_last_of("\\/");
   if (slash != std::string::npos) {
     ::CreateDirectoryA(chosen.substr(0, slash + 1).c_str());
     if (file.Open(chosen.c_str(), kCreate, &error)) return true;

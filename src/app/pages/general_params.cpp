@@ -1,6 +1,7 @@
 #include "app/pages/general_params.h"
 
 #include "archive/archive_globals.h"
+#include "platform/kernel/files.h"
 #include "support/directory_browse.h"
 
 namespace {
@@ -63,10 +64,23 @@ void CGeneralParams::DoDataExchange(CDataExchange* dx) {
   DDV_MaxChars(dx, m_strOtherPath, kMaxPath);
   DDX_Radio(dx, IDC_SOURCE_CDROM, m_nSource);
   DDX_Check(dx, IDC_USE_CLASSIC, m_bUseClassic);
+  // An archive folder the user chooses that is not there would only show up later as empty date
+  // lists and reports full of missing data. One that was already set stays acceptable, so that the
+  // other settings can still be changed (the date dialogs say when they find no data). A CD-ROM
+  // folder may be missing while no disc is in: the readers ask for the disc then.
+  const bool chosenNow = m_nSource != m_nShownSource || m_strOtherPath != m_strShownOtherPath;
+  if (dx->m_bSaveAndValidate && !dx->m_bFailed && m_nSource != 0 && chosenNow &&
+      !FolderExists(m_strOtherPath.c_str())) {
+    dx->PrepareEditCtrl(IDC_OTHER_PATH);
+    qav::ui::ShowExchangeMessage(dx, "The folder " + m_strOtherPath + " does not exist.");
+    dx->Fail();
+  }
 }
 
 BOOL CGeneralParams::OnInitDialog() {
   CPropertyPage::OnInitDialog();
+  m_nShownSource = m_nSource;
+  m_strShownOtherPath = m_strOtherPath;
   if (m_nSource != 0) OnSourceOther();
   else OnSourceDisc();
   return TRUE;

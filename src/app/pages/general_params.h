@@ -51,6 +51,11 @@ class CGeneralParams : public CPropertyPage {
   void SetSettings(const SGeneralSettings& s);
 
   DECLARE_MESSAGE_MAP()
+
+ private:
+  // The source and the other path as the page showed them when it opened.
+  int m_nShownSource = 1;
+  std::string m_strShownOtherPath;
 };
 
 // What accepting the page does to the globals: both paths gain a trailing separator; source 0 makes

@@ -123,8 +123,8 @@ void BrowseProgram(CWnd* page, int editId) {
   CWnd* edit = page->GetDlgItem(editId);
   if (edit == nullptr) return;
   const std::string current = edit->GetWindowText();
-  CFileDialog dialog(TRUE, ".exe", current.c_str(), OFN_HIDEREADONLY | OFN_LONGNAMES,
-                     "Executable Files (*.exe) | *.exe; ||", page);
+  // Programs here carry no extension: none is added to the chosen name, and every file is offered.
+  CFileDialog dialog(TRUE, nullptr, current.c_str(), OFN_HIDEREADONLY | OFN_LONGNAMES, "Programs (*) | *; ||", page);
   if (dialog.DoModal() == IDOK) edit->SetWindowText(dialog.GetPathName().c_str());
 }
 

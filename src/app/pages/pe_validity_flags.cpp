@@ -1,11 +1,14 @@
 #include "app/pages/pe_validity_flags.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 
 #include "app/shell/app_globals.h"
 #include "platform/app/ole_date_time.h"
 
 namespace {
+// The limits start read-only and without the border an edit usually has (removed per control).
 constexpr DWORD kLimitEdit = ES_RIGHT | ES_READONLY | WS_TABSTOP;
 
 const DialogTemplate kPeValidity{
@@ -17,17 +20,17 @@ const DialogTemplate kPeValidity{
         {Ctl::GroupBox, -1, "\"Good\" Volume Range (5-Minute Period)", 0, 7, 7, 286, 86},
         {Ctl::Static, -1, "Peak", 0, 14, 21, 40, 8},
         {Ctl::Static, -1, "Min", 0, 58, 21, 20, 8},
-        {Ctl::Edit, IDC_PE_PEAK_MIN, "", kLimitEdit, 82, 18, 30, 14},
+        {Ctl::Edit, IDC_PE_PEAK_MIN, "", kLimitEdit, 82, 18, 30, 14, WS_BORDER},
         {Ctl::PushButton, IDC_PE_CHANGE_PEAK_MIN, "Change", WS_TABSTOP, 116, 18, 50, 14},
         {Ctl::Static, -1, "Max", 0, 58, 39, 20, 8},
-        {Ctl::Edit, IDC_PE_PEAK_MAX, "", kLimitEdit, 82, 36, 30, 14},
+        {Ctl::Edit, IDC_PE_PEAK_MAX, "", kLimitEdit, 82, 36, 30, 14, WS_BORDER},
         {Ctl::PushButton, IDC_PE_CHANGE_PEAK_MAX, "Change", WS_TABSTOP, 116, 36, 50, 14},
         {Ctl::Static, -1, "Off-peak", 0, 14, 57, 40, 8},
         {Ctl::Static, -1, "Min", 0, 58, 57, 20, 8},
-        {Ctl::Edit, IDC_PE_OFF_PEAK_MIN, "", kLimitEdit, 82, 54, 30, 14},
+        {Ctl::Edit, IDC_PE_OFF_PEAK_MIN, "", kLimitEdit, 82, 54, 30, 14, WS_BORDER},
         {Ctl::PushButton, IDC_PE_CHANGE_OFF_PEAK_MIN, "Change", WS_TABSTOP, 116, 54, 50, 14},
         {Ctl::Static, -1, "Max", 0, 58, 75, 20, 8},
-        {Ctl::Edit, IDC_PE_OFF_PEAK_MAX, "", kLimitEdit, 82, 72, 30, 14},
+        {Ctl::Edit, IDC_PE_OFF_PEAK_MAX, "", kLimitEdit, 82, 72, 30, 14, WS_BORDER},
         {Ctl::PushButton, IDC_PE_CHANGE_OFF_PEAK_MAX, "Change", WS_TABSTOP, 116, 72, 50, 14},
         {Ctl::Static, -1, "Note:", 0, 7, 100, 24, 8},
         {Ctl::Static, -1,
@@ -58,17 +61,23 @@ int TimeToPeriod(int hour, int minute) { return hour * 12 + minute / 5; }
 bool SnapPeakTime(int previousHour, int previousMinute, int& hour, int& minute) {
   const int before = previousHour * 60 + previousMinute;
   const int now = hour * 60 + minute;
-  // The picker may wrap at midnight, so the step is taken around the clock.
-  const int step = ((now - before) % 1440 + 1440) % 1440;
   int direction = 0;
-  if (step == 1) direction = 1;
-  else if (step == 1439) direction = -1;
-  if (direction == 0 || minute % 5 == 0) return false;
-  int target;
-  if (direction > 0) target = (before / 5 + 1) * 5;
-  else target = ((before + 4) / 5 - 1) * 5;
-  if (target < 0) target = 0;
-  if (target > 23 * 60 + 55) target = 23 * 60 + 55;
+  if (hour == previousHour) {
+    // An arrow on the minute: pickers that wrap the minute within its hour (59 after 00, 00 after
+    // 59) step by one all the same.
+    const int step = ((minute - previousMinute) % 60 + 60) % 60;
+    if (step == 1) direction = 1;
+    else if (step == 59) direction = -1;
+  } else {
+    // A picker that carries into the hour may also wrap at midnight: the step goes around the clock.
+    const int step = ((now - before) % 1440 + 1440) % 1440;
+    if (step == 1) direction = 1;
+    else if (step == 1439) direction = -1;
+  }
+  if (direction == 0) return false;
+  int target = direction > 0 ? (before / 5 + 1) * 5 : ((before + 4) / 5 - 1) * 5;
+  target = std::clamp(target, 0, 23 * 60 + 55);
+  if (target == now) return false;
   hour = target / 60;
   minute = target % 60;
   return true;
@@ -106,6 +115,20 @@ void CPEValidityFlags::DoDataExchange(CDataExchange* dx) {
   DDV_MinMaxByte(dx, m_nPeakMin, 0, 255);
   DDX_Text(dx, IDC_PE_PEAK_MAX, m_nPeakMax);
   DDV_MinMaxByte(dx, m_nPeakMax, 0, 255);
+  if (!dx->m_bSaveAndValidate) return;
+  CheckLimits(dx, IDC_PE_PEAK_MIN, "Peak", m_nPeakMin, m_nPeakMax);
+  CheckLimits(dx, IDC_PE_OFF_PEAK_MIN, "Off-peak", m_nOffPeakMin, m_nOffPeakMax);
+}
+
+void CPEValidityFlags::CheckLimits(CDataExchange* dx, int minEditId, const char* range, BYTE min, BYTE max) {
+  if (dx->m_bFailed || min <= max) return;
+  char text[160];
+  std::snprintf(text, sizeof text, "%s Min (%u) must not be greater than %s Max (%u).", range, min, range, max);
+  qav::ui::ShowExchangeMessage(dx, text);
+  // The minimum is opened for editing, as its "Change" button does, and takes the focus.
+  OpenLimitEdit(minEditId);
+  dx->PrepareEditCtrl(minEditId);
+  dx->Fail();
 }
 
 CDateTimeCtrl* CPEValidityFlags::Picker(UINT id) {
@@ -176,11 +199,15 @@ void CPEValidityFlags::OnChangeLimit(UINT buttonId) {
     case IDC_PE_CHANGE_PEAK_MIN: edit = IDC_PE_PEAK_MIN; break;
     default: return;
   }
-  auto* e = static_cast<CEdit*>(GetDlgItem(edit));
-  if (e == nullptr) return;
+  if (CEdit* e = OpenLimitEdit(edit)) e->SetFocus();
+}
+
+CEdit* CPEValidityFlags::OpenLimitEdit(int editId) {
+  auto* e = static_cast<CEdit*>(GetDlgItem(editId));
+  if (e == nullptr) return nullptr;
   e->SetReadOnly(FALSE);
   e->ModifyStyle(0, WS_BORDER, SWP_FRAMECHANGED);
-  e->SetFocus();
+  return e;
 }
 
 void CPEValidityFlags::OnLimitKillFocus(UINT editId) {

@@ -52,6 +52,10 @@ class CPEValidityFlags : public CPropertyPage {
 
  private:
   CDateTimeCtrl* Picker(UINT id);
+  // Refuses a minimum above its maximum: a message naming both, the minimum's edit opened and focused.
+  void CheckLimits(CDataExchange* dx, int minEditId, const char* range, BYTE min, BYTE max);
+  // Makes a limit's edit writable and gives it a border (what its "Change" button does).
+  CEdit* OpenLimitEdit(int editId);
   // The time each picker showed last (minutes of the day), by id 1701-1704, to tell an arrow step
   // from a typed time.
   int m_nPickerMinutes[4] = {};
@@ -61,6 +65,7 @@ class CPEValidityFlags : public CPropertyPage {
 void PeriodToTime(int period, int& hour, int& minute);
 int TimeToPeriod(int hour, int minute);
 // The picker's new time after a change from the previous time. A one-minute step (the picker's
-// arrows) snaps to the next five-minute mark in its direction, carrying into the hour; the ends of
-// the day hold at 00:00 and 23:55. A typed time stays as typed. True when the time was changed.
+// arrows, also when the picker wraps the minute within the hour) snaps to the next five-minute mark
+// in its direction, carrying into the hour; the ends of the day hold at 00:00 and 23:55. A typed
+// time stays as typed. True when the time was changed.
 bool SnapPeakTime(int previousHour, int previousMinute, int& hour, int& minute);

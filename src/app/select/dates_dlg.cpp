@@ -164,6 +164,12 @@ BOOL CDatesDlg::OnInitDialog() {
   m_spinStart.SetRange32(-30000, 30000);
   m_spinEnd.SetRange32(-30000, 30000);
   ScanYears();
+  if (m_lbYears.m_nSize == 0) {
+    // Nothing to choose from: the user learns where the program looked instead of meeting empty lists.
+    MessageBox(NoYearsText().m_pData, "Date Selection", MB_ICONINFORMATION);
+    EndDialog(IDCANCEL);
+    return TRUE;
+  }
   int line = -1;
   if (m_lbSelected.m_nSize == 0) {
     line = m_lbYears.m_nSize - 1;

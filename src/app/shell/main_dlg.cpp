@@ -117,7 +117,20 @@ bool CMainDlg::WriteProfileSettings(IProfileStore& profile) {
   return WriteViewSettings(profile, general, output, g_PeValid.Get());
 }
 
-void CMainDlg::OnParameters() { m_Sheet.DoModal(); }
+void CMainDlg::OnParameters() { RunParameterSheet(); }
+
+INT_PTR CMainDlg::RunParameterSheet() {
+  SGeneralSettings general;
+  SOutputSettings output;
+  m_GeneralParams.GetSettings(general);
+  m_OutputParams.GetSettings(output);
+  const INT_PTR result = m_Sheet.DoModal();
+  if (result != IDOK) {
+    m_GeneralParams.SetSettings(general);
+    m_OutputParams.SetSettings(output);
+  }
+  return result;
+}
 
 BOOL CMainDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
   const UINT id = LOWORD(wParam);

@@ -67,6 +67,9 @@ class CMainDlg : public CFormView {
   virtual void OnSaveConfig() {}
   virtual void OnOpenOutputFile() {}
   virtual void OnParameters();  // shows the sheet modally
+  // Shows the sheet; any end but OK gives the General and Output pages back the values they had
+  // before, also those a page took when the user left it for another tab.
+  INT_PTR RunParameterSheet();
   virtual void OnViewHook1() {}
   virtual void OnViewHook2() {}
 

@@ -1,5 +1,6 @@
 #include "app/shell/settings.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "platform/kernel/files.h"
@@ -13,6 +14,10 @@ constexpr const char* kOutput = "OUTPUT";
 constexpr const char* kPeValid = "PE_VALID";
 
 bool EndsWithSeparator(const std::string& s) { return !s.empty() && (s.back() == '\\' || s.back() == '/'); }
+
+std::string ReadPath(IProfileStore& profile, const char* section, const char* key, const std::string& fallback) {
+  return PlatformPath(profile.GetString(section, key, fallback.c_str()));
+}
 
 std::string AssociatedProgram(const char* extension) {
   char program[MAX_PATH + 1] = {};
@@ -71,7 +76,7 @@ std::string DefaultCdromPath(const SDefaultsEnvironment& env) {
   for (const std::string& root : env.opticalRoots)
     if (IsUnder(env.programPath, root)) return root;
   if (!env.opticalRoots.empty()) return env.opticalRoots.front();
-  return "..\\..\\";
+  return "../../";
 }
 
 std::string DefaultOtherPath(const SDefaultsEnvironment& env) {
@@ -86,10 +91,10 @@ std::string DefaultReportFolder(const SDefaultsEnvironment& env) {
 }
 
 void ReadGeneralSettings(IProfileStore& profile, const SDefaultsEnvironment& env, SGeneralSettings& out) {
-  out.cdromPath = profile.GetString(kGeneral, "CDROM_PATH", "");
+  out.cdromPath = ReadPath(profile, kGeneral, "CDROM_PATH", "");
   if (out.cdromPath.empty()) out.cdromPath = DefaultCdromPath(env);
   out.cdromIndex = static_cast<int>(profile.GetInt(kGeneral, "CDROM_INDEX", 1));
-  out.otherPath = profile.GetString(kGeneral, "OTHER_PATH", DefaultOtherPath(env).c_str());
+  out.otherPath = ReadPath(profile, kGeneral, "OTHER_PATH", DefaultOtherPath(env));
 }
 
 void ReadOutputSettings(IProfileStore& profile, const SDefaultsEnvironment& env, SOutputSettings& out) {
@@ -100,9 +105,9 @@ void ReadOutputSettings(IProfileStore& profile, const SDefaultsEnvironment& env,
   out.autoOpen = static_cast<int>(profile.GetInt(kOutput, "AUTOOPEN", 1));
   out.useCustomViewer = static_cast<int>(profile.GetInt(kOutput, "USEQAVCUSTOMVIEWER", 1));
   const std::string folder = DefaultReportFolder(env);
-  out.rawPath = profile.GetString(kOutput, "RAWDATA_PATH", folder.c_str());
-  out.sdsPath = profile.GetString(kOutput, "SDS_PATH", folder.c_str());
-  out.mdsPath = profile.GetString(kOutput, "MDS_PATH", folder.c_str());
+  out.rawPath = ReadPath(profile, kOutput, "RAWDATA_PATH", folder);
+  out.sdsPath = ReadPath(profile, kOutput, "SDS_PATH", folder);
+  out.mdsPath = ReadPath(profile, kOutput, "MDS_PATH", folder);
 }
 
 bool WriteViewSettings(IProfileStore& profile, const SGeneralSettings& general, const SOutputSettings& output,
@@ -123,6 +128,12 @@ bool WriteViewSettings(IProfileStore& profile, const SGeneralSettings& general, 
   return ok;
 }
 
+std::string PlatformPath(std::string path) {
+  std::replace(path.begin(), path.end(), '\\', '/');
+  return path;
+}
+
 std::string WithTrailingSeparator(const std::string& path) {
-  return EndsWithSeparator(path) ? path : path + "\\";
+  const std::string p = PlatformPath(path);
+  return EndsWithSeparator(p) ? p : p + "/";
 }

@@ -49,7 +49,7 @@ struct SDefaultsEnvironment {
 };
 
 // The CD-ROM root: the optical mount point the program runs from, else the first optical mount
-// point, else "..\..\".
+// point, else "../../".
 std::string DefaultCdromPath(const SDefaultsEnvironment& env);
 // The per-user archive folder: $XDG_DATA_HOME/qav/archive/ (default ~/.local/share/qav/archive/).
 std::string DefaultOtherPath(const SDefaultsEnvironment& env);
@@ -57,13 +57,18 @@ std::string DefaultOtherPath(const SDefaultsEnvironment& env);
 std::string DefaultReportFolder(const SDefaultsEnvironment& env);
 
 // GENERAL without USE_CLASSIC (read at start-up by the application): CDROM_PATH (computed when
-// missing or empty), CDROM_INDEX, OTHER_PATH.
+// missing or empty), CDROM_INDEX, OTHER_PATH. Folders come back with "/" separators, also when an
+// older settings file holds them with "\".
 void ReadGeneralSettings(IProfileStore& profile, const SDefaultsEnvironment& env, SGeneralSettings& out);
-// OUTPUT: empty viewers are replaced by the programs associated with ".TXT" and ".XLS".
+// OUTPUT: empty viewers are replaced by the programs associated with ".TXT" and ".XLS"; the three
+// report folders come back with "/" separators.
 void ReadOutputSettings(IProfileStore& profile, const SDefaultsEnvironment& env, SOutputSettings& out);
 // Writes GENERAL, OUTPUT and PE_VALID in their order (every key attempted); false when any failed.
 bool WriteViewSettings(IProfileStore& profile, const SGeneralSettings& general, const SOutputSettings& output,
                        const PeValidity& pe);
 
-// Appends "\" unless the path already ends in "\" or "/" (an empty path becomes "\").
+// The path with every "\" turned into "/" (the file layer reads both; the user sees and the
+// settings file keeps this platform's form).
+std::string PlatformPath(std::string path);
+// PlatformPath with a trailing "/" (an empty path becomes "/").
 std::string WithTrailingSeparator(const std::string& path);

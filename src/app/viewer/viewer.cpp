@@ -1,5 +1,6 @@
 #include "app/viewer/viewer.h"
 
+#include <algorithm>
 #include <new>
 
 #include "app/classic/classic_go.h"
@@ -13,6 +14,10 @@ namespace {
 
 constexpr UINT kIconBig = 1, kIconSmall = 0;
 constexpr size_t kPathFieldChars = 27;
+// The controls that follow the window's size, all of the template's.
+constexpr int kLaidOut[] = {IDC_VIEWER_CABINETS, IDC_VIEWER_ELEMENTS, IDC_VIEWER_SECTIONS, IDOK, IDC_VIEWER_FIND,
+                            IDC_VIEWER_PATH_GROUP, IDC_VIEWER_PATH, IDC_VIEWER_STATUS_GROUP, IDC_VIEWER_STATUS,
+                            IDC_VIEWER_LINES_GROUP, IDC_VIEWER_LINES, IDC_VIEWER_TEXT};
 
 const DialogTemplate kViewerTemplate{
     IDD_VIEWER,
@@ -25,11 +30,11 @@ const DialogTemplate kViewerTemplate{
         {Ctl::ListBox, IDC_VIEWER_SECTIONS, "", LBS_NOTIFY | WS_BORDER | WS_VSCROLL | WS_TABSTOP, 189, 2, 108, 54},
         {Ctl::DefPushButton, IDOK, "OK", WS_TABSTOP, 300, 9, 20, 14},
         {Ctl::PushButton, IDC_VIEWER_FIND, "Find", WS_TABSTOP, 300, 26, 20, 14},
-        {Ctl::GroupBox, IDC_STATIC, "File Path", 0, 322, 0, 116, 21},
+        {Ctl::GroupBox, IDC_VIEWER_PATH_GROUP, "File Path", 0, 322, 0, 116, 21},
         {Ctl::Static, IDC_VIEWER_PATH, "", SS_CENTER, 326, 9, 108, 8},
-        {Ctl::GroupBox, IDC_STATIC, "Status", 0, 322, 23, 63, 23},
+        {Ctl::GroupBox, IDC_VIEWER_STATUS_GROUP, "Status", 0, 322, 23, 63, 23},
         {Ctl::Static, IDC_VIEWER_STATUS, "", SS_CENTER, 325, 33, 55, 8},
-        {Ctl::GroupBox, IDC_STATIC, "Line Count", 0, 389, 23, 49, 23},
+        {Ctl::GroupBox, IDC_VIEWER_LINES_GROUP, "Line Count", 0, 389, 23, 49, 23},
         {Ctl::Edit, IDC_VIEWER_LINES, "", ES_READONLY | ES_CENTER, 394, 31, 40, 12},
         {Ctl::ListBox, IDC_VIEWER_TEXT, "", LBS_NOSEL | LBS_NOTIFY | WS_BORDER | WS_VSCROLL, 7, 50, 431, 256},
     },
@@ -144,11 +149,13 @@ bool CViewer::Open(const char* path, bool quiet, CWnd* parent) {
   }
   HoldMain(true);
   if (!Create(IDD_VIEWER, parent == CWnd::GetDesktopWindow() ? nullptr : parent)) return finish(false);
+  RememberLayout();
   HICON icon = ::LoadIcon(nullptr, MAKEINTRESOURCE(IDI_QAV));
   SendMessage(WM_SETICON, kIconBig, reinterpret_cast<LPARAM>(icon));
   SendMessage(WM_SETICON, kIconSmall, reinterpret_cast<LPARAM>(icon));
   m_nLineCount = 0;
   m_sections.clear();
+  m_cabinets.clear();
 
   // Reading: the bar runs over the file's bytes, then over one more hundredth for the cabinet
   // list. Each line goes to the text list and to the section index as it is read.
@@ -194,7 +201,7 @@ bool CViewer::Open(const char* path, bool quiet, CWnd* parent) {
     pump.Pump();
     return keepGoing;
   };
-  for (const std::string& line : CabinetLines(m_sections)) {
+  for (const std::string& line : CabinetLines(m_sections, &m_cabinets)) {
     m_lstCabinets.AddString(line.c_str());
     if (!step()) {
       Close();
@@ -216,11 +223,15 @@ bool CViewer::Open(const char* path, bool quiet, CWnd* parent) {
 
 void CViewer::OnSelchangeCabinetList() {
   UpdateData(TRUE);
-  int sel = m_lstCabinets.GetCurSel();
-  std::string cabinet = sel >= 0 ? m_lstCabinets.GetTextString(sel).substr(0, 7) : std::string();
   m_lstElements.ResetContent();
-  for (const std::string& e : ElementsOfCabinet(m_sections, cabinet)) m_lstElements.AddString(e.c_str());
+  for (const std::string& e : ElementsOfCabinet(m_sections, ChosenCabinet())) m_lstElements.AddString(e.c_str());
   m_lstElements.SetCurSel(0);
+}
+
+// The cabinet of the cabinet list's current line (an alias of 7 characters or an id of 10).
+std::string CViewer::ChosenCabinet() {
+  const int sel = m_lstCabinets.GetCurSel();
+  return sel >= 0 && sel < static_cast<int>(m_cabinets.size()) ? m_cabinets[static_cast<size_t>(sel)] : std::string();
 }
 
 void CViewer::FillSectionList() {
@@ -236,14 +247,52 @@ void CViewer::OnFind() {
     int sel = list.GetCurSel();
     return sel >= 0 ? list.GetTextString(sel) : std::string();
   };
-  std::string cabinet = current(m_lstCabinets).substr(0, 7);
-  int line = FindSection(m_sections, m_nFileType, cabinet, current(m_lstElements), current(m_lstSections));
+  int line = FindSection(m_sections, m_nFileType, ChosenCabinet(), current(m_lstElements), current(m_lstSections));
   if (line >= 0) m_lstText.ScrollTo(line);
 }
 
+void CViewer::RememberLayout() {
+  m_layout.clear();
+  CRect client;
+  GetClientRect(&client);
+  m_baseSize = CSize(client.Width(), client.Height());
+  for (int id : kLaidOut) {
+    CWnd* w = GetDlgItem(id);
+    if (w == nullptr) continue;
+    CRect r;
+    w->GetWindowRect(&r);
+    ScreenToClient(&r);
+    m_layout.push_back({id, r});
+  }
+}
+
+// Laid out on every size change, from the template's places: the text takes all the room that the
+// window gains; the cabinet and section lists share its width gain (the element list keeps its
+// width, as element names are short); the buttons and fields beside them keep to the right edge.
+// A window smaller than the template keeps the template's places.
 void CViewer::OnSize(UINT type, int cx, int cy) {
   Default();
-  if (m_lstText.m_hWnd != nullptr) m_lstText.MoveWindow(12, 88, cx - 23, cy - 90);
+  if (m_layout.empty() || type == SIZE_MINIMIZED) return;
+  const int dx = std::max(0, cx - m_baseSize.cx), dy = std::max(0, cy - m_baseSize.cy);
+  const CRect cabinets = Placed(IDC_VIEWER_CABINETS), sections = Placed(IDC_VIEWER_SECTIONS);
+  const int cabinetsGain = dx * cabinets.Width() / std::max(1, cabinets.Width() + sections.Width());
+  for (const SPlaced& p : m_layout) {
+    CRect r = p.rect;
+    switch (p.id) {
+      case IDC_VIEWER_CABINETS: r.right += cabinetsGain; break;
+      case IDC_VIEWER_ELEMENTS: r.OffsetRect(cabinetsGain, 0); break;
+      case IDC_VIEWER_SECTIONS: r.left += cabinetsGain; r.right += dx; break;
+      case IDC_VIEWER_TEXT: r.right += dx; r.bottom += dy; break;
+      default: r.OffsetRect(dx, 0); break;
+    }
+    if (CWnd* w = GetDlgItem(p.id)) w->MoveWindow(&r);
+  }
+}
+
+CRect CViewer::Placed(int id) const {
+  for (const SPlaced& p : m_layout)
+    if (p.id == id) return p.rect;
+  return CRect(0, 0, 0, 0);
 }
 
 BOOL CViewer::PreTranslateMessage(MSG* msg) {

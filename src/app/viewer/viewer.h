@@ -24,6 +24,11 @@ enum : int {
   IDC_VIEWER_STATUS = 1215,
   IDC_VIEWER_LINES = 1456,
   IDC_VIEWER_TEXT = 1652,
+  // The group boxes around the path, the status and the line count (ids of their own, so that the
+  // layout can move them).
+  IDC_VIEWER_PATH_GROUP = 1460,
+  IDC_VIEWER_STATUS_GROUP = 1461,
+  IDC_VIEWER_LINES_GROUP = 1462,
 };
 
 // The viewer's text list: the report's lines, appended as they are read (the list box keeps them
@@ -72,9 +77,21 @@ class CViewer : public CDialog {
   std::unique_ptr<CViewer> m_pNextViewer;
   int m_nFileType = VFT_RAW;
   std::vector<SViewerSection> m_sections;  // the indexed sections, in file order
+  std::vector<std::string> m_cabinets;     // the cabinet of each line of the cabinet list
 
  private:
   bool Open(const char* path, bool quiet, CWnd* parent);
+  std::string ChosenCabinet();
+  // The controls' places in the template (client pixels) and the client size they were made for;
+  // OnSize lays the controls out from them.
+  void RememberLayout();
+  CRect Placed(int id) const;
+  struct SPlaced {
+    int id;
+    CRect rect;
+  };
+  std::vector<SPlaced> m_layout;
+  CSize m_baseSize = CSize(0, 0);
   void HoldMain(bool hold);
   bool m_bHoldsMain = false;
   DECLARE_MESSAGE_MAP()

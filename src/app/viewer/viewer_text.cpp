@@ -124,10 +124,17 @@ std::string_view CTextLines::Line(int i) const {
   return s;
 }
 
-bool IsTitleLine(std::string_view line) {
+int TitleColon(std::string_view line) {
   std::string_view p = Left(line, 3);
-  return p == "ES-" || p == "RD-" || p == "VD-";
+  if (p == "ES-" || p == "RD-" || p == "VD-") return 7;
+  // A cabinet without an alias is named by its id, "%03ies%05i": ten characters without blanks.
+  if (line.size() <= 10 || line[10] != ':' || Mid(line, 3, 2) != "es") return 0;
+  for (char c : Left(line, 10))
+    if (c == ' ' || c == ':') return 0;
+  return 10;
 }
+
+bool IsTitleLine(std::string_view line) { return TitleColon(line) != 0; }
 
 int NextAfterSection(int i, std::string_view line3, int fileType) {
   int next = i + 4;
@@ -146,15 +153,18 @@ void CSectionIndexer::Feed(std::string_view line) {
     }
     return;
   }
-  if (k < m_next || !IsTitleLine(line)) return;
+  const int colon = k < m_next ? 0 : TitleColon(line);
+  if (colon == 0) return;
+  // The columns after the cabinet's name move with its width (7 for an alias, 10 for an id).
+  const size_t shift = static_cast<size_t>(colon) - 7;
   SViewerSection s;
   s.m_nLine = k;
-  s.m_strCabinet = Left(line, 7);
-  s.m_strElement = Mid(line, 8, 7);
+  s.m_strCabinet = Left(line, static_cast<size_t>(colon));
+  s.m_strElement = Mid(line, 8 + shift, 7);
   if (Contains(line, "***"))
     s.m_strDescription = "**Unavailable**";
   else
-    s.m_strDescription = Mid(line, Mid(line, 15, 1) == " " ? 17 : 21, 24);
+    s.m_strDescription = Mid(line, (Mid(line, 15 + shift, 1) == " " ? 17 : 21) + shift, 24);
   sections.push_back(std::move(s));
   m_open = true;
 }
@@ -184,13 +194,15 @@ bool IndexSections(const CTextLines& lines, int fileType, std::vector<SViewerSec
   return true;
 }
 
-std::vector<std::string> CabinetLines(const std::vector<SViewerSection>& sections) {
-  std::vector<std::string> cabinets, out;
+std::vector<std::string> CabinetLines(const std::vector<SViewerSection>& sections,
+                                      std::vector<std::string>* cabinets) {
+  std::vector<std::string> seen, out;
   for (const SViewerSection& s : sections) {
-    if (std::find(cabinets.begin(), cabinets.end(), s.m_strCabinet) != cabinets.end()) continue;
-    cabinets.push_back(s.m_strCabinet);
+    if (std::find(seen.begin(), seen.end(), s.m_strCabinet) != seen.end()) continue;
+    seen.push_back(s.m_strCabinet);
     out.push_back(s.m_strCabinet + " " + s.m_strDescription);
   }
+  if (cabinets) *cabinets = std::move(seen);
   return out;
 }
 

@@ -47,14 +47,17 @@ class CTextLines {
 
 struct SViewerSection {
   int m_nLine = 0;              // the title line's index
-  std::string m_strCabinet;     // columns 0-6 of the title line
-  std::string m_strElement;     // columns 8-14
+  std::string m_strCabinet;     // the title line up to its colon: columns 0-6 (alias) or 0-9 (id)
+  std::string m_strElement;     // the 7 characters after the colon
   std::string m_strDescription; // 24 characters of roadway and location, or "**Unavailable**"
   std::string m_strHeading;     // the line after the title line
   std::string m_strSubtitle;    // the third line after the title line
 };
 
-// A section's title line: it begins with "ES-", "RD-" or "VD-".
+// A section's title line names its cabinet before a colon: an alias beginning with "ES-", "RD-" or
+// "VD-" (colon at column 7), or, for a cabinet without an alias, its ten-character id
+// ("005es01000", colon at column 10). TitleColon gives the colon's column, 0 for other lines.
+int TitleColon(std::string_view line);
 bool IsTitleLine(std::string_view line);
 
 // The index of the line after the section whose title line is at `i`, given its line i + 3: after
@@ -86,10 +89,12 @@ class CSectionIndexer {
 bool IndexSections(const CTextLines& lines, int fileType, std::vector<SViewerSection>& out,
                    const std::function<bool()>& step);
 
-// Cascade: one line per cabinet ("alias description"), first appearance first; the elements of a
-// cabinet, each once; the labels of an element's sections, each once (the cabinet is not
-// compared, as the element name holds it).
-std::vector<std::string> CabinetLines(const std::vector<SViewerSection>& sections);
+// Cascade: one line per cabinet ("alias description"), first appearance first (`cabinets`, when
+// given, gets the cabinets of the lines in the same order); the elements of a cabinet, each once;
+// the labels of an element's sections, each once (the cabinet is not compared, as the element name
+// holds it).
+std::vector<std::string> CabinetLines(const std::vector<SViewerSection>& sections,
+                                      std::vector<std::string>* cabinets = nullptr);
 std::vector<std::string> ElementsOfCabinet(const std::vector<SViewerSection>& sections, std::string_view cabinet);
 std::vector<std::string> SectionLabels(const std::vector<SViewerSection>& sections, std::string_view element,
                                        int fileType);

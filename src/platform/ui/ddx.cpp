@@ -44,7 +44,13 @@ bool ParseDouble(const std::string& text, double* value) {
   return true;
 }
 
-void ShowExchangeMessage(const std::string& text) { ::MessageBox(DefaultOwner(), text.c_str(), AppTitle(), MB_ICONEXCLAMATION | MB_OK); }
+void ShowExchangeMessage(CDataExchange* dx, const std::string& text) {
+  // Owned by the dialog whose value is refused, so that the whole dialog (a sheet with its tabs
+  // too) takes no input while the message is up.
+  HWND owner = dx != nullptr && dx->m_pDlgWnd != nullptr && IsWindow(dx->m_pDlgWnd->m_hWnd) ? dx->m_pDlgWnd->m_hWnd
+                                                                                          : DefaultOwner();
+  ::MessageBox(owner, text.c_str(), AppTitle(), MB_ICONEXCLAMATION | MB_OK);
+}
 
 std::string ControlText(CDataExchange* dx, int id) {
   HWND h = ::GetDlgItem(dx->m_pDlgWnd->m_hWnd, id);
@@ -72,7 +78,7 @@ bool ExchangeInteger(CDataExchange* dx, int id, long long* v, long long min, lon
   dx->PrepareEditCtrl(id);
   std::string t = ControlText(dx, id);
   if (!ParseInteger(t, v) || *v < min || *v > max) {
-    ShowExchangeMessage(rangeMessage ? Format("Please enter an integer between %lld and %lld.", min, max)
+    ShowExchangeMessage(dx, rangeMessage ? Format("Please enter an integer between %lld and %lld.", min, max)
                                      : std::string("Please enter an integer."));
     dx->Fail();
     return false;
@@ -81,7 +87,7 @@ bool ExchangeInteger(CDataExchange* dx, int id, long long* v, long long min, lon
 }
 
 void RangeFail(CDataExchange* dx, const std::string& text) {
-  ShowExchangeMessage(text);
+  ShowExchangeMessage(dx, text);
   dx->Fail();
 }
 

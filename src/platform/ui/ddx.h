@@ -28,8 +28,9 @@ namespace qav::ui {
 // Decimal integer with optional blanks around it and a sign; false for anything else.
 bool ParseInteger(const std::string& text, long long* value);
 bool ParseDouble(const std::string& text, double* value);
-// Shows a data-exchange message (the program's title as caption, exclamation icon).
-void ShowExchangeMessage(const std::string& text);
+// Shows a data-exchange message (the program's title as caption, exclamation icon), owned by the
+// dialog of the exchange.
+void ShowExchangeMessage(CDataExchange* dx, const std::string& text);
 std::string ControlText(CDataExchange* dx, int id);
 void SetControlText(CDataExchange* dx, int id, const std::string& text);
 }  // namespace qav::ui

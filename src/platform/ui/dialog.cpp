@@ -553,6 +553,9 @@ BOOL CPropertySheet::OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* result) {
   auto* hdr = reinterpret_cast<NMHDR*>(lParam);
   if (hdr != nullptr && hdr->idFrom == static_cast<UINT_PTR>(AFX_IDC_TAB_CONTROL)) {
     if (hdr->code == TCN_SELCHANGING) {
+      // The tabs show the page that is still active while it checks its values (a toolkit may
+      // already have drawn the clicked tab as current).
+      Changed(Find(hdr->hwndFrom));
       CPropertyPage* page = GetActivePage();
       *result = (page != nullptr && page->m_hWnd != nullptr && !page->OnKillActive()) ? TRUE : FALSE;
       return TRUE;

@@ -57,6 +57,53 @@ TEST_F(ClassicViewTest, RefusedFileNameStopsTheHandler) {
   EXPECT_EQ(view_->m_bRawOff, 0);
 }
 
+TEST_F(ClassicViewTest, ChangeHandlersWithARefusedFieldChangeNothing) {
+  // Each Change button with a file name the exchange refuses: its dialog does not open, so the
+  // block's list, count and loader stay as they were; once the name is fixed the same click works.
+  struct Case { int button; int block; bool elements; int& count; int after; };
+  const Case cases[] = {{IDC_RAW_CHANGE_DATES, CB_RAW, false, view_->m_nRawDates, 2},
+                        {IDC_SDS_CHANGE_DATES, CB_SINGLE, false, view_->m_nSdsDates, 2},
+                        {IDC_MDS_CHANGE_YEAR, CB_MULTI, false, view_->m_nMdsYear, 2003},
+                        {IDC_RAW_CHANGE_ELEMS, CB_RAW, true, view_->m_nRawElems, 1},
+                        {IDC_SDS_CHANGE_ELEMS, CB_SINGLE, true, view_->m_nSdsElems, 1},
+                        {IDC_MDS_CHANGE_ELEMS, CB_MULTI, true, view_->m_nMdsElems, 1}};
+  int opened = 0;
+  auto addDates = [&](CMainClassic& v, int b) {
+    ++opened;
+    for (int d : {5, 6}) v.m_sel[b].dates.Add(CDateTimeEx(2003, 1, d));
+    return true;
+  };
+  selectors_->dates = addDates;
+  selectors_->year = [&](CMainClassic& v) { return addDates(v, CB_MULTI); };
+  selectors_->elements = [&](CMainClassic& v, int b) {
+    ++opened;
+    v.m_sel[b].elements.Add(CDBElementEx("_MN___1", 0, nullptr));
+    return true;
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.button);
+    CClassicSelection& sel = view_->m_sel[c.block];
+    if (c.elements) sel.dates.Add(CDateTimeEx(2003, 1, 5));  // elements need dates
+    const int dates = sel.dates.m_nSize, elements = sel.elements.m_nSize, loads = selectors_->loads[c.block];
+    const int count = c.count;
+    view_->m_strSdsName = "A_VERY_LONG_NAME.SDS";
+    view_->UpdateData(FALSE);
+    qav::ui::ClearMessageBoxLog();
+    opened = 0;
+    Click(c.button);
+    EXPECT_EQ(opened, 0);
+    EXPECT_EQ(qav::ui::MessageBoxLog().size(), 1u);
+    EXPECT_EQ(sel.dates.m_nSize, dates);
+    EXPECT_EQ(sel.elements.m_nSize, elements);
+    EXPECT_EQ(selectors_->loads[c.block], loads);
+    EXPECT_EQ(c.count, count);
+    input::Type(Item(IDC_SDS_NAME), "S.SDS");
+    Click(c.button);
+    EXPECT_EQ(opened, 1);
+    EXPECT_EQ(c.count, c.after);
+  }
+}
+
 TEST_F(ClassicViewTest, ViewButtonsAndElementsWithoutDates) {
   Click(IDC_RAW_VIEW_DATES);
   EXPECT_EQ(LastStatus(), "CMainClassic::OnRawdataViewDates(): No RawData dates have been selected. ");
@@ -70,7 +117,7 @@ TEST_F(ClassicViewTest, ViewShowsACopyOfTheList) {
   view_->m_sel[CB_RAW].dates.Add(CDateTimeEx(2003, 1, 5));
   view_->m_sel[CB_RAW].dates.Add(CDateTimeEx(2003, 1, 6));
   CClassicSelection& s = view_->m_sel[CB_MULTI];
-  s.cabinets.Add(CDBCabinet("005es01234", "ES-101D", 1234, "NE 45th", nullptr));
+  s.cabinets.Add(CDBCabinet("005es01234", "ES-101D", 1234, "Fernbay", nullptr));
   s.elements.Add(CDBElementEx("_MN___1", 0, s.cabinets.m_pData[0]));
   std::vector<std::vector<std::string>> shown;
   auto read = [&] {
@@ -124,7 +171,7 @@ TEST_F(ClassicViewTest, ConfigurationRoundTripAndRefusal) {
   CClassicSelection& raw = view_->m_sel[CB_RAW];
   raw.dates.Add(CDateTimeEx(2003, 1, 5));
   raw.roadways.Add(CDBRoadway("I5"));
-  raw.cabinets.Add(CDBCabinet("005es01234", "ES-101D", 1234, "NE 45th", raw.roadways.m_pData[0]));
+  raw.cabinets.Add(CDBCabinet("005es01234", "ES-101D", 1234, "Fernbay", raw.roadways.m_pData[0]));
   raw.elements.Add(CDBElementEx("_MN___1", 0, raw.cabinets.m_pData[0]));
   view_->m_nRawDates = view_->m_nRawElems = 1;
   view_->UpdateData(FALSE);
@@ -163,6 +210,26 @@ TEST_F(ClassicViewTest, ConfigurationRoundTripAndRefusal) {
   });
   view_->OnSaveConfig();
   EXPECT_EQ(qav::ui::MessageBoxLog().size(), 2u);
+}
+
+TEST_F(ClassicViewTest, ParametersOkTakesTheValidityPagesAndCancelLeavesThemAsTheyWere) {
+  CPropertySheet& sheet = view_->m_Sheet;
+  for (int button : {IDCANCEL, IDOK}) {
+    qav::ui::PostTask([&] {
+      input::SelectTab(sheet.GetTabControl(), 3);  // Daily
+      input::Slide(::GetDlgItem(view_->m_Valid[SK_DAILY].m_hWnd, 1294), 30);  // width
+      input::SelectTab(sheet.GetTabControl(), 8);  // Multi-Day: Daily takes its values
+      input::Slide(::GetDlgItem(view_->m_ValidDays.m_hWnd, 1305), 6);  // AADT
+      input::SelectTab(sheet.GetTabControl(), 0);
+      input::Click(::GetDlgItem(sheet.m_hWnd, button));
+    });
+    input::Menu(frame_->GetSafeHwnd(), ID_PARAMETERS);
+    const bool ok = button == IDOK;
+    EXPECT_EQ(view_->m_Valid[SK_DAILY].m_values.v[VV_RUNNING_WIDTH], ok ? 30 : 12) << button;
+    EXPECT_EQ(g_PeriodValidity[SK_DAILY].v[VV_RUNNING_WIDTH], ok ? 30 : 12) << button;
+    EXPECT_EQ(view_->m_ValidDays.m_values.v[MV_AADT_INVALID], ok ? 6 : 0) << button;
+  }
+  g_PeriodValidity[SK_DAILY] = BuiltInPeriodValidity(SK_DAILY);
 }
 
 TEST_F(ClassicViewTest, ValidityProfileWrittenAtTheEnd) {

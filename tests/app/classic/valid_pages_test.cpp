@@ -87,6 +87,49 @@ TEST_F(ValidPagesTest, DailyPageKeepsSliderAndEditInStepAndRefusesTooLarge) {
   EXPECT_EQ(page.m_values.v[VV_RUNNING_STEP], 12);  // values of a greyed group are kept
 }
 
+TEST_F(ValidPagesTest, EachCheckBoxEnablesItsOwnGroupAtOpeningAndWhenClicked) {
+  std::vector<int> running, total;
+  for (int id = 1323; id <= 1335; ++id) running.push_back(id);
+  for (int id = 1337; id <= 1344; ++id) running.push_back(id);
+  for (int id = 1347; id <= 1350; ++id) running.push_back(id);
+  for (int id = 1293; id <= 1298; ++id) running.push_back(id);
+  for (int id = 1310; id <= 1322; ++id) total.push_back(id);
+  for (int id : {1355, 1356, 1360, 1363, 1299, 1300, 1304, 1306}) total.push_back(id);
+  const struct {
+    int box, value;
+    std::vector<int> controls;
+  } rules[] = {{1291, VV_RUNNING, running}, {1292, VV_TOTAL, total}, {1290, VV_USE_SUSPECT, {1308, 1309}}};
+  CPropertySheet sheet("Parameter Settings");
+  CValid page;
+  page.Setup(SK_DAILY);
+  page.m_values = BuiltInPeriodValidity(SK_DAILY);
+  page.m_values.v[VV_TOTAL] = 0;
+  page.m_values.v[VV_USE_SUSPECT] = 0;
+  sheet.AddPage(&page);
+  // Per rule, its controls' enabled states at opening, then after a click on each box in turn.
+  std::vector<std::vector<int>> atOpening(3), afterClicks(3);
+  auto record = [&](std::vector<std::vector<int>>& into) {
+    for (size_t r = 0; r < 3; ++r) {
+      into[r].clear();
+      for (int id : rules[r].controls) into[r].push_back(::IsWindowEnabled(Item(page, id)) ? 1 : 0);
+    }
+  };
+  PostTask([&] {
+    record(atOpening);
+    for (const auto& rule : rules) input::Click(Item(page, rule.box));
+    record(afterClicks);
+    input::Click(Item(sheet, IDOK));
+  });
+  ASSERT_EQ(sheet.DoModal(), IDOK);
+  const int before[] = {1, 0, 0};
+  for (size_t r = 0; r < 3; ++r) {
+    const size_t n = rules[r].controls.size();
+    EXPECT_EQ(atOpening[r], std::vector<int>(n, before[r])) << rules[r].box;
+    EXPECT_EQ(afterClicks[r], std::vector<int>(n, 1 - before[r])) << rules[r].box;
+    EXPECT_EQ(page.m_values.v[rules[r].value], 1 - before[r]) << rules[r].box;
+  }
+}
+
 TEST_F(ValidPagesTest, MultiDayPageRanges) {
   CPropertySheet sheet("Parameter Settings");
   CValidDays page;

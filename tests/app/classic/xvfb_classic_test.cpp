@@ -55,6 +55,8 @@ void Shot(const char* name) {
 constexpr int kGoY = 334;
 constexpr int kDailyTab[2] = {516, 23};
 constexpr int kSheetCancel[2] = {612, 499};
+// The raw block's dates "Change" button in the main window.
+constexpr int kRawChangeDates[2] = {168, 174};
 
 // True once no visible window's name matches, waiting up to `seconds`.
 bool WaitGone(const std::string& name, int seconds) {
@@ -104,111 +106,90 @@ class XvfbClassic : public ::testing::Test {
       ::waitpid(pid_, &status, 0);
     }
   }
-  // Writes an archive of 1994 and a configuration with the raw data listing of its loops on the
-  // archive's days (`format` 0 text, 1 spreadsheet), starts the program on it with `output` as
-  // the profile's OUTPUT keys besides the report folders, and reads the configuration through
-  // File > Read Config File. The main window's id, or "" after a failure.
-  std::string StartConfigured(int elements, int days, int format, const std::string& output) {
-    const std::string root = folder_ / "archive/", out = folder_ / "out/", cfg = folder_ / "run.cfg";
-    SampleArchiveOptions o;
-    o.root = root;
-    o.years = {1994};
-    o.elements = elements;
-    o.days = days;
-    std::vector<SampleDayInfo> written;
-    EXPECT_EQ(WriteSampleArchive(o, nullptr, &written), 0);
-    ClassicSetup setup;
-    setup.rawOn = 1;
-    setup.rawFormat = format;
-    ClassicSelection& sel = setup.sel[CB_RAW];
-    for (const SampleDayInfo& d : written)
-      if (d.written) sel.dates.push_back(COleDateTime(d.year, d.month, d.day, 0, 0, 0));
-    sel.roadways = {"I-5"};
-    for (const SampleElement& e : SampleElements(1994, elements)) {
-      if (e.kind != 0) continue;
-      const std::string id = e.key.substr(0, e.key.find(':'));
-      sel.cabinets.push_back({id, e.aliasKey.substr(0, e.aliasKey.find(':')), 0, "Here", 0});
-      sel.elements.push_back({e.key.substr(e.key.find(':') + 1), 0, static_cast<int>(sel.cabinets.size()) - 1});
-    }
-    std::string error;
-    EXPECT_TRUE(WriteClassicConfigFile(cfg.c_str(), setup, error)) << error;
-    // The program's profile: the Classic view, this archive, the report folders.
+  // Starts the program with the profile text; the main window, "" when it did not appear.
+  std::string StartProgram(const std::string& ini) {
     fs::create_directories(folder_ / "config/KARVO");
-    std::ofstream(folder_ / "config/KARVO/qav.ini") << "[GENERAL]\nUSE_CLASSIC=1\nCDROM_INDEX=1\nOTHER_PATH=" << root
-                                                     << "\n[OUTPUT]\n" << output << "RAWDATA_PATH=" << out
-                                                     << "\nSDS_PATH=" << out << "\nMDS_PATH=" << out << "\n";
+    std::ofstream(folder_ / "config/KARVO/qav.ini") << ini;
     ::setenv("XDG_CONFIG_HOME", (folder_ / "config").c_str(), 1);
     // The X keyboard library reads past a string's end where strict string checks look; the
     // program is ended by a signal, so its leaks are not checked either.
     ::setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
     char* argv[] = {const_cast<char*>(qav_.c_str()), nullptr};
-    EXPECT_EQ(::posix_spawn(&pid_, qav_.c_str(), nullptr, nullptr, argv, environ), 0);
+    const int spawned = ::posix_spawn(&pid_, qav_.c_str(), nullptr, nullptr, argv, environ);
     ::unsetenv("XDG_CONFIG_HOME");
-
+    if (spawned != 0) return {};
     const std::string main = WaitWindow("QAV Classic", 60);
-    if (main.empty()) {
-      ADD_FAILURE() << "the main window did not appear";
-      return {};
-    }
+    if (main.empty()) return {};
     Shell("xdotool windowactivate --sync " + main + " 2>/dev/null");
     Settle(1500);
-    Shot(format == 0 ? "form200" : "form200_spreadsheet");
-
-    // File > Read Config File, the path typed into the file chooser.
-    const std::string chooser = MenuCommand(main, "f", "r", "^Open$");
-    if (chooser.empty()) {
-      ADD_FAILURE() << "the file chooser did not open";
-      return {};
-    }
-    Shell("xdotool type --window " + chooser + " --delay 20 '" + cfg + "'");
-    Shell("xdotool key --window " + chooser + " Return");
-    if (!WaitGone("^Open$", 20)) {
-      ADD_FAILURE() << "the file chooser did not close";
-      return {};
-    }
     return main;
   }
-
-  // GO spans the form under the three blocks: a click in its middle, kGoY pixels below the top of
-  // the main window's client area. The wait dialog's id, or "" when none was seen.
-  std::string ClickGo(const std::string& main, const std::string& running) {
-    const std::string clickGo = "bash -c 'eval $(xdotool getwindowgeometry --shell " + main +
-                                "); xdotool mousemove --window " + main + " $((WIDTH/2)) " + std::to_string(kGoY) +
-                                " click 1'";
-    Shell(clickGo);
-    std::string wait = WaitWindow(running, 15);
-    if (wait.empty()) {  // a click lost on a busy machine
-      Shell(clickGo);
-      wait = WaitWindow(running, 15);
-    }
-    return wait;
+  // File > Read Config File, the path typed into the file chooser; false when it did not close.
+  static bool ReadConfig(const std::string& main, const std::string& cfg) {
+    if (!ChooseFile(MenuCommand(main, "f", "r", "^Open$"), cfg)) return false;
+    Settle(1500);
+    return true;
   }
-
+  // Types the path into the file chooser and presses Enter, again when the first Enter only took
+  // the chooser's completion; false when the chooser did not close.
+  static bool ChooseFile(const std::string& chooser, const std::string& path) {
+    if (chooser.empty()) return false;
+    Shell("xdotool type --window " + chooser + " --delay 20 '" + path + "'");
+    Shell("xdotool key --window " + chooser + " Return");
+    if (WaitGone("^Open$", 3)) return true;
+    Shell("xdotool key --window " + chooser + " Return");
+    return WaitGone("^Open$", 20);
+  }
   std::string qav_;
   pid_t pid_ = -1;
   AppTempFolder folder_;
 };
 
 // The clicks go to screen places, so each test runs again on an X server of its own where no other
-// test's windows can be in the way. True in the outer run, which has then checked the inner one.
-bool RanOnOwnXServer() {
-  if (std::getenv("QAV_XVFB_INNER")) return false;
+// test's windows can be in the way. True in that inner run; the outer run checks its result.
+bool InnerRun() {
+  if (std::getenv("QAV_XVFB_INNER")) return true;
   const std::string self = fs::canonical("/proc/self/exe").string();
   const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-  const std::string out = Shell("QAV_XVFB_INNER=1 '" QAV_XVFB_SCRIPT "' '" + self + "' --gtest_filter='XvfbClassic." +
-                                name + "' 2>&1; echo \"exit=$?\"");
+  const std::string out = Shell("QAV_XVFB_INNER=1 '" QAV_XVFB_SCRIPT "' '" + self +
+                                "' --gtest_filter='XvfbClassic." + name + "' 2>&1; echo \"exit=$?\"");
   EXPECT_NE(out.find("[  PASSED  ] 1 test"), std::string::npos) << out;
   EXPECT_NE(out.find("exit=0"), std::string::npos) << out;
-  return true;
+  return false;
 }
 
 TEST_F(XvfbClassic, RunOverAnArchiveOpensTheReportInTheViewer) {
-  if (RanOnOwnXServer()) return;
-  const std::string out = folder_ / "out/";
-  // Enough loops for the wait dialog to be seen; reports open in the own viewer.
-  const std::string main = StartConfigured(400, 3, 0, "AUTOOPEN=1\nUSEQAVCUSTOMVIEWER=1\n");
-  ASSERT_FALSE(main.empty());
-  Settle(1500);
+  if (!InnerRun()) return;
+  const std::string root = folder_ / "archive/", out = folder_ / "out/", cfg = folder_ / "run.cfg";
+  SampleArchiveOptions o;
+  o.root = root;
+  o.years = {1994};
+  o.elements = 400;  // enough for the wait dialog to be seen
+  o.days = 3;
+  std::vector<SampleDayInfo> days;
+  ASSERT_EQ(WriteSampleArchive(o, nullptr, &days), 0);
+  // The configuration: raw data on, its own selection of the archive's days and loops.
+  ClassicSetup setup;
+  setup.rawOn = 1;
+  ClassicSelection& sel = setup.sel[CB_RAW];
+  for (const SampleDayInfo& d : days)
+    if (d.written) sel.dates.push_back(COleDateTime(d.year, d.month, d.day, 0, 0, 0));
+  sel.roadways = {"I-5"};
+  for (const SampleElement& e : SampleElements(1994, 400)) {
+    if (e.kind != 0) continue;
+    const std::string id = e.key.substr(0, e.key.find(':'));
+    sel.cabinets.push_back({id, e.aliasKey.substr(0, e.aliasKey.find(':')), 0, "Here", 0});
+    sel.elements.push_back({e.key.substr(e.key.find(':') + 1), 0, static_cast<int>(sel.cabinets.size()) - 1});
+  }
+  std::string error;
+  ASSERT_TRUE(WriteClassicConfigFile(cfg.c_str(), setup, error)) << error;
+  // The program's profile: the Classic view, this archive, reports opened in the own viewer.
+  const std::string main = StartProgram("[GENERAL]\nUSE_CLASSIC=1\nCDROM_INDEX=1\nOTHER_PATH=" + root +
+                                        "\n[OUTPUT]\nAUTOOPEN=1\nUSEQAVCUSTOMVIEWER=1\nRAWDATA_PATH=" + out +
+                                        "\nSDS_PATH=" + out + "\nMDS_PATH=" + out + "\n");
+  ASSERT_FALSE(main.empty()) << "the main window did not appear";
+  Shot("form200");
+  ASSERT_TRUE(ReadConfig(main, cfg)) << "the configuration was not read";
   Shot("form200_configured");
 
   // Options > Parameters, then the Daily validity page's tab; Cancel.
@@ -224,7 +205,19 @@ TEST_F(XvfbClassic, RunOverAnArchiveOpensTheReportInTheViewer) {
   ASSERT_TRUE(WaitGone("Parameter Settings", 20)) << "the sheet did not close";
   Settle(800);
 
-  if (!ClickGo(main, "Loading Input Data|Outputting Raw Data|Working|DEFAULT.DAT").empty()) Shot("wait_dialog");
+  // GO spans the form under the three blocks: a click in its middle, kGoY pixels below the
+  // top of the main window's client area.
+  const std::string clickGo = "bash -c 'eval $(xdotool getwindowgeometry --shell " + main +
+                              "); xdotool mousemove --window " + main + " $((WIDTH/2)) " + std::to_string(kGoY) +
+                              " click 1'";
+  const char* running = "Loading Input Data|Outputting Raw Data|Working|DEFAULT.DAT";
+  Shell(clickGo);
+  std::string wait = WaitWindow(running, 15);
+  if (wait.empty()) {  // a click lost on a busy machine
+    Shell(clickGo);
+    wait = WaitWindow(running, 15);
+  }
+  if (!wait.empty()) Shot("wait_dialog");
 
   const std::string viewer = WaitWindow("DEFAULT.DAT", 60);
   ASSERT_FALSE(viewer.empty()) << "the report was not opened in the viewer";
@@ -233,8 +226,103 @@ TEST_F(XvfbClassic, RunOverAnArchiveOpensTheReportInTheViewer) {
   EXPECT_TRUE(fs::exists(out + "DEFAULT.DAT"));
 }
 
+// The colour of a pixel of a window's own picture ("white", "srgb(239,239,239)", ...).
+std::string PixelOf(const std::string& window, int x, int y) {
+  const std::string shot = "/tmp/qav_xvfb_pixel_" + std::to_string(::getpid()) + ".png";
+  Shell("import -window " + window + " " + shot + " 2>/dev/null");
+  const std::string colour = Shell("convert " + shot + " -format '%[pixel:p{" + std::to_string(x) + "," +
+                                   std::to_string(y) + "}]' info: 2>/dev/null");
+  std::remove(shot.c_str());
+  return colour;
+}
+
+TEST_F(XvfbClassic, RefusedNameStopsChangeAndTheViewerFollowsItsSize) {
+  if (!InnerRun()) return;
+  if (Shell("command -v convert").empty()) GTEST_SKIP() << "no ImageMagick";
+  const std::string root = folder_ / "archive/", out = folder_ / "out/", cfg = folder_ / "long.cfg";
+  SampleArchiveOptions o;
+  o.root = root;
+  o.years = {1994};
+  o.elements = 8;
+  o.days = 3;
+  std::vector<SampleDayInfo> days;
+  ASSERT_EQ(WriteSampleArchive(o, nullptr, &days), 0);
+  // A configuration whose raw report name is longer than the form takes.
+  ClassicSetup setup;
+  setup.rawOn = 1;
+  setup.rawName = "A_VERY_LONG_NAME.DAT";
+  for (const SampleDayInfo& d : days)
+    if (d.written) setup.sel[CB_RAW].dates.push_back(COleDateTime(d.year, d.month, d.day, 0, 0, 0));
+  std::string error;
+  ASSERT_TRUE(WriteClassicConfigFile(cfg.c_str(), setup, error)) << error;
+  // A report for the viewer.
+  fs::create_directories(out);
+  std::ofstream(out + "view.sds", std::ios::binary)
+      << "ES-101D:_MN___1  I-5          Station Rd         12.34\r\n01/05/2003 (Sun)\r\n\r\n     ---Daily\r\n";
+  const std::string main =
+      StartProgram("[GENERAL]\nUSE_CLASSIC=1\nCDROM_INDEX=1\nOTHER_PATH=" + root + "\n[OUTPUT]\nAUTOOPEN=0\nUSEQAVCUSTOMVIEWER=1\n");
+  ASSERT_FALSE(main.empty()) << "the main window did not appear";
+  ASSERT_TRUE(ReadConfig(main, cfg)) << "the configuration was not read";
+  Shot("long_name_read");
+  // The raw block's dates "Change": the refused name is told and the date dialog stays closed.
+  const std::string clickChange = "xdotool mousemove --window " + main + " " + std::to_string(kRawChangeDates[0]) +
+                                  " " + std::to_string(kRawChangeDates[1]) + " sleep 0.5 click 1";
+  std::string box;
+  for (int attempt = 0; attempt < 4 && box.empty(); ++attempt) {  // a click may be lost on a busy machine
+    Shell(clickChange);
+    box = WaitWindow("^QAV$", 10);
+  }
+  if (box.empty()) Shot("refused_name_missing");
+  ASSERT_FALSE(box.empty()) << "no message about the refused name";
+  Settle(800);
+  Shot("refused_name");
+  EXPECT_TRUE(WaitWindow("Select Dates", 1).empty()) << "the date dialog opened over a refused name";
+  Shell("xdotool key --window " + box + " Return");
+  EXPECT_TRUE(WaitGone("^QAV$", 10));
+  Settle(800);
+  EXPECT_TRUE(WaitWindow("Select Dates", 1).empty());
+
+  // File > Open Output File: the report in the viewer, then the viewer made larger.
+  ASSERT_TRUE(ChooseFile(MenuCommand(main, "f", "o", "^Open$"), out + "view.sds")) << "no report chosen";
+  const std::string viewer = WaitWindow("view.sds", 30);
+  ASSERT_FALSE(viewer.empty()) << "the report was not opened in the viewer";
+  Settle(1500);
+  Shot("viewer_first_size");
+  // Near the bottom right corner of the larger window: the text list's white, where the dialog's
+  // grey would show if the list kept its first size.
+  Shell("xdotool windowsize " + viewer + " 1200 900");
+  Settle(1500);
+  Shot("viewer_resized");
+  const std::string corner = PixelOf(viewer, 1200 - 30, 900 - 30);
+  EXPECT_TRUE(corner == "white" || corner == "srgb(255,255,255)") << corner;
+}
+
 TEST_F(XvfbClassic, SpreadsheetReportGoesToTheDesktopOpenerAndItsFailureIsShown) {
-  if (RanOnOwnXServer()) return;
+  if (!InnerRun()) return;
+  const std::string root = folder_ / "archive/", out = folder_ / "out/", cfg = folder_ / "sheet.cfg";
+  SampleArchiveOptions o;
+  o.root = root;
+  o.years = {1994};
+  o.elements = 400;
+  o.days = 80;  // a run of some seconds: the wait dialog is taken twice while it lasts
+  std::vector<SampleDayInfo> days;
+  ASSERT_EQ(WriteSampleArchive(o, nullptr, &days), 0);
+  // Raw data of the loops on every day, as a spreadsheet report.
+  ClassicSetup setup;
+  setup.rawOn = 1;
+  setup.rawFormat = 1;
+  ClassicSelection& sel = setup.sel[CB_RAW];
+  for (const SampleDayInfo& d : days)
+    if (d.written) sel.dates.push_back(COleDateTime(d.year, d.month, d.day, 0, 0, 0));
+  sel.roadways = {"I-5"};
+  for (const SampleElement& e : SampleElements(1994, 400)) {
+    if (e.kind != 0) continue;
+    const std::string id = e.key.substr(0, e.key.find(':'));
+    sel.cabinets.push_back({id, e.aliasKey.substr(0, e.aliasKey.find(':')), 0, "Here", 0});
+    sel.elements.push_back({e.key.substr(e.key.find(':') + 1), 0, static_cast<int>(sel.cabinets.size()) - 1});
+  }
+  std::string error;
+  ASSERT_TRUE(WriteClassicConfigFile(cfg.c_str(), setup, error)) << error;
   // The desktop's opener is a stand-in on PATH that notes the file it was given and fails, as
   // xdg-open does when no application takes the file's type. No spreadsheet program is set, so
   // the program takes the opener.
@@ -244,12 +332,23 @@ TEST_F(XvfbClassic, SpreadsheetReportGoesToTheDesktopOpenerAndItsFailureIsShown)
   fs::permissions(bin + "/xdg-open", fs::perms::owner_all);
   const std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
   ::setenv("PATH", (bin + ":" + path).c_str(), 1);
-  // A run of some seconds: the wait dialog is taken twice while it lasts.
-  const std::string main = StartConfigured(400, 80, 1, "AUTOOPEN=1\nSSVIEWER=\n");
+  const std::string main = StartProgram("[GENERAL]\nUSE_CLASSIC=1\nCDROM_INDEX=1\nOTHER_PATH=" + root +
+                                        "\n[OUTPUT]\nAUTOOPEN=1\nSSVIEWER=\nRAWDATA_PATH=" + out + "\n");
   ::setenv("PATH", path.c_str(), 1);
-  ASSERT_FALSE(main.empty());
-  Settle(1000);
-  const std::string wait = ClickGo(main, "Loading Input Data|Outputting Raw Data|Working");
+  ASSERT_FALSE(main.empty()) << "the main window did not appear";
+  ASSERT_TRUE(ReadConfig(main, cfg)) << "the configuration was not read";
+  Shot("form200_spreadsheet");
+
+  const std::string clickGo = "bash -c 'eval $(xdotool getwindowgeometry --shell " + main +
+                              "); xdotool mousemove --window " + main + " $((WIDTH/2)) " + std::to_string(kGoY) +
+                              " click 1'";
+  const char* running = "Loading Input Data|Outputting Raw Data|Working";
+  Shell(clickGo);
+  std::string wait = WaitWindow(running, 15);
+  if (wait.empty()) {  // a click lost on a busy machine
+    Shell(clickGo);
+    wait = WaitWindow(running, 15);
+  }
   ASSERT_FALSE(wait.empty()) << "no wait dialog";
   Settle(3000);
   Shot("wait_dialog_early");
@@ -259,11 +358,10 @@ TEST_F(XvfbClassic, SpreadsheetReportGoesToTheDesktopOpenerAndItsFailureIsShown)
   // The run ends; the opener gets the report and fails; a message box names the report.
   const std::string box = WaitWindow("^QAV$", 120);
   ASSERT_FALSE(box.empty()) << "no message box about the report";
-  const std::string report = folder_ / "out/DEFAULT.DAT";
   std::ifstream in(log);
   std::string opened;
   std::getline(in, opened);
-  EXPECT_EQ(opened, report);
+  EXPECT_EQ(opened, out + "DEFAULT.DAT");
   Settle(800);
   Shot("report_not_opened");
   Shell("xdotool windowactivate --sync " + box + " 2>/dev/null");

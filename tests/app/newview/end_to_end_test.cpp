@@ -167,7 +167,8 @@ TEST_F(EndToEndTest, DailyVolumeByElementAndDate) {
     for (int e = 0; e < m.m_arrElements.m_nSize; ++e) {
       const CDBElementEx& el = *m.m_arrElements.m_pData[e];
       char key[64];
-      std::snprintf(key, sizeof key, format == 1 ? "%s:%s\t" : "  %7.7s:%7.7s", el.cabinet->id, el.name);
+      // Cabinets without an alias: the text cell names them by the whole id.
+      std::snprintf(key, sizeof key, format == 1 ? "%s:%s\t" : "%10.10s%7.7s", el.cabinet->id, el.name);
       std::string line = key;
       for (int d = 3; d <= 5; ++d) {
         SPeriods p = Periods(e, 1, d);
@@ -251,7 +252,8 @@ TEST_F(EndToEndTest, MonthlyAverageWithLocationsInSeparateReports) {
         const CDBElementEx& el = *m.m_arrElements.m_pData[e];
         if (std::strcmp(el.cabinet->location, place) != 0) continue;
         char key[64];
-        std::snprintf(key, sizeof key, format == 1 ? "%s:%s\t" : "  %7.7s:%7.7s", el.cabinet->id, el.name);
+        // Cabinets without an alias: the text cell names them by the whole id.
+        std::snprintf(key, sizeof key, format == 1 ? "%s:%s\t" : "%10.10s%7.7s", el.cabinet->id, el.name);
         std::string line = key;
         for (int month : {1, 2}) {
           int64_t sum = 0, days = 0;

@@ -41,6 +41,15 @@ struct SForm {
   std::string At(int x, int y) const { return std::to_string(x * cx / 4) + " " + std::to_string(top + y * cy / 8); }
 };
 
+// The program's profile: the archive at `root`, no automatic opening.
+bool WriteProfile(const AppTempFolder& folder, const std::string& root) {
+  CProfile profile(folder / "config/KARVO/qav.ini");
+  profile.WriteProfileInt("GENERAL", "CDROM_INDEX", 1);
+  profile.WriteProfileString("GENERAL", "OTHER_PATH", root.c_str());
+  profile.WriteProfileInt("OUTPUT", "AUTOOPEN", 0);
+  return profile.Flush();
+}
+
 class GuiRunTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -73,6 +82,17 @@ class GuiRunTest : public ::testing::Test {
     }
     return false;
   }
+  // Places the main window, then File > Read Config File: the design's path typed into the chooser.
+  static bool ReadDesign(const std::string& path) {
+    const std::string win = "$(xdotool search --onlyvisible --name '^QAV$' | head -1)";
+    return Shell("xdotool windowmove " + win + " 0 0 windowsize " + win + " 1280 800 && sleep 1") &&
+           Shell("xdotool windowactivate --sync " + win + " 2>/dev/null; xdotool key --window " + win +
+                 " alt+f && sleep 0.5 && xdotool key r && sleep 1.5") &&
+           Shell("xdotool type --delay 20 '" + path + "' && xdotool key Return && sleep 1.5") &&
+           // A second Enter when the first only took the chooser's completion.
+           (!Shell("xdotool search --onlyvisible --name '^Open$' >/dev/null 2>&1") ||
+            Shell("xdotool key Return && sleep 1.5"));
+  }
   std::filesystem::path exe_;
   pid_t pid_ = 0;
 };
@@ -90,13 +110,7 @@ TEST_F(GuiRunTest, DesignReadAndLaidOutByRealInputProducesTheReport) {
   o.uniformDays = true;
   ASSERT_EQ(WriteSampleArchive(o), 0);
   auto elements = SampleElements(1994, o.elements);
-  {
-    CProfile profile(folder / "config/KARVO/qav.ini");
-    profile.WriteProfileInt("GENERAL", "CDROM_INDEX", 1);
-    profile.WriteProfileString("GENERAL", "OTHER_PATH", o.root.c_str());
-    profile.WriteProfileInt("OUTPUT", "AUTOOPEN", 0);
-    ASSERT_TRUE(profile.Flush());
-  }
+  ASSERT_TRUE(WriteProfile(folder, o.root));
   // The days from 1 January, the loops, daily volume; no structure yet.
   std::string report = folder / "report.txt";
   std::ofstream cfg(folder / "design.nfg", std::ios::binary);
@@ -112,12 +126,7 @@ TEST_F(GuiRunTest, DesignReadAndLaidOutByRealInputProducesTheReport) {
   cfg.close();
 
   ASSERT_TRUE(Start(folder / "config"));
-  const std::string win = "$(xdotool search --onlyvisible --name '^QAV$' | head -1)";
-  ASSERT_TRUE(Shell("xdotool windowmove " + win + " 0 0 windowsize " + win + " 1280 800 && sleep 1"));
-  // File > Read Config File, then the chooser: the path and Enter.
-  ASSERT_TRUE(Shell("xdotool windowactivate --sync " + win + " 2>/dev/null; xdotool key --window " + win +
-                  " alt+f && sleep 0.5 && xdotool key r && sleep 1.5"));
-  ASSERT_TRUE(Shell("xdotool type --delay 20 '" + (folder / "design.nfg") + "' && xdotool key Return && sleep 1.5"));
+  ASSERT_TRUE(ReadDesign(folder / "design.nfg"));
   // Element (line 7 of the source list) into the rows, then Date (line 2) into the columns.
   SForm f;
   auto click = [&](int x, int y) { return Shell("xdotool mousemove " + f.At(x, y) + " click 1 && sleep 0.4"); };
@@ -143,6 +152,62 @@ TEST_F(GuiRunTest, DesignReadAndLaidOutByRealInputProducesTheReport) {
   if (shots != nullptr) Shell(std::string("import -window root ") + shots + "/after_run.png");
 }
 
+TEST_F(GuiRunTest, AReportThatCannotGoWhereAskedIsToldInAMessageBox) {
+  const char* shots = std::getenv("QAV_SHOTS");
+  AppTempFolder folder;
+  SampleArchiveOptions o;
+  o.root = folder / "archive/";
+  o.years = {1994};
+  o.elements = 4;
+  o.days = 3;
+  o.uniformDays = true;
+  ASSERT_EQ(WriteSampleArchive(o), 0);
+  auto elements = SampleElements(1994, o.elements);
+  ASSERT_TRUE(WriteProfile(folder, o.root));
+  // Two days of one loop, Date in the columns and Element in the rows; the report's folder is two
+  // levels below one that exists, so it cannot be made.
+  const std::string report = folder / "two/levels/r.txt";
+  std::ofstream cfg(folder / "design.nfg", std::ios::binary);
+  cfg << "QAV Main Configuration File Version NG.2\r\n" << report << "\r\n1\r\n0\r\n2\r\n0\r\n34335.000000\r\n"
+      << "34336.000000\r\n1\r\nI-5\r\n1\r\n" << elements[0].key.substr(0, 10) << "\r\nA\r\n100\r\nHere\r\n0\r\n1\r\n"
+      << elements[0].key.substr(11) << "\r\n0\r\n0\r\n0\r\n0\r\n0\r\n4320\r\n2\r\n1\r\n";
+  for (int i = 1; i < 23; ++i) cfg << "0\r\n";
+  cfg << "1\r\n2\r\n1\r\n1\r\n7\r\n1\r\n0\r\n";
+  cfg.close();
+  const std::string temp = folder / "tmp/";
+  std::filesystem::create_directories(temp);
+  const char* oldTemp = std::getenv("TMPDIR");
+  const std::string keptTemp = oldTemp != nullptr ? oldTemp : "";
+  ::setenv("TMPDIR", temp.c_str(), 1);  // the program's temporary folder
+  const bool started = Start(folder / "config");
+  if (oldTemp != nullptr) ::setenv("TMPDIR", keptTemp.c_str(), 1);
+  else ::unsetenv("TMPDIR");
+  ASSERT_TRUE(started);
+  ASSERT_TRUE(ReadDesign(folder / "design.nfg"));
+  SForm f;
+  // Produce Report(s), clicked again when a busy machine lost the click; the box names the file
+  // written in the temporary folder.
+  bool box = false;
+  for (int attempt = 0; attempt < 2 && !box; ++attempt) {
+    ASSERT_TRUE(Shell("xdotool mousemove " + f.At(7 + 103, 333 + 10) + " sleep 0.5 click 1"));
+    for (int i = 0; i < 150 && !box; ++i) {
+      box = Shell("xdotool search --onlyvisible --name '^Produce Report' >/dev/null 2>&1");
+      if (!box) std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+  }
+  ASSERT_TRUE(box) << "no message box about the temporary file";
+  std::this_thread::sleep_for(std::chrono::seconds(1));
+  if (shots != nullptr) Shell(std::string("import -window root ") + shots + "/fallback_box.png");
+  std::vector<std::string> written;
+  for (const auto& e : std::filesystem::directory_iterator(temp))
+    if (e.path().filename().string().ends_with("Out.txt")) written.push_back(e.path().string());
+  ASSERT_EQ(written.size(), 1u);
+  EXPECT_NE(Slurp(written[0]).find("\r\n" + elements[0].key + "\t"), std::string::npos) << Slurp(written[0]);
+  EXPECT_FALSE(std::filesystem::exists(report));
+  ASSERT_TRUE(Shell("xdotool key Return && sleep 1"));
+  EXPECT_FALSE(Shell("xdotool search --onlyvisible --name '^Produce Report' >/dev/null 2>&1"));
+}
+
 // A long sort through the real program: 118 days of 128 loops at five minutes (4.4 million rows).
 // Cancel pressed in the wait dialog while it says "Sorting data..." ends the run within a second
 // and writes no report. Slow (the loading takes a while in a sanitizer build): it runs only with
@@ -159,13 +224,7 @@ TEST_F(GuiRunTest, CancelWhileSortingEndsTheRunWithinASecond) {
   o.uniformDays = true;
   ASSERT_EQ(WriteSampleArchive(o), 0);
   auto elements = SampleElements(1994, o.elements);
-  {
-    CProfile profile(folder / "config/KARVO/qav.ini");
-    profile.WriteProfileInt("GENERAL", "CDROM_INDEX", 1);
-    profile.WriteProfileString("GENERAL", "OTHER_PATH", o.root.c_str());
-    profile.WriteProfileInt("OUTPUT", "AUTOOPEN", 0);
-    ASSERT_TRUE(profile.Flush());
-  }
+  ASSERT_TRUE(WriteProfile(folder, o.root));
   std::string report = folder / "report.txt";
   std::ofstream cfg(folder / "design.nfg", std::ios::binary);
   cfg << "QAV Main Configuration File Version NG.2\r\n" << report << "\r\n1\r\n0\r\n" << days << "\r\n0\r\n";
@@ -180,11 +239,7 @@ TEST_F(GuiRunTest, CancelWhileSortingEndsTheRunWithinASecond) {
   cfg.close();
 
   ASSERT_TRUE(Start(folder / "config"));
-  const std::string win = "$(xdotool search --onlyvisible --name '^QAV$' | head -1)";
-  ASSERT_TRUE(Shell("xdotool windowmove " + win + " 0 0 windowsize " + win + " 1280 800 && sleep 1"));
-  ASSERT_TRUE(Shell("xdotool windowactivate --sync " + win + " 2>/dev/null; xdotool key --window " + win +
-                  " alt+f && sleep 0.5 && xdotool key r && sleep 1.5"));
-  ASSERT_TRUE(Shell("xdotool type --delay 20 '" + (folder / "design.nfg") + "' && xdotool key Return && sleep 1.5"));
+  ASSERT_TRUE(ReadDesign(folder / "design.nfg"));
   SForm f;
   auto click = [&](int x, int y) { return Shell("xdotool mousemove " + f.At(x, y) + " click 1 && sleep 0.4"); };
   int line = 15;
@@ -219,4 +274,3 @@ TEST_F(GuiRunTest, CancelWhileSortingEndsTheRunWithinASecond) {
 }
 
 }  // namespace
-

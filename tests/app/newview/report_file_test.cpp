@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -130,7 +131,7 @@ TEST_F(PivotTest, RowsKeysPrintOnceAndColumnsHeadOnce) {
   Make({{0, 6, 0, 10}, {0, 6, 1, 55}, {0, 7, 0, 11}, {0, 7, 1, 56}, {1, 6, 0, 12}, {1, 6, 1, 57}});
   SPivotLayout l{{}, {GK_ELEMENT, GK_DATE}, {GK_CONTENT}, 2, 0};
   CRunFlags run;
-  std::string elem0 = "  005es00:LOOP01V", elem1 = "  005es00:LOOP02V";
+  std::string elem0 = "  ES-0001:LOOP01V", elem1 = "  ES-0001:LOOP02V";
   EXPECT_EQ(Walk(l, run), "[\n" + B + B + Pad("Volume") + Pad("Occupancy") + "\n" +
                               elem0 + Pad("01/06/2003") + Pad("10") + Pad("5.5%") + "\n" +
                               B + Pad("01/07/2003") + Pad("11") + Pad("5.6%") + "\n" +
@@ -193,36 +194,38 @@ class StatusLog : public IReportFileStatus {
 TEST(ReportFileCreateTest, FolderIsCreatedOrTheTempFolderTakesTheReport) {
   char tmpl[] = "/tmp/qav_report_XXXXXX";
   ASSERT_NE(mkdtemp(tmpl), nullptr);
-  std::string base = tmpl;
-  {
+  const std::string base = tmpl;
+  ASSERT_EQ(mkdir((base + "/dir").c_str(), 0700), 0);
+  // A missing folder one level deep is created, with either separator; anything else goes to the
+  // temporary folder, announced by 502, 513 with the chosen path and 514 with the file written.
+  struct Case { std::string chosen; bool inPlace; };
+  const Case cases[] = {{base + "\\sub\\r.txt", true},   {base + "/slash/r.txt", true},
+                        {base + "/no/such/r.txt", false},  {"/proc/qav_no_such/r.txt", false},
+                        {base + "/dir", false},            {base + "/no/such/r.txt", false}};
+  std::vector<std::string> fallbacks;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.chosen);
     CStdioFile f;
     StatusLog log;
     std::string written;
-    ASSERT_TRUE(CreateReportFile(f, base + "\\sub\\r.txt", written, log));
-    EXPECT_TRUE(log.lines.empty());
-    EXPECT_EQ(written, base + "\\sub\\r.txt");
-    f.Close();
-    EXPECT_TRUE(FileExists((base + "/sub/r.txt").c_str()));
-  }
-  std::vector<std::string> names;
-  for (int i = 0; i < 2; ++i) {
-    CStdioFile f;
-    StatusLog log;
-    std::string written;
-    ASSERT_TRUE(CreateReportFile(f, base + "\\no\\such\\r.txt", written, log));
-    ASSERT_EQ(log.lines.size(), 3u);
-    EXPECT_EQ(log.lines[1], "513 " + base + "\\no\\such\\r.txt");
-    EXPECT_EQ(log.lines[2], "514 " + written);
-    EXPECT_NE(written.find("Out.txt"), std::string::npos);
+    ASSERT_TRUE(CreateReportFile(f, c.chosen, written, log));
     f.WriteString("report\n");
     f.Close();
-    names.push_back(written);
+    if (c.inPlace) {
+      EXPECT_TRUE(log.lines.empty());
+      EXPECT_EQ(written, c.chosen);
+    } else {
+      ASSERT_EQ(log.lines.size(), 3u);
+      EXPECT_EQ(log.lines[1], "513 " + c.chosen);
+      EXPECT_EQ(log.lines[2], "514 " + written);
+      EXPECT_TRUE(written.starts_with(GetTempFolder()) && written.ends_with("Out.txt")) << written;
+      fallbacks.push_back(written);
+    }
+    EXPECT_TRUE(FileExists(written.c_str()));
   }
-  EXPECT_NE(names[0], names[1]);  // the second fall-back never overwrites the first
-  for (auto& n : names) std::remove(n.c_str());
-  std::remove((base + "/sub/r.txt").c_str());
-  rmdir((base + "/sub").c_str());
-  rmdir(base.c_str());
+  EXPECT_NE(fallbacks.front(), fallbacks.back());  // a second fall-back never overwrites the first
+  for (auto& n : fallbacks) std::remove(n.c_str());
+  std::filesystem::remove_all(base);
 }
 
 }  // namespace

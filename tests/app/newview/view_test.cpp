@@ -154,6 +154,7 @@ TEST_F(NewViewTest, ChecksStopTheRunAndShowTheStatusWindow) {
 
 TEST_F(NewViewTest, ConfigurationFileDrivesARunThatWritesTheReport) {
   std::string report = folder_ / "out\\report.txt";
+  store_->WriteInt("OUTPUT", "AUTOOPEN", 0);  // no viewer to tell about here
   StartOnDesign(report, "34335.000000", "34336.000000");
   if (HasFatalFailure()) return;
   const std::string& cab = cab_;
@@ -170,6 +171,29 @@ TEST_F(NewViewTest, ConfigurationFileDrivesARunThatWritesTheReport) {
   s << in.rdbuf();
   EXPECT_NE(s.str().find("\r\n\t01/01/1994\t01/02/1994\t\r\n" + cab + ":" + name + "\t"), std::string::npos) << s.str();
   EXPECT_EQ(Line(IDC_NV_SEPS, 0), "Time  A->Z");  // completed by the run, kept afterwards
+  EXPECT_TRUE(ui::MessageBoxLog().empty());
+
+  // A path whose folder cannot be made: the report goes to the temporary folder and a box names it.
+  const std::string deep = folder_ / "two/levels/r.txt";
+  input::Type(Item(IDC_NV_OUTPUT_PATH), deep.c_str());
+  input::Click(Item(IDC_NV_PRODUCE));
+  EXPECT_EQ(LastStatus(), "Reports Output...");
+  ASSERT_EQ(ui::MessageBoxLog().size(), 1u);
+  const std::string written = view_->m_strWrittenName;
+  EXPECT_TRUE(written.ends_with("Out.txt")) << written;
+  EXPECT_NE(ui::MessageBoxLog()[0].text.find(written), std::string::npos) << ui::MessageBoxLog()[0].text;
+  EXPECT_NE(ui::MessageBoxLog()[0].text.find(deep), std::string::npos);
+  std::remove(written.c_str());
+  // Browse offers a default name inside a folder written with either separator.
+  std::string offered;
+  ui::SetFileChooserHandler([&](const ui::FileChooserRequest& r, std::string&) {
+    offered = r.initialPath;
+    return false;
+  });
+  input::Type(Item(IDC_NV_OUTPUT_PATH), "/home/u/reports/");
+  input::Click(Item(IDC_NV_BROWSE));
+  EXPECT_EQ(offered, "/home/u/reports/default.txt");
+  ui::SetFileChooserHandler(nullptr);
 
   // A damaged file leaves everything as it was.
   std::ofstream(folder_ / "bad.nfg") << "QAV Main Configuration File Version NG.2\r\nx\r\n0\r\n0\r\n5\r\n0\r\n";

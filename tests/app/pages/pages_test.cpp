@@ -60,12 +60,16 @@ TEST_F(PagesTest, GeneralPageSetsTheArchiveRootOnAccept) {
     const char* root;
     bool prompts;
   } cases[] = {
-      {0, "D:", "/srv/qav/", "D:\\", true},
-      {0, "", "", "\\", true},
-      {1, "D:", "/srv/qav", "/srv/qav\\", false},
-      {1, "D:\\", "/srv/qav/", "/srv/qav/", false},
+      {0, "D:", "/srv/qav/", "D:/", true},
+      {0, "", "", "/", true},
+      {0, "..\\..\\", "", "../../", true},
+      {1, "D:", "@", "@/", false},
+      {1, "D:\\", "@/", "@/", false},
   };
+  const std::string archive = folder_.path();  // "@" in the table
+  auto expand = [&](const char* text) { return text[0] == '@' ? archive + (text + 1) : std::string(text); };
   for (const auto& c : cases) {
+    const std::string other = expand(c.other), root = expand(c.root);
     CGeneralParams page;
     page.Construct(IDD_GENERAL_PARAMS_NEW);
     page.m_nSource = c.source;
@@ -75,18 +79,17 @@ TEST_F(PagesTest, GeneralPageSetsTheArchiveRootOnAccept) {
     PostTask([&] {
       cdromEnabled = ::IsWindowEnabled(Item(page, IDC_CDROM_PATH));
       otherEnabled = ::IsWindowEnabled(Item(page, IDC_OTHER_PATH));
-      input::Type(Item(page, c.source == 0 ? IDC_CDROM_PATH : IDC_OTHER_PATH), c.source == 0 ? c.cdrom : c.other);
-      if (c.source == 0) input::Type(Item(page, IDC_OTHER_PATH), c.other);  // disabled: the user cannot type
+      input::Type(Item(page, c.source == 0 ? IDC_CDROM_PATH : IDC_OTHER_PATH), c.source == 0 ? c.cdrom : other.c_str());
+      if (c.source == 0) input::Type(Item(page, IDC_OTHER_PATH), other.c_str());  // disabled: the user cannot type
       else input::Type(Item(page, IDC_CDROM_PATH), c.cdrom);
       input::Click(::GetDlgItem(sheet.m_hWnd, IDOK));
     });
     ASSERT_EQ(sheet.DoModal(), IDOK);
     EXPECT_EQ(cdromEnabled, c.source == 0);
     EXPECT_EQ(otherEnabled, c.source != 0);
-    EXPECT_EQ(g_DataRootPath.Get(), c.root) << c.cdrom << " " << c.other;
+    EXPECT_EQ(g_DataRootPath.Get(), root) << c.cdrom << " " << other;
     EXPECT_EQ(g_hPromptWnd.load() != 0, c.prompts);
-    const std::string& kept = c.source == 0 ? page.m_strCdromPath : page.m_strOtherPath;
-    EXPECT_EQ(kept.back() == '\\' || kept.back() == '/', true);
+    EXPECT_EQ(c.source == 0 ? page.m_strCdromPath : page.m_strOtherPath, root);
   }
   app.m_pMainWnd = nullptr;
   mainWindow.DestroyWindow();
@@ -116,6 +119,207 @@ TEST_F(PagesTest, GeneralPageSwitchesTheSourceAndWarnsOfTheRestart) {
   EXPECT_EQ(boxes_, (std::vector<std::string>(2, "This change will take effect when you restart QAV|QAV General Params")));
 }
 
+TEST_F(PagesTest, GeneralAndOutputPagesShowTheirValuesAndGiveThemBackUnchangedOnOk) {
+  SGeneralSettings g;
+  g.cdromPath = "/media/disc/";
+  g.otherPath = folder_.path() + "/";
+  g.useClassic = 1;
+  SOutputSettings o{"/usr/bin/less", "/usr/bin/localc", 1, 0, "/r/", "/s/", "/m/"};
+  auto general = [](const SGeneralSettings& s) {
+    return s.cdromPath + "|" + s.otherPath + "|" + std::to_string(s.cdromIndex) + std::to_string(s.useClassic);
+  };
+  auto output = [](const SOutputSettings& s) {
+    return s.textViewer + "|" + s.ssViewer + "|" + s.rawPath + s.sdsPath + s.mdsPath + "|" +
+           std::to_string(s.autoOpen) + std::to_string(s.useCustomViewer);
+  };
+  const struct {
+    UINT id;
+    int edit;
+    const char* shown;
+  } cases[] = {{IDD_GENERAL_PARAMS_NEW, IDC_CDROM_PATH, "/media/disc/"},
+               {IDD_GENERAL_PARAMS_CLASSIC, IDC_CDROM_PATH, "/media/disc/"},
+               {IDD_OUTPUT_PARAMS_NEW, IDC_SS_VIEWER, "/usr/bin/localc"},
+               {IDD_OUTPUT_PARAMS_CLASSIC, IDC_RAW_PATH, "/r/"}};
+  for (const auto& c : cases) {
+    CGeneralParams generalPage;
+    COutputParams outputPage;
+    CPropertyPage* page = &generalPage;
+    if (c.edit == IDC_CDROM_PATH) {
+      generalPage.Construct(c.id);
+      generalPage.SetSettings(g);
+    } else {
+      outputPage.Construct(c.id);
+      outputPage.SetSettings(o);
+      page = &outputPage;
+    }
+    CPropertySheet sheet("Parameter Settings");
+    sheet.AddPage(page);
+    std::string shown;
+    PostTask([&] {
+      shown = CWnd::FromHandle(Item(*page, c.edit))->GetWindowText();
+      input::Click(::GetDlgItem(sheet.m_hWnd, IDOK));
+    });
+    ASSERT_EQ(sheet.DoModal(), IDOK);
+    EXPECT_EQ(shown, c.shown) << c.id;
+    SGeneralSettings g2;
+    SOutputSettings o2;
+    generalPage.GetSettings(g2);
+    outputPage.GetSettings(o2);
+    if (page == &generalPage) EXPECT_EQ(general(g2), general(g)) << c.id;
+    else EXPECT_EQ(output(o2), output(o)) << c.id;
+  }
+}
+
+TEST_F(PagesTest, EveryBrowseButtonFillsItsFieldOnOkAndLeavesItOnCancel) {
+  const struct {
+    UINT page;
+    int source;  // of the General page
+    int button, edit;
+    const char* title;  // a folder chooser's; null for a program chooser
+    const char* chosen;
+  } cases[] = {
+      {IDD_GENERAL_PARAMS_CLASSIC, 0, IDC_BROWSE_CDROM, IDC_CDROM_PATH, "Choose CDROM Drive/Directory", "/media/disc"},
+      {IDD_GENERAL_PARAMS_NEW, 1, IDC_BROWSE_OTHER, IDC_OTHER_PATH, "Choose Other Drive Path", "/srv/archive"},
+      {IDD_OUTPUT_PARAMS_NEW, 0, IDC_BROWSE_TEXT_VIEWER, IDC_TEXT_VIEWER, nullptr, "/usr/bin/xdg-open"},
+      {IDD_OUTPUT_PARAMS_CLASSIC, 0, IDC_BROWSE_SS_VIEWER, IDC_SS_VIEWER, nullptr, "/opt/office/program/scalc"},
+      {IDD_OUTPUT_PARAMS_CLASSIC, 0, IDC_BROWSE_RAW_PATH, IDC_RAW_PATH, "Choose Rawdata Output Directory", "/r"},
+      {IDD_OUTPUT_PARAMS_CLASSIC, 0, IDC_BROWSE_SDS_PATH, IDC_SDS_PATH, "Choose SDS Output Directory", "/s"},
+      {IDD_OUTPUT_PARAMS_CLASSIC, 0, IDC_BROWSE_MDS_PATH, IDC_MDS_PATH, "Choose MDS Output Directory", "/m"},
+  };
+  for (const auto& c : cases) {
+    CGeneralParams general;
+    COutputParams output;
+    CPropertyPage* page = &output;
+    if (c.page == IDD_GENERAL_PARAMS_CLASSIC || c.page == IDD_GENERAL_PARAMS_NEW) {
+      general.Construct(c.page);
+      general.m_nSource = c.source;
+      page = &general;
+    } else {
+      output.Construct(c.page);
+    }
+    std::vector<qav::ui::FileChooserRequest> asked;
+    bool answer = false;
+    qav::ui::SetFileChooserHandler([&](const qav::ui::FileChooserRequest& r, std::string& path) {
+      asked.push_back(r);
+      path = c.chosen;
+      return answer;
+    });
+    CPropertySheet sheet("Parameter Settings");
+    sheet.AddPage(page);
+    std::string afterCancel, afterOk;
+    PostTask([&] {
+      input::Type(Item(*page, c.edit), "/start/here");
+      input::Click(Item(*page, c.button));
+      afterCancel = CWnd::FromHandle(Item(*page, c.edit))->GetWindowText();
+      answer = true;
+      input::Click(Item(*page, c.button));
+      afterOk = CWnd::FromHandle(Item(*page, c.edit))->GetWindowText();
+      input::Click(::GetDlgItem(sheet.m_hWnd, IDCANCEL));
+    });
+    sheet.DoModal();
+    ASSERT_EQ(asked.size(), 2u) << c.button;
+    EXPECT_EQ(asked[0].initialPath, "/start/here") << c.button;
+    EXPECT_EQ(asked[0].title, c.title != nullptr ? c.title : "Open") << c.button;
+    EXPECT_EQ(asked[0].defaultExt, "") << c.button;
+    EXPECT_EQ(afterCancel, "/start/here") << c.button;
+    EXPECT_EQ(afterOk, c.chosen) << c.button;
+  }
+}
+
+TEST_F(PagesTest, AnArchiveFolderThatIsNotThereIsRefusedAndKeepsTheSheetOnItsPage) {
+  CGeneralParams general;
+  general.Construct(IDD_GENERAL_PARAMS_NEW);
+  general.m_nSource = 1;
+  COutputParams output;
+  output.Construct(IDD_OUTPUT_PARAMS_NEW);
+  sheet_.AddPage(&general);
+  sheet_.AddPage(&output);
+  const std::string missing = folder_ / "missing";
+  const std::string there = folder_.path();
+  std::vector<int> activeAfterRefusals;
+  bool focusOnPath = false;
+  PostTask([&] {
+    input::Type(Item(general, IDC_OTHER_PATH), missing.c_str());
+    input::SelectTab(sheet_.GetTabControl(), 1);
+    activeAfterRefusals.push_back(sheet_.GetActiveIndex());
+    ClickOk();
+    activeAfterRefusals.push_back(sheet_.GetActiveIndex());
+    focusOnPath = ::GetFocus() == Item(general, IDC_OTHER_PATH);
+    input::Type(Item(general, IDC_OTHER_PATH), there.c_str());
+    ClickOk();
+  });
+  ASSERT_EQ(sheet_.DoModal(), IDOK);
+  EXPECT_EQ(activeAfterRefusals, (std::vector<int>{0, 0}));
+  EXPECT_TRUE(focusOnPath);
+  EXPECT_EQ(boxes_, std::vector<std::string>(2, "The folder " + missing + " does not exist.|QAV"));
+  EXPECT_EQ(g_DataRootPath.Get(), there + "/");
+  // A folder that was already set is not held against the user's other changes.
+  CGeneralParams again;
+  again.Construct(IDD_GENERAL_PARAMS_NEW);
+  again.m_strOtherPath = missing;
+  CPropertySheet sheet("Parameter Settings");
+  sheet.AddPage(&again);
+  PostTask([&] {
+    input::Click(Item(again, IDC_USE_CLASSIC));
+    input::Click(::GetDlgItem(sheet.m_hWnd, IDOK));
+  });
+  ASSERT_EQ(sheet.DoModal(), IDOK);
+  EXPECT_EQ(boxes_.size(), 3u);  // the restart note only
+  EXPECT_EQ(g_DataRootPath.Get(), missing + "/");
+}
+
+TEST_F(PagesTest, AMinimumAboveItsMaximumIsRefusedNamingBoth) {
+  const struct {
+    int changeMin, min, changeMax, max;
+    const char* minText;
+    const char* maxText;
+    const char* message;
+  } cases[] = {
+      {IDC_PE_CHANGE_PEAK_MIN, IDC_PE_PEAK_MIN, IDC_PE_CHANGE_PEAK_MAX, IDC_PE_PEAK_MAX, "200", "100",
+       "Peak Min (200) must not be greater than Peak Max (100).|QAV"},
+      {IDC_PE_CHANGE_OFF_PEAK_MIN, IDC_PE_OFF_PEAK_MIN, IDC_PE_CHANGE_OFF_PEAK_MAX, IDC_PE_OFF_PEAK_MAX, "7", "6",
+       "Off-peak Min (7) must not be greater than Off-peak Max (6).|QAV"},
+  };
+  for (const auto& c : cases) {
+    boxes_.clear();
+    CPEValidityFlags pe;
+    pe.Construct();
+    COutputParams output;
+    output.Construct(IDD_OUTPUT_PARAMS_NEW);
+    CPropertySheet sheet("Parameter Settings");
+    sheet.AddPage(&pe);
+    sheet.AddPage(&output);
+    std::vector<int> active;
+    bool minWritable = false, focusOnMin = false;
+    PostTask([&] {
+      input::Click(Item(pe, c.changeMax));
+      input::Type(Item(pe, c.max), c.maxText);
+      input::Click(Item(pe, c.changeMin));
+      input::Type(Item(pe, c.min), c.minText);
+      input::SelectTab(sheet.GetTabControl(), 1);
+      active.push_back(sheet.GetActiveIndex());
+      input::Focus(Item(pe, IDC_PE_PEAK1_START));
+      input::Click(::GetDlgItem(sheet.m_hWnd, IDOK));
+      active.push_back(sheet.GetActiveIndex());
+      focusOnMin = ::GetFocus() == Item(pe, c.min);
+      minWritable = (CWnd::FromHandle(Item(pe, c.min))->GetStyle() & ES_READONLY) == 0;
+      input::Type(Item(pe, c.min), c.maxText);  // equal limits are fine
+      input::Click(::GetDlgItem(sheet.m_hWnd, IDOK));
+    });
+    ASSERT_EQ(sheet.DoModal(), IDOK);
+    EXPECT_EQ(active, (std::vector<int>{0, 0}));
+    EXPECT_EQ(boxes_, std::vector<std::string>(2, c.message));
+    EXPECT_TRUE(focusOnMin);
+    EXPECT_TRUE(minWritable);
+    const PeValidity v = g_PeValid.Get();
+    const int stored = c.min == IDC_PE_PEAK_MIN ? v.peakMin : v.offMin;
+    const int storedMax = c.min == IDC_PE_PEAK_MIN ? v.peakMax : v.offMax;
+    EXPECT_EQ(stored, std::atoi(c.maxText));
+    EXPECT_EQ(storedMax, std::atoi(c.maxText));
+    g_PeValid.Set(PeValidity{});
+  }
+}
+
 TEST_F(PagesTest, OutputPageFoldersGainASeparatorAndTheViewerGroupFollowsTheCheck) {
   COutputParams page;
   page.Construct(IDD_OUTPUT_PARAMS_CLASSIC);
@@ -137,9 +341,9 @@ TEST_F(PagesTest, OutputPageFoldersGainASeparatorAndTheViewerGroupFollowsTheChec
   });
   ASSERT_EQ(sheet_.DoModal(), IDOK);
   EXPECT_EQ(viewerEnabled, (std::vector<bool>{false, true, true, true, false}));
-  EXPECT_EQ(page.m_strRawPath, "C:\\TEMP\\");
+  EXPECT_EQ(page.m_strRawPath, "C:/TEMP/");
   EXPECT_EQ(page.m_strSdsPath, "/var/reports/");
-  EXPECT_EQ(page.m_strMdsPath, "\\");
+  EXPECT_EQ(page.m_strMdsPath, "/");
   EXPECT_EQ(page.m_strSsViewer, "/usr/bin/localc");
 }
 
@@ -160,6 +364,30 @@ TEST_F(PagesTest, ClassicOutputPageWithoutTheCustomViewerOffersTheTextViewerAndT
   ASSERT_EQ(sheet_.DoModal(), IDOK);
   EXPECT_TRUE(viewerEnabled);
   EXPECT_EQ(page.m_bAutoOpen, 0);
+}
+
+TEST_F(PagesTest, ClassicOutputPageKeepsTheTextViewerOffWithTheOwnViewerOrInTheNewView) {
+  const struct {
+    UINT useClassic;
+    int useCustomViewer;
+  } cases[] = {{1, 1}, {0, 0}};
+  for (const auto& c : cases) {
+    CQAVApp app;
+    app.m_nUseClassic = c.useClassic;
+    COutputParams page;
+    page.Construct(IDD_OUTPUT_PARAMS_CLASSIC);
+    page.m_bUseCustomViewer = c.useCustomViewer;
+    CPropertySheet sheet("Parameter Settings");
+    sheet.AddPage(&page);
+    std::vector<bool> enabled;
+    PostTask([&] {
+      for (int id : {IDC_TEXT_VIEWER_GROUP, IDC_TEXT_VIEWER, IDC_BROWSE_TEXT_VIEWER})
+        enabled.push_back(::IsWindowEnabled(Item(page, id)));
+      input::Click(::GetDlgItem(sheet.m_hWnd, IDCANCEL));
+    });
+    sheet.DoModal();
+    EXPECT_EQ(enabled, std::vector<bool>(3, false)) << c.useClassic << c.useCustomViewer;
+  }
 }
 
 TEST_F(PagesTest, NewViewOutputPageShowsOnlyTheViewersAndAutoOpen) {
@@ -206,8 +434,12 @@ TEST_F(PagesTest, ArrowStepsSnapToFiveMinutesTypedTimesStay) {
       {7, 23, 7, 24, 7, 25, true},   // from a typed time
       {0, 0, 23, 59, 0, 0, true},    // held at the start of the day
       {23, 55, 23, 56, 23, 55, true},  // and at its end
-      {7, 0, 7, 59, 7, 59, false},   // typed
+      {7, 0, 7, 59, 6, 55, true},    // a picker that wraps the minute without carrying
+      {6, 59, 6, 0, 7, 0, true},     // up from a typed time, wrapped
+      {0, 0, 0, 59, 0, 0, true},     // the start of the day holds on such a picker too
+      {7, 0, 7, 45, 7, 45, false},   // typed
       {6, 0, 7, 23, 7, 23, false},   // typed
+      {7, 0, 8, 0, 8, 0, false},     // the hour's arrow
   };
   for (const auto& c : cases) {
     int h = c.h, m = c.m;
@@ -221,14 +453,15 @@ TEST_F(PagesTest, PeValidityPageShowsEditsAndStoresTheSettings) {
   page.Construct();
   sheet_.AddPage(&page);
   std::vector<std::string> shown;
-  bool readOnlyAtStart = false, writableAfterChange = false, readOnlyAfterLeaving = false;
+  bool readOnlyAtStart = true, writableAfterChange = false, readOnlyAfterLeaving = false;
   int activeAfterRefusal = -1;
   PostTask([&] {
     for (int id : {IDC_PE_PEAK1_START, IDC_PE_PEAK1_END, IDC_PE_PEAK2_START, IDC_PE_PEAK2_END})
       shown.push_back(Shown(Item(page, id)));
     for (int id : {IDC_PE_PEAK_MIN, IDC_PE_PEAK_MAX, IDC_PE_OFF_PEAK_MIN, IDC_PE_OFF_PEAK_MAX})
       shown.push_back(CWnd::FromHandle(Item(page, id))->GetWindowText());
-    readOnlyAtStart = (CWnd::FromHandle(Item(page, IDC_PE_PEAK_MAX))->GetStyle() & ES_READONLY) != 0;
+    for (int id : {IDC_PE_PEAK_MIN, IDC_PE_PEAK_MAX, IDC_PE_OFF_PEAK_MIN, IDC_PE_OFF_PEAK_MAX})
+      readOnlyAtStart &= (CWnd::FromHandle(Item(page, id))->GetStyle() & (ES_READONLY | WS_BORDER)) == ES_READONLY;
   });
   PostTask([&] {
     input::Click(Item(page, IDC_PE_CHANGE_PEAK_MAX));

@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "app/select/dates_dlg.h"
 #include "app/select/select_fixture.h"
 #include "app/select/select_ids.h"
 
@@ -30,6 +31,7 @@ TEST_F(YearDlgTest, WithoutYearFoldersTheDialogsSaySoAndEndCancelled) {
   const Case cases[] = {
       {"Year Selection", [](CObjArray<CDateTimeEx>& d) { return CYearDlg(nullptr).Run(d, nullptr); }},
       {"Month Selection", [](CObjArray<CDateTimeEx>& d) { return CMonthDlg(nullptr).Run(d); }},
+      {"Date Selection", [](CObjArray<CDateTimeEx>& d) { return static_cast<int>(CDatesDlg(&d, nullptr).DoModal()); }},
   };
   for (const Case& c : cases) {
     qav::ui::ClearMessageBoxLog();

@@ -177,7 +177,7 @@ TEST_F(MainViewTest, TheArchiveSourceSetsTheRootAndTheDiscWindow) {
   store_->WriteString("GENERAL", "CDROM_PATH", "/media/cdrom");
   store_->WriteString("GENERAL", "OTHER_PATH", "/srv/archive/");
   Start();
-  EXPECT_EQ(g_DataRootPath.Get(), "/media/cdrom\\");
+  EXPECT_EQ(g_DataRootPath.Get(), "/media/cdrom/");
   EXPECT_EQ(g_hPromptWnd.load(), reinterpret_cast<uintptr_t>(frame_->GetSafeHwnd()));
   frame_->DestroyWindow();
   store_->WriteInt("GENERAL", "CDROM_INDEX", 1);
@@ -187,6 +187,54 @@ TEST_F(MainViewTest, TheArchiveSourceSetsTheRootAndTheDiscWindow) {
   EXPECT_EQ(g_DataRootPath.Get(), "/srv/archive/");
   EXPECT_EQ(g_hPromptWnd.load(), 0u);
   second.m_pMainWnd->DestroyWindow();
+}
+
+TEST_F(MainViewTest, ParametersOkStoresEveryPagesValuesAndCancelChangesNothing) {
+  const std::string before = folder_ / "before", after = folder_ / "after";
+  std::filesystem::create_directories(before);
+  std::filesystem::create_directories(after);
+  store_->WriteInt("GENERAL", "CDROM_INDEX", 1);
+  store_->WriteString("GENERAL", "OTHER_PATH", (before + "/").c_str());
+  store_->WriteString("OUTPUT", "TEXTVIEWER", "/usr/bin/less");
+  store_->WriteInt("OUTPUT", "AUTOOPEN", 0);
+  store_->WriteInt("PE_VALID", "VOL_GOOD_PEAK_MAX", 250);
+  const CRuntimeClass* registered = FindMainView(IDR_MAINFRAME);
+  RegisterMainView(IDR_MAINFRAME, RUNTIME_CLASS(CMainDlg));
+  Start();
+  RegisterMainView(IDR_MAINFRAME, registered);
+  CMainDlg& v = *view_;
+  auto settings = [&] {
+    SGeneralSettings g;
+    SOutputSettings o;
+    v.m_GeneralParams.GetSettings(g);
+    v.m_OutputParams.GetSettings(o);
+    return g.otherPath + std::to_string(g.cdromIndex) + "|" + o.textViewer + std::to_string(o.autoOpen);
+  };
+  const std::string atStart = settings();
+  EXPECT_EQ(atStart, before + "/1|/usr/bin/less0");
+  for (int button : {IDCANCEL, IDOK}) {
+    qav::ui::PostTask([&] {
+      HWND tabs = v.m_Sheet.GetTabControl();
+      input::Type(::GetDlgItem(v.m_GeneralParams.m_hWnd, IDC_OTHER_PATH), after.c_str());
+      input::SelectTab(tabs, 1);  // the General page takes its values
+      input::Type(::GetDlgItem(v.m_OutputParams.m_hWnd, IDC_TEXT_VIEWER), "/usr/bin/gedit");
+      input::Click(::GetDlgItem(v.m_OutputParams.m_hWnd, IDC_AUTO_OPEN));
+      input::SelectTab(tabs, 2);
+      input::Click(::GetDlgItem(v.m_PEValidityFlags.m_hWnd, IDC_PE_CHANGE_PEAK_MAX));
+      input::Type(::GetDlgItem(v.m_PEValidityFlags.m_hWnd, IDC_PE_PEAK_MAX), "200");
+      input::Click(::GetDlgItem(v.m_Sheet.m_hWnd, button));
+    });
+    input::Menu(frameWnd_, ID_PARAMETERS);
+    const bool ok = button == IDOK;
+    EXPECT_EQ(settings(), ok ? after + "/1|/usr/bin/gedit1" : atStart) << button;
+    EXPECT_EQ(g_DataRootPath.Get(), (ok ? after : before) + "/") << button;
+    EXPECT_EQ(g_PeValid.Get().peakMax, ok ? 200 : 250) << button;
+  }
+  frame_->DestroyWindow();  // the view writes the profile
+  EXPECT_EQ(store_->GetString("GENERAL", "OTHER_PATH", ""), after + "/");
+  EXPECT_EQ(store_->GetString("OUTPUT", "TEXTVIEWER", ""), "/usr/bin/gedit");
+  EXPECT_EQ(store_->GetInt("OUTPUT", "AUTOOPEN", 9), 1u);
+  EXPECT_EQ(store_->GetInt("PE_VALID", "VOL_GOOD_PEAK_MAX", 0), 200u);
 }
 
 TEST_F(MainViewTest, AWorkersDiscRequestIsAnsweredOnTheUserInterfaceThread) {
@@ -267,7 +315,7 @@ TEST(Defaults, CdromRootFromTheMountTable) {
   } cases[] = {
       {&table, "/usr/bin/qav", "/media/disc1/"},
       {&table, "/media/disc2/bin/qav", "/media/disc2/"},
-      {&none, "/usr/bin/qav", "..\\..\\"},
+      {&none, "/usr/bin/qav", "../../"},
   };
   for (const auto& c : cases) {
     SDefaultsEnvironment env;
@@ -286,7 +334,32 @@ TEST(Defaults, ArchiveAndReportFolders) {
   env.dataHome = "relative";
   EXPECT_EQ(DefaultOtherPath(env), "/home/u/.local/share/qav/archive/");
   env.tempFolder = "/var/tmp";
-  EXPECT_EQ(DefaultReportFolder(env), "/var/tmp\\");
+  EXPECT_EQ(DefaultReportFolder(env), "/var/tmp/");
+}
+
+TEST(Defaults, FoldersOfAnOlderSettingsFileComeBackAndAreStoredWithSlashes) {
+  AppTempFolder folder;
+  const std::string ini = folder / "qav.ini";
+  std::ofstream(ini) << "[GENERAL]\r\nCDROM_PATH=..\\..\\\r\nOTHER_PATH=archive\\qav\\\r\n"
+                        "[OUTPUT]\r\nRAWDATA_PATH=C:\\TEMP\\\r\nSDS_PATH=reports\\sds\r\nMDS_PATH=/var/mds/\r\n";
+  SGeneralSettings general;
+  SOutputSettings output;
+  {
+    CProfile profile(ini);
+    CFileProfileStore store(profile);
+    ReadGeneralSettings(store, SDefaultsEnvironment{}, general);
+    ReadOutputSettings(store, SDefaultsEnvironment{}, output);
+    EXPECT_EQ(general.cdromPath, "../../");
+    EXPECT_EQ(general.otherPath, "archive/qav/");
+    EXPECT_EQ(output.rawPath, "C:/TEMP/");
+    EXPECT_EQ(output.sdsPath, "reports/sds");
+    EXPECT_EQ(output.mdsPath, "/var/mds/");
+    ASSERT_TRUE(WriteViewSettings(store, general, output, PeValidity{}));
+  }
+  std::ifstream in(ini);
+  const std::string written((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_NE(written.find("CDROM_PATH=../../"), std::string::npos) << written;
+  EXPECT_EQ(written.find('\\'), std::string::npos) << written;
 }
 }  // namespace
 

@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -162,3 +163,104 @@ TEST_F(ProgramUnderX, OpensTheParameterSheetFromItsMenuAndSavesItsSettings) {
   EXPECT_NE(ini.find("VOL_GOOD_PEAK_MAX=255"), std::string::npos) << ini;
 }
 }  // namespace
+
+namespace {
+// The built program, or "" (the test is then skipped) without a display, xdotool or the program.
+std::string ProgramForX() {
+  const char* display = std::getenv("DISPLAY");
+  if (display == nullptr || *display == '\0' || !Have("xdotool") || !Have("import")) return "";
+  const fs::path build = fs::read_symlink("/proc/self/exe").parent_path().parent_path().parent_path();
+  const fs::path program = build / "src/app/qav";
+  return fs::exists(program) ? program.string() : "";
+}
+
+std::string ShotPath(const char* name) {
+  const fs::path shots = fs::read_symlink("/proc/self/exe").parent_path().parent_path().parent_path() / "screenshots";
+  fs::create_directories(shots);
+  return (shots / name).string();
+}
+
+std::string Ini(const AppTempFolder& folder) {
+  std::ifstream in(folder / "config/KARVO/qav.ini");
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// Options > Parameters by its keys; the sheet's window or "".
+std::string OpenParameters(const std::string& main) {
+  Shell("xdotool windowfocus --sync " + main + " 2>/dev/null; sleep 0.3; xdotool key --delay 150 alt+o p");
+  return FindWindow("Parameter Settings");
+}
+
+// Visible windows whose title is exactly `title`.
+int CountWindows(const std::string& title) {
+  const std::string ids = Shell("xdotool search --onlyvisible --name '^" + title + "$' 2>/dev/null");
+  return ids.empty() ? 0 : static_cast<int>(std::count(ids.begin(), ids.end(), '\n')) + 1;
+}
+}  // namespace
+
+TEST_F(ProgramUnderX, ThePeMinuteArrowStepsFiveMinutesAcrossTheHour) {
+  const std::string program = ProgramForX();
+  if (program.empty()) GTEST_SKIP() << "no X display, xdotool or program";
+  {
+    CProfile profile(folder_ / "config/KARVO/qav.ini");
+    profile.WriteProfileInt("PE_VALID", "PEAK1_START", 84);  // 07:00
+    ASSERT_TRUE(profile.Flush());
+  }
+  Start(program);
+  const std::string main = FindWindow("QAV");
+  ASSERT_FALSE(main.empty()) << "the main window did not appear";
+  const std::string sheet = OpenParameters(main);
+  ASSERT_FALSE(sheet.empty()) << "the parameter sheet did not open";
+  // The PE page; a click into the minutes of "Peak Pd 1" Start (its place under Xvfb with the Qt
+  // backend's fonts), End to be sure the caret is there, Down steps the minute.
+  Shell("xdotool key --delay 200 ctrl+Tab ctrl+Tab; sleep 0.5; xdotool mousemove --window " + sheet +
+        " 175 286 click 1; sleep 0.3; xdotool key End Down; sleep 0.5");
+  Shell("import -window " + sheet + " " + ShotPath("pe-minute-arrow.png"));
+  Shell("xdotool key Return; sleep 0.5");
+  EXPECT_EQ(CountWindows("Parameter Settings"), 0);
+  Shell("xdotool windowfocus --sync " + main + " 2>/dev/null; xdotool key --delay 150 alt+f x");
+  EXPECT_EQ(WaitExit(), 0);
+  EXPECT_NE(Ini(folder_).find("PEAK1_START=83"), std::string::npos) << Ini(folder_);  // 06:55
+}
+
+TEST_F(ProgramUnderX, AMissingArchiveFolderIsRefusedAndTheDateDialogSaysWhyItIsEmpty) {
+  const std::string program = ProgramForX();
+  if (program.empty()) GTEST_SKIP() << "no X display, xdotool or program";
+  const std::string empty = folder_ / "empty/";
+  fs::create_directories(empty);
+  {
+    CProfile profile(folder_ / "config/KARVO/qav.ini");
+    profile.WriteProfileInt("GENERAL", "CDROM_INDEX", 1);
+    profile.WriteProfileString("GENERAL", "OTHER_PATH", empty.c_str());
+    ASSERT_TRUE(profile.Flush());
+  }
+  Start(program);
+  const std::string main = FindWindow("QAV");
+  ASSERT_FALSE(main.empty()) << "the main window did not appear";
+  Shell("xdotool windowmove " + main + " 0 0 windowsize " + main + " 1280 800; sleep 1");
+  const std::string sheet = OpenParameters(main);
+  ASSERT_FALSE(sheet.empty()) << "the parameter sheet did not open";
+  // The "Other" folder's edit (Tab from the checked radio), a folder that is not there, Enter.
+  const std::string missing = folder_ / "no-such-archive";
+  Shell("xdotool key --delay 150 Tab ctrl+a; xdotool type --delay 20 '" + missing + "'; xdotool key Return; sleep 1");
+  EXPECT_EQ(CountWindows("QAV"), 2) << "the main window and the message";
+  EXPECT_EQ(CountWindows("Parameter Settings"), 1);
+  Shell("import -window root " + ShotPath("general-missing-folder.png"));
+  const std::string box = Shell("xdotool search --onlyvisible --name '^QAV$' | grep -v '^" + main + "$' | head -n 1");
+  Shell("xdotool windowfocus --sync " + box + " 2>/dev/null; xdotool key Return; sleep 0.5");  // the message goes
+  EXPECT_EQ(CountWindows("QAV"), 1);
+  EXPECT_EQ(CountWindows("Parameter Settings"), 1);
+  Shell("xdotool key Escape; sleep 0.5");
+  EXPECT_EQ(CountWindows("Parameter Settings"), 0);
+  // "Select Dates" of the New view: the archive folder has no data folders.
+  Shell("xdotool windowfocus --sync " + main + " 2>/dev/null; sleep 0.3; xdotool mousemove --window " + main +
+        " 449 381 click 1");
+  EXPECT_FALSE(FindWindow("Date Selection").empty()) << "no explanation of the empty date lists";
+  Shell("import -window root " + ShotPath("dates-no-data-folders.png"));
+  Shell("xdotool key Return; sleep 0.5");
+  EXPECT_EQ(CountWindows("Date Selection"), 0);
+  EXPECT_EQ(CountWindows("Select Dates"), 0);
+  Shell("xdotool windowfocus --sync " + main + " 2>/dev/null; xdotool key --delay 150 alt+f x");
+  EXPECT_EQ(WaitExit(), 0);
+  EXPECT_NE(Ini(folder_).find("OTHER_PATH=" + empty), std::string::npos) << Ini(folder_);
+}

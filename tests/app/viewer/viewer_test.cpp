@@ -88,6 +88,30 @@ TEST_F(ViewerTest, OpensARawListingAndFindsTheChosenDay) {
   EXPECT_TRUE(boxes.empty());
 }
 
+TEST_F(ViewerTest, FindsTheSectionsOfACabinetNamedByItsId) {
+  const char* kNoAlias = "005es01000:_MW___1  I-90  Nowhere    5.00";
+  std::string path = Write("viewer_id.sds", std::string(kTitleA) + "\n01/05/2003 (Sun)\n\n     ---Daily\n" + kNoAlias +
+                                                "\n01/05/2003 (Sun)\n\n     ---Daily\n" + kNoAlias +
+                                                "\n01/06/2003 (Mon)\n\n     ---Daily\n");
+  CViewer viewer;
+  ASSERT_TRUE(viewer.ViewReportFile(path.c_str(), true, nullptr));
+  input::SelectLine(viewer.m_lstCabinets.m_hWnd, 1);
+  EXPECT_EQ(Lines(viewer.m_lstElements), (std::vector<std::string>{"_MW___1"}));
+  input::SelectLine(viewer.m_lstSections.m_hWnd, 0);
+  EXPECT_TRUE(input::Key(viewer.m_lstElements.m_hWnd, VK_RETURN));
+  EXPECT_EQ(Top(viewer.m_lstText), 4);
+  viewer.FillSectionList();
+  input::SelectLine(viewer.m_lstSections.m_hWnd, 1);
+  EXPECT_TRUE(input::Key(viewer.m_lstSections.m_hWnd, VK_RETURN));
+  EXPECT_EQ(Top(viewer.m_lstText), 8);
+  // Back to the first cabinet: its section is the file's first line.
+  input::SelectLine(viewer.m_lstCabinets.m_hWnd, 0);
+  input::SelectLine(viewer.m_lstSections.m_hWnd, 0);
+  EXPECT_TRUE(input::Key(viewer.m_lstCabinets.m_hWnd, VK_RETURN));
+  EXPECT_EQ(Top(viewer.m_lstText), 0);
+  viewer.Close();
+}
+
 TEST_F(ViewerTest, UnknownEndingAndMissingFileGiveTheirBoxes) {
   CViewer viewer;
   EXPECT_FALSE(viewer.ViewReportFile("/tmp/report.txt", false, nullptr));

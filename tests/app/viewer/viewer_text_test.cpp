@@ -90,12 +90,37 @@ TEST(ViewerText, RawListingIndexSkipsDataLinesAndUnavailableDays) {
 TEST(ViewerText, TitleWithStarsAndDescriptionColumn) {
   CTextLines t;
   t.Assign("ES-300 :_ME___1 ***Unknown***\n01/05/2003 (Sun)\n\n     ---Daily\n"
-           "ES-400 :_ME___1X  SR 99      Aurora\n01/05/2003 (Sun)\n\n     ---15 Minute\n");
+           "ES-400 :_ME___1X  SR 99      Ashfen\n01/05/2003 (Sun)\n\n     ---15 Minute\n");
   std::vector<SViewerSection> s;
   ASSERT_TRUE(IndexSections(t, VFT_SDS, s, {}));
   ASSERT_EQ(s.size(), 2u);
   EXPECT_EQ(s[0].m_strDescription, "**Unavailable**");
-  EXPECT_EQ(s[1].m_strDescription, "99      Aurora");  // column 15 not blank: from column 21
+  EXPECT_EQ(s[1].m_strDescription, "99      Ashfen");  // column 15 not blank: from column 21
+}
+
+TEST(ViewerText, CabinetWithoutAliasIsNamedByItsId) {
+  // Title lines as the heading writes them for cabinets without an alias; look-alikes are not titles.
+  struct Case { const char* line; int colon; };
+  for (const Case& c : {Case{"005es01000:_MW___1  I-90  Nowhere    5.00", 10}, Case{kTitleA, 7},
+                        Case{"NIDes00300:_MN___1", 10}, Case{"005xx01000:_MW___1", 0}, Case{"005es 1000:_MW___1", 0},
+                        Case{"005es01000 _MW___1", 0}, Case{"005es01000", 0}, Case{":_MW___1  I-90", 0}})
+    EXPECT_EQ(TitleColon(c.line), c.colon) << c.line;
+  CTextLines t;
+  t.Assign(std::string(kTitleA) + "\n01/05/2003 (Sun)\n\n     ---Daily\n"
+           "005es01000:_MW___1  I-90  Nowhere    5.00\n01/05/2003 (Sun)\n\n     ---Daily\n"
+           "005es01075:_MW___1  I-90  Nowhere    5.75\n01/05/2003 (Sun)\n\n     ---15 Minute\n");
+  std::vector<SViewerSection> s;
+  ASSERT_TRUE(IndexSections(t, VFT_SDS, s, {}));
+  ASSERT_EQ(s.size(), 3u);
+  EXPECT_EQ(s[1].m_strElement, "_MW___1");
+  std::vector<std::string> cabinets;
+  EXPECT_EQ(CabinetLines(s, &cabinets),
+            (std::vector<std::string>{"ES-101D I-5          Station Rd ", "005es01000 I-90  Nowhere    5.00",
+                                      "005es01075 I-90  Nowhere    5.75"}));
+  EXPECT_EQ(cabinets, (std::vector<std::string>{"ES-101D", "005es01000", "005es01075"}));
+  EXPECT_EQ(ElementsOfCabinet(s, "005es01075"), (std::vector<std::string>{"_MW___1"}));
+  EXPECT_EQ(FindSection(s, VFT_SDS, "005es01075", "_MW___1", "01/05/2003 (Sun)  15Min"), 8);
+  EXPECT_EQ(FindSection(s, VFT_SDS, "005es01000", "_MW___1", "01/05/2003 (Sun)  Daily"), 4);
 }
 
 TEST(ViewerText, SingleDayLabelsAndFind) {
