@@ -8,14 +8,17 @@ const char* const DATA_UNAVAILABLE_TEXT = "     ***DATA UNAVAILABLE***\n\n\n\n";
 namespace {
 
 // While a day writes its daily summary, its period table is built once for the five kinds
-// instead of once per kind. The day does not change while it writes.
+// instead of once per kind, and with the criteria of the scope the five summaries are made
+// together from it. The day and the criteria do not change while it writes.
 struct SDailyTable {
-  SDailyTable(const CElementDay* d, SDailyTable* o) : day(d), outer(o) {}
+  SDailyTable(const CElementDay* d, SDailyTable* o, const ValidityTables* c) : day(d), outer(o), criteria(c) {}
   const CElementDay* day;
   SDailyTable* outer;
+  const ValidityTables* criteria;
   bool filled = false;
   bool ok = false;
   CPeriodTable table;
+  SSummary summaries[SK_COUNT];
 };
 thread_local SDailyTable* t_dailyTable = nullptr;
 
@@ -64,8 +67,11 @@ SSummary CElementDay::ComputeSummary(int summaryKind, const ValidityTables& crit
     if (!d->filled) {
       d->ok = FillPeriodTable(d->table);
       d->filled = true;
+      if (d->ok) d->table.ComputeSummaries(*d->criteria, d->summaries);
     }
-    return d->ok ? d->table.ComputeSummary(summaryKind, criteria[summaryKind]) : SSummary{};
+    if (!d->ok) return SSummary{};
+    if (&criteria == d->criteria) return d->summaries[summaryKind];
+    return d->table.ComputeSummary(summaryKind, criteria[summaryKind]);
   }
   CPeriodTable table;
   if (!FillPeriodTable(table)) return SSummary{};
@@ -73,7 +79,7 @@ SSummary CElementDay::ComputeSummary(int summaryKind, const ValidityTables& crit
 }
 
 void CElementDay::ComputeSummaries(const ValidityTables& criteria, SSummary out[SK_COUNT]) const {
-  SDailyTable scope(this, t_dailyTable);
+  SDailyTable scope(this, t_dailyTable, &criteria);
   t_dailyTable = &scope;
   for (int k = 0; k < SK_COUNT; ++k) out[k] = ComputeSummary(k, criteria);
   t_dailyTable = scope.outer;
@@ -108,7 +114,7 @@ void CElementDay::WriteDailyReport(CText& out, int format, const ValidityTables&
   }
   WriteDailyTitle(out, format);
   WriteDailyHeader(out, format);
-  SDailyTable scope(this, t_dailyTable);
+  SDailyTable scope(this, t_dailyTable, &criteria);
   t_dailyTable = &scope;
   for (int k = 0; k < SK_COUNT; ++k) WriteDailyLine(out, k, format, criteria);
   t_dailyTable = scope.outer;

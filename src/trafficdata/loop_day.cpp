@@ -30,6 +30,25 @@ bool Selected(int method, const SPeriodSel& s) {
   }
 }
 
+// 1 << class of a present interval by its flag value (IntervalClass: codes 0, 1 and 3 good, 6
+// disabled, any other value bad).
+struct SClassBits {
+  unsigned char bit[256];
+  constexpr SClassBits() : bit() {
+    for (int code = 0; code < 256; ++code) {
+      const int cls = (code == 0 || code == 1 || code == 3) ? PC_GOOD : code == 6 ? PC_DISABLED : PC_BAD;
+      bit[code] = static_cast<unsigned char>(1u << cls);
+    }
+  }
+  unsigned operator[](unsigned code) const { return bit[code]; }
+};
+constexpr SClassBits kClassBitOfCode;
+
+// The class of a set of interval classes holding exactly one.
+int FoldedAlone(unsigned seen) {
+  return seen == (1u << PC_GOOD) ? PC_GOOD : seen == (1u << PC_DISABLED) ? PC_DISABLED : PC_BAD;
+}
+
 }  // namespace
 
 CLoopDay::~CLoopDay() = default;
@@ -47,21 +66,27 @@ void CLoopDay::Load(const unsigned char* packed, int byteLen, int count) {
     dataAvailable = 0;
     return;
   }
+  // The array blocks and the record bytes are read into locals first: a store through a byte
+  // pointer could otherwise alias them and force a reload for every field.
+  unsigned char* const fl = flag.m_pData;
+  unsigned char* const np = nPds.m_pData;
+  unsigned short* const oc = occupancy.m_pData;
+  unsigned short* const vo = volume.m_pData;
   if (count == PERIODS_PER_DAY) {
     for (int i = 0; i < n; ++i) {
-      const unsigned char* r = packed + 3 * i;
-      flag.m_pData[i] = r[0] >> 6;
-      nPds.m_pData[i] = (r[0] >> 2) & 15;
-      occupancy.m_pData[i] = static_cast<unsigned short>((r[0] & 3) * 256 + r[1]);
-      volume.m_pData[i] = r[2];
+      const unsigned b0 = packed[3 * i], b1 = packed[3 * i + 1], b2 = packed[3 * i + 2];
+      fl[i] = static_cast<unsigned char>(b0 >> 6);
+      np[i] = static_cast<unsigned char>((b0 >> 2) & 15);
+      oc[i] = static_cast<unsigned short>((b0 & 3) * 256 + b1);
+      vo[i] = static_cast<unsigned short>(b2);
     }
   } else {
     for (int i = 0; i < n; ++i) {
-      const unsigned char* r = packed + 3 * i;
-      volume.m_pData[i] = r[2] & 31;
-      flag.m_pData[i] = r[2] >> 5;
-      occupancy.m_pData[i] = static_cast<unsigned short>((r[0] & 7) * 256 + r[1]);
-      nPds.m_pData[i] = (r[0] & 56) ? 1 : 0;
+      const unsigned b0 = packed[3 * i], b1 = packed[3 * i + 1], b2 = packed[3 * i + 2];
+      vo[i] = static_cast<unsigned short>(b2 & 31);
+      fl[i] = static_cast<unsigned char>(b2 >> 5);
+      oc[i] = static_cast<unsigned short>((b0 & 7) * 256 + b1);
+      np[i] = (b0 & 56) ? 1 : 0;
     }
   }
   dataAvailable = 1;
@@ -98,14 +123,25 @@ SPeriodValue CLoopDay::FoldedPeriodAt(int p) const {
     const unsigned char* n = nPds.m_pData + first;
     const unsigned short* vol = volume.m_pData + first;
     const unsigned short* occ = occupancy.m_pData + first;
+    // The fold of the 15 classes depends only on which classes occur: one class alone is the
+    // period's class; a mix holding a good interval is suspect, a mix of bad and disabled ones
+    // disabled.
+    unsigned seen = 0, samples = 0, volumeSum = 0, occSum = 0;
     for (int i = 0; i < INTERVALS_PER_PERIOD; ++i) {
-      bool present = n[i] != 0;
-      running = FoldClass(running, IntervalClass(present, f[i]));
-      v.samples = static_cast<uint8_t>(v.samples + (present ? 1 : 0));
-      v.volume += vol[i];
-      v.occWeighted += occ[i];
+      const unsigned present = n[i] != 0;
+      seen |= present ? kClassBitOfCode[f[i]] : 1u << PC_BAD;
+      samples += present;
     }
-    v.cls = static_cast<uint8_t>(running);
+    for (int i = 0; i < INTERVALS_PER_PERIOD; ++i) {
+      volumeSum += vol[i];
+      occSum += occ[i];
+    }
+    v.cls = static_cast<uint8_t>((seen & (seen - 1)) == 0 ? FoldedAlone(seen)
+                                 : (seen & (1u << PC_GOOD)) ? PC_SUSPECT
+                                                            : PC_DISABLED);
+    v.samples = static_cast<uint8_t>(samples);
+    v.volume = volumeSum;
+    v.occWeighted = occSum;
     return v;
   }
   for (int i = first; i < first + INTERVALS_PER_PERIOD; ++i) {
@@ -131,11 +167,13 @@ bool CLoopDay::FillPeriodTable(CPeriodTable& table) const {
   const unsigned short* v = volume.m_pData;
   const unsigned short* o = occupancy.m_pData;
   for (int p = 0; p < PERIODS_PER_DAY; ++p) {
+    const unsigned samples = n[p], cls = f[p];  // read before the stores below
+    const unsigned volume = v[p], occ = o[p];
     SPeriodValue& x = table.period[p];
-    x.cls = static_cast<uint8_t>((n[p] == 0 || f[p] < PC_GOOD || f[p] > PC_DISABLED) ? static_cast<int>(PC_BAD) : static_cast<int>(f[p]));
-    x.samples = n[p];
-    x.volume = v[p];
-    x.occWeighted = static_cast<uint32_t>(o[p]) * n[p];
+    x.cls = static_cast<uint8_t>((samples == 0 || cls < PC_GOOD || cls > PC_DISABLED) ? static_cast<unsigned>(PC_BAD) : cls);
+    x.samples = static_cast<uint8_t>(samples);
+    x.volume = volume;
+    x.occWeighted = occ * samples;
   }
   return true;
 }

@@ -56,27 +56,48 @@ void CLoopDay::Write15MinHeader(CText& out, int format, bool withCounts) const {
 void CLoopDay::Write15MinLine(CText& out, int row, int format, bool withCounts, bool withOccupancy) const {
   // vol[half][0..3] quarters, [4] hour; likewise occupancy.
   unsigned vol[2][5] = {}, occ[2][5] = {};
-  SClassCounts counts;
-  bool fine = IsFine();
+  int tally[4] = {0, 0, 0, 0};  // periods by class
+  const bool fine = IsFine();
+  const int first = 24 * row;
+  const bool direct = !fine && first >= 0 && first + 24 <= Count();
   for (int half = 0; half < 2; ++half) {
-    int hour = 2 * row + half;
     uint64_t hourW = 0, hourN = 0;
     for (int q = 0; q < 4; ++q) {
       uint64_t w = 0, n = 0;
-      for (int k = 0; k < 3; ++k) {
-        SPeriodValue v = PeriodAt(12 * hour + 3 * q + k);
-        vol[half][q] += v.volume;
-        w += v.occWeighted;
-        n += v.samples;
-        counts.Add(v.cls);
+      unsigned v = 0;
+      const int p0 = first + 12 * half + 3 * q;
+      if (direct) {
+        // Five-minute layout inside the arrays: read the periods as stored (PeriodAt's rules).
+        for (int p = p0; p < p0 + 3; ++p) {
+          const unsigned samples = nPds.m_pData[p];
+          const unsigned f = flag.m_pData[p];
+          ++tally[(samples == 0 || f < PC_GOOD || f > PC_DISABLED) ? static_cast<unsigned>(PC_BAD) : f];
+          v += volume.m_pData[p];
+          w += static_cast<uint32_t>(occupancy.m_pData[p]) * samples;
+          n += samples;
+        }
+      } else {
+        for (int p = p0; p < p0 + 3; ++p) {
+          SPeriodValue x = PeriodAt(p);
+          ++tally[x.cls <= PC_DISABLED ? x.cls : static_cast<uint8_t>(PC_BAD)];
+          v += x.volume;
+          w += x.occWeighted;
+          n += x.samples;
+        }
       }
+      vol[half][q] = v;
       occ[half][q] = OccupancyFromSums(w, n, fine);
-      vol[half][4] += vol[half][q];
+      vol[half][4] += v;
       hourW += w;
       hourN += n;
     }
     occ[half][4] = OccupancyFromSums(hourW, hourN, fine);
   }
+  SClassCounts counts;
+  counts.good = tally[PC_GOOD];
+  counts.suspect = tally[PC_SUSPECT];
+  counts.bad = tally[PC_BAD];
+  counts.disabled = tally[PC_DISABLED];
   Write15MinVolumes(out, format, 2 * row, vol, withCounts ? &counts : nullptr);
   if (withOccupancy) Write15MinOccupancies(out, format, occ);
 }

@@ -72,7 +72,58 @@ class CReportLine {
     const unsigned magnitude = negative ? 0u - static_cast<unsigned>(value) : static_cast<unsigned>(value);
     return Number(negative, magnitude, width, pad);
   }
+  static int DigitCount(unsigned v) {
+    int n = 1;
+    while (n < 10 && v >= kPowersOfTen[n]) ++n;
+    return n;
+  }
   CReportLine& Number(bool negative, unsigned magnitude, int width, char pad) {
+    // The common field: no sign and fewer digits than the width. Eight pad characters go down at
+    // once, then the digits from the right end of the field.
+    if (!negative && width >= 1 && width <= 8 && magnitude < kPowersOfTen[width] && kRoom - m_n >= 8) {
+      char* d = m_p + m_n;
+      std::memcpy(d, pad == ' ' ? "        " : "00000000", 8);
+      char* e = d + width;
+      while (magnitude >= 100) {  // two digits a step
+        const unsigned pair = magnitude % 100;
+        magnitude /= 100;
+        e -= 2;
+        std::memcpy(e, kDigitPairs + 2 * pair, 2);
+      }
+      if (magnitude >= 10) {
+        e -= 2;
+        std::memcpy(e, kDigitPairs + 2 * magnitude, 2);
+      } else {
+        *--e = static_cast<char>('0' + magnitude);
+      }
+      m_n += static_cast<size_t>(width);
+      return *this;
+    }
+    // Otherwise the whole field when it fits (always, in the fixed layouts): pad, sign and digits
+    // written in place, the digits from the right.
+    const int digits = DigitCount(magnitude);
+    const int length = digits + (negative ? 1 : 0);
+    const int fill = width > length ? width - length : 0;
+    const size_t total = static_cast<size_t>(fill + length);
+    if (total > kRoom - m_n) return NumberCut(negative, magnitude, width, pad);
+    char* d = m_p + m_n;
+    if (pad == ' ') {
+      for (int i = 0; i < fill; ++i) *d++ = ' ';
+      if (negative) *d++ = '-';
+    } else {
+      if (negative) *d++ = '-';
+      for (int i = 0; i < fill; ++i) *d++ = '0';
+    }
+    char* e = d + digits;
+    do {
+      *--e = static_cast<char>('0' + magnitude % 10);
+      magnitude /= 10;
+    } while (magnitude);
+    m_n += total;
+    return *this;
+  }
+  // A field that runs past the room: written piece by piece, cut at the end of the room.
+  CReportLine& NumberCut(bool negative, unsigned magnitude, int width, char pad) {
     char digits[12];
     char* end = digits + sizeof digits;
     char* q = end;
@@ -86,6 +137,13 @@ class CReportLine {
     if (pad == '0') Pad('0', width - length);
     return Put(q, static_cast<size_t>(end - q));
   }
+
+  static constexpr char kDigitPairs[] =
+      "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+      "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+      "8081828384858687888990919293949596979899";
+  static constexpr unsigned kPowersOfTen[10] = {1u,      10u,      100u,      1000u,      10000u,
+                                                100000u, 1000000u, 10000000u, 100000000u, 1000000000u};
 
   char* m_p;
   size_t m_n = 0;

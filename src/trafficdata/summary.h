@@ -154,6 +154,11 @@ class CPeriodTable {
                     bool checkDisabled = true) const;
   // Summary of one kind: fixed windows for kinds 0 to 2, best-hour search for kinds 3 and 4.
   SSummary ComputeSummary(int kind, const ValidityCriteria& c, bool checkDisabled = true) const;
+  // The summaries of the five kinds, each the same as ComputeSummary of the kind, from running
+  // sums made in one pass over the day: class counts, and for each suspect setting the kinds use,
+  // the substituted volume, weighted occupancy and samples.
+  void ComputeSummaries(const std::array<ValidityCriteria, SK_COUNT>& criteria, SSummary out[SK_COUNT],
+                        bool checkDisabled = true) const;
   // Summary of one kind over a given window, without a search (used for fixed peak hours).
   SSummary ComputeWindowSummary(int start, int end, const ValidityCriteria& c,
                                 bool checkDisabled = true) const;

@@ -5,6 +5,7 @@
 #include "containers/mem_mgr.h"
 
 #include <memory>
+#include <random>
 
 using namespace looptest;
 
@@ -221,6 +222,38 @@ TEST(LoopDayFold, IntervalsFoldIntoPeriodClass) {
     EXPECT_EQ(p.samples, c.n);
     EXPECT_EQ(OccupancyFromSums(p.occWeighted, p.samples, true), static_cast<uint32_t>(c.occ));
     EXPECT_EQ(p.volume, static_cast<uint32_t>(c.vol));
+  }
+}
+
+// The fold of every period against the interval rules applied one by one, with runs of one class,
+// mixes and flag values outside the 3-bit codes.
+TEST(LoopDayFold, EveryPeriodFoldsAsTheIntervalRules) {
+  std::mt19937 rng(15);
+  CLoopDay day;
+  day.ResetArrays(4320);
+  for (int i = 0; i < 4320; ++i) {
+    const int run = (i / 15) % 4;  // 0: mixed, 1-3: mostly one kind of interval
+    const int code = run == 0 ? static_cast<int>(rng() % 10) : run == 1 ? 0 : run == 2 ? 6 : 7;
+    day.flag.m_pData[i] = static_cast<unsigned char>(rng() % 16 == 0 ? rng() % 12 : code);
+    day.nPds.m_pData[i] = static_cast<unsigned char>(rng() % 12 == 0 ? 0 : 1 + rng() % 2);
+    day.volume.m_pData[i] = static_cast<unsigned short>(rng() % 32);
+    day.occupancy.m_pData[i] = static_cast<unsigned short>(rng() % 2048);
+  }
+  for (int p = 0; p < PERIODS_PER_DAY; ++p) {
+    int running = -1;
+    unsigned samples = 0, vol = 0, occ = 0;
+    for (int i = 15 * p; i < 15 * p + 15; ++i) {
+      const bool present = day.nPds.m_pData[i] != 0;
+      running = FoldClass(running, IntervalClass(present, day.flag.m_pData[i]));
+      samples += present ? 1 : 0;
+      vol += day.volume.m_pData[i];
+      occ += day.occupancy.m_pData[i];
+    }
+    SPeriodValue v = day.PeriodAt(p);
+    EXPECT_EQ(v.cls, running) << p;
+    EXPECT_EQ(v.samples, samples) << p;
+    EXPECT_EQ(v.volume, vol) << p;
+    EXPECT_EQ(v.occWeighted, occ) << p;
   }
 }
 

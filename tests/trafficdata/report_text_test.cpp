@@ -43,7 +43,8 @@ TEST(ReportText, AppendsLongText) {
 
 // The field writer of the fixed line layouts against the C library.
 TEST(ReportLine, FieldsMatchTheCLibrary) {
-  for (int v : {0, 5, -5, 7, 12, 99, 100, 1023, 65535, -1, -10, -1000, INT_MAX, INT_MIN})
+  for (int v : {0, 5, -5, 7, 9, 10, 12, 99, 100, 999, 1000, 1023, 9999, 10000, 65535, 99999, 100000, 999999999,
+                1000000000, -1, -9, -10, -1000, INT_MAX, INT_MIN})
     for (int w : {0, 1, 2, 3, 4, 6, 8, 14, 17}) {
       char fmt[48], libc[160], ours[160];
       std::snprintf(fmt, sizeof fmt, "%%%dd|%%0%dd|%%%du|%%%du.%%1u|%%%dd.%%1d", w, w, w, w, w);
@@ -71,6 +72,16 @@ TEST(ReportLine, FieldsMatchTheCLibrary) {
   CReportLine full;
   full.Pad(' ', 1000).Lit("tail").U(12345, 30);
   EXPECT_EQ(full.Size(), CReportLine::kRoom);
+  // A field that reaches past the room is cut where the room ends, as snprintf cuts.
+  for (int left : {0, 1, 3, 4, 7, 9}) {
+    CReportLine near;
+    near.Pad('.', static_cast<int>(CReportLine::kRoom) - left).U(123456, 8).I(-42, 4);
+    char libc[16], ours[CReportLine::kRoom + 1];
+    std::snprintf(libc, static_cast<size_t>(left) + 1, "%8u%4d", 123456u, -42);
+    near.CopyTo(ours, sizeof ours);
+    EXPECT_EQ(near.Size(), CReportLine::kRoom) << left;
+    EXPECT_STREQ(ours + CReportLine::kRoom - left, libc) << left;
+  }
 }
 
 TEST(ReportLine, WritesBehindATextUntilEnd) {

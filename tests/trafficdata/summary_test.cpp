@@ -1,6 +1,8 @@
 // Summary rules: substitution, running and total checks, peak-hour search, bad criteria.
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "loop_test_util.h"
 
 using namespace looptest;
@@ -157,6 +159,141 @@ TEST(LoopSummary, BadCriteriaNeitherHangNorReadOutside) {
   day.FillPeriodTable(table);
   EXPECT_TRUE(table.CheckRunning(288, 288, 12, 12, 11, 0, 0, 0));  // an empty range passes
   EXPECT_TRUE(table.CheckRunning(2, 288, 0, 300, 286, 0, 0, 0));   // clamped to the window's start
+}
+
+// The peak-hour search and the window totals against the rules spelled out period by period, on
+// tables with every class, periods without samples and long unusable runs.
+TEST(LoopSummary, SearchAndTotalsAgreeWithThePlainRules) {
+  std::mt19937 rng(77);
+  for (int round = 0; round < 60; ++round) {
+    CPeriodTable table;
+    const int badShare = round % 4;  // 0: all usable .. 3: mostly unusable
+    for (int p = 0; p < PERIODS_PER_DAY; ++p) {
+      const bool usable = static_cast<int>(rng() % 4) >= badShare;
+      const uint8_t cls = usable ? static_cast<uint8_t>(1 + rng() % 2) : static_cast<uint8_t>(rng() % 4);
+      const uint8_t samples = rng() % 8 == 0 ? 0 : static_cast<uint8_t>(1 + rng() % 15);
+      table.period[p] = SPeriodValue{cls, samples, static_cast<uint32_t>(rng() % 300),
+                                     static_cast<uint32_t>(rng() % 5000)};
+    }
+    for (bool useSuspect : {false, true}) {
+      auto usable = [&](const SPeriodValue& v) {
+        return v.samples != 0 && (v.cls == PC_GOOD || (useSuspect && v.cls == PC_SUSPECT));
+      };
+      for (SPeriodWindow w : {SPeriodWindow{0, 288}, SPeriodWindow{72, 108}, SPeriodWindow{140, 152}}) {
+        SPeriodValue sub{PC_BAD, 0, 0, 0};
+        for (int p = w.start; p < w.end; ++p)
+          if (usable(table.period[p])) {
+            sub = table.period[p];
+            break;
+          }
+        uint64_t vol = 0, occW = 0, n = 0;
+        for (int p = w.start; p < w.end; ++p) {
+          if (usable(table.period[p])) sub = table.period[p];
+          vol += sub.volume;
+          occW += sub.occWeighted;
+          n += sub.samples;
+        }
+        SSummaryTotals t = table.GetSummaryTotals(w.start, w.end, useSuspect);
+        EXPECT_EQ(t.volume, static_cast<uint32_t>(vol)) << round;
+        EXPECT_EQ(t.occupancy, OccupancyFromSums(occW, n, false)) << round;
+      }
+      ValidityCriteria c = builtInCriteria()[SK_AM_PEAK_HOUR];
+      c.useSuspect = useSuspect;
+      for (int kind : {SK_AM_PEAK_HOUR, SK_PM_PEAK_HOUR}) {
+        const int base = kind == SK_AM_PEAK_HOUR ? 0 : 144;
+        int best = base;
+        uint32_t bestVol = 0;
+        for (int s = base; s <= base + 132; s += 3) {
+          uint32_t v = table.WindowVolume(s, s + 12, useSuspect);
+          if (s == base || v >= bestVol) {
+            best = s;
+            bestVol = v;
+          }
+        }
+        SSummary r = table.ComputeSummary(kind, c);
+        EXPECT_EQ(r.start, best) << round << " " << kind;
+        EXPECT_EQ(r.volume, bestVol) << round << " " << kind;
+      }
+    }
+  }
+}
+
+// The five summaries made together agree with each kind made alone, for criteria of every shape:
+// either suspect setting, overlapping and odd running windows, limits that pass and fail.
+TEST(LoopSummary, SummariesMadeTogetherAgreeWithEachKind) {
+  std::mt19937 rng(4242);
+  for (int round = 0; round < 200; ++round) {
+    CPeriodTable table;
+    table.fine = round % 5 == 0;
+    const int badShare = round % 4;
+    for (int p = 0; p < PERIODS_PER_DAY; ++p) {
+      const bool usable = static_cast<int>(rng() % 4) >= badShare;
+      const uint8_t cls = usable ? static_cast<uint8_t>(1 + rng() % 2) : static_cast<uint8_t>(rng() % 6);
+      const uint8_t samples = rng() % 8 == 0 ? 0 : static_cast<uint8_t>(1 + rng() % 15);
+      table.period[p] = SPeriodValue{cls, samples, static_cast<uint32_t>(rng() % 300),
+                                     static_cast<uint32_t>(rng() % 5000)};
+    }
+    ValidityTables t = builtInCriteria();
+    if (round % 2) {
+      for (ValidityCriteria& c : t) {
+        c.useSuspect = rng() % 2;
+        c.running = rng() % 3 != 0;
+        c.total = rng() % 3 != 0;
+        c.runStep = static_cast<int16_t>(static_cast<int>(rng() % 15) - 1);
+        c.runWidth = static_cast<int16_t>(static_cast<int>(rng() % 40) - 2);
+        c.runMinG = static_cast<int16_t>(rng() % 12);
+        c.runMaxS = static_cast<int16_t>(rng() % 4);
+        c.runMaxB = static_cast<int16_t>(rng() % 6);
+        c.runMaxD = static_cast<int16_t>(rng() % 4);
+        c.totMinG = static_cast<int16_t>(rng() % 200);
+        c.totMaxS = static_cast<int16_t>(rng() % 60);
+        c.totMaxB = static_cast<int16_t>(rng() % 100);
+        c.totMaxD = static_cast<int16_t>(rng() % 60);
+      }
+    }
+    for (bool checkDisabled : {true, false}) {
+      SSummary together[SK_COUNT];
+      table.ComputeSummaries(t, together, checkDisabled);
+      for (int k = 0; k < SK_COUNT; ++k) {
+        SSummary alone = table.ComputeSummary(k, t[k], checkDisabled);
+        SCOPED_TRACE(testing::Message() << "round " << round << " kind " << k << " " << checkDisabled);
+        EXPECT_EQ(together[k].valid, alone.valid);
+        EXPECT_EQ(together[k].volume, alone.volume);
+        EXPECT_EQ(together[k].occupancy, alone.occupancy);
+        EXPECT_EQ(together[k].start, alone.start);
+        EXPECT_EQ(together[k].counts.good, alone.counts.good);
+        EXPECT_EQ(together[k].counts.suspect, alone.counts.suspect);
+        EXPECT_EQ(together[k].counts.bad, alone.counts.bad);
+        EXPECT_EQ(together[k].counts.disabled, alone.counts.disabled);
+      }
+    }
+  }
+}
+
+// Within one daily report the summaries come from the day as it is then: a day changed or
+// reloaded between reports, or other criteria, give the new summaries.
+TEST(LoopSummary, DailyReportFollowsTheDayAndTheCriteria) {
+  CLoopDay day;
+  Fill(day, {1, 15, 100, 10});
+  ValidityTables t = builtInCriteria();
+  auto report = [&](const ValidityTables& c) {
+    CText out("");
+    day.WriteDailyReport(out, 0, c);
+    return Str(out);
+  };
+  const std::string before = report(t);
+  for (int p = 84; p < 96; ++p) Set(day, p, {1, 15, 100, 20});
+  const std::string changed = report(t);
+  EXPECT_NE(changed, before);
+  EXPECT_NE(changed.find("AM Pk Hour VAL    240"), std::string::npos) << changed;
+  t[SK_AM_PEAK_HOUR].totMinG = 13;  // more good periods than an hour holds
+  const std::string stricter = report(t);
+  EXPECT_NE(stricter.find("AM Pk Hour INV    240"), std::string::npos) << stricter;
+  Fill(day, {1, 15, 100, 10});
+  EXPECT_EQ(report(builtInCriteria()), before);
+  SSummary each[SK_COUNT];
+  day.ComputeSummaries(t, each);
+  for (int k = 0; k < SK_COUNT; ++k) EXPECT_EQ(each[k].volume, day.ComputeSummary(k, t).volume) << k;
 }
 
 }  // namespace
