@@ -2,7 +2,10 @@
 # Runs a command on an X server of its own (Xvfb, 1280 x 1024, 24 bits) and returns its status.
 # Xvfb chooses a free display number itself and reports it when it accepts clients (-displayfd),
 # so servers started at the same moment never take the same number, as they can with
-# `xvfb-run -a`, which picks a number first and starts the server on it later.
+# `xvfb-run -a`, which picks a number first and starts the server on it later. It listens only
+# on the abstract local socket, which belongs to the live server alone: a socket file in
+# /tmp/.X11-unix could be removed by an earlier server of the same number on its way out, after
+# the new one had made it, leaving the new server unreachable.
 set -uo pipefail
 if (($# == 0)); then
   echo "usage: $0 COMMAND [ARG...]" >&2
@@ -10,7 +13,7 @@ if (($# == 0)); then
 fi
 dir=$(mktemp -d "${TMPDIR:-/tmp}/qav-xvfb.XXXXXX") || exit 1
 : >"$dir/display"
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>>"$dir/display" 2>"$dir/log" &
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -nolisten unix 3>>"$dir/display" 2>"$dir/log" &
 server=$!
 stop() {
   kill "$server" 2>/dev/null

@@ -172,20 +172,25 @@ TEST_F(DialogTest, EndResultsOfCloseBoxEscapeAndEndingInInit) {
   }
 }
 
-TEST_F(DialogTest, ModalDialogDisablesItsOwnerUntilItEnds) {
-  class Owner : public CWnd {};
-  Owner owner;
-  ASSERT_TRUE(owner.CreateEx(0, "Owner", "o", WS_POPUP, RECT{0, 0, 100, 100}, nullptr, 0));
+// The owner takes no input while its modal dialog is up; afterwards the control that had the
+// focus has it again, so the next key goes where it went before the dialog.
+TEST_F(DialogTest, ModalDialogDisablesItsOwnerUntilItEndsThenGivesTheFocusBack) {
+  FormDlg owner;
+  ASSERT_TRUE(owner.Create(9000));
+  owner.ShowWindow(SW_SHOW);
+  input::Focus(owner.GetDlgItem(IDC_NAME)->m_hWnd);
   FormDlg dlg;
   dlg.m_pParentWnd = &owner;
   bool disabledDuring = false;
   PostTask([&] {
     disabledDuring = !owner.IsWindowEnabled();
-    dlg.EndDialog(IDCANCEL);
+    input::Click(dlg.GetDlgItem(IDCANCEL)->m_hWnd);
   });
   dlg.DoModal();
   EXPECT_TRUE(disabledDuring);
   EXPECT_TRUE(owner.IsWindowEnabled());
+  EXPECT_EQ(::GetFocus(), owner.GetDlgItem(IDC_NAME)->m_hWnd);
+  owner.DestroyWindow();
 }
 
 // The numbers a field accepts: blanks around one optionally signed run of digits that fits.

@@ -12,7 +12,7 @@
 
 namespace {
 
-enum : int { IDC_TITLE = 9701, IDC_PLAIN, IDC_HOLLOW, IDC_OFF, IDC_CHECK, IDC_RADIO, IDC_GROUP, IDC_OVER };
+enum : int { IDC_TITLE = 9701, IDC_PLAIN, IDC_HOLLOW, IDC_OFF, IDC_CHECK, IDC_RADIO, IDC_GROUP, IDC_OVER, IDC_LINES };
 
 const DialogTemplate kColoured{9700, "Colours", 160, 95,
                                {
@@ -24,6 +24,7 @@ const DialogTemplate kColoured{9700, "Colours", 160, 95,
                                    {Ctl::Radio, IDC_RADIO, "Radio", WS_GROUP, 80, 46, 60, 10},
                                    {Ctl::GroupBox, IDC_GROUP, "Hidden title", 0, 7, 58, 100, 30},
                                    {Ctl::CheckBox, IDC_OVER, "", 0, 9, 58, 80, 9},
+                                   {Ctl::ListBox, IDC_LINES, "", WS_BORDER, 112, 58, 40, 30},
                                }};
 
 const COLORREF kBlue = RGB(0, 0, 128);
@@ -127,6 +128,9 @@ TEST_F(QtColoursTest, ANewBrushOfTheDialogReachesItsControlsOnTheNextRepaint) {
   EXPECT_EQ(Back(IDC_PLAIN), "#c8e6c8");
   EXPECT_EQ(Back(IDC_HOLLOW), "#c8e6c8");
   EXPECT_EQ(Hex(Item(IDC_HOLLOW)->palette().color(QPalette::Active, QPalette::WindowText)), "#780000");
+  // A list box takes the brush for its lines' background and the text colour for its lines.
+  EXPECT_EQ(Hex(Item(IDC_LINES)->palette().color(QPalette::Active, QPalette::Base)), "#c8e6c8");
+  EXPECT_EQ(Hex(Item(IDC_LINES)->palette().color(QPalette::Active, QPalette::Text)), "#780000");
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QSlider>
@@ -12,6 +13,7 @@
 #include <QTimeEdit>
 #include <QToolButton>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -59,6 +61,18 @@ TEST_F(QtControlsTest, EachControlKindTakesTheUsersInput) {
          QTest::keyClicks(e, "Depot 7");
        },
        [](QtControlsTest& t) { EXPECT_EQ(t.dlg.GetDlgItem(IDC_NAME)->GetWindowText(), "Depot 7"); }},
+      {"typing past an edit's text limit",
+       [](QtControlsTest& t) {
+         static_cast<CEdit*>(t.dlg.GetDlgItem(IDC_NAME))->LimitText(5);
+         QWidget* e = t.Item(IDC_NAME);
+         QTest::mouseClick(e, Qt::LeftButton);
+         static_cast<QLineEdit*>(e)->selectAll();
+         QTest::keyClicks(e, "Depot 7");
+       },
+       [](QtControlsTest& t) {
+         EXPECT_EQ(t.dlg.GetDlgItem(IDC_NAME)->GetWindowText(), "Depot");
+         EXPECT_EQ(static_cast<QLineEdit*>(t.Item(IDC_NAME))->text(), "Depot");  // what the user sees
+       }},
       {"a check box clicked",
        [](QtControlsTest& t) { QTest::mouseClick(t.Item(IDC_AUTO), Qt::LeftButton, {}, QPoint(5, 5)); },
        [](QtControlsTest& t) { EXPECT_EQ(t.dlg.IsDlgButtonChecked(IDC_AUTO), static_cast<UINT>(BST_UNCHECKED)); }},
@@ -240,6 +254,149 @@ TEST_F(QtControlsTest, MultiColumnListFlowsIntoColumns) {
   QRect last = v->visualRect(v->model()->index(11, 0));
   EXPECT_EQ(first.width(), 32);
   EXPECT_GE(last.left(), 64);  // three lines a column or so: the twelfth is columns away
+  d.DestroyWindow();
+}
+
+}  // namespace
+
+namespace {
+
+// Keys in each kind of list: the focus line, the selection and the selection-change notices
+// follow the keys as they follow clicks.
+enum : int { IDC_SINGLE = 9321, IDC_EXTENDED, IDC_MULTIPLE, IDC_ROW };
+const DialogTemplate kLists{9320, "Lists", 300, 110,
+                            {{Ctl::ListBox, IDC_SINGLE, "", WS_BORDER, 7, 7, 60, 50},
+                             {Ctl::ListBox, IDC_EXTENDED, "", LBS_EXTENDEDSEL | WS_BORDER, 74, 7, 60, 50},
+                             {Ctl::ListBox, IDC_MULTIPLE, "", LBS_MULTIPLESEL | WS_BORDER, 141, 7, 60, 50},
+                             {Ctl::ListBox, IDC_ROW, "", LBS_MULTICOLUMN | LBS_EXTENDEDSEL | WS_BORDER, 7, 70, 100, 12}}};
+
+struct ListsDlg : CDialog {
+  ListsDlg() : CDialog(9320) {}
+  std::map<int, int> selChanges;
+  BOOL OnCommand(WPARAM wParam, LPARAM lParam) override {
+    if (HIWORD(wParam) == LBN_SELCHANGE) ++selChanges[LOWORD(wParam)];
+    return CDialog::OnCommand(wParam, lParam);
+  }
+};
+
+struct KeyStroke {
+  Qt::Key key;
+  Qt::KeyboardModifiers mods = Qt::NoModifier;
+};
+
+struct ListKeyCase {
+  const char* what;
+  int list;
+  int clicked;  // the line clicked first, -1 for none
+  std::vector<KeyStroke> keys;
+  std::vector<int> selected;
+  int caret;
+  int notices;  // selection changes sent by the keys
+};
+
+using QtListKeysTest = QtUiTest;
+
+TEST_F(QtListKeysTest, KeysMoveTheFocusLineAndSelectionOfEachListKind) {
+  const Qt::KeyboardModifiers shift = Qt::ShiftModifier, ctrl = Qt::ControlModifier;
+  const ListKeyCase cases[] = {
+      {"single: End selects the last line", IDC_SINGLE, 2, {{Qt::Key_End}}, {11}, 11, 1},
+      {"single: Home and arrows", IDC_SINGLE, -1, {{Qt::Key_Home}, {Qt::Key_Down}, {Qt::Key_Down}, {Qt::Key_Up}}, {1}, 1, 4},
+      {"single: Page Down, Up past the top", IDC_SINGLE, 0, {{Qt::Key_PageDown}, {Qt::Key_Up}, {Qt::Key_Home}, {Qt::Key_Up}}, {0}, 0, 3},
+      {"single: a first letter, twice", IDC_SINGLE, 0, {{Qt::Key_M}, {Qt::Key_M}}, {4}, 4, 2},
+      {"extended: arrows select, Shift extends", IDC_EXTENDED, 1, {{Qt::Key_Down}, {Qt::Key_Down, shift}, {Qt::Key_Down, shift}}, {2, 3, 4}, 4, 3},
+      {"extended: Shift+End, Shift+Home", IDC_EXTENDED, 5, {{Qt::Key_End, shift}, {Qt::Key_Home, shift}}, {0, 1, 2, 3, 4, 5}, 0, 2},
+      {"extended: Ctrl moves the focus only, Space toggles", IDC_EXTENDED, 1, {{Qt::Key_Down, ctrl}, {Qt::Key_Down, ctrl}, {Qt::Key_Space}}, {1, 3}, 3, 1},
+      {"extended: Ctrl+A", IDC_EXTENDED, 4, {{Qt::Key_A, ctrl}, {Qt::Key_A, ctrl}}, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}, 4, 1},
+      {"multiple: arrows move the focus, Space toggles", IDC_MULTIPLE, -1, {{Qt::Key_Down}, {Qt::Key_Down}, {Qt::Key_Space}, {Qt::Key_Down}, {Qt::Key_Space}, {Qt::Key_Down}}, {1, 2}, 3, 2},
+      {"multiple: Space, then Shift+End", IDC_MULTIPLE, -1, {{Qt::Key_Space}, {Qt::Key_End, shift}}, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}, 11, 2},
+      {"multiple: Space untoggles a clicked line", IDC_MULTIPLE, 6, {{Qt::Key_Space}}, {}, 6, 1},
+      {"one-row columns: Right, then Shift+End", IDC_ROW, 0, {{Qt::Key_Right}, {Qt::Key_End, shift}}, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}, 11, 2},
+  };
+  RegisterDialogTemplate(&kLists);
+  for (const ListKeyCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    ListsDlg d;
+    ASSERT_TRUE(d.Create(9320));
+    d.ShowWindow(SW_SHOW);
+    auto* list = static_cast<CListBox*>(d.GetDlgItem(c.list));
+    list->SendMessage(LB_SETCOLUMNWIDTH, 40);
+    for (const char* m : {"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"}) list->AddString(m);
+    Settle();
+    auto* v = static_cast<QListView*>(W(list->m_hWnd));
+    v->setFocus();
+    if (c.clicked >= 0) QTest::mouseClick(v->viewport(), Qt::LeftButton, {}, v->visualRect(v->model()->index(c.clicked, 0)).center());
+    d.selChanges.clear();
+    for (const KeyStroke& k : c.keys) QTest::keyClick(v, k.key, k.mods);
+    Settle();
+    std::vector<int> selected;
+    for (int i = 0; i < list->GetCount(); ++i)
+      if (list->GetSel(i) > 0) selected.push_back(i);
+    EXPECT_EQ(selected, c.selected);
+    EXPECT_EQ(list->GetCaretIndex(), c.caret);
+    EXPECT_EQ(d.selChanges[c.list], c.notices);
+    // The focus frame is on the focus line, and that line is in view.
+    EXPECT_EQ(v->currentIndex().row(), c.caret);
+    EXPECT_TRUE(v->viewport()->rect().intersects(v->visualRect(v->model()->index(c.caret, 0))));
+    d.DestroyWindow();
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// A one-row list of days in columns narrower than its lines (as the Classic form asks for):
+// each column still shows its whole line, and after a range is selected by clicks and the list
+// scrolled, the screen shows exactly the lines selected.
+TEST_F(QtListKeysTest, MultiColumnLinesShowWholeAndKeepTheirHighlightAfterScrolling) {
+  static const DialogTemplate days{9330, "Days", 120, 40, {{Ctl::ListBox, 9331, "", LBS_MULTICOLUMN | LBS_EXTENDEDSEL | WS_BORDER, 7, 7, 60, 24}}};
+  RegisterDialogTemplate(&days);
+  CDialog d(9330);
+  ASSERT_TRUE(d.Create(9330));
+  d.ShowWindow(SW_SHOW);
+  auto* list = static_cast<CListBox*>(d.GetDlgItem(9331));
+  list->SendMessage(LB_SETCOLUMNWIDTH, 12);
+  const char* names[] = {"SUN", "MON", "TUE", "WED", "THU", "FRI", "SAT"};
+  for (const char* n : names) list->AddString(n);
+  Settle();
+  auto* v = static_cast<QListView*>(W(list->m_hWnd));
+  const QFontMetrics fm(v->font());
+  for (int i = 0; i < 7; ++i)
+    EXPECT_GT(v->visualRect(v->model()->index(i, 0)).width(), fm.horizontalAdvance(names[i]) + 4) << names[i];
+  auto click = [&](int line, Qt::KeyboardModifiers mods) {
+    v->scrollTo(v->model()->index(line, 0));
+    Settle();
+    QTest::mouseClick(v->viewport(), Qt::LeftButton, mods, v->visualRect(v->model()->index(line, 0)).center());
+    Settle();
+  };
+  const QColor highlight = QApplication::palette().color(QPalette::Highlight);
+  // What is on the screen, not a fresh drawing: a line not drawn again keeps its old look.
+  auto check = [&](int i) {
+    SCOPED_TRACE(names[i]);
+    const bool selected = i >= 4;
+    EXPECT_EQ(list->GetSel(i) > 0, selected);
+    const QRect r = v->visualRect(v->model()->index(i, 0));
+    const QPoint at = v->viewport()->mapTo(v->window(), r.topLeft() + QPoint(2, 2));
+    const QColor c = v->screen()->grabWindow(v->window()->winId(), at.x(), at.y(), 1, 1).toImage().pixelColor(0, 0);
+    // The highlight, perhaps tinted where the pointer rests or the focus frame runs.
+    const bool lit = std::abs(c.red() - highlight.red()) + std::abs(c.green() - highlight.green()) +
+                         std::abs(c.blue() - highlight.blue()) < 90;
+    EXPECT_EQ(lit, selected) << c.name().toStdString();
+  };
+  click(3, {});                 // WED
+  click(4, {});                 // THU alone
+  click(6, Qt::ShiftModifier);  // THU to SAT
+  for (int i = 0; i < 7; ++i)
+    if (v->viewport()->rect().contains(v->visualRect(v->model()->index(i, 0)).topLeft() + QPoint(2, 2))) check(i);
+  for (int value : {0, v->horizontalScrollBar()->maximum() / 2, v->horizontalScrollBar()->maximum(), 0}) {
+    v->horizontalScrollBar()->setValue(value);  // as a drag of the scroll bar does
+    Settle();
+  }
+  for (int i = 0; i < 7; ++i) {
+    v->scrollTo(v->model()->index(i, 0));
+    Settle();
+    check(i);
+  }
   d.DestroyWindow();
 }
 

@@ -7,6 +7,7 @@
 #include <QRadioButton>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QWindow>
 
 #include <chrono>
 #include <string>
@@ -195,3 +196,33 @@ TEST_F(QtDialogTest, ShowingAVisibleModelessWindowAgainActivatesIt) {
     EXPECT_EQ(QApplication::activeWindow(), W(status));
   }
 }
+
+namespace {
+
+// A window owned by another keeps a title and tells the window manager its owner, which keeps it
+// above the owner, even when it is shown before the owner's window is (the New view's status
+// window is shown while its frame is still being made). Named by a child of the owner (the view
+// in a frame), it is owned by the owner itself.
+TEST_F(QtDialogTest, AnOwnedWindowShownBeforeItsOwnerIsKeptAboveIt) {
+  AskDlg owner, owned;
+  ASSERT_TRUE(owner.Create(9600));
+  ASSERT_TRUE(owned.Create(9600, owner.GetDlgItem(IDOK)));
+  EXPECT_EQ(::GetParent(owned.m_hWnd), owner.m_hWnd);
+  owned.SetWindowText("Status Messages");
+  owned.ShowWindow(SW_SHOWNORMAL);
+  Settle();
+  owner.ShowWindow(SW_SHOW);
+  Settle();
+  QWidget* o = W(owner);
+  QWidget* w = W(owned);
+  ASSERT_TRUE(o != nullptr && w != nullptr && w->windowHandle() != nullptr);
+  EXPECT_TRUE(w->isVisible());
+  EXPECT_EQ(w->windowHandle()->transientParent(), o->windowHandle());
+  EXPECT_EQ(w->windowTitle(), "Status Messages");
+  EXPECT_TRUE(w->windowFlags() & Qt::WindowTitleHint);
+  EXPECT_FALSE(w->windowFlags() & Qt::FramelessWindowHint);
+  owned.DestroyWindow();
+  owner.DestroyWindow();
+}
+
+}  // namespace

@@ -25,6 +25,9 @@ class Backend {
   // A top-level window that was already shown is shown again: it comes to the front and becomes
   // the active window (a window shown for the first time does so anyway).
   virtual void Raise(WndState* s) {}
+  // A top-level window becomes the active window, taking the keyboard, without changing the
+  // order of the windows (the owner of a modal window that ended).
+  virtual void Activate(WndState* s) {}
   // Processes pending input without blocking.
   virtual void Poll() {}
   // Blocks until Wake() or input, at most the given time (negative: no limit).

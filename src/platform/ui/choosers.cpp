@@ -184,9 +184,11 @@ bool BrowseForFolder(HWND owner, const char* title, const std::string& start, st
   req.flags = 0xFFFFFFFF;  // marks a folder request for the handler
   if (FileHandler()) return FileHandler()(req, path);
   if (!IsQt()) return false;
+  const HWND hadFocus = ::GetFocus();
   if (owner != nullptr) ::EnableWindow(owner, FALSE);
   bool ok = QtChooseFolder(req.title, start, path);
   if (owner != nullptr) ::EnableWindow(owner, TRUE);
+  ReturnFromModal(owner, hadFocus);
   return ok;
 }
 
@@ -230,9 +232,11 @@ INT_PTR CFileDialog::DoModal() {
   if (FileHandler()) {
     ok = FileHandler()(req, path);
   } else if (IsQt()) {
+    const HWND hadFocus = ::GetFocus();
     if (owner != nullptr) ::EnableWindow(owner, FALSE);
     ok = QtChooseFile(req, path);
     if (owner != nullptr) ::EnableWindow(owner, TRUE);
+    ReturnFromModal(owner, hadFocus);
   }
   if (!ok || path.empty()) return IDCANCEL;
   // A name without an extension gets the default one.

@@ -2,6 +2,7 @@
 #include "platform/ui/controls.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <strings.h>
 
@@ -101,6 +102,99 @@ void ScrollIntoView(ListBoxState* s, int i) {
   int n = VisibleLines(s);
   if (i < s->top) s->top = i;
   else if (i >= s->top + n) s->top = i - n + 1;
+}
+
+// The modifier keys held with the key being handled (MK_SHIFT, MK_CONTROL).
+UINT g_heldKeys = 0;
+
+// The line a navigation key moves the focus to from `from` (-1: none yet); -1 for other keys.
+// A letter or digit goes to the next line that starts with it, round the end of the list.
+int KeyTarget(ListBoxState* l, UINT vk, UINT keys, int from) {
+  const int count = static_cast<int>(l->lines.size());
+  const int page = VisibleLines(l);
+  const bool columns = (l->style & LBS_MULTICOLUMN) != 0;
+  int to = -1;
+  switch (vk) {
+    case VK_UP: to = from - 1; break;
+    case VK_DOWN: to = from + 1; break;
+    case VK_LEFT: to = from - (columns ? page : 1); break;
+    case VK_RIGHT: to = from + (columns ? page : 1); break;
+    case VK_PRIOR: to = from - std::max(page - 1, 1); break;
+    case VK_NEXT: to = from + std::max(page - 1, 1); break;
+    case VK_HOME: return 0;
+    case VK_END: return count - 1;
+    default: {
+      const bool letter = (vk >= 'A' && vk <= 'Z') || (vk >= '0' && vk <= '9');
+      if (!letter || (keys & MK_CONTROL)) return -1;
+      for (int k = 1; k <= count; ++k) {
+        const int i = (std::max(from, -1) + k + count) % count;
+        std::string_view t = l->lines.Text(static_cast<size_t>(i));
+        if (!t.empty() && std::toupper(static_cast<unsigned char>(t[0])) == static_cast<int>(vk)) return i;
+      }
+      return -1;
+    }
+  }
+  return from < 0 ? 0 : std::clamp(to, 0, count - 1);
+}
+
+// Selects exactly the lines from a to b (either order) and, without `keep`, no others; true when
+// that changed the selection.
+bool SelectRange(ListBoxState* l, int a, int b, bool keep) {
+  if (a > b) std::swap(a, b);
+  int inRange = 0;
+  for (int k = a; k <= b; ++k) inRange += l->lines.Selected(static_cast<size_t>(k)) ? 1 : 0;
+  const bool same = inRange == b - a + 1 && (keep || static_cast<int>(l->lines.SelectedCount()) == inRange);
+  if (same) return false;
+  if (!keep) l->lines.SelectAll(false);
+  for (int k = a; k <= b; ++k) l->lines.Select(static_cast<size_t>(k), true);
+  return true;
+}
+
+// A key in a list box, as the desktop's list boxes take it. A single-selection list selects the
+// line the key moves to. A multiple-selection list moves only its focus line; Space toggles that
+// line; Shift extends from the anchor. An extended-selection list selects the line the key moves
+// to and makes it the anchor; Shift selects from the anchor to it, Ctrl moves only the focus, and
+// Space toggles the focus line. Ctrl+A selects every line of either kind. Every change of the
+// selection sends LBN_SELCHANGE, as a click does.
+void ListKey(ListBoxState* l, UINT vk, UINT keys) {
+  const int count = static_cast<int>(l->lines.size());
+  if (count == 0 || l->NoSel()) return;
+  const bool shift = (keys & MK_SHIFT) != 0, ctrl = (keys & MK_CONTROL) != 0;
+  const bool extended = (l->style & LBS_EXTENDEDSEL) != 0;
+  const HWND hwnd = l->hwnd;
+  bool changed = false;
+  if (!l->Multi()) {
+    const int to = KeyTarget(l, vk, keys, l->cur);
+    if (to < 0 || to == l->cur) return;
+    l->cur = l->caret = to;
+    changed = true;
+  } else if (vk == 'A' && ctrl) {
+    changed = SelectRange(l, 0, count - 1, false);
+  } else if (vk == VK_SPACE) {
+    const int at = std::clamp(l->caret, 0, count - 1);
+    l->caret = at;
+    if (shift && l->anchor >= 0) {
+      changed = SelectRange(l, l->anchor, at, !extended || ctrl);
+    } else {
+      l->lines.Select(static_cast<size_t>(at), !l->lines.Selected(static_cast<size_t>(at)));
+      l->anchor = at;
+      changed = true;
+    }
+  } else {
+    const int to = KeyTarget(l, vk, keys, l->caret);
+    if (to < 0) return;
+    l->caret = to;
+    if (shift) {
+      if (l->anchor < 0) l->anchor = to;
+      changed = SelectRange(l, l->anchor, to, !extended || ctrl);
+    } else if (extended && !ctrl) {
+      l->anchor = to;
+      changed = SelectRange(l, to, to, false);
+    }
+  }
+  if (!(l->style & LBS_MULTICOLUMN)) ScrollIntoView(l, l->caret);
+  ListNotice(l, ListChange::Selection, -1);
+  if (changed && Find(hwnd) != nullptr) NotifyParent(l, LBN_SELCHANGE);
 }
 }  // namespace
 
@@ -206,7 +300,8 @@ LRESULT ListBoxState::DefProc(UINT msg, WPARAM wParam, LPARAM lParam) {
       int x = GET_X_LPARAM(lParam);
       int y = GET_Y_LPARAM(lParam);
       int rows = VisibleLines(this);
-      int col = (style & LBS_MULTICOLUMN) && columnWidth > 0 ? x / columnWidth : 0;
+      const int column = std::max(columnWidth, columnExtent);
+      int col = (style & LBS_MULTICOLUMN) && column > 0 ? x / column : 0;
       int row = y / std::max(1, itemHeight);
       bool outside = x < 0 || y < 0 || x >= Width() || y >= Height();
       int idx = top + col * rows + std::clamp(row, 0, rows - 1);
@@ -218,12 +313,7 @@ LRESULT ListBoxState::DefProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     }
     case WM_SETFOCUS: NotifyParent(this, LBN_SETFOCUS); return 0;
     case WM_KILLFOCUS: NotifyParent(this, LBN_KILLFOCUS); return 0;
-    case WM_KEYDOWN:
-      if (!Multi() && !NoSel() && count > 0 && (wParam == VK_UP || wParam == VK_DOWN)) {
-        int next = std::clamp((cur < 0 ? -1 : cur) + (wParam == VK_DOWN ? 1 : -1), 0, count - 1);
-        if (next != cur) input::SelectLine(hwnd, next);
-      }
-      return 0;
+    case WM_KEYDOWN: ListKey(this, static_cast<UINT>(wParam), g_heldKeys); return 0;
     case WM_GETDLGCODE: return DLGC_WANTARROWS;
     default: return WndState::DefProc(msg, wParam, lParam);
   }
@@ -711,6 +801,7 @@ void SelectLine(HWND list, int index, UINT keys) {
     }
   } else if (l->style & LBS_MULTIPLESEL) {
     l->lines.Select(static_cast<size_t>(index), !l->lines.Selected(static_cast<size_t>(index)));
+    l->anchor = index;
   } else {
     l->cur = index;
   }
@@ -733,16 +824,19 @@ void RightClick(HWND hwnd, int x, int y) {
   if (Find(hwnd) != nullptr) Send(hwnd, WM_RBUTTONUP, 0, MAKELPARAM(x, y));
 }
 
-bool Key(HWND hwnd, UINT vk) {
+bool Key(HWND hwnd, UINT vk, UINT keys) {
   WndState* s = Find(hwnd);
   if (!Usable(s)) return false;
   MSG m;
   m.hwnd = hwnd;
   m.message = WM_KEYDOWN;
   m.wParam = vk;
-  if (PreTranslateChain(&m)) return true;
-  Send(hwnd, WM_KEYDOWN, vk, 0);
-  return false;
+  const UINT before = g_heldKeys;
+  g_heldKeys = keys;
+  const bool eaten = PreTranslateChain(&m);
+  if (!eaten) Send(hwnd, WM_KEYDOWN, vk, 0);
+  g_heldKeys = before;
+  return eaten;
 }
 
 void SelectCombo(HWND combo, int index) {

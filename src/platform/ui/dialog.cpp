@@ -194,6 +194,7 @@ INT_PTR CDialog::DoModal() {
   } else if (m_pParentWnd == nullptr) {
     owner = DefaultOwner();
   }
+  const HWND hadFocus = ::GetFocus();
   if (owner != nullptr) ::EnableWindow(owner, FALSE);
   m_bEnded = false;
   m_nModalResult = IDCANCEL;
@@ -217,6 +218,7 @@ INT_PTR CDialog::DoModal() {
   int result = m_nModalResult;
   if (m_hWnd != nullptr) ::DestroyWindow(m_hWnd);
   if (owner != nullptr) ::EnableWindow(owner, TRUE);
+  ReturnFromModal(owner, hadFocus);
   return result;
 }
 
@@ -459,6 +461,7 @@ INT_PTR CPropertySheet::DoModal() {
   } else {
     owner = DefaultOwner();
   }
+  const HWND hadFocus = ::GetFocus();
   if (owner != nullptr) ::EnableWindow(owner, FALSE);
   WndState* s = NewWindow(Kind::Dialog, owner, 0, m_strCaption, WS_POPUP | WS_CAPTION | WS_SYSMENU, RECT{0, 0, width, height});
   s->object = this;
@@ -496,6 +499,7 @@ INT_PTR CPropertySheet::DoModal() {
   int result = m_nModalResult;
   if (m_hWnd != nullptr) ::DestroyWindow(m_hWnd);
   if (owner != nullptr) ::EnableWindow(owner, TRUE);
+  ReturnFromModal(owner, hadFocus);
   return result;
 }
 

@@ -18,8 +18,9 @@ void SelectLine(HWND list, int index, UINT keys = 0);
 void DoubleClickLine(HWND list, int index);
 // A right click at a point of the window's client area (WM_RBUTTONDOWN to the window).
 void RightClick(HWND hwnd, int x, int y);
-// A key pressed in the window; true when a PreTranslateMessage consumed it.
-bool Key(HWND hwnd, UINT vk);
+// A key pressed in the window with the modifiers `keys` held (MK_SHIFT, MK_CONTROL); true when a
+// PreTranslateMessage consumed it. A list box moves its focus line and selection by the key.
+bool Key(HWND hwnd, UINT vk, UINT keys = 0);
 void SelectCombo(HWND combo, int index);
 // One step of a spin control's arrows (up or down); the parent may veto it.
 void Spin(HWND spin, bool up);

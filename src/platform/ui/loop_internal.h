@@ -18,6 +18,9 @@ bool HandlerRunning();
 bool PreTranslateChain(MSG* msg);
 HWND FocusWindow();
 void MoveFocus(HWND to);
+// A modal window owned by `owner` ended: the owner becomes the active window again and `focus`
+// (the control that had the focus when the modal window began) gets it back.
+void ReturnFromModal(HWND owner, HWND focus);
 void ForgetWindows();
 // The program's title, the caption of message boxes that give none.
 const char* AppTitle();

@@ -50,14 +50,15 @@ bool QtBackend::eventFilter(QObject* o, QEvent* e) {
 }
 
 // Keys that windows act on go through the window system first: Enter for the default button,
-// Escape for Cancel, Tab in the template's order, arrows inside radio groups and lists, Ctrl+Tab
-// between the pages of a sheet, and whatever a PreTranslateMessage wants.
+// Escape for Cancel, Tab in the template's order, arrows inside radio groups, the keys that move
+// in lists, Ctrl+Tab between the pages of a sheet, and whatever a PreTranslateMessage wants.
 bool QtBackend::Key(QObject* o, QKeyEvent* k) {
   HWND h = HwndOf(o);
   WndState* s = Find(h);
   if (s == nullptr) return false;
   const bool ctrl = (k->modifiers() & Qt::ControlModifier) != 0;
   const bool shift = (k->modifiers() & Qt::ShiftModifier) != 0;
+  if (s->kind == Kind::ListBox && ListKey(h, static_cast<ListBoxState*>(s), k)) return true;
   switch (k->key()) {
     case Qt::Key_Tab:
     case Qt::Key_Backtab:
@@ -95,10 +96,6 @@ bool QtBackend::Key(QObject* o, QKeyEvent* k) {
       }
       if (s->kind == Kind::Spin && (k->key() == Qt::Key_Up || k->key() == Qt::Key_Down)) {
         input::Spin(h, k->key() == Qt::Key_Up);
-        return true;
-      }
-      if (s->kind == Kind::ListBox && (k->key() == Qt::Key_Up || k->key() == Qt::Key_Down)) {
-        input::Key(h, k->key() == Qt::Key_Up ? VK_UP : VK_DOWN);
         return true;
       }
       return false;

@@ -166,7 +166,8 @@ class LineModel : public QAbstractListModel {
   void Changed(bool append);
   // Brings the rows in step with the state; true when they changed.
   bool Flush();
-  void Repaint(int row);
+  // Every line is drawn again (the selection changed).
+  void Repaint();
   int rows() const { return m_rows; }
 
  private:
@@ -180,7 +181,11 @@ class ListWidget : public QListView {
  public:
   ListWidget(HWND h, QWidget* parent);
   int lineHeight = 0;  // the line height the view was laid out with
+  int widestLine = 0;  // pixels of the widest line of a multi-column list
   int TopRow() const;
+  // A multi-column list's columns: as wide as the program asks, and at least as wide as the
+  // widest line (`line`: only that one is new; -1: measure them all).
+  void FitColumns(ListBoxState* l, int line);
   LineModel* model;
 
  private:
@@ -204,6 +209,7 @@ class QtBackend : public Backend, public QObject {
   void Destroyed(WndState* s) override;
   void Changed(WndState* s) override;
   void Raise(WndState* s) override;
+  void Activate(WndState* s) override;
   void ListChanged(WndState* s, ListChange what, int index) override;
   void Poll() override;
   void Wait(double seconds) override;
@@ -235,6 +241,8 @@ class QtBackend : public Backend, public QObject {
   void Realize(WndState* s);
   void SyncTop(WndState* s, TopWindow* win);
   void FocusWidget(WndState* s);
+  void RaiseOwned(WndState* s);
+  void SetOwner(WndState* s, TopWindow* win);
   void ScheduleFit(WndState* top);
   void Forget(QWidget* w);
   void Reap();
@@ -251,6 +259,7 @@ class QtBackend : public Backend, public QObject {
   void SyncList(ListBoxState* l, ListWidget* v);
   void SyncCombo(ComboBoxState* s, QComboBox* c);
   bool ListMouse(HWND h, ListWidget* v, QMouseEvent* m);
+  bool ListKey(HWND h, const ListBoxState* l, QKeyEvent* k);
 
   // qt_menus.cpp: menu bars and the tabs of sheets.
   void BuildMenu(QMenuBar* bar, const std::vector<MenuItem>& items, HWND frame);

@@ -4,8 +4,10 @@
 // Also the combo box's lines and the clicks on a list's lines.
 #include <QApplication>
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScrollBar>
+#include <QStyle>
 
 #include <algorithm>
 
@@ -57,9 +59,8 @@ bool LineModel::Flush() {
   return true;
 }
 
-void LineModel::Repaint(int row) {
-  if (row >= 0 && row < m_rows) Q_EMIT dataChanged(index(row), index(row));
-  else if (m_rows > 0) Q_EMIT dataChanged(index(0), index(m_rows - 1));
+void LineModel::Repaint() {
+  if (m_rows > 0) Q_EMIT dataChanged(index(0), index(m_rows - 1));
 }
 
 ListWidget::ListWidget(HWND h, QWidget* parent) : QListView(parent), model(new LineModel(h, this)), m_hwnd(h) {
@@ -85,6 +86,23 @@ int ListWidget::TopRow() const {
   return i.isValid() ? i.row() : 0;
 }
 
+void ListWidget::FitColumns(ListBoxState* l, int line) {
+  if (!(l->style & LBS_MULTICOLUMN)) return;
+  const QFontMetrics fm(font());
+  auto width = [&](size_t i) { return fm.horizontalAdvance(Q(std::string(l->lines.Text(i)))); };
+  if (line < 0) {
+    widestLine = 0;
+    for (size_t i = 0; i < l->lines.size(); ++i) widestLine = std::max(widestLine, width(i));
+  } else if (static_cast<size_t>(line) < l->lines.size()) {
+    widestLine = std::max(widestLine, width(static_cast<size_t>(line)));
+  }
+  // The margins the view draws on either side of a line's text.
+  const int margins = 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1) + 2;
+  const int column = std::max(l->columnWidth > 0 ? l->columnWidth : 64, widestLine + margins);
+  l->columnExtent = column;
+  if (gridSize() != QSize(column, l->itemHeight)) setGridSize(QSize(column, l->itemHeight));
+}
+
 int QtBackend::ListItemHeight(HFONT font) { return QFontMetrics(FontOf(font)).height() + 2; }
 
 void QtBackend::ListChanged(WndState* s, ListChange what, int index) {
@@ -97,17 +115,26 @@ void QtBackend::ListChanged(WndState* s, ListChange what, int index) {
   auto* v = static_cast<ListWidget*>(w);
   auto* l = static_cast<ListBoxState*>(s);
   switch (what) {
-    case ListChange::Inserted: v->model->Changed(index == static_cast<int>(l->lines.size()) - 1); break;
+    case ListChange::Inserted:
+      v->model->Changed(index == static_cast<int>(l->lines.size()) - 1);
+      v->FitColumns(l, index);
+      break;
     case ListChange::Deleted:
-    case ListChange::Reset: v->model->Changed(false); break;
+    case ListChange::Reset:
+      v->model->Changed(false);
+      v->FitColumns(l, -1);
+      break;
     case ListChange::Selection: {
       v->model->Flush();
-      v->model->Repaint(l->Multi() ? index : -1);
+      // Every line is drawn again: a click or key may change many lines (a range, or all the
+      // others cleared), and a line left as it was drawn would show a selection it no longer has.
+      v->model->Repaint();
       Syncing guard;
       // The focus frame is on the caret line, not on the first line.
       if (l->caret >= 0 && l->caret < v->model->rows())
         v->selectionModel()->setCurrentIndex(v->model->index(l->caret), QItemSelectionModel::NoUpdate);
       if (!l->Multi() && l->cur >= 0) v->scrollTo(v->model->index(l->cur), QAbstractItemView::EnsureVisible);
+      l->top = v->TopRow();  // the view scrolled to show the line
       break;
     }
     case ListChange::Top: {
@@ -125,7 +152,7 @@ void QtBackend::SyncList(ListBoxState* l, ListWidget* v) {
     v->setFlow(QListView::TopToBottom);
     v->setWrapping(true);
     v->setResizeMode(QListView::Adjust);
-    v->setGridSize(QSize(l->columnWidth > 0 ? l->columnWidth : 64, l->itemHeight));
+    v->FitColumns(l, -1);
     v->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   } else {
     v->setFlow(QListView::TopToBottom);
@@ -148,6 +175,37 @@ void QtBackend::SyncCombo(ComboBoxState* s, QComboBox* c) {
     for (const ListLine& line : s->lines) c->addItem(Q(line.text));
   }
   c->setCurrentIndex(s->cur);
+}
+
+// The keys that move a list's focus line or selection (arrows, Home, End, Page Up/Down, Space,
+// Ctrl+A, a line's first letter) go to the list's own behaviour with the modifiers held, so the
+// selection and the notices follow as for a click; the view's own handling would move only its
+// focus frame. A list without selection scrolls as Qt does; Ctrl+Page Up/Down stay a sheet's.
+bool QtBackend::ListKey(HWND h, const ListBoxState* l, QKeyEvent* k) {
+  const Qt::KeyboardModifiers mods = k->modifiers();
+  const bool ctrl = (mods & Qt::ControlModifier) != 0;
+  if (l->NoSel() || (mods & Qt::AltModifier)) return false;
+  UINT vk = 0;
+  switch (k->key()) {
+    case Qt::Key_Up: vk = VK_UP; break;
+    case Qt::Key_Down: vk = VK_DOWN; break;
+    case Qt::Key_Left: vk = VK_LEFT; break;
+    case Qt::Key_Right: vk = VK_RIGHT; break;
+    case Qt::Key_Home: vk = VK_HOME; break;
+    case Qt::Key_End: vk = VK_END; break;
+    case Qt::Key_PageUp: vk = ctrl ? 0 : VK_PRIOR; break;
+    case Qt::Key_PageDown: vk = ctrl ? 0 : VK_NEXT; break;
+    case Qt::Key_Space: vk = VK_SPACE; break;
+    default: {
+      const int key = k->key();
+      const bool letter = (key >= Qt::Key_A && key <= Qt::Key_Z) || (key >= Qt::Key_0 && key <= Qt::Key_9);
+      if (letter && (!ctrl || key == Qt::Key_A)) vk = static_cast<UINT>(key);
+      break;
+    }
+  }
+  if (vk == 0) return false;
+  input::Key(h, vk, ((mods & Qt::ShiftModifier) ? MK_SHIFT : 0) | (ctrl ? MK_CONTROL : 0));
+  return true;
 }
 
 // A click on a list's lines: the list's own selection rules (input::SelectLine) with the

@@ -137,6 +137,43 @@ void QtBackend::Raise(WndState* s) {
   auto* win = dynamic_cast<TopWindow*>(static_cast<QWidget*>(s->native));
   if (win == nullptr || !win->isVisible()) return;
   if (QGuiApplication::platformName() != "offscreen") win->raise();
+  RaiseOwned(s);
+  win->activateWindow();
+  if (QGuiApplication::platformName() == "xcb") FocusWithoutWindowManager(win);
+}
+
+// Windows owned by another stay above it: when a window comes to the front, the visible windows
+// it owns follow it there. A window manager does it by the owner's hint (SetOwner); without one,
+// nobody else would.
+void QtBackend::RaiseOwned(WndState* s) {
+  if (QGuiApplication::platformName() == "offscreen") return;
+  const HWND owner = s->hwnd;
+  for (QWidget* w : QApplication::topLevelWidgets()) {
+    auto* t = dynamic_cast<TopWindow*>(w);
+    WndState* o = t != nullptr && t->isVisible() ? Find(OwnHwnd(t)) : nullptr;
+    if (o == nullptr || o->owner != owner || o->native != t) continue;
+    t->raise();
+    RaiseOwned(o);
+  }
+}
+
+// An owned window tells the window manager its owner (the transient-for hint), which keeps it
+// above the owner. The owner may not have been shown yet (a tool window shown while its frame is
+// still being made): its Qt window is made now, to be shown later.
+void QtBackend::SetOwner(WndState* s, TopWindow* win) {
+  WndState* o = Find(s->owner);
+  if (o == nullptr) return;
+  if (o->native == nullptr) Realize(o);
+  if (Find(s->hwnd) != s || o->native == nullptr) return;
+  auto* ownerWidget = static_cast<QWidget*>(o->native);
+  ownerWidget->winId();
+  win->winId();
+  win->windowHandle()->setTransientParent(ownerWidget->windowHandle());
+}
+
+void QtBackend::Activate(WndState* s) {
+  auto* win = dynamic_cast<TopWindow*>(static_cast<QWidget*>(s->native));
+  if (win == nullptr || !win->isVisible()) return;
   win->activateWindow();
   if (QGuiApplication::platformName() == "xcb") FocusWithoutWindowManager(win);
 }
@@ -227,12 +264,11 @@ void QtBackend::SyncTop(WndState* s, TopWindow* win) {
     if (!win->isVisible()) {
       win->setWindowState(want);
       win->Place();
-      if (WndState* o = Find(s->owner); o != nullptr && o->native != nullptr) {
-        win->winId();
-        win->windowHandle()->setTransientParent(static_cast<QWidget*>(o->native)->windowHandle());
-      }
+      SetOwner(s, win);
+      if ((s = Find(hwnd)) == nullptr) return;
       win->show();
       if (QGuiApplication::platformName() != "offscreen") win->raise();
+      RaiseOwned(s);
       win->activateWindow();
       // The control that has the focus in this window gets Qt's focus too.
       WndState* f = Find(FocusWindow());

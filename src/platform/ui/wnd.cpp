@@ -186,7 +186,10 @@ WndState* NewWindow(Kind kind, HWND parent, int id, const std::string& text, DWO
     raw->parent = parent;
     if (WndState* p = Find(parent)) p->children.push_back(raw->hwnd);
   } else {
-    raw->owner = parent == kDesktop ? nullptr : parent;
+    // An owner is a top-level window: a child named as the owner stands for its top-level window.
+    WndState* owner = parent == kDesktop ? nullptr : Find(parent);
+    if (owner != nullptr && owner->IsChild()) owner = TopLevelOf(owner);
+    raw->owner = owner != nullptr ? owner->hwnd : nullptr;
   }
   return raw;
 }
@@ -473,6 +476,14 @@ void MoveFocus(HWND to) {
     }
     Send(to, WM_SETFOCUS, reinterpret_cast<WPARAM>(old), 0);
   }
+}
+
+void ReturnFromModal(HWND owner, HWND focus) {
+  WndState* o = Find(owner);
+  if (o == nullptr || !o->Visible() || !o->Enabled()) return;
+  CurrentBackend().Activate(o);
+  WndState* f = Find(focus);
+  if (f != nullptr && TopLevelOf(f) == o && IsWindowVisible(focus) && IsWindowEnabled(focus)) MoveFocus(focus);
 }
 
 void ForgetWindows() {

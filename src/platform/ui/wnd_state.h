@@ -113,6 +113,7 @@ struct ListBoxState : WndState {
   int anchor = -1; // extended selection anchor
   int top = 0;
   int columnWidth = 0;
+  int columnExtent = 0;  // the width the backend draws a column with, when wider than columnWidth
   int itemHeight = 13;
   bool Multi() const { return (style & (LBS_MULTIPLESEL | LBS_EXTENDEDSEL)) != 0; }
   bool NoSel() const { return (style & LBS_NOSEL) != 0; }

@@ -17,6 +17,10 @@
 #include <string>
 #include <thread>
 
+#include <xcb/xcb.h>
+
+#include <algorithm>
+
 #include "app/shell/app_test_env.h"
 #include "archive/sample_archive.h"
 #include "platform/app/profile.h"
@@ -76,8 +80,12 @@ class GuiRunTest : public ::testing::Test {
     char* argv[] = {path.data(), nullptr};
     if (posix_spawn(&pid_, path.c_str(), nullptr, nullptr, argv, envp.data()) != 0) return false;
     // Up to a minute: a loaded machine starts the sanitizer build slowly.
+    // The status window stays above the main window: it is moved out of the way of the clicks,
+    // below the 800 pixels the tests give the main window, as a user would move it.
     for (int i = 0; i < 300; ++i) {
-      if (Shell("xdotool search --onlyvisible --name '^QAV$' >/dev/null 2>&1")) return true;
+      if (Shell("xdotool search --onlyvisible --name '^QAV$' >/dev/null 2>&1") &&
+          Shell("xdotool search --onlyvisible --name '^Status Messages$' windowmove %@ 0 820 >/dev/null 2>&1"))
+        return true;
       std::this_thread::sleep_for(std::chrono::milliseconds(200));
     }
     return false;
@@ -271,6 +279,104 @@ TEST_F(GuiRunTest, CancelWhileSortingEndsTheRunWithinASecond) {
   EXPECT_LT(seconds, 1.0);
   std::printf("Cancel to the end of the run: %.2f s\n", seconds);
   EXPECT_FALSE(std::filesystem::exists(report)) << "a cancelled sort writes no report";
+}
+
+}  // namespace
+
+namespace {
+
+// Dates chosen in the date dialog with the keyboard alone, on a display without a window manager:
+// the year by Home, the first three days by Home and Shift+Down, moved by Enter, the dialog ended
+// by Enter from the year list. The focus is back on Select Dates then, so Tab Tab Space opens
+// Select Locations, which starts at the first chosen day and ends at the last.
+TEST_F(GuiRunTest, DatesChosenByKeyboardAloneAndTheFocusComesBackAfterTheDialog) {
+  AppTempFolder folder;
+  SampleArchiveOptions o;
+  o.root = folder / "archive/";
+  o.years = {1994};
+  o.elements = 8;
+  o.days = 5;
+  o.uniformDays = true;
+  ASSERT_EQ(WriteSampleArchive(o), 0);
+  {
+    CProfile profile(folder / "config/KARVO/qav.ini");
+    profile.WriteProfileInt("GENERAL", "CDROM_INDEX", 1);
+    profile.WriteProfileString("GENERAL", "OTHER_PATH", o.root.c_str());
+    ASSERT_TRUE(profile.Flush());
+  }
+  ASSERT_TRUE(Start(folder / "config"));
+  const std::string win = "$(xdotool search --onlyvisible --name '^QAV$' | head -1)";
+  ASSERT_TRUE(Shell("xdotool windowmove " + win + " 0 0 windowsize " + win + " 1280 800 && sleep 1"));
+  SForm f;
+  ASSERT_TRUE(Shell("xdotool mousemove " + f.At(222 + 35, 216 + 7) + " click 1"));  // Select Dates
+  ASSERT_TRUE(Shell("timeout 30 xdotool search --sync --onlyvisible --name '^Select Dates$' >/dev/null && sleep 1"));
+  auto keys = [](const std::string& k) { return Shell("xdotool key --delay 250 " + k + " && sleep 0.7"); };
+  ASSERT_TRUE(keys("Home Tab Home shift+Down shift+Down Return shift+Tab Return"));
+  EXPECT_FALSE(Shell("xdotool search --onlyvisible --name '^Select Dates$' >/dev/null 2>&1")) << "the dialog is still open";
+  ASSERT_TRUE(keys("Tab Tab space"));
+  const char* elements = "^Select Locations and Data Elements$";
+  EXPECT_TRUE(Shell(std::string("timeout 20 xdotool search --sync --onlyvisible --name '") + elements + "' >/dev/null"))
+      << "Select Locations did not open from the keyboard";
+  const char* shots = std::getenv("QAV_SHOTS");
+  if (shots != nullptr) Shell(std::string("import -window root ") + shots + "/locations_after_keyboard_dates.png");
+  ASSERT_TRUE(keys("Escape"));
+}
+
+}  // namespace
+
+namespace {
+
+std::string Output(const std::string& command) {
+  std::string out;
+  if (FILE* p = ::popen(command.c_str(), "r")) {
+    char buf[256];
+    while (std::fgets(buf, sizeof buf, p) != nullptr) out += buf;
+    ::pclose(p);
+  }
+  while (!out.empty() && (out.back() == '\n' || out.back() == ' ')) out.pop_back();
+  return out;
+}
+
+// Where a top-level X window lies among the others, counted from the bottom; -1 when not found.
+int StackPlace(const std::string& window) {
+  int place = -1;
+  xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+  if (xcb_connection_has_error(c) == 0) {
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+    if (xcb_query_tree_reply_t* tree = xcb_query_tree_reply(c, xcb_query_tree(c, root), nullptr)) {
+      const xcb_window_t* kids = xcb_query_tree_children(tree);
+      const int n = xcb_query_tree_children_length(tree);
+      const auto want = static_cast<xcb_window_t>(std::strtoul(window.c_str(), nullptr, 10));
+      for (int i = 0; i < n; ++i)
+        if (kids[i] == want) place = i;
+      std::free(tree);
+    }
+  }
+  xcb_disconnect(c);
+  return place;
+}
+
+// The New view's status window lies above the maximised main window from the start, without a
+// window manager too, and comes forward again when a pre-run check fails while the main window
+// is in front.
+TEST_F(GuiRunTest, StatusWindowStaysAboveTheMainWindowAndComesForwardOnAFailedCheck) {
+  AppTempFolder folder;
+  ASSERT_TRUE(Start(folder / "config"));
+  const std::string main = Output("xdotool search --onlyvisible --name '^QAV$' | head -1");
+  const std::string status = Output("timeout 30 xdotool search --sync --onlyvisible --name '^Status Messages$' | head -1");
+  ASSERT_FALSE(status.empty()) << "no status window";
+  std::this_thread::sleep_for(std::chrono::seconds(2));
+  const char* shots = std::getenv("QAV_SHOTS");
+  if (shots != nullptr) Shell(std::string("import -window root ") + shots + "/status_over_main.png");
+  EXPECT_GT(StackPlace(status), StackPlace(main)) << "the status window is under the main window";
+  // The main window in front (as a click on it does under a window manager), then Produce
+  // Report(s) with no dates: the check's message brings the status window forward.
+  ASSERT_TRUE(Shell("xdotool windowraise " + main + " && sleep 0.5"));
+  ASSERT_LT(StackPlace(status), StackPlace(main));
+  SForm f;
+  ASSERT_TRUE(Shell("xdotool mousemove --window " + main + " " + f.At(7 + 103, 333 + 10) + " click 1 && sleep 1.5"));
+  EXPECT_GT(StackPlace(status), StackPlace(main)) << "the failed check did not bring the status window forward";
+  if (shots != nullptr) Shell(std::string("import -window root ") + shots + "/status_after_failed_check.png");
 }
 
 }  // namespace
