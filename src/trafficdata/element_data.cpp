@@ -216,7 +216,7 @@ EReportResult CElementData::WriteRawDataReport(const ClassicSettings& s, const s
     else
       text += DATA_UNAVAILABLE_TEXT;
     if (!Emit(sink, text)) return EReportResult::Failed;
-    run.addProgress(288);
+    run.addProgress(kProgressRawDay);
     if (!run.keepGoing()) return Cancelled(sink);
   }
   return EReportResult::Done;
@@ -236,7 +236,7 @@ EReportResult CElementData::WriteSingleDayReport(const ClassicSettings& s, Repor
       else
         text += DATA_UNAVAILABLE_TEXT;
       if (!Emit(sink, text)) return EReportResult::Failed;
-      run.addProgress(12);
+      run.addProgress(kProgress15MinDay);
     }
     if (s.withDaily) {
       CText text(base);
@@ -245,7 +245,7 @@ EReportResult CElementData::WriteSingleDayReport(const ClassicSettings& s, Repor
       else
         text += DATA_UNAVAILABLE_TEXT;
       if (!Emit(sink, text)) return EReportResult::Failed;
-      run.addProgress(5);
+      run.addProgress(kProgressDailyDay);
     }
     if (!run.keepGoing()) return Cancelled(sink);
   }
@@ -380,7 +380,7 @@ void CElementData::WriteMonthlyTable(int month, int weekday, CText& text, const 
   WriteMultiDayHeader(text, s.multiFormat);
   for (int k = 0; k < SK_COUNT; ++k) {
     WriteMonthlyLine(text, k, month, weekday, s);
-    run.addProgress(1);
+    run.addProgress(kProgressMultiDayLine);
   }
   text += "\n\n\n";
 }
@@ -392,7 +392,7 @@ void CElementData::WriteYearlyTable(int weekday, CText& text, const ClassicSetti
   WriteMultiDayHeader(text, s.multiFormat);
   for (int k = 0; k < SK_COUNT; ++k) {
     WriteYearlyLine(text, k, weekday, s);
-    run.addProgress(1);
+    run.addProgress(kProgressMultiDayLine);
   }
   text += "\n\n\n";
 }
@@ -403,7 +403,7 @@ void CElementData::WriteAverageTable(int averageKind, CText& text, const Classic
   WriteMultiDayHeader(text, s.multiFormat);
   for (int k = 0; k < SK_COUNT; ++k) {
     WriteAverageLine(text, averageKind, k, s);
-    run.addProgress(1);
+    run.addProgress(kProgressMultiDayLine);
   }
   text += "\n\n\n";
 }

@@ -48,11 +48,13 @@ bool BuildPeriodRows(const CElementData& data, const NewSettings& s, RunControl&
     if (group.empty()) continue;
     SRowDate dw = RowDateWords(GroupDate(s, group));
     int groupDays = static_cast<int>(group.size());
+    // Summing a day costs about the same whatever the period length; each period adds a little.
+    run.addProgress(kProgressRowDay * static_cast<uint32_t>(groupDays));
     for (int t = 0; t < INTERVALS_PER_DAY; t += P) {
       int L = std::min(P, INTERVALS_PER_DAY - t);
       slot.Begin(t, L, P, groupDays);
       for (int d : group) {
-        run.addProgress(1);
+        run.addProgress(kProgressRowSlot);
         CElementDay* day = data.Day(d);
         if (!day || !day->dataAvailable) continue;
         slot.AddDay(*day, t, L);
@@ -81,7 +83,7 @@ bool BuildPeakRows(const CElementData& data, const NewSettings& s, RunControl& r
     int64_t startSum = 0;
     int accepted = 0;
     for (int d : group) {
-      run.addProgress(1);
+      run.addProgress(kProgressRowDay + kProgressRowSlot);
       CElementDay* day = data.Day(d);
       if (!day || !day->dataAvailable) continue;
       slot.PeakValues(*day, first, last, P, values.data());

@@ -15,6 +15,20 @@ class RunControl {
   virtual void addProgress(uint32_t n) = 0;
 };
 
+// Units of the progress counter. Each piece of work adds about as many units as it takes time
+// (measured on five-minute data, between an optimised and a sanitizer build), so that the wait
+// dialog's bar follows a run and its time left holds; the views' estimates count the same units.
+constexpr uint32_t kProgressLoadDay = 35;      // an element-day the loader read, or found without data
+constexpr uint32_t kProgressSummaryDay = 21;   // and its summaries, when the loader keeps only those
+constexpr uint32_t kProgressRawDay = 448;      // an element-day of the raw data listing
+constexpr uint32_t kProgress15MinDay = 59;     // an element-day's 15-minute summary table
+constexpr uint32_t kProgressDailyDay = 75;     // an element-day's daily summary table
+constexpr uint32_t kProgressMultiDayLine = 3;  // a line of a multi-day table
+constexpr uint32_t kProgressRowDay = 70;       // an element-day summed into report rows
+constexpr uint32_t kProgressRowSlot = 3;       // each report period of that element-day
+constexpr uint32_t kProgressSortMerge = 1;     // a merge of the report rows' sort
+constexpr uint32_t kProgressWalkRow = 1;       // a row written by the pivot walk
+
 // The usual RunControl: a flag and a counter, both relaxed atomics.
 class CRunFlags : public RunControl {
  public:

@@ -76,14 +76,14 @@ TEST(ElementData, RawAndSingleDayDrivers) {
   TestRun run;
   TestSink sink;
   EXPECT_EQ(data.WriteRawDataReport(s, f.ptrs, sink, run), EReportResult::Done);
-  EXPECT_EQ(run.progress, 2u * 288);
+  EXPECT_EQ(run.progress, 2u * kProgressRawDay);
   EXPECT_NE(sink.text.find("06/01/1993 (Tue)\n\n     ---Raw Loop Data Listing---"), std::string::npos);
   EXPECT_NE(sink.text.find("06/02/1993 (Wed)\n\n     ***DATA UNAVAILABLE***\n\n\n\n"), std::string::npos);
 
   TestRun run2;
   TestSink sink2;
   EXPECT_EQ(data.WriteSingleDayReport(s, sink2, run2), EReportResult::Done);
-  EXPECT_EQ(run2.progress, 2u * 17);
+  EXPECT_EQ(run2.progress, 2u * (kProgress15MinDay + kProgressDailyDay));
   EXPECT_EQ(sink2.writes, 4);  // 15-minute and daily text per day, each with its own heading
   size_t first = sink2.text.find("ES-0165:_MS___1");
   EXPECT_NE(sink2.text.find("ES-0165:_MS___1", first + 1), std::string::npos);
@@ -108,7 +108,7 @@ TEST(ElementData, CancelAndWriteFailure) {
   CLoopData data(3, &f.elem, 0);
   ClassicSettings s;
   TestRun run;
-  run.cancelAt = 288;  // clears after the first day
+  run.cancelAt = kProgressRawDay;  // clears after the first day
   TestSink sink;
   EXPECT_EQ(data.WriteRawDataReport(s, f.ptrs, sink, run), EReportResult::Cancelled);
   EXPECT_EQ(sink.writes, 1);
@@ -224,7 +224,7 @@ TEST(LoopMultiDay, ReportTablesAndCancellation) {
   TestSink sink;
   EXPECT_EQ(data.WriteMultiDayReport(s, sink, run), EReportResult::Done);
   EXPECT_EQ(sink.writes, 4 + 1 + 3);
-  EXPECT_EQ(run.progress, 8u * 5);
+  EXPECT_EQ(run.progress, 8u * 5 * kProgressMultiDayLine);
   EXPECT_NE(sink.text.find("ES-0165:_MS___1  I-5  Station Rd   12.34\nMonthly Avg for 1993 Jun (Mon)\n\n"
                            "     ---Multi-Day Loop Summary Report---\n\n"
                            "     Summary   Valid     Vol   Occ        G      S      B      D   Val Inv Mis\n"),
@@ -236,7 +236,7 @@ TEST(LoopMultiDay, ReportTablesAndCancellation) {
             std::string::npos);
 
   TestRun stop;
-  stop.cancelAt = 5;  // after the first monthly table
+  stop.cancelAt = 5 * kProgressMultiDayLine;  // after the first monthly table
   TestSink sink2;
   EXPECT_EQ(data.WriteMultiDayReport(s, sink2, stop), EReportResult::Cancelled);
   EXPECT_EQ(sink2.writes, 1);

@@ -2,6 +2,8 @@
 
 #include <climits>
 
+#include "trafficdata/run_control.h"
+
 namespace {
 
 // The selected indexes that are real items (in range, not "n/a"), at most `max` of them.
@@ -23,28 +25,29 @@ std::string CheckGo(const GoInput& in, GoPlan& plan) {
   if (in.rawOn && in.rawSource == 0) {
     if (in.raw.dates == 0) return "No dates selected for rawdata output";
     if (in.raw.elements == 0) return "No elements selected for rawdata output";
-    est = in.raw.elements * in.raw.dates * 26208;
+    est = in.raw.elements * in.raw.dates * (kProgressLoadDay + kProgressRawDay);
   }
   if (in.rawOn && in.rawSource == 1) {
     if (in.sds.dates == 0) return "No dates selected for rawdata output";
     if (in.sds.elements == 0) return "No elements selected for rawdata output";
-    est = in.sds.elements * in.sds.dates * (in.sdsOn ? 288 : 26208);
+    // One load serves both when the single-day summaries are on: it is counted with them.
+    est = in.sds.elements * in.sds.dates * (kProgressRawDay + (in.sdsOn ? 0 : kProgressLoadDay));
   }
   if (in.sdsOn) {
     if (!in.min15 && !in.daily) return "No reports have been selected for single output";
     if (in.sds.dates == 0) return "No dates have been selected for single output";
     if (in.sds.elements == 0) return "No elements have been selected for single output";
     int64_t ed = in.sds.elements * in.sds.dates;
-    est += ed * 25920;
-    if (in.min15) est += ed * 12;
-    if (in.daily) est += ed * 5;
+    est += ed * kProgressLoadDay;
+    if (in.min15) est += ed * kProgress15MinDay;
+    if (in.daily) est += ed * kProgressDailyDay;
   }
   if (in.mdsOn) {
     if (!in.monthlyDow && !in.yearlyDow && !in.annual) return "No reports have been selected for multi output";
     if (in.mdsYear == 0) return "No dates have been selected for multi output";
     if (in.mds.dates == 0) return "No dates have been selected for multi output (check data directory)";
     if (in.mds.elements == 0) return "No elements have been selected for multi output";
-    est += in.mds.elements * in.mds.dates * 25920;
+    est += in.mds.elements * in.mds.dates * (kProgressLoadDay + kProgressSummaryDay);
   }
   const int64_t e = in.mds.elements;
   if (in.monthlyDow) {
@@ -52,15 +55,16 @@ std::string CheckGo(const GoInput& in, GoPlan& plan) {
     plan.monthlyDays = UsableItems(in.monthlyDowSel, in.monthlyDowNa, 7, 7);
     if (plan.months.empty()) return "No months have been selected for Monthly Day-of-Week output";
     if (plan.monthlyDays.empty()) return "No days have been selected for Monthly Day-of-Week output";
-    est += 5 * static_cast<int64_t>(plan.monthlyDays.size()) * e * static_cast<int64_t>(plan.months.size());
+    est += 5 * kProgressMultiDayLine * static_cast<int64_t>(plan.monthlyDays.size()) * e *
+           static_cast<int64_t>(plan.months.size());
   }
   if (in.yearlyDow && in.yearlyDowEnabled) {
     plan.yearlyDays = UsableItems(in.yearlyDowSel, in.yearlyDowNa, 7, 7);
     if (plan.yearlyDays.empty()) return "No days have been selected for Yearly Day-of-Week output";
-    est += 5 * static_cast<int64_t>(plan.yearlyDays.size()) * e;
+    est += 5 * kProgressMultiDayLine * static_cast<int64_t>(plan.yearlyDays.size()) * e;
   }
   if (in.annual && in.annualEnabled) {
-    est += 15 * e;
+    est += 15 * kProgressMultiDayLine * e;
     plan.annual = true;
   }
   plan.estimate = est;

@@ -29,7 +29,7 @@ struct GoInput {
 };
 
 struct GoPlan {
-  int64_t estimate = 0;
+  int64_t estimate = 0;  // in the units the loader and the writers add (kProgressLoadDay ...)
   // The selections the multi-day writer gets: indexes of items that are not "n/a".
   std::vector<int> months, monthlyDays, yearlyDays;
   bool annual = false;  // "Annual Values" ticked and enabled

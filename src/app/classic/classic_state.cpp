@@ -91,9 +91,11 @@ bool CClassicSelection::FromRecords(const ClassicSelection& rec) {
 }
 
 bool LoadClassicSelection(const CClassicSelection& sel, IWorkerPoster& poster, RunControl& run,
-                          std::vector<std::unique_ptr<CElementData>>& out, const ValidityTables* summariesOnly) {
+                          std::vector<std::unique_ptr<CElementData>>& out, const ValidityTables* summariesOnly,
+                          SLoadCount* count) {
   std::unique_ptr<CElementDataSet> set = LoadElementData(sel.elements, sel.dates, poster, run, summariesOnly);
   if (!set) return false;
+  if (count != nullptr) *count += set->m_count;
   for (CElementData*& d : set->m_items) {
     out.emplace_back(d);
     d = nullptr;  // now owned by `out`

@@ -33,9 +33,10 @@ struct CClassicSelection {
 // Loads every day of the selection for every element through the common loader (ids go to the
 // poster); false when the load failed or was cancelled. Entries are null for unknown types. With
 // `summariesOnly` the days keep only their summaries under those criteria (LoadElementData).
+// The load's element-days, and how many of them were read, are added to `count` when one is given.
 bool LoadClassicSelection(const CClassicSelection& sel, IWorkerPoster& poster, RunControl& run,
                           std::vector<std::unique_ptr<CElementData>>& out,
-                          const ValidityTables* summariesOnly = nullptr);
+                          const ValidityTables* summariesOnly = nullptr, SLoadCount* count = nullptr);
 
 // The multi-day lists as the month-has-data flags (index 1-12) make them.
 struct SMultiLists {

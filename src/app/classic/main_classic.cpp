@@ -6,8 +6,8 @@
 
 #include "app/classic/text_lines.h"
 #include "app/shell/qav_app.h"
+#include "app/shell/report_opener.h"
 #include "platform/ui/choosers.h"
-#include "support/launch.h"
 #include "support/thread.h"
 
 namespace {
@@ -69,7 +69,8 @@ class CMainClassic::CRunPort : public ClassicRunPort {
  public:
   explicit CRunPort(CMainClassic& view) : m_view(view) {}
   bool Load(int block, const ValidityTables* summariesOnly, std::vector<std::unique_ptr<CElementData>>& out) override {
-    return LoadClassicSelection(m_view.m_sel[block], m_view.Poster(), m_view.m_flags, out, summariesOnly);
+    return LoadClassicSelection(m_view.m_sel[block], m_view.Poster(), m_view.m_flags, out, summariesOnly,
+                                &m_view.m_loadCount);
   }
   void Post(const ClassicPost& p) override {
     if (p.id == RID_OPEN_ERROR || p.id == RID_OUTPUT_TO)
@@ -479,6 +480,7 @@ void CMainClassic::OnGo() {
   FillSnapshot();
   m_flags.keepGoingFlag.store(true);
   m_flags.progress.store(0);
+  m_loadCount = SLoadCount();
   m_bWaitKeepGoing = true;
   m_nWaitPosition = 0;
   m_pWaitDialog = new (std::nothrow) CWaitDialog(&m_nWaitPosition, &m_bWaitKeepGoing);
@@ -498,6 +500,13 @@ void CMainClassic::OnGo() {
   delete m_pWaitDialog;
   m_pWaitDialog = nullptr;
   SetWaitCursor(false);
+  // Reports of nothing but unavailable days would otherwise look like a run that went well.
+  if (m_bWaitKeepGoing && m_loadCount.elementDays > 0 && m_loadCount.withData == 0) {
+    const std::string line = MissingDataLine(m_loadCount.elementDays, m_loadCount.WithoutData());
+    AddStatusLine(line.c_str());
+    TellUser(line);
+  }
+  ShowHeldMessages();
 }
 
 UINT CMainClassic::RunClassicReports() {
@@ -531,16 +540,17 @@ BOOL CMainClassic::OnCommand(WPARAM wParam, LPARAM lParam) {
 }
 
 void CMainClassic::AutoOpen(int family, int format) {
+  OpenReport(m_strReportPath[family], format == 1, true);
+}
+
+void CMainClassic::OpenReport(const std::string& path, bool spreadsheet, bool automatic) {
   SOutputSettings out;
   m_OutputParams.GetSettings(out);
-  if (out.autoOpen == 0) return;
-  const std::string path = m_strReportPath[family];
-  if (format == 1)
-    LaunchProgram(path.c_str(), out.ssViewer.c_str());
-  else if (out.useCustomViewer == 0)
-    LaunchProgram(path.c_str(), out.textViewer.c_str());
-  else
-    m_Viewer.ViewReportFile(path.c_str(), true, CWnd::GetDesktopWindow());
+  const SReportViewerChoice viewer = ChooseReportViewer(out, spreadsheet, automatic, true);
+  if (viewer.how == EReportViewer::OwnViewer)
+    m_Viewer.ViewReportFile(path.c_str(), automatic, CWnd::GetDesktopWindow());
+  else if (viewer.how == EReportViewer::Program)
+    OpenReportWithProgram(path, viewer.program);
 }
 
 void CMainClassic::OnOpenOutputFile() {
@@ -560,15 +570,7 @@ void CMainClassic::OnOpenOutputFile() {
   for (; read < 6 && file.ReadString(line); ++read) {
   }
   file.Close();
-  SOutputSettings out;
-  m_OutputParams.GetSettings(out);
-  const bool spreadsheet = read == 6 && line.size() >= 11 && line.compare(line.size() - 11, 11, "SPREADSHEET") == 0;
-  if (spreadsheet)
-    LaunchProgram(path.c_str(), out.ssViewer.c_str());
-  else if (out.useCustomViewer != 0)
-    m_Viewer.ViewReportFile(path.c_str(), false, CWnd::GetDesktopWindow());
-  else
-    LaunchProgram(path.c_str(), out.textViewer.c_str());
+  OpenReport(path, read == 6 && line.size() >= 11 && line.compare(line.size() - 11, 11, "SPREADSHEET") == 0, false);
 }
 
 // ---- Configuration files ----

@@ -134,6 +134,9 @@ class CMainClassic : public CMainDlg {
   // The snapshot GO hands to the worker (filled by OnGo from the controls and the selections).
   ClassicRunSnapshot m_snap;
   CClassicRunFlags m_flags;
+  // The element-days of the run's loads and how many were read (written by the worker, read when
+  // it has ended).
+  SLoadCount m_loadCount;
 
  protected:
   // ON or OFF of a block: exchange in, the pair set, exchange out.
@@ -141,6 +144,9 @@ class CMainClassic : public CMainDlg {
   void ChangeDates(int block);
   void ChangeElements(int block);
   void AutoOpen(int family, int format);
+  // Opens a report in the viewer the output settings choose; `automatic` for a report the run just
+  // wrote (nothing opens while automatic opening is off, and the own viewer stays quiet).
+  void OpenReport(const std::string& path, bool spreadsheet, bool automatic);
   void ShowList(std::vector<std::string> items, const char* emptyLine);
   GoInput TakeGoInput();
   void FillSnapshot();

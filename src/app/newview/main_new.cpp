@@ -10,12 +10,12 @@
 #include "app/newview/nfg_file.h"
 #include "app/select/dates_dlg.h"
 #include "app/shell/qav_app.h"
+#include "app/shell/report_opener.h"
 #include "platform/base/errors.h"
 #include "platform/kernel/files.h"
 #include "platform/kernel/paths.h"
 #include "platform/ui/choosers.h"
 #include "platform/ui/ddx.h"
-#include "support/launch.h"
 #include "support/thread.h"
 #include "support/wait_dialog.h"
 
@@ -498,15 +498,24 @@ void CMainNew::OnOpenOutputFile() {
   CFileDialog dlg(TRUE, nullptr, nullptr, OFN_HIDEREADONLY | OFN_LONGNAMES,
                   "Text Files (*.txt) | *.txt; |All Files (*.*) | *.*; ||", this);
   if (dlg.DoModal() != IDOK) return;
+  const std::string path = dlg.GetPathName();
   CStdioFile file;
+  CFileException error;
   std::string line, third;
-  if (!file.Open(dlg.GetPathName().c_str(), CFile::modeRead | CFile::shareDenyNone | CFile::typeText)) return;
+  if (!file.Open(path.c_str(), CFile::modeRead | CFile::shareDenyNone | CFile::typeText, &error)) {
+    TellUser("The report " + path + " could not be opened: " + ErrorText(static_cast<DWORD>(error.m_lOsError)) + ".");
+    return;
+  }
   for (int i = 0; i < 3 && file.ReadString(line); ++i) third = line;
   file.Close();
+  OpenReport(path, third.size() >= 11 && third.compare(third.size() - 11, 11, "SPREADSHEET") == 0, false);
+}
+
+void CMainNew::OpenReport(const std::string& path, bool spreadsheet, bool automatic) {
   SOutputSettings out;
   m_OutputParams.GetSettings(out);
-  bool sheet = third.size() >= 11 && third.compare(third.size() - 11, 11, "SPREADSHEET") == 0;
-  LaunchProgram(dlg.GetPathName().c_str(), (sheet ? out.ssViewer : out.textViewer).c_str());
+  const SReportViewerChoice viewer = ChooseReportViewer(out, spreadsheet, automatic, false);
+  if (viewer.how == EReportViewer::Program) OpenReportWithProgram(path, viewer.program);
 }
 
 // ---- The run ------------------------------------------------------------------------------------
@@ -540,6 +549,7 @@ void CMainNew::OnProduceReports() {
 
   m_Run.keepGoingFlag.store(1);
   m_Run.progress.store(0);
+  m_loadCount = SLoadCount();
   m_strWrittenName.clear();
   m_bWaitKeepGoing = true;
   m_nWaitPosition = 0;
@@ -563,7 +573,17 @@ void CMainNew::OnProduceReports() {
   m_pWaitDialog = nullptr;
   SetWaitCursor(false);
   ShowState();
+  // Element-days without data are written as zero volume and occupancy, which reads like a road
+  // without traffic: the run's last line says how many there were, and the status list comes up.
+  if (m_bWaitKeepGoing) {
+    const std::string line = MissingDataLine(m_loadCount.elementDays, m_loadCount.WithoutData());
+    if (!line.empty()) {
+      StatusLine(line.c_str(), true);
+      TellUser(line);
+    }
+  }
   TellFallbackFile();
+  ShowHeldMessages();
   if (m_nHeldPeriods >= 0) {
     int held = m_nHeldPeriods;
     m_nHeldPeriods = -1;
@@ -590,7 +610,9 @@ UINT CMainNew::RunNewReports() {
   // Set before 515 is posted: automatic opening reads it on the user-interface thread.
   host.written = &m_strWrittenName;
   host.load = [this](std::vector<std::unique_ptr<CElementData>>& data, SRowsWhileLoading* rows) {
-    if (AdoptLoadedData(LoadInputData(m_arrElements, m_arrDates, rows), data)) return true;
+    std::unique_ptr<CElementDataSet> set = LoadInputData(m_arrElements, m_arrDates, rows);
+    if (set) m_loadCount = set->m_count;
+    if (AdoptLoadedData(std::move(set), data)) return true;
     m_Run.cancel();
     return false;
   };
@@ -611,10 +633,7 @@ BOOL CMainNew::OnCommand(WPARAM wParam, LPARAM lParam) {
     case ID_WORKER_SHUTDOWN: SetWaitTitle("Shutting Down the Thread..."); return TRUE;
     case ID_WORKER_REPORTS_DONE: {
       StatusLine("Reports Output...", false);
-      SOutputSettings out;
-      m_OutputParams.GetSettings(out);
-      if (out.autoOpen != 0)
-        LaunchProgram(m_strWrittenName.c_str(), (m_nOutFormat == 1 ? out.ssViewer : out.textViewer).c_str());
+      OpenReport(m_strWrittenName, m_nOutFormat == 1, true);
       return TRUE;
     }
     default: return CMainDlg::OnCommand(wParam, lParam);

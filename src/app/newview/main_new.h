@@ -49,6 +49,9 @@ class CMainNew : public CMainDlg, public CNewReportModel {
   void OnReadConfig() override;
   void OnSaveConfig() override;
   void OnOpenOutputFile() override;
+  // Opens a report with the program the output settings choose (the New view has no viewer of its
+  // own); `automatic` for the report a run just wrote.
+  void OpenReport(const std::string& path, bool spreadsheet, bool automatic);
   // The same on a given file; false (after a message box) when the file could not be used.
   bool ReadConfigFile(const std::string& path);
   bool SaveConfigFile(const std::string& path);
@@ -85,6 +88,8 @@ class CMainNew : public CMainDlg, public CNewReportModel {
 
   // The file the last run wrote (the chosen path or the temporary fall-back).
   std::string m_strWrittenName;
+  // The run's element-days and how many the loader read (written by the worker, read after it).
+  SLoadCount m_loadCount;
   CStatusMsgs m_wndStatusMsgs;
   std::unique_ptr<INewElementDialog> m_pElements;
 

@@ -209,9 +209,12 @@ std::string ColumnWarningQuestion(int64_t colsHi) {
 }
 
 int RunProgressRange(const CNewReportModel& m) {
+  // The units the loader, the row builders, the sort and the walk add (see kProgressLoadDay).
   int64_t e = m.m_arrElements.m_nSize, d = m.m_arrDates.m_nSize, ppd = m.m_nPeriodsPerDay;
   int64_t groups = m.m_arrDateGroups.m_nSize, grouped = m.TotalGroupedDates(), comb = m.m_nCombinations;
-  int64_t range = e * d * 25920 + ppd * e * grouped + 2 * ppd * groups * comb - 1;
+  int64_t rows = ppd * groups * comb;
+  int64_t range = e * d * kProgressLoadDay + e * grouped * (kProgressRowDay + kProgressRowSlot * ppd) +
+                  (rows - 1) * (kProgressSortMerge + kProgressWalkRow);
   return static_cast<int>(std::clamp<int64_t>(range, 0, 0x7FFFFFFF));
 }
 
@@ -292,7 +295,7 @@ void CNewReportRun::Run() {
     CSortKeyScope scope(order);
     sorted = SortRecords(rows.m_pData, 0, rows.m_nSize - 1, &merges, &run);
   }
-  run.addProgress(merges);
+  run.addProgress(merges * kProgressSortMerge);  // the sort is quick: counted when it ends
   if (sorted == ESortResult::NoMemory) {
     m_host.fileStatus->PostWin32Error(ERROR_NOT_ENOUGH_MEMORY);
     run.cancel();

@@ -357,7 +357,7 @@ EWalkResult WritePivotBody(const CDBRecord* const* rows, int count, const SPivot
       result = EWalkResult::Cancelled;
       break;
     }
-    run.addProgress(1);
+    run.addProgress(kProgressWalkRow);
   }
   if (!write(buf)) return EWalkResult::WriteFailed;
   return result;

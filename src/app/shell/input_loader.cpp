@@ -61,6 +61,12 @@ class CLoad : public CDecodePool::IRowMaker {
     m_pool.Wait();
     make.clear();
     m_set = set.get();
+    int objects = 0;
+    for (CElementData* d : set->m_items) objects += d != nullptr ? 1 : 0;
+    set->m_count.elementDays = static_cast<int64_t>(objects) * nDays;
+    // Every day adds its element-days' units, read or not, as the views' estimates count them.
+    m_dayUnits =
+        static_cast<uint32_t>(objects) * (kProgressLoadDay + (m_summariesOnly != nullptr ? kProgressSummaryDay : 0));
     // The lookup keys of both layouts and the element types, taken once.
     for (int e = 0; e < m_elements.m_nSize; ++e) {
       m_aliasKeys.emplace_back();
@@ -87,6 +93,7 @@ class CLoad : public CDecodePool::IRowMaker {
     MakeRowsUpTo(k - 1);
     for (int i = k; i < nDays; ++i) {
       LoadDatabaseDay(i);
+      m_run.addProgress(m_dayUnits);
       if (Cancelled()) {
         m_pool.Wait();  // no helper may still write into the objects about to go
         return nullptr;
@@ -206,9 +213,11 @@ class CLoad : public CDecodePool::IRowMaker {
       CPEInputDesc desc;
       if (!desc.Read(*m_days.m_pData[last], &record)) {
         PostFailure(ID_WORKER_DESC_FILE_ERROR, *m_days.m_pData[last], static_cast<DWORD>(record.m_lOsError));
+        m_run.addProgress(m_dayUnits * static_cast<uint32_t>(last - first + 1));
       } else {
         for (int i = first; i <= last; ++i) {
           LoadPeDay(i, desc);
+          m_run.addProgress(m_dayUnits);
           if (Cancelled()) return false;
         }
       }
@@ -241,6 +250,7 @@ class CLoad : public CDecodePool::IRowMaker {
         const WORD occ = input.m_pOccupancy != nullptr ? input.m_pOccupancy[static_cast<size_t>(p) * n + column] : 0;
         day->SetPeriod(p, vol, occ, m_pe);
       }
+      ++m_set->m_count.withData;
       if (m_summariesOnly != nullptr) data->KeepOnlySummaries(i, *m_summariesOnly);
     }
     input.Close();
@@ -269,7 +279,6 @@ class CLoad : public CDecodePool::IRowMaker {
     CStream* dayBuffers = buffers.data() + m_daysInBatch * static_cast<size_t>(m_set->Count());
     // One read per run of nearby records instead of one per element.
     db.ReadAhead(keys.data(), keys.size(), 0, columns);
-    uint32_t progress = 0;
     for (int e = 0; e < m_set->Count(); ++e) {
       CElementData* data = m_set->At(e);
       const int type = m_types[static_cast<size_t>(e)];
@@ -293,10 +302,9 @@ class CLoad : public CDecodePool::IRowMaker {
       }
       // The day object is looked up by the helper that decodes it.
       batch.push_back({data, i, buffer.m_pData, buffer.m_nSize, columns});
+      ++m_set->m_count.withData;
       m_batchBytes += static_cast<size_t>(buffer.m_nSize);
-      progress += static_cast<uint32_t>(6 * columns);
     }
-    m_run.addProgress(progress);  // once a day: the counter is shared with the wait dialog
     db.Close();
     // A batch gathers whole days until it is large enough that handing it over costs little
     // beside its decoding.
@@ -335,6 +343,7 @@ class CLoad : public CDecodePool::IRowMaker {
   const PeValidity m_pe;
   const ValidityTables* m_summariesOnly;
   CElementDataSet* m_set = nullptr;
+  uint32_t m_dayUnits = 0;  // progress units of one day of every element
   std::vector<std::string> m_aliasKeys, m_idKeys;  // per element: "alias:name", "id:name"
   std::vector<int> m_types;                         // per element: its type, -1 for none
   // Batches of records, one buffer per element-day each: one is filled while the pool decodes

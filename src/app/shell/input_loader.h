@@ -4,6 +4,7 @@
 // the keep-going flag is cleared.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -21,6 +22,20 @@ class IWorkerPoster {
   virtual void Post(UINT id, LPARAM payload) = 0;
 };
 
+// How many element-days a load was asked for (elements of a known type times days), and how many
+// of them it could read. The others (a day file missing or unreadable, an element the day's file
+// does not hold) are empty days, which the reports show as unavailable or as zero.
+struct SLoadCount {
+  int64_t elementDays = 0;
+  int64_t withData = 0;
+  int64_t WithoutData() const { return elementDays - withData; }
+  SLoadCount& operator+=(const SLoadCount& o) {
+    elementDays += o.elementDays;
+    withData += o.withData;
+    return *this;
+  }
+};
+
 // The loaded data: one entry per selected element in list order, each the element's data object
 // with one day per selected day, or null for an element of an unknown type. Owns the objects.
 class CElementDataSet {
@@ -34,6 +49,7 @@ class CElementDataSet {
   CElementData* At(int i) const { return i >= 0 && i < Count() ? m_items[static_cast<size_t>(i)] : nullptr; }
 
   std::vector<CElementData*> m_items;
+  SLoadCount m_count;
 };
 
 class CDBRecordset;
@@ -55,8 +71,9 @@ struct SRowsWhileLoading {
 
 // Loads every day of `days` (ascending) for every element of `elements`. Posts 500 at the start,
 // 503 at a normal end, 504/505/506 each followed by 502 with the error number, and 509 when the
-// keep-going flag was found cleared after a day; the result is null then. PE days add nothing to
-// the progress counter; each database element-day adds 6 x its column count.
+// keep-going flag was found cleared after a day; the result is null then. Every element-day, read
+// or not, adds kProgressLoadDay to the progress counter (and kProgressSummaryDay with
+// `summariesOnly`) once its day is done.
 // With `summariesOnly` (for a report that reads nothing but the multi-day summaries), each
 // element-day keeps only its summaries under those criteria as soon as it is decoded
 // (CElementData::KeepOnlySummaries), so that a long run of 20-second days fits in memory.

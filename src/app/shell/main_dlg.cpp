@@ -6,6 +6,7 @@
 
 #include "app/shell/app_globals.h"
 #include "app/shell/qav_app.h"
+#include "app/shell/report_opener.h"
 #include "archive/archive_globals.h"
 #include "platform/kernel/time.h"
 
@@ -36,6 +37,7 @@ BEGIN_MESSAGE_MAP(CMainDlg, CFormView)
   ON_WM_SETCURSOR()
   ON_WM_TIMER()
   ON_MESSAGE(WM_SET_WAIT_CURSOR, &CMainDlg::OnSetWaitCursor)
+  ON_MESSAGE(WM_REPORT_OPEN_FAILED, &CMainDlg::OnReportOpenFailed)
 END_MESSAGE_MAP()
 
 CMainDlg::CMainDlg() : CMainDlg(IDD_MAIN_BASE) {}
@@ -260,4 +262,36 @@ void CMainDlg::WaitWhileSet(const std::atomic<uint8_t>& flag) {
 
 void CMainDlg::SetWaitTitle(const char* title) {
   if (m_pWaitDialog != nullptr && ::IsWindow(m_pWaitDialog->GetSafeHwnd())) m_pWaitDialog->SetWindowText(title);
+}
+
+void CMainDlg::OpenReportWithProgram(const std::string& path, const std::string& program) {
+  const HWND view = m_hWnd;
+  const DWORD error = StartReportViewer(path, program, [view, path, program](int status) {
+    const int key = KeepOpenFailure(ReportOpenFailureText(path, program, 0, status));
+    if (!::PostMessage(view, WM_REPORT_OPEN_FAILED, static_cast<WPARAM>(key), 0)) {
+      std::string dropped;
+      TakeOpenFailure(key, dropped);
+    }
+  });
+  if (error != 0) TellUser(ReportOpenFailureText(path, program, error));
+}
+
+LRESULT CMainDlg::OnReportOpenFailed(WPARAM key, LPARAM) {
+  std::string text;
+  if (TakeOpenFailure(static_cast<int>(key), text)) TellUser(text);
+  return 0;
+}
+
+void CMainDlg::TellUser(const std::string& text) {
+  if (m_bRunning.load() != 0 || m_pWaitDialog != nullptr) {
+    m_heldMessages.push_back(text);
+    return;
+  }
+  MessageBox(text.c_str(), nullptr, MB_OK | MB_ICONEXCLAMATION);
+}
+
+void CMainDlg::ShowHeldMessages() {
+  std::vector<std::string> held;
+  held.swap(m_heldMessages);
+  for (const std::string& text : held) TellUser(text);
 }

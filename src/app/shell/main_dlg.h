@@ -11,6 +11,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "app/pages/general_params.h"
 #include "app/pages/output_params.h"
@@ -27,6 +28,9 @@
 constexpr UINT IDD_MAIN_CLASSIC = 200;
 constexpr UINT IDD_MAIN_NEW = 202;
 constexpr UINT IDD_MAIN_BASE = 205;
+// A report viewer ended with a failure soon after it was started (wParam: the key of the text
+// kept by KeepOpenFailure).
+constexpr UINT WM_REPORT_OPEN_FAILED = 0x140E;
 
 class CMainDlg : public CFormView {
   DECLARE_DYNCREATE(CMainDlg)
@@ -118,6 +122,18 @@ class CMainDlg : public CFormView {
   // Sets the wait dialog's title (nothing without a wait dialog).
   void SetWaitTitle(const char* title);
 
+  // ---- Opening reports, telling the user ----
+  // Starts `program` (or, when it is empty, the desktop's default application) on the report. When
+  // nothing can be started, or the program soon ends with a failure, a message box names the file
+  // and says why.
+  void OpenReportWithProgram(const std::string& path, const std::string& program);
+  // A message the user must act on: shown at once, or held until the run going on has ended and
+  // its wait dialog is gone.
+  void TellUser(const std::string& text);
+  // Shows the messages held during a run, oldest first.
+  void ShowHeldMessages();
+  LRESULT OnReportOpenFailed(WPARAM key, LPARAM);
+
   // The view's window as the loader's poster.
   IWorkerPoster& Poster() { return m_poster; }
 
@@ -147,4 +163,5 @@ class CMainDlg : public CFormView {
   std::map<LPARAM, std::string> m_pendingPaths;  // path payloads of 513/514 not yet handled
   LPARAM m_nextPathKey = 1;
   bool m_logAttached = false;
+  std::vector<std::string> m_heldMessages;
 };

@@ -86,3 +86,10 @@ void SplitStatusText(const char* text, std::vector<std::string>& lines) {
     if (p > start) lines.emplace_back(start, static_cast<size_t>(p - start));
   }
 }
+
+std::string MissingDataLine(int64_t elementDays, int64_t withoutData) {
+  if (withoutData <= 0 || elementDays <= 0) return {};
+  const std::string of = withoutData >= elementDays ? "any" : std::to_string(withoutData);
+  return "No data was found for " + of + " of the " + std::to_string(elementDays) +
+         " element-days; see the status list";
+}

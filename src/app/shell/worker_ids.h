@@ -2,6 +2,7 @@
 // lParam), the view's private messages, and the texts the view makes of them.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -66,3 +67,8 @@ EWorkerAction WorkerCommandText(UINT id, LPARAM payload, const char* pathText, s
 
 // Splits a log text at every run of CR and LF characters, dropping empty pieces.
 void SplitStatusText(const char* text, std::vector<std::string>& lines);
+
+// The line that ends a run whose load left element-days without data: "No data was found for any
+// of the 728 element-days; see the status list" when none was read, else "No data was found for
+// 12 of the 728 element-days; see the status list". Empty when every element-day was read.
+std::string MissingDataLine(int64_t elementDays, int64_t withoutData);

@@ -182,6 +182,11 @@ bool DesktopDefault(const std::string& mime, std::string& program) {
 }  // namespace
 
 DWORD StartProgram(const std::string& program, const std::vector<std::string>& arguments) {
+  return StartProgramWatched(program, arguments, nullptr);
+}
+
+DWORD StartProgramWatched(const std::string& program, const std::vector<std::string>& arguments,
+                          std::function<void(int status)> ended) {
   if (program.empty()) return ERROR_FILE_NOT_FOUND;
   const bool hasFolder = program.find_first_of("\\/") != std::string::npos;
   const std::string path = hasFolder ? ToNativePath(program) : program;
@@ -197,10 +202,13 @@ DWORD StartProgram(const std::string& program, const std::vector<std::string>& a
   // The program is not waited for; a detached thread collects its exit status so that no
   // zombie process is left behind.
   try {
-    std::thread([pid] {
+    std::thread([pid, ended = std::move(ended)] {
       int status = 0;
-      while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+      pid_t got = 0;
+      while ((got = ::waitpid(pid, &status, 0)) < 0 && errno == EINTR) {
       }
+      if (!ended || got != pid) return;
+      ended(WIFEXITED(status) ? WEXITSTATUS(status) : WIFSIGNALED(status) ? 128 + WTERMSIG(status) : 0);
     }).detach();
   } catch (...) {
     // No thread to spare: the child is left to be collected at exit; it runs all the same.
@@ -259,10 +267,12 @@ DWORD OpenDocumentOrUrl(const char* documentOrUrl) {
   const std::string text = documentOrUrl;
   const bool isUrl = text.find("://") != std::string::npos || text.rfind("mailto:", 0) == 0;
   const std::string target = isUrl ? text : ToNativePath(text);
-  const std::string opener = FindInPath("xdg-open");
+  const std::string opener = DesktopOpenerPath();
   if (opener.empty()) return ERROR_NO_ASSOCIATION;
   return StartProgram(opener, {target});
 }
+
+std::string DesktopOpenerPath() { return FindInPath("xdg-open"); }
 
 std::string GetHelpFilePath() { return GetProgramPath() + ".chm"; }
 

@@ -17,6 +17,14 @@ DWORD StartProgram(const std::string& program, const std::vector<std::string>& a
 // Starts `program` on one file given as a program path (the "\"program\" \"file\"" launch).
 DWORD StartProgramOnFile(const std::string& program, const std::string& file);
 
+// As StartProgram; when the program has been started, `ended` is called on another thread with its
+// exit status once it ends (128 + the signal number when a signal ended it).
+DWORD StartProgramWatched(const std::string& program, const std::vector<std::string>& arguments,
+                          std::function<void(int status)> ended);
+
+// The desktop's generic opener (xdg-open) found in PATH, or "" when it is not installed.
+std::string DesktopOpenerPath();
+
 // Result codes of the association look-up: above 32 means found.
 constexpr INT_PTR SE_ERR_OUTOFMEMORY = 0;
 constexpr INT_PTR SE_ERR_FNF = 2;

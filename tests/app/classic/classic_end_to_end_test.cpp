@@ -173,6 +173,26 @@ TEST_F(ClassicEndToEnd, RawAndSingleDayReportsMatchTheDrivers) {
   EXPECT_NE(std::find(lines.begin(), lines.end(), "Raw Data Reports Output..."), lines.end());
 }
 
+TEST_F(ClassicEndToEnd, ARunThatReadsNoDataSaysSo) {
+  view_->m_bSdsOn = 1;
+  view_->m_bSdsOff = 0;
+  view_->m_bDaily = 1;
+  Go();
+  EXPECT_EQ(LastStatus(), "SDS Reports Output...");
+  EXPECT_TRUE(qav::ui::MessageBoxLog().empty());
+  // An archive folder that does not exist: the report is written as before (every day
+  // unavailable), and the run ends by saying that nothing was read.
+  g_DataRootPath.Set((folder_ / "no-such-archive/").c_str());
+  Go();
+  EXPECT_NE(Report("DEFAULT.SDS").find("***DATA UNAVAILABLE***"), std::string::npos);
+  const std::string told = "No data was found for any of the " +
+                           std::to_string(view_->m_nSdsElems * view_->m_nSdsDates) +
+                           " element-days; see the status list";
+  EXPECT_EQ(LastStatus(), told);
+  ASSERT_EQ(qav::ui::MessageBoxLog().size(), 1u);
+  EXPECT_EQ(qav::ui::MessageBoxLog()[0].text, told);
+}
+
 TEST_F(ClassicEndToEnd, MultiDayReportMatchesTheDrivers) {
   ASSERT_TRUE(::IsWindowEnabled(Item(IDC_MDS_MONTHLY)));
   for (int format : {0, 1}) {

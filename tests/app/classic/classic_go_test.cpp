@@ -5,6 +5,8 @@
 #include <climits>
 #include <functional>
 
+#include "trafficdata/run_control.h"
+
 namespace {
 
 // A set-up that passes every check: all three blocks on, every multi-day report.
@@ -62,10 +64,12 @@ TEST(ClassicGo, EstimateSumsTheBlocks) {
   GoInput in = AllOn();
   GoPlan plan;
   ASSERT_EQ(CheckGo(in, plan), "");
-  int64_t raw = 3 * 2 * 26208;
-  int64_t sds = 5 * 4 * (25920 + 12 + 5);
-  int64_t mds = 7 * 365 * 25920;
-  int64_t monthly = 5 * 1 * 7 * 2, yearly = 5 * 2 * 7, annual = 15 * 7;
+  // In the units the loader and the writers add.
+  const int64_t load = kProgressLoadDay, line = kProgressMultiDayLine;
+  int64_t raw = 3 * 2 * (load + kProgressRawDay);
+  int64_t sds = 5 * 4 * (load + kProgress15MinDay + kProgressDailyDay);
+  int64_t mds = 7 * 365 * (load + kProgressSummaryDay);
+  int64_t monthly = 5 * 1 * 7 * 2 * line, yearly = 5 * 2 * 7 * line, annual = 15 * 7 * line;
   EXPECT_EQ(plan.estimate, raw + sds + mds + monthly + yearly + annual);
   EXPECT_TRUE(plan.annual);
   EXPECT_EQ(plan.months, (std::vector<int>{0, 1}));
@@ -79,11 +83,11 @@ TEST(ClassicGo, RawFromTheSingleDaySelectionCountsOneLoad) {
   in.sds = {10, 3};
   GoPlan plan;
   ASSERT_EQ(CheckGo(in, plan), "");
-  EXPECT_EQ(plan.estimate, 3 * 10 * 26208);  // SDS off: the full raw estimate
+  EXPECT_EQ(plan.estimate, 3 * 10 * (kProgressLoadDay + kProgressRawDay));  // SDS off: the load as well
   in.sdsOn = 1;
   in.daily = true;
   ASSERT_EQ(CheckGo(in, plan), "");
-  EXPECT_EQ(plan.estimate, 3 * 10 * 288 + 3 * 10 * (25920 + 5));
+  EXPECT_EQ(plan.estimate, 3 * 10 * kProgressRawDay + 3 * 10 * (kProgressLoadDay + kProgressDailyDay));
 }
 
 TEST(ClassicGo, NaItemsAreDroppedAndDisabledChoicesIgnored) {
@@ -104,11 +108,12 @@ TEST(ClassicGo, LargeSelectionDoesNotOverflow) {
   in.rawOn = 1;
   in.sdsOn = 1;
   in.daily = true;
-  in.raw = {365, 200};
-  in.sds = {365, 200};
+  in.raw = {3650, 2000};
+  in.sds = {3650, 2000};
   GoPlan plan;
   ASSERT_EQ(CheckGo(in, plan), "");
-  EXPECT_EQ(plan.estimate, int64_t{200} * 365 * (26208 + 25920 + 5));
+  EXPECT_EQ(plan.estimate,
+            int64_t{2000} * 3650 * (2 * kProgressLoadDay + kProgressRawDay + kProgressDailyDay));
   EXPECT_GT(plan.estimate, int64_t{INT_MAX});
   int64_t div = WaitScaleDivisor(plan.estimate);
   EXPECT_LE(plan.estimate / div, INT_MAX);

@@ -346,4 +346,76 @@ TEST_F(XvfbClassic, RefusedNameStopsChangeAndTheViewerFollowsItsSize) {
   EXPECT_TRUE(corner == "white" || corner == "srgb(255,255,255)") << corner;
 }
 
+TEST_F(XvfbClassic, SpreadsheetReportGoesToTheDesktopOpenerAndItsFailureIsShown) {
+  if (!InnerRun()) return;
+  const std::string root = folder_ / "archive/", out = folder_ / "out/", cfg = folder_ / "sheet.cfg";
+  SampleArchiveOptions o;
+  o.root = root;
+  o.years = {1994};
+  o.elements = 400;
+  o.days = 80;  // a run of some seconds: the wait dialog is taken twice while it lasts
+  std::vector<SampleDayInfo> days;
+  ASSERT_EQ(WriteSampleArchive(o, nullptr, &days), 0);
+  // Raw data of the loops on every day, as a spreadsheet report.
+  ClassicSetup setup;
+  setup.rawOn = 1;
+  setup.rawFormat = 1;
+  ClassicSelection& sel = setup.sel[CB_RAW];
+  for (const SampleDayInfo& d : days)
+    if (d.written) sel.dates.push_back(COleDateTime(d.year, d.month, d.day, 0, 0, 0));
+  sel.roadways = {"I-5"};
+  for (const SampleElement& e : SampleElements(1994, 400)) {
+    if (e.kind != 0) continue;
+    const std::string id = e.key.substr(0, e.key.find(':'));
+    sel.cabinets.push_back({id, e.aliasKey.substr(0, e.aliasKey.find(':')), 0, "Here", 0});
+    sel.elements.push_back({e.key.substr(e.key.find(':') + 1), 0, static_cast<int>(sel.cabinets.size()) - 1});
+  }
+  std::string error;
+  ASSERT_TRUE(WriteClassicConfigFile(cfg.c_str(), setup, error)) << error;
+  // The desktop's opener is a stand-in on PATH that notes the file it was given and fails, as
+  // xdg-open does when no application takes the file's type. No spreadsheet program is set, so
+  // the program takes the opener.
+  const std::string bin = folder_ / "bin", log = folder_ / "opened.log";
+  fs::create_directories(bin);
+  std::ofstream(bin + "/xdg-open") << "#!/bin/sh\necho \"$1\" >> '" << log << "'\nexit 4\n";
+  fs::permissions(bin + "/xdg-open", fs::perms::owner_all);
+  const std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
+  ::setenv("PATH", (bin + ":" + path).c_str(), 1);
+  const std::string main = StartProgram("[GENERAL]\nUSE_CLASSIC=1\nCDROM_INDEX=1\nOTHER_PATH=" + root +
+                                        "\n[OUTPUT]\nAUTOOPEN=1\nSSVIEWER=\nRAWDATA_PATH=" + out + "\n");
+  ::setenv("PATH", path.c_str(), 1);
+  ASSERT_FALSE(main.empty()) << "the main window did not appear";
+  ASSERT_TRUE(ReadConfig(main, cfg)) << "the configuration was not read";
+  Shot("form200_spreadsheet");
+
+  const std::string clickGo = "bash -c 'eval $(xdotool getwindowgeometry --shell " + main +
+                              "); xdotool mousemove --window " + main + " $((WIDTH/2)) " + std::to_string(kGoY) +
+                              " click 1'";
+  const char* running = "Loading Input Data|Outputting Raw Data|Working";
+  Shell(clickGo);
+  std::string wait = WaitWindow(running, 15);
+  if (wait.empty()) {  // a click lost on a busy machine
+    Shell(clickGo);
+    wait = WaitWindow(running, 15);
+  }
+  ASSERT_FALSE(wait.empty()) << "no wait dialog";
+  Settle(3000);
+  Shot("wait_dialog_early");
+  Settle(3000);
+  Shot("wait_dialog_later");
+
+  // The run ends; the opener gets the report and fails; a message box names the report.
+  const std::string box = WaitWindow("^QAV$", 120);
+  ASSERT_FALSE(box.empty()) << "no message box about the report";
+  std::ifstream in(log);
+  std::string opened;
+  std::getline(in, opened);
+  EXPECT_EQ(opened, out + "DEFAULT.DAT");
+  Settle(800);
+  Shot("report_not_opened");
+  Shell("xdotool windowactivate --sync " + box + " 2>/dev/null");
+  Shell("xdotool key --window " + box + " Return");
+  EXPECT_TRUE(WaitGone("^QAV$", 20)) << "the message box did not close with Return";
+}
+
 }  // namespace

@@ -253,10 +253,11 @@ TEST(NewRunChecksTest, ChecksComeInOrderAndTheWarningAbove256) {
 TEST(NewRunChecksTest, ProgressRangeDoesNotWrap) {
   CNewReportModel m;
   std::vector<CDateTimeEx> dates;
-  for (int i = 0; i < 1000; ++i) dates.push_back(CDateTimeEx(COleDateTime(37000.0 + i)));
+  for (int i = 0; i < 2000; ++i) dates.push_back(CDateTimeEx(COleDateTime(37000.0 + i)));
   SetDates(m, dates);
-  for (int i = 0; i < 100; ++i) AddElement(m, "005es00100", ("L" + std::to_string(100000 + i)).c_str(), ET_LOOP);
+  for (int i = 0; i < 1000; ++i) AddElement(m, "005es00100", ("L" + std::to_string(100000 + i)).c_str(), ET_LOOP);
   m.GroupSelectedDates();
+  m.PeriodsPerDay();
   EXPECT_EQ(RunProgressRange(m), 0x7FFFFFFF);
 }
 

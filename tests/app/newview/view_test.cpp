@@ -58,9 +58,33 @@ class NewViewTest : public AppUiTest {
     input::Click(Item(button));
   }
 
+  // A three-day archive of 1994, the view started on it, and a design that reports daily volume
+  // of the archive's first loop on two days (OLE dates) into `report`, read from a file.
+  void StartOnDesign(const std::string& report, const char* day1, const char* day2) {
+    SampleArchiveOptions o;
+    o.root = folder_ / "archive/";
+    o.years = {1994};
+    o.elements = 8;
+    o.days = 3;
+    o.uniformDays = true;
+    ASSERT_EQ(WriteSampleArchive(o), 0);
+    Start();
+    g_DataRootPath.Set(o.root.c_str());
+    auto elements = SampleElements(1994, 8);
+    cab_ = elements[0].key.substr(0, 10);
+    name_ = elements[0].key.substr(11);
+    std::ofstream(folder_ / "design.nfg")
+        << "QAV Main Configuration File Version NG.2\r\n" << report << "\r\n1\r\n0\r\n2\r\n0\r\n" << day1 << "\r\n" << day2 << "\r\n"
+        << "1\r\nI-5\r\n1\r\n" << cab_ << "\r\nA1\r\n100\r\nHere\r\n0\r\n1\r\n" << name_ << "\r\n0\r\n0\r\n0\r\n"
+        << "0\r\n0\r\n4320\r\n2\r\n1\r\n" << std::string(22 * 3, '0').replace(0, 66, "0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n")
+        << "1\r\n2\r\n1\r\n1\r\n7\r\n1\r\n0\r\n";
+    ASSERT_TRUE(view_->ReadConfigFile(folder_ / "design.nfg"));
+  }
+
   CQAVApp app_;
   CMainFrame* frame_ = nullptr;
   CMainNew* view_ = nullptr;
+  std::string cab_, name_;
 };
 
 TEST_F(NewViewTest, FormStartsFromTheProfileDefaults) {
@@ -131,24 +155,12 @@ TEST_F(NewViewTest, ChecksStopTheRunAndShowTheStatusWindow) {
 }
 
 TEST_F(NewViewTest, ConfigurationFileDrivesARunThatWritesTheReport) {
-  SampleArchiveOptions o;
-  o.root = folder_ / "archive/";
-  o.years = {1994};
-  o.elements = 8;
-  o.days = 3;
-  o.uniformDays = true;
-  ASSERT_EQ(WriteSampleArchive(o), 0);
-  Start();
-  g_DataRootPath.Set(o.root.c_str());
-  auto elements = SampleElements(1994, 8);
-  std::string cab = elements[0].key.substr(0, 10), name = elements[0].key.substr(11);
   std::string report = folder_ / "out\\report.txt";
-  std::ofstream(folder_ / "design.nfg")
-      << "QAV Main Configuration File Version NG.2\r\n" << report << "\r\n1\r\n0\r\n2\r\n0\r\n34335.000000\r\n34336.000000\r\n"
-      << "1\r\nI-5\r\n1\r\n" << cab << "\r\nA1\r\n100\r\nHere\r\n0\r\n1\r\n" << name << "\r\n0\r\n0\r\n0\r\n"
-      << "0\r\n0\r\n4320\r\n2\r\n1\r\n" << std::string(22 * 3, '0').replace(0, 66, "0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n")
-      << "1\r\n2\r\n1\r\n1\r\n7\r\n1\r\n0\r\n";
-  ASSERT_TRUE(view_->ReadConfigFile(folder_ / "design.nfg"));
+  store_->WriteInt("OUTPUT", "AUTOOPEN", 0);  // no viewer to tell about here
+  StartOnDesign(report, "34335.000000", "34336.000000");
+  if (HasFatalFailure()) return;
+  const std::string& cab = cab_;
+  const std::string& name = name_;
   EXPECT_EQ(Text(IDC_NV_DATES), "2");
   EXPECT_EQ(Text(IDC_NV_ELEMENTS), "1");
   EXPECT_EQ(Line(IDC_NV_COLS, 0), "Date  A->Z");
@@ -191,6 +203,36 @@ TEST_F(NewViewTest, ConfigurationFileDrivesARunThatWritesTheReport) {
   EXPECT_FALSE(view_->ReadConfigFile(folder_ / "bad.nfg"));
   EXPECT_EQ(ui::MessageBoxLog().size(), 1u);
   EXPECT_EQ(Text(IDC_NV_DATES), "2");
+}
+
+TEST_F(NewViewTest, ARunWithElementDaysWithoutDataSaysHowMany) {
+  store_->WriteInt("OUTPUT", "AUTOOPEN", 0);
+  // 1994-01-01, which the archive holds, and 1994-03-01, which it does not.
+  StartOnDesign(folder_ / "out\\report.txt", "34335.000000", "34394.000000");
+  if (HasFatalFailure()) return;
+  view_->m_wndStatusMsgs.ShowWindow(SW_MINIMIZE);
+  ui::ClearMessageBoxLog();
+  input::Click(Item(IDC_NV_PRODUCE));
+  const std::string told = "No data was found for 1 of the 2 element-days; see the status list";
+  EXPECT_EQ(LastStatus(), told);  // after "Reports Output..."
+  EXPECT_EQ(view_->m_lbStatus.GetTextString(view_->m_lbStatus.GetCount() - 2), "Reports Output...");
+  ASSERT_EQ(ui::MessageBoxLog().size(), 1u);
+  EXPECT_EQ(ui::MessageBoxLog()[0].text, told);
+  EXPECT_FALSE(view_->m_wndStatusMsgs.IsIconic());
+  EXPECT_TRUE(view_->m_wndStatusMsgs.IsWindowVisible());
+}
+
+TEST_F(NewViewTest, OpenOutputFileOnAFileThatCannotBeReadSaysSo) {
+  Start();
+  const std::string missing = folder_ / "gone.txt";
+  ui::SetFileChooserHandler([&](const ui::FileChooserRequest&, std::string& path) {
+    path = missing;
+    return true;
+  });
+  ui::ClearMessageBoxLog();
+  input::Menu(frame_->m_hWnd, ID_FILE_OPEN);
+  ASSERT_EQ(ui::MessageBoxLog().size(), 1u);
+  EXPECT_NE(ui::MessageBoxLog()[0].text.find(missing), std::string::npos);
 }
 
 TEST_F(NewViewTest, ElementLoadEndingDuringARunWaitsAndAFailedSaveIsTold) {

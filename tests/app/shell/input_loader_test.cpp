@@ -72,9 +72,12 @@ TEST_F(LoaderTest, DaysOnBothSidesOfTheCutoverGoToTheirReaders) {
   EXPECT_TRUE(Available(*set, 1, 6));
   EXPECT_TRUE(Available(*set, 4, 6));  // a metered lane exists only in 20-second days
   EXPECT_FALSE(Available(*set, 4, 3));
-  // The PE loop is also the first sample loop (same cabinet and name). Seven element-days of 288 on
-  // 06-01, five on 06-03, nine of 4320 on 06-04; PE days add nothing.
-  EXPECT_EQ(run.progress, 6u * 288 * 7 + 6u * 288 * 5 + 6u * 4320 * 9);
+  // The PE loop is also the first sample loop (same cabinet and name): both have the two PE days;
+  // seven element-days were read on 06-01, five on 06-03, nine on 06-04. Every element-day counts
+  // its progress, read or not.
+  EXPECT_EQ(set->m_count.elementDays, 9 * 7);
+  EXPECT_EQ(set->m_count.withData, 2 + 2 + 7 + 5 + 9);
+  EXPECT_EQ(run.progress, kProgressLoadDay * 9 * 7);
 }
 
 TEST_F(LoaderTest, EachPeYearReadsItsOwnDeviceList) {
@@ -120,7 +123,9 @@ TEST_F(LoaderTest, AliasLayoutKeysAndUnreadableNames) {
   EXPECT_FALSE(Available(*set, 1, 0));
   EXPECT_FALSE(Available(*set, 2, 0));
   EXPECT_EQ(set->At(3), nullptr);
-  EXPECT_EQ(run.progress, 6u * 288);
+  EXPECT_EQ(set->m_count.elementDays, 3);
+  EXPECT_EQ(set->m_count.withData, 1);
+  EXPECT_EQ(run.progress, 3 * kProgressLoadDay);
 }
 
 TEST_F(LoaderTest, ACancelIsSeenAfterEveryDayLoadedOrNot) {

@@ -377,9 +377,10 @@ class CountingView : public CMainDlg {
 IMPLEMENT_DYNCREATE(CountingView, CMainDlg)
 
 TEST_F(MainViewTest, TheMenuReachesTheViewsOperations) {
+  const CRuntimeClass* registered = FindMainView(IDR_MAINFRAME);
   RegisterMainView(IDR_MAINFRAME, RUNTIME_CLASS(CountingView));
   Start();
-  RegisterMainView(IDR_MAINFRAME, nullptr);
+  RegisterMainView(IDR_MAINFRAME, registered);
   auto* view = dynamic_cast<CountingView*>(view_);
   ASSERT_NE(view, nullptr);
   input::Menu(frameWnd_, ID_READ_CONFIG);
