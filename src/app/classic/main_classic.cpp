@@ -22,7 +22,7 @@ void DDV_ReportName(CDataExchange* dx, const std::string& name) {
   if (dx->m_bFailed || !dx->m_bSaveAndValidate) return;
   const std::string why = ReportFileNameFault(name);
   if (why.empty()) return;
-  qav::ui::ShowExchangeMessage(why);
+  qav::ui::ShowExchangeMessage(dx, why);
   dx->Fail();
 }
 

@@ -465,12 +465,14 @@ TEST_F(PagesTest, PeValidityPageShowsEditsAndStoresTheSettings) {
   });
   PostTask([&] {
     input::Click(Item(page, IDC_PE_CHANGE_PEAK_MAX));
-    writableAfterChange = (CWnd::FromHandle(Item(page, IDC_PE_PEAK_MAX))->GetStyle() & ES_READONLY) == 0;
+    writableAfterChange =
+        (CWnd::FromHandle(Item(page, IDC_PE_PEAK_MAX))->GetStyle() & (ES_READONLY | WS_BORDER)) == WS_BORDER;
     input::Type(Item(page, IDC_PE_PEAK_MAX), "256");
     input::Focus(Item(page, IDC_PE_PEAK1_START));
     readOnlyAfterLeaving = (CWnd::FromHandle(Item(page, IDC_PE_PEAK_MAX))->GetStyle() & ES_READONLY) != 0;
     input::SetTime(Item(page, IDC_PE_PEAK1_START), Time(7, 23));  // typed
     input::SetTime(Item(page, IDC_PE_PEAK2_END), Time(18, 59));   // one step down from 19:00
+    input::SetTime(Item(page, IDC_PE_PEAK1_END), Time(10, 30));   // typed
     ClickOk();
   });
   PostTask([&] {
@@ -491,7 +493,7 @@ TEST_F(PagesTest, PeValidityPageShowsEditsAndStoresTheSettings) {
   EXPECT_EQ(boxes_, (std::vector<std::string>{"Please enter an integer between 0 and 255.|QAV"}));
   const PeValidity pe = g_PeValid.Get();
   EXPECT_EQ(pe.peak1Start, 88);
-  EXPECT_EQ(pe.peak1End, 108);
+  EXPECT_EQ(pe.peak1End, 10 * 12 + 6);
   EXPECT_EQ(pe.peak2End, 18 * 12 + 11);
   EXPECT_EQ(pe.peakMax, 255);
   EXPECT_EQ(pe.offMin, 3);
