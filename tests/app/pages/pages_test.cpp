@@ -170,6 +170,45 @@ TEST_F(PagesTest, GeneralAndOutputPagesShowTheirValuesAndGiveThemBackUnchangedOn
   }
 }
 
+TEST_F(PagesTest, APathOverTheLimitIsRefusedAndTheSheetStaysOpen) {
+  const struct {
+    UINT page;
+    int edit;
+  } cases[] = {{IDD_GENERAL_PARAMS_NEW, IDC_CDROM_PATH},     {IDD_GENERAL_PARAMS_NEW, IDC_OTHER_PATH},
+               {IDD_OUTPUT_PARAMS_CLASSIC, IDC_TEXT_VIEWER}, {IDD_OUTPUT_PARAMS_CLASSIC, IDC_SS_VIEWER},
+               {IDD_OUTPUT_PARAMS_CLASSIC, IDC_MDS_PATH},    {IDD_OUTPUT_PARAMS_CLASSIC, IDC_RAW_PATH},
+               {IDD_OUTPUT_PARAMS_CLASSIC, IDC_SDS_PATH}};
+  for (const auto& c : cases) {
+    boxes_.clear();
+    CGeneralParams generalPage;
+    COutputParams outputPage;
+    CPropertyPage* page = &outputPage;
+    if (c.edit == IDC_CDROM_PATH || c.edit == IDC_OTHER_PATH) {
+      generalPage.Construct(c.page);
+      page = &generalPage;
+    } else {
+      outputPage.Construct(c.page);
+    }
+    CPropertySheet sheet("Parameter Settings");
+    sheet.AddPage(page);
+    bool openAfterRefusal = false;
+    // The second text must pass every check of its field: an archive folder must exist.
+    const std::string fits = c.edit == IDC_OTHER_PATH ? folder_.path() + "/" : std::string(200, 'a');
+    PostTask([&] {
+      CWnd::FromHandle(Item(*page, c.edit))->SetWindowText(std::string(261, 'a').c_str());
+      input::Click(::GetDlgItem(sheet.m_hWnd, IDOK));
+    });
+    PostTask([&] {
+      openAfterRefusal = ::IsWindow(sheet.m_hWnd) != FALSE;
+      CWnd::FromHandle(Item(*page, c.edit))->SetWindowText(fits.c_str());
+      input::Click(::GetDlgItem(sheet.m_hWnd, IDOK));
+    });
+    ASSERT_EQ(sheet.DoModal(), IDOK) << c.edit;
+    EXPECT_TRUE(openAfterRefusal) << c.edit;
+    EXPECT_EQ(boxes_, (std::vector<std::string>{"Please enter no more than 260 characters.|QAV"})) << c.edit;
+  }
+}
+
 TEST_F(PagesTest, EveryBrowseButtonFillsItsFieldOnOkAndLeavesItOnCancel) {
   const struct {
     UINT page;
