@@ -48,7 +48,7 @@ std::string WaitWindow(const std::string& name, int seconds) {
 
 void Shot(const char* name) {
   const char* dir = std::getenv("QAV_SHOT_DIR");
-  if (dir && *dir) Shell(std::string("import -window root '") + dir + "/" + name + ".png' 2>/dev/null");
+  if (dir && *dir) Shell(std::string("timeout 15 import -window root '") + dir + "/" + name + ".png' 2>/dev/null");
 }
 
 // Places under Xvfb with the Qt backend's fonts, in pixels from their window's top left:
@@ -272,17 +272,7 @@ TEST_F(XvfbClassic, RunOverAnArchiveOpensTheReportInTheViewer) {
   EXPECT_TRUE(fs::exists(out + "DEFAULT.DAT"));
 }
 
-// The colour of a pixel of a window's own picture ("white", "srgb(239,239,239)", ...).
-std::string PixelOf(const std::string& window, int x, int y) {
-  const std::string shot = "/tmp/qav_xvfb_pixel_" + std::to_string(::getpid()) + ".png";
-  Shell("import -window " + window + " " + shot + " 2>/dev/null");
-  const std::string colour = Shell("convert " + shot + " -format '%[pixel:p{" + std::to_string(x) + "," +
-                                   std::to_string(y) + "}]' info: 2>/dev/null");
-  std::remove(shot.c_str());
-  return colour;
-}
-
-TEST_F(XvfbClassic, RefusedNameStopsChangeAndTheViewerFollowsItsSize) {
+TEST_F(XvfbClassic, RefusedNameStopsChange) {
   if (!InnerRun()) return;
   if (Shell("command -v convert").empty()) GTEST_SKIP() << "no ImageMagick";
   const std::string root = folder_ / "archive/", out = folder_ / "out/", cfg = folder_ / "long.cfg";
@@ -331,19 +321,6 @@ TEST_F(XvfbClassic, RefusedNameStopsChangeAndTheViewerFollowsItsSize) {
   Settle(800);
   EXPECT_TRUE(WaitWindow("Select Dates", 1).empty());
 
-  // File > Open Output File: the report in the viewer, then the viewer made larger.
-  ASSERT_TRUE(ChooseFile(MenuCommand(main, "f", "o", "^Open$"), out + "view.sds")) << "no report chosen";
-  const std::string viewer = WaitWindow("view.sds", 30);
-  ASSERT_FALSE(viewer.empty()) << "the report was not opened in the viewer";
-  Settle(1500);
-  Shot("viewer_first_size");
-  // Near the bottom right corner of the larger window: the text list's white, where the dialog's
-  // grey would show if the list kept its first size.
-  Shell("xdotool windowsize " + viewer + " 1200 900");
-  Settle(1500);
-  Shot("viewer_resized");
-  const std::string corner = PixelOf(viewer, 1200 - 30, 900 - 30);
-  EXPECT_TRUE(corner == "white" || corner == "srgb(255,255,255)") << corner;
 }
 
 TEST_F(XvfbClassic, SpreadsheetReportGoesToTheDesktopOpenerAndItsFailureIsShown) {

@@ -165,7 +165,7 @@ TEST_F(GuiRunTest, DesignReadAndLaidOutByRealInputProducesTheReport) {
     if (!boxShown) std::this_thread::sleep_for(std::chrono::milliseconds(200));
   }
   ASSERT_TRUE(boxShown) << "no box told that the file was refused";
-  if (shots != nullptr) Shell(std::string("import -window root ") + shots + "/config_refused.png");
+  if (shots != nullptr) Shell(std::string("timeout 15 import -window root ") + shots + "/config_refused.png");
   ASSERT_TRUE(Shell("xdotool key Return && sleep 1"));
   EXPECT_FALSE(Shell("xdotool search --onlyvisible --name '^Read Config File$' >/dev/null 2>&1"));
   ASSERT_TRUE(menuFile("s", folder / "after.nfg"));
@@ -184,9 +184,9 @@ TEST_F(GuiRunTest, DesignReadAndLaidOutByRealInputProducesTheReport) {
   ASSERT_TRUE(Shell("xdotool mousemove " + std::to_string(468 * 7 / 4 + 30) + " " +
                   std::to_string(f.top + 66 * f.cy / 8 + 9 + 2 * line) + " click 1 && sleep 0.4"));
   ASSERT_TRUE(click(468 + 100, 66 + 6));  // Cols >
-  if (shots != nullptr) Shell(std::string("import -window root ") + shots + "/form_designed.png");
+  if (shots != nullptr) Shell(std::string("timeout 15 import -window root ") + shots + "/form_designed.png");
   ASSERT_TRUE(Shell("xdotool mousemove " + f.At(7 + 103, 333 + 10) + " click 1"));  // Produce Report(s)
-  if (shots != nullptr) Shell(std::string("sleep 0.5; import -window root ") + shots + "/wait_dialog.png");
+  if (shots != nullptr) Shell(std::string("sleep 0.5; timeout 15 import -window root ") + shots + "/wait_dialog.png");
   for (int i = 0; i < 300 && Slurp(report).find("\r\n") == std::string::npos; ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
   std::this_thread::sleep_for(std::chrono::seconds(1));
@@ -196,7 +196,7 @@ TEST_F(GuiRunTest, DesignReadAndLaidOutByRealInputProducesTheReport) {
       << text;
   for (int i = 0; i < loops; ++i)
     EXPECT_NE(text.find("\r\n" + elements[static_cast<size_t>(4 * i)].key + "\t"), std::string::npos) << i;
-  if (shots != nullptr) Shell(std::string("import -window root ") + shots + "/after_run.png");
+  if (shots != nullptr) Shell(std::string("timeout 15 import -window root ") + shots + "/after_run.png");
 }
 
 TEST_F(GuiRunTest, AReportThatCannotGoWhereAskedIsToldInAMessageBox) {
@@ -244,7 +244,7 @@ TEST_F(GuiRunTest, AReportThatCannotGoWhereAskedIsToldInAMessageBox) {
   }
   ASSERT_TRUE(box) << "no message box about the temporary file";
   std::this_thread::sleep_for(std::chrono::seconds(1));
-  if (shots != nullptr) Shell(std::string("import -window root ") + shots + "/fallback_box.png");
+  if (shots != nullptr) Shell(std::string("timeout 15 import -window root ") + shots + "/fallback_box.png");
   std::vector<std::string> written;
   for (const auto& e : std::filesystem::directory_iterator(temp))
     if (e.path().filename().string().ends_with("Out.txt")) written.push_back(e.path().string());
@@ -357,7 +357,7 @@ TEST_F(GuiRunTest, DatesChosenByKeyboardAloneAndTheFocusComesBackAfterTheDialog)
   EXPECT_TRUE(Shell(std::string("timeout 20 xdotool search --sync --onlyvisible --name '") + elements + "' >/dev/null"))
       << "Select Locations did not open from the keyboard";
   const char* shots = std::getenv("QAV_SHOTS");
-  if (shots != nullptr) Shell(std::string("import -window root ") + shots + "/locations_after_keyboard_dates.png");
+  if (shots != nullptr) Shell(std::string("timeout 15 import -window root ") + shots + "/locations_after_keyboard_dates.png");
   ASSERT_TRUE(keys("Escape"));
 }
 
@@ -406,7 +406,7 @@ TEST_F(GuiRunTest, StatusWindowStaysAboveTheMainWindowAndComesForwardOnAFailedCh
   ASSERT_FALSE(status.empty()) << "no status window";
   std::this_thread::sleep_for(std::chrono::seconds(2));
   const char* shots = std::getenv("QAV_SHOTS");
-  if (shots != nullptr) Shell(std::string("import -window root ") + shots + "/status_over_main.png");
+  if (shots != nullptr) Shell(std::string("timeout 15 import -window root ") + shots + "/status_over_main.png");
   EXPECT_GT(StackPlace(status), StackPlace(main)) << "the status window is under the main window";
   // The main window in front (as a click on it does under a window manager), then Produce
   // Report(s) with no dates: the check's message brings the status window forward.
@@ -415,7 +415,7 @@ TEST_F(GuiRunTest, StatusWindowStaysAboveTheMainWindowAndComesForwardOnAFailedCh
   SForm f;
   ASSERT_TRUE(Shell("xdotool mousemove --window " + main + " " + f.At(7 + 103, 333 + 10) + " click 1 && sleep 1.5"));
   EXPECT_GT(StackPlace(status), StackPlace(main)) << "the failed check did not bring the status window forward";
-  if (shots != nullptr) Shell(std::string("import -window root ") + shots + "/status_after_failed_check.png");
+  if (shots != nullptr) Shell(std::string("timeout 15 import -window root ") + shots + "/status_after_failed_check.png");
 }
 
 }  // namespace

@@ -136,7 +136,7 @@ TEST_F(ProgramUnderX, OpensTheParameterSheetFromItsMenuAndSavesItsSettings) {
   const std::string main = FindWindow("QAV");
   ASSERT_FALSE(main.empty()) << "the main window did not appear";
   Shell("xdotool windowfocus --sync " + main + " 2>/dev/null; sleep 0.5");
-  Shell("import -window " + main + " " + (shots / "main-window.png").string());
+  Shell("timeout 15 import -window " + main + " " + (shots / "main-window.png").string());
   // Options > Parameters by the keyboard, as a user does: Alt+O opens the menu, P the item.
   Shell("xdotool key --delay 150 alt+o p");
   const std::string sheet = FindWindow("Parameter Settings");
@@ -145,7 +145,7 @@ TEST_F(ProgramUnderX, OpensTheParameterSheetFromItsMenuAndSavesItsSettings) {
   const char* pages[] = {"page-general.png", "page-output.png", "page-pe-validity.png"};
   for (size_t i = 0; i < 3; ++i) {
     if (i > 0) Shell("xdotool key ctrl+Tab");
-    Shell("sleep 0.5; import -window " + sheet + " " + (shots / pages[i]).string());
+    Shell("sleep 0.5; timeout 15 import -window " + sheet + " " + (shots / pages[i]).string());
     EXPECT_GT(fs::file_size(shots / pages[i]), 1000u) << pages[i];
   }
   Shell("xdotool windowfocus --sync " + sheet + " 2>/dev/null; xdotool key Escape");
@@ -216,7 +216,7 @@ TEST_F(ProgramUnderX, ThePeMinuteArrowStepsFiveMinutesAcrossTheHour) {
   // backend's fonts), End to be sure the caret is there, Down steps the minute.
   Shell("xdotool key --delay 200 ctrl+Tab ctrl+Tab; sleep 0.5; xdotool mousemove --window " + sheet +
         " 175 286 click 1; sleep 0.3; xdotool key End Down; sleep 0.5");
-  Shell("import -window " + sheet + " " + ShotPath("pe-minute-arrow.png"));
+  Shell("timeout 15 import -window " + sheet + " " + ShotPath("pe-minute-arrow.png"));
   Shell("xdotool key Return; sleep 0.5");
   EXPECT_EQ(CountWindows("Parameter Settings"), 0);
   Shell("xdotool windowfocus --sync " + main + " 2>/dev/null; xdotool key --delay 150 alt+f x");
@@ -246,7 +246,7 @@ TEST_F(ProgramUnderX, AMissingArchiveFolderIsRefusedAndTheDateDialogSaysWhyItIsE
   Shell("xdotool key --delay 150 Tab ctrl+a; xdotool type --delay 20 '" + missing + "'; xdotool key Return; sleep 1");
   EXPECT_EQ(CountWindows("QAV"), 2) << "the main window and the message";
   EXPECT_EQ(CountWindows("Parameter Settings"), 1);
-  Shell("import -window root " + ShotPath("general-missing-folder.png"));
+  Shell("timeout 15 import -window root " + ShotPath("general-missing-folder.png"));
   const std::string box = Shell("xdotool search --onlyvisible --name '^QAV$' | grep -v '^" + main + "$' | head -n 1");
   Shell("xdotool windowfocus --sync " + box + " 2>/dev/null; xdotool key Return; sleep 0.5");  // the message goes
   EXPECT_EQ(CountWindows("QAV"), 1);
@@ -257,7 +257,7 @@ TEST_F(ProgramUnderX, AMissingArchiveFolderIsRefusedAndTheDateDialogSaysWhyItIsE
   Shell("xdotool windowfocus --sync " + main + " 2>/dev/null; sleep 0.3; xdotool mousemove --window " + main +
         " 449 381 click 1");
   EXPECT_FALSE(FindWindow("Date Selection").empty()) << "no explanation of the empty date lists";
-  Shell("import -window root " + ShotPath("dates-no-data-folders.png"));
+  Shell("timeout 15 import -window root " + ShotPath("dates-no-data-folders.png"));
   Shell("xdotool key Return; sleep 0.5");
   EXPECT_EQ(CountWindows("Date Selection"), 0);
   EXPECT_EQ(CountWindows("Select Dates"), 0);
