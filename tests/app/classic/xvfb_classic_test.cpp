@@ -46,6 +46,16 @@ std::string WaitWindow(const std::string& name, int seconds) {
   }
 }
 
+// Keys for a window, typed through the X test extension once the window has the focus. With
+// --window, xdotool sends a key's press and its release each by XSendEvent unless the window has
+// the focus at that moment, when it takes the test extension: a key that closes its window (Return
+// in a file chooser) then goes down by the extension and its release is lost, and the server
+// repeats the held key into the next window, which closes a message box before it can be seen.
+// Nothing is typed when the window cannot take the focus (it is gone).
+void Keys(const std::string& window, const std::string& command) {
+  Shell("timeout 5 xdotool windowfocus --sync " + window + " 2>/dev/null && xdotool " + command);
+}
+
 void Shot(const char* name) {
   const char* dir = std::getenv("QAV_SHOT_DIR");
   if (dir && *dir) Shell(std::string("timeout 15 import -window root '") + dir + "/" + name + ".png' 2>/dev/null");
@@ -76,7 +86,7 @@ void Focus(const std::string& window);
 std::string MenuCommand(const std::string& main, const char* menu, const char* item, const std::string& opens) {
   for (int attempt = 0; attempt < 3; ++attempt) {
     Focus(main);
-    Shell("xdotool key --window " + main + " alt+" + menu);
+    Keys(main, std::string("key alt+") + menu);
     std::this_thread::sleep_for(std::chrono::milliseconds(1000));
     Shell(std::string("xdotool key ") + item);
     std::string id = WaitWindow(opens, 10);
@@ -105,14 +115,14 @@ void FileCommand(const std::string& main, const char* item, const char* title, c
                 const char* next = nullptr) {
   const std::string chooser = MenuCommand(main, "f", item, title);
   ASSERT_FALSE(chooser.empty()) << title << " did not open";
-  Shell("xdotool key --window " + chooser + " ctrl+a");
-  Shell("xdotool type --window " + chooser + " --delay 20 '" + path + "'");
-  Shell("xdotool key --window " + chooser + " Return");
+  Keys(chooser, "key ctrl+a");
+  Keys(chooser, "type --delay 20 '" + path + "'");
+  Keys(chooser, "key Return");
   // The name field's completion list, when it opened, takes the first Enter; a second one is
   // typed only while the chooser stays and nothing it leads to has appeared.
   bool done = WaitGone(title, 5);
   if (!done && next != nullptr) done = !WaitWindow(next, 1).empty();
-  if (!done) Shell("xdotool key --window " + chooser + " Return");
+  if (!done) Keys(chooser, "key Return");
   ASSERT_TRUE(WaitGone(title, 20)) << title << " did not close";
   Settle(800);
 }
@@ -159,10 +169,10 @@ class XvfbClassic : public ::testing::Test {
   // the chooser's completion; false when the chooser did not close.
   static bool ChooseFile(const std::string& chooser, const std::string& path) {
     if (chooser.empty()) return false;
-    Shell("xdotool type --window " + chooser + " --delay 20 '" + path + "'");
-    Shell("xdotool key --window " + chooser + " Return");
+    Keys(chooser, "type --delay 20 '" + path + "'");
+    Keys(chooser, "key Return");
     if (WaitGone("^Open$", 3)) return true;
-    Shell("xdotool key --window " + chooser + " Return");
+    Keys(chooser, "key Return");
     return WaitGone("^Open$", 20);
   }
   std::string qav_;
@@ -228,7 +238,7 @@ TEST_F(XvfbClassic, RunOverAnArchiveOpensTheReportInTheViewer) {
   ASSERT_FALSE(refused.empty()) << "no box told that the file was refused";
   Settle(800);
   Shot("config_refused");
-  Shell("xdotool key --window " + refused + " Return");
+  Keys(refused, "key Return");
   ASSERT_TRUE(WaitGone("^Read Config File$", 20)) << "the box did not close";
   Settle(800);
   FileCommand(main, "s", "^Save As$", folder_ / "after.cfg");
@@ -316,7 +326,7 @@ TEST_F(XvfbClassic, RefusedNameStopsChange) {
   Settle(800);
   Shot("refused_name");
   EXPECT_TRUE(WaitWindow("Select Dates", 1).empty()) << "the date dialog opened over a refused name";
-  Shell("xdotool key --window " + box + " Return");
+  Keys(box, "key Return");
   EXPECT_TRUE(WaitGone("^QAV$", 10));
   Settle(800);
   EXPECT_TRUE(WaitWindow("Select Dates", 1).empty());
@@ -391,7 +401,7 @@ TEST_F(XvfbClassic, SpreadsheetReportGoesToTheDesktopOpenerAndItsFailureIsShown)
   Settle(800);
   Shot("report_not_opened");
   Shell("xdotool windowactivate --sync " + box + " 2>/dev/null");
-  Shell("xdotool key --window " + box + " Return");
+  Keys(box, "key Return");
   EXPECT_TRUE(WaitGone("^QAV$", 20)) << "the message box did not close with Return";
 }
 

@@ -306,7 +306,7 @@ TEST_F(GuiRunTest, CancelWhileSortingEndsTheRunWithinASecond) {
   ASSERT_TRUE(seen) << "the sort was never shown";
   auto pressed = std::chrono::steady_clock::now();
   ASSERT_TRUE(Shell("w=$(xdotool search --onlyvisible --name '^Sorting data' | head -1); "
-                    "xdotool windowactivate --sync $w 2>/dev/null; xdotool key --window $w Return"));
+                    "xdotool windowfocus --sync $w 2>/dev/null && xdotool key Return"));
   // The dialog goes once the worker has stopped.
   bool gone = false;
   for (int i = 0; i < 100 && !gone; ++i) {
