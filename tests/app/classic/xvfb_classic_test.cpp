@@ -1,5 +1,6 @@
 // The real program under X with real input (xdotool): the Classic view reads a configuration over a
-// generated archive, GO runs the raw data listing, and the report opens in the program's own viewer.
+// generated archive, GO runs the raw data listing, and the report opens in the program's own viewer;
+// File > Open Output File shows a report in the viewer, whose text follows the window's size.
 // Screenshots of the form, the validity pages, the wait dialog and the viewer go to
 // $QAV_SHOT_DIR when it is set. Skipped without a display, xdotool or the qav program. Every
 // outside command is ended by `timeout`: a command that waits on a window that went away (as
@@ -10,12 +11,16 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "app/classic/classic_config.h"
 #include "app/shell/app_test_env.h"
@@ -335,6 +340,79 @@ TEST_F(XvfbClassic, RefusedNameStopsChange) {
   EXPECT_TRUE(WaitGone("^QAV$", 10));
   Settle(800);
   EXPECT_TRUE(WaitWindow("Select Dates", 1).empty());
+}
+
+// The colours of points of a window's own picture ("srgb(255,255,255)", ...); empty when the window
+// could not be taken.
+std::vector<std::string> ColoursAt(const std::string& window, const std::vector<std::pair<int, int>>& points) {
+  const std::string shot = "/tmp/qav_xvfb_pixel_" + std::to_string(::getpid()) + ".png";
+  std::string format;
+  for (const auto& [x, y] : points) format += "%[pixel:p{" + std::to_string(x) + "," + std::to_string(y) + "}] ";
+  const std::string out = Shell("timeout 15 import -window " + window + " " + shot + " 2>/dev/null && timeout 15 convert " +
+                                shot + " -format '" + format + "' info: 2>/dev/null");
+  std::remove(shot.c_str());
+  std::vector<std::string> colours;
+  std::istringstream words(out);
+  for (std::string w; words >> w;) colours.push_back(w);
+  if (colours.size() != points.size()) colours.clear();
+  return colours;
+}
+
+// The window's size once it is `width` x `height`, waiting up to 10 s; its last size otherwise.
+std::string WaitSize(const std::string& window, int width, int height) {
+  const std::string want = std::to_string(width) + "x" + std::to_string(height);
+  std::string size;
+  for (int i = 0; i < 50; ++i) {
+    size = Xdo("getwindowgeometry " + window + " | sed -n 's/.*Geometry: //p'");
+    if (size == want) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  }
+  return size;
+}
+
+TEST_F(XvfbClassic, OpenOutputFileShowsTheReportInTheViewerWhoseTextFollowsItsSize) {
+  if (!InnerRun()) return;
+  if (Shell("command -v import").empty() || Shell("command -v convert").empty()) GTEST_SKIP() << "no ImageMagick";
+  const std::string out = folder_ / "out/";
+  fs::create_directories(out);
+  std::ofstream(out + "view.sds", std::ios::binary)
+      << "ES-101D:_MN___1  I-5          Station Rd         12.34\r\n01/05/2003 (Sun)\r\n\r\n     ---Daily\r\n";
+  const std::string main = StartProgram("[GENERAL]\nUSE_CLASSIC=1\n[OUTPUT]\nAUTOOPEN=0\nUSEQAVCUSTOMVIEWER=1\n");
+  ASSERT_FALSE(main.empty()) << "the main window did not appear";
+
+  // File > Open Output File: the report in the program's own viewer, whose window alone is named
+  // after the report, shown maximised for the user. It stays open.
+  ASSERT_TRUE(ChooseFile(MenuCommand(main, "f", "o", "^Open$"), out + "view.sds")) << "no report chosen";
+  const std::string viewer = WaitWindow("^view\\.sds$", 30);
+  ASSERT_FALSE(viewer.empty()) << "the report was not opened in the viewer";
+  EXPECT_EQ(Xdo("getwindowpid " + viewer), std::to_string(pid_)) << "the viewer is not the program's";
+  Settle(2000);
+  ASSERT_EQ(WaitWindow("^view\\.sds$", 1), viewer) << "the viewer closed by itself";
+  const std::string screen = Xdo("getdisplaygeometry | tr ' ' x");
+
+  // At every size, the maximised one first, the text list reaches the window's bottom right
+  // corner (the list's white, where the dialog's grey shows if the list kept an earlier size)
+  // and stops at the margin the template gives it (the dialog's grey, as in the top right corner).
+  const struct {
+    int width, height;
+    const char* shot;
+  } sizes[] = {{0, 0, "viewer_maximised"}, {900, 600, "viewer_900x600"}, {1200, 900, "viewer_1200x900"}};
+  for (const auto& size : sizes) {
+    int width = size.width, height = size.height;
+    if (width == 0) {
+      ASSERT_EQ(std::sscanf(screen.c_str(), "%dx%d", &width, &height), 2) << screen;
+    } else {
+      Xdo("windowsize " + viewer + " " + std::to_string(width) + " " + std::to_string(height));
+    }
+    ASSERT_EQ(WaitSize(viewer, width, height), std::to_string(width) + "x" + std::to_string(height)) << size.shot;
+    Settle(1000);
+    Shot(size.shot);
+    const std::vector<std::string> c = ColoursAt(viewer, {{width - 60, height - 40}, {width - 3, height - 40}, {width - 3, 3}});
+    ASSERT_EQ(c.size(), 3u) << "no picture of the viewer at " << size.shot;
+    EXPECT_EQ(c[0], "srgb(255,255,255)") << size.shot << ": the text list does not reach the bottom right corner";
+    EXPECT_NE(c[2], c[0]) << size.shot;
+    EXPECT_EQ(c[1], c[2]) << size.shot << ": the text list does not stop at the right margin";
+  }
 }
 
 TEST_F(XvfbClassic, SpreadsheetReportGoesToTheDesktopOpenerAndItsFailureIsShown) {
