@@ -92,14 +92,17 @@ void TopWindow::changeEvent(QEvent* e) {
 }
 
 // The user (or the window manager) moved or resized the window: the state follows, and WM_SIZE
-// lets the window lay out its children itself.
+// lets the window lay out its children itself. A move takes only the new place: when the size
+// changed too (maximised, restored), the widget already has the new size as its move event comes,
+// and the resize event that follows must still find the old size to send WM_SIZE.
 void TopWindow::Moved(bool resized) {
   WndState* s = Find(m_hwnd);
   if (s == nullptr || s->native != this) return;
   QRect g = geometry();
+  if (!resized) g.setSize(QSize(s->Width(), s->Height()));
   bool sized = s->Width() != g.width() || s->Height() != g.height();
   s->rect = RECT{g.x(), g.y(), g.x() + g.width(), g.y() + g.height()};
-  if (resized && sized) {
+  if (sized) {
     UINT how = isMaximized() ? SIZE_MAXIMIZED : isMinimized() ? SIZE_MINIMIZED : SIZE_RESTORED;
     Send(m_hwnd, WM_SIZE, how, MAKELPARAM(g.width(), g.height() - s->clientTop));
   }

@@ -1,19 +1,26 @@
 // The real program under X with real input (xdotool): the Classic view reads a configuration over a
-// generated archive, GO runs the raw data listing, and the report opens in the program's own viewer.
+// generated archive, GO runs the raw data listing, and the report opens in the program's own viewer;
+// File > Open Output File shows a report in the viewer, whose text follows the window's size.
 // Screenshots of the form, the validity pages, the wait dialog and the viewer go to
-// $QAV_SHOT_DIR when it is set. Skipped without a display, xdotool or the qav program.
+// $QAV_SHOT_DIR when it is set. Skipped without a display, xdotool or the qav program. Every
+// outside command is ended by `timeout`: a command that waits on a window that went away (as
+// `import -window` does) fails the test instead of hanging it.
 #include <gtest/gtest.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "app/classic/classic_config.h"
 #include "app/shell/app_test_env.h"
@@ -37,23 +44,27 @@ std::string Shell(const std::string& command) {
   return out;
 }
 
+// One xdotool command, ended after 20 s at most; what it printed.
+std::string Xdo(const std::string& args) { return Shell("timeout 20 xdotool " + args + " 2>/dev/null"); }
+
+// Keys typed into `window` as a user types them: the window is given the focus, then each key goes
+// down and up through the X server's test extension. (`xdotool key --window` chooses between that
+// and an event sent to the window for each press and each release on its own: a Return that closes
+// the window goes down for real and comes up as a sent event, so the server keeps the key held and
+// repeats it into whichever window has the focus next, such as a viewer that just opened.) False,
+// and nothing typed, when the window cannot take the focus (it is gone). `how` is "key" or "type".
+bool Keys(const std::string& window, const std::string& keys, const char* how = "key") {
+  return Shell("timeout 10 xdotool windowfocus --sync " + window + " 2>/dev/null && timeout 20 xdotool " + how + " " +
+               keys + " 2>/dev/null && echo typed") == "typed";
+}
+
 // The first window whose name matches, waiting up to `seconds`; "" when none appears.
 std::string WaitWindow(const std::string& name, int seconds) {
   for (int i = 0;; ++i) {
-    std::string id = Shell("xdotool search --onlyvisible --name '" + name + "' 2>/dev/null | head -1");
+    std::string id = Xdo("search --onlyvisible --name '" + name + "' | head -1");
     if (!id.empty() || i >= seconds * 5) return id;
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
   }
-}
-
-// Keys for a window, typed through the X test extension once the window has the focus. With
-// --window, xdotool sends a key's press and its release each by XSendEvent unless the window has
-// the focus at that moment, when it takes the test extension: a key that closes its window (Return
-// in a file chooser) then goes down by the extension and its release is lost, and the server
-// repeats the held key into the next window, which closes a message box before it can be seen.
-// Nothing is typed when the window cannot take the focus (it is gone).
-void Keys(const std::string& window, const std::string& command) {
-  Shell("timeout 5 xdotool windowfocus --sync " + window + " 2>/dev/null && xdotool " + command);
 }
 
 void Shot(const char* name) {
@@ -73,7 +84,7 @@ constexpr int kRawName[2] = {195, 59};  // the raw block's file-name edit
 // True once no visible window's name matches, waiting up to `seconds`.
 bool WaitGone(const std::string& name, int seconds) {
   for (int i = 0;; ++i) {
-    if (Shell("xdotool search --onlyvisible --name '" + name + "' 2>/dev/null | head -1").empty()) return true;
+    if (Xdo("search --onlyvisible --name '" + name + "' | head -1").empty()) return true;
     if (i >= seconds * 5) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
   }
@@ -86,19 +97,19 @@ void Focus(const std::string& window);
 std::string MenuCommand(const std::string& main, const char* menu, const char* item, const std::string& opens) {
   for (int attempt = 0; attempt < 3; ++attempt) {
     Focus(main);
-    Keys(main, std::string("key alt+") + menu);
+    Keys(main, std::string("alt+") + menu);
     std::this_thread::sleep_for(std::chrono::milliseconds(1000));
-    Shell(std::string("xdotool key ") + item);
+    Xdo(std::string("key ") + item);  // to the open menu, which has the keyboard
     std::string id = WaitWindow(opens, 10);
     if (!id.empty()) return id;
-    Shell("xdotool key Escape Escape");
+    Xdo("key Escape Escape");
   }
   return {};
 }
 
 // A click on the status list, so that the main window has the keyboard.
 void Focus(const std::string& window) {
-  Shell("xdotool mousemove --window " + window + " 200 430 click 1");
+  Xdo("mousemove --window " + window + " 200 430 click 1");
   std::this_thread::sleep_for(std::chrono::milliseconds(700));
 }
 
@@ -115,14 +126,14 @@ void FileCommand(const std::string& main, const char* item, const char* title, c
                 const char* next = nullptr) {
   const std::string chooser = MenuCommand(main, "f", item, title);
   ASSERT_FALSE(chooser.empty()) << title << " did not open";
-  Keys(chooser, "key ctrl+a");
-  Keys(chooser, "type --delay 20 '" + path + "'");
-  Keys(chooser, "key Return");
+  Keys(chooser, "ctrl+a");
+  Keys(chooser, "--delay 20 '" + path + "'", "type");
+  Keys(chooser, "Return");
   // The name field's completion list, when it opened, takes the first Enter; a second one is
   // typed only while the chooser stays and nothing it leads to has appeared.
   bool done = WaitGone(title, 5);
   if (!done && next != nullptr) done = !WaitWindow(next, 1).empty();
-  if (!done) Keys(chooser, "key Return");
+  if (!done) Keys(chooser, "Return");
   ASSERT_TRUE(WaitGone(title, 20)) << title << " did not close";
   Settle(800);
 }
@@ -155,7 +166,7 @@ class XvfbClassic : public ::testing::Test {
     if (spawned != 0) return {};
     const std::string main = WaitWindow("QAV Classic", 60);
     if (main.empty()) return {};
-    Shell("xdotool windowactivate --sync " + main + " 2>/dev/null");
+    Shell("timeout 10 xdotool windowfocus --sync " + main + " 2>/dev/null");
     Settle(1500);
     return main;
   }
@@ -169,10 +180,10 @@ class XvfbClassic : public ::testing::Test {
   // the chooser's completion; false when the chooser did not close.
   static bool ChooseFile(const std::string& chooser, const std::string& path) {
     if (chooser.empty()) return false;
-    Keys(chooser, "type --delay 20 '" + path + "'");
-    Keys(chooser, "key Return");
+    Keys(chooser, "--delay 20 '" + path + "'", "type");
+    Keys(chooser, "Return");
     if (WaitGone("^Open$", 3)) return true;
-    Keys(chooser, "key Return");
+    Keys(chooser, "Return");
     return WaitGone("^Open$", 20);
   }
   std::string qav_;
@@ -238,7 +249,7 @@ TEST_F(XvfbClassic, RunOverAnArchiveOpensTheReportInTheViewer) {
   ASSERT_FALSE(refused.empty()) << "no box told that the file was refused";
   Settle(800);
   Shot("config_refused");
-  Keys(refused, "key Return");
+  Keys(refused, "Return");
   ASSERT_TRUE(WaitGone("^Read Config File$", 20)) << "the box did not close";
   Settle(800);
   FileCommand(main, "s", "^Save As$", folder_ / "after.cfg");
@@ -252,18 +263,18 @@ TEST_F(XvfbClassic, RunOverAnArchiveOpensTheReportInTheViewer) {
   const std::string sheet = MenuCommand(main, "o", "p", "Parameter Settings");
   ASSERT_FALSE(sheet.empty()) << "the sheet did not open";
   Settle(800);
-  Shell("xdotool mousemove --window " + sheet + " " + std::to_string(kDailyTab[0]) + " " + std::to_string(kDailyTab[1]) +
-        " click 1");
+  Xdo("mousemove --window " + sheet + " " + std::to_string(kDailyTab[0]) + " " + std::to_string(kDailyTab[1]) +
+      " click 1");
   Settle(800);
   Shot("validity_daily");
-  Shell("xdotool mousemove --window " + sheet + " " + std::to_string(kSheetCancel[0]) + " " +
-        std::to_string(kSheetCancel[1]) + " click 1");
+  Xdo("mousemove --window " + sheet + " " + std::to_string(kSheetCancel[0]) + " " + std::to_string(kSheetCancel[1]) +
+      " click 1");
   ASSERT_TRUE(WaitGone("Parameter Settings", 20)) << "the sheet did not close";
   Settle(800);
 
   // GO spans the form under the three blocks: a click in its middle, kGoY pixels below the
   // top of the main window's client area.
-  const std::string clickGo = "bash -c 'eval $(xdotool getwindowgeometry --shell " + main +
+  const std::string clickGo = "timeout 20 bash -c 'eval $(xdotool getwindowgeometry --shell " + main +
                               "); xdotool mousemove --window " + main + " $((WIDTH/2)) " + std::to_string(kGoY) +
                               " click 1'";
   const char* running = "Loading Input Data|Outputting Raw Data|Working|DEFAULT.DAT";
@@ -284,7 +295,6 @@ TEST_F(XvfbClassic, RunOverAnArchiveOpensTheReportInTheViewer) {
 
 TEST_F(XvfbClassic, RefusedNameStopsChange) {
   if (!InnerRun()) return;
-  if (Shell("command -v convert").empty()) GTEST_SKIP() << "no ImageMagick";
   const std::string root = folder_ / "archive/", out = folder_ / "out/", cfg = folder_ / "long.cfg";
   SampleArchiveOptions o;
   o.root = root;
@@ -309,16 +319,16 @@ TEST_F(XvfbClassic, RefusedNameStopsChange) {
   ASSERT_FALSE(main.empty()) << "the main window did not appear";
   ASSERT_TRUE(ReadConfig(main, cfg)) << "the configuration was not read";
   // A set-up file cannot bring a name the field refuses; a typed name with a folder part is one.
-  Shell("xdotool mousemove --window " + main + " " + std::to_string(kRawName[0]) + " " + std::to_string(kRawName[1]) +
-        " click 1 sleep 0.3 key ctrl+a sleep 0.2 type --delay 20 '../R.DAT'");
+  Xdo("mousemove --window " + main + " " + std::to_string(kRawName[0]) + " " + std::to_string(kRawName[1]) +
+      " click 1 sleep 0.3 key ctrl+a sleep 0.2 type --delay 20 '../R.DAT'");
   Settle(500);
   Shot("long_name_read");
   // The raw block's dates "Change": the refused name is told and the date dialog stays closed.
-  const std::string clickChange = "xdotool mousemove --window " + main + " " + std::to_string(kRawChangeDates[0]) +
+  const std::string clickChange = "mousemove --window " + main + " " + std::to_string(kRawChangeDates[0]) +
                                   " " + std::to_string(kRawChangeDates[1]) + " sleep 0.5 click 1";
   std::string box;
   for (int attempt = 0; attempt < 4 && box.empty(); ++attempt) {  // a click may be lost on a busy machine
-    Shell(clickChange);
+    Xdo(clickChange);
     box = WaitWindow("^QAV$", 10);
   }
   if (box.empty()) Shot("refused_name_missing");
@@ -326,11 +336,83 @@ TEST_F(XvfbClassic, RefusedNameStopsChange) {
   Settle(800);
   Shot("refused_name");
   EXPECT_TRUE(WaitWindow("Select Dates", 1).empty()) << "the date dialog opened over a refused name";
-  Keys(box, "key Return");
+  Keys(box, "Return");
   EXPECT_TRUE(WaitGone("^QAV$", 10));
   Settle(800);
   EXPECT_TRUE(WaitWindow("Select Dates", 1).empty());
+}
 
+// The colours of points of a window's own picture ("srgb(255,255,255)", ...); empty when the window
+// could not be taken.
+std::vector<std::string> ColoursAt(const std::string& window, const std::vector<std::pair<int, int>>& points) {
+  const std::string shot = "/tmp/qav_xvfb_pixel_" + std::to_string(::getpid()) + ".png";
+  std::string format;
+  for (const auto& [x, y] : points) format += "%[pixel:p{" + std::to_string(x) + "," + std::to_string(y) + "}] ";
+  const std::string out = Shell("timeout 15 import -window " + window + " " + shot + " 2>/dev/null && timeout 15 convert " +
+                                shot + " -format '" + format + "' info: 2>/dev/null");
+  std::remove(shot.c_str());
+  std::vector<std::string> colours;
+  std::istringstream words(out);
+  for (std::string w; words >> w;) colours.push_back(w);
+  if (colours.size() != points.size()) colours.clear();
+  return colours;
+}
+
+// The window's size once it is `width` x `height`, waiting up to 10 s; its last size otherwise.
+std::string WaitSize(const std::string& window, int width, int height) {
+  const std::string want = std::to_string(width) + "x" + std::to_string(height);
+  std::string size;
+  for (int i = 0; i < 50; ++i) {
+    size = Xdo("getwindowgeometry " + window + " | sed -n 's/.*Geometry: //p'");
+    if (size == want) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  }
+  return size;
+}
+
+TEST_F(XvfbClassic, OpenOutputFileShowsTheReportInTheViewerWhoseTextFollowsItsSize) {
+  if (!InnerRun()) return;
+  if (Shell("command -v import").empty() || Shell("command -v convert").empty()) GTEST_SKIP() << "no ImageMagick";
+  const std::string out = folder_ / "out/";
+  fs::create_directories(out);
+  std::ofstream(out + "view.sds", std::ios::binary)
+      << "ES-101D:_MN___1  I-5          Station Rd         12.34\r\n01/05/2003 (Sun)\r\n\r\n     ---Daily\r\n";
+  const std::string main = StartProgram("[GENERAL]\nUSE_CLASSIC=1\n[OUTPUT]\nAUTOOPEN=0\nUSEQAVCUSTOMVIEWER=1\n");
+  ASSERT_FALSE(main.empty()) << "the main window did not appear";
+
+  // File > Open Output File: the report in the program's own viewer, whose window alone is named
+  // after the report, shown maximised for the user. It stays open.
+  ASSERT_TRUE(ChooseFile(MenuCommand(main, "f", "o", "^Open$"), out + "view.sds")) << "no report chosen";
+  const std::string viewer = WaitWindow("^view\\.sds$", 30);
+  ASSERT_FALSE(viewer.empty()) << "the report was not opened in the viewer";
+  EXPECT_EQ(Xdo("getwindowpid " + viewer), std::to_string(pid_)) << "the viewer is not the program's";
+  Settle(2000);
+  ASSERT_EQ(WaitWindow("^view\\.sds$", 1), viewer) << "the viewer closed by itself";
+  const std::string screen = Xdo("getdisplaygeometry | tr ' ' x");
+
+  // At every size, the maximised one first, the text list reaches the window's bottom right
+  // corner (the list's white, where the dialog's grey shows if the list kept an earlier size)
+  // and stops at the margin the template gives it (the dialog's grey, as in the top right corner).
+  const struct {
+    int width, height;
+    const char* shot;
+  } sizes[] = {{0, 0, "viewer_maximised"}, {900, 600, "viewer_900x600"}, {1200, 900, "viewer_1200x900"}};
+  for (const auto& size : sizes) {
+    int width = size.width, height = size.height;
+    if (width == 0) {
+      ASSERT_EQ(std::sscanf(screen.c_str(), "%dx%d", &width, &height), 2) << screen;
+    } else {
+      Xdo("windowsize " + viewer + " " + std::to_string(width) + " " + std::to_string(height));
+    }
+    ASSERT_EQ(WaitSize(viewer, width, height), std::to_string(width) + "x" + std::to_string(height)) << size.shot;
+    Settle(1000);
+    Shot(size.shot);
+    const std::vector<std::string> c = ColoursAt(viewer, {{width - 60, height - 40}, {width - 3, height - 40}, {width - 3, 3}});
+    ASSERT_EQ(c.size(), 3u) << "no picture of the viewer at " << size.shot;
+    EXPECT_EQ(c[0], "srgb(255,255,255)") << size.shot << ": the text list does not reach the bottom right corner";
+    EXPECT_NE(c[2], c[0]) << size.shot;
+    EXPECT_EQ(c[1], c[2]) << size.shot << ": the text list does not stop at the right margin";
+  }
 }
 
 TEST_F(XvfbClassic, SpreadsheetReportGoesToTheDesktopOpenerAndItsFailureIsShown) {
@@ -375,7 +457,7 @@ TEST_F(XvfbClassic, SpreadsheetReportGoesToTheDesktopOpenerAndItsFailureIsShown)
   ASSERT_TRUE(ReadConfig(main, cfg)) << "the configuration was not read";
   Shot("form200_spreadsheet");
 
-  const std::string clickGo = "bash -c 'eval $(xdotool getwindowgeometry --shell " + main +
+  const std::string clickGo = "timeout 20 bash -c 'eval $(xdotool getwindowgeometry --shell " + main +
                               "); xdotool mousemove --window " + main + " $((WIDTH/2)) " + std::to_string(kGoY) +
                               " click 1'";
   const char* running = "Loading Input Data|Outputting Raw Data|Working";
@@ -400,8 +482,7 @@ TEST_F(XvfbClassic, SpreadsheetReportGoesToTheDesktopOpenerAndItsFailureIsShown)
   EXPECT_EQ(opened, out + "DEFAULT.DAT");
   Settle(800);
   Shot("report_not_opened");
-  Shell("xdotool windowactivate --sync " + box + " 2>/dev/null");
-  Keys(box, "key Return");
+  Keys(box, "Return");
   EXPECT_TRUE(WaitGone("^QAV$", 20)) << "the message box did not close with Return";
 }
 

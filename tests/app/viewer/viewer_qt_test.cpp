@@ -1,5 +1,5 @@
-// The viewer's window on Qt's offscreen platform: its controls follow the window's size as a user
-// resizes or maximises it.
+// The viewer's window on Qt's offscreen platform: its controls follow the window's size as the
+// program maximises it or a user resizes or maximises it.
 #include <unistd.h>
 
 #include <cstdio>
@@ -37,6 +37,18 @@ TEST_F(ViewerQtTest, ControlsFollowTheWindowSize) {
   for (int id : ids) before.push_back(place(id));
   const QSize margin(window->width() - before[5].right(), window->height() - before[5].bottom());
   const QSize first = window->size();
+
+  // Maximised by the program, as a report opened for the user is, the text keeps its margins to
+  // the window's far corner; restored, everything is back in place.
+  ::ShowWindow(viewer.m_hWnd, SW_SHOWMAXIMIZED);
+  Settle();
+  ASSERT_GT(window->width(), first.width());
+  EXPECT_EQ(window->width() - place(IDC_VIEWER_TEXT).right(), margin.width());
+  EXPECT_EQ(window->height() - place(IDC_VIEWER_TEXT).bottom(), margin.height());
+  ::ShowWindow(viewer.m_hWnd, SW_SHOWNORMAL);
+  Settle();
+  ASSERT_EQ(window->size(), first);
+  for (size_t i = 0; i < std::size(ids); ++i) EXPECT_EQ(place(ids[i]), before[i]) << ids[i];
 
   // Larger by (300, 200): the text takes all of it, the cabinet and section lists share the width,
   // the element list moves along, the buttons and fields keep to the right edge.
