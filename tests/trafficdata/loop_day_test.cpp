@@ -236,9 +236,12 @@ TEST(LoopDayFold, EveryPeriodFoldsAsTheIntervalRules) {
     const int code = run == 0 ? static_cast<int>(rng() % 10) : run == 1 ? 0 : run == 2 ? 6 : 7;
     day.flag.m_pData[i] = static_cast<unsigned char>(rng() % 16 == 0 ? rng() % 12 : code);
     day.nPds.m_pData[i] = static_cast<unsigned char>(rng() % 12 == 0 ? 0 : 1 + rng() % 2);
-    day.volume.m_pData[i] = static_cast<unsigned short>(rng() % 32);
-    day.occupancy.m_pData[i] = static_cast<unsigned short>(rng() % 2048);
+    // Now and then a value no record holds, up to the top of the 16-bit range.
+    day.volume.m_pData[i] = static_cast<unsigned short>(rng() % 50 == 0 ? 65535 - rng() % 100 : rng() % 32);
+    day.occupancy.m_pData[i] = static_cast<unsigned short>(rng() % 50 == 0 ? 65535 - rng() % 100 : rng() % 2048);
   }
+  CPeriodTable table;
+  ASSERT_TRUE(day.FillPeriodTable(table));
   for (int p = 0; p < PERIODS_PER_DAY; ++p) {
     int running = -1;
     unsigned samples = 0, vol = 0, occ = 0;
@@ -249,11 +252,12 @@ TEST(LoopDayFold, EveryPeriodFoldsAsTheIntervalRules) {
       vol += day.volume.m_pData[i];
       occ += day.occupancy.m_pData[i];
     }
-    SPeriodValue v = day.PeriodAt(p);
-    EXPECT_EQ(v.cls, running) << p;
-    EXPECT_EQ(v.samples, samples) << p;
-    EXPECT_EQ(v.volume, vol) << p;
-    EXPECT_EQ(v.occWeighted, occ) << p;
+    for (const SPeriodValue& v : {day.PeriodAt(p), table.period[p]}) {
+      EXPECT_EQ(v.cls, running) << p;
+      EXPECT_EQ(v.samples, samples) << p;
+      EXPECT_EQ(v.volume, vol) << p;
+      EXPECT_EQ(v.occWeighted, occ) << p;
+    }
   }
 }
 
