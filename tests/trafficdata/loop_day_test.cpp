@@ -6,6 +6,8 @@
 
 #include <memory>
 #include <random>
+#include <string>
+#include <vector>
 
 using namespace looptest;
 
@@ -373,6 +375,50 @@ TEST(LoopDayLines, LoadedDayWritesWholeReports) {
   CText t("");
   day.WriteDailyLine(t, SK_AM_PEAK_HOUR, 1, builtInCriteria());
   EXPECT_EQ(Str(t), "\tAM Pk Hour\tVAL\t   120\t 10.0%\t 12\t  0\t  0\t  0\t11:00\t12:00\n");
+}
+
+// Inside a report scope the reports read the day's table: the text is the text written without a
+// scope, in both layouts, also with a scope of another day opened inside, and a day loaded anew
+// after its scope closed is tabulated anew.
+TEST(LoopDayLines, ReportsInsideAScopeWriteTheSameText) {
+  std::mt19937 rng(7);
+  auto records = [&](int count) {
+    std::vector<unsigned char> b(3 * static_cast<size_t>(count));
+    for (unsigned char& c : b) c = static_cast<unsigned char>(rng());
+    return b;
+  };
+  auto reports = [](const CLoopDay& day, const ValidityTables& criteria) {
+    CText t("");
+    day.WriteRawListing(t, 0);
+    day.Write15MinReport(t, 1, true, true);
+    day.WriteDailyReport(t, 0, criteria);
+    SSummary s[SK_COUNT];
+    day.ComputeSummaries(criteria, s);
+    return Str(t) + std::to_string(s[SK_PM_PEAK_HOUR].volume) + " " + std::to_string(s[SK_DAILY].occupancy);
+  };
+  ValidityTables loose = builtInCriteria();
+  for (ValidityCriteria& c : loose) c.useSuspect = false;
+  for (int count : {288, 4320}) {
+    SCOPED_TRACE(count);
+    CLoopDay day, other;
+    const std::vector<unsigned char> a = records(count), b = records(count);
+    day.Load(a.data(), static_cast<int>(a.size()), count);
+    other.Load(b.data(), static_cast<int>(b.size()), count);
+    const std::string plain = reports(day, builtInCriteria()), plainLoose = reports(day, loose);
+    const std::string otherPlain = reports(other, builtInCriteria());
+    {
+      CDayReportScope scope(day);
+      EXPECT_EQ(reports(day, builtInCriteria()), plain);
+      {
+        CDayReportScope inner(other);
+        EXPECT_EQ(reports(other, builtInCriteria()), otherPlain);
+        EXPECT_EQ(reports(day, loose), plainLoose);  // not the inner scope's day: its own table
+      }
+      EXPECT_EQ(reports(day, loose), plainLoose);
+    }
+    day.Load(b.data(), static_cast<int>(b.size()), count);
+    EXPECT_EQ(reports(day, builtInCriteria()), otherPlain);
+  }
 }
 
 TEST(LoopDayCopy, CopyAssignCloneAndClear) {
