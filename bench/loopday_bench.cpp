@@ -59,6 +59,7 @@ void RunDay(benchmark::State& state, const std::vector<unsigned char>& records, 
     CLoopDay day;
     day.Load(records.data(), static_cast<int>(records.size()), count);
     CText text("");
+    CDayReportScope scope(day);  // as the single-day report opens it around both summaries
     day.Write15MinReport(text, 0, true, true);
     day.WriteDailyReport(text, 0, criteria);  // computes the five summary kinds
     benchmark::DoNotOptimize(text.m_pData);
@@ -171,6 +172,7 @@ void RunOtherDay(benchmark::State& state, const std::vector<unsigned char>& reco
     Day day;
     day.Load(records.data(), static_cast<int>(records.size()), count);
     CText text("");
+    CDayReportScope scope(day);
     day.Write15MinReport(text, 0, true, true);
     day.WriteDailyReport(text, 0, criteria);
     benchmark::DoNotOptimize(text.m_pData);

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <optional>
 
 #include "trafficdata/date_time_ex.h"
 #include "trafficdata/db_element.h"
@@ -229,6 +230,9 @@ EReportResult CElementData::WriteSingleDayReport(const ClassicSettings& s, Repor
     CText base(heading);
     WriteDateLine(base, d < static_cast<int>(s.singleDates.size()) ? s.singleDates[d] : nullptr);
     const CElementDay* day = Day(d);
+    // The day's period table serves both summaries.
+    std::optional<CDayReportScope> scope;
+    if (day) scope.emplace(*day);
     if (s.with15Min) {
       CText text(base);
       if (day)

@@ -7,22 +7,33 @@ const char* const DATA_UNAVAILABLE_TEXT = "     ***DATA UNAVAILABLE***\n\n\n\n";
 
 namespace {
 
-// While a day writes its daily summary, its period table is built once for the five kinds
-// instead of once per kind, and with the criteria of the scope the five summaries are made
-// together from it. The day and the criteria do not change while it writes.
-struct SDailyTable {
-  SDailyTable(const CElementDay* d, SDailyTable* o, const ValidityTables* c) : day(d), outer(o), criteria(c) {}
-  const CElementDay* day;
-  SDailyTable* outer;
-  const ValidityTables* criteria;
-  bool filled = false;
-  bool ok = false;
-  CPeriodTable table;
-  SSummary summaries[SK_COUNT];
-};
-thread_local SDailyTable* t_dailyTable = nullptr;
+thread_local CDayReportScope* t_scope = nullptr;
 
 }  // namespace
+
+CDayReportScope::CDayReportScope(const CElementDay& day) : m_day(&day) {
+  if (t_scope && t_scope->m_day == &day) return;  // the outer scope serves
+  m_outer = t_scope;
+  m_open = true;
+  t_scope = this;
+}
+
+CDayReportScope::~CDayReportScope() {
+  if (m_open) t_scope = m_outer;
+}
+
+CDayReportScope* CDayReportScope::Of(const CElementDay* day) {
+  CDayReportScope* s = t_scope;
+  return s && s->m_day == day ? s : nullptr;
+}
+
+const CPeriodTable* CDayReportScope::Table() {
+  if (!m_filled) {
+    m_ok = m_day->FillPeriodTable(m_table);
+    m_filled = true;
+  }
+  return m_ok ? &m_table : nullptr;
+}
 
 CElementDay::CElementDay(const CElementDay& other)
     : flag(other.flag), nPds(other.nPds), dataAvailable(other.dataAvailable) {}
@@ -61,17 +72,23 @@ void CElementDay::WriteDailyLine(CText&, int, int, const ValidityTables&) const 
 
 bool CElementDay::FillPeriodTable(CPeriodTable&) const { return false; }
 
+const CPeriodTable* CElementDay::ScopedPeriodTable() const {
+  CDayReportScope* s = CDayReportScope::Of(this);
+  return s ? s->Table() : nullptr;
+}
+
 SSummary CElementDay::ComputeSummary(int summaryKind, const ValidityTables& criteria) const {
   if (summaryKind < 0 || summaryKind >= SK_COUNT) return SSummary{};
-  if (SDailyTable* d = t_dailyTable; d && d->day == this) {
-    if (!d->filled) {
-      d->ok = FillPeriodTable(d->table);
-      d->filled = true;
-      if (d->ok) d->table.ComputeSummaries(*d->criteria, d->summaries);
+  if (CDayReportScope* s = CDayReportScope::Of(this)) {
+    const CPeriodTable* table = s->Table();
+    if (!table) return SSummary{};
+    if (&criteria != s->m_criteria) return table->ComputeSummary(summaryKind, criteria[summaryKind]);
+    // The daily summary being written: its five kinds made together once.
+    if (!s->m_summariesMade) {
+      table->ComputeSummaries(criteria, s->m_summaries);
+      s->m_summariesMade = true;
     }
-    if (!d->ok) return SSummary{};
-    if (&criteria == d->criteria) return d->summaries[summaryKind];
-    return d->table.ComputeSummary(summaryKind, criteria[summaryKind]);
+    return s->m_summaries[summaryKind];
   }
   CPeriodTable table;
   if (!FillPeriodTable(table)) return SSummary{};
@@ -79,10 +96,11 @@ SSummary CElementDay::ComputeSummary(int summaryKind, const ValidityTables& crit
 }
 
 void CElementDay::ComputeSummaries(const ValidityTables& criteria, SSummary out[SK_COUNT]) const {
-  SDailyTable scope(this, t_dailyTable, &criteria);
-  t_dailyTable = &scope;
+  CDayReportScope scope(*this);
+  CDayReportScope* s = CDayReportScope::Of(this);
+  const ValidityTables* before = s->BindCriteria(&criteria);
   for (int k = 0; k < SK_COUNT; ++k) out[k] = ComputeSummary(k, criteria);
-  t_dailyTable = scope.outer;
+  s->BindCriteria(before);
 }
 
 void CElementDay::WriteRawListing(CText& out, int format) const {
@@ -90,6 +108,7 @@ void CElementDay::WriteRawListing(CText& out, int format) const {
     out += DATA_UNAVAILABLE_TEXT;
     return;
   }
+  CDayReportScope scope(*this);
   WriteRawTitle(out, format);
   WriteRawHeader(out, format);
   for (int p = 0; p < PERIODS_PER_DAY; ++p) WriteRawLine(out, p, format);
@@ -101,6 +120,7 @@ void CElementDay::Write15MinReport(CText& out, int format, bool withCounts, bool
     out += DATA_UNAVAILABLE_TEXT;
     return;
   }
+  CDayReportScope scope(*this);
   Write15MinTitle(out, format);
   Write15MinHeader(out, format, withCounts);
   for (int r = 0; r < 12; ++r) Write15MinLine(out, r, format, withCounts, withOccupancy);
@@ -114,10 +134,11 @@ void CElementDay::WriteDailyReport(CText& out, int format, const ValidityTables&
   }
   WriteDailyTitle(out, format);
   WriteDailyHeader(out, format);
-  SDailyTable scope(this, t_dailyTable, &criteria);
-  t_dailyTable = &scope;
+  CDayReportScope scope(*this);
+  CDayReportScope* s = CDayReportScope::Of(this);
+  const ValidityTables* before = s->BindCriteria(&criteria);
   for (int k = 0; k < SK_COUNT; ++k) WriteDailyLine(out, k, format, criteria);
-  t_dailyTable = scope.outer;
+  s->BindCriteria(before);
   out += "\n\n\n";
 }
 

@@ -11,6 +11,47 @@ using CText = CStr<char, wchar_t>;
 // Text written for a day without data, in place of its listing or summary.
 extern const char* const DATA_UNAVAILABLE_TEXT;  // "     ***DATA UNAVAILABLE***\n\n\n\n"
 
+class CElementDay;
+
+// While a report scope of a day is open on the calling thread, the day's period table is filled
+// once, when first needed, and the day's reports and summaries read it instead of each filling
+// their own (a finer-layout day folds its intervals once for its 15-minute and daily summaries).
+// The day must not change while its scope is open. A scope opened while the innermost open scope
+// is of the same day does nothing: the outer one serves.
+class CDayReportScope {
+ public:
+  explicit CDayReportScope(const CElementDay& day);
+  ~CDayReportScope();
+  CDayReportScope(const CDayReportScope&) = delete;
+  CDayReportScope& operator=(const CDayReportScope&) = delete;
+
+ private:
+  friend class CElementDay;
+  // The innermost open scope when it is the day's, else null.
+  static CDayReportScope* Of(const CElementDay* day);
+  // The day's table, filled at the first call; null when the day has none.
+  const CPeriodTable* Table();
+  // Binds the criteria of the daily summary being made (they do not change while it is made) and
+  // returns the ones bound before; summaries made so far are dropped.
+  const ValidityTables* BindCriteria(const ValidityTables* criteria) {
+    const ValidityTables* before = m_criteria;
+    m_criteria = criteria;
+    m_summariesMade = false;
+    return before;
+  }
+
+  const CElementDay* m_day;
+  CDayReportScope* m_outer = nullptr;
+  bool m_open = false;    // this object is the day's scope (not an inner one that does nothing)
+  bool m_filled = false;  // the table was asked for
+  bool m_ok = false;      // the day has a period table
+  // The criteria of the daily summary being written, and its five summaries once made.
+  const ValidityTables* m_criteria = nullptr;
+  bool m_summariesMade = false;
+  CPeriodTable m_table;
+  SSummary m_summaries[SK_COUNT];
+};
+
 class CElementDay {
  public:
   // One validity value per period or interval; its meaning depends on the layout and the kind.
@@ -54,8 +95,12 @@ class CElementDay {
   // from one period table.
   virtual void ComputeSummaries(const ValidityTables& criteria, SSummary out[SK_COUNT]) const;
 
+  // The period table of this day's open report scope (filled at the first call), or null when
+  // no scope of the day is open or the day has no period table.
+  const CPeriodTable* ScopedPeriodTable() const;
+
   // Classic drivers: the unavailable text for a day without data, otherwise title, header, the
-  // lines and "\n\n\n".
+  // lines and "\n\n\n". Each works inside a report scope of the day (its own when none is open).
   void WriteRawListing(CText& out, int format) const;
   void Write15MinReport(CText& out, int format, bool withCounts, bool withOccupancy) const;
   void WriteDailyReport(CText& out, int format, const ValidityTables& criteria) const;

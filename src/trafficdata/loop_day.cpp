@@ -3,8 +3,14 @@
 #include "trafficdata/packed_records.h"
 
 #include <algorithm>
+#include <cstddef>
+#include <cstring>
 #include <new>
 #include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace {
 
@@ -48,6 +54,78 @@ constexpr SClassBits kClassBitOfCode;
 int FoldedAlone(unsigned seen) {
   return seen == (1u << PC_GOOD) ? PC_GOOD : seen == (1u << PC_DISABLED) ? PC_DISABLED : PC_BAD;
 }
+
+// The class of a period from the set of its interval classes: one class alone is the period's
+// class; a mix holding a good interval is suspect, a mix of bad and disabled ones disabled.
+uint8_t FoldedClass(unsigned seen) {
+  return static_cast<uint8_t>((seen & (seen - 1)) == 0 ? FoldedAlone(seen)
+                              : (seen & (1u << PC_GOOD)) ? PC_SUSPECT
+                                                         : PC_DISABLED);
+}
+
+// Stores in v the fold of the 15 intervals from f, n, vol and occ. The SSE2 form reads 16 entries
+// of each array (the 16th is ignored), so the caller makes sure one more entry follows the period.
+// Inlined, so that the fields go straight to their place: a value put together on the stack field
+// by field and read back whole would wait for the narrow stores.
+inline __attribute__((always_inline)) void FoldIntervals(const unsigned char* f, const unsigned char* n,
+                                                         const unsigned short* vol, const unsigned short* occ,
+                                                         SPeriodValue& v) {
+#if defined(__SSE2__)
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i codes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(f));
+  const __m128i absent = _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(n)), zero);
+  const unsigned present = ~static_cast<unsigned>(_mm_movemask_epi8(absent)) & 0x7FFFu;
+  const __m128i good = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(codes, zero), _mm_cmpeq_epi8(codes, _mm_set1_epi8(1))),
+                                    _mm_cmpeq_epi8(codes, _mm_set1_epi8(3)));
+  const unsigned goodMask = static_cast<unsigned>(_mm_movemask_epi8(good)) & present;
+  const unsigned disabledMask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(codes, _mm_set1_epi8(6)))) & present;
+  const unsigned badMask = 0x7FFFu & ~(goodMask | disabledMask);  // absent or any other code
+  const unsigned seen = (goodMask ? 1u << PC_GOOD : 0u) | (disabledMask ? 1u << PC_DISABLED : 0u) |
+                        (badMask ? 1u << PC_BAD : 0u);
+  // Samples: the present bytes of the first 15 lanes as ones, summed.
+  const __m128i firstFifteenOnes = _mm_set_epi8(0, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1);
+  const __m128i ones = _mm_sad_epu8(_mm_andnot_si128(absent, firstFifteenOnes), zero);
+  // Volume and occupancy: 16-bit values widened to 32 bits, the 16th lane dropped.
+  const __m128i lastLaneOff = _mm_set_epi16(0, -1, -1, -1, -1, -1, -1, -1);
+  const __m128i v0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(vol));
+  const __m128i v1 = _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(vol + 8)), lastLaneOff);
+  const __m128i o0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(occ));
+  const __m128i o1 = _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(occ + 8)), lastLaneOff);
+  const __m128i vs = _mm_add_epi32(_mm_add_epi32(_mm_unpacklo_epi16(v0, zero), _mm_unpackhi_epi16(v0, zero)),
+                                   _mm_add_epi32(_mm_unpacklo_epi16(v1, zero), _mm_unpackhi_epi16(v1, zero)));
+  const __m128i os = _mm_add_epi32(_mm_add_epi32(_mm_unpacklo_epi16(o0, zero), _mm_unpackhi_epi16(o0, zero)),
+                                   _mm_add_epi32(_mm_unpacklo_epi16(o1, zero), _mm_unpackhi_epi16(o1, zero)));
+  // [v0+v2, v1+v3, o0+o2, o1+o3], then each pair summed into its low lane.
+  __m128i s = _mm_add_epi32(_mm_unpacklo_epi64(vs, os), _mm_unpackhi_epi64(vs, os));
+  s = _mm_add_epi32(s, _mm_srli_epi64(s, 32));
+  v.cls = FoldedClass(seen);
+  v.samples = static_cast<uint8_t>(_mm_cvtsi128_si32(ones) + _mm_cvtsi128_si32(_mm_srli_si128(ones, 8)));
+  v.volume = static_cast<uint32_t>(_mm_cvtsi128_si32(s));
+  v.occWeighted = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(s, 8)));
+#else
+  unsigned seen = 0, samples = 0, volumeSum = 0, occSum = 0;
+  for (int i = 0; i < INTERVALS_PER_PERIOD; ++i) {
+    const unsigned present = n[i] != 0;
+    seen |= present ? kClassBitOfCode[f[i]] : 1u << PC_BAD;
+    samples += present;
+  }
+  for (int i = 0; i < INTERVALS_PER_PERIOD; ++i) {
+    volumeSum += vol[i];
+    occSum += occ[i];
+  }
+  v.cls = FoldedClass(seen);
+  v.samples = static_cast<uint8_t>(samples);
+  v.volume = volumeSum;
+  v.occWeighted = occSum;
+#endif
+}
+
+// Entries the fold reads past a period's 15 intervals.
+#if defined(__SSE2__)
+constexpr int kFoldReadsPast = 1;
+#else
+constexpr int kFoldReadsPast = 0;
+#endif
 
 }  // namespace
 
@@ -115,35 +193,14 @@ SPeriodValue CLoopDay::FoldedPeriodAt(int p) const {
   SPeriodValue v{PC_BAD, 0, 0, 0};
   // Finer layout: fold the period's 15 intervals. Volume and raw occupancy are summed over all
   // 15 records as stored; the samples are the present intervals.
-  int running = -1;
-  int first = p * INTERVALS_PER_PERIOD;
-  if (p >= 0 && first + INTERVALS_PER_PERIOD <= Count()) {
-    // All 15 intervals inside the arrays: read them directly.
-    const unsigned char* f = flag.m_pData + first;
-    const unsigned char* n = nPds.m_pData + first;
-    const unsigned short* vol = volume.m_pData + first;
-    const unsigned short* occ = occupancy.m_pData + first;
-    // The fold of the 15 classes depends only on which classes occur: one class alone is the
-    // period's class; a mix holding a good interval is suspect, a mix of bad and disabled ones
-    // disabled.
-    unsigned seen = 0, samples = 0, volumeSum = 0, occSum = 0;
-    for (int i = 0; i < INTERVALS_PER_PERIOD; ++i) {
-      const unsigned present = n[i] != 0;
-      seen |= present ? kClassBitOfCode[f[i]] : 1u << PC_BAD;
-      samples += present;
-    }
-    for (int i = 0; i < INTERVALS_PER_PERIOD; ++i) {
-      volumeSum += vol[i];
-      occSum += occ[i];
-    }
-    v.cls = static_cast<uint8_t>((seen & (seen - 1)) == 0 ? FoldedAlone(seen)
-                                 : (seen & (1u << PC_GOOD)) ? PC_SUSPECT
-                                                            : PC_DISABLED);
-    v.samples = static_cast<uint8_t>(samples);
-    v.volume = volumeSum;
-    v.occWeighted = occSum;
+  const int first = p * INTERVALS_PER_PERIOD;
+  if (p >= 0 && first + INTERVALS_PER_PERIOD + kFoldReadsPast <= Count())
+  {
+    FoldIntervals(flag.m_pData + first, nPds.m_pData + first, volume.m_pData + first, occupancy.m_pData + first, v);
     return v;
   }
+  // Near or past the arrays' end: interval by interval, an entry outside them absent.
+  int running = -1;
   for (int i = first; i < first + INTERVALS_PER_PERIOD; ++i) {
     bool present = NPdsAt(i) != 0;
     running = FoldClass(running, IntervalClass(present, FlagAt(i)));
@@ -158,7 +215,15 @@ SPeriodValue CLoopDay::FoldedPeriodAt(int p) const {
 bool CLoopDay::FillPeriodTable(CPeriodTable& table) const {
   table.fine = IsFine();
   if (table.fine) {
-    for (int p = 0; p < PERIODS_PER_DAY; ++p) table.period[p] = PeriodAt(p);
+    // The periods whose fold stays inside the arrays straight from them, the others through
+    // FoldedPeriodAt's checks.
+    const int direct = std::min(PERIODS_PER_DAY, std::max(0, (Count() - kFoldReadsPast) / INTERVALS_PER_PERIOD));
+    const unsigned char* f = flag.m_pData;
+    const unsigned char* n = nPds.m_pData;
+    const unsigned short* v = volume.m_pData;
+    const unsigned short* o = occupancy.m_pData;
+    for (int p = 0, i = 0; p < direct; ++p, i += INTERVALS_PER_PERIOD) FoldIntervals(f + i, n + i, v + i, o + i, table.period[p]);
+    for (int p = direct; p < PERIODS_PER_DAY; ++p) table.period[p] = FoldedPeriodAt(p);
     return true;
   }
   // Five-minute layout: the arrays hold exactly 288 periods.
@@ -169,11 +234,22 @@ bool CLoopDay::FillPeriodTable(CPeriodTable& table) const {
   for (int p = 0; p < PERIODS_PER_DAY; ++p) {
     const unsigned samples = n[p], cls = f[p];  // read before the stores below
     const unsigned volume = v[p], occ = o[p];
+    const unsigned c = (samples == 0 || cls < PC_GOOD || cls > PC_DISABLED) ? static_cast<unsigned>(PC_BAD) : cls;
     SPeriodValue& x = table.period[p];
-    x.cls = static_cast<uint8_t>((samples == 0 || cls < PC_GOOD || cls > PC_DISABLED) ? static_cast<unsigned>(PC_BAD) : cls);
+#if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    // Two stores a period: class and samples, then volume and weighted occupancy side by side.
+    static_assert(offsetof(SPeriodValue, samples) == 1 && offsetof(SPeriodValue, occWeighted) ==
+                  offsetof(SPeriodValue, volume) + 4, "field order");
+    const uint16_t head = static_cast<uint16_t>(c | samples << 8);
+    const uint64_t tail = volume | static_cast<uint64_t>(occ * samples) << 32;
+    std::memcpy(&x.cls, &head, sizeof head);
+    std::memcpy(&x.volume, &tail, sizeof tail);
+#else
+    x.cls = static_cast<uint8_t>(c);
     x.samples = static_cast<uint8_t>(samples);
     x.volume = volume;
     x.occWeighted = occ * samples;
+#endif
   }
   return true;
 }

@@ -27,7 +27,8 @@ void CLoopDay::WriteRawLine(CText& out, int p, int format) const {
     cls = static_cast<unsigned>(FlagAt(p));
     n = static_cast<unsigned>(NPdsAt(p));
   } else {
-    SPeriodValue v = PeriodAt(p);
+    const CPeriodTable* table = ScopedPeriodTable();
+    const SPeriodValue v = table && p >= 0 && p < PERIODS_PER_DAY ? table->period[p] : PeriodAt(p);
     vol = v.volume;
     occ = OccupancyFromSums(v.occWeighted, v.samples, true);
     cls = v.cls;
@@ -56,22 +57,35 @@ void CLoopDay::Write15MinHeader(CText& out, int format, bool withCounts) const {
 void CLoopDay::Write15MinLine(CText& out, int row, int format, bool withCounts, bool withOccupancy) const {
   // vol[half][0..3] quarters, [4] hour; likewise occupancy.
   unsigned vol[2][5] = {}, occ[2][5] = {};
-  int tally[4] = {0, 0, 0, 0};  // periods by class
+  SPackedClassCounts tally;  // periods by class
   const bool fine = IsFine();
   const int first = 24 * row;
-  const bool direct = !fine && first >= 0 && first + 24 <= Count();
+  const bool inDay = first >= 0 && first + 24 <= PERIODS_PER_DAY;
+  // Inside a report scope the periods come from the day's table (folded once for the day).
+  const CPeriodTable* table = inDay ? ScopedPeriodTable() : nullptr;
+  const bool direct = !table && !fine && first >= 0 && first + 24 <= Count();
+  // Weighted occupancy sums and samples of the quarters and hours; the ten divisions come after
+  // the sums, independent of one another.
+  uint64_t occW[2][5] = {}, occN[2][5] = {};
   for (int half = 0; half < 2; ++half) {
-    uint64_t hourW = 0, hourN = 0;
     for (int q = 0; q < 4; ++q) {
       uint64_t w = 0, n = 0;
       unsigned v = 0;
       const int p0 = first + 12 * half + 3 * q;
-      if (direct) {
+      if (table) {
+        for (int p = p0; p < p0 + 3; ++p) {
+          const SPeriodValue& x = table->period[p];
+          tally.Add(x.cls);
+          v += x.volume;
+          w += x.occWeighted;
+          n += x.samples;
+        }
+      } else if (direct) {
         // Five-minute layout inside the arrays: read the periods as stored (PeriodAt's rules).
         for (int p = p0; p < p0 + 3; ++p) {
           const unsigned samples = nPds.m_pData[p];
           const unsigned f = flag.m_pData[p];
-          ++tally[(samples == 0 || f < PC_GOOD || f > PC_DISABLED) ? static_cast<unsigned>(PC_BAD) : f];
+          tally.Add((samples == 0 || f < PC_GOOD || f > PC_DISABLED) ? static_cast<unsigned>(PC_BAD) : f);
           v += volume.m_pData[p];
           w += static_cast<uint32_t>(occupancy.m_pData[p]) * samples;
           n += samples;
@@ -79,25 +93,23 @@ void CLoopDay::Write15MinLine(CText& out, int row, int format, bool withCounts, 
       } else {
         for (int p = p0; p < p0 + 3; ++p) {
           SPeriodValue x = PeriodAt(p);
-          ++tally[x.cls <= PC_DISABLED ? x.cls : static_cast<uint8_t>(PC_BAD)];
+          tally.Add(x.cls);
           v += x.volume;
           w += x.occWeighted;
           n += x.samples;
         }
       }
       vol[half][q] = v;
-      occ[half][q] = OccupancyFromSums(w, n, fine);
       vol[half][4] += v;
-      hourW += w;
-      hourN += n;
+      occW[half][q] = w;
+      occN[half][q] = n;
+      occW[half][4] += w;
+      occN[half][4] += n;
     }
-    occ[half][4] = OccupancyFromSums(hourW, hourN, fine);
   }
-  SClassCounts counts;
-  counts.good = tally[PC_GOOD];
-  counts.suspect = tally[PC_SUSPECT];
-  counts.bad = tally[PC_BAD];
-  counts.disabled = tally[PC_DISABLED];
+  for (int half = 0; half < 2; ++half)
+    for (int q = 0; q < 5; ++q) occ[half][q] = OccupancyFromSums(occW[half][q], occN[half][q], fine);
+  const SClassCounts counts = tally.Counts();
   Write15MinVolumes(out, format, 2 * row, vol, withCounts ? &counts : nullptr);
   if (withOccupancy) Write15MinOccupancies(out, format, occ);
 }

@@ -207,45 +207,36 @@ SSummary CPeriodTable::ComputeSummary(int kind, const ValidityCriteria& c, bool 
 
 namespace {
 
-// Running sums of a period table for the summary rules, in one pass. counts[i][c]: periods of class
-// c (any value above 3 counting as bad) before period i. For each suspect setting: next[i] is the
-// first usable period at or after i (288 when none), and volume, occupancy and samples hold the
-// sums before period i of what each period adds once a usable period came before it: the values
-// of the last usable period at or before it.
+// Running sums of a period table for the summary rules, in one pass. counts[i]: the class counts
+// (packed, any value above 3 counting as bad) of the periods before period i. For each suspect
+// setting: next[i] is the first usable period at or after i (288 when none), and volume, occupancy
+// and samples hold the sums before period i of what each period adds once a usable period came
+// before it: the values of the last usable period at or before it. The volumes are summed modulo
+// 2^32, as the totals keep them.
 struct SRunningSums {
-  uint16_t counts[PERIODS_PER_DAY + 1][4];
+  uint64_t counts[PERIODS_PER_DAY + 1];
   struct SCarried {
     bool made = false;
     int16_t next[PERIODS_PER_DAY + 1];
-    uint64_t volume[PERIODS_PER_DAY + 1], occupancy[PERIODS_PER_DAY + 1], samples[PERIODS_PER_DAY + 1];
+    uint32_t volume[PERIODS_PER_DAY + 1], samples[PERIODS_PER_DAY + 1];
+    uint64_t occupancy[PERIODS_PER_DAY + 1];
   } carried[2];
 
   explicit SRunningSums(const CPeriodTable& t) {
-    // Four running counts kept in registers (an array indexed by class would be stored to and
-    // read back wider at once, which the processor cannot forward).
-    uint16_t bad = 0, good = 0, suspect = 0, disabled = 0;
+    SPackedClassCounts k;
     for (int p = 0; p < PERIODS_PER_DAY; ++p) {
-      counts[p][PC_BAD] = bad;
-      counts[p][PC_GOOD] = good;
-      counts[p][PC_SUSPECT] = suspect;
-      counts[p][PC_DISABLED] = disabled;
-      const uint8_t cls = t.period[p].cls;
-      good = static_cast<uint16_t>(good + (cls == PC_GOOD));
-      suspect = static_cast<uint16_t>(suspect + (cls == PC_SUSPECT));
-      disabled = static_cast<uint16_t>(disabled + (cls == PC_DISABLED));
-      bad = static_cast<uint16_t>(bad + (cls == PC_BAD || cls > PC_DISABLED));  // any other value is bad
+      counts[p] = k.lanes;
+      k.Add(t.period[p].cls);
     }
-    counts[PERIODS_PER_DAY][PC_BAD] = bad;
-    counts[PERIODS_PER_DAY][PC_GOOD] = good;
-    counts[PERIODS_PER_DAY][PC_SUSPECT] = suspect;
-    counts[PERIODS_PER_DAY][PC_DISABLED] = disabled;
+    counts[PERIODS_PER_DAY] = k.lanes;
   }
 
   void MakeCarried(const CPeriodTable& t, bool useSuspect) {
     SCarried& c = carried[useSuspect];
     if (c.made) return;
     c.made = true;
-    uint64_t vol = 0, occ = 0, n = 0;
+    uint32_t vol = 0, n = 0;
+    uint64_t occ = 0;
     uint32_t lastVol = 0, lastOcc = 0, lastN = 0;
     c.volume[0] = c.occupancy[0] = c.samples[0] = 0;
     for (int p = 0; p < PERIODS_PER_DAY; ++p) {
@@ -267,13 +258,8 @@ struct SRunningSums {
   SClassCounts Counts(int start, int end) const {
     start = std::max(start, 0);
     end = std::min(end, PERIODS_PER_DAY);
-    SClassCounts k;
-    if (start >= end) return k;
-    k.good = counts[end][PC_GOOD] - counts[start][PC_GOOD];
-    k.suspect = counts[end][PC_SUSPECT] - counts[start][PC_SUSPECT];
-    k.bad = counts[end][PC_BAD] - counts[start][PC_BAD];
-    k.disabled = counts[end][PC_DISABLED] - counts[start][PC_DISABLED];
-    return k;
+    if (start >= end) return SClassCounts{};
+    return SPackedClassCounts{counts[end] - counts[start]}.Counts();
   }
 
   // GetSummaryTotals of the table (MakeCarried done for the setting).
@@ -290,7 +276,7 @@ struct SRunningSums {
     const uint64_t lead = static_cast<uint64_t>(f - start);
     r.volume = static_cast<uint32_t>(first.volume * lead + (c.volume[end] - c.volume[f]));
     r.occupancy = OccupancyFromSums(first.occWeighted * lead + (c.occupancy[end] - c.occupancy[f]),
-                                    first.samples * lead + (c.samples[end] - c.samples[f]), t.fine);
+                                    first.samples * lead + uint32_t{c.samples[end] - c.samples[f]}, t.fine);
     return r;
   }
 
@@ -299,7 +285,7 @@ struct SRunningSums {
     const SCarried& c = carried[useSuspect];
     const int f = c.next[start];
     if (f >= end) return 0;
-    return static_cast<uint32_t>(t.period[f].volume * static_cast<uint64_t>(f - start) + (c.volume[end] - c.volume[f]));
+    return static_cast<uint32_t>(t.period[f].volume * static_cast<uint64_t>(f - start) + uint32_t{c.volume[end] - c.volume[f]});
   }
 
   // CheckRunning of the table.

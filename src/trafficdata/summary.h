@@ -120,6 +120,23 @@ struct SClassCounts {
   }
 };
 
+// Class counts in the 16-bit lanes of one word, the lane being the class (any value above 3
+// counts as bad): adding a period is one add, and the counts between two running tallies are one
+// subtraction. Each count stays below 65536.
+struct SPackedClassCounts {
+  uint64_t lanes = 0;
+  static uint64_t One(unsigned cls) { return uint64_t{1} << (16 * (cls <= PC_DISABLED ? cls : unsigned{PC_BAD})); }
+  void Add(unsigned cls) { lanes += One(cls); }
+  SClassCounts Counts() const {
+    SClassCounts k;
+    k.bad = static_cast<int>(lanes >> (16 * PC_BAD) & 0xFFFF);
+    k.good = static_cast<int>(lanes >> (16 * PC_GOOD) & 0xFFFF);
+    k.suspect = static_cast<int>(lanes >> (16 * PC_SUSPECT) & 0xFFFF);
+    k.disabled = static_cast<int>(lanes >> (16 * PC_DISABLED) & 0xFFFF);
+    return k;
+  }
+};
+
 struct SSummaryTotals {
   uint32_t volume = 0;
   uint32_t occupancy = 0;  // tenths of a per cent

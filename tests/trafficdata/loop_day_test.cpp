@@ -6,6 +6,8 @@
 
 #include <memory>
 #include <random>
+#include <string>
+#include <vector>
 
 using namespace looptest;
 
@@ -236,9 +238,12 @@ TEST(LoopDayFold, EveryPeriodFoldsAsTheIntervalRules) {
     const int code = run == 0 ? static_cast<int>(rng() % 10) : run == 1 ? 0 : run == 2 ? 6 : 7;
     day.flag.m_pData[i] = static_cast<unsigned char>(rng() % 16 == 0 ? rng() % 12 : code);
     day.nPds.m_pData[i] = static_cast<unsigned char>(rng() % 12 == 0 ? 0 : 1 + rng() % 2);
-    day.volume.m_pData[i] = static_cast<unsigned short>(rng() % 32);
-    day.occupancy.m_pData[i] = static_cast<unsigned short>(rng() % 2048);
+    // Now and then a value no record holds, up to the top of the 16-bit range.
+    day.volume.m_pData[i] = static_cast<unsigned short>(rng() % 50 == 0 ? 65535 - rng() % 100 : rng() % 32);
+    day.occupancy.m_pData[i] = static_cast<unsigned short>(rng() % 50 == 0 ? 65535 - rng() % 100 : rng() % 2048);
   }
+  CPeriodTable table;
+  ASSERT_TRUE(day.FillPeriodTable(table));
   for (int p = 0; p < PERIODS_PER_DAY; ++p) {
     int running = -1;
     unsigned samples = 0, vol = 0, occ = 0;
@@ -249,11 +254,12 @@ TEST(LoopDayFold, EveryPeriodFoldsAsTheIntervalRules) {
       vol += day.volume.m_pData[i];
       occ += day.occupancy.m_pData[i];
     }
-    SPeriodValue v = day.PeriodAt(p);
-    EXPECT_EQ(v.cls, running) << p;
-    EXPECT_EQ(v.samples, samples) << p;
-    EXPECT_EQ(v.volume, vol) << p;
-    EXPECT_EQ(v.occWeighted, occ) << p;
+    for (const SPeriodValue& v : {day.PeriodAt(p), table.period[p]}) {
+      EXPECT_EQ(v.cls, running) << p;
+      EXPECT_EQ(v.samples, samples) << p;
+      EXPECT_EQ(v.volume, vol) << p;
+      EXPECT_EQ(v.occWeighted, occ) << p;
+    }
   }
 }
 
@@ -369,6 +375,50 @@ TEST(LoopDayLines, LoadedDayWritesWholeReports) {
   CText t("");
   day.WriteDailyLine(t, SK_AM_PEAK_HOUR, 1, builtInCriteria());
   EXPECT_EQ(Str(t), "\tAM Pk Hour\tVAL\t   120\t 10.0%\t 12\t  0\t  0\t  0\t11:00\t12:00\n");
+}
+
+// Inside a report scope the reports read the day's table: the text is the text written without a
+// scope, in both layouts, also with a scope of another day opened inside, and a day loaded anew
+// after its scope closed is tabulated anew.
+TEST(LoopDayLines, ReportsInsideAScopeWriteTheSameText) {
+  std::mt19937 rng(7);
+  auto records = [&](int count) {
+    std::vector<unsigned char> b(3 * static_cast<size_t>(count));
+    for (unsigned char& c : b) c = static_cast<unsigned char>(rng());
+    return b;
+  };
+  auto reports = [](const CLoopDay& day, const ValidityTables& criteria) {
+    CText t("");
+    day.WriteRawListing(t, 0);
+    day.Write15MinReport(t, 1, true, true);
+    day.WriteDailyReport(t, 0, criteria);
+    SSummary s[SK_COUNT];
+    day.ComputeSummaries(criteria, s);
+    return Str(t) + std::to_string(s[SK_PM_PEAK_HOUR].volume) + " " + std::to_string(s[SK_DAILY].occupancy);
+  };
+  ValidityTables loose = builtInCriteria();
+  for (ValidityCriteria& c : loose) c.useSuspect = false;
+  for (int count : {288, 4320}) {
+    SCOPED_TRACE(count);
+    CLoopDay day, other;
+    const std::vector<unsigned char> a = records(count), b = records(count);
+    day.Load(a.data(), static_cast<int>(a.size()), count);
+    other.Load(b.data(), static_cast<int>(b.size()), count);
+    const std::string plain = reports(day, builtInCriteria()), plainLoose = reports(day, loose);
+    const std::string otherPlain = reports(other, builtInCriteria());
+    {
+      CDayReportScope scope(day);
+      EXPECT_EQ(reports(day, builtInCriteria()), plain);
+      {
+        CDayReportScope inner(other);
+        EXPECT_EQ(reports(other, builtInCriteria()), otherPlain);
+        EXPECT_EQ(reports(day, loose), plainLoose);  // not the inner scope's day: its own table
+      }
+      EXPECT_EQ(reports(day, loose), plainLoose);
+    }
+    day.Load(b.data(), static_cast<int>(b.size()), count);
+    EXPECT_EQ(reports(day, builtInCriteria()), otherPlain);
+  }
 }
 
 TEST(LoopDayCopy, CopyAssignCloneAndClear) {
