@@ -105,6 +105,8 @@ TEST(ViewerText, CabinetWithoutAliasIsNamedByItsId) {
                         Case{"NIDes00300:_MN___1", 10}, Case{"005xx01000:_MW___1", 0}, Case{"005es 1000:_MW___1", 0},
                         Case{"005es01000 _MW___1", 0}, Case{"005es01000", 0}, Case{":_MW___1  I-90", 0}})
     EXPECT_EQ(TitleColon(c.line), c.colon) << c.line;
+  // A line is its view only: a colon in the buffer just past the view does not make it a title.
+  EXPECT_EQ(TitleColon(std::string_view("005es01000:_MW___1").substr(0, 10)), 0);
   CTextLines t;
   t.Assign(std::string(kTitleA) + "\n01/05/2003 (Sun)\n\n     ---Daily\n"
            "005es01000:_MW___1  I-90  Nowhere    5.00\n01/05/2003 (Sun)\n\n     ---Daily\n"
@@ -174,6 +176,7 @@ TEST(ViewerText, LoadFromFileWithProgressAndCancel) {
   EXPECT_EQ(last, std::filesystem::file_size(path));
   EXPECT_NE(t.Load(path.c_str(), [](uint64_t) { return false; }), 0u);
   EXPECT_EQ(t.Count(), 0);
+  EXPECT_EQ(t.ByteCount(), 0u);  // the text is dropped with its lines
   std::ofstream(path, std::ios::binary) << "one\r\nlast";  // no line end after the last line
   ASSERT_EQ(t.Load(path.c_str(), {}), 0u);
   ASSERT_EQ(t.Count(), 2);
