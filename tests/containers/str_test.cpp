@@ -96,6 +96,8 @@ TEST(Str, Formatting) {
   CStrA s;
   EXPECT_EQ(s.Format("%d-%s", 7, "x"), 4);
   EXPECT_EQ(Text(s), "7-x");
+  CStrA blank;
+  EXPECT_EQ(blank.Format("%s", ""), 1);  // an empty result is "", not never-assigned
 
   CStrA fits;
   fits.Format("%s", std::string(55, 'a').c_str());
