@@ -203,6 +203,10 @@ TEST(AdrArray, WholeArrayComparison) {
   EXPECT_LT(x.Compare(y), 0);
   EXPECT_GT(x.Compare(z), 0);  // same prefix: more elements after
   EXPECT_TRUE(z < x);
+  Adr empty;
+  empty.AddEmpty();  // an empty slot orders before any object
+  EXPECT_LT(empty.Compare(z), 0);
+  EXPECT_GT(z.Compare(empty), 0);
   Item a2(1), b2(2);
   Adr x2;
   x2.Add(a2);

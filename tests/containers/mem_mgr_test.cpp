@@ -36,6 +36,8 @@ TEST(MemMgr, OversizedRequestsAreRefusedAtOnce) {
     EXPECT_EQ(g_MemMgr.BlockSize(n), 0u) << n;
     EXPECT_EQ(g_MemMgr.Alloc(n), nullptr) << n;
   }
+  // A block of exactly PTRDIFF_MAX is the largest one allowed.
+  EXPECT_EQ(CScalarMemMgr(PTRDIFF_MAX).BlockSize(PTRDIFF_MAX), uint64_t(PTRDIFF_MAX));
   void* p = g_MemMgr.Alloc(10);
   ASSERT_NE(p, nullptr);
   std::memcpy(p, "keep", 5);

@@ -112,6 +112,7 @@ TEST(ScalarArray, InsertionAndRemovalEdges) {
       {"RemoveAt past end", {1, 2}, [](IntArray& a, int& r) { a.RemoveAt(2, 1); }, 0, {1, 2}},
       {"negative Truncate", {1, 2}, [](IntArray& a, int& r) { r = a.Truncate(-1); }, 2, {1, 2}},
       {"negative SetSize", {1, 2}, [](IntArray& a, int& r) { a.SetSize(-3, true); }, 0, {1, 2}},
+      {"negative Copy", {1, 2}, [](IntArray& a, int& r) { r = a.Copy(run, -1); }, 2, {1, 2}},
       {"negative Append", {1}, [](IntArray& a, int& r) { a.Append(run, -1); }, 0, {1}},
       {"negative InsertArrayAt count", {1}, [](IntArray& a, int& r) { r = a.InsertArrayAt(0, run, -2); }, -1, {1}},
       {"negative AppendEmpty", {1}, [](IntArray& a, int& r) { a.AppendEmpty(-2); }, 0, {1}},
@@ -138,6 +139,8 @@ TEST(ScalarArray, PeekExtractRemoveHead) {
   EXPECT_EQ(a.Peek(d, 1, 5), 2);
   EXPECT_EQ(d[0], 6);
   EXPECT_EQ(d[1], 7);
+  EXPECT_EQ(a.Peek(d + 3, 0, 1), 1);
+  EXPECT_EQ(d[3], 5);
   EXPECT_EQ(a.Peek(d, 3, 1), 0);
   EXPECT_EQ(a.Peek(d, 9, 1), 0);
   EXPECT_EQ(Items(a), (std::vector<int>{5, 6, 7}));
@@ -312,6 +315,8 @@ TEST(ScalarArray, SourcesInsideTheOwnBlock) {
   Fill(d, {1, 2, 3});
   EXPECT_EQ(d.InsertArrayAt(1, d.m_pData, 3), 1);
   EXPECT_EQ(Items(d), (std::vector<int>{1, 1, 2, 3, 2, 3}));
+  EXPECT_EQ(d.InsertArrayAt(0, d.m_pData + 2, 1), 0);  // a single element too
+  EXPECT_EQ(Items(d), (std::vector<int>{2, 1, 1, 2, 3, 2, 3}));
 
   IntArray e;
   Fill(e, {1, 2, 3, 4});

@@ -71,6 +71,8 @@ TEST(Str, TextOperations) {
       {"RemoveAt(1,INT_MAX)", "abcd", [](CStrA& s, int& r) { s.RemoveAt(1, INT_MAX); }, 0, "a", 2},
       {"RemoveAt(4,1)", "abcd", [](CStrA& s, int& r) { s.RemoveAt(4, 1); }, 0, "abcd", 5},
       {"RemoveAt(2,2) to end", "abcd", [](CStrA& s, int& r) { s.RemoveAt(2, 2); }, 0, "ab", 3},
+      {"RemoveAt in a full block", "0123456789012345678901234567890123456789012345678901234",
+       [](CStrA& s, int& r) { s.RemoveAt(0, 40); }, 0, "012345678901234", 16},
       {"Truncate(2)", "abcd", [](CStrA& s, int& r) { r = s.Truncate(2); }, 3, "ab", 3},
       {"Truncate(10)", "abcd", [](CStrA& s, int& r) { r = s.Truncate(10); }, 5, "abcd", 5},
       {"Truncate(0)", "abcd", [](CStrA& s, int& r) { r = s.Truncate(0); }, 1, "", 1},
@@ -96,6 +98,8 @@ TEST(Str, Formatting) {
   CStrA s;
   EXPECT_EQ(s.Format("%d-%s", 7, "x"), 4);
   EXPECT_EQ(Text(s), "7-x");
+  CStrA blank;
+  EXPECT_EQ(blank.Format("%s", ""), 1);  // an empty result is "", not never-assigned
 
   CStrA fits;
   fits.Format("%s", std::string(55, 'a').c_str());

@@ -44,6 +44,8 @@ TEST(Paths, ResolvesComponentsWithoutRegardToCase) {
   TempFolder dir;
   fs::create_directories(dir / "data1995");
   WriteText(dir / "data1995/19950101.dat", "x");
+  WriteText(dir / "data1995/A.DAT", "x");
+  WriteText(dir / "data1995/a.dat", "x");
   struct Case { std::string asked; std::string expected; };
   const Case cases[] = {
       {dir.path() + "\\DATA1995\\19950101.DAT", dir / "data1995/19950101.dat"},
@@ -51,6 +53,7 @@ TEST(Paths, ResolvesComponentsWithoutRegardToCase) {
       {dir.path() + "\\DATA1995\\", dir / "data1995/"},
       {dir.path() + "\\DATA1995\\MISSING\\X.DAT", dir / "data1995/MISSING/X.DAT"},
       {dir.path() + "/data1995/19950101.dat", dir / "data1995/19950101.dat"},
+      {dir.path() + "/data1995/a.dat", dir / "data1995/a.dat"},  // an exact match before others of any case
   };
   for (const auto& c : cases) EXPECT_EQ(ToNativePath(c.asked), c.expected) << c.asked;
 }

@@ -109,6 +109,10 @@ TEST(Shell, HelpFileIsBesideTheProgram) {
   char buf[MAX_PATH];
   EXPECT_EQ(GetModuleFileNameA(nullptr, buf, MAX_PATH), (dir / "qav").size());
   EXPECT_EQ(std::string(buf), dir / "qav");
+  SetLastError(0);  // a buffer too small gets the path cut short, and says so
+  EXPECT_EQ(GetModuleFileNameA(nullptr, buf, 4), 4u);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
+  EXPECT_EQ(std::string(buf), (dir / "qav").substr(0, 3));
   SetProgramPathForTesting("");
   EXPECT_FALSE(GetProgramPath().empty());
 }

@@ -120,6 +120,11 @@ TEST_F(AppTest, StartRouteWorkerMessagesAndExit) {
   EXPECT_TRUE(view->mainWindowAtFirstUpdate);
   EXPECT_EQ(frame->GetWindowText(), "QAV");  // the title alone, no document name
   EXPECT_TRUE(frame->IsZoomed());
+  frame->MoveWindow(0, 0, 400, 300);  // the view keeps filling the frame
+  RECT client;
+  frame->GetClientRect(&client);
+  EXPECT_EQ(qav::ui::Find(view->m_hWnd)->Width(), client.right);
+  EXPECT_EQ(qav::ui::Find(view->m_hWnd)->Height(), client.bottom);
   // The form takes Tab on its key-down only.
   MSG tab;
   tab.hwnd = view->m_status.m_hWnd, tab.message = WM_KEYDOWN, tab.wParam = VK_TAB;

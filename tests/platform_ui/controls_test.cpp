@@ -112,6 +112,7 @@ TEST_F(ControlsTest, ListBoxRequestsReturnTheWindowsResults) {
       {"delete gives lines left", [&] { return l.DeleteString(1); }, 3},
       {"delete out of range", [&] { return l.DeleteString(3); }, LB_ERR},
       {"no selection yet", [&] { return l.GetCurSel(); }, LB_ERR},
+      {"select line 0", [&] { return l.SetCurSel(0); }, 0},
       {"select line 2", [&] { return l.SetCurSel(2); }, 2},
       {"current", [&] { return l.GetCurSel(); }, 2},
       {"select out of range clears", [&] { return l.SetCurSel(5); }, LB_ERR},
@@ -212,6 +213,20 @@ TEST_F(ControlsTest, ComboEditAndFocusNotices) {
   EXPECT_EQ(edit->GetWindowText(), "123");
 }
 
+TEST_F(ControlsTest, EditSelectionEndsAreOrderedAndKeptInsideTheText) {
+  auto* edit = static_cast<CEdit*>(dlg.GetDlgItem(IDC_EDIT));
+  edit->SetWindowText("123");
+  struct Sel { int a, b, start, end; };
+  // A negative end or one past the text means the end; a negative start puts the caret at the end.
+  for (const Sel& s : {Sel{0, 0, 0, 0}, Sel{3, 1, 1, 3}, Sel{1, -1, 1, 3}, Sel{0, 9, 0, 3}, Sel{-1, 0, 3, 3}}) {
+    edit->SetSel(s.a, s.b);
+    int start = -1, end = -1;
+    edit->GetSel(start, end);
+    EXPECT_EQ(start, s.start) << s.a << "," << s.b;
+    EXPECT_EQ(end, s.end) << s.a << "," << s.b;
+  }
+}
+
 TEST_F(ControlsTest, SpinDeltaCanBeVetoed) {
   auto* spin = static_cast<CSpinButtonCtrl*>(dlg.GetDlgItem(IDC_SPIN));
   input::Spin(Item(IDC_SPIN), true);  // unset range 100..0: up means -1
@@ -245,6 +260,17 @@ TEST_F(ControlsTest, OwnerDrawnButtonPaintsThroughItsDrawItem) {
   p.ops.clear();
   qav::ui::PaintOwnerDrawn(Item(IDC_OWNER), p);
   EXPECT_NE(p.ops[0].find("640000"), std::string::npos);  // dark blue while pressed
+}
+
+// A 3-D frame draws all four sides on the rectangle's outer pixels: light top and left, dark
+// bottom and right for a raised edge, the other way round for a sunken one.
+TEST(Gdi, EdgesDrawEachSideInsideTheRectangle) {
+  qav::ui::RecordingPainter p;
+  CDC dc(&p);
+  RECT r{2, 3, 12, 8};
+  dc.DrawEdge(&r, EDGE_SUNKEN, BF_RECT);
+  EXPECT_EQ(p.ops, (std::vector<std::string>{"line 2,3,11,3 A0A0A0", "line 2,3,2,7 A0A0A0", "line 11,3,11,7 FFFFFF",
+                                              "line 2,7,11,7 FFFFFF"}));
 }
 
 TEST_F(ControlsTest, RadioAndCheckBoxClicksFollowTheirStyles) {

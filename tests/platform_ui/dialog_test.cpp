@@ -109,7 +109,7 @@ TEST_F(DialogTest, ModalDialogExchangesBothWaysAndKeepsARefusedFieldOpen) {
     input::Type(Item(dlg, IDC_NAME), "toolong");  // the edit takes only 5 characters
     typedName = dlg.GetDlgItem(IDC_NAME)->GetWindowText();
     ::SetWindowText(Item(dlg, IDC_NAME), "toolong");  // text set by the program is not limited
-    input::Key(Item(dlg, IDC_NAME), VK_RETURN);  // Enter presses the default button
+    EXPECT_TRUE(input::Key(Item(dlg, IDC_NAME), VK_RETURN)) << "Enter presses the default button, not left to the edit";
   });
   PostTask([&] {
     input::Type(Item(dlg, IDC_NAME), "xyz");
@@ -231,6 +231,16 @@ TEST_F(DialogTest, ModelessDialogIsShownByItsTemplatesStyle) {
   }
 }
 
+TEST_F(DialogTest, TabSkipsDisabledAndHiddenControls) {
+  CDialog d;
+  ASSERT_TRUE(d.Create(9000));
+  d.GetDlgItem(IDC_NAME)->EnableWindow(FALSE);
+  d.GetDlgItem(IDC_CHECK)->ShowWindow(SW_HIDE);
+  d.GetDlgItem(IDC_R1)->EnableWindow(FALSE);  // the group's stop becomes its first usable button
+  EXPECT_EQ(d.GetNextDlgTabItem(d.GetDlgItem(IDC_COUNT))->GetDlgCtrlID(), IDC_R2);
+  d.DestroyWindow();
+}
+
 // ---- Property sheets ----
 const DialogTemplate kPage1{9101, "First", 150, 60, {{Ctl::Edit, IDC_BYTE, "", 0, 7, 7, 40, 14}}};
 const DialogTemplate kPage2{9102, "Second", 120, 80, {{Ctl::CheckBox, IDC_CHECK, "Flag", 0, 7, 7, 60, 10}}};
@@ -272,14 +282,23 @@ TEST_F(DialogTest, SheetRefusesToLeaveAPageThatFailsValidation) {
   sheet.AddPage(&p1);
   sheet.AddPage(&p2);
   sheet.AddPage(&p3);
+  EXPECT_FALSE(sheet.SetActivePage(3));
   int activeAfterRefusal = -1;
   std::vector<std::string> tabs;
-  bool hasHelp = false, hasApply = true;
+  bool hasHelp = false, hasApply = true, laidOut = false;
   PostTask([&] {
     auto* t = static_cast<qav::ui::TabState*>(qav::ui::Find(sheet.GetTabControl()));
     tabs = t->tabs;
     hasHelp = ::GetDlgItem(sheet.m_hWnd, ID_HELP) != nullptr;
     hasApply = ::GetDlgItem(sheet.m_hWnd, ID_APPLY_NOW) != nullptr;
+    RECT client, tab = qav::ui::Find(sheet.GetTabControl())->rect, page = qav::ui::Find(p1.m_hWnd)->rect;
+    sheet.GetClientRect(&client);
+    laidOut = page.top > tab.top && page.bottom <= tab.bottom &&
+              qav::ui::Find(::GetDlgItem(p1.m_hWnd, IDC_BYTE))->rect.bottom <= page.bottom - page.top;
+    for (int id : {IDOK, IDCANCEL, static_cast<int>(ID_HELP)}) {
+      const RECT b = qav::ui::Find(::GetDlgItem(sheet.m_hWnd, id))->rect;
+      laidOut = laidOut && b.top > tab.bottom && b.bottom <= client.bottom;
+    }
     input::Type(::GetDlgItem(p1.m_hWnd, IDC_BYTE), "300");
     input::SelectTab(sheet.GetTabControl(), 1);
   });
@@ -296,6 +315,7 @@ TEST_F(DialogTest, SheetRefusesToLeaveAPageThatFailsValidation) {
   EXPECT_EQ(tabs, (std::vector<std::string>{"First", "Daily", "Never shown"}));
   EXPECT_TRUE(hasHelp);
   EXPECT_FALSE(hasApply);
+  EXPECT_TRUE(laidOut) << "the page holds its controls inside the tab control; the buttons sit below it, inside the sheet";
   EXPECT_EQ(activeAfterRefusal, 0);
   EXPECT_EQ(boxes, std::vector<std::string>{"Please enter an integer between 0 and 255."});
   EXPECT_EQ(p1.m_value, 12);

@@ -34,7 +34,8 @@ const COLORREF kWhite = RGB(255, 255, 255);
 class OwnLabel : public CStatic {
  public:
   CBrush brush{kBlue};
-  HBRUSH CtlColor(CDC* dc, UINT) {
+  HBRUSH CtlColor(CDC* dc, UINT ctlColor) {
+    if (ctlColor != 6) return nullptr;  // CTLCOLOR_STATIC: asked as what it is, a label
     dc->SetTextColor(kWhite);
     dc->SetBkMode(TRANSPARENT);
     return brush;

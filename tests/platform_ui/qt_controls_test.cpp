@@ -97,6 +97,12 @@ TEST_F(QtControlsTest, EachControlKindTakesTheUsersInput) {
       {"a combo box stepped with the keyboard",
        [](QtControlsTest& t) { QTest::keyClick(t.Item(IDC_KIND), Qt::Key_Down); },
        [](QtControlsTest& t) { EXPECT_EQ(static_cast<CComboBox*>(t.dlg.GetDlgItem(IDC_KIND))->GetCurSel(), 1); }},
+      {"a line added to a combo box and chosen by the program",
+       [](QtControlsTest& t) {
+         auto* kind = static_cast<CComboBox*>(t.dlg.GetDlgItem(IDC_KIND));
+         kind->SetCurSel(kind->AddString("Extra"));
+       },
+       [](QtControlsTest& t) { EXPECT_EQ(static_cast<QComboBox*>(t.Item(IDC_KIND))->currentText(), "Extra"); }},
       {"a slider moved with the keyboard",
        [](QtControlsTest& t) { QTest::keyClick(t.Item(IDC_SLIDER), Qt::Key_Right); },
        [](QtControlsTest& t) { EXPECT_EQ(static_cast<CSliderCtrl*>(t.dlg.GetDlgItem(IDC_SLIDER))->GetPos(), 5); }},

@@ -125,11 +125,13 @@ TEST_F(QtDialogTest, ArrowsMoveInsideARadioGroupAndMnemonicsFocusTheLabelledCont
     radio = GetDlgCtrlID(GetFocus());
     QTest::keyClick(W(GetFocus()), Qt::Key_U, Qt::AltModifier);
     EXPECT_EQ(GetDlgCtrlID(GetFocus()), IDC_COUNT);
+    ::SetWindowText(GetDlgItem(d, IDC_STATIC), "&Name:\nA<B");
     if (label != nullptr) labelText = label->text().toStdString();
     QTest::keyClick(W(GetFocus()), Qt::Key_Return);
   });
   EXPECT_EQ(dlg.DoModal(), IDOK);
   EXPECT_EQ(radio, IDC_R1);
+  EXPECT_EQ(labelText, "<u>N</u>ame:<br>A&lt;B");  // the mnemonic underlined, the line break kept, the rest escaped
   EXPECT_EQ(dlg.m_radio, 0);
 }
 

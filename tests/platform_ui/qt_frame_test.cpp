@@ -124,6 +124,10 @@ TEST_F(QtFrameTest, AFormWiderThanItsFrameScrollsOnlySideways) {
   ASSERT_NE(area, nullptr);
   EXPECT_GT(area->horizontalScrollBar()->maximum(), 0);
   EXPECT_EQ(area->verticalScrollBar()->maximum(), 0);
+  frame->GetActiveView()->ShowWindow(SW_HIDE);  // a hidden view is nothing to scroll to
+  frame->MoveWindow(10, 10, 310, 760);
+  Settle();
+  EXPECT_EQ(area->horizontalScrollBar()->maximum(), 0);
 }
 
 // The program maximises its main window and may restore and place it before its loop runs: the
