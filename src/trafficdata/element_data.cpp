@@ -240,7 +240,7 @@ EReportResult CElementData::WriteSingleDayReport(const ClassicSettings& s, Repor
       else
         text += DATA_UNAVAILABLE_TEXT;
       if (!Emit(sink, text)) return EReportResult::Failed;
-      run.addProgress(kProgress15MinDay);
+      run.addProgress(day && day->HoldsFineData() ? kProgress15MinFineDay : kProgress15MinDay);
     }
     if (s.withDaily) {
       CText text(base);
@@ -249,7 +249,7 @@ EReportResult CElementData::WriteSingleDayReport(const ClassicSettings& s, Repor
       else
         text += DATA_UNAVAILABLE_TEXT;
       if (!Emit(sink, text)) return EReportResult::Failed;
-      run.addProgress(kProgressDailyDay);
+      run.addProgress(day && day->HoldsFineData() ? kProgressDailyFineDay : kProgressDailyDay);
     }
     if (!run.keepGoing()) return Cancelled(sink);
   }

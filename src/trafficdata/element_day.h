@@ -109,6 +109,8 @@ class CElementDay {
   int Count() const { return flag.m_nSize; }
   // The five-minute layout holds exactly 288 periods; any other count is the finer layout.
   bool IsFine() const { return flag.m_nSize != PERIODS_PER_DAY; }
+  // Loaded in the finer layout (an empty day is in neither).
+  bool HoldsFineData() const { return dataAvailable != 0 && IsFine(); }
   // Array reads that treat an index outside the arrays as an absent entry.
   int FlagAt(int i) const { return (i >= 0 && i < flag.m_nSize) ? flag.m_pData[i] : 0; }
   int NPdsAt(int i) const { return (i >= 0 && i < nPds.m_nSize) ? nPds.m_pData[i] : 0; }

@@ -20,34 +20,37 @@ std::vector<int> UsableItems(const std::vector<int>& sel, const bool* na, int it
 
 std::string CheckGo(const GoInput& in, GoPlan& plan) {
   plan = GoPlan();
-  int64_t est = 0;
+  // Element-days of each piece of work, and multi-day lines.
+  int64_t loads = 0, raws = 0, min15s = 0, dailies = 0, summaries = 0, lines = 0;
   if (!in.rawOn && !in.sdsOn && !in.mdsOn) return "No output files are turned on";
   if (in.rawOn && in.rawSource == 0) {
     if (in.raw.dates == 0) return "No dates selected for rawdata output";
     if (in.raw.elements == 0) return "No elements selected for rawdata output";
-    est = in.raw.elements * in.raw.dates * (kProgressLoadDay + kProgressRawDay);
+    loads = raws = in.raw.elements * in.raw.dates;
   }
   if (in.rawOn && in.rawSource == 1) {
     if (in.sds.dates == 0) return "No dates selected for rawdata output";
     if (in.sds.elements == 0) return "No elements selected for rawdata output";
     // One load serves both when the single-day summaries are on: it is counted with them.
-    est = in.sds.elements * in.sds.dates * (kProgressRawDay + (in.sdsOn ? 0 : kProgressLoadDay));
+    raws = in.sds.elements * in.sds.dates;
+    loads = in.sdsOn ? 0 : raws;
   }
   if (in.sdsOn) {
     if (!in.min15 && !in.daily) return "No reports have been selected for single output";
     if (in.sds.dates == 0) return "No dates have been selected for single output";
     if (in.sds.elements == 0) return "No elements have been selected for single output";
     int64_t ed = in.sds.elements * in.sds.dates;
-    est += ed * kProgressLoadDay;
-    if (in.min15) est += ed * kProgress15MinDay;
-    if (in.daily) est += ed * kProgressDailyDay;
+    loads += ed;
+    if (in.min15) min15s = ed;
+    if (in.daily) dailies = ed;
   }
   if (in.mdsOn) {
     if (!in.monthlyDow && !in.yearlyDow && !in.annual) return "No reports have been selected for multi output";
     if (in.mdsYear == 0) return "No dates have been selected for multi output";
     if (in.mds.dates == 0) return "No dates have been selected for multi output (check data directory)";
     if (in.mds.elements == 0) return "No elements have been selected for multi output";
-    est += in.mds.elements * in.mds.dates * (kProgressLoadDay + kProgressSummaryDay);
+    summaries = in.mds.elements * in.mds.dates;
+    loads += summaries;
   }
   const int64_t e = in.mds.elements;
   if (in.monthlyDow) {
@@ -55,19 +58,21 @@ std::string CheckGo(const GoInput& in, GoPlan& plan) {
     plan.monthlyDays = UsableItems(in.monthlyDowSel, in.monthlyDowNa, 7, 7);
     if (plan.months.empty()) return "No months have been selected for Monthly Day-of-Week output";
     if (plan.monthlyDays.empty()) return "No days have been selected for Monthly Day-of-Week output";
-    est += 5 * kProgressMultiDayLine * static_cast<int64_t>(plan.monthlyDays.size()) * e *
-           static_cast<int64_t>(plan.months.size());
+    lines += 5 * static_cast<int64_t>(plan.monthlyDays.size()) * e * static_cast<int64_t>(plan.months.size());
   }
   if (in.yearlyDow && in.yearlyDowEnabled) {
     plan.yearlyDays = UsableItems(in.yearlyDowSel, in.yearlyDowNa, 7, 7);
     if (plan.yearlyDays.empty()) return "No days have been selected for Yearly Day-of-Week output";
-    est += 5 * kProgressMultiDayLine * static_cast<int64_t>(plan.yearlyDays.size()) * e;
+    lines += 5 * static_cast<int64_t>(plan.yearlyDays.size()) * e;
   }
   if (in.annual && in.annualEnabled) {
-    est += 15 * kProgressMultiDayLine * e;
+    lines += 15 * e;
     plan.annual = true;
   }
-  plan.estimate = est;
+  const int64_t common = raws * kProgressRawDay + summaries * kProgressSummaryDay + lines * kProgressMultiDayLine;
+  plan.estimate = common + loads * kProgressLoadDay + min15s * kProgress15MinDay + dailies * kProgressDailyDay;
+  plan.estimateFine =
+      common + loads * kProgressLoadFineDay + min15s * kProgress15MinFineDay + dailies * kProgressDailyFineDay;
   return {};
 }
 

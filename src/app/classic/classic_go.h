@@ -30,6 +30,7 @@ struct GoInput {
 
 struct GoPlan {
   int64_t estimate = 0;  // in the units the loader and the writers add (kProgressLoadDay ...)
+  int64_t estimateFine = 0;  // the same when every day is in the 20-second layout
   // The selections the multi-day writer gets: indexes of items that are not "n/a".
   std::vector<int> months, monthlyDays, yearlyDays;
   bool annual = false;  // "Annual Values" ticked and enabled

@@ -48,8 +48,10 @@ class CClassicRunFlags : public RunControl {
   std::atomic<bool> keepGoingFlag{true};
   std::atomic<bool> running{false};
   std::atomic<uint64_t> progress{0};
+  CDayLayouts layouts;
   bool keepGoing() const override { return keepGoingFlag.load(std::memory_order_relaxed); }
   void addProgress(uint32_t n) override { progress.fetch_add(n, std::memory_order_relaxed); }
+  void noteDayLayout(bool fine) override { layouts.note(fine); }
 };
 
 // What the worker needs of the view.

@@ -465,6 +465,7 @@ void CMainClassic::FillSnapshot() {
 
 void CMainClassic::SyncClassicWait(int64_t divisor) {
   if (!m_bWaitKeepGoing) m_flags.keepGoingFlag.store(false);
+  FollowDayLayouts(m_flags.layouts);
   const uint64_t progress = m_flags.progress.load(std::memory_order_relaxed);
   m_nWaitPosition = static_cast<int>(std::min<uint64_t>(progress / static_cast<uint64_t>(divisor), INT_MAX));
 }
@@ -480,13 +481,14 @@ void CMainClassic::OnGo() {
   FillSnapshot();
   m_flags.keepGoingFlag.store(true);
   m_flags.progress.store(0);
+  m_flags.layouts.reset();
   m_loadCount = SLoadCount();
   m_bWaitKeepGoing = true;
   m_nWaitPosition = 0;
   m_pWaitDialog = new (std::nothrow) CWaitDialog(&m_nWaitPosition, &m_bWaitKeepGoing);
-  const int64_t divisor = WaitScaleDivisor(m_plan.estimate);
-  const int range = static_cast<int>(m_plan.estimate / divisor);
-  if (m_pWaitDialog) m_pWaitDialog->SetRange(0, range);
+  // The larger estimate sets the scale, so that both fit the bar.
+  const int64_t divisor = WaitScaleDivisor(m_plan.estimateFine);
+  StartWaitRange(m_plan.estimate / divisor, m_plan.estimateFine / divisor);
   m_bRunning.store(1);
   if (StartFunctorThread(this, &CMainClassic::RunClassicReports) == nullptr) m_bRunning.store(0);
   while (m_bRunning.load() != 0) {
@@ -495,7 +497,7 @@ void CMainClassic::OnGo() {
     qav::ui::WaitServingSends([this] { return m_bRunning.load() == 0; }, 350);
   }
   SyncClassicWait(divisor);
-  m_nWaitPosition = range;
+  m_nWaitPosition = m_nWaitRange;
   CWaitDialog::PumpMessages();
   delete m_pWaitDialog;
   m_pWaitDialog = nullptr;

@@ -549,13 +549,13 @@ void CMainNew::OnProduceReports() {
 
   m_Run.keepGoingFlag.store(1);
   m_Run.progress.store(0);
+  m_Run.layouts.reset();
   m_loadCount = SLoadCount();
   m_strWrittenName.clear();
   m_bWaitKeepGoing = true;
   m_nWaitPosition = 0;
   m_pWaitDialog = new CWaitDialog(&m_nWaitPosition, &m_bWaitKeepGoing);
-  int range = RunProgressRange(*this);
-  m_pWaitDialog->SetRange(0, range);
+  StartWaitRange(RunProgressRange(*this), RunProgressRange(*this, true));
   m_bRunning.store(1);
   if (StartFunctorThread(this, &CMainNew::RunNewReports) == nullptr) {
     m_Run.keepGoingFlag.store(0);
@@ -567,7 +567,7 @@ void CMainNew::OnProduceReports() {
   WaitWhileSet(m_Run.keepGoingFlag);
   PostMessage(WM_COMMAND, ID_WORKER_SHUTDOWN);
   WaitWhileSet(m_bRunning);
-  m_nWaitPosition = range;
+  m_nWaitPosition = m_nWaitRange;
   CWaitDialog::PumpMessages();
   delete m_pWaitDialog;
   m_pWaitDialog = nullptr;

@@ -208,12 +208,13 @@ std::string ColumnWarningQuestion(int64_t colsHi) {
   return ColumnWarningLine(colsHi) + " [See Cols (Hi) in Report Structure]. Do you wish to CONTINUE?";
 }
 
-int RunProgressRange(const CNewReportModel& m) {
+int RunProgressRange(const CNewReportModel& m, bool fine) {
   // The units the loader, the row builders, the sort and the walk add (see kProgressLoadDay).
   int64_t e = m.m_arrElements.m_nSize, d = m.m_arrDates.m_nSize, ppd = m.m_nPeriodsPerDay;
   int64_t groups = m.m_arrDateGroups.m_nSize, grouped = m.TotalGroupedDates(), comb = m.m_nCombinations;
   int64_t rows = ppd * groups * comb;
-  int64_t range = e * d * kProgressLoadDay + e * grouped * (kProgressRowDay + kProgressRowSlot * ppd) +
+  const int64_t load = fine ? kProgressLoadFineDay : kProgressLoadDay;
+  int64_t range = e * d * load + e * grouped * (kProgressRowDay + kProgressRowSlot * ppd) +
                   (rows - 1) * (kProgressSortMerge + kProgressWalkRow);
   return static_cast<int>(std::clamp<int64_t>(range, 0, 0x7FFFFFFF));
 }

@@ -37,8 +37,9 @@ bool ColumnWarningDue(int64_t colsHiWide);
 std::string ColumnWarningLine(int64_t colsHi);
 extern const char* const COLUMN_WARNING_SECOND_LINE;
 std::string ColumnWarningQuestion(int64_t colsHi);
-// Progress range of a run, brought into the wait dialog's int range.
-int RunProgressRange(const CNewReportModel& m);
+// Progress range of a run, brought into the wait dialog's int range: for five-minute days, or with
+// `fine` for 20-second days.
+int RunProgressRange(const CNewReportModel& m, bool fine = false);
 
 // The common loader's objects, one per element in list order, handed over to the run; false for
 // no set (the loader failed or was cancelled).

@@ -64,9 +64,11 @@ class CLoad : public CDecodePool::IRowMaker {
     int objects = 0;
     for (CElementData* d : set->m_items) objects += d != nullptr ? 1 : 0;
     set->m_count.elementDays = static_cast<int64_t>(objects) * nDays;
-    // Every day adds its element-days' units, read or not, as the views' estimates count them.
-    m_dayUnits =
-        static_cast<uint32_t>(objects) * (kProgressLoadDay + (m_summariesOnly != nullptr ? kProgressSummaryDay : 0));
+    // Every day adds its element-days' units, read or not, as the views' estimates count them: by
+    // the layout of its day file, or of the last one read when it has none.
+    const uint32_t summary = m_summariesOnly != nullptr ? kProgressSummaryDay : 0;
+    m_dayUnits[0] = static_cast<uint32_t>(objects) * (kProgressLoadDay + summary);
+    m_dayUnits[1] = static_cast<uint32_t>(objects) * (kProgressLoadFineDay + summary);
     // The lookup keys of both layouts and the element types, taken once.
     for (int e = 0; e < m_elements.m_nSize; ++e) {
       m_aliasKeys.emplace_back();
@@ -93,7 +95,7 @@ class CLoad : public CDecodePool::IRowMaker {
     MakeRowsUpTo(k - 1);
     for (int i = k; i < nDays; ++i) {
       LoadDatabaseDay(i);
-      m_run.addProgress(m_dayUnits);
+      m_run.addProgress(m_dayUnits[m_fine]);
       if (Cancelled()) {
         m_pool.Wait();  // no helper may still write into the objects about to go
         return nullptr;
@@ -213,11 +215,11 @@ class CLoad : public CDecodePool::IRowMaker {
       CPEInputDesc desc;
       if (!desc.Read(*m_days.m_pData[last], &record)) {
         PostFailure(ID_WORKER_DESC_FILE_ERROR, *m_days.m_pData[last], static_cast<DWORD>(record.m_lOsError));
-        m_run.addProgress(m_dayUnits * static_cast<uint32_t>(last - first + 1));
+        m_run.addProgress(m_dayUnits[0] * static_cast<uint32_t>(last - first + 1));
       } else {
         for (int i = first; i <= last; ++i) {
           LoadPeDay(i, desc);
-          m_run.addProgress(m_dayUnits);
+          m_run.addProgress(m_dayUnits[0]);
           if (Cancelled()) return false;
         }
       }
@@ -233,6 +235,7 @@ class CLoad : public CDecodePool::IRowMaker {
       PostFailure(ID_WORKER_DATA_FILE_ERROR, *m_days.m_pData[i], static_cast<DWORD>(record.m_lOsError));
       return;
     }
+    m_run.noteDayLayout(false);
     const DWORD n = input.m_nColumns;
     for (int e = 0; e < m_set->Count(); ++e) {
       CElementData* data = m_set->At(e);
@@ -270,6 +273,8 @@ class CLoad : public CDecodePool::IRowMaker {
     }
     CNTSODB& db = input.m_Database;
     const int columns = static_cast<int>(db.m_nColumns);
+    m_fine = columns != PERIODS_PER_DAY ? 1 : 0;
+    m_run.noteDayLayout(m_fine != 0);
     const std::vector<std::string>& keys = db.m_nLayout == 0 ? m_aliasKeys : m_idKeys;
     // Each element-day reads into its own buffer of the batch being filled, which stays as it is
     // until the batch has been decoded.
@@ -343,7 +348,8 @@ class CLoad : public CDecodePool::IRowMaker {
   const PeValidity m_pe;
   const ValidityTables* m_summariesOnly;
   CElementDataSet* m_set = nullptr;
-  uint32_t m_dayUnits = 0;  // progress units of one day of every element
+  uint32_t m_dayUnits[2] = {0, 0};  // progress units of one day of every element: five-minute, 20-second
+  int m_fine = 0;                   // the last day file read was in the 20-second layout
   std::vector<std::string> m_aliasKeys, m_idKeys;  // per element: "alias:name", "id:name"
   std::vector<int> m_types;                         // per element: its type, -1 for none
   // Batches of records, one buffer per element-day each: one is filled while the pool decodes

@@ -72,8 +72,10 @@ struct SRowsWhileLoading {
 // Loads every day of `days` (ascending) for every element of `elements`. Posts 500 at the start,
 // 503 at a normal end, 504/505/506 each followed by 502 with the error number, and 509 when the
 // keep-going flag was found cleared after a day; the result is null then. Every element-day, read
-// or not, adds kProgressLoadDay to the progress counter (and kProgressSummaryDay with
-// `summariesOnly`) once its day is done.
+// or not, adds kProgressLoadDay to the progress counter (kProgressLoadFineDay when its day file,
+// or the last one read before a missing file, is in the 20-second layout; and kProgressSummaryDay
+// with `summariesOnly`) once its day is done; the layout of every day file read goes to
+// RunControl::noteDayLayout.
 // With `summariesOnly` (for a report that reads nothing but the multi-day summaries), each
 // element-day keeps only its summaries under those criteria as soon as it is decoded
 // (CElementData::KeepOnlySummaries), so that a long run of 20-second days fits in memory.

@@ -247,8 +247,23 @@ std::unique_ptr<CElementDataSet> CMainDlg::LoadInputData(const CAdrArray<CDBElem
 
 void CMainDlg::SyncWaitDialog() {
   if (!m_bWaitKeepGoing) m_Run.cancel();
+  FollowDayLayouts(m_Run.layouts);
   const uint32_t progress = m_Run.progress.load(std::memory_order_relaxed);
   m_nWaitPosition = static_cast<int>(std::min<uint32_t>(progress, INT_MAX));
+}
+
+void CMainDlg::StartWaitRange(int64_t fiveMinute, int64_t fine) {
+  m_nWaitRanges[0] = fiveMinute;
+  m_nWaitRanges[1] = fine;
+  m_nWaitRange = static_cast<int>(fiveMinute);
+  if (m_pWaitDialog != nullptr) m_pWaitDialog->SetRange(0, m_nWaitRange);
+}
+
+void CMainDlg::FollowDayLayouts(const CDayLayouts& layouts) {
+  const int range = static_cast<int>(layouts.range(m_nWaitRanges[0], m_nWaitRanges[1]));
+  if (range == m_nWaitRange) return;
+  m_nWaitRange = range;
+  if (m_pWaitDialog != nullptr) m_pWaitDialog->SetRange(0, range);
 }
 
 void CMainDlg::WaitWhileSet(const std::atomic<uint8_t>& flag) {

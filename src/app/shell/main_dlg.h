@@ -57,6 +57,10 @@ class CMainDlg : public CFormView {
   // What the wait dialog reads and writes (it takes plain values); SyncWaitDialog moves them.
   int m_nWaitPosition = 0;
   bool m_bWaitKeepGoing = true;
+  // The run's range for five-minute and for 20-second days, and the one the bar has now (see
+  // FollowDayLayouts).
+  int64_t m_nWaitRanges[2] = {0, 0};
+  int m_nWaitRange = 0;
   // 11-13: wait cursor, its lock and the busy flag.
   HCURSOR m_hWaitCursor = nullptr;
   std::recursive_mutex m_Lock;
@@ -117,6 +121,11 @@ class CMainDlg : public CFormView {
   // Clears the keep-going flag in the run when the wait dialog's Cancel cleared its own, and moves
   // the progress counter into the position the wait dialog reads.
   void SyncWaitDialog();
+  // Starts the wait dialog's range of a run at its five-minute range: `fiveMinute` and `fine` are
+  // the run's ranges for either layout, already brought into the dialog's int range.
+  void StartWaitRange(int64_t fiveMinute, int64_t fine);
+  // Moves the wait dialog's range between the run's two ranges by the layouts of the days read.
+  void FollowDayLayouts(const CDayLayouts& layouts);
   // Pumps messages and the wait dialog, sleeping 350 ms between checks, until `flag` is 0.
   void WaitWhileSet(const std::atomic<uint8_t>& flag);
   // Sets the wait dialog's title (nothing without a wait dialog).

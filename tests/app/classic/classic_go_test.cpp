@@ -64,13 +64,16 @@ TEST(ClassicGo, EstimateSumsTheBlocks) {
   GoInput in = AllOn();
   GoPlan plan;
   ASSERT_EQ(CheckGo(in, plan), "");
-  // In the units the loader and the writers add.
-  const int64_t load = kProgressLoadDay, line = kProgressMultiDayLine;
-  int64_t raw = 3 * 2 * (load + kProgressRawDay);
-  int64_t sds = 5 * 4 * (load + kProgress15MinDay + kProgressDailyDay);
-  int64_t mds = 7 * 365 * (load + kProgressSummaryDay);
-  int64_t monthly = 5 * 1 * 7 * 2 * line, yearly = 5 * 2 * 7 * line, annual = 15 * 7 * line;
-  EXPECT_EQ(plan.estimate, raw + sds + mds + monthly + yearly + annual);
+  // In the units the loader and the writers add, on five-minute and on 20-second days.
+  for (const bool fine : {false, true}) {
+    const int64_t load = fine ? kProgressLoadFineDay : kProgressLoadDay, line = kProgressMultiDayLine;
+    int64_t raw = 3 * 2 * (load + kProgressRawDay);
+    const int64_t tables = fine ? kProgress15MinFineDay + kProgressDailyFineDay : kProgress15MinDay + kProgressDailyDay;
+    int64_t sds = 5 * 4 * (load + tables);
+    int64_t mds = 7 * 365 * (load + kProgressSummaryDay);
+    int64_t monthly = 5 * 1 * 7 * 2 * line, yearly = 5 * 2 * 7 * line, annual = 15 * 7 * line;
+    EXPECT_EQ(fine ? plan.estimateFine : plan.estimate, raw + sds + mds + monthly + yearly + annual) << fine;
+  }
   EXPECT_TRUE(plan.annual);
   EXPECT_EQ(plan.months, (std::vector<int>{0, 1}));
   EXPECT_EQ(plan.yearlyDays, (std::vector<int>{2, 3}));
@@ -115,8 +118,10 @@ TEST(ClassicGo, LargeSelectionDoesNotOverflow) {
   EXPECT_EQ(plan.estimate,
             int64_t{2000} * 3650 * (2 * kProgressLoadDay + kProgressRawDay + kProgressDailyDay));
   EXPECT_GT(plan.estimate, int64_t{INT_MAX});
-  int64_t div = WaitScaleDivisor(plan.estimate);
+  // The view scales both estimates by the larger one's divisor.
+  int64_t div = WaitScaleDivisor(plan.estimateFine);
   EXPECT_LE(plan.estimate / div, INT_MAX);
+  EXPECT_LE(plan.estimateFine / div, INT_MAX);
   EXPECT_EQ(WaitScaleDivisor(1000), 1);
 }
 

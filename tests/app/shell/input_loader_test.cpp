@@ -31,7 +31,9 @@ class StopAfter : public RunControl {
   explicit StopAfter(int answersYes) : m_yes(answersYes) {}
   bool keepGoing() const override { return m_asked++ < m_yes; }
   void addProgress(uint32_t n) override { progress += n; }
+  void noteDayLayout(bool fine) override { fineDays.push_back(fine); }
   uint32_t progress = 0;
+  std::vector<bool> fineDays;  // the layout of each day file read
 
  private:
   int m_yes;
@@ -74,10 +76,12 @@ TEST_F(LoaderTest, DaysOnBothSidesOfTheCutoverGoToTheirReaders) {
   EXPECT_FALSE(Available(*set, 4, 3));
   // The PE loop is also the first sample loop (same cabinet and name): both have the two PE days;
   // seven element-days were read on 06-01, five on 06-03, nine on 06-04. Every element-day counts
-  // its progress, read or not.
+  // its progress, read or not, by the layout of its day file (06-04 is a 20-second day; 06-02 has
+  // no file and counts as the five-minute day before it).
   EXPECT_EQ(set->m_count.elementDays, 9 * 7);
   EXPECT_EQ(set->m_count.withData, 2 + 2 + 7 + 5 + 9);
-  EXPECT_EQ(run.progress, kProgressLoadDay * 9 * 7);
+  EXPECT_EQ(run.progress, kProgressLoadDay * 9 * 6 + kProgressLoadFineDay * 9);
+  EXPECT_EQ(run.fineDays, (std::vector<bool>{false, false, false, false, true}));
 }
 
 TEST_F(LoaderTest, EachPeYearReadsItsOwnDeviceList) {
