@@ -23,18 +23,24 @@ constexpr int kCheckEvery = 1 << 16;  // items merged between looks at the keep-
 // the right one (equal items: the right half's first). Sorting any copies of the same rows with
 // the same comparison outcomes gives the same order, so the rows can be sorted as compact
 // items with packed keys. Ping-pong form: on entry src and dst hold the same items in the range;
-// on return dst holds them sorted.
+// on return dst holds them sorted. The sort adds its progress (kProgressSortMerge a merge, n - 1
+// merges in all) as it goes, spread over the items merged: each level of the sort merges about n
+// items, so a merge of s items counts s / levels merges' worth.
 template <class T, class Less>
 class CMergeSort {
  public:
-  CMergeSort(Less less, uint32_t* merges, const RunControl* run) : m_less(less), m_merges(merges), m_run(run) {}
+  CMergeSort(Less less, uint32_t* merges, RunControl* run) : m_less(less), m_merges(merges), m_run(run) {}
 
   // Sorts a[0..n) with b (n items) as scratch; false when cancelled, a then holding some items
   // twice and others not at all.
   bool Sort(T* a, T* b, int n) {
     if (n < 2) return true;
+    m_units = n - 1;
+    while ((int64_t{1} << m_levels) < n) ++m_levels;
     std::copy(a, a + n, b);
-    return SplitMerge(b, a, 0, n - 1);
+    if (!SplitMerge(b, a, 0, n - 1)) return false;
+    AddProgress(m_units - m_added);
+    return true;
   }
 
  private:
@@ -44,7 +50,19 @@ class CMergeSort {
     if (!SplitMerge(dst, src, first, mid) || !SplitMerge(dst, src, mid + 1, last)) return false;
     if (!Merge(src, dst, first, mid, last)) return false;
     if (m_merges != nullptr) ++*m_merges;
+    m_merged += last - first + 1;
+    if (m_merged >= kCheckEvery) {
+      const int64_t units = std::min(m_merged / m_levels, m_units - m_added);
+      m_merged -= units * m_levels;
+      AddProgress(units);
+    }
     return true;
+  }
+
+  void AddProgress(int64_t units) {
+    if (m_run == nullptr || units <= 0) return;
+    m_added += units;
+    m_run->addProgress(static_cast<uint32_t>(units) * kProgressSortMerge);
   }
 
   bool Merge(const T* src, T* dst, int first, int mid, int last) {
@@ -65,7 +83,10 @@ class CMergeSort {
 
   Less m_less;
   uint32_t* m_merges;
-  const RunControl* m_run;
+  RunControl* m_run;
+  int64_t m_units = 0, m_added = 0;  // the sort's progress in merges: in all, and added so far
+  int64_t m_merged = 0;              // items merged since progress was last added
+  int m_levels = 1;                  // levels of the sort: ceil(log2 n)
 };
 
 // A row's packed key and its position before the sort.
@@ -92,7 +113,7 @@ struct SShiftedLess {
 };
 
 int SortPackedOneWord(CDBRecord** rows, int n, const CPackedSortKeys& keys, int positionBits, uint32_t* merges,
-                      const RunControl* run) {
+                      RunControl* run) {
   std::unique_ptr<uint64_t[]> a(new (std::nothrow) uint64_t[static_cast<size_t>(n)]);
   std::unique_ptr<uint64_t[]> b(new (std::nothrow) uint64_t[static_cast<size_t>(n)]);
   std::unique_ptr<CDBRecord*[]> before(new (std::nothrow) CDBRecord*[static_cast<size_t>(n)]);
@@ -111,7 +132,7 @@ int SortPackedOneWord(CDBRecord** rows, int n, const CPackedSortKeys& keys, int 
 }
 
 template <int W>
-int SortPacked(CDBRecord** rows, int n, const CPackedSortKeys& keys, uint32_t* merges, const RunControl* run) {
+int SortPacked(CDBRecord** rows, int n, const CPackedSortKeys& keys, uint32_t* merges, RunControl* run) {
   std::unique_ptr<SKeyed<W>[]> a(new (std::nothrow) SKeyed<W>[static_cast<size_t>(n)]);
   std::unique_ptr<SKeyed<W>[]> b(new (std::nothrow) SKeyed<W>[static_cast<size_t>(n)]);
   std::unique_ptr<CDBRecord*[]> before(new (std::nothrow) CDBRecord*[static_cast<size_t>(n)]);
@@ -140,7 +161,7 @@ std::string FileNameOf(const std::string& path) {
 
 }  // namespace
 
-ESortResult SortRecords(CDBRecord** rows, int first, int last, uint32_t* merges, const RunControl* run) {
+ESortResult SortRecords(CDBRecord** rows, int first, int last, uint32_t* merges, RunControl* run) {
   int n = last - first + 1;
   if (n < 2) return ESortResult::Sorted;
   static const CRecordOrder kNoKeys;
@@ -296,7 +317,6 @@ void CNewReportRun::Run() {
     CSortKeyScope scope(order);
     sorted = SortRecords(rows.m_pData, 0, rows.m_nSize - 1, &merges, &run);
   }
-  run.addProgress(merges * kProgressSortMerge);  // the sort is quick: counted when it ends
   if (sorted == ESortResult::NoMemory) {
     m_host.fileStatus->PostWin32Error(ERROR_NOT_ENOUGH_MEMORY);
     run.cancel();

@@ -26,8 +26,9 @@ enum class ESortResult { Sorted, Cancelled, NoMemory };
 // Sorts positions first..last (inclusive) by a top-down merge sort that, on equal rows, takes
 // the right half's row first; adds one to *merges per merge. Rows compare by their current key
 // list (CSortKeyScope), through keys packed once per row. Stops soon after run's keep-going
-// flag is cleared (run may be null), leaving the rows as they were.
-ESortResult SortRecords(CDBRecord** rows, int first, int last, uint32_t* merges, const RunControl* run = nullptr);
+// flag is cleared (run may be null), leaving the rows as they were; adds its progress to run as it
+// goes, kProgressSortMerge a merge.
+ESortResult SortRecords(CDBRecord** rows, int first, int last, uint32_t* merges, RunControl* run = nullptr);
 
 // Texts of the checks before a run, in order; null when all pass.
 const char* PreRunFailure(const CNewReportModel& m);

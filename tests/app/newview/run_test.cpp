@@ -136,9 +136,14 @@ TEST(NewSortTest, ClearedKeepGoingStopsTheSort) {
   class CClearsAt : public RunControl {
    public:
     explicit CClearsAt(int n) : m_left(n) {}
-    bool keepGoing() const override { return --m_left > 0; }
-    void addProgress(uint32_t) override {}
+    bool keepGoing() const override {
+      m_seen.push_back(m_progress);
+      return --m_left > 0;
+    }
+    void addProgress(uint32_t n) override { m_progress += n; }
     mutable int m_left;
+    uint64_t m_progress = 0;
+    mutable std::vector<uint64_t> m_seen;  // the progress at each look
   };
   CDBElementEx e("LOOP01V", ET_LOOP, nullptr);
   const int n = 300000;
@@ -179,6 +184,10 @@ TEST(NewSortTest, ClearedKeepGoingStopsTheSort) {
   EXPECT_EQ(SortRecords(p.data(), 0, n - 1, &merges, &never), ESortResult::Sorted);
   EXPECT_EQ(merges, static_cast<uint32_t>(n - 1));
   EXPECT_TRUE(std::is_sorted(p.begin(), p.end(), [](auto* a, auto* b) { return *a < *b; }));
+  // Its progress comes as it goes, not all at the end, and adds up to one unit a merge.
+  EXPECT_EQ(never.m_progress, static_cast<uint64_t>(n - 1) * kProgressSortMerge);
+  EXPECT_TRUE(std::any_of(never.m_seen.begin(), never.m_seen.end(),
+                          [&](uint64_t seen) { return seen > never.m_progress / 4 && seen < never.m_progress * 3 / 4; }));
 }
 
 TEST(NewSortTest, CancelFromAnotherThreadStopsTheSortWithinASecond) {
