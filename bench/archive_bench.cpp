@@ -179,7 +179,7 @@ void BM_CommonLoader(benchmark::State& state) {
   for (auto _ : state) {
     CRunFlags run;
     std::unique_ptr<CElementDataSet> set = LoadElementData(elements, days, poster, run);
-    if (set == nullptr || run.progress.load() != 6u * 288 * y.elementDays) {
+    if (set == nullptr || run.progress.load() != kProgressLoadDay * y.elementDays) {
       state.SkipWithError("load incomplete");
       return;
     }
@@ -210,7 +210,7 @@ void BM_CommonLoaderLoops(benchmark::State& state) {
   for (auto _ : state) {
     CRunFlags run;
     std::unique_ptr<CElementDataSet> set = LoadElementData(elements, days, poster, run);
-    if (set == nullptr || run.progress.load() != 6u * 288 * y.elementDays) {
+    if (set == nullptr || run.progress.load() != kProgressLoadDay * y.elementDays) {
       state.SkipWithError("load incomplete");
       break;
     }
