@@ -118,6 +118,7 @@ TEST(ClassicGo, LargeSelectionDoesNotOverflow) {
   int64_t div = WaitScaleDivisor(plan.estimate);
   EXPECT_LE(plan.estimate / div, INT_MAX);
   EXPECT_EQ(WaitScaleDivisor(1000), 1);
+  EXPECT_EQ(WaitScaleDivisor(INT_MAX), 1);  // fills the dialog's range exactly: not scaled
 }
 
 }  // namespace

@@ -1,7 +1,9 @@
 #include "app/classic/valid_pages.h"
 
+#include <algorithm>
 #include <set>
 
+#include "app/classic/main_classic.h"
 #include "headless_fixture.h"
 #include "platform/ui/input.h"
 
@@ -150,6 +152,33 @@ TEST_F(ValidPagesTest, MultiDayPageRanges) {
   EXPECT_EQ(boxes.size(), 1u);
   EXPECT_EQ(page.m_values.v[MV_AADT_INVALID], 6);
   EXPECT_EQ(page.Title(), "Multi-Day");
+}
+
+// The Classic form and both validity pages: every control a user sets lies inside a frame (GO and
+// the status list span the form below the three blocks), and a one-line label stands level with
+// the control it names.
+TEST_F(ValidPagesTest, FormsFrameTheirControlsAndLevelTheirLabels) {
+  CValid valid;
+  valid.Setup(SK_AM_PEAK_HOUR);
+  CValidDays days;
+  days.Setup("Multi-Day");
+  RegisterClassicTemplates();
+  for (UINT id : {IDD_MAIN_CLASSIC, IDD_VALID, IDD_VALID_DAYS}) {
+    const DialogTemplate* t = FindDialogTemplate(id);
+    ASSERT_NE(t, nullptr) << id;
+    const std::vector<ControlTemplate>& c = t->controls;
+    for (size_t i = 0; i < c.size(); ++i) {
+      const ControlTemplate& k = c[i];
+      const ControlTemplate* next = i + 1 < c.size() ? &c[i + 1] : nullptr;
+      const bool control = next && next->kind != Ctl::Static && next->kind != Ctl::GroupBox;
+      if (k.kind == Ctl::Static && k.cy == 8 && control && next->x > k.x)
+        EXPECT_EQ(2 * k.y + k.cy, 2 * next->y + next->cy) << id << ": " << k.text;
+      if (k.kind == Ctl::Static || k.kind == Ctl::GroupBox || k.id == IDC_GO || k.id == IDC_STATUS_LIST) continue;
+      EXPECT_TRUE(std::any_of(c.begin(), c.end(), [&](const ControlTemplate& g) {
+        return g.kind == Ctl::GroupBox && g.x < k.x && g.y < k.y && k.x + k.cx < g.x + g.cx && k.y + k.cy < g.y + g.cy;
+      })) << id << ": control " << k.id << " lies outside every frame";
+    }
+  }
 }
 
 TEST(ValidPagesSliders, EachValueInRangeHasItsOwnSlider) {
