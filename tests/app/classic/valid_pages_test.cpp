@@ -155,9 +155,9 @@ TEST_F(ValidPagesTest, MultiDayPageRanges) {
 }
 
 // The Classic form and both validity pages: every control a user sets lies inside a frame (GO and
-// the status list span the form below the three blocks), and a one-line label stands level with
-// the control it names.
-TEST_F(ValidPagesTest, FormsFrameTheirControlsAndLevelTheirLabels) {
+// the status list span the form below the three blocks), and each read-only count has a one-line
+// label level with it on its left.
+TEST_F(ValidPagesTest, FormsFrameTheirControlsAndLabelTheirCounts) {
   CValid valid;
   valid.Setup(SK_AM_PEAK_HOUR);
   CValidDays days;
@@ -167,14 +167,14 @@ TEST_F(ValidPagesTest, FormsFrameTheirControlsAndLevelTheirLabels) {
     const DialogTemplate* t = FindDialogTemplate(id);
     ASSERT_NE(t, nullptr) << id;
     const std::vector<ControlTemplate>& c = t->controls;
-    for (size_t i = 0; i < c.size(); ++i) {
-      const ControlTemplate& k = c[i];
-      const ControlTemplate* next = i + 1 < c.size() ? &c[i + 1] : nullptr;
-      const bool control = next && next->kind != Ctl::Static && next->kind != Ctl::GroupBox;
-      if (k.kind == Ctl::Static && k.cy == 8 && control && next->x > k.x)
-        EXPECT_EQ(2 * k.y + k.cy, 2 * next->y + next->cy) << id << ": " << k.text;
+    auto any = [&](auto&& pred) { return std::any_of(c.begin(), c.end(), pred); };
+    for (const ControlTemplate& k : c) {
+      if (k.kind == Ctl::Edit && (k.style & ES_READONLY) != 0)
+        EXPECT_TRUE(any([&](const ControlTemplate& l) {
+          return l.kind == Ctl::Static && l.cy == 8 && l.x + l.cx <= k.x && 2 * l.y + l.cy == 2 * k.y + k.cy;
+        })) << id << ": count " << k.id << " has no label";
       if (k.kind == Ctl::Static || k.kind == Ctl::GroupBox || k.id == IDC_GO || k.id == IDC_STATUS_LIST) continue;
-      EXPECT_TRUE(std::any_of(c.begin(), c.end(), [&](const ControlTemplate& g) {
+      EXPECT_TRUE(any([&](const ControlTemplate& g) {
         return g.kind == Ctl::GroupBox && g.x < k.x && g.y < k.y && k.x + k.cx < g.x + g.cx && k.y + k.cy < g.y + g.cy;
       })) << id << ": control " << k.id << " lies outside every frame";
     }

@@ -231,6 +231,7 @@ TEST(NewProfileTest, DefaultsAndRoundTrip) {
   }
   CProfile file{std::string(path)};
   CFileProfileStore p(file);
+  EXPECT_EQ(p.GetInt("MAINNEW", "PSUM_LEN", 0), 45u);
   p.WriteInt("MAINNEW", "PSUM_LEN", 0);  // damaged values are brought into range
   p.WriteInt("MAINNEW", "PSUM_RES", 0);
   CNewReportModel m;

@@ -99,6 +99,13 @@ TEST_F(NewViewTest, FormStartsFromTheProfileDefaults) {
   EXPECT_FALSE(::IsWindowEnabled(Item(g_ContentItems[CC_VOLUME].checkId)));
   EXPECT_FALSE(::IsWindowVisible(Item(g_ContentItems[CC_TT_CUMUL].checkId)));
   EXPECT_TRUE(::IsWindow(view_->m_wndStatusMsgs.m_hWnd));
+  // The content check boxes stand in two columns: none covers another.
+  const std::vector<ControlTemplate>& c = FindDialogTemplate(IDD_MAIN_NEW)->controls;
+  auto shown = [](const ControlTemplate& k) { return k.kind == Ctl::CheckBox && (k.removeStyle & WS_VISIBLE) == 0; };
+  for (const ControlTemplate& a : c)
+    for (const ControlTemplate& b : c)
+      if (&a != &b && shown(a) && shown(b))
+        EXPECT_TRUE(a.x + a.cx <= b.x || b.x + b.cx <= a.x || a.y + a.cy <= b.y || b.y + b.cy <= a.y) << a.text << " | " << b.text;
 }
 
 TEST_F(NewViewTest, MovesRemovalsKeysAndTheSplitRefusal) {
