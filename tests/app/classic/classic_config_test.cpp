@@ -119,6 +119,7 @@ TEST(ClassicConfig, RefusalsNameTheLineAndTheReason) {
       {with(4, "SIXTEEN_CHARS.DA"), "line 5 is longer than 15 characters"},
       {with(20, "I-5\x01"), "line 21 holds a character that is not text (roadways of the raw data selection)"},
       {with(20, "I-5 LONGNAME"), "line 21 is longer than 11 characters (roadways of the raw data selection)"},
+      {with(24, "ES-101DX"), "line 25 is longer than 7 characters (cabinet aliases of the raw data selection)"},
       {"-1\n", "line 1 is -1 (Raw data ON), not a value from 0 to 1"},
       {Join(good) + "1\n", "line " + std::to_string(good.size() + 1) + " follows the end of the set-up"},
   };

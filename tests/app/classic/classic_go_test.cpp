@@ -123,6 +123,7 @@ TEST(ClassicGo, LargeSelectionDoesNotOverflow) {
   EXPECT_LE(plan.estimate / div, INT_MAX);
   EXPECT_LE(plan.estimateFine / div, INT_MAX);
   EXPECT_EQ(WaitScaleDivisor(1000), 1);
+  EXPECT_EQ(WaitScaleDivisor(INT_MAX), 1);  // fills the dialog's range exactly: not scaled
 }
 
 }  // namespace

@@ -1,7 +1,9 @@
 #include "app/classic/valid_pages.h"
 
+#include <algorithm>
 #include <set>
 
+#include "app/classic/main_classic.h"
 #include "headless_fixture.h"
 #include "platform/ui/input.h"
 
@@ -150,6 +152,33 @@ TEST_F(ValidPagesTest, MultiDayPageRanges) {
   EXPECT_EQ(boxes.size(), 1u);
   EXPECT_EQ(page.m_values.v[MV_AADT_INVALID], 6);
   EXPECT_EQ(page.Title(), "Multi-Day");
+}
+
+// The Classic form and both validity pages: every control a user sets lies inside a frame (GO and
+// the status list span the form below the three blocks), and each read-only count has a one-line
+// label level with it on its left.
+TEST_F(ValidPagesTest, FormsFrameTheirControlsAndLabelTheirCounts) {
+  CValid valid;
+  valid.Setup(SK_AM_PEAK_HOUR);
+  CValidDays days;
+  days.Setup("Multi-Day");
+  RegisterClassicTemplates();
+  for (UINT id : {IDD_MAIN_CLASSIC, IDD_VALID, IDD_VALID_DAYS}) {
+    const DialogTemplate* t = FindDialogTemplate(id);
+    ASSERT_NE(t, nullptr) << id;
+    const std::vector<ControlTemplate>& c = t->controls;
+    auto any = [&](auto&& pred) { return std::any_of(c.begin(), c.end(), pred); };
+    for (const ControlTemplate& k : c) {
+      if (k.kind == Ctl::Edit && (k.style & ES_READONLY) != 0)
+        EXPECT_TRUE(any([&](const ControlTemplate& l) {
+          return l.kind == Ctl::Static && l.cy == 8 && l.x + l.cx <= k.x && 2 * l.y + l.cy == 2 * k.y + k.cy;
+        })) << id << ": count " << k.id << " has no label";
+      if (k.kind == Ctl::Static || k.kind == Ctl::GroupBox || k.id == IDC_GO || k.id == IDC_STATUS_LIST) continue;
+      EXPECT_TRUE(any([&](const ControlTemplate& g) {
+        return g.kind == Ctl::GroupBox && g.x < k.x && g.y < k.y && k.x + k.cx < g.x + g.cx && k.y + k.cy < g.y + g.cy;
+      })) << id << ": control " << k.id << " lies outside every frame";
+    }
+  }
 }
 
 TEST(ValidPagesSliders, EachValueInRangeHasItsOwnSlider) {

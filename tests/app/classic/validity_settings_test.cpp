@@ -49,11 +49,12 @@ TEST_F(ValidityProfile, FreshProfileGivesDefaultsAndWritesEveryKey) {
 TEST_F(ValidityProfile, StoredValuesAreReadWith16BitFields) {
   {
     std::ofstream out(path);
-    out << "[AM_PEAK]\nRUNNING_STEP=65538\nTOTAL_MAX_S=-3\nRUNNING=7\n[MULTI]\nAADT_INVALID=6\n";
+    out << "[AM_PEAK]\nRUNNING_MIN_G=65537\nRUNNING_STEP=65538\nTOTAL_MAX_S=-3\nRUNNING=7\n[MULTI]\nAADT_INVALID=6\n";
   }
   CProfile file(path);
   CFileProfileStore p(file);
   SPeriodValidity r = ReadPeriodValidity(p, SK_AM_PEAK, BuiltInPeriodValidity(SK_AM_PEAK));
+  EXPECT_EQ(r.v[VV_RUNNING_MIN_G], 1);
   EXPECT_EQ(r.v[VV_RUNNING_STEP], 2);
   EXPECT_EQ(r.v[VV_TOTAL_MAX_S], -3);
   EXPECT_EQ(r.v[VV_RUNNING], 7);

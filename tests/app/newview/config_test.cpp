@@ -231,6 +231,7 @@ TEST(NewProfileTest, DefaultsAndRoundTrip) {
   }
   CProfile file{std::string(path)};
   CFileProfileStore p(file);
+  EXPECT_EQ(p.GetInt("MAINNEW", "PSUM_LEN", 0), 45u);
   p.WriteInt("MAINNEW", "PSUM_LEN", 0);  // damaged values are brought into range
   p.WriteInt("MAINNEW", "PSUM_RES", 0);
   CNewReportModel m;
@@ -261,6 +262,9 @@ TEST(SrcGrpTypeListTest, LineIndexesStayInKeyOrder) {
   EXPECT_EQ(src.TypeAtIndex(3), GK_DAY_OF_WEEK);
   EXPECT_EQ(src.TypeAtIndex(4), -1);
   src.RestoreType(GK_DAY_OF_WEEK);  // listed already: nothing
+  src.RestoreType(-1);  // no such key: nothing
+  src.RestoreType(GK_COUNT);
+  EXPECT_EQ(src.TypeAtIndex(0), GK_CONTENT);
   EXPECT_EQ(src.ListedCount(), 4);
   src.ResetTypes();
   for (int k = 0; k < 14; ++k) EXPECT_EQ(src.TypeAtIndex(k), k);

@@ -311,12 +311,16 @@ struct SFakeRun {
   CRunFlags flags;
   Recorder status;
   std::vector<UINT> ids;
+  UINT cancelAt = 0;  // the user cancels when the worker posts this
   CStdioFile file;
   void Run(CNewReportModel& m, bool cancelWhileLoading = false, bool rowsDoNotFit = false) {
     SNewRunHost host;
     host.run = &flags;
     host.fileStatus = &status;
-    host.post = [&](UINT id) { ids.push_back(id); };
+    host.post = [&](UINT id) {
+      ids.push_back(id);
+      if (id == cancelAt) flags.cancel();
+    };
     host.now = [] { return COleDateTime(2004, 1, 2, 3, 4, 5); };
     host.load = [&](std::vector<std::unique_ptr<CElementData>>& data, SRowsWhileLoading*) {
       for (int i = 0; i < m.m_arrElements.m_nSize; ++i)
@@ -384,8 +388,14 @@ TEST(NewRunTest, RunCompletesSortsAndWritesThePivot) {
   rmdir(dir);
 }
 
-TEST(NewRunTest, CancelOrRowsThatDoNotFitWhileSummarisingWriteNothing) {
-  for (bool rowsDoNotFit : {false, true}) {
+TEST(NewRunTest, CancelOrRowsThatDoNotFitWriteNothing) {
+  const struct {
+    bool rowsDoNotFit;
+    UINT cancelAt;
+    std::vector<UINT> ids;
+  } cases[] = {{false, 0, {507, 509}}, {true, 0, {507, 509}}, {false, 510, {507, 508, 510, 511, 509}}};
+  for (const auto& c : cases) {
+    const bool rowsDoNotFit = c.rowsDoNotFit;
     CNewReportModel m;
     SetDates(m, {{2003, 1, 6}});
     AddElement(m, "005es00100", "LOOP01V", ET_LOOP);
@@ -395,10 +405,11 @@ TEST(NewRunTest, CancelOrRowsThatDoNotFitWhileSummarisingWriteNothing) {
     m.CountElementsPerKind();
     m.CountContentPerKind();
     SFakeRun r;
-    r.Run(m, !rowsDoNotFit, rowsDoNotFit);
-    EXPECT_EQ(r.ids, (std::vector<UINT>{507, 509})) << rowsDoNotFit;
+    r.cancelAt = c.cancelAt;
+    r.Run(m, !rowsDoNotFit && c.cancelAt == 0, rowsDoNotFit);
+    EXPECT_EQ(r.ids, c.ids) << rowsDoNotFit << c.cancelAt;
     EXPECT_EQ(r.status.lines, rowsDoNotFit ? std::vector<std::string>{"502"} : std::vector<std::string>{});
-    EXPECT_EQ(Keys(m.m_lstSeps), std::vector<int>{GK_TIME});  // Time is still added after a cancel
+    EXPECT_EQ(Keys(m.m_lstSeps).at(0), GK_TIME);  // Time is still added after a cancel
     EXPECT_FALSE(r.file.IsOpen());
   }
 }

@@ -99,6 +99,13 @@ TEST_F(NewViewTest, FormStartsFromTheProfileDefaults) {
   EXPECT_FALSE(::IsWindowEnabled(Item(g_ContentItems[CC_VOLUME].checkId)));
   EXPECT_FALSE(::IsWindowVisible(Item(g_ContentItems[CC_TT_CUMUL].checkId)));
   EXPECT_TRUE(::IsWindow(view_->m_wndStatusMsgs.m_hWnd));
+  // The content check boxes stand in two columns: none covers another.
+  const std::vector<ControlTemplate>& c = FindDialogTemplate(IDD_MAIN_NEW)->controls;
+  auto shown = [](const ControlTemplate& k) { return k.kind == Ctl::CheckBox && (k.removeStyle & WS_VISIBLE) == 0; };
+  for (const ControlTemplate& a : c)
+    for (const ControlTemplate& b : c)
+      if (&a != &b && shown(a) && shown(b))
+        EXPECT_TRUE(a.x + a.cx <= b.x || b.x + b.cx <= a.x || a.y + a.cy <= b.y || b.y + b.cy <= a.y) << a.text << " | " << b.text;
 }
 
 TEST_F(NewViewTest, MovesRemovalsKeysAndTheSplitRefusal) {
@@ -203,6 +210,10 @@ TEST_F(NewViewTest, ConfigurationFileDrivesARunThatWritesTheReport) {
   EXPECT_FALSE(view_->ReadConfigFile(folder_ / "bad.nfg"));
   EXPECT_EQ(ui::MessageBoxLog().size(), 1u);
   EXPECT_EQ(Text(IDC_NV_DATES), "2");
+  // A Saturday and a Sunday: a report for each day of the week.
+  const std::string reports = Text(IDC_NV_REPORTS);
+  Move("Day-of-Week", IDC_NV_SEPS_BUTTON);
+  EXPECT_EQ(std::stoi(Text(IDC_NV_REPORTS)), 2 * std::stoi(reports));
 }
 
 TEST_F(NewViewTest, ARunWithElementDaysWithoutDataSaysHowMany) {
@@ -344,6 +355,21 @@ TEST_F(NewViewTest, ASpinCommitsTypedTextAndAPeakTypeShowsTheCutPeriod) {
   EXPECT_EQ(Text(IDC_NV_PERIOD), "12:00:00");
 }
 
+// Counts the loads a view starts.
+class CountingElements : public INewElementDialog {
+ public:
+  explicit CountingElements(std::vector<int>& masks) : masks_(masks) {}
+  DWORD StartLoad(const CObjArray<CDateTimeEx>&, uint8_t mask) override {
+    masks_.push_back(mask);
+    return 0;
+  }
+  INT_PTR SelectElements(CObjArray<CDBRoadway>&, CObjArray<CDBCabinet>&, CObjArray<CDBElementEx>&) override { return 0; }
+  void SetErrorHook(LoadErrorHook, void*) override {}
+
+ private:
+  std::vector<int>& masks_;
+};
+
 TEST_F(NewViewTest, ARunHoldsTheRunningFlagAndShowsTheCompletedEstimateAfterwards) {
   SampleArchiveOptions o;
   o.root = folder_ / "archive/";
@@ -363,35 +389,28 @@ TEST_F(NewViewTest, ARunHoldsTheRunningFlagAndShowsTheCompletedEstimateAfterward
       << "\r\n0\r\n0\r\n0\r\n0\r\n0\r\n1440\r\n2\r\n1\r\n";
   for (int i = 1; i < 23; ++i) std::ofstream(folder_ / "run.nfg", std::ios::app) << "0\r\n";
   std::ofstream(folder_ / "run.nfg", std::ios::app) << "1\r\n2\r\n1\r\n1\r\n7\r\n1\r\n0\r\n";
+  std::vector<int> masks;
+  view_->m_pElements = std::make_unique<CountingElements>(masks);  // only the test's loads end
   ASSERT_TRUE(view_->ReadConfigFile(folder_ / "run.nfg"));
+  ::SendMessage(view_->m_hWnd, WM_ELEMENTS_LOADED, 288, 0);
+  ASSERT_EQ(view_->m_nPeriodStep, 15);
   int runningSeen = -1;
   std::function<void()> watch = [&] {
-    if (view_->m_pWaitDialog != nullptr && runningSeen < 0) runningSeen = view_->m_bRunning.load();
+    if (view_->m_pWaitDialog != nullptr && runningSeen < 0) {
+      runningSeen = view_->m_bRunning.load();
+      ::SendMessage(view_->m_hWnd, WM_ELEMENTS_LOADED, 0, 0);  // held until the run ends
+    }
     if (runningSeen < 0) qav::ui::PostTask(watch);
   };
   qav::ui::PostTask(watch);
   input::Click(Item(IDC_NV_PRODUCE));
   ASSERT_EQ(LastStatus(), "Reports Output...");
   EXPECT_EQ(runningSeen, 1);
+  EXPECT_EQ(view_->m_nPeriodStep, 1);  // data of no whole periods: the step goes back to one second
   EXPECT_EQ(Text(IDC_NV_REPORTS), std::to_string(view_->m_nReports));
 }
 
-// Counts the loads a view starts.
-class CountingElements : public INewElementDialog {
- public:
-  explicit CountingElements(std::vector<int>& masks) : masks_(masks) {}
-  DWORD StartLoad(const CObjArray<CDateTimeEx>&, uint8_t mask) override {
-    masks_.push_back(mask);
-    return 0;
-  }
-  INT_PTR SelectElements(CObjArray<CDBRoadway>&, CObjArray<CDBCabinet>&, CObjArray<CDBElementEx>&) override { return 0; }
-  void SetErrorHook(LoadErrorHook, void*) override {}
-
- private:
-  std::vector<int>& masks_;
-};
-
-TEST_F(NewViewTest, AConfigurationWithoutDatesStartsNoLoad) {
+TEST_F(NewViewTest, AConfigurationLoadsOnlyWhatItsDesignReads) {
   Start();
   ASSERT_TRUE(view_->SaveConfigFile(folder_ / "empty.nfg"));  // a fresh design selects no date
   std::vector<int> masks;
@@ -402,6 +421,10 @@ TEST_F(NewViewTest, AConfigurationWithoutDatesStartsNoLoad) {
   ASSERT_TRUE(view_->SaveConfigFile(folder_ / "one.nfg"));
   ASSERT_TRUE(view_->ReadConfigFile(folder_ / "one.nfg"));
   EXPECT_EQ(masks, std::vector<int>{255});
+  input::SelectCombo(Item(IDC_NV_REPORT_TYPE), RT_TRAVEL_TIME);  // reads the loop kinds alone
+  ASSERT_TRUE(view_->SaveConfigFile(folder_ / "tt.nfg"));
+  ASSERT_TRUE(view_->ReadConfigFile(folder_ / "tt.nfg"));
+  EXPECT_EQ(masks, (std::vector<int>{255, 7}));
 }
 
 }  // namespace
