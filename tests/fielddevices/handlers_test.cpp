@@ -244,7 +244,8 @@ TEST(FieldHandlers, OtherSteadyStates) {
     EXPECT_EQ(1, h.m_bPendingClock);
   }
   {
-    // RGC gate release 0x20 with selector 3 goes out as 0x22; its acknowledgement sends 0x80.
+    // RGC gate release 0x20 with selector 3 goes out as 0x22; its acknowledgement sends 0x80,
+    // and the acknowledgement of that the pending reset.
     CLoopbackChannel ch;
     SimController sim;
     CFieldRGCDB g;
@@ -252,11 +253,12 @@ TEST(FieldHandlers, OtherSteadyStates) {
     g.m_chGateCode = 0x20;
     g.m_nGateSelector = 3;
     g.m_bPendingA = 1;
+    g.m_nPendingReset = 5;
     Start(ch, g, 3, sim);
-    EXPECT_EQ((std::vector<Req>{{0x23, 0x22, 8}, {0x23, 0x80, 8}}), Requests(ch));
+    EXPECT_EQ((std::vector<Req>{{0x23, 0x22, 8}, {0x23, 0x80, 8}, {0x26, 5, 8}}), Requests(ch));
     EXPECT_EQ(static_cast<char>(0x80), g.m_chGateCode);
     EXPECT_EQ(0, g.m_bPendingA);
-    EXPECT_EQ((std::vector<std::string>{"Sending Gate Control"}), ch.Texts(FIELD_MSG_PROGRESS));
+    EXPECT_EQ((std::vector<std::string>{"Sending Gate Control", "Sending Reset"}), ch.Texts(FIELD_MSG_PROGRESS));
   }
   {
     // SGC: clock, seismic gate control, reset, association.
