@@ -564,6 +564,7 @@ TEST_F(NtsoDb, AddDeleteRenameAndCompaction) {
     EXPECT_EQ(db.RenameName("B", "E"), kNtsoErrPastEnd);
     EXPECT_EQ(db.DeleteName(7), kNtsoErrIndex);
     EXPECT_EQ(db.Close(), 0);
+    for (const char* name : {"A", "Q", "D"}) EXPECT_EQ(db.FindName(name), nullptr) << "closed: " << name;
   }
   // After compaction: A, Q, D with offsets 512, 1088, 1664; the freed tail, B's 34560 bytes, is zero.
   CNTSODB db;
