@@ -409,8 +409,9 @@ TEST_F(NtsoDb, CorruptEntriesFailAtTheRead) {
 TEST_F(NtsoDb, ExpandPairMismatches) {
   Make(dir / "good", 3, 2, 288, {{"A", 80, 3}, {"B", 80, 3}});
   Make(dir / "g1", 3, 1, 288, {{"A", 80, 3}, {"B", 80, 3}});
+  Make(dir / "titled", 3, 2, 288, {{"A", 80, 3}, {"B", 80, 3}}, "Its values lie further on");
   const std::vector<uint8_t> dat = ReadAll(dir / "good.DAT"), nts = ReadAll(dir / "good.NTS");
-  const std::vector<uint8_t> nts1 = ReadAll(dir / "g1.NTS");
+  const std::vector<uint8_t> nts1 = ReadAll(dir / "g1.NTS"), titled = ReadAll(dir / "titled.NTS");
   std::vector<Mutation> cases = {
       {"pair as written", [](auto&, auto&) {}, 0},
       {".NTS other Columns", [](auto&, auto& n) { Patch(n, 307, "        289"); }, kNtsoErrMalformed},
@@ -420,6 +421,7 @@ TEST_F(NtsoDb, ExpandPairMismatches) {
       {".NTS File Size", [](auto&, auto& n) { Patch(n, 439, "       1025"); }, kNtsoErrMalformed},
       {".NTS Header Size", [](auto&, auto& n) { Patch(n, 340, "        511"); }, kNtsoErrMalformed},
       {".NTS of another layout", [&](auto&, auto& n) { n = nts1; }, kNtsoErrMalformed},
+      {".NTS values elsewhere, read", [&](auto&, auto& n) { n = titled; }, 0},
       {".NTS missing", [](auto&, auto& n) { n.clear(); }, 2},
       {".NTS with NUL", [](auto&, auto& n) { n[10] = 0; }, kNtsoErrHeaderText},
   };
@@ -432,6 +434,11 @@ TEST_F(NtsoDb, ExpandPairMismatches) {
     CNTSODB db;
     EXPECT_EQ(db.Open((dir / "bad").c_str(), 0), m.open) << m.what;
   }
+  // Field writes go to both files at one position: writing needs the values at the same places.
+  WriteAll(dir / "bad.DAT", dat);
+  WriteAll(dir / "bad.NTS", titled);
+  CNTSODB db;
+  EXPECT_EQ(db.Open((dir / "bad").c_str(), 3), kNtsoErrMalformed);
 }
 
 TEST_F(NtsoDb, LayoutZeroFile) {
@@ -610,6 +617,7 @@ TEST_F(NtsoDb, CompactionRefusesNonContiguousLayouts) {
   CNTSODB db;
   ASSERT_EQ(db.Open((dir / "nc").c_str(), 3), 0);
   EXPECT_EQ(db.AddNames(Names({{"C", 80, 2}}), nullptr), kNtsoErrMalformed);
+  EXPECT_EQ(db.ConvertAndReopen(1), kNtsoErrMalformed);
   ASSERT_EQ(db.DeleteName("A"), 0);
   EXPECT_EQ(db.Close(), kNtsoErrMalformed);
   std::vector<uint8_t> after = ReadAll(dir / "nc.DAT");
@@ -874,6 +882,14 @@ TEST_F(NtsoDb, FileFailuresAreReported) {
     CStream title;
     EXPECT_EQ(db.ReadTitle(title), c.title);
     db.Close();
+  }
+  if (std::filesystem::exists("/dev/full")) {  // a write-time stamp that cannot be written at close
+    Make(dir / "stamp", 3, 2, 288, {{"A", 80, 3}});
+    for (bool nts : {true, false}) {
+      ASSERT_EQ(db.Open((dir / "stamp").c_str(), 3), 0);
+      ASSERT_EQ((nts ? db.m_NtsFile : db.m_DatFile).Open("/dev/full", GENERIC_READ | GENERIC_WRITE, OPEN_EXISTING, 0, 0), 0u);
+      EXPECT_EQ(db.Close(), 112) << nts;
+    }
   }
 }
 

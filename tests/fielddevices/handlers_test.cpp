@@ -232,15 +232,17 @@ TEST(FieldHandlers, OtherSteadyStates) {
     EXPECT_EQ((std::vector<Req>{{0x24, 0, 8}, {0x43, -1, 18}}), Requests(ch));
   }
   {
-    // HARS: the status reader's handler sends nothing once started, even with work pending.
+    // HARS: a status reply with the error bit asks for the status reader before the pending
+    // clock; the reader's handler sends nothing once started, even with work pending.
     CLoopbackChannel ch;
     SimController sim;
+    sim.m_bErrorBit = true;
     CFieldHARSDB h;
     h.m_nSetupStep = 255;
     h.m_bPendingClock = 1;
-    ASSERT_EQ(0u, BuildCommandRequest(50, h, ch, 0));
+    ASSERT_EQ(0u, BuildCommandRequest(43, h, ch, 0));
     ch.RunUntilIdle(sim);
-    EXPECT_EQ(1u, ch.m_Sent.size());
+    EXPECT_EQ((std::vector<Req>{{0x2A, 0, 8}}), Requests(ch));
     EXPECT_EQ(1, h.m_bPendingClock);
   }
   {

@@ -1,6 +1,7 @@
 #include "support/io_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -290,7 +291,7 @@ TEST_F(IOFileTest, QueuedReadsAreMatchedByIdInAnyOrder) {
 
 TEST_F(IOFileTest, ReceiveTakesEachReplyOnce) {
   CIOFile f;
-  ASSERT_EQ(f.Open(MakeFile("r.dat", "abcdefghij").c_str(), GENERIC_READ, OPEN_EXISTING, 0, 0), 0u);
+  ASSERT_EQ(f.Open(MakeFile("r.dat", "abcdefghij").c_str(), GENERIC_READ | GENERIC_WRITE, OPEN_EXISTING, 0, 0), 0u);
   SReadRequest r[2];
   for (int i = 0; i < 2; ++i) {
     r[i].m_nSeekMode = 0;
@@ -308,6 +309,18 @@ TEST_F(IOFileTest, ReceiveTakesEachReplyOnce) {
   }
   EXPECT_EQ(got, (std::vector<std::string>{"abc", "fgh"}));
   EXPECT_EQ(f.Receive(s), 259u);
+
+  // Once everything is written and read, the threads wait without using the processor.
+  ASSERT_EQ(f.Send(Text("x")), 0u);
+  f.WaitUntilSent(IO_WAIT_FOREVER);
+  auto cpuMs = [] {
+    rusage u;
+    getrusage(RUSAGE_SELF, &u);
+    return (u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1000 + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1000;
+  };
+  const long before = cpuMs();
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  EXPECT_LT(cpuMs() - before, 50);
 }
 
 TEST_F(IOFileTest, StopEndsWaitsAndThreadsNameThemselves) {

@@ -1,5 +1,6 @@
 // The owner-drawn button, the label, the about box and the folder picker on the headless window
 // system.
+#include <set>
 #include <stdexcept>
 #include <string>
 
@@ -275,6 +276,7 @@ TEST_F(SupportControlsTest, AboutBoxShowsVersionValuesAndBuildText) {
     std::string built, description, version, copyright, trademarks;
     COLORREF linkColour = 0;
     int peakBars = 0, axes = 0;
+    std::set<std::string> barLefts;  // "fill <left>" of each bar
     PostTask([&] {
       built = about.GetDlgItem(IDC_ABOUT_BUILT)->GetWindowText();
       description = about.GetDlgItem(2026)->GetWindowText();
@@ -286,6 +288,8 @@ TEST_F(SupportControlsTest, AboutBoxShowsVersionValuesAndBuildText) {
       for (const std::string& op : chart.ops) {
         peakBars += op.find("2850D2") != std::string::npos;
         axes += op.find("403028") != std::string::npos;
+        if (op.find("2850D2") != std::string::npos || op.find("C8783C") != std::string::npos)
+          barLefts.insert(op.substr(0, op.find(',')));
       }
       about.End(IDOK);
     });
@@ -294,6 +298,7 @@ TEST_F(SupportControlsTest, AboutBoxShowsVersionValuesAndBuildText) {
     EXPECT_EQ(linkColour, RGB(0, 0, 255));
     EXPECT_EQ(peakBars, 6);  // the chart marks 6-9 and 16-19 o'clock
     EXPECT_EQ(axes, 2);
+    EXPECT_EQ(barLefts.size(), 24u);  // the hours stand side by side
     if (fail) {
       EXPECT_EQ(description, "FileDescription");
       EXPECT_EQ(version, "File Version 0.0.0.0");
