@@ -398,6 +398,29 @@ TEST_F(IOFileTest, ManyReadersAndWritersUnderLoad) {
 
 namespace {
 
+// A file whose reader thread cannot allocate anything.
+class StarvedReaderFile : public CIOFile {
+ public:
+  const char* GetReceiveThreadName() const override {
+    CScalarMemMgr::SetFailAfter(0);  // runs on the reader thread as it starts
+    return CIOFile::GetReceiveThreadName();
+  }
+};
+
+TEST_F(IOFileTest, ReadWithoutRoomForItsBytesGivesOutOfMemory) {
+  StarvedReaderFile f;
+  ASSERT_EQ(f.Open(MakeFile("starved.dat", "abc").c_str(), GENERIC_READ, OPEN_EXISTING, 0, 0), 0u);
+  SReadRequest r;
+  r.m_nSeekMode = 0;
+  r.m_nOffset = 0;
+  r.m_nLength = 3;
+  f.m_ReceiveErrors.m_cs.Enter();
+  EXPECT_TRUE(f.m_ReceiveErrors.Reserve(1));  // the error itself still finds room
+  f.m_ReceiveErrors.m_cs.Leave();
+  ASSERT_EQ(f.QueueRead(r), 0u);
+  EXPECT_EQ(f.WaitForEvent(5000), 8u);
+}
+
 TEST_F(IOFileTest, ImpossibleReadLengthGivesOutOfMemory) {
   CIOFile f;
   ASSERT_EQ(f.Open(MakeFile("big.dat", "abc").c_str(), GENERIC_READ, OPEN_EXISTING, 0, 0), 0u);
