@@ -158,7 +158,7 @@ TEST(DeviceListFormat, LpdataColumns) {
       "LOOP   17I-5   Main St Overpass    123.45_MNR__1  ES-0017\r\n"
       "loop   18I-5   lower case is not data  123.45_MNR__2  ES-0017\r\n"
       "LOOP    0SR520 Zero                012.01_MSR__1  ES-0100\n"
-      "LOOP   -5I90   Negative            001.00_MEX__1  ES-0200\n"
+      "LOOP   -5B     Negative            001.00_MEX__1  ES-0200\n"
       "LOOP99999999999 I5  Huge           001.00_MEX__1  ES-0200\n"
       "LOOP    1      No roadway          001.00_MEX__1  ES-0200\n");
   ASSERT_EQ(l.size(), 4u);
@@ -172,6 +172,7 @@ TEST(DeviceListFormat, LpdataColumns) {
   EXPECT_STREQ(l[1].roadway, "SR520");
   EXPECT_EQ(l[1].milepost, 1201);
   EXPECT_EQ(l[2].column, static_cast<DWORD>(-6));
+  EXPECT_STREQ(l[2].roadway, "B");
   EXPECT_EQ(l[3].column, static_cast<DWORD>(INT32_MAX - 1));
 }
 

@@ -260,6 +260,7 @@ TEST_F(Archive, PeDayFromGeneratedFiles) {
   // The second day has no occupancy file.
   ASSERT_TRUE(day.Read(CDateTimeEx(1985, 1, 2), desc));
   EXPECT_EQ(day.m_pOccupancy, nullptr);
+  EXPECT_EQ(day.m_Names.m_nSize, day.m_Index.m_nSize);  // the first day's detectors are gone
   day.Close();
   EXPECT_EQ(day.m_pVolume, nullptr);
   EXPECT_EQ(day.FindColumn("_MNR__3", "ES-0024"), 0xFFFFFFFFu);

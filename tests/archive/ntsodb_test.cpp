@@ -409,8 +409,9 @@ TEST_F(NtsoDb, CorruptEntriesFailAtTheRead) {
 TEST_F(NtsoDb, ExpandPairMismatches) {
   Make(dir / "good", 3, 2, 288, {{"A", 80, 3}, {"B", 80, 3}});
   Make(dir / "g1", 3, 1, 288, {{"A", 80, 3}, {"B", 80, 3}});
+  Make(dir / "titled", 3, 2, 288, {{"A", 80, 3}, {"B", 80, 3}}, "Its values lie further on");
   const std::vector<uint8_t> dat = ReadAll(dir / "good.DAT"), nts = ReadAll(dir / "good.NTS");
-  const std::vector<uint8_t> nts1 = ReadAll(dir / "g1.NTS");
+  const std::vector<uint8_t> nts1 = ReadAll(dir / "g1.NTS"), titled = ReadAll(dir / "titled.NTS");
   std::vector<Mutation> cases = {
       {"pair as written", [](auto&, auto&) {}, 0},
       {".NTS other Columns", [](auto&, auto& n) { Patch(n, 307, "        289"); }, kNtsoErrMalformed},
@@ -420,6 +421,7 @@ TEST_F(NtsoDb, ExpandPairMismatches) {
       {".NTS File Size", [](auto&, auto& n) { Patch(n, 439, "       1025"); }, kNtsoErrMalformed},
       {".NTS Header Size", [](auto&, auto& n) { Patch(n, 340, "        511"); }, kNtsoErrMalformed},
       {".NTS of another layout", [&](auto&, auto& n) { n = nts1; }, kNtsoErrMalformed},
+      {".NTS values elsewhere, read", [&](auto&, auto& n) { n = titled; }, 0},
       {".NTS missing", [](auto&, auto& n) { n.clear(); }, 2},
       {".NTS with NUL", [](auto&, auto& n) { n[10] = 0; }, kNtsoErrHeaderText},
   };
@@ -432,6 +434,11 @@ TEST_F(NtsoDb, ExpandPairMismatches) {
     CNTSODB db;
     EXPECT_EQ(db.Open((dir / "bad").c_str(), 0), m.open) << m.what;
   }
+  // Field writes go to both files at one position: writing needs the values at the same places.
+  WriteAll(dir / "bad.DAT", dat);
+  WriteAll(dir / "bad.NTS", titled);
+  CNTSODB db;
+  EXPECT_EQ(db.Open((dir / "bad").c_str(), 3), kNtsoErrMalformed);
 }
 
 TEST_F(NtsoDb, LayoutZeroFile) {
@@ -545,7 +552,7 @@ TEST_F(NtsoDb, WriteColumnsChecks) {
 }
 
 TEST_F(NtsoDb, AddDeleteRenameAndCompaction) {
-  Make(dir / "x", 3, 2, 288, {{"A", 80, 2}, {"B", 80, 2}, {"C", 80, 2}});
+  Make(dir / "x", 3, 2, 288, {{"A", 80, 2}, {"B", 80, 120}, {"C", 80, 2}});
   {
     CNTSODB db;
     ASSERT_EQ(db.Open((dir / "x").c_str(), 3), 0);
@@ -554,7 +561,7 @@ TEST_F(NtsoDb, AddDeleteRenameAndCompaction) {
     EXPECT_EQ(db.AddNames(more, &present), kNtsoErrExists);
     EXPECT_EQ(present.m_nSize, 1);
     ASSERT_NE(db.FindName("D"), nullptr);
-    EXPECT_EQ(db.FindName("D")->m_dwOffset, 512u + 3 * 576);
+    EXPECT_EQ(db.FindName("D")->m_dwOffset, 512u + 2 * 576 + 120 * 288);
     CStream d = Stream(Pattern(3, 576));
     EXPECT_EQ(db.WriteColumns(d, "D", 0, 288), 0);
     EXPECT_EQ(db.RenameName("C", "Q"), 0);
@@ -564,8 +571,9 @@ TEST_F(NtsoDb, AddDeleteRenameAndCompaction) {
     EXPECT_EQ(db.RenameName("B", "E"), kNtsoErrPastEnd);
     EXPECT_EQ(db.DeleteName(7), kNtsoErrIndex);
     EXPECT_EQ(db.Close(), 0);
+    for (const char* name : {"A", "Q", "D"}) EXPECT_EQ(db.FindName(name), nullptr) << "closed: " << name;
   }
-  // After compaction: A, Q, D with offsets 512, 1088, 1664; the freed tail is zero.
+  // After compaction: A, Q, D with offsets 512, 1088, 1664; the freed tail, B's 34560 bytes, is zero.
   CNTSODB db;
   ASSERT_EQ(db.Open((dir / "x").c_str(), 0), 0);
   ASSERT_EQ(db.m_Entries.m_nSize, 3);
@@ -580,7 +588,8 @@ TEST_F(NtsoDb, AddDeleteRenameAndCompaction) {
     EXPECT_EQ(std::vector<uint8_t>(out.m_pData, out.m_pData + 576), Pattern(patterns[i], 576)) << order[i];
   }
   std::vector<uint8_t> dat = ReadAll(dir / "x.DAT");
-  for (size_t i = 512 + 3 * 576; i < 512 + 4 * 576; ++i) ASSERT_EQ(dat[i], 0) << i;
+  ASSERT_GE(dat.size(), 512u + 3 * 576 + 120 * 288);
+  for (size_t i = 512 + 3 * 576; i < 512 + 3 * 576 + 120 * 288; ++i) ASSERT_EQ(dat[i], 0) << i;
   EXPECT_FALSE(std::filesystem::exists(dir / "x_COMPACT.DAT"));
 
   // A longer name in EXPAND form rewrites the list tail; in FIXED form it is refused.
@@ -608,6 +617,7 @@ TEST_F(NtsoDb, CompactionRefusesNonContiguousLayouts) {
   CNTSODB db;
   ASSERT_EQ(db.Open((dir / "nc").c_str(), 3), 0);
   EXPECT_EQ(db.AddNames(Names({{"C", 80, 2}}), nullptr), kNtsoErrMalformed);
+  EXPECT_EQ(db.ConvertAndReopen(1), kNtsoErrMalformed);
   ASSERT_EQ(db.DeleteName("A"), 0);
   EXPECT_EQ(db.Close(), kNtsoErrMalformed);
   std::vector<uint8_t> after = ReadAll(dir / "nc.DAT");
@@ -671,7 +681,7 @@ TEST_F(NtsoDb, CompactionKeepsConversionBackups) {
   std::filesystem::create_directory(dir / "f_COMPACT.NTS");
   const std::vector<uint8_t> dat = ReadAll(dir / "f.DAT"), nts = ReadAll(dir / "f.NTS");
   ASSERT_EQ(db.Open((dir / "f").c_str(), 3), 0);
-  ASSERT_EQ(db.DeleteName("A"), 0);
+  ASSERT_EQ(db.DeleteName(0), 0);
   EXPECT_NE(db.FlushExpand(), 0);
   db.Close();
   EXPECT_EQ(ReadAll(dir / "f_BACKUP.DAT"), std::vector<uint8_t>({'o', 'l', 'd', ' ', 'd', 'a', 't'}));
@@ -873,6 +883,14 @@ TEST_F(NtsoDb, FileFailuresAreReported) {
     EXPECT_EQ(db.ReadTitle(title), c.title);
     db.Close();
   }
+  if (std::filesystem::exists("/dev/full")) {  // a write-time stamp that cannot be written at close
+    Make(dir / "stamp", 3, 2, 288, {{"A", 80, 3}});
+    for (bool nts : {true, false}) {
+      ASSERT_EQ(db.Open((dir / "stamp").c_str(), 3), 0);
+      ASSERT_EQ((nts ? db.m_NtsFile : db.m_DatFile).Open("/dev/full", GENERIC_READ | GENERIC_WRITE, OPEN_EXISTING, 0, 0), 0u);
+      EXPECT_EQ(db.Close(), 112) << nts;
+    }
+  }
 }
 
 }  // namespace
@@ -991,6 +1009,8 @@ TEST_F(NtsoDb, ReadOnlyModesMarkTheFiles) {
     ASSERT_EQ(db.ConvertAndReopen(c.writing), 0);
     EXPECT_EQ(db.m_nMode, c.writing);
     for (const char* ext : c.files) EXPECT_TRUE(Writable(dir / (std::string(c.base) + ext))) << c.base << ext;
+    ASSERT_EQ(db.Convert(c.reading), 0);  // the closing conversion marks them the same way
+    for (const char* ext : c.files) EXPECT_FALSE(Writable(dir / (std::string(c.base) + ext))) << c.base << ext;
   }
 }
 

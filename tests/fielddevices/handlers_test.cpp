@@ -232,19 +232,22 @@ TEST(FieldHandlers, OtherSteadyStates) {
     EXPECT_EQ((std::vector<Req>{{0x24, 0, 8}, {0x43, -1, 18}}), Requests(ch));
   }
   {
-    // HARS: the status reader's handler sends nothing once started, even with work pending.
+    // HARS: a status reply with the error bit asks for the status reader before the pending
+    // clock; the reader's handler sends nothing once started, even with work pending.
     CLoopbackChannel ch;
     SimController sim;
+    sim.m_bErrorBit = true;
     CFieldHARSDB h;
     h.m_nSetupStep = 255;
     h.m_bPendingClock = 1;
-    ASSERT_EQ(0u, BuildCommandRequest(50, h, ch, 0));
+    ASSERT_EQ(0u, BuildCommandRequest(43, h, ch, 0));
     ch.RunUntilIdle(sim);
-    EXPECT_EQ(1u, ch.m_Sent.size());
+    EXPECT_EQ((std::vector<Req>{{0x2A, 0, 8}}), Requests(ch));
     EXPECT_EQ(1, h.m_bPendingClock);
   }
   {
-    // RGC gate release 0x20 with selector 3 goes out as 0x22; its acknowledgement sends 0x80.
+    // RGC gate release 0x20 with selector 3 goes out as 0x22; its acknowledgement sends 0x80,
+    // and the acknowledgement of that the pending reset.
     CLoopbackChannel ch;
     SimController sim;
     CFieldRGCDB g;
@@ -252,11 +255,12 @@ TEST(FieldHandlers, OtherSteadyStates) {
     g.m_chGateCode = 0x20;
     g.m_nGateSelector = 3;
     g.m_bPendingA = 1;
+    g.m_nPendingReset = 5;
     Start(ch, g, 3, sim);
-    EXPECT_EQ((std::vector<Req>{{0x23, 0x22, 8}, {0x23, 0x80, 8}}), Requests(ch));
+    EXPECT_EQ((std::vector<Req>{{0x23, 0x22, 8}, {0x23, 0x80, 8}, {0x26, 5, 8}}), Requests(ch));
     EXPECT_EQ(static_cast<char>(0x80), g.m_chGateCode);
     EXPECT_EQ(0, g.m_bPendingA);
-    EXPECT_EQ((std::vector<std::string>{"Sending Gate Control"}), ch.Texts(FIELD_MSG_PROGRESS));
+    EXPECT_EQ((std::vector<std::string>{"Sending Gate Control", "Sending Reset"}), ch.Texts(FIELD_MSG_PROGRESS));
   }
   {
     // SGC: clock, seismic gate control, reset, association.

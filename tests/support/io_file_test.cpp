@@ -1,6 +1,7 @@
 #include "support/io_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -245,9 +246,10 @@ TEST_F(IOFileTest, WriteErrorIsReportedExactlyOnce) {
   EXPECT_EQ(f.WaitForEvent(IO_WAIT_FOREVER), 112u);
   EXPECT_EQ(f.WaitUntilSent(IO_WAIT_FOREVER), 0u);
 
-  // The error of one open is not reported by the next.
+  // The errors of one open are not reported by the next (closing takes only one of them).
   ASSERT_EQ(f.Send(Text("more")), 0u);
-  for (int i = 0; i < 2000 && LockedSize(f.m_SendErrors) == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  ASSERT_EQ(f.Send(Text("still more")), 0u);
+  for (int i = 0; i < 2000 && LockedSize(f.m_SendErrors) < 2; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
   ASSERT_EQ(f.Open(MakeFile("next.dat", "abc").c_str(), GENERIC_READ | GENERIC_WRITE, OPEN_EXISTING, 0, 0), 0u);
   EXPECT_EQ(f.WaitUntilSent(IO_WAIT_FOREVER), 0u);
   EXPECT_EQ(f.WaitForEvent(0), 258u);
@@ -289,7 +291,7 @@ TEST_F(IOFileTest, QueuedReadsAreMatchedByIdInAnyOrder) {
 
 TEST_F(IOFileTest, ReceiveTakesEachReplyOnce) {
   CIOFile f;
-  ASSERT_EQ(f.Open(MakeFile("r.dat", "abcdefghij").c_str(), GENERIC_READ, OPEN_EXISTING, 0, 0), 0u);
+  ASSERT_EQ(f.Open(MakeFile("r.dat", "abcdefghij").c_str(), GENERIC_READ | GENERIC_WRITE, OPEN_EXISTING, 0, 0), 0u);
   SReadRequest r[2];
   for (int i = 0; i < 2; ++i) {
     r[i].m_nSeekMode = 0;
@@ -307,6 +309,18 @@ TEST_F(IOFileTest, ReceiveTakesEachReplyOnce) {
   }
   EXPECT_EQ(got, (std::vector<std::string>{"abc", "fgh"}));
   EXPECT_EQ(f.Receive(s), 259u);
+
+  // Once everything is written and read, the threads wait without using the processor.
+  ASSERT_EQ(f.Send(Text("x")), 0u);
+  f.WaitUntilSent(IO_WAIT_FOREVER);
+  auto cpuMs = [] {
+    rusage u;
+    getrusage(RUSAGE_SELF, &u);
+    return (u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1000 + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1000;
+  };
+  const long before = cpuMs();
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  EXPECT_LT(cpuMs() - before, 50);
 }
 
 TEST_F(IOFileTest, StopEndsWaitsAndThreadsNameThemselves) {
@@ -383,6 +397,29 @@ TEST_F(IOFileTest, ManyReadersAndWritersUnderLoad) {
 }  // namespace
 
 namespace {
+
+// A file whose reader thread cannot allocate anything.
+class StarvedReaderFile : public CIOFile {
+ public:
+  const char* GetReceiveThreadName() const override {
+    CScalarMemMgr::SetFailAfter(0);  // runs on the reader thread as it starts
+    return CIOFile::GetReceiveThreadName();
+  }
+};
+
+TEST_F(IOFileTest, ReadWithoutRoomForItsBytesGivesOutOfMemory) {
+  StarvedReaderFile f;
+  ASSERT_EQ(f.Open(MakeFile("starved.dat", "abc").c_str(), GENERIC_READ, OPEN_EXISTING, 0, 0), 0u);
+  SReadRequest r;
+  r.m_nSeekMode = 0;
+  r.m_nOffset = 0;
+  r.m_nLength = 3;
+  f.m_ReceiveErrors.m_cs.Enter();
+  EXPECT_TRUE(f.m_ReceiveErrors.Reserve(1));  // the error itself still finds room
+  f.m_ReceiveErrors.m_cs.Leave();
+  ASSERT_EQ(f.QueueRead(r), 0u);
+  EXPECT_EQ(f.WaitForEvent(5000), 8u);
+}
 
 TEST_F(IOFileTest, ImpossibleReadLengthGivesOutOfMemory) {
   CIOFile f;

@@ -178,6 +178,8 @@ TEST(Stream, BytesFillAndCopyConstruction) {
   s.Fill(3, 'b');
   s.AppendByte('c');
   EXPECT_EQ(Bytes(s), "abbbc");
+  for (int i = 0; i < 1000; ++i) s.AppendByte('d');
+  EXPECT_GE(s.m_nAllocBytes, 1005u);  // the block grows byte by byte
   const unsigned char raw[] = {1, 0, 2};
   CStream r(raw, 3, -7);
   EXPECT_EQ(r.m_nSize, 3);
@@ -221,8 +223,8 @@ TEST(Stream, TimeFormatting) {
   s.FormatTime("", &t);
   EXPECT_EQ(s.m_nSize, 0);
   CStream w;
-  w.FormatTime(u"%A", &t);
-  EXPECT_EQ(Units(w), u"Friday");
+  w.FormatTime(u"%A \U0001F4C5", &t);  // text outside the BMP keeps its surrogate pair
+  EXPECT_EQ(Units(w), u"Friday \U0001F4C5");
 }
 
 TEST(Stream, HostAddress) {

@@ -1,5 +1,7 @@
 // The owner-drawn button, the label, the about box and the folder picker on the headless window
 // system.
+#include <set>
+#include <stdexcept>
 #include <string>
 
 #include "platform/app/version.h"
@@ -94,6 +96,9 @@ TEST_F(SupportControlsTest, ButtonIsOwnerDrawnWithItsColourSlots) {
   EXPECT_EQ(b.SetAlign(4), BUTTONST_INVALID_ALIGN);
   EXPECT_EQ(b.SetPressedStyle(2), BUTTONST_INVALID_PRESSED_STYLE);
   EXPECT_EQ(b.SetBk(nullptr), BUTTONST_BAD_PARAM);
+  CDC parentDc;
+  parentDc.SetBkColor(RGB(7, 8, 9));
+  EXPECT_EQ(b.SetBk(&parentDc), BUTTONST_BAD_PARAM);  // only a transparent button takes a background
   EXPECT_EQ(b.SetMenu(5, dlg.m_hWnd), BUTTONST_INVALID_RESOURCE);
 
   auto has = [](const std::vector<std::string>& ops, const std::string& prefix) {
@@ -131,6 +136,11 @@ TEST_F(SupportControlsTest, ButtonIsOwnerDrawnWithItsColourSlots) {
   input::Click(b.m_hWnd);
   EXPECT_EQ(dlg.clicks, 1);
   EXPECT_EQ(g_opened, (std::vector<std::string>{"https://example.org/qav"}));
+
+  // A transparent button is filled with the background it was given.
+  b.DrawTransparent();
+  EXPECT_EQ(b.SetBk(&parentDc), BUTTONST_OK);
+  EXPECT_TRUE(has(Paint(b), "fill 0,0,75,23 090807"));
 }
 
 TEST_F(SupportControlsTest, BitmapDrawsThroughItsMaskAndPressedUsesTheGeneratedImage) {
@@ -265,7 +275,8 @@ TEST_F(SupportControlsTest, AboutBoxShowsVersionValuesAndBuildText) {
     CAboutDlg about("Dec  7 2026", "05:00:00");
     std::string built, description, version, copyright, trademarks;
     COLORREF linkColour = 0;
-    int peakBars = 0;
+    int peakBars = 0, axes = 0;
+    std::set<std::string> barLefts;  // "fill <left>" of each bar
     PostTask([&] {
       built = about.GetDlgItem(IDC_ABOUT_BUILT)->GetWindowText();
       description = about.GetDlgItem(2026)->GetWindowText();
@@ -274,13 +285,20 @@ TEST_F(SupportControlsTest, AboutBoxShowsVersionValuesAndBuildText) {
       linkColour = about.m_wndLink1.m_crText;
       qav::ui::RecordingPainter chart;
       qav::ui::PaintOwnerDrawn(about.GetDlgItem(IDC_ABOUT_PICTURE_CHART)->m_hWnd, chart);
-      for (const std::string& op : chart.ops) peakBars += op.find("2850D2") != std::string::npos;
+      for (const std::string& op : chart.ops) {
+        peakBars += op.find("2850D2") != std::string::npos;
+        axes += op.find("403028") != std::string::npos;
+        if (op.find("2850D2") != std::string::npos || op.find("C8783C") != std::string::npos)
+          barLefts.insert(op.substr(0, op.find(',')));
+      }
       about.End(IDOK);
     });
     EXPECT_EQ(about.DoModal(), IDOK);
     EXPECT_EQ(built, "Built  Dec  7 2026  05:00:00");
     EXPECT_EQ(linkColour, RGB(0, 0, 255));
     EXPECT_EQ(peakBars, 6);  // the chart marks 6-9 and 16-19 o'clock
+    EXPECT_EQ(axes, 2);
+    EXPECT_EQ(barLefts.size(), 24u);  // the hours stand side by side
     if (fail) {
       EXPECT_EQ(description, "FileDescription");
       EXPECT_EQ(version, "File Version 0.0.0.0");
@@ -291,6 +309,27 @@ TEST_F(SupportControlsTest, AboutBoxShowsVersionValuesAndBuildText) {
       EXPECT_NE(version, "File Version 0.0.0.0");
       EXPECT_NE(copyright, "LegalCopyright");
     }
+  }
+}
+
+// A picture painter that stops at the first fill wholly outside the 100 x 80 control.
+struct ClippedPainter : qav::ui::RecordingPainter {
+  void FillRect(const RECT& r, COLORREF c) override {
+    if (r.right <= 0 || r.bottom <= 0 || r.left >= 100 || r.top >= 80) throw std::out_of_range("fill outside the control");
+    RecordingPainter::FillRect(r, c);
+  }
+};
+
+TEST(AboutPicture, EveryShapeShowsInTheControl) {
+  for (int id : {142, 144, 145}) {
+    CAboutPicture picture(id);
+    ClippedPainter p;
+    CDC dc(&p);
+    DRAWITEMSTRUCT dis;
+    dis.hDC = dc.GetSafeHdc();
+    dis.rcItem = RECT{0, 0, 100, 80};
+    EXPECT_NO_THROW(picture.DrawItem(&dis)) << id;
+    EXPECT_GT(p.ops.size(), 10u) << id;
   }
 }
 

@@ -48,6 +48,21 @@ TEST(ThreadAccessControl, WriterHoldsOffReadersAndDowngradeUpgrade) {
   EXPECT_EQ(lock.m_nReaders, 0u);
   EXPECT_TRUE(lock.m_NoReaders.IsSet());
   lock.UnlockExclusive();
+
+  // A downgraded writer is a reader: another writer waits for it.
+  lock.LockExclusive();
+  lock.DowngradeLock();
+  std::atomic<bool> writing{false};
+  std::thread writer([&] {
+    lock.LockExclusive();
+    writing = true;
+    lock.UnlockExclusive();
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_FALSE(writing);
+  lock.UnlockShared();
+  writer.join();
+  EXPECT_TRUE(writing);
 }
 
 }  // namespace

@@ -102,6 +102,11 @@ TEST_F(WaitDialogTest, RangeClampsPercentSetsAndTheTimerMovesTheBar) {
   EXPECT_EQ(dlg.m_wndProgress.GetPos(), 30);
   EXPECT_EQ(dlg.m_strTimeLeft, "00:00:00");  // the first change only starts the clock
   EXPECT_EQ(dlg.m_estimator.StepCount(), 1u);
+  // 50 steps in 10 s: the 20 steps still to go take 4 s.
+  dlg.m_estimator.m_nLastPositionTime -= 10000;
+  position = 80;
+  dlg.OnTimer(1);
+  EXPECT_EQ(dlg.m_strTimeLeft, "00:00:04");
 }
 
 TEST_F(WaitDialogTest, PumpMessagesRunsIdleWorkAndKeepsTheQuitRequest) {
