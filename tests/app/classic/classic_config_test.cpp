@@ -224,6 +224,14 @@ TEST(ClassicConfig, FileWriteAndReadBack) {
   EXPECT_NE(err.find("cannot find"), std::string::npos) << err;
   EXPECT_FALSE(WriteClassicConfigFile("/nonexistent-dir/x.cfg", c, err));
   EXPECT_FALSE(err.empty());
+  // A file far larger than any set-up (sparse, so it costs no disc) is refused unread.
+  {
+    std::ofstream big(path, std::ios::binary);
+  }
+  ASSERT_EQ(::truncate(path.c_str(), static_cast<off_t>(MAX_CFG_BYTES) + 1), 0);
+  EXPECT_FALSE(ReadClassicConfigFile(path.c_str(), back, err));
+  EXPECT_NE(err.find("too large"), std::string::npos) << err;
+  std::remove(path.c_str());
 }
 
 TEST(ClassicConfig, SaveThatFailsHalfWayKeepsTheOldFile) {

@@ -9,6 +9,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "app/newview/new_tables.h"
 #include "app/newview/report_file.h"
 #include "platform/kernel/files.h"
 #include "trafficdata/date_time_ex.h"
@@ -95,6 +96,11 @@ TEST(ReportHeaderTest, TextAndSpreadsheetForms) {
             "Filename\tr.txt\nCreated\t05/06/04 07:08:09\nFormat\tSPREADSHEET\nDaily Average\tSingle-day (none)\n"
             "Date(s) Selected\t\n\tJanuary 5-7, 2003\n\tFebruary 3, 2003\nPeriod\t01:00:00\tAM Peak\n"
             "Period Summation\tSum/Avg All, Sub Closest Good/Suspect for Bad\n\n");
+  // A method outside the table reads as the first, never past either end of it.
+  for (int outside : {-1, AVG_METHODS}) {
+    h.avgMethod = outside;
+    EXPECT_NE(FormatReportHeader(h).find("Daily Average\tSingle-day (none)\n"), std::string::npos) << outside;
+  }
 }
 
 // Rows of daily volume: element e, date (2003-01-d), content code, value.

@@ -188,6 +188,17 @@ TEST(NewSortTest, ClearedKeepGoingStopsTheSort) {
   EXPECT_EQ(never.m_progress, static_cast<uint64_t>(n - 1) * kProgressSortMerge);
   EXPECT_TRUE(std::any_of(never.m_seen.begin(), never.m_seen.end(),
                           [&](uint64_t seen) { return seen > never.m_progress / 4 && seen < never.m_progress * 3 / 4; }));
+  // The last two rows of long merges come one from each half: the largest row first in the left
+  // half, the next largest last in the right.
+  const int m = 1 << 17;
+  std::vector<CDBRecord> ends;
+  ends.reserve(m);
+  for (int i = 0; i < m; ++i) ends.emplace_back(&e, 0, 0, 1, 2, 3, 4, 5, 6, 4, i == 0 ? m : i, i);
+  std::vector<CDBRecord*> q;
+  for (auto& r : ends) q.push_back(&r);
+  CClearsAt few(1000);
+  EXPECT_EQ(SortRecords(q.data(), 0, m - 1, &merges, &few), ESortResult::Sorted);
+  EXPECT_EQ(q.back(), &ends[0]);
 }
 
 TEST(NewSortTest, CancelFromAnotherThreadStopsTheSortWithinASecond) {
