@@ -109,6 +109,17 @@ TEST_F(ElemsDlgTest, AnEmptySelectionOpensAtTheFirstRoadwayAndCabinetAndChoosing
   });
 }
 
+// An element that could not be allocated shows as a blank line and is never added.
+TEST_F(ElemsDlgTest, AddAllSkipsAnElementThatCouldNotBeAllocated) {
+  CDBElementEx* failed = nullptr;
+  ASSERT_EQ(dlg->m_Elements.m_pData[0]->m_pData[0]->Add(&failed), 1);
+  Select([](CElemsDlg& d) {
+    EXPECT_EQ(Lines(d, IDC_SEL_AVAILABLE), (Strings{"_MN___2", ""}));
+    input::Click(Item(d, IDC_SEL_ADD_ALL));
+    EXPECT_EQ(Lines(d, IDC_SEL_SELECTED), Strings{"005es00100:_MN___2"});
+  });
+}
+
 TEST_F(ElemsDlgTest, AddingKeepsTheListSortedAndUniqueAndTheKeysAreConsumed) {
   selection.Add("SR 520", "520es00300", "_MW___1");
   Select([](CElemsDlg& d) {
