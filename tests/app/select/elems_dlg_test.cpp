@@ -200,10 +200,13 @@ TEST_F(ElemsDlgTest, ANewLoadEmptiesEveryList) {
   CDBElementEx element("_MN___1", ET_LOOP, nullptr);
   dlg->m_lbSelected.Add(element);
   dlg->m_lbAvailable.Add(element);
+  CDBCabinet cabinet("005es00100", "", 100, "Somewhere", nullptr);
+  dlg->m_lbCabinets.Add(cabinet);
   EXPECT_EQ(dlg->StartLoad(CObjArray<CDateTimeEx>(), kMaskAll), 0u);  // no dates: the load ends at once
   EXPECT_EQ(dlg->m_lbSelected.m_nSize, 0);
   EXPECT_EQ(dlg->m_lbAvailable.m_nSize, 0);
   EXPECT_EQ(dlg->m_lbRoadways.m_nSize, 0);
+  EXPECT_EQ(dlg->m_lbCabinets.m_nSize, 0);
 }
 
 // The loader still waits for the answer to its disc request when the user asks for the dialog:
