@@ -70,6 +70,8 @@ TEST(DayReload, EntriesPastTheDecodedRecordsAreAbsentAgain) {
         EXPECT_TRUE(k.tailZero(*day, records)) << k.name << " " << count << " " << records;
         day->Load(full.data(), static_cast<int>(full.size()), count);  // dirty again
       }
+      day->Clear();  // keeps no entry of the last load
+      EXPECT_TRUE(k.tailZero(*day, 0)) << k.name << " cleared";
     }
   }
 }

@@ -78,6 +78,11 @@ TEST(DBElement, CabinetAndElementRecords) {
   EXPECT_STREQ(ElementCodeMeaning(5, 't'), "Station");
   EXPECT_STREQ(ElementCodeMeaning(3, 'Q'), "");
   EXPECT_STREQ(ElementCodeMeaning(6, 'n'), "");
+  const CDBCabinet copy(cab);  // copies and assignments keep every field
+  other = copy;
+  EXPECT_EQ(std::string(other.id) + "|" + other.alias + "|" + other.location, "005es16520|ABCDEFG|A very long loca");
+  EXPECT_EQ(other.milepost, 1234);
+  EXPECT_EQ(other.roadway, &road);
 }
 
 TEST(DateTimeEx, ValuesAndTexts) {

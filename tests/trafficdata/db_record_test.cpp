@@ -187,6 +187,8 @@ TEST(DBRecordOrder, KeysDirectionsAndStability) {
 
   const CGrpType* keys[2] = {&content, &hour};
   CRecordOrder order(keys, 2);
+  CDBRecord* failed = nullptr;  // a row that could not be allocated goes last
+  ASSERT_EQ(rows.InsertAt(2, &failed), 2);
   SortRecords(rows, order);
   const int expectAsc[5] = {1, 3, 4, 0, 2};  // stable within equal content
   for (int i = 0; i < 5; ++i) EXPECT_EQ(rows.m_pData[i]->word[RW_ORDINAL], expectAsc[i]);
@@ -194,6 +196,8 @@ TEST(DBRecordOrder, KeysDirectionsAndStability) {
   SortRecords(rows, order);
   const int expectDesc[5] = {0, 2, 1, 3, 4};
   for (int i = 0; i < 5; ++i) EXPECT_EQ(rows.m_pData[i]->word[RW_ORDINAL], expectDesc[i]);
+  EXPECT_EQ(rows.m_pData[5], nullptr);
+  rows.Truncate(5);
   {
     CSortKeyScope scope(order);
     EXPECT_TRUE(*rows.m_pData[0] < *rows.m_pData[2]);

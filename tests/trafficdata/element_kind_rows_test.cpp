@@ -234,19 +234,21 @@ TEST(SpeedTrapRows, FlagsOfSingleIntervalsAndRejectedDays) {
   EXPECT_EQ(0x70, r.Value(0));
   EXPECT_TRUE(r.Row(0).rawFlag);
 
-  // The day rejected: a single interval says "every bit" (15) as flag bits; P = 7 says
-  // "All Bad Data" as a class, also in the shortened last slot.
-  for (int P : {1, 7}) {
-    Rows<CSpeedTrapData> j(1, ET_SPEED_TRAP);
-    fixtures::LoadTrap(*j.data->TrapDay(0), {}, 4320);
+  // The days rejected: a single interval of one day says "every bit" (15) as flag bits; P = 7,
+  // or two days in the slot, say "All Bad Data" as a class, also in the shortened last slot.
+  const int cases[][2] = {{1, 1}, {7, 1}, {1, 2}};  // P, days
+  for (auto [P, days] : cases) {
+    Rows<CSpeedTrapData> j(days, ET_SPEED_TRAP);
+    for (int d = 0; d < days; ++d) fixtures::LoadTrap(*j.data->TrapDay(d), {}, 4320);
     j.On({CC_VALID_FLAG, CC_NDAYS});
     j.s.periodLen = P;
     j.s.minValidityOn = true;
     j.s.minValidity = 1;
     ASSERT_TRUE(j.Build());
     const int last = j.Count() - 2;
-    EXPECT_EQ(P == 1 ? 15 : 0, j.Value(last)) << P;
-    EXPECT_EQ(P == 1, j.Row(last).rawFlag) << P;
+    const bool single = P == 1 && days == 1;
+    EXPECT_EQ(single ? 15 : 0, j.Value(last)) << P << " " << days;
+    EXPECT_EQ(single, j.Row(last).rawFlag) << P << " " << days;
     EXPECT_EQ(0, j.Value(last + 1));
     if (P == 7) {
       char cell[64];

@@ -107,6 +107,7 @@ TEST(LoopSpan, FinerLayout) {
   EXPECT_EQ(day.GetSpanFlag(0, 15, 2), 2);
   EXPECT_EQ(day.GetSpanFlag(15, 15, 1), 0);
   EXPECT_EQ(day.GetSpanFlag(15, 15, 2), 0);
+  EXPECT_EQ(day.GetSpanFlag(5, 5, 0), 0);  // chatter alone is bad, not disabled
 }
 
 TEST(LoopSpan, WindowVolumesAgreeWithSingleSpans) {
@@ -180,6 +181,13 @@ TEST(LoopSpan, LengthEstimateByMethod) {
   }
   day.EstimateLength(45, 9, prm);
   EXPECT_EQ(day.estimatedLength, 220);
+  // Suspect periods of half the volume: methods that take good periods only leave them out
+  // (6 fills their slots from the good neighbours).
+  for (int p = 0; p < 288; p += 3) Set(day, p, {2, 15, 80, 50});
+  for (int m : {0, 3, 6}) {
+    day.EstimateLength(45, m, prm);
+    EXPECT_EQ(day.estimatedLength, 229) << m;
+  }
 }
 
 }  // namespace

@@ -62,7 +62,7 @@ struct Window {
 };
 
 std::vector<Window> Windows(std::mt19937& rng) {
-  std::vector<Window> w;
+  std::vector<Window> w{{0, 0, 1}};  // the first interval alone: a day of one unit (20 s) or none (5 min)
   for (int length : {1, 14, 15, 16, 45, 180, 2160}) {
     w.push_back({0, 2160 - length, length});     // morning
     w.push_back({2160, 4320 - length, length});  // afternoon

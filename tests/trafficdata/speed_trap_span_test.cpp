@@ -55,6 +55,10 @@ TEST(SpeedTrapSpan, IntervalClassPrecedence) {
   EXPECT_EQ(3, dis.View().GetSpanFlag(0, 15, 0));
   EXPECT_EQ(3, dis.View().GetSpanFlag(0, 15, 2));
   EXPECT_EQ(PC_DISABLED, dis.View().GetPeriod(0).cls);
+  // A day without entries: its periods are bad and empty.
+  const SpeedTrapPeriod none = TrapDay(0, {}).View().GetPeriod(0);
+  EXPECT_EQ(PC_BAD, none.cls);
+  EXPECT_EQ(0u, none.Vehicles() + none.samples);
 }
 
 // Good, missing, good under method 6: the earlier period covers 15 + 7 units, the later 15 + 8.

@@ -64,6 +64,8 @@ TEST(ArchiveNames, OlderVolumeAndOccupancyFiles) {
       {"060180.VOL", false, 0, 0, 0},
       {"130193.VOL", false, 0, 0, 0},
       {"003293.VOL", false, 0, 0, 0},
+      {"000193.VOL", false, 0, 0, 0},
+      {"060093.VOL", false, 0, 0, 0},
       {"063293.VOL", false, 0, 0, 0},
       {"060193.DAT", false, 0, 0, 0},
       {"060193.VOLX", false, 0, 0, 0},

@@ -188,6 +188,11 @@ TEST_F(DatesDlgTest, SpinsMoveByADayAndAreRefusedPastTheAvailableDays) {
       input::Spin(Item(d, c.start ? IDC_SEL_START_SPIN : IDC_SEL_END_SPIN), c.up);
       EXPECT_EQ(Fields(d, c.start), c.shown) << c.start << c.up;
     }
+    // A year of one day: a day typed beside it moves onto it.
+    input::SelectLine(Item(d, IDC_SEL_YEARS), 1);
+    TypeInto(Item(d, IDC_SEL_START_DAY), "2");
+    input::Spin(Item(d, IDC_SEL_START_SPIN), false);
+    EXPECT_EQ(Fields(d, true), (Strings{"5", "1", "1996"}));
   });
 }
 

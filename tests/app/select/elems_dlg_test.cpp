@@ -109,6 +109,17 @@ TEST_F(ElemsDlgTest, AnEmptySelectionOpensAtTheFirstRoadwayAndCabinetAndChoosing
   });
 }
 
+// An element that could not be allocated shows as a blank line and is never added.
+TEST_F(ElemsDlgTest, AddAllSkipsAnElementThatCouldNotBeAllocated) {
+  CDBElementEx* failed = nullptr;
+  ASSERT_EQ(dlg->m_Elements.m_pData[0]->m_pData[0]->Add(&failed), 1);
+  Select([](CElemsDlg& d) {
+    EXPECT_EQ(Lines(d, IDC_SEL_AVAILABLE), (Strings{"_MN___2", ""}));
+    input::Click(Item(d, IDC_SEL_ADD_ALL));
+    EXPECT_EQ(Lines(d, IDC_SEL_SELECTED), Strings{"005es00100:_MN___2"});
+  });
+}
+
 TEST_F(ElemsDlgTest, AddingKeepsTheListSortedAndUniqueAndTheKeysAreConsumed) {
   selection.Add("SR 520", "520es00300", "_MW___1");
   Select([](CElemsDlg& d) {
@@ -189,10 +200,13 @@ TEST_F(ElemsDlgTest, ANewLoadEmptiesEveryList) {
   CDBElementEx element("_MN___1", ET_LOOP, nullptr);
   dlg->m_lbSelected.Add(element);
   dlg->m_lbAvailable.Add(element);
+  CDBCabinet cabinet("005es00100", "", 100, "Somewhere", nullptr);
+  dlg->m_lbCabinets.Add(cabinet);
   EXPECT_EQ(dlg->StartLoad(CObjArray<CDateTimeEx>(), kMaskAll), 0u);  // no dates: the load ends at once
   EXPECT_EQ(dlg->m_lbSelected.m_nSize, 0);
   EXPECT_EQ(dlg->m_lbAvailable.m_nSize, 0);
   EXPECT_EQ(dlg->m_lbRoadways.m_nSize, 0);
+  EXPECT_EQ(dlg->m_lbCabinets.m_nSize, 0);
 }
 
 // The loader still waits for the answer to its disc request when the user asks for the dialog:

@@ -114,15 +114,17 @@ TEST_F(MainViewTest, WorkerLinesScrollSixFromTheEndButNeverAboveTheTop) {
   view_->m_lbStatus.ResetContent();
   view_->PostWorker(ID_WORKER_INPUT_LOADED);
   view_->PostWorkerError(ID_WORKER_DATA_FILE_ERROR, CDateTimeEx(1994, 3, 15), 2);
+  view_->PostWorkerPath(ID_WORKER_OUTFILE_ERROR, "/tmp/locked.DAT");
   view_->PostWorkerPath(ID_WORKER_OUTPUT_TO, "/tmp/123DEFAULT.DAT");
   qav::ui::PumpPending();
   EXPECT_EQ(StatusLines(), (std::vector<std::string>{"Input Data Loaded...", "Error opening data file for 03/15/1994",
                                                      "The system cannot find the file specified.",
+                                                     "Out file open error: /tmp/locked.DAT",
                                                      "Reports output to: /tmp/123DEFAULT.DAT"}));
   EXPECT_EQ(view_->m_lbStatus.GetTopIndex(), 0);
   for (int i = 0; i < 6; ++i) view_->PostWorker(ID_WORKER_CANCELED);
   qav::ui::PumpPending();
-  EXPECT_EQ(view_->m_lbStatus.GetTopIndex(), 10 - 6);
+  EXPECT_EQ(view_->m_lbStatus.GetTopIndex(), 11 - 6);
 }
 
 TEST_F(MainViewTest, TheLogReachesTheStatusListThroughTheTimer) {

@@ -38,6 +38,7 @@ TEST(SetupLines, EachLineMustBeWhatItsFieldHolds) {
       {"\xE9t\xE9", 't', true, ""},
       {"37622.000000", 'd', true, ""},
       {"37622.5", 'd', true, ""},
+      {"+37622.5", 'd', true, ""},
       {"1e5", 'd', false, "not a date"},
       {"nan", 'd', false, "not a date"},
       {"1.2.3", 'd', false, "not a date"},
