@@ -224,6 +224,14 @@ TEST(NewModelTest, EstimateOfLoopAndMeteredLaneGivesColsOneToTwo) {
   EXPECT_EQ(m.m_nRowsHi, 1);
   EXPECT_TRUE(m.m_lstSource.IsListed(GK_ELEMENT_TYPE));  // the estimate changes no list
   EXPECT_EQ(m.m_lstSeps.Count(), 0);
+  // Elements across, content in no list: one report per content, of the one element it applies to.
+  m.RemoveFromList(m.m_lstCols, 0);
+  m.RemoveFromList(m.m_lstRows, 0);
+  ASSERT_TRUE(m.MoveToList(GK_ELEMENT, m.m_lstCols, m.m_lstRows, nullptr));
+  m.RecomputeReportLayout();
+  EXPECT_EQ(m.m_nReports, 3);
+  EXPECT_EQ(m.m_nColsHi, 1);
+  EXPECT_EQ(m.m_nRowsHi, 1);
 }
 
 TEST(NewModelTest, EstimateShortcutsAndDates) {

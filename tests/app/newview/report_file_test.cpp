@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <sys/stat.h>
@@ -231,6 +232,27 @@ TEST(ReportFileCreateTest, FolderIsCreatedOrTheTempFolderTakesTheReport) {
   }
   EXPECT_NE(fallbacks.front(), fallbacks.back());  // a second fall-back never overwrites the first
   for (auto& n : fallbacks) std::remove(n.c_str());
+
+  // No temporary folder, or every name the fall-back may draw already taken: the report fails.
+  const std::string taken = base + "/taken/";
+  ASSERT_EQ(mkdir(taken.c_str(), 0700), 0);
+  for (int i = 0; i < 32768; ++i) {
+    FILE* name = std::fopen((taken + std::to_string(i) + "Out.txt").c_str(), "w");
+    ASSERT_NE(name, nullptr);
+    std::fclose(name);
+  }
+  const char* old = std::getenv("TMPDIR");
+  const std::string saved = old != nullptr ? old : "";
+  for (const std::string& temp : {base + "/missing/", taken}) {
+    SCOPED_TRACE(temp);
+    setenv("TMPDIR", temp.c_str(), 1);
+    CStdioFile f;
+    StatusLog log;
+    std::string written;
+    EXPECT_FALSE(CreateReportFile(f, base + "/no/such/r.txt", written, log));
+  }
+  if (old != nullptr) setenv("TMPDIR", saved.c_str(), 1);
+  else unsetenv("TMPDIR");
   std::filesystem::remove_all(base);
 }
 
