@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <thread>
 #include <chrono>
+#include <cstdlib>
 #include <atomic>
 #include <fstream>
 #include <sstream>
@@ -426,23 +427,38 @@ TEST(NewRunTest, CancelOrRowsThatDoNotFitWriteNothing) {
 }
 
 TEST(NewRunTest, AReportThatCannotBeWrittenIsNotReportedAsDone) {
-  if (access("/dev/full", W_OK) != 0) GTEST_SKIP() << "no /dev/full";
-  CNewReportModel m;
-  SetDates(m, {{2003, 1, 6}});
-  AddElement(m, "005es00100", "LOOP01V", ET_LOOP);
-  m.m_bContent[CC_VOLUME] = 1;
-  m.m_nPeriodLen = 4320;
-  m.m_strOutputPath = "/dev/full";  // every write fails: the disk is full
-  m.GroupSelectedDates();
-  m.CountElementsPerKind();
-  m.CountContentPerKind();
-  m.PeriodsPerDay();
-  SFakeRun r;
-  r.Run(m);
-  EXPECT_EQ(std::count(r.ids.begin(), r.ids.end(), 515u), 0);
-  ASSERT_FALSE(r.status.lines.empty());
-  EXPECT_EQ(r.status.lines.front(), "502");
-  EXPECT_FALSE(r.flags.keepGoing());
+  // A full disk fails the header; a file that can be created neither where asked nor in the
+  // temporary folder fails before it. Either way the run stops once sorted, before its output.
+  const struct {
+    const char* path;
+    const char* temp;
+  } cases[] = {{"/dev/full", nullptr}, {"/nonexistent/a/r.txt", "/nonexistent/tmp/"}};
+  const char* old = std::getenv("TMPDIR");
+  const std::string saved = old != nullptr ? old : "";
+  for (const auto& c : cases) {
+    if (access(c.path, W_OK) != 0 && c.temp == nullptr) continue;  // no /dev/full here
+    if (c.temp != nullptr) setenv("TMPDIR", c.temp, 1);
+    CNewReportModel m;
+    SetDates(m, {{2003, 1, 6}});
+    AddElement(m, "005es00100", "LOOP01V", ET_LOOP);
+    m.m_bContent[CC_VOLUME] = 1;
+    m.m_nPeriodLen = 4320;
+    m.m_strOutputPath = c.path;
+    m.GroupSelectedDates();
+    m.CountElementsPerKind();
+    m.CountContentPerKind();
+    m.PeriodsPerDay();
+    SFakeRun r;
+    r.Run(m);
+    if (old != nullptr) setenv("TMPDIR", saved.c_str(), 1);
+    else unsetenv("TMPDIR");
+    EXPECT_EQ(std::count(r.ids.begin(), r.ids.end(), 515u), 0) << c.path;
+    ASSERT_FALSE(r.ids.empty());
+    EXPECT_EQ(r.ids.back(), 511u) << c.path;
+    ASSERT_FALSE(r.status.lines.empty());
+    EXPECT_EQ(r.status.lines.front(), "502");
+    EXPECT_FALSE(r.flags.keepGoing());
+  }
 }
 
 }  // namespace
