@@ -2,6 +2,7 @@
 // before a run report in the status window, and a run started from the form writes the report.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <functional>
 #include <unistd.h>
@@ -106,6 +107,17 @@ TEST_F(NewViewTest, FormStartsFromTheProfileDefaults) {
     for (const ControlTemplate& b : c)
       if (&a != &b && shown(a) && shown(b))
         EXPECT_TRUE(a.x + a.cx <= b.x || b.x + b.cx <= a.x || a.y + a.cy <= b.y || b.y + b.cy <= a.y) << a.text << " | " << b.text;
+  // Each count stands on the row of what it counts, right of it and inside the column.
+  auto at = [&](int id) { return *std::find_if(c.begin(), c.end(), [id](const ControlTemplate& k) { return k.id == id; }); };
+  const ControlTemplate column = at(IDC_NV_SUM_METHOD);
+  const std::pair<int, int> counts[] = {{IDC_NV_SELECT_DATES, IDC_NV_DATES}, {IDC_NV_SELECT_LOCATIONS, IDC_NV_ELEMENTS},
+                                        {IDC_NV_LOOPS_LABEL, IDC_NV_LOOPS},   {IDC_NV_TRAPS_LABEL, IDC_NV_TRAPS},
+                                        {IDC_NV_STATIONS_LABEL, IDC_NV_STATIONS}, {IDC_NV_LANES_LABEL, IDC_NV_LANES}};
+  for (auto [label, field] : counts) {
+    const ControlTemplate l = at(label), f = at(field);
+    EXPECT_TRUE(f.x >= l.x + l.cx && f.x + f.cx <= column.x + column.cx) << field;
+    EXPECT_TRUE(f.y < l.y + l.cy && l.y < f.y + f.cy) << field;
+  }
 }
 
 TEST_F(NewViewTest, MovesRemovalsKeysAndTheSplitRefusal) {
