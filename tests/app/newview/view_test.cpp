@@ -382,6 +382,20 @@ class CountingElements : public INewElementDialog {
   std::vector<int>& masks_;
 };
 
+// A wait dialog that keeps every title it is given.
+class TitledWait : public CWaitDialog {
+ public:
+  TitledWait(CMainDlg& view, std::vector<std::string>& titles)
+      : CWaitDialog(&view.m_nWaitPosition, &view.m_bWaitKeepGoing), titles_(titles) {}
+  LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override {
+    if (msg == WM_SETTEXT) titles_.push_back(reinterpret_cast<const char*>(lParam));
+    return CWaitDialog::WindowProc(msg, wParam, lParam);
+  }
+
+ private:
+  std::vector<std::string>& titles_;
+};
+
 TEST_F(NewViewTest, ARunHoldsTheRunningFlagAndShowsTheCompletedEstimateAfterwards) {
   SampleArchiveOptions o;
   o.root = folder_ / "archive/";
@@ -407,9 +421,12 @@ TEST_F(NewViewTest, ARunHoldsTheRunningFlagAndShowsTheCompletedEstimateAfterward
   ::SendMessage(view_->m_hWnd, WM_ELEMENTS_LOADED, 288, 0);
   ASSERT_EQ(view_->m_nPeriodStep, 15);
   int runningSeen = -1;
+  std::vector<std::string> titles;
   std::function<void()> watch = [&] {
     if (view_->m_pWaitDialog != nullptr && runningSeen < 0) {
       runningSeen = view_->m_bRunning.load();
+      delete view_->m_pWaitDialog;  // the run's wait dialog from here on keeps its titles
+      view_->m_pWaitDialog = new TitledWait(*view_, titles);
       ::SendMessage(view_->m_hWnd, WM_ELEMENTS_LOADED, 0, 0);  // held until the run ends
     }
     if (runningSeen < 0) qav::ui::PostTask(watch);
@@ -418,6 +435,8 @@ TEST_F(NewViewTest, ARunHoldsTheRunningFlagAndShowsTheCompletedEstimateAfterward
   input::Click(Item(IDC_NV_PRODUCE));
   ASSERT_EQ(LastStatus(), "Reports Output...");
   EXPECT_EQ(runningSeen, 1);
+  ASSERT_FALSE(titles.empty());
+  EXPECT_EQ(titles.back(), "Shutting Down the Thread...");  // the last step the user is shown
   EXPECT_EQ(view_->m_nPeriodStep, 1);  // data of no whole periods: the step goes back to one second
   EXPECT_EQ(Text(IDC_NV_REPORTS), std::to_string(view_->m_nReports));
 }
