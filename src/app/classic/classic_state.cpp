@@ -72,7 +72,7 @@ bool CClassicSelection::FromRecords(const ClassicSelection& rec) {
     ok = ok && roadways.Add(road) >= 0;
   }
   for (const ClassicCabinetRec& c : rec.cabinets) {
-    CDBRoadway* road = roadways.m_pData[c.roadway];
+    CDBRoadway* road = ok ? roadways.m_pData[c.roadway] : nullptr;  // a failed Add leaves it past the end
     CDBCabinet cab(c.id.c_str(), c.alias.c_str(), c.milepost, c.location.c_str(), road);
     ok = ok && road && cabinets.Add(cab) >= 0;
   }

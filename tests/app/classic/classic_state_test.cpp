@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "containers/mem_mgr.h"
+
 namespace {
 
 TEST(ClassicState, SelectionRecordsKeepTheLinksBetweenTheLists) {
@@ -35,6 +37,13 @@ TEST(ClassicState, SelectionRecordsKeepTheLinksBetweenTheLists) {
   EXPECT_STREQ(back.cabinets.m_pData[0]->roadway->name, "SR 520");
   EXPECT_EQ(back.elements.m_pData[1]->cabinet->roadway->route, 2);
   EXPECT_EQ(MultiYearOfDates(back.dates), 2003);
+  // Running out of memory part-way leaves every list empty, not cabinets without their elements.
+  for (long n = 0;; ++n) {
+    CClassicSelection part;
+    CAllocFailureScope fail(n);
+    if (part.FromRecords(rec)) break;
+    EXPECT_EQ(part.dates.m_nSize + part.roadways.m_nSize + part.cabinets.m_nSize + part.elements.m_nSize, 0) << n;
+  }
 }
 
 TEST(ClassicState, BlockWithoutDatesKeepsItsLists) {

@@ -64,6 +64,7 @@ TEST_F(ClassicViewTest, RefusedFileNameStopsTheHandler) {
   Click(IDC_RAW_ON);
   EXPECT_EQ(view_->m_bRawOn, 1);
   EXPECT_EQ(view_->m_bRawOff, 0);
+  EXPECT_EQ(::SendMessage(Item(IDC_RAW_OFF), BM_GETCHECK, 0, 0), BST_UNCHECKED);
 }
 
 TEST_F(ClassicViewTest, ChangeHandlersWithARefusedFieldChangeNothing) {
@@ -156,6 +157,7 @@ TEST_F(ClassicViewTest, ChangeYearFillsTheMultiLists) {
     return true;
   };
   view_->m_lstMonths.SetSel(5, TRUE);  // kept across the refresh
+  view_->m_lstYearlyDays.SetSel(3, TRUE);
   Click(IDC_MDS_CHANGE_YEAR);
   EXPECT_EQ(view_->m_nMdsYear, 2003);
   EXPECT_EQ(Text(Item(IDC_MDS_YEAR)), "2003");
@@ -163,6 +165,7 @@ TEST_F(ClassicViewTest, ChangeYearFillsTheMultiLists) {
   EXPECT_EQ(view_->m_lstMonths.GetTextString(0), "JAN");
   EXPECT_EQ(view_->m_lstMonths.GetTextString(1), "n/a");
   EXPECT_EQ(view_->m_lstMonths.GetSel(5), 1);
+  EXPECT_EQ(view_->m_lstYearlyDays.GetSel(3), 1);
   EXPECT_EQ(view_->m_lstMonthlyDays.GetTextString(0), "SUN");
   EXPECT_EQ(view_->m_lstYearlyDays.GetTextString(0), "n/a");
   EXPECT_TRUE(::IsWindowEnabled(Item(IDC_MDS_MONTHLY)));
@@ -191,12 +194,16 @@ TEST_F(ClassicViewTest, ConfigurationRoundTripAndRefusal) {
   view_->OnSaveConfig();
   const ClassicSetup saved = view_->CurrentSetup();
   // Change everything, then read the file back.
-  view_->m_bRawOn = 0;
+  view_->m_bRawOn = view_->m_bMdsOff = 0;
+  view_->m_bRawOff = view_->m_bMdsOn = 1;
   view_->m_strRawName = "OTHER.DAT";
   view_->m_sel[CB_RAW].elements.RemoveAll();
+  view_->m_sel[CB_SINGLE].dates.Add(CDateTimeEx(2003, 1, 6));  // the file's SDS block has none
   view_->UpdateData(FALSE);
   view_->OnReadConfig();
   EXPECT_EQ(view_->CurrentSetup(), saved);
+  EXPECT_EQ(::SendMessage(Item(IDC_RAW_OFF), BM_GETCHECK, 0, 0), BST_UNCHECKED);
+  EXPECT_EQ(::SendMessage(Item(IDC_MDS_OFF), BM_GETCHECK, 0, 0), BST_CHECKED);
   EXPECT_EQ(Text(Item(IDC_RAW_NAME)), "R1.DAT");
   EXPECT_EQ(Text(Item(IDC_RAW_ELEMS)), "1");
   EXPECT_EQ(selectors_->loads[CB_RAW], 1);

@@ -275,6 +275,7 @@ TEST_F(ElemsDlgTest, TheWizardFormAppendsMovesLinesAndEndsWithBackOrFinish) {
       input::Click(Item(wizard, IDC_SEL_MOVE_DOWN));
       EXPECT_EQ(Lines(wizard, IDC_SEL_SELECTED),
                 (Strings{"005es00200:AMS___1", "005es00200:_MN___1", "005es00200:_MS___1"}));
+      EXPECT_EQ(HighlightedLines(wizard.m_lbSelected), (std::vector<int>{1, 2}));
       input::Click(Item(wizard, c.button));
     });
     EXPECT_EQ(wizard.SelectElements(selection.roadways, selection.cabinets, selection.elements, nullptr), c.result);
