@@ -1,6 +1,7 @@
 #include "app/shell/decode_pool.h"
 
 #include <gtest/gtest.h>
+#include <sched.h>
 
 #include <atomic>
 #include <filesystem>
@@ -101,5 +102,37 @@ TEST(DecodePool, HelpersCarryTheirNameForDebuggersAndTop) {
   };
   for (int i = 0; i < 200 && named() < 2; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
   EXPECT_EQ(named(), 2);
+}
+
+TEST(DecodePool, EndingThePoolDecodesTheBatchInHand) {
+  std::vector<CountingDay> days(10);
+  CountingData data(days);
+  std::vector<unsigned char> bytes(days.size(), 7);
+  CDecodePool::Batch batch;
+  for (int i = 0; i < static_cast<int>(days.size()); ++i)
+    batch.push_back({&data, i, &bytes[static_cast<size_t>(i)], 1, 1});
+  {
+    CDecodePool pool(0);  // no helpers: only the caller decodes
+    pool.Submit(batch);
+  }
+  for (const CountingDay& d : days) EXPECT_EQ(d.loads.load(), 1);
+}
+
+TEST(DecodePool, HelpersFollowTheCoresTheProcessMayUse) {
+  cpu_set_t all;
+  ASSERT_EQ(sched_getaffinity(0, sizeof all, &all), 0);
+  for (int n : {1, 2}) {
+    if (CPU_COUNT(&all) < n) break;
+    cpu_set_t some;  // this thread on n of its cores, as taskset would place the process
+    CPU_ZERO(&some);
+    for (int c = 0; c < CPU_SETSIZE && CPU_COUNT(&some) < n; ++c)
+      if (CPU_ISSET(c, &all)) CPU_SET(c, &some);
+    ASSERT_EQ(sched_setaffinity(0, sizeof some, &some), 0);
+    const int cores = CDecodePool::UsableCores();
+    const int helpers = CDecodePool::DefaultThreads();
+    sched_setaffinity(0, sizeof all, &all);
+    EXPECT_EQ(cores, n);
+    EXPECT_EQ(helpers, 1);  // at least one, and one core is the reader's
+  }
 }
 }  // namespace

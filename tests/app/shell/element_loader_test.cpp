@@ -278,18 +278,34 @@ TEST_F(ElementLoaderTest, NothingLoadsOrNoDates) {
 
 TEST_F(ElementLoaderTest, AStopEndsTheWalkAfterTheDayInHand) {
   errors_.delayMs = 20;
-  CObjArray<CDateTimeEx> dates;
-  dates.Add(CDateTimeEx(2001, 1, 1));
-  dates.Add(CDateTimeEx(2001, 12, 31));
-  ASSERT_EQ(loader_.StartLoad(dates, kMaskAll), 0u);
-  Sleep(100);
-  loader_.StopLoad();
-  qav::ui::PumpPending();
-  EXPECT_EQ(window_->notices, std::vector<uint32_t>{kLoadStopped});
-  EXPECT_EQ(loader_.m_bLoadFailed, 1);
-  EXPECT_LT(loader_.m_StartDate.m_dt, CDateTimeEx(2001, 2, 1).m_dt);
+  // Every day of 2001 is missing: the stop comes in the walk forward, or, when the first day
+  // loads, in the walk backward.
+  for (const CDateTimeEx& first : {CDateTimeEx(2001, 1, 1), CDateTimeEx(1994, 1, 1)}) {
+    const bool forward = first.GetYear() == 2001;
+    window_->notices.clear();
+    CObjArray<CDateTimeEx> dates;
+    dates.Add(first);
+    dates.Add(CDateTimeEx(2001, 12, 31));
+    ASSERT_EQ(loader_.StartLoad(dates, kMaskAll), 0u);
+    Sleep(100);
+    loader_.StopLoad();
+    qav::ui::PumpPending();
+    EXPECT_EQ(window_->notices, std::vector<uint32_t>{kLoadStopped}) << forward;
+    EXPECT_EQ(loader_.m_bLoadFailed, forward ? 1 : 0);
+    if (forward) EXPECT_LT(loader_.m_StartDate.m_dt, CDateTimeEx(2001, 2, 1).m_dt);
+    else EXPECT_GT(loader_.m_EndDate.m_dt, CDateTimeEx(2001, 12, 1).m_dt);
+  }
   // A new load after a stop starts cleanly.
   window_->notices.clear();
   EXPECT_EQ(Load({CDateTimeEx(1994, 1, 1)}), std::vector<uint32_t>{288});
+}
+
+TEST_F(ElementLoaderTest, AMonthIsWalkedBackFromItsLastDay) {
+  ASSERT_EQ(loader_.StartLoadMonth(1994, 1, kMaskAll), 0u);
+  // Days 6 to 31 are missing; a walk that went past the month would not end in time.
+  for (int i = 0; i < 2000 && !loader_.IsDone(); ++i) Sleep(10);
+  loader_.StopLoad();
+  EXPECT_EQ(loader_.m_StartDate.Format("%Y-%m-%d"), "1994-01-01");
+  EXPECT_EQ(loader_.m_EndDate.Format("%Y-%m-%d"), "1994-01-05");
 }
 }  // namespace

@@ -99,6 +99,7 @@ TEST_F(LoaderTest, EachPeYearReadsItsOwnDeviceList) {
   EXPECT_EQ(poster.posts, (std::vector<std::pair<UINT, LPARAM>>{Post(500), Post(505, d1991b), Post(502, 3), Post(503)}));
   EXPECT_TRUE(Available(*set, 0, 0));
   EXPECT_FALSE(Available(*set, 0, 1));
+  EXPECT_EQ(run.progress, 3 * kProgressLoadDay);  // the unread days of 1991 count too
 }
 
 TEST_F(LoaderTest, AliasLayoutKeysAndUnreadableNames) {
@@ -249,12 +250,19 @@ TEST_F(LoaderTest, ADataObjectThatCannotBeMadeIsAFailedReadOfEachDay) {
     ~Reset() { FailElementDataAllocation(-1); }
   } reset;
   FailElementDataAllocation(0);
-  auto set = LoadElementData(s.elements, days, poster, run);
+  NewSettings noGroups;
+  SRowsWhileLoading rows;  // left over from an earlier load: every element had rows
+  rows.settings = &noGroups;
+  for (int e = 0; e < s.elements.m_nSize; ++e) rows.rows.push_back(std::make_unique<CDBRecordset>());
+  auto set = LoadElementData(s.elements, days, poster, run, nullptr, &rows);
   ASSERT_NE(set, nullptr);
   EXPECT_EQ(poster.posts, (std::vector<std::pair<UINT, LPARAM>>{Post(500), Post(506, pe), Post(502, 8), Post(506, db),
                                                                  Post(502, 8), Post(503)}));
   EXPECT_EQ(set->At(0), nullptr);
   EXPECT_TRUE(Available(*set, 1, 1));  // the other elements load as before
+  ASSERT_EQ(rows.rows.size(), 3u);
+  EXPECT_EQ(rows.rows[0], nullptr);  // no data object, no rows
+  EXPECT_NE(rows.rows[1], nullptr);
 }
 
 TEST_F(LoaderTest, RowsMadeWhileLoadingAreTheRowsMadeAfterwards) {

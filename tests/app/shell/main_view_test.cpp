@@ -12,6 +12,7 @@
 #include "archive/archive_globals.h"
 #include "platform/kernel/optical.h"
 #include "platform/kernel/process.h"
+#include "platform/shell/shell.h"
 #include "platform/ui/input.h"
 
 namespace input = qav::ui::input;
@@ -410,5 +411,26 @@ TEST_F(MainViewTest, AWorkersWaitCursorReachesTheUserInterfaceThread) {
   EXPECT_EQ(view_->SendMessage(WM_SETCURSOR, reinterpret_cast<WPARAM>(view_->GetSafeHwnd()), 0), TRUE);
   EXPECT_EQ(view_->SendMessage(WM_SET_WAIT_CURSOR, 0, 0), 1);
   EXPECT_FALSE(view_->m_bBusy);
+}
+
+TEST_F(MainViewTest, HelpSaysSoOnlyWhenItsFileCannotBeOpened) {
+  struct Restore {
+    ~Restore() {
+      SetAssociationLookupForTesting(nullptr);
+      SetProgramPathForTesting("");
+    }
+  } restore;
+  SetProgramPathForTesting(folder_ / "qav");
+  SetAssociationLookupForTesting([](const std::string&, std::string& program) {
+    program = "/bin/true";
+    return true;
+  });
+  Start();
+  input::Menu(frameWnd_, ID_HELP);  // no help file beside the program
+  ASSERT_EQ(boxes_.size(), 1u);
+  EXPECT_EQ(boxes_[0].text.rfind("The help file " + folder_ / "qav.chm" + " could not be opened.", 0), 0u);
+  std::ofstream(folder_ / "qav.chm") << "help";
+  input::Menu(frameWnd_, ID_HELP);
+  EXPECT_EQ(boxes_.size(), 1u);
 }
 }  // namespace

@@ -91,4 +91,17 @@ TEST(PeValidSettingsTest, EveryFieldIsKept) {
                               got.offMin, got.offMax}),
             std::vector<int>({1, 2, 3, 4, 5, 6, 7, 8}));
 }
+
+TEST(AppProfileStoreTest, AWriteTheProfileRefusesIsReportedAsFailed) {
+  CAppProfileStore store;
+  {
+    CWinApp app("profile test");
+    EXPECT_FALSE(store.WriteString("Settings", "two\nlines", "value"));
+    EXPECT_FALSE(store.WriteInt("Settings", "two\nlines", 1));
+  }
+  // Without the program object there is no profile: nothing is written, the defaults are read.
+  EXPECT_FALSE(store.WriteString("Settings", "Key", "value"));
+  EXPECT_EQ(store.GetInt("Settings", "Key", 7), 7u);
+  EXPECT_EQ(store.GetString("Settings", "Key", nullptr), "");
+}
 }  // namespace

@@ -54,4 +54,18 @@ TEST(WorkerIds, StatusTextSplitsAtRunsOfLineEnds) {
     EXPECT_EQ(lines, c.lines) << c.text;
   }
 }
+
+TEST(WorkerIds, MissingDataLineOnlyWhenSomeElementDayHadNoData) {
+  const struct {
+    int64_t elementDays, withoutData;
+    const char* line;
+  } cases[] = {
+      {10, 3, "No data was found for 3 of the 10 element-days; see the status list"},
+      {10, 10, "No data was found for any of the 10 element-days; see the status list"},
+      {10, 0, ""},
+      {0, 2, ""},  // nothing was asked for
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(MissingDataLine(c.elementDays, c.withoutData), c.line) << c.elementDays << " " << c.withoutData;
+}
 }  // namespace
