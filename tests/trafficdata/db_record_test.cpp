@@ -210,6 +210,31 @@ TEST(DBRecordOrder, KeysDirectionsAndStability) {
   EXPECT_EQ(copy.m_pData[0]->word[RW_ORDINAL], 0);
 }
 
+// Rows moved from one set to another, and the packed keys of an element key: a number per row
+// that orders the rows as the key does.
+TEST(DBRecordOrder, TakenRowsAndPackedElementKeys) {
+  CDBRoadway road("I-5");
+  CDBCabinet late("005es00200", "", 200, "A", &road), early("005es00100", "", 100, "B", &road);
+  CDBElementEx a("_MS___1", ET_LOOP, &late), b("_MS___1", ET_LOOP, &early);
+  CDBRecordset rows, more;
+  ASSERT_TRUE(rows.AddRecord(CDBRecord(&a, 0)));
+  ASSERT_TRUE(more.AddRecord(CDBRecord(&b, 1)));
+  ASSERT_TRUE(more.AddRecord(CDBRecord(&a, 2)));
+  EXPECT_TRUE(rows.TakeAll(more));
+  ASSERT_EQ(rows.m_nSize, 3);
+  EXPECT_EQ(more.m_nSize, 0);
+  CGrpType element(GK_ELEMENT);
+  const CGrpType* keys[1] = {&element};
+  CRecordOrder order(keys, 1);
+  CPackedSortKeys packed;
+  ASSERT_TRUE(packed.Build(rows.m_pData, rows.m_nSize, order, nullptr));
+  ASSERT_EQ(packed.Words(), 1);
+  uint64_t k[3];
+  for (int i = 0; i < 3; ++i) packed.Pack(i, &k[i]);
+  EXPECT_EQ(k[0], k[2]);
+  EXPECT_LT(k[1], k[0]);
+}
+
 TEST(DBRecordKeys, KeyTexts) {
   CGrpType k(GK_MILEPOST);
   CStr<char, wchar_t> t;

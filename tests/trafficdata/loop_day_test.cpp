@@ -133,6 +133,15 @@ TEST(LoopDayLoad, ArraysThatCannotBeAllocatedLeaveADayWithoutData) {
       EXPECT_EQ(Str(daily), unavailable);
     }
   }
+  // Only the last array still had room for the periods: it must not keep its length alone.
+  CLoopDay partial;
+  partial.occupancy.ResetSize(288);
+  {
+    CAllocFailureScope fail(0);
+    partial = full;
+  }
+  EXPECT_EQ(partial.Count(), 0);
+  EXPECT_EQ(partial.occupancy.m_nSize, 0);
 }
 
 TEST(LoopDayLoad, EmptyDayWrites288ZeroLines) {

@@ -36,6 +36,7 @@ TEST(LoopSpan, NineMethodsOnFiveMinuteLayout) {
     EXPECT_EQ(day.GetSpanFlag(0, 60, m), rows[m].flag);
   }
   EXPECT_EQ(day.GetSpanVolume(0, 60, 9), 0);
+  EXPECT_EQ(day.GetSpanPeriods(0, 60, 9), 0);
   EXPECT_EQ(day.GetSpanOccupancy(0, 60, 9), 0);
   EXPECT_EQ(day.GetSpanFlag(0, 60, 9), 4);
 }
@@ -181,6 +182,15 @@ TEST(LoopSpan, LengthEstimateByMethod) {
   }
   day.EstimateLength(45, 9, prm);
   EXPECT_EQ(day.estimatedLength, 220);
+  // Twice the volume in the first span only: every span of the day counts, 414720 x 650 x 11 /
+  // (29100 x 450) = 226.4.
+  CLoopDay heavyStart;
+  Fill(heavyStart, {1, 15, 80, 100});
+  for (int p = 0; p < 3; ++p) Set(heavyStart, p, {1, 15, 80, 200});
+  for (int m = 0; m < 9; ++m) {
+    heavyStart.EstimateLength(45, m, prm);
+    EXPECT_EQ(heavyStart.estimatedLength, 226) << m;
+  }
   // Suspect periods of half the volume: methods that take good periods only leave them out
   // (6 fills their slots from the good neighbours).
   for (int p = 0; p < 288; p += 3) Set(day, p, {2, 15, 80, 50});

@@ -39,6 +39,9 @@ TEST(ReportText, AppendsLongText) {
   std::string longText(900, 'a');
   AppendReportText(out, "%s|%4u", longText.c_str(), 12u);
   EXPECT_EQ(std::string(out.m_pData), "x" + longText + "|  12");
+  CStr<char, wchar_t> unset;  // no block yet: the text becomes its first contents
+  AppendReportText(unset, "%s", "ab");
+  EXPECT_STREQ(unset.m_pData, "ab");
 }
 
 // The field writer of the fixed line layouts against the C library.

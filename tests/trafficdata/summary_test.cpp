@@ -151,10 +151,15 @@ TEST(LoopSummary, BadCriteriaNeitherHangNorReadOutside) {
     t[k].runMinG = 0;
   }
   for (int k = 0; k < SK_COUNT; ++k) EXPECT_TRUE(Summary(day, k, t).valid) << k;
-  t[SK_DAILY].runWidth = -4;
   t[SK_DAILY].runStep = -1;
   t[SK_DAILY].runMaxB = 0;
-  EXPECT_FALSE(Summary(day, SK_DAILY, t).valid);  // one-period windows find the bad ones
+  for (int16_t width : {-4, 0}) {  // one-period windows find the bad ones
+    t[SK_DAILY].runWidth = width;
+    SSummary each[SK_COUNT];
+    day.ComputeSummaries(t, each);
+    EXPECT_FALSE(each[SK_DAILY].valid) << width;
+    EXPECT_FALSE(Summary(day, SK_DAILY, t).valid) << width;
+  }
   CPeriodTable table;
   day.FillPeriodTable(table);
   EXPECT_TRUE(table.CheckRunning(288, 288, 12, 12, 11, 0, 0, 0));  // an empty range passes
