@@ -246,7 +246,12 @@ TEST_F(PagesTest, EveryBrowseButtonFillsItsFieldOnOkAndLeavesItOnCancel) {
     CPropertySheet sheet("Parameter Settings");
     sheet.AddPage(page);
     std::string afterCancel, afterOk;
+    bool besideItsField = false;
     PostTask([&] {
+      RECT e{}, b{};
+      CWnd::FromHandle(Item(*page, c.edit))->GetWindowRect(&e);
+      CWnd::FromHandle(Item(*page, c.button))->GetWindowRect(&b);
+      besideItsField = b.left >= e.right && b.top < e.bottom && e.top < b.bottom;
       input::Type(Item(*page, c.edit), "/start/here");
       input::Click(Item(*page, c.button));
       afterCancel = CWnd::FromHandle(Item(*page, c.edit))->GetWindowText();
@@ -256,6 +261,7 @@ TEST_F(PagesTest, EveryBrowseButtonFillsItsFieldOnOkAndLeavesItOnCancel) {
       input::Click(::GetDlgItem(sheet.m_hWnd, IDCANCEL));
     });
     sheet.DoModal();
+    EXPECT_TRUE(besideItsField) << c.button;  // on the field's row, right of it
     ASSERT_EQ(asked.size(), 2u) << c.button;
     EXPECT_EQ(asked[0].initialPath, "/start/here") << c.button;
     EXPECT_EQ(asked[0].title, c.title != nullptr ? c.title : "Open") << c.button;
