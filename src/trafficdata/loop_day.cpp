@@ -36,8 +36,9 @@ bool Selected(int method, const SPeriodSel& s) {
   }
 }
 
+#if !defined(__SSE2__)
 // 1 << class of a present interval by its flag value (IntervalClass: codes 0, 1 and 3 good, 6
-// disabled, any other value bad).
+// disabled, any other value bad), for the portable fold; the SSE2 fold compares the codes itself.
 struct SClassBits {
   unsigned char bit[256];
   constexpr SClassBits() : bit() {
@@ -49,6 +50,7 @@ struct SClassBits {
   unsigned operator[](unsigned code) const { return bit[code]; }
 };
 constexpr SClassBits kClassBitOfCode;
+#endif
 
 // The class of a set of interval classes holding exactly one.
 int FoldedAlone(unsigned seen) {
@@ -194,8 +196,7 @@ SPeriodValue CLoopDay::FoldedPeriodAt(int p) const {
   // Finer layout: fold the period's 15 intervals. Volume and raw occupancy are summed over all
   // 15 records as stored; the samples are the present intervals.
   const int first = p * INTERVALS_PER_PERIOD;
-  if (p >= 0 && first + INTERVALS_PER_PERIOD + kFoldReadsPast <= Count())
-  {
+  if (p >= 0 && first + INTERVALS_PER_PERIOD + kFoldReadsPast <= Count()) {
     FoldIntervals(flag.m_pData + first, nPds.m_pData + first, volume.m_pData + first, occupancy.m_pData + first, v);
     return v;
   }
