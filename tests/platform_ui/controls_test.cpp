@@ -58,6 +58,7 @@ class ControlsDlg : public CDialog {
   void OnComboSel() { notices.push_back("combo"); }
   void OnEditChange() { notices.push_back("change"); }
   void OnEditKill() { notices.push_back("kill"); }
+  void OnEditFocus() { notices.push_back("focus"); }
   void OnSpin(NMHDR* hdr, LRESULT* result) {
     auto* ud = reinterpret_cast<NMUPDOWN*>(hdr);
     spinDeltas.push_back(ud->iDelta);
@@ -76,6 +77,7 @@ BEGIN_MESSAGE_MAP(ControlsDlg, CDialog)
   ON_CBN_SELCHANGE(IDC_COMBO, &ControlsDlg::OnComboSel)
   ON_EN_CHANGE(IDC_EDIT, &ControlsDlg::OnEditChange)
   ON_EN_KILLFOCUS(IDC_EDIT, &ControlsDlg::OnEditKill)
+  ON_EN_SETFOCUS(IDC_EDIT, &ControlsDlg::OnEditFocus)
   ON_NOTIFY(UDN_DELTAPOS, IDC_SPIN, &ControlsDlg::OnSpin)
   ON_WM_HSCROLL()
 END_MESSAGE_MAP()
@@ -200,7 +202,7 @@ TEST_F(ControlsTest, ComboEditAndFocusNotices) {
   input::Type(Item(IDC_EDIT), "12");
   input::SelectCombo(Item(IDC_COMBO), 1);  // the edit loses the focus first
   input::SelectCombo(Item(IDC_COMBO), 1);  // no change: no notice
-  EXPECT_EQ(dlg.notices, (std::vector<std::string>{"change", "kill", "combo"}));
+  EXPECT_EQ(dlg.notices, (std::vector<std::string>{"focus", "change", "kill", "combo"}));
   EXPECT_EQ(combo->GetCurSel(), 1);
   EXPECT_EQ(dlg.GetDlgItem(IDC_COMBO)->GetWindowText(), "Weekly");
   auto* edit = static_cast<CEdit*>(dlg.GetDlgItem(IDC_EDIT));

@@ -193,6 +193,25 @@ TEST_F(DialogTest, ModalDialogDisablesItsOwnerUntilItEndsThenGivesTheFocusBack) 
   owner.DestroyWindow();
 }
 
+// A window moved by a rectangle takes exactly it; centred, it stands in the middle of the window
+// it is centred on.
+TEST_F(DialogTest, AWindowMovesToARectangleAndCentresOnAnother) {
+  FormDlg owner, dlg;
+  ASSERT_TRUE(owner.Create(9000));
+  ASSERT_TRUE(dlg.Create(9000));
+  owner.MoveWindow(100, 50, 400, 300);
+  const RECT to{10, 20, 110, 80};
+  dlg.MoveWindow(&to);
+  RECT r{};
+  dlg.GetWindowRect(&r);
+  EXPECT_EQ(std::vector<LONG>({r.left, r.top, r.right, r.bottom}), std::vector<LONG>({10, 20, 110, 80}));
+  dlg.CenterWindow(&owner);
+  dlg.GetWindowRect(&r);
+  EXPECT_EQ(std::vector<LONG>({r.left, r.top, r.right, r.bottom}), std::vector<LONG>({250, 170, 350, 230}));
+  dlg.DestroyWindow();
+  owner.DestroyWindow();
+}
+
 // The numbers a field accepts: blanks around one optionally signed run of digits that fits.
 TEST(ExchangeNumbers, WholeFieldMustBeTheNumber) {
   const std::pair<const char*, long long> good[] = {
