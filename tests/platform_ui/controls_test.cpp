@@ -136,9 +136,23 @@ TEST_F(ControlsTest, ListBoxRequestsReturnTheWindowsResults) {
   EXPECT_EQ(l.GetCurSel(), 2);
   l.DeleteString(2);  // a deleted line loses its selection
   EXPECT_EQ(l.GetCurSel(), LB_ERR);
+  for (int i = 0; i < 40; ++i) l.AddString("line");
+  l.SetTopIndex(30);
+  l.SetCurSel(0);  // the first line selected comes into view
+  EXPECT_EQ(l.GetTopIndex(), 0);
   l.ResetContent();
   EXPECT_EQ(l.GetCount(), 0);
   EXPECT_TRUE(dlg.notices.empty());  // programmatic changes send no notices
+}
+
+TEST_F(ControlsTest, ATipTextChangesOnlyItsOwnWindowsTip) {
+  CToolTipCtrl tips;
+  ASSERT_TRUE(tips.Create(&dlg));
+  tips.AddTool(dlg.GetDlgItem(IDC_EDIT), "edit");
+  tips.AddTool(dlg.GetDlgItem(IDC_LIST), "list");
+  tips.UpdateTipText("typed", dlg.GetDlgItem(IDC_EDIT));
+  EXPECT_EQ(qav::ui::Find(Item(IDC_EDIT))->tooltip, "typed");
+  EXPECT_EQ(qav::ui::Find(Item(IDC_LIST))->tooltip, "list");
 }
 
 TEST_F(ControlsTest, SortedBoxAddsByTextIgnoringCaseInsertDoesNotSort) {
@@ -290,6 +304,9 @@ TEST_F(ControlsTest, RadioAndCheckBoxClicksFollowTheirStyles) {
   EXPECT_EQ(d.IsDlgButtonChecked(1), 0u);
   EXPECT_EQ(d.IsDlgButtonChecked(2), 1u);
   EXPECT_EQ(d.IsDlgButtonChecked(3), 1u);  // another group
+  d.CheckRadioButton(1, 2, 1);
+  EXPECT_EQ(d.IsDlgButtonChecked(1), 1u);
+  EXPECT_EQ(d.IsDlgButtonChecked(2), 0u);
   input::Click(::GetDlgItem(d.m_hWnd, 4));
   input::Click(::GetDlgItem(d.m_hWnd, 4));
   input::Click(::GetDlgItem(d.m_hWnd, 4));

@@ -193,19 +193,20 @@ TEST_F(DialogTest, ModalDialogDisablesItsOwnerUntilItEndsThenGivesTheFocusBack) 
   owner.DestroyWindow();
 }
 
-// A window moved by a rectangle takes exactly it; centred, it stands in the middle of the window
-// it is centred on.
-TEST_F(DialogTest, AWindowMovesToARectangleAndCentresOnAnother) {
+// A window moved by a rectangle takes exactly it; centred, it stands in the middle of its owner
+// (the parent it was given before it was created).
+TEST_F(DialogTest, AWindowMovesToARectangleAndCentresOnItsOwner) {
   FormDlg owner, dlg;
   ASSERT_TRUE(owner.Create(9000));
-  ASSERT_TRUE(dlg.Create(9000));
   owner.MoveWindow(100, 50, 400, 300);
+  dlg.m_pParentWnd = &owner;
+  ASSERT_TRUE(dlg.Create(9000));
   const RECT to{10, 20, 110, 80};
   dlg.MoveWindow(&to);
   RECT r{};
   dlg.GetWindowRect(&r);
   EXPECT_EQ(std::vector<LONG>({r.left, r.top, r.right, r.bottom}), std::vector<LONG>({10, 20, 110, 80}));
-  dlg.CenterWindow(&owner);
+  dlg.CenterWindow();
   dlg.GetWindowRect(&r);
   EXPECT_EQ(std::vector<LONG>({r.left, r.top, r.right, r.bottom}), std::vector<LONG>({250, 170, 350, 230}));
   dlg.DestroyWindow();
@@ -312,7 +313,7 @@ TEST_F(DialogTest, SheetRefusesToLeaveAPageThatFailsValidation) {
     hasApply = ::GetDlgItem(sheet.m_hWnd, ID_APPLY_NOW) != nullptr;
     RECT client, tab = qav::ui::Find(sheet.GetTabControl())->rect, page = qav::ui::Find(p1.m_hWnd)->rect;
     sheet.GetClientRect(&client);
-    laidOut = page.top > tab.top && page.bottom <= tab.bottom &&
+    laidOut = page.top > tab.top && page.bottom <= tab.bottom && page.left > tab.left && page.right < tab.right &&
               qav::ui::Find(::GetDlgItem(p1.m_hWnd, IDC_BYTE))->rect.bottom <= page.bottom - page.top;
     for (int id : {IDOK, IDCANCEL, static_cast<int>(ID_HELP)}) {
       const RECT b = qav::ui::Find(::GetDlgItem(sheet.m_hWnd, id))->rect;
@@ -326,12 +327,17 @@ TEST_F(DialogTest, SheetRefusesToLeaveAPageThatFailsValidation) {
     input::Type(::GetDlgItem(p1.m_hWnd, IDC_BYTE), "12");
     input::SelectTab(sheet.GetTabControl(), 1);
   });
+  FlagPage late("Added late");
+  std::vector<std::string> tabsAfterAdding;
   PostTask([&] {
     input::Click(::GetDlgItem(p2.m_hWnd, IDC_CHECK));
+    sheet.AddPage(&late);  // a page added to a sheet on screen gets its tab at once
+    tabsAfterAdding = static_cast<qav::ui::TabState*>(qav::ui::Find(sheet.GetTabControl()))->tabs;
     input::Click(::GetDlgItem(sheet.m_hWnd, IDOK));
   });
   EXPECT_EQ(sheet.DoModal(), IDOK);
   EXPECT_EQ(tabs, (std::vector<std::string>{"First", "Daily", "Never shown"}));
+  EXPECT_EQ(tabsAfterAdding, (std::vector<std::string>{"First", "Daily", "Never shown", "Added late"}));
   EXPECT_TRUE(hasHelp);
   EXPECT_FALSE(hasApply);
   EXPECT_TRUE(laidOut) << "the page holds its controls inside the tab control; the buttons sit below it, inside the sheet";
