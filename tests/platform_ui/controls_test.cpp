@@ -279,7 +279,8 @@ TEST_F(ControlsTest, OwnerDrawnButtonPaintsThroughItsDrawItem) {
 }
 
 // A 3-D frame draws all four sides on the rectangle's outer pixels: light top and left, dark
-// bottom and right for a raised edge, the other way round for a sunken one.
+// bottom and right for a raised edge, the other way round for a sunken one. A fill given by place
+// and size covers exactly that rectangle.
 TEST(Gdi, EdgesDrawEachSideInsideTheRectangle) {
   qav::ui::RecordingPainter p;
   CDC dc(&p);
@@ -287,6 +288,9 @@ TEST(Gdi, EdgesDrawEachSideInsideTheRectangle) {
   dc.DrawEdge(&r, EDGE_SUNKEN, BF_RECT);
   EXPECT_EQ(p.ops, (std::vector<std::string>{"line 2,3,11,3 A0A0A0", "line 2,3,2,7 A0A0A0", "line 11,3,11,7 FFFFFF",
                                               "line 2,7,11,7 FFFFFF"}));
+  p.ops.clear();
+  dc.FillSolidRect(1, 2, 3, 4, RGB(16, 16, 16));  // a fill by place and size
+  EXPECT_EQ(p.ops, std::vector<std::string>{"fill 1,2,4,6 101010"});
 }
 
 TEST_F(ControlsTest, RadioAndCheckBoxClicksFollowTheirStyles) {

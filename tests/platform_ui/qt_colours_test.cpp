@@ -1,13 +1,16 @@
 // Colours a dialog gives itself and its controls through the colour messages, as the Qt widgets
 // draw them: a dialog's own brush, a label's brush under transparent text, a hollow label.
+#include <QFontDatabase>
 #include <QImage>
 #include <QWidget>
 
+#include <cstring>
 #include <string>
 
 #include "platform/ui/controls.h"
 #include "platform/ui/dialog.h"
 #include "platform/ui/gdi.h"
+#include "platform/ui/qt_internal.h"
 #include "qt_fixture.h"
 
 namespace {
@@ -132,6 +135,22 @@ TEST_F(QtColoursTest, ANewBrushOfTheDialogReachesItsControlsOnTheNextRepaint) {
   // A list box takes the brush for its lines' background and the text colour for its lines.
   EXPECT_EQ(Hex(Item(IDC_LINES)->palette().color(QPalette::Active, QPalette::Base)), "#c8e6c8");
   EXPECT_EQ(Hex(Item(IDC_LINES)->palette().color(QPalette::Active, QPalette::Text)), "#780000");
+}
+
+// Faces of fixed-pitch families are drawn in the system's fixed font, any other in the program's.
+class QtFonts : public QtUiTest {};
+
+TEST_F(QtFonts, FixedPitchFacesDrawInTheFixedFont) {
+  const QString fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont).family();
+  if (fixed == QApplication::font().family()) GTEST_SKIP() << "one font family for both";
+  const std::pair<const char*, bool> faces[] = {{"Courier New", true}, {"Fixedsys", true}, {"Noto Mono", true},
+                                                {"Lucida Console", true}, {"MS Shell Dlg", false}};
+  for (const auto& [face, isFixed] : faces) {
+    HFONT__ f{};
+    std::strncpy(f.lf.lfFaceName, face, sizeof f.lf.lfFaceName - 1);
+    f.lf.lfHeight = 12;
+    EXPECT_EQ(qav::ui::qt::FontOf(&f).family() == fixed, isFixed) << face;
+  }
 }
 
 }  // namespace

@@ -63,15 +63,15 @@ TEST_F(QtControlsTest, EachControlKindTakesTheUsersInput) {
        [](QtControlsTest& t) { EXPECT_EQ(t.dlg.GetDlgItem(IDC_NAME)->GetWindowText(), "Depot 7"); }},
       {"typing past an edit's text limit",
        [](QtControlsTest& t) {
-         static_cast<CEdit*>(t.dlg.GetDlgItem(IDC_NAME))->LimitText(5);
+         static_cast<CEdit*>(t.dlg.GetDlgItem(IDC_NAME))->LimitText(1);  // the smallest limit
          QWidget* e = t.Item(IDC_NAME);
          QTest::mouseClick(e, Qt::LeftButton);
          static_cast<QLineEdit*>(e)->selectAll();
          QTest::keyClicks(e, "Depot 7");
        },
        [](QtControlsTest& t) {
-         EXPECT_EQ(t.dlg.GetDlgItem(IDC_NAME)->GetWindowText(), "Depot");
-         EXPECT_EQ(static_cast<QLineEdit*>(t.Item(IDC_NAME))->text(), "Depot");  // what the user sees
+         EXPECT_EQ(t.dlg.GetDlgItem(IDC_NAME)->GetWindowText(), "D");
+         EXPECT_EQ(static_cast<QLineEdit*>(t.Item(IDC_NAME))->text(), "D");  // what the user sees
        }},
       {"a check box clicked",
        [](QtControlsTest& t) { QTest::mouseClick(t.Item(IDC_AUTO), Qt::LeftButton, {}, QPoint(5, 5)); },
