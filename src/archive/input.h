@@ -34,7 +34,8 @@ class CFMDBInput : public CInput {
 
   ~CFMDBInput() override;
   // Opens the day's database read-only; while it is missing (2) and a disc request is possible,
-  // asks for the disc and tries again on OK.
+  // asks for the disc and tries again on OK. A database whose column count is neither 288
+  // (five-minute periods) nor 4320 (20-second intervals) is no day file: 87.
   BOOL Open(const CDateTimeEx& day, CFileException* error = nullptr);
   BOOL OpenFile(const char* fileName, CFileException* error = nullptr);
 };
