@@ -274,20 +274,27 @@ TEST_F(Archive, DayFilesWhoseHeaderDoesNotFitTheirContentsAreRefused) {
        },
        kNtsoErrMalformed},
   };
+  // The edited day is the 1st of January of an archive of its own, opened by date and by name.
+  std::filesystem::create_directories(dir / "DATA1994");
+  g_DataRootPath.Set(dir.Path().c_str());
   for (const auto& c : cases) {
     char name[16];
     std::snprintf(name, sizeof name, "1994010%d", c.day);
     const std::string from = s_dir->Path() + "arc/DATA1994/" + name;
     Files dat = ReadAll(from + ".DAT"), nts = ReadAll(from + ".NTS");
     c.edit(dat, nts);
-    WriteAll(dir / "day.DAT", dat);
-    std::filesystem::remove(dir / "day.NTS");
-    if (!nts.empty()) WriteAll(dir / "day.NTS", nts);
-    CFMDBInput input;
-    CFileException error;
-    EXPECT_EQ(input.OpenFile((dir / "day.DAT").c_str(), &error), c.result == 0) << c.what;
-    EXPECT_EQ(c.result == 0 ? 0 : error.m_lOsError, c.result) << c.what;
-    EXPECT_EQ(input.m_Database.m_nMode >= 0, c.result == 0) << c.what;
+    const std::string to = dir / "DATA1994/19940101";
+    WriteAll(to + ".DAT", dat);
+    std::filesystem::remove(to + ".NTS");
+    if (!nts.empty()) WriteAll(to + ".NTS", nts);
+    for (bool byDate : {true, false}) {
+      CFMDBInput input;
+      CFileException error;
+      const BOOL opened = byDate ? input.Open(CDateTimeEx(1994, 1, 1), &error) : input.OpenFile((to + ".DAT").c_str(), &error);
+      EXPECT_EQ(opened, c.result == 0) << c.what;
+      EXPECT_EQ(c.result == 0 ? 0 : error.m_lOsError, c.result) << c.what;
+      EXPECT_EQ(input.m_Database.m_nMode >= 0, c.result == 0) << c.what;
+    }
   }
 }
 

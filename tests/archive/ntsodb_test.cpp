@@ -377,29 +377,30 @@ TEST_F(NtsoDb, EntriesWithRecordsOutsideTheRecordAreaAreRefused) {
   // records lie in it, and the last block ends at its end.
   Make(dir / "good", 1, 2, 288, {{"A", 80, 3}, {"B", 80, 3}});
   const std::vector<uint8_t> good = ReadAll(dir / "good.DAT");
-  // Entry B's fixed fields start at 512 + 10 + 2.
   struct Case {
     const char* what;
+    const char* name;  // the entry changed: its fixed fields follow its name
     uint16_t type, recordSize;
     uint32_t offset;
     int open, read;
   };
   const Case cases[] = {
-      {"as written", 80, 3, 1396, 0, 0},
-      {"deleted", 0xFFFF, 3, 1396, 0, kNtsoErrPastEnd},
-      {"on A's records: nothing ends where the area does", 80, 3, 532, kNtsoErrMalformed, 0},
-      {"deleted, in the header: nothing ends where the area does", 0xFFFF, 3, 0, kNtsoErrMalformed, 0},
-      {"one byte past the area", 80, 3, 1397, kNtsoErrMalformed, 0},
-      {"in the name list", 80, 3, 531, kNtsoErrMalformed, 0},
-      {"in the header", 80, 1, 0, kNtsoErrMalformed, 0},
-      {"at the end of the file", 80, 3, static_cast<uint32_t>(good.size()), kNtsoErrMalformed, 0},
-      {"offset 0xFFFFFFFF", 80, 3, 0xFFFFFFFF, kNtsoErrMalformed, 0},
-      {"block past the end", 80, 65535, 600, kNtsoErrMalformed, 0},
-      {"block wrapping 32 bits", 80, 65535, 0xFFFF0000, kNtsoErrMalformed, 0},
+      {"as written", "B", 80, 3, 1396, 0, 0},
+      {"deleted", "B", 0xFFFF, 3, 1396, 0, kNtsoErrPastEnd},
+      {"deleted, past the file", "A", 0xFFFF, 3, 100000, 0, kNtsoErrPastEnd},
+      {"on A's records: nothing ends where the area does", "B", 80, 3, 532, kNtsoErrMalformed, 0},
+      {"deleted, in the header: nothing ends where the area does", "B", 0xFFFF, 3, 0, kNtsoErrMalformed, 0},
+      {"one byte past the area", "B", 80, 3, 1397, kNtsoErrMalformed, 0},
+      {"in the name list", "A", 80, 3, 531, kNtsoErrMalformed, 0},
+      {"in the header", "B", 80, 1, 0, kNtsoErrMalformed, 0},
+      {"at the end of the file", "B", 80, 3, static_cast<uint32_t>(good.size()), kNtsoErrMalformed, 0},
+      {"offset 0xFFFFFFFF", "B", 80, 3, 0xFFFFFFFF, kNtsoErrMalformed, 0},
+      {"block past the end", "B", 80, 65535, 600, kNtsoErrMalformed, 0},
+      {"block wrapping 32 bits", "B", 80, 65535, 0xFFFF0000, kNtsoErrMalformed, 0},
   };
   for (const Case& c : cases) {
     std::vector<uint8_t> d = good;
-    uint8_t* f = d.data() + 512 + 12;
+    uint8_t* f = d.data() + 512 + (c.name[0] - 'A') * 10 + 2;
     f[0] = static_cast<uint8_t>(c.type), f[1] = static_cast<uint8_t>(c.type >> 8);
     f[2] = static_cast<uint8_t>(c.recordSize), f[3] = static_cast<uint8_t>(c.recordSize >> 8);
     for (int i = 0; i < 4; ++i) f[4 + i] = static_cast<uint8_t>(c.offset >> (8 * i));
@@ -408,7 +409,7 @@ TEST_F(NtsoDb, EntriesWithRecordsOutsideTheRecordAreaAreRefused) {
     ASSERT_EQ(db.Open((dir / "bad").c_str(), 0), c.open) << c.what;
     if (c.open != 0) continue;
     CStream out;
-    EXPECT_EQ(db.ReadColumns(out, "B", 0, 288), c.read) << c.what;
+    EXPECT_EQ(db.ReadColumns(out, c.name, 0, 288), c.read) << c.what;
     if (c.read == 0) {
       EXPECT_EQ(std::vector<uint8_t>(out.m_pData, out.m_pData + out.m_nSize),
                 std::vector<uint8_t>(d.begin() + c.offset, d.begin() + c.offset + 864)) << c.what;

@@ -49,10 +49,12 @@ TEST(Profile, RoundTripWithDefaultsAndNegativeNumbers) {
 TEST(Profile, ReadsHandWrittenFilesAndRejectsUnusableNames) {
   TestFolder dir;
   const std::string path = dir / "p.ini";
-  TestFolder::Write(path, "; comment\n[OUTPUT]\nAUTOOPEN = 0\nbad line\nSSVIEWER=/usr/bin/x y\n[OUTPUT]\nAUTOOPEN=4294967295\n"
-                          "NUM=12abc\n[broken\n");
+  TestFolder::Write(path, "; comment\n[OUTPUT]\nAUTOOPEN = 0\nbad line\n# NOTE=x\nSSVIEWER=/usr/bin/x y\n[OUTPUT]\n"
+                          "AUTOOPEN=4294967295\nNUM=12abc\nAFTER=3\n[broken\n");
   CProfile p(path);
   EXPECT_EQ(p.GetProfileInt("OUTPUT", "AUTOOPEN", 1), 0xFFFFFFFFu);
+  EXPECT_EQ(p.GetProfileInt("OUTPUT", "AFTER", 0), 3u);  // read on after a repeated key
+  EXPECT_EQ(p.GetProfileString("OUTPUT", "# NOTE", "none"), "none");  // a comment
   EXPECT_EQ(p.GetProfileString("OUTPUT", "SSVIEWER"), "/usr/bin/x y");
   EXPECT_EQ(p.GetProfileInt("OUTPUT", "NUM", 9), 9u);
   EXPECT_FALSE(p.WriteProfileString("OUTPUT", "A=B", "x"));
@@ -142,6 +144,8 @@ TEST(Profile, AFileThatCannotBeASettingsFileIsNeitherWaitedOnNorReadNorWrittenOv
       {"a link to a zero device", [](const std::string& p) { ASSERT_EQ(::symlink(ZeroDevice(p).c_str(), p.c_str()), 0); },
        CProfile::FileState::NotRegularFile},
       {"a folder", [](const std::string& p) { ASSERT_EQ(::mkdir(p.c_str(), 0700), 0); }, CProfile::FileState::NotRegularFile},
+      {"a link to itself", [](const std::string& p) { ASSERT_EQ(::symlink(p.c_str(), p.c_str()), 0); },
+       CProfile::FileState::Unreadable},
       {"a file over the limit",
        [&](const std::string& p) { TestFolder::Write(p, stored + std::string(CProfile::kMaxFileBytes, ';')); },
        CProfile::FileState::TooLarge},
@@ -162,6 +166,7 @@ TEST(Profile, AFileThatCannotBeASettingsFileIsNeitherWaitedOnNorReadNorWrittenOv
     std::unique_ptr<CProfile> p = read.get();
     EXPECT_EQ(p->GetFileState(), c.state);
     EXPECT_TRUE(p->IsFileLeftAlone());
+    EXPECT_EQ(p->GetReadError() != 0, c.state == CProfile::FileState::Unreadable);
     EXPECT_EQ(p->GetProfileInt("GENERAL", "USE_CLASSIC", 0), 0u);
     // Writes are kept for the run, and reported as done.
     EXPECT_TRUE(p->WriteProfileInt("GENERAL", "USE_CLASSIC", 2));
