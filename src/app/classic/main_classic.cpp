@@ -75,6 +75,8 @@ class CMainClassic::CRunPort : public ClassicRunPort {
   void Post(const ClassicPost& p) override {
     if (p.id == RID_OPEN_ERROR || p.id == RID_OUTPUT_TO)
       m_view.PostWorkerPath(static_cast<UINT>(p.id), p.text.c_str());
+    else if (p.id == RID_WRITE_FAILED)
+      m_view.PostWriteFailure(p.text, p.number, p.left);
     else
       m_view.PostWorker(static_cast<UINT>(p.id), static_cast<LPARAM>(p.number));
   }

@@ -87,6 +87,30 @@ void SplitStatusText(const char* text, std::vector<std::string>& lines) {
   }
 }
 
+namespace {
+// The system's text of an error, without its line end.
+std::string ErrorReason(DWORD error) {
+  std::string text;
+  if (!FormatSystemMessage(error, text)) text = "Error " + std::to_string(error) + ".";
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+  return text;
+}
+}  // namespace
+
+std::string WriteFailureLine(const std::string& path, DWORD error) {
+  return "Could not write the report " + path + ": " + ErrorReason(error);
+}
+
+std::string WriteFailureMessage(const std::string& path, DWORD error, EDiscarded left) {
+  std::string text = "The report " + path + " could not be written: " + ErrorReason(error) + "\n\n";
+  switch (left) {
+    case EDiscarded::Removed: return text + "The part already written was removed.";
+    case EDiscarded::Emptied: return text + "The part already written was removed; the file is left empty.";
+    case EDiscarded::Kept: break;
+  }
+  return text + "The file could not be removed: it is incomplete.";
+}
+
 std::string MissingDataLine(int64_t elementDays, int64_t withoutData) {
   if (withoutData <= 0 || elementDays <= 0) return {};
   const std::string of = withoutData >= elementDays ? "any" : std::to_string(withoutData);
