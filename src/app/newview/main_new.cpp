@@ -56,6 +56,9 @@ class CViewFileStatus : public IReportFileStatus {
   void PostWin32Error(DWORD error) override { m_view.PostWorker(ID_WORKER_WIN32_ERROR, static_cast<LPARAM>(error)); }
   void PostOutFileError(const std::string& chosen) override { m_view.PostWorkerPath(ID_WORKER_OUTFILE_ERROR, chosen.c_str()); }
   void PostOutputTo(const std::string& written) override { m_view.PostWorkerPath(ID_WORKER_OUTPUT_TO, written.c_str()); }
+  void PostWriteFailure(const std::string& written, DWORD error, EDiscarded left) override {
+    m_view.PostWriteFailure(written, error, left);
+  }
 
  private:
   CMainDlg& m_view;
