@@ -151,6 +151,17 @@ class XvfbClassic : public ::testing::Test {
       int status = 0;
       ::waitpid(pid_, &status, 0);
     }
+    if (!mounted_.empty()) Shell("umount '" + mounted_ + "' 2>&1 || umount -l '" + mounted_ + "' 2>&1");
+  }
+  // A small disk of its own at `dir` (a tmpfs of `size`); false when mounting is not allowed.
+  bool MountSmallDisk(const std::string& dir, const char* size) {
+    fs::create_directories(dir);
+    if (!Shell("mount -t tmpfs -o size=" + std::string(size) + " tmpfs '" + dir + "' 2>/dev/null && echo mounted")
+             .empty()) {
+      mounted_ = dir;
+      return true;
+    }
+    return false;
   }
   // Starts the program with the profile text; the main window, "" when it did not appear.
   std::string StartProgram(const std::string& ini) {
@@ -189,6 +200,7 @@ class XvfbClassic : public ::testing::Test {
   std::string qav_;
   pid_t pid_ = -1;
   AppTempFolder folder_;
+  std::string mounted_;
 };
 
 // The clicks go to screen places, so each test runs again on an X server of its own where no other
@@ -204,13 +216,14 @@ bool InnerRun() {
   return false;
 }
 
-// The raw selection of every written day of the 1994 sample archive and its loops.
-ClassicSelection LoopsOnEveryDay(const std::vector<SampleDayInfo>& days) {
+// The raw selection of every written day of the 1994 sample archive and its loops (of an archive
+// of `elements` elements).
+ClassicSelection LoopsOnEveryDay(const std::vector<SampleDayInfo>& days, int elements = 400) {
   ClassicSelection sel;
   for (const SampleDayInfo& d : days)
     if (d.written) sel.dates.push_back(COleDateTime(d.year, d.month, d.day, 0, 0, 0));
   sel.roadways = {"I-5"};
-  for (const SampleElement& e : SampleElements(1994, 400)) {
+  for (const SampleElement& e : SampleElements(1994, elements)) {
     if (e.kind != 0) continue;
     const std::string id = e.key.substr(0, e.key.find(':'));
     sel.cabinets.push_back({id, e.aliasKey.substr(0, e.aliasKey.find(':')), 0, "Here", 0});
@@ -476,6 +489,51 @@ TEST_F(XvfbClassic, SpreadsheetReportGoesToTheDesktopOpenerAndItsFailureIsShown)
   Shot("report_not_opened");
   Keys(box, "Return");
   EXPECT_TRUE(WaitGone("^QAV$", 20)) << "the message box did not close with Return";
+}
+
+TEST_F(XvfbClassic, AReportThatFillsTheDiskIsRemovedAndNamedInABox) {
+  if (!InnerRun()) return;
+  const std::string root = folder_ / "archive/", small = folder_ / "small/", cfg = folder_ / "raw.cfg";
+  if (!MountSmallDisk(small, "512k")) GTEST_SKIP() << "a small disk cannot be mounted here";
+  SampleArchiveOptions o;
+  o.root = root;
+  o.years = {1994};
+  o.elements = 400;
+  o.days = 3;
+  std::vector<SampleDayInfo> days;
+  ASSERT_EQ(WriteSampleArchive(o, nullptr, &days), 0);
+  // The raw listing of the loops on every day: some megabytes, for a disk of 512 KB.
+  ClassicSetup setup;
+  setup.rawOn = 1;
+  setup.sel[CB_RAW] = LoopsOnEveryDay(days, o.elements);
+  std::string error;
+  ASSERT_TRUE(WriteClassicConfigFile(cfg.c_str(), setup, error)) << error;
+  // A finished report would open in the program's own viewer, in a window named after it.
+  const std::string main = StartProgram("[GENERAL]\nUSE_CLASSIC=1\nCDROM_INDEX=1\nOTHER_PATH=" + root +
+                                        "\n[OUTPUT]\nAUTOOPEN=1\nUSEQAVCUSTOMVIEWER=1\nRAWDATA_PATH=" + small + "\n");
+  ASSERT_FALSE(main.empty()) << "the main window did not appear";
+  ASSERT_TRUE(ReadConfig(main, cfg)) << "the configuration was not read";
+
+  // The disk fills half way through the report, then, a filler taking all its room, from the start.
+  for (const char* shot : {"report_disk_filled", "report_disk_full"}) {
+    SCOPED_TRACE(shot);
+    ClickGo(main, "Loading Input Data|Outputting Raw Data|Working|^QAV$");
+    const std::string box = WaitWindow("^QAV$", 120);
+    if (box.empty()) Shot("report_no_box");
+    ASSERT_FALSE(box.empty()) << "no message box about the report" << Shell("ls -la '" + small + "'; df " + small);
+    Settle(800);
+    Shot(shot);
+    EXPECT_FALSE(fs::exists(small + "DEFAULT.DAT")) << "the report that could not be written is left";
+    EXPECT_TRUE(WaitWindow("DEFAULT.DAT", 1).empty()) << "the report was opened as if it were whole";
+    Keys(box, "Return");
+    ASSERT_TRUE(WaitGone("^QAV$", 20)) << "the message box did not close with Return";
+    Settle(800);
+    std::ofstream filler(small + "filler", std::ios::binary);
+    const std::string block(65536, 'x');
+    while (filler.write(block.data(), static_cast<std::streamsize>(block.size())) && filler.flush()) {
+    }
+  }
+  EXPECT_EQ(std::distance(fs::directory_iterator(small), fs::directory_iterator()), 1) << "more than the filler";
 }
 
 }  // namespace
