@@ -216,20 +216,37 @@ bool InnerRun() {
   return false;
 }
 
-// The raw selection of every written day of the 1994 sample archive and its loops (of an archive
-// of `elements` elements).
-ClassicSelection LoopsOnEveryDay(const std::vector<SampleDayInfo>& days, int elements = 400) {
+// The raw selection of every written day of the 1994 sample archive and its loops.
+ClassicSelection LoopsOnEveryDay(const std::vector<SampleDayInfo>& days) {
   ClassicSelection sel;
   for (const SampleDayInfo& d : days)
     if (d.written) sel.dates.push_back(COleDateTime(d.year, d.month, d.day, 0, 0, 0));
   sel.roadways = {"I-5"};
-  for (const SampleElement& e : SampleElements(1994, elements)) {
+  for (const SampleElement& e : SampleElements(1994, 400)) {
     if (e.kind != 0) continue;
     const std::string id = e.key.substr(0, e.key.find(':'));
     sel.cabinets.push_back({id, e.aliasKey.substr(0, e.aliasKey.find(':')), 0, "Here", 0});
     sel.elements.push_back({e.key.substr(e.key.find(':') + 1), 0, static_cast<int>(sel.cabinets.size()) - 1});
   }
   return sel;
+}
+
+// A 1994 sample archive of 400 elements over `days` days at `root`, and at `cfg` a configuration
+// with the raw listing of its loops on every day, in the report format `format`.
+void WriteRawSetUp(const std::string& root, int days, const std::string& cfg, int format = 0) {
+  SampleArchiveOptions o;
+  o.root = root;
+  o.years = {1994};
+  o.elements = 400;
+  o.days = days;
+  std::vector<SampleDayInfo> written;
+  ASSERT_EQ(WriteSampleArchive(o, nullptr, &written), 0);
+  ClassicSetup setup;
+  setup.rawOn = 1;
+  setup.rawFormat = format;
+  setup.sel[CB_RAW] = LoopsOnEveryDay(written);
+  std::string error;
+  ASSERT_TRUE(WriteClassicConfigFile(cfg.c_str(), setup, error)) << error;
 }
 
 // Clicks GO, which spans the form under the three blocks (its middle, kGoY pixels below the top
@@ -250,19 +267,10 @@ std::string ClickGo(const std::string& main, const char* running) {
 TEST_F(XvfbClassic, RunOverAnArchiveOpensTheReportInTheViewer) {
   if (!InnerRun()) return;
   const std::string root = folder_ / "archive/", out = folder_ / "out/", cfg = folder_ / "run.cfg";
-  SampleArchiveOptions o;
-  o.root = root;
-  o.years = {1994};
-  o.elements = 400;  // enough for the wait dialog to be seen
-  o.days = 3;
-  std::vector<SampleDayInfo> days;
-  ASSERT_EQ(WriteSampleArchive(o, nullptr, &days), 0);
-  // The configuration: raw data on, its own selection of the archive's days and loops.
-  ClassicSetup setup;
-  setup.rawOn = 1;
-  setup.sel[CB_RAW] = LoopsOnEveryDay(days);
-  std::string error;
-  ASSERT_TRUE(WriteClassicConfigFile(cfg.c_str(), setup, error)) << error;
+  // The configuration: raw data on, its own selection of the archive's days and loops (400
+  // elements, enough for the wait dialog to be seen).
+  WriteRawSetUp(root, 3, cfg);
+  if (HasFatalFailure()) return;
   // The program's profile: the Classic view, this archive, reports opened in the own viewer.
   const std::string main = StartProgram("[GENERAL]\nUSE_CLASSIC=1\nCDROM_INDEX=1\nOTHER_PATH=" + root +
                                         "\n[OUTPUT]\nAUTOOPEN=1\nUSEQAVCUSTOMVIEWER=1\nRAWDATA_PATH=" + out +
@@ -441,20 +449,10 @@ TEST_F(XvfbClassic, OpenOutputFileShowsTheReportInTheViewerWhoseTextFollowsItsSi
 TEST_F(XvfbClassic, SpreadsheetReportGoesToTheDesktopOpenerAndItsFailureIsShown) {
   if (!InnerRun()) return;
   const std::string root = folder_ / "archive/", out = folder_ / "out/", cfg = folder_ / "sheet.cfg";
-  SampleArchiveOptions o;
-  o.root = root;
-  o.years = {1994};
-  o.elements = 400;
-  o.days = 80;  // a run of some seconds: the wait dialog is taken twice while it lasts
-  std::vector<SampleDayInfo> days;
-  ASSERT_EQ(WriteSampleArchive(o, nullptr, &days), 0);
-  // Raw data of the loops on every day, as a spreadsheet report.
-  ClassicSetup setup;
-  setup.rawOn = 1;
-  setup.rawFormat = 1;
-  setup.sel[CB_RAW] = LoopsOnEveryDay(days);
-  std::string error;
-  ASSERT_TRUE(WriteClassicConfigFile(cfg.c_str(), setup, error)) << error;
+  // Raw data of the loops on every day, as a spreadsheet report; 80 days make a run of some
+  // seconds, so the wait dialog is taken twice while it lasts.
+  WriteRawSetUp(root, 80, cfg, 1);
+  if (HasFatalFailure()) return;
   // The desktop's opener is a stand-in on PATH that notes the file it was given and fails, as
   // xdg-open does when no application takes the file's type. No spreadsheet program is set, so
   // the program takes the opener.
@@ -495,19 +493,9 @@ TEST_F(XvfbClassic, AReportThatFillsTheDiskIsRemovedAndNamedInABox) {
   if (!InnerRun()) return;
   const std::string root = folder_ / "archive/", small = folder_ / "small/", cfg = folder_ / "raw.cfg";
   if (!MountSmallDisk(small, "512k")) GTEST_SKIP() << "a small disk cannot be mounted here";
-  SampleArchiveOptions o;
-  o.root = root;
-  o.years = {1994};
-  o.elements = 400;
-  o.days = 3;
-  std::vector<SampleDayInfo> days;
-  ASSERT_EQ(WriteSampleArchive(o, nullptr, &days), 0);
   // The raw listing of the loops on every day: some megabytes, for a disk of 512 KB.
-  ClassicSetup setup;
-  setup.rawOn = 1;
-  setup.sel[CB_RAW] = LoopsOnEveryDay(days, o.elements);
-  std::string error;
-  ASSERT_TRUE(WriteClassicConfigFile(cfg.c_str(), setup, error)) << error;
+  WriteRawSetUp(root, 3, cfg);
+  if (HasFatalFailure()) return;
   // A finished report would open in the program's own viewer, in a window named after it.
   const std::string main = StartProgram("[GENERAL]\nUSE_CLASSIC=1\nCDROM_INDEX=1\nOTHER_PATH=" + root +
                                         "\n[OUTPUT]\nAUTOOPEN=1\nUSEQAVCUSTOMVIEWER=1\nRAWDATA_PATH=" + small + "\n");

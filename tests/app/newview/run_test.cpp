@@ -357,6 +357,23 @@ struct SFakeRun {
   }
 };
 
+// Two loops over two days in periods of `periodLen` (in 20-second steps), written to `path`, with
+// Date in the columns and Element in the rows.
+void TwoLoopsOverTwoDays(CNewReportModel& m, int periodLen, const std::string& path) {
+  SetDates(m, {{2003, 1, 6}, {2003, 1, 7}});
+  AddElement(m, "005es00100", "LOOP01V", ET_LOOP);
+  AddElement(m, "005es00200", "LOOP02V", ET_LOOP);
+  m.m_bContent[CC_VOLUME] = 1;
+  m.m_nPeriodLen = periodLen;
+  m.m_strOutputPath = path;
+  m.GroupSelectedDates();
+  m.CountElementsPerKind();
+  m.CountContentPerKind();
+  m.PeriodsPerDay();
+  m.MoveToList(GK_DATE, m.m_lstCols, m.m_lstRows, nullptr);
+  m.MoveToList(GK_ELEMENT, m.m_lstRows, m.m_lstCols, nullptr);
+}
+
 std::string Slurp(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::stringstream s;
@@ -368,19 +385,8 @@ TEST(NewRunTest, RunCompletesSortsAndWritesThePivot) {
   char dir[] = "/tmp/qav_newrun_XXXXXX";
   ASSERT_NE(mkdtemp(dir), nullptr);
   CNewReportModel m;
-  SetDates(m, {{2003, 1, 6}, {2003, 1, 7}});
-  AddElement(m, "005es00100", "LOOP01V", ET_LOOP);
-  AddElement(m, "005es00200", "LOOP02V", ET_LOOP);
-  m.m_bContent[CC_VOLUME] = 1;
-  m.m_nPeriodLen = 1440;  // three periods a day
+  TwoLoopsOverTwoDays(m, 1440, std::string(dir) + "\\r.txt");  // three periods a day
   m.m_nOutFormat = 1;
-  m.m_strOutputPath = std::string(dir) + "\\r.txt";
-  m.GroupSelectedDates();
-  m.CountElementsPerKind();
-  m.CountContentPerKind();
-  m.PeriodsPerDay();
-  m.MoveToList(GK_DATE, m.m_lstCols, m.m_lstRows, nullptr);
-  m.MoveToList(GK_ELEMENT, m.m_lstRows, m.m_lstCols, nullptr);
   m.m_lstRows.ToggleDirection(0);  // elements Z->A
   m.RecomputeReportLayout();
 
@@ -476,20 +482,9 @@ TEST(NewRunTest, AReportWhoseWritingFailsIsTakenAwayAndNamed) {
   char dir[] = "/tmp/qav_newrun_XXXXXX";
   ASSERT_NE(mkdtemp(dir), nullptr);
   const std::string path = std::string(dir) + "/r.txt";
-  // Two loops over two days in one-minute periods: a body of some ten thousand cells.
+  // One-minute periods: a body of some ten thousand cells.
   auto model = [&](CNewReportModel& m) {
-    SetDates(m, {{2003, 1, 6}, {2003, 1, 7}});
-    AddElement(m, "005es00100", "LOOP01V", ET_LOOP);
-    AddElement(m, "005es00200", "LOOP02V", ET_LOOP);
-    m.m_bContent[CC_VOLUME] = 1;
-    m.m_nPeriodLen = 3;
-    m.m_strOutputPath = path;
-    m.GroupSelectedDates();
-    m.CountElementsPerKind();
-    m.CountContentPerKind();
-    m.PeriodsPerDay();
-    m.MoveToList(GK_DATE, m.m_lstCols, m.m_lstRows, nullptr);
-    m.MoveToList(GK_ELEMENT, m.m_lstRows, m.m_lstCols, nullptr);
+    TwoLoopsOverTwoDays(m, 3, path);
     m.RecomputeReportLayout();
   };
   int64_t whole = 0, header = 0;
@@ -530,6 +525,7 @@ TEST(NewRunTest, AReportWhoseWritingFailsIsTakenAwayAndNamed) {
     EXPECT_EQ(r.status.left, EDiscarded::Removed);
     EXPECT_TRUE(r.written.empty());
     EXPECT_NE(access(path.c_str(), F_OK), 0);
+    EXPECT_FALSE(r.file.IsOpen());
     EXPECT_FALSE(r.flags.keepGoing());
     std::remove(path.c_str());
   }

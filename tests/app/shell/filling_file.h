@@ -38,3 +38,4 @@ class CFillingFile : public CStdioFile {
  private:
   int64_t taken_ = 0;
 };
+
