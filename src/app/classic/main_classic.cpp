@@ -4,9 +4,9 @@
 #include <climits>
 #include <new>
 
-#include "app/classic/text_lines.h"
 #include "app/shell/qav_app.h"
 #include "app/shell/report_opener.h"
+#include "app/shell/text_lines.h"
 #include "platform/ui/choosers.h"
 #include "support/thread.h"
 

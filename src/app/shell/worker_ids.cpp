@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "app/shell/text_lines.h"
 #include "platform/base/errors.h"
 #include "trafficdata/date_time_ex.h"
 
@@ -87,22 +88,13 @@ void SplitStatusText(const char* text, std::vector<std::string>& lines) {
   }
 }
 
-namespace {
-// The system's text of an error, without its line end.
-std::string ErrorReason(DWORD error) {
-  std::string text;
-  if (!FormatSystemMessage(error, text)) text = "Error " + std::to_string(error) + ".";
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-  return text;
-}
-}  // namespace
 
 std::string WriteFailureLine(const std::string& path, DWORD error) {
-  return "Could not write the report " + path + ": " + ErrorReason(error);
+  return "Could not write the report " + path + ": " + SystemErrorLine(error);
 }
 
 std::string WriteFailureMessage(const std::string& path, DWORD error, EDiscarded left) {
-  std::string text = "The report " + path + " could not be written: " + ErrorReason(error) + "\n\n";
+  std::string text = "The report " + path + " could not be written: " + SystemErrorLine(error) + "\n\n";
   switch (left) {
     case EDiscarded::Removed: return text + "The part already written was removed.";
     case EDiscarded::Emptied: return text + "The part already written was removed; the file is left empty.";
