@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <atomic>
 
 #include "app/newview/new_model.h"
 #include "app/shell/archive_fixture.h"
@@ -30,9 +31,10 @@ class StopAfter : public RunControl {
  public:
   explicit StopAfter(int answersYes) : m_yes(answersYes) {}
   bool keepGoing() const override { return m_asked++ < m_yes; }
-  void addProgress(uint32_t n) override { progress += n; }
+  // Rows made while loading add theirs on the helpers.
+  void addProgress(uint32_t n) override { progress.fetch_add(n); }
   void noteDayLayout(bool fine) override { fineDays.push_back(fine); }
-  uint32_t progress = 0;
+  std::atomic<uint32_t> progress{0};
   std::vector<bool> fineDays;  // the layout of each day file read
 
  private:
