@@ -5,11 +5,14 @@
 
 #include <algorithm>
 #include <atomic>
+#include <filesystem>
 
 #include "app/newview/new_model.h"
 #include "app/shell/archive_fixture.h"
+#include "app/shell/decode_pool.h"
 #include "app/shell/element_data_factory.h"
 #include "app/shell/worker_ids.h"
+#include "archive/input.h"
 #include "archive/input_desc.h"
 #include "trafficdata/db_record.h"
 #include "trafficdata/element_day.h"
@@ -327,6 +330,118 @@ TEST_F(LoaderTest, RowsMadeWhileLoadingAreTheRowsMadeAfterwards) {
       for (CElementData* d : streamed->m_items)
         for (int i = 0; d != nullptr && i < m.m_arrDates.m_nSize; ++i) EXPECT_EQ(d->Day(i), nullptr) << i;
     }
+  }
+}
+}  // namespace
+
+namespace {
+// A month of 1994 days copied from the archive's five days, with some days missing and some cut
+// short (their files refuse to open): days that fail are spread over whichever helper reads them.
+class SeveralReaders : public ArchiveFixture {
+ protected:
+  void SetUp() override {
+    ArchiveFixture::SetUp();
+    std::vector<std::string> sources;
+    for (const SampleDayInfo& d : days_) {
+      const std::string file = Root() + CDateTimeEx(d.year, d.month, d.day).Format("DATA1994/%Y%m%d.DAT");
+      if (d.year == 1994 && std::filesystem::exists(file)) sources.push_back(file);
+    }
+    ASSERT_FALSE(sources.empty());
+    std::filesystem::create_directories(month_.path() + "/DATA1994");
+    for (int d = 1; d <= 30; ++d) {
+      const CDateTimeEx day(1994, 3, d);
+      dates_.Add(day);
+      if (d % 7 == 3) continue;  // missing
+      const std::string to = month_.path() + day.Format("/DATA1994/%Y%m%d.DAT");
+      std::filesystem::copy_file(sources[static_cast<size_t>(d) % sources.size()], to);
+      if (d % 5 == 1) std::filesystem::resize_file(to, std::filesystem::file_size(to) - 1);
+    }
+    g_DataRootPath.Set((month_.path() + "/").c_str());
+    AddSampleElements(selection_, 1994, 8);
+  }
+  void TearDown() override { CDecodePool::LimitThreads(0); }
+
+  // Day i of element e read alone on this thread, as its raw listing; for element 0 also the
+  // day's posts and progress units (by the layout of its file, or of the last one opened before).
+  std::string OneReaderDay(int e, int i, RecordingPoster& posts) {
+    const CDBElementEx& element = *selection_.elements.m_pData[e];
+    CFMDBInput input;
+    CFileException record(CFileException::none, -1);
+    const bool opened = input.Open(*dates_.m_pData[i], &record);
+    if (e == 0) {
+      if (opened) fine_ = input.m_Database.m_nColumns != 288;
+      units_ += static_cast<uint32_t>(selection_.elements.m_nSize) * (fine_ ? kProgressLoadFineDay : kProgressLoadDay);
+    }
+    if (!opened) {
+      if (e == 0) {
+        posts.Post(504, DayPayload(*dates_.m_pData[i]));
+        posts.Post(502, record.m_lOsError);
+      }
+      return "none";
+    }
+    CStream bytes;
+    const std::string key = std::string(element.cabinet->id) + ":" + element.name;
+    const int columns = static_cast<int>(input.m_Database.m_nColumns);
+    if (input.m_Database.ReadColumns(bytes, key.c_str(), 0, columns) != 0) return "none";
+    std::unique_ptr<CElementData> data(CreateElementData(element.type, 1, selection_.elements.m_pData[e], e));
+    data->Day(0)->Load(bytes.m_pData, bytes.m_nSize, columns);
+    return Listing(data->Day(0));
+  }
+  static std::string Listing(const CElementDay* day) {
+    if (day == nullptr || !day->dataAvailable) return "none";
+    CText text;
+    day->WriteRawListing(text, 0);
+    return text.m_nSize > 0 ? std::string(text.m_pData, static_cast<size_t>(text.m_nSize - 1)) : std::string();
+  }
+
+  AppTempFolder month_;
+  bool fine_ = false;
+  uint32_t units_ = 0;
+  CObjArray<CDateTimeEx> dates_;
+  Selection selection_;
+};
+
+TEST_F(SeveralReaders, EveryElementDayAndEveryPostAreThoseOfOneReader) {
+  RecordingPoster expected;
+  expected.Post(500, 0);
+  std::vector<std::vector<std::string>> alone(static_cast<size_t>(selection_.elements.m_nSize));
+  for (int i = 0; i < dates_.m_nSize; ++i)
+    for (int e = 0; e < selection_.elements.m_nSize; ++e) alone[static_cast<size_t>(e)].push_back(OneReaderDay(e, i, expected));
+  expected.Post(503, 0);
+  for (int helpers : {1, 2, 7}) {
+    SCOPED_TRACE(helpers);
+    CDecodePool::LimitThreads(helpers);
+    for (int repeat = 0; repeat < 5; ++repeat) {
+      RecordingPoster poster;
+      StopAfter run(1 << 30);
+      auto set = LoadElementData(selection_.elements, dates_, poster, run);
+      ASSERT_NE(set, nullptr);
+      EXPECT_EQ(poster.posts, expected.posts);
+      EXPECT_EQ(run.progress.load(), units_);
+      for (int e = 0; e < set->Count(); ++e)
+        for (int i = 0; i < dates_.m_nSize; ++i)
+          ASSERT_EQ(Listing(set->At(e)->Day(i)), alone[static_cast<size_t>(e)][static_cast<size_t>(i)]) << e << " " << i;
+    }
+  }
+}
+
+TEST_F(SeveralReaders, AStopInTheMiddleEndsAfterTheDayThatSawIt) {
+  // The posts of the days up to the one after which the stop is seen, in date order, then 509
+  // once; nothing is left over.
+  CDecodePool::LimitThreads(7);
+  for (int yes : {0, 4, 11, 28}) {
+    SCOPED_TRACE(yes);
+    RecordingPoster poster;
+    StopAfter run(yes);
+    EXPECT_EQ(LoadElementData(selection_.elements, dates_, poster, run), nullptr);
+    RecordingPoster expected;
+    expected.Post(500, 0);
+    fine_ = false;
+    units_ = 0;
+    for (int i = 0; i <= yes; ++i) OneReaderDay(0, i, expected);
+    expected.Post(509, 0);
+    EXPECT_EQ(poster.posts, expected.posts);
+    EXPECT_EQ(run.progress.load(), units_);
   }
 }
 }  // namespace
