@@ -505,7 +505,7 @@ void CMainClassic::OnGo() {
   // Reports of nothing but unavailable days would otherwise look like a run that went well.
   if (m_bWaitKeepGoing && m_loadCount.elementDays > 0 && m_loadCount.withData == 0) {
     const std::string line = MissingDataLine(m_loadCount.elementDays, m_loadCount.WithoutData());
-    AddStatusLine(line.c_str());
+    for (const std::string& missing : MissingDataLines(m_loadCount)) AddStatusLine(missing.c_str());
     TellUser(line);
   }
   ShowHeldMessages();

@@ -578,7 +578,7 @@ void CMainNew::OnProduceReports() {
   if (m_bWaitKeepGoing) {
     const std::string line = MissingDataLine(m_loadCount.elementDays, m_loadCount.WithoutData());
     if (!line.empty()) {
-      StatusLine(line.c_str(), true);
+      for (const std::string& missing : MissingDataLines(m_loadCount)) StatusLine(missing.c_str(), true);
       TellUser(line);
     }
   }

@@ -405,6 +405,7 @@ class CLoad {
       for (const auto& [e, error] : slot.failures) PostFailure(ID_WORKER_RETRIEVAL_ERROR, *m_days.m_pData[i], error);
       m_set->m_count.withData += slot.withData;
     }
+    NoteMissing(i, [&](int e) { return slot.columns != 0 && slot.where[static_cast<size_t>(e)].result == 0; });
     std::lock_guard<std::mutex> lock(m_lock);
     // A day's records may be large (20-second days): a slot keeps its buffer only while the
     // window's days together stay within their bytes.
@@ -481,6 +482,35 @@ class CLoad {
     part.groupsDone = ready;
   }
 
+  // Day i is done; read(e) tells whether element e's day has data. A day without any data, or
+  // else each element-day without data, is named in the load's count.
+  template <class Read>
+  void NoteMissing(int i, Read read) {
+    if (m_days.m_pData[i] == nullptr) return;
+    bool objects = false, any = false;
+    for (int e = 0; e < m_set->Count(); ++e)
+      if (m_set->At(e) != nullptr) {
+        objects = true;
+        any = any || read(e);
+      }
+    if (!objects) return;
+    SLoadCount& count = m_set->m_count;
+    const std::string date = m_days.m_pData[i]->Format("%m/%d/%Y");
+    if (!any) {
+      count.AddMissingDay(date);
+      return;
+    }
+    for (int e = 0; e < m_set->Count(); ++e) {
+      if (m_set->At(e) == nullptr || read(e)) continue;
+      const CDBElementEx& element = *m_elements.m_pData[e];
+      // Past the listed ones only the count grows: no text is made for them.
+      std::string text;
+      if (count.missingElementDays.size() < SLoadCount::kMissingListed)
+        text = std::string(element.CabinetLabel()) + ":" + std::string(element.name, strnlen(element.name, 7)) + " on " + date;
+      count.AddMissingElementDay(std::move(text));
+    }
+  }
+
   // ---- posts ----
 
   bool Cancelled() {
@@ -516,6 +546,7 @@ class CLoad {
       if (!desc.Read(*m_days.m_pData[last], &record)) {
         PostFailure(ID_WORKER_DESC_FILE_ERROR, *m_days.m_pData[last], static_cast<DWORD>(record.m_lOsError));
         m_run.addProgress(m_dayUnits[0] * static_cast<uint32_t>(last - first + 1));
+        for (int i = first; i <= last; ++i) NoteMissing(i, [](int) { return false; });
       } else {
         for (int i = first; i <= last; ++i) {
           LoadPeDay(i, desc);
@@ -531,8 +562,10 @@ class CLoad {
   void LoadPeDay(int i, const CPEInputDesc& desc) {
     CFileException record(CFileException::none, -1);
     CPEInput input;
+    std::vector<uint8_t> read(static_cast<size_t>(m_set->Count()), 0);
     if (!input.Read(*m_days.m_pData[i], desc, &record)) {
       PostFailure(ID_WORKER_DATA_FILE_ERROR, *m_days.m_pData[i], static_cast<DWORD>(record.m_lOsError));
+      NoteMissing(i, [](int) { return false; });
       return;
     }
     m_run.noteDayLayout(false);
@@ -557,9 +590,11 @@ class CLoad {
         day->SetPeriod(p, vol, occ, m_pe);
       }
       ++m_set->m_count.withData;
+      read[static_cast<size_t>(e)] = 1;
       if (m_summariesOnly != nullptr) data->KeepOnlySummaries(i, *m_summariesOnly);
     }
     input.Close();
+    NoteMissing(i, [&](int e) { return read[static_cast<size_t>(e)] != 0; });
   }
 
   static void MakeKey(const CDBElementEx& element, bool aliasLayout, std::string& key) {

@@ -418,6 +418,12 @@ TEST_F(SeveralReaders, EveryElementDayAndEveryPostAreThoseOfOneReader) {
       ASSERT_NE(set, nullptr);
       EXPECT_EQ(poster.posts, expected.posts);
       EXPECT_EQ(run.progress.load(), units_);
+      // The days that failed are named as days without data, in date order.
+      std::vector<std::string> failed;
+      for (const auto& p : expected.posts)
+        if (p.first == 504) failed.push_back(CDateTimeEx(static_cast<double>(p.second)).Format("%m/%d/%Y"));
+      EXPECT_EQ(set->m_count.missingDays, failed);
+      EXPECT_EQ(set->m_count.missingDayCount, static_cast<int64_t>(failed.size()));
       for (int e = 0; e < set->Count(); ++e)
         for (int i = 0; i < dates_.m_nSize; ++i)
           ASSERT_EQ(Listing(set->At(e)->Day(i)), alone[static_cast<size_t>(e)][static_cast<size_t>(i)]) << e << " " << i;
