@@ -1,9 +1,11 @@
 #include "app/shell/input_loader.h"
 
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
+#include <new>
 #include <string>
 
 #include "app/shell/app_globals.h"
@@ -46,8 +48,29 @@ class CLoad {
       : m_elements(elements), m_days(days), m_poster(poster), m_run(run), m_pe(g_PeValid.Get()),
         m_summariesOnly(summariesOnly), m_rows(rows) {}
 
+  // Memory that runs out anywhere in the load (a helper's or this thread's) ends it with the
+  // not-enough-memory error of the day being loaded; nothing of the load is left over.
   std::unique_ptr<CElementDataSet> Run() {
-    m_poster.Post(ID_WORKER_LOADING_INPUT, 0);
+    try {
+      m_poster.Post(ID_WORKER_LOADING_INPUT, 0);
+      std::unique_ptr<CElementDataSet> set = Load();
+      if (!m_outOfMemory) return set;
+    } catch (const std::bad_alloc&) {
+    }
+    try {
+      const int day = std::clamp(m_dayInHand, 0, std::max(0, m_nDays - 1));
+      if (m_nDays > 0 && m_days.m_pData[day] != nullptr)
+        PostFailure(ID_WORKER_RETRIEVAL_ERROR, *m_days.m_pData[day], ERROR_NOT_ENOUGH_MEMORY);
+      else
+        m_poster.Post(ID_WORKER_WIN32_ERROR, static_cast<LPARAM>(ERROR_NOT_ENOUGH_MEMORY));
+    } catch (const std::bad_alloc&) {
+      // Not even the error could be told: the run ends without its line.
+    }
+    return nullptr;
+  }
+
+ private:
+  std::unique_ptr<CElementDataSet> Load() {
     auto set = std::make_unique<CElementDataSet>();
     m_set = set.get();
     m_nDays = m_days.m_nSize;
@@ -74,8 +97,14 @@ class CLoad {
     for (SDaySlot& slot : m_slots) slot.where.resize(static_cast<size_t>(count));
 
     CDecodePool pool(helpers, [this] { Help(); });
+    // However this thread leaves, the helpers are stopped before the pool joins them.
+    struct SStopAtExit {
+      CLoad* load;
+      ~SStopAtExit() { load->Stop(); }
+    } stopAtExit{this};
     // The data objects are made on the helpers too: each part's by one thread.
     WaitForWork(kMaking);
+    if (m_outOfMemory) return nullptr;
     int objects = 0;
     for (CElementData* d : set->m_items) objects += d != nullptr ? 1 : 0;
     set->m_count.elementDays = static_cast<int64_t>(objects) * m_nDays;
@@ -90,15 +119,17 @@ class CLoad {
     bool done = LoadPeDays(k);
     if (done) {
       StartDatabaseDays(k);
-      for (int i = k; i < m_nDays && done; ++i) {
+      for (int i = k; i < m_nDays && done && !m_outOfMemory; ++i) {
+        m_dayInHand = i;
         FinishDay(i);
+        if (m_outOfMemory) break;
         m_run.addProgress(m_dayUnits[m_fine]);
         done = !Cancelled();
       }
     }
     Stop();
     pool.Join();
-    if (!done) return nullptr;
+    if (!done || m_outOfMemory) return nullptr;
     // Groups that no database day completed (every day a PE day): their rows are made here.
     for (size_t p = 0; p < m_parts.size(); ++p) MakeRowsOfPart(static_cast<int>(p), m_nDays - 1);
     if (m_rows != nullptr && m_streaming) m_rows->made = true;
@@ -106,7 +137,6 @@ class CLoad {
     return set;
   }
 
- private:
   // What the threads are doing: making the data objects, waiting while this thread reads the PE
   // days, reading and decoding the database days, or finished.
   enum EPhase { kMaking, kPeDays, kDatabaseDays, kStopped };
@@ -221,8 +251,20 @@ class CLoad {
     m_changed.notify_all();
   }
 
-  // A helper's life: work while there is work, wait while there is none yet.
+  // A helper's life: work while there is work, wait while there is none yet. Memory that runs
+  // out stops the load.
   void Help() {
+    try {
+      HelpUntilStopped();
+    } catch (const std::bad_alloc&) {
+      std::lock_guard<std::mutex> lock(m_lock);
+      m_outOfMemory = true;
+      m_phase = kStopped;
+      m_changed.notify_all();
+    }
+  }
+
+  void HelpUntilStopped() {
     std::unique_lock<std::mutex> lock(m_lock);
     for (;;) {
       if (m_phase == kStopped) return;
@@ -242,7 +284,7 @@ class CLoad {
   template <class Ready>
   void WorkUntil(Ready ready) {
     std::unique_lock<std::mutex> lock(m_lock);
-    while (!ready()) {
+    while (!ready() && !m_outOfMemory) {
       STask t = Take();
       if (t.kind == STask::kNone) {
         m_changed.wait(lock);
@@ -391,12 +433,14 @@ class CLoad {
   void FinishDay(int i) {
     SDaySlot& slot = Slot(i);
     WorkUntil([&] { return slot.day == i && (slot.state == SDaySlot::kAskForDisc || slot.state == SDaySlot::kRead); });
+    if (m_outOfMemory) return;
     if (slot.state == SDaySlot::kAskForDisc) {
       // Every earlier day is done: the request comes in date order, from this thread.
       ReadDay(i, true);
       m_changed.notify_all();
     }
     WorkUntil([&] { return slot.partsLeft == 0; });
+    if (m_outOfMemory) return;
     if (slot.openError != 0) {
       PostFailure(ID_WORKER_DATA_FILE_ERROR, *m_days.m_pData[i], slot.openError);
     } else if (slot.columns != 0) {
@@ -549,6 +593,7 @@ class CLoad {
         for (int i = first; i <= last; ++i) NoteMissing(i, [](int) { return false; });
       } else {
         for (int i = first; i <= last; ++i) {
+          m_dayInHand = i;
           LoadPeDay(i, desc);
           m_run.addProgress(m_dayUnits[0]);
           if (Cancelled()) return false;
@@ -625,6 +670,8 @@ class CLoad {
   std::mutex m_lock;
   std::condition_variable m_changed;  // any state below changed
   EPhase m_phase = kMaking;
+  std::atomic<bool> m_outOfMemory{false};  // a helper ran out of memory: the load ends
+  int m_dayInHand = 0;         // the day this thread waits for
   std::vector<SPart> m_parts;
   size_t m_partsMade = 0;
   std::vector<SDaySlot> m_slots;  // day d in slot d % kWindow

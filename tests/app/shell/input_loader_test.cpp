@@ -14,6 +14,7 @@
 #include "app/shell/worker_ids.h"
 #include "archive/input.h"
 #include "archive/input_desc.h"
+#include "containers/mem_mgr.h"
 #include "trafficdata/db_record.h"
 #include "trafficdata/element_day.h"
 #include "trafficdata/run_control.h"
@@ -448,6 +449,33 @@ TEST_F(SeveralReaders, AStopInTheMiddleEndsAfterTheDayThatSawIt) {
     expected.Post(509, 0);
     EXPECT_EQ(poster.posts, expected.posts);
     EXPECT_EQ(run.progress.load(), units_);
+  }
+}
+}  // namespace
+
+namespace {
+TEST_F(SeveralReaders, MemoryThatRunsOutEndsTheLoadWithItsErrorAndNothingElse) {
+  // The loader's own thread runs out after n allocations: the load either goes on without what it
+  // could not make (a failed read of those element-days) or ends with the not-enough-memory error
+  // of the day in hand; it never ends the program.
+  CDecodePool::LimitThreads(3);
+  for (long n : {0L, 1L, 3L, 10L, 30L, 100L, 300L, 1000L}) {
+    SCOPED_TRACE(n);
+    RecordingPoster poster;
+    poster.posts.reserve(1000);  // the recorder itself must not run out
+    StopAfter run(1 << 30);
+    std::unique_ptr<CElementDataSet> set;
+    {
+      CAllocFailureScope fail(n);
+      set = LoadElementData(selection_.elements, dates_, poster, run);
+    }
+    ASSERT_GE(poster.posts.size(), 2u);
+    if (set == nullptr) {
+      EXPECT_EQ(poster.posts.back(), Post(502, 8));
+      EXPECT_TRUE(poster.posts[poster.posts.size() - 2].first == 506 || poster.posts.size() == 2);
+    } else {
+      EXPECT_EQ(poster.posts.back(), Post(503));
+    }
   }
 }
 }  // namespace
