@@ -265,22 +265,10 @@ class CLoad {
   }
 
   void HelpUntilStopped() {
-    std::unique_lock<std::mutex> lock(m_lock);
-    for (;;) {
-      if (m_phase == kStopped) return;
-      STask t = Take();
-      if (t.kind == STask::kNone) {
-        m_changed.wait(lock);
-        continue;
-      }
-      lock.unlock();
-      Do(t);
-      lock.lock();
-      Finish(t);
-    }
+    WorkUntil([this] { return m_phase == kStopped; });
   }
 
-  // This thread: works with the helpers until `ready` holds.
+  // Works with the others until `ready` holds (or memory ran out), waiting while there is no work.
   template <class Ready>
   void WorkUntil(Ready ready) {
     std::unique_lock<std::mutex> lock(m_lock);

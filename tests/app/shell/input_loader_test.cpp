@@ -10,6 +10,8 @@
 #include <atomic>
 #include <cstdio>
 #include <filesystem>
+#include <map>
+#include <thread>
 
 #include "app/newview/new_model.h"
 #include "app/newview/new_run.h"
@@ -17,6 +19,7 @@
 #include "app/shell/decode_pool.h"
 #include "app/shell/element_data_factory.h"
 #include "app/shell/worker_ids.h"
+#include "archive/archive_globals.h"
 #include "archive/input.h"
 #include "archive/input_desc.h"
 #include "containers/mem_mgr.h"
@@ -353,19 +356,27 @@ class SeveralReaders : public ArchiveFixture {
       if (d.year == 1994 && std::filesystem::exists(file)) sources.push_back(file);
     }
     ASSERT_FALSE(sources.empty());
+    sources_ = sources;
     std::filesystem::create_directories(month_.path() + "/DATA1994");
     for (int d = 1; d <= 30; ++d) {
       const CDateTimeEx day(1994, 3, d);
       dates_.Add(day);
       if (d % 7 == 3) continue;  // missing
       const std::string to = month_.path() + day.Format("/DATA1994/%Y%m%d.DAT");
-      std::filesystem::copy_file(sources[static_cast<size_t>(d) % sources.size()], to);
+      CopyDay(sources[static_cast<size_t>(d) % sources.size()], to);
       if (d % 5 == 1) std::filesystem::resize_file(to, std::filesystem::file_size(to) - 1);
     }
     g_DataRootPath.Set((month_.path() + "/").c_str());
     AddSampleElements(selection_, 1994, 8);
   }
   void TearDown() override { CDecodePool::LimitThreads(0); }
+
+  // A day file, with the .NTS that holds the name list of an EXPAND day.
+  static void CopyDay(const std::string& from, const std::string& to) {
+    std::filesystem::copy_file(from, to);
+    const std::string nts = from.substr(0, from.size() - 4) + ".NTS";
+    if (std::filesystem::exists(nts)) std::filesystem::copy_file(nts, to.substr(0, to.size() - 4) + ".NTS");
+  }
 
   // Day i of element e read alone on this thread, as its raw listing; for element 0 also the
   // day's posts and progress units (by the layout of its file, or of the last one opened before).
@@ -401,6 +412,7 @@ class SeveralReaders : public ArchiveFixture {
   }
 
   AppTempFolder month_;
+  std::vector<std::string> sources_;
   bool fine_ = false;
   uint32_t units_ = 0;
   CObjArray<CDateTimeEx> dates_;
@@ -435,6 +447,64 @@ TEST_F(SeveralReaders, EveryElementDayAndEveryPostAreThoseOfOneReader) {
           ASSERT_EQ(Listing(set->At(e)->Day(i)), alone[static_cast<size_t>(e)][static_cast<size_t>(i)]) << e << " " << i;
     }
   }
+}
+
+// The disc requests of a load: their texts, whether each came on the loader's thread, and what
+// answering puts in place (a request's text -> the day file to copy, and where).
+struct SDiscRequests {
+  std::thread::id loader;
+  std::vector<std::string> texts;
+  bool elsewhere = false;
+  std::map<std::string, std::pair<std::string, std::string>> files;
+};
+SDiscRequests* g_requests = nullptr;
+
+TEST_F(SeveralReaders, AMissingDayIsAskedForInDateOrderOnTheLoadersThread) {
+  SDiscRequests requests;
+  requests.loader = std::this_thread::get_id();
+  std::vector<std::string> expected;
+  for (int d = 1; d <= 30; ++d)
+    if (d % 7 == 3) {
+      const std::string text = "Please insert CD with 3/" + std::to_string(d) + "/1994 data\nLoading Input Data...";
+      expected.push_back(text);
+      requests.files[text] = {sources_[static_cast<size_t>(d) % sources_.size()],
+                              month_.path() + CDateTimeEx(1994, 3, d).Format("/DATA1994/%Y%m%d.DAT")};
+    }
+  g_requests = &requests;
+  // Answering OK puts the day's file in place, as a disc put in the drive would.
+  SetDiscPromptSender([](uintptr_t, UINT, uintptr_t text, intptr_t) -> intptr_t {
+    SDiscRequests& r = *g_requests;
+    r.texts.emplace_back(reinterpret_cast<const char*>(text));
+    r.elsewhere = r.elsewhere || std::this_thread::get_id() != r.loader;
+    const auto it = r.files.find(r.texts.back());
+    if (it == r.files.end()) return IDCANCEL;
+    SeveralReaders::CopyDay(it->second.first, it->second.second);
+    return IDOK;
+  });
+  g_hPromptWnd = 1;
+  struct Reset {
+    ~Reset() {
+      g_hPromptWnd = 0;
+      SetDiscPromptSender(nullptr);
+      g_requests = nullptr;
+    }
+  } reset;
+  CDecodePool::LimitThreads(7);
+  RecordingPoster poster;
+  StopAfter run(1 << 30);
+  auto set = LoadElementData(selection_.elements, dates_, poster, run);
+  ASSERT_NE(set, nullptr);
+  EXPECT_EQ(requests.texts, expected);
+  EXPECT_FALSE(requests.elsewhere);
+  // Every day as one reader reads it now that the files are there.
+  g_hPromptWnd = 0;
+  RecordingPoster alone;
+  alone.Post(500, 0);
+  for (int i = 0; i < dates_.m_nSize; ++i)
+    for (int e = 0; e < selection_.elements.m_nSize; ++e)
+      ASSERT_EQ(Listing(set->At(e)->Day(i)), OneReaderDay(e, i, alone)) << e << " " << i;
+  alone.Post(503, 0);
+  EXPECT_EQ(poster.posts, alone.posts);
 }
 
 TEST_F(SeveralReaders, AStopInTheMiddleEndsAfterTheDayThatSawIt) {
