@@ -341,6 +341,11 @@ class CLoad {
     slot.withData = 0;
     slot.failures.clear();
     slot.bytes.RemoveAll();
+    if (slot.bytes.m_pData == nullptr) {
+      // A large buffer a finished day left behind serves this one.
+      std::lock_guard<std::mutex> lock(m_lock);
+      SwapBlocks(slot.bytes, m_spare);
+    }
     bool missing = false;
     if (m_days.m_pData[i] != nullptr) {
       const CDateTimeEx& date = *m_days.m_pData[i];
@@ -440,12 +445,11 @@ class CLoad {
     NoteMissing(i, [&](int e) { return slot.columns != 0 && slot.where[static_cast<size_t>(e)].result == 0; });
     std::lock_guard<std::mutex> lock(m_lock);
     // A day's records may be large (20-second days): a slot keeps its buffer only while the
-    // window's days together stay within their bytes.
+    // window's days together stay within their bytes; a larger one is kept for the next day read
+    // (one such buffer at a time).
     if (slot.bytes.m_nAllocBytes > kWindowBytes / kWindow) {
-      g_MemMgr.Free(slot.bytes.m_pData);
-      slot.bytes.m_pData = nullptr;
-      slot.bytes.m_nAllocBytes = 0;
-      slot.bytes.m_nSize = 0;
+      if (m_spare.m_pData == nullptr) SwapBlocks(slot.bytes, m_spare);
+      slot.bytes.LendBlock(nullptr, 0);  // frees the block unless it went to the spare
     }
     slot.state = SDaySlot::kFree;
     m_oldestOpen = i + 1;
@@ -630,6 +634,13 @@ class CLoad {
     NoteMissing(i, [&](int e) { return read[static_cast<size_t>(e)] != 0; });
   }
 
+  // Exchanges the blocks of two buffers.
+  static void SwapBlocks(CStream& a, CStream& b) {
+    std::swap(a.m_pData, b.m_pData);
+    std::swap(a.m_nSize, b.m_nSize);
+    std::swap(a.m_nAllocBytes, b.m_nAllocBytes);
+  }
+
   static void MakeKey(const CDBElementEx& element, bool aliasLayout, std::string& key) {
     key.clear();
     if (element.cabinet != nullptr) {
@@ -667,6 +678,7 @@ class CLoad {
   int m_oldestOpen = 0;           // the oldest database day not done
   size_t m_dayBytes = 0;          // the most bytes of records a day has had
   int m_windowDays = 1;           // days that may be in hand at once: one until a day is read
+  CStream m_spare;                // a large buffer of a finished day, for the next day read
   // Rows while loading.
   bool m_streaming = false;
   std::vector<int> m_groupLastDay;   // per group, its last day
