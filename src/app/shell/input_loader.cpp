@@ -195,7 +195,7 @@ class CLoad {
     int best = -1;
     for (size_t p = 0; p < m_parts.size(); ++p) {
       const SPart& part = m_parts[p];
-      if (part.busy || part.nextDay >= m_nDays || part.nextDay >= m_nextRead) continue;
+      if (part.busy || part.nextDay >= m_nDays) continue;
       const SDaySlot& slot = Slot(part.nextDay);
       if (slot.day != part.nextDay || slot.state != SDaySlot::kRead) continue;
       if (best < 0 || part.nextDay < m_parts[static_cast<size_t>(best)].nextDay) best = static_cast<int>(p);
@@ -203,7 +203,7 @@ class CLoad {
     if (best >= 0) {
       SPart& part = m_parts[static_cast<size_t>(best)];
       int last = part.nextDay;
-      while (last + 1 < m_nDays && last + 1 < m_nextRead && last + 1 - part.nextDay < kDaysPerTake &&
+      while (last + 1 < m_nDays && last + 1 - part.nextDay < kDaysPerTake &&
              Slot(last + 1).day == last + 1 && Slot(last + 1).state == SDaySlot::kRead)
         ++last;
       part.busy = true;

@@ -88,6 +88,14 @@ TEST_F(LoaderTest, DaysOnBothSidesOfTheCutoverGoToTheirReaders) {
   EXPECT_TRUE(Available(*set, 1, 6));
   EXPECT_TRUE(Available(*set, 4, 6));  // a metered lane exists only in 20-second days
   EXPECT_FALSE(Available(*set, 4, 3));
+  // What had no data is named: the two days without files, then element-days in date order,
+  // first those of the PE day that only the loops have.
+  const SLoadCount& count = set->m_count;
+  EXPECT_EQ(count.missingDays, (std::vector<std::string>{"05/30/1993", "06/02/1993"}));
+  EXPECT_EQ(count.missingElementDayCount, count.WithoutData() - 2 * 9);
+  ASSERT_FALSE(count.missingElementDays.empty());
+  const CDBElementEx& station = *s.elements.m_pData[2];
+  EXPECT_EQ(count.missingElementDays[0], std::string(station.CabinetLabel()) + ":" + station.name + " on 01/01/1993");
   // The PE loop is also the first sample loop (same cabinet and name): both have the two PE days;
   // seven element-days were read on 06-01, five on 06-03, nine on 06-04. Every element-day counts
   // its progress, read or not, by the layout of its day file (06-04 is a 20-second day; 06-02 has
