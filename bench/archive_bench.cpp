@@ -4,7 +4,8 @@
 // thread. The application's common loader does what a report run does with the 500-element year:
 // one data object per element, every element-day read and decoded. items_per_second is
 // element-days per second of wall-clock time. The Ahead variants read each day's records in runs
-// of nearby records first (CNTSODB::ReadAhead), as the loader does.
+// of nearby records first (CNTSODB::ReadAhead). BM_OneCoreLoopLoops is the plain loop on one core
+// that the loader with one helper is measured against.
 //
 // Each year (500 or 2,000 elements, five-minute FIXED days) is generated once, when first used,
 // into the temporary folder and removed at exit, also when the run is interrupted; QAV_BENCH_DAYS
@@ -100,7 +101,7 @@ const Year& WideYear() {
   return year;
 }
 
-// With `ahead`, each day's records are read ahead in runs (CNTSODB::ReadAhead) as the loader does.
+// With `ahead`, each day's records are read ahead in runs (CNTSODB::ReadAhead).
 void ReadYear(benchmark::State& state, const Year& y, bool ahead = false) {
   g_DataRootPath.Set(y.root.c_str());
   CStream out;

@@ -5,6 +5,10 @@
 // one owner lie together in memory, and releasing them costs one free per large block. The arena
 // lends its blocks (CScalarArray::LendBlock); it must outlive every array that holds one.
 // One thread uses an arena at a time.
+//
+// Large blocks an arena releases are kept for the arenas of the next load, up to a bound (the
+// smaller of 512 MB and an eighth of the machine's memory): memory the system hands out anew must
+// be cleared page by page on first use, which costs a repeated load as much as its decoding.
 #pragma once
 
 #include <cstddef>
@@ -32,11 +36,13 @@ class CBlockArena {
     if (m_head == nullptr || m_head->size - m_head->used < need) {
       size_t size = kHeader + (chunkHint > need ? Round(chunkHint) : need);
       if (chunkHint > static_cast<size_t>(PTRDIFF_MAX) / 2) size = kHeader + need;
-      void* p = g_MemMgr.AllocExact(size);
-      if (p == nullptr) return nullptr;
-      Chunk* c = static_cast<Chunk*>(p);
+      Chunk* c = static_cast<Chunk*>(TakeSpare(size));  // a kept block tells its own size
+      if (c == nullptr) {
+        c = static_cast<Chunk*>(g_MemMgr.AllocExact(size));
+        if (c == nullptr) return nullptr;
+        c->size = size;
+      }
       c->next = m_head;
-      c->size = size;
       c->used = kHeader;
       m_head = c;
     }
@@ -45,14 +51,20 @@ class CBlockArena {
     return block;
   }
 
-  // Frees every large block: every block the arena lent is gone.
+  // Gives every large block up (kept for other arenas, or freed): every block the arena lent is
+  // gone.
   void Release() noexcept {
     while (m_head != nullptr) {
       Chunk* next = m_head->next;
-      g_MemMgr.Free(m_head);
+      KeepSpare(m_head);
       m_head = next;
     }
   }
+
+  // Frees the large blocks kept for other arenas.
+  static void FreeSpares() noexcept;
+  // Bytes of the large blocks kept for other arenas.
+  static size_t SpareBytes() noexcept;
 
   // Large blocks held (for tests and measurements).
   int Chunks() const noexcept {
@@ -62,6 +74,12 @@ class CBlockArena {
   }
 
  private:
+  struct Chunk;
+  // A kept block of `size` to `2 * size` bytes (its header tells its own size), else null.
+  static void* TakeSpare(size_t size) noexcept;
+  // Keeps c for other arenas while the bound allows, else frees it.
+  static void KeepSpare(Chunk* c) noexcept;
+
   struct Chunk {
     Chunk* next;
     size_t size;  // bytes of the large block, header included
