@@ -7,6 +7,7 @@
 #include "archive/archive_globals.h"
 #include "archive/input_desc.h"
 #include "platform/base/errors.h"
+#include "trafficdata/summary.h"
 
 namespace {
 
@@ -22,6 +23,18 @@ void DayParts(const CDateTimeEx& day, int& month, int& d, int& year) {
   month = valid ? day.GetMonth() : -1;
   d = valid ? day.GetDay() : -1;
   year = valid ? day.GetYear() : -1;
+}
+
+// A day's records are decoded in one of two layouts: 288 five-minute periods or 4320 20-second
+// intervals. Any other column count would be read as one of them with the records misplaced, so
+// such a day file is refused as malformed.
+int CheckDayLayout(CNTSODB& db, int r) {
+  const DWORD columns = db.m_nColumns;
+  if (r == 0 && columns != static_cast<DWORD>(PERIODS_PER_DAY) && columns != static_cast<DWORD>(INTERVALS_PER_DAY)) {
+    db.Close();
+    r = kNtsoErrMalformed;
+  }
+  return r;
 }
 
 int TwoDigits(const BYTE* p) {
@@ -60,13 +73,14 @@ BOOL CFMDBInput::Open(const CDateTimeEx& day, CFileException* error, bool askFor
     if (!RequestDisc(m, d, y)) break;
     r = m_Database.Open(path.c_str(), 0);
   }
+  r = CheckDayLayout(m_Database, r);
   if (r == 0) return TRUE;
   FillError(error, static_cast<DWORD>(r), path);
   return FALSE;
 }
 
 BOOL CFMDBInput::OpenFile(const char* fileName, CFileException* error) {
-  int r = m_Database.Open(fileName, 0);
+  int r = CheckDayLayout(m_Database, m_Database.Open(fileName, 0));
   if (r == 0) return TRUE;
   FillError(error, static_cast<DWORD>(r), fileName ? fileName : "");
   return FALSE;

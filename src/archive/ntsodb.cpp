@@ -135,9 +135,10 @@ int CNTSODB::ReadHeader() {
   HeaderNumbers n;
   if (r == 0) r = ReadNumbers(block.m_pData, m_nPositions, n);
   if (r == 0 && n.headerSize != kNtsoHeaderSize) r = kNtsoErrMalformed;
+  uint64_t datSize = 0;
   if (r == 0) {
-    uint64_t size = ntsoio::SizeOf(m_DatFile, DatDirect());
-    if (m_nLayout == 0 ? n.fileSize > size : n.fileSize != size) r = kNtsoErrMalformed;
+    datSize = ntsoio::SizeOf(m_DatFile, DatDirect());
+    if (m_nLayout == 0 ? n.fileSize > datSize : n.fileSize != datSize) r = kNtsoErrMalformed;
   }
   if (r != 0) {
     Close();
@@ -181,9 +182,12 @@ int CNTSODB::ReadHeader() {
     listDirect = NtsDirect();
   }
 
-  // Every number must be possible for the file before anything is sized by it.
+  // Every number must be possible for the file before anything is sized by it: the list and the
+  // record area lie inside their files.
   uint64_t listFileSize = ntsoio::SizeOf(*listFile, listDirect);
+  const uint64_t recordStart = kNtsoHeaderSize + (expand ? 0 : n.nameListSize);
   if (n.columns < 1 || kNtsoHeaderSize + n.nameListSize > listFileSize ||
+      recordStart + n.dataSize > datSize ||
       (n.nameListSize > 0 && n.names > n.nameListSize / NtsoMinEntryLength(m_nLayout)) ||
       (n.nameListSize == 0 && n.names != 0)) {
     Close();
@@ -192,11 +196,26 @@ int CNTSODB::ReadHeader() {
 
   r = ReadListFile(*listFile, listDirect, static_cast<DWORD>(n.nameListSize));
   if (r == 0 && static_cast<uint64_t>(m_Entries.m_nSize) != n.names) r = kNtsoErrMalformed;
+  if (r == 0 && !RecordsFitTheArea(recordStart, recordStart + n.dataSize)) r = kNtsoErrMalformed;
   if (r != 0) {
     Close();
     return r;
   }
   return 0;
+}
+
+bool CNTSODB::RecordsFitTheArea(uint64_t start, uint64_t end) const {
+  // Every live name's records lie in the area, and the furthest block ends where the area does (a
+  // deleted name's records are never read, but its block may be the last one).
+  uint64_t furthest = start;
+  for (int i = 0; i < m_Entries.m_nSize; ++i) {
+    const CNTSO* e = m_Entries.m_pData[i];
+    const uint64_t length = static_cast<uint64_t>(e->m_wRecordSize) * m_nColumns;
+    const bool inside = e->m_dwOffset >= start && e->m_dwOffset <= end && length <= end - e->m_dwOffset;
+    if (!inside && !e->IsDeleted()) return false;
+    if (inside) furthest = std::max(furthest, e->m_dwOffset + length);
+  }
+  return furthest == end;
 }
 
 int CNTSODB::ReadListFile(CIOFile& file, FileHandle* direct, DWORD nameListSize) {

@@ -138,6 +138,9 @@ class CNTSODB : public CThreadAccessControl {
   // Reading modes: a hash table over m_Index, so that a lookup compares one or two names.
   void BuildHashTable();
   bool IsContiguous(uint64_t firstOffset, uint64_t dataSize) const;
+  // True when every live name's records lie in the record area [start, end) and the last block
+  // ends at its end, as Data Size says.
+  bool RecordsFitTheArea(uint64_t start, uint64_t end) const;
   int FormatNumberField(char* out, int index, uint64_t value) const;
   int WriteFieldText(CIOFile& file, int index, const char* text);
   int WriteFileSizeField(CIOFile& file);

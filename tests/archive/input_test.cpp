@@ -197,6 +197,107 @@ TEST_F(Archive, OpenFileReportsWhyItFailed) {
   EXPECT_GE(input.m_Database.m_nMode, 0);
 }
 
+// Writes a number into a header field's value slot, right-aligned up to the line's CR LF.
+void SetHeaderNumber(std::vector<uint8_t>& file, int field, uint64_t value) {
+  uint8_t block[513] = {};
+  std::memcpy(block, file.data(), 512);
+  NtsoHeaderInfo info;
+  ASSERT_EQ(NtsoParseHeaderText(block, info), 0);
+  const size_t at = static_cast<size_t>(info.positions[field]);
+  size_t end = at;
+  while (file[end] != '\r') ++end;
+  const std::string text = std::to_string(value);
+  ASSERT_LE(text.size(), end - at);
+  std::memset(file.data() + at, ' ', end - at);
+  std::memcpy(file.data() + end - text.size(), text.data(), text.size());
+}
+
+// A day file whose header does not fit its contents is refused as malformed: it is never read
+// with its records misplaced.
+TEST_F(Archive, DayFilesWhoseHeaderDoesNotFitTheirContentsAreRefused) {
+  // From the generated 1994: the 1st is five-minute FIXED (NG.2), the 3rd five-minute EXPAND, the
+  // 4th 20-second FIXED (NG.1).
+  ScratchFolder dir;
+  using Files = std::vector<uint8_t>;
+  // A database of its own, written whole, with one loop of the 1st in `columns` columns.
+  auto database = [&](DWORD columns) {
+    CObjArray<CNTSO> names;
+    names.Add(CNTSO(SampleElements(1994, 1)[0].key.c_str(), 80, 3));
+    CNTSODB db;
+    EXPECT_EQ(db.Create((dir / "own").c_str(), 1, names, columns, "", 1, 2, nullptr), 0);
+    EXPECT_EQ(db.Close(), 0);
+    return ReadAll(dir / "own.DAT");
+  };
+  const struct {
+    const char* what;
+    int day;
+    std::function<void(Files& dat, Files& nts)> edit;
+    int result;
+  } cases[] = {
+      {"five-minute, as written", 1, [](Files&, Files&) {}, 0},
+      {"20-second, as written", 4, [](Files&, Files&) {}, 0},
+      {"EXPAND, as written", 3, [](Files&, Files&) {}, 0},
+      {"287 columns", 1, [](Files& d, Files&) { SetHeaderNumber(d, kFieldColumns, 287); }, kNtsoErrMalformed},
+      {"289 columns", 1, [](Files& d, Files&) { SetHeaderNumber(d, kFieldColumns, 289); }, kNtsoErrMalformed},
+      {"4320 columns", 1, [](Files& d, Files&) { SetHeaderNumber(d, kFieldColumns, 4320); }, kNtsoErrMalformed},
+      {"20-second with 287 columns", 4, [](Files& d, Files&) { SetHeaderNumber(d, kFieldColumns, 287); },
+       kNtsoErrMalformed},
+      {"20-second with 288 columns", 4, [](Files& d, Files&) { SetHeaderNumber(d, kFieldColumns, 288); },
+       kNtsoErrMalformed},
+      {"EXPAND, both files with 287 columns", 3,
+       [](Files& d, Files& n) { SetHeaderNumber(d, kFieldColumns, 287), SetHeaderNumber(n, kFieldColumns, 287); },
+       kNtsoErrMalformed},
+      {"Data Size past the file", 1, [](Files& d, Files&) { SetHeaderNumber(d, kFieldDataSize, 99999999); },
+       kNtsoErrMalformed},
+      {"20-second, Data Size past the file", 4,
+       [](Files& d, Files&) { SetHeaderNumber(d, kFieldDataSize, 99999999); }, kNtsoErrMalformed},
+      {"EXPAND, both files with Data Size past the file", 3,
+       [](Files& d, Files& n) { SetHeaderNumber(d, kFieldDataSize, 99999999), SetHeaderNumber(n, kFieldDataSize, 99999999); },
+       kNtsoErrMalformed},
+      {"Name List Size past the file", 1, [](Files& d, Files&) { SetHeaderNumber(d, kFieldNameListSize, 99999999); },
+       kNtsoErrMalformed},
+      // Whole databases that fit their headers but are no day layout.
+      {"a database of 288 columns", 1, [&](Files& d, Files&) { d = database(288); }, 0},
+      {"a database of 287 columns", 1, [&](Files& d, Files&) { d = database(287); }, kNtsoErrMalformed},
+      {"a database of 4321 columns", 1, [&](Files& d, Files&) { d = database(4321); }, kNtsoErrMalformed},
+      {"random bytes", 1,
+       [](Files& d, Files&) {
+         uint32_t x = 7;
+         for (uint8_t& b : d) b = static_cast<uint8_t>((x = x * 1103515245u + 12345u) >> 24);
+       },
+       kNtsoErrHeaderText},
+      {"plain text", 1,
+       [](Files& d, Files&) {
+         std::string text;
+         while (text.size() < 4000) text += "Traffic counts for the day, one line after another.\r\n";
+         d.assign(text.begin(), text.end());
+       },
+       kNtsoErrMalformed},
+  };
+  // The edited day is the 1st of January of an archive of its own, opened by date and by name.
+  std::filesystem::create_directories(dir / "DATA1994");
+  g_DataRootPath.Set(dir.Path().c_str());
+  for (const auto& c : cases) {
+    char name[16];
+    std::snprintf(name, sizeof name, "1994010%d", c.day);
+    const std::string from = s_dir->Path() + "arc/DATA1994/" + name;
+    Files dat = ReadAll(from + ".DAT"), nts = ReadAll(from + ".NTS");
+    c.edit(dat, nts);
+    const std::string to = dir / "DATA1994/19940101";
+    WriteAll(to + ".DAT", dat);
+    std::filesystem::remove(to + ".NTS");
+    if (!nts.empty()) WriteAll(to + ".NTS", nts);
+    for (bool byDate : {true, false}) {
+      CFMDBInput input;
+      CFileException error;
+      const BOOL opened = byDate ? input.Open(CDateTimeEx(1994, 1, 1), &error) : input.OpenFile((to + ".DAT").c_str(), &error);
+      EXPECT_EQ(opened, c.result == 0) << c.what;
+      EXPECT_EQ(c.result == 0 ? 0 : error.m_lOsError, c.result) << c.what;
+      EXPECT_EQ(input.m_Database.m_nMode >= 0, c.result == 0) << c.what;
+    }
+  }
+}
+
 TEST(SampleArchive, DaysRunThroughTheLeapDay) {
   ScratchFolder dir;
   SampleArchiveOptions o;

@@ -351,6 +351,10 @@ TEST_F(NtsoDb, CorruptFixedFiles) {
       {"Names huge", [](auto& d, auto&) { Patch(d, 274, " 2147483647"); }, kNtsoErrMalformed},
       {"Names overflow", [](auto& d, auto&) { Patch(d, 274, "99999999999"); }, kNtsoErrMalformed},
       {"Columns 0", [](auto& d, auto&) { Patch(d, 307, "          0"); }, kNtsoErrMalformed},
+      {"Columns 289 (last block past the records)", [](auto& d, auto&) { Patch(d, 307, "        289"); }, kNtsoErrMalformed},
+      {"Data Size past the file", [](auto& d, auto&) { Patch(d, 406, "   99999999"); }, kNtsoErrMalformed},
+      {"Data Size - 1 (last block past the records)", [](auto& d, auto&) { Patch(d, 406, "       2879"); }, kNtsoErrMalformed},
+      {"Data Size + 1 (no block ends there)", [](auto& d, auto&) { Patch(d, 406, "       2881"); }, kNtsoErrMalformed},
       {"NLS past the file", [](auto& d, auto&) { Patch(d, 373, " 4294967295"); }, kNtsoErrMalformed},
       {"NLS - 1 (cut entry)", [](auto& d, auto&) { Patch(d, 373, "         53"); }, kNtsoErrMalformed},
       {"NLS + 1", [](auto& d, auto&) { Patch(d, 373, "         55"); }, kNtsoErrMalformed},
@@ -368,40 +372,47 @@ TEST_F(NtsoDb, CorruptFixedFiles) {
   }
 }
 
-TEST_F(NtsoDb, CorruptEntriesFailAtTheRead) {
+TEST_F(NtsoDb, EntriesWithRecordsOutsideTheRecordAreaAreRefused) {
+  // A at 532, B at 1396, 288 records of 3 bytes each: the record area is [532, 2260). Live names'
+  // records lie in it, and the last block ends at its end.
   Make(dir / "good", 1, 2, 288, {{"A", 80, 3}, {"B", 80, 3}});
   const std::vector<uint8_t> good = ReadAll(dir / "good.DAT");
-  // Entry B's fixed fields start at 512 + 10 + 2.
   struct Case {
     const char* what;
-    uint16_t recordSize;
+    const char* name;  // the entry changed: its fixed fields follow its name
+    uint16_t type, recordSize;
     uint32_t offset;
-    int result;
+    int open, read;
   };
   const Case cases[] = {
-      {"offset at the end", 3, static_cast<uint32_t>(good.size()), kNtsoErrNoCrLf},
-      {"offset past the end", 3, 100000, kNtsoErrNoCrLf},
-      {"offset 0xFFFFFFFF", 3, 0xFFFFFFFF, kNtsoErrNoCrLf},
-      {"block past the end", 65535, 600, kNtsoErrNoCrLf},
-      {"offset 0 (reads the header)", 1, 0, 0},
-      {"block wrapping 32 bits", 65535, 0xFFFF0000, kNtsoErrNoCrLf},
+      {"as written", "B", 80, 3, 1396, 0, 0},
+      {"deleted", "B", 0xFFFF, 3, 1396, 0, kNtsoErrPastEnd},
+      {"deleted, past the file", "A", 0xFFFF, 3, 100000, 0, kNtsoErrPastEnd},
+      {"on A's records: nothing ends where the area does", "B", 80, 3, 532, kNtsoErrMalformed, 0},
+      {"deleted, in the header: nothing ends where the area does", "B", 0xFFFF, 3, 0, kNtsoErrMalformed, 0},
+      {"one byte past the area", "B", 80, 3, 1397, kNtsoErrMalformed, 0},
+      {"in the name list", "A", 80, 3, 531, kNtsoErrMalformed, 0},
+      {"in the header", "B", 80, 1, 0, kNtsoErrMalformed, 0},
+      {"at the end of the file", "B", 80, 3, static_cast<uint32_t>(good.size()), kNtsoErrMalformed, 0},
+      {"offset 0xFFFFFFFF", "B", 80, 3, 0xFFFFFFFF, kNtsoErrMalformed, 0},
+      {"block past the end", "B", 80, 65535, 600, kNtsoErrMalformed, 0},
+      {"block wrapping 32 bits", "B", 80, 65535, 0xFFFF0000, kNtsoErrMalformed, 0},
   };
   for (const Case& c : cases) {
     std::vector<uint8_t> d = good;
-    uint8_t* f = d.data() + 512 + 12;
+    uint8_t* f = d.data() + 512 + (c.name[0] - 'A') * 10 + 2;
+    f[0] = static_cast<uint8_t>(c.type), f[1] = static_cast<uint8_t>(c.type >> 8);
     f[2] = static_cast<uint8_t>(c.recordSize), f[3] = static_cast<uint8_t>(c.recordSize >> 8);
     for (int i = 0; i < 4; ++i) f[4 + i] = static_cast<uint8_t>(c.offset >> (8 * i));
     WriteAll(dir / "bad.DAT", d);
-    for (bool ahead : {false, true}) {
-      CNTSODB db;
-      ASSERT_EQ(db.Open((dir / "bad").c_str(), 0), 0) << c.what;
-      const std::string names[] = {"A", "B"};
-      if (ahead) db.ReadAhead(names, 2, 0, 288);
-      CStream out;
-      EXPECT_EQ(db.ReadColumns(out, "B", 0, 288), c.result) << c.what << (ahead ? ", read ahead" : "");
-      if (c.result == 0) {
-        EXPECT_EQ(out.m_nSize, 288);
-      }
+    CNTSODB db;
+    ASSERT_EQ(db.Open((dir / "bad").c_str(), 0), c.open) << c.what;
+    if (c.open != 0) continue;
+    CStream out;
+    EXPECT_EQ(db.ReadColumns(out, c.name, 0, 288), c.read) << c.what;
+    if (c.read == 0) {
+      EXPECT_EQ(std::vector<uint8_t>(out.m_pData, out.m_pData + out.m_nSize),
+                std::vector<uint8_t>(d.begin() + c.offset, d.begin() + c.offset + 864)) << c.what;
     }
   }
 }
@@ -448,7 +459,7 @@ TEST_F(NtsoDb, LayoutZeroFile) {
   ASSERT_EQ(NtsoBuildHeader(header, "", pos, 0), 0);
   std::string h(header, 512);
   std::string list = std::string("ES-0017:_MNR__1") + "Z" + std::string("\x5c\x03", 2);
-  uint32_t offset = 512 + 22;
+  uint32_t offset = 512 + 43;  // the record area follows the list
   for (int i = 0; i < 4; ++i) list += static_cast<char>(offset >> (8 * i));
   list += std::string("ES-0018:_MNR__\0", 15) + std::string("\x60\x04", 2);
   offset += 3 * 288;

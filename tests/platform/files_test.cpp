@@ -254,4 +254,10 @@ TEST(Files, ReplacingContentsThatFailsHalfWayKeepsTheOldFile) {
   EXPECT_EQ(fs::status(file).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
   EXPECT_EQ(ReplaceFileContents(dir / "none/x.cfg", "x"), ERROR_PATH_NOT_FOUND);
   EXPECT_EQ(ReplaceFileContents(dir.path(), "x"), ERROR_ACCESS_DENIED);
+  // Nor is a FIFO replaced, through a link or not.
+  ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+  fs::create_symlink(dir / "fifo", dir / "fifo.cfg");
+  EXPECT_EQ(ReplaceFileContents(dir / "fifo", "x"), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(ReplaceFileContents(dir / "fifo.cfg", "x"), ERROR_ACCESS_DENIED);
+  EXPECT_TRUE(fs::is_fifo(dir / "fifo"));
 }

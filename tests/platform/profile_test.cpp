@@ -4,9 +4,18 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
-#include <sys/resource.h>
+#include <functional>
+#include <future>
+#include <memory>
 
 TEST(Profile, RoundTripWithDefaultsAndNegativeNumbers) {
   TestFolder dir;
@@ -40,10 +49,12 @@ TEST(Profile, RoundTripWithDefaultsAndNegativeNumbers) {
 TEST(Profile, ReadsHandWrittenFilesAndRejectsUnusableNames) {
   TestFolder dir;
   const std::string path = dir / "p.ini";
-  TestFolder::Write(path, "; comment\n[OUTPUT]\nAUTOOPEN = 0\nbad line\nSSVIEWER=/usr/bin/x y\n[OUTPUT]\nAUTOOPEN=4294967295\n"
-                          "NUM=12abc\n[broken\n");
+  TestFolder::Write(path, "; comment\n[OUTPUT]\nAUTOOPEN = 0\nbad line\n# NOTE=x\nSSVIEWER=/usr/bin/x y\n[OUTPUT]\n"
+                          "AUTOOPEN=4294967295\nNUM=12abc\nAFTER=3\n[broken\n");
   CProfile p(path);
   EXPECT_EQ(p.GetProfileInt("OUTPUT", "AUTOOPEN", 1), 0xFFFFFFFFu);
+  EXPECT_EQ(p.GetProfileInt("OUTPUT", "AFTER", 0), 3u);  // read on after a repeated key
+  EXPECT_EQ(p.GetProfileString("OUTPUT", "# NOTE", "none"), "none");  // a comment
   EXPECT_EQ(p.GetProfileString("OUTPUT", "SSVIEWER"), "/usr/bin/x y");
   EXPECT_EQ(p.GetProfileInt("OUTPUT", "NUM", 9), 9u);
   EXPECT_FALSE(p.WriteProfileString("OUTPUT", "A=B", "x"));
@@ -93,4 +104,94 @@ TEST(Profile, FailedSaveLeavesTheOldFileIntact) {
   // The failure stays reported; the next save (now possible) writes the new contents.
   EXPECT_FALSE(p.Flush());
   EXPECT_NE(TestFolder::Read(path).find("LONGER_KEY"), std::string::npos);
+}
+
+namespace {
+struct FileIdentity {
+  bool exists;
+  mode_t mode;
+  ino_t inode;
+  off_t size;
+  timespec modified;
+};
+FileIdentity Identity(const std::string& path) {
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) != 0) return {false, 0, 0, 0, {}};
+  return {true, st.st_mode, st.st_ino, st.st_size, st.st_mtim};
+}
+bool operator==(const FileIdentity& a, const FileIdentity& b) {
+  return a.exists == b.exists && a.mode == b.mode && a.inode == b.inode && a.size == b.size &&
+         a.modified.tv_sec == b.modified.tv_sec && a.modified.tv_nsec == b.modified.tv_nsec;
+}
+
+// A device that reads as endless zeros. Run as root, a test that wrote over the system's /dev/zero
+// would replace it for every program, so root gets a device node of its own beside `path`.
+std::string ZeroDevice(const std::string& path) {
+  if (::geteuid() != 0) return "/dev/zero";
+  const std::string own = path + ".zero";
+  return ::mknod(own.c_str(), S_IFCHR | 0666, makedev(1, 5)) == 0 ? own : std::string();
+}
+}  // namespace
+
+TEST(Profile, AFileThatCannotBeASettingsFileIsNeitherWaitedOnNorReadNorWrittenOver) {
+  const std::string stored = "[GENERAL]\r\nUSE_CLASSIC=1\r\n";
+  const struct {
+    const char* what;
+    std::function<void(const std::string&)> make;
+    CProfile::FileState state;
+  } cases[] = {
+      {"a FIFO", [](const std::string& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0); }, CProfile::FileState::NotRegularFile},
+      {"a link to a zero device", [](const std::string& p) { ASSERT_EQ(::symlink(ZeroDevice(p).c_str(), p.c_str()), 0); },
+       CProfile::FileState::NotRegularFile},
+      {"a folder", [](const std::string& p) { ASSERT_EQ(::mkdir(p.c_str(), 0700), 0); }, CProfile::FileState::NotRegularFile},
+      {"a link to itself", [](const std::string& p) { ASSERT_EQ(::symlink(p.c_str(), p.c_str()), 0); },
+       CProfile::FileState::Unreadable},
+      {"a file over the limit",
+       [&](const std::string& p) { TestFolder::Write(p, stored + std::string(CProfile::kMaxFileBytes, ';')); },
+       CProfile::FileState::TooLarge},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    TestFolder dir;
+    const std::string path = dir / "qav.ini";
+    c.make(path);
+    const FileIdentity before = Identity(path);
+    // Read on another thread, so that a read that waits on a FIFO fails the test instead of
+    // stopping it: the FIFO then gets a writer that closes at once.
+    auto read = std::async(std::launch::async, [&] { return std::make_unique<CProfile>(path); });
+    if (read.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+      ADD_FAILURE() << "the read waits";
+      ::close(::open(path.c_str(), O_WRONLY | O_NONBLOCK));
+    }
+    std::unique_ptr<CProfile> p = read.get();
+    EXPECT_EQ(p->GetFileState(), c.state);
+    EXPECT_TRUE(p->IsFileLeftAlone());
+    EXPECT_EQ(p->GetReadError() != 0, c.state == CProfile::FileState::Unreadable);
+    EXPECT_EQ(p->GetProfileInt("GENERAL", "USE_CLASSIC", 0), 0u);
+    // Writes are kept for the run, and reported as done.
+    EXPECT_TRUE(p->WriteProfileInt("GENERAL", "USE_CLASSIC", 2));
+    EXPECT_EQ(p->GetProfileInt("GENERAL", "USE_CLASSIC", 0), 2u);
+    EXPECT_TRUE(p->Flush());
+    p.reset();
+    EXPECT_TRUE(Identity(path) == before);
+    // No temporary file is left beside it.
+    for (const auto& e : std::filesystem::directory_iterator(dir.path()))
+      EXPECT_TRUE(e.path() == path || e.path() == path + ".zero") << e.path();
+  }
+}
+
+TEST(Profile, ReadingTakesTimeInProportionToTheFile) {
+  // Each key is looked up once as it is read, not compared with every key before it: 50,000 keys
+  // took seconds that way, and take a small fraction of one now.
+  TestFolder dir;
+  const std::string path = dir / "many.ini";
+  std::string text = "[ONE]\r\n";
+  for (int i = 0; i < 50000; ++i) text += "KEY_" + std::to_string(i) + "=" + std::to_string(i) + "\r\n";
+  TestFolder::Write(path, text);
+  const auto start = std::chrono::steady_clock::now();
+  CProfile p(path);
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_EQ(p.GetFileState(), CProfile::FileState::Read);
+  EXPECT_EQ(p.GetProfileInt("one", "key_49999", 0), 49999u);
+  EXPECT_LT(seconds, 2.0);
 }

@@ -23,6 +23,11 @@ bool CAppProfileStore::WriteString(const char* section, const char* key, const c
   return app != nullptr && app->WriteProfileString(section, key, value) != FALSE;
 }
 
+const CProfile* CAppProfileStore::ProfileFile() const {
+  CWinApp* app = AfxGetApp();
+  return app != nullptr ? &app->GetProfileFile() : nullptr;
+}
+
 UINT CFileProfileStore::GetInt(const char* section, const char* key, int defaultValue) {
   return m_profile.GetProfileInt(section, key, defaultValue);
 }

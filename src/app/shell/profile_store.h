@@ -15,6 +15,8 @@ class IProfileStore {
   virtual std::string GetString(const char* section, const char* key, const char* defaultValue) = 0;
   virtual bool WriteInt(const char* section, const char* key, int value) = 0;
   virtual bool WriteString(const char* section, const char* key, const char* value) = 0;
+  // The profile file behind the store, when there is one.
+  virtual const CProfile* ProfileFile() const { return nullptr; }
 };
 
 // The running application's profile (AfxGetApp); reads give the default and writes fail without one.
@@ -24,6 +26,7 @@ class CAppProfileStore : public IProfileStore {
   std::string GetString(const char* section, const char* key, const char* defaultValue) override;
   bool WriteInt(const char* section, const char* key, int value) override;
   bool WriteString(const char* section, const char* key, const char* value) override;
+  const CProfile* ProfileFile() const override;
 };
 
 // A profile file of its own.
@@ -34,6 +37,7 @@ class CFileProfileStore : public IProfileStore {
   std::string GetString(const char* section, const char* key, const char* defaultValue) override;
   bool WriteInt(const char* section, const char* key, int value) override;
   bool WriteString(const char* section, const char* key, const char* value) override;
+  const CProfile* ProfileFile() const override { return &m_profile; }
 
  private:
   CProfile& m_profile;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "platform/base/errors.h"
 #include "platform/kernel/files.h"
 #include "platform/kernel/optical.h"
 #include "platform/kernel/process.h"
@@ -30,6 +31,28 @@ bool IsUnder(const std::string& path, const std::string& root) {
   return !root.empty() && path.size() >= root.size() && path.compare(0, root.size(), root) == 0;
 }
 }  // namespace
+
+std::string UnreadProfileMessage(const IProfileStore& profile) {
+  const CProfile* file = profile.ProfileFile();
+  if (file == nullptr || !file->IsFileLeftAlone()) return std::string();
+  std::string why;
+  switch (file->GetFileState()) {
+    case CProfile::FileState::NotRegularFile: why = "is not a regular file."; break;
+    case CProfile::FileState::TooLarge:
+      why = "is larger than " + std::to_string(CProfile::kMaxFileBytes >> 20) + " MB.";
+      break;
+    default: {
+      std::string text;
+      why = "cannot be read";
+      if (FormatSystemMessage(file->GetReadError(), text) && text.size() > 2)
+        why += ": " + text.substr(0, text.size() - 2);
+      else
+        why += ".";
+    }
+  }
+  return "The settings file\n" + file->GetPath() + "\n" + why +
+         "\n\nThe program starts with its default settings and leaves that file as it is.";
+}
 
 UINT ReadUseClassic(IProfileStore& profile) { return profile.GetInt(kGeneral, "USE_CLASSIC", 0); }
 

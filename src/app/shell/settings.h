@@ -27,6 +27,11 @@ struct SOutputSettings {
   std::string mdsPath;     // MDS_PATH
 };
 
+// What the user is told, once, when the settings file is there but was not read (not a regular
+// file, too large, unreadable): the program then runs on the defaults and leaves the file as it
+// is. Empty when the file was read or does not exist.
+std::string UnreadProfileMessage(const IProfileStore& profile);
+
 // USE_CLASSIC of section GENERAL (default 0).
 UINT ReadUseClassic(IProfileStore& profile);
 

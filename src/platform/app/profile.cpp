@@ -5,24 +5,32 @@
 #include "platform/kernel/paths.h"
 #include "platform/kernel/process.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 #include <fcntl.h>
 #include <pwd.h>
-#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
-bool SameName(const std::string& a, const char* b) { return ::strcasecmp(a.c_str(), b) == 0; }
+// Section and key names compare without regard to (ASCII) case: each is looked up by its folded
+// form.
+std::string Folded(std::string_view s) {
+  std::string f(s);
+  for (char& c : f)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return f;
+}
 
 bool HasLineBreak(const char* s) { return s != nullptr && std::strpbrk(s, "\r\n") != nullptr; }
 
-std::string Trim(const std::string& s) {
+std::string_view Trim(std::string_view s) {
   const auto b = s.find_first_not_of(" \t");
-  if (b == std::string::npos) return std::string();
+  if (b == std::string_view::npos) return {};
   const auto e = s.find_last_not_of(" \t");
   return s.substr(b, e - b + 1);
 }
@@ -82,74 +90,137 @@ std::string CProfile::DefaultPath(const std::string& programName) {
 bool CProfile::Reload() {
   std::lock_guard<std::recursive_mutex> guard(m_lock);
   m_sections.clear();
-  const int fd = ::open(m_path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return errno == ENOENT || errno == ENOTDIR;
+  m_sectionIndex.clear();
+  m_readError = 0;
+  m_fileState = FileState::Unreadable;
+  // Only a regular file is opened, and without waiting: a FIFO put in its place between the check
+  // and the open still does not block, and is refused by the second check.
+  struct stat st {};
+  if (::stat(m_path.c_str(), &st) != 0) {
+    if (errno == ENOENT || errno == ENOTDIR) {
+      m_fileState = FileState::Absent;
+      return true;
+    }
+    m_readError = ErrnoToWinError(errno, m_path.c_str());
+    return false;
+  }
+  if (!S_ISREG(st.st_mode)) {
+    m_fileState = FileState::NotRegularFile;
+    return false;
+  }
+  const int fd = ::open(m_path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (fd < 0) {
+    if (errno == ENOENT) {
+      m_fileState = FileState::Absent;
+      return true;
+    }
+    m_readError = ErrnoToWinError(errno, m_path.c_str());
+    return false;
+  }
   std::string text;
-  char buf[8192];
-  bool ok = true;
-  for (;;) {
-    const ssize_t n = ::read(fd, buf, sizeof buf);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) { ok = false; break; }
-    if (n == 0) break;
-    text.append(buf, static_cast<size_t>(n));
+  bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  if (!regular) m_fileState = FileState::NotRegularFile;
+  else if (static_cast<uint64_t>(st.st_size) > kMaxFileBytes) m_fileState = FileState::TooLarge;
+  else {
+    // Read to the end, but never more than the limit: a file that grows while it is read is too
+    // large as well.
+    text.resize(static_cast<size_t>(st.st_size) + 1);
+    size_t got = 0;
+    for (;;) {
+      if (got == text.size()) {
+        if (got > kMaxFileBytes) break;
+        text.resize(std::min<size_t>(text.size() * 2 + 4096, kMaxFileBytes + 1));
+      }
+      const ssize_t n = ::read(fd, text.data() + got, text.size() - got);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) {
+        m_readError = ErrnoToWinError(errno, m_path.c_str());
+        break;
+      }
+      if (n == 0) {
+        m_fileState = FileState::Read;
+        break;
+      }
+      got += static_cast<size_t>(n);
+    }
+    if (got > kMaxFileBytes) m_fileState = FileState::TooLarge;
+    text.resize(got);
   }
   ::close(fd);
+  if (m_fileState != FileState::Read) return false;
+  Parse(text);
+  return true;
+}
+
+void CProfile::Parse(const std::string& all) {
+  const std::string_view text(all);
   Section* current = nullptr;
   size_t pos = 0;
   while (pos < text.size()) {
     auto eol = text.find('\n', pos);
-    if (eol == std::string::npos) eol = text.size();
-    std::string line = text.substr(pos, eol - pos);
+    if (eol == std::string_view::npos) eol = text.size();
+    std::string_view line = text.substr(pos, eol - pos);
     pos = eol + 1;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    const std::string t = Trim(line);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    const std::string_view t = Trim(line);
     if (t.empty() || t[0] == ';' || t[0] == '#') continue;
     if (t[0] == '[') {
       const auto close = t.find(']');
-      if (close == std::string::npos) continue;  // not a section line: ignored
-      const std::string name = t.substr(1, close - 1);
+      if (close == std::string_view::npos) continue;  // not a section line: ignored
+      const std::string name(t.substr(1, close - 1));
       current = FindSection(name.c_str());
-      if (current == nullptr) {
-        m_sections.push_back({name, {}});
-        current = &m_sections.back();
-      }
+      if (current == nullptr) current = &AddSection(name);
       continue;
     }
     const auto eq = line.find('=');
-    if (current == nullptr || eq == std::string::npos) continue;
-    const std::string key = Trim(line.substr(0, eq));
+    if (current == nullptr || eq == std::string_view::npos) continue;
+    const std::string_view key = Trim(line.substr(0, eq));
     if (key.empty()) continue;
-    const std::string value = line.substr(eq + 1);
-    bool replaced = false;
-    for (auto& e : current->entries) {
-      if (SameName(e.name, key.c_str())) {
-        e.value = value;
-        replaced = true;
-      }
+    // A key given twice keeps its first place and its last value.
+    std::string folded = Folded(key);
+    if (Entry* e = current->Find(folded)) {
+      e->value.assign(line.substr(eq + 1));
+      continue;
     }
-    if (!replaced) current->entries.push_back({key, value});
+    current->index.emplace(std::move(folded), current->entries.size());
+    current->entries.push_back({std::string(key), std::string(line.substr(eq + 1))});
   }
-  return ok;
 }
 
-CProfile::Section* CProfile::FindSection(const char* name) {
-  for (auto& s : m_sections) {
-    if (SameName(s.name, name)) return &s;
-  }
-  return nullptr;
+CProfile::FileState CProfile::GetFileState() const {
+  std::lock_guard<std::recursive_mutex> guard(m_lock);
+  return m_fileState;
+}
+
+bool CProfile::IsFileLeftAlone() const {
+  std::lock_guard<std::recursive_mutex> guard(m_lock);
+  return m_fileState != FileState::Read && m_fileState != FileState::Absent;
+}
+
+DWORD CProfile::GetReadError() const {
+  std::lock_guard<std::recursive_mutex> guard(m_lock);
+  return m_readError;
+}
+
+const CProfile::Entry* CProfile::Section::Find(const std::string& folded) const {
+  const auto it = index.find(folded);
+  return it != index.end() ? &entries[it->second] : nullptr;
+}
+
+CProfile::Section& CProfile::AddSection(const std::string& name) {
+  m_sectionIndex.emplace(Folded(name), m_sections.size());
+  m_sections.push_back({name, {}, {}});
+  return m_sections.back();
 }
 
 const CProfile::Section* CProfile::FindSection(const char* name) const {
-  for (const auto& s : m_sections) {
-    if (SameName(s.name, name)) return &s;
-  }
-  return nullptr;
+  const auto it = m_sectionIndex.find(Folded(name));
+  return it != m_sectionIndex.end() ? &m_sections[it->second] : nullptr;
 }
 
 UINT CProfile::GetProfileInt(const char* section, const char* key, int defaultValue) const {
   const std::string text = GetProfileString(section, key, nullptr);
-  const std::string t = Trim(text);
+  const std::string t(Trim(text));
   if (t.empty()) return static_cast<UINT>(defaultValue);
   errno = 0;
   char* end = nullptr;
@@ -170,11 +241,8 @@ std::string CProfile::GetProfileString(const char* section, const char* key, con
   const std::string fallback = defaultValue != nullptr ? defaultValue : "";
   if (section == nullptr || key == nullptr) return fallback;
   const Section* s = FindSection(section);
-  if (s == nullptr) return fallback;
-  for (const auto& e : s->entries) {
-    if (SameName(e.name, key)) return e.value;
-  }
-  return fallback;
+  const Entry* e = s != nullptr ? s->Find(Folded(key)) : nullptr;
+  return e != nullptr ? e->value : fallback;
 }
 
 BOOL CProfile::WriteProfileInt(const char* section, const char* key, int value) {
@@ -191,31 +259,27 @@ BOOL CProfile::WriteProfileString(const char* section, const char* key, const ch
   std::lock_guard<std::recursive_mutex> guard(m_lock);
   Section* s = FindSection(section);
   if (key == nullptr) {
-    if (s != nullptr) m_sections.erase(m_sections.begin() + (s - m_sections.data()));
-  } else if (value == nullptr) {
     if (s != nullptr) {
-      auto& es = s->entries;
-      for (size_t i = 0; i < es.size(); ++i) {
-        if (SameName(es[i].name, key)) {
-          es.erase(es.begin() + static_cast<long>(i));
-          break;
-        }
-      }
+      m_sections.erase(m_sections.begin() + (s - m_sections.data()));
+      m_sectionIndex.clear();
+      for (size_t i = 0; i < m_sections.size(); ++i) m_sectionIndex.emplace(Folded(m_sections[i].name), i);
+    }
+  } else if (value == nullptr) {
+    const std::string folded = Folded(key);
+    if (Entry* e = s != nullptr ? s->Find(folded) : nullptr) {
+      s->entries.erase(s->entries.begin() + (e - s->entries.data()));
+      s->index.clear();
+      for (size_t i = 0; i < s->entries.size(); ++i) s->index.emplace(Folded(s->entries[i].name), i);
     }
   } else {
-    if (s == nullptr) {
-      m_sections.push_back({section, {}});
-      s = &m_sections.back();
+    if (s == nullptr) s = &AddSection(section);
+    const std::string folded = Folded(key);
+    if (Entry* e = s->Find(folded)) {
+      e->value = value;
+    } else {
+      s->index.emplace(folded, s->entries.size());
+      s->entries.push_back({key, value});
     }
-    bool found = false;
-    for (auto& e : s->entries) {
-      if (SameName(e.name, key)) {
-        e.value = value;
-        found = true;
-        break;
-      }
-    }
-    if (!found) s->entries.push_back({key, value});
   }
   m_unsynced = true;
   const DWORD error = Save(false);
@@ -229,6 +293,8 @@ BOOL CProfile::WriteProfileString(const char* section, const char* key, const ch
 }
 
 DWORD CProfile::Save(bool durable) {
+  // A file that was there but was not read is never written over.
+  if (IsFileLeftAlone()) return 0;
   std::string text;
   for (const auto& s : m_sections) {
     text += "[" + s.name + "]\r\n";

@@ -6,13 +6,21 @@
 // Every write saves the whole file at once: a temporary file beside it is written, then renamed
 // over the old one, so a failed save leaves the previous file as it was. Flush (and the
 // destructor) saves once more and waits until the file is on the disc.
+//
+// Only a regular file of at most kMaxFileBytes is read, and it is read without ever waiting on it
+// (a FIFO or a device in its place is not opened for reading). A file that is there but is not
+// read leaves the profile empty, so every value is its default, and is never written over: values
+// written stay in memory for the rest of the run. What the read found is kept for the program to
+// tell its user.
 #pragma once
 
 #include "platform/base/types.h"
 
-#include <map>
+#include <cstdint>
 #include <mutex>
 #include <string>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 class CProfile {
@@ -26,9 +34,26 @@ public:
   // The default file for a program name: $XDG_CONFIG_HOME/KARVO/<name>.ini.
   static std::string DefaultPath(const std::string& programName);
 
-  // Reads the file again. A missing file is an empty profile; false when it exists but cannot
-  // be read.
+  // The largest settings file that is read.
+  static constexpr uint64_t kMaxFileBytes = 16u << 20;
+
+  // What the last read found.
+  enum class FileState {
+    Read,            // read (or nothing to read: an empty profile)
+    Absent,          // no file: an empty profile, made on the first write
+    NotRegularFile,  // a folder, FIFO, device or socket: left alone
+    TooLarge,        // larger than kMaxFileBytes: left alone
+    Unreadable,      // could not be read (GetReadError tells why): left alone
+  };
+
+  // Reads the file again. A missing file is an empty profile; false when it exists but is not
+  // read (see FileState): the profile is then empty and the file is left as it is.
   bool Reload();
+  FileState GetFileState() const;
+  // True while the file is left as it is: writes are kept in memory only, and succeed.
+  bool IsFileLeftAlone() const;
+  // The error number of an unreadable file, else 0.
+  DWORD GetReadError() const;
 
   // The value, or `defaultValue` when the section or key is missing or the text is not a number.
   // Values beyond 32 bits keep their low 32 bits, as a registry value does.
@@ -55,16 +80,25 @@ private:
     std::string name;
     std::string value;
   };
+  // Entries keep their order in the file; `index` finds one by its name folded to lower case.
   struct Section {
     std::string name;
     std::vector<Entry> entries;
+    std::unordered_map<std::string, size_t> index;
+    const Entry* Find(const std::string& folded) const;
+    Entry* Find(const std::string& folded) { return const_cast<Entry*>(std::as_const(*this).Find(folded)); }
   };
-  Section* FindSection(const char* name);
   const Section* FindSection(const char* name) const;
+  Section* FindSection(const char* name) { return const_cast<Section*>(std::as_const(*this).FindSection(name)); }
+  Section& AddSection(const std::string& name);
+  void Parse(const std::string& text);
   DWORD Save(bool durable);
 
   std::string m_path;
   std::vector<Section> m_sections;
+  std::unordered_map<std::string, size_t> m_sectionIndex;  // folded name -> position in m_sections
+  FileState m_fileState = FileState::Absent;
+  DWORD m_readError = 0;
   mutable std::recursive_mutex m_lock;
   bool m_writeFailed = false;
   bool m_unsynced = false;

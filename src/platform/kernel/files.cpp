@@ -412,7 +412,9 @@ DWORD ReplaceFileContents(const std::string& nativePath, std::string_view data, 
     }
     exists = ::stat(target.c_str(), &st) == 0;
   }
-  if (exists && S_ISDIR(st.st_mode)) return Fail(ERROR_ACCESS_DENIED);
+  // Only a regular file is replaced: a rename would put a file in place of a folder, FIFO, device
+  // or socket that something else relies on.
+  if (exists && !S_ISREG(st.st_mode)) return Fail(ERROR_ACCESS_DENIED);
   std::string temp = target + ".XXXXXX";
   const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
   if (fd < 0) return Fail(ErrnoError(target));

@@ -134,6 +134,7 @@ std::string GetTempFolder();  // as GetTempPathA
 // then renamed over the file (a symbolic link is followed, so the file it names is replaced). On
 // failure the old file stays as it was and no temporary file is left. `nativePath` is in the
 // system's form (ToNativePath). An existing file keeps its permissions; a new one gets 0644.
+// Anything but a regular file in its place (a folder, FIFO, device) is left alone: 5.
 // Returns 0 or the error number.
 DWORD ReplaceFileContents(const std::string& nativePath, std::string_view data, bool sync = true);
 bool FileExists(const char* path);    // a file or a folder

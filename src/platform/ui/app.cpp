@@ -286,6 +286,7 @@ BOOL CWinApp::WriteProfileInt(LPCSTR section, LPCSTR key, int value) { return Pr
 BOOL CWinApp::WriteProfileString(LPCSTR section, LPCSTR key, LPCSTR value) {
   return Profile().WriteProfileString(section, key, value);
 }
+const CProfile& CWinApp::GetProfileFile() const { return Profile(); }
 
 int AfxWinMain(int, char**) {
   SelectBestBackend();

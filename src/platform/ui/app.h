@@ -8,6 +8,8 @@
 #include "platform/ui/dialog.h"
 #include "platform/ui/wnd.h"
 
+class CProfile;
+
 // ---- Dynamic creation ----
 // A class that can be created by its runtime class (the document template, the thread wrapper).
 struct CRuntimeClass {
@@ -179,6 +181,8 @@ class CWinApp : public CWinThread {
   std::string GetProfileString(LPCSTR section, LPCSTR key, LPCSTR defaultValue = nullptr);
   BOOL WriteProfileInt(LPCSTR section, LPCSTR key, int value);
   BOOL WriteProfileString(LPCSTR section, LPCSTR key, LPCSTR value);
+  // The profile itself: its file and what reading that file found.
+  const CProfile& GetProfileFile() const;
 
   std::string m_strAppName;
   LPCSTR m_pszAppName = nullptr;  // the title: caption of message boxes that give none

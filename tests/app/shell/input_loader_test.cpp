@@ -10,6 +10,8 @@
 #include <atomic>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <thread>
 
@@ -153,6 +155,46 @@ TEST_F(LoaderTest, AliasLayoutKeysAndUnreadableNames) {
   EXPECT_EQ(set->m_count.elementDays, 3);
   EXPECT_EQ(set->m_count.withData, 1);
   EXPECT_EQ(run.progress, 3 * kProgressLoadDay);
+}
+
+TEST_F(LoaderTest, ADayWhoseHeaderDoesNotFitItsRecordsIsAFailedDayWithNothingLoaded) {
+  // Two five-minute days; the second says 287 columns: read as 20-second intervals, its loops
+  // would load with every value misplaced.
+  AppTempFolder root;
+  SampleArchiveOptions o;
+  o.root = root.path() + "/";
+  o.years = {1994};
+  o.elements = 4;
+  o.days = 2;
+  o.uniformDays = true;
+  ASSERT_EQ(WriteSampleArchive(o), 0);
+  const std::string damaged = root / "DATA1994/19940102.DAT";
+  std::vector<char> file;
+  {
+    std::ifstream in(damaged, std::ios::binary);
+    file.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  const std::string columns = " Number of Columns =        288\r\n";
+  const size_t at = std::string(file.begin(), file.begin() + 512).find(columns);
+  ASSERT_NE(at, std::string::npos);
+  file[at + columns.size() - 3] = '7';
+  std::ofstream(damaged, std::ios::binary | std::ios::trunc).write(file.data(), static_cast<std::streamsize>(file.size()));
+  g_DataRootPath.Set((root.path() + "/").c_str());
+
+  Selection s;
+  AddSampleElements(s, 1994, 4);
+  const CDateTimeEx good(1994, 1, 1), bad(1994, 1, 2);
+  CObjArray<CDateTimeEx> days = Days({good, bad});
+  RecordingPoster poster;
+  StopAfter run(1000);
+  auto set = LoadElementData(s.elements, days, poster, run);
+  ASSERT_NE(set, nullptr);
+  EXPECT_EQ(poster.posts,
+            (std::vector<std::pair<UINT, LPARAM>>{Post(500), Post(504, bad), Post(502, kNtsoErrMalformed), Post(503)}));
+  // The loop, the station and the speed trap have their first day; nothing has the second.
+  for (int e = 0; e < 3; ++e) EXPECT_TRUE(Available(*set, e, 0)) << e;
+  for (int e = 0; e < 4; ++e) EXPECT_FALSE(Available(*set, e, 1)) << e;
+  EXPECT_EQ(set->m_count.withData, 3);
 }
 
 TEST_F(LoaderTest, ACancelIsSeenAfterEveryDayLoadedOrNot) {

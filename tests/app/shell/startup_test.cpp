@@ -1,4 +1,10 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <string>
 
 #include "app/shell/app_globals.h"
 #include "app/shell/main_dlg.h"
@@ -6,6 +12,7 @@
 #include "app/shell/qav_app.h"
 #include "app/shell/settings.h"
 #include "archive/archive_globals.h"
+#include "platform/ui/choosers.h"
 #include "platform/ui/input.h"
 #include "app/shell/app_test_env.h"
 
@@ -39,7 +46,57 @@ TEST_F(StartupTest, WithoutProfileTheNewViewStartsWithDefaultPeSettings) {
                               pe.offMin, pe.offMax}),
             std::vector<int>({72, 108, 180, 228, 0, 255, 0, 255}));
   EXPECT_TRUE(frame_->IsZoomed());
+  EXPECT_TRUE(qav::ui::MessageBoxLog().empty());
   frame_->DestroyWindow();
+}
+
+TEST_F(StartupTest, ASettingsFileThatIsNotReadIsNamedOnceAndLeftAsItIs) {
+  const struct {
+    const char* what;
+    std::function<void(const std::string&)> make;
+    const char* why;
+  } cases[] = {
+      {"a FIFO", [](const std::string& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0); }, "is not a regular file."},
+      {"a file over the limit",
+       [](const std::string& p) {
+         std::ofstream(p, std::ios::binary) << "[GENERAL]\r\nUSE_CLASSIC=1\r\n[PE_VALID]\r\nPEAK1_START=1\r\n"
+                                            << std::string(CProfile::kMaxFileBytes, ';');
+       },
+       "is larger than 16 MB."},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    qav::ui::ClearMessageBoxLog();
+    const std::string path = folder_ / (std::string(c.what) + ".ini");
+    c.make(path);
+    struct stat before {};
+    ASSERT_EQ(::lstat(path.c_str(), &before), 0);
+    profile_ = std::make_unique<CProfile>(path);
+    store_ = std::make_unique<CFileProfileStore>(*profile_);
+    SetActiveProfile(store_.get());
+    CQAVApp app;
+    Start(app);
+    // The defaults, and one box over the window saying why.
+    EXPECT_EQ(app.TemplateId(), IDR_MAINFRAME);
+    EXPECT_EQ(g_PeValid.Get().peak1Start, 72);
+    ASSERT_EQ(qav::ui::MessageBoxLog().size(), 1u);
+    const qav::ui::MessageBoxRequest& box = qav::ui::MessageBoxLog()[0];
+    EXPECT_EQ(box.owner, frame_->GetSafeHwnd());
+    EXPECT_EQ(box.caption, "QAV");
+    EXPECT_EQ(box.text, "The settings file\n" + path + "\n" + c.why +
+                            "\n\nThe program starts with its default settings and leaves that file as it is.");
+    // The view's end writes its sections: into memory only, with no second box.
+    frame_->DestroyWindow();
+    profile_->Flush();
+    EXPECT_EQ(qav::ui::MessageBoxLog().size(), 1u);
+    EXPECT_EQ(store_->GetInt("GENERAL", "CDROM_INDEX", -1), 1u);
+    struct stat after {};
+    ASSERT_EQ(::lstat(path.c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(after.st_mode, before.st_mode);
+    EXPECT_EQ(after.st_size, before.st_size);
+    EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
+  }
 }
 
 TEST_F(StartupTest, StoredValuesChooseTheClassicViewAndWrapTheEightBitSettings) {
