@@ -6,6 +6,7 @@
 
 #include "app/classic/text_lines.h"
 #include "app/shell/qav_app.h"
+#include "platform/base/errors.h"
 #include "app/shell/report_opener.h"
 #include "platform/ui/choosers.h"
 #include "support/thread.h"
@@ -505,17 +506,21 @@ void CMainClassic::OnGo() {
   // Reports of nothing but unavailable days would otherwise look like a run that went well.
   if (m_bWaitKeepGoing && m_loadCount.elementDays > 0 && m_loadCount.withData == 0) {
     const std::string line = MissingDataLine(m_loadCount.elementDays, m_loadCount.WithoutData());
-    AddStatusLine(line.c_str());
+    for (const std::string& missing : MissingDataLines(m_loadCount)) AddStatusLine(missing.c_str());
     TellUser(line);
   }
   ShowHeldMessages();
 }
 
 UINT CMainClassic::RunClassicReports() {
-  {
+  // Memory that runs out anywhere in the run ends it with the not-enough-memory line; the
+  // program goes on.
+  try {
     CRunPort port(*this);
     CClassicRun run(m_snap, port, m_flags);
     run.Run();
+  } catch (const std::bad_alloc&) {
+    PostWorker(ID_WORKER_WIN32_ERROR, static_cast<LPARAM>(ERROR_NOT_ENOUGH_MEMORY));
   }
   m_flags.keepGoingFlag.store(false);
   m_bRunning.store(0);

@@ -1,6 +1,7 @@
 #include "app/newview/main_new.h"
 
 #include <algorithm>
+#include <new>
 #include <cstdio>
 #include <cstring>
 
@@ -578,7 +579,7 @@ void CMainNew::OnProduceReports() {
   if (m_bWaitKeepGoing) {
     const std::string line = MissingDataLine(m_loadCount.elementDays, m_loadCount.WithoutData());
     if (!line.empty()) {
-      StatusLine(line.c_str(), true);
+      for (const std::string& missing : MissingDataLines(m_loadCount)) StatusLine(missing.c_str(), true);
       TellUser(line);
     }
   }
@@ -601,6 +602,19 @@ void CMainNew::TellFallbackFile() {
 }
 
 UINT CMainNew::RunNewReports() {
+  // Memory that runs out anywhere in the run ends it with the not-enough-memory line; the
+  // program goes on.
+  try {
+    RunNewReportsOnce();
+  } catch (const std::bad_alloc&) {
+    PostWorker(ID_WORKER_WIN32_ERROR, static_cast<LPARAM>(ERROR_NOT_ENOUGH_MEMORY));
+    m_Run.cancel();
+  }
+  m_bRunning.store(0);
+  return 0;
+}
+
+void CMainNew::RunNewReportsOnce() {
   CViewFileStatus status(*this);
   SNewRunHost host;
   host.run = &m_Run;
@@ -618,8 +632,6 @@ UINT CMainNew::RunNewReports() {
   };
   CNewReportRun run(*this, host, m_ReportFile);
   run.Run();
-  m_bRunning.store(0);
-  return 0;
 }
 
 BOOL CMainNew::OnCommand(WPARAM wParam, LPARAM lParam) {

@@ -83,6 +83,7 @@ class CMainNew : public CMainDlg, public CNewReportModel {
 
   // The worker procedure of a run.
   UINT RunNewReports();
+  void RunNewReportsOnce();
   // After a run: a message box names the file written when the report went to the temporary folder.
   void TellFallbackFile();
 

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "app/shell/input_loader.h"
 #include "platform/base/errors.h"
 #include "trafficdata/date_time_ex.h"
 
@@ -87,9 +88,30 @@ void SplitStatusText(const char* text, std::vector<std::string>& lines) {
   }
 }
 
+namespace {
+std::string MissingDataSentence(int64_t elementDays, int64_t withoutData) {
+  const std::string of = withoutData >= elementDays ? "any" : std::to_string(withoutData);
+  return "No data was found for " + of + " of the " + std::to_string(elementDays) + " element-days";
+}
+}  // namespace
+
 std::string MissingDataLine(int64_t elementDays, int64_t withoutData) {
   if (withoutData <= 0 || elementDays <= 0) return {};
-  const std::string of = withoutData >= elementDays ? "any" : std::to_string(withoutData);
-  return "No data was found for " + of + " of the " + std::to_string(elementDays) +
-         " element-days; see the status list";
+  return MissingDataSentence(elementDays, withoutData) + "; see the status list";
+}
+
+std::vector<std::string> MissingDataLines(const SLoadCount& count) {
+  std::vector<std::string> lines;
+  if (count.WithoutData() <= 0 || count.elementDays <= 0) return lines;
+  lines.push_back(MissingDataSentence(count.elementDays, count.WithoutData()) + ":");
+  for (const std::string& day : count.missingDays) lines.push_back("  No data on " + day);
+  if (count.missingDayCount > static_cast<int64_t>(count.missingDays.size()))
+    lines.push_back("  ... and " + std::to_string(count.missingDayCount - static_cast<int64_t>(count.missingDays.size())) +
+                    " more days");
+  for (const std::string& elementDay : count.missingElementDays) lines.push_back("  No data for " + elementDay);
+  if (count.missingElementDayCount > static_cast<int64_t>(count.missingElementDays.size()))
+    lines.push_back("  ... and " +
+                    std::to_string(count.missingElementDayCount - static_cast<int64_t>(count.missingElementDays.size())) +
+                    " more element-days");
+  return lines;
 }

@@ -72,3 +72,10 @@ void SplitStatusText(const char* text, std::vector<std::string>& lines);
 // of the 728 element-days; see the status list" when none was read, else "No data was found for
 // 12 of the 728 element-days; see the status list". Empty when every element-day was read.
 std::string MissingDataLine(int64_t elementDays, int64_t withoutData);
+// The status list's lines for the same load: "No data was found for 12 of the 728 element-days:",
+// then one line per day without any data ("  No data on 03/05/1994"), one per element-day of a
+// day that others had ("  No data for ES-0017:LP00123 on 03/05/1994"), each list followed by
+// "  ... and 7 more days" or "  ... and 7 more element-days" where it was cut. None when every
+// element-day was read.
+struct SLoadCount;
+std::vector<std::string> MissingDataLines(const SLoadCount& count);

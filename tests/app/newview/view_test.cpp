@@ -237,8 +237,11 @@ TEST_F(NewViewTest, ARunWithElementDaysWithoutDataSaysHowMany) {
   ui::ClearMessageBoxLog();
   input::Click(Item(IDC_NV_PRODUCE));
   const std::string told = "No data was found for 1 of the 2 element-days; see the status list";
-  EXPECT_EQ(LastStatus(), told);  // after "Reports Output..."
-  EXPECT_EQ(view_->m_lbStatus.GetTextString(view_->m_lbStatus.GetCount() - 2), "Reports Output...");
+  // After "Reports Output...", the status list names what had no data.
+  const int n = view_->m_lbStatus.GetCount();
+  EXPECT_EQ(view_->m_lbStatus.GetTextString(n - 3), "Reports Output...");
+  EXPECT_EQ(view_->m_lbStatus.GetTextString(n - 2), "No data was found for 1 of the 2 element-days:");
+  EXPECT_EQ(LastStatus(), "  No data on 03/01/1994");
   ASSERT_EQ(ui::MessageBoxLog().size(), 1u);
   EXPECT_EQ(ui::MessageBoxLog()[0].text, told);
   EXPECT_FALSE(view_->m_wndStatusMsgs.IsIconic());
