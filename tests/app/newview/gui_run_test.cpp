@@ -54,6 +54,18 @@ bool WriteProfile(const AppTempFolder& folder, const std::string& root) {
   return profile.Flush();
 }
 
+// A five-minute sample archive of 1994 in folder/archive/ with 4 x `loops` elements (every fourth a
+// loop) over `days` + 1 days, and the program's profile on it.
+bool WriteLoopArchive(const AppTempFolder& folder, int days, int loops) {
+  SampleArchiveOptions o;
+  o.root = folder / "archive/";
+  o.years = {1994};
+  o.elements = 4 * loops;
+  o.days = days + 1;
+  o.uniformDays = true;
+  return WriteSampleArchive(o) == 0 && WriteProfile(folder, o.root);
+}
+
 // A New view design over the first `days` days of 1994 and the first `loops` loops of a sample year
 // of 4 x `loops` elements, volume only, at `period` 20-second units, in text (`format` 0) or
 // spreadsheet (1) form. `structure` ends the file: the columns, rows and separate-report keys.
@@ -128,15 +140,8 @@ TEST_F(GuiRunTest, DesignReadAndLaidOutByRealInputProducesTheReport) {
   const char* shots = std::getenv("QAV_SHOTS");
   const int days = shots != nullptr ? 240 : 2, loops = shots != nullptr ? 100 : 2;
   AppTempFolder folder;
-  SampleArchiveOptions o;
-  o.root = folder / "archive/";
-  o.years = {1994};
-  o.elements = 4 * loops;
-  o.days = days + 1;
-  o.uniformDays = true;
-  ASSERT_EQ(WriteSampleArchive(o), 0);
-  auto elements = SampleElements(1994, o.elements);
-  ASSERT_TRUE(WriteProfile(folder, o.root));
+  ASSERT_TRUE(WriteLoopArchive(folder, days, loops));
+  auto elements = SampleElements(1994, 4 * loops);
   // The days from 1 January, the loops, daily volume; no structure yet.
   std::string report = folder / "report.txt";
   WriteLoopDesign(folder / "design.nfg", report, 1, days, loops, 4320, "0\r\n0\r\n0\r\n");
@@ -271,14 +276,7 @@ TEST_F(GuiRunTest, CancelWhileSortingEndsTheRunWithinASecond) {
   if (std::getenv("QAV_GUI_LONG") == nullptr) GTEST_SKIP() << "set QAV_GUI_LONG=1";
   const int days = 118, loops = 128;
   AppTempFolder folder;
-  SampleArchiveOptions o;
-  o.root = folder / "archive/";
-  o.years = {1994};
-  o.elements = 4 * loops;
-  o.days = days + 1;
-  o.uniformDays = true;
-  ASSERT_EQ(WriteSampleArchive(o), 0);
-  ASSERT_TRUE(WriteProfile(folder, o.root));
+  ASSERT_TRUE(WriteLoopArchive(folder, days, loops));
   std::string report = folder / "report.txt";
   WriteLoopDesign(folder / "design.nfg", report, 1, days, loops, 15, "0\r\n0\r\n0\r\n");
 
@@ -481,14 +479,7 @@ TEST_F(GuiRunTest, CancelWhileWritingEndsTheRunWithinASecond) {
   const int days = 118, loops = 12;
   const double lines = 288.0 * days * loops, lineBytes = 14 * 17 + 2;
   AppTempFolder folder;
-  SampleArchiveOptions o;
-  o.root = folder / "archive/";
-  o.years = {1994};
-  o.elements = 4 * loops;
-  o.days = days + 1;
-  o.uniformDays = true;
-  ASSERT_EQ(WriteSampleArchive(o), 0);
-  ASSERT_TRUE(WriteProfile(folder, o.root));
+  ASSERT_TRUE(WriteLoopArchive(folder, days, loops));
   const std::string report = folder / "report.txt";
   // Columns: Data Content; rows: Element, Element Type, Direction, Cabinet, Location, Milepost,
   // Roadway, Date, Day-of-Week, Week, Month, Year, Time; no separate reports.
