@@ -1,6 +1,7 @@
 #include "app/newview/new_run.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
@@ -285,7 +286,15 @@ void CNewReportRun::Run() {
   CDBRecordset rows;
   m_host.post(ID_WORKER_SUMMARIZING);
   int64_t expected = static_cast<int64_t>(m_model.m_nCombinations) * m_model.m_nPeriodsPerDay * m_model.m_arrDateGroups.m_nSize;
-  rows.Reserve(static_cast<int>(std::min(expected, kMaxReserve)));
+  expected = std::min(expected, kMaxReserve);
+  if (made.made) {
+    // The rows are there already: the set takes exactly their number, so that it never grows
+    // (and holds its old and new block at once) while it takes them.
+    expected = 0;
+    for (const auto& r : made.rows)
+      if (r) expected += r->m_nSize;
+  }
+  rows.Reserve(static_cast<int>(std::min<int64_t>(expected, INT_MAX)));
   bool told = false;  // the cancel was posted
   for (size_t e = 0; e < data.size(); ++e) {
     const std::unique_ptr<CElementData>& d = data[e];
