@@ -299,10 +299,6 @@ int FirstDifference(const CDBRecord& a, const CDBRecord& b, const std::vector<in
   return -1;
 }
 
-}  // namespace
-
-namespace {
-
 // One walk over the sorted rows. Its text gathers in a buffer that goes to the writer once it
 // holds the limit, so the memory the walk takes stays the same whatever the report's size.
 class CPivotWalk {
