@@ -54,6 +54,36 @@ bool WriteProfile(const AppTempFolder& folder, const std::string& root) {
   return profile.Flush();
 }
 
+// A five-minute sample archive of 1994 in folder/archive/ with 4 x `loops` elements (every fourth a
+// loop) over `days` + 1 days, and the program's profile on it.
+bool WriteLoopArchive(const AppTempFolder& folder, int days, int loops) {
+  SampleArchiveOptions o;
+  o.root = folder / "archive/";
+  o.years = {1994};
+  o.elements = 4 * loops;
+  o.days = days + 1;
+  o.uniformDays = true;
+  return WriteSampleArchive(o) == 0 && WriteProfile(folder, o.root);
+}
+
+// A New view design over the first `days` days of 1994 and the first `loops` loops of a sample year
+// of 4 x `loops` elements, volume only, at `period` 20-second units, in text (`format` 0) or
+// spreadsheet (1) form. `structure` ends the file: the columns, rows and separate-report keys.
+void WriteLoopDesign(const std::filesystem::path& file, const std::string& report, int format, int days, int loops,
+                     int period, const std::string& structure) {
+  auto elements = SampleElements(1994, 4 * loops);
+  std::ofstream cfg(file, std::ios::binary);
+  cfg << "QAV Main Configuration File Version NG.2\r\n" << report << "\r\n" << format << "\r\n0\r\n" << days << "\r\n0\r\n";
+  for (int d = 0; d < days; ++d) cfg << 34335 + d << ".000000\r\n";
+  cfg << "1\r\nI-5\r\n" << loops << "\r\n";
+  for (int i = 0; i < loops; ++i) cfg << elements[static_cast<size_t>(4 * i)].key.substr(0, 10) << "\r\nA\r\n100\r\nHere\r\n0\r\n";
+  cfg << loops << "\r\n";
+  for (int i = 0; i < loops; ++i) cfg << elements[static_cast<size_t>(4 * i)].key.substr(11) << "\r\n0\r\n" << i << "\r\n" << i << "\r\n";
+  cfg << "0\r\n0\r\n" << period << "\r\n2\r\n1\r\n";
+  for (int i = 1; i < 23; ++i) cfg << "0\r\n";
+  cfg << structure;
+}
+
 class GuiRunTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -110,28 +140,11 @@ TEST_F(GuiRunTest, DesignReadAndLaidOutByRealInputProducesTheReport) {
   const char* shots = std::getenv("QAV_SHOTS");
   const int days = shots != nullptr ? 240 : 2, loops = shots != nullptr ? 100 : 2;
   AppTempFolder folder;
-  SampleArchiveOptions o;
-  o.root = folder / "archive/";
-  o.years = {1994};
-  o.elements = 4 * loops;
-  o.days = days + 1;
-  o.uniformDays = true;
-  ASSERT_EQ(WriteSampleArchive(o), 0);
-  auto elements = SampleElements(1994, o.elements);
-  ASSERT_TRUE(WriteProfile(folder, o.root));
+  ASSERT_TRUE(WriteLoopArchive(folder, days, loops));
+  auto elements = SampleElements(1994, 4 * loops);
   // The days from 1 January, the loops, daily volume; no structure yet.
   std::string report = folder / "report.txt";
-  std::ofstream cfg(folder / "design.nfg", std::ios::binary);
-  cfg << "QAV Main Configuration File Version NG.2\r\n" << report << "\r\n1\r\n0\r\n" << days << "\r\n0\r\n";
-  for (int d = 0; d < days; ++d) cfg << 34335 + d << ".000000\r\n";
-  cfg << "1\r\nI-5\r\n" << loops << "\r\n";
-  for (int i = 0; i < loops; ++i) cfg << elements[static_cast<size_t>(4 * i)].key.substr(0, 10) << "\r\nA\r\n100\r\nHere\r\n0\r\n";
-  cfg << loops << "\r\n";
-  for (int i = 0; i < loops; ++i) cfg << elements[static_cast<size_t>(4 * i)].key.substr(11) << "\r\n0\r\n" << i << "\r\n" << i << "\r\n";
-  cfg << "0\r\n0\r\n4320\r\n2\r\n1\r\n";
-  for (int i = 1; i < 23; ++i) cfg << "0\r\n";
-  cfg << "0\r\n0\r\n0\r\n";
-  cfg.close();
+  WriteLoopDesign(folder / "design.nfg", report, 1, days, loops, 4320, "0\r\n0\r\n0\r\n");
 
   ASSERT_TRUE(Start(folder / "config"));
   const std::string win = "$(xdotool search --onlyvisible --name '^QAV$' | head -1)";
@@ -263,27 +276,9 @@ TEST_F(GuiRunTest, CancelWhileSortingEndsTheRunWithinASecond) {
   if (std::getenv("QAV_GUI_LONG") == nullptr) GTEST_SKIP() << "set QAV_GUI_LONG=1";
   const int days = 118, loops = 128;
   AppTempFolder folder;
-  SampleArchiveOptions o;
-  o.root = folder / "archive/";
-  o.years = {1994};
-  o.elements = 4 * loops;
-  o.days = days + 1;
-  o.uniformDays = true;
-  ASSERT_EQ(WriteSampleArchive(o), 0);
-  auto elements = SampleElements(1994, o.elements);
-  ASSERT_TRUE(WriteProfile(folder, o.root));
+  ASSERT_TRUE(WriteLoopArchive(folder, days, loops));
   std::string report = folder / "report.txt";
-  std::ofstream cfg(folder / "design.nfg", std::ios::binary);
-  cfg << "QAV Main Configuration File Version NG.2\r\n" << report << "\r\n1\r\n0\r\n" << days << "\r\n0\r\n";
-  for (int d = 0; d < days; ++d) cfg << 34335 + d << ".000000\r\n";
-  cfg << "1\r\nI-5\r\n" << loops << "\r\n";
-  for (int i = 0; i < loops; ++i) cfg << elements[static_cast<size_t>(4 * i)].key.substr(0, 10) << "\r\nA\r\n100\r\nHere\r\n0\r\n";
-  cfg << loops << "\r\n";
-  for (int i = 0; i < loops; ++i) cfg << elements[static_cast<size_t>(4 * i)].key.substr(11) << "\r\n0\r\n" << i << "\r\n" << i << "\r\n";
-  cfg << "0\r\n0\r\n15\r\n2\r\n1\r\n";
-  for (int i = 1; i < 23; ++i) cfg << "0\r\n";
-  cfg << "0\r\n0\r\n0\r\n";
-  cfg.close();
+  WriteLoopDesign(folder / "design.nfg", report, 1, days, loops, 15, "0\r\n0\r\n0\r\n");
 
   ASSERT_TRUE(Start(folder / "config"));
   ASSERT_TRUE(ReadDesign(folder / "design.nfg"));
@@ -416,6 +411,112 @@ TEST_F(GuiRunTest, StatusWindowStaysAboveTheMainWindowAndComesForwardOnAFailedCh
   ASSERT_TRUE(Shell("xdotool mousemove --window " + main + " " + f.At(7 + 103, 333 + 10) + " click 1 && sleep 1.5"));
   EXPECT_GT(StackPlace(status), StackPlace(main)) << "the failed check did not bring the status window forward";
   if (shots != nullptr) Shell(std::string("timeout 15 import -window root ") + shots + "/status_after_failed_check.png");
+}
+
+// CPU time a thread has used, in clock ticks; -1 once the thread is gone.
+long long ThreadTicks(pid_t pid, const std::string& tid) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/task/" + tid + "/stat");
+  std::string stat;
+  if (!std::getline(in, stat) || stat.rfind(')') == std::string::npos) return -1;
+  std::istringstream fields(stat.substr(stat.rfind(')') + 2));
+  std::string field;
+  long long ticks = 0;
+  for (int i = 3; i <= 15 && fields >> field; ++i)
+    if (i >= 14) ticks += std::atoll(field.c_str());  // user and system time
+  return ticks;
+}
+
+// The thread of a process that used the most CPU time over a moment: the run's worker while it
+// writes.
+std::string BusiestThread(pid_t pid) {
+  const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
+  std::vector<std::pair<std::string, long long>> before;
+  for (const auto& t : std::filesystem::directory_iterator(tasks))
+    before.emplace_back(t.path().filename(), ThreadTicks(pid, t.path().filename()));
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  std::string busiest;
+  long long most = 0;
+  for (const auto& [tid, ticks] : before)
+    if (const long long used = ThreadTicks(pid, tid) - ticks; ticks >= 0 && used > most) {
+      most = used;
+      busiest = tid;
+    }
+  return busiest;
+}
+
+// Cancel pressed while a report is being written, through the real program on an X server of its
+// own, bare and under openbox when it is installed. The design lists 12 loops over 118 days at
+// five minutes with every key but Data Content in the rows: 407,808 lines of 240 bytes. Once its
+// first megabytes are in the file, Cancel ends the run (its worker thread) within a second, and
+// the report stops well short of its end.
+TEST_F(GuiRunTest, CancelWhileWritingEndsTheRunWithinASecond) {
+  const char* inner = std::getenv("QAV_XVFB_INNER");
+  if (inner == nullptr) {
+    const std::string self = std::filesystem::canonical("/proc/self/exe").string();
+    for (const std::string wm : {"none", "openbox"}) {
+      if (wm != "none" && !Shell("command -v " + wm + " >/dev/null 2>&1")) continue;
+      const std::string out = Output("QAV_XVFB_INNER=" + wm + " '" QAV_XVFB_SCRIPT "' '" + self +
+                                     "' --gtest_filter=GuiRunTest.CancelWhileWritingEndsTheRunWithinASecond 2>&1; echo exit=$?");
+      EXPECT_NE(out.find("[  PASSED  ] 1 test"), std::string::npos) << wm << ":\n" << out;
+      EXPECT_NE(out.find("exit=0"), std::string::npos) << wm;
+    }
+    return;
+  }
+  pid_t manager = 0;
+  if (std::string(inner) == "openbox") {
+    char* argv[] = {const_cast<char*>("openbox"), nullptr};
+    ASSERT_EQ(posix_spawnp(&manager, "openbox", nullptr, nullptr, argv, environ), 0);
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+  }
+  struct SEnd {
+    pid_t pid;
+    ~SEnd() {
+      if (pid <= 0) return;
+      kill(pid, SIGTERM);
+      waitpid(pid, nullptr, 0);
+    }
+  } endManager{manager};
+  const int days = 118, loops = 12;
+  const double lines = 288.0 * days * loops, lineBytes = 14 * 17 + 2;
+  AppTempFolder folder;
+  ASSERT_TRUE(WriteLoopArchive(folder, days, loops));
+  const std::string report = folder / "report.txt";
+  // Columns: Data Content; rows: Element, Element Type, Direction, Cabinet, Location, Milepost,
+  // Roadway, Date, Day-of-Week, Week, Month, Year, Time; no separate reports.
+  std::string structure = "1\r\n0\r\n1\r\n13\r\n";
+  for (int key : {7, 8, 9, 10, 11, 12, 13, 2, 3, 4, 5, 6, 1}) structure += std::to_string(key) + "\r\n1\r\n";
+  WriteLoopDesign(folder / "design.nfg", report, 0, days, loops, 15, structure + "0\r\n");
+
+  ASSERT_TRUE(Start(folder / "config"));
+  ASSERT_TRUE(ReadDesign(folder / "design.nfg"));
+  const std::string main = Output("xdotool search --onlyvisible --name '^QAV$' | head -1");
+  SForm f;
+  ASSERT_TRUE(Shell("xdotool mousemove --window " + main + " " + f.At(7 + 103, 333 + 10) + " click 1"));  // Produce Report(s)
+  const std::string outputting = "xdotool search --onlyvisible --name '^Outputting Reports' 2>/dev/null | head -1";
+  std::string wait;
+  for (int i = 0; i < 1200 && wait.empty(); ++i) {  // up to two minutes of loading and sorting
+    wait = Output(outputting);
+    if (wait.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  ASSERT_FALSE(wait.empty()) << "the report was never written";
+  auto size = [&] {
+    std::error_code e;
+    const auto n = std::filesystem::file_size(report, e);
+    return e ? 0.0 : static_cast<double>(n);
+  };
+  const std::string worker = BusiestThread(pid_);
+  ASSERT_FALSE(worker.empty());
+  for (int i = 0; i < 600 && size() < 2e6; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  ASSERT_FALSE(Output(outputting).empty()) << "the report was written before Cancel";
+  const auto pressed = std::chrono::steady_clock::now();
+  ASSERT_TRUE(Shell("xdotool windowfocus --sync " + wait + " 2>/dev/null; xdotool key --window " + wait + " Return"));
+  while (ThreadTicks(pid_, worker) >= 0 && std::chrono::steady_clock::now() - pressed < std::chrono::seconds(20))
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - pressed).count();
+  std::printf("Cancel to the end of the run: %.2f s, %.1f MB written\n", seconds, size() / 1e6);
+  EXPECT_LT(seconds, 1.0);
+  EXPECT_GT(size(), 2e6);
+  EXPECT_LT(size(), lines * lineBytes / 2) << "the cancel did not stop the writing";
 }
 
 }  // namespace
