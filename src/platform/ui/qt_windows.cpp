@@ -230,6 +230,14 @@ void QtBackend::Realize(WndState* s) {
   if (!(s->style & WS_THICKFRAME) && dynamic_cast<CFrameWnd*>(s->object) == nullptr)
     win->setFixedSize(std::max(s->Width(), 1), std::max(s->Height(), 1));
   ForEachDescendant(s, [this](WndState* c) { Build(c); });
+  if (s->style & WS_THICKFRAME) {
+    // The smallest size the window lets the user (and the window manager) give it.
+    const HWND hwnd = s->hwnd;
+    MINMAXINFO info;
+    Send(hwnd, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
+    if ((s = Find(hwnd)) == nullptr || s->native != win) return;
+    win->setMinimumSize(std::max<int>(info.ptMinTrackSize.x, 0), std::max<int>(info.ptMinTrackSize.y, 0));
+  }
   Sync(s);
 }
 
