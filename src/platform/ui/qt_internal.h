@@ -181,12 +181,17 @@ class ListWidget : public QListView {
  public:
   ListWidget(HWND h, QWidget* parent);
   int lineHeight = 0;  // the line height the view was laid out with
-  int widestLine = 0;  // pixels of the widest line of a multi-column list
+  int widestLine = 0;  // pixels of the widest line of a multi-column list or one that scrolls sideways
   int TopRow() const;
   // A multi-column list's columns: as wide as the program asks, and at least as wide as the
-  // widest line (`line`: only that one is new; -1: measure them all).
+  // widest line (`line`: only that one is new; -1: measure them all). A list with a horizontal
+  // scroll bar: its lines as wide as the widest, at least as wide as the view.
   void FitColumns(ListBoxState* l, int line);
+  void FitWidth(ListBoxState* l);
   LineModel* model;
+
+ protected:
+  void resizeEvent(QResizeEvent* e) override;
 
  private:
   HWND m_hwnd;
