@@ -218,3 +218,81 @@ TEST_F(FrameTest, MenuDrivenFromTheKeyboard) {
 }
 
 }  // namespace
+
+namespace {
+
+// The window that has the X keyboard focus, as xdotool finds it.
+std::string Focused() { return Shell("xdotool getwindowfocus"); }
+
+bool WaitFor(const std::function<bool()>& probe, int ms) {
+  for (int waited = 0; waited <= ms; waited += 100) {
+    if (probe()) return true;
+    Sleep(100);
+  }
+  return false;
+}
+
+// Where the user works has the keyboard, on a bare server (where nobody else moves it) and under
+// a window manager. Keys go to whatever has the focus; the test focuses nothing itself. A window
+// without an owner that holds the frame disabled while it shows (a run's wait dialog) takes the
+// keyboard, and when it goes the frame has it back, whether the frame is enabled before the
+// window goes or after. Two message boxes one after the other each take it, then the frame.
+TEST_F(FrameTest, TheKeyboardFollowsTheWindowsThatComeAndGo) {
+  CWinApp app("QAV");
+  app.m_pMainWnd = &frame;
+  frame.ShowWindow(SW_SHOWMAXIMIZED);
+  std::string main = XWindow("QAV Frame");
+  main = main.substr(0, main.find('\n'));
+  ASSERT_FALSE(main.empty());
+  auto focused = [](const std::string& w) { return [w] { return Focused() == w; }; };
+  auto pumpUntil = [](const std::function<bool()>& probe) { return PumpUntil(probe, 5000); };
+  for (const bool enableFirst : {true, false}) {
+    SCOPED_TRACE(enableFirst ? "frame enabled, then the window destroyed" : "window destroyed, then the frame enabled");
+    RegisterDialogTemplate(&kAsk);
+    CDialog wait(9800);
+    ::EnableWindow(frame.m_hWnd, FALSE);
+    ASSERT_TRUE(wait.Create(9800));
+    wait.SetWindowText("Waiting");
+    wait.ShowWindow(SW_SHOW);
+    std::string w = XWindow("Waiting");
+    w = w.substr(0, w.find('\n'));
+    EXPECT_TRUE(pumpUntil(focused(w))) << "the window has no keyboard; " << Focused() << " has";
+    if (enableFirst) ::EnableWindow(frame.m_hWnd, TRUE);
+    wait.DestroyWindow();
+    if (!enableFirst) {
+      PumpUntil([] { return false; }, 300);
+      ::EnableWindow(frame.m_hWnd, TRUE);
+    }
+    EXPECT_TRUE(pumpUntil(focused(main))) << "after the window, " << Focused() << " has the keyboard";
+  }
+
+  std::vector<std::string> lost;
+  std::atomic<bool> frameFocused{false};
+  std::thread user([&] {
+    for (const char* title : {"First Box", "Second Box"}) {
+      std::string box = XWindow(title);
+      box = box.substr(0, box.find('\n'));
+      if (box.empty()) {
+        lost.push_back(std::string(title) + " did not show");
+        continue;
+      }
+      if (!WaitFor(focused(box), 3000)) {
+        lost.push_back(std::string(title) + " has no keyboard; " + Focused() + " has");
+        Shell("xdotool windowfocus --sync " + box);
+      }
+      Shell("xdotool key Return");
+    }
+    frameFocused = WaitFor(focused(main), 3000);
+    // Whatever box is left is closed, so that the test ends.
+    for (int i = 0; i < 5; ++i) Shell("xdotool search --onlyvisible --name ' Box$' windowfocus --sync key Return");
+  });
+  ::MessageBox(frame.m_hWnd, "one", "First Box", MB_OK);
+  ::MessageBox(frame.m_hWnd, "two", "Second Box", MB_OK);
+  PumpUntil([&] { return frameFocused.load(); }, 3500);
+  user.join();
+  for (const std::string& l : lost) ADD_FAILURE() << l;
+  EXPECT_TRUE(frameFocused) << "after the boxes, " << Focused() << " has the keyboard";
+  app.m_pMainWnd = nullptr;
+}
+
+}  // namespace

@@ -28,6 +28,8 @@ class Backend {
   // A top-level window becomes the active window, taking the keyboard, without changing the
   // order of the windows (the owner of a modal window that ended).
   virtual void Activate(WndState* s) {}
+  // True when the top-level window is the active window as the display sees it.
+  virtual bool Active(WndState* s) { return false; }
   // Processes pending input without blocking.
   virtual void Poll() {}
   // Blocks until Wake() or input, at most the given time (negative: no limit).

@@ -215,6 +215,7 @@ class QtBackend : public Backend, public QObject {
   void Changed(WndState* s) override;
   void Raise(WndState* s) override;
   void Activate(WndState* s) override;
+  bool Active(WndState* s) override;
   void ListChanged(WndState* s, ListChange what, int index) override;
   void Poll() override;
   void Wait(double seconds) override;

@@ -181,6 +181,11 @@ void QtBackend::Activate(WndState* s) {
   if (QGuiApplication::platformName() == "xcb") FocusWithoutWindowManager(win);
 }
 
+bool QtBackend::Active(WndState* s) {
+  auto* win = dynamic_cast<TopWindow*>(static_cast<QWidget*>(s->native));
+  return win != nullptr && win->isVisible() && win->isActiveWindow();
+}
+
 // Qt asks the X server for the focus with the time of the last event it saw; with no window
 // manager to pass the request on, the server ignores it once another client moved the focus
 // later. The request at the server's current time always holds.
