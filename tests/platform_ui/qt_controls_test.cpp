@@ -263,6 +263,19 @@ TEST_F(QtControlsTest, MultiColumnListFlowsIntoColumns) {
   d.DestroyWindow();
 }
 
+// A button the user holds down is shown again while it is down (its window became active under
+// the press and gave it the focus); released, it clicks.
+TEST_F(QtControlsTest, AButtonShownAgainWhileHeldDownStillClicks) {
+  auto* push = static_cast<QPushButton*>(Item(IDC_PUSH));
+  dlg.notices.clear();
+  QTest::mousePress(push, Qt::LeftButton);
+  ::SetWindowText(::GetDlgItem(dlg.m_hWnd, IDC_PUSH), "&Push");
+  Settle();
+  QTest::mouseRelease(push, Qt::LeftButton);
+  Settle();
+  EXPECT_EQ(dlg.notices, std::vector<std::string>{"push"});
+}
+
 // A list with a horizontal scroll bar (a status list) scrolls sideways to its longest line, which
 // is shown whole, not cut at the list's width; a short line's highlight still spans the list.
 TEST_F(QtControlsTest, ListWithAHorizontalScrollBarShowsItsLongestLineWhole) {

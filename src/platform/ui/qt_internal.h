@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QAbstractListModel>
+#include <QElapsedTimer>
 #include <QEvent>
 #include <QListView>
 #include <QPainter>
@@ -213,7 +214,7 @@ class QtBackend : public Backend, public QObject {
   void Created(WndState* s) override;
   void Destroyed(WndState* s) override;
   void Changed(WndState* s) override;
-  void Raise(WndState* s) override;
+  void Raise(WndState* s, bool activate) override;
   void Activate(WndState* s) override;
   bool Active(WndState* s) override;
   void ListChanged(WndState* s, ListChange what, int index) override;
@@ -249,6 +250,9 @@ class QtBackend : public Backend, public QObject {
   void FocusWidget(WndState* s);
   void RaiseOwned(WndState* s);
   void SetOwner(WndState* s, TopWindow* win);
+  void KeepActivationAway(QWidget* activated);
+  void OwnerHint(WndState* s, TopWindow* win, bool on);
+  void TellOwnedWindows(WndState* owner);
   void ScheduleFit(WndState* top);
   void Forget(QWidget* w);
   void Reap();
@@ -279,6 +283,10 @@ class QtBackend : public Backend, public QObject {
   std::atomic<bool> m_wakePending{false};
   std::set<HWND> m_fit;
   HWND m_focused = nullptr;  // the control whose widget last took the focus
+  // A window raised without activation, when, and the window that was active then.
+  HWND m_shownInactive = nullptr;
+  QElapsedTimer m_shownInactiveAt;
+  QPointer<QWidget> m_keepActive;
 };
 
 extern QtBackend* g_qt;

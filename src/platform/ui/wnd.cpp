@@ -503,15 +503,35 @@ bool HoldsActivation(WndState* s) {
   return (f != nullptr && TopLevelOf(f) == s) || CurrentBackend().Active(s);
 }
 
+// The newest shown, enabled window that `owner` owns (a modal box that disables it), other than
+// `gone`; null when there is none.
+WndState* NewestEnabledOwned(HWND owner, HWND gone) {
+  uintptr_t newest = 0;
+  {
+    std::lock_guard<std::mutex> g(Reg().lock);
+    for (auto& [h, w] : Reg().windows)
+      if (!w->IsChild() && w->owner == owner && w->hwnd != gone && !w->destroying && w->Visible() && w->Enabled() &&
+          !w->minimized)
+        newest = std::max(newest, h);
+  }
+  return newest != 0 ? Find(reinterpret_cast<HWND>(newest)) : nullptr;
+}
+
 // A top-level window the user worked in went (hidden or destroyed). As a window manager does, and
 // as nobody does without one, the activation goes to its owner, or else to the program's main
-// window. One that a run holds disabled takes it when it is enabled again.
+// window. When that one is disabled, a window it owns that is still up (the box of an outer modal
+// loop) takes it; when there is none, the disabled one takes it once it is enabled again (a run
+// held it).
 void HandOnActivation(HWND gone, HWND owner) {
   auto usable = [gone](WndState* w) { return w != nullptr && w->hwnd != gone && !w->destroying && w->Visible() && !w->minimized; };
   WndState* next = Find(owner);
   if (!usable(next)) next = Find(DefaultOwner());
   if (!usable(next)) return;
   if (!next->Enabled()) {
+    if (WndState* up = NewestEnabledOwned(next->hwnd, gone)) {
+      ActivateWithFocus(up, up->lastFocus);
+      return;
+    }
     g_activateWhenEnabled = next->hwnd;
     return;
   }
@@ -650,13 +670,14 @@ BOOL ShowWindow(HWND hwnd, int cmd) {
     case SW_MINIMIZE: s->style |= WS_VISIBLE; s->minimized = true; break;
     case SW_SHOWMAXIMIZED: s->style |= WS_VISIBLE; s->minimized = false; s->maximized = true; break;
     case SW_SHOWNORMAL:
+    case SW_SHOWNOACTIVATE:
     case SW_RESTORE: s->style |= WS_VISIBLE; s->minimized = false; s->maximized = false; break;
     default: s->style |= WS_VISIBLE; s->minimized = false; break;
   }
   Changed(s);
   // Showing a window that is already up brings it to the user, as the window manager does.
   if (was && cmd != SW_HIDE && cmd != SW_MINIMIZE && cmd != SW_SHOWMINIMIZED && !s->IsChild() && Find(hwnd) == s)
-    CurrentBackend().Raise(s);
+    CurrentBackend().Raise(s, cmd != SW_SHOWNOACTIVATE);
   if (handOn && Find(hwnd) == s) HandOnActivation(hwnd, s->owner);
   return was;
 }

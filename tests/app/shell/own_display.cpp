@@ -1,13 +1,15 @@
 #include "app/shell/own_display.h"
 
 #include <gtest/gtest.h>
-#include <xcb/xcb.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
-#include <vector>
+#include <sstream>
+#include <thread>
 
 namespace {
 
@@ -22,40 +24,7 @@ std::string Output(const std::string& command) {
   return out;
 }
 
-// The top-level windows from the bottom up: the window manager's list of its clients, or the
-// root's children without one.
-std::vector<xcb_window_t> Stacking() {
-  std::vector<xcb_window_t> order;
-  xcb_connection_t* c = xcb_connect(nullptr, nullptr);
-  if (xcb_connection_has_error(c) == 0) {
-    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
-    static const char kList[] = "_NET_CLIENT_LIST_STACKING";
-    xcb_intern_atom_reply_t* atom =
-        UnderWindowManager() ? xcb_intern_atom_reply(c, xcb_intern_atom(c, 1, sizeof kList - 1, kList), nullptr) : nullptr;
-    if (atom != nullptr && atom->atom != XCB_ATOM_NONE) {
-      if (xcb_get_property_reply_t* p =
-              xcb_get_property_reply(c, xcb_get_property(c, 0, root, atom->atom, XCB_ATOM_WINDOW, 0, 4096), nullptr)) {
-        const auto* w = static_cast<const xcb_window_t*>(xcb_get_property_value(p));
-        order.assign(w, w + xcb_get_property_value_length(p) / 4);
-        std::free(p);
-      }
-    } else if (xcb_query_tree_reply_t* tree = xcb_query_tree_reply(c, xcb_query_tree(c, root), nullptr)) {
-      const xcb_window_t* kids = xcb_query_tree_children(tree);
-      order.assign(kids, kids + xcb_query_tree_children_length(tree));
-      std::free(tree);
-    }
-    std::free(atom);
-  }
-  xcb_disconnect(c);
-  return order;
-}
-
 }  // namespace
-
-bool UnderWindowManager() {
-  const char* wm = std::getenv("QAV_WINDOW_MANAGER");
-  return wm != nullptr && *wm != '\0';
-}
 
 bool RunOnOwnDisplay(EDesktop desktop) {
   if (std::getenv("QAV_XVFB_INNER") != nullptr) return true;
@@ -69,12 +38,42 @@ bool RunOnOwnDisplay(EDesktop desktop) {
   return false;
 }
 
-int StackPlace(const std::string& window) {
-  const auto want = static_cast<xcb_window_t>(std::strtoul(window.c_str(), nullptr, 10));
-  const std::vector<xcb_window_t> order = Stacking();
-  for (size_t i = 0; i < order.size(); ++i)
-    if (order[i] == want) return static_cast<int>(i);
-  return -1;
+std::string FocusedWindow() { return Output("timeout 10 xdotool getwindowfocus 2>/dev/null"); }
+
+std::vector<std::string> ShownWindows(const std::string& title) {
+  std::istringstream ids(Output("timeout 10 xdotool search --onlyvisible --name '" + title + "' 2>/dev/null"));
+  std::vector<std::string> out;
+  for (std::string id; ids >> id;) out.push_back(id);
+  return out;
 }
 
-std::string FocusedWindow() { return Output("timeout 10 xdotool getwindowfocus 2>/dev/null"); }
+bool Within(int seconds, const std::function<bool()>& probe) {
+  for (int i = 0; i <= seconds * 5; ++i) {
+    if (probe()) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  }
+  return false;
+}
+
+std::string CloseTheFocusedBox(const std::string& title, const std::string& main) {
+  auto boxes = [&] {
+    std::vector<std::string> b = ShownWindows(title);
+    b.erase(std::remove(b.begin(), b.end(), main), b.end());
+    return b;
+  };
+  if (!Within(60, [&] { return !boxes().empty(); })) return "no message box showed";
+  std::string focused;
+  if (!Within(5, [&] {
+        focused = FocusedWindow();
+        const std::vector<std::string> b = boxes();
+        return std::find(b.begin(), b.end(), focused) != b.end();
+      }))
+    return "no message box has the keyboard; " + focused + " has";
+  Output("timeout 10 xdotool key Return");
+  if (!Within(10, [&] {
+        const std::vector<std::string> b = boxes();
+        return std::find(b.begin(), b.end(), focused) == b.end();
+      }))
+    return "the message box " + focused + " did not close with Return";
+  return {};
+}

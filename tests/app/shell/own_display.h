@@ -4,7 +4,11 @@
 // server: how the top-level windows are stacked and which window has the keyboard.
 #pragma once
 
+#include <functional>
 #include <string>
+#include <vector>
+
+#include "x_stacking.h"
 
 enum class EDesktop { BareX, Openbox };
 
@@ -12,13 +16,20 @@ enum class EDesktop { BareX, Openbox };
 // current test again on its own display, checks that it passed and returns false.
 bool RunOnOwnDisplay(EDesktop desktop);
 
-// True when the test runs under a window manager.
-bool UnderWindowManager();
-
-// Where a client's top-level X window (decimal, as xdotool prints it) lies among the others,
-// counted from the bottom; -1 when it is not found. Under a window manager the order is the one
-// it announces, as its frames hide the clients from the server's own list.
-int StackPlace(const std::string& window);
+// How the top-level windows are stacked (StackPlace).
+using xtest::StackPlace;
 
 // The X window that has the keyboard focus (xdotool getwindowfocus), "" when none answers.
 std::string FocusedWindow();
+
+// The shown windows whose title matches the extended regular expression.
+std::vector<std::string> ShownWindows(const std::string& title);
+
+// A message box (a shown window with a matching title other than `main`) is closed with Return,
+// typed to whatever has the focus as a user's key is. The box with the keyboard must be one of
+// them (the newest, when a second came while the first was up). Empty when that happened within
+// the time-outs, else what went wrong.
+std::string CloseTheFocusedBox(const std::string& title, const std::string& main);
+
+// True once `probe` says so, asking every 200 ms for up to `seconds`.
+bool Within(int seconds, const std::function<bool()>& probe);
