@@ -193,6 +193,7 @@ class ListWidget : public QListView {
 
  protected:
   void resizeEvent(QResizeEvent* e) override;
+  void showEvent(QShowEvent* e) override;
 
  private:
   HWND m_hwnd;

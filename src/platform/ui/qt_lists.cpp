@@ -116,6 +116,20 @@ void ListWidget::FitWidth(ListBoxState* l) {
   if (gridSize() != QSize(column, l->itemHeight)) setGridSize(QSize(column, l->itemHeight));
 }
 
+// The first line the list shows is the state's, also when the program set it before the list was
+// on the screen (a dialog that scrolls its list while it is being made): the view takes it once
+// it is shown and laid out.
+void ListWidget::showEvent(QShowEvent* e) {
+  QListView::showEvent(e);
+  QTimer::singleShot(0, this, [this] {
+    auto* l = static_cast<ListBoxState*>(Find(m_hwnd));
+    if (l == nullptr || l->kind != Kind::ListBox || !isVisible()) return;
+    model->Flush();
+    Syncing guard;
+    if (l->top > 0 && l->top < model->rows()) scrollTo(model->index(l->top), QAbstractItemView::PositionAtTop);
+  });
+}
+
 void ListWidget::resizeEvent(QResizeEvent* e) {
   QListView::resizeEvent(e);
   auto* l = static_cast<ListBoxState*>(Find(m_hwnd));
