@@ -154,6 +154,10 @@ struct Frame : CFrameWnd {
   }
   LRESULT WindowProc(UINT msg, WPARAM w, LPARAM l) override {
     if (msg == WM_SIZE) widths.push_back(LOWORD(l));
+    if (msg == WM_GETMINMAXINFO) {
+      reinterpret_cast<MINMAXINFO*>(l)->ptMinTrackSize = POINT{400, 300};
+      return 0;
+    }
     return CFrameWnd::WindowProc(msg, w, l);
   }
   void PostNcDestroy() override {}  // the test owns it
@@ -207,6 +211,12 @@ TEST_F(FrameTest, MaximisedRestoredAndResizedByTheServerTheControlsKeepTheirSize
   frame.GetWindowRect(&r);
   EXPECT_EQ(r.right - r.left, 420);
   EXPECT_EQ(EditSize(), edit);
+
+  // Made smaller than the least size the window asks for, it takes that size again (the window
+  // manager's doing where there is one).
+  Shell("xdotool windowsize " + w.substr(0, w.find('\n')) + " 200 150");
+  EXPECT_TRUE(PumpUntil([&] { frame.GetWindowRect(&r); return r.right - r.left == 400 && r.bottom - r.top == 300; }, 5000))
+      << r.right - r.left << "x" << r.bottom - r.top;
 }
 
 TEST_F(FrameTest, MenuDrivenFromTheKeyboard) {

@@ -75,6 +75,13 @@ void TopWindow::resizeEvent(QResizeEvent* e) {
   QWidget::resizeEvent(e);
   Place();
   Moved(true);
+  // A window manager keeps a window at least as large as its minimum size; without one, a window
+  // the server made smaller is given that size back.
+  const QSize least = minimumSize();
+  if ((width() < least.width() || height() < least.height()) && !isMinimized())
+    QTimer::singleShot(0, this, [this] {
+      if (!isMinimized()) resize(size().expandedTo(minimumSize()));
+    });
 }
 
 void TopWindow::moveEvent(QMoveEvent* e) {
