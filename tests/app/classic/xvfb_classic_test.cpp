@@ -189,6 +189,21 @@ class XvfbClassic : public ::testing::Test {
     return WaitGone("^Open$", 20);
   }
   void KeyboardFollowsTheUser();
+  // An archive of 1994 at `root`: eight elements over three days.
+  static bool WriteSmallArchive(const std::string& root, std::vector<SampleDayInfo>& days) {
+    SampleArchiveOptions o;
+    o.root = root;
+    o.years = {1994};
+    o.elements = 8;
+    o.days = 3;
+    return WriteSampleArchive(o, nullptr, &days) == 0;
+  }
+  // A single-day summary of one section for the viewer: "view.sds" in the folder `out`.
+  static void WriteViewReport(const std::string& out) {
+    fs::create_directories(out);
+    std::ofstream(out + "view.sds", std::ios::binary)
+        << "ES-101D:_MN___1  I-5          Station Rd         12.34\r\n01/05/2003 (Sun)\r\n\r\n     ---Daily\r\n";
+  }
   std::string qav_;
   pid_t pid_ = -1;
   AppTempFolder folder_;
@@ -300,13 +315,8 @@ TEST_F(XvfbClassic, RunOverAnArchiveOpensTheReportInTheViewer) {
 TEST_F(XvfbClassic, RefusedNameStopsChange) {
   if (!InnerRun()) return;
   const std::string root = folder_ / "archive/", out = folder_ / "out/", cfg = folder_ / "long.cfg";
-  SampleArchiveOptions o;
-  o.root = root;
-  o.years = {1994};
-  o.elements = 8;
-  o.days = 3;
   std::vector<SampleDayInfo> days;
-  ASSERT_EQ(WriteSampleArchive(o, nullptr, &days), 0);
+  ASSERT_TRUE(WriteSmallArchive(root, days));
   // A configuration whose raw report name is longer than the form takes.
   ClassicSetup setup;
   setup.rawOn = 1;
@@ -315,9 +325,7 @@ TEST_F(XvfbClassic, RefusedNameStopsChange) {
   std::string error;
   ASSERT_TRUE(WriteClassicConfigFile(cfg.c_str(), setup, error)) << error;
   // A report for the viewer.
-  fs::create_directories(out);
-  std::ofstream(out + "view.sds", std::ios::binary)
-      << "ES-101D:_MN___1  I-5          Station Rd         12.34\r\n01/05/2003 (Sun)\r\n\r\n     ---Daily\r\n";
+  WriteViewReport(out);
   const std::string main =
       StartProgram("[GENERAL]\nUSE_CLASSIC=1\nCDROM_INDEX=1\nOTHER_PATH=" + root + "\n[OUTPUT]\nAUTOOPEN=0\nUSEQAVCUSTOMVIEWER=1\n");
   ASSERT_FALSE(main.empty()) << "the main window did not appear";
@@ -378,9 +386,7 @@ TEST_F(XvfbClassic, OpenOutputFileShowsTheReportInTheViewerWhoseTextFollowsItsSi
   if (!InnerRun()) return;
   if (Shell("command -v import").empty() || Shell("command -v convert").empty()) GTEST_SKIP() << "no ImageMagick";
   const std::string out = folder_ / "out/";
-  fs::create_directories(out);
-  std::ofstream(out + "view.sds", std::ios::binary)
-      << "ES-101D:_MN___1  I-5          Station Rd         12.34\r\n01/05/2003 (Sun)\r\n\r\n     ---Daily\r\n";
+  WriteViewReport(out);
   const std::string main = StartProgram("[GENERAL]\nUSE_CLASSIC=1\n[OUTPUT]\nAUTOOPEN=0\nUSEQAVCUSTOMVIEWER=1\n");
   ASSERT_FALSE(main.empty()) << "the main window did not appear";
 
@@ -483,13 +489,8 @@ constexpr int kRawViewDates[2] = {232, 174};
 // the viewer: the viewer takes the keyboard; after it closes the main window has it again.
 void XvfbClassic::KeyboardFollowsTheUser() {
   const std::string root = folder_ / "archive/", out = folder_ / "out/";
-  SampleArchiveOptions o;
-  o.root = root;
-  o.years = {1994};
-  o.elements = 8;
-  o.days = 3;
   std::vector<SampleDayInfo> days;
-  ASSERT_EQ(WriteSampleArchive(o, nullptr, &days), 0);
+  ASSERT_TRUE(WriteSmallArchive(root, days));
   std::string error;
   ClassicSetup setup;
   setup.rawOn = 1;
@@ -500,9 +501,7 @@ void XvfbClassic::KeyboardFollowsTheUser() {
   setup.rawName = "NODATA.DAT";
   setup.sel[CB_RAW].dates = {COleDateTime(1994, 6, 1, 0, 0, 0), COleDateTime(1994, 6, 2, 0, 0, 0)};
   ASSERT_TRUE(WriteClassicConfigFile((folder_ / "nodata.cfg").c_str(), setup, error)) << error;
-  fs::create_directories(out);
-  std::ofstream(out + "view.sds", std::ios::binary)
-      << "ES-101D:_MN___1  I-5          Station Rd         12.34\r\n01/05/2003 (Sun)\r\n\r\n     ---Daily\r\n";
+  WriteViewReport(out);
   // The desktop's opener: it fails for the report of the run without data.
   const std::string bin = folder_ / "bin";
   fs::create_directories(bin);

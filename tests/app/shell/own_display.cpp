@@ -11,8 +11,6 @@
 #include <sstream>
 #include <thread>
 
-namespace {
-
 std::string Output(const std::string& command) {
   std::string out;
   if (FILE* p = ::popen(command.c_str(), "r")) {
@@ -23,8 +21,6 @@ std::string Output(const std::string& command) {
   while (!out.empty() && (out.back() == '\n' || out.back() == ' ')) out.pop_back();
   return out;
 }
-
-}  // namespace
 
 bool RunOnOwnDisplay(EDesktop desktop) {
   if (std::getenv("QAV_XVFB_INNER") != nullptr) return true;

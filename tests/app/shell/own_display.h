@@ -19,6 +19,9 @@ bool RunOnOwnDisplay(EDesktop desktop);
 // How the top-level windows are stacked (StackPlace).
 using xtest::StackPlace;
 
+// A shell command's standard output without its trailing line ends and blanks.
+std::string Output(const std::string& command);
+
 // The X window that has the keyboard focus (xdotool getwindowfocus), "" when none answers.
 std::string FocusedWindow();
 
