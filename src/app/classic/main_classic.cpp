@@ -216,19 +216,25 @@ void CMainClassic::DoDataExchange(CDataExchange* dx) {
 // A refused field (a file name that is too long) stops a handler before anything changes: the
 // values after it in the exchange would be stale.
 
-void CMainClassic::SwitchBlock(int& on, int& off, bool turnOn) {
-  if (IsRunning() || !UpdateData(TRUE)) return;
+void CMainClassic::SwitchBlock(int& on, int& off, int onId, int offId, bool turnOn) {
+  if (IsRunning()) return;
+  if (!UpdateData(TRUE)) {
+    // Only the pair is put back: a full exchange out would also overwrite the refused field.
+    CheckDlgButton(onId, on ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(offId, off ? BST_CHECKED : BST_UNCHECKED);
+    return;
+  }
   on = turnOn ? 1 : 0;
   off = turnOn ? 0 : 1;
   UpdateData(FALSE);
 }
 
-void CMainClassic::OnRawdataOff() { SwitchBlock(m_bRawOn, m_bRawOff, false); }
-void CMainClassic::OnRawdataOn() { SwitchBlock(m_bRawOn, m_bRawOff, true); }
-void CMainClassic::OnSingleOff() { SwitchBlock(m_bSdsOn, m_bSdsOff, false); }
-void CMainClassic::OnSingleOn() { SwitchBlock(m_bSdsOn, m_bSdsOff, true); }
-void CMainClassic::OnMultiOff() { SwitchBlock(m_bMdsOn, m_bMdsOff, false); }
-void CMainClassic::OnMultiOn() { SwitchBlock(m_bMdsOn, m_bMdsOff, true); }
+void CMainClassic::OnRawdataOff() { SwitchBlock(m_bRawOn, m_bRawOff, IDC_RAW_ON, IDC_RAW_OFF, false); }
+void CMainClassic::OnRawdataOn() { SwitchBlock(m_bRawOn, m_bRawOff, IDC_RAW_ON, IDC_RAW_OFF, true); }
+void CMainClassic::OnSingleOff() { SwitchBlock(m_bSdsOn, m_bSdsOff, IDC_SDS_ON, IDC_SDS_OFF, false); }
+void CMainClassic::OnSingleOn() { SwitchBlock(m_bSdsOn, m_bSdsOff, IDC_SDS_ON, IDC_SDS_OFF, true); }
+void CMainClassic::OnMultiOff() { SwitchBlock(m_bMdsOn, m_bMdsOff, IDC_MDS_ON, IDC_MDS_OFF, false); }
+void CMainClassic::OnMultiOn() { SwitchBlock(m_bMdsOn, m_bMdsOff, IDC_MDS_ON, IDC_MDS_OFF, true); }
 
 void CMainClassic::OnRawdataOwnParams() {
   for (int id : kRawOwnControls)
@@ -388,6 +394,9 @@ GoInput CMainClassic::TakeGoInput() {
   in.rawOn = m_bRawOn;
   in.sdsOn = m_bSdsOn;
   in.mdsOn = m_bMdsOn;
+  in.rawName = m_strRawName;
+  in.sdsName = m_strSdsName;
+  in.mdsName = m_strMdsName;
   in.rawSource = m_nRawSource;
   in.min15 = m_b15Min != 0;
   in.daily = m_bDaily != 0;

@@ -234,7 +234,13 @@ void CMainNew::EnableContentChecks() {
 
 void CMainNew::StatusLine(const char* text, bool show) {
   AddStatusLine(text);
-  if (show && ::IsWindow(m_wndStatusMsgs.m_hWnd)) m_wndStatusMsgs.ShowWindow(SW_SHOWNORMAL);
+  if (show) ShowStatusWindow();
+}
+
+// The status window comes forward, restored if it was minimised; the keyboard stays where the
+// user works (the form, or the wait dialog of a run).
+void CMainNew::ShowStatusWindow() {
+  if (::IsWindow(m_wndStatusMsgs.m_hWnd)) m_wndStatusMsgs.ShowWindow(SW_SHOWNOACTIVATE);
 }
 
 void CMainNew::SetTextColor(COLORREF color) {
@@ -648,6 +654,11 @@ BOOL CMainNew::OnCommand(WPARAM wParam, LPARAM lParam) {
       OpenReport(m_strWrittenName, m_nOutFormat == 1, true);
       return TRUE;
     }
-    default: return CMainDlg::OnCommand(wParam, lParam);
+    default: {
+      const BOOL handled = CMainDlg::OnCommand(wParam, lParam);
+      // A run's failure is not left in a window the user may have minimised.
+      if (handled && HIWORD(wParam) == 0 && WorkerLineIsError(id)) ShowStatusWindow();
+      return handled;
+    }
   }
 }

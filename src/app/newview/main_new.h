@@ -102,6 +102,7 @@ class CMainNew : public CMainDlg, public CNewReportModel {
   void ApplyElementsLoaded(int periodsPerDay);
   // A status line, and the status window shown for failed checks.
   void StatusLine(const char* text, bool show);
+  void ShowStatusWindow();
   void ReadControls() { UpdateData(TRUE); }
   void ShowState() { UpdateData(FALSE); }
 

@@ -219,7 +219,11 @@ bool AdoptLoadedData(std::unique_ptr<CElementDataSet> set, std::vector<std::uniq
 const char* PreRunFailure(const CNewReportModel& m) {
   if (m.m_arrDates.m_nSize == 0) return "No dates selected for output";
   if (m.m_arrElements.m_nSize == 0) return "No elements selected for output";
-  if (m.m_strOutputPath.empty()) return "No filename designated for output";
+  // A path that ends in a folder (or only blanks) names no report file either.
+  const std::string& path = m.m_strOutputPath;
+  const size_t name = path.find_last_of("\\/");
+  if (path.find_first_not_of(" \t", name == std::string::npos ? 0 : name + 1) == std::string::npos)
+    return "No filename designated for output";
   if (m.m_nCombinations == 0) return "No data content for output";
   if (m.m_lstCols.Count() == 0) return "No columns selected for reports";
   if (m.m_lstRows.Count() == 0) return "No rows selected for reports";

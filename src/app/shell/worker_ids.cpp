@@ -30,6 +30,11 @@ LPARAM DayPayload(const CDateTimeEx& day) {
   return static_cast<LPARAM>(d);
 }
 
+bool WorkerLineIsError(UINT id) {
+  return id == ID_WORKER_WIN32_ERROR || id == ID_WORKER_DATA_FILE_ERROR || id == ID_WORKER_DESC_FILE_ERROR ||
+         id == ID_WORKER_RETRIEVAL_ERROR || id == ID_WORKER_OUTFILE_ERROR;
+}
+
 EWorkerAction WorkerCommandText(UINT id, LPARAM payload, const char* pathText, std::string& text) {
   text.clear();
   switch (id) {

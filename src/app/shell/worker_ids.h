@@ -64,6 +64,8 @@ enum class EWorkerAction { None, Title, Line, UpdateData };
 // error text loses its last two characters; a number without a text gives
 // "Error in FormatMessage() call".
 EWorkerAction WorkerCommandText(UINT id, LPARAM payload, const char* pathText, std::string& text);
+// True for the ids whose line tells of a failure (a file not opened, a system error).
+bool WorkerLineIsError(UINT id);
 
 // Splits a log text at every run of CR and LF characters, dropping empty pieces.
 void SplitStatusText(const char* text, std::vector<std::string>& lines);

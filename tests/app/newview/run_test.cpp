@@ -73,9 +73,9 @@ TEST(NewSortTest, PackedKeysGiveTheOrderOfTheRowComparison) {
   // Few distinct values per word and elements that share cabinets, locations, mileposts and
   // roadways make many rows equal under the keys, so the tie order is what is tested.
   CDBRoadway roads[2] = {CDBRoadway("I-5"), CDBRoadway("SR 520")};
-  CDBCabinet cabs[3] = {CDBCabinet("005es00100", "", 1250, "Northgate", &roads[0]),
-                        CDBCabinet("005es00200", "", 1250, "northgate", &roads[1]),
-                        CDBCabinet("520es00300", "", 310, "Montlake", &roads[1])};
+  CDBCabinet cabs[3] = {CDBCabinet("005es00100", "", 1250, "Pinecrest", &roads[0]),
+                        CDBCabinet("005es00200", "", 1250, "pinecrest", &roads[1]),
+                        CDBCabinet("520es00300", "", 310, "Larkfield", &roads[1])};
   CDBElementEx elems[5] = {CDBElementEx("LOOP01V", ET_LOOP, &cabs[0]), CDBElementEx("LOOP02V", ET_LOOP, &cabs[0]),
                            CDBElementEx("TRAP01", ET_SPEED_TRAP, &cabs[1]),
                            CDBElementEx("STN01", ET_STATION, &cabs[2]), CDBElementEx("LOOP01V", ET_LOOP, &cabs[2])};
@@ -252,8 +252,10 @@ TEST(NewRunChecksTest, ChecksComeInOrderAndTheWarningAbove256) {
   SetDates(m, {{2003, 1, 6}});
   EXPECT_STREQ(PreRunFailure(m), "No elements selected for output");
   AddElement(m, "005es00100", "LOOP01V", ET_LOOP);
-  m.m_strOutputPath.clear();
-  EXPECT_STREQ(PreRunFailure(m), "No filename designated for output");
+  for (const char* unnamed : {"", "/tmp/reports/", "C:\\REPORTS\\", "out/ "}) {
+    m.m_strOutputPath = unnamed;
+    EXPECT_STREQ(PreRunFailure(m), "No filename designated for output") << unnamed;
+  }
   m.m_strOutputPath = "r.txt";
   m.CountElementsPerKind();
   m.m_bContent[CC_SPEED] = 1;  // no speed trap selected

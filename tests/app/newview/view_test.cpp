@@ -171,6 +171,19 @@ TEST_F(NewViewTest, ChecksStopTheRunAndShowTheStatusWindow) {
   input::Close(view_->m_wndStatusMsgs.m_hWnd);
   EXPECT_TRUE(::IsWindow(view_->m_wndStatusMsgs.m_hWnd));
   EXPECT_TRUE(view_->m_wndStatusMsgs.IsIconic());
+  // A run's progress lines leave it minimised; each of its failure lines brings it back.
+  view_->SendMessage(WM_COMMAND, ID_WORKER_INPUT_LOADED);
+  EXPECT_TRUE(view_->m_wndStatusMsgs.IsIconic());
+  for (UINT failure : {ID_WORKER_WIN32_ERROR, ID_WORKER_DATA_FILE_ERROR, ID_WORKER_DESC_FILE_ERROR,
+                       ID_WORKER_RETRIEVAL_ERROR, ID_WORKER_OUTFILE_ERROR}) {
+    view_->m_wndStatusMsgs.ShowWindow(SW_MINIMIZE);
+    view_->SendMessage(WM_COMMAND, failure, failure == ID_WORKER_WIN32_ERROR ? 5 : 34335);
+    EXPECT_FALSE(view_->m_wndStatusMsgs.IsIconic()) << failure;
+  }
+  // Escape in it minimises it too.
+  input::Key(view_->m_wndStatusMsgs.m_hWnd, VK_ESCAPE);
+  EXPECT_TRUE(view_->m_wndStatusMsgs.IsWindowVisible());
+  EXPECT_TRUE(view_->m_wndStatusMsgs.IsIconic());
 }
 
 TEST_F(NewViewTest, ConfigurationFileDrivesARunThatWritesTheReport) {
