@@ -4,7 +4,8 @@
 // thread. The application's common loader does what a report run does with the 500-element year:
 // one data object per element, every element-day read and decoded. items_per_second is
 // element-days per second of wall-clock time. The Ahead variants read each day's records in runs
-// of nearby records first (CNTSODB::ReadAhead), as the loader does.
+// of nearby records first (CNTSODB::ReadAhead). BM_OneCoreLoopLoops is the plain loop on one core
+// that the loader with one helper is measured against.
 //
 // Each year (500 or 2,000 elements, five-minute FIXED days) is generated once, when first used,
 // into the temporary folder and removed at exit, also when the run is interrupted; QAV_BENCH_DAYS
@@ -27,6 +28,7 @@
 #include "bench_temp.h"
 #include "platform/kernel/files.h"
 #include "platform/kernel/paths.h"
+#include "trafficdata/loop_day.h"
 
 namespace {
 
@@ -99,7 +101,7 @@ const Year& WideYear() {
   return year;
 }
 
-// With `ahead`, each day's records are read ahead in runs (CNTSODB::ReadAhead) as the loader does.
+// With `ahead`, each day's records are read ahead in runs (CNTSODB::ReadAhead).
 void ReadYear(benchmark::State& state, const Year& y, bool ahead = false) {
   g_DataRootPath.Set(y.root.c_str());
   CStream out;
@@ -225,9 +227,45 @@ void BM_CommonLoaderLoops(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(y.elementDays));
 }
 
+// The plain one-core loop a developer would write over the same loop element-days: open each day,
+// read each loop's columns, decode them into one reused day object and total the day's volume and
+// bad periods. The common loader with one helper is to be no slower.
+void BM_OneCoreLoopLoops(benchmark::State& state) {
+  const Year& y = WideYear();
+  g_DataRootPath.Set(y.root.c_str());
+  CStream out;
+  CLoopDay day;
+  for (auto _ : state) {
+    int64_t volume = 0, bad = 0;
+    for (const CDateTimeEx& d : y.days) {
+      CFMDBInput input;
+      if (!input.Open(d)) {
+        state.SkipWithError("open failed");
+        return;
+      }
+      const int columns = static_cast<int>(input.m_Database.m_nColumns);
+      for (const std::string& key : y.keys) {
+        if (input.m_Database.ReadColumns(out, key.c_str(), 0, columns) != 0) {
+          state.SkipWithError("read failed");
+          return;
+        }
+        day.Load(out.m_pData, out.m_nSize, columns);
+        for (int p = 0; p < day.Count(); ++p) {
+          volume += day.volume.m_pData[p];
+          bad += day.flag.m_pData[p] == PC_BAD || day.nPds.m_pData[p] == 0;
+        }
+      }
+    }
+    benchmark::DoNotOptimize(volume);
+    benchmark::DoNotOptimize(bad);
+  }
+  state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(y.elementDays));
+}
+
 BENCHMARK(BM_ArchiveReader)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_CommonLoader)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_CommonLoaderLoops)->Unit(benchmark::kMillisecond)->UseRealTime()->Arg(1)->Arg(2)->Arg(4)->Arg(64)->Repetitions(3);
+BENCHMARK(BM_OneCoreLoopLoops)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(3);
 BENCHMARK(BM_PreadFloor)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ArchiveReaderLoops)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_PreadFloorLoops)->Unit(benchmark::kMillisecond)->UseRealTime();

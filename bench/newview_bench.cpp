@@ -6,8 +6,10 @@
 //
 // The all-kinds design reads every element of the year (all four kinds) at a daily period; the
 // runs report their peak resident size above the size at their start, also per element-day.
-// The five-minute design reads the first 118 days of 128 loops at a five-minute period (about
-// 4.4 million rows) and reports how long its sort took.
+// The five-minute designs read the first 118 days of 128 loops at a five-minute period (4.35
+// million rows, 17.4 million with four contents) and report how long the sort and the walk took
+// and the peak resident size of the run (VmHWM) by phase: up to the end of the load, the start of
+// the sort, the start of the walk and the end (run_peak_MB).
 //
 // QAV_BENCH_DAYS sets the number of days (default 365); QAV_BENCH_KEEP_DAYS=1 keeps every day
 // loaded until the rows are made (the way before rows were made while loading).
@@ -106,12 +108,23 @@ double PeakMegabytes() {
   return static_cast<double>(u.ru_maxrss) / 1024.0;
 }
 
-// The design: daily volume, elements in rows, dates in columns; the first `loops` loops and
-// `days` days (all when 0), at a period of `periodLen` 20-second units.
-void MakeDesign(CNewReportModel& m, const Year& y, const std::string& out, size_t loops = 0, size_t days = 0,
-                int periodLen = 4320) {
-  if (loops == 0 || loops > y.keys.size()) loops = y.keys.size();
-  if (days == 0 || days > y.days.size()) days = y.days.size();
+// A design over the first `loops` loops and `days` days (all when 0) at a period of `periodLen`
+// 20-second units, in spreadsheet (format 1) or text (format 0) form. The first `contents` loop
+// contents (volume, occupancy, calculated speed, estimated length). Elements in rows and dates in
+// columns; or, as a `listing`, one line per element, date and time with the contents in columns,
+// which has no separate-report key, so the whole report is one block.
+struct SDesign {
+  size_t loops = 0, days = 0;
+  int periodLen = 4320;
+  int format = 1;
+  int contents = 1;
+  bool listing = false;
+};
+
+void MakeDesign(CNewReportModel& m, const Year& y, const std::string& out, const SDesign& d) {
+  static const int kLoopContents[4] = {CC_VOLUME, CC_OCCUPANCY, CC_CALC_SPEED, CC_EST_LENGTH};
+  const size_t loops = d.loops == 0 || d.loops > y.keys.size() ? y.keys.size() : d.loops;
+  const size_t days = d.days == 0 || d.days > y.days.size() ? y.days.size() : d.days;
   m.m_arrRoadways.Add(CDBRoadway("I-5"));
   for (size_t i = 0; i < loops; ++i) {
     const std::string& key = y.keys[i];
@@ -120,17 +133,22 @@ void MakeDesign(CNewReportModel& m, const Year& y, const std::string& out, size_
     m.m_arrElements.Add(CDBElementEx(name.c_str(), ET_LOOP, m.m_arrCabinets.m_pData[c]));
   }
   for (size_t i = 0; i < days; ++i) m.m_arrDates.Add(y.days[i]);
-  m.m_bContent[CC_VOLUME] = 1;
-  m.m_nPeriodLen = periodLen;
+  for (int c = 0; c < d.contents && c < 4; ++c) m.m_bContent[kLoopContents[c]] = 1;
+  m.m_nPeriodLen = d.periodLen;
   m.m_nSumMethod = 2;
-  m.m_nOutFormat = 1;
+  m.m_nOutFormat = d.format;
   m.m_strOutputPath = out;
   m.GroupSelectedDates();
   m.CountElementsPerKind();
   m.PeriodsPerDay();
   m.CountContentPerKind();
-  m.MoveToList(GK_ELEMENT, m.m_lstRows, m.m_lstCols, nullptr);
-  m.MoveToList(GK_DATE, m.m_lstCols, m.m_lstRows, nullptr);
+  if (d.listing) {
+    for (int key : {GK_ELEMENT, GK_DATE, GK_TIME}) m.MoveToList(key, m.m_lstRows, m.m_lstCols, nullptr);
+    m.MoveToList(GK_CONTENT, m.m_lstCols, m.m_lstRows, nullptr);
+  } else {
+    m.MoveToList(GK_ELEMENT, m.m_lstRows, m.m_lstCols, nullptr);
+    m.MoveToList(GK_DATE, m.m_lstCols, m.m_lstRows, nullptr);
+  }
   m.RecomputeReportLayout();
 }
 
@@ -205,13 +223,16 @@ void MakeAllKindsDesign(CNewReportModel& m, const Year& y, const std::string& ou
   m.RecomputeReportLayout();
 }
 
-// One run of a design; `loops` and `days` 0 take them all.
-void RunDesign(benchmark::State& state, size_t loops, size_t days, int periodLen, bool allKinds = false) {
+// One run of a design, or of the all-kinds design.
+void RunDesign(benchmark::State& state, const SDesign& design, bool allKinds = false) {
   const Year& y = TheYear();
   g_DataRootPath.Set(y.root.c_str());
   std::string out = y.root + "report.txt";
   int rows = 0;
-  double sortSeconds = 0, aboveStartMB = 0, elementDays = 0;
+  double sortSeconds = 0, walkSeconds = 0, aboveStartMB = 0, elementDays = 0;
+  // The peak resident size of the run up to the end of the load, the start of the sort, the
+  // start of the walk and the end.
+  double loadPeakMB = 0, rowsPeakMB = 0, sortPeakMB = 0, runPeakMB = 0;
   for (auto _ : state) {
     ResetPeak();
     const double startKb = StatusKb("VmRSS:");
@@ -219,18 +240,30 @@ void RunDesign(benchmark::State& state, size_t loops, size_t days, int periodLen
     if (allKinds)
       MakeAllKindsDesign(m, y, out);
     else
-      MakeDesign(m, y, out, loops, days, periodLen);
+      MakeDesign(m, y, out, design);
     elementDays = static_cast<double>(m.m_arrElements.m_nSize) * m.m_arrDates.m_nSize;
     CRunFlags flags;
     CNoStatus status;
     SNewRunHost host;
     host.run = &flags;
     host.fileStatus = &status;
-    std::chrono::steady_clock::time_point sortStart;
+    std::chrono::steady_clock::time_point sortStart, walkStart;
+    auto since = [](std::chrono::steady_clock::time_point t) {
+      return std::chrono::duration<double>(std::chrono::steady_clock::now() - t).count();
+    };
     host.post = [&](UINT id) {
-      if (id == ID_WORKER_SORTING) sortStart = std::chrono::steady_clock::now();
-      if (id == ID_WORKER_SORTED)
-        sortSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - sortStart).count();
+      const double peakMB = StatusKb("VmHWM:") / 1024.0;
+      if (id == ID_WORKER_SUMMARIZING) loadPeakMB = peakMB;
+      if (id == ID_WORKER_SORTING) {
+        rowsPeakMB = peakMB;
+        sortStart = std::chrono::steady_clock::now();
+      }
+      if (id == ID_WORKER_SORTED) sortSeconds = since(sortStart);
+      if (id == ID_WORKER_OUTPUTTING) {
+        sortPeakMB = peakMB;
+        walkStart = std::chrono::steady_clock::now();
+      }
+      if (id == ID_WORKER_REPORTS_DONE) walkSeconds = since(walkStart);
     };
     host.load = [&](std::vector<std::unique_ptr<CElementData>>& data, SRowsWhileLoading* rows) {
       return LoadLoops(m, flags, data, rows);
@@ -243,23 +276,36 @@ void RunDesign(benchmark::State& state, size_t loops, size_t days, int periodLen
       return;
     }
     rows = run.rowCount;
-    aboveStartMB = (StatusKb("VmHWM:") - startKb) / 1024.0;
+    runPeakMB = StatusKb("VmHWM:") / 1024.0;
+    aboveStartMB = runPeakMB - startKb / 1024.0;
   }
   state.counters["rows"] = rows;
   state.counters["peak_MB"] = PeakMegabytes();
   state.counters["report_MB"] = static_cast<double>(std::filesystem::file_size(y.root + "report.txt")) / 1e6;
   state.counters["sort_s"] = sortSeconds;
+  state.counters["walk_s"] = walkSeconds;
+  state.counters["run_peak_MB"] = runPeakMB;
+  state.counters["rows_peak_MB"] = rowsPeakMB;
+  state.counters["load_peak_MB"] = loadPeakMB;
+  state.counters["sort_peak_MB"] = sortPeakMB;
   state.counters["above_start_MB"] = aboveStartMB;
   state.counters["B_per_elem_day"] = elementDays > 0 ? aboveStartMB * 1048576.0 / elementDays : 0;
 }
 
-void BM_NewViewReport(benchmark::State& state) { RunDesign(state, 0, 0, 4320); }
+void BM_NewViewReport(benchmark::State& state) { RunDesign(state, SDesign{}); }
 
 // Every element of the year, all four kinds, daily volume.
-void BM_NewViewAllKinds(benchmark::State& state) { RunDesign(state, 0, 0, 4320, true); }
+void BM_NewViewAllKinds(benchmark::State& state) { RunDesign(state, SDesign{}, true); }
 
-// 118 days x 128 loops at five minutes: about 4.4 million rows.
-void BM_NewViewFiveMinutes(benchmark::State& state) { RunDesign(state, 128, 118, 15); }
+// 118 days x 128 loops at five minutes: 4,349,952 rows.
+void BM_NewViewFiveMinutes(benchmark::State& state) { RunDesign(state, SDesign{128, 118, 15}); }
+
+// The same rows as one listing without separate reports, in both forms; and four contents in
+// text, 17.4 million rows. The walk writes as it goes, so the run's peak is the rows and the
+// sort's items, whatever the size of the report.
+void BM_NewViewFiveMinuteListingSheet(benchmark::State& state) { RunDesign(state, SDesign{128, 118, 15, 1, 1, true}); }
+void BM_NewViewFiveMinuteListingText(benchmark::State& state) { RunDesign(state, SDesign{128, 118, 15, 0, 1, true}); }
+void BM_NewViewFiveMinuteListingText4(benchmark::State& state) { RunDesign(state, SDesign{128, 118, 15, 0, 4, true}); }
 
 // The sort as it was before the keys were packed: the rows' own comparison on every step.
 void ComparisonMerge(CDBRecord** rows, CDBRecord** buffer, int first, int last, uint32_t* merges) {
@@ -335,6 +381,9 @@ BENCHMARK(BM_ArchiveReaderLoops)->Unit(benchmark::kMillisecond)->UseRealTime()->
 BENCHMARK(BM_NewViewReport)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(3);
 BENCHMARK(BM_NewViewAllKinds)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(3);
 BENCHMARK(BM_NewViewFiveMinutes)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(3);
+BENCHMARK(BM_NewViewFiveMinuteListingSheet)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(3);
+BENCHMARK(BM_NewViewFiveMinuteListingText)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(3);
+BENCHMARK(BM_NewViewFiveMinuteListingText4)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(1);
 BENCHMARK(BM_SortRunRows)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(3);
 BENCHMARK(BM_SortFiveMinuteRows)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(3);
 BENCHMARK(BM_SortFiveMinuteRowsByComparison)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(3);

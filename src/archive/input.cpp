@@ -62,12 +62,12 @@ void PeParseDateRow(const BYTE* row, int& year, int& month, int& day) {
 
 CFMDBInput::~CFMDBInput() { m_Database.Close(); }
 
-BOOL CFMDBInput::Open(const CDateTimeEx& day, CFileException* error) {
+BOOL CFMDBInput::Open(const CDateTimeEx& day, CFileException* error, bool askForDisc) {
   std::string path = g_DataRootPath.Get() + day.Format("DATA%Y\\%Y%m%d.DAT");
   int r = m_Database.Open(path.c_str(), 0);
   // Only a missing file leads to the request: a mounted disc of another year lacks the folder (3)
   // and a damaged file stays damaged.
-  while (r == static_cast<int>(ERROR_FILE_NOT_FOUND)) {
+  while (askForDisc && r == static_cast<int>(ERROR_FILE_NOT_FOUND)) {
     int m, d, y;
     DayParts(day, m, d, y);
     if (!RequestDisc(m, d, y)) break;

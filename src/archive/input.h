@@ -35,8 +35,10 @@ class CFMDBInput : public CInput {
   ~CFMDBInput() override;
   // Opens the day's database read-only; while it is missing (2) and a disc request is possible,
   // asks for the disc and tries again on OK. A database whose column count is neither 288
-  // (five-minute periods) nor 4320 (20-second intervals) is no day file: 87.
-  BOOL Open(const CDateTimeEx& day, CFileException* error = nullptr);
+  // (five-minute periods) nor 4320 (20-second intervals) is no day file: 87. Without
+  // `askForDisc` a missing file fails at once (a reader that leaves the request to the thread
+  // that handles the days in date order).
+  BOOL Open(const CDateTimeEx& day, CFileException* error = nullptr, bool askForDisc = true);
   BOOL OpenFile(const char* fileName, CFileException* error = nullptr);
 };
 

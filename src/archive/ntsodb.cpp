@@ -381,22 +381,34 @@ CNTSO* CNTSODB::FindInIndex(const char* name) const {
   return nullptr;
 }
 
-int CNTSODB::ReadColumns(CStream& out, const char* name, int firstColumn, int count) {
+int CNTSODB::ColumnsOf(const char* name, int firstColumn, int count, uint64_t& offset, uint64_t& length) const {
   if (!IsDatOpen()) return static_cast<int>(IO_NOT_OPEN);
   if (firstColumn < 0 || static_cast<DWORD>(firstColumn) >= m_nColumns) return kNtsoErrIndex;
   if (count < 0 || static_cast<DWORD>(count) > m_nColumns - static_cast<DWORD>(firstColumn)) return kNtsoErrPastEnd;
   CNTSO* entry = FindName(name);
   if (!entry) return kNtsoErrNotFound;
   if (entry->IsDeleted()) return kNtsoErrPastEnd;
-  uint64_t offset = entry->m_dwOffset + static_cast<uint64_t>(entry->m_wRecordSize) * static_cast<uint64_t>(firstColumn);
-  uint64_t length = static_cast<uint64_t>(entry->m_wRecordSize) * static_cast<uint64_t>(count);
-  out.m_nSeekMode = 0;
-  out.m_nPosition = static_cast<int64_t>(offset);
+  offset = entry->m_dwOffset + static_cast<uint64_t>(entry->m_wRecordSize) * static_cast<uint64_t>(firstColumn);
+  length = static_cast<uint64_t>(entry->m_wRecordSize) * static_cast<uint64_t>(count);
+  return 0;
+}
+
+int CNTSODB::CheckColumnRange(uint64_t offset, uint64_t length) {
   if (length == 0) return static_cast<int>(IO_BYTE_COUNT_ZERO);
   // The whole range must lie inside the .DAT: a corrupt entry never yields a short or wrapped read.
   uint64_t size = m_DatDirect.IsOpen() ? m_nDatSize : ntsoio::SizeOf(m_DatFile);
   if (offset > size || length > size - offset) return kNtsoErrNoCrLf;
   if (length > static_cast<uint64_t>(INT32_MAX)) return kNtsoErrNoMemory;
+  return 0;
+}
+
+int CNTSODB::ReadColumns(CStream& out, const char* name, int firstColumn, int count) {
+  uint64_t offset = 0, length = 0;
+  int r = ColumnsOf(name, firstColumn, count, offset, length);
+  if (r != 0) return r;
+  out.m_nSeekMode = 0;
+  out.m_nPosition = static_cast<int64_t>(offset);
+  if ((r = CheckColumnRange(offset, length)) != 0) return r;
   if (const SRun* run = RunHolding(offset, length)) {
     out.RemoveAll();
     if (!out.Reserve(static_cast<int>(length))) return kNtsoErrNoMemory;
@@ -405,6 +417,95 @@ int CNTSODB::ReadColumns(CStream& out, const char* name, int firstColumn, int co
     return 0;
   }
   return ntsoio::ReadAt(m_DatFile, DatDirect(), offset, static_cast<size_t>(length), out);
+}
+
+int CNTSODB::ReadColumnsOfNames(const std::string* names, size_t n, int firstColumn, int count, CStream& out,
+                                SColumns* where) {
+  // Records closer than kGap are read with one request, the bytes between them dropped: a request
+  // costs about as much as copying a few kilobytes. A run stays below kMaxRun.
+  constexpr uint64_t kGap = 4 * 1024;
+  constexpr uint64_t kMaxRun = 8u << 20;
+  out.RemoveAll();
+  out.m_nSeekMode = 0;
+  out.m_nPosition = 0;
+  struct SRange {
+    uint64_t offset, length;
+    size_t name;
+  };
+  // At most one range per name, and one piece for a range and one for the gap before it.
+  std::unique_ptr<SRange[]> ranges(new (std::nothrow) SRange[n > 0 ? n : 1]);
+  std::unique_ptr<FileHandle::Piece[]> pieces(new (std::nothrow) FileHandle::Piece[2 * n + 1]);
+  if (ranges == nullptr || pieces == nullptr) {
+    for (size_t i = 0; i < n; ++i) where[i] = {kNtsoErrNoMemory, 0, 0};
+    return kNtsoErrNoMemory;
+  }
+  int nRanges = 0;
+  uint64_t total = 0;
+  for (size_t i = 0; i < n; ++i) {
+    where[i] = {0, 0, 0};
+    uint64_t offset = 0, length = 0;
+    int r = ColumnsOf(names[i].c_str(), firstColumn, count, offset, length);
+    if (r == 0) r = CheckColumnRange(offset, length);
+    if (r == 0 && total + length > static_cast<uint64_t>(INT32_MAX)) r = kNtsoErrNoMemory;
+    if (r == 0) ranges[nRanges++] = {offset, length, i};
+    if (r != 0) {
+      where[i].result = r;
+      continue;
+    }
+    where[i].at = static_cast<uint32_t>(total);
+    where[i].length = static_cast<uint32_t>(length);
+    total += length;
+  }
+  if (!out.Reserve(static_cast<int>(total))) {
+    for (int k = 0; k < nRanges; ++k) where[ranges[k].name].result = kNtsoErrNoMemory;
+    return kNtsoErrNoMemory;
+  }
+  out.m_nSize = static_cast<int>(total);
+  FileHandle* direct = DatDirect();
+  if (direct == nullptr) {
+    // The queued file: one read per name.
+    CStream one;
+    for (int k = 0; k < nRanges; ++k) {
+      const SRange& r = ranges[k];
+      SColumns& w = where[r.name];
+      w.result = ntsoio::ReadAt(m_DatFile, nullptr, r.offset, static_cast<size_t>(r.length), one);
+      w.length = w.result == 0 ? static_cast<uint32_t>(one.m_nSize) : 0;
+      if (w.length > 0) std::memcpy(out.m_pData + w.at, one.m_pData, w.length);
+    }
+    return 0;
+  }
+  // In file order, each range read straight into its place in out.
+  std::sort(ranges.get(), ranges.get() + nRanges, [](const SRange& a, const SRange& b) {
+    return a.offset != b.offset ? a.offset < b.offset : a.name < b.name;
+  });
+  unsigned char gap[kGap];
+  int k = 0;
+  while (k < nRanges) {
+    const uint64_t start = ranges[k].offset;
+    uint64_t end = start;
+    int last = k;  // ranges k .. last - 1 form the run
+    size_t nPieces = 0;
+    while (last < nRanges) {
+      const SRange& r = ranges[last];
+      // Overlapping records (a name asked for twice) start a run of their own.
+      if (last > k && (r.offset < end || r.offset - end > kGap || r.offset + r.length - start > kMaxRun)) break;
+      if (r.offset > end) pieces[nPieces++] = {gap, static_cast<size_t>(r.offset - end)};
+      pieces[nPieces++] = {out.m_pData + where[r.name].at, static_cast<size_t>(r.length)};
+      end = r.offset + r.length;
+      ++last;
+    }
+    size_t got = 0;
+    const DWORD e = direct->ReadPiecesAt(start, pieces.get(), nPieces, got);
+    for (; k < last; ++k) {
+      // A file cut short since it was opened keeps only what was there, as a single read does.
+      const SRange& r = ranges[k];
+      SColumns& w = where[r.name];
+      const uint64_t from = r.offset - start;
+      w.length = e != 0 || got <= from ? 0 : static_cast<uint32_t>(std::min<uint64_t>(r.length, got - from));
+      w.result = e != 0 ? static_cast<int>(e) : w.length == 0 ? static_cast<int>(ERROR_HANDLE_EOF) : 0;
+    }
+  }
+  return 0;
 }
 
 const CNTSODB::SRun* CNTSODB::RunHolding(uint64_t offset, uint64_t length) const {

@@ -57,6 +57,19 @@ class CNTSODB : public CThreadAccessControl {
   // hold whole is read as before. Only a database opened for reading reads ahead; the runs go
   // at Close or the next ReadAhead. Returns the number of runs read.
   int ReadAhead(const std::string* names, size_t n, int firstColumn, int count);
+  // The records of many names in one buffer, for a loader that hands a day's records to other
+  // threads: for every names[i], what ReadColumns(.., names[i], firstColumn, count) gives, with
+  // one read request per run of nearby records (the bytes between them are read and dropped).
+  // where[i].result is ReadColumns's result for names[i]; on 0 its records are
+  // out.m_pData[where[i].at ..] (where[i].length bytes, fewer than asked for when the file ends
+  // early). Returns 0, or 8 when out could not take the records (each such name then has 8).
+  struct SColumns {
+    int result;
+    uint32_t at;
+    uint32_t length;
+  };
+  int ReadColumnsOfNames(const std::string* names, size_t n, int firstColumn, int count, CStream& out,
+                         SColumns* where);
   // Closes the files (stamping File Write Time in modes 1 and 3, compacting first in mode 3).
   // Returns the first error of the compaction or the stamp writes, else 0.
   int Close();
@@ -105,6 +118,10 @@ class CNTSODB : public CThreadAccessControl {
 
  private:
   int ReadListFile(CIOFile& file, FileHandle* direct, DWORD nameListSize);
+  // ReadColumns's checks: the checks of the name and the column range (the range on 0), then
+  // those of the range against the file.
+  int ColumnsOf(const char* name, int firstColumn, int count, uint64_t& offset, uint64_t& length) const;
+  int CheckColumnRange(uint64_t offset, uint64_t length);
   // The name list of the last reading database closed on this thread: taken over when the bytes
   // just read (m_ListBytes) are the same, handed back at close.
   bool TakeLastList();

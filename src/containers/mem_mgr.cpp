@@ -1,5 +1,6 @@
 #include "containers/mem_mgr.h"
 
+#include <atomic>
 #include <cstddef>
 #include <new>
 
@@ -12,8 +13,15 @@ namespace {
 // Remaining successful allocations of this thread before the test hook makes them fail; negative
 // when the hook is off.
 thread_local long t_nFailAfter = -1;
+// The same for every thread together.
+std::atomic<long> g_nProcessFailAfter{-1};
 
 bool AllocationAllowed() noexcept {
+  long n = g_nProcessFailAfter.load(std::memory_order_relaxed);
+  while (n >= 0) {
+    if (n == 0) return false;
+    if (g_nProcessFailAfter.compare_exchange_weak(n, n - 1, std::memory_order_relaxed)) break;
+  }
   if (t_nFailAfter < 0) return true;
   if (t_nFailAfter == 0) return false;
   --t_nFailAfter;
@@ -23,6 +31,7 @@ bool AllocationAllowed() noexcept {
 }  // namespace
 
 void CScalarMemMgr::SetFailAfter(long n) noexcept { t_nFailAfter = n < 0 ? -1 : n; }
+void CScalarMemMgr::SetProcessFailAfter(long n) noexcept { g_nProcessFailAfter.store(n < 0 ? -1 : n); }
 
 uint64_t CScalarMemMgr::BlockSize(uint64_t nBytes) const noexcept {
   if (nBytes > static_cast<uint64_t>(PTRDIFF_MAX)) return 0;

@@ -36,6 +36,9 @@ class CScalarMemMgr {
   // which route here) every allocation of the calling thread fails until the hook is cleared with
   // a negative n. Lets tests reach the out-of-memory paths that overcommit hides.
   static void SetFailAfter(long n) noexcept;
+  // Test hook: the same for the allocations of every thread together (a process that runs out of
+  // memory while helper threads work); a negative n clears it.
+  static void SetProcessFailAfter(long n) noexcept;
 
   uint64_t m_nMinBlock;
 };

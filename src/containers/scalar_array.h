@@ -15,6 +15,11 @@
 // Robustness: a failed growth keeps the old block and makes the operation a no-op (index results
 // -1, bool results false); a source that lies inside the array's own block is copied before the
 // block can move; negative counts and indexes outside the array are ignored; counts never overflow.
+//
+// Lent blocks: an array may hold a block it does not own (m_pData set, m_nAllocBytes 0), lent by
+// an arena that outlives the array (a day's arrays in their element's block). Its elements are
+// read and written in place; the array never frees, resizes or moves such a block: any growth
+// first copies the elements into a block of its own, and the destructor leaves the block alone.
 #pragma once
 
 #include <climits>
@@ -70,8 +75,21 @@ class CScalarArray {
     return *this;
   }
 
-  // Frees the block. It does not call RemoveAll.
-  virtual ~CScalarArray() { g_MemMgr.Free(m_pData); }
+  // Frees the block (not a lent one). It does not call RemoveAll.
+  virtual ~CScalarArray() {
+    if (m_nAllocBytes != 0) g_MemMgr.Free(m_pData);
+  }
+
+  // Takes `count` elements at p, lent by an arena that outlives the array, in place of its block
+  // (freed unless it was lent too). The elements are not touched.
+  void LendBlock(T* p, int count) {
+    if (m_nAllocBytes != 0) g_MemMgr.Free(m_pData);
+    m_pData = p;
+    m_nAllocBytes = 0;
+    m_nSize = p != nullptr && count > 0 ? count : 0;
+  }
+  // True when the array's block is lent (see LendBlock).
+  bool HasLentBlock() const { return m_pData != nullptr && m_nAllocBytes == 0; }
 
   // ---- virtual operations, in their fixed order ----
 
@@ -279,6 +297,13 @@ class CScalarArray {
     if (n < 0) return false;
     uint64_t need = Bytes(n);
     if (need <= m_nAllocBytes) return true;
+    if (HasLentBlock()) {
+      // A lent block is never resized: the elements move into a block of the array's own.
+      void* own = g_MemMgr.Alloc(need);
+      if (!own) return false;
+      if (m_nSize > 0) std::memcpy(own, m_pData, Bytes(m_nSize));
+      return AdoptBlock(own);
+    }
     void* p = g_MemMgr.Realloc(m_pData, need);
     if (!p) return false;
     m_pData = static_cast<T*>(p);
@@ -295,7 +320,7 @@ class CScalarArray {
     if (need <= m_nAllocBytes) return true;
     void* p = g_MemMgr.Alloc(need);
     if (!p) return false;
-    g_MemMgr.Free(m_pData);
+    if (m_nAllocBytes != 0) g_MemMgr.Free(m_pData);
     m_pData = static_cast<T*>(p);
     m_nAllocBytes = CScalarMemMgr::Size(p);
     return true;

@@ -9,6 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "containers/mem_mgr.h"
 #include "containers/merge_sort.h"
 #include "trafficdata/db_element.h"
 #include "trafficdata/meter_status.h"
@@ -208,6 +209,10 @@ CDBRecord& CDBRecord::operator=(const CDBRecord& other) {
 }
 
 CDBRecord::~CDBRecord() = default;
+
+void* CDBRecord::operator new(size_t n, const std::nothrow_t&) noexcept { return g_MemMgr.AllocExact(n); }
+void CDBRecord::operator delete(void* p) noexcept { g_MemMgr.Free(p); }
+void CDBRecord::operator delete(void* p, const std::nothrow_t&) noexcept { g_MemMgr.Free(p); }
 
 void CDBRecord::Set(CDBElementEx* elem, int w0, int w1, int w2, int w3, int w4, int w5, int w6, int w7, int w8,
                     int w9, int w10) {

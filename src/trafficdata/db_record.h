@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <new>
 
 #include "containers/adr_array.h"
 #include "containers/obj_array.h"
@@ -93,6 +94,13 @@ class CDBRecord {
   CDBRecord(const CDBRecord& other);
   CDBRecord& operator=(const CDBRecord& other);
   virtual ~CDBRecord();
+
+  // A report has rows by the million, each made on its own (the record sets own them one by one):
+  // a row takes a block of its own size, not the next size of the block allocator's series (which
+  // would give a row of 64 bytes 120).
+  static void* operator new(size_t n, const std::nothrow_t&) noexcept;
+  static void operator delete(void* p) noexcept;
+  static void operator delete(void* p, const std::nothrow_t&) noexcept;
 
   void Set(CDBElementEx* elem, int w0, int w1 = -1, int w2 = -1, int w3 = -1, int w4 = -1, int w5 = -1,
            int w6 = -1, int w7 = -1, int w8 = -1, int w9 = -1, int w10 = -1);

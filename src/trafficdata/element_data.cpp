@@ -75,6 +75,7 @@ void CElementData::FreeDays() {
   for (int d = days.m_nSize - 1; d >= 0; --d) delete days.m_pData[d];
   days.RemoveAll();
   nDays = 0;
+  m_dayStore.Release();  // no day is left to hold one of its blocks
 }
 
 void CElementData::CopyDays(const CElementData& other) {

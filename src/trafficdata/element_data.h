@@ -6,6 +6,7 @@
 #include <cstring>
 #include <type_traits>
 
+#include "containers/block_arena.h"
 #include "containers/scalar_array.h"
 #include "trafficdata/element_day.h"
 #include "trafficdata/run_control.h"
@@ -72,6 +73,10 @@ class CElementData {
   CElementDay* EnsureDay(int d);
   // Deletes every day, for a loader that makes them on demand.
   void DropAllDays();
+  // The arena a loader may lend this element's day arrays from (trafficdata::CDayStoreScope): it
+  // lives as long as the days, and its blocks go all at once when the days go (FreeDays). A copy
+  // of the data object starts with an empty one: its days own their arrays.
+  CBlockArena& DayStore() { return m_dayStore; }
   // The kept summaries of day d (a record of `size` bytes) when they were kept under these
   // criteria, else null; `kept` tells whether the day was replaced by summaries at all.
   const unsigned char* KeptSummaries(int d, size_t size, const ValidityTables& criteria, bool& kept) const;
@@ -123,6 +128,7 @@ class CElementData {
   CScalarArray<unsigned char> m_keptFlags;
   size_t m_keptSize = 0;
   ValidityTables m_keptCriteria{};
+  CBlockArena m_dayStore;
 };
 
 // One element's multi-day report while it is written. The monthly, yearly and average tables

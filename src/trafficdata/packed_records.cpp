@@ -39,6 +39,11 @@ void PackMeteredLane(const MeteredLaneRecord& r, unsigned char* b) {
   b[1] = static_cast<unsigned char>((r.redViolators & 15) << 4 | (r.status & 15));
 }
 
+SDayStore& CurrentDayStore() {
+  thread_local SDayStore store;
+  return store;
+}
+
 int DecodableRecords(const unsigned char* packed, int byteLen, int count, int recordBytes) {
   if (packed == nullptr || count <= 0 || byteLen <= 0 || recordBytes <= 0) return 0;
   int fit = byteLen / recordBytes;

@@ -11,9 +11,33 @@
 #include <cstring>
 #include <type_traits>
 
+#include "containers/block_arena.h"
 #include "containers/mem_mgr.h"
 
 namespace trafficdata {
+
+// Where the calling thread's day loads take their arrays from: `arena` (null: each array a heap
+// block of its own), with room taken at once for `daysAhead` days like the one being loaded.
+struct SDayStore {
+  CBlockArena* arena = nullptr;
+  size_t daysAhead = 1;
+};
+SDayStore& CurrentDayStore();
+
+// Makes the loads of this thread take their arrays from `arena` while the scope is open (a loader
+// that decodes every day of an element on one thread at a time, into the element's arena).
+class CDayStoreScope {
+ public:
+  CDayStoreScope(CBlockArena* arena, size_t daysAhead) : m_before(CurrentDayStore()) {
+    CurrentDayStore() = {arena, daysAhead > 0 ? daysAhead : 1};
+  }
+  ~CDayStoreScope() { CurrentDayStore() = m_before; }
+  CDayStoreScope(const CDayStoreScope&) = delete;
+  CDayStoreScope& operator=(const CDayStoreScope&) = delete;
+
+ private:
+  SDayStore m_before;
+};
 
 // Station, five-minute layout, 4 bytes:
 //   b0 = flag<<6 | nPds<<2 | occ>>8   b1 = occ & 0xFF   b2 = lanes<<4 | vol>>8   b3 = vol & 0xFF
@@ -145,25 +169,39 @@ bool DayArraysInStep(int count, Arrays&... arrays) {
 // Sizes every array of a day to count entries for a load that writes entries 0 .. written - 1
 // itself (written is clamped to 0 .. count): only the entries from `written` on are zeroed, so a
 // day's bytes are written once. An array without room gets a block of exactly its length (a
-// day's arrays never grow; the allocator's series would waste up to half of each). False, with
-// every array empty, when they could not all be allocated.
+// day's arrays never grow; the allocator's series would waste up to half of each): lent by the
+// thread's day store when one is set (CDayStoreScope), else from the heap. False, with every array
+// empty, when they could not all be allocated.
 template <class... Arrays>
 bool SizeDayArrays(int count, int written, Arrays&... arrays) {
   if (count < 0) count = 0;
   written = written < 0 ? 0 : written > count ? count : written;
+  const SDayStore& store = CurrentDayStore();
+  // The whole day's bytes as the arena lays them out: the room taken ahead is a multiple of it.
+  size_t dayBytes = 0;
+  if (store.arena != nullptr)
+    ((dayBytes += (sizeof(*arrays.m_pData) * static_cast<size_t>(count) + CBlockArena::kAlign - 1) /
+                  CBlockArena::kAlign * CBlockArena::kAlign),
+     ...);
   auto size = [&](auto& a) {
     using T = std::remove_reference_t<decltype(*a.m_pData)>;
     const uint64_t bytes = sizeof(T) * static_cast<uint64_t>(count);
     a.RemoveAll();
     if (count == 0) return;
-    if (bytes > a.m_nAllocBytes) {
-      void* p = g_MemMgr.AllocExact(bytes);
-      if (p == nullptr) return;  // the old block stays; the day is emptied below
-      g_MemMgr.Free(a.m_pData);
-      a.m_pData = static_cast<T*>(p);
-      a.m_nAllocBytes = CScalarMemMgr::Size(p);
+    if (bytes > a.m_nAllocBytes) {  // always for a lent block, whose capacity is 0
+      void* lent = store.arena != nullptr ? store.arena->Alloc(static_cast<size_t>(bytes), dayBytes * store.daysAhead)
+                                          : nullptr;
+      if (lent != nullptr) {
+        a.LendBlock(static_cast<T*>(lent), count);
+      } else {
+        void* p = g_MemMgr.AllocExact(bytes);
+        if (p == nullptr) return;  // the old block stays; the day is emptied below
+        if (!a.HasLentBlock()) g_MemMgr.Free(a.m_pData);
+        a.m_pData = static_cast<T*>(p);
+        a.m_nAllocBytes = CScalarMemMgr::Size(p);
+      }
     }
-    a.SetSize(count, false);
+    if (!a.HasLentBlock()) a.SetSize(count, false);  // a lent block is never resized
     std::memset(static_cast<void*>(a.m_pData + written), 0, sizeof(*a.m_pData) * static_cast<size_t>(count - written));
   };
   (size(arrays), ...);

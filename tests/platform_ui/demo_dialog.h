@@ -1,4 +1,4 @@
-// A dialog with one control of every kind, laid out on the dialog grid. The FLTK smoke test and
+// A dialog with one control of every kind, laid out on the dialog grid. The Qt control tests and
 // the screenshot tool show it.
 #pragma once
 

@@ -263,6 +263,41 @@ TEST_F(QtControlsTest, MultiColumnListFlowsIntoColumns) {
   d.DestroyWindow();
 }
 
+// A button the user holds down is shown again while it is down (its window became active under
+// the press and gave it the focus); released, it clicks.
+TEST_F(QtControlsTest, AButtonShownAgainWhileHeldDownStillClicks) {
+  auto* push = static_cast<QPushButton*>(Item(IDC_PUSH));
+  dlg.notices.clear();
+  QTest::mousePress(push, Qt::LeftButton);
+  ::SetWindowText(::GetDlgItem(dlg.m_hWnd, IDC_PUSH), "&Push");
+  Settle();
+  QTest::mouseRelease(push, Qt::LeftButton);
+  Settle();
+  EXPECT_EQ(dlg.notices, std::vector<std::string>{"push"});
+}
+
+// A list with a horizontal scroll bar (a status list) scrolls sideways to its longest line, which
+// is shown whole, not cut at the list's width; a short line's highlight still spans the list.
+TEST_F(QtControlsTest, ListWithAHorizontalScrollBarShowsItsLongestLineWhole) {
+  static const DialogTemplate status{9312, "Status", 120, 60, {{Ctl::ListBox, 9313, "", WS_VSCROLL | WS_HSCROLL, 0, 0, 120, 60}}};
+  RegisterDialogTemplate(&status);
+  CDialog d(9312);
+  ASSERT_TRUE(d.Create(9312));
+  d.ShowWindow(SW_SHOW);
+  auto* list = static_cast<CListBox*>(d.GetDlgItem(9313));
+  const std::string longLine = "The maximum recommended number of report columns [256] has been exceeded [2880]";
+  list->AddString("Data Sorted...");
+  list->AddString(longLine.c_str());
+  Settle();
+  auto* v = static_cast<QListView*>(W(list->m_hWnd));
+  const int text = QFontMetrics(v->font()).horizontalAdvance(QString::fromStdString(longLine));
+  ASSERT_GT(text, v->viewport()->width());
+  EXPECT_GE(v->visualRect(v->model()->index(1, 0)).width(), text);
+  EXPECT_GE(v->visualRect(v->model()->index(0, 0)).width(), v->viewport()->width());
+  EXPECT_GE(v->horizontalScrollBar()->maximum(), text - v->viewport()->width());
+  d.DestroyWindow();
+}
+
 }  // namespace
 
 namespace {

@@ -199,6 +199,28 @@ TEST_F(QtDialogTest, ShowingAVisibleModelessWindowAgainActivatesIt) {
   }
 }
 
+// A sizable window that asks for a least size (WM_GETMINMAXINFO) is not made smaller than that.
+TEST_F(QtDialogTest, ASizableWindowKeepsTheLeastSizeItAsksFor) {
+  static const DialogTemplate sizable{9610, "Sizable", 180, 80, {{Ctl::PushButton, IDOK, "OK", 0, 123, 59, 50, 14}},
+                                      "MS Shell Dlg", 8, WS_THICKFRAME | WS_CAPTION | WS_SYSMENU};
+  RegisterDialogTemplate(&sizable);
+  struct Sizable : CDialog {
+    Sizable() : CDialog(9610) {}
+    LRESULT WindowProc(UINT msg, WPARAM w, LPARAM l) override {
+      if (msg != WM_GETMINMAXINFO) return CDialog::WindowProc(msg, w, l);
+      reinterpret_cast<MINMAXINFO*>(l)->ptMinTrackSize = POINT{300, 140};
+      return 0;
+    }
+  } dlg;
+  ASSERT_TRUE(dlg.Create(9610));
+  dlg.ShowWindow(SW_SHOW);
+  Settle();
+  W(dlg)->resize(100, 50);
+  Settle();
+  EXPECT_EQ(W(dlg)->size(), QSize(300, 140));
+  dlg.DestroyWindow();
+}
+
 namespace {
 
 // A window owned by another keeps a title and tells the window manager its owner, which keeps it

@@ -20,6 +20,7 @@
 #include "platform/ui/backend.h"
 #include "platform/ui/choosers.h"
 #include "platform/ui/wnd_state.h"
+#include "x_stacking.h"
 
 // The X11 plugin's keyboard library is checked with its own suppressions (scripts/asan.supp);
 // ASAN_OPTIONS from the environment still apply on top.
@@ -153,6 +154,10 @@ struct Frame : CFrameWnd {
   }
   LRESULT WindowProc(UINT msg, WPARAM w, LPARAM l) override {
     if (msg == WM_SIZE) widths.push_back(LOWORD(l));
+    if (msg == WM_GETMINMAXINFO) {
+      reinterpret_cast<MINMAXINFO*>(l)->ptMinTrackSize = POINT{400, 300};
+      return 0;
+    }
     return CFrameWnd::WindowProc(msg, w, l);
   }
   void PostNcDestroy() override {}  // the test owns it
@@ -206,6 +211,12 @@ TEST_F(FrameTest, MaximisedRestoredAndResizedByTheServerTheControlsKeepTheirSize
   frame.GetWindowRect(&r);
   EXPECT_EQ(r.right - r.left, 420);
   EXPECT_EQ(EditSize(), edit);
+
+  // Made smaller than the least size the window asks for, it takes that size again (the window
+  // manager's doing where there is one).
+  Shell("xdotool windowsize " + w.substr(0, w.find('\n')) + " 200 150");
+  EXPECT_TRUE(PumpUntil([&] { frame.GetWindowRect(&r); return r.right - r.left == 400 && r.bottom - r.top == 300; }, 5000))
+      << r.right - r.left << "x" << r.bottom - r.top;
 }
 
 TEST_F(FrameTest, MenuDrivenFromTheKeyboard) {
@@ -215,6 +226,123 @@ TEST_F(FrameTest, MenuDrivenFromTheKeyboard) {
   typist.join();
   EXPECT_TRUE(chosen);
   EXPECT_EQ(frame.commands, std::vector<UINT>{ID_READ});
+}
+
+}  // namespace
+
+namespace {
+
+// The window that has the X keyboard focus, as xdotool finds it.
+std::string Focused() { return Shell("xdotool getwindowfocus"); }
+
+bool WaitFor(const std::function<bool()>& probe, int ms) {
+  for (int waited = 0; waited <= ms; waited += 100) {
+    if (probe()) return true;
+    Sleep(100);
+  }
+  return false;
+}
+
+// Where the user works has the keyboard, on a bare server (where nobody else moves it) and under
+// a window manager. Keys go to whatever has the focus; the test focuses nothing itself. A window
+// without an owner that holds the frame disabled while it shows (a run's wait dialog) takes the
+// keyboard, and when it goes the frame has it back, whether the frame is enabled before the
+// window goes or after. A message box shown while another is up takes it; when it goes the first
+// box has it, and after that one the frame.
+TEST_F(FrameTest, TheKeyboardFollowsTheWindowsThatComeAndGo) {
+  CWinApp app("QAV");
+  app.m_pMainWnd = &frame;
+  frame.ShowWindow(SW_SHOWMAXIMIZED);
+  std::string main = XWindow("QAV Frame");
+  main = main.substr(0, main.find('\n'));
+  ASSERT_FALSE(main.empty());
+  auto focused = [](const std::string& w) { return [w] { return Focused() == w; }; };
+  auto pumpUntil = [](const std::function<bool()>& probe) { return PumpUntil(probe, 5000); };
+  for (const bool enableFirst : {true, false}) {
+    SCOPED_TRACE(enableFirst ? "frame enabled, then the window destroyed" : "window destroyed, then the frame enabled");
+    RegisterDialogTemplate(&kAsk);
+    CDialog wait(9800);
+    ::EnableWindow(frame.m_hWnd, FALSE);
+    ASSERT_TRUE(wait.Create(9800));
+    wait.SetWindowText("Waiting");
+    wait.ShowWindow(SW_SHOW);
+    std::string w = XWindow("Waiting");
+    w = w.substr(0, w.find('\n'));
+    EXPECT_TRUE(pumpUntil(focused(w))) << "the window has no keyboard; " << Focused() << " has";
+    if (enableFirst) ::EnableWindow(frame.m_hWnd, TRUE);
+    wait.DestroyWindow();
+    if (!enableFirst) {
+      PumpUntil([] { return false; }, 300);
+      ::EnableWindow(frame.m_hWnd, TRUE);
+    }
+    EXPECT_TRUE(pumpUntil(focused(main))) << "after the window, " << Focused() << " has the keyboard";
+  }
+
+  std::vector<std::string> lost;
+  std::atomic<bool> frameFocused{false};
+  std::thread user([&] {
+    for (const char* title : {"Second Box", "First Box"}) {
+      std::string box = XWindow(title);
+      box = box.substr(0, box.find('\n'));
+      if (box.empty()) {
+        lost.push_back(std::string(title) + " did not show");
+        continue;
+      }
+      if (!WaitFor(focused(box), 3000)) {
+        lost.push_back(std::string(title) + " has no keyboard; " + Focused() + " has");
+        Shell("xdotool windowfocus --sync " + box);
+      }
+      Shell("xdotool key Return");
+    }
+    frameFocused = WaitFor(focused(main), 3000);
+    // Whatever box is left is closed, so that the test ends.
+    for (int i = 0; i < 5; ++i) Shell("xdotool search --onlyvisible --name ' Box$' windowfocus --sync key Return");
+  });
+  qav::ui::PostTask([&] { ::MessageBox(frame.m_hWnd, "two", "Second Box", MB_OK); });  // from the first box's loop
+  ::MessageBox(frame.m_hWnd, "one", "First Box", MB_OK);
+  PumpUntil([&] { return frameFocused.load(); }, 3500);
+  user.join();
+  for (const std::string& l : lost) ADD_FAILURE() << l;
+  EXPECT_TRUE(frameFocused) << "after the boxes, " << Focused() << " has the keyboard";
+  app.m_pMainWnd = nullptr;
+}
+
+}  // namespace
+
+namespace {
+
+// A window owned by the frame (the New view's status window), shown before the frame is: it lies
+// above the frame from the start and after a click on the frame, under a window manager too.
+// Minimised by the program it goes alone; shown again without activation it comes back above the
+// frame, and the keyboard stays in the frame.
+TEST_F(FrameTest, AnOwnedWindowStaysAboveItsOwnerAndComesBackWithoutTheKeyboard) {
+  RegisterDialogTemplate(&kAsk);
+  CDialog owned(9800);
+  ASSERT_TRUE(owned.Create(9800, view));
+  owned.SetWindowText("Owned Window");
+  owned.ShowWindow(SW_SHOWNORMAL);
+  frame.ShowWindow(SW_SHOWMAXIMIZED);
+  auto first = [](std::string w) { return w.substr(0, w.find('\n')); };
+  const std::string main = first(XWindow("QAV Frame")), tool = first(XWindow("Owned Window"));
+  ASSERT_FALSE(main.empty());
+  ASSERT_FALSE(tool.empty());
+  auto above = [&] { return xtest::StackPlace(tool) > xtest::StackPlace(main) && xtest::StackPlace(main) >= 0; };
+  EXPECT_TRUE(PumpUntil(above, 3000)) << "the owned window starts under its owner";
+  Shell("xdotool mousemove --window " + main + " 600 600 click 1");
+  PumpUntil([] { return false; }, 500);
+  EXPECT_TRUE(above()) << "a click on the owner hid the owned window";
+
+  owned.ShowWindow(SW_MINIMIZE);
+  PumpUntil([] { return false; }, 500);
+  EXPECT_FALSE(Shell("xdotool search --onlyvisible --name '^QAV Frame$'").empty()) << "the owner went with it";
+  Shell("xdotool windowfocus --sync " + main);
+  ASSERT_TRUE(PumpUntil([&] { return Focused() == main; }, 3000));
+  owned.ShowWindow(SW_SHOWNOACTIVATE);
+  EXPECT_TRUE(PumpUntil([&] { return !Shell("xdotool search --onlyvisible --name '^Owned Window$'").empty(); }, 3000));
+  PumpUntil([] { return false; }, 1000);
+  EXPECT_TRUE(above()) << "the owned window came back under its owner";
+  EXPECT_EQ(Focused(), main) << "the owned window took the keyboard";
+  owned.DestroyWindow();
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "containers/mem_mgr.h"
 #include "trafficdata/db_element.h"
 #include "trafficdata/db_record.h"
 
@@ -223,6 +224,8 @@ TEST(DBRecordOrder, TakenRowsAndPackedElementKeys) {
   EXPECT_TRUE(rows.TakeAll(more));
   ASSERT_EQ(rows.m_nSize, 3);
   EXPECT_EQ(more.m_nSize, 0);
+  // A row's block is its own size, give or take the heap's rounding.
+  EXPECT_LT(CScalarMemMgr::Size(rows.m_pData[0]), sizeof(CDBRecord) + 16);
   CGrpType element(GK_ELEMENT);
   const CGrpType* keys[1] = {&element};
   CRecordOrder order(keys, 1);

@@ -16,6 +16,8 @@ std::vector<int> UsableItems(const std::vector<int>& sel, const bool* na, int it
   return out;
 }
 
+bool Blank(const std::string& name) { return name.find_first_not_of(" \t") == std::string::npos; }
+
 }  // namespace
 
 std::string CheckGo(const GoInput& in, GoPlan& plan) {
@@ -23,6 +25,8 @@ std::string CheckGo(const GoInput& in, GoPlan& plan) {
   // Element-days of each piece of work, and multi-day lines.
   int64_t loads = 0, raws = 0, min15s = 0, dailies = 0, summaries = 0, lines = 0;
   if (!in.rawOn && !in.sdsOn && !in.mdsOn) return "No output files are turned on";
+  // Without a name the report would have no file of its own in the output folder.
+  if (in.rawOn && Blank(in.rawName)) return "No file name given for rawdata output";
   if (in.rawOn && in.rawSource == 0) {
     if (in.raw.dates == 0) return "No dates selected for rawdata output";
     if (in.raw.elements == 0) return "No elements selected for rawdata output";
@@ -36,6 +40,7 @@ std::string CheckGo(const GoInput& in, GoPlan& plan) {
     loads = in.sdsOn ? 0 : raws;
   }
   if (in.sdsOn) {
+    if (Blank(in.sdsName)) return "No file name given for single output";
     if (!in.min15 && !in.daily) return "No reports have been selected for single output";
     if (in.sds.dates == 0) return "No dates have been selected for single output";
     if (in.sds.elements == 0) return "No elements have been selected for single output";
@@ -45,6 +50,7 @@ std::string CheckGo(const GoInput& in, GoPlan& plan) {
     if (in.daily) dailies = ed;
   }
   if (in.mdsOn) {
+    if (Blank(in.mdsName)) return "No file name given for multi output";
     if (!in.monthlyDow && !in.yearlyDow && !in.annual) return "No reports have been selected for multi output";
     if (in.mdsYear == 0) return "No dates have been selected for multi output";
     if (in.mds.dates == 0) return "No dates have been selected for multi output (check data directory)";

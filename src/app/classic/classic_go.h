@@ -14,6 +14,8 @@ struct GoSelectionCount {
 
 struct GoInput {
   int rawOn = 0, sdsOn = 0, mdsOn = 0;
+  // The report file names typed in the blocks (a blank one names no file).
+  std::string rawName, sdsName, mdsName;
   int rawSource = 0;  // 0 own selection, 1 the single-day selection
   bool min15 = false, daily = false;
   bool monthlyDow = false;

@@ -5,6 +5,7 @@
 #include <new>
 
 #include "app/shell/qav_app.h"
+#include "platform/base/errors.h"
 #include "app/shell/report_opener.h"
 #include "app/shell/text_lines.h"
 #include "platform/ui/choosers.h"
@@ -217,19 +218,25 @@ void CMainClassic::DoDataExchange(CDataExchange* dx) {
 // A refused field (a file name that is too long) stops a handler before anything changes: the
 // values after it in the exchange would be stale.
 
-void CMainClassic::SwitchBlock(int& on, int& off, bool turnOn) {
-  if (IsRunning() || !UpdateData(TRUE)) return;
+void CMainClassic::SwitchBlock(int& on, int& off, int onId, int offId, bool turnOn) {
+  if (IsRunning()) return;
+  if (!UpdateData(TRUE)) {
+    // Only the pair is put back: a full exchange out would also overwrite the refused field.
+    CheckDlgButton(onId, on ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(offId, off ? BST_CHECKED : BST_UNCHECKED);
+    return;
+  }
   on = turnOn ? 1 : 0;
   off = turnOn ? 0 : 1;
   UpdateData(FALSE);
 }
 
-void CMainClassic::OnRawdataOff() { SwitchBlock(m_bRawOn, m_bRawOff, false); }
-void CMainClassic::OnRawdataOn() { SwitchBlock(m_bRawOn, m_bRawOff, true); }
-void CMainClassic::OnSingleOff() { SwitchBlock(m_bSdsOn, m_bSdsOff, false); }
-void CMainClassic::OnSingleOn() { SwitchBlock(m_bSdsOn, m_bSdsOff, true); }
-void CMainClassic::OnMultiOff() { SwitchBlock(m_bMdsOn, m_bMdsOff, false); }
-void CMainClassic::OnMultiOn() { SwitchBlock(m_bMdsOn, m_bMdsOff, true); }
+void CMainClassic::OnRawdataOff() { SwitchBlock(m_bRawOn, m_bRawOff, IDC_RAW_ON, IDC_RAW_OFF, false); }
+void CMainClassic::OnRawdataOn() { SwitchBlock(m_bRawOn, m_bRawOff, IDC_RAW_ON, IDC_RAW_OFF, true); }
+void CMainClassic::OnSingleOff() { SwitchBlock(m_bSdsOn, m_bSdsOff, IDC_SDS_ON, IDC_SDS_OFF, false); }
+void CMainClassic::OnSingleOn() { SwitchBlock(m_bSdsOn, m_bSdsOff, IDC_SDS_ON, IDC_SDS_OFF, true); }
+void CMainClassic::OnMultiOff() { SwitchBlock(m_bMdsOn, m_bMdsOff, IDC_MDS_ON, IDC_MDS_OFF, false); }
+void CMainClassic::OnMultiOn() { SwitchBlock(m_bMdsOn, m_bMdsOff, IDC_MDS_ON, IDC_MDS_OFF, true); }
 
 void CMainClassic::OnRawdataOwnParams() {
   for (int id : kRawOwnControls)
@@ -389,6 +396,9 @@ GoInput CMainClassic::TakeGoInput() {
   in.rawOn = m_bRawOn;
   in.sdsOn = m_bSdsOn;
   in.mdsOn = m_bMdsOn;
+  in.rawName = m_strRawName;
+  in.sdsName = m_strSdsName;
+  in.mdsName = m_strMdsName;
   in.rawSource = m_nRawSource;
   in.min15 = m_b15Min != 0;
   in.daily = m_bDaily != 0;
@@ -507,17 +517,21 @@ void CMainClassic::OnGo() {
   // Reports of nothing but unavailable days would otherwise look like a run that went well.
   if (m_bWaitKeepGoing && m_loadCount.elementDays > 0 && m_loadCount.withData == 0) {
     const std::string line = MissingDataLine(m_loadCount.elementDays, m_loadCount.WithoutData());
-    AddStatusLine(line.c_str());
+    for (const std::string& missing : MissingDataLines(m_loadCount)) AddStatusLine(missing.c_str());
     TellUser(line);
   }
   ShowHeldMessages();
 }
 
 UINT CMainClassic::RunClassicReports() {
-  {
+  // Memory that runs out anywhere in the run ends it with the not-enough-memory line; the
+  // program goes on.
+  try {
     CRunPort port(*this);
     CClassicRun run(m_snap, port, m_flags);
     run.Run();
+  } catch (const std::bad_alloc&) {
+    PostWorker(ID_WORKER_WIN32_ERROR, static_cast<LPARAM>(ERROR_NOT_ENOUGH_MEMORY));
   }
   m_flags.keepGoingFlag.store(false);
   m_bRunning.store(0);

@@ -139,8 +139,9 @@ class CMainClassic : public CMainDlg {
   SLoadCount m_loadCount;
 
  protected:
-  // ON or OFF of a block: exchange in, the pair set, exchange out.
-  void SwitchBlock(int& on, int& off, bool turnOn);
+  // ON or OFF of a block: exchange in, the pair set, exchange out. When the exchange is refused
+  // the two buttons show the block's state again, undoing the click.
+  void SwitchBlock(int& on, int& off, int onId, int offId, bool turnOn);
   void ChangeDates(int block);
   void ChangeElements(int block);
   void AutoOpen(int family, int format);

@@ -61,7 +61,7 @@ DialogTemplate MakeClassicForm() {
   c.push_back({Ctl::ListBox, IDC_MDS_YEARLY_DAYS, "", multi, 394, 152, 66, 27});
   // GO and the status list.
   c.push_back({Ctl::PushButton, IDC_GO, "---GO!---", WS_TABSTOP, 7, 187, 460, 16});
-  c.push_back({Ctl::ListBox, IDC_STATUS_LIST, "", WS_VSCROLL | WS_BORDER | LBS_NOINTEGRALHEIGHT, 7, 208, 460, 88});
+  c.push_back({Ctl::ListBox, IDC_STATUS_LIST, "", WS_VSCROLL | WS_HSCROLL | WS_BORDER | LBS_NOINTEGRALHEIGHT, 7, 208, 460, 88});
   return t;
 }
 

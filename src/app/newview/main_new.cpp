@@ -1,6 +1,7 @@
 #include "app/newview/main_new.h"
 
 #include <algorithm>
+#include <new>
 #include <cstdio>
 #include <cstring>
 
@@ -230,7 +231,13 @@ void CMainNew::EnableContentChecks() {
 
 void CMainNew::StatusLine(const char* text, bool show) {
   AddStatusLine(text);
-  if (show && ::IsWindow(m_wndStatusMsgs.m_hWnd)) m_wndStatusMsgs.ShowWindow(SW_SHOWNORMAL);
+  if (show) ShowStatusWindow();
+}
+
+// The status window comes forward, restored if it was minimised; the keyboard stays where the
+// user works (the form, or the wait dialog of a run).
+void CMainNew::ShowStatusWindow() {
+  if (::IsWindow(m_wndStatusMsgs.m_hWnd)) m_wndStatusMsgs.ShowWindow(SW_SHOWNOACTIVATE);
 }
 
 void CMainNew::SetTextColor(COLORREF color) {
@@ -575,7 +582,7 @@ void CMainNew::OnProduceReports() {
   if (m_bWaitKeepGoing) {
     const std::string line = MissingDataLine(m_loadCount.elementDays, m_loadCount.WithoutData());
     if (!line.empty()) {
-      StatusLine(line.c_str(), true);
+      for (const std::string& missing : MissingDataLines(m_loadCount)) StatusLine(missing.c_str(), true);
       TellUser(line);
     }
   }
@@ -598,6 +605,19 @@ void CMainNew::TellFallbackFile() {
 }
 
 UINT CMainNew::RunNewReports() {
+  // Memory that runs out anywhere in the run ends it with the not-enough-memory line; the
+  // program goes on.
+  try {
+    RunNewReportsOnce();
+  } catch (const std::bad_alloc&) {
+    PostWorker(ID_WORKER_WIN32_ERROR, static_cast<LPARAM>(ERROR_NOT_ENOUGH_MEMORY));
+    m_Run.cancel();
+  }
+  m_bRunning.store(0);
+  return 0;
+}
+
+void CMainNew::RunNewReportsOnce() {
   CViewFileStatus status(*this);
   SNewRunHost host;
   host.run = &m_Run;
@@ -615,8 +635,6 @@ UINT CMainNew::RunNewReports() {
   };
   CNewReportRun run(*this, host, m_ReportFile);
   run.Run();
-  m_bRunning.store(0);
-  return 0;
 }
 
 BOOL CMainNew::OnCommand(WPARAM wParam, LPARAM lParam) {
@@ -633,6 +651,11 @@ BOOL CMainNew::OnCommand(WPARAM wParam, LPARAM lParam) {
       OpenReport(m_strWrittenName, m_nOutFormat == 1, true);
       return TRUE;
     }
-    default: return CMainDlg::OnCommand(wParam, lParam);
+    default: {
+      const BOOL handled = CMainDlg::OnCommand(wParam, lParam);
+      // A run's failure is not left in a window the user may have minimised.
+      if (handled && HIWORD(wParam) == 0 && WorkerLineIsError(id)) ShowStatusWindow();
+      return handled;
+    }
   }
 }

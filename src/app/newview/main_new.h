@@ -83,6 +83,7 @@ class CMainNew : public CMainDlg, public CNewReportModel {
 
   // The worker procedure of a run.
   UINT RunNewReports();
+  void RunNewReportsOnce();
   // After a run: a message box names the file written when the report went to the temporary folder.
   void TellFallbackFile();
 
@@ -101,6 +102,7 @@ class CMainNew : public CMainDlg, public CNewReportModel {
   void ApplyElementsLoaded(int periodsPerDay);
   // A status line, and the status window shown for failed checks.
   void StatusLine(const char* text, bool show);
+  void ShowStatusWindow();
   void ReadControls() { UpdateData(TRUE); }
   void ShowState() { UpdateData(FALSE); }
 

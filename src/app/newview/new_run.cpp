@@ -1,6 +1,8 @@
 #include "app/newview/new_run.h"
 
 #include <algorithm>
+#include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <new>
@@ -112,39 +114,47 @@ struct SShiftedLess {
   bool operator()(uint64_t a, uint64_t b) const { return (a >> shift) < (b >> shift); }
 };
 
-int SortPackedOneWord(CDBRecord** rows, int n, const CPackedSortKeys& keys, int positionBits, uint32_t* merges,
-                      RunControl* run) {
+// The sort's memory, at most two items per row at a time: the packed keys go once the items
+// hold them, and the sorted items, the scratch gone, carry the rows to their places.
+int SortPackedOneWord(CDBRecord** rows, int n, std::unique_ptr<CPackedSortKeys>& keys, int positionBits,
+                      uint32_t* merges, RunControl* run) {
   std::unique_ptr<uint64_t[]> a(new (std::nothrow) uint64_t[static_cast<size_t>(n)]);
-  std::unique_ptr<uint64_t[]> b(new (std::nothrow) uint64_t[static_cast<size_t>(n)]);
-  std::unique_ptr<CDBRecord*[]> before(new (std::nothrow) CDBRecord*[static_cast<size_t>(n)]);
-  if (!a || !b || !before) return -1;
+  if (!a) return -1;
   for (int i = 0; i < n; ++i) {
     uint64_t key = 0;
-    keys.Pack(i, &key);
+    keys->Pack(i, &key);
     a[i] = key | static_cast<uint64_t>(i);
   }
-  CMergeSort<uint64_t, SShiftedLess> sorter(SShiftedLess{positionBits}, merges, run);
-  if (!sorter.Sort(a.get(), b.get(), n)) return 0;
-  std::copy(rows, rows + n, before.get());
+  keys.reset();
+  {
+    std::unique_ptr<uint64_t[]> b(new (std::nothrow) uint64_t[static_cast<size_t>(n)]);
+    if (!b) return -1;
+    CMergeSort<uint64_t, SShiftedLess> sorter(SShiftedLess{positionBits}, merges, run);
+    if (!sorter.Sort(a.get(), b.get(), n)) return 0;
+  }
   const uint64_t mask = (uint64_t{1} << positionBits) - 1;
-  for (int i = 0; i < n; ++i) rows[i] = before[a[i] & mask];
+  for (int i = 0; i < n; ++i) a[i] = reinterpret_cast<uintptr_t>(rows[a[i] & mask]);
+  for (int i = 0; i < n; ++i) rows[i] = reinterpret_cast<CDBRecord*>(static_cast<uintptr_t>(a[i]));
   return 1;
 }
 
 template <int W>
-int SortPacked(CDBRecord** rows, int n, const CPackedSortKeys& keys, uint32_t* merges, RunControl* run) {
+int SortPacked(CDBRecord** rows, int n, std::unique_ptr<CPackedSortKeys>& keys, uint32_t* merges, RunControl* run) {
   std::unique_ptr<SKeyed<W>[]> a(new (std::nothrow) SKeyed<W>[static_cast<size_t>(n)]);
-  std::unique_ptr<SKeyed<W>[]> b(new (std::nothrow) SKeyed<W>[static_cast<size_t>(n)]);
-  std::unique_ptr<CDBRecord*[]> before(new (std::nothrow) CDBRecord*[static_cast<size_t>(n)]);
-  if (!a || !b || !before) return -1;
+  if (!a) return -1;
   for (int i = 0; i < n; ++i) {
-    keys.Pack(i, a[i].key);
+    keys->Pack(i, a[i].key);
     a[i].row = static_cast<uint32_t>(i);
   }
-  CMergeSort<SKeyed<W>, SKeyLess<W>> sorter(SKeyLess<W>(), merges, run);
-  if (!sorter.Sort(a.get(), b.get(), n)) return 0;
-  std::copy(rows, rows + n, before.get());
-  for (int i = 0; i < n; ++i) rows[i] = before[a[i].row];
+  keys.reset();
+  {
+    std::unique_ptr<SKeyed<W>[]> b(new (std::nothrow) SKeyed<W>[static_cast<size_t>(n)]);
+    if (!b) return -1;
+    CMergeSort<SKeyed<W>, SKeyLess<W>> sorter(SKeyLess<W>(), merges, run);
+    if (!sorter.Sort(a.get(), b.get(), n)) return 0;
+  }
+  for (int i = 0; i < n; ++i) a[i].key[0] = reinterpret_cast<uintptr_t>(rows[a[i].row]);
+  for (int i = 0; i < n; ++i) rows[i] = reinterpret_cast<CDBRecord*>(static_cast<uintptr_t>(a[i].key[0]));
   return 1;
 }
 
@@ -166,19 +176,21 @@ ESortResult SortRecords(CDBRecord** rows, int first, int last, uint32_t* merges,
   if (n < 2) return ESortResult::Sorted;
   static const CRecordOrder kNoKeys;
   const CRecordOrder* order = CRecordOrder::Current();
-  CPackedSortKeys keys;
-  if (!keys.Build(rows + first, n, order ? *order : kNoKeys, run))
-    return keys.Cancelled() ? ESortResult::Cancelled : ESortResult::NoMemory;
+  std::unique_ptr<CPackedSortKeys> keys(new (std::nothrow) CPackedSortKeys);
+  if (!keys) return ESortResult::NoMemory;
+  if (!keys->Build(rows + first, n, order ? *order : kNoKeys, run))
+    return keys->Cancelled() ? ESortResult::Cancelled : ESortResult::NoMemory;
   int done = -1;
   int positionBits = 1;
   while (positionBits < 31 && (int64_t{1} << positionBits) < n) ++positionBits;
-  if (keys.Words() == 1 && keys.LastWordBits() + positionBits <= 64)
+  if (keys->Words() == 1 && keys->LastWordBits() + positionBits <= 64)
     done = SortPackedOneWord(rows + first, n, keys, positionBits, merges, run);
-  else switch (keys.Words()) {
+  else switch (keys->Words()) {
     case 1: done = SortPacked<1>(rows + first, n, keys, merges, run); break;
     case 2: done = SortPacked<2>(rows + first, n, keys, merges, run); break;
     case 3: done = SortPacked<3>(rows + first, n, keys, merges, run); break;
     default: {
+      keys.reset();
       // Keys this wide do not occur in practice: sort the row pointers by the rows' comparison.
       // A copy is sorted, so that a cancelled sort never leaves the owning set half merged
       // (some rows twice, others not at all).
@@ -207,7 +219,11 @@ bool AdoptLoadedData(std::unique_ptr<CElementDataSet> set, std::vector<std::uniq
 const char* PreRunFailure(const CNewReportModel& m) {
   if (m.m_arrDates.m_nSize == 0) return "No dates selected for output";
   if (m.m_arrElements.m_nSize == 0) return "No elements selected for output";
-  if (m.m_strOutputPath.empty()) return "No filename designated for output";
+  // A path that ends in a folder (or only blanks) names no report file either.
+  const std::string& path = m.m_strOutputPath;
+  const size_t name = path.find_last_of("\\/");
+  if (path.find_first_not_of(" \t", name == std::string::npos ? 0 : name + 1) == std::string::npos)
+    return "No filename designated for output";
   if (m.m_nCombinations == 0) return "No data content for output";
   if (m.m_lstCols.Count() == 0) return "No columns selected for reports";
   if (m.m_lstRows.Count() == 0) return "No rows selected for reports";
@@ -279,7 +295,15 @@ void CNewReportRun::Run() {
   CDBRecordset rows;
   m_host.post(ID_WORKER_SUMMARIZING);
   int64_t expected = static_cast<int64_t>(m_model.m_nCombinations) * m_model.m_nPeriodsPerDay * m_model.m_arrDateGroups.m_nSize;
-  rows.Reserve(static_cast<int>(std::min(expected, kMaxReserve)));
+  expected = std::min(expected, kMaxReserve);
+  if (made.made) {
+    // The rows are there already: the set takes exactly their number, so that it never grows
+    // (and holds its old and new block at once) while it takes them.
+    expected = 0;
+    for (const auto& r : made.rows)
+      if (r) expected += r->m_nSize;
+  }
+  rows.Reserve(static_cast<int>(std::min<int64_t>(expected, INT_MAX)));
   bool told = false;  // the cancel was posted
   for (size_t e = 0; e < data.size(); ++e) {
     const std::unique_ptr<CElementData>& d = data[e];

@@ -167,11 +167,9 @@ bool ReadNewConfig(std::string_view text, SNewConfig& out, std::string* error) {
               std::string(first.substr(std::string_view(kHeaderStart).size())) + ")");
       return fail();
     }
-    if (first.starts_with("QAV ")) {
-      in.Fail("is not the header of a New view configuration file");
-      return fail();
-    }
-    in = CSetupLines(text);  // the older layout begins with the output path
+    // Anything else is the older layout, which begins with the output path (which may itself
+    // begin with "QAV ").
+    in = CSetupLines(text);
   }
   if (!in.Text(c.outputPath, kMaxPathChars, "output path") || !in.Choice(c.outFormat, 1, "output format") ||
       (ng2 && !in.Choice(c.reportType, REPORT_TYPES - 1, "report type")) || !ReadSelection(in, c, !ng2 && !ng1) ||

@@ -1,5 +1,6 @@
 #include "app/newview/report_file.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -298,69 +299,124 @@ int FirstDifference(const CDBRecord& a, const CDBRecord& b, const std::vector<in
   return -1;
 }
 
+// One walk over the sorted rows. Its text gathers in a buffer that goes to the writer once it
+// holds the limit, so the memory the walk takes stays the same whatever the report's size.
+class CPivotWalk {
+ public:
+  CPivotWalk(const CDBRecord* const* rows, int count, const SPivotLayout& l,
+             const std::function<bool(const std::string&)>& write, RunControl& run, size_t limit)
+      : m_rows(rows), m_count(count), m_l(l), m_write(write), m_run(run), m_limit(std::max<size_t>(limit, 1)) {}
+
+  EWalkResult Walk() {
+    if (m_count <= 0) return EWalkResult::Done;
+    const char* blank = CellSeparator(m_l.format);
+    m_buf.reserve(std::min(m_limit, kWalkBuffer) + 4 * kCell);
+    if (!Heading(0)) return m_result;
+    ValueCell(*m_rows[0], m_l.format, m_buf);
+    if (!Room()) return m_result;
+    for (int i = 1; i < m_count; ++i) {
+      const CDBRecord& row = *m_rows[i];
+      const CDBRecord& prev = *m_rows[i - 1];
+      if (FirstDifference(row, prev, m_l.seps) >= 0) {
+        m_buf += "\n\n";
+        if (!Heading(i)) return m_result;
+        ValueCell(row, m_l.format, m_buf);
+      } else if (int p = FirstDifference(row, prev, m_l.rows); p >= 0) {
+        m_buf += "\n";
+        for (int k = 0; k < p; ++k) m_buf += blank;
+        for (size_t k = static_cast<size_t>(p); k < m_l.rows.size(); ++k) KeyCell(row, m_l.rows[k], m_l.format, m_buf);
+        ValueCell(row, m_l.format, m_buf);
+      } else {
+        ValueCell(row, m_l.format, m_buf);
+      }
+      if (!m_run.keepGoing()) {
+        m_result = EWalkResult::Cancelled;
+        break;
+      }
+      ++m_rowsHeld;
+      if (!Room()) return m_result;
+    }
+    Flush();
+    return m_result;
+  }
+
+ private:
+  // The heading of the separate report that starts at row i: its group header lines, a blank
+  // line, one header line per columns key over the row's columns, and the row's rows-key cells.
+  bool Heading(int i) {
+    const char* blank = CellSeparator(m_l.format);
+    const CDBRecord& first = *m_rows[i];
+    for (int key : m_l.seps) {
+      char line[kCell] = "";
+      first.FormatGroupHeader(line, sizeof line, key, m_l.format);
+      m_buf += line;
+    }
+    m_buf += "\n";
+    // The columns run to the first row that starts another line or separate report, and no
+    // further than the column estimate.
+    int64_t end = std::min<int64_t>(static_cast<int64_t>(i) + std::max<int64_t>(m_l.colsHi, 1), m_count);
+    for (int64_t j = i + 1; j < end; ++j) {
+      const CDBRecord& row = *m_rows[j];
+      const CDBRecord& prev = *m_rows[j - 1];
+      if (FirstDifference(row, prev, m_l.rows) >= 0 || FirstDifference(row, prev, m_l.seps) >= 0) {
+        end = j;
+        break;
+      }
+    }
+    for (int key : m_l.cols) {
+      for (size_t r = 0; r < m_l.rows.size(); ++r) m_buf += blank;
+      KeyCell(first, key, m_l.format, m_buf);
+      if (!Room()) return false;
+      for (int64_t j = i + 1; j < end; ++j) {
+        const CDBRecord& row = *m_rows[j];
+        if (row.IsEqualKey(*m_rows[j - 1], key)) m_buf += blank;
+        else KeyCell(row, key, m_l.format, m_buf);
+        if (!Room()) return false;
+      }
+      m_buf += "\n";
+    }
+    for (int key : m_l.rows) KeyCell(first, key, m_l.format, m_buf);
+    return Room();
+  }
+
+  // Hands a full buffer to the writer; false when the walk must stop there, the write having
+  // failed or the run being cancelled.
+  bool Room() {
+    if (m_buf.size() < m_limit) return true;
+    if (!Flush()) return false;
+    if (m_run.keepGoing()) return true;
+    m_result = EWalkResult::Cancelled;
+    return false;
+  }
+
+  // Writes what the buffer holds and adds the units of the rows written with it.
+  bool Flush() {
+    if (!m_buf.empty() && !m_write(m_buf)) {
+      m_result = EWalkResult::WriteFailed;
+      return false;
+    }
+    m_buf.clear();
+    if (m_rowsHeld > 0) m_run.addProgress(static_cast<uint32_t>(m_rowsHeld) * kProgressWalkRow);
+    m_rowsHeld = 0;
+    return true;
+  }
+
+  const CDBRecord* const* m_rows;
+  int m_count;
+  const SPivotLayout& m_l;
+  const std::function<bool(const std::string&)>& m_write;
+  RunControl& m_run;
+  size_t m_limit;
+  std::string m_buf;
+  int64_t m_rowsHeld = 0;  // rows after the first whose text is all in the buffer
+  EWalkResult m_result = EWalkResult::Done;
+};
+
 }  // namespace
 
-void WriteBlockHeading(int i, const CDBRecord* const* rows, int count, const SPivotLayout& l, std::string& buf) {
-  const char* blank = CellSeparator(l.format);
-  const CDBRecord& first = *rows[i];
-  for (int key : l.seps) {
-    char line[kCell] = "";
-    first.FormatGroupHeader(line, sizeof line, key, l.format);
-    buf += line;
-  }
-  buf += "\n";
-  std::vector<std::string> headers(l.cols.size());
-  for (size_t c = 0; c < l.cols.size(); ++c) {
-    for (size_t r = 0; r < l.rows.size(); ++r) headers[c] += blank;
-    KeyCell(first, l.cols[c], l.format, headers[c]);
-  }
-  int64_t end = std::min<int64_t>(static_cast<int64_t>(i) + std::max<int64_t>(l.colsHi, 1), count);
-  for (int64_t j = i + 1; j < end; ++j) {
-    const CDBRecord& row = *rows[j];
-    const CDBRecord& prev = *rows[j - 1];
-    if (FirstDifference(row, prev, l.rows) >= 0 || FirstDifference(row, prev, l.seps) >= 0) break;
-    for (size_t c = 0; c < l.cols.size(); ++c) {
-      if (row.IsEqualKey(prev, l.cols[c])) headers[c] += blank;
-      else KeyCell(row, l.cols[c], l.format, headers[c]);
-    }
-  }
-  for (auto& h : headers) buf += h + "\n";
-  for (int key : l.rows) KeyCell(first, key, l.format, buf);
-}
-
 EWalkResult WritePivotBody(const CDBRecord* const* rows, int count, const SPivotLayout& l,
-                           const std::function<bool(const std::string&)>& write, RunControl& run) {
-  if (count <= 0) return EWalkResult::Done;
-  const char* blank = CellSeparator(l.format);
-  std::string buf;
-  WriteBlockHeading(0, rows, count, l, buf);
-  ValueCell(*rows[0], l.format, buf);
-  EWalkResult result = EWalkResult::Done;
-  for (int i = 1; i < count; ++i) {
-    const CDBRecord& row = *rows[i];
-    const CDBRecord& prev = *rows[i - 1];
-    if (FirstDifference(row, prev, l.seps) >= 0) {
-      buf += "\n\n";
-      if (!write(buf)) return EWalkResult::WriteFailed;
-      buf.clear();
-      WriteBlockHeading(i, rows, count, l, buf);
-      ValueCell(row, l.format, buf);
-    } else if (int p = FirstDifference(row, prev, l.rows); p >= 0) {
-      buf += "\n";
-      for (int k = 0; k < p; ++k) buf += blank;
-      for (size_t k = static_cast<size_t>(p); k < l.rows.size(); ++k) KeyCell(row, l.rows[k], l.format, buf);
-      ValueCell(row, l.format, buf);
-    } else {
-      ValueCell(row, l.format, buf);
-    }
-    if (!run.keepGoing()) {
-      result = EWalkResult::Cancelled;
-      break;
-    }
-    run.addProgress(kProgressWalkRow);
-  }
-  if (!write(buf)) return EWalkResult::WriteFailed;
-  return result;
+                           const std::function<bool(const std::string&)>& write, RunControl& run, size_t buffer) {
+  return CPivotWalk(rows, count, l, write, run, buffer).Walk();
 }
 
 bool CreateReportFile(CStdioFile& file, const std::string& chosen, std::string& written, IReportFileStatus& status) {

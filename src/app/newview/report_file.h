@@ -3,6 +3,7 @@
 // heading of each separate report and the pivot walk that writes the sorted rows.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -39,15 +40,21 @@ struct SPivotLayout {
   int format = 0;
 };
 
-// Appends the heading of the separate report that starts at row i.
-void WriteBlockHeading(int i, const CDBRecord* const* rows, int count, const SPivotLayout& l, std::string& buf);
-
 enum class EWalkResult { Done, Cancelled, WriteFailed };
 
-// Writes every row into separate reports, rows and columns. write gets one separate report at
-// a time and returns false when the file could not take it. With no rows nothing is written.
+// Bytes the pivot walk gathers before it hands them to its writer.
+constexpr size_t kWalkBuffer = size_t{1} << 20;
+
+// Writes every row into separate reports, rows and columns, each separate report opening with
+// its heading. The text goes to write in pieces of about `buffer` bytes (a piece ends once it
+// holds that many, after the cell or row that filled it), so the report never sits in memory
+// whole; write returns false when the file could not take a piece, and the walk stops there.
+// The keep-going flag is read after every row and after every piece written; a cancel stops the
+// walk, writing what it holds. The rows' progress units are added as their text is written.
+// With no rows nothing is written.
 EWalkResult WritePivotBody(const CDBRecord* const* rows, int count, const SPivotLayout& l,
-                           const std::function<bool(const std::string&)>& write, RunControl& run);
+                           const std::function<bool(const std::string&)>& write, RunControl& run,
+                           size_t buffer = kWalkBuffer);
 
 // Status of the report file's creation, for the view's status list.
 class IReportFileStatus {

@@ -25,3 +25,5 @@ void CStatusMsgs::OnSize(UINT type, int cx, int cy) {
 }
 
 void CStatusMsgs::OnClose() { ShowWindow(SW_MINIMIZE); }
+
+void CStatusMsgs::OnCancel() { OnClose(); }

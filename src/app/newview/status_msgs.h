@@ -12,6 +12,10 @@ class CStatusMsgs : public CDialog {
   void DoDataExchange(CDataExchange* dx) override;
   void OnSize(UINT type, int cx, int cy);
   void OnClose();
+  // Escape minimises the window as closing it does; Enter does nothing (there is no default
+  // button). Either would otherwise hide it for good.
+  void OnCancel() override;
+  void OnOK() override {}
 
  private:
   CListBox* m_pList;

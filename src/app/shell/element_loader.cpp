@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 
 #include "app/shell/app_globals.h"
@@ -237,8 +238,26 @@ void CElementLoader::WaitDone() {
 
 void CElementLoader::LoadDatesThread() {
   SetThreadName("CElemsDlg::LoadDatesThread");
-  CFileException record(CFileException::none, -1);
   m_started->Set();
+  // Trees that do not fit in memory: what was made goes, the load fails with the not-enough-memory
+  // error, and the program goes on.
+  try {
+    LoadDates();
+  } catch (const std::bad_alloc&) {
+    ClearTrees();
+    m_bLoadFailed = 1;
+    CFileException record(CFileException::none, static_cast<LONG>(ERROR_NOT_ENOUGH_MEMORY));
+    try {
+      Report("Error opening input file [%s]", record);
+    } catch (const std::bad_alloc&) {
+    }
+    m_done->Set();
+    PostNotice(kPeriodsUnknown);
+  }
+}
+
+void CElementLoader::LoadDates() {
+  CFileException record(CFileException::none, -1);
   OnLoadReset();
   ClearTrees();
   const COleDateTimeSpan oneDay(1.0);

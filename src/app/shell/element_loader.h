@@ -98,6 +98,7 @@ class CElementLoader {
 
  private:
   void LoadDatesThread();
+  void LoadDates();  // the body of LoadDatesThread
   // One day: true when it loaded (trees built, periods set).
   bool LoadDay(const CDateTimeEx& day, bool backward, CFileException& record);
   void Report(const char* format, CFileException& record);

@@ -1,7 +1,11 @@
 #include "app/shell/input_loader.h"
 
 #include <algorithm>
+#include <atomic>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
+#include <new>
 #include <string>
 
 #include "app/shell/app_globals.h"
@@ -15,6 +19,7 @@
 #include "support/stream.h"
 #include "trafficdata/db_record.h"
 #include "trafficdata/loop_day.h"
+#include "trafficdata/packed_records.h"
 
 CElementDataSet::~CElementDataSet() {
   for (CElementData* d : m_items) delete d;
@@ -29,88 +34,430 @@ size_t RunsOfWork(const CAdrArray<CDBElementEx>& elements, const CAdrArray<CDate
   return (items + CDecodePool::kItemsPerRun - 1) / CDecodePool::kItemsPerRun;
 }
 
-class CLoad : public CDecodePool::IRowMaker {
+// The load. The helpers (and this thread while it waits) read database days, each day on one
+// thread, several days at once, and decode them. The elements are split into groups ("parts");
+// a part's elements are decoded by one thread at a time, day after day in date order, so that
+// every element gets its days in date order and its day arrays come from its own arena without a
+// lock. This thread takes the days in date order as they are done: it posts their failures, adds
+// their progress and looks at the keep-going flag between them, as a load on one thread would.
+// A missing day file is asked for (the disc request) on this thread, in date order too.
+class CLoad {
  public:
   CLoad(const CAdrArray<CDBElementEx>& elements, const CAdrArray<CDateTimeEx>& days, IWorkerPoster& poster,
         RunControl& run, const ValidityTables* summariesOnly, SRowsWhileLoading* rows)
       : m_elements(elements), m_days(days), m_poster(poster), m_run(run), m_pe(g_PeValid.Get()),
-        m_summariesOnly(summariesOnly), m_rows(rows), m_pool(CDecodePool::DefaultThreads(RunsOfWork(elements, days)), summariesOnly, this) {}
+        m_summariesOnly(summariesOnly), m_rows(rows) {}
 
-  // On a helper: the element's rows of the groups whose days are all in, then the days that no
-  // later group needs go.
-  void MakeRows(CElementData& data, int e) override {
-    CDBRecordset& out = *m_rows->rows[static_cast<size_t>(e)];
-    bool built = m_rows->peak ? data.BuildPeakRecords(out, m_build, m_run) : data.BuildPeriodRecords(out, m_build, m_run);
-    if (!built) m_rows->failed[static_cast<size_t>(e)] = 1;
-    for (int d : m_dropDays) data.DropDay(d);
+  // Memory that runs out anywhere in the load (a helper's or this thread's) ends it with the
+  // not-enough-memory error of the day being loaded; nothing of the load is left over.
+  std::unique_ptr<CElementDataSet> Run() {
+    try {
+      m_poster.Post(ID_WORKER_LOADING_INPUT, 0);
+      std::unique_ptr<CElementDataSet> set = Load();
+      if (!m_outOfMemory) return set;
+    } catch (const std::bad_alloc&) {
+    }
+    try {
+      const int day = std::clamp(m_dayInHand, 0, std::max(0, m_nDays - 1));
+      if (m_nDays > 0 && m_days.m_pData[day] != nullptr)
+        PostFailure(ID_WORKER_RETRIEVAL_ERROR, *m_days.m_pData[day], ERROR_NOT_ENOUGH_MEMORY);
+      else
+        m_poster.Post(ID_WORKER_WIN32_ERROR, static_cast<LPARAM>(ERROR_NOT_ENOUGH_MEMORY));
+    } catch (const std::bad_alloc&) {
+      // Not even the error could be told: the run ends without its line.
+    }
+    return nullptr;
   }
 
-  std::unique_ptr<CElementDataSet> Run() {
-    m_poster.Post(ID_WORKER_LOADING_INPUT, 0);
+ private:
+  std::unique_ptr<CElementDataSet> Load() {
     auto set = std::make_unique<CElementDataSet>();
-    const int nDays = m_days.m_nSize;
-    // The data objects are made on the helpers too: each makes its days.
-    set->m_items.assign(static_cast<size_t>(m_elements.m_nSize), nullptr);
-    PlanRows(nDays);
-    CDecodePool::Batch& make = m_batches[0];
-    for (int e = 0; e < m_elements.m_nSize; ++e) {
-      CDBElementEx* element = m_elements.m_pData[e];
-      if (element != nullptr) make.push_back({nullptr, 0, nullptr, 0, nDays, &set->m_items[static_cast<size_t>(e)], element, e});
-    }
-    m_pool.Submit(make);
-    m_pool.Wait();
-    make.clear();
     m_set = set.get();
+    m_nDays = m_days.m_nSize;
+    const int count = m_elements.m_nSize;
+    set->m_items.assign(static_cast<size_t>(count), nullptr);
+    PlanRows(m_nDays);
+    // The lookup keys of both layouts and the element types, taken once.
+    m_aliasKeys.resize(static_cast<size_t>(count));
+    m_idKeys.resize(static_cast<size_t>(count));
+    m_types.assign(static_cast<size_t>(count), -1);
+    for (int e = 0; e < count; ++e) {
+      if (m_elements.m_pData[e] == nullptr) continue;
+      MakeKey(*m_elements.m_pData[e], true, m_aliasKeys[static_cast<size_t>(e)]);
+      MakeKey(*m_elements.m_pData[e], false, m_idKeys[static_cast<size_t>(e)]);
+      m_types[static_cast<size_t>(e)] = m_elements.m_pData[e]->type;
+    }
+    const int helpers = CDecodePool::DefaultThreads(RunsOfWork(m_elements, m_days));
+    // Parts small enough that every thread finds one to decode, large enough that taking one
+    // costs little beside its decoding.
+    const int parts = std::max(1, std::min(count, 4 * (helpers + 1)));
+    for (int p = 0; p <= parts; ++p) m_partFirst.push_back(static_cast<int>(static_cast<int64_t>(count) * p / parts));
+    m_parts.resize(static_cast<size_t>(parts));
+    m_slots.resize(static_cast<size_t>(kWindow));
+    for (SDaySlot& slot : m_slots) slot.where.resize(static_cast<size_t>(count));
+
+    CDecodePool pool(helpers, [this] { Help(); });
+    // However this thread leaves, the helpers are stopped before the pool joins them.
+    struct SStopAtExit {
+      CLoad* load;
+      ~SStopAtExit() { load->Stop(); }
+    } stopAtExit{this};
+    // The data objects are made on the helpers too: each part's by one thread.
+    WaitForWork(kMaking);
+    if (m_outOfMemory) return nullptr;
     int objects = 0;
     for (CElementData* d : set->m_items) objects += d != nullptr ? 1 : 0;
-    set->m_count.elementDays = static_cast<int64_t>(objects) * nDays;
+    set->m_count.elementDays = static_cast<int64_t>(objects) * m_nDays;
     // Every day adds its element-days' units, read or not, as the views' estimates count them: by
     // the layout of its day file, or of the last one read when it has none.
     const uint32_t summary = m_summariesOnly != nullptr ? kProgressSummaryDay : 0;
     m_dayUnits[0] = static_cast<uint32_t>(objects) * (kProgressLoadDay + summary);
     m_dayUnits[1] = static_cast<uint32_t>(objects) * (kProgressLoadFineDay + summary);
-    // The lookup keys of both layouts and the element types, taken once.
-    for (int e = 0; e < m_elements.m_nSize; ++e) {
-      m_aliasKeys.emplace_back();
-      m_idKeys.emplace_back();
-      m_types.push_back(-1);
-      if (m_elements.m_pData[e] == nullptr) continue;
-      MakeKey(*m_elements.m_pData[e], true, m_aliasKeys.back());
-      MakeKey(*m_elements.m_pData[e], false, m_idKeys.back());
-      m_types.back() = m_elements.m_pData[e]->type;
-    }
-    // A batch holds at most m_batchDays days (fewer when its records reach kBatchBytes); every
-    // element-day of it has a buffer of its own. The buffers never move while a batch is decoded.
-    const size_t count = static_cast<size_t>(m_set->Count());
-    m_batchDays = count == 0 ? 1 : std::max<size_t>(1, (kBatchItems + count - 1) / count);
-    for (auto& buffers : m_buffers) buffers.resize(m_batchDays * count);
-    PrepareRows();
 
     int k = 0;
-    while (k < nDays && m_days.m_pData[k] != nullptr && IsPeDay(*m_days.m_pData[k])) ++k;
-    if (!LoadPeDays(k)) {
-      m_pool.Wait();
-      return nullptr;
-    }
-    MakeRowsUpTo(k - 1);
-    for (int i = k; i < nDays; ++i) {
-      LoadDatabaseDay(i);
-      m_run.addProgress(m_dayUnits[m_fine]);
-      if (Cancelled()) {
-        m_pool.Wait();  // no helper may still write into the objects about to go
-        return nullptr;
+    while (k < m_nDays && m_days.m_pData[k] != nullptr && IsPeDay(*m_days.m_pData[k])) ++k;
+    bool done = LoadPeDays(k);
+    if (done) {
+      StartDatabaseDays(k);
+      for (int i = k; i < m_nDays && done && !m_outOfMemory; ++i) {
+        m_dayInHand = i;
+        FinishDay(i);
+        if (m_outOfMemory) break;
+        m_run.addProgress(m_dayUnits[m_fine]);
+        done = !Cancelled();
       }
     }
-    SubmitBatch();
-    m_pool.Wait();
-    MakeRowsUpTo(nDays - 1);
-    m_pool.Wait();
+    Stop();
+    pool.Join();
+    if (!done || m_outOfMemory) return nullptr;
+    // Groups that no database day completed (every day a PE day): their rows are made here.
+    for (size_t p = 0; p < m_parts.size(); ++p) MakeRowsOfPart(static_cast<int>(p), m_nDays - 1);
     if (m_rows != nullptr && m_streaming) m_rows->made = true;
     m_poster.Post(ID_WORKER_INPUT_LOADED, 0);
     return set;
   }
 
- private:
+  // What the threads are doing: making the data objects, waiting while this thread reads the PE
+  // days, reading and decoding the database days, or finished.
+  enum EPhase { kMaking, kPeDays, kDatabaseDays, kStopped };
+  // A database day between its reading and its end: its records, and what its reading found.
+  struct SDaySlot {
+    enum EState { kFree, kReading, kAskForDisc, kRead };
+    EState state = kFree;
+    int day = -1;
+    int partsLeft = 0;                      // parts that have not decoded the day yet
+    CStream bytes;                          // the records of every element
+    std::vector<CNTSODB::SColumns> where;   // per element: its records in `bytes`, or why none
+    DWORD openError = 0;                    // the day file could not be opened (504)
+    int columns = 0;
+    int64_t withData = 0;
+    std::vector<std::pair<int, DWORD>> failures;  // element, error: 506 and 502, in list order
+  };
+  struct SPart {
+    int nextDay = 0;     // the next day to decode
+    bool busy = false;   // a thread works on it
+    bool made = false;   // its data objects are made (or being made)
+    size_t groupsDone = 0;  // rows while loading: groups whose rows are made
+  };
+  // Days read ahead of the oldest day not done, and the bytes their records may hold together.
+  static constexpr int kWindow = 24;
+  static constexpr size_t kWindowBytes = size_t{32} << 20;
+  // Days a part decodes at a time when several are read.
+  static constexpr int kDaysPerTake = 8;
+
+  SDaySlot& Slot(int day) { return m_slots[static_cast<size_t>(day % kWindow)]; }
+
+  // ---- the threads' work ----
+
+  // One piece of work taken under the lock: making a part's objects, reading a day, or decoding
+  // days first .. last of a part.
+  struct STask {
+    enum EKind { kNone, kMake, kRead, kDecode } kind = kNone;
+    int part = 0, first = 0, last = 0;
+  };
+
+  // Under the lock: the next piece of work there is, if any.
+  STask Take() {
+    STask t;
+    if (m_phase == kMaking) {
+      for (size_t p = 0; p < m_parts.size(); ++p)
+        if (!m_parts[p].made) {
+          m_parts[p].made = true;
+          m_parts[p].busy = true;
+          t.kind = STask::kMake;
+          t.part = static_cast<int>(p);
+          return t;
+        }
+      return t;
+    }
+    if (m_phase != kDatabaseDays) return t;
+    // Decoding first, oldest day first: it frees the days' slots for reading.
+    int best = -1;
+    for (size_t p = 0; p < m_parts.size(); ++p) {
+      const SPart& part = m_parts[p];
+      if (part.busy || part.nextDay >= m_nDays) continue;
+      const SDaySlot& slot = Slot(part.nextDay);
+      if (slot.day != part.nextDay || slot.state != SDaySlot::kRead) continue;
+      if (best < 0 || part.nextDay < m_parts[static_cast<size_t>(best)].nextDay) best = static_cast<int>(p);
+    }
+    if (best >= 0) {
+      SPart& part = m_parts[static_cast<size_t>(best)];
+      int last = part.nextDay;
+      while (last + 1 < m_nDays && last + 1 - part.nextDay < kDaysPerTake &&
+             Slot(last + 1).day == last + 1 && Slot(last + 1).state == SDaySlot::kRead)
+        ++last;
+      part.busy = true;
+      t.kind = STask::kDecode;
+      t.part = best;
+      t.first = part.nextDay;
+      t.last = last;
+      return t;
+    }
+    // Then the next day, while the window has room for it.
+    if (m_nextRead < m_nDays && m_nextRead < m_oldestOpen + m_windowDays) {
+      SDaySlot& slot = Slot(m_nextRead);
+      slot.state = SDaySlot::kReading;
+      slot.day = m_nextRead;
+      t.kind = STask::kRead;
+      t.first = m_nextRead++;
+    }
+    return t;
+  }
+
+  void Do(const STask& t) {
+    switch (t.kind) {
+      case STask::kMake: MakePart(t.part); break;
+      case STask::kRead: ReadDay(t.first, false); break;
+      case STask::kDecode: DecodePart(t.part, t.first, t.last); break;
+      case STask::kNone: break;
+    }
+  }
+
+  // Under the lock: the task's effects on the state that others wait for.
+  void Finish(const STask& t) {
+    if (t.kind == STask::kMake) {
+      m_parts[static_cast<size_t>(t.part)].busy = false;
+      if (++m_partsMade == m_parts.size()) m_changed.notify_all();
+    } else if (t.kind == STask::kRead) {
+      const SDaySlot& slot = Slot(t.first);
+      m_dayBytes = std::max(m_dayBytes, static_cast<size_t>(slot.bytes.m_nSize));
+      m_windowDays = static_cast<int>(std::clamp<size_t>(kWindowBytes / std::max<size_t>(1, m_dayBytes), 1, kWindow));
+    } else if (t.kind == STask::kDecode) {
+      SPart& part = m_parts[static_cast<size_t>(t.part)];
+      part.busy = false;
+      part.nextDay = t.last + 1;
+      for (int d = t.first; d <= t.last; ++d) --Slot(d).partsLeft;
+    }
+    m_changed.notify_all();
+  }
+
+  // A helper's life: work while there is work, wait while there is none yet. Memory that runs
+  // out stops the load.
+  void Help() {
+    try {
+      HelpUntilStopped();
+    } catch (const std::bad_alloc&) {
+      std::lock_guard<std::mutex> lock(m_lock);
+      m_outOfMemory = true;
+      m_phase = kStopped;
+      m_changed.notify_all();
+    }
+  }
+
+  void HelpUntilStopped() {
+    WorkUntil([this] { return m_phase == kStopped; });
+  }
+
+  // Works with the others until `ready` holds (or memory ran out), waiting while there is no work.
+  template <class Ready>
+  void WorkUntil(Ready ready) {
+    std::unique_lock<std::mutex> lock(m_lock);
+    while (!ready() && !m_outOfMemory) {
+      STask t = Take();
+      if (t.kind == STask::kNone) {
+        m_changed.wait(lock);
+        continue;
+      }
+      lock.unlock();
+      Do(t);
+      lock.lock();
+      Finish(t);
+    }
+  }
+
+  void WaitForWork(EPhase phase) {
+    {
+      std::lock_guard<std::mutex> lock(m_lock);
+      m_phase = phase;
+    }
+    m_changed.notify_all();
+    WorkUntil([this] { return m_partsMade == m_parts.size(); });
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_phase = kPeDays;
+  }
+
+  void StartDatabaseDays(int first) {
+    {
+      std::lock_guard<std::mutex> lock(m_lock);
+      for (SPart& part : m_parts) part.nextDay = first;
+      m_nextRead = first;
+      m_oldestOpen = first;
+      m_phase = kDatabaseDays;
+    }
+    m_changed.notify_all();
+  }
+
+  void Stop() {
+    {
+      std::lock_guard<std::mutex> lock(m_lock);
+      m_phase = kStopped;
+    }
+    m_changed.notify_all();
+  }
+
+  void MakePart(int p) {
+    for (int e = m_partFirst[static_cast<size_t>(p)]; e < m_partFirst[static_cast<size_t>(p) + 1]; ++e) {
+      CDBElementEx* element = m_elements.m_pData[e];
+      if (element == nullptr) continue;
+      CElementData* data = CreateElementData(element->type, m_nDays, element, e);
+      m_set->m_items[static_cast<size_t>(e)] = data;
+      if (data == nullptr) continue;
+      // Made before any day is decoded, so that days decoded later only touch their own entry.
+      if (m_summariesOnly != nullptr) data->ReserveKeptSummaries(*m_summariesOnly);
+      // The days are made as their records come in: a day that is never there takes no memory.
+      if (m_streaming) {
+        data->DropAllDays();
+        m_rows->rows[static_cast<size_t>(e)] = std::make_unique<CDBRecordset>();
+      }
+    }
+  }
+
+  // Reads every element's records of day i into its slot. `askForDisc` (this thread only, in date
+  // order): a missing day file leads to the disc request.
+  void ReadDay(int i, bool askForDisc) {
+    SDaySlot& slot = Slot(i);
+    slot.openError = 0;
+    slot.columns = 0;
+    slot.withData = 0;
+    slot.failures.clear();
+    slot.bytes.RemoveAll();
+    if (slot.bytes.m_pData == nullptr) {
+      // A large buffer a finished day left behind serves this one.
+      std::lock_guard<std::mutex> lock(m_lock);
+      SwapBlocks(slot.bytes, m_spare);
+    }
+    bool missing = false;
+    if (m_days.m_pData[i] != nullptr) {
+      const CDateTimeEx& date = *m_days.m_pData[i];
+      CFileException record(CFileException::none, -1);
+      CFMDBInput input;
+      if (!input.Open(date, &record, askForDisc)) {
+        slot.openError = static_cast<DWORD>(record.m_lOsError);
+        missing = !askForDisc && slot.openError == ERROR_FILE_NOT_FOUND;
+      } else {
+        ReadRecords(i, input.m_Database, slot);
+      }
+    }
+    std::lock_guard<std::mutex> lock(m_lock);
+    slot.partsLeft = static_cast<int>(m_parts.size());
+    slot.state = missing ? SDaySlot::kAskForDisc : SDaySlot::kRead;
+  }
+
+  void ReadRecords(int i, CNTSODB& db, SDaySlot& slot) {
+    const int columns = static_cast<int>(db.m_nColumns);
+    slot.columns = columns;
+    const std::vector<std::string>& keys = db.m_nLayout == 0 ? m_aliasKeys : m_idKeys;
+    db.ReadColumnsOfNames(keys.data(), keys.size(), 0, columns, slot.bytes, slot.where.data());
+    db.Close();
+    for (int e = 0; e < m_set->Count(); ++e) {
+      CNTSODB::SColumns& w = slot.where[static_cast<size_t>(e)];
+      CElementData* data = m_set->At(e);
+      const int type = m_types[static_cast<size_t>(e)];
+      // No type: no object, nothing read. No object (or day) for a known type: a failed read.
+      if (ExpectedRecordSize(type, columns) == 0) {
+        w.result = static_cast<int>(kNameNotFound);
+        continue;
+      }
+      if (OutOfMemory(data, i)) {
+        slot.failures.emplace_back(e, ERROR_NOT_ENOUGH_MEMORY);
+        w.result = static_cast<int>(ERROR_NOT_ENOUGH_MEMORY);
+        continue;
+      }
+      if (w.result == static_cast<int>(kNameNotFound)) continue;
+      // Records of another size than the element's type reads would be decoded as garbage: the
+      // element-day counts as a failed read.
+      if (w.result == 0 && w.length != static_cast<uint32_t>(columns * ExpectedRecordSize(type, columns)))
+        w.result = static_cast<int>(ERROR_BAD_FORMAT);
+      if (w.result != 0) {
+        slot.failures.emplace_back(e, static_cast<DWORD>(w.result));
+        continue;
+      }
+      ++slot.withData;
+    }
+  }
+
+  // Decodes days first .. last of part p's elements, then makes the rows of the groups they end.
+  void DecodePart(int p, int first, int last) {
+    const bool arena = !m_streaming && m_summariesOnly == nullptr;
+    for (int d = first; d <= last; ++d) {
+      SDaySlot& slot = Slot(d);
+      if (slot.columns == 0) continue;  // no day file
+      for (int e = m_partFirst[static_cast<size_t>(p)]; e < m_partFirst[static_cast<size_t>(p) + 1]; ++e) {
+        const CNTSODB::SColumns& w = slot.where[static_cast<size_t>(e)];
+        if (w.result != 0) continue;
+        CElementData* data = m_set->At(e);
+        CElementDay* day = m_streaming ? data->EnsureDay(d) : data->Day(d);
+        if (day == nullptr) continue;
+        // Whole loads keep every day: its arrays come from the element's arena, with room taken
+        // for the days still to come.
+        trafficdata::CDayStoreScope store(arena ? &data->DayStore() : nullptr, static_cast<size_t>(m_nDays - d));
+        day->Load(slot.bytes.m_pData + w.at, static_cast<int>(w.length), slot.columns);
+        // Without the room made beforehand (out of memory) the day stays whole.
+        if (m_summariesOnly != nullptr && data->HasKeptSummaryRoom()) data->KeepOnlySummaries(d, *m_summariesOnly);
+      }
+    }
+    MakeRowsOfPart(p, last);
+  }
+
+  // ---- this thread: the days in date order ----
+
+  // Waits for database day i to be read and decoded by every part, asking for its disc first when
+  // its file was missing, and posts what its reading found.
+  void FinishDay(int i) {
+    SDaySlot& slot = Slot(i);
+    WorkUntil([&] { return slot.day == i && (slot.state == SDaySlot::kAskForDisc || slot.state == SDaySlot::kRead); });
+    if (m_outOfMemory) return;
+    if (slot.state == SDaySlot::kAskForDisc) {
+      // Every earlier day is done: the request comes in date order, from this thread.
+      ReadDay(i, true);
+      m_changed.notify_all();
+    }
+    WorkUntil([&] { return slot.partsLeft == 0; });
+    if (m_outOfMemory) return;
+    if (slot.openError != 0) {
+      PostFailure(ID_WORKER_DATA_FILE_ERROR, *m_days.m_pData[i], slot.openError);
+    } else if (slot.columns != 0) {
+      m_fine = slot.columns != PERIODS_PER_DAY ? 1 : 0;
+      m_run.noteDayLayout(m_fine != 0);
+      for (const auto& [e, error] : slot.failures) PostFailure(ID_WORKER_RETRIEVAL_ERROR, *m_days.m_pData[i], error);
+      m_set->m_count.withData += slot.withData;
+    }
+    NoteMissing(i, [&](int e) { return slot.columns != 0 && slot.where[static_cast<size_t>(e)].result == 0; });
+    std::lock_guard<std::mutex> lock(m_lock);
+    // A day's records may be large (20-second days): a slot keeps its buffer only while the
+    // window's days together stay within their bytes; a larger one is kept for the next day read
+    // (one such buffer at a time).
+    if (slot.bytes.m_nAllocBytes > kWindowBytes / kWindow) {
+      if (m_spare.m_pData == nullptr) SwapBlocks(slot.bytes, m_spare);
+      slot.bytes.LendBlock(nullptr, 0);  // frees the block unless it went to the spare
+    }
+    slot.state = SDaySlot::kFree;
+    m_oldestOpen = i + 1;
+    m_changed.notify_all();
+  }
+
+  // ---- rows made while loading ----
+
   // Rows while loading: each group's last day and each day's last group; streaming only when the
   // groups end in their own order.
   void PlanRows(int nDays) {
@@ -141,47 +488,66 @@ class CLoad : public CDecodePool::IRowMaker {
         int& lastGroup = m_dayLastGroup[static_cast<size_t>(d)];
         lastGroup = std::max(lastGroup, static_cast<int>(g));
       }
-    m_build = *m_rows->settings;
-    // The days are made as their records come in: a day that is never there takes no memory.
-    m_pool.SetDaysOnDemand(true);
-  }
-
-  void PrepareRows() {
-    if (!m_streaming) return;
     m_rows->rows.clear();
-    m_rows->rows.resize(static_cast<size_t>(m_set->Count()));
-    m_rows->failed.assign(static_cast<size_t>(m_set->Count()), 0);
-    for (int e = 0; e < m_set->Count(); ++e)
-      if (m_set->At(e) != nullptr) m_rows->rows[static_cast<size_t>(e)] = std::make_unique<CDBRecordset>();
+    m_rows->rows.resize(static_cast<size_t>(m_elements.m_nSize));
+    m_rows->failed.assign(static_cast<size_t>(m_elements.m_nSize), 0);
   }
 
-  // Every day up to `lastDay` is decoded: the helpers make the rows of the groups that are now
-  // complete and drop the days that no later group needs.
-  void MakeRowsUpTo(int lastDay) {
+  // Every day up to `lastDay` of part p is decoded: its elements' rows of the groups that are now
+  // complete are made, and the days that no later group needs go.
+  void MakeRowsOfPart(int p, int lastDay) {
     if (!m_streaming) return;
-    size_t ready = m_groupsReady;
+    SPart& part = m_parts[static_cast<size_t>(p)];
+    size_t ready = part.groupsDone;
     while (ready < m_groupLastDay.size() && m_groupLastDay[ready] <= lastDay) ++ready;
-    if (ready == m_groupsReady) return;
-    m_pool.WaitFor(m_rowBatch);  // the previous groups' rows are made: one maker per element
-    m_rowBatch.clear();
-    m_build.groupFirst = m_groupsReady;
-    m_build.groupEnd = ready;
-    m_dropDays.clear();
-    for (size_t d = 0; d < m_dayLastGroup.size(); ++d) {
-      int g = m_dayLastGroup[d];
-      if (g >= static_cast<int>(m_groupsReady) && g < static_cast<int>(ready)) m_dropDays.push_back(static_cast<int>(d));
-    }
-    for (int e = 0; e < m_set->Count(); ++e) {
+    if (ready == part.groupsDone) return;
+    NewSettings build = *m_rows->settings;
+    build.groupFirst = part.groupsDone;
+    build.groupEnd = ready;
+    for (int e = m_partFirst[static_cast<size_t>(p)]; e < m_partFirst[static_cast<size_t>(p) + 1]; ++e) {
       CElementData* data = m_set->At(e);
       if (data == nullptr) continue;
-      CDecodePool::Item item{data, -1, nullptr, 0, 0};
-      item.ordinal = e;
-      item.rows = true;
-      m_rowBatch.push_back(item);
+      CDBRecordset& out = *m_rows->rows[static_cast<size_t>(e)];
+      bool built = m_rows->peak ? data->BuildPeakRecords(out, build, m_run) : data->BuildPeriodRecords(out, build, m_run);
+      if (!built) m_rows->failed[static_cast<size_t>(e)] = 1;
+      for (size_t d = 0; d < m_dayLastGroup.size(); ++d) {
+        const int g = m_dayLastGroup[d];
+        if (g >= static_cast<int>(part.groupsDone) && g < static_cast<int>(ready)) data->DropDay(static_cast<int>(d));
+      }
     }
-    m_groupsReady = ready;
-    m_pool.Submit(m_rowBatch);
+    part.groupsDone = ready;
   }
+
+  // Day i is done; read(e) tells whether element e's day has data. A day without any data, or
+  // else each element-day without data, is named in the load's count.
+  template <class Read>
+  void NoteMissing(int i, Read read) {
+    if (m_days.m_pData[i] == nullptr) return;
+    bool objects = false, any = false;
+    for (int e = 0; e < m_set->Count(); ++e)
+      if (m_set->At(e) != nullptr) {
+        objects = true;
+        any = any || read(e);
+      }
+    if (!objects) return;
+    SLoadCount& count = m_set->m_count;
+    const std::string date = m_days.m_pData[i]->Format("%m/%d/%Y");
+    if (!any) {
+      count.AddMissingDay(date);
+      return;
+    }
+    for (int e = 0; e < m_set->Count(); ++e) {
+      if (m_set->At(e) == nullptr || read(e)) continue;
+      const CDBElementEx& element = *m_elements.m_pData[e];
+      // Past the listed ones only the count grows: no text is made for them.
+      std::string text;
+      if (count.missingElementDays.size() < SLoadCount::kMissingListed)
+        text = std::string(element.CabinetLabel()) + ":" + std::string(element.name, strnlen(element.name, 7)) + " on " + date;
+      count.AddMissingElementDay(std::move(text));
+    }
+  }
+
+  // ---- posts ----
 
   bool Cancelled() {
     if (m_run.keepGoing()) return false;
@@ -197,11 +563,11 @@ class CLoad : public CDecodePool::IRowMaker {
   // An element of a known type whose data object (or its day i) could not be made: the
   // element-day is a failed read, told like one, instead of an element that silently has no data.
   // Days made while loading come into being only when they are filled.
-  bool OutOfMemory(CElementData* data, int i) {
-    if (data != nullptr && (m_streaming || data->Day(i) != nullptr)) return false;
-    PostFailure(ID_WORKER_RETRIEVAL_ERROR, *m_days.m_pData[i], ERROR_NOT_ENOUGH_MEMORY);
-    return true;
+  bool OutOfMemory(CElementData* data, int i) const {
+    return data == nullptr || (!m_streaming && data->Day(i) == nullptr);
   }
+
+  // ---- PE days ----
 
   // Days 0 .. k-1 are PE days. Each year's device list is read once, for the last PE day of that
   // year, and serves that year's days. False when the load was cancelled.
@@ -216,8 +582,10 @@ class CLoad : public CDecodePool::IRowMaker {
       if (!desc.Read(*m_days.m_pData[last], &record)) {
         PostFailure(ID_WORKER_DESC_FILE_ERROR, *m_days.m_pData[last], static_cast<DWORD>(record.m_lOsError));
         m_run.addProgress(m_dayUnits[0] * static_cast<uint32_t>(last - first + 1));
+        for (int i = first; i <= last; ++i) NoteMissing(i, [](int) { return false; });
       } else {
         for (int i = first; i <= last; ++i) {
+          m_dayInHand = i;
           LoadPeDay(i, desc);
           m_run.addProgress(m_dayUnits[0]);
           if (Cancelled()) return false;
@@ -231,8 +599,10 @@ class CLoad : public CDecodePool::IRowMaker {
   void LoadPeDay(int i, const CPEInputDesc& desc) {
     CFileException record(CFileException::none, -1);
     CPEInput input;
+    std::vector<uint8_t> read(static_cast<size_t>(m_set->Count()), 0);
     if (!input.Read(*m_days.m_pData[i], desc, &record)) {
       PostFailure(ID_WORKER_DATA_FILE_ERROR, *m_days.m_pData[i], static_cast<DWORD>(record.m_lOsError));
+      NoteMissing(i, [](int) { return false; });
       return;
     }
     m_run.noteDayLayout(false);
@@ -241,7 +611,10 @@ class CLoad : public CDecodePool::IRowMaker {
       CElementData* data = m_set->At(e);
       CDBElementEx* element = m_elements.m_pData[e];
       if (element == nullptr || element->type != ET_LOOP) continue;
-      if (OutOfMemory(data, i)) continue;
+      if (OutOfMemory(data, i)) {
+        PostFailure(ID_WORKER_RETRIEVAL_ERROR, *m_days.m_pData[i], ERROR_NOT_ENOUGH_MEMORY);
+        continue;
+      }
       const char* alias = element->cabinet != nullptr ? element->cabinet->alias : "";
       const DWORD column = input.FindColumn(element->name, alias);
       if (column == 0xFFFFFFFF || column >= n) continue;
@@ -254,81 +627,18 @@ class CLoad : public CDecodePool::IRowMaker {
         day->SetPeriod(p, vol, occ, m_pe);
       }
       ++m_set->m_count.withData;
+      read[static_cast<size_t>(e)] = 1;
       if (m_summariesOnly != nullptr) data->KeepOnlySummaries(i, *m_summariesOnly);
     }
     input.Close();
+    NoteMissing(i, [&](int e) { return read[static_cast<size_t>(e)] != 0; });
   }
 
-  // Reads every element's records of the day on this thread; the pool decodes them while the next
-  // day is read.
-  void LoadDatabaseDay(int i) {
-    m_batchLastDay[m_nextBatch] = i;  // this day's records go into the batch being filled
-    if (m_days.m_pData[i] == nullptr) return;
-    const CDateTimeEx& date = *m_days.m_pData[i];
-    CFileException record(CFileException::none, -1);
-    CFMDBInput input;
-    if (!input.Open(date, &record)) {
-      PostFailure(ID_WORKER_DATA_FILE_ERROR, date, static_cast<DWORD>(record.m_lOsError));
-      return;
-    }
-    CNTSODB& db = input.m_Database;
-    const int columns = static_cast<int>(db.m_nColumns);
-    m_fine = columns != PERIODS_PER_DAY ? 1 : 0;
-    m_run.noteDayLayout(m_fine != 0);
-    const std::vector<std::string>& keys = db.m_nLayout == 0 ? m_aliasKeys : m_idKeys;
-    // Each element-day reads into its own buffer of the batch being filled, which stays as it is
-    // until the batch has been decoded.
-    const int b = m_nextBatch;
-    CDecodePool::Batch& batch = m_batches[b];
-    std::vector<CStream>& buffers = m_buffers[b];
-    CStream* dayBuffers = buffers.data() + m_daysInBatch * static_cast<size_t>(m_set->Count());
-    // One read per run of nearby records instead of one per element.
-    db.ReadAhead(keys.data(), keys.size(), 0, columns);
-    for (int e = 0; e < m_set->Count(); ++e) {
-      CElementData* data = m_set->At(e);
-      const int type = m_types[static_cast<size_t>(e)];
-      if (ExpectedRecordSize(type, columns) == 0 || OutOfMemory(data, i)) continue;  // no type: no object
-      CStream& buffer = dayBuffers[e];
-      // The next element's buffer was last touched a batch ago (by a helper): fetch it while this
-      // one is read.
-      if (e + 1 < m_set->Count()) {
-        __builtin_prefetch(&dayBuffers[e + 1], 1);
-        __builtin_prefetch(dayBuffers[e + 1].m_pData, 1);
-      }
-      int result = db.ReadColumns(buffer, keys[static_cast<size_t>(e)].c_str(), 0, columns);
-      if (result == static_cast<int>(kNameNotFound)) continue;
-      // Records of another size than the element's type reads would be decoded as garbage: the
-      // element-day counts as a failed read.
-      if (result == 0 && buffer.m_nSize != columns * ExpectedRecordSize(type, columns))
-        result = static_cast<int>(ERROR_BAD_FORMAT);
-      if (result != 0) {
-        PostFailure(ID_WORKER_RETRIEVAL_ERROR, date, static_cast<DWORD>(result));
-        continue;
-      }
-      // The day object is looked up by the helper that decodes it.
-      batch.push_back({data, i, buffer.m_pData, buffer.m_nSize, columns});
-      ++m_set->m_count.withData;
-      m_batchBytes += static_cast<size_t>(buffer.m_nSize);
-    }
-    db.Close();
-    // A batch gathers whole days until it is large enough that handing it over costs little
-    // beside its decoding.
-    ++m_daysInBatch;
-    if (m_daysInBatch == m_batchDays || m_batchBytes >= kBatchBytes) SubmitBatch();
-  }
-
-  // Hands the batch being filled to the pool and starts filling the next slot once the pool is
-  // done with the batch that slot held.
-  void SubmitBatch() {
-    m_pool.Submit(m_batches[m_nextBatch]);
-    m_nextBatch = (m_nextBatch + 1) % kSlots;
-    m_pool.WaitFor(m_batches[m_nextBatch]);
-    // That batch is the oldest: every day up to its last is decoded now.
-    if (m_batchLastDay[m_nextBatch] >= 0) MakeRowsUpTo(m_batchLastDay[m_nextBatch]);
-    m_batchLastDay[m_nextBatch] = -1;
-    m_batches[m_nextBatch].clear();
-    m_daysInBatch = 0;
-    m_batchBytes = 0;
+  // Exchanges the blocks of two buffers.
+  static void SwapBlocks(CStream& a, CStream& b) {
+    std::swap(a.m_pData, b.m_pData);
+    std::swap(a.m_nSize, b.m_nSize);
+    std::swap(a.m_nAllocBytes, b.m_nAllocBytes);
   }
 
   static void MakeKey(const CDBElementEx& element, bool aliasLayout, std::string& key) {
@@ -347,33 +657,32 @@ class CLoad : public CDecodePool::IRowMaker {
   RunControl& m_run;
   const PeValidity m_pe;
   const ValidityTables* m_summariesOnly;
+  SRowsWhileLoading* m_rows;
   CElementDataSet* m_set = nullptr;
+  int m_nDays = 0;
   uint32_t m_dayUnits[2] = {0, 0};  // progress units of one day of every element: five-minute, 20-second
   int m_fine = 0;                   // the last day file read was in the 20-second layout
   std::vector<std::string> m_aliasKeys, m_idKeys;  // per element: "alias:name", "id:name"
   std::vector<int> m_types;                         // per element: its type, -1 for none
-  // Batches of records, one buffer per element-day each: one is filled while the pool decodes
-  // the others. The buffers keep their size from batch to batch.
-  static constexpr int kSlots = 3;
-  static constexpr size_t kBatchItems = 1024;
-  static constexpr size_t kBatchBytes = size_t{2} << 20;
-  std::vector<CStream> m_buffers[kSlots];
-  CDecodePool::Batch m_batches[kSlots];
-  int m_nextBatch = 0;
-  size_t m_batchDays = 1;
-  size_t m_daysInBatch = 0;
-  size_t m_batchBytes = 0;
-  int m_batchLastDay[kSlots] = {-1, -1, -1};  // the last day with records in each batch
+  std::vector<int> m_partFirst;                     // part p: elements m_partFirst[p] .. m_partFirst[p + 1] - 1
+  // Shared with the helpers, under m_lock.
+  std::mutex m_lock;
+  std::condition_variable m_changed;  // any state below changed
+  EPhase m_phase = kMaking;
+  std::atomic<bool> m_outOfMemory{false};  // a helper ran out of memory: the load ends
+  int m_dayInHand = 0;         // the day this thread waits for
+  std::vector<SPart> m_parts;
+  size_t m_partsMade = 0;
+  std::vector<SDaySlot> m_slots;  // day d in slot d % kWindow
+  int m_nextRead = 0;             // the next database day to read
+  int m_oldestOpen = 0;           // the oldest database day not done
+  size_t m_dayBytes = 0;          // the most bytes of records a day has had
+  int m_windowDays = 1;           // days that may be in hand at once: one until a day is read
+  CStream m_spare;                // a large buffer of a finished day, for the next day read
   // Rows while loading.
-  SRowsWhileLoading* m_rows;
   bool m_streaming = false;
-  NewSettings m_build;               // the run's settings with the groups of the batch of rows
   std::vector<int> m_groupLastDay;   // per group, its last day
   std::vector<int> m_dayLastGroup;   // per day, the last group that holds it (-1: none)
-  std::vector<int> m_dropDays;       // the days the batch of rows drops afterwards
-  size_t m_groupsReady = 0;          // groups whose rows are made or being made
-  CDecodePool::Batch m_rowBatch;     // one row item per element
-  CDecodePool m_pool;  // last: it ends before the buffers go
 };
 }  // namespace
 

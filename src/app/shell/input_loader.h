@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "containers/adr_array.h"
@@ -24,15 +25,33 @@ class IWorkerPoster {
 
 // How many element-days a load was asked for (elements of a known type times days), and how many
 // of them it could read. The others (a day file missing or unreadable, an element the day's file
-// does not hold) are empty days, which the reports show as unavailable or as zero.
+// does not hold) are empty days, which the reports show as unavailable or as zero. What had no
+// data is named too: the days without any data ("03/05/1994") and the element-days of days that
+// other elements had ("ES-0017:LP00123 on 03/05/1994"), the first kMissingListed of each in date
+// order, with the counts of all.
 struct SLoadCount {
+  static constexpr size_t kMissingListed = 20;
   int64_t elementDays = 0;
   int64_t withData = 0;
+  std::vector<std::string> missingDays, missingElementDays;
+  int64_t missingDayCount = 0, missingElementDayCount = 0;
   int64_t WithoutData() const { return elementDays - withData; }
+  void AddMissingDay(std::string day) { Note(missingDays, missingDayCount, 1, &day); }
+  void AddMissingElementDay(std::string text) { Note(missingElementDays, missingElementDayCount, 1, &text); }
   SLoadCount& operator+=(const SLoadCount& o) {
     elementDays += o.elementDays;
     withData += o.withData;
+    Note(missingDays, missingDayCount, o.missingDayCount, o.missingDays.data(), o.missingDays.size());
+    Note(missingElementDays, missingElementDayCount, o.missingElementDayCount, o.missingElementDays.data(),
+         o.missingElementDays.size());
     return *this;
+  }
+
+ private:
+  static void Note(std::vector<std::string>& list, int64_t& count, int64_t more, const std::string* texts,
+                   size_t n = 1) {
+    for (size_t i = 0; i < n && list.size() < kMissingListed; ++i) list.push_back(texts[i]);
+    count += more;
   }
 };
 

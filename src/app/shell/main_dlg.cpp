@@ -279,8 +279,9 @@ void CMainDlg::FollowDayLayouts(const CDayLayouts& layouts) {
 
 void CMainDlg::WaitWhileSet(const std::atomic<uint8_t>& flag) {
   while (flag.load() != 0) {
-    SyncWaitDialog();
     CWaitDialog::PumpMessages();
+    // A Cancel that the pump has just handled reaches the run now, not one wait later.
+    SyncWaitDialog();
     qav::ui::WaitServingSends([&flag] { return flag.load() == 0; }, 350);
   }
   SyncWaitDialog();

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "app/shell/input_loader.h"
 #include "app/shell/text_lines.h"
 #include "platform/base/errors.h"
 #include "trafficdata/date_time_ex.h"
@@ -28,6 +29,11 @@ LPARAM DayPayload(const CDateTimeEx& day) {
   const double d = std::trunc(day.m_dt);
   if (!std::isfinite(d) || d < -1e9 || d > 1e9) return 0;
   return static_cast<LPARAM>(d);
+}
+
+bool WorkerLineIsError(UINT id) {
+  return id == ID_WORKER_WIN32_ERROR || id == ID_WORKER_DATA_FILE_ERROR || id == ID_WORKER_DESC_FILE_ERROR ||
+         id == ID_WORKER_RETRIEVAL_ERROR || id == ID_WORKER_OUTFILE_ERROR || id == ID_WORKER_WRITE_FAILED;
 }
 
 EWorkerAction WorkerCommandText(UINT id, LPARAM payload, const char* pathText, std::string& text) {
@@ -88,6 +94,12 @@ void SplitStatusText(const char* text, std::vector<std::string>& lines) {
   }
 }
 
+namespace {
+std::string MissingDataSentence(int64_t elementDays, int64_t withoutData) {
+  const std::string of = withoutData >= elementDays ? "any" : std::to_string(withoutData);
+  return "No data was found for " + of + " of the " + std::to_string(elementDays) + " element-days";
+}
+}  // namespace
 
 std::string WriteFailureLine(const std::string& path, DWORD error) {
   return "Could not write the report " + path + ": " + SystemErrorLine(error);
@@ -105,7 +117,21 @@ std::string WriteFailureMessage(const std::string& path, DWORD error, EDiscarded
 
 std::string MissingDataLine(int64_t elementDays, int64_t withoutData) {
   if (withoutData <= 0 || elementDays <= 0) return {};
-  const std::string of = withoutData >= elementDays ? "any" : std::to_string(withoutData);
-  return "No data was found for " + of + " of the " + std::to_string(elementDays) +
-         " element-days; see the status list";
+  return MissingDataSentence(elementDays, withoutData) + "; see the status list";
+}
+
+std::vector<std::string> MissingDataLines(const SLoadCount& count) {
+  std::vector<std::string> lines;
+  if (count.WithoutData() <= 0 || count.elementDays <= 0) return lines;
+  lines.push_back(MissingDataSentence(count.elementDays, count.WithoutData()) + ":");
+  for (const std::string& day : count.missingDays) lines.push_back("  No data on " + day);
+  if (count.missingDayCount > static_cast<int64_t>(count.missingDays.size()))
+    lines.push_back("  ... and " + std::to_string(count.missingDayCount - static_cast<int64_t>(count.missingDays.size())) +
+                    " more days");
+  for (const std::string& elementDay : count.missingElementDays) lines.push_back("  No data for " + elementDay);
+  if (count.missingElementDayCount > static_cast<int64_t>(count.missingElementDays.size()))
+    lines.push_back("  ... and " +
+                    std::to_string(count.missingElementDayCount - static_cast<int64_t>(count.missingElementDays.size())) +
+                    " more element-days");
+  return lines;
 }

@@ -66,6 +66,8 @@ enum class EWorkerAction { None, Title, Line, UpdateData };
 // error text loses its last two characters; a number without a text gives
 // "Error in FormatMessage() call".
 EWorkerAction WorkerCommandText(UINT id, LPARAM payload, const char* pathText, std::string& text);
+// True for the ids whose line tells of a failure (a file not opened, a system error).
+bool WorkerLineIsError(UINT id);
 
 // Splits a log text at every run of CR and LF characters, dropping empty pieces.
 void SplitStatusText(const char* text, std::vector<std::string>& lines);
@@ -74,6 +76,13 @@ void SplitStatusText(const char* text, std::vector<std::string>& lines);
 // of the 728 element-days; see the status list" when none was read, else "No data was found for
 // 12 of the 728 element-days; see the status list". Empty when every element-day was read.
 std::string MissingDataLine(int64_t elementDays, int64_t withoutData);
+// The status list's lines for the same load: "No data was found for 12 of the 728 element-days:",
+// then one line per day without any data ("  No data on 03/05/1994"), one per element-day of a
+// day that others had ("  No data for ES-0017:LP00123 on 03/05/1994"), each list followed by
+// "  ... and 7 more days" or "  ... and 7 more element-days" where it was cut. None when every
+// element-day was read.
+struct SLoadCount;
+std::vector<std::string> MissingDataLines(const SLoadCount& count);
 
 // A report whose writing failed with `error` (a system error number) and what became of it: the
 // status line, and the text of the message box that tells the user.

@@ -76,6 +76,7 @@ BEGIN_MESSAGE_MAP(CViewer, CDialog)
   ON_LBN_DBLCLK(IDC_VIEWER_SECTIONS, &CViewer::OnFind)
   ON_LBN_SELCHANGE(IDC_VIEWER_CABINETS, &CViewer::OnSelchangeCabinetList)
   ON_WM_SIZE()
+  ON_WM_GETMINMAXINFO()
 END_MESSAGE_MAP()
 
 CViewer::~CViewer() {
@@ -287,6 +288,12 @@ void CViewer::OnSize(UINT type, int cx, int cy) {
     }
     if (CWnd* w = GetDlgItem(p.id)) w->MoveWindow(&r);
   }
+}
+
+void CViewer::OnGetMinMaxInfo(MINMAXINFO* info) {
+  if (m_layout.empty()) return;
+  info->ptMinTrackSize.x = m_baseSize.cx;
+  info->ptMinTrackSize.y = m_baseSize.cy;
 }
 
 CRect CViewer::Placed(int id) const {

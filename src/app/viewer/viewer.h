@@ -64,6 +64,9 @@ class CViewer : public CDialog {
   void OnSelchangeCabinetList();
   void FillSectionList();
   void OnSize(UINT type, int cx, int cy);
+  // The window is not made smaller than the template: below it the buttons and fields at the
+  // right would leave the window.
+  void OnGetMinMaxInfo(MINMAXINFO* info);
   BOOL PreTranslateMessage(MSG* msg) override;
   void DoDataExchange(CDataExchange* dx) override;
 

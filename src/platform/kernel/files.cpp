@@ -10,7 +10,10 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <mutex>
+#include <climits>
+#include <cstddef>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 #include <utility>
 
@@ -222,6 +225,40 @@ DWORD FileHandle::ReadAt(uint64_t offset, void* buffer, size_t length, size_t& r
     read += static_cast<size_t>(n);
   }
   if (length > 0 && read == 0) return Fail(ERROR_HANDLE_EOF);
+  return 0;
+}
+
+DWORD FileHandle::ReadPiecesAt(uint64_t offset, Piece* pieces, size_t count, size_t& read) {
+  static_assert(sizeof(Piece) == sizeof(iovec) && offsetof(Piece, buffer) == offsetof(iovec, iov_base) &&
+                    offsetof(Piece, length) == offsetof(iovec, iov_len),
+                "a piece is handed to the system as it is");
+  read = 0;
+  if (m_fd < 0) return Fail(ERROR_INVALID_HANDLE);
+  size_t wanted = 0;
+  for (size_t i = 0; i < count; ++i) wanted += pieces[i].length;
+  size_t first = 0;
+  while (first < count) {
+    if (pieces[first].length == 0) {
+      ++first;
+      continue;
+    }
+    const int n = static_cast<int>(std::min<size_t>(count - first, IOV_MAX));
+    const ssize_t got = ::preadv(m_fd, reinterpret_cast<iovec*>(pieces + first), n, static_cast<off_t>(offset + read));
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      return Fail(ErrnoToWinError(errno));
+    }
+    if (got == 0) break;
+    read += static_cast<size_t>(got);
+    // Past the pieces filled whole; the piece filled in part goes on from where it stopped.
+    size_t left = static_cast<size_t>(got);
+    while (first < count && left >= pieces[first].length) left -= pieces[first++].length;
+    if (left > 0) {
+      pieces[first].buffer = static_cast<char*>(pieces[first].buffer) + left;
+      pieces[first].length -= left;
+    }
+  }
+  if (wanted > 0 && read == 0) return Fail(ERROR_HANDLE_EOF);
   return 0;
 }
 

@@ -83,6 +83,15 @@ public:
   // (length > 0 at or past the end) fails with 38.
   DWORD ReadAt(uint64_t offset, void* buffer, size_t length, size_t& read);
 
+  // Reads the bytes from `offset` on into the pieces in turn (a buffer and its length each, several
+  // pieces may share one buffer to skip bytes), with as few requests as the system allows, looping
+  // like ReadAt; `read` receives the count. The pieces may be changed.
+  struct Piece {
+    void* buffer;
+    size_t length;
+  };
+  DWORD ReadPiecesAt(uint64_t offset, Piece* pieces, size_t count, size_t& read);
+
   // Writes all `length` bytes at `offset` (a file grows as needed). Returns 0 or the error.
   DWORD WriteAt(uint64_t offset, const void* buffer, size_t length);
 

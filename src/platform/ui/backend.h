@@ -22,12 +22,15 @@ class Backend {
   // Text, style, geometry, check state, range or position changed.
   virtual void Changed(WndState* s) {}
   virtual void ListChanged(WndState* s, ListChange what, int index) {}
-  // A top-level window that was already shown is shown again: it comes to the front and becomes
-  // the active window (a window shown for the first time does so anyway).
-  virtual void Raise(WndState* s) {}
+  // A top-level window that was already shown is shown again: it comes to the front and, unless
+  // `activate` is false, becomes the active window (a window shown for the first time does so
+  // anyway).
+  virtual void Raise(WndState* s, bool activate) {}
   // A top-level window becomes the active window, taking the keyboard, without changing the
   // order of the windows (the owner of a modal window that ended).
   virtual void Activate(WndState* s) {}
+  // True when the top-level window is the active window as the display sees it.
+  virtual bool Active(WndState* s) { return false; }
   // Processes pending input without blocking.
   virtual void Poll() {}
   // Blocks until Wake() or input, at most the given time (negative: no limit).

@@ -25,6 +25,9 @@
 namespace qav::ui::qt {
 namespace {
 
+// The pushed state (BM_SETSTATE) a push button was last shown with.
+constexpr char kPushedProperty[] = "qavPushed";
+
 class OwnerButton : public QPushButton {
  public:
   using QPushButton::QPushButton;
@@ -341,7 +344,13 @@ void QtBackend::Sync(WndState* s) {
       auto* bs = static_cast<ButtonState*>(s);
       b->setText(Q(s->text));
       b->setDefault(bs->isDefault);
-      b->setDown(bs->pushed);
+      // The pushed look follows BM_SETSTATE only. A sync for anything else (the focus a click
+      // gives the button as its window becomes active) must not lift a button the user holds
+      // down: its release would then click nothing.
+      if (const QVariant shown = b->property(kPushedProperty); !shown.isValid() || shown.toBool() != bs->pushed) {
+        b->setDown(bs->pushed);
+        b->setProperty(kPushedProperty, bs->pushed);
+      }
       if (s->icon != nullptr) b->setIcon(IconOf(s->icon));
       b->update();
       break;

@@ -42,6 +42,9 @@ bool QtBackend::eventFilter(QObject* o, QEvent* e) {
       }
       return false;
     }
+    case QEvent::WindowActivate:
+      if (auto* w = qobject_cast<QWidget*>(o); w != nullptr && w->isWindow()) KeepActivationAway(w);
+      return false;
     case QEvent::Leave:
       if (HWND h = OwnHwnd(o); h != nullptr && !static_cast<QWidget*>(o)->isWindow()) input::MouseLeave(h);
       return false;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QAbstractListModel>
+#include <QElapsedTimer>
 #include <QEvent>
 #include <QListView>
 #include <QPainter>
@@ -181,12 +182,18 @@ class ListWidget : public QListView {
  public:
   ListWidget(HWND h, QWidget* parent);
   int lineHeight = 0;  // the line height the view was laid out with
-  int widestLine = 0;  // pixels of the widest line of a multi-column list
+  int widestLine = 0;  // pixels of the widest line of a multi-column list or one that scrolls sideways
   int TopRow() const;
   // A multi-column list's columns: as wide as the program asks, and at least as wide as the
-  // widest line (`line`: only that one is new; -1: measure them all).
+  // widest line (`line`: only that one is new; -1: measure them all). A list with a horizontal
+  // scroll bar: its lines as wide as the widest, at least as wide as the view.
   void FitColumns(ListBoxState* l, int line);
+  void FitWidth(ListBoxState* l);
   LineModel* model;
+
+ protected:
+  void resizeEvent(QResizeEvent* e) override;
+  void showEvent(QShowEvent* e) override;
 
  private:
   HWND m_hwnd;
@@ -208,8 +215,9 @@ class QtBackend : public Backend, public QObject {
   void Created(WndState* s) override;
   void Destroyed(WndState* s) override;
   void Changed(WndState* s) override;
-  void Raise(WndState* s) override;
+  void Raise(WndState* s, bool activate) override;
   void Activate(WndState* s) override;
+  bool Active(WndState* s) override;
   void ListChanged(WndState* s, ListChange what, int index) override;
   void Poll() override;
   void Wait(double seconds) override;
@@ -243,6 +251,9 @@ class QtBackend : public Backend, public QObject {
   void FocusWidget(WndState* s);
   void RaiseOwned(WndState* s);
   void SetOwner(WndState* s, TopWindow* win);
+  void KeepActivationAway(QWidget* activated);
+  void OwnerHint(WndState* s, TopWindow* win, bool on);
+  void TellOwnedWindows(WndState* owner);
   void ScheduleFit(WndState* top);
   void Forget(QWidget* w);
   void Reap();
@@ -273,6 +284,10 @@ class QtBackend : public Backend, public QObject {
   std::atomic<bool> m_wakePending{false};
   std::set<HWND> m_fit;
   HWND m_focused = nullptr;  // the control whose widget last took the focus
+  // A window raised without activation, when, and the window that was active then.
+  HWND m_shownInactive = nullptr;
+  QElapsedTimer m_shownInactiveAt;
+  QPointer<QWidget> m_keepActive;
 };
 
 extern QtBackend* g_qt;

@@ -86,8 +86,12 @@ int ListWidget::TopRow() const {
   return i.isValid() ? i.row() : 0;
 }
 
+// A list whose lines are laid out wider than the view: a multi-column list, and a list with a
+// horizontal scroll bar, which scrolls sideways to its widest line as a list given that extent does.
+static bool LinesAcross(const ListBoxState* l) { return (l->style & (LBS_MULTICOLUMN | WS_HSCROLL)) != 0; }
+
 void ListWidget::FitColumns(ListBoxState* l, int line) {
-  if (!(l->style & LBS_MULTICOLUMN)) return;
+  if (!LinesAcross(l)) return;
   const QFontMetrics fm(font());
   auto width = [&](size_t i) { return fm.horizontalAdvance(Q(std::string(l->lines.Text(i)))); };
   if (line < 0) {
@@ -96,11 +100,40 @@ void ListWidget::FitColumns(ListBoxState* l, int line) {
   } else if (static_cast<size_t>(line) < l->lines.size()) {
     widestLine = std::max(widestLine, width(static_cast<size_t>(line)));
   }
+  FitWidth(l);
+}
+
+void ListWidget::FitWidth(ListBoxState* l) {
   // The margins the view draws on either side of a line's text.
   const int margins = 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1) + 2;
-  const int column = std::max(l->columnWidth > 0 ? l->columnWidth : 64, widestLine + margins);
-  l->columnExtent = column;
+  int column = 0;
+  if (l->style & LBS_MULTICOLUMN) {
+    column = std::max(l->columnWidth > 0 ? l->columnWidth : 64, widestLine + margins);
+    l->columnExtent = column;
+  } else {
+    column = std::max(widestLine + margins, viewport()->width());  // a selected line spans the view
+  }
   if (gridSize() != QSize(column, l->itemHeight)) setGridSize(QSize(column, l->itemHeight));
+}
+
+// The first line the list shows is the state's, also when the program set it before the list was
+// on the screen (a dialog that scrolls its list while it is being made): the view takes it once
+// it is shown and laid out.
+void ListWidget::showEvent(QShowEvent* e) {
+  QListView::showEvent(e);
+  QTimer::singleShot(0, this, [this] {
+    auto* l = static_cast<ListBoxState*>(Find(m_hwnd));
+    if (l == nullptr || l->kind != Kind::ListBox || !isVisible()) return;
+    model->Flush();
+    Syncing guard;
+    if (l->top > 0 && l->top < model->rows()) scrollTo(model->index(l->top), QAbstractItemView::PositionAtTop);
+  });
+}
+
+void ListWidget::resizeEvent(QResizeEvent* e) {
+  QListView::resizeEvent(e);
+  auto* l = static_cast<ListBoxState*>(Find(m_hwnd));
+  if (l != nullptr && l->kind == Kind::ListBox && (l->style & WS_HSCROLL) && !(l->style & LBS_MULTICOLUMN)) FitWidth(l);
 }
 
 int QtBackend::ListItemHeight(HFONT font) { return QFontMetrics(FontOf(font)).height() + 2; }
@@ -157,7 +190,8 @@ void QtBackend::SyncList(ListBoxState* l, ListWidget* v) {
   } else {
     v->setFlow(QListView::TopToBottom);
     v->setWrapping(false);
-    v->setGridSize(QSize());
+    if (l->style & WS_HSCROLL) v->FitColumns(l, -1);
+    else v->setGridSize(QSize());
   }
   v->setFrameShape((l->style & WS_BORDER) ? QFrame::StyledPanel : QFrame::NoFrame);
   // A new line height (a new font) is laid out afresh; otherwise only new lines are taken.

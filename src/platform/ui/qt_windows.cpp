@@ -75,6 +75,13 @@ void TopWindow::resizeEvent(QResizeEvent* e) {
   QWidget::resizeEvent(e);
   Place();
   Moved(true);
+  // A window manager keeps a window at least as large as its minimum size; without one, a window
+  // the server made smaller is given that size back.
+  const QSize least = minimumSize();
+  if ((width() < least.width() || height() < least.height()) && !isMinimized())
+    QTimer::singleShot(0, this, [this] {
+      if (!isMinimized()) resize(size().expandedTo(minimumSize()));
+    });
 }
 
 void TopWindow::moveEvent(QMoveEvent* e) {
@@ -136,11 +143,19 @@ void QtBackend::Changed(WndState* s) {
   Sync(s);
 }
 
-void QtBackend::Raise(WndState* s) {
+void QtBackend::Raise(WndState* s, bool activate) {
   auto* win = dynamic_cast<TopWindow*>(static_cast<QWidget*>(s->native));
   if (win == nullptr || !win->isVisible()) return;
   if (QGuiApplication::platformName() != "offscreen") win->raise();
   RaiseOwned(s);
+  if (!activate) {
+    // A window manager may activate a window it restores all the same: the window that is active
+    // now takes the activation back if that happens soon (see eventFilter).
+    m_keepActive = QApplication::activeWindow();
+    m_shownInactive = m_keepActive != nullptr && m_keepActive != win ? s->hwnd : nullptr;
+    m_shownInactiveAt.start();
+    return;
+  }
   win->activateWindow();
   if (QGuiApplication::platformName() == "xcb") FocusWithoutWindowManager(win);
 }
@@ -181,15 +196,35 @@ void QtBackend::Activate(WndState* s) {
   if (QGuiApplication::platformName() == "xcb") FocusWithoutWindowManager(win);
 }
 
-// Qt asks the X server for the focus with the time of the last event it saw; with no window
-// manager to pass the request on, the server ignores it once another client moved the focus
-// later. The request at the server's current time always holds.
-void QtBackend::FocusWithoutWindowManager(QWidget* win) {
+// A window shown without activation (Raise) that the window manager activated soon after gives
+// the activation back to the window that had it.
+void QtBackend::KeepActivationAway(QWidget* activated) {
+  const HWND h = OwnHwnd(activated);
+  if (h == nullptr || h != m_shownInactive) return;
+  m_shownInactive = nullptr;
+  if (m_shownInactiveAt.elapsed() > 2000 || m_keepActive.isNull() || !m_keepActive->isVisible()) return;
+  m_keepActive->activateWindow();
+  FocusWithoutWindowManager(m_keepActive);
+}
+
+bool QtBackend::Active(WndState* s) {
+  auto* win = dynamic_cast<TopWindow*>(static_cast<QWidget*>(s->native));
+  return win != nullptr && win->isVisible() && win->isActiveWindow();
+}
+
+namespace {
+
+// Qt's connection to the X server; null on other platforms.
+xcb_connection_t* XConnection() {
+  if (QGuiApplication::platformName() != "xcb") return nullptr;
   auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-  xcb_connection_t* c = x11 != nullptr ? x11->connection() : nullptr;
-  if (c == nullptr) return;
+  return x11 != nullptr ? x11->connection() : nullptr;
+}
+
+// A window manager that complies with the extended hints names its check window on the root.
+bool WindowManagerRuns(xcb_connection_t* c) {
   const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
-  if (screen == nullptr) return;
+  if (screen == nullptr) return false;
   static const char kCheck[] = "_NET_SUPPORTING_WM_CHECK";
   xcb_intern_atom_reply_t* atom = xcb_intern_atom_reply(c, xcb_intern_atom(c, 1, sizeof kCheck - 1, kCheck), nullptr);
   bool managed = false;
@@ -200,9 +235,63 @@ void QtBackend::FocusWithoutWindowManager(QWidget* win) {
     std::free(p);
   }
   std::free(atom);
-  if (managed) return;
-  xcb_set_input_focus(c, XCB_INPUT_FOCUS_PARENT, static_cast<xcb_window_t>(win->winId()), XCB_CURRENT_TIME);
+  return managed;
+}
+
+}  // namespace
+
+// Qt asks for the focus with the time of the last event it saw: directly without a window
+// manager, and through the window manager with one. The server ignores a request older than the
+// last change of the focus, which another client (the window manager itself, moving the focus to
+// a window of ours when one went) may have made later. So the focus is also set at the server's
+// current time: always without a window manager, and with one while the focus is on a window of
+// the program already, so that no other program's window loses it.
+void QtBackend::FocusWithoutWindowManager(QWidget* win) {
+  xcb_connection_t* c = XConnection();
+  if (c == nullptr) return;
+  const auto target = static_cast<xcb_window_t>(win->winId());
+  if (WindowManagerRuns(c)) {
+    xcb_get_input_focus_reply_t* focus = xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr);
+    const xcb_window_t now = focus != nullptr ? focus->focus : XCB_NONE;
+    std::free(focus);
+    bool ours = false;
+    for (QWidget* w : QApplication::topLevelWidgets()) ours = ours || (w->internalWinId() != 0 && static_cast<xcb_window_t>(w->internalWinId()) == now);
+    xcb_get_window_attributes_reply_t* a = xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, target), nullptr);
+    const bool viewable = a != nullptr && a->map_state == XCB_MAP_STATE_VIEWABLE;
+    std::free(a);
+    if (!ours || !viewable || now == target) return;
+  }
+  xcb_set_input_focus(c, XCB_INPUT_FOCUS_PARENT, target, XCB_CURRENT_TIME);
   xcb_flush(c);
+}
+
+// The owner hint (transient-for) of an owned window, given again (`on`) or taken back. A window
+// manager reads it anew each time it is given.
+void QtBackend::OwnerHint(WndState* s, TopWindow* win, bool on) {
+  xcb_connection_t* c = XConnection();
+  WndState* o = Find(s->owner);
+  if (c == nullptr || o == nullptr || o->native == nullptr || !WindowManagerRuns(c)) return;
+  const auto window = static_cast<xcb_window_t>(win->winId());
+  if (on) {
+    const auto owner = static_cast<xcb_window_t>(static_cast<QWidget*>(o->native)->winId());
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_TRANSIENT_FOR, XCB_ATOM_WINDOW, 32, 1, &owner);
+  } else {
+    xcb_delete_property(c, window, XCB_ATOM_WM_TRANSIENT_FOR);
+  }
+  xcb_flush(c);
+}
+
+// A window manager takes the owner hint of a window only while it manages the owner: the hint of
+// a window shown before its owner (the New view's status window, shown while the main window is
+// being made) names a window it does not know yet, and the owned window would be stacked as any
+// other, below the owner once the user clicks it. When the owner is shown, the hints of the
+// windows it owns are given again, after the owner's map request, so the manager reads them anew.
+void QtBackend::TellOwnedWindows(WndState* owner) {
+  for (QWidget* w : QApplication::topLevelWidgets()) {
+    auto* t = dynamic_cast<TopWindow*>(w);
+    WndState* o = t != nullptr && t->isVisible() ? Find(OwnHwnd(t)) : nullptr;
+    if (o != nullptr && o->owner == owner->hwnd && o->native == t) OwnerHint(o, t, true);
+  }
 }
 
 SIZE QtBackend::ScreenSize() {
@@ -230,6 +319,14 @@ void QtBackend::Realize(WndState* s) {
   if (!(s->style & WS_THICKFRAME) && dynamic_cast<CFrameWnd*>(s->object) == nullptr)
     win->setFixedSize(std::max(s->Width(), 1), std::max(s->Height(), 1));
   ForEachDescendant(s, [this](WndState* c) { Build(c); });
+  if (s->style & WS_THICKFRAME) {
+    // The smallest size the window lets the user (and the window manager) give it.
+    const HWND hwnd = s->hwnd;
+    MINMAXINFO info;
+    Send(hwnd, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
+    if ((s = Find(hwnd)) == nullptr || s->native != win) return;
+    win->setMinimumSize(std::max<int>(info.ptMinTrackSize.x, 0), std::max<int>(info.ptMinTrackSize.y, 0));
+  }
   Sync(s);
 }
 
@@ -270,6 +367,7 @@ void QtBackend::SyncTop(WndState* s, TopWindow* win) {
       SetOwner(s, win);
       if ((s = Find(hwnd)) == nullptr) return;
       win->show();
+      TellOwnedWindows(s);
       if (QGuiApplication::platformName() != "offscreen") win->raise();
       RaiseOwned(s);
       win->activateWindow();
@@ -277,7 +375,13 @@ void QtBackend::SyncTop(WndState* s, TopWindow* win) {
       WndState* f = Find(FocusWindow());
       if (f != nullptr && f->native != nullptr && TopLevelOf(f) == s) FocusWidget(f);
     } else if ((win->windowState() & (Qt::WindowMinimized | Qt::WindowMaximized)) != want) {
+      // A window manager minimises an owned window together with its owner. One that the program
+      // minimises (the status window the user closed) goes alone: it drops its owner hint while
+      // it is minimised and gives it again when it is restored.
+      const bool wasMinimized = (win->windowState() & Qt::WindowMinimized) != 0;
+      if (s->minimized && !wasMinimized) OwnerHint(s, win, false);
       win->setWindowState(want);
+      if (!s->minimized && wasMinimized) OwnerHint(s, win, true);
     }
   } else if (win->isVisible()) {
     win->hide();

@@ -61,6 +61,7 @@ constexpr UINT WM_SYSCOLORCHANGE = 0x0015;
 constexpr UINT WM_SHOWWINDOW = 0x0018;
 constexpr UINT WM_CANCELMODE = 0x001F;
 constexpr UINT WM_SETCURSOR = 0x0020;
+constexpr UINT WM_GETMINMAXINFO = 0x0024;
 constexpr UINT WM_DRAWITEM = 0x002B;
 constexpr UINT WM_SETFONT = 0x0030;
 constexpr UINT WM_GETFONT = 0x0031;
@@ -126,6 +127,7 @@ constexpr int SW_NORMAL = 1;
 constexpr int SW_SHOWMINIMIZED = 2;
 constexpr int SW_SHOWMAXIMIZED = 3;
 constexpr int SW_MAXIMIZE = 3;
+constexpr int SW_SHOWNOACTIVATE = 4;  // shown in its normal size and place, the active window stays
 constexpr int SW_SHOW = 5;
 constexpr int SW_MINIMIZE = 6;
 constexpr int SW_RESTORE = 9;
@@ -378,6 +380,16 @@ struct CHARFORMAT {
 using CHARFORMATA = CHARFORMAT;
 
 // ---- WM_NOTIFY records ----
+// WM_GETMINMAXINFO: a sizable top-level window may raise the smallest size (of its window
+// rectangle) to which the user can bring it; zero leaves it unlimited.
+struct MINMAXINFO {
+  POINT ptReserved{};
+  POINT ptMaxSize{};
+  POINT ptMaxPosition{};
+  POINT ptMinTrackSize{};
+  POINT ptMaxTrackSize{};
+};
+
 struct NMHDR {
   HWND hwndFrom = nullptr;
   UINT_PTR idFrom = 0;

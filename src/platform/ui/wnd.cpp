@@ -37,6 +37,8 @@ Registry& Reg() {
 
 int g_depth = 0;  // nesting of message handling on the user-interface thread
 HWND g_focus = nullptr;
+// The top-level window that becomes active once it is enabled again (see HandOnActivation).
+HWND g_activateWhenEnabled = nullptr;
 
 // Objects whose handlers are running. A window's object often deletes itself in PostNcDestroy
 // (frames, views, modeless dialogs), and its window is often destroyed from inside one of its
@@ -472,18 +474,76 @@ void MoveFocus(HWND to) {
   if (to != nullptr && g_focus == to) {
     if (WndState* t = Find(to)) {
       t->hasFocus = true;
+      if (WndState* top = TopLevelOf(t)) {
+        top->lastFocus = to;
+        // The user works elsewhere now: a window held disabled no longer takes the activation.
+        if (top->hwnd != g_activateWhenEnabled) g_activateWhenEnabled = nullptr;
+      }
       Changed(t);
     }
     Send(to, WM_SETFOCUS, reinterpret_cast<WPARAM>(old), 0);
   }
 }
 
+namespace {
+
+// A top-level window becomes the active window and the control that last had the focus in it
+// gets it back.
+void ActivateWithFocus(WndState* w, HWND focus) {
+  const HWND hwnd = w->hwnd;
+  CurrentBackend().Activate(w);
+  WndState* f = Find(focus);
+  if (Find(hwnd) == w && f != nullptr && TopLevelOf(f) == w && IsWindowVisible(focus) && IsWindowEnabled(focus))
+    MoveFocus(focus);
+}
+
+// The user works in the top-level window: the focus is in it, or the display has it active.
+bool HoldsActivation(WndState* s) {
+  WndState* f = Find(g_focus);
+  return (f != nullptr && TopLevelOf(f) == s) || CurrentBackend().Active(s);
+}
+
+// The newest shown, enabled window that `owner` owns (a modal box that disables it), other than
+// `gone`; null when there is none.
+WndState* NewestEnabledOwned(HWND owner, HWND gone) {
+  uintptr_t newest = 0;
+  {
+    std::lock_guard<std::mutex> g(Reg().lock);
+    for (auto& [h, w] : Reg().windows)
+      if (!w->IsChild() && w->owner == owner && w->hwnd != gone && !w->destroying && w->Visible() && w->Enabled() &&
+          !w->minimized)
+        newest = std::max(newest, h);
+  }
+  return newest != 0 ? Find(reinterpret_cast<HWND>(newest)) : nullptr;
+}
+
+// A top-level window the user worked in went (hidden or destroyed). As a window manager does, and
+// as nobody does without one, the activation goes to its owner, or else to the program's main
+// window. When that one is disabled, a window it owns that is still up (the box of an outer modal
+// loop) takes it; when there is none, the disabled one takes it once it is enabled again (a run
+// held it).
+void HandOnActivation(HWND gone, HWND owner) {
+  auto usable = [gone](WndState* w) { return w != nullptr && w->hwnd != gone && !w->destroying && w->Visible() && !w->minimized; };
+  WndState* next = Find(owner);
+  if (!usable(next)) next = Find(DefaultOwner());
+  if (!usable(next)) return;
+  if (!next->Enabled()) {
+    if (WndState* up = NewestEnabledOwned(next->hwnd, gone)) {
+      ActivateWithFocus(up, up->lastFocus);
+      return;
+    }
+    g_activateWhenEnabled = next->hwnd;
+    return;
+  }
+  ActivateWithFocus(next, next->lastFocus);
+}
+
+}  // namespace
+
 void ReturnFromModal(HWND owner, HWND focus) {
   WndState* o = Find(owner);
   if (o == nullptr || !o->Visible() || !o->Enabled()) return;
-  CurrentBackend().Activate(o);
-  WndState* f = Find(focus);
-  if (f != nullptr && TopLevelOf(f) == o && IsWindowVisible(focus) && IsWindowEnabled(focus)) MoveFocus(focus);
+  ActivateWithFocus(o, focus);
 }
 
 void ForgetWindows() {
@@ -495,6 +555,7 @@ void ForgetWindows() {
   }
   for (HWND h : tops) DestroyWindow(h);
   g_focus = nullptr;
+  g_activateWhenEnabled = nullptr;
   FlushGraveyard();
 }
 
@@ -520,6 +581,8 @@ LRESULT SendMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 BOOL DestroyWindow(HWND hwnd) {
   WndState* s = Find(hwnd);
   if (s == nullptr || s->destroying) return FALSE;
+  const bool handOn = !s->IsChild() && s->Visible() && HoldsActivation(s);
+  const HWND owner = s->owner;
   s->destroying = true;
   ++g_depth;
   if (g_focus == hwnd) g_focus = nullptr;
@@ -555,6 +618,8 @@ BOOL DestroyWindow(HWND hwnd) {
   }
   --g_depth;
   FlushGraveyard();
+  if (g_activateWhenEnabled == hwnd) g_activateWhenEnabled = nullptr;
+  if (handOn) HandOnActivation(hwnd, owner);
   return TRUE;
 }
 
@@ -582,6 +647,10 @@ BOOL EnableWindow(HWND hwnd, BOOL enable) {
     }
     Changed(s);
     Send(hwnd, WM_ENABLE, enable ? TRUE : FALSE);
+    if (enable && hwnd == g_activateWhenEnabled && Find(hwnd) == s) {
+      g_activateWhenEnabled = nullptr;
+      if (s->Visible() && !s->minimized) ActivateWithFocus(s, s->lastFocus);
+    }
   }
   return wasDisabled;
 }
@@ -594,19 +663,22 @@ BOOL ShowWindow(HWND hwnd, int cmd) {
   WndState* s = Find(hwnd);
   if (s == nullptr) return FALSE;
   BOOL was = s->Visible() ? TRUE : FALSE;
+  const bool handOn = cmd == SW_HIDE && was && !s->IsChild() && HoldsActivation(s);
   switch (cmd) {
     case SW_HIDE: s->style &= ~WS_VISIBLE; break;
     case SW_SHOWMINIMIZED:
     case SW_MINIMIZE: s->style |= WS_VISIBLE; s->minimized = true; break;
     case SW_SHOWMAXIMIZED: s->style |= WS_VISIBLE; s->minimized = false; s->maximized = true; break;
     case SW_SHOWNORMAL:
+    case SW_SHOWNOACTIVATE:
     case SW_RESTORE: s->style |= WS_VISIBLE; s->minimized = false; s->maximized = false; break;
     default: s->style |= WS_VISIBLE; s->minimized = false; break;
   }
   Changed(s);
   // Showing a window that is already up brings it to the user, as the window manager does.
   if (was && cmd != SW_HIDE && cmd != SW_MINIMIZE && cmd != SW_SHOWMINIMIZED && !s->IsChild() && Find(hwnd) == s)
-    CurrentBackend().Raise(s);
+    CurrentBackend().Raise(s, cmd != SW_SHOWNOACTIVATE);
+  if (handOn && Find(hwnd) == s) HandOnActivation(hwnd, s->owner);
   return was;
 }
 

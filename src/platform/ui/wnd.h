@@ -98,6 +98,7 @@ struct MsgMap {
 #define ON_WM_DESTROY() {WM_DESTROY, WM_DESTROY, 0, 0, 0, QAV_MSG_FN(self->OnDestroy(); return true;)},
 #define ON_WM_CLOSE() {WM_CLOSE, WM_CLOSE, 0, 0, 0, QAV_MSG_FN(self->OnClose(); return true;)},
 #define ON_WM_SIZE() {WM_SIZE, WM_SIZE, 0, 0, 0, QAV_MSG_FN(self->OnSize(static_cast<UINT>(wParam_), GET_X_LPARAM(lParam_), GET_Y_LPARAM(lParam_)); return true;)},
+#define ON_WM_GETMINMAXINFO() {WM_GETMINMAXINFO, WM_GETMINMAXINFO, 0, 0, 0, QAV_MSG_FN(self->OnGetMinMaxInfo(reinterpret_cast<MINMAXINFO*>(lParam_)); return true;)},
 #define ON_WM_TIMER() {WM_TIMER, WM_TIMER, 0, 0, 0, QAV_MSG_FN(self->OnTimer(static_cast<UINT_PTR>(wParam_)); return true;)},
 #define ON_WM_PAINT() {WM_PAINT, WM_PAINT, 0, 0, 0, QAV_MSG_FN(self->OnPaint(); return true;)},
 #define ON_WM_CTLCOLOR() {WM_CTLCOLORMSGBOX, WM_CTLCOLORSTATIC, 0, 0, 0, QAV_MSG_FN( \

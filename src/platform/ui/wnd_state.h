@@ -86,6 +86,7 @@ struct WndState {
   std::atomic<bool> maximized{false};
   bool destroying = false;
   bool hasFocus = false;
+  HWND lastFocus = nullptr;  // top-level windows: the control in it that last had the focus
   void* native = nullptr;  // the backend's object
   const char* className = "";  // class name given to CreateEx (frames, views)
 

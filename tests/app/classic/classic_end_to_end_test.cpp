@@ -213,10 +213,13 @@ TEST_F(ClassicEndToEnd, ARunThatReadsNoDataSaysSo) {
   g_DataRootPath.Set((folder_ / "no-such-archive/").c_str());
   Go();
   EXPECT_NE(Report("DEFAULT.SDS").find("***DATA UNAVAILABLE***"), std::string::npos);
-  const std::string told = "No data was found for any of the " +
-                           std::to_string(view_->m_nSdsElems * view_->m_nSdsDates) +
-                           " element-days; see the status list";
-  EXPECT_EQ(LastStatus(), told);
+  const std::string sentence =
+      "No data was found for any of the " + std::to_string(view_->m_nSdsElems * view_->m_nSdsDates) + " element-days";
+  const std::string told = sentence + "; see the status list";
+  // The status list names each day without data after the sentence.
+  EXPECT_EQ(LastStatus().rfind("  No data on ", 0), 0u) << LastStatus();
+  EXPECT_EQ(view_->m_lbStatus.GetTextString(view_->m_lbStatus.GetCount() - 1 - std::min(view_->m_nSdsDates, 20)),
+            sentence + ":");
   ASSERT_EQ(qav::ui::MessageBoxLog().size(), 1u);
   EXPECT_EQ(qav::ui::MessageBoxLog()[0].text, told);
 }

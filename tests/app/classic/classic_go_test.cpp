@@ -13,6 +13,9 @@ namespace {
 GoInput AllOn() {
   GoInput in;
   in.rawOn = in.sdsOn = in.mdsOn = 1;
+  in.rawName = "R.DAT";
+  in.sdsName = "S.SDS";
+  in.mdsName = "M.MDS";
   in.min15 = in.daily = true;
   in.monthlyDow = in.yearlyDow = in.yearlyDowEnabled = in.annual = in.annualEnabled = true;
   in.mdsYear = 2003;
@@ -33,6 +36,10 @@ struct CheckCase {
 TEST(ClassicGo, ChecksInOrderWithTheirTexts) {
   const CheckCase cases[] = {
       {"No output files are turned on", [](GoInput& i) { i.rawOn = i.sdsOn = i.mdsOn = 0; }},
+      {"No file name given for rawdata output", [](GoInput& i) { i.rawName.clear(); i.raw.dates = 0; }},
+      {"No file name given for single output", [](GoInput& i) { i.sdsName = "  "; i.min15 = i.daily = false; }},
+      {"No file name given for multi output", [](GoInput& i) { i.mdsName.clear(); i.mdsYear = 0; }},
+      {"", [](GoInput& i) { i.rawOn = 0; i.rawName.clear(); }},
       {"No dates selected for rawdata output", [](GoInput& i) { i.raw.dates = 0; i.sds.dates = 0; }},
       {"No elements selected for rawdata output", [](GoInput& i) { i.raw.elements = 0; }},
       {"No dates selected for rawdata output", [](GoInput& i) { i.rawSource = 1; i.sds.dates = 0; }},
@@ -82,6 +89,8 @@ TEST(ClassicGo, EstimateSumsTheBlocks) {
 TEST(ClassicGo, RawFromTheSingleDaySelectionCountsOneLoad) {
   GoInput in;
   in.rawOn = 1;
+  in.rawName = "R.DAT";
+  in.sdsName = "S.SDS";
   in.rawSource = 1;
   in.sds = {10, 3};
   GoPlan plan;
@@ -110,6 +119,8 @@ TEST(ClassicGo, LargeSelectionDoesNotOverflow) {
   GoInput in;
   in.rawOn = 1;
   in.sdsOn = 1;
+  in.rawName = "R.DAT";
+  in.sdsName = "S.SDS";
   in.daily = true;
   in.raw = {3650, 2000};
   in.sds = {3650, 2000};

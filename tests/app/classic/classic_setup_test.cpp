@@ -12,7 +12,7 @@ TEST_F(ClassicViewTest, SetupWithMultiDayDatesRestoresYearListsAndSelections) {
   for (int d : {3, 4}) multi.dates.Add(CDateTimeEx(2003, 3, d));
   multi.dates.Add(CDateTimeEx(2003, 5, 6));
   multi.roadways.Add(CDBRoadway("I5"));
-  multi.cabinets.Add(CDBCabinet("005es01234", "ES-101D", 1234, "NE 45th", multi.roadways.m_pData[0]));
+  multi.cabinets.Add(CDBCabinet("005es01234", "ES-101D", 1234, "Quarry Ln", multi.roadways.m_pData[0]));
   multi.elements.Add(CDBElementEx("_MN___1", 0, multi.cabinets.m_pData[0]));
   MonthFlagsOfDates(multi.dates, view_->m_bMonthHasData);
   view_->m_nMdsYear = 2003;

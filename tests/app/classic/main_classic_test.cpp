@@ -47,9 +47,14 @@ TEST_F(ClassicViewTest, RefusedFileNameStopsTheHandler) {
   // Typing is held to 15 characters; a longer name comes from a configuration file.
   view_->m_strRawName = "A_VERY_LONG_NAME.DAT";
   view_->UpdateData(FALSE);
+  // The ON and OFF buttons' checks.
+  auto checks = [&] {
+    return std::pair(::SendMessage(Item(IDC_RAW_ON), BM_GETCHECK, 0, 0), ::SendMessage(Item(IDC_RAW_OFF), BM_GETCHECK, 0, 0));
+  };
+  const std::pair<LRESULT, LRESULT> off(BST_UNCHECKED, BST_CHECKED), on(BST_CHECKED, BST_UNCHECKED);
   Click(IDC_RAW_ON);
   EXPECT_EQ(view_->m_bRawOn, 0);
-  EXPECT_EQ(::SendMessage(Item(IDC_RAW_OFF), BM_GETCHECK, 0, 0), BST_CHECKED);
+  EXPECT_EQ(checks(), off) << "the refused click stays undone";
   ASSERT_FALSE(qav::ui::MessageBoxLog().empty());
   // A name with folder parts would write outside the output folder.
   for (const char* name : {"../R.DAT", "sub\\R.DAT"}) {
@@ -64,7 +69,14 @@ TEST_F(ClassicViewTest, RefusedFileNameStopsTheHandler) {
   Click(IDC_RAW_ON);
   EXPECT_EQ(view_->m_bRawOn, 1);
   EXPECT_EQ(view_->m_bRawOff, 0);
-  EXPECT_EQ(::SendMessage(Item(IDC_RAW_OFF), BM_GETCHECK, 0, 0), BST_UNCHECKED);
+  EXPECT_EQ(checks(), on);
+  // OFF refused the same way leaves the block on, and the next exchange reads it so.
+  input::Type(Item(IDC_RAW_NAME), "../R.DAT");
+  Click(IDC_RAW_OFF);
+  EXPECT_EQ(checks(), on);
+  input::Type(Item(IDC_RAW_NAME), "R.DAT");
+  ASSERT_TRUE(view_->UpdateData(TRUE));
+  EXPECT_EQ(std::pair(view_->m_bRawOn, view_->m_bRawOff), std::pair(1, 0));
 }
 
 TEST_F(ClassicViewTest, ChangeHandlersWithARefusedFieldChangeNothing) {

@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <sstream>
 #include <string>
@@ -24,6 +25,7 @@
 
 #include "app/classic/classic_config.h"
 #include "app/shell/app_test_env.h"
+#include "app/shell/own_display.h"
 #include "platform/app/ole_date_time.h"
 #include "archive/sample_archive.h"
 
@@ -197,6 +199,22 @@ class XvfbClassic : public ::testing::Test {
     Keys(chooser, "Return");
     return WaitGone("^Open$", 20);
   }
+  void KeyboardFollowsTheUser();
+  // An archive of 1994 at `root`: eight elements over three days.
+  static bool WriteSmallArchive(const std::string& root, std::vector<SampleDayInfo>& days) {
+    SampleArchiveOptions o;
+    o.root = root;
+    o.years = {1994};
+    o.elements = 8;
+    o.days = 3;
+    return WriteSampleArchive(o, nullptr, &days) == 0;
+  }
+  // A single-day summary of one section for the viewer: "view.sds" in the folder `out`.
+  static void WriteViewReport(const std::string& out) {
+    fs::create_directories(out);
+    std::ofstream(out + "view.sds", std::ios::binary)
+        << "ES-101D:_MN___1  I-5          Station Rd         12.34\r\n01/05/2003 (Sun)\r\n\r\n     ---Daily\r\n";
+  }
   std::string qav_;
   pid_t pid_ = -1;
   AppTempFolder folder_;
@@ -205,16 +223,7 @@ class XvfbClassic : public ::testing::Test {
 
 // The clicks go to screen places, so each test runs again on an X server of its own where no other
 // test's windows can be in the way. True in that inner run; the outer run checks its result.
-bool InnerRun() {
-  if (std::getenv("QAV_XVFB_INNER")) return true;
-  const std::string self = fs::canonical("/proc/self/exe").string();
-  const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-  const std::string out = Shell("QAV_XVFB_INNER=1 '" QAV_XVFB_SCRIPT "' '" + self +
-                                "' --gtest_filter='XvfbClassic." + name + "' 2>&1; echo \"exit=$?\"");
-  EXPECT_NE(out.find("[  PASSED  ] 1 test"), std::string::npos) << out;
-  EXPECT_NE(out.find("exit=0"), std::string::npos) << out;
-  return false;
-}
+bool InnerRun() { return RunOnOwnDisplay(EDesktop::BareX); }
 
 // The raw selection of every written day of the 1994 sample archive and its loops.
 ClassicSelection LoopsOnEveryDay(const std::vector<SampleDayInfo>& days) {
@@ -327,13 +336,8 @@ TEST_F(XvfbClassic, RunOverAnArchiveOpensTheReportInTheViewer) {
 TEST_F(XvfbClassic, RefusedNameStopsChange) {
   if (!InnerRun()) return;
   const std::string root = folder_ / "archive/", out = folder_ / "out/", cfg = folder_ / "long.cfg";
-  SampleArchiveOptions o;
-  o.root = root;
-  o.years = {1994};
-  o.elements = 8;
-  o.days = 3;
   std::vector<SampleDayInfo> days;
-  ASSERT_EQ(WriteSampleArchive(o, nullptr, &days), 0);
+  ASSERT_TRUE(WriteSmallArchive(root, days));
   // A configuration whose raw report name is longer than the form takes.
   ClassicSetup setup;
   setup.rawOn = 1;
@@ -342,9 +346,7 @@ TEST_F(XvfbClassic, RefusedNameStopsChange) {
   std::string error;
   ASSERT_TRUE(WriteClassicConfigFile(cfg.c_str(), setup, error)) << error;
   // A report for the viewer.
-  fs::create_directories(out);
-  std::ofstream(out + "view.sds", std::ios::binary)
-      << "ES-101D:_MN___1  I-5          Station Rd         12.34\r\n01/05/2003 (Sun)\r\n\r\n     ---Daily\r\n";
+  WriteViewReport(out);
   const std::string main =
       StartProgram("[GENERAL]\nUSE_CLASSIC=1\nCDROM_INDEX=1\nOTHER_PATH=" + root + "\n[OUTPUT]\nAUTOOPEN=0\nUSEQAVCUSTOMVIEWER=1\n");
   ASSERT_FALSE(main.empty()) << "the main window did not appear";
@@ -405,9 +407,7 @@ TEST_F(XvfbClassic, OpenOutputFileShowsTheReportInTheViewerWhoseTextFollowsItsSi
   if (!InnerRun()) return;
   if (Shell("command -v import").empty() || Shell("command -v convert").empty()) GTEST_SKIP() << "no ImageMagick";
   const std::string out = folder_ / "out/";
-  fs::create_directories(out);
-  std::ofstream(out + "view.sds", std::ios::binary)
-      << "ES-101D:_MN___1  I-5          Station Rd         12.34\r\n01/05/2003 (Sun)\r\n\r\n     ---Daily\r\n";
+  WriteViewReport(out);
   const std::string main = StartProgram("[GENERAL]\nUSE_CLASSIC=1\n[OUTPUT]\nAUTOOPEN=0\nUSEQAVCUSTOMVIEWER=1\n");
   ASSERT_FALSE(main.empty()) << "the main window did not appear";
 
@@ -522,6 +522,101 @@ TEST_F(XvfbClassic, AReportThatFillsTheDiskIsRemovedAndNamedInABox) {
     }
   }
   EXPECT_EQ(std::distance(fs::directory_iterator(small), fs::directory_iterator()), 1) << "more than the filler";
+}
+
+// The raw block's "View" button for its dates, in the main window.
+constexpr int kRawViewDates[2] = {232, 174};
+
+// Where the user works has the keyboard. Each key here goes to whichever window has the focus, as
+// a user's keys do; nothing is focused by the test. After a run whose spreadsheet report the
+// desktop's opener (a stand-in) opens, the main window has the keyboard and a single click on
+// "View" opens a dialog that takes it. A run over days the archive does not have, whose report the
+// opener cannot open, ends with two message boxes, each of which takes the keyboard. A report in
+// the viewer: the viewer takes the keyboard; after it closes the main window has it again.
+void XvfbClassic::KeyboardFollowsTheUser() {
+  const std::string root = folder_ / "archive/", out = folder_ / "out/";
+  std::vector<SampleDayInfo> days;
+  ASSERT_TRUE(WriteSmallArchive(root, days));
+  std::string error;
+  ClassicSetup setup;
+  setup.rawOn = 1;
+  setup.rawFormat = 1;
+  setup.rawName = "DATA.DAT";
+  setup.sel[CB_RAW] = LoopsOnEveryDay(days);
+  ASSERT_TRUE(WriteClassicConfigFile((folder_ / "data.cfg").c_str(), setup, error)) << error;
+  setup.rawName = "NODATA.DAT";
+  setup.sel[CB_RAW].dates = {COleDateTime(1994, 6, 1, 0, 0, 0), COleDateTime(1994, 6, 2, 0, 0, 0)};
+  ASSERT_TRUE(WriteClassicConfigFile((folder_ / "nodata.cfg").c_str(), setup, error)) << error;
+  WriteViewReport(out);
+  // The desktop's opener: it fails for the report of the run without data.
+  const std::string bin = folder_ / "bin";
+  fs::create_directories(bin);
+  std::ofstream(bin + "/xdg-open") << "#!/bin/sh\ncase \"$1\" in *NODATA*) exit 4;; esac\nexit 0\n";
+  fs::permissions(bin + "/xdg-open", fs::perms::owner_all);
+  const std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
+  ::setenv("PATH", (bin + ":" + path).c_str(), 1);
+  const std::string main = StartProgram("[GENERAL]\nUSE_CLASSIC=1\nCDROM_INDEX=1\nOTHER_PATH=" + root +
+                                        "\n[OUTPUT]\nAUTOOPEN=1\nSSVIEWER=\nUSEQAVCUSTOMVIEWER=1\nRAWDATA_PATH=" + out + "\n");
+  ::setenv("PATH", path.c_str(), 1);
+  ASSERT_FALSE(main.empty()) << "the main window did not appear";
+  auto focused = [](const std::string& w) { return [w] { return FocusedWindow() == w; }; };
+  // GO, clicked once.
+  auto go = [&] {
+    Shell("timeout 20 bash -c 'eval $(xdotool getwindowgeometry --shell " + main + "); xdotool mousemove --window " +
+          main + " $((WIDTH/2)) " + std::to_string(kGoY) + " click 1'");
+  };
+  // One click on the raw block's dates "View": the dialog opens and takes the keyboard; Escape
+  // closes it and the main window has the keyboard again.
+  auto viewDates = [&](const char* after) {
+    SCOPED_TRACE(after);
+    Xdo("mousemove --window " + main + " " + std::to_string(kRawViewDates[0]) + " " +
+        std::to_string(kRawViewDates[1]) + " click 1");
+    const std::string view = WaitWindow("^View$", 10);
+    ASSERT_FALSE(view.empty()) << "the click on View was lost";
+    EXPECT_TRUE(Within(5, focused(view))) << "the View dialog has no keyboard; " << FocusedWindow() << " has";
+    Xdo("key Escape");
+    EXPECT_TRUE(WaitGone("^View$", 10)) << "Escape did not close the View dialog";
+    EXPECT_TRUE(Within(5, focused(main))) << "after View, " << FocusedWindow() << " has the keyboard";
+  };
+
+  ASSERT_TRUE(ReadConfig(main, folder_ / "data.cfg")) << "the configuration was not read";
+  // Twice: the click on GO after a run starts the next one.
+  for (int run = 0; run < 2; ++run) {
+    fs::remove(out + "DATA.DAT");
+    go();
+    EXPECT_TRUE(Within(60, [&] { return fs::exists(out + "DATA.DAT") && WaitGone("Loading|Outputting|Working", 0); }))
+        << "run " << run + 1 << " did not start or end";
+    Settle(1000);
+    EXPECT_TRUE(Within(5, focused(main))) << "after run " << run + 1 << ", " << FocusedWindow() << " has the keyboard";
+  }
+  viewDates("after the run");
+
+  // Two message boxes: a window titled "QAV" other than the main window.
+  ASSERT_TRUE(ReadConfig(main, folder_ / "nodata.cfg")) << "the configuration was not read";
+  go();
+  for (int shown = 1; shown <= 2; ++shown) ASSERT_EQ(CloseTheFocusedBox("^QAV$", main), "") << "message box " << shown;
+  EXPECT_TRUE(Within(5, focused(main))) << "after the boxes, " << FocusedWindow() << " has the keyboard";
+  viewDates("after the boxes");
+
+  ASSERT_TRUE(ChooseFile(MenuCommand(main, "f", "o", "^Open$"), out + "view.sds")) << "no report chosen";
+  const std::string viewer = WaitWindow("^view\\.sds$", 30);
+  ASSERT_FALSE(viewer.empty()) << "the report was not opened in the viewer";
+  Settle(1000);
+  EXPECT_TRUE(Within(5, focused(viewer))) << "the viewer has no keyboard; " << FocusedWindow() << " has";
+  Xdo("key Escape");
+  ASSERT_TRUE(WaitGone("^view\\.sds$", 10)) << "Escape did not close the viewer";
+  EXPECT_TRUE(Within(5, focused(main))) << "after the viewer, " << FocusedWindow() << " has the keyboard";
+  viewDates("after the viewer");
+}
+
+TEST_F(XvfbClassic, KeyboardFollowsTheUserOnABareDisplay) {
+  if (!RunOnOwnDisplay(EDesktop::BareX)) return;
+  KeyboardFollowsTheUser();
+}
+
+TEST_F(XvfbClassic, KeyboardFollowsTheUserUnderAWindowManager) {
+  if (!RunOnOwnDisplay(EDesktop::Openbox)) return;
+  KeyboardFollowsTheUser();
 }
 
 }  // namespace

@@ -100,12 +100,13 @@ TEST(NfgConfigTest, Ng1AndOlderLayoutsAreRead) {
   for (int code = 0; code < CONTENT_ITEMS; ++code) EXPECT_EQ(m.m_bContent[code], code <= 10 || code == 17) << code;
   EXPECT_EQ(Keys(m.m_lstCols), std::vector<int>{GK_MONTH});
 
-  // Older: no header, 4-line cabinets; id from route number and milepost.
-  std::string old = Lines({"C:\\r.txt", "1", "1", "0", "37627.0", "1", "SR 5", "1", "A1", "12345", "Here", "0", "1",
+  // Older: no header, 4-line cabinets; id from route number and milepost. Its output path may
+  // begin with "QAV " as a header does.
+  std::string old = Lines({"QAV reports\\r.txt", "1", "1", "0", "37627.0", "1", "SR 5", "1", "A1", "12345", "Here", "0", "1",
                            "LOOP01V", "0", "0", "0", "0", "0", "1", "0", "0", "7", "0", "0", "0", "0", "0", "0",
                            "0", "0", "0", "0", "0", "0", "0", "0", "0"});
   ASSERT_TRUE(ReadNewConfig(old, c, &error)) << error;
-  EXPECT_EQ(c.outputPath, "C:\\r.txt");
+  EXPECT_EQ(c.outputPath, "QAV reports\\r.txt");
   ASSERT_EQ(c.cabinets.size(), 1u);
   EXPECT_EQ(c.cabinets[0].id, "005es12345");
   EXPECT_EQ(c.periodLen, 15);
@@ -151,7 +152,7 @@ TEST(NfgConfigTest, RefusalsSayWhy) {
       {"\r\n", "the file is empty"},
       {"QAV Main Configuration File Version NG.3\nout.txt\n", "line 1 names a version of the configuration file that "
                                                              "this program does not read (NG.3)"},
-      {"QAV Classic Configuration File Version NG.1\n1\n", "line 1 is not the header of a New view"},
+      {"QAV Classic Configuration File Version NG.1\n1\n", "the file ends at line 2, before the number of dates"},
       {"out.txt\nplain text\nmore\n", "line 2 is not a number (output format)"},
       {std::string("\x01\x02junk\n"), "line 1 holds a character that is not text (output path)"},
       {Ng2("4\n0\n0\n0\n15\n", "0\n0\n0\n"), "line 4 is 4 (report type), not a value from 0 to 3"},

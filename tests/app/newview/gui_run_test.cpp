@@ -12,6 +12,7 @@
 #include <vector>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -22,6 +23,7 @@
 #include <algorithm>
 
 #include "app/shell/app_test_env.h"
+#include "app/shell/own_display.h"
 #include "archive/sample_archive.h"
 #include "platform/app/profile.h"
 
@@ -52,6 +54,36 @@ bool WriteProfile(const AppTempFolder& folder, const std::string& root) {
   profile.WriteProfileString("GENERAL", "OTHER_PATH", root.c_str());
   profile.WriteProfileInt("OUTPUT", "AUTOOPEN", 0);
   return profile.Flush();
+}
+
+// A five-minute sample archive of 1994 in folder/archive/ with 4 x `loops` elements (every fourth a
+// loop) over `days` + 1 days, and the program's profile on it.
+bool WriteLoopArchive(const AppTempFolder& folder, int days, int loops) {
+  SampleArchiveOptions o;
+  o.root = folder / "archive/";
+  o.years = {1994};
+  o.elements = 4 * loops;
+  o.days = days + 1;
+  o.uniformDays = true;
+  return WriteSampleArchive(o) == 0 && WriteProfile(folder, o.root);
+}
+
+// A New view design over the first `days` days of 1994 and the first `loops` loops of a sample year
+// of 4 x `loops` elements, volume only, at `period` 20-second units, in text (`format` 0) or
+// spreadsheet (1) form. `structure` ends the file: the columns, rows and separate-report keys.
+void WriteLoopDesign(const std::filesystem::path& file, const std::string& report, int format, int days, int loops,
+                     int period, const std::string& structure) {
+  auto elements = SampleElements(1994, 4 * loops);
+  std::ofstream cfg(file, std::ios::binary);
+  cfg << "QAV Main Configuration File Version NG.2\r\n" << report << "\r\n" << format << "\r\n0\r\n" << days << "\r\n0\r\n";
+  for (int d = 0; d < days; ++d) cfg << 34335 + d << ".000000\r\n";
+  cfg << "1\r\nI-5\r\n" << loops << "\r\n";
+  for (int i = 0; i < loops; ++i) cfg << elements[static_cast<size_t>(4 * i)].key.substr(0, 10) << "\r\nA\r\n100\r\nHere\r\n0\r\n";
+  cfg << loops << "\r\n";
+  for (int i = 0; i < loops; ++i) cfg << elements[static_cast<size_t>(4 * i)].key.substr(11) << "\r\n0\r\n" << i << "\r\n" << i << "\r\n";
+  cfg << "0\r\n0\r\n" << period << "\r\n2\r\n1\r\n";
+  for (int i = 1; i < 23; ++i) cfg << "0\r\n";
+  cfg << structure;
 }
 
 class GuiRunTest : public ::testing::Test {
@@ -101,6 +133,28 @@ class GuiRunTest : public ::testing::Test {
            (!Shell("xdotool search --onlyvisible --name '^Open$' >/dev/null 2>&1") ||
             Shell("xdotool key Return && sleep 1.5"));
   }
+  // The archive (1994, four elements, three days) and the profile in `folder`, and a design of one
+  // loop on 1 January and on `secondDay` (days since 1899-12-30), Date in the columns and Element
+  // in the rows, whose report goes two levels below a folder that exists, so that its folder cannot
+  // be made. The loop's key; "" when the archive could not be written.
+  static std::string WriteRunWithoutReportFolder(const AppTempFolder& folder, int secondDay) {
+    SampleArchiveOptions o;
+    o.root = folder / "archive/";
+    o.years = {1994};
+    o.elements = 4;
+    o.days = 3;
+    o.uniformDays = true;
+    if (WriteSampleArchive(o) != 0 || !WriteProfile(folder, o.root)) return {};
+    const std::string key = SampleElements(1994, o.elements)[0].key;
+    std::ofstream cfg(folder / "design.nfg", std::ios::binary);
+    cfg << "QAV Main Configuration File Version NG.2\r\n" << folder / "two/levels/r.txt" << "\r\n1\r\n0\r\n2\r\n0\r\n"
+        << "34335.000000\r\n" << secondDay << ".000000\r\n1\r\nI-5\r\n1\r\n" << key.substr(0, 10)
+        << "\r\nA\r\n100\r\nHere\r\n0\r\n1\r\n" << key.substr(11) << "\r\n0\r\n0\r\n0\r\n0\r\n0\r\n4320\r\n2\r\n1\r\n";
+    for (int i = 1; i < 23; ++i) cfg << "0\r\n";
+    cfg << "1\r\n2\r\n1\r\n1\r\n7\r\n1\r\n0\r\n";
+    std::filesystem::create_directories(folder / "tmp");
+    return key;
+  }
   std::filesystem::path exe_;
   pid_t pid_ = 0;
 };
@@ -110,28 +164,11 @@ TEST_F(GuiRunTest, DesignReadAndLaidOutByRealInputProducesTheReport) {
   const char* shots = std::getenv("QAV_SHOTS");
   const int days = shots != nullptr ? 240 : 2, loops = shots != nullptr ? 100 : 2;
   AppTempFolder folder;
-  SampleArchiveOptions o;
-  o.root = folder / "archive/";
-  o.years = {1994};
-  o.elements = 4 * loops;
-  o.days = days + 1;
-  o.uniformDays = true;
-  ASSERT_EQ(WriteSampleArchive(o), 0);
-  auto elements = SampleElements(1994, o.elements);
-  ASSERT_TRUE(WriteProfile(folder, o.root));
+  ASSERT_TRUE(WriteLoopArchive(folder, days, loops));
+  auto elements = SampleElements(1994, 4 * loops);
   // The days from 1 January, the loops, daily volume; no structure yet.
   std::string report = folder / "report.txt";
-  std::ofstream cfg(folder / "design.nfg", std::ios::binary);
-  cfg << "QAV Main Configuration File Version NG.2\r\n" << report << "\r\n1\r\n0\r\n" << days << "\r\n0\r\n";
-  for (int d = 0; d < days; ++d) cfg << 34335 + d << ".000000\r\n";
-  cfg << "1\r\nI-5\r\n" << loops << "\r\n";
-  for (int i = 0; i < loops; ++i) cfg << elements[static_cast<size_t>(4 * i)].key.substr(0, 10) << "\r\nA\r\n100\r\nHere\r\n0\r\n";
-  cfg << loops << "\r\n";
-  for (int i = 0; i < loops; ++i) cfg << elements[static_cast<size_t>(4 * i)].key.substr(11) << "\r\n0\r\n" << i << "\r\n" << i << "\r\n";
-  cfg << "0\r\n0\r\n4320\r\n2\r\n1\r\n";
-  for (int i = 1; i < 23; ++i) cfg << "0\r\n";
-  cfg << "0\r\n0\r\n0\r\n";
-  cfg.close();
+  WriteLoopDesign(folder / "design.nfg", report, 1, days, loops, 4320, "0\r\n0\r\n0\r\n");
 
   ASSERT_TRUE(Start(folder / "config"));
   const std::string win = "$(xdotool search --onlyvisible --name '^QAV$' | head -1)";
@@ -202,27 +239,10 @@ TEST_F(GuiRunTest, DesignReadAndLaidOutByRealInputProducesTheReport) {
 TEST_F(GuiRunTest, AReportThatCannotGoWhereAskedIsToldInAMessageBox) {
   const char* shots = std::getenv("QAV_SHOTS");
   AppTempFolder folder;
-  SampleArchiveOptions o;
-  o.root = folder / "archive/";
-  o.years = {1994};
-  o.elements = 4;
-  o.days = 3;
-  o.uniformDays = true;
-  ASSERT_EQ(WriteSampleArchive(o), 0);
-  auto elements = SampleElements(1994, o.elements);
-  ASSERT_TRUE(WriteProfile(folder, o.root));
-  // Two days of one loop, Date in the columns and Element in the rows; the report's folder is two
-  // levels below one that exists, so it cannot be made.
-  const std::string report = folder / "two/levels/r.txt";
-  std::ofstream cfg(folder / "design.nfg", std::ios::binary);
-  cfg << "QAV Main Configuration File Version NG.2\r\n" << report << "\r\n1\r\n0\r\n2\r\n0\r\n34335.000000\r\n"
-      << "34336.000000\r\n1\r\nI-5\r\n1\r\n" << elements[0].key.substr(0, 10) << "\r\nA\r\n100\r\nHere\r\n0\r\n1\r\n"
-      << elements[0].key.substr(11) << "\r\n0\r\n0\r\n0\r\n0\r\n0\r\n4320\r\n2\r\n1\r\n";
-  for (int i = 1; i < 23; ++i) cfg << "0\r\n";
-  cfg << "1\r\n2\r\n1\r\n1\r\n7\r\n1\r\n0\r\n";
-  cfg.close();
-  const std::string temp = folder / "tmp/";
-  std::filesystem::create_directories(temp);
+  // Two days of one loop; the report's folder cannot be made.
+  const std::string key = WriteRunWithoutReportFolder(folder, 34336);
+  ASSERT_FALSE(key.empty());
+  const std::string report = folder / "two/levels/r.txt", temp = folder / "tmp/";
   const char* oldTemp = std::getenv("TMPDIR");
   const std::string keptTemp = oldTemp != nullptr ? oldTemp : "";
   ::setenv("TMPDIR", temp.c_str(), 1);  // the program's temporary folder
@@ -249,7 +269,7 @@ TEST_F(GuiRunTest, AReportThatCannotGoWhereAskedIsToldInAMessageBox) {
   for (const auto& e : std::filesystem::directory_iterator(temp))
     if (e.path().filename().string().ends_with("Out.txt")) written.push_back(e.path().string());
   ASSERT_EQ(written.size(), 1u);
-  EXPECT_NE(Slurp(written[0]).find("\r\n" + elements[0].key + "\t"), std::string::npos) << Slurp(written[0]);
+  EXPECT_NE(Slurp(written[0]).find("\r\n" + key + "\t"), std::string::npos) << Slurp(written[0]);
   EXPECT_FALSE(std::filesystem::exists(report));
   ASSERT_TRUE(Shell("xdotool key Return && sleep 1"));
   EXPECT_FALSE(Shell("xdotool search --onlyvisible --name '^Produce Report' >/dev/null 2>&1"));
@@ -263,27 +283,9 @@ TEST_F(GuiRunTest, CancelWhileSortingEndsTheRunWithinASecond) {
   if (std::getenv("QAV_GUI_LONG") == nullptr) GTEST_SKIP() << "set QAV_GUI_LONG=1";
   const int days = 118, loops = 128;
   AppTempFolder folder;
-  SampleArchiveOptions o;
-  o.root = folder / "archive/";
-  o.years = {1994};
-  o.elements = 4 * loops;
-  o.days = days + 1;
-  o.uniformDays = true;
-  ASSERT_EQ(WriteSampleArchive(o), 0);
-  auto elements = SampleElements(1994, o.elements);
-  ASSERT_TRUE(WriteProfile(folder, o.root));
+  ASSERT_TRUE(WriteLoopArchive(folder, days, loops));
   std::string report = folder / "report.txt";
-  std::ofstream cfg(folder / "design.nfg", std::ios::binary);
-  cfg << "QAV Main Configuration File Version NG.2\r\n" << report << "\r\n1\r\n0\r\n" << days << "\r\n0\r\n";
-  for (int d = 0; d < days; ++d) cfg << 34335 + d << ".000000\r\n";
-  cfg << "1\r\nI-5\r\n" << loops << "\r\n";
-  for (int i = 0; i < loops; ++i) cfg << elements[static_cast<size_t>(4 * i)].key.substr(0, 10) << "\r\nA\r\n100\r\nHere\r\n0\r\n";
-  cfg << loops << "\r\n";
-  for (int i = 0; i < loops; ++i) cfg << elements[static_cast<size_t>(4 * i)].key.substr(11) << "\r\n0\r\n" << i << "\r\n" << i << "\r\n";
-  cfg << "0\r\n0\r\n15\r\n2\r\n1\r\n";
-  for (int i = 1; i < 23; ++i) cfg << "0\r\n";
-  cfg << "0\r\n0\r\n0\r\n";
-  cfg.close();
+  WriteLoopDesign(folder / "design.nfg", report, 1, days, loops, 15, "0\r\n0\r\n0\r\n");
 
   ASSERT_TRUE(Start(folder / "config"));
   ASSERT_TRUE(ReadDesign(folder / "design.nfg"));
@@ -365,57 +367,133 @@ TEST_F(GuiRunTest, DatesChosenByKeyboardAloneAndTheFocusComesBackAfterTheDialog)
 
 namespace {
 
-std::string Output(const std::string& command) {
-  std::string out;
-  if (FILE* p = ::popen(command.c_str(), "r")) {
-    char buf[256];
-    while (std::fgets(buf, sizeof buf, p) != nullptr) out += buf;
-    ::pclose(p);
-  }
-  while (!out.empty() && (out.back() == '\n' || out.back() == ' ')) out.pop_back();
-  return out;
-}
-
-// Where a top-level X window lies among the others, counted from the bottom; -1 when not found.
-int StackPlace(const std::string& window) {
-  int place = -1;
-  xcb_connection_t* c = xcb_connect(nullptr, nullptr);
-  if (xcb_connection_has_error(c) == 0) {
-    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
-    if (xcb_query_tree_reply_t* tree = xcb_query_tree_reply(c, xcb_query_tree(c, root), nullptr)) {
-      const xcb_window_t* kids = xcb_query_tree_children(tree);
-      const int n = xcb_query_tree_children_length(tree);
-      const auto want = static_cast<xcb_window_t>(std::strtoul(window.c_str(), nullptr, 10));
-      for (int i = 0; i < n; ++i)
-        if (kids[i] == want) place = i;
-      std::free(tree);
-    }
-  }
-  xcb_disconnect(c);
-  return place;
-}
-
-// The New view's status window lies above the maximised main window from the start, without a
-// window manager too, and comes forward again when a pre-run check fails while the main window
-// is in front.
-TEST_F(GuiRunTest, StatusWindowStaysAboveTheMainWindowAndComesForwardOnAFailedCheck) {
+// Under a window manager the status window is the main window's own: it lies above the main
+// window from the start and after a click on it. Closed by the user, it is minimised alone, and
+// comes back above the main window when a run posts its failures (a day the archive does not
+// have, a report folder that cannot be made). Each of the two message boxes that end the run takes
+// the keyboard, and then the main window has it. Keys go to whatever has the focus.
+TEST_F(GuiRunTest, StatusWindowStaysAboveItsOwnerAndComesBackForARunsFailuresUnderAWindowManager) {
+  if (!RunOnOwnDisplay(EDesktop::Openbox)) return;
+  const char* shots = std::getenv("QAV_SHOTS");
   AppTempFolder folder;
+  // One loop on 1 January and on a day in June the archive does not have.
+  ASSERT_FALSE(WriteRunWithoutReportFolder(folder, 34486).empty());
+  const std::string temp = folder / "tmp/";
+  ::setenv("TMPDIR", temp.c_str(), 1);  // the program's temporary folder; this run is the test's own
   ASSERT_TRUE(Start(folder / "config"));
   const std::string main = Output("xdotool search --onlyvisible --name '^QAV$' | head -1");
-  const std::string status = Output("timeout 30 xdotool search --sync --onlyvisible --name '^Status Messages$' | head -1");
-  ASSERT_FALSE(status.empty()) << "no status window";
-  std::this_thread::sleep_for(std::chrono::seconds(2));
-  const char* shots = std::getenv("QAV_SHOTS");
-  if (shots != nullptr) Shell(std::string("timeout 15 import -window root ") + shots + "/status_over_main.png");
-  EXPECT_GT(StackPlace(status), StackPlace(main)) << "the status window is under the main window";
-  // The main window in front (as a click on it does under a window manager), then Produce
-  // Report(s) with no dates: the check's message brings the status window forward.
-  ASSERT_TRUE(Shell("xdotool windowraise " + main + " && sleep 0.5"));
-  ASSERT_LT(StackPlace(status), StackPlace(main));
+  const std::string status = Output("xdotool search --onlyvisible --name '^Status Messages$' | head -1");
+  ASSERT_FALSE(status.empty());
+  auto above = [&] { return StackPlace(status) > StackPlace(main) && StackPlace(main) >= 0; };
+  EXPECT_TRUE(Within(5, above)) << "the status window starts under the main window";
   SForm f;
-  ASSERT_TRUE(Shell("xdotool mousemove --window " + main + " " + f.At(7 + 103, 333 + 10) + " click 1 && sleep 1.5"));
-  EXPECT_GT(StackPlace(status), StackPlace(main)) << "the failed check did not bring the status window forward";
-  if (shots != nullptr) Shell(std::string("timeout 15 import -window root ") + shots + "/status_after_failed_check.png");
+  ASSERT_TRUE(Shell("xdotool mousemove --window " + main + " " + f.At(300, 320) + " click 1 && sleep 1"));
+  EXPECT_TRUE(above()) << "a click on the main window hid the status window";
+  if (shots != nullptr) Shell(std::string("timeout 15 import -window root ") + shots + "/wm_status_over_main.png");
+
+  // Closed by the user (Alt+F4 is the window manager's close), it is minimised, alone.
+  ASSERT_TRUE(Shell("xdotool windowactivate --sync " + status + " key alt+F4"));
+  ASSERT_TRUE(Within(5, [] { return !Shell("xdotool search --onlyvisible --name '^Status Messages$' >/dev/null 2>&1"); }))
+      << "the status window did not go";
+  EXPECT_TRUE(Shell("xdotool search --onlyvisible --name '^QAV$' >/dev/null 2>&1")) << "the main window went with it";
+  ASSERT_TRUE(ReadDesign(folder / "design.nfg"));
+  ASSERT_TRUE(Shell("xdotool mousemove --window " + main + " " + f.At(7 + 103, 333 + 10) + " click 1"));
+  // The failures bring the status window back, above the main window; then two message boxes,
+  // windows titled "QAV" or "Produce Report(s)" other than the main window.
+  EXPECT_TRUE(Within(60, [] { return Shell("xdotool search --onlyvisible --name '^Status Messages$' >/dev/null 2>&1"); }))
+      << "the status window stayed minimised";
+  EXPECT_TRUE(Within(5, above)) << "the status window came back under the main window";
+  if (shots != nullptr)
+    Shell("xdotool windowmove " + status + " 380 560; sleep 0.5; timeout 15 import -window root " + shots +
+          "/wm_status_after_failures.png");
+  for (int shown = 1; shown <= 2; ++shown) ASSERT_EQ(CloseTheFocusedBox("^(QAV|Produce Report\\(s\\))$", main), "") << "message box " << shown;
+  EXPECT_TRUE(Within(5, [&] { return FocusedWindow() == main; })) << "after the boxes, " << FocusedWindow() << " has the keyboard";
+  EXPECT_TRUE(above());
+}
+
+// CPU time a thread has used, in clock ticks; -1 once the thread is gone.
+long long ThreadTicks(pid_t pid, const std::string& tid) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/task/" + tid + "/stat");
+  std::string stat;
+  if (!std::getline(in, stat) || stat.rfind(')') == std::string::npos) return -1;
+  std::istringstream fields(stat.substr(stat.rfind(')') + 2));
+  std::string field;
+  long long ticks = 0;
+  for (int i = 3; i <= 15 && fields >> field; ++i)
+    if (i >= 14) ticks += std::atoll(field.c_str());  // user and system time
+  return ticks;
+}
+
+// The thread of a process that used the most CPU time over a moment: the run's worker while it
+// writes.
+std::string BusiestThread(pid_t pid) {
+  const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
+  std::vector<std::pair<std::string, long long>> before;
+  for (const auto& t : std::filesystem::directory_iterator(tasks))
+    before.emplace_back(t.path().filename(), ThreadTicks(pid, t.path().filename()));
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  std::string busiest;
+  long long most = 0;
+  for (const auto& [tid, ticks] : before)
+    if (const long long used = ThreadTicks(pid, tid) - ticks; ticks >= 0 && used > most) {
+      most = used;
+      busiest = tid;
+    }
+  return busiest;
+}
+
+// Cancel pressed while a report is being written, through the real program on an X server of its
+// own, bare and under openbox. The design lists 12 loops over 118 days at five minutes with every
+// key but Data Content in the rows: 407,808 lines of 240 bytes. Once its first megabytes are in
+// the file, Cancel ends the run (its worker thread) within a second, and the report stops well
+// short of its end.
+TEST_F(GuiRunTest, CancelWhileWritingEndsTheRunWithinASecond) {
+  if (std::getenv("QAV_XVFB_INNER") == nullptr) {
+    RunOnOwnDisplay(EDesktop::BareX);
+    RunOnOwnDisplay(EDesktop::Openbox);
+    return;
+  }
+  const int days = 118, loops = 12;
+  const double lines = 288.0 * days * loops, lineBytes = 14 * 17 + 2;
+  AppTempFolder folder;
+  ASSERT_TRUE(WriteLoopArchive(folder, days, loops));
+  const std::string report = folder / "report.txt";
+  // Columns: Data Content; rows: Element, Element Type, Direction, Cabinet, Location, Milepost,
+  // Roadway, Date, Day-of-Week, Week, Month, Year, Time; no separate reports.
+  std::string structure = "1\r\n0\r\n1\r\n13\r\n";
+  for (int key : {7, 8, 9, 10, 11, 12, 13, 2, 3, 4, 5, 6, 1}) structure += std::to_string(key) + "\r\n1\r\n";
+  WriteLoopDesign(folder / "design.nfg", report, 0, days, loops, 15, structure + "0\r\n");
+
+  ASSERT_TRUE(Start(folder / "config"));
+  ASSERT_TRUE(ReadDesign(folder / "design.nfg"));
+  const std::string main = Output("xdotool search --onlyvisible --name '^QAV$' | head -1");
+  SForm f;
+  ASSERT_TRUE(Shell("xdotool mousemove --window " + main + " " + f.At(7 + 103, 333 + 10) + " click 1"));  // Produce Report(s)
+  const std::string outputting = "xdotool search --onlyvisible --name '^Outputting Reports' 2>/dev/null | head -1";
+  std::string wait;
+  for (int i = 0; i < 1200 && wait.empty(); ++i) {  // up to two minutes of loading and sorting
+    wait = Output(outputting);
+    if (wait.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  ASSERT_FALSE(wait.empty()) << "the report was never written";
+  auto size = [&] {
+    std::error_code e;
+    const auto n = std::filesystem::file_size(report, e);
+    return e ? 0.0 : static_cast<double>(n);
+  };
+  const std::string worker = BusiestThread(pid_);
+  ASSERT_FALSE(worker.empty());
+  for (int i = 0; i < 600 && size() < 2e6; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  ASSERT_FALSE(Output(outputting).empty()) << "the report was written before Cancel";
+  const auto pressed = std::chrono::steady_clock::now();
+  ASSERT_TRUE(Shell("xdotool windowfocus --sync " + wait + " 2>/dev/null; xdotool key --window " + wait + " Return"));
+  while (ThreadTicks(pid_, worker) >= 0 && std::chrono::steady_clock::now() - pressed < std::chrono::seconds(20))
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - pressed).count();
+  std::printf("Cancel to the end of the run: %.2f s, %.1f MB written\n", seconds, size() / 1e6);
+  EXPECT_LT(seconds, 1.0);
+  EXPECT_GT(size(), 2e6);
+  EXPECT_LT(size(), lines * lineBytes / 2) << "the cancel did not stop the writing";
 }
 
 }  // namespace

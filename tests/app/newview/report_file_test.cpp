@@ -124,7 +124,7 @@ class PivotTest : public ::testing::Test {
   }
   std::string Walk(const SPivotLayout& l, CRunFlags& run) {
     std::string out;
-    EXPECT_EQ(WritePivotBody(ptrs.data(), static_cast<int>(ptrs.size()), l, [&](const std::string& s) { out += "[" + s + "]"; return true; }, run),
+    EXPECT_EQ(WritePivotBody(ptrs.data(), static_cast<int>(ptrs.size()), l, [&](const std::string& s) { out += s; return true; }, run),
               run.keepGoing() ? EWalkResult::Done : EWalkResult::Cancelled);
     return out;
   }
@@ -139,10 +139,10 @@ TEST_F(PivotTest, RowsKeysPrintOnceAndColumnsHeadOnce) {
   SPivotLayout l{{}, {GK_ELEMENT, GK_DATE}, {GK_CONTENT}, 2, 0};
   CRunFlags run;
   std::string elem0 = "  ES-0001:LOOP01V", elem1 = "  ES-0001:LOOP02V";
-  EXPECT_EQ(Walk(l, run), "[\n" + B + B + Pad("Volume") + Pad("Occupancy") + "\n" +
+  EXPECT_EQ(Walk(l, run), "\n" + B + B + Pad("Volume") + Pad("Occupancy") + "\n" +
                               elem0 + Pad("01/06/2003") + Pad("10") + Pad("5.5%") + "\n" +
                               B + Pad("01/07/2003") + Pad("11") + Pad("5.6%") + "\n" +
-                              elem1 + Pad("01/06/2003") + Pad("12") + Pad("5.7%") + "]");
+                              elem1 + Pad("01/06/2003") + Pad("12") + Pad("5.7%"));
   EXPECT_EQ(run.progress.load(), 5u);
 }
 
@@ -152,8 +152,8 @@ TEST_F(PivotTest, SeparateReportsAndRepeatedColumnValues) {
   SPivotLayout l{{GK_ELEMENT}, {}, {GK_DATE, GK_CONTENT}, 2, 1};
   CRunFlags run;
   EXPECT_EQ(Walk(l, run),
-            "[Element\t005es00100:LOOP01V\n\n01/06/2003\t\t\nVolume\tOccupancy\t\n1\t  0.2%\t\n\n]"
-            "[Element\t005es00100:LOOP02V\n\n01/06/2003\t\t\nVolume\tOccupancy\t\n3\t  0.4%\t]");
+            "Element\t005es00100:LOOP01V\n\n01/06/2003\t\t\nVolume\tOccupancy\t\n1\t  0.2%\t\n\n"
+            "Element\t005es00100:LOOP02V\n\n01/06/2003\t\t\nVolume\tOccupancy\t\n3\t  0.4%\t");
 }
 
 TEST_F(PivotTest, ColumnScanStopsAtColsHiAndCancelStopsTheWalk) {
@@ -161,10 +161,10 @@ TEST_F(PivotTest, ColumnScanStopsAtColsHiAndCancelStopsTheWalk) {
   SPivotLayout l{{}, {GK_ELEMENT}, {GK_DATE}, 2, 1};
   CRunFlags run;
   std::string out = Walk(l, run);
-  EXPECT_EQ(out, "[\n\t01/06/2003\t01/07/2003\t\n005es00100:LOOP01V\t1\t2\t3\t]");
+  EXPECT_EQ(out, "\n\t01/06/2003\t01/07/2003\t\n005es00100:LOOP01V\t1\t2\t3\t");
   CRunFlags cancelled;
   cancelled.cancel();
-  EXPECT_EQ(Walk(l, cancelled), "[\n\t01/06/2003\t01/07/2003\t\n005es00100:LOOP01V\t1\t2\t]");
+  EXPECT_EQ(Walk(l, cancelled), "\n\t01/06/2003\t01/07/2003\t\n005es00100:LOOP01V\t1\t2\t");
 }
 
 TEST_F(PivotTest, ColumnScanStopsWhereTheSeparateReportChanges) {
@@ -173,21 +173,109 @@ TEST_F(PivotTest, ColumnScanStopsWhereTheSeparateReportChanges) {
   SPivotLayout l{{GK_ELEMENT}, {}, {GK_DATE}, 4, 1};
   CRunFlags run;
   EXPECT_EQ(Walk(l, run),
-            "[Element\t005es00100:LOOP01V\n\n01/06/2003\t\n1\t\n\n]"
-            "[Element\t005es00100:LOOP02V\n\n01/07/2003\t\n2\t]");
+            "Element\t005es00100:LOOP01V\n\n01/06/2003\t\n1\t\n\n"
+            "Element\t005es00100:LOOP02V\n\n01/07/2003\t\n2\t");
 }
 
 TEST_F(PivotTest, OneRowIsAWholeReport) {
   Make({{0, 6, 0, 7}});
   SPivotLayout l{{}, {GK_ELEMENT}, {GK_DATE}, 1, 1};
   CRunFlags run;
-  EXPECT_EQ(Walk(l, run), "[\n\t01/06/2003\t\n005es00100:LOOP01V\t7\t]");
+  EXPECT_EQ(Walk(l, run), "\n\t01/06/2003\t\n005es00100:LOOP01V\t7\t");
 }
 
 TEST_F(PivotTest, NoRowsWritesNothing) {
   SPivotLayout l{{}, {GK_ELEMENT}, {GK_DATE}, 2, 0};
   CRunFlags run;
   EXPECT_EQ(Walk(l, run), "");
+}
+
+// Two elements, 25 days, two contents: 100 rows.
+std::vector<RowSpec> ManyRows() {
+  std::vector<RowSpec> specs;
+  for (int e = 0; e < 2; ++e)
+    for (int d = 1; d <= 25; ++d)
+      for (int c = 0; c < 2; ++c) specs.push_back({e, d, c, 100 * e + 10 * d + c});
+  return specs;
+}
+
+TEST_F(PivotTest, AReportLargerThanTheBufferGoesOutInBoundedPiecesWithTheSameBytes) {
+  Make(ManyRows());
+  const size_t limit = 64;
+  // A listing without separate reports, and separate reports with a heading wider than the buffer.
+  for (int format : {0, 1}) {
+    for (const SPivotLayout& l : {SPivotLayout{{}, {GK_ELEMENT, GK_DATE}, {GK_CONTENT}, 2, format},
+                                  SPivotLayout{{GK_ELEMENT}, {GK_CONTENT}, {GK_DATE}, 25, format}}) {
+      const int count = static_cast<int>(ptrs.size());
+      std::string whole;
+      int wholeWrites = 0;
+      CRunFlags once;
+      ASSERT_EQ(WritePivotBody(ptrs.data(), count, l, [&](const std::string& s) {
+                                 whole += s;
+                                 ++wholeWrites;
+                                 return true;
+                               },
+                               once, std::string::npos),
+                EWalkResult::Done);
+      ASSERT_EQ(wholeWrites, 1);
+      std::vector<std::string> pieces;
+      uint32_t progressAtHalf = 0;
+      size_t written = 0;
+      CRunFlags run;
+      ASSERT_EQ(WritePivotBody(ptrs.data(), count, l,
+                               [&](const std::string& s) {
+                                 if (written < whole.size() / 2 && written + s.size() >= whole.size() / 2)
+                                   progressAtHalf = run.progress.load();
+                                 written += s.size();
+                                 pieces.push_back(s);
+                                 return true;
+                               },
+                               run, limit),
+                EWalkResult::Done);
+      std::string joined;
+      for (size_t i = 0; i < pieces.size(); ++i) {
+        joined += pieces[i];
+        EXPECT_LT(pieces[i].size(), limit + 100) << format << " piece " << i;
+        if (i + 1 < pieces.size()) EXPECT_GE(pieces[i].size(), limit) << format << " piece " << i;
+      }
+      EXPECT_EQ(joined, whole) << format;
+      EXPECT_GT(pieces.size(), whole.size() / (limit + 100)) << format;
+      // The rows' units come with their bytes: half the text, about half the rows.
+      EXPECT_EQ(run.progress.load(), once.progress.load()) << format;
+      EXPECT_EQ(run.progress.load(), static_cast<uint32_t>(count - 1)) << format;
+      EXPECT_GT(progressAtHalf, (count - 1) * 3u / 10) << format;
+      EXPECT_LT(progressAtHalf, (count - 1) * 7u / 10) << format;
+    }
+  }
+}
+
+TEST_F(PivotTest, ACancelOrAFailedWriteStopsTheWalkAtThatPiece) {
+  Make(ManyRows());
+  SPivotLayout l{{}, {GK_ELEMENT, GK_DATE}, {GK_CONTENT}, 2, 0};
+  std::string whole;
+  CRunFlags once;
+  WritePivotBody(ptrs.data(), static_cast<int>(ptrs.size()), l, [&](const std::string& s) { whole += s; return true; }, once);
+  // The user cancels while the third piece is being written, or the file cannot take it:
+  // nothing follows it.
+  for (bool cancel : {true, false}) {
+    CRunFlags run;
+    std::string out;
+    int writes = 0;
+    EXPECT_EQ(WritePivotBody(ptrs.data(), static_cast<int>(ptrs.size()), l,
+                             [&](const std::string& s) {
+                               if (++writes == 3) {
+                                 if (!cancel) return false;
+                                 run.cancel();
+                               }
+                               out += s;
+                               return true;
+                             },
+                             run, 64),
+              cancel ? EWalkResult::Cancelled : EWalkResult::WriteFailed);
+    EXPECT_EQ(writes, 3) << cancel;
+    EXPECT_EQ(whole.compare(0, out.size(), out), 0) << cancel;
+    EXPECT_LT(out.size(), whole.size() / 4) << cancel;
+  }
 }
 
 class StatusLog : public IReportFileStatus {

@@ -171,6 +171,19 @@ TEST_F(NewViewTest, ChecksStopTheRunAndShowTheStatusWindow) {
   input::Close(view_->m_wndStatusMsgs.m_hWnd);
   EXPECT_TRUE(::IsWindow(view_->m_wndStatusMsgs.m_hWnd));
   EXPECT_TRUE(view_->m_wndStatusMsgs.IsIconic());
+  // A run's progress lines leave it minimised; each of its failure lines brings it back.
+  view_->SendMessage(WM_COMMAND, ID_WORKER_INPUT_LOADED);
+  EXPECT_TRUE(view_->m_wndStatusMsgs.IsIconic());
+  for (UINT failure : {ID_WORKER_WIN32_ERROR, ID_WORKER_DATA_FILE_ERROR, ID_WORKER_DESC_FILE_ERROR,
+                       ID_WORKER_RETRIEVAL_ERROR, ID_WORKER_OUTFILE_ERROR}) {
+    view_->m_wndStatusMsgs.ShowWindow(SW_MINIMIZE);
+    view_->SendMessage(WM_COMMAND, failure, failure == ID_WORKER_WIN32_ERROR ? 5 : 34335);
+    EXPECT_FALSE(view_->m_wndStatusMsgs.IsIconic()) << failure;
+  }
+  // Escape in it minimises it too.
+  input::Key(view_->m_wndStatusMsgs.m_hWnd, VK_ESCAPE);
+  EXPECT_TRUE(view_->m_wndStatusMsgs.IsWindowVisible());
+  EXPECT_TRUE(view_->m_wndStatusMsgs.IsIconic());
 }
 
 TEST_F(NewViewTest, ConfigurationFileDrivesARunThatWritesTheReport) {
@@ -194,7 +207,9 @@ TEST_F(NewViewTest, ConfigurationFileDrivesARunThatWritesTheReport) {
   EXPECT_EQ(Line(IDC_NV_SEPS, 0), "Time  A->Z");  // completed by the run, kept afterwards
   EXPECT_TRUE(ui::MessageBoxLog().empty());
 
-  // A disk that takes half the report: it is removed, named with the reason, and not opened.
+  // A disk that takes half the report: it is removed, named with the reason, and not opened; the
+  // status window comes back with the line.
+  view_->m_wndStatusMsgs.ShowWindow(SW_MINIMIZE);
   {
     ScopedFileSizeLimit limit(s.str().size() / 2);
     input::Click(Item(IDC_NV_PRODUCE));
@@ -204,6 +219,7 @@ TEST_F(NewViewTest, ConfigurationFileDrivesARunThatWritesTheReport) {
   EXPECT_EQ(LastStatus(), failed);
   EXPECT_FALSE(std::filesystem::exists(folder_ / "out/report.txt"));
   EXPECT_TRUE(view_->m_strWrittenName.empty());
+  EXPECT_FALSE(view_->m_wndStatusMsgs.IsIconic());
   ASSERT_EQ(ui::MessageBoxLog().size(), 1u);
   EXPECT_NE(ui::MessageBoxLog()[0].text.find(report + " could not be written"), std::string::npos);
   ui::ClearMessageBoxLog();
@@ -251,8 +267,11 @@ TEST_F(NewViewTest, ARunWithElementDaysWithoutDataSaysHowMany) {
   ui::ClearMessageBoxLog();
   input::Click(Item(IDC_NV_PRODUCE));
   const std::string told = "No data was found for 1 of the 2 element-days; see the status list";
-  EXPECT_EQ(LastStatus(), told);  // after "Reports Output..."
-  EXPECT_EQ(view_->m_lbStatus.GetTextString(view_->m_lbStatus.GetCount() - 2), "Reports Output...");
+  // After "Reports Output...", the status list names what had no data.
+  const int n = view_->m_lbStatus.GetCount();
+  EXPECT_EQ(view_->m_lbStatus.GetTextString(n - 3), "Reports Output...");
+  EXPECT_EQ(view_->m_lbStatus.GetTextString(n - 2), "No data was found for 1 of the 2 element-days:");
+  EXPECT_EQ(LastStatus(), "  No data on 03/01/1994");
   ASSERT_EQ(ui::MessageBoxLog().size(), 1u);
   EXPECT_EQ(ui::MessageBoxLog()[0].text, told);
   EXPECT_FALSE(view_->m_wndStatusMsgs.IsIconic());

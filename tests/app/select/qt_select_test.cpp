@@ -105,6 +105,29 @@ TEST_F(QtSelectTest, DateRangeFieldsTypedLeftAndSpunByTheUser) {
   qav::ui::PumpPending();
 }
 
+// The dialog opens with the available dates of the latest year scrolled to its last day, as it
+// shows them after a change of year.
+TEST_F(QtSelectTest, AvailableDatesOpenScrolledToTheLastDay) {
+  std::vector<std::string> names;
+  for (int day = 1; day <= 31; ++day) names.push_back("199501" + std::string(day < 10 ? "0" : "") + std::to_string(day) + ".DAT");
+  archive.MakeFolder("DATA1995");
+  for (const std::string& n : names) archive.MakeFiles("DATA1995", {n.c_str()});
+  CObjArray<CDateTimeEx> dates;
+  CDatesDlg dlg(&dates, nullptr);
+  bool checked = false;
+  Later(dlg, [&] {
+    QListView* v = List(dlg, IDC_SEL_AVAILABLE_DATES);
+    ASSERT_EQ(v->model()->rowCount(), 31);
+    const QRect last = v->visualRect(v->model()->index(30, 0));
+    EXPECT_TRUE(v->viewport()->rect().contains(last)) << "the last day is not in view";
+    EXPECT_FALSE(v->viewport()->rect().contains(v->visualRect(v->model()->index(0, 0))));
+    checked = true;
+  });
+  dlg.DoModal();
+  qav::ui::PumpPending();
+  EXPECT_TRUE(checked);
+}
+
 TEST_F(QtSelectTest, DatesMoveByDoubleClickEnterAndDelete) {
   archive.MakeFiles("DATA1995", {"19950102.DAT", "19950103.DAT", "19950109.DAT"});
   CObjArray<CDateTimeEx> dates;

@@ -1,17 +1,32 @@
 #include "app/shell/input_loader.h"
 
 #include <gtest/gtest.h>
+#include <malloc.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
+#include <thread>
 
 #include "app/newview/new_model.h"
+#include "app/newview/new_run.h"
 #include "app/shell/archive_fixture.h"
+#include "app/shell/decode_pool.h"
 #include "app/shell/element_data_factory.h"
 #include "app/shell/worker_ids.h"
+#include "archive/archive_globals.h"
+#include "archive/input.h"
 #include "archive/input_desc.h"
+#include "containers/block_arena.h"
+#include "containers/mem_mgr.h"
 #include "trafficdata/db_record.h"
 #include "trafficdata/element_day.h"
 #include "trafficdata/run_control.h"
@@ -32,9 +47,10 @@ class StopAfter : public RunControl {
  public:
   explicit StopAfter(int answersYes) : m_yes(answersYes) {}
   bool keepGoing() const override { return m_asked++ < m_yes; }
-  void addProgress(uint32_t n) override { progress += n; }
+  // Rows made while loading add theirs on the helpers.
+  void addProgress(uint32_t n) override { progress.fetch_add(n); }
   void noteDayLayout(bool fine) override { fineDays.push_back(fine); }
-  uint32_t progress = 0;
+  std::atomic<uint32_t> progress{0};
   std::vector<bool> fineDays;  // the layout of each day file read
 
  private:
@@ -76,6 +92,14 @@ TEST_F(LoaderTest, DaysOnBothSidesOfTheCutoverGoToTheirReaders) {
   EXPECT_TRUE(Available(*set, 1, 6));
   EXPECT_TRUE(Available(*set, 4, 6));  // a metered lane exists only in 20-second days
   EXPECT_FALSE(Available(*set, 4, 3));
+  // What had no data is named: the two days without files, then element-days in date order,
+  // first those of the PE day that only the loops have.
+  const SLoadCount& count = set->m_count;
+  EXPECT_EQ(count.missingDays, (std::vector<std::string>{"05/30/1993", "06/02/1993"}));
+  EXPECT_EQ(count.missingElementDayCount, count.WithoutData() - 2 * 9);
+  ASSERT_FALSE(count.missingElementDays.empty());
+  const CDBElementEx& station = *s.elements.m_pData[2];
+  EXPECT_EQ(count.missingElementDays[0], std::string(station.CabinetLabel()) + ":" + station.name + " on 01/01/1993");
   // The PE loop is also the first sample loop (same cabinet and name): both have the two PE days;
   // seven element-days were read on 06-01, five on 06-03, nine on 06-04. Every element-day counts
   // its progress, read or not, by the layout of its day file (06-04 is a 20-second day; 06-02 has
@@ -366,6 +390,294 @@ TEST_F(LoaderTest, RowsMadeWhileLoadingAreTheRowsMadeAfterwards) {
       }
       for (CElementData* d : streamed->m_items)
         for (int i = 0; d != nullptr && i < m.m_arrDates.m_nSize; ++i) EXPECT_EQ(d->Day(i), nullptr) << i;
+    }
+  }
+}
+}  // namespace
+
+namespace {
+// A month of 1994 days copied from the archive's five days, with some days missing and some cut
+// short (their files refuse to open): days that fail are spread over whichever helper reads them.
+class SeveralReaders : public ArchiveFixture {
+ protected:
+  void SetUp() override {
+    ArchiveFixture::SetUp();
+    std::vector<std::string> sources;
+    for (const SampleDayInfo& d : days_) {
+      const std::string file = Root() + CDateTimeEx(d.year, d.month, d.day).Format("DATA1994/%Y%m%d.DAT");
+      if (d.year == 1994 && std::filesystem::exists(file)) sources.push_back(file);
+    }
+    ASSERT_FALSE(sources.empty());
+    sources_ = sources;
+    std::filesystem::create_directories(month_.path() + "/DATA1994");
+    for (int d = 1; d <= 30; ++d) {
+      const CDateTimeEx day(1994, 3, d);
+      dates_.Add(day);
+      if (d % 7 == 3) continue;  // missing
+      const std::string to = month_.path() + day.Format("/DATA1994/%Y%m%d.DAT");
+      CopyDay(sources[static_cast<size_t>(d) % sources.size()], to);
+      if (d % 5 == 1) std::filesystem::resize_file(to, std::filesystem::file_size(to) - 1);
+    }
+    g_DataRootPath.Set((month_.path() + "/").c_str());
+    AddSampleElements(selection_, 1994, 8);
+  }
+  void TearDown() override { CDecodePool::LimitThreads(0); }
+
+  // A day file, with the .NTS that holds the name list of an EXPAND day.
+  static void CopyDay(const std::string& from, const std::string& to) {
+    std::filesystem::copy_file(from, to);
+    const std::string nts = from.substr(0, from.size() - 4) + ".NTS";
+    if (std::filesystem::exists(nts)) std::filesystem::copy_file(nts, to.substr(0, to.size() - 4) + ".NTS");
+  }
+
+  // Day i of element e read alone on this thread, as its raw listing; for element 0 also the
+  // day's posts and progress units (by the layout of its file, or of the last one opened before).
+  std::string OneReaderDay(int e, int i, RecordingPoster& posts) {
+    const CDBElementEx& element = *selection_.elements.m_pData[e];
+    CFMDBInput input;
+    CFileException record(CFileException::none, -1);
+    const bool opened = input.Open(*dates_.m_pData[i], &record);
+    if (e == 0) {
+      if (opened) fine_ = input.m_Database.m_nColumns != 288;
+      units_ += static_cast<uint32_t>(selection_.elements.m_nSize) * (fine_ ? kProgressLoadFineDay : kProgressLoadDay);
+    }
+    if (!opened) {
+      if (e == 0) {
+        posts.Post(504, DayPayload(*dates_.m_pData[i]));
+        posts.Post(502, record.m_lOsError);
+      }
+      return "none";
+    }
+    CStream bytes;
+    const std::string key = std::string(element.cabinet->id) + ":" + element.name;
+    const int columns = static_cast<int>(input.m_Database.m_nColumns);
+    if (input.m_Database.ReadColumns(bytes, key.c_str(), 0, columns) != 0) return "none";
+    std::unique_ptr<CElementData> data(CreateElementData(element.type, 1, selection_.elements.m_pData[e], e));
+    data->Day(0)->Load(bytes.m_pData, bytes.m_nSize, columns);
+    return Listing(data->Day(0));
+  }
+  static std::string Listing(const CElementDay* day) {
+    if (day == nullptr || !day->dataAvailable) return "none";
+    CText text;
+    day->WriteRawListing(text, 0);
+    return text.m_nSize > 0 ? std::string(text.m_pData, static_cast<size_t>(text.m_nSize - 1)) : std::string();
+  }
+
+  AppTempFolder month_;
+  std::vector<std::string> sources_;
+  bool fine_ = false;
+  uint32_t units_ = 0;
+  CObjArray<CDateTimeEx> dates_;
+  Selection selection_;
+};
+
+TEST_F(SeveralReaders, EveryElementDayAndEveryPostAreThoseOfOneReader) {
+  RecordingPoster expected;
+  expected.Post(500, 0);
+  std::vector<std::vector<std::string>> alone(static_cast<size_t>(selection_.elements.m_nSize));
+  for (int i = 0; i < dates_.m_nSize; ++i)
+    for (int e = 0; e < selection_.elements.m_nSize; ++e) alone[static_cast<size_t>(e)].push_back(OneReaderDay(e, i, expected));
+  expected.Post(503, 0);
+  for (int helpers : {1, 2, 7}) {
+    SCOPED_TRACE(helpers);
+    CDecodePool::LimitThreads(helpers);
+    for (int repeat = 0; repeat < 5; ++repeat) {
+      RecordingPoster poster;
+      StopAfter run(1 << 30);
+      auto set = LoadElementData(selection_.elements, dates_, poster, run);
+      ASSERT_NE(set, nullptr);
+      EXPECT_EQ(poster.posts, expected.posts);
+      EXPECT_EQ(run.progress.load(), units_);
+      // The days that failed are named as days without data, in date order.
+      std::vector<std::string> failed;
+      for (const auto& p : expected.posts)
+        if (p.first == 504) failed.push_back(CDateTimeEx(static_cast<double>(p.second)).Format("%m/%d/%Y"));
+      EXPECT_EQ(set->m_count.missingDays, failed);
+      EXPECT_EQ(set->m_count.missingDayCount, static_cast<int64_t>(failed.size()));
+      for (int e = 0; e < set->Count(); ++e)
+        for (int i = 0; i < dates_.m_nSize; ++i)
+          ASSERT_EQ(Listing(set->At(e)->Day(i)), alone[static_cast<size_t>(e)][static_cast<size_t>(i)]) << e << " " << i;
+    }
+  }
+}
+
+// The disc requests of a load: their texts, whether each came on the loader's thread, and what
+// answering puts in place (a request's text -> the day file to copy, and where).
+struct SDiscRequests {
+  std::thread::id loader;
+  std::vector<std::string> texts;
+  bool elsewhere = false;
+  std::map<std::string, std::pair<std::string, std::string>> files;
+};
+SDiscRequests* g_requests = nullptr;
+
+TEST_F(SeveralReaders, AMissingDayIsAskedForInDateOrderOnTheLoadersThread) {
+  SDiscRequests requests;
+  requests.loader = std::this_thread::get_id();
+  std::vector<std::string> expected;
+  for (int d = 1; d <= 30; ++d)
+    if (d % 7 == 3) {
+      const std::string text = "Please insert CD with 3/" + std::to_string(d) + "/1994 data\nLoading Input Data...";
+      expected.push_back(text);
+      requests.files[text] = {sources_[static_cast<size_t>(d) % sources_.size()],
+                              month_.path() + CDateTimeEx(1994, 3, d).Format("/DATA1994/%Y%m%d.DAT")};
+    }
+  g_requests = &requests;
+  // Answering OK puts the day's file in place, as a disc put in the drive would.
+  SetDiscPromptSender([](uintptr_t, UINT, uintptr_t text, intptr_t) -> intptr_t {
+    SDiscRequests& r = *g_requests;
+    r.texts.emplace_back(reinterpret_cast<const char*>(text));
+    r.elsewhere = r.elsewhere || std::this_thread::get_id() != r.loader;
+    const auto it = r.files.find(r.texts.back());
+    if (it == r.files.end()) return IDCANCEL;
+    SeveralReaders::CopyDay(it->second.first, it->second.second);
+    return IDOK;
+  });
+  g_hPromptWnd = 1;
+  struct Reset {
+    ~Reset() {
+      g_hPromptWnd = 0;
+      SetDiscPromptSender(nullptr);
+      g_requests = nullptr;
+    }
+  } reset;
+  CDecodePool::LimitThreads(7);
+  RecordingPoster poster;
+  StopAfter run(1 << 30);
+  auto set = LoadElementData(selection_.elements, dates_, poster, run);
+  ASSERT_NE(set, nullptr);
+  EXPECT_EQ(requests.texts, expected);
+  EXPECT_FALSE(requests.elsewhere);
+  // Every day as one reader reads it now that the files are there.
+  g_hPromptWnd = 0;
+  RecordingPoster alone;
+  alone.Post(500, 0);
+  for (int i = 0; i < dates_.m_nSize; ++i)
+    for (int e = 0; e < selection_.elements.m_nSize; ++e)
+      ASSERT_EQ(Listing(set->At(e)->Day(i)), OneReaderDay(e, i, alone)) << e << " " << i;
+  alone.Post(503, 0);
+  EXPECT_EQ(poster.posts, alone.posts);
+}
+
+TEST_F(SeveralReaders, AStopInTheMiddleEndsAfterTheDayThatSawIt) {
+  // The posts of the days up to the one after which the stop is seen, in date order, then 509
+  // once; nothing is left over.
+  CDecodePool::LimitThreads(7);
+  for (int yes : {0, 4, 11, 28}) {
+    SCOPED_TRACE(yes);
+    RecordingPoster poster;
+    StopAfter run(yes);
+    EXPECT_EQ(LoadElementData(selection_.elements, dates_, poster, run), nullptr);
+    RecordingPoster expected;
+    expected.Post(500, 0);
+    fine_ = false;
+    units_ = 0;
+    for (int i = 0; i <= yes; ++i) OneReaderDay(0, i, expected);
+    expected.Post(509, 0);
+    EXPECT_EQ(poster.posts, expected.posts);
+    EXPECT_EQ(run.progress.load(), units_);
+  }
+}
+}  // namespace
+
+namespace {
+// Runs `body` in a child process that runs out of memory: without the address sanitizer the
+// address space stops `bytes` above what the child uses; with it (its shadow memory takes the
+// address space) every allocation of the child's threads fails after `allocations`. Returns the
+// child's exit code, or minus the signal that ended it.
+template <class Body>
+int InChildOutOfMemory(Body body, size_t bytes, long allocations) {
+  const pid_t child = fork();
+  if (child == 0) {
+#if defined(__SANITIZE_ADDRESS__)
+    (void)bytes;
+    CScalarMemMgr::SetProcessFailAfter(allocations);
+#else
+    (void)allocations;
+    // What the process holds but does not use goes back first, so that the limit is near.
+    CBlockArena::FreeSpares();
+    malloc_trim(0);
+    long pages = 0;
+    if (FILE* f = std::fopen("/proc/self/statm", "r")) {
+      if (std::fscanf(f, "%ld", &pages) != 1) pages = 0;
+      std::fclose(f);
+    }
+    const rlim_t limit = static_cast<rlim_t>(pages) * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) + bytes;
+    rlimit r{limit, limit};
+    setrlimit(RLIMIT_AS, &r);
+#endif
+    const int code = body();
+    CScalarMemMgr::SetProcessFailAfter(-1);
+    _exit(code);
+  }
+  int status = 0;
+  if (child < 0 || waitpid(child, &status, 0) != child) return -1000;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+}
+
+TEST_F(SeveralReaders, ALoadOrASortThatDoesNotFitEndsWithTheNotEnoughMemoryError) {
+  // A long load of the month with rows made while loading, of the Classic view's kinds (whole days,
+  // or only their summaries) and the New view's; and the New view's sort of many rows.
+#if defined(__SANITIZE_ADDRESS__)
+  constexpr int kRepeats = 40, kSortRows = 200000;
+#else
+  // Address space the allocator has reserved but not used counts as taken: the work must need
+  // more than that.
+  constexpr int kRepeats = 600, kSortRows = 4000000;
+#endif
+  CObjArray<CDateTimeEx> many;
+  for (int r = 0; r < kRepeats; ++r)
+    for (int i = 0; i < dates_.m_nSize; ++i) many.Add(*dates_.m_pData[i]);
+  CNewReportModel model;
+  for (int i = 0; i < many.m_nSize; ++i) model.m_arrDates.Add(*many.m_pData[i]);
+  model.m_nAvgMethod = AVG_NONE;
+  model.m_nReportType = RT_NORMAL;
+  model.m_nPeriodLen = 15;
+  for (int c = 0; c < CONTENT_ITEMS; ++c) model.m_bContent[c] = 1;
+  model.GroupSelectedDates();
+  NewSettings settings;
+  model.FillNewSettings(settings);
+  ValidityTables criteria{};
+  // 1: the load ended with the not-enough-memory line; 2: it fitted after all; 3: anything else.
+  auto load = [&](int kind) {
+    RecordingPoster poster;
+    poster.posts.reserve(100000);
+    StopAfter run(1 << 30);
+    SRowsWhileLoading rows;
+    rows.settings = &settings;
+    auto set = LoadElementData(selection_.elements, many, poster, run, kind == 1 ? &criteria : nullptr,
+                               kind == 2 ? &rows : nullptr);
+    if (set != nullptr) return 2;
+    return !poster.posts.empty() && poster.posts.back() == Post(502, 8) ? 1 : 3;
+  };
+  std::vector<CDBRecord> records;
+  for (int i = 0; i < kSortRows; ++i) {
+    const int value = static_cast<int>(static_cast<int64_t>(i) * 7919 % 1000);
+    records.emplace_back(nullptr, i, 2003, 1, 1, 0, 0, 0, value, 1, 0, i);
+  }
+  std::vector<CDBRecord*> rows;
+  for (CDBRecord& r : records) rows.push_back(&r);
+  auto sort = [&] {
+    CGrpType key(GK_CONTENT);
+    const CGrpType* keys[] = {&key};
+    CRecordOrder order(keys, 1);
+    CSortKeyScope scope(order);
+    uint32_t merges = 0;
+    const ESortResult r = SortRecords(rows.data(), 0, kSortRows - 1, &merges);
+    return r == ESortResult::NoMemory ? 1 : r == ESortResult::Sorted ? 2 : 3;
+  };
+  CDecodePool::LimitThreads(4);
+  // What a program has made long before it runs out (the wait service of its threads).
+  ASSERT_EQ(load(0), 2);
+  for (int kind : {0, 1, 2, 3}) {
+    // Hardly any memory, then some: the first never fits, the second may.
+    for (bool some : {false, true}) {
+      SCOPED_TRACE(testing::Message() << "kind " << kind << ", some memory " << some);
+      const int code = InChildOutOfMemory([&] { return kind == 3 ? sort() : load(kind); },
+                                          some ? size_t{24} << 20 : size_t{1} << 20, some ? 2000 : 2);
+      // It never ends the program and never ends without its line. A load that keeps only the
+      // days' summaries may fit where the others do not.
+      EXPECT_TRUE(code == 1 || (code == 2 && (some || kind == 1))) << code;
     }
   }
 }

@@ -228,6 +228,7 @@ TEST_P(RunProgressTest, ClassicRawSingleAndMultiDayRun) {
   // of January for every weekday.
   GoInput in;
   in.rawOn = in.sdsOn = in.mdsOn = 1;
+  in.rawName = in.sdsName = in.mdsName = "REPORT";
   in.rawSource = 1;
   in.min15 = in.daily = in.monthlyDow = true;
   in.mdsYear = 1994;
@@ -258,6 +259,7 @@ TEST_P(RunProgressTest, ClassicRawListingRun) {
   Select(sel[CB_RAW].dates, sel[CB_RAW].cabinets, sel[CB_RAW].elements, GetParam().days);
   GoInput in;
   in.rawOn = 1;
+  in.rawName = "REPORT";
   in.raw = {sel[CB_RAW].dates.m_nSize, sel[CB_RAW].elements.m_nSize};
   ClassicRunSnapshot snap = ClassicSnapshot(Folder());
   snap.rawOn = 1;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/shell/input_loader.h"
 #include "trafficdata/date_time_ex.h"
 
 namespace {
@@ -67,5 +68,24 @@ TEST(WorkerIds, MissingDataLineOnlyWhenSomeElementDayHadNoData) {
   };
   for (const auto& c : cases)
     EXPECT_EQ(MissingDataLine(c.elementDays, c.withoutData), c.line) << c.elementDays << " " << c.withoutData;
+}
+TEST(WorkerIds, MissingDataLinesNameTheDaysAndTheElementDays) {
+  SLoadCount count;
+  count.elementDays = 100;
+  count.withData = 60;
+  std::vector<std::string> lines = {"No data was found for 40 of the 100 element-days:"};
+  for (int d = 1; d <= 22; ++d) {
+    const std::string day = "03/" + std::string(d < 10 ? "0" : "") + std::to_string(d) + "/1994";
+    count.AddMissingDay(day);
+    if (d <= 20) lines.push_back("  No data on " + day);
+  }
+  lines.push_back("  ... and 2 more days");
+  SLoadCount block;  // a later date block of the same run adds its own
+  block.AddMissingElementDay("ES-0017:LP00123 on 04/01/1994");
+  count += block;
+  lines.push_back("  No data for ES-0017:LP00123 on 04/01/1994");
+  EXPECT_EQ(MissingDataLines(count), lines);
+  count.withData = 100;
+  EXPECT_TRUE(MissingDataLines(count).empty());
 }
 }  // namespace

@@ -79,6 +79,13 @@ TEST_F(ViewerQtTest, ControlsFollowTheWindowSize) {
   window->resize(first);
   Settle();
   for (size_t i = 0; i < std::size(ids); ++i) EXPECT_EQ(place(ids[i]), before[i]) << ids[i];
+
+  // Made smaller than the template, as a user's drag tries: the window keeps the template's size,
+  // so OK and Find stay inside it.
+  window->resize(first.width() / 2, first.height() / 2);
+  Settle();
+  EXPECT_EQ(window->size(), first);
+  EXPECT_LE(place(IDC_VIEWER_FIND).right(), window->width());
   viewer.Close();
 }
 

@@ -1,0 +1,38 @@
+// Real-program tests that want an X server to themselves: the test runs again in a new Xvfb
+// (scripts/xvfb.sh), bare or under the openbox window manager (scripts/openbox.sh), where no
+// other test's windows, pointer or focus can be in the way. And what such a test asks the X
+// server: how the top-level windows are stacked and which window has the keyboard.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "x_stacking.h"
+
+enum class EDesktop { BareX, Openbox };
+
+// True in the inner run, where the caller goes on with its test. In the outer run it runs the
+// current test again on its own display, checks that it passed and returns false.
+bool RunOnOwnDisplay(EDesktop desktop);
+
+// How the top-level windows are stacked (StackPlace).
+using xtest::StackPlace;
+
+// A shell command's standard output without its trailing line ends and blanks.
+std::string Output(const std::string& command);
+
+// The X window that has the keyboard focus (xdotool getwindowfocus), "" when none answers.
+std::string FocusedWindow();
+
+// The shown windows whose title matches the extended regular expression.
+std::vector<std::string> ShownWindows(const std::string& title);
+
+// A message box (a shown window with a matching title other than `main`) is closed with Return,
+// typed to whatever has the focus as a user's key is. The box with the keyboard must be one of
+// them (the newest, when a second came while the first was up). Empty when that happened within
+// the time-outs, else what went wrong.
+std::string CloseTheFocusedBox(const std::string& title, const std::string& main);
+
+// True once `probe` says so, asking every 200 ms for up to `seconds`.
+bool Within(int seconds, const std::function<bool()>& probe);
