@@ -6,7 +6,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "app/classic/text_lines.h"
+#include "app/shell/text_lines.h"
 #include "app/shell/setup_lines.h"
 #include "platform/app/file.h"
 #include "platform/app/ole_date_time.h"

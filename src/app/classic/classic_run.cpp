@@ -83,8 +83,13 @@ class CClassicRun::FileSink : public ReportSink {
   std::string buf_;
 };
 
-CClassicRun::CClassicRun(const ClassicRunSnapshot& snap, ClassicRunPort& port, RunControl& run)
-    : snap_(snap), port_(port), run_(run), sink_(std::make_unique<FileSink>(file_, port)) {}
+CClassicRun::CClassicRun(const ClassicRunSnapshot& snap, ClassicRunPort& port, RunControl& run, CStdioFile* file)
+    : snap_(snap),
+      port_(port),
+      run_(run),
+      ownFile_(file != nullptr ? nullptr : std::make_unique<CStdioFile>()),
+      file_(file != nullptr ? *file : *ownFile_),
+      sink_(std::make_unique<FileSink>(file_, port)) {}
 
 CClassicRun::~CClassicRun() = default;
 
@@ -108,11 +113,18 @@ bool CClassicRun::OpenReport(int family) {
   sink_->error_ = 0;
   std::string banner = FormatReportBanner(file_.GetFileName(), Now(), snap_.format[family]);
   if (!sink_->write(banner)) {
-    port_.Post({RID_ERROR, sink_->error_, {}});
-    file_.Close();
+    GiveUp(family, sink_->error_);
     return false;
   }
   return true;
+}
+
+// A report that could not be written whole is taken away, so that it neither looks complete nor
+// keeps a full disk full; the view names it and the reason.
+void CClassicRun::GiveUp(int family, DWORD error) {
+  const EDiscarded left = file_.Discard();
+  port_.Post({RID_WRITE_FAILED, error, reportPath[family], left});
+  reportPath[family].clear();
 }
 
 EReportResult CClassicRun::WriteElement(int family, const CElementData& data, int dateBlock) {
@@ -127,10 +139,10 @@ EReportResult CClassicRun::WriteElement(int family, const CElementData& data, in
   }
 }
 
-bool CClassicRun::CloseReport(int /*family*/) {
-  bool ok = file_.Close() != FALSE;
-  DWORD err = sink_->error_ ? sink_->error_ : (ok ? 0 : file_.GetError());
-  if (err) port_.Post({RID_ERROR, err, {}});
+bool CClassicRun::CloseReport(int family) {
+  DWORD err = sink_->error_;
+  if (err == 0 && !file_.Close()) err = file_.GetError();
+  if (err != 0) GiveUp(family, err);
   return err == 0;
 }
 
@@ -143,7 +155,9 @@ void CClassicRun::OutputStep(int family, const std::vector<std::unique_ptr<CElem
     if (WriteElement(family, *d, dateBlock) != EReportResult::Done) break;
   }
   port_.SetWaitCursor(true);
-  // A report cut short by Cancel is still announced (and opened); one whose writing failed is not.
+  // A report cut short by Cancel is still announced (and opened); one whose writing failed is taken
+  // away and named in place of its done id. The later blocks still run: another folder may take
+  // their reports, and the smaller summaries may fit where the raw listing did not.
   if (CloseReport(family)) port_.Post({DoneId(family), 0, {}});
 }
 

@@ -28,6 +28,7 @@ enum EClassicRunId : int {
   RID_CANCELLED = 509,      // none: "Process canceled by the User"
   RID_OPEN_ERROR = 513,     // text: the file name field
   RID_OUTPUT_TO = 514,      // text: the path written instead
+  RID_WRITE_FAILED = 523,   // text: the report's path, number: the system error, left: what became of it
   RID_RAW_OUTPUTTING = 516, RID_RAW_DONE = 517,
   RID_SDS_OUTPUTTING = 518, RID_SDS_DONE = 519,
   RID_MDS_OUTPUTTING = 520, RID_MDS_DONE = 521,
@@ -39,6 +40,7 @@ struct ClassicPost {
   int id = 0;
   uint32_t number = 0;
   std::string text;
+  EDiscarded left = EDiscarded::Kept;
 };
 
 // Keep-going flag and a 64-bit progress counter; the user-interface thread clears the flag and
@@ -90,18 +92,20 @@ bool OpenReportFile(CStdioFile& file, const std::string& folder, const std::stri
 
 class CClassicRun {
  public:
-  CClassicRun(const ClassicRunSnapshot& snap, ClassicRunPort& port, RunControl& run);
+  // The reports go through `file` when one is given, else through a file of the run's own.
+  CClassicRun(const ClassicRunSnapshot& snap, ClassicRunPort& port, RunControl& run, CStdioFile* file = nullptr);
   virtual ~CClassicRun();
 
   // The three blocks in order. Does not touch the running flag; the caller clears it.
   void Run();
 
-  // The path each family's report was written to (empty when it was not written).
+  // The path each family's report was written to (empty when it was not written, or not whole).
   std::string reportPath[CF_COUNT];
 
  protected:
   // One family's report file: open with banner, write one element, close. Virtual so that the
-  // block plan can be tested without report data.
+  // block plan can be tested without report data. A report whose writing fails is given up (see
+  // CFile::Discard) and announced by 523 in place of its done id.
   virtual bool OpenReport(int family);
   virtual EReportResult WriteElement(int family, const CElementData& data, int dateBlock);
   virtual bool CloseReport(int family);
@@ -114,9 +118,11 @@ class CClassicRun {
 
  private:
   void OutputStep(int family, const std::vector<std::unique_ptr<CElementData>>& data, int dateBlock);
+  void GiveUp(int family, DWORD error);
 
   class FileSink;
-  CStdioFile file_;
+  std::unique_ptr<CStdioFile> ownFile_;
+  CStdioFile& file_;
   std::unique_ptr<FileSink> sink_;
   bool seeded_ = false;
 };

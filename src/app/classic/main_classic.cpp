@@ -4,10 +4,10 @@
 #include <climits>
 #include <new>
 
-#include "app/classic/text_lines.h"
 #include "app/shell/qav_app.h"
 #include "platform/base/errors.h"
 #include "app/shell/report_opener.h"
+#include "app/shell/text_lines.h"
 #include "platform/ui/choosers.h"
 #include "support/thread.h"
 
@@ -76,6 +76,8 @@ class CMainClassic::CRunPort : public ClassicRunPort {
   void Post(const ClassicPost& p) override {
     if (p.id == RID_OPEN_ERROR || p.id == RID_OUTPUT_TO)
       m_view.PostWorkerPath(static_cast<UINT>(p.id), p.text.c_str());
+    else if (p.id == RID_WRITE_FAILED)
+      m_view.PostWriteFailure(p.text, p.number, p.left);
     else
       m_view.PostWorker(static_cast<UINT>(p.id), static_cast<LPARAM>(p.number));
   }

@@ -12,6 +12,7 @@
 #include "app/select/dates_dlg.h"
 #include "app/shell/qav_app.h"
 #include "app/shell/report_opener.h"
+#include "app/shell/text_lines.h"
 #include "platform/base/errors.h"
 #include "platform/kernel/files.h"
 #include "platform/kernel/paths.h"
@@ -57,17 +58,13 @@ class CViewFileStatus : public IReportFileStatus {
   void PostWin32Error(DWORD error) override { m_view.PostWorker(ID_WORKER_WIN32_ERROR, static_cast<LPARAM>(error)); }
   void PostOutFileError(const std::string& chosen) override { m_view.PostWorkerPath(ID_WORKER_OUTFILE_ERROR, chosen.c_str()); }
   void PostOutputTo(const std::string& written) override { m_view.PostWorkerPath(ID_WORKER_OUTPUT_TO, written.c_str()); }
+  void PostWriteFailure(const std::string& written, DWORD error, EDiscarded left) override {
+    m_view.PostWriteFailure(written, error, left);
+  }
 
  private:
   CMainDlg& m_view;
 };
-
-std::string ErrorText(DWORD error) {
-  std::string text;
-  if (!FormatSystemMessage(error, text)) text = "error " + std::to_string(error);
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-  return text;
-}
 
 }  // namespace
 
@@ -458,7 +455,7 @@ bool CMainNew::SaveConfigFile(const std::string& path) {
   // A temporary file replaces the old one only when complete, so a failed save keeps the old file.
   const DWORD code = ReplaceFileContents(ToNativePath(path), text);
   if (code == 0) return true;
-  std::string message = "The configuration could not be saved to " + path + ": " + ErrorText(code) +
+  std::string message = "The configuration could not be saved to " + path + ": " + SystemErrorLine(code) +
                         " The file is unchanged.";
   MessageBox(message.c_str(), "Save Configuration", MB_OK | MB_ICONEXCLAMATION);
   return false;
@@ -476,13 +473,13 @@ bool CMainNew::ReadConfigFile(const std::string& path) {
   std::string text, why;
   bool ok = file.Open(path.c_str(), CFile::modeRead | CFile::shareDenyNone | CFile::typeBinary, &error);
   if (!ok) {
-    why = ErrorText(static_cast<DWORD>(error.m_lOsError));
+    why = SystemErrorLine(static_cast<DWORD>(error.m_lOsError));
   } else if (file.GetLength() > kMaxConfigBytes) {
     why = "the file is too large for a configuration";
   } else {
     text.resize(static_cast<size_t>(file.GetLength()));
     ok = file.Read(text.data(), static_cast<UINT>(text.size())) == text.size();
-    if (!ok) why = ErrorText(file.GetError());
+    if (!ok) why = SystemErrorLine(file.GetError());
   }
   file.Close();
   SNewConfig cfg;
@@ -510,7 +507,7 @@ void CMainNew::OnOpenOutputFile() {
   CFileException error;
   std::string line, third;
   if (!file.Open(path.c_str(), CFile::modeRead | CFile::shareDenyNone | CFile::typeText, &error)) {
-    TellUser("The report " + path + " could not be opened: " + ErrorText(static_cast<DWORD>(error.m_lOsError)) + ".");
+    TellUser("The report " + path + " could not be opened: " + SystemErrorLine(static_cast<DWORD>(error.m_lOsError)) + ".");
     return;
   }
   for (int i = 0; i < 3 && file.ReadString(line); ++i) third = line;

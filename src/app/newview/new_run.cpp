@@ -270,9 +270,14 @@ bool CNewReportRun::WriteHeader() {
   h.period = m_model.m_strPeriod;
   for (int i = 0; i < m_model.m_arrDates.m_nSize; ++i) h.dates.push_back(static_cast<double>(*m_model.m_arrDates.m_pData[i]));
   if (m_file.WriteString(FormatReportHeader(h).c_str())) return true;
-  m_host.fileStatus->PostWin32Error(m_file.GetError());
-  m_file.Close();
+  GiveUp(m_file.GetError());
   return false;
+}
+
+void CNewReportRun::GiveUp(DWORD error) {
+  const EDiscarded left = m_file.Discard();
+  m_host.fileStatus->PostWriteFailure(writtenName, error, left);
+  if (m_host.written != nullptr) m_host.written->clear();
 }
 
 void CNewReportRun::Run() {
@@ -358,24 +363,20 @@ void CNewReportRun::Run() {
   m_host.post(ID_WORKER_OUTPUTTING);
   SPivotLayout layout{KeysOf(m_model.m_lstSeps), KeysOf(m_model.m_lstRows), KeysOf(m_model.m_lstCols),
                       m_model.m_nColsHiWide, m_model.m_nOutFormat};
-  bool writeFailed = false;
+  DWORD writeError = 0;
   EWalkResult walked = WritePivotBody(
       rows.m_pData, rows.m_nSize, layout,
       [&](const std::string& text) {
         if (m_file.WriteString(text.c_str())) return true;
-        writeFailed = true;
+        writeError = m_file.GetError();
         return false;
       },
       run);
   if (walked == EWalkResult::Cancelled) m_host.post(ID_WORKER_CANCELED);
   if (m_host.waitCursor) m_host.waitCursor(true);
-  bool closed = m_file.Close() != FALSE;
-  if (writeFailed || !closed) {
-    // A report that could not be written completely is not reported as done.
-    m_host.fileStatus->PostWin32Error(m_file.GetError());
-    m_host.fileStatus->PostOutFileError(writtenName);
-  } else {
-    m_host.post(ID_WORKER_REPORTS_DONE);
-  }
+  if (writeError == 0 && !m_file.Close()) writeError = m_file.GetError();
+  // A report that could not be written completely is not reported as done.
+  if (writeError != 0) GiveUp(writeError);
+  else m_host.post(ID_WORKER_REPORTS_DONE);
   run.cancel();
 }

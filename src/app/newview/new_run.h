@@ -74,6 +74,9 @@ class CNewReportRun {
 
  private:
   bool WriteHeader();
+  // A report that could not be written whole: taken away (CFile::Discard) and named by 523, so
+  // that it neither looks complete nor keeps a full disk full.
+  void GiveUp(DWORD error);
   CNewReportModel& m_model;
   SNewRunHost& m_host;
   CStdioFile& m_file;

@@ -63,6 +63,11 @@ class IReportFileStatus {
   virtual void PostWin32Error(DWORD error) = 0;                   // 502
   virtual void PostOutFileError(const std::string& chosen) = 0;   // 513
   virtual void PostOutputTo(const std::string& written) = 0;      // 514
+  // 523: the report could not be written (error) and was given up (left, see CFile::Discard);
+  // without a view that names the report, the error's line.
+  virtual void PostWriteFailure(const std::string& /*written*/, DWORD error, EDiscarded /*left*/) {
+    PostWin32Error(error);
+  }
 };
 
 // Opens the report file: the chosen path; after creating its folder (one level); else a new

@@ -140,18 +140,23 @@ BOOL CMainDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
 }
 
 bool CMainDlg::HandleWorkerCommand(UINT id, LPARAM payload) {
-  std::string path;
-  const bool withPath = id == ID_WORKER_OUTFILE_ERROR || id == ID_WORKER_OUTPUT_TO;
+  SPendingPath pending;
+  const bool withPath = id == ID_WORKER_OUTFILE_ERROR || id == ID_WORKER_OUTPUT_TO || id == ID_WORKER_WRITE_FAILED;
   if (withPath) {
     std::lock_guard<std::mutex> lock(m_pathLock);
     auto it = m_pendingPaths.find(payload);
     if (it != m_pendingPaths.end()) {
-      path = std::move(it->second);
+      pending = std::move(it->second);
       m_pendingPaths.erase(it);
     }
   }
+  if (id == ID_WORKER_WRITE_FAILED) {
+    AddStatusLine(WriteFailureLine(pending.path, pending.error).c_str());
+    TellUser(WriteFailureMessage(pending.path, pending.error, pending.left));
+    return true;
+  }
   std::string text;
-  switch (WorkerCommandText(id, payload, path.c_str(), text)) {
+  switch (WorkerCommandText(id, payload, pending.path.c_str(), text)) {
     case EWorkerAction::Title: SetWaitTitle(text.c_str()); return true;
     case EWorkerAction::Line: AddStatusLine(text.c_str()); return true;
     case EWorkerAction::UpdateData: UpdateData(payload != 0 ? TRUE : FALSE); return true;
@@ -226,12 +231,18 @@ void CMainDlg::PostWorkerError(UINT id, const CDateTimeEx& day, DWORD error) {
   PostWorker(ID_WORKER_WIN32_ERROR, static_cast<LPARAM>(error));
 }
 
-void CMainDlg::PostWorkerPath(UINT id, const char* path) {
+void CMainDlg::PostWorkerPath(UINT id, const char* path) { PostPending(id, {path != nullptr ? path : ""}); }
+
+void CMainDlg::PostWriteFailure(const std::string& path, DWORD error, EDiscarded left) {
+  PostPending(ID_WORKER_WRITE_FAILED, {path, error, left});
+}
+
+void CMainDlg::PostPending(UINT id, SPendingPath pending) {
   LPARAM key;
   {
     std::lock_guard<std::mutex> lock(m_pathLock);
     key = m_nextPathKey++;
-    m_pendingPaths[key] = path != nullptr ? path : "";
+    m_pendingPaths[key] = std::move(pending);
   }
   if (!::PostMessage(m_hWnd, WM_COMMAND, MAKEWPARAM(static_cast<int>(id), 0), key)) {
     std::lock_guard<std::mutex> lock(m_pathLock);

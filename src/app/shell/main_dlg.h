@@ -112,6 +112,9 @@ class CMainDlg : public CFormView {
   void PostWorkerError(UINT id, const CDateTimeEx& day, DWORD error);
   // 513 or 514 with a path: the view keeps a copy until the id is handled.
   void PostWorkerPath(UINT id, const char* path);
+  // 523: the report at `path` could not be written (`error`) and was given up (`left`); the view
+  // adds a status line and tells the user in a message box once the run is over.
+  void PostWriteFailure(const std::string& path, DWORD error, EDiscarded left);
   // The common input loader (on the worker thread): see LoadElementData.
   // With rows, the loader makes the New view's rows while it reads (SRowsWhileLoading).
   std::unique_ptr<CElementDataSet> LoadInputData(const CAdrArray<CDBElementEx>& elements,
@@ -169,7 +172,13 @@ class CMainDlg : public CFormView {
   };
   CViewPoster m_poster{this};
   std::mutex m_pathLock;
-  std::map<LPARAM, std::string> m_pendingPaths;  // path payloads of 513/514 not yet handled
+  struct SPendingPath {
+    std::string path;
+    DWORD error = 0;                      // 523
+    EDiscarded left = EDiscarded::Kept;   // 523
+  };
+  std::map<LPARAM, SPendingPath> m_pendingPaths;  // path payloads of 513/514/523 not yet handled
+  void PostPending(UINT id, SPendingPath pending);
   LPARAM m_nextPathKey = 1;
   bool m_logAttached = false;
   std::vector<std::string> m_heldMessages;

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "app/shell/input_loader.h"
+#include "app/shell/text_lines.h"
 #include "platform/base/errors.h"
 #include "trafficdata/date_time_ex.h"
 
@@ -32,7 +33,7 @@ LPARAM DayPayload(const CDateTimeEx& day) {
 
 bool WorkerLineIsError(UINT id) {
   return id == ID_WORKER_WIN32_ERROR || id == ID_WORKER_DATA_FILE_ERROR || id == ID_WORKER_DESC_FILE_ERROR ||
-         id == ID_WORKER_RETRIEVAL_ERROR || id == ID_WORKER_OUTFILE_ERROR;
+         id == ID_WORKER_RETRIEVAL_ERROR || id == ID_WORKER_OUTFILE_ERROR || id == ID_WORKER_WRITE_FAILED;
 }
 
 EWorkerAction WorkerCommandText(UINT id, LPARAM payload, const char* pathText, std::string& text) {
@@ -99,6 +100,20 @@ std::string MissingDataSentence(int64_t elementDays, int64_t withoutData) {
   return "No data was found for " + of + " of the " + std::to_string(elementDays) + " element-days";
 }
 }  // namespace
+
+std::string WriteFailureLine(const std::string& path, DWORD error) {
+  return "Could not write the report " + path + ": " + SystemErrorLine(error);
+}
+
+std::string WriteFailureMessage(const std::string& path, DWORD error, EDiscarded left) {
+  std::string text = "The report " + path + " could not be written: " + SystemErrorLine(error) + "\n\n";
+  switch (left) {
+    case EDiscarded::Removed: return text + "The part already written was removed.";
+    case EDiscarded::Emptied: return text + "The part already written was removed; the file is left empty.";
+    case EDiscarded::Kept: break;
+  }
+  return text + "The file could not be removed: it is incomplete.";
+}
 
 std::string MissingDataLine(int64_t elementDays, int64_t withoutData) {
   if (withoutData <= 0 || elementDays <= 0) return {};

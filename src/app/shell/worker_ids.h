@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/base/types.h"
+#include "platform/kernel/files.h"  // EDiscarded
 #include "support/mfcex_dialog.h"  // WM_SHOW_MESSAGE_BOX, WM_SET_WAIT_CURSOR
 
 class CDateTimeEx;
@@ -35,6 +36,7 @@ enum : UINT {
   ID_WORKER_MDS_OUTPUTTING = 520,
   ID_WORKER_MDS_DONE = 521,
   ID_WORKER_SHUTDOWN = 522,         // New view
+  ID_WORKER_WRITE_FAILED = 523,     // line and message box, payload a report (see CMainDlg::PostWriteFailure)
   ID_WORKER_UPDATEDATA = 530,       // data exchange in the payload's direction
   ID_WORKER_FIRST = 500,
   ID_WORKER_LAST = 530,
@@ -81,3 +83,8 @@ std::string MissingDataLine(int64_t elementDays, int64_t withoutData);
 // element-day was read.
 struct SLoadCount;
 std::vector<std::string> MissingDataLines(const SLoadCount& count);
+
+// A report whose writing failed with `error` (a system error number) and what became of it: the
+// status line, and the text of the message box that tells the user.
+std::string WriteFailureLine(const std::string& path, DWORD error);
+std::string WriteFailureMessage(const std::string& path, DWORD error, EDiscarded left);

@@ -176,9 +176,14 @@ BOOL CFile::Flush() {
 }
 
 BOOL CFile::Close() {
-  m_file.Close();
+  const DWORD e = m_file.Close();
   m_position = 0;
-  return TRUE;
+  return e ? Fail(e) : TRUE;
+}
+
+EDiscarded CFile::Discard() {
+  m_position = 0;
+  return m_file.Discard();
 }
 
 std::string CFile::GetFileName() const {

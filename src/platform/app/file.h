@@ -90,6 +90,9 @@ public:
   virtual BOOL SetLength(ULONGLONG length);
   virtual BOOL Flush();
   virtual BOOL Close();  // FALSE when something the close had to finish failed
+  // Closes a file whose writing failed and takes away what was written (FileHandle::Discard):
+  // a report cut short must not be left looking whole, nor keep a full disk full.
+  EDiscarded Discard();
   void Abort() { Close(); }
   virtual bool IsOpen() const { return m_file.IsOpen(); }
 

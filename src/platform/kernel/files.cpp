@@ -105,6 +105,7 @@ FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
     std::lock_guard<std::mutex> lock(ShareMutex());
     m_fd = std::exchange(other.m_fd, -1);
     m_path = std::move(other.m_path);
+    m_written = std::exchange(other.m_written, Written{});
     for (auto& r : ShareTable()) {
       if (r.owner == &other) r.owner = this;
     }
@@ -114,6 +115,7 @@ FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
 
 DWORD FileHandle::Open(const char* path, DWORD access, DWORD share, DWORD disposition, DWORD attributes) {
   Close();
+  m_written = Written{};
   if (path == nullptr || *path == '\0') return Fail(ERROR_PATH_NOT_FOUND);
   int flags = O_CLOEXEC;
   const bool read = access & GENERIC_READ;
@@ -162,6 +164,8 @@ DWORD FileHandle::Open(const char* path, DWORD access, DWORD share, DWORD dispos
   }
   m_fd = fd;
   m_path = native;
+  if (write && S_ISREG(st.st_mode))
+    m_written = {true, static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino), native};
   if (truncate && st.st_size != 0 && ::ftruncate(fd, 0) != 0) {
     const DWORD e = ErrnoError(native);
     Close();
@@ -170,16 +174,41 @@ DWORD FileHandle::Open(const char* path, DWORD access, DWORD share, DWORD dispos
   return 0;
 }
 
-void FileHandle::Close() {
-  if (m_fd < 0) return;
+DWORD FileHandle::Close() {
+  if (m_fd < 0) return 0;
   {
     std::lock_guard<std::mutex> lock(ShareMutex());
     auto& t = ShareTable();
     t.erase(std::remove_if(t.begin(), t.end(), [this](const ShareRecord& r) { return r.owner == this; }), t.end());
   }
-  ::close(m_fd);
+  // The descriptor is gone whatever close answers; an interruption is no failure of the file.
+  const DWORD error = ::close(m_fd) != 0 && errno != EINTR ? ErrnoToWinError(errno) : 0;
   m_fd = -1;
   m_path.clear();
+  return error ? Fail(error) : 0;
+}
+
+EDiscarded FileHandle::Discard() {
+  Written w = std::exchange(m_written, Written{});
+  bool emptied = false;
+  if (m_fd >= 0) {
+    struct stat st {};
+    if (w.valid && ::fstat(m_fd, &st) == 0 && S_ISREG(st.st_mode) && static_cast<uint64_t>(st.st_dev) == w.dev &&
+        static_cast<uint64_t>(st.st_ino) == w.ino) {
+      emptied = ::ftruncate(m_fd, 0) == 0;
+    } else {
+      w.valid = false;
+    }
+    Close();
+  }
+  if (!w.valid) return EDiscarded::Kept;
+  // lstat: a name that is a link stays, and so does any file but the one written here.
+  struct stat named {};
+  if (::lstat(w.path.c_str(), &named) == 0 && S_ISREG(named.st_mode) &&
+      static_cast<uint64_t>(named.st_dev) == w.dev && static_cast<uint64_t>(named.st_ino) == w.ino &&
+      ::unlink(w.path.c_str()) == 0)
+    return EDiscarded::Removed;
+  return emptied ? EDiscarded::Emptied : EDiscarded::Kept;
 }
 
 DWORD FileHandle::ReadAt(uint64_t offset, void* buffer, size_t length, size_t& read) {

@@ -47,6 +47,13 @@ constexpr DWORD MOVEFILE_REPLACE_EXISTING = 0x00000001;
 constexpr DWORD MOVEFILE_COPY_ALLOWED = 0x00000002;
 constexpr DWORD MOVEFILE_WRITE_THROUGH = 0x00000008;
 
+// What became of a file whose writing failed (FileHandle::Discard).
+enum class EDiscarded {
+  Removed,  // the file is gone
+  Emptied,  // its contents are gone; its name stays (a link to it, or a folder that keeps names)
+  Kept,     // nothing could be taken away (not a regular file, or the system refused)
+};
+
 class FileHandle {
 public:
   FileHandle() = default;
@@ -62,7 +69,13 @@ public:
   // `attributes` only FILE_ATTRIBUTE_READONLY matters: a file created with it is read-only on
   // disc while this handle may still write. A folder cannot be opened (5). Returns 0 or the error.
   DWORD Open(const char* path, DWORD access, DWORD share, DWORD disposition, DWORD attributes = 0);
-  void Close();
+  // Closes. Returns 0, or the error the close reported: a write the system had held back failed
+  // (a full disk or quota on a network share).
+  DWORD Close();
+  // Gives up a file whose writing failed, also after a Close that failed: a regular file opened
+  // for writing loses its contents, and its name too while that name (not a link on the way)
+  // still leads to the same file. Anything else (a device, a pipe) is only closed, never removed.
+  EDiscarded Discard();
   bool IsOpen() const { return m_fd >= 0; }
 
   // Reads up to `length` bytes at `offset`, looping over short reads and interruptions; `read`
@@ -92,6 +105,12 @@ public:
 private:
   int m_fd = -1;
   std::string m_path;
+  // The regular file last opened here for writing, kept past Close for Discard.
+  struct Written {
+    bool valid = false;
+    uint64_t dev = 0, ino = 0;
+    std::string path;
+  } m_written;
 };
 
 // Folder listing entry.

@@ -10,6 +10,7 @@
 #include "archive/archive_globals.h"
 #include "archive/sample_archive.h"
 #include "app/select/select_ids.h"
+#include "platform/file_size_limit.h"
 #include "classic_view_env.h"
 #include "trafficdata/element_data.h"
 
@@ -171,6 +172,33 @@ TEST_F(ClassicEndToEnd, RawAndSingleDayReportsMatchTheDrivers) {
   const std::vector<std::string> lines = StatusLines();
   EXPECT_NE(std::find(lines.begin(), lines.end(), "SDS Reports Output..."), lines.end());
   EXPECT_NE(std::find(lines.begin(), lines.end(), "Raw Data Reports Output..."), lines.end());
+}
+
+TEST_F(ClassicEndToEnd, AReportTheDiskCannotTakeIsRemovedAndNamedAndTheNextIsWritten) {
+  view_->m_bRawOn = view_->m_bSdsOn = 1;
+  view_->m_bRawOff = view_->m_bSdsOff = 0;
+  view_->m_bDaily = 1;
+  Go();
+  const size_t raw = Report("DEFAULT.DAT").size(), sds = Report("DEFAULT.SDS").size();
+  ASSERT_GT(raw, sds + 2000);
+  qav::ui::ClearMessageBoxLog();
+  view_->m_lbStatus.ResetContent();
+  {
+    // Room for the summaries but for only part of the raw listing.
+    ScopedFileSizeLimit limit(sds + 1000);
+    Go();
+  }
+  const std::string path = folder_ / "reports/DEFAULT.DAT";
+  EXPECT_FALSE(std::filesystem::exists(path));
+  const std::string reason = "The file size exceeds the limit allowed and cannot be saved.";
+  const std::vector<std::string> lines = StatusLines();
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "Could not write the report " + path + ": " + reason), lines.end());
+  EXPECT_EQ(std::find(lines.begin(), lines.end(), "Raw Data Reports Output..."), lines.end());
+  EXPECT_EQ(LastStatus(), "SDS Reports Output...");
+  EXPECT_EQ(Report("DEFAULT.SDS").size(), sds);
+  ASSERT_EQ(qav::ui::MessageBoxLog().size(), 1u);
+  EXPECT_EQ(qav::ui::MessageBoxLog()[0].text,
+            "The report " + path + " could not be written: " + reason + "\n\nThe part already written was removed.");
 }
 
 TEST_F(ClassicEndToEnd, ARunThatReadsNoDataSaysSo) {

@@ -6,8 +6,19 @@
 #include <filesystem>
 #include <fstream>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
+#include <algorithm>
+
 #include "app/classic/classic_config.h"
+#include "app/shell/filling_file.h"
+#include "platform/base/errors.h"
+#include "trafficdata/date_time_ex.h"
+#include "trafficdata/db_element.h"
 #include "trafficdata/element_data.h"
+#include "trafficdata/loop_data.h"
 
 namespace {
 
@@ -203,21 +214,102 @@ TEST_F(ClassicRunFiles, NoTemporaryFolderMeansNoReport) {
   EXPECT_TRUE(run.reportPath[CF_RAW].empty());
 }
 
-TEST_F(ClassicRunFiles, AReportThatCannotBeWrittenIsNotAnnounced) {
-  if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
-  ClassicRunSnapshot snap;
-  snap.sdsOn = 1;
-  snap.folder[CF_SDS] = "/dev/";
-  snap.name[CF_SDS] = "full";  // every write fails: the disk is full
-  FakePort port;
-  port.noData = true;
-  CClassicRunFlags flags;
-  FixedTimeRun run(snap, port, flags);
-  run.Run();
-  EXPECT_EQ(port.log.find("519"), std::string::npos) << port.log;
-  ASSERT_FALSE(port.posts.empty());
-  EXPECT_EQ(port.posts.back().id, RID_ERROR);
-  EXPECT_NE(port.posts.back().number, 0u);
+// Loops with a few empty days each: the raw listing writes every day's lines.
+class LoopPort : public FakePort {
+ public:
+  CDBRoadway road{"I-5"};
+  CDBCabinet cab{"005es16520", "ES-0165", 1234, "Station Rd", &road};
+  CDBElementEx elem{"_MS___1", ET_LOOP, &cab};
+  bool Load(int block, const ValidityTables*, std::vector<std::unique_ptr<CElementData>>& out) override {
+    log += "load" + std::to_string(block) + " ";
+    for (int i = 0; i < 3; ++i) out.push_back(std::make_unique<CLoopData>(4, &elem, i));
+    return true;
+  }
+};
+
+TEST_F(ClassicRunFiles, AReportWhoseWritingFailsIsTakenAwayAndNamed) {
+  std::vector<std::unique_ptr<CDateTimeEx>> days;
+  for (int d = 1; d <= 4; ++d) days.push_back(std::make_unique<CDateTimeEx>(1994, 3, d));
+  const std::string raw = (dir / "R.DAT").string();
+  const std::string whole = [&] {
+    ClassicRunSnapshot snap;
+    snap.rawOn = 1;
+    snap.folder[CF_RAW] = dir.string() + "/";
+    snap.name[CF_RAW] = "R.DAT";
+    for (auto& d : days) snap.rawDates.push_back(d.get());
+    LoopPort port;
+    CClassicRunFlags flags;
+    FixedTimeRun(snap, port, flags).Run();
+    return ReadBytes(raw);
+  }();
+  // Half way lies in the listing, past the banner.
+  ASSERT_GT(whole.size() / 2, FormatReportBanner("R.DAT", COleDateTime(2003, 1, 5, 14, 3, 9), 0).size() + 9);
+  fs::remove(raw);
+
+  enum Name { Plain, LinkToFile, Device };
+  const struct {
+    const char* what;
+    int64_t budget;
+    bool closeFails;
+    Name name;
+    EDiscarded left;
+  } cases[] = {
+      {"full from the start", 0, false, Plain, EDiscarded::Removed},
+      {"full half way", static_cast<int64_t>(whole.size() / 2), false, Plain, EDiscarded::Removed},
+      {"close fails", -1, true, Plain, EDiscarded::Removed},
+      {"name links to a file", static_cast<int64_t>(whole.size() / 2), false, LinkToFile, EDiscarded::Emptied},
+      {"name is a device that is always full", -1, false, Device, EDiscarded::Kept},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::remove_all(dir / "sds");
+    fs::remove(raw);
+    fs::remove(dir / "target");
+    if (c.name == LinkToFile) {
+      std::ofstream(dir / "target") << "an older report";
+      fs::create_symlink(dir / "target", raw);
+    }
+    // The node of a device whose writes fail for want of space; only root may make one.
+    if (c.name == Device) {
+      if (::mknod(raw.c_str(), S_IFCHR | 0600, makedev(1, 7)) != 0) continue;
+      const int fd = ::open(raw.c_str(), O_WRONLY);  // a folder on a mount without devices refuses it
+      if (fd < 0) continue;
+      ::close(fd);
+    }
+    ClassicRunSnapshot snap;
+    snap.rawOn = 1;
+    snap.sdsOn = 1;
+    snap.folder[CF_RAW] = dir.string() + "/";
+    snap.name[CF_RAW] = "R.DAT";
+    snap.folder[CF_SDS] = (dir / "sds").string() + "/";
+    snap.name[CF_SDS] = "S.SDS";
+    for (auto& d : days) snap.rawDates.push_back(d.get());
+    LoopPort port;
+    CClassicRunFlags flags;
+    CFillingFile file;
+    file.budget = c.budget;
+    file.closeFails = c.closeFails;
+    FixedTimeRun run(snap, port, flags, &file);
+    run.Run();
+    // No done id for the raw report: it is named with the reason; the summaries are still written.
+    EXPECT_EQ(port.log, "load0 516 523(" + raw + ") load1 518 519 ");
+    auto failed = std::find_if(port.posts.begin(), port.posts.end(), [](auto& p) { return p.id == RID_WRITE_FAILED; });
+    ASSERT_NE(failed, port.posts.end());
+    EXPECT_EQ(failed->number, ERROR_DISK_FULL);
+    EXPECT_EQ(failed->left, c.left);
+    EXPECT_TRUE(run.reportPath[CF_RAW].empty());
+    EXPECT_EQ(run.reportPath[CF_SDS], snap.folder[CF_SDS] + "S.SDS");
+    EXPECT_TRUE(fs::exists(dir / "sds" / "S.SDS"));
+    switch (c.name) {
+      case Plain: EXPECT_FALSE(fs::exists(fs::symlink_status(raw))); break;
+      case LinkToFile:
+        EXPECT_TRUE(fs::is_symlink(raw));
+        EXPECT_EQ(fs::file_size(dir / "target"), 0u);
+        break;
+      case Device: EXPECT_TRUE(fs::is_character_file(raw)); break;
+    }
+    fs::remove(raw);
+  }
 }
 
 }  // namespace

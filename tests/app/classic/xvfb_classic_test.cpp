@@ -153,6 +153,17 @@ class XvfbClassic : public ::testing::Test {
       int status = 0;
       ::waitpid(pid_, &status, 0);
     }
+    if (!mounted_.empty()) Shell("umount '" + mounted_ + "' 2>&1 || umount -l '" + mounted_ + "' 2>&1");
+  }
+  // A small disk of its own at `dir` (a tmpfs of `size`); false when mounting is not allowed.
+  bool MountSmallDisk(const std::string& dir, const char* size) {
+    fs::create_directories(dir);
+    if (!Shell("mount -t tmpfs -o size=" + std::string(size) + " tmpfs '" + dir + "' 2>/dev/null && echo mounted")
+             .empty()) {
+      mounted_ = dir;
+      return true;
+    }
+    return false;
   }
   // Starts the program with the profile text; the main window, "" when it did not appear.
   std::string StartProgram(const std::string& ini) {
@@ -189,6 +200,7 @@ class XvfbClassic : public ::testing::Test {
     return WaitGone("^Open$", 20);
   }
   void KeyboardFollowsTheUser();
+  void ReportThatFillsTheDisk();
   // An archive of 1994 at `root`: eight elements over three days.
   static bool WriteSmallArchive(const std::string& root, std::vector<SampleDayInfo>& days) {
     SampleArchiveOptions o;
@@ -207,6 +219,7 @@ class XvfbClassic : public ::testing::Test {
   std::string qav_;
   pid_t pid_ = -1;
   AppTempFolder folder_;
+  std::string mounted_;
 };
 
 // The clicks go to screen places, so each test runs again on an X server of its own where no other
@@ -228,6 +241,24 @@ ClassicSelection LoopsOnEveryDay(const std::vector<SampleDayInfo>& days) {
   return sel;
 }
 
+// A 1994 sample archive of 400 elements over `days` days at `root`, and at `cfg` a configuration
+// with the raw listing of its loops on every day, in the report format `format`.
+void WriteRawSetUp(const std::string& root, int days, const std::string& cfg, int format = 0) {
+  SampleArchiveOptions o;
+  o.root = root;
+  o.years = {1994};
+  o.elements = 400;
+  o.days = days;
+  std::vector<SampleDayInfo> written;
+  ASSERT_EQ(WriteSampleArchive(o, nullptr, &written), 0);
+  ClassicSetup setup;
+  setup.rawOn = 1;
+  setup.rawFormat = format;
+  setup.sel[CB_RAW] = LoopsOnEveryDay(written);
+  std::string error;
+  ASSERT_TRUE(WriteClassicConfigFile(cfg.c_str(), setup, error)) << error;
+}
+
 // Clicks GO, which spans the form under the three blocks (its middle, kGoY pixels below the top
 // of the main window's client area), again when a busy machine lost the click; the first window
 // whose name matches `running`, "" when none appeared.
@@ -246,19 +277,10 @@ std::string ClickGo(const std::string& main, const char* running) {
 TEST_F(XvfbClassic, RunOverAnArchiveOpensTheReportInTheViewer) {
   if (!InnerRun()) return;
   const std::string root = folder_ / "archive/", out = folder_ / "out/", cfg = folder_ / "run.cfg";
-  SampleArchiveOptions o;
-  o.root = root;
-  o.years = {1994};
-  o.elements = 400;  // enough for the wait dialog to be seen
-  o.days = 3;
-  std::vector<SampleDayInfo> days;
-  ASSERT_EQ(WriteSampleArchive(o, nullptr, &days), 0);
-  // The configuration: raw data on, its own selection of the archive's days and loops.
-  ClassicSetup setup;
-  setup.rawOn = 1;
-  setup.sel[CB_RAW] = LoopsOnEveryDay(days);
-  std::string error;
-  ASSERT_TRUE(WriteClassicConfigFile(cfg.c_str(), setup, error)) << error;
+  // The configuration: raw data on, its own selection of the archive's days and loops (400
+  // elements, enough for the wait dialog to be seen).
+  WriteRawSetUp(root, 3, cfg);
+  if (HasFatalFailure()) return;
   // The program's profile: the Classic view, this archive, reports opened in the own viewer.
   const std::string main = StartProgram("[GENERAL]\nUSE_CLASSIC=1\nCDROM_INDEX=1\nOTHER_PATH=" + root +
                                         "\n[OUTPUT]\nAUTOOPEN=1\nUSEQAVCUSTOMVIEWER=1\nRAWDATA_PATH=" + out +
@@ -428,20 +450,10 @@ TEST_F(XvfbClassic, OpenOutputFileShowsTheReportInTheViewerWhoseTextFollowsItsSi
 TEST_F(XvfbClassic, SpreadsheetReportGoesToTheDesktopOpenerAndItsFailureIsShown) {
   if (!InnerRun()) return;
   const std::string root = folder_ / "archive/", out = folder_ / "out/", cfg = folder_ / "sheet.cfg";
-  SampleArchiveOptions o;
-  o.root = root;
-  o.years = {1994};
-  o.elements = 400;
-  o.days = 80;  // a run of some seconds: the wait dialog is taken twice while it lasts
-  std::vector<SampleDayInfo> days;
-  ASSERT_EQ(WriteSampleArchive(o, nullptr, &days), 0);
-  // Raw data of the loops on every day, as a spreadsheet report.
-  ClassicSetup setup;
-  setup.rawOn = 1;
-  setup.rawFormat = 1;
-  setup.sel[CB_RAW] = LoopsOnEveryDay(days);
-  std::string error;
-  ASSERT_TRUE(WriteClassicConfigFile(cfg.c_str(), setup, error)) << error;
+  // Raw data of the loops on every day, as a spreadsheet report; 80 days make a run of some
+  // seconds, so the wait dialog is taken twice while it lasts.
+  WriteRawSetUp(root, 80, cfg, 1);
+  if (HasFatalFailure()) return;
   // The desktop's opener is a stand-in on PATH that notes the file it was given and fails, as
   // xdg-open does when no application takes the file's type. No spreadsheet program is set, so
   // the program takes the opener.
@@ -476,6 +488,48 @@ TEST_F(XvfbClassic, SpreadsheetReportGoesToTheDesktopOpenerAndItsFailureIsShown)
   Shot("report_not_opened");
   Keys(box, "Return");
   EXPECT_TRUE(WaitGone("^QAV$", 20)) << "the message box did not close with Return";
+}
+
+// A raw listing of some megabytes onto a disk of 512 KB: the disk fills half way through the
+// report, then, a filler taking all its room, from the start. Each time a message box names the
+// report, which is gone, and nothing opens it; Return, typed as a user types it, closes the box.
+void XvfbClassic::ReportThatFillsTheDisk() {
+  const std::string root = folder_ / "archive/", small = folder_ / "small/", cfg = folder_ / "raw.cfg";
+  if (!MountSmallDisk(small, "512k")) GTEST_SKIP() << "a small disk cannot be mounted here";
+  WriteRawSetUp(root, 3, cfg);
+  if (HasFatalFailure()) return;
+  // A finished report would open in the program's own viewer, in a window named after it.
+  const std::string main = StartProgram("[GENERAL]\nUSE_CLASSIC=1\nCDROM_INDEX=1\nOTHER_PATH=" + root +
+                                        "\n[OUTPUT]\nAUTOOPEN=1\nUSEQAVCUSTOMVIEWER=1\nRAWDATA_PATH=" + small + "\n");
+  ASSERT_FALSE(main.empty()) << "the main window did not appear";
+  ASSERT_TRUE(ReadConfig(main, cfg)) << "the configuration was not read";
+  for (const char* shot : {"report_disk_filled", "report_disk_full"}) {
+    SCOPED_TRACE(shot);
+    ClickGo(main, "Loading Input Data|Outputting Raw Data|Working|^QAV$");
+    ASSERT_TRUE(Within(120, [&] { return !ShownWindows("^QAV$").empty(); }))
+        << "no message box about the report" << Shell("ls -la '" + small + "'; df " + small);
+    Settle(800);
+    Shot(shot);
+    EXPECT_FALSE(fs::exists(small + "DEFAULT.DAT")) << "the report that could not be written is left";
+    EXPECT_TRUE(WaitWindow("DEFAULT.DAT", 1).empty()) << "the report was opened as if it were whole";
+    ASSERT_EQ(CloseTheFocusedBox("^QAV$", main), "");
+    Settle(800);
+    std::ofstream filler(small + "filler", std::ios::binary);
+    const std::string block(65536, 'x');
+    while (filler.write(block.data(), static_cast<std::streamsize>(block.size())) && filler.flush()) {
+    }
+  }
+  EXPECT_EQ(std::distance(fs::directory_iterator(small), fs::directory_iterator()), 1) << "more than the filler";
+}
+
+TEST_F(XvfbClassic, AReportThatFillsTheDiskIsRemovedAndNamedInABoxOnABareDisplay) {
+  if (!RunOnOwnDisplay(EDesktop::BareX)) return;
+  ReportThatFillsTheDisk();
+}
+
+TEST_F(XvfbClassic, AReportThatFillsTheDiskIsRemovedAndNamedInABoxUnderAWindowManager) {
+  if (!RunOnOwnDisplay(EDesktop::Openbox)) return;
+  ReportThatFillsTheDisk();
 }
 
 // The raw block's "View" button for its dates, in the main window.

@@ -15,6 +15,7 @@
 
 #include "app/newview/new_run.h"
 #include "app/newview/newview_fixture.h"
+#include "app/shell/filling_file.h"
 #include "trafficdata/element_data.h"
 #include "trafficdata/view_settings.h"
 
@@ -320,6 +321,15 @@ class Recorder : public IReportFileStatus {
   void PostWin32Error(DWORD) override { lines.push_back("502"); }
   void PostOutFileError(const std::string&) override { lines.push_back("513"); }
   void PostOutputTo(const std::string&) override { lines.push_back("514"); }
+  void PostWriteFailure(const std::string& written, DWORD error, EDiscarded l) override {
+    lines.push_back("523");
+    failed = written;
+    failure = error;
+    left = l;
+  }
+  std::string failed;
+  DWORD failure = 0;
+  EDiscarded left = EDiscarded::Kept;
 };
 
 // One run of the model over fake element data, with what it posted.
@@ -328,7 +338,8 @@ struct SFakeRun {
   Recorder status;
   std::vector<UINT> ids;
   UINT cancelAt = 0;  // the user cancels when the worker posts this
-  CStdioFile file;
+  CFillingFile file;
+  std::string written;  // the view's name of the file written
   void Run(CNewReportModel& m, bool cancelWhileLoading = false, bool rowsDoNotFit = false) {
     SNewRunHost host;
     host.run = &flags;
@@ -338,6 +349,7 @@ struct SFakeRun {
       if (id == cancelAt) flags.cancel();
     };
     host.now = [] { return COleDateTime(2004, 1, 2, 3, 4, 5); };
+    host.written = &written;
     host.load = [&](std::vector<std::unique_ptr<CElementData>>& data, SRowsWhileLoading*) {
       for (int i = 0; i < m.m_arrElements.m_nSize; ++i)
         data.push_back(std::make_unique<CFakeData>(m.m_arrElements.m_pData[i], i, m.m_arrDates.m_nSize, rowsDoNotFit));
@@ -348,6 +360,23 @@ struct SFakeRun {
     run.Run();
   }
 };
+
+// Two loops over two days in periods of `periodLen` (in 20-second steps), written to `path`, with
+// Date in the columns and Element in the rows.
+void TwoLoopsOverTwoDays(CNewReportModel& m, int periodLen, const std::string& path) {
+  SetDates(m, {{2003, 1, 6}, {2003, 1, 7}});
+  AddElement(m, "005es00100", "LOOP01V", ET_LOOP);
+  AddElement(m, "005es00200", "LOOP02V", ET_LOOP);
+  m.m_bContent[CC_VOLUME] = 1;
+  m.m_nPeriodLen = periodLen;
+  m.m_strOutputPath = path;
+  m.GroupSelectedDates();
+  m.CountElementsPerKind();
+  m.CountContentPerKind();
+  m.PeriodsPerDay();
+  m.MoveToList(GK_DATE, m.m_lstCols, m.m_lstRows, nullptr);
+  m.MoveToList(GK_ELEMENT, m.m_lstRows, m.m_lstCols, nullptr);
+}
 
 std::string Slurp(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -360,19 +389,8 @@ TEST(NewRunTest, RunCompletesSortsAndWritesThePivot) {
   char dir[] = "/tmp/qav_newrun_XXXXXX";
   ASSERT_NE(mkdtemp(dir), nullptr);
   CNewReportModel m;
-  SetDates(m, {{2003, 1, 6}, {2003, 1, 7}});
-  AddElement(m, "005es00100", "LOOP01V", ET_LOOP);
-  AddElement(m, "005es00200", "LOOP02V", ET_LOOP);
-  m.m_bContent[CC_VOLUME] = 1;
-  m.m_nPeriodLen = 1440;  // three periods a day
+  TwoLoopsOverTwoDays(m, 1440, std::string(dir) + "\\r.txt");  // three periods a day
   m.m_nOutFormat = 1;
-  m.m_strOutputPath = std::string(dir) + "\\r.txt";
-  m.GroupSelectedDates();
-  m.CountElementsPerKind();
-  m.CountContentPerKind();
-  m.PeriodsPerDay();
-  m.MoveToList(GK_DATE, m.m_lstCols, m.m_lstRows, nullptr);
-  m.MoveToList(GK_ELEMENT, m.m_lstRows, m.m_lstCols, nullptr);
   m.m_lstRows.ToggleDirection(0);  // elements Z->A
   m.RecomputeReportLayout();
 
@@ -430,18 +448,17 @@ TEST(NewRunTest, CancelOrRowsThatDoNotFitWriteNothing) {
   }
 }
 
-TEST(NewRunTest, AReportThatCannotBeWrittenIsNotReportedAsDone) {
-  // A full disk fails the header; a file that can be created neither where asked nor in the
-  // temporary folder fails before it. Either way the run stops once sorted, before its output.
+TEST(NewRunTest, AReportThatCannotBeCreatedIsNotReportedAsDone) {
+  // A file that can be created neither where asked nor in the temporary folder: the run stops
+  // once sorted, before its output.
   const struct {
     const char* path;
     const char* temp;
-  } cases[] = {{"/dev/full", nullptr}, {"/nonexistent/a/r.txt", "/nonexistent/tmp/"}};
+  } cases[] = {{"/nonexistent/a/r.txt", "/nonexistent/tmp/"}};
   const char* old = std::getenv("TMPDIR");
   const std::string saved = old != nullptr ? old : "";
   for (const auto& c : cases) {
-    if (access(c.path, W_OK) != 0 && c.temp == nullptr) continue;  // no /dev/full here
-    if (c.temp != nullptr) setenv("TMPDIR", c.temp, 1);
+    setenv("TMPDIR", c.temp, 1);
     CNewReportModel m;
     SetDates(m, {{2003, 1, 6}});
     AddElement(m, "005es00100", "LOOP01V", ET_LOOP);
@@ -463,6 +480,60 @@ TEST(NewRunTest, AReportThatCannotBeWrittenIsNotReportedAsDone) {
     EXPECT_EQ(r.status.lines.front(), "502");
     EXPECT_FALSE(r.flags.keepGoing());
   }
+}
+
+TEST(NewRunTest, AReportWhoseWritingFailsIsTakenAwayAndNamed) {
+  char dir[] = "/tmp/qav_newrun_XXXXXX";
+  ASSERT_NE(mkdtemp(dir), nullptr);
+  const std::string path = std::string(dir) + "/r.txt";
+  // One-minute periods: a body of some ten thousand cells.
+  auto model = [&](CNewReportModel& m) {
+    TwoLoopsOverTwoDays(m, 3, path);
+    m.RecomputeReportLayout();
+  };
+  int64_t whole = 0, header = 0;
+  {
+    CNewReportModel m;
+    model(m);
+    SFakeRun r;
+    r.Run(m);
+    const std::string text = Slurp(path);
+    whole = static_cast<int64_t>(text.size());
+    header = static_cast<int64_t>(text.find("\r\n\r\n")) + 4;
+    std::remove(path.c_str());
+  }
+  ASSERT_GT(whole / 2, header);  // half way lies in the body
+  const struct {
+    const char* what;
+    int64_t budget;
+    bool closeFails;
+    UINT lastId;  // the run's last id: the header fails before 512, the body after it
+  } cases[] = {
+      {"full from the start", 0, false, 511},
+      {"full half way", whole / 2, false, 512},
+      {"close fails", -1, true, 512},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    CNewReportModel m;
+    model(m);
+    SFakeRun r;
+    r.file.budget = c.budget;
+    r.file.closeFails = c.closeFails;
+    r.Run(m);
+    ASSERT_FALSE(r.ids.empty());
+    EXPECT_EQ(r.ids.back(), c.lastId);  // no 515
+    EXPECT_EQ(r.status.lines, std::vector<std::string>{"523"});
+    EXPECT_EQ(r.status.failed, path);
+    EXPECT_EQ(r.status.failure, ERROR_DISK_FULL);
+    EXPECT_EQ(r.status.left, EDiscarded::Removed);
+    EXPECT_TRUE(r.written.empty());
+    EXPECT_NE(access(path.c_str(), F_OK), 0);
+    EXPECT_FALSE(r.file.IsOpen());
+    EXPECT_FALSE(r.flags.keepGoing());
+    std::remove(path.c_str());
+  }
+  rmdir(dir);
 }
 
 }  // namespace

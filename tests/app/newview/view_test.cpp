@@ -207,6 +207,23 @@ TEST_F(NewViewTest, ConfigurationFileDrivesARunThatWritesTheReport) {
   EXPECT_EQ(Line(IDC_NV_SEPS, 0), "Time  A->Z");  // completed by the run, kept afterwards
   EXPECT_TRUE(ui::MessageBoxLog().empty());
 
+  // A disk that takes half the report: it is removed, named with the reason, and not opened; the
+  // status window comes back with the line.
+  view_->m_wndStatusMsgs.ShowWindow(SW_MINIMIZE);
+  {
+    ScopedFileSizeLimit limit(s.str().size() / 2);
+    input::Click(Item(IDC_NV_PRODUCE));
+  }
+  const std::string failed = "Could not write the report " + report +
+                             ": The file size exceeds the limit allowed and cannot be saved.";
+  EXPECT_EQ(LastStatus(), failed);
+  EXPECT_FALSE(std::filesystem::exists(folder_ / "out/report.txt"));
+  EXPECT_TRUE(view_->m_strWrittenName.empty());
+  EXPECT_FALSE(view_->m_wndStatusMsgs.IsIconic());
+  ASSERT_EQ(ui::MessageBoxLog().size(), 1u);
+  EXPECT_NE(ui::MessageBoxLog()[0].text.find(report + " could not be written"), std::string::npos);
+  ui::ClearMessageBoxLog();
+
   // A path whose folder cannot be made: the report goes to the temporary folder and a box names it.
   const std::string deep = folder_ / "two/levels/r.txt";
   input::Type(Item(IDC_NV_OUTPUT_PATH), deep.c_str());

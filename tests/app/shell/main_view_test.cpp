@@ -117,15 +117,22 @@ TEST_F(MainViewTest, WorkerLinesScrollSixFromTheEndButNeverAboveTheTop) {
   view_->PostWorkerError(ID_WORKER_DATA_FILE_ERROR, CDateTimeEx(1994, 3, 15), 2);
   view_->PostWorkerPath(ID_WORKER_OUTFILE_ERROR, "/tmp/locked.DAT");
   view_->PostWorkerPath(ID_WORKER_OUTPUT_TO, "/tmp/123DEFAULT.DAT");
+  // A report whose writing failed is named with the reason, in a line and in a box.
+  view_->PostWriteFailure("/tmp/123DEFAULT.DAT", 112, EDiscarded::Removed);
   qav::ui::PumpPending();
   EXPECT_EQ(StatusLines(), (std::vector<std::string>{"Input Data Loaded...", "Error opening data file for 03/15/1994",
                                                      "The system cannot find the file specified.",
                                                      "Out file open error: /tmp/locked.DAT",
-                                                     "Reports output to: /tmp/123DEFAULT.DAT"}));
+                                                     "Reports output to: /tmp/123DEFAULT.DAT",
+                                                     "Could not write the report /tmp/123DEFAULT.DAT: There is not "
+                                                     "enough space on the disk."}));
+  ASSERT_EQ(boxes_.size(), 1u);
+  EXPECT_EQ(boxes_[0].text, "The report /tmp/123DEFAULT.DAT could not be written: There is not enough space on the "
+                            "disk.\n\nThe part already written was removed.");
   EXPECT_EQ(view_->m_lbStatus.GetTopIndex(), 0);
   for (int i = 0; i < 6; ++i) view_->PostWorker(ID_WORKER_CANCELED);
   qav::ui::PumpPending();
-  EXPECT_EQ(view_->m_lbStatus.GetTopIndex(), 11 - 6);
+  EXPECT_EQ(view_->m_lbStatus.GetTopIndex(), 12 - 6);
 }
 
 TEST_F(MainViewTest, TheLogReachesTheStatusListThroughTheTimer) {

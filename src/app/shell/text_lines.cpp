@@ -1,4 +1,4 @@
-#include "app/classic/text_lines.h"
+#include "app/shell/text_lines.h"
 
 #include "platform/base/errors.h"
 

@@ -1,5 +1,4 @@
-// Text helper of the Classic view's files: an error number's text for a message box. (The lines
-// of its configuration file are read by the shared set-up line reader, app/shell/setup_lines.h.)
+// An error number's text for a status line or a message box.
 #pragma once
 
 #include <string>
