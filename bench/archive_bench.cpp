@@ -181,7 +181,7 @@ void BM_CommonLoader(benchmark::State& state) {
   for (auto _ : state) {
     CRunFlags run;
     std::unique_ptr<CElementDataSet> set = LoadElementData(elements, days, poster, run);
-    if (set == nullptr || run.progress.load() != kProgressLoadDay * y.elementDays) {
+    if (set == nullptr || run.progress.load() != LoadDayUnits(LoadSpeedup(y.elementDays), false, false) * y.elementDays) {
       state.SkipWithError("load incomplete");
       return;
     }
@@ -212,7 +212,7 @@ void BM_CommonLoaderLoops(benchmark::State& state) {
   for (auto _ : state) {
     CRunFlags run;
     std::unique_ptr<CElementDataSet> set = LoadElementData(elements, days, poster, run);
-    if (set == nullptr || run.progress.load() != kProgressLoadDay * y.elementDays) {
+    if (set == nullptr || run.progress.load() != LoadDayUnits(LoadSpeedup(y.elementDays), false, false) * y.elementDays) {
       state.SkipWithError("load incomplete");
       break;
     }

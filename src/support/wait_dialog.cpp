@@ -16,7 +16,7 @@ const DialogTemplate kWaitTemplate = {
         {Ctl::Static, IDC_WAIT_MESSAGE, "Click 'Cancel' to cancel the operation", SS_NOPREFIX, 7, 7, 206, 8},
         {Ctl::Progress, IDC_WAIT_PROGRESS, "", 0, 7, 19, 206, 12},
         {Ctl::Static, IDC_STATIC, "Time Remaining:", 0, 7, 41, 70, 8},
-        {Ctl::Static, IDC_WAIT_TIME_LEFT, "00:00:00", 0, 81, 41, 60, 8},
+        {Ctl::Static, IDC_WAIT_TIME_LEFT, WAIT_NO_ESTIMATE_TEXT, 0, 81, 41, 60, 8},
         {Ctl::DefPushButton, IDCANCEL, "Cancel", 0, 163, 38, 50, 14},
     },
 };
@@ -106,9 +106,11 @@ void CWaitDialog::OnTimer(UINT_PTR id) {
     int lower = 0, upper = 0;
     m_wndProgress.GetRange(lower, upper);
     if (m_estimator.OnTick(GetTickCount(), position, upper)) m_wndProgress.SetPos(position);
-    char text[32];
-    CWaitEstimator::FormatTime(m_estimator.Countdown(), text, sizeof text);
-    m_strTimeLeft = text;
+    if (m_estimator.HasEstimate()) {
+      char text[32];
+      CWaitEstimator::FormatTime(m_estimator.Countdown(), text, sizeof text);
+      m_strTimeLeft = text;
+    }
     UpdateData(FALSE);
   }
   CDialog::OnTimer(id);

@@ -1,6 +1,6 @@
 // CWaitDialog: the modeless progress window shown while a worker runs a report or a long load.
 // It reads the caller's progress counter every 500 ms, moves its bar, shows an estimate of the
-// time left (CWaitEstimator) and offers Cancel, which clears the caller's keep-going flag. The
+// time left (CWaitEstimator; "Estimating..." until there is one) and offers Cancel, which clears the caller's keep-going flag. The
 // main window is disabled while a run owns the dialog; the caller keeps the program responsive
 // by calling PumpMessages between its checks of the worker.
 #pragma once
@@ -14,6 +14,8 @@ constexpr UINT IDD_WAIT_DIALOG = 139;
 constexpr int IDC_WAIT_PROGRESS = 2025;
 constexpr int IDC_WAIT_MESSAGE = 2029;
 constexpr int IDC_WAIT_TIME_LEFT = 2036;
+// The time left until the progress has given an estimate.
+constexpr const char* WAIT_NO_ESTIMATE_TEXT = "Estimating...";
 
 class CWaitDialog : public CDialog {
  public:
@@ -43,7 +45,7 @@ class CWaitDialog : public CDialog {
 
   CProgressCtrl m_wndProgress;
   CStatic m_wndMessage;
-  std::string m_strTimeLeft = "00:00:00";
+  std::string m_strTimeLeft = WAIT_NO_ESTIMATE_TEXT;
   int* m_pPosition;
   bool* m_pKeepGoing;
   DWORD m_nReserved = 1;

@@ -1,5 +1,6 @@
 #include "support/wait_estimator.h"
 
+#include <climits>
 #include <cstdio>
 
 #include "containers/merge_sort.h"
@@ -58,6 +59,11 @@ bool CWaitEstimator::OnTick(DWORD now, int position, int upper) {
   m_nLastPositionTime = now;
   ++m_nStepCount;
   return true;
+}
+
+int64_t CWaitEstimator::ScaleDivisor(int64_t total) {
+  if (total <= INT_MAX) return 1;
+  return total / INT_MAX + 1;
 }
 
 void CWaitEstimator::FormatTime(DWORD ms, char* text, size_t size) {

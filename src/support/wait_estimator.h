@@ -6,7 +6,8 @@
 // milliseconds per step, keeps the last 101 samples, averages the middle 70 % of them (largest and
 // smallest dropped) and derives an estimate for the steps still to go. The countdown jumps to a
 // new estimate only when the two differ by more than 25 % plus 1 ms, so the display runs down
-// smoothly at a steady rate. The first change of the position only starts the clock.
+// smoothly at a steady rate. The first change of the position only starts the clock: there is no
+// estimate until the second.
 #pragma once
 
 #include "containers/scalar_array.h"
@@ -22,6 +23,8 @@ class CWaitEstimator {
   // True when the position differs from the last one seen (the bar is to move).
   bool OnTick(DWORD now, int position, int upper);
 
+  // True once a sample gave an estimate; until then there is no time left to show.
+  bool HasEstimate() const { return m_aSamples.m_nSize > 0; }
   // The time left as shown, in milliseconds.
   DWORD Countdown() const { return m_nCountdown; }
   // The last estimate in milliseconds.
@@ -30,6 +33,10 @@ class CWaitEstimator {
   double Average() const;
   int SampleCount() const { return m_aSamples.m_nSize; }
   DWORD StepCount() const { return m_nStepCount; }
+
+  // The wait dialog's bar holds an int. A run's units are scaled into it: the divisor by which a
+  // count of up to `total` units is divided before it reaches the bar.
+  static int64_t ScaleDivisor(int64_t total);
 
   // "hh:mm:ss" of a millisecond count; hours keep growing past 99. `text` holds at least 16 bytes.
   static void FormatTime(DWORD ms, char* text, size_t size);

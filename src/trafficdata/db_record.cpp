@@ -521,7 +521,7 @@ int32_t CPackedSortKeys::Value(const SPart& part, int i) const {
   return part.descending ? ~v : v;
 }
 
-bool CPackedSortKeys::Build(const CDBRecord* const* rows, int count, const CRecordOrder& order, const RunControl* run) {
+bool CPackedSortKeys::Build(const CDBRecord* const* rows, int count, const CRecordOrder& order, RunControl* run) {
   constexpr int kCheckEvery = 1 << 16;  // rows between looks at the keep-going flag
   m_rows = rows;
   m_cancelled = false;
@@ -561,15 +561,18 @@ bool CPackedSortKeys::Build(const CDBRecord* const* rows, int count, const CReco
     }
   }
 
-  // The rows' distinct elements; rows of one element mostly follow each other.
+  // The rows' distinct elements; rows of one element mostly follow each other. Each of the two
+  // scans adds its progress as it goes (the first also when there is no element key to scan for).
   std::vector<CDBElementEx*> elements;
+  if (elementKeys.empty()) CPassProgress(run, kProgressSortKeyScan).Done(count);
   if (!elementKeys.empty()) {
     m_elementOf.reset(new (std::nothrow) uint32_t[static_cast<size_t>(count)]);
     if (!m_elementOf) return false;
     std::unordered_map<CDBElementEx*, uint32_t> index;
     CDBElementEx* last = nullptr;
     uint32_t lastIndex = 0;
-    for (int i = 0; i < count; ++i) {
+    CPassProgress scan(run, kProgressSortKeyScan);
+    for (int i = 0; i < count; ++i, scan.Done()) {
       if (i % kCheckEvery == 0 && stopped()) return false;
       CDBElementEx* e = rows[i]->element;
       if (i == 0 || e != last) {
@@ -608,7 +611,9 @@ bool CPackedSortKeys::Build(const CDBRecord* const* rows, int count, const CReco
   for (int p = 0; p < m_parts; ++p) m_part[p] = parts[p];
   if (count > 0)
     for (int p = 0; p < m_parts; ++p) m_part[p].low = m_part[p].high = Value(m_part[p], 0);
-  for (int i = 1; i < count; ++i) {
+  CPassProgress scan(run, kProgressSortKeyScan);
+  if (count > 0) scan.Done();
+  for (int i = 1; i < count; ++i, scan.Done()) {
     if (i % kCheckEvery == 0 && stopped()) return false;
     for (int p = 0; p < m_parts; ++p) {
       SPart& part = m_part[p];

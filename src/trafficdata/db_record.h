@@ -186,8 +186,9 @@ class CPackedSortKeys {
   CPackedSortKeys& operator=(const CPackedSortKeys&) = delete;
 
   // Lays out the keys of rows[0..count) (no null rows); false when memory ran short or run's
-  // keep-going flag was cleared meanwhile (run may be null).
-  bool Build(const CDBRecord* const* rows, int count, const CRecordOrder& order, const RunControl* run);
+  // keep-going flag was cleared meanwhile (run may be null). Adds kProgressSortKeyScan per row for
+  // each of its two scans over the rows to run.
+  bool Build(const CDBRecord* const* rows, int count, const CRecordOrder& order, RunControl* run);
   // Build stopped because keep-going was cleared.
   bool Cancelled() const { return m_cancelled; }
   // 64-bit words per row (at least 1).

@@ -38,6 +38,11 @@ const CDateTimeEx* GroupDate(const NewSettings& s, const std::vector<int>& group
   return (i >= 0 && i < static_cast<int>(s.dates.size())) ? s.dates[i] : nullptr;
 }
 
+// Each row made adds its units.
+void AddRowsMade(RunControl& run, int rows) {
+  if (rows > 0) run.addProgress(kProgressRowMade * static_cast<uint32_t>(rows));
+}
+
 }  // namespace
 
 bool BuildPeriodRows(const CElementData& data, const NewSettings& s, RunControl& run, CDBRecordset& out,
@@ -61,7 +66,9 @@ bool BuildPeriodRows(const CElementData& data, const NewSettings& s, RunControl&
       }
       CDBRecord proto(data.element, data.ordinal, dw.year, dw.month, dw.day, t / 180, (t % 180) / 3, (t % 3) * 20,
                       dw.week, dw.dayOfWeek, -1, -1);
+      const int before = out.m_nSize;
       if (!slot.Emit(proto, out)) return false;
+      AddRowsMade(run, out.m_nSize - before);
       if (!run.keepGoing()) return true;
     }
   }
@@ -102,6 +109,7 @@ bool BuildPeakRows(const CElementData& data, const NewSettings& s, RunControl& r
       }
     }
     CDBRecord proto(data.element, data.ordinal, dw.year, dw.month, dw.day, -1, -1, -1, dw.week, dw.dayOfWeek, -1, -1);
+    const int before = out.m_nSize;
     if (!slot.Emit(proto, out)) return false;
     if (s.content[CC_PEAK_TIME]) {
       CDBRecord row(proto);
@@ -109,6 +117,7 @@ bool BuildPeakRows(const CElementData& data, const NewSettings& s, RunControl& r
       row.word[RW_VALUE] = RowMean(startSum, accepted);
       if (!out.AddRecord(row)) return false;
     }
+    AddRowsMade(run, out.m_nSize - before);
     if (!run.keepGoing()) return true;
   }
   return true;

@@ -41,7 +41,7 @@ TEST_F(WaitDialogTest, ShowsCaptionMessageAndDisablesTheMainWindow) {
     EXPECT_TRUE(dlg.IsWindowVisible());
     EXPECT_EQ(dlg.GetWindowText(), "Working");
     EXPECT_EQ(dlg.m_wndMessage.GetWindowText(), "Click Cancel to cancel the operation");
-    EXPECT_EQ(dlg.GetDlgItem(IDC_WAIT_TIME_LEFT)->GetWindowText(), "00:00:00");
+    EXPECT_EQ(dlg.GetDlgItem(IDC_WAIT_TIME_LEFT)->GetWindowText(), WAIT_NO_ESTIMATE_TEXT);
     EXPECT_FALSE(main.IsWindowEnabled());
   }
   EXPECT_TRUE(main.IsWindowEnabled());
@@ -100,13 +100,16 @@ TEST_F(WaitDialogTest, RangeClampsPercentSetsAndTheTimerMovesTheBar) {
   position = 30;
   dlg.OnTimer(1);
   EXPECT_EQ(dlg.m_wndProgress.GetPos(), 30);
-  EXPECT_EQ(dlg.m_strTimeLeft, "00:00:00");  // the first change only starts the clock
+  // The first change only starts the clock: no time is shown before there is an estimate.
+  EXPECT_EQ(dlg.m_strTimeLeft, WAIT_NO_ESTIMATE_TEXT);
+  EXPECT_EQ(dlg.GetDlgItem(IDC_WAIT_TIME_LEFT)->GetWindowText(), WAIT_NO_ESTIMATE_TEXT);
   EXPECT_EQ(dlg.m_estimator.StepCount(), 1u);
   // 50 steps in 10 s: the 20 steps still to go take 4 s.
   dlg.m_estimator.m_nLastPositionTime -= 10000;
   position = 80;
   dlg.OnTimer(1);
   EXPECT_EQ(dlg.m_strTimeLeft, "00:00:04");
+  EXPECT_EQ(dlg.GetDlgItem(IDC_WAIT_TIME_LEFT)->GetWindowText(), "00:00:04");
 }
 
 TEST_F(WaitDialogTest, PumpMessagesRunsIdleWorkAndKeepsTheQuitRequest) {

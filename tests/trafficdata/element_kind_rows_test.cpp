@@ -78,7 +78,7 @@ TEST(StationRows, OneDayOneSlotInContentOrder) {
   EXPECT_EQ(2004, row.word[RW_YEAR]);
   EXPECT_EQ(5, row.word[RW_DAY_OF_WEEK]);  // Thursday
   EXPECT_EQ(0, row.word[RW_WEEK]);
-  EXPECT_EQ(kProgressRowDay + kProgressRowSlot, r.run.progress);
+  EXPECT_EQ(kProgressRowDay + kProgressRowSlot + 8 * kProgressRowMade, r.run.progress);
 }
 
 TEST(StationRows, SlotsValidityAndCancellation) {
@@ -113,7 +113,7 @@ TEST(StationRows, SlotsValidityAndCancellation) {
   c.run.cancelAt = 1;
   ASSERT_TRUE(c.Build());
   EXPECT_EQ(1, c.Count());
-  EXPECT_EQ(kProgressRowDay + kProgressRowSlot, c.run.progress);
+  EXPECT_EQ(kProgressRowDay + kProgressRowSlot + kProgressRowMade, c.run.progress);
 
   // A slot length of 0 would never advance: no rows.
   Rows<CStationData> z(1, ET_STATION);

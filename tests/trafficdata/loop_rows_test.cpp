@@ -82,7 +82,7 @@ TEST(LoopRows, SlotsContentsAndOrder) {
   EXPECT_EQ(r.word[RW_HOUR], 0);
   EXPECT_EQ(r.word[RW_WEEK], 22);
   EXPECT_EQ(r.word[RW_DAY_OF_WEEK], 3);
-  EXPECT_EQ(f.run.progress, kProgressRowDay + kProgressRowSlot);
+  EXPECT_EQ(f.run.progress, kProgressRowDay + kProgressRowSlot + 8 * kProgressRowMade);
 
   RowFixture g(1);
   Fill(*g.data->LoopDay(0), {1, 15, 100, 10});
@@ -126,7 +126,7 @@ TEST(LoopRows, MinimumValidityAndMeans) {
     // Day 0 spans 0-3 have 2 good of 4 periods.
     EXPECT_EQ(f.Value(1), minimum == 500 ? 2 : 1) << minimum;
     EXPECT_EQ(f.Value(0), minimum == 500 ? 70 : 120) << minimum;  // (20 + 120) / 2 = 70
-    EXPECT_EQ(f.run.progress, 2u * (kProgressRowDay + 72 * kProgressRowSlot));
+    EXPECT_EQ(f.run.progress, 2u * (kProgressRowDay + 72 * kProgressRowSlot) + 144 * kProgressRowMade);
   }
 }
 
@@ -189,7 +189,7 @@ TEST(LoopRows, CancelAfterSlot) {
   Fill(*f.data->LoopDay(0), {1, 15, 100, 10});
   f.s.groups = {{0}};
   f.On({0});
-  f.run.cancelAt = kProgressRowDay + 3 * kProgressRowSlot;
+  f.run.cancelAt = kProgressRowDay + 3 * (kProgressRowSlot + kProgressRowMade);
   ASSERT_TRUE(f.Build());
   EXPECT_EQ(f.rows.m_nSize, 3);
 }
@@ -228,7 +228,7 @@ TEST(LoopRows, PeakRows) {
   char buf[64];
   f.Row(5).FormatValue(buf, sizeof buf, CF_TEXT);
   EXPECT_STREQ(buf, "         03:20:00");
-  EXPECT_EQ(f.run.progress, 2u * (kProgressRowDay + kProgressRowSlot));
+  EXPECT_EQ(f.run.progress, 2u * (kProgressRowDay + kProgressRowSlot) + 6 * kProgressRowMade);
 
   RowFixture g(1);
   Fill(*g.data->LoopDay(0), {1, 15, 100, 10});

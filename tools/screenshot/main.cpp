@@ -206,6 +206,12 @@ void OwnDialogs(const std::string& folder) {
     wait.SetRange(0, 100);
     wait.ShowWindow(SW_SHOW);
     Save(wait.m_hWnd, "wait_dialog");
+    // Two moves of the bar 10 s apart give the first estimate of the time left.
+    wait.OnTimer(1);
+    wait.m_estimator.m_nLastPositionTime -= 10000;
+    position = 60;
+    wait.OnTimer(1);
+    Save(wait.m_hWnd, "wait_dialog_estimate");
     wait.Close();
   }
 }

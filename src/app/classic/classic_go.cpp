@@ -1,7 +1,6 @@
 #include "app/classic/classic_go.h"
 
-#include <climits>
-
+#include "app/shell/input_loader.h"
 #include "trafficdata/run_control.h"
 
 namespace {
@@ -22,22 +21,23 @@ bool Blank(const std::string& name) { return name.find_first_not_of(" \t") == st
 
 std::string CheckGo(const GoInput& in, GoPlan& plan) {
   plan = GoPlan();
-  // Element-days of each piece of work, and multi-day lines.
-  int64_t loads = 0, raws = 0, min15s = 0, dailies = 0, summaries = 0, lines = 0;
+  // Element-days of each piece of work and of each block's load (raw, single-day, multi-day),
+  // and multi-day lines.
+  int64_t raws = 0, min15s = 0, dailies = 0, lines = 0;
+  int64_t loads[3] = {0, 0, 0};
   if (!in.rawOn && !in.sdsOn && !in.mdsOn) return "No output files are turned on";
   // Without a name the report would have no file of its own in the output folder.
   if (in.rawOn && Blank(in.rawName)) return "No file name given for rawdata output";
   if (in.rawOn && in.rawSource == 0) {
     if (in.raw.dates == 0) return "No dates selected for rawdata output";
     if (in.raw.elements == 0) return "No elements selected for rawdata output";
-    loads = raws = in.raw.elements * in.raw.dates;
+    loads[0] = raws = in.raw.elements * in.raw.dates;
   }
   if (in.rawOn && in.rawSource == 1) {
     if (in.sds.dates == 0) return "No dates selected for rawdata output";
     if (in.sds.elements == 0) return "No elements selected for rawdata output";
-    // One load serves both when the single-day summaries are on: it is counted with them.
-    raws = in.sds.elements * in.sds.dates;
-    loads = in.sdsOn ? 0 : raws;
+    // One load serves both when the single-day summaries are on.
+    loads[1] = raws = in.sds.elements * in.sds.dates;
   }
   if (in.sdsOn) {
     if (Blank(in.sdsName)) return "No file name given for single output";
@@ -45,7 +45,7 @@ std::string CheckGo(const GoInput& in, GoPlan& plan) {
     if (in.sds.dates == 0) return "No dates have been selected for single output";
     if (in.sds.elements == 0) return "No elements have been selected for single output";
     int64_t ed = in.sds.elements * in.sds.dates;
-    loads += ed;
+    loads[1] = ed;
     if (in.min15) min15s = ed;
     if (in.daily) dailies = ed;
   }
@@ -55,8 +55,7 @@ std::string CheckGo(const GoInput& in, GoPlan& plan) {
     if (in.mdsYear == 0) return "No dates have been selected for multi output";
     if (in.mds.dates == 0) return "No dates have been selected for multi output (check data directory)";
     if (in.mds.elements == 0) return "No elements have been selected for multi output";
-    summaries = in.mds.elements * in.mds.dates;
-    loads += summaries;
+    loads[2] = in.mds.elements * in.mds.dates;
   }
   const int64_t e = in.mds.elements;
   if (in.monthlyDow) {
@@ -75,14 +74,17 @@ std::string CheckGo(const GoInput& in, GoPlan& plan) {
     lines += 15 * e;
     plan.annual = true;
   }
-  const int64_t common = raws * kProgressRawDay + summaries * kProgressSummaryDay + lines * kProgressMultiDayLine;
-  plan.estimate = common + loads * kProgressLoadDay + min15s * kProgress15MinDay + dailies * kProgressDailyDay;
-  plan.estimateFine =
-      common + loads * kProgressLoadFineDay + min15s * kProgress15MinFineDay + dailies * kProgressDailyFineDay;
+  // The multi-day choices are checked whatever the switch, but their tables are written only into
+  // a multi-day report.
+  if (!in.mdsOn) lines = 0;
+  // Each load at the units its loader adds; the multi-day one keeps only the days' summaries.
+  auto loadUnits = [&loads](bool fine) {
+    int64_t units = 0;
+    for (int b = 0; b < 3; ++b) units += loads[b] * LoadDayUnits(LoadSpeedup(loads[b]), fine, b == 2);
+    return units;
+  };
+  const int64_t common = raws * kProgressRawDay + lines * kProgressMultiDayLine;
+  plan.estimate = common + loadUnits(false) + min15s * kProgress15MinDay + dailies * kProgressDailyDay;
+  plan.estimateFine = common + loadUnits(true) + min15s * kProgress15MinFineDay + dailies * kProgressDailyFineDay;
   return {};
-}
-
-int64_t WaitScaleDivisor(int64_t estimate) {
-  if (estimate <= INT_MAX) return 1;
-  return estimate / INT_MAX + 1;
 }

@@ -41,7 +41,3 @@ struct GoPlan {
 // Runs the checks in order. Returns "" when a run may start (the plan filled), else the text of
 // the first check that failed.
 std::string CheckGo(const GoInput& in, GoPlan& plan);
-
-// The wait dialog's bar holds an int. A run's estimate is scaled into it: the divisor by which
-// the progress counter and the estimate are divided before they reach the bar.
-int64_t WaitScaleDivisor(int64_t estimate);

@@ -475,11 +475,10 @@ void CMainClassic::FillSnapshot() {
   c.criteria = ToValidityTables(g_PeriodValidity);
 }
 
-void CMainClassic::SyncClassicWait(int64_t divisor) {
+void CMainClassic::SyncClassicWait() {
   if (!m_bWaitKeepGoing) m_flags.keepGoingFlag.store(false);
   FollowDayLayouts(m_flags.layouts);
-  const uint64_t progress = m_flags.progress.load(std::memory_order_relaxed);
-  m_nWaitPosition = static_cast<int>(std::min<uint64_t>(progress / static_cast<uint64_t>(divisor), INT_MAX));
+  m_nWaitPosition = WaitPosition(m_flags.progress.load(std::memory_order_relaxed));
 }
 
 void CMainClassic::OnGo() {
@@ -498,17 +497,16 @@ void CMainClassic::OnGo() {
   m_bWaitKeepGoing = true;
   m_nWaitPosition = 0;
   m_pWaitDialog = new (std::nothrow) CWaitDialog(&m_nWaitPosition, &m_bWaitKeepGoing);
-  // The larger estimate sets the scale, so that both fit the bar.
-  const int64_t divisor = WaitScaleDivisor(m_plan.estimateFine);
-  StartWaitRange(m_plan.estimate / divisor, m_plan.estimateFine / divisor);
+  StartWaitRange(m_plan.estimate, m_plan.estimateFine);
   m_bRunning.store(1);
   if (StartFunctorThread(this, &CMainClassic::RunClassicReports) == nullptr) m_bRunning.store(0);
   while (m_bRunning.load() != 0) {
-    SyncClassicWait(divisor);
     CWaitDialog::PumpMessages();
+    // A Cancel that the pump has just handled reaches the run now, not one wait later.
+    SyncClassicWait();
     qav::ui::WaitServingSends([this] { return m_bRunning.load() == 0; }, 350);
   }
-  SyncClassicWait(divisor);
+  SyncClassicWait();
   m_nWaitPosition = m_nWaitRange;
   CWaitDialog::PumpMessages();
   delete m_pWaitDialog;

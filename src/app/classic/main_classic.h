@@ -151,7 +151,8 @@ class CMainClassic : public CMainDlg {
   void ShowList(std::vector<std::string> items, const char* emptyLine);
   GoInput TakeGoInput();
   void FillSnapshot();
-  void SyncClassicWait(int64_t divisor);
+  // The Classic run's counterpart of SyncWaitDialog: its own flags and 64-bit counter.
+  void SyncClassicWait();
 
   DECLARE_MESSAGE_MAP()
 

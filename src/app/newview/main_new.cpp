@@ -554,6 +554,7 @@ void CMainNew::OnProduceReports() {
   m_Run.keepGoingFlag.store(1);
   m_Run.progress.store(0);
   m_Run.layouts.reset();
+  m_Run.rangeAdded.store(0);
   m_loadCount = SLoadCount();
   m_strWrittenName.clear();
   m_bWaitKeepGoing = true;

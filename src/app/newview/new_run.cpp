@@ -120,10 +120,13 @@ int SortPackedOneWord(CDBRecord** rows, int n, std::unique_ptr<CPackedSortKeys>&
                       uint32_t* merges, RunControl* run) {
   std::unique_ptr<uint64_t[]> a(new (std::nothrow) uint64_t[static_cast<size_t>(n)]);
   if (!a) return -1;
-  for (int i = 0; i < n; ++i) {
-    uint64_t key = 0;
-    keys->Pack(i, &key);
-    a[i] = key | static_cast<uint64_t>(i);
+  {
+    CPassProgress packing(run, kProgressSortKeyPack);
+    for (int i = 0; i < n; ++i, packing.Done()) {
+      uint64_t key = 0;
+      keys->Pack(i, &key);
+      a[i] = key | static_cast<uint64_t>(i);
+    }
   }
   keys.reset();
   {
@@ -142,9 +145,12 @@ template <int W>
 int SortPacked(CDBRecord** rows, int n, std::unique_ptr<CPackedSortKeys>& keys, uint32_t* merges, RunControl* run) {
   std::unique_ptr<SKeyed<W>[]> a(new (std::nothrow) SKeyed<W>[static_cast<size_t>(n)]);
   if (!a) return -1;
-  for (int i = 0; i < n; ++i) {
-    keys->Pack(i, a[i].key);
-    a[i].row = static_cast<uint32_t>(i);
+  {
+    CPassProgress packing(run, kProgressSortKeyPack);
+    for (int i = 0; i < n; ++i, packing.Done()) {
+      keys->Pack(i, a[i].key);
+      a[i].row = static_cast<uint32_t>(i);
+    }
   }
   keys.reset();
   {
@@ -163,6 +169,43 @@ std::vector<int> KeysOf(const CGrpTypeList& list) {
   for (int i = 0; i < list.Count(); ++i) keys.push_back(list.At(i)->key);
   return keys;
 }
+
+// Whether row i lies far in memory from the row before it, on another page: freeing it then
+// takes several times as long. Rows made one after the other lie next to each other, so a sort
+// that keeps the order they were made in leaves few rows far from their neighbours.
+bool FarFromPrevious(const CDBRecordset& rows, int i) {
+  constexpr uintptr_t kNear = 4096;
+  if (i < 1) return false;
+  const uintptr_t a = reinterpret_cast<uintptr_t>(rows.m_pData[i - 1]), b = reinterpret_cast<uintptr_t>(rows.m_pData[i]);
+  return (a > b ? a - b : b - a) >= kNear;
+}
+
+// The units of freeing rows first..last-1 (their order in the set as it is).
+uint64_t FreeingUnits(const CDBRecordset& rows, int first, int last) {
+  uint64_t units = 0;
+  for (int i = first; i < last; ++i) units += FarFromPrevious(rows, i) ? kProgressRowFreedFar : kProgressRowFreed;
+  return units;
+}
+
+// Frees the rows from the last down, adding their units as it goes: a report's rows number in the
+// millions, and freeing them is a noticeable part of a run.
+class CFreeRowsAtEnd {
+ public:
+  CFreeRowsAtEnd(CDBRecordset& rows, RunControl& run) : m_rows(rows), m_run(run) {}
+  ~CFreeRowsAtEnd() {
+    constexpr int kSlice = 1 << 16;
+    while (m_rows.m_nSize > 0) {
+      const int keep = std::max(0, m_rows.m_nSize - kSlice);
+      const uint64_t units = FreeingUnits(m_rows, keep, m_rows.m_nSize);
+      m_rows.Truncate(keep);
+      m_run.addProgress(static_cast<uint32_t>(units));
+    }
+  }
+
+ private:
+  CDBRecordset& m_rows;
+  RunControl& m_run;
+};
 
 std::string FileNameOf(const std::string& path) {
   size_t slash = path.find_last_of("\\/");
@@ -191,6 +234,7 @@ ESortResult SortRecords(CDBRecord** rows, int first, int last, uint32_t* merges,
     case 3: done = SortPacked<3>(rows + first, n, keys, merges, run); break;
     default: {
       keys.reset();
+      CPassProgress(run, kProgressSortKeyPack).Done(n);  // no keys to pack: their units at once
       // Keys this wide do not occur in practice: sort the row pointers by the rows' comparison.
       // A copy is sorted, so that a cancelled sort never leaves the owning set half merged
       // (some rows twice, others not at all).
@@ -245,15 +289,28 @@ std::string ColumnWarningQuestion(int64_t colsHi) {
   return ColumnWarningLine(colsHi) + " [See Cols (Hi) in Report Structure]. Do you wish to CONTINUE?";
 }
 
-int RunProgressRange(const CNewReportModel& m, bool fine) {
-  // The units the loader, the row builders, the sort and the walk add (see kProgressLoadDay).
-  int64_t e = m.m_arrElements.m_nSize, d = m.m_arrDates.m_nSize, ppd = m.m_nPeriodsPerDay;
-  int64_t groups = m.m_arrDateGroups.m_nSize, grouped = m.TotalGroupedDates(), comb = m.m_nCombinations;
-  int64_t rows = ppd * groups * comb;
-  const int64_t load = fine ? kProgressLoadFineDay : kProgressLoadDay;
-  int64_t range = e * d * load + e * grouped * (kProgressRowDay + kProgressRowSlot * ppd) +
-                  (rows - 1) * (kProgressSortMerge + kProgressWalkRow);
-  return static_cast<int>(std::clamp<int64_t>(range, 0, 0x7FFFFFFF));
+// The report rows of a run: per date group, period and element-content combination.
+int64_t ReportRows(const CNewReportModel& m) {
+  return int64_t{m.m_nPeriodsPerDay} * m.m_arrDateGroups.m_nSize * m.m_nCombinations;
+}
+
+int64_t RowMakingUnits(const CNewReportModel& m) {
+  const int64_t e = m.m_arrElements.m_nSize, ppd = m.m_nPeriodsPerDay;
+  return e * m.TotalGroupedDates() * (kProgressRowDay + kProgressRowSlot * ppd) + ReportRows(m) * kProgressRowMade;
+}
+
+int64_t RunProgressRange(const CNewReportModel& m, bool fine) {
+  // The units the loader, the row builders, the sort, the walk and the freeing add (see
+  // kProgressLoadDay): the rows made while loading at the loader's speed; the merges and the walk
+  // count the rows after the first, the freeing counts every row as near the one before it (the
+  // run adds what the sort's order costs beyond).
+  const int64_t elementDays = int64_t{m.m_arrElements.m_nSize} * m.m_arrDates.m_nSize, rows = ReportRows(m);
+  const double speedup = LoadSpeedup(elementDays);
+  int64_t range = elementDays * LoadDayUnits(speedup, fine, false) +
+                  static_cast<int64_t>(static_cast<double>(RowMakingUnits(m)) / speedup + 0.5) +
+                  rows * (2 * kProgressSortKeyScan + kProgressSortKeyPack + kProgressRowFreed) +
+                  std::max<int64_t>(rows - 1, 0) * (kProgressSortMerge + kProgressWalkRow);
+  return std::max<int64_t>(range, 0);
 }
 
 bool CNewReportRun::WriteHeader() {
@@ -293,6 +350,15 @@ void CNewReportRun::Run() {
   if (!m_host.load(data, &made)) return;  // the loader posted its own lines
 
   CDBRecordset rows;
+  const CFreeRowsAtEnd freeRows(rows, run);
+  if (!made.made) {
+    // The range counted the rows as made by the loader's threads; they are made here, at full
+    // units.
+    const double units = static_cast<double>(RowMakingUnits(m_model));
+    run.rangeAdded.fetch_add(static_cast<int64_t>(units - units / LoadSpeedup(int64_t{m_model.m_arrElements.m_nSize} *
+                                                                              m_model.m_arrDates.m_nSize) + 0.5),
+                             std::memory_order_relaxed);
+  }
   m_host.post(ID_WORKER_SUMMARIZING);
   int64_t expected = static_cast<int64_t>(m_model.m_nCombinations) * m_model.m_nPeriodsPerDay * m_model.m_arrDateGroups.m_nSize;
   expected = std::min(expected, kMaxReserve);
@@ -351,6 +417,10 @@ void CNewReportRun::Run() {
     run.cancel();
     return;
   }
+  // The range counted every row as freed near the one before it; the sort's order decides.
+  run.rangeAdded.fetch_add(static_cast<int64_t>(FreeingUnits(rows, 0, rows.m_nSize)) -
+                               int64_t{kProgressRowFreed} * rows.m_nSize,
+                           std::memory_order_relaxed);
   m_host.post(ID_WORKER_SORTED);
   if (!run.keepGoing()) {
     m_host.post(ID_WORKER_CANCELED);

@@ -27,7 +27,8 @@ enum class ESortResult { Sorted, Cancelled, NoMemory };
 // the right half's row first; adds one to *merges per merge. Rows compare by their current key
 // list (CSortKeyScope), through keys packed once per row. Stops soon after run's keep-going
 // flag is cleared (run may be null), leaving the rows as they were; adds its progress to run as it
-// goes, kProgressSortMerge a merge.
+// goes: kProgressSortKeyScan per row in each of two scans, kProgressSortKeyPack per row packed and
+// kProgressSortMerge a merge.
 ESortResult SortRecords(CDBRecord** rows, int first, int last, uint32_t* merges, RunControl* run = nullptr);
 
 // Texts of the checks before a run, in order; null when all pass.
@@ -38,9 +39,11 @@ bool ColumnWarningDue(int64_t colsHiWide);
 std::string ColumnWarningLine(int64_t colsHi);
 extern const char* const COLUMN_WARNING_SECOND_LINE;
 std::string ColumnWarningQuestion(int64_t colsHi);
-// Progress range of a run, brought into the wait dialog's int range: for five-minute days, or with
-// `fine` for 20-second days.
-int RunProgressRange(const CNewReportModel& m, bool fine = false);
+// Progress range of a run in the units its loader, row builders, sort, walk and the freeing of its
+// rows add: for five-minute days, or with `fine` for 20-second days.
+int64_t RunProgressRange(const CNewReportModel& m, bool fine = false);
+// The units of making a run's rows (kProgressRowDay ...), as the row builders add them.
+int64_t RowMakingUnits(const CNewReportModel& m);
 
 // The common loader's objects, one per element in list order, handed over to the run; false for
 // no set (the loader failed or was cancelled).

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
@@ -29,10 +30,34 @@ namespace {
 constexpr DWORD kNameNotFound = 1168;
 
 // Runs of items that the helpers can take: one item per element-day.
-size_t RunsOfWork(const CAdrArray<CDBElementEx>& elements, const CAdrArray<CDateTimeEx>& days) {
-  const size_t items = static_cast<size_t>(std::max(0, elements.m_nSize)) * static_cast<size_t>(std::max(0, days.m_nSize));
+size_t RunsOfWork(int64_t elementDays) {
+  const size_t items = static_cast<size_t>(std::max<int64_t>(0, elementDays));
   return (items + CDecodePool::kItemsPerRun - 1) / CDecodePool::kItemsPerRun;
 }
+
+// The run as the row builders on the loader's threads see it: their units divided by the load's
+// speedup, the fraction carried on to the next units and rounded when the builder is done.
+class CRowsOnHelpers : public RunControl {
+ public:
+  CRowsOnHelpers(RunControl& run, double speedup) : m_run(run), m_speedup(speedup) {}
+  ~CRowsOnHelpers() override {
+    const auto rest = static_cast<uint32_t>(m_carry + 0.5);
+    if (rest > 0) m_run.addProgress(rest);
+  }
+  bool keepGoing() const override { return m_run.keepGoing(); }
+  void addProgress(uint32_t n) override {
+    m_carry += n / m_speedup;
+    const auto whole = static_cast<uint32_t>(m_carry);
+    if (whole == 0) return;
+    m_carry -= whole;
+    m_run.addProgress(whole);
+  }
+
+ private:
+  RunControl& m_run;
+  double m_speedup;
+  double m_carry = 0;
+};
 
 // The load. The helpers (and this thread while it waits) read database days, each day on one
 // thread, several days at once, and decode them. The elements are split into groups ("parts");
@@ -87,7 +112,9 @@ class CLoad {
       MakeKey(*m_elements.m_pData[e], false, m_idKeys[static_cast<size_t>(e)]);
       m_types[static_cast<size_t>(e)] = m_elements.m_pData[e]->type;
     }
-    const int helpers = CDecodePool::DefaultThreads(RunsOfWork(m_elements, m_days));
+    const int64_t elementDays = static_cast<int64_t>(count) * m_nDays;
+    const int helpers = CDecodePool::DefaultThreads(RunsOfWork(elementDays));
+    m_speedup = LoadSpeedup(elementDays);
     // Parts small enough that every thread finds one to decode, large enough that taking one
     // costs little beside its decoding.
     const int parts = std::max(1, std::min(count, 4 * (helpers + 1)));
@@ -110,9 +137,8 @@ class CLoad {
     set->m_count.elementDays = static_cast<int64_t>(objects) * m_nDays;
     // Every day adds its element-days' units, read or not, as the views' estimates count them: by
     // the layout of its day file, or of the last one read when it has none.
-    const uint32_t summary = m_summariesOnly != nullptr ? kProgressSummaryDay : 0;
-    m_dayUnits[0] = static_cast<uint32_t>(objects) * (kProgressLoadDay + summary);
-    m_dayUnits[1] = static_cast<uint32_t>(objects) * (kProgressLoadFineDay + summary);
+    m_dayUnits[0] = static_cast<uint32_t>(objects) * LoadDayUnits(m_speedup, false, m_summariesOnly != nullptr);
+    m_dayUnits[1] = static_cast<uint32_t>(objects) * LoadDayUnits(m_speedup, true, m_summariesOnly != nullptr);
 
     int k = 0;
     while (k < m_nDays && m_days.m_pData[k] != nullptr && IsPeDay(*m_days.m_pData[k])) ++k;
@@ -504,11 +530,12 @@ class CLoad {
     NewSettings build = *m_rows->settings;
     build.groupFirst = part.groupsDone;
     build.groupEnd = ready;
+    CRowsOnHelpers run(m_run, m_speedup);
     for (int e = m_partFirst[static_cast<size_t>(p)]; e < m_partFirst[static_cast<size_t>(p) + 1]; ++e) {
       CElementData* data = m_set->At(e);
       if (data == nullptr) continue;
       CDBRecordset& out = *m_rows->rows[static_cast<size_t>(e)];
-      bool built = m_rows->peak ? data->BuildPeakRecords(out, build, m_run) : data->BuildPeriodRecords(out, build, m_run);
+      bool built = m_rows->peak ? data->BuildPeakRecords(out, build, run) : data->BuildPeriodRecords(out, build, run);
       if (!built) m_rows->failed[static_cast<size_t>(e)] = 1;
       for (size_t d = 0; d < m_dayLastGroup.size(); ++d) {
         const int g = m_dayLastGroup[d];
@@ -661,6 +688,7 @@ class CLoad {
   CElementDataSet* m_set = nullptr;
   int m_nDays = 0;
   uint32_t m_dayUnits[2] = {0, 0};  // progress units of one day of every element: five-minute, 20-second
+  double m_speedup = 1;             // of the load on its helpers (LoadSpeedup)
   int m_fine = 0;                   // the last day file read was in the 20-second layout
   std::vector<std::string> m_aliasKeys, m_idKeys;  // per element: "alias:name", "id:name"
   std::vector<int> m_types;                         // per element: its type, -1 for none
@@ -685,6 +713,16 @@ class CLoad {
   std::vector<int> m_dayLastGroup;   // per day, the last group that holds it (-1: none)
 };
 }  // namespace
+
+double LoadSpeedup(int64_t elementDays) {
+  const int helpers = CDecodePool::DefaultThreads(RunsOfWork(elementDays));
+  return std::sqrt((helpers + 1) / 2.0);
+}
+
+uint32_t LoadDayUnits(double speedup, bool fine, bool summaries) {
+  const double units = (fine ? kProgressLoadFineDay : kProgressLoadDay) + (summaries ? kProgressSummaryDay : 0);
+  return static_cast<uint32_t>(units / std::max(1.0, speedup) + 0.5);
+}
 
 std::unique_ptr<CElementDataSet> LoadElementData(const CAdrArray<CDBElementEx>& elements,
                                                  const CAdrArray<CDateTimeEx>& days, IWorkerPoster& poster,

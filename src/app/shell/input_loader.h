@@ -88,13 +88,24 @@ struct SRowsWhileLoading {
   bool made = false;
 };
 
+// How many times faster than with one helper the loader gets through a load of `elementDays`
+// element-days, its threads reading, decoding and making rows side by side (measured: about
+// twice with seven helpers). The units of that work, its element-days' and those of rows made
+// while loading, are divided by it, so that the bar follows a load on any number of cores; the
+// views' estimates divide alike.
+double LoadSpeedup(int64_t elementDays);
+// The units one element-day of a load adds: kProgressLoadDay (kProgressLoadFineDay for a
+// 20-second day), with kProgressSummaryDay when only its summaries are kept, divided by the load's
+// speedup.
+uint32_t LoadDayUnits(double speedup, bool fine, bool summaries);
+
 // Loads every day of `days` (ascending) for every element of `elements`. Posts 500 at the start,
 // 503 at a normal end, 504/505/506 each followed by 502 with the error number, and 509 when the
 // keep-going flag was found cleared after a day; the result is null then. Every element-day, read
-// or not, adds kProgressLoadDay to the progress counter (kProgressLoadFineDay when its day file,
-// or the last one read before a missing file, is in the 20-second layout; and kProgressSummaryDay
-// with `summariesOnly`) once its day is done; the layout of every day file read goes to
-// RunControl::noteDayLayout.
+// or not, adds its LoadDayUnits to the progress counter (20-second ones when its day file, or the
+// last one read before a missing file, is in the 20-second layout; with the summaries' units with
+// `summariesOnly`) once its day is done; the layout of every day file read goes to
+// RunControl::noteDayLayout. Rows made while loading add their units divided by the speedup.
 // With `summariesOnly` (for a report that reads nothing but the multi-day summaries), each
 // element-day keeps only its summaries under those criteria as soon as it is decoded
 // (CElementData::KeepOnlySummaries), so that a long run of 20-second days fits in memory.

@@ -258,20 +258,25 @@ std::unique_ptr<CElementDataSet> CMainDlg::LoadInputData(const CAdrArray<CDBElem
 
 void CMainDlg::SyncWaitDialog() {
   if (!m_bWaitKeepGoing) m_Run.cancel();
-  FollowDayLayouts(m_Run.layouts);
-  const uint32_t progress = m_Run.progress.load(std::memory_order_relaxed);
-  m_nWaitPosition = static_cast<int>(std::min<uint32_t>(progress, INT_MAX));
+  FollowDayLayouts(m_Run.layouts, m_Run.rangeAdded.load(std::memory_order_relaxed));
+  m_nWaitPosition = WaitPosition(m_Run.progress.load(std::memory_order_relaxed));
+}
+
+int CMainDlg::WaitPosition(uint64_t progress) const {
+  return static_cast<int>(std::min<uint64_t>(progress / static_cast<uint64_t>(m_nWaitDivisor), INT_MAX));
 }
 
 void CMainDlg::StartWaitRange(int64_t fiveMinute, int64_t fine) {
-  m_nWaitRanges[0] = fiveMinute;
-  m_nWaitRanges[1] = fine;
-  m_nWaitRange = static_cast<int>(fiveMinute);
+  m_nWaitDivisor = CWaitEstimator::ScaleDivisor(std::max(fiveMinute, fine));
+  m_nWaitRanges[0] = fiveMinute / m_nWaitDivisor;
+  m_nWaitRanges[1] = fine / m_nWaitDivisor;
+  m_nWaitRange = static_cast<int>(m_nWaitRanges[0]);
   if (m_pWaitDialog != nullptr) m_pWaitDialog->SetRange(0, m_nWaitRange);
 }
 
-void CMainDlg::FollowDayLayouts(const CDayLayouts& layouts) {
-  const int range = static_cast<int>(layouts.range(m_nWaitRanges[0], m_nWaitRanges[1]));
+void CMainDlg::FollowDayLayouts(const CDayLayouts& layouts, int64_t added) {
+  const int64_t wide = layouts.range(m_nWaitRanges[0], m_nWaitRanges[1]) + added / m_nWaitDivisor;
+  const int range = static_cast<int>(std::clamp<int64_t>(wide, 0, INT_MAX));
   if (range == m_nWaitRange) return;
   m_nWaitRange = range;
   if (m_pWaitDialog != nullptr) m_pWaitDialog->SetRange(0, range);

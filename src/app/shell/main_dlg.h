@@ -57,10 +57,11 @@ class CMainDlg : public CFormView {
   // What the wait dialog reads and writes (it takes plain values); SyncWaitDialog moves them.
   int m_nWaitPosition = 0;
   bool m_bWaitKeepGoing = true;
-  // The run's range for five-minute and for 20-second days, and the one the bar has now (see
-  // FollowDayLayouts).
+  // The run's range for five-minute and for 20-second days and the one the bar has now (see
+  // FollowDayLayouts), in the bar's units: the run's units divided by m_nWaitDivisor.
   int64_t m_nWaitRanges[2] = {0, 0};
   int m_nWaitRange = 0;
+  int64_t m_nWaitDivisor = 1;
   // 11-13: wait cursor, its lock and the busy flag.
   HCURSOR m_hWaitCursor = nullptr;
   std::recursive_mutex m_Lock;
@@ -124,11 +125,14 @@ class CMainDlg : public CFormView {
   // Clears the keep-going flag in the run when the wait dialog's Cancel cleared its own, and moves
   // the progress counter into the position the wait dialog reads.
   void SyncWaitDialog();
+  // The position on the bar of a run's progress counter.
+  int WaitPosition(uint64_t progress) const;
   // Starts the wait dialog's range of a run at its five-minute range: `fiveMinute` and `fine` are
-  // the run's ranges for either layout, already brought into the dialog's int range.
+  // the run's ranges for either layout in its units; the larger sets the scale into the bar's int.
   void StartWaitRange(int64_t fiveMinute, int64_t fine);
-  // Moves the wait dialog's range between the run's two ranges by the layouts of the days read.
-  void FollowDayLayouts(const CDayLayouts& layouts);
+  // Moves the wait dialog's range between the run's two ranges by the layouts of the days read,
+  // and grows it by the units the run has added to it.
+  void FollowDayLayouts(const CDayLayouts& layouts, int64_t added = 0);
   // Pumps messages and the wait dialog, sleeping 350 ms between checks, until `flag` is 0.
   void WaitWhileSet(const std::atomic<uint8_t>& flag);
   // Sets the wait dialog's title (nothing without a wait dialog).

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <new>
 
-#include "app/classic/classic_go.h"
 #include "platform/app/file.h"
 #include "platform/kernel/time.h"
 #include "platform/ui/app.h"
@@ -167,7 +166,7 @@ bool CViewer::Open(const char* path, bool quiet, CWnd* parent) {
     if (probe.Open(path, CFile::modeRead | CFile::shareDenyNone)) length = probe.GetLength();
   }
   const uint64_t extra = length / 100;
-  const int64_t div = WaitScaleDivisor(static_cast<int64_t>(length + extra));
+  const int64_t div = CWaitEstimator::ScaleDivisor(static_cast<int64_t>(length + extra));
   wait->SetRange(0, static_cast<int>((length + extra) / static_cast<uint64_t>(div)));
   m_lstText.ResetContent();
   CSectionIndexer indexer(m_nFileType);

@@ -5,6 +5,8 @@
 #include <climits>
 #include <functional>
 
+#include "app/shell/input_loader.h"
+#include "support/wait_estimator.h"
 #include "trafficdata/run_control.h"
 
 namespace {
@@ -26,6 +28,11 @@ GoInput AllOn() {
   in.monthlyDowSel = {1};
   in.yearlyDowSel = {2, 3};
   return in;
+}
+
+// The units of a load of `elementDays` element-days, as its loader adds them.
+int64_t Load(int64_t elementDays, bool fine = false, bool summaries = false) {
+  return elementDays * LoadDayUnits(LoadSpeedup(elementDays), fine, summaries);
 }
 
 struct CheckCase {
@@ -73,17 +80,21 @@ TEST(ClassicGo, EstimateSumsTheBlocks) {
   ASSERT_EQ(CheckGo(in, plan), "");
   // In the units the loader and the writers add, on five-minute and on 20-second days.
   for (const bool fine : {false, true}) {
-    const int64_t load = fine ? kProgressLoadFineDay : kProgressLoadDay, line = kProgressMultiDayLine;
-    int64_t raw = 3 * 2 * (load + kProgressRawDay);
+    const int64_t line = kProgressMultiDayLine;
+    int64_t raw = Load(3 * 2, fine) + 3 * 2 * kProgressRawDay;
     const int64_t tables = fine ? kProgress15MinFineDay + kProgressDailyFineDay : kProgress15MinDay + kProgressDailyDay;
-    int64_t sds = 5 * 4 * (load + tables);
-    int64_t mds = 7 * 365 * (load + kProgressSummaryDay);
+    int64_t sds = Load(5 * 4, fine) + 5 * 4 * tables;
+    int64_t mds = Load(7 * 365, fine, true);
     int64_t monthly = 5 * 1 * 7 * 2 * line, yearly = 5 * 2 * 7 * line, annual = 15 * 7 * line;
     EXPECT_EQ(fine ? plan.estimateFine : plan.estimate, raw + sds + mds + monthly + yearly + annual) << fine;
   }
   EXPECT_TRUE(plan.annual);
   EXPECT_EQ(plan.months, (std::vector<int>{0, 1}));
   EXPECT_EQ(plan.yearlyDays, (std::vector<int>{2, 3}));
+  // With the multi-day report off its ticked tables are still checked but never written.
+  in.mdsOn = 0;
+  ASSERT_EQ(CheckGo(in, plan), "");
+  EXPECT_EQ(plan.estimate, Load(3 * 2) + 3 * 2 * kProgressRawDay + Load(5 * 4) + 5 * 4 * (kProgress15MinDay + kProgressDailyDay));
 }
 
 TEST(ClassicGo, RawFromTheSingleDaySelectionCountsOneLoad) {
@@ -95,11 +106,11 @@ TEST(ClassicGo, RawFromTheSingleDaySelectionCountsOneLoad) {
   in.sds = {10, 3};
   GoPlan plan;
   ASSERT_EQ(CheckGo(in, plan), "");
-  EXPECT_EQ(plan.estimate, 3 * 10 * (kProgressLoadDay + kProgressRawDay));  // SDS off: the load as well
+  EXPECT_EQ(plan.estimate, Load(3 * 10) + 3 * 10 * kProgressRawDay);  // SDS off: the load as well
   in.sdsOn = 1;
   in.daily = true;
   ASSERT_EQ(CheckGo(in, plan), "");
-  EXPECT_EQ(plan.estimate, 3 * 10 * kProgressRawDay + 3 * 10 * (kProgressLoadDay + kProgressDailyDay));
+  EXPECT_EQ(plan.estimate, Load(3 * 10) + 3 * 10 * (kProgressRawDay + kProgressDailyDay));
 }
 
 TEST(ClassicGo, NaItemsAreDroppedAndDisabledChoicesIgnored) {
@@ -126,15 +137,14 @@ TEST(ClassicGo, LargeSelectionDoesNotOverflow) {
   in.sds = {3650, 2000};
   GoPlan plan;
   ASSERT_EQ(CheckGo(in, plan), "");
-  EXPECT_EQ(plan.estimate,
-            int64_t{2000} * 3650 * (2 * kProgressLoadDay + kProgressRawDay + kProgressDailyDay));
+  EXPECT_EQ(plan.estimate, 2 * Load(int64_t{2000} * 3650) + int64_t{2000} * 3650 * (kProgressRawDay + kProgressDailyDay));
   EXPECT_GT(plan.estimate, int64_t{INT_MAX});
   // The view scales both estimates by the larger one's divisor.
-  int64_t div = WaitScaleDivisor(plan.estimateFine);
+  int64_t div = CWaitEstimator::ScaleDivisor(plan.estimateFine);
   EXPECT_LE(plan.estimate / div, INT_MAX);
   EXPECT_LE(plan.estimateFine / div, INT_MAX);
-  EXPECT_EQ(WaitScaleDivisor(1000), 1);
-  EXPECT_EQ(WaitScaleDivisor(INT_MAX), 1);  // fills the dialog's range exactly: not scaled
+  EXPECT_EQ(CWaitEstimator::ScaleDivisor(1000), 1);
+  EXPECT_EQ(CWaitEstimator::ScaleDivisor(INT_MAX), 1);  // fills the dialog's range exactly: not scaled
 }
 
 }  // namespace

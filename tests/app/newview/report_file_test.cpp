@@ -143,7 +143,7 @@ TEST_F(PivotTest, RowsKeysPrintOnceAndColumnsHeadOnce) {
                               elem0 + Pad("01/06/2003") + Pad("10") + Pad("5.5%") + "\n" +
                               B + Pad("01/07/2003") + Pad("11") + Pad("5.6%") + "\n" +
                               elem1 + Pad("01/06/2003") + Pad("12") + Pad("5.7%"));
-  EXPECT_EQ(run.progress.load(), 5u);
+  EXPECT_EQ(run.progress.load(), 5u * kProgressWalkRow);
 }
 
 TEST_F(PivotTest, SeparateReportsAndRepeatedColumnValues) {
@@ -219,7 +219,7 @@ TEST_F(PivotTest, AReportLargerThanTheBufferGoesOutInBoundedPiecesWithTheSameByt
                 EWalkResult::Done);
       ASSERT_EQ(wholeWrites, 1);
       std::vector<std::string> pieces;
-      uint32_t progressAtHalf = 0;
+      uint64_t progressAtHalf = 0;
       size_t written = 0;
       CRunFlags run;
       ASSERT_EQ(WritePivotBody(ptrs.data(), count, l,
@@ -242,9 +242,9 @@ TEST_F(PivotTest, AReportLargerThanTheBufferGoesOutInBoundedPiecesWithTheSameByt
       EXPECT_GT(pieces.size(), whole.size() / (limit + 100)) << format;
       // The rows' units come with their bytes: half the text, about half the rows.
       EXPECT_EQ(run.progress.load(), once.progress.load()) << format;
-      EXPECT_EQ(run.progress.load(), static_cast<uint32_t>(count - 1)) << format;
-      EXPECT_GT(progressAtHalf, (count - 1) * 3u / 10) << format;
-      EXPECT_LT(progressAtHalf, (count - 1) * 7u / 10) << format;
+      EXPECT_EQ(run.progress.load(), uint64_t{kProgressWalkRow} * (count - 1)) << format;
+      EXPECT_GT(progressAtHalf, uint64_t{kProgressWalkRow} * (count - 1) * 3 / 10) << format;
+      EXPECT_LT(progressAtHalf, uint64_t{kProgressWalkRow} * (count - 1) * 7 / 10) << format;
     }
   }
 }

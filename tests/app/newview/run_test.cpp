@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <atomic>
+#include <climits>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -16,6 +17,8 @@
 #include "app/newview/new_run.h"
 #include "app/newview/newview_fixture.h"
 #include "app/shell/filling_file.h"
+#include "app/shell/input_loader.h"
+#include "support/wait_estimator.h"
 #include "trafficdata/element_data.h"
 #include "trafficdata/view_settings.h"
 
@@ -188,8 +191,10 @@ TEST(NewSortTest, ClearedKeepGoingStopsTheSort) {
   EXPECT_EQ(SortRecords(p.data(), 0, n - 1, &merges, &never), ESortResult::Sorted);
   EXPECT_EQ(merges, static_cast<uint32_t>(n - 1));
   EXPECT_TRUE(std::is_sorted(p.begin(), p.end(), [](auto* a, auto* b) { return *a < *b; }));
-  // Its progress comes as it goes, not all at the end, and adds up to one unit a merge.
-  EXPECT_EQ(never.m_progress, static_cast<uint64_t>(n - 1) * kProgressSortMerge);
+  // Its progress comes as it goes, not all at the end, and adds up to the units of its key scans,
+  // its packing and its merges.
+  EXPECT_EQ(never.m_progress, static_cast<uint64_t>(n) * (2 * kProgressSortKeyScan + kProgressSortKeyPack) +
+                                  static_cast<uint64_t>(n - 1) * kProgressSortMerge);
   EXPECT_TRUE(std::any_of(never.m_seen.begin(), never.m_seen.end(),
                           [&](uint64_t seen) { return seen > never.m_progress / 4 && seen < never.m_progress * 3 / 4; }));
   // The last two rows of long merges come one from each half: the largest row first in the left
@@ -284,7 +289,13 @@ TEST(NewRunChecksTest, ProgressRangeDoesNotWrap) {
   for (int i = 0; i < 1000; ++i) AddElement(m, "005es00100", ("L" + std::to_string(100000 + i)).c_str(), ET_LOOP);
   m.GroupSelectedDates();
   m.PeriodsPerDay();
-  EXPECT_EQ(RunProgressRange(m), 0x7FFFFFFF);
+  // Two million element-days of 4320 periods: far beyond an int, counted in full; the wait
+  // dialog's scale brings it into the bar.
+  const int64_t range = RunProgressRange(m);
+  const double speedup = LoadSpeedup(int64_t{1000} * 2000);
+  EXPECT_EQ(range, int64_t{1000} * 2000 * LoadDayUnits(speedup, false, false) +
+                       static_cast<int64_t>(1000.0 * 2000 * (kProgressRowDay + 4320 * kProgressRowSlot) / speedup + 0.5));
+  EXPECT_LE(range / CWaitEstimator::ScaleDivisor(range), INT_MAX);
 }
 
 // Element data that emits one row per date group, period and checked content item, with a

@@ -58,6 +58,11 @@ class StopAfter : public RunControl {
   mutable int m_asked = 0;
 };
 
+// The units of `elementDays` element-days of a load of `loadElementDays` in all (its speedup).
+uint64_t LoadUnits(int64_t elementDays, int64_t loadElementDays, bool fine = false) {
+  return static_cast<uint64_t>(elementDays) * LoadDayUnits(LoadSpeedup(loadElementDays), fine, false);
+}
+
 bool Available(const CElementDataSet& set, int element, int day) {
   const CElementData* data = set.At(element);
   return data != nullptr && data->Day(day) != nullptr && data->Day(day)->dataAvailable != 0;
@@ -106,7 +111,7 @@ TEST_F(LoaderTest, DaysOnBothSidesOfTheCutoverGoToTheirReaders) {
   // no file and counts as the five-minute day before it).
   EXPECT_EQ(set->m_count.elementDays, 9 * 7);
   EXPECT_EQ(set->m_count.withData, 2 + 2 + 7 + 5 + 9);
-  EXPECT_EQ(run.progress, kProgressLoadDay * 9 * 6 + kProgressLoadFineDay * 9);
+  EXPECT_EQ(run.progress, LoadUnits(9 * 6, 9 * 7) + LoadUnits(9, 9 * 7, true));
   EXPECT_EQ(run.fineDays, (std::vector<bool>{false, false, false, false, true}));
 }
 
@@ -125,7 +130,7 @@ TEST_F(LoaderTest, EachPeYearReadsItsOwnDeviceList) {
   EXPECT_EQ(poster.posts, (std::vector<std::pair<UINT, LPARAM>>{Post(500), Post(505, d1991b), Post(502, 3), Post(503)}));
   EXPECT_TRUE(Available(*set, 0, 0));
   EXPECT_FALSE(Available(*set, 0, 1));
-  EXPECT_EQ(run.progress, 3 * kProgressLoadDay);  // the unread days of 1991 count too
+  EXPECT_EQ(run.progress, LoadUnits(3, 3));  // the unread days of 1991 count too
 }
 
 TEST_F(LoaderTest, AliasLayoutKeysAndUnreadableNames) {
@@ -156,7 +161,7 @@ TEST_F(LoaderTest, AliasLayoutKeysAndUnreadableNames) {
   EXPECT_EQ(set->At(3), nullptr);
   EXPECT_EQ(set->m_count.elementDays, 3);
   EXPECT_EQ(set->m_count.withData, 1);
-  EXPECT_EQ(run.progress, 3 * kProgressLoadDay);
+  EXPECT_EQ(run.progress, LoadUnits(3, 4));
 }
 
 TEST_F(LoaderTest, ADayWhoseHeaderDoesNotFitItsRecordsIsAFailedDayWithNothingLoaded) {
@@ -257,8 +262,11 @@ TEST_F(LoaderTest, ManyDaysSpreadOverSeveralBatchesLoadAsEachDayAlone) {
   }
   RecordingPoster p1, p2;
   StopAfter r1(1 << 30), r2(1 << 30);
+  // One helper: both loads add the units of a load on one, so that a day repeated counts alike.
+  CDecodePool::LimitThreads(1);
   auto alone = LoadElementData(s.elements, one, p1, r1);
   auto all = LoadElementData(s.elements, many, p2, r2);
+  CDecodePool::LimitThreads(0);
   ASSERT_NE(alone, nullptr);
   ASSERT_NE(all, nullptr);
   EXPECT_EQ(r2.progress, r1.progress * kRepeats);
@@ -359,6 +367,7 @@ TEST_F(LoaderTest, RowsMadeWhileLoadingAreTheRowsMadeAfterwards) {
       StopAfter r1(1 << 30);
       auto whole = LoadElementData(s.elements, m.m_arrDates, p1, r1);
       ASSERT_NE(whole, nullptr);
+      const double loadUnits = r1.progress;
       for (CElementData* d : whole->m_items)
         if (d != nullptr) ASSERT_TRUE(peak ? d->BuildPeakRecords(after, ns, r1) : d->BuildPeriodRecords(after, ns, r1));
 
@@ -370,7 +379,12 @@ TEST_F(LoaderTest, RowsMadeWhileLoadingAreTheRowsMadeAfterwards) {
       auto streamed = LoadElementData(s.elements, m.m_arrDates, p2, r2, nullptr, &made);
       ASSERT_NE(streamed, nullptr);
       EXPECT_EQ(p2.posts, p1.posts);
-      EXPECT_EQ(r2.progress, r1.progress);
+      // Rows made on the loader's threads add their units divided by the load's speedup, each
+      // builder's fraction rounded when it is done.
+      const double rowUnits = r1.progress - loadUnits;
+      const double speedup = LoadSpeedup(int64_t{s.elements.m_nSize} * m.m_arrDates.m_nSize);
+      EXPECT_NEAR(r2.progress, made.made ? loadUnits + rowUnits / speedup : loadUnits,
+                  static_cast<double>(s.elements.m_nSize) * m.m_arrDates.m_nSize);
       // Groups in date order (none, weekly, monthly, yearly) always end in their own order.
       if (avg == AVG_NONE || avg == AVG_WEEKLY || avg == AVG_MONTHLY || avg == AVG_YEARLY) EXPECT_TRUE(made.made);
       if (!made.made) continue;
@@ -439,7 +453,7 @@ class SeveralReaders : public ArchiveFixture {
     const bool opened = input.Open(*dates_.m_pData[i], &record);
     if (e == 0) {
       if (opened) fine_ = input.m_Database.m_nColumns != 288;
-      units_ += static_cast<uint32_t>(selection_.elements.m_nSize) * (fine_ ? kProgressLoadFineDay : kProgressLoadDay);
+      (fine_ ? fineDays_ : fiveMinuteDays_) += selection_.elements.m_nSize;
     }
     if (!opened) {
       if (e == 0) {
@@ -463,10 +477,16 @@ class SeveralReaders : public ArchiveFixture {
     return text.m_nSize > 0 ? std::string(text.m_pData, static_cast<size_t>(text.m_nSize - 1)) : std::string();
   }
 
+  // The units of the element-days OneReaderDay went through, in a load of all the days.
+  uint64_t Units() const {
+    const int64_t all = int64_t{selection_.elements.m_nSize} * dates_.m_nSize;
+    return LoadUnits(fiveMinuteDays_, all) + LoadUnits(fineDays_, all, true);
+  }
+
   AppTempFolder month_;
   std::vector<std::string> sources_;
   bool fine_ = false;
-  uint32_t units_ = 0;
+  int64_t fiveMinuteDays_ = 0, fineDays_ = 0;  // element-days by layout
   CObjArray<CDateTimeEx> dates_;
   Selection selection_;
 };
@@ -487,7 +507,7 @@ TEST_F(SeveralReaders, EveryElementDayAndEveryPostAreThoseOfOneReader) {
       auto set = LoadElementData(selection_.elements, dates_, poster, run);
       ASSERT_NE(set, nullptr);
       EXPECT_EQ(poster.posts, expected.posts);
-      EXPECT_EQ(run.progress.load(), units_);
+      EXPECT_EQ(run.progress.load(), Units());
       // The days that failed are named as days without data, in date order.
       std::vector<std::string> failed;
       for (const auto& p : expected.posts)
@@ -571,11 +591,11 @@ TEST_F(SeveralReaders, AStopInTheMiddleEndsAfterTheDayThatSawIt) {
     RecordingPoster expected;
     expected.Post(500, 0);
     fine_ = false;
-    units_ = 0;
+    fiveMinuteDays_ = fineDays_ = 0;
     for (int i = 0; i <= yes; ++i) OneReaderDay(0, i, expected);
     expected.Post(509, 0);
     EXPECT_EQ(poster.posts, expected.posts);
-    EXPECT_EQ(run.progress.load(), units_);
+    EXPECT_EQ(run.progress.load(), Units());
   }
 }
 }  // namespace
