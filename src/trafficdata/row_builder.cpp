@@ -38,6 +38,11 @@ const CDateTimeEx* GroupDate(const NewSettings& s, const std::vector<int>& group
   return (i >= 0 && i < static_cast<int>(s.dates.size())) ? s.dates[i] : nullptr;
 }
 
+// The units of summing one day into rows, by its layout (an empty day as a five-minute one).
+uint32_t RowDayUnits(const CElementDay* day) {
+  return day != nullptr && day->HoldsFineData() ? kProgressRowFineDay : kProgressRowDay;
+}
+
 // Each row made adds its units.
 void AddRowsMade(RunControl& run, int rows) {
   if (rows > 0) run.addProgress(kProgressRowMade * static_cast<uint32_t>(rows));
@@ -54,7 +59,7 @@ bool BuildPeriodRows(const CElementData& data, const NewSettings& s, RunControl&
     SRowDate dw = RowDateWords(GroupDate(s, group));
     int groupDays = static_cast<int>(group.size());
     // Summing a day costs about the same whatever the period length; each period adds a little.
-    run.addProgress(kProgressRowDay * static_cast<uint32_t>(groupDays));
+    for (int d : group) run.addProgress(RowDayUnits(data.Day(d)));
     for (int t = 0; t < INTERVALS_PER_DAY; t += P) {
       int L = std::min(P, INTERVALS_PER_DAY - t);
       slot.Begin(t, L, P, groupDays);
@@ -90,8 +95,8 @@ bool BuildPeakRows(const CElementData& data, const NewSettings& s, RunControl& r
     int64_t startSum = 0;
     int accepted = 0;
     for (int d : group) {
-      run.addProgress(kProgressRowDay + kProgressRowSlot);
       CElementDay* day = data.Day(d);
+      run.addProgress(RowDayUnits(day) + kProgressRowSlot);
       if (!day || !day->dataAvailable) continue;
       slot.PeakValues(*day, first, last, P, values.data());
       int64_t best = -1;

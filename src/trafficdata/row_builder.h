@@ -43,16 +43,16 @@ class CRowSlot {
 };
 
 // Rows per group and time slot t = 0, P, 2P ... (length min(P, 4320 - t)); progress
-// kProgressRowDay per day, kProgressRowSlot per day and slot and kProgressRowMade per row,
-// keep-going checked after each slot. False when a row could not be stored.
+// kProgressRowDay per day (kProgressRowFineDay for a day of 20-second data), kProgressRowSlot per
+// day and slot and kProgressRowMade per row, keep-going checked after each slot. False when a row could not be stored.
 bool BuildPeriodRows(const CElementData& data, const NewSettings& s, RunControl& run, CDBRecordset& out,
                      CRowSlot& slot);
 
 // Peak rows per group: each day's window with the highest PeakValue (the earliest wins) over the
 // morning (report type 1) or afternoon half, then the content rows and, when switched on, the
 // Peak Time row with the mean best start. P is at most 2160 so each half has a window. Progress
-// kProgressRowDay + kProgressRowSlot per day and kProgressRowMade per row, keep-going checked
-// after each group.
+// kProgressRowDay (or kProgressRowFineDay) + kProgressRowSlot per day and kProgressRowMade per row,
+// keep-going checked after each group.
 bool BuildPeakRows(const CElementData& data, const NewSettings& s, RunControl& run, CDBRecordset& out,
                    CRowSlot& slot);
 

@@ -48,10 +48,12 @@ constexpr uint32_t kProgressRowFreedFar = 5;
 // A 20-second day has fifteen times the records: reading and decoding it takes about seven times
 // as long, its 15-minute and daily tables two and three times (the raw listing keeps its 288 lines
 // and about its time). Such an element-day adds these units in place of the ones above (measured
-// alike). The New view's row units stay: summing a 20-second day into rows costs little more.
+// alike). Summing a 20-second day into report rows takes several times as long as a five-minute
+// day: its spans hold fifteen times the intervals.
 constexpr uint32_t kProgressLoadFineDay = 1200;
 constexpr uint32_t kProgress15MinFineDay = 1300;
 constexpr uint32_t kProgressDailyFineDay = 2050;
+constexpr uint32_t kProgressRowFineDay = 1500;
 
 // A pass over many items adds its units as it goes, a step of items at a time.
 class CPassProgress {

@@ -294,9 +294,10 @@ int64_t ReportRows(const CNewReportModel& m) {
   return int64_t{m.m_nPeriodsPerDay} * m.m_arrDateGroups.m_nSize * m.m_nCombinations;
 }
 
-int64_t RowMakingUnits(const CNewReportModel& m) {
+int64_t RowMakingUnits(const CNewReportModel& m, bool fine) {
   const int64_t e = m.m_arrElements.m_nSize, ppd = m.m_nPeriodsPerDay;
-  return e * m.TotalGroupedDates() * (kProgressRowDay + kProgressRowSlot * ppd) + ReportRows(m) * kProgressRowMade;
+  const int64_t day = fine ? kProgressRowFineDay : kProgressRowDay;
+  return e * m.TotalGroupedDates() * (day + kProgressRowSlot * ppd) + ReportRows(m) * kProgressRowMade;
 }
 
 int64_t RunProgressRange(const CNewReportModel& m, bool fine) {
@@ -307,7 +308,7 @@ int64_t RunProgressRange(const CNewReportModel& m, bool fine) {
   const int64_t elementDays = int64_t{m.m_arrElements.m_nSize} * m.m_arrDates.m_nSize, rows = ReportRows(m);
   const double speedup = LoadSpeedup(elementDays);
   int64_t range = elementDays * LoadDayUnits(speedup, fine, false) +
-                  static_cast<int64_t>(static_cast<double>(RowMakingUnits(m)) / speedup + 0.5) +
+                  static_cast<int64_t>(static_cast<double>(RowMakingUnits(m, fine)) / speedup + 0.5) +
                   rows * (2 * kProgressSortKeyScan + kProgressSortKeyPack + kProgressRowFreed) +
                   std::max<int64_t>(rows - 1, 0) * (kProgressSortMerge + kProgressWalkRow);
   return std::max<int64_t>(range, 0);
@@ -354,7 +355,7 @@ void CNewReportRun::Run() {
   if (!made.made) {
     // The range counted the rows as made by the loader's threads; they are made here, at full
     // units.
-    const double units = static_cast<double>(RowMakingUnits(m_model));
+    const double units = static_cast<double>(run.layouts.range(RowMakingUnits(m_model, false), RowMakingUnits(m_model, true)));
     run.rangeAdded.fetch_add(static_cast<int64_t>(units - units / LoadSpeedup(int64_t{m_model.m_arrElements.m_nSize} *
                                                                               m_model.m_arrDates.m_nSize) + 0.5),
                              std::memory_order_relaxed);

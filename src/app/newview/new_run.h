@@ -42,8 +42,9 @@ std::string ColumnWarningQuestion(int64_t colsHi);
 // Progress range of a run in the units its loader, row builders, sort, walk and the freeing of its
 // rows add: for five-minute days, or with `fine` for 20-second days.
 int64_t RunProgressRange(const CNewReportModel& m, bool fine = false);
-// The units of making a run's rows (kProgressRowDay ...), as the row builders add them.
-int64_t RowMakingUnits(const CNewReportModel& m);
+// The units of making a run's rows (kProgressRowDay ...), as the row builders add them: for
+// five-minute days, or with `fine` for 20-second days.
+int64_t RowMakingUnits(const CNewReportModel& m, bool fine);
 
 // The common loader's objects, one per element in list order, handed over to the run; false for
 // no set (the loader failed or was cancelled).

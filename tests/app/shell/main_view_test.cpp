@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <climits>
 #include <fstream>
 #include <thread>
 
@@ -133,6 +134,30 @@ TEST_F(MainViewTest, WorkerLinesScrollSixFromTheEndButNeverAboveTheTop) {
   for (int i = 0; i < 6; ++i) view_->PostWorker(ID_WORKER_CANCELED);
   qav::ui::PumpPending();
   EXPECT_EQ(view_->m_lbStatus.GetTopIndex(), 12 - 6);
+}
+
+// The bar's range is the run's five-minute estimate, moved toward its 20-second one by the days
+// read and grown by what the run adds to it, at one scale with the counter: a run that adds
+// exactly its units fills the bar, also past an int's range.
+TEST_F(MainViewTest, ARunThatAddsItsUnitsFillsTheWaitBar) {
+  Start();
+  struct Case {
+    int64_t fiveMinute, fine, added;
+    bool fineDay;
+    int range;
+  };
+  const int64_t big = int64_t{3} * INT_MAX;  // scaled into the bar by 4
+  for (const Case& c : {Case{1000, 3000, 0, false, 1000}, Case{1000, 3000, 500, true, 3500},
+                        Case{big, big, 4000, false, static_cast<int>(big / 4 + 1000)}}) {
+    view_->m_Run.layouts.reset();
+    if (c.fineDay) view_->m_Run.layouts.note(true);
+    view_->m_Run.rangeAdded.store(c.added);
+    view_->m_Run.progress.store(static_cast<uint64_t>((c.fineDay ? c.fine : c.fiveMinute) + c.added));
+    view_->StartWaitRange(c.fiveMinute, c.fine);
+    view_->SyncWaitDialog();
+    EXPECT_EQ(view_->m_nWaitRange, c.range) << c.fiveMinute;
+    EXPECT_EQ(view_->m_nWaitPosition, c.range) << c.fiveMinute;
+  }
 }
 
 TEST_F(MainViewTest, TheLogReachesTheStatusListThroughTheTimer) {

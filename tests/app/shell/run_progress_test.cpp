@@ -98,6 +98,9 @@ void ExpectTraceHolds(const std::function<Reading()>& read, const std::function<
     double total = 0;
     const std::vector<Sample> samples = TraceRun(read, run, total);
     failure = CheckTrace(samples, total, divisor);
+    // At the end the counter fills the range: the run added exactly the units its range counts.
+    const Reading end = read();
+    EXPECT_EQ(static_cast<int64_t>(end.progress / static_cast<uint64_t>(divisor)), end.range);
     if (failure.empty()) return;
   }
   ADD_FAILURE() << failure;
