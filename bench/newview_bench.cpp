@@ -34,6 +34,7 @@
 #include "archive/archive_globals.h"
 #include "archive/input.h"
 #include "archive/sample_archive.h"
+#include "bench_design.h"
 #include "bench_temp.h"
 #include "platform/kernel/files.h"
 #include "support/stream.h"
@@ -138,18 +139,7 @@ void MakeDesign(CNewReportModel& m, const Year& y, const std::string& out, const
   m.m_nSumMethod = 2;
   m.m_nOutFormat = d.format;
   m.m_strOutputPath = out;
-  m.GroupSelectedDates();
-  m.CountElementsPerKind();
-  m.PeriodsPerDay();
-  m.CountContentPerKind();
-  if (d.listing) {
-    for (int key : {GK_ELEMENT, GK_DATE, GK_TIME}) m.MoveToList(key, m.m_lstRows, m.m_lstCols, nullptr);
-    m.MoveToList(GK_CONTENT, m.m_lstCols, m.m_lstRows, nullptr);
-  } else {
-    m.MoveToList(GK_ELEMENT, m.m_lstRows, m.m_lstCols, nullptr);
-    m.MoveToList(GK_DATE, m.m_lstCols, m.m_lstRows, nullptr);
-  }
-  m.RecomputeReportLayout();
+  LayOutBenchDesign(m, d.listing);
 }
 
 bool LoadLoops(CNewReportModel& m, RunControl& run, std::vector<std::unique_ptr<CElementData>>& data,
@@ -214,13 +204,7 @@ void MakeAllKindsDesign(CNewReportModel& m, const Year& y, const std::string& ou
   m.m_nSumMethod = 2;
   m.m_nOutFormat = 1;
   m.m_strOutputPath = out;
-  m.GroupSelectedDates();
-  m.CountElementsPerKind();
-  m.PeriodsPerDay();
-  m.CountContentPerKind();
-  m.MoveToList(GK_ELEMENT, m.m_lstRows, m.m_lstCols, nullptr);
-  m.MoveToList(GK_DATE, m.m_lstCols, m.m_lstRows, nullptr);
-  m.RecomputeReportLayout();
+  LayOutBenchDesign(m, false);
 }
 
 // One run of a design, or of the all-kinds design.

@@ -42,6 +42,7 @@
 #include "app/shell/input_loader.h"
 #include "app/shell/worker_ids.h"
 #include "archive/archive_globals.h"
+#include "bench_design.h"
 #include "bench_year.h"
 #include "support/wait_estimator.h"
 #include "trafficdata/element_data.h"
@@ -221,18 +222,7 @@ void NewViewRun(benchmark::State& state, const SNewDesign& d) {
     m.m_nAvgMethod = d.avg;
     m.m_nOutFormat = d.format;
     m.m_strOutputPath = y.root + "report.txt";
-    m.GroupSelectedDates();
-    m.CountElementsPerKind();
-    m.PeriodsPerDay();
-    m.CountContentPerKind();
-    if (d.listing) {
-      for (int key : {GK_ELEMENT, GK_DATE, GK_TIME}) m.MoveToList(key, m.m_lstRows, m.m_lstCols, nullptr);
-      m.MoveToList(GK_CONTENT, m.m_lstCols, m.m_lstRows, nullptr);
-    } else {
-      m.MoveToList(GK_ELEMENT, m.m_lstRows, m.m_lstCols, nullptr);
-      m.MoveToList(GK_DATE, m.m_lstCols, m.m_lstRows, nullptr);
-    }
-    m.RecomputeReportLayout();
+    LayOutBenchDesign(m, d.listing);
 
     CRunFlags flags;
     CNoStatus status;
