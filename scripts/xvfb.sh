@@ -1,40 +1,67 @@
 #!/usr/bin/env bash
 # Runs a command on an X server of its own (Xvfb, 1280 x 1024, 24 bits) and returns its status.
-# Xvfb chooses a free display number itself and reports it when it accepts clients (-displayfd),
-# so servers started at the same moment never take the same number, as they can with
-# `xvfb-run -a`, which picks a number first and starts the server on it later. It listens only
-# on the abstract local socket, which belongs to the live server alone: a socket file in
-# /tmp/.X11-unix could be removed by an earlier server of the same number on its way out, after
-# the new one had made it, leaving the new server unreachable.
+# The display number is held under a lock (flock on a file in /tmp/qav-xvfb-locks) from before its
+# server starts until after that server has exited, so servers started and stopped side by side
+# never share a number, not even while one of them is on its way out: a server that takes the
+# number of one still going can report itself ready and yet leave its clients connecting to the
+# old one, which then disappears. Xvfb reports when it accepts clients (-displayfd). It listens
+# only on the abstract local socket, which belongs to the live server alone.
 set -uo pipefail
 if (($# == 0)); then
   echo "usage: $0 COMMAND [ARG...]" >&2
   exit 2
 fi
 dir=$(mktemp -d "${TMPDIR:-/tmp}/qav-xvfb.XXXXXX") || exit 1
-: >"$dir/display"
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -nolisten unix 3>>"$dir/display" 2>"$dir/log" &
-server=$!
+locks=/tmp/qav-xvfb-locks
+mkdir -p "$locks" 2>/dev/null
+chmod 1777 "$locks" 2>/dev/null
+server=
 stop() {
-  kill "$server" 2>/dev/null
-  wait "$server" 2>/dev/null
-  rm -rf "$dir"
-}
-trap stop EXIT
-trap 'exit 143' TERM INT
-# The number is written with its line end once the server accepts clients.
-number=
-for ((i = 0; i < 300; i++)); do
-  read -r number <"$dir/display" && break
-  if ! kill -0 "$server" 2>/dev/null; then
-    echo "Xvfb did not start:" >&2
-    cat "$dir/log" >&2
-    exit 1
+  if [[ -n $server ]]; then
+    kill "$server" 2>/dev/null
+    wait "$server" 2>/dev/null
   fi
-  sleep 0.1
+  server=
+}
+trap 'stop; rm -rf "$dir"' EXIT
+trap 'exit 143' TERM INT
+
+# Starts a server on display $1 and waits until it accepts clients; false when it does not start
+# (another server, not one of ours, has the number).
+start() {
+  : >"$dir/display"
+  Xvfb ":$1" -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -nolisten unix 3>>"$dir/display" 2>"$dir/log" &
+  server=$!
+  local i reported=
+  for ((i = 0; i < 300; i++)); do
+    read -r reported <"$dir/display" && return 0
+    if ! kill -0 "$server" 2>/dev/null; then
+      wait "$server" 2>/dev/null
+      server=
+      return 1
+    fi
+    sleep 0.1
+  done
+  echo "Xvfb on :$1 did not accept clients within 30 seconds:" >&2
+  cat "$dir/log" >&2
+  exit 1
+}
+
+number=
+for ((n = 20 + RANDOM % 200, tried = 0; tried < 400; n = 20 + (n - 19) % 380, tried++)); do
+  exec {lock}>"$locks/$n"
+  if flock -n "$lock"; then
+    if start "$n"; then
+      number=$n
+      break
+    fi
+  fi
+  exec {lock}>&-
 done
-if [[ ! $number =~ ^[0-9]+$ ]]; then
-  echo "Xvfb reported no display within 30 seconds" >&2
+if [[ -z $number ]]; then
+  echo "Xvfb found no free display number:" >&2
+  cat "$dir/log" >&2 2>/dev/null
   exit 1
 fi
-DISPLAY=":$number" "$@"
+# The lock stays open (and held) until this script ends, after the server has been stopped.
+DISPLAY=":$number" "$@" {lock}>&-
