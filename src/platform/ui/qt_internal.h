@@ -228,6 +228,8 @@ class QtBackend : public Backend, public QObject {
   SIZE ScreenSize() override;
   int MenuBarHeight() override;
   int TabBarHeight() override;
+  // A top-level window became the active one (TopWindow::changeEvent).
+  void Activated(WndState* s);
 
  protected:
   bool event(QEvent* e) override;

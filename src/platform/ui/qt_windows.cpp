@@ -91,6 +91,11 @@ void TopWindow::moveEvent(QMoveEvent* e) {
 
 void TopWindow::changeEvent(QEvent* e) {
   QWidget::changeEvent(e);
+  if (e->type() == QEvent::ActivationChange) {
+    WndState* s = Find(m_hwnd);
+    if (s != nullptr && s->native == this && isActiveWindow() && g_qt != nullptr) g_qt->Activated(s);
+    return;
+  }
   if (e->type() != QEvent::WindowStateChange) return;
   WndState* s = Find(m_hwnd);
   if (s == nullptr || g_syncing > 0) return;
@@ -207,11 +212,6 @@ void QtBackend::KeepActivationAway(QWidget* activated) {
   FocusWithoutWindowManager(m_keepActive);
 }
 
-bool QtBackend::Active(WndState* s) {
-  auto* win = dynamic_cast<TopWindow*>(static_cast<QWidget*>(s->native));
-  return win != nullptr && win->isVisible() && win->isActiveWindow();
-}
-
 namespace {
 
 // Qt's connection to the X server; null on other platforms.
@@ -239,6 +239,21 @@ bool WindowManagerRuns(xcb_connection_t* c) {
 }
 
 }  // namespace
+
+// Qt learns that a window got the keyboard from the server's events, which may still be on their
+// way when the program asks (a window shown a moment ago and destroyed now): the server's own
+// answer counts as well.
+bool QtBackend::Active(WndState* s) {
+  auto* win = dynamic_cast<TopWindow*>(static_cast<QWidget*>(s->native));
+  if (win == nullptr || !win->isVisible()) return false;
+  if (win->isActiveWindow()) return true;
+  xcb_connection_t* c = XConnection();
+  if (c == nullptr || win->internalWinId() == 0) return false;
+  xcb_get_input_focus_reply_t* focus = xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr);
+  const bool has = focus != nullptr && focus->focus == static_cast<xcb_window_t>(win->internalWinId());
+  std::free(focus);
+  return has;
+}
 
 // Qt asks for the focus with the time of the last event it saw: directly without a window
 // manager, and through the window manager with one. The server ignores a request older than the
@@ -290,8 +305,17 @@ void QtBackend::TellOwnedWindows(WndState* owner) {
   for (QWidget* w : QApplication::topLevelWidgets()) {
     auto* t = dynamic_cast<TopWindow*>(w);
     WndState* o = t != nullptr && t->isVisible() ? Find(OwnHwnd(t)) : nullptr;
-    if (o != nullptr && o->owner == owner->hwnd && o->native == t) OwnerHint(o, t, true);
+    // One the program keeps minimised goes without its hint (see SyncTop).
+    if (o != nullptr && o->owner == owner->hwnd && o->native == t && !o->minimized) OwnerHint(o, t, true);
   }
+}
+
+// A window manager activates only a window it manages: the owner hints given when the window was
+// shown may have reached it before it took the window on (openbox then stacks the owned windows
+// as any other), so they are given again now, and the windows it owns come to the front with it.
+void QtBackend::Activated(WndState* s) {
+  TellOwnedWindows(s);
+  RaiseOwned(s);
 }
 
 SIZE QtBackend::ScreenSize() {
