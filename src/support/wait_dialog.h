@@ -1,8 +1,8 @@
 // CWaitDialog: the modeless progress window shown while a worker runs a report or a long load.
 // It reads the caller's progress counter every 500 ms, moves its bar, shows an estimate of the
-// time left (CWaitEstimator; "Estimating..." until there is one) and offers Cancel, which clears the caller's keep-going flag. The
-// main window is disabled while a run owns the dialog; the caller keeps the program responsive
-// by calling PumpMessages between its checks of the worker.
+// time left (CWaitEstimator; "Estimating..." until there is one) and offers Cancel, which clears
+// the caller's keep-going flag. The main window is disabled while a run owns the dialog; the
+// caller keeps the program responsive by calling PumpMessages between its checks of the worker.
 #pragma once
 
 #include <string>

@@ -180,31 +180,39 @@ bool FarFromPrevious(const CDBRecordset& rows, int i) {
   return (a > b ? a - b : b - a) >= kNear;
 }
 
-// The units of freeing rows first..last-1 (their order in the set as it is).
-uint64_t FreeingUnits(const CDBRecordset& rows, int first, int last) {
+// The units of freeing the rows in their order in the set.
+uint64_t FreeingUnits(const CDBRecordset& rows) {
   uint64_t units = 0;
-  for (int i = first; i < last; ++i) units += FarFromPrevious(rows, i) ? kProgressRowFreedFar : kProgressRowFreed;
+  for (int i = 0; i < rows.m_nSize; ++i) units += FarFromPrevious(rows, i) ? kProgressRowFreedFar : kProgressRowFreed;
   return units;
 }
 
 // Frees the rows from the last down, adding their units as it goes: a report's rows number in the
-// millions, and freeing them is a noticeable part of a run.
+// millions, and freeing them is a noticeable part of a run. The units of all of them are those the
+// run counted once it had sorted them (Counted), or near ones when it never got that far; each
+// slice adds its share.
 class CFreeRowsAtEnd {
  public:
   CFreeRowsAtEnd(CDBRecordset& rows, RunControl& run) : m_rows(rows), m_run(run) {}
+  void Counted(uint64_t units) { m_units = units; }
   ~CFreeRowsAtEnd() {
     constexpr int kSlice = 1 << 16;
+    uint64_t left = m_units != kUncounted ? m_units : uint64_t{kProgressRowFreed} * static_cast<uint64_t>(m_rows.m_nSize);
     while (m_rows.m_nSize > 0) {
       const int keep = std::max(0, m_rows.m_nSize - kSlice);
-      const uint64_t units = FreeingUnits(m_rows, keep, m_rows.m_nSize);
+      const uint64_t size = static_cast<uint64_t>(m_rows.m_nSize);
+      const uint64_t units = keep == 0 ? left : left / size * (size - static_cast<uint64_t>(keep));
       m_rows.Truncate(keep);
       m_run.addProgress(static_cast<uint32_t>(units));
+      left -= units;
     }
   }
 
  private:
+  static constexpr uint64_t kUncounted = UINT64_MAX;
   CDBRecordset& m_rows;
   RunControl& m_run;
+  uint64_t m_units = kUncounted;
 };
 
 std::string FileNameOf(const std::string& path) {
@@ -351,7 +359,7 @@ void CNewReportRun::Run() {
   if (!m_host.load(data, &made)) return;  // the loader posted its own lines
 
   CDBRecordset rows;
-  const CFreeRowsAtEnd freeRows(rows, run);
+  CFreeRowsAtEnd freeRows(rows, run);
   if (!made.made) {
     // The range counted the rows as made by the loader's threads; they are made here, at full
     // units.
@@ -419,8 +427,9 @@ void CNewReportRun::Run() {
     return;
   }
   // The range counted every row as freed near the one before it; the sort's order decides.
-  run.rangeAdded.fetch_add(static_cast<int64_t>(FreeingUnits(rows, 0, rows.m_nSize)) -
-                               int64_t{kProgressRowFreed} * rows.m_nSize,
+  const uint64_t freeing = FreeingUnits(rows);
+  freeRows.Counted(freeing);
+  run.rangeAdded.fetch_add(static_cast<int64_t>(freeing) - int64_t{kProgressRowFreed} * rows.m_nSize,
                            std::memory_order_relaxed);
   m_host.post(ID_WORKER_SORTED);
   if (!run.keepGoing()) {
