@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs any missing build package, builds everything with AddressSanitizer and
-# UndefinedBehaviorSanitizer, and runs every test (the real-input window tests under Xvfb).
+# UndefinedBehaviorSanitizer, and runs every test (the real-input window tests under Xvfb); then
+# runs the suites that start threads again in a ThreadSanitizer build (scripts/tsan.sh).
 # Exits non-zero on any failure. CI runs exactly this.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -19,3 +20,5 @@ export UBSAN_OPTIONS=${UBSAN_OPTIONS:-halt_on_error=1:print_stacktrace=1}
 # display of their own or take turns on the run's (scripts/xvfb.sh: the server picks a free number).
 scripts/xvfb.sh \
   ctest --test-dir "$build" --output-on-failure --timeout 600 -j "$jobs"
+
+scripts/tsan.sh

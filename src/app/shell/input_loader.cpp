@@ -264,10 +264,6 @@ class CLoad {
     if (t.kind == STask::kMake) {
       m_parts[static_cast<size_t>(t.part)].busy = false;
       if (++m_partsMade == m_parts.size()) m_changed.notify_all();
-    } else if (t.kind == STask::kRead) {
-      const SDaySlot& slot = Slot(t.first);
-      m_dayBytes = std::max(m_dayBytes, static_cast<size_t>(slot.bytes.m_nSize));
-      m_windowDays = static_cast<int>(std::clamp<size_t>(kWindowBytes / std::max<size_t>(1, m_dayBytes), 1, kWindow));
     } else if (t.kind == STask::kDecode) {
       SPart& part = m_parts[static_cast<size_t>(t.part)];
       part.busy = false;
@@ -384,7 +380,11 @@ class CLoad {
         ReadRecords(i, input.m_Database, slot);
       }
     }
+    // The slot's size is taken here, before the slot is handed on: once its state is published,
+    // the loader's own thread may read a missing day again and refill the slot.
     std::lock_guard<std::mutex> lock(m_lock);
+    m_dayBytes = std::max(m_dayBytes, static_cast<size_t>(slot.bytes.m_nSize));
+    m_windowDays = static_cast<int>(std::clamp<size_t>(kWindowBytes / std::max<size_t>(1, m_dayBytes), 1, kWindow));
     slot.partsLeft = static_cast<int>(m_parts.size());
     slot.state = missing ? SDaySlot::kAskForDisc : SDaySlot::kRead;
   }

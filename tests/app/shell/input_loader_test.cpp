@@ -55,7 +55,7 @@ class StopAfter : public RunControl {
 
  private:
   int m_yes;
-  mutable int m_asked = 0;
+  mutable std::atomic<int> m_asked{0};  // asked by the helpers as well
 };
 
 // The units of `elementDays` element-days of a load of `loadElementDays` in all (its speedup).

@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Builds the test programs with ThreadSanitizer (in build-tsan/) and runs the suites that start
+# threads: the common loader and its decode pool, the element loader, both views' runs, the field
+# devices' channel, the thread-safe arrays, the worker thread, events and threads. Any report of a
+# data race fails the run. scripts/test.sh calls it after the other tests.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source scripts/packages.sh
+qav_install_packages
+
+build=${QAV_TSAN_BUILD_DIR:-build-tsan}
+jobs=$(nproc)
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQAV_TSAN=ON -DQAV_BENCH=OFF >/dev/null
+cmake --build "$build" -j "$jobs" --target test_platform test_containers test_support test_fielddevices test_app
+
+# Qt from the distribution is not instrumented: scripts/tsan.supp leaves its own races out.
+export TSAN_OPTIONS=${TSAN_OPTIONS:-suppressions=$PWD/scripts/tsan.supp:halt_on_error=1:second_deadlock_stack=1:report_signal_unsafe=0}
+# Tests that fork a child under a memory limit are left out: a child forked from threads under
+# ThreadSanitizer may hang, and the address-space limit does not work beside its shadow memory.
+no_fork='-*NotEnoughMemory*:*OutOfMemory*'
+run() {  # run EXECUTABLE FILTER
+  echo "== ThreadSanitizer: $1 --gtest_filter=$2"
+  "$build/tests/$1" --gtest_filter="$2" --gtest_brief=1
+}
+status=0
+run platform/test_platform 'Events.*:Threads.*' || status=1
+run containers/test_containers 'ScalarMThreadArray.*:ObjMThreadArray.*' || status=1
+run support/test_support 'Thread.*:ThreadAccessControl.*:IOFileTest.*:IOObject.*:OutputTest.*' || status=1
+run fielddevices/test_fielddevices 'FieldThreads.*' || status=1
+run app/test_app "LoaderTest.*:SeveralReaders.*:DecodePool.*:ElementLoaderTest.*:ClassicRun.*:ClassicRunFiles.*:NewRunTest.*:NewSortTest.*:ClassicEndToEnd.*:EndToEndTest.*$no_fork" || status=1
+exit $status
