@@ -135,6 +135,31 @@ TEST_F(QtControlsTest, EachControlKindTakesTheUsersInput) {
   }
 }
 
+// A click on a button that its rules leave as it is (the chosen radio button of a group, a
+// manual check box its dialog does not check) leaves it looking as it is: the screen always
+// shows the choice the program will use.
+TEST_F(QtControlsTest, AClickThatChangesNoCheckLeavesEveryButtonShowingItsState) {
+  ::SendMessage(::GetDlgItem(dlg.m_hWnd, IDC_AUTO), BM_SETSTYLE, BS_CHECKBOX, TRUE);
+  const struct {
+    int clicked;
+    bool space;  // the Space key on the focused button instead of a click
+  } cases[] = {{IDC_SHEET, false}, {IDC_SHEET, false}, {IDC_SHEET, true}, {IDC_TEXT, false}, {IDC_TEXT, false},
+               {IDC_AUTO, false}, {IDC_AUTO, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.clicked) + (c.space ? " by Space" : " by a click"));
+    if (c.space) {
+      Item(c.clicked)->setFocus();
+      QTest::keyClick(Item(c.clicked), Qt::Key_Space);
+    } else {
+      QTest::mouseClick(Item(c.clicked), Qt::LeftButton, {}, QPoint(5, 5));
+    }
+    Settle();
+    for (int id : {IDC_TEXT, IDC_SHEET, IDC_AUTO})
+      EXPECT_EQ(static_cast<QAbstractButton*>(Item(id))->isChecked(), dlg.IsDlgButtonChecked(id) == BST_CHECKED) << id;
+    EXPECT_EQ(dlg.GetCheckedRadioButton(IDC_TEXT, IDC_SHEET), c.clicked == IDC_AUTO ? IDC_TEXT : c.clicked);
+  }
+}
+
 TEST_F(QtControlsTest, DrawnLikeTheirStateRightAlignedDefaultAndOwnerDrawn) {
   dlg.SetDlgItemText(IDC_COUNT, "5");
   Settle();
