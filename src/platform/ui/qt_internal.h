@@ -189,6 +189,9 @@ class ListWidget : public QListView {
   // scroll bar: its lines as wide as the widest, at least as wide as the view.
   void FitColumns(ListBoxState* l, int line);
   void FitWidth(ListBoxState* l);
+  // A multi-column list lays its lines out top to bottom, as many to a column as its client area
+  // holds, then in columns; the state learns that count (keys and item-from-point follow it).
+  void FitRows(ListBoxState* l);
   LineModel* model;
 
  protected:
