@@ -135,6 +135,31 @@ TEST_F(QtControlsTest, EachControlKindTakesTheUsersInput) {
   }
 }
 
+// A click on a button that its rules leave as it is (the chosen radio button of a group, a
+// manual check box its dialog does not check) leaves it looking as it is: the screen always
+// shows the choice the program will use.
+TEST_F(QtControlsTest, AClickThatChangesNoCheckLeavesEveryButtonShowingItsState) {
+  ::SendMessage(::GetDlgItem(dlg.m_hWnd, IDC_AUTO), BM_SETSTYLE, BS_CHECKBOX, TRUE);
+  const struct {
+    int clicked;
+    bool space;  // the Space key on the focused button instead of a click
+  } cases[] = {{IDC_SHEET, false}, {IDC_SHEET, false}, {IDC_SHEET, true}, {IDC_TEXT, false}, {IDC_TEXT, false},
+               {IDC_AUTO, false}, {IDC_AUTO, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.clicked) + (c.space ? " by Space" : " by a click"));
+    if (c.space) {
+      Item(c.clicked)->setFocus();
+      QTest::keyClick(Item(c.clicked), Qt::Key_Space);
+    } else {
+      QTest::mouseClick(Item(c.clicked), Qt::LeftButton, {}, QPoint(5, 5));
+    }
+    Settle();
+    for (int id : {IDC_TEXT, IDC_SHEET, IDC_AUTO})
+      EXPECT_EQ(static_cast<QAbstractButton*>(Item(id))->isChecked(), dlg.IsDlgButtonChecked(id) == BST_CHECKED) << id;
+    EXPECT_EQ(dlg.GetCheckedRadioButton(IDC_TEXT, IDC_SHEET), c.clicked == IDC_AUTO ? IDC_TEXT : c.clicked);
+  }
+}
+
 TEST_F(QtControlsTest, DrawnLikeTheirStateRightAlignedDefaultAndOwnerDrawn) {
   dlg.SetDlgItemText(IDC_COUNT, "5");
   Settle();
@@ -438,6 +463,60 @@ TEST_F(QtListKeysTest, MultiColumnLinesShowWholeAndKeepTheirHighlightAfterScroll
     Settle();
     check(i);
   }
+  d.DestroyWindow();
+}
+
+}  // namespace
+
+namespace {
+
+// A multi-column list three lines high whose lines do not all fit across: it shows three lines a
+// column, top to bottom, then the next column, and no scroll bar takes their place. The keys, the
+// clicks (Shift extending the selection) and item-from-point find the lines where they are drawn.
+TEST_F(QtListKeysTest, MultiColumnListLaysItsLinesOutTopToBottomThenInColumns) {
+  RegisterDialogTemplate(&kLists);
+  ListsDlg d;
+  ASSERT_TRUE(d.Create(9320));
+  d.ShowWindow(SW_SHOW);
+  auto* list = static_cast<CListBox*>(d.GetDlgItem(IDC_ROW));
+  const int rows = 3;
+  list->SetWindowPos(nullptr, 0, 0, 100, rows * list->GetItemHeight(0) + 4, SWP_NOMOVE | SWP_NOZORDER);
+  list->SendMessage(LB_SETCOLUMNWIDTH, 40);
+  for (const char* m : {"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"}) list->AddString(m);
+  Settle();
+  auto* v = static_cast<QListView*>(W(list->m_hWnd));
+  auto at = [&](int line) { return v->visualRect(v->model()->index(line, 0)); };
+  for (int line = 0; line < 12; ++line) {
+    SCOPED_TRACE(line);
+    EXPECT_EQ(at(line).top(), at(line % rows).top());
+    EXPECT_EQ(at(line).left(), at(line - line % rows).left());
+    if (line % rows == 0 && line > 0) EXPECT_GT(at(line).left(), at(line - 1).left());
+  }
+  EXPECT_TRUE(v->viewport()->rect().contains(at(rows - 1)));
+  auto click = [&](int line, Qt::KeyboardModifiers mods) {
+    QTest::mouseClick(v->viewport(), Qt::LeftButton, mods, at(line).center());
+    Settle();
+  };
+  auto selected = [&] {
+    std::vector<int> s;
+    for (int i = 0; i < list->GetCount(); ++i)
+      if (list->GetSel(i) > 0) s.push_back(i);
+    return s;
+  };
+  click(4, {});  // second column, second line
+  EXPECT_EQ(selected(), std::vector<int>{4});
+  QTest::keyClick(v, Qt::Key_Right);  // the line beside it
+  Settle();
+  EXPECT_EQ(selected(), std::vector<int>{4 + rows});
+  QTest::keyClick(v, Qt::Key_Left, Qt::ShiftModifier);
+  QTest::keyClick(v, Qt::Key_Up, Qt::ShiftModifier);
+  Settle();
+  EXPECT_EQ(selected(), (std::vector<int>{3, 4, 5, 6, 7}));
+  click(0, {});
+  click(5, Qt::ShiftModifier);
+  EXPECT_EQ(selected(), (std::vector<int>{0, 1, 2, 3, 4, 5}));
+  const QPoint p = at(7).center();
+  EXPECT_EQ(LOWORD(list->SendMessage(LB_ITEMFROMPOINT, 0, MAKELPARAM(p.x(), p.y()))), 7);
   d.DestroyWindow();
 }
 

@@ -28,7 +28,7 @@ DialogTemplate MakeClassicForm() {
   DialogTemplate t{IDD_MAIN_CLASSIC, "", 474, 303, {}};
   auto& c = t.controls;
   // Raw data.
-  c.push_back({Ctl::GroupBox, IDC_STATIC, "Raw Data", 0, 7, 7, 150, 173});
+  c.push_back({Ctl::GroupBox, IDC_STATIC, "Raw Data", 0, 7, 7, 150, 181});
   AddBlockHead(c, 14, IDC_RAW_OFF, IDC_RAW_ON, IDC_RAW_NAME, IDC_RAW_TEXT, IDC_RAW_SHEET);
   c.push_back({Ctl::Radio, IDC_RAW_OWN, "Own Dates and Elements", WS_GROUP | WS_TABSTOP, 14, 54, 130, 10});
   c.push_back({Ctl::Radio, IDC_RAW_USE_SDS, "", 0, 14, 68, 10, 10});
@@ -38,7 +38,7 @@ DialogTemplate MakeClassicForm() {
   AddSelectionRow(c, 14, 108, IDC_RAW_ELEMS_LABEL, "Elements:", IDC_RAW_ELEMS, IDC_RAW_CHANGE_ELEMS,
                   IDC_RAW_VIEW_ELEMS);
   // Single-day summaries.
-  c.push_back({Ctl::GroupBox, IDC_STATIC, "Single Day Summaries", 0, 162, 7, 150, 173});
+  c.push_back({Ctl::GroupBox, IDC_STATIC, "Single Day Summaries", 0, 162, 7, 150, 181});
   AddBlockHead(c, 169, IDC_SDS_OFF, IDC_SDS_ON, IDC_SDS_NAME, IDC_SDS_TEXT, IDC_SDS_SHEET);
   c.push_back({Ctl::CheckBox, IDC_SDS_DAILY, "Daily Summary", WS_TABSTOP | WS_GROUP, 169, 54, 100, 10});
   c.push_back({Ctl::CheckBox, IDC_SDS_15MIN, "15 Minute Summary", WS_TABSTOP, 169, 66, 100, 10});
@@ -47,7 +47,7 @@ DialogTemplate MakeClassicForm() {
   AddSelectionRow(c, 169, 108, IDC_STATIC, "Dates:", IDC_SDS_DATES, IDC_SDS_CHANGE_DATES, IDC_SDS_VIEW_DATES);
   AddSelectionRow(c, 169, 126, IDC_STATIC, "Elements:", IDC_SDS_ELEMS, IDC_SDS_CHANGE_ELEMS, IDC_SDS_VIEW_ELEMS);
   // Multi-day summaries.
-  c.push_back({Ctl::GroupBox, IDC_STATIC, "Multiple Day Summaries", 0, 317, 7, 150, 173});
+  c.push_back({Ctl::GroupBox, IDC_STATIC, "Multiple Day Summaries", 0, 317, 7, 150, 181});
   AddBlockHead(c, 324, IDC_MDS_OFF, IDC_MDS_ON, IDC_MDS_NAME, IDC_MDS_TEXT, IDC_MDS_SHEET);
   AddSelectionRow(c, 324, 52, IDC_STATIC, "Year:", IDC_MDS_YEAR, IDC_MDS_CHANGE_YEAR, 0);
   AddSelectionRow(c, 324, 70, IDC_STATIC, "Elements:", IDC_MDS_ELEMS, IDC_MDS_CHANGE_ELEMS, IDC_MDS_VIEW_ELEMS);
@@ -55,13 +55,14 @@ DialogTemplate MakeClassicForm() {
   c.push_back({Ctl::CheckBox, IDC_MDS_YEARLY, "Yearly Day-of-Week", WS_TABSTOP, 324, 98, 100, 10});
   c.push_back({Ctl::CheckBox, IDC_MDS_ANNUAL, "Annual Values", WS_TABSTOP, 324, 109, 100, 10});
   const DWORD multi = LBS_MULTICOLUMN | LBS_EXTENDEDSEL | LBS_NOINTEGRALHEIGHT | WS_BORDER | WS_TABSTOP;
-  // Three rows each, so the twelve months and the seven days show without scrolling.
-  c.push_back({Ctl::ListBox, IDC_MDS_MONTHS, "", multi, 324, 121, 136, 28});
-  c.push_back({Ctl::ListBox, IDC_MDS_MONTHLY_DAYS, "", multi, 324, 152, 66, 27});
-  c.push_back({Ctl::ListBox, IDC_MDS_YEARLY_DAYS, "", multi, 394, 152, 66, 27});
+  // Three lines a column inside the border, so the twelve months (four columns) and the seven
+  // days (three) show without scrolling.
+  c.push_back({Ctl::ListBox, IDC_MDS_MONTHS, "", multi, 324, 121, 136, 30});
+  c.push_back({Ctl::ListBox, IDC_MDS_MONTHLY_DAYS, "", multi, 324, 154, 66, 30});
+  c.push_back({Ctl::ListBox, IDC_MDS_YEARLY_DAYS, "", multi, 394, 154, 66, 30});
   // GO and the status list.
-  c.push_back({Ctl::PushButton, IDC_GO, "---GO!---", WS_TABSTOP, 7, 187, 460, 16});
-  c.push_back({Ctl::ListBox, IDC_STATUS_LIST, "", WS_VSCROLL | WS_HSCROLL | WS_BORDER | LBS_NOINTEGRALHEIGHT, 7, 208, 460, 88});
+  c.push_back({Ctl::PushButton, IDC_GO, "---GO!---", WS_TABSTOP, 7, 195, 460, 16});
+  c.push_back({Ctl::ListBox, IDC_STATUS_LIST, "", WS_VSCROLL | WS_HSCROLL | WS_BORDER | LBS_NOINTEGRALHEIGHT, 7, 216, 460, 80});
   return t;
 }
 

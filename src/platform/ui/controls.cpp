@@ -96,7 +96,12 @@ int ListBoxState::SelCount() const {
 }
 
 namespace {
-int VisibleLines(ListBoxState* s) { return std::max(1, s->Height() / std::max(1, s->itemHeight)); }
+// The lines the list shows one above the other: in a multi-column list, the lines of a column,
+// as the backend lays them out where it draws the list (its client area, inside the border).
+int VisibleLines(ListBoxState* s) {
+  if ((s->style & LBS_MULTICOLUMN) && s->columnRows > 0) return s->columnRows;
+  return std::max(1, s->Height() / std::max(1, s->itemHeight));
+}
 void ScrollIntoView(ListBoxState* s, int i) {
   if (i < 0) return;
   int n = VisibleLines(s);

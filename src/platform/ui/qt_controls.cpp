@@ -40,6 +40,19 @@ class OwnerButton : public QPushButton {
   }
 };
 
+// A check box, radio button or push-like check box whose check only the window's state sets
+// (Sync): a click does not turn it over by itself. The click goes to the window system, whose
+// button rules decide (an automatic radio button stays checked when clicked again; a manual
+// button changes only as its dialog says), and the widget then shows what the state holds.
+template <class Button>
+class StateButton : public Button {
+ public:
+  using Button::Button;
+
+ protected:
+  void nextCheckState() override {}
+};
+
 }  // namespace
 
 void GroupFrame::SetTitle(const QString& title) {
@@ -131,19 +144,19 @@ QWidget* QtBackend::Build(WndState* s) {
     case Kind::CheckBox: {
       QAbstractButton* b = nullptr;
       if (s->style & BS_PUSHLIKE) {
-        auto* p = new QPushButton(host);
+        auto* p = new StateButton<QPushButton>(host);
         p->setCheckable(true);
         p->setAutoDefault(false);
         b = p;
       } else {
-        b = new QCheckBox(host);
+        b = new StateButton<QCheckBox>(host);
       }
       QObject::connect(b, &QAbstractButton::clicked, b, [h] { input::Click(h); });
       w = b;
       break;
     }
     case Kind::Radio: {
-      auto* b = new QRadioButton(host);
+      auto* b = new StateButton<QRadioButton>(host);
       b->setAutoExclusive(false);  // the state keeps one button of a group checked
       QObject::connect(b, &QAbstractButton::clicked, b, [h] { input::Click(h); });
       w = b;

@@ -1,6 +1,7 @@
 // What the files of the Qt backend share: text and colour helpers, the widgets that show our
 // windows, and the backend object itself, whose members are defined by family across the files
-// (qt_windows.cpp, qt_controls.cpp, qt_lists.cpp, qt_menus.cpp, qt_input.cpp, qt_loop.cpp).
+// (qt_windows.cpp, qt_tool_windows.cpp, qt_controls.cpp, qt_lists.cpp, qt_menus.cpp, qt_input.cpp,
+// qt_loop.cpp).
 // Nothing outside the backend includes it.
 #pragma once
 
@@ -34,6 +35,7 @@ class QScrollArea;
 class QTextEdit;
 class QToolButton;
 struct MenuItem;
+struct xcb_connection_t;
 
 namespace qav::ui::qt {
 
@@ -92,6 +94,11 @@ HWND HwndOf(const QObject* o);
 bool IsPopup(const QObject* o);
 
 // ---- Top-level windows and panels (qt_windows.cpp) ----
+// Qt's connection to the X server; null on other platforms.
+xcb_connection_t* XConnection();
+// A window manager that complies with the extended hints runs on the X server.
+bool WindowManagerRuns(xcb_connection_t* c);
+
 // A dialog or form view inside another window (a form view in a frame, a page in a sheet).
 class Panel : public QWidget {
  public:
@@ -189,6 +196,9 @@ class ListWidget : public QListView {
   // scroll bar: its lines as wide as the widest, at least as wide as the view.
   void FitColumns(ListBoxState* l, int line);
   void FitWidth(ListBoxState* l);
+  // A multi-column list lays its lines out top to bottom, as many to a column as its client area
+  // holds, then in columns; the state learns that count (keys and item-from-point follow it).
+  void FitRows(ListBoxState* l);
   LineModel* model;
 
  protected:
@@ -230,6 +240,9 @@ class QtBackend : public Backend, public QObject {
   int TabBarHeight() override;
   // A top-level window became the active one (TopWindow::changeEvent).
   void Activated(WndState* s);
+  // qt_tool_windows.cpp: a window was shown, moved or resized (TopWindow): the tool windows of an
+  // owner keep clear of its controls where no window manager places them.
+  void ScheduleKeepClear(WndState* s);
 
  protected:
   bool event(QEvent* e) override;
@@ -260,6 +273,10 @@ class QtBackend : public Backend, public QObject {
   void Forget(QWidget* w);
   void Reap();
 
+  // qt_tool_windows.cpp: windows that live beside their owner.
+  void ToolWindowType(WndState* s, TopWindow* win, bool tool);
+  void KeepClear(WndState* owner);
+
   // qt_controls.cpp: child windows.
   QWidget* Build(WndState* s);
   void Sync(WndState* s);
@@ -285,6 +302,7 @@ class QtBackend : public Backend, public QObject {
   std::vector<QPointer<QWidget>> m_dead;
   std::atomic<bool> m_wakePending{false};
   std::set<HWND> m_fit;
+  std::set<HWND> m_keepClear;  // owners whose tool windows are placed once the loop runs again
   HWND m_focused = nullptr;  // the control whose widget last took the focus
   // A window raised without activation, when, and the window that was active then.
   HWND m_shownInactive = nullptr;

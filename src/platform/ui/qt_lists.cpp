@@ -116,6 +116,14 @@ void ListWidget::FitWidth(ListBoxState* l) {
   if (gridSize() != QSize(column, l->itemHeight)) setGridSize(QSize(column, l->itemHeight));
 }
 
+void ListWidget::FitRows(ListBoxState* l) {
+  if (!(l->style & LBS_MULTICOLUMN)) return;
+  int height = contentsRect().height();
+  if (horizontalScrollBarPolicy() != Qt::ScrollBarAlwaysOff && horizontalScrollBar()->isVisible())
+    height -= horizontalScrollBar()->height();
+  l->columnRows = std::max(1, height / std::max(1, l->itemHeight));
+}
+
 // The first line the list shows is the state's, also when the program set it before the list was
 // on the screen (a dialog that scrolls its list while it is being made): the view takes it once
 // it is shown and laid out.
@@ -133,7 +141,9 @@ void ListWidget::showEvent(QShowEvent* e) {
 void ListWidget::resizeEvent(QResizeEvent* e) {
   QListView::resizeEvent(e);
   auto* l = static_cast<ListBoxState*>(Find(m_hwnd));
-  if (l != nullptr && l->kind == Kind::ListBox && (l->style & WS_HSCROLL) && !(l->style & LBS_MULTICOLUMN)) FitWidth(l);
+  if (l == nullptr || l->kind != Kind::ListBox) return;
+  if ((l->style & WS_HSCROLL) && !(l->style & LBS_MULTICOLUMN)) FitWidth(l);
+  FitRows(l);
 }
 
 int QtBackend::ListItemHeight(HFONT font) { return QFontMetrics(FontOf(font)).height() + 2; }
@@ -187,6 +197,10 @@ void QtBackend::SyncList(ListBoxState* l, ListWidget* v) {
     v->setResizeMode(QListView::Adjust);
     v->FitColumns(l, -1);
     v->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // A scroll bar of its own only when the list asks for one: one that came by itself would take
+    // the height of the lines, leaving a list a line high. Keys and clicks still scroll it.
+    v->setHorizontalScrollBarPolicy((l->style & WS_HSCROLL) ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+    v->FitRows(l);
   } else {
     v->setFlow(QListView::TopToBottom);
     v->setWrapping(false);

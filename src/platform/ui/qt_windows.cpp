@@ -75,6 +75,7 @@ void TopWindow::resizeEvent(QResizeEvent* e) {
   QWidget::resizeEvent(e);
   Place();
   Moved(true);
+  if (g_qt != nullptr) g_qt->ScheduleKeepClear(Find(m_hwnd));
   // A window manager keeps a window at least as large as its minimum size; without one, a window
   // the server made smaller is given that size back.
   const QSize least = minimumSize();
@@ -87,6 +88,7 @@ void TopWindow::resizeEvent(QResizeEvent* e) {
 void TopWindow::moveEvent(QMoveEvent* e) {
   QWidget::moveEvent(e);
   Moved(false);
+  if (g_qt != nullptr) g_qt->ScheduleKeepClear(Find(m_hwnd));
 }
 
 void TopWindow::changeEvent(QEvent* e) {
@@ -192,6 +194,7 @@ void QtBackend::SetOwner(WndState* s, TopWindow* win) {
   ownerWidget->winId();
   win->winId();
   win->windowHandle()->setTransientParent(ownerWidget->windowHandle());
+  ToolWindowType(s, win, true);
 }
 
 void QtBackend::Activate(WndState* s) {
@@ -211,8 +214,6 @@ void QtBackend::KeepActivationAway(QWidget* activated) {
   m_keepActive->activateWindow();
   FocusWithoutWindowManager(m_keepActive);
 }
-
-namespace {
 
 // Qt's connection to the X server; null on other platforms.
 xcb_connection_t* XConnection() {
@@ -237,8 +238,6 @@ bool WindowManagerRuns(xcb_connection_t* c) {
   std::free(atom);
   return managed;
 }
-
-}  // namespace
 
 // Qt learns that a window got the keyboard from the server's events, which may still be on their
 // way when the program asks (a window shown a moment ago and destroyed now): the server's own
@@ -287,6 +286,7 @@ void QtBackend::OwnerHint(WndState* s, TopWindow* win, bool on) {
   WndState* o = Find(s->owner);
   if (c == nullptr || o == nullptr || o->native == nullptr || !WindowManagerRuns(c)) return;
   const auto window = static_cast<xcb_window_t>(win->winId());
+  ToolWindowType(s, win, on);
   if (on) {
     const auto owner = static_cast<xcb_window_t>(static_cast<QWidget*>(o->native)->winId());
     xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_TRANSIENT_FOR, XCB_ATOM_WINDOW, 32, 1, &owner);
@@ -392,6 +392,7 @@ void QtBackend::SyncTop(WndState* s, TopWindow* win) {
       if ((s = Find(hwnd)) == nullptr) return;
       win->show();
       TellOwnedWindows(s);
+      ScheduleKeepClear(s);
       if (QGuiApplication::platformName() != "offscreen") win->raise();
       RaiseOwned(s);
       win->activateWindow();

@@ -115,6 +115,7 @@ struct ListBoxState : WndState {
   int top = 0;
   int columnWidth = 0;
   int columnExtent = 0;  // the width the backend draws a column with, when wider than columnWidth
+  int columnRows = 0;    // lines a column of a multi-column list holds as the backend draws it; 0: not drawn
   int itemHeight = 13;
   bool Multi() const { return (style & (LBS_MULTIPLESEL | LBS_EXTENDEDSEL)) != 0; }
   bool NoSel() const { return (style & LBS_NOSEL) != 0; }

@@ -76,7 +76,7 @@ void Shot(const char* name) {
 
 // Places under Xvfb with the Qt backend's fonts, in pixels from their window's top left:
 // "---GO!---" in the main window, the sheet's "Daily" tab and its Cancel button.
-constexpr int kGoY = 334;
+constexpr int kGoY = 347;
 constexpr int kDailyTab[2] = {516, 23};
 constexpr int kSheetCancel[2] = {612, 499};
 // The raw block's dates "Change" button in the main window.
