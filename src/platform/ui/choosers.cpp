@@ -28,6 +28,13 @@ std::function<bool(const FileChooserRequest&, std::string&)>& FileHandler() {
 
 bool IsQt() { return std::string(CurrentBackend().Name()) == "qt"; }
 
+// A chooser is modal to the whole window of its owner, which may be a child (a view): the
+// top-level window is disabled while it is up and active again after it.
+HWND TopOwner(HWND owner) {
+  WndState* top = TopLevelOf(Find(owner));
+  return top != nullptr ? top->hwnd : nullptr;
+}
+
 std::string Trim(const std::string& s) {
   size_t a = s.find_first_not_of(" \t");
   if (a == std::string::npos) return "";
@@ -185,10 +192,11 @@ bool BrowseForFolder(HWND owner, const char* title, const std::string& start, st
   if (FileHandler()) return FileHandler()(req, path);
   if (!IsQt()) return false;
   const HWND hadFocus = ::GetFocus();
-  if (owner != nullptr) ::EnableWindow(owner, FALSE);
+  const HWND top = TopOwner(owner);
+  if (top != nullptr) ::EnableWindow(top, FALSE);
   bool ok = QtChooseFolder(req.title, start, path);
-  if (owner != nullptr) ::EnableWindow(owner, TRUE);
-  ReturnFromModal(owner, hadFocus);
+  if (top != nullptr) ::EnableWindow(top, TRUE);
+  ReturnFromModal(top, hadFocus);
   return ok;
 }
 
@@ -233,10 +241,11 @@ INT_PTR CFileDialog::DoModal() {
     ok = FileHandler()(req, path);
   } else if (IsQt()) {
     const HWND hadFocus = ::GetFocus();
-    if (owner != nullptr) ::EnableWindow(owner, FALSE);
+    const HWND top = TopOwner(owner);
+    if (top != nullptr) ::EnableWindow(top, FALSE);
     ok = QtChooseFile(req, path);
-    if (owner != nullptr) ::EnableWindow(owner, TRUE);
-    ReturnFromModal(owner, hadFocus);
+    if (top != nullptr) ::EnableWindow(top, TRUE);
+    ReturnFromModal(top, hadFocus);
   }
   if (!ok || path.empty()) return IDCANCEL;
   // A name without an extension gets the default one.

@@ -541,7 +541,9 @@ void HandOnActivation(HWND gone, HWND owner) {
 }  // namespace
 
 void ReturnFromModal(HWND owner, HWND focus) {
-  WndState* o = Find(owner);
+  // The owner may be a child (a view that asked for a file chooser); its top-level window is the
+  // one that can be active.
+  WndState* o = TopLevelOf(Find(owner));
   if (o == nullptr || !o->Visible() || !o->Enabled()) return;
   ActivateWithFocus(o, focus);
 }
