@@ -250,3 +250,31 @@ TEST_F(QtDialogTest, AnOwnedWindowShownBeforeItsOwnerIsKeptAboveIt) {
 }
 
 }  // namespace
+
+namespace {
+
+// In a Yes/No box the letters alone answer, as Alt and the letter do; other letters do nothing.
+// A box that is still up after its keys is answered by Enter (its default button).
+TEST_F(QtDialogTest, AYesNoBoxIsAnsweredByItsLettersAlone) {
+  const struct {
+    std::vector<Qt::Key> keys;
+    UINT type;
+    int answer;
+  } cases[] = {
+      {{Qt::Key_Y}, MB_YESNO | MB_DEFBUTTON2, IDYES},
+      {{Qt::Key_N}, MB_YESNO, IDNO},
+      {{Qt::Key_X, Qt::Key_C, Qt::Key_N}, MB_YESNOCANCEL, IDNO},
+  };
+  for (const auto& c : cases) {
+    Later([&c] {
+      const HWND box = ::GetParent(GetFocus());
+      for (Qt::Key k : c.keys) QTest::keyClick(W(GetFocus()), k);
+      Later([box] {
+        if (::IsWindow(box)) QTest::keyClick(W(GetFocus()), Qt::Key_Return);
+      }, 300);
+    });
+    EXPECT_EQ(::MessageBox(nullptr, "Replace the file?", "QAV", c.type), c.answer) << c.keys.size() << " keys";
+  }
+}
+
+}  // namespace

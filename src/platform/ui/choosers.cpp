@@ -1,9 +1,12 @@
 #include "platform/ui/choosers.h"
 
 #include <algorithm>
+#include <cctype>
+#include <cstring>
 #include <sys/stat.h>
 
 #include "platform/ui/backend.h"
+#include "platform/ui/input.h"
 #include "platform/ui/loop_internal.h"
 #include "platform/ui/wnd_state.h"
 
@@ -67,6 +70,17 @@ class MessageBoxDialog : public CDialog {
     }
     if (known || id == IDOK) EndDialog(id);
     return TRUE;
+  }
+  // A letter alone does what Alt and the letter do: Y answers "&Yes" and N "&No".
+  BOOL PreTranslateMessage(MSG* msg) override {
+    if (msg->message == WM_KEYDOWN && msg->wParam >= 'A' && msg->wParam <= 'Z')
+      for (const BoxButton& b : m_buttons) {
+        const char* amp = std::strchr(b.text, '&');
+        if (amp == nullptr || std::toupper(static_cast<unsigned char>(amp[1])) != static_cast<int>(msg->wParam)) continue;
+        if (HWND button = ::GetDlgItem(m_hWnd, b.id)) input::Click(button);
+        return TRUE;
+      }
+    return CDialog::PreTranslateMessage(msg);
   }
 
  private:

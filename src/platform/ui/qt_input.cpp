@@ -87,6 +87,10 @@ bool QtBackend::Key(QObject* o, QKeyEvent* k) {
     default:
       if ((k->modifiers() & Qt::AltModifier) && !ctrl && k->key() >= Qt::Key_0 && k->key() <= Qt::Key_Z)
         return MnemonicKey(s, QString(QChar(k->key())));
+      // A letter typed on a push button goes to the window as a key (a message box answers it).
+      if (!(k->modifiers() & (Qt::AltModifier | Qt::ControlModifier | Qt::MetaModifier)) && s->kind == Kind::Button &&
+          k->key() >= Qt::Key_A && k->key() <= Qt::Key_Z)
+        return input::Key(h, static_cast<UINT>(k->key()));
       return false;
     case Qt::Key_Up:
     case Qt::Key_Down:
