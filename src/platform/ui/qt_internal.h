@@ -254,6 +254,7 @@ class QtBackend : public Backend, public QObject {
   void RaiseOwned(WndState* s);
   void SetOwner(WndState* s, TopWindow* win);
   void KeepActivationAway(QWidget* activated);
+  bool ActivateModalOver(WndState* s);
   void OwnerHint(WndState* s, TopWindow* win, bool on);
   void TellOwnedWindows(WndState* owner);
   void ScheduleFit(WndState* top);
