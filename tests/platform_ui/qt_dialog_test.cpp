@@ -278,3 +278,45 @@ TEST_F(QtDialogTest, AYesNoBoxIsAnsweredByItsLettersAlone) {
 }
 
 }  // namespace
+
+namespace {
+
+// A window that modal windows disable is activated all the same when the user clicks it (the
+// window manager does, and Qt where there is none): the activation goes on to the modal window
+// over it, through a disabled dialog to its box, and not to an enabled window it owns that was
+// up before them (the New view's status window).
+TEST_F(QtDialogTest, AClickedWindowThatModalWindowsDisableHandsTheActivationToTheOneOnTop) {
+  AskDlg owner, status;
+  ASSERT_TRUE(owner.Create(9600));
+  owner.ShowWindow(SW_SHOW);
+  ASSERT_TRUE(status.Create(9600, &owner));
+  status.ShowWindow(SW_SHOW);
+  Settle();
+  struct Modal : AskDlg {
+    explicit Modal(CWnd* parent) { m_pParentWnd = parent; }
+  } dlg(&owner);
+  bool dialogActive = false, boxActive = false;
+  auto clickOwner = [&owner] {
+    W(owner)->activateWindow();
+    Settle();
+  };
+  Later([&] {
+    clickOwner();
+    dialogActive = QApplication::activeWindow() == W(dlg);
+    Later([&] {
+      const HWND box = ::GetParent(GetFocus());
+      clickOwner();
+      boxActive = box != dlg.m_hWnd && QApplication::activeWindow() == W(box);
+      QTest::keyClick(W(GetFocus()), Qt::Key_Return);
+    });
+    ::MessageBox(dlg.m_hWnd, "No data was found", "QAV", MB_OK);
+    QTest::keyClick(W(GetFocus()), Qt::Key_Escape);
+  });
+  dlg.DoModal();
+  EXPECT_TRUE(dialogActive);
+  EXPECT_TRUE(boxActive);
+  status.DestroyWindow();
+  owner.DestroyWindow();
+}
+
+}  // namespace
