@@ -319,4 +319,32 @@ TEST_F(QtDialogTest, AClickedWindowThatModalWindowsDisableHandsTheActivationToTh
   owner.DestroyWindow();
 }
 
+// After a modal dialog goes its owner has the activation. Another window of ours that the window
+// manager activates right after (openbox's own choice) gives it back; one the user clicks keeps it.
+TEST_F(QtDialogTest, TheOwnerAModalDialogLeftKeepsTheActivationUnlessTheUserClicksElsewhere) {
+  AskDlg owner, status;
+  ASSERT_TRUE(owner.Create(9600));
+  owner.ShowWindow(SW_SHOW);
+  ASSERT_TRUE(status.Create(9600, &owner));
+  status.ShowWindow(SW_SHOW);
+  Settle();
+  struct Modal : AskDlg {
+    explicit Modal(CWnd* parent) { m_pParentWnd = parent; }
+  };
+  for (bool click : {false, true}) {
+    SCOPED_TRACE(click ? "clicked" : "activated by the window manager");
+    Modal dlg(&owner);
+    Later([] { QTest::keyClick(W(GetFocus()), Qt::Key_Escape); });
+    dlg.DoModal();
+    Settle();
+    ASSERT_EQ(QApplication::activeWindow(), W(owner));
+    W(status)->activateWindow();
+    if (click) QTest::mouseClick(W(status), Qt::LeftButton, {}, QPoint(5, 5));
+    QTest::qWait(400);
+    EXPECT_EQ(QApplication::activeWindow(), click ? W(status) : W(owner));
+  }
+  status.DestroyWindow();
+  owner.DestroyWindow();
+}
+
 }  // namespace

@@ -31,7 +31,9 @@ bool QtBackend::eventFilter(QObject* o, QEvent* e) {
       return false;
     }
     case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonDblClick: return !IsPopup(o) && Mouse(o, static_cast<QMouseEvent*>(e));
+    case QEvent::MouseButtonDblClick:
+      m_activated = nullptr;  // where the user clicks is the user's choice
+      return !IsPopup(o) && Mouse(o, static_cast<QMouseEvent*>(e));
     case QEvent::Enter:
     case QEvent::MouseMove: {
       HWND h = OwnHwnd(o);
@@ -43,7 +45,10 @@ bool QtBackend::eventFilter(QObject* o, QEvent* e) {
       return false;
     }
     case QEvent::WindowActivate:
-      if (auto* w = qobject_cast<QWidget*>(o); w != nullptr && w->isWindow()) KeepActivationAway(w);
+      if (auto* w = qobject_cast<QWidget*>(o); w != nullptr && w->isWindow()) {
+        KeepActivationAway(w);
+        HoldActivation(w);
+      }
       return false;
     case QEvent::Leave:
       if (HWND h = OwnHwnd(o); h != nullptr && !static_cast<QWidget*>(o)->isWindow()) input::MouseLeave(h);

@@ -163,6 +163,7 @@ void QtBackend::Raise(WndState* s, bool activate) {
   }
   win->activateWindow();
   if (QGuiApplication::platformName() == "xcb") FocusWithoutWindowManager(win);
+  m_activated = nullptr;
 }
 
 // Windows owned by another stay above it: when a window comes to the front, the visible windows
@@ -199,6 +200,26 @@ void QtBackend::Activate(WndState* s) {
   if (win == nullptr || !win->isVisible()) return;
   win->activateWindow();
   if (QGuiApplication::platformName() == "xcb") FocusWithoutWindowManager(win);
+  m_activated = win;
+  m_activatedAt.start();
+}
+
+// When a modal window goes, the window manager chooses a window to activate as well (openbox: the
+// status window, now and then), and its choice may come after the program's. Another window of
+// ours that becomes active soon after the program activated one, without a click of the user's
+// meanwhile, gives the activation back.
+void QtBackend::HoldActivation(QWidget* activated) {
+  if (m_activated.isNull() || activated == m_activated || m_activatedAt.elapsed() > 1500 ||
+      dynamic_cast<TopWindow*>(activated) == nullptr)
+    return;
+  QTimer::singleShot(100, this, [this, other = QPointer<QWidget>(activated)] {
+    QWidget* want = m_activated;
+    if (want == nullptr || other.isNull() || QApplication::activeWindow() != other || !want->isVisible() ||
+        !want->isEnabled())
+      return;
+    want->activateWindow();
+    if (QGuiApplication::platformName() == "xcb") FocusWithoutWindowManager(want);
+  });
 }
 
 // A window shown without activation (Raise) that the window manager activated soon after gives
@@ -332,6 +353,7 @@ bool QtBackend::ActivateModalOver(WndState* s) {
   if (QGuiApplication::platformName() != "offscreen") modal->raise();
   modal->activateWindow();
   if (QGuiApplication::platformName() == "xcb") FocusWithoutWindowManager(modal);
+  m_activated = nullptr;
   return true;
 }
 
@@ -412,6 +434,7 @@ void QtBackend::SyncTop(WndState* s, TopWindow* win) {
       if (QGuiApplication::platformName() != "offscreen") win->raise();
       RaiseOwned(s);
       win->activateWindow();
+      m_activated = nullptr;  // a window shown now is the program's newest choice
       // The control that has the focus in this window gets Qt's focus too.
       WndState* f = Find(FocusWindow());
       if (f != nullptr && f->native != nullptr && TopLevelOf(f) == s) FocusWidget(f);
