@@ -281,22 +281,37 @@ TEST_F(QtDialogTest, AYesNoBoxIsAnsweredByItsLettersAlone) {
 
 namespace {
 
+// A main window shown with a window it owns (the New view's status window), and a dialog it owns
+// to run modal over it.
+class QtOwnerTest : public QtDialogTest {
+ protected:
+  void SetUp() override {
+    QtDialogTest::SetUp();
+    ASSERT_TRUE(owner.Create(9600));
+    owner.ShowWindow(SW_SHOW);
+    ASSERT_TRUE(status.Create(9600, &owner));
+    status.ShowWindow(SW_SHOW);
+    Settle();
+  }
+  void TearDown() override {
+    status.DestroyWindow();
+    owner.DestroyWindow();
+    QtDialogTest::TearDown();
+  }
+  struct Modal : AskDlg {
+    explicit Modal(CWnd* parent) { m_pParentWnd = parent; }
+  };
+  AskDlg owner, status;
+};
+
 // A window that modal windows disable is activated all the same when the user clicks it (the
 // window manager does, and Qt where there is none): the activation goes on to the modal window
 // over it, through a disabled dialog to its box, and not to an enabled window it owns that was
-// up before them (the New view's status window).
-TEST_F(QtDialogTest, AClickedWindowThatModalWindowsDisableHandsTheActivationToTheOneOnTop) {
-  AskDlg owner, status;
-  ASSERT_TRUE(owner.Create(9600));
-  owner.ShowWindow(SW_SHOW);
-  ASSERT_TRUE(status.Create(9600, &owner));
-  status.ShowWindow(SW_SHOW);
-  Settle();
-  struct Modal : AskDlg {
-    explicit Modal(CWnd* parent) { m_pParentWnd = parent; }
-  } dlg(&owner);
+// up before them (the status window).
+TEST_F(QtOwnerTest, AClickedWindowThatModalWindowsDisableHandsTheActivationToTheOneOnTop) {
+  Modal dlg(&owner);
   bool dialogActive = false, boxActive = false;
-  auto clickOwner = [&owner] {
+  auto clickOwner = [this] {
     W(owner)->activateWindow();
     Settle();
   };
@@ -315,22 +330,11 @@ TEST_F(QtDialogTest, AClickedWindowThatModalWindowsDisableHandsTheActivationToTh
   dlg.DoModal();
   EXPECT_TRUE(dialogActive);
   EXPECT_TRUE(boxActive);
-  status.DestroyWindow();
-  owner.DestroyWindow();
 }
 
 // After a modal dialog goes its owner has the activation. Another window of ours that the window
 // manager activates right after (openbox's own choice) gives it back; one the user clicks keeps it.
-TEST_F(QtDialogTest, TheOwnerAModalDialogLeftKeepsTheActivationUnlessTheUserClicksElsewhere) {
-  AskDlg owner, status;
-  ASSERT_TRUE(owner.Create(9600));
-  owner.ShowWindow(SW_SHOW);
-  ASSERT_TRUE(status.Create(9600, &owner));
-  status.ShowWindow(SW_SHOW);
-  Settle();
-  struct Modal : AskDlg {
-    explicit Modal(CWnd* parent) { m_pParentWnd = parent; }
-  };
+TEST_F(QtOwnerTest, TheOwnerAModalDialogLeftKeepsTheActivationUnlessTheUserClicksElsewhere) {
   for (bool click : {false, true}) {
     SCOPED_TRACE(click ? "clicked" : "activated by the window manager");
     Modal dlg(&owner);
@@ -343,8 +347,6 @@ TEST_F(QtDialogTest, TheOwnerAModalDialogLeftKeepsTheActivationUnlessTheUserClic
     QTest::qWait(400);
     EXPECT_EQ(QApplication::activeWindow(), click ? W(status) : W(owner));
   }
-  status.DestroyWindow();
-  owner.DestroyWindow();
 }
 
 }  // namespace
