@@ -12,6 +12,7 @@
 #include <chrono>
 #include <string>
 
+#include "platform/ui/choosers.h"
 #include "platform/ui/dialog.h"
 #include "qt_fixture.h"
 
@@ -347,6 +348,28 @@ TEST_F(QtOwnerTest, TheOwnerAModalDialogLeftKeepsTheActivationUnlessTheUserClick
     QTest::qWait(400);
     EXPECT_EQ(QApplication::activeWindow(), click ? W(status) : W(owner));
   }
+}
+
+// A file chooser asked for by a control (as a view asks) holds the whole window disabled while it
+// is up, and after it closes that window is active again with the focus where it was.
+TEST_F(QtOwnerTest, AChooserAskedForByAChildGivesTheKeyboardBackToItsWindow) {
+  CWnd* field = owner.GetDlgItem(IDC_NAME);
+  ASSERT_NE(field, nullptr);
+  W(owner)->activateWindow();
+  field->SetFocus();
+  Settle();
+  bool held = false;
+  Later([&] {
+    held = !owner.IsWindowEnabled();
+    if (QWidget* chooser = QApplication::activeModalWidget()) QTest::keyClick(chooser, Qt::Key_Escape);
+  }, 100);
+  CFileDialog chooser(TRUE, nullptr, nullptr, OFN_HIDEREADONLY, "All Files (*.*)|*.*||", field);
+  EXPECT_EQ(chooser.DoModal(), IDCANCEL);
+  Settle();
+  EXPECT_TRUE(held);
+  EXPECT_TRUE(owner.IsWindowEnabled());
+  EXPECT_EQ(QApplication::activeWindow(), W(owner));
+  EXPECT_EQ(::GetFocus(), field->m_hWnd);
 }
 
 }  // namespace
