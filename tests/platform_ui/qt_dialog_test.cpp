@@ -12,6 +12,7 @@
 #include <chrono>
 #include <string>
 
+#include "platform/ui/choosers.h"
 #include "platform/ui/dialog.h"
 #include "qt_fixture.h"
 
@@ -247,6 +248,128 @@ TEST_F(QtDialogTest, AnOwnedWindowShownBeforeItsOwnerIsKeptAboveIt) {
   EXPECT_FALSE(w->windowFlags() & Qt::FramelessWindowHint);
   owned.DestroyWindow();
   owner.DestroyWindow();
+}
+
+}  // namespace
+
+namespace {
+
+// In a Yes/No box the letters alone answer, as Alt and the letter do; other letters do nothing.
+// A box that is still up after its keys is answered by Enter (its default button).
+TEST_F(QtDialogTest, AYesNoBoxIsAnsweredByItsLettersAlone) {
+  const struct {
+    std::vector<Qt::Key> keys;
+    UINT type;
+    int answer;
+  } cases[] = {
+      {{Qt::Key_Y}, MB_YESNO | MB_DEFBUTTON2, IDYES},
+      {{Qt::Key_N}, MB_YESNO, IDNO},
+      {{Qt::Key_X, Qt::Key_C, Qt::Key_N}, MB_YESNOCANCEL, IDNO},
+  };
+  for (const auto& c : cases) {
+    Later([&c] {
+      const HWND box = ::GetParent(GetFocus());
+      for (Qt::Key k : c.keys) QTest::keyClick(W(GetFocus()), k);
+      Later([box] {
+        if (::IsWindow(box)) QTest::keyClick(W(GetFocus()), Qt::Key_Return);
+      }, 300);
+    });
+    EXPECT_EQ(::MessageBox(nullptr, "Replace the file?", "QAV", c.type), c.answer) << c.keys.size() << " keys";
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// A main window shown with a window it owns (the New view's status window), and a dialog it owns
+// to run modal over it.
+class QtOwnerTest : public QtDialogTest {
+ protected:
+  void SetUp() override {
+    QtDialogTest::SetUp();
+    ASSERT_TRUE(owner.Create(9600));
+    owner.ShowWindow(SW_SHOW);
+    ASSERT_TRUE(status.Create(9600, &owner));
+    status.ShowWindow(SW_SHOW);
+    Settle();
+  }
+  void TearDown() override {
+    status.DestroyWindow();
+    owner.DestroyWindow();
+    QtDialogTest::TearDown();
+  }
+  struct Modal : AskDlg {
+    explicit Modal(CWnd* parent) { m_pParentWnd = parent; }
+  };
+  AskDlg owner, status;
+};
+
+// A window that modal windows disable is activated all the same when the user clicks it (the
+// window manager does, and Qt where there is none): the activation goes on to the modal window
+// over it, through a disabled dialog to its box, and not to an enabled window it owns that was
+// up before them (the status window).
+TEST_F(QtOwnerTest, AClickedWindowThatModalWindowsDisableHandsTheActivationToTheOneOnTop) {
+  Modal dlg(&owner);
+  bool dialogActive = false, boxActive = false;
+  auto clickOwner = [this] {
+    W(owner)->activateWindow();
+    Settle();
+  };
+  Later([&] {
+    clickOwner();
+    dialogActive = QApplication::activeWindow() == W(dlg);
+    Later([&] {
+      const HWND box = ::GetParent(GetFocus());
+      clickOwner();
+      boxActive = box != dlg.m_hWnd && QApplication::activeWindow() == W(box);
+      QTest::keyClick(W(GetFocus()), Qt::Key_Return);
+    });
+    ::MessageBox(dlg.m_hWnd, "No data was found", "QAV", MB_OK);
+    QTest::keyClick(W(GetFocus()), Qt::Key_Escape);
+  });
+  dlg.DoModal();
+  EXPECT_TRUE(dialogActive);
+  EXPECT_TRUE(boxActive);
+}
+
+// After a modal dialog goes its owner has the activation. Another window of ours that the window
+// manager activates right after (openbox's own choice) gives it back; one the user clicks keeps it.
+TEST_F(QtOwnerTest, TheOwnerAModalDialogLeftKeepsTheActivationUnlessTheUserClicksElsewhere) {
+  for (bool click : {false, true}) {
+    SCOPED_TRACE(click ? "clicked" : "activated by the window manager");
+    Modal dlg(&owner);
+    Later([] { QTest::keyClick(W(GetFocus()), Qt::Key_Escape); });
+    dlg.DoModal();
+    Settle();
+    ASSERT_EQ(QApplication::activeWindow(), W(owner));
+    W(status)->activateWindow();
+    if (click) QTest::mouseClick(W(status), Qt::LeftButton, {}, QPoint(5, 5));
+    QTest::qWait(400);
+    EXPECT_EQ(QApplication::activeWindow(), click ? W(status) : W(owner));
+  }
+}
+
+// A file chooser asked for by a control (as a view asks) holds the whole window disabled while it
+// is up, and after it closes that window is active again with the focus where it was.
+TEST_F(QtOwnerTest, AChooserAskedForByAChildGivesTheKeyboardBackToItsWindow) {
+  CWnd* field = owner.GetDlgItem(IDC_NAME);
+  ASSERT_NE(field, nullptr);
+  W(owner)->activateWindow();
+  field->SetFocus();
+  Settle();
+  bool held = false;
+  Later([&] {
+    held = !owner.IsWindowEnabled();
+    if (QWidget* chooser = QApplication::activeModalWidget()) QTest::keyClick(chooser, Qt::Key_Escape);
+  }, 100);
+  CFileDialog chooser(TRUE, nullptr, nullptr, OFN_HIDEREADONLY, "All Files (*.*)|*.*||", field);
+  EXPECT_EQ(chooser.DoModal(), IDCANCEL);
+  Settle();
+  EXPECT_TRUE(held);
+  EXPECT_TRUE(owner.IsWindowEnabled());
+  EXPECT_EQ(QApplication::activeWindow(), W(owner));
+  EXPECT_EQ(::GetFocus(), field->m_hWnd);
 }
 
 }  // namespace

@@ -1,9 +1,12 @@
 #include "platform/ui/choosers.h"
 
 #include <algorithm>
+#include <cctype>
+#include <cstring>
 #include <sys/stat.h>
 
 #include "platform/ui/backend.h"
+#include "platform/ui/input.h"
 #include "platform/ui/loop_internal.h"
 #include "platform/ui/wnd_state.h"
 
@@ -27,6 +30,13 @@ std::function<bool(const FileChooserRequest&, std::string&)>& FileHandler() {
 }
 
 bool IsQt() { return std::string(CurrentBackend().Name()) == "qt"; }
+
+// A chooser is modal to the whole window of its owner, which may be a child (a view): the
+// top-level window is disabled while it is up and active again after it.
+HWND TopOwner(HWND owner) {
+  WndState* top = TopLevelOf(Find(owner));
+  return top != nullptr ? top->hwnd : nullptr;
+}
 
 std::string Trim(const std::string& s) {
   size_t a = s.find_first_not_of(" \t");
@@ -60,6 +70,17 @@ class MessageBoxDialog : public CDialog {
     }
     if (known || id == IDOK) EndDialog(id);
     return TRUE;
+  }
+  // A letter alone does what Alt and the letter do: Y answers "&Yes" and N "&No".
+  BOOL PreTranslateMessage(MSG* msg) override {
+    if (msg->message == WM_KEYDOWN && msg->wParam >= 'A' && msg->wParam <= 'Z')
+      for (const BoxButton& b : m_buttons) {
+        const char* amp = std::strchr(b.text, '&');
+        if (amp == nullptr || std::toupper(static_cast<unsigned char>(amp[1])) != static_cast<int>(msg->wParam)) continue;
+        if (HWND button = ::GetDlgItem(m_hWnd, b.id)) input::Click(button);
+        return TRUE;
+      }
+    return CDialog::PreTranslateMessage(msg);
   }
 
  private:
@@ -185,10 +206,11 @@ bool BrowseForFolder(HWND owner, const char* title, const std::string& start, st
   if (FileHandler()) return FileHandler()(req, path);
   if (!IsQt()) return false;
   const HWND hadFocus = ::GetFocus();
-  if (owner != nullptr) ::EnableWindow(owner, FALSE);
+  const HWND top = TopOwner(owner);
+  if (top != nullptr) ::EnableWindow(top, FALSE);
   bool ok = QtChooseFolder(req.title, start, path);
-  if (owner != nullptr) ::EnableWindow(owner, TRUE);
-  ReturnFromModal(owner, hadFocus);
+  if (top != nullptr) ::EnableWindow(top, TRUE);
+  ReturnFromModal(top, hadFocus);
   return ok;
 }
 
@@ -233,10 +255,11 @@ INT_PTR CFileDialog::DoModal() {
     ok = FileHandler()(req, path);
   } else if (IsQt()) {
     const HWND hadFocus = ::GetFocus();
-    if (owner != nullptr) ::EnableWindow(owner, FALSE);
+    const HWND top = TopOwner(owner);
+    if (top != nullptr) ::EnableWindow(top, FALSE);
     ok = QtChooseFile(req, path);
-    if (owner != nullptr) ::EnableWindow(owner, TRUE);
-    ReturnFromModal(owner, hadFocus);
+    if (top != nullptr) ::EnableWindow(top, TRUE);
+    ReturnFromModal(top, hadFocus);
   }
   if (!ok || path.empty()) return IDCANCEL;
   // A name without an extension gets the default one.

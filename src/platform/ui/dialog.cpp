@@ -216,8 +216,10 @@ INT_PTR CDialog::DoModal() {
     m_inModal = false;
   }
   int result = m_nModalResult;
-  if (m_hWnd != nullptr) ::DestroyWindow(m_hWnd);
+  // The owner takes input again before the dialog goes, so that the activation the dialog leaves
+  // goes to the owner and not to another window the owner has up (the status window).
   if (owner != nullptr) ::EnableWindow(owner, TRUE);
+  if (m_hWnd != nullptr) ::DestroyWindow(m_hWnd);
   ReturnFromModal(owner, hadFocus);
   return result;
 }
@@ -497,8 +499,8 @@ INT_PTR CPropertySheet::DoModal() {
     if (!ModalLoop(this, m_bEnded)) m_nModalResult = IDCANCEL;
   }
   int result = m_nModalResult;
+  if (owner != nullptr) ::EnableWindow(owner, TRUE);  // before the sheet goes, as a dialog does
   if (m_hWnd != nullptr) ::DestroyWindow(m_hWnd);
-  if (owner != nullptr) ::EnableWindow(owner, TRUE);
   ReturnFromModal(owner, hadFocus);
   return result;
 }

@@ -21,6 +21,9 @@ void MoveFocus(HWND to);
 // A modal window owned by `owner` ended: the owner becomes the active window again and `focus`
 // (the control that had the focus when the modal window began) gets it back.
 void ReturnFromModal(HWND owner, HWND focus);
+// The enabled window up over the disabled top-level window `disabled` (the modal dialog or box
+// that disabled it, or one over that); null when there is none.
+HWND ModalWindowOver(HWND disabled);
 void ForgetWindows();
 // The program's title, the caption of message boxes that give none.
 const char* AppTitle();

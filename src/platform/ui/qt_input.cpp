@@ -31,7 +31,9 @@ bool QtBackend::eventFilter(QObject* o, QEvent* e) {
       return false;
     }
     case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonDblClick: return !IsPopup(o) && Mouse(o, static_cast<QMouseEvent*>(e));
+    case QEvent::MouseButtonDblClick:
+      m_activated = nullptr;  // where the user clicks is the user's choice
+      return !IsPopup(o) && Mouse(o, static_cast<QMouseEvent*>(e));
     case QEvent::Enter:
     case QEvent::MouseMove: {
       HWND h = OwnHwnd(o);
@@ -43,7 +45,10 @@ bool QtBackend::eventFilter(QObject* o, QEvent* e) {
       return false;
     }
     case QEvent::WindowActivate:
-      if (auto* w = qobject_cast<QWidget*>(o); w != nullptr && w->isWindow()) KeepActivationAway(w);
+      if (auto* w = qobject_cast<QWidget*>(o); w != nullptr && w->isWindow()) {
+        KeepActivationAway(w);
+        HoldActivation(w);
+      }
       return false;
     case QEvent::Leave:
       if (HWND h = OwnHwnd(o); h != nullptr && !static_cast<QWidget*>(o)->isWindow()) input::MouseLeave(h);
@@ -87,6 +92,10 @@ bool QtBackend::Key(QObject* o, QKeyEvent* k) {
     default:
       if ((k->modifiers() & Qt::AltModifier) && !ctrl && k->key() >= Qt::Key_0 && k->key() <= Qt::Key_Z)
         return MnemonicKey(s, QString(QChar(k->key())));
+      // A letter typed on a push button goes to the window as a key (a message box answers it).
+      if (!(k->modifiers() & (Qt::AltModifier | Qt::ControlModifier | Qt::MetaModifier)) && s->kind == Kind::Button &&
+          k->key() >= Qt::Key_A && k->key() <= Qt::Key_Z)
+        return input::Key(h, static_cast<UINT>(k->key()));
       return false;
     case Qt::Key_Up:
     case Qt::Key_Down:

@@ -267,6 +267,8 @@ class QtBackend : public Backend, public QObject {
   void RaiseOwned(WndState* s);
   void SetOwner(WndState* s, TopWindow* win);
   void KeepActivationAway(QWidget* activated);
+  bool ActivateModalOver(WndState* s);
+  void HoldActivation(QWidget* activated);
   void OwnerHint(WndState* s, TopWindow* win, bool on);
   void TellOwnedWindows(WndState* owner);
   void ScheduleFit(WndState* top);
@@ -308,6 +310,9 @@ class QtBackend : public Backend, public QObject {
   HWND m_shownInactive = nullptr;
   QElapsedTimer m_shownInactiveAt;
   QPointer<QWidget> m_keepActive;
+  // The window the program last activated itself (the owner a modal window went back to), and when.
+  QPointer<QWidget> m_activated;
+  QElapsedTimer m_activatedAt;
 };
 
 extern QtBackend* g_qt;

@@ -165,6 +165,7 @@ void QtBackend::Raise(WndState* s, bool activate) {
   }
   win->activateWindow();
   if (QGuiApplication::platformName() == "xcb") FocusWithoutWindowManager(win);
+  m_activated = nullptr;
 }
 
 // Windows owned by another stay above it: when a window comes to the front, the visible windows
@@ -202,6 +203,26 @@ void QtBackend::Activate(WndState* s) {
   if (win == nullptr || !win->isVisible()) return;
   win->activateWindow();
   if (QGuiApplication::platformName() == "xcb") FocusWithoutWindowManager(win);
+  m_activated = win;
+  m_activatedAt.start();
+}
+
+// When a modal window goes, the window manager chooses a window to activate as well (openbox: the
+// status window, now and then), and its choice may come after the program's. Another window of
+// ours that becomes active soon after the program activated one, without a click of the user's
+// meanwhile, gives the activation back.
+void QtBackend::HoldActivation(QWidget* activated) {
+  if (m_activated.isNull() || activated == m_activated || m_activatedAt.elapsed() > 1500 ||
+      dynamic_cast<TopWindow*>(activated) == nullptr)
+    return;
+  QTimer::singleShot(100, this, [this, other = QPointer<QWidget>(activated)] {
+    QWidget* want = m_activated;
+    if (want == nullptr || other.isNull() || QApplication::activeWindow() != other || !want->isVisible() ||
+        !want->isEnabled())
+      return;
+    want->activateWindow();
+    if (QGuiApplication::platformName() == "xcb") FocusWithoutWindowManager(want);
+  });
 }
 
 // A window shown without activation (Raise) that the window manager activated soon after gives
@@ -314,8 +335,26 @@ void QtBackend::TellOwnedWindows(WndState* owner) {
 // shown may have reached it before it took the window on (openbox then stacks the owned windows
 // as any other), so they are given again now, and the windows it owns come to the front with it.
 void QtBackend::Activated(WndState* s) {
+  if (!s->Enabled() && ActivateModalOver(s)) return;
   TellOwnedWindows(s);
   RaiseOwned(s);
+}
+
+// A click on a window that a modal window disables activates it all the same (the window manager
+// does, and Qt itself where there is none): the modal window (a file chooser, or the dialog or box
+// of ours up over it) takes the activation back, so that the keyboard stays with it.
+bool QtBackend::ActivateModalOver(WndState* s) {
+  QWidget* modal = QApplication::activeModalWidget();
+  if (modal == nullptr) {
+    WndState* up = Find(ModalWindowOver(s->hwnd));
+    modal = up != nullptr ? static_cast<QWidget*>(up->native) : nullptr;
+  }
+  if (modal == nullptr || !modal->isVisible() || modal == s->native) return false;
+  if (QGuiApplication::platformName() != "offscreen") modal->raise();
+  modal->activateWindow();
+  if (QGuiApplication::platformName() == "xcb") FocusWithoutWindowManager(modal);
+  m_activated = nullptr;
+  return true;
 }
 
 SIZE QtBackend::ScreenSize() {
@@ -396,6 +435,7 @@ void QtBackend::SyncTop(WndState* s, TopWindow* win) {
       if (QGuiApplication::platformName() != "offscreen") win->raise();
       RaiseOwned(s);
       win->activateWindow();
+      m_activated = nullptr;  // a window shown now is the program's newest choice
       // The control that has the focus in this window gets Qt's focus too.
       WndState* f = Find(FocusWindow());
       if (f != nullptr && f->native != nullptr && TopLevelOf(f) == s) FocusWidget(f);

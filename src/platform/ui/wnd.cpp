@@ -503,15 +503,15 @@ bool HoldsActivation(WndState* s) {
   return (f != nullptr && TopLevelOf(f) == s) || CurrentBackend().Active(s);
 }
 
-// The newest shown, enabled window that `owner` owns (a modal box that disables it), other than
-// `gone`; null when there is none.
-WndState* NewestEnabledOwned(HWND owner, HWND gone) {
+// The newest shown window that `owner` owns (a modal box that disables it), other than `gone`,
+// only an enabled one when `enabled`; null when there is none.
+WndState* NewestOwned(HWND owner, HWND gone, bool enabled) {
   uintptr_t newest = 0;
   {
     std::lock_guard<std::mutex> g(Reg().lock);
     for (auto& [h, w] : Reg().windows)
-      if (!w->IsChild() && w->owner == owner && w->hwnd != gone && !w->destroying && w->Visible() && w->Enabled() &&
-          !w->minimized)
+      if (!w->IsChild() && w->owner == owner && w->hwnd != gone && !w->destroying && w->Visible() &&
+          (w->Enabled() || !enabled) && !w->minimized)
         newest = std::max(newest, h);
   }
   return newest != 0 ? Find(reinterpret_cast<HWND>(newest)) : nullptr;
@@ -528,7 +528,7 @@ void HandOnActivation(HWND gone, HWND owner) {
   if (!usable(next)) next = Find(DefaultOwner());
   if (!usable(next)) return;
   if (!next->Enabled()) {
-    if (WndState* up = NewestEnabledOwned(next->hwnd, gone)) {
+    if (WndState* up = NewestOwned(next->hwnd, gone, true)) {
       ActivateWithFocus(up, up->lastFocus);
       return;
     }
@@ -541,9 +541,19 @@ void HandOnActivation(HWND gone, HWND owner) {
 }  // namespace
 
 void ReturnFromModal(HWND owner, HWND focus) {
-  WndState* o = Find(owner);
+  // The owner may be a child (a view that asked for a file chooser); its top-level window is the
+  // one that can be active.
+  WndState* o = TopLevelOf(Find(owner));
   if (o == nullptr || !o->Visible() || !o->Enabled()) return;
   ActivateWithFocus(o, focus);
+}
+
+HWND ModalWindowOver(HWND disabled) {
+  WndState* s = Find(disabled);
+  // The newest shown window that a disabled window owns is the one that disabled it (a modal
+  // dialog or box); when that one is disabled too, a window it owns is up over it.
+  for (int depth = 0; s != nullptr && !s->Enabled() && depth < 16; ++depth) s = NewestOwned(s->hwnd, nullptr, false);
+  return s != nullptr && s->Enabled() && s->hwnd != disabled ? s->hwnd : nullptr;
 }
 
 void ForgetWindows() {

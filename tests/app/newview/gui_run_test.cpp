@@ -155,6 +155,7 @@ class GuiRunTest : public ::testing::Test {
     std::filesystem::create_directories(folder / "tmp");
     return key;
   }
+  void KeyboardComesBackAfterEachModalWindow();
   std::filesystem::path exe_;
   pid_t pid_ = 0;
 };
@@ -494,6 +495,107 @@ TEST_F(GuiRunTest, CancelWhileWritingEndsTheRunWithinASecond) {
   EXPECT_LT(seconds, 1.0);
   EXPECT_GT(size(), 2e6);
   EXPECT_LT(size(), lines * lineBytes / 2) << "the cancel did not stop the writing";
+}
+
+}  // namespace
+
+namespace {
+
+// The keyboard comes back to the main window after each modal window the user closes, bare and
+// under openbox. Every key goes to whatever has the focus, as a user's keys do; the test focuses
+// nothing itself. File > Read Config File: the chooser closed by Enter. File > Save Configuration
+// over a file that exists: the chooser, then the Yes/No box answered by Y alone. Browse: the
+// chooser closed by Escape. Select Dates and Select Locations, closed by Escape. Produce Report(s)
+// over a day the archive does not have, into a folder that cannot be made: each of the two boxes
+// keeps the keyboard after a click on the main window it blocks, and Enter closes it.
+void GuiRunTest::KeyboardComesBackAfterEachModalWindow() {
+  AppTempFolder folder;
+  ASSERT_FALSE(WriteRunWithoutReportFolder(folder, 34486).empty());
+  const std::string saved = folder / "saved.nfg";
+  std::ofstream(saved) << "old";
+  ::setenv("TMPDIR", (folder / "tmp/").c_str(), 1);  // the program's temporary folder; this run is the test's own
+  ASSERT_TRUE(Start(folder / "config"));
+  const std::string main = Output("xdotool search --onlyvisible --name '^QAV$' | head -1");
+  ASSERT_TRUE(Shell("xdotool windowmove " + main + " 0 0 windowsize " + main + " 1280 800 && sleep 1"));
+  SForm f;
+  auto mainHasKeys = [&](const char* after) {
+    EXPECT_TRUE(Within(3, [&] { return FocusedWindow() == main; })) << "after " << after << ", " << FocusedWindow()
+                                                                    << " has the keyboard";
+  };
+  auto key = [](const std::string& k) { Output("timeout 10 xdotool key --delay 100 " + k); };
+  auto shown = [](const char* title) { return !ShownWindows(title).empty(); };
+  ASSERT_TRUE(Shell("xdotool mousemove --window " + main + " " + f.At(300, 320) + " click 1 && sleep 1"));
+  mainHasKeys("a click on the form");
+
+  // A file chooser, with a path typed into its name field; a second Enter when the first only took
+  // the chooser's completion. False when it did not open or close.
+  auto choose = [&](const char* item, const char* title, const std::string& path) {
+    key(std::string("alt+f ") + item);
+    if (!Within(10, [&] { return shown(title); })) return false;
+    const std::string chooser = ShownWindows(title).front();
+    auto gone = [&] {
+      const std::vector<std::string> w = ShownWindows(title);
+      return std::find(w.begin(), w.end(), chooser) == w.end();
+    };
+    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    Output("timeout 20 xdotool key ctrl+a type --delay 20 '" + path + "'");
+    key("Return");
+    if (!Within(3, gone)) key("Return");
+    return Within(10, gone);
+  };
+  ASSERT_TRUE(choose("r", "^Open$", folder / "design.nfg")) << "the chooser of Read Config File did not work";
+  mainHasKeys("Read Config File");
+
+  ASSERT_TRUE(choose("s", "^Save As$", saved)) << "the chooser of Save Configuration did not work";
+  // The chooser goes and a box of the same title asks before the file is replaced.
+  ASSERT_TRUE(Within(10, [&] { return FocusedWindow() != main && shown("^Save As$"); })) << "no box asked";
+  std::this_thread::sleep_for(std::chrono::milliseconds(800));
+  key("y");
+  EXPECT_TRUE(Within(10, [&] { return !shown("^Save As$"); })) << "Y did not answer the box";
+  EXPECT_TRUE(Within(5, [&] { return Slurp(saved).starts_with("QAV Main Configuration File"); })) << Slurp(saved);
+  mainHasKeys("Save Configuration");
+
+  ASSERT_TRUE(Shell("xdotool mousemove --window " + main + " " + f.At(7 + 206 - 25, 285 + 7) + " click 1"));  // Browse
+  ASSERT_TRUE(Within(10, [&] { return shown("^Save As$"); })) << "Browse showed no chooser";
+  std::this_thread::sleep_for(std::chrono::milliseconds(800));
+  key("Escape");
+  ASSERT_TRUE(Within(10, [&] { return !shown("^Save As$"); })) << "Escape did not close the chooser";
+  mainHasKeys("Browse");
+
+  const struct {
+    int y;
+    const char* title;
+  } dialogs[] = {{216, "^Select Dates$"}, {260, "^Select Locations"}};
+  for (const auto& d : dialogs) {
+    ASSERT_TRUE(Shell("xdotool mousemove --window " + main + " " + f.At(222 + 35, d.y + 7) + " click 1"));
+    ASSERT_TRUE(Within(15, [&] { return shown(d.title); })) << d.title << " did not open";
+    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    key("Escape");
+    ASSERT_TRUE(Within(10, [&] { return !shown(d.title); })) << "Escape did not close " << d.title;
+    mainHasKeys(d.title);
+  }
+
+  ASSERT_TRUE(Shell("xdotool mousemove --window " + main + " " + f.At(7 + 103, 333 + 10) + " click 1"));
+  const std::string boxes = "^(QAV|Produce Report\\(s\\))$";
+  for (int box = 1; box <= 2; ++box) {
+    ASSERT_TRUE(Within(60, [&] { return ShownWindows(boxes).size() > 1; })) << "message box " << box << " did not show";
+    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    Shell("xdotool mousemove --window " + main + " " + f.At(300, 320) + " click 1 && sleep 1");
+    if (const char* shots = std::getenv("QAV_SHOTS"); shots != nullptr && box == 1)
+      Shell(std::string("timeout 15 import -window root ") + shots + "/box_after_click_on_main.png");
+    ASSERT_EQ(CloseTheFocusedBox(boxes, main), "") << "message box " << box;
+  }
+  mainHasKeys("the boxes of the run");
+}
+
+TEST_F(GuiRunTest, KeyboardComesBackAfterEachModalWindowOnABareDisplay) {
+  if (!RunOnOwnDisplay(EDesktop::BareX)) return;
+  KeyboardComesBackAfterEachModalWindow();
+}
+
+TEST_F(GuiRunTest, KeyboardComesBackAfterEachModalWindowUnderAWindowManager) {
+  if (!RunOnOwnDisplay(EDesktop::Openbox)) return;
+  KeyboardComesBackAfterEachModalWindow();
 }
 
 }  // namespace
