@@ -195,6 +195,25 @@ TEST_F(MainViewTest, AFailingProfileWriteGivesOneBoxAfterEveryKeyWasTried) {
   SetActiveProfile(store_.get());
 }
 
+TEST_F(MainViewTest, ASaveThatFailsAtTheEndNamesTheSettingsFileAndTheReason) {
+  const CRuntimeClass* registered = FindMainView(IDR_MAINFRAME);
+  RegisterMainView(IDR_MAINFRAME, RUNTIME_CLASS(CMainDlg));
+  const std::string folder = folder_ / "KARVO";
+  profile_ = std::make_unique<CProfile>(folder + "/qav.ini");
+  store_ = std::make_unique<CFileProfileStore>(*profile_);
+  SetActiveProfile(store_.get());
+  Start();
+  RegisterMainView(IDR_MAINFRAME, registered);
+  // The settings folder is gone, and a file has its name.
+  std::filesystem::remove_all(folder);
+  std::ofstream(folder) << "not a folder";
+  frame_->DestroyWindow();
+  ASSERT_EQ(boxes_.size(), 1u);
+  EXPECT_EQ(boxes_[0].text,
+            "CMainDlg::~CMainDlg: Error writing to profile. Please contact your software maintenance engineer.\n\n"
+            "The settings file\n" + folder + "/qav.ini\ncould not be written: The system cannot find the path specified.");
+}
+
 TEST_F(MainViewTest, TheProgramsOwnProfileIsNamedAfterIt) {
   SetActiveProfile(nullptr);
   Start();
