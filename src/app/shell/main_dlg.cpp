@@ -143,7 +143,8 @@ BOOL CMainDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
 
 bool CMainDlg::HandleWorkerCommand(UINT id, LPARAM payload) {
   SPendingPath pending;
-  const bool withPath = id == ID_WORKER_OUTFILE_ERROR || id == ID_WORKER_OUTPUT_TO || id == ID_WORKER_WRITE_FAILED;
+  const bool withPath = id == ID_WORKER_OUTFILE_ERROR || id == ID_WORKER_OUTPUT_TO || id == ID_WORKER_WRITE_FAILED ||
+                        id == ID_WORKER_DATA_FILE_NAME;
   if (withPath) {
     std::lock_guard<std::mutex> lock(m_pathLock);
     auto it = m_pendingPaths.find(payload);
