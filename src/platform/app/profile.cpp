@@ -349,7 +349,7 @@ BOOL CProfile::WriteProfileString(const char* section, const char* key, const ch
 }
 
 DWORD CProfile::Save(bool durable) {
-  // A file that was there but was not read is never written over.
+  // A file that was there but was not read, or is read-only, is never written over.
   if (IsFileLeftAlone()) return 0;
   std::string text;
   for (const auto& line : m_leadingLines) text += line + "\r\n";
