@@ -29,9 +29,7 @@ std::string Folded(std::string_view s) {
 // A file that this program may not write, or that nobody may (no write permission at all: a
 // user who runs as root is held to that too). Saving it would replace it through a rename.
 bool IsReadOnly(const std::string& path, const struct stat& st) {
-  if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return true;
-  if (::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0) return false;
-  return errno == EACCES || errno == EROFS || errno == EPERM;
+  return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0;
 }
 
 bool HasLineBreak(const char* s) { return s != nullptr && std::strpbrk(s, "\r\n") != nullptr; }
