@@ -6,6 +6,7 @@
 
 #include "archive/archive_globals.h"
 #include "archive/input_desc.h"
+#include "archive/ntso_format.h"
 #include "platform/base/errors.h"
 #include "trafficdata/summary.h"
 
@@ -37,6 +38,9 @@ int CheckDayLayout(CNTSODB& db, int r) {
   return r;
 }
 
+// The name list of an EXPAND database beside its .DAT.
+std::string NtsPath(const std::string& dat) { return dat.substr(0, NtsoBaseNameLength(dat.c_str())) + ".NTS"; }
+
 int TwoDigits(const BYTE* p) {
   // A two-character decimal text: leading blanks, then digits up to the first other character.
   int i = 0, v = 0;
@@ -62,8 +66,10 @@ void PeParseDateRow(const BYTE* row, int& year, int& month, int& day) {
 
 CFMDBInput::~CFMDBInput() { m_Database.Close(); }
 
+std::string FmdbDayPath(const CDateTimeEx& day) { return g_DataRootPath.Get() + day.Format("DATA%Y\\%Y%m%d.DAT"); }
+
 BOOL CFMDBInput::Open(const CDateTimeEx& day, CFileException* error, bool askForDisc) {
-  std::string path = g_DataRootPath.Get() + day.Format("DATA%Y\\%Y%m%d.DAT");
+  const std::string path = FmdbDayPath(day);
   int r = m_Database.Open(path.c_str(), 0);
   // Only a missing file leads to the request: a mounted disc of another year lacks the folder (3)
   // and a damaged file stays damaged.
@@ -73,16 +79,21 @@ BOOL CFMDBInput::Open(const CDateTimeEx& day, CFileException* error, bool askFor
     if (!RequestDisc(m, d, y)) break;
     r = m_Database.Open(path.c_str(), 0);
   }
+  const bool ntsFailed = r != 0 && m_Database.NtsOpenFailed();
   r = CheckDayLayout(m_Database, r);
   if (r == 0) return TRUE;
-  FillError(error, static_cast<DWORD>(r), path);
+  // The file that failed: the day's .DAT, or the name list beside it of an EXPAND day.
+  FillError(error, static_cast<DWORD>(r), ntsFailed ? NtsPath(path) : path);
   return FALSE;
 }
 
 BOOL CFMDBInput::OpenFile(const char* fileName, CFileException* error) {
-  int r = CheckDayLayout(m_Database, m_Database.Open(fileName, 0));
+  int r = m_Database.Open(fileName, 0);
+  const bool ntsFailed = r != 0 && m_Database.NtsOpenFailed();
+  r = CheckDayLayout(m_Database, r);
   if (r == 0) return TRUE;
-  FillError(error, static_cast<DWORD>(r), fileName ? fileName : "");
+  const std::string path = fileName ? fileName : "";
+  FillError(error, static_cast<DWORD>(r), ntsFailed ? NtsPath(path) : path);
   return FALSE;
 }
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "archive/ntsodb.h"
 #include "containers/adr_array.h"
@@ -28,6 +29,9 @@ class CInput {
   virtual ~CInput() {}
 };
 
+// The path of a day's database file: the archive root and "DATA%Y\%Y%m%d.DAT".
+std::string FmdbDayPath(const CDateTimeEx& day);
+
 class CFMDBInput : public CInput {
  public:
   CNTSODB m_Database;
@@ -37,7 +41,8 @@ class CFMDBInput : public CInput {
   // asks for the disc and tries again on OK. A database whose column count is neither 288
   // (five-minute periods) nor 4320 (20-second intervals) is no day file: 87. Without
   // `askForDisc` a missing file fails at once (a reader that leaves the request to the thread
-  // that handles the days in date order).
+  // that handles the days in date order). The failure record names the file that failed: the
+  // .DAT, or the .NTS of an EXPAND day whose name list could not be opened.
   BOOL Open(const CDateTimeEx& day, CFileException* error = nullptr, bool askForDisc = true);
   BOOL OpenFile(const char* fileName, CFileException* error = nullptr);
 };

@@ -83,6 +83,7 @@ CNTSODB::~CNTSODB() { Close(); }
 int CNTSODB::Open(const char* name, int mode) {
   if (mode < 0 || mode > 3) return kNtsoErrMode;
   if (IsDatOpen()) Close();
+  m_bNtsOpenFailed = false;
   if (!name) name = "";
   m_strBaseName.Copy(name, static_cast<int>(NtsoBaseNameLength(name)));
   CStr<char, wchar_t> path(m_strBaseName);
@@ -98,6 +99,7 @@ int CNTSODB::Open(const char* name, int mode) {
 }
 
 int CNTSODB::ReadHeader() {
+  m_bNtsOpenFailed = false;
   CStream block;
   m_nDatSize = ntsoio::SizeOf(m_DatFile, DatDirect());
   int r = ntsoio::ReadHeaderBlock(m_DatFile, DatDirect(), block);
@@ -155,6 +157,7 @@ int CNTSODB::ReadHeader() {
       r = static_cast<int>(m_NtsDirect.Open(path.m_pData, AccessFor(m_nMode), ShareFor(m_nMode), OPEN_EXISTING));
     else
       r = static_cast<int>(m_NtsFile.Open(path.m_pData, AccessFor(m_nMode), OPEN_EXISTING, ShareFor(m_nMode), 0));
+    m_bNtsOpenFailed = r != 0;
     CStream nts;
     NtsoHeaderInfo ntsInfo;
     HeaderNumbers nn;

@@ -46,6 +46,9 @@ class CNTSODB : public CThreadAccessControl {
 
   // ---- reading ----
   int Open(const char* name, int mode);
+  // True when the last Open failed because the .NTS of an EXPAND database could not be opened
+  // (missing beside its .DAT, say): the error Open returned is that file's.
+  bool NtsOpenFailed() const { return m_bNtsOpenFailed; }
   int ReadHeader();
   int ReadNameList(const CStream& list);
   CNTSO* FindName(const char* name) const;
@@ -152,6 +155,7 @@ class CNTSODB : public CThreadAccessControl {
   FileHandle m_DatDirect;
   FileHandle m_NtsDirect;
   uint64_t m_nDatSize = 0;  // size of a directly read .DAT, taken at open
+  bool m_bNtsOpenFailed = false;
   CStream m_ListBytes;      // reading modes: the bytes m_Entries and m_Index were parsed from
   bool m_bListFromBytes = false;  // m_Entries and m_Index are exactly the parse of m_ListBytes
   // Open addressing, a power of two of slots, each 0 or 1 + a position in m_Index; empty when

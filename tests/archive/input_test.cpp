@@ -2,6 +2,7 @@
 // the disc request.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 #include <chrono>
 #include <cstdio>
@@ -195,6 +196,16 @@ TEST_F(Archive, OpenFileReportsWhyItFailed) {
   const std::string day = s_dir->Path() + "arc/DATA1994/19940101.DAT";
   EXPECT_TRUE(input.OpenFile(day.c_str(), &error));
   EXPECT_GE(input.m_Database.m_nMode, 0);
+  // An EXPAND day without its name list: the record names the .NTS.
+  const auto expand = std::find_if(s_days.begin(), s_days.end(), [](const SampleDayInfo& d) { return d.written && d.expand; });
+  ASSERT_NE(expand, s_days.end());
+  const CDateTimeEx date(expand->year, expand->month, expand->day);
+  const std::string lone = s_dir->Path() + date.Format("arc/DATA%Y/NONTS.DAT");
+  std::filesystem::copy_file(s_dir->Path() + date.Format("arc/DATA%Y/%Y%m%d.DAT"), lone);
+  EXPECT_FALSE(input.OpenFile(lone.c_str(), &error));
+  EXPECT_EQ(error.m_lOsError, 2);
+  EXPECT_EQ(error.m_strFileName, s_dir->Path() + date.Format("arc/DATA%Y/NONTS.NTS"));
+  std::filesystem::remove(lone);
 }
 
 // Writes a number into a header field's value slot, right-aligned up to the line's CR LF.

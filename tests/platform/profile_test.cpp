@@ -16,6 +16,7 @@
 #include <functional>
 #include <future>
 #include <memory>
+#include <random>
 
 TEST(Profile, RoundTripWithDefaultsAndNegativeNumbers) {
   TestFolder dir;
@@ -135,20 +136,41 @@ std::string ZeroDevice(const std::string& path) {
 
 TEST(Profile, AFileThatCannotBeASettingsFileIsNeitherWaitedOnNorReadNorWrittenOver) {
   const std::string stored = "[GENERAL]\r\nUSE_CLASSIC=1\r\n";
+  const auto randomBytes = [](size_t n) {
+    std::mt19937 random(37);
+    std::string bytes(n, '\0');
+    for (char& c : bytes) c = static_cast<char>(random());
+    return bytes;
+  };
   const struct {
     const char* what;
     std::function<void(const std::string&)> make;
     CProfile::FileState state;
+    UINT useClassic;  // what the profile reads
   } cases[] = {
-      {"a FIFO", [](const std::string& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0); }, CProfile::FileState::NotRegularFile},
+      {"a FIFO", [](const std::string& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0); }, CProfile::FileState::NotRegularFile, 0},
       {"a link to a zero device", [](const std::string& p) { ASSERT_EQ(::symlink(ZeroDevice(p).c_str(), p.c_str()), 0); },
-       CProfile::FileState::NotRegularFile},
-      {"a folder", [](const std::string& p) { ASSERT_EQ(::mkdir(p.c_str(), 0700), 0); }, CProfile::FileState::NotRegularFile},
+       CProfile::FileState::NotRegularFile, 0},
+      {"a folder", [](const std::string& p) { ASSERT_EQ(::mkdir(p.c_str(), 0700), 0); }, CProfile::FileState::NotRegularFile, 0},
       {"a link to itself", [](const std::string& p) { ASSERT_EQ(::symlink(p.c_str(), p.c_str()), 0); },
-       CProfile::FileState::Unreadable},
+       CProfile::FileState::Unreadable, 0},
       {"a file over the limit",
        [&](const std::string& p) { TestFolder::Write(p, stored + std::string(CProfile::kMaxFileBytes, ';')); },
-       CProfile::FileState::TooLarge},
+       CProfile::FileState::TooLarge, 0},
+      {"4 KB of random bytes", [&](const std::string& p) { TestFolder::Write(p, randomBytes(4096)); },
+       CProfile::FileState::NotText, 0},
+      {"1 MB of random bytes", [&](const std::string& p) { TestFolder::Write(p, randomBytes(1 << 20)); },
+       CProfile::FileState::NotText, 0},
+      {"settings with a NUL byte", [&](const std::string& p) { TestFolder::Write(p, stored + std::string(1, '\0')); },
+       CProfile::FileState::NotText, 0},
+      {"settings with an escape byte", [&](const std::string& p) { TestFolder::Write(p, "\x1B" + stored); },
+       CProfile::FileState::NotText, 0},
+      {"a read-only file",
+       [&](const std::string& p) {
+         TestFolder::Write(p, stored);
+         ASSERT_EQ(::chmod(p.c_str(), 0444), 0);
+       },
+       CProfile::FileState::ReadOnly, 1},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -167,7 +189,7 @@ TEST(Profile, AFileThatCannotBeASettingsFileIsNeitherWaitedOnNorReadNorWrittenOv
     EXPECT_EQ(p->GetFileState(), c.state);
     EXPECT_TRUE(p->IsFileLeftAlone());
     EXPECT_EQ(p->GetReadError() != 0, c.state == CProfile::FileState::Unreadable);
-    EXPECT_EQ(p->GetProfileInt("GENERAL", "USE_CLASSIC", 0), 0u);
+    EXPECT_EQ(p->GetProfileInt("GENERAL", "USE_CLASSIC", 0), c.useClassic);
     // Writes are kept for the run, and reported as done.
     EXPECT_TRUE(p->WriteProfileInt("GENERAL", "USE_CLASSIC", 2));
     EXPECT_EQ(p->GetProfileInt("GENERAL", "USE_CLASSIC", 0), 2u);
@@ -194,4 +216,82 @@ TEST(Profile, ReadingTakesTimeInProportionToTheFile) {
   EXPECT_EQ(p.GetFileState(), CProfile::FileState::Read);
   EXPECT_EQ(p.GetProfileInt("one", "key_49999", 0), 49999u);
   EXPECT_LT(seconds, 2.0);
+}
+
+TEST(Profile, ASaveKeepsTheLinesTheProfileDoesNotUse) {
+  // Each file gets USE_CLASSIC in GENERAL and a new section PE_VALID.
+  const struct {
+    const char* what;
+    std::string before, after;
+  } cases[] = {
+      {"a hand-written file",
+       "; QAV settings, caf\xE9 \x81\x9D\n\n[GENERAL]  ; main\n; where the archive is\nCDROM_PATH=/media/cd\n"
+       "note without equals\n=no key\n\n# output\n[OUTPUT]\nAUTOOPEN=0\n[broken\n[general]\nOTHER=1",
+       // A section given twice is one: its second part follows the first.
+       "; QAV settings, caf\xE9 \x81\x9D\r\n\r\n[GENERAL]  ; main\r\n; where the archive is\r\nCDROM_PATH=/media/cd\r\n"
+       "note without equals\r\n=no key\r\n\r\n# output\r\n[general]\r\nOTHER=1\r\nUSE_CLASSIC=1\r\n[OUTPUT]\r\n"
+       "AUTOOPEN=0\r\n[broken\r\n\r\n[PE_VALID]\r\nPEAK1_START=5\r\n"},
+      {"plain text", "Dear reader,\nthese are notes.\n",
+       "Dear reader,\r\nthese are notes.\r\n\r\n[GENERAL]\r\nUSE_CLASSIC=1\r\n\r\n[PE_VALID]\r\nPEAK1_START=5\r\n"},
+      {"the program's own file", "[GENERAL]\r\nUSE_CLASSIC=0\r\n\r\n",
+       "[GENERAL]\r\nUSE_CLASSIC=1\r\n\r\n[PE_VALID]\r\nPEAK1_START=5\r\n"},
+      {"an empty file", "", "[GENERAL]\r\nUSE_CLASSIC=1\r\n\r\n[PE_VALID]\r\nPEAK1_START=5\r\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    TestFolder dir;
+    const std::string path = dir / "qav.ini";
+    TestFolder::Write(path, c.before);
+    {
+      CProfile p(path);
+      EXPECT_EQ(p.GetFileState(), CProfile::FileState::Read);
+      EXPECT_TRUE(p.WriteProfileInt("GENERAL", "USE_CLASSIC", 1));
+      EXPECT_TRUE(p.WriteProfileInt("PE_VALID", "PEAK1_START", 5));
+    }
+    EXPECT_EQ(TestFolder::Read(path), c.after);
+    // Read again and saved unchanged, the file stays as it is.
+    { CProfile(path).WriteProfileInt("GENERAL", "USE_CLASSIC", 1); }
+    EXPECT_EQ(TestFolder::Read(path), c.after);
+  }
+}
+
+TEST(Profile, RandomTextKeepsEveryLineAndValueThroughASave) {
+  // Texts of the characters that make settings lines: after a write, the file holds every line
+  // without "=" that it held (section lines, comments, other text), in order, and reads the same
+  // values plus the one written.
+  const char alphabet[] = "[]=;# \tab\r\n\n\xE9";
+  std::mt19937 random(5);
+  TestFolder dir;
+  const std::string path = dir / "qav.ini";
+  for (int round = 0; round < 100; ++round) {
+    std::string text(random() % 120, ' ');
+    for (char& c : text) c = alphabet[random() % (sizeof alphabet - 1)];
+    TestFolder::Write(path, text);
+    std::vector<std::pair<std::string, std::string>> keys;
+    for (const char* s : {"a", "b", "ab", "A"})
+      for (const char* k : {"a", "b", "ab", "b a"}) keys.emplace_back(s, k);
+    std::vector<std::string> before;
+    {
+      CProfile p(path);
+      for (const auto& [s, k] : keys) before.push_back(p.GetProfileString(s.c_str(), k.c_str(), "?"));
+      ASSERT_TRUE(p.WriteProfileString("new", "key", "v"));
+    }
+    CProfile q(path);
+    for (size_t i = 0; i < keys.size(); ++i)
+      EXPECT_EQ(q.GetProfileString(keys[i].first.c_str(), keys[i].second.c_str(), "?"), before[i]) << text;
+    EXPECT_EQ(q.GetProfileString("new", "key"), "v") << text;
+    const std::string saved = TestFolder::Read(path);
+    size_t at = 0;
+    for (size_t pos = 0; pos < text.size();) {
+      size_t eol = text.find('\n', pos);
+      if (eol == std::string::npos) eol = text.size();
+      std::string line = text.substr(pos, eol - pos);
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      pos = eol + 1;
+      if (line.find('=') != std::string::npos) continue;
+      const size_t found = saved.find(line + "\r\n", at);
+      ASSERT_NE(found, std::string::npos) << "lost " << line << " of " << text;
+      at = found + line.size() + 2;
+    }
+  }
 }

@@ -79,7 +79,7 @@ bool ReadSelection(CSetupLines& r, ECfgLayout layout, ClassicSelection& sel, int
     ClassicCabinetRec c;
     if (layout == ECfgLayout::NG1 && !r.Text(c.id, kCabinetIdChars, BlockText("cabinet ids", b))) return false;
     if (!r.Text(c.alias, kAliasChars, BlockText("cabinet aliases", b)) ||
-        !r.Int(c.milepost, 0, 99999, BlockText("cabinet mileposts", b)) ||
+        !ReadMilepost(r, c.milepost, layout == ECfgLayout::Older, BlockText("cabinet mileposts", b)) ||
         !r.Text(c.location, kLocationChars, BlockText("cabinet locations", b)))
       return false;
     if (!r.Index(c.roadway, roads, BlockText("roadway index of a cabinet", b))) return false;

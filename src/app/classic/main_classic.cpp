@@ -7,6 +7,7 @@
 #include "app/shell/qav_app.h"
 #include "platform/base/errors.h"
 #include "app/shell/report_opener.h"
+#include "app/shell/settings.h"
 #include "app/shell/text_lines.h"
 #include "platform/ui/choosers.h"
 #include "support/thread.h"
@@ -127,7 +128,7 @@ CMainClassic::~CMainClassic() {
   bool ok = true;
   for (int k = 0; k < SK_COUNT; ++k) ok = WritePeriodValidity(profile, k, g_PeriodValidity[k]) && ok;
   ok = WriteMultiValidity(profile, m_ValidDays.m_values) && ok;
-  if (!ok) AfxMessageBox(kProfileWriteError, MB_OK | MB_ICONHAND);
+  if (!ok) AfxMessageBox(ProfileWriteErrorMessage(kProfileWriteError, profile).c_str(), MB_OK | MB_ICONHAND);
 }
 
 // ---- First update and data exchange ----

@@ -12,6 +12,7 @@
 #include "app/select/dates_dlg.h"
 #include "app/shell/qav_app.h"
 #include "app/shell/report_opener.h"
+#include "app/shell/settings.h"
 #include "app/shell/text_lines.h"
 #include "platform/base/errors.h"
 #include "platform/kernel/files.h"
@@ -112,7 +113,10 @@ CMainNew::CMainNew() : CMainDlg(IDD_MAIN_NEW), m_wndStatusMsgs(&m_lbStatus, this
 
 CMainNew::~CMainNew() {
   if (!WriteProfile(*this, ActiveProfile()))
-    AfxMessageBox("CMainNew::~CMainNew(): Error writing to profile. Please contact your software maintenance engineer.",
+    AfxMessageBox(ProfileWriteErrorMessage("CMainNew::~CMainNew(): Error writing to profile. Please contact your "
+                                           "software maintenance engineer.",
+                                           ActiveProfile())
+                      .c_str(),
                   MB_OK | MB_ICONHAND);
 }
 

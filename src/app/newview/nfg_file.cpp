@@ -57,7 +57,8 @@ bool ReadSelection(CSetupLines& in, SNewConfig& c, bool oldCabinets) {
   for (int i = 0; i < nc; ++i) {
     SNfgCabinet cab;
     if (!oldCabinets && !in.Text(cab.id, kCabinetIdChars, "cabinet ids")) return false;
-    if (!in.Text(cab.alias, kAliasChars, "cabinet aliases") || !in.Int(cab.milepost, 0, 99999, "cabinet mileposts") ||
+    if (!in.Text(cab.alias, kAliasChars, "cabinet aliases") ||
+        !ReadMilepost(in, cab.milepost, oldCabinets, "cabinet mileposts") ||
         !in.Text(cab.location, kLocationChars, "cabinet locations"))
       return false;
     if (!in.Index(cab.roadway, r, "roadway index of a cabinet")) return false;

@@ -175,6 +175,7 @@ class CLoad {
     CStream bytes;                          // the records of every element
     std::vector<CNTSODB::SColumns> where;   // per element: its records in `bytes`, or why none
     DWORD openError = 0;                    // the day file could not be opened (504)
+    std::string openFile;                   // the file that failed, when it is not the day's .DAT
     int columns = 0;
     int64_t withData = 0;
     std::vector<std::pair<int, DWORD>> failures;  // element, error: 506 and 502, in list order
@@ -359,6 +360,7 @@ class CLoad {
   void ReadDay(int i, bool askForDisc) {
     SDaySlot& slot = Slot(i);
     slot.openError = 0;
+    slot.openFile.clear();
     slot.columns = 0;
     slot.withData = 0;
     slot.failures.clear();
@@ -375,6 +377,7 @@ class CLoad {
       CFMDBInput input;
       if (!input.Open(date, &record, askForDisc)) {
         slot.openError = static_cast<DWORD>(record.m_lOsError);
+        if (record.m_strFileName != FmdbDayPath(date)) slot.openFile = record.m_strFileName;
         missing = !askForDisc && slot.openError == ERROR_FILE_NOT_FOUND;
       } else {
         ReadRecords(i, input.m_Database, slot);
@@ -462,6 +465,7 @@ class CLoad {
     if (m_outOfMemory) return;
     if (slot.openError != 0) {
       PostFailure(ID_WORKER_DATA_FILE_ERROR, *m_days.m_pData[i], slot.openError);
+      if (!slot.openFile.empty()) m_poster.PostPath(ID_WORKER_DATA_FILE_NAME, slot.openFile);
     } else if (slot.columns != 0) {
       m_fine = slot.columns != PERIODS_PER_DAY ? 1 : 0;
       m_run.noteDayLayout(m_fine != 0);

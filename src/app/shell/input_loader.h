@@ -21,6 +21,8 @@ class IWorkerPoster {
  public:
   virtual ~IWorkerPoster() = default;
   virtual void Post(UINT id, LPARAM payload) = 0;
+  // An id whose payload is a path (the view keeps the text until it handles the id).
+  virtual void PostPath(UINT id, const std::string& path) {}
 };
 
 // How many element-days a load was asked for (elements of a known type times days), and how many
@@ -100,8 +102,9 @@ double LoadSpeedup(int64_t elementDays);
 uint32_t LoadDayUnits(double speedup, bool fine, bool summaries);
 
 // Loads every day of `days` (ascending) for every element of `elements`. Posts 500 at the start,
-// 503 at a normal end, 504/505/506 each followed by 502 with the error number, and 509 when the
-// keep-going flag was found cleared after a day; the result is null then. Every element-day, read
+// 503 at a normal end, 504/505/506 each followed by 502 with the error number (and 504 of a
+// database day whose failing file is not its .DAT, but the .NTS beside it, then by 529 naming
+// that file), and 509 when the keep-going flag was found cleared after a day; the result is null then. Every element-day, read
 // or not, adds its LoadDayUnits to the progress counter (20-second ones when its day file, or the
 // last one read before a missing file, is in the 20-second layout; with the summaries' units with
 // `summariesOnly`) once its day is done; the layout of every day file read goes to

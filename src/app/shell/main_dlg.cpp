@@ -7,6 +7,7 @@
 #include "app/shell/app_globals.h"
 #include "app/shell/qav_app.h"
 #include "app/shell/report_opener.h"
+#include "app/shell/settings.h"
 #include "archive/archive_globals.h"
 #include "platform/kernel/time.h"
 
@@ -54,7 +55,8 @@ CMainDlg::~CMainDlg() {
     log->m_pfnLine = nullptr;
     log->m_pLineContext = nullptr;
   }
-  if (!WriteProfileSettings(ActiveProfile())) AfxMessageBox(kProfileWriteError, MB_OK | MB_ICONHAND);
+  if (!WriteProfileSettings(ActiveProfile()))
+    AfxMessageBox(ProfileWriteErrorMessage(kProfileWriteError, ActiveProfile()).c_str(), MB_OK | MB_ICONHAND);
   if (m_pWaitDialog != nullptr) {
     delete m_pWaitDialog;
     m_pWaitDialog = nullptr;
@@ -141,7 +143,8 @@ BOOL CMainDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
 
 bool CMainDlg::HandleWorkerCommand(UINT id, LPARAM payload) {
   SPendingPath pending;
-  const bool withPath = id == ID_WORKER_OUTFILE_ERROR || id == ID_WORKER_OUTPUT_TO || id == ID_WORKER_WRITE_FAILED;
+  const bool withPath = id == ID_WORKER_OUTFILE_ERROR || id == ID_WORKER_OUTPUT_TO || id == ID_WORKER_WRITE_FAILED ||
+                        id == ID_WORKER_DATA_FILE_NAME;
   if (withPath) {
     std::lock_guard<std::mutex> lock(m_pathLock);
     auto it = m_pendingPaths.find(payload);

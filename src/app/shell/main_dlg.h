@@ -170,6 +170,7 @@ class CMainDlg : public CFormView {
    public:
     explicit CViewPoster(CMainDlg* view) : m_view(view) {}
     void Post(UINT id, LPARAM payload) override { m_view->PostWorker(id, payload); }
+    void PostPath(UINT id, const std::string& path) override { m_view->PostWorkerPath(id, path.c_str()); }
 
    private:
     CMainDlg* m_view;
@@ -181,7 +182,7 @@ class CMainDlg : public CFormView {
     DWORD error = 0;                      // 523
     EDiscarded left = EDiscarded::Kept;   // 523
   };
-  std::map<LPARAM, SPendingPath> m_pendingPaths;  // path payloads of 513/514/523 not yet handled
+  std::map<LPARAM, SPendingPath> m_pendingPaths;  // path payloads of 513/514/523/529 not yet handled
   void PostPending(UINT id, SPendingPath pending);
   LPARAM m_nextPathKey = 1;
   bool m_logAttached = false;

@@ -113,10 +113,10 @@ BOOL CQAVApp::InitInstance() {
   if (m_pMainWnd == nullptr) return FALSE;
   m_pMainWnd->ShowWindow(SW_SHOWMAXIMIZED);
   m_pMainWnd->UpdateWindow();
-  // A settings file that was not read is named once, over the window that now runs on the
-  // defaults.
-  const std::string unread = UnreadProfileMessage(ActiveProfile());
-  if (!unread.empty()) AfxMessageBox(unread.c_str(), MB_OK | MB_ICONEXCLAMATION);
+  // A settings file that is left as it is (not read, or read-only) is named once, over the window
+  // that now runs on its settings.
+  const std::string leftAlone = LeftAloneProfileMessage(ActiveProfile());
+  if (!leftAlone.empty()) AfxMessageBox(leftAlone.c_str(), MB_OK | MB_ICONEXCLAMATION);
   return TRUE;
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "app/shell/text_lines.h"
 #include "platform/base/errors.h"
 #include "platform/kernel/files.h"
 #include "platform/kernel/optical.h"
@@ -32,7 +33,7 @@ bool IsUnder(const std::string& path, const std::string& root) {
 }
 }  // namespace
 
-std::string UnreadProfileMessage(const IProfileStore& profile) {
+std::string LeftAloneProfileMessage(const IProfileStore& profile) {
   const CProfile* file = profile.ProfileFile();
   if (file == nullptr || !file->IsFileLeftAlone()) return std::string();
   std::string why;
@@ -41,6 +42,11 @@ std::string UnreadProfileMessage(const IProfileStore& profile) {
     case CProfile::FileState::TooLarge:
       why = "is larger than " + std::to_string(CProfile::kMaxFileBytes >> 20) + " MB.";
       break;
+    case CProfile::FileState::NotText: why = "is not a settings file: it holds bytes that are not text."; break;
+    case CProfile::FileState::ReadOnly:
+      return "The settings file\n" + file->GetPath() +
+             "\nis read-only.\n\nThe program starts with the settings in it and leaves that file as it is: "
+             "changes of the settings last until the program ends.";
     default: {
       std::string text;
       why = "cannot be read";
@@ -52,6 +58,13 @@ std::string UnreadProfileMessage(const IProfileStore& profile) {
   }
   return "The settings file\n" + file->GetPath() + "\n" + why +
          "\n\nThe program starts with its default settings and leaves that file as it is.";
+}
+
+std::string ProfileWriteErrorMessage(const char* text, const IProfileStore& profile) {
+  const CProfile* file = profile.ProfileFile();
+  if (file == nullptr || !file->HasWriteFailed()) return text;
+  return std::string(text) + "\n\nThe settings file\n" + file->GetPath() +
+         "\ncould not be written: " + SystemErrorLine(file->GetLastSaveError());
 }
 
 UINT ReadUseClassic(IProfileStore& profile) { return profile.GetInt(kGeneral, "USE_CLASSIC", 0); }

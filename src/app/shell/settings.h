@@ -27,10 +27,15 @@ struct SOutputSettings {
   std::string mdsPath;     // MDS_PATH
 };
 
-// What the user is told, once, when the settings file is there but was not read (not a regular
-// file, too large, unreadable): the program then runs on the defaults and leaves the file as it
-// is. Empty when the file was read or does not exist.
-std::string UnreadProfileMessage(const IProfileStore& profile);
+// What the user is told, once, when the program leaves the settings file as it is: when it is there
+// but was not read (not a regular file, too large, unreadable, not text), and the program runs on
+// the defaults; or when it is read-only, and changes of the settings last only until the program
+// ends. Empty when the file was read and may be written, or does not exist.
+std::string LeftAloneProfileMessage(const IProfileStore& profile);
+
+// The box shown when the settings could not be saved: `text`, then the settings file and the
+// system's reason, when the store has a file whose save failed.
+std::string ProfileWriteErrorMessage(const char* text, const IProfileStore& profile);
 
 // USE_CLASSIC of section GENERAL (default 0).
 UINT ReadUseClassic(IProfileStore& profile);

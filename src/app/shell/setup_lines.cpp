@@ -71,6 +71,10 @@ bool CSetupLines::Int(int& v, int lo, int hi, const char* what) {
   return true;
 }
 
+bool ReadMilepost(CSetupLines& lines, int& milepost, bool makesCabinetId, const char* what) {
+  return makesCabinetId ? lines.Int(milepost, 0, 99999, what) : lines.Int(milepost, INT_MIN, INT_MAX, what);
+}
+
 bool CSetupLines::Index(int& v, int count, const char* what) {
   if (count > 0) return Int(v, 0, count - 1, what);
   if (!Int(v, INT_MIN, INT_MAX, what)) return false;

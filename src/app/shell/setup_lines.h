@@ -46,6 +46,11 @@ class CSetupLines {
   std::string error_;
 };
 
+// A cabinet's milepost in hundredths: any signed 32-bit number where the layout keeps it as a
+// number; 0 to 99999 where the layout has no cabinet id and one is made of the milepost's five
+// digits (the older layouts).
+bool ReadMilepost(CSetupLines& lines, int& milepost, bool makesCabinetId, const char* what);
+
 // True for a byte that Windows-1252 shows as a character (no control codes, no unassigned byte).
 bool IsPrintableByte(unsigned char c);
 // True when every byte of the text is printable.

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "app/shell/input_loader.h"
+#include "app/shell/settings.h"
 #include "app/shell/text_lines.h"
 #include "platform/base/errors.h"
 #include "trafficdata/date_time_ex.h"
@@ -33,7 +34,8 @@ LPARAM DayPayload(const CDateTimeEx& day) {
 
 bool WorkerLineIsError(UINT id) {
   return id == ID_WORKER_WIN32_ERROR || id == ID_WORKER_DATA_FILE_ERROR || id == ID_WORKER_DESC_FILE_ERROR ||
-         id == ID_WORKER_RETRIEVAL_ERROR || id == ID_WORKER_OUTFILE_ERROR || id == ID_WORKER_WRITE_FAILED;
+         id == ID_WORKER_RETRIEVAL_ERROR || id == ID_WORKER_OUTFILE_ERROR || id == ID_WORKER_WRITE_FAILED ||
+         id == ID_WORKER_DATA_FILE_NAME;
 }
 
 EWorkerAction WorkerCommandText(UINT id, LPARAM payload, const char* pathText, std::string& text) {
@@ -72,6 +74,10 @@ EWorkerAction WorkerCommandText(UINT id, LPARAM payload, const char* pathText, s
       return EWorkerAction::Line;
     case ID_WORKER_OUTFILE_ERROR:
       text = std::string("Out file open error: ") + (pathText != nullptr ? pathText : "");
+      return EWorkerAction::Line;
+    case ID_WORKER_DATA_FILE_NAME:
+      // The program's path, with this system's separators.
+      text = "Could not open " + PlatformPath(pathText != nullptr ? pathText : "");
       return EWorkerAction::Line;
     case ID_WORKER_OUTPUT_TO:
       text = std::string("Reports output to: ") + (pathText != nullptr ? pathText : "");

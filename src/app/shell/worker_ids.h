@@ -37,6 +37,7 @@ enum : UINT {
   ID_WORKER_MDS_DONE = 521,
   ID_WORKER_SHUTDOWN = 522,         // New view
   ID_WORKER_WRITE_FAILED = 523,     // line and message box, payload a report (see CMainDlg::PostWriteFailure)
+  ID_WORKER_DATA_FILE_NAME = 529,   // line, payload a path: the file that failed of a day after 504
   ID_WORKER_UPDATEDATA = 530,       // data exchange in the payload's direction
   ID_WORKER_FIRST = 500,
   ID_WORKER_LAST = 530,

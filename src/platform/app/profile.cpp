@@ -26,6 +26,12 @@ std::string Folded(std::string_view s) {
   return f;
 }
 
+// A file that this program may not write, or that nobody may (no write permission at all: a
+// user who runs as root is held to that too). Saving it would replace it through a rename.
+bool IsReadOnly(const std::string& path, const struct stat& st) {
+  return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0;
+}
+
 bool HasLineBreak(const char* s) { return s != nullptr && std::strpbrk(s, "\r\n") != nullptr; }
 
 std::string_view Trim(std::string_view s) {
@@ -89,6 +95,7 @@ std::string CProfile::DefaultPath(const std::string& programName) {
 
 bool CProfile::Reload() {
   std::lock_guard<std::recursive_mutex> guard(m_lock);
+  m_leadingLines.clear();
   m_sections.clear();
   m_sectionIndex.clear();
   m_readError = 0;
@@ -148,13 +155,25 @@ bool CProfile::Reload() {
   }
   ::close(fd);
   if (m_fileState != FileState::Read) return false;
+  // Random bytes, or a file of another kind, put where the settings belong: reading "sections"
+  // out of it and saving them would destroy it.
+  if (std::any_of(text.begin(), text.end(), [](char c) { return IsNonTextByte(static_cast<unsigned char>(c)); })) {
+    m_fileState = FileState::NotText;
+    return false;
+  }
   Parse(text);
+  if (IsReadOnly(m_path, st)) m_fileState = FileState::ReadOnly;
   return true;
 }
 
 void CProfile::Parse(const std::string& all) {
   const std::string_view text(all);
   Section* current = nullptr;
+  // A line the profile does not use stays where it is.
+  const auto keep = [&](std::string_view line) {
+    if (current == nullptr) m_leadingLines.emplace_back(line);
+    else current->entries.push_back({std::string(), std::string(line), true});
+  };
   size_t pos = 0;
   while (pos < text.size()) {
     auto eol = text.find('\n', pos);
@@ -163,19 +182,34 @@ void CProfile::Parse(const std::string& all) {
     pos = eol + 1;
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     const std::string_view t = Trim(line);
-    if (t.empty() || t[0] == ';' || t[0] == '#') continue;
+    if (t.empty() || t[0] == ';' || t[0] == '#') {
+      keep(line);
+      continue;
+    }
     if (t[0] == '[') {
       const auto close = t.find(']');
-      if (close == std::string_view::npos) continue;  // not a section line: ignored
+      if (close == std::string_view::npos) {  // not a section line
+        keep(line);
+        continue;
+      }
       const std::string name(t.substr(1, close - 1));
-      current = FindSection(name.c_str());
-      if (current == nullptr) current = &AddSection(name);
+      Section* found = FindSection(name.c_str());
+      if (found != nullptr) {
+        // A section given twice goes on where it was; its second line stays as a line of it.
+        current = found;
+        keep(line);
+      } else {
+        const std::string header(line);
+        current = &AddSection(name, &header);
+      }
       continue;
     }
     const auto eq = line.find('=');
-    if (current == nullptr || eq == std::string_view::npos) continue;
-    const std::string_view key = Trim(line.substr(0, eq));
-    if (key.empty()) continue;
+    const std::string_view key = eq == std::string_view::npos ? std::string_view() : Trim(line.substr(0, eq));
+    if (current == nullptr || key.empty()) {
+      keep(line);
+      continue;
+    }
     // A key given twice keeps its first place and its last value.
     std::string folded = Folded(key);
     if (Entry* e = current->Find(folded)) {
@@ -207,9 +241,26 @@ const CProfile::Entry* CProfile::Section::Find(const std::string& folded) const 
   return it != index.end() ? &entries[it->second] : nullptr;
 }
 
-CProfile::Section& CProfile::AddSection(const std::string& name) {
+void CProfile::Section::Reindex() {
+  index.clear();
+  for (size_t i = 0; i < entries.size(); ++i)
+    if (!entries[i].kept) index.emplace(Folded(entries[i].name), i);
+}
+
+CProfile::Section& CProfile::AddSection(const std::string& name, const std::string* header) {
+  if (header == nullptr) {
+    // A blank line between the new section and the lines before it, unless there is one.
+    std::vector<Entry>* last = m_sections.empty() ? nullptr : &m_sections.back().entries;
+    const bool before = last != nullptr || !m_leadingLines.empty();
+    const bool blank = last != nullptr ? !last->empty() && last->back().kept && Trim(last->back().value).empty()
+                                       : !m_leadingLines.empty() && Trim(m_leadingLines.back()).empty();
+    if (before && !blank) {
+      if (last != nullptr) last->push_back({std::string(), std::string(), true});
+      else m_leadingLines.emplace_back();
+    }
+  }
   m_sectionIndex.emplace(Folded(name), m_sections.size());
-  m_sections.push_back({name, {}, {}});
+  m_sections.push_back({name, header != nullptr ? *header : "[" + name + "]", {}, {}});
   return m_sections.back();
 }
 
@@ -268,17 +319,20 @@ BOOL CProfile::WriteProfileString(const char* section, const char* key, const ch
     const std::string folded = Folded(key);
     if (Entry* e = s != nullptr ? s->Find(folded) : nullptr) {
       s->entries.erase(s->entries.begin() + (e - s->entries.data()));
-      s->index.clear();
-      for (size_t i = 0; i < s->entries.size(); ++i) s->index.emplace(Folded(s->entries[i].name), i);
+      s->Reindex();
     }
   } else {
-    if (s == nullptr) s = &AddSection(section);
+    if (s == nullptr) s = &AddSection(section, nullptr);
     const std::string folded = Folded(key);
     if (Entry* e = s->Find(folded)) {
       e->value = value;
     } else {
-      s->index.emplace(folded, s->entries.size());
-      s->entries.push_back({key, value});
+      // After the section's last key: the comments and blank lines that end a section belong to
+      // what follows them.
+      size_t at = s->entries.size();
+      while (at > 0 && s->entries[at - 1].kept) --at;
+      s->entries.insert(s->entries.begin() + static_cast<std::ptrdiff_t>(at), Entry{key, value});
+      s->Reindex();
     }
   }
   m_unsynced = true;
@@ -293,13 +347,13 @@ BOOL CProfile::WriteProfileString(const char* section, const char* key, const ch
 }
 
 DWORD CProfile::Save(bool durable) {
-  // A file that was there but was not read is never written over.
+  // A file that was there but was not read, or is read-only, is never written over.
   if (IsFileLeftAlone()) return 0;
   std::string text;
+  for (const auto& line : m_leadingLines) text += line + "\r\n";
   for (const auto& s : m_sections) {
-    text += "[" + s.name + "]\r\n";
-    for (const auto& e : s.entries) text += e.name + "=" + e.value + "\r\n";
-    text += "\r\n";
+    text += s.header + "\r\n";
+    for (const auto& e : s.entries) text += (e.kept ? e.value : e.name + "=" + e.value) + "\r\n";
   }
   const std::string folder = NativeParent(m_path);
   if (const DWORD e = MakeFolders(folder)) return e;

@@ -7,11 +7,17 @@
 // over the old one, so a failed save leaves the previous file as it was. Flush (and the
 // destructor) saves once more and waits until the file is on the disc.
 //
+// A save keeps every line the profile does not use (comments, blank lines, lines of no section or
+// without "=") where it was; a new key goes after the last key of its section, a new section at
+// the end.
+//
 // Only a regular file of at most kMaxFileBytes is read, and it is read without ever waiting on it
 // (a FIFO or a device in its place is not opened for reading). A file that is there but is not
-// read leaves the profile empty, so every value is its default, and is never written over: values
-// written stay in memory for the rest of the run. What the read found is kept for the program to
-// tell its user.
+// read, or holds bytes that no settings text holds (NUL and the other control bytes but tab, CR
+// and LF), leaves the profile empty, so every value is its default, and is never written over. A
+// read-only file is read and never written over either. Values written to a file left alone stay
+// in memory for the rest of the run. What the read found is kept for the program to tell its
+// user.
 #pragma once
 
 #include "platform/base/types.h"
@@ -44,10 +50,17 @@ public:
     NotRegularFile,  // a folder, FIFO, device or socket: left alone
     TooLarge,        // larger than kMaxFileBytes: left alone
     Unreadable,      // could not be read (GetReadError tells why): left alone
+    NotText,         // holds bytes that no settings text holds: not read, left alone
+    ReadOnly,        // read, but not writable for this program: left alone
   };
 
+  // True for a byte that no settings text holds: NUL and the other C0 control bytes but tab, CR
+  // and LF. Every other byte is Windows-1252 text.
+  static bool IsNonTextByte(unsigned char c) { return c < 0x20 && c != '\t' && c != '\r' && c != '\n'; }
+
   // Reads the file again. A missing file is an empty profile; false when it exists but is not
-  // read (see FileState): the profile is then empty and the file is left as it is.
+  // read (see FileState): the profile is then empty and the file is left as it is. A read-only
+  // file is read (true) and left as it is.
   bool Reload();
   FileState GetFileState() const;
   // True while the file is left as it is: writes are kept in memory only, and succeed.
@@ -76,25 +89,33 @@ public:
   const std::string& GetPath() const { return m_path; }
 
 private:
+  // A key and its value, or (`kept`) a line of the file that the profile does not use, in `value`
+  // as it was.
   struct Entry {
     std::string name;
     std::string value;
+    bool kept = false;
   };
-  // Entries keep their order in the file; `index` finds one by its name folded to lower case.
+  // Entries keep their order in the file; `index` finds a key by its name folded to lower case.
   struct Section {
     std::string name;
+    std::string header;  // the section's line as the file has it
     std::vector<Entry> entries;
     std::unordered_map<std::string, size_t> index;
     const Entry* Find(const std::string& folded) const;
     Entry* Find(const std::string& folded) { return const_cast<Entry*>(std::as_const(*this).Find(folded)); }
+    void Reindex();
   };
   const Section* FindSection(const char* name) const;
   Section* FindSection(const char* name) { return const_cast<Section*>(std::as_const(*this).FindSection(name)); }
-  Section& AddSection(const std::string& name);
+  // A new section at the end: from the file with its line, or made by a write (then set apart
+  // from what comes before it by a blank line).
+  Section& AddSection(const std::string& name, const std::string* header);
   void Parse(const std::string& text);
   DWORD Save(bool durable);
 
   std::string m_path;
+  std::vector<std::string> m_leadingLines;  // lines before the first section
   std::vector<Section> m_sections;
   std::unordered_map<std::string, size_t> m_sectionIndex;  // folded name -> position in m_sections
   FileState m_fileState = FileState::Absent;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <climits>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -92,6 +93,40 @@ TEST(ClassicConfig, OlderLayoutBuildsCabinetIds) {
   // Dates come back ascending.
   EXPECT_EQ(c.sel[CB_RAW].dates, (std::vector<double>{37622.0, 37623.0}));
   EXPECT_EQ(c.months, (std::vector<int>{3, 4}));
+}
+
+TEST(ClassicConfig, MilepostsReadBackWhereTheLayoutKeepsThemAsNumbers) {
+  // The NG.1 layout keeps any milepost; the older one makes five digits of the cabinet id of it.
+  const std::vector<std::string> older = {"1", "0", "0", "A.DAT", "B.SDS", "C.MDS", "0", "0", "0", "0", "0", "0", "0", "1",
+                                          "1", "0", "37622.0", "1", "SR5", "1", "ES-101D", "?", "Here", "0", "0",
+                                          "0", "0", "0", "0", "0", "0", "0", "0"};
+  const struct {
+    int milepost;
+    const char* olderReason;  // empty: the older layout reads it too
+  } cases[] = {
+      {0, ""},
+      {99999, ""},
+      {-5, "line 22 is -5 (cabinet mileposts of the raw data selection), not a value from 0 to 99999"},
+      {100000, "line 22 is 100000 (cabinet mileposts of the raw data selection), not a value from 0 to 99999"},
+      {INT_MIN, "line 22 is -2147483648 (cabinet mileposts"},
+      {INT_MAX, "line 22 is 2147483647 (cabinet mileposts"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.milepost);
+    ClassicSetup saved = SampleSetup();
+    saved.sel[CB_RAW].cabinets[1].milepost = c.milepost;
+    ClassicSetup back;
+    std::string err;
+    ASSERT_TRUE(ParseClassicConfig(FormatClassicConfig(saved), back, err)) << err;
+    EXPECT_EQ(back, saved);
+    std::vector<std::string> lines = older;
+    lines[21] = std::to_string(c.milepost);
+    ClassicSetup old;
+    EXPECT_EQ(ParseClassicConfig(Join(lines), old, err), *c.olderReason == '\0') << err;
+    if (*c.olderReason != '\0') {
+      EXPECT_EQ(err.rfind(c.olderReason, 0), 0u) << err;
+    }
+  }
 }
 
 TEST(ClassicConfig, RefusalsNameTheLineAndTheReason) {

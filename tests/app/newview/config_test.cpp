@@ -2,6 +2,7 @@
 // damaged files that leave the design as it was.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstdio>
 #include <string>
 #include <unistd.h>
@@ -110,6 +111,47 @@ TEST(NfgConfigTest, Ng1AndOlderLayoutsAreRead) {
   ASSERT_EQ(c.cabinets.size(), 1u);
   EXPECT_EQ(c.cabinets[0].id, "005es12345");
   EXPECT_EQ(c.periodLen, 15);
+}
+
+TEST(NfgConfigTest, MilepostsReadBackWhereTheLayoutKeepsThemAsNumbers) {
+  // NG.2 keeps any milepost; the older layout makes five digits of the cabinet id of it.
+  CNewReportModel design;
+  MakeDesign(design);
+  std::vector<std::string> older = {"r.txt", "1", "1", "0", "37627.0", "1", "SR 5", "1", "A1", "?", "Here", "0", "1",
+                                    "LOOP01V", "0", "0", "0", "0", "0", "1", "0", "0", "7", "0", "0", "0", "0", "0", "0",
+                                    "0", "0", "0", "0", "0", "0", "0", "0", "0"};
+  const struct {
+    int milepost;
+    const char* olderReason;  // empty: the older layout reads it too
+  } cases[] = {
+      {0, ""},
+      {99999, ""},
+      {-5, "line 10 is -5 (cabinet mileposts), not a value from 0 to 99999"},
+      {100000, "line 10 is 100000 (cabinet mileposts), not a value from 0 to 99999"},
+      {INT_MIN, "line 10 is -2147483648 (cabinet mileposts)"},
+      {INT_MAX, "line 10 is 2147483647 (cabinet mileposts)"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.milepost);
+    SNewConfig saved;
+    SnapshotConfig(design, saved);
+    saved.cabinets[1].milepost = c.milepost;
+    const std::string text = WriteNewConfig(saved);
+    SNewConfig read;
+    std::string error;
+    ASSERT_TRUE(ReadNewConfig(text, read, &error)) << error;
+    ASSERT_EQ(read.cabinets.size(), 2u);
+    EXPECT_EQ(read.cabinets[1].milepost, c.milepost);
+    EXPECT_EQ(WriteNewConfig(read), text);
+    older[9] = std::to_string(c.milepost);
+    std::string lines;
+    for (const std::string& l : older) lines += l + "\n";
+    SNewConfig old;
+    EXPECT_EQ(ReadNewConfig(lines, old, &error), *c.olderReason == '\0') << error;
+    if (*c.olderReason != '\0') {
+      EXPECT_EQ(error.rfind(c.olderReason, 0), 0u) << error;
+    }
+  }
 }
 
 TEST(NfgConfigTest, DamagedFilesAreRefusedAndLeaveTheDesign) {

@@ -106,10 +106,16 @@ class ArchiveFixture : public ::testing::Test {
 class RecordingPoster : public IWorkerPoster {
  public:
   void Post(UINT id, LPARAM payload) override { posts.emplace_back(id, payload); }
+  // A path payload: its id among the posts, the path here.
+  void PostPath(UINT id, const std::string& path) override {
+    posts.emplace_back(id, 0);
+    paths.push_back(path);
+  }
   std::vector<UINT> Ids() const {
     std::vector<UINT> ids;
     for (const auto& p : posts) ids.push_back(p.first);
     return ids;
   }
   std::vector<std::pair<UINT, LPARAM>> posts;
+  std::vector<std::string> paths;
 };

@@ -133,6 +133,38 @@ TEST_F(LoaderTest, EachPeYearReadsItsOwnDeviceList) {
   EXPECT_EQ(run.progress, LoadUnits(3, 3));  // the unread days of 1991 count too
 }
 
+TEST_F(LoaderTest, AnExpandDayWithoutItsNameListNamesTheMissingFile) {
+  // An EXPAND day whose .NTS is gone, read from the CD-ROM drive: the disc is asked for again
+  // after each OK, and when the user gives up, the status names the missing file.
+  const auto info = std::find_if(days_.begin(), days_.end(), [](const SampleDayInfo& d) { return d.written && d.expand; });
+  ASSERT_NE(info, days_.end());
+  const CDateTimeEx day(info->year, info->month, info->day);
+  AppTempFolder root;
+  std::filesystem::create_directories(root / day.Format("DATA%Y"));
+  std::filesystem::copy_file(Root() + day.Format("DATA%Y/%Y%m%d.DAT"), root / day.Format("DATA%Y/%Y%m%d.DAT"));
+  g_DataRootPath.Set((root.path() + "/").c_str());
+  static int requests;
+  requests = 0;
+  SetDiscPromptSender([](uintptr_t, UINT, uintptr_t, intptr_t) -> intptr_t { return ++requests < 3 ? IDOK : IDCANCEL; });
+  g_hPromptWnd = 1;
+  struct Reset {
+    ~Reset() {
+      g_hPromptWnd = 0;
+      SetDiscPromptSender(nullptr);
+    }
+  } reset;
+  Selection s;
+  AddSampleElements(s, info->year, 8);
+  CObjArray<CDateTimeEx> days = Days({day});
+  RecordingPoster poster;
+  StopAfter run(1000);
+  ASSERT_NE(LoadElementData(s.elements, days, poster, run), nullptr);
+  EXPECT_EQ(requests, 3);
+  EXPECT_EQ(poster.posts, (std::vector<std::pair<UINT, LPARAM>>{Post(500), Post(504, day), Post(502, 2),
+                                                                 Post(ID_WORKER_DATA_FILE_NAME), Post(503)}));
+  EXPECT_EQ(poster.paths, std::vector<std::string>{root.path() + "/" + day.Format("DATA%Y\\%Y%m%d.NTS")});
+}
+
 TEST_F(LoaderTest, AliasLayoutKeysAndUnreadableNames) {
   // A day of the "Primary Copy" layout: names are keyed by the cabinet's alias.
   AppTempFolder root;

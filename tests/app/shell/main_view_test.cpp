@@ -136,6 +136,18 @@ TEST_F(MainViewTest, WorkerLinesScrollSixFromTheEndButNeverAboveTheTop) {
   EXPECT_EQ(view_->m_lbStatus.GetTopIndex(), 12 - 6);
 }
 
+TEST_F(MainViewTest, TheLoaderNamesTheFileOfADayThatFailed) {
+  Start();
+  view_->m_lbStatus.ResetContent();
+  view_->Poster().Post(ID_WORKER_DATA_FILE_ERROR, DayPayload(CDateTimeEx(1994, 1, 4)));
+  view_->Poster().Post(ID_WORKER_WIN32_ERROR, 2);
+  view_->Poster().PostPath(ID_WORKER_DATA_FILE_NAME, "/srv/archive/DATA1994\\19940104.NTS");
+  qav::ui::PumpPending();
+  EXPECT_EQ(StatusLines(), (std::vector<std::string>{"Error opening data file for 01/04/1994",
+                                                     "The system cannot find the file specified.",
+                                                     "Could not open /srv/archive/DATA1994/19940104.NTS"}));
+}
+
 // The bar's range is the run's five-minute estimate, moved toward its 20-second one by the days
 // read and grown by what the run adds to it, at one scale with the counter: a run that adds
 // exactly its units fills the bar, also past an int's range.
@@ -193,6 +205,25 @@ TEST_F(MainViewTest, AFailingProfileWriteGivesOneBoxAfterEveryKeyWasTried) {
   EXPECT_EQ(boxes_[0].text,
             "CMainDlg::~CMainDlg: Error writing to profile. Please contact your software maintenance engineer.");
   SetActiveProfile(store_.get());
+}
+
+TEST_F(MainViewTest, ASaveThatFailsAtTheEndNamesTheSettingsFileAndTheReason) {
+  const CRuntimeClass* registered = FindMainView(IDR_MAINFRAME);
+  RegisterMainView(IDR_MAINFRAME, RUNTIME_CLASS(CMainDlg));
+  const std::string folder = folder_ / "KARVO";
+  profile_ = std::make_unique<CProfile>(folder + "/qav.ini");
+  store_ = std::make_unique<CFileProfileStore>(*profile_);
+  SetActiveProfile(store_.get());
+  Start();
+  RegisterMainView(IDR_MAINFRAME, registered);
+  // The settings folder is gone, and a file has its name.
+  std::filesystem::remove_all(folder);
+  std::ofstream(folder) << "not a folder";
+  frame_->DestroyWindow();
+  ASSERT_EQ(boxes_.size(), 1u);
+  EXPECT_EQ(boxes_[0].text,
+            "CMainDlg::~CMainDlg: Error writing to profile. Please contact your software maintenance engineer.\n\n"
+            "The settings file\n" + folder + "/qav.ini\ncould not be written: The system cannot find the path specified.");
 }
 
 TEST_F(MainViewTest, TheProgramsOwnProfileIsNamedAfterIt) {

@@ -50,19 +50,36 @@ TEST_F(StartupTest, WithoutProfileTheNewViewStartsWithDefaultPeSettings) {
   frame_->DestroyWindow();
 }
 
-TEST_F(StartupTest, ASettingsFileThatIsNotReadIsNamedOnceAndLeftAsItIs) {
+TEST_F(StartupTest, ASettingsFileThatIsNotReadOrReadOnlyIsNamedOnceAndLeftAsItIs) {
+  const std::string stored = "[GENERAL]\r\nUSE_CLASSIC=1\r\n[PE_VALID]\r\nPEAK1_START=1\r\n";
+  const std::string defaults = "\n\nThe program starts with its default settings and leaves that file as it is.";
   const struct {
     const char* what;
     std::function<void(const std::string&)> make;
-    const char* why;
+    std::string why;
+    UINT templateId;  // the view the file chooses, or the default
+    int peak1Start;
   } cases[] = {
-      {"a FIFO", [](const std::string& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0); }, "is not a regular file."},
+      {"a FIFO", [](const std::string& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0); }, "is not a regular file." + defaults,
+       IDR_MAINFRAME, 72},
       {"a file over the limit",
+       [&](const std::string& p) { std::ofstream(p, std::ios::binary) << stored << std::string(CProfile::kMaxFileBytes, ';'); },
+       "is larger than 16 MB." + defaults, IDR_MAINFRAME, 72},
+      {"random bytes",
        [](const std::string& p) {
-         std::ofstream(p, std::ios::binary) << "[GENERAL]\r\nUSE_CLASSIC=1\r\n[PE_VALID]\r\nPEAK1_START=1\r\n"
-                                            << std::string(CProfile::kMaxFileBytes, ';');
+         std::string bytes(4096, '\0');
+         for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 2654435761u >> 13);
+         std::ofstream(p, std::ios::binary) << bytes;
        },
-       "is larger than 16 MB."},
+       "is not a settings file: it holds bytes that are not text." + defaults, IDR_MAINFRAME, 72},
+      {"a read-only file",
+       [&](const std::string& p) {
+         std::ofstream(p, std::ios::binary) << stored;
+         ASSERT_EQ(::chmod(p.c_str(), 0444), 0);
+       },
+       "is read-only.\n\nThe program starts with the settings in it and leaves that file as it is: changes of the "
+       "settings last until the program ends.",
+       IDR_CLASSIC_FRAME, 1},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -76,15 +93,14 @@ TEST_F(StartupTest, ASettingsFileThatIsNotReadIsNamedOnceAndLeftAsItIs) {
     SetActiveProfile(store_.get());
     CQAVApp app;
     Start(app);
-    // The defaults, and one box over the window saying why.
-    EXPECT_EQ(app.TemplateId(), IDR_MAINFRAME);
-    EXPECT_EQ(g_PeValid.Get().peak1Start, 72);
+    // The defaults (or the read-only file's settings), and one box over the window saying why.
+    EXPECT_EQ(app.TemplateId(), c.templateId);
+    EXPECT_EQ(g_PeValid.Get().peak1Start, c.peak1Start);
     ASSERT_EQ(qav::ui::MessageBoxLog().size(), 1u);
     const qav::ui::MessageBoxRequest& box = qav::ui::MessageBoxLog()[0];
     EXPECT_EQ(box.owner, frame_->GetSafeHwnd());
     EXPECT_EQ(box.caption, "QAV");
-    EXPECT_EQ(box.text, "The settings file\n" + path + "\n" + c.why +
-                            "\n\nThe program starts with its default settings and leaves that file as it is.");
+    EXPECT_EQ(box.text, "The settings file\n" + path + "\n" + c.why);
     // The view's end writes its sections: into memory only, with no second box.
     frame_->DestroyWindow();
     profile_->Flush();

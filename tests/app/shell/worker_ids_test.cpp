@@ -27,6 +27,8 @@ TEST(WorkerIds, TextsOfTheBaseIds) {
       {509, 0, nullptr, EWorkerAction::Line, "Process canceled by the User"},
       {513, 7, "DEFAULT.DAT", EWorkerAction::Line, "Out file open error: DEFAULT.DAT"},
       {514, 7, "/tmp/123DEFAULT.DAT", EWorkerAction::Line, "Reports output to: /tmp/123DEFAULT.DAT"},
+      {529, 7, "/srv/archive/DATA1994\\19940104.NTS", EWorkerAction::Line,
+       "Could not open /srv/archive/DATA1994/19940104.NTS"},
       {530, 1, nullptr, EWorkerAction::UpdateData, ""},
       {507, 0, nullptr, EWorkerAction::None, ""},
       {517, 0, nullptr, EWorkerAction::None, ""},
