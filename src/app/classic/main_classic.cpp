@@ -5,6 +5,7 @@
 #include <new>
 
 #include "app/shell/qav_app.h"
+#include "containers/mem_mgr.h"
 #include "platform/base/errors.h"
 #include "app/shell/report_opener.h"
 #include "app/shell/text_lines.h"
@@ -511,6 +512,8 @@ void CMainClassic::OnGo() {
   CWaitDialog::PumpMessages();
   delete m_pWaitDialog;
   m_pWaitDialog = nullptr;
+  // The run's days and rows are freed: the heap gives them back to the system.
+  CScalarMemMgr::ReturnFreeMemory();
   SetWaitCursor(false);
   // Reports of nothing but unavailable days would otherwise look like a run that went well.
   if (m_bWaitKeepGoing && m_loadCount.elementDays > 0 && m_loadCount.withData == 0) {

@@ -9,6 +9,7 @@
 #include "app/newview/new_config.h"
 #include "app/newview/new_run.h"
 #include "app/newview/nfg_file.h"
+#include "containers/mem_mgr.h"
 #include "app/select/dates_dlg.h"
 #include "app/shell/qav_app.h"
 #include "app/shell/report_opener.h"
@@ -576,6 +577,8 @@ void CMainNew::OnProduceReports() {
   CWaitDialog::PumpMessages();
   delete m_pWaitDialog;
   m_pWaitDialog = nullptr;
+  // The run's days and rows are freed: the heap gives them back to the system.
+  CScalarMemMgr::ReturnFreeMemory();
   SetWaitCursor(false);
   ShowState();
   // Element-days without data are written as zero volume and occupancy, which reads like a road
