@@ -18,11 +18,17 @@ const bool kRegistered = (RegisterMainView(IDR_CLASSIC_FRAME, RUNTIME_CLASS(CMai
 
 constexpr const char* kConfigFilter = "Configuration Files (*.cfg) | *.cfg; ||";
 
-// A report name is a file inside the output folder: a name with folder parts is refused with a
-// message, as a name that is too long is.
-void DDV_ReportName(CDataExchange* dx, const std::string& name) {
+// A report name is a file inside the output folder of its block: a name with folder parts, or
+// one that is too long, is refused with a message that names the block, as the exchange may have
+// been started by a click in another block.
+void DDV_ReportName(CDataExchange* dx, const char* block, const std::string& name) {
   if (dx->m_bFailed || !dx->m_bSaveAndValidate) return;
-  const std::string why = ReportFileNameFault(name);
+  const std::string whose = std::string("The ") + block + " report's file name \"" + name + "\"";
+  std::string why;
+  if (name.size() > MAX_REPORT_NAME_CHARS)
+    why = whose + " is longer than " + std::to_string(MAX_REPORT_NAME_CHARS) + " characters.";
+  else if (!ReportFileNameFault(name).empty())
+    why = whose + " is refused. " + ReportFileNameFault(name);
   if (why.empty()) return;
   qav::ui::ShowExchangeMessage(dx, why);
   dx->Fail();
@@ -187,14 +193,14 @@ void CMainClassic::DoDataExchange(CDataExchange* dx) {
   DDX_Radio(dx, IDC_RAW_TEXT, m_nRawFormat);
   DDX_Radio(dx, IDC_SDS_TEXT, m_nSdsFormat);
   DDX_Text(dx, IDC_SDS_NAME, m_strSdsName);
-  DDV_MaxChars(dx, m_strSdsName, 15);
-  DDV_ReportName(dx, m_strSdsName);
+  DDV_ReportName(dx, "Single Day Summaries", m_strSdsName);
+  DDV_MaxChars(dx, m_strSdsName, static_cast<int>(MAX_REPORT_NAME_CHARS));
   DDX_Text(dx, IDC_MDS_NAME, m_strMdsName);
-  DDV_MaxChars(dx, m_strMdsName, 15);
-  DDV_ReportName(dx, m_strMdsName);
+  DDV_ReportName(dx, "Multiple Day Summaries", m_strMdsName);
+  DDV_MaxChars(dx, m_strMdsName, static_cast<int>(MAX_REPORT_NAME_CHARS));
   DDX_Text(dx, IDC_RAW_NAME, m_strRawName);
-  DDV_MaxChars(dx, m_strRawName, 15);
-  DDV_ReportName(dx, m_strRawName);
+  DDV_ReportName(dx, "Raw Data", m_strRawName);
+  DDV_MaxChars(dx, m_strRawName, static_cast<int>(MAX_REPORT_NAME_CHARS));
   DDX_Check(dx, IDC_MDS_ON, m_bMdsOn);
   DDX_Check(dx, IDC_RAW_ON, m_bRawOn);
   DDX_Check(dx, IDC_SDS_ON, m_bSdsOn);
