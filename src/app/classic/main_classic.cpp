@@ -448,9 +448,11 @@ void CMainClassic::FillSnapshot() {
   s.sdsOn = m_bSdsOn;
   s.mdsOn = m_bMdsOn;
   s.rawSource = m_nRawSource;
-  s.folder[CF_RAW] = out.rawPath;
-  s.folder[CF_SDS] = out.sdsPath;
-  s.folder[CF_MDS] = out.mdsPath;
+  // A folder that is not set, or set without its root, is taken in the home folder.
+  const std::string home = UserHomeFolder();
+  s.folder[CF_RAW] = ReportFolderIn(out.rawPath, home);
+  s.folder[CF_SDS] = ReportFolderIn(out.sdsPath, home);
+  s.folder[CF_MDS] = ReportFolderIn(out.mdsPath, home);
   s.name[CF_RAW] = m_strRawName;
   s.name[CF_SDS] = m_strSdsName;
   s.name[CF_MDS] = m_strMdsName;
