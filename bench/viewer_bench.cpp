@@ -23,9 +23,11 @@ double ResidentMB() {
   return static_cast<double>(resident) * 4096.0 / 1048576.0;
 }
 
+// QAV_BENCH_BACKEND=headless measures the viewer without Qt's share.
 bool StartQt() {
   ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  static bool ok = qav::ui::SelectBackend("qt");
+  const char* backend = std::getenv("QAV_BENCH_BACKEND");
+  static bool ok = qav::ui::SelectBackend(backend != nullptr ? backend : "qt");
   qav::ui::BindUiThread();
   return ok;
 }
