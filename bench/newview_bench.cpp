@@ -11,6 +11,10 @@
 // and the peak resident size of the run (VmHWM) by phase: up to the end of the load, the start of
 // the sort, the start of the walk and the end (run_peak_MB).
 //
+// Every run also reports the resident size above its start once the run and its design are gone,
+// before (held_MB) and after (after_run_MB) the heap gives its free memory back as the views do,
+// and the arenas' kept blocks (spare_cache_MB).
+//
 // QAV_BENCH_DAYS sets the number of days (default 365); QAV_BENCH_KEEP_DAYS=1 keeps every day
 // loaded until the rows are made (the way before rows were made while loading).
 #include <benchmark/benchmark.h>
@@ -36,6 +40,8 @@
 #include "archive/sample_archive.h"
 #include "bench_design.h"
 #include "bench_temp.h"
+#include "containers/block_arena.h"
+#include "containers/mem_mgr.h"
 #include "platform/kernel/files.h"
 #include "support/stream.h"
 #include "trafficdata/db_record.h"
@@ -217,51 +223,60 @@ void RunDesign(benchmark::State& state, const SDesign& design, bool allKinds = f
   // The peak resident size of the run up to the end of the load, the start of the sort, the
   // start of the walk and the end.
   double loadPeakMB = 0, rowsPeakMB = 0, sortPeakMB = 0, runPeakMB = 0;
+  // The resident size above the start once the run and its model are gone, before and after the
+  // heap gives its free memory back.
+  double heldMB = 0, afterMB = 0;
   for (auto _ : state) {
     ResetPeak();
     const double startKb = StatusKb("VmRSS:");
-    CNewReportModel m;
-    if (allKinds)
-      MakeAllKindsDesign(m, y, out);
-    else
-      MakeDesign(m, y, out, design);
-    elementDays = static_cast<double>(m.m_arrElements.m_nSize) * m.m_arrDates.m_nSize;
-    CRunFlags flags;
-    CNoStatus status;
-    SNewRunHost host;
-    host.run = &flags;
-    host.fileStatus = &status;
-    std::chrono::steady_clock::time_point sortStart, walkStart;
-    auto since = [](std::chrono::steady_clock::time_point t) {
-      return std::chrono::duration<double>(std::chrono::steady_clock::now() - t).count();
-    };
-    host.post = [&](UINT id) {
-      const double peakMB = StatusKb("VmHWM:") / 1024.0;
-      if (id == ID_WORKER_SUMMARIZING) loadPeakMB = peakMB;
-      if (id == ID_WORKER_SORTING) {
-        rowsPeakMB = peakMB;
-        sortStart = std::chrono::steady_clock::now();
+    {
+      CNewReportModel m;
+      if (allKinds)
+        MakeAllKindsDesign(m, y, out);
+      else
+        MakeDesign(m, y, out, design);
+      elementDays = static_cast<double>(m.m_arrElements.m_nSize) * m.m_arrDates.m_nSize;
+      CRunFlags flags;
+      CNoStatus status;
+      SNewRunHost host;
+      host.run = &flags;
+      host.fileStatus = &status;
+      std::chrono::steady_clock::time_point sortStart, walkStart;
+      auto since = [](std::chrono::steady_clock::time_point t) {
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - t).count();
+      };
+      host.post = [&](UINT id) {
+        const double peakMB = StatusKb("VmHWM:") / 1024.0;
+        if (id == ID_WORKER_SUMMARIZING) loadPeakMB = peakMB;
+        if (id == ID_WORKER_SORTING) {
+          rowsPeakMB = peakMB;
+          sortStart = std::chrono::steady_clock::now();
+        }
+        if (id == ID_WORKER_SORTED) sortSeconds = since(sortStart);
+        if (id == ID_WORKER_OUTPUTTING) {
+          sortPeakMB = peakMB;
+          walkStart = std::chrono::steady_clock::now();
+        }
+        if (id == ID_WORKER_REPORTS_DONE) walkSeconds = since(walkStart);
+      };
+      host.load = [&](std::vector<std::unique_ptr<CElementData>>& data, SRowsWhileLoading* rows) {
+        return LoadLoops(m, flags, data, rows);
+      };
+      CStdioFile file;
+      CNewReportRun run(m, host, file);
+      run.Run();
+      if (status.failed || run.rowCount == 0) {
+        state.SkipWithError("run failed");
+        return;
       }
-      if (id == ID_WORKER_SORTED) sortSeconds = since(sortStart);
-      if (id == ID_WORKER_OUTPUTTING) {
-        sortPeakMB = peakMB;
-        walkStart = std::chrono::steady_clock::now();
-      }
-      if (id == ID_WORKER_REPORTS_DONE) walkSeconds = since(walkStart);
-    };
-    host.load = [&](std::vector<std::unique_ptr<CElementData>>& data, SRowsWhileLoading* rows) {
-      return LoadLoops(m, flags, data, rows);
-    };
-    CStdioFile file;
-    CNewReportRun run(m, host, file);
-    run.Run();
-    if (status.failed || run.rowCount == 0) {
-      state.SkipWithError("run failed");
-      return;
+      rows = run.rowCount;
+      runPeakMB = StatusKb("VmHWM:") / 1024.0;
+      aboveStartMB = runPeakMB - startKb / 1024.0;
     }
-    rows = run.rowCount;
-    runPeakMB = StatusKb("VmHWM:") / 1024.0;
-    aboveStartMB = runPeakMB - startKb / 1024.0;
+    // As the views do when a run ends.
+    heldMB = (StatusKb("VmRSS:") - startKb) / 1024.0;
+    CScalarMemMgr::ReturnFreeMemory();
+    afterMB = (StatusKb("VmRSS:") - startKb) / 1024.0;
   }
   state.counters["rows"] = rows;
   state.counters["peak_MB"] = PeakMegabytes();
@@ -273,6 +288,9 @@ void RunDesign(benchmark::State& state, const SDesign& design, bool allKinds = f
   state.counters["load_peak_MB"] = loadPeakMB;
   state.counters["sort_peak_MB"] = sortPeakMB;
   state.counters["above_start_MB"] = aboveStartMB;
+  state.counters["held_MB"] = heldMB;
+  state.counters["after_run_MB"] = afterMB;
+  state.counters["spare_cache_MB"] = static_cast<double>(CBlockArena::SpareBytes()) / 1048576.0;
   state.counters["B_per_elem_day"] = elementDays > 0 ? aboveStartMB * 1048576.0 / elementDays : 0;
 }
 

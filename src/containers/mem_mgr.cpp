@@ -65,6 +65,8 @@ void* CScalarMemMgr::Realloc(void* p, uint64_t nBytes) noexcept {
 
 uint64_t CScalarMemMgr::Size(const void* p) noexcept { return g_Heap.Size(p); }
 
+void CScalarMemMgr::ReturnFreeMemory() noexcept { g_Heap.Trim(); }
+
 // Global allocation entry points: every new-expression of the process lands in the block
 // allocator. The throwing forms still throw std::bad_alloc, as the standard library and the GUI
 // toolkit expect; the program's own code uses the nothrow forms and tests for null.

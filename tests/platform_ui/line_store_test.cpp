@@ -14,6 +14,7 @@ TEST(LineStoreTest, BehavesAsAVectorOfLinesThroughSplitsAndErasures) {
   qav::ui::LineStore store;
   std::vector<std::string> ref;
   std::vector<bool> sel;
+  std::vector<DWORD_PTR> data;
   std::mt19937 rng(12);
   for (int step = 0; step < 12000; ++step) {
     unsigned op = rng() % 10;
@@ -23,16 +24,19 @@ TEST(LineStoreTest, BehavesAsAVectorOfLinesThroughSplitsAndErasures) {
       store.Insert(at, t);
       ref.insert(ref.begin() + static_cast<std::ptrdiff_t>(at), t);
       sel.insert(sel.begin() + static_cast<std::ptrdiff_t>(at), false);
+      data.insert(data.begin() + static_cast<std::ptrdiff_t>(at), 0);
     } else if (op < 9) {
       size_t at = rng() % ref.size();
       store.Erase(at);
       ref.erase(ref.begin() + static_cast<std::ptrdiff_t>(at));
       sel.erase(sel.begin() + static_cast<std::ptrdiff_t>(at));
+      data.erase(data.begin() + static_cast<std::ptrdiff_t>(at));
     } else {
       size_t at = rng() % ref.size();
       store.Select(at, !sel[at]);
       store.SetData(at, at * 3);
       sel[at] = !sel[at];
+      data[at] = at * 3;
     }
   }
   ASSERT_EQ(store.size(), ref.size());
@@ -40,6 +44,7 @@ TEST(LineStoreTest, BehavesAsAVectorOfLinesThroughSplitsAndErasures) {
   for (size_t i = 0; i < ref.size(); ++i) {
     ASSERT_EQ(store.Text(i), ref[i]) << i;
     ASSERT_EQ(store.Selected(i), sel[i]) << i;
+    ASSERT_EQ(store.Data(i), data[i]) << i;
     selected += sel[i] ? 1 : 0;
   }
   EXPECT_EQ(store.SelectedCount(), selected);

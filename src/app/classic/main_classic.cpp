@@ -5,6 +5,7 @@
 #include <new>
 
 #include "app/shell/qav_app.h"
+#include "containers/mem_mgr.h"
 #include "platform/base/errors.h"
 #include "app/shell/report_opener.h"
 #include "app/shell/settings.h"
@@ -18,11 +19,17 @@ const bool kRegistered = (RegisterMainView(IDR_CLASSIC_FRAME, RUNTIME_CLASS(CMai
 
 constexpr const char* kConfigFilter = "Configuration Files (*.cfg) | *.cfg; ||";
 
-// A report name is a file inside the output folder: a name with folder parts is refused with a
-// message, as a name that is too long is.
-void DDV_ReportName(CDataExchange* dx, const std::string& name) {
+// A report name is a file inside the output folder of its block: a name with folder parts, or
+// one that is too long, is refused with a message that names the block, as the exchange may have
+// been started by a click in another block.
+void DDV_ReportName(CDataExchange* dx, const char* block, const std::string& name) {
   if (dx->m_bFailed || !dx->m_bSaveAndValidate) return;
-  const std::string why = ReportFileNameFault(name);
+  const std::string whose = std::string("The ") + block + " report's file name \"" + name + "\"";
+  std::string why;
+  if (name.size() > MAX_REPORT_NAME_CHARS)
+    why = whose + " is longer than " + std::to_string(MAX_REPORT_NAME_CHARS) + " characters.";
+  else if (!ReportFileNameFault(name).empty())
+    why = whose + " is refused. " + ReportFileNameFault(name);
   if (why.empty()) return;
   qav::ui::ShowExchangeMessage(dx, why);
   dx->Fail();
@@ -187,14 +194,14 @@ void CMainClassic::DoDataExchange(CDataExchange* dx) {
   DDX_Radio(dx, IDC_RAW_TEXT, m_nRawFormat);
   DDX_Radio(dx, IDC_SDS_TEXT, m_nSdsFormat);
   DDX_Text(dx, IDC_SDS_NAME, m_strSdsName);
-  DDV_MaxChars(dx, m_strSdsName, 15);
-  DDV_ReportName(dx, m_strSdsName);
+  DDV_ReportName(dx, "Single Day Summaries", m_strSdsName);
+  DDV_MaxChars(dx, m_strSdsName, static_cast<int>(MAX_REPORT_NAME_CHARS));
   DDX_Text(dx, IDC_MDS_NAME, m_strMdsName);
-  DDV_MaxChars(dx, m_strMdsName, 15);
-  DDV_ReportName(dx, m_strMdsName);
+  DDV_ReportName(dx, "Multiple Day Summaries", m_strMdsName);
+  DDV_MaxChars(dx, m_strMdsName, static_cast<int>(MAX_REPORT_NAME_CHARS));
   DDX_Text(dx, IDC_RAW_NAME, m_strRawName);
-  DDV_MaxChars(dx, m_strRawName, 15);
-  DDV_ReportName(dx, m_strRawName);
+  DDV_ReportName(dx, "Raw Data", m_strRawName);
+  DDV_MaxChars(dx, m_strRawName, static_cast<int>(MAX_REPORT_NAME_CHARS));
   DDX_Check(dx, IDC_MDS_ON, m_bMdsOn);
   DDX_Check(dx, IDC_RAW_ON, m_bRawOn);
   DDX_Check(dx, IDC_SDS_ON, m_bSdsOn);
@@ -442,9 +449,11 @@ void CMainClassic::FillSnapshot() {
   s.sdsOn = m_bSdsOn;
   s.mdsOn = m_bMdsOn;
   s.rawSource = m_nRawSource;
-  s.folder[CF_RAW] = out.rawPath;
-  s.folder[CF_SDS] = out.sdsPath;
-  s.folder[CF_MDS] = out.mdsPath;
+  // A folder that is not set, or set without its root, is taken in the home folder.
+  const std::string home = UserHomeFolder();
+  s.folder[CF_RAW] = ReportFolderIn(out.rawPath, home);
+  s.folder[CF_SDS] = ReportFolderIn(out.sdsPath, home);
+  s.folder[CF_MDS] = ReportFolderIn(out.mdsPath, home);
   s.name[CF_RAW] = m_strRawName;
   s.name[CF_SDS] = m_strSdsName;
   s.name[CF_MDS] = m_strMdsName;
@@ -512,6 +521,8 @@ void CMainClassic::OnGo() {
   CWaitDialog::PumpMessages();
   delete m_pWaitDialog;
   m_pWaitDialog = nullptr;
+  // The run's days and rows are freed: the heap gives them back to the system.
+  CScalarMemMgr::ReturnFreeMemory();
   SetWaitCursor(false);
   // Reports of nothing but unavailable days would otherwise look like a run that went well.
   if (m_bWaitKeepGoing && m_loadCount.elementDays > 0 && m_loadCount.withData == 0) {

@@ -9,6 +9,7 @@
 #include "app/newview/new_config.h"
 #include "app/newview/new_run.h"
 #include "app/newview/nfg_file.h"
+#include "containers/mem_mgr.h"
 #include "app/select/dates_dlg.h"
 #include "app/shell/qav_app.h"
 #include "app/shell/report_opener.h"
@@ -580,6 +581,8 @@ void CMainNew::OnProduceReports() {
   CWaitDialog::PumpMessages();
   delete m_pWaitDialog;
   m_pWaitDialog = nullptr;
+  // The run's days and rows are freed: the heap gives them back to the system.
+  CScalarMemMgr::ReturnFreeMemory();
   SetWaitCursor(false);
   ShowState();
   // Element-days without data are written as zero volume and occupancy, which reads like a road
@@ -603,8 +606,9 @@ void CMainNew::OnProduceReports() {
 // A report that went to the temporary folder instead of the chosen path: the user is told where
 // it is, as the status lines alone are easily missed.
 void CMainNew::TellFallbackFile() {
-  if (m_strWrittenName.empty() || m_strWrittenName == m_strOutputPath) return;
-  const std::string text = "The report could not be written to\n" + m_strOutputPath +
+  const std::string chosen = ReportPathIn(UserHomeFolder(), m_strOutputPath);
+  if (m_strWrittenName.empty() || m_strWrittenName == chosen) return;
+  const std::string text = "The report could not be written to\n" + chosen +
                            "\n\nIt was written to\n" + m_strWrittenName;
   MessageBox(text.c_str(), "Produce Report(s)", MB_OK | MB_ICONWARNING);
 }
@@ -631,6 +635,8 @@ void CMainNew::RunNewReportsOnce() {
   host.waitCursor = [this](bool on) { SetWaitCursor(on); };
   // Set before 515 is posted: automatic opening reads it on the user-interface thread.
   host.written = &m_strWrittenName;
+  // A report path without a folder goes to the home folder (the page has no report folder).
+  host.reportFolder = UserHomeFolder();
   host.load = [this](std::vector<std::unique_ptr<CElementData>>& data, SRowsWhileLoading* rows) {
     std::unique_ptr<CElementDataSet> set = LoadInputData(m_arrElements, m_arrDates, rows);
     if (set) m_loadCount = set->m_count;

@@ -8,6 +8,7 @@
 #include <new>
 
 #include "app/shell/input_loader.h"
+#include "app/shell/settings.h"
 #include "app/shell/worker_ids.h"
 #include "platform/base/errors.h"
 #include "trafficdata/db_record.h"
@@ -323,7 +324,9 @@ int64_t RunProgressRange(const CNewReportModel& m, bool fine) {
 }
 
 bool CNewReportRun::WriteHeader() {
-  if (!CreateReportFile(m_file, m_model.m_strOutputPath, writtenName, *m_host.fileStatus)) return false;
+  if (!CreateReportFile(m_file, ReportPathIn(m_host.reportFolder, m_model.m_strOutputPath), writtenName,
+                        *m_host.fileStatus))
+    return false;
   if (m_host.written != nullptr) *m_host.written = writtenName;
   SReportHeader h;
   h.fileName = FileNameOf(writtenName);

@@ -63,6 +63,8 @@ struct SNewRunHost {
   std::function<COleDateTime()> now;  // the header's creation time
   // Receives the name of the file written as soon as it is open, before any id that reads it.
   std::string* written = nullptr;
+  // The folder a report path without a folder is taken in (ReportPathIn); empty: as it stands.
+  std::string reportFolder;
 };
 
 // One run; the report goes to file and its name to writtenName (and the host's written). Rows of

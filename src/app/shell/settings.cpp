@@ -173,3 +173,23 @@ std::string WithTrailingSeparator(const std::string& path) {
   const std::string p = PlatformPath(path);
   return EndsWithSeparator(p) ? p : p + "/";
 }
+
+namespace {
+bool IsAbsolutePath(const std::string& path) { return !path.empty() && (path[0] == '/' || path[0] == '\\'); }
+}  // namespace
+
+std::string UserHomeFolder() {
+  const char* home = std::getenv("HOME");
+  return home != nullptr ? home : "";
+}
+
+std::string ReportFolderIn(const std::string& folder, const std::string& home) {
+  if (IsAbsolutePath(folder)) return WithTrailingSeparator(folder);
+  if (home.empty()) return folder.empty() ? std::string() : WithTrailingSeparator(folder);
+  return WithTrailingSeparator(folder.empty() ? home : WithTrailingSeparator(home) + folder);
+}
+
+std::string ReportPathIn(const std::string& folder, const std::string& name) {
+  if (IsAbsolutePath(name) || folder.empty()) return name;
+  return WithTrailingSeparator(folder) + name;
+}

@@ -82,3 +82,15 @@ bool WriteViewSettings(IProfileStore& profile, const SGeneralSettings& general, 
 std::string PlatformPath(std::string path);
 // PlatformPath with a trailing "/" (an empty path becomes "/").
 std::string WithTrailingSeparator(const std::string& path);
+
+// Where reports go when their name gives no folder. Relative names are taken in the report folder
+// of the Output page or, when none is set, in the user's home folder: never in the folder the
+// program happened to be started from.
+// The user's home folder ($HOME), "" when it is not set.
+std::string UserHomeFolder();
+// A report family's folder: `folder` when absolute, else taken in `home` (`home` itself when
+// `folder` is empty); with a trailing "/". Empty only when both are empty.
+std::string ReportFolderIn(const std::string& folder, const std::string& home);
+// A report's path: `name` when absolute, else taken in `folder` (`name` unchanged when `folder`
+// is empty).
+std::string ReportPathIn(const std::string& folder, const std::string& name);

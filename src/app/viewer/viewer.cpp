@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <new>
 
+#include "containers/mem_mgr.h"
 #include "platform/app/file.h"
 #include "platform/kernel/time.h"
 #include "platform/ui/app.h"
@@ -13,6 +14,8 @@ namespace {
 
 constexpr UINT kIconBig = 1, kIconSmall = 0;
 constexpr size_t kPathFieldChars = 27;
+// The characters of the report's name that the wait dialog's message shows.
+constexpr size_t kWaitNameChars = 40;
 // The controls that follow the window's size, all of the template's.
 constexpr int kLaidOut[] = {IDC_VIEWER_CABINETS, IDC_VIEWER_ELEMENTS, IDC_VIEWER_SECTIONS, IDOK, IDC_VIEWER_FIND,
                             IDC_VIEWER_PATH_GROUP, IDC_VIEWER_PATH, IDC_VIEWER_STATUS_GROUP, IDC_VIEWER_STATUS,
@@ -45,6 +48,7 @@ const DialogTemplate kViewerTemplate{
 // Pumps the user-interface messages at most every 50 ms, so a long read stays cheap.
 class CThrottledPump {
  public:
+  // The first call pumps, so a cancel or a paint waiting since the dialog came up is served.
   bool Due() {
     DWORD now = GetTickCount();
     if (now - last_ < 50) return false;
@@ -56,7 +60,7 @@ class CThrottledPump {
   }
 
  private:
-  DWORD last_ = GetTickCount();
+  DWORD last_ = GetTickCount() - 50;
 };
 
 std::string Upper(const char* s) {
@@ -111,7 +115,16 @@ void CViewer::HoldMain(bool hold) {
 
 void CViewer::Close() {
   HoldMain(false);
-  if (m_hWnd != nullptr) DestroyWindow();
+  if (m_hWnd == nullptr) return;
+  // The text and the index go now, not when the window's state is reaped (later, when closed
+  // from a handler of the window), and the heap gives their memory back to the system: a large
+  // report's lines are many blocks that the heap would otherwise keep for the process.
+  m_lstText.ResetContent();
+  std::vector<SViewerSection>().swap(m_sections);
+  std::vector<std::string>().swap(m_cabinets);
+  m_nLineCount = 0;
+  DestroyWindow();
+  CScalarMemMgr::ReturnFreeMemory();
 }
 
 void CViewer::OnOK() { Close(); }
@@ -131,22 +144,34 @@ bool CViewer::ViewReportFile(const char* path, bool quiet, CWnd* parent) {
 
 bool CViewer::Open(const char* path, bool quiet, CWnd* parent) {
   RegisterDialogTemplate(&kViewerTemplate);
+  m_strFilePath = Upper(path);
+  m_nFileType = ViewerFileType(m_strFilePath);
+  if (m_nFileType == VFT_UNKNOWN) {
+    if (!quiet) ::MessageBox(nullptr, "Unknown file type...must have proper extension (*.dat, *.sds, *.mds)", nullptr, MB_OK);
+    return false;
+  }
+  uint64_t length = 0;
+  {
+    CFile probe;
+    if (probe.Open(path, CFile::modeRead | CFile::shareDenyNone)) length = probe.GetLength();
+  }
+  const std::string name = std::string(path).substr(std::string(path).find_last_of("\\/") + 1);
+  // The wait dialog says which report is read. Opened after a run, a small report comes up without
+  // it; a large one shows it too, as reading takes long enough that the user must see what the
+  // program is doing and be able to stop it.
   int position = 0;
   bool keepGoing = true;
-  auto wait = std::make_unique<CWaitDialog>(&position, &keepGoing);
-  if (quiet) wait->ShowWindow(SW_HIDE);
+  const std::string message = "Reading " + PathEnd(name, kWaitNameChars) + " ...";
+  auto wait = std::make_unique<CWaitDialog>(&position, &keepGoing, "Opening the Report", message.c_str());
+  if (quiet && length < kQuietWaitBytes) wait->ShowWindow(SW_HIDE);
+  m_pWait = wait.get();
   auto finish = [&](bool shown) {
+    m_pWait = nullptr;
     wait->Close();
     HoldMain(false);
     return shown;
   };
 
-  m_strFilePath = Upper(path);
-  m_nFileType = ViewerFileType(m_strFilePath);
-  if (m_nFileType == VFT_UNKNOWN) {
-    if (!quiet) ::MessageBox(nullptr, "Unknown file type...must have proper extension (*.dat, *.sds, *.mds)", nullptr, MB_OK);
-    return finish(false);
-  }
   HoldMain(true);
   if (!Create(IDD_VIEWER, parent == CWnd::GetDesktopWindow() ? nullptr : parent)) return finish(false);
   RememberLayout();
@@ -160,11 +185,6 @@ bool CViewer::Open(const char* path, bool quiet, CWnd* parent) {
   // Reading: the bar runs over the file's bytes, then over one more hundredth for the cabinet
   // list. Each line goes to the text list and to the section index as it is read.
   CThrottledPump pump;
-  uint64_t length = 0;
-  {
-    CFile probe;
-    if (probe.Open(path, CFile::modeRead | CFile::shareDenyNone)) length = probe.GetLength();
-  }
   const uint64_t extra = length / 100;
   const int64_t div = CWaitEstimator::ScaleDivisor(static_cast<int64_t>(length + extra));
   wait->SetRange(0, static_cast<int>((length + extra) / static_cast<uint64_t>(div)));
@@ -186,7 +206,7 @@ bool CViewer::Open(const char* path, bool quiet, CWnd* parent) {
     Close();
     return finish(false);
   }
-  SetWindowText(std::string(path).substr(std::string(path).find_last_of("\\/") + 1).c_str());
+  SetWindowText(name.c_str());
   indexer.Finish();
   m_sections = std::move(indexer.sections);
   m_nLineCount = m_lstText.LineCount();
@@ -205,7 +225,6 @@ bool CViewer::Open(const char* path, bool quiet, CWnd* parent) {
     m_lstCabinets.AddString(line.c_str());
     if (!step()) {
       Close();
-      m_sections.clear();
       return finish(false);
     }
   }

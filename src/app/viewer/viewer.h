@@ -4,15 +4,19 @@
 // chain: opening a report while this viewer shows one opens it in the next viewer without a window.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "app/viewer/viewer_text.h"
+#include "support/wait_dialog.h"
 #include "platform/ui/dialog.h"
 
 constexpr UINT IDD_VIEWER = 218;
+// A report at least this large shows its wait dialog also when opened after a run.
+constexpr uint64_t kQuietWaitBytes = uint64_t{8} << 20;
 constexpr UINT IDI_QAV = 233;
 
 enum : int {
@@ -58,7 +62,8 @@ class CViewer : public CDialog {
 
   void OnOK() override;
   void OnCancel() override;
-  // Gives back the viewer's hold on the main window (if any) and destroys the viewer's window.
+  // Gives back the viewer's hold on the main window (if any), frees the report's text and index
+  // and destroys the viewer's window.
   void Close();
   void OnFind();
   void OnSelchangeCabinetList();
@@ -81,6 +86,7 @@ class CViewer : public CDialog {
   int m_nFileType = VFT_RAW;
   std::vector<SViewerSection> m_sections;  // the indexed sections, in file order
   std::vector<std::string> m_cabinets;     // the cabinet of each line of the cabinet list
+  CWaitDialog* m_pWait = nullptr;          // while a report is read: the wait dialog that shows it
 
  private:
   bool Open(const char* path, bool quiet, CWnd* parent);

@@ -15,3 +15,5 @@ void CHeap::Free(void* p) const noexcept { std::free(p); }
 size_t CHeap::Size(const void* p) const noexcept {
   return p ? malloc_usable_size(const_cast<void*>(p)) : 0;
 }
+
+void CHeap::Trim() const noexcept { malloc_trim(0); }

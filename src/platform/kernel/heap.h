@@ -21,6 +21,10 @@ class CHeap {
   void Free(void* p) const noexcept;
   // Usable size of the block p, which may exceed what was asked for; 0 for null.
   size_t Size(const void* p) const noexcept;
+  // Gives the free memory of the C library's heaps back to the system. Freed blocks below the
+  // library's mapping threshold (which grows with the blocks a program frees) otherwise stay with
+  // the process, so a program that has just freed gigabytes would go on holding them.
+  void Trim() const noexcept;
 };
 
 // The one heap of the process. Trivially destructible: it is never torn down.

@@ -12,40 +12,48 @@ std::pair<size_t, size_t> LineStore::Locate(size_t i) const {
   return {b, i - m_starts[b]};
 }
 
-const LineStore::Entry& LineStore::At(size_t i) const {
-  auto [b, k] = Locate(i);
-  return m_blocks[b].entries[k];
-}
-
-LineStore::Entry& LineStore::At(size_t i) {
-  auto [b, k] = Locate(i);
-  return m_blocks[b].entries[k];
-}
-
 std::string_view LineStore::Text(size_t i) const {
   auto [b, k] = Locate(i);
-  const Entry& e = m_blocks[b].entries[k];
-  return std::string_view(m_blocks[b].text).substr(e.offset, e.length);
+  const Block& block = m_blocks[b];
+  const size_t begin = block.Begin(k);
+  return std::string_view(block.text).substr(begin, block.End(k) - begin);
 }
 
-bool LineStore::Selected(size_t i) const { return At(i).selected != 0; }
+bool LineStore::Selected(size_t i) const {
+  auto [b, k] = Locate(i);
+  return (m_blocks[b].ends[k] & kSelected) != 0;
+}
 
 void LineStore::Select(size_t i, bool on) {
-  Entry& e = At(i);
-  if ((e.selected != 0) == on) return;
-  e.selected = on ? 1 : 0;
+  auto [b, k] = Locate(i);
+  uint32_t& end = m_blocks[b].ends[k];
+  if (((end & kSelected) != 0) == on) return;
+  end ^= kSelected;
   if (on) ++m_selected;
   else --m_selected;
 }
 
 void LineStore::SelectAll(bool on) {
   for (Block& b : m_blocks)
-    for (Entry& e : b.entries) e.selected = on ? 1 : 0;
+    for (uint32_t& e : b.ends) e = on ? (e | kSelected) : (e & ~kSelected);
   m_selected = on ? m_count : 0;
 }
 
-DWORD_PTR LineStore::Data(size_t i) const { return At(i).data; }
-void LineStore::SetData(size_t i, DWORD_PTR data) { At(i).data = data; }
+DWORD_PTR LineStore::Data(size_t i) const {
+  auto [b, k] = Locate(i);
+  const Block& block = m_blocks[b];
+  return block.data.empty() ? 0 : block.data[k];
+}
+
+void LineStore::SetData(size_t i, DWORD_PTR data) {
+  auto [b, k] = Locate(i);
+  Block& block = m_blocks[b];
+  if (block.data.empty()) {
+    if (data == 0) return;
+    block.data.assign(block.ends.size(), 0);
+  }
+  block.data[k] = data;
+}
 
 void LineStore::Insert(size_t i, std::string_view text) {
   if (m_blocks.empty()) {
@@ -57,34 +65,37 @@ void LineStore::Insert(size_t i, std::string_view text) {
   size_t b = 0, k = 0;
   if (i >= m_count) {
     b = m_blocks.size() - 1;
-    if (m_blocks[b].entries.size() >= kBlockLines) {
+    if (m_blocks[b].ends.size() >= kBlockLines) {
       StartBlock();
       ++b;
     }
-    k = m_blocks[b].entries.size();
+    k = m_blocks[b].ends.size();
   } else {
     std::tie(b, k) = Locate(i);
   }
   Block& block = m_blocks[b];
-  Entry e{static_cast<uint32_t>(block.text.size()), static_cast<uint32_t>(std::min<size_t>(text.size(), 0x7FFFFFFF)), 0, 0};
-  block.text.append(text.data(), e.length);
-  block.entries.insert(block.entries.begin() + static_cast<std::ptrdiff_t>(k), e);
+  const size_t length = std::min(text.size(), kMaxLine);
+  const size_t at = block.Begin(k);
+  block.text.insert(at, text.data(), length);
+  for (size_t j = k; j < block.ends.size(); ++j) block.ends[j] += static_cast<uint32_t>(length);
+  block.ends.insert(block.ends.begin() + static_cast<std::ptrdiff_t>(k), static_cast<uint32_t>(at + length));
+  if (!block.data.empty()) block.data.insert(block.data.begin() + static_cast<std::ptrdiff_t>(k), 0);
   ++m_count;
   for (size_t j = b + 1; j < m_starts.size(); ++j) ++m_starts[j];
-  if (block.entries.size() > kBlockLines) Split(b);
+  if (block.ends.size() > kBlockLines) Split(b);
 }
 
 void LineStore::StartBlock() {
   // Appending fills blocks to the brim. The full block gives back what its buffers grew beyond its
-  // lines, and the new block reserves its entries at once and about as much text, so that a long
-  // list costs its text plus its entries and not the doubling slack of every block.
+  // lines, and the new block reserves its line ends at once and about as much text, so that a long
+  // list costs its text plus its line ends and not the doubling slack of every block.
   Block& full = m_blocks.back();
   full.text.shrink_to_fit();
-  full.entries.shrink_to_fit();
+  full.ends.shrink_to_fit();
   const size_t text = full.text.size();
-  const size_t start = m_starts.back() + full.entries.size();
+  const size_t start = m_starts.back() + full.ends.size();
   Block next;
-  next.entries.reserve(kBlockLines);
+  next.ends.reserve(kBlockLines);
   next.text.reserve(text);
   m_blocks.push_back(std::move(next));
   m_starts.push_back(start);
@@ -94,23 +105,23 @@ void LineStore::Erase(size_t i) {
   if (i >= m_count) return;
   auto [b, k] = Locate(i);
   Block& block = m_blocks[b];
-  const Entry& e = block.entries[k];
-  if (e.selected) --m_selected;
-  block.garbage += e.length;
-  block.entries.erase(block.entries.begin() + static_cast<std::ptrdiff_t>(k));
+  if ((block.ends[k] & kSelected) != 0) --m_selected;
+  const size_t begin = block.Begin(k), length = block.End(k) - begin;
+  block.text.erase(begin, length);
+  block.ends.erase(block.ends.begin() + static_cast<std::ptrdiff_t>(k));
+  for (size_t j = k; j < block.ends.size(); ++j) block.ends[j] -= static_cast<uint32_t>(length);
+  if (!block.data.empty()) block.data.erase(block.data.begin() + static_cast<std::ptrdiff_t>(k));
   --m_count;
   for (size_t j = b + 1; j < m_starts.size(); ++j) --m_starts[j];
-  if (block.entries.empty() && m_blocks.size() > 1) {
+  if (block.ends.empty() && m_blocks.size() > 1) {
     m_blocks.erase(m_blocks.begin() + static_cast<std::ptrdiff_t>(b));
     m_starts.erase(m_starts.begin() + static_cast<std::ptrdiff_t>(b));
-  } else if (block.garbage > block.text.size() / 2) {
-    Compact(block);
   }
 }
 
 void LineStore::Clear() {
-  m_blocks.clear();
-  m_starts.clear();
+  std::vector<Block>().swap(m_blocks);
+  std::vector<size_t>().swap(m_starts);
   m_count = 0;
   m_selected = 0;
 }
@@ -130,32 +141,22 @@ size_t LineStore::UpperBoundNoCase(std::string_view text) const {
 void LineStore::Split(size_t b) {
   Block& full = m_blocks[b];
   Block second;
-  const size_t half = full.entries.size() / 2;
-  for (size_t k = half; k < full.entries.size(); ++k) {
-    Entry e = full.entries[k];
-    second.text.append(full.text, e.offset, e.length);
-    e.offset = static_cast<uint32_t>(second.text.size() - e.length);
-    second.entries.push_back(e);
+  const size_t half = full.ends.size() / 2;
+  const size_t cut = full.Begin(half);
+  second.text.assign(full.text, cut, std::string::npos);
+  for (size_t k = half; k < full.ends.size(); ++k) second.ends.push_back(full.ends[k] - static_cast<uint32_t>(cut));
+  if (!full.data.empty()) {
+    second.data.assign(full.data.begin() + static_cast<std::ptrdiff_t>(half), full.data.end());
+    full.data.resize(half);
+    full.data.shrink_to_fit();
   }
-  full.entries.resize(half);
-  full.entries.shrink_to_fit();
-  Compact(full);
+  full.ends.resize(half);
+  full.ends.shrink_to_fit();
+  full.text.resize(cut);
+  full.text.shrink_to_fit();
   const size_t start = m_starts[b] + half;
   m_blocks.insert(m_blocks.begin() + static_cast<std::ptrdiff_t>(b) + 1, std::move(second));
   m_starts.insert(m_starts.begin() + static_cast<std::ptrdiff_t>(b) + 1, start);
-}
-
-void LineStore::Compact(Block& block) {
-  std::string text;
-  text.reserve(block.text.size() - block.garbage);
-  for (Entry& e : block.entries) {
-    uint32_t at = static_cast<uint32_t>(text.size());
-    text.append(block.text, e.offset, e.length);
-    e.offset = at;
-  }
-  block.text.swap(text);
-  block.text.shrink_to_fit();
-  block.garbage = 0;
 }
 
 }  // namespace qav::ui

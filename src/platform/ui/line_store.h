@@ -1,7 +1,8 @@
 // The lines of a list box, held compactly: blocks of at most a few thousand lines, each block
-// with one character buffer and 16 bytes a line (offset, length, selection mark, item data).
-// Appending is amortised constant time and fills blocks to the brim, inserting in the middle
-// costs a block, not the list, and a million lines take their text plus 16 bytes a line.
+// with one character buffer and 4 bytes a line (where the line's text ends, with its selection
+// mark in the top bit); item data takes 8 bytes a line more only in a block where some line has
+// any. Appending is amortised constant time and fills blocks to the brim, inserting or erasing in
+// the middle costs a block, not the list, and a million lines take their text plus 4 bytes a line.
 #pragma once
 
 #include <cstdint>
@@ -32,26 +33,23 @@ class LineStore {
   size_t UpperBoundNoCase(std::string_view text) const;
 
  private:
-  struct Entry {
-    uint32_t offset;
-    uint32_t length : 31;
-    uint32_t selected : 1;
-    DWORD_PTR data;
-  };
   struct Block {
-    std::string text;
-    std::vector<Entry> entries;
-    size_t garbage = 0;  // characters of erased lines still in `text`
+    std::string text;             // the lines' text, one after the other
+    std::vector<uint32_t> ends;   // per line, where its text ends; kSelected marks a selected line
+    std::vector<DWORD_PTR> data;  // per line, its item data; empty while every line's is 0
+    size_t Begin(size_t k) const { return k == 0 ? 0 : ends[k - 1] & ~kSelected; }
+    size_t End(size_t k) const { return ends[k] & ~kSelected; }
   };
+  static constexpr uint32_t kSelected = 0x80000000u;
   static constexpr size_t kBlockLines = 2048;
+  // Longer lines are cut, so that a block's text (kBlockLines + 1 lines before it splits) stays
+  // below kSelected.
+  static constexpr size_t kMaxLine = size_t{1} << 19;
 
   // The block holding line i and the line's place in it.
   std::pair<size_t, size_t> Locate(size_t i) const;
-  const Entry& At(size_t i) const;
-  Entry& At(size_t i);
   void Split(size_t b);
   void StartBlock();
-  static void Compact(Block& block);
 
   std::vector<Block> m_blocks;
   std::vector<size_t> m_starts;  // index of the first line of each block

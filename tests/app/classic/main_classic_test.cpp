@@ -65,6 +65,17 @@ TEST_F(ClassicViewTest, RefusedFileNameStopsTheHandler) {
     ASSERT_EQ(qav::ui::MessageBoxLog().size(), 1u) << name;
     EXPECT_NE(qav::ui::MessageBoxLog()[0].text.find("cannot contain"), std::string::npos);
   }
+  // The box names the block whose name is refused, also when the click was in another block.
+  for (auto [edit, block] : {std::pair(IDC_MDS_NAME, "Multiple Day Summaries"), std::pair(IDC_SDS_NAME, "Single Day Summaries")}) {
+    qav::ui::ClearMessageBoxLog();
+    input::Type(Item(edit), "a/b.txt");
+    Click(IDC_RAW_ON);
+    ASSERT_EQ(qav::ui::MessageBoxLog().size(), 1u) << block;
+    EXPECT_NE(qav::ui::MessageBoxLog()[0].text.find(std::string("The ") + block + " report's file name \"a/b.txt\""),
+              std::string::npos)
+        << qav::ui::MessageBoxLog()[0].text;
+    input::Type(Item(edit), "R.TXT");
+  }
   input::Type(Item(IDC_RAW_NAME), "R.DAT");
   Click(IDC_RAW_ON);
   EXPECT_EQ(view_->m_bRawOn, 1);

@@ -186,6 +186,27 @@ TEST_F(NewViewTest, ChecksStopTheRunAndShowTheStatusWindow) {
   EXPECT_TRUE(view_->m_wndStatusMsgs.IsIconic());
 }
 
+// "default.txt" and other names without a folder go to the home folder, not to the folder the
+// program was started from.
+TEST_F(NewViewTest, AReportNameWithoutAFolderIsWrittenInTheHomeFolder) {
+  const char* old = std::getenv("HOME");
+  const std::string saved = old != nullptr ? old : "";
+  const std::string home = folder_ / "home";
+  std::filesystem::create_directories(home);
+  setenv("HOME", home.c_str(), 1);
+  store_->WriteInt("OUTPUT", "AUTOOPEN", 0);
+  StartOnDesign("relative_report.txt", "34335.000000", "34336.000000");
+  if (!HasFatalFailure()) input::Click(Item(IDC_NV_PRODUCE));
+  if (old != nullptr) setenv("HOME", saved.c_str(), 1);
+  else unsetenv("HOME");
+  EXPECT_EQ(LastStatus(), "Reports Output...");
+  EXPECT_EQ(view_->m_strWrittenName, home + "/relative_report.txt");
+  EXPECT_TRUE(std::filesystem::exists(home + "/relative_report.txt"));
+  EXPECT_FALSE(std::filesystem::exists("relative_report.txt"));
+  EXPECT_EQ(Text(IDC_NV_OUTPUT_PATH), "relative_report.txt");  // the user's name stays as typed
+  EXPECT_TRUE(ui::MessageBoxLog().empty());
+}
+
 TEST_F(NewViewTest, ConfigurationFileDrivesARunThatWritesTheReport) {
   std::string report = folder_ / "out\\report.txt";
   store_->WriteInt("OUTPUT", "AUTOOPEN", 0);  // no viewer to tell about here

@@ -403,6 +403,36 @@ TEST(Defaults, ArchiveAndReportFolders) {
   EXPECT_EQ(DefaultReportFolder(env), "/var/tmp/");
 }
 
+// A report name without a root is taken in the Output page's folder, or in the home folder when
+// none is set; never in the folder the program was started from.
+TEST(Defaults, RelativeReportNamesAreTakenInTheReportFolderOrHome) {
+  const struct {
+    const char* folder;
+    const char* home;
+    const char* classicFolder;  // the Classic view's folder of a family
+  } folders[] = {
+      {"", "/home/u", "/home/u/"},
+      {"reports", "/home/u", "/home/u/reports/"},
+      {"reports\\sds\\", "/home/u/", "/home/u/reports/sds/"},
+      {"/var/mds", "/home/u", "/var/mds/"},
+      {"/var/mds/", "", "/var/mds/"},
+      {"", "", ""},
+  };
+  for (const auto& c : folders) EXPECT_EQ(ReportFolderIn(c.folder, c.home), c.classicFolder) << c.folder << " " << c.home;
+  const struct {
+    const char* folder;
+    const char* name;
+    const char* path;
+  } names[] = {
+      {"/home/u", "default.txt", "/home/u/default.txt"},
+      {"/home/u/", "out/r.txt", "/home/u/out/r.txt"},
+      {"/home/u", "/tmp/r.txt", "/tmp/r.txt"},
+      {"/home/u", "\\tmp\\r.txt", "\\tmp\\r.txt"},
+      {"", "default.txt", "default.txt"},
+  };
+  for (const auto& c : names) EXPECT_EQ(ReportPathIn(c.folder, c.name), c.path) << c.folder << " " << c.name;
+}
+
 TEST(Defaults, FoldersOfAnOlderSettingsFileComeBackAndAreStoredWithSlashes) {
   AppTempFolder folder;
   const std::string ini = folder / "qav.ini";

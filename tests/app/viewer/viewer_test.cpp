@@ -133,6 +133,47 @@ TEST_F(ViewerTest, EmptyFileOpensEmpty) {
   viewer.Close();
 }
 
+TEST_F(ViewerTest, ClosingFreesTheReportsTextAndIndex) {
+  std::string path = Write("viewer_close.dat", RawDay(kTitleA, "01/05/2003 (Sun)") + RawDay(kTitleB, "01/05/2003 (Sun)"));
+  CViewer viewer;
+  ASSERT_TRUE(viewer.ViewReportFile(path.c_str(), false, CWnd::GetDesktopWindow()));
+  ASSERT_EQ(viewer.m_sections.size(), 2u);
+  // Closed from its own button, inside a handler of the window.
+  input::Click(::GetDlgItem(viewer.m_hWnd, IDOK));
+  EXPECT_EQ(viewer.m_hWnd, nullptr);
+  EXPECT_TRUE(viewer.m_sections.empty());
+  EXPECT_TRUE(viewer.m_cabinets.empty());
+  EXPECT_EQ(viewer.m_nLineCount, 0);
+}
+
+// Opened after a run, a large report shows its own wait dialog: what it reads, the bar over the
+// file's bytes, and Cancel, which closes the viewer.
+TEST_F(ViewerTest, ALargeReportShowsItsReadingAndCanBeCancelled) {
+  std::string text;
+  while (text.size() < kQuietWaitBytes) text += RawDay(kTitleA, "01/05/2003 (Sun)");
+  std::string path = Write("viewer_large.dat", text);
+  CViewer viewer;
+  bool seen = false;
+  qav::ui::PostTask([&] {
+    CWaitDialog* wait = viewer.m_pWait;
+    ASSERT_NE(wait, nullptr);
+    seen = true;
+    EXPECT_TRUE(::IsWindowVisible(wait->m_hWnd));
+    EXPECT_EQ(wait->GetWindowText(), "Opening the Report");
+    EXPECT_NE(Text(::GetDlgItem(wait->m_hWnd, IDC_WAIT_MESSAGE)).find("_viewer_large.dat"), std::string::npos);
+    int lower = 0, upper = 0;
+    wait->m_wndProgress.GetRange(lower, upper);
+    EXPECT_GT(upper, lower);
+    input::Click(::GetDlgItem(wait->m_hWnd, IDCANCEL));
+  });
+  EXPECT_FALSE(viewer.ViewReportFile(path.c_str(), true, CWnd::GetDesktopWindow()));
+  EXPECT_TRUE(seen);
+  EXPECT_EQ(viewer.m_hWnd, nullptr);
+  EXPECT_EQ(viewer.m_pWait, nullptr);
+  EXPECT_TRUE(viewer.m_sections.empty());
+  EXPECT_TRUE(boxes.empty());
+}
+
 const DialogTemplate kMainTemplate{9301, "Main", 100, 50, {}};
 
 TEST_F(ViewerTest, ARunKeepsTheMainWindowDisabled) {
