@@ -127,6 +127,13 @@ void CClassicRun::GiveUp(int family, DWORD error) {
   reportPath[family].clear();
 }
 
+// A report cut short by Cancel goes the same way, named as cancelled.
+void CClassicRun::GiveUpCancelled(int family) {
+  const EDiscarded left = file_.Discard();
+  port_.Post({RID_REPORT_CANCELLED, 0, reportPath[family], left});
+  reportPath[family].clear();
+}
+
 EReportResult CClassicRun::WriteElement(int family, const CElementData& data, int dateBlock) {
   switch (family) {
     case CF_RAW:
@@ -142,6 +149,7 @@ EReportResult CClassicRun::WriteElement(int family, const CElementData& data, in
 bool CClassicRun::CloseReport(int family) {
   DWORD err = sink_->error_;
   if (err == 0 && !file_.Close()) err = file_.GetError();
+  if (err == 0 && !file_.CheckWrittenName()) err = file_.GetError();
   if (err != 0) GiveUp(family, err);
   return err == 0;
 }
@@ -150,15 +158,19 @@ void CClassicRun::OutputStep(int family, const std::vector<std::unique_ptr<CElem
   port_.Post({OutputtingId(family), 0, {}});
   if (!OpenReport(family)) return;
   port_.ReportOpened(family, reportPath[family]);
+  EReportResult result = EReportResult::Done;
   for (const auto& d : data) {
     if (!d) continue;
-    if (WriteElement(family, *d, dateBlock) != EReportResult::Done) break;
+    result = WriteElement(family, *d, dateBlock);
+    if (result != EReportResult::Done) break;
   }
   port_.SetWaitCursor(true);
-  // A report cut short by Cancel is still announced (and opened); one whose writing failed is taken
-  // away and named in place of its done id. The later blocks still run: another folder may take
-  // their reports, and the smaller summaries may fit where the raw listing did not.
-  if (CloseReport(family)) port_.Post({DoneId(family), 0, {}});
+  // A report cut short by Cancel, or whose writing failed, is taken away and named in place of its
+  // done id, so that no part of one is left looking whole. After a failure the later blocks still
+  // run: another folder may take their reports, and the smaller summaries may fit where the raw
+  // listing did not.
+  if (result == EReportResult::Cancelled) GiveUpCancelled(family);
+  else if (CloseReport(family)) port_.Post({DoneId(family), 0, {}});
 }
 
 void CClassicRun::Run() {

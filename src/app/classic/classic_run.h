@@ -29,6 +29,7 @@ enum EClassicRunId : int {
   RID_OPEN_ERROR = 513,     // text: the file name field
   RID_OUTPUT_TO = 514,      // text: the path written instead
   RID_WRITE_FAILED = 523,   // text: the report's path, number: the system error, left: what became of it
+  RID_REPORT_CANCELLED = 524,  // text: the report's path, left: what became of it
   RID_RAW_OUTPUTTING = 516, RID_RAW_DONE = 517,
   RID_SDS_OUTPUTTING = 518, RID_SDS_DONE = 519,
   RID_MDS_OUTPUTTING = 520, RID_MDS_DONE = 521,
@@ -104,8 +105,9 @@ class CClassicRun {
 
  protected:
   // One family's report file: open with banner, write one element, close. Virtual so that the
-  // block plan can be tested without report data. A report whose writing fails is given up (see
-  // CFile::Discard) and announced by 523 in place of its done id.
+  // block plan can be tested without report data. A report whose writing fails, or whose name no
+  // longer leads to it once closed, is given up (see CFile::Discard) and announced by 523 in place
+  // of its done id.
   virtual bool OpenReport(int family);
   virtual EReportResult WriteElement(int family, const CElementData& data, int dateBlock);
   virtual bool CloseReport(int family);
@@ -119,6 +121,7 @@ class CClassicRun {
  private:
   void OutputStep(int family, const std::vector<std::unique_ptr<CElementData>>& data, int dateBlock);
   void GiveUp(int family, DWORD error);
+  void GiveUpCancelled(int family);
 
   class FileSink;
   std::unique_ptr<CStdioFile> ownFile_;

@@ -86,6 +86,8 @@ class CMainClassic::CRunPort : public ClassicRunPort {
       m_view.PostWorkerPath(static_cast<UINT>(p.id), p.text.c_str());
     else if (p.id == RID_WRITE_FAILED)
       m_view.PostWriteFailure(p.text, p.number, p.left);
+    else if (p.id == RID_REPORT_CANCELLED)
+      m_view.PostReportCancelled(p.text, p.left);
     else
       m_view.PostWorker(static_cast<UINT>(p.id), static_cast<LPARAM>(p.number));
   }
@@ -538,7 +540,7 @@ UINT CMainClassic::RunClassicReports() {
   // program goes on.
   try {
     CRunPort port(*this);
-    CClassicRun run(m_snap, port, m_flags);
+    CClassicRun run(m_snap, port, m_flags, m_pReportFile);
     run.Run();
   } catch (const std::bad_alloc&) {
     PostWorker(ID_WORKER_WIN32_ERROR, static_cast<LPARAM>(ERROR_NOT_ENOUGH_MEMORY));

@@ -63,6 +63,9 @@ class CViewFileStatus : public IReportFileStatus {
   void PostWriteFailure(const std::string& written, DWORD error, EDiscarded left) override {
     m_view.PostWriteFailure(written, error, left);
   }
+  void PostReportCancelled(const std::string& written, EDiscarded left) override {
+    m_view.PostReportCancelled(written, left);
+  }
 
  private:
   CMainDlg& m_view;
@@ -644,7 +647,7 @@ void CMainNew::RunNewReportsOnce() {
     m_Run.cancel();
     return false;
   };
-  CNewReportRun run(*this, host, m_ReportFile);
+  CNewReportRun run(*this, host, *m_pReportFile);
   run.Run();
 }
 

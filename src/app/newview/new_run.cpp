@@ -343,9 +343,10 @@ bool CNewReportRun::WriteHeader() {
   return false;
 }
 
-void CNewReportRun::GiveUp(DWORD error) {
+void CNewReportRun::GiveUp(DWORD error, bool cancelled) {
   const EDiscarded left = m_file.Discard();
-  m_host.fileStatus->PostWriteFailure(writtenName, error, left);
+  if (cancelled) m_host.fileStatus->PostReportCancelled(writtenName, left);
+  else m_host.fileStatus->PostWriteFailure(writtenName, error, left);
   if (m_host.written != nullptr) m_host.written->clear();
 }
 
@@ -434,7 +435,8 @@ void CNewReportRun::Run() {
   freeRows.Counted(freeing);
   run.rangeAdded.fetch_add(static_cast<int64_t>(freeing) - int64_t{kProgressRowFreed} * rows.m_nSize,
                            std::memory_order_relaxed);
-  m_host.post(ID_WORKER_SORTED);
+  // A sort that was cancelled is not called sorted.
+  if (sorted == ESortResult::Sorted) m_host.post(ID_WORKER_SORTED);
   if (!run.keepGoing()) {
     m_host.post(ID_WORKER_CANCELED);
     return;
@@ -457,9 +459,15 @@ void CNewReportRun::Run() {
       run);
   if (walked == EWalkResult::Cancelled) m_host.post(ID_WORKER_CANCELED);
   if (m_host.waitCursor) m_host.waitCursor(true);
-  if (writeError == 0 && !m_file.Close()) writeError = m_file.GetError();
-  // A report that could not be written completely is not reported as done.
-  if (writeError != 0) GiveUp(writeError);
-  else m_host.post(ID_WORKER_REPORTS_DONE);
+  // A report that was cut short by Cancel, could not be written completely, or whose name no
+  // longer leads to it once closed is taken away and not reported as done.
+  if (walked == EWalkResult::Cancelled) {
+    GiveUp(0, true);
+  } else {
+    if (writeError == 0 && !m_file.Close()) writeError = m_file.GetError();
+    if (writeError == 0 && !m_file.CheckWrittenName()) writeError = m_file.GetError();
+    if (writeError != 0) GiveUp(writeError);
+    else m_host.post(ID_WORKER_REPORTS_DONE);
+  }
   run.cancel();
 }

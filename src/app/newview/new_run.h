@@ -81,8 +81,9 @@ class CNewReportRun {
  private:
   bool WriteHeader();
   // A report that could not be written whole: taken away (CFile::Discard) and named by 523, so
-  // that it neither looks complete nor keeps a full disk full.
-  void GiveUp(DWORD error);
+  // that it neither looks complete nor keeps a full disk full; with `cancelled`, cut short by
+  // Cancel and named by 524.
+  void GiveUp(DWORD error, bool cancelled = false);
   CNewReportModel& m_model;
   SNewRunHost& m_host;
   CStdioFile& m_file;

@@ -68,6 +68,9 @@ class IReportFileStatus {
   virtual void PostWriteFailure(const std::string& /*written*/, DWORD error, EDiscarded /*left*/) {
     PostWin32Error(error);
   }
+  // 524: the report, cut short by Cancel, was given up (left); without a view, nothing beyond the
+  // cancel's own line.
+  virtual void PostReportCancelled(const std::string& /*written*/, EDiscarded /*left*/) {}
 };
 
 // Opens the report file: the chosen path; after creating its folder (one level); else a new

@@ -144,7 +144,7 @@ BOOL CMainDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
 bool CMainDlg::HandleWorkerCommand(UINT id, LPARAM payload) {
   SPendingPath pending;
   const bool withPath = id == ID_WORKER_OUTFILE_ERROR || id == ID_WORKER_OUTPUT_TO || id == ID_WORKER_WRITE_FAILED ||
-                        id == ID_WORKER_DATA_FILE_NAME;
+                        id == ID_WORKER_DATA_FILE_NAME || id == ID_WORKER_REPORT_CANCELLED;
   if (withPath) {
     std::lock_guard<std::mutex> lock(m_pathLock);
     auto it = m_pendingPaths.find(payload);
@@ -156,6 +156,12 @@ bool CMainDlg::HandleWorkerCommand(UINT id, LPARAM payload) {
   if (id == ID_WORKER_WRITE_FAILED) {
     AddStatusLine(WriteFailureLine(pending.path, pending.error).c_str());
     TellUser(WriteFailureMessage(pending.path, pending.error, pending.left));
+    return true;
+  }
+  if (id == ID_WORKER_REPORT_CANCELLED) {
+    AddStatusLine(CancelledReportLine(pending.path, pending.left).c_str());
+    // A part that stays under the report's name is for the user to take away.
+    if (pending.left == EDiscarded::Kept) TellUser(CancelledReportMessage(pending.path));
     return true;
   }
   std::string text;
@@ -238,6 +244,10 @@ void CMainDlg::PostWorkerPath(UINT id, const char* path) { PostPending(id, {path
 
 void CMainDlg::PostWriteFailure(const std::string& path, DWORD error, EDiscarded left) {
   PostPending(ID_WORKER_WRITE_FAILED, {path, error, left});
+}
+
+void CMainDlg::PostReportCancelled(const std::string& path, EDiscarded left) {
+  PostPending(ID_WORKER_REPORT_CANCELLED, {path, 0, left});
 }
 
 void CMainDlg::PostPending(UINT id, SPendingPath pending) {

@@ -46,8 +46,9 @@ class CMainDlg : public CFormView {
   CPropertySheet m_Sheet;
   COutputParams m_OutputParams;
   CPEValidityFlags m_PEValidityFlags;
-  // 6: the report file of the run.
+  // 6: the report file of the run, and the file the runs write through: that one, or a test's.
   CStdioFile m_ReportFile;
+  CStdioFile* m_pReportFile = &m_ReportFile;
   // 7: the wait dialog of the running retrieval, or null; deleted with the view.
   CWaitDialog* m_pWaitDialog = nullptr;
   // 8-10: keep-going flag and progress counter (m_Run), running flag. The worker reads and writes
@@ -116,6 +117,9 @@ class CMainDlg : public CFormView {
   // 523: the report at `path` could not be written (`error`) and was given up (`left`); the view
   // adds a status line and tells the user in a message box once the run is over.
   void PostWriteFailure(const std::string& path, DWORD error, EDiscarded left);
+  // 524: the report at `path`, cut short by Cancel, was given up (`left`); the view adds a status
+  // line, and tells the user in a message box when the part written could not be taken away.
+  void PostReportCancelled(const std::string& path, EDiscarded left);
   // The common input loader (on the worker thread): see LoadElementData.
   // With rows, the loader makes the New view's rows while it reads (SRowsWhileLoading).
   std::unique_ptr<CElementDataSet> LoadInputData(const CAdrArray<CDBElementEx>& elements,
@@ -180,9 +184,9 @@ class CMainDlg : public CFormView {
   struct SPendingPath {
     std::string path;
     DWORD error = 0;                      // 523
-    EDiscarded left = EDiscarded::Kept;   // 523
+    EDiscarded left = EDiscarded::Kept;   // 523, 524
   };
-  std::map<LPARAM, SPendingPath> m_pendingPaths;  // path payloads of 513/514/523/529 not yet handled
+  std::map<LPARAM, SPendingPath> m_pendingPaths;  // path payloads of 513/514/523/524/529 not yet handled
   void PostPending(UINT id, SPendingPath pending);
   LPARAM m_nextPathKey = 1;
   bool m_logAttached = false;

@@ -111,14 +111,34 @@ std::string WriteFailureLine(const std::string& path, DWORD error) {
   return "Could not write the report " + path + ": " + SystemErrorLine(error);
 }
 
+namespace {
+constexpr const char* kIncomplete = "The file could not be removed: it is incomplete.";
+}  // namespace
+
 std::string WriteFailureMessage(const std::string& path, DWORD error, EDiscarded left) {
   std::string text = "The report " + path + " could not be written: " + SystemErrorLine(error) + "\n\n";
   switch (left) {
     case EDiscarded::Removed: return text + "The part already written was removed.";
     case EDiscarded::Emptied: return text + "The part already written was removed; the file is left empty.";
+    case EDiscarded::Gone: return text + "Nothing of it is left under that name.";
     case EDiscarded::Kept: break;
   }
-  return text + "The file could not be removed: it is incomplete.";
+  return text + kIncomplete;
+}
+
+std::string CancelledReportLine(const std::string& path, EDiscarded left) {
+  const std::string text = "Cancelled the report " + path + ": ";
+  switch (left) {
+    case EDiscarded::Removed: return text + "the part already written was removed";
+    case EDiscarded::Emptied: return text + "the part already written was removed; the file is left empty";
+    case EDiscarded::Gone: return text + "nothing of it is left under that name";
+    case EDiscarded::Kept: break;
+  }
+  return text + "the part written could not be removed and is incomplete";
+}
+
+std::string CancelledReportMessage(const std::string& path) {
+  return "The report " + path + " was cancelled.\n\n" + kIncomplete;
 }
 
 std::string MissingDataLine(int64_t elementDays, int64_t withoutData) {

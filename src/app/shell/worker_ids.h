@@ -37,6 +37,7 @@ enum : UINT {
   ID_WORKER_MDS_DONE = 521,
   ID_WORKER_SHUTDOWN = 522,         // New view
   ID_WORKER_WRITE_FAILED = 523,     // line and message box, payload a report (see CMainDlg::PostWriteFailure)
+  ID_WORKER_REPORT_CANCELLED = 524, // line, payload a report (see CMainDlg::PostReportCancelled)
   ID_WORKER_DATA_FILE_NAME = 529,   // line, payload a path: the file that failed of a day after 504
   ID_WORKER_UPDATEDATA = 530,       // data exchange in the payload's direction
   ID_WORKER_FIRST = 500,
@@ -89,3 +90,8 @@ std::vector<std::string> MissingDataLines(const SLoadCount& count);
 // status line, and the text of the message box that tells the user.
 std::string WriteFailureLine(const std::string& path, DWORD error);
 std::string WriteFailureMessage(const std::string& path, DWORD error, EDiscarded left);
+// A report cut short by Cancel and given up: the status line ("Cancelled the report <path>: the
+// part already written was removed"), and the text of the message box when the part written could
+// not be taken away.
+std::string CancelledReportLine(const std::string& path, EDiscarded left);
+std::string CancelledReportMessage(const std::string& path);

@@ -186,6 +186,11 @@ EDiscarded CFile::Discard() {
   return m_file.Discard();
 }
 
+BOOL CFile::CheckWrittenName() {
+  const DWORD e = m_file.CheckWrittenName();
+  return e ? Fail(e) : TRUE;
+}
+
 std::string CFile::GetFileName() const {
   const auto sep = m_strFileName.find_last_of("\\/");
   return sep == std::string::npos ? m_strFileName : m_strFileName.substr(sep + 1);

@@ -93,6 +93,10 @@ public:
   // Closes a file whose writing failed and takes away what was written (FileHandle::Discard):
   // a report cut short must not be left looking whole, nor keep a full disk full.
   EDiscarded Discard();
+  // After a file written here is closed: TRUE while its name still leads to it, else FALSE with
+  // the reason (FileHandle::CheckWrittenName). A report must not be called written when its
+  // folder was removed while it was written.
+  BOOL CheckWrittenName();
   void Abort() { Close(); }
   virtual bool IsOpen() const { return m_file.IsOpen(); }
 

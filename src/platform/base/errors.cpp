@@ -56,6 +56,7 @@ constexpr ErrorText kErrorTexts[] = {
     {996, "Overlapped I/O event is not in a signaled state.\r\n"},
     {997, "Overlapped I/O operation is in progress.\r\n"},
     {998, "Invalid access to memory location.\r\n"},
+    {1006, "The volume for a file has been externally altered so that the opened file is no longer valid.\r\n"},
     {1110, "The media in the drive may have changed.\r\n"},
     {1112, "No media in drive.\r\n"},
     {1117, "The request could not be performed because of an I/O device error.\r\n"},

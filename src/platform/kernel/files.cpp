@@ -202,6 +202,10 @@ EDiscarded FileHandle::Discard() {
     Close();
   }
   if (!w.valid) return EDiscarded::Kept;
+  struct stat led {};
+  if (::stat(w.path.c_str(), &led) != 0 || static_cast<uint64_t>(led.st_dev) != w.dev ||
+      static_cast<uint64_t>(led.st_ino) != w.ino)
+    return EDiscarded::Gone;
   // lstat: a name that is a link stays, and so does any file but the one written here.
   struct stat named {};
   if (::lstat(w.path.c_str(), &named) == 0 && S_ISREG(named.st_mode) &&
@@ -209,6 +213,15 @@ EDiscarded FileHandle::Discard() {
       ::unlink(w.path.c_str()) == 0)
     return EDiscarded::Removed;
   return emptied ? EDiscarded::Emptied : EDiscarded::Kept;
+}
+
+DWORD FileHandle::CheckWrittenName() const {
+  if (!m_written.valid) return 0;
+  struct stat st {};
+  if (::stat(m_written.path.c_str(), &st) != 0) return Fail(ErrnoError(m_written.path));
+  if (static_cast<uint64_t>(st.st_dev) != m_written.dev || static_cast<uint64_t>(st.st_ino) != m_written.ino)
+    return Fail(ERROR_FILE_INVALID);
+  return 0;
 }
 
 DWORD FileHandle::ReadAt(uint64_t offset, void* buffer, size_t length, size_t& read) {

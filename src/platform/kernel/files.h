@@ -52,6 +52,7 @@ enum class EDiscarded {
   Removed,  // the file is gone
   Emptied,  // its contents are gone; its name stays (a link to it, or a folder that keeps names)
   Kept,     // nothing could be taken away (not a regular file, or the system refused)
+  Gone,     // its name no longer leads to it (the file or its folder was removed, moved or replaced)
 };
 
 class FileHandle {
@@ -76,6 +77,11 @@ public:
   // for writing loses its contents, and its name too while that name (not a link on the way)
   // still leads to the same file. Anything else (a device, a pipe) is only closed, never removed.
   EDiscarded Discard();
+  // After writing, open or closed: 0 while the name the file was opened by still leads to the
+  // regular file written here (the same device and inode); else why it does not: the file or its
+  // folder is gone (2, 3), or another file has taken the name (1006). A file written all the
+  // same is lost when its folder is removed meanwhile. 0 when no regular file was written here.
+  DWORD CheckWrittenName() const;
   bool IsOpen() const { return m_fd >= 0; }
 
   // Reads up to `length` bytes at `offset`, looping over short reads and interruptions; `read`

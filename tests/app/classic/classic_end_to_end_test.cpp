@@ -11,6 +11,7 @@
 #include "archive/sample_archive.h"
 #include "app/select/select_ids.h"
 #include "platform/file_size_limit.h"
+#include "app/shell/filling_file.h"
 #include "classic_view_env.h"
 #include "trafficdata/element_data.h"
 
@@ -199,6 +200,81 @@ TEST_F(ClassicEndToEnd, AReportTheDiskCannotTakeIsRemovedAndNamedAndTheNextIsWri
   ASSERT_EQ(qav::ui::MessageBoxLog().size(), 1u);
   EXPECT_EQ(qav::ui::MessageBoxLog()[0].text,
             "The report " + path + " could not be written: " + reason + "\n\nThe part already written was removed.");
+}
+
+// Cancel pressed while a report is written, or the report's folder removed meanwhile: the part
+// written goes, the status list says so in place of the report's "... Output..." line, and a report
+// finished before the Cancel stays.
+TEST_F(ClassicEndToEnd, AReportCutShortByCancelOrLostWithItsFolderIsNotCalledWritten) {
+  view_->m_bRawOn = view_->m_bSdsOn = 1;
+  view_->m_bRawOff = view_->m_bSdsOff = 0;
+  view_->m_nRawSource = 0;  // two loads: the raw listing is whole before the summaries start
+  view_->m_bDaily = view_->m_b15Min = 1;
+  Go();
+  const int64_t raw = static_cast<int64_t>(Report("DEFAULT.DAT").size());
+  const int64_t sds = static_cast<int64_t>(Report("DEFAULT.SDS").size());
+  ASSERT_GT(sds, 2000);
+  const std::string rawPath = folder_ / "reports/DEFAULT.DAT", sdsPath = folder_ / "reports/DEFAULT.SDS";
+  const std::string cancelled = "Cancelled the report ", removed = ": the part already written was removed";
+  const std::string lost = "The system cannot find the path specified.";
+  const std::string replaced = "The volume for a file has been externally altered so that the opened file is no longer valid.";
+  enum Act { Cancel, RemoveFolder, ReplaceFile };
+  const struct {
+    const char* what;
+    Act act;
+    int open;         // the report file acted on: 1 the raw listing, 2 the summaries
+    int64_t at;       // once it holds this many bytes
+    int64_t rawLeft;  // bytes of each report left afterwards (-1: none)
+    int64_t sdsLeft;
+    std::vector<std::string> lastLines;
+    std::string box;
+  } cases[] = {
+      {"cancel in the raw listing", Cancel, 1, raw / 2, -1, -1,
+       {"Process canceled by the User", cancelled + rawPath + removed}, ""},
+      {"cancel in the summaries", Cancel, 2, sds / 2, raw, -1,
+       {"Raw Data Reports Output...", "Input Data Loaded...", "Process canceled by the User", cancelled + sdsPath + removed},
+       ""},
+      {"folder removed under the raw listing", RemoveFolder, 1, raw / 2, -1, sds,
+       {"Could not write the report " + rawPath + ": " + lost, "Input Data Loaded...", "SDS Reports Output..."},
+       "The report " + rawPath + " could not be written: " + lost + "\n\nNothing of it is left under that name."},
+      {"another file put in the raw listing's place", ReplaceFile, 1, raw / 2, 5, sds,
+       {"Could not write the report " + rawPath + ": " + replaced, "Input Data Loaded...", "SDS Reports Output..."},
+       "The report " + rawPath + " could not be written: " + replaced + "\n\nNothing of it is left under that name."},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::filesystem::remove_all(folder_ / "reports");
+    std::filesystem::create_directory(folder_ / "reports");
+    view_->m_lbStatus.ResetContent();
+    qav::ui::ClearMessageBoxLog();
+    CFillingFile file;
+    bool acted = false;
+    file.afterWrite = [&](int open, int64_t taken) {
+      if (acted || open != c.open || taken < c.at) return;
+      acted = true;
+      if (c.act == Cancel) {
+        view_->m_flags.keepGoingFlag = false;  // as the wait dialog's Cancel does
+      } else if (c.act == RemoveFolder) {
+        std::filesystem::remove_all(folder_ / "reports");
+      } else {
+        std::ofstream(folder_ / "other") << "other";
+        std::filesystem::rename(folder_ / "other", rawPath);
+      }
+    };
+    view_->m_pReportFile = &file;
+    Go();
+    view_->m_pReportFile = &view_->m_ReportFile;
+    EXPECT_TRUE(acted);
+    const std::vector<std::string> lines = StatusLines();
+    ASSERT_GE(lines.size(), c.lastLines.size());
+    EXPECT_EQ(std::vector<std::string>(lines.end() - static_cast<std::ptrdiff_t>(c.lastLines.size()), lines.end()),
+              c.lastLines);
+    EXPECT_EQ(std::filesystem::exists(rawPath) ? static_cast<int64_t>(Report("DEFAULT.DAT").size()) : -1, c.rawLeft);
+    EXPECT_EQ(std::filesystem::exists(sdsPath) ? static_cast<int64_t>(Report("DEFAULT.SDS").size()) : -1, c.sdsLeft);
+    const auto& boxes = qav::ui::MessageBoxLog();
+    EXPECT_EQ(boxes.empty() ? std::string() : boxes[0].text, c.box);
+    EXPECT_LE(boxes.size(), 1u);
+  }
 }
 
 TEST_F(ClassicEndToEnd, ARunThatReadsNoDataSaysSo) {

@@ -14,6 +14,7 @@
 #include "app/newview/main_new_form.h"
 #include "app/newview/newview_fixture.h"
 #include "app/shell/app_test_env.h"
+#include "app/shell/filling_file.h"
 #include "app/shell/main_frame.h"
 #include "app/shell/qav_app.h"
 #include "archive/archive_globals.h"
@@ -277,6 +278,60 @@ TEST_F(NewViewTest, ConfigurationFileDrivesARunThatWritesTheReport) {
   const std::string reports = Text(IDC_NV_REPORTS);
   Move("Day-of-Week", IDC_NV_SEPS_BUTTON);
   EXPECT_EQ(std::stoi(Text(IDC_NV_REPORTS)), 2 * std::stoi(reports));
+}
+
+// Cancel pressed while the report is written, or the report's folder removed meanwhile: the part
+// written goes, the status list says so in place of "Reports Output...", and no viewer is started
+// (one that cannot start would be named in a box).
+TEST_F(NewViewTest, AReportCutShortByCancelOrLostWithItsFolderIsNotCalledWritten) {
+  const std::string report = folder_ / "out\\report.txt";
+  store_->WriteInt("OUTPUT", "AUTOOPEN", 1);
+  for (const char* viewer : {"TEXTVIEWER", "SSVIEWER"}) store_->WriteString("OUTPUT", viewer, "/nonexistent/viewer");
+  StartOnDesign(report, "34335.000000", "34336.000000");
+  if (HasFatalFailure()) return;
+  // Three periods a day: the walk looks at Cancel between rows.
+  input::Type(Item(IDC_NV_PERIOD), "08:00:00");
+  input::Focus(Item(IDC_NV_OUTPUT_PATH));
+  const std::string lost = "The system cannot find the path specified.";
+  enum Act { Cancel, RemoveFolder };
+  const struct {
+    const char* what;
+    Act act;
+    std::vector<std::string> lastLines;
+    std::string box;
+  } cases[] = {
+      {"cancel", Cancel,
+       {"Process canceled by the User", "Cancelled the report " + report + ": the part already written was removed"}, ""},
+      {"folder removed", RemoveFolder, {"Could not write the report " + report + ": " + lost},
+       "The report " + report + " could not be written: " + lost + "\n\nNothing of it is left under that name."},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    ui::ClearMessageBoxLog();
+    CFillingFile file;
+    bool acted = false;
+    // Once the header is written.
+    file.afterWrite = [&](int, int64_t) {
+      if (acted) return;
+      acted = true;
+      if (c.act == Cancel) view_->m_Run.cancel();  // as the wait dialog's Cancel does
+      else std::filesystem::remove_all(folder_ / "out");
+    };
+    view_->m_pReportFile = &file;
+    input::Click(Item(IDC_NV_PRODUCE));
+    view_->m_pReportFile = &view_->m_ReportFile;
+    EXPECT_TRUE(acted);
+    const int n = view_->m_lbStatus.GetCount();
+    std::vector<std::string> last;
+    for (int i = std::max(0, n - static_cast<int>(c.lastLines.size())); i < n; ++i)
+      last.push_back(view_->m_lbStatus.GetTextString(i));
+    EXPECT_EQ(last, c.lastLines);
+    EXPECT_FALSE(std::filesystem::exists(folder_ / "out/report.txt"));
+    EXPECT_TRUE(view_->m_strWrittenName.empty());
+    const auto& boxes = ui::MessageBoxLog();
+    EXPECT_EQ(boxes.empty() ? std::string() : boxes[0].text, c.box);
+    EXPECT_LE(boxes.size(), 1u);
+  }
 }
 
 TEST_F(NewViewTest, ARunWithElementDaysWithoutDataSaysHowMany) {

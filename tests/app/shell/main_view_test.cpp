@@ -120,20 +120,27 @@ TEST_F(MainViewTest, WorkerLinesScrollSixFromTheEndButNeverAboveTheTop) {
   view_->PostWorkerPath(ID_WORKER_OUTPUT_TO, "/tmp/123DEFAULT.DAT");
   // A report whose writing failed is named with the reason, in a line and in a box.
   view_->PostWriteFailure("/tmp/123DEFAULT.DAT", 112, EDiscarded::Removed);
+  // One cut short by Cancel is named in a line; a box only when a part of it is left behind.
+  view_->PostReportCancelled("/tmp/a.SDS", EDiscarded::Removed);
+  view_->PostReportCancelled("/dev/b.MDS", EDiscarded::Kept);
   qav::ui::PumpPending();
   EXPECT_EQ(StatusLines(), (std::vector<std::string>{"Input Data Loaded...", "Error opening data file for 03/15/1994",
                                                      "The system cannot find the file specified.",
                                                      "Out file open error: /tmp/locked.DAT",
                                                      "Reports output to: /tmp/123DEFAULT.DAT",
                                                      "Could not write the report /tmp/123DEFAULT.DAT: There is not "
-                                                     "enough space on the disk."}));
-  ASSERT_EQ(boxes_.size(), 1u);
+                                                     "enough space on the disk.",
+                                                     "Cancelled the report /tmp/a.SDS: the part already written was removed",
+                                                     "Cancelled the report /dev/b.MDS: the part written could not be "
+                                                     "removed and is incomplete"}));
+  ASSERT_EQ(boxes_.size(), 2u);
   EXPECT_EQ(boxes_[0].text, "The report /tmp/123DEFAULT.DAT could not be written: There is not enough space on the "
                             "disk.\n\nThe part already written was removed.");
-  EXPECT_EQ(view_->m_lbStatus.GetTopIndex(), 0);
+  EXPECT_EQ(boxes_[1].text, "The report /dev/b.MDS was cancelled.\n\nThe file could not be removed: it is incomplete.");
+  EXPECT_EQ(view_->m_lbStatus.GetTopIndex(), 8 - 6);
   for (int i = 0; i < 6; ++i) view_->PostWorker(ID_WORKER_CANCELED);
   qav::ui::PumpPending();
-  EXPECT_EQ(view_->m_lbStatus.GetTopIndex(), 12 - 6);
+  EXPECT_EQ(view_->m_lbStatus.GetTopIndex(), 14 - 6);
 }
 
 TEST_F(MainViewTest, TheLoaderNamesTheFileOfADayThatFailed) {
