@@ -334,6 +334,30 @@ TEST_F(XvfbClassic, RunOverAnArchiveOpensTheReportInTheViewer) {
   EXPECT_TRUE(fs::exists(out + "DEFAULT.DAT"));
 }
 
+// Cancel typed into the wait dialog of a long run, and a key typed the moment the dialog is gone:
+// the main window takes it. The key is Space on GO, which has the main window's keyboard since it
+// was clicked, so the next run starts.
+TEST_F(XvfbClassic, AKeyTypedAsTheWaitDialogGoesAfterCancelReachesTheMainWindow) {
+  if (!InnerRun()) return;
+  const std::string root = folder_ / "archive/", out = folder_ / "out/", cfg = folder_ / "run.cfg";
+  WriteRawSetUp(root, 60, cfg);
+  if (HasFatalFailure()) return;
+  const std::string main = StartProgram("[GENERAL]\nUSE_CLASSIC=1\nCDROM_INDEX=1\nOTHER_PATH=" + root +
+                                        "\n[OUTPUT]\nAUTOOPEN=0\nRAWDATA_PATH=" + out + "\n");
+  ASSERT_FALSE(main.empty()) << "the main window did not appear";
+  ASSERT_TRUE(ReadConfig(main, cfg)) << "the configuration was not read";
+  const char* running = "^(Loading|Outputting)";
+  const std::string wait = ClickGo(main, running);
+  ASSERT_FALSE(wait.empty()) << "the run did not start";
+  Settle(1500);
+  ASSERT_FALSE(Xdo(std::string("search --onlyvisible --name '") + running + "'").empty()) << "the run ended before Cancel";
+  // Cancel (the dialog's default button), then Space as soon as no wait dialog is shown.
+  ASSERT_TRUE(Keys(wait, "Return"));
+  Shell(std::string("timeout 20 bash -c \"while xdotool search --onlyvisible --name '") + running +
+        "' >/dev/null 2>&1; do :; done; xdotool key space\"");
+  EXPECT_FALSE(WaitWindow(running, 15).empty()) << "the Space typed after Cancel was lost";
+}
+
 TEST_F(XvfbClassic, RefusedNameStopsChange) {
   if (!InnerRun()) return;
   const std::string root = folder_ / "archive/", out = folder_ / "out/", cfg = folder_ / "long.cfg";
