@@ -353,6 +353,7 @@ TEST_F(XvfbClassic, AKeyTypedAsTheWaitDialogGoesAfterCancelReachesTheMainWindow)
   ASSERT_FALSE(Xdo(std::string("search --onlyvisible --name '") + running + "'").empty()) << "the run ended before Cancel";
   // Cancel (the dialog's default button), then Space as soon as no wait dialog is shown.
   ASSERT_TRUE(Keys(wait, "Return"));
+  if (std::getenv("QAV_SHOT_DIR") != nullptr) Xdo("sleep 0.2"), Shot("wait_cancelled");
   Shell(std::string("timeout 20 bash -c \"while xdotool search --onlyvisible --name '") + running +
         "' >/dev/null 2>&1; do :; done; xdotool key space\"");
   EXPECT_FALSE(WaitWindow(running, 15).empty()) << "the Space typed after Cancel was lost";
