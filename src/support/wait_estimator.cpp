@@ -7,7 +7,8 @@
 
 namespace {
 // The recent pace and the samples' mean agree within this factor: the estimate is steady. Beyond
-// it the pace has changed. (The shown countdown may lie 25 % off the estimate besides.)
+// it, before the time is shown, the pace has changed. (The shown countdown may lie 25 % off the
+// estimate besides.)
 constexpr double kSteady = 1.2;
 
 // How many of n sorted samples enter the mean, and the first of them.
@@ -93,8 +94,10 @@ bool CWaitEstimator::FollowPace(DWORD now, int position) {
   if (!(recent > 0.0) || !(mean > 0.0)) return false;
   const double ratio = mean > recent ? mean / recent : recent / mean;
   if (ratio <= kSteady) return true;
-  // Only the window's samples (one per change) are of the new pace.
-  if (m_aSamples.m_nSize > kWindow) m_aSamples.RemoveAt(0, m_aSamples.m_nSize - kWindow);
+  // Until the time is shown, only the window's samples (one per change) are of the new pace. Once
+  // it is shown, the long mean rides out the unevenness of a run's phases, which a few seconds'
+  // pace would follow to and fro.
+  if (!m_bShown && m_aSamples.m_nSize > kWindow) m_aSamples.RemoveAt(0, m_aSamples.m_nSize - kWindow);
   return false;
 }
 

@@ -12,10 +12,11 @@
 // The time left is shown only once it is steady: the mean of the samples and the pace of the last
 // kWindow changes of the position (about three seconds) agree within 20 %. A run's first seconds
 // (files opened cold, helper threads starting) often go at another pace than the rest, and an
-// estimate drawn from them would be several times off. When the two differ by more, the pace has
-// changed (a slow start is over, a phase of other work has begun): the samples from before the
-// window are dropped, so the estimate follows the new pace at once instead of after a hundred
-// samples. Once shown, the time left stays shown.
+// estimate drawn from them would be several times off. When the two differ by more before the
+// time is shown, the pace has changed (a slow start is over): the samples from before the window
+// are dropped, so the estimate follows the new pace at once instead of after a hundred samples.
+// Once shown, the time left stays shown and the samples are kept as before: a run's phases go
+// unevenly for seconds at a time, and a short window would make the time left jump with them.
 #pragma once
 
 #include "containers/scalar_array.h"

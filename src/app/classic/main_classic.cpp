@@ -529,7 +529,6 @@ UINT CMainClassic::RunClassicReports() {
   }
   m_flags.keepGoingFlag.store(false);
   m_bRunning.store(0);
-  qav::ui::WakeUiThread();  // the run's loop closes the wait dialog now, not at its next look
   return 1;
 }
 

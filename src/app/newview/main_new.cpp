@@ -609,7 +609,6 @@ UINT CMainNew::RunNewReports() {
     m_Run.cancel();
   }
   m_bRunning.store(0);
-  qav::ui::WakeUiThread();  // the run's loop closes the wait dialog now, not at its next look
   return 0;
 }
 
