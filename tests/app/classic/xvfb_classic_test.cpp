@@ -200,6 +200,9 @@ class XvfbClassic : public ::testing::Test {
     return WaitGone("^Open$", 20);
   }
   void KeyboardFollowsTheUser();
+  // Cancel typed into the wait dialog of a long run, and a key typed the moment the dialog is
+  // gone: the main window takes it.
+  void KeyAfterCancel();
   void ReportThatFillsTheDisk();
   // An archive of 1994 at `root`: eight elements over three days.
   static bool WriteSmallArchive(const std::string& root, std::vector<SampleDayInfo>& days) {
@@ -334,11 +337,9 @@ TEST_F(XvfbClassic, RunOverAnArchiveOpensTheReportInTheViewer) {
   EXPECT_TRUE(fs::exists(out + "DEFAULT.DAT"));
 }
 
-// Cancel typed into the wait dialog of a long run, and a key typed the moment the dialog is gone:
-// the main window takes it. The key is Space on GO, which has the main window's keyboard since it
-// was clicked, so the next run starts.
-TEST_F(XvfbClassic, AKeyTypedAsTheWaitDialogGoesAfterCancelReachesTheMainWindow) {
-  if (!InnerRun()) return;
+// The key is Space on GO, which has the main window's keyboard since it was clicked, so the next
+// run starts.
+void XvfbClassic::KeyAfterCancel() {
   const std::string root = folder_ / "archive/", out = folder_ / "out/", cfg = folder_ / "run.cfg";
   WriteRawSetUp(root, 60, cfg);
   if (HasFatalFailure()) return;
@@ -357,6 +358,16 @@ TEST_F(XvfbClassic, AKeyTypedAsTheWaitDialogGoesAfterCancelReachesTheMainWindow)
   Shell(std::string("timeout 20 bash -c \"while xdotool search --onlyvisible --name '") + running +
         "' >/dev/null 2>&1; do :; done; xdotool key space\"");
   EXPECT_FALSE(WaitWindow(running, 15).empty()) << "the Space typed after Cancel was lost";
+}
+
+TEST_F(XvfbClassic, AKeyTypedAsTheWaitDialogGoesAfterCancelReachesTheMainWindowOnABareDisplay) {
+  if (!RunOnOwnDisplay(EDesktop::BareX)) return;
+  KeyAfterCancel();
+}
+
+TEST_F(XvfbClassic, AKeyTypedAsTheWaitDialogGoesAfterCancelReachesTheMainWindowUnderAWindowManager) {
+  if (!RunOnOwnDisplay(EDesktop::Openbox)) return;
+  KeyAfterCancel();
 }
 
 TEST_F(XvfbClassic, RefusedNameStopsChange) {
