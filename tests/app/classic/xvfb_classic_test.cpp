@@ -352,6 +352,7 @@ void XvfbClassic::KeyAfterCancel() {
   ASSERT_FALSE(wait.empty()) << "the run did not start";
   Settle(1500);
   ASSERT_FALSE(Xdo(std::string("search --onlyvisible --name '") + running + "'").empty()) << "the run ended before Cancel";
+  Shot("wait_running");
   // Cancel (the dialog's default button), then Space as soon as no wait dialog is shown.
   ASSERT_TRUE(Keys(wait, "Return"));
   if (std::getenv("QAV_SHOT_DIR") != nullptr) Xdo("sleep 0.2"), Shot("wait_cancelled");
