@@ -2,9 +2,12 @@
 // the progress counter and the bar's range every 20 ms; the readings are replayed through the wait
 // dialog's estimator at its 500 ms ticks, as the dialog would show them. Reported per run:
 // - run_s: its length;
-// - bar_off_pct: the largest distance of the bar from the elapsed fraction of the run;
-// - left_factor: from a fifth of the run on, the worst ratio between the time left shown and the
-//   true one (the larger over the smaller; the display counts whole seconds, so both get a second);
+// - bar_off_pct: the largest distance of the bar from the elapsed fraction of the run; bar_lag_pct:
+//   the most the bar was behind it;
+// - shown_s, true_left_s: when the time left was first shown instead of "Estimating...", and the
+//   true time left then;
+// - left_factor: from then on, the worst ratio between the time left shown and the true one (the
+//   larger over the smaller), where they differ by more than 3 s (else 1);
 // - blank_end_s: how long before the end the time left already read nothing or 00:00:00 while more
 //   than a second remained.
 // With QAV_PROGRESS_TRACE=1 each run also prints its phases (time and units: the weights' check,
@@ -105,6 +108,14 @@ class CTrace {
     Reading last = read();
     last.ms = m_totalMs;
     m_readings.push_back(last);
+    if (const char* dump = std::getenv("QAV_PROGRESS_DUMP")) {
+      if (FILE* f = std::fopen(dump, "a")) {
+        for (const Reading& r : m_readings)
+          std::fprintf(f, "%.1f %llu %lld\n", r.ms, static_cast<unsigned long long>(r.progress), static_cast<long long>(r.range));
+        std::fprintf(f, "end\n");
+        std::fclose(f);
+      }
+    }
   }
 
   // A phase begins now (called on the worker).
@@ -118,7 +129,7 @@ class CTrace {
     CWaitEstimator estimator;
     size_t next = 0;
     Reading reading{0, 0, m_readings.empty() ? 0 : m_readings.front().range};
-    double barOff = 0, worst = 1, blankSince = -1;
+    double barOff = 0, barLag = 0, worst = 1, blankSince = -1, shownAt = -1, truthThen = 0;
     int tenth = 1;
     if (print) std::printf("%8s %7s %7s %9s %9s\n", "ms", "elapsed", "bar", "shown_ms", "true_ms");
     for (double t = 500; t < m_totalMs; t += 500) {
@@ -128,19 +139,25 @@ class CTrace {
       estimator.OnTick(static_cast<DWORD>(t), position, range);
       const double bar = std::min(1.0, static_cast<double>(position) / range), elapsed = t / m_totalMs;
       const double truth = m_totalMs - t, shown = estimator.Countdown();
-      const bool blank = estimator.SampleCount() == 0 || shown < 1000;
+      const bool blank = !estimator.Shown() || shown < 1000;
       barOff = std::max(barOff, std::fabs(bar - elapsed));
-      if (elapsed >= 0.2) worst = std::max(worst, std::max((shown + 1000) / (truth + 1000), (truth + 1000) / (shown + 1000)));
+      barLag = std::max(barLag, elapsed - bar);
+      if (estimator.Shown() && shownAt < 0) shownAt = t, truthThen = truth;
+      if (estimator.Shown() && std::fabs(shown - truth) > 3000)
+        worst = std::max(worst, std::max(shown, truth) / std::max(1.0, std::min(shown, truth)));
       if (!blank || truth <= 1000) blankSince = -1;
       else if (blankSince < 0) blankSince = t;
       if (print && elapsed >= tenth / 10.0) {
         std::printf("%8.0f %6.0f%% %6.0f%% %9s %9.0f\n", t, 100 * elapsed, 100 * bar,
-                    estimator.SampleCount() > 0 ? std::to_string(static_cast<int>(shown)).c_str() : "-", truth);
+                    estimator.Shown() ? std::to_string(static_cast<int>(shown)).c_str() : "-", truth);
         while (elapsed >= tenth / 10.0) ++tenth;
       }
     }
     state.counters["run_s"] = m_totalMs / 1000;
     state.counters["bar_off_pct"] = 100 * barOff;
+    state.counters["bar_lag_pct"] = 100 * std::max(0.0, barLag);
+    state.counters["shown_s"] = shownAt < 0 ? -1 : shownAt / 1000;
+    state.counters["true_left_s"] = shownAt < 0 ? -1 : truthThen / 1000;
     state.counters["left_factor"] = worst;
     state.counters["blank_end_s"] = blankSince < 0 ? 0 : (m_totalMs - blankSince) / 1000;
     if (!print) return;

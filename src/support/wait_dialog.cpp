@@ -80,7 +80,15 @@ void CWaitDialog::SetMessage(const char* text) {
 
 void CWaitDialog::OnCancel() {
   if (m_pKeepGoing != nullptr) std::atomic_ref<bool>(*m_pKeepGoing).store(false, std::memory_order_relaxed);
-  if (m_hWnd != nullptr) DestroyWindow();
+  if (m_hWnd == nullptr) return;
+  // While the dialog holds the main window disabled, it stays until its owner closes it once the
+  // work has stopped: the main window is enabled and takes the keyboard the moment the dialog goes,
+  // so no key is typed into a window that still refuses input. Its Cancel has done its part.
+  if (m_hDisabledMain != nullptr && ::IsWindow(m_hDisabledMain)) {
+    if (CWnd* cancel = GetDlgItem(IDCANCEL)) cancel->EnableWindow(FALSE);
+    return;
+  }
+  DestroyWindow();
 }
 
 void CWaitDialog::Close() {
@@ -106,7 +114,7 @@ void CWaitDialog::OnTimer(UINT_PTR id) {
     int lower = 0, upper = 0;
     m_wndProgress.GetRange(lower, upper);
     if (m_estimator.OnTick(GetTickCount(), position, upper)) m_wndProgress.SetPos(position);
-    if (m_estimator.HasEstimate()) {
+    if (m_estimator.Shown()) {
       char text[32];
       CWaitEstimator::FormatTime(m_estimator.Countdown(), text, sizeof text);
       m_strTimeLeft = text;

@@ -1,6 +1,6 @@
 // CWaitDialog: the modeless progress window shown while a worker runs a report or a long load.
 // It reads the caller's progress counter every 500 ms, moves its bar, shows an estimate of the
-// time left (CWaitEstimator; "Estimating..." until there is one) and offers Cancel, which clears
+// time left (CWaitEstimator; "Estimating..." until it is steady) and offers Cancel, which clears
 // the caller's keep-going flag. The main window is disabled while a run owns the dialog; the
 // caller keeps the program responsive by calling PumpMessages between its checks of the worker.
 #pragma once
@@ -14,7 +14,7 @@ constexpr UINT IDD_WAIT_DIALOG = 139;
 constexpr int IDC_WAIT_PROGRESS = 2025;
 constexpr int IDC_WAIT_MESSAGE = 2029;
 constexpr int IDC_WAIT_TIME_LEFT = 2036;
-// The time left until the progress has given an estimate.
+// The time left until the progress has given a steady estimate.
 constexpr const char* WAIT_NO_ESTIMATE_TEXT = "Estimating...";
 
 class CWaitDialog : public CDialog {
@@ -38,8 +38,8 @@ class CWaitDialog : public CDialog {
   static BOOL PumpMessages();
 
   void DoDataExchange(CDataExchange* dx) override;
-  // Clears the keep-going flag and closes the window at once; the main window stays disabled
-  // until the owner closes the dialog after its worker has ended.
+  // Clears the keep-going flag. While the dialog holds the main window disabled it stays up, its
+  // Cancel disabled, until the owner closes it after its worker has ended; else it closes at once.
   void OnCancel() override;
   void OnTimer(UINT_PTR id);
 

@@ -6,6 +6,11 @@
 #include "containers/merge_sort.h"
 
 namespace {
+// The recent pace and the samples' mean agree within this factor: the estimate is steady. Beyond
+// it, before the time is shown, the pace has changed. (The shown countdown may lie 25 % off the
+// estimate besides.)
+constexpr double kSteady = 1.2;
+
 // How many of n sorted samples enter the mean, and the first of them.
 void TrimmedRange(int n, int& start, int& count) {
   count = 7 * n / 10 + 1;
@@ -41,6 +46,7 @@ bool CWaitEstimator::OnTick(DWORD now, int position, int upper) {
     const double sample = static_cast<double>(now - m_nLastPositionTime) / steps;
     m_aSamples.Add(&sample);
     if (m_aSamples.m_nSize > kMaxSamples) m_aSamples.RemoveAt(0, m_aSamples.m_nSize - kMaxSamples);
+    const bool steady = FollowPace(now, position);
 
     // The counter may run past the upper end (the callers' ranges are estimates): the steps left
     // are then negative and the estimate is 0, never a negative value forced into 32 bits.
@@ -53,12 +59,46 @@ bool CWaitEstimator::OnTick(DWORD now, int position, int upper) {
     const int64_t margin = e * 25 / 100 + 1;
     const int64_t c = m_nCountdown;
     if (c < e - margin || c > e + margin) m_nCountdown = m_nEstimate;
+    if (steady && !m_bShown) {
+      m_bShown = true;
+      m_nCountdown = m_nEstimate;  // the time left starts from the estimate it is first shown with
+    }
+  } else {
+    // The first change starts the window too; a position that went down starts it again.
+    m_aWindowTime[0] = now;
+    m_aWindowPosition[0] = position;
+    m_nWindow = 1;
   }
   // A sample or not (first change, or the position went down), the clock restarts here.
   m_nLastPosition = position;
   m_nLastPositionTime = now;
   ++m_nStepCount;
   return true;
+}
+
+bool CWaitEstimator::FollowPace(DWORD now, int position) {
+  if (m_nWindow == kWindow + 1) {
+    for (int i = 0; i < kWindow; ++i) {
+      m_aWindowTime[i] = m_aWindowTime[i + 1];
+      m_aWindowPosition[i] = m_aWindowPosition[i + 1];
+    }
+    --m_nWindow;
+  }
+  m_aWindowTime[m_nWindow] = now;
+  m_aWindowPosition[m_nWindow] = position;
+  ++m_nWindow;
+  if (m_nWindow < kWindow + 1) return false;
+  const double recent = static_cast<double>(now - m_aWindowTime[0]) /
+                        static_cast<double>(static_cast<int64_t>(position) - m_aWindowPosition[0]);
+  const double mean = Average();
+  if (!(recent > 0.0) || !(mean > 0.0)) return false;
+  const double ratio = mean > recent ? mean / recent : recent / mean;
+  if (ratio <= kSteady) return true;
+  // Until the time is shown, only the window's samples (one per change) are of the new pace. Once
+  // it is shown, the long mean rides out the unevenness of a run's phases, which a few seconds'
+  // pace would follow to and fro.
+  if (!m_bShown && m_aSamples.m_nSize > kWindow) m_aSamples.RemoveAt(0, m_aSamples.m_nSize - kWindow);
+  return false;
 }
 
 int64_t CWaitEstimator::ScaleDivisor(int64_t total) {

@@ -8,6 +8,15 @@
 // new estimate only when the two differ by more than 25 % plus 1 ms, so the display runs down
 // smoothly at a steady rate. The first change of the position only starts the clock: there is no
 // estimate until the second.
+//
+// The time left is shown only once it is steady: the mean of the samples and the pace of the last
+// kWindow changes of the position (about three seconds) agree within 20 %. A run's first seconds
+// (files opened cold, helper threads starting) often go at another pace than the rest, and an
+// estimate drawn from them would be several times off. When the two differ by more before the
+// time is shown, the pace has changed (a slow start is over): the samples from before the window
+// are dropped, so the estimate follows the new pace at once instead of after a hundred samples.
+// Once shown, the time left stays shown and the samples are kept as before: a run's phases go
+// unevenly for seconds at a time, and a short window would make the time left jump with them.
 #pragma once
 
 #include "containers/scalar_array.h"
@@ -16,6 +25,8 @@
 class CWaitEstimator {
  public:
   static constexpr int kMaxSamples = 101;
+  // The recent changes of the position whose pace is compared with the samples' mean.
+  static constexpr int kWindow = 6;
 
   CWaitEstimator() = default;
 
@@ -25,6 +36,8 @@ class CWaitEstimator {
 
   // True once a sample gave an estimate; until then there is no time left to show.
   bool HasEstimate() const { return m_aSamples.m_nSize > 0; }
+  // True once the estimate has been steady: from then on the time left is shown.
+  bool Shown() const { return m_bShown; }
   // The time left as shown, in milliseconds.
   DWORD Countdown() const { return m_nCountdown; }
   // The last estimate in milliseconds.
@@ -48,4 +61,14 @@ class CWaitEstimator {
   DWORD m_nEstimate = 0;
   DWORD m_nCountdown = 0;
   DWORD m_nLastTick = 0;
+  // Tick counts and positions of the last changes of the position while it grew, oldest first.
+  DWORD m_aWindowTime[kWindow + 1] = {};
+  int m_aWindowPosition[kWindow + 1] = {};
+  int m_nWindow = 0;
+  bool m_bShown = false;
+
+ private:
+  // Notes a growing position at `now` and compares the recent pace with the samples' mean: drops
+  // the samples older than the window when the pace changed; true when the two agree.
+  bool FollowPace(DWORD now, int position);
 };

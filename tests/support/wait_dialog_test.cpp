@@ -56,10 +56,13 @@ TEST_F(WaitDialogTest, CancelClearsTheFlagAndKeepsTheMainWindowDisabledUntilClos
   CWaitDialog dlg(&position, &keepGoing);
   input::Click(dlg.GetDlgItem(IDCANCEL)->m_hWnd);
   EXPECT_FALSE(keepGoing);
-  EXPECT_EQ(dlg.m_hWnd, nullptr);  // the window is gone at once
-  // The run owning the dialog is still winding down: the main window takes no input yet.
+  // The run owning the dialog is still winding down: the main window takes no input yet, and the
+  // dialog stays, its Cancel done, so that it goes when the main window takes input again.
   EXPECT_FALSE(main.IsWindowEnabled());
+  ASSERT_NE(dlg.m_hWnd, nullptr);
+  EXPECT_FALSE(dlg.GetDlgItem(IDCANCEL)->IsWindowEnabled());
   dlg.Close();
+  EXPECT_EQ(dlg.m_hWnd, nullptr);
   EXPECT_TRUE(main.IsWindowEnabled());
   dlg.Close();  // released once only
   EXPECT_TRUE(main.IsWindowEnabled());
@@ -104,8 +107,9 @@ TEST_F(WaitDialogTest, RangeClampsPercentSetsAndTheTimerMovesTheBar) {
   EXPECT_EQ(dlg.m_strTimeLeft, WAIT_NO_ESTIMATE_TEXT);
   EXPECT_EQ(dlg.GetDlgItem(IDC_WAIT_TIME_LEFT)->GetWindowText(), WAIT_NO_ESTIMATE_TEXT);
   EXPECT_EQ(dlg.m_estimator.StepCount(), 1u);
-  // 50 steps in 10 s: the 20 steps still to go take 4 s.
+  // 50 steps in 10 s: the 20 steps still to go take 4 s, shown once the estimate has been steady.
   dlg.m_estimator.m_nLastPositionTime -= 10000;
+  dlg.m_estimator.m_bShown = true;
   position = 80;
   dlg.OnTimer(1);
   EXPECT_EQ(dlg.m_strTimeLeft, "00:00:04");

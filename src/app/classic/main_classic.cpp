@@ -526,12 +526,8 @@ void CMainClassic::OnGo() {
   // The run's days and rows are freed: the heap gives them back to the system.
   CScalarMemMgr::ReturnFreeMemory();
   SetWaitCursor(false);
-  // Reports of nothing but unavailable days would otherwise look like a run that went well.
-  if (m_bWaitKeepGoing && m_loadCount.elementDays > 0 && m_loadCount.withData == 0) {
-    const std::string line = MissingDataLine(m_loadCount.elementDays, m_loadCount.WithoutData());
-    for (const std::string& missing : MissingDataLines(m_loadCount)) AddStatusLine(missing.c_str());
-    TellUser(line);
-  }
+  // The reports mark each element-day without data as unavailable: a box only when nothing was read.
+  if (m_bWaitKeepGoing) TellMissingData(m_loadCount, false);
   ShowHeldMessages();
 }
 

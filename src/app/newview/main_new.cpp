@@ -590,13 +590,7 @@ void CMainNew::OnProduceReports() {
   ShowState();
   // Element-days without data are written as zero volume and occupancy, which reads like a road
   // without traffic: the run's last line says how many there were, and the status list comes up.
-  if (m_bWaitKeepGoing) {
-    const std::string line = MissingDataLine(m_loadCount.elementDays, m_loadCount.WithoutData());
-    if (!line.empty()) {
-      for (const std::string& missing : MissingDataLines(m_loadCount)) StatusLine(missing.c_str(), true);
-      TellUser(line);
-    }
-  }
+  if (m_bWaitKeepGoing) TellMissingData(m_loadCount, true);
   TellFallbackFile();
   ShowHeldMessages();
   if (m_nHeldPeriods >= 0) {

@@ -103,6 +103,7 @@ class CMainNew : public CMainDlg, public CNewReportModel {
   // A status line, and the status window shown for failed checks.
   void StatusLine(const char* text, bool show);
   void ShowStatusWindow();
+  void ShowStatusList() override { ShowStatusWindow(); }
   void ReadControls() { UpdateData(TRUE); }
   void ShowState() { UpdateData(FALSE); }
 

@@ -335,6 +335,14 @@ void CMainDlg::TellUser(const std::string& text) {
   MessageBox(text.c_str(), nullptr, MB_OK | MB_ICONEXCLAMATION);
 }
 
+void CMainDlg::TellMissingData(const SLoadCount& count, bool boxForSome) {
+  const std::string line = MissingDataLine(count.elementDays, count.WithoutData());
+  if (line.empty()) return;
+  for (const std::string& missing : MissingDataLines(count)) AddStatusLine(missing.c_str());
+  ShowStatusList();
+  if (boxForSome || count.withData == 0) TellUser(line);
+}
+
 void CMainDlg::ShowHeldMessages() {
   std::vector<std::string> held;
   held.swap(m_heldMessages);

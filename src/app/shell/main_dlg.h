@@ -152,6 +152,13 @@ class CMainDlg : public CFormView {
   void TellUser(const std::string& text);
   // Shows the messages held during a run, oldest first.
   void ShowHeldMessages();
+  // The end of a run whose load left element-days without data (nothing when every one was read):
+  // the status list names them and comes into view. A message box says how many there were when
+  // none was read, and with `boxForSome` when some were not: a report that writes them as zero
+  // traffic reads like the road's own data.
+  void TellMissingData(const SLoadCount& count, bool boxForSome);
+  // Brings the status list into view; the New view's list is a window of its own.
+  virtual void ShowStatusList() {}
   LRESULT OnReportOpenFailed(WPARAM key, LPARAM);
 
   // The view's window as the loader's poster.

@@ -200,6 +200,9 @@ class XvfbClassic : public ::testing::Test {
     return WaitGone("^Open$", 20);
   }
   void KeyboardFollowsTheUser();
+  // Cancel typed into the wait dialog of a long run, and a key typed the moment the dialog is
+  // gone: the main window takes it.
+  void KeyAfterCancel();
   void ReportThatFillsTheDisk();
   // An archive of 1994 at `root`: eight elements over three days.
   static bool WriteSmallArchive(const std::string& root, std::vector<SampleDayInfo>& days) {
@@ -332,6 +335,40 @@ TEST_F(XvfbClassic, RunOverAnArchiveOpensTheReportInTheViewer) {
   Settle(1500);
   Shot("viewer");
   EXPECT_TRUE(fs::exists(out + "DEFAULT.DAT"));
+}
+
+// The key is Space on GO, which has the main window's keyboard since it was clicked, so the next
+// run starts.
+void XvfbClassic::KeyAfterCancel() {
+  const std::string root = folder_ / "archive/", out = folder_ / "out/", cfg = folder_ / "run.cfg";
+  WriteRawSetUp(root, 60, cfg);
+  if (HasFatalFailure()) return;
+  const std::string main = StartProgram("[GENERAL]\nUSE_CLASSIC=1\nCDROM_INDEX=1\nOTHER_PATH=" + root +
+                                        "\n[OUTPUT]\nAUTOOPEN=0\nRAWDATA_PATH=" + out + "\n");
+  ASSERT_FALSE(main.empty()) << "the main window did not appear";
+  ASSERT_TRUE(ReadConfig(main, cfg)) << "the configuration was not read";
+  const char* running = "^(Loading|Outputting)";
+  const std::string wait = ClickGo(main, running);
+  ASSERT_FALSE(wait.empty()) << "the run did not start";
+  Settle(1500);
+  ASSERT_FALSE(Xdo(std::string("search --onlyvisible --name '") + running + "'").empty()) << "the run ended before Cancel";
+  Shot("wait_running");
+  // Cancel (the dialog's default button), then Space as soon as no wait dialog is shown.
+  ASSERT_TRUE(Keys(wait, "Return"));
+  if (std::getenv("QAV_SHOT_DIR") != nullptr) Xdo("sleep 0.2"), Shot("wait_cancelled");
+  Shell(std::string("timeout 20 bash -c \"while xdotool search --onlyvisible --name '") + running +
+        "' >/dev/null 2>&1; do :; done; xdotool key space\"");
+  EXPECT_FALSE(WaitWindow(running, 15).empty()) << "the Space typed after Cancel was lost";
+}
+
+TEST_F(XvfbClassic, AKeyTypedAsTheWaitDialogGoesAfterCancelReachesTheMainWindowOnABareDisplay) {
+  if (!RunOnOwnDisplay(EDesktop::BareX)) return;
+  KeyAfterCancel();
+}
+
+TEST_F(XvfbClassic, AKeyTypedAsTheWaitDialogGoesAfterCancelReachesTheMainWindowUnderAWindowManager) {
+  if (!RunOnOwnDisplay(EDesktop::Openbox)) return;
+  KeyAfterCancel();
 }
 
 TEST_F(XvfbClassic, RefusedNameStopsChange) {
