@@ -506,6 +506,7 @@ void CMainClassic::OnGo() {
   m_flags.progress.store(0);
   m_flags.layouts.reset();
   m_loadCount = SLoadCount();
+  m_bRunCancelled = false;
   m_bWaitKeepGoing = true;
   m_nWaitPosition = 0;
   m_pWaitDialog = new (std::nothrow) CWaitDialog(&m_nWaitPosition, &m_bWaitKeepGoing);

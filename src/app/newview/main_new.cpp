@@ -564,6 +564,7 @@ void CMainNew::OnProduceReports() {
   m_Run.layouts.reset();
   m_Run.rangeAdded.store(0);
   m_loadCount = SLoadCount();
+  m_bRunCancelled = false;
   m_strWrittenName.clear();
   m_bWaitKeepGoing = true;
   m_nWaitPosition = 0;

@@ -142,6 +142,7 @@ BOOL CMainDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
 }
 
 bool CMainDlg::HandleWorkerCommand(UINT id, LPARAM payload) {
+  if (id == ID_WORKER_CANCELED) m_bRunCancelled = true;
   SPendingPath pending;
   const bool withPath = id == ID_WORKER_OUTFILE_ERROR || id == ID_WORKER_OUTPUT_TO || id == ID_WORKER_WRITE_FAILED ||
                         id == ID_WORKER_DATA_FILE_NAME || id == ID_WORKER_REPORT_CANCELLED;
@@ -336,6 +337,7 @@ void CMainDlg::TellUser(const std::string& text) {
 }
 
 void CMainDlg::TellMissingData(const SLoadCount& count, bool boxForSome) {
+  if (m_bRunCancelled) return;
   const std::string line = MissingDataLine(count.elementDays, count.WithoutData());
   if (line.empty()) return;
   for (const std::string& missing : MissingDataLines(count)) AddStatusLine(missing.c_str());

@@ -156,7 +156,10 @@ class CMainDlg : public CFormView {
   // the status list names them and comes into view. A message box says how many there were when
   // none was read, and with `boxForSome` when some were not: a report that writes them as zero
   // traffic reads like the road's own data.
+  // Nothing for a run that was cancelled: its load stopped short, so what it did not read is not
+  // missing. `m_bRunCancelled` is set when the run's cancel line arrives; a run clears it at GO.
   void TellMissingData(const SLoadCount& count, bool boxForSome);
+  bool m_bRunCancelled = false;
   // Brings the status list into view; the New view's list is a window of its own.
   virtual void ShowStatusList() {}
   LRESULT OnReportOpenFailed(WPARAM key, LPARAM);

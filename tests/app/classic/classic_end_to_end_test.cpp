@@ -265,7 +265,13 @@ TEST_F(ClassicEndToEnd, AReportCutShortByCancelOrLostWithItsFolderIsNotCalledWri
     Go();
     view_->m_pReportFile = &view_->m_ReportFile;
     EXPECT_TRUE(acted);
-    const std::vector<std::string> lines = StatusLines();
+    std::vector<std::string> lines = StatusLines();
+    // A run that went on to its end names the element-days it found without data last (one of the
+    // archive's loops lacks a day); a cancelled run does not.
+    const auto named = std::find_if(lines.begin(), lines.end(),
+                                    [](const std::string& l) { return l.rfind("No data was found for ", 0) == 0; });
+    EXPECT_EQ(named != lines.end(), c.act != Cancel);
+    lines.erase(named, lines.end());
     ASSERT_GE(lines.size(), c.lastLines.size());
     EXPECT_EQ(std::vector<std::string>(lines.end() - static_cast<std::ptrdiff_t>(c.lastLines.size()), lines.end()),
               c.lastLines);
