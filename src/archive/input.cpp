@@ -1,6 +1,7 @@
 #include "archive/input.h"
 
 #include <cstring>
+#include <memory>
 #include <new>
 #include <string>
 
@@ -130,22 +131,21 @@ BOOL CPEInput::Read(const CDateTimeEx& day, const CPEInputDesc& desc, CFileExcep
   DayParts(day, m, d, y);
   DWORD columns = PeColumnsForDay(y, m, d);
   uint64_t bytes = PeVolumeBytes(columns);
-  BYTE* volume = new (std::nothrow) BYTE[bytes];
+  // The buffers are freed however the read ends, also when memory runs out on the way.
+  const std::unique_ptr<BYTE[]> volume(new (std::nothrow) BYTE[bytes]);
   if (!volume) {
     FillError(error, ERROR_NOT_ENOUGH_MEMORY, path);
     return FALSE;
   }
-  UINT got = vol.Read(volume, static_cast<UINT>(bytes));
+  UINT got = vol.Read(volume.get(), static_cast<UINT>(bytes));
   vol.Close();
   if (got < bytes) {
-    delete[] volume;
     FillError(error, ERROR_READ_FAULT, path);
     return FALSE;
   }
   CDateTimeEx fileDate;
-  ParseVolDate(fileDate, volume);
+  ParseVolDate(fileDate, volume.get());
   if (!(fileDate == day)) {
-    delete[] volume;
     FillError(error, ERROR_FILE_CORRUPT, path);
     return FALSE;
   }
@@ -153,19 +153,14 @@ BOOL CPEInput::Read(const CDateTimeEx& day, const CPEInputDesc& desc, CFileExcep
   // The optional occupancy file: no request, no record; a short file is ignored.
   std::string occPath = path.substr(0, path.size() - 4) + ".OCC";
   CFile occ;
-  BYTE* occBytes = nullptr;
+  std::unique_ptr<BYTE[]> occBytes;
   uint64_t occSize = PeOccupancyBytes(columns);
   if (occ.Open(occPath.c_str(), CFile::modeRead | CFile::typeBinary | CFile::shareDenyNone)) {
-    occBytes = new (std::nothrow) BYTE[occSize];
-    if (occBytes && occ.Read(occBytes, static_cast<UINT>(occSize)) < occSize) {
-      delete[] occBytes;
-      occBytes = nullptr;
-    }
+    occBytes.reset(new (std::nothrow) BYTE[occSize]);
+    if (occBytes && occ.Read(occBytes.get(), static_cast<UINT>(occSize)) < occSize) occBytes.reset();
     occ.Close();
   }
-  DWORD r = Load(volume, columns, desc, occBytes, occBytes ? occSize : 0);
-  delete[] occBytes;
-  delete[] volume;
+  DWORD r = Load(volume.get(), columns, desc, occBytes.get(), occBytes ? occSize : 0);
   if (r != 0) {
     FillError(error, r, path);
     return FALSE;

@@ -1,6 +1,7 @@
 #include "archive/input_desc.h"
 
 #include <cstring>
+#include <memory>
 #include <new>
 #include <string>
 
@@ -153,8 +154,8 @@ BOOL CFMDBInputDesc::Read(const CDateTimeEx& day, CFileException* error) {
   BYTE* data;
   UINT size;
   if (!ReadListFile(day, "DATA%Y\\RMDC.LST", error, data, size)) return FALSE;
+  const std::unique_ptr<BYTE[]> owned(data);  // also when memory runs out while parsing
   DWORD r = Parse(reinterpret_cast<const char*>(data), size);
-  delete[] data;
   if (r != 0) {
     FillError(error, r, g_DataRootPath.Get() + day.Format("DATA%Y\\RMDC.LST"));
     return FALSE;
@@ -205,7 +206,7 @@ BOOL CPEInputDesc::Read(const CDateTimeEx& day, CFileException* error) {
     Clear();
     return FALSE;
   }
+  const std::unique_ptr<BYTE[]> owned(data);  // also when memory runs out while parsing
   Parse(reinterpret_cast<const char*>(data), size);
-  delete[] data;
   return TRUE;
 }

@@ -1,6 +1,8 @@
 // CNTSODB: opening, the header and name-list checks, record reads and closing.
 #include "archive/ntsodb.h"
 
+#include <pthread.h>
+
 #include <algorithm>
 #include <cstring>
 #include <new>
@@ -44,7 +46,6 @@ int ReadNumbers(const uint8_t* block, const int positions[14], HeaderNumbers& n)
 // instead of allocating, parsing and sorting them again. `spare` is a byte buffer for the next
 // open to read its list into.
 struct SLastNameList {
-  ~SLastNameList();
   int layout = -1;
   CStream bytes;
   CObjArray<CNTSO> entries;
@@ -52,11 +53,36 @@ struct SLastNameList {
   CScalarArray<int32_t> hashTable;
   CStream spare;
 };
-thread_local SLastNameList t_lastList;
-// Set once the thread's list is destroyed: a database closed later (a static one at exit) keeps
-// nothing. Trivially destructible, so it can still be read then.
+// Set once the thread's list is destroyed: a database closed later keeps nothing.
 thread_local bool t_lastListGone = false;
-SLastNameList::~SLastNameList() { t_lastListGone = true; }
+
+// Each thread's list hangs on a thread key, made the first time a thread keeps one and deleted
+// when the thread ends. A thread_local object would have its destructor registered on the first
+// touch, which ends the program when there is no memory for it; a thread that cannot have its list
+// here only goes without it.
+void DeleteLastList(void* list) {
+  t_lastListGone = true;
+  delete static_cast<SLastNameList*>(list);
+}
+
+struct SListKey {
+  pthread_key_t key{};
+  bool made = pthread_key_create(&key, DeleteLastList) == 0;
+};
+
+// The calling thread's list; with `make`, one is made when there is none (null without memory).
+SLastNameList* LastList(bool make) {
+  static SListKey key;
+  if (!key.made || t_lastListGone) return nullptr;
+  auto* list = static_cast<SLastNameList*>(pthread_getspecific(key.key));
+  if (list != nullptr || !make) return list;
+  list = new (std::nothrow) SLastNameList;
+  if (list != nullptr && pthread_setspecific(key.key, list) != 0) {
+    delete list;
+    list = nullptr;
+  }
+  return list;
+}
 
 // Exchanges the blocks of two arrays of one type (their public fields are all their state).
 template <class A>
@@ -226,8 +252,8 @@ int CNTSODB::ReadListFile(CIOFile& file, FileHandle* direct, DWORD nameListSize)
   const bool reading = IsReadingMode(m_nMode);
   CStream writable;
   CStream& list = reading ? m_ListBytes : writable;
-  if (reading && list.m_nAllocBytes == 0 && !t_lastListGone)
-    SwapBlocks<CScalarArray<unsigned char>>(list, t_lastList.spare);
+  SLastNameList* last = reading && list.m_nAllocBytes == 0 ? LastList(false) : nullptr;
+  if (last != nullptr) SwapBlocks<CScalarArray<unsigned char>>(list, last->spare);
   int r = ntsoio::ReadAt(file, direct, kNtsoHeaderSize, nameListSize, list);
   if (r != 0) return r;
   if (static_cast<DWORD>(list.m_nSize) != nameListSize) return kNtsoErrMalformed;
@@ -239,8 +265,9 @@ int CNTSODB::ReadListFile(CIOFile& file, FileHandle* direct, DWORD nameListSize)
 }
 
 bool CNTSODB::TakeLastList() {
-  if (t_lastListGone) return false;
-  SLastNameList& last = t_lastList;
+  SLastNameList* kept = LastList(false);
+  if (kept == nullptr) return false;
+  SLastNameList& last = *kept;
   // The bytes themselves (a stream's own == compares priorities).
   const int n = m_ListBytes.m_nSize;
   if (last.layout != m_nLayout || last.entries.m_nSize == 0 || last.bytes.m_nSize != n ||
@@ -261,9 +288,10 @@ void CNTSODB::KeepListForNextOpen() {
   if (!m_bListFromBytes) return;
   m_bListFromBytes = false;
   // A list changed by its user no longer matches its bytes.
-  if (t_lastListGone || !IsReadingMode(m_nMode) || m_Entries.m_nSize == 0 || m_Index.m_nSize != m_Entries.m_nSize)
-    return;
-  SLastNameList& last = t_lastList;
+  if (!IsReadingMode(m_nMode) || m_Entries.m_nSize == 0 || m_Index.m_nSize != m_Entries.m_nSize) return;
+  SLastNameList* kept = LastList(true);
+  if (kept == nullptr) return;
+  SLastNameList& last = *kept;
   last.index.RemoveAll();
   last.entries.RemoveAll();
   last.hashTable.RemoveAll();

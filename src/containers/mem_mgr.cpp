@@ -15,8 +15,12 @@ namespace {
 thread_local long t_nFailAfter = -1;
 // The same for every thread together.
 std::atomic<long> g_nProcessFailAfter{-1};
+// Allocations larger than this fail; negative when the hook is off.
+std::atomic<long> g_nProcessFailAbove{-1};
 
-bool AllocationAllowed() noexcept {
+bool AllocationAllowed(uint64_t nBytes) noexcept {
+  const long above = g_nProcessFailAbove.load(std::memory_order_relaxed);
+  if (above >= 0 && nBytes > static_cast<uint64_t>(above)) return false;
   long n = g_nProcessFailAfter.load(std::memory_order_relaxed);
   while (n >= 0) {
     if (n == 0) return false;
@@ -32,6 +36,7 @@ bool AllocationAllowed() noexcept {
 
 void CScalarMemMgr::SetFailAfter(long n) noexcept { t_nFailAfter = n < 0 ? -1 : n; }
 void CScalarMemMgr::SetProcessFailAfter(long n) noexcept { g_nProcessFailAfter.store(n < 0 ? -1 : n); }
+void CScalarMemMgr::SetProcessFailAbove(long n) noexcept { g_nProcessFailAbove.store(n < 0 ? -1 : n); }
 
 uint64_t CScalarMemMgr::BlockSize(uint64_t nBytes) const noexcept {
   if (nBytes > static_cast<uint64_t>(PTRDIFF_MAX)) return 0;
@@ -43,12 +48,12 @@ uint64_t CScalarMemMgr::BlockSize(uint64_t nBytes) const noexcept {
 
 void* CScalarMemMgr::Alloc(uint64_t nBytes) noexcept {
   uint64_t block = BlockSize(nBytes);
-  if (block == 0 || !AllocationAllowed()) return nullptr;
+  if (block == 0 || !AllocationAllowed(block)) return nullptr;
   return g_Heap.Alloc(block);
 }
 
 void* CScalarMemMgr::AllocExact(uint64_t nBytes) noexcept {
-  if (nBytes == 0 || nBytes > static_cast<uint64_t>(PTRDIFF_MAX) || !AllocationAllowed()) return nullptr;
+  if (nBytes == 0 || nBytes > static_cast<uint64_t>(PTRDIFF_MAX) || !AllocationAllowed(nBytes)) return nullptr;
   return g_Heap.Alloc(nBytes);
 }
 
@@ -57,7 +62,7 @@ void CScalarMemMgr::Free(void* p) noexcept { g_Heap.Free(p); }
 void* CScalarMemMgr::Realloc(void* p, uint64_t nBytes) noexcept {
   if (!p) return Alloc(nBytes);
   uint64_t block = BlockSize(nBytes);
-  if (block == 0 || !AllocationAllowed()) return nullptr;
+  if (block == 0 || !AllocationAllowed(block)) return nullptr;
   // realloc extends in place when it can; otherwise it copies min(old, new) bytes into a new
   // block and frees the old one. On failure it returns null and leaves p untouched.
   return g_Heap.ReAlloc(p, block);

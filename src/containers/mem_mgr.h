@@ -42,6 +42,9 @@ class CScalarMemMgr {
   // Test hook: the same for the allocations of every thread together (a process that runs out of
   // memory while helper threads work); a negative n clears it.
   static void SetProcessFailAfter(long n) noexcept;
+  // Test hook: every allocation of more than n bytes fails, on every thread (a process whose
+  // address space has room left only for small blocks); a negative n clears it.
+  static void SetProcessFailAbove(long n) noexcept;
 
   uint64_t m_nMinBlock;
 };

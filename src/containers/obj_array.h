@@ -3,8 +3,10 @@
 // Every entry is null or the address of a heap object that this array alone owns, made by the
 // array as a copy (T's copy constructor) or a default object (T's default constructor). The array
 // deletes an object when it leaves: on removal, truncation, when a copy needs fewer objects, on
-// RemoveAll and in the destructor. An entry is null when the allocation of its object failed;
-// every deletion skips nulls.
+// RemoveAll and in the destructor. The operations that add one object (Add, AddEmpty, InsertAt,
+// InsertEmptyAt) add nothing and return -1 when the object cannot be made, so that an index they
+// return always leads to an object; in the others an entry is null when the allocation of its
+// object failed. Every deletion skips nulls.
 //
 // The operations that create, copy or drop elements are replaced by deep versions; the searches
 // and the object-level Peek, Extract and RemoveHead are inherited and reach the replacements
@@ -294,10 +296,10 @@ class CObjArray : public CAdrArray<T> {
       m_pData[i] = NewCopy(src);
   }
 
-  // Stores a new object (possibly null) at i, or at the end when i is at or past it. The object
-  // is deleted when no room can be had.
+  // Stores a new object at i, or at the end when i is at or past it. Nothing is stored when the
+  // object could not be made (null), and the object is deleted when no room can be had.
   int StoreAt(int i, T* p) {
-    if (!this->GrowByOne()) {
+    if (p == nullptr || !this->GrowByOne()) {
       delete p;
       return -1;
     }

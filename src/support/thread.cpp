@@ -3,6 +3,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <mutex>
+#include <new>
 #include <string>
 
 #include "platform/base/errors.h"
@@ -87,15 +88,19 @@ bool CThread::Create(void* pParam) {
     err = ERROR_NOT_ENOUGH_MEMORY;
   } else if (m_pfnThreadProc == nullptr) {
     err = ERROR_INVALID_PARAMETER;
-  } else if ((thread = new (std::nothrow) Thread) != nullptr &&
-             (gate = std::make_shared<SStartGate>()) != nullptr) {
-    const AFX_THREADPROC proc = m_pfnThreadProc;
-    err = thread->Create(
-        [proc, pParam, gate]() -> DWORD {
-          gate->WaitOpen();
-          return proc(pParam);
-        },
-        false, m_nStackSize);
+  } else if ((thread = new (std::nothrow) Thread) != nullptr) {
+    // The gate and the thread's function take memory too: without it the thread is not created.
+    try {
+      gate = std::make_shared<SStartGate>();
+      const AFX_THREADPROC proc = m_pfnThreadProc;
+      std::function<DWORD()> body = [proc, pParam, gate]() -> DWORD {
+        gate->WaitOpen();
+        return proc(pParam);
+      };
+      err = thread->Create(std::move(body), false, m_nStackSize);
+    } catch (const std::bad_alloc&) {
+      err = ERROR_NOT_ENOUGH_MEMORY;
+    }
   }
   if (err != 0) {
     delete thread;

@@ -2,13 +2,17 @@
 // forms, the open modes, record reads, corrupt files, and the writing operations.
 #include <gtest/gtest.h>
 
+#include <dlfcn.h>
+
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <functional>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "archive/ntsodb.h"
@@ -1055,6 +1059,42 @@ TEST_F(NtsoDb, WritingOpensHandOnNoList) {
     EXPECT_EQ(db.FindName("C"), nullptr);
     EXPECT_EQ(db.FindName("Z"), nullptr);
   }
+}
+
+}  // namespace
+
+// Destructors of per-thread objects registered for their thread's end, counted: glibc ends the
+// program when it has no memory to register one, so threads that read the archive must register
+// none.
+std::atomic<int> g_threadEndRegistrations{0};
+extern "C" int __cxa_thread_atexit(void (*destructor)(void*), void* object, void* dso) noexcept {
+  ++g_threadEndRegistrations;
+  using Register = int (*)(void (*)(void*), void*, void*);
+  static const auto next = reinterpret_cast<Register>(dlsym(RTLD_NEXT, "__cxa_thread_atexit"));
+  return next(destructor, object, dso);
+}
+
+namespace {
+
+TEST_F(NtsoDb, AThreadKeepsItsLastNameListWithoutRegisteringItsEnd) {
+  Make(dir / "k1", 1, 2, 288, {{"005es1:_MNR__1", 80, 3}, {"005es2:_MNR__1", 80, 3}});
+  Make(dir / "k2", 1, 2, 288, {{"005es1:_MNR__1", 80, 3}, {"005es2:_MNR__1", 80, 3}});
+  const CNTSO* first = nullptr;
+  const CNTSO* second = nullptr;
+  const int before = g_threadEndRegistrations.load();
+  std::thread reader([&] {
+    CNTSODB db;
+    if (db.Open((dir / "k1").c_str(), 0) != 0) return;
+    first = db.m_Entries.m_pData[0];
+    db.Close();
+    // The next day's equal list is the one kept, not a new one.
+    if (db.Open((dir / "k2").c_str(), 0) != 0) return;
+    second = db.m_Entries.m_pData[0];
+  });
+  reader.join();
+  ASSERT_NE(first, nullptr);
+  EXPECT_EQ(second, first);
+  EXPECT_EQ(g_threadEndRegistrations.load(), before);
 }
 
 }  // namespace

@@ -278,9 +278,13 @@ TEST_F(ObjArray, FailedAllocationsLeaveNullEntriesOrNothing) {
   Item x(4);
   {
     CAllocFailureScope fail(0);
-    EXPECT_EQ(a.Add(x), 0);  // room for the address, none for the object
-    EXPECT_EQ(a.AddEmpty(), 1);
-    a.AppendEmpty(2);
+    // Room for the address, none for the object: a single object is not added at all.
+    EXPECT_EQ(a.Add(x), -1);
+    EXPECT_EQ(a.AddEmpty(), -1);
+    EXPECT_EQ(a.InsertAt(0, x), -1);
+    EXPECT_EQ(a.InsertEmptyAt(0), -1);
+    EXPECT_EQ(a.m_nSize, 0);
+    a.AppendEmpty(4);
   }
   EXPECT_EQ(Keys(a), (std::vector<int>{-1, -1, -1, -1}));
   a.Add(x);

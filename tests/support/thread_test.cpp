@@ -7,6 +7,9 @@
 #include <string>
 #include <thread>
 
+#include "containers/mem_mgr.h"
+#include "platform/base/errors.h"
+#include "platform/kernel/events.h"
 #include "platform/kernel/threads.h"
 #include "platform/ui/app.h"
 #include "support/mfcex_dialog.h"
@@ -94,6 +97,41 @@ TEST(Thread, CreationFailureReportsOnceAndReturnsNull) {
   EXPECT_FALSE(own.m_bRunning);
   EXPECT_EQ(g_reports, 2);
   CThread::s_pfnReportFailure = old;
+}
+
+int g_failures = 0;
+void CountFailure(const char*, const char*, UINT) { ++g_failures; }
+
+TEST(Thread, WithoutMemoryEventsWorkThreadsEndAndAStartThatCannotBeMadeIsRefused) {
+  // In a process of its own, whose events are first used once nothing can be allocated: a thread
+  // that runs out ends with error 8 and signals its end, events work, and a thread that cannot be
+  // made is refused, none of them ending the program.
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        std::atomic<bool> go{false};
+        Thread worker;
+        const DWORD started = worker.Create([&go]() -> DWORD {
+          while (!go) std::this_thread::yield();
+          return static_cast<DWORD>(std::string(100, 'x').size());
+        });
+        CScalarMemMgr::SetProcessFailAfter(0);
+        go = true;
+        DWORD code = 0;
+        const bool ended = worker.Join() && worker.GetExitCode(code) && code == ERROR_NOT_ENOUGH_MEMORY;
+        Event e(false, false);
+        e.Set();
+        const bool signalled = e.Wait(0) == WAIT_OBJECT_0 && e.Wait(0) == WAIT_TIMEOUT;
+        Thread none;
+        const bool refused = none.Create([]() -> DWORD { return 0; }) == ERROR_NOT_ENOUGH_MEMORY;
+        // The thread object can be had, its start gate cannot.
+        CThread::s_pfnReportFailure = &CountFailure;
+        CThread own(&CThread::FunctorThreadProc);
+        CScalarMemMgr::SetProcessFailAfter(1);
+        const bool ownRefused = !own.Create(&own);
+        std::_Exit(started == 0 && ended && signalled && refused && ownRefused && g_failures == 1 ? 0 : 1);
+      },
+      testing::ExitedWithCode(0), "");
 }
 
 struct ObjectThread : CThread {

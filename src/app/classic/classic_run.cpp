@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <new>
 
 #include "app/classic/classic_config.h"
 #include "platform/base/errors.h"
@@ -173,23 +174,36 @@ void CClassicRun::OutputStep(int family, const std::vector<std::unique_ptr<CElem
   else if (CloseReport(family)) port_.Post({DoneId(family), 0, {}});
 }
 
+bool CClassicRun::Output(int family, const std::vector<std::unique_ptr<CElementData>>& data, int dateBlock) {
+  try {
+    OutputStep(family, data, dateBlock);
+    return true;
+  } catch (const std::bad_alloc&) {
+  }
+  // Memory ran out while the report was written: the part written must not look whole.
+  if (file_.IsOpen()) GiveUp(family, ERROR_NOT_ENOUGH_MEMORY);
+  else port_.Post({RID_ERROR, ERROR_NOT_ENOUGH_MEMORY, {}});
+  return false;
+}
+
 void CClassicRun::Run() {
+  // A load that returns nothing (cancelled, or out of memory, which it has posted) ends the run,
+  // and so does memory that runs out while a report is written.
   std::vector<std::unique_ptr<CElementData>> data;
   if (snap_.rawOn && snap_.rawSource == 0) {
-    if (port_.Load(CB_RAW, nullptr, data)) OutputStep(CF_RAW, data, CB_RAW);
+    if (!port_.Load(CB_RAW, nullptr, data) || !Output(CF_RAW, data, CB_RAW)) return;
     data.clear();
   }
   if (run_.keepGoing() && (snap_.sdsOn || (snap_.rawOn && snap_.rawSource == 1))) {
-    if (port_.Load(CB_SINGLE, nullptr, data)) {
-      if (snap_.rawOn && snap_.rawSource == 1) OutputStep(CF_RAW, data, CB_SINGLE);
-      if (run_.keepGoing() && snap_.sdsOn) OutputStep(CF_SDS, data, CB_SINGLE);
-    }
+    if (!port_.Load(CB_SINGLE, nullptr, data)) return;
+    if (snap_.rawOn && snap_.rawSource == 1 && !Output(CF_RAW, data, CB_SINGLE)) return;
+    if (run_.keepGoing() && snap_.sdsOn && !Output(CF_SDS, data, CB_SINGLE)) return;
     data.clear();
   }
   if (run_.keepGoing() && snap_.mdsOn) {
     // The multi-day report reads nothing but each day's summaries under the run's criteria: the
     // days need not stay whole (a year of 20-second days would not fit in memory otherwise).
-    if (port_.Load(CB_MULTI, &snap_.settings.criteria, data)) OutputStep(CF_MDS, data, CB_MULTI);
+    if (!port_.Load(CB_MULTI, &snap_.settings.criteria, data) || !Output(CF_MDS, data, CB_MULTI)) return;
     data.clear();
   }
 }

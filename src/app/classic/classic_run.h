@@ -120,6 +120,8 @@ class CClassicRun {
 
  private:
   void OutputStep(int family, const std::vector<std::unique_ptr<CElementData>>& data, int dateBlock);
+  // OutputStep; false when memory ran out (the report taken away and named with the error).
+  bool Output(int family, const std::vector<std::unique_ptr<CElementData>>& data, int dateBlock);
   void GiveUp(int family, DWORD error);
   void GiveUpCancelled(int family);
 

@@ -383,19 +383,22 @@ void CNewReportRun::Run() {
       if (r) expected += r->m_nSize;
   }
   rows.Reserve(static_cast<int>(std::min<int64_t>(expected, INT_MAX)));
-  bool told = false;  // the cancel was posted
+  bool told = false;  // the run's end was posted (the cancel, or the rows that did not fit)
   for (size_t e = 0; e < data.size(); ++e) {
     const std::unique_ptr<CElementData>& d = data[e];
     bool built;
     if (!made.made)
       built = !d || (peak ? d->BuildPeakRecords(rows, s, run) : d->BuildPeriodRecords(rows, s, run));
     else
-      built = e >= made.rows.size() || !made.rows[e] || (!made.failed[e] && rows.TakeAll(*made.rows[e]));
+      built = e >= made.rows.size() || !made.rows[e] || rows.TakeAll(*made.rows[e]);
     if (made.made && e < made.rows.size()) made.rows[e].reset();
     if (!built) {
-      // Rows that could not be stored would make an incomplete report look whole.
+      // Rows that could not be stored would make an incomplete report look whole: the run ends
+      // with the not-enough-memory line alone.
       m_host.fileStatus->PostWin32Error(ERROR_NOT_ENOUGH_MEMORY);
       run.cancel();
+      told = true;
+      break;
     }
     if (!run.keepGoing()) {
       m_host.post(ID_WORKER_CANCELED);

@@ -44,35 +44,38 @@ int FindOrInsertCabinet(CObjArray<CDBCabinet>& list, const CDBCabinet& cabinet, 
   return list.InsertAt(lo, cabinet) >= 0 ? lo : -1;
 }
 
-void InsertElement(CObjArray<CDBElementEx>& list, const CDBElementEx& element) {
+// False when the element is absent and cannot be inserted (out of memory).
+bool InsertElement(CObjArray<CDBElementEx>& list, const CDBElementEx& element) {
   int lo = 0, hi = list.m_nSize;
   while (lo < hi) {
     const int mid = (lo + hi) / 2;
     const int c = list.m_pData[mid]->Compare(element);
-    if (c == 0) return;
+    if (c == 0) return true;
     if (c < 0) lo = mid + 1;
     else hi = mid;
   }
-  list.InsertAt(lo, element);
+  return list.InsertAt(lo, element) >= 0;
 }
 
 // Steps 5-7 of adding one element: parallel arrays grown, the cabinet placed in K[i] (with an empty
-// element list at the same place in E[i]), the element placed in E[i][j].
-void AddToTrees(int i, CDBCabinet& working, const std::string& elementName, int elementType, CRoadwayTree& R,
+// element list at the same place in E[i]), the element placed in E[i][j]. False when memory ran
+// out (also for the roadway, i < 0): the trees then lack something.
+bool AddToTrees(int i, CDBCabinet& working, const std::string& elementName, int elementType, CRoadwayTree& R,
                 CCabinetTree& K, CElementTree& E) {
-  if (i < 0) return;
-  while (K.m_nSize < R.m_nSize) K.AddEmpty();
-  while (E.m_nSize < R.m_nSize) E.AddEmpty();
+  if (i < 0) return false;
+  while (K.m_nSize < R.m_nSize)
+    if (K.AddEmpty() < 0) return false;
+  while (E.m_nSize < R.m_nSize)
+    if (E.AddEmpty() < 0) return false;
   working.roadway = R.m_pData[i];
   CObjArray<CDBCabinet>& cabinets = *K.m_pData[i];
   CObjArray<CObjArray<CDBElementEx>>& elements = *E.m_pData[i];
   bool inserted = false;
   const int j = FindOrInsertCabinet(cabinets, working, inserted);
-  if (j < 0) return;
-  if (inserted || elements.m_nSize < cabinets.m_nSize) elements.InsertEmptyAt(j);
-  if (j >= elements.m_nSize) return;
+  if (j < 0) return false;
+  if ((inserted || elements.m_nSize < cabinets.m_nSize) && elements.InsertEmptyAt(j) < 0) return false;
   CDBElementEx element(elementName.c_str(), elementType, cabinets.m_pData[j]);
-  InsertElement(*elements.m_pData[j], element);
+  return InsertElement(*elements.m_pData[j], element);
 }
 
 // The route is set first: a copy that ran past the name would show in it.
@@ -115,7 +118,7 @@ void CElementLoader::UnknownCabinetRoadway(const char* cabinetId, CDBRoadway& ro
   SetRoadway(roadway, name, route);
 }
 
-void CElementLoader::BuildFmdbTree(CFMDBInput& day, CFMDBInputDesc& list, CRoadwayTree& R, CCabinetTree& K,
+bool CElementLoader::BuildFmdbTree(CFMDBInput& day, CFMDBInputDesc& list, CRoadwayTree& R, CCabinetTree& K,
                                    CElementTree& E, uint8_t mask) {
   const CNTSODB& db = day.m_Database;
   const bool aliasLayout = db.m_nLayout == 0;
@@ -147,11 +150,12 @@ void CElementLoader::BuildFmdbTree(CFMDBInput& day, CFMDBInputDesc& list, CRoadw
       const std::string id = "NIDes00" + Part(key.c_str(), key.size(), 3, 3);
       working = CDBCabinet(id.c_str(), key.c_str(), 0, "Unknown", nullptr);
     }
-    AddToTrees(i, working, elementName, type, R, K, E);
+    if (!AddToTrees(i, working, elementName, type, R, K, E)) return false;
   }
+  return true;
 }
 
-void CElementLoader::BuildPeTree(CPEInput& day, CPEInputDesc& list, CRoadwayTree& R, CCabinetTree& K,
+bool CElementLoader::BuildPeTree(CPEInput& day, CPEInputDesc& list, CRoadwayTree& R, CCabinetTree& K,
                                  CElementTree& E) {
   for (int n = 0; n < day.m_Names.m_nSize; ++n) {
     const CPEInputName& detector = *day.m_Names.m_pData[n];
@@ -159,8 +163,9 @@ void CElementLoader::BuildPeTree(CPEInput& day, CPEInputDesc& list, CRoadwayTree
     if (known == nullptr || known->roadway == nullptr) continue;
     const int i = FindOrAddRoadway(R, *known->roadway);
     CDBCabinet working(*known);
-    AddToTrees(i, working, detector.m_szName, ET_LOOP, R, K, E);
+    if (!AddToTrees(i, working, detector.m_szName, ET_LOOP, R, K, E)) return false;
   }
+  return true;
 }
 
 void CElementLoader::ClearTrees() {
@@ -183,14 +188,16 @@ DWORD CElementLoader::StartLoad(const CObjArray<CDateTimeEx>& dates, uint8_t mas
   }
   m_StartDate = *dates.m_pData[0];
   m_EndDate = *dates.m_pData[dates.m_nSize - 1];
-  m_stop = std::make_unique<Event>(true, false);
-  m_done = std::make_unique<Event>(true, false);
-  m_started = std::make_unique<Event>(false, false);
-  m_thread = std::make_unique<Thread>();
-  const DWORD error = m_thread->Create([this]() -> DWORD {
-    LoadDatesThread();
-    return 0;
-  });
+  m_stop.reset(new (std::nothrow) Event(true, false));
+  m_done.reset(new (std::nothrow) Event(true, false));
+  m_started.reset(new (std::nothrow) Event(false, false));
+  m_thread.reset(new (std::nothrow) Thread());
+  DWORD error = ERROR_NOT_ENOUGH_MEMORY;
+  if (m_stop != nullptr && m_done != nullptr && m_started != nullptr && m_thread != nullptr)
+    error = m_thread->Create([this]() -> DWORD {
+      LoadDatesThread();
+      return 0;
+    });
   if (error != 0) {
     m_thread.reset();
     StopLoad();
@@ -239,94 +246,96 @@ void CElementLoader::WaitDone() {
 void CElementLoader::LoadDatesThread() {
   SetThreadName("CElemsDlg::LoadDatesThread");
   m_started->Set();
+  CFileException record(CFileException::none, -1);
+  try {
+    if (LoadDates(record)) return;
+  } catch (const std::bad_alloc&) {
+  }
   // Trees that do not fit in memory: what was made goes, the load fails with the not-enough-memory
   // error, and the program goes on.
-  try {
-    LoadDates();
-  } catch (const std::bad_alloc&) {
-    ClearTrees();
-    m_bLoadFailed = 1;
-    CFileException record(CFileException::none, static_cast<LONG>(ERROR_NOT_ENOUGH_MEMORY));
-    try {
-      Report("Error opening input file [%s]", record);
-    } catch (const std::bad_alloc&) {
-    }
-    m_done->Set();
-    PostNotice(kPeriodsUnknown);
-  }
+  ClearTrees();
+  m_bLoadFailed = 1;
+  m_nPeriods = kPeriodsUnknown;
+  record.m_lOsError = static_cast<LONG>(ERROR_NOT_ENOUGH_MEMORY);
+  Report("Error opening input file [%s]", record);
+  m_done->Set();
+  PostNotice(kPeriodsUnknown);
 }
 
-void CElementLoader::LoadDates() {
-  CFileException record(CFileException::none, -1);
+bool CElementLoader::LoadDates(CFileException& record) {
   OnLoadReset();
   ClearTrees();
   const COleDateTimeSpan oneDay(1.0);
   bool loaded = false;
   while (m_StartDate.IsValid() && m_EndDate.IsValid() && !(m_EndDate < m_StartDate)) {
-    if (LoadDay(m_StartDate, false, record)) {
+    const EDayLoad r = LoadDay(m_StartDate, false, record);
+    if (r == EDayLoad::kOutOfMemory) return false;
+    if (r == EDayLoad::kLoaded) {
       loaded = true;
       break;
     }
     if (m_stop->Wait(0) != WAIT_TIMEOUT) {
       m_done->Set();
       PostNotice(kPeriodsUnknown);
-      return;
+      return true;
     }
     m_StartDate = CDateTimeEx(m_StartDate + oneDay);
   }
   if (loaded) {
     while (m_EndDate.IsValid() && m_StartDate < m_EndDate) {
-      if (LoadDay(m_EndDate, true, record)) break;
+      const EDayLoad r = LoadDay(m_EndDate, true, record);
+      if (r == EDayLoad::kOutOfMemory) return false;
+      if (r == EDayLoad::kLoaded) break;
       if (m_stop->Wait(0) != WAIT_TIMEOUT) {
         m_done->Set();
         PostNotice(kPeriodsUnknown);
-        return;
+        return true;
       }
       m_EndDate = CDateTimeEx(m_EndDate - oneDay);
     }
   }
   m_done->Set();
   PostNotice(m_nPeriods);
+  return true;
 }
 
-bool CElementLoader::LoadDay(const CDateTimeEx& day, bool backward, CFileException& record) {
+CElementLoader::EDayLoad CElementLoader::LoadDay(const CDateTimeEx& day, bool backward, CFileException& record) {
+  // A file that cannot be read for want of memory is no missing day: the load ends.
+  auto failed = [&](const char* format) {
+    if (record.m_lOsError == static_cast<LONG>(ERROR_NOT_ENOUGH_MEMORY)) return EDayLoad::kOutOfMemory;
+    Report(format, record);
+    return EDayLoad::kNotLoaded;
+  };
   if (IsPeDay(day)) {
     CPEInputDesc list;
-    if (!list.Read(day, &record)) {
-      Report("Error opening input description file [%s]", record);
-      return false;
-    }
+    if (!list.Read(day, &record)) return failed("Error opening input description file [%s]");
     CPEInput input;
-    if (!input.Read(day, list, &record)) {
-      Report("Error opening input file [%s]", record);
-      return false;
-    }
-    if ((m_nMask & kMaskLoops) != 0) BuildPeTree(input, list, m_Roadways, m_Cabinets, m_Elements);
+    if (!input.Read(day, list, &record)) return failed("Error opening input file [%s]");
+    if ((m_nMask & kMaskLoops) != 0 && !BuildPeTree(input, list, m_Roadways, m_Cabinets, m_Elements))
+      return EDayLoad::kOutOfMemory;
     m_bLoadFailed = 0;
     m_nPeriods = 288;
-    return true;
+    return EDayLoad::kLoaded;
   }
   CFMDBInputDesc list;
-  if (!list.Read(day, &record)) Report("Error opening input description file [%s]", record);
+  // The day still loads without its device list, unless the list did not fit in memory.
+  if (!list.Read(day, &record) && failed("Error opening input description file [%s]") == EDayLoad::kOutOfMemory)
+    return EDayLoad::kOutOfMemory;
   CFMDBInput input;
-  if (!input.Open(day, &record)) {
-    Report("Error opening input file [%s]", record);
-    return false;
-  }
-  BuildFmdbTree(input, list, m_Roadways, m_Cabinets, m_Elements, m_nMask);
+  if (!input.Open(day, &record)) return failed("Error opening input file [%s]");
+  if (!BuildFmdbTree(input, list, m_Roadways, m_Cabinets, m_Elements, m_nMask)) return EDayLoad::kOutOfMemory;
   m_bLoadFailed = 0;
   const auto columns = static_cast<int32_t>(input.m_Database.m_nColumns);
   if (!backward || columns < m_nPeriods) m_nPeriods = columns;
-  return true;
+  return EDayLoad::kLoaded;
 }
 
 void CElementLoader::Report(const char* format, CFileException& record) {
   if (m_pfnErrorHook == nullptr) return;
-  const std::string& file = record.m_strFileName;
-  std::string text(std::strlen(format) + file.size() + 1, '\0');
-  const int n = std::snprintf(text.data(), text.size(), format, file.c_str());
-  text.resize(n > 0 ? static_cast<size_t>(n) : 0);
-  m_pfnErrorHook(text.c_str(), static_cast<DWORD>(record.m_lOsError), m_pErrorContext);
+  // Made without allocating: it also tells that memory ran out. A longer path is cut.
+  char text[1024];
+  std::snprintf(text, sizeof text, format, record.m_strFileName.c_str());
+  m_pfnErrorHook(text, static_cast<DWORD>(record.m_lOsError), m_pErrorContext);
 }
 
 void CElementLoader::PostNotice(int32_t periods) {

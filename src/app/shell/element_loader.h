@@ -71,10 +71,10 @@ class CElementLoader {
   void WaitDone();
   bool IsLoading() const { return m_thread != nullptr; }
 
-  // One day's elements into the trees.
-  static void BuildFmdbTree(CFMDBInput& day, CFMDBInputDesc& list, CRoadwayTree& R, CCabinetTree& K,
+  // One day's elements into the trees; false when memory ran out (the trees then lack some).
+  static bool BuildFmdbTree(CFMDBInput& day, CFMDBInputDesc& list, CRoadwayTree& R, CCabinetTree& K,
                             CElementTree& E, uint8_t mask);
-  static void BuildPeTree(CPEInput& day, CPEInputDesc& list, CRoadwayTree& R, CCabinetTree& K, CElementTree& E);
+  static bool BuildPeTree(CPEInput& day, CPEInputDesc& list, CRoadwayTree& R, CCabinetTree& K, CElementTree& E);
 
   // Type word of a database name entry -> element type and mask bit; false when the word is not
   // one of the layout's (alias layout: 92, 96, 100 only).
@@ -97,10 +97,12 @@ class CElementLoader {
   virtual void OnLoadReset() {}
 
  private:
+  enum class EDayLoad { kLoaded, kNotLoaded, kOutOfMemory };
   void LoadDatesThread();
-  void LoadDates();  // the body of LoadDatesThread
-  // One day: true when it loaded (trees built, periods set).
-  bool LoadDay(const CDateTimeEx& day, bool backward, CFileException& record);
+  // The body of LoadDatesThread, reading into `record`; false when memory ran out.
+  bool LoadDates(CFileException& record);
+  // One day: loaded (trees built, periods set), not loaded (reported), or memory ran out.
+  EDayLoad LoadDay(const CDateTimeEx& day, bool backward, CFileException& record);
   void Report(const char* format, CFileException& record);
   void PostNotice(int32_t periods);
   void ClearTrees();

@@ -280,11 +280,17 @@ class CLoad {
     try {
       HelpUntilStopped();
     } catch (const std::bad_alloc&) {
-      std::lock_guard<std::mutex> lock(m_lock);
-      m_outOfMemory = true;
-      m_phase = kStopped;
-      m_changed.notify_all();
+      RunOutOfMemory();
     }
+  }
+
+  // Memory ran out on this thread or a helper: every thread stops and the load ends with the
+  // not-enough-memory error (Run).
+  void RunOutOfMemory() {
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_outOfMemory = true;
+    m_phase = kStopped;
+    m_changed.notify_all();
   }
 
   void HelpUntilStopped() {
@@ -344,6 +350,12 @@ class CLoad {
       if (element == nullptr) continue;
       CElementData* data = CreateElementData(element->type, m_nDays, element, e);
       m_set->m_items[static_cast<size_t>(e)] = data;
+      // An element of a known type without its object (or its days) would look like one
+      // without data: the load ends.
+      if (!Made(data, element->type)) {
+        RunOutOfMemory();
+        return;
+      }
       if (data == nullptr) continue;
       // Made before any day is decoded, so that days decoded later only touch their own entry.
       if (m_summariesOnly != nullptr) data->ReserveKeptSummaries(*m_summariesOnly);
@@ -379,6 +391,8 @@ class CLoad {
         slot.openError = static_cast<DWORD>(record.m_lOsError);
         if (record.m_strFileName != FmdbDayPath(date)) slot.openFile = record.m_strFileName;
         missing = !askForDisc && slot.openError == ERROR_FILE_NOT_FOUND;
+        // A file that cannot be opened for want of memory is no missing day: the load ends.
+        if (slot.openError == ERROR_NOT_ENOUGH_MEMORY) RunOutOfMemory();
       } else {
         ReadRecords(i, input.m_Database, slot);
       }
@@ -400,17 +414,16 @@ class CLoad {
     db.Close();
     for (int e = 0; e < m_set->Count(); ++e) {
       CNTSODB::SColumns& w = slot.where[static_cast<size_t>(e)];
-      CElementData* data = m_set->At(e);
       const int type = m_types[static_cast<size_t>(e)];
-      // No type: no object, nothing read. No object (or day) for a known type: a failed read.
+      // No type: no object, nothing read. Records that did not fit in memory end the load: an
+      // element-day left out would look like one without data.
       if (ExpectedRecordSize(type, columns) == 0) {
         w.result = static_cast<int>(kNameNotFound);
         continue;
       }
-      if (OutOfMemory(data, i)) {
-        slot.failures.emplace_back(e, ERROR_NOT_ENOUGH_MEMORY);
-        w.result = static_cast<int>(ERROR_NOT_ENOUGH_MEMORY);
-        continue;
+      if (w.result == static_cast<int>(ERROR_NOT_ENOUGH_MEMORY)) {
+        RunOutOfMemory();
+        return;
       }
       if (w.result == static_cast<int>(kNameNotFound)) continue;
       // Records of another size than the element's type reads would be decoded as garbage: the
@@ -436,11 +449,16 @@ class CLoad {
         if (w.result != 0) continue;
         CElementData* data = m_set->At(e);
         CElementDay* day = m_streaming ? data->EnsureDay(d) : data->Day(d);
-        if (day == nullptr) continue;
         // Whole loads keep every day: its arrays come from the element's arena, with room taken
         // for the days still to come.
         trafficdata::CDayStoreScope store(arena ? &data->DayStore() : nullptr, static_cast<size_t>(m_nDays - d));
-        day->Load(slot.bytes.m_pData + w.at, static_cast<int>(w.length), slot.columns);
+        if (day != nullptr) day->Load(slot.bytes.m_pData + w.at, static_cast<int>(w.length), slot.columns);
+        // A day that could not be made, or whose arrays could not be had (a day with records is
+        // left without data only then), ends the load.
+        if (day == nullptr || day->dataAvailable == 0) {
+          RunOutOfMemory();
+          return;
+        }
         // Without the room made beforehand (out of memory) the day stays whole.
         if (m_summariesOnly != nullptr && data->HasKeptSummaryRoom()) data->KeepOnlySummaries(d, *m_summariesOnly);
       }
@@ -520,7 +538,6 @@ class CLoad {
       }
     m_rows->rows.clear();
     m_rows->rows.resize(static_cast<size_t>(m_elements.m_nSize));
-    m_rows->failed.assign(static_cast<size_t>(m_elements.m_nSize), 0);
   }
 
   // Every day up to `lastDay` of part p is decoded: its elements' rows of the groups that are now
@@ -540,7 +557,11 @@ class CLoad {
       if (data == nullptr) continue;
       CDBRecordset& out = *m_rows->rows[static_cast<size_t>(e)];
       bool built = m_rows->peak ? data->BuildPeakRecords(out, build, run) : data->BuildPeriodRecords(out, build, run);
-      if (!built) m_rows->failed[static_cast<size_t>(e)] = 1;
+      // Rows that could not be stored would make the report incomplete: the load ends.
+      if (!built) {
+        RunOutOfMemory();
+        return;
+      }
       for (size_t d = 0; d < m_dayLastGroup.size(); ++d) {
         const int g = m_dayLastGroup[d];
         if (g >= static_cast<int>(part.groupsDone) && g < static_cast<int>(ready)) data->DropDay(static_cast<int>(d));
@@ -591,11 +612,15 @@ class CLoad {
     m_poster.Post(ID_WORKER_WIN32_ERROR, static_cast<LPARAM>(error));
   }
 
-  // An element of a known type whose data object (or its day i) could not be made: the
-  // element-day is a failed read, told like one, instead of an element that silently has no data.
-  // Days made while loading come into being only when they are filled.
-  bool OutOfMemory(CElementData* data, int i) const {
-    return data == nullptr || (!m_streaming && data->Day(i) == nullptr);
+  // The data object of an element of `type` is there with a place for every day, and every day
+  // object unless days are made while loading (they come into being only when they are filled);
+  // an element of an unknown type has none.
+  bool Made(const CElementData* data, int type) const {
+    if (data == nullptr) return ExpectedRecordSize(type, PERIODS_PER_DAY) == 0;
+    if (data->days.m_nSize != m_nDays) return false;
+    for (int d = 0; d < m_nDays && !m_streaming; ++d)
+      if (data->Day(d) == nullptr) return false;
+    return true;
   }
 
   // ---- PE days ----
@@ -611,13 +636,14 @@ class CLoad {
       CFileException record(CFileException::none, -1);
       CPEInputDesc desc;
       if (!desc.Read(*m_days.m_pData[last], &record)) {
+        if (record.m_lOsError == static_cast<LONG>(ERROR_NOT_ENOUGH_MEMORY)) return OutOfMemoryOnPeDay();
         PostFailure(ID_WORKER_DESC_FILE_ERROR, *m_days.m_pData[last], static_cast<DWORD>(record.m_lOsError));
         m_run.addProgress(m_dayUnits[0] * static_cast<uint32_t>(last - first + 1));
         for (int i = first; i <= last; ++i) NoteMissing(i, [](int) { return false; });
       } else {
         for (int i = first; i <= last; ++i) {
           m_dayInHand = i;
-          LoadPeDay(i, desc);
+          if (!LoadPeDay(i, desc)) return OutOfMemoryOnPeDay();
           m_run.addProgress(m_dayUnits[0]);
           if (Cancelled()) return false;
         }
@@ -627,14 +653,22 @@ class CLoad {
     return true;
   }
 
-  void LoadPeDay(int i, const CPEInputDesc& desc) {
+  // Memory ran out on a PE day: the load ends (false for LoadPeDays).
+  bool OutOfMemoryOnPeDay() {
+    RunOutOfMemory();
+    return false;
+  }
+
+  // Reads PE day i; false when memory ran out.
+  bool LoadPeDay(int i, const CPEInputDesc& desc) {
     CFileException record(CFileException::none, -1);
     CPEInput input;
     std::vector<uint8_t> read(static_cast<size_t>(m_set->Count()), 0);
     if (!input.Read(*m_days.m_pData[i], desc, &record)) {
+      if (record.m_lOsError == static_cast<LONG>(ERROR_NOT_ENOUGH_MEMORY)) return false;
       PostFailure(ID_WORKER_DATA_FILE_ERROR, *m_days.m_pData[i], static_cast<DWORD>(record.m_lOsError));
       NoteMissing(i, [](int) { return false; });
-      return;
+      return true;
     }
     m_run.noteDayLayout(false);
     const DWORD n = input.m_nColumns;
@@ -642,16 +676,13 @@ class CLoad {
       CElementData* data = m_set->At(e);
       CDBElementEx* element = m_elements.m_pData[e];
       if (element == nullptr || element->type != ET_LOOP) continue;
-      if (OutOfMemory(data, i)) {
-        PostFailure(ID_WORKER_RETRIEVAL_ERROR, *m_days.m_pData[i], ERROR_NOT_ENOUGH_MEMORY);
-        continue;
-      }
       const char* alias = element->cabinet != nullptr ? element->cabinet->alias : "";
       const DWORD column = input.FindColumn(element->name, alias);
       if (column == 0xFFFFFFFF || column >= n) continue;
       auto* day = static_cast<CLoopDay*>(m_streaming ? data->EnsureDay(i) : data->Day(i));
-      if (day == nullptr) continue;
+      if (day == nullptr) return false;
       day->ResetPeriods();
+      if (day->Count() != PERIODS_PER_DAY) return false;  // no room for the periods
       for (int p = 0; p < 288; ++p) {
         const BYTE vol = input.m_pVolume[static_cast<size_t>(p + 1) * n + column];
         const WORD occ = input.m_pOccupancy != nullptr ? input.m_pOccupancy[static_cast<size_t>(p) * n + column] : 0;
@@ -663,6 +694,7 @@ class CLoad {
     }
     input.Close();
     NoteMissing(i, [&](int e) { return read[static_cast<size_t>(e)] != 0; });
+    return true;
   }
 
   // Exchanges the blocks of two buffers.

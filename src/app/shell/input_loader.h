@@ -84,9 +84,8 @@ struct SRowsWhileLoading {
   const NewSettings* settings = nullptr;  // the run's settings (all groups)
   bool peak = false;                      // peak rows instead of period rows
   // Filled by the loader: per element in list order, its rows (null where there is no data
-  // object) and whether one of its rows could not be stored.
+  // object). Rows that cannot be stored end the load.
   std::vector<std::unique_ptr<CDBRecordset>> rows;
-  std::vector<uint8_t> failed;
   bool made = false;
 };
 

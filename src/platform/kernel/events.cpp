@@ -5,18 +5,22 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <new>
 
 namespace {
 
 // The hub: one lock for every event's state and one condition variable that every Set wakes.
-// It is never destroyed, so events in static objects stay usable at exit.
+// It is built in static storage, so that no event operation allocates (a thread that ends
+// signals its event when memory may have run out), and never destroyed, so events in static
+// objects stay usable at exit.
 struct Hub {
   std::mutex mutex;
   std::condition_variable changed;
 };
 
 Hub& TheHub() {
-  static Hub* hub = new Hub;
+  alignas(Hub) static unsigned char storage[sizeof(Hub)];
+  static Hub* hub = new (storage) Hub;
   return *hub;
 }
 

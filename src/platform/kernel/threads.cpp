@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
+#include <new>
 #include <pthread.h>
 #include <string>
 #include <sys/syscall.h>
@@ -37,7 +38,13 @@ void* ThreadMain(void* arg) {
     run = !state->cancelled;
   }
   DWORD code = 0;
-  if (run && state->body) code = state->body();
+  // A body that lets memory that ran out reach here ends its thread with the not-enough-memory
+  // error instead of ending the program.
+  try {
+    if (run && state->body) code = state->body();
+  } catch (const std::bad_alloc&) {
+    code = ERROR_NOT_ENOUGH_MEMORY;
+  }
   state->body = nullptr;
   state->exitCode.store(code);
   state->finished.Set();
@@ -64,7 +71,14 @@ Thread::~Thread() {
 
 DWORD Thread::Create(std::function<DWORD()> body, bool suspended, size_t stackSize) {
   if (m_state) return ERROR_INVALID_PARAMETER;
-  auto state = std::make_shared<State>();
+  std::shared_ptr<State> state;
+  std::shared_ptr<State>* holder = nullptr;
+  try {
+    state = std::make_shared<State>();
+    holder = new std::shared_ptr<State>(state);
+  } catch (const std::bad_alloc&) {
+    return ERROR_NOT_ENOUGH_MEMORY;
+  }
   state->body = std::move(body);
   state->released = !suspended;
   pthread_attr_t attr;
@@ -73,7 +87,6 @@ DWORD Thread::Create(std::function<DWORD()> body, bool suspended, size_t stackSi
     if (stackSize < static_cast<size_t>(PTHREAD_STACK_MIN)) stackSize = PTHREAD_STACK_MIN;
     pthread_attr_setstacksize(&attr, stackSize);
   }
-  auto* holder = new std::shared_ptr<State>(state);
   const int rc = pthread_create(&state->handle, &attr, ThreadMain, holder);
   pthread_attr_destroy(&attr);
   if (rc != 0) {

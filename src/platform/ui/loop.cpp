@@ -5,8 +5,10 @@
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <new>
 #include <thread>
 
+#include "platform/base/errors.h"
 #include "platform/ui/backend.h"
 #include "platform/ui/loop_internal.h"
 #include "platform/ui/wnd_state.h"
@@ -287,7 +289,13 @@ BOOL PostMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     q.msg.message = msg;
     q.msg.wParam = wParam;
     q.msg.lParam = lParam;
-    L().posted.push_back(std::move(q));
+    // A message that cannot be queued for want of memory is not posted, as on Windows.
+    try {
+      L().posted.push_back(std::move(q));
+    } catch (const std::bad_alloc&) {
+      SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+      return FALSE;
+    }
   }
   WakeUi();
   return TRUE;

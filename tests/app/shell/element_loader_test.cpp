@@ -11,6 +11,8 @@
 
 #include "app/shell/archive_fixture.h"
 #include "app/shell/worker_ids.h"
+#include "containers/mem_mgr.h"
+#include "platform/base/errors.h"
 #include "platform/kernel/time.h"
 
 namespace {
@@ -309,5 +311,66 @@ TEST_F(ElementLoaderTest, AMonthIsWalkedBackFromItsLastDay) {
   loader_.StopLoad();
   EXPECT_EQ(loader_.m_StartDate.Format("%Y-%m-%d"), "1994-01-01");
   EXPECT_EQ(loader_.m_EndDate.Format("%Y-%m-%d"), "1994-01-05");
+}
+// An element loader whose thread can make only `allocations` allocations (-1: any number); what
+// it reports is counted without allocating.
+class CShortOfMemoryLoader : public CElementLoader {
+ public:
+  long allocations = -1;
+  std::atomic<int> reports{0};
+  std::atomic<DWORD> lastError{0};
+  static void Hook(const char*, DWORD error, void* context) {
+    auto* self = static_cast<CShortOfMemoryLoader*>(context);
+    ++self->reports;
+    self->lastError = error;
+  }
+
+ protected:
+  void OnLoadReset() override { CScalarMemMgr::SetFailAfter(allocations); }
+};
+
+TEST_F(ElementLoaderTest, MemoryThatRunsOutEmptiesTheTreesAndTellsError8) {
+  // A PE day forward and a database day backward, the loader's thread running out of memory
+  // after ever more allocations: its trees are whole, or empty with error 8 told last; never a
+  // part of them, never a crash.
+  auto load = [&](CShortOfMemoryLoader& loader, long allocations) {
+    loader.SetNoticeWindow(window_->GetSafeHwnd());
+    loader.SetErrorHook(&CShortOfMemoryLoader::Hook, &loader);
+    loader.allocations = allocations;
+    CObjArray<CDateTimeEx> dates;
+    dates.Add(CDateTimeEx(1993, 1, 1));
+    dates.Add(CDateTimeEx(1993, 6, 4));
+    EXPECT_EQ(loader.StartLoad(dates, kMaskAll), 0u);
+    loader.WaitDone();
+    loader.StopLoad();
+  };
+  auto elements = [](const CElementLoader& l) {
+    int n = 0;
+    for (int i = 0; i < l.m_Elements.m_nSize; ++i)
+      for (int j = 0; j < l.m_Elements.m_pData[i]->m_nSize; ++j) n += l.m_Elements.m_pData[i]->m_pData[j]->m_nSize;
+    return n;
+  };
+  CShortOfMemoryLoader enough;
+  load(enough, -1);
+  ASSERT_EQ(enough.m_bLoadFailed, 0);
+  const int all = elements(enough);
+  ASSERT_GT(all, 8);
+  int whole = 0, refused = 0;
+  for (long n = 0; whole < 3; n += 1 + n / 16) {
+    SCOPED_TRACE(n);
+    CShortOfMemoryLoader loader;
+    load(loader, n);
+    if (loader.m_bLoadFailed == 0) {
+      ++whole;
+      EXPECT_EQ(elements(loader), all);
+      EXPECT_EQ(loader.m_Roadways.m_nSize, enough.m_Roadways.m_nSize);
+    } else {
+      ++refused;
+      EXPECT_EQ(loader.m_Roadways.m_nSize + loader.m_Cabinets.m_nSize + loader.m_Elements.m_nSize, 0);
+      EXPECT_GT(loader.reports.load(), 0);
+      EXPECT_EQ(loader.lastError.load(), ERROR_NOT_ENOUGH_MEMORY);
+    }
+  }
+  EXPECT_GT(refused, 20);
 }
 }  // namespace

@@ -16,6 +16,8 @@
 #include <map>
 #include <thread>
 
+#include "app/classic/classic_run.h"
+#include "app/classic/classic_state.h"
 #include "app/newview/new_model.h"
 #include "app/newview/new_run.h"
 #include "app/shell/archive_fixture.h"
@@ -27,6 +29,7 @@
 #include "archive/input_desc.h"
 #include "containers/block_arena.h"
 #include "containers/mem_mgr.h"
+#include "platform/base/errors.h"
 #include "trafficdata/db_record.h"
 #include "trafficdata/element_day.h"
 #include "trafficdata/run_control.h"
@@ -342,7 +345,7 @@ TEST_F(LoaderTest, KeepingOnlySummariesLeavesTheMultiDayReportByteForByte) {
   }
 }
 
-TEST_F(LoaderTest, ADataObjectThatCannotBeMadeIsAFailedReadOfEachDay) {
+TEST_F(LoaderTest, ADataObjectThatCannotBeMadeEndsTheLoadWithTheNotEnoughMemoryError) {
   CPEInputDesc peList;
   ASSERT_TRUE(peList.Read(CDateTimeEx(1993, 1, 1)));
   Selection s;
@@ -350,8 +353,6 @@ TEST_F(LoaderTest, ADataObjectThatCannotBeMadeIsAFailedReadOfEachDay) {
   AddSampleElements(s, 1993, 2);
   const CDateTimeEx pe(1993, 1, 1), db(1993, 6, 1);
   CObjArray<CDateTimeEx> days = Days({pe, db});
-  RecordingPoster poster;
-  StopAfter run(1000);
   struct Reset {
     ~Reset() { FailElementDataAllocation(-1); }
   } reset;
@@ -360,15 +361,13 @@ TEST_F(LoaderTest, ADataObjectThatCannotBeMadeIsAFailedReadOfEachDay) {
   SRowsWhileLoading rows;  // left over from an earlier load: every element had rows
   rows.settings = &noGroups;
   for (int e = 0; e < s.elements.m_nSize; ++e) rows.rows.push_back(std::make_unique<CDBRecordset>());
-  auto set = LoadElementData(s.elements, days, poster, run, nullptr, &rows);
-  ASSERT_NE(set, nullptr);
-  EXPECT_EQ(poster.posts, (std::vector<std::pair<UINT, LPARAM>>{Post(500), Post(506, pe), Post(502, 8), Post(506, db),
-                                                                 Post(502, 8), Post(503)}));
-  EXPECT_EQ(set->At(0), nullptr);
-  EXPECT_TRUE(Available(*set, 1, 1));  // the other elements load as before
-  ASSERT_EQ(rows.rows.size(), 3u);
-  EXPECT_EQ(rows.rows[0], nullptr);  // no data object, no rows
-  EXPECT_NE(rows.rows[1], nullptr);
+  // Whole days or rows made while loading alike: nothing is returned, the error is told once.
+  for (SRowsWhileLoading* made : {static_cast<SRowsWhileLoading*>(nullptr), &rows}) {
+    RecordingPoster poster;
+    StopAfter run(1000);
+    EXPECT_EQ(LoadElementData(s.elements, days, poster, run, nullptr, made), nullptr);
+    EXPECT_EQ(poster.posts, (std::vector<std::pair<UINT, LPARAM>>{Post(500), Post(506, pe), Post(502, 8)}));
+  }
 }
 
 TEST_F(LoaderTest, RowsMadeWhileLoadingAreTheRowsMadeAfterwards) {
@@ -422,7 +421,6 @@ TEST_F(LoaderTest, RowsMadeWhileLoadingAreTheRowsMadeAfterwards) {
       if (!made.made) continue;
       CDBRecordset during;
       for (size_t e = 0; e < made.rows.size(); ++e) {
-        EXPECT_EQ(made.failed[e], 0);
         if (made.rows[e]) ASSERT_TRUE(during.TakeAll(*made.rows[e]));
       }
       ASSERT_GT(after.m_nSize, 0);
@@ -633,19 +631,41 @@ TEST_F(SeveralReaders, AStopInTheMiddleEndsAfterTheDayThatSawIt) {
 }  // namespace
 
 namespace {
-// Runs `body` in a child process that runs out of memory: without the address sanitizer the
-// address space stops `bytes` above what the child uses; with it (its shadow memory takes the
-// address space) every allocation of the child's threads fails after `allocations`. Returns the
-// child's exit code, or minus the signal that ended it.
-template <class Body>
-int InChildOutOfMemory(Body body, size_t bytes, long allocations) {
+// The address and thread sanitizers' shadow memory takes the address space: a limit on it would
+// stop them, not the program.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define QAV_SANITIZED_ADDRESS_SPACE 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+#define QAV_SANITIZED_ADDRESS_SPACE 1
+#endif
+#endif
+#ifndef QAV_SANITIZED_ADDRESS_SPACE
+#define QAV_SANITIZED_ADDRESS_SPACE 0
+#endif
+
+// Where a child process runs out of memory. With a sanitizer through the allocator's test hooks: every allocation of the child's threads
+// fails after `allocations`, or every one larger than `largest` bytes (negative: no limit).
+// Without it the address space stops `bytes` above what the child uses.
+struct SShortage {
+  long allocations = -1, largest = -1;
+  size_t bytes = 0;
+};
+
+// Runs `work` in a child process that runs out of memory as `shortage` says, then `judge` with
+// memory again, whose result is the child's exit code. Returns that code, or minus the signal that
+// ended the child.
+template <class Work, class Judge>
+int InChildOutOfMemory(Work work, Judge judge, const SShortage& shortage) {
   const pid_t child = fork();
   if (child == 0) {
-#if defined(__SANITIZE_ADDRESS__)
-    (void)bytes;
-    CScalarMemMgr::SetProcessFailAfter(allocations);
+#if QAV_SANITIZED_ADDRESS_SPACE
+    CScalarMemMgr::SetProcessFailAfter(shortage.allocations);
+    CScalarMemMgr::SetProcessFailAbove(shortage.largest);
+    work();
+    CScalarMemMgr::SetProcessFailAfter(-1);
+    CScalarMemMgr::SetProcessFailAbove(-1);
 #else
-    (void)allocations;
     // What the process holds but does not use goes back first, so that the limit is near.
     CBlockArena::FreeSpares();
     malloc_trim(0);
@@ -654,34 +674,157 @@ int InChildOutOfMemory(Body body, size_t bytes, long allocations) {
       if (std::fscanf(f, "%ld", &pages) != 1) pages = 0;
       std::fclose(f);
     }
-    const rlim_t limit = static_cast<rlim_t>(pages) * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) + bytes;
-    rlimit r{limit, limit};
+    rlimit before{};
+    getrlimit(RLIMIT_AS, &before);
+    rlimit r = before;
+    r.rlim_cur = static_cast<rlim_t>(pages) * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) + shortage.bytes;
     setrlimit(RLIMIT_AS, &r);
+    work();
+    setrlimit(RLIMIT_AS, &before);
 #endif
-    const int code = body();
-    CScalarMemMgr::SetProcessFailAfter(-1);
-    _exit(code);
+    _exit(judge());
   }
   int status = 0;
   if (child < 0 || waitpid(child, &status, 0) != child) return -1000;
   return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
 }
 
+// One view's run as its worker runs it, over the loader: what the loader and the run posted, in
+// order (a 502 with its error number), and the report files left in `folder`.
+class CViewRun : public ClassicRunPort, public IWorkerPoster, public IReportFileStatus {
+ public:
+  // Everything both runs take is made here, before memory runs short.
+  CViewRun(const CAdrArray<CDBElementEx>& elements, const CAdrArray<CDateTimeEx>& days, std::string folder)
+      : m_folder(std::move(folder)) {
+    posts.reserve(100000);
+    for (int i = 0; i < days.m_nSize; ++i) m_sel.dates.Add(*days.m_pData[i]);
+    for (int i = 0; i < elements.m_nSize; ++i) m_sel.elements.Add(*elements.m_pData[i]);
+    // The Classic view's run: its raw listing of whole days and its multi-day summaries.
+    m_snap.rawOn = m_snap.mdsOn = 1;
+    for (int f : {CF_RAW, CF_MDS}) m_snap.folder[f] = m_folder + "/";
+    m_snap.name[CF_RAW] = "R.DAT";
+    m_snap.name[CF_MDS] = "R.MDS";
+    for (int i = 0; i < m_sel.dates.m_nSize; ++i) {
+      m_snap.rawDates.push_back(m_sel.dates.m_pData[i]);
+      m_snap.settings.multiDates.push_back(m_sel.dates.m_pData[i]);
+    }
+    m_snap.settings.months = {2};
+    // The New view's run of every content item per day.
+    CNewReportModel& m = m_model;
+    for (int i = 0; i < m_sel.dates.m_nSize; ++i) m.m_arrDates.Add(*m_sel.dates.m_pData[i]);
+    m.m_nDates = m.m_arrDates.m_nSize;
+    m.m_arrRoadways.Add(CDBRoadway("I-5"));
+    for (int i = 0; i < m_sel.elements.m_nSize; ++i) {
+      const CDBElementEx& e = *m_sel.elements.m_pData[i];
+      CDBCabinet cabinet(*e.cabinet);
+      cabinet.roadway = m.m_arrRoadways.m_pData[0];
+      const int c = m.m_arrCabinets.Add(cabinet);
+      m.m_arrElements.Add(CDBElementEx(e.name, e.type, m.m_arrCabinets.m_pData[c]));
+    }
+    m.m_nElements = m.m_arrElements.m_nSize;
+    m.m_nAvgMethod = AVG_NONE;
+    m.m_nReportType = RT_NORMAL;
+    m.m_nPeriodLen = 15;
+    for (int c = 0; c < CONTENT_ITEMS; ++c) m.m_bContent[c] = 1;
+    m.m_strOutputPath = m_folder + "/r.txt";
+    m.GroupSelectedDates();
+    m.CountElementsPerKind();
+    m.CountContentPerKind();
+    m.PeriodsPerDay();
+    m_host.run = &m_newFlags;
+    m_host.fileStatus = this;
+    m_host.post = [this](UINT id) { Post(id, 0); };
+    m_host.load = [this](std::vector<std::unique_ptr<CElementData>>& data, SRowsWhileLoading* rows) {
+      if (AdoptLoadedData(LoadElementData(m_model.m_arrElements, m_model.m_arrDates, *this, m_newFlags, nullptr, rows),
+                          data))
+        return true;
+      m_newFlags.cancel();
+      return false;
+    };
+  }
+  // As the views' workers: memory that runs out outside the loader ends the run with its line.
+  void Classic() {
+    m_run = &m_classicFlags;
+    try {
+      CClassicRun run(m_snap, *this, m_classicFlags);
+      run.Run();
+    } catch (const std::bad_alloc&) {
+      Post(ID_WORKER_WIN32_ERROR, static_cast<LPARAM>(ERROR_NOT_ENOUGH_MEMORY));
+    }
+  }
+  void New() {
+    try {
+      CNewReportRun run(m_model, m_host, m_file);
+      run.Run();
+    } catch (const std::bad_alloc&) {
+      Post(ID_WORKER_WIN32_ERROR, static_cast<LPARAM>(ERROR_NOT_ENOUGH_MEMORY));
+      m_newFlags.cancel();
+    }
+  }
+  // The names and sizes of the files written.
+  std::vector<std::pair<std::string, uintmax_t>> Reports() const {
+    std::vector<std::pair<std::string, uintmax_t>> files;
+    for (const auto& f : std::filesystem::directory_iterator(m_folder))
+      files.emplace_back(f.path().filename().string(), f.file_size());
+    std::sort(files.begin(), files.end());
+    return files;
+  }
+
+  bool Load(int, const ValidityTables* summariesOnly, std::vector<std::unique_ptr<CElementData>>& out) override {
+    return LoadClassicSelection(m_sel, *this, *m_run, out, summariesOnly);
+  }
+  void Post(const ClassicPost& p) override { Post(static_cast<UINT>(p.id), static_cast<LPARAM>(p.number)); }
+  void SetWaitCursor(bool) override {}
+  void Post(UINT id, LPARAM payload) override { posts.emplace_back(id, payload); }
+  void PostWin32Error(DWORD error) override { Post(ID_WORKER_WIN32_ERROR, static_cast<LPARAM>(error)); }
+  void PostOutFileError(const std::string&) override { Post(513, 0); }
+  void PostOutputTo(const std::string&) override { Post(514, 0); }
+  void PostWriteFailure(const std::string&, DWORD error, EDiscarded) override { Post(523, static_cast<LPARAM>(error)); }
+
+  std::vector<std::pair<UINT, LPARAM>> posts;
+
+ private:
+  std::string m_folder;
+  CClassicSelection m_sel;
+  RunControl* m_run = nullptr;
+  ClassicRunSnapshot m_snap;
+  CClassicRunFlags m_classicFlags;
+  CNewReportModel m_model;
+  CRunFlags m_newFlags;
+  SNewRunHost m_host;
+  CStdioFile m_file;
+};
+
+// How a piece of work that may run out of memory ended: 2 as with memory enough (`returned` what
+// it returns with memory enough, `asWhole`, after the same posts), 1 refused (the not-enough-memory
+// line once and last, 502 or, for a report whose writing it ended, 523; nothing returned or
+// written), 3 anything else (data with element-days missing, a report, a line too many).
+int Outcome(bool returned, bool asWhole, bool written, const std::vector<std::pair<UINT, LPARAM>>& posts,
+            const std::vector<std::pair<UINT, LPARAM>>& whole) {
+  if (returned) return asWhole && posts == whole ? 2 : 3;
+  auto outOfMemory = [](const std::pair<UINT, LPARAM>& p) { return p == Post(502, 8) || p == Post(523, 8); };
+  return std::count_if(posts.begin(), posts.end(), outOfMemory) == 1 && outOfMemory(posts.back()) && !written ? 1 : 3;
+}
+
 TEST_F(SeveralReaders, ALoadOrASortThatDoesNotFitEndsWithTheNotEnoughMemoryError) {
-  // A long load of the month with rows made while loading, of the Classic view's kinds (whole days,
-  // or only their summaries) and the New view's; and the New view's sort of many rows.
-#if defined(__SANITIZE_ADDRESS__)
-  constexpr int kRepeats = 40, kSortRows = 200000;
+  // Loads of the month of the Classic view's kinds (whole days, or only their summaries) and the
+  // New view's (rows made while loading); the New view's sort of many rows; and the month through
+  // each view's run. Each in a child that runs out of memory at several points, more than once, as
+  // where it runs out decides what fails.
+#if QAV_SANITIZED_ADDRESS_SPACE
+  // The first shortage leaves room for nothing.
+  constexpr bool kFirstFitsNothing = true;
+  constexpr int kSortRows = 200000, kTries = 2;
+  const SShortage shortages[] = {{2, -1}, {2000, -1}, {20000, -1}, {-1, 4096}, {-1, 1 << 16}, {-1, 1 << 20}};
 #else
-  // Address space the allocator has reserved but not used counts as taken: the work must need
-  // more than that.
-  constexpr int kRepeats = 600, kSortRows = 4000000;
+  // Address space the allocator has reserved but not used counts as taken: the month may fit in
+  // it, the sort must need more than that.
+  constexpr bool kFirstFitsNothing = false;
+  constexpr int kSortRows = 4000000, kTries = 3;
+  const SShortage shortages[] = {{-1, -1, 1 << 20}, {-1, -1, 8 << 20}, {-1, -1, 24 << 20}, {-1, -1, 96 << 20}};
 #endif
-  CObjArray<CDateTimeEx> many;
-  for (int r = 0; r < kRepeats; ++r)
-    for (int i = 0; i < dates_.m_nSize; ++i) many.Add(*dates_.m_pData[i]);
   CNewReportModel model;
-  for (int i = 0; i < many.m_nSize; ++i) model.m_arrDates.Add(*many.m_pData[i]);
+  for (int i = 0; i < dates_.m_nSize; ++i) model.m_arrDates.Add(*dates_.m_pData[i]);
   model.m_nAvgMethod = AVG_NONE;
   model.m_nReportType = RT_NORMAL;
   model.m_nPeriodLen = 15;
@@ -690,17 +833,15 @@ TEST_F(SeveralReaders, ALoadOrASortThatDoesNotFitEndsWithTheNotEnoughMemoryError
   NewSettings settings;
   model.FillNewSettings(settings);
   ValidityTables criteria{};
-  // 1: the load ended with the not-enough-memory line; 2: it fitted after all; 3: anything else.
+  RecordingPoster poster;
+  int64_t withData = -1;  // the element-days with data that the load returned
   auto load = [&](int kind) {
-    RecordingPoster poster;
-    poster.posts.reserve(100000);
     StopAfter run(1 << 30);
     SRowsWhileLoading rows;
     rows.settings = &settings;
-    auto set = LoadElementData(selection_.elements, many, poster, run, kind == 1 ? &criteria : nullptr,
+    auto set = LoadElementData(selection_.elements, dates_, poster, run, kind == 1 ? &criteria : nullptr,
                                kind == 2 ? &rows : nullptr);
-    if (set != nullptr) return 2;
-    return !poster.posts.empty() && poster.posts.back() == Post(502, 8) ? 1 : 3;
+    withData = set != nullptr ? set->m_count.withData : -1;
   };
   std::vector<CDBRecord> records;
   for (int i = 0; i < kSortRows; ++i) {
@@ -709,27 +850,78 @@ TEST_F(SeveralReaders, ALoadOrASortThatDoesNotFitEndsWithTheNotEnoughMemoryError
   }
   std::vector<CDBRecord*> rows;
   for (CDBRecord& r : records) rows.push_back(&r);
+  ESortResult sorted = ESortResult::Sorted;
   auto sort = [&] {
     CGrpType key(GK_CONTENT);
     const CGrpType* keys[] = {&key};
     CRecordOrder order(keys, 1);
     CSortKeyScope scope(order);
     uint32_t merges = 0;
-    const ESortResult r = SortRecords(rows.data(), 0, kSortRows - 1, &merges);
-    return r == ESortResult::NoMemory ? 1 : r == ESortResult::Sorted ? 2 : 3;
+    sorted = SortRecords(rows.data(), 0, kSortRows - 1, &merges);
+  };
+  // The views' runs write into a folder of their own, emptied before each.
+  AppTempFolder out;
+  std::unique_ptr<CViewRun> view;
+  auto viewRun = [&](int kind) {
+    if (kind == 4) view->Classic();
+    else view->New();
+  };
+  // Each kind's work and its outcome as it ends with memory enough.
+  std::vector<std::pair<UINT, LPARAM>> whole[6];
+  std::vector<std::pair<std::string, uintmax_t>> wholeReports[6];
+  int64_t wholeWithData[6] = {};
+  auto prepare = [&](int kind) {
+    poster.posts.clear();
+    poster.posts.reserve(100000);
+    withData = -1;
+    sorted = ESortResult::Sorted;
+    std::filesystem::remove_all(out.path());
+    std::filesystem::create_directories(out.path());
+    view = std::make_unique<CViewRun>(selection_.elements, dates_, out.path());
+    (void)kind;
+  };
+  auto work = [&](int kind) {
+    if (kind == 3) sort();
+    else if (kind >= 4) viewRun(kind);
+    else load(kind);
+  };
+  // 2 as with memory enough, 1 refused with the not-enough-memory line, 3 anything else.
+  auto judge = [&](int kind) {
+    if (kind == 3) return sorted == ESortResult::NoMemory ? 1 : sorted == ESortResult::Sorted ? 2 : 3;
+    const std::vector<std::pair<UINT, LPARAM>>& posts = kind >= 4 ? view->posts : poster.posts;
+    const auto reports = view->Reports();
+    const int outcome = kind >= 4 ? Outcome(!reports.empty(), reports == wholeReports[kind], !reports.empty(), posts, whole[kind])
+                                  : Outcome(withData >= 0, withData == wholeWithData[kind], false, posts, whole[kind]);
+    if (outcome == 3) {
+      for (const auto& p : posts) std::fprintf(stderr, " %u:%ld", p.first, static_cast<long>(p.second));
+      for (const auto& r : reports) std::fprintf(stderr, " %s", r.first.c_str());
+      std::fprintf(stderr, "\n");
+    }
+    return outcome;
   };
   CDecodePool::LimitThreads(4);
-  // What a program has made long before it runs out (the wait service of its threads).
-  ASSERT_EQ(load(0), 2);
-  for (int kind : {0, 1, 2, 3}) {
-    // Hardly any memory, then some: the first never fits, the second may.
-    for (bool some : {false, true}) {
-      SCOPED_TRACE(testing::Message() << "kind " << kind << ", some memory " << some);
-      const int code = InChildOutOfMemory([&] { return kind == 3 ? sort() : load(kind); },
-                                          some ? size_t{24} << 20 : size_t{1} << 20, some ? 2000 : 2);
-      // It never ends the program and never ends without its line. A load that keeps only the
-      // days' summaries may fit where the others do not.
-      EXPECT_TRUE(code == 1 || (code == 2 && (some || kind == 1))) << code;
+  // What a program has made long before it runs out (the wait service of its threads), and what
+  // each piece of work does with memory enough (the sort's is Sorted).
+  for (int kind : {0, 1, 2, 4, 5}) {
+    prepare(kind);
+    work(kind);
+    ASSERT_TRUE(withData > 0 || kind >= 4);
+    wholeWithData[kind] = withData;
+    whole[kind] = kind >= 4 ? view->posts : poster.posts;
+    wholeReports[kind] = view->Reports();
+    ASSERT_EQ(wholeReports[kind].empty(), kind < 4);
+  }
+  // Loads (whole days, summaries, rows), the sort, the Classic view's run, the New view's run.
+  for (int kind : {0, 1, 2, 3, 4, 5}) {
+    for (const SShortage& shortage : shortages) {
+      for (int t = 0; t < kTries; ++t) {
+        SCOPED_TRACE(testing::Message() << "kind " << kind << ", shortage " << shortage.allocations << " "
+                                        << shortage.largest << " " << shortage.bytes << ", try " << t);
+        prepare(kind);
+        const int code = InChildOutOfMemory([&] { work(kind); }, [&] { return judge(kind); }, shortage);
+        // It never ends the program, never returns part of the data, never ends without its line.
+        EXPECT_TRUE(code == 1 || (code == 2 && !(kFirstFitsNothing && &shortage == &shortages[0]))) << code;
+      }
     }
   }
 }
