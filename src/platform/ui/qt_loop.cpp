@@ -7,8 +7,10 @@
 #include <QStyleFactory>
 #include <xcb/xcb.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <thread>
 
 #include "platform/ui/loop_internal.h"
 #include "platform/ui/qt_internal.h"
@@ -75,17 +77,35 @@ void QtBackend::CursorChanged(CursorKind shape) {
 namespace {
 
 // Qt cannot start without a display: the X server is asked first, so a missing or refused one
-// means no Qt backend instead of an aborted program.
-bool QtCanStart() {
-  const char* platform = std::getenv("QT_QPA_PLATFORM");
-  if (platform != nullptr && std::string(platform) == "offscreen") return true;
-  if (platform != nullptr && *platform != '\0' && std::string(platform) != "xcb") return true;
-  if (!DisplayAvailable()) return false;
-  xcb_connection_t* c = xcb_connect(nullptr, nullptr);
-  bool ok = c != nullptr && xcb_connection_has_error(c) == 0;
-  if (c != nullptr) xcb_disconnect(c);
-  return ok;
-}
+// means no Qt backend instead of an aborted program. The question's connection is held until Qt
+// has its own: an X server whose last client leaves resets itself, and a client that connects
+// while it does is turned away, which Qt would answer by ending the program.
+class DisplayProbe {
+ public:
+  DisplayProbe() = default;
+  DisplayProbe(const DisplayProbe&) = delete;
+  DisplayProbe& operator=(const DisplayProbe&) = delete;
+  ~DisplayProbe() {
+    if (c_ != nullptr) xcb_disconnect(c_);
+  }
+  bool QtCanStart() {
+    const char* platform = std::getenv("QT_QPA_PLATFORM");
+    if (platform != nullptr && std::string(platform) == "offscreen") return true;
+    if (platform != nullptr && *platform != '\0' && std::string(platform) != "xcb") return true;
+    if (!DisplayAvailable()) return false;
+    // A server still resetting after its last client turns this one away for a moment.
+    for (int attempt = 0; attempt < 10; ++attempt) {
+      if (attempt > 0) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      if (c_ != nullptr) xcb_disconnect(c_);
+      c_ = xcb_connect(nullptr, nullptr);
+      if (c_ != nullptr && xcb_connection_has_error(c_) == 0) return true;
+    }
+    return false;
+  }
+
+ private:
+  xcb_connection_t* c_ = nullptr;
+};
 
 QPalette AppPalette() {
   // The program's palette: light, neutral faces with a calm blue for selections and focus.
@@ -117,7 +137,8 @@ namespace qav::ui {
 Backend* MakeQtBackend() {
   if (qt::g_qt != nullptr) return qt::g_qt;
   if (QCoreApplication::instance() == nullptr) {
-    if (!qt::QtCanStart()) return nullptr;
+    qt::DisplayProbe probe;
+    if (!probe.QtCanStart()) return nullptr;
     static int argc = 1;
     static char name[] = "qav";
     static char* argv[] = {name, nullptr};

@@ -25,6 +25,7 @@
 #include <QCoreApplication>
 #include <QListView>
 #include <QScreen>
+#include <QWindow>
 #include <QWidget>
 
 namespace {
@@ -151,6 +152,11 @@ TEST_F(StatusWindowOnX, UnderAWindowManagerItOffersNoMinimiseOfItsOwn) {
       << actions;
   EXPECT_EQ(actions.find("MINIMIZE"), std::string::npos) << actions;
   EXPECT_NE(actions.find("MOVE"), std::string::npos) << actions;
+  // The user closes it once it shows: mapped, drawn and known to the window manager as shown.
+  ASSERT_TRUE(PumpUntil([&] {
+    const QWindow* w = Widget(status.m_hWnd)->windowHandle();
+    return w != nullptr && w->isExposed() && property(id, "WM_STATE").find("Normal") != std::string::npos;
+  }, 10000)) << property(id, "WM_STATE");
 
   status.SendMessage(WM_CLOSE);  // the user closes it: the program minimises it
   EXPECT_TRUE(PumpUntil([&] { return property(id, "WM_STATE").find("Iconic") != std::string::npos; }, 5000))
