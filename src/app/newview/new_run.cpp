@@ -351,6 +351,18 @@ void CNewReportRun::GiveUp(DWORD error, bool cancelled) {
 }
 
 void CNewReportRun::Run() {
+  try {
+    RunSteps();
+  } catch (const std::bad_alloc&) {
+    // Memory that ran out while the report was written: the part written must not look whole.
+    // Before the report is opened, the caller ends the run with the not-enough-memory line.
+    if (!m_file.IsOpen()) throw;
+    GiveUp(ERROR_NOT_ENOUGH_MEMORY);
+    m_host.run->cancel();
+  }
+}
+
+void CNewReportRun::RunSteps() {
   CRunFlags& run = *m_host.run;
   NewSettings s;
   m_model.FillNewSettings(s);

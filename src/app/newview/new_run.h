@@ -72,6 +72,9 @@ struct SNewRunHost {
 class CNewReportRun {
  public:
   CNewReportRun(CNewReportModel& model, SNewRunHost& host, CStdioFile& file) : m_model(model), m_host(host), m_file(file) {}
+  // The run: the load, the rows, the sort and the report. Memory that runs out once the report
+  // is open takes the report away and names it (523); before that, std::bad_alloc goes on to
+  // the caller.
   void Run();
 
   std::string writtenName;
@@ -79,6 +82,7 @@ class CNewReportRun {
   uint32_t merges = 0;
 
  private:
+  void RunSteps();
   bool WriteHeader();
   // A report that could not be written whole: taken away (CFile::Discard) and named by 523, so
   // that it neither looks complete nor keeps a full disk full; with `cancelled`, cut short by

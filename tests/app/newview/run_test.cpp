@@ -9,6 +9,7 @@
 #include <atomic>
 #include <climits>
 #include <fstream>
+#include <new>
 #include <sstream>
 #include <string>
 #include <unistd.h>
@@ -519,10 +520,12 @@ TEST(NewRunTest, AReportWhoseWritingFailsIsTakenAwayAndNamed) {
     int64_t budget;
     bool closeFails;
     UINT lastId;  // the run's last id: the header fails before 512, the body after it
+    bool memoryRunsOut = false;  // half way through the body instead of the disc filling
   } cases[] = {
       {"full from the start", 0, false, 511},
       {"full half way", whole / 2, false, 512},
       {"close fails", -1, true, 512},
+      {"memory runs out half way", -1, false, 512, true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -531,12 +534,16 @@ TEST(NewRunTest, AReportWhoseWritingFailsIsTakenAwayAndNamed) {
     SFakeRun r;
     r.file.budget = c.budget;
     r.file.closeFails = c.closeFails;
+    if (c.memoryRunsOut)
+      r.file.afterWrite = [&](int, int64_t taken) {
+        if (taken > whole / 2) throw std::bad_alloc();
+      };
     r.Run(m);
     ASSERT_FALSE(r.ids.empty());
     EXPECT_EQ(r.ids.back(), c.lastId);  // no 515
     EXPECT_EQ(r.status.lines, std::vector<std::string>{"523"});
     EXPECT_EQ(r.status.failed, path);
-    EXPECT_EQ(r.status.failure, ERROR_DISK_FULL);
+    EXPECT_EQ(r.status.failure, c.memoryRunsOut ? ERROR_NOT_ENOUGH_MEMORY : ERROR_DISK_FULL);
     EXPECT_EQ(r.status.left, EDiscarded::Removed);
     EXPECT_TRUE(r.written.empty());
     EXPECT_NE(access(path.c_str(), F_OK), 0);
