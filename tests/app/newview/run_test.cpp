@@ -9,6 +9,7 @@
 #include <atomic>
 #include <climits>
 #include <fstream>
+#include <functional>
 #include <new>
 #include <sstream>
 #include <string>
@@ -352,6 +353,7 @@ struct SFakeRun {
   UINT cancelAt = 0;  // the user cancels when the worker posts this
   CFillingFile file;
   std::string written;  // the view's name of the file written
+  std::function<void()> atLoad;  // called as the load starts
   void Run(CNewReportModel& m, bool cancelWhileLoading = false, bool rowsDoNotFit = false) {
     SNewRunHost host;
     host.run = &flags;
@@ -363,6 +365,7 @@ struct SFakeRun {
     host.now = [] { return COleDateTime(2004, 1, 2, 3, 4, 5); };
     host.written = &written;
     host.load = [&](std::vector<std::unique_ptr<CElementData>>& data, SRowsWhileLoading*) {
+      if (atLoad) atLoad();
       for (int i = 0; i < m.m_arrElements.m_nSize; ++i)
         data.push_back(std::make_unique<CFakeData>(m.m_arrElements.m_pData[i], i, m.m_arrDates.m_nSize, rowsDoNotFit));
       if (cancelWhileLoading) flags.cancel();
@@ -551,6 +554,23 @@ TEST(NewRunTest, AReportWhoseWritingFailsIsTakenAwayAndNamed) {
     EXPECT_FALSE(r.flags.keepGoing());
     std::remove(path.c_str());
   }
+  rmdir(dir);
+}
+
+// Memory that runs out before the report is open is the caller's to tell (502): no report is
+// named, as none was written.
+TEST(NewRunTest, MemoryThatRunsOutBeforeTheReportIsOpenGoesToTheCaller) {
+  char dir[] = "/tmp/qav_newrun_XXXXXX";
+  ASSERT_NE(mkdtemp(dir), nullptr);
+  const std::string path = std::string(dir) + "/r.txt";
+  CNewReportModel m;
+  TwoLoopsOverTwoDays(m, 1440, path);
+  m.RecomputeReportLayout();
+  SFakeRun r;
+  r.atLoad = [] { throw std::bad_alloc(); };
+  EXPECT_THROW(r.Run(m), std::bad_alloc);
+  EXPECT_TRUE(r.status.lines.empty());
+  EXPECT_NE(access(path.c_str(), F_OK), 0);
   rmdir(dir);
 }
 
