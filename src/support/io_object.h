@@ -9,6 +9,10 @@
 // wait on several returns the lowest-numbered signalled one. They live in one state block under
 // one mutex, so a wait never misses a change; a queue change and its signal change happen together
 // under the queue's critical section (queue section first, then the signal mutex).
+//
+// The threads call the object's virtual members until they are joined, so every class that
+// overrides one stops the threads (Stop, or CIOFile::Close) in its own destructor: once a
+// destructor has begun, the object is no longer of the class the threads were calling.
 #pragma once
 
 #include <pthread.h>

@@ -398,9 +398,11 @@ TEST_F(IOFileTest, ManyReadersAndWritersUnderLoad) {
 
 namespace {
 
-// A file whose reader thread cannot allocate anything.
+// A file whose reader thread cannot allocate anything. Like every class that overrides what the
+// I/O threads call, it stops them in its own destructor, before its part of the object goes.
 class StarvedReaderFile : public CIOFile {
  public:
+  ~StarvedReaderFile() override { Close(); }
   const char* GetReceiveThreadName() const override {
     CScalarMemMgr::SetFailAfter(0);  // runs on the reader thread as it starts
     return CIOFile::GetReceiveThreadName();
