@@ -518,8 +518,9 @@ void CMainClassic::OnGo() {
   CWaitDialog::PumpMessages();
   delete m_pWaitDialog;
   m_pWaitDialog = nullptr;
-  // The run's days and rows are freed: the heap gives them back to the system.
-  CScalarMemMgr::ReturnFreeMemory();
+  // The run's days and rows are let go of on the release thread, which then has the heap give
+  // them back to the system; the user need not wait for it.
+  CScalarMemMgr::ReturnFreeMemoryLater();
   SetWaitCursor(false);
   // The reports mark each element-day without data as unavailable: a box only when nothing was read.
   if (m_bWaitKeepGoing) TellMissingData(m_loadCount, false);
