@@ -139,6 +139,14 @@ BaseUnits BuildControls(WndState* host, const DialogTemplate& t) {
   return u;
 }
 
+bool PressButtonOnReturn(const MSG* msg) {
+  if (msg->message != WM_KEYDOWN || msg->wParam != VK_RETURN) return false;
+  WndState* target = Find(msg->hwnd);
+  if (target == nullptr || target->kind != Kind::Button) return false;
+  input::Click(msg->hwnd);
+  return true;
+}
+
 }  // namespace qav::ui
 
 // ---- CDialog ----
@@ -283,10 +291,7 @@ BOOL CDialog::HandleDialogKey(MSG* msg) {
   WndState* target = Find(msg->hwnd);
   if (msg->wParam == VK_RETURN) {
     if (target != nullptr && target->kind == Kind::Edit && (target->style & ES_WANTRETURN)) return FALSE;
-    if (target != nullptr && target->kind == Kind::Button && target->parent == m_hWnd) {
-      input::Click(msg->hwnd);
-      return TRUE;
-    }
+    if (target != nullptr && target->parent == m_hWnd && PressButtonOnReturn(msg)) return TRUE;
     DWORD def = GetDefID();
     UINT id = HIWORD(def) == DC_HASDEFID ? LOWORD(def) : IDOK;
     HWND b = ::GetDlgItem(m_hWnd, static_cast<int>(id));
@@ -588,10 +593,7 @@ BOOL CPropertySheet::PreTranslateMessage(MSG* msg) {
   WndState* target = Find(msg->hwnd);
   if (msg->wParam == VK_RETURN) {
     if (target != nullptr && target->kind == Kind::Edit && (target->style & ES_WANTRETURN)) return FALSE;
-    if (target != nullptr && target->kind == Kind::Button) {
-      input::Click(msg->hwnd);
-      return TRUE;
-    }
+    if (PressButtonOnReturn(msg)) return TRUE;
     PressOK();
     return TRUE;
   }
