@@ -335,14 +335,15 @@ void QtBackend::TellOwnedWindows(WndState* owner) {
 // shown may have reached it before it took the window on (openbox then stacks the owned windows
 // as any other), so they are given again now, and the windows it owns come to the front with it.
 void QtBackend::Activated(WndState* s) {
-  if (!s->Enabled() && ActivateModalOver(s)) return;
+  if ((!s->Enabled() || QApplication::activeModalWidget() != nullptr) && ActivateModalOver(s)) return;
   TellOwnedWindows(s);
   RaiseOwned(s);
 }
 
 // A click on a window that a modal window disables activates it all the same (the window manager
 // does, and Qt itself where there is none): the modal window (a file chooser, or the dialog or box
-// of ours up over it) takes the activation back, so that the keyboard stays with it.
+// of ours up over it) takes the activation back, so that the keyboard stays with it. A file
+// chooser blocks every other window of the program, disabled or not.
 bool QtBackend::ActivateModalOver(WndState* s) {
   QWidget* modal = QApplication::activeModalWidget();
   if (modal == nullptr) {
