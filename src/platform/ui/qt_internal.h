@@ -16,6 +16,7 @@
 #include <QWidget>
 
 #include <atomic>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -306,6 +307,7 @@ class QtBackend : public Backend, public QObject {
   std::atomic<bool> m_wakePending{false};
   std::set<HWND> m_fit;
   std::set<HWND> m_keepClear;  // owners whose tool windows are placed once the loop runs again
+  std::map<HWND, int> m_frameWaits;  // owners whose tool windows wait for their frame: the tries
   HWND m_focused = nullptr;  // the control whose widget last took the focus
   // A window raised without activation, when, and the window that was active then.
   HWND m_shownInactive = nullptr;

@@ -154,12 +154,24 @@ void QtBackend::KeepClear(WndState* owner) {
     if (!r.isEmpty()) taken.push_back(r);
   });
   // The window's frame (a window manager's title bar and borders) counts as the window; a
-  // top-level window moves by its frame.
+  // top-level window moves by its frame. A window manager frames a window a moment after it is
+  // shown: until then the window is placed again every 100 ms (for up to 3 s, as a window
+  // manager may draw no frame at all).
   const QRect screen = ow->screen()->availableGeometry();
+  bool framed = true;
   for (TopWindow* t : tools) {
+    framed = framed && t->frameGeometry() != t->geometry();
     const QRect place = NearestFreePlace(t->frameGeometry(), screen, taken);
     if (!place.isEmpty() && place.topLeft() != t->pos()) t->move(place.topLeft());
   }
+  int& waits = m_frameWaits[owner->hwnd];
+  if (framed || !WindowManagerPlaces() || ++waits > 30) {
+    m_frameWaits.erase(owner->hwnd);
+    return;
+  }
+  QTimer::singleShot(100, this, [this, hwnd = owner->hwnd] {
+    if (WndState* o = Find(hwnd)) KeepClear(o);
+  });
 }
 
 }  // namespace qav::ui::qt
