@@ -174,7 +174,7 @@ TEST(Profile, AFileThatCannotBeASettingsFileIsNeitherWaitedOnNorReadNorWrittenOv
          ASSERT_EQ(::chmod(p.c_str(), 0444), 0);
        },
        CProfile::FileState::ReadOnly, 1},
-      {"a shopping list", [](const std::string& p) { TestFolder::Write(p, "milk\n[x] eggs\nUSE_CLASSIC=1\n"); },
+      {"a shopping list", [](const std::string& p) { TestFolder::Write(p, "milk\n[x] eggs\n[ ]\nUSE_CLASSIC=1\n"); },
        CProfile::FileState::NotSettings, 0},
       {"comments alone", [](const std::string& p) { TestFolder::Write(p, "; [GENERAL]\n\n# USE_CLASSIC=1\n"); },
        CProfile::FileState::NotSettings, 0},
@@ -255,8 +255,8 @@ TEST(Profile, ASaveKeepsTheLinesTheProfileDoesNotUse) {
        false},
       {"the program's own file", "[GENERAL]\r\nUSE_CLASSIC=0\r\n\r\n",
        "[GENERAL]\r\nUSE_CLASSIC=1\r\n\r\n[PE_VALID]\r\nPEAK1_START=5\r\n", false},
-      {"a settings file the name links to", "[GENERAL]\nUSE_CLASSIC=0\n",
-       "[GENERAL]\nUSE_CLASSIC=1\n\n[PE_VALID]\nPEAK1_START=5\n", true},
+      {"a settings file the name links to", "[GENERAL] # mine\nUSE_CLASSIC=0\n",
+       "[GENERAL] # mine\nUSE_CLASSIC=1\n\n[PE_VALID]\nPEAK1_START=5\n", true},
       {"an empty file", "", "[GENERAL]\nUSE_CLASSIC=1\n\n[PE_VALID]\nPEAK1_START=5\n", false},
   };
   for (const auto& c : cases) {
