@@ -49,6 +49,7 @@
 #include "archive/archive_globals.h"
 #include "archive/sample_archive.h"
 #include "bench_temp.h"
+#include "bench_year.h"
 #include "platform/app/profile.h"
 #include "platform/ui/backend.h"
 #include "platform/ui/choosers.h"
@@ -84,18 +85,8 @@ const SArchive& TheArchive() {
       a.root = given;
       if (!a.root.empty() && a.root.back() != '/') a.root += '/';
     } else {
-      static const CBenchTempPath folder("qav_cancel_bench");
-      a.root = folder.Path() + "/";
-      SampleArchiveOptions o;
-      o.root = a.root;
-      o.years = {kYear};
-      o.elements = kElements;
-      o.days = 366;
-      std::string message;
-      if (WriteSampleArchive(o, &message) != 0) {
-        std::fprintf(stderr, "cannot write the archive: %s\n", message.c_str());
-        std::exit(1);
-      }
+      std::vector<SampleDayInfo> info;
+      a.root = WriteBenchYear("qav_cancel_bench", kYear, kElements, info, false, 366);
     }
     CYearDays days;
     ScanYearDays(a.root, kYear, days);
