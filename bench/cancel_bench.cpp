@@ -35,7 +35,6 @@
 #include <thread>
 #include <vector>
 
-#include "app/classic/classic_config.h"
 #include "app/classic/main_classic.h"
 #include "app/newview/main_new.h"
 #include "app/newview/main_new_form.h"
@@ -409,10 +408,6 @@ bool PrepareClassic(CProgram& p) {
   CMainClassic* v = p.Classic();
   if (v == nullptr) return false;
   SetClassicDesign(*v, EnvInt("QAV_CANCEL_CLASSIC_DAYS", 366));
-  if (const char* save = std::getenv("QAV_CANCEL_SAVE_CFG")) {
-    std::string error;
-    WriteClassicConfigFile(save, v->CurrentSetup(), error);
-  }
   return true;
 }
 
