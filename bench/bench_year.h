@@ -18,12 +18,16 @@
 #include "support/stream.h"
 #include "trafficdata/date_time_ex.h"
 
-// Writes `elements` elements (every fourth kind a loop) for the days of `year` (QAV_BENCH_DAYS, by
-// default 365) under a new folder named after `prefix`; exits the program when that fails. With
-// QAV_BENCH_FINE=1 every day is in the 20-second layout.
-inline std::string WriteBenchYear(const char* prefix, int year, int elements, std::vector<SampleDayInfo>& info) {
-  int days = 365;
-  if (const char* d = std::getenv("QAV_BENCH_DAYS")) days = std::atoi(d) > 0 ? std::atoi(d) : days;
+// Writes `elements` elements (every fourth kind a loop) for `days` days of `year` (when 0:
+// QAV_BENCH_DAYS, by default 365) under a new folder named after `prefix`; exits the program when
+// that fails. Uniform days are all five-minute (with QAV_BENCH_FINE=1 all 20-second); otherwise
+// they are as mkarchive writes them by default (layouts, formats and a day left out vary).
+inline std::string WriteBenchYear(const char* prefix, int year, int elements, std::vector<SampleDayInfo>& info,
+                                  bool uniform = true, int days = 0) {
+  if (days <= 0) {
+    days = 365;
+    if (const char* d = std::getenv("QAV_BENCH_DAYS")) days = std::atoi(d) > 0 ? std::atoi(d) : days;
+  }
   static const CBenchTempPath folder(prefix);
   const std::string root = folder.Path() + "/";
   SampleArchiveOptions o;
@@ -31,8 +35,8 @@ inline std::string WriteBenchYear(const char* prefix, int year, int elements, st
   o.years = {year};
   o.elements = elements;
   o.days = days;
-  o.uniformDays = true;
-  o.fineDays = std::getenv("QAV_BENCH_FINE") != nullptr && std::atoi(std::getenv("QAV_BENCH_FINE")) == 1;
+  o.uniformDays = uniform;
+  o.fineDays = uniform && std::getenv("QAV_BENCH_FINE") != nullptr && std::atoi(std::getenv("QAV_BENCH_FINE")) == 1;
   std::string message;
   if (WriteSampleArchive(o, &message, &info) != 0) {
     std::fprintf(stderr, "cannot write the archive: %s\n", message.c_str());

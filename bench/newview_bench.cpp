@@ -43,6 +43,7 @@
 #include "containers/block_arena.h"
 #include "containers/mem_mgr.h"
 #include "platform/kernel/files.h"
+#include "platform/kernel/release.h"
 #include "support/stream.h"
 #include "trafficdata/db_record.h"
 
@@ -273,7 +274,8 @@ void RunDesign(benchmark::State& state, const SDesign& design, bool allKinds = f
       runPeakMB = StatusKb("VmHWM:") / 1024.0;
       aboveStartMB = runPeakMB - startKb / 1024.0;
     }
-    // As the views do when a run ends.
+    // As the views do when a run ends: the rows go on the release thread, then the heap's trim.
+    qav::WaitForReleases();
     heldMB = (StatusKb("VmRSS:") - startKb) / 1024.0;
     CScalarMemMgr::ReturnFreeMemory();
     afterMB = (StatusKb("VmRSS:") - startKb) / 1024.0;

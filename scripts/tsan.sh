@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds the test programs with ThreadSanitizer (in build-tsan/) and runs the suites that start
 # threads: the common loader and its decode pool, the element loader, both views' runs, the field
-# devices' channel, the thread-safe arrays, the worker thread, events and threads. Any report of a
-# data race fails the run. scripts/test.sh calls it after the other tests.
+# devices' channel, the thread-safe arrays, the worker thread, events and threads, the release
+# thread. Any report of a data race fails the run. scripts/test.sh calls it after the other tests.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
@@ -24,9 +24,9 @@ run() {  # run EXECUTABLE FILTER
   "$build/tests/$1" --gtest_filter="$2" --gtest_brief=1
 }
 status=0
-run platform/test_platform 'Events.*:Threads.*' || status=1
+run platform/test_platform 'Events.*:Threads.*:Release.*:Files.ADiscarded*' || status=1
 run containers/test_containers 'ScalarMThreadArray.*:ObjMThreadArray.*' || status=1
 run support/test_support 'Thread.*:ThreadAccessControl.*:IOFileTest.*:IOObject.*:OutputTest.*' || status=1
 run fielddevices/test_fielddevices 'FieldThreads.*' || status=1
-run app/test_app "LoaderTest.*:SeveralReaders.*:DecodePool.*:ElementLoaderTest.*:ClassicRun.*:ClassicRunFiles.*:NewRunTest.*:NewSortTest.*:ClassicEndToEnd.*:EndToEndTest.*$no_fork" || status=1
+run app/test_app "LoaderTest.*:SeveralReaders.*:DecodePool.*:ElementLoaderTest.*:ClassicRun.*:ClassicRunFiles.*:NewRunTest.*:NewSortTest.*:ClassicEndToEnd.*:EndToEndTest.*:NewViewTest.*:ViewerTest.*$no_fork" || status=1
 exit $status

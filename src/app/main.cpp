@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "app/shell/qav_app.h"
+#include "platform/kernel/release.h"
 #include "platform/ui/backend.h"
 
 CQAVApp theApp;
@@ -16,5 +17,8 @@ int main(int argc, char** argv) {
   // Under a file-size limit a write past it fails with its error, which the report writers turn
   // into a removed report and a message, instead of ending the program.
   std::signal(SIGXFSZ, SIG_IGN);
-  return AfxWinMain(argc, argv);
+  const int code = AfxWinMain(argc, argv);
+  // What the last run or viewer handed to the release thread is let go of before the end.
+  qav::WaitForReleases();
+  return code;
 }

@@ -5,6 +5,7 @@
 #include <new>
 
 #include "platform/kernel/heap.h"
+#include "platform/kernel/release.h"
 
 constinit CScalarMemMgr g_MemMgr(56);
 
@@ -71,6 +72,8 @@ void* CScalarMemMgr::Realloc(void* p, uint64_t nBytes) noexcept {
 uint64_t CScalarMemMgr::Size(const void* p) noexcept { return g_Heap.Size(p); }
 
 void CScalarMemMgr::ReturnFreeMemory() noexcept { g_Heap.Trim(); }
+
+void CScalarMemMgr::ReturnFreeMemoryLater() noexcept { qav::TrimHeapLater(); }
 
 // Global allocation entry points: every new-expression of the process lands in the block
 // allocator. The throwing forms still throw std::bad_alloc, as the standard library and the GUI

@@ -31,9 +31,12 @@ class CScalarMemMgr {
   void* Realloc(void* p, uint64_t nBytes) noexcept;
   // Usable size of a block; 0 for null.
   static uint64_t Size(const void* p) noexcept;
-  // Gives the memory the heap holds free back to the system (the arenas' kept blocks stay). For
-  // the moments when much has just been freed: the end of a run, a viewer closed.
+  // Gives the memory the heap holds free back to the system (the arenas' kept blocks stay), for the
+  // moments when much has just been freed.
   static void ReturnFreeMemory() noexcept;
+  // The same on the release thread (platform/kernel/release.h), once what was handed over to it
+  // before is gone: for the end of a run or of a viewer, which nobody need wait for.
+  static void ReturnFreeMemoryLater() noexcept;
 
   // Test hook: after n more successful allocations (Alloc, Realloc, and the global operator new,
   // which route here) every allocation of the calling thread fails until the hook is cleared with

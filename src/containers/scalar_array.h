@@ -26,6 +26,7 @@
 #include <cstdint>
 #include <cstring>
 #include <type_traits>
+#include <utility>
 
 #include "containers/element_order.h"
 #include "containers/mem_mgr.h"
@@ -90,6 +91,13 @@ class CScalarArray {
   }
   // True when the array's block is lent (see LendBlock).
   bool HasLentBlock() const { return m_pData != nullptr && m_nAllocBytes == 0; }
+  // Exchanges the blocks of two arrays with their elements, sizes and capacities, without copying
+  // (an owning array's objects go with its block).
+  void SwapBlocks(CScalarArray& other) noexcept {
+    std::swap(m_pData, other.m_pData);
+    std::swap(m_nSize, other.m_nSize);
+    std::swap(m_nAllocBytes, other.m_nAllocBytes);
+  }
 
   // ---- virtual operations, in their fixed order ----
 

@@ -41,10 +41,6 @@ constexpr uint32_t kProgressSortKeyScan = 1;     // each row in each of the two 
 constexpr uint32_t kProgressSortKeyPack = 2;     // each row's sort key packed
 constexpr uint32_t kProgressSortMerge = 3;       // a merge of the report rows' sort (one per row)
 constexpr uint32_t kProgressWalkRow = 10;        // a row written by the pivot walk
-// A row freed at the end of the run: near in memory to the row before it in the report, or far
-// from it, which takes several times as long (the sort scatters rows that were made together).
-constexpr uint32_t kProgressRowFreed = 1;
-constexpr uint32_t kProgressRowFreedFar = 5;
 // A 20-second day has fifteen times the records: reading and decoding it takes about seven times
 // as long, its 15-minute and daily tables two and three times (the raw listing keeps its 288 lines
 // and about its time). Such an element-day adds these units in place of the ones above (measured

@@ -1,14 +1,17 @@
 #include "platform/base/errors.h"
 #include "platform/kernel/files.h"
 #include "platform/kernel/paths.h"
+#include "platform/kernel/release.h"
 #include "platform/file_size_limit.h"
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -121,6 +124,51 @@ TEST(Files, PositionedReadWriteSizeAndEndOfFile) {
   FileHandle r;
   ASSERT_EQ(r.Open((dir / "a.bin").c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING), 0u);
   EXPECT_EQ(r.WriteAt(0, "x", 1), ERROR_INVALID_HANDLE);
+}
+
+// A file given up after writing: its name goes at once (the release thread closes it, and the file
+// system frees it then); a name that leads elsewhere, or through a link, is left and the file
+// emptied. Either way the descriptor is closed, at the latest once the releases are done.
+TEST(Files, ADiscardedFileLosesItsNameAtOnceAndItsDescriptorWithTheReleases) {
+  enum Name { Plain, Replaced, Link };
+  const struct {
+    const char* what;
+    Name name;
+    EDiscarded left;
+  } cases[] = {
+      {"the name leads to it", Plain, EDiscarded::Removed},
+      {"another file took the name", Replaced, EDiscarded::Gone},
+      {"the name is a link to it", Link, EDiscarded::Emptied},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempFolder dir;
+    const std::string target = dir / "target", opened = c.name == Link ? dir / "link" : target;
+    if (c.name == Link) fs::create_symlink(target, opened);
+    FileHandle f;
+    ASSERT_EQ(f.Open(opened.c_str(), GENERIC_WRITE, 0, CREATE_ALWAYS), 0u);
+    const std::string part(1 << 20, 'x');
+    ASSERT_EQ(f.WriteAt(0, part.data(), part.size()), 0u);
+    const int fd = f.Descriptor();
+    if (c.name == Replaced) {
+      fs::remove(target);
+      WriteText(target, "another");
+    }
+    EXPECT_EQ(f.Discard(), c.left);
+    EXPECT_FALSE(f.IsOpen());
+    switch (c.name) {
+      case Plain: EXPECT_FALSE(fs::exists(target)); break;
+      case Replaced: EXPECT_EQ(fs::file_size(target), 7u); break;
+      case Link:
+        EXPECT_TRUE(fs::is_symlink(opened));
+        EXPECT_EQ(fs::file_size(target), 0u);
+        break;
+    }
+    qav::WaitForReleases();
+    errno = 0;
+    EXPECT_EQ(::fcntl(fd, F_GETFD), -1);
+    EXPECT_EQ(errno, EBADF);
+  }
 }
 
 TEST(Files, SharingConflictsGive32) {

@@ -2,6 +2,8 @@
 #include <atomic>
 #include <chrono>
 #include <ctime>
+#include <functional>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -204,6 +206,46 @@ TEST_F(LoopTest, WaitingForAnEventServesSendsWithoutPolling) {
   worker.join();
   EXPECT_EQ(answer.load(), 42);
   EXPECT_LT(used, 0.05);  // 300 ms of waiting, almost none of it on the processor
+}
+
+// A loop that waits for another thread (a run's worker) waits for whatever comes: a message posted
+// or sent from another thread, a task, a wake or a timer ends the wait at once, however long it
+// could have lasted (a wait that missed one would outlast the test's time-out).
+TEST_F(LoopTest, WaitingForInputEndsForWhatComesFromAnotherThreadOrATimer) {
+  Recorder r;
+  ASSERT_TRUE(r.Create());
+  HWND h = r.m_hWnd;
+  std::atomic<LRESULT> answer{0};
+  const struct {
+    const char* what;
+    std::function<void()> act;  // on another thread
+  } cases[] = {
+      {"a posted message", [&] { PostMessage(h, WM_RECORD, 7); }},
+      {"a sent message", [&] { answer = SendMessage(h, WM_ASK, 21, 0); }},
+      {"a task", [&] { qav::ui::PostTask([&] { r.seen.push_back(8); }); }},
+      {"a wake", [] { qav::ui::WakeUiThread(); }},
+      {"a timer", [] {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    // What an earlier case left (a wake that came with its post) is taken first.
+    qav::ui::WaitForInput(0);
+    EXPECT_TRUE(qav::ui::PumpPending());
+    if (std::string(c.what) == "a timer") r.SetTimer(5, 20);
+    std::thread other([&] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      c.act();
+    });
+    qav::ui::WaitForInput(600000);
+    EXPECT_TRUE(qav::ui::PumpPending());
+    other.join();
+    r.KillTimer(5);
+  }
+  EXPECT_EQ(answer.load(), 42);
+  EXPECT_EQ(r.seen, (std::vector<int>{7, 8}));
+  EXPECT_FALSE(r.timers.empty());
+  // Nothing comes: the wait ends with its time-out.
+  qav::ui::WaitForInput(20);
 }
 
 }  // namespace

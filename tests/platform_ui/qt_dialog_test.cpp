@@ -142,6 +142,24 @@ namespace {
 
 // The widgets of destroyed windows are freed once the program's loop runs again, whether the
 // window was modal or modeless: a long session does not collect dead widgets.
+// A click that comes while the user-interface thread waits for another thread (a run's worker) is
+// taken at once: the wait ends with the click handled, however long it could have lasted.
+TEST_F(QtDialogTest, AClickThatComesWhileTheLoopWaitsForAWorkerIsTakenAtOnce) {
+  class CCancelled : public AskDlg {
+   public:
+    bool cancelled = false;
+    void OnCancel() override { cancelled = true; }
+  } dlg;
+  ASSERT_TRUE(dlg.Create(9600));
+  dlg.ShowWindow(SW_SHOW);
+  Settle();
+  QWidget* cancel = W(::GetDlgItem(dlg.m_hWnd, IDCANCEL));
+  ASSERT_NE(cancel, nullptr);
+  Later([cancel] { QTest::mouseClick(cancel, Qt::LeftButton); }, 30);
+  while (!dlg.cancelled) qav::ui::WaitForInput(600000);
+  dlg.DestroyWindow();
+}
+
 TEST_F(QtDialogTest, WidgetsOfDestroyedWindowsAreFreed) {
   qav::ui::PumpPending();
   const qsizetype before = QApplication::allWidgets().size();

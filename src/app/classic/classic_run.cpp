@@ -7,6 +7,7 @@
 #include "app/classic/classic_config.h"
 #include "platform/base/errors.h"
 #include "platform/kernel/files.h"
+#include "platform/kernel/release.h"
 #include "trafficdata/element_data.h"
 
 int OutputtingId(int family) { return RID_RAW_OUTPUTTING + 2 * family; }
@@ -190,20 +191,26 @@ void CClassicRun::Run() {
   // A load that returns nothing (cancelled, or out of memory, which it has posted) ends the run,
   // and so does memory that runs out while a report is written.
   std::vector<std::unique_ptr<CElementData>> data;
+  // A block's days go before the next block loads (the two would not fit together). Those of a
+  // run that ends, finished or stopped, go to the release thread: nobody need wait for them.
+  struct SReleaseAtEnd {
+    std::vector<std::unique_ptr<CElementData>>& data;
+    ~SReleaseAtEnd() { qav::ReleaseContentsLater(data); }
+  } releaseAtEnd{data};
+  const bool single = snap_.sdsOn || (snap_.rawOn && snap_.rawSource == 1);
   if (snap_.rawOn && snap_.rawSource == 0) {
     if (!port_.Load(CB_RAW, nullptr, data) || !Output(CF_RAW, data, CB_RAW)) return;
-    data.clear();
+    if (run_.keepGoing() && (single || snap_.mdsOn)) data.clear();
   }
-  if (run_.keepGoing() && (snap_.sdsOn || (snap_.rawOn && snap_.rawSource == 1))) {
+  if (run_.keepGoing() && single) {
     if (!port_.Load(CB_SINGLE, nullptr, data)) return;
     if (snap_.rawOn && snap_.rawSource == 1 && !Output(CF_RAW, data, CB_SINGLE)) return;
     if (run_.keepGoing() && snap_.sdsOn && !Output(CF_SDS, data, CB_SINGLE)) return;
-    data.clear();
+    if (run_.keepGoing() && snap_.mdsOn) data.clear();
   }
   if (run_.keepGoing() && snap_.mdsOn) {
     // The multi-day report reads nothing but each day's summaries under the run's criteria: the
     // days need not stay whole (a year of 20-second days would not fit in memory otherwise).
     if (!port_.Load(CB_MULTI, &snap_.settings.criteria, data) || !Output(CF_MDS, data, CB_MULTI)) return;
-    data.clear();
   }
 }

@@ -487,7 +487,7 @@ void CMainClassic::FillSnapshot() {
   c.criteria = ToValidityTables(g_PeriodValidity);
 }
 
-void CMainClassic::SyncClassicWait() {
+void CMainClassic::SyncWaitDialog() {
   if (!m_bWaitKeepGoing) m_flags.keepGoingFlag.store(false);
   FollowDayLayouts(m_flags.layouts);
   m_nWaitPosition = WaitPosition(m_flags.progress.load(std::memory_order_relaxed));
@@ -513,19 +513,14 @@ void CMainClassic::OnGo() {
   StartWaitRange(m_plan.estimate, m_plan.estimateFine);
   m_bRunning.store(1);
   if (StartFunctorThread(this, &CMainClassic::RunClassicReports) == nullptr) m_bRunning.store(0);
-  while (m_bRunning.load() != 0) {
-    CWaitDialog::PumpMessages();
-    // A Cancel that the pump has just handled reaches the run now, not one wait later.
-    SyncClassicWait();
-    qav::ui::WaitServingSends([this] { return m_bRunning.load() == 0; }, 350);
-  }
-  SyncClassicWait();
+  WaitWhileSet(m_bRunning);
   m_nWaitPosition = m_nWaitRange;
   CWaitDialog::PumpMessages();
   delete m_pWaitDialog;
   m_pWaitDialog = nullptr;
-  // The run's days and rows are freed: the heap gives them back to the system.
-  CScalarMemMgr::ReturnFreeMemory();
+  // The run's days and rows are let go of on the release thread, which then has the heap give
+  // them back to the system; the user need not wait for it.
+  CScalarMemMgr::ReturnFreeMemoryLater();
   SetWaitCursor(false);
   // The reports mark each element-day without data as unavailable: a box only when nothing was read.
   if (m_bWaitKeepGoing) TellMissingData(m_loadCount, false);

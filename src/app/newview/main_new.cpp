@@ -585,8 +585,9 @@ void CMainNew::OnProduceReports() {
   CWaitDialog::PumpMessages();
   delete m_pWaitDialog;
   m_pWaitDialog = nullptr;
-  // The run's days and rows are freed: the heap gives them back to the system.
-  CScalarMemMgr::ReturnFreeMemory();
+  // The run's days and rows are let go of on the release thread, which then has the heap give
+  // them back to the system; the user need not wait for it.
+  CScalarMemMgr::ReturnFreeMemoryLater();
   SetWaitCursor(false);
   ShowState();
   // Element-days without data are written as zero volume and occupancy, which reads like a road

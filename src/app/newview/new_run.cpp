@@ -11,6 +11,7 @@
 #include "app/shell/settings.h"
 #include "app/shell/worker_ids.h"
 #include "platform/base/errors.h"
+#include "platform/kernel/release.h"
 #include "trafficdata/db_record.h"
 #include "trafficdata/element_data.h"
 #include "trafficdata/view_settings.h"
@@ -92,6 +93,9 @@ class CMergeSort {
   int m_levels = 1;                  // levels of the sort: ceil(log2 n)
 };
 
+// Whether the run was cancelled, looked at every kCheckEvery items of a pass (run may be null).
+bool Stopped(const RunControl* run, int i) { return i % kCheckEvery == 0 && run != nullptr && !run->keepGoing(); }
+
 // A row's packed key and its position before the sort.
 template <int W>
 struct SKeyed {
@@ -124,6 +128,7 @@ int SortPackedOneWord(CDBRecord** rows, int n, std::unique_ptr<CPackedSortKeys>&
   {
     CPassProgress packing(run, kProgressSortKeyPack);
     for (int i = 0; i < n; ++i, packing.Done()) {
+      if (Stopped(run, i)) return 0;
       uint64_t key = 0;
       keys->Pack(i, &key);
       a[i] = key | static_cast<uint64_t>(i);
@@ -149,6 +154,7 @@ int SortPacked(CDBRecord** rows, int n, std::unique_ptr<CPackedSortKeys>& keys, 
   {
     CPassProgress packing(run, kProgressSortKeyPack);
     for (int i = 0; i < n; ++i, packing.Done()) {
+      if (Stopped(run, i)) return 0;
       keys->Pack(i, a[i].key);
       a[i].row = static_cast<uint32_t>(i);
     }
@@ -171,49 +177,21 @@ std::vector<int> KeysOf(const CGrpTypeList& list) {
   return keys;
 }
 
-// Whether row i lies far in memory from the row before it, on another page: freeing it then
-// takes several times as long. Rows made one after the other lie next to each other, so a sort
-// that keeps the order they were made in leaves few rows far from their neighbours.
-bool FarFromPrevious(const CDBRecordset& rows, int i) {
-  constexpr uintptr_t kNear = 4096;
-  if (i < 1) return false;
-  const uintptr_t a = reinterpret_cast<uintptr_t>(rows.m_pData[i - 1]), b = reinterpret_cast<uintptr_t>(rows.m_pData[i]);
-  return (a > b ? a - b : b - a) >= kNear;
-}
-
-// The units of freeing the rows in their order in the set.
-uint64_t FreeingUnits(const CDBRecordset& rows) {
-  uint64_t units = 0;
-  for (int i = 0; i < rows.m_nSize; ++i) units += FarFromPrevious(rows, i) ? kProgressRowFreedFar : kProgressRowFreed;
-  return units;
-}
-
-// Frees the rows from the last down, adding their units as it goes: a report's rows number in the
-// millions, and freeing them is a noticeable part of a run. The units of all of them are those the
-// run counted once it had sorted them (Counted), or near ones when it never got that far; each
-// slice adds its share.
-class CFreeRowsAtEnd {
+// At the run's end, finished or not, its rows go to the release thread (platform/kernel/release.h):
+// a report's rows number in the millions, and freeing them one by one takes seconds that nobody
+// need wait for.
+class CReleaseRowsAtEnd {
  public:
-  CFreeRowsAtEnd(CDBRecordset& rows, RunControl& run) : m_rows(rows), m_run(run) {}
-  void Counted(uint64_t units) { m_units = units; }
-  ~CFreeRowsAtEnd() {
-    constexpr int kSlice = 1 << 16;
-    uint64_t left = m_units != kUncounted ? m_units : uint64_t{kProgressRowFreed} * static_cast<uint64_t>(m_rows.m_nSize);
-    while (m_rows.m_nSize > 0) {
-      const int keep = std::max(0, m_rows.m_nSize - kSlice);
-      const uint64_t size = static_cast<uint64_t>(m_rows.m_nSize);
-      const uint64_t units = keep == 0 ? left : left / size * (size - static_cast<uint64_t>(keep));
-      m_rows.Truncate(keep);
-      m_run.addProgress(static_cast<uint32_t>(units));
-      left -= units;
-    }
+  explicit CReleaseRowsAtEnd(CDBRecordset& rows) : m_rows(rows) {}
+  ~CReleaseRowsAtEnd() {
+    std::unique_ptr<CDBRecordset> held(new (std::nothrow) CDBRecordset);
+    if (held) held->SwapBlocks(m_rows);
+    else m_rows.RemoveAll();
+    qav::ReleaseLater(std::move(held));
   }
 
  private:
-  static constexpr uint64_t kUncounted = UINT64_MAX;
   CDBRecordset& m_rows;
-  RunControl& m_run;
-  uint64_t m_units = kUncounted;
 };
 
 std::string FileNameOf(const std::string& path) {
@@ -310,15 +288,14 @@ int64_t RowMakingUnits(const CNewReportModel& m, bool fine) {
 }
 
 int64_t RunProgressRange(const CNewReportModel& m, bool fine) {
-  // The units the loader, the row builders, the sort, the walk and the freeing add (see
-  // kProgressLoadDay): the rows made while loading at the loader's speed; the merges and the walk
-  // count the rows after the first, the freeing counts every row as near the one before it (the
-  // run adds what the sort's order costs beyond).
+  // The units the loader, the row builders, the sort and the walk add (see kProgressLoadDay): the
+  // rows made while loading at the loader's speed; the merges and the walk count the rows after
+  // the first. The rows are freed on the release thread, after the run.
   const int64_t elementDays = int64_t{m.m_arrElements.m_nSize} * m.m_arrDates.m_nSize, rows = ReportRows(m);
   const double speedup = LoadSpeedup(elementDays);
   int64_t range = elementDays * LoadDayUnits(speedup, fine, false) +
                   static_cast<int64_t>(static_cast<double>(RowMakingUnits(m, fine)) / speedup + 0.5) +
-                  rows * (2 * kProgressSortKeyScan + kProgressSortKeyPack + kProgressRowFreed) +
+                  rows * (2 * kProgressSortKeyScan + kProgressSortKeyPack) +
                   std::max<int64_t>(rows - 1, 0) * (kProgressSortMerge + kProgressWalkRow);
   return std::max<int64_t>(range, 0);
 }
@@ -372,10 +349,19 @@ void CNewReportRun::RunSteps() {
   made.settings = &s;
   made.peak = peak;
   std::vector<std::unique_ptr<CElementData>> data;
+  // What the load left that a run ending early still holds goes to the release thread.
+  struct SReleaseAtEnd {
+    SRowsWhileLoading& made;
+    std::vector<std::unique_ptr<CElementData>>& data;
+    ~SReleaseAtEnd() {
+      qav::ReleaseContentsLater(made.rows);
+      qav::ReleaseContentsLater(data);
+    }
+  } releaseLoaded{made, data};
   if (!m_host.load(data, &made)) return;  // the loader posted its own lines
 
   CDBRecordset rows;
-  CFreeRowsAtEnd freeRows(rows, run);
+  CReleaseRowsAtEnd releaseRows(rows);
   if (!made.made) {
     // The range counted the rows as made by the loader's threads; they are made here, at full
     // units.
@@ -419,8 +405,11 @@ void CNewReportRun::RunSteps() {
     }
   }
   m_model.CompleteTime();
-  data.clear();
-  made.rows.clear();
+  // The days go before the sort, which needs memory of its own.
+  if (run.keepGoing()) {
+    data.clear();
+    made.rows.clear();
+  }
   rowCount = rows.m_nSize;
   if (!run.keepGoing()) {
     // A cancel after the last element's check still ends with its status line.
@@ -445,11 +434,6 @@ void CNewReportRun::RunSteps() {
     run.cancel();
     return;
   }
-  // The range counted every row as freed near the one before it; the sort's order decides.
-  const uint64_t freeing = FreeingUnits(rows);
-  freeRows.Counted(freeing);
-  run.rangeAdded.fetch_add(static_cast<int64_t>(freeing) - int64_t{kProgressRowFreed} * rows.m_nSize,
-                           std::memory_order_relaxed);
   // A sort that was cancelled is not called sorted.
   if (sorted == ESortResult::Sorted) m_host.post(ID_WORKER_SORTED);
   if (!run.keepGoing()) {

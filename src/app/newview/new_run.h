@@ -39,8 +39,8 @@ bool ColumnWarningDue(int64_t colsHiWide);
 std::string ColumnWarningLine(int64_t colsHi);
 extern const char* const COLUMN_WARNING_SECOND_LINE;
 std::string ColumnWarningQuestion(int64_t colsHi);
-// Progress range of a run in the units its loader, row builders, sort, walk and the freeing of its
-// rows add: for five-minute days, or with `fine` for 20-second days.
+// Progress range of a run in the units its loader, row builders, sort and walk add: for five-minute
+// days, or with `fine` for 20-second days.
 int64_t RunProgressRange(const CNewReportModel& m, bool fine = false);
 // The units of making a run's rows (kProgressRowDay ...), as the row builders add them: for
 // five-minute days, or with `fine` for 20-second days.

@@ -17,6 +17,7 @@
 #include "archive/input_desc.h"
 #include "archive/ntso.h"
 #include "platform/base/errors.h"
+#include "platform/kernel/release.h"
 #include "support/stream.h"
 #include "trafficdata/db_record.h"
 #include "trafficdata/loop_day.h"
@@ -155,7 +156,12 @@ class CLoad {
     }
     Stop();
     pool.Join();
-    if (!done || m_outOfMemory) return nullptr;
+    if (!done || m_outOfMemory) {
+      // What was loaded may be gigabytes: the release thread lets go of it, so that a cancelled
+      // run ends at once.
+      qav::ReleaseLater(std::move(set));
+      return nullptr;
+    }
     // Groups that no database day completed (every day a PE day): their rows are made here.
     for (size_t p = 0; p < m_parts.size(); ++p) MakeRowsOfPart(static_cast<int>(p), m_nDays - 1);
     if (m_rows != nullptr && m_streaming) m_rows->made = true;
@@ -380,7 +386,7 @@ class CLoad {
     if (slot.bytes.m_pData == nullptr) {
       // A large buffer a finished day left behind serves this one.
       std::lock_guard<std::mutex> lock(m_lock);
-      SwapBlocks(slot.bytes, m_spare);
+      slot.bytes.SwapBlocks(m_spare);
     }
     bool missing = false;
     if (m_days.m_pData[i] != nullptr) {
@@ -496,7 +502,7 @@ class CLoad {
     // window's days together stay within their bytes; a larger one is kept for the next day read
     // (one such buffer at a time).
     if (slot.bytes.m_nAllocBytes > kWindowBytes / kWindow) {
-      if (m_spare.m_pData == nullptr) SwapBlocks(slot.bytes, m_spare);
+      if (m_spare.m_pData == nullptr) slot.bytes.SwapBlocks(m_spare);
       slot.bytes.LendBlock(nullptr, 0);  // frees the block unless it went to the spare
     }
     slot.state = SDaySlot::kFree;
@@ -695,13 +701,6 @@ class CLoad {
     input.Close();
     NoteMissing(i, [&](int e) { return read[static_cast<size_t>(e)] != 0; });
     return true;
-  }
-
-  // Exchanges the blocks of two buffers.
-  static void SwapBlocks(CStream& a, CStream& b) {
-    std::swap(a.m_pData, b.m_pData);
-    std::swap(a.m_nSize, b.m_nSize);
-    std::swap(a.m_nAllocBytes, b.m_nAllocBytes);
   }
 
   static void MakeKey(const CDBElementEx& element, bool aliasLayout, std::string& key) {

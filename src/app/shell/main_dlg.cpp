@@ -301,7 +301,8 @@ void CMainDlg::WaitWhileSet(const std::atomic<uint8_t>& flag) {
     CWaitDialog::PumpMessages();
     // A Cancel that the pump has just handled reaches the run now, not one wait later.
     SyncWaitDialog();
-    qav::ui::WaitServingSends([&flag] { return flag.load() == 0; }, 350);
+    if (flag.load() == 0) break;
+    qav::ui::WaitForInput(kRunLookMs);
   }
   SyncWaitDialog();
 }

@@ -32,6 +32,9 @@ constexpr UINT IDD_MAIN_BASE = 205;
 // kept by KeepOpenFailure).
 constexpr UINT WM_REPORT_OPEN_FAILED = 0x140E;
 
+// How often a view looks at its running worker while the user does nothing (ms).
+constexpr DWORD kRunLookMs = 50;
+
 class CMainDlg : public CFormView {
   DECLARE_DYNCREATE(CMainDlg)
 
@@ -128,7 +131,8 @@ class CMainDlg : public CFormView {
   // ---- User-interface side of a run ----
   // Clears the keep-going flag in the run when the wait dialog's Cancel cleared its own, and moves
   // the progress counter into the position the wait dialog reads.
-  void SyncWaitDialog();
+  // The Classic view's run has flags of its own and overrides it.
+  virtual void SyncWaitDialog();
   // The position on the bar of a run's progress counter.
   int WaitPosition(uint64_t progress) const;
   // Starts the wait dialog's range of a run at its five-minute range: `fiveMinute` and `fine` are
@@ -137,7 +141,8 @@ class CMainDlg : public CFormView {
   // Moves the wait dialog's range between the run's two ranges by the layouts of the days read,
   // and grows it by the units the run has added to it.
   void FollowDayLayouts(const CDayLayouts& layouts, int64_t added = 0);
-  // Pumps messages and the wait dialog, sleeping 350 ms between checks, until `flag` is 0.
+  // Pumps messages and the wait dialog until `flag` is 0. The user's input is taken as it comes,
+  // so a Cancel reaches the run at once, and the flag is looked at again every kRunLookMs.
   void WaitWhileSet(const std::atomic<uint8_t>& flag);
   // Sets the wait dialog's title (nothing without a wait dialog).
   void SetWaitTitle(const char* title);

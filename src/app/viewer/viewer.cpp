@@ -5,6 +5,7 @@
 
 #include "containers/mem_mgr.h"
 #include "platform/app/file.h"
+#include "platform/kernel/release.h"
 #include "platform/kernel/time.h"
 #include "platform/ui/app.h"
 #include "platform/ui/gdi.h"
@@ -117,14 +118,15 @@ void CViewer::Close() {
   HoldMain(false);
   if (m_hWnd == nullptr) return;
   // The text and the index go now, not when the window's state is reaped (later, when closed
-  // from a handler of the window), and the heap gives their memory back to the system: a large
-  // report's lines are many blocks that the heap would otherwise keep for the process.
+  // from a handler of the window). The text list frees its lines in whole blocks; the index, one
+  // string at a time, goes on the release thread, which then has the heap give the memory back
+  // to the system: a large report's lines are many blocks that the heap would otherwise keep.
   m_lstText.ResetContent();
-  std::vector<SViewerSection>().swap(m_sections);
-  std::vector<std::string>().swap(m_cabinets);
+  qav::ReleaseContentsLater(m_sections);
+  qav::ReleaseContentsLater(m_cabinets);
   m_nLineCount = 0;
   DestroyWindow();
-  CScalarMemMgr::ReturnFreeMemory();
+  CScalarMemMgr::ReturnFreeMemoryLater();
 }
 
 void CViewer::OnOK() { Close(); }

@@ -2,6 +2,7 @@
 
 #include "platform/base/errors.h"
 #include "platform/kernel/paths.h"
+#include "platform/kernel/release.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -10,6 +11,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <mutex>
+#include <new>
 #include <climits>
 #include <cstddef>
 #include <sys/stat.h>
@@ -174,13 +176,15 @@ DWORD FileHandle::Open(const char* path, DWORD access, DWORD share, DWORD dispos
   return 0;
 }
 
+void FileHandle::ForgetShares() {
+  std::lock_guard<std::mutex> lock(ShareMutex());
+  auto& t = ShareTable();
+  t.erase(std::remove_if(t.begin(), t.end(), [this](const ShareRecord& r) { return r.owner == this; }), t.end());
+}
+
 DWORD FileHandle::Close() {
   if (m_fd < 0) return 0;
-  {
-    std::lock_guard<std::mutex> lock(ShareMutex());
-    auto& t = ShareTable();
-    t.erase(std::remove_if(t.begin(), t.end(), [this](const ShareRecord& r) { return r.owner == this; }), t.end());
-  }
+  ForgetShares();
   // The descriptor is gone whatever close answers; an interruption is no failure of the file.
   const DWORD error = ::close(m_fd) != 0 && errno != EINTR ? ErrnoToWinError(errno) : 0;
   m_fd = -1;
@@ -190,29 +194,60 @@ DWORD FileHandle::Close() {
 
 EDiscarded FileHandle::Discard() {
   Written w = std::exchange(m_written, Written{});
-  bool emptied = false;
-  if (m_fd >= 0) {
+  const bool open = m_fd >= 0;
+  if (open) {
     struct stat st {};
-    if (w.valid && ::fstat(m_fd, &st) == 0 && S_ISREG(st.st_mode) && static_cast<uint64_t>(st.st_dev) == w.dev &&
-        static_cast<uint64_t>(st.st_ino) == w.ino) {
-      emptied = ::ftruncate(m_fd, 0) == 0;
-    } else {
+    if (!w.valid || ::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode) || static_cast<uint64_t>(st.st_dev) != w.dev ||
+        static_cast<uint64_t>(st.st_ino) != w.ino)
       w.valid = false;
-    }
-    Close();
   }
-  if (!w.valid) return EDiscarded::Kept;
+  if (!w.valid) {
+    Close();
+    return EDiscarded::Kept;
+  }
   struct stat led {};
   if (::stat(w.path.c_str(), &led) != 0 || static_cast<uint64_t>(led.st_dev) != w.dev ||
-      static_cast<uint64_t>(led.st_ino) != w.ino)
+      static_cast<uint64_t>(led.st_ino) != w.ino) {
+    // Nobody reaches the contents by this name any more; they go all the same.
+    if (open) {
+      (void)::ftruncate(m_fd, 0);
+      Close();
+    }
     return EDiscarded::Gone;
+  }
   // lstat: a name that is a link stays, and so does any file but the one written here.
   struct stat named {};
   if (::lstat(w.path.c_str(), &named) == 0 && S_ISREG(named.st_mode) &&
       static_cast<uint64_t>(named.st_dev) == w.dev && static_cast<uint64_t>(named.st_ino) == w.ino &&
-      ::unlink(w.path.c_str()) == 0)
+      ::unlink(w.path.c_str()) == 0) {
+    // The file system frees a file without a name when it is closed, which takes a while for a
+    // large one: the release thread closes it.
+    if (open) CloseLater();
     return EDiscarded::Removed;
+  }
+  const bool emptied = open && ::ftruncate(m_fd, 0) == 0;
+  if (open) Close();
   return emptied ? EDiscarded::Emptied : EDiscarded::Kept;
+}
+
+void FileHandle::CloseLater() {
+  class CCloseFile : public qav::CReleaseJob {
+   public:
+    explicit CCloseFile(int fd) : m_fd(fd) {}
+    void Run() noexcept override { ::close(m_fd); }
+
+   private:
+    int m_fd;
+  };
+  auto* job = new (std::nothrow) CCloseFile(m_fd);
+  if (job == nullptr) {
+    Close();
+    return;
+  }
+  ForgetShares();
+  m_fd = -1;
+  m_path.clear();
+  qav::ReleaseLater(job);
 }
 
 DWORD FileHandle::CheckWrittenName() const {

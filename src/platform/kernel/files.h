@@ -109,6 +109,12 @@ public:
   int Descriptor() const { return m_fd; }
 
 private:
+  // Closes on the release thread (platform/kernel/release.h), after which the descriptor is no
+  // longer this handle's.
+  void CloseLater();
+  // Drops this handle's entries from the table of the files this process has open.
+  void ForgetShares();
+
   int m_fd = -1;
   std::string m_path;
   // The regular file last opened here for writing, kept past Close for Discard.

@@ -1,5 +1,6 @@
 // The message queue of the user-interface thread: posted messages in order, messages sent from
 // other threads (answered while the sender waits), timers, quit, and the waits of the UI thread.
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -238,6 +239,20 @@ bool WaitServingSends(const std::function<bool()>& ready, DWORD timeoutMs) {
     // nobody signals is looked at again now and then.
     WaitForSendOrWake(deadline, forever, std::chrono::milliseconds(50));
   }
+}
+
+void WaitForInput(DWORD timeoutMs) {
+  {
+    std::lock_guard<std::mutex> g(L().lock);
+    if (!L().posted.empty() || !L().sent.empty() || L().woken) {
+      L().woken = false;
+      return;
+    }
+  }
+  double seconds = timeoutMs / 1000.0;
+  const double timer = SecondsToNextTimer();
+  if (timer >= 0) seconds = std::min(seconds, timer);
+  CurrentBackend().Wait(seconds);
 }
 
 DWORD WaitForEventServingSends(Event& event, DWORD timeoutMs) {

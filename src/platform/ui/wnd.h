@@ -375,6 +375,11 @@ bool WaitAndDispatchOne();
 // Waits until ready() is true or the time-out (ms, 0xFFFFFFFF = none) passes, serving the
 // messages other threads send meanwhile. Returns ready()'s last answer.
 bool WaitServingSends(const std::function<bool()>& ready, DWORD timeoutMs);
+// Waits at most `timeoutMs` for something to do: the user's input, which is handled as it comes
+// (a click runs its handlers before this returns), a message posted or sent, a due timer or a
+// wake. Posted messages are left for the caller's next pump. A loop that waits for another
+// thread pumps, looks at its condition and waits here, so the user's input is never held back.
+void WaitForInput(DWORD timeoutMs);
 // The same for one event: WAIT_OBJECT_0 when it is signalled (an auto-reset event is consumed),
 // WAIT_TIMEOUT after the time-out.
 DWORD WaitForEventServingSends(Event& event, DWORD timeoutMs);

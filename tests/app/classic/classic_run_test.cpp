@@ -103,6 +103,8 @@ TEST(ClassicRun, BlockPlan) {
        "load0 516 open0 load2s 520 open2 w2.0/2 w2.1/2 close2 521 "},
       {"failed load (cancelled or out of memory): the run ends", 1, 0, 1, 0, -1, -1, CB_RAW, "load0 "},
       {"mds only", 0, 0, 1, 0, -1, -1, -1, "load2s 520 open2 w2.0/2 w2.1/2 close2 521 "},
+      {"sds and mds: the single-day days go before the multi-day load", 0, 1, 1, 0, -1, -1, -1,
+       "load1 518 open1 w1.0/1 w1.1/1 close1 519 load2s 520 open2 w2.0/2 w2.1/2 close2 521 "},
   };
   for (const PlanCase& c : cases) {
     ClassicRunSnapshot snap;
