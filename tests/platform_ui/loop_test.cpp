@@ -131,6 +131,33 @@ TEST_F(LoopTest, QuitEndsPumpingAndStaysForTheOuterLoop) {
   EXPECT_EQ(m.wParam, 3u);
 }
 
+// A view waiting for its worker asks MessageWaiting, so that what the worker posts (a wait dialog's
+// title) is handled at once and the dialog's timer comes when it is due; a waiting quit request
+// does not count, or the wait would never sleep again.
+TEST_F(LoopTest, AWaitEndsForAPostedMessageOrADueTimerButNotForAWaitingQuit) {
+  Recorder r;
+  ASSERT_TRUE(r.Create());
+  const HWND h = r.m_hWnd;
+  EXPECT_FALSE(qav::ui::MessageWaiting());
+  std::thread worker([h] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    PostMessage(h, WM_RECORD, 1);
+  });
+  EXPECT_TRUE(qav::ui::WaitServingSends([] { return qav::ui::MessageWaiting(); }, 60000));
+  worker.join();
+  EXPECT_TRUE(qav::ui::PumpPending());
+  EXPECT_EQ(r.seen, std::vector<int>{1});
+  EXPECT_FALSE(qav::ui::MessageWaiting());
+  r.SetTimer(5, 1);
+  std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  EXPECT_TRUE(qav::ui::MessageWaiting());
+  r.KillTimer(5);
+  EXPECT_FALSE(qav::ui::MessageWaiting());
+  PostQuitMessage(0);
+  r.PostMessage(WM_RECORD, 2);
+  EXPECT_FALSE(qav::ui::MessageWaiting());
+}
+
 TEST_F(LoopTest, DisablingATopLevelWindowNests) {
   Recorder r;
   ASSERT_TRUE(r.Create());

@@ -487,7 +487,7 @@ void CMainClassic::FillSnapshot() {
   c.criteria = ToValidityTables(g_PeriodValidity);
 }
 
-void CMainClassic::SyncClassicWait() {
+void CMainClassic::SyncWaitDialog() {
   if (!m_bWaitKeepGoing) m_flags.keepGoingFlag.store(false);
   FollowDayLayouts(m_flags.layouts);
   m_nWaitPosition = WaitPosition(m_flags.progress.load(std::memory_order_relaxed));
@@ -513,13 +513,7 @@ void CMainClassic::OnGo() {
   StartWaitRange(m_plan.estimate, m_plan.estimateFine);
   m_bRunning.store(1);
   if (StartFunctorThread(this, &CMainClassic::RunClassicReports) == nullptr) m_bRunning.store(0);
-  while (m_bRunning.load() != 0) {
-    CWaitDialog::PumpMessages();
-    // A Cancel that the pump has just handled reaches the run now, not one wait later.
-    SyncClassicWait();
-    qav::ui::WaitServingSends([this] { return m_bRunning.load() == 0; }, 350);
-  }
-  SyncClassicWait();
+  WaitWhileSet(m_bRunning);
   m_nWaitPosition = m_nWaitRange;
   CWaitDialog::PumpMessages();
   delete m_pWaitDialog;

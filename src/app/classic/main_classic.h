@@ -151,8 +151,8 @@ class CMainClassic : public CMainDlg {
   void ShowList(std::vector<std::string> items, const char* emptyLine);
   GoInput TakeGoInput();
   void FillSnapshot();
-  // The Classic run's counterpart of SyncWaitDialog: its own flags and 64-bit counter.
-  void SyncClassicWait();
+  // The Classic run has its own flags and 64-bit counter.
+  void SyncWaitDialog() override;
 
   DECLARE_MESSAGE_MAP()
 

@@ -127,8 +127,9 @@ class CMainDlg : public CFormView {
 
   // ---- User-interface side of a run ----
   // Clears the keep-going flag in the run when the wait dialog's Cancel cleared its own, and moves
-  // the progress counter into the position the wait dialog reads.
-  void SyncWaitDialog();
+  // the progress counter into the position the wait dialog reads (the Classic view's run has flags
+  // of its own).
+  virtual void SyncWaitDialog();
   // The position on the bar of a run's progress counter.
   int WaitPosition(uint64_t progress) const;
   // Starts the wait dialog's range of a run at its five-minute range: `fiveMinute` and `fine` are
@@ -137,10 +138,15 @@ class CMainDlg : public CFormView {
   // Moves the wait dialog's range between the run's two ranges by the layouts of the days read,
   // and grows it by the units the run has added to it.
   void FollowDayLayouts(const CDayLayouts& layouts, int64_t added = 0);
-  // Pumps messages and the wait dialog, sleeping 350 ms between checks, until `flag` is 0.
+  // Pumps messages and the wait dialog, sleeping 350 ms between checks, until `flag` is 0. A message
+  // the worker posts ends the sleep, and so does a timer that is due: a title or line shows at
+  // once, not up to 350 ms later while the worker has gone on to the next phase, and the wait
+  // dialog reads the progress every 500 ms as its timer asks.
   void WaitWhileSet(const std::atomic<uint8_t>& flag);
-  // Sets the wait dialog's title (nothing without a wait dialog).
-  void SetWaitTitle(const char* title);
+  // Sets the wait dialog's title (nothing without a wait dialog). With `newPace` the run's work
+  // changes its kind here, and the time left follows the pace of what comes from now on
+  // (CWaitDialog::BeginPhase).
+  void SetWaitTitle(const char* title, bool newPace = false);
 
   // ---- Opening reports, telling the user ----
   // Starts `program` (or, when it is empty, the desktop's default application) on the report. When

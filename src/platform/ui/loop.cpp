@@ -203,6 +203,18 @@ bool PumpPending() {
   return true;
 }
 
+bool MessageWaiting() {
+  std::lock_guard<std::mutex> g(L().lock);
+  // While a quit request waits, the pumps stop at it and leave the rest waiting.
+  if (L().quit) return false;
+  for (const Queued& q : L().posted)
+    if (q.task || q.msg.message != WM_QUIT) return true;
+  const auto now = Clock::now();
+  for (const Timer& t : L().timers)
+    if (t.due <= now) return true;
+  return false;
+}
+
 bool WaitAndDispatchOne() {
   MSG m;
   if (PeekQueued(&m, PM_REMOVE)) {

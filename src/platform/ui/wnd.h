@@ -375,6 +375,9 @@ bool WaitAndDispatchOne();
 // Waits until ready() is true or the time-out (ms, 0xFFFFFFFF = none) passes, serving the
 // messages other threads send meanwhile. Returns ready()'s last answer.
 bool WaitServingSends(const std::function<bool()>& ready, DWORD timeoutMs);
+// True when a posted message or task, or a timer that is due, waits to be dispatched; false while
+// a quit request waits (the pumps stop at it).
+bool MessageWaiting();
 // The same for one event: WAIT_OBJECT_0 when it is signalled (an auto-reset event is consumed),
 // WAIT_TIMEOUT after the time-out.
 DWORD WaitForEventServingSends(Event& event, DWORD timeoutMs);
