@@ -7,8 +7,8 @@
 
 namespace {
 // The recent pace and the average agree within this factor: the estimate is steady. Beyond it,
-// before the time is shown, the pace has changed. (The shown countdown may lie 25 % off the
-// estimate besides.)
+// before the time is shown, the pace has changed. (The shown countdown may lie kBandPercent off
+// the estimate besides.)
 constexpr double kSteady = 1.2;
 
 // How many of n sorted samples enter the average, and the first of them.
@@ -82,15 +82,16 @@ bool CWaitEstimator::OnTick(DWORD now, int position, int upper) {
     m_nEstimate = static_cast<DWORD>(estimate);
 
     const int64_t e = m_nEstimate;
-    const int64_t margin = e * 25 / 100 + 1;
+    const int64_t margin = e * kBandPercent / 100 + 1;
     const int64_t c = m_nCountdown;
     if (c < e - margin || c > e + margin) m_nCountdown = m_nEstimate;
-    if (steady && !m_bShown) {
+    if (!m_bShown && (steady || now - m_nClockStart >= kShowAfterMs)) {
       m_bShown = true;
       m_nCountdown = m_nEstimate;  // the time left starts from the estimate it is first shown with
     }
   } else {
     // The first change starts the window too; a position that went down starts it again.
+    if (m_nStepCount == 0) m_nClockStart = now;
     RestartWindow(now, position);
   }
   // A sample or not (first change, or the position went down), the clock restarts here.

@@ -8,9 +8,11 @@
 // their time over their steps, so that a steady pace reads as steady however unevenly its steps
 // arrive: 2 and 8 steps on alternate ticks are 100 ms a step, not the 156 ms that a mean of the
 // per-change rates would make of them. From the average it derives an estimate for the steps
-// still to go. The countdown jumps to a new estimate only when the two differ by more than 25 %
-// plus 1 ms, so the display runs down smoothly at a steady rate. The first change of the position
-// only starts the clock: there is no estimate until the second.
+// still to go. The countdown jumps to a new estimate only when the two differ by more than
+// kBandPercent % plus 1 ms, so the display runs down smoothly at a steady rate; a wider band would
+// let it drift a quarter off the estimate, which on top of a run's uneven phases is more than the
+// time left can afford to be off. The first change of the position only starts the clock: there
+// is no estimate until the second.
 //
 // The time left is shown only once it is steady: the pace of the last kWindow changes of the
 // position (about three seconds) and that of the samples before them (at least as many) agree
@@ -18,7 +20,9 @@
 // another pace than the rest, and an estimate drawn from them would be several times off. When
 // the two differ by more before the time is shown, the pace has changed (a slow start is over):
 // the samples from before the window are dropped, so the estimate follows the new pace at once
-// instead of after a hundred samples.
+// instead of after a hundred samples. A pace that goes to and fro for longer (phases of different
+// work that take turns every second or two) is shown all the same once kShowAfterMs have passed
+// since the clock started: the average of its samples is the best there is.
 //
 // A run's work may change its kind for the rest of the run (the New view's rows, summed, sorted,
 // written and freed on one thread once its load on several threads is over), and the steps of the
@@ -47,6 +51,10 @@ class CWaitEstimator {
   static constexpr int kWindow = 6;
   // The samples of a new phase that give its pace.
   static constexpr int kPhaseSamples = 2;
+  // The time left is shown at the latest this long after the clock started.
+  static constexpr DWORD kShowAfterMs = 8000;
+  // How far (per cent, plus 1 ms) the countdown may lie off the estimate before it takes it.
+  static constexpr int64_t kBandPercent = 10;
 
   CWaitEstimator() = default;
 
@@ -81,6 +89,7 @@ class CWaitEstimator {
 
   int m_nLastPosition = 0;
   DWORD m_nLastPositionTime = 0;
+  DWORD m_nClockStart = 0;  // the tick count of the first change
   CScalarArray<SWaitSample> m_aSamples;  // oldest first
   DWORD m_nStepCount = 0;
   DWORD m_nEstimate = 0;

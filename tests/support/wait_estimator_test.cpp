@@ -63,6 +63,8 @@ TEST(WaitEstimator, TimeLeftIsShownOnceSteadyAndThenHolds) {
       {"2 and 8 steps", {{300, 10}}, {0.4, 1.6}, 6.5},
       {"1 and 10 steps", {{300, 11}}, {2 / 11.0, 20 / 11.0}, 6.5},
       {"5, 20, 5, 5, 20, 5 steps", {{300, 20}}, {0.5, 2, 0.5, 0.5, 2, 0.5}, 6.5},
+      // Steps that come only every two seconds: six changes take twelve; shown all the same.
+      {"steps every two seconds", {{40, 1000}}, {0, 0, 0, 4}, 10.5},
       // A second phase at 2.5 times the first one's time a step: followed within four seconds.
       {"a slower phase begins", {{20, 1000}, {30, 400}}, {1}, 6.5, true, 24},
       {"a faster phase begins", {{20, 400}, {30, 1000}}, {1}, 6.5, true, 24},
@@ -144,7 +146,7 @@ TEST(WaitEstimator, SteadyRateRunsDownSmoothlyAndHysteresisHolds) {
     e.OnTick(now, pos, 100);
     EXPECT_EQ(e.Countdown(), static_cast<DWORD>((100 - pos) * 500)) << pos;
   }
-  // A slightly slower step (within 25 % + 1 ms of the countdown) leaves the countdown running.
+  // A slightly slower step (within 10 % + 1 ms of the countdown) leaves the countdown running.
   now += 600;
   e.OnTick(now, 51, 100);
   const DWORD kept = 25000 - 600;  // the countdown ran down by 600 ms
@@ -162,11 +164,11 @@ TEST(WaitEstimator, SteadyRateRunsDownSmoothlyAndHysteresisHolds) {
 
 TEST(WaitEstimator, MarginBoundariesAreInclusive) {
   // A countdown of 1000 ms meets one sample of e ms per step with one step left, so the estimate
-  // is e and the margin e * 25 / 100 + 1: it stays within [e - margin, e + margin], else resets.
+  // is e and the margin e * 10 / 100 + 1: it stays within [e - margin, e + margin], else resets.
   struct Case {
     DWORD estimate;
     bool reset;
-  } cases[] = {{1000, false}, {1334, false}, {1335, true}, {800, false}, {799, true}};
+  } cases[] = {{1000, false}, {1112, false}, {1113, true}, {909, false}, {908, true}};
   for (const Case& c : cases) {
     CWaitEstimator e;
     e.m_nStepCount = 1;  // the clock started at tick 0, position 0
