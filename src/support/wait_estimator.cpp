@@ -6,9 +6,9 @@
 #include "containers/merge_sort.h"
 
 namespace {
-// The recent pace and the average agree within this factor: the estimate is steady. Beyond it,
-// before the time is shown, the pace has changed. (The shown countdown may lie kBandPercent off
-// the estimate besides.)
+// The recent pace and the pace before it agree within this factor: the estimate is steady. Beyond
+// it, before the time is shown, the pace has changed. (The shown countdown may lie kBandPercent
+// off the estimate besides.)
 constexpr double kSteady = 1.2;
 
 // How many of n sorted samples enter the average, and the first of them.
