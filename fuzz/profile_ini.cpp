@@ -1,6 +1,6 @@
 // Profile files are edited by hand: any bytes must load without harm, a written value must read
 // back, and saving what was loaded must be stable (a second save gives the same bytes). A file
-// with bytes that no settings text holds is left as it is.
+// with bytes that no settings text holds, or text without a section line, is left as it is.
 #include "platform/app/profile.h"
 
 #include <cstdint>
@@ -40,9 +40,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   (void)loaded.GetProfileString("OUTPUT", "TEXTVIEWER", "x");
   if (!loaded.WriteProfileString("FUZZ", "KEY", "value \xE9")) std::abort();
   const std::string first = Slurp(path);
-  // A file that holds bytes no settings text holds is not read and never written over.
+  // A file that holds bytes no settings text holds, or no section line, is not read and never
+  // written over.
   if (loaded.IsFileLeftAlone()) {
-    if (loaded.GetFileState() != CProfile::FileState::NotText || loaded.GetProfileString("GENERAL", "USE_CLASSIC") != "")
+    const CProfile::FileState state = loaded.GetFileState();
+    if ((state != CProfile::FileState::NotText && state != CProfile::FileState::NotSettings) ||
+        loaded.GetProfileString("GENERAL", "USE_CLASSIC") != "")
       std::abort();
     if (first != std::string(reinterpret_cast<const char*>(data), size)) std::abort();
     ::unlink(path.c_str());

@@ -79,6 +79,10 @@ class CNTSODB : public CThreadAccessControl {
 
   // ---- writing ----
   static int WriteHeader(char* buffer, const char* title, int positions[14], int layout);
+  // What Create would refuse before it touches a file: a header or a size that its layout cannot
+  // hold, a record area past 4 GiB. 0 when the database can be made (names already present aside).
+  int CheckNewDatabase(const CObjArray<CNTSO>& names, DWORD columns, const char* title, int version, int layout,
+                       int mode) const;
   int Create(const char* name, int mode, const CObjArray<CNTSO>& names, DWORD columns, const char* title,
              int version, int layout, CAdrArray<CNTSO>* present);
   int WriteNewDatabase(const CObjArray<CNTSO>& names, const char* title, int version, CAdrArray<CNTSO>* present);
@@ -147,8 +151,6 @@ class CNTSODB : public CThreadAccessControl {
   int FormatNumberField(char* out, int index, uint64_t value) const;
   int WriteFieldText(CIOFile& file, int index, const char* text);
   int WriteFileSizeField(CIOFile& file);
-  int CheckNewDatabase(const CObjArray<CNTSO>& names, DWORD columns, const char* title, int version, int layout,
-                       int mode) const;
   int ConvertCopyHeader(char* header, int positions[14], bool expand);
   // A database opened only for reading (modes 0 and 2) never queues a write, so its files are
   // opened as plain files and read on the calling thread: no I/O threads are started per day file.

@@ -1,5 +1,7 @@
 #include "archive/sample_archive.h"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -120,8 +122,11 @@ int MakeFolders(const std::string& path) {
 int WriteFile(const std::string& path, const void* data, size_t size) {
   FileHandle f;
   DWORD r = f.Open(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, CREATE_ALWAYS);
-  if (r == 0 && size > 0) r = f.WriteAt(0, data, size);
+  if (r != 0) return static_cast<int>(r);
+  if (size > 0) r = f.WriteAt(0, data, size);
   f.Close();
+  // A file cut short would be read as a short list or day: it goes.
+  if (r != 0) DeleteFileA(path.c_str());
   return static_cast<int>(r);
 }
 
@@ -343,12 +348,118 @@ std::vector<uint8_t> SampleRecords(uint32_t seed, int year, int month, int day, 
   return out;
 }
 
+int SampleArchiveMaxElements() {
+  // Four elements to a cabinet; a cabinet id holds its milepost in five digits, so the cabinets
+  // end where the last one's milepost would need six (two ids would then be the same).
+  int cabinets = 0;
+  while (MakeCabinet(cabinets).milepost <= 99999) ++cabinets;
+  return 4 * cabinets;
+}
+
+namespace {
+
+// One database day as the archive writes it: what it holds, its names with the elements they
+// are, its file's base name and its title.
+struct DatabaseDay {
+  SampleDayInfo info;
+  int index = 0;  // of the day in its year
+  CObjArray<CNTSO> names;
+  std::vector<int> written;
+  char base[32] = {};
+  char title[64] = {};
+
+  void MakeNames(const std::vector<SampleElement>& elements, bool uniform) {
+    for (size_t k = 0; k < elements.size(); ++k) {
+      const SampleElement& e = elements[k];
+      int size = info.columns == 288 ? e.recordSize5 : e.recordSize20;
+      if (size == 0) continue;
+      if (!uniform && index == 2 && k == 0) continue;  // one element missing on one day
+      names.Add(CNTSO(e.key.c_str(), static_cast<WORD>(e.typeWord), static_cast<WORD>(size)));
+      written.push_back(static_cast<int>(k));
+    }
+  }
+  int Mode() const { return info.expand ? 3 : 1; }
+  const char* Title() const { return index % 5 == 4 ? "" : title; }
+};
+
+// Calls `visit` with each database day of `year` in order (its names not yet made), and stops at
+// the first nonzero result, which it returns.
+template <typename F>
+int ForEachDatabaseDay(const SampleArchiveOptions& o, int year, F&& visit) {
+  int y = year, m = year == 1993 ? 6 : 1, d = 1;
+  for (int i = 0; i < o.days; ++i, AddDays(y, m, d, 1)) {
+    if (y != year) break;
+    DatabaseDay day;
+    day.index = i;
+    SampleDayInfo& info = day.info;
+    info.year = y, info.month = m, info.day = d;
+    bool uniform = o.uniformDays;
+    info.written = uniform || o.days < 3 || i != 1;  // the second day is missing
+    info.columns = uniform ? (o.fineDays ? 4320 : 288) : i % 2 == 0 ? 288 : 4320;
+    info.expand = !uniform && i % 3 == 2;
+    info.layout = !uniform && i % 4 == 3 ? 1 : 2;
+    std::snprintf(day.base, sizeof day.base, "%04d%02d%02d", y, m, d);
+    std::snprintf(day.title, sizeof day.title, "Synthetic %02d/%02d/%04d", m, d, y);
+    if (int r = visit(day)) return r;
+  }
+  return 0;
+}
+
+// The options are refused, before anything is written, when the archive they ask for cannot be
+// made whole: element names that would repeat, or a day file too large for its header's fields.
+int CheckOptions(const SampleArchiveOptions& o, std::string& message) {
+  const int most = SampleArchiveMaxElements();
+  if (o.elements < 1 || o.elements > most) {
+    message = std::to_string(o.elements) + " elements: a year has from 1 to " + std::to_string(most) +
+              " elements with names of their own";
+    return ERROR_INVALID_PARAMETER;
+  }
+  const std::vector<SampleElement> elements = SampleElements(0, o.elements);
+  // Days of one shape have names and headers of the same sizes: one check each.
+  std::vector<std::array<int, 5>> checked;
+  for (int year : o.years) {
+    if (year < 1993) continue;
+    const int r = ForEachDatabaseDay(o, year, [&](DatabaseDay& day) {
+      const std::array<int, 5> shape{day.info.columns, day.Mode(), day.info.layout, day.index == 2,
+                                     *day.Title() != '\0'};
+      if (!day.info.written || std::find(checked.begin(), checked.end(), shape) != checked.end()) return 0;
+      checked.push_back(shape);
+      day.MakeNames(elements, o.uniformDays);
+      CNTSODB db;
+      const int e = db.CheckNewDatabase(day.names, static_cast<DWORD>(day.info.columns), day.Title(), 1,
+                                        day.info.layout, day.Mode());
+      if (e == 0) return 0;
+      message = std::to_string(o.elements) + " elements do not fit the " +
+                (day.info.columns == 288 ? "five-minute" : "20-second") + " day file " + day.base + ".DAT (" +
+                NtsoLayoutName(day.info.layout) + " header, error " + std::to_string(e) + ")";
+      return static_cast<int>(ERROR_INVALID_PARAMETER);
+    });
+    if (r != 0) return r;
+  }
+  return 0;
+}
+
+// The files of a database day, removed when it could not be written whole.
+void RemoveDay(const std::string& base) {
+  DeleteFileA((base + ".DAT").c_str());
+  DeleteFileA((base + ".NTS").c_str());
+}
+
+}  // namespace
+
 int WriteSampleArchive(const SampleArchiveOptions& o, std::string* message, std::vector<SampleDayInfo>* daysWritten) {
   auto fail = [&](int r, const std::string& what) {
     if (message) *message = what + ": error " + std::to_string(r);
     return r;
   };
   if (o.root.empty()) return fail(ERROR_INVALID_PARAMETER, "no output folder");
+  {
+    std::string why;
+    if (int r = CheckOptions(o, why)) {
+      if (message) *message = why;
+      return r;
+    }
+  }
   int r = MakeFolders(o.root);
   if (r != 0) return fail(r, "cannot create " + o.root);
 
@@ -381,47 +492,35 @@ int WriteSampleArchive(const SampleArchiveOptions& o, std::string* message, std:
     if ((r = WriteFile(folder + "RMDC.LST", list.data(), list.size())) != 0) return fail(r, folder + "RMDC.LST");
     std::vector<SampleElement> elements = SampleElements(year, o.elements);
 
-    int y = year, m = year == 1993 ? 6 : 1, d = 1;
-    for (int i = 0; i < o.days; ++i, AddDays(y, m, d, 1)) {
-      if (y != year) break;
-      SampleDayInfo info;
-      info.year = y, info.month = m, info.day = d;
-      bool uniform = o.uniformDays;
-      info.written = uniform || o.days < 3 || i != 1;  // the second day is missing
-      info.columns = uniform ? (o.fineDays ? 4320 : 288) : i % 2 == 0 ? 288 : 4320;
-      info.expand = !uniform && i % 3 == 2;
-      info.layout = !uniform && i % 4 == 3 ? 1 : 2;
+    r = ForEachDatabaseDay(o, year, [&](DatabaseDay& day) {
+      const SampleDayInfo& info = day.info;
       if (daysWritten) daysWritten->push_back(info);
-      if (!info.written) continue;
-
-      CObjArray<CNTSO> names;
-      std::vector<int> written;
-      for (size_t k = 0; k < elements.size(); ++k) {
-        const SampleElement& e = elements[k];
-        int size = info.columns == 288 ? e.recordSize5 : e.recordSize20;
-        if (size == 0) continue;
-        if (!uniform && i == 2 && k == 0) continue;  // one element missing on one day
-        names.Add(CNTSO(e.key.c_str(), static_cast<WORD>(e.typeWord), static_cast<WORD>(size)));
-        written.push_back(static_cast<int>(k));
-      }
-      char base[32];
-      std::snprintf(base, sizeof base, "%04d%02d%02d", y, m, d);
-      char title[64];
-      std::snprintf(title, sizeof title, "Synthetic %02d/%02d/%04d", m, d, y);
-      stamp = SYSTEMTIME{static_cast<WORD>(y), static_cast<WORD>(m), 0, static_cast<WORD>(d), 23, 55, 0, 0};
+      if (!info.written) return 0;
+      day.MakeNames(elements, o.uniformDays);
+      const std::string base = folder + day.base;
+      stamp = SYSTEMTIME{static_cast<WORD>(info.year), static_cast<WORD>(info.month), 0, static_cast<WORD>(info.day),
+                         23, 55, 0, 0};
       CNTSODB db;
-      r = db.Create((folder + base).c_str(), info.expand ? 3 : 1, names, static_cast<DWORD>(info.columns),
-                    i % 5 == 4 ? "" : title, 1, info.layout, nullptr);
-      if (r != 0) return fail(r, folder + base + ".DAT");
-      for (size_t n = 0; n < written.size(); ++n) {
-        const SampleElement& e = elements[static_cast<size_t>(written[n])];
-        std::vector<uint8_t> rec = SampleRecords(o.seed, y, m, d, written[n], e.kind, info.columns);
+      int e = db.Create(base.c_str(), day.Mode(), day.names, static_cast<DWORD>(info.columns), day.Title(), 1,
+                        info.layout, nullptr);
+      for (size_t n = 0; e == 0 && n < day.written.size(); ++n) {
+        const SampleElement& el = elements[static_cast<size_t>(day.written[n])];
+        std::vector<uint8_t> rec = SampleRecords(o.seed, info.year, info.month, info.day, day.written[n], el.kind,
+                                                 info.columns);
         CStream s(rec.data(), static_cast<int>(rec.size()));
-        if ((r = db.WriteColumns(s, static_cast<int>(n), 0, info.columns)) != 0) return fail(r, "records");
+        e = db.WriteColumns(s, static_cast<int>(n), 0, info.columns);
       }
       stamp.wMinute = 59;
-      if ((r = db.Close()) != 0) return fail(r, folder + base + ".DAT");
-    }
+      const int closed = db.Close();
+      if (e == 0) e = closed;
+      // A day file that was not written whole would read as a day of other data: it goes.
+      if (e != 0) {
+        RemoveDay(base);
+        return fail(e, base + ".DAT");
+      }
+      return 0;
+    });
+    if (r != 0) return r;
   }
   return 0;
 }

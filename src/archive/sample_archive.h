@@ -28,7 +28,13 @@ struct SampleDayInfo {
   int layout = 2;
 };
 
+// The most elements a database year can have with every element named apart.
+int SampleArchiveMaxElements();
+
 // Writes the archive. Returns 0 or a Windows error number; `message` (if given) describes a failure.
+// Options that ask for an archive that cannot be made whole (more elements than can be named apart,
+// a day file too large for its header) are refused with 87 before anything is written; a file that
+// could not be written whole is removed.
 int WriteSampleArchive(const SampleArchiveOptions& options, std::string* message = nullptr,
                        std::vector<SampleDayInfo>* daysWritten = nullptr);
 

@@ -117,6 +117,9 @@ void HandlePowerOutage(const uint8_t* outage, CField170DB& rec, CFieldCommChanne
   rec.m_bOutageHeld = 1;
   if (silent) return;
   const unsigned year = static_cast<unsigned>(ExpandTwoDigitYear(outage[0]));
+  // The record holds year, month, day, but the text's date is shaped month/day/year ("%u/%u/%04u"),
+  // so the fields go in as month, day, year on purpose: "3/15/2024", not a year put where the month
+  // belongs ("2024/3/0015").
   Text(ch, rec, FIELD_MSG_EVENT, "Power Outage at %u/%u/%04u %u:%02u:%02u for %u:%02u:%02u due to %s",
        outage[1], outage[2], year, outage[3], outage[4], outage[5], outage[6], outage[7], outage[8],
        "Power Failure");

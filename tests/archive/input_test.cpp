@@ -18,6 +18,8 @@
 #include "archive/sample_archive.h"
 #include "archive_test_util.h"
 #include "platform/base/msgbox.h"
+#include "platform/base/errors.h"
+#include "platform/file_size_limit.h"
 
 namespace {
 
@@ -498,6 +500,60 @@ TEST(SampleArchive, SameSeedSameBytes) {
   EXPECT_TRUE(std::filesystem::exists(a.Path() + "PE1993/010193.VOL"));
   EXPECT_TRUE(std::filesystem::exists(a.Path() + "DATA1993/19930601.DAT"));
   EXPECT_GT(files, 10);
+}
+
+TEST(SampleArchive, AnArchiveThatCannotBeMadeWholeIsRefusedOrLeavesNoPartOfAFile) {
+  // The most elements whose names all differ, and one more.
+  const int most = SampleArchiveMaxElements();
+  const auto distinct = [](int count) {
+    std::vector<std::string> keys;
+    for (const SampleElement& e : SampleElements(1994, count)) keys.push_back(e.key);
+    std::sort(keys.begin(), keys.end());
+    return std::adjacent_find(keys.begin(), keys.end()) == keys.end();
+  };
+  EXPECT_TRUE(distinct(most));
+  EXPECT_FALSE(distinct(most + 1));
+  // Refused before anything is written: not even the output folder is made.
+  const struct {
+    const char* what;
+    int elements, days;
+    bool uniform;
+  } refused[] = {
+      {"names that repeat", 30000, 1, true},
+      {"one element too many", most + 1, 1, true},
+      {"a 20-second day too large for the NG.1 header", 10000, 4, false},
+  };
+  for (const auto& c : refused) {
+    SCOPED_TRACE(c.what);
+    ScratchFolder dir;
+    SampleArchiveOptions o;
+    o.root = dir / "arc";
+    o.years = {1994};
+    o.elements = c.elements;
+    o.days = c.days;
+    o.uniformDays = c.uniform;
+    std::string message;
+    EXPECT_EQ(WriteSampleArchive(o, &message), ERROR_INVALID_PARAMETER);
+    EXPECT_NE(message.find(std::to_string(c.elements) + " elements"), std::string::npos) << message;
+    EXPECT_FALSE(std::filesystem::exists(o.root));
+  }
+  // A write that fails part way (the disc full after 20,000 bytes, less than a day file) leaves
+  // the year's list and no part of a day file.
+  for (const int year : {1990, 1994}) {
+    SCOPED_TRACE(year);
+    ScratchFolder dir;
+    SampleArchiveOptions o;
+    o.root = dir / "arc";
+    o.years = {year};
+    {
+      ScopedFileSizeLimit full(20000);
+      EXPECT_EQ(WriteSampleArchive(o), ERROR_FILE_TOO_LARGE);
+    }
+    std::vector<std::string> left;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(o.root))
+      if (e.is_regular_file()) left.push_back(e.path().filename().string());
+    EXPECT_EQ(left, std::vector<std::string>{year == 1990 ? "LPDATA.PRN" : "RMDC.LST"});
+  }
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 
 #include <cmath>
 #include <cstring>
+#include <functional>
+#include <vector>
 
 #include "fielddevices/fuzzy_meter.h"
 
@@ -117,4 +119,80 @@ TEST(FuzzyMeter, CopiesAreDeepAndClearEmpties) {
   EXPECT_LT(lo.Compare(hi), 0);
   SFuzzyMeterSample a = {{1, 9}}, b = {{1, 0}};
   EXPECT_TRUE(a == b);
+}
+
+namespace {
+// Every input and the output: range 0 to 1, and five sets that do not overlap: the low shoulder
+// below 0.1, triangles about 0.25, 0.5 and 0.75 of half-width 0.1, the high shoulder above 0.9.
+// An input of 0.375 lies in none of them.
+SFuzzySetParams Apart(float min, float max) { return {min, max, {0.25f, 0.5f, 0.75f}, 0.1f, {0.1f, 0.1f, 0.1f}, 0.1f}; }
+constexpr float kNowhere = 0.375f;
+
+// The input value whose membership in `set` is `m` (on the rising edge of a triangle).
+float InputIn(int set, float m) {
+  if (set == 0) return 0.1f * (1 - m);
+  if (set == 4) return 0.9f + 0.1f * m;
+  return 0.25f * static_cast<float>(set) - 0.1f + 0.1f * m;
+}
+}  // namespace
+
+TEST(FuzzyMeter, EachRuleFeedsItsOwnSetWithTheSmallerOfItsMemberships) {
+  struct Membership {
+    int input, set;
+    float m;
+  };
+  struct Fired {
+    int rule;
+    float strength;
+  };
+  // The rule table: which memberships make a rule fire, and the one output set it feeds. Rules 5
+  // and 8 share a membership with rules 0 and 4, which fire with them into the same set.
+  const struct {
+    const char* what;
+    std::vector<Membership> in;
+    std::vector<Fired> fired;
+    int set;
+  } cases[] = {
+      {"rule 0", {{0, 4, 0.5f}}, {{0, 0.5f}}, 0},
+      {"rule 1", {{0, 3, 0.5f}}, {{1, 0.5f}}, 1},
+      {"rule 2", {{0, 2, 0.5f}}, {{2, 0.5f}}, 2},
+      {"rule 3", {{0, 1, 0.5f}}, {{3, 0.5f}}, 3},
+      {"rule 4", {{0, 0, 0.5f}}, {{4, 0.5f}}, 4},
+      {"rule 5, with rule 0", {{1, 0, 0.5f}, {0, 4, 0.75f}}, {{5, 0.5f}, {0, 0.75f}}, 0},
+      {"rule 6", {{1, 1, 0.5f}}, {{6, 0.5f}}, 1},
+      {"rule 7", {{1, 3, 0.5f}}, {{7, 0.5f}}, 3},
+      {"rule 8, with rule 4", {{1, 4, 0.5f}, {0, 0, 0.75f}}, {{8, 0.5f}, {4, 0.75f}}, 4},
+      {"rule 9", {{4, 2, 0.5f}}, {{9, 0.5f}}, 2},
+      {"rule 10", {{4, 1, 0.5f}}, {{10, 0.5f}}, 3},
+      {"rule 11", {{4, 0, 0.5f}}, {{11, 0.5f}}, 4},
+      {"rule 12", {{2, 4, 0.75f}, {3, 0, 0.5f}}, {{12, 0.5f}}, 0},
+      {"rule 13", {{2, 3, 0.5f}, {3, 1, 0.75f}}, {{13, 0.5f}}, 1},
+      {"rule 14", {{2, 2, 0.75f}, {3, 2, 0.5f}}, {{14, 0.5f}}, 2},
+      {"rule 15", {{5, 4, 0.5f}}, {{15, 0.5f}}, 4},
+      {"rule 16", {{6, 4, 0.5f}}, {{16, 0.5f}}, 4},
+      {"rule 17", {{7, 4, 0.5f}}, {{17, 0.5f}}, 0},
+      {"rules 15 and 16 in one set", {{5, 4, 0.5f}, {6, 4, 0.75f}}, {{15, 0.5f}, {16, 0.75f}}, 4},
+  };
+  // A set alone gives the rate at its centre: 0, 0.25, 0.5, 0.75 or 1 of the range 100 to 500.
+  const float rateOfSet[FUZZY_SET_COUNT] = {100, 200, 300, 400, 500};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    CFuzzyMeterConfig cfg;
+    for (auto& p : cfg.m_aInputParams) p = Apart(0, 1);
+    cfg.m_OutputParams = Apart(100, 500);
+    for (int r = 0; r < FUZZY_RULE_COUNT; ++r) cfg.m_afRuleWeight[r] = static_cast<float>(r + 1);
+    for (float& x : cfg.m_afInput) x = kNowhere;
+    for (const Membership& m : c.in) cfg.m_afInput[m.input] = InputIn(m.set, m.m);
+    const float rate = cfg.ComputeMeteringRate();
+    float strength[FUZZY_RULE_COUNT] = {};
+    float feeds = 0;
+    for (const Fired& f : c.fired) {
+      strength[f.rule] = f.strength;
+      feeds += f.strength * static_cast<float>(f.rule + 1);
+    }
+    for (int r = 0; r < FUZZY_RULE_COUNT; ++r) EXPECT_NEAR(cfg.m_afRuleStrength[r], strength[r], 1e-5) << "rule " << r;
+    for (int k = 0; k < FUZZY_SET_COUNT; ++k)
+      EXPECT_NEAR(cfg.m_afOutputStrength[k], k == c.set ? feeds : 0.0f, 1e-4) << "set " << k;
+    EXPECT_NEAR(rate, rateOfSet[c.set], 1e-3);
+  }
 }

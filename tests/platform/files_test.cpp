@@ -252,6 +252,13 @@ TEST(Files, ReplacingContentsThatFailsHalfWayKeepsTheOldFile) {
   EXPECT_TRUE(fs::is_symlink(dir / "link.cfg"));
   EXPECT_EQ(ReadText(file), "new\r\n");
   EXPECT_EQ(fs::status(file).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+  // A link that leads to no file (or to itself) stays a link, and nothing is made at its end.
+  fs::create_symlink(dir / "gone.cfg", dir / "dangling.cfg");
+  fs::create_symlink(dir / "self.cfg", dir / "self.cfg");
+  EXPECT_EQ(ReplaceFileContents(dir / "dangling.cfg", "x"), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(ReplaceFileContents(dir / "self.cfg", "x"), ERROR_PATH_NOT_FOUND);
+  EXPECT_TRUE(fs::is_symlink(dir / "dangling.cfg") && fs::is_symlink(dir / "self.cfg"));
+  EXPECT_FALSE(fs::exists(dir / "gone.cfg"));
   EXPECT_EQ(ReplaceFileContents(dir / "none/x.cfg", "x"), ERROR_PATH_NOT_FOUND);
   EXPECT_EQ(ReplaceFileContents(dir.path(), "x"), ERROR_ACCESS_DENIED);
   // Nor is a FIFO replaced, through a link or not.

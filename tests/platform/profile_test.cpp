@@ -8,8 +8,10 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -44,7 +46,8 @@ TEST(Profile, RoundTripWithDefaultsAndNegativeNumbers) {
   EXPECT_EQ(r.GetProfileString("GENERAL", "CDROM_PATH", "gone"), "gone");
   EXPECT_EQ(r.GetProfileInt("PE_VALID", "PEAK1_START", 72), 72u);
   EXPECT_EQ(r.GetProfileInt("GENERAL", "USE_CLASSIC", 0), 1u);
-  EXPECT_EQ(TestFolder::Read(path).find('\n') , TestFolder::Read(path).find("\r\n") + 1);
+  // A new file ends its lines with LF alone.
+  EXPECT_EQ(TestFolder::Read(path).find('\r'), std::string::npos);
 }
 
 TEST(Profile, ReadsHandWrittenFilesAndRejectsUnusableNames) {
@@ -171,6 +174,18 @@ TEST(Profile, AFileThatCannotBeASettingsFileIsNeitherWaitedOnNorReadNorWrittenOv
          ASSERT_EQ(::chmod(p.c_str(), 0444), 0);
        },
        CProfile::FileState::ReadOnly, 1},
+      {"a shopping list", [](const std::string& p) { TestFolder::Write(p, "milk\n[x] eggs\n[ ]\nUSE_CLASSIC=1\n"); },
+       CProfile::FileState::NotSettings, 0},
+      {"comments alone", [](const std::string& p) { TestFolder::Write(p, "; [GENERAL]\n\n# USE_CLASSIC=1\n"); },
+       CProfile::FileState::NotSettings, 0},
+      {"a link to a note",
+       [](const std::string& p) {
+         TestFolder::Write(p + ".note", "Dear reader,\nthese are notes.\n");
+         ASSERT_EQ(::symlink((p + ".note").c_str(), p.c_str()), 0);
+       },
+       CProfile::FileState::NotSettings, 0},
+      {"a link to no file", [](const std::string& p) { ASSERT_EQ(::symlink((p + ".note").c_str(), p.c_str()), 0); },
+       CProfile::FileState::BrokenLink, 0},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -178,6 +193,8 @@ TEST(Profile, AFileThatCannotBeASettingsFileIsNeitherWaitedOnNorReadNorWrittenOv
     const std::string path = dir / "qav.ini";
     c.make(path);
     const FileIdentity before = Identity(path);
+    const FileIdentity noteBefore = Identity(path + ".note");
+    const std::string note = TestFolder::Read(path + ".note");
     // Read on another thread, so that a read that waits on a FIFO fails the test instead of
     // stopping it: the FIFO then gets a writer that closes at once.
     auto read = std::async(std::launch::async, [&] { return std::make_unique<CProfile>(path); });
@@ -196,9 +213,12 @@ TEST(Profile, AFileThatCannotBeASettingsFileIsNeitherWaitedOnNorReadNorWrittenOv
     EXPECT_TRUE(p->Flush());
     p.reset();
     EXPECT_TRUE(Identity(path) == before);
+    // Nor is what a link leads to changed, or made.
+    EXPECT_TRUE(Identity(path + ".note") == noteBefore);
+    EXPECT_EQ(TestFolder::Read(path + ".note"), note);
     // No temporary file is left beside it.
     for (const auto& e : std::filesystem::directory_iterator(dir.path()))
-      EXPECT_TRUE(e.path() == path || e.path() == path + ".zero") << e.path();
+      EXPECT_TRUE(e.path() == path || e.path() == path + ".zero" || e.path() == path + ".note") << e.path();
   }
 }
 
@@ -219,63 +239,122 @@ TEST(Profile, ReadingTakesTimeInProportionToTheFile) {
 }
 
 TEST(Profile, ASaveKeepsTheLinesTheProfileDoesNotUse) {
-  // Each file gets USE_CLASSIC in GENERAL and a new section PE_VALID.
+  // Each file gets USE_CLASSIC in GENERAL and a new section PE_VALID, with the line ends it has.
   const struct {
     const char* what;
     std::string before, after;
+    bool link;  // the profile's name is a link to the file
   } cases[] = {
       {"a hand-written file",
        "; QAV settings, caf\xE9 \x81\x9D\n\n[GENERAL]  ; main\n; where the archive is\nCDROM_PATH=/media/cd\n"
        "note without equals\n=no key\n\n# output\n[OUTPUT]\nAUTOOPEN=0\n[broken\n[general]\nOTHER=1",
        // A section given twice is one: its second part follows the first.
-       "; QAV settings, caf\xE9 \x81\x9D\r\n\r\n[GENERAL]  ; main\r\n; where the archive is\r\nCDROM_PATH=/media/cd\r\n"
-       "note without equals\r\n=no key\r\n\r\n# output\r\n[general]\r\nOTHER=1\r\nUSE_CLASSIC=1\r\n[OUTPUT]\r\n"
-       "AUTOOPEN=0\r\n[broken\r\n\r\n[PE_VALID]\r\nPEAK1_START=5\r\n"},
-      {"plain text", "Dear reader,\nthese are notes.\n",
-       "Dear reader,\r\nthese are notes.\r\n\r\n[GENERAL]\r\nUSE_CLASSIC=1\r\n\r\n[PE_VALID]\r\nPEAK1_START=5\r\n"},
+       "; QAV settings, caf\xE9 \x81\x9D\n\n[GENERAL]  ; main\n; where the archive is\nCDROM_PATH=/media/cd\n"
+       "note without equals\n=no key\n\n# output\n[general]\nOTHER=1\nUSE_CLASSIC=1\n[OUTPUT]\n"
+       "AUTOOPEN=0\n[broken\n\n[PE_VALID]\nPEAK1_START=5\n",
+       false},
       {"the program's own file", "[GENERAL]\r\nUSE_CLASSIC=0\r\n\r\n",
-       "[GENERAL]\r\nUSE_CLASSIC=1\r\n\r\n[PE_VALID]\r\nPEAK1_START=5\r\n"},
-      {"an empty file", "", "[GENERAL]\r\nUSE_CLASSIC=1\r\n\r\n[PE_VALID]\r\nPEAK1_START=5\r\n"},
+       "[GENERAL]\r\nUSE_CLASSIC=1\r\n\r\n[PE_VALID]\r\nPEAK1_START=5\r\n", false},
+      {"a settings file the name links to", "[GENERAL] # mine\nUSE_CLASSIC=0\n",
+       "[GENERAL] # mine\nUSE_CLASSIC=1\n\n[PE_VALID]\nPEAK1_START=5\n", true},
+      {"an empty file", "", "[GENERAL]\nUSE_CLASSIC=1\n\n[PE_VALID]\nPEAK1_START=5\n", false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     TestFolder dir;
     const std::string path = dir / "qav.ini";
-    TestFolder::Write(path, c.before);
+    const std::string file = c.link ? dir / "kept/settings.ini" : path;
+    std::filesystem::create_directory(dir / "kept");
+    TestFolder::Write(file, c.before);
+    if (c.link) std::filesystem::create_symlink("kept/settings.ini", path);
     {
       CProfile p(path);
       EXPECT_EQ(p.GetFileState(), CProfile::FileState::Read);
       EXPECT_TRUE(p.WriteProfileInt("GENERAL", "USE_CLASSIC", 1));
       EXPECT_TRUE(p.WriteProfileInt("PE_VALID", "PEAK1_START", 5));
     }
-    EXPECT_EQ(TestFolder::Read(path), c.after);
+    EXPECT_EQ(TestFolder::Read(file), c.after);
+    EXPECT_EQ(std::filesystem::is_symlink(path), c.link);
     // Read again and saved unchanged, the file stays as it is.
     { CProfile(path).WriteProfileInt("GENERAL", "USE_CLASSIC", 1); }
-    EXPECT_EQ(TestFolder::Read(path), c.after);
+    EXPECT_EQ(TestFolder::Read(file), c.after);
   }
 }
 
+TEST(Profile, AnotherUsersFileKeepsItsOwnerAndModeOrIsLeftAlone) {
+  if (::geteuid() != 0) GTEST_SKIP() << "only root can make a file of another user's";
+  TestFolder dir;
+  ASSERT_EQ(::chmod(dir.path().c_str(), 0777), 0);
+  const std::string path = dir / "qav.ini";
+  TestFolder::Write(path, "[GENERAL]\nUSE_CLASSIC=0\n");
+  const uid_t nobody = 65534;
+  ASSERT_EQ(::chown(path.c_str(), nobody, nobody), 0);
+  ASSERT_EQ(::chmod(path.c_str(), 0646), 0);
+  {
+    // Root saves it as the file of its owner, with its mode.
+    CProfile p(path);
+    EXPECT_EQ(p.GetFileState(), CProfile::FileState::Read);
+    EXPECT_TRUE(p.WriteProfileInt("GENERAL", "USE_CLASSIC", 1));
+    EXPECT_TRUE(p.Flush());
+  }
+  struct stat st {};
+  ASSERT_EQ(::stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_uid, nobody);
+  EXPECT_EQ(st.st_gid, nobody);
+  EXPECT_EQ(st.st_mode & 07777, 0646u);
+  EXPECT_EQ(TestFolder::Read(path), "[GENERAL]\nUSE_CLASSIC=1\n");
+  // A user who may write root's file but cannot give a new one root's name leaves it alone.
+  ASSERT_EQ(::chown(path.c_str(), 0, 0), 0);
+  const FileIdentity before = Identity(path);
+  const pid_t child = ::fork();
+  if (child == 0) {
+    if (::setegid(nobody) != 0 || ::seteuid(nobody) != 0) ::_exit(2);
+    CProfile p(path);
+    const bool ok = p.GetFileState() == CProfile::FileState::OtherOwner && p.IsFileLeftAlone() &&
+                    p.GetProfileInt("GENERAL", "USE_CLASSIC", 0) == 1u && p.WriteProfileInt("GENERAL", "USE_CLASSIC", 2) &&
+                    p.Flush();
+    ::_exit(ok ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_TRUE(Identity(path) == before);
+}
+
 TEST(Profile, RandomTextKeepsEveryLineAndValueThroughASave) {
-  // Texts of the characters that make settings lines: after a write, the file holds every line
-  // without "=" that it held (section lines, comments, other text), in order, and reads the same
-  // values plus the one written.
+  // Texts of the characters that make settings lines: after a write, a settings text holds every
+  // line without "=" that it held (section lines, comments, other text), in order, with the line
+  // ends of its first line, and reads the same values plus the one written. A text without a
+  // section line is left as it is.
   const char alphabet[] = "[]=;# \tab\r\n\n\xE9";
   std::mt19937 random(5);
   TestFolder dir;
   const std::string path = dir / "qav.ini";
+  int written = 0, leftAlone = 0;
   for (int round = 0; round < 100; ++round) {
     std::string text(random() % 120, ' ');
     for (char& c : text) c = alphabet[random() % (sizeof alphabet - 1)];
+    if (round % 2 == 0) text += "\n[b]";  // a section line that half the texts have for sure
     TestFolder::Write(path, text);
     std::vector<std::pair<std::string, std::string>> keys;
     for (const char* s : {"a", "b", "ab", "A"})
       for (const char* k : {"a", "b", "ab", "b a"}) keys.emplace_back(s, k);
     std::vector<std::string> before;
+    bool ours = true;
     {
       CProfile p(path);
+      ours = !p.IsFileLeftAlone();
       for (const auto& [s, k] : keys) before.push_back(p.GetProfileString(s.c_str(), k.c_str(), "?"));
       ASSERT_TRUE(p.WriteProfileString("new", "key", "v"));
     }
+    ++(ours ? written : leftAlone);
+    if (!ours) {
+      EXPECT_EQ(TestFolder::Read(path), text);
+      EXPECT_EQ(std::count(before.begin(), before.end(), "?"), static_cast<ptrdiff_t>(before.size())) << text;
+      continue;
+    }
+    const size_t firstEnd = text.find('\n');
+    const std::string lineEnd = firstEnd != std::string::npos && firstEnd > 0 && text[firstEnd - 1] == '\r' ? "\r\n" : "\n";
     CProfile q(path);
     for (size_t i = 0; i < keys.size(); ++i)
       EXPECT_EQ(q.GetProfileString(keys[i].first.c_str(), keys[i].second.c_str(), "?"), before[i]) << text;
@@ -289,9 +368,13 @@ TEST(Profile, RandomTextKeepsEveryLineAndValueThroughASave) {
       if (!line.empty() && line.back() == '\r') line.pop_back();
       pos = eol + 1;
       if (line.find('=') != std::string::npos) continue;
-      const size_t found = saved.find(line + "\r\n", at);
+      // A line that still ends in CR keeps it through a CR LF.
+      const std::string end = !line.empty() && line.back() == '\r' ? "\r\n" : lineEnd;
+      const size_t found = saved.find(line + end, at);
       ASSERT_NE(found, std::string::npos) << "lost " << line << " of " << text;
-      at = found + line.size() + 2;
+      at = found + line.size() + end.size();
     }
   }
+  EXPECT_GE(written, 50);
+  EXPECT_GT(leftAlone, 10);
 }

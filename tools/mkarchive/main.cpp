@@ -20,7 +20,8 @@ const char kHelp[] =
     "                  1 June in 1993); years up to 1993 get a PE folder (LPDATA.PRN and\n"
     "                  MMDDYY.VOL/.OCC day files), so 1993 has both.\n"
     "  --elements N    detector elements per year: loops, stations, speed traps and metered\n"
-    "                  lanes in turn (default 40)\n"
+    "                  lanes in turn (default 40, at most 21120; fewer when a 20-second day\n"
+    "                  must fit the NG.1 header's eight-digit sizes)\n"
     "  --days N        days per year (default 5)\n"
     "  --uniform       every database day five-minute, FIXED, with all elements (for benchmarks);\n"
     "                  otherwise days alternate five-minute and 20-second layouts, FIXED and\n"
@@ -63,7 +64,9 @@ int main(int argc, char** argv) {
       o.seed = static_cast<uint32_t>(seed);
     } else if (!std::strcmp(a, "--elements")) {
       const char* v = value(a);
-      if (!v || !ParseInt(v, 1, 100000, o.elements)) return Usage("--elements needs a number from 1 to 100000");
+      const int most = SampleArchiveMaxElements();
+      if (!v || !ParseInt(v, 1, most, o.elements))
+        return Usage(("--elements needs a number from 1 to " + std::to_string(most)).c_str());
     } else if (!std::strcmp(a, "--days")) {
       const char* v = value(a);
       if (!v || !ParseInt(v, 1, 366, o.days)) return Usage("--days needs a number from 1 to 366");

@@ -252,12 +252,12 @@ void CElementLoader::LoadDatesThread() {
   } catch (const std::bad_alloc&) {
   }
   // Trees that do not fit in memory: what was made goes, the load fails with the not-enough-memory
-  // error, and the program goes on.
+  // error, and the program goes on. The text names no file: what failed is memory, and the record
+  // holds no name, or that of an earlier day.
   ClearTrees();
   m_bLoadFailed = 1;
   m_nPeriods = kPeriodsUnknown;
-  record.m_lOsError = static_cast<LONG>(ERROR_NOT_ENOUGH_MEMORY);
-  Report("Error opening input file [%s]", record);
+  if (m_pfnErrorHook != nullptr) m_pfnErrorHook("Element lists not loaded", ERROR_NOT_ENOUGH_MEMORY, m_pErrorContext);
   m_done->Set();
   PostNotice(kPeriodsUnknown);
 }

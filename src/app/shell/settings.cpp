@@ -43,9 +43,15 @@ std::string LeftAloneProfileMessage(const IProfileStore& profile) {
       why = "is larger than " + std::to_string(CProfile::kMaxFileBytes >> 20) + " MB.";
       break;
     case CProfile::FileState::NotText: why = "is not a settings file: it holds bytes that are not text."; break;
+    case CProfile::FileState::NotSettings: why = "is not a settings file: it holds text without a [section] line."; break;
+    case CProfile::FileState::BrokenLink: why = "is a link to a file that does not exist."; break;
     case CProfile::FileState::ReadOnly:
+    case CProfile::FileState::OtherOwner:
       return "The settings file\n" + file->GetPath() +
-             "\nis read-only.\n\nThe program starts with the settings in it and leaves that file as it is: "
+             (file->GetFileState() == CProfile::FileState::ReadOnly
+                  ? "\nis read-only."
+                  : "\nbelongs to another user or group, which a save by this user could not keep.") +
+             "\n\nThe program starts with the settings in it and leaves that file as it is: "
              "changes of the settings last until the program ends.";
     default: {
       std::string text;

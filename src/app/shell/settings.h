@@ -28,9 +28,10 @@ struct SOutputSettings {
 };
 
 // What the user is told, once, when the program leaves the settings file as it is: when it is there
-// but was not read (not a regular file, too large, unreadable, not text), and the program runs on
-// the defaults; or when it is read-only, and changes of the settings last only until the program
-// ends. Empty when the file was read and may be written, or does not exist.
+// but was not read (not a regular file, a link to no file, too large, unreadable, not text, text
+// without a section line), and the program runs on the defaults; or when it is read-only or another
+// user's, and changes of the settings last only until the program ends. Empty when the file was
+// read and may be written, or does not exist.
 std::string LeftAloneProfileMessage(const IProfileStore& profile);
 
 // The box shown when the settings could not be saved: `text`, then the settings file and the

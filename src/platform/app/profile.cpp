@@ -32,6 +32,18 @@ bool IsReadOnly(const std::string& path, const struct stat& st) {
   return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0;
 }
 
+// True when a save can give the new file this file's owner and group: the program runs as root, or
+// it owns the file and belongs to the file's group.
+bool CanKeepOwner(const struct stat& st) {
+  const uid_t self = ::geteuid();
+  if (self == 0) return true;
+  if (st.st_uid != self) return false;
+  if (st.st_gid == ::getegid()) return true;
+  std::vector<gid_t> groups(static_cast<size_t>(std::max(::getgroups(0, nullptr), 0)));
+  const int n = ::getgroups(static_cast<int>(groups.size()), groups.data());
+  return n > 0 && std::find(groups.begin(), groups.begin() + n, st.st_gid) != groups.begin() + n;
+}
+
 bool HasLineBreak(const char* s) { return s != nullptr && std::strpbrk(s, "\r\n") != nullptr; }
 
 std::string_view Trim(std::string_view s) {
@@ -39,6 +51,20 @@ std::string_view Trim(std::string_view s) {
   if (b == std::string_view::npos) return {};
   const auto e = s.find_last_not_of(" \t");
   return s.substr(b, e - b + 1);
+}
+
+// Calls `line` for each line of `text`, without its line end, until it returns false.
+template <typename F>
+void ForEachLine(std::string_view text, F&& line) {
+  size_t pos = 0;
+  while (pos < text.size()) {
+    auto eol = text.find('\n', pos);
+    if (eol == std::string_view::npos) eol = text.size();
+    std::string_view l = text.substr(pos, eol - pos);
+    pos = eol + 1;
+    if (!l.empty() && l.back() == '\r') l.remove_suffix(1);
+    if (!line(l)) return;
+  }
 }
 
 std::string HomeFolder() {
@@ -99,16 +125,23 @@ bool CProfile::Reload() {
   m_sections.clear();
   m_sectionIndex.clear();
   m_readError = 0;
+  m_lineEnd = "\n";
   m_fileState = FileState::Unreadable;
   // Only a regular file is opened, and without waiting: a FIFO put in its place between the check
   // and the open still does not block, and is refused by the second check.
   struct stat st {};
   if (::stat(m_path.c_str(), &st) != 0) {
-    if (errno == ENOENT || errno == ENOTDIR) {
+    const int error = errno;
+    // A link to no file is left as it is: a save would make a file at its end, or in its place.
+    if (error == ENOENT && ::lstat(m_path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+      m_fileState = FileState::BrokenLink;
+      return false;
+    }
+    if (error == ENOENT || error == ENOTDIR) {
       m_fileState = FileState::Absent;
       return true;
     }
-    m_readError = ErrnoToWinError(errno, m_path.c_str());
+    m_readError = ErrnoToWinError(error, m_path.c_str());
     return false;
   }
   if (!S_ISREG(st.st_mode)) {
@@ -161,36 +194,53 @@ bool CProfile::Reload() {
     m_fileState = FileState::NotText;
     return false;
   }
+  // Nor is a note or a list that was put there, or that the name links to, the program's own.
+  if (!IsSettingsText(text)) {
+    m_fileState = FileState::NotSettings;
+    return false;
+  }
   Parse(text);
   if (IsReadOnly(m_path, st)) m_fileState = FileState::ReadOnly;
+  else if (!CanKeepOwner(st)) m_fileState = FileState::OtherOwner;
   return true;
+}
+
+bool CProfile::IsSettingsText(std::string_view text) {
+  bool blank = true, section = false;
+  ForEachLine(text, [&](std::string_view line) {
+    const std::string_view t = Trim(line);
+    if (t.empty()) return true;
+    blank = false;
+    const auto close = t.find(']');
+    if (t[0] != '[' || close == std::string_view::npos || Trim(t.substr(1, close - 1)).empty()) return true;
+    const std::string_view rest = Trim(t.substr(close + 1));
+    section = rest.empty() || rest[0] == ';' || rest[0] == '#';
+    return !section;
+  });
+  return blank || section;
 }
 
 void CProfile::Parse(const std::string& all) {
   const std::string_view text(all);
+  const auto firstEnd = text.find('\n');
+  m_lineEnd = firstEnd != std::string_view::npos && firstEnd > 0 && text[firstEnd - 1] == '\r' ? "\r\n" : "\n";
   Section* current = nullptr;
   // A line the profile does not use stays where it is.
   const auto keep = [&](std::string_view line) {
     if (current == nullptr) m_leadingLines.emplace_back(line);
     else current->entries.push_back({std::string(), std::string(line), true});
   };
-  size_t pos = 0;
-  while (pos < text.size()) {
-    auto eol = text.find('\n', pos);
-    if (eol == std::string_view::npos) eol = text.size();
-    std::string_view line = text.substr(pos, eol - pos);
-    pos = eol + 1;
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+  ForEachLine(text, [&](std::string_view line) {
     const std::string_view t = Trim(line);
     if (t.empty() || t[0] == ';' || t[0] == '#') {
       keep(line);
-      continue;
+      return true;
     }
     if (t[0] == '[') {
       const auto close = t.find(']');
       if (close == std::string_view::npos) {  // not a section line
         keep(line);
-        continue;
+        return true;
       }
       const std::string name(t.substr(1, close - 1));
       Section* found = FindSection(name.c_str());
@@ -202,23 +252,24 @@ void CProfile::Parse(const std::string& all) {
         const std::string header(line);
         current = &AddSection(name, &header);
       }
-      continue;
+      return true;
     }
     const auto eq = line.find('=');
     const std::string_view key = eq == std::string_view::npos ? std::string_view() : Trim(line.substr(0, eq));
     if (current == nullptr || key.empty()) {
       keep(line);
-      continue;
+      return true;
     }
     // A key given twice keeps its first place and its last value.
     std::string folded = Folded(key);
     if (Entry* e = current->Find(folded)) {
       e->value.assign(line.substr(eq + 1));
-      continue;
+      return true;
     }
     current->index.emplace(std::move(folded), current->entries.size());
     current->entries.push_back({std::string(key), std::string(line.substr(eq + 1))});
-  }
+    return true;
+  });
 }
 
 CProfile::FileState CProfile::GetFileState() const {
@@ -347,13 +398,19 @@ BOOL CProfile::WriteProfileString(const char* section, const char* key, const ch
 }
 
 DWORD CProfile::Save(bool durable) {
-  // A file that was there but was not read, or is read-only, is never written over.
+  // A file that was there but was not read, is read-only or is another's, is never written over.
   if (IsFileLeftAlone()) return 0;
   std::string text;
-  for (const auto& line : m_leadingLines) text += line + "\r\n";
+  // A line that itself ends in CR (read from "...\r\r\n") ends in CR LF even in a file of LF line
+  // ends, so that reading it again strips only the line end.
+  const auto add = [&](const std::string& line) {
+    text += line;
+    text += !line.empty() && line.back() == '\r' ? "\r\n" : m_lineEnd;
+  };
+  for (const auto& line : m_leadingLines) add(line);
   for (const auto& s : m_sections) {
-    text += s.header + "\r\n";
-    for (const auto& e : s.entries) text += (e.kept ? e.value : e.name + "=" + e.value) + "\r\n";
+    add(s.header);
+    for (const auto& e : s.entries) add(e.kept ? e.value : e.name + "=" + e.value);
   }
   const std::string folder = NativeParent(m_path);
   if (const DWORD e = MakeFolders(folder)) return e;

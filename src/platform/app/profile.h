@@ -11,13 +11,18 @@
 // without "=") where it was; a new key goes after the last key of its section, a new section at
 // the end.
 //
+// A save writes the line ends the file has (those of its first line); a new file gets LF. It keeps
+// the file's mode, owner and group. A symbolic link stays a link: the file it leads to is read and
+// saved under the same rules as a plain file.
+//
 // Only a regular file of at most kMaxFileBytes is read, and it is read without ever waiting on it
 // (a FIFO or a device in its place is not opened for reading). A file that is there but is not
-// read, or holds bytes that no settings text holds (NUL and the other control bytes but tab, CR
-// and LF), leaves the profile empty, so every value is its default, and is never written over. A
-// read-only file is read and never written over either. Values written to a file left alone stay
-// in memory for the rest of the run. What the read found is kept for the program to tell its
-// user.
+// read, holds bytes that no settings text holds (NUL and the other control bytes but tab, CR and
+// LF), or holds text without a section line, leaves the profile empty, so every value is its
+// default, and is never written over; so is a link that leads to no file. A read-only file, or one
+// whose owner or group a save could not keep, is read and never written over either. Values
+// written to a file left alone stay in memory for the rest of the run. What the read found is kept
+// for the program to tell its user.
 #pragma once
 
 #include "platform/base/types.h"
@@ -25,6 +30,7 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -51,12 +57,18 @@ public:
     TooLarge,        // larger than kMaxFileBytes: left alone
     Unreadable,      // could not be read (GetReadError tells why): left alone
     NotText,         // holds bytes that no settings text holds: not read, left alone
+    NotSettings,     // text without a section line (a note, a list): not read, left alone
+    BrokenLink,      // a symbolic link to no file: left alone
     ReadOnly,        // read, but not writable for this program: left alone
+    OtherOwner,      // read, but a save could not keep its owner or group: left alone
   };
 
   // True for a byte that no settings text holds: NUL and the other C0 control bytes but tab, CR
   // and LF. Every other byte is Windows-1252 text.
   static bool IsNonTextByte(unsigned char c) { return c < 0x20 && c != '\t' && c != '\r' && c != '\n'; }
+  // True for text that has a line "[name]" (blanks and a ";" or "#" comment may follow), or has
+  // nothing but blank lines: a settings file. Other text belongs to something else.
+  static bool IsSettingsText(std::string_view text);
 
   // Reads the file again. A missing file is an empty profile; false when it exists but is not
   // read (see FileState): the profile is then empty and the file is left as it is. A read-only
@@ -115,6 +127,7 @@ private:
   DWORD Save(bool durable);
 
   std::string m_path;
+  std::string m_lineEnd = "\n";  // what a save ends each line with
   std::vector<std::string> m_leadingLines;  // lines before the first section
   std::vector<Section> m_sections;
   std::unordered_map<std::string, size_t> m_sectionIndex;  // folded name -> position in m_sections

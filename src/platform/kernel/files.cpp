@@ -447,11 +447,12 @@ DWORD ReplaceFileContents(const std::string& nativePath, std::string_view data, 
   struct stat st {};
   bool exists = ::lstat(target.c_str(), &st) == 0;
   if (exists && S_ISLNK(st.st_mode)) {
+    // The file a link leads to is replaced and the link stays; a link that leads to no file is
+    // neither replaced by a file nor given one at its end.
     char* real = ::realpath(target.c_str(), nullptr);
-    if (real != nullptr) {
-      target = real;
-      std::free(real);
-    }
+    if (real == nullptr) return Fail(ErrnoError(target));
+    target = real;
+    std::free(real);
     exists = ::stat(target.c_str(), &st) == 0;
   }
   // Only a regular file is replaced: a rename would put a file in place of a folder, FIFO, device
@@ -460,8 +461,14 @@ DWORD ReplaceFileContents(const std::string& nativePath, std::string_view data, 
   std::string temp = target + ".XXXXXX";
   const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
   if (fd < 0) return Fail(ErrnoError(target));
-  ::fchmod(fd, exists ? (st.st_mode & 07777) : 0644);
   DWORD error = 0;
+  // The new file gets the old one's owner and group first (a change of owner may clear mode bits),
+  // then its mode. When they cannot be kept (only root gives a file away), the old file stays.
+  struct stat made {};
+  if (exists && (::fstat(fd, &made) != 0 ||
+                 ((made.st_uid != st.st_uid || made.st_gid != st.st_gid) && ::fchown(fd, st.st_uid, st.st_gid) != 0)))
+    error = ErrnoError(target);
+  if (error == 0 && ::fchmod(fd, exists ? (st.st_mode & 07777) : 0644) != 0) error = ErrnoError(target);
   for (size_t done = 0; done < data.size() && error == 0;) {
     const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
     if (n < 0 && errno == EINTR) continue;

@@ -156,9 +156,10 @@ std::string GetTempFolder();  // as GetTempPathA
 
 // Replaces a file's whole contents so that a failure never leaves it half written: the data go
 // to a new temporary file in the same folder, which is flushed to the disc when `sync` is set,
-// then renamed over the file (a symbolic link is followed, so the file it names is replaced). On
-// failure the old file stays as it was and no temporary file is left. `nativePath` is in the
-// system's form (ToNativePath). An existing file keeps its permissions; a new one gets 0644.
+// then renamed over the file (a symbolic link is followed, so the file it names is replaced; a
+// link that leads to no file is refused with that error). On failure the old file stays as it was
+// and no temporary file is left. `nativePath` is in the system's form (ToNativePath). An existing
+// file keeps its permissions, owner and group (5 when they cannot be kept); a new one gets 0644.
 // Anything but a regular file in its place (a folder, FIFO, device) is left alone: 5.
 // Returns 0 or the error number.
 DWORD ReplaceFileContents(const std::string& nativePath, std::string_view data, bool sync = true);

@@ -60,6 +60,7 @@ class ClassicEndToEnd : public ClassicViewTest {
     o.elements = 8;
     o.days = 5;
     std::string message;
+    days_.clear();  // the writer appends, and a repeated run sets the suite up again
     ASSERT_EQ(WriteSampleArchive(o, &message, &days_), 0) << message;
   }
   static void TearDownTestSuite() {

@@ -6,6 +6,7 @@
 #include <pthread.h>
 
 #include <atomic>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -319,10 +320,12 @@ class CShortOfMemoryLoader : public CElementLoader {
   long allocations = -1;
   std::atomic<int> reports{0};
   std::atomic<DWORD> lastError{0};
-  static void Hook(const char*, DWORD error, void* context) {
+  char lastText[256] = {};  // read after the loader's thread has ended
+  static void Hook(const char* text, DWORD error, void* context) {
     auto* self = static_cast<CShortOfMemoryLoader*>(context);
     ++self->reports;
     self->lastError = error;
+    std::snprintf(self->lastText, sizeof self->lastText, "%s", text);
   }
 
  protected:
@@ -369,6 +372,8 @@ TEST_F(ElementLoaderTest, MemoryThatRunsOutEmptiesTheTreesAndTellsError8) {
       EXPECT_EQ(loader.m_Roadways.m_nSize + loader.m_Cabinets.m_nSize + loader.m_Elements.m_nSize, 0);
       EXPECT_GT(loader.reports.load(), 0);
       EXPECT_EQ(loader.lastError.load(), ERROR_NOT_ENOUGH_MEMORY);
+      // Memory ran out, not a file's opening: no file, and no empty name, is blamed.
+      EXPECT_EQ(std::string(loader.lastText).find("Error opening"), std::string::npos) << loader.lastText;
     }
   }
   EXPECT_GT(refused, 20);

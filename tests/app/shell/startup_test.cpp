@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <functional>
@@ -72,6 +73,10 @@ TEST_F(StartupTest, ASettingsFileThatIsNotReadOrReadOnlyIsNamedOnceAndLeftAsItIs
          std::ofstream(p, std::ios::binary) << bytes;
        },
        "is not a settings file: it holds bytes that are not text." + defaults, IDR_MAINFRAME, 72},
+      {"a shopping list", [](const std::string& p) { std::ofstream(p, std::ios::binary) << "milk\neggs\nUSE_CLASSIC=1\n"; },
+       "is not a settings file: it holds text without a [section] line." + defaults, IDR_MAINFRAME, 72},
+      {"a link to no file", [](const std::string& p) { ASSERT_EQ(::symlink((p + ".gone").c_str(), p.c_str()), 0); },
+       "is a link to a file that does not exist." + defaults, IDR_MAINFRAME, 72},
       {"a read-only file",
        [&](const std::string& p) {
          std::ofstream(p, std::ios::binary) << stored;
