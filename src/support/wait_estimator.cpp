@@ -107,7 +107,6 @@ void CWaitEstimator::BeginPhase(DWORD now, int position) {
   if (!m_bShown) return;
   m_aSamples.RemoveAll();
   m_bPhaseYoung = true;
-  RestartWindow(now, position);
   // The phase's first sample counts from here; the steps that came since the last change went
   // partly to the phase before.
   if (m_nStepCount != 0 && position >= m_nLastPosition) {

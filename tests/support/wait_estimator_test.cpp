@@ -54,6 +54,8 @@ TEST(WaitEstimator, TimeLeftIsShownOnceSteadyAndThenHolds) {
       {"steady", {{40, 1000}}, {1}, 6.5},
       {"steady with jitter", {{40, 1000}}, {1.4, 0.6}, 6.5},
       {"slow start, then fast", {{3, 140}, {35, 1000}}, {1}, 9.5},
+      // The same at the counts of a real run, a small fraction of a millisecond a step.
+      {"slow start, then fast, many steps", {{3, 14000}, {35, 100000}}, {1}, 9.5},
       {"fast start, then slow", {{2, 3000}, {40, 1000}}, {1}, 9.5},
       {"loading, then writing", {{10, 900}, {25, 1080}}, {1.2, 0.8}, 6.5},
       {"writing, then loading", {{10, 1080}, {25, 900}}, {1.2, 0.8}, 6.5},
