@@ -333,6 +333,68 @@ TEST_F(QtOwnerTest, AClickedWindowThatModalWindowsDisableHandsTheActivationToThe
   EXPECT_TRUE(boxActive);
 }
 
+// While a box is up none of the program's other windows takes input: its owner, a window the
+// owner has up (the status window) and a window of its own (a viewer). A click on any of them
+// gives the box the activation, and the key the user types next answers it. A file chooser keeps
+// the keyboard the same way.
+TEST_F(QtOwnerTest, AClickOnAnyOtherWindowWhileABoxIsUpGivesTheBoxTheKeys) {
+  AskDlg viewer;
+  ASSERT_TRUE(viewer.Create(9600));
+  viewer.ShowWindow(SW_SHOW);
+  Settle();
+  const struct {
+    const char* what;
+    CWnd* clicked;
+    Qt::Key key;
+    int answer;
+  } cases[] = {
+      {"the owner, Return", &owner, Qt::Key_Return, IDYES},
+      {"the status window, Return", &status, Qt::Key_Return, IDYES},
+      {"the status window, Escape", &status, Qt::Key_Escape, IDCANCEL},
+      {"the status window, Space", &status, Qt::Key_Space, IDYES},
+      {"the status window, N", &status, Qt::Key_N, IDNO},
+      {"a window without an owner, Return", &viewer, Qt::Key_Return, IDYES},
+  };
+  CWnd* windows[] = {&owner, &status, &viewer};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    bool held = true, boxActive = false, rescued = false;
+    Later([&] {
+      const HWND box = ::GetParent(GetFocus());
+      for (CWnd* w : windows) held = held && !w->IsWindowEnabled();
+      W(*c.clicked)->activateWindow();
+      QTest::mouseClick(W(c.clicked->GetDlgItem(IDC_CHECK)->m_hWnd), Qt::LeftButton);
+      Settle();
+      boxActive = QApplication::activeWindow() == W(box);
+      QTest::keyClick(QApplication::focusWidget(), c.key);
+      Later([&rescued, box] {
+        if (!::IsWindow(box)) return;
+        rescued = true;
+        ::PostMessage(box, WM_COMMAND, IDCANCEL, 0);
+      }, 500);
+    });
+    EXPECT_EQ(::MessageBox(owner.m_hWnd, "Replace the file?", "QAV", MB_YESNOCANCEL), c.answer);
+    EXPECT_FALSE(rescued) << "the key did not reach the box";
+    EXPECT_TRUE(held) << "a window took input under the box";
+    EXPECT_TRUE(boxActive);
+    EXPECT_EQ(c.clicked->IsDlgButtonChecked(IDC_CHECK), static_cast<UINT>(BST_UNCHECKED)) << "the click went through";
+    for (CWnd* w : windows) EXPECT_TRUE(w->IsWindowEnabled());
+  }
+
+  bool chooserActive = false;
+  Later([&] {
+    W(status)->activateWindow();
+    Settle();
+    QWidget* chooser = QApplication::activeModalWidget();
+    chooserActive = chooser != nullptr && QApplication::activeWindow() == chooser;
+    if (chooser != nullptr) QTest::keyClick(chooser, Qt::Key_Escape);
+  }, 100);
+  CFileDialog chooser(TRUE, nullptr, nullptr, OFN_HIDEREADONLY, "All Files (*.*)|*.*||", &owner);
+  EXPECT_EQ(chooser.DoModal(), IDCANCEL);
+  EXPECT_TRUE(chooserActive);
+  viewer.DestroyWindow();
+}
+
 // After a modal dialog goes its owner has the activation. Another window of ours that the window
 // manager activates right after (openbox's own choice) gives it back; one the user clicks keeps it.
 TEST_F(QtOwnerTest, TheOwnerAModalDialogLeftKeepsTheActivationUnlessTheUserClicksElsewhere) {

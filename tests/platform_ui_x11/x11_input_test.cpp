@@ -346,3 +346,65 @@ TEST_F(FrameTest, AnOwnedWindowStaysAboveItsOwnerAndComesBackWithoutTheKeyboard)
 }
 
 }  // namespace
+
+namespace {
+
+// Under a window manager a window offers minimise and maximise only where its style asks for them:
+// the frame and a window of its own with both boxes (a viewer) have them, a modal dialog and a
+// message box have neither, so the user cannot minimise a box and, with it, the whole program.
+TEST_F(FrameTest, UnderAWindowManagerOnlyWindowsWhoseStyleAsksForThemOfferMinimiseAndMaximise) {
+  if (!xtest::UnderWindowManager()) GTEST_SKIP() << "runs under a window manager (scripts/openbox.sh)";
+  static const DialogTemplate kViewer{9820, "Viewer Window", 160, 60, {{Ctl::DefPushButton, IDOK, "OK", 0, 49, 39, 50, 14}},
+                                      "MS Shell Dlg", 8, WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX};
+  RegisterDialogTemplate(&kAsk);
+  RegisterDialogTemplate(&kViewer);
+  frame.ShowWindow(SW_SHOWMAXIMIZED);
+  CDialog viewer(9820);
+  ASSERT_TRUE(viewer.Create(9820));
+  viewer.ShowWindow(SW_SHOWNORMAL);
+  auto first = [](std::string w) { return w.substr(0, w.find('\n')); };
+  auto property = [](const std::string& w, const char* name) { return Shell("xprop -id " + w + " " + name); };
+  // What the window manager allows, once it manages the window (it offers Close to every one).
+  auto actions = [&](const char* title) {
+    const std::string w = first(XWindow(title));
+    std::string a;
+    WaitFor([&] { return (a = property(w, "_NET_WM_ALLOWED_ACTIONS")).find("CLOSE") != std::string::npos; }, 5000);
+    return a;
+  };
+  const std::string main = first(XWindow("QAV Frame"));
+  std::vector<std::string> seen;
+  std::thread user([&] {
+    for (const char* title : {"Ask Me", "Box"}) {
+      seen.push_back(std::string(title) + ": " + actions(title));
+      // Asked to minimise all the same (a key of the window manager's), the frame stays.
+      const std::string w = first(XWindow(title));
+      Shell("xdotool windowminimize " + w);
+      Sleep(500);
+      seen.push_back(std::string(title) + " minimised, the frame: " + property(main, "WM_STATE"));
+      Shell("xdotool windowactivate --sync " + w + " key Return");
+    }
+  });
+  CDialog dlg(9800, &frame);
+  qav::ui::PostTask([&] { ::SetTimer(dlg.m_hWnd, 1, 20000); });  // a safety net
+  dlg.DoModal();
+  ::MessageBox(frame.m_hWnd, "one", "Box", MB_OK);
+  user.join();
+  const std::string frameActions = actions("QAV Frame"), viewerActions = actions("Viewer Window");
+  for (const std::string& a : {frameActions, viewerActions}) {
+    EXPECT_NE(a.find("MINIMIZE"), std::string::npos) << a;
+    EXPECT_NE(a.find("MAXIMIZE"), std::string::npos) << a;
+  }
+  ASSERT_EQ(seen.size(), 4u);
+  for (size_t i : {0u, 2u}) {
+    EXPECT_EQ(seen[i].find("MINIMIZE"), std::string::npos) << seen[i];
+    EXPECT_EQ(seen[i].find("MAXIMIZE"), std::string::npos) << seen[i];
+    EXPECT_NE(seen[i + 1].find("Normal"), std::string::npos) << seen[i + 1];
+  }
+  // The viewer minimised by the user goes alone.
+  Shell("xdotool windowminimize " + first(XWindow("Viewer Window")));
+  Sleep(500);
+  EXPECT_NE(property(main, "WM_STATE").find("Normal"), std::string::npos) << "the viewer took the frame with it";
+  viewer.DestroyWindow();
+}
+
+}  // namespace

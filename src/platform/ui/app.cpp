@@ -82,13 +82,15 @@ BOOL CFormView::Create(CWnd* parent, UINT id) {
   return TRUE;
 }
 
+// A form takes Tab between its controls and Return on a push button; other keys, Return
+// elsewhere included, go to the control.
 BOOL CFormView::PreTranslateMessage(MSG* msg) {
   if (msg->message == WM_KEYDOWN && msg->wParam == VK_TAB) {
     CWnd* next = GetNextDlgTabItem(CWnd::FromHandle(msg->hwnd));
     if (next != nullptr) ::SetFocus(next->m_hWnd);
     return TRUE;
   }
-  return FALSE;
+  return PressButtonOnReturn(msg) ? TRUE : FALSE;
 }
 
 // ---- CFrameWnd ----

@@ -139,6 +139,14 @@ BaseUnits BuildControls(WndState* host, const DialogTemplate& t) {
   return u;
 }
 
+bool PressButtonOnReturn(const MSG* msg) {
+  if (msg->message != WM_KEYDOWN || msg->wParam != VK_RETURN) return false;
+  WndState* target = Find(msg->hwnd);
+  if (target == nullptr || target->kind != Kind::Button) return false;
+  input::Click(msg->hwnd);
+  return true;
+}
+
 }  // namespace qav::ui
 
 // ---- CDialog ----
@@ -195,13 +203,11 @@ INT_PTR CDialog::DoModal() {
     owner = DefaultOwner();
   }
   const HWND hadFocus = ::GetFocus();
-  if (owner != nullptr) ::EnableWindow(owner, FALSE);
+  ModalHold hold(owner);
   m_bEnded = false;
   m_nModalResult = IDCANCEL;
-  if (!CreateFromTemplate(*t, owner, false)) {
-    if (owner != nullptr) ::EnableWindow(owner, TRUE);
-    return -1;
-  }
+  if (!CreateFromTemplate(*t, owner, false)) return -1;
+  hold.Up(m_hWnd);
   WndState* s = State();
   HWND first = s != nullptr ? FirstTabStop(s) : nullptr;
   if (Send(m_hWnd, WM_INITDIALOG, reinterpret_cast<WPARAM>(first)) && !m_bEnded && m_hWnd != nullptr) {
@@ -218,7 +224,7 @@ INT_PTR CDialog::DoModal() {
   int result = m_nModalResult;
   // The owner takes input again before the dialog goes, so that the activation the dialog leaves
   // goes to the owner and not to another window the owner has up (the status window).
-  if (owner != nullptr) ::EnableWindow(owner, TRUE);
+  hold.Release();
   if (m_hWnd != nullptr) ::DestroyWindow(m_hWnd);
   ReturnFromModal(owner, hadFocus);
   return result;
@@ -283,10 +289,7 @@ BOOL CDialog::HandleDialogKey(MSG* msg) {
   WndState* target = Find(msg->hwnd);
   if (msg->wParam == VK_RETURN) {
     if (target != nullptr && target->kind == Kind::Edit && (target->style & ES_WANTRETURN)) return FALSE;
-    if (target != nullptr && target->kind == Kind::Button && target->parent == m_hWnd) {
-      input::Click(msg->hwnd);
-      return TRUE;
-    }
+    if (target != nullptr && target->parent == m_hWnd && PressButtonOnReturn(msg)) return TRUE;
     DWORD def = GetDefID();
     UINT id = HIWORD(def) == DC_HASDEFID ? LOWORD(def) : IDOK;
     HWND b = ::GetDlgItem(m_hWnd, static_cast<int>(id));
@@ -464,10 +467,11 @@ INT_PTR CPropertySheet::DoModal() {
     owner = DefaultOwner();
   }
   const HWND hadFocus = ::GetFocus();
-  if (owner != nullptr) ::EnableWindow(owner, FALSE);
+  ModalHold hold(owner);
   WndState* s = NewWindow(Kind::Dialog, owner, 0, m_strCaption, WS_POPUP | WS_CAPTION | WS_SYSMENU, RECT{0, 0, width, height});
   s->object = this;
   m_hWnd = s->hwnd;
+  hold.Up(m_hWnd);
   s->font = first != nullptr ? nullptr : nullptr;
   WndState* tabs = NewWindow(Kind::Tab, m_hWnd, AFX_IDC_TAB_CONTROL, "", WS_CHILD | WS_VISIBLE | WS_TABSTOP, tabRect);
   for (CPropertyPage* p : m_pages) static_cast<TabState*>(tabs)->tabs.push_back(p->Title());
@@ -499,7 +503,7 @@ INT_PTR CPropertySheet::DoModal() {
     if (!ModalLoop(this, m_bEnded)) m_nModalResult = IDCANCEL;
   }
   int result = m_nModalResult;
-  if (owner != nullptr) ::EnableWindow(owner, TRUE);  // before the sheet goes, as a dialog does
+  hold.Release();  // before the sheet goes, as a dialog does
   if (m_hWnd != nullptr) ::DestroyWindow(m_hWnd);
   ReturnFromModal(owner, hadFocus);
   return result;
@@ -588,10 +592,7 @@ BOOL CPropertySheet::PreTranslateMessage(MSG* msg) {
   WndState* target = Find(msg->hwnd);
   if (msg->wParam == VK_RETURN) {
     if (target != nullptr && target->kind == Kind::Edit && (target->style & ES_WANTRETURN)) return FALSE;
-    if (target != nullptr && target->kind == Kind::Button) {
-      input::Click(msg->hwnd);
-      return TRUE;
-    }
+    if (PressButtonOnReturn(msg)) return TRUE;
     PressOK();
     return TRUE;
   }

@@ -65,6 +65,9 @@ namespace qav::ui {
 BaseUnits BuildControls(WndState* host, const DialogTemplate& t);
 // The window style each control kind gets before the template's additions.
 DWORD DefaultStyle(Ctl kind);
+// Return pressed on a push button clicks it, as in every window that takes dialog keys (dialogs,
+// sheets, forms); true when it did.
+bool PressButtonOnReturn(const MSG* msg);
 }  // namespace qav::ui
 
 // ---- Dialogs ----

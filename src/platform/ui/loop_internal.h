@@ -1,6 +1,8 @@
 // Pieces of the message loop that the window code uses.
 #pragma once
 
+#include <vector>
+
 #include "platform/ui/wnd.h"
 
 namespace qav::ui {
@@ -24,6 +26,25 @@ void ReturnFromModal(HWND owner, HWND focus);
 // The enabled window up over the disabled top-level window `disabled` (the modal dialog or box
 // that disabled it, or one over that); null when there is none.
 HWND ModalWindowOver(HWND disabled);
+// While a modal window (a dialog, a sheet, a message box) is up, none of the program's other
+// top-level windows takes input: its owner and every other top-level window there is are
+// disabled from the start of the modal run until Release, which comes before the modal window
+// goes, so that the activation it leaves finds them enabled. A click on a window held hands the
+// activation to the modal window (ModalWindowOver).
+class ModalHold {
+ public:
+  explicit ModalHold(HWND owner);
+  ~ModalHold() { Release(); }
+  ModalHold(const ModalHold&) = delete;
+  ModalHold& operator=(const ModalHold&) = delete;
+  // The modal window is up.
+  void Up(HWND modal);
+  void Release();
+
+ private:
+  std::vector<HWND> m_held;
+  HWND m_modal = nullptr;
+};
 void ForgetWindows();
 // The program's title, the caption of message boxes that give none.
 const char* AppTitle();

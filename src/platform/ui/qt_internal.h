@@ -16,6 +16,7 @@
 #include <QWidget>
 
 #include <atomic>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -109,7 +110,7 @@ class Panel : public QWidget {
 // its frame can be scrolled instead of squeezed.
 class TopWindow : public QWidget {
  public:
-  TopWindow(HWND h, bool dialog);
+  TopWindow(HWND h, Qt::WindowFlags flags);
   QScrollArea* area;
   QWidget* canvas;
   QMenuBar* menu = nullptr;
@@ -240,9 +241,9 @@ class QtBackend : public Backend, public QObject {
   int TabBarHeight() override;
   // A top-level window became the active one (TopWindow::changeEvent).
   void Activated(WndState* s);
-  // qt_tool_windows.cpp: a window was shown, moved or resized (TopWindow): the tool windows of an
-  // owner keep clear of its controls where no window manager places them.
-  void ScheduleKeepClear(WndState* s);
+  // qt_tool_windows.cpp: a window was shown (`shown`), moved or resized (TopWindow): the tool
+  // windows of an owner keep clear of its controls.
+  void ScheduleKeepClear(WndState* s, bool shown);
 
  protected:
   bool event(QEvent* e) override;
@@ -260,6 +261,7 @@ class QtBackend : public Backend, public QObject {
 
   // qt_windows.cpp: top-level windows.
   static QWidget* HostOf(WndState* s);
+  static Qt::WindowFlags FrameFlags(const WndState* s);
   static void FocusWithoutWindowManager(QWidget* win);
   void Realize(WndState* s);
   void SyncTop(WndState* s, TopWindow* win);
@@ -305,6 +307,7 @@ class QtBackend : public Backend, public QObject {
   std::atomic<bool> m_wakePending{false};
   std::set<HWND> m_fit;
   std::set<HWND> m_keepClear;  // owners whose tool windows are placed once the loop runs again
+  std::map<HWND, int> m_frameWaits;  // owners whose tool windows wait for their frame: the tries
   HWND m_focused = nullptr;  // the control whose widget last took the focus
   // A window raised without activation, when, and the window that was active then.
   HWND m_shownInactive = nullptr;

@@ -5,10 +5,17 @@
 //   managers give no minimise button. The program still minimises and restores it itself (as a
 //   dialog without the owner hint while it is minimised, see ToolWindowType), and it goes and
 //   comes with its owner.
-// - Without a window manager nobody places it, and it cannot be moved: it goes where it covers
-//   none of its owner's controls (nor its menu bar), as near as can be to the place asked, when
-//   it is shown and whenever its owner is shown, moved or resized. Where no such place is on the
-//   screen it stays where it was asked to be.
+// - A window of a dialog's kind without a minimise box (a dialog, a box, a sheet, a wait dialog)
+//   must not be minimised at all: minimised by a window manager, an owned window takes its owner
+//   with it, and one without an owner the whole program. The window flags say so in the Motif
+//   hints, which most window managers read; openbox keeps minimise (and maximise) for every
+//   window but a toolbar or a menu, whatever those hints say. So such a window is typed as a
+//   toolbar too, before its dialog type.
+// - It goes where it covers none of its owner's controls (nor its menu bar), as near as can be to
+//   the place asked, when it is shown and whenever its owner is shown, moved or resized. Where no
+//   such place is on the screen it stays where it was asked to be. Without a window manager it
+//   cannot be moved, and it is placed again whenever it moves; under one the user may move it,
+//   and it stays where the user put it until its owner moves or changes its size.
 #include <QApplication>
 #include <QMenuBar>
 #include <QScreen>
@@ -29,6 +36,11 @@ constexpr int kGap = 4;  // pixels kept between the window and a control
 
 bool IsToolWindow(const WndState* s) { return s->owner != nullptr && (s->style & WS_MINIMIZEBOX) != 0; }
 
+// A window of a dialog's kind that offers no minimise box (see FrameFlags).
+bool NeverMinimised(const WndState* s) {
+  return (s->style & WS_MINIMIZEBOX) == 0 && (s->owner != nullptr || s->kind == Kind::Dialog);
+}
+
 xcb_atom_t Atom(xcb_connection_t* c, const char* name) {
   xcb_intern_atom_reply_t* r = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, static_cast<uint16_t>(strlen(name)), name), nullptr);
   const xcb_atom_t a = r != nullptr ? r->atom : xcb_atom_t{XCB_ATOM_NONE};
@@ -37,13 +49,18 @@ xcb_atom_t Atom(xcb_connection_t* c, const char* name) {
 }
 
 // Whether a window manager places the windows: an X server with one. Qt's offscreen platform has
-// none; other platforms place windows themselves.
+// none.
 bool WindowManagerPlaces() {
-  const QString platform = QGuiApplication::platformName();
-  if (platform == "offscreen") return false;
-  if (platform != "xcb") return true;
+  if (QGuiApplication::platformName() != "xcb") return false;
   xcb_connection_t* c = XConnection();
   return c == nullptr || WindowManagerRuns(c);
+}
+
+// Whether the program places its windows itself: on X (where a window manager honours the place a
+// window asks for) and offscreen; other platforms place windows their own way.
+bool ProgramPlaces() {
+  const QString platform = QGuiApplication::platformName();
+  return platform == "xcb" || platform == "offscreen";
 }
 
 // The place nearest `at` (a rectangle of the window's size) inside `screen` that meets none of
@@ -84,23 +101,27 @@ QRect NearestFreePlace(const QRect& at, const QRect& screen, const std::vector<Q
 
 // A window manager that minimises only the windows it may minimise reads the type anew with the
 // owner hint (OwnerHint): the program's own minimising shows the window as a dialog for as long as
-// it is minimised, without its owner hint, so it goes alone.
+// it is minimised, without its owner hint, so it goes alone. A window never minimised is a
+// toolbar, then a dialog, always.
 void QtBackend::ToolWindowType(WndState* s, TopWindow* win, bool tool) {
   xcb_connection_t* c = XConnection();
-  if (c == nullptr || !IsToolWindow(s)) return;
+  const bool never = NeverMinimised(s);
+  if (c == nullptr || !(IsToolWindow(s) || never)) return;
   const xcb_atom_t type = Atom(c, "_NET_WM_WINDOW_TYPE");
-  const xcb_atom_t types[2] = {Atom(c, tool ? "_NET_WM_WINDOW_TYPE_TOOLBAR" : "_NET_WM_WINDOW_TYPE_DIALOG"),
-                               Atom(c, "_NET_WM_WINDOW_TYPE_NORMAL")};
+  const bool toolbar = tool || never;
+  const xcb_atom_t types[2] = {Atom(c, toolbar ? "_NET_WM_WINDOW_TYPE_TOOLBAR" : "_NET_WM_WINDOW_TYPE_DIALOG"),
+                               Atom(c, toolbar ? "_NET_WM_WINDOW_TYPE_DIALOG" : "_NET_WM_WINDOW_TYPE_NORMAL")};
   if (type == XCB_ATOM_NONE || types[0] == XCB_ATOM_NONE) return;
   xcb_change_property(c, XCB_PROP_MODE_REPLACE, static_cast<xcb_window_t>(win->winId()), type, XCB_ATOM_ATOM, 32,
-                      tool ? 1 : 2, types);
+                      toolbar && !never ? 1 : 2, types);
   xcb_flush(c);
 }
 
 // A window was shown, moved or resized: the tool windows it owns, or the tool window itself, are
-// placed clear of the owner's controls once the loop runs again (the owner's form laid out).
-void QtBackend::ScheduleKeepClear(WndState* s) {
-  if (s == nullptr || WindowManagerPlaces()) return;
+// placed clear of the owner's controls once the loop runs again (the owner's form laid out). A
+// tool window that the user moved under a window manager stays there.
+void QtBackend::ScheduleKeepClear(WndState* s, bool shown) {
+  if (s == nullptr || !ProgramPlaces() || (IsToolWindow(s) && !shown && WindowManagerPlaces())) return;
   const bool first = m_keepClear.empty();
   m_keepClear.insert(IsToolWindow(s) ? s->owner : s->hwnd);
   if (!first) return;
@@ -132,11 +153,25 @@ void QtBackend::KeepClear(WndState* owner) {
     const QRect r = QRect(w->mapToGlobal(QPoint(0, 0)), w->size()) & shown;
     if (!r.isEmpty()) taken.push_back(r);
   });
+  // The window's frame (a window manager's title bar and borders) counts as the window; a
+  // top-level window moves by its frame. A window manager frames a window a moment after it is
+  // shown: until then the window is placed again every 100 ms (for up to 3 s, as a window
+  // manager may draw no frame at all).
   const QRect screen = ow->screen()->availableGeometry();
+  bool framed = true;
   for (TopWindow* t : tools) {
-    const QRect place = NearestFreePlace(t->geometry(), screen, taken);
+    framed = framed && t->frameGeometry() != t->geometry();
+    const QRect place = NearestFreePlace(t->frameGeometry(), screen, taken);
     if (!place.isEmpty() && place.topLeft() != t->pos()) t->move(place.topLeft());
   }
+  int& waits = m_frameWaits[owner->hwnd];
+  if (framed || !WindowManagerPlaces() || ++waits > 30) {
+    m_frameWaits.erase(owner->hwnd);
+    return;
+  }
+  QTimer::singleShot(100, this, [this, hwnd = owner->hwnd] {
+    if (WndState* o = Find(hwnd)) KeepClear(o);
+  });
 }
 
 }  // namespace qav::ui::qt

@@ -25,7 +25,7 @@
 
 namespace qav::ui::qt {
 
-TopWindow::TopWindow(HWND h, bool dialog) : QWidget(nullptr, dialog ? Qt::Dialog : Qt::Window), m_hwnd(h) {
+TopWindow::TopWindow(HWND h, Qt::WindowFlags flags) : QWidget(nullptr, flags), m_hwnd(h) {
   Tag(this, h);
   area = new QScrollArea(this);
   area->setFrameShape(QFrame::NoFrame);
@@ -75,7 +75,7 @@ void TopWindow::resizeEvent(QResizeEvent* e) {
   QWidget::resizeEvent(e);
   Place();
   Moved(true);
-  if (g_qt != nullptr) g_qt->ScheduleKeepClear(Find(m_hwnd));
+  if (g_qt != nullptr) g_qt->ScheduleKeepClear(Find(m_hwnd), false);
   // A window manager keeps a window at least as large as its minimum size; without one, a window
   // the server made smaller is given that size back.
   const QSize least = minimumSize();
@@ -88,7 +88,7 @@ void TopWindow::resizeEvent(QResizeEvent* e) {
 void TopWindow::moveEvent(QMoveEvent* e) {
   QWidget::moveEvent(e);
   Moved(false);
-  if (g_qt != nullptr) g_qt->ScheduleKeepClear(Find(m_hwnd));
+  if (g_qt != nullptr) g_qt->ScheduleKeepClear(Find(m_hwnd), false);
 }
 
 void TopWindow::changeEvent(QEvent* e) {
@@ -185,10 +185,14 @@ void QtBackend::RaiseOwned(WndState* s) {
 
 // An owned window tells the window manager its owner (the transient-for hint), which keeps it
 // above the owner. The owner may not have been shown yet (a tool window shown while its frame is
-// still being made): its Qt window is made now, to be shown later.
+// still being made): its Qt window is made now, to be shown later. Every window tells its type.
 void QtBackend::SetOwner(WndState* s, TopWindow* win) {
   WndState* o = Find(s->owner);
-  if (o == nullptr) return;
+  if (o == nullptr) {
+    win->winId();
+    ToolWindowType(s, win, true);
+    return;
+  }
   if (o->native == nullptr) Realize(o);
   if (Find(s->hwnd) != s || o->native == nullptr) return;
   auto* ownerWidget = static_cast<QWidget*>(o->native);
@@ -335,14 +339,15 @@ void QtBackend::TellOwnedWindows(WndState* owner) {
 // shown may have reached it before it took the window on (openbox then stacks the owned windows
 // as any other), so they are given again now, and the windows it owns come to the front with it.
 void QtBackend::Activated(WndState* s) {
-  if (!s->Enabled() && ActivateModalOver(s)) return;
+  if ((!s->Enabled() || QApplication::activeModalWidget() != nullptr) && ActivateModalOver(s)) return;
   TellOwnedWindows(s);
   RaiseOwned(s);
 }
 
 // A click on a window that a modal window disables activates it all the same (the window manager
 // does, and Qt itself where there is none): the modal window (a file chooser, or the dialog or box
-// of ours up over it) takes the activation back, so that the keyboard stays with it.
+// of ours up over it) takes the activation back, so that the keyboard stays with it. A file
+// chooser blocks every other window of the program, disabled or not.
 bool QtBackend::ActivateModalOver(WndState* s) {
   QWidget* modal = QApplication::activeModalWidget();
   if (modal == nullptr) {
@@ -370,9 +375,23 @@ QWidget* QtBackend::HostOf(WndState* s) {
   return w;
 }
 
+// What a window manager offers in a window's title bar follows the window's style, as the
+// standard hints tell it: a close box with the system menu, minimise and maximise only where the
+// style asks for them. A dialog or box has neither: a window manager minimises an owned window
+// with its owner, and a window of a dialog's type without one with the whole program. A window of
+// its own that may be minimised (the viewer) is an ordinary window, which goes alone.
+Qt::WindowFlags QtBackend::FrameFlags(const WndState* s) {
+  const bool minimise = (s->style & WS_MINIMIZEBOX) != 0, maximise = (s->style & WS_MAXIMIZEBOX) != 0;
+  const bool dialog = s->owner != nullptr || (s->kind == Kind::Dialog && !minimise);
+  Qt::WindowFlags f = (dialog ? Qt::Dialog : Qt::Window) | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
+  if (s->style & WS_SYSMENU) f |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+  if (minimise) f |= Qt::WindowMinimizeButtonHint;
+  if (maximise) f |= Qt::WindowMaximizeButtonHint;
+  return f;
+}
+
 void QtBackend::Realize(WndState* s) {
-  bool dialog = s->owner != nullptr || s->kind == Kind::Dialog;
-  auto* win = new TopWindow(s->hwnd, dialog);
+  auto* win = new TopWindow(s->hwnd, FrameFlags(s));
   s->native = win;
   if (auto* frame = dynamic_cast<CFrameWnd*>(s->object); frame != nullptr && frame->Menu() != nullptr) {
     win->menu = new QMenuBar(win);
@@ -431,7 +450,7 @@ void QtBackend::SyncTop(WndState* s, TopWindow* win) {
       if ((s = Find(hwnd)) == nullptr) return;
       win->show();
       TellOwnedWindows(s);
-      ScheduleKeepClear(s);
+      ScheduleKeepClear(s, true);
       if (QGuiApplication::platformName() != "offscreen") win->raise();
       RaiseOwned(s);
       win->activateWindow();

@@ -39,6 +39,8 @@ int g_depth = 0;  // nesting of message handling on the user-interface thread
 HWND g_focus = nullptr;
 // The top-level window that becomes active once it is enabled again (see HandOnActivation).
 HWND g_activateWhenEnabled = nullptr;
+// The modal windows that are up, the newest last (see ModalHold).
+std::vector<HWND> g_modal;
 
 // Objects whose handlers are running. A window's object often deletes itself in PostNcDestroy
 // (frames, views, modeless dialogs), and its window is often destroyed from inside one of its
@@ -550,10 +552,48 @@ void ReturnFromModal(HWND owner, HWND focus) {
 
 HWND ModalWindowOver(HWND disabled) {
   WndState* s = Find(disabled);
+  if (s == nullptr || s->Enabled()) return nullptr;
   // The newest shown window that a disabled window owns is the one that disabled it (a modal
   // dialog or box); when that one is disabled too, a window it owns is up over it.
   for (int depth = 0; s != nullptr && !s->Enabled() && depth < 16; ++depth) s = NewestOwned(s->hwnd, nullptr, false);
-  return s != nullptr && s->Enabled() && s->hwnd != disabled ? s->hwnd : nullptr;
+  if (s != nullptr && s->Enabled() && s->hwnd != disabled) return s->hwnd;
+  // A window that owns none of them (the status window, a viewer) is held by the newest modal
+  // window that is up.
+  for (auto it = g_modal.rbegin(); it != g_modal.rend(); ++it)
+    if (WndState* m = Find(*it); m != nullptr && m->hwnd != disabled && m->Visible() && m->Enabled() && !m->destroying)
+      return m->hwnd;
+  return nullptr;
+}
+
+ModalHold::ModalHold(HWND owner) {
+  std::vector<HWND> tops;
+  {
+    std::lock_guard<std::mutex> g(Reg().lock);
+    for (auto& [h, w] : Reg().windows)
+      if (!w->IsChild() && !w->destroying && w->hwnd != owner) tops.push_back(w->hwnd);
+  }
+  if (owner != nullptr) tops.push_back(owner);
+  // Disabling nests, so a window another holder disables too (a run's wait dialog holds the main
+  // window) takes input again only when both have let it go.
+  for (HWND h : tops)
+    if (Find(h) != nullptr) {
+      ::EnableWindow(h, FALSE);
+      m_held.push_back(h);
+    }
+}
+
+void ModalHold::Up(HWND modal) {
+  m_modal = modal;
+  if (modal != nullptr) g_modal.push_back(modal);
+}
+
+void ModalHold::Release() {
+  if (m_modal != nullptr) g_modal.erase(std::remove(g_modal.begin(), g_modal.end(), m_modal), g_modal.end());
+  m_modal = nullptr;
+  // The owner last: enabling it may give it the activation back (a run held it).
+  std::vector<HWND> held;
+  held.swap(m_held);
+  for (HWND h : held) ::EnableWindow(h, TRUE);
 }
 
 void ForgetWindows() {

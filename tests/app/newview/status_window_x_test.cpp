@@ -80,11 +80,16 @@ class StatusWindowOnX : public AppUiTest {
   std::unique_ptr<CQAVApp> app_;
 };
 
-// On a bare display the New view's status window, and one made the same way over the Classic
-// view's form, is placed where it covers no control of the form, whole on the screen. (There the
-// Classic form's multi-column lists show all their lines.)
-TEST_F(StatusWindowOnX, OnABareDisplayItCoversNoControlOfEitherForm) {
-  if (!OnOwnDisplay(EDesktop::BareX)) return;
+// On a bare display and under a window manager the New view's status window, and one made the
+// same way over the Classic view's form, is placed where it covers no control of the form (its
+// frame included), whole on the screen. (There the Classic form's multi-column lists show all
+// their lines.)
+TEST_F(StatusWindowOnX, ItCoversNoControlOfEitherFormOnABareDisplayAndUnderAWindowManager) {
+  if (std::getenv("QAV_XVFB_INNER") == nullptr) {
+    OnOwnDisplay(EDesktop::BareX);
+    OnOwnDisplay(EDesktop::Openbox);
+    return;
+  }
   for (int classic : {0, 1}) {
     SCOPED_TRACE(classic != 0 ? "Classic view" : "New view");
     CFrameWnd* frame = Start(classic);
@@ -126,6 +131,16 @@ TEST_F(StatusWindowOnX, OnABareDisplayItCoversNoControlOfEitherForm) {
       EXPECT_EQ(static_cast<qav::ui::ListBoxState*>(qav::ui::Find(::GetDlgItem(view->m_hWnd, id)))->columnRows, 3) << id;
       for (int line = 0; line < count; ++line)
         EXPECT_TRUE(list->viewport()->rect().contains(list->visualRect(list->model()->index(line, 0)))) << id << " " << line;
+    }
+    // Under a window manager the user may put it anywhere, over the form too, and there it stays.
+    if (std::getenv("QAV_WINDOW_MANAGER") != nullptr) {
+      const std::string id = std::to_string(window->winId());
+      Output("timeout 10 xdotool windowmove " + id + " 300 200");
+      PumpUntil([&] { return window->frameGeometry().topLeft() != placed.topLeft(); }, 3000);
+      const QPoint moved = window->frameGeometry().topLeft();
+      PumpUntil([] { return false; }, 1000);
+      EXPECT_NE(moved, placed.topLeft()) << "the window manager did not move it";
+      EXPECT_EQ(window->frameGeometry().topLeft(), moved) << "it went back after the user moved it";
     }
     if (::IsWindow(made.m_hWnd)) made.DestroyWindow();
     frame->DestroyWindow();
