@@ -1,6 +1,20 @@
-// How the wait dialog follows large runs of both views. Each design runs once while a watcher reads
-// the progress counter and the bar's range every 20 ms; the readings are replayed through the wait
-// dialog's estimator at its 500 ms ticks, as the dialog would show them. Reported per run:
+// How the wait dialog follows large runs of both views.
+//
+// Real runs of the views (NewViewProgram, ClassicProgram): the program's own view, made as the
+// program makes it on the window system without a display, runs the user's design from its start
+// button's handler, and a timer of its user-interface thread reads the wait dialog whenever the
+// view's wait pumps: what the user sees of the time left and the title. The archive is that of a
+// user's large runs (UserYear: mkarchive DIR --years 1996 --days 366 --elements 400); the designs:
+// - New view: all 365 days and the 396 listed elements at 20 seconds, volume, occupancy and
+//   calculated speed averaged by month, a report per content (UserNewConfig, 31.1 million rows);
+// - Classic view: the raw listing, both single-day tables and every multi-day table of the 396
+//   elements over the year.
+// Counters: see ReportFrames (run length, when the time left was first shown, the share of the
+// time it was within 1.5 times or 3 s of the truth, the titles seen while a report was written).
+//
+// Runs of the workers alone: each design runs once while a watcher reads the progress counter and
+// the bar's range every 20 ms; the readings are replayed through the wait dialog's estimator at its
+// 500 ms ticks, as the dialog would show them. Reported per run:
 // - run_s: its length;
 // - bar_off_pct: the largest distance of the bar from the elapsed fraction of the run; bar_lag_pct:
 //   the most the bar was behind it;
@@ -10,16 +24,28 @@
 //   larger over the smaller), where they differ by more than 3 s (else 1);
 // - blank_end_s: how long before the end the time left already read nothing or 00:00:00 while more
 //   than a second remained.
-// With QAV_PROGRESS_TRACE=1 each run also prints its phases (time and units: the weights' check,
-// each phase should take the share of the time that it has of the units) and the bar and the time
-// left against the truth at every tenth of the run.
+// With QAV_PROGRESS_TRACE=1 each run also prints its phases (time, units and the processor time
+// over the time: the weights' check, each phase should take the share of the time that it has of
+// the units) and the bar and the time left against the truth at every tenth of the run; a real run
+// prints what the user saw every two seconds.
 //
-// The archive: a year (QAV_BENCH_DAYS, default 365) of 512 elements, every fourth a loop.
+// The workers' archive: a year (QAV_BENCH_DAYS, default 365) of 512 elements, every fourth a loop.
 // The New view designs list 118 days of 128 loops at five minutes, one content in spreadsheet form
 // (4.35 million rows) and four contents in text (17.4 million rows). The Classic design runs all
 // three blocks over the year for 192 elements: the raw listing and both single-day tables from the
-// single-day selection, and every multi-day table.
+// single-day selection, and every multi-day table. BM_NewViewUserYear runs the user's New view
+// design through the worker alone.
+//
+// Settings: QAV_BENCH_BUSY=1 keeps every core busy with a spinning process of the benchmark's own
+// while a run goes; QAV_BENCH_HELPERS=n limits the loads' helper threads; QAV_BENCH_ARCHIVE names a
+// folder for the user's archive (read as it is when it holds it already); QAV_PROGRESS_DUMP=file
+// appends each run's readings to the file.
 #include <benchmark/benchmark.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -28,6 +54,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -35,24 +63,66 @@
 #include <thread>
 #include <vector>
 
+#include "app/classic/classic_config.h"
 #include "app/classic/classic_go.h"
 #include "app/classic/classic_run.h"
 #include "app/classic/classic_state.h"
+#include "app/classic/main_classic.h"
 #include "app/classic/validity_settings.h"
+#include "app/newview/main_new.h"
+#include "app/newview/new_config.h"
 #include "app/newview/new_run.h"
 #include "app/newview/new_tables.h"
+#include "app/newview/nfg_file.h"
 #include "app/shell/decode_pool.h"
 #include "app/shell/input_loader.h"
+#include "app/shell/main_frame.h"
+#include "app/shell/profile_store.h"
+#include "app/shell/qav_app.h"
 #include "app/shell/worker_ids.h"
 #include "archive/archive_globals.h"
 #include "bench_design.h"
 #include "bench_year.h"
+#include "platform/app/profile.h"
+#include "platform/ui/backend.h"
+#include "platform/ui/choosers.h"
+#include "support/wait_dialog.h"
 #include "support/wait_estimator.h"
 #include "trafficdata/element_data.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+// One spinning child process per core, ended with the run (and with the benchmark if it is killed).
+class CBusyCores {
+ public:
+  CBusyCores() {
+    const char* busy = std::getenv("QAV_BENCH_BUSY");
+    if (busy == nullptr || std::atoi(busy) == 0) return;
+    const long n = sysconf(_SC_NPROCESSORS_ONLN);
+    const pid_t parent = getpid();
+    for (long i = 0; i < n; ++i) {
+      const pid_t pid = fork();
+      if (pid == 0) {
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (getppid() != parent) _exit(0);  // the benchmark ended before the request was made
+        std::atomic<unsigned long> spins{0};
+        for (;;) spins.fetch_add(1, std::memory_order_relaxed);
+      }
+      if (pid > 0) m_pids.push_back(pid);
+    }
+  }
+  ~CBusyCores() {
+    for (pid_t p : m_pids) kill(p, SIGKILL);
+    for (pid_t p : m_pids) waitpid(p, nullptr, 0);
+  }
+  CBusyCores(const CBusyCores&) = delete;
+  CBusyCores& operator=(const CBusyCores&) = delete;
+
+ private:
+  std::vector<pid_t> m_pids;
+};
 
 constexpr int kElements = 512;
 constexpr int kYear = 1995;
@@ -75,6 +145,41 @@ const Year& TheYear() {
   return year;
 }
 
+// The archive of a user's large runs: a leap year of 400 elements of the four kinds in turn, five-
+// minute and 20-second days alternating in the archive's several forms, one day missing and one
+// element missing on another (mkarchive DIR --years 1996 --days 366 --elements 400). Written once,
+// or read from QAV_BENCH_ARCHIVE when that names such an archive already written.
+const Year& UserYear() {
+  static const Year year = [] {
+    Year y;
+    constexpr int kUserYear = 1996, kUserElements = 400, kUserDays = 366;
+    SampleArchiveOptions o;
+    o.years = {kUserYear};
+    o.elements = kUserElements;
+    o.days = kUserDays;
+    std::vector<SampleDayInfo> info;
+    const char* given = std::getenv("QAV_BENCH_ARCHIVE");
+    static const CBenchTempPath folder("qav_progress_user");
+    o.root = given != nullptr ? std::string(given) + "/" : folder.Path() + "/";
+    // A given folder that holds the archive already is read as it is (the same options always
+    // give the same bytes); otherwise the archive is written there.
+    std::string message;
+    const bool exists = given != nullptr && std::filesystem::exists(o.root + "DATA1996");
+    if (!exists && WriteSampleArchive(o, &message, &info) != 0) {
+      std::fprintf(stderr, "cannot write the archive: %s\n", message.c_str());
+      std::exit(1);
+    }
+    y.root = o.root;
+    y.all = SampleElements(kUserYear, kUserElements);
+    static const int kMonthDays[12] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    for (int m = 1, i = 0; m <= 12; ++m)
+      for (int d = 1; d <= kMonthDays[m - 1]; ++d, ++i)
+        if (i != 1) y.days.emplace_back(kUserYear, m, d);  // the second day is left out
+    return y;
+  }();
+  return year;
+}
+
 // The readings of one run, and the points where its phases begin.
 class CTrace {
  public:
@@ -87,6 +192,8 @@ class CTrace {
     std::string phase;
     double ms;
     uint64_t progress;
+    double cpuMs;  // the process's processor time so far
+    bool newPace;  // the view has the time left follow the pace from here on
   };
 
   // Runs `run` while a watcher takes `read` every 20 ms.
@@ -103,6 +210,7 @@ class CTrace {
     });
     run();
     m_totalMs = Ms();
+    m_endCpuMs = CpuMs();
     done.store(true);
     watcher.join();
     Reading last = read();
@@ -119,9 +227,9 @@ class CTrace {
   }
 
   // A phase begins now (called on the worker).
-  void Begin(const char* phase, uint64_t progress) {
+  void Begin(const char* phase, uint64_t progress, bool newPace = false) {
     std::lock_guard<std::mutex> lock(m_lock);
-    m_marks.push_back({phase, Ms(), progress});
+    m_marks.push_back({phase, Ms(), progress, CpuMs(), newPace});
   }
 
   // Replays the readings through the estimator; fills the counters and, with `print`, the table.
@@ -137,6 +245,8 @@ class CTrace {
       const int position = static_cast<int>(std::min<uint64_t>(reading.progress, INT_MAX));
       const int range = static_cast<int>(std::clamp<int64_t>(reading.range, 1, INT_MAX));
       estimator.OnTick(static_cast<DWORD>(t), position, range);
+      for (const Mark& mark : m_marks)
+        if (mark.newPace && mark.ms > t - 500 && mark.ms <= t) estimator.BeginPhase(static_cast<DWORD>(t), position);
       const double bar = std::min(1.0, static_cast<double>(position) / range), elapsed = t / m_totalMs;
       const double truth = m_totalMs - t, shown = estimator.Countdown();
       const bool blank = !estimator.Shown() || shown < 1000;
@@ -168,8 +278,9 @@ class CTrace {
       const uint64_t endUnits = i + 1 < m_marks.size() ? m_marks[i + 1].progress : m_readings.back().progress;
       const double ms = endMs - m_marks[i].ms;
       const uint64_t u = endUnits - m_marks[i].progress;
-      std::printf("%-22s %9.0f %6.1f%% %12llu %6.1f%%\n", m_marks[i].phase.c_str(), ms, 100 * ms / m_totalMs,
-                  static_cast<unsigned long long>(u), 100.0 * static_cast<double>(u) / static_cast<double>(units));
+      const double cpu = (i + 1 < m_marks.size() ? m_marks[i + 1].cpuMs : m_endCpuMs) - m_marks[i].cpuMs;
+      std::printf("%-22s %9.0f %6.1f%% %12llu %6.1f%% cpu/wall %.2f\n", m_marks[i].phase.c_str(), ms, 100 * ms / m_totalMs,
+                  static_cast<unsigned long long>(u), 100.0 * static_cast<double>(u) / static_cast<double>(units), cpu / std::max(1.0, ms));
     }
     std::printf("range %lld, counter at the end %llu\n\n", static_cast<long long>(m_readings.back().range),
                 static_cast<unsigned long long>(m_readings.back().progress));
@@ -177,12 +288,18 @@ class CTrace {
 
  private:
   double Ms() const { return std::chrono::duration<double, std::milli>(Clock::now() - m_start).count(); }
+  static double CpuMs() {
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return static_cast<double>(ts.tv_sec) * 1e3 + static_cast<double>(ts.tv_nsec) / 1e6;
+  }
 
   Clock::time_point m_start;
   std::vector<Reading> m_readings;
   std::vector<Mark> m_marks;
   std::mutex m_lock;
   double m_totalMs = 0;
+  double m_endCpuMs = 0;
 };
 
 bool PrintTrace() { return std::getenv("QAV_PROGRESS_TRACE") != nullptr; }
@@ -215,32 +332,35 @@ struct SNewDesign {
   size_t elements = 128;
 };
 
-void NewViewRun(benchmark::State& state, const SNewDesign& d) {
+void DesignModel(CNewReportModel& m, const Year& y, const SNewDesign& d) {
   static const int kLoopContents[4] = {CC_VOLUME, CC_OCCUPANCY, CC_CALC_SPEED, CC_EST_LENGTH};
-  const Year& y = TheYear();
+  static const int kTrapContents[4] = {CC_SPEED, CC_LENGTH, CC_VOLUME, CC_OCCUPANCY};
+  static const int kTypes[3] = {ET_LOOP, ET_STATION, ET_SPEED_TRAP};
+  m.m_arrRoadways.Add(CDBRoadway("I-5"));
+  for (const SampleElement& e : y.all) {
+    if (e.kind == 3 || (d.kind >= 0 && e.kind != d.kind) || static_cast<size_t>(m.m_arrElements.m_nSize) >= d.elements)
+      continue;
+    const std::string cab = e.key.substr(0, e.key.find(':')), name = e.key.substr(e.key.find(':') + 1);
+    int c = m.m_arrCabinets.Add(CDBCabinet(cab.c_str(), "", 0, "Here", m.m_arrRoadways.m_pData[0]));
+    m.m_arrElements.Add(CDBElementEx(name.c_str(), kTypes[e.kind], m.m_arrCabinets.m_pData[c]));
+  }
+  for (size_t i = 0; i < y.days.size() && i < d.days; ++i) m.m_arrDates.Add(y.days[i]);
+  for (int c = 0; c < d.contents; ++c) m.m_bContent[(d.kind == 2 ? kTrapContents : kLoopContents)[c]] = 1;
+  m.m_nPeriodLen = d.periodLen;
+  m.m_nSumMethod = 2;
+  m.m_nAvgMethod = d.avg;
+  m.m_nOutFormat = d.format;
+  m.m_strOutputPath = y.root + "report.txt";
+  LayOutBenchDesign(m, d.listing);
+}
+
+// Runs the New view's worker over the design `m` on the year `y`, with a trace of its phases.
+void NewViewRun(benchmark::State& state, const Year& y, const std::function<void(CNewReportModel&)>& design) {
   g_DataRootPath.Set(y.root.c_str());
   LimitHelpers();
   for (auto _ : state) {
     CNewReportModel m;
-    m.m_arrRoadways.Add(CDBRoadway("I-5"));
-    static const int kTypes[3] = {ET_LOOP, ET_STATION, ET_SPEED_TRAP};
-    for (const SampleElement& e : y.all) {
-      if (e.kind == 3 || (d.kind >= 0 && e.kind != d.kind) || static_cast<size_t>(m.m_arrElements.m_nSize) >= d.elements)
-        continue;
-      const std::string cab = e.key.substr(0, e.key.find(':')), name = e.key.substr(e.key.find(':') + 1);
-      int c = m.m_arrCabinets.Add(CDBCabinet(cab.c_str(), "", 0, "Here", m.m_arrRoadways.m_pData[0]));
-      m.m_arrElements.Add(CDBElementEx(name.c_str(), kTypes[e.kind], m.m_arrCabinets.m_pData[c]));
-    }
-    for (size_t i = 0; i < y.days.size() && i < d.days; ++i) m.m_arrDates.Add(y.days[i]);
-    static const int kTrapContents[4] = {CC_SPEED, CC_LENGTH, CC_VOLUME, CC_OCCUPANCY};
-    for (int c = 0; c < d.contents; ++c) m.m_bContent[(d.kind == 2 ? kTrapContents : kLoopContents)[c]] = 1;
-    m.m_nPeriodLen = d.periodLen;
-    m.m_nSumMethod = 2;
-    m.m_nAvgMethod = d.avg;
-    m.m_nOutFormat = d.format;
-    m.m_strOutputPath = y.root + "report.txt";
-    LayOutBenchDesign(m, d.listing);
-
+    design(m);
     CRunFlags flags;
     CNoStatus status;
     CTrace trace;
@@ -249,10 +369,10 @@ void NewViewRun(benchmark::State& state, const SNewDesign& d) {
     host.fileStatus = &status;
     host.post = [&](UINT id) {
       const uint64_t p = flags.progress.load();
-      if (id == ID_WORKER_SUMMARIZING) trace.Begin("rows taken", p);
+      // The view lets the time left follow the pace of the rows from the end of the load on.
+      if (id == ID_WORKER_SUMMARIZING) trace.Begin("rows taken", p, true);
       if (id == ID_WORKER_SORTING) trace.Begin("sort", p);
-      if (id == ID_WORKER_SORTED) trace.Begin("header", p);
-      if (id == ID_WORKER_OUTPUTTING) trace.Begin("walk", p);
+      if (id == ID_WORKER_OUTPUTTING) trace.Begin("header and walk", p);
       if (id == ID_WORKER_REPORTS_DONE) trace.Begin("end", p);
     };
     host.load = [&](std::vector<std::unique_ptr<CElementData>>& data, SRowsWhileLoading* rows) {
@@ -263,6 +383,7 @@ void NewViewRun(benchmark::State& state, const SNewDesign& d) {
     const int64_t fiveMinute = RunProgressRange(m) / divisor, fine = RunProgressRange(m, true) / divisor;
     CStdioFile file;
     int rows = 0;
+    CBusyCores busy;
     trace.Record([&] {
                    return CTrace::Reading{0, flags.progress.load() / static_cast<uint64_t>(divisor),
                                           flags.layouts.range(fiveMinute, fine) + flags.rangeAdded.load() / divisor};
@@ -281,6 +402,11 @@ void NewViewRun(benchmark::State& state, const SNewDesign& d) {
   }
 }
 
+void NewViewRun(benchmark::State& state, const SNewDesign& d) {
+  const Year& y = TheYear();
+  NewViewRun(state, y, [&](CNewReportModel& m) { DesignModel(m, y, d); });
+}
+
 // 118 days of 128 loops at five minutes: 4.35 million rows in spreadsheet form, 17.4 million with
 // four contents in text.
 void BM_NewViewListingSheet(benchmark::State& state) { NewViewRun(state, SNewDesign{}); }
@@ -296,6 +422,60 @@ void BM_NewViewMixed15(benchmark::State& state) { NewViewRun(state, SNewDesign{6
 // so the rows are made after the load.
 void BM_NewViewMonthlyDowYear(benchmark::State& state) {
   NewViewRun(state, SNewDesign{365, 2, 1, 45, AVG_MONTHLY_DOW, true});
+}
+
+// The user's cabinets and elements as a configuration's records: every element of a listed
+// cabinet (the archive leaves its last cabinet out of the device list).
+template <class Cab, class Elem>
+void UserSelection(const Year& y, std::vector<std::string>& roadways, std::vector<Cab>& cabinets,
+                   std::vector<Elem>& elements) {
+  static const int kTypes[4] = {ET_LOOP, ET_STATION, ET_SPEED_TRAP, ET_RATE_STATUS};
+  roadways = {"I-5"};
+  const size_t listed = y.all.size() - 4;
+  for (size_t i = 0; i < listed; ++i) {
+    const SampleElement& e = y.all[i];
+    const std::string id = e.key.substr(0, e.key.find(':')), alias = e.aliasKey.substr(0, e.aliasKey.find(':'));
+    if (cabinets.empty() || cabinets.back().id != id) {
+      Cab c;
+      c.id = id;
+      c.alias = alias;
+      c.milepost = 1000 + static_cast<int>(cabinets.size()) * 75;
+      c.location = "Here";
+      c.roadway = 0;
+      cabinets.push_back(c);
+    }
+    Elem el;
+    el.name = e.key.substr(e.key.find(':') + 1);
+    el.type = kTypes[e.kind];
+    el.cabinet = static_cast<int>(cabinets.size()) - 1;
+    elements.push_back(el);
+  }
+}
+
+// The user's New view design as its configuration file holds it: all 365 days and the 396 listed
+// elements at 20 seconds; volume, occupancy and calculated speed (of the loops and stations)
+// averaged by month; months across, elements and times down, a report per content; spreadsheet
+// form. 31.1 million rows.
+SNewConfig UserNewConfig(const Year& y, const std::string& report) {
+  SNewConfig c;
+  c.outputPath = report;
+  c.outFormat = 1;
+  for (const CDateTimeEx& d : y.days) c.dates.push_back(static_cast<double>(d));
+  UserSelection(y, c.roadways, c.cabinets, c.elements);
+  c.avgMethod = AVG_MONTHLY;
+  c.periodLen = 1;
+  c.sumMethod = 2;
+  for (int content : {CC_VOLUME, CC_OCCUPANCY, CC_CALC_SPEED}) c.content[content] = 1;
+  c.lists[NFG_COLS] = {{GK_MONTH, true}};
+  c.lists[NFG_ROWS] = {{GK_ELEMENT, true}, {GK_TIME, true}};
+  c.lists[NFG_SEPS] = {{GK_CONTENT, true}};
+  return c;
+}
+
+// The user's design through the worker alone.
+void BM_NewViewUserYear(benchmark::State& state) {
+  const Year& y = UserYear();
+  NewViewRun(state, y, [&](CNewReportModel& m) { ApplyConfig(m, UserNewConfig(y, y.root + "report.txt"), true); });
 }
 
 // The Classic worker with the common loader; marks its loads and its blocks' output.
@@ -421,6 +601,291 @@ void BM_ClassicYearMultiDay(benchmark::State& state) {
   ClassicRun(state, SClassicDesign{false, false, false, true, 384});
 }
 
+
+// ---- Real runs of the views ---------------------------------------------------------------------
+// The program's own view, made as the program makes it on the window system without a display,
+// runs the user's design (read as its configuration file) from its own start button's handler. A
+// timer of the run's user-interface thread reads the wait dialog as the user sees it whenever the
+// view's waiting loop pumps: its title, its bar and its time left. The user's archive (UserYear)
+// and designs: UserNewConfig in the New view, and in the Classic view the raw listing, both
+// single-day tables and every multi-day table of all 396 listed elements over the year.
+
+// A window whose timer reads the wait dialog.
+class CWatchWnd : public CWnd {
+ public:
+  std::function<void()> onTick;
+  void OnTimer(UINT_PTR) {
+    if (onTick) onTick();
+  }
+  DECLARE_MESSAGE_MAP()
+};
+
+BEGIN_MESSAGE_MAP(CWatchWnd, CWnd)
+  ON_WM_TIMER()
+END_MESSAGE_MAP()
+
+// What the user saw at one turn of the waiting loop.
+struct SFrame {
+  double ms;
+  std::string title;
+  bool estimating;
+  double shownMs;  // the time left as the dialog shows it (whole seconds)
+  int bar, range;
+  int64_t reportBytes;  // the reports' bytes so far
+};
+
+// "hh:mm:ss" as milliseconds; -1 for "Estimating..." or anything else.
+double ShownMs(const std::string& text) {
+  int h = 0, m = 0, sec = 0;
+  if (std::sscanf(text.c_str(), "%d:%d:%d", &h, &m, &sec) != 3) return -1;
+  return 1000.0 * (3600.0 * h + 60.0 * m + sec);
+}
+
+int64_t FileBytes(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 ? static_cast<int64_t>(st.st_size) : -1;
+}
+
+// Whether a report was being written at frame i: it grew up to the frame and after it.
+bool Writing(const std::vector<SFrame>& frames, size_t i) {
+  return i > 0 && i + 1 < frames.size() && frames[i - 1].reportBytes >= 0 &&
+         frames[i].reportBytes > frames[i - 1].reportBytes && frames[i + 1].reportBytes > frames[i].reportBytes;
+}
+
+// The user's view of one run (the counters):
+// - run_s: its length, from the start button to the wait dialog gone;
+// - shown_s: when the time left was first shown in place of "Estimating..."; shown_in_time: 1 when
+//   that was by 15 % of the run or 10 s, whichever is later;
+// - within_pct: from then on, the share of the time that the time left shown lay within 1.5 times
+//   or 3 s of the truth; worst_factor: the largest ratio (larger over smaller) outside that;
+// - writing_frames, stale_title_frames: the turns of the loop at which a report was being written,
+//   and those of them at which the title did not say so.
+void ReportFrames(benchmark::State& state, const std::vector<SFrame>& frames, double totalMs, bool print) {
+  double shownAt = -1, within = 0, counted = 0, worst = 1;
+  std::string staleTitles;
+  size_t f = 0;
+  // The display holds between the turns of the loop: judged every 100 ms by the last frame.
+  for (double t = 0; t < totalMs && !frames.empty(); t += 100) {
+    while (f + 1 < frames.size() && frames[f + 1].ms <= t) ++f;
+    const SFrame& fr = frames[f];
+    if (fr.ms > t || fr.estimating || fr.shownMs < 0) continue;
+    if (shownAt < 0) shownAt = t;
+    const double truth = totalMs - t, shown = fr.shownMs;
+    const bool ok = std::fabs(shown - truth) <= 3000 || std::max(shown, truth) <= 1.5 * std::min(shown, truth);
+    if (!ok) worst = std::max(worst, std::max(shown, truth) / std::max(1.0, std::min(shown, truth)));
+    within += ok ? 1 : 0;
+    counted += 1;
+  }
+  int writing = 0, stale = 0;
+  for (size_t i = 0; i < frames.size(); ++i) {
+    if (!Writing(frames, i)) continue;
+    ++writing;
+    if (frames[i].title.rfind("Outputting", 0) == 0) continue;
+    if (stale++ == 0) staleTitles = frames[i].title;
+  }
+  const double due = std::max(0.15 * totalMs, 10000.0);
+  state.counters["run_s"] = totalMs / 1000;
+  state.counters["shown_s"] = shownAt < 0 ? -1 : shownAt / 1000;
+  state.counters["shown_in_time"] = shownAt >= 0 && shownAt <= due ? 1 : 0;
+  state.counters["within_pct"] = counted > 0 ? 100 * within / counted : 0;
+  state.counters["worst_factor"] = worst;
+  state.counters["writing_frames"] = writing;
+  state.counters["stale_title_frames"] = stale;
+  if (!print) return;
+  std::printf("%8s %-36s %9s %9s %7s\n", "ms", "title", "shown_s", "true_s", "bar");
+  double next = 0;
+  for (size_t i = 0; i < frames.size(); ++i) {
+    const SFrame& fr = frames[i];
+    if (fr.ms < next && i + 1 != frames.size()) continue;
+    next = fr.ms + 2000;
+    std::printf("%8.0f %-36s %9s %9.1f %6.1f%%%s\n", fr.ms, fr.title.c_str(),
+                fr.estimating ? "Estim." : std::to_string(static_cast<int>(fr.shownMs / 1000)).c_str(),
+                (totalMs - fr.ms) / 1000, fr.range > 0 ? 100.0 * fr.bar / fr.range : 0.0,
+                Writing(frames, i) ? " writing" : "");
+  }
+  if (stale > 0) std::printf("a report grew under the title \"%s\" (%d frames)\n", staleTitles.c_str(), stale);
+  std::printf("\n");
+}
+
+// The program made on the window system without a display, with a profile of its own (the archive
+// at `root`, the reports in `out`, no automatic opening), showing the New or the Classic view.
+class CRealProgram {
+ public:
+  CRealProgram(bool classic, const std::string& root, const std::string& out) {
+    qav::ui::SelectBackend("headless");
+    qav::ui::BindUiThread();
+    qav::ui::ResetWindowSystem();
+    m_profile = std::make_unique<CProfile>(m_folder.Path() + "/profile.ini");
+    m_profile->WriteProfileInt("GENERAL", "USE_CLASSIC", classic ? 1 : 0);
+    m_profile->WriteProfileInt("GENERAL", "CDROM_INDEX", 1);
+    m_profile->WriteProfileString("GENERAL", "OTHER_PATH", root.c_str());
+    m_profile->WriteProfileInt("OUTPUT", "AUTOOPEN", 0);
+    for (const char* key : {"RAWDATA_PATH", "SDS_PATH", "MDS_PATH"}) m_profile->WriteProfileString("OUTPUT", key, out.c_str());
+    m_store = std::make_unique<CFileProfileStore>(*m_profile);
+    SetActiveProfile(m_store.get());
+    qav::ui::SetMessageBoxHandler([](const qav::ui::MessageBoxRequest&) { return IDOK; });
+    if (m_app.InitInstance()) m_frame = dynamic_cast<CMainFrame*>(m_app.m_pMainWnd);
+    if (m_frame != nullptr) m_view = dynamic_cast<CMainDlg*>(m_frame->GetActiveView());
+    g_DataRootPath.Set(root.c_str());
+  }
+  ~CRealProgram() {
+    if (m_frame != nullptr && ::IsWindow(m_frame->m_hWnd)) m_frame->DestroyWindow();
+    qav::ui::ResetWindowSystem();
+    qav::ui::SetMessageBoxHandler(nullptr);
+    SetActiveProfile(nullptr);
+  }
+  CRealProgram(const CRealProgram&) = delete;
+  CRealProgram& operator=(const CRealProgram&) = delete;
+
+  CMainDlg* View() const { return m_view; }
+
+  // Pumps the program's messages for `ms` (background loads the design started finish meanwhile).
+  void Settle(int ms) {
+    const auto end = Clock::now() + std::chrono::milliseconds(ms);
+    while (Clock::now() < end) {
+      CWaitDialog::PumpMessages();
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+  }
+
+  // Runs `start` (the view's start button's handler, which returns when the run is over) while the
+  // watcher reads the wait dialog; the report files `reports` tell when a report is written.
+  std::vector<SFrame> Watch(const std::function<void()>& start, const std::vector<std::string>& reports, double& totalMs) {
+    std::vector<SFrame> frames;
+    CWatchWnd watch;
+    const RECT r{0, 0, 10, 10};
+    watch.CreateEx(0, nullptr, "watch", WS_POPUP, r, nullptr, 0);
+    const auto begin = Clock::now();
+    watch.onTick = [&] {
+      CWaitDialog* dlg = m_view->m_pWaitDialog;
+      if (dlg == nullptr || !::IsWindow(dlg->GetSafeHwnd())) return;
+      SFrame fr;
+      fr.ms = std::chrono::duration<double, std::milli>(Clock::now() - begin).count();
+      fr.title = dlg->GetWindowText();
+      fr.estimating = dlg->m_strTimeLeft == WAIT_NO_ESTIMATE_TEXT;
+      fr.shownMs = ShownMs(dlg->m_strTimeLeft);
+      fr.bar = m_view->m_nWaitPosition;
+      fr.range = m_view->m_nWaitRange;
+      fr.reportBytes = 0;
+      for (const std::string& path : reports) fr.reportBytes += std::max<int64_t>(0, FileBytes(path));
+      frames.push_back(fr);
+    };
+    watch.SetTimer(1, 100);
+    for (const std::string& path : reports) std::remove(path.c_str());
+    start();
+    totalMs = std::chrono::duration<double, std::milli>(Clock::now() - begin).count();
+    if (const char* dump = std::getenv("QAV_PROGRESS_DUMP")) {
+      if (FILE* f = std::fopen(dump, "a")) {
+        for (const SFrame& fr : frames)
+          std::fprintf(f, "%.1f %d %d %.0f|%s\n", fr.ms, fr.bar, fr.range, fr.estimating ? -1.0 : fr.shownMs, fr.title.c_str());
+        std::fprintf(f, "end %.1f\n", totalMs);
+        std::fclose(f);
+      }
+    }
+    watch.KillTimer(1);
+    watch.DestroyWindow();
+    return frames;
+  }
+
+ private:
+  CBenchTempPath m_folder{"qav_progress_program"};
+  std::unique_ptr<CProfile> m_profile;
+  std::unique_ptr<CFileProfileStore> m_store;
+  CQAVApp m_app;
+  CMainFrame* m_frame = nullptr;
+  CMainDlg* m_view = nullptr;
+};
+
+// The New view reads the user's design, is told (as the element lists of days at 20 seconds tell
+// it) that the period can be that short, gets the period of 20 seconds, and produces the report.
+void NewViewProgram(benchmark::State& state) {
+  const Year& y = UserYear();
+  CBenchTempPath out("qav_progress_reports");
+  std::filesystem::create_directories(out.Path());
+  const std::string report = out.Path() + "/user.txt", design = out.Path() + "/user.nfg";
+  for (auto _ : state) {
+    CRealProgram program(false, y.root, out.Path() + "/");
+    auto* view = dynamic_cast<CMainNew*>(program.View());
+    if (view == nullptr) {
+      state.SkipWithError("no New view");
+      return;
+    }
+    if (FILE* f = std::fopen(design.c_str(), "wb")) {
+      const std::string text = WriteNewConfig(UserNewConfig(y, report));
+      std::fwrite(text.data(), 1, text.size(), f);
+      std::fclose(f);
+    }
+    if (!view->ReadConfigFile(design)) {
+      state.SkipWithError("design not read");
+      return;
+    }
+    // The element lists the design's dates start loading come in meanwhile.
+    program.Settle(3000);
+    ::SendMessage(view->GetSafeHwnd(), WM_ELEMENTS_LOADED, 4320, 0);
+    view->m_nPeriodLen = 1;
+    view->PeriodsPerDay();
+    view->RecomputeReportLayout();
+    view->UpdateData(FALSE);
+    double totalMs = 0;
+    std::vector<SFrame> frames;
+    {
+      CBusyCores busy;
+      frames = program.Watch([&] { view->OnProduceReports(); }, {report}, totalMs);
+    }
+    if (FileBytes(report) <= 0) {
+      state.SkipWithError("no report");
+      return;
+    }
+    ReportFrames(state, frames, totalMs, PrintTrace());
+  }
+}
+
+// The Classic view takes the user's set-up as its configuration file gives it and runs GO: the raw
+// listing, both single-day tables and every multi-day table of all 396 listed elements over the
+// year, three loads.
+void ClassicProgram(benchmark::State& state) {
+  const Year& y = UserYear();
+  CBenchTempPath out("qav_progress_reports");
+  std::filesystem::create_directories(out.Path());
+  const std::vector<std::string> reports = {out.Path() + "/USER.DAT", out.Path() + "/USER.SDS", out.Path() + "/USER.MDS"};
+  for (auto _ : state) {
+    CRealProgram program(true, y.root, out.Path() + "/");
+    auto* view = dynamic_cast<CMainClassic*>(program.View());
+    if (view == nullptr) {
+      state.SkipWithError("no Classic view");
+      return;
+    }
+    ClassicSetup c;
+    c.rawOn = c.sdsOn = c.mdsOn = 1;
+    c.min15 = c.daily = 1;
+    c.rawName = "USER.DAT";
+    c.sdsName = "USER.SDS";
+    c.mdsName = "USER.MDS";
+    for (int b = 0; b < CB_COUNT; ++b) {
+      for (const CDateTimeEx& d : y.days) c.sel[b].dates.push_back(static_cast<double>(d));
+      UserSelection(y, c.sel[b].roadways, c.sel[b].cabinets, c.sel[b].elements);
+    }
+    c.monthlyDow = c.yearlyDow = c.annual = 1;
+    for (int m = 0; m < 12; ++m) c.months.push_back(m);
+    for (int w = 0; w < 7; ++w) c.monthlyDays.push_back(w), c.yearlyDays.push_back(w);
+    view->ApplySetup(c);
+    view->UpdateData(FALSE);
+    program.Settle(3000);
+    double totalMs = 0;
+    std::vector<SFrame> frames;
+    {
+      CBusyCores busy;
+      frames = program.Watch([&] { view->OnGo(); }, reports, totalMs);
+    }
+    for (const std::string& r : reports)
+      if (FileBytes(r) <= 0) {
+        state.SkipWithError("no report");
+        return;
+      }
+    ReportFrames(state, frames, totalMs, PrintTrace());
+  }
+}
+
 BENCHMARK(BM_NewViewListingSheet)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(1);
 BENCHMARK(BM_NewViewListingText4)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(1);
 BENCHMARK(BM_NewViewStations)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(1);
@@ -429,6 +894,9 @@ BENCHMARK(BM_NewViewLoops15)->Unit(benchmark::kMillisecond)->UseRealTime()->Iter
 BENCHMARK(BM_NewViewMixed15)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(1);
 BENCHMARK(BM_NewViewDailyYear)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(1);
 BENCHMARK(BM_NewViewMonthlyDowYear)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(1);
+BENCHMARK(BM_NewViewUserYear)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(1);
+BENCHMARK(NewViewProgram)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(1);
+BENCHMARK(ClassicProgram)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(1);
 BENCHMARK(BM_ClassicYearAllBlocks)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(1);
 BENCHMARK(BM_ClassicYear15Min)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(1);
 BENCHMARK(BM_ClassicYearDaily)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(1);

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Builds the test programs with ThreadSanitizer (in build-tsan/) and runs the suites that start
-# threads: the common loader and its decode pool, the element loader, both views' runs, the field
-# devices' channel, the thread-safe arrays, the worker thread, events and threads, the release
-# thread. Any report of a data race fails the run. scripts/test.sh calls it after the other tests.
+# threads: the common loader and its decode pool, the element loader, both views' runs (the
+# workers, and the views waiting for them on the user-interface thread), the field devices'
+# channel, the thread-safe arrays, the worker thread, the user-interface thread's queue, events
+# and threads, the release thread. Any report of a data race fails the run. scripts/test.sh calls
+# it after the other tests.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
@@ -11,7 +13,7 @@ qav_install_packages
 build=${QAV_TSAN_BUILD_DIR:-build-tsan}
 jobs=$(nproc)
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQAV_TSAN=ON -DQAV_BENCH=OFF >/dev/null
-cmake --build "$build" -j "$jobs" --target test_platform test_containers test_support test_fielddevices test_app
+cmake --build "$build" -j "$jobs" --target test_platform test_platform_ui test_containers test_support test_fielddevices test_app
 
 # No race is suppressed: these suites run our own threads on the headless window backend, so no
 # frame of the (uninstrumented) Qt libraries is in their reports.
@@ -25,8 +27,9 @@ run() {  # run EXECUTABLE FILTER
 }
 status=0
 run platform/test_platform 'Events.*:Threads.*:Release.*:Files.ADiscarded*' || status=1
+run platform_ui/test_platform_ui 'LoopTest.*' || status=1
 run containers/test_containers 'ScalarMThreadArray.*:ObjMThreadArray.*' || status=1
 run support/test_support 'Thread.*:ThreadAccessControl.*:IOFileTest.*:IOObject.*:OutputTest.*' || status=1
 run fielddevices/test_fielddevices 'FieldThreads.*' || status=1
-run app/test_app "LoaderTest.*:SeveralReaders.*:DecodePool.*:ElementLoaderTest.*:ClassicRun.*:ClassicRunFiles.*:NewRunTest.*:NewSortTest.*:ClassicEndToEnd.*:EndToEndTest.*:NewViewTest.*:ViewerTest.*$no_fork" || status=1
+run app/test_app "LoaderTest.*:SeveralReaders.*:DecodePool.*:ElementLoaderTest.*:ClassicRun.*:ClassicRunFiles.*:NewRunTest.*:NewSortTest.*:ClassicEndToEnd.*:EndToEndTest.*:NewViewTest.*:ClassicViewTest.*:ViewerTest.*$no_fork" || status=1
 exit $status

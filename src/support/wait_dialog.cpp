@@ -78,6 +78,15 @@ void CWaitDialog::SetMessage(const char* text) {
   if (m_hWnd != nullptr) m_wndMessage.SetWindowText(text);
 }
 
+void CWaitDialog::BeginPhase(const char* caption) {
+  if (m_hWnd == nullptr) return;
+  SetWindowText(caption);
+  if (m_pPosition == nullptr) return;
+  const int position = std::atomic_ref<int>(*m_pPosition).load(std::memory_order_relaxed);
+  m_estimator.BeginPhase(GetTickCount(), position);
+  m_wndProgress.SetPos(m_estimator.m_nLastPosition);
+}
+
 void CWaitDialog::OnCancel() {
   if (m_pKeepGoing != nullptr) std::atomic_ref<bool>(*m_pKeepGoing).store(false, std::memory_order_relaxed);
   if (m_hWnd == nullptr) return;

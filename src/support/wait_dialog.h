@@ -30,6 +30,9 @@ class CWaitDialog : public CDialog {
   // Sets the caller's position to the given per cent (0-100) of the range.
   void SetPercent(int percent);
   void SetMessage(const char* text);
+  // A new phase of the work begins: the caption says which, and the time left follows the new
+  // phase's pace as soon as it shows (CWaitEstimator::BeginPhase).
+  void BeginPhase(const char* caption);
   // Enables the main window again (once) and destroys the dialog's window.
   void Close();
 

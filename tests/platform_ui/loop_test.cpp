@@ -133,6 +133,21 @@ TEST_F(LoopTest, QuitEndsPumpingAndStaysForTheOuterLoop) {
   EXPECT_EQ(m.wParam, 3u);
 }
 
+// While a quit request waits, the pumps stop at it and leave the posts behind it: a view's wait for
+// its worker must not end for them, or it would never sleep again.
+TEST_F(LoopTest, AWaitingQuitRequestDoesNotEndAWaitForInput) {
+  Recorder r;
+  ASSERT_TRUE(r.Create());
+  PostQuitMessage(0);
+  r.PostMessage(WM_RECORD, 2);
+  EXPECT_FALSE(qav::ui::PumpPending());
+  qav::ui::WaitForInput(0);  // the wake that came with the posts
+  const auto start = std::chrono::steady_clock::now();
+  qav::ui::WaitForInput(40);
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(35));
+  EXPECT_TRUE(r.seen.empty());
+}
+
 TEST_F(LoopTest, DisablingATopLevelWindowNests) {
   Recorder r;
   ASSERT_TRUE(r.Create());

@@ -35,8 +35,10 @@ TEST(WaitEstimator, FirstChangeOnlyStartsTheClock) {
 
 // Runs made of phases of steady pace, fed to the estimator at the wait dialog's 500 ms ticks. The
 // time left stays "Estimating..." until the estimate is steady, is shown by `shownBy` seconds, and
-// from then on keeps within a factor of 1.5 of the true time left, or 3 s of it, while the run's
-// phases go at paces within a fifth of each other (as the progress units are weighed to).
+// from then on (or from `judgedFrom`) keeps within a factor of 1.5 of the true time left, or 3 s of
+// it: while the run's phases go at paces within a fifth of each other (as the progress units are
+// weighed to), however unevenly their steps come, and after a phase of another pace has begun
+// (told by BeginPhase, as the views do with their titles).
 TEST(WaitEstimator, TimeLeftIsShownOnceSteadyAndThenHolds) {
   struct Phase {
     double seconds, unitsPerSecond;
@@ -44,39 +46,58 @@ TEST(WaitEstimator, TimeLeftIsShownOnceSteadyAndThenHolds) {
   struct Trace {
     const char* name;
     std::vector<Phase> phases;
-    double jitter;   // each tick's units alternately this share above and below the pace
-    double shownBy;  // seconds
+    std::vector<double> cycle;  // the units of successive ticks, as shares of the pace (mean 1)
+    double shownBy;             // seconds
+    bool toldPhases = false;    // BeginPhase at the tick that ends each phase
+    double judgedFrom = 0;      // seconds
   } traces[] = {
-      {"steady", {{40, 1000}}, 0, 3.5},
-      {"steady with jitter", {{40, 1000}}, 0.4, 6},
-      {"slow start, then fast", {{3, 140}, {35, 1000}}, 0, 8},
-      {"fast start, then slow", {{2, 3000}, {40, 1000}}, 0, 8},
-      {"loading, then writing", {{10, 900}, {25, 1080}}, 0.2, 6},
-      {"writing, then loading", {{10, 1080}, {25, 900}}, 0.2, 6},
-      {"a stall of two seconds", {{15, 1000}, {2, 0}, {25, 1000}}, 0, 3.5},
+      {"steady", {{40, 1000}}, {1}, 6.5},
+      {"steady with jitter", {{40, 1000}}, {1.4, 0.6}, 6.5},
+      {"slow start, then fast", {{3, 140}, {35, 1000}}, {1}, 9.5},
+      // The same at the counts of a real run, a small fraction of a millisecond a step.
+      {"slow start, then fast, many steps", {{3, 14000}, {35, 100000}}, {1}, 9.5},
+      {"fast start, then slow", {{2, 3000}, {40, 1000}}, {1}, 9.5},
+      {"loading, then writing", {{10, 900}, {25, 1080}}, {1.2, 0.8}, 6.5},
+      {"writing, then loading", {{10, 1080}, {25, 900}}, {1.2, 0.8}, 6.5},
+      {"a stall of two seconds", {{15, 1000}, {2, 0}, {25, 1000}}, {1}, 6.5},
+      // A steady pace whose steps come unevenly: 2 and 8 steps on alternate ticks, 1 and 10, and the
+      // cycle 5, 20, 5, 5, 20, 5.
+      {"2 and 8 steps", {{300, 10}}, {0.4, 1.6}, 6.5},
+      {"1 and 10 steps", {{300, 11}}, {2 / 11.0, 20 / 11.0}, 6.5},
+      {"5, 20, 5, 5, 20, 5 steps", {{300, 20}}, {0.5, 2, 0.5, 0.5, 2, 0.5}, 6.5},
+      // Steps that come only every two seconds: six changes take twelve; shown all the same.
+      {"steps every two seconds", {{40, 1000}}, {0, 0, 0, 4}, 10.5},
+      // A second phase at 2.5 times the first one's time a step: followed within four seconds.
+      {"a slower phase begins", {{20, 1000}, {30, 400}}, {1}, 6.5, true, 24},
+      {"a faster phase begins", {{20, 400}, {30, 1000}}, {1}, 6.5, true, 24},
   };
   for (const Trace& trace : traces) {
     double total = 0, units = 0;
     for (const Phase& p : trace.phases) total += p.seconds, units += p.seconds * p.unitsPerSecond;
     CWaitEstimator e;
     double done = 0, shownAt = -1;
-    int tick = 0;
+    size_t tick = 0;
     for (double t = 0.5; t < total; t += 0.5, ++tick) {
       // The units of the half second that ended at t, phase by phase.
       double from = t - 0.5, start = 0, added = 0;
+      bool phaseEnded = false;
       for (const Phase& p : trace.phases) {
         const double a = std::max(from, start), b = std::min(t, start + p.seconds);
         if (b > a) added += (b - a) * p.unitsPerSecond;
         start += p.seconds;
+        phaseEnded = phaseEnded || start == t;
       }
-      done += added * (1 + (tick % 2 == 0 ? trace.jitter : -trace.jitter));
-      e.OnTick(static_cast<DWORD>(t * 1000), static_cast<int>(std::min(done, units)), static_cast<int>(units));
+      done += added * trace.cycle[tick % trace.cycle.size()];
+      const int position = static_cast<int>(std::min(done, units));
+      e.OnTick(static_cast<DWORD>(t * 1000), position, static_cast<int>(units));
+      if (trace.toldPhases && phaseEnded) e.BeginPhase(static_cast<DWORD>(t * 1000), position);
       if (!e.Shown()) continue;
       if (shownAt < 0) shownAt = t;
       const double shown = e.Countdown() / 1000.0, truth = total - t;
-      if (std::fabs(shown - truth) > 3)
+      if (t >= trace.judgedFrom && std::fabs(shown - truth) > 3) {
         EXPECT_LE(std::max(shown, truth) / std::max(0.001, std::min(shown, truth)), 1.5)
             << trace.name << ": " << shown << " s shown at " << t << " s with " << truth << " s left";
+      }
     }
     EXPECT_GE(shownAt, 0) << trace.name << ": never shown";
     EXPECT_LE(shownAt, trace.shownBy) << trace.name;
@@ -94,10 +115,7 @@ TEST(WaitEstimator, TrimmedMeanKeepsTheMiddleSeventyPercent) {
   };
   for (const Case& c : cases) {
     CWaitEstimator e;
-    for (int i = c.n; i >= 1; --i) {  // any order
-      const double sample = i;
-      e.m_aSamples.Add(&sample);
-    }
+    for (int i = c.n; i >= 1; --i) e.AddSample(i, 1);  // any order, one step each
     EXPECT_DOUBLE_EQ(e.Average(), c.expected) << c.n;
   }
 }
@@ -130,7 +148,7 @@ TEST(WaitEstimator, SteadyRateRunsDownSmoothlyAndHysteresisHolds) {
     e.OnTick(now, pos, 100);
     EXPECT_EQ(e.Countdown(), static_cast<DWORD>((100 - pos) * 500)) << pos;
   }
-  // A slightly slower step (within 25 % + 1 ms of the countdown) leaves the countdown running.
+  // A slightly slower step (within 10 % + 1 ms of the countdown) leaves the countdown running.
   now += 600;
   e.OnTick(now, 51, 100);
   const DWORD kept = 25000 - 600;  // the countdown ran down by 600 ms
@@ -148,11 +166,11 @@ TEST(WaitEstimator, SteadyRateRunsDownSmoothlyAndHysteresisHolds) {
 
 TEST(WaitEstimator, MarginBoundariesAreInclusive) {
   // A countdown of 1000 ms meets one sample of e ms per step with one step left, so the estimate
-  // is e and the margin e * 25 / 100 + 1: it stays within [e - margin, e + margin], else resets.
+  // is e and the margin e * 10 / 100 + 1: it stays within [e - margin, e + margin], else resets.
   struct Case {
     DWORD estimate;
     bool reset;
-  } cases[] = {{1000, false}, {1334, false}, {1335, true}, {800, false}, {799, true}};
+  } cases[] = {{1000, false}, {1112, false}, {1113, true}, {909, false}, {908, true}};
   for (const Case& c : cases) {
     CWaitEstimator e;
     e.m_nStepCount = 1;  // the clock started at tick 0, position 0
@@ -174,7 +192,7 @@ TEST(WaitEstimator, FallingPositionTakesNoSample) {
   EXPECT_EQ(e.m_nLastPosition, 5);
   e.OnTick(2500, 10, 100);  // the clock restarted at 2000: 100 ms per step
   ASSERT_EQ(e.SampleCount(), 2);
-  EXPECT_DOUBLE_EQ(e.m_aSamples.m_pData[1], 100.0);
+  EXPECT_DOUBLE_EQ(e.m_aSamples.m_pData[1].ms / e.m_aSamples.m_pData[1].steps, 100.0);
 }
 
 TEST(WaitEstimator, NeverNegativeNorWrapped) {

@@ -650,7 +650,10 @@ void CMainNew::RunNewReportsOnce() {
 BOOL CMainNew::OnCommand(WPARAM wParam, LPARAM lParam) {
   const UINT id = LOWORD(wParam);
   switch (id) {
-    case ID_WORKER_SUMMARIZING: SetWaitTitle("Summarizing data..."); return TRUE;
+    // The load is over: the rows are summed, sorted, written and freed on the worker alone, at a
+    // pace of their own that the time left follows from here on (the load's, on helper threads,
+    // need not be theirs on a busy machine).
+    case ID_WORKER_SUMMARIZING: SetWaitTitle("Summarizing data...", true); return TRUE;
     case ID_WORKER_SUMMARIZED: StatusLine("Data Summarized...", false); return TRUE;
     case ID_WORKER_SORTING: SetWaitTitle("Sorting data..."); return TRUE;
     case ID_WORKER_SORTED: StatusLine("Data Sorted...", false); return TRUE;

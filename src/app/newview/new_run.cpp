@@ -440,11 +440,12 @@ void CNewReportRun::RunSteps() {
     m_host.post(ID_WORKER_CANCELED);
     return;
   }
+  // The wait dialog says the report is written before its file is made: the header is part of it.
+  m_host.post(ID_WORKER_OUTPUTTING);
   if (!WriteHeader()) {
     run.cancel();
     return;
   }
-  m_host.post(ID_WORKER_OUTPUTTING);
   SPivotLayout layout{KeysOf(m_model.m_lstSeps), KeysOf(m_model.m_lstRows), KeysOf(m_model.m_lstCols),
                       m_model.m_nColsHiWide, m_model.m_nOutFormat};
   DWORD writeError = 0;

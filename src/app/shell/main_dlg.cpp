@@ -298,6 +298,8 @@ void CMainDlg::FollowDayLayouts(const CDayLayouts& layouts, int64_t added) {
 
 void CMainDlg::WaitWhileSet(const std::atomic<uint8_t>& flag) {
   while (flag.load() != 0) {
+    // The wait dialog's timer reads the run's progress as it is now.
+    SyncWaitDialog();
     CWaitDialog::PumpMessages();
     // A Cancel that the pump has just handled reaches the run now, not one wait later.
     SyncWaitDialog();
@@ -307,8 +309,15 @@ void CMainDlg::WaitWhileSet(const std::atomic<uint8_t>& flag) {
   SyncWaitDialog();
 }
 
-void CMainDlg::SetWaitTitle(const char* title) {
-  if (m_pWaitDialog != nullptr && ::IsWindow(m_pWaitDialog->GetSafeHwnd())) m_pWaitDialog->SetWindowText(title);
+void CMainDlg::SetWaitTitle(const char* title, bool newPace) {
+  if (m_pWaitDialog == nullptr || !::IsWindow(m_pWaitDialog->GetSafeHwnd())) return;
+  if (!newPace) {
+    m_pWaitDialog->SetWindowText(title);
+    return;
+  }
+  // The new pace begins at the run's progress as it is now.
+  SyncWaitDialog();
+  m_pWaitDialog->BeginPhase(title);
 }
 
 void CMainDlg::OpenReportWithProgram(const std::string& path, const std::string& program) {

@@ -142,10 +142,14 @@ class CMainDlg : public CFormView {
   // and grows it by the units the run has added to it.
   void FollowDayLayouts(const CDayLayouts& layouts, int64_t added = 0);
   // Pumps messages and the wait dialog until `flag` is 0. The user's input is taken as it comes,
-  // so a Cancel reaches the run at once, and the flag is looked at again every kRunLookMs.
+  // so a Cancel reaches the run at once; a message the worker posts (a title, a line) and the wait
+  // dialog's timer end the wait too, so they show at once; the flag is looked at again every
+  // kRunLookMs.
   void WaitWhileSet(const std::atomic<uint8_t>& flag);
-  // Sets the wait dialog's title (nothing without a wait dialog).
-  void SetWaitTitle(const char* title);
+  // Sets the wait dialog's title (nothing without a wait dialog). With `newPace` the run's work
+  // changes its kind here, and the time left follows the pace of what comes from now on
+  // (CWaitDialog::BeginPhase).
+  void SetWaitTitle(const char* title, bool newPace = false);
 
   // ---- Opening reports, telling the user ----
   // Starts `program` (or, when it is empty, the desktop's default application) on the report. When

@@ -241,10 +241,20 @@ bool WaitServingSends(const std::function<bool()>& ready, DWORD timeoutMs) {
   }
 }
 
+// Whether a post waits for the next pump (the lock held). While a quit request waits, the pumps
+// stop at it and leave the posts behind it: none waits for them then, or a wait for something to
+// do would never sleep again.
+bool PostWaitsForAPump() {
+  if (L().quit) return false;
+  for (const Queued& q : L().posted)
+    if (q.task || q.msg.message != WM_QUIT) return true;
+  return false;
+}
+
 void WaitForInput(DWORD timeoutMs) {
   {
     std::lock_guard<std::mutex> g(L().lock);
-    if (!L().posted.empty() || !L().sent.empty() || L().woken) {
+    if (PostWaitsForAPump() || !L().sent.empty() || L().woken) {
       L().woken = false;
       return;
     }
@@ -283,7 +293,7 @@ void WakeUiThread() { WakeUi(); }
 // Used by the headless backend: wait for anything queued or a wake.
 void HeadlessWait(double seconds) {
   std::unique_lock<std::mutex> g(L().lock);
-  auto pred = [] { return L().woken || !L().posted.empty() || !L().sent.empty(); };
+  auto pred = [] { return L().woken || PostWaitsForAPump() || !L().sent.empty(); };
   if (seconds < 0) L().cv.wait(g, pred);
   else L().cv.wait_for(g, std::chrono::duration<double>(seconds), pred);
   L().woken = false;

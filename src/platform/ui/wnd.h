@@ -377,8 +377,10 @@ bool WaitAndDispatchOne();
 bool WaitServingSends(const std::function<bool()>& ready, DWORD timeoutMs);
 // Waits at most `timeoutMs` for something to do: the user's input, which is handled as it comes
 // (a click runs its handlers before this returns), a message posted or sent, a due timer or a
-// wake. Posted messages are left for the caller's next pump. A loop that waits for another
-// thread pumps, looks at its condition and waits here, so the user's input is never held back.
+// wake. Posted messages are left for the caller's next pump; while a quit request waits, the
+// pumps stop at it and leave the rest, so posts do not end the wait then (it would never sleep
+// again). A loop that waits for another thread pumps, looks at its condition and waits here, so
+// the user's input is never held back.
 void WaitForInput(DWORD timeoutMs);
 // The same for one event: WAIT_OBJECT_0 when it is signalled (an auto-reset event is consumed),
 // WAIT_TIMEOUT after the time-out.

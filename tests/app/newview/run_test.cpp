@@ -20,6 +20,7 @@
 #include "app/newview/newview_fixture.h"
 #include "app/shell/filling_file.h"
 #include "app/shell/input_loader.h"
+#include "app/shell/worker_ids.h"
 #include "support/wait_estimator.h"
 #include "trafficdata/element_data.h"
 #include "trafficdata/view_settings.h"
@@ -354,12 +355,14 @@ struct SFakeRun {
   CFillingFile file;
   std::string written;  // the view's name of the file written
   std::function<void()> atLoad;  // called as the load starts
+  bool fileOpenAtOutputting = false;  // the report's file was open when 512 was posted
   void Run(CNewReportModel& m, bool cancelWhileLoading = false, bool rowsDoNotFit = false) {
     SNewRunHost host;
     host.run = &flags;
     host.fileStatus = &status;
     host.post = [&](UINT id) {
       ids.push_back(id);
+      if (id == ID_WORKER_OUTPUTTING) fileOpenAtOutputting = file.IsOpen();
       if (id == cancelAt) flags.cancel();
     };
     host.now = [] { return COleDateTime(2004, 1, 2, 3, 4, 5); };
@@ -416,6 +419,8 @@ TEST(NewRunTest, RunCompletesSortsAndWritesThePivot) {
   auto& flags = r.flags;
 
   EXPECT_EQ(ids, (std::vector<UINT>{507, 508, 510, 511, 512, 515}));
+  // The wait dialog says the report is written before its file is made, never after.
+  EXPECT_FALSE(r.fileOpenAtOutputting);
   EXPECT_TRUE(status.lines.empty());
   EXPECT_FALSE(flags.keepGoing());
   EXPECT_EQ(Keys(m.m_lstSeps), (std::vector<int>{GK_TIME, GK_CONTENT}));  // Element and Date placed already
@@ -465,7 +470,7 @@ TEST(NewRunTest, CancelOrRowsThatDoNotFitWriteNothing) {
 
 TEST(NewRunTest, AReportThatCannotBeCreatedIsNotReportedAsDone) {
   // A file that can be created neither where asked nor in the temporary folder: the run stops
-  // once sorted, before its output.
+  // as its output begins.
   const struct {
     const char* path;
     const char* temp;
@@ -490,7 +495,7 @@ TEST(NewRunTest, AReportThatCannotBeCreatedIsNotReportedAsDone) {
     else unsetenv("TMPDIR");
     EXPECT_EQ(std::count(r.ids.begin(), r.ids.end(), 515u), 0) << c.path;
     ASSERT_FALSE(r.ids.empty());
-    EXPECT_EQ(r.ids.back(), 511u) << c.path;
+    EXPECT_EQ(r.ids.back(), 512u) << c.path;
     ASSERT_FALSE(r.status.lines.empty());
     EXPECT_EQ(r.status.lines.front(), "502");
     EXPECT_FALSE(r.flags.keepGoing());
@@ -522,10 +527,10 @@ TEST(NewRunTest, AReportWhoseWritingFailsIsTakenAwayAndNamed) {
     const char* what;
     int64_t budget;
     bool closeFails;
-    UINT lastId;  // the run's last id: the header fails before 512, the body after it
+    UINT lastId;  // the run's last id: 512, its output begun (the header is part of it), never 515
     bool memoryRunsOut = false;  // half way through the body instead of the disc filling
   } cases[] = {
-      {"full from the start", 0, false, 511},
+      {"full from the start", 0, false, 512},
       {"full half way", whole / 2, false, 512},
       {"close fails", -1, true, 512},
       {"memory runs out half way", -1, false, 512, true},

@@ -550,6 +550,29 @@ TEST_F(NewViewTest, ARunHoldsTheRunningFlagAndShowsTheCompletedEstimateAfterward
   EXPECT_EQ(Text(IDC_NV_REPORTS), std::to_string(view_->m_nReports));
 }
 
+// Once the load is over the rows are summed, sorted, written and freed on the worker alone: the
+// time left leaves the load's pace behind there, and the titles that follow keep the new pace.
+TEST_F(NewViewTest, TheTimeLeftFollowsThePaceOfTheRowsOnceTheLoadIsOver) {
+  Start();
+  view_->m_pWaitDialog = new CWaitDialog(&view_->m_nWaitPosition, &view_->m_bWaitKeepGoing);
+  CWaitEstimator& e = view_->m_pWaitDialog->m_estimator;
+  e.m_bShown = true;
+  e.m_nStepCount = 2;
+  e.AddSample(500, 100);
+  view_->OnCommand(ID_WORKER_LOADING_INPUT, 0);
+  EXPECT_EQ(e.SampleCount(), 1);
+  view_->OnCommand(ID_WORKER_SUMMARIZING, 0);
+  EXPECT_EQ(view_->m_pWaitDialog->GetWindowText(), "Summarizing data...");
+  EXPECT_EQ(e.SampleCount(), 0);
+  e.AddSample(500, 10);
+  view_->OnCommand(ID_WORKER_SORTING, 0);
+  view_->OnCommand(ID_WORKER_OUTPUTTING, 0);
+  EXPECT_EQ(view_->m_pWaitDialog->GetWindowText(), "Outputting Reports...");
+  EXPECT_EQ(e.SampleCount(), 1);
+  delete view_->m_pWaitDialog;
+  view_->m_pWaitDialog = nullptr;
+}
+
 TEST_F(NewViewTest, AConfigurationLoadsOnlyWhatItsDesignReads) {
   Start();
   ASSERT_TRUE(view_->SaveConfigFile(folder_ / "empty.nfg"));  // a fresh design selects no date
