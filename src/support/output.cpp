@@ -74,16 +74,65 @@ char* CopyText(const char* text, uint64_t& lengthWithNul) {
 
 COutput::~COutput() { m_LogFile.Close(); }
 
-int COutput::Queue(COutputItem& item) {
+int COutput::Queue(COutputItem& item, const char* text, bool textIsPrefix) {
   GetLocalTime(&item.m_Time);
-  return m_Queue.SafeAdd(item);
+  // The queue's copy takes the item's values and buffers (copying moves), also when the queue
+  // then finds no room: what a kept item needs is taken first.
+  SKeptItem kept;
+  kept.kind = item.m_nKind;
+  kept.time = item.m_Time;
+  kept.value1 = item.m_nValue1;
+  kept.value2 = item.m_nValue2;
+  kept.withText = text != nullptr;
+  kept.textIsPrefix = textIsPrefix;
+  // A text that could not be copied would leave the line without it: the item is kept instead.
+  const bool copied = text == nullptr || (textIsPrefix ? item.m_pPrefix : item.m_pData) != nullptr;
+  const int index = copied ? m_Queue.SafeAdd(item) : -1;
+  if (index < 0) Keep(kept, text);
+  return index;
+}
+
+void COutput::Keep(const SKeptItem& item, const char* text) noexcept {
+  std::lock_guard<std::mutex> lock(m_keptLock);
+  SKeptItem& k = m_kept[m_nKept < kKeptItems ? m_nKept++ : kKeptItems - 1];
+  k = item;
+  std::snprintf(k.text, sizeof k.text, "%s", text != nullptr ? text : "");
+}
+
+bool COutput::WriteKept() {
+  for (;;) {
+    SKeptItem k;
+    {
+      std::lock_guard<std::mutex> lock(m_keptLock);
+      if (m_nKept == 0) return true;
+      k = m_kept[0];
+    }
+    COutputItem item;
+    item.m_nKind = k.kind;
+    item.m_Time = k.time;
+    item.m_nValue1 = k.value1;
+    item.m_nValue2 = k.value2;
+    if (k.withText) {
+      uint64_t length = 0;
+      char* copy = CopyText(k.text, length);
+      if (copy == nullptr) return false;
+      (k.textIsPrefix ? item.m_pPrefix : item.m_pData) = copy;
+      (k.textIsPrefix ? item.m_nValue2 : item.m_nValue1) = length;
+    }
+    {
+      std::lock_guard<std::mutex> lock(m_keptLock);
+      std::memmove(m_kept, m_kept + 1, sizeof(SKeptItem) * static_cast<size_t>(m_nKept - 1));
+      --m_nKept;
+    }
+    ProcessItem(item);
+  }
 }
 
 int COutput::AddText(const char* text, DWORD kind) {
   COutputItem item;
   item.m_nKind = kind;
   item.m_pData = CopyText(text, item.m_nValue1);
-  return Queue(item);
+  return Queue(item, text, false);
 }
 
 int COutput::AddCode(uint64_t value, DWORD kind) {
@@ -98,7 +147,7 @@ int COutput::AddCodeWithPrefix(uint64_t value, const char* prefix, DWORD kind) {
   item.m_nKind = kind;
   item.m_nValue1 = value;
   item.m_pPrefix = CopyText(prefix, item.m_nValue2);
-  return Queue(item);
+  return Queue(item, prefix, true);
 }
 
 int COutput::AddValues(uint64_t first, uint64_t second, DWORD kind) {
@@ -136,6 +185,7 @@ void COutput::ProcessItems() {
     if (!m_Queue.SafeRemoveHead(item)) break;
     ProcessItem(item);
   }
+  WriteKept();
 }
 
 // Line pieces -----------------------------------------------------------------------------------

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <mutex>
 
 #include "containers/mthread_array.h"
 #include "platform/base/types.h"
@@ -94,7 +95,8 @@ class COutput {
   virtual void WriteWideText(CStream& line, const char16_t* text, DWORD lengthBytes, DWORD indent);
 
   // Queuing, from any thread; each returns the item's index in the queue (-1 when it could not be
-  // queued).
+  // queued). A text, code or value item for which memory ran out (its copy of the text, or the
+  // queue's room) is kept aside instead (see SKeptItem) and written by the next drain.
   int AddText(const char* text, DWORD kind);
   int AddCode(uint64_t value, DWORD kind);
   int AddCodeWithPrefix(uint64_t value, const char* prefix, DWORD kind);
@@ -102,7 +104,8 @@ class COutput {
   int AddData(const void* bytes, DWORD length, DWORD kind);
   int AddDataWithPrefix(const void* bytes, DWORD length, const char* prefix, DWORD kind);
 
-  // Writes every queued item, including those queued while draining, on the calling thread.
+  // Writes every queued item, including those queued while draining, on the calling thread; then
+  // the items kept aside, as far as memory allows.
   void ProcessItems();
 
   static void FormatTimeStamp(CStream& line, const SYSTEMTIME* time);
@@ -110,7 +113,26 @@ class COutput {
   static void FormatTimeStamp(char* buffer, const SYSTEMTIME* time);
 
  private:
-  int Queue(COutputItem& item);
+  // An item that found no memory, kept in room made with the log (nothing is made on the heap to
+  // keep it): its kind, time and values, and its text or prefix (a longer one is cut). When the
+  // room is full the newest item takes the last place.
+  struct SKeptItem {
+    DWORD kind = OUTPUT_EMPTIED;
+    SYSTEMTIME time{};
+    uint64_t value1 = 0, value2 = 0;
+    bool withText = false, textIsPrefix = false;
+    char text[512] = {};
+  };
+  static constexpr int kKeptItems = 4;
+  std::mutex m_keptLock;
+  SKeptItem m_kept[kKeptItems];
+  int m_nKept = 0;  // under m_keptLock
+
+  // Queues the item; `text` (the caller's text or prefix, or null) is what a kept item keeps.
+  int Queue(COutputItem& item, const char* text = nullptr, bool textIsPrefix = false);
+  void Keep(const SKeptItem& item, const char* text) noexcept;
+  // Writes the kept items, oldest first; false when one still finds no memory (it stays kept).
+  bool WriteKept();
   void FinishLine(CStream& line, DWORD kind);
   void WriteTextLine(const SYSTEMTIME& time, const char* prefix, const char* text, DWORD kind);
   void WriteFile(const COutputItem& item, bool wide);

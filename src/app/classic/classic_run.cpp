@@ -122,18 +122,19 @@ bool CClassicRun::OpenReport(int family) {
 }
 
 // A report that could not be written whole is taken away, so that it neither looks complete nor
-// keeps a full disk full; the view names it and the reason.
+// keeps a full disk full; the view names it and the reason. Memory may have run out: the path
+// moves into the post, so nothing is made on the heap here.
 void CClassicRun::GiveUp(int family, DWORD error) {
-  const EDiscarded left = file_.Discard();
-  port_.Post({RID_WRITE_FAILED, error, reportPath[family], left});
-  reportPath[family].clear();
+  ClassicPost post{RID_WRITE_FAILED, error, {}, file_.Discard()};
+  post.text.swap(reportPath[family]);
+  port_.Post(post);
 }
 
 // A report cut short by Cancel goes the same way, named as cancelled.
 void CClassicRun::GiveUpCancelled(int family) {
-  const EDiscarded left = file_.Discard();
-  port_.Post({RID_REPORT_CANCELLED, 0, reportPath[family], left});
-  reportPath[family].clear();
+  ClassicPost post{RID_REPORT_CANCELLED, 0, {}, file_.Discard()};
+  post.text.swap(reportPath[family]);
+  port_.Post(post);
 }
 
 EReportResult CClassicRun::WriteElement(int family, const CElementData& data, int dateBlock) {

@@ -1,5 +1,10 @@
 #include "app/classic/classic_state.h"
 
+#include <new>
+
+#include "app/shell/worker_ids.h"
+#include "platform/base/errors.h"
+
 namespace {
 
 template <class T>
@@ -95,6 +100,14 @@ bool LoadClassicSelection(const CClassicSelection& sel, IWorkerPoster& poster, R
                           SLoadCount* count) {
   std::unique_ptr<CElementDataSet> set = LoadElementData(sel.elements, sel.dates, poster, run, summariesOnly);
   if (!set) return false;
+  // The room comes first, so that the hand-over cannot stop half-way: a load that does not fit
+  // ends as one that ran out of memory while it read, with the not-enough-memory line.
+  try {
+    out.reserve(out.size() + set->m_items.size());
+  } catch (const std::bad_alloc&) {
+    poster.Post(ID_WORKER_WIN32_ERROR, static_cast<LPARAM>(ERROR_NOT_ENOUGH_MEMORY));
+    return false;
+  }
   if (count != nullptr) *count += set->m_count;
   for (CElementData*& d : set->m_items) {
     out.emplace_back(d);

@@ -522,6 +522,9 @@ void CMainClassic::OnGo() {
   // them back to the system; the user need not wait for it.
   CScalarMemMgr::ReturnFreeMemoryLater();
   SetWaitCursor(false);
+  // Posts the worker could not make for want of memory are told now, the last of them how the
+  // run ended.
+  TellKeptPosts();
   // The reports mark each element-day without data as unavailable: a box only when nothing was read.
   if (m_bWaitKeepGoing) TellMissingData(m_loadCount, false);
   ShowHeldMessages();

@@ -590,6 +590,9 @@ void CMainNew::OnProduceReports() {
   CScalarMemMgr::ReturnFreeMemoryLater();
   SetWaitCursor(false);
   ShowState();
+  // Posts the worker could not make for want of memory are told now, the last of them how the
+  // run ended.
+  TellKeptPosts();
   // Element-days without data are written as zero volume and occupancy, which reads like a road
   // without traffic: the run's last line says how many there were, and the status list comes up.
   if (m_bWaitKeepGoing) TellMissingData(m_loadCount, true);

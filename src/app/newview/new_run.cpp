@@ -242,7 +242,13 @@ ESortResult SortRecords(CDBRecord** rows, int first, int last, uint32_t* merges,
 
 bool AdoptLoadedData(std::unique_ptr<CElementDataSet> set, std::vector<std::unique_ptr<CElementData>>& data) {
   if (!set) return false;
-  for (CElementData* d : set->m_items) data.emplace_back(d);
+  // The room comes first: a hand-over that ran out of memory half-way would leave objects owned
+  // by both sides. Without it std::bad_alloc goes on, and the set frees what it holds.
+  data.reserve(data.size() + set->m_items.size());
+  for (CElementData*& d : set->m_items) {
+    data.emplace_back(d);
+    d = nullptr;
+  }
   set->m_items.clear();
   return true;
 }

@@ -257,7 +257,12 @@ void CElementLoader::LoadDatesThread() {
   ClearTrees();
   m_bLoadFailed = 1;
   m_nPeriods = kPeriodsUnknown;
-  if (m_pfnErrorHook != nullptr) m_pfnErrorHook("Element lists not loaded", ERROR_NOT_ENOUGH_MEMORY, m_pErrorContext);
+  // The hook may find no memory either; the load is done all the same, or the dialog would wait
+  // for it for ever.
+  try {
+    if (m_pfnErrorHook != nullptr) m_pfnErrorHook("Element lists not loaded", ERROR_NOT_ENOUGH_MEMORY, m_pErrorContext);
+  } catch (const std::bad_alloc&) {
+  }
   m_done->Set();
   PostNotice(kPeriodsUnknown);
 }

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdio>
+#include <new>
 #include <vector>
 
 #include "app/shell/app_globals.h"
@@ -225,13 +227,60 @@ BOOL CMainDlg::OnSetCursor(CWnd* wnd, UINT hitTest, UINT message) {
 
 void CMainDlg::OnTimer(UINT_PTR id) {
   if (id == kLogTimerId) {
-    if (COutput* log = AppLog()) log->ProcessItems();
+    // A line that finds no memory is lost, not the program; the kept posts wait for memory.
+    try {
+      if (COutput* log = AppLog()) log->ProcessItems();
+    } catch (const std::bad_alloc&) {
+    }
+    TellKeptPosts();
   }
   Default();
 }
 
 void CMainDlg::PostWorker(UINT id, LPARAM payload) {
-  ::PostMessage(m_hWnd, WM_COMMAND, MAKEWPARAM(static_cast<int>(id), 0), payload);
+  if (!::PostMessage(m_hWnd, WM_COMMAND, MAKEWPARAM(static_cast<int>(id), 0), payload) && ::IsWindow(m_hWnd))
+    KeepPost(id, payload);
+}
+
+void CMainDlg::KeepPost(UINT id, LPARAM payload, const char* path, DWORD error, EDiscarded left) noexcept {
+  std::lock_guard<std::mutex> lock(m_keptLock);
+  SKeptPost& k = m_kept[m_nKept < kKeptPosts ? m_nKept++ : kKeptPosts - 1];
+  k.id = id;
+  k.payload = payload;
+  k.error = error;
+  k.left = left;
+  k.withPath = path != nullptr;
+  std::snprintf(k.path, sizeof k.path, "%s", path != nullptr ? path : "");
+  m_bAnyKept.store(true);
+}
+
+void CMainDlg::TellKeptPosts() {
+  // A message box of a post told here runs a loop of its own, whose timer must not tell it again.
+  if (!m_bAnyKept.load() || m_bTellingKept || !::IsWindow(m_hWnd)) return;
+  m_bTellingKept = true;
+  for (;;) {
+    SKeptPost k;
+    {
+      std::lock_guard<std::mutex> lock(m_keptLock);
+      if (m_nKept == 0) break;
+      k = m_kept[0];
+    }
+    try {
+      LPARAM payload = k.payload;
+      if (k.withPath) {
+        std::lock_guard<std::mutex> lock(m_pathLock);
+        payload = m_nextPathKey++;
+        m_pendingPaths[payload] = SPendingPath{k.path, k.error, k.left};
+      }
+      OnCommand(MAKEWPARAM(static_cast<int>(k.id), 0), payload);
+    } catch (const std::bad_alloc&) {
+      break;  // still no memory: the post waits for the next call
+    }
+    std::lock_guard<std::mutex> lock(m_keptLock);
+    std::copy(m_kept + 1, m_kept + m_nKept, m_kept);
+    m_bAnyKept.store(--m_nKept > 0);
+  }
+  m_bTellingKept = false;
 }
 
 void CMainDlg::PostWorkerDay(UINT id, const CDateTimeEx& day) { PostWorker(id, DayPayload(day)); }
@@ -241,26 +290,33 @@ void CMainDlg::PostWorkerError(UINT id, const CDateTimeEx& day, DWORD error) {
   PostWorker(ID_WORKER_WIN32_ERROR, static_cast<LPARAM>(error));
 }
 
-void CMainDlg::PostWorkerPath(UINT id, const char* path) { PostPending(id, {path != nullptr ? path : ""}); }
+void CMainDlg::PostWorkerPath(UINT id, const char* path) { PostPending(id, path); }
 
 void CMainDlg::PostWriteFailure(const std::string& path, DWORD error, EDiscarded left) {
-  PostPending(ID_WORKER_WRITE_FAILED, {path, error, left});
+  PostPending(ID_WORKER_WRITE_FAILED, path.c_str(), error, left);
 }
 
 void CMainDlg::PostReportCancelled(const std::string& path, EDiscarded left) {
-  PostPending(ID_WORKER_REPORT_CANCELLED, {path, 0, left});
+  PostPending(ID_WORKER_REPORT_CANCELLED, path.c_str(), 0, left);
 }
 
-void CMainDlg::PostPending(UINT id, SPendingPath pending) {
-  LPARAM key;
-  {
+void CMainDlg::PostPending(UINT id, const char* path, DWORD error, EDiscarded left) {
+  if (path == nullptr) path = "";
+  LPARAM key = 0;
+  try {
     std::lock_guard<std::mutex> lock(m_pathLock);
     key = m_nextPathKey++;
-    m_pendingPaths[key] = std::move(pending);
+    m_pendingPaths[key] = SPendingPath{path, error, left};
+  } catch (const std::bad_alloc&) {
+    KeepPost(id, 0, path, error, left);
+    return;
   }
   if (!::PostMessage(m_hWnd, WM_COMMAND, MAKEWPARAM(static_cast<int>(id), 0), key)) {
-    std::lock_guard<std::mutex> lock(m_pathLock);
-    m_pendingPaths.erase(key);
+    {
+      std::lock_guard<std::mutex> lock(m_pathLock);
+      m_pendingPaths.erase(key);
+    }
+    if (::IsWindow(m_hWnd)) KeepPost(id, 0, path, error, left);
   }
 }
 

@@ -161,6 +161,10 @@ class CMainDlg : public CFormView {
   void TellUser(const std::string& text);
   // Shows the messages held during a run, oldest first.
   void ShowHeldMessages();
+  // Tells the worker posts that could not be made for want of memory (KeepPost), oldest first, as
+  // if they had come now; those that still find no memory wait for the next call. The log timer
+  // calls it, and each view at the end of its run.
+  void TellKeptPosts();
   // The end of a run whose load left element-days without data (nothing when every one was read):
   // the status list names them and comes into view. A message box says how many there were when
   // none was read, and with `boxForSome` when some were not: a report that writes them as zero
@@ -206,7 +210,29 @@ class CMainDlg : public CFormView {
     EDiscarded left = EDiscarded::Kept;   // 523, 524
   };
   std::map<LPARAM, SPendingPath> m_pendingPaths;  // path payloads of 513/514/523/524/529 not yet handled
-  void PostPending(UINT id, SPendingPath pending);
+  void PostPending(UINT id, const char* path, DWORD error = 0, EDiscarded left = EDiscarded::Kept);
+
+  // A worker post for which the message queue, or the copy of its path, had no memory. It is kept
+  // in room made with the view (nothing is made on the heap to keep it) until TellKeptPosts; a
+  // longer path is cut.
+  struct SKeptPost {
+    UINT id = 0;
+    LPARAM payload = 0;
+    DWORD error = 0;
+    EDiscarded left = EDiscarded::Kept;
+    bool withPath = false;
+    char path[1024] = {};
+  };
+  static constexpr int kKeptPosts = 16;
+  // Any thread. When the room is full the newest post takes the last place: a run's last post
+  // says how it ended.
+  void KeepPost(UINT id, LPARAM payload, const char* path = nullptr, DWORD error = 0,
+                EDiscarded left = EDiscarded::Kept) noexcept;
+  std::mutex m_keptLock;
+  SKeptPost m_kept[kKeptPosts];
+  int m_nKept = 0;                      // under m_keptLock
+  std::atomic<bool> m_bAnyKept{false};  // m_nKept > 0, read without the lock
+  bool m_bTellingKept = false;          // user-interface thread: a kept post is being told
   LPARAM m_nextPathKey = 1;
   bool m_logAttached = false;
   std::vector<std::string> m_heldMessages;

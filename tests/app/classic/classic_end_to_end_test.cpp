@@ -12,6 +12,7 @@
 #include "app/select/select_ids.h"
 #include "platform/file_size_limit.h"
 #include "app/shell/filling_file.h"
+#include "app/shell/short_of_memory.h"
 #include "classic_view_env.h"
 #include "trafficdata/element_data.h"
 
@@ -500,3 +501,44 @@ TEST_F(ClassicEndToEnd, CancelInTheWaitDialogStopsTheRunAndSkipsTheLaterBlocks) 
 }
 
 }  // namespace
+
+// Memory that runs out for good at any point of a run (the loads, the reports, the posts that tell
+// of it): the run ends whole, or with the not-enough-memory line and no report that is not whole;
+// the program goes on. The worker's posts that found no memory are told when the run is over.
+TEST_F(ClassicEndToEnd, ARunThatRunsOutOfMemoryEndsWithTheErrorAndLeavesNoPartOfAReport) {
+  view_->m_bRawOn = view_->m_bSdsOn = 1;
+  view_->m_bRawOff = view_->m_bSdsOff = 0;
+  view_->m_bDaily = 1;
+  Go();
+  const char* const names[] = {"DEFAULT.DAT", "DEFAULT.SDS"};
+  const char* const doneLines[] = {"Raw Data Reports Output...", "SDS Reports Output..."};
+  long whole[2];
+  for (int f = 0; f < 2; ++f) whole[f] = static_cast<long>(Report(names[f]).size());
+  ASSERT_GT(whole[CF_SDS], 0);
+  std::map<ERunEnd, std::vector<long>> ends;
+  std::vector<long> shortTexts;
+  for (long n = 0; n <= 1600; n += 10) {
+    SCOPED_TRACE(n);
+    std::filesystem::remove_all(folder_ / "reports");
+    view_->m_lbStatus.ResetContent();
+    view_->m_flags.keepGoingFlag.store(true);
+    view_->m_loadCount = SLoadCount();
+    RunShortOfMemory(*view_, n, [&] { view_->RunClassicReports(); });
+    const std::vector<std::string> lines = StatusLines();
+    std::vector<bool> there, done;
+    for (int f = 0; f < 2; ++f) {
+      const std::filesystem::path path = folder_ / (std::string("reports/") + names[f]);
+      there.push_back(std::filesystem::exists(path));
+      done.push_back(std::find(lines.begin(), lines.end(), doneLines[f]) != lines.end());
+      // An announced report shorter than whole is text cut short while it was made.
+      if (there[f] && static_cast<long>(std::filesystem::file_size(path)) != whole[f]) shortTexts.push_back(n);
+    }
+    const ERunEnd end = JudgeRun(lines, there, done);
+    ends[end].push_back(n);
+    EXPECT_NE(end, ERunEnd::Other) << ::testing::PrintToString(lines);
+  }
+  for (const auto& [end, ns] : ends)
+    std::printf("Classic run short of memory, %s: %s\n", RunEndName(end), ::testing::PrintToString(ns).c_str());
+  std::printf("Classic run short of memory, a report announced but short: %s\n", ::testing::PrintToString(shortTexts).c_str());
+  EXPECT_FALSE(ends[ERunEnd::Refused].empty());
+}

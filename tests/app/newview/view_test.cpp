@@ -16,6 +16,7 @@
 #include "app/shell/app_test_env.h"
 #include "app/shell/filling_file.h"
 #include "app/shell/main_frame.h"
+#include "app/shell/short_of_memory.h"
 #include "app/shell/qav_app.h"
 #include "archive/archive_globals.h"
 #include "archive/sample_archive.h"
@@ -352,6 +353,41 @@ TEST_F(NewViewTest, ARunWithElementDaysWithoutDataSaysHowMany) {
   EXPECT_EQ(ui::MessageBoxLog()[0].text, told);
   EXPECT_FALSE(view_->m_wndStatusMsgs.IsIconic());
   EXPECT_TRUE(view_->m_wndStatusMsgs.IsWindowVisible());
+}
+
+// Memory that runs out for good at any point of a run (the load, the rows, the sort, the report,
+// the posts that tell of it): the run ends whole, or with the not-enough-memory line and no report;
+// the program goes on. The worker's posts that found no memory are told when the run is over.
+TEST_F(NewViewTest, ARunThatRunsOutOfMemoryEndsWithTheErrorAndLeavesNoReport) {
+  store_->WriteInt("OUTPUT", "AUTOOPEN", 0);
+  const std::string report = folder_ / "out/report.txt";
+  StartOnDesign(report, "34335.000000", "34337.000000");
+  if (HasFatalFailure()) return;
+  input::Click(Item(IDC_NV_PRODUCE));
+  ASSERT_EQ(LastStatus(), "Reports Output...");
+  const auto whole = std::filesystem::file_size(report);
+  std::map<ERunEnd, std::vector<long>> ends;
+  std::vector<long> shortTexts;
+  for (long n = 0; n <= 600; n += 5) {
+    SCOPED_TRACE(n);
+    std::filesystem::remove_all(folder_ / "out");
+    view_->m_lbStatus.ResetContent();
+    view_->m_Run.keepGoingFlag.store(1);
+    view_->m_strWrittenName.clear();
+    RunShortOfMemory(*view_, n, [&] { view_->RunNewReports(); });
+    std::vector<std::string> lines;
+    for (int i = 0; i < view_->m_lbStatus.GetCount(); ++i) lines.push_back(view_->m_lbStatus.GetTextString(i));
+    const bool there = std::filesystem::exists(report);
+    if (there && std::filesystem::file_size(report) != whole) shortTexts.push_back(n);
+    const ERunEnd end =
+        JudgeRun(lines, {there}, {std::find(lines.begin(), lines.end(), "Reports Output...") != lines.end()});
+    ends[end].push_back(n);
+    EXPECT_NE(end, ERunEnd::Other) << ::testing::PrintToString(lines);
+  }
+  for (const auto& [end, ns] : ends)
+    std::printf("New run short of memory, %s: %s\n", RunEndName(end), ::testing::PrintToString(ns).c_str());
+  std::printf("New run short of memory, a report announced but short: %s\n", ::testing::PrintToString(shortTexts).c_str());
+  EXPECT_FALSE(ends[ERunEnd::Refused].empty());
 }
 
 TEST_F(NewViewTest, OpenOutputFileOnAFileThatCannotBeReadSaysSo) {
