@@ -1,7 +1,11 @@
 // The program: the application object, then the framework's start (InitInstance and the message
 // loop). Without a display there is nothing to show, so the program says so and ends.
+#include <malloc.h>
+#include <unistd.h>
+
 #include <csignal>
 #include <cstdio>
+#include <string>
 
 #include "app/shell/qav_app.h"
 #include "platform/kernel/release.h"
@@ -17,6 +21,20 @@ int main(int argc, char** argv) {
   // Under a file-size limit a write past it fails with its error, which the report writers turn
   // into a removed report and a message, instead of ending the program.
   std::signal(SIGXFSZ, SIG_IGN);
+  // Each thread that allocates would otherwise get a heap arena of its own, reserving 64 MB of
+  // address space apiece; under an address-space limit that room is better left to the data and
+  // to the threads' stacks. Two arenas (the main one and one more) keep the user-interface thread
+  // and a worker from queueing on one lock most of the time.
+  mallopt(M_ARENA_MAX, 2);
+  // Painting must never wait for a thread that could not be started: its threads are started now,
+  // before any window exists. Without them the windows could not be drawn, so the program ends at
+  // once, before it has anything to save (and without waiting for the threads that never ran).
+  std::string why;
+  if (!qav::ui::StartPaintThreads(&why)) {
+    std::fprintf(stderr, "qav: %s\n", why.c_str());
+    std::fflush(stderr);
+    _exit(1);
+  }
   const int code = AfxWinMain(argc, argv);
   // What the last run or viewer handed to the release thread is let go of before the end.
   qav::WaitForReleases();

@@ -2,10 +2,12 @@
 // and compactions.
 #include <gtest/gtest.h>
 
+#include <new>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "containers/mem_mgr.h"
 #include "platform/ui/line_store.h"
 
 namespace {
@@ -61,3 +63,52 @@ TEST(LineStoreTest, SortedPlaceFollowsEqualLinesIgnoringCase) {
 }
 
 }  // namespace
+
+// An insertion that runs out of memory at any of its allocations either stores the line or leaves
+// every line as it was: appends that start a block, inserts that split a full block, lines with
+// item data.
+TEST(LineStoreTest, AnInsertionThatRunsOutOfMemoryStoresTheLineOrLeavesTheLinesAsTheyWere) {
+  auto lines = [](const qav::ui::LineStore& s) {
+    std::vector<std::pair<std::string, DWORD_PTR>> out;
+    for (size_t i = 0; i < s.size(); ++i) out.emplace_back(std::string(s.Text(i)), s.Data(i));
+    return out;
+  };
+  struct Case {
+    const char* what;
+    size_t count;  // lines before the insertion
+    size_t at;     // where the line goes
+    bool data;     // the lines carry item data
+  };
+  const Case cases[] = {{"first line", 0, 0, false},
+                        {"append starting a block", 2048, 2048, false},
+                        {"insert splitting a full block", 2048, 700, false},
+                        {"insert splitting a block with data", 2048, 5, true}};
+  for (const Case& c : cases) {
+    qav::ui::LineStore base;
+    for (size_t i = 0; i < c.count; ++i) {
+      base.Insert(i, "line " + std::to_string(i));
+      if (c.data) base.SetData(i, i + 1);
+    }
+    bool failed = false, stored = false;
+    for (long n = 0; n < 40; ++n) {
+      qav::ui::LineStore s = base;
+      auto expected = lines(s);
+      bool ok = true;
+      {
+        CAllocFailureScope fail(n);
+        try {
+          s.Insert(c.at, "the new line");
+        } catch (const std::bad_alloc&) {
+          ok = false;
+        }
+      }
+      (ok ? stored : failed) = true;
+      if (ok) expected.insert(expected.begin() + static_cast<std::ptrdiff_t>(c.at), {"the new line", 0});
+      ASSERT_EQ(lines(s), expected) << c.what << ", failing after " << n << " allocations";
+      // The store still works after the failure.
+      s.Insert(s.size(), "after");
+      ASSERT_EQ(s.Text(s.size() - 1), "after") << c.what;
+    }
+    EXPECT_TRUE(failed && stored) << c.what;
+  }
+}

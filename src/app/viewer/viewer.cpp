@@ -191,44 +191,61 @@ bool CViewer::Open(const char* path, bool quiet, CWnd* parent) {
   const int64_t div = CWaitEstimator::ScaleDivisor(static_cast<int64_t>(length + extra));
   wait->SetRange(0, static_cast<int>((length + extra) / static_cast<uint64_t>(div)));
   m_lstText.ResetContent();
-  CSectionIndexer indexer(m_nFileType);
-  const uint32_t err = ReadTextLines(
-      path,
-      [&](uint64_t bytes) {
-        position = static_cast<int>(bytes / static_cast<uint64_t>(div));
-        pump.Pump();
-        return keepGoing;
-      },
-      [&](std::string_view line) {
-        m_lstText.Append(line);
-        indexer.Feed(line);
-      });
-  if (err != 0) {
-    if (keepGoing && !quiet) ::MessageBox(nullptr, "Unable to open input file", nullptr, MB_OK);
+  // A report too large for the memory left ends the opening with a message, also after a run: the
+  // user must learn why the report does not come up. What was read is let go of first, so the
+  // message has room.
+  bool noRoom = false;
+  auto tooLarge = [&] {
     Close();
-    return finish(false);
-  }
-  SetWindowText(name.c_str());
-  indexer.Finish();
-  m_sections = std::move(indexer.sections);
-  m_nLineCount = m_lstText.LineCount();
-  m_strStatus = "Normal";
-
-  // The cabinet list: one step per section.
-  const uint64_t steps = m_sections.size() + 1;
-  uint64_t done = 0;
-  auto step = [&] {
-    ++done;
-    position = static_cast<int>((length + extra * done / steps) / static_cast<uint64_t>(div));
-    pump.Pump();
-    return keepGoing;
+    finish(false);
+    ::MessageBox(nullptr, ("Not enough memory to show " + name + " in the viewer").c_str(), nullptr,
+                 MB_OK | MB_ICONEXCLAMATION);
+    return false;
   };
-  for (const std::string& line : CabinetLines(m_sections, &m_cabinets)) {
-    m_lstCabinets.AddString(line.c_str());
-    if (!step()) {
+  try {
+    CSectionIndexer indexer(m_nFileType);
+    const uint32_t err = ReadTextLines(
+        path,
+        [&](uint64_t bytes) {
+          position = static_cast<int>(bytes / static_cast<uint64_t>(div));
+          pump.Pump();
+          return keepGoing && !noRoom;
+        },
+        [&](std::string_view line) {
+          if (noRoom) return;
+          noRoom = !m_lstText.Append(line);
+          if (!noRoom) indexer.Feed(line);
+        });
+    if (noRoom) return tooLarge();
+    if (err != 0) {
+      if (keepGoing && !quiet) ::MessageBox(nullptr, "Unable to open input file", nullptr, MB_OK);
       Close();
       return finish(false);
     }
+    SetWindowText(name.c_str());
+    indexer.Finish();
+    m_sections = std::move(indexer.sections);
+    m_nLineCount = m_lstText.LineCount();
+    m_strStatus = "Normal";
+
+    // The cabinet list: one step per section.
+    const uint64_t steps = m_sections.size() + 1;
+    uint64_t done = 0;
+    auto step = [&] {
+      ++done;
+      position = static_cast<int>((length + extra * done / steps) / static_cast<uint64_t>(div));
+      pump.Pump();
+      return keepGoing;
+    };
+    for (const std::string& line : CabinetLines(m_sections, &m_cabinets)) {
+      if (m_lstCabinets.AddString(line.c_str()) == LB_ERRSPACE) return tooLarge();
+      if (!step()) {
+        Close();
+        return finish(false);
+      }
+    }
+  } catch (const std::bad_alloc&) {
+    return tooLarge();
   }
   m_lstCabinets.SetCurSel(0);
   UpdateData(FALSE);

@@ -39,9 +39,10 @@ enum : int {
 // compactly, so its lines are the viewer's only copy of the text).
 class CViewerTextList : public CListBox {
  public:
-  void Append(std::string_view line) {
+  // False when the list has no room for the line (memory ran out).
+  bool Append(std::string_view line) {
     m_buffer.assign(line);
-    AddString(m_buffer.c_str());
+    return AddString(m_buffer.c_str()) != LB_ERRSPACE;
   }
   int LineCount() const { return GetCount(); }
   void ScrollTo(int line) { SetTopIndex(line); }

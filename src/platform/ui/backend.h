@@ -65,6 +65,11 @@ bool SaveWindowPng(HWND hwnd, const std::string& file);
 // events; null headless.
 void* NativeWidget(HWND hwnd);
 
+// Starts every thread of the pool that Qt's painting hands its work to, once, and keeps them, so
+// that painting never has to start a thread (a failed start would leave it waiting for ever).
+// False, with the reason, when not all of them could be started.
+bool StartPaintThreads(std::string* why);
+
 Backend* MakeHeadlessBackend();
 Backend* MakeQtBackend();  // null when Qt cannot start (no display)
 

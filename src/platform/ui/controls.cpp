@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <new>
 #include <strings.h>
 
 #include "platform/ui/backend.h"
@@ -40,7 +41,14 @@ void ShiftOnDelete(int& idx, int at) {
 int ListBoxState::AddLine(const char* t) {
   const char* text = t != nullptr ? t : "";
   int pos = static_cast<int>(lines.size());
-  if (style & LBS_SORT) pos = static_cast<int>(lines.UpperBoundNoCase(text));  // after equal lines
+  if (style & LBS_SORT) {
+    try {
+      pos = static_cast<int>(lines.UpperBoundNoCase(text));  // after equal lines
+    } catch (const std::bad_alloc&) {
+      NotifyParent(this, LBN_ERRSPACE);
+      return LB_ERRSPACE;
+    }
+  }
   return InsertLine(pos, text);
 }
 
@@ -48,7 +56,14 @@ int ListBoxState::InsertLine(int index, const char* t) {
   int count = static_cast<int>(lines.size());
   if (index == -1) index = count;
   if (index < 0 || index > count) return LB_ERR;
-  lines.Insert(static_cast<size_t>(index), t != nullptr ? t : "");
+  // A line that cannot be stored for want of memory is not added: the list answers LB_ERRSPACE
+  // and tells its parent with LBN_ERRSPACE, as the system's list box does.
+  try {
+    lines.Insert(static_cast<size_t>(index), t != nullptr ? t : "");
+  } catch (const std::bad_alloc&) {
+    NotifyParent(this, LBN_ERRSPACE);
+    return LB_ERRSPACE;
+  }
   ShiftOnInsert(cur, index);
   ShiftOnInsert(caret, index);
   ShiftOnInsert(anchor, index);

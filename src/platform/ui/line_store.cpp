@@ -1,6 +1,7 @@
 #include "platform/ui/line_store.h"
 
 #include <algorithm>
+#include <new>
 #include <strings.h>
 #include <tuple>
 
@@ -55,7 +56,20 @@ void LineStore::SetData(size_t i, DWORD_PTR data) {
   block.data[k] = data;
 }
 
+namespace {
+// Makes room for one more element, growing the capacity geometrically, so that the insertion that
+// follows cannot fail.
+template <typename V>
+void RoomForOne(V& v) {
+  if (v.size() == v.capacity()) v.reserve(std::max<size_t>(4, 2 * v.capacity()));
+}
+}  // namespace
+
 void LineStore::Insert(size_t i, std::string_view text) {
+  // Whatever can fail for want of memory happens before the lines change: a line that cannot be
+  // stored leaves the list as it was (at most with an empty block at its end).
+  RoomForOne(m_blocks);
+  RoomForOne(m_starts);
   if (m_blocks.empty()) {
     m_blocks.emplace_back();
     m_starts.push_back(0);
@@ -74,6 +88,8 @@ void LineStore::Insert(size_t i, std::string_view text) {
     std::tie(b, k) = Locate(i);
   }
   Block& block = m_blocks[b];
+  RoomForOne(block.ends);
+  if (!block.data.empty()) RoomForOne(block.data);
   const size_t length = std::min(text.size(), kMaxLine);
   const size_t at = block.Begin(k);
   block.text.insert(at, text.data(), length);
@@ -82,7 +98,13 @@ void LineStore::Insert(size_t i, std::string_view text) {
   if (!block.data.empty()) block.data.insert(block.data.begin() + static_cast<std::ptrdiff_t>(k), 0);
   ++m_count;
   for (size_t j = b + 1; j < m_starts.size(); ++j) ++m_starts[j];
-  if (block.ends.size() > kBlockLines) Split(b);
+  // A block that cannot be split for want of memory stays whole a while longer.
+  if (block.ends.size() > kBlockLines) {
+    try {
+      Split(b);
+    } catch (const std::bad_alloc&) {
+    }
+  }
 }
 
 void LineStore::StartBlock() {
@@ -139,14 +161,19 @@ size_t LineStore::UpperBoundNoCase(std::string_view text) const {
 }
 
 void LineStore::Split(size_t b) {
+  // The second half is built and room made for it before the full block changes, so a failure
+  // leaves the block as it was.
+  RoomForOne(m_blocks);
+  RoomForOne(m_starts);
   Block& full = m_blocks[b];
   Block second;
   const size_t half = full.ends.size() / 2;
   const size_t cut = full.Begin(half);
   second.text.assign(full.text, cut, std::string::npos);
+  second.ends.reserve(full.ends.size() - half);
   for (size_t k = half; k < full.ends.size(); ++k) second.ends.push_back(full.ends[k] - static_cast<uint32_t>(cut));
+  if (!full.data.empty()) second.data.assign(full.data.begin() + static_cast<std::ptrdiff_t>(half), full.data.end());
   if (!full.data.empty()) {
-    second.data.assign(full.data.begin() + static_cast<std::ptrdiff_t>(half), full.data.end());
     full.data.resize(half);
     full.data.shrink_to_fit();
   }
