@@ -202,6 +202,7 @@ bool CReportLine::End() {
   text.m_pData[text.m_nSize - 1] = '\0';
   return true;
 }
+
 void CReportLine::CopyTo(char* buf, size_t size) const {
   if (!buf || size == 0) return;
   size_t n = m_n < size - 1 ? m_n : size - 1;
