@@ -2,6 +2,8 @@
 // called done, or refused with ERROR_NOT_ENOUGH_MEMORY and its file taken away; never kept short.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -111,10 +113,10 @@ class Recorder : public IReportFileStatus {
 enum EKind { Raw, Single, Multi, NewView };
 
 struct SOutcome {
-  bool done = false;            // the done id was posted
+  bool done = false;              // the done id was posted
   std::vector<std::string> told;  // failure lines
-  std::string bytes;            // the file left under the report's name (empty: none)
-  bool exists = false;
+  bool exists = false;            // a file is left under the report's name
+  std::string bytes;              // what it holds
 };
 
 class ReportMemory : public ::testing::Test {
