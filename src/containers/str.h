@@ -13,6 +13,11 @@
 // place; the other inherited array operations treat the NUL as an ordinary element.
 // Sources inside the string's own block (s += s.m_pData, s.Format("%s", s.m_pData)) are safe:
 // they are copied before the block is changed.
+//
+// A string that could not grow keeps what it held, and says so: every operation that needed more
+// room than it could get (or a copy of a string that says so) leaves IsShort() true, until the
+// text is replaced whole (assignment, Copy, Format) or emptied. Whoever builds a text to write
+// somewhere checks the mark before writing it, so that a text cut short is never taken as made.
 #pragma once
 
 #include <cstdarg>
@@ -40,15 +45,19 @@ class CStr : public CScalarArray<C> {
       std::memcpy(m_pData, p, Base::Bytes(n - 1));
       m_pData[n - 1] = 0;
       m_nSize = n;
+    } else {
+      m_bShort = true;
     }
   }
 
   // Copies the source's characters with its NUL; a source without characters gives no block.
-  CStr(const CStr& src) : Base() {
+  CStr(const CStr& src) : Base(), m_bShort(src.m_bShort) {
     if (src.m_nSize < 1) return;
     if (this->AdoptBlock(g_MemMgr.Alloc(Base::Bytes(src.m_nSize)))) {
       std::memcpy(m_pData, src.m_pData, Base::Bytes(src.m_nSize));
       m_nSize = src.m_nSize;
+    } else {
+      m_bShort = true;
     }
   }
 
@@ -58,11 +67,13 @@ class CStr : public CScalarArray<C> {
     if (&src == this) return *this;
     if (src.m_nSize < 1) {
       RemoveAll();
+      m_bShort = src.m_bShort;
       return *this;
     }
     if (this->ClearAndReserve(src.m_nSize)) {
       std::memcpy(m_pData, src.m_pData, Base::Bytes(src.m_nSize));
       m_nSize = src.m_nSize;
+      m_bShort = src.m_bShort;
     }
     return *this;
   }
@@ -91,7 +102,10 @@ class CStr : public CScalarArray<C> {
     int len = TextLength(p, nMax);
     Base tmp;
     p = this->StableSource(p, len, tmp);
-    if (!p && len > 0) return m_nSize;
+    if (!p && len > 0) {
+      m_bShort = true;
+      return m_nSize;
+    }
     if (!this->ClearAndReserve(len + 1)) {
       MakeConsistent();
       return m_nSize;
@@ -110,10 +124,12 @@ class CStr : public CScalarArray<C> {
     }
     if (!p || nMax < 1) return;
     int len = TextLength(p, nMax);
-    if (len == 0 || !Base::FitsAfter(m_nSize, len)) return;
+    if (len == 0) return;
     Base tmp;
-    p = this->StableSource(p, len, tmp);
-    if (!p || !this->Reserve(m_nSize + len)) return;
+    if (!Base::FitsAfter(m_nSize, len) || !(p = this->StableSource(p, len, tmp)) || !this->Reserve(m_nSize + len)) {
+      m_bShort = true;
+      return;
+    }
     std::memcpy(m_pData + m_nSize - 1, p, Base::Bytes(len));
     m_nSize += len;
     m_pData[m_nSize - 1] = 0;
@@ -130,10 +146,12 @@ class CStr : public CScalarArray<C> {
     }
     if (!p || n < 1) return i;
     n = TextLength(p, n);
-    if (n == 0 || !Base::FitsAfter(m_nSize, n)) return i;
+    if (n == 0) return i;
     Base tmp;
-    p = this->StableSource(p, n, tmp);
-    if (!p || !this->Reserve(m_nSize + n)) return i;
+    if (!Base::FitsAfter(m_nSize, n) || !(p = this->StableSource(p, n, tmp)) || !this->Reserve(m_nSize + n)) {
+      m_bShort = true;
+      return i;
+    }
     std::memmove(m_pData + i + n, m_pData + i, Base::Bytes(m_nSize - i));
     std::memcpy(m_pData + i, p, Base::Bytes(n));
     m_nSize += n;
@@ -162,8 +180,10 @@ class CStr : public CScalarArray<C> {
     }
   }
 
-  // "" with the block kept; a string without a block stays never-assigned.
+  // "" with the block kept; a string without a block stays never-assigned. Either way nothing
+  // is missing from it any more.
   void RemoveAll() override {
+    m_bShort = false;
     if (!m_pData) {
       m_nSize = 0;
       return;
@@ -171,6 +191,27 @@ class CStr : public CScalarArray<C> {
     m_pData[0] = 0;
     m_nSize = 1;
   }
+
+  // Growth as the array's, and a growth that fails marks the string short.
+  bool Reserve(int n) override {
+    if (Base::Reserve(n)) return true;
+    m_bShort = true;
+    return false;
+  }
+  // Empties the string (the mark goes with the contents); marks it short when the room for the
+  // new contents cannot be had.
+  bool ClearAndReserve(int n) override {
+    if (Base::ClearAndReserve(n)) return true;
+    m_bShort = true;
+    return false;
+  }
+
+  // ---- the short mark ----
+
+  // True when something that was to go into the text could not, for want of memory (see above).
+  bool IsShort() const { return m_bShort; }
+  // For code that fills the block itself and could not get the room it needed.
+  void MarkShort() { m_bShort = true; }
 
   // ---- formatting (narrow strings only) ----
 
@@ -193,8 +234,10 @@ class CStr : public CScalarArray<C> {
     const char* text = nullptr;
     int n = FormatText(local, buf, fmt, args, text);
     if (n < 0) {
-      // The runtime could not format (e.g. an unconvertible character): the contents still go.
+      // The runtime could not format (e.g. an unconvertible character), or the room for the text
+      // could not be had: the contents still go.
       RemoveAll();
+      if (n == kNoRoom) m_bShort = true;
       return m_nSize;
     }
     if (!this->ClearAndReserve(n + 1)) {
@@ -220,7 +263,9 @@ class CStr : public CScalarArray<C> {
       Base buf;
       const char* text = nullptr;
       int n = FormatText(local, buf, fmt, args, text);
-      if (n > 0 && Base::FitsAfter(m_nSize, n) && this->Reserve(m_nSize + n)) {
+      if (n == kNoRoom || (n > 0 && !Base::FitsAfter(m_nSize, n))) {
+        m_bShort = true;
+      } else if (n > 0 && this->Reserve(m_nSize + n)) {
         std::memcpy(m_pData + m_nSize - 1, text, static_cast<size_t>(n));
         m_nSize += n;
         m_pData[m_nSize - 1] = 0;
@@ -253,31 +298,35 @@ class CStr : public CScalarArray<C> {
     return n;
   }
 
-  // After a failed ClearAndReserve: "" when a block is left, otherwise never-assigned.
+  // After a failed ClearAndReserve: "" when a block is left, otherwise never-assigned; short.
   void MakeConsistent() {
     if (m_pData)
       RemoveAll();
     else
       m_nSize = 0;
+    m_bShort = true;
   }
 
   // Room for short formatted texts on the stack, so that they cost no allocation of their own.
   static constexpr int kLocalText = 256;
+  // FormatText's result when the room for a long text cannot be had (or its length has none).
+  static constexpr int kNoRoom = -2;
 
   // Formats the arguments and points `text` at the result: in `local` when it fits there,
-  // otherwise in buf's block. Returns the text's length, -1 when the runtime reports an error or
-  // no room can be had. Arguments may point into this string: it is not touched here.
+  // otherwise in buf's block. Returns the text's length, -1 when the runtime reports an error,
+  // kNoRoom when no room can be had. Arguments may point into this string: it is not touched here.
   static int FormatText(char (&local)[kLocalText], Base& buf, const char* fmt, va_list args, const char*& text) {
     va_list a1;
     va_copy(a1, args);
     int n = std::vsnprintf(local, sizeof local, fmt, a1);
     va_end(a1);
-    if (n < 0 || n >= INT32_MAX - 1) return -1;
+    if (n < 0) return -1;
+    if (n >= INT32_MAX - 1) return kNoRoom;
     if (n < kLocalText) {
       text = local;
       return n;
     }
-    if (!buf.Reserve(n + 1)) return -1;
+    if (!buf.Reserve(n + 1)) return kNoRoom;
     va_list a2;
     va_copy(a2, args);
     int m = std::vsnprintf(buf.m_pData, static_cast<size_t>(n) + 1, fmt, a2);
@@ -286,6 +335,8 @@ class CStr : public CScalarArray<C> {
     text = buf.m_pData;
     return n;
   }
+
+  bool m_bShort = false;  // see IsShort
 };
 
 using CStrA = CStr<char, wchar_t>;

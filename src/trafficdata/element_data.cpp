@@ -15,10 +15,13 @@ const char* const kAverageTitles[AK_COUNT] = {"(ASWT) Average Standard Weekday T
                                               "(AWDT) Average WeekDay Traffic\n\n",
                                               "(AADT) Average Annual Daily Traffic\n\n"};
 
-// Writes one text; a failed write ends the driver with Failed.
-bool Emit(ReportSink& sink, const CText& text) {
-  if (text.m_nSize < 2) return true;
-  return sink.write(std::string_view(text.m_pData, static_cast<size_t>(text.m_nSize - 1)));
+// Writes one text. A text that lacks something (it could not grow, or was copied from one that
+// could not) is not written and ends the driver with NoMemory; a failed write ends it with Failed.
+EReportResult Emit(ReportSink& sink, const CText& text) {
+  if (text.IsShort()) return EReportResult::NoMemory;
+  if (text.m_nSize < 2) return EReportResult::Done;
+  return sink.write(std::string_view(text.m_pData, static_cast<size_t>(text.m_nSize - 1))) ? EReportResult::Done
+                                                                                            : EReportResult::Failed;
 }
 
 EReportResult Cancelled(ReportSink& sink) {
@@ -217,7 +220,7 @@ EReportResult CElementData::WriteRawDataReport(const ClassicSettings& s, const s
       day->WriteRawListing(text, s.rawFormat);
     else
       text += DATA_UNAVAILABLE_TEXT;
-    if (!Emit(sink, text)) return EReportResult::Failed;
+    if (const EReportResult r = Emit(sink, text); r != EReportResult::Done) return r;
     run.addProgress(kProgressRawDay);
     if (!run.keepGoing()) return Cancelled(sink);
   }
@@ -240,7 +243,7 @@ EReportResult CElementData::WriteSingleDayReport(const ClassicSettings& s, Repor
         day->Write15MinReport(text, s.singleFormat, s.withCounts, s.withOccupancy);
       else
         text += DATA_UNAVAILABLE_TEXT;
-      if (!Emit(sink, text)) return EReportResult::Failed;
+      if (const EReportResult r = Emit(sink, text); r != EReportResult::Done) return r;
       run.addProgress(day && day->HoldsFineData() ? kProgress15MinFineDay : kProgress15MinDay);
     }
     if (s.withDaily) {
@@ -249,7 +252,7 @@ EReportResult CElementData::WriteSingleDayReport(const ClassicSettings& s, Repor
         day->WriteDailyReport(text, s.singleFormat, s.criteria);
       else
         text += DATA_UNAVAILABLE_TEXT;
-      if (!Emit(sink, text)) return EReportResult::Failed;
+      if (const EReportResult r = Emit(sink, text); r != EReportResult::Done) return r;
       run.addProgress(day && day->HoldsFineData() ? kProgressDailyFineDay : kProgressDailyDay);
     }
     if (!run.keepGoing()) return Cancelled(sink);
@@ -270,7 +273,7 @@ EReportResult CElementData::WriteMultiDayReport(const ClassicSettings& s, Report
       if (wd < 0 || wd > 6) continue;  // an entry outside Sunday..Saturday names no weekday
       CText text(heading);
       WriteMonthlyTable(month0 + 1, wd + 1, text, s, run);
-      if (!Emit(sink, text)) return EReportResult::Failed;
+      if (const EReportResult r = Emit(sink, text); r != EReportResult::Done) return r;
       if (!run.keepGoing()) return Cancelled(sink);
     }
   }
@@ -278,14 +281,14 @@ EReportResult CElementData::WriteMultiDayReport(const ClassicSettings& s, Report
     if (wd < 0 || wd > 6) continue;
     CText text(heading);
     WriteYearlyTable(wd + 1, text, s, run);
-    if (!Emit(sink, text)) return EReportResult::Failed;
+    if (const EReportResult r = Emit(sink, text); r != EReportResult::Done) return r;
     if (!run.keepGoing()) return Cancelled(sink);
   }
   if (s.averages) {
     for (int k = 0; k < AK_COUNT; ++k) {
       CText text(heading);
       WriteAverageTable(k, text, s, run);
-      if (!Emit(sink, text)) return EReportResult::Failed;
+      if (const EReportResult r = Emit(sink, text); r != EReportResult::Done) return r;
     }
   }
   if (!run.keepGoing()) return Cancelled(sink);

@@ -146,42 +146,61 @@ int FormatReportText(char* buf, size_t size, const char* fmt, ...) {
   return n;
 }
 
-void AppendReportText(CStr<char, wchar_t>& out, const char* fmt, ...) {
+bool AppendReportText(CStr<char, wchar_t>& out, const char* fmt, ...) {
   if (out.m_nSize < 1) out = "";
-  if (out.m_nSize < 1) return;
-  // Format straight into the string's block, behind its text.
+  if (out.m_nSize < 1) return false;  // marked short by the assignment
+  // Format straight into the string's block, behind its text. The room for most lines is taken
+  // at once without marking the text: only the room the line itself needs must be had, so when
+  // the larger block cannot be had the line is formatted aside and then takes what it needs.
   const int room = 256;
-  int base = out.m_nSize - 1;
-  if (!out.Reserve(base + room + 1)) return;
+  const int base = out.m_nSize - 1;
+  char local[room + 1];
+  const bool inPlace = out.CScalarArray<char>::Reserve(base + room + 1);
   va_list args;
   va_start(args, fmt);
   va_list again;
   va_copy(again, args);
-  int n = FormatV(out.m_pData + base, room + 1, fmt, args);
+  int n = FormatV(inPlace ? out.m_pData + base : local, room + 1, fmt, args);
   va_end(args);
-  if (n > room && out.Reserve(base + n + 1)) n = FormatV(out.m_pData + base, static_cast<size_t>(n) + 1, fmt, again);
+  if (n >= 0 && (n > room || !inPlace)) {
+    if (!out.Reserve(base + n + 1))  // marks the text short
+      n = -1;
+    else if (n > room)
+      n = FormatV(out.m_pData + base, static_cast<size_t>(n) + 1, fmt, again);
+    else
+      std::memcpy(out.m_pData + base, local, static_cast<size_t>(n) + 1);
+  }
   va_end(again);
   if (n < 0 || base + n + 1 > static_cast<int>(out.m_nAllocBytes)) {
-    out.m_pData[base] = '\0';  // keep the text as it was
-    return;
+    out.m_pData[base] = '\0';  // keep the text as it was, and say it lacks the line
+    out.MarkShort();
+    return false;
   }
   out.m_nSize = base + n + 1;
+  return true;
 }
 
 CReportLine::CReportLine(CStr<char, wchar_t>& out) : m_p(m_own) {
   if (out.m_nSize < 1) out = "";
-  if (out.m_nSize < 1) return;
-  const int base = out.m_nSize - 1;
-  if (!out.Reserve(base + static_cast<int>(kRoom) + 1)) return;  // written aside, then dropped
-  m_p = out.m_pData + base;
+  if (out.m_nSize < 1) return;  // marked short by the assignment
+  // The room for any line at once, without marking the text: when it cannot be had the line is
+  // written aside and End takes only the room it needs.
   m_text = &out;
+  const int base = out.m_nSize - 1;
+  if (out.CScalarArray<char>::Reserve(base + static_cast<int>(kRoom) + 1)) m_p = out.m_pData + base;
 }
 
-void CReportLine::End() {
-  if (!m_text) return;
-  m_text->m_nSize += static_cast<int>(m_n);
-  m_text->m_pData[m_text->m_nSize - 1] = '\0';
+bool CReportLine::End() {
+  if (!m_text) return false;
+  CStr<char, wchar_t>& text = *m_text;
   m_text = nullptr;
+  if (m_p == m_own) {
+    if (!text.Reserve(text.m_nSize + static_cast<int>(m_n))) return false;  // marks the text short
+    std::memcpy(text.m_pData + text.m_nSize - 1, m_own, m_n);
+  }
+  text.m_nSize += static_cast<int>(m_n);
+  text.m_pData[text.m_nSize - 1] = '\0';
+  return true;
 }
 
 void CReportLine::CopyTo(char* buf, size_t size) const {

@@ -12,8 +12,9 @@
 // text needs, as snprintf does.
 int FormatReportText(char* buf, size_t size, const char* fmt, ...) __attribute__((format(printf, 3, 4)));
 
-// Appends the formatted text to out.
-void AppendReportText(CStr<char, wchar_t>& out, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
+// Appends the formatted text to out. False, with out as it was but marked short, when the text
+// could not be made.
+bool AppendReportText(CStr<char, wchar_t>& out, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
 
 // One line of a fixed report layout, written field by field: the same text as the printf pattern
 // each writer notes beside it, without reading a pattern for every line. U is %<width>u (the
@@ -21,9 +22,10 @@ void AppendReportText(CStr<char, wchar_t>& out, const char* fmt, ...) __attribut
 // holds kRoom characters; a field past that is cut (no fixed layout comes near it).
 //
 // A line made over a text is written straight behind the text's end (the room is reserved at
-// once) and becomes part of it at End; the text is not to be used in between. When the room
-// cannot be had the text stays as it was. A line made without a text is kept in the object for
-// CopyTo.
+// once) and becomes part of it at End; the text is not to be used in between. When that room
+// cannot be had the line is written aside and End takes only the room it needs; when even that
+// cannot be had the text stays as it was and is marked short. A line made without a text is kept
+// in the object for CopyTo.
 class CReportLine {
  public:
   static constexpr size_t kRoom = 480;
@@ -61,8 +63,9 @@ class CReportLine {
   CReportLine& Tenths(unsigned value, int width) { return U(value / 10, width).Lit(".").U(value % 10, 1); }
 
   size_t Size() const { return m_n; }
-  // A line over a text: makes the line part of the text (once).
-  void End();
+  // A line over a text: makes the line part of the text (once). False when it could not (the
+  // text is then marked short).
+  bool End();
   // Stores the line in buf as snprintf would: cut to size - 1 characters, NUL-terminated.
   void CopyTo(char* buf, size_t size) const;
 

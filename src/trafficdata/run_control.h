@@ -125,5 +125,6 @@ class ReportSink {
   virtual void notifyCancelled() = 0;
 };
 
-// Result of a Classic report driver.
-enum class EReportResult { Done, Cancelled, Failed };
+// Result of a Classic report driver: Failed when the sink refused a text, NoMemory when a text
+// could not be made whole for want of memory (nothing of it was written).
+enum class EReportResult { Done, Cancelled, Failed, NoMemory };

@@ -139,6 +139,7 @@ TEST(Str, ShortResultsNeedNoAllocationBeyondTheStringsOwn) {
   }
   EXPECT_EQ(size, 4);
   EXPECT_EQ(Text(s), "7-xyz");
+  EXPECT_FALSE(s.IsShort());  // nothing had to grow
 }
 
 TEST(Str, OwnTextAsSource) {
@@ -201,6 +202,7 @@ TEST(Str, FailedAllocationLeavesAConsistentString) {
     EXPECT_EQ(s.m_nSize, 0);
     s += "x";
     EXPECT_EQ(s.m_nSize, 0);
+    EXPECT_TRUE(s.IsShort());
   }
   CStrA t("abc");
   const std::string q(300, 'q'), r(100, 'r');
@@ -216,6 +218,16 @@ TEST(Str, FailedAllocationLeavesAConsistentString) {
   }
   EXPECT_EQ(t.m_pData[t.m_nSize - 1], '\0');
   EXPECT_LE(uint64_t(t.m_nSize), t.m_nAllocBytes);
+  // The text says it lacks what did not fit, and so does a copy of it, until it is replaced whole.
+  EXPECT_TRUE(t.IsShort());
+  CStrA copy(t);
+  EXPECT_TRUE(copy.IsShort());
+  t += "more";
+  EXPECT_TRUE(t.IsShort());
+  t = "abc";
+  EXPECT_FALSE(t.IsShort());
+  copy.RemoveAll();
+  EXPECT_FALSE(copy.IsShort());
 }
 
 TEST(Str, CompareAsUnsignedBytes) {

@@ -168,11 +168,12 @@ void CClassicRun::OutputStep(int family, const std::vector<std::unique_ptr<CElem
     if (result != EReportResult::Done) break;
   }
   port_.SetWaitCursor(true);
-  // A report cut short by Cancel, or whose writing failed, is taken away and named in place of its
-  // done id, so that no part of one is left looking whole. After a failure the later blocks still
-  // run: another folder may take their reports, and the smaller summaries may fit where the raw
-  // listing did not.
+  // A report cut short by Cancel, whose text could not be made, or whose writing failed, is taken
+  // away and named in place of its done id, so that no part of one is left looking whole. After a
+  // failure the later blocks still run: another folder may take their reports, and the smaller
+  // summaries may fit where the raw listing did not.
   if (result == EReportResult::Cancelled) GiveUpCancelled(family);
+  else if (result == EReportResult::NoMemory) GiveUp(family, ERROR_NOT_ENOUGH_MEMORY);
   else if (CloseReport(family)) port_.Post({DoneId(family), 0, {}});
 }
 
