@@ -16,9 +16,6 @@
 
 // How a run that may have run out of memory ended.
 enum class ERunEnd { Whole, Refused, Other };
-inline const char* RunEndName(ERunEnd e) {
-  return e == ERunEnd::Whole ? "whole" : e == ERunEnd::Refused ? "refused 8" : "other";
-}
 
 // Runs `worker` (the view's worker body) on a thread of its own while every allocation of the
 // process fails after its first `n`; then, with memory again, the view takes in what the worker
@@ -46,8 +43,7 @@ inline std::string NotEnoughMemoryText() {
 // Whole: every report there and announced, and no error. Refused: the not-enough-memory line, and
 // each report either there and announced or not there at all. Other: anything else (a report left
 // that was not announced, one announced that is not there, a report missing without the line).
-// `reports` says whether each report is there, `done` whether its done line came. Whether an
-// announced report has all its text is for the report writers' own tests.
+// `there` says whether each report is there, `done` whether its done line came.
 inline ERunEnd JudgeRun(const std::vector<std::string>& lines, const std::vector<bool>& there,
                         const std::vector<bool>& done) {
   const std::string memory = NotEnoughMemoryText();
