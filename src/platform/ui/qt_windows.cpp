@@ -574,6 +574,10 @@ int QtBoxOver(void* parent, const MessageBoxRequest& req) {
   }
   box.setEscapeButton(answers.back().first);
   box.exec();
+  // The window under the box has the keyboard again, also where no window manager gives it back.
+  auto* under = static_cast<QWidget*>(parent);
+  under->activateWindow();
+  if (QGuiApplication::platformName() == "xcb") qt::QtBackend::FocusWithoutWindowManager(under);
   for (const auto& [button, id] : answers)
     if (box.clickedButton() == button) return id;
   return answers.back().second;
