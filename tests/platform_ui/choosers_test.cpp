@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 #include "platform/ui/app.h"
 #include "ui_fixture.h"
@@ -67,11 +68,12 @@ TEST_F(ChoosersTest, SaveChooserAddsTheExtensionAndAsksBeforeReplacing) {
   ASSERT_NE(f, nullptr);
   std::fclose(f);
   std::string chosen;
-  qav::ui::FileChooserRequest seen;
+  std::vector<qav::ui::FileChooserRequest> seen;
+  // The user chooses `chosen`; brought back to the chooser, cancels it.
   qav::ui::SetFileChooserHandler([&](const qav::ui::FileChooserRequest& r, std::string& path) {
-    seen = r;
+    seen.push_back(r);
     path = chosen;
-    return true;
+    return seen.size() == 1;
   });
   int replaceAnswer = IDNO;
   qav::ui::SetMessageBoxHandler([&](const qav::ui::MessageBoxRequest&) { return replaceAnswer; });
@@ -82,13 +84,20 @@ TEST_F(ChoosersTest, SaveChooserAddsTheExtensionAndAsksBeforeReplacing) {
   EXPECT_EQ(save.DoModal(), IDOK);
   EXPECT_EQ(save.GetPathName(), chosen + ".nfg");
   EXPECT_EQ(save.GetFileExt(), "nfg");
-  EXPECT_FALSE(seen.open);
-  EXPECT_EQ(seen.initialPath, "default.nfg");
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_FALSE(seen[0].open);
+  EXPECT_EQ(seen[0].initialPath, "default.nfg");
 
+  // "No" to replacing the existing file brings the chooser back with its name.
+  seen.clear();
   chosen = std::string(dir) + "/default";  // becomes the existing file
-  EXPECT_EQ(save.DoModal(), IDCANCEL);     // "No" to replacing it
+  EXPECT_EQ(save.DoModal(), IDCANCEL);
+  ASSERT_EQ(seen.size(), 2u);
+  EXPECT_EQ(seen[1].initialPath, existing);
+  seen.clear();
   replaceAnswer = IDYES;
   EXPECT_EQ(save.DoModal(), IDOK);
+  EXPECT_EQ(seen.size(), 1u);
   EXPECT_EQ(save.GetFileName(), "default.nfg");
 
   qav::ui::SetFileChooserHandler([](const qav::ui::FileChooserRequest&, std::string&) { return false; });

@@ -1,8 +1,10 @@
 // Modal dialogs, message boxes and property sheets under real Qt key and mouse events.
 #include <QApplication>
 #include <QCheckBox>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabBar>
@@ -10,6 +12,11 @@
 #include <QWindow>
 
 #include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <unistd.h>
+#include <vector>
 #include <string>
 
 #include "platform/ui/choosers.h"
@@ -450,6 +457,99 @@ TEST_F(QtOwnerTest, AChooserAskedForByAChildGivesTheKeyboardBackToItsWindow) {
   EXPECT_TRUE(owner.IsWindowEnabled());
   EXPECT_EQ(QApplication::activeWindow(), W(owner));
   EXPECT_EQ(::GetFocus(), field->m_hWnd);
+}
+
+}  // namespace
+
+namespace {
+
+// Runs the steps in turn from the event loop: each acts once it is ready (polled). The next poll
+// is due before a step acts, as an action may start a modal loop of its own.
+struct Step {
+  std::function<bool()> ready;
+  std::function<void()> act;
+};
+void RunSteps(std::vector<Step> steps) {
+  auto state = std::make_shared<std::pair<std::vector<Step>, size_t>>(std::move(steps), 0);
+  auto deadline = std::make_shared<QElapsedTimer>();
+  deadline->start();
+  auto poll = std::make_shared<std::function<void()>>();
+  *poll = [state, deadline, poll] {
+    auto again = [poll] {
+      QTimer::singleShot(20, qApp, [poll] {
+        if (*poll) (*poll)();
+      });
+    };
+    if (state->second >= state->first.size()) {
+      *poll = nullptr;  // ends the chain (and the cycle through the captured pointer)
+      return;
+    }
+    if (deadline->elapsed() > 10000) {  // a step that never came: what is up is closed, or told No
+      if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget())) d->reject();
+      else if (QApplication::focusWidget() != nullptr && deadline->elapsed() < 12000) QTest::keyClick(QApplication::focusWidget(), Qt::Key_N);
+      else *poll = nullptr;
+      return again();
+    }
+    Step step = state->first[state->second];
+    again();
+    if (!step.ready()) return;
+    ++state->second;
+    step.act();
+  };
+  QTimer::singleShot(20, qApp, [poll] { (*poll)(); });
+}
+
+// The save chooser asks about an existing file while it is up, in a box over it: "No" (N or
+// Escape) leaves the user in the chooser with the name typed, "Yes" (Y or Return, the default)
+// replaces it.
+TEST_F(QtDialogTest, TheSaveChoosersReplaceQuestionIsAskedOverItAndNoGoesBackToIt) {
+  const std::filesystem::path dir = std::filesystem::temp_directory_path() / ("qav_chooser_" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  const std::string existing = (dir / "existing.cfg").string();
+  std::FILE* f = std::fopen(existing.c_str(), "w");
+  ASSERT_NE(f, nullptr);
+  std::fclose(f);
+
+  for (const std::vector<Qt::Key>& answers : {std::vector<Qt::Key>{Qt::Key_N, Qt::Key_Escape, Qt::Key_Y},
+                                              std::vector<Qt::Key>{Qt::Key_Return}}) {
+    SCOPED_TRACE(answers.size());
+    QFileDialog* shown = nullptr;
+    auto chooserUp = [&] { return QApplication::activeModalWidget() == shown && shown != nullptr; };
+    auto box = [] { return qobject_cast<QMessageBox*>(QApplication::activeModalWidget()); };
+    auto keys = [](QWidget* w) { return w->focusWidget() != nullptr ? w->focusWidget() : w; };
+    auto name = [&] { return shown->findChild<QLineEdit*>("fileNameEdit"); };
+    std::vector<std::string> typed, backWith;  // the name at each Return, and after each "No"
+    std::vector<Step> steps;
+    steps.push_back({[&] { return (shown = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) != nullptr; },
+                     [&] {
+                       name()->setFocus();
+                       name()->selectAll();
+                       QTest::keyClicks(name(), "existing");
+                     }});
+    for (size_t i = 0; i < answers.size(); ++i) {
+      steps.push_back({chooserUp, [&] {
+                         typed.push_back(name()->text().toStdString());
+                         QTest::keyClick(keys(shown), Qt::Key_Return);
+                       }});
+      steps.push_back({[&] { return box() != nullptr; }, [&, i] {
+                         EXPECT_EQ(box()->parentWidget(), shown);
+                         QTest::keyClick(keys(box()), answers[i]);
+                       }});
+      if (i + 1 < answers.size())
+        steps.push_back({chooserUp, [&] { backWith.push_back(name()->text().toStdString()); }});
+    }
+    RunSteps(std::move(steps));
+    CFileDialog save(FALSE, ".cfg", (dir / "default.cfg").c_str(), OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_LONGNAMES,
+                     "Configuration Files (*.cfg) | *.cfg; ||");
+    EXPECT_EQ(save.DoModal(), IDOK);
+    EXPECT_EQ(save.GetPathName(), existing);
+    ASSERT_EQ(typed.size(), answers.size());
+    EXPECT_TRUE(typed[0].starts_with("existing")) << typed[0];
+    EXPECT_EQ(backWith, std::vector<std::string>(typed.begin(), typed.end() - 1));
+    EXPECT_EQ(qav::ui::MessageBoxLog().size(), answers.size());
+    qav::ui::ClearMessageBoxLog();
+  }
+  std::filesystem::remove_all(dir);
 }
 
 }  // namespace

@@ -64,13 +64,6 @@ class CThrottledPump {
   DWORD last_ = GetTickCount() - 50;
 };
 
-std::string Upper(const char* s) {
-  std::string u = s ? s : "";
-  for (char& c : u)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return u;
-}
-
 }  // namespace
 
 BEGIN_MESSAGE_MAP(CViewer, CDialog)
@@ -146,7 +139,9 @@ bool CViewer::ViewReportFile(const char* path, bool quiet, CWnd* parent) {
 
 bool CViewer::Open(const char* path, bool quiet, CWnd* parent) {
   RegisterDialogTemplate(&kViewerTemplate);
-  m_strFilePath = Upper(path);
+  // The path is kept and shown as given: file names are case-sensitive here. Only its ending is
+  // compared without regard to case.
+  m_strFilePath = path != nullptr ? path : "";
   m_nFileType = ViewerFileType(m_strFilePath);
   if (m_nFileType == VFT_UNKNOWN) {
     if (!quiet) ::MessageBox(nullptr, "Unknown file type...must have proper extension (*.dat, *.sds, *.mds)", nullptr, MB_OK);

@@ -12,7 +12,12 @@
 
 namespace qav::ui {
 
-bool QtChooseFile(const FileChooserRequest& req, std::string& path);  // qt_windows.cpp
+// The Qt file chooser; `acceptable` sees each path the user chooses while the chooser is up and
+// may turn it down (the chooser then stays up) or complete it.
+bool QtChooseFile(const FileChooserRequest& req, std::string& path,
+                  const std::function<bool(std::string& path, void* chooser)>& acceptable);  // qt_windows.cpp
+// A message box over a Qt window that is not one of ours (a file chooser); the answer's id.
+int QtBoxOver(void* parent, const MessageBoxRequest& req);
 bool QtChooseFolder(const std::string& title, const std::string& start, std::string& path);
 
 namespace {
@@ -135,6 +140,28 @@ int ShowBoxDialog(const MessageBoxRequest& req) {
   return r < 0 ? IDCANCEL : static_cast<int>(r);
 }
 
+// A save chooser's chosen path gets the default extension when its name has none. With the
+// overwrite prompt, an existing file is replaced only when the user says so: the question is
+// asked over the chooser (`chooser`, null for a chooser answered by the handler), and "No"
+// turns the path down, so that the user is back in the chooser with the name still typed.
+bool AcceptChosenPath(const FileChooserRequest& req, const std::string& defExt, std::string& path, void* chooser) {
+  size_t slash = path.find_last_of("/\\");
+  std::string name = path.substr(slash == std::string::npos ? 0 : slash + 1);
+  if (!defExt.empty() && !name.empty() && name.find('.') == std::string::npos) path += "." + defExt;
+  if (req.open || !(req.flags & OFN_OVERWRITEPROMPT)) return true;
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return true;
+  MessageBoxRequest box;
+  box.text = path + " already exists.\nDo you want to replace it?";
+  box.caption = req.title;
+  box.type = MB_YESNO | MB_ICONEXCLAMATION;
+  BoxLog().push_back(box);
+  int answer = BoxHandler() ? BoxHandler()(box)
+               : chooser != nullptr ? QtBoxOver(chooser, box)
+                                    : DefaultMessageBoxAnswer(box.type);
+  return answer == IDYES;
+}
+
 }  // namespace
 
 void SetMessageBoxHandler(std::function<int(const MessageBoxRequest&)> handler) { BoxHandler() = std::move(handler); }
@@ -252,27 +279,20 @@ INT_PTR CFileDialog::DoModal() {
   bool ok = false;
   HWND owner = m_parent != nullptr ? m_parent->m_hWnd : DefaultOwner();
   if (FileHandler()) {
-    ok = FileHandler()(req, path);
+    // A path turned down brings the chooser back with it.
+    while ((ok = FileHandler()(req, path)) && !path.empty() && !AcceptChosenPath(req, m_defExt, path, nullptr))
+      req.initialPath = path;
   } else if (IsQt()) {
     const HWND hadFocus = ::GetFocus();
     const HWND top = TopOwner(owner);
     if (top != nullptr) ::EnableWindow(top, FALSE);
-    ok = QtChooseFile(req, path);
+    ok = QtChooseFile(req, path, [&](std::string& chosen, void* chooser) {
+      return AcceptChosenPath(req, m_defExt, chosen, chooser);
+    });
     if (top != nullptr) ::EnableWindow(top, TRUE);
     ReturnFromModal(top, hadFocus);
   }
   if (!ok || path.empty()) return IDCANCEL;
-  // A name without an extension gets the default one.
-  size_t slash = path.find_last_of("/\\");
-  std::string name = path.substr(slash == std::string::npos ? 0 : slash + 1);
-  if (!m_defExt.empty() && name.find('.') == std::string::npos) path += "." + m_defExt;
-  if (!m_open && (m_ofn.Flags & OFN_OVERWRITEPROMPT)) {
-    struct stat st;
-    if (::stat(path.c_str(), &st) == 0) {
-      std::string q = path + " already exists.\nDo you want to replace it?";
-      if (::MessageBox(owner, q.c_str(), req.title.c_str(), MB_YESNO | MB_ICONEXCLAMATION) != IDYES) return IDCANCEL;
-    }
-  }
   m_path = path;
   return IDOK;
 }

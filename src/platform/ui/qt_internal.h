@@ -244,6 +244,8 @@ class QtBackend : public Backend, public QObject {
   // qt_tool_windows.cpp: a window was shown (`shown`), moved or resized (TopWindow): the tool
   // windows of an owner keep clear of its controls.
   void ScheduleKeepClear(WndState* s, bool shown);
+  // Gives an X window the keyboard where no window manager does (qt_windows.cpp).
+  static void FocusWithoutWindowManager(QWidget* win);
 
  protected:
   bool event(QEvent* e) override;
@@ -262,7 +264,6 @@ class QtBackend : public Backend, public QObject {
   // qt_windows.cpp: top-level windows.
   static QWidget* HostOf(WndState* s);
   static Qt::WindowFlags FrameFlags(const WndState* s);
-  static void FocusWithoutWindowManager(QWidget* win);
   void Realize(WndState* s);
   void SyncTop(WndState* s, TopWindow* win);
   void FocusWidget(WndState* s);

@@ -3,10 +3,14 @@
 // focus given to them (with and without a window manager), the file and folder choosers, and the
 // PNG of a window.
 #include <QApplication>
+#include <QAbstractButton>
 #include <QCloseEvent>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
 #include <QStyle>
@@ -16,6 +20,8 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
+#include <vector>
 
 #include "platform/ui/app.h"
 #include "platform/ui/choosers.h"
@@ -517,12 +523,73 @@ namespace qav::ui {
 using qt::Cp;
 using qt::Q;
 
-bool QtChooseFile(const FileChooserRequest& req, std::string& path) {
-  QFileDialog fd(nullptr, Q(req.title));
+namespace {
+
+// The file chooser, which shows each chosen path to its caller before it ends: the caller may
+// ask the user about it (over the chooser) and turn it down, and the chooser then stays up as
+// the user left it.
+class FileChooser : public QFileDialog {
+ public:
+  FileChooser(const QString& title, const std::function<bool(std::string&, void*)>& acceptable)
+      : QFileDialog(nullptr, title), m_acceptable(acceptable) {}
+  std::string chosen;
+
+  void accept() override {
+    const QStringList files = selectedFiles();
+    // A folder is opened, not chosen; Qt does it.
+    if (files.isEmpty() || QFileInfo(files.front()).isDir()) return QFileDialog::accept();
+    std::string path = Cp(files.front());
+    if (m_acceptable && !m_acceptable(path, this)) return;
+    chosen = path;
+    QFileDialog::accept();
+  }
+
+ private:
+  const std::function<bool(std::string&, void*)>& m_acceptable;
+};
+
+}  // namespace
+
+// The box is Qt's, over the chooser, with our buttons and default: the letters of "&Yes" and
+// "&No" answer it alone, Return gives the default, and Escape the last button, which for a
+// question is its "No" or "Cancel".
+int QtBoxOver(void* parent, const MessageBoxRequest& req) {
+  QMessageBox box(static_cast<QWidget*>(parent));
+  box.setWindowTitle(Q(req.caption));
+  box.setText(Q(req.text));
+  switch (req.type & MB_ICONMASK) {
+    case MB_ICONHAND: box.setIcon(QMessageBox::Critical); break;
+    case MB_ICONQUESTION: box.setIcon(QMessageBox::Question); break;
+    case MB_ICONEXCLAMATION: box.setIcon(QMessageBox::Warning); break;
+    case MB_ICONASTERISK: box.setIcon(QMessageBox::Information); break;
+    default: break;
+  }
+  std::vector<std::pair<QAbstractButton*, int>> answers;
+  const int def = DefaultMessageBoxAnswer(req.type);
+  for (const BoxButton& b : MessageBoxButtons(req.type)) {
+    if (b.id == IDHELP) continue;
+    QPushButton* button = box.addButton(Q(b.text), QMessageBox::AcceptRole);
+    answers.emplace_back(button, b.id);
+    if (b.id == def) box.setDefaultButton(button);
+  }
+  box.setEscapeButton(answers.back().first);
+  box.exec();
+  // The window under the box has the keyboard again, also where no window manager gives it back.
+  auto* under = static_cast<QWidget*>(parent);
+  under->activateWindow();
+  if (QGuiApplication::platformName() == "xcb") qt::QtBackend::FocusWithoutWindowManager(under);
+  for (const auto& [button, id] : answers)
+    if (box.clickedButton() == button) return id;
+  return answers.back().second;
+}
+
+bool QtChooseFile(const FileChooserRequest& req, std::string& path,
+                  const std::function<bool(std::string& path, void* chooser)>& acceptable) {
+  FileChooser fd(Q(req.title), acceptable);
   fd.setOption(QFileDialog::DontUseNativeDialog);
   fd.setAcceptMode(req.open ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
   fd.setFileMode(req.open ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
-  fd.setOption(QFileDialog::DontConfirmOverwrite);  // the caller asks itself
+  fd.setOption(QFileDialog::DontConfirmOverwrite);  // asked by `acceptable`, over the chooser
   QStringList filters;
   for (const auto& [desc, pats] : req.filters) {
     QStringList p;
@@ -540,8 +607,8 @@ bool QtChooseFile(const FileChooserRequest& req, std::string& path) {
     fd.selectFile(Q(initial));
   }
   if (!req.defaultExt.empty()) fd.setDefaultSuffix(Q(req.defaultExt));
-  if (fd.exec() != QDialog::Accepted || fd.selectedFiles().isEmpty()) return false;
-  path = Cp(fd.selectedFiles().front());
+  if (fd.exec() != QDialog::Accepted || fd.chosen.empty()) return false;
+  path = fd.chosen;
   return true;
 }
 

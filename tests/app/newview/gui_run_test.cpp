@@ -506,7 +506,8 @@ namespace {
 // The keyboard comes back to the main window after each modal window the user closes, bare and
 // under openbox. Every key goes to whatever has the focus, as a user's keys do; the test focuses
 // nothing itself. File > Read Config File: the chooser closed by Enter. File > Save Configuration
-// over a file that exists: the chooser, then the Yes/No box answered by Y alone. Browse, reached by
+// over a file that exists: the chooser's Yes/No box, answered by N (back to the chooser), then
+// by Y alone. Browse, reached by
 // Tab from the file name and pressed by Enter: the chooser closed by Escape. Select Dates and
 // Select Locations, closed by Escape. Produce Report(s) over a day the archive does not have,
 // into a folder that cannot be made: each of the two boxes keeps the keyboard after a click on the
@@ -549,11 +550,27 @@ void GuiRunTest::KeyboardComesBackAfterEachModalWindow() {
   ASSERT_TRUE(choose("r", "^Open$", folder / "design.nfg")) << "the chooser of Read Config File did not work";
   mainHasKeys("Read Config File");
 
-  ASSERT_TRUE(choose("s", "^Save As$", saved)) << "the chooser of Save Configuration did not work";
-  // The chooser goes and a box of the same title asks before the file is replaced.
-  ASSERT_TRUE(Within(10, [&] { return FocusedWindow() != main && shown("^Save As$"); })) << "no box asked";
+  // A box of the chooser's title asks over it before the file is replaced: N gives the keyboard
+  // back to the chooser, which still holds the name; Y replaces the file.
+  key("alt+f s");
+  ASSERT_TRUE(Within(10, [&] { return shown("^Save As$"); })) << "Save Configuration showed no chooser";
+  const std::string chooser = ShownWindows("^Save As$").front();
   std::this_thread::sleep_for(std::chrono::milliseconds(800));
-  key("y");
+  Output("timeout 20 xdotool key ctrl+a type --delay 20 '" + saved + "'");
+  auto boxUp = [&] { return ShownWindows("^Save As$").size() > 1 && FocusedWindow() != chooser && FocusedWindow() != main; };
+  for (const char* answer : {"n", "y"}) {
+    key("Return");
+    if (!Within(3, boxUp)) key("Return");  // the first Enter only took the chooser's completion
+    ASSERT_TRUE(Within(10, boxUp)) << "no box asked over the chooser";
+    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    key(answer);
+    if (std::string(answer) == "n") {
+      ASSERT_TRUE(Within(10, [&] { return ShownWindows("^Save As$") == std::vector<std::string>{chooser}; }))
+          << "N did not go back to the chooser";
+      EXPECT_TRUE(Within(3, [&] { return FocusedWindow() == chooser; })) << FocusedWindow() << " has the keyboard";
+      EXPECT_EQ(Slurp(saved), "old");
+    }
+  }
   EXPECT_TRUE(Within(10, [&] { return !shown("^Save As$"); })) << "Y did not answer the box";
   EXPECT_TRUE(Within(5, [&] { return Slurp(saved).starts_with("QAV Main Configuration File"); })) << Slurp(saved);
   mainHasKeys("Save Configuration");

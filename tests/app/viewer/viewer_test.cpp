@@ -59,7 +59,9 @@ TEST_F(ViewerTest, OpensARawListingAndFindsTheChosenDay) {
     const std::string shown = Text(::GetDlgItem(viewer.m_hWnd, IDC_VIEWER_PATH));
     EXPECT_LE(shown.size(), 27u);
     EXPECT_TRUE(viewer.m_strFilePath.ends_with(shown.substr(shown.size() > 24 ? 3 : 0))) << shown;
-    EXPECT_TRUE(shown.ends_with("_VIEWER_RAW.DAT")) << shown;
+    // ... as given: a path upper-cased would name no file.
+    EXPECT_EQ(viewer.m_strFilePath, path);
+    EXPECT_TRUE(shown.ends_with("_viewer_raw.dat")) << shown;
     EXPECT_EQ(viewer.GetWindowText(), std::to_string(::getpid()) + "_viewer_raw.dat");
     EXPECT_EQ(Lines(viewer.m_lstCabinets).size(), 2u);
     EXPECT_EQ(Lines(viewer.m_lstElements), (std::vector<std::string>{"_MN___1", "_MS___2"}));
