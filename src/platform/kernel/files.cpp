@@ -136,14 +136,24 @@ DWORD FileHandle::Open(const char* path, DWORD access, DWORD share, DWORD dispos
   const mode_t mode = (attributes & FILE_ATTRIBUTE_READONLY) ? 0444 : 0666;
   const std::string native = ToNativePath(path);
   struct stat before {};
-  if (::stat(native.c_str(), &before) == 0 && (S_ISFIFO(before.st_mode) || S_ISSOCK(before.st_mode))) {
+  const bool existed = ::stat(native.c_str(), &before) == 0;
+  if (existed && (S_ISFIFO(before.st_mode) || S_ISSOCK(before.st_mode))) {
     return Fail(ERROR_ACCESS_DENIED);  // not a file: opening a pipe would block
+  }
+  // What the handle keeps of the file is made before the file is: memory that ran out after the
+  // open would leave a file behind that no Discard could find and take away.
+  std::string keptPath = native;
+  std::string writtenPath = write ? native : std::string();
+  {
+    std::lock_guard<std::mutex> lock(ShareMutex());
+    ShareTable().reserve(ShareTable().size() + 1);
   }
   int fd;
   do {
     fd = ::open(native.c_str(), flags, mode);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) return Fail(ErrnoError(native));
+  const bool created = !existed && (flags & O_CREAT);
   struct stat st {};
   if (::fstat(fd, &st) != 0) {
     const DWORD e = ErrnoError(native);
@@ -162,12 +172,20 @@ DWORD FileHandle::Open(const char* path, DWORD access, DWORD share, DWORD dispos
         return Fail(ERROR_SHARING_VIOLATION);
       }
     }
-    ShareTable().push_back({static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino), access, share, this});
+    try {
+      ShareTable().push_back({static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino), access, share, this});
+    } catch (const std::bad_alloc&) {
+      // Another thread took the room made above. A file made just now goes again; one that was
+      // there is untouched (it is cut only below).
+      ::close(fd);
+      if (created) ::unlink(native.c_str());
+      return Fail(ERROR_NOT_ENOUGH_MEMORY);
+    }
   }
   m_fd = fd;
-  m_path = native;
+  m_path = std::move(keptPath);
   if (write && S_ISREG(st.st_mode))
-    m_written = {true, static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino), native};
+    m_written = {true, static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino), std::move(writtenPath)};
   if (truncate && st.st_size != 0 && ::ftruncate(fd, 0) != 0) {
     const DWORD e = ErrnoError(native);
     Close();
