@@ -836,7 +836,7 @@ class CLoad {
 };
 }  // namespace
 
-void MeasureLoadSpeedupAfter(int ms) { g_measureAfterMs.store(std::max(0, ms), std::memory_order_relaxed); }
+int MeasureLoadSpeedupAfter(int ms) { return g_measureAfterMs.exchange(std::max(0, ms), std::memory_order_relaxed); }
 
 double LoadSpeedup(int64_t elementDays) {
   const int helpers = CDecodePool::DefaultThreads(RunsOfWork(elementDays));

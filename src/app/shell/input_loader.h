@@ -102,7 +102,8 @@ struct SRowsWhileLoading {
 // (RunControl::addRange).
 double LoadSpeedup(int64_t elementDays);
 // Loads measure their speedup once they have run `ms` (2000 unless set), then every second.
-void MeasureLoadSpeedupAfter(int ms);
+// Returns the time set before.
+int MeasureLoadSpeedupAfter(int ms);
 // The units one element-day of a load adds: kProgressLoadDay (kProgressLoadFineDay for a
 // 20-second day), with kProgressSummaryDay when only its summaries are kept, divided by the load's
 // speedup.
