@@ -14,6 +14,8 @@ class RunControl {
   virtual ~RunControl() = default;
   virtual bool keepGoing() const = 0;
   virtual void addProgress(uint32_t n) = 0;
+  // The run will add `units` more (or, negative, fewer) than the range it started with.
+  virtual void addRange(int64_t /*units*/) {}
   // The loader read a day file of the 20-second layout (fine) or of the five-minute layout.
   virtual void noteDayLayout(bool /*fine*/) {}
 };
@@ -110,6 +112,7 @@ class CRunFlags : public RunControl {
 
   bool keepGoing() const override { return keepGoingFlag.load(std::memory_order_relaxed) != 0; }
   void addProgress(uint32_t n) override { progress.fetch_add(n, std::memory_order_relaxed); }
+  void addRange(int64_t units) override { rangeAdded.fetch_add(units, std::memory_order_relaxed); }
   void noteDayLayout(bool fine) override { layouts.note(fine); }
   void cancel() { keepGoingFlag.store(0, std::memory_order_relaxed); }
 };

@@ -52,8 +52,10 @@ class CClassicRunFlags : public RunControl {
   std::atomic<bool> running{false};
   std::atomic<uint64_t> progress{0};
   CDayLayouts layouts;
+  std::atomic<int64_t> rangeAdded{0};  // units beyond the range the run started with (addRange)
   bool keepGoing() const override { return keepGoingFlag.load(std::memory_order_relaxed); }
   void addProgress(uint32_t n) override { progress.fetch_add(n, std::memory_order_relaxed); }
+  void addRange(int64_t units) override { rangeAdded.fetch_add(units, std::memory_order_relaxed); }
   void noteDayLayout(bool fine) override { layouts.note(fine); }
 };
 

@@ -489,7 +489,7 @@ void CMainClassic::FillSnapshot() {
 
 void CMainClassic::SyncWaitDialog() {
   if (!m_bWaitKeepGoing) m_flags.keepGoingFlag.store(false);
-  FollowDayLayouts(m_flags.layouts);
+  FollowDayLayouts(m_flags.layouts, m_flags.rangeAdded.load(std::memory_order_relaxed));
   m_nWaitPosition = WaitPosition(m_flags.progress.load(std::memory_order_relaxed));
 }
 
@@ -505,6 +505,7 @@ void CMainClassic::OnGo() {
   m_flags.keepGoingFlag.store(true);
   m_flags.progress.store(0);
   m_flags.layouts.reset();
+  m_flags.rangeAdded.store(0);
   m_loadCount = SLoadCount();
   m_bRunCancelled = false;
   m_bWaitKeepGoing = true;

@@ -354,6 +354,9 @@ void CNewReportRun::RunSteps() {
   SRowsWhileLoading made;
   made.settings = &s;
   made.peak = peak;
+  const double speedup = LoadSpeedup(int64_t{m_model.m_arrElements.m_nSize} * m_model.m_arrDates.m_nSize);
+  for (int fine = 0; fine < 2; ++fine)
+    made.units[fine] = static_cast<int64_t>(static_cast<double>(RowMakingUnits(m_model, fine != 0)) / speedup + 0.5);
   std::vector<std::unique_ptr<CElementData>> data;
   // What the load left that a run ending early still holds goes to the release thread.
   struct SReleaseAtEnd {
@@ -372,9 +375,7 @@ void CNewReportRun::RunSteps() {
     // The range counted the rows as made by the loader's threads; they are made here, at full
     // units.
     const double units = static_cast<double>(run.layouts.range(RowMakingUnits(m_model, false), RowMakingUnits(m_model, true)));
-    run.rangeAdded.fetch_add(static_cast<int64_t>(units - units / LoadSpeedup(int64_t{m_model.m_arrElements.m_nSize} *
-                                                                              m_model.m_arrDates.m_nSize) + 0.5),
-                             std::memory_order_relaxed);
+    run.rangeAdded.fetch_add(static_cast<int64_t>(units - units / speedup + 0.5), std::memory_order_relaxed);
   }
   m_host.post(ID_WORKER_SUMMARIZING);
   int64_t expected = static_cast<int64_t>(m_model.m_nCombinations) * m_model.m_nPeriodsPerDay * m_model.m_arrDateGroups.m_nSize;

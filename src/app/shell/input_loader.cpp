@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <condition_variable>
 #include <cstring>
+#include <ctime>
 #include <mutex>
 #include <new>
 #include <string>
@@ -29,6 +31,8 @@ CElementDataSet::~CElementDataSet() {
 
 namespace {
 constexpr DWORD kNameNotFound = 1168;
+// A load measures its speedup once it has run this long (MeasureLoadSpeedupAfter).
+std::atomic<int> g_measureAfterMs{2000};
 
 // Runs of items that the helpers can take: one item per element-day.
 size_t RunsOfWork(int64_t elementDays) {
@@ -36,27 +40,60 @@ size_t RunsOfWork(int64_t elementDays) {
   return (items + CDecodePool::kItemsPerRun - 1) / CDecodePool::kItemsPerRun;
 }
 
+// How a load's units follow its real speed. The views' ranges count a load's units divided by
+// LoadSpeedup: how much faster its threads get through it than one thread would on an idle
+// machine. How much of the machine the load really gets depends on what else runs: with every
+// core busy its threads may get less than one core between them, while the single thread of the
+// work after the load still gets nearly a core of its own, so a planned unit of the load costs
+// several times the time of a unit after it, and a time left taken from the load's pace falls
+// short by all the work that follows it. So once the load has run two seconds, its speedup is
+// measured as the processor time the program has taken since the load began over the time passed
+// (at least 1), and every unit the load adds from then on is scaled by LoadSpeedup over it: a unit
+// then costs about the same time in the load as after it, idle machine or busy. The run's range
+// moves by what the load adds and will add beyond its planned units (RunControl::addRange).
+struct SLoadPace {
+  std::atomic<double> scale{1.0};       // units added per planned unit
+  std::atomic<int64_t> extra{0};        // units added beyond the planned ones
+  std::atomic<int64_t> rowsPlanned{0};  // planned units of the rows made so far
+  // Adds `planned` units at the current scale.
+  void Add(RunControl& run, uint32_t planned) {
+    const double units = planned * scale.load(std::memory_order_relaxed) + 0.5;
+    const auto actual = static_cast<uint32_t>(std::min(units, 4294967295.0));
+    if (actual != planned) extra.fetch_add(static_cast<int64_t>(actual) - planned, std::memory_order_relaxed);
+    if (actual > 0) run.addProgress(actual);
+  }
+};
+
 // The run as the row builders on the loader's threads see it: their units divided by the load's
-// speedup, the fraction carried on to the next units and rounded when the builder is done.
+// speedup, gathered on the builder's thread and added to the run's counter kBatchUnits at a time
+// (the rest rounded when the builder is done). A builder adds a few units for every period of
+// every day; were each of them added at once, the helpers would take turns at the counter's cache
+// line for most of their time. A batch is well under a millisecond of work: the bar, read every
+// half second, moves as smoothly as before.
 class CRowsOnHelpers : public RunControl {
  public:
-  CRowsOnHelpers(RunControl& run, double speedup) : m_run(run), m_speedup(speedup) {}
-  ~CRowsOnHelpers() override {
-    const auto rest = static_cast<uint32_t>(m_carry + 0.5);
-    if (rest > 0) m_run.addProgress(rest);
-  }
+  static constexpr double kBatchUnits = 1 << 14;
+  CRowsOnHelpers(RunControl& run, double speedup, SLoadPace& pace) : m_run(run), m_speedup(speedup), m_pace(pace) {}
+  ~CRowsOnHelpers() override { Publish(static_cast<uint32_t>(m_carry + 0.5)); }
   bool keepGoing() const override { return m_run.keepGoing(); }
   void addProgress(uint32_t n) override {
     m_carry += n / m_speedup;
+    if (m_carry < kBatchUnits) return;
     const auto whole = static_cast<uint32_t>(m_carry);
-    if (whole == 0) return;
     m_carry -= whole;
-    m_run.addProgress(whole);
+    Publish(whole);
   }
 
  private:
+  void Publish(uint32_t planned) {
+    if (planned == 0) return;
+    m_pace.rowsPlanned.fetch_add(planned, std::memory_order_relaxed);
+    m_pace.Add(m_run, planned);
+  }
+
   RunControl& m_run;
   double m_speedup;
+  SLoadPace& m_pace;
   double m_carry = 0;
 };
 
@@ -113,6 +150,8 @@ class CLoad {
       MakeKey(*m_elements.m_pData[e], false, m_idKeys[static_cast<size_t>(e)]);
       m_types[static_cast<size_t>(e)] = m_elements.m_pData[e]->type;
     }
+    m_paceStart = m_paceLast = std::chrono::steady_clock::now();
+    m_cpuStart = ProcessCpuMs();
     const int64_t elementDays = static_cast<int64_t>(count) * m_nDays;
     const int helpers = CDecodePool::DefaultThreads(RunsOfWork(elementDays));
     m_speedup = LoadSpeedup(elementDays);
@@ -150,7 +189,8 @@ class CLoad {
         m_dayInHand = i;
         FinishDay(i);
         if (m_outOfMemory) break;
-        m_run.addProgress(m_dayUnits[m_fine]);
+        m_pace.Add(m_run, m_dayUnits[m_fine]);
+        FollowPace(false);
         done = !Cancelled();
       }
     }
@@ -165,6 +205,7 @@ class CLoad {
     // Groups that no database day completed (every day a PE day): their rows are made here.
     for (size_t p = 0; p < m_parts.size(); ++p) MakeRowsOfPart(static_cast<int>(p), m_nDays - 1);
     if (m_rows != nullptr && m_streaming) m_rows->made = true;
+    FollowPace(true);
     m_poster.Post(ID_WORKER_INPUT_LOADED, 0);
     return set;
   }
@@ -493,6 +534,8 @@ class CLoad {
     } else if (slot.columns != 0) {
       m_fine = slot.columns != PERIODS_PER_DAY ? 1 : 0;
       m_run.noteDayLayout(m_fine != 0);
+      ++m_daysRead;
+      m_fineDaysRead += m_fine;
       for (const auto& [e, error] : slot.failures) PostFailure(ID_WORKER_RETRIEVAL_ERROR, *m_days.m_pData[i], error);
       m_set->m_count.withData += slot.withData;
     }
@@ -557,7 +600,7 @@ class CLoad {
     NewSettings build = *m_rows->settings;
     build.groupFirst = part.groupsDone;
     build.groupEnd = ready;
-    CRowsOnHelpers run(m_run, m_speedup);
+    CRowsOnHelpers run(m_run, m_speedup, m_pace);
     for (int e = m_partFirst[static_cast<size_t>(p)]; e < m_partFirst[static_cast<size_t>(p) + 1]; ++e) {
       CElementData* data = m_set->At(e);
       if (data == nullptr) continue;
@@ -703,6 +746,45 @@ class CLoad {
     return true;
   }
 
+  static double ProcessCpuMs() {
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return static_cast<double>(ts.tv_sec) * 1e3 + static_cast<double>(ts.tv_nsec) / 1e6;
+  }
+
+  // Measures the load's speedup (SLoadPace) once it has run long enough (MeasureLoadSpeedupAfter),
+  // then every second, and moves the run's range by what the load adds beyond its planned units:
+  // those added so far and, at the present scale, those of the days and rows still to come.
+  // `end`: the load is over.
+  void FollowPace(bool end) {
+    const double measureMs = g_measureAfterMs.load(std::memory_order_relaxed);
+    const double remeasureMs = std::min(1000.0, measureMs);
+    const auto now = std::chrono::steady_clock::now();
+    const double wall = std::chrono::duration<double, std::milli>(now - m_paceStart).count();
+    if (!end) {
+      if (wall < measureMs || std::chrono::duration<double, std::milli>(now - m_paceLast).count() < remeasureMs)
+        return;
+      m_paceLast = now;
+      const double speedup = std::max(1.0, (ProcessCpuMs() - m_cpuStart) / wall);
+      m_pace.scale.store(m_speedup / speedup, std::memory_order_relaxed);
+    }
+    double still = 0;  // planned units still to come
+    if (!end) {
+      still = static_cast<double>(m_nDays - 1 - m_dayInHand) * m_dayUnits[m_fine];
+      if (m_rows != nullptr && m_streaming) {
+        const int64_t five = m_rows->units[0], fine = m_rows->units[1];
+        const double rows = m_daysRead == 0 ? static_cast<double>(five)
+                                            : five + static_cast<double>(fine - five) * m_fineDaysRead / m_daysRead;
+        still += std::max(0.0, rows - static_cast<double>(m_pace.rowsPlanned.load(std::memory_order_relaxed)));
+      }
+    }
+    const double scale = m_pace.scale.load(std::memory_order_relaxed);
+    const auto target = m_pace.extra.load(std::memory_order_relaxed) + static_cast<int64_t>(std::llround((scale - 1) * still));
+    if (target == m_rangeMoved) return;
+    m_run.addRange(target - m_rangeMoved);
+    m_rangeMoved = target;
+  }
+
   static void MakeKey(const CDBElementEx& element, bool aliasLayout, std::string& key) {
     key.clear();
     if (element.cabinet != nullptr) {
@@ -724,6 +806,11 @@ class CLoad {
   int m_nDays = 0;
   uint32_t m_dayUnits[2] = {0, 0};  // progress units of one day of every element: five-minute, 20-second
   double m_speedup = 1;             // of the load on its helpers (LoadSpeedup)
+  SLoadPace m_pace;
+  std::chrono::steady_clock::time_point m_paceStart, m_paceLast;
+  double m_cpuStart = 0;            // the program's processor time when the load began
+  int64_t m_rangeMoved = 0;         // what the load has added to the run's range
+  int m_daysRead = 0, m_fineDaysRead = 0;  // day files read, and those in the 20-second layout
   int m_fine = 0;                   // the last day file read was in the 20-second layout
   std::vector<std::string> m_aliasKeys, m_idKeys;  // per element: "alias:name", "id:name"
   std::vector<int> m_types;                         // per element: its type, -1 for none
@@ -748,6 +835,8 @@ class CLoad {
   std::vector<int> m_dayLastGroup;   // per day, the last group that holds it (-1: none)
 };
 }  // namespace
+
+int MeasureLoadSpeedupAfter(int ms) { return g_measureAfterMs.exchange(std::max(0, ms), std::memory_order_relaxed); }
 
 double LoadSpeedup(int64_t elementDays) {
   const int helpers = CDecodePool::DefaultThreads(RunsOfWork(elementDays));

@@ -87,14 +87,23 @@ struct SRowsWhileLoading {
   // object). Rows that cannot be stored end the load.
   std::vector<std::unique_ptr<CDBRecordset>> rows;
   bool made = false;
+  // The units of making the rows as the run's range counts them (divided by LoadSpeedup), with
+  // five-minute and with 20-second days: the loader moves the range by them when its speed differs.
+  int64_t units[2] = {0, 0};
 };
 
 // How many times faster than with one helper the loader gets through a load of `elementDays`
 // element-days, its threads reading, decoding and making rows side by side (measured: about
 // twice with seven helpers). The units of that work, its element-days' and those of rows made
 // while loading, are divided by it, so that the bar follows a load on any number of cores; the
-// views' estimates divide alike.
+// views' estimates divide alike. A load that runs for more than two seconds measures the speedup
+// it really gets on the machine as it is (other programs may keep its cores busy), adds its
+// further units divided by that instead, and moves the run's range by the difference
+// (RunControl::addRange).
 double LoadSpeedup(int64_t elementDays);
+// Loads measure their speedup once they have run `ms` (2000 unless set), then every second.
+// Returns the time set before.
+int MeasureLoadSpeedupAfter(int ms);
 // The units one element-day of a load adds: kProgressLoadDay (kProgressLoadFineDay for a
 // 20-second day), with kProgressSummaryDay when only its summaries are kept, divided by the load's
 // speedup.

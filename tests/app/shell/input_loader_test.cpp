@@ -370,6 +370,51 @@ TEST_F(LoaderTest, ADataObjectThatCannotBeMadeEndsTheLoadWithTheNotEnoughMemoryE
   }
 }
 
+TEST_F(LoaderTest, ALoadThatMeasuresItsSpeedupMovesTheRangeByTheUnitsItAddsBeyondPlan) {
+  // Days and rows made while loading, the speedup measured from the first day on: whatever it
+  // comes to, the counter ends at the units a load with the planned speedup adds plus what the
+  // range was moved by, so that bar and time left end together.
+  class CPaced : public StopAfter {
+   public:
+    CPaced() : StopAfter(1 << 30) {}
+    void addRange(int64_t units) override { range += units; }  // on the loading thread only
+    int64_t range = 0;
+  };
+  Selection s;
+  AddSampleElements(s, 1994, 8);
+  std::vector<CDateTimeEx> sorted;
+  for (const SampleDayInfo& d : days_) sorted.emplace_back(d.year, d.month, d.day);
+  std::sort(sorted.begin(), sorted.end(), [](const CDateTimeEx& a, const CDateTimeEx& b) { return a < b; });
+  CNewReportModel m;
+  for (const CDateTimeEx& d : sorted) m.m_arrDates.Add(d);
+  m.m_nPeriodLen = 1080;
+  m.m_bContent[CC_VOLUME] = 1;
+  m.GroupSelectedDates();
+  NewSettings ns;
+  m.FillNewSettings(ns);
+  uint64_t planned = 0;
+  const int before = MeasureLoadSpeedupAfter(0);
+  for (int measureAfter : {1 << 30, 0}) {
+    MeasureLoadSpeedupAfter(measureAfter);
+    SRowsWhileLoading made;
+    made.settings = &ns;
+    made.units[0] = made.units[1] = 1 << 20;
+    RecordingPoster poster;
+    CPaced run;
+    ASSERT_NE(LoadElementData(s.elements, m.m_arrDates, poster, run, nullptr, &made), nullptr);
+    ASSERT_TRUE(made.made);
+    if (measureAfter != 0) {
+      EXPECT_EQ(run.range, 0);
+      planned = run.progress;
+    } else {
+      // Each row builder rounds its last fraction: how the days fall to the builders may differ.
+      EXPECT_NEAR(static_cast<double>(static_cast<int64_t>(run.progress) - run.range), static_cast<double>(planned),
+                  static_cast<double>(s.elements.m_nSize) * m.m_arrDates.m_nSize);
+    }
+  }
+  MeasureLoadSpeedupAfter(before);
+}
+
 TEST_F(LoaderTest, RowsMadeWhileLoadingAreTheRowsMadeAfterwards) {
   // Every element kind over the PE and database days of three years, every averaging method,
   // normal and peak rows: the rows made while the days come in, element by element, equal those
