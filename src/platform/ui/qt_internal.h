@@ -246,6 +246,9 @@ class QtBackend : public Backend, public QObject {
   void ScheduleKeepClear(WndState* s, bool shown);
   // Gives an X window the keyboard where no window manager does (qt_windows.cpp).
   static void FocusWithoutWindowManager(QWidget* win);
+  // Types a Qt dialog of our own making (a chooser, the box over it) as a window without a
+  // minimise box, as our dialogs are (qt_tool_windows.cpp). Call before it is shown.
+  static void NeverMinimisedType(QWidget* win);
 
  protected:
   bool event(QEvent* e) override;

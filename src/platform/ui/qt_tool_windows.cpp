@@ -97,6 +97,19 @@ QRect NearestFreePlace(const QRect& at, const QRect& screen, const std::vector<Q
   return best;
 }
 
+// Tells the window manager the window's type: `first`, then `second` (or none) for managers
+// that do not know the first.
+void SetWindowTypes(QWidget* win, const char* first, const char* second) {
+  xcb_connection_t* c = XConnection();
+  if (c == nullptr) return;
+  const xcb_atom_t type = Atom(c, "_NET_WM_WINDOW_TYPE");
+  const xcb_atom_t types[2] = {Atom(c, first), second != nullptr ? Atom(c, second) : static_cast<xcb_atom_t>(XCB_ATOM_NONE)};
+  if (type == XCB_ATOM_NONE || types[0] == XCB_ATOM_NONE) return;
+  xcb_change_property(c, XCB_PROP_MODE_REPLACE, static_cast<xcb_window_t>(win->winId()), type, XCB_ATOM_ATOM, 32,
+                      second != nullptr ? 2 : 1, types);
+  xcb_flush(c);
+}
+
 }  // namespace
 
 // A window manager that minimises only the windows it may minimise reads the type anew with the
@@ -104,17 +117,15 @@ QRect NearestFreePlace(const QRect& at, const QRect& screen, const std::vector<Q
 // it is minimised, without its owner hint, so it goes alone. A window never minimised is a
 // toolbar, then a dialog, always.
 void QtBackend::ToolWindowType(WndState* s, TopWindow* win, bool tool) {
-  xcb_connection_t* c = XConnection();
   const bool never = NeverMinimised(s);
-  if (c == nullptr || !(IsToolWindow(s) || never)) return;
-  const xcb_atom_t type = Atom(c, "_NET_WM_WINDOW_TYPE");
+  if (!(IsToolWindow(s) || never)) return;
   const bool toolbar = tool || never;
-  const xcb_atom_t types[2] = {Atom(c, toolbar ? "_NET_WM_WINDOW_TYPE_TOOLBAR" : "_NET_WM_WINDOW_TYPE_DIALOG"),
-                               Atom(c, toolbar ? "_NET_WM_WINDOW_TYPE_DIALOG" : "_NET_WM_WINDOW_TYPE_NORMAL")};
-  if (type == XCB_ATOM_NONE || types[0] == XCB_ATOM_NONE) return;
-  xcb_change_property(c, XCB_PROP_MODE_REPLACE, static_cast<xcb_window_t>(win->winId()), type, XCB_ATOM_ATOM, 32,
-                      toolbar && !never ? 1 : 2, types);
-  xcb_flush(c);
+  SetWindowTypes(win, toolbar ? "_NET_WM_WINDOW_TYPE_TOOLBAR" : "_NET_WM_WINDOW_TYPE_DIALOG",
+                 toolbar && !never ? nullptr : toolbar ? "_NET_WM_WINDOW_TYPE_DIALOG" : "_NET_WM_WINDOW_TYPE_NORMAL");
+}
+
+void QtBackend::NeverMinimisedType(QWidget* win) {
+  SetWindowTypes(win, "_NET_WM_WINDOW_TYPE_TOOLBAR", "_NET_WM_WINDOW_TYPE_DIALOG");
 }
 
 // A window was shown, moved or resized: the tool windows it owns, or the tool window itself, are

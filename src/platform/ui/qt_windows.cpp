@@ -573,6 +573,7 @@ int QtBoxOver(void* parent, const MessageBoxRequest& req) {
     if (b.id == def) box.setDefaultButton(button);
   }
   box.setEscapeButton(answers.back().first);
+  qt::QtBackend::NeverMinimisedType(&box);
   box.exec();
   // The window under the box has the keyboard again, also where no window manager gives it back.
   auto* under = static_cast<QWidget*>(parent);
@@ -607,6 +608,7 @@ bool QtChooseFile(const FileChooserRequest& req, std::string& path,
     fd.selectFile(Q(initial));
   }
   if (!req.defaultExt.empty()) fd.setDefaultSuffix(Q(req.defaultExt));
+  qt::QtBackend::NeverMinimisedType(&fd);
   if (fd.exec() != QDialog::Accepted || fd.chosen.empty()) return false;
   path = fd.chosen;
   return true;
@@ -620,6 +622,7 @@ bool QtChooseFolder(const std::string& title, const std::string& start, std::str
   std::string dir = start;
   std::replace(dir.begin(), dir.end(), '\\', '/');
   if (!dir.empty()) fd.setDirectory(Q(dir));
+  qt::QtBackend::NeverMinimisedType(&fd);
   if (fd.exec() != QDialog::Accepted || fd.selectedFiles().isEmpty()) return false;
   path = Cp(fd.selectedFiles().front());
   return true;
