@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "containers/mem_mgr.h"
 #include "trafficdata/report_text.h"
 
 namespace {
@@ -105,6 +106,31 @@ TEST(ReportLine, WritesBehindATextUntilEnd) {
   CReportLine third(never);
   third.Lit("ab").End();
   EXPECT_STREQ(never.m_pData, "ab");
+}
+
+// Without the large working room behind a text, a line is made aside and takes only the room it
+// needs: it is still added whole and the text is not short. Without even that room the text stays
+// as it was and says it is short. (A 100-character text: the working room needs about 360 bytes,
+// the line alone about 130.)
+TEST(ReportLine, ALineWithoutItsWorkingRoomIsAddedWholeOrMarksTheTextShort) {
+  const std::string head(100, 'h'), line(30, 'x');
+  const struct {
+    long failAbove;
+    bool whole;
+  } cases[] = {{300, true}, {100, false}};
+  for (const auto& c : cases) {
+    for (int viaLine = 0; viaLine < 2; ++viaLine) {
+      SCOPED_TRACE(testing::Message() << c.failAbove << (viaLine ? " CReportLine" : " AppendReportText"));
+      CStr<char, wchar_t> out(head.c_str());
+      CScalarMemMgr::SetProcessFailAbove(c.failAbove);
+      const bool added = viaLine ? CReportLine(out).Str(line.c_str()).End() : AppendReportText(out, "%s", line.c_str());
+      CScalarMemMgr::SetProcessFailAbove(-1);
+      EXPECT_EQ(added, c.whole);
+      EXPECT_EQ(out.IsShort(), !c.whole);
+      EXPECT_EQ(std::string(out.m_pData), c.whole ? head + line : head);
+      EXPECT_EQ(out.m_nSize, static_cast<int>(std::strlen(out.m_pData)) + 1);
+    }
+  }
 }
 
 }  // namespace
