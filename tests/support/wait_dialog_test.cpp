@@ -50,6 +50,8 @@ TEST_F(WaitDialogTest, ShowsCaptionMessageAndDisablesTheMainWindow) {
   EXPECT_EQ(dlg.m_wndMessage.GetWindowText(), "Reading the archive");
   dlg.SetMessage("Writing the report");
   EXPECT_EQ(dlg.m_wndMessage.GetWindowText(), "Writing the report");
+  dlg.BeginPhase("Summarizing data...");  // work of a new kind: its title at once
+  EXPECT_EQ(dlg.GetWindowText(), "Summarizing data...");
 }
 
 TEST_F(WaitDialogTest, CancelClearsTheFlagAndKeepsTheMainWindowDisabledUntilClose) {
