@@ -186,8 +186,11 @@ TEST_F(GuiRunTest, DesignReadAndLaidOutByRealInputProducesTheReport) {
   auto menuFile = [&](const char* item, const std::string& path) {
     // A click on an empty place of the form gives it the keyboard back after a chooser closed.
     if (!Shell("xdotool mousemove 900 700 click 1 && sleep 0.5 && xdotool key --window " + win + " alt+f && sleep 0.5 && xdotool key " +
-               item + " && sleep 1.5 && xdotool key ctrl+a && xdotool type --delay 20 '" + path + "' && xdotool key Return"))
+               item))
       return false;
+    // A loaded machine may take a while to show the chooser: the name is typed once it is there.
+    for (int i = 0; i < 50 && !visible("^(Open|Save As)$"); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    if (!Shell("sleep 0.5 && xdotool key ctrl+a && xdotool type --delay 20 '" + path + "' && xdotool key Return")) return false;
     // The name field's completion list, when it opened, takes the first Enter; a second one is
     // typed only while the chooser stays and the refusal box has not appeared.
     for (int i = 0; i < 25 && visible("^(Open|Save As)$"); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(200));
