@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "platform/base/errors.h"
+#include "platform/kernel/address_space.h"
 #include "platform/kernel/threads.h"
 
 std::atomic<int> CIOObject::s_nFailNextThreadStarts{0};
@@ -133,6 +134,8 @@ DWORD CIOObject::StartThread(pthread_t& thread, std::atomic<bool>& started, void
   int err = 0;
   if (s_nFailNextThreadStarts.load() > 0 && s_nFailNextThreadStarts.fetch_sub(1) > 0) {
     err = EAGAIN;
+  } else if (!qav::RoomForThread(nullptr)) {
+    err = ENOMEM;  // its stack would take the window system's room
   } else {
     err = pthread_create(&thread, nullptr, proc, this);
   }
@@ -205,6 +208,7 @@ void CIOObject::Stop() {
 // Threads ---------------------------------------------------------------------------------------
 
 void* CIOObject::ReceiveThreadProc(void* arg) {
+  qav::MarkDataThread();
   CIOObject* self = static_cast<CIOObject*>(arg);
   SetThreadName(self->GetReceiveThreadName(), static_cast<DWORD>(-1));
   self->SetSignal(kReceiveStarted);
@@ -244,6 +248,7 @@ void* CIOObject::ReceiveThreadProc(void* arg) {
 }
 
 void* CIOObject::SendThreadProc(void* arg) {
+  qav::MarkDataThread();
   CIOObject* self = static_cast<CIOObject*>(arg);
   SetThreadName(self->GetSendThreadName(), static_cast<DWORD>(-1));
   self->SetSignal(kSendStarted);

@@ -1,0 +1,133 @@
+#include "platform/kernel/address_space.h"
+
+#include <fcntl.h>
+#include <malloc.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <mutex>
+
+namespace qav {
+
+namespace {
+
+constexpr uint64_t kNoLimit = UINT64_MAX;
+constexpr uint64_t kMB = uint64_t{1} << 20;
+
+// The budget's state: constant-initialised, so the allocator may ask before any constructor ran.
+struct SBudget {
+  std::mutex lock;                            // one measure at a time
+  std::atomic<uint64_t> limit{kNoLimit};      // as last looked at
+  std::atomic<uint64_t> used{0};              // as last measured
+  std::atomic<uint64_t> since{kMeasureEvery}; // bytes handed out since; the first ask measures
+  int statm = -1;
+  // Tests' stand-ins.
+  std::atomic<uint64_t> testLimit{0};
+  std::atomic<uint64_t (*)()> testUsed{nullptr};
+};
+constinit SBudget g_budget;
+
+thread_local bool t_dataThread = false;
+
+uint64_t ReadLimit() noexcept {
+  if (const uint64_t test = g_budget.testLimit.load(); test != 0) return test;
+  rlimit r{};
+  if (getrlimit(RLIMIT_AS, &r) != 0 || r.rlim_cur == RLIM_INFINITY) return kNoLimit;
+  return static_cast<uint64_t>(r.rlim_cur);
+}
+
+// The process's mapped size in bytes; 0 when it cannot be read. Called with the lock held (or
+// before any other thread runs), so the file is opened once.
+uint64_t MappedBytes() noexcept {
+  if (g_budget.statm < 0) g_budget.statm = open("/proc/self/statm", O_RDONLY | O_CLOEXEC);
+  if (g_budget.statm < 0) return 0;
+  char text[128];
+  const ssize_t n = pread(g_budget.statm, text, sizeof text - 1, 0);
+  if (n <= 0) return 0;
+  uint64_t pages = 0;
+  for (ssize_t i = 0; i < n && text[i] >= '0' && text[i] <= '9'; ++i) pages = pages * 10 + static_cast<uint64_t>(text[i] - '0');
+  return pages * static_cast<uint64_t>(sysconf(_SC_PAGESIZE));
+}
+
+// What the process uses of its address space: its mappings less what the heap holds free inside
+// them (any later block may take that first).
+uint64_t UsedBytes() noexcept {
+  if (auto* test = g_budget.testUsed.load()) return test();
+  const uint64_t mapped = MappedBytes();
+  const uint64_t free = mallinfo2().fordblks;
+  return mapped > free ? mapped - free : 0;
+}
+
+bool Fits(uint64_t used, uint64_t bytes, uint64_t limit) noexcept {
+  return limit > kWindowRoom && used <= limit - kWindowRoom && bytes <= limit - kWindowRoom - used;
+}
+
+// Looks at the limit and, under one, measures the address space in use; whether `bytes` fit.
+bool Measure(uint64_t bytes) noexcept {
+  std::lock_guard<std::mutex> hold(g_budget.lock);
+  const uint64_t limit = ReadLimit();
+  g_budget.limit.store(limit, std::memory_order_relaxed);
+  g_budget.since.store(0, std::memory_order_relaxed);
+  if (limit == kNoLimit) return true;
+  const uint64_t used = UsedBytes();
+  g_budget.used.store(used, std::memory_order_relaxed);
+  return Fits(used, bytes, limit);
+}
+
+}  // namespace
+
+bool RoomForData(uint64_t bytes) noexcept {
+  const uint64_t since = g_budget.since.fetch_add(bytes, std::memory_order_relaxed) + bytes;
+  if (since < kMeasureEvery) {
+    const uint64_t limit = g_budget.limit.load(std::memory_order_relaxed);
+    if (limit == kNoLimit) return true;
+    // Between measures, what was handed out since the last one counts as used.
+    if (Fits(g_budget.used.load(std::memory_order_relaxed) + since - bytes, bytes, limit)) return true;
+  }
+  return Measure(bytes);
+}
+
+bool RoomForBlock(uint64_t bytes) noexcept {
+  if (!t_dataThread && bytes < kLargeBlock) return true;
+  return RoomForData(bytes);
+}
+
+bool RoomForThread(const pthread_attr_t* attr) noexcept {
+  size_t stack = 0;
+  pthread_attr_t defaults;
+  if (attr == nullptr && pthread_getattr_default_np(&defaults) == 0) {
+    pthread_attr_getstacksize(&defaults, &stack);
+    pthread_attr_destroy(&defaults);
+  } else if (attr != nullptr) {
+    pthread_attr_getstacksize(attr, &stack);
+  }
+  return RoomForData(stack);
+}
+
+void MarkDataThread() noexcept { t_dataThread = true; }
+bool IsDataThread() noexcept { return t_dataThread; }
+
+bool RoomToStart(uint64_t startBytes, std::string* why) {
+  const uint64_t limit = ReadLimit();
+  if (limit == kNoLimit) return true;
+  uint64_t used = 0;
+  {
+    std::lock_guard<std::mutex> hold(g_budget.lock);
+    used = g_budget.testUsed.load() != nullptr ? UsedBytes() : MappedBytes();
+  }
+  const uint64_t need = used + startBytes + kWindowRoom;
+  if (need <= limit) return true;
+  if (why != nullptr)
+    *why = "not enough memory to start: the address space is limited to " + std::to_string(limit / kMB) +
+           " MB, and the program needs at least " + std::to_string((need + kMB - 1) / kMB) + " MB";
+  return false;
+}
+
+void SetAddressSpaceForTesting(uint64_t limit, uint64_t (*used)()) {
+  g_budget.testLimit.store(limit);
+  g_budget.testUsed.store(limit != 0 ? used : nullptr);
+  Measure(0);
+}
+
+}  // namespace qav
