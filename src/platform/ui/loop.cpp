@@ -58,6 +58,18 @@ Loop& L() {
   return *loop;
 }
 
+// A handler that finds no memory (a std::bad_alloc of the standard library or of Qt) loses the
+// message it was handling, not the program: the window thread goes on, and the work that ran out
+// of memory ends with its own error. `failed` is the answer then.
+template <class Handle, class Answer>
+Answer Guarded(Handle handle, Answer failed) noexcept {
+  try {
+    return handle();
+  } catch (const std::bad_alloc&) {
+    return failed;
+  }
+}
+
 void WakeUi() {
   {
     std::lock_guard<std::mutex> g(L().lock);
@@ -132,7 +144,7 @@ bool ServeSentMessages() {
       req = L().sent.front();
       L().sent.pop_front();
     }
-    LRESULT r = Send(req->hwnd, req->msg, req->wParam, req->lParam);
+    const LRESULT r = Guarded([req] { return Send(req->hwnd, req->msg, req->wParam, req->lParam); }, LRESULT{0});
     {
       std::lock_guard<std::mutex> g(L().lock);
       req->result = r;
@@ -150,17 +162,22 @@ void KillTimersOf(HWND hwnd) {
 
 bool PreTranslateChain(MSG* msg) {
   // A window on the way may go while its object looks at the message: the next one is taken
-  // before, and the object is kept until it has answered.
-  for (HWND h = msg->hwnd; WndState* s = Find(h);) {
-    const bool child = s->IsChild();
-    h = s->parent;
-    if (CWnd* object = s->object) {
-      ObjectInUse use(object);
-      if (object->PreTranslateMessage(msg)) return true;
-    }
-    if (!child) break;
-  }
-  return false;
+  // before, and the object is kept until it has answered. A message whose looking-at ran out of
+  // memory is taken as handled.
+  return Guarded(
+      [msg] {
+        for (HWND h = msg->hwnd; WndState* s = Find(h);) {
+          const bool child = s->IsChild();
+          h = s->parent;
+          if (CWnd* object = s->object) {
+            ObjectInUse use(object);
+            if (object->PreTranslateMessage(msg)) return true;
+          }
+          if (!child) break;
+        }
+        return false;
+      },
+      true);
 }
 
 bool QuitRequested() {
@@ -368,7 +385,7 @@ bool qav::ui::PeekQueued(MSG* msg, UINT remove) {
     }
   }
   if (task) {
-    task();
+    Guarded([&task] { return (task(), true); }, false);
     return TRUE;
   }
   // Timers come when nothing else waits.
@@ -395,7 +412,7 @@ BOOL TranslateMessage(const MSG*) { return FALSE; }
 
 LRESULT DispatchMessage(const MSG* msg) {
   if (msg->hwnd == nullptr || !IsWindow(msg->hwnd)) return 0;  // the window went away meanwhile
-  return Send(msg->hwnd, msg->message, msg->wParam, msg->lParam);
+  return Guarded([msg] { return Send(msg->hwnd, msg->message, msg->wParam, msg->lParam); }, LRESULT{0});
 }
 
 UINT_PTR SetTimer(HWND hwnd, UINT_PTR id, UINT elapseMs, void*) {

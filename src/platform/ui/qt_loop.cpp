@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <new>
 #include <thread>
 
 #include "platform/ui/loop_internal.h"
@@ -36,7 +37,19 @@ HWND HwndOf(const QObject* o) {
 QtBackend::QtBackend() {
   m_waitTimer.setSingleShot(true);
   m_waitTimer.setTimerType(Qt::PreciseTimer);
+  m_repaintTimer.setSingleShot(true);
+  QObject::connect(&m_repaintTimer, &QTimer::timeout, [] {
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (w->isVisible()) w->update();
+  });
   qApp->installEventFilter(this);
+}
+
+void QtBackend::RepaintLater() noexcept {
+  try {
+    if (!m_repaintTimer.isActive()) m_repaintTimer.start(kRepaintAfterNoMemoryMs);
+  } catch (const std::bad_alloc&) {
+  }
 }
 
 void QtBackend::Poll() {
@@ -75,6 +88,24 @@ void QtBackend::CursorChanged(CursorKind shape) {
 }
 
 namespace {
+
+// The program's application object. An event whose handling runs out of memory (Qt's painting, or
+// one of our handlers reached through the event filter, throwing std::bad_alloc) is lost, not the
+// program; what it should have drawn is drawn again a moment later, when there may be memory again.
+// The budget of the program's data (platform/kernel/address_space.h) keeps room for the window
+// system, so this is the last resort, not the way memory that runs out is met.
+class Application : public QApplication {
+ public:
+  using QApplication::QApplication;
+  bool notify(QObject* receiver, QEvent* e) override {
+    try {
+      return QApplication::notify(receiver, e);
+    } catch (const std::bad_alloc&) {
+      if (g_qt != nullptr) g_qt->RepaintLater();
+      return false;
+    }
+  }
+};
 
 // Qt cannot start without a display: the X server is asked first, so a missing or refused one
 // means no Qt backend instead of an aborted program. The question's connection is held until Qt
@@ -142,7 +173,7 @@ Backend* MakeQtBackend() {
     static int argc = 1;
     static char name[] = "qav";
     static char* argv[] = {name, nullptr};
-    new QApplication(argc, argv);  // lives to the end of the process
+    new qt::Application(argc, argv);  // lives to the end of the process
     QApplication::setStyle(QStyleFactory::create("Fusion"));
     QApplication::setPalette(qt::AppPalette());
     QApplication::setQuitOnLastWindowClosed(false);
