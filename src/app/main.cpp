@@ -1,36 +1,33 @@
 // The program: the application object, then the framework's start (InitInstance and the message
-// loop). Without a display there is nothing to show, so the program says so and ends.
-#include <malloc.h>
+// loop). Without a display there is nothing to show, so the program says so and ends; so it does
+// when it has not the memory to start.
 #include <unistd.h>
 
-#include <csignal>
 #include <cstdio>
 #include <string>
 
 #include "app/shell/qav_app.h"
+#include "app/shell/start_up.h"
 #include "platform/kernel/release.h"
 #include "platform/ui/backend.h"
 
 CQAVApp theApp;
+
+namespace {
+// Runs before the initialisers of every library, which may already run out of memory.
+void OnLoad(int, char**, char**) { EndStartsThatRunOutOfMemory(); }
+}  // namespace
+__attribute__((section(".preinit_array"), used)) void (*const g_onLoad)(int, char**, char**) = &OnLoad;
 
 int main(int argc, char** argv) {
   if (!qav::ui::DisplayAvailable()) {
     std::fprintf(stderr, "qav: no display available (DISPLAY is not set or cannot be opened)\n");
     return 1;
   }
-  // Under a file-size limit a write past it fails with its error, which the report writers turn
-  // into a removed report and a message, instead of ending the program.
-  std::signal(SIGXFSZ, SIG_IGN);
-  // Each thread that allocates would otherwise get a heap arena of its own, reserving 64 MB of
-  // address space apiece; under an address-space limit that room is better left to the data and
-  // to the threads' stacks. Two arenas (the main one and one more) keep the user-interface thread
-  // and a worker from queueing on one lock most of the time.
-  mallopt(M_ARENA_MAX, 2);
-  // Painting must never wait for a thread that could not be started: its threads are started now,
-  // before any window exists. Without them the windows could not be drawn, so the program ends at
-  // once, before it has anything to save (and without waiting for the threads that never ran).
+  // Without the room or the threads to draw, the program ends at once, before it has anything to
+  // save (and without waiting for threads that never ran).
   std::string why;
-  if (!qav::ui::StartPaintThreads(&why)) {
+  if (!PrepareStart(&why)) {
     std::fprintf(stderr, "qav: %s\n", why.c_str());
     std::fflush(stderr);
     _exit(1);
