@@ -29,6 +29,9 @@ struct SBudget {
 constinit SBudget g_budget;
 
 thread_local bool t_dataThread = false;
+// Bytes of small blocks this thread was given and has not yet added to the shared count.
+constexpr uint64_t kThreadBatch = uint64_t{256} << 10;
+thread_local uint64_t t_uncounted = 0;
 
 uint64_t ReadLimit() noexcept {
   if (const uint64_t test = g_budget.testLimit.load(); test != 0) return test;
@@ -78,7 +81,22 @@ bool Measure(uint64_t bytes) noexcept {
 }  // namespace
 
 bool RoomForData(uint64_t bytes) noexcept {
-  const uint64_t since = g_budget.since.fetch_add(bytes, std::memory_order_relaxed) + bytes;
+  // Small blocks are counted on their own thread and added to the shared count in batches, so that
+  // threads that allocate much do not all meet on one counter.
+  uint64_t counted = bytes;
+  if (bytes < kThreadBatch) {
+    t_uncounted += bytes;
+    if (t_uncounted < kThreadBatch) {
+      const uint64_t limit = g_budget.limit.load(std::memory_order_relaxed);
+      if (limit == kNoLimit) return true;
+      const uint64_t since = g_budget.since.load(std::memory_order_relaxed) + t_uncounted;
+      if (since < kMeasureEvery && Fits(g_budget.used.load(std::memory_order_relaxed) + since - bytes, bytes, limit))
+        return true;
+    }
+    counted = t_uncounted;
+    t_uncounted = 0;
+  }
+  const uint64_t since = g_budget.since.fetch_add(counted, std::memory_order_relaxed) + counted;
   if (since < kMeasureEvery) {
     const uint64_t limit = g_budget.limit.load(std::memory_order_relaxed);
     if (limit == kNoLimit) return true;
