@@ -19,7 +19,8 @@ constexpr uint64_t kMB = uint64_t{1} << 20;
 struct SBudget {
   std::mutex lock;                            // one measure at a time
   std::atomic<uint64_t> limit{kNoLimit};      // as last looked at
-  std::atomic<uint64_t> used{0};              // as last measured
+  std::atomic<uint64_t> used{0};              // as last measured, with the claims
+  std::atomic<uint64_t> claimed{0};           // room taken ahead (ClaimForData)
   std::atomic<uint64_t> since{kMeasureEvery}; // bytes handed out since; the first ask measures
   int statm = -1;
   // Tests' stand-ins.
@@ -73,7 +74,7 @@ bool Measure(uint64_t bytes) noexcept {
   g_budget.limit.store(limit, std::memory_order_relaxed);
   g_budget.since.store(0, std::memory_order_relaxed);
   if (limit == kNoLimit) return true;
-  const uint64_t used = UsedBytes();
+  const uint64_t used = UsedBytes() + g_budget.claimed.load(std::memory_order_relaxed);
   g_budget.used.store(used, std::memory_order_relaxed);
   return Fits(used, bytes, limit);
 }
@@ -104,6 +105,18 @@ bool RoomForData(uint64_t bytes) noexcept {
     if (Fits(g_budget.used.load(std::memory_order_relaxed) + since - bytes, bytes, limit)) return true;
   }
   return Measure(bytes);
+}
+
+bool ClaimForData(uint64_t bytes) noexcept {
+  // Counted as handed out until the next measure, which counts the claims with what is in use.
+  if (!RoomForData(bytes)) return false;
+  g_budget.claimed.fetch_add(bytes, std::memory_order_relaxed);
+  return true;
+}
+
+void GiveBackClaim(uint64_t bytes) noexcept {
+  g_budget.claimed.fetch_sub(bytes, std::memory_order_relaxed);
+  // What is in use is measured again at the next ask that does not fit.
 }
 
 bool RoomForBlock(uint64_t bytes) noexcept {

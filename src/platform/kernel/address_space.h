@@ -49,6 +49,12 @@ bool RoomForData(uint64_t bytes) noexcept;
 // address space too. The program's threads are started only when it does.
 bool RoomForThread(const pthread_attr_t* attr) noexcept;
 
+// Room taken ahead for what the window system will allocate later for the program's data (a list
+// view lays its lines out in batches after they are added): it counts as data in use until it is
+// given back. False, and nothing taken, when it does not fit.
+bool ClaimForData(uint64_t bytes) noexcept;
+void GiveBackClaim(uint64_t bytes) noexcept;
+
 // Marks the calling thread as one of the program's data threads: each of its blocks counts.
 void MarkDataThread() noexcept;
 bool IsDataThread() noexcept;
