@@ -16,7 +16,10 @@ uint64_t Used() { return g_used; }
 
 class AddressSpace : public ::testing::Test {
  protected:
-  void TearDown() override { qav::SetAddressSpaceForTesting(0, nullptr); }
+  void TearDown() override {
+    qav::SetWindowRoom(0);
+    qav::SetAddressSpaceForTesting(0, nullptr);
+  }
   // Under a limit of `limit` with `used` in use.
   static void Limit(uint64_t limit, uint64_t used) {
     g_used = used;
@@ -57,6 +60,12 @@ TEST_F(AddressSpace, DataStopsShortOfTheWindowSystemsRoomAndOnlyDataCounts) {
     EXPECT_EQ(allowed, c.allowed) << c.limit / kMB << " MB limit, " << c.used << " used, " << c.bytes << " bytes on a "
                                   << (c.dataThread ? "data" : "window") << " thread";
   }
+  // A large screen's window system keeps more; never less than kWindowRoom.
+  Limit(1000 * kMB, 800 * kMB);
+  qav::SetWindowRoom(200 * kMB);
+  EXPECT_FALSE(qav::RoomForData(1));
+  qav::SetWindowRoom(1);
+  EXPECT_TRUE(qav::RoomForData(200 * kMB - qav::kWindowRoom));
 }
 
 TEST_F(AddressSpace, WhatIsHandedOutCountsAtOnceAndWhatIsFreedComesBackAtTheNextMeasure) {

@@ -19,10 +19,10 @@ constexpr uint64_t kMB = uint64_t{1} << 20;
 struct SBudget {
   std::mutex lock;                            // one measure at a time
   std::atomic<uint64_t> limit{kNoLimit};      // as last looked at
+  std::atomic<uint64_t> room{kWindowRoom};    // the window system's (SetWindowRoom)
   std::atomic<uint64_t> used{0};              // as last measured, with the claims
   std::atomic<uint64_t> claimed{0};           // room taken ahead (ClaimForData)
   std::atomic<uint64_t> since{kMeasureEvery}; // bytes handed out since; the first ask measures
-  int statm = -1;
   // Tests' stand-ins.
   std::atomic<uint64_t> testLimit{0};
   std::atomic<uint64_t (*)()> testUsed{nullptr};
@@ -41,13 +41,14 @@ uint64_t ReadLimit() noexcept {
   return static_cast<uint64_t>(r.rlim_cur);
 }
 
-// The process's mapped size in bytes; 0 when it cannot be read. Called with the lock held (or
-// before any other thread runs), so the file is opened once.
+// The process's mapped size in bytes; 0 when it cannot be read. The file is opened each time: one
+// kept open would go on naming this process in a child forked from it.
 uint64_t MappedBytes() noexcept {
-  if (g_budget.statm < 0) g_budget.statm = open("/proc/self/statm", O_RDONLY | O_CLOEXEC);
-  if (g_budget.statm < 0) return 0;
+  const int statm = open("/proc/self/statm", O_RDONLY | O_CLOEXEC);
+  if (statm < 0) return 0;
   char text[128];
-  const ssize_t n = pread(g_budget.statm, text, sizeof text - 1, 0);
+  const ssize_t n = read(statm, text, sizeof text - 1);
+  close(statm);
   if (n <= 0) return 0;
   uint64_t pages = 0;
   for (ssize_t i = 0; i < n && text[i] >= '0' && text[i] <= '9'; ++i) pages = pages * 10 + static_cast<uint64_t>(text[i] - '0');
@@ -64,12 +65,19 @@ uint64_t UsedBytes() noexcept {
 }
 
 bool Fits(uint64_t used, uint64_t bytes, uint64_t limit) noexcept {
-  return limit > kWindowRoom && used <= limit - kWindowRoom && bytes <= limit - kWindowRoom - used;
+  const uint64_t room = g_budget.room.load(std::memory_order_relaxed);
+  return limit > room && used <= limit - room && bytes <= limit - room - used;
 }
 
 // Looks at the limit and, under one, measures the address space in use; whether `bytes` fit.
 bool Measure(uint64_t bytes) noexcept {
-  std::lock_guard<std::mutex> hold(g_budget.lock);
+  // While another thread measures (or held the lock when this process was forked from another),
+  // the last measure stands.
+  std::unique_lock<std::mutex> hold(g_budget.lock, std::try_to_lock);
+  if (!hold.owns_lock()) {
+    const uint64_t limit = g_budget.limit.load(std::memory_order_relaxed);
+    return limit == kNoLimit || Fits(g_budget.used.load(std::memory_order_relaxed), bytes, limit);
+  }
   const uint64_t limit = ReadLimit();
   g_budget.limit.store(limit, std::memory_order_relaxed);
   g_budget.since.store(0, std::memory_order_relaxed);
@@ -136,6 +144,8 @@ bool RoomForThread(const pthread_attr_t* attr) noexcept {
   return RoomForData(stack);
 }
 
+void SetWindowRoom(uint64_t bytes) noexcept { g_budget.room.store(bytes > kWindowRoom ? bytes : kWindowRoom); }
+
 void MarkDataThread() noexcept { t_dataThread = true; }
 bool IsDataThread() noexcept { return t_dataThread; }
 
@@ -147,7 +157,7 @@ bool RoomToStart(uint64_t startBytes, std::string* why) {
     std::lock_guard<std::mutex> hold(g_budget.lock);
     used = g_budget.testUsed.load() != nullptr ? UsedBytes() : MappedBytes();
   }
-  const uint64_t need = used + startBytes + kWindowRoom;
+  const uint64_t need = used + startBytes + g_budget.room.load();
   if (need <= limit) return true;
   if (why != nullptr)
     *why = "not enough memory to start: the address space is limited to " + std::to_string(limit / kMB) +

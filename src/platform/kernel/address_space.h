@@ -5,7 +5,7 @@
 // system needs to draw (Qt's painting, the images it shares with the X server, the threads it
 // starts). Qt and X cannot run out of memory safely: when the data has taken the last of the
 // address space, the window thread's next paint crashes. So the program's data may take the limit
-// less a room kept for the window system (kWindowRoom): a data block that would go past it is
+// less a room kept for the window system (kWindowRoom, or more on a large screen): a data block that would go past it is
 // refused (its allocation answers null or throws std::bad_alloc, as when the system has no more),
 // the work that wanted it ends with the not-enough-memory error, and the windows still have the
 // room to draw and to say so.
@@ -28,10 +28,13 @@
 
 namespace qav {
 
-// What the window system keeps of a limited address space: the images of new windows (about 5 MB
-// for a maximised window on a 1280 x 1024 screen), Qt's painting, the stacks of the threads Qt
-// starts (a file chooser's), with room to spare.
+// What the window system keeps at least of a limited address space: the images of new windows
+// (about 5 MB for a maximised window on a 1280 x 1024 screen), Qt's painting, the stacks of the
+// threads Qt starts (a file chooser's), with room to spare.
 inline constexpr uint64_t kWindowRoom = uint64_t{64} << 20;
+// A larger room for the window system, once it knows the screen (its windows' images grow with it);
+// never less than kWindowRoom.
+void SetWindowRoom(uint64_t bytes) noexcept;
 // Blocks this large count as data on every thread.
 inline constexpr uint64_t kLargeBlock = uint64_t{64} << 10;
 // Bytes handed out between two measures of the address space.
@@ -60,7 +63,7 @@ void MarkDataThread() noexcept;
 bool IsDataThread() noexcept;
 
 // At program start, before the window system starts: whether the limit leaves `startBytes` for the
-// start and kWindowRoom besides. False, with the line that says so in `why`, when it does not.
+// start and the window system's room besides. False, with the line that says so in `why`, when it does not.
 bool RoomToStart(uint64_t startBytes, std::string* why);
 
 // Tests: a limit of `limit` bytes with `used()` in use, in place of the process's own (which the

@@ -4,6 +4,7 @@
 // other threads wake the user-interface thread to serve their sends, the cursor, and the tag
 // that ties a widget to the window it shows.
 #include <QApplication>
+#include <QScreen>
 #include <QStyleFactory>
 #include <xcb/xcb.h>
 
@@ -13,6 +14,7 @@
 #include <new>
 #include <thread>
 
+#include "platform/kernel/address_space.h"
 #include "platform/ui/loop_internal.h"
 #include "platform/ui/qt_internal.h"
 
@@ -179,6 +181,14 @@ Backend* MakeQtBackend() {
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setEffectEnabled(Qt::UI_AnimateMenu, false);
     QApplication::setEffectEnabled(Qt::UI_AnimateCombo, false);
+    // Under an address-space limit the window system's room follows the screen: each of the
+    // program's windows (the main window, the viewers) may be as large as the screen, with an
+    // image of its own at 4 bytes a pixel; five of them besides 32 MB for the rest.
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+      const QSize pixels = screen->size() * screen->devicePixelRatio();
+      qav::SetWindowRoom((uint64_t{32} << 20) + uint64_t{5} * 4 * static_cast<uint64_t>(pixels.width()) *
+                                                    static_cast<uint64_t>(pixels.height()));
+    }
   }
   qt::g_qt = new qt::QtBackend;
   return qt::g_qt;
