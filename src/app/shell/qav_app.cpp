@@ -58,6 +58,7 @@ CQAVApp::CQAVApp() : CWinApp("QAV") { g_qavApp = this; }
 CQAVApp::~CQAVApp() {
   if (g_qavApp != this) return;
   g_qavApp = nullptr;
+  g_started = false;
   RemoveApplicationHooks();
 }
 

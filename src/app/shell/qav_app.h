@@ -40,7 +40,8 @@ class CQAVApp : public CWinApp {
 CQAVApp* QAVApp();
 // The application's message log, or null.
 COutput* AppLog();
-// Whether the application has started: its main window is up (InitInstance has returned TRUE).
+// Whether the application has started: its main window is up (InitInstance has returned TRUE) and
+// the application object still exists.
 bool QAVAppStarted();
 
 // The runtime classes of the two main views. Their rooms fill these in at static initialisation
