@@ -51,7 +51,8 @@ uint64_t MappedBytes() noexcept {
   close(statm);
   if (n <= 0) return 0;
   uint64_t pages = 0;
-  for (ssize_t i = 0; i < n && text[i] >= '0' && text[i] <= '9'; ++i) pages = pages * 10 + static_cast<uint64_t>(text[i] - '0');
+  for (ssize_t i = 0; i < n && text[i] >= '0' && text[i] <= '9'; ++i)
+    pages = pages * 10 + static_cast<uint64_t>(text[i] - '0');
   return pages * static_cast<uint64_t>(sysconf(_SC_PAGESIZE));
 }
 
@@ -146,8 +147,12 @@ bool RoomForThread(const pthread_attr_t* attr) noexcept {
 
 void SetWindowRoom(uint64_t bytes) noexcept { g_budget.room.store(bytes > kWindowRoom ? bytes : kWindowRoom); }
 
+uint64_t WindowRoomForScreen(uint64_t width, uint64_t height) noexcept {
+  const uint64_t room = (uint64_t{32} << 20) + 5 * 4 * width * height;
+  return room > kWindowRoom ? room : kWindowRoom;
+}
+
 void MarkDataThread() noexcept { t_dataThread = true; }
-bool IsDataThread() noexcept { return t_dataThread; }
 
 bool RoomToStart(uint64_t startBytes, std::string* why) {
   const uint64_t limit = ReadLimit();

@@ -5,10 +5,10 @@
 // system needs to draw (Qt's painting, the images it shares with the X server, the threads it
 // starts). Qt and X cannot run out of memory safely: when the data has taken the last of the
 // address space, the window thread's next paint crashes. So the program's data may take the limit
-// less a room kept for the window system (kWindowRoom, or more on a large screen): a data block that would go past it is
-// refused (its allocation answers null or throws std::bad_alloc, as when the system has no more),
-// the work that wanted it ends with the not-enough-memory error, and the windows still have the
-// room to draw and to say so.
+// less a room kept for the window system (kWindowRoom, more on a large screen): a data block that
+// would go past it is refused (its allocation answers null or throws std::bad_alloc, as when the
+// system has no more), the work that wanted it ends with the not-enough-memory error, and the
+// windows still have the room to draw and to say so.
 //
 // What counts as data: every block that a thread marked with MarkDataThread allocates (the
 // program's own threads: loads, rows, reports), and a block of kLargeBlock bytes or more on any
@@ -35,17 +35,21 @@ inline constexpr uint64_t kWindowRoom = uint64_t{64} << 20;
 // A larger room for the window system, once it knows the screen (its windows' images grow with it);
 // never less than kWindowRoom.
 void SetWindowRoom(uint64_t bytes) noexcept;
+// The room for a screen of `width` x `height` pixels: each of the program's windows (the main
+// window, the viewers) may be as large as the screen, with an image of its own at 4 bytes a pixel;
+// five of them besides 32 MB for the rest, never less than kWindowRoom.
+uint64_t WindowRoomForScreen(uint64_t width, uint64_t height) noexcept;
 // Blocks this large count as data on every thread.
 inline constexpr uint64_t kLargeBlock = uint64_t{64} << 10;
 // Bytes handed out between two measures of the address space.
 inline constexpr uint64_t kMeasureEvery = uint64_t{8} << 20;
 
 // Whether the calling thread may have a block of `bytes` from the heap now: always for a small
-// block outside the data threads, otherwise when the data stays below the limit less
-// kWindowRoom. The block allocator asks before every allocation.
+// block outside the data threads, otherwise when the data stays below the limit less the window
+// system's room. The block allocator asks before every allocation.
 bool RoomForBlock(uint64_t bytes) noexcept;
-// Whether `bytes` of data (a thread's stack, a block of any size) fit below the limit less
-// kWindowRoom now, whatever the calling thread.
+// Whether `bytes` of data (a thread's stack, a block of any size) fit below the limit less the
+// window system's room now, whatever the calling thread.
 bool RoomForData(uint64_t bytes) noexcept;
 
 // Whether a thread whose stack `attr` sets (null: the default stack) fits with the data: a stack is
@@ -60,10 +64,10 @@ void GiveBackClaim(uint64_t bytes) noexcept;
 
 // Marks the calling thread as one of the program's data threads: each of its blocks counts.
 void MarkDataThread() noexcept;
-bool IsDataThread() noexcept;
 
 // At program start, before the window system starts: whether the limit leaves `startBytes` for the
-// start and the window system's room besides. False, with the line that says so in `why`, when it does not.
+// start and the window system's room besides. False, with the line that says so in `why`, when it
+// does not.
 bool RoomToStart(uint64_t startBytes, std::string* why);
 
 // Tests: a limit of `limit` bytes with `used()` in use, in place of the process's own (which the

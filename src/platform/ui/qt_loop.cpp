@@ -181,13 +181,10 @@ Backend* MakeQtBackend() {
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setEffectEnabled(Qt::UI_AnimateMenu, false);
     QApplication::setEffectEnabled(Qt::UI_AnimateCombo, false);
-    // Under an address-space limit the window system's room follows the screen: each of the
-    // program's windows (the main window, the viewers) may be as large as the screen, with an
-    // image of its own at 4 bytes a pixel; five of them besides 32 MB for the rest.
+    // Under an address-space limit the window system's room follows the screen.
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
       const QSize pixels = screen->size() * screen->devicePixelRatio();
-      qav::SetWindowRoom((uint64_t{32} << 20) + uint64_t{5} * 4 * static_cast<uint64_t>(pixels.width()) *
-                                                    static_cast<uint64_t>(pixels.height()));
+      qav::SetWindowRoom(qav::WindowRoomForScreen(static_cast<uint64_t>(pixels.width()), static_cast<uint64_t>(pixels.height())));
     }
   }
   qt::g_qt = new qt::QtBackend;
