@@ -193,9 +193,8 @@ double DayNumber(const SampleDayInfo& d) {
   return static_cast<double>(static_cast<int>(static_cast<double>(COleDateTime(d.year, d.month, d.day, 0, 0, 0))));
 }
 
-// The Classic set-up: the raw listing, the single-day and the multi-day summaries, each of every
-// day and of the archive's loops, stations and speed traps.
-bool WriteClassicSetUp(const SArchive& a, const std::string& path) {
+// The days and the elements of a set-up, as a Classic block holds them.
+ClassicSelection Chosen(const SArchive& a) {
   ClassicSelection sel;
   for (const SampleDayInfo& d : a.days) sel.dates.push_back(DayNumber(d));
   sel.roadways = {"I-5"};
@@ -204,6 +203,12 @@ bool WriteClassicSetUp(const SArchive& a, const std::string& path) {
     sel.cabinets.push_back({e.key.substr(0, colon), e.aliasKey.substr(0, e.aliasKey.find(':')), 0, "Here", 0});
     sel.elements.push_back({e.key.substr(colon + 1), ElementType(e), static_cast<int>(sel.cabinets.size()) - 1});
   }
+  return sel;
+}
+
+// The Classic set-up: the raw listing, the single-day and the multi-day summaries, each of every
+// day and of the archive's loops, stations and speed traps.
+bool WriteClassicSetUp(const SArchive& a, const std::string& path) {
   ClassicSetup s;
   s.rawOn = s.sdsOn = s.mdsOn = 1;
   s.rawName = "M.DAT";
@@ -214,33 +219,23 @@ bool WriteClassicSetUp(const SArchive& a, const std::string& path) {
   s.monthlyDow = 1;
   s.months = {0};
   s.monthlyDays = {0, 1, 2, 3, 4, 5, 6};
-  for (ClassicSelection& block : s.sel) block = sel;
+  for (ClassicSelection& block : s.sel) block = Chosen(a);
   std::string error;
   if (WriteClassicConfigFile(path.c_str(), s, error)) return true;
   std::fprintf(stderr, "memtries: %s\n", error.c_str());
   return false;
 }
 
-// The New view's set-up: volume, occupancy and speed of every five minutes of every day and
-// element, listed by date, time and element, into `report`.
+// The New view's set-up: volume, occupancy and speed of every five minutes of the same days and
+// elements, listed by date, time and element, into `report`.
 bool WriteNewSetUp(const SArchive& a, const std::string& path, const std::string& report) {
+  const ClassicSelection sel = Chosen(a);
   SNewConfig cfg;
   cfg.outputPath = report;
-  for (const SampleDayInfo& d : a.days) cfg.dates.push_back(DayNumber(d));
-  cfg.roadways = {"I-5"};
-  for (const SampleElement& e : a.elements) {
-    const size_t colon = e.key.find(':');
-    SNfgCabinet c;
-    c.id = e.key.substr(0, colon);
-    c.alias = e.aliasKey.substr(0, e.aliasKey.find(':'));
-    c.location = "Here";
-    cfg.cabinets.push_back(c);
-    SNfgElement el;
-    el.name = e.key.substr(colon + 1);
-    el.type = ElementType(e);
-    el.cabinet = static_cast<int>(cfg.cabinets.size()) - 1;
-    cfg.elements.push_back(el);
-  }
+  cfg.dates = sel.dates;
+  cfg.roadways = sel.roadways;
+  for (const ClassicCabinetRec& c : sel.cabinets) cfg.cabinets.push_back({c.id, c.alias, c.location, c.milepost, c.roadway});
+  for (const ClassicElementRec& e : sel.elements) cfg.elements.push_back({e.name, e.type, e.cabinet});
   cfg.periodLen = 15;
   cfg.sumMethod = 2;
   cfg.content[CC_VOLUME] = cfg.content[CC_OCCUPANCY] = cfg.content[CC_SPEED] = 1;
