@@ -134,10 +134,13 @@ DWORD CIOObject::StartThread(pthread_t& thread, std::atomic<bool>& started, void
   int err = 0;
   if (s_nFailNextThreadStarts.load() > 0 && s_nFailNextThreadStarts.fetch_sub(1) > 0) {
     err = EAGAIN;
-  } else if (!qav::RoomForThread(nullptr)) {
-    err = ENOMEM;  // its stack would take the window system's room
   } else {
-    err = pthread_create(&thread, nullptr, proc, this);
+    pthread_attr_t attr;
+    pthread_attr_init(&attr);
+    pthread_attr_setstacksize(&attr, kThreadStackBytes);
+    // A stack that would take the window system's room is not made.
+    err = qav::RoomForThread(&attr) ? pthread_create(&thread, &attr, proc, this) : ENOMEM;
+    pthread_attr_destroy(&attr);
   }
   if (err == 0) {
     started = true;
@@ -208,7 +211,7 @@ void CIOObject::Stop() {
 // Threads ---------------------------------------------------------------------------------------
 
 void* CIOObject::ReceiveThreadProc(void* arg) {
-  qav::MarkDataThread();
+  qav::MarkDataThread(kThreadStackBytes);
   CIOObject* self = static_cast<CIOObject*>(arg);
   SetThreadName(self->GetReceiveThreadName(), static_cast<DWORD>(-1));
   self->SetSignal(kReceiveStarted);
@@ -248,7 +251,7 @@ void* CIOObject::ReceiveThreadProc(void* arg) {
 }
 
 void* CIOObject::SendThreadProc(void* arg) {
-  qav::MarkDataThread();
+  qav::MarkDataThread(kThreadStackBytes);
   CIOObject* self = static_cast<CIOObject*>(arg);
   SetThreadName(self->GetSendThreadName(), static_cast<DWORD>(-1));
   self->SetSignal(kSendStarted);

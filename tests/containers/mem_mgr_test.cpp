@@ -156,7 +156,7 @@ TEST(MemMgr, DataStopsShortOfTheWindowSystemsRoom) {
   for (const Case& c : cases) {
     bool block = false, nothrowNew = false, throwingNew = false;
     std::thread t([&] {
-      if (c.dataThread) qav::MarkDataThread();
+      if (c.dataThread) qav::MarkDataThread(0);
       void* p = g_MemMgr.Alloc(c.bytes);
       block = p != nullptr;
       g_MemMgr.Free(p);

@@ -57,7 +57,7 @@ TEST_F(AddressSpace, DataStopsShortOfTheWindowSystemsRoomAndOnlyDataCounts) {
     Limit(c.limit, c.used);
     bool allowed = false;
     std::thread t([&] {
-      if (c.dataThread) qav::MarkDataThread();
+      if (c.dataThread) qav::MarkDataThread(0);
       allowed = qav::RoomForBlock(c.bytes);
     });
     t.join();
@@ -86,13 +86,17 @@ TEST_F(AddressSpace, WhatIsHandedOutCountsAtOnceAndWhatIsFreedComesBackAtTheNext
   EXPECT_TRUE(qav::RoomForData(kMB));
 }
 
-TEST_F(AddressSpace, AThreadsStackCountsAsData) {
+TEST_F(AddressSpace, AThreadsStackCountsAsDataUnlessAnEndedThreadLeftOne) {
   Limit(100 * kMB + qav::kWindowRoom, 90 * kMB);
   pthread_attr_t attr;
   pthread_attr_init(&attr);
   pthread_attr_setstacksize(&attr, 8 * kMB);
   EXPECT_TRUE(qav::RoomForThread(&attr));
   pthread_attr_setstacksize(&attr, 11 * kMB);
+  EXPECT_FALSE(qav::RoomForThread(&attr));
+  // The stack of a data thread that ended is there for the next thread, once.
+  std::thread([] { qav::MarkDataThread(11 * kMB); }).join();
+  EXPECT_TRUE(qav::RoomForThread(&attr));
   EXPECT_FALSE(qav::RoomForThread(&attr));
   pthread_attr_destroy(&attr);
   // The default stack is far larger than 64 KB.

@@ -5,6 +5,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <mutex>
 
@@ -30,6 +31,28 @@ struct SBudget {
 constinit SBudget g_budget;
 
 thread_local bool t_dataThread = false;
+
+// The stacks of the program's threads that ended, which the C library keeps (up to 40 MB) for the
+// next threads.
+constexpr uint64_t kStackCacheBytes = uint64_t{40} << 20;
+std::atomic<uint64_t> g_endedStacks{0};
+struct SStackOnEnd {
+  uint64_t bytes = 0;
+  ~SStackOnEnd() {
+    uint64_t was = g_endedStacks.load();
+    while (!g_endedStacks.compare_exchange_weak(was, std::min(kStackCacheBytes, was + bytes))) {
+    }
+  }
+};
+thread_local SStackOnEnd t_stackOnEnd;
+
+// Takes `bytes` of the ended threads' stacks for a new thread; false when there are not so many.
+bool TakeEndedStack(uint64_t bytes) noexcept {
+  uint64_t was = g_endedStacks.load();
+  while (was >= bytes && !g_endedStacks.compare_exchange_weak(was, was - bytes)) {
+  }
+  return was >= bytes;
+}
 // Bytes of small blocks this thread was given and has not yet added to the shared count.
 constexpr uint64_t kThreadBatch = uint64_t{256} << 10;
 thread_local uint64_t t_uncounted = 0;
@@ -142,7 +165,7 @@ bool RoomForThread(const pthread_attr_t* attr) noexcept {
   } else if (attr != nullptr) {
     pthread_attr_getstacksize(attr, &stack);
   }
-  return RoomForData(stack);
+  return TakeEndedStack(stack) || RoomForData(stack);
 }
 
 void SetWindowRoom(uint64_t bytes) noexcept { g_budget.room.store(bytes > kWindowRoom ? bytes : kWindowRoom); }
@@ -152,7 +175,10 @@ uint64_t WindowRoomForScreen(uint64_t width, uint64_t height) noexcept {
   return room > kWindowRoom ? room : kWindowRoom;
 }
 
-void MarkDataThread() noexcept { t_dataThread = true; }
+void MarkDataThread(uint64_t stackBytes) noexcept {
+  t_dataThread = true;
+  t_stackOnEnd.bytes = stackBytes;
+}
 
 bool RoomToStart(uint64_t startBytes, std::string* why) {
   const uint64_t limit = ReadLimit();

@@ -53,7 +53,9 @@ bool RoomForBlock(uint64_t bytes) noexcept;
 bool RoomForData(uint64_t bytes) noexcept;
 
 // Whether a thread whose stack `attr` sets (null: the default stack) fits with the data: a stack is
-// address space too. The program's threads are started only when it does.
+// address space too. The program's threads are started only when it does. The C library keeps up
+// to 40 MB of the stacks of ended threads and gives them to new ones: a stack that one of the
+// program's ended threads left there needs no new room.
 bool RoomForThread(const pthread_attr_t* attr) noexcept;
 
 // Room taken ahead for what the window system will allocate later for the program's data (a list
@@ -62,8 +64,9 @@ bool RoomForThread(const pthread_attr_t* attr) noexcept;
 bool ClaimForData(uint64_t bytes) noexcept;
 void GiveBackClaim(uint64_t bytes) noexcept;
 
-// Marks the calling thread as one of the program's data threads: each of its blocks counts.
-void MarkDataThread() noexcept;
+// Marks the calling thread, whose stack is `stackBytes`, as one of the program's data threads: each
+// of its blocks counts, and its stack is kept for a new thread when it ends.
+void MarkDataThread(uint64_t stackBytes) noexcept;
 
 // At program start, before the window system starts: whether the limit leaves `startBytes` for the
 // start and the window system's room besides. False, with the line that says so in `why`, when it
