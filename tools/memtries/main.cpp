@@ -416,7 +416,7 @@ STry CTry::Run() {
   const std::string click =
       classic_ ? "timeout 20 bash -c 'eval $(xdotool getwindowgeometry --shell " + main + "); xdotool mousemove --window " +
                      main + " $((WIDTH/2)) 347 click 1'"
-               : std::string("timeout 20 xdotool mousemove 192 576 click 1");
+               : "timeout 20 xdotool mousemove --window " + main + " 192 576 click 1";
   bool started = false;
   for (int attempt = 0; attempt < 2 && !started; ++attempt) {
     Shell(click);
