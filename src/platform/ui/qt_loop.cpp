@@ -1,8 +1,9 @@
 // The Qt backend's glue between Qt's event loop and ours: starting Qt (only when the X server
-// answers or another Qt platform is named), the program's style and palette, the waits of our
-// loops (processEvents with a timer for the next due SetTimer), the one queued event by which
-// other threads wake the user-interface thread to serve their sends, the cursor, and the tag
-// that ties a widget to the window it shows.
+// answers or another Qt platform is named) with an application object that outlives an event whose
+// handling ran out of memory, the window system's room for the screen, the program's style and
+// palette, the waits of our loops (processEvents with a timer for the next due SetTimer), the one
+// queued event by which other threads wake the user-interface thread to serve their sends, the
+// cursor, and the tag that ties a widget to the window it shows.
 #include <QApplication>
 #include <QScreen>
 #include <QStyleFactory>
