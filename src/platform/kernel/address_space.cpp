@@ -21,7 +21,8 @@ struct SBudget {
   std::mutex lock;                            // one measure at a time
   std::atomic<uint64_t> limit{kNoLimit};      // as last looked at
   std::atomic<uint64_t> room{kWindowRoom};    // the window system's (SetWindowRoom)
-  std::atomic<uint64_t> used{0};              // as last measured, with the claims
+  std::atomic<uint64_t> used{0};              // mapped as last measured, with the claims
+  std::atomic<uint64_t> heapFree{0};          // free inside the heap then (at most `used`)
   std::atomic<uint64_t> claimed{0};           // room taken ahead (ClaimForData)
   std::atomic<uint64_t> since{kMeasureEvery}; // bytes handed out since; the first ask measures
   // Tests' stand-ins.
@@ -79,13 +80,26 @@ uint64_t MappedBytes() noexcept {
   return pages * static_cast<uint64_t>(sysconf(_SC_PAGESIZE));
 }
 
-// What the process uses of its address space: its mappings less what the heap holds free inside
-// them (any later block may take that first).
-uint64_t UsedBytes() noexcept {
-  if (auto* test = g_budget.testUsed.load()) return test();
-  const uint64_t mapped = MappedBytes();
-  const uint64_t free = mallinfo2().fordblks;
-  return mapped > free ? mapped - free : 0;
+// Measures the address space in use (the process's mappings, with the room claimed ahead) and
+// what the heap holds free inside it.
+void MeasureInUse() noexcept {
+  uint64_t mapped = 0, free = 0;
+  if (auto* test = g_budget.testUsed.load()) {
+    mapped = test();
+  } else {
+    mapped = MappedBytes();
+    free = std::min<uint64_t>(mallinfo2().fordblks, mapped);
+  }
+  g_budget.used.store(mapped + g_budget.claimed.load(std::memory_order_relaxed), std::memory_order_relaxed);
+  g_budget.heapFree.store(free, std::memory_order_relaxed);
+}
+
+// The address space in use as a block of `bytes` meets it. A small block comes out of what the
+// heap holds free first; a large one may not find that free room in one piece, and the heap maps
+// it anew, so it meets the whole mapped size.
+uint64_t InUseFor(uint64_t bytes) noexcept {
+  const uint64_t used = g_budget.used.load(std::memory_order_relaxed);
+  return bytes < kLargeBlock ? used - std::min(used, g_budget.heapFree.load(std::memory_order_relaxed)) : used;
 }
 
 bool Fits(uint64_t used, uint64_t bytes, uint64_t limit) noexcept {
@@ -100,15 +114,14 @@ bool Measure(uint64_t bytes) noexcept {
   std::unique_lock<std::mutex> hold(g_budget.lock, std::try_to_lock);
   if (!hold.owns_lock()) {
     const uint64_t limit = g_budget.limit.load(std::memory_order_relaxed);
-    return limit == kNoLimit || Fits(g_budget.used.load(std::memory_order_relaxed), bytes, limit);
+    return limit == kNoLimit || Fits(InUseFor(bytes), bytes, limit);
   }
   const uint64_t limit = ReadLimit();
   g_budget.limit.store(limit, std::memory_order_relaxed);
   g_budget.since.store(0, std::memory_order_relaxed);
   if (limit == kNoLimit) return true;
-  const uint64_t used = UsedBytes() + g_budget.claimed.load(std::memory_order_relaxed);
-  g_budget.used.store(used, std::memory_order_relaxed);
-  return Fits(used, bytes, limit);
+  MeasureInUse();
+  return Fits(InUseFor(bytes), bytes, limit);
 }
 
 }  // namespace
@@ -123,8 +136,7 @@ bool RoomForData(uint64_t bytes) noexcept {
       const uint64_t limit = g_budget.limit.load(std::memory_order_relaxed);
       if (limit == kNoLimit) return true;
       const uint64_t since = g_budget.since.load(std::memory_order_relaxed) + t_uncounted;
-      if (since < kMeasureEvery && Fits(g_budget.used.load(std::memory_order_relaxed) + since - bytes, bytes, limit))
-        return true;
+      if (since < kMeasureEvery && Fits(InUseFor(bytes) + since - bytes, bytes, limit)) return true;
     }
     counted = t_uncounted;
     t_uncounted = 0;
@@ -134,7 +146,7 @@ bool RoomForData(uint64_t bytes) noexcept {
     const uint64_t limit = g_budget.limit.load(std::memory_order_relaxed);
     if (limit == kNoLimit) return true;
     // Between measures, what was handed out since the last one counts as used.
-    if (Fits(g_budget.used.load(std::memory_order_relaxed) + since - bytes, bytes, limit)) return true;
+    if (Fits(InUseFor(bytes) + since - bytes, bytes, limit)) return true;
   }
   return Measure(bytes);
 }
@@ -186,7 +198,8 @@ bool RoomToStart(uint64_t startBytes, std::string* why) {
   uint64_t used = 0;
   {
     std::lock_guard<std::mutex> hold(g_budget.lock);
-    used = g_budget.testUsed.load() != nullptr ? UsedBytes() : MappedBytes();
+    auto* test = g_budget.testUsed.load();
+    used = test != nullptr ? test() : MappedBytes();
   }
   const uint64_t need = used + startBytes + g_budget.room.load();
   if (need <= limit) return true;

@@ -15,8 +15,9 @@
 // other thread (the viewer's text, a list's lines on the window thread). The small blocks of the
 // window thread and of Qt's threads are never refused here.
 //
-// The address space in use is the process's mapped size (/proc/self/statm) less what the heap holds
-// free; it is measured again after every kMeasureEvery bytes handed out and before any refusal.
+// The address space in use is the process's mapped size (/proc/self/statm), less what the heap
+// holds free for a small block (a large one may not find that room in one piece); it is measured
+// again after every kMeasureEvery bytes handed out and before any refusal.
 // Without a limit nothing is measured (the limit is looked at again as often, so a limit set while
 // the program runs is followed).
 #pragma once
