@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "containers/mem_mgr.h"
+#include "platform/kernel/address_space.h"
 #include "platform/kernel/events.h"
 #include "platform/ui/app.h"
 #include "platform/ui/wnd_state.h"
@@ -341,6 +342,37 @@ TEST_F(LoopQtTest, AHandlerThatRunsOutOfMemoryLosesWhatItHandledNotTheProgram) {
     EXPECT_EQ(WEXITSTATUS(status), 0) << "way " << way;
     ++way;
   }
+}
+
+// A worker whose data took all the room it may have still reaches the window thread: the queue's
+// blocks and the event that wakes the thread are the window system's.
+TEST_F(LoopQtTest, AWorkerWithoutRoomForDataStillPostsAndSendsToTheWindowThread) {
+  Recorder r;
+  ASSERT_TRUE(r.Create());
+  HWND h = r.m_hWnd;
+  qav::SetAddressSpaceForTesting(qav::kWindowRoom + 1, [] { return uint64_t{0}; });
+  std::atomic<int> posted{0};
+  std::atomic<LRESULT> answer{0};
+  std::atomic<bool> done{false};
+  std::thread worker([&] {
+    qav::MarkDataThread(0);
+    try {
+      for (int i = 0; i < 40; ++i) posted += PostMessage(h, WM_RECORD, static_cast<WPARAM>(i)) ? 1 : 0;
+      answer = SendMessage(h, WM_ASK, 21);
+    } catch (const std::bad_alloc&) {
+    }
+    done = true;
+  });
+  for (int i = 0; i < 500 && !done; ++i) {
+    qav::ui::WaitServingSends([&] { return done.load(); }, 10);
+    QCoreApplication::processEvents();
+  }
+  worker.join();
+  qav::SetAddressSpaceForTesting(0, nullptr);
+  EXPECT_TRUE(qav::ui::PumpPending());
+  EXPECT_EQ(posted.load(), 40);
+  EXPECT_EQ(r.seen.size(), 40u);
+  EXPECT_EQ(answer.load(), 42);
 }
 
 }  // namespace

@@ -32,6 +32,7 @@ struct SBudget {
 constinit SBudget g_budget;
 
 thread_local bool t_dataThread = false;
+thread_local int t_windowSystemBlocks = 0;  // CWindowSystemBlocks in scope
 
 // The stacks of the program's threads that ended, which the C library keeps (up to 40 MB) for the
 // next threads.
@@ -163,8 +164,11 @@ void GiveBackClaim(uint64_t bytes) noexcept {
   // What is in use is measured again at the next ask that does not fit.
 }
 
+CWindowSystemBlocks::CWindowSystemBlocks() noexcept { ++t_windowSystemBlocks; }
+CWindowSystemBlocks::~CWindowSystemBlocks() { --t_windowSystemBlocks; }
+
 bool RoomForBlock(uint64_t bytes) noexcept {
-  if (!t_dataThread && bytes < kLargeBlock) return true;
+  if ((!t_dataThread || t_windowSystemBlocks > 0) && bytes < kLargeBlock) return true;
   return RoomForData(bytes);
 }
 

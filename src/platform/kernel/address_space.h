@@ -13,7 +13,8 @@
 // What counts as data: every block that a thread marked with MarkDataThread allocates (the
 // program's own threads: loads, rows, reports), and a block of kLargeBlock bytes or more on any
 // other thread (the viewer's text, a list's lines on the window thread). The small blocks of the
-// window thread and of Qt's threads are never refused here.
+// window thread and of Qt's threads, and the window system's small blocks on a data thread
+// (CWindowSystemBlocks), are never refused here.
 //
 // The address space in use is the process's mapped size (/proc/self/statm), less what the heap
 // holds free for a small block (a large one may not find that room in one piece); it is measured
@@ -64,6 +65,17 @@ bool RoomForThread(const pthread_attr_t* attr) noexcept;
 // given back. False, and nothing taken, when it does not fit.
 bool ClaimForData(uint64_t bytes) noexcept;
 void GiveBackClaim(uint64_t bytes) noexcept;
+
+// While one exists on a thread, that thread's small blocks are the window system's (a message queued
+// for the window thread, the event that wakes it up), not data: never refused here, also on a data
+// thread, so that a worker out of room can still tell the window thread so.
+class CWindowSystemBlocks {
+ public:
+  CWindowSystemBlocks() noexcept;
+  ~CWindowSystemBlocks();
+  CWindowSystemBlocks(const CWindowSystemBlocks&) = delete;
+  CWindowSystemBlocks& operator=(const CWindowSystemBlocks&) = delete;
+};
 
 // Marks the calling thread, whose stack is `stackBytes`, as one of the program's data threads: each
 // of its blocks counts, and its stack is kept for a new thread when it ends.

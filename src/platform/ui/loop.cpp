@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "platform/base/errors.h"
+#include "platform/kernel/address_space.h"
 #include "platform/ui/backend.h"
 #include "platform/ui/loop_internal.h"
 #include "platform/ui/wnd_state.h"
@@ -71,6 +72,7 @@ Answer Guarded(Handle handle, Answer failed) noexcept {
 }
 
 void WakeUi() {
+  qav::CWindowSystemBlocks windowSystem;
   {
     std::lock_guard<std::mutex> g(L().lock);
     L().woken = true;
@@ -110,6 +112,7 @@ bool IsUiThread() {
 }
 
 void PostTask(std::function<void()> task) {
+  qav::CWindowSystemBlocks windowSystem;
   {
     std::lock_guard<std::mutex> g(L().lock);
     Queued q;
@@ -121,6 +124,8 @@ void PostTask(std::function<void()> task) {
 
 LRESULT SendFromOtherThread(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   if (!IsWindow(hwnd)) return 0;
+  // The queue's own blocks are the window system's, also for a worker whose data took its room.
+  qav::CWindowSystemBlocks windowSystem;
   SendRequest req{hwnd, msg, wParam, lParam};
   {
     std::lock_guard<std::mutex> g(L().lock);
@@ -324,6 +329,7 @@ using namespace qav::ui;
 
 BOOL PostMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   if (!IsWindow(hwnd)) return FALSE;
+  qav::CWindowSystemBlocks windowSystem;
   {
     std::lock_guard<std::mutex> g(L().lock);
     Queued q;
@@ -344,6 +350,7 @@ BOOL PostMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 void PostQuitMessage(int exitCode) {
+  qav::CWindowSystemBlocks windowSystem;
   {
     std::lock_guard<std::mutex> g(L().lock);
     L().quit = true;

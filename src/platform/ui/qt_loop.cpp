@@ -4,6 +4,7 @@
 // palette, the waits of our loops (processEvents with a timer for the next due SetTimer), the one
 // queued event by which other threads wake the user-interface thread to serve their sends, the
 // cursor, and the tag that ties a widget to the window it shows.
+#include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QScreen>
 #include <QStyleFactory>
@@ -74,7 +75,14 @@ void QtBackend::Wait(double seconds) {
 // Any thread: one queued event wakes the user-interface thread, however many requests came.
 void QtBackend::Wake() {
   if (m_wakePending.exchange(true)) return;
-  QCoreApplication::postEvent(this, new QEvent(kWakeEvent));
+  // Without memory for the event, the thread's wait is only ended: the loops on it serve the
+  // sends when they look at their queue, and the next wake tries the event again.
+  if (auto* e = new (std::nothrow) QEvent(kWakeEvent)) {
+    QCoreApplication::postEvent(this, e);
+    return;
+  }
+  m_wakePending = false;
+  if (QAbstractEventDispatcher* d = QAbstractEventDispatcher::instance(thread())) d->wakeUp();
 }
 
 bool QtBackend::event(QEvent* e) {
