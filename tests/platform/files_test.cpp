@@ -304,7 +304,7 @@ TEST(Files, ReplacingContentsThatFailsHalfWayKeepsTheOldFile) {
   fs::create_symlink(dir / "gone.cfg", dir / "dangling.cfg");
   fs::create_symlink(dir / "self.cfg", dir / "self.cfg");
   EXPECT_EQ(ReplaceFileContents(dir / "dangling.cfg", "x"), ERROR_FILE_NOT_FOUND);
-  EXPECT_EQ(ReplaceFileContents(dir / "self.cfg", "x"), ERROR_PATH_NOT_FOUND);
+  EXPECT_EQ(ReplaceFileContents(dir / "self.cfg", "x"), ERROR_CANT_RESOLVE_FILENAME);
   EXPECT_TRUE(fs::is_symlink(dir / "dangling.cfg") && fs::is_symlink(dir / "self.cfg"));
   EXPECT_FALSE(fs::exists(dir / "gone.cfg"));
   EXPECT_EQ(ReplaceFileContents(dir / "none/x.cfg", "x"), ERROR_PATH_NOT_FOUND);
