@@ -140,6 +140,7 @@ bool SaveSetupFile(const std::string& path, std::string_view text, std::string& 
   bool oldKept = true;
   const DWORD e = ReplaceFileContents(ToNativePath(path), text, true, EReplaceFallback::WriteInPlace, &oldKept);
   if (e == 0) return true;
-  error = SystemErrorLine(e) + (oldKept ? "\nThe file is unchanged." : "\nIts old contents could not be put back: the file is damaged.");
+  error = SystemErrorLine(e) +
+          (oldKept ? "\nThe file is unchanged." : "\nIts old contents could not be put back: the file is damaged.");
   return false;
 }
