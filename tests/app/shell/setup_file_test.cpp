@@ -195,9 +195,6 @@ TEST(SetupFileSave, ASharedFileIsSavedInPlaceAndAFailureSaysWhatBecameOfTheOldOn
   std::string error;
   EXPECT_FALSE(SaveSetupFile(loop, "x\r\n", error));
   EXPECT_EQ(error, "The name of the file cannot be resolved by the system.\nThe file is unchanged.");
-  ClassicSetup read;
-  EXPECT_FALSE(ReadClassicConfigFile(loop.c_str(), read, error));
-  EXPECT_EQ(error, "The name of the file cannot be resolved by the system.");
 
   if (::geteuid() != 0) GTEST_SKIP() << "only root can make a file of another user's";
   ASSERT_EQ(::chmod(dir.path().c_str(), 0777), 0);
@@ -210,7 +207,6 @@ TEST(SetupFileSave, ASharedFileIsSavedInPlaceAndAFailureSaysWhatBecameOfTheOldOn
     const char* outcome;
   } cases[] = {
       {"a shared file of mode 666", 0666, 40, 0, "saved"},
-      {"a file this user may not write", 0644, 40, 0, "Access is denied.\nThe file is unchanged."},
       {"a shorter text on a disc that takes less than the old one", 0666, 200, 100,
        "The file size exceeds the limit allowed and cannot be saved.\n"
        "Its old contents could not be put back: the file is damaged."},
