@@ -3,15 +3,19 @@
 #include "platform/kernel/paths.h"
 #include "platform/kernel/release.h"
 #include "platform/file_size_limit.h"
+#include "platform/other_user.h"
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <fcntl.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -304,7 +308,7 @@ TEST(Files, ReplacingContentsThatFailsHalfWayKeepsTheOldFile) {
   fs::create_symlink(dir / "gone.cfg", dir / "dangling.cfg");
   fs::create_symlink(dir / "self.cfg", dir / "self.cfg");
   EXPECT_EQ(ReplaceFileContents(dir / "dangling.cfg", "x"), ERROR_FILE_NOT_FOUND);
-  EXPECT_EQ(ReplaceFileContents(dir / "self.cfg", "x"), ERROR_PATH_NOT_FOUND);
+  EXPECT_EQ(ReplaceFileContents(dir / "self.cfg", "x"), ERROR_CANT_RESOLVE_FILENAME);
   EXPECT_TRUE(fs::is_symlink(dir / "dangling.cfg") && fs::is_symlink(dir / "self.cfg"));
   EXPECT_FALSE(fs::exists(dir / "gone.cfg"));
   EXPECT_EQ(ReplaceFileContents(dir / "none/x.cfg", "x"), ERROR_PATH_NOT_FOUND);
@@ -315,4 +319,104 @@ TEST(Files, ReplacingContentsThatFailsHalfWayKeepsTheOldFile) {
   EXPECT_EQ(ReplaceFileContents(dir / "fifo", "x"), ERROR_ACCESS_DENIED);
   EXPECT_EQ(ReplaceFileContents(dir / "fifo.cfg", "x"), ERROR_ACCESS_DENIED);
   EXPECT_TRUE(fs::is_fifo(dir / "fifo"));
+}
+
+namespace {
+
+// A small file system of its own (tmpfs, 64 KB), filled up; taken away with the object.
+class FullDisc {
+ public:
+  explicit FullDisc(const std::string& at) : at_(at) {
+    ::mkdir(at.c_str(), 0777);
+    mounted_ = ::mount("tmpfs", at.c_str(), "tmpfs", 0, "size=64k,mode=0777") == 0;
+  }
+  ~FullDisc() {
+    if (mounted_) ::umount2(at_.c_str(), MNT_DETACH);
+  }
+  bool Mounted() const { return mounted_; }
+  void Fill() const {
+    const int fd = ::open((at_ + "/filler").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+    const std::string block(4096, 'f');
+    while (::write(fd, block.data(), block.size()) > 0) {
+    }
+    ::close(fd);
+  }
+
+ private:
+  std::string at_;
+  bool mounted_ = false;
+};
+
+}  // namespace
+
+TEST(Files, AnotherUsersFileThatTheUserMayWriteIsWrittenInPlaceWithItsOwnerAndMode) {
+  if (::geteuid() != 0) GTEST_SKIP() << "only root can make a file of another user's";
+  const std::string old(300, 'o');
+  constexpr auto kInPlace = EReplaceFallback::WriteInPlace;
+  const struct {
+    const char* what;
+    uid_t owner;
+    mode_t folder, file;
+    size_t length;  // of the new contents
+    rlim_t limit;   // nothing is written past so many bytes (0: no limit)
+    bool fullDisc;  // the file lies on a small file system that is full
+    EReplaceFallback fallback;
+    DWORD error;
+    bool oldKept;
+  } cases[] = {
+      {"a file of mode 666", 0, 0777, 0666, 40, 0, false, kInPlace, 0, true},
+      {"longer contents", 0, 0777, 0666, 5000, 0, false, kInPlace, 0, true},
+      {"in a folder that takes no new file", 0, 0755, 0646, 40, 0, false, kInPlace, 0, true},
+      {"the user's own file of a group the user is not in", kNobody, 0777, 0644, 40, 0, false, kInPlace, 0, true},
+      {"when it must not be written in place", 0, 0777, 0666, 40, 0, false, EReplaceFallback::Refuse,
+       ERROR_ACCESS_DENIED, true},
+      {"a file the user may not write", 0, 0777, 0644, 40, 0, false, kInPlace, ERROR_ACCESS_DENIED, true},
+      // The old bytes are put back when the writing fails...
+      {"longer contents than the disc takes", 0, 0777, 0666, 5000, 1000, false, kInPlace, ERROR_FILE_TOO_LARGE, true},
+      // ... unless the old length is itself past what the disc takes,
+      {"contents that the disc cannot take back", 0, 0777, 0666, 200, 100, false, kInPlace, ERROR_FILE_TOO_LARGE, false},
+      // and the room is taken first, so a file the user may write but not read stays whole too.
+      {"a file the user may not read, on a full disc", 0, 0777, 0602, 20000, 0, true, kInPlace, ERROR_DISK_FULL, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempFolder dir;
+    ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
+    std::optional<FullDisc> disc;
+    std::string folder = dir / "sets";
+    if (c.fullDisc) {
+      disc.emplace(folder);
+      if (!disc->Mounted()) {
+        std::printf("skipped: no small file system can be mounted here\n");
+        continue;
+      }
+    } else {
+      ASSERT_EQ(::mkdir(folder.c_str(), c.folder), 0);
+    }
+    ASSERT_EQ(::chmod(folder.c_str(), c.folder), 0);
+    const std::string file = folder + "/shared.cfg";
+    WriteText(file, old);
+    ASSERT_EQ(::chown(file.c_str(), c.owner, 0), 0);
+    ASSERT_EQ(::chmod(file.c_str(), c.file), 0);
+    if (disc) disc->Fill();
+    const std::string data(c.length, 'n');
+    const std::string outcome = AsNobody([&] {
+      std::optional<ScopedFileSizeLimit> full;
+      if (c.limit != 0) full.emplace(c.limit);
+      bool kept = true;
+      const DWORD e = ReplaceFileContents(file, data, true, c.fallback, &kept);
+      return std::to_string(e) + (kept ? " kept" : " lost");
+    });
+    EXPECT_EQ(outcome, std::to_string(c.error) + (c.oldKept ? " kept" : " lost"));
+    struct stat st {};
+    ASSERT_EQ(::stat(file.c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, c.owner);
+    EXPECT_EQ(st.st_gid, 0u);
+    EXPECT_EQ(st.st_mode & 07777, c.file);
+    const std::string now = ReadText(file);
+    if (c.error == 0) EXPECT_TRUE(now == data) << now.substr(0, 60);
+    else if (c.oldKept) EXPECT_TRUE(now == old) << now.substr(0, 60);
+    for (const auto& e : fs::directory_iterator(folder))
+      EXPECT_TRUE(e.path() == file || e.path().filename() == "filler") << e.path();  // no temporary left
+  }
 }

@@ -693,7 +693,7 @@ void CMainClassic::OnSaveConfig() {
   const std::string path = dlg.GetPathName();
   std::string error;
   if (!WriteClassicConfigFile(path.c_str(), CurrentSetup(), error))
-    MessageBox(("The configuration could not be saved to " + path + ":\n" + error + "\nThe file is unchanged.").c_str(),
+    MessageBox(("The configuration could not be saved to " + path + ":\n" + error).c_str(),
                "Save Configuration", MB_OK | MB_ICONEXCLAMATION);
 }
 

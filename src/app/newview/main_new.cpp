@@ -14,10 +14,9 @@
 #include "app/shell/qav_app.h"
 #include "app/shell/report_opener.h"
 #include "app/shell/settings.h"
+#include "app/shell/setup_lines.h"
 #include "app/shell/text_lines.h"
 #include "platform/base/errors.h"
-#include "platform/kernel/files.h"
-#include "platform/kernel/paths.h"
 #include "platform/ui/choosers.h"
 #include "platform/ui/ddx.h"
 #include "support/thread.h"
@@ -460,11 +459,9 @@ bool CMainNew::SaveConfigFile(const std::string& path) {
   SNewConfig cfg;
   SnapshotConfig(*this, cfg);
   std::string text = WriteNewConfig(cfg);
-  // A temporary file replaces the old one only when complete, so a failed save keeps the old file.
-  const DWORD code = ReplaceFileContents(ToNativePath(path), text);
-  if (code == 0) return true;
-  std::string message = "The configuration could not be saved to " + path + ": " + SystemErrorLine(code) +
-                        " The file is unchanged.";
+  std::string error;
+  if (SaveSetupFile(path, text, error)) return true;
+  const std::string message = "The configuration could not be saved to " + path + ":\n" + error;
   MessageBox(message.c_str(), "Save Configuration", MB_OK | MB_ICONEXCLAMATION);
   return false;
 }

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
+#include <memory>
 #include <fcntl.h>
 #include <mutex>
 #include <new>
@@ -494,7 +495,108 @@ std::string GetTempFolder() {
   return t;
 }
 
-DWORD ReplaceFileContents(const std::string& nativePath, std::string_view data, bool sync) {
+namespace {
+
+// Writes all `length` bytes at `offset`, looping over short writes. 0 or the errno.
+int WriteAllAt(int fd, const char* bytes, size_t length, off_t offset) {
+  for (size_t done = 0; done < length;) {
+    const ssize_t n = ::pwrite(fd, bytes + done, length - done, offset + static_cast<off_t>(done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return errno;
+    if (n == 0) return ENOSPC;
+    done += static_cast<size_t>(n);
+  }
+  return 0;
+}
+
+// Reads all `length` bytes from the start of the file. 0 or the errno (EIO when the file ends
+// before them).
+int ReadAll(int fd, char* bytes, size_t length) {
+  for (size_t done = 0; done < length;) {
+    const ssize_t n = ::pread(fd, bytes + done, length - done, static_cast<off_t>(done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return errno;
+    if (n == 0) return EIO;
+    done += static_cast<size_t>(n);
+  }
+  return 0;
+}
+
+// True when this user may write the file: some write permission is set (a file that nobody may
+// write stays so, also for root) and the system grants this user one.
+bool MayWrite(const std::string& path, const struct stat& st) {
+  return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0 && ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
+}
+
+// Opens an existing file for writing in place: never made (no O_CREAT, which a sticky shared
+// folder refuses for another user's file), never through a link put in its place meanwhile, and
+// without waiting on a FIFO put there.
+int OpenInPlace(const std::string& path, int access) {
+  int fd;
+  do {
+    fd = ::open(path.c_str(), access | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW);
+  } while (fd < 0 && errno == EINTR);
+  return fd;
+}
+
+// Writes `data` over the regular file `target` where it is, so that it keeps its owner, group and
+// mode. The room that longer contents need is taken before a byte changes, and the bytes written
+// over are kept and put back (with the old length) when the writing fails; a file this user may
+// write but not read cannot have them put back. `oldKept` tells whether a failure left the old
+// contents whole.
+DWORD WriteInPlace(const std::string& target, std::string_view data, bool sync, bool& oldKept) {
+  int fd = OpenInPlace(target, O_RDWR);
+  const bool readable = fd >= 0;
+  if (!readable && errno == EACCES) fd = OpenInPlace(target, O_WRONLY);
+  if (fd < 0) return ErrnoError(target);
+  DWORD error = 0;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) error = ErrnoError(target);
+  else if (!S_ISREG(st.st_mode)) error = ERROR_ACCESS_DENIED;
+  const uint64_t oldSize = static_cast<uint64_t>(st.st_size);
+  const size_t keep = readable ? static_cast<size_t>(std::min<uint64_t>(oldSize, data.size())) : 0;
+  std::unique_ptr<char[]> old;
+  if (error == 0 && keep > 0) {
+    old.reset(new (std::nothrow) char[keep]);
+    if (old == nullptr) error = ERROR_NOT_ENOUGH_MEMORY;
+    else if (const int e = ReadAll(fd, old.get(), keep)) error = ErrnoToWinError(e);
+  }
+  if (error == 0 && data.size() > oldSize) {
+    // The file keeps its length until the new bytes are in it. A file system that cannot take room
+    // ahead leaves it to the writing, whose failure puts the old bytes back.
+    int rc;
+    do {
+      rc = ::fallocate(fd, FALLOC_FL_KEEP_SIZE, static_cast<off_t>(oldSize), static_cast<off_t>(data.size() - oldSize));
+    } while (rc != 0 && errno == EINTR);
+    if (rc != 0 && errno != EOPNOTSUPP && errno != ENOSYS) error = ErrnoError(target);
+  }
+  if (error == 0) {
+    int e = WriteAllAt(fd, data.data(), data.size(), 0);
+    if (e == 0 && data.size() < oldSize && ::ftruncate(fd, static_cast<off_t>(data.size())) != 0) e = errno;
+    if (e == 0 && sync && ::fsync(fd) != 0) e = errno;
+    if (e != 0) {
+      error = ErrnoToWinError(e, target.c_str());
+      oldKept = readable && WriteAllAt(fd, old.get(), keep, 0) == 0 && ::ftruncate(fd, static_cast<off_t>(oldSize)) == 0 &&
+                (!sync || ::fsync(fd) == 0);
+    }
+  }
+  if (::close(fd) != 0 && error == 0) {
+    // What the system held back of the new contents is lost: neither they nor the old ones are whole.
+    error = ErrnoError(target);
+    oldKept = false;
+  }
+  return error;
+}
+
+// An error of the route through a temporary file that writing in place may get round: the folder
+// takes no new file, or the new file cannot be given the old one's owner or group, or its name.
+bool IsRefusal(int err) { return err == EACCES || err == EPERM; }
+
+}  // namespace
+
+DWORD ReplaceFileContents(const std::string& nativePath, std::string_view data, bool sync, EReplaceFallback fallback,
+                          bool* oldKept) {
+  if (oldKept != nullptr) *oldKept = true;
   if (nativePath.empty()) return Fail(ERROR_PATH_NOT_FOUND);
   std::string target = nativePath;
   struct stat st {};
@@ -511,32 +613,38 @@ DWORD ReplaceFileContents(const std::string& nativePath, std::string_view data, 
   // Only a regular file is replaced: a rename would put a file in place of a folder, FIFO, device
   // or socket that something else relies on.
   if (exists && !S_ISREG(st.st_mode)) return Fail(ERROR_ACCESS_DENIED);
+  DWORD error = 0;
+  bool refused = false;
+  const auto failed = [&] {
+    refused = IsRefusal(errno);
+    error = ErrnoError(target);
+  };
   std::string temp = target + ".XXXXXX";
   const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-  if (fd < 0) return Fail(ErrnoError(target));
-  DWORD error = 0;
+  if (fd < 0) failed();
   // The new file gets the old one's owner and group first (a change of owner may clear mode bits),
   // then its mode. When they cannot be kept (only root gives a file away), the old file stays.
   struct stat made {};
-  if (exists && (::fstat(fd, &made) != 0 ||
-                 ((made.st_uid != st.st_uid || made.st_gid != st.st_gid) && ::fchown(fd, st.st_uid, st.st_gid) != 0)))
-    error = ErrnoError(target);
-  if (error == 0 && ::fchmod(fd, exists ? (st.st_mode & 07777) : 0644) != 0) error = ErrnoError(target);
-  for (size_t done = 0; done < data.size() && error == 0;) {
-    const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) error = ErrnoError(target);
-    else if (n == 0) error = ERROR_DISK_FULL;
-    else done += static_cast<size_t>(n);
+  if (fd >= 0 && exists && ::fstat(fd, &made) != 0) failed();
+  if (error == 0 && exists && (made.st_uid != st.st_uid || made.st_gid != st.st_gid) &&
+      ::fchown(fd, st.st_uid, st.st_gid) != 0)
+    failed();
+  if (error == 0 && ::fchmod(fd, exists ? (st.st_mode & 07777) : 0644) != 0) failed();
+  if (error == 0) {
+    if (const int e = WriteAllAt(fd, data.data(), data.size(), 0)) error = ErrnoToWinError(e, target.c_str());
   }
-  if (error == 0 && sync && ::fsync(fd) != 0) error = ErrnoError(target);
-  if (::close(fd) != 0 && error == 0) error = ErrnoError(target);
-  if (error == 0 && ::rename(temp.c_str(), target.c_str()) != 0) error = ErrnoError(target);
-  if (error != 0) {
-    ::unlink(temp.c_str());
-    return Fail(error);
+  if (error == 0 && sync && ::fsync(fd) != 0) failed();
+  if (fd >= 0 && ::close(fd) != 0 && error == 0) failed();
+  if (error == 0 && ::rename(temp.c_str(), target.c_str()) != 0) failed();
+  if (error == 0) return 0;
+  if (fd >= 0) ::unlink(temp.c_str());
+  if (refused && exists && fallback == EReplaceFallback::WriteInPlace && MayWrite(target, st)) {
+    bool kept = true;
+    error = WriteInPlace(target, data, sync, kept);
+    if (oldKept != nullptr) *oldKept = kept;
+    if (error == 0) return 0;
   }
-  return 0;
+  return Fail(error);
 }
 
 DWORD GetTempPathA(DWORD size, char* buffer) {

@@ -160,6 +160,14 @@ DWORD GetTempPathA(DWORD size, char* buffer);
 // Convenience forms.
 std::string GetTempFolder();  // as GetTempPathA
 
+// What ReplaceFileContents does with a file that it cannot replace while keeping it as it was: the
+// file belongs to a user or group that a new file could not be given, or its folder takes no new
+// file (a shared folder of another user's files).
+enum class EReplaceFallback {
+  Refuse,        // the file is left alone: 5
+  WriteInPlace,  // a file this user may write is written over where it is, keeping owner and mode
+};
+
 // Replaces a file's whole contents so that a failure never leaves it half written: the data go
 // to a new temporary file in the same folder, which is flushed to the disc when `sync` is set,
 // then renamed over the file (a symbolic link is followed, so the file it names is replaced; a
@@ -167,7 +175,14 @@ std::string GetTempFolder();  // as GetTempPathA
 // and no temporary file is left. `nativePath` is in the system's form (ToNativePath). An existing
 // file keeps its permissions, owner and group (5 when they cannot be kept); a new one gets 0644.
 // Anything but a regular file in its place (a folder, FIFO, device) is left alone: 5.
+//
+// With EReplaceFallback::WriteInPlace a file that cannot be replaced so, and that this user may
+// write (some write permission is set and the system grants it), is written where it is instead:
+// the room for the longer contents is taken first, and the old bytes are kept and put back when
+// the writing fails. `oldKept`, when given, tells whether the old contents are whole after a
+// failure (false only when a write in place failed and they could not be put back).
 // Returns 0 or the error number.
-DWORD ReplaceFileContents(const std::string& nativePath, std::string_view data, bool sync = true);
+DWORD ReplaceFileContents(const std::string& nativePath, std::string_view data, bool sync = true,
+                          EReplaceFallback fallback = EReplaceFallback::Refuse, bool* oldKept = nullptr);
 bool FileExists(const char* path);    // a file or a folder
 bool FolderExists(const char* path);
