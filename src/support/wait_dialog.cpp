@@ -57,21 +57,23 @@ void CWaitDialog::DoDataExchange(CDataExchange* dx) {
 }
 
 void CWaitDialog::SetRange(int lower, int upper) {
-  int position = lower;
+  int position = lower, bar = 0, oldLower = 0, oldUpper = 0;
+  if (m_hWnd != nullptr) m_wndProgress.GetRange(oldLower, oldUpper);
   if (m_pPosition != nullptr) {
     std::atomic_ref<int> pos(*m_pPosition);
+    // Where the bar stands for the position in the old range (shown, or about to be), once it has
+    // moved.
+    if (m_hWnd != nullptr && (bar = m_wndProgress.GetPos()) > oldLower)
+      bar = std::max(bar, BarPosition(pos.load(std::memory_order_relaxed)));
     if (pos.load(std::memory_order_relaxed) < lower) pos.store(lower, std::memory_order_relaxed);
     if (pos.load(std::memory_order_relaxed) > upper) pos.store(upper, std::memory_order_relaxed);
     position = pos.load(std::memory_order_relaxed);
   }
   if (m_hWnd == nullptr) return;
-  int oldLower = 0, oldUpper = 0;
-  m_wndProgress.GetRange(oldLower, oldUpper);
-  const int bar = m_wndProgress.GetPos();
   m_wndProgress.SetRange32(lower, upper);
   if (bar <= oldLower || oldUpper <= oldLower || upper <= lower) return;  // the bar has not moved
-  // The share shown stays where it is in the new range; the rest of the bar goes with the units
-  // from the position to the new upper end (none left: the bar is full).
+  // The share of the bar stays where it is in the new range; the rest of the bar goes with the
+  // units from the position to the new upper end (none left: the bar is full).
   const double share = std::min(1.0, static_cast<double>(bar - oldLower) / (static_cast<double>(oldUpper) - oldLower));
   const double keep = lower + share * (static_cast<double>(upper) - lower);
   const double left = static_cast<double>(upper) - position;
