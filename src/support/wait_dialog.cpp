@@ -1,5 +1,6 @@
 #include "support/wait_dialog.h"
 
+#include <algorithm>
 #include <atomic>
 
 #include "platform/kernel/time.h"
@@ -56,12 +57,35 @@ void CWaitDialog::DoDataExchange(CDataExchange* dx) {
 }
 
 void CWaitDialog::SetRange(int lower, int upper) {
+  int position = lower, bar = 0, oldLower = 0, oldUpper = 0;
+  if (m_hWnd != nullptr) m_wndProgress.GetRange(oldLower, oldUpper);
   if (m_pPosition != nullptr) {
     std::atomic_ref<int> pos(*m_pPosition);
+    // Where the bar stands for the position in the old range (shown, or about to be), once it has
+    // moved.
+    if (m_hWnd != nullptr && (bar = m_wndProgress.GetPos()) > oldLower)
+      bar = std::max(bar, BarPosition(pos.load(std::memory_order_relaxed)));
     if (pos.load(std::memory_order_relaxed) < lower) pos.store(lower, std::memory_order_relaxed);
     if (pos.load(std::memory_order_relaxed) > upper) pos.store(upper, std::memory_order_relaxed);
+    position = pos.load(std::memory_order_relaxed);
   }
-  if (m_hWnd != nullptr) m_wndProgress.SetRange32(lower, upper);
+  if (m_hWnd == nullptr) return;
+  m_wndProgress.SetRange32(lower, upper);
+  if (bar <= oldLower || oldUpper <= oldLower || upper <= lower) return;  // the bar has not moved
+  // The share of the bar stays where it is in the new range; the rest of the bar goes with the
+  // units from the position to the new upper end (none left: the bar is full).
+  const double share = std::min(1.0, static_cast<double>(bar - oldLower) / (static_cast<double>(oldUpper) - oldLower));
+  const double keep = lower + share * (static_cast<double>(upper) - lower);
+  const double left = static_cast<double>(upper) - position;
+  m_fBarScale = left > 0 ? (upper - keep) / left : 0.0;
+  m_wndProgress.SetPos(BarPosition(position));
+}
+
+int CWaitDialog::BarPosition(int position) const {
+  int lower = 0, upper = 0;
+  m_wndProgress.GetRange(lower, upper);
+  const double bar = upper - (static_cast<double>(upper) - position) * m_fBarScale;
+  return static_cast<int>(std::clamp(bar + 0.5, static_cast<double>(lower), static_cast<double>(upper)));
 }
 
 void CWaitDialog::SetPercent(int percent) {
@@ -84,7 +108,7 @@ void CWaitDialog::BeginPhase(const char* caption) {
   if (m_pPosition == nullptr) return;
   const int position = std::atomic_ref<int>(*m_pPosition).load(std::memory_order_relaxed);
   m_estimator.BeginPhase(GetTickCount(), position);
-  m_wndProgress.SetPos(m_estimator.m_nLastPosition);
+  m_wndProgress.SetPos(BarPosition(m_estimator.m_nLastPosition));
 }
 
 void CWaitDialog::OnCancel() {
@@ -122,7 +146,7 @@ void CWaitDialog::OnTimer(UINT_PTR id) {
     const int position = std::atomic_ref<int>(*m_pPosition).load(std::memory_order_relaxed);
     int lower = 0, upper = 0;
     m_wndProgress.GetRange(lower, upper);
-    if (m_estimator.OnTick(GetTickCount(), position, upper)) m_wndProgress.SetPos(position);
+    if (m_estimator.OnTick(GetTickCount(), position, upper)) m_wndProgress.SetPos(BarPosition(position));
     if (m_estimator.Shown()) {
       char text[32];
       CWaitEstimator::FormatTime(m_estimator.Countdown(), text, sizeof text);

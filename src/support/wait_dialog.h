@@ -25,7 +25,10 @@ class CWaitDialog : public CDialog {
               CWnd* parent = nullptr);
   ~CWaitDialog() override;
 
-  // Clamps the caller's position into the range and sets the bar's range.
+  // Clamps the caller's position into the range and sets the bar's range. A range that changes
+  // once the bar has moved keeps the share the bar shows: from here on the bar covers what is
+  // left of it at the pace of the units still to come (BarPosition), so it never steps back when
+  // a run finds more work than it planned. The time left still counts the units themselves.
   void SetRange(int lower, int upper);
   // Sets the caller's position to the given per cent (0-100) of the range.
   void SetPercent(int percent);
@@ -53,6 +56,10 @@ class CWaitDialog : public CDialog {
   bool* m_pKeepGoing;
   DWORD m_nReserved = 1;
   CWaitEstimator m_estimator;  // last position, samples, step count, estimate, countdown, last tick
+  // Where the bar stands for the caller's position: upper - (upper - position) * m_fBarScale,
+  // within the range; the scale is 1 until the range changes under a moved bar.
+  int BarPosition(int position) const;
+  double m_fBarScale = 1;
   HWND m_hDisabledMain = nullptr;  // the main window while this dialog holds it disabled
 
   DECLARE_MESSAGE_MAP()

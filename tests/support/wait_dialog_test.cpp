@@ -116,6 +116,21 @@ TEST_F(WaitDialogTest, RangeClampsPercentSetsAndTheTimerMovesTheBar) {
   dlg.OnTimer(1);
   EXPECT_EQ(dlg.m_strTimeLeft, "00:00:04");
   EXPECT_EQ(dlg.GetDlgItem(IDC_WAIT_TIME_LEFT)->GetWindowText(), "00:00:04");
+
+  // A range that changes under the moved bar keeps the share it shows (80 %), growing or
+  // shrinking, also for a position that moved since the bar did, and the rest of the bar follows
+  // the units still to come.
+  struct Move {
+    int upper, position, bar;
+  } moves[] = {{200, 80, 160}, {200, 140, 180}, {300, 170, 285}, {300, 235, 293}, {290, 240, 283}, {290, 290, 290}};
+  for (const Move& m : moves) {
+    int lower = 0, upper = 0;
+    dlg.m_wndProgress.GetRange(lower, upper);
+    position = m.position;
+    if (m.upper != upper) dlg.SetRange(0, m.upper);
+    dlg.OnTimer(1);
+    EXPECT_EQ(dlg.m_wndProgress.GetPos(), m.bar) << m.upper << " " << m.position;
+  }
 }
 
 TEST_F(WaitDialogTest, PumpMessagesRunsIdleWorkAndKeepsTheQuitRequest) {

@@ -555,7 +555,9 @@ BOOL CMainClassic::OnCommand(WPARAM wParam, LPARAM lParam) {
                                                 "MDS Reports Output..."};
     const int family = static_cast<int>(id - RID_RAW_OUTPUTTING) / 2;
     if ((id - RID_RAW_OUTPUTTING) % 2 == 0) {
-      SetWaitTitle(kTitles[family]);
+      // Each report is written on the worker alone at a pace of its own: the time left follows it
+      // from here on.
+      SetWaitTitle(kTitles[family], true);
     } else {
       AddStatusLine(kDone[family]);
       AutoOpen(family, m_snap.format[family]);

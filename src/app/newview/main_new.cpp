@@ -650,14 +650,15 @@ void CMainNew::RunNewReportsOnce() {
 BOOL CMainNew::OnCommand(WPARAM wParam, LPARAM lParam) {
   const UINT id = LOWORD(wParam);
   switch (id) {
-    // The load is over: the rows are summed, sorted, written and freed on the worker alone, at a
-    // pace of their own that the time left follows from here on (the load's, on helper threads,
-    // need not be theirs on a busy machine).
+    // The load is over: the rows are summed, sorted, written and freed on the worker alone, each
+    // step at a pace of its own that the time left follows from its start on (the load's, on
+    // helper threads, need not be theirs on a busy machine, and how long a sort takes beside the
+    // writing depends on how far the rows lie in order already).
     case ID_WORKER_SUMMARIZING: SetWaitTitle("Summarizing data...", true); return TRUE;
     case ID_WORKER_SUMMARIZED: StatusLine("Data Summarized...", false); return TRUE;
-    case ID_WORKER_SORTING: SetWaitTitle("Sorting data..."); return TRUE;
+    case ID_WORKER_SORTING: SetWaitTitle("Sorting data...", true); return TRUE;
     case ID_WORKER_SORTED: StatusLine("Data Sorted...", false); return TRUE;
-    case ID_WORKER_OUTPUTTING: SetWaitTitle("Outputting Reports..."); return TRUE;
+    case ID_WORKER_OUTPUTTING: SetWaitTitle("Outputting Reports...", true); return TRUE;
     case ID_WORKER_SHUTDOWN: SetWaitTitle("Shutting Down the Thread..."); return TRUE;
     case ID_WORKER_REPORTS_DONE: {
       StatusLine("Reports Output...", false);

@@ -587,7 +587,7 @@ TEST_F(NewViewTest, ARunHoldsTheRunningFlagAndShowsTheCompletedEstimateAfterward
 }
 
 // Once the load is over the rows are summed, sorted, written and freed on the worker alone: the
-// time left leaves the load's pace behind there, and the titles that follow keep the new pace.
+// time left leaves the load's pace behind there, and each step's title starts its own pace.
 TEST_F(NewViewTest, TheTimeLeftFollowsThePaceOfTheRowsOnceTheLoadIsOver) {
   Start();
   view_->m_pWaitDialog = new CWaitDialog(&view_->m_nWaitPosition, &view_->m_bWaitKeepGoing);
@@ -600,11 +600,15 @@ TEST_F(NewViewTest, TheTimeLeftFollowsThePaceOfTheRowsOnceTheLoadIsOver) {
   view_->OnCommand(ID_WORKER_SUMMARIZING, 0);
   EXPECT_EQ(view_->m_pWaitDialog->GetWindowText(), "Summarizing data...");
   EXPECT_EQ(e.SampleCount(), 0);
-  e.AddSample(500, 10);
-  view_->OnCommand(ID_WORKER_SORTING, 0);
-  view_->OnCommand(ID_WORKER_OUTPUTTING, 0);
+  for (UINT step : {ID_WORKER_SORTING, ID_WORKER_OUTPUTTING}) {
+    e.AddSample(500, 10);
+    view_->OnCommand(step, 0);
+    EXPECT_EQ(e.SampleCount(), 0) << step;
+  }
   EXPECT_EQ(view_->m_pWaitDialog->GetWindowText(), "Outputting Reports...");
-  EXPECT_EQ(e.SampleCount(), 1);
+  view_->OnCommand(ID_WORKER_SHUTDOWN, 0);
+  e.AddSample(500, 10);
+  EXPECT_EQ(e.SampleCount(), 1);  // shutting down keeps the pace of the writing
   delete view_->m_pWaitDialog;
   view_->m_pWaitDialog = nullptr;
 }
