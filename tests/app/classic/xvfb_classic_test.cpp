@@ -529,7 +529,8 @@ TEST_F(XvfbClassic, SpreadsheetReportGoesToTheDesktopOpenerAndItsFailureIsShown)
 
 // A raw listing of some megabytes onto a disk of 512 KB: the disk fills half way through the
 // report, then, a filler taking all its room, from the start. Each time a message box names the
-// report, which is gone, and nothing opens it; Return, typed as a user types it, closes the box.
+// report, which is gone, and nothing opens it; the earlier report of that name stays as it was,
+// and nothing is left beside it. Return, typed as a user types it, closes the box.
 void XvfbClassic::ReportThatFillsTheDisk() {
   const std::string root = folder_ / "archive/", small = folder_ / "small/", cfg = folder_ / "raw.cfg";
   if (!MountSmallDisk(small, "512k")) GTEST_SKIP() << "a small disk cannot be mounted here";
@@ -540,6 +541,8 @@ void XvfbClassic::ReportThatFillsTheDisk() {
                                         "\n[OUTPUT]\nAUTOOPEN=1\nUSEQAVCUSTOMVIEWER=1\nRAWDATA_PATH=" + small + "\n");
   ASSERT_FALSE(main.empty()) << "the main window did not appear";
   ASSERT_TRUE(ReadConfig(main, cfg)) << "the configuration was not read";
+  const std::string earlier = "an earlier report\r\n";
+  std::ofstream(small + "DEFAULT.DAT", std::ios::binary) << earlier;
   for (const char* shot : {"report_disk_filled", "report_disk_full"}) {
     SCOPED_TRACE(shot);
     ClickGo(main, "Loading Input Data|Outputting Raw Data|Working|^QAV$");
@@ -547,7 +550,7 @@ void XvfbClassic::ReportThatFillsTheDisk() {
         << "no message box about the report" << Shell("ls -la '" + small + "'; df " + small);
     Settle(800);
     Shot(shot);
-    EXPECT_FALSE(fs::exists(small + "DEFAULT.DAT")) << "the report that could not be written is left";
+    EXPECT_EQ(Slurp(small + "DEFAULT.DAT"), earlier) << "the earlier report was not kept";
     EXPECT_TRUE(WaitWindow("DEFAULT.DAT", 1).empty()) << "the report was opened as if it were whole";
     ASSERT_EQ(CloseTheFocusedBox("^QAV$", main), "");
     Settle(800);
@@ -556,7 +559,8 @@ void XvfbClassic::ReportThatFillsTheDisk() {
     while (filler.write(block.data(), static_cast<std::streamsize>(block.size())) && filler.flush()) {
     }
   }
-  EXPECT_EQ(std::distance(fs::directory_iterator(small), fs::directory_iterator()), 1) << "more than the filler";
+  EXPECT_EQ(std::distance(fs::directory_iterator(small), fs::directory_iterator()), 2)
+      << "more than the earlier report and the filler";
 }
 
 TEST_F(XvfbClassic, AReportThatFillsTheDiskIsRemovedAndNamedInABoxOnABareDisplay) {

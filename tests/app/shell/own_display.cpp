@@ -51,6 +51,15 @@ bool Within(int seconds, const std::function<bool()>& probe) {
   return false;
 }
 
+double BytesBeside(const std::string& path) {
+  const std::filesystem::path report(path);
+  std::error_code e;
+  for (const auto& entry : std::filesystem::directory_iterator(report.parent_path(), e))
+    if (entry.path().filename().string().starts_with(report.filename().string() + "."))
+      return static_cast<double>(std::filesystem::file_size(entry.path(), e));
+  return -1;
+}
+
 std::string CloseTheFocusedBox(const std::string& title, const std::string& main) {
   auto boxes = [&] {
     std::vector<std::string> b = ShownWindows(title);

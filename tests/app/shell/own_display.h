@@ -36,3 +36,7 @@ std::string CloseTheFocusedBox(const std::string& title, const std::string& main
 
 // True once `probe` says so, asking every 200 ms for up to `seconds`.
 bool Within(int seconds, const std::function<bool()>& probe);
+
+// The bytes of the file the program writes beside the report `path` until the report is whole (its
+// name is the report's, a dot and more); -1 while there is none.
+double BytesBeside(const std::string& path);
