@@ -1,9 +1,11 @@
 // The application, its frame and form view: start-up, command routing, worker messages, exit.
 #include <atomic>
+#include <chrono>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "demo_dialog.h"
 #include "platform/ui/app.h"
 #include "platform/ui/input.h"
 #include "platform/ui/wnd_state.h"
@@ -176,6 +178,32 @@ TEST_F(AppTest, StatusLinesFromAWorkerArriveInPostingOrder) {
   for (int i = 0; i < 20; ++i) EXPECT_EQ(view->m_status.GetTextString(i), "payload " + std::to_string(i));
   AfxGetMainWnd()->DestroyWindow();
   EXPECT_TRUE(qav::ui::QuitRequested());
+  qav::ui::ResetQuit();
+}
+
+// The program asked to end from another thread (an ending signal) while a modal dialog is up: the
+// dialog ends as by Cancel, and the program's loop closes the main window (its view goes, as with
+// File > Exit) and ends with 0.
+TEST_F(AppTest, AskedToEndFromAnotherThreadItEndsItsDialogsAndClosesAsExitDoes) {
+  RegisterDialogTemplate(&demo::kDemo);
+  TestApp app;
+  ASSERT_TRUE(app.InitInstance());
+  std::atomic<bool> up{false};
+  qav::ui::PostTask([&] {
+    CDialog dialog(demo::kDemo.id, AfxGetMainWnd());
+    qav::ui::PostTask([&] { up = true; });
+    g_log.push_back("dialog ended " + std::to_string(dialog.DoModal()));
+  });
+  std::thread asker([&] {
+    while (!up) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    AfxEndProgram();
+  });
+  const int code = app.Run();
+  asker.join();
+  EXPECT_EQ(code, 0);
+  EXPECT_EQ(AfxGetMainWnd(), nullptr);
+  EXPECT_EQ(g_log, (std::vector<std::string>{"first update with main window", "dialog ended 2", "view destroyed",
+                                             "exit instance"}));
   qav::ui::ResetQuit();
 }
 

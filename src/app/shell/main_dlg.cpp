@@ -356,7 +356,7 @@ void CMainDlg::WaitWhileSet(const std::atomic<uint8_t>& flag) {
   while (flag.load() != 0) {
     // The wait dialog's timer reads the run's progress as it is now.
     SyncWaitDialog();
-    CWaitDialog::PumpMessages();
+    if (!CWaitDialog::PumpMessages()) m_bWaitKeepGoing = false;
     // A Cancel that the pump has just handled reaches the run now, not one wait later.
     SyncWaitDialog();
     if (flag.load() == 0) break;
@@ -395,6 +395,10 @@ LRESULT CMainDlg::OnReportOpenFailed(WPARAM key, LPARAM) {
 }
 
 void CMainDlg::TellUser(const std::string& text) {
+  if (qav::ui::QuitRequested()) {
+    std::fprintf(stderr, "qav: %s\n", text.c_str());
+    return;
+  }
   if (m_bRunning.load() != 0 || m_pWaitDialog != nullptr) {
     m_heldMessages.push_back(text);
     return;

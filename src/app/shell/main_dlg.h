@@ -144,7 +144,7 @@ class CMainDlg : public CFormView {
   // Pumps messages and the wait dialog until `flag` is 0. The user's input is taken as it comes,
   // so a Cancel reaches the run at once; a message the worker posts (a title, a line) and the wait
   // dialog's timer end the wait too, so they show at once; the flag is looked at again every
-  // kRunLookMs.
+  // kRunLookMs. A quit request (the program asked to end) cancels the run as Cancel does.
   void WaitWhileSet(const std::atomic<uint8_t>& flag);
   // Sets the wait dialog's title (nothing without a wait dialog). With `newPace` the run's work
   // changes its kind here, and the time left follows the pace of what comes from now on
@@ -157,7 +157,7 @@ class CMainDlg : public CFormView {
   // and says why.
   void OpenReportWithProgram(const std::string& path, const std::string& program);
   // A message the user must act on: shown at once, or held until the run going on has ended and
-  // its wait dialog is gone.
+  // its wait dialog is gone. While the program ends (a quit request) it goes to standard error.
   void TellUser(const std::string& text);
   // Shows the messages held during a run, oldest first.
   void ShowHeldMessages();

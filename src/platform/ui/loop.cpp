@@ -31,6 +31,7 @@ struct SendRequest {
   LPARAM lParam;
   LRESULT result = 0;
   bool done = false;
+  const std::function<void()>* task = nullptr;  // SendTask: run in place of a message
 };
 
 struct Timer {
@@ -107,9 +108,9 @@ void PostTask(std::function<void()> task) {
   WakeUi();
 }
 
-LRESULT SendFromOtherThread(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  if (!IsWindow(hwnd)) return 0;
-  SendRequest req{hwnd, msg, wParam, lParam};
+namespace {
+// The request waits until the user-interface thread has answered it.
+void SendAndWait(SendRequest& req) {
   {
     std::lock_guard<std::mutex> g(L().lock);
     L().sent.push_back(&req);
@@ -119,7 +120,31 @@ LRESULT SendFromOtherThread(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   CurrentBackend().Wake();
   std::unique_lock<std::mutex> g(L().lock);
   L().cv.wait(g, [&] { return req.done; });
+}
+}  // namespace
+
+LRESULT SendFromOtherThread(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (!IsWindow(hwnd)) return 0;
+  SendRequest req{hwnd, msg, wParam, lParam};
+  SendAndWait(req);
   return req.result;
+}
+
+void SendTask(const std::function<void()>& task) {
+  bool here;
+  {
+    // Not IsUiThread: a thread that asks before the user-interface thread is bound must not
+    // become it.
+    std::lock_guard<std::mutex> g(L().lock);
+    here = L().uiBound && L().ui == std::this_thread::get_id();
+  }
+  if (here) {
+    task();
+    return;
+  }
+  SendRequest req{nullptr, 0, 0, 0};
+  req.task = &task;
+  SendAndWait(req);
 }
 
 bool ServeSentMessages() {
@@ -132,7 +157,9 @@ bool ServeSentMessages() {
       req = L().sent.front();
       L().sent.pop_front();
     }
-    LRESULT r = Send(req->hwnd, req->msg, req->wParam, req->lParam);
+    LRESULT r = 0;
+    if (req->task != nullptr) (*req->task)();
+    else r = Send(req->hwnd, req->msg, req->wParam, req->lParam);
     {
       std::lock_guard<std::mutex> g(L().lock);
       req->result = r;

@@ -367,6 +367,10 @@ void BindUiThread();
 bool IsUiThread();
 // Runs a task on the user-interface thread, in order with posted messages.
 void PostTask(std::function<void()> task);
+// Any thread: runs a task on the user-interface thread as soon as that serves the messages other
+// threads send (every wait does, that of Qt's own file choosers included) and returns once it has
+// run; on the user-interface thread it runs at once.
+void SendTask(const std::function<void()>& task);
 // Dispatches everything that is waiting (sent, posted, due timers, backend input) without
 // blocking. False when a quit request was seen; the request is then posted again.
 bool PumpPending();

@@ -668,4 +668,40 @@ TEST_F(XvfbClassic, KeyboardFollowsTheUserUnderAWindowManager) {
   KeyboardFollowsTheUser();
 }
 
+// The signals that end a session (a logout, Ctrl+C in a terminal, the terminal closed) end the
+// program as File > Exit does, in each phase of a run and with Qt's file chooser up: a run is
+// cancelled, the report it was writing taken away and the earlier report of that name kept,
+// nothing is left beside it, the settings are saved, and the program ends with status 0 within a
+// few seconds.
+TEST_F(XvfbClassic, EndingSignalsEndTheProgramAsExitDoesInEachPhaseOfARun) {
+  if (!InnerRun()) return;
+  const std::string root = folder_ / "archive/", out = folder_ / "out/", cfg = folder_ / "run.cfg";
+  const std::string ini = folder_ / "config/KARVO/qav.ini", earlier = "an earlier report\r\n";
+  WriteRawSetUp(root, 120, cfg);
+  if (HasFatalFailure()) return;
+  enum Phase { Loading, Writing, Chooser };
+  for (const SEndingSignal& c : EndingSignalsInPhases("SIGTERM while the days load", "SIGINT while the report is written",
+                                                       "SIGHUP with the file chooser up")) {
+    SCOPED_TRACE(c.what);
+    fs::remove_all(out);
+    fs::create_directories(out);
+    std::ofstream(out + "DEFAULT.DAT", std::ios::binary) << earlier;
+    const std::string main = StartProgram("[GENERAL]\nUSE_CLASSIC=1\nCDROM_INDEX=1\nOTHER_PATH=" + root +
+                                          "\n[OUTPUT]\nAUTOOPEN=0\nRAWDATA_PATH=" + out + "\n");
+    ASSERT_FALSE(main.empty()) << "the main window did not appear";
+    if (c.phase == Chooser) {
+      ASSERT_FALSE(MenuCommand(main, "f", "r", "^Open$").empty()) << "the chooser did not open";
+    } else {
+      ASSERT_TRUE(ReadConfig(main, cfg)) << "the configuration was not read";
+      ASSERT_FALSE(ClickGo(main, "^(Loading|Outputting)").empty()) << "the run did not start";
+      if (c.phase == Writing)
+        ASSERT_TRUE(Within(120, [&] { return BytesBeside(out + "DEFAULT.DAT") > 1e6; })) << "no report written";
+      const char* phase = c.phase == Loading ? "^Loading" : "^Outputting";
+      ASSERT_FALSE(WaitWindow(phase, 1).empty()) << "the run was past the phase";
+    }
+    ExpectEndsAsExitDoes(pid_, c, ini, out + "DEFAULT.DAT", earlier);
+    pid_ = -1;
+  }
+}
+
 }  // namespace

@@ -506,6 +506,46 @@ TEST_F(GuiRunTest, CancelWhileWritingEndsTheRunWithinASecond) {
   EXPECT_EQ(BytesBeside(report), -1) << "the part written was left beside it";
 }
 
+
+// The signals that end a session (a logout, Ctrl+C in a terminal, the terminal closed) end the
+// program as File > Exit does, in each phase of a run and with a dialog up: a run is cancelled, the
+// report it was writing taken away and the earlier report of that name kept, nothing is left
+// beside it, the settings are saved, and the program ends with status 0 within a few seconds.
+TEST_F(GuiRunTest, EndingSignalsEndTheProgramAsExitDoesInEachPhaseOfARun) {
+  if (!RunOnOwnDisplay(EDesktop::BareX)) return;
+  const int days = 118, loops = 12;
+  AppTempFolder folder;
+  ASSERT_TRUE(WriteLoopArchive(folder, days, loops));
+  const std::string report = folder / "report.txt", ini = folder / "config/KARVO/qav.ini";
+  const std::string earlier = "an earlier report\r\n";
+  WriteLoopDesign(folder / "design.nfg", report, 0, days, loops, 15, EveryKeyButDataContentInTheRows());
+  enum Phase { Loading, Dialog, Writing };
+  SForm f;
+  for (const SEndingSignal& c : EndingSignalsInPhases("SIGTERM while the days load", "SIGINT with Select Dates up",
+                                                       "SIGHUP while the report is written")) {
+    SCOPED_TRACE(c.what);
+    std::ofstream(report, std::ios::binary) << earlier;
+    std::filesystem::remove(ini);
+    ASSERT_TRUE(WriteProfile(folder, folder / "archive/"));
+    ASSERT_TRUE(Start(folder / "config"));
+    ASSERT_TRUE(ReadDesign(folder / "design.nfg"));
+    const std::string main = Output("xdotool search --onlyvisible --name '^QAV$' | head -1");
+    if (c.phase == Dialog) {
+      ASSERT_TRUE(Shell("xdotool mousemove --window " + main + " " + f.At(222 + 35, 216 + 7) + " click 1"));
+      ASSERT_TRUE(Within(15, [] { return !ShownWindows("^Select Dates$").empty(); })) << "the dialog did not open";
+    } else {
+      ASSERT_TRUE(Shell("xdotool mousemove --window " + main + " " + f.At(7 + 103, 333 + 10) + " click 1"));
+      if (c.phase == Loading)
+        ASSERT_TRUE(Within(30, [] { return !ShownWindows("^Loading").empty(); })) << "the days were not loaded";
+      else
+        ASSERT_TRUE(Within(180, [&] { return BytesBeside(report) > 2e6; })) << "the report was never written";
+      ASSERT_FALSE(ShownWindows(c.phase == Loading ? "^Loading" : "^Outputting Reports").empty())
+          << "the run was past the phase";
+    }
+    ExpectEndsAsExitDoes(pid_, c, ini, report, earlier);
+    pid_ = 0;
+  }
+}
 }  // namespace
 
 namespace {
