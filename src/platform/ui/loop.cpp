@@ -8,6 +8,7 @@
 #include <mutex>
 #include <new>
 #include <thread>
+#include <utility>
 
 #include "platform/base/errors.h"
 #include "platform/ui/backend.h"
@@ -52,6 +53,7 @@ struct Loop {
   bool quit = false;  // a quit request is queued
   int quitCode = 0;
   bool woken = false;
+  int inputHeld = 0;  // HoldUserInput less ReleaseUserInput (user-interface thread only)
 };
 
 Loop& L() {
@@ -146,6 +148,15 @@ void SendTask(const std::function<void()>& task) {
   req.task = &task;
   SendAndWait(req);
 }
+
+void HoldUserInput() { ++L().inputHeld; }
+void ReleaseUserInput() {
+  if (L().inputHeld > 0) --L().inputHeld;
+}
+bool UserInputHeld() { return L().inputHeld > 0; }
+
+InputHoldLifted::InputHoldLifted() : m_held(std::exchange(L().inputHeld, 0)) {}
+InputHoldLifted::~InputHoldLifted() { L().inputHeld = m_held; }
 
 bool ServeSentMessages() {
   bool any = false;

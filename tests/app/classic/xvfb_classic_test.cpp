@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -338,7 +339,9 @@ TEST_F(XvfbClassic, RunOverAnArchiveOpensTheReportInTheViewer) {
 }
 
 // The key is Space on GO, which has the main window's keyboard since it was clicked, so the next
-// run starts.
+// run starts. Then a click on GO soon after Cancel, while the cancelled run is still ending (its
+// worker held up, as on a busy machine) and the main window takes no input yet: it is not lost,
+// but comes once the run is over and starts the next run, which writes the report.
 void XvfbClassic::KeyAfterCancel() {
   const std::string root = folder_ / "archive/", out = folder_ / "out/", cfg = folder_ / "run.cfg";
   WriteRawSetUp(root, 60, cfg);
@@ -358,15 +361,36 @@ void XvfbClassic::KeyAfterCancel() {
   if (std::getenv("QAV_SHOT_DIR") != nullptr) Xdo("sleep 0.2"), Shot("wait_cancelled");
   Shell(std::string("timeout 20 bash -c \"while xdotool search --onlyvisible --name '") + running +
         "' >/dev/null 2>&1; do :; done; xdotool key space\"");
-  EXPECT_FALSE(WaitWindow(running, 15).empty()) << "the Space typed after Cancel was lost";
+  const std::string second = WaitWindow(running, 15);
+  ASSERT_FALSE(second.empty()) << "the Space typed after Cancel was lost";
+  ASSERT_FALSE(fs::exists(out + "DEFAULT.DAT"));
+  // The run's worker: the thread without a name of its own that its start added.
+  std::vector<int> workers = UnnamedThreads(pid_);
+  workers.erase(std::remove(workers.begin(), workers.end(), pid_), workers.end());
+  ASSERT_EQ(workers.size(), 1u);
+  Shell("timeout 20 bash -c 'eval $(xdotool getwindowgeometry --shell " + main + "); xdotool mousemove --window " +
+        main + " $((WIDTH/2)) " + std::to_string(kGoY) + "'");
+  {
+    ThreadHeld held(workers[0]);
+    ASSERT_TRUE(held.held()) << "the worker cannot be held up here";
+    Shell("timeout 10 xdotool windowfocus --sync " + second + " 2>/dev/null; timeout 10 xdotool key Return sleep 0.3 click 1");
+    Settle(1000);
+    EXPECT_EQ(WaitWindow(running, 0), second) << "the run ended while its worker was held";
+  }
+  // The next run's wait dialog is a window of its own.
+  EXPECT_TRUE(Within(30, [&] {
+    const std::string w = Xdo(std::string("search --onlyvisible --name '") + running + "' | head -1");
+    return !w.empty() && w != second;
+  })) << "the click on GO soon after Cancel was lost";
+  EXPECT_TRUE(Within(120, [&] { return fs::exists(out + "DEFAULT.DAT"); })) << "the run it started wrote no report";
 }
 
-TEST_F(XvfbClassic, AKeyTypedAsTheWaitDialogGoesAfterCancelReachesTheMainWindowOnABareDisplay) {
+TEST_F(XvfbClassic, AKeyOrAClickSoonAfterCancelReachesTheMainWindowAndStartsTheNextRunOnABareDisplay) {
   if (!RunOnOwnDisplay(EDesktop::BareX)) return;
   KeyAfterCancel();
 }
 
-TEST_F(XvfbClassic, AKeyTypedAsTheWaitDialogGoesAfterCancelReachesTheMainWindowUnderAWindowManager) {
+TEST_F(XvfbClassic, AKeyOrAClickSoonAfterCancelReachesTheMainWindowAndStartsTheNextRunUnderAWindowManager) {
   if (!RunOnOwnDisplay(EDesktop::Openbox)) return;
   KeyAfterCancel();
 }

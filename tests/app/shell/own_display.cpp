@@ -14,6 +14,7 @@
 #include <thread>
 
 #include <signal.h>
+#include <sys/ptrace.h>
 #include <sys/wait.h>
 
 std::string Output(const std::string& command) {
@@ -54,6 +55,33 @@ bool Within(int seconds, const std::function<bool()>& probe) {
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
   }
   return false;
+}
+
+std::vector<int> UnnamedThreads(int pid) {
+  const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
+  std::ifstream own("/proc/" + std::to_string(pid) + "/comm");
+  std::string program;
+  std::getline(own, program);
+  std::vector<int> out;
+  std::error_code e;
+  for (const auto& t : std::filesystem::directory_iterator(tasks, e)) {
+    std::ifstream comm(t.path() / "comm");
+    std::string name;
+    if (std::getline(comm, name) && name == program) out.push_back(std::atoi(t.path().filename().c_str()));
+  }
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+ThreadHeld::ThreadHeld(int tid) : tid_(tid) {
+  if (::ptrace(PTRACE_SEIZE, tid, nullptr, nullptr) != 0) return;
+  int status = 0;
+  held_ = ::ptrace(PTRACE_INTERRUPT, tid, nullptr, nullptr) == 0 && ::waitpid(tid, &status, __WALL) == tid;
+  if (!held_) ::ptrace(PTRACE_DETACH, tid, nullptr, nullptr);
+}
+
+ThreadHeld::~ThreadHeld() {
+  if (held_) ::ptrace(PTRACE_DETACH, tid_, nullptr, nullptr);
 }
 
 double BytesBeside(const std::string& path) {

@@ -37,6 +37,26 @@ std::string CloseTheFocusedBox(const std::string& title, const std::string& main
 // True once `probe` says so, asking every 200 ms for up to `seconds`.
 bool Within(int seconds, const std::function<bool()>& probe);
 
+// The threads of the program `pid` that have no name of their own (they carry the program's): the
+// user-interface thread and a run's worker among them.
+std::vector<int> UnnamedThreads(int pid);
+
+// Holds one thread of the program still (ptrace) while it exists, as a thread is held up on a
+// busy machine: a worker that would answer at once takes as long as the test needs. False from
+// held() when the system did not allow it.
+class ThreadHeld {
+ public:
+  explicit ThreadHeld(int tid);
+  ~ThreadHeld();
+  ThreadHeld(const ThreadHeld&) = delete;
+  ThreadHeld& operator=(const ThreadHeld&) = delete;
+  bool held() const { return held_; }
+
+ private:
+  int tid_;
+  bool held_ = false;
+};
+
 // The bytes of the file the program writes beside the report `path` until the report is whole (its
 // name is the report's, a dot and more); -1 while there is none.
 double BytesBeside(const std::string& path);
