@@ -180,7 +180,7 @@ TEST(Files, ADiscardedFileLosesItsNameAtOnceAndItsDescriptorWithTheReleases) {
 // A file opened aside takes its name only when committed: until then, and for good when it is
 // given up, the file of that name stays as it was and nothing is left beside it.
 TEST(Files, AFileOpenedAsideTakesItsNameOnlyWhenCommitted) {
-  enum Before { None, Earlier, Link, NoFolder, Device };
+  enum Before { None, Earlier, Link, NoFolder, NoName, Device };
   enum End { Commit, Discard, Drop, TakenFromUnder };
   const struct {
     const char* what;
@@ -197,13 +197,17 @@ TEST(Files, AFileOpenedAsideTakesItsNameOnlyWhenCommitted) {
       {"an earlier file, the new one taken from under it", Earlier, TakenFromUnder, 0, ERROR_FILE_INVALID, "old"},
       {"a link to an earlier file", Link, Commit, 0, 0, "new"},
       {"a folder that is not there", NoFolder, Commit, ERROR_PATH_NOT_FOUND, 0, nullptr},
+      {"no name", NoName, Commit, ERROR_PATH_NOT_FOUND, 0, nullptr},
       {"a device, written as it is", Device, Commit, 0, 0, nullptr},
   };
   const mode_t mask = ::umask(022);
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     TempFolder dir;
-    std::string name = c.before == NoFolder ? dir / "none/r.txt" : c.before == Device ? "/dev/null" : dir / "r.txt";
+    std::string name = c.before == NoFolder ? dir / "none/r.txt"
+                       : c.before == NoName ? ""
+                       : c.before == Device ? "/dev/null"
+                                            : dir / "r.txt";
     if (c.before == Earlier || c.before == Link) {
       WriteText(dir / "r.txt", "old");
       ::chmod((dir / "r.txt").c_str(), 0640);
@@ -215,7 +219,10 @@ TEST(Files, AFileOpenedAsideTakesItsNameOnlyWhenCommitted) {
     }
     std::optional<FileHandle> f(std::in_place);
     ASSERT_EQ(f->OpenAside(name.c_str(), 0), c.opened);
-    if (c.opened != 0) continue;
+    if (c.opened != 0) {
+      EXPECT_TRUE(fs::is_empty(dir.path()));
+      continue;
+    }
     ASSERT_EQ(f->WriteAt(0, "new", 3), 0u);
     switch (c.end) {
       case Commit: EXPECT_EQ(f->Commit(), c.committed); break;

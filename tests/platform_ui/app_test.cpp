@@ -188,6 +188,9 @@ TEST_F(AppTest, AskedToEndFromAnotherThreadItEndsItsDialogsAndClosesAsExitDoes) 
   RegisterDialogTemplate(&demo::kDemo);
   TestApp app;
   ASSERT_TRUE(app.InitInstance());
+  bool ranAtOnce = false;
+  qav::ui::SendTask([&] { ranAtOnce = true; });  // on the user-interface thread itself
+  EXPECT_TRUE(ranAtOnce);
   qav::ui::HoldUserInput();
   std::atomic<bool> up{false};
   qav::ui::PostTask([&] {
