@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/shell/qav_app.h"
+#include "platform/kernel/end_signals.h"
 #include "platform/kernel/release.h"
 #include "platform/ui/backend.h"
 
@@ -40,6 +41,9 @@ int main(int argc, char** argv) {
   // million, each keep an arena of their own: on two they queue on the heap's locks and the load
   // takes three times as long, burning the processor time it waits with.
   if (UnderMemoryLimit()) mallopt(M_ARENA_MAX, 2);
+  // A logout, Ctrl+C in a terminal or its closing ends the program as File > Exit does: a run
+  // going on is cancelled (its report taken away, the earlier one kept) and the settings are saved.
+  WatchEndSignals([](int) { AfxEndProgram(); });
   // Painting must never wait for a thread that could not be started: its threads are started now,
   // before any window exists. Without them the windows could not be drawn, so the program ends at
   // once, before it has anything to save (and without waiting for the threads that never ran).
@@ -50,6 +54,8 @@ int main(int argc, char** argv) {
     _exit(1);
   }
   const int code = AfxWinMain(argc, argv);
+  // The settings are saved: a signal from here on ends the program at once.
+  StopWatchingEndSignals();
   // What the last run or viewer handed to the release thread is let go of before the end.
   qav::WaitForReleases();
   return code;

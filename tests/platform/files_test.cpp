@@ -45,6 +45,11 @@ void WriteText(const std::string& path, const std::string& text) {
   std::ofstream(path, std::ios::binary) << text;
 }
 
+std::string ReadText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
 }  // namespace
 
 TEST(Paths, ResolvesComponentsWithoutRegardToCase) {
@@ -175,6 +180,86 @@ TEST(Files, ADiscardedFileLosesItsNameAtOnceAndItsDescriptorWithTheReleases) {
   }
 }
 
+// A file opened aside takes its name only when committed: until then, and for good when it is
+// given up, the file of that name stays as it was and nothing is left beside it.
+TEST(Files, AFileOpenedAsideTakesItsNameOnlyWhenCommitted) {
+  enum Before { None, Earlier, Link, NoFolder, NoName, Device };
+  enum End { Commit, Discard, Drop, TakenFromUnder };
+  const struct {
+    const char* what;
+    Before before;
+    End end;
+    DWORD opened, committed;
+    const char* left;  // what the name holds afterwards; null: nothing
+  } cases[] = {
+      {"a new name", None, Commit, 0, 0, "new"},
+      {"a new name, given up", None, Discard, 0, 0, nullptr},
+      {"an earlier file, replaced", Earlier, Commit, 0, 0, "new"},
+      {"an earlier file, given up", Earlier, Discard, 0, 0, "old"},
+      {"an earlier file, the handle dropped", Earlier, Drop, 0, 0, "old"},
+      {"an earlier file, the new one taken from under it", Earlier, TakenFromUnder, 0, ERROR_FILE_INVALID, "old"},
+      {"a link to an earlier file", Link, Commit, 0, 0, "new"},
+      {"a folder that is not there", NoFolder, Commit, ERROR_PATH_NOT_FOUND, 0, nullptr},
+      {"no name", NoName, Commit, ERROR_PATH_NOT_FOUND, 0, nullptr},
+      {"a device, written as it is", Device, Commit, 0, 0, nullptr},
+  };
+  const mode_t mask = ::umask(022);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempFolder dir;
+    std::string name = c.before == NoFolder ? dir / "none/r.txt"
+                       : c.before == NoName ? ""
+                       : c.before == Device ? "/dev/null"
+                                            : dir / "r.txt";
+    if (c.before == Earlier || c.before == Link) {
+      WriteText(dir / "r.txt", "old");
+      ::chmod((dir / "r.txt").c_str(), 0640);
+      if (::geteuid() == 0) ASSERT_EQ(::chown((dir / "r.txt").c_str(), 4321, 4321), 0);
+    }
+    if (c.before == Link) {
+      fs::create_symlink(dir / "r.txt", dir / "link.txt");
+      name = dir / "link.txt";
+    }
+    std::optional<FileHandle> f(std::in_place);
+    ASSERT_EQ(f->OpenAside(name.c_str(), 0), c.opened);
+    if (c.opened != 0) {
+      EXPECT_TRUE(fs::is_empty(dir.path()));
+      continue;
+    }
+    ASSERT_EQ(f->WriteAt(0, "new", 3), 0u);
+    switch (c.end) {
+      case Commit: EXPECT_EQ(f->Commit(), c.committed); break;
+      case Discard: EXPECT_EQ(f->Discard(), EDiscarded::Removed); break;
+      case Drop: f.reset(); break;
+      case TakenFromUnder:
+        for (const auto& e : fs::directory_iterator(dir.path()))
+          if (e.path().filename() != "r.txt") {
+            fs::remove(e.path());
+            WriteText(e.path().string(), "another");
+          }
+        EXPECT_EQ(f->Commit(), c.committed);
+        EXPECT_EQ(f->Discard(), EDiscarded::Gone);
+        break;
+    }
+    if (c.before == Device) continue;
+    if (c.left == nullptr) {
+      EXPECT_FALSE(fs::exists(fs::symlink_status(dir / "r.txt")));
+      EXPECT_TRUE(fs::is_empty(dir.path()));
+      continue;
+    }
+    EXPECT_EQ(ReadText(dir / "r.txt"), c.left);
+    // A file replaced keeps its mode, owner and group; a new one gets the mode the mask leaves.
+    struct stat st {};
+    ASSERT_EQ(::stat((dir / "r.txt").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, c.before == None ? 0644u : 0640u);
+    if (c.before != None && ::geteuid() == 0) EXPECT_EQ(st.st_uid, 4321u);
+    EXPECT_EQ(c.before == Link, fs::is_symlink(dir / "link.txt"));
+    const auto entries = std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator());
+    EXPECT_EQ(entries, (c.before == Link ? 2 : 1) + (c.end == TakenFromUnder ? 1 : 0));
+  }
+  ::umask(mask);
+}
+
 TEST(Files, SharingConflictsGive32) {
   TempFolder dir;
   const std::string p = dir / "s.dat";
@@ -275,15 +360,6 @@ TEST(Files, MoveAcrossFileSystemsCopiesOnlyWhenAllowed) {
   EXPECT_EQ(text, "payload");
   ::unlink(target.c_str());
 }
-
-namespace {
-
-std::string ReadText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-}  // namespace
 
 TEST(Files, ReplacingContentsThatFailsHalfWayKeepsTheOldFile) {
   TempFolder dir;

@@ -515,10 +515,7 @@ void CMainClassic::OnGo() {
   m_bRunning.store(1);
   if (StartFunctorThread(this, &CMainClassic::RunClassicReports) == nullptr) m_bRunning.store(0);
   WaitWhileSet(m_bRunning);
-  m_nWaitPosition = m_nWaitRange;
-  CWaitDialog::PumpMessages();
-  delete m_pWaitDialog;
-  m_pWaitDialog = nullptr;
+  CloseRunWait();
   // The run's days and rows are let go of on the release thread, which then has the heap give
   // them back to the system; the user need not wait for it.
   CScalarMemMgr::ReturnFreeMemoryLater();

@@ -577,11 +577,8 @@ void CMainNew::OnProduceReports() {
   }
   WaitWhileSet(m_Run.keepGoingFlag);
   PostMessage(WM_COMMAND, ID_WORKER_SHUTDOWN);
-  WaitWhileSet(m_bRunning);
-  m_nWaitPosition = m_nWaitRange;
-  CWaitDialog::PumpMessages();
-  delete m_pWaitDialog;
-  m_pWaitDialog = nullptr;
+  WaitWhileSet(m_bRunning, true);
+  CloseRunWait();
   // The run's days and rows are let go of on the release thread, which then has the heap give
   // them back to the system; the user need not wait for it.
   CScalarMemMgr::ReturnFreeMemoryLater();

@@ -5,7 +5,9 @@
 #include "platform/kernel/release.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
@@ -94,21 +96,67 @@ DWORD CopyFileContents(const std::string& from, const std::string& to) {
   return error;
 }
 
+// Follows a link on `target` to the file it leads to (the link itself stays): `target` becomes
+// that file's path, `st` its status and `exists` whether there is one. A link that leads to no
+// file gives the error.
+DWORD FollowLinkToFile(std::string& target, struct stat& st, bool& exists) {
+  exists = ::lstat(target.c_str(), &st) == 0;
+  if (!exists || !S_ISLNK(st.st_mode)) return 0;
+  char* real = ::realpath(target.c_str(), nullptr);
+  if (real == nullptr) return ErrnoError(target);
+  target = real;
+  std::free(real);
+  exists = ::stat(target.c_str(), &st) == 0;
+  return 0;
+}
+
+// Gives a new file (`fd`) that replaces the file of status `old` at `native` its owner and group,
+// then its mode (a change of owner may clear mode bits). 5 when the owner or group cannot be kept:
+// only root gives a file away.
+DWORD KeepOwnerAndMode(int fd, const struct stat& old, const std::string& native) {
+  struct stat made {};
+  if (::fstat(fd, &made) != 0) return ErrnoError(native);
+  if ((made.st_uid != old.st_uid || made.st_gid != old.st_gid) && ::fchown(fd, old.st_uid, old.st_gid) != 0)
+    return ErrnoError(native);
+  if (::fchmod(fd, old.st_mode & 07777) != 0) return ErrnoError(native);
+  return 0;
+}
+
+// Six letters or digits that make a temporary name unlikely to be taken.
+std::string TemporarySuffix() {
+  static std::atomic<uint64_t> counter{0};
+  uint64_t x = static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
+               (static_cast<uint64_t>(::getpid()) << 40) ^ (counter.fetch_add(1) * 0x9E3779B97F4A7C15ull);
+  x ^= x >> 29;
+  x *= 0xBF58476D1CE4E5B9ull;
+  x ^= x >> 32;
+  static constexpr char kChars[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+  std::string suffix;
+  for (int i = 0; i < 6; ++i, x /= 62) suffix += kChars[x % 62];
+  return suffix;
+}
+
 }  // namespace
 
 // ----- FileHandle -----
 
-FileHandle::~FileHandle() { Close(); }
+FileHandle::~FileHandle() { Abandon(); }
+
+void FileHandle::Abandon() {
+  if (!m_commitTo.empty()) Discard();
+  else Close();
+}
 
 FileHandle::FileHandle(FileHandle&& other) noexcept { *this = std::move(other); }
 
 FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
   if (this != &other) {
-    Close();
+    Abandon();
     std::lock_guard<std::mutex> lock(ShareMutex());
     m_fd = std::exchange(other.m_fd, -1);
     m_path = std::move(other.m_path);
     m_written = std::exchange(other.m_written, Written{});
+    m_commitTo = std::exchange(other.m_commitTo, std::string());
     for (auto& r : ShareTable()) {
       if (r.owner == &other) r.owner = this;
     }
@@ -117,9 +165,50 @@ FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
 }
 
 DWORD FileHandle::Open(const char* path, DWORD access, DWORD share, DWORD disposition, DWORD attributes) {
-  Close();
-  m_written = Written{};
+  Abandon();
   if (path == nullptr || *path == '\0') return Fail(ERROR_PATH_NOT_FOUND);
+  return OpenNative(ToNativePath(path), access, share, disposition, attributes);
+}
+
+DWORD FileHandle::OpenAside(const char* path, DWORD share) {
+  Abandon();
+  if (path == nullptr || *path == '\0') return Fail(ERROR_PATH_NOT_FOUND);
+  std::string target = ToNativePath(path);
+  struct stat st {};
+  bool exists = false;
+  // A device is written as it is; so is a link to no file, which then gets one at its end.
+  if (FollowLinkToFile(target, st, exists) != 0 || (exists && !S_ISREG(st.st_mode)))
+    return Open(path, GENERIC_WRITE, share, CREATE_ALWAYS);
+  if (exists && ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) return Fail(ErrnoError(target));
+  for (int attempt = 0;; ++attempt) {
+    const DWORD e = OpenNative(target + "." + TemporarySuffix(), GENERIC_WRITE, share, CREATE_NEW, 0);
+    if (e == 0) break;
+    if (e != ERROR_FILE_EXISTS || attempt == 99) return e;
+  }
+  if (exists) {
+    const DWORD e = KeepOwnerAndMode(m_fd, st, target);
+    if (e != 0) Discard();
+    // Another user's file that this one may write: a rename would give it a new owner.
+    if (e == ERROR_ACCESS_DENIED) return Open(path, GENERIC_WRITE, share, CREATE_ALWAYS);
+    if (e != 0) return Fail(e);
+  }
+  m_commitTo = std::move(target);
+  return 0;
+}
+
+DWORD FileHandle::Commit() {
+  if (const DWORD e = Close()) return e;
+  if (const DWORD e = CheckWrittenName()) return e;
+  if (m_commitTo.empty()) return 0;
+  if (::rename(m_written.path.c_str(), m_commitTo.c_str()) != 0) return Fail(ErrnoError(m_commitTo));
+  m_written.path = std::exchange(m_commitTo, std::string());
+  return 0;
+}
+
+DWORD FileHandle::OpenNative(const std::string& native, DWORD access, DWORD share, DWORD disposition,
+                             DWORD attributes) {
+  Abandon();
+  m_written = Written{};
   int flags = O_CLOEXEC;
   const bool read = access & GENERIC_READ;
   const bool write = access & GENERIC_WRITE;
@@ -135,7 +224,6 @@ DWORD FileHandle::Open(const char* path, DWORD access, DWORD share, DWORD dispos
   }
   if (truncate && !write) return Fail(ERROR_INVALID_PARAMETER);
   const mode_t mode = (attributes & FILE_ATTRIBUTE_READONLY) ? 0444 : 0666;
-  const std::string native = ToNativePath(path);
   struct stat before {};
   const bool existed = ::stat(native.c_str(), &before) == 0;
   if (existed && (S_ISFIFO(before.st_mode) || S_ISSOCK(before.st_mode))) {
@@ -212,6 +300,7 @@ DWORD FileHandle::Close() {
 }
 
 EDiscarded FileHandle::Discard() {
+  m_commitTo.clear();
   Written w = std::exchange(m_written, Written{});
   const bool open = m_fd >= 0;
   if (open) {
@@ -600,16 +689,10 @@ DWORD ReplaceFileContents(const std::string& nativePath, std::string_view data, 
   if (nativePath.empty()) return Fail(ERROR_PATH_NOT_FOUND);
   std::string target = nativePath;
   struct stat st {};
-  bool exists = ::lstat(target.c_str(), &st) == 0;
-  if (exists && S_ISLNK(st.st_mode)) {
-    // The file a link leads to is replaced and the link stays; a link that leads to no file is
-    // neither replaced by a file nor given one at its end.
-    char* real = ::realpath(target.c_str(), nullptr);
-    if (real == nullptr) return Fail(ErrnoError(target));
-    target = real;
-    std::free(real);
-    exists = ::stat(target.c_str(), &st) == 0;
-  }
+  bool exists = false;
+  // The file a link leads to is replaced and the link stays; a link that leads to no file is
+  // neither replaced by a file nor given one at its end.
+  if (const DWORD e = FollowLinkToFile(target, st, exists)) return Fail(e);
   // Only a regular file is replaced: a rename would put a file in place of a folder, FIFO, device
   // or socket that something else relies on.
   if (exists && !S_ISREG(st.st_mode)) return Fail(ERROR_ACCESS_DENIED);
@@ -622,14 +705,14 @@ DWORD ReplaceFileContents(const std::string& nativePath, std::string_view data, 
   std::string temp = target + ".XXXXXX";
   const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
   if (fd < 0) failed();
-  // The new file gets the old one's owner and group first (a change of owner may clear mode bits),
-  // then its mode. When they cannot be kept (only root gives a file away), the old file stays.
-  struct stat made {};
-  if (fd >= 0 && exists && ::fstat(fd, &made) != 0) failed();
-  if (error == 0 && exists && (made.st_uid != st.st_uid || made.st_gid != st.st_gid) &&
-      ::fchown(fd, st.st_uid, st.st_gid) != 0)
+  // The new file gets the old one's owner, group and mode. When they cannot be kept (only root
+  // gives a file away), the old file stays, or is written in place below.
+  if (fd >= 0 && exists) {
+    error = KeepOwnerAndMode(fd, st, target);
+    refused = error == ERROR_ACCESS_DENIED;
+  } else if (fd >= 0 && ::fchmod(fd, 0644) != 0) {
     failed();
-  if (error == 0 && ::fchmod(fd, exists ? (st.st_mode & 07777) : 0644) != 0) failed();
+  }
   if (error == 0) {
     if (const int e = WriteAllAt(fd, data.data(), data.size(), 0)) error = ErrnoToWinError(e, target.c_str());
   }

@@ -70,15 +70,31 @@ public:
   // `attributes` only FILE_ATTRIBUTE_READONLY matters: a file created with it is read-only on
   // disc while this handle may still write. A folder cannot be opened (5). Returns 0 or the error.
   DWORD Open(const char* path, DWORD access, DWORD share, DWORD disposition, DWORD attributes = 0);
+  // Opens for writing a new, empty file beside `path` (in the folder of the file it names, under
+  // a temporary name), which takes that name only at Commit: a file already there stays as it
+  // is until then, and for good when the new one is discarded or never committed. A link on the
+  // name is followed (the file it leads to is replaced; the link stays). The new file gets the
+  // mode, owner and group of the file it replaces. Where it cannot have them (another user's
+  // file), and where the name is no regular file (a device) or a link to none, `path` itself is
+  // opened and emptied as CREATE_ALWAYS does. A file this process may not write is refused (5) as
+  // its own open would be. Returns 0 or the error (the folder's when it cannot take the file).
+  DWORD OpenAside(const char* path, DWORD share);
+  // Puts a file written whole in place: closes it (a close that fails gives its error) and, when
+  // it was opened aside, renames it over the name it was opened for. Returns 0, or the error with
+  // nothing put in place and the file still to be discarded: also when the name it was written
+  // under no longer leads to it (see CheckWrittenName).
+  DWORD Commit();
   // Closes. Returns 0, or the error the close reported: a write the system had held back failed
   // (a full disk or quota on a network share).
   DWORD Close();
   // Gives up a file whose writing failed, also after a Close that failed: a regular file opened
   // for writing loses its contents, and its name too while that name (not a link on the way)
   // still leads to the same file. Anything else (a device, a pipe) is only closed, never removed.
+  // A file opened aside and not committed goes with its temporary name; the file it was to
+  // replace is untouched. Opening again, or the handle's end, gives such a file up the same way.
   EDiscarded Discard();
-  // After writing, open or closed: 0 while the name the file was opened by still leads to the
-  // regular file written here (the same device and inode); else why it does not: the file or its
+  // After writing, open or closed: 0 while the name the file was written under (a file opened
+  // aside: its temporary name until Commit, then its own) still leads to the regular file written here (the same device and inode); else why it does not: the file or its
   // folder is gone (2, 3), or another file has taken the name (1006). A file written all the
   // same is lost when its folder is removed meanwhile. 0 when no regular file was written here.
   DWORD CheckWrittenName() const;
@@ -109,6 +125,9 @@ public:
   int Descriptor() const { return m_fd; }
 
 private:
+  // Gives up a file opened aside and not committed (Discard), or closes any other.
+  void Abandon();
+  DWORD OpenNative(const std::string& native, DWORD access, DWORD share, DWORD disposition, DWORD attributes);
   // Closes on the release thread (platform/kernel/release.h), after which the descriptor is no
   // longer this handle's.
   void CloseLater();
@@ -123,6 +142,8 @@ private:
     uint64_t dev = 0, ino = 0;
     std::string path;
   } m_written;
+  // The name a file opened aside takes at Commit (system form); empty for any other file.
+  std::string m_commitTo;
 };
 
 // Folder listing entry.

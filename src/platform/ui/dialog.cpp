@@ -58,6 +58,7 @@ Kind KindOf(Ctl c) {
 
 // Runs a modal loop until `ended` or the window is gone; false when a quit request ended it.
 bool ModalLoop(CWnd* wnd, const bool& ended) {
+  InputHoldLifted input;
   while (!ended && wnd->m_hWnd != nullptr && IsWindow(wnd->m_hWnd)) {
     if (!WaitAndDispatchOne()) {
       PostQuitMessage(QuitCode());  // the program's loop still has to see it

@@ -8,6 +8,7 @@
 #include <mutex>
 #include <new>
 #include <thread>
+#include <utility>
 
 #include "platform/base/errors.h"
 #include "platform/ui/backend.h"
@@ -31,6 +32,7 @@ struct SendRequest {
   LPARAM lParam;
   LRESULT result = 0;
   bool done = false;
+  const std::function<void()>* task = nullptr;  // SendTask: run in place of a message
 };
 
 struct Timer {
@@ -51,6 +53,7 @@ struct Loop {
   bool quit = false;  // a quit request is queued
   int quitCode = 0;
   bool woken = false;
+  int inputHeld = 0;  // HoldUserInput less ReleaseUserInput (user-interface thread only)
 };
 
 Loop& L() {
@@ -107,9 +110,9 @@ void PostTask(std::function<void()> task) {
   WakeUi();
 }
 
-LRESULT SendFromOtherThread(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  if (!IsWindow(hwnd)) return 0;
-  SendRequest req{hwnd, msg, wParam, lParam};
+namespace {
+// The request waits until the user-interface thread has answered it.
+void SendAndWait(SendRequest& req) {
   {
     std::lock_guard<std::mutex> g(L().lock);
     L().sent.push_back(&req);
@@ -119,8 +122,41 @@ LRESULT SendFromOtherThread(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   CurrentBackend().Wake();
   std::unique_lock<std::mutex> g(L().lock);
   L().cv.wait(g, [&] { return req.done; });
+}
+}  // namespace
+
+LRESULT SendFromOtherThread(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (!IsWindow(hwnd)) return 0;
+  SendRequest req{hwnd, msg, wParam, lParam};
+  SendAndWait(req);
   return req.result;
 }
+
+void SendTask(const std::function<void()>& task) {
+  bool here;
+  {
+    // Not IsUiThread: a thread that asks before the user-interface thread is bound must not
+    // become it.
+    std::lock_guard<std::mutex> g(L().lock);
+    here = L().uiBound && L().ui == std::this_thread::get_id();
+  }
+  if (here) {
+    task();
+    return;
+  }
+  SendRequest req{nullptr, 0, 0, 0};
+  req.task = &task;
+  SendAndWait(req);
+}
+
+void HoldUserInput() { ++L().inputHeld; }
+void ReleaseUserInput() {
+  if (L().inputHeld > 0) --L().inputHeld;
+}
+bool UserInputHeld() { return L().inputHeld > 0; }
+
+InputHoldLifted::InputHoldLifted() : m_held(std::exchange(L().inputHeld, 0)) {}
+InputHoldLifted::~InputHoldLifted() { L().inputHeld = m_held; }
 
 bool ServeSentMessages() {
   bool any = false;
@@ -132,7 +168,9 @@ bool ServeSentMessages() {
       req = L().sent.front();
       L().sent.pop_front();
     }
-    LRESULT r = Send(req->hwnd, req->msg, req->wParam, req->lParam);
+    LRESULT r = 0;
+    if (req->task != nullptr) (*req->task)();
+    else r = Send(req->hwnd, req->msg, req->wParam, req->lParam);
     {
       std::lock_guard<std::mutex> g(L().lock);
       req->result = r;

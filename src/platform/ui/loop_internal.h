@@ -45,6 +45,18 @@ class ModalHold {
   std::vector<HWND> m_held;
   HWND m_modal = nullptr;
 };
+// A modal window's loop takes the user's input even while it is held (HoldUserInput): the hold
+// is lifted while one of these exists and comes back after it.
+class InputHoldLifted {
+ public:
+  InputHoldLifted();
+  ~InputHoldLifted();
+  InputHoldLifted(const InputHoldLifted&) = delete;
+  InputHoldLifted& operator=(const InputHoldLifted&) = delete;
+
+ private:
+  int m_held;
+};
 void ForgetWindows();
 // The program's title, the caption of message boxes that give none.
 const char* AppTitle();

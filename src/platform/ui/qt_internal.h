@@ -233,6 +233,7 @@ class QtBackend : public Backend, public QObject {
   void Poll() override;
   void Wait(double seconds) override;
   void Wake() override;
+  void CloseOwnModals() override;  // qt_windows.cpp
   void CursorChanged(CursorKind shape) override;
   BaseUnits FontUnits(HFONT font) override;
   int ListItemHeight(HFONT font) override;

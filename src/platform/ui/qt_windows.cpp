@@ -584,6 +584,12 @@ int QtBoxOver(void* parent, const MessageBoxRequest& req) {
   return answers.back().second;
 }
 
+// The choosers and boxes above are Qt's dialogs, each run by its own loop.
+void qt::QtBackend::CloseOwnModals() {
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (auto* dialog = qobject_cast<QDialog*>(w); dialog != nullptr && dialog->isVisible()) dialog->reject();
+}
+
 bool QtChooseFile(const FileChooserRequest& req, std::string& path,
                   const std::function<bool(std::string& path, void* chooser)>& acceptable) {
   FileChooser fd(Q(req.title), acceptable);

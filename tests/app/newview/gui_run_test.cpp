@@ -446,11 +446,20 @@ std::string BusiestThread(pid_t pid) {
   return busiest;
 }
 
+// The end of a design: Data Content in the columns; Element, Element Type, Direction, Cabinet,
+// Location, Milepost, Roadway, Date, Day-of-Week, Week, Month, Year and Time in the rows; no
+// separate reports. Over 12 loops and 118 days at five minutes: 407,808 lines of 240 bytes.
+std::string EveryKeyButDataContentInTheRows() {
+  std::string structure = "1\r\n0\r\n1\r\n13\r\n";
+  for (int key : {7, 8, 9, 10, 11, 12, 13, 2, 3, 4, 5, 6, 1}) structure += std::to_string(key) + "\r\n1\r\n";
+  return structure + "0\r\n";
+}
+
 // Cancel pressed while a report is being written, through the real program on an X server of its
 // own, bare and under openbox. The design lists 12 loops over 118 days at five minutes with every
 // key but Data Content in the rows: 407,808 lines of 240 bytes. Once its first megabytes are in
 // the file, well short of its end, Cancel ends the run (its worker thread) within a second, and
-// the part written is taken away.
+// the part written is taken away: the earlier report of that name stays as it was.
 TEST_F(GuiRunTest, CancelWhileWritingEndsTheRunWithinASecond) {
   if (std::getenv("QAV_XVFB_INNER") == nullptr) {
     RunOnOwnDisplay(EDesktop::BareX);
@@ -462,11 +471,9 @@ TEST_F(GuiRunTest, CancelWhileWritingEndsTheRunWithinASecond) {
   AppTempFolder folder;
   ASSERT_TRUE(WriteLoopArchive(folder, days, loops));
   const std::string report = folder / "report.txt";
-  // Columns: Data Content; rows: Element, Element Type, Direction, Cabinet, Location, Milepost,
-  // Roadway, Date, Day-of-Week, Week, Month, Year, Time; no separate reports.
-  std::string structure = "1\r\n0\r\n1\r\n13\r\n";
-  for (int key : {7, 8, 9, 10, 11, 12, 13, 2, 3, 4, 5, 6, 1}) structure += std::to_string(key) + "\r\n1\r\n";
-  WriteLoopDesign(folder / "design.nfg", report, 0, days, loops, 15, structure + "0\r\n");
+  WriteLoopDesign(folder / "design.nfg", report, 0, days, loops, 15, EveryKeyButDataContentInTheRows());
+  const std::string earlier = "an earlier report\r\n";
+  std::ofstream(report, std::ios::binary) << earlier;
 
   ASSERT_TRUE(Start(folder / "config"));
   ASSERT_TRUE(ReadDesign(folder / "design.nfg"));
@@ -480,11 +487,7 @@ TEST_F(GuiRunTest, CancelWhileWritingEndsTheRunWithinASecond) {
     if (wait.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
   ASSERT_FALSE(wait.empty()) << "the report was never written";
-  auto size = [&] {
-    std::error_code e;
-    const auto n = std::filesystem::file_size(report, e);
-    return e ? 0.0 : static_cast<double>(n);
-  };
+  auto size = [&] { return std::max(BytesBeside(report), 0.0); };
   const std::string worker = BusiestThread(pid_);
   ASSERT_FALSE(worker.empty());
   for (int i = 0; i < 600 && size() < 2e6; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -499,9 +502,50 @@ TEST_F(GuiRunTest, CancelWhileWritingEndsTheRunWithinASecond) {
   EXPECT_LT(seconds, 1.0);
   EXPECT_GT(atCancel, 2e6);
   EXPECT_LT(atCancel, lines * lineBytes / 2) << "the report was nearly whole at Cancel";
-  EXPECT_FALSE(std::filesystem::exists(report)) << "the part written was left under the report's name";
+  EXPECT_EQ(Slurp(report), earlier) << "the earlier report was not kept";
+  EXPECT_EQ(BytesBeside(report), -1) << "the part written was left beside it";
 }
 
+
+// The signals that end a session (a logout, Ctrl+C in a terminal, the terminal closed) end the
+// program as File > Exit does, in each phase of a run and with a dialog up: a run is cancelled, the
+// report it was writing taken away and the earlier report of that name kept, nothing is left
+// beside it, the settings are saved, and the program ends with status 0 within a few seconds.
+TEST_F(GuiRunTest, EndingSignalsEndTheProgramAsExitDoesInEachPhaseOfARun) {
+  if (!RunOnOwnDisplay(EDesktop::BareX)) return;
+  const int days = 118, loops = 12;
+  AppTempFolder folder;
+  ASSERT_TRUE(WriteLoopArchive(folder, days, loops));
+  const std::string report = folder / "report.txt", ini = folder / "config/KARVO/qav.ini";
+  const std::string earlier = "an earlier report\r\n";
+  WriteLoopDesign(folder / "design.nfg", report, 0, days, loops, 15, EveryKeyButDataContentInTheRows());
+  enum Phase { Loading, Dialog, Writing };
+  SForm f;
+  for (const SEndingSignal& c : EndingSignalsInPhases("SIGTERM while the days load", "SIGINT with Select Dates up",
+                                                       "SIGHUP while the report is written")) {
+    SCOPED_TRACE(c.what);
+    std::ofstream(report, std::ios::binary) << earlier;
+    std::filesystem::remove(ini);
+    ASSERT_TRUE(WriteProfile(folder, folder / "archive/"));
+    ASSERT_TRUE(Start(folder / "config"));
+    ASSERT_TRUE(ReadDesign(folder / "design.nfg"));
+    const std::string main = Output("xdotool search --onlyvisible --name '^QAV$' | head -1");
+    if (c.phase == Dialog) {
+      ASSERT_TRUE(Shell("xdotool mousemove --window " + main + " " + f.At(222 + 35, 216 + 7) + " click 1"));
+      ASSERT_TRUE(Within(15, [] { return !ShownWindows("^Select Dates$").empty(); })) << "the dialog did not open";
+    } else {
+      ASSERT_TRUE(Shell("xdotool mousemove --window " + main + " " + f.At(7 + 103, 333 + 10) + " click 1"));
+      if (c.phase == Loading)
+        ASSERT_TRUE(Within(30, [] { return !ShownWindows("^Loading").empty(); })) << "the days were not loaded";
+      else
+        ASSERT_TRUE(Within(180, [&] { return BytesBeside(report) > 2e6; })) << "the report was never written";
+      ASSERT_FALSE(ShownWindows(c.phase == Loading ? "^Loading" : "^Outputting Reports").empty())
+          << "the run was past the phase";
+    }
+    ExpectEndsAsExitDoes(pid_, c, ini, report, earlier);
+    pid_ = 0;
+  }
+}
 }  // namespace
 
 namespace {

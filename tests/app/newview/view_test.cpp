@@ -230,8 +230,9 @@ TEST_F(NewViewTest, ConfigurationFileDrivesARunThatWritesTheReport) {
   EXPECT_EQ(Line(IDC_NV_SEPS, 0), "Time  A->Z");  // completed by the run, kept afterwards
   EXPECT_TRUE(ui::MessageBoxLog().empty());
 
-  // A disk that takes half the report: it is removed, named with the reason, and not opened; the
-  // status window comes back with the line.
+  // A disk that takes half the report: it is taken away, named with the reason, and not opened;
+  // the report of the run before stays under the name, and nothing is left beside it. The status
+  // window comes back with the line.
   view_->m_wndStatusMsgs.ShowWindow(SW_MINIMIZE);
   {
     ScopedFileSizeLimit limit(s.str().size() / 2);
@@ -240,7 +241,11 @@ TEST_F(NewViewTest, ConfigurationFileDrivesARunThatWritesTheReport) {
   const std::string failed = "Could not write the report " + report +
                              ": The file size exceeds the limit allowed and cannot be saved.";
   EXPECT_EQ(LastStatus(), failed);
-  EXPECT_FALSE(std::filesystem::exists(folder_ / "out/report.txt"));
+  std::ifstream kept(folder_ / "out/report.txt", std::ios::binary);
+  std::stringstream k;
+  k << kept.rdbuf();
+  EXPECT_TRUE(k.str() == s.str());
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder_ / "out"), std::filesystem::directory_iterator()), 1);
   EXPECT_TRUE(view_->m_strWrittenName.empty());
   EXPECT_FALSE(view_->m_wndStatusMsgs.IsIconic());
   ASSERT_EQ(ui::MessageBoxLog().size(), 1u);

@@ -8,8 +8,14 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <sstream>
 #include <thread>
+
+#include <signal.h>
+#include <sys/ptrace.h>
+#include <sys/wait.h>
 
 std::string Output(const std::string& command) {
   std::string out;
@@ -49,6 +55,74 @@ bool Within(int seconds, const std::function<bool()>& probe) {
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
   }
   return false;
+}
+
+std::vector<int> UnnamedThreads(int pid) {
+  const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
+  std::ifstream own("/proc/" + std::to_string(pid) + "/comm");
+  std::string program;
+  std::getline(own, program);
+  std::vector<int> out;
+  std::error_code e;
+  for (const auto& t : std::filesystem::directory_iterator(tasks, e)) {
+    std::ifstream comm(t.path() / "comm");
+    std::string name;
+    if (std::getline(comm, name) && name == program) out.push_back(std::atoi(t.path().filename().c_str()));
+  }
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+ThreadHeld::ThreadHeld(int tid) : tid_(tid) {
+  if (::ptrace(PTRACE_SEIZE, tid, nullptr, nullptr) != 0) return;
+  int status = 0;
+  held_ = ::ptrace(PTRACE_INTERRUPT, tid, nullptr, nullptr) == 0 && ::waitpid(tid, &status, __WALL) == tid;
+  if (!held_) ::ptrace(PTRACE_DETACH, tid, nullptr, nullptr);
+}
+
+ThreadHeld::~ThreadHeld() {
+  if (held_) ::ptrace(PTRACE_DETACH, tid_, nullptr, nullptr);
+}
+
+double BytesBeside(const std::string& path) {
+  const std::filesystem::path report(path);
+  std::error_code e;
+  for (const auto& entry : std::filesystem::directory_iterator(report.parent_path(), e))
+    if (entry.path().filename().string().starts_with(report.filename().string() + "."))
+      return static_cast<double>(std::filesystem::file_size(entry.path(), e));
+  return -1;
+}
+
+std::vector<SEndingSignal> EndingSignalsInPhases(const char* first, const char* second, const char* third) {
+  return {{first, 0, SIGTERM}, {second, 1, SIGINT}, {third, 2, SIGHUP}};
+}
+
+void ExpectEndsAsExitDoes(int pid, const SEndingSignal& signal, const std::string& ini, const std::string& report,
+                          const std::string& earlier) {
+  const auto sent = std::chrono::steady_clock::now();
+  ::kill(pid, signal.signal);
+  int status = 0;
+  pid_t ended = 0;
+  while ((ended = ::waitpid(pid, &status, WNOHANG)) == 0 && std::chrono::steady_clock::now() - sent < std::chrono::seconds(20))
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  const double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - sent).count();
+  if (ended == 0) {
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, &status, 0);
+  }
+  std::printf("%s: %s after %.2f s\n", signal.what,
+              ended == pid && WIFEXITED(status) ? ("exit code " + std::to_string(WEXITSTATUS(status))).c_str()
+                                                : "did not end by itself",
+              took);
+  EXPECT_TRUE(ended == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0) << "ended with status " << status;
+  EXPECT_LT(took, 5.0);
+  std::ifstream in(ini, std::ios::binary);
+  const std::string settings((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_NE(settings.find("PEAK1_START="), std::string::npos) << "the settings were not saved";
+  std::ifstream kept(report, std::ios::binary);
+  EXPECT_EQ(std::string((std::istreambuf_iterator<char>(kept)), std::istreambuf_iterator<char>()), earlier)
+      << "the earlier report was not kept";
+  EXPECT_EQ(BytesBeside(report), -1) << "a file was left beside the report";
 }
 
 std::string CloseTheFocusedBox(const std::string& title, const std::string& main) {

@@ -36,3 +36,43 @@ std::string CloseTheFocusedBox(const std::string& title, const std::string& main
 
 // True once `probe` says so, asking every 200 ms for up to `seconds`.
 bool Within(int seconds, const std::function<bool()>& probe);
+
+// The threads of the program `pid` that have no name of their own (they carry the program's): the
+// user-interface thread and a run's worker among them.
+std::vector<int> UnnamedThreads(int pid);
+
+// Holds one thread of the program still (ptrace) while it exists, as a thread is held up on a
+// busy machine: a worker that would answer at once takes as long as the test needs. False from
+// held() when the system did not allow it.
+class ThreadHeld {
+ public:
+  explicit ThreadHeld(int tid);
+  ~ThreadHeld();
+  ThreadHeld(const ThreadHeld&) = delete;
+  ThreadHeld& operator=(const ThreadHeld&) = delete;
+  bool held() const { return held_; }
+
+ private:
+  int tid_;
+  bool held_ = false;
+};
+
+// The bytes of the file the program writes beside the report `path` until the report is whole (its
+// name is the report's, a dot and more); -1 while there is none.
+double BytesBeside(const std::string& path);
+
+// A signal that ends a session sent in a phase of the program's work (the test's own numbering).
+struct SEndingSignal {
+  const char* what;
+  int phase;
+  int signal;
+};
+// The three signals, each in one of the phases: SIGTERM in the first, SIGINT in the second, SIGHUP
+// in the third.
+std::vector<SEndingSignal> EndingSignalsInPhases(const char* first, const char* second, const char* third);
+
+// Sends the signal to the program `pid` and checks that it ends as File > Exit ends it: by itself
+// with exit code 0 within 5 s (else it is killed), its settings saved (written to `ini`), and the
+// report at `report` still `earlier` with nothing left beside it.
+void ExpectEndsAsExitDoes(int pid, const SEndingSignal& signal, const std::string& ini, const std::string& report,
+                          const std::string& earlier);
