@@ -80,21 +80,26 @@ std::string ManagedWindows::MovedByTitle(const std::string& w) {
 }
 
 // Minimised (as its own minimise button does, where the manager offers one), then the main window
-// activated: the window is back, above the main window, and the keyboard is where it belongs. The
-// main window and the status window: the main window minimised.
+// activated: the window is back, above the main window, and the keyboard is where it belongs. A
+// dialog also goes and comes back with the main window, minimised and activated. The main window
+// and the status window: the main window minimised. "kept" where the manager did not minimise the
+// dialog itself.
 std::string ManagedWindows::BackAfterMinimise(const SKind& k, const std::string& w) {
-  const std::string minimised = k.owned && k.type != std::string("_NET_WM_WINDOW_TYPE_UTILITY") ? w : main_;
+  const bool dialog = k.owned && k.type != std::string("_NET_WM_WINDOW_TYPE_UTILITY");
   const std::string keys = k.modal || std::string(k.row) == "wait dialog" ? w : main_;
-  Shell("timeout 10 xdotool windowminimize " + minimised);
-  const bool gone = Within(3, [&] { return !Viewable(minimised); });
-  Shell("timeout 10 xdotool windowactivate " + main_ + " 2>/dev/null");
-  const bool back = Within(8, [&] {
-    return Viewable(w) && Viewable(main_) && (w == main_ || Above(w)) && FocusedWindow() == keys;
-  });
-  if (!back)
-    std::printf("minimised %d: viewable %d, main %d, above %d, focus %s (want %s), state %s / main %s\n", gone, Viewable(w), Viewable(main_),
-                Above(w), FocusedWindow().c_str(), keys.c_str(), Property(w, "WM_STATE").c_str(), Property(main_, "WM_STATE").c_str());
-  return !back ? "no" : gone ? "yes" : "kept";
+  bool minimisedItself = false;
+  for (const std::string& minimised : dialog ? std::vector<std::string>{w, main_} : std::vector<std::string>{main_}) {
+    Shell("timeout 10 xdotool windowminimize " + minimised);
+    const bool gone = Within(3, [&] { return !Viewable(minimised); });
+    if (minimised == w) minimisedItself = gone;
+    Shell("timeout 10 xdotool windowactivate " + main_ + " 2>/dev/null");
+    if (!Within(8, [&] { return Viewable(w) && Viewable(main_) && (w == main_ || Above(w)) && FocusedWindow() == keys; })) {
+      std::printf("%s minimised (%d): %s viewable %d, main %d, above %d, focus %s (want %s)\n", minimised.c_str(), gone, w.c_str(),
+                  Viewable(w), Viewable(main_), Above(w), FocusedWindow().c_str(), keys.c_str());
+      return "no";
+    }
+  }
+  return dialog && !minimisedItself ? "kept" : "yes";
 }
 
 void ManagedWindows::Check(const SKind& k, const std::string& w) {
