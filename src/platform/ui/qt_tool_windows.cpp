@@ -100,6 +100,18 @@ QRect NearestFreePlace(const QRect& at, const QRect& screen, const std::vector<Q
   return best;
 }
 
+// Whether the X server shows the window now (Qt learns of a change a moment later); without X,
+// whether Qt does.
+bool OnScreen(QWidget* w) {
+  xcb_connection_t* c = XConnection();
+  if (c == nullptr || w->internalWinId() == 0) return w->isVisible() && !w->isMinimized();
+  xcb_get_window_attributes_reply_t* a =
+      xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, static_cast<xcb_window_t>(w->internalWinId())), nullptr);
+  const bool shown = a != nullptr && a->map_state == XCB_MAP_STATE_VIEWABLE;
+  std::free(a);
+  return shown;
+}
+
 // Tells the window manager the window's one type (before the window is shown, or anew).
 void SetWindowType(QWidget* win, const char* name) {
   xcb_connection_t* c = XConnection();
@@ -153,9 +165,11 @@ void QtBackend::StateChanged(QWidget* w, bool wasMinimized) {
       return s != nullptr ? s->native == x && DialogKind(s) : qobject_cast<QDialog*>(x) != nullptr;
     };
     if (w->isMinimized()) {
+      // Only while the server still shows the owner and no longer the dialog: an owner minimised
+      // first (its dialogs go with it) or brought back meanwhile stays as it is.
       QWindow* owner = w->windowHandle()->transientParent();
       for (QWidget* o : QApplication::topLevelWidgets())
-        if (owner != nullptr && o->windowHandle() == owner && dialogKind(w) && !o->isMinimized())
+        if (owner != nullptr && o->windowHandle() == owner && dialogKind(w) && !o->isMinimized() && OnScreen(o) && !OnScreen(w))
           o->setWindowState(o->windowState() | Qt::WindowMinimized);
       return;
     }
