@@ -7,7 +7,8 @@
 # Columns, per manager and window: the type and owner it tells the manager / framed with its
 # title / above the main window after a click on it / the keyboard where it belongs after that
 # click / moved by its title / back after minimise ("kept": the manager did not minimise it).
-# QAV_SHOTS=DIR keeps a screenshot of each window under each manager there. Uses the test
+# QAV_SHOTS=DIR keeps a screenshot of each window under each manager there (and the whole output
+# of a manager's round that failed). Uses the test
 # programs of the sanitizer build (QAV_BUILD_DIR, default build/), building them when missing.
 # Exits non-zero when a check failed under some manager.
 set -uo pipefail
@@ -37,7 +38,8 @@ for manager in "${managers[@]}"; do
   grep '^wm-table |' <<<"$out" >>"$rows"
   if ((rc != 0)); then
     status=1
-    grep -E 'Failure|^[a-z ]+: .* is |did not|could not' <<<"$out" | sed "s/^/  $manager: /" >&2
+    grep -E 'Failure|^[a-z ]+: .* is |did not|could not| minimised \(' <<<"$out" | sed "s/^/  $manager: /" >&2
+    [[ -n ${QAV_SHOTS:-} ]] && printf '%s\n' "$out" >"$QAV_SHOTS/$manager.log"
   fi
 done
 

@@ -90,10 +90,10 @@ std::string ManagedWindows::BackAfterMinimise(const SKind& k, const std::string&
   bool minimisedItself = false;
   for (const std::string& minimised : dialog ? std::vector<std::string>{w, main_} : std::vector<std::string>{main_}) {
     Shell("timeout 10 xdotool windowminimize " + minimised);
-    const bool gone = Within(3, [&] { return !Viewable(minimised); });
+    const bool gone = Within(5, [&] { return !Viewable(minimised); });
     if (minimised == w) minimisedItself = gone;
     Shell("timeout 10 xdotool windowactivate " + main_ + " 2>/dev/null");
-    if (!Within(8, [&] { return Viewable(w) && Viewable(main_) && (w == main_ || Above(w)) && FocusedWindow() == keys; })) {
+    if (!Within(15, [&] { return Viewable(w) && Viewable(main_) && (w == main_ || Above(w)) && FocusedWindow() == keys; })) {
       std::printf("%s minimised (%d): %s viewable %d, main %d, above %d, focus %s (want %s)\n", minimised.c_str(), gone, w.c_str(),
                   Viewable(w), Viewable(main_), Above(w), FocusedWindow().c_str(), keys.c_str());
       return "no";
@@ -126,7 +126,7 @@ void ManagedWindows::Check(const SKind& k, const std::string& w) {
   ClickMain(w);
   r.above = isMain ? "-" : Above(w) ? "yes" : "no";
   const std::string keys = k.modal || std::string(k.row) == "wait dialog" ? w : main_;
-  r.keys = Within(3, [&] { return FocusedWindow() == keys; }) ? "yes" : "no";
+  r.keys = Within(5, [&] { return FocusedWindow() == keys; }) ? "yes" : "no";
   r.moved = isMain ? "-" : MovedByTitle(w);
   r.back = BackAfterMinimise(k, w);
   std::printf("wm-table | %s | %s | %s | %s | %s | %s | %s | %s\n", manager_.c_str(), k.row, r.typed.c_str(), r.framed.c_str(),
