@@ -151,6 +151,19 @@ void QtBackend::ModalState(QWidget* win) {
   xcb_flush(c);
 }
 
+// A window the window manager minimised (a dialog, a chooser, a wait dialog: the program minimises
+// none of them) comes back when it is to be active again. Qt may not have heard yet that the
+// manager took it off the screen (with its owner): a window Qt shows that the server does not is
+// mapped again, which asks the manager for it (ICCCM).
+void QtBackend::Unminimise(QWidget* win) {
+  if (win->isMinimized()) {
+    win->setWindowState(win->windowState() & ~Qt::WindowMinimized);
+  } else if (xcb_connection_t* c = XConnection(); c != nullptr && win->isVisible() && !OnScreen(win)) {
+    xcb_map_window(c, static_cast<xcb_window_t>(win->winId()));
+    xcb_flush(c);
+  }
+}
+
 // A window the manager minimised or brought back (`w`: one of ours or a Qt dialog of our making).
 // A dialog, chooser or wait dialog minimised alone would be out of reach (it has no taskbar entry
 // of its own) and would leave the program stuck behind its disabled window: the window it belongs

@@ -394,12 +394,6 @@ void QtBackend::Activated(WndState* s) {
   RaiseOwned(s);
 }
 
-// A window the window manager minimised (a dialog, a chooser, a wait dialog: the program minimises
-// none of them) comes back when it is to be active again.
-void QtBackend::Unminimise(QWidget* win) {
-  if (win->isMinimized()) win->setWindowState(win->windowState() & ~Qt::WindowMinimized);
-}
-
 // A click on a window that a modal window disables activates it all the same (the window manager
 // does, and Qt itself where there is none), as does its taskbar entry or Alt+Tab: the modal window
 // (a file chooser, or the dialog or box of ours up over it, or a wait dialog) takes the activation

@@ -141,10 +141,10 @@ void ManagedWindows::Check(const SKind& k, const std::string& w) {
 
 // Every kind of window in turn, under the manager of the display the test runs on.
 void ManagedWindows::Round() {
-  // A run long enough to check its wait dialog.
+  // A run long enough to check its wait dialog, on a fast machine too: a year of days.
   AppTempFolder folder;
   const std::string report = folder / "report.txt";
-  ASSERT_TRUE(WriteLongRun(folder, 118, report));
+  ASSERT_TRUE(WriteLongRun(folder, 364, report));
   ASSERT_TRUE(Start(folder / "config"));
   main_ = Output("xdotool search --onlyvisible --name '^QAV$' | head -1");
   status_ = Output("xdotool search --onlyvisible --name '^Status Messages$' | head -1");
