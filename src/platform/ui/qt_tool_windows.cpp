@@ -181,9 +181,18 @@ void QtBackend::StateChanged(QWidget* w, bool wasMinimized) {
       // Only while the server still shows the owner and no longer the dialog: an owner minimised
       // first (its dialogs go with it) or brought back meanwhile stays as it is.
       QWindow* owner = w->windowHandle()->transientParent();
-      for (QWidget* o : QApplication::topLevelWidgets())
-        if (owner != nullptr && o->windowHandle() == owner && dialogKind(w) && !o->isMinimized() && OnScreen(o) && !OnScreen(w))
-          o->setWindowState(o->windowState() | Qt::WindowMinimized);
+      for (QWidget* o : QApplication::topLevelWidgets()) {
+        if (owner == nullptr || o->windowHandle() != owner || !dialogKind(w) || o->isMinimized() || !OnScreen(o) || OnScreen(w))
+          continue;
+        o->setWindowState(o->windowState() | Qt::WindowMinimized);
+        // A manager that keeps the owner on the screen all the same (metacity, where the owner has
+        // a modal window) has the dialog back instead.
+        QTimer::singleShot(1000, this, [w, o = QPointer<QWidget>(o)] {
+          if (w.isNull() || o.isNull() || !OnScreen(o) || OnScreen(w)) return;
+          if (o->isMinimized()) o->setWindowState(o->windowState() & ~Qt::WindowMinimized);
+          Unminimise(w);
+        });
+      }
       return;
     }
     if (!wasMinimized) return;
