@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <atomic>
+#include <vector>
 
 #include "platform/kernel/time.h"
 #include "platform/ui/app.h"
+#include "platform/ui/backend.h"
 
 namespace {
 
@@ -27,6 +29,21 @@ void RegisterWaitTemplate() {
   (void)once;
 }
 
+// The wait dialogs that are up (user-interface thread), the newest last.
+std::vector<CWaitDialog*>& Shown() {
+  static auto* shown = new std::vector<CWaitDialog*>;
+  return *shown;
+}
+
+CWaitDialog* NewestShown() {
+  for (auto it = Shown().rbegin(); it != Shown().rend(); ++it)
+    if ((*it)->m_hWnd != nullptr && (*it)->IsWindowVisible()) return *it;
+  return nullptr;
+}
+
+// Pixels between two wait dialogs: room for a window manager's title bar and a little more.
+constexpr int kGap = 56;
+
 }  // namespace
 
 BEGIN_MESSAGE_MAP(CWaitDialog, CDialog)
@@ -40,14 +57,36 @@ CWaitDialog::CWaitDialog(int* position, bool* keepGoing, const char* caption, co
     ::EnableWindow(main->m_hWnd, FALSE);
     m_hDisabledMain = main->m_hWnd;
   }
+  // Without a parent named, the dialog belongs to the window it is shown over: the main window, or
+  // a wait dialog already up (a report opened while a run goes on). A second one is placed beside
+  // the first, whole and readable, and the keyboard stays with the first until the user picks
+  // the second.
+  CWaitDialog* under = parent == nullptr ? NewestShown() : nullptr;
+  if (parent == nullptr) parent = under != nullptr ? static_cast<CWnd*>(under) : AfxGetMainWnd();
   if (!Create(IDD_WAIT_DIALOG, parent)) return;
+  Shown().push_back(this);
   SetWindowText(caption != nullptr ? caption : "Working");
   m_wndMessage.SetWindowText(message != nullptr ? message : "Click Cancel to cancel the operation");
-  ShowWindow(SW_SHOW);
+  if (under != nullptr) PlaceBeside(under);
+  ShowWindow(under != nullptr ? SW_SHOWNOACTIVATE : SW_SHOW);
   SetTimer(1, 500);
 }
 
-CWaitDialog::~CWaitDialog() { Close(); }
+CWaitDialog::~CWaitDialog() {
+  Close();
+  Shown().erase(std::remove(Shown().begin(), Shown().end(), this), Shown().end());
+}
+
+// Below the other dialog, or above it where the screen ends, at its left edge.
+void CWaitDialog::PlaceBeside(CWaitDialog* other) {
+  CRect mine, theirs;
+  GetWindowRect(&mine);
+  other->GetWindowRect(&theirs);
+  const int drop = theirs.Height() + kGap;
+  int top = theirs.top + drop;
+  if (top + mine.Height() > qav::ui::CurrentBackend().ScreenSize().cy) top = theirs.top - mine.Height() - kGap;
+  MoveWindow(theirs.left, std::max(0, top), mine.Width(), mine.Height());
+}
 
 void CWaitDialog::DoDataExchange(CDataExchange* dx) {
   CDialog::DoDataExchange(dx);

@@ -21,6 +21,8 @@ class CWaitDialog : public CDialog {
  public:
   // Disables the main window, creates and shows the dialog with the caption (null: "Working")
   // and the message (null: "Click Cancel to cancel the operation"), and starts its timer.
+  // Without a parent it belongs to the main window, or to the newest wait dialog up, beside which
+  // it is placed, shown without taking the keyboard.
   CWaitDialog(int* position, bool* keepGoing, const char* caption = nullptr, const char* message = nullptr,
               CWnd* parent = nullptr);
   ~CWaitDialog() override;
@@ -48,6 +50,7 @@ class CWaitDialog : public CDialog {
   // Cancel disabled, until the owner closes it after its worker has ended; else it closes at once.
   void OnCancel() override;
   void OnTimer(UINT_PTR id);
+  void PlaceBeside(CWaitDialog* other);
 
   CProgressCtrl m_wndProgress;
   CStatic m_wndMessage;

@@ -70,12 +70,26 @@ TEST_F(WaitDialogTest, CancelClearsTheFlagAndKeepsTheMainWindowDisabledUntilClos
   EXPECT_TRUE(main.IsWindowEnabled());
 }
 
-TEST_F(WaitDialogTest, NestedDisablesAreReleasedEachOnce) {
+// Two wait dialogs at once (a report opened while a run goes on): the first belongs to the main
+// window, the second to the first, beside it, both whole; the keyboard stays with the first. Each
+// releases its hold on the main window once.
+TEST_F(WaitDialogTest, ASecondGoesBesideTheFirstWithoutTheKeyboardAndTheHoldsNest) {
+  main.ShowWindow(SW_SHOW);
   auto* outer = new CWaitDialog(&position, &keepGoing);
+  EXPECT_EQ(::GetParent(outer->m_hWnd), main.m_hWnd);
+  outer->GetDlgItem(IDCANCEL)->SetFocus();
   {
     int p2 = 0;
     bool k2 = true;
-    CWaitDialog inner(&p2, &k2);
+    CWaitDialog inner(&p2, &k2, "Opening the Report");
+    EXPECT_EQ(::GetParent(inner.m_hWnd), outer->m_hWnd);
+    EXPECT_TRUE(inner.IsWindowVisible());
+    CRect a, b;
+    outer->GetWindowRect(&a);
+    inner.GetWindowRect(&b);
+    EXPECT_TRUE(b.top >= a.bottom || b.bottom <= a.top) << "one covers the other";
+    EXPECT_GE(b.top, 0);
+    EXPECT_EQ(::GetFocus(), outer->GetDlgItem(IDCANCEL)->m_hWnd);
     EXPECT_FALSE(main.IsWindowEnabled());
   }
   EXPECT_FALSE(main.IsWindowEnabled());  // the outer run still holds it

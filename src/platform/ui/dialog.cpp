@@ -203,6 +203,7 @@ INT_PTR CDialog::DoModal() {
   } else if (m_pParentWnd == nullptr) {
     owner = DefaultOwner();
   }
+  owner = OwnerOfNewModal(owner);
   const HWND hadFocus = ::GetFocus();
   ModalHold hold(owner);
   m_bEnded = false;
@@ -467,6 +468,7 @@ INT_PTR CPropertySheet::DoModal() {
   } else {
     owner = DefaultOwner();
   }
+  owner = OwnerOfNewModal(owner);
   const HWND hadFocus = ::GetFocus();
   ModalHold hold(owner);
   WndState* s = NewWindow(Kind::Dialog, owner, 0, m_strCaption, WS_POPUP | WS_CAPTION | WS_SYSMENU, RECT{0, 0, width, height});

@@ -338,6 +338,54 @@ TEST_F(XvfbClassic, RunOverAnArchiveOpensTheReportInTheViewer) {
   EXPECT_TRUE(fs::exists(out + "DEFAULT.DAT"));
 }
 
+// The raw listing (over ten megabytes) opens in the viewer while the run goes on with the single-day
+// summaries, under a window manager: the viewer's progress dialog ("Opening the Report") belongs to
+// the run's and stands beside it, neither covering the other, the run's stays above the main
+// window, and the keyboard stays with the run's dialog, also after a click on the main window.
+TEST_F(XvfbClassic, TheViewersProgressDialogStandsBesideTheRunsUnderAWindowManager) {
+  if (std::getenv("QAV_XVFB_INNER") == nullptr) {
+    RunOnOwnDisplay(EDesktop::Openbox);
+    RunOnOwnDisplay(EDesktop::Metacity);
+    return;
+  }
+  const std::string root = folder_ / "archive/", out = folder_ / "out/", cfg = folder_ / "run.cfg";
+  SampleArchiveOptions o;
+  o.root = root;
+  o.years = {1994};
+  o.elements = 400;
+  o.days = 60;  // a raw listing well over the size the viewer opens without its progress dialog
+  std::vector<SampleDayInfo> written;
+  ASSERT_EQ(WriteSampleArchive(o, nullptr, &written), 0);
+  ClassicSetup setup;
+  setup.rawOn = setup.sdsOn = setup.daily = 1;
+  setup.sel[CB_RAW] = setup.sel[CB_SINGLE] = LoopsOnEveryDay(written);
+  std::string error;
+  ASSERT_TRUE(WriteClassicConfigFile(cfg.c_str(), setup, error)) << error;
+  const std::string main = StartProgram("[GENERAL]\nUSE_CLASSIC=1\nCDROM_INDEX=1\nOTHER_PATH=" + root +
+                                        "\n[OUTPUT]\nAUTOOPEN=1\nUSEQAVCUSTOMVIEWER=1\nRAWDATA_PATH=" + out +
+                                        "\nSDS_PATH=" + out + "\n");
+  ASSERT_FALSE(main.empty()) << "the main window did not appear";
+  ASSERT_TRUE(ReadConfig(main, cfg)) << "the configuration was not read";
+  const char* running = "^(Loading|Outputting|Working)";
+  ASSERT_FALSE(ClickGo(main, running).empty()) << "the run did not start";
+  const std::string opening = WaitWindow("^Opening the Report$", 120);
+  ASSERT_FALSE(opening.empty()) << "the viewer's progress dialog never showed; " << Shell("ls -l " + out);
+  const std::string run = WaitWindow(running, 1);
+  ASSERT_FALSE(run.empty()) << "the run's dialog went before the report opened";
+  EXPECT_TRUE(Within(3, [&] { return FocusedWindow() == run; })) << FocusedWindow() << " has the keyboard";
+  EXPECT_FALSE(Framed(run).Meets(Framed(opening))) << "one progress dialog covers the other";
+  EXPECT_EQ(TransientFor(opening), run);
+  EXPECT_EQ(TransientFor(run), main);
+  EXPECT_GT(StackPlace(run), StackPlace(main));
+  const SPlace m = Where(main);
+  Xdo("mousemove " + std::to_string(m.x + m.w - 12) + " " + std::to_string(m.y + m.h - 12) + " click 1");
+  EXPECT_TRUE(Within(3, [&] { return FocusedWindow() == run; }))
+      << "after a click on the main window, " << FocusedWindow() << " has the keyboard";
+  ASSERT_FALSE(WaitWindow("^Opening the Report$", 0).empty()) << "the report opened before the checks ended";
+  Shot("two_progress_dialogs");
+  EXPECT_FALSE(WaitWindow("DEFAULT.DAT", 120).empty()) << "the report did not open";
+}
+
 // The key is Space on GO, which has the main window's keyboard since it was clicked, so the next
 // run starts. Then a click on GO soon after Cancel, while the cancelled run is still ending (its
 // worker held up, as on a busy machine) and the main window takes no input yet: it is not lost,

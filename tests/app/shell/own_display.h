@@ -1,6 +1,6 @@
 // Real-program tests that want an X server to themselves: the test runs again in a new Xvfb
-// (scripts/xvfb.sh), bare or under the openbox window manager (scripts/openbox.sh), where no
-// other test's windows, pointer or focus can be in the way. And what such a test asks the X
+// (scripts/xvfb.sh), bare or under a window manager (scripts/wm.sh: openbox, or metacity, the
+// GNOME classic manager), where no other test's windows, pointer or focus can be in the way. And what such a test asks the X
 // server: how the top-level windows are stacked and which window has the keyboard.
 #pragma once
 
@@ -10,7 +10,7 @@
 
 #include "x_stacking.h"
 
-enum class EDesktop { BareX, Openbox };
+enum class EDesktop { BareX, Openbox, Metacity };
 
 // True in the inner run, where the caller goes on with its test. In the outer run it runs the
 // current test again on its own display, checks that it passed and returns false.
@@ -76,3 +76,21 @@ std::vector<SEndingSignal> EndingSignalsInPhases(const char* first, const char* 
 // report at `report` still `earlier` with nothing left beside it.
 void ExpectEndsAsExitDoes(int pid, const SEndingSignal& signal, const std::string& ini, const std::string& report,
                           const std::string& earlier);
+
+// What the X server and the window manager say of a window (decimal, as xdotool names windows).
+// An X property as xprop prints it.
+std::string Property(const std::string& window, const char* name);
+// The frame a window manager put round the window: left, right, top, bottom; empty without one.
+std::vector<int> FrameExtents(const std::string& window);
+// The window it says it is transient for; "" for none.
+std::string TransientFor(const std::string& window);
+bool Viewable(const std::string& window);
+// A window's place on the screen: its client area (Where; xdotool's place of a framed window
+// counts the frame twice), or with the frame round it (Framed).
+struct SPlace {
+  int x = 0, y = 0, w = 0, h = 0;
+  bool Contains(int px, int py) const { return px >= x && px < x + w && py >= y && py < y + h; }
+  bool Meets(const SPlace& o) const { return x < o.x + o.w && o.x < x + w && y < o.y + o.h && o.y < y + h; }
+};
+SPlace Where(const std::string& window);
+SPlace Framed(const std::string& window);
