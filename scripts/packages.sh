@@ -2,7 +2,7 @@
 QAV_PACKAGES=(cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev
               qt6-base-dev qt6-qpa-plugins libgl-dev libvulkan-dev libxcb1-dev
               fonts-dejavu-core xvfb xauth xdotool imagemagick
-              openbox x11-utils)
+              openbox metacity x11-utils)
 
 qav_install_packages() {
   local missing=() p

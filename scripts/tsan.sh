@@ -2,9 +2,9 @@
 # Builds the test programs with ThreadSanitizer (in build-tsan/) and runs the suites that start
 # threads: the common loader and its decode pool, the element loader, both views' runs (the
 # workers, and the views waiting for them on the user-interface thread), the field devices'
-# channel, the thread-safe arrays, the worker thread, the user-interface thread's queue, events
-# and threads, the release thread. Any report of a data race fails the run. scripts/test.sh calls
-# it after the other tests.
+# channel, the thread-safe arrays, the worker thread, the user-interface thread's queue (and the
+# tasks other threads send it), events and threads, the release thread, the watcher of the ending
+# signals. Any report of a data race fails the run. scripts/test.sh calls it after the other tests.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
@@ -26,8 +26,8 @@ run() {  # run EXECUTABLE FILTER
   "$build/tests/$1" --gtest_filter="$2" --gtest_brief=1
 }
 status=0
-run platform/test_platform 'Events.*:Threads.*:Release.*:Files.ADiscarded*:AddressSpace.*' || status=1
-run platform_ui/test_platform_ui 'LoopTest.*' || status=1
+run platform/test_platform 'Events.*:Threads.*:Release.*:Files.ADiscarded*:Files.AFileOpenedAside*:EndSignals.*:AddressSpace.*' || status=1
+run platform_ui/test_platform_ui 'LoopTest.*:AppTest.AskedToEnd*' || status=1
 run containers/test_containers 'ScalarMThreadArray.*:ObjMThreadArray.*:MemMgr.DataStopsShort*' || status=1
 run support/test_support 'Thread.*:ThreadAccessControl.*:IOFileTest.*:IOObject.*:OutputTest.*' || status=1
 run fielddevices/test_fielddevices 'FieldThreads.*' || status=1

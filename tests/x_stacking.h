@@ -10,7 +10,7 @@
 
 namespace xtest {
 
-// True when a window manager runs on the display (scripts/openbox.sh says so).
+// True when a window manager runs on the display (scripts/wm.sh says so).
 inline bool UnderWindowManager() {
   const char* wm = std::getenv("QAV_WINDOW_MANAGER");
   return wm != nullptr && *wm != '\0';

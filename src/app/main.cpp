@@ -8,6 +8,7 @@
 
 #include "app/shell/qav_app.h"
 #include "app/shell/start_up.h"
+#include "platform/kernel/end_signals.h"
 #include "platform/kernel/release.h"
 #include "platform/ui/backend.h"
 
@@ -32,7 +33,12 @@ int main(int argc, char** argv) {
     std::fflush(stderr);
     _exit(1);
   }
+  // A logout, Ctrl+C in a terminal or its closing ends the program as File > Exit does: a run
+  // going on is cancelled (its report taken away, the earlier one kept) and the settings are saved.
+  WatchEndSignals([](int) { AfxEndProgram(); });
   const int code = AfxWinMain(argc, argv);
+  // The settings are saved: a signal from here on ends the program at once.
+  StopWatchingEndSignals();
   // What the last run or viewer handed to the release thread is let go of before the end.
   qav::WaitForReleases();
   return code;

@@ -1,9 +1,12 @@
 #include "support/wait_dialog.h"
 
+#include <algorithm>
 #include <atomic>
+#include <vector>
 
 #include "platform/kernel/time.h"
 #include "platform/ui/app.h"
+#include "platform/ui/backend.h"
 
 namespace {
 
@@ -26,6 +29,21 @@ void RegisterWaitTemplate() {
   (void)once;
 }
 
+// The wait dialogs that are up (user-interface thread), the newest last.
+std::vector<CWaitDialog*>& Shown() {
+  static auto* shown = new std::vector<CWaitDialog*>;
+  return *shown;
+}
+
+CWaitDialog* NewestShown() {
+  for (auto it = Shown().rbegin(); it != Shown().rend(); ++it)
+    if ((*it)->m_hWnd != nullptr && (*it)->IsWindowVisible()) return *it;
+  return nullptr;
+}
+
+// Pixels between two wait dialogs: room for a window manager's title bar and a little more.
+constexpr int kGap = 56;
+
 }  // namespace
 
 BEGIN_MESSAGE_MAP(CWaitDialog, CDialog)
@@ -39,14 +57,36 @@ CWaitDialog::CWaitDialog(int* position, bool* keepGoing, const char* caption, co
     ::EnableWindow(main->m_hWnd, FALSE);
     m_hDisabledMain = main->m_hWnd;
   }
+  // Without a parent named, the dialog belongs to the window it is shown over: the main window, or
+  // a wait dialog already up (a report opened while a run goes on). A second one is placed beside
+  // the first, whole and readable, and the keyboard stays with the first until the user picks
+  // the second.
+  CWaitDialog* under = parent == nullptr ? NewestShown() : nullptr;
+  if (parent == nullptr) parent = under != nullptr ? static_cast<CWnd*>(under) : AfxGetMainWnd();
   if (!Create(IDD_WAIT_DIALOG, parent)) return;
+  Shown().push_back(this);
   SetWindowText(caption != nullptr ? caption : "Working");
   m_wndMessage.SetWindowText(message != nullptr ? message : "Click Cancel to cancel the operation");
-  ShowWindow(SW_SHOW);
+  if (under != nullptr) PlaceBeside(under);
+  ShowWindow(under != nullptr ? SW_SHOWNOACTIVATE : SW_SHOW);
   SetTimer(1, 500);
 }
 
-CWaitDialog::~CWaitDialog() { Close(); }
+CWaitDialog::~CWaitDialog() {
+  Close();
+  Shown().erase(std::remove(Shown().begin(), Shown().end(), this), Shown().end());
+}
+
+// Below the other dialog, or above it where the screen ends, at its left edge.
+void CWaitDialog::PlaceBeside(CWaitDialog* other) {
+  CRect mine, theirs;
+  GetWindowRect(&mine);
+  other->GetWindowRect(&theirs);
+  const int drop = theirs.Height() + kGap;
+  int top = theirs.top + drop;
+  if (top + mine.Height() > qav::ui::CurrentBackend().ScreenSize().cy) top = theirs.top - mine.Height() - kGap;
+  MoveWindow(theirs.left, std::max(0, top), mine.Width(), mine.Height());
+}
 
 void CWaitDialog::DoDataExchange(CDataExchange* dx) {
   CDialog::DoDataExchange(dx);
@@ -56,12 +96,35 @@ void CWaitDialog::DoDataExchange(CDataExchange* dx) {
 }
 
 void CWaitDialog::SetRange(int lower, int upper) {
+  int position = lower, bar = 0, oldLower = 0, oldUpper = 0;
+  if (m_hWnd != nullptr) m_wndProgress.GetRange(oldLower, oldUpper);
   if (m_pPosition != nullptr) {
     std::atomic_ref<int> pos(*m_pPosition);
+    // Where the bar stands for the position in the old range (shown, or about to be), once it has
+    // moved.
+    if (m_hWnd != nullptr && (bar = m_wndProgress.GetPos()) > oldLower)
+      bar = std::max(bar, BarPosition(pos.load(std::memory_order_relaxed)));
     if (pos.load(std::memory_order_relaxed) < lower) pos.store(lower, std::memory_order_relaxed);
     if (pos.load(std::memory_order_relaxed) > upper) pos.store(upper, std::memory_order_relaxed);
+    position = pos.load(std::memory_order_relaxed);
   }
-  if (m_hWnd != nullptr) m_wndProgress.SetRange32(lower, upper);
+  if (m_hWnd == nullptr) return;
+  m_wndProgress.SetRange32(lower, upper);
+  if (bar <= oldLower || oldUpper <= oldLower || upper <= lower) return;  // the bar has not moved
+  // The share of the bar stays where it is in the new range; the rest of the bar goes with the
+  // units from the position to the new upper end (none left: the bar is full).
+  const double share = std::min(1.0, static_cast<double>(bar - oldLower) / (static_cast<double>(oldUpper) - oldLower));
+  const double keep = lower + share * (static_cast<double>(upper) - lower);
+  const double left = static_cast<double>(upper) - position;
+  m_fBarScale = left > 0 ? (upper - keep) / left : 0.0;
+  m_wndProgress.SetPos(BarPosition(position));
+}
+
+int CWaitDialog::BarPosition(int position) const {
+  int lower = 0, upper = 0;
+  m_wndProgress.GetRange(lower, upper);
+  const double bar = upper - (static_cast<double>(upper) - position) * m_fBarScale;
+  return static_cast<int>(std::clamp(bar + 0.5, static_cast<double>(lower), static_cast<double>(upper)));
 }
 
 void CWaitDialog::SetPercent(int percent) {
@@ -84,7 +147,7 @@ void CWaitDialog::BeginPhase(const char* caption) {
   if (m_pPosition == nullptr) return;
   const int position = std::atomic_ref<int>(*m_pPosition).load(std::memory_order_relaxed);
   m_estimator.BeginPhase(GetTickCount(), position);
-  m_wndProgress.SetPos(m_estimator.m_nLastPosition);
+  m_wndProgress.SetPos(BarPosition(m_estimator.m_nLastPosition));
 }
 
 void CWaitDialog::OnCancel() {
@@ -122,7 +185,7 @@ void CWaitDialog::OnTimer(UINT_PTR id) {
     const int position = std::atomic_ref<int>(*m_pPosition).load(std::memory_order_relaxed);
     int lower = 0, upper = 0;
     m_wndProgress.GetRange(lower, upper);
-    if (m_estimator.OnTick(GetTickCount(), position, upper)) m_wndProgress.SetPos(position);
+    if (m_estimator.OnTick(GetTickCount(), position, upper)) m_wndProgress.SetPos(BarPosition(position));
     if (m_estimator.Shown()) {
       char text[32];
       CWaitEstimator::FormatTime(m_estimator.Countdown(), text, sizeof text);

@@ -21,11 +21,16 @@ class CWaitDialog : public CDialog {
  public:
   // Disables the main window, creates and shows the dialog with the caption (null: "Working")
   // and the message (null: "Click Cancel to cancel the operation"), and starts its timer.
+  // Without a parent it belongs to the main window, or to the newest wait dialog up, beside which
+  // it is placed, shown without taking the keyboard.
   CWaitDialog(int* position, bool* keepGoing, const char* caption = nullptr, const char* message = nullptr,
               CWnd* parent = nullptr);
   ~CWaitDialog() override;
 
-  // Clamps the caller's position into the range and sets the bar's range.
+  // Clamps the caller's position into the range and sets the bar's range. A range that changes
+  // once the bar has moved keeps the share the bar shows: from here on the bar covers what is
+  // left of it at the pace of the units still to come (BarPosition), so it never steps back when
+  // a run finds more work than it planned. The time left still counts the units themselves.
   void SetRange(int lower, int upper);
   // Sets the caller's position to the given per cent (0-100) of the range.
   void SetPercent(int percent);
@@ -45,6 +50,7 @@ class CWaitDialog : public CDialog {
   // Cancel disabled, until the owner closes it after its worker has ended; else it closes at once.
   void OnCancel() override;
   void OnTimer(UINT_PTR id);
+  void PlaceBeside(CWaitDialog* other);
 
   CProgressCtrl m_wndProgress;
   CStatic m_wndMessage;
@@ -53,6 +59,10 @@ class CWaitDialog : public CDialog {
   bool* m_pKeepGoing;
   DWORD m_nReserved = 1;
   CWaitEstimator m_estimator;  // last position, samples, step count, estimate, countdown, last tick
+  // Where the bar stands for the caller's position: upper - (upper - position) * m_fBarScale,
+  // within the range; the scale is 1 until the range changes under a moved bar.
+  int BarPosition(int position) const;
+  double m_fBarScale = 1;
   HWND m_hDisabledMain = nullptr;  // the main window while this dialog holds it disabled
 
   DECLARE_MESSAGE_MAP()

@@ -1,54 +1,79 @@
 #include "support/wait_estimator.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 
-#include "containers/merge_sort.h"
-
 namespace {
-// The recent pace and the pace before it agree within this factor: the estimate is steady. Beyond
-// it, before the time is shown, the pace has changed. (The shown countdown may lie kBandPercent
-// off the estimate besides.)
+// The halves of the span agree within this factor: the estimate is steady. (The shown countdown
+// may lie kBandPercent off the estimate besides.)
 constexpr double kSteady = 1.2;
 
-// How many of n sorted samples enter the average, and the first of them.
-void TrimmedRange(int n, int& start, int& count) {
-  count = 7 * n / 10 + 1;
-  if (count > n) count = n;
-  start = (n - count) / 2;
-}
+// Time and steps between two points.
+struct SStretch {
+  double ms = 0, steps = 0, largest = 0;  // largest: the most steps of one change in it
+};
 
 }  // namespace
 
-double CWaitEstimator::Average() const {
-  const int n = m_aSamples.m_nSize;
-  if (n < 1) return 0.0;
-  CScalarArray<SWaitSample> sorted(m_aSamples);
-  if (sorted.m_nSize != n) return PaceOf(0, n);  // no memory for the copy: all samples count
-  SortDescending(sorted.m_pData, n);
-  int start = 0, count = 0;
-  TrimmedRange(n, start, count);
-  double ms = 0.0, steps = 0.0;
-  for (int i = start; i < start + count; ++i) {
-    ms += sorted.m_pData[i].ms;
-    steps += sorted.m_pData[i].steps;
-  }
-  return ms / steps;
+double CWaitEstimator::Pace() const {
+  if (m_nPoints < 2) return 0.0;
+  const SPoint& first = At(0);
+  const SPoint& last = At(m_nPoints - 1);
+  return static_cast<double>(last.ms - first.ms) / static_cast<double>(last.steps - first.steps);
 }
 
-double CWaitEstimator::PaceOf(int first, int n) const {
-  double ms = 0.0, steps = 0.0;
-  for (int i = first; i < first + n; ++i) {
-    ms += m_aSamples.m_pData[i].ms;
-    steps += m_aSamples.m_pData[i].steps;
-  }
-  return steps > 0.0 ? ms / steps : 0.0;
+void CWaitEstimator::DropOldest(int n) {
+  m_nFirst = (m_nFirst + n) % (kMaxChanges + 1);
+  m_nPoints -= n;
 }
 
-void CWaitEstimator::AddSample(double ms, double steps) {
-  const SWaitSample sample{ms, steps};
-  m_aSamples.Add(&sample);
-  if (m_aSamples.m_nSize > kMaxSamples) m_aSamples.RemoveAt(0, m_aSamples.m_nSize - kMaxSamples);
+void CWaitEstimator::AddSample(int64_t ms, int64_t steps) {
+  if (m_nPoints == 0) {
+    m_aPoints[m_nFirst] = m_total;  // the span starts where the sums are now
+    m_nPoints = 1;
+  }
+  m_total.ms += std::max<int64_t>(ms, 0);
+  m_total.steps += std::max<int64_t>(steps, 1);
+  if (m_nPoints == kMaxChanges + 1) DropOldest(1);
+  m_aPoints[(m_nFirst + m_nPoints) % (kMaxChanges + 1)] = m_total;
+  ++m_nPoints;
+  // Trimmed by time: the oldest change goes while the ones after it still cover the span.
+  while (m_nPoints > 2 && m_total.ms - At(1).ms >= kSpanMs) DropOldest(1);
+}
+
+bool CWaitEstimator::FollowPace() {
+  const int changes = m_nPoints - 1;
+  if (changes < 2 * kHalfChanges) return false;
+  const SPoint& first = At(0);
+  const SPoint& last = At(changes);
+  if (last.ms - first.ms < kSteadyMs) return false;
+  // The point nearest the middle of the span's time splits it.
+  const int64_t middle = first.ms + (last.ms - first.ms) / 2;
+  int split = 1;
+  while (split < changes && At(split + 1).ms <= middle) ++split;
+  if (split < changes && At(split + 1).ms - middle < middle - At(split).ms) ++split;
+  if (split < kHalfChanges || changes - split < kHalfChanges) return false;
+  SStretch halves[2];
+  for (int i = 1; i <= changes; ++i) {
+    SStretch& h = halves[i <= split ? 0 : 1];
+    const double ms = static_cast<double>(At(i).ms - At(i - 1).ms), steps = static_cast<double>(At(i).steps - At(i - 1).steps);
+    h.ms += ms;
+    h.steps += steps;
+    h.largest = std::max(h.largest, steps);
+  }
+  const SStretch &older = halves[0], &newer = halves[1];
+  if (!(older.ms > 0) || !(newer.ms > 0)) return false;
+  // Rates in steps per millisecond: a stall of a whole half is a rate of 0, not a division by it.
+  const double r0 = older.steps / older.ms, r1 = newer.steps / newer.ms;
+  if (std::max(r0, r1) <= kSteady * std::min(r0, r1)) return true;
+  if (m_bShown) return false;
+  // The faster half, less its largest change, is still faster than the other one with that
+  // other's largest change given once more: the steps did not merely bunch on one side.
+  const SStretch& fast = r1 > r0 ? newer : older;
+  const SStretch& slow = r1 > r0 ? older : newer;
+  if ((fast.steps - fast.largest) / fast.ms > kSteady * (slow.steps + slow.largest) / slow.ms) DropOldest(split);
+  return false;
 }
 
 bool CWaitEstimator::OnTick(DWORD now, int position, int upper) {
@@ -61,12 +86,11 @@ bool CWaitEstimator::OnTick(DWORD now, int position, int upper) {
   if (position == m_nLastPosition) return false;
 
   if (position > m_nLastPosition && m_nStepCount != 0) {
-    AddSample(static_cast<double>(now - m_nLastPositionTime),
-              static_cast<double>(static_cast<int64_t>(position) - m_nLastPosition));
-    const bool steady = FollowPace(now, position);
-    // A phase's first samples may go at the pace of its start only: the countdown runs on until
+    AddSample(static_cast<int64_t>(now - m_nLastPositionTime), static_cast<int64_t>(position) - m_nLastPosition);
+    const bool steady = FollowPace();
+    // A phase's first changes may go at the pace of its start only: the countdown runs on until
     // the phase has shown its own.
-    if (m_bPhaseYoung && m_aSamples.m_nSize < kPhaseSamples) {
+    if (m_bPhaseYoung && SampleCount() < kPhaseChanges) {
       m_nLastPosition = position;
       m_nLastPositionTime = now;
       ++m_nStepCount;
@@ -76,7 +100,7 @@ bool CWaitEstimator::OnTick(DWORD now, int position, int upper) {
 
     // The counter may run past the upper end (the callers' ranges are estimates): the steps left
     // are then negative and the estimate is 0, never a negative value forced into 32 bits.
-    double estimate = static_cast<double>(static_cast<int64_t>(upper) - position) * Average() + 0.5;
+    double estimate = static_cast<double>(static_cast<int64_t>(upper) - position) * Pace() + 0.5;
     if (!(estimate > 0.0)) estimate = 0.0;
     if (estimate > 4294967295.0) estimate = 4294967295.0;
     m_nEstimate = static_cast<DWORD>(estimate);
@@ -89,12 +113,11 @@ bool CWaitEstimator::OnTick(DWORD now, int position, int upper) {
       m_bShown = true;
       m_nCountdown = m_nEstimate;  // the time left starts from the estimate it is first shown with
     }
-  } else {
-    // The first change starts the window too; a position that went down starts it again.
-    if (m_nStepCount == 0) m_nClockStart = now;
-    RestartWindow(now, position);
+  } else if (m_nStepCount == 0) {
+    m_nClockStart = now;
   }
-  // A sample or not (first change, or the position went down), the clock restarts here.
+  // A change or not (first change, or the position went down: its time and steps are not
+  // counted), the clock restarts here.
   m_nLastPosition = position;
   m_nLastPositionTime = now;
   ++m_nStepCount;
@@ -102,54 +125,17 @@ bool CWaitEstimator::OnTick(DWORD now, int position, int upper) {
 }
 
 void CWaitEstimator::BeginPhase(DWORD now, int position) {
-  // Until the time is shown, the steady check sorts out a change of pace by itself (the samples of
-  // an earlier pace go once the recent ones disagree with them).
+  // Until the time is shown, the halves sort out a change of pace by themselves (the older one
+  // goes once it surely disagrees).
   if (!m_bShown) return;
-  m_aSamples.RemoveAll();
+  m_nPoints = 0;  // the next change starts the span
   m_bPhaseYoung = true;
-  // The phase's first sample counts from here; the steps that came since the last change went
+  // The phase's first change counts from here; the steps that came since the last change went
   // partly to the phase before.
   if (m_nStepCount != 0 && position >= m_nLastPosition) {
     m_nLastPosition = position;
     m_nLastPositionTime = now;
   }
-}
-
-void CWaitEstimator::RestartWindow(DWORD now, int position) {
-  m_aWindowTime[0] = now;
-  m_aWindowPosition[0] = position;
-  m_nWindow = 1;
-}
-
-bool CWaitEstimator::FollowPace(DWORD now, int position) {
-  if (m_nWindow == kWindow + 1) {
-    for (int i = 0; i < kWindow; ++i) {
-      m_aWindowTime[i] = m_aWindowTime[i + 1];
-      m_aWindowPosition[i] = m_aWindowPosition[i + 1];
-    }
-    --m_nWindow;
-  }
-  m_aWindowTime[m_nWindow] = now;
-  m_aWindowPosition[m_nWindow] = position;
-  ++m_nWindow;
-  if (m_nWindow < kWindow + 1) return false;
-  // The window's changes brought its last kWindow samples; the pace before it is that of the
-  // samples before those, at least as many. Both are time over steps, so that steps that come
-  // unevenly at a steady pace agree, and a window that holds some of an earlier pace does not
-  // agree with itself.
-  const int before = m_aSamples.m_nSize - kWindow;
-  if (before < kWindow) return false;
-  const double recent = static_cast<double>(now - m_aWindowTime[0]) /
-                        static_cast<double>(static_cast<int64_t>(position) - m_aWindowPosition[0]);
-  const double earlier = PaceOf(0, before);
-  if (!(recent > 0.0) || !(earlier > 0.0)) return false;
-  const double ratio = earlier > recent ? earlier / recent : recent / earlier;
-  if (ratio <= kSteady) return true;
-  // Until the time is shown, only the window's samples (one per change) are of the new pace. Once
-  // it is shown, the long average rides out the unevenness within a phase, which a few seconds'
-  // pace would follow to and fro.
-  if (!m_bShown) m_aSamples.RemoveAt(0, before);
-  return false;
 }
 
 int64_t CWaitEstimator::ScaleDivisor(int64_t total) {

@@ -2,55 +2,56 @@
 // can be fed positions and tick counts directly.
 //
 // Every timer tick (500 ms in the dialog) it runs the shown countdown down by the time that
-// passed. When the caller's position has grown since the last change it takes a sample: the time
-// since that change and the steps it brought. It keeps the last 101 samples and averages the
-// middle 70 % of them (those of the highest and the lowest milliseconds per step dropped) as
-// their time over their steps, so that a steady pace reads as steady however unevenly its steps
-// arrive: 2 and 8 steps on alternate ticks are 100 ms a step, not the 156 ms that a mean of the
-// per-change rates would make of them. From the average it derives an estimate for the steps
-// still to go. The countdown jumps to a new estimate only when the two differ by more than
-// kBandPercent % plus 1 ms, so the display runs down smoothly at a steady rate; a wider band would
-// let it drift a quarter off the estimate, which on top of a run's uneven phases is more than the
-// time left can afford to be off. The first change of the position only starts the clock: there
-// is no estimate until the second.
+// passed. When the caller's position has grown since the last change it notes the change: the
+// time since the change before and the steps it brought, added up from the start of the clock, so
+// that any stretch of changes gives its time and its steps at once. The pace is the time over the
+// steps of a span of recent changes, and the span is trimmed by time alone: the oldest changes go
+// once the rest still cover kSpanMs. So however a steady pace brings its steps (1, 1, 1, 1 and then
+// 16, bursts between idle ticks), the span's time over its steps is that pace, off by at most one
+// change's steps over the span's; a pace taken from the changes one by one (ordered or trimmed by
+// their own milliseconds per step) would drop the large changes as outliers and read slow. From the
+// pace it derives an estimate for the steps still to go. The countdown jumps to a new estimate only
+// when the two differ by more than kBandPercent % plus 1 ms, so the display runs down smoothly at a
+// steady rate; a wider band would let it drift a quarter off the estimate, which on top of a run's
+// uneven phases is more than the time left can afford to be off. The first change of the position
+// only starts the clock: there is no estimate until the second.
 //
-// The time left is shown only once it is steady: the pace of the last kWindow changes of the
-// position (about three seconds) and that of the samples before them (at least as many) agree
-// within 20 %. A run's first seconds (files opened cold, helper threads starting) often go at
+// The time left is shown only once it is steady: the older and the newer half of the span (split
+// by time, at least kSteadyMs long in all, kHalfChanges changes each) go at paces within 20 % of
+// each other. A run's first seconds (files opened cold, helper threads starting) often go at
 // another pace than the rest, and an estimate drawn from them would be several times off. When
-// the two differ by more before the time is shown, the pace has changed (a slow start is over):
-// the samples from before the window are dropped, so the estimate follows the new pace at once
-// instead of after a hundred samples. A pace that goes to and fro for longer (phases of different
-// work that take turns every second or two) is shown all the same once kShowAfterMs have passed
-// since the clock started: the average of its samples is the best there is.
+// the halves differ by more than that before the time is shown, and still would with the largest
+// change of each half moved over to the other (so that no way of bunching the steps of one pace
+// can look like two), the pace has changed (a slow start is over): the older half is dropped, so
+// the estimate follows the new pace at once. A pace whose halves never agree long enough (phases
+// of different work that take turns every second or two, steps that come seconds apart) is shown
+// all the same once kShowAfterMs have passed since the clock started: the span's pace is the best
+// there is.
 //
 // A run's work may change its kind for the rest of the run (the New view's rows, summed, sorted,
 // written and freed on one thread once its load on several threads is over), and the steps of the
 // new kind need not cost the same time as the old ones on every machine and under every load.
-// When such a phase begins (BeginPhase) once the time left is shown, the samples of the phases
-// before are dropped: the countdown runs on until the new phase has kPhaseSamples samples, and
-// from then on the time left follows the new phase's pace.
+// When such a phase begins (BeginPhase) once the time left is shown, the span starts again there:
+// the countdown runs on until the new phase has kPhaseChanges changes, and from then on the time
+// left follows the new phase's pace.
 #pragma once
 
-#include "containers/scalar_array.h"
-#include "platform/base/types.h"
+#include <cstdint>
 
-// One change of the position: the milliseconds since the change before and the steps it brought
-// (never 0). Samples order by their milliseconds per step.
-struct SWaitSample {
-  double ms;
-  double steps;
-  bool operator<(const SWaitSample& o) const { return ms * o.steps < o.ms * steps; }
-  bool operator==(const SWaitSample& o) const = default;
-};
+#include "platform/base/types.h"
 
 class CWaitEstimator {
  public:
-  static constexpr int kMaxSamples = 101;
-  // The recent changes of the position whose pace is compared with the pace before them.
-  static constexpr int kWindow = 6;
-  // The samples of a new phase that give its pace.
-  static constexpr int kPhaseSamples = 2;
+  // The changes of the position kept at most (a span of kSpanMs at two changes a second fits).
+  static constexpr int kMaxChanges = 127;
+  // The span of recent changes whose time over steps gives the pace.
+  static constexpr int64_t kSpanMs = 30000;
+  // Before the time is shown, the halves of the span are compared once it is this long and each
+  // of them holds this many changes.
+  static constexpr int64_t kSteadyMs = 3000;
+  static constexpr int kHalfChanges = 3;
+  // The changes of a new phase that give its pace.
+  static constexpr int kPhaseChanges = 2;
   // The time left is shown at the latest this long after the clock started.
   static constexpr DWORD kShowAfterMs = 8000;
   // How far (per cent, plus 1 ms) the countdown may lie off the estimate before it takes it.
@@ -64,20 +65,22 @@ class CWaitEstimator {
   // A new phase of the work begins at tick count `now`, with the caller's position there.
   void BeginPhase(DWORD now, int position);
 
-  // True once a sample gave an estimate; until then there is no time left to show.
-  bool HasEstimate() const { return m_aSamples.m_nSize > 0; }
+  // True once a change gave an estimate; until then there is no time left to show.
+  bool HasEstimate() const { return m_nPoints > 1; }
   // True once the estimate has been steady: from then on the time left is shown.
   bool Shown() const { return m_bShown; }
   // The time left as shown, in milliseconds.
   DWORD Countdown() const { return m_nCountdown; }
   // The last estimate in milliseconds.
   DWORD Estimate() const { return m_nEstimate; }
-  // The pace in milliseconds per step: the middle 70 % of the samples (by milliseconds per step),
-  // their time over their steps; 0 without samples.
-  double Average() const;
-  // Adds a sample (the oldest goes beyond kMaxSamples).
-  void AddSample(double ms, double steps);
-  int SampleCount() const { return m_aSamples.m_nSize; }
+  // The pace in milliseconds per step: the span's time over its steps; 0 before its first change.
+  double Pace() const;
+  // Notes a change of the position that took `ms` and brought `steps` (more than 0): the span
+  // takes it and drops the changes that have left it. The first change after the start of the
+  // clock or of a phase starts the span instead.
+  void AddSample(int64_t ms, int64_t steps);
+  // The changes in the span.
+  int SampleCount() const { return m_nPoints > 0 ? m_nPoints - 1 : 0; }
   DWORD StepCount() const { return m_nStepCount; }
 
   // The wait dialog's bar holds an int. A run's units are scaled into it: the divisor by which a
@@ -90,25 +93,27 @@ class CWaitEstimator {
   int m_nLastPosition = 0;
   DWORD m_nLastPositionTime = 0;
   DWORD m_nClockStart = 0;  // the tick count of the first change
-  CScalarArray<SWaitSample> m_aSamples;  // oldest first
   DWORD m_nStepCount = 0;
   DWORD m_nEstimate = 0;
   DWORD m_nCountdown = 0;
   DWORD m_nLastTick = 0;
-  // Tick counts and positions of the last changes of the position while it grew, oldest first.
-  DWORD m_aWindowTime[kWindow + 1] = {};
-  int m_aWindowPosition[kWindow + 1] = {};
-  int m_nWindow = 0;
   bool m_bShown = false;
-  // A phase began and has not yet given kPhaseSamples samples.
+  // A phase began and has not yet given kPhaseChanges changes.
   bool m_bPhaseYoung = false;
 
  private:
-  // The pace of the n samples from `first` on, all of them: their time over their steps.
-  double PaceOf(int first, int n) const;
-  // Notes a growing position at `now` and compares the recent pace with the one before: drops the
-  // samples older than the window when the pace changed; true when the two agree.
-  bool FollowPace(DWORD now, int position);
-  // Starts the window of recent changes at `now` and `position`.
-  void RestartWindow(DWORD now, int position);
+  // The milliseconds and the steps of all changes since the clock started, at a change.
+  struct SPoint {
+    int64_t ms, steps;
+  };
+  const SPoint& At(int i) const { return m_aPoints[(m_nFirst + i) % (kMaxChanges + 1)]; }
+  void DropOldest(int n);
+  // The halves of the span: true when their paces agree; before the time is shown, drops the
+  // older one when the pace has surely changed.
+  bool FollowPace();
+
+  // The span: its first point (where it starts) and one point per change since, oldest first.
+  SPoint m_aPoints[kMaxChanges + 1] = {};
+  int m_nFirst = 0, m_nPoints = 0;
+  SPoint m_total = {0, 0};  // the sums since the clock started
 };

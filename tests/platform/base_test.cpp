@@ -13,7 +13,7 @@ namespace fs = std::filesystem;
 
 TEST(Errors, EveryTextEndsInCrLfAndUnknownNumbersHaveNone) {
   const DWORD known[] = {0, 2, 3, 4, 5, 6, 8, 11, 14, 19, 21, 23, 30, 31, 32, 38, 80, 87, 112, 183,
-                         206, 223, 258, 259, 995, 997, 1117, 1160, 1200, 1392, 1782, 4317};
+                         206, 223, 258, 259, 995, 997, 1117, 1160, 1200, 1392, 1782, 1921, 4317};
   for (DWORD e : known) {
     const char* t = GetSystemErrorText(e);
     ASSERT_NE(t, nullptr) << e;
@@ -33,7 +33,7 @@ TEST(Errors, ErrnoMapping) {
   const Case cases[] = {{EACCES, 5}, {EPERM, 5}, {EISDIR, 5}, {EEXIST, 80}, {EROFS, 19}, {ENOSPC, 112},
                         {EMFILE, 4}, {ENAMETOOLONG, 206}, {EINVAL, 87}, {EBADF, 6}, {ENOMEM, 8},
                         {EAGAIN, 8}, {EIO, 1117}, {ENOMEDIUM, 21}, {EBUSY, 32}, {EFBIG, 223},
-                        {EXDEV, 17}, {ENOTDIR, 3}, {ENOENT, 2}};
+                        {EXDEV, 17}, {ENOTDIR, 3}, {ENOENT, 2}, {ELOOP, 1921}};
   for (const auto& c : cases) EXPECT_EQ(ErrnoToWinError(c.err), c.expected) << c.err;
 }
 

@@ -1,3 +1,5 @@
+#include "platform/base/errors.h"
+#include "platform/kernel/end_signals.h"
 #include "platform/kernel/events.h"
 #include "platform/kernel/threads.h"
 #include "platform/kernel/time.h"
@@ -5,8 +7,13 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <csignal>
+#include <mutex>
 #include <pthread.h>
 #include <string>
+#include <vector>
 
 TEST(Events, LowestSignalledWinsAndOnlyTheChosenAutoResetIsConsumed) {
   struct Case { bool manual[3]; bool set[3]; DWORD expected; bool after[3]; };
@@ -117,4 +124,28 @@ TEST(Threads, NamesAreCutToFifteenBytes) {
             0u);
   t.Join();
   EXPECT_EQ(seen, "CIOFile::Receiv");
+}
+
+// Each ending signal reaches the watcher with its number, on the watching thread and not in the
+// handler; a second watch is refused; once watching stops, the signals are the system's again.
+TEST(EndSignals, EachReachesTheWatcherWithItsNumber) {
+  std::mutex lock;
+  std::condition_variable came;
+  std::vector<int> got;
+  ASSERT_EQ(WatchEndSignals([&](int signal) {
+              std::lock_guard<std::mutex> hold(lock);
+              got.push_back(signal);
+              came.notify_all();
+            }),
+            0u);
+  EXPECT_EQ(WatchEndSignals([](int) {}), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+  for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
+    ASSERT_EQ(::raise(signal), 0);
+    std::unique_lock<std::mutex> hold(lock);
+    EXPECT_TRUE(came.wait_for(hold, std::chrono::seconds(5), [&] { return !got.empty() && got.back() == signal; }))
+        << signal;
+  }
+  EXPECT_EQ(got.size(), 3u);
+  StopWatchingEndSignals();
+  for (int signal : {SIGTERM, SIGINT, SIGHUP}) EXPECT_EQ(std::signal(signal, SIG_DFL), SIG_DFL) << signal;
 }

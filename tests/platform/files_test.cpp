@@ -3,15 +3,19 @@
 #include "platform/kernel/paths.h"
 #include "platform/kernel/release.h"
 #include "platform/file_size_limit.h"
+#include "platform/other_user.h"
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <fcntl.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -39,6 +43,11 @@ private:
 
 void WriteText(const std::string& path, const std::string& text) {
   std::ofstream(path, std::ios::binary) << text;
+}
+
+std::string ReadText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 }  // namespace
@@ -171,6 +180,86 @@ TEST(Files, ADiscardedFileLosesItsNameAtOnceAndItsDescriptorWithTheReleases) {
   }
 }
 
+// A file opened aside takes its name only when committed: until then, and for good when it is
+// given up, the file of that name stays as it was and nothing is left beside it.
+TEST(Files, AFileOpenedAsideTakesItsNameOnlyWhenCommitted) {
+  enum Before { None, Earlier, Link, NoFolder, NoName, Device };
+  enum End { Commit, Discard, Drop, TakenFromUnder };
+  const struct {
+    const char* what;
+    Before before;
+    End end;
+    DWORD opened, committed;
+    const char* left;  // what the name holds afterwards; null: nothing
+  } cases[] = {
+      {"a new name", None, Commit, 0, 0, "new"},
+      {"a new name, given up", None, Discard, 0, 0, nullptr},
+      {"an earlier file, replaced", Earlier, Commit, 0, 0, "new"},
+      {"an earlier file, given up", Earlier, Discard, 0, 0, "old"},
+      {"an earlier file, the handle dropped", Earlier, Drop, 0, 0, "old"},
+      {"an earlier file, the new one taken from under it", Earlier, TakenFromUnder, 0, ERROR_FILE_INVALID, "old"},
+      {"a link to an earlier file", Link, Commit, 0, 0, "new"},
+      {"a folder that is not there", NoFolder, Commit, ERROR_PATH_NOT_FOUND, 0, nullptr},
+      {"no name", NoName, Commit, ERROR_PATH_NOT_FOUND, 0, nullptr},
+      {"a device, written as it is", Device, Commit, 0, 0, nullptr},
+  };
+  const mode_t mask = ::umask(022);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempFolder dir;
+    std::string name = c.before == NoFolder ? dir / "none/r.txt"
+                       : c.before == NoName ? ""
+                       : c.before == Device ? "/dev/null"
+                                            : dir / "r.txt";
+    if (c.before == Earlier || c.before == Link) {
+      WriteText(dir / "r.txt", "old");
+      ::chmod((dir / "r.txt").c_str(), 0640);
+      if (::geteuid() == 0) ASSERT_EQ(::chown((dir / "r.txt").c_str(), 4321, 4321), 0);
+    }
+    if (c.before == Link) {
+      fs::create_symlink(dir / "r.txt", dir / "link.txt");
+      name = dir / "link.txt";
+    }
+    std::optional<FileHandle> f(std::in_place);
+    ASSERT_EQ(f->OpenAside(name.c_str(), 0), c.opened);
+    if (c.opened != 0) {
+      EXPECT_TRUE(fs::is_empty(dir.path()));
+      continue;
+    }
+    ASSERT_EQ(f->WriteAt(0, "new", 3), 0u);
+    switch (c.end) {
+      case Commit: EXPECT_EQ(f->Commit(), c.committed); break;
+      case Discard: EXPECT_EQ(f->Discard(), EDiscarded::Removed); break;
+      case Drop: f.reset(); break;
+      case TakenFromUnder:
+        for (const auto& e : fs::directory_iterator(dir.path()))
+          if (e.path().filename() != "r.txt") {
+            fs::remove(e.path());
+            WriteText(e.path().string(), "another");
+          }
+        EXPECT_EQ(f->Commit(), c.committed);
+        EXPECT_EQ(f->Discard(), EDiscarded::Gone);
+        break;
+    }
+    if (c.before == Device) continue;
+    if (c.left == nullptr) {
+      EXPECT_FALSE(fs::exists(fs::symlink_status(dir / "r.txt")));
+      EXPECT_TRUE(fs::is_empty(dir.path()));
+      continue;
+    }
+    EXPECT_EQ(ReadText(dir / "r.txt"), c.left);
+    // A file replaced keeps its mode, owner and group; a new one gets the mode the mask leaves.
+    struct stat st {};
+    ASSERT_EQ(::stat((dir / "r.txt").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, c.before == None ? 0644u : 0640u);
+    if (c.before != None && ::geteuid() == 0) EXPECT_EQ(st.st_uid, 4321u);
+    EXPECT_EQ(c.before == Link, fs::is_symlink(dir / "link.txt"));
+    const auto entries = std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator());
+    EXPECT_EQ(entries, (c.before == Link ? 2 : 1) + (c.end == TakenFromUnder ? 1 : 0));
+  }
+  ::umask(mask);
+}
+
 TEST(Files, SharingConflictsGive32) {
   TempFolder dir;
   const std::string p = dir / "s.dat";
@@ -272,15 +361,6 @@ TEST(Files, MoveAcrossFileSystemsCopiesOnlyWhenAllowed) {
   ::unlink(target.c_str());
 }
 
-namespace {
-
-std::string ReadText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-}  // namespace
-
 TEST(Files, ReplacingContentsThatFailsHalfWayKeepsTheOldFile) {
   TempFolder dir;
   const std::string file = dir / "set.cfg";
@@ -304,7 +384,7 @@ TEST(Files, ReplacingContentsThatFailsHalfWayKeepsTheOldFile) {
   fs::create_symlink(dir / "gone.cfg", dir / "dangling.cfg");
   fs::create_symlink(dir / "self.cfg", dir / "self.cfg");
   EXPECT_EQ(ReplaceFileContents(dir / "dangling.cfg", "x"), ERROR_FILE_NOT_FOUND);
-  EXPECT_EQ(ReplaceFileContents(dir / "self.cfg", "x"), ERROR_PATH_NOT_FOUND);
+  EXPECT_EQ(ReplaceFileContents(dir / "self.cfg", "x"), ERROR_CANT_RESOLVE_FILENAME);
   EXPECT_TRUE(fs::is_symlink(dir / "dangling.cfg") && fs::is_symlink(dir / "self.cfg"));
   EXPECT_FALSE(fs::exists(dir / "gone.cfg"));
   EXPECT_EQ(ReplaceFileContents(dir / "none/x.cfg", "x"), ERROR_PATH_NOT_FOUND);
@@ -315,4 +395,104 @@ TEST(Files, ReplacingContentsThatFailsHalfWayKeepsTheOldFile) {
   EXPECT_EQ(ReplaceFileContents(dir / "fifo", "x"), ERROR_ACCESS_DENIED);
   EXPECT_EQ(ReplaceFileContents(dir / "fifo.cfg", "x"), ERROR_ACCESS_DENIED);
   EXPECT_TRUE(fs::is_fifo(dir / "fifo"));
+}
+
+namespace {
+
+// A small file system of its own (tmpfs, 64 KB), filled up; taken away with the object.
+class FullDisc {
+ public:
+  explicit FullDisc(const std::string& at) : at_(at) {
+    ::mkdir(at.c_str(), 0777);
+    mounted_ = ::mount("tmpfs", at.c_str(), "tmpfs", 0, "size=64k,mode=0777") == 0;
+  }
+  ~FullDisc() {
+    if (mounted_) ::umount2(at_.c_str(), MNT_DETACH);
+  }
+  bool Mounted() const { return mounted_; }
+  void Fill() const {
+    const int fd = ::open((at_ + "/filler").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+    const std::string block(4096, 'f');
+    while (::write(fd, block.data(), block.size()) > 0) {
+    }
+    ::close(fd);
+  }
+
+ private:
+  std::string at_;
+  bool mounted_ = false;
+};
+
+}  // namespace
+
+TEST(Files, AnotherUsersFileThatTheUserMayWriteIsWrittenInPlaceWithItsOwnerAndMode) {
+  if (::geteuid() != 0) GTEST_SKIP() << "only root can make a file of another user's";
+  const std::string old(300, 'o');
+  constexpr auto kInPlace = EReplaceFallback::WriteInPlace;
+  const struct {
+    const char* what;
+    uid_t owner;
+    mode_t folder, file;
+    size_t length;  // of the new contents
+    rlim_t limit;   // nothing is written past so many bytes (0: no limit)
+    bool fullDisc;  // the file lies on a small file system that is full
+    EReplaceFallback fallback;
+    DWORD error;
+    bool oldKept;
+  } cases[] = {
+      {"a file of mode 666", 0, 0777, 0666, 40, 0, false, kInPlace, 0, true},
+      {"longer contents", 0, 0777, 0666, 5000, 0, false, kInPlace, 0, true},
+      {"in a folder that takes no new file", 0, 0755, 0646, 40, 0, false, kInPlace, 0, true},
+      {"the user's own file of a group the user is not in", kNobody, 0777, 0644, 40, 0, false, kInPlace, 0, true},
+      {"when it must not be written in place", 0, 0777, 0666, 40, 0, false, EReplaceFallback::Refuse,
+       ERROR_ACCESS_DENIED, true},
+      {"a file the user may not write", 0, 0777, 0644, 40, 0, false, kInPlace, ERROR_ACCESS_DENIED, true},
+      // The old bytes are put back when the writing fails...
+      {"longer contents than the disc takes", 0, 0777, 0666, 5000, 1000, false, kInPlace, ERROR_FILE_TOO_LARGE, true},
+      // ... unless the old length is itself past what the disc takes,
+      {"contents that the disc cannot take back", 0, 0777, 0666, 200, 100, false, kInPlace, ERROR_FILE_TOO_LARGE, false},
+      // and the room is taken first, so a file the user may write but not read stays whole too.
+      {"a file the user may not read, on a full disc", 0, 0777, 0602, 20000, 0, true, kInPlace, ERROR_DISK_FULL, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempFolder dir;
+    ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
+    std::optional<FullDisc> disc;
+    std::string folder = dir / "sets";
+    if (c.fullDisc) {
+      disc.emplace(folder);
+      if (!disc->Mounted()) {
+        std::printf("skipped: no small file system can be mounted here\n");
+        continue;
+      }
+    } else {
+      ASSERT_EQ(::mkdir(folder.c_str(), c.folder), 0);
+    }
+    ASSERT_EQ(::chmod(folder.c_str(), c.folder), 0);
+    const std::string file = folder + "/shared.cfg";
+    WriteText(file, old);
+    ASSERT_EQ(::chown(file.c_str(), c.owner, 0), 0);
+    ASSERT_EQ(::chmod(file.c_str(), c.file), 0);
+    if (disc) disc->Fill();
+    const std::string data(c.length, 'n');
+    const std::string outcome = AsNobody([&] {
+      std::optional<ScopedFileSizeLimit> full;
+      if (c.limit != 0) full.emplace(c.limit);
+      bool kept = true;
+      const DWORD e = ReplaceFileContents(file, data, true, c.fallback, &kept);
+      return std::to_string(e) + (kept ? " kept" : " lost");
+    });
+    EXPECT_EQ(outcome, std::to_string(c.error) + (c.oldKept ? " kept" : " lost"));
+    struct stat st {};
+    ASSERT_EQ(::stat(file.c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, c.owner);
+    EXPECT_EQ(st.st_gid, 0u);
+    EXPECT_EQ(st.st_mode & 07777, c.file);
+    const std::string now = ReadText(file);
+    if (c.error == 0) EXPECT_TRUE(now == data) << now.substr(0, 60);
+    else if (c.oldKept) EXPECT_TRUE(now == old) << now.substr(0, 60);
+    for (const auto& e : fs::directory_iterator(folder))
+      EXPECT_TRUE(e.path() == file || e.path().filename() == "filler") << e.path();  // no temporary left
+  }
 }

@@ -1,9 +1,11 @@
 // The application, its frame and form view: start-up, command routing, worker messages, exit.
 #include <atomic>
+#include <chrono>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "demo_dialog.h"
 #include "platform/ui/app.h"
 #include "platform/ui/input.h"
 #include "platform/ui/wnd_state.h"
@@ -176,6 +178,42 @@ TEST_F(AppTest, StatusLinesFromAWorkerArriveInPostingOrder) {
   for (int i = 0; i < 20; ++i) EXPECT_EQ(view->m_status.GetTextString(i), "payload " + std::to_string(i));
   AfxGetMainWnd()->DestroyWindow();
   EXPECT_TRUE(qav::ui::QuitRequested());
+  qav::ui::ResetQuit();
+}
+
+// The program asked to end from another thread (an ending signal) while a modal dialog is up and
+// the user's input is held: the dialog takes input all the same and ends as by Cancel, and the
+// program's loop closes the main window (its view goes, as with File > Exit) and ends with 0.
+TEST_F(AppTest, AskedToEndFromAnotherThreadItEndsItsDialogsAndClosesAsExitDoes) {
+  RegisterDialogTemplate(&demo::kDemo);
+  TestApp app;
+  ASSERT_TRUE(app.InitInstance());
+  bool ranAtOnce = false;
+  qav::ui::SendTask([&] { ranAtOnce = true; });  // on the user-interface thread itself
+  EXPECT_TRUE(ranAtOnce);
+  qav::ui::HoldUserInput();
+  std::atomic<bool> up{false};
+  qav::ui::PostTask([&] {
+    CDialog dialog(demo::kDemo.id, AfxGetMainWnd());
+    qav::ui::PostTask([&] {
+      g_log.push_back(qav::ui::UserInputHeld() ? "dialog without input" : "dialog with input");
+      up = true;
+    });
+    g_log.push_back("dialog ended " + std::to_string(dialog.DoModal()));
+    g_log.push_back(qav::ui::UserInputHeld() ? "input held again" : "input not held again");
+  });
+  std::thread asker([&] {
+    while (!up) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    AfxEndProgram();
+  });
+  const int code = app.Run();
+  asker.join();
+  qav::ui::ReleaseUserInput();
+  EXPECT_FALSE(qav::ui::UserInputHeld());
+  EXPECT_EQ(code, 0);
+  EXPECT_EQ(AfxGetMainWnd(), nullptr);
+  EXPECT_EQ(g_log, (std::vector<std::string>{"first update with main window", "dialog with input", "dialog ended 2",
+                                             "input held again", "view destroyed", "exit instance"}));
   qav::ui::ResetQuit();
 }
 

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/ui/app.h"
+#include "platform/ui/choosers.h"
 #include "platform/ui/input.h"
 #include "platform/ui/wnd_state.h"
 #include "ui_fixture.h"
@@ -173,7 +174,9 @@ TEST_F(DialogTest, EndResultsOfCloseBoxEscapeAndEndingInInit) {
 }
 
 // The owner takes no input while its modal dialog is up; afterwards the control that had the
-// focus has it again, so the next key goes where it went before the dialog.
+// focus has it again, so the next key goes where it went before the dialog. A modal window asked
+// for over the owner meanwhile (a chooser, another dialog, a box) belongs to the dialog, the window
+// it is shown over; after the dialog, to the owner again.
 TEST_F(DialogTest, ModalDialogDisablesItsOwnerUntilItEndsThenGivesTheFocusBack) {
   FormDlg owner;
   ASSERT_TRUE(owner.Create(9000));
@@ -182,14 +185,33 @@ TEST_F(DialogTest, ModalDialogDisablesItsOwnerUntilItEndsThenGivesTheFocusBack) 
   FormDlg dlg;
   dlg.m_pParentWnd = &owner;
   bool disabledDuring = false;
+  HWND chooserOwner = nullptr, nestedOwner = nullptr, dlgWindow = nullptr;
+  qav::ui::SetFileChooserHandler([&](const qav::ui::FileChooserRequest& r, std::string&) {
+    chooserOwner = r.owner;
+    return false;
+  });
+  auto choose = [&] { CFileDialog(TRUE, nullptr, nullptr, 0, nullptr, &owner).DoModal(); };
   PostTask([&] {
     disabledDuring = !owner.IsWindowEnabled();
+    dlgWindow = dlg.m_hWnd;
+    choose();
+    FormDlg nested;
+    nested.m_pParentWnd = &owner;
+    PostTask([&] {
+      nestedOwner = ::GetParent(nested.m_hWnd);
+      input::Click(nested.GetDlgItem(IDCANCEL)->m_hWnd);
+    });
+    nested.DoModal();
     input::Click(dlg.GetDlgItem(IDCANCEL)->m_hWnd);
   });
   dlg.DoModal();
   EXPECT_TRUE(disabledDuring);
   EXPECT_TRUE(owner.IsWindowEnabled());
   EXPECT_EQ(::GetFocus(), owner.GetDlgItem(IDC_NAME)->m_hWnd);
+  EXPECT_EQ(chooserOwner, dlgWindow);
+  EXPECT_EQ(nestedOwner, dlgWindow);
+  choose();
+  EXPECT_EQ(chooserOwner, owner.m_hWnd);
   owner.DestroyWindow();
 }
 

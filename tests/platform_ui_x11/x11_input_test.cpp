@@ -191,12 +191,14 @@ TEST_F(FrameTest, MaximisedRestoredAndResizedByTheServerTheControlsKeepTheirSize
   frame.MoveWindow(20, 20, 640, 480);
   frame.ShowWindow(SW_SHOWMAXIMIZED);
   ASSERT_FALSE(XWindow("QAV Frame").empty());
-  PumpUntil([&] { return !frame.widths.empty(); }, 3000);
+  // Maximised by the window manager where one runs (a moment after it is shown), else by itself.
+  PumpUntil([&] { return !frame.widths.empty() && frame.widths.back() >= 1000; }, 5000);
   const QSize edit = EditSize();
   ASSERT_TRUE(edit.isValid());
   RECT r;
   frame.GetWindowRect(&r);
   EXPECT_GE(r.right - r.left, 1000);  // the screen is 1280 wide
+  EXPECT_TRUE(frame.IsZoomed());
 
   frame.ShowWindow(SW_RESTORE);
   EXPECT_TRUE(PumpUntil([&] { return !frame.widths.empty() && frame.widths.back() == 640; }, 5000));
@@ -349,11 +351,13 @@ TEST_F(FrameTest, AnOwnedWindowStaysAboveItsOwnerAndComesBackWithoutTheKeyboard)
 
 namespace {
 
-// Under a window manager a window offers minimise and maximise only where its style asks for them:
-// the frame and a window of its own with both boxes (a viewer) have them, a modal dialog and a
-// message box have neither, so the user cannot minimise a box and, with it, the whole program.
-TEST_F(FrameTest, UnderAWindowManagerOnlyWindowsWhoseStyleAsksForThemOfferMinimiseAndMaximise) {
-  if (!xtest::UnderWindowManager()) GTEST_SKIP() << "runs under a window manager (scripts/openbox.sh)";
+// Under a window manager the frame and a window of its own with both boxes (a viewer) offer
+// minimise and maximise. A modal dialog and a message box are dialogs and nothing else, modal,
+// transient for the frame; whether the manager lets them be minimised is its call, but minimised
+// (a key of the manager's) they come back above the frame, with the keyboard, once the frame is
+// activated (its taskbar entry, Alt+Tab). The viewer minimised by the user goes alone.
+TEST_F(FrameTest, UnderAWindowManagerADialogMinimisedComesBackWithItsOwner) {
+  if (!xtest::UnderWindowManager()) GTEST_SKIP() << "runs under a window manager (scripts/wm.sh)";
   static const DialogTemplate kViewer{9820, "Viewer Window", 160, 60, {{Ctl::DefPushButton, IDOK, "OK", 0, 49, 39, 50, 14}},
                                       "MS Shell Dlg", 8, WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX};
   RegisterDialogTemplate(&kAsk);
@@ -372,33 +376,42 @@ TEST_F(FrameTest, UnderAWindowManagerOnlyWindowsWhoseStyleAsksForThemOfferMinimi
     return a;
   };
   const std::string main = first(XWindow("QAV Frame"));
-  std::vector<std::string> seen;
+  const std::string owner = "window id # " + Shell("printf 0x%x " + main);
+  std::vector<std::string> lost;
   std::thread user([&] {
     for (const char* title : {"Ask Me", "Box"}) {
-      seen.push_back(std::string(title) + ": " + actions(title));
-      // Asked to minimise all the same (a key of the window manager's), the frame stays.
-      const std::string w = first(XWindow(title));
+      std::string w;
+      // (A search that meets a window going away, the dialog before the box, finds nothing.)
+      if (!WaitFor([&] { return !(w = first(XWindow(title))).empty(); }, 10000)) {
+        lost.push_back(std::string(title) + " did not show");
+        continue;
+      }
+      WaitFor([&] { return Focused() == w; }, 3000);
+      const std::string hints = property(w, "_NET_WM_WINDOW_TYPE") + "; " + property(w, "_NET_WM_STATE") + "; " +
+                                property(w, "WM_TRANSIENT_FOR");
+      if (hints.find("= _NET_WM_WINDOW_TYPE_DIALOG;") == std::string::npos || hints.find("_MODAL") == std::string::npos ||
+          hints.find(owner) == std::string::npos)
+        lost.push_back(std::string(title) + ": " + hints);
       Shell("xdotool windowminimize " + w);
       Sleep(500);
-      seen.push_back(std::string(title) + " minimised, the frame: " + property(main, "WM_STATE"));
+      Shell("xdotool windowactivate " + main);
+      if (!WaitFor([&] { return Focused() == w && xtest::StackPlace(w) > xtest::StackPlace(main); }, 5000))
+        lost.push_back(std::string(title) + " did not come back with the keyboard; " + Focused() + " has it");
       Shell("xdotool windowactivate --sync " + w + " key Return");
     }
+    // Whatever is left up is closed, so that the test ends.
+    for (int i = 0; i < 3; ++i) Shell("xdotool search --onlyvisible --name '^(Ask Me|Box)$' windowactivate --sync key Return");
   });
   CDialog dlg(9800, &frame);
   qav::ui::PostTask([&] { ::SetTimer(dlg.m_hWnd, 1, 20000); });  // a safety net
   dlg.DoModal();
   ::MessageBox(frame.m_hWnd, "one", "Box", MB_OK);
   user.join();
-  const std::string frameActions = actions("QAV Frame"), viewerActions = actions("Viewer Window");
-  for (const std::string& a : {frameActions, viewerActions}) {
-    EXPECT_NE(a.find("MINIMIZE"), std::string::npos) << a;
-    EXPECT_NE(a.find("MAXIMIZE"), std::string::npos) << a;
-  }
-  ASSERT_EQ(seen.size(), 4u);
-  for (size_t i : {0u, 2u}) {
-    EXPECT_EQ(seen[i].find("MINIMIZE"), std::string::npos) << seen[i];
-    EXPECT_EQ(seen[i].find("MAXIMIZE"), std::string::npos) << seen[i];
-    EXPECT_NE(seen[i + 1].find("Normal"), std::string::npos) << seen[i + 1];
+  for (const std::string& l : lost) ADD_FAILURE() << l;
+  for (const char* title : {"QAV Frame", "Viewer Window"}) {
+    const std::string a = actions(title);
+    EXPECT_NE(a.find("MINIMIZE"), std::string::npos) << title << ": " << a;
+    EXPECT_NE(a.find("MAXIMIZE"), std::string::npos) << title << ": " << a;
   }
   // The viewer minimised by the user goes alone.
   Shell("xdotool windowminimize " + first(XWindow("Viewer Window")));

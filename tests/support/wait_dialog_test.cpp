@@ -70,12 +70,26 @@ TEST_F(WaitDialogTest, CancelClearsTheFlagAndKeepsTheMainWindowDisabledUntilClos
   EXPECT_TRUE(main.IsWindowEnabled());
 }
 
-TEST_F(WaitDialogTest, NestedDisablesAreReleasedEachOnce) {
+// Two wait dialogs at once (a report opened while a run goes on): the first belongs to the main
+// window, the second to the first, beside it, both whole; the keyboard stays with the first. Each
+// releases its hold on the main window once.
+TEST_F(WaitDialogTest, ASecondGoesBesideTheFirstWithoutTheKeyboardAndTheHoldsNest) {
+  main.ShowWindow(SW_SHOW);
   auto* outer = new CWaitDialog(&position, &keepGoing);
+  EXPECT_EQ(::GetParent(outer->m_hWnd), main.m_hWnd);
+  outer->GetDlgItem(IDCANCEL)->SetFocus();
   {
     int p2 = 0;
     bool k2 = true;
-    CWaitDialog inner(&p2, &k2);
+    CWaitDialog inner(&p2, &k2, "Opening the Report");
+    EXPECT_EQ(::GetParent(inner.m_hWnd), outer->m_hWnd);
+    EXPECT_TRUE(inner.IsWindowVisible());
+    CRect a, b;
+    outer->GetWindowRect(&a);
+    inner.GetWindowRect(&b);
+    EXPECT_TRUE(b.top >= a.bottom || b.bottom <= a.top) << "one covers the other";
+    EXPECT_GE(b.top, 0);
+    EXPECT_EQ(::GetFocus(), outer->GetDlgItem(IDCANCEL)->m_hWnd);
     EXPECT_FALSE(main.IsWindowEnabled());
   }
   EXPECT_FALSE(main.IsWindowEnabled());  // the outer run still holds it
@@ -116,6 +130,21 @@ TEST_F(WaitDialogTest, RangeClampsPercentSetsAndTheTimerMovesTheBar) {
   dlg.OnTimer(1);
   EXPECT_EQ(dlg.m_strTimeLeft, "00:00:04");
   EXPECT_EQ(dlg.GetDlgItem(IDC_WAIT_TIME_LEFT)->GetWindowText(), "00:00:04");
+
+  // A range that changes under the moved bar keeps the share it shows (80 %), growing or
+  // shrinking, also for a position that moved since the bar did, and the rest of the bar follows
+  // the units still to come.
+  struct Move {
+    int upper, position, bar;
+  } moves[] = {{200, 80, 160}, {200, 140, 180}, {300, 170, 285}, {300, 235, 293}, {290, 240, 283}, {290, 290, 290}};
+  for (const Move& m : moves) {
+    int lower = 0, upper = 0;
+    dlg.m_wndProgress.GetRange(lower, upper);
+    position = m.position;
+    if (m.upper != upper) dlg.SetRange(0, m.upper);
+    dlg.OnTimer(1);
+    EXPECT_EQ(dlg.m_wndProgress.GetPos(), m.bar) << m.upper << " " << m.position;
+  }
 }
 
 TEST_F(WaitDialogTest, PumpMessagesRunsIdleWorkAndKeepsTheQuitRequest) {

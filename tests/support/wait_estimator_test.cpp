@@ -28,7 +28,7 @@ TEST(WaitEstimator, FirstChangeOnlyStartsTheClock) {
   EXPECT_TRUE(e.OnTick(2000, 15, 100));
   EXPECT_TRUE(e.HasEstimate());
   EXPECT_EQ(e.SampleCount(), 1);
-  EXPECT_DOUBLE_EQ(e.Average(), 100.0);
+  EXPECT_DOUBLE_EQ(e.Pace(), 100.0);
   EXPECT_EQ(e.Estimate(), 8500u);
   EXPECT_EQ(e.Countdown(), 8500u);
 }
@@ -36,7 +36,8 @@ TEST(WaitEstimator, FirstChangeOnlyStartsTheClock) {
 // Runs made of phases of steady pace, fed to the estimator at the wait dialog's 500 ms ticks. The
 // time left stays "Estimating..." until the estimate is steady, is shown by `shownBy` seconds, and
 // from then on (or from `judgedFrom`) keeps within a factor of 1.5 of the true time left, or 3 s of
-// it: while the run's phases go at paces within a fifth of each other (as the progress units are
+// it, at every tick (at `within` of them where a long steady start looks like the whole pace):
+// while the run's phases go at paces within a fifth of each other (as the progress units are
 // weighed to), however unevenly their steps come, and after a phase of another pace has begun
 // (told by BeginPhase, as the views do with their titles).
 TEST(WaitEstimator, TimeLeftIsShownOnceSteadyAndThenHolds) {
@@ -50,6 +51,7 @@ TEST(WaitEstimator, TimeLeftIsShownOnceSteadyAndThenHolds) {
     double shownBy;             // seconds
     bool toldPhases = false;    // BeginPhase at the tick that ends each phase
     double judgedFrom = 0;      // seconds
+    double within = 1;          // the share of the ticks judged that must hold
   } traces[] = {
       {"steady", {{40, 1000}}, {1}, 6.5},
       {"steady with jitter", {{40, 1000}}, {1.4, 0.6}, 6.5},
@@ -70,12 +72,25 @@ TEST(WaitEstimator, TimeLeftIsShownOnceSteadyAndThenHolds) {
       // A second phase at 2.5 times the first one's time a step: followed within four seconds.
       {"a slower phase begins", {{20, 1000}, {30, 400}}, {1}, 6.5, true, 24},
       {"a faster phase begins", {{20, 400}, {30, 1000}}, {1}, 6.5, true, 24},
+      // Several small changes and then a large one: four of 1 step and one of 16, seven of 1 and
+      // one of 30 (whose first three and a half seconds look like a pace of 2 steps a second),
+      // each in a long and a short run; one of 1 and one of 30; bursts between idle ticks; a
+      // bursty slow start.
+      {"4 x 1 then 16 steps", {{300, 8}}, {.25, .25, .25, .25, 4}, 10},
+      {"4 x 1 then 16 steps, 40 s", {{40, 8}}, {.25, .25, .25, .25, 4}, 10},
+      {"7 x 1 then 30 steps", {{300, 9.25}}, {8 / 37.0, 8 / 37.0, 8 / 37.0, 8 / 37.0, 8 / 37.0, 8 / 37.0, 8 / 37.0, 240 / 37.0}, 10, false, 0, .95},
+      {"7 x 1 then 30 steps, 40 s", {{40, 9.25}}, {8 / 37.0, 8 / 37.0, 8 / 37.0, 8 / 37.0, 8 / 37.0, 8 / 37.0, 8 / 37.0, 240 / 37.0}, 10, false, 0, .9},
+      {"1 then 30 steps", {{120, 31}}, {2 / 31.0, 60 / 31.0}, 10},
+      {"bursts between idle ticks", {{60, 100}}, {0, 0, 3, 0, 1, 0, 0, 4}, 10},
+      {"a burst every five seconds", {{300, 100}}, {0, 0, 0, 0, 0, 0, 0, 0, 0, 10}, 45},
+      {"a bursty slow start", {{4, 30}, {60, 300}}, {.25, .25, .25, .25, 4}, 10},
   };
   for (const Trace& trace : traces) {
     double total = 0, units = 0;
     for (const Phase& p : trace.phases) total += p.seconds, units += p.seconds * p.unitsPerSecond;
     CWaitEstimator e;
-    double done = 0, shownAt = -1;
+    double done = 0, shownAt = -1, judged = 0, held = 0;
+    std::string firstOff;
     size_t tick = 0;
     for (double t = 0.5; t < total; t += 0.5, ++tick) {
       // The units of the half second that ended at t, phase by phase.
@@ -94,43 +109,42 @@ TEST(WaitEstimator, TimeLeftIsShownOnceSteadyAndThenHolds) {
       if (!e.Shown()) continue;
       if (shownAt < 0) shownAt = t;
       const double shown = e.Countdown() / 1000.0, truth = total - t;
-      if (t >= trace.judgedFrom && std::fabs(shown - truth) > 3) {
-        EXPECT_LE(std::max(shown, truth) / std::max(0.001, std::min(shown, truth)), 1.5)
-            << trace.name << ": " << shown << " s shown at " << t << " s with " << truth << " s left";
-      }
+      if (t < trace.judgedFrom) continue;
+      const bool holds = std::fabs(shown - truth) <= 3 || std::max(shown, truth) <= 1.5 * std::min(shown, truth);
+      judged += 1, held += holds ? 1 : 0;
+      if (!holds && firstOff.empty())
+        firstOff = std::to_string(shown) + " s shown at " + std::to_string(t) + " s with " + std::to_string(truth) + " s left";
     }
     EXPECT_GE(shownAt, 0) << trace.name << ": never shown";
     EXPECT_LE(shownAt, trace.shownBy) << trace.name;
+    EXPECT_GE(held, trace.within * judged) << trace.name << ": " << held << " of " << judged << " ticks held; " << firstOff;
   }
 }
 
-TEST(WaitEstimator, TrimmedMeanKeepsTheMiddleSeventyPercent) {
+// The pace is the time over the steps of the span of recent changes, whatever the changes' own
+// milliseconds per step; the span keeps the changes of the last kSpanMs (and the one before them)
+// and never more than kMaxChanges.
+TEST(WaitEstimator, ThePaceIsTheTimeOverTheStepsOfTheRecentSpan) {
   struct Case {
-    int n;
-    double expected;  // samples 1..n ms per step: the mean of the kept ones
+    const char* name;
+    int count;           // changes noted
+    int64_t ms, steps;   // each change (the first `slow` ones take ten times the time)
+    int slow;
+    double pace;         // milliseconds per step
+    int kept;            // changes in the span
   } cases[] = {
-      {3, 2.0},      // all three
-      {10, 5.5},     // the middle eight (2..9)
-      {101, 51.0},   // the middle 71 (16..86)
+      {"one change", 1, 500, 4, 0, 125, 1},
+      {"all changes within the span", 50, 500, 5, 0, 100, 50},
+      {"the slow ones have left the span", 100, 500, 5, 10, 100, 60},
+      {"the last two slow ones are needed to cover the span", 55, 500, 5, 10, 32500.0 / 235, 47},
+      {"no more than kMaxChanges", 300, 100, 1, 0, 100, CWaitEstimator::kMaxChanges},
   };
   for (const Case& c : cases) {
     CWaitEstimator e;
-    for (int i = c.n; i >= 1; --i) e.AddSample(i, 1);  // any order, one step each
-    EXPECT_DOUBLE_EQ(e.Average(), c.expected) << c.n;
+    for (int i = 0; i < c.count; ++i) e.AddSample(i < c.slow ? 10 * c.ms : c.ms, c.steps);
+    EXPECT_NEAR(e.Pace(), c.pace, 1e-9) << c.name;
+    EXPECT_EQ(e.SampleCount(), c.kept) << c.name;
   }
-}
-
-TEST(WaitEstimator, KeepsTheNewest101Samples) {
-  CWaitEstimator e;
-  DWORD now = 0;
-  int pos = 0;
-  e.OnTick(now, ++pos, 1000);
-  for (int i = 0; i < 150; ++i) {
-    now += i < 49 ? 1000 : 10;  // the first 49 samples are slow, the newest 101 fast
-    e.OnTick(now, ++pos, 1000);
-  }
-  EXPECT_EQ(e.SampleCount(), 101);
-  EXPECT_DOUBLE_EQ(e.Average(), 10.0);
 }
 
 TEST(WaitEstimator, SteadyRateRunsDownSmoothlyAndHysteresisHolds) {
@@ -192,7 +206,7 @@ TEST(WaitEstimator, FallingPositionTakesNoSample) {
   EXPECT_EQ(e.m_nLastPosition, 5);
   e.OnTick(2500, 10, 100);  // the clock restarted at 2000: 100 ms per step
   ASSERT_EQ(e.SampleCount(), 2);
-  EXPECT_DOUBLE_EQ(e.m_aSamples.m_pData[1].ms / e.m_aSamples.m_pData[1].steps, 100.0);
+  EXPECT_DOUBLE_EQ(e.Pace(), 1500.0 / 15);  // 10 steps in 1000 ms, then 5 in 500: the fall's 500 ms not counted
 }
 
 TEST(WaitEstimator, NeverNegativeNorWrapped) {
@@ -228,7 +242,7 @@ TEST(WaitEstimator, TickCountWrapAround) {
   e.OnTick(t0, 0, 100);
   e.OnTick(t0 + 100, 1, 100);  // starts the clock
   e.OnTick(t0 + 600, 2, 100);  // wraps past zero: 500 ms per step
-  EXPECT_DOUBLE_EQ(e.Average(), 500.0);
+  EXPECT_DOUBLE_EQ(e.Pace(), 500.0);
   EXPECT_EQ(e.Countdown(), 49000u);
 }
 

@@ -11,8 +11,6 @@
 #include "platform/app/file.h"
 #include "platform/app/ole_date_time.h"
 #include "platform/base/errors.h"
-#include "platform/kernel/files.h"
-#include "platform/kernel/paths.h"
 #include "trafficdata/db_element.h"
 
 namespace {
@@ -256,11 +254,7 @@ bool WriteClassicConfigFile(const char* path, const ClassicSetup& setup, std::st
     if (c == '\n') text += '\r';
     text += c;
   }
-  if (const DWORD e = ReplaceFileContents(ToNativePath(path), text)) {
-    error = SystemErrorLine(e);
-    return false;
-  }
-  return true;
+  return SaveSetupFile(path, text, error);
 }
 
 std::string ReportFileNameFault(const std::string& name) {

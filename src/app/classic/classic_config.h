@@ -84,8 +84,8 @@ bool ParseClassicConfig(std::string_view text, ClassicSetup& out, std::string& e
 
 // Reads and parses a file; false with a reason (file errors named by their system text).
 bool ReadClassicConfigFile(const char* path, ClassicSetup& out, std::string& error);
-// Writes a set-up to a file (lines ended by CR LF) through a temporary file in the same folder
-// that replaces the old file only when complete; false with a reason, the old file unchanged.
+// Writes a set-up to a file (lines ended by CR LF) as SaveSetupFile does (app/shell/setup_lines.h):
+// false with the reason and whether the old file is unchanged.
 bool WriteClassicConfigFile(const char* path, const ClassicSetup& setup, std::string& error);
 
 // The older layout's cabinet id: "%03ies%05i" of the roadway's route number and the milepost.

@@ -27,6 +27,8 @@ std::string FormatReportBanner(const std::string& fileName, const COleDateTime& 
 namespace {
 
 constexpr UINT kCreateText = CFile::modeCreate | CFile::modeWrite | CFile::typeText;
+// A report takes its name only once it is whole: an earlier one of that name stays until then.
+constexpr UINT kCreateAside = kCreateText | CFile::modeCreateAside;
 constexpr int kFallbackTries = 64;
 
 }  // namespace
@@ -34,10 +36,10 @@ constexpr int kFallbackTries = 64;
 bool OpenReportFile(CStdioFile& file, const std::string& folder, const std::string& name, std::string& path,
                     const std::function<void(const ClassicPost&)>& post, const std::function<int()>& draw) {
   path = folder + name;
-  if (file.Open(path.c_str(), kCreateText)) return true;
+  if (file.Open(path.c_str(), kCreateAside)) return true;
   CreateDirectoryA(folder.c_str(), nullptr);  // one level; a failure shows in the next open
   CFileException fe;
-  if (file.Open(path.c_str(), kCreateText, &fe)) return true;
+  if (file.Open(path.c_str(), kCreateAside, &fe)) return true;
   post({RID_ERROR, static_cast<uint32_t>(fe.m_lOsError), {}});
   post({RID_OPEN_ERROR, 0, name});
   char temp[260];
@@ -151,8 +153,7 @@ EReportResult CClassicRun::WriteElement(int family, const CElementData& data, in
 
 bool CClassicRun::CloseReport(int family) {
   DWORD err = sink_->error_;
-  if (err == 0 && !file_.Close()) err = file_.GetError();
-  if (err == 0 && !file_.CheckWrittenName()) err = file_.GetError();
+  if (err == 0 && !file_.Commit()) err = file_.GetError();
   if (err != 0) GiveUp(family, err);
   return err == 0;
 }

@@ -515,10 +515,7 @@ void CMainClassic::OnGo() {
   m_bRunning.store(1);
   if (StartFunctorThread(this, &CMainClassic::RunClassicReports) == nullptr) m_bRunning.store(0);
   WaitWhileSet(m_bRunning);
-  m_nWaitPosition = m_nWaitRange;
-  CWaitDialog::PumpMessages();
-  delete m_pWaitDialog;
-  m_pWaitDialog = nullptr;
+  CloseRunWait();
   // The run's days and rows are let go of on the release thread, which then has the heap give
   // them back to the system; the user need not wait for it.
   CScalarMemMgr::ReturnFreeMemoryLater();
@@ -555,7 +552,9 @@ BOOL CMainClassic::OnCommand(WPARAM wParam, LPARAM lParam) {
                                                 "MDS Reports Output..."};
     const int family = static_cast<int>(id - RID_RAW_OUTPUTTING) / 2;
     if ((id - RID_RAW_OUTPUTTING) % 2 == 0) {
-      SetWaitTitle(kTitles[family]);
+      // Each report is written on the worker alone at a pace of its own: the time left follows it
+      // from here on.
+      SetWaitTitle(kTitles[family], true);
     } else {
       AddStatusLine(kDone[family]);
       AutoOpen(family, m_snap.format[family]);
@@ -693,7 +692,7 @@ void CMainClassic::OnSaveConfig() {
   const std::string path = dlg.GetPathName();
   std::string error;
   if (!WriteClassicConfigFile(path.c_str(), CurrentSetup(), error))
-    MessageBox(("The configuration could not be saved to " + path + ":\n" + error + "\nThe file is unchanged.").c_str(),
+    MessageBox(("The configuration could not be saved to " + path + ":\n" + error).c_str(),
                "Save Configuration", MB_OK | MB_ICONEXCLAMATION);
 }
 

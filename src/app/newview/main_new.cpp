@@ -14,10 +14,9 @@
 #include "app/shell/qav_app.h"
 #include "app/shell/report_opener.h"
 #include "app/shell/settings.h"
+#include "app/shell/setup_lines.h"
 #include "app/shell/text_lines.h"
 #include "platform/base/errors.h"
-#include "platform/kernel/files.h"
-#include "platform/kernel/paths.h"
 #include "platform/ui/choosers.h"
 #include "platform/ui/ddx.h"
 #include "support/thread.h"
@@ -460,11 +459,9 @@ bool CMainNew::SaveConfigFile(const std::string& path) {
   SNewConfig cfg;
   SnapshotConfig(*this, cfg);
   std::string text = WriteNewConfig(cfg);
-  // A temporary file replaces the old one only when complete, so a failed save keeps the old file.
-  const DWORD code = ReplaceFileContents(ToNativePath(path), text);
-  if (code == 0) return true;
-  std::string message = "The configuration could not be saved to " + path + ": " + SystemErrorLine(code) +
-                        " The file is unchanged.";
+  std::string error;
+  if (SaveSetupFile(path, text, error)) return true;
+  const std::string message = "The configuration could not be saved to " + path + ":\n" + error;
   MessageBox(message.c_str(), "Save Configuration", MB_OK | MB_ICONEXCLAMATION);
   return false;
 }
@@ -580,11 +577,8 @@ void CMainNew::OnProduceReports() {
   }
   WaitWhileSet(m_Run.keepGoingFlag);
   PostMessage(WM_COMMAND, ID_WORKER_SHUTDOWN);
-  WaitWhileSet(m_bRunning);
-  m_nWaitPosition = m_nWaitRange;
-  CWaitDialog::PumpMessages();
-  delete m_pWaitDialog;
-  m_pWaitDialog = nullptr;
+  WaitWhileSet(m_bRunning, true);
+  CloseRunWait();
   // The run's days and rows are let go of on the release thread, which then has the heap give
   // them back to the system; the user need not wait for it.
   CScalarMemMgr::ReturnFreeMemoryLater();
@@ -653,14 +647,15 @@ void CMainNew::RunNewReportsOnce() {
 BOOL CMainNew::OnCommand(WPARAM wParam, LPARAM lParam) {
   const UINT id = LOWORD(wParam);
   switch (id) {
-    // The load is over: the rows are summed, sorted, written and freed on the worker alone, at a
-    // pace of their own that the time left follows from here on (the load's, on helper threads,
-    // need not be theirs on a busy machine).
+    // The load is over: the rows are summed, sorted, written and freed on the worker alone, each
+    // step at a pace of its own that the time left follows from its start on (the load's, on
+    // helper threads, need not be theirs on a busy machine, and how long a sort takes beside the
+    // writing depends on how far the rows lie in order already).
     case ID_WORKER_SUMMARIZING: SetWaitTitle("Summarizing data...", true); return TRUE;
     case ID_WORKER_SUMMARIZED: StatusLine("Data Summarized...", false); return TRUE;
-    case ID_WORKER_SORTING: SetWaitTitle("Sorting data..."); return TRUE;
+    case ID_WORKER_SORTING: SetWaitTitle("Sorting data...", true); return TRUE;
     case ID_WORKER_SORTED: StatusLine("Data Sorted...", false); return TRUE;
-    case ID_WORKER_OUTPUTTING: SetWaitTitle("Outputting Reports..."); return TRUE;
+    case ID_WORKER_OUTPUTTING: SetWaitTitle("Outputting Reports...", true); return TRUE;
     case ID_WORKER_SHUTDOWN: SetWaitTitle("Shutting Down the Thread..."); return TRUE;
     case ID_WORKER_REPORTS_DONE: {
       StatusLine("Reports Output...", false);

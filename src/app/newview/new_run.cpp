@@ -471,8 +471,7 @@ void CNewReportRun::RunSteps() {
   if (walked == EWalkResult::Cancelled) {
     GiveUp(0, true);
   } else {
-    if (writeError == 0 && !m_file.Close()) writeError = m_file.GetError();
-    if (writeError == 0 && !m_file.CheckWrittenName()) writeError = m_file.GetError();
+    if (writeError == 0 && !m_file.Commit()) writeError = m_file.GetError();
     if (writeError != 0) GiveUp(writeError);
     else m_host.post(ID_WORKER_REPORTS_DONE);
   }

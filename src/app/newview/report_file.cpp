@@ -420,7 +420,8 @@ EWalkResult WritePivotBody(const CDBRecord* const* rows, int count, const SPivot
 }
 
 bool CreateReportFile(CStdioFile& file, const std::string& chosen, std::string& written, IReportFileStatus& status) {
-  constexpr UINT kCreate = CFile::modeCreate | CFile::modeWrite | CFile::typeText;
+  // The report takes its name only once it is whole: an earlier one of that name stays until then.
+  constexpr UINT kCreate = CFile::modeCreate | CFile::modeWrite | CFile::typeText | CFile::modeCreateAside;
   written = chosen;
   CFileException error;
   if (file.Open(chosen.c_str(), kCreate, &error)) return true;

@@ -352,17 +352,32 @@ void CMainDlg::FollowDayLayouts(const CDayLayouts& layouts, int64_t added) {
   if (m_pWaitDialog != nullptr) m_pWaitDialog->SetRange(0, range);
 }
 
-void CMainDlg::WaitWhileSet(const std::atomic<uint8_t>& flag) {
+void CMainDlg::WaitWhileSet(const std::atomic<uint8_t>& flag, bool ending) {
   while (flag.load() != 0) {
     // The wait dialog's timer reads the run's progress as it is now.
     SyncWaitDialog();
-    CWaitDialog::PumpMessages();
+    if (!CWaitDialog::PumpMessages()) m_bWaitKeepGoing = false;
     // A Cancel that the pump has just handled reaches the run now, not one wait later.
     SyncWaitDialog();
+    if ((ending || !m_bWaitKeepGoing) && !m_bInputHeld) {
+      m_bInputHeld = true;
+      qav::ui::HoldUserInput();
+    }
     if (flag.load() == 0) break;
     qav::ui::WaitForInput(kRunLookMs);
   }
   SyncWaitDialog();
+}
+
+void CMainDlg::CloseRunWait() {
+  m_nWaitPosition = m_nWaitRange;
+  CWaitDialog::PumpMessages();
+  delete m_pWaitDialog;
+  m_pWaitDialog = nullptr;
+  if (m_bInputHeld) {
+    m_bInputHeld = false;
+    qav::ui::ReleaseUserInput();
+  }
 }
 
 void CMainDlg::SetWaitTitle(const char* title, bool newPace) {
@@ -395,6 +410,10 @@ LRESULT CMainDlg::OnReportOpenFailed(WPARAM key, LPARAM) {
 }
 
 void CMainDlg::TellUser(const std::string& text) {
+  if (qav::ui::QuitRequested()) {
+    std::fprintf(stderr, "qav: %s\n", text.c_str());
+    return;
+  }
   if (m_bRunning.load() != 0 || m_pWaitDialog != nullptr) {
     m_heldMessages.push_back(text);
     return;

@@ -144,8 +144,14 @@ class CMainDlg : public CFormView {
   // Pumps messages and the wait dialog until `flag` is 0. The user's input is taken as it comes,
   // so a Cancel reaches the run at once; a message the worker posts (a title, a line) and the wait
   // dialog's timer end the wait too, so they show at once; the flag is looked at again every
-  // kRunLookMs.
-  void WaitWhileSet(const std::atomic<uint8_t>& flag);
+  // kRunLookMs. A quit request (the program asked to end) cancels the run as Cancel does. Once the
+  // run is ending (cancelled, or `ending`: its worker winds down), the user's input is held until
+  // CloseRunWait: a click on GO made meanwhile reaches the main window when it takes input again,
+  // and starts the next run, instead of being lost on a window still disabled.
+  void WaitWhileSet(const std::atomic<uint8_t>& flag, bool ending = false);
+  // The run's wait is over: the bar shows all done once, the wait dialog goes (the main window
+  // takes input again) and the input held meanwhile comes.
+  void CloseRunWait();
   // Sets the wait dialog's title (nothing without a wait dialog). With `newPace` the run's work
   // changes its kind here, and the time left follows the pace of what comes from now on
   // (CWaitDialog::BeginPhase).
@@ -157,7 +163,7 @@ class CMainDlg : public CFormView {
   // and says why.
   void OpenReportWithProgram(const std::string& path, const std::string& program);
   // A message the user must act on: shown at once, or held until the run going on has ended and
-  // its wait dialog is gone.
+  // its wait dialog is gone. While the program ends (a quit request) it goes to standard error.
   void TellUser(const std::string& text);
   // Shows the messages held during a run, oldest first.
   void ShowHeldMessages();
@@ -235,5 +241,6 @@ class CMainDlg : public CFormView {
   bool m_bTellingKept = false;          // user-interface thread: a kept post is being told
   LPARAM m_nextPathKey = 1;
   bool m_logAttached = false;
+  bool m_bInputHeld = false;  // WaitWhileSet holds the user's input until CloseRunWait
   std::vector<std::string> m_heldMessages;
 };

@@ -4,7 +4,10 @@
 #include <climits>
 #include <cmath>
 
+#include "app/shell/text_lines.h"
 #include "platform/app/ole_date_time.h"
+#include "platform/kernel/files.h"
+#include "platform/kernel/paths.h"
 
 namespace {
 
@@ -130,5 +133,14 @@ bool CSetupLines::End() {
 
 bool CSetupLines::Fail(const std::string& why, bool atLine) {
   if (error_.empty()) error_ = atLine ? "line " + std::to_string(line_) + " " + why : why;
+  return false;
+}
+
+bool SaveSetupFile(const std::string& path, std::string_view text, std::string& error) {
+  bool oldKept = true;
+  const DWORD e = ReplaceFileContents(ToNativePath(path), text, true, EReplaceFallback::WriteInPlace, &oldKept);
+  if (e == 0) return true;
+  error = SystemErrorLine(e) +
+          (oldKept ? "\nThe file is unchanged." : "\nIts old contents could not be put back: the file is damaged.");
   return false;
 }

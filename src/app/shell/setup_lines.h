@@ -57,3 +57,9 @@ bool IsPrintableByte(unsigned char c);
 bool IsPrintableText(std::string_view s);
 // True when the text holds nothing but blanks and line ends.
 bool IsBlankText(std::string_view s);
+
+// Saves a set-up file's whole text under `path` (a program path): through a temporary file that
+// replaces the old one only when complete, or, for another user's file that this user may write
+// (a shared folder of set-ups), written in place keeping its owner and mode. On failure `error`
+// holds the system's reason and whether the old file is still whole, as lines for a message box.
+bool SaveSetupFile(const std::string& path, std::string_view text, std::string& error);

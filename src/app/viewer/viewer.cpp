@@ -56,9 +56,9 @@ class CThrottledPump {
     last_ = now;
     return true;
   }
-  void Pump() {
-    if (Due()) CWaitDialog::PumpMessages();
-  }
+  // False once a quit request was seen: the program is ending, and the reading stops as Cancel
+  // stops it.
+  bool Pump() { return !Due() || CWaitDialog::PumpMessages(); }
 
  private:
   DWORD last_ = GetTickCount() - 50;
@@ -203,7 +203,7 @@ bool CViewer::Open(const char* path, bool quiet, CWnd* parent) {
         path,
         [&](uint64_t bytes) {
           position = static_cast<int>(bytes / static_cast<uint64_t>(div));
-          pump.Pump();
+          if (!pump.Pump()) keepGoing = false;
           return keepGoing && !noRoom;
         },
         [&](std::string_view line) {
@@ -229,7 +229,7 @@ bool CViewer::Open(const char* path, bool quiet, CWnd* parent) {
     auto step = [&] {
       ++done;
       position = static_cast<int>((length + extra * done / steps) / static_cast<uint64_t>(div));
-      pump.Pump();
+      if (!pump.Pump()) keepGoing = false;
       return keepGoing;
     };
     for (const std::string& line : CabinetLines(m_sections, &m_cabinets)) {

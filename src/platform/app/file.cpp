@@ -79,7 +79,8 @@ BOOL CFile::Open(const char* fileName, UINT openFlags, CFileException* error) {
   DWORD disposition = OPEN_EXISTING;
   if (openFlags & modeCreate) disposition = (openFlags & modeNoTruncate) ? OPEN_ALWAYS : CREATE_ALWAYS;
   if (openFlags & modeCreateExclusive) disposition = CREATE_NEW;
-  const DWORD e = m_file.Open(fileName, access, share, disposition, 0);
+  const DWORD e = (openFlags & modeCreateAside) && (access & GENERIC_WRITE) ? m_file.OpenAside(fileName, share)
+                                                                            : m_file.Open(fileName, access, share, disposition, 0);
   if (e != 0) {
     if (error != nullptr) {
       error->m_lOsError = static_cast<LONG>(e);
@@ -181,14 +182,15 @@ BOOL CFile::Close() {
   return e ? Fail(e) : TRUE;
 }
 
+BOOL CFile::Commit() {
+  if (!Close()) return FALSE;
+  const DWORD e = m_file.Commit();
+  return e ? Fail(e) : TRUE;
+}
+
 EDiscarded CFile::Discard() {
   m_position = 0;
   return m_file.Discard();
-}
-
-BOOL CFile::CheckWrittenName() {
-  const DWORD e = m_file.CheckWrittenName();
-  return e ? Fail(e) : TRUE;
 }
 
 std::string CFile::GetFileName() const {

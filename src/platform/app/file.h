@@ -62,6 +62,10 @@ public:
     // Creates a new file and fails (80) when one exists already: for files whose names are
     // chosen by the program in shared folders, so that no other file is overwritten.
     modeCreateExclusive = 0x10000,
+    // Writes a new file beside the name (FileHandle::OpenAside), which takes the name at Commit:
+    // a file already under the name stays as it was until the new one is whole, and for good
+    // when the new one is discarded or never committed.
+    modeCreateAside = 0x20000,
   };
   enum SeekPosition : UINT { begin = 0, current = 1, end = 2 };
 
@@ -90,13 +94,12 @@ public:
   virtual BOOL SetLength(ULONGLONG length);
   virtual BOOL Flush();
   virtual BOOL Close();  // FALSE when something the close had to finish failed
+  // Closes a file written whole and puts it in place (FileHandle::Commit): FALSE, with nothing put
+  // in place, when the close failed or the name it was written under no longer leads to it.
+  BOOL Commit();
   // Closes a file whose writing failed and takes away what was written (FileHandle::Discard):
   // a report cut short must not be left looking whole, nor keep a full disk full.
   EDiscarded Discard();
-  // After a file written here is closed: TRUE while its name still leads to it, else FALSE with
-  // the reason (FileHandle::CheckWrittenName). A report must not be called written when its
-  // folder was removed while it was written.
-  BOOL CheckWrittenName();
   void Abort() { Close(); }
   virtual bool IsOpen() const { return m_file.IsOpen(); }
 

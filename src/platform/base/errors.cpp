@@ -66,6 +66,7 @@ constexpr ErrorText kErrorTexts[] = {
     {1392, "The file or directory is corrupted and unreadable.\r\n"},
     {1460, "This operation returned because the timeout period expired.\r\n"},
     {1782, "The byte count is too small.\r\n"},
+    {1921, "The name of the file cannot be resolved by the system.\r\n"},
     {4317, "The operation identifier is not valid.\r\n"},
     {11001, "No such host is known.\r\n"},
     {11002, "This is usually a temporary error during hostname resolution and means that the local "
@@ -147,7 +148,7 @@ DWORD ErrnoToWinError(int err, const char* path) {
     case ENOEXEC: return ERROR_BAD_FORMAT;
     case ESPIPE: return ERROR_SEEK;
     case EPIPE: return ERROR_BROKEN_PIPE;
-    case ELOOP: return ERROR_PATH_NOT_FOUND;
+    case ELOOP: return ERROR_CANT_RESOLVE_FILENAME;
     case ETIMEDOUT: return ERROR_TIMEOUT;
     case ENOSYS:
     case EOPNOTSUPP: return ERROR_NOT_SUPPORTED;

@@ -5,10 +5,13 @@
 #include "platform/kernel/release.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
+#include <memory>
 #include <fcntl.h>
 #include <mutex>
 #include <new>
@@ -93,21 +96,67 @@ DWORD CopyFileContents(const std::string& from, const std::string& to) {
   return error;
 }
 
+// Follows a link on `target` to the file it leads to (the link itself stays): `target` becomes
+// that file's path, `st` its status and `exists` whether there is one. A link that leads to no
+// file gives the error.
+DWORD FollowLinkToFile(std::string& target, struct stat& st, bool& exists) {
+  exists = ::lstat(target.c_str(), &st) == 0;
+  if (!exists || !S_ISLNK(st.st_mode)) return 0;
+  char* real = ::realpath(target.c_str(), nullptr);
+  if (real == nullptr) return ErrnoError(target);
+  target = real;
+  std::free(real);
+  exists = ::stat(target.c_str(), &st) == 0;
+  return 0;
+}
+
+// Gives a new file (`fd`) that replaces the file of status `old` at `native` its owner and group,
+// then its mode (a change of owner may clear mode bits). 5 when the owner or group cannot be kept:
+// only root gives a file away.
+DWORD KeepOwnerAndMode(int fd, const struct stat& old, const std::string& native) {
+  struct stat made {};
+  if (::fstat(fd, &made) != 0) return ErrnoError(native);
+  if ((made.st_uid != old.st_uid || made.st_gid != old.st_gid) && ::fchown(fd, old.st_uid, old.st_gid) != 0)
+    return ErrnoError(native);
+  if (::fchmod(fd, old.st_mode & 07777) != 0) return ErrnoError(native);
+  return 0;
+}
+
+// Six letters or digits that make a temporary name unlikely to be taken.
+std::string TemporarySuffix() {
+  static std::atomic<uint64_t> counter{0};
+  uint64_t x = static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
+               (static_cast<uint64_t>(::getpid()) << 40) ^ (counter.fetch_add(1) * 0x9E3779B97F4A7C15ull);
+  x ^= x >> 29;
+  x *= 0xBF58476D1CE4E5B9ull;
+  x ^= x >> 32;
+  static constexpr char kChars[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+  std::string suffix;
+  for (int i = 0; i < 6; ++i, x /= 62) suffix += kChars[x % 62];
+  return suffix;
+}
+
 }  // namespace
 
 // ----- FileHandle -----
 
-FileHandle::~FileHandle() { Close(); }
+FileHandle::~FileHandle() { Abandon(); }
+
+void FileHandle::Abandon() {
+  if (!m_commitTo.empty()) Discard();
+  else Close();
+}
 
 FileHandle::FileHandle(FileHandle&& other) noexcept { *this = std::move(other); }
 
 FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
   if (this != &other) {
-    Close();
+    Abandon();
     std::lock_guard<std::mutex> lock(ShareMutex());
     m_fd = std::exchange(other.m_fd, -1);
     m_path = std::move(other.m_path);
     m_written = std::exchange(other.m_written, Written{});
+    m_commitTo = std::exchange(other.m_commitTo, std::string());
     for (auto& r : ShareTable()) {
       if (r.owner == &other) r.owner = this;
     }
@@ -116,9 +165,50 @@ FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
 }
 
 DWORD FileHandle::Open(const char* path, DWORD access, DWORD share, DWORD disposition, DWORD attributes) {
-  Close();
-  m_written = Written{};
+  Abandon();
   if (path == nullptr || *path == '\0') return Fail(ERROR_PATH_NOT_FOUND);
+  return OpenNative(ToNativePath(path), access, share, disposition, attributes);
+}
+
+DWORD FileHandle::OpenAside(const char* path, DWORD share) {
+  Abandon();
+  if (path == nullptr || *path == '\0') return Fail(ERROR_PATH_NOT_FOUND);
+  std::string target = ToNativePath(path);
+  struct stat st {};
+  bool exists = false;
+  // A device is written as it is; so is a link to no file, which then gets one at its end.
+  if (FollowLinkToFile(target, st, exists) != 0 || (exists && !S_ISREG(st.st_mode)))
+    return Open(path, GENERIC_WRITE, share, CREATE_ALWAYS);
+  if (exists && ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) return Fail(ErrnoError(target));
+  for (int attempt = 0;; ++attempt) {
+    const DWORD e = OpenNative(target + "." + TemporarySuffix(), GENERIC_WRITE, share, CREATE_NEW, 0);
+    if (e == 0) break;
+    if (e != ERROR_FILE_EXISTS || attempt == 99) return e;
+  }
+  if (exists) {
+    const DWORD e = KeepOwnerAndMode(m_fd, st, target);
+    if (e != 0) Discard();
+    // Another user's file that this one may write: a rename would give it a new owner.
+    if (e == ERROR_ACCESS_DENIED) return Open(path, GENERIC_WRITE, share, CREATE_ALWAYS);
+    if (e != 0) return Fail(e);
+  }
+  m_commitTo = std::move(target);
+  return 0;
+}
+
+DWORD FileHandle::Commit() {
+  if (const DWORD e = Close()) return e;
+  if (const DWORD e = CheckWrittenName()) return e;
+  if (m_commitTo.empty()) return 0;
+  if (::rename(m_written.path.c_str(), m_commitTo.c_str()) != 0) return Fail(ErrnoError(m_commitTo));
+  m_written.path = std::exchange(m_commitTo, std::string());
+  return 0;
+}
+
+DWORD FileHandle::OpenNative(const std::string& native, DWORD access, DWORD share, DWORD disposition,
+                             DWORD attributes) {
+  Abandon();
+  m_written = Written{};
   int flags = O_CLOEXEC;
   const bool read = access & GENERIC_READ;
   const bool write = access & GENERIC_WRITE;
@@ -134,7 +224,6 @@ DWORD FileHandle::Open(const char* path, DWORD access, DWORD share, DWORD dispos
   }
   if (truncate && !write) return Fail(ERROR_INVALID_PARAMETER);
   const mode_t mode = (attributes & FILE_ATTRIBUTE_READONLY) ? 0444 : 0666;
-  const std::string native = ToNativePath(path);
   struct stat before {};
   const bool existed = ::stat(native.c_str(), &before) == 0;
   if (existed && (S_ISFIFO(before.st_mode) || S_ISSOCK(before.st_mode))) {
@@ -211,6 +300,7 @@ DWORD FileHandle::Close() {
 }
 
 EDiscarded FileHandle::Discard() {
+  m_commitTo.clear();
   Written w = std::exchange(m_written, Written{});
   const bool open = m_fd >= 0;
   if (open) {
@@ -494,49 +584,150 @@ std::string GetTempFolder() {
   return t;
 }
 
-DWORD ReplaceFileContents(const std::string& nativePath, std::string_view data, bool sync) {
+namespace {
+
+// Writes all `length` bytes at `offset`, looping over short writes. 0 or the errno.
+int WriteAllAt(int fd, const char* bytes, size_t length, off_t offset) {
+  for (size_t done = 0; done < length;) {
+    const ssize_t n = ::pwrite(fd, bytes + done, length - done, offset + static_cast<off_t>(done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return errno;
+    if (n == 0) return ENOSPC;
+    done += static_cast<size_t>(n);
+  }
+  return 0;
+}
+
+// Reads all `length` bytes from the start of the file. 0 or the errno (EIO when the file ends
+// before them).
+int ReadAll(int fd, char* bytes, size_t length) {
+  for (size_t done = 0; done < length;) {
+    const ssize_t n = ::pread(fd, bytes + done, length - done, static_cast<off_t>(done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return errno;
+    if (n == 0) return EIO;
+    done += static_cast<size_t>(n);
+  }
+  return 0;
+}
+
+// True when this user may write the file: some write permission is set (a file that nobody may
+// write stays so, also for root) and the system grants this user one.
+bool MayWrite(const std::string& path, const struct stat& st) {
+  return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0 && ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
+}
+
+// Opens an existing file for writing in place: never made (no O_CREAT, which a sticky shared
+// folder refuses for another user's file), never through a link put in its place meanwhile, and
+// without waiting on a FIFO put there.
+int OpenInPlace(const std::string& path, int access) {
+  int fd;
+  do {
+    fd = ::open(path.c_str(), access | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW);
+  } while (fd < 0 && errno == EINTR);
+  return fd;
+}
+
+// Writes `data` over the regular file `target` where it is, so that it keeps its owner, group and
+// mode. The room that longer contents need is taken before a byte changes, and the bytes written
+// over are kept and put back (with the old length) when the writing fails; a file this user may
+// write but not read cannot have them put back. `oldKept` tells whether a failure left the old
+// contents whole.
+DWORD WriteInPlace(const std::string& target, std::string_view data, bool sync, bool& oldKept) {
+  int fd = OpenInPlace(target, O_RDWR);
+  const bool readable = fd >= 0;
+  if (!readable && errno == EACCES) fd = OpenInPlace(target, O_WRONLY);
+  if (fd < 0) return ErrnoError(target);
+  DWORD error = 0;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) error = ErrnoError(target);
+  else if (!S_ISREG(st.st_mode)) error = ERROR_ACCESS_DENIED;
+  const uint64_t oldSize = static_cast<uint64_t>(st.st_size);
+  const size_t keep = readable ? static_cast<size_t>(std::min<uint64_t>(oldSize, data.size())) : 0;
+  std::unique_ptr<char[]> old;
+  if (error == 0 && keep > 0) {
+    old.reset(new (std::nothrow) char[keep]);
+    if (old == nullptr) error = ERROR_NOT_ENOUGH_MEMORY;
+    else if (const int e = ReadAll(fd, old.get(), keep)) error = ErrnoToWinError(e);
+  }
+  if (error == 0 && data.size() > oldSize) {
+    // The file keeps its length until the new bytes are in it. A file system that cannot take room
+    // ahead leaves it to the writing, whose failure puts the old bytes back.
+    int rc;
+    do {
+      rc = ::fallocate(fd, FALLOC_FL_KEEP_SIZE, static_cast<off_t>(oldSize), static_cast<off_t>(data.size() - oldSize));
+    } while (rc != 0 && errno == EINTR);
+    if (rc != 0 && errno != EOPNOTSUPP && errno != ENOSYS) error = ErrnoError(target);
+  }
+  if (error == 0) {
+    int e = WriteAllAt(fd, data.data(), data.size(), 0);
+    if (e == 0 && data.size() < oldSize && ::ftruncate(fd, static_cast<off_t>(data.size())) != 0) e = errno;
+    if (e == 0 && sync && ::fsync(fd) != 0) e = errno;
+    if (e != 0) {
+      error = ErrnoToWinError(e, target.c_str());
+      oldKept = readable && WriteAllAt(fd, old.get(), keep, 0) == 0 && ::ftruncate(fd, static_cast<off_t>(oldSize)) == 0 &&
+                (!sync || ::fsync(fd) == 0);
+    }
+  }
+  if (::close(fd) != 0 && error == 0) {
+    // What the system held back of the new contents is lost: neither they nor the old ones are whole.
+    error = ErrnoError(target);
+    oldKept = false;
+  }
+  return error;
+}
+
+// An error of the route through a temporary file that writing in place may get round: the folder
+// takes no new file, or the new file cannot be given the old one's owner or group, or its name.
+bool IsRefusal(int err) { return err == EACCES || err == EPERM; }
+
+}  // namespace
+
+DWORD ReplaceFileContents(const std::string& nativePath, std::string_view data, bool sync, EReplaceFallback fallback,
+                          bool* oldKept) {
+  if (oldKept != nullptr) *oldKept = true;
   if (nativePath.empty()) return Fail(ERROR_PATH_NOT_FOUND);
   std::string target = nativePath;
   struct stat st {};
-  bool exists = ::lstat(target.c_str(), &st) == 0;
-  if (exists && S_ISLNK(st.st_mode)) {
-    // The file a link leads to is replaced and the link stays; a link that leads to no file is
-    // neither replaced by a file nor given one at its end.
-    char* real = ::realpath(target.c_str(), nullptr);
-    if (real == nullptr) return Fail(ErrnoError(target));
-    target = real;
-    std::free(real);
-    exists = ::stat(target.c_str(), &st) == 0;
-  }
+  bool exists = false;
+  // The file a link leads to is replaced and the link stays; a link that leads to no file is
+  // neither replaced by a file nor given one at its end.
+  if (const DWORD e = FollowLinkToFile(target, st, exists)) return Fail(e);
   // Only a regular file is replaced: a rename would put a file in place of a folder, FIFO, device
   // or socket that something else relies on.
   if (exists && !S_ISREG(st.st_mode)) return Fail(ERROR_ACCESS_DENIED);
+  DWORD error = 0;
+  bool refused = false;
+  const auto failed = [&] {
+    refused = IsRefusal(errno);
+    error = ErrnoError(target);
+  };
   std::string temp = target + ".XXXXXX";
   const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-  if (fd < 0) return Fail(ErrnoError(target));
-  DWORD error = 0;
-  // The new file gets the old one's owner and group first (a change of owner may clear mode bits),
-  // then its mode. When they cannot be kept (only root gives a file away), the old file stays.
-  struct stat made {};
-  if (exists && (::fstat(fd, &made) != 0 ||
-                 ((made.st_uid != st.st_uid || made.st_gid != st.st_gid) && ::fchown(fd, st.st_uid, st.st_gid) != 0)))
-    error = ErrnoError(target);
-  if (error == 0 && ::fchmod(fd, exists ? (st.st_mode & 07777) : 0644) != 0) error = ErrnoError(target);
-  for (size_t done = 0; done < data.size() && error == 0;) {
-    const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) error = ErrnoError(target);
-    else if (n == 0) error = ERROR_DISK_FULL;
-    else done += static_cast<size_t>(n);
+  if (fd < 0) failed();
+  // The new file gets the old one's owner, group and mode. When they cannot be kept (only root
+  // gives a file away), the old file stays, or is written in place below.
+  if (fd >= 0 && exists) {
+    error = KeepOwnerAndMode(fd, st, target);
+    refused = error == ERROR_ACCESS_DENIED;
+  } else if (fd >= 0 && ::fchmod(fd, 0644) != 0) {
+    failed();
   }
-  if (error == 0 && sync && ::fsync(fd) != 0) error = ErrnoError(target);
-  if (::close(fd) != 0 && error == 0) error = ErrnoError(target);
-  if (error == 0 && ::rename(temp.c_str(), target.c_str()) != 0) error = ErrnoError(target);
-  if (error != 0) {
-    ::unlink(temp.c_str());
-    return Fail(error);
+  if (error == 0) {
+    if (const int e = WriteAllAt(fd, data.data(), data.size(), 0)) error = ErrnoToWinError(e, target.c_str());
   }
-  return 0;
+  if (error == 0 && sync && ::fsync(fd) != 0) failed();
+  if (fd >= 0 && ::close(fd) != 0 && error == 0) failed();
+  if (error == 0 && ::rename(temp.c_str(), target.c_str()) != 0) failed();
+  if (error == 0) return 0;
+  if (fd >= 0) ::unlink(temp.c_str());
+  if (refused && exists && fallback == EReplaceFallback::WriteInPlace && MayWrite(target, st)) {
+    bool kept = true;
+    error = WriteInPlace(target, data, sync, kept);
+    if (oldKept != nullptr) *oldKept = kept;
+    if (error == 0) return 0;
+  }
+  return Fail(error);
 }
 
 DWORD GetTempPathA(DWORD size, char* buffer) {

@@ -70,15 +70,31 @@ public:
   // `attributes` only FILE_ATTRIBUTE_READONLY matters: a file created with it is read-only on
   // disc while this handle may still write. A folder cannot be opened (5). Returns 0 or the error.
   DWORD Open(const char* path, DWORD access, DWORD share, DWORD disposition, DWORD attributes = 0);
+  // Opens for writing a new, empty file beside `path` (in the folder of the file it names, under
+  // a temporary name), which takes that name only at Commit: a file already there stays as it
+  // is until then, and for good when the new one is discarded or never committed. A link on the
+  // name is followed (the file it leads to is replaced; the link stays). The new file gets the
+  // mode, owner and group of the file it replaces. Where it cannot have them (another user's
+  // file), and where the name is no regular file (a device) or a link to none, `path` itself is
+  // opened and emptied as CREATE_ALWAYS does. A file this process may not write is refused (5) as
+  // its own open would be. Returns 0 or the error (the folder's when it cannot take the file).
+  DWORD OpenAside(const char* path, DWORD share);
+  // Puts a file written whole in place: closes it (a close that fails gives its error) and, when
+  // it was opened aside, renames it over the name it was opened for. Returns 0, or the error with
+  // nothing put in place and the file still to be discarded: also when the name it was written
+  // under no longer leads to it (see CheckWrittenName).
+  DWORD Commit();
   // Closes. Returns 0, or the error the close reported: a write the system had held back failed
   // (a full disk or quota on a network share).
   DWORD Close();
   // Gives up a file whose writing failed, also after a Close that failed: a regular file opened
   // for writing loses its contents, and its name too while that name (not a link on the way)
   // still leads to the same file. Anything else (a device, a pipe) is only closed, never removed.
+  // A file opened aside and not committed goes with its temporary name; the file it was to
+  // replace is untouched. Opening again, or the handle's end, gives such a file up the same way.
   EDiscarded Discard();
-  // After writing, open or closed: 0 while the name the file was opened by still leads to the
-  // regular file written here (the same device and inode); else why it does not: the file or its
+  // After writing, open or closed: 0 while the name the file was written under (a file opened
+  // aside: its temporary name until Commit, then its own) still leads to the regular file written here (the same device and inode); else why it does not: the file or its
   // folder is gone (2, 3), or another file has taken the name (1006). A file written all the
   // same is lost when its folder is removed meanwhile. 0 when no regular file was written here.
   DWORD CheckWrittenName() const;
@@ -109,6 +125,9 @@ public:
   int Descriptor() const { return m_fd; }
 
 private:
+  // Gives up a file opened aside and not committed (Discard), or closes any other.
+  void Abandon();
+  DWORD OpenNative(const std::string& native, DWORD access, DWORD share, DWORD disposition, DWORD attributes);
   // Closes on the release thread (platform/kernel/release.h), after which the descriptor is no
   // longer this handle's.
   void CloseLater();
@@ -123,6 +142,8 @@ private:
     uint64_t dev = 0, ino = 0;
     std::string path;
   } m_written;
+  // The name a file opened aside takes at Commit (system form); empty for any other file.
+  std::string m_commitTo;
 };
 
 // Folder listing entry.
@@ -160,6 +181,14 @@ DWORD GetTempPathA(DWORD size, char* buffer);
 // Convenience forms.
 std::string GetTempFolder();  // as GetTempPathA
 
+// What ReplaceFileContents does with a file that it cannot replace while keeping it as it was: the
+// file belongs to a user or group that a new file could not be given, or its folder takes no new
+// file (a shared folder of another user's files).
+enum class EReplaceFallback {
+  Refuse,        // the file is left alone: 5
+  WriteInPlace,  // a file this user may write is written over where it is, keeping owner and mode
+};
+
 // Replaces a file's whole contents so that a failure never leaves it half written: the data go
 // to a new temporary file in the same folder, which is flushed to the disc when `sync` is set,
 // then renamed over the file (a symbolic link is followed, so the file it names is replaced; a
@@ -167,7 +196,14 @@ std::string GetTempFolder();  // as GetTempPathA
 // and no temporary file is left. `nativePath` is in the system's form (ToNativePath). An existing
 // file keeps its permissions, owner and group (5 when they cannot be kept); a new one gets 0644.
 // Anything but a regular file in its place (a folder, FIFO, device) is left alone: 5.
+//
+// With EReplaceFallback::WriteInPlace a file that cannot be replaced so, and that this user may
+// write (some write permission is set and the system grants it), is written where it is instead:
+// the room for the longer contents is taken first, and the old bytes are kept and put back when
+// the writing fails. `oldKept`, when given, tells whether the old contents are whole after a
+// failure (false only when a write in place failed and they could not be put back).
 // Returns 0 or the error number.
-DWORD ReplaceFileContents(const std::string& nativePath, std::string_view data, bool sync = true);
+DWORD ReplaceFileContents(const std::string& nativePath, std::string_view data, bool sync = true,
+                          EReplaceFallback fallback = EReplaceFallback::Refuse, bool* oldKept = nullptr);
 bool FileExists(const char* path);    // a file or a folder
 bool FolderExists(const char* path);

@@ -230,6 +230,12 @@ int CWinThread::Run() {
     }
     if (!PumpMessage()) break;
   }
+  if (m_pMainWnd != nullptr && ::IsWindow(m_pMainWnd->m_hWnd)) {
+    // Nobody is there to answer a box the closing would show: the quit request, posted again,
+    // ends it at once.
+    PostQuitMessage(m_exitCode);
+    m_pMainWnd->DestroyWindow();
+  }
   return ExitInstance();
 }
 
@@ -276,6 +282,13 @@ void CWinApp::OnFileNew() {
 void CWinApp::OnAppExit() {
   if (m_pMainWnd != nullptr) m_pMainWnd->SendMessage(WM_CLOSE);
   else PostQuitMessage(0);
+}
+
+void AfxEndProgram() {
+  qav::ui::SendTask([] {
+    qav::ui::CurrentBackend().CloseOwnModals();
+    PostQuitMessage(0);
+  });
 }
 
 UINT CWinApp::GetProfileInt(LPCSTR section, LPCSTR key, int defaultValue) {

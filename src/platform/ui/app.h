@@ -141,7 +141,8 @@ class CWinThread : public CCmdTarget {
  public:
   virtual BOOL InitInstance() { return TRUE; }
   virtual int ExitInstance() { return m_exitCode; }
-  // The message loop: runs until the quit request, then ExitInstance.
+  // The message loop: runs until the quit request, then ExitInstance. A main window still up then
+  // (the quit came from outside, AfxEndProgram) is closed first, as File > Exit closes it.
   virtual int Run();
   // Takes one message (waiting for it) and dispatches it; FALSE for the quit request.
   virtual BOOL PumpMessage();
@@ -206,3 +207,9 @@ LPCSTR AfxGetAppName();
 int AfxMessageBox(LPCSTR text, UINT type = MB_OK, UINT helpId = 0);
 // The program's entry: chooses the backend, runs InitInstance and the loop.
 int AfxWinMain(int argc, char** argv);
+// Any thread: ends the program as File > Exit does, wherever its user-interface thread is. The
+// backend's own dialogs (the file choosers) are closed and a quit request ends every modal loop
+// (their dialogs as by Cancel) and every wait of a run (the run as by its Cancel); the program's
+// loop then closes the main window, whose views save their settings, and the program ends with
+// exit code 0.
+void AfxEndProgram();

@@ -37,6 +37,9 @@ class Backend {
   virtual void Wait(double seconds) = 0;
   // Any thread: ends a Wait.
   virtual void Wake() = 0;
+  // Ends the modal windows the backend runs itself (Qt's file choosers and the boxes over them)
+  // as their Cancel does.
+  virtual void CloseOwnModals() {}
   // The cursor of every window of the program.
   virtual void CursorChanged(CursorKind shape) {}
   // Average character width and height of a font (the dialog font when null).

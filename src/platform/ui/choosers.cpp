@@ -18,7 +18,7 @@ bool QtChooseFile(const FileChooserRequest& req, std::string& path,
                   const std::function<bool(std::string& path, void* chooser)>& acceptable);  // qt_windows.cpp
 // A message box over a Qt window that is not one of ours (a file chooser); the answer's id.
 int QtBoxOver(void* parent, const MessageBoxRequest& req);
-bool QtChooseFolder(const std::string& title, const std::string& start, std::string& path);
+bool QtChooseFolder(const std::string& title, const std::string& start, HWND owner, std::string& path);
 
 namespace {
 std::function<int(const MessageBoxRequest&)>& BoxHandler() {
@@ -37,10 +37,11 @@ std::function<bool(const FileChooserRequest&, std::string&)>& FileHandler() {
 bool IsQt() { return std::string(CurrentBackend().Name()) == "qt"; }
 
 // A chooser is modal to the whole window of its owner, which may be a child (a view): the
-// top-level window is disabled while it is up and active again after it.
+// top-level window is disabled while it is up and active again after it. A chooser asked for
+// while a modal dialog holds that window belongs to the dialog.
 HWND TopOwner(HWND owner) {
   WndState* top = TopLevelOf(Find(owner));
-  return top != nullptr ? top->hwnd : nullptr;
+  return OwnerOfNewModal(top != nullptr ? top->hwnd : nullptr);
 }
 
 std::string Trim(const std::string& s) {
@@ -230,12 +231,13 @@ bool BrowseForFolder(HWND owner, const char* title, const std::string& start, st
   req.title = title != nullptr ? title : "";
   req.initialPath = start;
   req.flags = 0xFFFFFFFF;  // marks a folder request for the handler
+  const HWND top = TopOwner(owner);
+  req.owner = top;
   if (FileHandler()) return FileHandler()(req, path);
   if (!IsQt()) return false;
   const HWND hadFocus = ::GetFocus();
-  const HWND top = TopOwner(owner);
   if (top != nullptr) ::EnableWindow(top, FALSE);
-  bool ok = QtChooseFolder(req.title, start, path);
+  bool ok = QtChooseFolder(req.title, start, top, path);
   if (top != nullptr) ::EnableWindow(top, TRUE);
   ReturnFromModal(top, hadFocus);
   return ok;
@@ -277,14 +279,14 @@ INT_PTR CFileDialog::DoModal() {
   req.flags = m_ofn.Flags;
   std::string path;
   bool ok = false;
-  HWND owner = m_parent != nullptr ? m_parent->m_hWnd : DefaultOwner();
+  const HWND top = TopOwner(m_parent != nullptr ? m_parent->m_hWnd : DefaultOwner());
+  req.owner = top;
   if (FileHandler()) {
     // A path turned down brings the chooser back with it.
     while ((ok = FileHandler()(req, path)) && !path.empty() && !AcceptChosenPath(req, m_defExt, path, nullptr))
       req.initialPath = path;
   } else if (IsQt()) {
     const HWND hadFocus = ::GetFocus();
-    const HWND top = TopOwner(owner);
     if (top != nullptr) ::EnableWindow(top, FALSE);
     ok = QtChooseFile(req, path, [&](std::string& chosen, void* chooser) {
       return AcceptChosenPath(req, m_defExt, chosen, chooser);

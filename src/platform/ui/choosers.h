@@ -38,6 +38,7 @@ struct FileChooserRequest {
   // (description, patterns) pairs parsed from the filter text "desc|*.a;*.b|desc|*.*||".
   std::vector<std::pair<std::string, std::vector<std::string>>> filters;
   DWORD flags = 0;
+  HWND owner = nullptr;  // the top-level window the chooser is shown over
 };
 // Answers file and folder choosers: true with the chosen path, false for Cancel.
 void SetFileChooserHandler(std::function<bool(const FileChooserRequest&, std::string& path)> handler);

@@ -58,6 +58,7 @@ Kind KindOf(Ctl c) {
 
 // Runs a modal loop until `ended` or the window is gone; false when a quit request ended it.
 bool ModalLoop(CWnd* wnd, const bool& ended) {
+  InputHoldLifted input;
   while (!ended && wnd->m_hWnd != nullptr && IsWindow(wnd->m_hWnd)) {
     if (!WaitAndDispatchOne()) {
       PostQuitMessage(QuitCode());  // the program's loop still has to see it
@@ -202,6 +203,7 @@ INT_PTR CDialog::DoModal() {
   } else if (m_pParentWnd == nullptr) {
     owner = DefaultOwner();
   }
+  owner = OwnerOfNewModal(owner);
   const HWND hadFocus = ::GetFocus();
   ModalHold hold(owner);
   m_bEnded = false;
@@ -466,6 +468,7 @@ INT_PTR CPropertySheet::DoModal() {
   } else {
     owner = DefaultOwner();
   }
+  owner = OwnerOfNewModal(owner);
   const HWND hadFocus = ::GetFocus();
   ModalHold hold(owner);
   WndState* s = NewWindow(Kind::Dialog, owner, 0, m_strCaption, WS_POPUP | WS_CAPTION | WS_SYSMENU, RECT{0, 0, width, height});

@@ -8,6 +8,7 @@
 #include <mutex>
 #include <new>
 #include <thread>
+#include <utility>
 
 #include "platform/base/errors.h"
 #include "platform/kernel/address_space.h"
@@ -32,6 +33,7 @@ struct SendRequest {
   LPARAM lParam;
   LRESULT result = 0;
   bool done = false;
+  const std::function<void()>* task = nullptr;  // SendTask: run in place of a message
 };
 
 struct Timer {
@@ -52,6 +54,7 @@ struct Loop {
   bool quit = false;  // a quit request is queued
   int quitCode = 0;
   bool woken = false;
+  int inputHeld = 0;  // HoldUserInput less ReleaseUserInput (user-interface thread only)
 };
 
 Loop& L() {
@@ -122,11 +125,11 @@ void PostTask(std::function<void()> task) {
   WakeUi();
 }
 
-LRESULT SendFromOtherThread(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  if (!IsWindow(hwnd)) return 0;
-  // The queue's own blocks are the window system's, also for a worker whose data took its room.
+namespace {
+// The request waits until the user-interface thread has answered it. The queue's own blocks are the
+// window system's, also for a worker whose data took its room.
+void SendAndWait(SendRequest& req) {
   qav::CWindowSystemBlocks windowSystem;
-  SendRequest req{hwnd, msg, wParam, lParam};
   {
     std::lock_guard<std::mutex> g(L().lock);
     L().sent.push_back(&req);
@@ -136,8 +139,41 @@ LRESULT SendFromOtherThread(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   CurrentBackend().Wake();
   std::unique_lock<std::mutex> g(L().lock);
   L().cv.wait(g, [&] { return req.done; });
+}
+}  // namespace
+
+LRESULT SendFromOtherThread(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (!IsWindow(hwnd)) return 0;
+  SendRequest req{hwnd, msg, wParam, lParam};
+  SendAndWait(req);
   return req.result;
 }
+
+void SendTask(const std::function<void()>& task) {
+  bool here;
+  {
+    // Not IsUiThread: a thread that asks before the user-interface thread is bound must not
+    // become it.
+    std::lock_guard<std::mutex> g(L().lock);
+    here = L().uiBound && L().ui == std::this_thread::get_id();
+  }
+  if (here) {
+    task();
+    return;
+  }
+  SendRequest req{nullptr, 0, 0, 0};
+  req.task = &task;
+  SendAndWait(req);
+}
+
+void HoldUserInput() { ++L().inputHeld; }
+void ReleaseUserInput() {
+  if (L().inputHeld > 0) --L().inputHeld;
+}
+bool UserInputHeld() { return L().inputHeld > 0; }
+
+InputHoldLifted::InputHoldLifted() : m_held(std::exchange(L().inputHeld, 0)) {}
+InputHoldLifted::~InputHoldLifted() { L().inputHeld = m_held; }
 
 bool ServeSentMessages() {
   bool any = false;
@@ -149,7 +185,13 @@ bool ServeSentMessages() {
       req = L().sent.front();
       L().sent.pop_front();
     }
-    const LRESULT r = Guarded([req] { return Send(req->hwnd, req->msg, req->wParam, req->lParam); }, LRESULT{0});
+    const LRESULT r = Guarded(
+        [req] {
+          if (req->task == nullptr) return Send(req->hwnd, req->msg, req->wParam, req->lParam);
+          (*req->task)();
+          return LRESULT{0};
+        },
+        LRESULT{0});
     {
       std::lock_guard<std::mutex> g(L().lock);
       req->result = r;

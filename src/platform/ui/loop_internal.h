@@ -26,6 +26,12 @@ void ReturnFromModal(HWND owner, HWND focus);
 // The enabled window up over the disabled top-level window `disabled` (the modal dialog or box
 // that disabled it, or one over that); null when there is none.
 HWND ModalWindowOver(HWND disabled);
+// The window a new modal window is opened over: `owner`, or, when a modal window up holds it
+// disabled, the newest modal window (a box asked for by the main window while a dialog is up
+// belongs to the dialog).
+HWND OwnerOfNewModal(HWND owner);
+// True while the window runs as a modal window (between ModalHold::Up and Release).
+bool IsModalWindow(HWND hwnd);
 // While a modal window (a dialog, a sheet, a message box) is up, none of the program's other
 // top-level windows takes input: its owner and every other top-level window there is are
 // disabled from the start of the modal run until Release, which comes before the modal window
@@ -44,6 +50,18 @@ class ModalHold {
  private:
   std::vector<HWND> m_held;
   HWND m_modal = nullptr;
+};
+// A modal window's loop takes the user's input even while it is held (HoldUserInput): the hold
+// is lifted while one of these exists and comes back after it.
+class InputHoldLifted {
+ public:
+  InputHoldLifted();
+  ~InputHoldLifted();
+  InputHoldLifted(const InputHoldLifted&) = delete;
+  InputHoldLifted& operator=(const InputHoldLifted&) = delete;
+
+ private:
+  int m_held;
 };
 void ForgetWindows();
 // The program's title, the caption of message boxes that give none.

@@ -50,6 +50,10 @@ bool QtBackend::eventFilter(QObject* o, QEvent* e) {
         HoldActivation(w);
       }
       return false;
+    case QEvent::WindowStateChange:
+      if (auto* w = qobject_cast<QWidget*>(o); w != nullptr && w->isWindow() && g_syncing == 0)
+        StateChanged(w, (static_cast<QWindowStateChangeEvent*>(e)->oldState() & Qt::WindowMinimized) != 0);
+      return false;
     case QEvent::Leave:
       if (HWND h = OwnHwnd(o); h != nullptr && !static_cast<QWidget*>(o)->isWindow()) input::MouseLeave(h);
       return false;

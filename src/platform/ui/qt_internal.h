@@ -99,6 +99,8 @@ bool IsPopup(const QObject* o);
 xcb_connection_t* XConnection();
 // A window manager that complies with the extended hints runs on the X server.
 bool WindowManagerRuns(xcb_connection_t* c);
+// The top-level windows from the bottom up as the window manager stacks them; empty without one.
+std::vector<uint32_t> ClientStacking(xcb_connection_t* c);
 
 // A dialog or form view inside another window (a form view in a frame, a page in a sheet).
 class Panel : public QWidget {
@@ -233,6 +235,7 @@ class QtBackend : public Backend, public QObject {
   void Poll() override;
   void Wait(double seconds) override;
   void Wake() override;
+  void CloseOwnModals() override;  // qt_windows.cpp
   void CursorChanged(CursorKind shape) override;
   BaseUnits FontUnits(HFONT font) override;
   int ListItemHeight(HFONT font) override;
@@ -248,9 +251,12 @@ class QtBackend : public Backend, public QObject {
   void ScheduleKeepClear(WndState* s, bool shown);
   // Gives an X window the keyboard where no window manager does (qt_windows.cpp).
   static void FocusWithoutWindowManager(QWidget* win);
-  // Types a Qt dialog of our own making (a chooser, the box over it) as a window without a
-  // minimise box, as our dialogs are (qt_tool_windows.cpp). Call before it is shown.
-  static void NeverMinimisedType(QWidget* win);
+  // Types a Qt dialog of our own making (a chooser, the box over it) as a dialog, as our dialogs
+  // are, and marks a window modal (qt_tool_windows.cpp). Call before it is shown.
+  static void DialogType(QWidget* win);
+  static void ModalState(QWidget* win);
+  // A Qt dialog of our own making (a chooser) belongs to the window it is shown over.
+  static void OwnQtDialog(QWidget* dialog, HWND owner);
 
  protected:
   bool event(QEvent* e) override;
@@ -274,8 +280,12 @@ class QtBackend : public Backend, public QObject {
   void FocusWidget(WndState* s);
   void RaiseOwned(WndState* s);
   void SetOwner(WndState* s, TopWindow* win);
+  void KeepActivationWhereItIs(WndState* s);
   void KeepActivationAway(QWidget* activated);
   bool ActivateModalOver(WndState* s);
+  static void Unminimise(QWidget* win);
+  // qt_tool_windows.cpp: a top-level window was minimised or brought back by the window manager.
+  void StateChanged(QWidget* w, bool wasMinimized);
   void HoldActivation(QWidget* activated);
   void OwnerHint(WndState* s, TopWindow* win, bool on);
   void TellOwnedWindows(WndState* owner);

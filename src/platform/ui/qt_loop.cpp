@@ -56,9 +56,16 @@ void QtBackend::RepaintLater() noexcept {
   }
 }
 
+namespace {
+// The user's input waits in Qt's queue while it is held.
+QEventLoop::ProcessEventsFlags Taken() {
+  return UserInputHeld() ? QEventLoop::ExcludeUserInputEvents : QEventLoop::AllEvents;
+}
+}  // namespace
+
 void QtBackend::Poll() {
   ++m_depth;
-  QCoreApplication::processEvents(QEventLoop::AllEvents);
+  QCoreApplication::processEvents(Taken());
   --m_depth;
   Reap();
 }
@@ -66,7 +73,7 @@ void QtBackend::Poll() {
 void QtBackend::Wait(double seconds) {
   if (seconds >= 0) m_waitTimer.start(static_cast<int>(std::ceil(seconds * 1000)));
   ++m_depth;
-  QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+  QCoreApplication::processEvents(Taken() | QEventLoop::WaitForMoreEvents);
   --m_depth;
   m_waitTimer.stop();
   Reap();

@@ -1,27 +1,29 @@
-// Tool windows in the Qt backend: a window owned by another whose style asks for a minimise box
-// of its own (the New view's status window) lives beside its owner while the user works there.
-// - A window manager minimises an owned window together with its owner, and, without a panel,
-//   nothing brings the two back; so the window is typed as a toolbar of its owner, which window
-//   managers give no minimise button. The program still minimises and restores it itself (as a
-//   dialog without the owner hint while it is minimised, see ToolWindowType), and it goes and
-//   comes with its owner.
-// - A window of a dialog's kind without a minimise box (a dialog, a box, a sheet, a wait dialog)
-//   must not be minimised at all: minimised by a window manager, an owned window takes its owner
-//   with it, and one without an owner the whole program. The window flags say so in the Motif
-//   hints, which most window managers read; openbox keeps minimise (and maximise) for every
-//   window but a toolbar or a menu, whatever those hints say. So such a window is typed as a
-//   toolbar too, before its dialog type.
+// Window types and tool windows in the Qt backend.
+// - Every window tells the window manager its type in the standard way: a dialog, a sheet, a
+//   message box, a wait dialog and the choosers are dialogs and nothing else (a manager takes the
+//   first type it knows, and frames a dialog with its title bar); a modal one is marked modal.
+//   Whether such a window offers minimise is the manager's call: owned by the window it was opened
+//   over, it goes and comes back with it.
+// - A window owned by another whose style asks for a minimise box of its own (the New view's
+//   status window) lives beside its owner while the user works there: it is a utility window of
+//   its owner, which managers frame and let the user move, and which goes and comes with its
+//   owner (a manager that offers minimise on it, openbox, minimises the owner with it). The
+//   program minimises and restores it itself (as a normal window without the owner hint while it
+//   is minimised, see ToolWindowType), and then it goes alone.
 // - It goes where it covers none of its owner's controls (nor its menu bar), as near as can be to
 //   the place asked, when it is shown and whenever its owner is shown, moved or resized. Where no
 //   such place is on the screen it stays where it was asked to be. Without a window manager it
 //   cannot be moved, and it is placed again whenever it moves; under one the user may move it,
 //   and it stays where the user put it until its owner moves or changes its size.
 #include <QApplication>
+#include <QDialog>
+#include <QWindow>
 #include <QMenuBar>
 #include <QScreen>
 #include <QScrollArea>
 #include <xcb/xcb.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -36,8 +38,9 @@ constexpr int kGap = 4;  // pixels kept between the window and a control
 
 bool IsToolWindow(const WndState* s) { return s->owner != nullptr && (s->style & WS_MINIMIZEBOX) != 0; }
 
-// A window of a dialog's kind that offers no minimise box (see FrameFlags).
-bool NeverMinimised(const WndState* s) {
+// A window of a dialog's kind: a dialog, a sheet, a box, or any window owned by another that
+// offers no minimise box (see FrameFlags).
+bool DialogKind(const WndState* s) {
   return (s->style & WS_MINIMIZEBOX) == 0 && (s->owner != nullptr || s->kind == Kind::Dialog);
 }
 
@@ -97,35 +100,107 @@ QRect NearestFreePlace(const QRect& at, const QRect& screen, const std::vector<Q
   return best;
 }
 
-// Tells the window manager the window's type: `first`, then `second` (or none) for managers
-// that do not know the first.
-void SetWindowTypes(QWidget* win, const char* first, const char* second) {
+// Whether the X server shows the window now (Qt learns of a change a moment later); without X,
+// whether Qt does.
+bool OnScreen(QWidget* w) {
+  xcb_connection_t* c = XConnection();
+  if (c == nullptr || w->internalWinId() == 0) return w->isVisible() && !w->isMinimized();
+  xcb_get_window_attributes_reply_t* a =
+      xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, static_cast<xcb_window_t>(w->internalWinId())), nullptr);
+  const bool shown = a != nullptr && a->map_state == XCB_MAP_STATE_VIEWABLE;
+  std::free(a);
+  return shown;
+}
+
+// Tells the window manager the window's one type (before the window is shown, or anew).
+void SetWindowType(QWidget* win, const char* name) {
   xcb_connection_t* c = XConnection();
   if (c == nullptr) return;
-  const xcb_atom_t type = Atom(c, "_NET_WM_WINDOW_TYPE");
-  const xcb_atom_t types[2] = {Atom(c, first), second != nullptr ? Atom(c, second) : static_cast<xcb_atom_t>(XCB_ATOM_NONE)};
-  if (type == XCB_ATOM_NONE || types[0] == XCB_ATOM_NONE) return;
-  xcb_change_property(c, XCB_PROP_MODE_REPLACE, static_cast<xcb_window_t>(win->winId()), type, XCB_ATOM_ATOM, 32,
-                      second != nullptr ? 2 : 1, types);
+  const xcb_atom_t type = Atom(c, "_NET_WM_WINDOW_TYPE"), one = Atom(c, name);
+  if (type == XCB_ATOM_NONE || one == XCB_ATOM_NONE) return;
+  xcb_change_property(c, XCB_PROP_MODE_REPLACE, static_cast<xcb_window_t>(win->winId()), type, XCB_ATOM_ATOM, 32, 1, &one);
   xcb_flush(c);
 }
 
 }  // namespace
 
-// A window manager that minimises only the windows it may minimise reads the type anew with the
-// owner hint (OwnerHint): the program's own minimising shows the window as a dialog for as long as
-// it is minimised, without its owner hint, so it goes alone. A window never minimised is a
-// toolbar, then a dialog, always.
+// A dialog is a dialog, always. A tool window is a utility window while it has its owner hint; while
+// the program keeps it minimised it is a normal window without the hint (OwnerHint), which a
+// manager minimises alone, and it reads the type anew with the hint.
 void QtBackend::ToolWindowType(WndState* s, TopWindow* win, bool tool) {
-  const bool never = NeverMinimised(s);
-  if (!(IsToolWindow(s) || never)) return;
-  const bool toolbar = tool || never;
-  SetWindowTypes(win, toolbar ? "_NET_WM_WINDOW_TYPE_TOOLBAR" : "_NET_WM_WINDOW_TYPE_DIALOG",
-                 toolbar && !never ? nullptr : toolbar ? "_NET_WM_WINDOW_TYPE_DIALOG" : "_NET_WM_WINDOW_TYPE_NORMAL");
+  if (DialogKind(s)) SetWindowType(win, "_NET_WM_WINDOW_TYPE_DIALOG");
+  else if (IsToolWindow(s)) SetWindowType(win, tool ? "_NET_WM_WINDOW_TYPE_UTILITY" : "_NET_WM_WINDOW_TYPE_NORMAL");
 }
 
-void QtBackend::NeverMinimisedType(QWidget* win) {
-  SetWindowTypes(win, "_NET_WM_WINDOW_TYPE_TOOLBAR", "_NET_WM_WINDOW_TYPE_DIALOG");
+void QtBackend::DialogType(QWidget* win) { SetWindowType(win, "_NET_WM_WINDOW_TYPE_DIALOG"); }
+
+// A modal window says so before it is shown; Qt keeps the states it finds on a window it maps.
+void QtBackend::ModalState(QWidget* win) {
+  xcb_connection_t* c = XConnection();
+  if (c == nullptr) return;
+  const auto window = static_cast<xcb_window_t>(win->winId());
+  const xcb_atom_t state = Atom(c, "_NET_WM_STATE"), modal = Atom(c, "_NET_WM_STATE_MODAL");
+  if (state == XCB_ATOM_NONE || modal == XCB_ATOM_NONE) return;
+  xcb_get_property_reply_t* p = xcb_get_property_reply(c, xcb_get_property(c, 0, window, state, XCB_ATOM_ATOM, 0, 64), nullptr);
+  const auto* atoms = p != nullptr ? static_cast<const xcb_atom_t*>(xcb_get_property_value(p)) : nullptr;
+  const int count = p != nullptr ? xcb_get_property_value_length(p) / 4 : 0;
+  const bool marked = std::find(atoms, atoms + count, modal) != atoms + count;
+  std::free(p);
+  if (marked) return;
+  xcb_change_property(c, XCB_PROP_MODE_APPEND, window, state, XCB_ATOM_ATOM, 32, 1, &modal);
+  xcb_flush(c);
+}
+
+// A window the window manager minimised (a dialog, a chooser, a wait dialog: the program minimises
+// none of them) comes back when it is to be active again. Qt may not have heard yet that the
+// manager took it off the screen (with its owner): a window Qt shows that the server does not is
+// mapped again, which asks the manager for it (ICCCM).
+void QtBackend::Unminimise(QWidget* win) {
+  if (win->isMinimized()) {
+    win->setWindowState(win->windowState() & ~Qt::WindowMinimized);
+  } else if (xcb_connection_t* c = XConnection(); c != nullptr && win->isVisible() && !OnScreen(win)) {
+    xcb_map_window(c, static_cast<xcb_window_t>(win->winId()));
+    xcb_flush(c);
+  }
+}
+
+// A window the manager minimised or brought back (`w`: one of ours or a Qt dialog of our making).
+// A dialog, chooser or wait dialog minimised alone would be out of reach (it has no taskbar entry
+// of its own) and would leave the program stuck behind its disabled window: the window it belongs
+// to goes with it, as some managers do of themselves. A window brought back (its taskbar entry,
+// Alt+Tab, a click) brings back the dialogs that went with it, and one held disabled hands the
+// activation to the window over it. Looked at once the window has taken its new state.
+void QtBackend::StateChanged(QWidget* w, bool wasMinimized) {
+  QTimer::singleShot(0, this, [this, w = QPointer<QWidget>(w), wasMinimized] {
+    if (w.isNull() || w->windowHandle() == nullptr) return;
+    auto dialogKind = [](QWidget* x) {
+      WndState* s = Find(OwnHwnd(x));
+      return s != nullptr ? s->native == x && DialogKind(s) : qobject_cast<QDialog*>(x) != nullptr;
+    };
+    if (w->isMinimized()) {
+      // Only while the server still shows the owner and no longer the dialog: an owner minimised
+      // first (its dialogs go with it) or brought back meanwhile stays as it is.
+      QWindow* owner = w->windowHandle()->transientParent();
+      for (QWidget* o : QApplication::topLevelWidgets()) {
+        if (owner == nullptr || o->windowHandle() != owner || !dialogKind(w) || o->isMinimized() || !OnScreen(o) || OnScreen(w))
+          continue;
+        o->setWindowState(o->windowState() | Qt::WindowMinimized);
+        // A manager that keeps the owner on the screen all the same (metacity, where the owner has
+        // a modal window) has the dialog back instead.
+        QTimer::singleShot(1000, this, [w, o = QPointer<QWidget>(o)] {
+          if (w.isNull() || o.isNull() || !OnScreen(o) || OnScreen(w)) return;
+          if (o->isMinimized()) o->setWindowState(o->windowState() & ~Qt::WindowMinimized);
+          Unminimise(w);
+        });
+      }
+      return;
+    }
+    if (!wasMinimized) return;
+    for (QWidget* o : QApplication::topLevelWidgets())
+      if (o->windowHandle() != nullptr && o->windowHandle()->transientParent() == w->windowHandle() && o->isVisible() && dialogKind(o))
+        Unminimise(o);
+    if (WndState* s = Find(OwnHwnd(w)); s != nullptr && s->native == w && !s->Enabled()) ActivateModalOver(s);
+  });
 }
 
 // A window was shown, moved or resized: the tool windows it owns, or the tool window itself, are

@@ -162,11 +162,7 @@ void QtBackend::Raise(WndState* s, bool activate) {
   if (QGuiApplication::platformName() != "offscreen") win->raise();
   RaiseOwned(s);
   if (!activate) {
-    // A window manager may activate a window it restores all the same: the window that is active
-    // now takes the activation back if that happens soon (see eventFilter).
-    m_keepActive = QApplication::activeWindow();
-    m_shownInactive = m_keepActive != nullptr && m_keepActive != win ? s->hwnd : nullptr;
-    m_shownInactiveAt.start();
+    KeepActivationWhereItIs(s);
     return;
   }
   win->activateWindow();
@@ -176,26 +172,36 @@ void QtBackend::Raise(WndState* s, bool activate) {
 
 // Windows owned by another stay above it: when a window comes to the front, the visible windows
 // it owns follow it there. A window manager does it by the owner's hint (SetOwner); without one,
-// nobody else would.
+// nobody else would. Under one, only a window the manager still stacks below its owner is raised:
+// a manager may take a window's own raise for a wish to be active (xfwm4 does), and the keyboard
+// would leave the owner the user clicked.
 void QtBackend::RaiseOwned(WndState* s) {
   if (QGuiApplication::platformName() == "offscreen") return;
+  xcb_connection_t* c = XConnection();
+  const std::vector<xcb_window_t> order = c != nullptr && WindowManagerRuns(c) ? ClientStacking(c) : std::vector<xcb_window_t>();
+  auto place = [&](QWidget* w) {
+    const auto it = std::find(order.begin(), order.end(), static_cast<xcb_window_t>(w->internalWinId()));
+    return it != order.end() ? it - order.begin() : -1;
+  };
   const HWND owner = s->hwnd;
   for (QWidget* w : QApplication::topLevelWidgets()) {
     auto* t = dynamic_cast<TopWindow*>(w);
     WndState* o = t != nullptr && t->isVisible() ? Find(OwnHwnd(t)) : nullptr;
     if (o == nullptr || o->owner != owner || o->native != t) continue;
-    t->raise();
+    if (order.empty() || (s->native != nullptr && place(t) >= 0 && place(t) < place(static_cast<QWidget*>(s->native)))) t->raise();
     RaiseOwned(o);
   }
 }
 
 // An owned window tells the window manager its owner (the transient-for hint), which keeps it
 // above the owner. The owner may not have been shown yet (a tool window shown while its frame is
-// still being made): its Qt window is made now, to be shown later. Every window tells its type.
+// still being made): its Qt window is made now, to be shown later. Every window tells its type,
+// and a modal one that it is modal.
 void QtBackend::SetOwner(WndState* s, TopWindow* win) {
+  win->winId();
+  if (IsModalWindow(s->hwnd)) ModalState(win);
   WndState* o = Find(s->owner);
   if (o == nullptr) {
-    win->winId();
     ToolWindowType(s, win, true);
     return;
   }
@@ -203,14 +209,24 @@ void QtBackend::SetOwner(WndState* s, TopWindow* win) {
   if (Find(s->hwnd) != s || o->native == nullptr) return;
   auto* ownerWidget = static_cast<QWidget*>(o->native);
   ownerWidget->winId();
-  win->winId();
   win->windowHandle()->setTransientParent(ownerWidget->windowHandle());
   ToolWindowType(s, win, true);
+}
+
+void QtBackend::OwnQtDialog(QWidget* dialog, HWND owner) {
+  dialog->winId();
+  WndState* o = Find(owner);
+  if (auto* ownerWidget = o != nullptr ? static_cast<QWidget*>(o->native) : nullptr) {
+    ownerWidget->winId();
+    dialog->windowHandle()->setTransientParent(ownerWidget->windowHandle());
+  }
+  DialogType(dialog);
 }
 
 void QtBackend::Activate(WndState* s) {
   auto* win = dynamic_cast<TopWindow*>(static_cast<QWidget*>(s->native));
   if (win == nullptr || !win->isVisible()) return;
+  Unminimise(win);
   win->activateWindow();
   if (QGuiApplication::platformName() == "xcb") FocusWithoutWindowManager(win);
   m_activated = win;
@@ -235,6 +251,15 @@ void QtBackend::HoldActivation(QWidget* activated) {
   });
 }
 
+// A window shown or brought forward without activation: a window manager may activate it all the
+// same (one it restores, a new window over the active one), and the window that is active now
+// takes the activation back if that happens soon (KeepActivationAway, from eventFilter).
+void QtBackend::KeepActivationWhereItIs(WndState* s) {
+  m_keepActive = QApplication::activeWindow();
+  m_shownInactive = m_keepActive != nullptr && m_keepActive != s->native ? s->hwnd : nullptr;
+  m_shownInactiveAt.start();
+}
+
 // A window shown without activation (Raise) that the window manager activated soon after gives
 // the activation back to the window that had it.
 void QtBackend::KeepActivationAway(QWidget* activated) {
@@ -244,6 +269,25 @@ void QtBackend::KeepActivationAway(QWidget* activated) {
   if (m_shownInactiveAt.elapsed() > 2000 || m_keepActive.isNull() || !m_keepActive->isVisible()) return;
   m_keepActive->activateWindow();
   FocusWithoutWindowManager(m_keepActive);
+}
+
+// The program's and every other client's top-level windows from the bottom up, as the window
+// manager stacks them; empty where it does not say.
+std::vector<xcb_window_t> ClientStacking(xcb_connection_t* c) {
+  std::vector<xcb_window_t> order;
+  const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+  static const char kList[] = "_NET_CLIENT_LIST_STACKING";
+  xcb_intern_atom_reply_t* atom = xcb_intern_atom_reply(c, xcb_intern_atom(c, 1, sizeof kList - 1, kList), nullptr);
+  if (screen != nullptr && atom != nullptr && atom->atom != XCB_ATOM_NONE) {
+    if (xcb_get_property_reply_t* p =
+            xcb_get_property_reply(c, xcb_get_property(c, 0, screen->root, atom->atom, XCB_ATOM_WINDOW, 0, 4096), nullptr)) {
+      const auto* w = static_cast<const xcb_window_t*>(xcb_get_property_value(p));
+      order.assign(w, w + xcb_get_property_value_length(p) / 4);
+      std::free(p);
+    }
+  }
+  std::free(atom);
+  return order;
 }
 
 // Qt's connection to the X server; null on other platforms.
@@ -351,9 +395,10 @@ void QtBackend::Activated(WndState* s) {
 }
 
 // A click on a window that a modal window disables activates it all the same (the window manager
-// does, and Qt itself where there is none): the modal window (a file chooser, or the dialog or box
-// of ours up over it) takes the activation back, so that the keyboard stays with it. A file
-// chooser blocks every other window of the program, disabled or not.
+// does, and Qt itself where there is none), as does its taskbar entry or Alt+Tab: the modal window
+// (a file chooser, or the dialog or box of ours up over it, or a wait dialog) takes the activation
+// back, so that the keyboard stays with it, and comes back first where the manager minimised it
+// alone. A file chooser blocks every other window of the program, disabled or not.
 bool QtBackend::ActivateModalOver(WndState* s) {
   QWidget* modal = QApplication::activeModalWidget();
   if (modal == nullptr) {
@@ -361,6 +406,7 @@ bool QtBackend::ActivateModalOver(WndState* s) {
     modal = up != nullptr ? static_cast<QWidget*>(up->native) : nullptr;
   }
   if (modal == nullptr || !modal->isVisible() || modal == s->native) return false;
+  Unminimise(modal);
   if (QGuiApplication::platformName() != "offscreen") modal->raise();
   modal->activateWindow();
   if (QGuiApplication::platformName() == "xcb") FocusWithoutWindowManager(modal);
@@ -383,13 +429,13 @@ QWidget* QtBackend::HostOf(WndState* s) {
 
 // What a window manager offers in a window's title bar follows the window's style, as the
 // standard hints tell it: a close box with the system menu, minimise and maximise only where the
-// style asks for them. A dialog or box has neither: a window manager minimises an owned window
-// with its owner, and a window of a dialog's type without one with the whole program. A window of
-// its own that may be minimised (the viewer) is an ordinary window, which goes alone.
+// style asks for them (a manager may still offer minimise on a dialog: an owned window goes and
+// comes back with its owner). An owned window is transient for its owner; one without an owner is
+// transient for no window (Qt would name its client leader for a dialog), whatever its type
+// (qt_tool_windows.cpp).
 Qt::WindowFlags QtBackend::FrameFlags(const WndState* s) {
   const bool minimise = (s->style & WS_MINIMIZEBOX) != 0, maximise = (s->style & WS_MAXIMIZEBOX) != 0;
-  const bool dialog = s->owner != nullptr || (s->kind == Kind::Dialog && !minimise);
-  Qt::WindowFlags f = (dialog ? Qt::Dialog : Qt::Window) | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
+  Qt::WindowFlags f = (s->owner != nullptr ? Qt::Dialog : Qt::Window) | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
   if (s->style & WS_SYSMENU) f |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
   if (minimise) f |= Qt::WindowMinimizeButtonHint;
   if (maximise) f |= Qt::WindowMaximizeButtonHint;
@@ -432,12 +478,15 @@ void QtBackend::SyncTop(WndState* s, TopWindow* win) {
   if (s->Visible()) {
     Qt::WindowStates want = s->minimized ? Qt::WindowMinimized : s->maximized ? Qt::WindowMaximized : Qt::WindowNoState;
     QRect g(s->rect.left, s->rect.top, std::max(s->Width(), 1), std::max(s->Height(), 1));
-    // A maximised window covers the work area even where no window manager does it, and goes
-    // back to where it was when restored.
+    // A window manager maximises a window that asks for it, with its title bar (a window that
+    // asked for the whole screen itself would be taken for a full-screen one). Where none runs, a
+    // maximised window covers the work area all the same, and goes back to where it was when
+    // restored.
     const bool isMax = (win->windowState() & Qt::WindowMaximized) != 0;
     if (s->maximized && !isMax) {
       win->normal = g;
-      if (QScreen* sc = win->screen()) g = sc->availableGeometry();
+      xcb_connection_t* c = XConnection();
+      if (QScreen* sc = win->screen(); sc != nullptr && (c == nullptr || !WindowManagerRuns(c))) g = sc->availableGeometry();
     } else if (!s->maximized && !s->minimized && isMax && win->normal.isValid()) {
       g = win->normal;
     }
@@ -454,9 +503,16 @@ void QtBackend::SyncTop(WndState* s, TopWindow* win) {
       win->Place();
       SetOwner(s, win);
       if ((s = Find(hwnd)) == nullptr) return;
+      // A window shown without activation (a second wait dialog) leaves the keyboard where it is.
+      const bool activate = !s->showInactive;
+      win->setAttribute(Qt::WA_ShowWithoutActivating, !activate);
       win->show();
       TellOwnedWindows(s);
       ScheduleKeepClear(s, true);
+      if (!activate) {
+        KeepActivationWhereItIs(s);
+        return;
+      }
       if (QGuiApplication::platformName() != "offscreen") win->raise();
       RaiseOwned(s);
       win->activateWindow();
@@ -573,7 +629,7 @@ int QtBoxOver(void* parent, const MessageBoxRequest& req) {
     if (b.id == def) box.setDefaultButton(button);
   }
   box.setEscapeButton(answers.back().first);
-  qt::QtBackend::NeverMinimisedType(&box);
+  qt::QtBackend::DialogType(&box);
   box.exec();
   // The window under the box has the keyboard again, also where no window manager gives it back.
   auto* under = static_cast<QWidget*>(parent);
@@ -582,6 +638,12 @@ int QtBoxOver(void* parent, const MessageBoxRequest& req) {
   for (const auto& [button, id] : answers)
     if (box.clickedButton() == button) return id;
   return answers.back().second;
+}
+
+// The choosers and boxes above are Qt's dialogs, each run by its own loop.
+void qt::QtBackend::CloseOwnModals() {
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (auto* dialog = qobject_cast<QDialog*>(w); dialog != nullptr && dialog->isVisible()) dialog->reject();
 }
 
 bool QtChooseFile(const FileChooserRequest& req, std::string& path,
@@ -608,13 +670,13 @@ bool QtChooseFile(const FileChooserRequest& req, std::string& path,
     fd.selectFile(Q(initial));
   }
   if (!req.defaultExt.empty()) fd.setDefaultSuffix(Q(req.defaultExt));
-  qt::QtBackend::NeverMinimisedType(&fd);
+  qt::QtBackend::OwnQtDialog(&fd, req.owner);
   if (fd.exec() != QDialog::Accepted || fd.chosen.empty()) return false;
   path = fd.chosen;
   return true;
 }
 
-bool QtChooseFolder(const std::string& title, const std::string& start, std::string& path) {
+bool QtChooseFolder(const std::string& title, const std::string& start, HWND owner, std::string& path) {
   QFileDialog fd(nullptr, Q(title));
   fd.setOption(QFileDialog::DontUseNativeDialog);
   fd.setFileMode(QFileDialog::Directory);
@@ -622,7 +684,7 @@ bool QtChooseFolder(const std::string& title, const std::string& start, std::str
   std::string dir = start;
   std::replace(dir.begin(), dir.end(), '\\', '/');
   if (!dir.empty()) fd.setDirectory(Q(dir));
-  qt::QtBackend::NeverMinimisedType(&fd);
+  qt::QtBackend::OwnQtDialog(&fd, owner);
   if (fd.exec() != QDialog::Accepted || fd.selectedFiles().isEmpty()) return false;
   path = Cp(fd.selectedFiles().front());
   return true;

@@ -506,14 +506,16 @@ bool HoldsActivation(WndState* s) {
 }
 
 // The newest shown window that `owner` owns (a modal box that disables it), other than `gone`,
-// only an enabled one when `enabled`; null when there is none.
+// only an enabled one when `enabled`; null when there is none. A window the program keeps
+// minimised (a tool window, which has a minimise box) does not count; one without a minimise box
+// was minimised by the window manager and comes back when it is activated.
 WndState* NewestOwned(HWND owner, HWND gone, bool enabled) {
   uintptr_t newest = 0;
   {
     std::lock_guard<std::mutex> g(Reg().lock);
     for (auto& [h, w] : Reg().windows)
       if (!w->IsChild() && w->owner == owner && w->hwnd != gone && !w->destroying && w->Visible() &&
-          (w->Enabled() || !enabled) && !w->minimized)
+          (w->Enabled() || !enabled) && (!w->minimized || (w->style & WS_MINIMIZEBOX) == 0))
         newest = std::max(newest, h);
   }
   return newest != 0 ? Find(reinterpret_cast<HWND>(newest)) : nullptr;
@@ -564,6 +566,15 @@ HWND ModalWindowOver(HWND disabled) {
       return m->hwnd;
   return nullptr;
 }
+
+HWND OwnerOfNewModal(HWND owner) {
+  if (owner == nullptr || IsWindowEnabled(owner)) return owner;
+  for (auto it = g_modal.rbegin(); it != g_modal.rend(); ++it)
+    if (WndState* m = Find(*it); m != nullptr && m->Visible() && m->Enabled() && !m->destroying) return m->hwnd;
+  return owner;
+}
+
+bool IsModalWindow(HWND hwnd) { return hwnd != nullptr && std::find(g_modal.begin(), g_modal.end(), hwnd) != g_modal.end(); }
 
 ModalHold::ModalHold(HWND owner) {
   std::vector<HWND> tops;
@@ -724,7 +735,9 @@ BOOL ShowWindow(HWND hwnd, int cmd) {
     case SW_RESTORE: s->style |= WS_VISIBLE; s->minimized = false; s->maximized = false; break;
     default: s->style |= WS_VISIBLE; s->minimized = false; break;
   }
+  s->showInactive = cmd == SW_SHOWNOACTIVATE;
   Changed(s);
+  if (Find(hwnd) == s) s->showInactive = false;
   // Showing a window that is already up brings it to the user, as the window manager does.
   if (was && cmd != SW_HIDE && cmd != SW_MINIMIZE && cmd != SW_SHOWMINIMIZED && !s->IsChild() && Find(hwnd) == s)
     CurrentBackend().Raise(s, cmd != SW_SHOWNOACTIVATE);

@@ -367,6 +367,17 @@ void BindUiThread();
 bool IsUiThread();
 // Runs a task on the user-interface thread, in order with posted messages.
 void PostTask(std::function<void()> task);
+// Any thread: runs a task on the user-interface thread as soon as that serves the messages other
+// threads send (every wait does, that of Qt's own file choosers included) and returns once it has
+// run; on the user-interface thread it runs at once.
+void SendTask(const std::function<void()>& task);
+// While input is held (HoldUserInput, as often as ReleaseUserInput has not undone it), the user's
+// clicks and keys wait in the display's queue and come once it is released: they are neither
+// handled nor lost, as a click on a window that is disabled for a moment would be. A modal
+// window's loop takes input all the same. User-interface thread only.
+void HoldUserInput();
+void ReleaseUserInput();
+bool UserInputHeld();
 // Dispatches everything that is waiting (sent, posted, due timers, backend input) without
 // blocking. False when a quit request was seen; the request is then posted again.
 bool PumpPending();

@@ -85,6 +85,7 @@ struct WndState {
   std::atomic<bool> minimized{false};
   std::atomic<bool> maximized{false};
   bool destroying = false;
+  bool showInactive = false;  // being shown by SW_SHOWNOACTIVATE: the active window stays so
   bool hasFocus = false;
   HWND lastFocus = nullptr;  // top-level windows: the control in it that last had the focus
   void* native = nullptr;  // the backend's object

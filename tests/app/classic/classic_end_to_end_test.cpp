@@ -1,6 +1,7 @@
 // A whole Classic run without a display: a generated archive, the three selections, GO for each
 // block in text and spreadsheet form, and the report files compared byte for byte (after the
 // banner) with what the library's drivers write for the same selection.
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -117,6 +118,15 @@ class ClassicEndToEnd : public ClassicViewTest {
     return sink.text;
   }
   std::string Report(const char* name) { return ReadBytes(folder_ / (std::string("reports/") + name)); }
+  // The names in the report folder, in order.
+  std::vector<std::string> ReportFolderEntries() {
+    std::vector<std::string> names;
+    std::error_code e;
+    for (const auto& entry : std::filesystem::directory_iterator(folder_ / "reports", e))
+      names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
   void Go() {
     view_->UpdateData(FALSE);
     Click(IDC_GO);
@@ -177,12 +187,14 @@ TEST_F(ClassicEndToEnd, RawAndSingleDayReportsMatchTheDrivers) {
   EXPECT_NE(std::find(lines.begin(), lines.end(), "Raw Data Reports Output..."), lines.end());
 }
 
-TEST_F(ClassicEndToEnd, AReportTheDiskCannotTakeIsRemovedAndNamedAndTheNextIsWritten) {
+// The earlier raw listing of the same name stays as it was, and nothing is left beside it.
+TEST_F(ClassicEndToEnd, AReportTheDiskCannotTakeIsTakenAwayAndNamedTheEarlierOneKeptAndTheNextWritten) {
   view_->m_bRawOn = view_->m_bSdsOn = 1;
   view_->m_bRawOff = view_->m_bSdsOff = 0;
   view_->m_bDaily = 1;
   Go();
-  const size_t raw = Report("DEFAULT.DAT").size(), sds = Report("DEFAULT.SDS").size();
+  const std::string earlier = Report("DEFAULT.DAT");
+  const size_t raw = earlier.size(), sds = Report("DEFAULT.SDS").size();
   ASSERT_GT(raw, sds + 2000);
   qav::ui::ClearMessageBoxLog();
   view_->m_lbStatus.ResetContent();
@@ -192,7 +204,8 @@ TEST_F(ClassicEndToEnd, AReportTheDiskCannotTakeIsRemovedAndNamedAndTheNextIsWri
     Go();
   }
   const std::string path = folder_ / "reports/DEFAULT.DAT";
-  EXPECT_FALSE(std::filesystem::exists(path));
+  EXPECT_TRUE(Report("DEFAULT.DAT") == earlier);
+  EXPECT_EQ(ReportFolderEntries(), (std::vector<std::string>{"DEFAULT.DAT", "DEFAULT.SDS"}));
   const std::string reason = "The file size exceeds the limit allowed and cannot be saved.";
   const std::vector<std::string> lines = StatusLines();
   EXPECT_NE(std::find(lines.begin(), lines.end(), "Could not write the report " + path + ": " + reason), lines.end());
@@ -204,9 +217,10 @@ TEST_F(ClassicEndToEnd, AReportTheDiskCannotTakeIsRemovedAndNamedAndTheNextIsWri
             "The report " + path + " could not be written: " + reason + "\n\nThe part already written was removed.");
 }
 
-// Cancel pressed while a report is written, or the report's folder removed meanwhile: the part
-// written goes, the status list says so in place of the report's "... Output..." line, and a report
-// finished before the Cancel stays.
+// Cancel pressed while a report is written, or the report's folder removed meanwhile, or its file
+// taken from under it: the part written goes, the status list says so in place of the report's
+// "... Output..." line, the earlier report of that name stays as it was, and a report finished
+// before the Cancel takes the place of its earlier one.
 TEST_F(ClassicEndToEnd, AReportCutShortByCancelOrLostWithItsFolderIsNotCalledWritten) {
   view_->m_bRawOn = view_->m_bSdsOn = 1;
   view_->m_bRawOff = view_->m_bSdsOff = 0;
@@ -220,6 +234,7 @@ TEST_F(ClassicEndToEnd, AReportCutShortByCancelOrLostWithItsFolderIsNotCalledWri
   const std::string cancelled = "Cancelled the report ", removed = ": the part already written was removed";
   const std::string lost = "The system cannot find the path specified.";
   const std::string replaced = "The volume for a file has been externally altered so that the opened file is no longer valid.";
+  const int64_t earlier = 14;  // the earlier reports' bytes
   enum Act { Cancel, RemoveFolder, ReplaceFile };
   const struct {
     const char* what;
@@ -231,15 +246,15 @@ TEST_F(ClassicEndToEnd, AReportCutShortByCancelOrLostWithItsFolderIsNotCalledWri
     std::vector<std::string> lastLines;
     std::string box;
   } cases[] = {
-      {"cancel in the raw listing", Cancel, 1, raw / 2, -1, -1,
+      {"cancel in the raw listing", Cancel, 1, raw / 2, earlier, earlier,
        {"Process canceled by the User", cancelled + rawPath + removed}, ""},
-      {"cancel in the summaries", Cancel, 2, sds / 2, raw, -1,
+      {"cancel in the summaries", Cancel, 2, sds / 2, raw, earlier,
        {"Raw Data Reports Output...", "Input Data Loaded...", "Process canceled by the User", cancelled + sdsPath + removed},
        ""},
       {"folder removed under the raw listing", RemoveFolder, 1, raw / 2, -1, sds,
        {"Could not write the report " + rawPath + ": " + lost, "Input Data Loaded...", "SDS Reports Output..."},
        "The report " + rawPath + " could not be written: " + lost + "\n\nNothing of it is left under that name."},
-      {"another file put in the raw listing's place", ReplaceFile, 1, raw / 2, 5, sds,
+      {"another file put in the place of the raw listing being written", ReplaceFile, 1, raw / 2, earlier, sds,
        {"Could not write the report " + rawPath + ": " + replaced, "Input Data Loaded...", "SDS Reports Output..."},
        "The report " + rawPath + " could not be written: " + replaced + "\n\nNothing of it is left under that name."},
   };
@@ -247,6 +262,8 @@ TEST_F(ClassicEndToEnd, AReportCutShortByCancelOrLostWithItsFolderIsNotCalledWri
     SCOPED_TRACE(c.what);
     std::filesystem::remove_all(folder_ / "reports");
     std::filesystem::create_directory(folder_ / "reports");
+    std::ofstream(rawPath) << "earlier report";
+    std::ofstream(sdsPath) << "earlier report";
     view_->m_lbStatus.ResetContent();
     qav::ui::ClearMessageBoxLog();
     CFillingFile file;
@@ -260,7 +277,8 @@ TEST_F(ClassicEndToEnd, AReportCutShortByCancelOrLostWithItsFolderIsNotCalledWri
         std::filesystem::remove_all(folder_ / "reports");
       } else {
         std::ofstream(folder_ / "other") << "other";
-        std::filesystem::rename(folder_ / "other", rawPath);
+        for (const std::string& name : ReportFolderEntries())
+          if (name.starts_with("DEFAULT.DAT.")) std::filesystem::rename(folder_ / "other", std::filesystem::path(folder_ / "reports") / name);
       }
     };
     view_->m_pReportFile = &file;
@@ -282,6 +300,9 @@ TEST_F(ClassicEndToEnd, AReportCutShortByCancelOrLostWithItsFolderIsNotCalledWri
     const auto& boxes = qav::ui::MessageBoxLog();
     EXPECT_EQ(boxes.empty() ? std::string() : boxes[0].text, c.box);
     EXPECT_LE(boxes.size(), 1u);
+    // Nothing is left beside the reports but the file that took the place of one being written.
+    for (const std::string& name : ReportFolderEntries())
+      if (name != "DEFAULT.DAT" && name != "DEFAULT.SDS") EXPECT_EQ(Report(name.c_str()), "other") << name;
   }
 }
 

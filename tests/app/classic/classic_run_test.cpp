@@ -248,7 +248,9 @@ TEST_F(ClassicRunFiles, AReportWhoseWritingFailsIsTakenAwayAndNamed) {
   ASSERT_GT(whole.size() / 2, FormatReportBanner("R.DAT", COleDateTime(2003, 1, 5, 14, 3, 9), 0).size() + 9);
   fs::remove(raw);
 
-  enum Name { Plain, LinkToFile, Device };
+  // The new report is written beside the name and takes it only when whole: an earlier report of
+  // that name, or the file a link there leads to, stays as it was, and nothing is left beside it.
+  enum Name { Plain, Earlier, LinkToFile, Device };
   const struct {
     const char* what;
     int64_t budget;
@@ -257,9 +259,10 @@ TEST_F(ClassicRunFiles, AReportWhoseWritingFailsIsTakenAwayAndNamed) {
     EDiscarded left;
   } cases[] = {
       {"full from the start", 0, false, Plain, EDiscarded::Removed},
-      {"full half way", static_cast<int64_t>(whole.size() / 2), false, Plain, EDiscarded::Removed},
-      {"close fails", -1, true, Plain, EDiscarded::Removed},
-      {"name links to a file", static_cast<int64_t>(whole.size() / 2), false, LinkToFile, EDiscarded::Emptied},
+      {"full half way, over an earlier report", static_cast<int64_t>(whole.size() / 2), false, Earlier,
+       EDiscarded::Removed},
+      {"close fails, over an earlier report", -1, true, Earlier, EDiscarded::Removed},
+      {"name links to a file", static_cast<int64_t>(whole.size() / 2), false, LinkToFile, EDiscarded::Removed},
       {"name is a device that is always full", -1, false, Device, EDiscarded::Kept},
   };
   for (const auto& c : cases) {
@@ -267,6 +270,7 @@ TEST_F(ClassicRunFiles, AReportWhoseWritingFailsIsTakenAwayAndNamed) {
     fs::remove_all(dir / "sds");
     fs::remove(raw);
     fs::remove(dir / "target");
+    if (c.name == Earlier) std::ofstream(raw) << "an older report";
     if (c.name == LinkToFile) {
       std::ofstream(dir / "target") << "an older report";
       fs::create_symlink(dir / "target", raw);
@@ -304,12 +308,16 @@ TEST_F(ClassicRunFiles, AReportWhoseWritingFailsIsTakenAwayAndNamed) {
     EXPECT_TRUE(fs::exists(dir / "sds" / "S.SDS"));
     switch (c.name) {
       case Plain: EXPECT_FALSE(fs::exists(fs::symlink_status(raw))); break;
+      case Earlier: EXPECT_EQ(ReadBytes(raw), "an older report"); break;
       case LinkToFile:
         EXPECT_TRUE(fs::is_symlink(raw));
-        EXPECT_EQ(fs::file_size(dir / "target"), 0u);
+        EXPECT_EQ(ReadBytes((dir / "target").string()), "an older report");
         break;
       case Device: EXPECT_TRUE(fs::is_character_file(raw)); break;
     }
+    for (const auto& e : fs::directory_iterator(dir))
+      EXPECT_TRUE(e.path() == raw || e.path() == dir / "sds" || e.path() == dir / "target" || e.path() == dir / "tmp")
+          << e.path();
     fs::remove(raw);
   }
 }

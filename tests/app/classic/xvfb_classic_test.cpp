@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -337,8 +338,58 @@ TEST_F(XvfbClassic, RunOverAnArchiveOpensTheReportInTheViewer) {
   EXPECT_TRUE(fs::exists(out + "DEFAULT.DAT"));
 }
 
+// The raw listing (over ten megabytes) opens in the viewer while the run goes on with the single-day
+// summaries, under a window manager: the viewer's progress dialog ("Opening the Report") belongs to
+// the run's and stands beside it, neither covering the other, the run's stays above the main
+// window, and the keyboard stays with the run's dialog, also after a click on the main window.
+TEST_F(XvfbClassic, TheViewersProgressDialogStandsBesideTheRunsUnderAWindowManager) {
+  if (std::getenv("QAV_XVFB_INNER") == nullptr) {
+    RunOnOwnDisplay(EDesktop::Openbox);
+    RunOnOwnDisplay(EDesktop::Metacity);
+    return;
+  }
+  const std::string root = folder_ / "archive/", out = folder_ / "out/", cfg = folder_ / "run.cfg";
+  SampleArchiveOptions o;
+  o.root = root;
+  o.years = {1994};
+  o.elements = 400;
+  o.days = 60;  // a raw listing well over the size the viewer opens without its progress dialog
+  std::vector<SampleDayInfo> written;
+  ASSERT_EQ(WriteSampleArchive(o, nullptr, &written), 0);
+  ClassicSetup setup;
+  setup.rawOn = setup.sdsOn = setup.daily = 1;
+  setup.sel[CB_RAW] = setup.sel[CB_SINGLE] = LoopsOnEveryDay(written);
+  std::string error;
+  ASSERT_TRUE(WriteClassicConfigFile(cfg.c_str(), setup, error)) << error;
+  const std::string main = StartProgram("[GENERAL]\nUSE_CLASSIC=1\nCDROM_INDEX=1\nOTHER_PATH=" + root +
+                                        "\n[OUTPUT]\nAUTOOPEN=1\nUSEQAVCUSTOMVIEWER=1\nRAWDATA_PATH=" + out +
+                                        "\nSDS_PATH=" + out + "\n");
+  ASSERT_FALSE(main.empty()) << "the main window did not appear";
+  ASSERT_TRUE(ReadConfig(main, cfg)) << "the configuration was not read";
+  const char* running = "^(Loading|Outputting|Working)";
+  ASSERT_FALSE(ClickGo(main, running).empty()) << "the run did not start";
+  const std::string opening = WaitWindow("^Opening the Report$", 120);
+  ASSERT_FALSE(opening.empty()) << "the viewer's progress dialog never showed; " << Shell("ls -l " + out);
+  const std::string run = WaitWindow(running, 1);
+  ASSERT_FALSE(run.empty()) << "the run's dialog went before the report opened";
+  EXPECT_TRUE(Within(3, [&] { return FocusedWindow() == run; })) << FocusedWindow() << " has the keyboard";
+  EXPECT_FALSE(Framed(run).Meets(Framed(opening))) << "one progress dialog covers the other";
+  EXPECT_EQ(TransientFor(opening), run);
+  EXPECT_EQ(TransientFor(run), main);
+  EXPECT_GT(StackPlace(run), StackPlace(main));
+  const SPlace m = Where(main);
+  Xdo("mousemove " + std::to_string(m.x + m.w - 12) + " " + std::to_string(m.y + m.h - 12) + " click 1");
+  EXPECT_TRUE(Within(3, [&] { return FocusedWindow() == run; }))
+      << "after a click on the main window, " << FocusedWindow() << " has the keyboard";
+  ASSERT_FALSE(WaitWindow("^Opening the Report$", 0).empty()) << "the report opened before the checks ended";
+  Shot("two_progress_dialogs");
+  EXPECT_FALSE(WaitWindow("DEFAULT.DAT", 120).empty()) << "the report did not open";
+}
+
 // The key is Space on GO, which has the main window's keyboard since it was clicked, so the next
-// run starts.
+// run starts. Then a click on GO soon after Cancel, while the cancelled run is still ending (its
+// worker held up, as on a busy machine) and the main window takes no input yet: it is not lost,
+// but comes once the run is over and starts the next run, which writes the report.
 void XvfbClassic::KeyAfterCancel() {
   const std::string root = folder_ / "archive/", out = folder_ / "out/", cfg = folder_ / "run.cfg";
   WriteRawSetUp(root, 60, cfg);
@@ -358,15 +409,36 @@ void XvfbClassic::KeyAfterCancel() {
   if (std::getenv("QAV_SHOT_DIR") != nullptr) Xdo("sleep 0.2"), Shot("wait_cancelled");
   Shell(std::string("timeout 20 bash -c \"while xdotool search --onlyvisible --name '") + running +
         "' >/dev/null 2>&1; do :; done; xdotool key space\"");
-  EXPECT_FALSE(WaitWindow(running, 15).empty()) << "the Space typed after Cancel was lost";
+  const std::string second = WaitWindow(running, 15);
+  ASSERT_FALSE(second.empty()) << "the Space typed after Cancel was lost";
+  ASSERT_FALSE(fs::exists(out + "DEFAULT.DAT"));
+  // The run's worker: the thread without a name of its own that its start added.
+  std::vector<int> workers = UnnamedThreads(pid_);
+  workers.erase(std::remove(workers.begin(), workers.end(), pid_), workers.end());
+  ASSERT_EQ(workers.size(), 1u);
+  Shell("timeout 20 bash -c 'eval $(xdotool getwindowgeometry --shell " + main + "); xdotool mousemove --window " +
+        main + " $((WIDTH/2)) " + std::to_string(kGoY) + "'");
+  {
+    ThreadHeld held(workers[0]);
+    ASSERT_TRUE(held.held()) << "the worker cannot be held up here";
+    Shell("timeout 10 xdotool windowfocus --sync " + second + " 2>/dev/null; timeout 10 xdotool key Return sleep 0.3 click 1");
+    Settle(1000);
+    EXPECT_EQ(WaitWindow(running, 0), second) << "the run ended while its worker was held";
+  }
+  // The next run's wait dialog is a window of its own.
+  EXPECT_TRUE(Within(30, [&] {
+    const std::string w = Xdo(std::string("search --onlyvisible --name '") + running + "' | head -1");
+    return !w.empty() && w != second;
+  })) << "the click on GO soon after Cancel was lost";
+  EXPECT_TRUE(Within(120, [&] { return fs::exists(out + "DEFAULT.DAT"); })) << "the run it started wrote no report";
 }
 
-TEST_F(XvfbClassic, AKeyTypedAsTheWaitDialogGoesAfterCancelReachesTheMainWindowOnABareDisplay) {
+TEST_F(XvfbClassic, AKeyOrAClickSoonAfterCancelReachesTheMainWindowAndStartsTheNextRunOnABareDisplay) {
   if (!RunOnOwnDisplay(EDesktop::BareX)) return;
   KeyAfterCancel();
 }
 
-TEST_F(XvfbClassic, AKeyTypedAsTheWaitDialogGoesAfterCancelReachesTheMainWindowUnderAWindowManager) {
+TEST_F(XvfbClassic, AKeyOrAClickSoonAfterCancelReachesTheMainWindowAndStartsTheNextRunUnderAWindowManager) {
   if (!RunOnOwnDisplay(EDesktop::Openbox)) return;
   KeyAfterCancel();
 }
@@ -529,7 +601,8 @@ TEST_F(XvfbClassic, SpreadsheetReportGoesToTheDesktopOpenerAndItsFailureIsShown)
 
 // A raw listing of some megabytes onto a disk of 512 KB: the disk fills half way through the
 // report, then, a filler taking all its room, from the start. Each time a message box names the
-// report, which is gone, and nothing opens it; Return, typed as a user types it, closes the box.
+// report, which is gone, and nothing opens it; the earlier report of that name stays as it was,
+// and nothing is left beside it. Return, typed as a user types it, closes the box.
 void XvfbClassic::ReportThatFillsTheDisk() {
   const std::string root = folder_ / "archive/", small = folder_ / "small/", cfg = folder_ / "raw.cfg";
   if (!MountSmallDisk(small, "512k")) GTEST_SKIP() << "a small disk cannot be mounted here";
@@ -540,6 +613,8 @@ void XvfbClassic::ReportThatFillsTheDisk() {
                                         "\n[OUTPUT]\nAUTOOPEN=1\nUSEQAVCUSTOMVIEWER=1\nRAWDATA_PATH=" + small + "\n");
   ASSERT_FALSE(main.empty()) << "the main window did not appear";
   ASSERT_TRUE(ReadConfig(main, cfg)) << "the configuration was not read";
+  const std::string earlier = "an earlier report\r\n";
+  std::ofstream(small + "DEFAULT.DAT", std::ios::binary) << earlier;
   for (const char* shot : {"report_disk_filled", "report_disk_full"}) {
     SCOPED_TRACE(shot);
     ClickGo(main, "Loading Input Data|Outputting Raw Data|Working|^QAV$");
@@ -547,7 +622,7 @@ void XvfbClassic::ReportThatFillsTheDisk() {
         << "no message box about the report" << Shell("ls -la '" + small + "'; df " + small);
     Settle(800);
     Shot(shot);
-    EXPECT_FALSE(fs::exists(small + "DEFAULT.DAT")) << "the report that could not be written is left";
+    EXPECT_EQ(Slurp(small + "DEFAULT.DAT"), earlier) << "the earlier report was not kept";
     EXPECT_TRUE(WaitWindow("DEFAULT.DAT", 1).empty()) << "the report was opened as if it were whole";
     ASSERT_EQ(CloseTheFocusedBox("^QAV$", main), "");
     Settle(800);
@@ -556,7 +631,8 @@ void XvfbClassic::ReportThatFillsTheDisk() {
     while (filler.write(block.data(), static_cast<std::streamsize>(block.size())) && filler.flush()) {
     }
   }
-  EXPECT_EQ(std::distance(fs::directory_iterator(small), fs::directory_iterator()), 1) << "more than the filler";
+  EXPECT_EQ(std::distance(fs::directory_iterator(small), fs::directory_iterator()), 2)
+      << "more than the earlier report and the filler";
 }
 
 TEST_F(XvfbClassic, AReportThatFillsTheDiskIsRemovedAndNamedInABoxOnABareDisplay) {
@@ -662,6 +738,42 @@ TEST_F(XvfbClassic, KeyboardFollowsTheUserOnABareDisplay) {
 TEST_F(XvfbClassic, KeyboardFollowsTheUserUnderAWindowManager) {
   if (!RunOnOwnDisplay(EDesktop::Openbox)) return;
   KeyboardFollowsTheUser();
+}
+
+// The signals that end a session (a logout, Ctrl+C in a terminal, the terminal closed) end the
+// program as File > Exit does, in each phase of a run and with Qt's file chooser up: a run is
+// cancelled, the report it was writing taken away and the earlier report of that name kept,
+// nothing is left beside it, the settings are saved, and the program ends with status 0 within a
+// few seconds.
+TEST_F(XvfbClassic, EndingSignalsEndTheProgramAsExitDoesInEachPhaseOfARun) {
+  if (!InnerRun()) return;
+  const std::string root = folder_ / "archive/", out = folder_ / "out/", cfg = folder_ / "run.cfg";
+  const std::string ini = folder_ / "config/KARVO/qav.ini", earlier = "an earlier report\r\n";
+  WriteRawSetUp(root, 120, cfg);
+  if (HasFatalFailure()) return;
+  enum Phase { Loading, Writing, Chooser };
+  for (const SEndingSignal& c : EndingSignalsInPhases("SIGTERM while the days load", "SIGINT while the report is written",
+                                                       "SIGHUP with the file chooser up")) {
+    SCOPED_TRACE(c.what);
+    fs::remove_all(out);
+    fs::create_directories(out);
+    std::ofstream(out + "DEFAULT.DAT", std::ios::binary) << earlier;
+    const std::string main = StartProgram("[GENERAL]\nUSE_CLASSIC=1\nCDROM_INDEX=1\nOTHER_PATH=" + root +
+                                          "\n[OUTPUT]\nAUTOOPEN=0\nRAWDATA_PATH=" + out + "\n");
+    ASSERT_FALSE(main.empty()) << "the main window did not appear";
+    if (c.phase == Chooser) {
+      ASSERT_FALSE(MenuCommand(main, "f", "r", "^Open$").empty()) << "the chooser did not open";
+    } else {
+      ASSERT_TRUE(ReadConfig(main, cfg)) << "the configuration was not read";
+      ASSERT_FALSE(ClickGo(main, "^(Loading|Outputting)").empty()) << "the run did not start";
+      if (c.phase == Writing)
+        ASSERT_TRUE(Within(120, [&] { return BytesBeside(out + "DEFAULT.DAT") > 1e6; })) << "no report written";
+      const char* phase = c.phase == Loading ? "^Loading" : "^Outputting";
+      ASSERT_FALSE(WaitWindow(phase, 1).empty()) << "the run was past the phase";
+    }
+    ExpectEndsAsExitDoes(pid_, c, ini, out + "DEFAULT.DAT", earlier);
+    pid_ = -1;
+  }
 }
 
 }  // namespace

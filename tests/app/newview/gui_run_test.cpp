@@ -22,143 +22,14 @@
 
 #include <algorithm>
 
-#include "app/shell/app_test_env.h"
+#include "app/newview/gui_run_fixture.h"
 #include "app/shell/own_display.h"
 #include "archive/sample_archive.h"
 #include "platform/app/profile.h"
 
-extern char** environ;
-
 namespace {
 
-bool Shell(const std::string& command) { return std::system(command.c_str()) == 0; }
-
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-// Pixels of a point given in the form's dialog units, with the dialog font's base units and the
-// view's origin below the menu bar as the program shows them on this display.
-struct SForm {
-  int cx = 7, cy = 13, top = 19;
-  std::string At(int x, int y) const { return std::to_string(x * cx / 4) + " " + std::to_string(top + y * cy / 8); }
-};
-
-// The program's profile: the archive at `root`, no automatic opening.
-bool WriteProfile(const AppTempFolder& folder, const std::string& root) {
-  CProfile profile(folder / "config/KARVO/qav.ini");
-  profile.WriteProfileInt("GENERAL", "CDROM_INDEX", 1);
-  profile.WriteProfileString("GENERAL", "OTHER_PATH", root.c_str());
-  profile.WriteProfileInt("OUTPUT", "AUTOOPEN", 0);
-  return profile.Flush();
-}
-
-// A five-minute sample archive of 1994 in folder/archive/ with 4 x `loops` elements (every fourth a
-// loop) over `days` + 1 days, and the program's profile on it.
-bool WriteLoopArchive(const AppTempFolder& folder, int days, int loops) {
-  SampleArchiveOptions o;
-  o.root = folder / "archive/";
-  o.years = {1994};
-  o.elements = 4 * loops;
-  o.days = days + 1;
-  o.uniformDays = true;
-  return WriteSampleArchive(o) == 0 && WriteProfile(folder, o.root);
-}
-
-// A New view design over the first `days` days of 1994 and the first `loops` loops of a sample year
-// of 4 x `loops` elements, volume only, at `period` 20-second units, in text (`format` 0) or
-// spreadsheet (1) form. `structure` ends the file: the columns, rows and separate-report keys.
-void WriteLoopDesign(const std::filesystem::path& file, const std::string& report, int format, int days, int loops,
-                     int period, const std::string& structure) {
-  auto elements = SampleElements(1994, 4 * loops);
-  std::ofstream cfg(file, std::ios::binary);
-  cfg << "QAV Main Configuration File Version NG.2\r\n" << report << "\r\n" << format << "\r\n0\r\n" << days << "\r\n0\r\n";
-  for (int d = 0; d < days; ++d) cfg << 34335 + d << ".000000\r\n";
-  cfg << "1\r\nI-5\r\n" << loops << "\r\n";
-  for (int i = 0; i < loops; ++i) cfg << elements[static_cast<size_t>(4 * i)].key.substr(0, 10) << "\r\nA\r\n100\r\nHere\r\n0\r\n";
-  cfg << loops << "\r\n";
-  for (int i = 0; i < loops; ++i) cfg << elements[static_cast<size_t>(4 * i)].key.substr(11) << "\r\n0\r\n" << i << "\r\n" << i << "\r\n";
-  cfg << "0\r\n0\r\n" << period << "\r\n2\r\n1\r\n";
-  for (int i = 1; i < 23; ++i) cfg << "0\r\n";
-  cfg << structure;
-}
-
-class GuiRunTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    if (std::getenv("DISPLAY") == nullptr || !Shell("command -v xdotool >/dev/null 2>&1"))
-      GTEST_SKIP() << "needs a display and xdotool";
-    exe_ = std::filesystem::canonical("/proc/self/exe").parent_path().parent_path().parent_path() / "src/app/qav";
-    if (!std::filesystem::exists(exe_)) GTEST_SKIP() << "qav not built";
-  }
-  void TearDown() override {
-    if (pid_ > 0) {
-      kill(pid_, SIGTERM);
-      waitpid(pid_, nullptr, 0);
-    }
-  }
-  bool Start(const std::string& configHome) {
-    // The test's environment with a profile folder of its own.
-    std::vector<std::string> vars = {"XDG_CONFIG_HOME=" + configHome, "ASAN_OPTIONS=detect_leaks=0"};
-    for (char** e = environ; *e != nullptr; ++e)
-      if (std::strncmp(*e, "XDG_CONFIG_HOME=", 16) != 0 && std::strncmp(*e, "ASAN_OPTIONS=", 13) != 0) vars.emplace_back(*e);
-    std::vector<char*> envp;
-    for (auto& v : vars) envp.push_back(v.data());
-    envp.push_back(nullptr);
-    std::string path = exe_.string();
-    char* argv[] = {path.data(), nullptr};
-    if (posix_spawn(&pid_, path.c_str(), nullptr, nullptr, argv, envp.data()) != 0) return false;
-    // Up to a minute: a loaded machine starts the sanitizer build slowly.
-    // The status window stays above the main window: it is moved out of the way of the clicks,
-    // below the 800 pixels the tests give the main window, as a user would move it.
-    for (int i = 0; i < 300; ++i) {
-      if (Shell("xdotool search --onlyvisible --name '^QAV$' >/dev/null 2>&1") &&
-          Shell("xdotool search --onlyvisible --name '^Status Messages$' windowmove %@ 0 820 >/dev/null 2>&1"))
-        return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    }
-    return false;
-  }
-  // Places the main window, then File > Read Config File: the design's path typed into the chooser.
-  static bool ReadDesign(const std::string& path) {
-    const std::string win = "$(xdotool search --onlyvisible --name '^QAV$' | head -1)";
-    return Shell("xdotool windowmove " + win + " 0 0 windowsize " + win + " 1280 800 && sleep 1") &&
-           Shell("xdotool windowactivate --sync " + win + " 2>/dev/null; xdotool key --window " + win +
-                 " alt+f && sleep 0.5 && xdotool key r && sleep 1.5") &&
-           Shell("xdotool type --delay 20 '" + path + "' && xdotool key Return && sleep 1.5") &&
-           // A second Enter when the first only took the chooser's completion.
-           (!Shell("xdotool search --onlyvisible --name '^Open$' >/dev/null 2>&1") ||
-            Shell("xdotool key Return && sleep 1.5"));
-  }
-  // The archive (1994, four elements, three days) and the profile in `folder`, and a design of one
-  // loop on 1 January and on `secondDay` (days since 1899-12-30), Date in the columns and Element
-  // in the rows, whose report goes two levels below a folder that exists, so that its folder cannot
-  // be made. The loop's key; "" when the archive could not be written.
-  static std::string WriteRunWithoutReportFolder(const AppTempFolder& folder, int secondDay) {
-    SampleArchiveOptions o;
-    o.root = folder / "archive/";
-    o.years = {1994};
-    o.elements = 4;
-    o.days = 3;
-    o.uniformDays = true;
-    if (WriteSampleArchive(o) != 0 || !WriteProfile(folder, o.root)) return {};
-    const std::string key = SampleElements(1994, o.elements)[0].key;
-    std::ofstream cfg(folder / "design.nfg", std::ios::binary);
-    cfg << "QAV Main Configuration File Version NG.2\r\n" << folder / "two/levels/r.txt" << "\r\n1\r\n0\r\n2\r\n0\r\n"
-        << "34335.000000\r\n" << secondDay << ".000000\r\n1\r\nI-5\r\n1\r\n" << key.substr(0, 10)
-        << "\r\nA\r\n100\r\nHere\r\n0\r\n1\r\n" << key.substr(11) << "\r\n0\r\n0\r\n0\r\n0\r\n0\r\n4320\r\n2\r\n1\r\n";
-    for (int i = 1; i < 23; ++i) cfg << "0\r\n";
-    cfg << "1\r\n2\r\n1\r\n1\r\n7\r\n1\r\n0\r\n";
-    std::filesystem::create_directories(folder / "tmp");
-    return key;
-  }
-  void KeyboardComesBackAfterEachModalWindow();
-  std::filesystem::path exe_;
-  pid_t pid_ = 0;
-};
+using namespace guirun;
 
 TEST_F(GuiRunTest, DesignReadAndLaidOutByRealInputProducesTheReport) {
   // With QAV_SHOTS set the run is long enough to show its wait dialog, and screenshots go there.
@@ -450,23 +321,20 @@ std::string BusiestThread(pid_t pid) {
 // own, bare and under openbox. The design lists 12 loops over 118 days at five minutes with every
 // key but Data Content in the rows: 407,808 lines of 240 bytes. Once its first megabytes are in
 // the file, well short of its end, Cancel ends the run (its worker thread) within a second, and
-// the part written is taken away.
+// the part written is taken away: the earlier report of that name stays as it was.
 TEST_F(GuiRunTest, CancelWhileWritingEndsTheRunWithinASecond) {
   if (std::getenv("QAV_XVFB_INNER") == nullptr) {
     RunOnOwnDisplay(EDesktop::BareX);
     RunOnOwnDisplay(EDesktop::Openbox);
     return;
   }
-  const int days = 118, loops = 12;
-  const double lines = 288.0 * days * loops, lineBytes = 14 * 17 + 2;
+  const int days = 118;
+  const double lines = 288.0 * days * kLongRunLoops, lineBytes = 14 * 17 + 2;
   AppTempFolder folder;
-  ASSERT_TRUE(WriteLoopArchive(folder, days, loops));
   const std::string report = folder / "report.txt";
-  // Columns: Data Content; rows: Element, Element Type, Direction, Cabinet, Location, Milepost,
-  // Roadway, Date, Day-of-Week, Week, Month, Year, Time; no separate reports.
-  std::string structure = "1\r\n0\r\n1\r\n13\r\n";
-  for (int key : {7, 8, 9, 10, 11, 12, 13, 2, 3, 4, 5, 6, 1}) structure += std::to_string(key) + "\r\n1\r\n";
-  WriteLoopDesign(folder / "design.nfg", report, 0, days, loops, 15, structure + "0\r\n");
+  ASSERT_TRUE(WriteLongRun(folder, days, report));
+  const std::string earlier = "an earlier report\r\n";
+  std::ofstream(report, std::ios::binary) << earlier;
 
   ASSERT_TRUE(Start(folder / "config"));
   ASSERT_TRUE(ReadDesign(folder / "design.nfg"));
@@ -480,11 +348,7 @@ TEST_F(GuiRunTest, CancelWhileWritingEndsTheRunWithinASecond) {
     if (wait.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
   ASSERT_FALSE(wait.empty()) << "the report was never written";
-  auto size = [&] {
-    std::error_code e;
-    const auto n = std::filesystem::file_size(report, e);
-    return e ? 0.0 : static_cast<double>(n);
-  };
+  auto size = [&] { return std::max(BytesBeside(report), 0.0); };
   const std::string worker = BusiestThread(pid_);
   ASSERT_FALSE(worker.empty());
   for (int i = 0; i < 600 && size() < 2e6; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -499,12 +363,51 @@ TEST_F(GuiRunTest, CancelWhileWritingEndsTheRunWithinASecond) {
   EXPECT_LT(seconds, 1.0);
   EXPECT_GT(atCancel, 2e6);
   EXPECT_LT(atCancel, lines * lineBytes / 2) << "the report was nearly whole at Cancel";
-  EXPECT_FALSE(std::filesystem::exists(report)) << "the part written was left under the report's name";
+  EXPECT_EQ(Slurp(report), earlier) << "the earlier report was not kept";
+  EXPECT_EQ(BytesBeside(report), -1) << "the part written was left beside it";
 }
 
+
+// The signals that end a session (a logout, Ctrl+C in a terminal, the terminal closed) end the
+// program as File > Exit does, in each phase of a run and with a dialog up: a run is cancelled, the
+// report it was writing taken away and the earlier report of that name kept, nothing is left
+// beside it, the settings are saved, and the program ends with status 0 within a few seconds.
+TEST_F(GuiRunTest, EndingSignalsEndTheProgramAsExitDoesInEachPhaseOfARun) {
+  if (!RunOnOwnDisplay(EDesktop::BareX)) return;
+  const int days = 118;
+  AppTempFolder folder;
+  const std::string report = folder / "report.txt", ini = folder / "config/KARVO/qav.ini";
+  const std::string earlier = "an earlier report\r\n";
+  ASSERT_TRUE(WriteLongRun(folder, days, report));
+  enum Phase { Loading, Dialog, Writing };
+  SForm f;
+  for (const SEndingSignal& c : EndingSignalsInPhases("SIGTERM while the days load", "SIGINT with Select Dates up",
+                                                       "SIGHUP while the report is written")) {
+    SCOPED_TRACE(c.what);
+    std::ofstream(report, std::ios::binary) << earlier;
+    std::filesystem::remove(ini);
+    ASSERT_TRUE(WriteProfile(folder, folder / "archive/"));
+    ASSERT_TRUE(Start(folder / "config"));
+    ASSERT_TRUE(ReadDesign(folder / "design.nfg"));
+    const std::string main = Output("xdotool search --onlyvisible --name '^QAV$' | head -1");
+    if (c.phase == Dialog) {
+      ASSERT_TRUE(Shell("xdotool mousemove --window " + main + " " + f.At(222 + 35, 216 + 7) + " click 1"));
+      ASSERT_TRUE(Within(15, [] { return !ShownWindows("^Select Dates$").empty(); })) << "the dialog did not open";
+    } else {
+      ASSERT_TRUE(Shell("xdotool mousemove --window " + main + " " + f.At(7 + 103, 333 + 10) + " click 1"));
+      if (c.phase == Loading)
+        ASSERT_TRUE(Within(30, [] { return !ShownWindows("^Loading").empty(); })) << "the days were not loaded";
+      else
+        ASSERT_TRUE(Within(180, [&] { return BytesBeside(report) > 2e6; })) << "the report was never written";
+      ASSERT_FALSE(ShownWindows(c.phase == Loading ? "^Loading" : "^Outputting Reports").empty())
+          << "the run was past the phase";
+    }
+    ExpectEndsAsExitDoes(pid_, c, ini, report, earlier);
+    pid_ = 0;
+  }
+}
 }  // namespace
 
-namespace {
 
 // The keyboard comes back to the main window after each modal window the user closes, bare and
 // under openbox. Every key goes to whatever has the focus, as a user's keys do; the test focuses
@@ -515,7 +418,7 @@ namespace {
 // Select Locations, closed by Escape. Produce Report(s) over a day the archive does not have,
 // into a folder that cannot be made: each of the two boxes keeps the keyboard after a click on the
 // main window it blocks, or on the status window, and Enter closes it.
-void GuiRunTest::KeyboardComesBackAfterEachModalWindow() {
+void guirun::GuiRunTest::KeyboardComesBackAfterEachModalWindow() {
   AppTempFolder folder;
   ASSERT_FALSE(WriteRunWithoutReportFolder(folder, 34486).empty());
   const std::string saved = folder / "saved.nfg";
@@ -613,6 +516,10 @@ void GuiRunTest::KeyboardComesBackAfterEachModalWindow() {
   }
   mainHasKeys("the boxes of the run");
 }
+
+namespace {
+
+using namespace guirun;
 
 TEST_F(GuiRunTest, KeyboardComesBackAfterEachModalWindowOnABareDisplay) {
   if (!RunOnOwnDisplay(EDesktop::BareX)) return;

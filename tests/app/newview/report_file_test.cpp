@@ -305,7 +305,7 @@ TEST(ReportFileCreateTest, FolderIsCreatedOrTheTempFolderTakesTheReport) {
     std::string written;
     ASSERT_TRUE(CreateReportFile(f, c.chosen, written, log));
     f.WriteString("report\n");
-    f.Close();
+    EXPECT_TRUE(f.Commit());
     if (c.inPlace) {
       EXPECT_TRUE(log.lines.empty());
       EXPECT_EQ(written, c.chosen);

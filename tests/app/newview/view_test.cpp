@@ -230,8 +230,9 @@ TEST_F(NewViewTest, ConfigurationFileDrivesARunThatWritesTheReport) {
   EXPECT_EQ(Line(IDC_NV_SEPS, 0), "Time  A->Z");  // completed by the run, kept afterwards
   EXPECT_TRUE(ui::MessageBoxLog().empty());
 
-  // A disk that takes half the report: it is removed, named with the reason, and not opened; the
-  // status window comes back with the line.
+  // A disk that takes half the report: it is taken away, named with the reason, and not opened;
+  // the report of the run before stays under the name, and nothing is left beside it. The status
+  // window comes back with the line.
   view_->m_wndStatusMsgs.ShowWindow(SW_MINIMIZE);
   {
     ScopedFileSizeLimit limit(s.str().size() / 2);
@@ -240,7 +241,11 @@ TEST_F(NewViewTest, ConfigurationFileDrivesARunThatWritesTheReport) {
   const std::string failed = "Could not write the report " + report +
                              ": The file size exceeds the limit allowed and cannot be saved.";
   EXPECT_EQ(LastStatus(), failed);
-  EXPECT_FALSE(std::filesystem::exists(folder_ / "out/report.txt"));
+  std::ifstream kept(folder_ / "out/report.txt", std::ios::binary);
+  std::stringstream k;
+  k << kept.rdbuf();
+  EXPECT_TRUE(k.str() == s.str());
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder_ / "out"), std::filesystem::directory_iterator()), 1);
   EXPECT_TRUE(view_->m_strWrittenName.empty());
   EXPECT_FALSE(view_->m_wndStatusMsgs.IsIconic());
   ASSERT_EQ(ui::MessageBoxLog().size(), 1u);
@@ -587,7 +592,7 @@ TEST_F(NewViewTest, ARunHoldsTheRunningFlagAndShowsTheCompletedEstimateAfterward
 }
 
 // Once the load is over the rows are summed, sorted, written and freed on the worker alone: the
-// time left leaves the load's pace behind there, and the titles that follow keep the new pace.
+// time left leaves the load's pace behind there, and each step's title starts its own pace.
 TEST_F(NewViewTest, TheTimeLeftFollowsThePaceOfTheRowsOnceTheLoadIsOver) {
   Start();
   view_->m_pWaitDialog = new CWaitDialog(&view_->m_nWaitPosition, &view_->m_bWaitKeepGoing);
@@ -600,11 +605,15 @@ TEST_F(NewViewTest, TheTimeLeftFollowsThePaceOfTheRowsOnceTheLoadIsOver) {
   view_->OnCommand(ID_WORKER_SUMMARIZING, 0);
   EXPECT_EQ(view_->m_pWaitDialog->GetWindowText(), "Summarizing data...");
   EXPECT_EQ(e.SampleCount(), 0);
-  e.AddSample(500, 10);
-  view_->OnCommand(ID_WORKER_SORTING, 0);
-  view_->OnCommand(ID_WORKER_OUTPUTTING, 0);
+  for (UINT step : {ID_WORKER_SORTING, ID_WORKER_OUTPUTTING}) {
+    e.AddSample(500, 10);
+    view_->OnCommand(step, 0);
+    EXPECT_EQ(e.SampleCount(), 0) << step;
+  }
   EXPECT_EQ(view_->m_pWaitDialog->GetWindowText(), "Outputting Reports...");
-  EXPECT_EQ(e.SampleCount(), 1);
+  view_->OnCommand(ID_WORKER_SHUTDOWN, 0);
+  e.AddSample(500, 10);
+  EXPECT_EQ(e.SampleCount(), 1);  // shutting down keeps the pace of the writing
   delete view_->m_pWaitDialog;
   view_->m_pWaitDialog = nullptr;
 }

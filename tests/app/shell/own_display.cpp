@@ -8,8 +8,14 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <sstream>
 #include <thread>
+
+#include <signal.h>
+#include <sys/ptrace.h>
+#include <sys/wait.h>
 
 std::string Output(const std::string& command) {
   std::string out;
@@ -26,7 +32,9 @@ bool RunOnOwnDisplay(EDesktop desktop) {
   if (std::getenv("QAV_XVFB_INNER") != nullptr) return true;
   const std::string self = std::filesystem::canonical("/proc/self/exe").string();
   const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
-  const std::string wm = desktop == EDesktop::Openbox ? "'" QAV_OPENBOX_SCRIPT "' " : "";
+  const std::string wm = desktop == EDesktop::Openbox    ? "'" QAV_WM_SCRIPT "' openbox "
+                         : desktop == EDesktop::Metacity ? "'" QAV_WM_SCRIPT "' metacity "
+                                                         : "";
   const std::string out = Output("QAV_XVFB_INNER=1 '" QAV_XVFB_SCRIPT "' " + wm + "'" + self + "' --gtest_filter='" +
                                  test->test_suite_name() + "." + test->name() + "' 2>&1; echo \"exit=$?\"");
   EXPECT_NE(out.find("[  PASSED  ] 1 test"), std::string::npos) << out;
@@ -51,6 +59,74 @@ bool Within(int seconds, const std::function<bool()>& probe) {
   return false;
 }
 
+std::vector<int> UnnamedThreads(int pid) {
+  const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
+  std::ifstream own("/proc/" + std::to_string(pid) + "/comm");
+  std::string program;
+  std::getline(own, program);
+  std::vector<int> out;
+  std::error_code e;
+  for (const auto& t : std::filesystem::directory_iterator(tasks, e)) {
+    std::ifstream comm(t.path() / "comm");
+    std::string name;
+    if (std::getline(comm, name) && name == program) out.push_back(std::atoi(t.path().filename().c_str()));
+  }
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+ThreadHeld::ThreadHeld(int tid) : tid_(tid) {
+  if (::ptrace(PTRACE_SEIZE, tid, nullptr, nullptr) != 0) return;
+  int status = 0;
+  held_ = ::ptrace(PTRACE_INTERRUPT, tid, nullptr, nullptr) == 0 && ::waitpid(tid, &status, __WALL) == tid;
+  if (!held_) ::ptrace(PTRACE_DETACH, tid, nullptr, nullptr);
+}
+
+ThreadHeld::~ThreadHeld() {
+  if (held_) ::ptrace(PTRACE_DETACH, tid_, nullptr, nullptr);
+}
+
+double BytesBeside(const std::string& path) {
+  const std::filesystem::path report(path);
+  std::error_code e;
+  for (const auto& entry : std::filesystem::directory_iterator(report.parent_path(), e))
+    if (entry.path().filename().string().starts_with(report.filename().string() + "."))
+      return static_cast<double>(std::filesystem::file_size(entry.path(), e));
+  return -1;
+}
+
+std::vector<SEndingSignal> EndingSignalsInPhases(const char* first, const char* second, const char* third) {
+  return {{first, 0, SIGTERM}, {second, 1, SIGINT}, {third, 2, SIGHUP}};
+}
+
+void ExpectEndsAsExitDoes(int pid, const SEndingSignal& signal, const std::string& ini, const std::string& report,
+                          const std::string& earlier) {
+  const auto sent = std::chrono::steady_clock::now();
+  ::kill(pid, signal.signal);
+  int status = 0;
+  pid_t ended = 0;
+  while ((ended = ::waitpid(pid, &status, WNOHANG)) == 0 && std::chrono::steady_clock::now() - sent < std::chrono::seconds(20))
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  const double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - sent).count();
+  if (ended == 0) {
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, &status, 0);
+  }
+  std::printf("%s: %s after %.2f s\n", signal.what,
+              ended == pid && WIFEXITED(status) ? ("exit code " + std::to_string(WEXITSTATUS(status))).c_str()
+                                                : "did not end by itself",
+              took);
+  EXPECT_TRUE(ended == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0) << "ended with status " << status;
+  EXPECT_LT(took, 5.0);
+  std::ifstream in(ini, std::ios::binary);
+  const std::string settings((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_NE(settings.find("PEAK1_START="), std::string::npos) << "the settings were not saved";
+  std::ifstream kept(report, std::ios::binary);
+  EXPECT_EQ(std::string((std::istreambuf_iterator<char>(kept)), std::istreambuf_iterator<char>()), earlier)
+      << "the earlier report was not kept";
+  EXPECT_EQ(BytesBeside(report), -1) << "a file was left beside the report";
+}
+
 std::string CloseTheFocusedBox(const std::string& title, const std::string& main) {
   auto boxes = [&] {
     std::vector<std::string> b = ShownWindows(title);
@@ -73,3 +149,45 @@ std::string CloseTheFocusedBox(const std::string& title, const std::string& main
     return "the message box " + focused + " did not close with Return";
   return {};
 }
+
+std::string Property(const std::string& w, const char* name) {
+  return Output("timeout 10 xprop -id " + w + " " + name + " 2>/dev/null");
+}
+
+std::vector<int> FrameExtents(const std::string& w) {
+  const std::string p = Property(w, "_NET_FRAME_EXTENTS");
+  std::vector<int> sides;
+  std::istringstream in(p.substr(std::min(p.size(), p.find('=') + 1)));
+  for (std::string side; std::getline(in, side, ',');) sides.push_back(std::atoi(side.c_str()));
+  return sides.size() == 4 ? sides : std::vector<int>();
+}
+
+std::string TransientFor(const std::string& w) {
+  const std::string p = Property(w, "WM_TRANSIENT_FOR");
+  const size_t hex = p.find("0x");
+  return hex == std::string::npos ? "" : std::to_string(std::strtoul(p.c_str() + hex, nullptr, 16));
+}
+
+SPlace Where(const std::string& w) {
+  SPlace p;
+  std::istringstream in(Output("timeout 10 xwininfo -id " + w + " 2>/dev/null"));
+  for (std::string line; std::getline(in, line);) {
+    const int v = std::atoi(line.c_str() + line.find(':') + 1);
+    if (line.find("Absolute upper-left X:") != std::string::npos) p.x = v;
+    if (line.find("Absolute upper-left Y:") != std::string::npos) p.y = v;
+    if (line.find(" Width:") != std::string::npos) p.w = v;
+    if (line.find(" Height:") != std::string::npos) p.h = v;
+  }
+  return p;
+}
+
+bool Viewable(const std::string& w) {
+  return Output("timeout 10 xwininfo -id " + w + " 2>/dev/null").find("IsViewable") != std::string::npos;
+}
+
+SPlace Framed(const std::string& w) {
+  SPlace p = Where(w);
+  if (const std::vector<int> f = FrameExtents(w); !f.empty()) p = {p.x - f[0], p.y - f[2], p.w + f[0] + f[1], p.h + f[2] + f[3]};
+  return p;
+}
+

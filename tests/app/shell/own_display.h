@@ -1,6 +1,6 @@
 // Real-program tests that want an X server to themselves: the test runs again in a new Xvfb
-// (scripts/xvfb.sh), bare or under the openbox window manager (scripts/openbox.sh), where no
-// other test's windows, pointer or focus can be in the way. And what such a test asks the X
+// (scripts/xvfb.sh), bare or under a window manager (scripts/wm.sh: openbox, or metacity, the
+// GNOME classic manager), where no other test's windows, pointer or focus can be in the way. And what such a test asks the X
 // server: how the top-level windows are stacked and which window has the keyboard.
 #pragma once
 
@@ -10,7 +10,7 @@
 
 #include "x_stacking.h"
 
-enum class EDesktop { BareX, Openbox };
+enum class EDesktop { BareX, Openbox, Metacity };
 
 // True in the inner run, where the caller goes on with its test. In the outer run it runs the
 // current test again on its own display, checks that it passed and returns false.
@@ -36,3 +36,61 @@ std::string CloseTheFocusedBox(const std::string& title, const std::string& main
 
 // True once `probe` says so, asking every 200 ms for up to `seconds`.
 bool Within(int seconds, const std::function<bool()>& probe);
+
+// The threads of the program `pid` that have no name of their own (they carry the program's): the
+// user-interface thread and a run's worker among them.
+std::vector<int> UnnamedThreads(int pid);
+
+// Holds one thread of the program still (ptrace) while it exists, as a thread is held up on a
+// busy machine: a worker that would answer at once takes as long as the test needs. False from
+// held() when the system did not allow it.
+class ThreadHeld {
+ public:
+  explicit ThreadHeld(int tid);
+  ~ThreadHeld();
+  ThreadHeld(const ThreadHeld&) = delete;
+  ThreadHeld& operator=(const ThreadHeld&) = delete;
+  bool held() const { return held_; }
+
+ private:
+  int tid_;
+  bool held_ = false;
+};
+
+// The bytes of the file the program writes beside the report `path` until the report is whole (its
+// name is the report's, a dot and more); -1 while there is none.
+double BytesBeside(const std::string& path);
+
+// A signal that ends a session sent in a phase of the program's work (the test's own numbering).
+struct SEndingSignal {
+  const char* what;
+  int phase;
+  int signal;
+};
+// The three signals, each in one of the phases: SIGTERM in the first, SIGINT in the second, SIGHUP
+// in the third.
+std::vector<SEndingSignal> EndingSignalsInPhases(const char* first, const char* second, const char* third);
+
+// Sends the signal to the program `pid` and checks that it ends as File > Exit ends it: by itself
+// with exit code 0 within 5 s (else it is killed), its settings saved (written to `ini`), and the
+// report at `report` still `earlier` with nothing left beside it.
+void ExpectEndsAsExitDoes(int pid, const SEndingSignal& signal, const std::string& ini, const std::string& report,
+                          const std::string& earlier);
+
+// What the X server and the window manager say of a window (decimal, as xdotool names windows).
+// An X property as xprop prints it.
+std::string Property(const std::string& window, const char* name);
+// The frame a window manager put round the window: left, right, top, bottom; empty without one.
+std::vector<int> FrameExtents(const std::string& window);
+// The window it says it is transient for; "" for none.
+std::string TransientFor(const std::string& window);
+bool Viewable(const std::string& window);
+// A window's place on the screen: its client area (Where; xdotool's place of a framed window
+// counts the frame twice), or with the frame round it (Framed).
+struct SPlace {
+  int x = 0, y = 0, w = 0, h = 0;
+  bool Contains(int px, int py) const { return px >= x && px < x + w && py >= y && py < y + h; }
+  bool Meets(const SPlace& o) const { return x < o.x + o.w && o.x < x + w && y < o.y + o.h && o.y < y + h; }
+};
+SPlace Where(const std::string& window);
+SPlace Framed(const std::string& window);

@@ -1,15 +1,21 @@
 // The views' set-up files as outside input: the strict line reader both readers share, and the
 // property that random bytes and random text are never taken for a set-up, while every file
-// that is taken writes back to one that reads the same.
+// that is taken writes back to one that reads the same; and saving one by name.
 #include <gtest/gtest.h>
 
 #include <random>
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "app/classic/classic_config.h"
 #include "app/newview/nfg_file.h"
 #include "app/shell/setup_lines.h"
+#include "platform/file_size_limit.h"
+#include "platform/other_user.h"
+#include "platform/test_folder.h"
 
 namespace {
 
@@ -176,6 +182,33 @@ TEST(SetupFileProperty, NewViewDesigns) {
     EXPECT_EQ(WriteNewConfig(again), written) << text;
     return true;
   });
+}
+
+// Both views save through SaveSetupFile: a shared file of another user's is written in place with
+// its owner and mode, and a save that could not put the old contents back says so.
+TEST(SetupFileSave, ASharedFileIsSavedInPlaceAndAFailureSaysWhatBecameOfTheOldOne) {
+  if (::geteuid() != 0) GTEST_SKIP() << "only root can make a file of another user's";
+  TestFolder dir;
+  ASSERT_EQ(::chmod(dir.path().c_str(), 0777), 0);
+  const std::string file = dir / "shared.cfg";
+  const auto save = [&](size_t length, rlim_t limit) {
+    TestFolder::Write(file, std::string(300, 'o'));
+    EXPECT_EQ(::chmod(file.c_str(), 0666), 0);
+    return AsNobody([&] {
+      ScopedFileSizeLimit full(limit);
+      std::string why;
+      return SaveSetupFile(file, std::string(length, 'n'), why) ? std::string("saved") : why;
+    });
+  };
+  EXPECT_EQ(save(40, RLIM_INFINITY), "saved");
+  EXPECT_EQ(TestFolder::Read(file), std::string(40, 'n'));
+  struct stat st {};
+  ASSERT_EQ(::stat(file.c_str(), &st), 0);
+  EXPECT_EQ(st.st_uid, 0u);
+  EXPECT_EQ(st.st_mode & 07777, 0666u);
+  EXPECT_EQ(save(200, 100),
+            "The file size exceeds the limit allowed and cannot be saved.\n"
+            "Its old contents could not be put back: the file is damaged.");
 }
 
 }  // namespace

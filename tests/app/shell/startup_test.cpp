@@ -83,6 +83,12 @@ TEST_F(StartupTest, ASettingsFileThatIsNotReadOrReadOnlyIsNamedOnceAndLeftAsItIs
        "is not a settings file: it holds text without a [section] line." + defaults, IDR_MAINFRAME, 72},
       {"a link to no file", [](const std::string& p) { ASSERT_EQ(::symlink((p + ".gone").c_str(), p.c_str()), 0); },
        "is a link to a file that does not exist." + defaults, IDR_MAINFRAME, 72},
+      {"a loop of links",
+       [](const std::string& p) {
+         ASSERT_EQ(::symlink((p + ".back").c_str(), p.c_str()), 0);
+         ASSERT_EQ(::symlink(p.c_str(), (p + ".back").c_str()), 0);
+       },
+       "cannot be read: The name of the file cannot be resolved by the system." + defaults, IDR_MAINFRAME, 72},
       {"a read-only file",
        [&](const std::string& p) {
          std::ofstream(p, std::ios::binary) << stored;

@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# Runs the program's window checks (the test ManagedWindows of tests/app: the main window, the
+# status window, a message box, a dialog, a file chooser and the wait dialog of a run, driven with
+# real keys and clicks) under each of five window managers, on an X server of its own each, and
+# prints one table:
+#   scripts/wm_table.sh [MANAGER...]     (default: openbox metacity mutter xfwm4 icewm)
+# Columns, per manager and window: the type and owner it tells the manager / framed with its
+# title / above the main window after a click on it / the keyboard where it belongs after that
+# click / moved by its title / back after minimise ("kept": the manager did not minimise it).
+# QAV_SHOTS=DIR keeps a screenshot of each window under each manager there (and the whole output
+# of a manager's round that failed). Uses the test
+# programs of the sanitizer build (QAV_BUILD_DIR, default build/), building them when missing.
+# Exits non-zero when a check failed under some manager.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+source scripts/packages.sh
+qav_install_packages mutter xfwm4 icewm dbus-bin
+
+build=${QAV_BUILD_DIR:-build}
+if [[ ! -x $build/tests/app/test_app || ! -x $build/src/app/qav ]]; then
+  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQAV_SANITIZE=ON >/dev/null || exit 1
+  cmake --build "$build" -j "$(nproc)" --target test_app qav || exit 1
+fi
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1:strict_string_checks=1}
+export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$PWD/scripts/lsan.supp:print_suppressions=0}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-halt_on_error=1:print_stacktrace=1}
+
+managers=("$@")
+((${#managers[@]})) || managers=(openbox metacity mutter xfwm4 icewm)
+rows=$(mktemp "${TMPDIR:-/tmp}/qav-wm-table.XXXXXX") || exit 1
+trap 'rm -f "$rows"' EXIT
+status=0
+for manager in "${managers[@]}"; do
+  echo "== $manager" >&2
+  out=$(QAV_XVFB_INNER=1 timeout 900 scripts/xvfb.sh scripts/wm.sh "$manager" \
+        "$build/tests/app/test_app" --gtest_filter=ManagedWindows.UnderTheManagerOfTheDisplay 2>&1)
+  rc=$?
+  grep '^wm-table |' <<<"$out" >>"$rows"
+  if ((rc != 0)); then
+    status=1
+    grep -E 'Failure|^[a-z ]+: .* is |did not|could not| minimised \(' <<<"$out" | sed "s/^/  $manager: /" >&2
+    [[ -n ${QAV_SHOTS:-} ]] && printf '%s\n' "$out" >"$QAV_SHOTS/$manager.log"
+  fi
+done
+
+printf '\n%-9s %-14s %-11s %-9s %-12s %-14s %-9s %s\n' manager window "type/owner" framed "above main" "keys after" moved "back after minimise"
+sed 's/^wm-table | //' "$rows" | while IFS='|' read -r manager window typed framed above keys moved back; do
+  trim() { local v=$1; v=${v#"${v%%[![:space:]]*}"}; echo "${v%"${v##*[![:space:]]}"}"; }
+  printf '%-9s %-14s %-11s %-9s %-12s %-14s %-9s %s\n' "$(trim "$manager")" "$(trim "$window")" "$(trim "$typed")" \
+    "$(trim "$framed")" "$(trim "$above")" "$(trim "$keys")" "$(trim "$moved")" "$(trim "$back")"
+done
+exit $status

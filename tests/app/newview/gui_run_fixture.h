@@ -1,0 +1,173 @@
+// The real New view under X, driven with real input (xdotool): the program started on a profile
+// of the test's own, a sample archive and designs written for it, and the form's places in pixels.
+// Runs only on a display with xdotool and the built program.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/shell/app_test_env.h"
+#include "archive/sample_archive.h"
+#include "platform/app/profile.h"
+
+extern char** environ;
+
+namespace guirun {
+
+
+inline bool Shell(const std::string& command) { return std::system(command.c_str()) == 0; }
+
+inline std::string Slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// Pixels of a point given in the form's dialog units, with the dialog font's base units and the
+// view's origin below the menu bar as the program shows them on this display.
+struct SForm {
+  int cx = 7, cy = 13, top = 19;
+  std::string At(int x, int y) const { return std::to_string(x * cx / 4) + " " + std::to_string(top + y * cy / 8); }
+};
+
+// The program's profile: the archive at `root`, no automatic opening.
+inline bool WriteProfile(const AppTempFolder& folder, const std::string& root) {
+  CProfile profile(folder / "config/KARVO/qav.ini");
+  profile.WriteProfileInt("GENERAL", "CDROM_INDEX", 1);
+  profile.WriteProfileString("GENERAL", "OTHER_PATH", root.c_str());
+  profile.WriteProfileInt("OUTPUT", "AUTOOPEN", 0);
+  return profile.Flush();
+}
+
+// A five-minute sample archive of 1994 in folder/archive/ with 4 x `loops` elements (every fourth a
+// loop) over `days` + 1 days, and the program's profile on it.
+inline bool WriteLoopArchive(const AppTempFolder& folder, int days, int loops) {
+  SampleArchiveOptions o;
+  o.root = folder / "archive/";
+  o.years = {1994};
+  o.elements = 4 * loops;
+  o.days = days + 1;
+  o.uniformDays = true;
+  return WriteSampleArchive(o) == 0 && WriteProfile(folder, o.root);
+}
+
+// A New view design over the first `days` days of 1994 and the first `loops` loops of a sample year
+// of 4 x `loops` elements, volume only, at `period` 20-second units, in text (`format` 0) or
+// spreadsheet (1) form. `structure` ends the file: the columns, rows and separate-report keys.
+inline void WriteLoopDesign(const std::filesystem::path& file, const std::string& report, int format, int days, int loops,
+                     int period, const std::string& structure) {
+  auto elements = SampleElements(1994, 4 * loops);
+  std::ofstream cfg(file, std::ios::binary);
+  cfg << "QAV Main Configuration File Version NG.2\r\n" << report << "\r\n" << format << "\r\n0\r\n" << days << "\r\n0\r\n";
+  for (int d = 0; d < days; ++d) cfg << 34335 + d << ".000000\r\n";
+  cfg << "1\r\nI-5\r\n" << loops << "\r\n";
+  for (int i = 0; i < loops; ++i) cfg << elements[static_cast<size_t>(4 * i)].key.substr(0, 10) << "\r\nA\r\n100\r\nHere\r\n0\r\n";
+  cfg << loops << "\r\n";
+  for (int i = 0; i < loops; ++i) cfg << elements[static_cast<size_t>(4 * i)].key.substr(11) << "\r\n0\r\n" << i << "\r\n" << i << "\r\n";
+  cfg << "0\r\n0\r\n" << period << "\r\n2\r\n1\r\n";
+  for (int i = 1; i < 23; ++i) cfg << "0\r\n";
+  cfg << structure;
+}
+
+// A run long enough to watch: `days` days of 12 loops at five minutes, with Data Content in the
+// columns and every other key in the rows (Element, Element Type, Direction, Cabinet, Location,
+// Milepost, Roadway, Date, Day-of-Week, Week, Month, Year, Time), no separate reports: 3,456 lines
+// of 240 bytes a day. The archive and the profile in `folder`, the design in folder/design.nfg.
+inline constexpr int kLongRunLoops = 12;
+inline bool WriteLongRun(const AppTempFolder& folder, int days, const std::string& report) {
+  if (!WriteLoopArchive(folder, days, kLongRunLoops)) return false;
+  std::string structure = "1\r\n0\r\n1\r\n13\r\n";
+  for (int key : {7, 8, 9, 10, 11, 12, 13, 2, 3, 4, 5, 6, 1}) structure += std::to_string(key) + "\r\n1\r\n";
+  WriteLoopDesign(folder / "design.nfg", report, 0, days, kLongRunLoops, 15, structure + "0\r\n");
+  return true;
+}
+
+class GuiRunTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (std::getenv("DISPLAY") == nullptr || !Shell("command -v xdotool >/dev/null 2>&1"))
+      GTEST_SKIP() << "needs a display and xdotool";
+    exe_ = std::filesystem::canonical("/proc/self/exe").parent_path().parent_path().parent_path() / "src/app/qav";
+    if (!std::filesystem::exists(exe_)) GTEST_SKIP() << "qav not built";
+  }
+  void TearDown() override {
+    if (pid_ > 0) {
+      kill(pid_, SIGTERM);
+      waitpid(pid_, nullptr, 0);
+    }
+  }
+  bool Start(const std::string& configHome) {
+    // The test's environment with a profile folder of its own.
+    std::vector<std::string> vars = {"XDG_CONFIG_HOME=" + configHome, "ASAN_OPTIONS=detect_leaks=0"};
+    for (char** e = environ; *e != nullptr; ++e)
+      if (std::strncmp(*e, "XDG_CONFIG_HOME=", 16) != 0 && std::strncmp(*e, "ASAN_OPTIONS=", 13) != 0) vars.emplace_back(*e);
+    std::vector<char*> envp;
+    for (auto& v : vars) envp.push_back(v.data());
+    envp.push_back(nullptr);
+    std::string path = exe_.string();
+    char* argv[] = {path.data(), nullptr};
+    if (posix_spawn(&pid_, path.c_str(), nullptr, nullptr, argv, envp.data()) != 0) return false;
+    // Up to a minute: a loaded machine starts the sanitizer build slowly.
+    // The status window stays above the main window: it is moved out of the way of the clicks,
+    // below the 800 pixels the tests give the main window, as a user would move it.
+    for (int i = 0; i < 300; ++i) {
+      if (Shell("xdotool search --onlyvisible --name '^QAV$' >/dev/null 2>&1") &&
+          Shell("xdotool search --onlyvisible --name '^Status Messages$' windowmove %@ 0 820 >/dev/null 2>&1"))
+        return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+    return false;
+  }
+  // Places the main window, then File > Read Config File: the design's path typed into the chooser.
+  static bool ReadDesign(const std::string& path) {
+    const std::string win = "$(xdotool search --onlyvisible --name '^QAV$' | head -1)";
+    return Shell("xdotool windowmove " + win + " 0 0 windowsize " + win + " 1280 800 && sleep 1") &&
+           Shell("xdotool windowactivate --sync " + win + " 2>/dev/null; xdotool key --window " + win +
+                 " alt+f && sleep 0.5 && xdotool key r && sleep 1.5") &&
+           Shell("xdotool type --delay 20 '" + path + "' && xdotool key Return && sleep 1.5") &&
+           // A second Enter when the first only took the chooser's completion.
+           (!Shell("xdotool search --onlyvisible --name '^Open$' >/dev/null 2>&1") ||
+            Shell("xdotool key Return && sleep 1.5"));
+  }
+  // The archive (1994, four elements, three days) and the profile in `folder`, and a design of one
+  // loop on 1 January and on `secondDay` (days since 1899-12-30), Date in the columns and Element
+  // in the rows, whose report goes two levels below a folder that exists, so that its folder cannot
+  // be made. The loop's key; "" when the archive could not be written.
+  static std::string WriteRunWithoutReportFolder(const AppTempFolder& folder, int secondDay) {
+    SampleArchiveOptions o;
+    o.root = folder / "archive/";
+    o.years = {1994};
+    o.elements = 4;
+    o.days = 3;
+    o.uniformDays = true;
+    if (WriteSampleArchive(o) != 0 || !WriteProfile(folder, o.root)) return {};
+    const std::string key = SampleElements(1994, o.elements)[0].key;
+    std::ofstream cfg(folder / "design.nfg", std::ios::binary);
+    cfg << "QAV Main Configuration File Version NG.2\r\n" << folder / "two/levels/r.txt" << "\r\n1\r\n0\r\n2\r\n0\r\n"
+        << "34335.000000\r\n" << secondDay << ".000000\r\n1\r\nI-5\r\n1\r\n" << key.substr(0, 10)
+        << "\r\nA\r\n100\r\nHere\r\n0\r\n1\r\n" << key.substr(11) << "\r\n0\r\n0\r\n0\r\n0\r\n0\r\n4320\r\n2\r\n1\r\n";
+    for (int i = 1; i < 23; ++i) cfg << "0\r\n";
+    cfg << "1\r\n2\r\n1\r\n1\r\n7\r\n1\r\n0\r\n";
+    std::filesystem::create_directories(folder / "tmp");
+    return key;
+  }
+  void KeyboardComesBackAfterEachModalWindow();
+  std::filesystem::path exe_;
+  pid_t pid_ = 0;
+};
+
+}  // namespace guirun
