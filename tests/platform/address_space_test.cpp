@@ -3,11 +3,7 @@
 
 #include <gtest/gtest.h>
 #include <pthread.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <cstdio>
 #include <cstdint>
 #include <string>
 #include <thread>
@@ -113,37 +109,9 @@ TEST_F(AddressSpace, TheStartNeedsItsOwnRoomAndTheWindowSystemsBesides) {
   EXPECT_TRUE(qav::RoomToStart(300 * kMB - 100 * kMB - qav::kWindowRoom, &why));
   EXPECT_FALSE(qav::RoomToStart(300 * kMB - 100 * kMB - qav::kWindowRoom + 1, &why));
   EXPECT_EQ(why, "not enough memory to start: the address space is limited to 300 MB, and the program needs at least 301 MB");
-  Limit(300 * kMB - 1, 100 * kMB);
-  EXPECT_FALSE(qav::RoomToStart(300 * kMB - 100 * kMB - qav::kWindowRoom, &why));
-  EXPECT_EQ(why, "not enough memory to start: the address space is limited to 299 MB, and the program needs at least 300 MB");
   // Without a limit nothing is refused.
   qav::SetAddressSpaceForTesting(0, nullptr);
   EXPECT_TRUE(qav::RoomToStart(uint64_t{1} << 50, &why));
-}
-
-// The process's own limit and address space, in a child process (the sanitizers' shadow memory
-// would take the address space).
-TEST_F(AddressSpace, TheProcesssOwnLimitIsFollowed) {
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-  GTEST_SKIP() << "a sanitizer's shadow memory takes the address space";
-#endif
-  const pid_t child = fork();
-  if (child == 0) {
-    long pages = 0;
-    if (FILE* f = std::fopen("/proc/self/statm", "r")) {
-      if (std::fscanf(f, "%ld", &pages) != 1) pages = 0;
-      std::fclose(f);
-    }
-    // 32 MB beside the window system's room.
-    rlimit r{};
-    getrlimit(RLIMIT_AS, &r);
-    r.rlim_cur = static_cast<rlim_t>(pages) * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) + qav::kWindowRoom + 32 * kMB;
-    setrlimit(RLIMIT_AS, &r);
-    _exit(qav::RoomForData(16 * kMB) && !qav::RoomForData(200 * kMB) ? 0 : 1);
-  }
-  int status = 0;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
 }  // namespace
