@@ -26,9 +26,9 @@ run() {  # run EXECUTABLE FILTER
   "$build/tests/$1" --gtest_filter="$2" --gtest_brief=1
 }
 status=0
-run platform/test_platform 'Events.*:Threads.*:Release.*:Files.ADiscarded*:Files.AFileOpenedAside*:EndSignals.*' || status=1
+run platform/test_platform 'Events.*:Threads.*:Release.*:Files.ADiscarded*:Files.AFileOpenedAside*:EndSignals.*:AddressSpace.*' || status=1
 run platform_ui/test_platform_ui 'LoopTest.*:AppTest.AskedToEnd*' || status=1
-run containers/test_containers 'ScalarMThreadArray.*:ObjMThreadArray.*' || status=1
+run containers/test_containers 'ScalarMThreadArray.*:ObjMThreadArray.*:MemMgr.DataStopsShort*' || status=1
 run support/test_support 'Thread.*:ThreadAccessControl.*:IOFileTest.*:IOObject.*:OutputTest.*' || status=1
 run fielddevices/test_fielddevices 'FieldThreads.*' || status=1
 run app/test_app "LoaderTest.*:SeveralReaders.*:DecodePool.*:ElementLoaderTest.*:ClassicRun.*:ClassicRunFiles.*:NewRunTest.*:NewSortTest.*:ClassicEndToEnd.*:EndToEndTest.*:NewViewTest.*:ClassicViewTest.*:ViewerTest.*$no_fork" || status=1

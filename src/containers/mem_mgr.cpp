@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <new>
 
+#include "platform/kernel/address_space.h"
 #include "platform/kernel/heap.h"
 #include "platform/kernel/release.h"
 
@@ -19,7 +20,10 @@ std::atomic<long> g_nProcessFailAfter{-1};
 // Allocations larger than this fail; negative when the hook is off.
 std::atomic<long> g_nProcessFailAbove{-1};
 
-bool AllocationAllowed(uint64_t nBytes) noexcept {
+// The test hooks, then the room the address space keeps for the window system (the block counts
+// as data on a data thread or when large; platform/kernel/address_space.h).
+bool AllocationAllowed(uint64_t nBytes, uint64_t nNewBytes) noexcept {
+  if (!qav::RoomForBlock(nNewBytes)) return false;
   const long above = g_nProcessFailAbove.load(std::memory_order_relaxed);
   if (above >= 0 && nBytes > static_cast<uint64_t>(above)) return false;
   long n = g_nProcessFailAfter.load(std::memory_order_relaxed);
@@ -31,6 +35,16 @@ bool AllocationAllowed(uint64_t nBytes) noexcept {
   if (t_nFailAfter == 0) return false;
   --t_nFailAfter;
   return true;
+}
+
+// What a resize to `block` bytes adds to the address space. The heap moves a block below its mapping
+// threshold (32 MB at most) by allocating the new one before freeing the old, so such a block counts
+// whole; a larger one is a mapping of its own, which grows in place or is moved without a copy.
+uint64_t NewBytesOfRealloc(const void* p, uint64_t block) noexcept {
+  constexpr uint64_t kMappedAlways = uint64_t{32} << 20;
+  const uint64_t old = g_Heap.Size(p);
+  if (block < kMappedAlways || old < kMappedAlways) return block;
+  return block > old ? block - old : 0;
 }
 
 }  // namespace
@@ -49,12 +63,12 @@ uint64_t CScalarMemMgr::BlockSize(uint64_t nBytes) const noexcept {
 
 void* CScalarMemMgr::Alloc(uint64_t nBytes) noexcept {
   uint64_t block = BlockSize(nBytes);
-  if (block == 0 || !AllocationAllowed(block)) return nullptr;
+  if (block == 0 || !AllocationAllowed(block, block)) return nullptr;
   return g_Heap.Alloc(block);
 }
 
 void* CScalarMemMgr::AllocExact(uint64_t nBytes) noexcept {
-  if (nBytes == 0 || nBytes > static_cast<uint64_t>(PTRDIFF_MAX) || !AllocationAllowed(nBytes)) return nullptr;
+  if (nBytes == 0 || nBytes > static_cast<uint64_t>(PTRDIFF_MAX) || !AllocationAllowed(nBytes, nBytes)) return nullptr;
   return g_Heap.Alloc(nBytes);
 }
 
@@ -63,7 +77,7 @@ void CScalarMemMgr::Free(void* p) noexcept { g_Heap.Free(p); }
 void* CScalarMemMgr::Realloc(void* p, uint64_t nBytes) noexcept {
   if (!p) return Alloc(nBytes);
   uint64_t block = BlockSize(nBytes);
-  if (block == 0 || !AllocationAllowed(block)) return nullptr;
+  if (block == 0 || !AllocationAllowed(block, NewBytesOfRealloc(p, block))) return nullptr;
   // realloc extends in place when it can; otherwise it copies min(old, new) bytes into a new
   // block and frees the old one. On failure it returns null and leaves p untouched.
   return g_Heap.ReAlloc(p, block);

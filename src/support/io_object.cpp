@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "platform/base/errors.h"
+#include "platform/kernel/address_space.h"
 #include "platform/kernel/threads.h"
 
 std::atomic<int> CIOObject::s_nFailNextThreadStarts{0};
@@ -134,7 +135,12 @@ DWORD CIOObject::StartThread(pthread_t& thread, std::atomic<bool>& started, void
   if (s_nFailNextThreadStarts.load() > 0 && s_nFailNextThreadStarts.fetch_sub(1) > 0) {
     err = EAGAIN;
   } else {
-    err = pthread_create(&thread, nullptr, proc, this);
+    pthread_attr_t attr;
+    pthread_attr_init(&attr);
+    pthread_attr_setstacksize(&attr, kThreadStackBytes);
+    // A stack that would take the window system's room is not made.
+    err = qav::RoomForThread(&attr) ? pthread_create(&thread, &attr, proc, this) : ENOMEM;
+    pthread_attr_destroy(&attr);
   }
   if (err == 0) {
     started = true;
@@ -205,6 +211,7 @@ void CIOObject::Stop() {
 // Threads ---------------------------------------------------------------------------------------
 
 void* CIOObject::ReceiveThreadProc(void* arg) {
+  qav::MarkDataThread(kThreadStackBytes);
   CIOObject* self = static_cast<CIOObject*>(arg);
   SetThreadName(self->GetReceiveThreadName(), static_cast<DWORD>(-1));
   self->SetSignal(kReceiveStarted);
@@ -244,6 +251,7 @@ void* CIOObject::ReceiveThreadProc(void* arg) {
 }
 
 void* CIOObject::SendThreadProc(void* arg) {
+  qav::MarkDataThread(kThreadStackBytes);
   CIOObject* self = static_cast<CIOObject*>(arg);
   SetThreadName(self->GetSendThreadName(), static_cast<DWORD>(-1));
   self->SetSignal(kSendStarted);

@@ -6,7 +6,10 @@
 #include <cstring>
 #include <new>
 
+#include "platform/kernel/address_space.h"
 #include "platform/kernel/heap.h"
+
+#include <thread>
 
 // Let huge requests that reach the heap come back as null instead of stopping the process, as
 // they do without the address sanitizer.
@@ -131,6 +134,54 @@ TEST(MemMgr, ArrayFormsUseTheBlockAllocator) {
     }
   }
   EXPECT_TRUE(threw);
+}
+
+namespace {
+uint64_t g_inUse = 0;
+uint64_t InUse() { return g_inUse; }
+}  // namespace
+
+// Under an address-space limit the data stops short of the window system's room, whichever way it
+// asks (a block, a nothrow or a throwing new), while the window thread's small blocks go on.
+TEST(MemMgr, DataStopsShortOfTheWindowSystemsRoom) {
+  constexpr uint64_t kMB = uint64_t{1} << 20;
+  g_inUse = 0;
+  qav::SetAddressSpaceForTesting(qav::kWindowRoom + 130 * kMB, &InUse);
+  struct Case {
+    bool dataThread;
+    uint64_t bytes;  // blocks of the series: 120 B, 64 MB - 8 and 256 MB - 8
+    bool given;
+  } cases[] = {{true, 100, true}, {true, 40 * kMB, true}, {true, 150 * kMB, false},
+               {false, 100, true}, {false, 150 * kMB, false}};
+  for (const Case& c : cases) {
+    bool block = false, nothrowNew = false, throwingNew = false;
+    std::thread t([&] {
+      if (c.dataThread) qav::MarkDataThread(0);
+      void* p = g_MemMgr.Alloc(c.bytes);
+      block = p != nullptr;
+      g_MemMgr.Free(p);
+      p = ::operator new(c.bytes, std::nothrow);
+      nothrowNew = p != nullptr;
+      ::operator delete(p);
+      try {
+        ::operator delete(::operator new(c.bytes));
+        throwingNew = true;
+      } catch (const std::bad_alloc&) {
+      }
+    });
+    t.join();
+    EXPECT_EQ(block, c.given) << c.bytes;
+    EXPECT_EQ(nothrowNew, c.given) << c.bytes;
+    EXPECT_EQ(throwingNew, c.given) << c.bytes;
+  }
+  // A block that is a mapping of its own grows by its growth: 64 MB in use and 64 MB more fit.
+  void* p = g_MemMgr.Alloc(40 * kMB);
+  ASSERT_NE(p, nullptr);
+  g_inUse = 64 * kMB;
+  void* grown = g_MemMgr.Realloc(p, 80 * kMB);
+  EXPECT_NE(grown, nullptr);
+  g_MemMgr.Free(grown != nullptr ? grown : p);
+  qav::SetAddressSpaceForTesting(0, nullptr);
 }
 
 TEST(Heap, SizeOfNullIsZero) {

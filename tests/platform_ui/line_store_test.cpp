@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "containers/mem_mgr.h"
+#include "platform/kernel/address_space.h"
 #include "platform/ui/line_store.h"
 
 namespace {
@@ -97,7 +98,7 @@ TEST(LineStoreTest, AnInsertionThatRunsOutOfMemoryStoresTheLineOrLeavesTheLinesA
       {
         CAllocFailureScope fail(n);
         try {
-          s.Insert(c.at, "the new line");
+          ok = s.Insert(c.at, "the new line");
         } catch (const std::bad_alloc&) {
           ok = false;
         }
@@ -111,4 +112,12 @@ TEST(LineStoreTest, AnInsertionThatRunsOutOfMemoryStoresTheLineOrLeavesTheLinesA
     }
     EXPECT_TRUE(failed && stored) << c.what;
   }
+  // Under an address-space limit a list's lines also take room ahead for the view that lays them
+  // out: without it, the line is not stored.
+  qav::SetAddressSpaceForTesting(qav::kWindowRoom + 1, [] { return uint64_t{0}; });
+  qav::ui::LineStore s;
+  EXPECT_FALSE(s.Insert(0, "no room"));
+  EXPECT_EQ(s.size(), 0u);
+  qav::SetAddressSpaceForTesting(0, nullptr);
+  EXPECT_TRUE(s.Insert(0, "room"));
 }

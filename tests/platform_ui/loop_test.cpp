@@ -7,9 +7,15 @@
 #include <thread>
 #include <vector>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "containers/mem_mgr.h"
+#include "platform/kernel/address_space.h"
 #include "platform/kernel/events.h"
 #include "platform/ui/app.h"
 #include "platform/ui/wnd_state.h"
+#include "qt_fixture.h"
 #include "ui_fixture.h"
 
 namespace {
@@ -261,6 +267,112 @@ TEST_F(LoopTest, WaitingForInputEndsForWhatComesFromAnotherThreadOrATimer) {
   EXPECT_FALSE(r.timers.empty());
   // Nothing comes: the wait ends with its time-out.
   qav::ui::WaitForInput(20);
+}
+
+}  // namespace
+
+namespace {
+
+constexpr UINT WM_GREEDY = WM_USER + 20;  // its handler wants more memory than there is
+constexpr UINT WM_GREEDY_LOOK = WM_USER + 21;  // so does looking at it before it is handled
+constexpr size_t kTooMuch = size_t{64} << 20;
+
+// Memory that runs out while the window thread handles something: the standard library (or Qt)
+// throws std::bad_alloc.
+void WantTooMuch() {
+  std::vector<char> more(kTooMuch);
+  more[0] = 1;
+}
+
+class Greedy : public Recorder {
+ public:
+  LRESULT OnGreedy(WPARAM, LPARAM) {
+    WantTooMuch();
+    return 1;
+  }
+  BOOL PreTranslateMessage(MSG* msg) override {
+    if (msg->message == WM_GREEDY_LOOK) WantTooMuch();
+    return FALSE;
+  }
+  DECLARE_MESSAGE_MAP()
+};
+
+BEGIN_MESSAGE_MAP(Greedy, Recorder)
+  ON_MESSAGE(WM_GREEDY, &Greedy::OnGreedy)
+END_MESSAGE_MAP()
+
+using LoopQtTest = QtUiTest;
+
+// Each way in which the window thread handles something (a posted message, the look before it, a
+// task, a worker's send, a Qt event) runs out of memory, in a child process whose large blocks all
+// fail: the window thread loses that one and goes on to handle the next.
+TEST_F(LoopQtTest, AHandlerThatRunsOutOfMemoryLosesWhatItHandledNotTheProgram) {
+  const std::function<void(Greedy&)> ways[] = {
+      [](Greedy& g) { g.PostMessage(WM_GREEDY); },
+      [](Greedy& g) { g.PostMessage(WM_GREEDY_LOOK); },
+      [](Greedy&) { qav::ui::PostTask(WantTooMuch); },
+      [](Greedy& g) {
+        HWND h = g.m_hWnd;
+        std::thread([h] {
+          if (SendMessage(h, WM_GREEDY, 0, 0) == 0) PostMessage(h, WM_RECORD, 7);
+        }).detach();
+      },
+      [](Greedy&) { QTimer::singleShot(0, qApp, WantTooMuch); },
+  };
+  int way = 0;
+  for (const auto& handle : ways) {
+    const pid_t child = fork();
+    if (child == 0) {
+      Greedy g;
+      if (!g.Create()) _exit(2);
+      CScalarMemMgr::SetProcessFailAbove(static_cast<long>(kTooMuch / 2));
+      handle(g);
+      g.PostMessage(WM_RECORD, 1);  // what comes after
+      for (int i = 0; i < 200 && g.seen.size() < (way == 3 ? 2u : 1u); ++i) {
+        qav::ui::PumpPending();
+        QCoreApplication::processEvents();
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      }
+      CScalarMemMgr::SetProcessFailAbove(-1);
+      _exit(g.seen.size() == (way == 3 ? 2u : 1u) ? 0 : 3);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status)) << "way " << way << ": ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "way " << way;
+    ++way;
+  }
+}
+
+// A worker whose data took all the room it may have still reaches the window thread: the queue's
+// blocks and the event that wakes the thread are the window system's.
+TEST_F(LoopQtTest, AWorkerWithoutRoomForDataStillPostsAndSendsToTheWindowThread) {
+  Recorder r;
+  ASSERT_TRUE(r.Create());
+  HWND h = r.m_hWnd;
+  qav::SetAddressSpaceForTesting(qav::kWindowRoom + 1, [] { return uint64_t{0}; });
+  std::atomic<int> posted{0};
+  std::atomic<LRESULT> answer{0};
+  std::atomic<bool> done{false};
+  std::thread worker([&] {
+    qav::MarkDataThread(0);
+    try {
+      for (int i = 0; i < 40; ++i) posted += PostMessage(h, WM_RECORD, static_cast<WPARAM>(i)) ? 1 : 0;
+      answer = SendMessage(h, WM_ASK, 21);
+    } catch (const std::bad_alloc&) {
+    }
+    done = true;
+  });
+  for (int i = 0; i < 500 && !done; ++i) {
+    qav::ui::WaitServingSends([&] { return done.load(); }, 10);
+    QCoreApplication::processEvents();
+  }
+  worker.join();
+  qav::SetAddressSpaceForTesting(0, nullptr);
+  EXPECT_TRUE(qav::ui::PumpPending());
+  EXPECT_EQ(posted.load(), 40);
+  EXPECT_EQ(r.seen.size(), 40u);
+  EXPECT_EQ(answer.load(), 42);
 }
 
 }  // namespace

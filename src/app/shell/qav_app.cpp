@@ -1,5 +1,6 @@
 #include "app/shell/qav_app.h"
 
+#include <atomic>
 #include <map>
 #include <string>
 
@@ -16,6 +17,7 @@
 
 namespace {
 CQAVApp* g_qavApp = nullptr;
+std::atomic<bool> g_started{false};
 
 std::map<UINT, const CRuntimeClass*>& MainViews() {
   static auto* views = new std::map<UINT, const CRuntimeClass*>;
@@ -56,11 +58,13 @@ CQAVApp::CQAVApp() : CWinApp("QAV") { g_qavApp = this; }
 CQAVApp::~CQAVApp() {
   if (g_qavApp != this) return;
   g_qavApp = nullptr;
+  g_started = false;
   RemoveApplicationHooks();
 }
 
 CQAVApp* QAVApp() { return g_qavApp; }
 COutput* AppLog() { return g_qavApp != nullptr ? &g_qavApp->m_Output : nullptr; }
+bool QAVAppStarted() { return g_started.load(); }
 
 void RegisterMainView(UINT templateId, const CRuntimeClass* viewClass) { MainViews()[templateId] = viewClass; }
 
@@ -116,6 +120,7 @@ BOOL CQAVApp::InitInstance() {
   // A settings file that is left as it is (not read, or read-only) is named once, over the window
   // that now runs on its settings.
   const std::string leftAlone = LeftAloneProfileMessage(ActiveProfile());
+  g_started = true;
   if (!leftAlone.empty()) AfxMessageBox(leftAlone.c_str(), MB_OK | MB_ICONEXCLAMATION);
   return TRUE;
 }

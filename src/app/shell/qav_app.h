@@ -40,6 +40,9 @@ class CQAVApp : public CWinApp {
 CQAVApp* QAVApp();
 // The application's message log, or null.
 COutput* AppLog();
+// Whether the application has started: its main window is up (InitInstance has returned TRUE) and
+// the application object still exists.
+bool QAVAppStarted();
 
 // The runtime classes of the two main views. Their rooms fill these in at static initialisation
 // (see RegisterMainView); InitInstance uses whatever is registered for the chosen template.

@@ -1,6 +1,7 @@
 #include "platform/kernel/threads.h"
 
 #include "platform/base/errors.h"
+#include "platform/kernel/address_space.h"
 #include "platform/kernel/events.h"
 
 #include <atomic>
@@ -22,6 +23,7 @@ struct Thread::State {
   bool cancelled = false;  // the owner went away before Resume: do not run the body
   Event finished {true, false};
   std::atomic<DWORD> exitCode {STILL_ACTIVE};
+  size_t stackBytes = 0;
 };
 
 namespace {
@@ -31,6 +33,8 @@ void* ThreadMain(void* arg) {
   auto* holder = static_cast<std::shared_ptr<Thread::State>*>(arg);
   std::shared_ptr<Thread::State> state = std::move(*holder);
   delete holder;
+  // The program's threads work on its data, which keeps clear of the window system's room.
+  qav::MarkDataThread(state->stackBytes);
   bool run = true;
   {
     std::unique_lock<std::mutex> lock(state->gateMutex);
@@ -83,9 +87,16 @@ DWORD Thread::Create(std::function<DWORD()> body, bool suspended, size_t stackSi
   state->released = !suspended;
   pthread_attr_t attr;
   pthread_attr_init(&attr);
-  if (stackSize != 0) {
-    if (stackSize < static_cast<size_t>(PTHREAD_STACK_MIN)) stackSize = PTHREAD_STACK_MIN;
-    pthread_attr_setstacksize(&attr, stackSize);
+  if (stackSize == 0) stackSize = kThreadStackBytes;
+  if (stackSize < static_cast<size_t>(PTHREAD_STACK_MIN)) stackSize = PTHREAD_STACK_MIN;
+  pthread_attr_setstacksize(&attr, stackSize);
+  // The stack is address space like the data: a thread whose stack would take the window
+  // system's room is not started.
+  state->stackBytes = stackSize;
+  if (!qav::RoomForThread(&attr)) {
+    pthread_attr_destroy(&attr);
+    delete holder;
+    return ERROR_NOT_ENOUGH_MEMORY;
   }
   const int rc = pthread_create(&state->handle, &attr, ThreadMain, holder);
   pthread_attr_destroy(&attr);

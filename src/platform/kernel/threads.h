@@ -6,10 +6,17 @@
 #include "platform/base/types.h"
 #include "platform/base/wait.h"
 
+#include <cstddef>
 #include <functional>
 #include <memory>
 
 constexpr DWORD STILL_ACTIVE = 259;
+
+// The stack of the program's threads unless one asks for another: their work keeps its data on
+// the heap, and a small stack takes little of a limited address space (the C library keeps up to
+// 40 MB of the stacks of ended threads for new ones; at the usual 8 MB a stack, five threads that
+// ended would hold all of that).
+constexpr size_t kThreadStackBytes = size_t{2} << 20;
 
 class Thread {
 public:
@@ -19,7 +26,7 @@ public:
   Thread& operator=(const Thread&) = delete;
 
   // Starts `body` on a new thread (or prepares it, when `suspended`, until Resume). `stackSize`
-  // 0 takes the default. Returns 0, or an error number (8 when the system has no room for
+  // 0 takes kThreadStackBytes. Returns 0, or an error number (8 when the system has no room for
   // another thread). A Thread object runs one body; a second Create fails with 87.
   DWORD Create(std::function<DWORD()> body, bool suspended = false, size_t stackSize = 0);
 

@@ -58,9 +58,12 @@ int ListBoxState::InsertLine(int index, const char* t) {
   if (index < 0 || index > count) return LB_ERR;
   // A line that cannot be stored for want of memory is not added: the list answers LB_ERRSPACE
   // and tells its parent with LBN_ERRSPACE, as the system's list box does.
+  bool stored = false;
   try {
-    lines.Insert(static_cast<size_t>(index), t != nullptr ? t : "");
+    stored = lines.Insert(static_cast<size_t>(index), t != nullptr ? t : "");
   } catch (const std::bad_alloc&) {
+  }
+  if (!stored) {
     NotifyParent(this, LBN_ERRSPACE);
     return LB_ERRSPACE;
   }

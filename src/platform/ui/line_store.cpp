@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <new>
+
+#include "platform/kernel/address_space.h"
 #include <strings.h>
 #include <tuple>
 
@@ -65,9 +67,32 @@ void RoomForOne(V& v) {
 }
 }  // namespace
 
-void LineStore::Insert(size_t i, std::string_view text) {
+LineStore::~LineStore() { GiveBackViewRoom(); }
+
+LineStore::LineStore(const LineStore& other)
+    : m_blocks(other.m_blocks), m_starts(other.m_starts), m_count(other.m_count), m_selected(other.m_selected) {}
+
+LineStore& LineStore::operator=(const LineStore& other) {
+  if (this == &other) return *this;
+  m_blocks = other.m_blocks;
+  m_starts = other.m_starts;
+  m_count = other.m_count;
+  m_selected = other.m_selected;
+  return *this;
+}
+
+void LineStore::GiveBackViewRoom() {
+  qav::GiveBackClaim(m_claimedLines * kViewBytesPerLine);
+  m_claimedLines = 0;
+}
+
+bool LineStore::Insert(size_t i, std::string_view text) {
   // Whatever can fail for want of memory happens before the lines change: a line that cannot be
   // stored leaves the list as it was (at most with an empty block at its end).
+  if (m_count >= m_claimedLines) {
+    if (!qav::ClaimForData(kBlockLines * kViewBytesPerLine)) return false;
+    m_claimedLines += kBlockLines;
+  }
   RoomForOne(m_blocks);
   RoomForOne(m_starts);
   if (m_blocks.empty()) {
@@ -105,6 +130,7 @@ void LineStore::Insert(size_t i, std::string_view text) {
     } catch (const std::bad_alloc&) {
     }
   }
+  return true;
 }
 
 void LineStore::StartBlock() {
@@ -142,6 +168,7 @@ void LineStore::Erase(size_t i) {
 }
 
 void LineStore::Clear() {
+  GiveBackViewRoom();
   std::vector<Block>().swap(m_blocks);
   std::vector<size_t>().swap(m_starts);
   m_count = 0;

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,6 +17,11 @@ namespace qav::ui {
 
 class LineStore {
  public:
+  LineStore() = default;
+  ~LineStore();
+  // A copy has the lines; the room for its view is taken as lines are added to it.
+  LineStore(const LineStore& other);
+  LineStore& operator=(const LineStore& other);
   size_t size() const { return m_count; }
   bool empty() const { return m_count == 0; }
   std::string_view Text(size_t i) const;
@@ -25,8 +31,10 @@ class LineStore {
   size_t SelectedCount() const { return m_selected; }
   DWORD_PTR Data(size_t i) const;
   void SetData(size_t i, DWORD_PTR data);
-  // i may be size() (an append).
-  void Insert(size_t i, std::string_view text);
+  // i may be size() (an append). False, and the lines as they were, when there is no room for the
+  // line (also when the standard library throws std::bad_alloc, a failure part way leaves them
+  // whole).
+  bool Insert(size_t i, std::string_view text);
   void Erase(size_t i);
   void Clear();
   // The first line whose text sorts after `text` (case-insensitive), for sorted lists.
@@ -45,6 +53,12 @@ class LineStore {
   // Longer lines are cut, so that a block's text (kBlockLines + 1 lines before it splits) stays
   // below kSelected.
   static constexpr size_t kMaxLine = size_t{1} << 19;
+  // What the view that shows a line allocates for it when it lays the lines out (after they are
+  // added, in batches): room taken ahead for it, a block of lines at a time
+  // (platform/kernel/address_space.h), so that a long list cannot take the window system's room.
+  static constexpr uint64_t kViewBytesPerLine = 8;
+  size_t m_claimedLines = 0;
+  void GiveBackViewRoom();
 
   // The block holding line i and the line's place in it.
   std::pair<size_t, size_t> Locate(size_t i) const;

@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "platform/base/errors.h"
+#include "platform/kernel/address_space.h"
 #include "platform/ui/backend.h"
 #include "platform/ui/loop_internal.h"
 #include "platform/ui/wnd_state.h"
@@ -61,7 +62,20 @@ Loop& L() {
   return *loop;
 }
 
+// A handler that finds no memory (a std::bad_alloc of the standard library or of Qt) loses the
+// message it was handling, not the program: the window thread goes on, and the work that ran out
+// of memory ends with its own error. `failed` is the answer then.
+template <class Handle, class Answer>
+Answer Guarded(Handle handle, Answer failed) noexcept {
+  try {
+    return handle();
+  } catch (const std::bad_alloc&) {
+    return failed;
+  }
+}
+
 void WakeUi() {
+  qav::CWindowSystemBlocks windowSystem;
   {
     std::lock_guard<std::mutex> g(L().lock);
     L().woken = true;
@@ -101,6 +115,7 @@ bool IsUiThread() {
 }
 
 void PostTask(std::function<void()> task) {
+  qav::CWindowSystemBlocks windowSystem;
   {
     std::lock_guard<std::mutex> g(L().lock);
     Queued q;
@@ -111,8 +126,10 @@ void PostTask(std::function<void()> task) {
 }
 
 namespace {
-// The request waits until the user-interface thread has answered it.
+// The request waits until the user-interface thread has answered it. The queue's own blocks are the
+// window system's, also for a worker whose data took its room.
 void SendAndWait(SendRequest& req) {
+  qav::CWindowSystemBlocks windowSystem;
   {
     std::lock_guard<std::mutex> g(L().lock);
     L().sent.push_back(&req);
@@ -168,9 +185,13 @@ bool ServeSentMessages() {
       req = L().sent.front();
       L().sent.pop_front();
     }
-    LRESULT r = 0;
-    if (req->task != nullptr) (*req->task)();
-    else r = Send(req->hwnd, req->msg, req->wParam, req->lParam);
+    const LRESULT r = Guarded(
+        [req] {
+          if (req->task == nullptr) return Send(req->hwnd, req->msg, req->wParam, req->lParam);
+          (*req->task)();
+          return LRESULT{0};
+        },
+        LRESULT{0});
     {
       std::lock_guard<std::mutex> g(L().lock);
       req->result = r;
@@ -188,17 +209,22 @@ void KillTimersOf(HWND hwnd) {
 
 bool PreTranslateChain(MSG* msg) {
   // A window on the way may go while its object looks at the message: the next one is taken
-  // before, and the object is kept until it has answered.
-  for (HWND h = msg->hwnd; WndState* s = Find(h);) {
-    const bool child = s->IsChild();
-    h = s->parent;
-    if (CWnd* object = s->object) {
-      ObjectInUse use(object);
-      if (object->PreTranslateMessage(msg)) return true;
-    }
-    if (!child) break;
-  }
-  return false;
+  // before, and the object is kept until it has answered. A message whose looking-at ran out of
+  // memory is taken as handled.
+  return Guarded(
+      [msg] {
+        for (HWND h = msg->hwnd; WndState* s = Find(h);) {
+          const bool child = s->IsChild();
+          h = s->parent;
+          if (CWnd* object = s->object) {
+            ObjectInUse use(object);
+            if (object->PreTranslateMessage(msg)) return true;
+          }
+          if (!child) break;
+        }
+        return false;
+      },
+      true);
 }
 
 bool QuitRequested() {
@@ -345,6 +371,7 @@ using namespace qav::ui;
 
 BOOL PostMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   if (!IsWindow(hwnd)) return FALSE;
+  qav::CWindowSystemBlocks windowSystem;
   {
     std::lock_guard<std::mutex> g(L().lock);
     Queued q;
@@ -365,6 +392,7 @@ BOOL PostMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 void PostQuitMessage(int exitCode) {
+  qav::CWindowSystemBlocks windowSystem;
   {
     std::lock_guard<std::mutex> g(L().lock);
     L().quit = true;
@@ -406,7 +434,7 @@ bool qav::ui::PeekQueued(MSG* msg, UINT remove) {
     }
   }
   if (task) {
-    task();
+    Guarded([&task] { return (task(), true); }, false);
     return TRUE;
   }
   // Timers come when nothing else waits.
@@ -433,7 +461,7 @@ BOOL TranslateMessage(const MSG*) { return FALSE; }
 
 LRESULT DispatchMessage(const MSG* msg) {
   if (msg->hwnd == nullptr || !IsWindow(msg->hwnd)) return 0;  // the window went away meanwhile
-  return Send(msg->hwnd, msg->message, msg->wParam, msg->lParam);
+  return Guarded([msg] { return Send(msg->hwnd, msg->message, msg->wParam, msg->lParam); }, LRESULT{0});
 }
 
 UINT_PTR SetTimer(HWND hwnd, UINT_PTR id, UINT elapseMs, void*) {

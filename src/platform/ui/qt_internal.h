@@ -244,6 +244,8 @@ class QtBackend : public Backend, public QObject {
   int TabBarHeight() override;
   // A top-level window became the active one (TopWindow::changeEvent).
   void Activated(WndState* s);
+  // qt_loop.cpp: an event was lost for want of memory; every window is drawn again a moment later.
+  void RepaintLater() noexcept;
   // qt_tool_windows.cpp: a window was shown (`shown`), moved or resized (TopWindow): the tool
   // windows of an owner keep clear of its controls.
   void ScheduleKeepClear(WndState* s, bool shown);
@@ -316,6 +318,8 @@ class QtBackend : public Backend, public QObject {
   bool SwitchPage(WndState* s, bool back);
 
   QTimer m_waitTimer;
+  QTimer m_repaintTimer;  // draws the windows again after an event lost for want of memory
+  static constexpr int kRepaintAfterNoMemoryMs = 250;
   int m_depth = 0;  // our event processing in progress (Wait, Poll)
   std::vector<QPointer<QWidget>> m_dead;
   std::atomic<bool> m_wakePending{false};

@@ -1,17 +1,22 @@
 // The Qt backend's glue between Qt's event loop and ours: starting Qt (only when the X server
-// answers or another Qt platform is named), the program's style and palette, the waits of our
-// loops (processEvents with a timer for the next due SetTimer), the one queued event by which
-// other threads wake the user-interface thread to serve their sends, the cursor, and the tag
-// that ties a widget to the window it shows.
+// answers or another Qt platform is named) with an application object that outlives an event whose
+// handling ran out of memory, the window system's room for the screen, the program's style and
+// palette, the waits of our loops (processEvents with a timer for the next due SetTimer), the one
+// queued event by which other threads wake the user-interface thread to serve their sends, the
+// cursor, and the tag that ties a widget to the window it shows.
+#include <QAbstractEventDispatcher>
 #include <QApplication>
+#include <QScreen>
 #include <QStyleFactory>
 #include <xcb/xcb.h>
 
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <new>
 #include <thread>
 
+#include "platform/kernel/address_space.h"
 #include "platform/ui/loop_internal.h"
 #include "platform/ui/qt_internal.h"
 
@@ -36,7 +41,19 @@ HWND HwndOf(const QObject* o) {
 QtBackend::QtBackend() {
   m_waitTimer.setSingleShot(true);
   m_waitTimer.setTimerType(Qt::PreciseTimer);
+  m_repaintTimer.setSingleShot(true);
+  QObject::connect(&m_repaintTimer, &QTimer::timeout, [] {
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (w->isVisible()) w->update();
+  });
   qApp->installEventFilter(this);
+}
+
+void QtBackend::RepaintLater() noexcept {
+  try {
+    if (!m_repaintTimer.isActive()) m_repaintTimer.start(kRepaintAfterNoMemoryMs);
+  } catch (const std::bad_alloc&) {
+  }
 }
 
 namespace {
@@ -65,7 +82,14 @@ void QtBackend::Wait(double seconds) {
 // Any thread: one queued event wakes the user-interface thread, however many requests came.
 void QtBackend::Wake() {
   if (m_wakePending.exchange(true)) return;
-  QCoreApplication::postEvent(this, new QEvent(kWakeEvent));
+  // Without memory for the event, the thread's wait is only ended: the loops on it serve the
+  // sends when they look at their queue, and the next wake tries the event again.
+  if (auto* e = new (std::nothrow) QEvent(kWakeEvent)) {
+    QCoreApplication::postEvent(this, e);
+    return;
+  }
+  m_wakePending = false;
+  if (QAbstractEventDispatcher* d = QAbstractEventDispatcher::instance(thread())) d->wakeUp();
 }
 
 bool QtBackend::event(QEvent* e) {
@@ -82,6 +106,24 @@ void QtBackend::CursorChanged(CursorKind shape) {
 }
 
 namespace {
+
+// The program's application object. An event whose handling runs out of memory (Qt's painting, or
+// one of our handlers reached through the event filter, throwing std::bad_alloc) is lost, not the
+// program; what it should have drawn is drawn again a moment later, when there may be memory again.
+// The budget of the program's data (platform/kernel/address_space.h) keeps room for the window
+// system, so this is the last resort, not the way memory that runs out is met.
+class Application : public QApplication {
+ public:
+  using QApplication::QApplication;
+  bool notify(QObject* receiver, QEvent* e) override {
+    try {
+      return QApplication::notify(receiver, e);
+    } catch (const std::bad_alloc&) {
+      if (g_qt != nullptr) g_qt->RepaintLater();
+      return false;
+    }
+  }
+};
 
 // Qt cannot start without a display: the X server is asked first, so a missing or refused one
 // means no Qt backend instead of an aborted program. The question's connection is held until Qt
@@ -149,12 +191,17 @@ Backend* MakeQtBackend() {
     static int argc = 1;
     static char name[] = "qav";
     static char* argv[] = {name, nullptr};
-    new QApplication(argc, argv);  // lives to the end of the process
+    new qt::Application(argc, argv);  // lives to the end of the process
     QApplication::setStyle(QStyleFactory::create("Fusion"));
     QApplication::setPalette(qt::AppPalette());
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setEffectEnabled(Qt::UI_AnimateMenu, false);
     QApplication::setEffectEnabled(Qt::UI_AnimateCombo, false);
+    // Under an address-space limit the window system's room follows the screen.
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+      const QSize pixels = screen->size() * screen->devicePixelRatio();
+      qav::SetWindowRoom(qav::WindowRoomForScreen(static_cast<uint64_t>(pixels.width()), static_cast<uint64_t>(pixels.height())));
+    }
   }
   qt::g_qt = new qt::QtBackend;
   return qt::g_qt;

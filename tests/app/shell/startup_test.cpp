@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <exception>
+#include <stdexcept>
 
 #include <fstream>
 #include <functional>
@@ -12,6 +16,8 @@
 #include "app/shell/main_frame.h"
 #include "app/shell/qav_app.h"
 #include "app/shell/settings.h"
+#include "app/shell/start_up.h"
+#include "platform/kernel/address_space.h"
 #include "archive/archive_globals.h"
 #include "platform/ui/choosers.h"
 #include "platform/ui/input.h"
@@ -188,4 +194,74 @@ TEST(AppProfileStoreTest, AWriteTheProfileRefusesIsReportedAsFailed) {
   EXPECT_EQ(store.GetInt("Settings", "Key", 7), 7u);
   EXPECT_EQ(store.GetString("Settings", "Key", nullptr), "");
 }
+}  // namespace
+
+namespace {
+
+uint64_t HundredMB() { return uint64_t{100} << 20; }
+
+// Too little memory to start ends the program with one line on standard error and status 1, never
+// with a crash: the room looked at before the window system starts, and an exception of running out
+// of memory that nobody catches while the program starts (the libraries' own initialisers run
+// before main). Each case runs in a child process, whose standard error is read back.
+TEST(StartWithoutMemory, EndsWithTheLineAndStatusOne) {
+  const struct {
+    const char* what;
+    std::function<void()> start;
+    int status;  // the exit status, or minus the signal
+    std::string line;  // what it says on standard error (the start of it, for another exception)
+  } cases[] = {
+      {"a limit without room for the start",
+       [] {
+         qav::SetAddressSpaceForTesting(HundredMB() + kStartBytes + qav::kWindowRoom - 1, &HundredMB);
+         std::string why;
+         if (!PrepareStart(&why)) std::fprintf(stderr, "qav: %s\n", why.c_str()), _exit(1);
+       },
+       1, "qav: not enough memory to start: the address space is limited to 227 MB, and the program needs at least 228 MB\n"},
+      {"an initialiser that finds no memory",
+       [] {
+         EndStartsThatRunOutOfMemory();
+         try {
+           throw std::bad_alloc();
+         } catch (...) {
+           std::terminate();  // as for an exception that leaves a function that may not throw
+         }
+       },
+       1, kNoMemoryToStartLine},
+      {"another exception nobody catches",
+       [] {
+         EndStartsThatRunOutOfMemory();
+         try {
+           throw std::runtime_error("not memory");
+         } catch (...) {
+           std::terminate();
+         }
+       },
+       -SIGABRT, "terminate called after throwing an instance of 'std::runtime_error'"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    int err[2];
+    ASSERT_EQ(pipe(err), 0);
+    const pid_t child = fork();
+    if (child == 0) {
+      dup2(err[1], STDERR_FILENO);
+      close(err[0]);
+      c.start();
+      _exit(0);
+    }
+    close(err[1]);
+    std::string said;
+    char buf[512];
+    for (ssize_t n; (n = read(err[0], buf, sizeof buf)) > 0;) said.append(buf, static_cast<size_t>(n));
+    close(err[0]);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status), c.status);
+    // Any other exception ends the program as the C++ library does, with its own words.
+    if (c.status == 1) EXPECT_EQ(said, c.line);
+    else EXPECT_EQ(said.find(c.line), 0u) << said;
+  }
+}
+
 }  // namespace

@@ -1,0 +1,117 @@
+// The room the program's data may take under an address-space limit, clear of the window system's.
+#include "platform/kernel/address_space.h"
+
+#include <gtest/gtest.h>
+#include <pthread.h>
+
+#include <cstdint>
+#include <string>
+#include <thread>
+
+namespace {
+
+constexpr uint64_t kMB = uint64_t{1} << 20;
+uint64_t g_used = 0;
+uint64_t Used() { return g_used; }
+
+class AddressSpace : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    qav::SetWindowRoom(0);
+    qav::SetAddressSpaceForTesting(0, nullptr);
+  }
+  // Under a limit of `limit` with `used` in use.
+  static void Limit(uint64_t limit, uint64_t used) {
+    g_used = used;
+    qav::SetAddressSpaceForTesting(limit, &Used);
+  }
+};
+
+TEST_F(AddressSpace, DataStopsShortOfTheWindowSystemsRoomAndOnlyDataCounts) {
+  const uint64_t small = qav::kLargeBlock - 1, large = qav::kLargeBlock;
+  struct Case {
+    uint64_t limit, used;
+    bool dataThread;
+    uint64_t bytes;
+    bool allowed;
+  } cases[] = {
+      // Below the limit less the window room: every block.
+      {1000 * kMB, 900 * kMB - qav::kWindowRoom, true, 100 * kMB - 1, true},
+      {1000 * kMB, 900 * kMB - qav::kWindowRoom, true, 100 * kMB, true},
+      // One byte into the window room: refused to a data thread, and to any thread when large.
+      {1000 * kMB, 900 * kMB - qav::kWindowRoom, true, 100 * kMB + 1, false},
+      {1000 * kMB, 1000 * kMB - qav::kWindowRoom, true, 1, false},
+      {1000 * kMB, 1000 * kMB - qav::kWindowRoom, false, large, false},
+      // The window system's own small blocks go on whatever the data took.
+      {1000 * kMB, 1000 * kMB - qav::kWindowRoom, false, small, true},
+      {1000 * kMB, 1000 * kMB, false, small, true},
+      // A limit smaller than the window room leaves the data nothing.
+      {qav::kWindowRoom, 0, true, 1, false},
+      {qav::kWindowRoom / 2, 0, false, large, false},
+  };
+  for (const Case& c : cases) {
+    Limit(c.limit, c.used);
+    bool allowed = false;
+    std::thread t([&] {
+      if (c.dataThread) qav::MarkDataThread(0);
+      allowed = qav::RoomForBlock(c.bytes);
+    });
+    t.join();
+    EXPECT_EQ(allowed, c.allowed) << c.limit / kMB << " MB limit, " << c.used << " used, " << c.bytes << " bytes on a "
+                                  << (c.dataThread ? "data" : "window") << " thread";
+  }
+  // A large screen's window system keeps more (32 MB and five screens' images); never less than
+  // kWindowRoom.
+  EXPECT_EQ(qav::WindowRoomForScreen(1280, 1024), qav::kWindowRoom);
+  EXPECT_EQ(qav::WindowRoomForScreen(3840, 2160), 32 * kMB + 20 * 3840 * 2160);
+  Limit(1000 * kMB, 800 * kMB);
+  qav::SetWindowRoom(200 * kMB);
+  EXPECT_FALSE(qav::RoomForData(1));
+  qav::SetWindowRoom(1);
+  EXPECT_TRUE(qav::RoomForData(200 * kMB - qav::kWindowRoom));
+}
+
+TEST_F(AddressSpace, WhatIsHandedOutCountsAtOnceAndWhatIsFreedComesBackAtTheNextMeasure) {
+  Limit(5 * kMB + qav::kWindowRoom, 0);
+  for (int i = 0; i < 5; ++i) EXPECT_TRUE(qav::RoomForData(kMB)) << i;
+  // The address space, measured again, holds what was handed out: nothing more fits.
+  g_used = 5 * kMB;
+  EXPECT_FALSE(qav::RoomForData(kMB));
+  // Once it is freed, the next ask finds the room again.
+  g_used = 0;
+  EXPECT_TRUE(qav::RoomForData(kMB));
+}
+
+TEST_F(AddressSpace, AThreadsStackCountsAsDataUnlessAnEndedThreadLeftOne) {
+  Limit(100 * kMB + qav::kWindowRoom, 90 * kMB);
+  pthread_attr_t attr;
+  pthread_attr_init(&attr);
+  pthread_attr_setstacksize(&attr, 8 * kMB);
+  EXPECT_TRUE(qav::RoomForThread(&attr));
+  pthread_attr_setstacksize(&attr, 11 * kMB);
+  // Stacks that the threads of earlier tests left are taken first; then there is no room.
+  for (int i = 0; i < 10 && qav::RoomForThread(&attr); ++i) {
+  }
+  EXPECT_FALSE(qav::RoomForThread(&attr));
+  // The stack of a data thread that ended is there for the next thread, once.
+  std::thread([] { qav::MarkDataThread(11 * kMB); }).join();
+  EXPECT_TRUE(qav::RoomForThread(&attr));
+  EXPECT_FALSE(qav::RoomForThread(&attr));
+  pthread_attr_destroy(&attr);
+  // The default stack is far larger than 64 KB.
+  Limit(qav::kWindowRoom + 64 * 1024, 0);
+  EXPECT_FALSE(qav::RoomForThread(nullptr));
+}
+
+TEST_F(AddressSpace, TheStartNeedsItsOwnRoomAndTheWindowSystemsBesides) {
+  std::string why;
+  Limit(300 * kMB, 100 * kMB);
+  EXPECT_TRUE(qav::RoomToStart(300 * kMB - 100 * kMB - qav::kWindowRoom, &why));
+  EXPECT_FALSE(qav::RoomToStart(300 * kMB - 100 * kMB - qav::kWindowRoom + 1, &why));
+  EXPECT_EQ(why, "not enough memory to start: the address space is limited to 300 MB, and the program needs at least 301 MB");
+  // Without a limit nothing is refused.
+  qav::SetAddressSpaceForTesting(0, nullptr);
+  EXPECT_TRUE(qav::RoomToStart(uint64_t{1} << 50, &why));
+}
+
+}  // namespace
