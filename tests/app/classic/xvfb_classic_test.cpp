@@ -36,16 +36,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Shell(const std::string& command) {
-  std::string out;
-  if (FILE* p = ::popen(command.c_str(), "r")) {
-    char buf[256];
-    while (std::fgets(buf, sizeof buf, p)) out += buf;
-    ::pclose(p);
-  }
-  while (!out.empty() && (out.back() == '\n' || out.back() == ' ')) out.pop_back();
-  return out;
-}
+std::string Shell(const std::string& command) { return Output(command); }
 
 // One xdotool command, ended after 20 s at most; what it printed.
 std::string Xdo(const std::string& args) { return Shell("timeout 20 xdotool " + args + " 2>/dev/null"); }
@@ -63,11 +54,9 @@ bool Keys(const std::string& window, const std::string& keys, const char* how = 
 
 // The first window whose name matches, waiting up to `seconds`; "" when none appears.
 std::string WaitWindow(const std::string& name, int seconds) {
-  for (int i = 0;; ++i) {
-    std::string id = Xdo("search --onlyvisible --name '" + name + "' | head -1");
-    if (!id.empty() || i >= seconds * 5) return id;
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-  }
+  std::string id;
+  Within(seconds, [&] { return !(id = Xdo("search --onlyvisible --name '" + name + "' | head -1")).empty(); });
+  return id;
 }
 
 void Shot(const char* name) {
@@ -86,14 +75,14 @@ constexpr int kRawName[2] = {195, 59};  // the raw block's file-name edit
 
 // True once no visible window's name matches, waiting up to `seconds`.
 bool WaitGone(const std::string& name, int seconds) {
-  for (int i = 0;; ++i) {
-    if (Xdo("search --onlyvisible --name '" + name + "' | head -1").empty()) return true;
-    if (i >= seconds * 5) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-  }
+  return Within(seconds, [&] { return Xdo("search --onlyvisible --name '" + name + "' | head -1").empty(); });
 }
 
-void Focus(const std::string& window);
+// A click on the status list, so that the main window has the keyboard.
+void Focus(const std::string& window) {
+  Xdo("mousemove --window " + window + " 200 430 click 1");
+  std::this_thread::sleep_for(std::chrono::milliseconds(700));
+}
 
 // A menu command by its keys (Alt + the menu's letter, then the item's letter); the window it
 // opens, or "" when none opened after three tries (a busy machine may lose the first keys).
@@ -110,18 +99,7 @@ std::string MenuCommand(const std::string& main, const char* menu, const char* i
   return {};
 }
 
-// A click on the status list, so that the main window has the keyboard.
-void Focus(const std::string& window) {
-  Xdo("mousemove --window " + window + " 200 430 click 1");
-  std::this_thread::sleep_for(std::chrono::milliseconds(700));
-}
-
 void Settle(int ms = 1000) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
-
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 // A File menu command whose file chooser (window `title`) gets `path` typed over its name field.
 // `next` names the window the command shows after the chooser, when it shows one.
@@ -166,10 +144,19 @@ class XvfbClassic : public ::testing::Test {
     }
     return false;
   }
-  // Starts the program with the profile text; the main window, "" when it did not appear.
-  std::string StartProgram(const std::string& ini) {
+  // Starts the program with the profile text, and with `opener` the body of a shell script that
+  // stands in for the desktop's opener (xdg-open) on its PATH; the main window, "" when it did not
+  // appear.
+  std::string StartProgram(const std::string& ini, const std::string& opener = "") {
     fs::create_directories(folder_ / "config/KARVO");
     std::ofstream(folder_ / "config/KARVO/qav.ini") << ini;
+    const std::string bin = folder_ / "bin", path = std::getenv("PATH") != nullptr ? std::getenv("PATH") : "";
+    if (!opener.empty()) {
+      fs::create_directories(bin);
+      std::ofstream(bin + "/xdg-open") << "#!/bin/sh\n" << opener << "\n";
+      fs::permissions(bin + "/xdg-open", fs::perms::owner_all);
+      ::setenv("PATH", (bin + ":" + path).c_str(), 1);
+    }
     ::setenv("XDG_CONFIG_HOME", (folder_ / "config").c_str(), 1);
     // The X keyboard library reads past a string's end where strict string checks look; the
     // program is ended by a signal, so its leaks are not checked either.
@@ -177,6 +164,7 @@ class XvfbClassic : public ::testing::Test {
     char* argv[] = {const_cast<char*>(qav_.c_str()), nullptr};
     const int spawned = ::posix_spawn(&pid_, qav_.c_str(), nullptr, nullptr, argv, environ);
     ::unsetenv("XDG_CONFIG_HOME");
+    ::setenv("PATH", path.c_str(), 1);
     if (spawned != 0) return {};
     const std::string main = WaitWindow("QAV Classic", 60);
     if (main.empty()) return {};
@@ -200,11 +188,6 @@ class XvfbClassic : public ::testing::Test {
     Keys(chooser, "Return");
     return WaitGone("^Open$", 20);
   }
-  void KeyboardFollowsTheUser();
-  // Cancel typed into the wait dialog of a long run, and a key typed the moment the dialog is
-  // gone: the main window takes it.
-  void KeyAfterCancel();
-  void ReportThatFillsTheDisk();
   // An archive of 1994 at `root`: eight elements over three days.
   static bool WriteSmallArchive(const std::string& root, std::vector<SampleDayInfo>& days) {
     SampleArchiveOptions o;
@@ -246,8 +229,9 @@ ClassicSelection LoopsOnEveryDay(const std::vector<SampleDayInfo>& days) {
 }
 
 // A 1994 sample archive of 400 elements over `days` days at `root`, and at `cfg` a configuration
-// with the raw listing of its loops on every day, in the report format `format`.
-void WriteRawSetUp(const std::string& root, int days, const std::string& cfg, int format = 0) {
+// with the raw listing of its loops on every day, in the report format `format`, and with
+// `summaries` their single-day summaries too.
+void WriteRawSetUp(const std::string& root, int days, const std::string& cfg, int format = 0, bool summaries = false) {
   SampleArchiveOptions o;
   o.root = root;
   o.years = {1994};
@@ -259,20 +243,25 @@ void WriteRawSetUp(const std::string& root, int days, const std::string& cfg, in
   setup.rawOn = 1;
   setup.rawFormat = format;
   setup.sel[CB_RAW] = LoopsOnEveryDay(written);
+  setup.sdsOn = setup.daily = summaries ? 1 : 0;
+  if (summaries) setup.sel[CB_SINGLE] = setup.sel[CB_RAW];
   std::string error;
   ASSERT_TRUE(WriteClassicConfigFile(cfg.c_str(), setup, error)) << error;
 }
 
-// Clicks GO, which spans the form under the three blocks (its middle, kGoY pixels below the top
-// of the main window's client area), again when a busy machine lost the click; the first window
-// whose name matches `running`, "" when none appeared.
+// The pointer onto GO, which spans the form under the three blocks (its middle, kGoY pixels below
+// the top of the main window's client area), and `then` (an xdotool command: "click 1").
+void OnGo(const std::string& main, const std::string& then = "") {
+  Shell("timeout 20 bash -c 'eval $(xdotool getwindowgeometry --shell " + main + "); xdotool mousemove --window " + main +
+        " $((WIDTH/2)) " + std::to_string(kGoY) + " " + then + "'");
+}
+
+// Clicks GO, again when a busy machine lost the click; the first window whose name matches
+// `running`, "" when none appeared.
 std::string ClickGo(const std::string& main, const char* running) {
-  const std::string click = "timeout 20 bash -c 'eval $(xdotool getwindowgeometry --shell " + main +
-                            "); xdotool mousemove --window " + main + " $((WIDTH/2)) " + std::to_string(kGoY) +
-                            " click 1'";
   std::string wait;
   for (int attempt = 0; attempt < 2 && wait.empty(); ++attempt) {
-    Shell(click);
+    OnGo(main, "click 1");
     wait = WaitWindow(running, 15);
   }
   return wait;
@@ -343,24 +332,11 @@ TEST_F(XvfbClassic, RunOverAnArchiveOpensTheReportInTheViewer) {
 // the run's and stands beside it, neither covering the other, the run's stays above the main
 // window, and the keyboard stays with the run's dialog, also after a click on the main window.
 TEST_F(XvfbClassic, TheViewersProgressDialogStandsBesideTheRunsUnderAWindowManager) {
-  if (std::getenv("QAV_XVFB_INNER") == nullptr) {
-    RunOnOwnDisplay(EDesktop::Openbox);
-    RunOnOwnDisplay(EDesktop::Metacity);
-    return;
-  }
+  if (!RunOnOwnDisplay({EDesktop::Openbox, EDesktop::Metacity})) return;
   const std::string root = folder_ / "archive/", out = folder_ / "out/", cfg = folder_ / "run.cfg";
-  SampleArchiveOptions o;
-  o.root = root;
-  o.years = {1994};
-  o.elements = 400;
-  o.days = 60;  // a raw listing well over the size the viewer opens without its progress dialog
-  std::vector<SampleDayInfo> written;
-  ASSERT_EQ(WriteSampleArchive(o, nullptr, &written), 0);
-  ClassicSetup setup;
-  setup.rawOn = setup.sdsOn = setup.daily = 1;
-  setup.sel[CB_RAW] = setup.sel[CB_SINGLE] = LoopsOnEveryDay(written);
-  std::string error;
-  ASSERT_TRUE(WriteClassicConfigFile(cfg.c_str(), setup, error)) << error;
+  // 60 days: a raw listing well over the size the viewer opens without its progress dialog.
+  WriteRawSetUp(root, 60, cfg, 0, true);
+  if (HasFatalFailure()) return;
   const std::string main = StartProgram("[GENERAL]\nUSE_CLASSIC=1\nCDROM_INDEX=1\nOTHER_PATH=" + root +
                                         "\n[OUTPUT]\nAUTOOPEN=1\nUSEQAVCUSTOMVIEWER=1\nRAWDATA_PATH=" + out +
                                         "\nSDS_PATH=" + out + "\n");
@@ -386,11 +362,13 @@ TEST_F(XvfbClassic, TheViewersProgressDialogStandsBesideTheRunsUnderAWindowManag
   EXPECT_FALSE(WaitWindow("DEFAULT.DAT", 120).empty()) << "the report did not open";
 }
 
-// The key is Space on GO, which has the main window's keyboard since it was clicked, so the next
-// run starts. Then a click on GO soon after Cancel, while the cancelled run is still ending (its
+// Cancel typed into the wait dialog of a long run, bare and under openbox, and a key typed the
+// moment the dialog is gone: the main window takes it. The key is Space on GO, which has the main
+// window's keyboard since it was clicked, so the next run starts. Then a click on GO soon after Cancel, while the cancelled run is still ending (its
 // worker held up, as on a busy machine) and the main window takes no input yet: it is not lost,
 // but comes once the run is over and starts the next run, which writes the report.
-void XvfbClassic::KeyAfterCancel() {
+TEST_F(XvfbClassic, AKeyOrAClickSoonAfterCancelReachesTheMainWindowAndStartsTheNextRun) {
+  if (!RunOnOwnDisplay({EDesktop::BareX, EDesktop::Openbox})) return;
   const std::string root = folder_ / "archive/", out = folder_ / "out/", cfg = folder_ / "run.cfg";
   WriteRawSetUp(root, 60, cfg);
   if (HasFatalFailure()) return;
@@ -416,11 +394,10 @@ void XvfbClassic::KeyAfterCancel() {
   std::vector<int> workers = UnnamedThreads(pid_);
   workers.erase(std::remove(workers.begin(), workers.end(), pid_), workers.end());
   ASSERT_EQ(workers.size(), 1u);
-  Shell("timeout 20 bash -c 'eval $(xdotool getwindowgeometry --shell " + main + "); xdotool mousemove --window " +
-        main + " $((WIDTH/2)) " + std::to_string(kGoY) + "'");
+  OnGo(main);
   {
-    ThreadHeld held(workers[0]);
-    ASSERT_TRUE(held.held()) << "the worker cannot be held up here";
+    const SThreadHeld worker(workers[0]);
+    ASSERT_TRUE(worker.held) << "the worker cannot be held up here";
     Shell("timeout 10 xdotool windowfocus --sync " + second + " 2>/dev/null; timeout 10 xdotool key Return sleep 0.3 click 1");
     Settle(1000);
     EXPECT_EQ(WaitWindow(running, 0), second) << "the run ended while its worker was held";
@@ -431,16 +408,6 @@ void XvfbClassic::KeyAfterCancel() {
     return !w.empty() && w != second;
   })) << "the click on GO soon after Cancel was lost";
   EXPECT_TRUE(Within(120, [&] { return fs::exists(out + "DEFAULT.DAT"); })) << "the run it started wrote no report";
-}
-
-TEST_F(XvfbClassic, AKeyOrAClickSoonAfterCancelReachesTheMainWindowAndStartsTheNextRunOnABareDisplay) {
-  if (!RunOnOwnDisplay(EDesktop::BareX)) return;
-  KeyAfterCancel();
-}
-
-TEST_F(XvfbClassic, AKeyOrAClickSoonAfterCancelReachesTheMainWindowAndStartsTheNextRunUnderAWindowManager) {
-  if (!RunOnOwnDisplay(EDesktop::Openbox)) return;
-  KeyAfterCancel();
 }
 
 TEST_F(XvfbClassic, RefusedNameStopsChange) {
@@ -503,13 +470,11 @@ std::vector<std::string> ColoursAt(const std::string& window, const std::vector<
 
 // The window's size once it is `width` x `height`, waiting up to 10 s; its last size otherwise.
 std::string WaitSize(const std::string& window, int width, int height) {
-  const std::string want = std::to_string(width) + "x" + std::to_string(height);
   std::string size;
-  for (int i = 0; i < 50; ++i) {
-    size = Xdo("getwindowgeometry " + window + " | sed -n 's/.*Geometry: //p'");
-    if (size == want) break;
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-  }
+  Within(10, [&] {
+    return (size = Xdo("getwindowgeometry " + window + " | sed -n 's/.*Geometry: //p'")) ==
+           std::to_string(width) + "x" + std::to_string(height);
+  });
   return size;
 }
 
@@ -566,15 +531,10 @@ TEST_F(XvfbClassic, SpreadsheetReportGoesToTheDesktopOpenerAndItsFailureIsShown)
   // The desktop's opener is a stand-in on PATH that notes the file it was given and fails, as
   // xdg-open does when no application takes the file's type. No spreadsheet program is set, so
   // the program takes the opener.
-  const std::string bin = folder_ / "bin", log = folder_ / "opened.log";
-  fs::create_directories(bin);
-  std::ofstream(bin + "/xdg-open") << "#!/bin/sh\necho \"$1\" >> '" << log << "'\nexit 4\n";
-  fs::permissions(bin + "/xdg-open", fs::perms::owner_all);
-  const std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
-  ::setenv("PATH", (bin + ":" + path).c_str(), 1);
+  const std::string log = folder_ / "opened.log";
   const std::string main = StartProgram("[GENERAL]\nUSE_CLASSIC=1\nCDROM_INDEX=1\nOTHER_PATH=" + root +
-                                        "\n[OUTPUT]\nAUTOOPEN=1\nSSVIEWER=\nRAWDATA_PATH=" + out + "\n");
-  ::setenv("PATH", path.c_str(), 1);
+                                            "\n[OUTPUT]\nAUTOOPEN=1\nSSVIEWER=\nRAWDATA_PATH=" + out + "\n",
+                                        "echo \"$1\" >> '" + log + "'\nexit 4");
   ASSERT_FALSE(main.empty()) << "the main window did not appear";
   ASSERT_TRUE(ReadConfig(main, cfg)) << "the configuration was not read";
   Shot("form200_spreadsheet");
@@ -602,8 +562,10 @@ TEST_F(XvfbClassic, SpreadsheetReportGoesToTheDesktopOpenerAndItsFailureIsShown)
 // A raw listing of some megabytes onto a disk of 512 KB: the disk fills half way through the
 // report, then, a filler taking all its room, from the start. Each time a message box names the
 // report, which is gone, and nothing opens it; the earlier report of that name stays as it was,
-// and nothing is left beside it. Return, typed as a user types it, closes the box.
-void XvfbClassic::ReportThatFillsTheDisk() {
+// and nothing is left beside it. Return, typed as a user types it, closes the box. Bare and under
+// openbox.
+TEST_F(XvfbClassic, AReportThatFillsTheDiskIsRemovedAndNamedInABox) {
+  if (!RunOnOwnDisplay({EDesktop::BareX, EDesktop::Openbox})) return;
   const std::string root = folder_ / "archive/", small = folder_ / "small/", cfg = folder_ / "raw.cfg";
   if (!MountSmallDisk(small, "512k")) GTEST_SKIP() << "a small disk cannot be mounted here";
   WriteRawSetUp(root, 3, cfg);
@@ -635,16 +597,6 @@ void XvfbClassic::ReportThatFillsTheDisk() {
       << "more than the earlier report and the filler";
 }
 
-TEST_F(XvfbClassic, AReportThatFillsTheDiskIsRemovedAndNamedInABoxOnABareDisplay) {
-  if (!RunOnOwnDisplay(EDesktop::BareX)) return;
-  ReportThatFillsTheDisk();
-}
-
-TEST_F(XvfbClassic, AReportThatFillsTheDiskIsRemovedAndNamedInABoxUnderAWindowManager) {
-  if (!RunOnOwnDisplay(EDesktop::Openbox)) return;
-  ReportThatFillsTheDisk();
-}
-
 // The raw block's "View" button for its dates, in the main window.
 constexpr int kRawViewDates[2] = {232, 174};
 
@@ -653,8 +605,10 @@ constexpr int kRawViewDates[2] = {232, 174};
 // desktop's opener (a stand-in) opens, the main window has the keyboard and a single click on
 // "View" opens a dialog that takes it. A run over days the archive does not have, whose report the
 // opener cannot open, ends with two message boxes, each of which takes the keyboard. A report in
-// the viewer: the viewer takes the keyboard; after it closes the main window has it again.
-void XvfbClassic::KeyboardFollowsTheUser() {
+// the viewer: the viewer takes the keyboard; after it closes the main window has it again. Bare and
+// under openbox.
+TEST_F(XvfbClassic, KeyboardFollowsTheUser) {
+  if (!RunOnOwnDisplay({EDesktop::BareX, EDesktop::Openbox})) return;
   const std::string root = folder_ / "archive/", out = folder_ / "out/";
   std::vector<SampleDayInfo> days;
   ASSERT_TRUE(WriteSmallArchive(root, days));
@@ -669,23 +623,13 @@ void XvfbClassic::KeyboardFollowsTheUser() {
   setup.sel[CB_RAW].dates = {COleDateTime(1994, 6, 1, 0, 0, 0), COleDateTime(1994, 6, 2, 0, 0, 0)};
   ASSERT_TRUE(WriteClassicConfigFile((folder_ / "nodata.cfg").c_str(), setup, error)) << error;
   WriteViewReport(out);
-  // The desktop's opener: it fails for the report of the run without data.
-  const std::string bin = folder_ / "bin";
-  fs::create_directories(bin);
-  std::ofstream(bin + "/xdg-open") << "#!/bin/sh\ncase \"$1\" in *NODATA*) exit 4;; esac\nexit 0\n";
-  fs::permissions(bin + "/xdg-open", fs::perms::owner_all);
-  const std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
-  ::setenv("PATH", (bin + ":" + path).c_str(), 1);
+  // The desktop's opener fails for the report of the run without data.
   const std::string main = StartProgram("[GENERAL]\nUSE_CLASSIC=1\nCDROM_INDEX=1\nOTHER_PATH=" + root +
-                                        "\n[OUTPUT]\nAUTOOPEN=1\nSSVIEWER=\nUSEQAVCUSTOMVIEWER=1\nRAWDATA_PATH=" + out + "\n");
-  ::setenv("PATH", path.c_str(), 1);
+                                            "\n[OUTPUT]\nAUTOOPEN=1\nSSVIEWER=\nUSEQAVCUSTOMVIEWER=1\nRAWDATA_PATH=" + out + "\n",
+                                        "case \"$1\" in *NODATA*) exit 4;; esac\nexit 0");
   ASSERT_FALSE(main.empty()) << "the main window did not appear";
   auto focused = [](const std::string& w) { return [w] { return FocusedWindow() == w; }; };
-  // GO, clicked once.
-  auto go = [&] {
-    Shell("timeout 20 bash -c 'eval $(xdotool getwindowgeometry --shell " + main + "); xdotool mousemove --window " +
-          main + " $((WIDTH/2)) " + std::to_string(kGoY) + " click 1'");
-  };
+  auto go = [&] { OnGo(main, "click 1"); };  // clicked once
   // One click on the raw block's dates "View": the dialog opens and takes the keyboard; Escape
   // closes it and the main window has the keyboard again.
   auto viewDates = [&](const char* after) {
@@ -730,16 +674,6 @@ void XvfbClassic::KeyboardFollowsTheUser() {
   viewDates("after the viewer");
 }
 
-TEST_F(XvfbClassic, KeyboardFollowsTheUserOnABareDisplay) {
-  if (!RunOnOwnDisplay(EDesktop::BareX)) return;
-  KeyboardFollowsTheUser();
-}
-
-TEST_F(XvfbClassic, KeyboardFollowsTheUserUnderAWindowManager) {
-  if (!RunOnOwnDisplay(EDesktop::Openbox)) return;
-  KeyboardFollowsTheUser();
-}
-
 // The signals that end a session (a logout, Ctrl+C in a terminal, the terminal closed) end the
 // program as File > Exit does, in each phase of a run and with Qt's file chooser up: a run is
 // cancelled, the report it was writing taken away and the earlier report of that name kept,
@@ -752,26 +686,28 @@ TEST_F(XvfbClassic, EndingSignalsEndTheProgramAsExitDoesInEachPhaseOfARun) {
   WriteRawSetUp(root, 120, cfg);
   if (HasFatalFailure()) return;
   enum Phase { Loading, Writing, Chooser };
-  for (const SEndingSignal& c : EndingSignalsInPhases("SIGTERM while the days load", "SIGINT while the report is written",
-                                                       "SIGHUP with the file chooser up")) {
-    SCOPED_TRACE(c.what);
+  const char* phases[] = {"SIGTERM while the days load", "SIGINT while the report is written",
+                          "SIGHUP with the file chooser up"};
+  for (const int phase : {Loading, Writing, Chooser}) {
+    SCOPED_TRACE(phases[phase]);
     fs::remove_all(out);
     fs::create_directories(out);
     std::ofstream(out + "DEFAULT.DAT", std::ios::binary) << earlier;
     const std::string main = StartProgram("[GENERAL]\nUSE_CLASSIC=1\nCDROM_INDEX=1\nOTHER_PATH=" + root +
                                           "\n[OUTPUT]\nAUTOOPEN=0\nRAWDATA_PATH=" + out + "\n");
     ASSERT_FALSE(main.empty()) << "the main window did not appear";
-    if (c.phase == Chooser) {
+    if (phase == Chooser) {
       ASSERT_FALSE(MenuCommand(main, "f", "r", "^Open$").empty()) << "the chooser did not open";
     } else {
       ASSERT_TRUE(ReadConfig(main, cfg)) << "the configuration was not read";
       ASSERT_FALSE(ClickGo(main, "^(Loading|Outputting)").empty()) << "the run did not start";
-      if (c.phase == Writing)
+      if (phase == Writing) {
         ASSERT_TRUE(Within(120, [&] { return BytesBeside(out + "DEFAULT.DAT") > 1e6; })) << "no report written";
-      const char* phase = c.phase == Loading ? "^Loading" : "^Outputting";
-      ASSERT_FALSE(WaitWindow(phase, 1).empty()) << "the run was past the phase";
+      }
+      const char* title = phase == Loading ? "^Loading" : "^Outputting";
+      ASSERT_FALSE(WaitWindow(title, 1).empty()) << "the run was past the phase";
     }
-    ExpectEndsAsExitDoes(pid_, c, ini, out + "DEFAULT.DAT", earlier);
+    ExpectEndsAsExitDoes(pid_, kEndingSignals[phase], ini, out + "DEFAULT.DAT", earlier);
     pid_ = -1;
   }
 }

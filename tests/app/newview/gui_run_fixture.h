@@ -14,12 +14,12 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "app/shell/app_test_env.h"
+#include "app/shell/own_display.h"
 #include "archive/sample_archive.h"
 #include "platform/app/profile.h"
 
@@ -27,15 +27,7 @@ extern char** environ;
 
 namespace guirun {
 
-
 inline bool Shell(const std::string& command) { return std::system(command.c_str()) == 0; }
-
-inline std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 
 // Pixels of a point given in the form's dialog units, with the dialog font's base units and the
 // view's origin below the menu bar as the program shows them on this display.
@@ -67,13 +59,14 @@ inline bool WriteLoopArchive(const AppTempFolder& folder, int days, int loops) {
 
 // A New view design over the first `days` days of 1994 and the first `loops` loops of a sample year
 // of 4 x `loops` elements, volume only, at `period` 20-second units, in text (`format` 0) or
-// spreadsheet (1) form. `structure` ends the file: the columns, rows and separate-report keys.
+// spreadsheet (1) form, its last day `lastDay` (days since 1899-12-30) when given. `structure` ends
+// the file: the columns, rows and separate-report keys.
 inline void WriteLoopDesign(const std::filesystem::path& file, const std::string& report, int format, int days, int loops,
-                     int period, const std::string& structure) {
+                            int period, const std::string& structure, int lastDay = 0) {
   auto elements = SampleElements(1994, 4 * loops);
   std::ofstream cfg(file, std::ios::binary);
   cfg << "QAV Main Configuration File Version NG.2\r\n" << report << "\r\n" << format << "\r\n0\r\n" << days << "\r\n0\r\n";
-  for (int d = 0; d < days; ++d) cfg << 34335 + d << ".000000\r\n";
+  for (int d = 0; d < days; ++d) cfg << (d + 1 == days && lastDay != 0 ? lastDay : 34335 + d) << ".000000\r\n";
   cfg << "1\r\nI-5\r\n" << loops << "\r\n";
   for (int i = 0; i < loops; ++i) cfg << elements[static_cast<size_t>(4 * i)].key.substr(0, 10) << "\r\nA\r\n100\r\nHere\r\n0\r\n";
   cfg << loops << "\r\n";
@@ -121,16 +114,13 @@ class GuiRunTest : public ::testing::Test {
     std::string path = exe_.string();
     char* argv[] = {path.data(), nullptr};
     if (posix_spawn(&pid_, path.c_str(), nullptr, nullptr, argv, envp.data()) != 0) return false;
-    // Up to a minute: a loaded machine starts the sanitizer build slowly.
-    // The status window stays above the main window: it is moved out of the way of the clicks,
-    // below the 800 pixels the tests give the main window, as a user would move it.
-    for (int i = 0; i < 300; ++i) {
-      if (Shell("xdotool search --onlyvisible --name '^QAV$' >/dev/null 2>&1") &&
-          Shell("xdotool search --onlyvisible --name '^Status Messages$' windowmove %@ 0 820 >/dev/null 2>&1"))
-        return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    }
-    return false;
+    // Up to a minute: a loaded machine starts the sanitizer build slowly. The status window stays
+    // above the main window: it is moved out of the way of the clicks, below the 800 pixels the
+    // tests give the main window, as a user would move it.
+    return Within(60, [] {
+      return Shell("xdotool search --onlyvisible --name '^QAV$' >/dev/null 2>&1") &&
+             Shell("xdotool search --onlyvisible --name '^Status Messages$' windowmove %@ 0 820 >/dev/null 2>&1");
+    });
   }
   // Places the main window, then File > Read Config File: the design's path typed into the chooser.
   static bool ReadDesign(const std::string& path) {
@@ -148,24 +138,28 @@ class GuiRunTest : public ::testing::Test {
   // in the rows, whose report goes two levels below a folder that exists, so that its folder cannot
   // be made. The loop's key; "" when the archive could not be written.
   static std::string WriteRunWithoutReportFolder(const AppTempFolder& folder, int secondDay) {
-    SampleArchiveOptions o;
-    o.root = folder / "archive/";
-    o.years = {1994};
-    o.elements = 4;
-    o.days = 3;
-    o.uniformDays = true;
-    if (WriteSampleArchive(o) != 0 || !WriteProfile(folder, o.root)) return {};
-    const std::string key = SampleElements(1994, o.elements)[0].key;
-    std::ofstream cfg(folder / "design.nfg", std::ios::binary);
-    cfg << "QAV Main Configuration File Version NG.2\r\n" << folder / "two/levels/r.txt" << "\r\n1\r\n0\r\n2\r\n0\r\n"
-        << "34335.000000\r\n" << secondDay << ".000000\r\n1\r\nI-5\r\n1\r\n" << key.substr(0, 10)
-        << "\r\nA\r\n100\r\nHere\r\n0\r\n1\r\n" << key.substr(11) << "\r\n0\r\n0\r\n0\r\n0\r\n0\r\n4320\r\n2\r\n1\r\n";
-    for (int i = 1; i < 23; ++i) cfg << "0\r\n";
-    cfg << "1\r\n2\r\n1\r\n1\r\n7\r\n1\r\n0\r\n";
+    if (!WriteLoopArchive(folder, 2, 1)) return {};
+    WriteLoopDesign(folder / "design.nfg", folder / "two/levels/r.txt", 1, 2, 1, 4320, "1\r\n2\r\n1\r\n1\r\n7\r\n1\r\n0\r\n",
+                    secondDay);
     std::filesystem::create_directories(folder / "tmp");
-    return key;
+    return SampleElements(1994, 4)[0].key;
   }
-  void KeyboardComesBackAfterEachModalWindow();
+  // The main window's X id, "" when none is shown.
+  static std::string MainWindow() { return Output("xdotool search --onlyvisible --name '^QAV$' | head -1"); }
+  // A click on Produce Report(s).
+  static bool ClickProduce(const std::string& main) {
+    return Shell("xdotool mousemove --window " + main + " " + SForm().At(7 + 103, 333 + 10) + " click 1");
+  }
+  // Element (line 7 of the source list) into the rows, then Date (line 2) into the columns.
+  static bool PlaceElementAndDate() {
+    const SForm f;
+    const int line = 15;  // pixels per source-list line
+    auto click = [](const std::string& at) { return Shell("xdotool mousemove " + at + " click 1 && sleep 0.4"); };
+    auto source = [&](int n) {
+      return std::to_string(468 * 7 / 4 + 30) + " " + std::to_string(f.top + 66 * f.cy / 8 + 9 + n * line);
+    };
+    return click(source(7)) && click(f.At(468 + 100, 66 + 55)) && click(source(2)) && click(f.At(468 + 100, 66 + 6));
+  }
   std::filesystem::path exe_;
   pid_t pid_ = 0;
 };

@@ -242,9 +242,7 @@ TEST_F(NewViewTest, ConfigurationFileDrivesARunThatWritesTheReport) {
                              ": The file size exceeds the limit allowed and cannot be saved.";
   EXPECT_EQ(LastStatus(), failed);
   std::ifstream kept(folder_ / "out/report.txt", std::ios::binary);
-  std::stringstream k;
-  k << kept.rdbuf();
-  EXPECT_TRUE(k.str() == s.str());
+  EXPECT_TRUE(std::string(std::istreambuf_iterator<char>(kept), {}) == s.str());
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder_ / "out"), std::filesystem::directory_iterator()), 1);
   EXPECT_TRUE(view_->m_strWrittenName.empty());
   EXPECT_FALSE(view_->m_wndStatusMsgs.IsIconic());

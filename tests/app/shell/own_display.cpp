@@ -28,18 +28,25 @@ std::string Output(const std::string& command) {
   return out;
 }
 
-bool RunOnOwnDisplay(EDesktop desktop) {
+bool RunOnOwnDisplay(std::initializer_list<EDesktop> desktops) {
   if (std::getenv("QAV_XVFB_INNER") != nullptr) return true;
   const std::string self = std::filesystem::canonical("/proc/self/exe").string();
   const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
-  const std::string wm = desktop == EDesktop::Openbox    ? "'" QAV_WM_SCRIPT "' openbox "
-                         : desktop == EDesktop::Metacity ? "'" QAV_WM_SCRIPT "' metacity "
-                                                         : "";
-  const std::string out = Output("QAV_XVFB_INNER=1 '" QAV_XVFB_SCRIPT "' " + wm + "'" + self + "' --gtest_filter='" +
-                                 test->test_suite_name() + "." + test->name() + "' 2>&1; echo \"exit=$?\"");
-  EXPECT_NE(out.find("[  PASSED  ] 1 test"), std::string::npos) << out;
-  EXPECT_NE(out.find("exit=0"), std::string::npos) << out;
+  for (const EDesktop desktop : desktops) {
+    const std::string wm = desktop == EDesktop::Openbox    ? "'" QAV_WM_SCRIPT "' openbox "
+                           : desktop == EDesktop::Metacity ? "'" QAV_WM_SCRIPT "' metacity "
+                                                           : "";
+    const std::string out = Output("QAV_XVFB_INNER=1 '" QAV_XVFB_SCRIPT "' " + wm + "'" + self + "' --gtest_filter='" +
+                                   test->test_suite_name() + "." + test->name() + "' 2>&1; echo \"exit=$?\"");
+    EXPECT_NE(out.find("[  PASSED  ] 1 test"), std::string::npos) << out;
+    EXPECT_NE(out.find("exit=0"), std::string::npos) << out;
+  }
   return false;
+}
+
+std::string Slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 std::string FocusedWindow() { return Output("timeout 10 xdotool getwindowfocus 2>/dev/null"); }
@@ -75,15 +82,15 @@ std::vector<int> UnnamedThreads(int pid) {
   return out;
 }
 
-ThreadHeld::ThreadHeld(int tid) : tid_(tid) {
+SThreadHeld::SThreadHeld(int tid) : tid(tid) {
   if (::ptrace(PTRACE_SEIZE, tid, nullptr, nullptr) != 0) return;
   int status = 0;
-  held_ = ::ptrace(PTRACE_INTERRUPT, tid, nullptr, nullptr) == 0 && ::waitpid(tid, &status, __WALL) == tid;
-  if (!held_) ::ptrace(PTRACE_DETACH, tid, nullptr, nullptr);
+  held = ::ptrace(PTRACE_INTERRUPT, tid, nullptr, nullptr) == 0 && ::waitpid(tid, &status, __WALL) == tid;
+  if (!held) ::ptrace(PTRACE_DETACH, tid, nullptr, nullptr);
 }
 
-ThreadHeld::~ThreadHeld() {
-  if (held_) ::ptrace(PTRACE_DETACH, tid_, nullptr, nullptr);
+SThreadHeld::~SThreadHeld() {
+  if (held) ::ptrace(PTRACE_DETACH, tid, nullptr, nullptr);
 }
 
 double BytesBeside(const std::string& path) {
@@ -95,14 +102,9 @@ double BytesBeside(const std::string& path) {
   return -1;
 }
 
-std::vector<SEndingSignal> EndingSignalsInPhases(const char* first, const char* second, const char* third) {
-  return {{first, 0, SIGTERM}, {second, 1, SIGINT}, {third, 2, SIGHUP}};
-}
-
-void ExpectEndsAsExitDoes(int pid, const SEndingSignal& signal, const std::string& ini, const std::string& report,
-                          const std::string& earlier) {
+void ExpectEndsAsExitDoes(int pid, int signal, const std::string& ini, const std::string& report, const std::string& earlier) {
   const auto sent = std::chrono::steady_clock::now();
-  ::kill(pid, signal.signal);
+  ::kill(pid, signal);
   int status = 0;
   pid_t ended = 0;
   while ((ended = ::waitpid(pid, &status, WNOHANG)) == 0 && std::chrono::steady_clock::now() - sent < std::chrono::seconds(20))
@@ -112,18 +114,10 @@ void ExpectEndsAsExitDoes(int pid, const SEndingSignal& signal, const std::strin
     ::kill(pid, SIGKILL);
     ::waitpid(pid, &status, 0);
   }
-  std::printf("%s: %s after %.2f s\n", signal.what,
-              ended == pid && WIFEXITED(status) ? ("exit code " + std::to_string(WEXITSTATUS(status))).c_str()
-                                                : "did not end by itself",
-              took);
   EXPECT_TRUE(ended == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0) << "ended with status " << status;
   EXPECT_LT(took, 5.0);
-  std::ifstream in(ini, std::ios::binary);
-  const std::string settings((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  EXPECT_NE(settings.find("PEAK1_START="), std::string::npos) << "the settings were not saved";
-  std::ifstream kept(report, std::ios::binary);
-  EXPECT_EQ(std::string((std::istreambuf_iterator<char>(kept)), std::istreambuf_iterator<char>()), earlier)
-      << "the earlier report was not kept";
+  EXPECT_NE(Slurp(ini).find("PEAK1_START="), std::string::npos) << "the settings were not saved";
+  EXPECT_EQ(Slurp(report), earlier) << "the earlier report was not kept";
   EXPECT_EQ(BytesBeside(report), -1) << "a file was left beside the report";
 }
 

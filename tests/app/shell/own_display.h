@@ -1,10 +1,11 @@
 // Real-program tests that want an X server to themselves: the test runs again in a new Xvfb
-// (scripts/xvfb.sh), bare or under a window manager (scripts/wm.sh: openbox, or metacity, the
-// GNOME classic manager), where no other test's windows, pointer or focus can be in the way. And what such a test asks the X
-// server: how the top-level windows are stacked and which window has the keyboard.
+// (scripts/xvfb.sh), bare or under a window manager (scripts/wm.sh: openbox or metacity), where no
+// other test's windows, pointer or focus can be in the way. And what such a test asks the X server.
 #pragma once
 
+#include <csignal>
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -13,14 +14,19 @@
 enum class EDesktop { BareX, Openbox, Metacity };
 
 // True in the inner run, where the caller goes on with its test. In the outer run it runs the
-// current test again on its own display, checks that it passed and returns false.
-bool RunOnOwnDisplay(EDesktop desktop);
+// current test again on a display of its own for each desktop, checks that it passed and returns
+// false.
+bool RunOnOwnDisplay(std::initializer_list<EDesktop> desktops);
+inline bool RunOnOwnDisplay(EDesktop desktop) { return RunOnOwnDisplay({desktop}); }
 
 // How the top-level windows are stacked (StackPlace).
 using xtest::StackPlace;
 
 // A shell command's standard output without its trailing line ends and blanks.
 std::string Output(const std::string& command);
+
+// A file's bytes; "" when it cannot be read.
+std::string Slurp(const std::string& path);
 
 // The X window that has the keyboard focus (xdotool getwindowfocus), "" when none answers.
 std::string FocusedWindow();
@@ -42,40 +48,26 @@ bool Within(int seconds, const std::function<bool()>& probe);
 std::vector<int> UnnamedThreads(int pid);
 
 // Holds one thread of the program still (ptrace) while it exists, as a thread is held up on a
-// busy machine: a worker that would answer at once takes as long as the test needs. False from
-// held() when the system did not allow it.
-class ThreadHeld {
- public:
-  explicit ThreadHeld(int tid);
-  ~ThreadHeld();
-  ThreadHeld(const ThreadHeld&) = delete;
-  ThreadHeld& operator=(const ThreadHeld&) = delete;
-  bool held() const { return held_; }
-
- private:
-  int tid_;
-  bool held_ = false;
+// busy machine: a worker that would answer at once takes as long as the test needs. `held` is
+// false when the system did not allow it.
+struct SThreadHeld {
+  explicit SThreadHeld(int tid);
+  ~SThreadHeld();
+  const int tid;
+  bool held = false;
 };
 
 // The bytes of the file the program writes beside the report `path` until the report is whole (its
 // name is the report's, a dot and more); -1 while there is none.
 double BytesBeside(const std::string& path);
 
-// A signal that ends a session sent in a phase of the program's work (the test's own numbering).
-struct SEndingSignal {
-  const char* what;
-  int phase;
-  int signal;
-};
-// The three signals, each in one of the phases: SIGTERM in the first, SIGINT in the second, SIGHUP
-// in the third.
-std::vector<SEndingSignal> EndingSignalsInPhases(const char* first, const char* second, const char* third);
+// The signals that end a session: a logout, Ctrl+C in a terminal, the terminal closed.
+inline constexpr int kEndingSignals[] = {SIGTERM, SIGINT, SIGHUP};
 
-// Sends the signal to the program `pid` and checks that it ends as File > Exit ends it: by itself
+// Sends `signal` to the program `pid` and checks that it ends as File > Exit ends it: by itself
 // with exit code 0 within 5 s (else it is killed), its settings saved (written to `ini`), and the
 // report at `report` still `earlier` with nothing left beside it.
-void ExpectEndsAsExitDoes(int pid, const SEndingSignal& signal, const std::string& ini, const std::string& report,
-                          const std::string& earlier);
+void ExpectEndsAsExitDoes(int pid, int signal, const std::string& ini, const std::string& report, const std::string& earlier);
 
 // What the X server and the window manager say of a window (decimal, as xdotool names windows).
 // An X property as xprop prints it.
