@@ -2,6 +2,7 @@
 // menu and the file chooser, the user places the structure keys with the mouse and produces the
 // report, which is then checked. Runs only on a display with xdotool (scripts/test.sh gives one).
 #include <algorithm>
+#include <cstdio>
 
 #include "app/newview/gui_run_fixture.h"
 
@@ -102,6 +103,40 @@ TEST_F(GuiRunTest, AReportThatCannotGoWhereAskedIsToldInAMessageBox) {
   EXPECT_FALSE(std::filesystem::exists(report));
   ASSERT_TRUE(Shell("xdotool key Return && sleep 1"));
   EXPECT_FALSE(box());
+}
+
+// A long sort through the real program: 118 days of 128 loops at five minutes (4.4 million rows).
+// Cancel pressed in the wait dialog while it says "Sorting data..." ends the run within a second
+// and writes no report. Slow (the loading takes a while in a sanitizer build): it runs only with
+// QAV_GUI_LONG=1.
+TEST_F(GuiRunTest, CancelWhileSortingEndsTheRunWithinASecond) {
+  if (std::getenv("QAV_GUI_LONG") == nullptr) GTEST_SKIP() << "set QAV_GUI_LONG=1";
+  const int days = 118, loops = 128;
+  AppTempFolder folder;
+  ASSERT_TRUE(WriteLoopArchive(folder, days, loops));
+  std::string report = folder / "report.txt";
+  WriteLoopDesign(folder / "design.nfg", report, 1, days, loops, 15, "0\r\n0\r\n0\r\n");
+
+  ASSERT_TRUE(Start(folder / "config"));
+  ASSERT_TRUE(ReadDesign(folder / "design.nfg"));
+  ASSERT_TRUE(PlaceElementAndDate());
+  ASSERT_TRUE(ClickProduce(MainWindow()));
+  // Up to ten minutes of loading.
+  ASSERT_TRUE(Within(600, [] { return !ShownWindows("^Sorting data").empty(); })) << "the sort was never shown";
+  auto pressed = std::chrono::steady_clock::now();
+  ASSERT_TRUE(Shell("w=$(xdotool search --onlyvisible --name '^Sorting data' | head -1); "
+                    "xdotool windowfocus --sync $w 2>/dev/null && xdotool key Return"));
+  // The dialog goes once the worker has stopped.
+  bool gone = false;
+  for (int i = 0; i < 100 && !gone; ++i) {
+    gone = !Shell("xdotool search --onlyvisible --name '^(Sorting data|Shutting Down)' >/dev/null 2>&1");
+    if (!gone) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - pressed).count();
+  EXPECT_TRUE(gone);
+  EXPECT_LT(seconds, 1.0);
+  std::printf("Cancel to the end of the run: %.2f s\n", seconds);
+  EXPECT_FALSE(std::filesystem::exists(report)) << "a cancelled sort writes no report";
 }
 
 // Dates chosen in the date dialog with the keyboard alone, on a display without a window manager:
