@@ -27,15 +27,22 @@ cmake --build "$build" -j "${QAV_JOBS:-$(nproc)}" --target qav mkarchive
 data_home=${XDG_DATA_HOME:-}
 case "$data_home" in /*) ;; *) data_home="$HOME/.local/share" ;; esac
 archive="$data_home/qav/archive"
+# Written beside it first, so an interrupted run leaves no half archive in its place. A folder the
+# user may not write (a read-only home) only costs the sample: the program starts all the same.
+write_sample_archive() {
+  mkdir -p "$data_home/qav" 2>/dev/null || return 1
+  tmp=$(mktemp -d "$data_home/qav/.archive.XXXXXX" 2>/dev/null) || return 1
+  trap 'rm -rf "$tmp"' EXIT
+  "$build/tools/mkarchive/mkarchive" "$tmp/" --years 1993,1994 --days 10 --elements 40 &&
+    mv "$tmp" "$archive" || { rm -rf "$tmp"; trap - EXIT; return 1; }
+  trap - EXIT
+}
 if [ ! -e "$archive" ]; then
   echo "Writing a sample archive to $archive"
-  mkdir -p "$data_home/qav"
-  # Written beside it first, so an interrupted run leaves no half archive in its place.
-  tmp=$(mktemp -d "$data_home/qav/.archive.XXXXXX")
-  trap 'rm -rf "$tmp"' EXIT
-  "$build/tools/mkarchive/mkarchive" "$tmp/" --years 1993,1994 --days 10 --elements 40
-  mv "$tmp" "$archive"
-  trap - EXIT
+  if ! write_sample_archive; then
+    echo "scripts/run.sh: the sample archive could not be written to $archive (is $data_home writable?);" \
+         "starting the program without it" >&2
+  fi
 fi
 
 exec "$build/src/app/qav" "${args[@]}"

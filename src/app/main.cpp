@@ -21,13 +21,14 @@ void OnLoad(int, char**, char**) { EndStartsThatRunOutOfMemory(); }
 __attribute__((section(".preinit_array"), used)) void (*const g_onLoad)(int, char**, char**) = &OnLoad;
 
 int main(int argc, char** argv) {
-  if (!qav::ui::DisplayAvailable()) {
-    std::fprintf(stderr, "qav: no display available (DISPLAY is not set or cannot be opened)\n");
+  // A stale DISPLAY (a closed X server, an ssh session gone) is said at once, by its name.
+  std::string why;
+  if (!qav::ui::ReachDisplay(&why)) {
+    std::fprintf(stderr, "qav: %s\n", why.c_str());
     return 1;
   }
   // Without the room or the threads to draw, the program ends at once, before it has anything to
   // save (and without waiting for threads that never ran).
-  std::string why;
   if (!PrepareStart(&why)) {
     std::fprintf(stderr, "qav: %s\n", why.c_str());
     std::fflush(stderr);

@@ -490,7 +490,7 @@ TEST_F(QtListKeysTest, MultiColumnListLaysItsLinesOutTopToBottomThenInColumns) {
     SCOPED_TRACE(line);
     EXPECT_EQ(at(line).top(), at(line % rows).top());
     EXPECT_EQ(at(line).left(), at(line - line % rows).left());
-    if (line % rows == 0 && line > 0) EXPECT_GT(at(line).left(), at(line - 1).left());
+    if (line % rows == 0 && line > 0) { EXPECT_GT(at(line).left(), at(line - 1).left()); }
   }
   EXPECT_TRUE(v->viewport()->rect().contains(at(rows - 1)));
   auto click = [&](int line, Qt::KeyboardModifiers mods) {

@@ -104,7 +104,7 @@ TEST_F(QtFrameTest, ControlsKeepTheirSizeWhenTheFrameIsMaximisedOrSmall) {
     Settle();
     EXPECT_EQ(W(edit)->size(), size);
     EXPECT_EQ(frame->IsZoomed() != FALSE, c.cmd == SW_SHOWMAXIMIZED);
-    if (c.w > 0) EXPECT_EQ(W(*frame)->size(), QSize(c.w, c.h)) << "restored, then moved";
+    if (c.w > 0) { EXPECT_EQ(W(*frame)->size(), QSize(c.w, c.h)) << "restored, then moved"; }
   }
   auto* area = W(*frame)->findChild<QScrollArea*>();
   ASSERT_NE(area, nullptr);

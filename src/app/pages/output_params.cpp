@@ -107,9 +107,10 @@ BOOL COutputParams::OnInitDialog() {
 
 void COutputParams::OnOK() {
   CPropertyPage::OnOK();
-  m_strMdsPath = WithTrailingSeparator(m_strMdsPath);
-  m_strRawPath = WithTrailingSeparator(m_strRawPath);
-  m_strSdsPath = WithTrailingSeparator(m_strSdsPath);
+  // A folder left empty stays empty, which sends its reports to the home folder: with a separator
+  // it would be the root of the file system.
+  for (std::string* folder : {&m_strMdsPath, &m_strRawPath, &m_strSdsPath})
+    if (!folder->empty()) *folder = WithTrailingSeparator(*folder);
 }
 
 void COutputParams::EnableTextViewer(BOOL enable) {

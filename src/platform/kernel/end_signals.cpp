@@ -17,10 +17,22 @@ constexpr int kEndSignals[] = {SIGTERM, SIGINT, SIGHUP};
 constexpr size_t kWatcherStack = 256 * 1024;
 
 std::atomic<int> g_writeEnd{-1};
+std::atomic<bool> g_asked{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "looked at in a signal handler");
 
-// Async-signal-safe: a write that cannot be made (the pipe full of signals not yet read) is
-// dropped, as the program is ending already.
+// Async-signal-safe. The first signal is handed to the watcher: the program ends as it chooses.
+// Another one while it does (Ctrl+C pressed again on a program that is slow to end) ends it at
+// once, as the signal does by default. A write that cannot be made (the pipe full) is dropped, as
+// the program is ending already.
 void OnEndSignal(int signal) {
+  if (g_asked.exchange(true)) {
+    struct sigaction fallback {};
+    fallback.sa_handler = SIG_DFL;
+    sigemptyset(&fallback.sa_mask);
+    ::sigaction(signal, &fallback, nullptr);
+    ::raise(signal);  // delivered, with its default end, as the handler returns
+    return;
+  }
   const int saved = errno;
   const unsigned char number = static_cast<unsigned char>(signal);
   const int fd = g_writeEnd.load(std::memory_order_relaxed);

@@ -8,10 +8,11 @@
 
 #include <functional>
 
-// Starts watching the three signals: each one that arrives calls `onSignal` with its number on the
-// watching thread (one at a time, in the order they came). Returns 0, or the error that kept it from
-// watching (no pipe or no thread to be had); the signals then end the program at once, as they
-// would without it. Watching starts once: a second call gives 183 and changes nothing.
+// Starts watching the three signals: the first one that arrives calls `onSignal` with its number on
+// the watching thread; any of them after it ends the program at once, as it would without watching
+// (status 128 + the signal). Returns 0, or the error that kept it from watching (no pipe or no
+// thread to be had); the signals then end the program at once. Watching starts once: a second call
+// gives 183 and changes nothing.
 DWORD WatchEndSignals(std::function<void(int signal)> onSignal);
 // The three signals end the program at once again, as they do without watching: for its last
 // moments, once nothing is left to save.

@@ -304,7 +304,8 @@ BOOL CWinApp::WriteProfileString(LPCSTR section, LPCSTR key, LPCSTR value) {
 const CProfile& CWinApp::GetProfileFile() const { return Profile(); }
 
 int AfxWinMain(int, char**) {
-  SelectBestBackend();
+  // The program shows windows or ends: a program without a display would run on unseen.
+  if (!SelectBackend("qt")) return 1;
   BindUiThread();
   CWinApp* app = AfxGetApp();
   if (app == nullptr) return 1;

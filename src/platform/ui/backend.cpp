@@ -56,8 +56,4 @@ bool SelectBackend(const std::string& name) {
   return false;
 }
 
-void SelectBestBackend() {
-  if (!SelectBackend("qt")) SelectBackend("headless");
-}
-
 }  // namespace qav::ui

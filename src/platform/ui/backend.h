@@ -58,9 +58,11 @@ Backend& CurrentBackend();
 // Chooses the backend: "headless" or "qt". Qt needs a display or Qt's offscreen platform
 // (QT_QPA_PLATFORM=offscreen); returns false without either.
 bool SelectBackend(const std::string& name);
-// Qt when it can show windows, else headless (what the program does at start).
-void SelectBestBackend();
 bool DisplayAvailable();
+// Whether the Qt backend can start: the X server of DISPLAY answers (its connection is then held
+// until Qt has its own) or another Qt platform is named. False with the reason otherwise, e.g.
+// "cannot open display :4711".
+bool ReachDisplay(std::string* why);
 
 // Saves a PNG of a window shown by the Qt backend (offscreen too); false headless or on failure.
 bool SaveWindowPng(HWND hwnd, const std::string& file);

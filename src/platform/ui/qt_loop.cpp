@@ -134,27 +134,37 @@ class DisplayProbe {
   DisplayProbe() = default;
   DisplayProbe(const DisplayProbe&) = delete;
   DisplayProbe& operator=(const DisplayProbe&) = delete;
-  ~DisplayProbe() {
-    if (c_ != nullptr) xcb_disconnect(c_);
-  }
+  ~DisplayProbe() { Release(); }
+  // True when Qt can start: another platform than X is named, or the X server answers.
   bool QtCanStart() {
     const char* platform = std::getenv("QT_QPA_PLATFORM");
-    if (platform != nullptr && std::string(platform) == "offscreen") return true;
     if (platform != nullptr && *platform != '\0' && std::string(platform) != "xcb") return true;
     if (!DisplayAvailable()) return false;
+    if (c_ != nullptr) return true;
     // A server still resetting after its last client turns this one away for a moment.
     for (int attempt = 0; attempt < 10; ++attempt) {
       if (attempt > 0) std::this_thread::sleep_for(std::chrono::milliseconds(50));
-      if (c_ != nullptr) xcb_disconnect(c_);
+      Release();
       c_ = xcb_connect(nullptr, nullptr);
       if (c_ != nullptr && xcb_connection_has_error(c_) == 0) return true;
     }
+    Release();
     return false;
+  }
+  void Release() {
+    if (c_ != nullptr) xcb_disconnect(c_);
+    c_ = nullptr;
   }
 
  private:
   xcb_connection_t* c_ = nullptr;
 };
+
+// The program's one probe: asked before the start (ReachDisplay), held until Qt has connected.
+DisplayProbe& Probe() {
+  static DisplayProbe* probe = new DisplayProbe;  // never destroyed: threads may outlive main
+  return *probe;
+}
 
 QPalette AppPalette() {
   // The program's palette: light, neutral faces with a calm blue for selections and focus.
@@ -186,8 +196,7 @@ namespace qav::ui {
 Backend* MakeQtBackend() {
   if (qt::g_qt != nullptr) return qt::g_qt;
   if (QCoreApplication::instance() == nullptr) {
-    qt::DisplayProbe probe;
-    if (!probe.QtCanStart()) return nullptr;
+    if (!qt::Probe().QtCanStart()) return nullptr;
     static int argc = 1;
     static char name[] = "qav";
     static char* argv[] = {name, nullptr};
@@ -203,8 +212,19 @@ Backend* MakeQtBackend() {
       qav::SetWindowRoom(qav::WindowRoomForScreen(static_cast<uint64_t>(pixels.width()), static_cast<uint64_t>(pixels.height())));
     }
   }
+  qt::Probe().Release();
   qt::g_qt = new qt::QtBackend;
   return qt::g_qt;
+}
+
+bool ReachDisplay(std::string* why) {
+  if (qt::g_qt != nullptr || qt::Probe().QtCanStart()) return true;
+  const char* display = std::getenv("DISPLAY");
+  if (why != nullptr) {
+    *why = display == nullptr || *display == '\0' ? "no display: DISPLAY is not set"
+                                                  : std::string("cannot open display ") + display;
+  }
+  return false;
 }
 
 }  // namespace qav::ui

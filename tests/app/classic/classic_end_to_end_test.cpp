@@ -302,7 +302,7 @@ TEST_F(ClassicEndToEnd, AReportCutShortByCancelOrLostWithItsFolderIsNotCalledWri
     EXPECT_LE(boxes.size(), 1u);
     // Nothing is left beside the reports but the file that took the place of one being written.
     for (const std::string& name : ReportFolderEntries())
-      if (name != "DEFAULT.DAT" && name != "DEFAULT.SDS") EXPECT_EQ(Report(name.c_str()), "other") << name;
+      if (name != "DEFAULT.DAT" && name != "DEFAULT.SDS") { EXPECT_EQ(Report(name.c_str()), "other") << name; }
   }
 }
 
@@ -455,7 +455,7 @@ TEST_F(ClassicEndToEnd, FinishedReportsOpenInTheViewerAndTheWindowIsGivenBack) {
   EXPECT_EQ(view_->m_Viewer.m_nFileType, VFT_RAW);
   EXPECT_EQ(view_->m_Viewer.m_pNextViewer->m_nFileType, VFT_SDS);
   // (Whether the viewer opened before the run's last pump depends on the worker's speed.)
-  if (sawViewerWhileRunning) EXPECT_FALSE(enabledWhileRunning);
+  if (sawViewerWhileRunning) { EXPECT_FALSE(enabledWhileRunning); }
   EXPECT_TRUE(::IsWindowEnabled(frame_->m_hWnd));  // given back once the run's wait dialog closed
 
   // The reports' title lines carry the cabinets' aliases, so both viewers list every cabinet of the

@@ -169,10 +169,11 @@ TEST_F(ValidPagesTest, FormsFrameTheirControlsAndLabelTheirCounts) {
     const std::vector<ControlTemplate>& c = t->controls;
     auto any = [&](auto&& pred) { return std::any_of(c.begin(), c.end(), pred); };
     for (const ControlTemplate& k : c) {
-      if (k.kind == Ctl::Edit && (k.style & ES_READONLY) != 0)
+      if (k.kind == Ctl::Edit && (k.style & ES_READONLY) != 0) {
         EXPECT_TRUE(any([&](const ControlTemplate& l) {
           return l.kind == Ctl::Static && l.cy == 8 && l.x + l.cx <= k.x && 2 * l.y + l.cy == 2 * k.y + k.cy;
         })) << id << ": count " << k.id << " has no label";
+      }
       if (k.kind == Ctl::Static || k.kind == Ctl::GroupBox || k.id == IDC_GO || k.id == IDC_STATUS_LIST) continue;
       EXPECT_TRUE(any([&](const ControlTemplate& g) {
         return g.kind == Ctl::GroupBox && g.x < k.x && g.y < k.y && k.x + k.cx < g.x + g.cx && k.y + k.cy < g.y + g.cy;

@@ -73,7 +73,7 @@ TEST(DesignRulesTest, SplitRuleLooksOnlyAtSelectedKindsAndApplicableContent) {
     m.m_nReportType = c.reportType;
     m.CountElementsPerKind();
     m.CountContentPerKind();
-    if (c.firstColumn >= 0) ASSERT_TRUE(m.MoveToList(c.firstColumn, m.m_lstCols, m.m_lstRows, nullptr));
+    if (c.firstColumn >= 0) { ASSERT_TRUE(m.MoveToList(c.firstColumn, m.m_lstCols, m.m_lstRows, nullptr)); }
     ASSERT_TRUE(m.MoveToList(GK_CONTENT, m.m_lstCols, m.m_lstRows, nullptr));
     ASSERT_TRUE(m.MoveToList(GK_ELEMENT, m.m_lstRows, m.m_lstCols, nullptr));
     EXPECT_EQ(m.CheckSplitRule(), c.expected) << c.name;
@@ -103,7 +103,7 @@ TEST(DesignRulesTest, SpinsStopAtTheStepAndTheLimits) {
     m.m_nPeriodLen = c.len;
     EXPECT_EQ(m.StepPeriod(c.delta), c.changed) << c.step << " " << c.len << " " << c.delta;
     EXPECT_EQ(m.m_nPeriodLen, c.after) << c.step << " " << c.len << " " << c.delta;
-    if (c.changed) EXPECT_EQ(m.m_strPeriod, FormatPeriod(c.after));
+    if (c.changed) { EXPECT_EQ(m.m_strPeriod, FormatPeriod(c.after)); }
   }
   struct { int before, delta, after; bool changed; } validity[] = {
       {0, +1, 0, false}, {1, +1, 0, true}, {1000, -1, 1000, false}, {999, -1, 1000, true},
@@ -113,7 +113,7 @@ TEST(DesignRulesTest, SpinsStopAtTheStepAndTheLimits) {
     m.m_nMinValidity = c.before;
     EXPECT_EQ(m.StepMinValidity(c.delta), c.changed) << c.before;
     EXPECT_EQ(m.m_nMinValidity, c.after) << c.before;
-    if (c.changed) EXPECT_EQ(m.m_strMinValidity, FormatMinValidity(c.after));
+    if (c.changed) { EXPECT_EQ(m.m_strMinValidity, FormatMinValidity(c.after)); }
   }
 }
 

@@ -236,7 +236,7 @@ TEST_F(PivotTest, AReportLargerThanTheBufferGoesOutInBoundedPiecesWithTheSameByt
       for (size_t i = 0; i < pieces.size(); ++i) {
         joined += pieces[i];
         EXPECT_LT(pieces[i].size(), limit + 100) << format << " piece " << i;
-        if (i + 1 < pieces.size()) EXPECT_GE(pieces[i].size(), limit) << format << " piece " << i;
+        if (i + 1 < pieces.size()) { EXPECT_GE(pieces[i].size(), limit) << format << " piece " << i; }
       }
       EXPECT_EQ(joined, whole) << format;
       EXPECT_GT(pieces.size(), whole.size() / (limit + 100)) << format;

@@ -107,8 +107,9 @@ TEST_F(NewViewTest, FormStartsFromTheProfileDefaults) {
   auto shown = [](const ControlTemplate& k) { return k.kind == Ctl::CheckBox && (k.removeStyle & WS_VISIBLE) == 0; };
   for (const ControlTemplate& a : c)
     for (const ControlTemplate& b : c)
-      if (&a != &b && shown(a) && shown(b))
+      if (&a != &b && shown(a) && shown(b)) {
         EXPECT_TRUE(a.x + a.cx <= b.x || b.x + b.cx <= a.x || a.y + a.cy <= b.y || b.y + b.cy <= a.y) << a.text << " | " << b.text;
+      }
   // Each count stands on the row of what it counts, right of it and inside the column.
   auto at = [&](int id) { return *std::find_if(c.begin(), c.end(), [id](const ControlTemplate& k) { return k.id == id; }); };
   const ControlTemplate column = at(IDC_NV_SUM_METHOD);

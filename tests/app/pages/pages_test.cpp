@@ -365,6 +365,8 @@ TEST_F(PagesTest, AMinimumAboveItsMaximumIsRefusedNamingBoth) {
   }
 }
 
+// A folder gains a separator; one left empty stays empty (reports then go to the home folder, never
+// to the root of the file system).
 TEST_F(PagesTest, OutputPageFoldersGainASeparatorAndTheViewerGroupFollowsTheCheck) {
   COutputParams page;
   page.Construct(IDD_OUTPUT_PARAMS_CLASSIC);
@@ -388,7 +390,7 @@ TEST_F(PagesTest, OutputPageFoldersGainASeparatorAndTheViewerGroupFollowsTheChec
   EXPECT_EQ(viewerEnabled, (std::vector<bool>{false, true, true, true, false}));
   EXPECT_EQ(page.m_strRawPath, "C:/TEMP/");
   EXPECT_EQ(page.m_strSdsPath, "/var/reports/");
-  EXPECT_EQ(page.m_strMdsPath, "/");
+  EXPECT_EQ(page.m_strMdsPath, "");
   EXPECT_EQ(page.m_strSsViewer, "/usr/bin/localc");
 }
 

@@ -445,7 +445,7 @@ TEST_F(LoaderTest, RowsMadeWhileLoadingAreTheRowsMadeAfterwards) {
       ASSERT_NE(whole, nullptr);
       const double loadUnits = r1.progress;
       for (CElementData* d : whole->m_items)
-        if (d != nullptr) ASSERT_TRUE(peak ? d->BuildPeakRecords(after, ns, r1) : d->BuildPeriodRecords(after, ns, r1));
+        if (d != nullptr) { ASSERT_TRUE(peak ? d->BuildPeakRecords(after, ns, r1) : d->BuildPeriodRecords(after, ns, r1)); }
 
       SRowsWhileLoading made;
       made.settings = &ns;
@@ -462,11 +462,11 @@ TEST_F(LoaderTest, RowsMadeWhileLoadingAreTheRowsMadeAfterwards) {
       EXPECT_NEAR(r2.progress, made.made ? loadUnits + rowUnits / speedup : loadUnits,
                   static_cast<double>(s.elements.m_nSize) * m.m_arrDates.m_nSize);
       // Groups in date order (none, weekly, monthly, yearly) always end in their own order.
-      if (avg == AVG_NONE || avg == AVG_WEEKLY || avg == AVG_MONTHLY || avg == AVG_YEARLY) EXPECT_TRUE(made.made);
+      if (avg == AVG_NONE || avg == AVG_WEEKLY || avg == AVG_MONTHLY || avg == AVG_YEARLY) { EXPECT_TRUE(made.made); }
       if (!made.made) continue;
       CDBRecordset during;
       for (size_t e = 0; e < made.rows.size(); ++e) {
-        if (made.rows[e]) ASSERT_TRUE(during.TakeAll(*made.rows[e]));
+        if (made.rows[e]) { ASSERT_TRUE(during.TakeAll(*made.rows[e])); }
       }
       ASSERT_GT(after.m_nSize, 0);
       ASSERT_EQ(during.m_nSize, after.m_nSize);

@@ -166,13 +166,41 @@ TEST_F(ProgramUnderX, OpensTheParameterSheetFromItsMenuAndSavesItsSettings) {
 }  // namespace
 
 namespace {
+// The built program, or "" when it is not built.
+std::string BuiltProgram() {
+  const fs::path build = fs::read_symlink("/proc/self/exe").parent_path().parent_path().parent_path();
+  const fs::path program = build / "src/app/qav";
+  return fs::exists(program) ? program.string() : "";
+}
+
 // The built program, or "" (the test is then skipped) without a display, xdotool or the program.
 std::string ProgramForX() {
   const char* display = std::getenv("DISPLAY");
   if (display == nullptr || *display == '\0' || !Have("xdotool") || !Have("import")) return "";
-  const fs::path build = fs::read_symlink("/proc/self/exe").parent_path().parent_path().parent_path();
-  const fs::path program = build / "src/app/qav";
-  return fs::exists(program) ? program.string() : "";
+  return BuiltProgram();
+}
+
+// A display that is not there (a closed X server, a stale ssh session) or none at all: the program
+// says so on standard error, by the display's name, and ends with status 1 at once instead of
+// running on without windows.
+TEST(ProgramWithoutDisplay, SaysSoAndEndsWithStatusOne) {
+  const std::string program = BuiltProgram();
+  if (program.empty()) GTEST_SKIP() << "the program is not built";
+  const struct {
+    const char* display;  // the DISPLAY it is started with; null: none
+    const char* said;
+  } cases[] = {
+      {":59999", "qav: cannot open display :59999\n"},
+      {nullptr, "qav: no display: DISPLAY is not set\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.display != nullptr ? c.display : "(none)");
+    const std::string env = c.display != nullptr ? std::string("DISPLAY=") + c.display : "-u DISPLAY";
+    const auto start = std::chrono::steady_clock::now();
+    const std::string out = Shell("timeout 20 env -u QT_QPA_PLATFORM " + env + " " + program + " 2>&1; echo \"status $?\"");
+    EXPECT_EQ(out, std::string(c.said) + "status 1");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+  }
 }
 
 std::string ShotPath(const char* name) {

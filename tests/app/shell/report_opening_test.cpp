@@ -172,11 +172,11 @@ TEST_P(ReportOpeningTest, OpensTheReportOrSaysWhyNot) {
   // A failure may be told only once the started program has ended.
   const bool boxed = PumpUntil([] { return !ui::MessageBoxLog().empty(); }, expectBox ? 5000 : 300);
   EXPECT_EQ(boxed, expectBox);
-  if (boxed) EXPECT_NE(ui::MessageBoxLog().front().text.find(report_), std::string::npos);
+  if (boxed) { EXPECT_NE(ui::MessageBoxLog().front().text.find(report_), std::string::npos); }
   auto* classic = dynamic_cast<CMainClassic*>(view_);
   EXPECT_EQ(classic != nullptr && classic->m_Viewer.m_hWnd != nullptr, expect == Opened::OwnViewer);
-  if (expect != Opened::Program) EXPECT_FALSE(std::filesystem::exists(folder_ / "program.log"));
-  if (expect != Opened::Desktop) EXPECT_FALSE(std::filesystem::exists(folder_ / "desktop.log"));
+  if (expect != Opened::Program) { EXPECT_FALSE(std::filesystem::exists(folder_ / "program.log")); }
+  if (expect != Opened::Desktop) { EXPECT_FALSE(std::filesystem::exists(folder_ / "desktop.log")); }
 }
 
 INSTANTIATE_TEST_SUITE_P(BothViews, ReportOpeningTest, ::testing::Combine(::testing::Values(0, 1), ::testing::ValuesIn(kCases)),

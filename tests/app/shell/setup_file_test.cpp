@@ -58,7 +58,7 @@ TEST(SetupLines, EachLineMustBeWhatItsFieldHolds) {
     double d = 0;
     bool ok = c.kind == 'i' ? r.Int(i, 0, 99, "f") : c.kind == 't' ? r.Text(t, 5, "f") : r.Date(d, "f");
     EXPECT_EQ(ok, c.ok) << c.line;
-    if (!c.ok) EXPECT_NE(r.Error().find(c.reason), std::string::npos) << c.line << ": " << r.Error();
+    if (!c.ok) { EXPECT_NE(r.Error().find(c.reason), std::string::npos) << c.line << ": " << r.Error(); }
   }
   CSetupLines r("1\n\n  \r\n");
   int v = 0;
