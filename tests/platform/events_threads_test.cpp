@@ -142,6 +142,8 @@ TEST(EndSignals, TheFirstReachesTheWatcherAndASecondEndsTheProgram) {
   ASSERT_EQ(::raise(SIGINT), 0);
   for (int i = 0; i < 500 && last != SIGINT; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
   EXPECT_EQ(last, SIGINT);
+  // ThreadSanitizer holds signals back in a child forked from threads, so the child never sees it.
+#if !defined(__SANITIZE_THREAD__)
   for (int second : {SIGINT, SIGTERM, SIGHUP}) {
     const pid_t child = ::fork();
     if (child == 0) {
@@ -153,6 +155,7 @@ TEST(EndSignals, TheFirstReachesTheWatcherAndASecondEndsTheProgram) {
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == second) << second << ": " << status;
   }
+#endif
   EXPECT_EQ(count, 1);
   StopWatchingEndSignals();
   for (int signal : {SIGTERM, SIGINT, SIGHUP}) EXPECT_EQ(std::signal(signal, SIG_DFL), SIG_DFL) << signal;
