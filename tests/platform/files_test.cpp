@@ -234,6 +234,25 @@ TEST(Files, AFileOpenedAsideTakesItsNameOnlyWhenCommitted) {
     EXPECT_EQ(entries, (c.before == Link ? 2 : 1) + (c.end == TakenFromUnder ? 1 : 0));
   }
   ::umask(mask);
+  if (::geteuid() != 0) return;  // only root can make a file of another user's
+  // A file the user may write in a folder that takes no new file (another user's) is written where
+  // it is; the user's own read-only file in the user's own folder is refused.
+  TestFolder dir;
+  ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
+  fs::create_directory(dir / "own");
+  TestFolder::Write(dir / "shared.txt", "old");
+  TestFolder::Write(dir / "own/own.txt", "old");
+  ASSERT_EQ(::chmod((dir / "shared.txt").c_str(), 0666) | ::chmod((dir / "own/own.txt").c_str(), 0444), 0);
+  ASSERT_EQ(::chown((dir / "own").c_str(), kNobody, kNobody) | ::chown((dir / "own/own.txt").c_str(), kNobody, kNobody), 0);
+  const auto write = [](const std::string& path) {
+    FileHandle f;
+    DWORD e = f.OpenAside(path.c_str(), 0);
+    if (e == 0) e = f.WriteAt(0, "new", 3);
+    return std::to_string(e == 0 ? f.Commit() : e);
+  };
+  EXPECT_EQ(AsNobody([&] { return write(dir / "shared.txt") + " " + write(dir / "own/own.txt"); }), "0 5");
+  EXPECT_EQ(TestFolder::Read(dir / "shared.txt"), "new");
+  EXPECT_EQ(TestFolder::Read(dir / "own/own.txt"), "old");
 }
 
 // A write killed before its file had a name leaves nothing where the file system has unnamed
