@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
@@ -253,18 +254,24 @@ int OpenBeside(const std::string& target, mode_t mode, std::string& name) {
 }
 
 // Gives the unnamed file `fd` a temporary name beside `target` (`name`), by which it is renamed
-// over target next: a file can be linked only to a name that is free. 0 or the errno.
-int LinkBeside(int fd, const std::string& target, std::string& name) {
-  const std::string self = "/proc/self/fd/" + std::to_string(fd);
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    std::string temp = TemporaryName(target);
-    // Without /proc, the descriptor itself (which older systems grant only to privileged users).
-    if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, temp.c_str(), AT_SYMLINK_FOLLOW) == 0 ||
-        (errno == ENOENT && ::linkat(fd, "", AT_FDCWD, temp.c_str(), AT_EMPTY_PATH) == 0)) {
-      name = std::move(temp);
-      return 0;
+// over target next: a file can be linked only to a name that is free. 0 or the errno (ENOMEM when
+// memory for the name ran out: the file is then given up as after any other failure).
+int LinkBeside(int fd, const std::string& target, std::string& name) noexcept {
+  char self[40];
+  std::snprintf(self, sizeof self, "/proc/self/fd/%d", fd);
+  try {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      std::string temp = TemporaryName(target);
+      // Without /proc, the descriptor itself (which older systems grant only to privileged users).
+      if (::linkat(AT_FDCWD, self, AT_FDCWD, temp.c_str(), AT_SYMLINK_FOLLOW) == 0 ||
+          (errno == ENOENT && ::linkat(fd, "", AT_FDCWD, temp.c_str(), AT_EMPTY_PATH) == 0)) {
+        name = std::move(temp);
+        return 0;
+      }
+      if (errno != EEXIST) return errno;
     }
-    if (errno != EEXIST) return errno;
+  } catch (const std::bad_alloc&) {
+    return ENOMEM;
   }
   return EEXIST;
 }
@@ -331,7 +338,7 @@ DWORD FileHandle::OpenAside(const char* path, DWORD share) {
     return Open(path, GENERIC_WRITE, share, CREATE_ALWAYS);
   if (exists)
     if (const DWORD e = CheckWriteAccess(target, st.st_mode)) return Fail(e);
-  std::string shown = target, name;
+  std::string opened = target, name;
   const int fd = OpenBeside(target, 0666, name);
   // A folder that takes no new file (another user's) may still hold a file this user may write:
   // it is written where it is.
@@ -348,7 +355,7 @@ DWORD FileHandle::OpenAside(const char* path, DWORD share) {
     return Fail(e);
   }
   m_fd = fd;
-  m_path = std::move(shown);
+  m_path = std::move(opened);
   m_unnamed = name.empty();
   m_written = {true, static_cast<uint64_t>(made.st_dev), static_cast<uint64_t>(made.st_ino), std::move(name)};
   m_commitTo = std::move(target);
