@@ -18,6 +18,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <sys/wait.h>
+#include <sched.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -253,6 +254,19 @@ TEST(Files, AFileOpenedAsideTakesItsNameOnlyWhenCommitted) {
   EXPECT_EQ(AsNobody([&] { return write(dir / "shared.txt") + " " + write(dir / "own/own.txt"); }), "0 5");
   EXPECT_EQ(TestFolder::Read(dir / "shared.txt"), "new");
   EXPECT_EQ(TestFolder::Read(dir / "own/own.txt"), "old");
+  // Without /proc (a container may have none) an unnamed file is named through its descriptor.
+  const pid_t child = ::fork();
+  if (child == 0) {
+    if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        ::umount2("/proc", MNT_DETACH) != 0)
+      ::_exit(2);
+    ::_exit(write(dir / "without-proc.txt") == "0" ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  if (WIFEXITED(status) && WEXITSTATUS(status) == 2) GTEST_SKIP() << "no mount namespace: the naming without /proc did not run";
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(TestFolder::Read(dir / "without-proc.txt"), "new");
 }
 
 // A write killed before its file had a name leaves nothing where the file system has unnamed
