@@ -156,7 +156,7 @@ TEST(Files, ADiscardedFileLosesItsNameAtOnceAndItsDescriptorWithTheReleases) {
 // A file opened aside takes its name only when committed: until then, and for good when it is
 // given up, the file of that name stays as it was and nothing is left beside it.
 TEST(Files, AFileOpenedAsideTakesItsNameOnlyWhenCommitted) {
-  enum Before { None, Earlier, Link, NoFolder, NoName, Device };
+  enum Before { None, Earlier, Link, NoFolder, NoName, Device, LongName };
   enum End { Commit, Discard, Drop, TakenFromUnder };
   const struct {
     const char* what;
@@ -177,6 +177,8 @@ TEST(Files, AFileOpenedAsideTakesItsNameOnlyWhenCommitted) {
       {"a folder that is not there", NoFolder, Commit, ERROR_PATH_NOT_FOUND, 0, nullptr},
       {"no name", NoName, Commit, ERROR_PATH_NOT_FOUND, 0, nullptr},
       {"a device, written as it is", Device, Commit, 0, 0, nullptr},
+      {"an earlier file whose name leaves no room for the temporary one", LongName, Commit, ERROR_FILENAME_EXCED_RANGE, 0,
+       nullptr},
   };
   const mode_t mask = ::umask(022);
   for (const auto& c : cases) {
@@ -185,6 +187,7 @@ TEST(Files, AFileOpenedAsideTakesItsNameOnlyWhenCommitted) {
     std::string name = c.before == NoFolder ? dir / "none/r.txt"
                        : c.before == NoName ? ""
                        : c.before == Device ? "/dev/null"
+                       : c.before == LongName ? dir / std::string(250, 'r')
                                             : dir / "r.txt";
     if (c.before == Earlier || c.before == Link) {
       TestFolder::Write(dir / "r.txt", "old");
@@ -195,12 +198,14 @@ TEST(Files, AFileOpenedAsideTakesItsNameOnlyWhenCommitted) {
       fs::create_symlink(dir / "r.txt", dir / "link.txt");
       name = dir / "link.txt";
     }
+    if (c.before == LongName) TestFolder::Write(name, "old");
     std::optional<FileHandle> f(std::in_place);
     SetFileFaultsForTesting(!c.named, 0);
     ASSERT_EQ(f->OpenAside(name.c_str(), 0), c.opened);
     SetFileFaultsForTesting(true, 0);
     if (c.opened != 0) {
-      EXPECT_TRUE(fs::is_empty(dir.path()));
+      if (c.before == LongName) EXPECT_EQ(TestFolder::Read(name), "old");
+      else EXPECT_TRUE(fs::is_empty(dir.path()));
       continue;
     }
     ASSERT_EQ(f->WriteAt(0, "new", 3), 0u);

@@ -221,8 +221,13 @@ bool NoUnnamedFiles(int err) { return err == EOPNOTSUPP || err == EISDIR || err 
 // named leaves nothing. Elsewhere it has a temporary name (`name`) from the start. Either way it
 // is locked, so that another run leaves it alone. The descriptor, or -1 with errno set.
 int OpenBeside(const std::string& target, mode_t mode, std::string& name) {
-  RemoveLeftBehind(target);
   name.clear();
+  // A name too long to take the temporary name fails here, not when the file is written.
+  if (target.size() - target.find_last_of('/') - 1 + kTemporaryMark.size() + 6 > NAME_MAX) {
+    errno = ENAMETOOLONG;
+    return -1;
+  }
+  RemoveLeftBehind(target);
   if (g_unnamedFiles.load()) {
     const int fd = OpenRetrying(NativeParent(target).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
     if (fd >= 0) {
