@@ -28,9 +28,7 @@ std::string Folded(std::string_view s) {
 
 // A file that this program may not write, or that nobody may (no write permission at all: a
 // user who runs as root is held to that too). Saving it would replace it through a rename.
-bool IsReadOnly(const std::string& path, const struct stat& st) {
-  return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0;
-}
+bool IsReadOnly(const std::string& path, const struct stat& st) { return CheckWriteAccess(path, st.st_mode) != 0; }
 
 // True when a save can give the new file this file's owner and group: the program runs as root, or
 // it owns the file and belongs to the file's group.

@@ -8,15 +8,18 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <memory>
 #include <fcntl.h>
 #include <mutex>
+#include <string_view>
 #include <new>
 #include <climits>
 #include <cstddef>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/uio.h>
 #include <unistd.h>
@@ -136,7 +139,164 @@ std::string TemporarySuffix() {
   return suffix;
 }
 
+// Tests may make every file system look as one without unnamed files, and make flushes fail.
+std::atomic<bool> g_unnamedFiles{true};
+std::atomic<int> g_failingSyncs{0};
+
+int Sync(int fd) {
+  if (g_failingSyncs.load() > 0 && g_failingSyncs.fetch_sub(1) > 0) {
+    errno = EIO;
+    return -1;
+  }
+  return ::fsync(fd);
+}
+
+int OpenRetrying(const char* path, int flags, mode_t mode) {
+  int fd;
+  do {
+    fd = ::open(path, flags, mode);
+  } while (fd < 0 && errno == EINTR);
+  return fd;
+}
+
+bool SameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
+
+// A file written beside its name is named, while it has a name of its own, after that name: the
+// name, this mark and six letters or digits ("R400.txt.~qavb3XyZ0"). Nothing else is so named.
+constexpr std::string_view kTemporaryMark = ".~qav";
+
+std::string TemporaryName(const std::string& target) { return target + std::string(kTemporaryMark) + TemporarySuffix(); }
+
+bool IsTemporaryNameOf(std::string_view name, std::string_view prefix) {
+  if (name.size() != prefix.size() + 6 || name.substr(0, prefix.size()) != prefix) return false;
+  return std::all_of(name.begin() + static_cast<std::ptrdiff_t>(prefix.size()), name.end(), [](char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+  });
+}
+
+// Takes the file at `path` away when an earlier write left it behind: a regular file of this user
+// with no other name, which no writer holds locked (one at work holds its lock until its file has
+// its own name; the lock of one that was killed went with it).
+void RemoveIfLeftBehind(const std::string& path) {
+  struct stat named {};
+  if (::lstat(path.c_str(), &named) != 0 || !S_ISREG(named.st_mode) || named.st_uid != ::geteuid() ||
+      named.st_nlink != 1)
+    return;
+  int fd = -1;
+  for (const int access : {O_RDWR, O_RDONLY, O_WRONLY}) {
+    fd = OpenRetrying(path.c_str(), access | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW, 0);
+    if (fd >= 0 || errno != EACCES) break;
+  }
+  if (fd < 0) return;
+  struct stat opened {};
+  if (::fstat(fd, &opened) == 0 && SameFile(opened, named) && ::flock(fd, LOCK_EX | LOCK_NB) == 0)
+    (void)::unlink(path.c_str());
+  ::close(fd);
+}
+
+// Takes away what writes of `target` that never ended (a program killed, a crash, a power loss)
+// left in its folder under their temporary names.
+void RemoveLeftBehind(const std::string& target) noexcept {
+  try {
+    const std::string folder = NativeParent(target);
+    const std::string prefix = target.substr(target.find_last_of('/') + 1) + std::string(kTemporaryMark);
+    std::vector<std::string> left;
+    {
+      std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
+      if (dir == nullptr) return;
+      while (const dirent* e = ::readdir(dir.get()))
+        if (IsTemporaryNameOf(e->d_name, prefix)) left.emplace_back(e->d_name);
+    }
+    for (const std::string& name : left) RemoveIfLeftBehind(folder + "/" + name);
+  } catch (const std::bad_alloc&) {
+    // What was left stays until a later write.
+  }
+}
+
+bool NoUnnamedFiles(int err) { return err == EOPNOTSUPP || err == EISDIR || err == EINVAL; }
+
+// Opens for writing a new file of `mode` (less the mask) in the folder of `target`, to take
+// target's name later, and takes away what earlier writes of it left there first. The file is
+// unnamed where the file system offers that (`name` empty): a program that ends before it is
+// named leaves nothing. Elsewhere it has a temporary name (`name`) from the start. Either way it
+// is locked, so that another run leaves it alone. The descriptor, or -1 with errno set.
+int OpenBeside(const std::string& target, mode_t mode, std::string& name) {
+  name.clear();
+  // A name too long to take the temporary name fails here, not when the file is written.
+  if (target.size() - target.find_last_of('/') - 1 + kTemporaryMark.size() + 6 > NAME_MAX) {
+    errno = ENAMETOOLONG;
+    return -1;
+  }
+  RemoveLeftBehind(target);
+  if (g_unnamedFiles.load()) {
+    const int fd = OpenRetrying(NativeParent(target).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
+    if (fd >= 0) {
+      (void)::flock(fd, LOCK_EX);  // nobody else can reach an unnamed file: this never waits
+      return fd;
+    }
+    if (!NoUnnamedFiles(errno)) return -1;
+  }
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::string temp = TemporaryName(target);
+    const int fd = OpenRetrying(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    if (fd < 0 && errno == EEXIST) continue;
+    if (fd < 0) return -1;
+    // Locked before a byte is written. A run that was taking files left behind away may have got
+    // the lock first and taken this one: then another name.
+    int rc;
+    do {
+      rc = ::flock(fd, LOCK_EX);
+    } while (rc != 0 && errno == EINTR);
+    struct stat opened {}, named {};
+    if (::fstat(fd, &opened) == 0 && ::lstat(temp.c_str(), &named) == 0 && SameFile(opened, named)) {
+      name = std::move(temp);
+      return fd;
+    }
+    ::close(fd);
+  }
+  errno = EEXIST;
+  return -1;
+}
+
+// Gives the unnamed file `fd` a temporary name beside `target` (`name`), by which it is renamed
+// over target next: a file can be linked only to a name that is free. 0 or the errno (ENOMEM when
+// memory for the name ran out: the file is then given up as after any other failure).
+int LinkBeside(int fd, const std::string& target, std::string& name) noexcept {
+  char self[40];
+  std::snprintf(self, sizeof self, "/proc/self/fd/%d", fd);
+  try {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      std::string temp = TemporaryName(target);
+      // Without /proc, the descriptor itself (which older systems grant only to privileged users).
+      if (::linkat(AT_FDCWD, self, AT_FDCWD, temp.c_str(), AT_SYMLINK_FOLLOW) == 0 ||
+          (errno == ENOENT && ::linkat(fd, "", AT_FDCWD, temp.c_str(), AT_EMPTY_PATH) == 0)) {
+        name = std::move(temp);
+        return 0;
+      }
+      if (errno != EEXIST) return errno;
+    }
+  } catch (const std::bad_alloc&) {
+    return ENOMEM;
+  }
+  return EEXIST;
+}
+
+// An error of the route through a new file beside the target that writing in place may get round:
+// the folder takes no new file, or the new file cannot be given the old one's owner or group.
+bool IsRefusal(int err) { return err == EACCES || err == EPERM; }
+
 }  // namespace
+
+void SetFileFaultsForTesting(bool unnamedFiles, int failingSyncs) {
+  g_unnamedFiles = unnamedFiles;
+  g_failingSyncs = failingSyncs;
+}
+
+DWORD CheckWriteAccess(const std::string& nativePath, uint32_t mode) {
+  if ((mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return ERROR_ACCESS_DENIED;
+  if (::faccessat(AT_FDCWD, nativePath.c_str(), W_OK, AT_EACCESS) != 0) return ErrnoError(nativePath);
+  return 0;
+}
 
 // ----- FileHandle -----
 
@@ -157,6 +317,8 @@ FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
     m_path = std::move(other.m_path);
     m_written = std::exchange(other.m_written, Written{});
     m_commitTo = std::exchange(other.m_commitTo, std::string());
+    m_unnamed = std::exchange(other.m_unnamed, false);
+    m_lock = std::exchange(other.m_lock, -1);
     for (auto& r : ShareTable()) {
       if (r.owner == &other) r.owner = this;
     }
@@ -179,30 +341,48 @@ DWORD FileHandle::OpenAside(const char* path, DWORD share) {
   // A device is written as it is; so is a link to no file, which then gets one at its end.
   if (FollowLinkToFile(target, st, exists) != 0 || (exists && !S_ISREG(st.st_mode)))
     return Open(path, GENERIC_WRITE, share, CREATE_ALWAYS);
-  if (exists && ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) return Fail(ErrnoError(target));
-  for (int attempt = 0;; ++attempt) {
-    const DWORD e = OpenNative(target + "." + TemporarySuffix(), GENERIC_WRITE, share, CREATE_NEW, 0);
-    if (e == 0) break;
-    if (e != ERROR_FILE_EXISTS || attempt == 99) return e;
-  }
-  if (exists) {
-    const DWORD e = KeepOwnerAndMode(m_fd, st, target);
-    if (e != 0) Discard();
+  if (exists)
+    if (const DWORD e = CheckWriteAccess(target, st.st_mode)) return Fail(e);
+  std::string opened = target, name;
+  const int fd = OpenBeside(target, 0666, name);
+  // A folder that takes no new file (another user's) may still hold a file this user may write:
+  // it is written where it is.
+  if (fd < 0 && exists && IsRefusal(errno)) return Open(path, GENERIC_WRITE, share, CREATE_ALWAYS);
+  if (fd < 0) return Fail(ErrnoError(target));
+  struct stat made {};
+  DWORD e = ::fstat(fd, &made) == 0 ? 0 : ErrnoError(target);
+  if (e == 0 && exists) e = KeepOwnerAndMode(fd, st, target);
+  if (e != 0) {
+    if (!name.empty()) ::unlink(name.c_str());
+    ::close(fd);
     // Another user's file that this one may write: a rename would give it a new owner.
     if (e == ERROR_ACCESS_DENIED) return Open(path, GENERIC_WRITE, share, CREATE_ALWAYS);
-    if (e != 0) return Fail(e);
+    return Fail(e);
   }
+  m_fd = fd;
+  m_path = std::move(opened);
+  m_unnamed = name.empty();
+  m_written = {true, static_cast<uint64_t>(made.st_dev), static_cast<uint64_t>(made.st_ino), std::move(name)};
   m_commitTo = std::move(target);
+  // The lock (OpenBeside) lasts until the file has its own name or is given up, past the close.
+  m_lock = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
   return 0;
 }
 
 DWORD FileHandle::Commit() {
   if (const DWORD e = Close()) return e;
+  if (m_unnamed) return Fail(ERROR_INVALID_HANDLE);  // closed before it could be named: it is gone
   if (const DWORD e = CheckWrittenName()) return e;
   if (m_commitTo.empty()) return 0;
   if (::rename(m_written.path.c_str(), m_commitTo.c_str()) != 0) return Fail(ErrnoError(m_commitTo));
   m_written.path = std::exchange(m_commitTo, std::string());
+  ReleaseLock();
   return 0;
+}
+
+void FileHandle::ReleaseLock() {
+  if (m_lock >= 0) ::close(m_lock);
+  m_lock = -1;
 }
 
 DWORD FileHandle::OpenNative(const std::string& native, DWORD access, DWORD share, DWORD disposition,
@@ -291,17 +471,32 @@ void FileHandle::ForgetShares() {
 
 DWORD FileHandle::Close() {
   if (m_fd < 0) return 0;
+  // A file opened aside that has no name yet gets its temporary name: closing would lose it.
+  int unnamed = 0;
+  if (m_unnamed && (unnamed = LinkBeside(m_fd, m_commitTo, m_written.path)) == 0) m_unnamed = false;
   ForgetShares();
   // The descriptor is gone whatever close answers; an interruption is no failure of the file.
-  const DWORD error = ::close(m_fd) != 0 && errno != EINTR ? ErrnoToWinError(errno) : 0;
+  DWORD error = ::close(m_fd) != 0 && errno != EINTR ? ErrnoToWinError(errno) : 0;
   m_fd = -1;
   m_path.clear();
+  if (unnamed != 0) error = ErrnoToWinError(unnamed, m_commitTo.c_str());
   return error ? Fail(error) : 0;
 }
 
 EDiscarded FileHandle::Discard() {
-  m_commitTo.clear();
+  std::string target = std::exchange(m_commitTo, std::string());
   Written w = std::exchange(m_written, Written{});
+  // The lock's descriptor goes before the file's, so that the release thread closes the file last
+  // (see below); a temporary name keeps the lock until it is removed.
+  if (std::exchange(m_unnamed, false)) {
+    // Nothing names it: it goes with its descriptor. Its folder may have gone before it.
+    ReleaseLock();
+    if (m_fd >= 0) CloseLater();
+    const size_t slash = target.find_last_of('/');
+    target.resize(slash == std::string::npos ? 0 : slash == 0 ? 1 : slash);
+    struct stat folder {};
+    return ::stat(target.empty() ? "." : target.c_str(), &folder) == 0 ? EDiscarded::Removed : EDiscarded::Gone;
+  }
   const bool open = m_fd >= 0;
   if (open) {
     struct stat st {};
@@ -310,6 +505,7 @@ EDiscarded FileHandle::Discard() {
       w.valid = false;
   }
   if (!w.valid) {
+    ReleaseLock();
     Close();
     return EDiscarded::Kept;
   }
@@ -317,6 +513,7 @@ EDiscarded FileHandle::Discard() {
   if (::stat(w.path.c_str(), &led) != 0 || static_cast<uint64_t>(led.st_dev) != w.dev ||
       static_cast<uint64_t>(led.st_ino) != w.ino) {
     // Nobody reaches the contents by this name any more; they go all the same.
+    ReleaseLock();
     if (open) {
       (void)::ftruncate(m_fd, 0);
       Close();
@@ -330,9 +527,11 @@ EDiscarded FileHandle::Discard() {
       ::unlink(w.path.c_str()) == 0) {
     // The file system frees a file without a name when it is closed, which takes a while for a
     // large one: the release thread closes it.
+    ReleaseLock();
     if (open) CloseLater();
     return EDiscarded::Removed;
   }
+  ReleaseLock();
   const bool emptied = open && ::ftruncate(m_fd, 0) == 0;
   if (open) Close();
   return emptied ? EDiscarded::Emptied : EDiscarded::Kept;
@@ -359,7 +558,7 @@ void FileHandle::CloseLater() {
 }
 
 DWORD FileHandle::CheckWrittenName() const {
-  if (!m_written.valid) return 0;
+  if (!m_written.valid || m_unnamed) return 0;
   struct stat st {};
   if (::stat(m_written.path.c_str(), &st) != 0) return Fail(ErrnoError(m_written.path));
   if (static_cast<uint64_t>(st.st_dev) != m_written.dev || static_cast<uint64_t>(st.st_ino) != m_written.ino)
@@ -611,12 +810,6 @@ int ReadAll(int fd, char* bytes, size_t length) {
   return 0;
 }
 
-// True when this user may write the file: some write permission is set (a file that nobody may
-// write stays so, also for root) and the system grants this user one.
-bool MayWrite(const std::string& path, const struct stat& st) {
-  return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0 && ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
-}
-
 // Opens an existing file for writing in place: never made (no O_CREAT, which a sticky shared
 // folder refuses for another user's file), never through a link put in its place meanwhile, and
 // without waiting on a FIFO put there.
@@ -629,9 +822,9 @@ int OpenInPlace(const std::string& path, int access) {
 }
 
 // Writes `data` over the regular file `target` where it is, so that it keeps its owner, group and
-// mode. The room that longer contents need is taken before a byte changes, and the bytes written
-// over are kept and put back (with the old length) when the writing fails; a file this user may
-// write but not read cannot have them put back. `oldKept` tells whether a failure left the old
+// mode. The room that longer contents need is taken before a byte changes, and the old bytes are
+// kept and put back (with the old length) when the writing fails; a file this user may write but
+// not read cannot have them put back. `oldKept` tells whether a failure left the old
 // contents whole.
 DWORD WriteInPlace(const std::string& target, std::string_view data, bool sync, bool& oldKept) {
   int fd = OpenInPlace(target, O_RDWR);
@@ -643,7 +836,8 @@ DWORD WriteInPlace(const std::string& target, std::string_view data, bool sync, 
   if (::fstat(fd, &st) != 0) error = ErrnoError(target);
   else if (!S_ISREG(st.st_mode)) error = ERROR_ACCESS_DENIED;
   const uint64_t oldSize = static_cast<uint64_t>(st.st_size);
-  const size_t keep = readable ? static_cast<size_t>(std::min<uint64_t>(oldSize, data.size())) : 0;
+  // All the old bytes: shorter contents cut the file before the flush that may fail.
+  const size_t keep = readable ? static_cast<size_t>(oldSize) : 0;
   std::unique_ptr<char[]> old;
   if (error == 0 && keep > 0) {
     old.reset(new (std::nothrow) char[keep]);
@@ -662,11 +856,11 @@ DWORD WriteInPlace(const std::string& target, std::string_view data, bool sync, 
   if (error == 0) {
     int e = WriteAllAt(fd, data.data(), data.size(), 0);
     if (e == 0 && data.size() < oldSize && ::ftruncate(fd, static_cast<off_t>(data.size())) != 0) e = errno;
-    if (e == 0 && sync && ::fsync(fd) != 0) e = errno;
+    if (e == 0 && sync && Sync(fd) != 0) e = errno;
     if (e != 0) {
       error = ErrnoToWinError(e, target.c_str());
       oldKept = readable && WriteAllAt(fd, old.get(), keep, 0) == 0 && ::ftruncate(fd, static_cast<off_t>(oldSize)) == 0 &&
-                (!sync || ::fsync(fd) == 0);
+                (!sync || Sync(fd) == 0);
     }
   }
   if (::close(fd) != 0 && error == 0) {
@@ -676,10 +870,6 @@ DWORD WriteInPlace(const std::string& target, std::string_view data, bool sync, 
   }
   return error;
 }
-
-// An error of the route through a temporary file that writing in place may get round: the folder
-// takes no new file, or the new file cannot be given the old one's owner or group, or its name.
-bool IsRefusal(int err) { return err == EACCES || err == EPERM; }
 
 }  // namespace
 
@@ -696,14 +886,17 @@ DWORD ReplaceFileContents(const std::string& nativePath, std::string_view data, 
   // Only a regular file is replaced: a rename would put a file in place of a folder, FIFO, device
   // or socket that something else relies on.
   if (exists && !S_ISREG(st.st_mode)) return Fail(ERROR_ACCESS_DENIED);
+  // Nor is a file this user may not write, though its folder would take the new one.
+  if (exists)
+    if (const DWORD e = CheckWriteAccess(target, st.st_mode)) return Fail(e);
   DWORD error = 0;
   bool refused = false;
   const auto failed = [&] {
     refused = IsRefusal(errno);
     error = ErrnoError(target);
   };
-  std::string temp = target + ".XXXXXX";
-  const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+  std::string temp;
+  const int fd = OpenBeside(target, 0600, temp);
   if (fd < 0) failed();
   // The new file gets the old one's owner, group and mode. When they cannot be kept (only root
   // gives a file away), the old file stays, or is written in place below.
@@ -716,12 +909,19 @@ DWORD ReplaceFileContents(const std::string& nativePath, std::string_view data, 
   if (error == 0) {
     if (const int e = WriteAllAt(fd, data.data(), data.size(), 0)) error = ErrnoToWinError(e, target.c_str());
   }
-  if (error == 0 && sync && ::fsync(fd) != 0) failed();
+  if (error == 0 && sync && Sync(fd) != 0) failed();
+  // An unnamed file is named once whole, and stays locked until the rename (see OpenBeside).
+  if (error == 0 && temp.empty()) {
+    errno = LinkBeside(fd, target, temp);
+    if (errno != 0) failed();
+  }
+  const int lock = error == 0 ? ::fcntl(fd, F_DUPFD_CLOEXEC, 0) : -1;
   if (fd >= 0 && ::close(fd) != 0 && error == 0) failed();
   if (error == 0 && ::rename(temp.c_str(), target.c_str()) != 0) failed();
+  if (lock >= 0) ::close(lock);
   if (error == 0) return 0;
-  if (fd >= 0) ::unlink(temp.c_str());
-  if (refused && exists && fallback == EReplaceFallback::WriteInPlace && MayWrite(target, st)) {
+  if (fd >= 0 && !temp.empty()) ::unlink(temp.c_str());
+  if (refused && exists && fallback == EReplaceFallback::WriteInPlace) {
     bool kept = true;
     error = WriteInPlace(target, data, sync, kept);
     if (oldKept != nullptr) *oldKept = kept;

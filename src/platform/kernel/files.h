@@ -70,14 +70,19 @@ public:
   // `attributes` only FILE_ATTRIBUTE_READONLY matters: a file created with it is read-only on
   // disc while this handle may still write. A folder cannot be opened (5). Returns 0 or the error.
   DWORD Open(const char* path, DWORD access, DWORD share, DWORD disposition, DWORD attributes = 0);
-  // Opens for writing a new, empty file beside `path` (in the folder of the file it names, under
-  // a temporary name), which takes that name only at Commit: a file already there stays as it
-  // is until then, and for good when the new one is discarded or never committed. A link on the
-  // name is followed (the file it leads to is replaced; the link stays). The new file gets the
-  // mode, owner and group of the file it replaces. Where it cannot have them (another user's
-  // file), and where the name is no regular file (a device) or a link to none, `path` itself is
-  // opened and emptied as CREATE_ALWAYS does. A file this process may not write is refused (5) as
-  // its own open would be. Returns 0 or the error (the folder's when it cannot take the file).
+  // Opens for writing a new, empty file beside `path` (in the folder of the file it names), which
+  // takes that name only at Commit: a file already there stays as it is until then, and for good
+  // when the new one is discarded or never committed. The new file has no name while it is
+  // written where the file system allows (a program killed meanwhile leaves nothing); elsewhere
+  // it has a temporary name, the name followed by ".~qav" and six letters or digits, and what an
+  // earlier write that never ended left under such names is taken away here (only this user's
+  // files, never one that another write is still at). A link on the name is followed (the file it
+  // leads to is replaced; the link stays). The new file gets the mode, owner and group of the
+  // file it replaces. Where it cannot have them (another user's file), where the folder takes no
+  // new file but holds a file of that name this user may write, and where the name is no regular
+  // file (a device) or a link to none, `path` itself is opened and emptied as CREATE_ALWAYS does.
+  // A file this user may not write (CheckWriteAccess) is refused (5). Returns 0 or the error (the
+  // folder's when it cannot take the file).
   DWORD OpenAside(const char* path, DWORD share);
   // Puts a file written whole in place: closes it (a close that fails gives its error) and, when
   // it was opened aside, renames it over the name it was opened for. Returns 0, or the error with
@@ -85,7 +90,8 @@ public:
   // under no longer leads to it (see CheckWrittenName).
   DWORD Commit();
   // Closes. Returns 0, or the error the close reported: a write the system had held back failed
-  // (a full disk or quota on a network share).
+  // (a full disk or quota on a network share). A file opened aside that has no name yet is given
+  // its temporary name first (its error, when that fails, and the file is lost).
   DWORD Close();
   // Gives up a file whose writing failed, also after a Close that failed: a regular file opened
   // for writing loses its contents, and its name too while that name (not a link on the way)
@@ -133,6 +139,8 @@ private:
   void CloseLater();
   // Drops this handle's entries from the table of the files this process has open.
   void ForgetShares();
+  // Ends the lock that keeps other runs from taking a file opened aside for one left behind.
+  void ReleaseLock();
 
   int m_fd = -1;
   std::string m_path;
@@ -144,6 +152,10 @@ private:
   } m_written;
   // The name a file opened aside takes at Commit (system form); empty for any other file.
   std::string m_commitTo;
+  // A file opened aside that has no name yet (m_written.path is empty until Close names it).
+  bool m_unnamed = false;
+  // A second descriptor of a file opened aside, which holds its lock until it takes its name.
+  int m_lock = -1;
 };
 
 // Folder listing entry.
@@ -190,20 +202,29 @@ enum class EReplaceFallback {
 };
 
 // Replaces a file's whole contents so that a failure never leaves it half written: the data go
-// to a new temporary file in the same folder, which is flushed to the disc when `sync` is set,
+// to a new file in the same folder (written as OpenAside writes one: unnamed where it can be, so
+// that a program killed meanwhile leaves nothing), which is flushed to the disc when `sync` is set,
 // then renamed over the file (a symbolic link is followed, so the file it names is replaced; a
 // link that leads to no file is refused with that error). On failure the old file stays as it was
 // and no temporary file is left. `nativePath` is in the system's form (ToNativePath). An existing
 // file keeps its permissions, owner and group (5 when they cannot be kept); a new one gets 0644.
-// Anything but a regular file in its place (a folder, FIFO, device) is left alone: 5.
+// A file this user may not write (CheckWriteAccess), and anything but a regular file in its place
+// (a folder, FIFO, device), is left alone: 5.
 //
-// With EReplaceFallback::WriteInPlace a file that cannot be replaced so, and that this user may
-// write (some write permission is set and the system grants it), is written where it is instead:
+// With EReplaceFallback::WriteInPlace a file that cannot be replaced so is written where it is:
 // the room for the longer contents is taken first, and the old bytes are kept and put back when
 // the writing fails. `oldKept`, when given, tells whether the old contents are whole after a
 // failure (false only when a write in place failed and they could not be put back).
 // Returns 0 or the error number.
 DWORD ReplaceFileContents(const std::string& nativePath, std::string_view data, bool sync = true,
                           EReplaceFallback fallback = EReplaceFallback::Refuse, bool* oldKept = nullptr);
+// 0 when this user may write the file at `nativePath` (system form) of mode `mode`: some write
+// permission is set (a file that nobody may write stays so, also for root) and the system grants
+// this user one. Else why not: 5, or the system's answer (a file system mounted read-only).
+// Reports, set-up files and the settings file are written only so.
+DWORD CheckWriteAccess(const std::string& nativePath, uint32_t mode);
+// Tests only: with `unnamedFiles` false every file system is taken for one that has no unnamed
+// files; the next `failingSyncs` flushes of ReplaceFileContents fail as a disc error would.
+void SetFileFaultsForTesting(bool unnamedFiles, int failingSyncs);
 bool FileExists(const char* path);    // a file or a folder
 bool FolderExists(const char* path);

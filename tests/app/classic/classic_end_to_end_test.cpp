@@ -12,6 +12,7 @@
 #include "archive/sample_archive.h"
 #include "app/select/select_ids.h"
 #include "platform/file_size_limit.h"
+#include "platform/kernel/files.h"
 #include "app/shell/filling_file.h"
 #include "app/shell/short_of_memory.h"
 #include "classic_view_env.h"
@@ -254,7 +255,7 @@ TEST_F(ClassicEndToEnd, AReportCutShortByCancelOrLostWithItsFolderIsNotCalledWri
       {"folder removed under the raw listing", RemoveFolder, 1, raw / 2, -1, sds,
        {"Could not write the report " + rawPath + ": " + lost, "Input Data Loaded...", "SDS Reports Output..."},
        "The report " + rawPath + " could not be written: " + lost + "\n\nNothing of it is left under that name."},
-      {"another file put in the place of the raw listing being written", ReplaceFile, 1, raw / 2, earlier, sds,
+      {"another file put in the place of the raw listing being written (named while written)", ReplaceFile, 1, raw / 2, earlier, sds,
        {"Could not write the report " + rawPath + ": " + replaced, "Input Data Loaded...", "SDS Reports Output..."},
        "The report " + rawPath + " could not be written: " + replaced + "\n\nNothing of it is left under that name."},
   };
@@ -282,7 +283,9 @@ TEST_F(ClassicEndToEnd, AReportCutShortByCancelOrLostWithItsFolderIsNotCalledWri
       }
     };
     view_->m_pReportFile = &file;
+    SetFileFaultsForTesting(c.act != ReplaceFile, 0);
     Go();
+    SetFileFaultsForTesting(true, 0);
     view_->m_pReportFile = &view_->m_ReportFile;
     EXPECT_TRUE(acted);
     std::vector<std::string> lines = StatusLines();

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -99,6 +101,20 @@ double BytesBeside(const std::string& path) {
   for (const auto& entry : std::filesystem::directory_iterator(report.parent_path(), e))
     if (entry.path().filename().string().starts_with(report.filename().string() + "."))
       return static_cast<double>(std::filesystem::file_size(entry.path(), e));
+  // An unnamed file in the report's folder, reached through the descriptor a program holds.
+  const std::string unnamed = report.parent_path().string() + "/#";
+  try {
+    for (const auto& process : std::filesystem::directory_iterator("/proc", e)) {
+      std::error_code gone;  // a process may end, or a descriptor close, while they are looked at
+      for (const auto& fd : std::filesystem::directory_iterator(process.path() / "fd", gone)) {
+        const std::string target = std::filesystem::read_symlink(fd.path(), gone).string();
+        struct stat st {};
+        if (target.starts_with(unnamed) && target.ends_with(" (deleted)") && ::stat(fd.path().c_str(), &st) == 0)
+          return static_cast<double>(st.st_size);
+      }
+    }
+  } catch (const std::filesystem::filesystem_error&) {
+  }
   return -1;
 }
 

@@ -58,7 +58,8 @@ struct SThreadHeld {
 };
 
 // The bytes of the file the program writes beside the report `path` until the report is whole (its
-// name is the report's, a dot and more); -1 while there is none.
+// name is the report's, a dot and more, or it has none yet: an unnamed file in the report's folder
+// that a process holds open); -1 while there is none.
 double BytesBeside(const std::string& path);
 
 // The signals that end a session: a logout, Ctrl+C in a terminal, the terminal closed.
