@@ -49,12 +49,21 @@ bool PrepareStart(std::string* why) {
   // Under a file-size limit a write past it fails with its error, which the report writers turn
   // into a removed report and a message, instead of ending the program.
   std::signal(SIGXFSZ, SIG_IGN);
-  if (!qav::RoomToStart(kStartBytes, why)) return false;
+  // Under an address-space limit the window system's room follows the screen (five windows of its
+  // size): the start keeps the same room the run will, so that no start passes with nothing left
+  // for the data.
+  // The start itself draws the main window, whose image is as large as the screen.
+  uint64_t width = 0, height = 0, start = kStartBytes;
+  if (qav::ui::ScreenPixels(&width, &height)) {
+    qav::SetWindowRoom(qav::WindowRoomForScreen(width, height));
+    start += 4 * width * height;
+  }
+  if (!qav::RoomToStart(start, why)) return false;
   // Each thread that allocates gets a heap arena of its own, which reserves 64 MB of address space
   // whatever it holds: under an address-space limit only as many as leave most of the room to the
   // data. Fewer cost time: on one arena a load's helpers, which make report rows by the million,
   // queue on its lock and the load takes four times as long.
-  qav::LimitHeapArenas(kStartBytes);
+  qav::LimitHeapArenas(start);
   // Painting must never wait for a thread that could not be started: its threads are started now,
   // before any window exists. Without them the windows could not be drawn.
   return qav::ui::StartPaintThreads(why);
