@@ -82,6 +82,48 @@ TEST_F(AddressSpace, WhatIsHandedOutCountsAtOnceAndWhatIsFreedComesBackAtTheNext
   EXPECT_TRUE(qav::RoomForData(kMB));
 }
 
+// The address space in use is measured once for every 8 MB handed out; asking the heap what it holds
+// free walks every free block under its lock: only a small block near the limit, which takes that
+// room first, needs to know.
+TEST_F(AddressSpace, TheHeapsFreeRoomIsAskedForOnlyNearTheLimit) {
+  static int asked, measured;
+  static uint64_t heapFree;
+  auto measure = [](uint64_t used) {
+    g_used = used;
+    qav::SetAddressSpaceForTesting(1000 * kMB, [] { return ++measured, g_used; }, [] { return ++asked, heapFree; });
+  };
+  asked = measured = 0;
+  heapFree = 50 * kMB;
+  measure(100 * kMB);
+  for (uint64_t given = 0; given < 4 * qav::kMeasureEvery; given += 32 * 1024) ASSERT_TRUE(qav::RoomForData(32 * 1024));
+  EXPECT_EQ(asked, 0);
+  EXPECT_LE(measured, 6);
+  // At the window system's room: a small block takes the heap's free room, a large one does not fit.
+  measure(1000 * kMB - qav::kWindowRoom);
+  EXPECT_GT(asked, 0);
+  EXPECT_TRUE(qav::RoomForData(32 * 1024));
+  EXPECT_FALSE(qav::RoomForData(qav::kLargeBlock));
+  heapFree = 0;
+  measure(1000 * kMB - qav::kWindowRoom);
+  EXPECT_FALSE(qav::RoomForData(32 * 1024));
+}
+
+// Each arena beside the first reserves 64 MB whatever it holds: they may take an eighth of the room
+// the data has, and no more arenas than the C library would make without a limit.
+TEST_F(AddressSpace, TheHeapsArenasTakeAnEighthOfTheDataRoomAtMost) {
+  const struct {
+    uint64_t room;
+    int usual, arenas;
+  } cases[] = {{0, 64, 1},           {8 * qav::kArenaReserve - 1, 64, 1}, {8 * qav::kArenaReserve, 64, 2},
+               {7980 * kMB, 64, 16}, {7980 * kMB, 16, 0},                 {uint64_t{1} << 50, 64, 0}};
+  for (const auto& c : cases) EXPECT_EQ(qav::HeapArenasFor(c.room, c.usual), c.arenas) << c.room / kMB << " MB";
+  // At the start, from the limit less what the start and the window system need.
+  Limit(100 * kMB + 64 * kMB + qav::kWindowRoom + 16 * qav::kArenaReserve, 100 * kMB);
+  EXPECT_EQ(qav::LimitHeapArenas(64 * kMB), 3);
+  Limit(uint64_t{1} << 50, 100 * kMB);
+  EXPECT_EQ(qav::LimitHeapArenas(64 * kMB), 0);
+}
+
 TEST_F(AddressSpace, AThreadsStackCountsAsDataUnlessAnEndedThreadLeftOne) {
   Limit(100 * kMB + qav::kWindowRoom, 90 * kMB);
   pthread_attr_t attr;

@@ -13,7 +13,7 @@
 //   short    a report under its name is not whole (never acceptable)
 //   untold   a report was written whole but neither shown nor named in a box
 // Run it on a display of its own: scripts/xvfb.sh build-release/tools/memtries/memtries [options]
-// (under a window manager: scripts/xvfb.sh scripts/openbox.sh ...). Build qav in Release: the
+// (under a window manager: scripts/xvfb.sh scripts/wm.sh openbox ...). Build qav in Release: the
 // address sanitizer's shadow memory cannot live under such limits.
 #include <signal.h>
 #include <sys/resource.h>
@@ -418,6 +418,8 @@ STry CTry::Run() {
                      main + " $((WIDTH/2)) 347 click 1'"
                : "timeout 20 xdotool mousemove --window " + main + " 192 576 click 1";
   bool started = false;
+  const auto runBegan = Clock::now();
+  auto runEnded = runBegan;
   for (int attempt = 0; attempt < 2 && !started; ++attempt) {
     Shell(click);
     for (int i = 0; i < 50 && !started; ++i) {
@@ -437,8 +439,11 @@ STry CTry::Run() {
       if (name == r) return true;
     return false;
   };
+  // A window manager may show a window of its own under its name (metacity does), which is no box.
+  const char* manager = std::getenv("QAV_WINDOW_MANAGER");
   auto isBox = [&](const std::string& id, const std::string& name) {
-    return id != main && name != "Status Messages" && name != "Text Viewer" && !IsRunningTitle(name) && !isViewer(name);
+    return id != main && name != "Status Messages" && name != "Text Viewer" && !IsRunningTitle(name) && !isViewer(name) &&
+           (manager == nullptr || name != manager);
   };
   std::string lastState;
   auto lastChange = Clock::now();
@@ -473,6 +478,7 @@ STry CTry::Run() {
     if (state != lastState || busy) lastChange = Clock::now();
     if (state != lastState) Note("windows and reports: " + state);
     lastState = state;
+    if (running) runEnded = Clock::now();
     quiet = running || busy || box ? 0 : quiet + 1;
     if (quiet >= 5) break;
     if (Clock::now() - lastChange > std::chrono::seconds(o_.hang)) {
@@ -498,7 +504,9 @@ STry CTry::Run() {
   for (const std::string& b : boxesSeen) detail += "[box " + b + "] ";
   Note("reports: " + detail);
   peak_ = std::max(peak_, PeakMB(pid_));
-  detail += "peak " + std::to_string(peak_) + " MB, ";
+  char took[48];
+  std::snprintf(took, sizeof took, "run %.1f s, ", std::chrono::duration<double>(runEnded - runBegan).count());
+  detail += "peak " + std::to_string(peak_) + " MB, " + took;
   Xdo("mousemove --window " + main + " 900 700 click 1");
   Pause(500);
   Keys(main, "alt+f");

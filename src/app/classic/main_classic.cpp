@@ -508,6 +508,10 @@ void CMainClassic::OnGo() {
   m_flags.rangeAdded.store(0);
   m_loadCount = SLoadCount();
   m_bRunCancelled = false;
+  m_bRunOutOfMemory = false;
+  const int on[CF_COUNT] = {m_snap.rawOn, m_snap.sdsOn, m_snap.mdsOn};
+  for (int f = 0; f < CF_COUNT; ++f) m_bReportOwed[f] = on[f] != 0;
+  m_nFamilyAtWork = -1;
   m_bWaitKeepGoing = true;
   m_nWaitPosition = 0;
   m_pWaitDialog = new (std::nothrow) CWaitDialog(&m_nWaitPosition, &m_bWaitKeepGoing);
@@ -526,6 +530,10 @@ void CMainClassic::OnGo() {
   // The reports mark each element-day without data as unavailable: a box only when nothing was read.
   if (m_bWaitKeepGoing) TellMissingData(m_loadCount, false);
   ShowHeldMessages();
+  std::vector<std::string> notWritten;
+  for (int f = 0; f < CF_COUNT; ++f)
+    if (m_bReportOwed[f]) notWritten.push_back(m_snap.folder[f] + m_snap.name[f]);
+  TellNotWrittenForMemory(notWritten);
 }
 
 UINT CMainClassic::RunClassicReports() {
@@ -554,13 +562,19 @@ BOOL CMainClassic::OnCommand(WPARAM wParam, LPARAM lParam) {
     if ((id - RID_RAW_OUTPUTTING) % 2 == 0) {
       // Each report is written on the worker alone at a pace of its own: the time left follows it
       // from here on.
+      m_nFamilyAtWork = family;
       SetWaitTitle(kTitles[family], true);
     } else {
+      m_bReportOwed[family] = false;
       AddStatusLine(kDone[family]);
       AutoOpen(family, m_snap.format[family]);
     }
     return TRUE;
   }
+  // A report given up, or whose file could not be made, is named by its own lines and boxes.
+  if (HIWORD(wParam) == 0 && m_nFamilyAtWork >= 0 &&
+      (id == ID_WORKER_OUTFILE_ERROR || id == ID_WORKER_WRITE_FAILED || id == ID_WORKER_REPORT_CANCELLED))
+    m_bReportOwed[m_nFamilyAtWork] = false;
   return CMainDlg::OnCommand(wParam, lParam);
 }
 

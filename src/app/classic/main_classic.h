@@ -83,6 +83,10 @@ class CMainClassic : public CMainDlg {
   // 16-19: the three selections and report paths.
   CClassicSelection m_sel[CB_COUNT];
   std::string m_strReportPath[CF_COUNT];
+  // The reports of the run going on that nothing has named yet (neither written nor given up), and
+  // the one being written: those left when memory runs out are named in a box at the end.
+  bool m_bReportOwed[CF_COUNT] = {};
+  int m_nFamilyAtWork = -1;
   // 20: the multi-day list selections GO took.
   GoPlan m_plan;
 

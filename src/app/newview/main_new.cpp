@@ -562,6 +562,8 @@ void CMainNew::OnProduceReports() {
   m_Run.rangeAdded.store(0);
   m_loadCount = SLoadCount();
   m_bRunCancelled = false;
+  m_bRunOutOfMemory = false;
+  m_bReportOwed = true;
   m_strWrittenName.clear();
   m_bWaitKeepGoing = true;
   m_nWaitPosition = 0;
@@ -592,6 +594,7 @@ void CMainNew::OnProduceReports() {
   if (m_bWaitKeepGoing) TellMissingData(m_loadCount, true);
   TellFallbackFile();
   ShowHeldMessages();
+  if (m_bReportOwed) TellNotWrittenForMemory({ReportPathIn(UserHomeFolder(), m_strOutputPath)});
   if (m_nHeldPeriods >= 0) {
     int held = m_nHeldPeriods;
     m_nHeldPeriods = -1;
@@ -658,11 +661,16 @@ BOOL CMainNew::OnCommand(WPARAM wParam, LPARAM lParam) {
     case ID_WORKER_OUTPUTTING: SetWaitTitle("Outputting Reports...", true); return TRUE;
     case ID_WORKER_SHUTDOWN: SetWaitTitle("Shutting Down the Thread..."); return TRUE;
     case ID_WORKER_REPORTS_DONE: {
+      m_bReportOwed = false;
       StatusLine("Reports Output...", false);
       OpenReport(m_strWrittenName, m_nOutFormat == 1, true);
       return TRUE;
     }
     default: {
+      // A report given up, or whose file could not be made, is named by its own lines and boxes.
+      if (HIWORD(wParam) == 0 &&
+          (id == ID_WORKER_OUTFILE_ERROR || id == ID_WORKER_WRITE_FAILED || id == ID_WORKER_REPORT_CANCELLED))
+        m_bReportOwed = false;
       const BOOL handled = CMainDlg::OnCommand(wParam, lParam);
       // A run's failure is not left in a window the user may have minimised.
       if (handled && HIWORD(wParam) == 0 && WorkerLineIsError(id)) ShowStatusWindow();

@@ -89,6 +89,9 @@ class CMainNew : public CMainDlg, public CNewReportModel {
 
   // The file the last run wrote (the chosen path or the temporary fall-back).
   std::string m_strWrittenName;
+  // Nothing has named the report of the run going on yet (neither written nor given up): when memory
+  // runs out it is named in a box at the end.
+  bool m_bReportOwed = false;
   // The run's element-days and how many the loader read (written by the worker, read after it).
   SLoadCount m_loadCount;
   CStatusMsgs m_wndStatusMsgs;

@@ -11,6 +11,7 @@
 #include "app/shell/report_opener.h"
 #include "app/shell/settings.h"
 #include "archive/archive_globals.h"
+#include "platform/base/errors.h"
 #include "platform/kernel/time.h"
 
 namespace {
@@ -145,6 +146,7 @@ BOOL CMainDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
 
 bool CMainDlg::HandleWorkerCommand(UINT id, LPARAM payload) {
   if (id == ID_WORKER_CANCELED) m_bRunCancelled = true;
+  if (id == ID_WORKER_WIN32_ERROR && payload == static_cast<LPARAM>(ERROR_NOT_ENOUGH_MEMORY)) m_bRunOutOfMemory = true;
   SPendingPath pending;
   const bool withPath = id == ID_WORKER_OUTFILE_ERROR || id == ID_WORKER_OUTPUT_TO || id == ID_WORKER_WRITE_FAILED ||
                         id == ID_WORKER_DATA_FILE_NAME || id == ID_WORKER_REPORT_CANCELLED;
@@ -428,6 +430,10 @@ void CMainDlg::TellMissingData(const SLoadCount& count, bool boxForSome) {
   for (const std::string& missing : MissingDataLines(count)) AddStatusLine(missing.c_str());
   ShowStatusList();
   if (boxForSome || count.withData == 0) TellUser(line);
+}
+
+void CMainDlg::TellNotWrittenForMemory(const std::vector<std::string>& reports) {
+  if (m_bRunOutOfMemory && !reports.empty()) TellUser(NotWrittenMessage(reports, ERROR_NOT_ENOUGH_MEMORY));
 }
 
 void CMainDlg::ShowHeldMessages() {

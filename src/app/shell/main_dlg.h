@@ -179,6 +179,12 @@ class CMainDlg : public CFormView {
   // missing. `m_bRunCancelled` is set when the run's cancel line arrives; a run clears it at GO.
   void TellMissingData(const SLoadCount& count, bool boxForSome);
   bool m_bRunCancelled = false;
+  // The end of a run that ran out of memory (its not-enough-memory line came; `m_bRunOutOfMemory`,
+  // which a run clears at GO): a message box names the reports it did not write, which the status
+  // line alone leaves unsaid. `reports` are those that no other box or line names (neither written,
+  // nor given up, nor failed to open).
+  void TellNotWrittenForMemory(const std::vector<std::string>& reports);
+  bool m_bRunOutOfMemory = false;
   // Brings the status list into view; the New view's list is a window of its own.
   virtual void ShowStatusList() {}
   LRESULT OnReportOpenFailed(WPARAM key, LPARAM);

@@ -1,7 +1,5 @@
 #include "app/shell/start_up.h"
 
-#include <malloc.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -18,14 +16,6 @@ const char kNoMemoryToStartLine[] = "qav: not enough memory to start\n";
 namespace {
 
 std::terminate_handler g_previousTerminate = nullptr;
-
-bool UnderMemoryLimit() {
-  for (int resource : {RLIMIT_AS, RLIMIT_DATA}) {
-    rlimit limit{};
-    if (getrlimit(resource, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY) return true;
-  }
-  return false;
-}
 
 // Nothing here allocates: the exception is looked at where it is, and the line is written as it is.
 [[noreturn]] void EndWithoutRoom() noexcept {
@@ -59,15 +49,21 @@ bool PrepareStart(std::string* why) {
   // Under a file-size limit a write past it fails with its error, which the report writers turn
   // into a removed report and a message, instead of ending the program.
   std::signal(SIGXFSZ, SIG_IGN);
-  // Each thread that allocates gets a heap arena of its own, reserving 64 MB of address space at
-  // once (128 MB while it is being placed), out of reach of the budget of the data. Under an
-  // address-space (or data) limit that room belongs to the data and to the window system, so there
-  // every thread shares one arena; the threads keep their own caches of small blocks, so they wait
-  // for one another less than the one lock suggests. Without a limit the reservations cost nothing,
-  // and a load's helpers, which make report rows by the million, each keep an arena of their own:
-  // on a shared one they queue on its lock and the load takes three times as long.
-  if (UnderMemoryLimit()) mallopt(M_ARENA_MAX, 1);
-  if (!qav::RoomToStart(kStartBytes, why)) return false;
+  // Under an address-space limit the window system's room follows the screen (five windows of its
+  // size): the start keeps the same room the run will, so that no start passes with nothing left
+  // for the data.
+  // The start itself draws the main window, whose image is as large as the screen.
+  uint64_t width = 0, height = 0, start = kStartBytes;
+  if (qav::ui::ScreenPixels(&width, &height)) {
+    qav::SetWindowRoom(qav::WindowRoomForScreen(width, height));
+    start += 4 * width * height;
+  }
+  if (!qav::RoomToStart(start, why)) return false;
+  // Each thread that allocates gets a heap arena of its own, which reserves 64 MB of address space
+  // whatever it holds: under an address-space limit only as many as leave most of the room to the
+  // data. Fewer cost time: on one arena a load's helpers, which make report rows by the million,
+  // queue on its lock and the load takes four times as long.
+  qav::LimitHeapArenas(start);
   // Painting must never wait for a thread that could not be started: its threads are started now,
   // before any window exists. Without them the windows could not be drawn.
   return qav::ui::StartPaintThreads(why);

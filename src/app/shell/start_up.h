@@ -10,14 +10,14 @@
 #include <string>
 
 // The address space the start itself takes beyond what is mapped when main begins (the window
-// system's libraries and fonts, its connection, the first window's image, the paint threads): about
-// 45 MB on a 1280 x 1024 screen, with room to spare.
+// system's libraries and fonts, its connection, the paint threads), besides the main window's image
+// (4 bytes a pixel of the screen): about 36 MB, with room to spare.
 inline constexpr uint64_t kStartBytes = uint64_t{64} << 20;
 
-// Before any window: the heap set up for a limited address space, file-size limits turned into
-// write errors, the room to start and for the window system checked (platform/kernel/
-// address_space.h), and the paint threads started. False, with the line that says why, when the
-// program cannot start.
+// Before any window: file-size limits turned into write errors, the room to start and for the
+// window system (as large as the screen makes it) checked, the heap's arenas limited as far as an
+// address-space limit needs (platform/kernel/address_space.h), and the paint threads started.
+// False, with the line that says why, when the program cannot start.
 bool PrepareStart(std::string* why);
 
 // Installs the handler of exceptions that nobody catches: before the application has started, one

@@ -141,6 +141,16 @@ std::string CancelledReportMessage(const std::string& path) {
   return "The report " + path + " was cancelled.\n\n" + kIncomplete;
 }
 
+std::string NotWrittenMessage(const std::vector<std::string>& paths, DWORD error) {
+  if (paths.size() == 1)
+    return "The report " + paths[0] + " was not written: " + SystemErrorLine(error) +
+           "\n\nAn earlier report of that name is left as it was.";
+  // Several long paths read best one to a line.
+  std::string text = "The reports\n";
+  for (const std::string& path : paths) text += path + "\n";
+  return text + "were not written: " + SystemErrorLine(error) + "\n\nEarlier reports of those names are left as they were.";
+}
+
 std::string MissingDataLine(int64_t elementDays, int64_t withoutData) {
   if (withoutData <= 0 || elementDays <= 0) return {};
   return MissingDataSentence(elementDays, withoutData) + "; see the status list";

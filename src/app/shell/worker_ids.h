@@ -95,3 +95,6 @@ std::string WriteFailureMessage(const std::string& path, DWORD error, EDiscarded
 // not be taken away.
 std::string CancelledReportLine(const std::string& path, EDiscarded left);
 std::string CancelledReportMessage(const std::string& path);
+// The reports a run did not write because it ended with `error` before their files were made
+// (memory that ran out): the text of the message box that names them.
+std::string NotWrittenMessage(const std::vector<std::string>& paths, DWORD error);

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <malloc.h>
+#include <sched.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -28,6 +29,7 @@ struct SBudget {
   // Tests' stand-ins.
   std::atomic<uint64_t> testLimit{0};
   std::atomic<uint64_t (*)()> testUsed{nullptr};
+  std::atomic<uint64_t (*)()> testFree{nullptr};
 };
 constinit SBudget g_budget;
 
@@ -81,17 +83,23 @@ uint64_t MappedBytes() noexcept {
   return pages * static_cast<uint64_t>(sysconf(_SC_PAGESIZE));
 }
 
-// Measures the address space in use (the process's mappings, with the room claimed ahead) and
-// what the heap holds free inside it.
-void MeasureInUse() noexcept {
-  uint64_t mapped = 0, free = 0;
-  if (auto* test = g_budget.testUsed.load()) {
-    mapped = test();
-  } else {
-    mapped = MappedBytes();
-    free = std::min<uint64_t>(mallinfo2().fordblks, mapped);
+bool Fits(uint64_t used, uint64_t bytes, uint64_t limit) noexcept {
+  const uint64_t room = g_budget.room.load(std::memory_order_relaxed);
+  return limit > room && used <= limit - room && bytes <= limit - room - used;
+}
+
+// Measures the address space in use (the process's mappings, with the room claimed ahead) and,
+// within one measure's span of the limit, what the heap holds free inside it; further off that is
+// left at 0.
+void MeasureInUse(uint64_t bytes, uint64_t limit) noexcept {
+  auto* testUsed = g_budget.testUsed.load();
+  const uint64_t used = g_budget.claimed.load(std::memory_order_relaxed) + (testUsed != nullptr ? testUsed() : MappedBytes());
+  uint64_t free = 0;
+  if (!Fits(used + kMeasureEvery, bytes, limit)) {
+    auto* testFree = g_budget.testFree.load();
+    free = std::min<uint64_t>(testFree != nullptr ? testFree() : testUsed != nullptr ? 0 : mallinfo2().fordblks, used);
   }
-  g_budget.used.store(mapped + g_budget.claimed.load(std::memory_order_relaxed), std::memory_order_relaxed);
+  g_budget.used.store(used, std::memory_order_relaxed);
   g_budget.heapFree.store(free, std::memory_order_relaxed);
 }
 
@@ -101,11 +109,6 @@ void MeasureInUse() noexcept {
 uint64_t InUseFor(uint64_t bytes) noexcept {
   const uint64_t used = g_budget.used.load(std::memory_order_relaxed);
   return bytes < kLargeBlock ? used - std::min(used, g_budget.heapFree.load(std::memory_order_relaxed)) : used;
-}
-
-bool Fits(uint64_t used, uint64_t bytes, uint64_t limit) noexcept {
-  const uint64_t room = g_budget.room.load(std::memory_order_relaxed);
-  return limit > room && used <= limit - room && bytes <= limit - room - used;
 }
 
 // Looks at the limit and, under one, measures the address space in use; whether `bytes` fit.
@@ -121,8 +124,16 @@ bool Measure(uint64_t bytes) noexcept {
   g_budget.limit.store(limit, std::memory_order_relaxed);
   g_budget.since.store(0, std::memory_order_relaxed);
   if (limit == kNoLimit) return true;
-  MeasureInUse();
+  MeasureInUse(bytes, limit);
   return Fits(InUseFor(bytes), bytes, limit);
+}
+
+// The address space the start needs beside what is mapped now: `startBytes` and the window
+// system's room.
+uint64_t StartNeed(uint64_t startBytes) {
+  std::lock_guard<std::mutex> hold(g_budget.lock);
+  auto* test = g_budget.testUsed.load();
+  return (test != nullptr ? test() : MappedBytes()) + startBytes + g_budget.room.load();
 }
 
 }  // namespace
@@ -199,13 +210,7 @@ void MarkDataThread(uint64_t stackBytes) noexcept {
 bool RoomToStart(uint64_t startBytes, std::string* why) {
   const uint64_t limit = ReadLimit();
   if (limit == kNoLimit) return true;
-  uint64_t used = 0;
-  {
-    std::lock_guard<std::mutex> hold(g_budget.lock);
-    auto* test = g_budget.testUsed.load();
-    used = test != nullptr ? test() : MappedBytes();
-  }
-  const uint64_t need = used + startBytes + g_budget.room.load();
+  const uint64_t need = StartNeed(startBytes);
   if (need <= limit) return true;
   if (why != nullptr)
     *why = "not enough memory to start: the address space is limited to " + std::to_string(limit / kMB) +
@@ -213,9 +218,28 @@ bool RoomToStart(uint64_t startBytes, std::string* why) {
   return false;
 }
 
-void SetAddressSpaceForTesting(uint64_t limit, uint64_t (*used)()) {
+int HeapArenasFor(uint64_t dataRoom, int usual) noexcept {
+  const uint64_t arenas = 1 + dataRoom / (8 * kArenaReserve);
+  return arenas >= static_cast<uint64_t>(usual) ? 0 : static_cast<int>(arenas);
+}
+
+int LimitHeapArenas(uint64_t startBytes) noexcept {
+  const uint64_t limit = ReadLimit();
+  if (limit == kNoLimit) return 0;
+  const uint64_t need = StartNeed(startBytes);
+  // The processors this thread may run on, which the C library counts (never more than are online).
+  cpu_set_t cpus;
+  CPU_ZERO(&cpus);
+  const int processors = sched_getaffinity(0, sizeof cpus, &cpus) == 0 ? CPU_COUNT(&cpus) : 1;
+  const int arenas = HeapArenasFor(limit > need ? limit - need : 0, 8 * std::max(1, processors));
+  if (arenas > 0) mallopt(M_ARENA_MAX, arenas);
+  return arenas;
+}
+
+void SetAddressSpaceForTesting(uint64_t limit, uint64_t (*used)(), uint64_t (*heapFree)()) {
   g_budget.testLimit.store(limit);
   g_budget.testUsed.store(limit != 0 ? used : nullptr);
+  g_budget.testFree.store(limit != 0 ? heapFree : nullptr);
   Measure(0);
 }
 

@@ -16,11 +16,20 @@
 // window thread and of Qt's threads, and the window system's small blocks on a data thread
 // (CWindowSystemBlocks), are never refused here.
 //
-// The address space in use is the process's mapped size (/proc/self/statm), less what the heap
-// holds free for a small block (a large one may not find that room in one piece); it is measured
-// again after every kMeasureEvery bytes handed out and before any refusal.
+// The address space in use is the process's mapped size (/proc/self/statm), measured again after
+// every kMeasureEvery bytes handed out and before any refusal. Near the limit (within one such span
+// of it) what the heap holds free is taken off for a small block, which takes that room first (a
+// large one may not find it in one piece); further off it need not be known, and asking the heap
+// for it walks every free block under the heap's lock, which would cost a run with millions of
+// free blocks far more than the limit does.
 // Without a limit nothing is measured (the limit is looked at again as often, so a limit set while
 // the program runs is followed).
+//
+// The heap's arenas: each thread that allocates gets an arena of the C library's own, up to eight
+// for each processor, and each arena beside the first reserves kArenaReserve of address space at
+// once, whatever it holds. Under an address-space limit LimitHeapArenas lets the arenas' reserves
+// take at most an eighth of the room the limit leaves the data: a generous limit keeps every thread
+// its own arena (threads that share one queue on its lock), a tight one shares the first.
 #pragma once
 
 #include <pthread.h>
@@ -86,8 +95,22 @@ void MarkDataThread(uint64_t stackBytes) noexcept;
 // does not.
 bool RoomToStart(uint64_t startBytes, std::string* why);
 
-// Tests: a limit of `limit` bytes with `used()` in use, in place of the process's own (which the
-// address sanitizer's shadow memory makes useless); a limit of 0 gives the process's back.
-void SetAddressSpaceForTesting(uint64_t limit, uint64_t (*used)());
+// What an arena of the C library's heap beside the first reserves (on 64-bit systems).
+inline constexpr uint64_t kArenaReserve = uint64_t{64} << 20;
+// The arenas the heap may have when the data has `dataRoom` bytes of a limited address space (the
+// limit less what the start and the window system need): the first, and one more for every eight
+// reserves that fit in that room; 0 when that is at least `usual` (the C library's own number,
+// eight for each processor), which then stays.
+int HeapArenasFor(uint64_t dataRoom, int usual) noexcept;
+// At program start, before any other thread allocates: under an address-space limit, the heap's
+// arenas limited as HeapArenasFor says, beside the start's `startBytes` and the window system's room;
+// the number set, 0 when they are left as they are. A limit on the data alone leaves them: an
+// arena's reserve is no data until it is used.
+int LimitHeapArenas(uint64_t startBytes) noexcept;
+
+// Tests: a limit of `limit` bytes with `used()` in use and `heapFree()` free in the heap (none when
+// null), in place of the process's own (which the address sanitizer's shadow memory makes useless);
+// a limit of 0 gives the process's back.
+void SetAddressSpaceForTesting(uint64_t limit, uint64_t (*used)(), uint64_t (*heapFree)() = nullptr);
 
 }  // namespace qav

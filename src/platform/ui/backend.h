@@ -3,6 +3,7 @@
 // wait of the user-interface thread, so messages from other threads wake it.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "platform/ui/wnd_state.h"
@@ -74,6 +75,12 @@ void* NativeWidget(HWND hwnd);
 // that painting never has to start a thread (a failed start would leave it waiting for ever).
 // False, with the reason, when not all of them could be started.
 bool StartPaintThreads(std::string* why);
+
+// The size in pixels of the X screen the program is to show on (over every monitor), asked before
+// Qt starts; false without a display, for another Qt platform, or once Qt has started. The
+// question's connection is kept for Qt's start: an X server that loses its last client resets
+// itself, and turns away for a moment the client that comes next.
+bool ScreenPixels(uint64_t* width, uint64_t* height);
 
 Backend* MakeHeadlessBackend();
 Backend* MakeQtBackend();  // null when Qt cannot start (no display)

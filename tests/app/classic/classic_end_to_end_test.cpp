@@ -12,6 +12,7 @@
 #include "archive/sample_archive.h"
 #include "app/select/select_ids.h"
 #include "platform/file_size_limit.h"
+#include "platform/kernel/address_space.h"
 #include "platform/kernel/files.h"
 #include "app/shell/filling_file.h"
 #include "app/shell/short_of_memory.h"
@@ -236,7 +237,7 @@ TEST_F(ClassicEndToEnd, AReportCutShortByCancelOrLostWithItsFolderIsNotCalledWri
   const std::string lost = "The system cannot find the path specified.";
   const std::string replaced = "The volume for a file has been externally altered so that the opened file is no longer valid.";
   const int64_t earlier = 14;  // the earlier reports' bytes
-  enum Act { Cancel, RemoveFolder, ReplaceFile };
+  enum Act { Cancel, RemoveFolder, ReplaceFile, NoMemory };
   const struct {
     const char* what;
     Act act;
@@ -258,6 +259,10 @@ TEST_F(ClassicEndToEnd, AReportCutShortByCancelOrLostWithItsFolderIsNotCalledWri
       {"another file put in the place of the raw listing being written (named while written)", ReplaceFile, 1, raw / 2, earlier, sds,
        {"Could not write the report " + rawPath + ": " + replaced, "Input Data Loaded...", "SDS Reports Output..."},
        "The report " + rawPath + " could not be written: " + replaced + "\n\nNothing of it is left under that name."},
+      // The status list, which takes room ahead for its lines, finds none while the limit holds.
+      {"no memory for the data", NoMemory, 0, 0, earlier, earlier, {},
+       "The reports\n" + rawPath + "\n" + sdsPath + "\nwere not written: " + NotEnoughMemoryText() +
+           "\n\nEarlier reports of those names are left as they were."},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -284,16 +289,19 @@ TEST_F(ClassicEndToEnd, AReportCutShortByCancelOrLostWithItsFolderIsNotCalledWri
     };
     view_->m_pReportFile = &file;
     SetFileFaultsForTesting(c.act != ReplaceFile, 0);
+    // The data's room taken by the window system's (platform/kernel/address_space.h).
+    if (c.act == NoMemory) qav::SetAddressSpaceForTesting(qav::kWindowRoom + 1, [] { return uint64_t{0}; });
     Go();
+    qav::SetAddressSpaceForTesting(0, nullptr);
     SetFileFaultsForTesting(true, 0);
     view_->m_pReportFile = &view_->m_ReportFile;
-    EXPECT_TRUE(acted);
+    EXPECT_EQ(acted, c.act != NoMemory);
     std::vector<std::string> lines = StatusLines();
     // A run that went on to its end names the element-days it found without data last (one of the
-    // archive's loops lacks a day); a cancelled run does not.
+    // archive's loops lacks a day); a cancelled run, or one that read nothing, does not.
     const auto named = std::find_if(lines.begin(), lines.end(),
                                     [](const std::string& l) { return l.rfind("No data was found for ", 0) == 0; });
-    EXPECT_EQ(named != lines.end(), c.act != Cancel);
+    EXPECT_EQ(named != lines.end(), c.act == RemoveFolder || c.act == ReplaceFile);
     lines.erase(named, lines.end());
     ASSERT_GE(lines.size(), c.lastLines.size());
     EXPECT_EQ(std::vector<std::string>(lines.end() - static_cast<std::ptrdiff_t>(c.lastLines.size()), lines.end()),

@@ -21,6 +21,7 @@
 #include "archive/archive_globals.h"
 #include "archive/sample_archive.h"
 #include "platform/file_size_limit.h"
+#include "platform/kernel/address_space.h"
 #include "platform/ui/input.h"
 
 namespace {
@@ -287,7 +288,8 @@ TEST_F(NewViewTest, ConfigurationFileDrivesARunThatWritesTheReport) {
 
 // Cancel pressed while the report is written, or the report's folder removed meanwhile: the part
 // written goes, the status list says so in place of "Reports Output...", and no viewer is started
-// (one that cannot start would be named in a box).
+// (one that cannot start would be named in a box). A run that finds no memory for its data names the
+// report it did not write in a box.
 TEST_F(NewViewTest, AReportCutShortByCancelOrLostWithItsFolderIsNotCalledWritten) {
   const std::string report = folder_ / "out\\report.txt";
   store_->WriteInt("OUTPUT", "AUTOOPEN", 1);
@@ -298,7 +300,7 @@ TEST_F(NewViewTest, AReportCutShortByCancelOrLostWithItsFolderIsNotCalledWritten
   input::Type(Item(IDC_NV_PERIOD), "08:00:00");
   input::Focus(Item(IDC_NV_OUTPUT_PATH));
   const std::string lost = "The system cannot find the path specified.";
-  enum Act { Cancel, RemoveFolder };
+  enum Act { Cancel, RemoveFolder, NoMemory };
   const struct {
     const char* what;
     Act act;
@@ -309,6 +311,9 @@ TEST_F(NewViewTest, AReportCutShortByCancelOrLostWithItsFolderIsNotCalledWritten
        {"Process canceled by the User", "Cancelled the report " + report + ": the part already written was removed"}, ""},
       {"folder removed", RemoveFolder, {"Could not write the report " + report + ": " + lost},
        "The report " + report + " could not be written: " + lost + "\n\nNothing of it is left under that name."},
+      {"no memory for the data", NoMemory, {NotEnoughMemoryText()},
+       "The report " + report + " was not written: " + NotEnoughMemoryText() +
+           "\n\nAn earlier report of that name is left as it was."},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -323,9 +328,12 @@ TEST_F(NewViewTest, AReportCutShortByCancelOrLostWithItsFolderIsNotCalledWritten
       else std::filesystem::remove_all(folder_ / "out");
     };
     view_->m_pReportFile = &file;
+    // The data's room taken by the window system's (platform/kernel/address_space.h).
+    if (c.act == NoMemory) qav::SetAddressSpaceForTesting(qav::kWindowRoom + 1, [] { return uint64_t{0}; });
     input::Click(Item(IDC_NV_PRODUCE));
+    qav::SetAddressSpaceForTesting(0, nullptr);
     view_->m_pReportFile = &view_->m_ReportFile;
-    EXPECT_TRUE(acted);
+    EXPECT_EQ(acted, c.act != NoMemory);
     const int n = view_->m_lbStatus.GetCount();
     std::vector<std::string> last;
     for (int i = std::max(0, n - static_cast<int>(c.lastLines.size())); i < n; ++i)

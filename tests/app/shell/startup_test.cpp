@@ -1,8 +1,11 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
+#include <cstring>
 #include <exception>
 #include <stdexcept>
 
@@ -205,6 +208,17 @@ uint64_t HundredMB() { return uint64_t{100} << 20; }
 // of memory that nobody catches while the program starts (the libraries' own initialisers run
 // before main). Each case runs in a child process, whose standard error is read back.
 TEST(StartWithoutMemory, EndsWithTheLineAndStatusOne) {
+  // The window system's room grows with the screen, and the start keeps as much as the run will: a
+  // 4K screen of its own (scripts/xvfb.sh), whose command names it and waits for `held` to close.
+  int held[2];
+  ASSERT_EQ(pipe2(held, O_CLOEXEC), 0);
+  fcntl(held[0], F_SETFD, 0);
+  FILE* server = popen(("QAV_XVFB_SCREEN=3840x2160x24 '" QAV_XVFB_SCRIPT "' sh -c 'echo $DISPLAY; exec cat <&" +
+                        std::to_string(held[0]) + " >/dev/null'").c_str(), "r");
+  close(held[0]);
+  char screen4k[64] = {};
+  ASSERT_TRUE(server != nullptr && std::fgets(screen4k, sizeof screen4k, server) != nullptr);
+  screen4k[std::strcspn(screen4k, "\n")] = '\0';
   const struct {
     const char* what;
     std::function<void()> start;
@@ -213,11 +227,22 @@ TEST(StartWithoutMemory, EndsWithTheLineAndStatusOne) {
   } cases[] = {
       {"a limit without room for the start",
        [] {
+         unsetenv("DISPLAY");
          qav::SetAddressSpaceForTesting(HundredMB() + kStartBytes + qav::kWindowRoom - 1, &HundredMB);
          std::string why;
          if (!PrepareStart(&why)) std::fprintf(stderr, "qav: %s\n", why.c_str()), _exit(1);
        },
        1, "qav: not enough memory to start: the address space is limited to 227 MB, and the program needs at least 228 MB\n"},
+      {"a limit with room for the start beside a small screen's windows, not beside a 4K screen's",
+       [&] {
+         setenv("DISPLAY", screen4k, 1);
+         const uint64_t image = 4 * 3840 * 2160;  // the main window's
+         qav::SetAddressSpaceForTesting(HundredMB() + kStartBytes + image + qav::WindowRoomForScreen(3840, 2160) - 1,
+                                        &HundredMB);
+         std::string why;
+         if (!PrepareStart(&why)) std::fprintf(stderr, "qav: %s\n", why.c_str()), _exit(1);
+       },
+       1, "qav: not enough memory to start: the address space is limited to 385 MB, and the program needs at least 386 MB\n"},
       {"an initialiser that finds no memory",
        [] {
          EndStartsThatRunOutOfMemory();
@@ -262,6 +287,8 @@ TEST(StartWithoutMemory, EndsWithTheLineAndStatusOne) {
     if (c.status == 1) EXPECT_EQ(said, c.line);
     else EXPECT_EQ(said.find(c.line), 0u) << said;
   }
+  close(held[1]);
+  pclose(server);
 }
 
 }  // namespace
