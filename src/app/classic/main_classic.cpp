@@ -512,6 +512,9 @@ void CMainClassic::OnGo() {
   m_nWaitPosition = 0;
   m_pWaitDialog = new (std::nothrow) CWaitDialog(&m_nWaitPosition, &m_bWaitKeepGoing);
   StartWaitRange(m_plan.estimate, m_plan.estimateFine);
+  std::vector<SWaitPhase> phases;
+  for (const GoPhase& p : m_plan.phases) phases.push_back({p.kind, GoPhaseFamily(p.kind), {p.units, p.unitsFine}});
+  StartWaitPlan(std::move(phases));
   m_bRunning.store(1);
   if (StartFunctorThread(this, &CMainClassic::RunClassicReports) == nullptr) m_bRunning.store(0);
   WaitWhileSet(m_bRunning);
@@ -554,11 +557,18 @@ BOOL CMainClassic::OnCommand(WPARAM wParam, LPARAM lParam) {
     if ((id - RID_RAW_OUTPUTTING) % 2 == 0) {
       // Each report is written on the worker alone at a pace of its own: the time left follows it
       // from here on.
-      SetWaitTitle(kTitles[family], true);
+      BeginWaitPhase(kTitles[family], GP_RAW + family);
     } else {
       AddStatusLine(kDone[family]);
       AutoOpen(family, m_snap.format[family]);
     }
+    return TRUE;
+  }
+  if (HIWORD(wParam) == 0 && id == ID_WORKER_LOADING_INPUT) {
+    // A block's load begins: the next load of the plan.
+    std::string title;
+    WorkerCommandText(id, lParam, "", title);
+    BeginWaitPhase(title.c_str(), GP_LOAD);
     return TRUE;
   }
   return CMainDlg::OnCommand(wParam, lParam);
