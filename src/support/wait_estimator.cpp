@@ -76,7 +76,7 @@ bool CWaitEstimator::FollowPace() {
   return false;
 }
 
-double CWaitEstimator::PlannedPace(int i, const SDone& current) const {
+double CWaitEstimator::PlannedPace(int i, const SDone& current, bool anyFamily) const {
   if (i < 0 || i >= m_nPlan) return 0.0;
   // Milliseconds and steps of the phases done and of the one under way: of the kind, of the
   // family, of all.
@@ -91,7 +91,7 @@ double CWaitEstimator::PlannedPace(int i, const SDone& current) const {
       steps[level] += d.steps;
     }
   }
-  for (int level = 0; level < 3; ++level)
+  for (int level = 0; level < (anyFamily ? 3 : 2); ++level)
     if (steps[level] > 0) return ms[level] / steps[level];
   return 0.0;
 }
@@ -126,12 +126,14 @@ bool CWaitEstimator::UpdateEstimate(DWORD now, int position, int upper, bool own
     if (ownPace)
       current = {static_cast<double>(now - m_nPhaseStart),
                  static_cast<double>(static_cast<int64_t>(position) - m_nPhaseStartPosition) * share};
-    const double pace = ownPace ? Pace() : PlannedPace(m_nPhase, current) * share;
+    // Before its own pace, the phase under way goes at that of its kind or family; another
+    // family's would throw the countdown off for a moment.
+    const double pace = ownPace ? Pace() : PlannedPace(m_nPhase, current, false) * share;
     if (!ownPace && !(pace > 0)) return false;
     // The phases to come at what the phases done taught, or at the pace under way when none did.
     double laterMs = 0;
     for (int i = m_nPhase + 1; i < m_nPlan; ++i) {
-      const double taught = PlannedPace(i, current);
+      const double taught = PlannedPace(i, current, true);
       laterMs += static_cast<double>(m_aPlan[i].units) * (taught > 0 ? taught : pace / share);
     }
     estimate = (own > 0 ? own * pace : 0.0) + laterMs;

@@ -44,7 +44,8 @@
 // the rest of the run by as much. So each phase, once it ends, leaves its time over its steps;
 // the phases still to come are priced at that of the phases of their kind before them, else of
 // their family, else of all phases so far, and the phase under way at its own pace once it has
-// kPhaseChanges changes (before that, at what the phases before it give, from its first moment).
+// kPhaseChanges changes (before that, from its first moment, at what the phases of its kind or
+// family before it give; with none, the countdown runs on).
 // Its steps are those left to the end of the range less the planned steps of the phases after it,
 // so that the steps a phase adds beyond its plan (a load that finds the machine busy) are its own.
 // In the first phase, while phases of another family are to come, the time left is shown only
@@ -148,9 +149,9 @@ class CWaitEstimator {
     double ms = 0, steps = 0;  // steps as planned
   };
   // The milliseconds a planned step of the plan's phase `i` is priced at: what the phases done and
-  // `current` (the phase under way) took, those of its kind, else of its family, else all; 0
-  // when none taught a pace (or without a plan).
-  double PlannedPace(int i, const SDone& current) const;
+  // `current` (the phase under way) took, those of its kind, else of its family, else (with
+  // `anyFamily`) all; 0 when none taught a pace (or without a plan).
+  double PlannedPace(int i, const SDone& current, bool anyFamily) const;
   // True in the first phase of a plan whose later phases are of another family: nothing tells
   // their pace yet, so a steady pace is not enough to show the time left (kShowAfterMs is).
   bool FirstOfFamilies() const;
