@@ -96,6 +96,9 @@ TEST(WaitEstimator, TimeLeftIsShownOnceSteadyAndThenHolds) {
        {{6, 500}, {12, 1500, 1, 1}, {5, 500}, {8, 1200, 2, 1}, {6, 400}, {2, 1000, 3, 1}}, {1.2, 0.8}, 9.5, false, 0, 1, true},
       {"planned: loads add twice their plan",
        {{12, 1000, 0, 0, .5}, {3, 1000, 1, 1}, {12, 1000, 0, 0, .5}, {12, 1000, 0, 0, .5}}, {1}, 9.5, false, 0, 1, true},
+      // A report that nothing before it prices, begun as the time is due to be shown: shown once
+      // the report's own pace shows.
+      {"planned: the time is due in a first report", {{8, 500}, {20, 1500, 1, 1}, {2, 500}}, {1}, 9.5, false, 0, 1, true},
   };
   for (const Trace& trace : traces) {
     double total = 0, units = 0, range = 0;
