@@ -114,9 +114,9 @@ bool CWaitEstimator::UpdateEstimate(DWORD now, int position, int upper, bool own
   } else {
     int64_t later = 0;  // the planned steps of the phases to come
     for (int i = m_nPhase + 1; i < m_nPlan; ++i) later += m_aPlan[i].units;
-    // The phase under way holds what the range holds beyond them; a phase that adds more than
-    // its plan (its range grew) takes a planned step's time over more steps: `share` of a step
-    // is planned.
+    // The phase under way holds what the range holds beyond them. One whose range grew beyond
+    // its plan (a load on a busy machine) spreads a planned step's time over more steps: each of
+    // its steps is `share` of a planned one.
     const double own = left - static_cast<double>(later);
     const double span = static_cast<double>(static_cast<int64_t>(upper) - m_nPhaseStartPosition - later);
     const double planned = static_cast<double>(m_aPlan[m_nPhase].units);
@@ -127,7 +127,7 @@ bool CWaitEstimator::UpdateEstimate(DWORD now, int position, int upper, bool own
       current = {static_cast<double>(now - m_nPhaseStart),
                  static_cast<double>(static_cast<int64_t>(position) - m_nPhaseStartPosition) * share};
     // Before its own pace, the phase under way goes at that of its kind or family; another
-    // family's would throw the countdown off for a moment.
+    // family's pace tells nothing of it.
     const double pace = ownPace ? Pace() : PlannedPace(m_nPhase, current, false) * share;
     if (!ownPace && !(pace > 0)) return false;
     // The phases to come at what the phases done taught, or at the pace under way when none did.
@@ -205,8 +205,8 @@ void CWaitEstimator::BeginPhase(DWORD now, int position, int phase) {
     m_nPhase = phase;
     m_nPhaseStart = now;
     m_nPhaseStartPosition = position;
-    // The span starts again with the phase, the time left shown or not: the phases before it
-    // price it until it has shown its own pace, at once.
+    // The span starts again with the phase, the time left shown or not; until the phase shows its
+    // own pace, those of its kind or family before it price it, from its first moment.
     m_nPoints = 0;
     m_bPhaseYoung = true;
     if (m_nStepCount != 0 && position >= m_nLastPosition) {
