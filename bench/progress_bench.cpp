@@ -9,7 +9,8 @@
 //   occupancy, speed, length, calculated speed and estimated length) averaged by month, a report
 //   per content (UserNewConfig);
 // - Classic view: the raw listing and both single-day tables of the 396 elements over six years of
-//   five-minute days (ClassicYears), and every multi-day table of the first year.
+//   five-minute days (ClassicYears), and every multi-day table of the first year; and all three
+//   over the 365 days of the user's year (UserYear).
 // Both take 30 s to 2 min in an optimised build.
 // Counters: see ReportFrames (run length, when the time left was first shown, the share of the
 // time it was within 1.5 times or 3 s of the truth, the titles seen while a report was written).
@@ -237,6 +238,7 @@ class CTrace {
     uint64_t progress;
     double cpuMs;  // the process's processor time so far
     bool newPace;  // the view has the time left follow the pace from here on
+    int planned;   // the phase of the plan that begins here (-1: none)
   };
 
   // Runs `run` while a watcher takes `read` every 20 ms.
@@ -270,14 +272,17 @@ class CTrace {
   }
 
   // A phase begins now (called on the worker).
-  void Begin(const char* phase, uint64_t progress, bool newPace = false) {
+  void Begin(const char* phase, uint64_t progress, bool newPace = false, int planned = -1) {
     std::lock_guard<std::mutex> lock(m_lock);
-    m_marks.push_back({phase, Ms(), progress, CpuMs(), newPace});
+    m_marks.push_back({phase, Ms(), progress, CpuMs(), newPace, planned});
   }
+  // The run's phases as the view plans them, in the bar's units.
+  void SetPlan(std::vector<CWaitEstimator::SPhase> plan) { m_plan = std::move(plan); }
 
   // Replays the readings through the estimator; fills the counters and, with `print`, the table.
   void Report(benchmark::State& state, bool print) const {
     CWaitEstimator estimator;
+    estimator.SetPlan(m_plan.data(), static_cast<int>(m_plan.size()));
     size_t next = 0;
     Reading reading{0, 0, m_readings.empty() ? 0 : m_readings.front().range};
     double barOff = 0, barLag = 0, worst = 1, blankSince = -1, shownAt = -1, truthThen = 0;
@@ -289,9 +294,10 @@ class CTrace {
       const int range = static_cast<int>(std::clamp<int64_t>(reading.range, 1, INT_MAX));
       estimator.OnTick(static_cast<DWORD>(t), position, range);
       for (const Mark& mark : m_marks)
-        if (mark.newPace && mark.ms > t - 500 && mark.ms <= t) estimator.BeginPhase(static_cast<DWORD>(t), position);
+        if ((mark.newPace || mark.planned >= 0) && mark.ms > t - 500 && mark.ms <= t)
+          estimator.BeginPhase(static_cast<DWORD>(t), position, mark.planned);
       const double bar = std::min(1.0, static_cast<double>(position) / range), elapsed = t / m_totalMs;
-      const double truth = m_totalMs - t, shown = estimator.Countdown();
+      const double truth = m_totalMs - t, shown = estimator.ShownTime();
       const bool blank = !estimator.Shown() || shown < 1000;
       barOff = std::max(barOff, std::fabs(bar - elapsed));
       barLag = std::max(barLag, elapsed - bar);
@@ -340,6 +346,7 @@ class CTrace {
   Clock::time_point m_start;
   std::vector<Reading> m_readings;
   std::vector<Mark> m_marks;
+  std::vector<CWaitEstimator::SPhase> m_plan;
   std::mutex m_lock;
   double m_totalMs = 0;
   double m_endCpuMs = 0;
@@ -548,30 +555,41 @@ void BM_NewViewUserListing(benchmark::State& state) {
 }
 
 // The Classic worker with the common loader; marks its loads and its blocks' output.
+// Each load and each report begins the plan's next phase of its kind, as in the view.
 class CTracedPort : public ClassicRunPort {
  public:
-  CTracedPort(const CClassicSelection& sel, RunControl& run, CTrace& trace, const std::atomic<uint64_t>& progress)
-      : m_sel(sel), m_run(run), m_trace(trace), m_progress(progress) {}
+  CTracedPort(const CClassicSelection& sel, RunControl& run, CTrace& trace, const std::atomic<uint64_t>& progress,
+              const std::vector<GoPhase>& plan)
+      : m_sel(sel), m_run(run), m_trace(trace), m_progress(progress), m_plan(plan) {}
   bool Load(int block, const ValidityTables* summariesOnly, std::vector<std::unique_ptr<CElementData>>& out) override {
     static const char* const kLoads[CB_COUNT] = {"load raw", "load single-day", "load multi-day"};
-    m_trace.Begin(kLoads[block], m_progress.load());
+    m_trace.Begin(kLoads[block], m_progress.load(), false, Next(GP_LOAD));
     return LoadClassicSelection(m_sel, m_status, m_run, out, summariesOnly);
   }
   void Post(const ClassicPost& p) override {
     if (p.id == RID_ERROR || p.id == RID_OPEN_ERROR) failed = true;
-    if (p.id == RID_RAW_OUTPUTTING) m_trace.Begin("raw listing", m_progress.load(), true);
-    if (p.id == RID_SDS_OUTPUTTING) m_trace.Begin("single-day tables", m_progress.load(), true);
-    if (p.id == RID_MDS_OUTPUTTING) m_trace.Begin("multi-day tables", m_progress.load(), true);
+    if (p.id == RID_RAW_OUTPUTTING) m_trace.Begin("raw listing", m_progress.load(), true, Next(GP_RAW));
+    if (p.id == RID_SDS_OUTPUTTING) m_trace.Begin("single-day tables", m_progress.load(), true, Next(GP_SDS));
+    if (p.id == RID_MDS_OUTPUTTING) m_trace.Begin("multi-day tables", m_progress.load(), true, Next(GP_MDS));
     if (p.id == RID_MDS_DONE) m_trace.Begin("end", m_progress.load());
   }
   void SetWaitCursor(bool) override {}
   bool failed = false;
 
  private:
+  int Next(int kind) {
+    int i = m_phase + 1;
+    while (i < static_cast<int>(m_plan.size()) && m_plan[static_cast<size_t>(i)].kind != kind) ++i;
+    if (i >= static_cast<int>(m_plan.size())) return -1;
+    return m_phase = i;
+  }
+
   const CClassicSelection& m_sel;
   RunControl& m_run;
   CTrace& m_trace;
   const std::atomic<uint64_t>& m_progress;
+  const std::vector<GoPhase>& m_plan;
+  int m_phase = -1;
   CNoStatus m_status;
 };
 
@@ -643,7 +661,7 @@ void ClassicRun(benchmark::State& state, const SClassicDesign& design) {
   for (auto _ : state) {
     CClassicRunFlags flags;
     CTrace trace;
-    CTracedPort port(sel, flags, trace, flags.progress);
+    CTracedPort port(sel, flags, trace, flags.progress, plan.phases);
     trace.Record(
         [&] {
           return CTrace::Reading{0, flags.progress.load() / static_cast<uint64_t>(divisor),
@@ -657,6 +675,11 @@ void ClassicRun(benchmark::State& state, const SClassicDesign& design) {
       state.SkipWithError("run failed");
       return;
     }
+    // The phases as the view plans them, at the layouts the run read.
+    std::vector<CWaitEstimator::SPhase> phases;
+    for (const GoPhase& p : plan.phases)
+      phases.push_back({p.kind, GoPhaseFamily(p.kind), flags.layouts.range(p.units, p.unitsFine) / divisor});
+    trace.SetPlan(phases);
     trace.Report(state, PrintTrace());
   }
 }
@@ -728,10 +751,19 @@ bool Writing(const std::vector<SFrame>& frames, size_t i) {
 // - within_pct: from then on, the share of the time that the time left shown lay within 1.5 times
 //   or 3 s of the truth; worst_factor: the largest ratio (larger over smaller) outside that;
 // - writing_frames, stale_title_frames: the turns of the loop at which a report was being written,
-//   and those of them at which the title did not say so.
+//   and those of them at which the title did not say so;
+// - zero_frames: the turns of the loop at which the time left read 00:00:00 (the run went on).
+// The trace adds the share within 1.5 times or 3 s, and the median of the time left shown over the
+// true one, under each title.
 void ReportFrames(benchmark::State& state, const std::vector<SFrame>& frames, double totalMs, bool print) {
   double shownAt = -1, within = 0, counted = 0, worst = 1;
   std::string staleTitles;
+  struct STitle {
+    std::string title;
+    int within = 0, counted = 0;
+    std::vector<double> ratios;
+  };
+  std::vector<STitle> titles;
   size_t f = 0;
   // The display holds between the turns of the loop: judged every 100 ms by the last frame.
   for (double t = 0; t < totalMs && !frames.empty(); t += 100) {
@@ -744,7 +776,13 @@ void ReportFrames(benchmark::State& state, const std::vector<SFrame>& frames, do
     if (!ok) worst = std::max(worst, std::max(shown, truth) / std::max(1.0, std::min(shown, truth)));
     within += ok ? 1 : 0;
     counted += 1;
+    if (titles.empty() || titles.back().title != fr.title) titles.push_back({fr.title, 0, 0, {}});
+    titles.back().within += ok ? 1 : 0;
+    titles.back().counted += 1;
+    titles.back().ratios.push_back(shown / truth);
   }
+  int zero = 0;
+  for (const SFrame& fr : frames) zero += !fr.estimating && fr.shownMs >= 0 && fr.shownMs < 1000 ? 1 : 0;
   int writing = 0, stale = 0;
   for (size_t i = 0; i < frames.size(); ++i) {
     if (!Writing(frames, i)) continue;
@@ -761,7 +799,13 @@ void ReportFrames(benchmark::State& state, const std::vector<SFrame>& frames, do
   state.counters["worst_factor"] = worst;
   state.counters["writing_frames"] = writing;
   state.counters["stale_title_frames"] = stale;
+  state.counters["zero_frames"] = zero;
   if (!print) return;
+  for (STitle& t : titles) {
+    std::nth_element(t.ratios.begin(), t.ratios.begin() + static_cast<long>(t.ratios.size() / 2), t.ratios.end());
+    std::printf("%-36s %5.1f s %5.1f%% within, shown/true median %.2f\n", t.title.c_str(), t.counted / 10.0,
+                100.0 * t.within / t.counted, t.ratios[t.ratios.size() / 2]);
+  }
   std::printf("%8s %-36s %9s %9s %7s\n", "ms", "title", "shown_s", "true_s", "bar");
   double next = 0;
   for (size_t i = 0; i < frames.size(); ++i) {
@@ -911,10 +955,11 @@ void NewViewProgram(benchmark::State& state, SNewConfig (*config)(const Year&, c
 }
 
 // The Classic view takes the user's set-up as its configuration file gives it and runs GO: the raw
-// listing and both single-day tables of all 396 listed elements over six years, and every
-// multi-day table of the first year, three loads (ClassicYears).
-void ClassicProgram(benchmark::State& state) {
-  const Year& y = ClassicYears();
+// listing and both single-day tables of all 396 listed elements over the archive's days, and every
+// multi-day table of its first year, three loads: six years of five-minute days (ClassicYears), or
+// the 365 days of the user's year (UserYear).
+void ClassicProgram(benchmark::State& state, const Year& (*archive)()) {
+  const Year& y = archive();
   CBenchTempPath out("qav_progress_reports");
   std::filesystem::create_directories(out.Path());
   const std::vector<std::string> reports = {out.Path() + "/USER.DAT", out.Path() + "/USER.SDS", out.Path() + "/USER.MDS"};
@@ -970,7 +1015,8 @@ BENCHMARK(BM_NewViewUserYear)->Unit(benchmark::kMillisecond)->UseRealTime()->Ite
 BENCHMARK(BM_NewViewUserListing)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(1);
 BENCHMARK_CAPTURE(NewViewProgram, UserYear, UserNewConfig)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(1);
 BENCHMARK_CAPTURE(NewViewProgram, UserListing, UserListingConfig)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(1);
-BENCHMARK(ClassicProgram)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(1);
+BENCHMARK_CAPTURE(ClassicProgram, SixYears, ClassicYears)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(1);
+BENCHMARK_CAPTURE(ClassicProgram, UserYear, UserYear)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(1);
 BENCHMARK(BM_ClassicYearAllBlocks)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(1);
 BENCHMARK(BM_ClassicYear15Min)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(1);
 BENCHMARK(BM_ClassicYearDaily)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(1);

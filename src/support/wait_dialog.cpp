@@ -141,13 +141,17 @@ void CWaitDialog::SetMessage(const char* text) {
   if (m_hWnd != nullptr) m_wndMessage.SetWindowText(text);
 }
 
-void CWaitDialog::BeginPhase(const char* caption) {
+void CWaitDialog::BeginPhase(const char* caption, int phase) {
   if (m_hWnd == nullptr) return;
   SetWindowText(caption);
   if (m_pPosition == nullptr) return;
   const int position = std::atomic_ref<int>(*m_pPosition).load(std::memory_order_relaxed);
-  m_estimator.BeginPhase(GetTickCount(), position);
+  m_estimator.BeginPhase(GetTickCount(), position, phase);
   m_wndProgress.SetPos(BarPosition(m_estimator.m_nLastPosition));
+}
+
+void CWaitDialog::SetPlan(const std::vector<CWaitEstimator::SPhase>& phases) {
+  m_estimator.SetPlan(phases.data(), static_cast<int>(phases.size()));
 }
 
 void CWaitDialog::OnCancel() {
@@ -188,7 +192,7 @@ void CWaitDialog::OnTimer(UINT_PTR id) {
     if (m_estimator.OnTick(GetTickCount(), position, upper)) m_wndProgress.SetPos(BarPosition(position));
     if (m_estimator.Shown()) {
       char text[32];
-      CWaitEstimator::FormatTime(m_estimator.Countdown(), text, sizeof text);
+      CWaitEstimator::FormatTime(m_estimator.ShownTime(), text, sizeof text);
       m_strTimeLeft = text;
     }
     UpdateData(FALSE);

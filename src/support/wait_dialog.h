@@ -6,6 +6,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "platform/ui/dialog.h"
 #include "support/wait_estimator.h"
@@ -36,8 +37,10 @@ class CWaitDialog : public CDialog {
   void SetPercent(int percent);
   void SetMessage(const char* text);
   // A new phase of the work begins: the caption says which, and the time left follows the new
-  // phase's pace as soon as it shows (CWaitEstimator::BeginPhase).
-  void BeginPhase(const char* caption);
+  // phase's pace as soon as it shows (CWaitEstimator::BeginPhase); `phase`: its index in the plan.
+  void BeginPhase(const char* caption, int phase = -1);
+  // The phases the work is planned in (CWaitEstimator::SetPlan).
+  void SetPlan(const std::vector<CWaitEstimator::SPhase>& phases);
   // Enables the main window again (once) and destroys the dialog's window.
   void Close();
 

@@ -76,40 +76,99 @@ bool CWaitEstimator::FollowPace() {
   return false;
 }
 
+double CWaitEstimator::PlannedPace(int i, const SDone& current, bool anyFamily) const {
+  if (i < 0 || i >= m_nPlan) return 0.0;
+  // Milliseconds and steps of the phases done and of the one under way: of the kind, of the
+  // family, of all.
+  double ms[3] = {0, 0, 0}, steps[3] = {0, 0, 0};
+  for (int j = 0; j <= m_nPhase && j < m_nPlan; ++j) {
+    const SDone& d = j < m_nPhase ? m_aDone[j] : current;
+    if (!(d.steps > 0) || !(d.ms > 0)) continue;
+    const bool kind = m_aPlan[j].kind == m_aPlan[i].kind, family = m_aPlan[j].family == m_aPlan[i].family;
+    for (int level = 0; level < 3; ++level) {
+      if ((level == 0 && !kind) || (level == 1 && !family)) continue;
+      ms[level] += d.ms;
+      steps[level] += d.steps;
+    }
+  }
+  for (int level = 0; level < (anyFamily ? 3 : 2); ++level)
+    if (steps[level] > 0) return ms[level] / steps[level];
+  return 0.0;
+}
+
+bool CWaitEstimator::FirstOfFamilies() const {
+  if (m_nPhase != 0) return false;
+  for (int i = 1; i < m_nPlan; ++i)
+    if (m_aPlan[i].family != m_aPlan[0].family) return true;
+  return false;
+}
+
+bool CWaitEstimator::UpdateEstimate(DWORD now, int position, int upper, bool ownPace) {
+  // The counter may run past the upper end (the callers' ranges are estimates): the steps left
+  // are then negative and count 0, never a negative value forced into 32 bits.
+  const double left = static_cast<double>(static_cast<int64_t>(upper) - position);
+  double estimate = 0;
+  if (m_nPhase < 0 || m_nPhase >= m_nPlan) {
+    if (!ownPace) return false;
+    estimate = left * Pace();
+  } else {
+    int64_t later = 0;  // the planned steps of the phases to come
+    for (int i = m_nPhase + 1; i < m_nPlan; ++i) later += m_aPlan[i].units;
+    // The phase under way holds what the range holds beyond them. One whose range grew beyond
+    // its plan (a load on a busy machine) spreads a planned step's time over more steps: each of
+    // its steps is `share` of a planned one.
+    const double own = left - static_cast<double>(later);
+    const double span = static_cast<double>(static_cast<int64_t>(upper) - m_nPhaseStartPosition - later);
+    const double planned = static_cast<double>(m_aPlan[m_nPhase].units);
+    const double share = span > planned && planned > 0 ? planned / span : 1.0;
+    // Once it has its own pace, the phase under way teaches as the phases done do.
+    SDone current;
+    if (ownPace)
+      current = {static_cast<double>(now - m_nPhaseStart),
+                 static_cast<double>(static_cast<int64_t>(position) - m_nPhaseStartPosition) * share};
+    // Before its own pace, the phase under way goes at that of its kind or family; another
+    // family's pace tells nothing of it.
+    const double pace = ownPace ? Pace() : PlannedPace(m_nPhase, current, false) * share;
+    if (!ownPace && !(pace > 0)) return false;
+    // The phases to come at what the phases done taught, or at the pace under way when none did.
+    double laterMs = 0;
+    for (int i = m_nPhase + 1; i < m_nPlan; ++i) {
+      const double taught = PlannedPace(i, current, true);
+      laterMs += static_cast<double>(m_aPlan[i].units) * (taught > 0 ? taught : pace / share);
+    }
+    estimate = (own > 0 ? own * pace : 0.0) + laterMs;
+  }
+  estimate += 0.5;
+  if (!(estimate > 0.0)) estimate = 0.0;
+  if (estimate > 4294967295.0) estimate = 4294967295.0;
+  m_nEstimate = static_cast<DWORD>(estimate);
+
+  const int64_t e = m_nEstimate;
+  const int64_t margin = e * kBandPercent / 100 + 1;
+  const int64_t c = m_nCountdown;
+  if (c < e - margin || c > e + margin) m_nCountdown = m_nEstimate;
+  return true;
+}
+
 bool CWaitEstimator::OnTick(DWORD now, int position, int upper) {
   // The countdown runs down by the time since the last tick (tick counts wrap: unsigned
   // difference), never below zero.
   const DWORD passed = now - m_nLastTick;
   m_nCountdown = passed >= m_nCountdown ? 0 : m_nCountdown - passed;
   m_nLastTick = now;
+  m_nLastUpper = upper;
 
   if (position == m_nLastPosition) return false;
 
   if (position > m_nLastPosition && m_nStepCount != 0) {
     AddSample(static_cast<int64_t>(now - m_nLastPositionTime), static_cast<int64_t>(position) - m_nLastPosition);
     const bool steady = FollowPace();
-    // A phase's first changes may go at the pace of its start only: the countdown runs on until
-    // the phase has shown its own.
-    if (m_bPhaseYoung && SampleCount() < kPhaseChanges) {
-      m_nLastPosition = position;
-      m_nLastPositionTime = now;
-      ++m_nStepCount;
-      return true;
-    }
-    m_bPhaseYoung = false;
-
-    // The counter may run past the upper end (the callers' ranges are estimates): the steps left
-    // are then negative and the estimate is 0, never a negative value forced into 32 bits.
-    double estimate = static_cast<double>(static_cast<int64_t>(upper) - position) * Pace() + 0.5;
-    if (!(estimate > 0.0)) estimate = 0.0;
-    if (estimate > 4294967295.0) estimate = 4294967295.0;
-    m_nEstimate = static_cast<DWORD>(estimate);
-
-    const int64_t e = m_nEstimate;
-    const int64_t margin = e * kBandPercent / 100 + 1;
-    const int64_t c = m_nCountdown;
-    if (c < e - margin || c > e + margin) m_nCountdown = m_nEstimate;
-    if (!m_bShown && (steady || now - m_nClockStart >= kShowAfterMs)) {
+    // A phase's first changes may go at the pace of its start only: until the phase has shown its
+    // own, it goes at what the phases before it taught, or, when none did, the countdown runs on.
+    const bool young = m_bPhaseYoung && SampleCount() < kPhaseChanges;
+    if (!young) m_bPhaseYoung = false;
+    if (UpdateEstimate(now, position, upper, !young) && !m_bShown &&
+        ((steady && !FirstOfFamilies()) || now - m_nClockStart >= kShowAfterMs)) {
       m_bShown = true;
       m_nCountdown = m_nEstimate;  // the time left starts from the estimate it is first shown with
     }
@@ -124,7 +183,39 @@ bool CWaitEstimator::OnTick(DWORD now, int position, int upper) {
   return true;
 }
 
-void CWaitEstimator::BeginPhase(DWORD now, int position) {
+void CWaitEstimator::SetPlan(const SPhase* phases, int count) {
+  m_nPlan = std::clamp(count, 0, kMaxPhases);
+  for (int i = 0; i < m_nPlan; ++i) m_aPlan[i] = phases[i];
+}
+
+void CWaitEstimator::BeginPhase(DWORD now, int position, int phase) {
+  if (phase >= 0) {
+    // A phase of the plan; one that is not, or has begun already, changes nothing.
+    if (phase >= m_nPlan || phase <= m_nPhase) return;
+    // The phase that ends leaves its time over its steps, at most those planned: a load that
+    // found the machine busy adds more than its plan, and the phases of its kind to come will
+    // too once they find it so. A phase that moved nothing (its report could not be opened)
+    // teaches nothing.
+    if (m_nPhase >= 0) {
+      const double ms = static_cast<double>(now - m_nPhaseStart);
+      const double moved = static_cast<double>(static_cast<int64_t>(position) - m_nPhaseStartPosition);
+      const double steps = std::min(moved, static_cast<double>(m_aPlan[m_nPhase].units));
+      if (ms > 0 && steps > 0) m_aDone[m_nPhase] = {ms, steps};
+    }
+    m_nPhase = phase;
+    m_nPhaseStart = now;
+    m_nPhaseStartPosition = position;
+    // The span starts again with the phase, the time left shown or not; until the phase shows its
+    // own pace, those of its kind or family before it price it, from its first moment.
+    m_nPoints = 0;
+    m_bPhaseYoung = true;
+    if (m_nStepCount != 0 && position >= m_nLastPosition) {
+      m_nLastPosition = position;
+      m_nLastPositionTime = now;
+    }
+    if (m_bShown) UpdateEstimate(now, position, m_nLastUpper, false);
+    return;
+  }
   // Until the time is shown, the halves sort out a change of pace by themselves (the older one
   // goes once it surely disagrees).
   if (!m_bShown) return;

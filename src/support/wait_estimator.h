@@ -34,6 +34,22 @@
 // When such a phase begins (BeginPhase) once the time left is shown, the span starts again there:
 // the countdown runs on until the new phase has kPhaseChanges changes, and from then on the time
 // left follows the new phase's pace.
+//
+// A run whose phases are known beforehand (the Classic view's loads and reports) gives them as a
+// plan (SetPlan): each phase of a kind, whose steps go at one pace, of a family of kinds that go
+// at like paces (the loads on their helper threads, the reports written on one thread), with the
+// steps it is planned to add. Such phases need not go at one pace: the steps are weighed to take
+// alike on an idle machine, but on another build or under other programs' load a load's step may
+// take twice a report's, and a pace taken from one phase and laid on all that follows misprices
+// the rest of the run by as much. So each phase, once it ends, leaves its time over its steps;
+// the phases still to come are priced at that of the phases of their kind before them, else of
+// their family, else of all phases so far, and the phase under way at its own pace once it has
+// kPhaseChanges changes (before that, from its first moment, at what the phases of its kind or
+// family before it give; with none, the countdown runs on).
+// Its steps are those left to the end of the range less the planned steps of the phases after it,
+// so that the steps a phase adds beyond its plan (a load that finds the machine busy) are its own.
+// In the first phase, while phases of another family are to come, the time left is shown only
+// once kShowAfterMs have passed, however steady the pace: nothing has told theirs.
 #pragma once
 
 #include <cstdint>
@@ -56,21 +72,39 @@ class CWaitEstimator {
   static constexpr DWORD kShowAfterMs = 8000;
   // How far (per cent, plus 1 ms) the countdown may lie off the estimate before it takes it.
   static constexpr int64_t kBandPercent = 10;
+  // The least time left shown: the dialog is up only while the work goes on.
+  static constexpr DWORD kLeastShownMs = 1000;
+  // The most phases a plan holds.
+  static constexpr int kMaxPhases = 16;
+
+  // One phase of a run's plan.
+  struct SPhase {
+    int kind = 0;
+    int family = 0;
+    int64_t units = 0;  // the steps it is planned to add
+  };
 
   CWaitEstimator() = default;
 
   // One timer tick at tick count `now` with the caller's position and the upper end of the range.
   // True when the position differs from the last one seen (the bar is to move).
   bool OnTick(DWORD now, int position, int upper);
-  // A new phase of the work begins at tick count `now`, with the caller's position there.
-  void BeginPhase(DWORD now, int position);
+  // A new phase of the work begins at tick count `now`, with the caller's position there: the
+  // phase `phase` of the plan, or, without one (-1), work of a new kind.
+  void BeginPhase(DWORD now, int position, int phase = -1);
+  // The run's phases in order (at most kMaxPhases), again whenever their steps are counted anew;
+  // the phases done keep what they taught.
+  void SetPlan(const SPhase* phases, int count);
 
   // True once a change gave an estimate; until then there is no time left to show.
   bool HasEstimate() const { return m_nPoints > 1; }
   // True once the estimate has been steady: from then on the time left is shown.
   bool Shown() const { return m_bShown; }
-  // The time left as shown, in milliseconds.
+  // The time left in milliseconds as the countdown runs.
   DWORD Countdown() const { return m_nCountdown; }
+  // The time left as the dialog shows it: the countdown, but never under kLeastShownMs, since
+  // the work is not over while the dialog is up (an estimate a little short ran out before it).
+  DWORD ShownTime() const { return m_nCountdown > kLeastShownMs ? m_nCountdown : kLeastShownMs; }
   // The last estimate in milliseconds.
   DWORD Estimate() const { return m_nEstimate; }
   // The pace in milliseconds per step: the span's time over its steps; 0 before its first change.
@@ -111,9 +145,34 @@ class CWaitEstimator {
   // The halves of the span: true when their paces agree; before the time is shown, drops the
   // older one when the pace has surely changed.
   bool FollowPace();
+  struct SDone {
+    double ms = 0, steps = 0;  // steps as planned
+  };
+  // The milliseconds a planned step of the plan's phase `i` is priced at: what the phases done and
+  // `current` (the phase under way) took, those of its kind, else of its family, else (with
+  // `anyFamily`) all; 0 when none taught a pace (or without a plan).
+  double PlannedPace(int i, const SDone& current, bool anyFamily) const;
+  // True in the first phase of a plan whose later phases are of another family: nothing tells
+  // their pace yet, so a steady pace is not enough to show the time left (kShowAfterMs is).
+  bool FirstOfFamilies() const;
+  // Estimates the time left at tick count `now` and the caller's position, and moves the
+  // countdown to it when it lies outside the band. `ownPace`: the phase under way (the whole
+  // range, without a plan) goes at the span's pace; else at what the phases before it taught,
+  // and with nothing taught there is no estimate (false).
+  bool UpdateEstimate(DWORD now, int position, int upper, bool ownPace);
 
   // The span: its first point (where it starts) and one point per change since, oldest first.
   SPoint m_aPoints[kMaxChanges + 1] = {};
   int m_nFirst = 0, m_nPoints = 0;
   SPoint m_total = {0, 0};  // the sums since the clock started
+
+  // The plan, the phase under way (-1 before the first), where and when it began, and what each
+  // phase done took: its milliseconds and its steps (0: it taught nothing).
+  SPhase m_aPlan[kMaxPhases] = {};
+  int m_nPlan = 0;
+  int m_nPhase = -1;
+  DWORD m_nPhaseStart = 0;
+  int m_nPhaseStartPosition = 0;
+  SDone m_aDone[kMaxPhases] = {};
+  int m_nLastUpper = 0;  // the upper end of the range at the last tick
 };

@@ -38,11 +38,15 @@ TEST(WaitEstimator, FirstChangeOnlyStartsTheClock) {
 // from then on (or from `judgedFrom`) keeps within a factor of 1.5 of the true time left, or 3 s of
 // it, at every tick (at `within` of them where a long steady start looks like the whole pace):
 // while the run's phases go at paces within a fifth of each other (as the progress units are
-// weighed to), however unevenly their steps come, and after a phase of another pace has begun
-// (told by BeginPhase, as the views do with their titles).
+// weighed to), however unevenly their steps come, after a phase of another pace has begun
+// (told by BeginPhase, as the views do with their titles), and through a run planned in phases of
+// different paces (given by SetPlan, as the Classic view does; a load's phase may add more than
+// its plan, growing the range as it begins).
 TEST(WaitEstimator, TimeLeftIsShownOnceSteadyAndThenHolds) {
   struct Phase {
     double seconds, unitsPerSecond;
+    int kind = 0, family = 0;
+    double planned = 1;  // the share of its units the plan counts
   };
   struct Trace {
     const char* name;
@@ -52,6 +56,7 @@ TEST(WaitEstimator, TimeLeftIsShownOnceSteadyAndThenHolds) {
     bool toldPhases = false;    // BeginPhase at the tick that ends each phase
     double judgedFrom = 0;      // seconds
     double within = 1;          // the share of the ticks judged that must hold
+    bool planned = false;       // the phases are given as a plan, and told by their index
   } traces[] = {
       {"steady", {{40, 1000}}, {1}, 6.5},
       {"steady with jitter", {{40, 1000}}, {1.4, 0.6}, 6.5},
@@ -84,14 +89,36 @@ TEST(WaitEstimator, TimeLeftIsShownOnceSteadyAndThenHolds) {
       {"bursts between idle ticks", {{60, 100}}, {0, 0, 3, 0, 1, 0, 0, 4}, 10},
       {"a burst every five seconds", {{300, 100}}, {0, 0, 0, 0, 0, 0, 0, 0, 0, 10}, 45},
       {"a bursty slow start", {{4, 30}, {60, 300}}, {.25, .25, .25, .25, 4}, 10},
+      // A Classic run: loads at a third of the reports' pace, the single-day and multi-day
+      // reports (kinds not seen before) near the raw listing's; and loads that add twice their
+      // planned steps.
+      {"planned: loads slower than reports",
+       {{6, 500}, {12, 1500, 1, 1}, {5, 500}, {8, 1200, 2, 1}, {6, 400}, {2, 1000, 3, 1}}, {1.2, 0.8}, 9.5, false, 0, 1, true},
+      {"planned: loads add twice their plan",
+       {{12, 1000, 0, 0, .5}, {3, 1000, 1, 1}, {12, 1000, 0, 0, .5}, {12, 1000, 0, 0, .5}}, {1}, 9.5, false, 0, 1, true},
+      // A report that nothing before it prices, begun as the time is due to be shown: shown once
+      // the report's own pace shows.
+      {"planned: the time is due in a first report", {{8, 500}, {20, 1500, 1, 1}, {2, 500}}, {1}, 9.5, false, 0, 1, true},
   };
   for (const Trace& trace : traces) {
-    double total = 0, units = 0;
-    for (const Phase& p : trace.phases) total += p.seconds, units += p.seconds * p.unitsPerSecond;
+    double total = 0, units = 0, range = 0;
+    std::vector<CWaitEstimator::SPhase> plan;
+    for (const Phase& p : trace.phases) {
+      total += p.seconds, units += p.seconds * p.unitsPerSecond;
+      plan.push_back({p.kind, p.family, static_cast<int64_t>(p.seconds * p.unitsPerSecond * p.planned)});
+      range += static_cast<double>(plan.back().units);
+    }
     CWaitEstimator e;
+    int phase = 0;
+    if (trace.planned) {
+      e.SetPlan(plan.data(), static_cast<int>(plan.size()));
+      e.BeginPhase(0, 0, 0);
+    }
     double done = 0, shownAt = -1, judged = 0, held = 0;
     std::string firstOff;
     size_t tick = 0;
+    auto grow = [&](int i) { range += trace.phases[static_cast<size_t>(i)].seconds * trace.phases[static_cast<size_t>(i)].unitsPerSecond - static_cast<double>(plan[static_cast<size_t>(i)].units); };
+    grow(0);
     for (double t = 0.5; t < total; t += 0.5, ++tick) {
       // The units of the half second that ended at t, phase by phase.
       double from = t - 0.5, start = 0, added = 0;
@@ -104,8 +131,12 @@ TEST(WaitEstimator, TimeLeftIsShownOnceSteadyAndThenHolds) {
       }
       done += added * trace.cycle[tick % trace.cycle.size()];
       const int position = static_cast<int>(std::min(done, units));
-      e.OnTick(static_cast<DWORD>(t * 1000), position, static_cast<int>(units));
+      e.OnTick(static_cast<DWORD>(t * 1000), position, static_cast<int>(range));
       if (trace.toldPhases && phaseEnded) e.BeginPhase(static_cast<DWORD>(t * 1000), position);
+      if (trace.planned && phaseEnded && ++phase < static_cast<int>(plan.size())) {
+        grow(phase);
+        e.BeginPhase(static_cast<DWORD>(t * 1000), position, phase);
+      }
       if (!e.Shown()) continue;
       if (shownAt < 0) shownAt = t;
       const double shown = e.Countdown() / 1000.0, truth = total - t;
@@ -218,6 +249,8 @@ TEST(WaitEstimator, NeverNegativeNorWrapped) {
   EXPECT_EQ(e.Estimate(), 0u);
   EXPECT_EQ(e.Countdown(), 0u);
   EXPECT_EQ(Shown(e.Countdown()), "00:00:00");
+  // The dialog is up while the work goes on: it never shows 00:00:00.
+  EXPECT_EQ(Shown(e.ShownTime()), "00:00:01");
   // The countdown stops at zero however long the wait.
   CWaitEstimator f;
   f.OnTick(0, 0, 1000);

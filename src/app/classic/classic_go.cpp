@@ -77,14 +77,33 @@ std::string CheckGo(const GoInput& in, GoPlan& plan) {
   // The multi-day choices are checked whatever the switch, but their tables are written only into
   // a multi-day report.
   if (!in.mdsOn) lines = 0;
-  // Each load at the units its loader adds; the multi-day one keeps only the days' summaries.
-  auto loadUnits = [&loads](bool fine) {
-    int64_t units = 0;
-    for (int b = 0; b < 3; ++b) units += loads[b] * LoadDayUnits(LoadSpeedup(loads[b]), fine, b == 2);
-    return units;
+  // The phases in the worker's order (the raw block's own load and listing; the single-day load
+  // with the listing and the summaries it serves; the multi-day load and tables), each load at the
+  // units its loader adds (the multi-day one keeps only the days' summaries).
+  auto load = [&plan, &loads](int b) {
+    const double speedup = LoadSpeedup(loads[b]);
+    plan.phases.push_back({GP_LOAD, loads[b] * LoadDayUnits(speedup, false, b == 2),
+                           loads[b] * LoadDayUnits(speedup, true, b == 2)});
   };
-  const int64_t common = raws * kProgressRawDay + lines * kProgressMultiDayLine;
-  plan.estimate = common + loadUnits(false) + min15s * kProgress15MinDay + dailies * kProgressDailyDay;
-  plan.estimateFine = common + loadUnits(true) + min15s * kProgress15MinFineDay + dailies * kProgressDailyFineDay;
+  const int64_t rawUnits = raws * kProgressRawDay;
+  if (in.rawOn && in.rawSource == 0) {
+    load(0);
+    plan.phases.push_back({GP_RAW, rawUnits, rawUnits});
+  }
+  if (in.sdsOn || (in.rawOn && in.rawSource == 1)) {
+    load(1);
+    if (in.rawOn && in.rawSource == 1) plan.phases.push_back({GP_RAW, rawUnits, rawUnits});
+    if (in.sdsOn)
+      plan.phases.push_back({GP_SDS, min15s * kProgress15MinDay + dailies * kProgressDailyDay,
+                             min15s * kProgress15MinFineDay + dailies * kProgressDailyFineDay});
+  }
+  if (in.mdsOn) {
+    load(2);
+    plan.phases.push_back({GP_MDS, lines * kProgressMultiDayLine, lines * kProgressMultiDayLine});
+  }
+  for (const GoPhase& p : plan.phases) {
+    plan.estimate += p.units;
+    plan.estimateFine += p.unitsFine;
+  }
   return {};
 }

@@ -30,9 +30,25 @@ struct GoInput {
   bool yearlyDowNa[7] = {};
 };
 
+// The kinds of work a Classic run goes through: a block's load, and the writing of each report.
+enum EGoPhase : int { GP_LOAD = 0, GP_RAW = 1, GP_SDS = 2, GP_MDS = 3 };
+
+// The loads go on the helpers' threads, the reports are written on the worker's alone: their
+// paces are of two families.
+inline int GoPhaseFamily(int kind) { return kind == GP_LOAD ? 0 : 1; }
+
+// One phase of the run: its kind and the units it adds on five-minute and on 20-second days.
+struct GoPhase {
+  int kind = GP_LOAD;
+  int64_t units = 0, unitsFine = 0;
+  bool operator==(const GoPhase&) const = default;
+};
+
 struct GoPlan {
   int64_t estimate = 0;  // in the units the loader and the writers add (kProgressLoadDay ...)
   int64_t estimateFine = 0;  // the same when every day is in the 20-second layout
+  // The phases in the order the worker goes through them; their units add up to the estimates.
+  std::vector<GoPhase> phases;
   // The selections the multi-day writer gets: indexes of items that are not "n/a".
   std::vector<int> months, monthlyDays, yearlyDays;
   bool annual = false;  // "Annual Values" ticked and enabled

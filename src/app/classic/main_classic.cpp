@@ -516,6 +516,9 @@ void CMainClassic::OnGo() {
   m_nWaitPosition = 0;
   m_pWaitDialog = new (std::nothrow) CWaitDialog(&m_nWaitPosition, &m_bWaitKeepGoing);
   StartWaitRange(m_plan.estimate, m_plan.estimateFine);
+  std::vector<SWaitPhase> phases;
+  for (const GoPhase& p : m_plan.phases) phases.push_back({p.kind, GoPhaseFamily(p.kind), {p.units, p.unitsFine}});
+  StartWaitPlan(std::move(phases));
   m_bRunning.store(1);
   if (StartFunctorThread(this, &CMainClassic::RunClassicReports) == nullptr) m_bRunning.store(0);
   WaitWhileSet(m_bRunning);
@@ -563,7 +566,7 @@ BOOL CMainClassic::OnCommand(WPARAM wParam, LPARAM lParam) {
       // Each report is written on the worker alone at a pace of its own: the time left follows it
       // from here on.
       m_nFamilyAtWork = family;
-      SetWaitTitle(kTitles[family], true);
+      BeginWaitPhase(kTitles[family], GP_RAW + family);
     } else {
       m_bReportOwed[family] = false;
       AddStatusLine(kDone[family]);
@@ -575,6 +578,13 @@ BOOL CMainClassic::OnCommand(WPARAM wParam, LPARAM lParam) {
   if (HIWORD(wParam) == 0 && m_nFamilyAtWork >= 0 &&
       (id == ID_WORKER_OUTFILE_ERROR || id == ID_WORKER_WRITE_FAILED || id == ID_WORKER_REPORT_CANCELLED))
     m_bReportOwed[m_nFamilyAtWork] = false;
+  if (HIWORD(wParam) == 0 && id == ID_WORKER_LOADING_INPUT) {
+    // A block's load begins: the next load of the plan.
+    std::string title;
+    WorkerCommandText(id, lParam, "", title);
+    BeginWaitPhase(title.c_str(), GP_LOAD);
+    return TRUE;
+  }
   return CMainDlg::OnCommand(wParam, lParam);
 }
 

@@ -343,7 +343,28 @@ void CMainDlg::StartWaitRange(int64_t fiveMinute, int64_t fine) {
   m_nWaitRanges[0] = fiveMinute / m_nWaitDivisor;
   m_nWaitRanges[1] = fine / m_nWaitDivisor;
   m_nWaitRange = static_cast<int>(m_nWaitRanges[0]);
+  m_waitPlan.clear();
+  m_nWaitPhase = -1;
   if (m_pWaitDialog != nullptr) m_pWaitDialog->SetRange(0, m_nWaitRange);
+}
+
+namespace {
+// The plan's phases in the bar's units, moved between their two layouts as the range is.
+std::vector<CWaitEstimator::SPhase> BarPhases(const std::vector<CMainDlg::SWaitPhase>& plan, const CDayLayouts* layouts,
+                                              int64_t divisor) {
+  std::vector<CWaitEstimator::SPhase> phases;
+  for (const CMainDlg::SWaitPhase& p : plan) {
+    const int64_t units = layouts != nullptr ? layouts->range(p.units[0], p.units[1]) : p.units[0];
+    phases.push_back({p.kind, p.family, units / divisor});
+  }
+  return phases;
+}
+}  // namespace
+
+void CMainDlg::StartWaitPlan(std::vector<SWaitPhase> phases) {
+  m_waitPlan = std::move(phases);
+  m_nWaitPhase = -1;
+  if (m_pWaitDialog != nullptr) m_pWaitDialog->SetPlan(BarPhases(m_waitPlan, nullptr, m_nWaitDivisor));
 }
 
 void CMainDlg::FollowDayLayouts(const CDayLayouts& layouts, int64_t added) {
@@ -351,7 +372,9 @@ void CMainDlg::FollowDayLayouts(const CDayLayouts& layouts, int64_t added) {
   const int range = static_cast<int>(std::clamp<int64_t>(wide, 0, INT_MAX));
   if (range == m_nWaitRange) return;
   m_nWaitRange = range;
-  if (m_pWaitDialog != nullptr) m_pWaitDialog->SetRange(0, range);
+  if (m_pWaitDialog == nullptr) return;
+  m_pWaitDialog->SetRange(0, range);
+  if (!m_waitPlan.empty()) m_pWaitDialog->SetPlan(BarPhases(m_waitPlan, &layouts, m_nWaitDivisor));
 }
 
 void CMainDlg::WaitWhileSet(const std::atomic<uint8_t>& flag, bool ending) {
@@ -391,6 +414,20 @@ void CMainDlg::SetWaitTitle(const char* title, bool newPace) {
   // The new pace begins at the run's progress as it is now.
   SyncWaitDialog();
   m_pWaitDialog->BeginPhase(title);
+}
+
+void CMainDlg::BeginWaitPhase(const char* title, int kind) {
+  int phase = m_nWaitPhase + 1;
+  while (phase < static_cast<int>(m_waitPlan.size()) && m_waitPlan[static_cast<size_t>(phase)].kind != kind) ++phase;
+  if (phase >= static_cast<int>(m_waitPlan.size())) {
+    SetWaitTitle(title);
+    return;
+  }
+  m_nWaitPhase = phase;
+  if (m_pWaitDialog == nullptr || !::IsWindow(m_pWaitDialog->GetSafeHwnd())) return;
+  // The phase begins at the run's progress as it is now.
+  SyncWaitDialog();
+  m_pWaitDialog->BeginPhase(title, phase);
 }
 
 void CMainDlg::OpenReportWithProgram(const std::string& path, const std::string& program) {

@@ -66,6 +66,14 @@ class CMainDlg : public CFormView {
   int64_t m_nWaitRanges[2] = {0, 0};
   int m_nWaitRange = 0;
   int64_t m_nWaitDivisor = 1;
+  // A run planned in phases (StartWaitPlan): each one's kind and family (CWaitEstimator::SPhase)
+  // and its units for five-minute and for 20-second days; the phase under way (-1 before the first).
+  struct SWaitPhase {
+    int kind = 0, family = 0;
+    int64_t units[2] = {0, 0};
+  };
+  std::vector<SWaitPhase> m_waitPlan;
+  int m_nWaitPhase = -1;
   // 11-13: wait cursor, its lock and the busy flag.
   HCURSOR m_hWaitCursor = nullptr;
   std::recursive_mutex m_Lock;
@@ -139,8 +147,14 @@ class CMainDlg : public CFormView {
   // the run's ranges for either layout in its units; the larger sets the scale into the bar's int.
   void StartWaitRange(int64_t fiveMinute, int64_t fine);
   // Moves the wait dialog's range between the run's two ranges by the layouts of the days read,
-  // and grows it by the units the run has added to it.
+  // and grows it by the units the run has added to it; a plan's phases move alike.
   void FollowDayLayouts(const CDayLayouts& layouts, int64_t added = 0);
+  // The run goes through these phases (after StartWaitRange, which drops a plan before): the time
+  // left prices each phase by the pace of its kind (CWaitEstimator::SetPlan).
+  void StartWaitPlan(std::vector<SWaitPhase> phases);
+  // The plan's next phase of kind `kind` begins: the wait dialog's title is `title`, and the time
+  // left follows the phase. Without such a phase, the title alone changes.
+  void BeginWaitPhase(const char* title, int kind);
   // Pumps messages and the wait dialog until `flag` is 0. The user's input is taken as it comes,
   // so a Cancel reaches the run at once; a message the worker posts (a title, a line) and the wait
   // dialog's timer end the wait too, so they show at once; the flag is looked at again every

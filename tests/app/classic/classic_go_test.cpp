@@ -88,6 +88,16 @@ TEST(ClassicGo, EstimateSumsTheBlocks) {
     int64_t monthly = 5 * 1 * 7 * 2 * line, yearly = 5 * 2 * 7 * line, annual = 15 * 7 * line;
     EXPECT_EQ(fine ? plan.estimateFine : plan.estimate, raw + sds + mds + monthly + yearly + annual) << fine;
   }
+  // The phases in the worker's order, each load apart from the report it serves.
+  const int64_t tables = 5 * 4 * (kProgress15MinDay + kProgressDailyDay);
+  const int64_t tablesFine = 5 * 4 * (kProgress15MinFineDay + kProgressDailyFineDay);
+  const int64_t lines = (5 * 1 * 7 * 2 + 5 * 2 * 7 + 15 * 7) * kProgressMultiDayLine;
+  EXPECT_EQ(plan.phases, (std::vector<GoPhase>{{GP_LOAD, Load(3 * 2), Load(3 * 2, true)},
+                                               {GP_RAW, 3 * 2 * kProgressRawDay, 3 * 2 * kProgressRawDay},
+                                               {GP_LOAD, Load(5 * 4), Load(5 * 4, true)},
+                                               {GP_SDS, tables, tablesFine},
+                                               {GP_LOAD, Load(7 * 365, false, true), Load(7 * 365, true, true)},
+                                               {GP_MDS, lines, lines}}));
   EXPECT_TRUE(plan.annual);
   EXPECT_EQ(plan.months, (std::vector<int>{0, 1}));
   EXPECT_EQ(plan.yearlyDays, (std::vector<int>{2, 3}));
@@ -111,6 +121,10 @@ TEST(ClassicGo, RawFromTheSingleDaySelectionCountsOneLoad) {
   in.daily = true;
   ASSERT_EQ(CheckGo(in, plan), "");
   EXPECT_EQ(plan.estimate, Load(3 * 10) + 3 * 10 * (kProgressRawDay + kProgressDailyDay));
+  ASSERT_EQ(plan.phases.size(), 3u);
+  EXPECT_EQ(plan.phases[0].kind, GP_LOAD);
+  EXPECT_EQ(plan.phases[1].kind, GP_RAW);
+  EXPECT_EQ(plan.phases[2].kind, GP_SDS);
 }
 
 TEST(ClassicGo, NaItemsAreDroppedAndDisabledChoicesIgnored) {
