@@ -2,7 +2,10 @@
 // dates, elements, contents, period and format are set, as the view does before a run.
 #pragma once
 
+#include <string>
+
 #include "app/newview/new_model.h"
+#include "app/newview/report_file.h"
 
 // A listing puts Element, Date and Time in the rows and Data Content across; otherwise the
 // elements go down the rows and the dates across.
@@ -20,3 +23,12 @@ inline void LayOutBenchDesign(CNewReportModel& m, bool listing) {
   }
   m.RecomputeReportLayout();
 }
+
+// A report file's status that only notes a failure, for runs whose messages nobody reads.
+class CNoStatus : public IReportFileStatus {
+ public:
+  void PostWin32Error(DWORD) override { failed = true; }
+  void PostOutFileError(const std::string&) override { failed = true; }
+  void PostOutputTo(const std::string&) override {}
+  bool failed = false;
+};

@@ -32,6 +32,7 @@
 #include "app/shell/start_up.h"
 #include "archive/archive_globals.h"
 #include "archive/sample_archive.h"
+#include "bench_design.h"
 #include "bench_temp.h"
 #include "platform/app/ole_date_time.h"
 #include "platform/kernel/address_space.h"
@@ -66,14 +67,6 @@ SNewConfig SetUp(const std::vector<SampleDayInfo>& days, const std::string& repo
   cfg.lists[NFG_ROWS] = {{GK_DATE, true}, {GK_TIME, true}, {GK_ELEMENT, true}};
   return cfg;
 }
-
-class CNoStatus : public IReportFileStatus {
- public:
-  void PostWin32Error(DWORD) override { failed = true; }
-  void PostOutFileError(const std::string&) override { failed = true; }
-  void PostOutputTo(const std::string&) override {}
-  bool failed = false;
-};
 
 // The child: one run on a data thread of its own, as the view's worker runs; prints its seconds,
 // or nothing when it failed.

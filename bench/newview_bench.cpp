@@ -161,14 +161,6 @@ bool LoadLoops(CNewReportModel& m, RunControl& run, std::vector<std::unique_ptr<
                          data);
 }
 
-class CNoStatus : public IReportFileStatus {
- public:
-  void PostWin32Error(DWORD) override { failed = true; }
-  void PostOutFileError(const std::string&) override { failed = true; }
-  void PostOutputTo(const std::string&) override {}
-  bool failed = false;
-};
-
 void BM_ArchiveReaderLoops(benchmark::State& state) {
   const Year& y = TheYear();
   g_DataRootPath.Set(y.root.c_str());
