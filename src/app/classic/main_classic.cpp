@@ -124,6 +124,7 @@ BEGIN_MESSAGE_MAP(CMainClassic, CMainDlg)
   ON_BN_CLICKED(IDC_SDS_15MIN, &CMainClassic::OnSingle15Minute)
   ON_BN_CLICKED(IDC_MDS_MONTHLY, &CMainClassic::OnMultiMonthlyDow)
   ON_BN_CLICKED(IDC_MDS_YEARLY, &CMainClassic::OnMultiYearlyDow)
+  ON_MESSAGE(WM_RUN_ENDED, &CMainClassic::OnRunEnded)
 END_MESSAGE_MAP()
 
 CMainClassic::CMainClassic() : CMainDlg(IDD_MAIN_CLASSIC) {
@@ -508,9 +509,7 @@ void CMainClassic::OnGo() {
   m_flags.rangeAdded.store(0);
   m_loadCount = SLoadCount();
   m_bRunCancelled = false;
-  m_bWaitKeepGoing = true;
-  m_nWaitPosition = 0;
-  m_pWaitDialog = new (std::nothrow) CWaitDialog(&m_nWaitPosition, &m_bWaitKeepGoing);
+  OpenRunWait();
   StartWaitRange(m_plan.estimate, m_plan.estimateFine);
   m_bRunning.store(1);
   if (StartFunctorThread(this, &CMainClassic::RunClassicReports) == nullptr) m_bRunning.store(0);
@@ -529,6 +528,7 @@ void CMainClassic::OnGo() {
 }
 
 UINT CMainClassic::RunClassicReports() {
+  const HWND view = m_hWnd;
   // Memory that runs out anywhere in the run ends it with the not-enough-memory line; the
   // program goes on.
   try {
@@ -540,7 +540,17 @@ UINT CMainClassic::RunClassicReports() {
   }
   m_flags.keepGoingFlag.store(false);
   m_bRunning.store(0);
+  // The view may be gone from here on: a post to a window that is gone is dropped.
+  ::PostMessage(view, WM_RUN_ENDED);
   return 1;
+}
+
+// The worker has ended while the view opens a report the run wrote (the viewer reads it in a loop
+// nested in the run's wait, which cannot look meanwhile): the run's wait dialog goes now, so that
+// a Cancel ends the run at once. The rest of the run's end follows when the reading is done.
+LRESULT CMainClassic::OnRunEnded(WPARAM, LPARAM) {
+  if (m_bOpeningReport && m_bRunning.load() == 0 && m_pWaitDialog != nullptr) m_pWaitDialog->Close();
+  return 0;
 }
 
 BOOL CMainClassic::OnCommand(WPARAM wParam, LPARAM lParam) {
@@ -565,7 +575,10 @@ BOOL CMainClassic::OnCommand(WPARAM wParam, LPARAM lParam) {
 }
 
 void CMainClassic::AutoOpen(int family, int format) {
+  const bool nested = m_bOpeningReport;
+  m_bOpeningReport = true;
   OpenReport(m_strReportPath[family], format == 1, true);
+  m_bOpeningReport = nested;
 }
 
 void CMainClassic::OpenReport(const std::string& path, bool spreadsheet, bool automatic) {

@@ -563,9 +563,7 @@ void CMainNew::OnProduceReports() {
   m_loadCount = SLoadCount();
   m_bRunCancelled = false;
   m_strWrittenName.clear();
-  m_bWaitKeepGoing = true;
-  m_nWaitPosition = 0;
-  m_pWaitDialog = new CWaitDialog(&m_nWaitPosition, &m_bWaitKeepGoing);
+  OpenRunWait();
   StartWaitRange(RunProgressRange(*this), RunProgressRange(*this, true));
   m_bRunning.store(1);
   if (StartFunctorThread(this, &CMainNew::RunNewReports) == nullptr) {

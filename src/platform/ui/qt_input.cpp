@@ -32,7 +32,7 @@ bool QtBackend::eventFilter(QObject* o, QEvent* e) {
     }
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonDblClick:
-      m_activated = nullptr;  // where the user clicks is the user's choice
+      m_activated = m_asked = nullptr;  // where the user clicks is the user's choice
       return !IsPopup(o) && Mouse(o, static_cast<QMouseEvent*>(e));
     case QEvent::Enter:
     case QEvent::MouseMove: {
@@ -46,6 +46,7 @@ bool QtBackend::eventFilter(QObject* o, QEvent* e) {
     }
     case QEvent::WindowActivate:
       if (auto* w = qobject_cast<QWidget*>(o); w != nullptr && w->isWindow()) {
+        if (w == m_asked) m_asked = nullptr;
         KeepActivationAway(w);
         HoldActivation(w);
       }

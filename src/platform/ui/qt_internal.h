@@ -231,6 +231,7 @@ class QtBackend : public Backend, public QObject {
   void Raise(WndState* s, bool activate) override;
   void Activate(WndState* s) override;
   bool Active(WndState* s) override;
+  void OwnerChanged(WndState* s) override;  // qt_windows.cpp
   void ListChanged(WndState* s, ListChange what, int index) override;
   void Poll() override;
   void Wait(double seconds) override;
@@ -334,6 +335,12 @@ class QtBackend : public Backend, public QObject {
   // The window the program last activated itself (the owner a modal window went back to), and when.
   QPointer<QWidget> m_activated;
   QElapsedTimer m_activatedAt;
+  // The window the program last asked the display to make active, and when, until the display has
+  // made it so (or the user clicked). Meanwhile no other window counts as active (Active).
+  QPointer<QWidget> m_asked;
+  QElapsedTimer m_askedAt;
+  static constexpr int kAskedAnswerMs = 2000;  // how long the display may take to answer
+  void AskActive(QWidget* win);
 };
 
 extern QtBackend* g_qt;

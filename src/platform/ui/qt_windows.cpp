@@ -165,9 +165,18 @@ void QtBackend::Raise(WndState* s, bool activate) {
     KeepActivationWhereItIs(s);
     return;
   }
-  win->activateWindow();
+  AskActive(win);
   if (QGuiApplication::platformName() == "xcb") FocusWithoutWindowManager(win);
   m_activated = nullptr;
+}
+
+// Qt asks the display (the window manager, where one runs) and learns the answer from its events
+// a moment later. Until then the window asked for is the one the program works in: a window that
+// the display still shows active must not hand the activation on when it goes.
+void QtBackend::AskActive(QWidget* win) {
+  win->activateWindow();
+  m_asked = win;
+  m_askedAt.start();
 }
 
 // Windows owned by another stay above it: when a window comes to the front, the visible windows
@@ -213,6 +222,18 @@ void QtBackend::SetOwner(WndState* s, TopWindow* win) {
   ToolWindowType(s, win, true);
 }
 
+// A window shown already tells the window manager its new owner at once; one not yet shown tells
+// it when it is shown (SetOwner).
+void QtBackend::OwnerChanged(WndState* s) {
+  auto* win = dynamic_cast<TopWindow*>(static_cast<QWidget*>(s->native));
+  if (win == nullptr || win->windowHandle() == nullptr) return;
+  WndState* o = Find(s->owner);
+  auto* ownerWidget = o != nullptr ? static_cast<QWidget*>(o->native) : nullptr;
+  if (ownerWidget == nullptr) return;
+  win->windowHandle()->setTransientParent(ownerWidget->windowHandle());
+  if (win->isVisible()) OwnerHint(s, win, true);
+}
+
 void QtBackend::OwnQtDialog(QWidget* dialog, HWND owner) {
   dialog->winId();
   WndState* o = Find(owner);
@@ -227,7 +248,7 @@ void QtBackend::Activate(WndState* s) {
   auto* win = dynamic_cast<TopWindow*>(static_cast<QWidget*>(s->native));
   if (win == nullptr || !win->isVisible()) return;
   Unminimise(win);
-  win->activateWindow();
+  AskActive(win);
   if (QGuiApplication::platformName() == "xcb") FocusWithoutWindowManager(win);
   m_activated = win;
   m_activatedAt.start();
@@ -320,6 +341,7 @@ bool WindowManagerRuns(xcb_connection_t* c) {
 bool QtBackend::Active(WndState* s) {
   auto* win = dynamic_cast<TopWindow*>(static_cast<QWidget*>(s->native));
   if (win == nullptr || !win->isVisible()) return false;
+  if (!m_asked.isNull() && m_asked != win && m_asked->isVisible() && m_askedAt.elapsed() < kAskedAnswerMs) return false;
   if (win->isActiveWindow()) return true;
   xcb_connection_t* c = XConnection();
   if (c == nullptr || win->internalWinId() == 0) return false;
@@ -408,7 +430,7 @@ bool QtBackend::ActivateModalOver(WndState* s) {
   if (modal == nullptr || !modal->isVisible() || modal == s->native) return false;
   Unminimise(modal);
   if (QGuiApplication::platformName() != "offscreen") modal->raise();
-  modal->activateWindow();
+  AskActive(modal);
   if (QGuiApplication::platformName() == "xcb") FocusWithoutWindowManager(modal);
   m_activated = nullptr;
   return true;
@@ -515,7 +537,7 @@ void QtBackend::SyncTop(WndState* s, TopWindow* win) {
       }
       if (QGuiApplication::platformName() != "offscreen") win->raise();
       RaiseOwned(s);
-      win->activateWindow();
+      AskActive(win);
       m_activated = nullptr;  // a window shown now is the program's newest choice
       // The control that has the focus in this window gets Qt's focus too.
       WndState* f = Find(FocusWindow());

@@ -761,6 +761,16 @@ HWND GetParent(HWND hwnd) {
   });
 }
 
+void SetWindowOwner(HWND hwnd, HWND owner) {
+  WndState* s = Find(hwnd);
+  if (s == nullptr || s->IsChild() || s->owner == owner || Find(owner) == nullptr || owner == hwnd) return;
+  {
+    std::lock_guard<std::mutex> g(Reg().lock);
+    s->owner = owner;
+  }
+  CurrentBackend().OwnerChanged(s);
+}
+
 HWND GetDlgItem(HWND dlg, int id) {
   WndState* s = Find(dlg);
   if (s == nullptr) return nullptr;

@@ -93,6 +93,25 @@ SThreadHeld::~SThreadHeld() {
   if (held) ::ptrace(PTRACE_DETACH, tid, nullptr, nullptr);
 }
 
+SManagerHeld::SManagerHeld() {
+  const char* g = std::getenv("QAV_WINDOW_MANAGER_GROUP");
+  group = g != nullptr ? std::atoi(g) : 0;
+  held = group > 0 && ::kill(-group, SIGSTOP) == 0;
+}
+
+void SManagerHeld::Release() {
+  if (held) ::kill(-group, SIGCONT);
+  held = false;
+}
+
+void TableLine(const char* check, bool ok, double seconds) {
+  const char* wm = std::getenv("QAV_WINDOW_MANAGER");
+  char took[32] = "";
+  if (seconds >= 0) std::snprintf(took, sizeof took, " (%.2f s)", seconds);
+  std::printf("wm-table-run | %s | %s | %s%s\n", wm != nullptr && *wm != '\0' ? wm : "bare X", check, ok ? "yes" : "no", took);
+  std::fflush(stdout);
+}
+
 double BytesBeside(const std::string& path) {
   const std::filesystem::path report(path);
   std::error_code e;
