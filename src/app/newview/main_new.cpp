@@ -169,7 +169,8 @@ int CMainNew::OnCreate(LPCREATESTRUCT cs) {
     CRect r;
     m_wndStatusMsgs.GetWindowRect(&r);
     m_wndStatusMsgs.MoveWindow(std::max(0, 1005 - r.Width()), 40, r.Width(), r.Height());
-    m_wndStatusMsgs.ShowWindow(SW_SHOWNORMAL);
+    // Shown beside the main window, which keeps the keyboard at the start.
+    m_wndStatusMsgs.ShowWindow(SW_SHOWNOACTIVATE);
   }
   return 0;
 }

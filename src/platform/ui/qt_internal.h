@@ -290,6 +290,8 @@ class QtBackend : public Backend, public QObject {
   void HoldActivation(QWidget* activated);
   void OwnerHint(WndState* s, TopWindow* win, bool on);
   void TellOwnedWindows(WndState* owner);
+  bool WaitForOwner(WndState* s);
+  void ShowWaitingOwned(WndState* owner);
   void ScheduleFit(WndState* top);
   void Forget(QWidget* w);
   void Reap();
@@ -326,6 +328,7 @@ class QtBackend : public Backend, public QObject {
   std::atomic<bool> m_wakePending{false};
   std::set<HWND> m_fit;
   std::set<HWND> m_keepClear;  // owners whose tool windows are placed once the loop runs again
+  std::set<HWND> m_waitingForOwner;  // windows shown before their owner, mapped when it is
   std::map<HWND, int> m_frameWaits;  // owners whose tool windows wait for their frame: the tries
   HWND m_focused = nullptr;  // the control whose widget last took the focus
   // A window raised without activation, when, and the window that was active then.

@@ -521,15 +521,21 @@ void QtBackend::SyncTop(WndState* s, TopWindow* win) {
       win->setGeometry(g);
     }
     if (!win->isVisible()) {
+      if (WaitForOwner(s)) return;
       win->setWindowState(want);
       win->Place();
       SetOwner(s, win);
       if ((s = Find(hwnd)) == nullptr) return;
       // A window shown without activation (a second wait dialog) leaves the keyboard where it is.
       const bool activate = !s->showInactive;
+      // Qt tells the window manager not to give it the keyboard (a user time of 0, EWMH). The
+      // widget's attribute reaches Qt's window only when that is made, and a window made earlier
+      // (the owner of another) is told through the window's own property.
       win->setAttribute(Qt::WA_ShowWithoutActivating, !activate);
+      if (QWindow* handle = win->windowHandle()) handle->setProperty("_q_showWithoutActivating", !activate);
       win->show();
       TellOwnedWindows(s);
+      ShowWaitingOwned(s);
       ScheduleKeepClear(s, true);
       if (!activate) {
         KeepActivationWhereItIs(s);
@@ -553,6 +559,36 @@ void QtBackend::SyncTop(WndState* s, TopWindow* win) {
     }
   } else if (win->isVisible()) {
     win->hide();
+  }
+}
+
+// A window owned by one that is not on the screen yet (the New view's status window, shown while
+// the main window is being made) waits for it where a window manager runs: its owner hint would
+// name a window the manager does not manage yet (ICCCM), and, mapped first, it would be the one
+// the manager gives the keyboard to. True when it waits.
+bool QtBackend::WaitForOwner(WndState* s) {
+  WndState* o = Find(s->owner);
+  auto* ownerWidget = o != nullptr ? static_cast<QWidget*>(o->native) : nullptr;
+  xcb_connection_t* c = XConnection();
+  if (o == nullptr || (ownerWidget != nullptr && ownerWidget->isVisible()) || c == nullptr || !WindowManagerRuns(c))
+    return false;
+  m_waitingForOwner.insert(s->hwnd);
+  return true;
+}
+
+// The owner is shown: the windows that waited for it come up after it, without taking the keyboard
+// it is about to get (a manager focuses no window whose user time is 0, EWMH).
+void QtBackend::ShowWaitingOwned(WndState* owner) {
+  std::vector<HWND> waiting;
+  for (HWND h : m_waitingForOwner)
+    if (WndState* w = Find(h); w == nullptr || w->owner == owner->hwnd) waiting.push_back(h);
+  for (HWND h : waiting) {
+    m_waitingForOwner.erase(h);
+    WndState* w = Find(h);
+    if (w == nullptr || w->native == nullptr || !w->Visible()) continue;
+    w->showInactive = true;
+    Sync(w);
+    if ((w = Find(h)) != nullptr) w->showInactive = false;
   }
 }
 
