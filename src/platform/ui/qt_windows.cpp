@@ -712,11 +712,7 @@ bool QtChooseFile(const FileChooserRequest& req, std::string& path,
   fd.setFileMode(req.open ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
   fd.setOption(QFileDialog::DontConfirmOverwrite);  // asked by `acceptable`, over the chooser
   QStringList filters;
-  for (const auto& [desc, pats] : req.filters) {
-    QStringList p;
-    for (const std::string& one : pats) p << ((one == "*.*" || one == "*.exe") ? QString("*") : Q(one));
-    filters << Q(desc) + " (" + p.join(' ') + ")";
-  }
+  for (const auto& [desc, pats] : req.filters) filters << Q(ChooserFilter(desc, pats));
   if (!filters.isEmpty()) fd.setNameFilters(filters);
   std::string initial = req.initialPath;
   std::replace(initial.begin(), initial.end(), '\\', '/');
