@@ -481,6 +481,21 @@ LRESULT ButtonState::DefProc(UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 // ---- Edit ----
+namespace {
+// The up-down control whose buddy the edit is and which takes the buddy's Up and Down keys: the
+// control after it, with UDS_AUTOBUDDY and UDS_ARROWKEYS.
+HWND ArrowKeysSpin(const WndState* edit) {
+  const WndState* parent = Find(edit->parent);
+  if (parent == nullptr) return nullptr;
+  const auto& kids = parent->children;
+  const auto at = std::find(kids.begin(), kids.end(), edit->hwnd);
+  if (at == kids.end() || at + 1 == kids.end()) return nullptr;
+  const WndState* next = Find(*(at + 1));
+  const DWORD both = UDS_AUTOBUDDY | UDS_ARROWKEYS;
+  return next != nullptr && next->kind == Kind::Spin && (next->style & both) == both ? next->hwnd : nullptr;
+}
+}  // namespace
+
 LRESULT EditState::DefProc(UINT msg, WPARAM wParam, LPARAM lParam) {
   int len = static_cast<int>(text.size());
   switch (msg) {
@@ -523,6 +538,13 @@ LRESULT EditState::DefProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_SETFOCUS: NotifyParent(this, EN_SETFOCUS); return 0;
     case WM_KILLFOCUS: NotifyParent(this, EN_KILLFOCUS); return 0;
     case WM_GETDLGCODE: return (style & ES_WANTRETURN) ? DLGC_WANTALLKEYS : 0;
+    case WM_KEYDOWN:
+      if ((wParam == VK_UP || wParam == VK_DOWN) && !(style & ES_MULTILINE))
+        if (const HWND spin = ArrowKeysSpin(this)) {
+          input::Spin(spin, wParam == VK_UP);
+          return 0;
+        }
+      return WndState::DefProc(msg, wParam, lParam);
     default: return WndState::DefProc(msg, wParam, lParam);
   }
 }

@@ -115,6 +115,11 @@ bool QtBackend::Key(QObject* o, QKeyEvent* k) {
         input::Spin(h, k->key() == Qt::Key_Up);
         return true;
       }
+      // A single-line edit's Up and Down step the up-down control it is the buddy of, if any.
+      if (s->kind == Kind::Edit && !(s->style & ES_MULTILINE) && (k->key() == Qt::Key_Up || k->key() == Qt::Key_Down)) {
+        input::Key(h, k->key() == Qt::Key_Up ? VK_UP : VK_DOWN);
+        return true;
+      }
       return false;
     }
   }
