@@ -509,6 +509,7 @@ void CMainClassic::OnGo() {
   m_flags.rangeAdded.store(0);
   m_loadCount = SLoadCount();
   m_bRunCancelled = false;
+  ++m_nRunNumber;
   OpenRunWait();
   StartWaitRange(m_plan.estimate, m_plan.estimateFine);
   m_bRunning.store(1);
@@ -528,7 +529,6 @@ void CMainClassic::OnGo() {
 }
 
 UINT CMainClassic::RunClassicReports() {
-  const HWND view = m_hWnd;
   // Memory that runs out anywhere in the run ends it with the not-enough-memory line; the
   // program goes on.
   try {
@@ -538,18 +538,18 @@ UINT CMainClassic::RunClassicReports() {
   } catch (const std::bad_alloc&) {
     PostWorker(ID_WORKER_WIN32_ERROR, static_cast<LPARAM>(ERROR_NOT_ENOUGH_MEMORY));
   }
+  // The last post, while the view still waits for the worker.
+  PostMessage(WM_RUN_ENDED, m_nRunNumber);
   m_flags.keepGoingFlag.store(false);
   m_bRunning.store(0);
-  // The view may be gone from here on: a post to a window that is gone is dropped.
-  ::PostMessage(view, WM_RUN_ENDED);
   return 1;
 }
 
-// The worker has ended while the view opens a report the run wrote (the viewer reads it in a loop
+// The worker is ending while the view opens a report the run wrote (the viewer reads it in a loop
 // nested in the run's wait, which cannot look meanwhile): the run's wait dialog goes now, so that
 // a Cancel ends the run at once. The rest of the run's end follows when the reading is done.
-LRESULT CMainClassic::OnRunEnded(WPARAM, LPARAM) {
-  if (m_bOpeningReport && m_bRunning.load() == 0 && m_pWaitDialog != nullptr) m_pWaitDialog->Close();
+LRESULT CMainClassic::OnRunEnded(WPARAM run, LPARAM) {
+  if (run == m_nRunNumber && m_bOpeningReport && m_pWaitDialog != nullptr) m_pWaitDialog->Close();
   return 0;
 }
 

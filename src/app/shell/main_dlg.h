@@ -31,7 +31,7 @@ constexpr UINT IDD_MAIN_BASE = 205;
 // A report viewer ended with a failure soon after it was started (wParam: the key of the text
 // kept by KeepOpenFailure).
 constexpr UINT WM_REPORT_OPEN_FAILED = 0x140E;
-// A run's worker has ended (posted as its last act).
+// A run's worker is ending (its last post; wParam: the run's number).
 constexpr UINT WM_RUN_ENDED = 0x140F;
 
 // How often a view looks at its running worker while the user does nothing (ms).
