@@ -187,7 +187,8 @@ void QtBackend::AskActive(QWidget* win) {
 void QtBackend::RaiseOwned(WndState* s) {
   if (QGuiApplication::platformName() == "offscreen") return;
   xcb_connection_t* c = XConnection();
-  const std::vector<xcb_window_t> order = c != nullptr && WindowManagerRuns(c) ? ClientStacking(c) : std::vector<xcb_window_t>();
+  const bool managed = c != nullptr && WindowManagerRuns(c);
+  const std::vector<xcb_window_t> order = managed ? ClientStacking(c) : std::vector<xcb_window_t>();
   auto place = [&](QWidget* w) {
     const auto it = std::find(order.begin(), order.end(), static_cast<xcb_window_t>(w->internalWinId()));
     return it != order.end() ? it - order.begin() : -1;
@@ -197,7 +198,8 @@ void QtBackend::RaiseOwned(WndState* s) {
     auto* t = dynamic_cast<TopWindow*>(w);
     WndState* o = t != nullptr && t->isVisible() ? Find(OwnHwnd(t)) : nullptr;
     if (o == nullptr || o->owner != owner || o->native != t) continue;
-    if (order.empty() || (s->native != nullptr && place(t) >= 0 && place(t) < place(static_cast<QWidget*>(s->native)))) t->raise();
+    // A window the manager does not stack yet (it has not taken it on) is left to it.
+    if (!managed || (s->native != nullptr && place(t) >= 0 && place(t) < place(static_cast<QWidget*>(s->native)))) t->raise();
     RaiseOwned(o);
   }
 }
