@@ -112,8 +112,10 @@ void ManagedWindows::Round() {
   // Four seconds after the start, with no click, the main window has the keyboard, and the status
   // window is up above it.
   std::this_thread::sleep_for(std::chrono::seconds(4));
-  const bool startKeys = FocusedWindow() == main_ && Above(status_);
-  EXPECT_TRUE(startKeys) << "after the start, " << FocusedWindow() << " has the keyboard";
+  const std::string startFocus = FocusedWindow();
+  const bool startKeys = startFocus == main_ && Above(status_);
+  EXPECT_TRUE(startKeys) << "after the start, " << startFocus << " (" << Output("xdotool getwindowname " + startFocus)
+                         << ") has the keyboard; the status window is " << (Above(status_) ? "above" : "below") << " the main window";
   TableLine("keyboard with the main window after start", startKeys);
   SForm f;
   auto keys = [&](const std::string& k) {
