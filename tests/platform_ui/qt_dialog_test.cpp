@@ -425,6 +425,26 @@ TEST_F(QtOwnerTest, AClickOnAnyOtherWindowWhileABoxIsUpGivesTheBoxTheKeys) {
   viewer.DestroyWindow();
 }
 
+// A window shown with the keyboard (a report opened in the viewer) just before the active one goes
+// (a run's wait dialog) stays active, though the display had not yet said so when the other went:
+// the activation is not handed to the owner of the one that went.
+TEST_F(QtOwnerTest, AWindowShownJustBeforeTheActiveOneGoesKeepsTheActivation) {
+  AskDlg wait, viewer;
+  ASSERT_TRUE(wait.Create(9600, &owner));
+  wait.ShowWindow(SW_SHOW);
+  ::SetFocus(wait.GetDlgItem(IDC_NAME)->m_hWnd);
+  Settle();
+  ASSERT_EQ(QApplication::activeWindow(), W(wait));
+  ASSERT_TRUE(viewer.Create(9600));
+  ::SetFocus(viewer.GetDlgItem(IDC_NAME)->m_hWnd);
+  viewer.ShowWindow(SW_SHOW);
+  wait.DestroyWindow();
+  Settle();
+  EXPECT_EQ(QApplication::activeWindow(), W(viewer));
+  EXPECT_EQ(::GetFocus(), viewer.GetDlgItem(IDC_NAME)->m_hWnd);
+  viewer.DestroyWindow();
+}
+
 // After a modal dialog goes its owner has the activation. Another window of ours that the window
 // manager activates right after (openbox's own choice) gives it back; one the user clicks keeps it.
 TEST_F(QtOwnerTest, TheOwnerAModalDialogLeftKeepsTheActivationUnlessTheUserClicksElsewhere) {
