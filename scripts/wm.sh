@@ -3,7 +3,9 @@
 # scripts/xvfb.sh) and returns the command's status:
 #   scripts/wm.sh openbox|metacity|mutter|xfwm4|icewm COMMAND [ARG...]
 # The window manager is ready before the command starts (it has announced itself on the root
-# window) and is stopped after it ends. The command finds its name in QAV_WINDOW_MANAGER.
+# window) and is stopped after it ends. The command finds its name in QAV_WINDOW_MANAGER, and the
+# process group the manager runs in (with its session bus, where it has one) in
+# QAV_WINDOW_MANAGER_GROUP: a test may stop it a moment, as a busy machine holds a manager up.
 set -uo pipefail
 if (($# < 2)); then
   echo "usage: $0 openbox|metacity|mutter|xfwm4|icewm COMMAND [ARG...]" >&2
@@ -72,5 +74,5 @@ if [[ -z $ready ]]; then
   cat "$log" >&2
   exit 1
 fi
-export QAV_WINDOW_MANAGER=$name
+export QAV_WINDOW_MANAGER=$name QAV_WINDOW_MANAGER_GROUP=$wm
 "$@"

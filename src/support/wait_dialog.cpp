@@ -156,6 +156,7 @@ void CWaitDialog::SetPlan(const std::vector<CWaitEstimator::SPhase>& phases) {
 
 void CWaitDialog::OnCancel() {
   if (m_pKeepGoing != nullptr) std::atomic_ref<bool>(*m_pKeepGoing).store(false, std::memory_order_relaxed);
+  if (m_fnSync) m_fnSync();
   if (m_hWnd == nullptr) return;
   // While the dialog holds the main window disabled, it stays until its owner closes it once the
   // work has stopped: the main window is enabled and takes the keyboard the moment the dialog goes,
@@ -172,7 +173,14 @@ void CWaitDialog::Close() {
     ::EnableWindow(m_hDisabledMain, TRUE);  // does nothing when the main window is gone
     m_hDisabledMain = nullptr;
   }
-  if (m_hWnd != nullptr) DestroyWindow();
+  if (m_hWnd == nullptr) return;
+  // A window goes with its owner: a wait dialog shown beside this one (a report being opened while
+  // a run goes on) stays up under this one's owner.
+  const HWND owner = ::GetParent(m_hWnd);
+  for (CWaitDialog* other : Shown())
+    if (other != this && other->m_hWnd != nullptr && ::GetParent(other->m_hWnd) == m_hWnd && owner != nullptr)
+      ::SetWindowOwner(other->m_hWnd, owner);
+  DestroyWindow();
 }
 
 BOOL CWaitDialog::PumpMessages() {
@@ -186,6 +194,7 @@ BOOL CWaitDialog::PumpMessages() {
 
 void CWaitDialog::OnTimer(UINT_PTR id) {
   if (id == 1 && m_hWnd != nullptr && m_pPosition != nullptr) {
+    if (m_fnSync) m_fnSync();
     const int position = std::atomic_ref<int>(*m_pPosition).load(std::memory_order_relaxed);
     int lower = 0, upper = 0;
     m_wndProgress.GetRange(lower, upper);

@@ -5,6 +5,7 @@
 // caller keeps the program responsive by calling PumpMessages between its checks of the worker.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -41,8 +42,14 @@ class CWaitDialog : public CDialog {
   void BeginPhase(const char* caption, int phase = -1);
   // The phases the work is planned in (CWaitEstimator::SetPlan).
   void SetPlan(const std::vector<CWaitEstimator::SPhase>& phases);
-  // Enables the main window again (once) and destroys the dialog's window.
+  // Enables the main window again (once) and destroys the dialog's window. A wait dialog it owns
+  // that is still up (a report being opened beside a run's) goes on under the owner of this one.
   void Close();
+  // Brings the caller's position and keep-going flag up to date with its work: called before every
+  // look at them and right after Cancel. A run's owner moves its worker's counter in and passes a
+  // Cancel on to the worker at once, also while a loop nested in its own wait (a report being
+  // read into the viewer) keeps that wait from looking.
+  std::function<void()> m_fnSync;
 
   // Dispatches the waiting messages and runs the idle work; 0 when the quit request was seen
   // (it stays posted for the program's loop), else 1.

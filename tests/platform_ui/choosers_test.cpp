@@ -58,6 +58,23 @@ TEST_F(ChoosersTest, FrameworkFilterStringsParse) {
   EXPECT_EQ(f[0].second, (std::vector<std::string>{"*.dat", "*.sds", "*.mds"}));
   EXPECT_TRUE(qav::ui::ParseFilter(nullptr).empty());
   EXPECT_TRUE(qav::ui::ParseFilter("||").empty());
+  // As the chooser shows them: each pattern once.
+  const struct {
+    const char* filter;
+    const char* shown;
+  } shown[] = {
+      {"Configuration Files (*.cfg) | *.cfg; ||", "Configuration Files (*.cfg)"},
+      {"All Output Files (*.dat, *.sds, *.mds) | *.dat;*.sds;*.mds; ||", "All Output Files (*.dat *.sds *.mds)"},
+      {"All Files (*.*)|*.*||", "All Files (*)"},
+      {"Reports|*.dat; *.sds|", "Reports (*.dat *.sds)"},
+      {"Reports (text)|*.txt|", "Reports (text) (*.txt)"},
+      {"Data (*.dat)|*.dat;*.sds|", "Data (*.dat) (*.dat *.sds)"},
+  };
+  for (const auto& c : shown) {
+    f = qav::ui::ParseFilter(c.filter);
+    ASSERT_EQ(f.size(), 1u) << c.filter;
+    EXPECT_EQ(qav::ui::ChooserFilter(f[0].first, f[0].second), c.shown);
+  }
 }
 
 TEST_F(ChoosersTest, SaveChooserAddsTheExtensionAndAsksBeforeReplacing) {

@@ -205,6 +205,19 @@ TEST_F(ControlsTest, UserSelectionNotifiesAndNoSelectionBoxStaysUnselected) {
   box->AddString("x");
   input::SelectLine(Item(IDC_NOSEL), 0);
   EXPECT_EQ(box->GetCurSel(), LB_ERR);
+  // Its keys scroll it: a page down, to the end, a line up, home; nothing is selected.
+  for (int i = 0; i < 99; ++i) box->AddString("y");
+  input::Key(Item(IDC_NOSEL), VK_NEXT);
+  const int page = box->GetTopIndex();
+  input::Key(Item(IDC_NOSEL), VK_END);
+  const int last = box->GetTopIndex();
+  input::Key(Item(IDC_NOSEL), VK_UP);
+  EXPECT_GT(page, 0);
+  EXPECT_GT(last, page);
+  EXPECT_EQ(box->GetTopIndex(), last - 1);
+  input::Key(Item(IDC_NOSEL), VK_HOME);
+  EXPECT_EQ(box->GetTopIndex(), 0);
+  EXPECT_EQ(box->GetCurSel(), LB_ERR);
 }
 
 TEST_F(ControlsTest, ComboEditAndFocusNotices) {

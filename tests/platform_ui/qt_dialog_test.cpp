@@ -93,19 +93,23 @@ TEST_F(QtDialogTest, ModalDialogClosesAtOnceOnEnterEscapeAndClicks) {
   }
 }
 
-// Typing goes into the state; the initial edit has its text selected, so typing replaces it.
+// Typing goes into the state; the initial edit has its text selected, so typing replaces it. The
+// default button's frame goes with the focus among the push buttons, and is back on OK when the
+// focus is on no push button.
 TEST_F(QtDialogTest, TypingReplacesTheSelectedInitialTextAndTabFollowsTheTemplate) {
   AskDlg dlg;
-  std::vector<int> focusOrder;
+  std::vector<int> focusOrder, framed;
   Later([&] {
     HWND d = dlg.m_hWnd;
     auto* name = qobject_cast<QLineEdit*>(W(GetDlgItem(d, IDC_NAME)));
     ASSERT_NE(name, nullptr);
     EXPECT_TRUE(name->hasSelectedText());
     QTest::keyClicks(name, "Depot");
+    auto looksDefault = [&](int id) { return static_cast<QPushButton*>(W(GetDlgItem(d, id)))->isDefault() ? id : 0; };
     for (int i = 0; i < 6; ++i) {
       QTest::keyClick(W(GetFocus()), Qt::Key_Tab);
       focusOrder.push_back(GetDlgCtrlID(GetFocus()));
+      framed.push_back(looksDefault(IDOK) + looksDefault(IDCANCEL));
     }
     QTest::keyClick(W(GetFocus()), Qt::Key_Backtab);
     focusOrder.push_back(GetDlgCtrlID(GetFocus()));
@@ -116,6 +120,7 @@ TEST_F(QtDialogTest, TypingReplacesTheSelectedInitialTextAndTabFollowsTheTemplat
   // One stop for the radio group (its checked button), none for the labels.
   std::vector<int> want{IDC_COUNT, IDC_R2, IDC_CHECK, IDOK, IDCANCEL, IDC_NAME, IDCANCEL};
   EXPECT_EQ(focusOrder, want);
+  EXPECT_EQ(framed, (std::vector<int>{IDOK, IDOK, IDOK, IDOK, IDCANCEL, IDOK}));
   (void)dlg;
 }
 
@@ -417,6 +422,26 @@ TEST_F(QtOwnerTest, AClickOnAnyOtherWindowWhileABoxIsUpGivesTheBoxTheKeys) {
   CFileDialog chooser(TRUE, nullptr, nullptr, OFN_HIDEREADONLY, "All Files (*.*)|*.*||", &owner);
   EXPECT_EQ(chooser.DoModal(), IDCANCEL);
   EXPECT_TRUE(chooserActive);
+  viewer.DestroyWindow();
+}
+
+// A window shown with the keyboard (a report opened in the viewer) just before the active one goes
+// (a run's wait dialog) stays active, though the display had not yet said so when the other went:
+// the activation is not handed to the owner of the one that went.
+TEST_F(QtOwnerTest, AWindowShownJustBeforeTheActiveOneGoesKeepsTheActivation) {
+  AskDlg wait, viewer;
+  ASSERT_TRUE(wait.Create(9600, &owner));
+  wait.ShowWindow(SW_SHOW);
+  ::SetFocus(wait.GetDlgItem(IDC_NAME)->m_hWnd);
+  Settle();
+  ASSERT_EQ(QApplication::activeWindow(), W(wait));
+  ASSERT_TRUE(viewer.Create(9600));
+  ::SetFocus(viewer.GetDlgItem(IDC_NAME)->m_hWnd);
+  viewer.ShowWindow(SW_SHOW);
+  wait.DestroyWindow();
+  Settle();
+  EXPECT_EQ(QApplication::activeWindow(), W(viewer));
+  EXPECT_EQ(::GetFocus(), viewer.GetDlgItem(IDC_NAME)->m_hWnd);
   viewer.DestroyWindow();
 }
 

@@ -56,8 +56,12 @@ TEST_F(WaitDialogTest, ShowsCaptionMessageAndDisablesTheMainWindow) {
 
 TEST_F(WaitDialogTest, CancelClearsTheFlagAndKeepsTheMainWindowDisabledUntilClose) {
   CWaitDialog dlg(&position, &keepGoing);
+  // The caller's sync hears of the Cancel at once, with the flag cleared.
+  std::vector<bool> synced;
+  dlg.m_fnSync = [&] { synced.push_back(keepGoing); };
   input::Click(dlg.GetDlgItem(IDCANCEL)->m_hWnd);
   EXPECT_FALSE(keepGoing);
+  EXPECT_EQ(synced, std::vector<bool>{false});
   // The run owning the dialog is still winding down: the main window takes no input yet, and the
   // dialog stays, its Cancel done, so that it goes when the main window takes input again.
   EXPECT_FALSE(main.IsWindowEnabled());
@@ -93,7 +97,17 @@ TEST_F(WaitDialogTest, ASecondGoesBesideTheFirstWithoutTheKeyboardAndTheHoldsNes
     EXPECT_FALSE(main.IsWindowEnabled());
   }
   EXPECT_FALSE(main.IsWindowEnabled());  // the outer run still holds it
+  // The first goes while a second is up (a run that ended while its report is read): the second
+  // stays up, under the main window, and still holds it.
+  int p2 = 0;
+  bool k2 = true;
+  auto* inner = new CWaitDialog(&p2, &k2, "Opening the Report");
   delete outer;
+  ASSERT_NE(inner->m_hWnd, nullptr);
+  EXPECT_TRUE(inner->IsWindowVisible());
+  EXPECT_EQ(::GetParent(inner->m_hWnd), main.m_hWnd);
+  EXPECT_FALSE(main.IsWindowEnabled());
+  delete inner;
   EXPECT_TRUE(main.IsWindowEnabled());
 }
 
@@ -116,8 +130,10 @@ TEST_F(WaitDialogTest, RangeClampsPercentSetsAndTheTimerMovesTheBar) {
   EXPECT_EQ(position, 0);
 
   dlg.SetRange(0, 100);
-  position = 30;
+  // The caller's sync brings the position in before the timer looks at it.
+  dlg.m_fnSync = [&] { position = 30; };
   dlg.OnTimer(1);
+  dlg.m_fnSync = nullptr;
   EXPECT_EQ(dlg.m_wndProgress.GetPos(), 30);
   // The first change only starts the clock: no time is shown before there is an estimate.
   EXPECT_EQ(dlg.m_strTimeLeft, WAIT_NO_ESTIMATE_TEXT);

@@ -124,6 +124,7 @@ BEGIN_MESSAGE_MAP(CMainClassic, CMainDlg)
   ON_BN_CLICKED(IDC_SDS_15MIN, &CMainClassic::OnSingle15Minute)
   ON_BN_CLICKED(IDC_MDS_MONTHLY, &CMainClassic::OnMultiMonthlyDow)
   ON_BN_CLICKED(IDC_MDS_YEARLY, &CMainClassic::OnMultiYearlyDow)
+  ON_MESSAGE(WM_RUN_ENDED, &CMainClassic::OnRunEnded)
 END_MESSAGE_MAP()
 
 CMainClassic::CMainClassic() : CMainDlg(IDD_MAIN_CLASSIC) {
@@ -512,9 +513,8 @@ void CMainClassic::OnGo() {
   const int on[CF_COUNT] = {m_snap.rawOn, m_snap.sdsOn, m_snap.mdsOn};
   for (int f = 0; f < CF_COUNT; ++f) m_bReportOwed[f] = on[f] != 0;
   m_nFamilyAtWork = -1;
-  m_bWaitKeepGoing = true;
-  m_nWaitPosition = 0;
-  m_pWaitDialog = new (std::nothrow) CWaitDialog(&m_nWaitPosition, &m_bWaitKeepGoing);
+  ++m_nRunNumber;
+  OpenRunWait();
   StartWaitRange(m_plan.estimate, m_plan.estimateFine);
   std::vector<SWaitPhase> phases;
   for (const GoPhase& p : m_plan.phases) phases.push_back({p.kind, GoPhaseFamily(p.kind), {p.units, p.unitsFine}});
@@ -549,9 +549,19 @@ UINT CMainClassic::RunClassicReports() {
   } catch (const std::bad_alloc&) {
     PostWorker(ID_WORKER_WIN32_ERROR, static_cast<LPARAM>(ERROR_NOT_ENOUGH_MEMORY));
   }
+  // The last post, while the view still waits for the worker.
+  PostMessage(WM_RUN_ENDED, m_nRunNumber);
   m_flags.keepGoingFlag.store(false);
   m_bRunning.store(0);
   return 1;
+}
+
+// The worker is ending while the view opens a report the run wrote (the viewer reads it in a loop
+// nested in the run's wait, which cannot look meanwhile): the run's wait dialog goes now, so that
+// a Cancel ends the run at once. The rest of the run's end follows when the reading is done.
+LRESULT CMainClassic::OnRunEnded(WPARAM run, LPARAM) {
+  if (run == m_nRunNumber && m_bOpeningReport && m_pWaitDialog != nullptr) m_pWaitDialog->Close();
+  return 0;
 }
 
 BOOL CMainClassic::OnCommand(WPARAM wParam, LPARAM lParam) {
@@ -589,7 +599,10 @@ BOOL CMainClassic::OnCommand(WPARAM wParam, LPARAM lParam) {
 }
 
 void CMainClassic::AutoOpen(int family, int format) {
+  const bool nested = m_bOpeningReport;
+  m_bOpeningReport = true;
   OpenReport(m_strReportPath[family], format == 1, true);
+  m_bOpeningReport = nested;
 }
 
 void CMainClassic::OpenReport(const std::string& path, bool spreadsheet, bool automatic) {

@@ -135,6 +135,7 @@ class CMainClassic : public CMainDlg {
   // ---- Run ----
   bool IsRunning() const { return m_bRunning.load() != 0; }
   UINT RunClassicReports();
+  LRESULT OnRunEnded(WPARAM, LPARAM);
   // The snapshot GO hands to the worker (filled by OnGo from the controls and the selections).
   ClassicRunSnapshot m_snap;
   CClassicRunFlags m_flags;
@@ -149,6 +150,8 @@ class CMainClassic : public CMainDlg {
   void ChangeDates(int block);
   void ChangeElements(int block);
   void AutoOpen(int family, int format);
+  bool m_bOpeningReport = false;  // a report the run wrote is being opened (AutoOpen)
+  WPARAM m_nRunNumber = 0;        // counts the runs: WM_RUN_ENDED names the run that ended
   // Opens a report in the viewer the output settings choose; `automatic` for a report the run just
   // wrote (nothing opens while automatic opening is off, and the own viewer stays quiet).
   void OpenReport(const std::string& path, bool spreadsheet, bool automatic);

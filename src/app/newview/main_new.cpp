@@ -169,7 +169,8 @@ int CMainNew::OnCreate(LPCREATESTRUCT cs) {
     CRect r;
     m_wndStatusMsgs.GetWindowRect(&r);
     m_wndStatusMsgs.MoveWindow(std::max(0, 1005 - r.Width()), 40, r.Width(), r.Height());
-    m_wndStatusMsgs.ShowWindow(SW_SHOWNORMAL);
+    // Shown beside the main window, which keeps the keyboard at the start.
+    m_wndStatusMsgs.ShowWindow(SW_SHOWNOACTIVATE);
   }
   return 0;
 }
@@ -565,9 +566,7 @@ void CMainNew::OnProduceReports() {
   m_bRunOutOfMemory = false;
   m_bReportOwed = true;
   m_strWrittenName.clear();
-  m_bWaitKeepGoing = true;
-  m_nWaitPosition = 0;
-  m_pWaitDialog = new CWaitDialog(&m_nWaitPosition, &m_bWaitKeepGoing);
+  OpenRunWait();
   StartWaitRange(RunProgressRange(*this), RunProgressRange(*this, true));
   m_bRunning.store(1);
   if (StartFunctorThread(this, &CMainNew::RunNewReports) == nullptr) {

@@ -71,7 +71,7 @@ std::vector<ControlTemplate> Controls() {
       // How: periods and methods.
       {Ctl::Static, IDC_NV_PERIOD_LABEL, "Specify the Duration of the Basic Reporting Period:", 0, B, 28, BW, 24},
       {Ctl::Edit, IDC_NV_PERIOD, "", TAB, B, 53, 50, 14},
-      {Ctl::Spin, IDC_NV_PERIOD_SPIN, "", 0, B + 50, 53, 10, 14},
+      {Ctl::Spin, IDC_NV_PERIOD_SPIN, "", UDS_AUTOBUDDY | UDS_ARROWKEYS, B + 50, 53, 10, 14},
       {Ctl::Static, IDC_NV_SUM_LABEL, "Select the Method for Summarizing the Raw Data into the Basic Reporting Periods:", 0, B,
        72, BW, 24},
       {Ctl::ComboBox, IDC_NV_SUM_METHOD, "", CBS_DROPDOWNLIST | TAB, B, 97, BW, 120},

@@ -394,6 +394,13 @@ void CMainDlg::WaitWhileSet(const std::atomic<uint8_t>& flag, bool ending) {
   SyncWaitDialog();
 }
 
+void CMainDlg::OpenRunWait() {
+  m_bWaitKeepGoing = true;
+  m_nWaitPosition = 0;
+  m_pWaitDialog = new (std::nothrow) CWaitDialog(&m_nWaitPosition, &m_bWaitKeepGoing);
+  if (m_pWaitDialog != nullptr) m_pWaitDialog->m_fnSync = [this] { SyncWaitDialog(); };
+}
+
 void CMainDlg::CloseRunWait() {
   m_nWaitPosition = m_nWaitRange;
   CWaitDialog::PumpMessages();

@@ -31,6 +31,8 @@ constexpr UINT IDD_MAIN_BASE = 205;
 // A report viewer ended with a failure soon after it was started (wParam: the key of the text
 // kept by KeepOpenFailure).
 constexpr UINT WM_REPORT_OPEN_FAILED = 0x140E;
+// A run's worker is ending (its last post; wParam: the run's number).
+constexpr UINT WM_RUN_ENDED = 0x140F;
 
 // How often a view looks at its running worker while the user does nothing (ms).
 constexpr DWORD kRunLookMs = 50;
@@ -163,6 +165,9 @@ class CMainDlg : public CFormView {
   // CloseRunWait: a click on GO made meanwhile reaches the main window when it takes input again,
   // and starts the next run, instead of being lost on a window still disabled.
   void WaitWhileSet(const std::atomic<uint8_t>& flag, bool ending = false);
+  // Shows a run's wait dialog over the run's position and keep-going flag (set back to 0 and true).
+  // Its Cancel reaches the run at once (SyncWaitDialog), also from a loop nested in the wait.
+  void OpenRunWait();
   // The run's wait is over: the bar shows all done once, the wait dialog goes (the main window
   // takes input again) and the input held meanwhile comes.
   void CloseRunWait();

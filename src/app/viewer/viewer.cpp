@@ -39,7 +39,7 @@ const DialogTemplate kViewerTemplate{
         {Ctl::Static, IDC_VIEWER_STATUS, "", SS_CENTER, 325, 33, 55, 8},
         {Ctl::GroupBox, IDC_VIEWER_LINES_GROUP, "Line Count", 0, 389, 23, 49, 23},
         {Ctl::Edit, IDC_VIEWER_LINES, "", ES_READONLY | ES_CENTER, 394, 31, 40, 12},
-        {Ctl::ListBox, IDC_VIEWER_TEXT, "", LBS_NOSEL | LBS_NOTIFY | WS_BORDER | WS_VSCROLL, 7, 50, 431, 256},
+        {Ctl::ListBox, IDC_VIEWER_TEXT, "", LBS_NOSEL | LBS_NOTIFY | WS_BORDER | WS_VSCROLL | WS_TABSTOP, 7, 50, 431, 256},
     },
     "Courier New",
     8,
@@ -247,6 +247,8 @@ bool CViewer::Open(const char* path, bool quiet, CWnd* parent) {
   OnSelchangeCabinetList();
   FillSectionList();
   finish(true);
+  // The keyboard goes to the text, which the user came to read: the page keys turn its pages.
+  GotoDlgCtrl(&m_lstText);
   // Shown normally first, so that the window keeps its template's size where the desktop does not
   // maximise it.
   ShowWindow(SW_SHOWNORMAL);

@@ -32,6 +32,8 @@ class Backend {
   virtual void Activate(WndState* s) {}
   // True when the top-level window is the active window as the display sees it.
   virtual bool Active(WndState* s) { return false; }
+  // A top-level window has another owner (SetWindowOwner).
+  virtual void OwnerChanged(WndState* s) {}
   // Processes pending input without blocking.
   virtual void Poll() {}
   // Blocks until Wake() or input, at most the given time (negative: no limit).

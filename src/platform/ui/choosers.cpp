@@ -225,6 +225,31 @@ std::vector<std::pair<std::string, std::vector<std::string>>> ParseFilter(const 
   return out;
 }
 
+std::string ChooserFilter(const std::string& description, const std::vector<std::string>& patterns) {
+  std::string list;
+  for (const std::string& p : patterns) list += (list.empty() ? "" : " ") + ((p == "*.*" || p == "*.exe") ? "*" : p);
+  std::string desc = Trim(description);
+  // The description's last parenthesised list, its patterns split at blanks, commas and semicolons.
+  const size_t open = desc.rfind('(');
+  if (open != std::string::npos && desc.back() == ')') {
+    std::vector<std::string> own;
+    std::string word;
+    for (char c : desc.substr(open + 1, desc.size() - open - 2) + " ") {
+      if (c == ' ' || c == ',' || c == ';') {
+        if (!word.empty()) own.push_back(word);
+        word.clear();
+      } else {
+        word += c;
+      }
+    }
+    std::vector<std::string> given = patterns;
+    std::sort(own.begin(), own.end());
+    std::sort(given.begin(), given.end());
+    if (own == given) desc = Trim(desc.substr(0, open));
+  }
+  return desc + " (" + list + ")";
+}
+
 bool BrowseForFolder(HWND owner, const char* title, const std::string& start, std::string& path) {
   FileChooserRequest req;
   req.open = true;

@@ -44,6 +44,10 @@ struct FileChooserRequest {
 void SetFileChooserHandler(std::function<bool(const FileChooserRequest&, std::string& path)> handler);
 // Splits a filter text into (description, patterns); blanks are trimmed, empty patterns dropped.
 std::vector<std::pair<std::string, std::vector<std::string>>> ParseFilter(const char* filter);
+// One filter as a chooser shows it, "Text Files (*.txt)": the description and the patterns once,
+// "*.*" as "*" (a name need have no dot). A description that ends in its own list of the same
+// patterns ("Configuration Files (*.cfg)") loses that list for the one added.
+std::string ChooserFilter(const std::string& description, const std::vector<std::string>& patterns);
 // Lets the user pick a folder; true with the folder's path.
 bool BrowseForFolder(HWND owner, const char* title, const std::string& start, std::string& path);
 

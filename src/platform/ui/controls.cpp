@@ -173,6 +173,26 @@ bool SelectRange(ListBoxState* l, int a, int b, bool keep) {
   return true;
 }
 
+// A list without selection shows text to read: the keys that move in a list scroll it by a line,
+// by a page (keeping one line of the last page in view) or to either end.
+void ScrollByKey(ListBoxState* l, UINT vk) {
+  const int page = VisibleLines(l), last = std::max(static_cast<int>(l->lines.size()) - page, 0);
+  int top = l->top;
+  switch (vk) {
+    case VK_UP: --top; break;
+    case VK_DOWN: ++top; break;
+    case VK_PRIOR: top -= std::max(page - 1, 1); break;
+    case VK_NEXT: top += std::max(page - 1, 1); break;
+    case VK_HOME: top = 0; break;
+    case VK_END: top = last; break;
+    default: return;
+  }
+  top = std::clamp(top, 0, last);
+  if (top == l->top) return;
+  l->top = top;
+  ListNotice(l, ListChange::Top, top);
+}
+
 // A key in a list box, as the desktop's list boxes take it. A single-selection list selects the
 // line the key moves to. A multiple-selection list moves only its focus line; Space toggles that
 // line; Shift extends from the anchor. An extended-selection list selects the line the key moves
@@ -181,7 +201,11 @@ bool SelectRange(ListBoxState* l, int a, int b, bool keep) {
 // selection sends LBN_SELCHANGE, as a click does.
 void ListKey(ListBoxState* l, UINT vk, UINT keys) {
   const int count = static_cast<int>(l->lines.size());
-  if (count == 0 || l->NoSel()) return;
+  if (count == 0) return;
+  if (l->NoSel()) {
+    ScrollByKey(l, vk);
+    return;
+  }
   const bool shift = (keys & MK_SHIFT) != 0, ctrl = (keys & MK_CONTROL) != 0;
   const bool extended = (l->style & LBS_EXTENDEDSEL) != 0;
   const HWND hwnd = l->hwnd;
@@ -457,6 +481,21 @@ LRESULT ButtonState::DefProc(UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 // ---- Edit ----
+namespace {
+// The up-down control whose buddy the edit is and which takes the buddy's Up and Down keys: the
+// control after it, with UDS_AUTOBUDDY and UDS_ARROWKEYS.
+HWND ArrowKeysSpin(const WndState* edit) {
+  const WndState* parent = Find(edit->parent);
+  if (parent == nullptr) return nullptr;
+  const auto& kids = parent->children;
+  const auto at = std::find(kids.begin(), kids.end(), edit->hwnd);
+  if (at == kids.end() || at + 1 == kids.end()) return nullptr;
+  const WndState* next = Find(*(at + 1));
+  const DWORD both = UDS_AUTOBUDDY | UDS_ARROWKEYS;
+  return next != nullptr && next->kind == Kind::Spin && (next->style & both) == both ? next->hwnd : nullptr;
+}
+}  // namespace
+
 LRESULT EditState::DefProc(UINT msg, WPARAM wParam, LPARAM lParam) {
   int len = static_cast<int>(text.size());
   switch (msg) {
@@ -499,6 +538,13 @@ LRESULT EditState::DefProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_SETFOCUS: NotifyParent(this, EN_SETFOCUS); return 0;
     case WM_KILLFOCUS: NotifyParent(this, EN_KILLFOCUS); return 0;
     case WM_GETDLGCODE: return (style & ES_WANTRETURN) ? DLGC_WANTALLKEYS : 0;
+    case WM_KEYDOWN:
+      if ((wParam == VK_UP || wParam == VK_DOWN) && !(style & ES_MULTILINE))
+        if (const HWND spin = ArrowKeysSpin(this)) {
+          input::Spin(spin, wParam == VK_UP);
+          return 0;
+        }
+      return WndState::DefProc(msg, wParam, lParam);
     default: return WndState::DefProc(msg, wParam, lParam);
   }
 }

@@ -356,7 +356,7 @@ void QtBackend::Sync(WndState* s) {
       auto* b = static_cast<QPushButton*>(w);
       auto* bs = static_cast<ButtonState*>(s);
       b->setText(Q(s->text));
-      b->setDefault(bs->isDefault);
+      b->setDefault(LooksDefault(bs));
       // The pushed look follows BM_SETSTATE only. A sync for anything else (the focus a click
       // gives the button as its window becomes active) must not lift a button the user holds
       // down: its release would then click nothing.

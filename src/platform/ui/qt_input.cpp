@@ -32,7 +32,7 @@ bool QtBackend::eventFilter(QObject* o, QEvent* e) {
     }
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonDblClick:
-      m_activated = nullptr;  // where the user clicks is the user's choice
+      m_activated = m_asked = nullptr;  // where the user clicks is the user's choice
       return !IsPopup(o) && Mouse(o, static_cast<QMouseEvent*>(e));
     case QEvent::Enter:
     case QEvent::MouseMove: {
@@ -46,6 +46,7 @@ bool QtBackend::eventFilter(QObject* o, QEvent* e) {
     }
     case QEvent::WindowActivate:
       if (auto* w = qobject_cast<QWidget*>(o); w != nullptr && w->isWindow()) {
+        if (w == m_asked) m_asked = nullptr;
         KeepActivationAway(w);
         HoldActivation(w);
       }
@@ -112,6 +113,11 @@ bool QtBackend::Key(QObject* o, QKeyEvent* k) {
       }
       if (s->kind == Kind::Spin && (k->key() == Qt::Key_Up || k->key() == Qt::Key_Down)) {
         input::Spin(h, k->key() == Qt::Key_Up);
+        return true;
+      }
+      // A single-line edit's Up and Down step the up-down control it is the buddy of, if any.
+      if (s->kind == Kind::Edit && !(s->style & ES_MULTILINE) && (k->key() == Qt::Key_Up || k->key() == Qt::Key_Down)) {
+        input::Key(h, k->key() == Qt::Key_Up ? VK_UP : VK_DOWN);
         return true;
       }
       return false;

@@ -231,6 +231,7 @@ class QtBackend : public Backend, public QObject {
   void Raise(WndState* s, bool activate) override;
   void Activate(WndState* s) override;
   bool Active(WndState* s) override;
+  void OwnerChanged(WndState* s) override;  // qt_windows.cpp
   void ListChanged(WndState* s, ListChange what, int index) override;
   void Poll() override;
   void Wait(double seconds) override;
@@ -289,6 +290,8 @@ class QtBackend : public Backend, public QObject {
   void HoldActivation(QWidget* activated);
   void OwnerHint(WndState* s, TopWindow* win, bool on);
   void TellOwnedWindows(WndState* owner);
+  bool WaitForOwner(WndState* s);
+  void ShowWaitingOwned(WndState* owner);
   void ScheduleFit(WndState* top);
   void Forget(QWidget* w);
   void Reap();
@@ -325,6 +328,7 @@ class QtBackend : public Backend, public QObject {
   std::atomic<bool> m_wakePending{false};
   std::set<HWND> m_fit;
   std::set<HWND> m_keepClear;  // owners whose tool windows are placed once the loop runs again
+  std::set<HWND> m_waitingForOwner;  // windows shown before their owner, mapped when it is
   std::map<HWND, int> m_frameWaits;  // owners whose tool windows wait for their frame: the tries
   HWND m_focused = nullptr;  // the control whose widget last took the focus
   // A window raised without activation, when, and the window that was active then.
@@ -334,6 +338,12 @@ class QtBackend : public Backend, public QObject {
   // The window the program last activated itself (the owner a modal window went back to), and when.
   QPointer<QWidget> m_activated;
   QElapsedTimer m_activatedAt;
+  // The window the program last asked the display to make active, and when, until the display has
+  // made it so (or the user clicked). Meanwhile no other window counts as active (Active).
+  QPointer<QWidget> m_asked;
+  QElapsedTimer m_askedAt;
+  static constexpr int kAskedAnswerMs = 2000;  // how long the display may take to answer
+  void AskActive(QWidget* win);
 };
 
 extern QtBackend* g_qt;

@@ -232,7 +232,7 @@ void QtBackend::SyncCombo(ComboBoxState* s, QComboBox* c) {
 bool QtBackend::ListKey(HWND h, const ListBoxState* l, QKeyEvent* k) {
   const Qt::KeyboardModifiers mods = k->modifiers();
   const bool ctrl = (mods & Qt::ControlModifier) != 0;
-  if (l->NoSel() || (mods & Qt::AltModifier)) return false;
+  if (mods & Qt::AltModifier) return false;
   UINT vk = 0;
   switch (k->key()) {
     case Qt::Key_Up: vk = VK_UP; break;
@@ -251,7 +251,8 @@ bool QtBackend::ListKey(HWND h, const ListBoxState* l, QKeyEvent* k) {
       break;
     }
   }
-  if (vk == 0) return false;
+  // A list without selection takes only the keys that scroll it.
+  if (vk == 0 || (l->NoSel() && (vk == VK_SPACE || vk == VK_LEFT || vk == VK_RIGHT || vk >= '0'))) return false;
   input::Key(h, vk, ((mods & Qt::ShiftModifier) ? MK_SHIFT : 0) | (ctrl ? MK_CONTROL : 0));
   return true;
 }

@@ -165,9 +165,18 @@ void QtBackend::Raise(WndState* s, bool activate) {
     KeepActivationWhereItIs(s);
     return;
   }
-  win->activateWindow();
+  AskActive(win);
   if (QGuiApplication::platformName() == "xcb") FocusWithoutWindowManager(win);
   m_activated = nullptr;
+}
+
+// Qt asks the display (the window manager, where one runs) and learns the answer from its events
+// a moment later. Until then the window asked for is the one the program works in: a window that
+// the display still shows active must not hand the activation on when it goes.
+void QtBackend::AskActive(QWidget* win) {
+  win->activateWindow();
+  m_asked = win;
+  m_askedAt.start();
 }
 
 // Windows owned by another stay above it: when a window comes to the front, the visible windows
@@ -178,7 +187,8 @@ void QtBackend::Raise(WndState* s, bool activate) {
 void QtBackend::RaiseOwned(WndState* s) {
   if (QGuiApplication::platformName() == "offscreen") return;
   xcb_connection_t* c = XConnection();
-  const std::vector<xcb_window_t> order = c != nullptr && WindowManagerRuns(c) ? ClientStacking(c) : std::vector<xcb_window_t>();
+  const bool managed = c != nullptr && WindowManagerRuns(c);
+  const std::vector<xcb_window_t> order = managed ? ClientStacking(c) : std::vector<xcb_window_t>();
   auto place = [&](QWidget* w) {
     const auto it = std::find(order.begin(), order.end(), static_cast<xcb_window_t>(w->internalWinId()));
     return it != order.end() ? it - order.begin() : -1;
@@ -188,7 +198,8 @@ void QtBackend::RaiseOwned(WndState* s) {
     auto* t = dynamic_cast<TopWindow*>(w);
     WndState* o = t != nullptr && t->isVisible() ? Find(OwnHwnd(t)) : nullptr;
     if (o == nullptr || o->owner != owner || o->native != t) continue;
-    if (order.empty() || (s->native != nullptr && place(t) >= 0 && place(t) < place(static_cast<QWidget*>(s->native)))) t->raise();
+    // A window the manager does not stack yet (it has not taken it on) is left to it.
+    if (!managed || (s->native != nullptr && place(t) >= 0 && place(t) < place(static_cast<QWidget*>(s->native)))) t->raise();
     RaiseOwned(o);
   }
 }
@@ -213,6 +224,18 @@ void QtBackend::SetOwner(WndState* s, TopWindow* win) {
   ToolWindowType(s, win, true);
 }
 
+// A window shown already tells the window manager its new owner at once; one not yet shown tells
+// it when it is shown (SetOwner).
+void QtBackend::OwnerChanged(WndState* s) {
+  auto* win = dynamic_cast<TopWindow*>(static_cast<QWidget*>(s->native));
+  if (win == nullptr || win->windowHandle() == nullptr) return;
+  WndState* o = Find(s->owner);
+  auto* ownerWidget = o != nullptr ? static_cast<QWidget*>(o->native) : nullptr;
+  if (ownerWidget == nullptr) return;
+  win->windowHandle()->setTransientParent(ownerWidget->windowHandle());
+  if (win->isVisible()) OwnerHint(s, win, true);
+}
+
 void QtBackend::OwnQtDialog(QWidget* dialog, HWND owner) {
   dialog->winId();
   WndState* o = Find(owner);
@@ -227,7 +250,7 @@ void QtBackend::Activate(WndState* s) {
   auto* win = dynamic_cast<TopWindow*>(static_cast<QWidget*>(s->native));
   if (win == nullptr || !win->isVisible()) return;
   Unminimise(win);
-  win->activateWindow();
+  AskActive(win);
   if (QGuiApplication::platformName() == "xcb") FocusWithoutWindowManager(win);
   m_activated = win;
   m_activatedAt.start();
@@ -320,6 +343,7 @@ bool WindowManagerRuns(xcb_connection_t* c) {
 bool QtBackend::Active(WndState* s) {
   auto* win = dynamic_cast<TopWindow*>(static_cast<QWidget*>(s->native));
   if (win == nullptr || !win->isVisible()) return false;
+  if (!m_asked.isNull() && m_asked != win && m_asked->isVisible() && m_askedAt.elapsed() < kAskedAnswerMs) return false;
   if (win->isActiveWindow()) return true;
   xcb_connection_t* c = XConnection();
   if (c == nullptr || win->internalWinId() == 0) return false;
@@ -408,7 +432,7 @@ bool QtBackend::ActivateModalOver(WndState* s) {
   if (modal == nullptr || !modal->isVisible() || modal == s->native) return false;
   Unminimise(modal);
   if (QGuiApplication::platformName() != "offscreen") modal->raise();
-  modal->activateWindow();
+  AskActive(modal);
   if (QGuiApplication::platformName() == "xcb") FocusWithoutWindowManager(modal);
   m_activated = nullptr;
   return true;
@@ -499,15 +523,21 @@ void QtBackend::SyncTop(WndState* s, TopWindow* win) {
       win->setGeometry(g);
     }
     if (!win->isVisible()) {
+      if (WaitForOwner(s)) return;
       win->setWindowState(want);
       win->Place();
       SetOwner(s, win);
       if ((s = Find(hwnd)) == nullptr) return;
       // A window shown without activation (a second wait dialog) leaves the keyboard where it is.
       const bool activate = !s->showInactive;
+      // Qt tells the window manager not to give it the keyboard (a user time of 0, EWMH). The
+      // widget's attribute reaches Qt's window only when that is made, and a window made earlier
+      // (the owner of another) is told through the window's own property.
       win->setAttribute(Qt::WA_ShowWithoutActivating, !activate);
+      if (QWindow* handle = win->windowHandle()) handle->setProperty("_q_showWithoutActivating", !activate);
       win->show();
       TellOwnedWindows(s);
+      ShowWaitingOwned(s);
       ScheduleKeepClear(s, true);
       if (!activate) {
         KeepActivationWhereItIs(s);
@@ -515,7 +545,7 @@ void QtBackend::SyncTop(WndState* s, TopWindow* win) {
       }
       if (QGuiApplication::platformName() != "offscreen") win->raise();
       RaiseOwned(s);
-      win->activateWindow();
+      AskActive(win);
       m_activated = nullptr;  // a window shown now is the program's newest choice
       // The control that has the focus in this window gets Qt's focus too.
       WndState* f = Find(FocusWindow());
@@ -531,6 +561,36 @@ void QtBackend::SyncTop(WndState* s, TopWindow* win) {
     }
   } else if (win->isVisible()) {
     win->hide();
+  }
+}
+
+// A window owned by one that is not on the screen yet (the New view's status window, shown while
+// the main window is being made) waits for it where a window manager runs: its owner hint would
+// name a window the manager does not manage yet (ICCCM), and, mapped first, it would be the one
+// the manager gives the keyboard to. True when it waits.
+bool QtBackend::WaitForOwner(WndState* s) {
+  WndState* o = Find(s->owner);
+  auto* ownerWidget = o != nullptr ? static_cast<QWidget*>(o->native) : nullptr;
+  xcb_connection_t* c = XConnection();
+  if (o == nullptr || (ownerWidget != nullptr && ownerWidget->isVisible()) || c == nullptr || !WindowManagerRuns(c))
+    return false;
+  m_waitingForOwner.insert(s->hwnd);
+  return true;
+}
+
+// The owner is shown: the windows that waited for it come up after it, without taking the keyboard
+// it is about to get (a manager focuses no window whose user time is 0, EWMH).
+void QtBackend::ShowWaitingOwned(WndState* owner) {
+  std::vector<HWND> waiting;
+  for (HWND h : m_waitingForOwner)
+    if (WndState* w = Find(h); w == nullptr || w->owner == owner->hwnd) waiting.push_back(h);
+  for (HWND h : waiting) {
+    m_waitingForOwner.erase(h);
+    WndState* w = Find(h);
+    if (w == nullptr || w->native == nullptr || !w->Visible()) continue;
+    w->showInactive = true;
+    Sync(w);
+    if ((w = Find(h)) != nullptr) w->showInactive = false;
   }
 }
 
@@ -654,11 +714,7 @@ bool QtChooseFile(const FileChooserRequest& req, std::string& path,
   fd.setFileMode(req.open ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
   fd.setOption(QFileDialog::DontConfirmOverwrite);  // asked by `acceptable`, over the chooser
   QStringList filters;
-  for (const auto& [desc, pats] : req.filters) {
-    QStringList p;
-    for (const std::string& one : pats) p << ((one == "*.*" || one == "*.exe") ? QString("*") : Q(one));
-    filters << Q(desc) + " (" + p.join(' ') + ")";
-  }
+  for (const auto& [desc, pats] : req.filters) filters << Q(ChooserFilter(desc, pats));
   if (!filters.isEmpty()) fd.setNameFilters(filters);
   std::string initial = req.initialPath;
   std::replace(initial.begin(), initial.end(), '\\', '/');

@@ -411,6 +411,10 @@ struct NMDATETIMECHANGE {
 };
 using LPNMDATETIMECHANGE = NMDATETIMECHANGE*;
 
+// An up-down control that takes the control before it as its buddy, and whose buddy's Up and Down
+// keys step it as its arrows do.
+constexpr DWORD UDS_AUTOBUDDY = 0x0010;
+constexpr DWORD UDS_ARROWKEYS = 0x0020;
 constexpr UINT UDN_FIRST = static_cast<UINT>(-721);
 constexpr UINT UDN_DELTAPOS = UDN_FIRST - 1;
 constexpr UINT DTN_FIRST = static_cast<UINT>(-760);

@@ -465,10 +465,38 @@ LRESULT WndState::DefProc(UINT msg, WPARAM wParam, LPARAM lParam) {
 // ---- Focus ----
 HWND FocusWindow() { return g_focus; }
 
+namespace {
+bool IsPushButton(const WndState* s) {
+  return s != nullptr && s->kind == Kind::Button &&
+         ((s->style & BS_TYPEMASK) == BS_PUSHBUTTON || (s->style & BS_TYPEMASK) == BS_DEFPUSHBUTTON);
+}
+
+// The focus came to or left a push button: the push buttons of its window are drawn again, as the
+// default frame may have moved (LooksDefault).
+void ShowDefaultFrame(HWND button) {
+  WndState* b = Find(button);
+  WndState* parent = IsPushButton(b) ? Find(b->parent) : nullptr;
+  if (parent == nullptr) return;
+  const std::vector<HWND> kids = parent->children;
+  for (HWND h : kids)
+    if (WndState* c = Find(h); IsPushButton(c)) Changed(c);
+}
+}  // namespace
+
+bool LooksDefault(const WndState* button) {
+  if (button == nullptr || button->kind != Kind::Button) return false;
+  const bool isDefault = static_cast<const ButtonState*>(button)->isDefault;
+  if (!IsPushButton(button)) return isDefault;
+  const WndState* f = Find(g_focus);
+  return IsPushButton(f) && f->parent == button->parent ? f == button : isDefault;
+}
+
 void MoveFocus(HWND to) {
   if (to == g_focus) return;
   HWND old = g_focus;
   g_focus = to;
+  ShowDefaultFrame(old);
+  ShowDefaultFrame(to);
   if (old != nullptr && Find(old) != nullptr) {
     if (WndState* o = Find(old)) o->hasFocus = false;
     Send(old, WM_KILLFOCUS, reinterpret_cast<WPARAM>(to), 0);
@@ -759,6 +787,16 @@ HWND GetParent(HWND hwnd) {
     if (s == nullptr) return nullptr;
     return s->IsChild() ? s->parent : s->owner;
   });
+}
+
+void SetWindowOwner(HWND hwnd, HWND owner) {
+  WndState* s = Find(hwnd);
+  if (s == nullptr || s->IsChild() || s->owner == owner || Find(owner) == nullptr || owner == hwnd) return;
+  {
+    std::lock_guard<std::mutex> g(Reg().lock);
+    s->owner = owner;
+  }
+  CurrentBackend().OwnerChanged(s);
 }
 
 HWND GetDlgItem(HWND dlg, int id) {

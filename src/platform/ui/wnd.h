@@ -155,6 +155,9 @@ BOOL IsWindowEnabled(HWND hwnd);
 BOOL ShowWindow(HWND hwnd, int cmd);
 BOOL IsWindowVisible(HWND hwnd);
 HWND GetParent(HWND hwnd);
+// Gives a top-level window another owner (as the window-long of its parent does), which it stays
+// above from now on and goes with. The window manager is told.
+void SetWindowOwner(HWND hwnd, HWND owner);
 HWND GetDlgItem(HWND dlg, int id);
 int GetDlgCtrlID(HWND hwnd);
 HWND SetFocus(HWND hwnd);

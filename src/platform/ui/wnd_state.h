@@ -222,6 +222,10 @@ LRESULT NotifyParent(WndState* s, NMHDR* hdr);
 void Changed(WndState* s);
 // The top-level window holding the window.
 WndState* TopLevelOf(WndState* s);
+// Whether a button shows the default button's frame. As the dialog manager shows it, the push
+// button that has the focus does, and the window's default button only while no other push button
+// of that window has the focus; Enter presses the one that shows it.
+bool LooksDefault(const WndState* button);
 // Children in order that match a predicate are visited depth-first.
 template <class F>
 void ForEachDescendant(WndState* s, F f);

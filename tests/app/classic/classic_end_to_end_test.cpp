@@ -500,36 +500,53 @@ TEST_F(ClassicEndToEnd, FinishedReportsOpenInTheViewerAndTheWindowIsGivenBack) {
 }
 
 TEST_F(ClassicEndToEnd, CancelInTheWaitDialogStopsTheRunAndSkipsTheLaterBlocks) {
-  // The raw block's last day has no file: its disc request holds the worker while Cancel is
-  // clicked, and is repeated until the cancellation has reached the worker's flag.
-  view_->m_sel[CB_RAW].dates.Add(CDateTimeEx(1994, 12, 31));
-  view_->m_nRawDates = view_->m_sel[CB_RAW].dates.m_nSize;
-  view_->m_bRawOn = view_->m_bSdsOn = 1;
-  view_->m_bRawOff = view_->m_bSdsOff = 0;
-  view_->m_nRawSource = 0;
-  view_->m_bDaily = 1;
-  g_hPromptWnd = reinterpret_cast<uintptr_t>(frame_->GetSafeHwnd());
-  struct Reset {
-    ~Reset() { g_hPromptWnd = 0; }
-  } reset;
-  int requests = 0;
-  qav::ui::SetMessageBoxHandler([&](const qav::ui::MessageBoxRequest& r) {
-    if (r.text.rfind("Please insert CD", 0) != 0) return IDOK;
-    if (!view_->m_flags.keepGoing() || ++requests > 400) return IDCANCEL;  // a cancel that never arrives fails below
-    if (view_->m_pWaitDialog != nullptr && view_->m_bWaitKeepGoing)
-      qav::ui::input::Click(::GetDlgItem(view_->m_pWaitDialog->m_hWnd, IDCANCEL));
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    return IDOK;
-  });
-  Go();
-  ASSERT_FALSE(view_->IsRunning());
-  EXPECT_GT(requests, 0);
-  const std::vector<std::string> lines = StatusLines();
-  EXPECT_NE(std::find(lines.begin(), lines.end(), "Process canceled by the User"), lines.end());
-  for (const char* done : {"Raw Data Reports Output...", "SDS Reports Output..."})
-    EXPECT_EQ(std::find(lines.begin(), lines.end(), done), lines.end()) << done;
-  EXPECT_FALSE(std::filesystem::exists(folder_ / "reports/DEFAULT.DAT"));
-  EXPECT_FALSE(std::filesystem::exists(folder_ / "reports/DEFAULT.SDS"));
+  // A block's last day has no file: its disc request holds the worker while Cancel is clicked, and
+  // is repeated until the cancellation has reached the worker's flag. The raw block's, or the
+  // single-day block's while the raw listing is read into the viewer: the Cancel reaches the worker
+  // at once from the loop nested in the run's wait.
+  for (const bool reading : {false, true}) {
+    SCOPED_TRACE(reading ? "while the raw listing is read" : "in the raw block");
+    const int block = reading ? CB_SINGLE : CB_RAW;
+    view_->m_sel[block].dates.Add(CDateTimeEx(1994, 12, 31));
+    view_->m_nRawDates = view_->m_sel[CB_RAW].dates.m_nSize;
+    view_->m_nSdsDates = view_->m_sel[CB_SINGLE].dates.m_nSize;
+    view_->m_bRawOn = view_->m_bSdsOn = 1;
+    view_->m_bRawOff = view_->m_bSdsOff = 0;
+    view_->m_nRawSource = 0;
+    view_->m_bDaily = 1;
+    SOutputSettings out;
+    view_->m_OutputParams.GetSettings(out);
+    out.autoOpen = out.useCustomViewer = reading ? 1 : 0;
+    view_->m_OutputParams.SetSettings(out);
+    g_hPromptWnd = reinterpret_cast<uintptr_t>(frame_->GetSafeHwnd());
+    struct Reset {
+      ~Reset() { g_hPromptWnd = 0; }
+    } reset;
+    int requests = 0;
+    bool stoppedAtOnce = false;
+    qav::ui::SetMessageBoxHandler([&](const qav::ui::MessageBoxRequest& r) {
+      if (r.text.rfind("Please insert CD", 0) != 0) return IDOK;
+      if (!view_->m_flags.keepGoing() || ++requests > 400) return IDCANCEL;  // a cancel that never arrives fails below
+      if (view_->m_pWaitDialog != nullptr && view_->m_bWaitKeepGoing && (!reading || view_->m_Viewer.m_pWait != nullptr)) {
+        qav::ui::input::Click(::GetDlgItem(view_->m_pWaitDialog->m_hWnd, IDCANCEL));
+        stoppedAtOnce = !view_->m_flags.keepGoing();
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      return IDOK;
+    });
+    Go();
+    ASSERT_FALSE(view_->IsRunning());
+    EXPECT_GT(requests, 0);
+    EXPECT_TRUE(stoppedAtOnce);
+    const std::vector<std::string> lines = StatusLines();
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "Process canceled by the User"), lines.end());
+    EXPECT_EQ(std::find(lines.begin(), lines.end(), "SDS Reports Output..."), lines.end());
+    EXPECT_EQ(std::find(lines.begin(), lines.end(), "Raw Data Reports Output...") != lines.end(), reading);
+    EXPECT_EQ(std::filesystem::exists(folder_ / "reports/DEFAULT.DAT"), reading);
+    EXPECT_FALSE(std::filesystem::exists(folder_ / "reports/DEFAULT.SDS"));
+    view_->m_sel[block].dates.RemoveAt(view_->m_sel[block].dates.m_nSize - 1, 1);
+    view_->m_Viewer.Close();
+  }
 }
 
 }  // namespace

@@ -64,6 +64,16 @@ void Shot(const char* name) {
   if (dir && *dir) Shell(std::string("timeout 15 import -window root '") + dir + "/" + name + ".png' 2>/dev/null");
 }
 
+// Types `key` to whatever has the keyboard; the seconds until `window` is no longer shown (20 at
+// most).
+double SecondsUntilGone(const std::string& key, const std::string& window) {
+  const std::string took = Shell("timeout 30 bash -c 'start=$(date +%s%N); xdotool key " + key + "; " +
+                                 "for ((i = 0; i < 4000; i++)); do xwininfo -id " + window +
+                                 " 2>/dev/null | grep -q IsViewable || break; sleep 0.005; done; " +
+                                 "echo $((($(date +%s%N) - start) / 1000000))'");
+  return took.empty() ? 20.0 : std::atof(took.c_str()) / 1000.0;
+}
+
 // Places under Xvfb with the Qt backend's fonts, in pixels from their window's top left:
 // "---GO!---" in the main window, the sheet's "Daily" tab and its Cancel button.
 constexpr int kGoY = 347;
@@ -230,7 +240,7 @@ ClassicSelection LoopsOnEveryDay(const std::vector<SampleDayInfo>& days) {
 
 // A 1994 sample archive of 400 elements over `days` days at `root`, and at `cfg` a configuration
 // with the raw listing of its loops on every day, in the report format `format`, and with
-// `summaries` their single-day summaries too.
+// `summaries` their single-day summaries too (daily and 15-minute tables).
 void WriteRawSetUp(const std::string& root, int days, const std::string& cfg, int format = 0, bool summaries = false) {
   SampleArchiveOptions o;
   o.root = root;
@@ -243,7 +253,7 @@ void WriteRawSetUp(const std::string& root, int days, const std::string& cfg, in
   setup.rawOn = 1;
   setup.rawFormat = format;
   setup.sel[CB_RAW] = LoopsOnEveryDay(written);
-  setup.sdsOn = setup.daily = summaries ? 1 : 0;
+  setup.sdsOn = setup.daily = setup.min15 = summaries ? 1 : 0;
   if (summaries) setup.sel[CB_SINGLE] = setup.sel[CB_RAW];
   std::string error;
   ASSERT_TRUE(WriteClassicConfigFile(cfg.c_str(), setup, error)) << error;
@@ -331,6 +341,9 @@ TEST_F(XvfbClassic, RunOverAnArchiveOpensTheReportInTheViewer) {
 // summaries, under a window manager: the viewer's progress dialog ("Opening the Report") belongs to
 // the run's and stands beside it, neither covering the other, the run's stays above the main
 // window, and the keyboard stays with the run's dialog, also after a click on the main window.
+// Escape, typed there while the report is read, ends the run at once: its dialog goes within a
+// quarter of a second (a second in this build, on a busy machine) and no single-day report is
+// written, while the reading goes on; its own dialog takes the keyboard, and Escape ends the reading.
 TEST_F(XvfbClassic, TheViewersProgressDialogStandsBesideTheRunsUnderAWindowManager) {
   if (!RunOnOwnDisplay({EDesktop::Openbox, EDesktop::Metacity})) return;
   const std::string root = folder_ / "archive/", out = folder_ / "out/", cfg = folder_ / "run.cfg";
@@ -359,7 +372,70 @@ TEST_F(XvfbClassic, TheViewersProgressDialogStandsBesideTheRunsUnderAWindowManag
       << "after a click on the main window, " << FocusedWindow() << " has the keyboard";
   ASSERT_FALSE(WaitWindow("^Opening the Report$", 0).empty()) << "the report opened before the checks ended";
   Shot("two_progress_dialogs");
-  EXPECT_FALSE(WaitWindow("DEFAULT.DAT", 120).empty()) << "the report did not open";
+  ASSERT_EQ(FocusedWindow(), run);
+  ASSERT_GT(BytesBeside(out + "DEFAULT.SDS"), 0) << "the single-day summaries are not being written";
+  const double took = SecondsUntilGone("Escape", run);
+  EXPECT_LT(took, 1.0) << "the run's dialog stayed after Escape";
+  ASSERT_FALSE(WaitWindow("^Opening the Report$", 0).empty()) << "the report was read before the run ended";
+  TableLine("run's Cancel while the viewer reads", took < 0.25, took);
+  EXPECT_TRUE(Within(3, [&] { return FocusedWindow() == opening; })) << FocusedWindow() << " has the keyboard";
+  Xdo("key Escape");
+  EXPECT_TRUE(WaitGone("^Opening the Report$", 5)) << "Escape did not end the reading";
+  EXPECT_TRUE(WaitWindow("DEFAULT.DAT", 3).empty()) << "the report opened all the same";
+  EXPECT_FALSE(fs::exists(out + "DEFAULT.SDS")) << "the cancelled run wrote its single-day report";
+}
+
+
+// GO with automatic opening, twice: the report the run wrote comes up in the viewer above the
+// maximised main window, with the keyboard; Escape closes the viewer. The second time the window manager is held
+// up (as a busy machine holds it up) from the start of the run until the report is open, so that it
+// takes the viewer and the going of the run's wait dialog together when it goes on. Under openbox
+// and metacity.
+TEST_F(XvfbClassic, TheReportARunOpensComesUpAboveTheMainWindowWithTheKeyboard) {
+  if (!RunOnOwnDisplay({EDesktop::Openbox, EDesktop::Metacity})) return;
+  const std::string root = folder_ / "archive/", out = folder_ / "out/", cfg = folder_ / "run.cfg";
+  WriteRawSetUp(root, 3, cfg);
+  if (HasFatalFailure()) return;
+  const std::string main = StartProgram("[GENERAL]\nUSE_CLASSIC=1\nCDROM_INDEX=1\nOTHER_PATH=" + root +
+                                        "\n[OUTPUT]\nAUTOOPEN=1\nUSEQAVCUSTOMVIEWER=1\nRAWDATA_PATH=" + out + "\n");
+  ASSERT_FALSE(main.empty()) << "the main window did not appear";
+  ASSERT_TRUE(ReadConfig(main, cfg)) << "the configuration was not read";
+  bool above = true, keys = true;
+  for (int run = 1; run <= 2; ++run) {
+    SCOPED_TRACE("run " + std::to_string(run));
+    std::string viewer;
+    if (run == 1) {
+      for (int attempt = 0; attempt < 2 && viewer.empty(); ++attempt) {  // a busy machine may lose the click
+        OnGo(main, "click 1");
+        viewer = WaitWindow("^DEFAULT\\.DAT$", 60);
+      }
+    } else {
+      fs::remove(out + "DEFAULT.DAT");
+      ASSERT_FALSE(ClickGo(main, "^(Loading|Outputting)").empty()) << "the run did not start";
+      SManagerHeld manager;
+      ASSERT_TRUE(manager.held) << "the window manager cannot be held up here";
+      ASSERT_FALSE(fs::exists(out + "DEFAULT.DAT")) << "the run ended before the window manager was held up";
+      ASSERT_TRUE(Within(60, [&] { return fs::exists(out + "DEFAULT.DAT"); })) << "the run wrote no report";
+      Settle(3000);
+      manager.Release();
+      viewer = WaitWindow("^DEFAULT\\.DAT$", 30);
+    }
+    ASSERT_FALSE(viewer.empty()) << "the report was not opened in the viewer";
+    ASSERT_TRUE(WaitGone("^(Loading|Outputting|Working|Opening)", 30)) << "the run did not end";
+    Settle(1500);
+    const bool onTop = StackPlace(viewer) > StackPlace(main);
+    above = above && onTop;
+    EXPECT_TRUE(onTop) << "the viewer is below the main window";
+    const std::string focus = FocusedWindow();
+    keys = keys && focus == viewer;
+    EXPECT_EQ(focus, viewer) << "the viewer has no keyboard; " << focus << " has";
+    Shot(run == 1 ? "viewer_after_go" : "viewer_after_go_held");
+    Xdo("key Escape");
+    ASSERT_TRUE(WaitGone("^DEFAULT\\.DAT$", 10)) << "Escape did not close the viewer";
+    EXPECT_TRUE(Within(5, [&] { return FocusedWindow() == main; })) << "after the viewer, " << FocusedWindow();
+  }
+  TableLine("viewer above main after GO", above);
+  TableLine("viewer has the keyboard after GO", keys);
 }
 
 // Cancel typed into the wait dialog of a long run, bare and under openbox, and a key typed the

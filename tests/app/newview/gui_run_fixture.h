@@ -103,7 +103,9 @@ class GuiRunTest : public ::testing::Test {
       waitpid(pid_, nullptr, 0);
     }
   }
-  bool Start(const std::string& configHome) {
+  bool Start(const std::string& configHome) { return Spawn(configHome) && Started(); }
+  // Starts the program; Started waits for its windows.
+  bool Spawn(const std::string& configHome) {
     // The test's environment with a profile folder of its own.
     std::vector<std::string> vars = {"XDG_CONFIG_HOME=" + configHome, "ASAN_OPTIONS=detect_leaks=0"};
     for (char** e = environ; *e != nullptr; ++e)
@@ -113,7 +115,9 @@ class GuiRunTest : public ::testing::Test {
     envp.push_back(nullptr);
     std::string path = exe_.string();
     char* argv[] = {path.data(), nullptr};
-    if (posix_spawn(&pid_, path.c_str(), nullptr, nullptr, argv, envp.data()) != 0) return false;
+    return posix_spawn(&pid_, path.c_str(), nullptr, nullptr, argv, envp.data()) == 0;
+  }
+  static bool Started() {
     // Up to a minute: a loaded machine starts the sanitizer build slowly. The status window stays
     // above the main window: it is moved out of the way of the clicks, below the 800 pixels the
     // tests give the main window, as a user would move it.

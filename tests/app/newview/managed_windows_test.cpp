@@ -94,11 +94,29 @@ void ManagedWindows::Round() {
   AppTempFolder folder;
   const std::string report = folder / "report.txt";
   ASSERT_TRUE(WriteLongRun(folder, 364, report));
-  ASSERT_TRUE(Start(folder / "config"));
+  {
+    // The start with the window manager held up (as a busy machine holds it up) until the program
+    // has made its windows and asked for them, so that the manager takes them together.
+    SManagerHeld manager;
+    ASSERT_TRUE(manager.held) << "the window manager cannot be held up here";
+    ASSERT_TRUE(Spawn(folder / "config"));
+    auto made = [](const char* title) { return Shell(std::string("xdotool search --name '") + title + "' >/dev/null 2>&1"); };
+    ASSERT_TRUE(Within(60, [&] { return made("^QAV$") && made("^Status Messages$"); })) << "the windows were not made";
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+  }
+  ASSERT_TRUE(Started());
   main_ = MainWindow();
   status_ = Output("xdotool search --onlyvisible --name '^Status Messages$' | head -1");
   ASSERT_FALSE(main_.empty());
   ASSERT_FALSE(status_.empty());
+  // Four seconds after the start, with no click, the main window has the keyboard, and the status
+  // window is up above it.
+  std::this_thread::sleep_for(std::chrono::seconds(4));
+  const std::string startFocus = FocusedWindow();
+  const bool startKeys = startFocus == main_ && Above(status_);
+  EXPECT_TRUE(startKeys) << "after the start, " << startFocus << " (" << Output("xdotool getwindowname " + startFocus)
+                         << ") has the keyboard; the status window is " << (Above(status_) ? "above" : "below") << " the main window";
+  TableLine("keyboard with the main window after start", startKeys);
   SForm f;
   auto keys = [&](const std::string& k) {
     ClickMain(main_);

@@ -94,4 +94,14 @@ TEST_F(FormKeysQtTest, ReturnPressesTheFocusedPushButtonAndNothingElseInEitherFo
   }
 }
 
+// Up and Down typed in the New view's period field (00:00:20) step it, as its spin's arrows do.
+TEST_F(FormKeysQtTest, UpAndDownInThePeriodFieldStepIt) {
+  CMainDlg* view = Start(0);
+  ASSERT_NE(view, nullptr);
+  CWnd* period = view->GetDlgItem(IDC_NV_PERIOD);
+  period->SetFocus();
+  for (Qt::Key k : {Qt::Key_Up, Qt::Key_Up, Qt::Key_Down}) QTest::keyClick(Widget(::GetFocus()), k);
+  EXPECT_EQ(period->GetWindowText(), "00:00:40");
+}
+
 }  // namespace

@@ -18,6 +18,7 @@
 #include <signal.h>
 #include <sys/ptrace.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 std::string Output(const std::string& command) {
   std::string out;
@@ -93,6 +94,39 @@ SThreadHeld::SThreadHeld(int tid) : tid(tid) {
 
 SThreadHeld::~SThreadHeld() {
   if (held) ::ptrace(PTRACE_DETACH, tid, nullptr, nullptr);
+}
+
+SManagerHeld::SManagerHeld() {
+  const char* g = std::getenv("QAV_WINDOW_MANAGER_GROUP");
+  group = g != nullptr ? std::atoi(g) : 0;
+  if (group <= 0) return;
+  // A manager stopped while it still starts may drop what it was asked meanwhile (openbox does):
+  // it is held only once it has run for two seconds.
+  std::ifstream stat("/proc/" + std::to_string(group) + "/stat"), up("/proc/uptime");
+  std::string line;
+  double uptime = 0;
+  if (std::getline(stat, line) && (up >> uptime)) {
+    std::istringstream fields(line.substr(line.rfind(')') + 2));
+    std::string field;
+    for (int i = 3; i <= 22 && fields >> field; ++i) {
+    }
+    const double age = uptime - std::atof(field.c_str()) / static_cast<double>(::sysconf(_SC_CLK_TCK));
+    if (age < 2) std::this_thread::sleep_for(std::chrono::duration<double>(2 - age));
+  }
+  held = ::kill(-group, SIGSTOP) == 0;
+}
+
+void SManagerHeld::Release() {
+  if (held) ::kill(-group, SIGCONT);
+  held = false;
+}
+
+void TableLine(const char* check, bool ok, double seconds) {
+  const char* wm = std::getenv("QAV_WINDOW_MANAGER");
+  char took[32] = "";
+  if (seconds >= 0) std::snprintf(took, sizeof took, " (%.2f s)", seconds);
+  std::printf("wm-table-run | %s | %s | %s%s\n", wm != nullptr && *wm != '\0' ? wm : "bare X", check, ok ? "yes" : "no", took);
+  std::fflush(stdout);
 }
 
 double BytesBeside(const std::string& path) {

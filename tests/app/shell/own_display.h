@@ -57,6 +57,21 @@ struct SThreadHeld {
   bool held = false;
 };
 
+// Holds the window manager of the display still (stops its process group, scripts/wm.sh) while it
+// lives, as a busy machine holds a manager up: it answers what the program asked meanwhile once it
+// goes on. `held` is false without a manager or when the system did not allow it.
+struct SManagerHeld {
+  SManagerHeld();
+  ~SManagerHeld() { Release(); }
+  void Release();
+  int group = 0;
+  bool held = false;
+};
+
+// One line of the table scripts/wm_table.sh prints: "wm-table-run | manager | check | result", the
+// result followed by the seconds it took where a check is timed.
+void TableLine(const char* check, bool ok, double seconds = -1);
+
 // The bytes of the file the program writes beside the report `path` until the report is whole (its
 // name is the report's, a dot and more, or it has none yet: an unnamed file in the report's folder
 // that a process holds open); -1 while there is none.

@@ -89,4 +89,22 @@ TEST_F(ViewerQtTest, ControlsFollowTheWindowSize) {
   viewer.Close();
 }
 
+// The report comes up with the keyboard in its text: Page Down, the first key the user types,
+// turns the text's page.
+TEST_F(ViewerQtTest, TheTextHasTheKeyboardWhenTheReportComesUp) {
+  {
+    std::ofstream report(path_, std::ios::binary);
+    for (int i = 0; i < 400; ++i) report << "line " << i << "\r\n";
+  }
+  CViewer viewer;
+  ASSERT_TRUE(viewer.ViewReportFile(path_.c_str(), true, nullptr));
+  Settle();
+  EXPECT_EQ(::GetFocus(), viewer.m_lstText.m_hWnd);
+  ASSERT_NE(QApplication::focusWidget(), nullptr);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_PageDown);
+  Settle();
+  EXPECT_GT(viewer.m_lstText.GetTopIndex(), 0);
+  viewer.Close();
+}
+
 }  // namespace
