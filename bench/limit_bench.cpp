@@ -33,7 +33,7 @@
 #include "archive/archive_globals.h"
 #include "archive/sample_archive.h"
 #include "bench_design.h"
-#include "bench_temp.h"
+#include "bench_year.h"
 #include "platform/app/ole_date_time.h"
 #include "platform/kernel/address_space.h"
 #include "platform/kernel/release.h"
@@ -135,18 +135,8 @@ double Median(std::vector<double> v) {
 }
 
 void BM_NewViewRunUnderAGenerousLimit(benchmark::State& state) {
-  static const CBenchTempPath folder("qav_limit_bench");
-  const std::string root = folder.Path() + "/";
-  SampleArchiveOptions o;
-  o.root = root;
-  o.years = {kYear};
-  o.elements = kElements;
-  o.days = kDays;
-  std::string message;
-  if (!std::filesystem::exists(root + "DATA1994") && WriteSampleArchive(o, &message, nullptr) != 0) {
-    state.SkipWithError(("cannot write the archive: " + message).c_str());
-    return;
-  }
+  std::vector<SampleDayInfo> info;
+  static const std::string root = WriteBenchYear("qav_limit_bench", kYear, kElements, info, false, kDays);
   int pairs = 5;
   if (const char* n = std::getenv("QAV_BENCH_PAIRS")) pairs = std::max(1, std::atoi(n));
   std::vector<double> limited, unlimited, ratios;
