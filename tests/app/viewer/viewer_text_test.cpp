@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -169,11 +170,19 @@ TEST(ViewerText, LoadFromFileWithProgressAndCancel) {
     for (int i = 0; i < 100000; ++i) out << "line " << i << "\r\n";
   }
   CTextLines t;
-  uint64_t last = 0;
-  ASSERT_EQ(t.Load(path.c_str(), [&](uint64_t n) { last = n; return true; }), 0u);
+  uint64_t last = 0, widest = 0;
+  ASSERT_EQ(t.Load(path.c_str(),
+                   [&](uint64_t n) {
+                     widest = std::max(widest, n - last);
+                     last = n;
+                     return true;
+                   }),
+            0u);
   EXPECT_EQ(t.Count(), 100000);
   EXPECT_EQ(t.Line(99999), "line 99999");
   EXPECT_EQ(last, std::filesystem::file_size(path));
+  // Progress, which is where a Cancel is looked for, comes at least every 128 KB.
+  EXPECT_LE(widest, 128u * 1024);
   EXPECT_NE(t.Load(path.c_str(), [](uint64_t) { return false; }), 0u);
   EXPECT_EQ(t.Count(), 0);
   EXPECT_EQ(t.ByteCount(), 0u);  // the text is dropped with its lines
