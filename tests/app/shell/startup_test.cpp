@@ -236,6 +236,7 @@ TEST(StartWithoutMemory, EndsWithTheLineAndStatusOne) {
       {"a limit with room for the start beside a small screen's windows, not beside a 4K screen's",
        [&] {
          setenv("DISPLAY", screen4k, 1);
+         unsetenv("QT_QPA_PLATFORM");  // the program on X, not offscreen (which has no screen to measure)
          const uint64_t image = 4 * 3840 * 2160;  // the main window's
          qav::SetAddressSpaceForTesting(HundredMB() + kStartBytes + image + qav::WindowRoomForScreen(3840, 2160) - 1,
                                         &HundredMB);
