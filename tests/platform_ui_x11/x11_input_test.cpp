@@ -42,8 +42,16 @@ std::string Shell(const std::string& cmd) {
   return out;
 }
 
-// The X window of a shown window of ours, as xdotool sees it (waits for it to be mapped).
-std::string XWindow(const char* title) { return Shell(std::string("xdotool search --sync --onlyvisible --name '^") + title + "$'"); }
+// The X window of a shown window of ours, as xdotool sees it (waits up to 10 s for it to be
+// mapped). A search that meets a window being destroyed ends with an X error and finds nothing,
+// so an empty answer is asked again rather than taken.
+std::string XWindow(const char* title) {
+  const auto end = Clock::now() + std::chrono::seconds(10);
+  std::string w;
+  while ((w = Shell(std::string("xdotool search --onlyvisible --name '^") + title + "$'")).empty() && Clock::now() < end)
+    Sleep(100);
+  return w;
+}
 
 // Keys typed into the X window that has the input focus, from another thread after the window
 // appeared; the user-interface thread meanwhile runs its loop.
