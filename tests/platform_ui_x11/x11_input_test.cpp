@@ -42,14 +42,21 @@ std::string Shell(const std::string& cmd) {
   return out;
 }
 
+// True once `probe` says so, asking every 100 ms for up to `ms`.
+bool WaitFor(const std::function<bool()>& probe, int ms) {
+  for (int waited = 0; waited <= ms; waited += 100) {
+    if (probe()) return true;
+    Sleep(100);
+  }
+  return false;
+}
+
 // The X window of a shown window of ours, as xdotool sees it (waits up to 10 s for it to be
 // mapped). A search that meets a window being destroyed ends with an X error and finds nothing,
 // so an empty answer is asked again rather than taken.
 std::string XWindow(const char* title) {
-  const auto end = Clock::now() + std::chrono::seconds(10);
   std::string w;
-  while ((w = Shell(std::string("xdotool search --onlyvisible --name '^") + title + "$'")).empty() && Clock::now() < end)
-    Sleep(100);
+  WaitFor([&] { return !(w = Shell(std::string("xdotool search --onlyvisible --name '^") + title + "$'")).empty(); }, 10000);
   return w;
 }
 
@@ -244,14 +251,6 @@ namespace {
 
 // The window that has the X keyboard focus, as xdotool finds it.
 std::string Focused() { return Shell("xdotool getwindowfocus"); }
-
-bool WaitFor(const std::function<bool()>& probe, int ms) {
-  for (int waited = 0; waited <= ms; waited += 100) {
-    if (probe()) return true;
-    Sleep(100);
-  }
-  return false;
-}
 
 // Where the user works has the keyboard, on a bare server (where nobody else moves it) and under
 // a window manager. Keys go to whatever has the focus; the test focuses nothing itself. A window

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "app/shell/app_test_env.h"
+#include "app/shell/own_display.h"
 #include "archive/sample_archive.h"
 
 extern char** environ;
@@ -57,11 +58,11 @@ std::string ChildAsanOptions(const std::string& options) {
 bool Have(const char* tool) { return !Shell(std::string("command -v ") + tool).empty(); }
 
 // The first window with exactly this title, waiting up to 60 s (a loaded machine starts the
-// sanitizer build slowly); empty when none appears. A search that meets a window being destroyed
-// ends with an X error and finds nothing, so it is asked again until the time is up.
+// sanitizer build slowly); empty when none appears.
 std::string FindWindow(const std::string& title) {
-  return Shell("timeout 60 sh -c \"until xdotool search --onlyvisible --name '^" + title +
-               "$' 2>/dev/null; do sleep 0.1; done\" | head -n 1");
+  std::vector<std::string> shown;
+  Within(60, [&] { return !(shown = ShownWindows("^" + title + "$")).empty(); });
+  return shown.empty() ? "" : shown.front();
 }
 
 class ProgramUnderX : public ::testing::Test {
