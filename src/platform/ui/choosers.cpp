@@ -15,7 +15,7 @@ namespace qav::ui {
 // The Qt file chooser; `acceptable` sees each path the user chooses while the chooser is up and
 // may turn it down (the chooser then stays up) or complete it.
 bool QtChooseFile(const FileChooserRequest& req, std::string& path,
-                  const std::function<bool(std::string& path, void* chooser)>& acceptable);  // qt_windows.cpp
+                  const std::function<bool(std::string& path, void* chooser)>& acceptable);  // qt_choosers.cpp
 // A message box over a Qt window that is not one of ours (a file chooser); the answer's id.
 int QtBoxOver(void* parent, const MessageBoxRequest& req);
 bool QtChooseFolder(const std::string& title, const std::string& start, HWND owner, std::string& path);
