@@ -1,7 +1,6 @@
 // Backend selection and the headless backend: windows exist and messages flow, nothing is drawn.
 #include "platform/ui/backend.h"
 
-#include <cstdlib>
 #include <memory>
 
 namespace qav::ui {
@@ -35,11 +34,6 @@ Backend* MakeHeadlessBackend() { return new HeadlessBackend; }
 Backend& CurrentBackend() {
   Backend* b = Current();
   return b != nullptr ? *b : *Headless();
-}
-
-bool DisplayAvailable() {
-  const char* d = std::getenv("DISPLAY");
-  return d != nullptr && *d != '\0';
 }
 
 bool SelectBackend(const std::string& name) {

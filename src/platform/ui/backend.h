@@ -61,11 +61,19 @@ Backend& CurrentBackend();
 // Chooses the backend: "headless" or "qt". Qt needs a display or Qt's offscreen platform
 // (QT_QPA_PLATFORM=offscreen); returns false without either.
 bool SelectBackend(const std::string& name);
+
+// ---- The display (qt_display.cpp) ----
+// Whether a display is named (DISPLAY is set and not empty).
 bool DisplayAvailable();
 // Whether the Qt backend can start: the X server of DISPLAY answers (its connection is then held
 // until Qt has its own) or another Qt platform is named. False with the reason otherwise, e.g.
 // "cannot open display :4711".
 bool ReachDisplay(std::string* why);
+// The size in pixels of the X screen the program is to show on (over every monitor), asked before
+// Qt starts; false without a display, for another Qt platform, or once Qt has started. The
+// question's connection is kept for Qt's start: an X server that loses its last client resets
+// itself, and turns away for a moment the client that comes next.
+bool ScreenPixels(uint64_t* width, uint64_t* height);
 
 // Saves a PNG of a window shown by the Qt backend (offscreen too); false headless or on failure.
 bool SaveWindowPng(HWND hwnd, const std::string& file);
@@ -77,12 +85,6 @@ void* NativeWidget(HWND hwnd);
 // that painting never has to start a thread (a failed start would leave it waiting for ever).
 // False, with the reason, when not all of them could be started.
 bool StartPaintThreads(std::string* why);
-
-// The size in pixels of the X screen the program is to show on (over every monitor), asked before
-// Qt starts; false without a display, for another Qt platform, or once Qt has started. The
-// question's connection is kept for Qt's start: an X server that loses its last client resets
-// itself, and turns away for a moment the client that comes next.
-bool ScreenPixels(uint64_t* width, uint64_t* height);
 
 Backend* MakeHeadlessBackend();
 Backend* MakeQtBackend();  // null when Qt cannot start (no display)

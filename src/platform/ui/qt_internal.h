@@ -94,6 +94,26 @@ HWND HwndOf(const QObject* o);
 // Part of an open menu or drop-down list, which handles its own keys and clicks.
 bool IsPopup(const QObject* o);
 
+// ---- The display (qt_display.cpp) ----
+// Whether Qt runs on X (its platform not named, or named xcb).
+bool QtOnX();
+
+// Qt cannot start without a display: the X server is asked first, so a missing or refused one
+// means no Qt backend instead of an aborted program. The question's connection is held until Qt
+// has its own: an X server whose last client leaves resets itself, and a client that connects
+// while it does is turned away, which Qt would answer by ending the program.
+class DisplayProbe {
+ public:
+  DisplayProbe() = default;
+  DisplayProbe(const DisplayProbe&) = delete;
+  DisplayProbe& operator=(const DisplayProbe&) = delete;
+  ~DisplayProbe();
+  bool QtCanStart();
+
+ private:
+  xcb_connection_t* c_ = nullptr;
+};
+
 // ---- The X server and its window manager (qt_activation.cpp) ----
 // Qt's connection to the X server; null on other platforms.
 xcb_connection_t* XConnection();
