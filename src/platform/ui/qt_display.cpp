@@ -1,10 +1,15 @@
 // What the program asks about the display, before and while Qt starts: whether one is named
-// (DISPLAY), whether its X server answers (ReachDisplay, with the reason when it does not), the
-// size of its screen (ScreenPixels), and the connection held from that question until Qt has its
-// own (DisplayProbe).
+// (DISPLAY), whether its X server answers (ReachDisplay, with the reason when it does not, the
+// server's own when it refuses the program), the size of its screen (ScreenPixels), and the
+// connection held from that question until Qt has its own (DisplayProbe).
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <unistd.h>
 #include <xcb/xcb.h>
 
+#include <cctype>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <thread>
@@ -16,16 +21,54 @@
 namespace qav::ui::qt {
 namespace {
 
+// libxcb writes the reason an X server gives for turning a client away (a missing or wrong
+// authorization cookie) straight to standard error, once for every attempt. While it connects,
+// standard error goes to a file in memory instead, and what was written there comes back as the
+// reason, to be said once with the display's name.
+xcb_connection_t* ConnectKeepingReason(int* screen, std::string* reason) {
+  reason->clear();
+  std::fflush(stderr);
+  const int caught = ::memfd_create("qav-x-refusal", MFD_CLOEXEC);
+  const int saved = caught >= 0 ? ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 0) : -1;
+  const bool redirected = saved >= 0 && ::dup2(caught, STDERR_FILENO) >= 0;
+  xcb_connection_t* c = xcb_connect(nullptr, screen);
+  if (redirected) ::dup2(saved, STDERR_FILENO);
+  if (saved >= 0) ::close(saved);
+  if (redirected) {
+    char text[512];
+    const ssize_t n = ::pread(caught, text, sizeof text, 0);
+    if (n > 0) *reason = std::string(text, static_cast<size_t>(n));
+  }
+  if (caught >= 0) ::close(caught);
+  return c;
+}
+
+// The server's reason on one line: its printable characters, runs of blanks and line ends as
+// one space.
+std::string OneLine(const std::string& reason) {
+  std::string line;
+  for (char ch : reason) {
+    const bool blank = std::isspace(static_cast<unsigned char>(ch)) != 0;
+    if (blank && !line.empty() && line.back() != ' ') line += ' ';
+    else if (!blank && std::isprint(static_cast<unsigned char>(ch)) != 0) line += ch;
+  }
+  while (!line.empty() && line.back() == ' ') line.pop_back();
+  return line;
+}
+
 // A connection to the X server of DISPLAY and the number of its screen there; null when it does not
-// answer. A server still resetting after its last client turns a client away for a moment.
-xcb_connection_t* ConnectToDisplay(int* screen) {
+// answer, with the reason it gave when it refused (`refusal`). A server still resetting after its
+// last client turns a client away for a moment.
+xcb_connection_t* ConnectToDisplay(int* screen, std::string* refusal) {
   if (!DisplayAvailable()) return nullptr;
+  std::string reason;
   for (int attempt = 0; attempt < 10; ++attempt) {
     if (attempt > 0) std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    xcb_connection_t* c = xcb_connect(nullptr, screen);
+    xcb_connection_t* c = ConnectKeepingReason(screen, &reason);
     if (c != nullptr && xcb_connection_has_error(c) == 0) return c;
     if (c != nullptr) xcb_disconnect(c);
   }
+  if (refusal != nullptr) *refusal = OneLine(reason);
   return nullptr;
 }
 
@@ -50,7 +93,7 @@ bool DisplayProbe::QtCanStart() {
   c_ = std::exchange(g_startConnection, nullptr);
   if (c_ != nullptr && xcb_connection_has_error(c_) == 0) return true;
   if (c_ != nullptr) xcb_disconnect(c_);
-  c_ = ConnectToDisplay(nullptr);
+  c_ = ConnectToDisplay(nullptr, nullptr);
   return c_ != nullptr;
 }
 
@@ -65,13 +108,14 @@ bool DisplayAvailable() {
 
 bool ReachDisplay(std::string* why) {
   if (qt::g_qt != nullptr || !qt::QtOnX()) return true;
-  if (qt::g_startConnection == nullptr) qt::g_startConnection = qt::ConnectToDisplay(&qt::g_startScreen);
+  std::string refusal;
+  if (qt::g_startConnection == nullptr) qt::g_startConnection = qt::ConnectToDisplay(&qt::g_startScreen, &refusal);
   if (qt::g_startConnection != nullptr) return true;
   const char* display = std::getenv("DISPLAY");
-  if (why != nullptr) {
-    *why = display == nullptr || *display == '\0' ? "no display: DISPLAY is not set"
-                                                  : std::string("cannot open display ") + display;
-  }
+  if (why == nullptr) return false;
+  if (display == nullptr || *display == '\0') *why = "no display: DISPLAY is not set";
+  else *why = std::string("cannot open display ") + display;
+  if (!refusal.empty()) *why += ": the X server refused the connection (" + refusal + ")";
   return false;
 }
 
