@@ -47,6 +47,11 @@ class Backend {
   virtual void CursorChanged(CursorKind shape) {}
   // Average character width and height of a font (the dialog font when null).
   virtual BaseUnits FontUnits(HFONT font) { return BaseUnits{}; }
+  // A message box's text broken into lines no wider than `width` pixels in the dialog font: at
+  // blanks where it can, inside a word wider than a line (a long path) otherwise. Where the lines
+  // would be taller than `height` pixels, lines from the middle give way to one "...". `size`
+  // is the extent of the lines returned.
+  virtual std::string WrapText(const std::string& text, int width, int height, SIZE* size);
   // Height of one list-box line in pixels.
   virtual int ListItemHeight(HFONT font) { return 13; }
   // Screen size in pixels.

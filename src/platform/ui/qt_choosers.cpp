@@ -1,12 +1,15 @@
 // Qt's own dialogs in the Qt backend, each run by its own loop: the file and folder choosers, the
 // message box over a chooser (a question about the path chosen), the owner each of them belongs
-// to, and their end when the program is asked to end.
+// to, and their end when the program is asked to end; and the lines of a message box's text,
+// for that box and for ours.
 #include <QAbstractButton>
 #include <QApplication>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
+#include <QTextLayout>
 #include <QWindow>
 
 #include <algorithm>
@@ -17,6 +20,47 @@
 #include "platform/ui/qt_internal.h"
 
 namespace qav::ui::qt {
+
+namespace {
+
+// A message box's text in lines no wider than `width` pixels in `font`: broken at blanks where it
+// can, anywhere inside a word wider than a line. Lines from the middle of a text taller than
+// `height` give way to one "...", so its start and its end are seen.
+QString BoxLines(const QString& text, const QFont& font, int width, int height) {
+  QStringList lines;
+  QTextOption option;
+  option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+  for (const QString& paragraph : text.split('\n')) {
+    QTextLayout layout(paragraph, font);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    const qsizetype before = lines.size();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+      line.setLineWidth(width);
+      QString shown = paragraph.mid(line.textStart(), line.textLength());
+      while (!shown.isEmpty() && shown.back().isSpace()) shown.chop(1);
+      lines << shown;
+    }
+    layout.endLayout();
+    if (lines.size() == before) lines << QString();
+  }
+  const qsizetype room = std::max<qsizetype>(height / QFontMetrics(font).lineSpacing(), 1);
+  if (lines.size() > room) {
+    const qsizetype tail = (room - 1) / 2;
+    lines = lines.mid(0, room - 1 - tail) + QStringList{"..."} + lines.mid(lines.size() - tail);
+  }
+  return lines.join('\n');
+}
+
+}  // namespace
+
+std::string QtBackend::WrapText(const std::string& text, int width, int height, SIZE* size) {
+  const QFont font = FontOf(nullptr);
+  const QString lines = BoxLines(Q(text), font, width, height);
+  const QRect r = QFontMetrics(font).boundingRect(QRect(0, 0, width, 1 << 20), Qt::TextWordWrap, lines);
+  *size = SIZE{r.width(), r.height()};
+  return Cp(lines);
+}
 
 // A Qt dialog of our own making belongs to the window it is shown over.
 void QtBackend::OwnQtDialog(QWidget* dialog, HWND owner) {
@@ -68,7 +112,9 @@ class FileChooser : public QFileDialog {
 int QtBoxOver(void* parent, const MessageBoxRequest& req) {
   QMessageBox box(static_cast<QWidget*>(parent));
   box.setWindowTitle(Q(req.caption));
-  box.setText(Q(req.text));
+  // Lines as wide as those of our own boxes, and no more of them than the screen holds.
+  const QRect screen = box.screen() != nullptr ? box.screen()->availableGeometry() : QRect(0, 0, 1024, 768);
+  box.setText(qt::BoxLines(Q(req.text), box.font(), 60 * QFontMetrics(box.font()).averageCharWidth(), screen.height() - 200));
   switch (req.type & MB_ICONMASK) {
     case MB_ICONHAND: box.setIcon(QMessageBox::Critical); break;
     case MB_ICONQUESTION: box.setIcon(QMessageBox::Question); break;

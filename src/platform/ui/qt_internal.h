@@ -260,6 +260,7 @@ class QtBackend : public Backend, public QObject {
   void CloseOwnModals() override;  // qt_choosers.cpp
   void CursorChanged(CursorKind shape) override;
   BaseUnits FontUnits(HFONT font) override;
+  std::string WrapText(const std::string& text, int width, int height, SIZE* size) override;  // qt_choosers.cpp
   int ListItemHeight(HFONT font) override;
   SIZE ScreenSize() override;
   int MenuBarHeight() override;
