@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs a command on an X server of its own (Xvfb, 1280 x 1024, 24 bits, or the screen that
-# QAV_XVFB_SCREEN names, e.g. 3840x2160x24) and returns its status.
+# QAV_XVFB_SCREEN names, e.g. 3840x2160x24) and returns its status. With QAV_XVFB_AUTH naming an
+# authorization file, the server lets in only the clients that bring a cookie from it.
 # The display number is held under a lock (flock on a file in /tmp/qav-xvfb-locks) from before its
 # server starts until after that server has exited, so servers started and stopped side by side
 # never share a number, not even while one of them is on its way out: a server that takes the
@@ -31,7 +32,8 @@ trap 'exit 143' TERM INT
 # (another server, not one of ours, has the number).
 start() {
   : >"$dir/display"
-  Xvfb ":$1" -displayfd 3 -screen 0 "${QAV_XVFB_SCREEN:-1280x1024x24}" -nolisten tcp -nolisten unix 3>>"$dir/display" 2>"$dir/log" &
+  Xvfb ":$1" -displayfd 3 -screen 0 "${QAV_XVFB_SCREEN:-1280x1024x24}" -nolisten tcp -nolisten unix \
+    ${QAV_XVFB_AUTH:+-auth "$QAV_XVFB_AUTH"} 3>>"$dir/display" 2>"$dir/log" &
   server=$!
   local i reported=
   for ((i = 0; i < 300; i++)); do

@@ -7,6 +7,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QWindow>
@@ -193,18 +194,47 @@ TEST_F(QtDialogTest, WidgetsOfDestroyedWindowsAreFreed) {
 namespace {
 
 // A message box builds a template of its own for the time it is shown; afterwards the registry
-// no longer names it (it was freed).
+// no longer names it (it was freed). Its text is within the box, the box within the screen: a
+// path wider than a line (no blanks in it) is broken, and one longer than the screen holds loses
+// lines from its middle.
 TEST_F(QtDialogTest, MessageBoxLeavesNoTemplateBehind) {
   const std::vector<UINT> before = RegisteredDialogTemplates();
-  std::string shown;
-  Later([&shown] {
-    char text[64] = {};
-    ::GetWindowText(::GetDlgItem(::GetParent(GetFocus()), 0xFFFF), text, sizeof text);
-    shown = text;
-    QTest::keyClick(W(GetFocus()), Qt::Key_Return);
-  });
-  EXPECT_EQ(::MessageBox(nullptr, "Please insert CD with 3/15/1994 data", "QAV", MB_OKCANCEL), IDOK);
-  EXPECT_EQ(shown, "Please insert CD with 3/15/1994 data");
+  std::string path = "/home/traffic/reports/1994/";
+  for (int i = 0; path.size() < 8000; ++i) path += "district" + std::to_string(i % 10) + (i % 7 == 6 ? "/" : "-");
+  const struct {
+    std::string text;
+    bool whole;  // shown without lines left out
+  } cases[] = {
+      {"Please insert CD with 3/15/1994 data", true},
+      {path.substr(0, 300), true},
+      {path, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text.size());
+    std::string shown;
+    Later([&shown] {
+      const HWND box = ::GetParent(GetFocus());
+      QWidget* label = W(::GetDlgItem(box, 0xFFFF));
+      const QString text = static_cast<QLabel*>(label)->text();
+      const QFontMetrics fm(label->font());
+      for (const QString& line : text.split('\n')) EXPECT_LE(fm.horizontalAdvance(line), label->width()) << line.toStdString();
+      EXPECT_LE(fm.boundingRect(label->rect(), Qt::TextWordWrap, text).height(), label->height());
+      EXPECT_TRUE(W(box)->rect().contains(QRect(label->mapTo(W(box), QPoint()), label->size())));
+      EXPECT_TRUE(W(box)->screen()->availableGeometry().contains(W(box)->frameGeometry()));
+      shown = text.toStdString();
+      QTest::keyClick(W(GetFocus()), Qt::Key_Return);
+    });
+    EXPECT_EQ(::MessageBox(nullptr, c.text.c_str(), "QAV", MB_OKCANCEL | MB_ICONHAND), IDOK);
+    std::erase(shown, '\n');
+    if (c.whole) {
+      EXPECT_EQ(shown, c.text);
+    } else {
+      EXPECT_NE(shown.find("..."), std::string::npos);
+      EXPECT_LT(shown.size(), c.text.size());
+      EXPECT_TRUE(c.text.starts_with(shown.substr(0, shown.find("...")))) << shown;
+      EXPECT_TRUE(c.text.ends_with(shown.substr(shown.find("...") + 3))) << shown;
+    }
+  }
   EXPECT_EQ(RegisteredDialogTemplates(), before);
 }
 

@@ -142,8 +142,12 @@ void BareTemplates() {
 }
 
 void MessageBoxes() {
+  // A report's path in a deep folder, its name 200 characters long: one word wider than a box.
+  const std::string deep = "Could not open the report file\n/home/traffic/reports/1994/district-7/" +
+                           std::string(160, 'x') + "-eastbound-peak-hours.rpt\nThe report was not written.";
   struct Box { const char* name; const char* text; UINT type; };
   for (const Box& b : {Box{"box_info", "The report was written.", MB_OK | MB_ICONINFORMATION},
+                       Box{"box_long_path", deep.c_str(), MB_OK | MB_ICONHAND},
                        Box{"box_question", "Replace the existing configuration file?", MB_YESNO | MB_ICONQUESTION},
                        Box{"box_warning", "Please insert CD with 3/15/1994 data", MB_OKCANCEL | MB_ICONEXCLAMATION},
                        Box{"box_error", "Could not create Thread!", MB_OK | MB_ICONHAND}}) {

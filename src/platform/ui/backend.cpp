@@ -1,7 +1,7 @@
 // Backend selection and the headless backend: windows exist and messages flow, nothing is drawn.
 #include "platform/ui/backend.h"
 
-#include <cstdlib>
+#include <algorithm>
 #include <memory>
 
 namespace qav::ui {
@@ -30,16 +30,24 @@ Backend* Headless() {
 
 }  // namespace
 
+// Without a font to measure, the text stays as it is, measured in average characters.
+std::string Backend::WrapText(const std::string& text, int, int, SIZE* size) {
+  const BaseUnits u = FontUnits(nullptr);
+  int lines = 0, widest = 0;
+  for (size_t start = 0; start <= text.size(); ++lines) {
+    const size_t end = std::min(text.find('\n', start), text.size());
+    widest = std::max(widest, static_cast<int>(end - start));
+    start = end + 1;
+  }
+  *size = SIZE{widest * u.cx, lines * u.cy};
+  return text;
+}
+
 Backend* MakeHeadlessBackend() { return new HeadlessBackend; }
 
 Backend& CurrentBackend() {
   Backend* b = Current();
   return b != nullptr ? *b : *Headless();
-}
-
-bool DisplayAvailable() {
-  const char* d = std::getenv("DISPLAY");
-  return d != nullptr && *d != '\0';
 }
 
 bool SelectBackend(const std::string& name) {

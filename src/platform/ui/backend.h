@@ -47,6 +47,11 @@ class Backend {
   virtual void CursorChanged(CursorKind shape) {}
   // Average character width and height of a font (the dialog font when null).
   virtual BaseUnits FontUnits(HFONT font) { return BaseUnits{}; }
+  // A message box's text broken into lines no wider than `width` pixels in the dialog font: at
+  // blanks where it can, inside a word wider than a line (a long path) otherwise. Where the lines
+  // would be taller than `height` pixels, lines from the middle give way to one "...". `size`
+  // is the extent of the lines returned.
+  virtual std::string WrapText(const std::string& text, int width, int height, SIZE* size);
   // Height of one list-box line in pixels.
   virtual int ListItemHeight(HFONT font) { return 13; }
   // Screen size in pixels.
@@ -61,11 +66,19 @@ Backend& CurrentBackend();
 // Chooses the backend: "headless" or "qt". Qt needs a display or Qt's offscreen platform
 // (QT_QPA_PLATFORM=offscreen); returns false without either.
 bool SelectBackend(const std::string& name);
+
+// ---- The display (qt_display.cpp) ----
+// Whether a display is named (DISPLAY is set and not empty).
 bool DisplayAvailable();
 // Whether the Qt backend can start: the X server of DISPLAY answers (its connection is then held
 // until Qt has its own) or another Qt platform is named. False with the reason otherwise, e.g.
 // "cannot open display :4711".
 bool ReachDisplay(std::string* why);
+// The size in pixels of the X screen the program is to show on (over every monitor), asked before
+// Qt starts; false without a display, for another Qt platform, or once Qt has started. The
+// question's connection is kept for Qt's start: an X server that loses its last client resets
+// itself, and turns away for a moment the client that comes next.
+bool ScreenPixels(uint64_t* width, uint64_t* height);
 
 // Saves a PNG of a window shown by the Qt backend (offscreen too); false headless or on failure.
 bool SaveWindowPng(HWND hwnd, const std::string& file);
@@ -77,12 +90,6 @@ void* NativeWidget(HWND hwnd);
 // that painting never has to start a thread (a failed start would leave it waiting for ever).
 // False, with the reason, when not all of them could be started.
 bool StartPaintThreads(std::string* why);
-
-// The size in pixels of the X screen the program is to show on (over every monitor), asked before
-// Qt starts; false without a display, for another Qt platform, or once Qt has started. The
-// question's connection is kept for Qt's start: an X server that loses its last client resets
-// itself, and turns away for a moment the client that comes next.
-bool ScreenPixels(uint64_t* width, uint64_t* height);
 
 Backend* MakeHeadlessBackend();
 Backend* MakeQtBackend();  // null when Qt cannot start (no display)

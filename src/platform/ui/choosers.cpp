@@ -15,7 +15,7 @@ namespace qav::ui {
 // The Qt file chooser; `acceptable` sees each path the user chooses while the chooser is up and
 // may turn it down (the chooser then stays up) or complete it.
 bool QtChooseFile(const FileChooserRequest& req, std::string& path,
-                  const std::function<bool(std::string& path, void* chooser)>& acceptable);  // qt_windows.cpp
+                  const std::function<bool(std::string& path, void* chooser)>& acceptable);  // qt_choosers.cpp
 // A message box over a Qt window that is not one of ours (a file chooser); the answer's id.
 int QtBoxOver(void* parent, const MessageBoxRequest& req);
 bool QtChooseFolder(const std::string& title, const std::string& start, HWND owner, std::string& path);
@@ -99,20 +99,19 @@ int ShowBoxDialog(const MessageBoxRequest& req) {
   std::vector<BoxButton> buttons = MessageBoxButtons(req.type);
   UINT icon = req.type & MB_ICONMASK;
   bool hasIcon = icon == MB_ICONHAND || icon == MB_ICONQUESTION || icon == MB_ICONEXCLAMATION || icon == MB_ICONASTERISK;
-  // Text size in dialog units: about 4 units a character, lines of at most 60 characters.
-  int lines = 0, widest = 0;
-  size_t start = 0;
-  while (start <= req.text.size()) {
-    size_t end = req.text.find('\n', start);
-    if (end == std::string::npos) end = req.text.size();
-    int len = static_cast<int>(end - start);
-    lines += std::max(1, (len + 59) / 60);
-    widest = std::max(widest, std::min(len, 60));
-    start = end + 1;
-  }
-  int textX = hasIcon ? 7 + 21 + 10 : 7;
-  int textW = std::max(widest * 4 + 8, 60);
-  int textH = std::max(lines * 8, hasIcon ? 20 : 8);
+  // The text in lines of at most 60 average characters (a word wider than that, a long path, is
+  // broken too), as many as the screen holds above the buttons: the box never runs off its edge
+  // or the screen's. Pixels become dialog units rounded up, with a unit to spare.
+  Backend& backend = CurrentBackend();
+  const BaseUnits u = backend.FontUnits(nullptr);
+  const SIZE screen = backend.ScreenSize();
+  const int textX = hasIcon ? 7 + 21 + 10 : 7;
+  const int roomW = std::min(60 * u.cx, screen.cx - (textX + 7 + 2) * u.cx / 4);
+  const int roomH = screen.cy - (7 + 10 + 14 + 7) * u.cy / 8 - 3 * u.cy;  // the title bar and frame too
+  SIZE extent{};
+  const std::string shown = backend.WrapText(req.text, std::max(roomW, 8 * u.cx), std::max(roomH, u.cy), &extent);
+  const int textW = std::max((extent.cx * 4 + u.cx - 1) / u.cx + 1, 60);
+  const int textH = std::max((extent.cy * 8 + u.cy - 1) / u.cy + 1, hasIcon ? 20 : 8);
   int n = static_cast<int>(buttons.size());
   int buttonsW = n * 50 + (n - 1) * 4;
   int cx = std::max(textX + textW + 7, buttonsW + 14);
@@ -124,7 +123,7 @@ int ShowBoxDialog(const MessageBoxRequest& req) {
     static const char* names[] = {"#32513", "#32514", "#32515", "#32516"};
     t->controls.push_back({Ctl::Icon, 2039, names[(icon >> 4) - 1], 0, 7, 7, 21, 20});
   }
-  t->controls.push_back({Ctl::Static, 0xFFFF, req.text.c_str(), SS_NOPREFIX, textX, 7, textW, textH});
+  t->controls.push_back({Ctl::Static, 0xFFFF, shown.c_str(), SS_NOPREFIX, textX, 7, textW, textH});
   int def = DefaultMessageBoxAnswer(req.type);
   int x = (cx - buttonsW) / 2;
   for (const BoxButton& b : buttons) {

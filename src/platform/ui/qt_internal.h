@@ -1,7 +1,7 @@
 // What the files of the Qt backend share: text and colour helpers, the widgets that show our
 // windows, and the backend object itself, whose members are defined by family across the files
-// (qt_windows.cpp, qt_tool_windows.cpp, qt_controls.cpp, qt_lists.cpp, qt_menus.cpp, qt_input.cpp,
-// qt_loop.cpp).
+// (qt_windows.cpp, qt_activation.cpp, qt_tool_windows.cpp, qt_choosers.cpp, qt_controls.cpp,
+// qt_lists.cpp, qt_menus.cpp, qt_input.cpp, qt_loop.cpp).
 // Nothing outside the backend includes it.
 #pragma once
 
@@ -94,7 +94,27 @@ HWND HwndOf(const QObject* o);
 // Part of an open menu or drop-down list, which handles its own keys and clicks.
 bool IsPopup(const QObject* o);
 
-// ---- Top-level windows and panels (qt_windows.cpp) ----
+// ---- The display (qt_display.cpp) ----
+// Whether Qt runs on X (its platform not named, or named xcb).
+bool QtOnX();
+
+// Qt cannot start without a display: the X server is asked first, so a missing or refused one
+// means no Qt backend instead of an aborted program. The question's connection is held until Qt
+// has its own: an X server whose last client leaves resets itself, and a client that connects
+// while it does is turned away, which Qt would answer by ending the program.
+class DisplayProbe {
+ public:
+  DisplayProbe() = default;
+  DisplayProbe(const DisplayProbe&) = delete;
+  DisplayProbe& operator=(const DisplayProbe&) = delete;
+  ~DisplayProbe();
+  bool QtCanStart();
+
+ private:
+  xcb_connection_t* c_ = nullptr;
+};
+
+// ---- The X server and its window manager (qt_activation.cpp) ----
 // Qt's connection to the X server; null on other platforms.
 xcb_connection_t* XConnection();
 // A window manager that complies with the extended hints runs on the X server.
@@ -102,6 +122,7 @@ bool WindowManagerRuns(xcb_connection_t* c);
 // The top-level windows from the bottom up as the window manager stacks them; empty without one.
 std::vector<uint32_t> ClientStacking(xcb_connection_t* c);
 
+// ---- Top-level windows and panels (qt_windows.cpp) ----
 // A dialog or form view inside another window (a form view in a frame, a page in a sheet).
 class Panel : public QWidget {
  public:
@@ -231,32 +252,33 @@ class QtBackend : public Backend, public QObject {
   void Raise(WndState* s, bool activate) override;
   void Activate(WndState* s) override;
   bool Active(WndState* s) override;
-  void OwnerChanged(WndState* s) override;  // qt_windows.cpp
+  void OwnerChanged(WndState* s) override;  // qt_activation.cpp
   void ListChanged(WndState* s, ListChange what, int index) override;
   void Poll() override;
   void Wait(double seconds) override;
   void Wake() override;
-  void CloseOwnModals() override;  // qt_windows.cpp
+  void CloseOwnModals() override;  // qt_choosers.cpp
   void CursorChanged(CursorKind shape) override;
   BaseUnits FontUnits(HFONT font) override;
+  std::string WrapText(const std::string& text, int width, int height, SIZE* size) override;  // qt_choosers.cpp
   int ListItemHeight(HFONT font) override;
   SIZE ScreenSize() override;
   int MenuBarHeight() override;
   int TabBarHeight() override;
-  // A top-level window became the active one (TopWindow::changeEvent).
+  // A top-level window became the active one (TopWindow::changeEvent; qt_activation.cpp).
   void Activated(WndState* s);
   // qt_loop.cpp: an event was lost for want of memory; every window is drawn again a moment later.
   void RepaintLater() noexcept;
   // qt_tool_windows.cpp: a window was shown (`shown`), moved or resized (TopWindow): the tool
   // windows of an owner keep clear of its controls.
   void ScheduleKeepClear(WndState* s, bool shown);
-  // Gives an X window the keyboard where no window manager does (qt_windows.cpp).
+  // Gives an X window the keyboard where no window manager does (qt_activation.cpp).
   static void FocusWithoutWindowManager(QWidget* win);
   // Types a Qt dialog of our own making (a chooser, the box over it) as a dialog, as our dialogs
   // are, and marks a window modal (qt_tool_windows.cpp). Call before it is shown.
   static void DialogType(QWidget* win);
   static void ModalState(QWidget* win);
-  // A Qt dialog of our own making (a chooser) belongs to the window it is shown over.
+  // A Qt dialog of our own making (a chooser) belongs to the window it is shown over (qt_choosers.cpp).
   static void OwnQtDialog(QWidget* dialog, HWND owner);
 
  protected:
@@ -279,22 +301,25 @@ class QtBackend : public Backend, public QObject {
   void Realize(WndState* s);
   void SyncTop(WndState* s, TopWindow* win);
   void FocusWidget(WndState* s);
-  void RaiseOwned(WndState* s);
-  void SetOwner(WndState* s, TopWindow* win);
-  void KeepActivationWhereItIs(WndState* s);
-  void KeepActivationAway(QWidget* activated);
-  bool ActivateModalOver(WndState* s);
-  static void Unminimise(QWidget* win);
-  // qt_tool_windows.cpp: a top-level window was minimised or brought back by the window manager.
-  void StateChanged(QWidget* w, bool wasMinimized);
-  void HoldActivation(QWidget* activated);
-  void OwnerHint(WndState* s, TopWindow* win, bool on);
-  void TellOwnedWindows(WndState* owner);
   bool WaitForOwner(WndState* s);
   void ShowWaitingOwned(WndState* owner);
   void ScheduleFit(WndState* top);
   void Forget(QWidget* w);
   void Reap();
+
+  // qt_activation.cpp: activation and stacking.
+  void RaiseOwned(WndState* s);
+  void SetOwner(WndState* s, TopWindow* win);
+  void KeepActivationWhereItIs(WndState* s);
+  void KeepActivationAway(QWidget* activated);
+  bool ActivateModalOver(WndState* s);
+  void HoldActivation(QWidget* activated);
+  void OwnerHint(WndState* s, TopWindow* win, bool on);
+  void TellOwnedWindows(WndState* owner);
+
+  // qt_tool_windows.cpp: a top-level window was minimised or brought back by the window manager.
+  void StateChanged(QWidget* w, bool wasMinimized);
+  static void Unminimise(QWidget* win);
 
   // qt_tool_windows.cpp: windows that live beside their owner.
   void ToolWindowType(WndState* s, TopWindow* win, bool tool);

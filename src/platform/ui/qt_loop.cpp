@@ -1,5 +1,5 @@
-// The Qt backend's glue between Qt's event loop and ours: starting Qt (only when the X server
-// answers or another Qt platform is named) with an application object that outlives an event whose
+// The Qt backend's glue between Qt's event loop and ours: starting Qt (only when the display
+// answers, qt_display.cpp) with an application object that outlives an event whose
 // handling ran out of memory, the window system's room for the screen, the program's style and
 // palette, the waits of our loops (processEvents with a timer for the next due SetTimer), the one
 // queued event by which other threads wake the user-interface thread to serve their sends, the
@@ -8,14 +8,9 @@
 #include <QApplication>
 #include <QScreen>
 #include <QStyleFactory>
-#include <xcb/xcb.h>
 
-#include <chrono>
 #include <cmath>
-#include <cstdlib>
 #include <new>
-#include <thread>
-#include <utility>
 
 #include "platform/kernel/address_space.h"
 #include "platform/ui/loop_internal.h"
@@ -126,55 +121,6 @@ class Application : public QApplication {
   }
 };
 
-// Whether Qt runs on X (its platform not named, or named xcb).
-bool QtOnX() {
-  const char* platform = std::getenv("QT_QPA_PLATFORM");
-  return platform == nullptr || *platform == '\0' || std::string(platform) == "xcb";
-}
-
-// A connection to the X server of DISPLAY and the number of its screen there; null when it does not
-// answer. A server still resetting after its last client turns a client away for a moment.
-xcb_connection_t* ConnectToDisplay(int* screen) {
-  if (!DisplayAvailable()) return nullptr;
-  for (int attempt = 0; attempt < 10; ++attempt) {
-    if (attempt > 0) std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    xcb_connection_t* c = xcb_connect(nullptr, screen);
-    if (c != nullptr && xcb_connection_has_error(c) == 0) return c;
-    if (c != nullptr) xcb_disconnect(c);
-  }
-  return nullptr;
-}
-
-// The connection by which the start asked for the screen's size (ScreenPixels), held for the
-// display probe, and the number of the screen there.
-xcb_connection_t* g_startConnection = nullptr;
-int g_startScreen = 0;
-
-// Qt cannot start without a display: the X server is asked first, so a missing or refused one
-// means no Qt backend instead of an aborted program. The question's connection is held until Qt
-// has its own: an X server whose last client leaves resets itself, and a client that connects
-// while it does is turned away, which Qt would answer by ending the program.
-class DisplayProbe {
- public:
-  DisplayProbe() = default;
-  DisplayProbe(const DisplayProbe&) = delete;
-  DisplayProbe& operator=(const DisplayProbe&) = delete;
-  ~DisplayProbe() {
-    if (c_ != nullptr) xcb_disconnect(c_);
-  }
-  bool QtCanStart() {
-    if (!QtOnX()) return true;  // offscreen, or another platform Qt is told to use
-    c_ = std::exchange(g_startConnection, nullptr);
-    if (c_ != nullptr && xcb_connection_has_error(c_) == 0) return true;
-    if (c_ != nullptr) xcb_disconnect(c_);
-    c_ = ConnectToDisplay(nullptr);
-    return c_ != nullptr;
-  }
-
- private:
-  xcb_connection_t* c_ = nullptr;
-};
-
 QPalette AppPalette() {
   // The program's palette: light, neutral faces with a calm blue for selections and focus.
   QPalette p;
@@ -225,28 +171,6 @@ Backend* MakeQtBackend() {
   }
   qt::g_qt = new qt::QtBackend;
   return qt::g_qt;
-}
-
-bool ReachDisplay(std::string* why) {
-  if (qt::g_qt != nullptr || !qt::QtOnX()) return true;
-  if (qt::g_startConnection == nullptr) qt::g_startConnection = qt::ConnectToDisplay(&qt::g_startScreen);
-  if (qt::g_startConnection != nullptr) return true;
-  const char* display = std::getenv("DISPLAY");
-  if (why != nullptr) {
-    *why = display == nullptr || *display == '\0' ? "no display: DISPLAY is not set"
-                                                  : std::string("cannot open display ") + display;
-  }
-  return false;
-}
-
-bool ScreenPixels(uint64_t* width, uint64_t* height) {
-  if (!qt::QtOnX() || qt::g_qt != nullptr || !ReachDisplay(nullptr)) return false;
-  xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(qt::g_startConnection));
-  for (int screen = qt::g_startScreen; it.rem > 0 && screen > 0; --screen) xcb_screen_next(&it);
-  if (it.rem == 0) return false;
-  *width = it.data->width_in_pixels;
-  *height = it.data->height_in_pixels;
-  return true;
 }
 
 }  // namespace qav::ui

@@ -183,27 +183,50 @@ std::string ProgramForX() {
   return BuiltProgram();
 }
 
-// A display that is not there (a closed X server, a stale ssh session) or none at all: the program
-// says so on standard error, by the display's name, and ends with status 1 at once instead of
-// running on without windows.
+// A display that is not there (a closed X server, a stale ssh session), none at all, or one that
+// refuses the program (its server wants a cookie that the program has not, or has wrong): the program
+// says so on standard error in one line, by the display's name and with the server's reason, and
+// ends with status 1 at once instead of running on without windows.
 TEST(ProgramWithoutDisplay, SaysSoAndEndsWithStatusOne) {
   const std::string program = BuiltProgram();
   if (program.empty()) GTEST_SKIP() << "the program is not built";
+  char dir[] = "/tmp/qav-refusal-XXXXXX";
+  ASSERT_NE(::mkdtemp(dir), nullptr);
+  const std::string cookies = std::string(dir) + "/server";
+  const bool refusing = Have("xauth") && Have("Xvfb") &&
+                        Shell("xauth -q -f " + cookies + " add :0 . $(head -c 16 /dev/urandom | od -An -tx1 | tr -d ' \\n') 2>/dev/null && echo ok") == "ok";
+  const std::string refused = "qav: cannot open display $D: the X server refused the connection ";
   const struct {
-    const char* display;  // the DISPLAY it is started with; null: none
-    const char* said;
+    const char* display;  // the DISPLAY it is started with; null: none; "": an X server of its own wanting a cookie
+    std::string cookie;   // the client's cookies there
+    std::string said;     // $D: the display
   } cases[] = {
-      {":59999", "qav: cannot open display :59999\n"},
-      {nullptr, "qav: no display: DISPLAY is not set\n"},
+      {":59999", "", "qav: cannot open display :59999\n"},
+      {nullptr, "", "qav: no display: DISPLAY is not set\n"},
+      {"", "/nonexistent", refused + "(Authorization required, but no authorization protocol specified)\n"},
+      {"", std::string(dir) + "/wrong", refused + "(Invalid MIT-MAGIC-COOKIE-1 key)\n"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.display != nullptr ? c.display : "(none)");
-    const std::string env = c.display != nullptr ? std::string("DISPLAY=") + c.display : "-u DISPLAY";
+    SCOPED_TRACE(c.cookie);
+    const bool own = c.display != nullptr && *c.display == '\0';
+    if (own && !refusing) continue;
+    const std::string env = c.display == nullptr ? "-u DISPLAY" : own ? "XAUTHORITY=" + c.cookie : std::string("DISPLAY=") + c.display;
+    const std::string run = "timeout 20 env -u QT_QPA_PLATFORM " + env + " " + program + " 2>&1; echo \"status $?\"";
     const auto start = std::chrono::steady_clock::now();
-    const std::string out = Shell("timeout 20 env -u QT_QPA_PLATFORM " + env + " " + program + " 2>&1; echo \"status $?\"");
-    EXPECT_EQ(out, std::string(c.said) + "status 1");
+    // On an X server of its own, the first line is its display.
+    std::string out = !own ? Shell(run)
+                           : Shell("QAV_XVFB_AUTH=" + cookies + " " QAV_XVFB_SCRIPT " sh -c 'echo \"$DISPLAY\"; xauth -q -f " +
+                                   std::string(dir) + "/wrong add \"$DISPLAY\" . 00112233445566778899aabbccddeeff 2>/dev/null; " + run + "'");
+    std::string said = c.said;
+    if (own) {
+      said.replace(said.find("$D"), 2, out.substr(0, out.find('\n')));
+      out.erase(0, out.find('\n') + 1);
+    }
+    EXPECT_EQ(out, said + "status 1");
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
   }
+  fs::remove_all(dir);
 }
 
 std::string ShotPath(const char* name) {
