@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
+#include <pwd.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -72,10 +73,22 @@ TEST(Profile, DefaultPathFollowsXdgConfigHome) {
   ::setenv("XDG_CONFIG_HOME", "/cfg", 1);
   EXPECT_EQ(CProfile::DefaultPath("qav"), "/cfg/KARVO/qav.ini");
   ::unsetenv("XDG_CONFIG_HOME");
-  const char* home = std::getenv("HOME");
-  if (home != nullptr) {
-    EXPECT_EQ(CProfile::DefaultPath("qav"), std::string(home) + "/.config/KARVO/qav.ini");
+  // Without HOME (or with it empty), the home the password database names for the user.
+  const passwd* user = ::getpwuid(::geteuid());
+  ASSERT_NE(user, nullptr);
+  const std::string own = user->pw_dir;
+  const char* oldHome = std::getenv("HOME");
+  const std::string savedHome = oldHome ? oldHome : "";
+  const struct {
+    const char* home;  // null: unset
+    std::string folder;
+  } homes[] = {{"/home/u", "/home/u"}, {"", own}, {nullptr, own}};
+  for (const auto& c : homes) {
+    if (c.home != nullptr) ::setenv("HOME", c.home, 1);
+    else ::unsetenv("HOME");
+    EXPECT_EQ(CProfile::DefaultPath("qav"), c.folder + "/.config/KARVO/qav.ini") << (c.home ? c.home : "unset");
   }
+  if (oldHome) ::setenv("HOME", savedHome.c_str(), 1);
   if (old) ::setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
 }
 
