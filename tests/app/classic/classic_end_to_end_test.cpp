@@ -284,7 +284,7 @@ TEST_F(ClassicEndToEnd, AReportCutShortByCancelOrLostWithItsFolderIsNotCalledWri
       } else {
         std::ofstream(folder_ / "other") << "other";
         for (const std::string& name : ReportFolderEntries())
-          if (name.starts_with("DEFAULT.DAT.")) std::filesystem::rename(folder_ / "other", std::filesystem::path(folder_ / "reports") / name);
+          if (name.starts_with(".~qav")) std::filesystem::rename(folder_ / "other", std::filesystem::path(folder_ / "reports") / name);
       }
     };
     view_->m_pReportFile = &file;
