@@ -278,51 +278,52 @@ TEST(Files, AFileOpenedAsideTakesItsNameOnlyWhenCommitted) {
 
 // A write killed before its file had a name leaves nothing where the file system has unnamed
 // files; elsewhere the next write in that folder takes away what it left, but neither the file of a
-// write still at work nor anything else in the folder. Every name the folder takes is written so,
-// the longest too; a longer one is refused before anything is written.
+// write still at work nor anything else in the folder. Every name the folder takes is written so, the
+// longest too; a longer one is refused before anything is written.
 TEST(Files, AWriteKilledBesideANameLeavesNothingOnceTheNameIsWrittenAgain) {
-  for (const size_t length : {size_t{0}, size_t{250}, size_t{255}, size_t{256}}) {
-    for (const bool unnamed : {true, false}) {
-      SCOPED_TRACE(std::to_string(length) + (unnamed ? " unnamed files" : " named files"));
-      SetFileFaultsForTesting(unnamed, 0);
-      TestFolder dir;
-      const std::string target = dir / (length == 0 ? std::string("R400.txt") : std::string(length, 'r'));
-      const bool fits = length <= NAME_MAX;
-      const char* const kOthers[] = {".~qavAb3xY", ".~qavAb3x-z", "R400.txt.backup", ".~qavLinked"};
-      for (const char* other : kOthers) TestFolder::Write(dir / other, "other");
-      fs::create_hard_link(dir / ".~qavLinked", dir / "linked");
-      const bool root = ::geteuid() == 0;  // only root can make a file of another user's
-      if (root) {
-        TestFolder::Write(dir / ".~qavOthers", "another user's");
-        ASSERT_EQ(::chown((dir / ".~qavOthers").c_str(), 4321, 4321), 0);
-      }
-      if (const pid_t child = ::fork(); child == 0) {
-        FileHandle killed;
-        if (killed.OpenAside(target.c_str(), 0) == 0 && killed.WriteAt(0, "killed", 6) == 0) ::raise(SIGKILL);
-        ::_exit(1);
-      } else {
-        int status = 0;
-        ASSERT_EQ(::waitpid(child, &status, 0), child);
-        ASSERT_EQ(WIFSIGNALED(status), fits);
-      }
-      const auto entries = [&] { return std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()); };
-      const long others = static_cast<long>(std::size(kOthers)) + (root ? 2 : 1);  // and "linked"
-      EXPECT_EQ(entries(), others + (unnamed || !fits ? 0 : 1));
-      FileHandle live, next;
-      if (!fits) {
-        EXPECT_EQ(live.OpenAside(target.c_str(), 0), ERROR_FILENAME_EXCED_RANGE);
-        EXPECT_EQ(entries(), others);
-        continue;
-      }
-      ASSERT_EQ(live.OpenAside(target.c_str(), 0), 0u);
-      ASSERT_EQ(live.WriteAt(0, "live", 4), 0u);
-      ASSERT_EQ(next.OpenAside(target.c_str(), 0), 0u);
-      ASSERT_EQ(next.WriteAt(0, "next", 4), 0u);
-      EXPECT_EQ(next.Commit(), 0u);
-      EXPECT_EQ(live.Commit(), 0u);
-      EXPECT_EQ(TestFolder::Read(target), "live");
-      EXPECT_EQ(entries(), others + 1);  // and the report
+  const struct {
+    size_t length;  // of the name; 0: "R400.txt"
+    bool unnamed;
+  } runs[] = {{0, true}, {0, false}, {250, true}, {250, false}, {255, false}, {256, true}};
+  for (const auto& [length, unnamed] : runs) {
+    SCOPED_TRACE(std::to_string(length) + (unnamed ? " unnamed files" : " named files"));
+    SetFileFaultsForTesting(unnamed, 0);
+    TestFolder dir;
+    const std::string target = dir / (length == 0 ? std::string("R400.txt") : std::string(length, 'r'));
+    const bool fits = length <= NAME_MAX;
+    const char* const kOthers[] = {".~qavAb3xY", ".~qavAb3x-z", "R400.txt.backup", ".~qavLinked"};
+    for (const char* other : kOthers) TestFolder::Write(dir / other, "other");
+    fs::create_hard_link(dir / ".~qavLinked", dir / "linked");
+    const bool root = ::geteuid() == 0;  // only root can make a file of another user's
+    if (root) {
+      TestFolder::Write(dir / ".~qavOthers", "another user's");
+      ASSERT_EQ(::chown((dir / ".~qavOthers").c_str(), 4321, 4321), 0);
     }
+    if (const pid_t child = ::fork(); child == 0) {
+      FileHandle killed;
+      if (killed.OpenAside(target.c_str(), 0) == 0 && killed.WriteAt(0, "killed", 6) == 0) ::raise(SIGKILL);
+      ::_exit(1);
+    } else {
+      int status = 0;
+      ASSERT_EQ(::waitpid(child, &status, 0), child);
+      ASSERT_EQ(WIFSIGNALED(status), fits);
+    }
+    const auto entries = [&] { return std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()); };
+    const long others = static_cast<long>(std::size(kOthers)) + (root ? 2 : 1);  // and "linked"
+    EXPECT_EQ(entries(), others + (unnamed || !fits ? 0 : 1));
+    FileHandle live, next;
+    if (!fits) {
+      EXPECT_EQ(live.OpenAside(target.c_str(), 0), ERROR_FILENAME_EXCED_RANGE);
+      continue;
+    }
+    ASSERT_EQ(live.OpenAside(target.c_str(), 0), 0u);
+    ASSERT_EQ(live.WriteAt(0, "live", 4), 0u);
+    ASSERT_EQ(next.OpenAside(target.c_str(), 0), 0u);
+    ASSERT_EQ(next.WriteAt(0, "next", 4), 0u);
+    EXPECT_EQ(next.Commit(), 0u);
+    EXPECT_EQ(live.Commit(), 0u);
+    EXPECT_EQ(TestFolder::Read(target), "live");
+    EXPECT_EQ(entries(), others + 1);  // and the report
   }
   SetFileFaultsForTesting(true, 0);
 }

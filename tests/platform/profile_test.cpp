@@ -74,19 +74,13 @@ TEST(Profile, DefaultPathFollowsXdgConfigHome) {
   EXPECT_EQ(CProfile::DefaultPath("qav"), "/cfg/KARVO/qav.ini");
   ::unsetenv("XDG_CONFIG_HOME");
   // Without HOME (or with it empty), the home the password database names for the user.
-  const passwd* user = ::getpwuid(::geteuid());
-  ASSERT_NE(user, nullptr);
-  const std::string own = user->pw_dir;
+  const std::string own = ::getpwuid(::geteuid())->pw_dir;
   const char* oldHome = std::getenv("HOME");
   const std::string savedHome = oldHome ? oldHome : "";
-  const struct {
-    const char* home;  // null: unset
-    std::string folder;
-  } homes[] = {{"/home/u", "/home/u"}, {"", own}, {nullptr, own}};
-  for (const auto& c : homes) {
-    if (c.home != nullptr) ::setenv("HOME", c.home, 1);
+  for (const char* home : {"/home/u", "", static_cast<const char*>(nullptr)}) {
+    if (home != nullptr) ::setenv("HOME", home, 1);
     else ::unsetenv("HOME");
-    EXPECT_EQ(CProfile::DefaultPath("qav"), c.folder + "/.config/KARVO/qav.ini") << (c.home ? c.home : "unset");
+    EXPECT_EQ(CProfile::DefaultPath("qav"), (home != nullptr && *home ? home : own) + "/.config/KARVO/qav.ini");
   }
   if (oldHome) ::setenv("HOME", savedHome.c_str(), 1);
   if (old) ::setenv("XDG_CONFIG_HOME", saved.c_str(), 1);

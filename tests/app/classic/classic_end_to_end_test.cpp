@@ -464,10 +464,6 @@ TEST_F(ClassicEndToEnd, FinishedReportsOpenInTheViewerAndTheWindowIsGivenBack) {
   // and past the viewer's next look at the messages: the summaries' viewer waits for that reading
   // to end and does not come up over its wait dialog.
   bool held = false, overReading = false;
-  std::function<void()> look = [&] {
-    const CViewer& raw = view_->m_Viewer;
-    overReading = raw.m_pWait != nullptr && raw.m_pNextViewer && raw.m_pNextViewer->m_hWnd != nullptr;
-  };
   std::function<void()> hold = [&] {
     if (view_->m_Viewer.m_pWait == nullptr) {
       if (view_->IsRunning()) qav::ui::PostTask(hold);
@@ -476,7 +472,10 @@ TEST_F(ClassicEndToEnd, FinishedReportsOpenInTheViewerAndTheWindowIsGivenBack) {
     held = true;
     for (int i = 0; i < 2000 && view_->IsRunning(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
     std::this_thread::sleep_for(std::chrono::milliseconds(80));
-    qav::ui::PostTask(look);  // after the worker's last posts
+    qav::ui::PostTask([&] {  // after the worker's last posts
+      const CViewer& raw = view_->m_Viewer;
+      overReading = raw.m_pWait != nullptr && raw.m_pNextViewer && raw.m_pNextViewer->m_hWnd != nullptr;
+    });
   };
   qav::ui::PostTask(hold);
   Go();
