@@ -723,7 +723,7 @@ struct SFrame {
   bool estimating;
   double shownMs;  // the time left as the dialog shows it (whole seconds)
   int bar, range;
-  int64_t reportBytes;  // the reports' bytes so far
+  int64_t reportBytes;  // the bytes of the reports being written
 };
 
 // "hh:mm:ss" as milliseconds; -1 for "Estimating..." or anything else.
@@ -738,7 +738,27 @@ int64_t FileBytes(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0 ? static_cast<int64_t>(st.st_size) : -1;
 }
 
-// Whether a report was being written at frame i: it grew up to the frame and after it.
+// The bytes of the files this process holds open in the folders of `reports`: a report is written
+// beside its name, unnamed (or under a temporary name), and takes the name only when it is whole,
+// so its growth shows only through the run's open descriptor.
+int64_t BytesBeingWritten(const std::vector<std::string>& reports) {
+  std::vector<std::string> folders;
+  for (const std::string& r : reports) folders.push_back(r.substr(0, r.find_last_of('/') + 1));
+  int64_t bytes = 0;
+  std::error_code e;
+  for (const auto& fd : std::filesystem::directory_iterator("/proc/self/fd", e)) {
+    std::error_code gone;  // a descriptor may close while it is looked at
+    const std::string target = std::filesystem::read_symlink(fd.path(), gone).string();
+    struct stat st {};
+    if (gone || ::stat(fd.path().c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+    if (std::any_of(folders.begin(), folders.end(), [&](const std::string& f) { return target.starts_with(f); }))
+      bytes += static_cast<int64_t>(st.st_size);
+  }
+  return bytes;
+}
+
+// Whether a report was being written at frame i: the file being written grew up to the frame and
+// after it.
 bool Writing(const std::vector<SFrame>& frames, size_t i) {
   return i > 0 && i + 1 < frames.size() && frames[i - 1].reportBytes >= 0 &&
          frames[i].reportBytes > frames[i - 1].reportBytes && frames[i + 1].reportBytes > frames[i].reportBytes;
@@ -880,8 +900,7 @@ class CRealProgram {
       fr.shownMs = ShownMs(dlg->m_strTimeLeft);
       fr.bar = m_view->m_nWaitPosition;
       fr.range = m_view->m_nWaitRange;
-      fr.reportBytes = 0;
-      for (const std::string& path : reports) fr.reportBytes += std::max<int64_t>(0, FileBytes(path));
+      fr.reportBytes = BytesBeingWritten(reports);
       frames.push_back(fr);
     };
     watch.SetTimer(1, 100);

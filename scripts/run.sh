@@ -25,7 +25,9 @@ cmake --build "$build" -j "${QAV_JOBS:-$(nproc)}" --target qav mkarchive
 
 # The program's default archive folder ($XDG_DATA_HOME/qav/archive/, ~/.local/share/qav/archive/).
 data_home=${XDG_DATA_HOME:-}
-case "$data_home" in /*) ;; *) data_home="$HOME/.local/share" ;; esac
+# The home folder as the program takes it: $HOME, else the one the password database names.
+home=${HOME:-$(getent passwd "$(id -u)" | cut -d: -f6)}
+case "$data_home" in /*) ;; *) data_home="$home/.local/share" ;; esac
 archive="$data_home/qav/archive"
 # Written beside it first, so an interrupted run leaves no half archive in its place. A folder the
 # user may not write (a read-only home) only costs the sample: the program starts all the same.

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -156,7 +157,7 @@ TEST(Files, ADiscardedFileLosesItsNameAtOnceAndItsDescriptorWithTheReleases) {
 // A file opened aside takes its name only when committed: until then, and for good when it is
 // given up, the file of that name stays as it was and nothing is left beside it.
 TEST(Files, AFileOpenedAsideTakesItsNameOnlyWhenCommitted) {
-  enum Before { None, Earlier, Link, NoFolder, NoName, Device, LongName };
+  enum Before { None, Earlier, Link, NoFolder, NoName, Device, LongName, TooLong };
   enum End { Commit, Discard, Drop, TakenFromUnder };
   const struct {
     const char* what;
@@ -177,8 +178,9 @@ TEST(Files, AFileOpenedAsideTakesItsNameOnlyWhenCommitted) {
       {"a folder that is not there", NoFolder, Commit, ERROR_PATH_NOT_FOUND, 0, nullptr},
       {"no name", NoName, Commit, ERROR_PATH_NOT_FOUND, 0, nullptr},
       {"a device, written as it is", Device, Commit, 0, 0, nullptr},
-      {"an earlier file whose name leaves no room for the temporary one", LongName, Commit, ERROR_FILENAME_EXCED_RANGE, 0,
-       nullptr},
+      {"an earlier file of a 250-byte name", LongName, Commit, 0, 0, "new"},
+      {"an earlier file of a 250-byte name, named while written", LongName, Commit, 0, 0, "new", true},
+      {"a 256-byte name, longer than the folder takes", TooLong, Commit, ERROR_FILENAME_EXCED_RANGE, 0, nullptr},
   };
   const mode_t mask = ::umask(022);
   for (const auto& c : cases) {
@@ -188,24 +190,24 @@ TEST(Files, AFileOpenedAsideTakesItsNameOnlyWhenCommitted) {
                        : c.before == NoName ? ""
                        : c.before == Device ? "/dev/null"
                        : c.before == LongName ? dir / std::string(250, 'r')
-                                            : dir / "r.txt";
-    if (c.before == Earlier || c.before == Link) {
-      TestFolder::Write(dir / "r.txt", "old");
-      ::chmod((dir / "r.txt").c_str(), 0640);
-      ASSERT_TRUE(::geteuid() != 0 || ::chown((dir / "r.txt").c_str(), 4321, 4321) == 0);
+                       : c.before == TooLong  ? dir / std::string(256, 'r')
+                                              : dir / "r.txt";
+    const std::string earlier = c.before == LongName ? name : dir / "r.txt";
+    if (c.before == Earlier || c.before == Link || c.before == LongName) {
+      TestFolder::Write(earlier, "old");
+      ::chmod(earlier.c_str(), 0640);
+      ASSERT_TRUE(::geteuid() != 0 || ::chown(earlier.c_str(), 4321, 4321) == 0);
     }
     if (c.before == Link) {
       fs::create_symlink(dir / "r.txt", dir / "link.txt");
       name = dir / "link.txt";
     }
-    if (c.before == LongName) TestFolder::Write(name, "old");
     std::optional<FileHandle> f(std::in_place);
     SetFileFaultsForTesting(!c.named, 0);
     ASSERT_EQ(f->OpenAside(name.c_str(), 0), c.opened);
     SetFileFaultsForTesting(true, 0);
     if (c.opened != 0) {
-      if (c.before == LongName) EXPECT_EQ(TestFolder::Read(name), "old");
-      else EXPECT_TRUE(fs::is_empty(dir.path()));
+      EXPECT_TRUE(fs::is_empty(dir.path()));
       continue;
     }
     ASSERT_EQ(f->WriteAt(0, "new", 3), 0u);
@@ -229,10 +231,10 @@ TEST(Files, AFileOpenedAsideTakesItsNameOnlyWhenCommitted) {
       EXPECT_TRUE(fs::is_empty(dir.path()));
       continue;
     }
-    EXPECT_EQ(TestFolder::Read(dir / "r.txt"), c.left);
+    EXPECT_EQ(TestFolder::Read(earlier), c.left);
     // A file replaced keeps its mode, owner and group; a new one gets the mode the mask leaves.
     struct stat st {};
-    ASSERT_EQ(::stat((dir / "r.txt").c_str(), &st), 0);
+    ASSERT_EQ(::stat(earlier.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, c.before == None ? 0644u : 0640u);
     EXPECT_TRUE(c.before == None || ::geteuid() != 0 || st.st_uid == 4321u) << st.st_uid;
     EXPECT_EQ(c.before == Link, fs::is_symlink(dir / "link.txt"));
@@ -275,21 +277,27 @@ TEST(Files, AFileOpenedAsideTakesItsNameOnlyWhenCommitted) {
 }
 
 // A write killed before its file had a name leaves nothing where the file system has unnamed
-// files; elsewhere the next write of that name takes away what it left, but neither the file of a
-// write still at work nor anything else in the folder.
+// files; elsewhere the next write in that folder takes away what it left, but neither the file of a
+// write still at work nor anything else in the folder. Every name the folder takes is written so, the
+// longest too; a longer one is refused before anything is written.
 TEST(Files, AWriteKilledBesideANameLeavesNothingOnceTheNameIsWrittenAgain) {
-  for (const bool unnamed : {true, false}) {
-    SCOPED_TRACE(unnamed ? "unnamed files" : "named files");
+  const struct {
+    size_t length;  // of the name; 0: "R400.txt"
+    bool unnamed;
+  } runs[] = {{0, true}, {0, false}, {250, true}, {250, false}, {255, false}, {256, true}};
+  for (const auto& [length, unnamed] : runs) {
+    SCOPED_TRACE(std::to_string(length) + (unnamed ? " unnamed files" : " named files"));
     SetFileFaultsForTesting(unnamed, 0);
     TestFolder dir;
-    const std::string target = dir / "R400.txt";
-    const char* const kOthers[] = {"R400.txt.~qavAb3xY", "R400.txt.backup", "R401.txt.~qavAb3xYz", "R400.txt.~qavLinked"};
+    const std::string target = dir / (length == 0 ? std::string("R400.txt") : std::string(length, 'r'));
+    const bool fits = length <= NAME_MAX;
+    const char* const kOthers[] = {".~qavAb3xY", ".~qavAb3x-z", "R400.txt.backup", ".~qavLinked"};
     for (const char* other : kOthers) TestFolder::Write(dir / other, "other");
-    fs::create_hard_link(dir / "R400.txt.~qavLinked", dir / "linked");
+    fs::create_hard_link(dir / ".~qavLinked", dir / "linked");
     const bool root = ::geteuid() == 0;  // only root can make a file of another user's
     if (root) {
-      TestFolder::Write(dir / "R400.txt.~qavOther", "another user's");
-      ASSERT_EQ(::chown((dir / "R400.txt.~qavOther").c_str(), 4321, 4321), 0);
+      TestFolder::Write(dir / ".~qavOthers", "another user's");
+      ASSERT_EQ(::chown((dir / ".~qavOthers").c_str(), 4321, 4321), 0);
     }
     if (const pid_t child = ::fork(); child == 0) {
       FileHandle killed;
@@ -298,12 +306,16 @@ TEST(Files, AWriteKilledBesideANameLeavesNothingOnceTheNameIsWrittenAgain) {
     } else {
       int status = 0;
       ASSERT_EQ(::waitpid(child, &status, 0), child);
-      ASSERT_TRUE(WIFSIGNALED(status));
+      ASSERT_EQ(WIFSIGNALED(status), fits);
     }
     const auto entries = [&] { return std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()); };
     const long others = static_cast<long>(std::size(kOthers)) + (root ? 2 : 1);  // and "linked"
-    EXPECT_EQ(entries(), others + (unnamed ? 0 : 1));
+    EXPECT_EQ(entries(), others + (unnamed || !fits ? 0 : 1));
     FileHandle live, next;
+    if (!fits) {
+      EXPECT_EQ(live.OpenAside(target.c_str(), 0), ERROR_FILENAME_EXCED_RANGE);
+      continue;
+    }
     ASSERT_EQ(live.OpenAside(target.c_str(), 0), 0u);
     ASSERT_EQ(live.WriteAt(0, "live", 4), 0u);
     ASSERT_EQ(next.OpenAside(target.c_str(), 0), 0u);

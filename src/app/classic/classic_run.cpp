@@ -5,6 +5,7 @@
 #include <new>
 
 #include "app/classic/classic_config.h"
+#include "app/shell/settings.h"
 #include "platform/base/errors.h"
 #include "platform/kernel/files.h"
 #include "platform/kernel/release.h"
@@ -36,10 +37,13 @@ constexpr int kFallbackTries = 64;
 bool OpenReportFile(CStdioFile& file, const std::string& folder, const std::string& name, std::string& path,
                     const std::function<void(const ClassicPost&)>& post, const std::function<int()>& draw) {
   path = folder + name;
-  if (file.Open(path.c_str(), kCreateAside)) return true;
-  CreateDirectoryA(folder.c_str(), nullptr);  // one level; a failure shows in the next open
   CFileException fe;
-  if (file.Open(path.c_str(), kCreateAside, &fe)) return true;
+  fe.m_lOsError = ERROR_PATH_NOT_FOUND;  // no full path: no home folder to take the name in
+  if (IsFullPath(path)) {
+    if (file.Open(path.c_str(), kCreateAside)) return true;
+    CreateDirectoryA(folder.c_str(), nullptr);  // one level; a failure shows in the next open
+    if (file.Open(path.c_str(), kCreateAside, &fe)) return true;
+  }
   post({RID_ERROR, static_cast<uint32_t>(fe.m_lOsError), {}});
   post({RID_OPEN_ERROR, 0, name});
   char temp[260];

@@ -598,11 +598,21 @@ BOOL CMainClassic::OnCommand(WPARAM wParam, LPARAM lParam) {
   return CMainDlg::OnCommand(wParam, lParam);
 }
 
+// A report done while another is read into the viewer (the reading serves the messages, the
+// worker's among them) waits for that reading to end: a viewer opened inside it would come up over
+// its wait dialog and hide the bar and Cancel. The reports waiting open in order once it is over,
+// also after a Cancel of the reading; none comes up when the program is ending.
 void CMainClassic::AutoOpen(int family, int format) {
-  const bool nested = m_bOpeningReport;
+  m_autoOpens.push_back({m_strReportPath[family], format == 1});
+  if (m_bOpeningReport) return;
   m_bOpeningReport = true;
-  OpenReport(m_strReportPath[family], format == 1, true);
-  m_bOpeningReport = nested;
+  while (!m_autoOpens.empty() && !qav::ui::QuitRequested()) {
+    const SAutoOpen next = std::move(m_autoOpens.front());
+    m_autoOpens.pop_front();
+    OpenReport(next.path, next.spreadsheet, true);
+  }
+  m_autoOpens.clear();
+  m_bOpeningReport = false;
 }
 
 void CMainClassic::OpenReport(const std::string& path, bool spreadsheet, bool automatic) {

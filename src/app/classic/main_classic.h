@@ -5,6 +5,7 @@
 // pages of the summary kinds and of the multi-day averages, and the .cfg configuration files.
 #pragma once
 
+#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
@@ -151,6 +152,11 @@ class CMainClassic : public CMainDlg {
   void ChangeElements(int block);
   void AutoOpen(int family, int format);
   bool m_bOpeningReport = false;  // a report the run wrote is being opened (AutoOpen)
+  struct SAutoOpen {
+    std::string path;
+    bool spreadsheet;
+  };
+  std::deque<SAutoOpen> m_autoOpens;  // reports done while another was being opened, in order
   WPARAM m_nRunNumber = 0;        // counts the runs: WM_RUN_ENDED names the run that ended
   // Opens a report in the viewer the output settings choose; `automatic` for a report the run just
   // wrote (nothing opens while automatic opening is off, and the own viewer stays quiet).

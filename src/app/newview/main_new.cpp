@@ -55,9 +55,17 @@ void QueueLoadError(const char* text, DWORD error, void*) {
 // The report file's status ids, posted to the view.
 class CViewFileStatus : public IReportFileStatus {
  public:
-  explicit CViewFileStatus(CMainDlg& view) : m_view(view) {}
-  void PostWin32Error(DWORD error) override { m_view.PostWorker(ID_WORKER_WIN32_ERROR, static_cast<LPARAM>(error)); }
-  void PostOutFileError(const std::string& chosen) override { m_view.PostWorkerPath(ID_WORKER_OUTFILE_ERROR, chosen.c_str()); }
+  explicit CViewFileStatus(CMainNew& view) : m_view(view) {}
+  void PostWin32Error(DWORD error) override {
+    m_lastError = error;
+    m_view.PostWorker(ID_WORKER_WIN32_ERROR, static_cast<LPARAM>(error));
+  }
+  // Follows the error that kept the report's file from being made: the reason the box after the
+  // run gives, should the report go to the temporary folder.
+  void PostOutFileError(const std::string& chosen) override {
+    m_view.m_nFallbackError = m_lastError;
+    m_view.PostWorkerPath(ID_WORKER_OUTFILE_ERROR, chosen.c_str());
+  }
   void PostOutputTo(const std::string& written) override { m_view.PostWorkerPath(ID_WORKER_OUTPUT_TO, written.c_str()); }
   void PostWriteFailure(const std::string& written, DWORD error, EDiscarded left) override {
     m_view.PostWriteFailure(written, error, left);
@@ -67,7 +75,8 @@ class CViewFileStatus : public IReportFileStatus {
   }
 
  private:
-  CMainDlg& m_view;
+  CMainNew& m_view;
+  DWORD m_lastError = 0;
 };
 
 }  // namespace
@@ -566,6 +575,7 @@ void CMainNew::OnProduceReports() {
   m_bRunOutOfMemory = false;
   m_bReportOwed = true;
   m_strWrittenName.clear();
+  m_nFallbackError = 0;
   OpenRunWait();
   StartWaitRange(RunProgressRange(*this), RunProgressRange(*this, true));
   m_bRunning.store(1);
@@ -606,7 +616,7 @@ void CMainNew::OnProduceReports() {
 void CMainNew::TellFallbackFile() {
   const std::string chosen = ReportPathIn(UserHomeFolder(), m_strOutputPath);
   if (m_strWrittenName.empty() || m_strWrittenName == chosen) return;
-  const std::string text = "The report could not be written to\n" + chosen +
+  const std::string text = "The report could not be written to\n" + chosen + "\n" + SystemErrorLine(m_nFallbackError) +
                            "\n\nIt was written to\n" + m_strWrittenName;
   MessageBox(text.c_str(), "Produce Report(s)", MB_OK | MB_ICONWARNING);
 }

@@ -89,6 +89,9 @@ class CMainNew : public CMainDlg, public CNewReportModel {
 
   // The file the last run wrote (the chosen path or the temporary fall-back).
   std::string m_strWrittenName;
+  // Why the report's file could not be made under the chosen path (written by the worker, read
+  // after it).
+  DWORD m_nFallbackError = 0;
   // Nothing has named the report of the run going on yet (neither written nor given up): when memory
   // runs out it is named in a box at the end.
   bool m_bReportOwed = false;

@@ -8,6 +8,7 @@
 #include <random>
 
 #include "app/newview/new_tables.h"
+#include "app/shell/settings.h"
 #include "platform/base/errors.h"
 #include "platform/kernel/files.h"
 #include "trafficdata/db_record.h"
@@ -424,9 +425,10 @@ bool CreateReportFile(CStdioFile& file, const std::string& chosen, std::string& 
   constexpr UINT kCreate = CFile::modeCreate | CFile::modeWrite | CFile::typeText | CFile::modeCreateAside;
   written = chosen;
   CFileException error;
-  if (file.Open(chosen.c_str(), kCreate, &error)) return true;
-  const size_t slash = chosen.find_last_of("\\/");
-  if (slash != std::string::npos) {
+  error.m_lOsError = ERROR_PATH_NOT_FOUND;  // no full path: no home folder to take the name in
+  if (IsFullPath(chosen)) {
+    if (file.Open(chosen.c_str(), kCreate, &error)) return true;
+    const size_t slash = chosen.find_last_of("\\/");
     ::CreateDirectoryA(chosen.substr(0, slash + 1).c_str());
     if (file.Open(chosen.c_str(), kCreate, &error)) return true;
   }

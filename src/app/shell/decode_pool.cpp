@@ -8,15 +8,21 @@
 #include <thread>
 
 CDecodePool::CDecodePool(int threads, const std::function<void()>& body) {
-  for (int i = 0; i < threads; ++i) {
-    std::unique_ptr<Thread> t(new (std::nothrow) Thread());
-    if (t == nullptr || t->Create([body]() -> DWORD {
-          SetThreadName("QAV decoder");
-          body();
-          return 0;
-        }) != 0)
-      break;
-    m_threads.push_back(std::move(t));
+  // Memory that runs out here leaves fewer helpers, never a started one without its place in the
+  // pool: that one would be joined at once, while it waits for work until the load stops it.
+  try {
+    m_threads.reserve(static_cast<size_t>(std::max(0, threads)));
+    for (int i = 0; i < threads; ++i) {
+      std::unique_ptr<Thread> t(new (std::nothrow) Thread());
+      if (t == nullptr || t->Create([body]() -> DWORD {
+            SetThreadName("QAV decoder");
+            body();
+            return 0;
+          }) != 0)
+        break;
+      m_threads.push_back(std::move(t));
+    }
+  } catch (const std::bad_alloc&) {
   }
 }
 

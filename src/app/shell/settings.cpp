@@ -107,8 +107,7 @@ SDefaultsEnvironment SDefaultsEnvironment::Current() {
   env.opticalRoots = GetOpticalDriveRoots();
   const char* dataHome = std::getenv("XDG_DATA_HOME");
   env.dataHome = dataHome != nullptr ? dataHome : "";
-  const char* home = std::getenv("HOME");
-  env.home = home != nullptr ? home : "";
+  env.home = GetHomeFolder();
   env.tempFolder = GetTempFolder();
   env.findAssociatedProgram = &AssociatedProgram;
   return env;
@@ -180,22 +179,17 @@ std::string WithTrailingSeparator(const std::string& path) {
   return EndsWithSeparator(p) ? p : p + "/";
 }
 
-namespace {
-bool IsAbsolutePath(const std::string& path) { return !path.empty() && (path[0] == '/' || path[0] == '\\'); }
-}  // namespace
+bool IsFullPath(const std::string& path) { return !path.empty() && (path[0] == '/' || path[0] == '\\'); }
 
-std::string UserHomeFolder() {
-  const char* home = std::getenv("HOME");
-  return home != nullptr ? home : "";
-}
+std::string UserHomeFolder() { return GetHomeFolder(); }
 
 std::string ReportFolderIn(const std::string& folder, const std::string& home) {
-  if (IsAbsolutePath(folder)) return WithTrailingSeparator(folder);
+  if (IsFullPath(folder)) return WithTrailingSeparator(folder);
   if (home.empty()) return folder.empty() ? std::string() : WithTrailingSeparator(folder);
   return WithTrailingSeparator(folder.empty() ? home : WithTrailingSeparator(home) + folder);
 }
 
 std::string ReportPathIn(const std::string& folder, const std::string& name) {
-  if (IsAbsolutePath(name) || folder.empty()) return name;
+  if (IsFullPath(name) || folder.empty()) return name;
   return WithTrailingSeparator(folder) + name;
 }

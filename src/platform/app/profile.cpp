@@ -11,7 +11,6 @@
 #include <cstring>
 #include <string_view>
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -65,11 +64,13 @@ void ForEachLine(std::string_view text, F&& line) {
   }
 }
 
+// The home folder, or the temporary folder where the user has none.
 std::string HomeFolder() {
-  const char* home = std::getenv("HOME");
-  if (home != nullptr && *home != '\0') return home;
-  if (const passwd* pw = ::getpwuid(::getuid())) return pw->pw_dir;
-  return "/tmp";
+  std::string home = GetHomeFolder();
+  if (!home.empty()) return home;
+  home = GetTempFolder();
+  home.pop_back();  // its trailing separator
+  return home;
 }
 
 // Creates each missing folder of `path`.

@@ -161,15 +161,19 @@ int OpenRetrying(const char* path, int flags, mode_t mode) {
 
 bool SameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
 
-// A file written beside its name is named, while it has a name of its own, after that name: the
-// name, this mark and six letters or digits ("R400.txt.~qavb3XyZ0"). Nothing else is so named.
+// A file written beside its name has, while it has a name of its own, a short name of the same
+// length whatever the name it is written for: this mark and six letters or digits (".~qavb3XyZ0"),
+// so every name the file system takes can be written beside. Nothing else is so named.
 constexpr std::string_view kTemporaryMark = ".~qav";
+constexpr size_t kTemporaryLength = kTemporaryMark.size() + 6;
 
-std::string TemporaryName(const std::string& target) { return target + std::string(kTemporaryMark) + TemporarySuffix(); }
+std::string TemporaryName(const std::string& target) {
+  return NativeParent(target) + "/" + std::string(kTemporaryMark) + TemporarySuffix();
+}
 
-bool IsTemporaryNameOf(std::string_view name, std::string_view prefix) {
-  if (name.size() != prefix.size() + 6 || name.substr(0, prefix.size()) != prefix) return false;
-  return std::all_of(name.begin() + static_cast<std::ptrdiff_t>(prefix.size()), name.end(), [](char c) {
+bool IsTemporaryName(std::string_view name) {
+  if (name.size() != kTemporaryLength || !name.starts_with(kTemporaryMark)) return false;
+  return std::all_of(name.begin() + static_cast<std::ptrdiff_t>(kTemporaryMark.size()), name.end(), [](char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
   });
 }
@@ -194,23 +198,30 @@ void RemoveIfLeftBehind(const std::string& path) {
   ::close(fd);
 }
 
-// Takes away what writes of `target` that never ended (a program killed, a crash, a power loss)
-// left in its folder under their temporary names.
+// Takes away what writes that never ended (a program killed, a crash, a power loss) left in the
+// folder of `target` under temporary names. The name no longer says which name such a file was
+// written for, so all of them go, each only when nothing holds it: a file of a write still at work
+// is locked.
 void RemoveLeftBehind(const std::string& target) noexcept {
   try {
     const std::string folder = NativeParent(target);
-    const std::string prefix = target.substr(target.find_last_of('/') + 1) + std::string(kTemporaryMark);
     std::vector<std::string> left;
     {
       std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
       if (dir == nullptr) return;
       while (const dirent* e = ::readdir(dir.get()))
-        if (IsTemporaryNameOf(e->d_name, prefix)) left.emplace_back(e->d_name);
+        if (IsTemporaryName(e->d_name)) left.emplace_back(e->d_name);
     }
     for (const std::string& name : left) RemoveIfLeftBehind(folder + "/" + name);
   } catch (const std::bad_alloc&) {
     // What was left stays until a later write.
   }
+}
+
+// The longest name the folder of `target` takes (NAME_MAX where the file system does not say).
+size_t LongestName(const std::string& target) {
+  const long longest = ::pathconf(NativeParent(target).c_str(), _PC_NAME_MAX);
+  return longest > 0 ? static_cast<size_t>(longest) : static_cast<size_t>(NAME_MAX);
 }
 
 bool NoUnnamedFiles(int err) { return err == EOPNOTSUPP || err == EISDIR || err == EINVAL; }
@@ -222,8 +233,8 @@ bool NoUnnamedFiles(int err) { return err == EOPNOTSUPP || err == EISDIR || err 
 // is locked, so that another run leaves it alone. The descriptor, or -1 with errno set.
 int OpenBeside(const std::string& target, mode_t mode, std::string& name) {
   name.clear();
-  // A name too long to take the temporary name fails here, not when the file is written.
-  if (target.size() - target.find_last_of('/') - 1 + kTemporaryMark.size() + 6 > NAME_MAX) {
+  // A name the folder cannot take fails here, not when the whole file is written and renamed.
+  if (target.size() - target.find_last_of('/') - 1 > LongestName(target)) {
     errno = ENAMETOOLONG;
     return -1;
   }

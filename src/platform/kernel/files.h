@@ -74,9 +74,11 @@ public:
   // takes that name only at Commit: a file already there stays as it is until then, and for good
   // when the new one is discarded or never committed. The new file has no name while it is
   // written where the file system allows (a program killed meanwhile leaves nothing); elsewhere
-  // it has a temporary name, the name followed by ".~qav" and six letters or digits, and what an
-  // earlier write that never ended left under such names is taken away here (only this user's
-  // files, never one that another write is still at). A link on the name is followed (the file it
+  // it has a temporary name in that folder, ".~qav" and six letters or digits, of the same length
+  // whatever the name (so every name the file system takes can be written), and what earlier
+  // writes that never ended left in the folder under such names is taken away here (only this
+  // user's regular files with no other name, never one that another write is still at). A name
+  // longer than the folder takes is refused here (206). A link on the name is followed (the file it
   // leads to is replaced; the link stays). The new file gets the mode, owner and group of the
   // file it replaces. Where it cannot have them (another user's file), where the folder takes no
   // new file but holds a file of that name this user may write, and where the name is no regular

@@ -2,10 +2,14 @@
 
 #include "platform/base/errors.h"
 
+#include <cerrno>
 #include <climits>
 #include <cstring>
+#include <cstdlib>
 #include <mutex>
+#include <pwd.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -30,6 +34,20 @@ std::string GetProgramPath() {
   const ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
   if (n <= 0) return std::string();
   return std::string(buf, static_cast<size_t>(n));
+}
+
+std::string GetHomeFolder() {
+  const char* home = std::getenv("HOME");
+  if (home != nullptr && *home != '\0') return home;
+  long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
+  std::vector<char> buf(size > 0 ? static_cast<size_t>(size) : 16384);
+  passwd entry {}, *found = nullptr;
+  int rc;
+  while ((rc = ::getpwuid_r(::geteuid(), &entry, buf.data(), buf.size(), &found)) == ERANGE && buf.size() < (1u << 20))
+    buf.resize(buf.size() * 2);
+  // Only a full path names a folder: a relative one would lead back to the folder started from.
+  if (rc != 0 || found == nullptr || found->pw_dir == nullptr || found->pw_dir[0] != '/') return std::string();
+  return found->pw_dir;
 }
 
 std::string GetProgramName() {

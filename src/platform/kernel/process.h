@@ -12,6 +12,11 @@ std::string GetProgramPath();
 // help file are named after it.
 std::string GetProgramName();
 
+// The user's home folder: $HOME when it is set and not empty, else the home the password
+// database names for the effective user. Empty when neither names one: nothing is then taken in
+// the folder the program was started from.
+std::string GetHomeFolder();
+
 // Replaces the program path (for tests); an empty text restores the real one.
 void SetProgramPathForTesting(const std::string& path);
 

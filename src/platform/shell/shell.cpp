@@ -83,19 +83,14 @@ std::vector<std::string> SplitList(const char* value, const char* fallback) {
   return out;
 }
 
-std::string HomeFolder() {
-  const char* home = std::getenv("HOME");
-  return home != nullptr ? home : "";
-}
-
 std::string ConfigHome() {
   const char* v = std::getenv("XDG_CONFIG_HOME");
-  return v != nullptr && *v != '\0' ? v : HomeFolder() + "/.config";
+  return v != nullptr && *v != '\0' ? v : GetHomeFolder() + "/.config";
 }
 
 std::string DataHome() {
   const char* v = std::getenv("XDG_DATA_HOME");
-  return v != nullptr && *v != '\0' ? v : HomeFolder() + "/.local/share";
+  return v != nullptr && *v != '\0' ? v : GetHomeFolder() + "/.local/share";
 }
 
 std::vector<std::string> DataFolders() {

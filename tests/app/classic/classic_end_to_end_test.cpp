@@ -284,7 +284,7 @@ TEST_F(ClassicEndToEnd, AReportCutShortByCancelOrLostWithItsFolderIsNotCalledWri
       } else {
         std::ofstream(folder_ / "other") << "other";
         for (const std::string& name : ReportFolderEntries())
-          if (name.starts_with("DEFAULT.DAT.")) std::filesystem::rename(folder_ / "other", std::filesystem::path(folder_ / "reports") / name);
+          if (name.starts_with(".~qav")) std::filesystem::rename(folder_ / "other", std::filesystem::path(folder_ / "reports") / name);
       }
     };
     view_->m_pReportFile = &file;
@@ -460,7 +460,27 @@ TEST_F(ClassicEndToEnd, FinishedReportsOpenInTheViewerAndTheWindowIsGivenBack) {
     qav::ui::PostTask(watch);
   };
   qav::ui::PostTask(watch);
+  // The raw listing's reading is held until the worker has posted that the summaries are done too,
+  // and past the viewer's next look at the messages: the summaries' viewer waits for that reading
+  // to end and does not come up over its wait dialog.
+  bool held = false, overReading = false;
+  std::function<void()> hold = [&] {
+    if (view_->m_Viewer.m_pWait == nullptr) {
+      if (view_->IsRunning()) qav::ui::PostTask(hold);
+      return;
+    }
+    held = true;
+    for (int i = 0; i < 2000 && view_->IsRunning(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    std::this_thread::sleep_for(std::chrono::milliseconds(80));
+    qav::ui::PostTask([&] {  // after the worker's last posts
+      const CViewer& raw = view_->m_Viewer;
+      overReading = raw.m_pWait != nullptr && raw.m_pNextViewer && raw.m_pNextViewer->m_hWnd != nullptr;
+    });
+  };
+  qav::ui::PostTask(hold);
   Go();
+  EXPECT_TRUE(held);
+  EXPECT_FALSE(overReading);
   ASSERT_TRUE(::IsWindow(view_->m_Viewer.m_hWnd));
   ASSERT_TRUE(view_->m_Viewer.m_pNextViewer);  // the second report in the next viewer
   EXPECT_EQ(view_->m_Viewer.m_nFileType, VFT_RAW);

@@ -184,20 +184,27 @@ TEST_F(ClassicRunFiles, MissingFolderIsCreatedAndBannerHasCrLf) {
 TEST_F(ClassicRunFiles, UncreatableFolderFallsBackWithoutOverwriting) {
   std::ofstream(dir / "plain") << "x";
   std::ofstream(dir / "tmp" / "7R.DAT") << "keep";
-  ClassicRunSnapshot snap;
-  snap.rawOn = 1;
-  snap.folder[CF_RAW] = (dir / "plain" / "sub").string() + "/";
-  snap.name[CF_RAW] = "R.DAT";
-  FakePort port;
-  port.noData = true;
-  CClassicRunFlags flags;
-  FixedTimeRun run(snap, port, flags);
-  run.Run();
-  std::string fallback = (dir / "tmp").string() + "/8R.DAT";
-  EXPECT_EQ(run.reportPath[CF_RAW], fallback);
-  EXPECT_EQ(ReadBytes((dir / "tmp" / "7R.DAT").string()), "keep");
-  EXPECT_NE(ReadBytes(fallback).find("Filename: 8R.DAT\r\n"), std::string::npos);
-  EXPECT_EQ(port.log, "load0 516 502 513(R.DAT) 514(" + fallback + ") 517 ");
+  // A folder that cannot be made, and one without a root (no home folder to take the name in):
+  // never the folder the program was started from.
+  for (const std::string& folder : {(dir / "plain" / "sub").string() + "/", std::string()}) {
+    SCOPED_TRACE(folder);
+    ClassicRunSnapshot snap;
+    snap.rawOn = 1;
+    snap.folder[CF_RAW] = folder;
+    snap.name[CF_RAW] = "R.DAT";
+    FakePort port;
+    port.noData = true;
+    CClassicRunFlags flags;
+    FixedTimeRun run(snap, port, flags);
+    run.Run();
+    std::string fallback = (dir / "tmp").string() + "/8R.DAT";
+    EXPECT_EQ(run.reportPath[CF_RAW], fallback);
+    EXPECT_EQ(ReadBytes((dir / "tmp" / "7R.DAT").string()), "keep");
+    EXPECT_NE(ReadBytes(fallback).find("Filename: 8R.DAT\r\n"), std::string::npos);
+    EXPECT_EQ(port.log, "load0 516 502 513(R.DAT) 514(" + fallback + ") 517 ");
+    EXPECT_FALSE(fs::exists("R.DAT"));
+    fs::remove(fallback);
+  }
 }
 
 TEST_F(ClassicRunFiles, NoTemporaryFolderMeansNoReport) {

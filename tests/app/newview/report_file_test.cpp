@@ -296,7 +296,8 @@ TEST(ReportFileCreateTest, FolderIsCreatedOrTheTempFolderTakesTheReport) {
   struct Case { std::string chosen; bool inPlace; };
   const Case cases[] = {{base + "\\sub\\r.txt", true},   {base + "/slash/r.txt", true},
                         {base + "/no/such/r.txt", false},  {"/proc/qav_no_such/r.txt", false},
-                        {base + "/dir", false},            {base + "/no/such/r.txt", false}};
+                        {base + "/dir", false},            {base + "/no/such/r.txt", false},
+                        {"r.txt", false}};  // no home folder to take the name in
   std::vector<std::string> fallbacks;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.chosen);

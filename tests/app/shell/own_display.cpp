@@ -132,9 +132,13 @@ void TableLine(const char* check, bool ok, double seconds) {
 double BytesBeside(const std::string& path) {
   const std::filesystem::path report(path);
   std::error_code e;
-  for (const auto& entry : std::filesystem::directory_iterator(report.parent_path(), e))
-    if (entry.path().filename().string().starts_with(report.filename().string() + "."))
+  // A file written beside its name is named ".~qav" and six letters or digits while it is written
+  // on a file system without unnamed files, and for a moment before it takes its name elsewhere.
+  for (const auto& entry : std::filesystem::directory_iterator(report.parent_path(), e)) {
+    const std::string name = entry.path().filename().string();
+    if (name.size() == 11 && name.starts_with(".~qav"))
       return static_cast<double>(std::filesystem::file_size(entry.path(), e));
+  }
   // An unnamed file in the report's folder, reached through the descriptor a program holds.
   const std::string unnamed = report.parent_path().string() + "/#";
   try {

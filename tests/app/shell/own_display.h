@@ -72,9 +72,9 @@ struct SManagerHeld {
 // result followed by the seconds it took where a check is timed.
 void TableLine(const char* check, bool ok, double seconds = -1);
 
-// The bytes of the file the program writes beside the report `path` until the report is whole (its
-// name is the report's, a dot and more, or it has none yet: an unnamed file in the report's folder
-// that a process holds open); -1 while there is none.
+// The bytes of the file the program writes beside the report `path` until the report is whole (in
+// the report's folder, named ".~qav" and six letters or digits, or with no name yet: an unnamed
+// file there that a process holds open); -1 while there is none.
 double BytesBeside(const std::string& path);
 
 // The signals that end a session: a logout, Ctrl+C in a terminal, the terminal closed.
