@@ -1,7 +1,7 @@
 // What an address-space limit (`ulimit -v`) costs a run that it leaves room enough: the New view's
 // run of tools/memtries' 400 x 60 set-up (volume, occupancy and speed of every five minutes of 60
 // days of 300 loops, stations and speed traps, listed by date, time and element: 5.1 million rows)
-// under a limit of 8 GB and without one.
+// under a limit of 8 GB or of 2 GB (the argument, in MB) and without one.
 //
 // The heap's arenas are settled when a process's threads first allocate, so each run is a process
 // of its own, started as the program starts (the limit, then the heap's arenas as the start limits
@@ -43,7 +43,6 @@
 namespace {
 
 constexpr int kElements = 400, kDays = 60, kYear = 1994;
-constexpr uint64_t kLimitBytes = uint64_t{8} << 30;
 
 // memtries' New view set-up over the archive's 1994 days and its loops, stations and speed traps.
 SNewConfig SetUp(const std::vector<SampleDayInfo>& days, const std::string& report) {
@@ -139,13 +138,14 @@ void BM_NewViewRunUnderAGenerousLimit(benchmark::State& state) {
   static const std::string root = WriteBenchYear("qav_limit_bench", kYear, kElements, info, false, kDays);
   int pairs = 5;
   if (const char* n = std::getenv("QAV_BENCH_PAIRS")) pairs = std::max(1, std::atoi(n));
+  const uint64_t limit = static_cast<uint64_t>(state.range(0)) << 20;
   std::vector<double> limited, unlimited, ratios;
   for (auto _ : state) {
     for (int i = 0; i < pairs; ++i) {
       // Which of the two comes first changes from pair to pair.
       for (int k = 0; k < 2; ++k) {
         const bool withLimit = (i + k) % 2 == 0;
-        const double s = RunChild(root, withLimit ? kLimitBytes : 0);
+        const double s = RunChild(root, withLimit ? limit : 0);
         if (s < 0) {
           state.SkipWithError("a run failed");
           return;
@@ -160,7 +160,7 @@ void BM_NewViewRunUnderAGenerousLimit(benchmark::State& state) {
   state.counters["ratio"] = Median(ratios);
 }
 
-BENCHMARK(BM_NewViewRunUnderAGenerousLimit)->Unit(benchmark::kSecond)->UseRealTime()->Iterations(1);
+BENCHMARK(BM_NewViewRunUnderAGenerousLimit)->Arg(8192)->Arg(2048)->Unit(benchmark::kSecond)->UseRealTime()->Iterations(1);
 
 }  // namespace
 

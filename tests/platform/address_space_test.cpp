@@ -109,16 +109,24 @@ TEST_F(AddressSpace, TheHeapsFreeRoomIsAskedForOnlyNearTheLimit) {
 }
 
 // Each arena beside the first reserves 64 MB whatever it holds: they may take an eighth of the room
-// the data has, and no more arenas than the C library would make without a limit.
-TEST_F(AddressSpace, TheHeapsArenasTakeAnEighthOfTheDataRoomAtMost) {
+// the data has beyond the first arena's own, and no more arenas than the C library would make
+// without a limit. A room as large as the largest tight-limit reports need keeps one arena.
+TEST_F(AddressSpace, TheHeapsArenasTakeAnEighthOfTheDataRoomBeyondTheFirstArenasOwn) {
+  const uint64_t eighth = 8 * qav::kArenaReserve;
   const struct {
     uint64_t room;
     int usual, arenas;
-  } cases[] = {{0, 64, 1},           {8 * qav::kArenaReserve - 1, 64, 1}, {8 * qav::kArenaReserve, 64, 2},
-               {7980 * kMB, 64, 16}, {7980 * kMB, 16, 0},                 {uint64_t{1} << 50, 64, 0}};
+  } cases[] = {{0, 64, 1},
+               {1200 * kMB, 64, 1},
+               {qav::kOneArenaRoom + eighth - 1, 64, 1},
+               {qav::kOneArenaRoom + eighth, 64, 2},
+               {1836 * kMB, 64, 2},
+               {7980 * kMB, 64, 14},
+               {7980 * kMB, 14, 0},
+               {uint64_t{1} << 50, 64, 0}};
   for (const auto& c : cases) EXPECT_EQ(qav::HeapArenasFor(c.room, c.usual), c.arenas) << c.room / kMB << " MB";
   // At the start, from the limit less what the start and the window system need.
-  Limit(100 * kMB + 64 * kMB + qav::kWindowRoom + 16 * qav::kArenaReserve, 100 * kMB);
+  Limit(100 * kMB + 64 * kMB + qav::kWindowRoom + qav::kOneArenaRoom + 2 * eighth, 100 * kMB);
   EXPECT_EQ(qav::LimitHeapArenas(64 * kMB), 3);
   Limit(uint64_t{1} << 50, 100 * kMB);
   EXPECT_EQ(qav::LimitHeapArenas(64 * kMB), 0);

@@ -1,6 +1,7 @@
 // Modal dialogs driven by queued user input, data exchange, property sheets.
 #include <climits>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "platform/ui/app.h"
@@ -271,6 +272,21 @@ TEST_F(DialogTest, ModelessDialogIsShownByItsTemplatesStyle) {
     d.DestroyWindow();
     UnregisterDialogTemplate(&t);
   }
+}
+
+// A tool finds a control where ControlPixels places it: a combo box at its closed height.
+TEST_F(DialogTest, ControlPixelsIsWhereTheControlIs) {
+  const DialogTemplate t{9402, "Placed", 120, 60, {{Ctl::ComboBox, IDC_COUNT, "", 0, 7, 7, 60, 60}, {Ctl::PushButton, IDOK, "OK", 0, 9, 30, 50, 14}}};
+  RegisterDialogTemplate(&t);
+  CDialog d;
+  ASSERT_TRUE(d.Create(9402));
+  for (int id : {int{IDC_COUNT}, int{IDOK}, int{IDC_NAME}}) {
+    const RECT got = qav::ui::ControlPixels(t, id);
+    const RECT want = id == IDC_NAME ? RECT{} : qav::ui::Find(::GetDlgItem(d.m_hWnd, id))->rect;
+    EXPECT_EQ(std::make_tuple(got.left, got.top, got.right, got.bottom), std::make_tuple(want.left, want.top, want.right, want.bottom)) << id;
+  }
+  d.DestroyWindow();
+  UnregisterDialogTemplate(&t);
 }
 
 TEST_F(DialogTest, TabSkipsDisabledAndHiddenControls) {

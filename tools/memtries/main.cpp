@@ -3,8 +3,10 @@
 // File > Read Config File, presses ---GO!--- (Classic) or Produce Report(s) (New view), lets the
 // reports open (the Classic view's own viewer; the New view's text viewer program, which only notes
 // the report), ends the program with File > Exit and says how the try ended:
-//   written  every report whole (as written without a limit) and told (a viewer shows it, or the
-//            viewer's box says it is too large for memory)
+//   written  every report whole (as written without a limit) and told: a viewer shows it, or the
+//            viewer's box says it has not the memory to show it (the viewer's boxes are the
+//            program's only ones without a caption, which the window system names "Error"), which
+//            the table counts apart
 //   refused  no report short, at least one refused (not written, or not shown and a box said
 //            why); the status lines are in the try's pictures (end.png, box-N.png)
 //   start    the program said on standard error that it had not the memory to start, status 1
@@ -37,9 +39,13 @@
 #include <vector>
 
 #include "app/classic/classic_config.h"
+#include "app/classic/main_classic.h"
+#include "app/newview/main_new_form.h"
 #include "app/newview/nfg_file.h"
 #include "archive/sample_archive.h"
 #include "platform/app/ole_date_time.h"
+#include "platform/ui/backend.h"
+#include "platform/ui/dialog.h"
 #include "trafficdata/db_element.h"
 #include "trafficdata/db_record.h"
 #include "trafficdata/view_settings.h"
@@ -59,10 +65,15 @@ const char kHelp[] =
     "  --views LIST     classic, new or both (default both)\n"
     "  --limits LIST    address-space limits in MB, 0 for none (default 110,120,250,300,400,600,900,1200)\n"
     "  --tries N        tries per archive, view and limit (default 2)\n"
-    "  --hang SECONDS   how long nothing may change before a try counts as a hang (default 120)\n";
+    "  --hang SECONDS   how long nothing may change before a try counts as a hang (default 120)\n"
+    "\n"
+    "A try is written when every report is whole and shown, or whole and refused by the viewer for\n"
+    "want of memory (counted apart in the table). GO and Produce Report(s) are clicked where the\n"
+    "forms place them with the dialog font of this display, on a screen of any size.\n";
 
 struct SOptions {
   std::string qav, work = "/tmp/qav-memtries";
+  POINT go[2] = {};  // where GO (Classic, [1]) and Produce Report(s) (New view, [0]) are clicked
   std::vector<std::pair<int, int>> archives{{160, 12}, {400, 60}};
   std::vector<bool> classic{true, false};
   std::vector<int> limits{110, 120, 250, 300, 400, 600, 900, 1200};
@@ -278,6 +289,7 @@ long PeakMB(pid_t pid) {
 struct STry {
   std::string outcome;  // written, refused, start, crash, hang, short
   std::string detail;
+  bool viewerRefused = false;  // written, and a report not shown for the viewer's want of memory
 };
 
 class CTry {
@@ -413,10 +425,8 @@ STry CTry::Run() {
   Pause(1500);
   if (!WaitWindow("^Read Config File$", 1).empty()) return Finish("harness", "the set-up was refused");
   // GO or Produce Report(s), clicked again when a busy machine lost the click.
-  const std::string click =
-      classic_ ? "timeout 20 bash -c 'eval $(xdotool getwindowgeometry --shell " + main + "); xdotool mousemove --window " +
-                     main + " $((WIDTH/2)) 347 click 1'"
-               : "timeout 20 xdotool mousemove --window " + main + " 192 576 click 1";
+  const std::string click = "timeout 20 xdotool mousemove --window " + main + " " + std::to_string(o_.go[classic_].x) + " " +
+                            std::to_string(o_.go[classic_].y) + " click 1";
   bool started = false;
   const auto runBegan = Clock::now();
   auto runEnded = runBegan;
@@ -451,6 +461,8 @@ STry CTry::Run() {
   double cpu = CpuSeconds(pid_);
   std::map<std::string, int> boxAge;
   std::vector<std::string> boxesSeen;
+  // The viewer tells in a box that a report is too large for the memory left.
+  int viewerBoxes = 0;
   std::string shown;
   for (;;) {
     if (Ended(&status, 1000)) return Finish("crash", "during the run, " + EndedHow(status));
@@ -464,7 +476,9 @@ STry CTry::Run() {
       if (!isBox(id, name)) continue;
       box = true;
       if (++boxAge[id] < 3) continue;
-      boxesSeen.push_back(name);
+      const bool viewers = name == "Error";
+      viewerBoxes += viewers ? 1 : 0;
+      boxesSeen.push_back(viewers ? "the viewer's " + name : name);
       Shell("timeout 15 import -window root '" + dir_ + "/box-" + std::to_string(boxesSeen.size()) + ".png' 2>/dev/null");
       Note("box answered: " + name);
       Keys(id, "Return");
@@ -490,16 +504,21 @@ STry CTry::Run() {
   // The reports, and how each was told: shown by a viewer, noted by the viewer program, or a box.
   const std::string opened = Slurp(dir_ + "/opened.log");
   std::string detail;
-  bool allTold = true, anyShort = false, anyUntold = false;
+  bool allTold = true, anyShort = false, anyUntold = false, viewerRefused = false;
   for (const std::string& r : ReportNames()) {
     const SReport got = ReadReport(dir_ + "/out/" + r);
     reports[r] = got;
     const bool whole = reference_ == nullptr ? got.exists : reference_->count(r) && reference_->at(r) == got;
-    const bool told = shown.find(r + " ") != std::string::npos || opened.find("/out/" + r) != std::string::npos;
+    bool told = shown.find(r + " ") != std::string::npos || opened.find("/out/" + r) != std::string::npos;
+    // A whole report not shown takes one of the viewer's boxes, in the order they are opened.
+    const bool notShown = whole && !told && viewerBoxes > 0;
+    viewerBoxes -= notShown ? 1 : 0;
+    viewerRefused = viewerRefused || notShown;
+    told = told || notShown;
     anyShort = anyShort || (got.exists && !whole);
     allTold = allTold && whole && told;
     anyUntold = anyUntold || (whole && !told && boxesSeen.empty());
-    detail += r + ":" + (!got.exists ? "none" : whole ? "whole" : "SHORT") + (told ? "+told" : "") + " ";
+    detail += r + ":" + (!got.exists ? "none" : whole ? "whole" : "SHORT") + (notShown ? "+viewer refused" : told ? "+told" : "") + " ";
   }
   for (const std::string& b : boxesSeen) detail += "[box " + b + "] ";
   Note("reports: " + detail);
@@ -524,7 +543,24 @@ STry CTry::Run() {
   detail += saved ? "settings saved" : "settings NOT saved";
   if (anyShort) return Finish("short", detail);
   if (anyUntold) return Finish("untold", detail);
-  return Finish(allTold ? "written" : "refused", detail);
+  STry done = Finish(allTold ? "written" : "refused", detail);
+  done.viewerRefused = allTold && viewerRefused;
+  return done;
+}
+
+// The middle of a button of a main view's form, in pixels from the main window's top left, as the
+// program lays it out on this display: the form lies below the menu bar, its controls placed in
+// dialog units of the form's font, whose base units the Qt backend measures here as in the program
+// (they follow the font, not the screen's size), with the Qt backend chosen. False without the form
+// or the button.
+bool ButtonPlace(UINT form, int button, POINT& at) {
+  RegisterClassicTemplates();  // the New view's form registers itself
+  const DialogTemplate* t = FindDialogTemplate(form);
+  if (t == nullptr) return false;
+  const RECT r = qav::ui::ControlPixels(*t, button);
+  if (r.right <= r.left) return false;
+  at = {(r.left + r.right) / 2, qav::ui::CurrentBackend().MenuBarHeight() + (r.top + r.bottom) / 2};
+  return true;
 }
 
 bool ParseList(const char* text, std::vector<int>& out) {
@@ -584,6 +620,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "memtries: needs a display and xdotool (scripts/xvfb.sh gives a display)\n");
     return 2;
   }
+  if (!qav::ui::SelectBackend("qt") || !ButtonPlace(IDD_MAIN_NEW, IDC_NV_PRODUCE, o.go[0]) || !ButtonPlace(IDD_MAIN_CLASSIC, IDC_GO, o.go[1])) {
+    std::fprintf(stderr, "memtries: the views' buttons could not be placed on this display\n");
+    return 2;
+  }
   fs::create_directories(o.work);
   std::map<std::string, int> totals;
   std::ofstream table(o.work + "/table.md");
@@ -606,19 +646,24 @@ int main(int argc, char** argv) {
       }
       for (int limit : o.limits) {
         std::map<std::string, int> counts;
+        int viewerRefused = 0;
         for (int t = 1; t <= o.tries; ++t) {
           const std::string dir = o.work + "/tries/" + a.name + "-" + view + "-" + std::to_string(limit) + "-" + std::to_string(t);
           fs::remove_all(dir);
           CTry one(o, a, classic, limit, dir, &reference.reports);
           const STry r = one.Run();
           ++counts[r.outcome];
+          viewerRefused += r.viewerRefused ? 1 : 0;
           ++totals[r.outcome];
           std::printf("%s %s %d MB try %d: %s %s\n", a.name.c_str(), view.c_str(), limit, t, r.outcome.c_str(), r.detail.c_str());
           std::fflush(stdout);
           if (r.outcome == "written" || r.outcome == "refused" || r.outcome == "start") fs::remove_all(dir + "/out");
         }
         std::string cell;
-        for (const auto& [k, n] : counts) cell += std::to_string(n) + " " + k + ", ";
+        for (const auto& [k, n] : counts)
+          cell += std::to_string(n) + " " + k +
+                  (k == "written" && viewerRefused > 0 ? " (" + std::to_string(viewerRefused) + " with a report the viewer had not the memory to show)" : "") +
+                  ", ";
         table << "| " << a.name << " | " << view << " | " << limit << " | " << o.tries << " | "
               << cell.substr(0, cell.size() - 2) << " |\n";
         table.flush();

@@ -219,7 +219,7 @@ bool RoomToStart(uint64_t startBytes, std::string* why) {
 }
 
 int HeapArenasFor(uint64_t dataRoom, int usual) noexcept {
-  const uint64_t arenas = 1 + dataRoom / (8 * kArenaReserve);
+  const uint64_t arenas = 1 + (dataRoom > kOneArenaRoom ? (dataRoom - kOneArenaRoom) / (8 * kArenaReserve) : 0);
   return arenas >= static_cast<uint64_t>(usual) ? 0 : static_cast<int>(arenas);
 }
 

@@ -28,8 +28,9 @@
 // The heap's arenas: each thread that allocates gets an arena of the C library's own, up to eight
 // for each processor, and each arena beside the first reserves kArenaReserve of address space at
 // once, whatever it holds. Under an address-space limit LimitHeapArenas lets the arenas' reserves
-// take at most an eighth of the room the limit leaves the data: a generous limit keeps every thread
-// its own arena (threads that share one queue on its lock), a tight one shares the first.
+// take at most an eighth of the room the limit leaves the data beyond its first gigabyte: a generous
+// limit keeps every thread its own arena (threads that share one queue on its lock), a tight one
+// shares the first, so that a report needs no higher limit than on one arena.
 #pragma once
 
 #include <pthread.h>
@@ -97,10 +98,16 @@ bool RoomToStart(uint64_t startBytes, std::string* why);
 
 // What an arena of the C library's heap beside the first reserves (on 64-bit systems).
 inline constexpr uint64_t kArenaReserve = uint64_t{64} << 20;
+// The data's room that the first arena keeps to itself: the largest reports that a tight limit
+// still lets through (the New view's listing of 60 days of 300 loops needs about 1.2 GB of it) are
+// written under as low a limit as with a single arena. Beyond it a second arena is enough for a
+// load's helpers to queue little on the heap (under a 2 GB limit that listing takes no longer than
+// without a limit).
+inline constexpr uint64_t kOneArenaRoom = uint64_t{1} << 30;
 // The arenas the heap may have when the data has `dataRoom` bytes of a limited address space (the
 // limit less what the start and the window system need): the first, and one more for every eight
-// reserves that fit in that room; 0 when that is at least `usual` (the C library's own number,
-// eight for each processor), which then stays.
+// reserves that fit in that room beyond kOneArenaRoom; 0 when that is at least `usual` (the C
+// library's own number, eight for each processor), which then stays.
 int HeapArenasFor(uint64_t dataRoom, int usual) noexcept;
 // At program start, before any other thread allocates: under an address-space limit, the heap's
 // arenas limited as HeapArenasFor says, beside the start's `startBytes` and the window system's room;

@@ -114,15 +114,27 @@ DWORD DefaultStyle(Ctl kind) {
   return 0;
 }
 
+namespace {
+// A control's rectangle in pixels; a combo box's is its closed height, the list drops below.
+RECT PlacedRect(const ControlTemplate& c, BaseUnits u) {
+  const int cy = c.kind == Ctl::ComboBox ? std::min(c.cy, 14) : c.cy;
+  return DialogUnitsToPixels(RECT{c.x, c.y, c.x + c.cx, c.y + cy}, u);
+}
+}  // namespace
+
+RECT ControlPixels(const DialogTemplate& t, int id) {
+  for (const ControlTemplate& c : t.controls)
+    if (c.id == id) return PlacedRect(c, CurrentBackend().FontUnits(DialogFont(t.fontFace, t.fontPoints)));
+  return RECT{};
+}
+
 BaseUnits BuildControls(WndState* host, const DialogTemplate& t) {
   HFONT font = DialogFont(t.fontFace, t.fontPoints);
   BaseUnits u = CurrentBackend().FontUnits(font);
   for (const ControlTemplate& c : t.controls) {
     DWORD style = ((DefaultStyle(c.kind) | c.style | WS_CHILD | WS_VISIBLE) & ~c.removeStyle) | WS_CHILD;
     if (c.kind == Ctl::Radio && (c.style & BS_TYPEMASK) == 0) style |= BS_AUTORADIOBUTTON;
-    int cy = c.cy;
-    if (c.kind == Ctl::ComboBox) cy = std::min(cy, 14);  // the closed height; the list drops below
-    RECT r = DialogUnitsToPixels(RECT{c.x, c.y, c.x + c.cx, c.y + cy}, u);
+    RECT r = PlacedRect(c, u);
     std::string text = c.text != nullptr ? c.text : "";
     WndState* s = NewWindow(KindOf(c.kind), host->hwnd, c.id, c.kind == Ctl::Icon ? "" : text, style, r);
     s->font = font;

@@ -63,6 +63,10 @@ std::vector<UINT> RegisteredDialogTemplates();
 namespace qav::ui {
 // Builds the controls of a template inside a window whose state exists. Returns the base units.
 BaseUnits BuildControls(WndState* host, const DialogTemplate& t);
+// Where BuildControls places the control `id` of a template: its rectangle in pixels from the
+// dialog's top left, with the template font's base units as the backend measures them. Empty when
+// the template has no such control.
+RECT ControlPixels(const DialogTemplate& t, int id);
 // The window style each control kind gets before the template's additions.
 DWORD DefaultStyle(Ctl kind);
 // Return pressed on a push button clicks it, as in every window that takes dialog keys (dialogs,
