@@ -44,7 +44,7 @@ void ManagedWindows::ClickMain(const std::string& w) {
   const SPlace m = Where(main_), over = w != main_ ? Framed(w) : SPlace(), status = Framed(status_);
   for (const auto& [x, y] : {std::pair{m.x + m.w - 12, m.y + m.h - 12}, {m.x + 12, m.y + m.h - 12}, {m.x + m.w - 12, m.y + 60}})
     if (!over.Contains(x, y) && !status.Contains(x, y)) {
-      Shell("timeout 10 xdotool mousemove " + std::to_string(x) + " " + std::to_string(y) + " click 1; sleep 1");
+      Shell("timeout 10 xdotool mousemove " + std::to_string(x) + " " + std::to_string(y) + " click 1; " + Pause(1));
       return;
     }
 }
@@ -102,7 +102,7 @@ void ManagedWindows::Round() {
     ASSERT_TRUE(Spawn(folder / "config"));
     auto made = [](const char* title) { return Shell(std::string("xdotool search --name '") + title + "' >/dev/null 2>&1"); };
     ASSERT_TRUE(Within(60, [&] { return made("^QAV$") && made("^Status Messages$"); })) << "the windows were not made";
-    std::this_thread::sleep_for(std::chrono::seconds(2));
+    Settle(2);
   }
   ASSERT_TRUE(Started());
   main_ = MainWindow();
@@ -111,7 +111,7 @@ void ManagedWindows::Round() {
   ASSERT_FALSE(status_.empty());
   // Four seconds after the start, with no click, the main window has the keyboard, and the status
   // window is up above it.
-  std::this_thread::sleep_for(std::chrono::seconds(4));
+  Settle(4);
   const std::string startFocus = FocusedWindow();
   const bool startKeys = startFocus == main_ && Above(status_);
   EXPECT_TRUE(startKeys) << "after the start, " << startFocus << " (" << Output("xdotool getwindowname " + startFocus)
