@@ -20,6 +20,7 @@
 #include "platform/ui/backend.h"
 #include "platform/ui/choosers.h"
 #include "platform/ui/wnd_state.h"
+#include "x_patience.h"
 #include "x_stacking.h"
 
 // The X11 plugin's keyboard library is checked with its own suppressions (scripts/asan.supp);
@@ -27,8 +28,6 @@
 extern "C" const char* __asan_default_options() { return "suppressions=" QAV_ASAN_SUPP; }
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 // Runs a shell command with a time-out; its standard output.
 std::string Shell(const std::string& cmd) {
@@ -42,13 +41,10 @@ std::string Shell(const std::string& cmd) {
   return out;
 }
 
-// True once `probe` says so, asking every 100 ms for up to `ms`.
+// True once `probe` says so, asking every 100 ms for up to `ms` on a quiet machine, longer on a
+// busy one.
 bool WaitFor(const std::function<bool()>& probe, int ms) {
-  for (int waited = 0; waited <= ms; waited += 100) {
-    if (probe()) return true;
-    Sleep(100);
-  }
-  return false;
+  return xtest::Patiently(std::chrono::milliseconds(ms), std::chrono::milliseconds(100), probe);
 }
 
 // The X window of a shown window of ours, as xdotool sees it (waits up to 10 s for it to be
@@ -76,14 +72,13 @@ std::thread TypeInto(const char* title, std::vector<std::string> keys) {
   });
 }
 
-// Handles the user-interface thread's messages and input until `done` or the time-out.
+// Handles the user-interface thread's messages and input until `done` or the time-out (longer on
+// a busy machine).
 bool PumpUntil(const std::function<bool()>& done, int ms) {
-  auto end = Clock::now() + std::chrono::milliseconds(ms);
-  while (!done() && Clock::now() < end) {
+  return xtest::Patiently(std::chrono::milliseconds(ms), std::chrono::milliseconds(10), done, [](std::chrono::milliseconds) {
     qav::ui::PumpPending();
     Sleep(10);
-  }
-  return done();
+  });
 }
 
 class X11Test : public ::testing::Test {

@@ -91,7 +91,7 @@ bool WaitGone(const std::string& name, int seconds) {
 // A click on the status list, so that the main window has the keyboard.
 void Focus(const std::string& window) {
   Xdo("mousemove --window " + window + " 200 430 click 1");
-  std::this_thread::sleep_for(std::chrono::milliseconds(700));
+  xtest::Settle(0.7);
 }
 
 // A menu command by its keys (Alt + the menu's letter, then the item's letter); the window it
@@ -100,7 +100,7 @@ std::string MenuCommand(const std::string& main, const char* menu, const char* i
   for (int attempt = 0; attempt < 3; ++attempt) {
     Focus(main);
     Keys(main, std::string("alt+") + menu);
-    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    xtest::Settle(1);
     Xdo(std::string("key ") + item);  // to the open menu, which has the keyboard
     std::string id = WaitWindow(opens, 10);
     if (!id.empty()) return id;
@@ -109,7 +109,7 @@ std::string MenuCommand(const std::string& main, const char* menu, const char* i
   return {};
 }
 
-void Settle(int ms = 1000) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+void Settle(int ms = 1000) { xtest::Settle(ms / 1000.0); }
 
 // A File menu command whose file chooser (window `title`) gets `path` typed over its name field.
 // `next` names the window the command shows after the chooser, when it shows one.

@@ -129,13 +129,13 @@ class GuiRunTest : public ::testing::Test {
   // Places the main window, then File > Read Config File: the design's path typed into the chooser.
   static bool ReadDesign(const std::string& path) {
     const std::string win = "$(xdotool search --onlyvisible --name '^QAV$' | head -1)";
-    return Shell("xdotool windowmove " + win + " 0 0 windowsize " + win + " 1280 800 && sleep 1") &&
+    return Shell("xdotool windowmove " + win + " 0 0 windowsize " + win + " 1280 800 && " + Pause(1)) &&
            Shell("xdotool windowactivate --sync " + win + " 2>/dev/null; xdotool key --window " + win +
-                 " alt+f && sleep 0.5 && xdotool key r && sleep 1.5") &&
-           Shell("xdotool type --delay 20 '" + path + "' && xdotool key Return && sleep 1.5") &&
+                 " alt+f && " + Pause(0.5) + " && xdotool key r && " + Pause(1.5)) &&
+           Shell("xdotool type --delay 20 '" + path + "' && xdotool key Return && " + Pause(1.5)) &&
            // A second Enter when the first only took the chooser's completion.
            (!Shell("xdotool search --onlyvisible --name '^Open$' >/dev/null 2>&1") ||
-            Shell("xdotool key Return && sleep 1.5"));
+            Shell("xdotool key Return && " + Pause(1.5)));
   }
   // The archive (1994, four elements, three days) and the profile in `folder`, and a design of one
   // loop on 1 January and on `secondDay` (days since 1899-12-30), Date in the columns and Element
@@ -158,7 +158,7 @@ class GuiRunTest : public ::testing::Test {
   static bool PlaceElementAndDate() {
     const SForm f;
     const int line = 15;  // pixels per source-list line
-    auto click = [](const std::string& at) { return Shell("xdotool mousemove " + at + " click 1 && sleep 0.4"); };
+    auto click = [](const std::string& at) { return Shell("xdotool mousemove " + at + " click 1 && " + Pause(0.4)); };
     auto source = [&](int n) {
       return std::to_string(468 * 7 / 4 + 30) + " " + std::to_string(f.top + 66 * f.cy / 8 + 9 + n * line);
     };

@@ -23,7 +23,7 @@ TEST_F(GuiRunTest, DesignReadAndLaidOutByRealInputProducesTheReport) {
 
   ASSERT_TRUE(Start(folder / "config"));
   const std::string win = "$(xdotool search --onlyvisible --name '^QAV$' | head -1)";
-  ASSERT_TRUE(Shell("xdotool windowmove " + win + " 0 0 windowsize " + win + " 1280 800 && sleep 1"));
+  ASSERT_TRUE(Shell("xdotool windowmove " + win + " 0 0 windowsize " + win + " 1280 800 && " + Pause(1)));
   // File > Read Config File on 3,000 random bytes: a box says why, and the design stays as it was
   // (saved through File > Save Configuration before and after, the chooser's name field typed over).
   {
@@ -33,24 +33,24 @@ TEST_F(GuiRunTest, DesignReadAndLaidOutByRealInputProducesTheReport) {
   auto visible = [](const char* name) { return !ShownWindows(name).empty(); };
   auto menuFile = [&](const char* item, const std::string& path) {
     // A click on an empty place of the form gives it the keyboard back after a chooser closed.
-    if (!Shell("xdotool mousemove 900 700 click 1 && sleep 0.5 && xdotool key --window " + win + " alt+f && sleep 0.5 && xdotool key " +
+    if (!Shell("xdotool mousemove 900 700 click 1 && " + Pause(0.5) + " && xdotool key --window " + win + " alt+f && " + Pause(0.5) + " && xdotool key " +
                item))
       return false;
     // A loaded machine may take a while to show the chooser: the name is typed once it is there.
-    for (int i = 0; i < 50 && !visible("^(Open|Save As)$"); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    if (!Shell("sleep 0.5 && xdotool key ctrl+a && xdotool type --delay 20 '" + path + "' && xdotool key Return")) return false;
+    Within(10, [&] { return visible("^(Open|Save As)$"); });
+    if (!Shell(Pause(0.5) + " && xdotool key ctrl+a && xdotool type --delay 20 '" + path + "' && xdotool key Return")) return false;
     // The name field's completion list, when it opened, takes the first Enter; a second one is
     // typed only while the chooser stays and the refusal box has not appeared.
-    for (int i = 0; i < 25 && visible("^(Open|Save As)$"); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    Within(5, [&] { return !visible("^(Open|Save As)$"); });
     if (visible("^(Open|Save As)$") && !visible("^Read Config File$")) Shell("xdotool key Return");
-    return Shell("sleep 1");
+    return Shell(Pause(1));
   };
 
   ASSERT_TRUE(menuFile("s", folder / "before.nfg"));
   ASSERT_TRUE(menuFile("r", folder / "junk.nfg"));
   ASSERT_TRUE(Within(20, [&] { return visible("^Read Config File$"); })) << "no box told that the file was refused";
   if (shots != nullptr) Shell(std::string("timeout 15 import -window root ") + shots + "/config_refused.png");
-  ASSERT_TRUE(Shell("xdotool key Return && sleep 1"));
+  ASSERT_TRUE(Shell("xdotool key Return && " + Pause(1)));
   EXPECT_FALSE(visible("^Read Config File$"));
   ASSERT_TRUE(menuFile("s", folder / "after.nfg"));
   EXPECT_EQ(Slurp(folder / "after.nfg"), Slurp(folder / "before.nfg"));
@@ -61,9 +61,9 @@ TEST_F(GuiRunTest, DesignReadAndLaidOutByRealInputProducesTheReport) {
   ASSERT_TRUE(PlaceElementAndDate());
   if (shots != nullptr) Shell(std::string("timeout 15 import -window root ") + shots + "/form_designed.png");
   ASSERT_TRUE(ClickProduce(MainWindow()));
-  if (shots != nullptr) Shell(std::string("sleep 0.5; timeout 15 import -window root ") + shots + "/wait_dialog.png");
+  if (shots != nullptr) Shell(std::string(Pause(0.5) + "; timeout 15 import -window root ") + shots + "/wait_dialog.png");
   Within(60, [&] { return Slurp(report).find("\r\n") != std::string::npos; });
-  std::this_thread::sleep_for(std::chrono::seconds(1));
+  Settle(1);
   std::string text = Slurp(report);
   ASSERT_FALSE(text.empty()) << "no report written";
   EXPECT_NE(text.find("\r\nTime\t00:00:00\r\nData Content\tVolume\r\n\r\n\t01/01/1994\t01/02/1994\t"), std::string::npos)
@@ -93,7 +93,7 @@ TEST_F(GuiRunTest, AReportThatCannotGoWhereAskedIsToldInAMessageBox) {
   auto box = [] { return !ShownWindows("^Produce Report").empty(); };
   ASSERT_TRUE((ClickProduce(MainWindow()) && Within(30, box)) || (ClickProduce(MainWindow()) && Within(30, box)))
       << "no message box about the temporary file";
-  std::this_thread::sleep_for(std::chrono::seconds(1));
+  Settle(1);
   if (shots != nullptr) Shell(std::string("timeout 15 import -window root ") + shots + "/fallback_box.png");
   std::vector<std::string> written;
   for (const auto& e : std::filesystem::directory_iterator(temp))
@@ -101,7 +101,7 @@ TEST_F(GuiRunTest, AReportThatCannotGoWhereAskedIsToldInAMessageBox) {
   ASSERT_EQ(written.size(), 1u);
   EXPECT_NE(Slurp(written[0]).find("\r\n" + key + "\t"), std::string::npos) << Slurp(written[0]);
   EXPECT_FALSE(std::filesystem::exists(report));
-  ASSERT_TRUE(Shell("xdotool key Return && sleep 1"));
+  ASSERT_TRUE(Shell("xdotool key Return && " + Pause(1)));
   EXPECT_FALSE(box());
 }
 
@@ -148,12 +148,12 @@ TEST_F(GuiRunTest, DatesChosenByKeyboardAloneAndTheFocusComesBackAfterTheDialog)
   ASSERT_TRUE(WriteLoopArchive(folder, 4, 2));  // eight elements over five days
   ASSERT_TRUE(Start(folder / "config"));
   const std::string win = "$(xdotool search --onlyvisible --name '^QAV$' | head -1)";
-  ASSERT_TRUE(Shell("xdotool windowmove " + win + " 0 0 windowsize " + win + " 1280 800 && sleep 1"));
+  ASSERT_TRUE(Shell("xdotool windowmove " + win + " 0 0 windowsize " + win + " 1280 800 && " + Pause(1)));
   SForm f;
   ASSERT_TRUE(Shell("xdotool mousemove " + f.At(222 + 35, 216 + 7) + " click 1"));  // Select Dates
   ASSERT_TRUE(Within(30, [] { return !ShownWindows("^Select Dates$").empty(); }));
-  std::this_thread::sleep_for(std::chrono::seconds(1));
-  auto keys = [](const std::string& k) { return Shell("xdotool key --delay 250 " + k + " && sleep 0.7"); };
+  Settle(1);
+  auto keys = [](const std::string& k) { return Shell("xdotool key --delay 250 " + k + " && " + Pause(0.7)); };
   ASSERT_TRUE(keys("Home Tab Home shift+Down shift+Down Return shift+Tab Return"));
   EXPECT_FALSE(Shell("xdotool search --onlyvisible --name '^Select Dates$' >/dev/null 2>&1")) << "the dialog is still open";
   ASSERT_TRUE(keys("Tab Tab space"));
@@ -185,7 +185,7 @@ TEST_F(GuiRunTest, StatusWindowStaysAboveItsOwnerAndComesBackForARunsFailuresUnd
   auto above = [&] { return StackPlace(status) > StackPlace(main) && StackPlace(main) >= 0; };
   EXPECT_TRUE(Within(5, above)) << "the status window starts under the main window";
   SForm f;
-  ASSERT_TRUE(Shell("xdotool mousemove --window " + main + " " + f.At(300, 320) + " click 1 && sleep 1"));
+  ASSERT_TRUE(Shell("xdotool mousemove --window " + main + " " + f.At(300, 320) + " click 1 && " + Pause(1)));
   EXPECT_TRUE(above()) << "a click on the main window hid the status window";
   if (shots != nullptr) Shell(std::string("timeout 15 import -window root ") + shots + "/wm_status_over_main.png");
 
@@ -202,7 +202,7 @@ TEST_F(GuiRunTest, StatusWindowStaysAboveItsOwnerAndComesBackForARunsFailuresUnd
       << "the status window stayed minimised";
   EXPECT_TRUE(Within(5, above)) << "the status window came back under the main window";
   if (shots != nullptr)
-    Shell("xdotool windowmove " + status + " 380 560; sleep 0.5; timeout 15 import -window root " + shots +
+    Shell("xdotool windowmove " + status + " 380 560; " + Pause(0.5) + "; timeout 15 import -window root " + shots +
           "/wm_status_after_failures.png");
   for (int shown = 1; shown <= 2; ++shown) ASSERT_EQ(CloseTheFocusedBox("^(QAV|Produce Report\\(s\\))$", main), "") << "message box " << shown;
   EXPECT_TRUE(Within(5, [&] { return FocusedWindow() == main; })) << "after the boxes, " << FocusedWindow() << " has the keyboard";
@@ -306,7 +306,7 @@ TEST_F(GuiRunTest, KeyboardComesBackAfterEachModalWindow) {
   ::setenv("TMPDIR", (folder / "tmp/").c_str(), 1);  // the program's temporary folder; this run is the test's own
   ASSERT_TRUE(Start(folder / "config"));
   const std::string main = MainWindow();
-  ASSERT_TRUE(Shell("xdotool windowmove " + main + " 0 0 windowsize " + main + " 1280 800 && sleep 1"));
+  ASSERT_TRUE(Shell("xdotool windowmove " + main + " 0 0 windowsize " + main + " 1280 800 && " + Pause(1)));
   SForm f;
   auto mainHasKeys = [&](const char* after) {
     EXPECT_TRUE(Within(3, [&] { return FocusedWindow() == main; })) << "after " << after << ", " << FocusedWindow()
@@ -314,7 +314,7 @@ TEST_F(GuiRunTest, KeyboardComesBackAfterEachModalWindow) {
   };
   auto key = [](const std::string& k) { Output("timeout 10 xdotool key --delay 100 " + k); };
   auto shown = [](const char* title) { return !ShownWindows(title).empty(); };
-  ASSERT_TRUE(Shell("xdotool mousemove --window " + main + " " + f.At(300, 320) + " click 1 && sleep 1"));
+  ASSERT_TRUE(Shell("xdotool mousemove --window " + main + " " + f.At(300, 320) + " click 1 && " + Pause(1)));
   mainHasKeys("a click on the form");
 
   // A file chooser, with a path typed into its name field; a second Enter when the first only took
@@ -327,7 +327,7 @@ TEST_F(GuiRunTest, KeyboardComesBackAfterEachModalWindow) {
       const std::vector<std::string> w = ShownWindows(title);
       return std::find(w.begin(), w.end(), chooser) == w.end();
     };
-    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    Settle(0.8);
     Output("timeout 20 xdotool key ctrl+a type --delay 20 '" + path + "'");
     key("Return");
     if (!Within(3, gone)) key("Return");
@@ -341,14 +341,14 @@ TEST_F(GuiRunTest, KeyboardComesBackAfterEachModalWindow) {
   key("alt+f s");
   ASSERT_TRUE(Within(10, [&] { return shown("^Save As$"); })) << "Save Configuration showed no chooser";
   const std::string chooser = ShownWindows("^Save As$").front();
-  std::this_thread::sleep_for(std::chrono::milliseconds(800));
+  Settle(0.8);
   Output("timeout 20 xdotool key ctrl+a type --delay 20 '" + saved + "'");
   auto boxUp = [&] { return ShownWindows("^Save As$").size() > 1 && FocusedWindow() != chooser && FocusedWindow() != main; };
   for (const char* answer : {"n", "y"}) {
     key("Return");
     if (!Within(3, boxUp)) key("Return");  // the first Enter only took the chooser's completion
     ASSERT_TRUE(Within(10, boxUp)) << "no box asked over the chooser";
-    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    Settle(0.8);
     key(answer);
     if (std::string(answer) == "n") {
       ASSERT_TRUE(Within(10, [&] { return ShownWindows("^Save As$") == std::vector<std::string>{chooser}; }))
@@ -361,10 +361,10 @@ TEST_F(GuiRunTest, KeyboardComesBackAfterEachModalWindow) {
   EXPECT_TRUE(Within(5, [&] { return Slurp(saved).starts_with("QAV Main Configuration File"); })) << Slurp(saved);
   mainHasKeys("Save Configuration");
 
-  ASSERT_TRUE(Shell("xdotool mousemove --window " + main + " " + f.At(7 + 20, 285 + 7) + " click 1 && sleep 0.5"));  // the file name
+  ASSERT_TRUE(Shell("xdotool mousemove --window " + main + " " + f.At(7 + 20, 285 + 7) + " click 1 && " + Pause(0.5)));  // the file name
   key("Tab Return");  // Browse
   ASSERT_TRUE(Within(10, [&] { return shown("^Save As$"); })) << "Enter on Browse showed no chooser";
-  std::this_thread::sleep_for(std::chrono::milliseconds(800));
+  Settle(0.8);
   key("Escape");
   ASSERT_TRUE(Within(10, [&] { return !shown("^Save As$"); })) << "Escape did not close the chooser";
   mainHasKeys("Browse");
@@ -376,7 +376,7 @@ TEST_F(GuiRunTest, KeyboardComesBackAfterEachModalWindow) {
   for (const auto& d : dialogs) {
     ASSERT_TRUE(Shell("xdotool mousemove --window " + main + " " + f.At(222 + 35, d.y + 7) + " click 1"));
     ASSERT_TRUE(Within(15, [&] { return shown(d.title); })) << d.title << " did not open";
-    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    Settle(0.8);
     key("Escape");
     ASSERT_TRUE(Within(10, [&] { return !shown(d.title); })) << "Escape did not close " << d.title;
     mainHasKeys(d.title);
@@ -387,9 +387,9 @@ TEST_F(GuiRunTest, KeyboardComesBackAfterEachModalWindow) {
   const std::string status = Output("xdotool search --onlyvisible --name '^Status Messages$' | head -1");
   for (int box = 1; box <= 2; ++box) {
     ASSERT_TRUE(Within(60, [&] { return ShownWindows(boxes).size() > 1; })) << "message box " << box << " did not show";
-    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    Settle(0.8);
     const std::string clicked = box == 1 ? "--window " + main + " " + f.At(300, 320) : "--window " + status + " 200 100";
-    Shell("xdotool mousemove " + clicked + " click 1 && sleep 1");
+    Shell("xdotool mousemove " + clicked + " click 1 && " + Pause(1));
     if (const char* shots = std::getenv("QAV_SHOTS"); shots != nullptr && box == 1)
       Shell(std::string("timeout 15 import -window root ") + shots + "/box_after_click_on_main.png");
     ASSERT_EQ(CloseTheFocusedBox(boxes, main), "") << "message box " << box;

@@ -29,14 +29,13 @@
 
 namespace {
 
-// The program's loop and Qt's until `done`, for up to `ms`.
+// The program's loop and Qt's until `done`, for up to `ms` (longer on a busy machine).
 bool PumpUntil(const std::function<bool()>& done, int ms) {
-  for (int waited = 0; !done() && waited < ms; waited += 20) {
+  return xtest::Patiently(std::chrono::milliseconds(ms), std::chrono::milliseconds(20), done, [](std::chrono::milliseconds) {
     qav::ui::PumpPending();
     QCoreApplication::processEvents();
     Sleep(20);
-  }
-  return done();
+  });
 }
 
 QWidget* Widget(HWND h) { return static_cast<QWidget*>(qav::ui::NativeWidget(h)); }

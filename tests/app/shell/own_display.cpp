@@ -62,11 +62,7 @@ std::vector<std::string> ShownWindows(const std::string& title) {
 }
 
 bool Within(int seconds, const std::function<bool()>& probe) {
-  for (int i = 0; i <= seconds * 5; ++i) {
-    if (probe()) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-  }
-  return false;
+  return xtest::Patiently(std::chrono::seconds(seconds), std::chrono::milliseconds(200), probe);
 }
 
 std::vector<int> UnnamedThreads(int pid) {

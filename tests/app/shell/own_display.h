@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "x_patience.h"
 #include "x_stacking.h"
 
 enum class EDesktop { BareX, Openbox, Metacity };
@@ -19,7 +20,9 @@ enum class EDesktop { BareX, Openbox, Metacity };
 bool RunOnOwnDisplay(std::initializer_list<EDesktop> desktops);
 inline bool RunOnOwnDisplay(EDesktop desktop) { return RunOnOwnDisplay({desktop}); }
 
-// How the top-level windows are stacked (StackPlace).
+// How the top-level windows are stacked (StackPlace); pauses that allow for a busy machine.
+using xtest::Pause;
+using xtest::Settle;
 using xtest::StackPlace;
 
 // A shell command's standard output without its trailing line ends and blanks.
@@ -40,7 +43,8 @@ std::vector<std::string> ShownWindows(const std::string& title);
 // the time-outs, else what went wrong.
 std::string CloseTheFocusedBox(const std::string& title, const std::string& main);
 
-// True once `probe` says so, asking every 200 ms for up to `seconds`.
+// True once `probe` says so, asking every 200 ms for up to `seconds` on a quiet machine, longer on
+// a busy one (xtest::Patiently).
 bool Within(int seconds, const std::function<bool()>& probe);
 
 // The threads of the program `pid` that have no name of their own (they carry the program's): the

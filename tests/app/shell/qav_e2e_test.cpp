@@ -138,7 +138,7 @@ TEST_F(ProgramUnderX, OpensTheParameterSheetFromItsMenuAndSavesItsSettings) {
   Start(program);
   const std::string main = FindWindow("QAV");
   ASSERT_FALSE(main.empty()) << "the main window did not appear";
-  Shell("xdotool windowfocus --sync " + main + " 2>/dev/null; sleep 0.5");
+  Shell("xdotool windowfocus --sync " + main + " 2>/dev/null; " + Pause(0.5));
   Shell("timeout 15 import -window " + main + " " + (shots / "main-window.png").string());
   // Options > Parameters by the keyboard, as a user does: Alt+O opens the menu, P the item.
   Shell("xdotool key --delay 150 alt+o p");
@@ -148,11 +148,11 @@ TEST_F(ProgramUnderX, OpensTheParameterSheetFromItsMenuAndSavesItsSettings) {
   const char* pages[] = {"page-general.png", "page-output.png", "page-pe-validity.png"};
   for (size_t i = 0; i < 3; ++i) {
     if (i > 0) Shell("xdotool key ctrl+Tab");
-    Shell("sleep 0.5; timeout 15 import -window " + sheet + " " + (shots / pages[i]).string());
+    Shell(Pause(0.5) + "; timeout 15 import -window " + sheet + " " + (shots / pages[i]).string());
     EXPECT_GT(fs::file_size(shots / pages[i]), 1000u) << pages[i];
   }
   Shell("xdotool windowfocus --sync " + sheet + " 2>/dev/null; xdotool key Escape");
-  Shell("sleep 0.5");
+  Shell(Pause(0.5));
   EXPECT_TRUE(Shell("xdotool search --onlyvisible --name '^Parameter Settings$' 2>/dev/null").empty());
   // File > Exit, typed right after the sheet closed: the main window has the keyboard again
   // without a window manager to give it back.
@@ -242,7 +242,7 @@ std::string Ini(const AppTempFolder& folder) {
 
 // Options > Parameters by its keys; the sheet's window or "".
 std::string OpenParameters(const std::string& main) {
-  Shell("xdotool windowfocus --sync " + main + " 2>/dev/null; sleep 0.3; xdotool key --delay 150 alt+o p");
+  Shell("xdotool windowfocus --sync " + main + " 2>/dev/null; " + Pause(0.3) + "; xdotool key --delay 150 alt+o p");
   return FindWindow("Parameter Settings");
 }
 
@@ -268,10 +268,10 @@ TEST_F(ProgramUnderX, ThePeMinuteArrowStepsFiveMinutesAcrossTheHour) {
   ASSERT_FALSE(sheet.empty()) << "the parameter sheet did not open";
   // The PE page; a click into the minutes of "Peak Pd 1" Start (its place under Xvfb with the Qt
   // backend's fonts), End to be sure the caret is there, Down steps the minute.
-  Shell("xdotool key --delay 200 ctrl+Tab ctrl+Tab; sleep 0.5; xdotool mousemove --window " + sheet +
-        " 175 286 click 1; sleep 0.3; xdotool key End Down; sleep 0.5");
+  Shell("xdotool key --delay 200 ctrl+Tab ctrl+Tab; " + Pause(0.5) + "; xdotool mousemove --window " + sheet +
+        " 175 286 click 1; " + Pause(0.3) + "; xdotool key End Down; " + Pause(0.5));
   Shell("timeout 15 import -window " + sheet + " " + ShotPath("pe-minute-arrow.png"));
-  Shell("xdotool key Return; sleep 0.5");
+  Shell("xdotool key Return; " + Pause(0.5));
   EXPECT_EQ(CountWindows("Parameter Settings"), 0);
   Shell("xdotool windowfocus --sync " + main + " 2>/dev/null; xdotool key --delay 150 alt+f x");
   EXPECT_EQ(WaitExit(), 0);
@@ -292,27 +292,27 @@ TEST_F(ProgramUnderX, AMissingArchiveFolderIsRefusedAndTheDateDialogSaysWhyItIsE
   Start(program);
   const std::string main = FindWindow("QAV");
   ASSERT_FALSE(main.empty()) << "the main window did not appear";
-  Shell("xdotool windowmove " + main + " 0 0 windowsize " + main + " 1280 800; sleep 1");
+  Shell("xdotool windowmove " + main + " 0 0 windowsize " + main + " 1280 800; " + Pause(1));
   const std::string sheet = OpenParameters(main);
   ASSERT_FALSE(sheet.empty()) << "the parameter sheet did not open";
   // The "Other" folder's edit (Tab from the checked radio), a folder that is not there, Enter.
   const std::string missing = folder_ / "no-such-archive";
-  Shell("xdotool key --delay 150 Tab ctrl+a; xdotool type --delay 20 '" + missing + "'; xdotool key Return; sleep 1");
+  Shell("xdotool key --delay 150 Tab ctrl+a; xdotool type --delay 20 '" + missing + "'; xdotool key Return; " + Pause(1));
   EXPECT_EQ(CountWindows("QAV"), 2) << "the main window and the message";
   EXPECT_EQ(CountWindows("Parameter Settings"), 1);
   Shell("timeout 15 import -window root " + ShotPath("general-missing-folder.png"));
   const std::string box = Shell("xdotool search --onlyvisible --name '^QAV$' | grep -v '^" + main + "$' | head -n 1");
-  Shell("xdotool windowfocus --sync " + box + " 2>/dev/null; xdotool key Return; sleep 0.5");  // the message goes
+  Shell("xdotool windowfocus --sync " + box + " 2>/dev/null; xdotool key Return; " + Pause(0.5));  // the message goes
   EXPECT_EQ(CountWindows("QAV"), 1);
   EXPECT_EQ(CountWindows("Parameter Settings"), 1);
-  Shell("xdotool key Escape; sleep 0.5");
+  Shell("xdotool key Escape; " + Pause(0.5));
   EXPECT_EQ(CountWindows("Parameter Settings"), 0);
   // "Select Dates" of the New view: the archive folder has no data folders.
-  Shell("xdotool windowfocus --sync " + main + " 2>/dev/null; sleep 0.3; xdotool mousemove --window " + main +
+  Shell("xdotool windowfocus --sync " + main + " 2>/dev/null; " + Pause(0.3) + "; xdotool mousemove --window " + main +
         " 449 381 click 1");
   EXPECT_FALSE(FindWindow("Date Selection").empty()) << "no explanation of the empty date lists";
   Shell("timeout 15 import -window root " + ShotPath("dates-no-data-folders.png"));
-  Shell("xdotool key Return; sleep 0.5");
+  Shell("xdotool key Return; " + Pause(0.5));
   EXPECT_EQ(CountWindows("Date Selection"), 0);
   EXPECT_EQ(CountWindows("Select Dates"), 0);
   Shell("xdotool windowfocus --sync " + main + " 2>/dev/null; xdotool key --delay 150 alt+f x");
