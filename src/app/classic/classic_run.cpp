@@ -9,6 +9,7 @@
 #include "platform/base/errors.h"
 #include "platform/kernel/files.h"
 #include "platform/kernel/release.h"
+#include "platform/kernel/test_hold.h"
 #include "trafficdata/element_data.h"
 
 int OutputtingId(int family) { return RID_RAW_OUTPUTTING + 2 * family; }
@@ -171,6 +172,7 @@ void CClassicRun::OutputStep(int family, const std::vector<std::unique_ptr<CElem
     if (!d) continue;
     result = WriteElement(family, *d, dateBlock);
     if (result != EReportResult::Done) break;
+    HoldForTest(family == CF_RAW ? "write-raw" : family == CF_SDS ? "write-single-day" : "write-multi-day");
   }
   port_.SetWaitCursor(true);
   // A report cut short by Cancel, whose text could not be made, or whose writing failed, is taken

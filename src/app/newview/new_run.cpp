@@ -12,6 +12,7 @@
 #include "app/shell/worker_ids.h"
 #include "platform/base/errors.h"
 #include "platform/kernel/release.h"
+#include "platform/kernel/test_hold.h"
 #include "trafficdata/db_record.h"
 #include "trafficdata/element_data.h"
 #include "trafficdata/view_settings.h"
@@ -459,7 +460,10 @@ void CNewReportRun::RunSteps() {
   EWalkResult walked = WritePivotBody(
       rows.m_pData, rows.m_nSize, layout,
       [&](const std::string& text) {
-        if (m_file.WriteString(text.c_str())) return true;
+        if (m_file.WriteString(text.c_str())) {
+          HoldForTest("write");
+          return true;
+        }
         writeError = m_file.GetError();
         return false;
       },

@@ -20,6 +20,7 @@
 #include "archive/ntso.h"
 #include "platform/base/errors.h"
 #include "platform/kernel/release.h"
+#include "platform/kernel/test_hold.h"
 #include "support/stream.h"
 #include "trafficdata/db_record.h"
 #include "trafficdata/loop_day.h"
@@ -191,6 +192,7 @@ class CLoad {
         if (m_outOfMemory) break;
         m_pace.Add(m_run, m_dayUnits[m_fine]);
         FollowPace(false);
+        HoldForTest("load");
         done = !Cancelled();
       }
     }

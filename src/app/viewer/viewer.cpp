@@ -6,6 +6,7 @@
 #include "containers/mem_mgr.h"
 #include "platform/app/file.h"
 #include "platform/kernel/release.h"
+#include "platform/kernel/test_hold.h"
 #include "platform/kernel/time.h"
 #include "platform/ui/app.h"
 #include "platform/ui/gdi.h"
@@ -204,6 +205,10 @@ bool CViewer::Open(const char* path, bool quiet, CWnd* parent) {
         [&](uint64_t bytes) {
           position = static_cast<int>(bytes / static_cast<uint64_t>(div));
           if (!pump.Pump()) keepGoing = false;
+          HoldForTest("viewer-read", [&] {
+            if (!pump.Pump()) keepGoing = false;
+            return keepGoing;
+          });
           return keepGoing && !noRoom;
         },
         [&](std::string_view line) {
