@@ -56,4 +56,11 @@ inline std::string Pause(double seconds) {
   return text;
 }
 
+// An action the test sends again because its effect is missing (sent only where its target has the
+// keyboard): one line each, "x-resend | what", so that a run shows how often that happened.
+inline void NoteResend(const std::string& what) {
+  std::printf("x-resend | %s\n", what.c_str());
+  std::fflush(stdout);
+}
+
 }  // namespace xtest

@@ -41,6 +41,9 @@ bool RunOnOwnDisplay(std::initializer_list<EDesktop> desktops) {
                                                            : "";
     const std::string out = Output("QAV_XVFB_INNER=1 '" QAV_XVFB_SCRIPT "' " + wm + "'" + self + "' --gtest_filter='" +
                                    test->test_suite_name() + "." + test->name() + "' 2>&1; echo \"exit=$?\"");
+    // The inner run's resends, counted by whoever reads the outer run's output.
+    for (size_t at = out.find("x-resend | "); at != std::string::npos; at = out.find("x-resend | ", at + 1))
+      std::printf("%s\n", out.substr(at, out.find('\n', at) - at).c_str());
     EXPECT_NE(out.find("[  PASSED  ] 1 test"), std::string::npos) << out;
     EXPECT_NE(out.find("exit=0"), std::string::npos) << out;
   }
@@ -227,6 +230,11 @@ SPlace Where(const std::string& w) {
 
 bool Viewable(const std::string& w) {
   return Output("timeout 10 xwininfo -id " + w + " 2>/dev/null").find("IsViewable") != std::string::npos;
+}
+
+bool Minimised(const std::string& w) {
+  return Property(w, "WM_STATE").find("Iconic") != std::string::npos ||
+         Property(w, "_NET_WM_STATE").find("_NET_WM_STATE_HIDDEN") != std::string::npos;
 }
 
 SPlace Framed(const std::string& w) {

@@ -21,6 +21,7 @@ bool RunOnOwnDisplay(std::initializer_list<EDesktop> desktops);
 inline bool RunOnOwnDisplay(EDesktop desktop) { return RunOnOwnDisplay({desktop}); }
 
 // How the top-level windows are stacked (StackPlace); pauses that allow for a busy machine.
+using xtest::NoteResend;
 using xtest::Pause;
 using xtest::Settle;
 using xtest::StackPlace;
@@ -97,6 +98,9 @@ std::vector<int> FrameExtents(const std::string& window);
 // The window it says it is transient for; "" for none.
 std::string TransientFor(const std::string& window);
 bool Viewable(const std::string& window);
+// Minimised (iconified): the ICCCM state Iconic or the EWMH state hidden. A manager may keep a
+// minimised window mapped (mutter does), so "not viewable" does not tell it.
+bool Minimised(const std::string& window);
 // A window's place on the screen: its client area (Where; xdotool's place of a framed window
 // counts the frame twice), or with the frame round it (Framed).
 struct SPlace {
