@@ -43,11 +43,11 @@ qsizetype LineLength(const QString& text, const QFont& font, int width, QTextOpt
   return std::max<qsizetype>(length, 1);
 }
 
-// The lines of one paragraph. A path is broken after a separator: Qt would put the separator
-// that follows a folder name as wide as a line at the start of the next line, or alone on one
-// when the name after it is as wide, so that line ends at the last separator that fits in it
-// instead, or a character earlier when it holds none (a name wider than a line, broken inside).
-// A line that would hold only separators takes as much of the name after them as fits.
+// The lines of one paragraph. Qt breaks a path after the last separator that fits in a line, but
+// a folder name as wide as a line, broken anywhere, ends its line just before the separator after
+// it: that separator would start the next line, or stand alone on it when the name after it is as
+// wide. Such a line ends a character earlier instead, which goes on the next line with the
+// separator. A line that would hold only separators takes as much of the name after them as fits.
 void ParagraphLines(const QString& paragraph, const QFont& font, int width, QStringList& lines) {
   qsizetype start = 0;
   do {
@@ -55,14 +55,9 @@ void ParagraphLines(const QString& paragraph, const QFont& font, int width, QStr
     // enough, and a long paragraph is not laid out again whole for each of its lines.
     const QString rest = paragraph.mid(start, width + 2);
     qsizetype length = LineLength(rest, font, width, QTextOption::WrapAtWordBoundaryOrAnywhere);
-    const auto separatorsOnly = [&rest](qsizetype n) { return std::all_of(rest.begin(), rest.begin() + n, IsSeparator); };
-    if (length < rest.size() && !rest[length].isSpace() && separatorsOnly(length))
+    if (length < rest.size() && !rest[length].isSpace() && std::all_of(rest.begin(), rest.begin() + length, IsSeparator))
       length = LineLength(rest, font, width, QTextOption::WrapAnywhere);
-    if (length > 1 && length < rest.size() && IsSeparator(rest[length]) && !rest[length - 1].isSpace()) {
-      qsizetype cut = length - 1;
-      while (cut > 0 && !IsSeparator(rest[cut - 1]) && !rest[cut - 1].isSpace()) --cut;
-      length = cut > 0 && !separatorsOnly(cut) ? cut : length - 1;
-    }
+    if (length > 1 && length < rest.size() && IsSeparator(rest[length]) && !rest[length - 1].isSpace()) --length;
     QString shown = rest.left(length);
     while (!shown.isEmpty() && shown.back().isSpace()) shown.chop(1);
     lines << shown;
