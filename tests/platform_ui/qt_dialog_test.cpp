@@ -232,8 +232,10 @@ TEST_F(QtDialogTest, MessageBoxLeavesNoTemplateBehind) {
       QTest::keyClick(W(GetFocus()), Qt::Key_Return);
     });
     EXPECT_EQ(::MessageBox(nullptr, c.text.c_str(), "QAV", MB_OKCANCEL | MB_ICONHAND), IDOK);
-    // A separator ends the line it falls on: no line but the first starts with one, and none is one alone.
+    // A separator ends the line it falls on: no line but the first starts with one, and none is one
+    // alone; no empty line follows the text.
     EXPECT_FALSE(shown.starts_with("/\n")) << shown;
+    EXPECT_FALSE(shown.ends_with('\n')) << shown;
     for (size_t end = shown.find('\n'); end != std::string::npos; end = shown.find('\n', end + 1)) {
       EXPECT_NE(shown[end + 1], '/') << shown;
       if (c.separators) EXPECT_TRUE(shown[end - 1] == '/' || shown[end - 1] == '-') << shown;
