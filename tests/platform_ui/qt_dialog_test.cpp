@@ -201,13 +201,20 @@ TEST_F(QtDialogTest, MessageBoxLeavesNoTemplateBehind) {
   const std::vector<UINT> before = RegisteredDialogTemplates();
   std::string path = "/home/traffic/reports/1994/";
   for (int i = 0; path.size() < 8000; ++i) path += "district" + std::to_string(i % 10) + (i % 7 == 6 ? "/" : "-");
+  // Folder names of 70 letters, each as wide as a line: a line break falls just before each '/'.
+  const std::string name = "detectorstationloopspeedtrapmeteredlanenorthbound";
+  std::string longNames = "/home/traffic/reports/";
+  while (longNames.size() < 573) longNames += name + name.substr(0, 21) + "/";
   const struct {
     std::string text;
-    bool whole;  // shown without lines left out
+    bool whole;       // shown without lines left out
+    bool separators;  // every line but the last ends with a separator ('/' or '-')
   } cases[] = {
-      {"Please insert CD with 3/15/1994 data", true},
-      {path.substr(0, 300), true},
-      {path, false},
+      {"Please insert CD with 3/15/1994 data", true, true},
+      {path.substr(0, 300), true, true},
+      {longNames.substr(0, 573), true, false},
+      {"/" + name + name + "/" + name, true, false},
+      {path, false, false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text.size());
@@ -225,6 +232,14 @@ TEST_F(QtDialogTest, MessageBoxLeavesNoTemplateBehind) {
       QTest::keyClick(W(GetFocus()), Qt::Key_Return);
     });
     EXPECT_EQ(::MessageBox(nullptr, c.text.c_str(), "QAV", MB_OKCANCEL | MB_ICONHAND), IDOK);
+    // A separator ends the line it falls on: no line but the first starts with one, and none is one
+    // alone; no empty line follows the text.
+    EXPECT_FALSE(shown.starts_with("/\n")) << shown;
+    EXPECT_FALSE(shown.ends_with('\n')) << shown;
+    for (size_t end = shown.find('\n'); end != std::string::npos; end = shown.find('\n', end + 1)) {
+      EXPECT_NE(shown[end + 1], '/') << shown;
+      if (c.separators) EXPECT_TRUE(shown[end - 1] == '/' || shown[end - 1] == '-') << shown;
+    }
     std::erase(shown, '\n');
     if (c.whole) {
       EXPECT_EQ(shown, c.text);

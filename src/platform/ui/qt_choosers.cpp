@@ -23,27 +23,55 @@ namespace qav::ui::qt {
 
 namespace {
 
+bool IsSeparator(QChar c) { return c == '/' || c == '\\'; }
+
+// How many characters of `text` the line that starts it takes at `width` pixels in `font`: as
+// many words as fit, or as much of a word wider than a line as fits.
+qsizetype LineLength(const QString& text, const QFont& font, int width, QTextOption::WrapMode mode) {
+  QTextLayout layout(text, font);
+  QTextOption option;
+  option.setWrapMode(mode);
+  layout.setTextOption(option);
+  layout.beginLayout();
+  QTextLine line = layout.createLine();
+  qsizetype length = text.size();
+  if (line.isValid()) {
+    line.setLineWidth(width);
+    length = line.textLength();
+  }
+  layout.endLayout();
+  return std::max<qsizetype>(length, 1);
+}
+
+// The lines of one paragraph. Qt breaks a path after the last separator that fits in a line, but
+// a folder name as wide as a line, broken anywhere, ends its line just before the separator after
+// it: that separator would start the next line, or stand alone on it when the name after it is as
+// wide. Such a line ends a character earlier instead, which goes on the next line with the
+// separator. A line that would hold only separators takes as much of the name after them as fits.
+void ParagraphLines(const QString& paragraph, const QFont& font, int width, QStringList& lines) {
+  qsizetype start = 0;
+  do {
+    // No line holds more characters than it has pixels: laying out that much of the rest is
+    // enough, and a long paragraph is not laid out again whole for each of its lines.
+    const QString rest = paragraph.mid(start, width + 2);
+    qsizetype length = LineLength(rest, font, width, QTextOption::WrapAtWordBoundaryOrAnywhere);
+    if (length < rest.size() && !rest[length].isSpace() && std::all_of(rest.begin(), rest.begin() + length, IsSeparator))
+      length = LineLength(rest, font, width, QTextOption::WrapAnywhere);
+    if (length > 1 && length < rest.size() && IsSeparator(rest[length]) && !rest[length - 1].isSpace()) --length;
+    QString shown = rest.left(length);
+    while (!shown.isEmpty() && shown.back().isSpace()) shown.chop(1);
+    lines << shown;
+    start += length;
+  } while (start < paragraph.size());
+}
+
 // A message box's text in lines no wider than `width` pixels in `font`: broken at blanks where it
-// can, anywhere inside a word wider than a line. Lines from the middle of a text taller than
-// `height` give way to one "...", so its start and its end are seen.
+// can, inside a path after its separators, anywhere inside a word wider than a line. Lines from
+// the middle of a text taller than `height` give way to one "...", so its start and its end are
+// seen.
 QString BoxLines(const QString& text, const QFont& font, int width, int height) {
   QStringList lines;
-  QTextOption option;
-  option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-  for (const QString& paragraph : text.split('\n')) {
-    QTextLayout layout(paragraph, font);
-    layout.setTextOption(option);
-    layout.beginLayout();
-    const qsizetype before = lines.size();
-    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
-      line.setLineWidth(width);
-      QString shown = paragraph.mid(line.textStart(), line.textLength());
-      while (!shown.isEmpty() && shown.back().isSpace()) shown.chop(1);
-      lines << shown;
-    }
-    layout.endLayout();
-    if (lines.size() == before) lines << QString();
-  }
+  for (const QString& paragraph : text.split('\n')) ParagraphLines(paragraph, font, width, lines);
   const qsizetype room = std::max<qsizetype>(height / QFontMetrics(font).lineSpacing(), 1);
   if (lines.size() > room) {
     const qsizetype tail = (room - 1) / 2;
