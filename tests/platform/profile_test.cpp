@@ -73,14 +73,14 @@ TEST(Profile, DefaultPathFollowsXdgConfigHome) {
   ::setenv("XDG_CONFIG_HOME", "/cfg", 1);
   EXPECT_EQ(CProfile::DefaultPath("qav"), "/cfg/KARVO/qav.ini");
   ::unsetenv("XDG_CONFIG_HOME");
-  // Without HOME (or with it empty), the home the password database names for the user.
+  // Without HOME (or with it empty or relative), the home the password database names for the user.
   const std::string own = ::getpwuid(::geteuid())->pw_dir;
   const char* oldHome = std::getenv("HOME");
   const std::string savedHome = oldHome ? oldHome : "";
-  for (const char* home : {"/home/u", "", static_cast<const char*>(nullptr)}) {
+  for (const char* home : {"/home/u", "", "rel", static_cast<const char*>(nullptr)}) {
     if (home != nullptr) ::setenv("HOME", home, 1);
     else ::unsetenv("HOME");
-    EXPECT_EQ(CProfile::DefaultPath("qav"), (home != nullptr && *home ? home : own) + "/.config/KARVO/qav.ini");
+    EXPECT_EQ(CProfile::DefaultPath("qav"), (home != nullptr && *home == '/' ? home : own) + "/.config/KARVO/qav.ini");
   }
   if (oldHome) ::setenv("HOME", savedHome.c_str(), 1);
   if (old) ::setenv("XDG_CONFIG_HOME", saved.c_str(), 1);

@@ -12,10 +12,16 @@ std::string GetProgramPath();
 // help file are named after it.
 std::string GetProgramName();
 
-// The user's home folder: $HOME when it is set and not empty, else the home the password
-// database names for the effective user. Empty when neither names one: nothing is then taken in
-// the folder the program was started from.
+// The user's home folder: $HOME when it is a full path, else (HOME unset, empty or relative) the
+// home the password database names for the effective user. Empty when neither names one: nothing
+// is then taken in the folder the program was started from.
 std::string GetHomeFolder();
+
+// Puts the home GetHomeFolder finds into HOME when HOME names none (unset, empty or relative), and
+// takes HOME away when there is no home: the libraries that read HOME themselves (Qt keeps its file
+// choosers' state under it) would otherwise write in the folder the program was started from. For
+// the start of the program, before any thread reads the environment.
+void SettleHomeVariable();
 
 // Replaces the program path (for tests); an empty text restores the real one.
 void SetProgramPathForTesting(const std::string& path);
