@@ -1,4 +1,5 @@
 #include "platform/app/profile.h"
+#include "platform/kernel/process.h"
 
 #include "platform/test_folder.h"
 
@@ -72,17 +73,24 @@ TEST(Profile, DefaultPathFollowsXdgConfigHome) {
   const std::string saved = old ? old : "";
   ::setenv("XDG_CONFIG_HOME", "/cfg", 1);
   EXPECT_EQ(CProfile::DefaultPath("qav"), "/cfg/KARVO/qav.ini");
-  ::unsetenv("XDG_CONFIG_HOME");
-  // Without HOME (or with it empty or relative), the home the password database names for the user.
+  // Without HOME (or with it empty or relative), the home the password database names for the user;
+  // a relative XDG_CONFIG_HOME is none. The start puts that home into HOME for Qt, and takes the
+  // relative base folder away.
   const std::string own = ::getpwuid(::geteuid())->pw_dir;
   const char* oldHome = std::getenv("HOME");
   const std::string savedHome = oldHome ? oldHome : "";
   for (const char* home : {"/home/u", "", "rel", static_cast<const char*>(nullptr)}) {
     if (home != nullptr) ::setenv("HOME", home, 1);
     else ::unsetenv("HOME");
-    EXPECT_EQ(CProfile::DefaultPath("qav"), (home != nullptr && *home == '/' ? home : own) + "/.config/KARVO/qav.ini");
+    ::setenv("XDG_CONFIG_HOME", "cfg", 1);
+    const std::string expected = home != nullptr && *home == '/' ? home : own;
+    EXPECT_EQ(CProfile::DefaultPath("qav"), expected + "/.config/KARVO/qav.ini");
+    SettleHomeVariables();
+    EXPECT_EQ(std::string(std::getenv("HOME") != nullptr ? std::getenv("HOME") : "(unset)"), expected);
+    EXPECT_EQ(std::getenv("XDG_CONFIG_HOME"), nullptr);
   }
   if (oldHome) ::setenv("HOME", savedHome.c_str(), 1);
+  else ::unsetenv("HOME");
   if (old) ::setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
 }
 

@@ -50,7 +50,12 @@ std::string GetHomeFolder() {
   return found->pw_dir;
 }
 
-void SettleHomeVariable() {
+void SettleHomeVariables() {
+  // A relative base folder is no folder, as the base-directory rules say.
+  for (const char* name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_STATE_HOME"}) {
+    const char* folder = std::getenv(name);
+    if (folder != nullptr && *folder != '/') ::unsetenv(name);
+  }
   const char* home = std::getenv("HOME");
   if (home != nullptr && *home == '/') return;
   const std::string found = GetHomeFolder();

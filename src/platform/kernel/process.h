@@ -18,10 +18,12 @@ std::string GetProgramName();
 std::string GetHomeFolder();
 
 // Puts the home GetHomeFolder finds into HOME when HOME names none (unset, empty or relative), and
-// takes HOME away when there is no home: the libraries that read HOME themselves (Qt keeps its file
-// choosers' state under it) would otherwise write in the folder the program was started from. For
-// the start of the program, before any thread reads the environment.
-void SettleHomeVariable();
+// takes HOME away when there is no home; takes away the XDG base folders (XDG_CONFIG_HOME,
+// XDG_DATA_HOME, XDG_CACHE_HOME, XDG_STATE_HOME) that are not full paths. The libraries that read
+// them themselves (Qt keeps its file choosers' state in XDG_CONFIG_HOME, else under HOME) would
+// otherwise write in the folder the program was started from. For the start of the program, before
+// any thread reads the environment.
+void SettleHomeVariables();
 
 // Replaces the program path (for tests); an empty text restores the real one.
 void SetProgramPathForTesting(const std::string& path);
