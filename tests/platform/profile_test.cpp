@@ -307,7 +307,8 @@ TEST(Profile, AFileWithinAnotherUsersReachIsNeitherReadNorWrittenOver) {
   constexpr uid_t self = 54321, other = 54322;
   constexpr gid_t nogroup = kNobody;
   enum Reach { kNone, kFile, kFolder };
-  // The settings are dir/d/qav.ini, or dir/link.ini that leads to it; dir is root's.
+  // The settings are dir/d/qav.ini, or dir/link.ini that leads to its full path by way of "." and
+  // ".."; dir is root's.
   const struct Case {
     const char* what;
     uid_t runner;
@@ -351,7 +352,7 @@ TEST(Profile, AFileWithinAnotherUsersReachIsNeitherReadNorWrittenOver) {
     std::string path = file;
     if (c.link) {
       path = dir / "link.ini";
-      ASSERT_EQ(::symlink("d/qav.ini", path.c_str()), 0);
+      ASSERT_EQ(::symlink((dir.path() + "/./d/../d/qav.ini").c_str(), path.c_str()), 0);
     }
     const FileIdentity before = Identity(file);
     const auto work = [&] {
