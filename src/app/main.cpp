@@ -9,6 +9,7 @@
 #include "app/shell/qav_app.h"
 #include "app/shell/start_up.h"
 #include "platform/kernel/end_signals.h"
+#include "platform/kernel/process.h"
 #include "platform/kernel/release.h"
 #include "platform/ui/backend.h"
 
@@ -21,6 +22,10 @@ void OnLoad(int, char**, char**) { EndStartsThatRunOutOfMemory(); }
 __attribute__((section(".preinit_array"), used)) void (*const g_onLoad)(int, char**, char**) = &OnLoad;
 
 int main(int argc, char** argv) {
+  // Qt reads HOME and the XDG base folders itself: a relative HOME (or none) is replaced by the home
+  // the settings use, and a relative base folder is taken away, before Qt starts, so that nothing of
+  // Qt's lands in the folder the program was started from.
+  SettleHomeVariables();
   // A stale DISPLAY (a closed X server, an ssh session gone) is said at once, by its name.
   std::string why;
   if (!qav::ui::ReachDisplay(&why)) {

@@ -12,16 +12,16 @@
 
 constexpr uid_t kNobody = 65534;
 
-// Runs `work` in a child process as nobody (in no other group) and returns the text it returned,
-// or a text saying that the child could not become nobody or gave nothing back.
-inline std::string AsNobody(const std::function<std::string()>& work) {
-  const std::string failed = "(the work did not run as nobody)";
+// Runs `work` in a child process as user `uid` of group `gid` (in no other group) and returns the
+// text it returned, or a text saying that the child could not become that user or gave nothing back.
+inline std::string AsUser(uid_t uid, gid_t gid, const std::function<std::string()>& work) {
+  const std::string failed = "(the work did not run as user " + std::to_string(uid) + ")";
   int fds[2];
   if (::pipe(fds) != 0) return failed;
   const pid_t child = ::fork();
   if (child == 0) {
     ::close(fds[0]);
-    const std::string out = ::setgroups(0, nullptr) == 0 && ::setgid(kNobody) == 0 && ::setuid(kNobody) == 0 ? work() : failed;
+    const std::string out = ::setgroups(0, nullptr) == 0 && ::setgid(gid) == 0 && ::setuid(uid) == 0 ? work() : failed;
     ::_exit(::write(fds[1], out.data(), out.size()) == static_cast<ssize_t>(out.size()) ? 0 : 1);
   }
   ::close(fds[1]);
@@ -33,3 +33,6 @@ inline std::string AsNobody(const std::function<std::string()>& work) {
   if (child > 0) ::waitpid(child, &status, 0);
   return child > 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0 ? out : failed;
 }
+
+// AsUser as nobody.
+inline std::string AsNobody(const std::function<std::string()>& work) { return AsUser(kNobody, kNobody, work); }

@@ -1,5 +1,7 @@
 #include "platform/app/profile.h"
+#include "platform/kernel/process.h"
 
+#include "platform/other_user.h"
 #include "platform/test_folder.h"
 
 #include <gtest/gtest.h>
@@ -72,17 +74,24 @@ TEST(Profile, DefaultPathFollowsXdgConfigHome) {
   const std::string saved = old ? old : "";
   ::setenv("XDG_CONFIG_HOME", "/cfg", 1);
   EXPECT_EQ(CProfile::DefaultPath("qav"), "/cfg/KARVO/qav.ini");
-  ::unsetenv("XDG_CONFIG_HOME");
-  // Without HOME (or with it empty), the home the password database names for the user.
+  // Without HOME (or with it empty or relative), the home the password database names for the user;
+  // a relative XDG_CONFIG_HOME is none. The start puts that home into HOME for Qt, and takes the
+  // relative base folder away.
   const std::string own = ::getpwuid(::geteuid())->pw_dir;
   const char* oldHome = std::getenv("HOME");
   const std::string savedHome = oldHome ? oldHome : "";
-  for (const char* home : {"/home/u", "", static_cast<const char*>(nullptr)}) {
+  for (const char* home : {"/home/u", "", "rel", static_cast<const char*>(nullptr)}) {
     if (home != nullptr) ::setenv("HOME", home, 1);
     else ::unsetenv("HOME");
-    EXPECT_EQ(CProfile::DefaultPath("qav"), (home != nullptr && *home ? home : own) + "/.config/KARVO/qav.ini");
+    ::setenv("XDG_CONFIG_HOME", "cfg", 1);
+    const std::string expected = home != nullptr && *home == '/' ? home : own;
+    EXPECT_EQ(CProfile::DefaultPath("qav"), expected + "/.config/KARVO/qav.ini");
+    SettleHomeVariables();
+    EXPECT_EQ(std::string(std::getenv("HOME") != nullptr ? std::getenv("HOME") : "(unset)"), expected);
+    EXPECT_EQ(std::getenv("XDG_CONFIG_HOME"), nullptr);
   }
   if (oldHome) ::setenv("HOME", savedHome.c_str(), 1);
+  else ::unsetenv("HOME");
   if (old) ::setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
 }
 
@@ -288,44 +297,92 @@ TEST(Profile, ASaveKeepsTheLinesTheProfileDoesNotUse) {
   }
 }
 
-TEST(Profile, AnotherUsersFileKeepsItsOwnerAndModeOrIsLeftAlone) {
-  if (::geteuid() != 0) GTEST_SKIP() << "only root can make a file of another user's";
+// Settings that a user other than the one who runs the program and root could have put in place or
+// changed are neither read nor written over, wherever they are; the user's own and root's are read
+// and saved with their owner and mode.
+TEST(Profile, AFileWithinAnotherUsersReachIsNeitherReadNorWrittenOver) {
+  if (::geteuid() != 0) GTEST_SKIP() << "only root can make files of other users'";
+  using State = CProfile::FileState;
+  // Users without a name, each alone in a group of his own; nogroup has nobody and others in it.
+  constexpr uid_t self = 54321, other = 54322;
+  constexpr gid_t nogroup = kNobody;
+  enum Reach { kNone, kFile, kFolder };
+  // The settings are dir/d/qav.ini, or dir/link.ini that leads to its full path by way of "." and
+  // ".."; dir is root's.
+  const struct Case {
+    const char* what;
+    uid_t runner;
+    uid_t fileOwner;
+    gid_t fileGroup;
+    mode_t fileMode;  // 0: no file
+    uid_t folderOwner;
+    mode_t folderMode;
+    bool link;
+    State state;
+    Reach reach;
+  } cases[] = {
+      {"root's own", 0, 0, 0, 0644, 0, 0755, false, State::Read, kNone},
+      {"root's in nogroup, saved as it is", 0, 0, nogroup, 0640, 0, 0755, false, State::Read, kNone},
+      {"another's", 0, kNobody, kNobody, 0644, 0, 0755, false, State::OtherUsersFile, kFile},
+      {"another's, by a link", 0, kNobody, kNobody, 0644, 0, 0755, true, State::OtherUsersFile, kFile},
+      {"everyone's to write", 0, 0, 0, 0646, 0, 0755, false, State::WritableByOthers, kFile},
+      {"nogroup's to write", 0, 0, nogroup, 0664, 0, 0755, false, State::WritableByOthers, kFile},
+      {"in everyone's folder", 0, 0, 0, 0644, 0, 0777, false, State::InOthersFolder, kFolder},
+      {"in everyone's folder, by a link", 0, 0, 0, 0644, 0, 0777, true, State::InOthersFolder, kFolder},
+      {"in root's sticky folder", 0, 0, 0, 0644, 0, 01777, false, State::Read, kNone},
+      {"in another's sticky folder", 0, 0, 0, 0644, kNobody, 01777, false, State::InOthersFolder, kFolder},
+      {"none, in another's folder", 0, 0, 0, 0, kNobody, 0755, false, State::InOthersFolder, kFolder},
+      {"own, in a group of his own, in root's sticky folder", self, self, self, 0664, 0, 01777, false, State::Read, kNone},
+      {"root's, his group's to write", self, 0, self, 0664, 0, 0755, false, State::OtherOwner, kNone},
+      {"own, in another's folder", self, self, self, 0644, other, 0755, false, State::InOthersFolder, kFolder},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TestFolder dir;
+    ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
+    const std::string folder = dir / "d", file = folder + "/qav.ini";
+    ASSERT_EQ(::mkdir(folder.c_str(), 0700), 0);
+    if (c.fileMode != 0) {
+      TestFolder::Write(file, "[GENERAL]\nUSE_CLASSIC=1\n");
+      ASSERT_EQ(::chown(file.c_str(), c.fileOwner, c.fileGroup), 0);
+      ASSERT_EQ(::chmod(file.c_str(), c.fileMode), 0);
+    }
+    ASSERT_EQ(::chown(folder.c_str(), c.folderOwner, c.folderOwner), 0);
+    ASSERT_EQ(::chmod(folder.c_str(), c.folderMode), 0);
+    std::string path = file;
+    if (c.link) {
+      path = dir / "link.ini";
+      ASSERT_EQ(::symlink((dir.path() + "/./d/../d/qav.ini").c_str(), path.c_str()), 0);
+    }
+    const FileIdentity before = Identity(file);
+    const auto work = [&] {
+      CProfile p(path);
+      const std::string read = std::to_string(static_cast<int>(p.GetFileState())) + " " +
+                               std::to_string(p.GetProfileInt("GENERAL", "USE_CLASSIC", 0)) + " " + p.GetOthersReach();
+      return read + (p.WriteProfileInt("GENERAL", "USE_CLASSIC", 2) && p.Flush() ? " saved" : " failed");
+    };
+    const bool used = c.state == State::Read || c.state == State::OtherOwner;
+    const std::string reach = c.reach == kFile ? file : c.reach == kFolder ? folder : "";
+    EXPECT_EQ(c.runner == 0 ? work() : AsUser(c.runner, c.runner, work),
+              std::to_string(static_cast<int>(c.state)) + (used ? " 1 " : " 0 ") + reach + " saved");
+    if (c.state != State::Read) {
+      EXPECT_TRUE(Identity(file) == before);
+      continue;
+    }
+    // Saved with its owner, group and mode.
+    EXPECT_EQ(TestFolder::Read(file), "[GENERAL]\nUSE_CLASSIC=2\n");
+    struct stat st {};
+    EXPECT_TRUE(::stat(file.c_str(), &st) == 0 && st.st_uid == c.fileOwner && st.st_gid == c.fileGroup &&
+                (st.st_mode & 07777) == c.fileMode);
+  }
+  // Nor are they saved in a folder that another user has made on the way since the read.
   TestFolder dir;
-  ASSERT_EQ(::chmod(dir.path().c_str(), 0777), 0);
-  const std::string path = dir / "qav.ini";
-  TestFolder::Write(path, "[GENERAL]\nUSE_CLASSIC=0\n");
-  const uid_t nobody = 65534;
-  ASSERT_EQ(::chown(path.c_str(), nobody, nobody), 0);
-  ASSERT_EQ(::chmod(path.c_str(), 0646), 0);
-  {
-    // Root saves it as the file of its owner, with its mode.
-    CProfile p(path);
-    EXPECT_EQ(p.GetFileState(), CProfile::FileState::Read);
-    EXPECT_TRUE(p.WriteProfileInt("GENERAL", "USE_CLASSIC", 1));
-    EXPECT_TRUE(p.Flush());
-  }
-  struct stat st {};
-  ASSERT_EQ(::stat(path.c_str(), &st), 0);
-  EXPECT_EQ(st.st_uid, nobody);
-  EXPECT_EQ(st.st_gid, nobody);
-  EXPECT_EQ(st.st_mode & 07777, 0646u);
-  EXPECT_EQ(TestFolder::Read(path), "[GENERAL]\nUSE_CLASSIC=1\n");
-  // A user who may write root's file but cannot give a new one root's name leaves it alone.
-  ASSERT_EQ(::chown(path.c_str(), 0, 0), 0);
-  const FileIdentity before = Identity(path);
-  const pid_t child = ::fork();
-  if (child == 0) {
-    if (::setegid(nobody) != 0 || ::seteuid(nobody) != 0) ::_exit(2);
-    CProfile p(path);
-    const bool ok = p.GetFileState() == CProfile::FileState::OtherOwner && p.IsFileLeftAlone() &&
-                    p.GetProfileInt("GENERAL", "USE_CLASSIC", 0) == 1u && p.WriteProfileInt("GENERAL", "USE_CLASSIC", 2) &&
-                    p.Flush();
-    ::_exit(ok ? 0 : 1);
-  }
-  int status = 0;
-  ASSERT_EQ(::waitpid(child, &status, 0), child);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-  EXPECT_TRUE(Identity(path) == before);
+  CProfile p(dir / "late/qav.ini");
+  ASSERT_EQ(::mkdir((dir / "late").c_str(), 0755), 0);
+  ASSERT_EQ(::chown((dir / "late").c_str(), kNobody, kNobody), 0);
+  EXPECT_FALSE(p.WriteProfileInt("GENERAL", "USE_CLASSIC", 2));
+  EXPECT_EQ(p.GetFileState(), State::InOthersFolder);
+  EXPECT_FALSE(std::filesystem::exists(dir / "late/qav.ini"));
 }
 
 TEST(Profile, RandomTextKeepsEveryLineAndValueThroughASave) {

@@ -45,6 +45,19 @@ std::string LeftAloneProfileMessage(const IProfileStore& profile) {
     case CProfile::FileState::NotText: why = "is not a settings file: it holds bytes that are not text."; break;
     case CProfile::FileState::NotSettings: why = "is not a settings file: it holds text without a [section] line."; break;
     case CProfile::FileState::BrokenLink: why = "is a link to a file that does not exist."; break;
+    case CProfile::FileState::OtherUsersFile:
+    case CProfile::FileState::WritableByOthers: {
+      const std::string reach = file->GetOthersReach();
+      const char* whose = file->GetFileState() == CProfile::FileState::OtherUsersFile ? "belongs to another user"
+                                                                                      : "can be written by another user";
+      why = reach == file->GetPath() ? std::string(whose) : "leads to\n" + reach + "\nwhich " + whose;
+      why += ", so it is not used.";
+      break;
+    }
+    case CProfile::FileState::InOthersFolder:
+      why = "is in the folder\n" + file->GetOthersReach() +
+            "\nwhich belongs to another user or can be written by one, so it is not used.";
+      break;
     case CProfile::FileState::ReadOnly:
     case CProfile::FileState::OtherOwner:
       return "The settings file\n" + file->GetPath() +

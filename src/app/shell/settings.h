@@ -87,8 +87,8 @@ std::string WithTrailingSeparator(const std::string& path);
 // Where reports go when their name gives no folder. Relative names are taken in the report folder
 // of the Output page or, when none is set, in the user's home folder: never in the folder the
 // program happened to be started from.
-// The user's home folder (GetHomeFolder: $HOME, else the password database's), "" when neither
-// names one.
+// The user's home folder (GetHomeFolder: $HOME when a full path, else the password database's),
+// "" when neither names one.
 std::string UserHomeFolder();
 // Whether `path` starts at the root. A report path that does not (no home folder to take its name
 // in) is not written: the report goes to the temporary folder, as when its file cannot be made.

@@ -10,7 +10,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
+#include <climits>
 #include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -29,16 +32,149 @@ std::string Folded(std::string_view s) {
 // user who runs as root is held to that too). Saving it would replace it through a rename.
 bool IsReadOnly(const std::string& path, const struct stat& st) { return CheckWriteAccess(path, st.st_mode) != 0; }
 
+// True when the program runs in group `gid`.
+bool RunsInGroup(gid_t gid) {
+  if (gid == ::getegid()) return true;
+  std::vector<gid_t> groups(static_cast<size_t>(std::max(::getgroups(0, nullptr), 0)));
+  const int n = ::getgroups(static_cast<int>(groups.size()), groups.data());
+  return n > 0 && std::find(groups.begin(), groups.begin() + n, gid) != groups.begin() + n;
+}
+
 // True when a save can give the new file this file's owner and group: the program runs as root, or
 // it owns the file and belongs to the file's group.
 bool CanKeepOwner(const struct stat& st) {
   const uid_t self = ::geteuid();
   if (self == 0) return true;
-  if (st.st_uid != self) return false;
-  if (st.st_gid == ::getegid()) return true;
-  std::vector<gid_t> groups(static_cast<size_t>(std::max(::getgroups(0, nullptr), 0)));
-  const int n = ::getgroups(static_cast<int>(groups.size()), groups.data());
-  return n > 0 && std::find(groups.begin(), groups.begin() + n, st.st_gid) != groups.begin() + n;
+  return st.st_uid == self && RunsInGroup(st.st_gid);
+}
+
+// The users whose settings the program may take: itself and root.
+bool IsOwnOrRoots(uid_t uid) { return uid == ::geteuid() || uid == 0; }
+
+// True when no user but this one and root is in group `gid`: neither as his primary group nor as
+// a listed member (a group of the user's own, as a umask of 002 leaves writable). A group that
+// holds nobody and that the program does not run in belongs to programs (set-group-ID ones write
+// with it), so it counts as another user's.
+bool IsGroupOfOwnAlone(gid_t gid) {
+  bool someone = RunsInGroup(gid);
+  std::vector<char> buf(16384);
+  passwd user {}, *found = nullptr;
+  ::setpwent();
+  for (;;) {
+    const int rc = ::getpwent_r(&user, buf.data(), buf.size(), &found);
+    if (rc == ERANGE && buf.size() < (1u << 20)) {
+      buf.resize(buf.size() * 2);
+      continue;
+    }
+    if (rc != 0 || found == nullptr) break;
+    if (user.pw_gid != gid) continue;
+    if (!IsOwnOrRoots(user.pw_uid)) {
+      ::endpwent();
+      return false;
+    }
+    someone = true;
+  }
+  ::endpwent();
+  group entry {}, *listed = nullptr;
+  int rc;
+  while ((rc = ::getgrgid_r(gid, &entry, buf.data(), buf.size(), &listed)) == ERANGE && buf.size() < (1u << 24))
+    buf.resize(buf.size() * 2);
+  if (rc != 0) return false;
+  for (char** name = listed != nullptr ? entry.gr_mem : nullptr; name != nullptr && *name != nullptr; ++name) {
+    std::vector<char> userBuf(16384);
+    if (::getpwnam_r(*name, &user, userBuf.data(), userBuf.size(), &found) != 0 || found == nullptr ||
+        !IsOwnOrRoots(user.pw_uid))
+      return false;
+    someone = true;
+  }
+  return someone;
+}
+
+// True when a user other than this one and root may change the file or folder: he owns it, or its
+// mode lets everyone, or a group with him in it, write it.
+bool OthersMayWrite(const struct stat& st) {
+  if (!IsOwnOrRoots(st.st_uid) || (st.st_mode & S_IWOTH) != 0) return true;
+  return (st.st_mode & S_IWGRP) != 0 && !IsGroupOfOwnAlone(st.st_gid);
+}
+
+// What another user than this one and root could change of the settings at `path`, followed as the
+// system follows it, link by link: the file it ends at (its owner, or who may write it) or a folder
+// on the way. An entry of a folder that others may write is out of their reach only when the folder
+// is root's or this user's and sticky (as /tmp) and the entry is this user's or root's. Read when
+// nothing is in another's reach; else the state that says what is, and `where` the file or folder.
+// A name missing on the way, or one that cannot be looked at, is no objection: the read then finds
+// no file or fails, and a save makes the missing folders as this user's.
+CProfile::FileState FindOthersReach(const std::string& path, std::string& where) {
+  using State = CProfile::FileState;
+  std::vector<std::string> names;  // still to follow, the next one last
+  const auto follow = [&](std::string_view text) {
+    std::vector<std::string> parts;
+    for (size_t pos = 0; pos <= text.size();) {
+      const size_t slash = std::min(text.find('/', pos), text.size());
+      if (slash > pos) parts.emplace_back(text.substr(pos, slash - pos));
+      pos = slash + 1;
+    }
+    names.insert(names.end(), parts.rbegin(), parts.rend());
+  };
+  follow(path);
+  // A relative path is followed from the root through the current folder.
+  if (path.empty() || path[0] != '/') {
+    char* cwd = ::getcwd(nullptr, 0);
+    if (cwd == nullptr) return State::Read;
+    follow(cwd);
+    std::free(cwd);
+  }
+  std::string folder = "/";
+  struct stat dir {};
+  if (::lstat(folder.c_str(), &dir) != 0) return State::Read;
+  State found = State::Read;  // a folder in reach, told when the file itself is not
+  int links = 0;
+  while (!names.empty()) {
+    const std::string name = std::move(names.back());
+    names.pop_back();
+    if (name == ".") continue;
+    if (name == "..") {
+      folder.erase(std::max<size_t>(folder.find_last_of('/'), 1));
+      if (::lstat(folder.c_str(), &dir) != 0) return found;
+      continue;
+    }
+    const std::string entry = (folder == "/" ? "" : folder) + "/" + name;
+    struct stat st {};
+    if (::lstat(entry.c_str(), &st) != 0) return found;
+    // A folder on the way that is another user's (the file is judged at the end), else the folder
+    // that holds the entry, when it lets others replace it.
+    if (found == State::Read && !names.empty() && !S_ISLNK(st.st_mode) && !IsOwnOrRoots(st.st_uid)) {
+      found = State::InOthersFolder;
+      where = entry;
+    }
+    const bool sticky = (dir.st_mode & S_ISVTX) != 0 && IsOwnOrRoots(dir.st_uid) && IsOwnOrRoots(st.st_uid);
+    if (found == State::Read && OthersMayWrite(dir) && !sticky) {
+      found = State::InOthersFolder;
+      where = folder;
+    }
+    if (S_ISLNK(st.st_mode)) {
+      std::string target(PATH_MAX, '\0');
+      const ssize_t n = ::readlink(entry.c_str(), target.data(), target.size());
+      if (n <= 0 || ++links > 40) return found;
+      target.resize(static_cast<size_t>(n));
+      if (target[0] == '/') {
+        folder = "/";
+        if (::lstat(folder.c_str(), &dir) != 0) return found;
+      }
+      follow(target);
+      continue;
+    }
+    if (names.empty()) {
+      if (!IsOwnOrRoots(st.st_uid) || OthersMayWrite(st)) {
+        where = entry;
+        return IsOwnOrRoots(st.st_uid) ? State::WritableByOthers : State::OtherUsersFile;
+      }
+      return found;
+    }
+    folder = entry;
+    dir = st;
+  }
+  return found;
 }
 
 bool HasLineBreak(const char* s) { return s != nullptr && std::strpbrk(s, "\r\n") != nullptr; }
@@ -126,6 +262,13 @@ bool CProfile::Reload() {
   m_readError = 0;
   m_lineEnd = "\n";
   m_fileState = FileState::Unreadable;
+  m_othersReach.clear();
+  // Settings that another user could have put there or changed are not taken: they name the
+  // programs that open the reports.
+  if (const FileState reach = FindOthersReach(m_path, m_othersReach); reach != FileState::Read) {
+    m_fileState = reach;
+    return false;
+  }
   // Only a regular file is opened, and without waiting: a FIFO put in its place between the check
   // and the open still does not block, and is refused by the second check.
   struct stat st {};
@@ -271,6 +414,11 @@ void CProfile::Parse(const std::string& all) {
   });
 }
 
+std::string CProfile::GetOthersReach() const {
+  std::lock_guard<std::recursive_mutex> guard(m_lock);
+  return m_othersReach;
+}
+
 CProfile::FileState CProfile::GetFileState() const {
   std::lock_guard<std::recursive_mutex> guard(m_lock);
   return m_fileState;
@@ -413,6 +561,11 @@ DWORD CProfile::Save(bool durable) {
   }
   const std::string folder = NativeParent(m_path);
   if (const DWORD e = MakeFolders(folder)) return e;
+  // Nor are they put where another user has come to reach them since the read.
+  if (const FileState reach = FindOthersReach(m_path, m_othersReach); reach != FileState::Read) {
+    m_fileState = reach;
+    return ERROR_ACCESS_DENIED;
+  }
   return ReplaceFileContents(m_path, text, durable);
 }
 

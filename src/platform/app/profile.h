@@ -19,7 +19,10 @@
 // (a FIFO or a device in its place is not opened for reading). A file that is there but is not
 // read, holds bytes that no settings text holds (NUL and the other control bytes but tab, CR and
 // LF), or holds text without a section line, leaves the profile empty, so every value is its
-// default, and is never written over; so is a link that leads to no file. A read-only file, or one
+// default, and is never written over; so is a link that leads to no file, and a file that another
+// user than this one and root owns or may change, or that lies in a folder another user may change
+// (a sticky folder such as /tmp keeps its entries of this user's and root's from others); for a
+// link, the file it leads to and the folders on the way to it count. A read-only file, or one
 // whose owner or group a save could not keep, is read and never written over either. Values
 // written to a file left alone stay in memory for the rest of the run. What the read found is kept
 // for the program to tell its user.
@@ -61,6 +64,10 @@ public:
     BrokenLink,      // a symbolic link to no file: left alone
     ReadOnly,        // read, but not writable for this program: left alone
     OtherOwner,      // read, but a save could not keep its owner or group: left alone
+    // Within another user's reach (GetOthersReach tells where): not read, left alone.
+    OtherUsersFile,    // the file belongs to another user
+    WritableByOthers,  // the file is this user's or root's, but another user may write it
+    InOthersFolder,    // a folder on the way to the file belongs to, or may be written by, another user
   };
 
   // True for a byte that no settings text holds: NUL and the other C0 control bytes but tab, CR
@@ -77,6 +84,8 @@ public:
   FileState GetFileState() const;
   // True while the file is left as it is: writes are kept in memory only, and succeed.
   bool IsFileLeftAlone() const;
+  // The file or folder within another user's reach (the last three FileStates), else "".
+  std::string GetOthersReach() const;
   // The error number of an unreadable file, else 0.
   DWORD GetReadError() const;
 
@@ -133,6 +142,7 @@ private:
   std::unordered_map<std::string, size_t> m_sectionIndex;  // folded name -> position in m_sections
   FileState m_fileState = FileState::Absent;
   DWORD m_readError = 0;
+  std::string m_othersReach;
   mutable std::recursive_mutex m_lock;
   bool m_writeFailed = false;
   bool m_unsynced = false;

@@ -37,17 +37,30 @@ std::string GetProgramPath() {
 }
 
 std::string GetHomeFolder() {
+  // Only a full path names a folder: a relative one would lead back to the folder started from.
   const char* home = std::getenv("HOME");
-  if (home != nullptr && *home != '\0') return home;
+  if (home != nullptr && *home == '/') return home;
   long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
   std::vector<char> buf(size > 0 ? static_cast<size_t>(size) : 16384);
   passwd entry {}, *found = nullptr;
   int rc;
   while ((rc = ::getpwuid_r(::geteuid(), &entry, buf.data(), buf.size(), &found)) == ERANGE && buf.size() < (1u << 20))
     buf.resize(buf.size() * 2);
-  // Only a full path names a folder: a relative one would lead back to the folder started from.
   if (rc != 0 || found == nullptr || found->pw_dir == nullptr || found->pw_dir[0] != '/') return std::string();
   return found->pw_dir;
+}
+
+void SettleHomeVariables() {
+  // A relative base folder is no folder, as the base-directory rules say.
+  for (const char* name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_STATE_HOME"}) {
+    const char* folder = std::getenv(name);
+    if (folder != nullptr && *folder != '/') ::unsetenv(name);
+  }
+  const char* home = std::getenv("HOME");
+  if (home != nullptr && *home == '/') return;
+  const std::string found = GetHomeFolder();
+  if (found.empty()) ::unsetenv("HOME");
+  else ::setenv("HOME", found.c_str(), 1);
 }
 
 std::string GetProgramName() {

@@ -2,8 +2,12 @@
 
 #include <atomic>
 #include <climits>
+#include <cstdlib>
 #include <fstream>
 #include <thread>
+
+#include <pwd.h>
+#include <unistd.h>
 
 #include "app/shell/app_globals.h"
 #include "app/shell/app_test_env.h"
@@ -426,6 +430,13 @@ TEST(Defaults, RelativeReportNamesAreTakenInTheReportFolderOrHome) {
       {"", "", ""},
   };
   for (const auto& c : folders) EXPECT_EQ(ReportFolderIn(c.folder, c.home), c.classicFolder) << c.folder << " " << c.home;
+  // The home is HOME only when that is a full path; else the password database's.
+  const std::string own = ::getpwuid(::geteuid())->pw_dir, saved = std::getenv("HOME") ? std::getenv("HOME") : "";
+  for (const char* home : {"/home/u", "", "rel", static_cast<const char*>(nullptr)}) {
+    home != nullptr ? ::setenv("HOME", home, 1) : ::unsetenv("HOME");
+    EXPECT_EQ(ReportFolderIn("reports", UserHomeFolder()), (home != nullptr && *home == '/' ? home : own) + "/reports/");
+  }
+  ::setenv("HOME", saved.c_str(), 1);  // an unset HOME and an empty one are the same
   const struct {
     const char* folder;
     const char* name;

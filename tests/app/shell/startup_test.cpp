@@ -92,6 +92,12 @@ TEST_F(StartupTest, ASettingsFileThatIsNotReadOrReadOnlyIsNamedOnceAndLeftAsItIs
          ASSERT_EQ(::symlink(p.c_str(), (p + ".back").c_str()), 0);
        },
        "cannot be read: The name of the file cannot be resolved by the system." + defaults, IDR_MAINFRAME, 72},
+      {"another user's file",
+       [&](const std::string& p) {
+         std::ofstream(p, std::ios::binary) << stored;
+         ASSERT_EQ(::chown(p.c_str(), 65534, 65534), 0);
+       },
+       "belongs to another user, so it is not used." + defaults, IDR_MAINFRAME, 72},
       {"a read-only file",
        [&](const std::string& p) {
          std::ofstream(p, std::ios::binary) << stored;
