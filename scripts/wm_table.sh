@@ -11,7 +11,8 @@
 # Columns of the second, per manager: the main window has the keyboard 4 s after a start (the
 # manager held up until the program asked for its windows) / the viewer a run opens is above the
 # main window (twice, once with the manager held up) / it has the keyboard / Escape on the run's wait dialog while the viewer reads the report ends the run
-# within 0.25 s (the time it took, in the sanitizer build).
+# within 0.25 s (the time it took, in the sanitizer build). Last, how many actions the checks sent
+# again under each manager (x-resend lines).
 # QAV_SHOTS=DIR keeps a screenshot of each window under each manager there (and the whole output
 # of a manager's round that failed). Uses the test
 # programs of the sanitizer build (QAV_BUILD_DIR, default build/), building them when missing.
@@ -45,6 +46,8 @@ for manager in "${managers[@]}"; do
           "$build/tests/app/test_app" --gtest_filter="$check" 2>&1)
     rc=$?
     grep -E '^wm-table(-run)? \|' <<<"$out" >>"$rows"
+    # Actions the check sent again because the keyboard was elsewhere when they were sent.
+    echo "wm-table-resends | $manager | $(grep -c '^x-resend |' <<<"$out")" >>"$rows"
     if ((rc != 0)); then
       status=1
       grep -E 'Failure|^[a-z ]+: .* is |did not|could not| minimised \(|has the keyboard|below' <<<"$out" |
@@ -75,4 +78,9 @@ for manager in "${managers[@]}"; do
     "$(cell 'viewer above main after GO')" "$(cell 'viewer has the keyboard after GO')" \
     "$(cell "run's Cancel while the viewer reads")"
 done
+printf '\nactions sent again (x-resend):'
+for manager in "${managers[@]}"; do
+  printf ' %s %s' "$manager" "$(grep "^wm-table-resends | $manager |" "$rows" | awk -F'|' '{n += $3} END {print n + 0}')"
+done
+echo
 exit $status

@@ -9,11 +9,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -22,6 +24,7 @@
 #include "app/shell/own_display.h"
 #include "archive/sample_archive.h"
 #include "platform/app/profile.h"
+#include "x_hold.h"
 
 extern char** environ;
 
@@ -126,16 +129,54 @@ class GuiRunTest : public ::testing::Test {
              Shell("xdotool search --onlyvisible --name '^Status Messages$' windowmove %@ 0 820 >/dev/null 2>&1");
     });
   }
+  // Places the main window and gives it the keyboard: a click on an empty place of the form, and
+  // under no window manager the focus set as the program would set it for itself. True once it has
+  // the keyboard.
+  static bool PlaceMain(const std::string& main) {
+    Shell("xdotool windowmove " + main + " 0 0 windowsize " + main + " 1280 800 && " + Pause(1));
+    return KeyboardToMain(main);
+  }
+  static bool KeyboardToMain(const std::string& main) {
+    if (HasKeyboard(main)) return true;
+    Shell("timeout 10 xdotool mousemove 900 700 click 1");
+    if (Within(3, [&] { return HasKeyboard(main); })) return true;
+    Shell(std::string("timeout 10 xdotool ") + (std::getenv("QAV_WINDOW_MANAGER") != nullptr ? "windowactivate " : "windowfocus ") +
+          main + " 2>/dev/null");
+    return Within(10, [&] { return HasKeyboard(main); });
+  }
+  // File's `item` (a key of its menu) typed into the main window once it has the keyboard, then
+  // `path` into the chooser once that has it, and Enter. The chooser's name field may have shown
+  // its completion list, which takes the first Enter: a second one goes to the chooser while it
+  // stays up with the keyboard (noted). True once the chooser has gone.
+  static bool ChooseFile(const std::string& main, const char* item, const std::string& path) {
+    const char* titles = "^(Open|Save As)$";
+    std::string chooser;
+    auto up = [&] {
+      const std::vector<std::string> shown = ShownWindows(titles);
+      chooser = shown.empty() ? "" : shown.front();
+      return !chooser.empty();
+    };
+    if (!SendWhereReady(
+            std::string("File, ") + item, [&] { return HasKeyboard(main); },
+            [&] { Shell(std::string("timeout 10 xdotool key --delay 300 alt+f ") + item); }, up, 30))
+      return false;
+    auto gone = [&] {
+      const std::vector<std::string> shown = ShownWindows(titles);
+      return std::find(shown.begin(), shown.end(), chooser) == shown.end();
+    };
+    if (!SendWhereReady(
+            "the path into the chooser", [&] { return HasKeyboard(chooser); },
+            [&] { Shell("timeout 20 xdotool key ctrl+a type --delay 20 '" + path + "' && timeout 10 xdotool key Return"); }, gone, 3)) {
+      if (!HasKeyboard(chooser)) return false;
+      NoteResend("Return in the chooser: its completion list took the first");
+      Shell("timeout 10 xdotool key Return");
+    }
+    return Within(10, gone);
+  }
   // Places the main window, then File > Read Config File: the design's path typed into the chooser.
   static bool ReadDesign(const std::string& path) {
-    const std::string win = "$(xdotool search --onlyvisible --name '^QAV$' | head -1)";
-    return Shell("xdotool windowmove " + win + " 0 0 windowsize " + win + " 1280 800 && " + Pause(1)) &&
-           Shell("xdotool windowactivate --sync " + win + " 2>/dev/null; xdotool key --window " + win +
-                 " alt+f && " + Pause(0.5) + " && xdotool key r && " + Pause(1.5)) &&
-           Shell("xdotool type --delay 20 '" + path + "' && xdotool key Return && " + Pause(1.5)) &&
-           // A second Enter when the first only took the chooser's completion.
-           (!Shell("xdotool search --onlyvisible --name '^Open$' >/dev/null 2>&1") ||
-            Shell("xdotool key Return && " + Pause(1.5)));
+    const std::string main = MainWindow();
+    return !main.empty() && PlaceMain(main) && ChooseFile(main, "r", path);
   }
   // The archive (1994, four elements, three days) and the profile in `folder`, and a design of one
   // loop on 1 January and on `secondDay` (days since 1899-12-30), Date in the columns and Element
@@ -150,10 +191,23 @@ class GuiRunTest : public ::testing::Test {
   }
   // The main window's X id, "" when none is shown.
   static std::string MainWindow() { return Output("xdotool search --onlyvisible --name '^QAV$' | head -1"); }
-  // A click on Produce Report(s).
-  static bool ClickProduce(const std::string& main) {
-    return Shell("xdotool mousemove --window " + main + " " + SForm().At(7 + 103, 333 + 10) + " click 1");
+  // A click at `at` (pixels) in the main window once it is shown with the keyboard, and `effect`
+  // within `seconds` (SendWhereReady).
+  static bool ClickForm(const std::string& main, const std::string& at, const std::function<bool()>& effect, int seconds) {
+    return SendWhereReady(
+        "a click at " + at, [&] { return Viewable(main) && !Minimised(main) && HasKeyboard(main); },
+        [&] { Shell("timeout 10 xdotool mousemove --window " + main + " " + at + " click 1"); }, effect, seconds);
   }
+  // A click on Produce Report(s).
+  static bool ClickProduce(const std::string& main, const std::function<bool()>& effect, int seconds) {
+    return ClickForm(main, SForm().At(7 + 103, 333 + 10), effect, seconds);
+  }
+  // The run's wait dialog, "" while none is shown.
+  static std::string WaitDialog() {
+    const std::vector<std::string> shown = ShownWindows(kWaitTitles);
+    return shown.empty() ? "" : shown.front();
+  }
+  static constexpr const char* kWaitTitles = "^(Working|Loading Input Data|Summarizing|Sorting data|Outputting Reports|Shutting Down)";
   // Element (line 7 of the source list) into the rows, then Date (line 2) into the columns.
   static bool PlaceElementAndDate() {
     const SForm f;
@@ -162,7 +216,10 @@ class GuiRunTest : public ::testing::Test {
     auto source = [&](int n) {
       return std::to_string(468 * 7 / 4 + 30) + " " + std::to_string(f.top + 66 * f.cy / 8 + 9 + n * line);
     };
-    return click(source(7)) && click(f.At(468 + 100, 66 + 55)) && click(source(2)) && click(f.At(468 + 100, 66 + 6));
+    // Each click once the main window has the keyboard.
+    const std::string main = MainWindow();
+    return Within(10, [&] { return HasKeyboard(main); }) && click(source(7)) && click(f.At(468 + 100, 66 + 55)) &&
+           click(source(2)) && click(f.At(468 + 100, 66 + 6));
   }
   std::filesystem::path exe_;
   pid_t pid_ = 0;

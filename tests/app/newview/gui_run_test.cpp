@@ -22,8 +22,8 @@ TEST_F(GuiRunTest, DesignReadAndLaidOutByRealInputProducesTheReport) {
   WriteLoopDesign(folder / "design.nfg", report, 1, days, loops, 4320, "0\r\n0\r\n0\r\n");
 
   ASSERT_TRUE(Start(folder / "config"));
-  const std::string win = "$(xdotool search --onlyvisible --name '^QAV$' | head -1)";
-  ASSERT_TRUE(Shell("xdotool windowmove " + win + " 0 0 windowsize " + win + " 1280 800 && " + Pause(1)));
+  const std::string main = MainWindow();
+  ASSERT_TRUE(PlaceMain(main));
   // File > Read Config File on 3,000 random bytes: a box says why, and the design stays as it was
   // (saved through File > Save Configuration before and after, the chooser's name field typed over).
   {
@@ -31,31 +31,14 @@ TEST_F(GuiRunTest, DesignReadAndLaidOutByRealInputProducesTheReport) {
     for (int i = 0; i < 3000; ++i) junk.put(static_cast<char>(i * 167 + 3));
   }
   auto visible = [](const char* name) { return !ShownWindows(name).empty(); };
-  auto menuFile = [&](const char* item, const std::string& path) {
-    // A click on an empty place of the form gives it the keyboard back after a chooser closed.
-    if (!Shell("xdotool mousemove 900 700 click 1 && " + Pause(0.5) + " && xdotool key --window " + win + " alt+f && " + Pause(0.5) + " && xdotool key " +
-               item))
-      return false;
-    // A loaded machine may take a while to show the chooser: the name is typed once it is there.
-    // The menu's keys once more when the display lost them: no chooser long after it would be up.
-    if (!Within(10, [&] { return visible("^(Open|Save As)$"); }) &&
-        !Shell("xdotool key --window " + win + " alt+f && " + Pause(0.5) + " && xdotool key " + item))
-      return false;
-    Within(10, [&] { return visible("^(Open|Save As)$"); });
-    if (!Shell(Pause(0.5) + " && xdotool key ctrl+a && xdotool type --delay 20 '" + path + "' && xdotool key Return")) return false;
-    // The name field's completion list, when it opened, takes the first Enter; a second one is
-    // typed only while the chooser stays and the refusal box has not appeared.
-    Within(5, [&] { return !visible("^(Open|Save As)$"); });
-    if (visible("^(Open|Save As)$") && !visible("^Read Config File$")) Shell("xdotool key Return");
-    return Shell(Pause(1));
-  };
+  // The form gets the keyboard back after a chooser closed.
+  auto menuFile = [&](const char* item, const std::string& path) { return KeyboardToMain(main) && ChooseFile(main, item, path); };
 
   ASSERT_TRUE(menuFile("s", folder / "before.nfg"));
   ASSERT_TRUE(menuFile("r", folder / "junk.nfg"));
   ASSERT_TRUE(Within(20, [&] { return visible("^Read Config File$"); })) << "no box told that the file was refused";
   if (shots != nullptr) Shell(std::string("timeout 15 import -window root ") + shots + "/config_refused.png");
-  ASSERT_TRUE(Shell("xdotool key Return && " + Pause(1)));
-  EXPECT_FALSE(visible("^Read Config File$"));
+  ASSERT_EQ(CloseTheFocusedBox("^Read Config File$", main), "");
   ASSERT_TRUE(menuFile("s", folder / "after.nfg"));
   EXPECT_EQ(Slurp(folder / "after.nfg"), Slurp(folder / "before.nfg"));
   EXPECT_NE(Slurp(folder / "before.nfg").find("default.txt"), std::string::npos);
@@ -64,10 +47,10 @@ TEST_F(GuiRunTest, DesignReadAndLaidOutByRealInputProducesTheReport) {
   ASSERT_TRUE(menuFile("r", folder / "design.nfg"));
   ASSERT_TRUE(PlaceElementAndDate());
   if (shots != nullptr) Shell(std::string("timeout 15 import -window root ") + shots + "/form_designed.png");
-  ASSERT_TRUE(ClickProduce(MainWindow()));
+  // The report is written beside its name and then takes it: once it is there it is whole.
+  ASSERT_TRUE(ClickProduce(main, [&] { return !WaitDialog().empty() || std::filesystem::exists(report); }, 60));
   if (shots != nullptr) Shell(std::string(Pause(0.5) + "; timeout 15 import -window root ") + shots + "/wait_dialog.png");
-  Within(60, [&] { return Slurp(report).find("\r\n") != std::string::npos; });
-  Settle(1);
+  Within(60, [&] { return std::filesystem::exists(report); });
   std::string text = Slurp(report);
   ASSERT_FALSE(text.empty()) << "no report written";
   EXPECT_NE(text.find("\r\nTime\t00:00:00\r\nData Content\tVolume\r\n\r\n\t01/01/1994\t01/02/1994\t"), std::string::npos)
@@ -92,12 +75,9 @@ TEST_F(GuiRunTest, AReportThatCannotGoWhereAskedIsToldInAMessageBox) {
   else ::unsetenv("TMPDIR");
   ASSERT_TRUE(started);
   ASSERT_TRUE(ReadDesign(folder / "design.nfg"));
-  // Produce Report(s), clicked again when a busy machine lost the click; the box names the file
-  // written in the temporary folder.
+  // Produce Report(s); the box names the file written in the temporary folder.
   auto box = [] { return !ShownWindows("^Produce Report").empty(); };
-  ASSERT_TRUE((ClickProduce(MainWindow()) && Within(30, box)) || (ClickProduce(MainWindow()) && Within(30, box)))
-      << "no message box about the temporary file";
-  Settle(1);
+  ASSERT_TRUE(ClickProduce(MainWindow(), box, 60)) << "no message box about the temporary file";
   if (shots != nullptr) Shell(std::string("timeout 15 import -window root ") + shots + "/fallback_box.png");
   std::vector<std::string> written;
   for (const auto& e : std::filesystem::directory_iterator(temp))
@@ -105,8 +85,7 @@ TEST_F(GuiRunTest, AReportThatCannotGoWhereAskedIsToldInAMessageBox) {
   ASSERT_EQ(written.size(), 1u);
   EXPECT_NE(Slurp(written[0]).find("\r\n" + key + "\t"), std::string::npos) << Slurp(written[0]);
   EXPECT_FALSE(std::filesystem::exists(report));
-  ASSERT_TRUE(Shell("xdotool key Return && " + Pause(1)));
-  EXPECT_FALSE(box());
+  ASSERT_EQ(CloseTheFocusedBox("^Produce Report", MainWindow()), "");
 }
 
 // A long sort through the real program: 118 days of 128 loops at five minutes (4.4 million rows).
@@ -124,7 +103,7 @@ TEST_F(GuiRunTest, CancelWhileSortingEndsTheRunWithinASecond) {
   ASSERT_TRUE(Start(folder / "config"));
   ASSERT_TRUE(ReadDesign(folder / "design.nfg"));
   ASSERT_TRUE(PlaceElementAndDate());
-  ASSERT_TRUE(ClickProduce(MainWindow()));
+  ASSERT_TRUE(ClickProduce(MainWindow(), [] { return !WaitDialog().empty(); }, 60));
   // Up to ten minutes of loading.
   ASSERT_TRUE(Within(600, [] { return !ShownWindows("^Sorting data").empty(); })) << "the sort was never shown";
   auto pressed = std::chrono::steady_clock::now();
@@ -151,22 +130,31 @@ TEST_F(GuiRunTest, DatesChosenByKeyboardAloneAndTheFocusComesBackAfterTheDialog)
   AppTempFolder folder;
   ASSERT_TRUE(WriteLoopArchive(folder, 4, 2));  // eight elements over five days
   ASSERT_TRUE(Start(folder / "config"));
-  const std::string win = "$(xdotool search --onlyvisible --name '^QAV$' | head -1)";
-  ASSERT_TRUE(Shell("xdotool windowmove " + win + " 0 0 windowsize " + win + " 1280 800 && " + Pause(1)));
-  SForm f;
-  ASSERT_TRUE(Shell("xdotool mousemove " + f.At(222 + 35, 216 + 7) + " click 1"));  // Select Dates
-  ASSERT_TRUE(Within(30, [] { return !ShownWindows("^Select Dates$").empty(); }));
-  Settle(1);
-  auto keys = [](const std::string& k) { return Shell("xdotool key --delay 250 " + k + " && " + Pause(0.7)); };
-  ASSERT_TRUE(keys("Home Tab Home shift+Down shift+Down Return shift+Tab Return"));
-  EXPECT_FALSE(Shell("xdotool search --onlyvisible --name '^Select Dates$' >/dev/null 2>&1")) << "the dialog is still open";
-  ASSERT_TRUE(keys("Tab Tab space"));
+  const std::string main = MainWindow();
+  ASSERT_TRUE(PlaceMain(main));
+  std::string dialog;
+  auto shown = [&](const char* title) {
+    return [&dialog, title] {
+      const std::vector<std::string> w = ShownWindows(title);
+      dialog = w.empty() ? "" : w.front();
+      return !dialog.empty();
+    };
+  };
+  ASSERT_TRUE(ClickForm(main, SForm().At(222 + 35, 216 + 7), shown("^Select Dates$"), 30));  // Select Dates
+  // Each keystroke goes where the keyboard is: into the dialog once it has it, then into the form.
+  auto keys = [](const std::string& into, const std::string& k, const std::function<bool()>& done) {
+    return SendWhereReady(
+        k, [&] { return HasKeyboard(into); }, [&] { Shell("timeout 20 xdotool key --delay 250 " + k); }, done, 20);
+  };
+  const std::string dates = dialog;
+  EXPECT_TRUE(keys(dates, "Home Tab Home shift+Down shift+Down Return shift+Tab Return", [&] { return !Viewable(dates); }))
+      << "the dialog is still open";
   const char* elements = "^Select Locations and Data Elements$";
-  EXPECT_TRUE(Within(20, [&] { return !ShownWindows(elements).empty(); }))
-      << "Select Locations did not open from the keyboard";
+  EXPECT_TRUE(keys(main, "Tab Tab space", shown(elements))) << "Select Locations did not open from the keyboard";
   const char* shots = std::getenv("QAV_SHOTS");
   if (shots != nullptr) Shell(std::string("timeout 15 import -window root ") + shots + "/locations_after_keyboard_dates.png");
-  ASSERT_TRUE(keys("Escape"));
+  const std::string locations = dialog;
+  ASSERT_TRUE(keys(locations, "Escape", [&] { return !Viewable(locations); }));
 }
 
 // Under a window manager the status window is the main window's own: it lies above the main
@@ -189,8 +177,8 @@ TEST_F(GuiRunTest, StatusWindowStaysAboveItsOwnerAndComesBackForARunsFailuresUnd
   auto above = [&] { return StackPlace(status) > StackPlace(main) && StackPlace(main) >= 0; };
   EXPECT_TRUE(Within(5, above)) << "the status window starts under the main window";
   SForm f;
-  ASSERT_TRUE(Shell("xdotool mousemove --window " + main + " " + f.At(300, 320) + " click 1 && " + Pause(1)));
-  EXPECT_TRUE(above()) << "a click on the main window hid the status window";
+  ASSERT_TRUE(Shell("xdotool mousemove --window " + main + " " + f.At(300, 320) + " click 1"));
+  EXPECT_TRUE(Within(5, [&] { return HasKeyboard(main) && above(); })) << "a click on the main window hid the status window";
   if (shots != nullptr) Shell(std::string("timeout 15 import -window root ") + shots + "/wm_status_over_main.png");
 
   // Closed by the user (Alt+F4 is the window manager's close), it is minimised, alone.
@@ -199,7 +187,7 @@ TEST_F(GuiRunTest, StatusWindowStaysAboveItsOwnerAndComesBackForARunsFailuresUnd
       << "the status window did not go";
   EXPECT_TRUE(Shell("xdotool search --onlyvisible --name '^QAV$' >/dev/null 2>&1")) << "the main window went with it";
   ASSERT_TRUE(ReadDesign(folder / "design.nfg"));
-  ASSERT_TRUE(ClickProduce(main));
+  ASSERT_TRUE(ClickProduce(main, [] { return !ShownWindows("^(Status Messages|Produce Report\\(s\\))$").empty(); }, 60));
   // The failures bring the status window back, above the main window; then two message boxes,
   // windows titled "QAV" or "Produce Report(s)" other than the main window.
   EXPECT_TRUE(Within(60, [] { return Shell("xdotool search --onlyvisible --name '^Status Messages$' >/dev/null 2>&1"); }))
@@ -215,14 +203,17 @@ TEST_F(GuiRunTest, StatusWindowStaysAboveItsOwnerAndComesBackForARunsFailuresUnd
 
 // Cancel pressed while a report is being written, through the real program on an X server of its
 // own, bare and under openbox. The design lists 12 loops over 118 days at five minutes with every
-// key but Data Content in the rows: 407,808 lines of 240 bytes. Once its first megabytes are in
-// the file, well short of its end, Cancel ends the run (its worker thread) within a second, and
-// the part written is taken away: the earlier report of that name stays as it was.
+// key but Data Content in the rows: 407,808 lines of 240 bytes. The writing is held once its first
+// megabytes are in the file, well short of its end, and Cancel pressed; let go, the run (its worker
+// thread) ends within a second, and the part written is taken away: the earlier report of that
+// name stays as it was.
 TEST_F(GuiRunTest, CancelWhileWritingEndsTheRunWithinASecond) {
   if (!RunOnOwnDisplay({EDesktop::BareX, EDesktop::Openbox})) return;
+  ASSERT_TRUE(xtest::kProgramHolds) << "the program is built without its test holds";
   const int days = 118;
   const double lines = 288.0 * days * kLongRunLoops, lineBytes = 14 * 17 + 2;
   AppTempFolder folder;
+  const xtest::CHolds holds(folder.path());
   const std::string report = folder / "report.txt";
   ASSERT_TRUE(WriteLongRun(folder, days, report));
   const std::string earlier = "an earlier report\r\n";
@@ -230,29 +221,36 @@ TEST_F(GuiRunTest, CancelWhileWritingEndsTheRunWithinASecond) {
 
   ASSERT_TRUE(Start(folder / "config"));
   ASSERT_TRUE(ReadDesign(folder / "design.nfg"));
-  ASSERT_TRUE(ClickProduce(MainWindow()));
+  ASSERT_TRUE(ClickProduce(MainWindow(), [] { return !WaitDialog().empty(); }, 60));
+  auto size = [&] { return std::max(BytesBeside(report), 0.0); };
+  ASSERT_TRUE(Within(300, [&] { return size() > 2e6; })) << "the report was never written";
+  // Held after the next piece it writes: the phase lasts while Cancel is pressed.
+  holds.Arm("write");
+  ASSERT_TRUE(holds.Held("write", 30)) << "the writing was not held";
   std::string wait;
-  ASSERT_TRUE(Within(120, [&] {
-    const std::vector<std::string> shown = ShownWindows("^Outputting Reports");
-    return !(wait = shown.empty() ? "" : shown.front()).empty();
-  })) << "the report was never written";
+  ASSERT_TRUE(Within(10, [&] { return !(wait = WaitDialog()).empty() && !ShownWindows("^Outputting Reports").empty(); }))
+      << "no wait dialog says the report is written";
   // The run's worker: the one thread without a name of its own besides the main thread.
   std::vector<int> workers = UnnamedThreads(pid_);
   workers.erase(std::remove(workers.begin(), workers.end(), pid_), workers.end());
   ASSERT_EQ(workers.size(), 1u);
   const std::string worker = "/proc/" + std::to_string(pid_) + "/task/" + std::to_string(workers[0]);
-  auto size = [&] { return std::max(BytesBeside(report), 0.0); };
-  for (int i = 0; i < 600 && size() < 2e6; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  ASSERT_FALSE(ShownWindows("^Outputting Reports").empty()) << "the report was written before Cancel";
   const double atCancel = size();
+  // Enter on the wait dialog's Cancel once the dialog has the keyboard: it says the run shuts down.
+  ASSERT_TRUE(SendWhereReady(
+      "Cancel", [&] { return HasKeyboard(wait); }, [&] { Shell("timeout 10 xdotool key Return"); },
+      [] { return !ShownWindows("^Shutting Down").empty(); }, 20))
+      << "Cancel was not taken";
+  // From the moment the run can see Cancel: let go.
   const auto pressed = std::chrono::steady_clock::now();
-  ASSERT_TRUE(Shell("xdotool windowfocus --sync " + wait + " 2>/dev/null; xdotool key --window " + wait + " Return"));
+  holds.Release("write");
   while (std::filesystem::exists(worker) && std::chrono::steady_clock::now() - pressed < std::chrono::seconds(20))
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - pressed).count();
   EXPECT_LT(seconds, 1.0) << atCancel / 1e6 << " MB written at Cancel";
   EXPECT_GT(atCancel, 2e6);
   EXPECT_LT(atCancel, lines * lineBytes / 2) << "the report was nearly whole at Cancel";
+  EXPECT_TRUE(Within(10, [&] { return WaitDialog().empty(); })) << "the wait dialog stayed";
   EXPECT_EQ(Slurp(report), earlier) << "the earlier report was not kept";
   EXPECT_EQ(BytesBeside(report), -1) << "the part written was left beside it";
 }
@@ -260,10 +258,14 @@ TEST_F(GuiRunTest, CancelWhileWritingEndsTheRunWithinASecond) {
 // The signals that end a session (a logout, Ctrl+C in a terminal, the terminal closed) end the
 // program as File > Exit does, in each phase of a run and with a dialog up: a run is cancelled, the
 // report it was writing taken away and the earlier report of that name kept, nothing is left
-// beside it, the settings are saved, and the program ends with status 0 within a few seconds.
+// beside it, the settings are saved, and the program ends with status 0 within a few seconds. The
+// run is held in its phase (after a day's load, after a piece of the report) when the signal comes,
+// and let go once the program has asked it to stop.
 TEST_F(GuiRunTest, EndingSignalsEndTheProgramAsExitDoesInEachPhaseOfARun) {
   if (!RunOnOwnDisplay(EDesktop::BareX)) return;
+  ASSERT_TRUE(xtest::kProgramHolds) << "the program is built without its test holds";
   AppTempFolder folder;
+  const xtest::CHolds holds(folder.path());
   const std::string report = folder / "report.txt", ini = folder / "config/KARVO/qav.ini";
   const std::string earlier = "an earlier report\r\n";
   ASSERT_TRUE(WriteLongRun(folder, 118, report));
@@ -276,19 +278,22 @@ TEST_F(GuiRunTest, EndingSignalsEndTheProgramAsExitDoesInEachPhaseOfARun) {
     ASSERT_TRUE(WriteProfile(folder, folder / "archive/"));
     ASSERT_TRUE(Start(folder / "config"));
     ASSERT_TRUE(ReadDesign(folder / "design.nfg"));
+    const char* point = phase == Loading ? "load" : "write";
     if (phase == Dialog) {
-      ASSERT_TRUE(Shell("xdotool mousemove --window " + MainWindow() + " " + SForm().At(222 + 35, 216 + 7) + " click 1"));
-      ASSERT_TRUE(Within(15, [] { return !ShownWindows("^Select Dates$").empty(); })) << "the dialog did not open";
+      ASSERT_TRUE(ClickForm(MainWindow(), SForm().At(222 + 35, 216 + 7), [] { return !ShownWindows("^Select Dates$").empty(); }, 30))
+          << "the dialog did not open";
     } else {
-      ASSERT_TRUE(ClickProduce(MainWindow()));
-      if (phase == Loading)
-        ASSERT_TRUE(Within(30, [] { return !ShownWindows("^Loading").empty(); })) << "the days were not loaded";
-      else
-        ASSERT_TRUE(Within(180, [&] { return BytesBeside(report) > 2e6; })) << "the report was never written";
-      ASSERT_FALSE(ShownWindows(phase == Loading ? "^Loading" : "^Outputting Reports").empty())
-          << "the run was past the phase";
+      holds.Arm(point);
+      ASSERT_TRUE(ClickProduce(MainWindow(), [] { return !WaitDialog().empty(); }, 60));
+      ASSERT_TRUE(holds.Held(point, phase == Loading ? 30 : 300)) << "the run never reached the phase";
+      ASSERT_TRUE(Within(10, [&] { return !ShownWindows(phase == Loading ? "^Loading" : "^Outputting Reports").empty(); }))
+          << "the wait dialog does not show the phase";
     }
-    ExpectEndsAsExitDoes(pid_, kEndingSignals[phase], ini, report, earlier);
+    ExpectEndsAsExitDoes(pid_, kEndingSignals[phase], ini, report, earlier, [&] {
+      if (phase == Dialog) return;
+      Within(5, [] { return !ShownWindows("^Shutting Down").empty(); });
+      holds.Release(point);
+    });
     pid_ = 0;
   }
 }
@@ -316,44 +321,39 @@ TEST_F(GuiRunTest, KeyboardComesBackAfterEachModalWindow) {
     EXPECT_TRUE(Within(3, [&] { return FocusedWindow() == main; })) << "after " << after << ", " << FocusedWindow()
                                                                     << " has the keyboard";
   };
-  auto key = [](const std::string& k) { Output("timeout 10 xdotool key --delay 100 " + k); };
+  // Keys typed into `into` once it has the keyboard; `done` within `seconds` (SendWhereReady).
+  auto key = [](const std::string& into, const std::string& k, const std::function<bool()>& done, int seconds = 10) {
+    return SendWhereReady(
+        k, [&] { return HasKeyboard(into); }, [&] { Output("timeout 10 xdotool key --delay 100 " + k); }, done, seconds);
+  };
   auto shown = [](const char* title) { return !ShownWindows(title).empty(); };
-  ASSERT_TRUE(Shell("xdotool mousemove --window " + main + " " + f.At(300, 320) + " click 1 && " + Pause(1)));
+  ASSERT_TRUE(Shell("xdotool mousemove --window " + main + " " + f.At(300, 320) + " click 1"));
   mainHasKeys("a click on the form");
 
-  // A file chooser, with a path typed into its name field; a second Enter when the first only took
-  // the chooser's completion. False when it did not open or close.
-  auto choose = [&](const char* item, const char* title, const std::string& path) {
-    key(std::string("alt+f ") + item);
-    if (!Within(10, [&] { return shown(title); })) return false;
-    const std::string chooser = ShownWindows(title).front();
-    auto gone = [&] {
-      const std::vector<std::string> w = ShownWindows(title);
-      return std::find(w.begin(), w.end(), chooser) == w.end();
-    };
-    Settle(0.8);
-    Output("timeout 20 xdotool key ctrl+a type --delay 20 '" + path + "'");
-    key("Return");
-    if (!Within(3, gone)) key("Return");
-    return Within(10, gone);
-  };
-  ASSERT_TRUE(choose("r", "^Open$", folder / "design.nfg")) << "the chooser of Read Config File did not work";
+  ASSERT_TRUE(ChooseFile(main, "r", folder / "design.nfg")) << "the chooser of Read Config File did not work";
   mainHasKeys("Read Config File");
 
   // A box of the chooser's title asks over it before the file is replaced: N gives the keyboard
   // back to the chooser, which still holds the name; Y replaces the file.
-  key("alt+f s");
-  ASSERT_TRUE(Within(10, [&] { return shown("^Save As$"); })) << "Save Configuration showed no chooser";
+  ASSERT_TRUE(key(main, "alt+f s", [&] { return shown("^Save As$"); })) << "Save Configuration showed no chooser";
   const std::string chooser = ShownWindows("^Save As$").front();
-  Settle(0.8);
+  ASSERT_TRUE(Within(10, [&] { return HasKeyboard(chooser); })) << "the chooser did not take the keyboard";
   Output("timeout 20 xdotool key ctrl+a type --delay 20 '" + saved + "'");
-  auto boxUp = [&] { return ShownWindows("^Save As$").size() > 1 && FocusedWindow() != chooser && FocusedWindow() != main; };
+  std::string box;
+  auto boxUp = [&] {
+    const std::vector<std::string> w = ShownWindows("^Save As$");
+    box = w.size() > 1 ? (w.front() == chooser ? w.back() : w.front()) : "";
+    return HasKeyboard(box);
+  };
   for (const char* answer : {"n", "y"}) {
-    key("Return");
-    if (!Within(3, boxUp)) key("Return");  // the first Enter only took the chooser's completion
+    if (!key(chooser, "Return", boxUp, 3)) {
+      ASSERT_TRUE(HasKeyboard(chooser)) << "no box asked over the chooser";
+      NoteResend("Return in the chooser: its completion list took the first");
+      key(chooser, "Return", boxUp);
+    }
     ASSERT_TRUE(Within(10, boxUp)) << "no box asked over the chooser";
-    Settle(0.8);
-    key(answer);
+    const std::string asked = box;
+    key(asked, answer, [&] { return !Viewable(asked); });
     if (std::string(answer) == "n") {
       ASSERT_TRUE(Within(10, [&] { return ShownWindows("^Save As$") == std::vector<std::string>{chooser}; }))
           << "N did not go back to the chooser";
@@ -365,12 +365,10 @@ TEST_F(GuiRunTest, KeyboardComesBackAfterEachModalWindow) {
   EXPECT_TRUE(Within(5, [&] { return Slurp(saved).starts_with("QAV Main Configuration File"); })) << Slurp(saved);
   mainHasKeys("Save Configuration");
 
-  ASSERT_TRUE(Shell("xdotool mousemove --window " + main + " " + f.At(7 + 20, 285 + 7) + " click 1 && " + Pause(0.5)));  // the file name
-  key("Tab Return");  // Browse
-  ASSERT_TRUE(Within(10, [&] { return shown("^Save As$"); })) << "Enter on Browse showed no chooser";
-  Settle(0.8);
-  key("Escape");
-  ASSERT_TRUE(Within(10, [&] { return !shown("^Save As$"); })) << "Escape did not close the chooser";
+  ASSERT_TRUE(ClickForm(main, f.At(7 + 20, 285 + 7), [] { return true; }, 1));  // the file name
+  ASSERT_TRUE(key(main, "Tab Return", [&] { return shown("^Save As$"); })) << "Enter on Browse showed no chooser";  // Browse
+  const std::string browsed = ShownWindows("^Save As$").front();
+  ASSERT_TRUE(key(browsed, "Escape", [&] { return !shown("^Save As$"); })) << "Escape did not close the chooser";
   mainHasKeys("Browse");
 
   const struct {
@@ -378,20 +376,22 @@ TEST_F(GuiRunTest, KeyboardComesBackAfterEachModalWindow) {
     const char* title;
   } dialogs[] = {{216, "^Select Dates$"}, {260, "^Select Locations"}};
   for (const auto& d : dialogs) {
-    ASSERT_TRUE(Shell("xdotool mousemove --window " + main + " " + f.At(222 + 35, d.y + 7) + " click 1"));
-    ASSERT_TRUE(Within(15, [&] { return shown(d.title); })) << d.title << " did not open";
-    Settle(0.8);
-    key("Escape");
-    ASSERT_TRUE(Within(10, [&] { return !shown(d.title); })) << "Escape did not close " << d.title;
+    ASSERT_TRUE(ClickForm(main, f.At(222 + 35, d.y + 7), [&] { return shown(d.title); }, 15)) << d.title << " did not open";
+    const std::string dialog = ShownWindows(d.title).front();
+    ASSERT_TRUE(key(dialog, "Escape", [&] { return !shown(d.title); })) << "Escape did not close " << d.title;
     mainHasKeys(d.title);
   }
 
-  ASSERT_TRUE(ClickProduce(main));
   const std::string boxes = "^(QAV|Produce Report\\(s\\))$";
+  ASSERT_TRUE(ClickProduce(main, [&] { return ShownWindows(boxes).size() > 1; }, 60)) << "message box 1 did not show";
   const std::string status = Output("xdotool search --onlyvisible --name '^Status Messages$' | head -1");
   for (int box = 1; box <= 2; ++box) {
-    ASSERT_TRUE(Within(60, [&] { return ShownWindows(boxes).size() > 1; })) << "message box " << box << " did not show";
-    Settle(0.8);
+    // The box has the keyboard before the click that must leave it there.
+    ASSERT_TRUE(Within(60, [&] {
+      for (const std::string& w : ShownWindows(boxes))
+        if (w != main && HasKeyboard(w)) return true;
+      return false;
+    })) << "message box " << box << " did not show with the keyboard";
     const std::string clicked = box == 1 ? "--window " + main + " " + f.At(300, 320) : "--window " + status + " 200 100";
     Shell("xdotool mousemove " + clicked + " click 1 && " + Pause(1));
     if (const char* shots = std::getenv("QAV_SHOTS"); shots != nullptr && box == 1)

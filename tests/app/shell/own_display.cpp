@@ -68,6 +68,24 @@ bool Within(int seconds, const std::function<bool()>& probe) {
   return xtest::Patiently(std::chrono::seconds(seconds), std::chrono::milliseconds(200), probe);
 }
 
+bool SendWhereReady(const std::string& what, const std::function<bool()>& ready, const std::function<void()>& send,
+                    const std::function<bool()>& effect, int seconds) {
+  for (int sent = 0; sent < 3; ++sent) {
+    if (!Within(15, ready)) return false;
+    if (sent > 0) NoteResend(what);
+    send();
+    bool lost = false;
+    if (Within(seconds, [&] {
+          if (effect()) return true;
+          lost = lost || !ready();
+          return false;
+        }))
+      return true;
+    if (!lost) return false;
+  }
+  return false;
+}
+
 std::vector<int> UnnamedThreads(int pid) {
   const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
   std::ifstream own("/proc/" + std::to_string(pid) + "/comm");
@@ -155,9 +173,11 @@ double BytesBeside(const std::string& path) {
   return -1;
 }
 
-void ExpectEndsAsExitDoes(int pid, int signal, const std::string& ini, const std::string& report, const std::string& earlier) {
-  const auto sent = std::chrono::steady_clock::now();
+void ExpectEndsAsExitDoes(int pid, int signal, const std::string& ini, const std::string& report, const std::string& earlier,
+                          const std::function<void()>& then) {
   ::kill(pid, signal);
+  if (then) then();
+  const auto sent = std::chrono::steady_clock::now();
   int status = 0;
   pid_t ended = 0;
   while ((ended = ::waitpid(pid, &status, WNOHANG)) == 0 && std::chrono::steady_clock::now() - sent < std::chrono::seconds(20))

@@ -35,6 +35,18 @@ std::string Slurp(const std::string& path);
 // The X window that has the keyboard focus (xdotool getwindowfocus), "" when none answers.
 std::string FocusedWindow();
 
+// The keyboard is with the window: the X focus is on it or inside it (xdotool names the client
+// window that holds the focus).
+inline bool HasKeyboard(const std::string& window) { return !window.empty() && FocusedWindow() == window; }
+
+// Sends an action (keys or a click) once `ready` says its target is there for it (shown, with the
+// keyboard where the action needs it), then waits up to `seconds` (Within) for `effect`. It is sent
+// again, and that is noted (NoteResend), only when `ready` was seen not to hold while the effect
+// was missing (the focus went elsewhere meanwhile): input the program dropped is never sent again.
+// False when the target was never ready or the effect never came.
+bool SendWhereReady(const std::string& what, const std::function<bool()>& ready, const std::function<void()>& send,
+                    const std::function<bool()>& effect, int seconds);
+
 // The shown windows whose title matches the extended regular expression.
 std::vector<std::string> ShownWindows(const std::string& title);
 
@@ -87,8 +99,10 @@ inline constexpr int kEndingSignals[] = {SIGTERM, SIGINT, SIGHUP};
 
 // Sends `signal` to the program `pid` and checks that it ends as File > Exit ends it: by itself
 // with exit code 0 within 5 s (else it is killed), its settings saved (written to `ini`), and the
-// report at `report` still `earlier` with nothing left beside it.
-void ExpectEndsAsExitDoes(int pid, int signal, const std::string& ini, const std::string& report, const std::string& earlier);
+// report at `report` still `earlier` with nothing left beside it. `sent` runs right after the
+// signal (it lets go of a program the test holds); the 5 s count from its end.
+void ExpectEndsAsExitDoes(int pid, int signal, const std::string& ini, const std::string& report, const std::string& earlier,
+                          const std::function<void()>& sent = {});
 
 // What the X server and the window manager say of a window (decimal, as xdotool names windows).
 // An X property as xprop prints it.
