@@ -155,9 +155,11 @@ double BytesBeside(const std::string& path) {
   return -1;
 }
 
-void ExpectEndsAsExitDoes(int pid, int signal, const std::string& ini, const std::string& report, const std::string& earlier) {
+void ExpectEndsAsExitDoes(int pid, int signal, const std::string& ini, const std::string& report, const std::string& earlier,
+                          const std::function<void()>& then) {
   const auto sent = std::chrono::steady_clock::now();
   ::kill(pid, signal);
+  if (then) then();
   int status = 0;
   pid_t ended = 0;
   while ((ended = ::waitpid(pid, &status, WNOHANG)) == 0 && std::chrono::steady_clock::now() - sent < std::chrono::seconds(20))

@@ -87,8 +87,10 @@ inline constexpr int kEndingSignals[] = {SIGTERM, SIGINT, SIGHUP};
 
 // Sends `signal` to the program `pid` and checks that it ends as File > Exit ends it: by itself
 // with exit code 0 within 5 s (else it is killed), its settings saved (written to `ini`), and the
-// report at `report` still `earlier` with nothing left beside it.
-void ExpectEndsAsExitDoes(int pid, int signal, const std::string& ini, const std::string& report, const std::string& earlier);
+// report at `report` still `earlier` with nothing left beside it. `then`, when given, runs as soon as
+// the signal is sent (a test lets go of the phase it held the program in).
+void ExpectEndsAsExitDoes(int pid, int signal, const std::string& ini, const std::string& report, const std::string& earlier,
+                          const std::function<void()>& then = {});
 
 // What the X server and the window manager say of a window (decimal, as xdotool names windows).
 // An X property as xprop prints it.
