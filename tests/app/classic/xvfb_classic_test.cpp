@@ -94,17 +94,33 @@ void Focus(const std::string& window) {
   xtest::Settle(0.7);
 }
 
-// A menu command by its keys (Alt + the menu's letter, then the item's letter); the window it
-// opens, or "" when none opened after three tries (a busy machine may lose the first keys).
+// The program's menu that is open: a shown window of the process `pid` that no window manager
+// handles (a pop-up); "" when none is.
+std::string OpenMenu(const std::string& pid) {
+  std::istringstream ids(Xdo("search --onlyvisible --pid " + pid));
+  for (std::string id; ids >> id;)
+    if (!Shell("timeout 10 xwininfo -id " + id + " 2>/dev/null | grep 'Override Redirect State: yes'").empty()) return id;
+  return {};
+}
+
+// A menu command by its keys (Alt + the menu's letter, typed once the main window has the
+// keyboard, then the item's letter, typed once the menu is open and has it); the window it opens,
+// or "" when none opened. The keys are typed again only when the keyboard went to a window that is
+// not the program's meanwhile (a window manager took it); keys the program dropped are not.
 std::string MenuCommand(const std::string& main, const char* menu, const char* item, const std::string& opens) {
-  for (int attempt = 0; attempt < 3; ++attempt) {
+  const std::string pid = Xdo("getwindowpid " + main);
+  for (int attempt = 0; attempt < 2; ++attempt) {
     Focus(main);
+    if (!Within(10, [&] { return FocusedWindow() == main; })) return {};
     Keys(main, std::string("alt+") + menu);
-    xtest::Settle(1);
-    Xdo(std::string("key ") + item);  // to the open menu, which has the keyboard
-    std::string id = WaitWindow(opens, 10);
-    if (!id.empty()) return id;
-    Xdo("key Escape Escape");
+    if (Within(10, [&] { return !OpenMenu(pid).empty(); })) {
+      Xdo(std::string("key ") + item);
+      std::string id = WaitWindow(opens, 20);
+      if (!id.empty()) return id;
+    }
+    const std::string focus = FocusedWindow();
+    if (focus.empty() || Xdo("getwindowpid " + focus) == pid) return {};
+    NoteResend(std::string("menu keys alt+") + menu + " " + item + ": the keyboard went to window " + focus);
   }
   return {};
 }
@@ -124,7 +140,10 @@ void FileCommand(const std::string& main, const char* item, const char* title, c
   // typed only while the chooser stays and nothing it leads to has appeared.
   bool done = WaitGone(title, 5);
   if (!done && next != nullptr) done = !WaitWindow(next, 1).empty();
-  if (!done) Keys(chooser, "Return");
+  if (!done) {
+    NoteResend(std::string("Enter in ") + title + ": the completion list took the first");
+    Keys(chooser, "Return");
+  }
   ASSERT_TRUE(WaitGone(title, 20)) << title << " did not close";
   Settle(800);
 }
@@ -195,6 +214,7 @@ class XvfbClassic : public ::testing::Test {
     Keys(chooser, "--delay 20 '" + path + "'", "type");
     Keys(chooser, "Return");
     if (WaitGone("^Open$", 3)) return true;
+    NoteResend("Enter in the file chooser: the completion list took the first");
     Keys(chooser, "Return");
     return WaitGone("^Open$", 20);
   }
@@ -259,22 +279,40 @@ void WriteRawSetUp(const std::string& root, int days, const std::string& cfg, in
   ASSERT_TRUE(WriteClassicConfigFile(cfg.c_str(), setup, error)) << error;
 }
 
-// The pointer onto GO, which spans the form under the three blocks (its middle, kGoY pixels below
-// the top of the main window's client area), and `then` (an xdotool command: "click 1").
-void OnGo(const std::string& main, const std::string& then = "") {
-  Shell("timeout 20 bash -c 'eval $(xdotool getwindowgeometry --shell " + main + "); xdotool mousemove --window " + main +
-        " $((WIDTH/2)) " + std::to_string(kGoY) + " " + then + "'");
+// The pointer onto (x, y) of `window`'s client area and, with `click`, a click there; the window
+// that was under the pointer then (`window`, or another one over it).
+std::string PointAt(const std::string& window, int x, int y, bool click = true) {
+  return Xdo("mousemove --window " + window + " " + std::to_string(x) + " " + std::to_string(y) +
+             (click ? " click 1" : "") + " getmouselocation --shell | sed -n 's/^WINDOW=//p'");
 }
 
-// Clicks GO, again when a busy machine lost the click; the first window whose name matches
-// `running`, "" when none appeared.
-std::string ClickGo(const std::string& main, const char* running) {
-  std::string wait;
-  for (int attempt = 0; attempt < 2 && wait.empty(); ++attempt) {
-    OnGo(main, "click 1");
-    wait = WaitWindow(running, 15);
+// True when `outer` is `window` or holds it (the frame a window manager put round it), as xdotool
+// names windows: the pointer over `window` is over `outer` too.
+bool Around(const std::string& outer, const std::string& window) {
+  std::string w = window;
+  for (int level = 0; level < 8 && !w.empty(); ++level) {
+    if (w == outer) return true;
+    const std::string parent = Shell("timeout 10 xwininfo -tree -id " + w +
+                                     " 2>/dev/null | sed -n 's/.*Parent window id: \\(0x[0-9a-f]*\\).*/\\1/p'");
+    w = parent.empty() ? std::string() : std::to_string(std::stoul(parent, nullptr, 16));
   }
-  return wait;
+  return false;
+}
+
+// The pointer onto GO, which spans the form under the three blocks (its middle, kGoY pixels below
+// the top of the main window's client area), and with `click` a click on it.
+std::string OnGo(const std::string& main, bool click = false) { return PointAt(main, Where(main).w / 2, kGoY, click); }
+
+// Clicks GO; the first window whose name matches `running`, "" when none appeared. The click is
+// sent again only when another window was over GO as it came (one a window manager had not yet
+// taken away); a click the main window took and let go is not.
+std::string ClickGo(const std::string& main, const char* running) {
+  for (int attempt = 0;; ++attempt) {
+    const std::string under = OnGo(main, true);
+    const std::string wait = WaitWindow(running, 30);
+    if (!wait.empty() || attempt == 1 || Around(under, main)) return wait;
+    NoteResend("GO: the click met window " + under + ", not the main window");
+  }
 }
 
 TEST_F(XvfbClassic, RunOverAnArchiveOpensTheReportInTheViewer) {
@@ -406,7 +444,7 @@ TEST_F(XvfbClassic, TheReportARunOpensComesUpAboveTheMainWindowWithTheKeyboard) 
     std::string viewer;
     if (run == 1) {
       for (int attempt = 0; attempt < 2 && viewer.empty(); ++attempt) {  // a busy machine may lose the click
-        OnGo(main, "click 1");
+        OnGo(main, true);
         viewer = WaitWindow("^DEFAULT\\.DAT$", 60);
       }
     } else {
@@ -506,18 +544,21 @@ TEST_F(XvfbClassic, RefusedNameStopsChange) {
       StartProgram("[GENERAL]\nUSE_CLASSIC=1\nCDROM_INDEX=1\nOTHER_PATH=" + root + "\n[OUTPUT]\nAUTOOPEN=0\nUSEQAVCUSTOMVIEWER=1\n");
   ASSERT_FALSE(main.empty()) << "the main window did not appear";
   ASSERT_TRUE(ReadConfig(main, cfg)) << "the configuration was not read";
-  // A set-up file cannot bring a name the field refuses; a typed name with a folder part is one.
-  Xdo("mousemove --window " + main + " " + std::to_string(kRawName[0]) + " " + std::to_string(kRawName[1]) +
-      " click 1 sleep 0.3 key ctrl+a sleep 0.2 type --delay 20 '../R.DAT'");
+  // A set-up file cannot bring a name the field refuses; a typed name with a folder part is one,
+  // typed once the main window has the keyboard.
+  PointAt(main, kRawName[0], kRawName[1]);
+  ASSERT_TRUE(Within(10, [&] { return FocusedWindow() == main; })) << FocusedWindow() << " has the keyboard";
+  Xdo("key ctrl+a sleep 0.2 type --delay 20 '../R.DAT'");
   Settle(500);
   Shot("long_name_read");
   // The raw block's dates "Change": the refused name is told and the date dialog stays closed.
-  const std::string clickChange = "mousemove --window " + main + " " + std::to_string(kRawChangeDates[0]) +
-                                  " " + std::to_string(kRawChangeDates[1]) + " sleep 0.5 click 1";
+  // The click is sent again only when another window was over "Change" as it came.
   std::string box;
-  for (int attempt = 0; attempt < 4 && box.empty(); ++attempt) {  // a click may be lost on a busy machine
-    Xdo(clickChange);
-    box = WaitWindow("^QAV$", 10);
+  for (int attempt = 0; attempt < 2 && box.empty(); ++attempt) {
+    const std::string under = PointAt(main, kRawChangeDates[0], kRawChangeDates[1]);
+    box = WaitWindow("^QAV$", 20);
+    if (!box.empty() || Around(under, main)) break;
+    NoteResend("Change: the click met window " + under + ", not the main window");
   }
   if (box.empty()) Shot("refused_name_missing");
   ASSERT_FALSE(box.empty()) << "no message about the refused name";
@@ -707,7 +748,7 @@ TEST_F(XvfbClassic, KeyboardFollowsTheUser) {
                                         "case \"$1\" in *NODATA*) exit 4;; esac\nexit 0");
   ASSERT_FALSE(main.empty()) << "the main window did not appear";
   auto focused = [](const std::string& w) { return [w] { return FocusedWindow() == w; }; };
-  auto go = [&] { OnGo(main, "click 1"); };  // clicked once
+  auto go = [&] { OnGo(main, true); };  // clicked once
   // One click on the raw block's dates "View": the dialog opens and takes the keyboard; Escape
   // closes it and the main window has the keyboard again.
   auto viewDates = [&](const char* after) {
