@@ -156,6 +156,8 @@ class XvfbClassic : public ::testing::Test {
     if (!fs::exists(qav_)) GTEST_SKIP() << "no qav program at " << qav_;
   }
   void TearDown() override {
+    // A program still held goes on, so that it can end.
+    for (const char* point : {"load", "write-raw", "write-single-day", "write-multi-day", "viewer-read"}) holds_.Release(point);
     if (pid_ > 0) {
       ::kill(pid_, SIGTERM);
       int status = 0;
@@ -485,10 +487,12 @@ TEST_F(XvfbClassic, TheReportARunOpensComesUpAboveTheMainWindowWithTheKeyboard) 
     const bool onTop = StackPlace(viewer) > StackPlace(main);
     above = above && onTop;
     EXPECT_TRUE(onTop) << "the viewer is below the main window";
-    const std::string focus = FocusedWindow();
-    keys = keys && focus == viewer;
-    EXPECT_EQ(focus, viewer) << "the viewer has no keyboard; " << focus << " has";
+    std::string focus;
+    const bool focused = Within(5, [&] { return (focus = FocusedWindow()) == viewer; });
+    keys = keys && focused;
+    EXPECT_TRUE(focused) << "the viewer has no keyboard; " << focus << " has";
     Shot(run == 1 ? "viewer_after_go" : "viewer_after_go_held");
+    if (!focused) break;  // Escape would go to another window
     Xdo("key Escape");
     ASSERT_TRUE(WaitGone("^DEFAULT\\.DAT$", 10)) << "Escape did not close the viewer";
     EXPECT_TRUE(Within(5, [&] { return FocusedWindow() == main; })) << "after the viewer, " << FocusedWindow();
@@ -787,7 +791,7 @@ TEST_F(XvfbClassic, KeyboardFollowsTheUser) {
         std::to_string(kRawViewDates[1]) + " click 1");
     const std::string view = WaitWindow("^View$", 10);
     ASSERT_FALSE(view.empty()) << "the click on View was lost";
-    EXPECT_TRUE(Within(5, focused(view))) << "the View dialog has no keyboard; " << FocusedWindow() << " has";
+    ASSERT_TRUE(Within(5, focused(view))) << "the View dialog has no keyboard; " << FocusedWindow() << " has";
     Xdo("key Escape");
     EXPECT_TRUE(WaitGone("^View$", 10)) << "Escape did not close the View dialog";
     EXPECT_TRUE(Within(5, focused(main))) << "after View, " << FocusedWindow() << " has the keyboard";
@@ -816,7 +820,7 @@ TEST_F(XvfbClassic, KeyboardFollowsTheUser) {
   const std::string viewer = WaitWindow("^view\\.sds$", 30);
   ASSERT_FALSE(viewer.empty()) << "the report was not opened in the viewer";
   Settle(1000);
-  EXPECT_TRUE(Within(5, focused(viewer))) << "the viewer has no keyboard; " << FocusedWindow() << " has";
+  ASSERT_TRUE(Within(5, focused(viewer))) << "the viewer has no keyboard; " << FocusedWindow() << " has";
   Xdo("key Escape");
   ASSERT_TRUE(WaitGone("^view\\.sds$", 10)) << "Escape did not close the viewer";
   EXPECT_TRUE(Within(5, focused(main))) << "after the viewer, " << FocusedWindow() << " has the keyboard";
