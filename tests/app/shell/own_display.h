@@ -99,10 +99,10 @@ inline constexpr int kEndingSignals[] = {SIGTERM, SIGINT, SIGHUP};
 
 // Sends `signal` to the program `pid` and checks that it ends as File > Exit ends it: by itself
 // with exit code 0 within 5 s (else it is killed), its settings saved (written to `ini`), and the
-// report at `report` still `earlier` with nothing left beside it. `sent` runs right after the
+// report at `report` still `earlier` with nothing left beside it. `then` runs right after the
 // signal (it lets go of a program the test holds); the 5 s count from its end.
 void ExpectEndsAsExitDoes(int pid, int signal, const std::string& ini, const std::string& report, const std::string& earlier,
-                          const std::function<void()>& sent = {});
+                          const std::function<void()>& then = {});
 
 // What the X server and the window manager say of a window (decimal, as xdotool names windows).
 // An X property as xprop prints it.
