@@ -238,7 +238,9 @@ TEST_F(QtDialogTest, MessageBoxLeavesNoTemplateBehind) {
     EXPECT_FALSE(shown.ends_with('\n')) << shown;
     for (size_t end = shown.find('\n'); end != std::string::npos; end = shown.find('\n', end + 1)) {
       EXPECT_NE(shown[end + 1], '/') << shown;
-      if (c.separators) EXPECT_TRUE(shown[end - 1] == '/' || shown[end - 1] == '-') << shown;
+      if (c.separators) {
+        EXPECT_TRUE(shown[end - 1] == '/' || shown[end - 1] == '-') << shown;
+      }
     }
     std::erase(shown, '\n');
     if (c.whole) {

@@ -127,24 +127,27 @@ std::string MenuCommand(const std::string& main, const char* menu, const char* i
 
 void Settle(int ms = 1000) { xtest::Settle(ms / 1000.0); }
 
-// A File menu command whose file chooser (window `title`) gets `path` typed over its name field.
-// `next` names the window the command shows after the chooser, when it shows one.
-void FileCommand(const std::string& main, const char* item, const char* title, const std::string& path,
-                const char* next = nullptr) {
-  const std::string chooser = MenuCommand(main, "f", item, title);
-  ASSERT_FALSE(chooser.empty()) << title << " did not open";
+// Types `path` over the name field of the file chooser `chooser` (titled `title`) and presses
+// Enter. The name field's completion list, when it opened, takes the first Enter; a second one is
+// typed (and noted) only while the chooser stays and `next`, the window it leads to, has not
+// appeared. False when the chooser did not close.
+bool ChooseFile(const std::string& chooser, const char* title, const std::string& path, const char* next = nullptr) {
+  if (chooser.empty()) return false;
   Keys(chooser, "ctrl+a");
   Keys(chooser, "--delay 20 '" + path + "'", "type");
   Keys(chooser, "Return");
-  // The name field's completion list, when it opened, takes the first Enter; a second one is
-  // typed only while the chooser stays and nothing it leads to has appeared.
-  bool done = WaitGone(title, 5);
-  if (!done && next != nullptr) done = !WaitWindow(next, 1).empty();
-  if (!done) {
+  if (!WaitGone(title, 5) && (next == nullptr || WaitWindow(next, 1).empty())) {
     NoteResend(std::string("Enter in ") + title + ": the completion list took the first");
     Keys(chooser, "Return");
   }
-  ASSERT_TRUE(WaitGone(title, 20)) << title << " did not close";
+  return WaitGone(title, 20);
+}
+
+// A File menu command whose file chooser (window `title`) gets `path` typed over its name field.
+// `next` names the window the command shows after the chooser, when it shows one.
+void FileCommand(const std::string& main, const char* item, const char* title, const std::string& path,
+                 const char* next = nullptr) {
+  ASSERT_TRUE(ChooseFile(MenuCommand(main, "f", item, title), title, path, next)) << title << " did not open or close";
   Settle(800);
 }
 
@@ -205,20 +208,9 @@ class XvfbClassic : public ::testing::Test {
   }
   // File > Read Config File, the path typed into the file chooser; false when it did not close.
   static bool ReadConfig(const std::string& main, const std::string& cfg) {
-    if (!ChooseFile(MenuCommand(main, "f", "r", "^Open$"), cfg)) return false;
+    if (!ChooseFile(MenuCommand(main, "f", "r", "^Open$"), "^Open$", cfg)) return false;
     Settle(1500);
     return true;
-  }
-  // Types the path into the file chooser and presses Enter, again when the first Enter only took
-  // the chooser's completion; false when the chooser did not close.
-  static bool ChooseFile(const std::string& chooser, const std::string& path) {
-    if (chooser.empty()) return false;
-    Keys(chooser, "--delay 20 '" + path + "'", "type");
-    Keys(chooser, "Return");
-    if (WaitGone("^Open$", 3)) return true;
-    NoteResend("Enter in the file chooser: the completion list took the first");
-    Keys(chooser, "Return");
-    return WaitGone("^Open$", 20);
   }
   // An archive of 1994 at `root`: eight elements over three days.
   static bool WriteSmallArchive(const std::string& root, std::vector<SampleDayInfo>& days) {
@@ -637,7 +629,7 @@ TEST_F(XvfbClassic, OpenOutputFileShowsTheReportInTheViewerWhoseTextFollowsItsSi
 
   // File > Open Output File: the report in the program's own viewer, whose window alone is named
   // after the report, shown maximised for the user. It stays open.
-  ASSERT_TRUE(ChooseFile(MenuCommand(main, "f", "o", "^Open$"), out + "view.sds")) << "no report chosen";
+  ASSERT_TRUE(ChooseFile(MenuCommand(main, "f", "o", "^Open$"), "^Open$", out + "view.sds")) << "no report chosen";
   const std::string viewer = WaitWindow("^view\\.sds$", 30);
   ASSERT_FALSE(viewer.empty()) << "the report was not opened in the viewer";
   EXPECT_EQ(Xdo("getwindowpid " + viewer), std::to_string(pid_)) << "the viewer is not the program's";
@@ -816,7 +808,7 @@ TEST_F(XvfbClassic, KeyboardFollowsTheUser) {
   EXPECT_TRUE(Within(5, focused(main))) << "after the boxes, " << FocusedWindow() << " has the keyboard";
   viewDates("after the boxes");
 
-  ASSERT_TRUE(ChooseFile(MenuCommand(main, "f", "o", "^Open$"), out + "view.sds")) << "no report chosen";
+  ASSERT_TRUE(ChooseFile(MenuCommand(main, "f", "o", "^Open$"), "^Open$", out + "view.sds")) << "no report chosen";
   const std::string viewer = WaitWindow("^view\\.sds$", 30);
   ASSERT_FALSE(viewer.empty()) << "the report was not opened in the viewer";
   Settle(1000);

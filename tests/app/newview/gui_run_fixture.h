@@ -145,25 +145,25 @@ class GuiRunTest : public ::testing::Test {
     return Within(10, [&] { return HasKeyboard(main); });
   }
   // File's `item` (a key of its menu) typed into the main window once it has the keyboard, then
-  // `path` into the chooser once that has it, and Enter. The chooser's name field may have shown
-  // its completion list, which takes the first Enter: a second one goes to the chooser while it
-  // stays up with the keyboard (noted). True once the chooser has gone.
+  // `path` into the chooser (EnterPath). True once the chooser has gone.
   static bool ChooseFile(const std::string& main, const char* item, const std::string& path) {
-    const char* titles = "^(Open|Save As)$";
     std::string chooser;
     auto up = [&] {
-      const std::vector<std::string> shown = ShownWindows(titles);
+      const std::vector<std::string> shown = ShownWindows("^(Open|Save As)$");
       chooser = shown.empty() ? "" : shown.front();
       return !chooser.empty();
     };
-    if (!SendWhereReady(
-            std::string("File, ") + item, [&] { return HasKeyboard(main); },
-            [&] { Shell(std::string("timeout 10 xdotool key --delay 300 alt+f ") + item); }, up, 30))
-      return false;
-    auto gone = [&] {
-      const std::vector<std::string> shown = ShownWindows(titles);
-      return std::find(shown.begin(), shown.end(), chooser) == shown.end();
-    };
+    return SendWhereReady(
+               std::string("File, ") + item, [&] { return HasKeyboard(main); },
+               [&] { Shell(std::string("timeout 10 xdotool key --delay 300 alt+f ") + item); }, up, 30) &&
+           EnterPath(chooser, path);
+  }
+  // `path` typed over the name field of the file chooser `chooser` once it has the keyboard, and
+  // Enter. The name field may have shown its completion list, which takes the first Enter: a
+  // second one goes to the chooser while it stays up with the keyboard (noted). True once the
+  // chooser has gone.
+  static bool EnterPath(const std::string& chooser, const std::string& path) {
+    auto gone = [&] { return !Viewable(chooser); };
     if (!SendWhereReady(
             "the path into the chooser", [&] { return HasKeyboard(chooser); },
             [&] { Shell("timeout 20 xdotool key ctrl+a type --delay 20 '" + path + "' && timeout 10 xdotool key Return"); }, gone, 3)) {
@@ -171,7 +171,7 @@ class GuiRunTest : public ::testing::Test {
       NoteResend("Return in the chooser: its completion list took the first");
       Shell("timeout 10 xdotool key Return");
     }
-    return Within(10, gone);
+    return Within(20, gone);
   }
   // Places the main window, then File > Read Config File: the design's path typed into the chooser.
   static bool ReadDesign(const std::string& path) {

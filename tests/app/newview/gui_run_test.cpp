@@ -40,6 +40,8 @@ TEST_F(GuiRunTest, DesignReadAndLaidOutByRealInputProducesTheReport) {
   if (shots != nullptr) Shell(std::string("timeout 15 import -window root ") + shots + "/config_refused.png");
   ASSERT_EQ(CloseTheFocusedBox("^Read Config File$", main), "");
   ASSERT_TRUE(menuFile("s", folder / "after.nfg"));
+  // A set-up file takes its name only once it is whole.
+  Within(10, [&] { return std::filesystem::exists(folder / "after.nfg"); });
   EXPECT_EQ(Slurp(folder / "after.nfg"), Slurp(folder / "before.nfg"));
   EXPECT_NE(Slurp(folder / "before.nfg").find("default.txt"), std::string::npos);
 

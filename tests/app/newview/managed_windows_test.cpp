@@ -149,18 +149,7 @@ void ManagedWindows::Round() {
        [&](const std::string& w) { return keyInto(w, "Escape", [&] { return !Viewable(w); }); }},
       // The chooser reads the design of the run.
       {"file chooser", "^Open$", "_NET_WM_WINDOW_TYPE_DIALOG", true, true, [&](auto shown) { return keys("alt+f r", shown); },
-       [&](const std::string& w) {
-         if (!SendWhereReady(
-                 "the path into the chooser", [&] { return HasKeyboard(w); },
-                 [&] { Shell("timeout 20 xdotool key ctrl+a type --delay 20 '" + folder / "design.nfg" + "'; timeout 10 xdotool key Return"); },
-                 [&] { return !Viewable(w); }, 3)) {
-           // The name field's completion list took the first Enter.
-           if (!HasKeyboard(w)) return false;
-           NoteResend("Return in the chooser: its completion list took the first");
-           Shell("timeout 10 xdotool key Return");
-         }
-         return gone(w);
-       }},
+       [&](const std::string& w) { return EnterPath(w, folder / "design.nfg"); }},
       // Produce Report(s), its run held after its first day. Escape ends the run: the wait dialog
       // says it is shutting down while the run is still held, and once let go the run stops, the
       // dialog goes, and no report is left.
